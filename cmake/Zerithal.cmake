@@ -1,0 +1,64 @@
+# Shared build settings and the helpers every folder uses.
+include_guard(GLOBAL)
+
+add_library(zx_options INTERFACE)
+target_include_directories(zx_options INTERFACE ${PROJECT_SOURCE_DIR})
+target_compile_options(zx_options INTERFACE
+  -Wall -Wextra -Wno-unused-parameter
+  $<$<BOOL:${ZX_WERROR}>:-Werror>)
+if(WIN32)
+  # UNICODE so that the W entry points are the default; lean headers keep min/max macros away.
+  target_compile_definitions(zx_options INTERFACE
+    UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  target_link_options(zx_options INTERFACE -static -static-libgcc -static-libstdc++)
+else()
+  find_package(Threads REQUIRED)
+  target_link_libraries(zx_options INTERFACE Threads::Threads ${CMAKE_DL_LIBS})
+endif()
+if(ZX_SANITIZE)
+  list(JOIN ZX_SANITIZE "," _zx_san)
+  target_compile_options(zx_options INTERFACE -fsanitize=${_zx_san} -fno-omit-frame-pointer
+    -fno-sanitize-recover=all)
+  target_link_options(zx_options INTERFACE -fsanitize=${_zx_san})
+endif()
+
+# zx_library(name SOURCES ... [LIBS ...]): a static library of the product.
+function(zx_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_link_libraries(${name} PUBLIC zx_options ${A_LIBS})
+endfunction()
+
+# zx_test(name SOURCES ... [LIBS ...] [LABELS ...] [WINE_ONLY] [NATIVE_ONLY] [NEEDS_DISPLAY])
+# One googletest executable, registered as one ctest test. In the cross build ctest runs it
+# through wine in the build tree's own prefix.
+function(zx_test name)
+  cmake_parse_arguments(A "WINE_ONLY;NATIVE_ONLY;NEEDS_DISPLAY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(A_WINE_ONLY AND NOT WIN32)
+    return()
+  endif()
+  if(A_NATIVE_ONLY AND WIN32)
+    return()
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE zx_options ${A_LIBS} zx_gtest_main)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}")
+  if(WIN32)
+    zx_wine_test_properties(${name})
+  endif()
+endfunction()
+
+# Tests that run under wine share one prefix below the build tree, made once by a fixture.
+function(zx_wine_test_properties test)
+  set_tests_properties(${test} PROPERTIES
+    ENVIRONMENT "WINEPREFIX=${ZX_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml="
+    FIXTURES_REQUIRED zx_wineprefix)
+endfunction()
+
+if(WIN32)
+  set(ZX_WINEPREFIX ${PROJECT_BINARY_DIR}/wineprefix CACHE INTERNAL "")
+endif()

@@ -1,0 +1,170 @@
+// Event and thread semantics that every camera thread relies on.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/event.h"
+#include "platform/thread.h"
+
+using platform::Event;
+using platform::Thread;
+using platform::WaitAny;
+using platform::WaitStatus;
+
+namespace {
+
+constexpr uint32_t kLong = 5000;  // generous: only reached when something is broken
+
+TEST(Event, SetBeforeWaitIsKeptAndAutoResetConsumesIt) {
+  for (auto kind : {Event::Kind::AutoReset, Event::Kind::ManualReset}) {
+    Event e(kind);
+    e.set();
+    EXPECT_TRUE(e.wait(0));
+    EXPECT_EQ(e.wait(0), kind == Event::Kind::ManualReset);
+    e.reset();
+    EXPECT_FALSE(e.wait(0));
+  }
+}
+
+TEST(Event, RepeatedSetsOfAutoResetReleaseOneWait) {
+  Event e(Event::Kind::AutoReset);
+  e.set();
+  e.set();
+  e.set();
+  EXPECT_TRUE(e.wait(0));
+  EXPECT_FALSE(e.wait(20));
+}
+
+TEST(Event, InitiallySet) {
+  Event e(Event::Kind::ManualReset, true);
+  EXPECT_TRUE(e.wait(0));
+}
+
+TEST(WaitAny, LowestSignalledIndexWinsAndOnlyItIsConsumed) {
+  Event a(Event::Kind::AutoReset), b(Event::Kind::AutoReset), c(Event::Kind::AutoReset);
+  b.set();
+  c.set();
+  auto r = WaitAny({&a, &b, &c}, 0);
+  ASSERT_EQ(r.status, WaitStatus::Signalled);
+  EXPECT_EQ(r.index, 1u);
+  r = WaitAny({&a, &b, &c}, 0);
+  ASSERT_EQ(r.status, WaitStatus::Signalled);
+  EXPECT_EQ(r.index, 2u);
+  EXPECT_EQ(WaitAny({&a, &b, &c}, 0).status, WaitStatus::Timeout);
+}
+
+TEST(WaitAny, ManualResetStaysSignalledAcrossWaits) {
+  Event stop(Event::Kind::ManualReset), data(Event::Kind::AutoReset);
+  stop.set();
+  data.set();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(WaitAny({&stop, &data}, 0).index, 0u);
+  EXPECT_EQ(WaitAny({&data}, 0).status, WaitStatus::Signalled);  // never consumed above
+}
+
+TEST(WaitAny, TimeoutIsHonouredAndToldApartFromFailure) {
+  Event a;
+  const uint32_t start = platform::TickCountMs();
+  EXPECT_EQ(WaitAny({&a}, 60).status, WaitStatus::Timeout);
+  const uint32_t spent = platform::TickCountMs() - start;
+  EXPECT_GE(spent, 40u);  // tick granularity on Windows is ~16 ms
+  EXPECT_LT(spent, 3000u);
+  EXPECT_EQ(WaitAny(std::span<Event* const>(), 0).status, WaitStatus::Failed);
+  Event* none = nullptr;
+  EXPECT_EQ(WaitAny({none}, 0).status, WaitStatus::Failed);
+}
+
+TEST(WaitAny, TwentySevenHandles) {
+  std::vector<std::unique_ptr<Event>> events;
+  std::vector<Event*> raw;
+  for (int i = 0; i < 27; ++i) {
+    events.push_back(std::make_unique<Event>(Event::Kind::AutoReset));
+    raw.push_back(events.back().get());
+  }
+  Thread t;
+  ASSERT_TRUE(t.start([&] {
+    platform::SleepMs(20);
+    events[26]->set();
+  }));
+  const auto r = WaitAny(raw, kLong);
+  ASSERT_EQ(r.status, WaitStatus::Signalled);
+  EXPECT_EQ(r.index, 26u);
+  EXPECT_TRUE(t.join(kLong));
+}
+
+TEST(WaitAny, ManualResetReleasesEveryWaiterUntilReset) {
+  Event gate(Event::Kind::ManualReset);
+  std::atomic<int> released{0};
+  std::vector<std::unique_ptr<Thread>> threads;
+  for (int i = 0; i < 4; ++i) {
+    threads.push_back(std::make_unique<Thread>());
+    ASSERT_TRUE(threads.back()->start([&] {
+      if (gate.wait(kLong)) ++released;
+    }));
+  }
+  gate.set();
+  for (auto& t : threads) EXPECT_TRUE(t->join(kLong));
+  EXPECT_EQ(released.load(), 4);
+  gate.reset();
+  EXPECT_FALSE(gate.wait(0));
+}
+
+TEST(WaitAll, SequentialUnderOneDeadline) {
+  Event a(Event::Kind::ManualReset, true), b(Event::Kind::AutoReset);
+  Event* both[] = {&a, &b};
+  EXPECT_EQ(platform::WaitAll(both, 30), WaitStatus::Timeout);
+  b.set();
+  EXPECT_EQ(platform::WaitAll(both, kLong), WaitStatus::Signalled);
+}
+
+TEST(Thread, SuspendedThreadWaitsForResumeAndItsIdIsReadableFirst) {
+  std::atomic<uint32_t> seenId{0};
+  std::atomic<bool> ran{false};
+  Thread t;
+  ASSERT_TRUE(t.start(
+      [&] {
+        seenId = platform::currentThreadId();
+        ran = true;
+      },
+      /*suspended=*/true));
+  const uint32_t id = t.id();
+  EXPECT_NE(id, 0u);
+  platform::SleepMs(30);
+  EXPECT_FALSE(ran.load());
+  EXPECT_TRUE(t.running());
+  t.resume();
+  EXPECT_TRUE(t.join(kLong));
+  EXPECT_TRUE(ran.load());
+  EXPECT_EQ(seenId.load(), id);
+  EXPECT_FALSE(t.running());
+  EXPECT_NE(platform::currentThreadId(), id);
+}
+
+TEST(Thread, JoinTimesOutWhileRunningAndReturnsAfterExit) {
+  Event release(Event::Kind::ManualReset);
+  Thread t;
+  ASSERT_TRUE(t.start([&] { release.wait(kLong); }));
+  EXPECT_FALSE(t.join(20));
+  release.set();
+  EXPECT_TRUE(t.join(kLong));
+}
+
+TEST(Thread, NeverResumedThreadIsReleasedWithoutRunning) {
+  std::atomic<bool> ran{false};
+  {
+    Thread t;
+    ASSERT_TRUE(t.start([&] { ran = true; }, true));
+  }
+  EXPECT_FALSE(ran.load());
+}
+
+TEST(Thread, StartTwiceIsRefused) {
+  Thread t;
+  ASSERT_TRUE(t.start([] {}));
+  EXPECT_FALSE(t.start([] {}));
+  EXPECT_TRUE(t.join(kLong));
+}
+
+}  // namespace
