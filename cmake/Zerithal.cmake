@@ -42,6 +42,9 @@ function(zx_test name)
   endif()
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE zx_options ${A_LIBS} zx_gtest_main)
+  if(WIN32 AND A_NEEDS_DISPLAY)
+    zx_wine_needs_display(${name})
+  endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
@@ -61,4 +64,15 @@ endfunction()
 
 if(WIN32)
   set(ZX_WINEPREFIX ${PROJECT_BINARY_DIR}/wineprefix CACHE INTERNAL "")
+  # Extra test steps run wine through this too (for example: ${ZX_WINE_RUN} regsvr32 /s module).
+  set(ZX_WINE_RUN ${PROJECT_SOURCE_DIR}/cmake/wine-run.sh CACHE INTERNAL "")
 endif()
+
+# --- Wine harness helpers (DirectShow base layer) -------------------------------------------
+# zx_wine_needs_display(target): the test's windows need an X display; ./test and CI give one
+# through xvfb-run, and a bare ctest run gets its own Xvfb from cmake/wine-display.sh.
+function(zx_wine_needs_display target)
+  set_target_properties(${target} PROPERTIES
+    CROSSCOMPILING_EMULATOR "sh;${PROJECT_SOURCE_DIR}/cmake/wine-display.sh")
+endfunction()
+# --- end of the wine harness helpers ----------------------------------------------------------
