@@ -1,0 +1,36 @@
+// The host callbacks a pipeline state calls, each with its own context.
+#pragma once
+
+#include <cstdint>
+
+struct PLHostCallbacks {
+  // Hardware hand-over on cameras with an image-signal processor; all four share hwContext.
+  void (*hwColourMatrix)(const double matrix[9], void* context) = nullptr;
+  void (*hwWbGains)(const int32_t gains[3], void* context, const void* state,
+                    uint32_t smallestProduct) = nullptr;
+  void (*hwBlackOffsets)(const uint16_t offsets[3], void* context) = nullptr;
+  void (*hwToneLut)(const void* lut, uint32_t bits, void* context) = nullptr;
+  void* hwContext = nullptr;
+
+  void (*aeApply)(uint32_t timeUs, uint16_t gain, void* context) = nullptr;
+  void* aeApplyContext = nullptr;
+  void (*onWbTempTint)(int32_t temp, int32_t tint, void* context) = nullptr;
+  void* onWbTempTintContext = nullptr;
+  void (*onWbRgb)(const int32_t gainsMinus128[3], void* context) = nullptr;
+  void* onWbRgbContext = nullptr;
+  void (*onBlackBalance)(const uint16_t offsets[3], void* context) = nullptr;
+  void* onBlackBalanceContext = nullptr;
+
+  void (*statsCallback)(const float* l, const float* r, const float* g, const float* b,
+                        void* context) = nullptr;
+  void* statsCallbackContext = nullptr;
+  void (*histogramCallback)(const uint32_t* counts, uint32_t bits, void* context) = nullptr;
+  void* histogramCallbackContext = nullptr;
+  void (*demosaicCallback)(uint32_t fourcc, int32_t width, int32_t height, const void* raw,
+                           void* out, uint8_t bitDepth, void* context) = nullptr;
+  void* demosaicCallbackContext = nullptr;
+  void (*onFfcFrame)(void* context) = nullptr;
+  void* onFfcFrameContext = nullptr;
+  void (*onDfcFrame)(void* context) = nullptr;
+  void* onDfcFrameContext = nullptr;
+};

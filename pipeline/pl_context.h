@@ -1,0 +1,137 @@
+// The image-pipeline state of one open camera, in an 8-bit and a high-bit-depth variant.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "pipeline/pixel_formats.h"
+#include "pipeline/pl_callbacks.h"
+#include "pipeline/pl_settings.h"
+#include "pipeline/pl_table_sets.h"
+#include "pipeline/pl_workers.h"
+#include "platform/lock.h"
+#include "usb/usb_model_hooks.h"
+
+// A window in pixels of the processed frame; right and bottom exclusive.
+struct PixelRect {
+  int32_t left, top, right, bottom;
+};
+
+template <typename Sample>
+struct PLContextT {
+  using SampleType = Sample;
+  // One table entry per sample value the variant can hold.
+  static constexpr uint32_t kTableEntries = sizeof(Sample) == 1 ? 256u : 65536u;
+
+  PLSettings settings{};
+
+  // Configuration, copied at creation.
+  uint8_t bitDepth = 8;
+  uint8_t sensorBitDepth = 8;
+  uint8_t pixelFormat = 0;
+  BitDepthCaps bitDepthCaps{};
+  uint8_t hasIsp = 0, hwBlackLevel = 0, hwToneBypass = 0, isColour = 0, hasLightFrequency = 0;
+  uint8_t wbTempTint = 0, aeEnableDefault = 0, hasToneMapping = 0, workersAllowed = 0;
+  uint8_t rowOrder = 0, byteOrder = 0, hasCG = 0, perResolutionExposure = 0, cgDefault = 0;
+  uint8_t aePolicyDefault = 0;
+  int32_t bayer = 0;
+  ColourSiteTable colourSites;
+  uint32_t demosaicVideo = 0, demosaicStill = 0;
+  uint32_t outputFormat = 0;
+  uint8_t samplesPerPixel = 3;
+  std::string regKey;  // UTF-8 subkey below the current user; empty: nothing is persisted
+  uint32_t resolutionIndex = 0;
+  uint32_t frameWidth = 0, frameHeight = 0;
+  uint32_t procWidth = 0, procHeight = 0;
+  uint32_t maxWidth = 0, maxHeight = 0;
+
+  // Run-time switches.
+  uint8_t colourMatrixOn = 0, awbRequest = 0, abbRequest = 0, aeMarkWindow = 0, wbLutActive = 0;
+  uint8_t statsThisFrame = 0, ffcEnable = 0, ffcRequest = 0, ffcValid = 0;
+  uint8_t dfcEnable = 0, dfcRequest = 0, dfcValid = 0;
+  uint32_t statsRequest = 0;  // bit 0: one-shot
+  uint8_t ffcFrames = 0, ffcCount = 0, dfcFrames = 0, dfcCount = 0;
+
+  // The running frame.
+  const RoiRect* roi = nullptr;
+  uint32_t binning = 0;
+  uint32_t frameMono = 0;
+
+  std::array<double, 9> colourMatrix{};  // the model's, row-major
+
+  PixelRect aeRectPx{}, awbRectPx{}, abbRectPx{};
+
+  // Gains and exposure.
+  std::array<uint32_t, 3> wbGain{};
+  std::array<uint32_t, 3> wbGainBase{};
+  uint16_t curGain = 0, gainMin = 0, gainMax = 0, gainDefault = 0, aeGainMin = 0, aeGainMax = 0;
+  uint32_t timeMin = 0, timeMax = 0, timeDefault = 0, aeTimeMin = 0, aeTimeMax = 0, curTime = 0;
+
+  // Auto exposure's search state; it restarts with the state.
+  uint32_t aeStatus = 0;
+  uint32_t aeCallCount = 0;
+  std::array<int32_t, 4> aeRefBri{};
+  std::array<uint32_t, 4> aeRefExpTime{};
+  std::array<int32_t, 4> aeRefGain{};
+  uint32_t aeLastBri = 0;
+
+  uint32_t usmRadius = 2;
+  uint8_t usmThreshold = 0;
+
+  // Settings and auto exposure; statistics; flat-field; dark-field and calibration files.
+  std::unique_ptr<platform::RecursiveLock> mtxSettings;
+  std::unique_ptr<platform::RecursiveLock> mtxStats;
+  std::unique_ptr<platform::RecursiveLock> mtxFfc;
+  std::unique_ptr<platform::RecursiveLock> mtxDfc;
+
+  PLWorkers workers;
+  PLHostCallbacks callbacks;
+
+  // Buffers owned by the state.
+  std::vector<uint8_t> scratch;
+  std::vector<Sample> rawLut;
+  std::vector<uint8_t> rotation;
+  std::vector<uint32_t> ffcSum, dfcSum, ffcGain;
+
+  // Published tables: read through SnapshotTables, replaced through PublishTables.
+  PLTableSets<Sample> tables;
+
+  // Fixed tables, filled at creation.
+  std::vector<double> lumaR, lumaG, lumaB;
+  std::array<uint8_t, 256> filmicLut8{};
+  std::vector<uint16_t> filmicLut16;  // one per sensor value, only above 8 bits
+  std::array<int32_t, 256> yTable{};
+
+  // Statistics: luminance, R, G, B.
+  std::array<std::array<float, 256>, 4> statsF{};
+  std::array<std::array<uint32_t, 256>, 4> statsMain{};
+  std::array<std::array<uint32_t, 256>, 4> statsWorker{};
+
+  uint32_t tableMax() const { return (1u << bitDepth) - 1u; }
+};
+
+using PLContext = PLContextT<uint8_t>;
+using PLContext16 = PLContextT<uint16_t>;
+
+// The current table sets, taken in one short locked step.
+template <typename Sample>
+PLTableSets<Sample> SnapshotTables(PLContextT<Sample>& ctx) {
+  std::lock_guard<platform::RecursiveLock> hold(*ctx.mtxSettings);
+  return ctx.tables;
+}
+
+// Swaps a freshly built set in; the old one is freed when its last reader lets go.
+template <typename Sample, typename Set>
+void PublishTables(PLContextT<Sample>& ctx, std::shared_ptr<const Set> PLTableSets<Sample>::*slot,
+                   std::shared_ptr<const Set> fresh) {
+  {
+    std::lock_guard<platform::RecursiveLock> hold(*ctx.mtxSettings);
+    std::swap(ctx.tables.*slot, fresh);
+  }
+  // fresh now holds the old set; it is released here, outside the lock.
+}

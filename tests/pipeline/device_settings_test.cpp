@@ -1,0 +1,124 @@
+// Device values outside the settings block: binning, cooler, black balance, mode times.
+#include "core/lumorix_flags.h"
+#include "pipeline/device_settings.h"
+#include "pipeline_test_support.h"
+
+using namespace zxtest;
+
+namespace {
+
+class DeviceSettings : public RegistryTest {};
+
+TEST_F(DeviceSettings, BinningIsNormalised) {
+  const std::pair<int64_t, uint8_t> cases[] = {
+      {0x83, 0x83}, {0x80, 0x81}, {7, 1}, {300, 0x84}, {-1, 1}, {0, 1}, {4, 4}, {0x8F, 0x84}};
+  for (const auto& [stored, expected] : cases) {
+    SCOPED_TRACE(stored);
+    reg().deleteKey(kCameraKey);
+    ASSERT_EQ(reg().createKey(kCameraKey), platform::RegStatus::Ok);
+    if (stored >= 0) put("Binning", static_cast<uint32_t>(stored));
+    FakeHelper h(helperArgs(cameraKeyWide(), 0));
+    LoadSettings(h);
+    EXPECT_EQ(h.binningByte, expected);
+  }
+}
+
+TEST_F(DeviceSettings, TecTarget) {
+  const std::pair<int32_t, int32_t> cases[] = {{-256, -256}, {500, 300}, {-400, -300}};
+  for (const auto& [stored, expected] : cases) {
+    put("TECTarget", static_cast<uint32_t>(stored));
+    FakeHelper h(helperArgs(cameraKeyWide(), LUMORIX_FLAG_TEC));
+    LoadSettings(h);
+    EXPECT_EQ(h.tecTarget, expected) << stored;
+    h.tecTarget = 0;  // keep the stored value for the next case
+  }
+  ASSERT_EQ(reg().writeString(kCameraKey, "TECTarget", ZX_W("-100")), platform::RegStatus::Ok);
+  const uint8_t qword[8] = {0x9C, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
+  ASSERT_EQ(reg().writeBinary(kCameraKey, "TEC", qword, sizeof qword), platform::RegStatus::Ok);
+  FakeHelper h(helperArgs(cameraKeyWide(), LUMORIX_FLAG_TEC));
+  h.tecTarget = 12;
+  LoadSettings(h);
+  EXPECT_EQ(h.tecTarget, 12);
+  EXPECT_EQ(h.tecOn, 1u);
+  h.tecTarget = 0;
+}
+
+TEST_F(DeviceSettings, OpenTimeValues) {
+  put("FrameRate", 9);
+  put("Skip", 4);
+  put("Fan", 7);
+  put("BlackLevel", 9999);
+  put("PixelFormat", 10);
+  put("VideoModeTime", 5);
+  put("TriggerModeTime", 777);
+  const uint64_t flags = LUMORIX_FLAG_SKIP | LUMORIX_FLAG_FAN | LUMORIX_FLAG_BLACKLEVEL |
+                         LUMORIX_FLAG_RAW12 | LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_TRIGGER_SOFT;
+  FakeHelper h(helperArgs(cameraKeyWide(), flags));
+  h.fanMaxSpeed = 3;
+  h.timeMin = 100, h.timeMax = 1000, h.timeDefault = 500;
+  LoadSettings(h);
+  EXPECT_EQ(h.speed, 3);  // maxSpeed
+  EXPECT_EQ(h.skip, 1u);
+  EXPECT_EQ(h.fanSpeed, 3);
+  EXPECT_EQ(h.blackLevel, 496);
+  EXPECT_EQ(h.pixelFormat, 0);  // format 10 is not offered
+  EXPECT_EQ(h.videoModeTime, 100u);
+  EXPECT_EQ(h.triggerModeTime, 777u);
+  put("PixelFormat", 2);
+  LoadSettings(h);
+  EXPECT_EQ(h.pixelFormat, 2);
+  h.fanSpeed = h.blackLevel = 0;
+}
+
+TEST_F(DeviceSettings, NamesOfTheWriters) {
+  SavePrecise(kCameraKey, 40, 1, true);
+  SavePrecise(kCameraKey, 50, 1, false);
+  SaveSkip(kCameraKey, 1);
+  SaveFrameRate(kCameraKey, 2);
+  SaveBandwidth(kCameraKey, 60);
+  EXPECT_EQ(get("PreciseA1"), 40u);
+  EXPECT_EQ(get("PreciseB1"), 50u);
+  EXPECT_EQ(get("Skip"), 1u);
+  EXPECT_EQ(get("FrameRate"), 2u);
+  EXPECT_EQ(get("Bandwidth"), 60u);
+}
+
+TEST_F(DeviceSettings, BlackBalanceByColourAndDepth) {
+  {
+    FakeHelper grey(helperArgs(cameraKeyWide(), LUMORIX_FLAG_MONO));
+    const uint16_t offsets[3] = {1, 2, 3};
+    SaveBlackBalance(grey, offsets, 0);
+    EXPECT_EQ(get("BBG0"), 2u);
+    EXPECT_FALSE(has("BBR0"));
+    EXPECT_FALSE(has("BBB0"));
+    put("BBG2", 5000);
+    uint16_t read[3] = {};
+    LoadBlackBalance(grey, read, 2);
+    EXPECT_EQ(read[0], 4095);
+    EXPECT_EQ(read[2], 4095);
+  }
+  FakeHelper colour(helperArgs(cameraKeyWide(), 0));
+  put("BBR0", 300);
+  put("BBB0", 17);
+  uint16_t read[3] = {9, 9, 9};
+  LoadBlackBalance(colour, read, 0);
+  EXPECT_EQ(read[0], 255);
+  EXPECT_EQ(read[1], 2);
+  EXPECT_EQ(read[2], 17);
+}
+
+TEST_F(DeviceSettings, ModeTimesNeedASubkey) {
+  FakeHelper none(helperArgs(nullptr, 0));
+  uint32_t t = 0;
+  EXPECT_EQ(SaveModeTime(none, true, 10), static_cast<HRESULT>(0x80004001));
+  EXPECT_EQ(LoadModeTime(none, true, &t), static_cast<HRESULT>(0x80004001));
+  FakeHelper h(helperArgs(cameraKeyWide(), 0));
+  h.timeMin = 10, h.timeMax = 100, h.timeDefault = 50;
+  EXPECT_EQ(SaveModeTime(h, true, 1000), S_OK);
+  EXPECT_EQ(LoadModeTime(h, true, &t), S_OK);
+  EXPECT_EQ(t, 100u);
+  EXPECT_EQ(LoadModeTime(h, false, &t), S_OK);
+  EXPECT_EQ(t, 50u);
+}
+
+}  // namespace

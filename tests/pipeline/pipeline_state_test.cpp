@@ -1,0 +1,348 @@
+// Pipeline state: settings persistence in the camera's subkey and creation from parameters.
+#include <cmath>
+#include <cstring>
+
+#include "pipeline/pl_settings_io.h"
+#include "pipeline/pl_tables.h"
+#include "pipeline_test_support.h"
+
+using namespace zxtest;
+
+namespace {
+
+class PipelineState : public RegistryTest {};
+
+PLContextPtr make(const PLInitParams& p) { return PLContextPtr(PL_Init(&p)); }
+
+// --- Registry ---------------------------------------------------------------------------
+
+struct RoundTripCase {
+  bool tempTint;
+  bool perResolution;
+};
+
+class PipelineStateRoundTrip : public RegistryTest,
+                               public ::testing::WithParamInterface<RoundTripCase> {};
+
+TEST_P(PipelineStateRoundTrip, SaveThenLoadRestoresEverySavedField) {
+  const auto c = GetParam();
+  auto p = colourParams();
+  p.wbTempTint = c.tempTint;
+  p.perResolutionExposure = c.perResolution;
+  p.resolutionIndex = 2;
+  p.hasLightFrequency = 1;
+  p.hasCG = 1;
+  PLSettings saved{};
+  std::array<uint32_t, 3> gains{};
+  {
+    auto ctx = make(p);
+    ASSERT_TRUE(ctx);
+    PLSettings& s = ctx->settings;
+    s.aeEnable = 1, s.aeTarget = 99, s.expoTime = 12345, s.expoGain = 321;
+    s.wbTemp = 4500, s.wbTint = 1200, s.hue = -30, s.saturation = 200, s.brightness = 7;
+    s.contrast = -40, s.gamma = 150, s.mono = 1, s.mirror = 3, s.aePolicy = 2, s.aeThreshold = 12;
+    s.lightFrequency = 1;
+    s.processFlags = PLProcessFlags::withUsm(
+        PLProcessFlags::kNegative | PLProcessFlags::kRotate270 | PLProcessFlags::kToneMap1 |
+            PLProcessFlags::kCgBit1, 250);
+    ctx->aeRectPx = {64, 48, 320, 240};
+    ctx->awbRectPx = {10, 20, 30, 40};
+    ctx->abbRectPx = {100, 200, 300, 400};
+    ctx->wbGain = {40, 128, 255};
+    saved = s;
+    gains = ctx->wbGain;
+  }  // PL_Fini saves
+  EXPECT_EQ(has("ExposureTime2"), c.perResolution);
+  EXPECT_EQ(has("ExposureTime"), !c.perResolution);
+  EXPECT_EQ(has("WhiteBalanceTemp"), c.tempTint);
+  EXPECT_EQ(has("WBGainR"), !c.tempTint);
+
+  auto ctx = make(p);
+  ASSERT_TRUE(ctx);
+  const PLSettings& s = ctx->settings;
+  EXPECT_EQ(s.aeEnable, 1u);
+  EXPECT_EQ(s.aeTarget, 99);
+  EXPECT_EQ(s.expoTime, 12345u);
+  EXPECT_EQ(ctx->curTime, 12345u);
+  EXPECT_EQ(s.expoGain, 321);
+  EXPECT_EQ(ctx->curGain, 321);
+  if (c.tempTint) {
+    EXPECT_EQ(s.wbTemp, 4500);
+    EXPECT_EQ(s.wbTint, 1200);
+  } else {
+    EXPECT_EQ(ctx->wbGain, gains);
+  }
+  EXPECT_EQ(s.hue, -30);
+  EXPECT_EQ(s.saturation, 200);
+  EXPECT_EQ(s.brightness, 7);
+  EXPECT_EQ(s.contrast, -40);
+  EXPECT_EQ(s.gamma, 150);
+  EXPECT_EQ(s.mono, 1u);
+  EXPECT_EQ(s.mirror, 3u);
+  EXPECT_EQ(s.aePolicy, 2);
+  EXPECT_EQ(s.aeThreshold, 12);
+  EXPECT_EQ(s.lightFrequency, 1u);
+  EXPECT_EQ(s.processFlags, saved.processFlags);
+  EXPECT_EQ(ctx->aeRectPx.left, 64);
+  EXPECT_EQ(ctx->aeRectPx.bottom, 240);
+  EXPECT_EQ(ctx->awbRectPx.top, 20);
+  EXPECT_EQ(ctx->abbRectPx.right, 300);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothWbModes, PipelineStateRoundTrip,
+                         ::testing::Values(RoundTripCase{true, false}, RoundTripCase{true, true},
+                                           RoundTripCase{false, false}, RoundTripCase{false, true}));
+
+TEST_F(PipelineState, StoredValuesAreClampedOrDefaulted) {
+  struct Case {
+    const char* name;
+    uint32_t stored;
+    int32_t PLSettings::*field;
+    int32_t expected;
+  } cases[] = {
+      {"AeThreshold", 30, &PLSettings::aeThreshold, 25},
+      {"Gamma", 10, &PLSettings::gamma, 20},
+      {"Hue", 0xFFFFFF4C, &PLSettings::hue, -180},
+      {"Contrast", 0xFFFFFF00, &PLSettings::contrast, -100},
+      {"Saturation", 0x80000000, &PLSettings::saturation, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    put(c.name, c.stored);
+    auto ctx = make(colourParams());
+    EXPECT_EQ(ctx->settings.*c.field, c.expected);
+  }
+  put("MirrorDirection", 9);
+  EXPECT_EQ(make(colourParams())->settings.mirror, 5u);
+}
+
+TEST_F(PipelineState, ValueOfAnotherTypeOrLengthReadsAsDefault) {
+  ASSERT_EQ(reg().writeString(kCameraKey, "Gamma", ZX_W("150")), platform::RegStatus::Ok);
+  const uint8_t eight[8] = {150};
+  ASSERT_EQ(reg().writeBinary(kCameraKey, "Contrast", eight, sizeof eight), platform::RegStatus::Ok);
+  ASSERT_EQ(reg().writeBinary(kCameraKey, "Hue", eight, 4), platform::RegStatus::Ok);
+  auto ctx = make(colourParams());
+  EXPECT_EQ(ctx->settings.gamma, 100);
+  EXPECT_EQ(ctx->settings.contrast, 0);
+  EXPECT_EQ(ctx->settings.hue, 0);
+}
+
+TEST_F(PipelineState, ProcessFlagValues) {
+  using namespace PLProcessFlags;
+  struct Case {
+    const char* name;
+    int64_t stored;  // -1: missing
+    uint32_t mask;
+    uint32_t expected;
+  } cases[] = {
+      {"ToneMapping", 0, kToneMapMask, 0},
+      {"ToneMapping", 1, kToneMapMask, kToneMap1},
+      {"ToneMapping", -1, kToneMapMask, kToneMap2},
+      {"Rotate", 45, kRotateMask, 0},
+      {"Rotate", 180, kRotateMask, kRotate180},
+      {"CG", 2, kCgMask, kCgBit1},
+      {"USM", 500, kUsmMask, 500u << kUsmShift},
+      {"USM", 900, kUsmMask, 500u << kUsmShift},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.stored));
+    reg().deleteKey(kCameraKey);
+    if (c.stored >= 0) put(c.name, static_cast<uint32_t>(c.stored));
+    auto p = colourParams();
+    p.hasCG = 1;
+    auto ctx = make(p);
+    EXPECT_EQ(ctx->settings.processFlags & c.mask, c.expected);
+  }
+}
+
+TEST_F(PipelineState, GreyCameraIgnoresColourValuesAndLoadsItsBlackOffset) {
+  put("Hue", 50);
+  put("Saturation", 10);
+  put("MonochromeEnable", 0);
+  put("WhiteBalanceTemp", 3000);
+  put("BBG2", 5000);
+  auto p = colourParams();
+  p.isColour = 0;
+  p.pixelFormat = 2;
+  auto ctx = make(p);
+  const PLSettings& s = ctx->settings;
+  EXPECT_EQ(s.hue, 0);
+  EXPECT_EQ(s.saturation, 128);
+  EXPECT_EQ(s.mono, 1u);
+  EXPECT_EQ(s.wbTemp, 6503);
+  for (uint16_t o : s.blackOffset) EXPECT_EQ(o, 4095);  // a 12-bit format's maximum
+}
+
+TEST_F(PipelineState, RgbGainCameraStoresGainsAsOffsetsFrom128) {
+  put("WBGainR", static_cast<uint32_t>(-127));
+  put("WBGainB", 300);
+  auto p = colourParams();
+  p.wbTempTint = 0;
+  {
+    auto ctx = make(p);
+    EXPECT_EQ(ctx->wbGain[0], 1u);
+    EXPECT_EQ(ctx->wbGain[1], 128u);
+    EXPECT_EQ(ctx->wbGain[2], 255u);
+    ctx->wbGain[0] = 255;
+  }
+  EXPECT_EQ(get("WBGainR"), 127u);
+  EXPECT_EQ(get("WBGainB"), 127u);
+}
+
+TEST_F(PipelineState, AeMaximums) {
+  {
+    auto ctx = make(colourParams());
+    EXPECT_EQ(ctx->aeGainMax, 5000);
+    EXPECT_EQ(ctx->aeTimeMax, 1000000u);
+  }
+  EXPECT_FALSE(has("AeMaxGain"));
+  EXPECT_FALSE(has("AeMaxTime"));
+  for (uint32_t timeMax : {1000000u, 150000u}) {
+    put("AeMaxTime", 200000);
+    auto p = colourParams();
+    p.timeMax = timeMax;
+    auto ctx = make(p);
+    EXPECT_EQ(ctx->aeTimeMax, std::min(200000u, timeMax));
+    EXPECT_FALSE(has("AeMaxGain"));
+  }
+  put("AeMaxGain", 300);
+  EXPECT_EQ(make(colourParams())->aeGainMax, 300);
+}
+
+// --- Creation -------------------------------------------------------------------------------
+
+TEST_F(PipelineState, BadSizesGiveNoState) {
+  for (auto dims : {std::pair{0u, 480u}, std::pair{640u, 0u}, std::pair{70000u, 480u}}) {
+    auto p = colourParams(dims.first, dims.second);
+    EXPECT_EQ(PL_Init(&p), nullptr);
+    EXPECT_EQ(PL_Init16(&p), nullptr);
+  }
+  EXPECT_EQ(PL_Init(nullptr), nullptr);
+  PL_Fini(nullptr);
+  PL_Fini16(nullptr);
+}
+
+TEST_F(PipelineState, HandedInBlockIsClamped) {
+  auto p = colourParams();
+  PLSettings block{};
+  PL_SetDefaults(make(p).get(), &block);
+  reg().deleteKey(kCameraKey);
+  block.hue = 300;
+  block.abbRect[0] = 7000000;  // left beyond right
+  block.levelLow[1] = block.levelHigh[1] = 90;
+  block.expoTime = 5;
+  block.expoGain = 60000;
+  block.mirror = 9;
+  block.processFlags = PLProcessFlags::withUsm(0, 511);
+  block.vignetteAmount = std::nan("");
+  block.vignetteMidpoint = std::nan("");
+  block.stepBits = 0xFF;
+  p.settings = &block;
+  auto ctx = make(p);
+  const PLSettings& s = ctx->settings;
+  EXPECT_EQ(s.hue, 180);
+  EXPECT_EQ(s.abbRect[0], 4000000);
+  EXPECT_EQ(s.abbRect[2], 6000000);
+  EXPECT_EQ(s.levelLow[1], 0);
+  EXPECT_EQ(s.levelHigh[1], 255);
+  EXPECT_EQ(s.expoTime, 100u);
+  EXPECT_EQ(ctx->curTime, 100u);
+  EXPECT_EQ(s.expoGain, 5000);
+  EXPECT_EQ(s.mirror, 5u);
+  EXPECT_EQ(PLProcessFlags::usmValue(s.processFlags), 500u);
+  EXPECT_EQ(s.vignetteAmount, 0.0);
+  EXPECT_EQ(s.vignetteMidpoint, 0.125);
+  EXPECT_EQ(s.stepBits, 0x3F);  // a new state has no workers: bits 6, 7 clear
+  const auto tables = SnapshotTables(*ctx);
+  for (const auto& lut : tables.level->lut)
+    for (uint32_t v = 0; v < 256; ++v) ASSERT_EQ(lut[v], v);  // 0..255 is the identity
+}
+
+TEST_F(PipelineState, CopyingABlockKeepsTheStatesWorkerBits) {
+  auto ctx = make(colourParams());
+  EXPECT_EQ(ctx->settings.stepBits, 0x3F);
+  ctx->settings.stepBits = 0xFF;
+  PLSettings block = ctx->settings;
+  block.stepBits = 0x04;
+  CopySettingsBlock(*ctx, block);
+  EXPECT_EQ(ctx->settings.stepBits, 0xC4);
+}
+
+TEST_F(PipelineState, GreyCameraBlockIsForcedGrey) {
+  auto p = colourParams();
+  p.isColour = 0;
+  PLSettings block{};
+  PL_SetDefaults(make(p).get(), &block);
+  block.hue = 40, block.saturation = 3, block.wbTemp = 3000, block.mono = 0;
+  p.settings = &block;
+  auto ctx = make(p);
+  EXPECT_EQ(ctx->settings.hue, 0);
+  EXPECT_EQ(ctx->settings.saturation, 128);
+  EXPECT_EQ(ctx->settings.wbTemp, 6503);
+  EXPECT_EQ(ctx->settings.mono, 1u);
+}
+
+TEST_F(PipelineState, EnabledVignetteInABlockBuildsItsTables) {
+  auto p = colourParams();
+  PLSettings block{};
+  PL_SetDefaults(make(p).get(), &block);
+  block.vignetteEnable = 1;
+  block.vignetteAmount = 0.5;
+  p.settings = &block;
+  auto ctx = make(p);
+  const auto v = SnapshotTables(*ctx).vignette;
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->radius->size(), 640u * 480u);
+  EXPECT_EQ(v->gain.size(), 401u);
+}
+
+TEST_F(PipelineState, WindowsScratchAndSitesAtCreation) {
+  auto p = colourParams(1280, 960);
+  auto ctx = make(p);
+  EXPECT_EQ(ctx->aeRectPx.left, 512);
+  EXPECT_EQ(ctx->aeRectPx.top, 384);
+  EXPECT_EQ(ctx->aeRectPx.right, 768);
+  EXPECT_EQ(ctx->aeRectPx.bottom, 576);
+  EXPECT_TRUE(ctx->scratch.empty());  // same frame and processing size
+
+  struct Case {
+    uint32_t fw, fh, pw, ph, outputFormat;
+    uint8_t isColour;
+    size_t bytes8, bytes16;
+  } cases[] = {
+      {1280, 960, 640, 480, 0, 1, 3840u * 960, 2u * 3840 * 960},
+      {1001, 777, 1001, 776, 0, 1, 3004u * 777, 2u * 3004 * 777},
+      {1001, 777, 1001, 776, 3, 1, 1004u * 777, 2u * 1002 * 777},
+      {1001, 777, 1001, 776, 4, 0, 0, 0},
+      {640, 480, 640, 480, 0, 1, 0, 2u * 1920 * 480},
+      {640, 480, 640, 480, 1, 1, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.fw) + "x" + std::to_string(c.fh) + " out " + std::to_string(c.outputFormat));
+    auto q = colourParams(c.fw, c.fh);
+    q.procWidth = c.pw, q.procHeight = c.ph, q.outputFormat = c.outputFormat, q.isColour = c.isColour;
+    q.bitDepthCaps[2] = 1;
+    auto c8 = make(q);
+    PLContext16Ptr c16(PL_Init16(&q));
+    ASSERT_TRUE(c8 && c16);
+    EXPECT_EQ(c8->scratch.size(), c.bytes8);
+    EXPECT_EQ(c16->scratch.size(), c.bytes16);
+    EXPECT_EQ(c16->bitDepth, 12);
+  }
+
+  for (uint8_t order : {0, 1}) {
+    auto q = colourParams();
+    q.byteOrder = order;
+    const auto sites = make(q)->colourSites;
+    const uint8_t red = order ? 2 : 0, blue = order ? 0 : 2;
+    // Order 0 is G R / B G; order 1 R G / G B.
+    EXPECT_EQ(sites.at(0, 0, 0), 1);
+    EXPECT_EQ(sites.at(0, 1, 0), red);
+    EXPECT_EQ(sites.at(0, 0, 1), blue);
+    EXPECT_EQ(sites.at(1, 0, 0), red);
+    EXPECT_EQ(sites.at(1, 1, 1), blue);
+    EXPECT_EQ(sites.at(3, 0, 1), red);
+  }
+}
+
+}  // namespace

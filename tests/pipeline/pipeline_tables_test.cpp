@@ -1,0 +1,204 @@
+// Tone, white-balance, hue/saturation, level, window and vignette tables.
+#include <cmath>
+#include <vector>
+
+#include "pipeline/pl_tables.h"
+#include "pipeline/pl_vignette.h"
+#include "pipeline/pl_windows.h"
+#include "pipeline/tone_curve.h"
+#include "pipeline_test_support.h"
+
+using namespace zxtest;
+
+namespace {
+
+class PipelineTables : public RegistryTest {
+ protected:
+  PLContextPtr make(PLInitParams p = colourParams()) {
+    p.regKey = nullptr;  // these tests persist nothing
+    return PLContextPtr(PL_Init(&p));
+  }
+};
+
+std::vector<uint8_t> tone8(int32_t c, int32_t b, int32_t g) {
+  std::vector<uint8_t> t(256);
+  CalcToneCurveLut<uint8_t>(t, 8, c, b, g);
+  return t;
+}
+
+TEST(PipelineToneCurve, NeutralSettingsGiveTheIdentity) {
+  const auto t = tone8(0, 0, 100);
+  for (uint32_t v = 0; v < 256; ++v) ASSERT_EQ(t[v], v);
+}
+
+TEST(PipelineToneCurve, HighBitContrastTermFollowsTheFormula) {
+  // y = v + v / 255 at contrast 0: deeper tables gain one step every 255 values.
+  std::vector<uint16_t> t12(4096);
+  CalcToneCurveLut<uint16_t>(t12, 12, 0, 0, 100);
+  EXPECT_EQ(t12[254], 254);
+  EXPECT_EQ(t12[255], 256);
+  EXPECT_EQ(t12[600], 602);  // 600 + 2.35
+  EXPECT_EQ(t12[4095], 4095);
+}
+
+TEST(PipelineToneCurve, Brightness) {
+  const auto up = tone8(0, 10, 100);
+  for (uint32_t v = 235; v < 256; ++v) EXPECT_EQ(up[v], 255) << v;
+  EXPECT_EQ(up[234], 253);  // 255 x 234 / 235 = 253.9
+  EXPECT_EQ(up[100], 108);  // 255 x 100 / 235 = 108.5
+  const auto down = tone8(0, -10, 100);
+  EXPECT_EQ(down[255], 235);
+  EXPECT_EQ(down[0], 0);
+  EXPECT_EQ(down[128], 118);  // -20 x 128 / 255 = -10.04, toward zero -10
+}
+
+TEST(PipelineToneCurve, GammaAndContrast) {
+  const auto g = tone8(0, 0, 50);  // sqrt: 255 x sqrt(64 / 255) = 127.75
+  EXPECT_EQ(g[64], 127);
+  const auto c = tone8(50, 0, 100);  // y = v + (v - 6400) / 255
+  EXPECT_EQ(c[100], 75);             // 100 - 24.7 = 75.3
+  EXPECT_EQ(c[10], 0);               // below zero
+}
+
+TEST(PipelineToneCurve, FilmicCurveRisesFromBlackToWhite) {
+  std::vector<uint8_t> t(256);
+  ToneMapLut<uint8_t>(0.5, 1.0, 1.0, 0, t);
+  EXPECT_EQ(t[255], 255);
+  for (uint32_t i = 1; i < 256; ++i) ASSERT_GE(t[i], t[i - 1]);
+  std::vector<uint8_t> degenerate(256);
+  ToneMapLut<uint8_t>(0.5, 1.0, 0.0, 0, degenerate);  // x0 = 0: log10(0), no NaN reaches a cast
+  EXPECT_EQ(degenerate[255], 255);
+}
+
+TEST_F(PipelineTables, WhiteBalance) {
+  auto ctx = make();
+  ctx->wbGain = {256, 256, 256};
+  PL_UpdateWbLut(ctx.get());
+  EXPECT_FALSE(SnapshotTables(*ctx).wb->active);
+  EXPECT_FALSE(ctx->wbLutActive);
+
+  ctx->wbGain = {128, 256, 128};
+  PL_UpdateWbLut(ctx.get());
+  const auto wb = SnapshotTables(*ctx).wb;
+  EXPECT_TRUE(wb->active);
+  for (uint32_t v : {0u, 1u, 100u, 127u}) EXPECT_EQ(wb->lut[1][v], 2 * v);
+  for (uint32_t v : {128u, 200u, 255u}) EXPECT_EQ(wb->lut[1][v], 255);
+  EXPECT_EQ(wb->lut[0][77], 77);
+  EXPECT_EQ(wb->lut[2][255], 255);
+}
+
+TEST_F(PipelineTables, HueAndSaturation) {
+  auto ctx = make();
+  const auto hs = SnapshotTables(*ctx).colour;  // hue 0, saturation 128
+  for (int i = 0; i < 9; ++i) EXPECT_NEAR(hs->hueSatMatrix[i], i % 4 == 0 ? 1.0 : 0.0, 1e-9);
+
+  const int32_t grey[3] = {0, 0, 0};
+  EXPECT_EQ(PL_SetHSB(ctx.get(), grey), 1);
+  const auto g = SnapshotTables(*ctx).colour;
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_NEAR(g->hueSatMatrix[3 * row], 0.299, 1e-12);
+    EXPECT_NEAR(g->hueSatMatrix[3 * row + 1], 0.587, 1e-12);
+    EXPECT_NEAR(g->hueSatMatrix[3 * row + 2], 0.114, 1e-12);
+    EXPECT_EQ(g->coef[3 * row], 4898);  // 16384 x 0.299 = 4898.8
+    EXPECT_EQ(g->coef[3 * row + 1], 9617);
+    EXPECT_EQ(g->coef[3 * row + 2], 1867);
+  }
+  EXPECT_EQ(g->coefTables[0][255], 255 * 4898);
+
+  const int32_t wild[3] = {500, 999, -99};
+  PL_SetHSB(ctx.get(), wild);
+  EXPECT_EQ(ctx->settings.hue, 180);
+  EXPECT_EQ(ctx->settings.saturation, 255);
+  EXPECT_EQ(ctx->settings.brightness, -64);
+  EXPECT_EQ(PL_SetHSB<uint8_t>(nullptr, wild), 0);
+}
+
+TEST_F(PipelineTables, HighBitCoefficientTablesSaturate) {
+  auto p = colourParams();
+  p.regKey = nullptr;
+  p.bitDepthCaps[4] = 1;  // 16 bits
+  PLContext16Ptr ctx(PL_Init16(&p));
+  ctx->colourMatrix = {3, 0, 0, 0, 3, 0, 0, 0, 3};
+  const int32_t hsb[3] = {0, 255, 0};
+  PL_SetHSB16(ctx.get(), hsb);
+  const auto c = SnapshotTables(*ctx).colour;
+  EXPECT_GT(int64_t{c->coef[0]} * 65535, INT32_MAX);
+  EXPECT_EQ(c->coefTables[0][65535], INT32_MAX);
+}
+
+TEST_F(PipelineTables, Levels) {
+  for (uint8_t order : {0, 1}) {
+    SCOPED_TRACE(order);
+    auto p = colourParams();
+    p.byteOrder = order;
+    auto ctx = make(p);
+    const uint8_t low[4] = {16, 20, 30, 40}, high[4] = {235, 255, 255, 255};
+    PL_ApplyLevelRange(ctx.get(), low, high);
+    const auto lv = SnapshotTables(*ctx).level;
+    // Channel 0 (16..235) sits at table 1 in R, G, B order and at table 3 in B, G, R order.
+    const auto& ch0 = lv->lut[order ? 3 : 1];
+    EXPECT_EQ(ch0[16], 0);
+    EXPECT_EQ(ch0[100], 97);  // 84 x 255 / 219 = 97.8
+    EXPECT_EQ(ch0[235], 255);
+    EXPECT_EQ(ch0[240], 255);
+    EXPECT_EQ(lv->lut[0][40], 0);  // table 0 is channel 3 either way
+    EXPECT_EQ(lv->lut[0][41], 1);
+    EXPECT_EQ(lv->lut[order ? 1 : 3][30], 0);  // channel 2
+  }
+  auto ctx = make();
+  const uint8_t low[4] = {255, 9, 9, 9}, high[4] = {0, 9, 200, 200};
+  PL_ApplyLevelRange(ctx.get(), low, high);
+  EXPECT_EQ(ctx->settings.levelLow[0], 0);
+  EXPECT_EQ(ctx->settings.levelHigh[0], 255);
+  EXPECT_EQ(ctx->settings.levelLow[1], 0);
+  EXPECT_EQ(ctx->settings.levelLow[2], 9);
+}
+
+TEST(PipelineWindows, FractionsAndPixels) {
+  const int32_t full[4] = {10000000, 10000000, 0, 0};
+  const PixelRect r = FractionToRect(640, 480, full);
+  EXPECT_EQ(r.left, 0);  // right to left is swapped
+  EXPECT_EQ(r.right, 639);
+  EXPECT_EQ(r.top, 0);
+  EXPECT_EQ(r.bottom, 479);
+
+  const auto f = RectToFraction(4096, 4096, PixelRect{4095, 0, 4095, 2048});
+  EXPECT_EQ(f[0], 9997559);  // (4095 x 10^7 + 2048) / 4096, beyond 32 bits on the way
+  EXPECT_EQ(f[3], 5000000);
+  const PixelRect back = FractionToRect(4096, 4096, f.data());
+  EXPECT_EQ(back.left, 4095);
+  EXPECT_EQ(back.bottom, 2048);
+
+  EXPECT_EQ(RectToFraction(0, 0, PixelRect{1, 2, 3, 4}), (std::array<int32_t, 4>{0, 0, 0, 0}));
+  const PixelRect none = FractionToRect(0, 0, full);
+  EXPECT_EQ(none.right, 0);
+  const int32_t negative[4] = {-5, 0, 10000000, 10000000};
+  EXPECT_EQ(FractionToRect(640, 480, negative).left, 0);
+}
+
+TEST(PipelineVignette, EveryRadiusIndexesTheGainTable) {
+  const std::pair<uint32_t, uint32_t> sizes[] = {
+      {640, 480}, {1280, 960}, {1920, 1080}, {4096, 3288}, {1001, 777}};
+  for (const auto& [w, h] : sizes) {
+    SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+    const auto set = BuildVignetteTables(w, h, 0.0, 0.125, nullptr);
+    ASSERT_EQ(set->gain.size(), VignetteGainCount(w, h));
+    int32_t maxRadius = 0;
+    for (int32_t r : *set->radius) maxRadius = std::max(maxRadius, r);
+    EXPECT_LT(static_cast<size_t>(maxRadius), set->gain.size());
+    for (double g : set->gain) ASSERT_EQ(g, 1.0);  // amount 0
+  }
+  EXPECT_EQ(VignetteGainCount(640, 480), 401u);  // the corner lies at exactly 400
+}
+
+TEST(PipelineVignette, GainsFollowTheAmount) {
+  const auto up = BuildVignetteTables(640, 480, 0.5, 0.0, nullptr);
+  const double c = std::cos(0.5);
+  EXPECT_NEAR(up->gain[400], 1.0 / (c * c * c * c), 1e-12);
+  EXPECT_NEAR(up->gain[0], 1.0, 1e-12);
+  const auto down = BuildVignetteTables(640, 480, -0.5, 0.0, up);
+  EXPECT_NEAR(down->gain[400], c * c * c * c, 1e-12);
+  EXPECT_EQ(down->radius, up->radius);  // same size: the radius table is shared
+}
+
+}  // namespace
