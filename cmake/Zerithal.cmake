@@ -56,10 +56,12 @@ function(zx_test name)
 endfunction()
 
 # Tests that run under wine share one prefix below the build tree, made once by a fixture.
+# They also share one real registry, so they take turns with it.
 function(zx_wine_test_properties test)
   set_tests_properties(${test} PROPERTIES
     ENVIRONMENT "WINEPREFIX=${ZX_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml="
-    FIXTURES_REQUIRED zx_wineprefix)
+    FIXTURES_REQUIRED zx_wineprefix
+    RESOURCE_LOCK zx_wine_registry)
 endfunction()
 
 if(WIN32)
