@@ -13,7 +13,6 @@ if(NOT EXISTS ${PREFIX}/system.reg)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "wineboot -i failed: ${rc}")
   endif()
-  execute_process(COMMAND ${CMAKE_COMMAND} -E env WINEPREFIX=${PREFIX} wineserver -w)
 endif()
 # A persistent server saves every test the start-up of a new one; cleanup stops it.
 # Its output goes to /dev/null, not to a pipe that the daemon would hold open.

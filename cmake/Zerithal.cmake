@@ -42,9 +42,6 @@ function(zx_test name)
   endif()
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE zx_options ${A_LIBS} zx_gtest_main)
-  if(WIN32 AND A_NEEDS_DISPLAY)
-    zx_wine_needs_display(${name})
-  endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
@@ -52,6 +49,9 @@ function(zx_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}")
   if(WIN32)
     zx_wine_test_properties(${name})
+    if(A_NEEDS_DISPLAY)
+      zx_wine_needs_display(${name})
+    endif()
   endif()
 endfunction()
 
@@ -71,10 +71,13 @@ if(WIN32)
 endif()
 
 # --- Wine harness helpers (DirectShow base layer) -------------------------------------------
-# zx_wine_needs_display(target): the test's windows need an X display; ./test and CI give one
-# through xvfb-run, and a bare ctest run gets its own Xvfb from cmake/wine-display.sh.
-function(zx_wine_needs_display target)
-  set_target_properties(${target} PROPERTIES
+# zx_wine_needs_display(test): a test (named as its executable target) whose windows need an
+# X display. ./test and CI run the windows ctest under xvfb-run; a run without DISPLAY reports
+# the test as skipped (cmake/wine-display.sh).
+function(zx_wine_needs_display test)
+  set_target_properties(${test} PROPERTIES
     CROSSCOMPILING_EMULATOR "sh;${PROJECT_SOURCE_DIR}/cmake/wine-display.sh")
+  set_tests_properties(${test} PROPERTIES SKIP_RETURN_CODE 77)
+  set_property(TEST ${test} APPEND PROPERTY LABELS display)
 endfunction()
 # --- end of the wine harness helpers ----------------------------------------------------------

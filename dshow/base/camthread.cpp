@@ -1,0 +1,68 @@
+// A worker thread driven by commands: one caller at a time sends one and waits for the reply.
+#include "dshow/base/camthread.h"
+
+#include <objbase.h>
+
+#include "dshow/base/cautolock.h"
+
+CAMThread::CAMThread(HRESULT* phr) : m_EventSend(TRUE, phr), m_EventComplete(FALSE, phr) {}
+
+CAMThread::~CAMThread() { Close(); }
+
+BOOL CAMThread::Create() {
+  CAutoLock lock(&m_AccessLock);
+  if (m_hThread) return FALSE;
+  m_EventSend.Reset();
+  m_EventComplete.Reset();
+  DWORD id = 0;
+  m_hThread = CreateThread(nullptr, 0, InitialThreadProc, this, 0, &id);
+  return m_hThread.load() != nullptr;
+}
+
+DWORD WINAPI CAMThread::InitialThreadProc(LPVOID self) {
+  // Workers deliver to other COM objects, so they live in the multithreaded apartment.
+  const HRESULT co = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  const DWORD result = static_cast<CAMThread*>(self)->ThreadProc();
+  if (SUCCEEDED(co)) CoUninitialize();
+  return result;
+}
+
+DWORD CAMThread::CallWorker(DWORD param) {
+  CAutoLock lock(&m_AccessLock);
+  if (!m_hThread) return static_cast<DWORD>(E_FAIL);
+  m_dwParam = param;
+  m_EventSend.Set();
+  // A worker that ends without replying must not leave the caller waiting for ever.
+  HANDLE waits[2] = {m_EventComplete, m_hThread.load()};
+  if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) return m_dwReturnVal;
+  m_EventSend.Reset();
+  return static_cast<DWORD>(E_FAIL);
+}
+
+void CAMThread::Close() {
+  CAutoLock lock(&m_AccessLock);
+  HANDLE thread = m_hThread.exchange(nullptr);
+  if (!thread) return;
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+}
+
+BOOL CAMThread::ThreadExists() const { return m_hThread.load() != nullptr; }
+
+DWORD CAMThread::GetRequest() {
+  m_EventSend.Wait();
+  return m_dwParam;
+}
+
+BOOL CAMThread::CheckRequest(DWORD* param) {
+  if (WaitForSingleObject(m_EventSend, 0) != WAIT_OBJECT_0) return FALSE;
+  if (param) *param = m_dwParam;
+  return TRUE;
+}
+
+void CAMThread::Reply(DWORD result) {
+  m_dwReturnVal = result;
+  // Reset before completing, so that the caller's next command cannot be lost.
+  m_EventSend.Reset();
+  m_EventComplete.Set();
+}

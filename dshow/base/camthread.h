@@ -1,0 +1,49 @@
+// A worker thread driven by commands: one caller at a time sends one and waits for the reply.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "dshow/base/camevent.h"
+#include "dshow/base/ccritsec.h"
+
+class CAMThread {
+ public:
+  explicit CAMThread(HRESULT* phr = nullptr);
+  virtual ~CAMThread();  // joins the thread; its owner must have told it to exit
+  CAMThread(const CAMThread&) = delete;
+  CAMThread& operator=(const CAMThread&) = delete;
+
+  // Starts the thread; FALSE when one exists already or it cannot be created.
+  BOOL Create();
+  // Sends a command and waits for the reply; E_FAIL without a thread or when it ends unanswered.
+  DWORD CallWorker(DWORD param);
+  // Waits for the thread to end and closes its handle; harmless when there is none.
+  void Close();
+  BOOL ThreadExists() const;
+
+  // Worker side.
+  DWORD GetRequest();
+  BOOL CheckRequest(DWORD* param);
+  void Reply(DWORD result);
+  DWORD GetRequestParam() const { return m_dwParam; }
+  // Signalled from a command's arrival until its reply: manual-reset, so a wait-any on it
+  // elsewhere (a camera's cancel wait) never swallows a command meant for the worker.
+  HANDLE GetRequestHandle() const { return m_EventSend; }
+
+ protected:
+  virtual DWORD ThreadProc() = 0;
+
+  CCritSec m_AccessLock;  // one caller at a time
+  CCritSec m_WorkerLock;  // for the worker's own state, at the derived class's choice
+
+ private:
+  static DWORD WINAPI InitialThreadProc(LPVOID self);
+
+  CAMEvent m_EventSend;
+  CAMEvent m_EventComplete;
+  DWORD m_dwParam = 0;
+  DWORD m_dwReturnVal = 0;
+  std::atomic<HANDLE> m_hThread{nullptr};
+};

@@ -1,0 +1,47 @@
+// An output stream of a CSource whose worker thread fills and delivers samples while running.
+#pragma once
+
+#include <windows.h>
+
+#include "dshow/base/camthread.h"
+#include "dshow/base/cbaseoutputpin.h"
+
+class CSource;
+
+class CSourceStream : public CAMThread, public CBaseOutputPin {
+ public:
+  enum Command : DWORD { CMD_INIT, CMD_PAUSE, CMD_RUN, CMD_STOP, CMD_EXIT };
+
+  // Registers the stream with its filter, which deletes it.
+  CSourceStream(const WCHAR* objectName, HRESULT* phr, CSource* filter, const WCHAR* pinName);
+  ~CSourceStream() override;
+
+  // Stopped -> paused starts the worker, which waits; running lets it fill and deliver.
+  HRESULT Active() override;
+  HRESULT Inactive() override;
+  HRESULT Run(REFERENCE_TIME start) override;
+  // Holds a delivering worker until the next command (CMD_RUN goes on); fails without a worker.
+  HRESULT Pause();
+
+  // Types come from GetMediaType(position); a type is accepted when it is one of them.
+  HRESULT CheckMediaType(const CMediaType* mt) override;
+  HRESULT GetMediaType(int position, CMediaType* mt) override = 0;
+
+ protected:
+  // S_OK delivers the sample, S_FALSE ends the stream, a failure ends it and aborts the graph.
+  virtual HRESULT FillBuffer(IMediaSample* sample) = 0;
+  virtual HRESULT OnThreadCreate() { return S_OK; }
+  virtual HRESULT OnThreadDestroy() { return S_OK; }
+  virtual HRESULT OnThreadStartPlay() { return S_OK; }
+  // Fills and delivers until a command arrives; leaves CMD_STOP and CMD_EXIT unanswered.
+  virtual HRESULT DoBufferProcessingLoop();
+  DWORD ThreadProc() override;
+
+  HRESULT Init() { return static_cast<HRESULT>(CallWorker(CMD_INIT)); }
+  HRESULT Exit() { return static_cast<HRESULT>(CallWorker(CMD_EXIT)); }
+  HRESULT StopWorker() { return static_cast<HRESULT>(CallWorker(CMD_STOP)); }
+  // Ends the worker, if there is one, and joins it.
+  void ShutdownWorker();
+
+  CSource* m_pFilter;
+};

@@ -1,0 +1,214 @@
+// CSourceStream's worker: filter states and commands, blocked fills and downstream, start failure.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <dshow.h>
+
+#include <thread>
+
+#include "tests/dshow/support/comptr.h"
+#include "tests/dshow/support/testsink.h"
+#include "tests/dshow/testsource/testsource.h"
+
+namespace {
+
+class SourceStreamTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    baseline_ = CUnknown::ObjectsActive();
+    HRESULT hr = S_OK;
+    source_ = new TestSourceFilter(nullptr, &hr, 2);
+    source_->NonDelegatingAddRef();
+    sink_ = new TestSinkFilter(&hr);
+    sink_->NonDelegatingAddRef();
+    ASSERT_EQ(hr, S_OK);
+    ASSERT_EQ(stream()->Connect(sink_->Pin(), nullptr), S_OK);
+  }
+  void TearDown() override {
+    SetEvent(sink_->Pin()->releaseReceive);
+    source_->Stop();
+    stream()->Disconnect();
+    sink_->Pin()->Disconnect();
+    source_->NonDelegatingRelease();
+    sink_->NonDelegatingRelease();
+    EXPECT_EQ(CUnknown::ObjectsActive(), baseline_);
+  }
+
+  TestSourceStream* stream() { return source_->Stream(0); }
+  int delivered() { return sink_->Pin()->samples.load(); }
+
+  // True when samples keep arriving, false when none arrive for a while.
+  bool Delivering() {
+    const int before = delivered();
+    for (int i = 0; i < 200; ++i) {
+      if (delivered() >= before + 3) return true;
+      Sleep(10);
+    }
+    return false;
+  }
+  bool Quiet() {
+    Sleep(30);  // a sample already in flight may still land
+    const int before = delivered();
+    Sleep(150);
+    return delivered() == before;
+  }
+  static bool ThreadEnded(DWORD id) {
+    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);
+    if (!thread) return true;
+    const bool ended = WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    return ended;
+  }
+  HRESULT Enter(FILTER_STATE state) {
+    switch (state) {
+      case State_Stopped: return source_->Stop();
+      case State_Paused: return source_->Pause();
+      case State_Running: return source_->Run(0);
+    }
+    return E_UNEXPECTED;
+  }
+
+  ComScope com_;
+  LONG baseline_ = 0;
+  TestSourceFilter* source_ = nullptr;
+  TestSinkFilter* sink_ = nullptr;
+};
+
+struct StateCase {
+  FILTER_STATE from;
+  FILTER_STATE to;
+  bool thread;
+  bool delivering;
+};
+
+const char* Name(FILTER_STATE s) {
+  return s == State_Stopped ? "stopped" : s == State_Paused ? "paused" : "running";
+}
+
+TEST_F(SourceStreamTest, DeliversOnlyWhileRunning) {
+  const StateCase cases[] = {
+      {State_Stopped, State_Stopped, false, false}, {State_Stopped, State_Paused, true, false},
+      {State_Stopped, State_Running, true, true},   {State_Paused, State_Stopped, false, false},
+      {State_Paused, State_Paused, true, false},    {State_Paused, State_Running, true, true},
+      // A source is not told about running -> paused; downstream holds what it delivers.
+      {State_Running, State_Stopped, false, false}, {State_Running, State_Paused, true, true},
+      {State_Running, State_Running, true, true},
+  };
+  for (const StateCase& c : cases) {
+    SCOPED_TRACE(std::string(Name(c.from)) + " -> " + Name(c.to));
+    ASSERT_EQ(Enter(c.from), S_OK);
+    ASSERT_EQ(Enter(c.to), S_OK);
+    FILTER_STATE state;
+    EXPECT_EQ(source_->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, c.to);
+    EXPECT_EQ(stream()->ThreadExists() != FALSE, c.thread);
+    if (c.delivering) {
+      EXPECT_TRUE(Delivering());
+    } else {
+      EXPECT_TRUE(Quiet());
+    }
+    if (c.to == State_Paused) {
+      ASSERT_EQ(source_->Run(0), S_OK);
+      EXPECT_TRUE(Delivering());
+    }
+    ASSERT_EQ(source_->Stop(), S_OK);
+    EXPECT_EQ(stream()->threadsCreated.load(), stream()->threadsDestroyed.load());
+  }
+}
+
+TEST_F(SourceStreamTest, PauseCommandHoldsDeliveryUntilRun) {
+  ASSERT_EQ(source_->Run(0), S_OK);
+  ASSERT_TRUE(Delivering());
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    EXPECT_EQ(stream()->Pause(), S_OK);
+    EXPECT_TRUE(Quiet());
+    EXPECT_EQ(stream()->Run(0), S_OK);
+    EXPECT_TRUE(Delivering());
+  }
+}
+
+TEST_F(SourceStreamTest, GraphPauseDoesNotWaitForAWorkerHeldDownstream) {
+  sink_->Pin()->blockReceive = true;
+  ASSERT_EQ(source_->Run(0), S_OK);
+  ASSERT_EQ(WaitForSingleObject(sink_->Pin()->receiving, 2000), WAIT_OBJECT_0);
+  // A paused renderer holds the sample; pausing the source must not wait for it.
+  const ULONGLONG started = GetTickCount64();
+  EXPECT_EQ(source_->Pause(), S_OK);
+  EXPECT_LT(GetTickCount64() - started, 500u);
+  SetEvent(sink_->Pin()->releaseReceive);
+  EXPECT_EQ(source_->Stop(), S_OK);
+}
+
+TEST_F(SourceStreamTest, StopEndsABlockedFillPromptly) {
+  stream()->fill = TestSourceStream::Fill::BlockUntilCommand;
+  ASSERT_EQ(source_->Run(0), S_OK);
+  ASSERT_EQ(WaitForSingleObject(stream()->fillEntered, 2000), WAIT_OBJECT_0);
+  const ULONGLONG started = GetTickCount64();
+  EXPECT_EQ(source_->Stop(), S_OK);
+  EXPECT_LT(GetTickCount64() - started, 1000u);
+  EXPECT_FALSE(stream()->ThreadExists());
+  EXPECT_EQ(delivered(), 0);
+}
+
+TEST_F(SourceStreamTest, StopEndsPromptlyOnceDownstreamLetsGo) {
+  sink_->Pin()->blockReceive = true;
+  ASSERT_EQ(source_->Run(0), S_OK);
+  ASSERT_EQ(WaitForSingleObject(sink_->Pin()->receiving, 2000), WAIT_OBJECT_0);
+  // The graph stops the downstream filter as well, which lets its Receive go.
+  std::thread downstreamStop([this] {
+    Sleep(200);
+    SetEvent(sink_->Pin()->releaseReceive);
+  });
+  const ULONGLONG started = GetTickCount64();
+  EXPECT_EQ(source_->Stop(), S_OK);
+  const ULONGLONG took = GetTickCount64() - started;
+  downstreamStop.join();
+  EXPECT_LT(took, 2000u);
+  EXPECT_FALSE(stream()->ThreadExists());
+  EXPECT_EQ(delivered(), 1);
+}
+
+TEST_F(SourceStreamTest, ExitJoinsTheWorker) {
+  ASSERT_EQ(source_->Run(0), S_OK);
+  ASSERT_TRUE(Delivering());
+  const DWORD worker = stream()->workerThreadId;
+  ASSERT_EQ(source_->Stop(), S_OK);
+  EXPECT_TRUE(ThreadEnded(worker));
+  EXPECT_EQ(stream()->threadsCreated.load(), 1);
+  EXPECT_EQ(stream()->threadsDestroyed.load(), 1);
+}
+
+TEST_F(SourceStreamTest, ThreadStartFailureLeavesNoThread) {
+  stream()->createResult = E_ACCESSDENIED;
+  EXPECT_EQ(source_->Pause(), E_ACCESSDENIED);
+  EXPECT_FALSE(stream()->ThreadExists());
+  EXPECT_TRUE(ThreadEnded(stream()->workerThreadId));
+  EXPECT_EQ(stream()->threadsDestroyed.load(), 1);
+  FILTER_STATE state;
+  source_->GetState(0, &state);
+  EXPECT_EQ(state, State_Stopped);
+  // The allocator was given back: the next start works.
+  stream()->createResult = S_OK;
+  ASSERT_EQ(source_->Run(0), S_OK);
+  EXPECT_TRUE(Delivering());
+}
+
+TEST_F(SourceStreamTest, FailedFillEndsTheStream) {
+  stream()->fill = TestSourceStream::Fill::Fail;
+  ASSERT_EQ(source_->Run(0), S_OK);
+  for (int i = 0; i < 200 && sink_->Pin()->endOfStreams.load() == 0; ++i) Sleep(10);
+  EXPECT_EQ(sink_->Pin()->endOfStreams.load(), 1);
+  EXPECT_EQ(delivered(), 0);
+  EXPECT_EQ(source_->Stop(), S_OK);
+}
+
+TEST_F(SourceStreamTest, PinWithoutThreadFailsCommands) {
+  TestSourceStream* idle = source_->Stream(1);  // not connected, so never started
+  EXPECT_EQ(idle->Pause(), E_FAIL);
+  EXPECT_EQ(idle->Run(0), E_FAIL);
+  EXPECT_EQ(idle->Active(), S_OK);  // nothing to start on an unconnected pin
+  EXPECT_FALSE(source_->Stream(1)->ThreadExists());
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+// A throw-away RGB24 source filter on the base layer, for the tests only (never in zerithal.ax).
+#include "tests/dshow/testsource/testsource.h"
+
+#include <cstring>
+#include <new>
+
+#include "dshow/base/mediatypes.h"
+
+TestSourceStream::TestSourceStream(HRESULT* phr, CSource* filter, const WCHAR* name)
+    : CSourceStream(L"TestSourceStream", phr, filter, name),
+      fillEntered(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+
+TestSourceStream::~TestSourceStream() {
+  ShutdownWorker();
+  CloseHandle(fillEntered);
+}
+
+HRESULT STDMETHODCALLTYPE TestSourceStream::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (riid == IID_IKsPropertySet) return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
+  return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT TestSourceStream::GetMediaType(int position, CMediaType* mt) {
+  if (!mt) return E_POINTER;
+  if (position < 0) return E_INVALIDARG;
+  if (position > 1) return VFW_S_NO_MORE_ITEMS;
+  const LONG scale = position + 1;
+  return InitRgb24VideoInfo(mt, kTestWidth / scale, kTestHeight / scale, kTestFrameTime);
+}
+
+HRESULT TestSourceStream::DecideBufferSize(IMemAllocator* allocator,
+                                           ALLOCATOR_PROPERTIES* request) {
+  if (!allocator || !request) return E_POINTER;
+  if (request->cBuffers < 2) request->cBuffers = 2;
+  request->cbBuffer = static_cast<long>(m_mt.GetSampleSize());
+  ALLOCATOR_PROPERTIES actual = {};
+  const HRESULT hr = allocator->SetProperties(request, &actual);
+  if (FAILED(hr)) return hr;
+  if (actual.cbBuffer < request->cbBuffer || actual.cBuffers < request->cBuffers) return E_FAIL;
+  return S_OK;
+}
+
+HRESULT TestSourceStream::FillBuffer(IMediaSample* sample) {
+  SetEvent(fillEntered);
+  switch (fill.load()) {
+    case Fill::Fail:
+      return E_ABORT;
+    case Fill::BlockUntilCommand:
+      // As the camera does: a command for the worker cancels the wait.
+      WaitForSingleObject(GetRequestHandle(), INFINITE);
+      return S_FALSE;
+    case Fill::Frames:
+      break;
+  }
+  if (frameDelayMs.load()) Sleep(frameDelayMs.load());
+  BYTE* data = nullptr;
+  if (FAILED(sample->GetPointer(&data))) return E_FAIL;
+  const long size = static_cast<long>(m_mt.GetSampleSize());
+  if (sample->GetSize() < size) return E_FAIL;
+  std::memset(data, static_cast<int>(frame_ & 0xFF), static_cast<size_t>(size));
+  sample->SetActualDataLength(size);
+  REFERENCE_TIME start = frame_ * kTestFrameTime;
+  REFERENCE_TIME stop = start + kTestFrameTime;
+  sample->SetTime(&start, &stop);
+  sample->SetSyncPoint(TRUE);
+  ++frame_;
+  return S_OK;
+}
+
+HRESULT TestSourceStream::OnThreadCreate() {
+  ++threadsCreated;
+  workerThreadId = GetCurrentThreadId();
+  frame_ = 0;
+  return createResult.load();
+}
+
+HRESULT TestSourceStream::OnThreadDestroy() {
+  ++threadsDestroyed;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TestSourceStream::Set(REFGUID, DWORD, LPVOID, DWORD, LPVOID, DWORD) {
+  return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE TestSourceStream::Get(REFGUID set, DWORD id, LPVOID /*instance*/,
+                                                DWORD /*instanceLength*/, LPVOID data,
+                                                DWORD dataLength, DWORD* returned) {
+  if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
+  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
+  if (!data && !returned) return E_POINTER;
+  if (returned) *returned = sizeof(GUID);
+  if (!data) return S_OK;
+  if (dataLength < sizeof(GUID)) return E_UNEXPECTED;
+  *static_cast<GUID*>(data) = PIN_CATEGORY_CAPTURE;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TestSourceStream::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
+  if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
+  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
+  if (support) *support = KSPROPERTY_SUPPORT_GET;
+  return S_OK;
+}
+
+CUnknown* TestSourceFilter::CreateInstance(IUnknown* outer, HRESULT* phr) {
+  auto* filter = new (std::nothrow) TestSourceFilter(outer, phr);
+  if (!filter && phr) *phr = E_OUTOFMEMORY;
+  return filter;
+}
+
+TestSourceFilter::TestSourceFilter(IUnknown* outer, HRESULT* phr, int streams)
+    : CSource(L"TestSourceFilter", outer, CLSID_ZxTestSource, phr) {
+  static const WCHAR* const names[2] = {L"Capture", L"Second"};
+  for (int i = 0; i < streams && i < 2; ++i) {
+    streams_[i] = new (std::nothrow) TestSourceStream(phr, this, names[i]);
+    if (!streams_[i] && phr) *phr = E_OUTOFMEMORY;
+  }
+}

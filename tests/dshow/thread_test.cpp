@@ -1,0 +1,105 @@
+// CAMThread's command protocol and the request event a camera waits on.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+
+#include "dshow/base/camevent.h"
+#include "dshow/base/camthread.h"
+
+namespace {
+
+enum : DWORD { kExit = 0, kDouble = 1, kHold = 2, kVanish = 3 };
+
+class Worker : public CAMThread {
+ public:
+  CAMEvent holding{TRUE};
+  CAMEvent letGo{TRUE};
+  std::atomic<bool> stillPending{false};
+
+ protected:
+  DWORD ThreadProc() override {
+    for (;;) {
+      const DWORD command = GetRequest();
+      switch (command) {
+        case kExit:
+          Reply(0);
+          return 0;
+        case kHold:
+          holding.Set();
+          letGo.Wait(5000);
+          // Someone else's wait on the request handle did not take the command away.
+          stillPending = CheckRequest(nullptr) != FALSE;
+          Reply(kHold);
+          break;
+        case kVanish:
+          return 1;  // ends without replying
+        default:
+          Reply(GetRequestParam() * 2);
+          break;
+      }
+    }
+  }
+};
+
+TEST(CAMThreadTest, AnswersCommandsOneAtATime) {
+  Worker worker;
+  EXPECT_EQ(worker.CallWorker(kDouble), static_cast<DWORD>(E_FAIL));  // no thread yet
+  ASSERT_TRUE(worker.Create());
+  EXPECT_FALSE(worker.Create());
+  EXPECT_EQ(worker.CallWorker(21), 42u);
+  EXPECT_EQ(worker.CallWorker(kExit), 0u);
+  worker.Close();
+  EXPECT_FALSE(worker.ThreadExists());
+  worker.Close();  // harmless twice
+  EXPECT_EQ(worker.CallWorker(kDouble), static_cast<DWORD>(E_FAIL));
+  // A thread can be made again after the last one was joined.
+  ASSERT_TRUE(worker.Create());
+  EXPECT_EQ(worker.CallWorker(5), 10u);
+  worker.CallWorker(kExit);
+}
+
+TEST(CAMThreadTest, RequestEventSurvivesAForeignWait) {
+  Worker worker;
+  ASSERT_TRUE(worker.Create());
+  DWORD answer = 0;
+  std::thread caller([&] { answer = worker.CallWorker(kHold); });
+  ASSERT_TRUE(worker.holding.Wait(2000));
+  // A camera waits on the request handle with its own events: twice, and it stays signalled.
+  CAMEvent frame;
+  HANDLE handles[2] = {frame, worker.GetRequestHandle()};
+  EXPECT_EQ(WaitForMultipleObjects(2, handles, FALSE, 1000), WAIT_OBJECT_0 + 1);
+  EXPECT_EQ(WaitForMultipleObjects(2, handles, FALSE, 1000), WAIT_OBJECT_0 + 1);
+  worker.letGo.Set();
+  caller.join();
+  EXPECT_EQ(answer, static_cast<DWORD>(kHold));
+  EXPECT_TRUE(worker.stillPending);
+  // Answered commands are no longer pending.
+  EXPECT_EQ(WaitForSingleObject(worker.GetRequestHandle(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  worker.CallWorker(kExit);
+}
+
+TEST(CAMThreadTest, WorkerEndingUnansweredDoesNotHangTheCaller) {
+  Worker worker;
+  ASSERT_TRUE(worker.Create());
+  EXPECT_EQ(worker.CallWorker(kVanish), static_cast<DWORD>(E_FAIL));
+  worker.Close();
+  EXPECT_FALSE(worker.ThreadExists());
+}
+
+TEST(CAMEventTest, AutoAndManualReset) {
+  CAMEvent automatic;
+  CAMEvent manual(TRUE);
+  automatic.Set();
+  manual.Set();
+  EXPECT_TRUE(automatic.Check());
+  EXPECT_FALSE(automatic.Check());
+  EXPECT_TRUE(manual.Check());
+  EXPECT_TRUE(manual.Check());
+  manual.Reset();
+  EXPECT_FALSE(manual.Wait(10));
+}
+
+}  // namespace
