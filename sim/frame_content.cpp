@@ -1,0 +1,71 @@
+// Frame content. The pattern is built from a byte ramp so that 3 MB frames cost a few memcpy calls.
+#include "sim/frame_content.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace sim {
+namespace {
+
+struct Ramp {
+  uint8_t bytes[512];
+  Ramp() {
+    for (int i = 0; i < 512; ++i) bytes[i] = static_cast<uint8_t>(i);
+  }
+};
+const Ramp ramp;
+
+// Colour of each site of a 2×2 cell, by Bayer order: 0 red, 1 green, 2 blue.
+constexpr uint8_t kSites[4][2][2] = {
+    {{1, 0}, {2, 1}}, {{0, 1}, {1, 2}}, {{2, 1}, {1, 0}}, {{1, 2}, {0, 1}}};
+
+}  // namespace
+
+uint8_t PatternByte(uint32_t frame, uint32_t row, uint32_t column) {
+  return static_cast<uint8_t>(frame * 31u + row * 7u + column);
+}
+
+void RenderPattern(uint8_t* out, uint32_t width, uint32_t height, uint32_t frame) {
+  for (uint32_t row = 0; row < height; ++row) {
+    uint8_t* line = out + static_cast<size_t>(row) * width;
+    for (uint32_t col = 0; col < width; col += 256) {
+      const uint32_t n = std::min(256u, width - col);
+      std::memcpy(line + col, ramp.bytes + PatternByte(frame, row, col), n);
+    }
+    const uint8_t head[4] = {static_cast<uint8_t>(frame), static_cast<uint8_t>(frame >> 8),
+                             static_cast<uint8_t>(row), static_cast<uint8_t>(row >> 8)};
+    std::memcpy(line, head, std::min(4u, width));
+  }
+}
+
+Rgb SceneColour(uint32_t x, uint32_t y, uint32_t width, uint32_t height) {
+  const uint32_t r = width > 1 ? x * 255 / (width - 1) : 0;
+  const uint32_t g = height > 1 ? y * 255 / (height - 1) : 0;
+  return {static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(255 - r)};
+}
+
+uint8_t SceneSample(uint32_t x, uint32_t row, uint32_t width, uint32_t height, int bayerOrder) {
+  const Rgb c = SceneColour(x, height - 1 - row, width, height);
+  if (bayerOrder < 0 || bayerOrder > 3) return static_cast<uint8_t>((c.r * 77 + c.g * 150 + c.b * 29) >> 8);
+  const uint8_t site = kSites[bayerOrder][row & 1][x & 1];
+  return site == 0 ? c.r : site == 1 ? c.g : c.b;
+}
+
+void RenderScene(uint8_t* out, uint32_t width, uint32_t height, const SceneOptions& options,
+                 uint32_t exposureUs, uint32_t gainPercent, uint64_t timeMs) {
+  double scale = double(exposureUs) * gainPercent / (double(options.referenceExposureUs) * 100.0);
+  if (options.mainsHz) {
+    const double pi = 3.14159265358979323846;
+    scale *= 1.0 + 0.25 * std::sin(2 * pi * 2.0 * options.mainsHz * double(timeMs) / 1000.0);
+  }
+  for (uint32_t row = 0; row < height; ++row) {
+    uint8_t* line = out + static_cast<size_t>(row) * width;
+    for (uint32_t x = 0; x < width; ++x) {
+      const double v = SceneSample(x, row, width, height, options.bayerOrder) * scale;
+      line[x] = static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
+    }
+  }
+}
+
+}  // namespace sim

@@ -1,0 +1,25 @@
+// What a simulated sensor makes of register writes: whether it streams, its geometry, exposure and gain.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace sim {
+
+class SensorFamily {
+ public:
+  virtual ~SensorFamily() = default;
+  // Returns an error text for the device log, empty when the write is fine.
+  virtual std::string writeRegister(uint16_t reg, uint16_t value) = 0;
+  virtual bool streaming() const = 0;
+  virtual uint32_t width() const = 0;
+  virtual uint32_t height() const = 0;
+  virtual uint32_t exposureUs() const = 0;
+  virtual uint32_t gainPercent() const = 0;
+  // Bytes the sensor appends after the pixels of each frame, at this device revision.
+  virtual uint32_t trailerBytes(uint16_t revision) const = 0;
+};
+
+inline constexpr uint8_t kTrailerByte = 0xA5;
+
+}  // namespace sim

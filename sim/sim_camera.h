@@ -1,0 +1,91 @@
+// One simulated camera: identity, request router, bulk stream and log behind one lock.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/types.h"
+#include "sim/bulk_stream.h"
+#include "sim/device_state.h"
+#include "sim/request_router.h"
+
+namespace sim {
+
+struct PipePolicy {
+  uint8_t pipe;
+  uint32_t policy;
+  std::vector<uint8_t> value;
+};
+
+class SimCamera {
+ public:
+  SimCamera(Clock& clock, SimConfig config, std::unique_ptr<SensorFamily> family);
+  ~SimCamera();
+  SimCamera(const SimCamera&) = delete;
+  SimCamera& operator=(const SimCamera&) = delete;
+
+  // The two id forms: "<instance>-<pid>" and a device-interface path; and the paths they open.
+  WString kernelId() const;
+  WString interfaceId() const;
+  WString kernelPath() const;
+  WString winUsbPath() const;
+
+  // Test controls.
+  void setUnplugged(bool unplugged);
+  void refuseOpen(uint32_t error);  // 0 accepts again
+  void setEeprom(std::vector<uint8_t> bytes);
+  void setContent(ContentKind kind, SceneOptions scene = {});
+  void setFramePeriodMs(uint32_t ms);
+  void setGenFailure(bool failed);
+  void setFirmwareVersion(uint8_t version);
+  void addRequestFault(RequestFault fault);
+  void addStreamFault(StreamFault fault);
+  void setAbortDelayMs(uint32_t ms);
+  void failNextControl(uint32_t error);  // the next WinUSB control transfer only
+
+  // Observation.
+  SimLog& log() { return state_.log; }
+  uint32_t outstandingReads();
+  uint32_t framesSent();
+  uint8_t systemInitValue();
+  std::vector<PipePolicy> pipePolicies();
+  template <typename F>
+  auto withFamily(F f) {
+    std::lock_guard<std::mutex> hold(lock_);
+    return f(*state_.family);
+  }
+
+  // The device side the two flavours drive; each returns 0 or a Win32 error.
+  uint32_t openError();
+  void closed();
+  uint32_t control(const Setup& setup, uint8_t* data, uint32_t length, uint32_t* transferred,
+                   bool winUsb);
+  uint32_t descriptor(uint8_t* out, uint32_t length, uint32_t* transferred);
+  uint32_t submitRead(void* buffer, uint32_t length, platform::AsyncIo& io);
+  uint32_t readResult(platform::AsyncIo& io, uint32_t* transferred);
+  void cancelRead(platform::AsyncIo& io);
+  uint32_t abortPipe();
+  uint32_t resetPipe();
+  uint32_t resetPort();
+  uint32_t selectAltSetting();
+  uint32_t driverState(uint32_t* state);
+  uint32_t setDriverState(uint32_t value);
+  uint8_t genFailure();
+  uint32_t writePipe(uint32_t pipe, const uint8_t* data, uint32_t length);
+  void setPipePolicy(PipePolicy policy);
+  void recordIoctl(uint32_t code, const void* in, uint32_t inBytes);
+
+ private:
+  uint32_t pipeOp(const char* name);
+
+  std::mutex lock_;
+  DeviceState state_;
+  RequestRouter router_;
+  BulkStream stream_;
+  uint32_t refuseOpen_ = 0;
+  uint32_t failNextControl_ = 0;
+  std::vector<PipePolicy> policies_;
+};
+
+}  // namespace sim

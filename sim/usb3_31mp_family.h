@@ -1,0 +1,28 @@
+// The USB3 3.1 MP sensor: streams while 0x301A bit 2 is set, in one of its two window programs.
+#pragma once
+
+#include <map>
+
+#include "sim/sensor_family.h"
+
+namespace sim {
+
+class Usb3Mp31Family final : public SensorFamily {
+ public:
+  std::string writeRegister(uint16_t reg, uint16_t value) override;
+  bool streaming() const override;
+  uint32_t width() const override;
+  uint32_t height() const override;
+  uint32_t exposureUs() const override;
+  uint32_t gainPercent() const override;
+  uint32_t trailerBytes(uint16_t revision) const override { return revision >= 3 ? 1 : 0; }
+
+  uint16_t reg(uint16_t address) const;
+  struct Window;
+
+ private:
+  const Window* window() const;
+  std::map<uint16_t, uint16_t> regs_;
+};
+
+}  // namespace sim

@@ -1,0 +1,248 @@
+// lumorix_sim.dll: simulated cameras behind a C interface, for the kernel-driver shim and simctl.
+#define LUMORIX_SIM_BUILD
+#include "sim/wine/lumorix_sim_api.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim/eeprom_image.h"
+#include "sim/real_time_clock.h"
+#include "sim/sim_bus.h"
+#include "sim/usb3_31mp_family.h"
+#include "usb/ioctl_codes.h"
+
+namespace {
+
+struct Host {
+  sim::RealTimeClock clock;
+  sim::SimBus bus;
+  std::vector<std::shared_ptr<sim::SimCamera>> cameras;
+};
+
+std::mutex hostLock;
+Host* host = nullptr;  // lives as long as the driver process
+
+struct Handle;
+
+// One pended request; it frees itself when the camera completes it.
+struct Request {
+  platform::Event event{platform::Event::Kind::ManualReset};
+  platform::AsyncIo io;
+  std::vector<uint8_t> in;
+  LsimDone done = nullptr;
+  void* context = nullptr;
+  Handle* handle = nullptr;
+};
+
+struct Handle {
+  std::unique_ptr<platform::DeviceIo> device;
+  std::mutex lock;
+  std::vector<Request*> pending;
+};
+
+void finished(platform::AsyncIo& io) {
+  auto* request = static_cast<Request*>(io.context);
+  {
+    std::lock_guard<std::mutex> hold(request->handle->lock);
+    std::erase(request->handle->pending, request);
+  }
+  request->done(request->context, io.error, io.transferred);
+  delete request;
+}
+
+sim::SimConfig parseCamera(const std::string& text) {
+  sim::SimConfig config;
+  const size_t colon = text.find(':');
+  const std::string id = text.substr(0, colon);
+  const size_t dash = id.find('-');
+  config.instance = static_cast<uint32_t>(std::stoul(id.substr(0, dash)));
+  config.productId = static_cast<uint16_t>(std::stoul(id.substr(dash + 1), nullptr, 16));
+  std::istringstream options(colon == std::string::npos ? "" : text.substr(colon + 1));
+  for (std::string option; std::getline(options, option, ',');) {
+    const size_t eq = option.find('=');
+    const std::string key = option.substr(0, eq);
+    const uint32_t value = static_cast<uint32_t>(std::stoul(option.substr(eq + 1), nullptr, 0));
+    if (key == "rev") config.bcdDevice = static_cast<uint16_t>(value);
+    if (key == "vid") config.vendorId = static_cast<uint16_t>(value);
+    if (key == "packet") config.maxPacket = static_cast<uint16_t>(value);
+  }
+  return config;
+}
+
+sim::SimCamera* cameraAt(uint32_t n) {
+  std::lock_guard<std::mutex> hold(hostLock);
+  return host && n < host->cameras.size() ? host->cameras[n].get() : nullptr;
+}
+
+std::string narrow(const WString& text) { return std::string(text.begin(), text.end()); }
+
+}  // namespace
+
+extern "C" uint32_t lsim_configure(const uint16_t* cameras) {
+  std::lock_guard<std::mutex> hold(hostLock);
+  if (!host) host = new Host;
+  std::string list;
+  for (const uint16_t* c = cameras; c && *c; ++c) list.push_back(static_cast<char>(*c));
+  std::istringstream entries(list);
+  for (std::string entry; std::getline(entries, entry, ';');) {
+    if (entry.empty()) continue;
+    try {
+      auto camera = host->bus.add(host->clock, parseCamera(entry), std::make_unique<sim::Usb3Mp31Family>());
+      camera->setEeprom(sim::EepromImage(2).build());
+      camera->setFramePeriodMs(2);
+      host->cameras.push_back(std::move(camera));
+    } catch (const std::exception&) {
+    }
+  }
+  return static_cast<uint32_t>(host->cameras.size());
+}
+
+extern "C" uint32_t lsim_link_name(uint32_t n, uint16_t* name, uint32_t room) {
+  sim::SimCamera* camera = cameraAt(n);
+  if (!camera || !room) return 0;
+  const std::string link = "lumorix-" + narrow(camera->kernelId());
+  uint32_t i = 0;
+  for (; i + 1 < room && i < link.size(); ++i) name[i] = static_cast<uint8_t>(link[i]);
+  name[i] = 0;
+  return i;
+}
+
+extern "C" void* lsim_open(uint32_t n, uint32_t* error) {
+  sim::SimCamera* camera = cameraAt(n);
+  *error = platform::kErrorFileNotFound;
+  if (!camera) return nullptr;
+  auto device = host->bus.open(camera->kernelPath(), error);
+  if (!device) return nullptr;
+  auto* handle = new Handle;
+  handle->device = std::move(device);
+  return handle;
+}
+
+extern "C" void lsim_close(void* opaque) {
+  auto* handle = static_cast<Handle*>(opaque);
+  handle->device.reset();  // ends the reads it still holds, through finished()
+  bool idle = false;
+  {
+    std::lock_guard<std::mutex> hold(handle->lock);
+    idle = handle->pending.empty();
+  }
+  // A read that an abort holds finishes later and still needs its handle; then it is kept.
+  if (idle) delete handle;
+}
+
+// Registers the request before starting it: the camera may finish it on its own thread at once.
+// Never called with the handle's lock held across the start, which takes the camera's lock.
+template <typename Start>
+uint32_t startPended(Handle* handle, std::unique_ptr<Request> request, void** token, Start start) {
+  Request* r = request.get();
+  r->io.onComplete = finished;
+  r->io.context = r;
+  {
+    std::lock_guard<std::mutex> hold(handle->lock);
+    handle->pending.push_back(request.release());
+  }
+  if (token) *token = r;
+  const uint32_t err = start(r->io);
+  if (err == platform::kErrorIoPending) return err;
+  std::lock_guard<std::mutex> hold(handle->lock);  // refused: nothing will complete it
+  std::erase(handle->pending, r);
+  delete r;
+  return err;
+}
+
+std::unique_ptr<Request> newRequest(Handle* handle, LsimDone done, void* context) {
+  auto request = std::make_unique<Request>();
+  platform::PrepareAsync(request->io, request->event);
+  request->done = done;
+  request->context = context;
+  request->handle = handle;
+  return request;
+}
+
+extern "C" uint32_t lsim_ioctl(void* opaque, uint32_t code, const void* in, uint32_t inBytes,
+                               void* out, uint32_t outBytes, uint32_t* transferred, LsimDone done,
+                               void* context, void** token) {
+  auto* handle = static_cast<Handle*>(opaque);
+  auto request = newRequest(handle, done, context);
+  // Input first: a buffered I/O control hands in and out in one buffer.
+  request->in.assign(static_cast<const uint8_t*>(in), static_cast<const uint8_t*>(in) + inBytes);
+  *transferred = 0;
+  if (code == usb::kIoctlReadPipe && done) {
+    const uint8_t* input = request->in.data();
+    return startPended(handle, std::move(request), token, [&](platform::AsyncIo& io) {
+      return handle->device->ioctl(code, input, inBytes, out, outBytes, io);
+    });
+  }
+  const uint32_t err =
+      handle->device->ioctl(code, request->in.data(), inBytes, out, outBytes, request->io);
+  if (err == platform::kErrorSuccess) *transferred = request->io.transferred;
+  return err;
+}
+
+extern "C" uint32_t lsim_read(void* opaque, void* buffer, uint32_t bytes, LsimDone done,
+                              void* context, void** token) {
+  auto* handle = static_cast<Handle*>(opaque);
+  return startPended(handle, newRequest(handle, done, context), token,
+                     [&](platform::AsyncIo& io) { return handle->device->read(buffer, bytes, io); });
+}
+
+// Cancels the pended request with `context`, or every one when it is null.
+extern "C" void lsim_cancel(void* opaque, void* context) {
+  auto* handle = static_cast<Handle*>(opaque);
+  std::vector<platform::AsyncIo*> victims;
+  {
+    std::lock_guard<std::mutex> hold(handle->lock);
+    for (Request* r : handle->pending)
+      if (!context || r->context == context) victims.push_back(&r->io);
+  }
+  for (platform::AsyncIo* io : victims) handle->device->cancel(*io);
+}
+
+// simctl's commands: "<verb> <camera> [arguments]".
+extern "C" uint32_t lsim_command(const char* command, char* reply, uint32_t room) {
+  std::istringstream words(command ? command : "");
+  std::string verb;
+  uint32_t n = 0, a = 0, b = 1;
+  words >> verb >> n >> a >> b;
+  sim::SimCamera* camera = cameraAt(n);
+  std::string answer = "ok";
+  if (!camera) {
+    answer = "no camera";
+  } else if (verb == "log") {
+    answer = camera->log().format();
+  } else if (verb == "clear") {
+    camera->log().clear();
+  } else if (verb == "readerror") {
+    camera->addStreamFault({sim::StreamFault::Kind::ReadError, 0, 0, a, b});
+  } else if (verb == "stall") {
+    camera->addStreamFault({sim::StreamFault::Kind::Stall, a});
+  } else if (verb == "genfail") {
+    camera->setGenFailure(a != 0);
+  } else if (verb == "unplug") {
+    camera->setUnplugged(a != 0);
+  } else if (verb == "period") {
+    camera->setFramePeriodMs(a);
+  } else if (verb == "scene") {
+    sim::SceneOptions scene;
+    scene.bayerOrder = static_cast<int>(a);
+    camera->setContent(a <= 3 ? sim::ContentKind::Scene : sim::ContentKind::Pattern, scene);
+  } else if (verb == "abortdelay") {
+    camera->setAbortDelayMs(a);
+  } else if (verb == "outstanding") {
+    answer = std::to_string(camera->outstandingReads());
+  } else if (verb == "frames") {
+    answer = std::to_string(camera->framesSent());
+  } else {
+    answer = "unknown command";
+  }
+  if (!room) return 0;
+  const size_t len = std::min<size_t>(answer.size(), room - 1);
+  std::memcpy(reply, answer.data(), len);
+  reply[len] = 0;
+  return static_cast<uint32_t>(len + 1);
+}

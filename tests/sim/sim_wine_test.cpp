@@ -1,0 +1,153 @@
+// The kernel-driver back-end end to end under Wine, against the driver shim hosting a simulated camera.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/eeprom_image.h"
+#include "sim/frame_content.h"
+#include "sim/sensor_family.h"
+#include "sim/wine/lumorix_sim_api.h"
+#include "usb/ccmos.h"
+
+namespace {
+
+constexpr uint32_t kWidth = 2048, kHeight = 1534, kBlock = kWidth * 128;
+constexpr uint32_t kFrameBytes = kWidth * kHeight + 1;  // revision 3 adds one trailer byte
+
+std::string simCommand(const std::string& command) {
+  HANDLE h = CreateFileW(L"\\\\.\\" LSIM_CONTROL_LINK, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "no shim";
+  std::vector<char> reply(1 << 20);
+  DWORD n = 0;
+  const BOOL ok = DeviceIoControl(h, LSIM_IOCTL_COMMAND, const_cast<char*>(command.data()),
+                                  static_cast<DWORD>(command.size()), reply.data(),
+                                  static_cast<DWORD>(reply.size()), &n, nullptr);
+  CloseHandle(h);
+  return ok && n ? std::string(reply.data()) : "failed";
+}
+
+// The service may have stopped with the last process of the prefix; start it and wait for its link.
+bool shimRunning() {
+  if (SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT)) {
+    if (SC_HANDLE service = OpenServiceW(scm, L"lumorixsim", SERVICE_START)) {
+      StartServiceW(service, 0, nullptr);
+      CloseServiceHandle(service);
+    }
+    CloseServiceHandle(scm);
+  }
+  wchar_t target[512];
+  for (int i = 0; i < 200; ++i) {
+    if (QueryDosDeviceW(L"lumorix-0-c310", target, 512)) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+void startFullWindow(CCmos& usb) {
+  const uint16_t program[][2] = {{0x30A2, 1},    {0x30A6, 1}, {0x3004, 134},
+                                 {0x3008, 2181}, {0x3002, 6}, {0x3006, 1539},
+                                 {0x300A, 1560}, {0x3040, 0}, {0x301A, 0x10DE}};
+  for (auto& w : program) ASSERT_EQ(usb.bWriteSensor(w[0], w[1]), S_OK);
+}
+
+class SimWine : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(shimRunning()) << "run tools/wine-sim-setup first"; }
+  void SetUp() override { ASSERT_EQ(usb.bInitUSB(true), S_OK); }
+  void TearDown() override {
+    usb.bFiniUSB();
+    EXPECT_EQ(simCommand("outstanding 0"), "0");
+  }
+  CCmos usb{kBlock, 2, nullptr, L"0-c310"};
+};
+
+TEST_F(SimWine, DeviceLinkIsListed) {
+  std::vector<wchar_t> names(1 << 16);
+  const DWORD n = QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size()));
+  ASSERT_GT(n, 0u);
+  bool found = false;
+  for (const wchar_t* p = names.data(); *p; p += wcslen(p) + 1) found |= std::wstring(p) == L"lumorix-0-c310";
+  EXPECT_TRUE(found);
+}
+
+TEST_F(SimWine, RevisionAndEeprom) {
+  EXPECT_EQ(usb.revision(), 3);
+  std::vector<uint8_t> block(0x10000);
+  const auto image = sim::EepromImage(2).build();
+  ASSERT_EQ(usb.bEEPROMRead(block.data()), image.size());
+  EXPECT_TRUE(std::equal(image.begin(), image.end(), block.begin()));
+}
+
+TEST_F(SimWine, FiveByteOutPayloadArrivesIntact) {
+  simCommand("clear 0");
+  uint8_t payload[5] = {0x11, 0x22, 0x33, 0x44, 0x55};
+  const usb::VenReqHeader h{usb::Direction::Out, 0x33, 7, 9};
+  ASSERT_EQ(usb.VenReq(&h, payload, 5, nullptr), S_OK);
+  const std::string log = simCommand("log 0");
+  EXPECT_NE(log.find("code=0x0033 value=0x0007 index=0x0009 OUT  11 22 33 44 55"), std::string::npos)
+      << log;
+}
+
+TEST_F(SimWine, TwentyByteExactFrames) {
+  startFullWindow(usb);
+  std::vector<uint8_t> frame(kFrameBytes), expected(kFrameBytes, sim::kTrailerByte);
+  uint32_t previous = 0;
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_EQ(usb.EzusbGrabFrame(frame.data(), nullptr, kBlock, kFrameBytes, 5000, 0, nullptr), 1) << i;
+    const uint32_t counter = frame[0] | frame[1] << 8;
+    if (i) {
+      EXPECT_EQ(counter, previous + 1);
+    }
+    previous = counter;
+    sim::RenderPattern(expected.data(), kWidth, kHeight, counter);
+    EXPECT_TRUE(frame == expected) << i;
+  }
+}
+
+TEST_F(SimWine, StopGivesMinusTwo) {
+  usb.bWriteSensor(0x301A, 0x10D8);  // sensor off: reads stay pending
+  platform::Event stop;
+  std::thread stopper([&] {
+    Sleep(100);
+    stop.set();
+  });
+  std::vector<uint8_t> frame(kFrameBytes);
+  EXPECT_EQ(usb.EzusbGrabFrame(frame.data(), &stop, kBlock, kFrameBytes, 5000, 0, nullptr), -2);
+  stopper.join();
+  EXPECT_EQ(simCommand("outstanding 0"), "0");
+}
+
+TEST_F(SimWine, InjectedGeneralFailureGivesMinusThree) {
+  startFullWindow(usb);
+  simCommand("genfail 0 1");
+  simCommand("readerror 0 31 1");
+  std::vector<uint8_t> frame(kFrameBytes);
+  EXPECT_EQ(usb.EzusbGrabFrame(frame.data(), nullptr, kBlock, kFrameBytes, 5000, 0, nullptr), -3);
+  simCommand("genfail 0 0");
+}
+
+TEST_F(SimWine, ClosingWithReadsPendingGives995) {
+  usb.bFiniUSB();
+  HANDLE h = CreateFileW(L"\\\\.\\lumorix-0-c310", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  OVERLAPPED ov{};
+  ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::vector<uint8_t> buffer(4096);
+  ASSERT_FALSE(ReadFile(h, buffer.data(), 4096, nullptr, &ov));  // not streaming: it pends
+  ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+  CloseHandle(h);
+  ASSERT_EQ(WaitForSingleObject(ov.hEvent, 5000), WAIT_OBJECT_0);
+  using ToDos = ULONG(WINAPI*)(LONG);
+  auto toDos = reinterpret_cast<ToDos>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlNtStatusToDosError")));
+  EXPECT_EQ(toDos(static_cast<LONG>(ov.Internal)), 995u);
+  CloseHandle(ov.hEvent);
+}
+
+}  // namespace

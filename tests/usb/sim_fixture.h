@@ -1,0 +1,45 @@
+// A simulated camera on a virtual clock, reached through either id form.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "sim/fixed_family.h"
+#include "sim/sim_bus.h"
+#include "sim/virtual_clock.h"
+#include "sim/winusb_sim.h"
+#include "usb/ccmos.h"
+
+namespace testing_usb {
+
+enum class Flavour { Kernel, WinUsb };
+
+inline const char* flavourName(const ::testing::TestParamInfo<Flavour>& info) {
+  return info.param == Flavour::Kernel ? "Kernel" : "WinUsb";
+}
+
+struct SimRig {
+  explicit SimRig(Flavour flavour, sim::SimConfig config = {},
+                  std::unique_ptr<sim::SensorFamily> family = nullptr)
+      : flavour(flavour) {
+    if (!family) family = std::make_unique<sim::FixedFamily>(64, 16);
+    camera = bus.add(clock, config, std::move(family));
+    clock.observeSleeps([this](uint32_t ms) {
+      auto e = sim::Entry(sim::LogKind::Pause, ms);
+      e.timeMs = clock.now();
+      camera->log().add(std::move(e));
+    });
+    SetWinUsbApi(&sim::SimWinUsbApi());
+  }
+  ~SimRig() { SetWinUsbApi(nullptr); }
+
+  WString id() const { return flavour == Flavour::Kernel ? camera->kernelId() : camera->interfaceId(); }
+
+  sim::VirtualClock clock;
+  sim::SimBus bus;
+  std::shared_ptr<sim::SimCamera> camera;
+  Flavour flavour;
+};
+
+}  // namespace testing_usb

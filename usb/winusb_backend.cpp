@@ -1,0 +1,83 @@
+// WinUSB back-end; a control transfer refused for buffer access is repeated once through an aligned copy.
+#include "usb/winusb_backend.h"
+
+#include <cstring>
+
+#include "usb/aligned_buffer.h"
+
+namespace usb {
+
+using platform::kErrorSuccess;
+
+std::unique_ptr<WinUsbBackend> WinUsbBackend::bind(std::unique_ptr<platform::DeviceIo>& device,
+                                                   const platform::WinUsbApi& api,
+                                                   uint32_t* error) {
+  void* iface = nullptr;
+  *error = api.initialize(*device, &iface);
+  if (*error != kErrorSuccess) return nullptr;
+  return std::unique_ptr<WinUsbBackend>(new WinUsbBackend(std::move(device), api, iface));
+}
+
+WinUsbBackend::WinUsbBackend(std::unique_ptr<platform::DeviceIo> device,
+                             const platform::WinUsbApi& api, void* iface)
+    : device_(std::move(device)), api_(api), iface_(iface) {}
+
+WinUsbBackend::~WinUsbBackend() {
+  api_.free(iface_);
+  device_.reset();
+}
+
+uint32_t WinUsbBackend::controlTransfer(const VenReqHeader& header, void* data, uint32_t length,
+                                        uint32_t* transferred) {
+  const platform::WinUsbSetupPacket setup = {
+      static_cast<uint8_t>(header.direction == Direction::In ? 0xC0 : 0x40), header.bRequest,
+      header.wValue, header.wIndex, static_cast<uint16_t>(length)};
+  uint32_t n = 0;
+  uint32_t err = api_.controlTransfer(iface_, setup, data, length, &n);
+  if (err == platform::kErrorNoAccess && data) err = retryAligned(setup, data, length, &n);
+  if (transferred) *transferred = n;
+  return err;
+}
+
+uint32_t WinUsbBackend::retryAligned(platform::WinUsbSetupPacket setup, void* data,
+                                     uint32_t length, uint32_t* transferred) {
+  AlignedBuffer aligned;
+  if (!aligned.allocate(length ? length : 1u, 16)) return platform::kErrorNoAccess;
+  const bool in = setup.requestType & 0x80;
+  if (!in) std::memcpy(aligned.data(), data, length);
+  uint32_t n = 0;
+  const uint32_t err = api_.controlTransfer(iface_, setup, aligned.data(), length, &n);
+  if (n > length) n = length;
+  if (in && err == kErrorSuccess) std::memcpy(data, aligned.data(), n);
+  *transferred = n;
+  return err;
+}
+
+uint32_t WinUsbBackend::deviceDescriptor(uint8_t* out, uint32_t bytes, uint32_t* transferred) {
+  return api_.getDescriptor(iface_, platform::kUsbDeviceDescriptorType, 0, 0, out, bytes,
+                            transferred);
+}
+
+uint32_t WinUsbBackend::abortPipe(uint8_t endpoint) {
+  return api_.abortPipe(iface_, endpoint | kEndpointIn);
+}
+
+uint32_t WinUsbBackend::resetPipe(uint8_t endpoint) {
+  return api_.resetPipe(iface_, endpoint | kEndpointIn);
+}
+
+uint32_t WinUsbBackend::startRead(uint8_t endpoint, void* buffer, uint32_t bytes,
+                                  platform::AsyncIo& io) {
+  return api_.readPipe(iface_, endpoint | kEndpointIn, buffer, bytes, io);
+}
+
+uint32_t WinUsbBackend::readResult(platform::AsyncIo& io, uint32_t* transferred) {
+  return api_.getOverlappedResult(iface_, io, transferred);
+}
+
+uint32_t WinUsbBackend::setRawIo(uint8_t endpoint) {
+  const uint8_t on = 1;
+  return api_.setPipePolicy(iface_, endpoint | kEndpointIn, platform::kWinUsbRawIo, 1, &on);
+}
+
+}  // namespace usb
