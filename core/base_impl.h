@@ -1,0 +1,252 @@
+// The model-independent camera object: the interface family, settings, buffers and stream state.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+
+#include "core/camera_buffer_impl.h"
+#include "core/frame_rate.h"
+#include "core/lumorix_frame.h"
+#include "core/lumorix_impl_base.h"
+#include "core/lumorix_impl_callback.h"
+#include "core/model_catalogue.h"
+#include "core/resolution_entry.h"
+#include "platform/event.h"
+#include "platform/lock.h"
+#include "platform/thread.h"
+#include "platform/types.h"
+
+class CUsb;
+class CIo;
+class PLHlperBase;
+
+inline constexpr size_t kRegistrySubkeyChars = 260;  // with the terminator
+
+enum class RunState : uint32_t { Stopped = 0, StillRequested = 1, StillParked = 2, Running = 3 };
+enum class PauseState : uint32_t { ResumeRequested = 0, Paused = 1, Running = 2 };
+
+struct SnapRequest {
+  uint32_t resolutionIndex;
+  int32_t count;
+  uint64_t context;
+};
+
+class BaseImpl : public LumorixImplBase,
+                 public LumorixNotImplemented<ILumorixStillImage>,
+                 public LumorixNotImplemented<ILumorixSerialNumber>,
+                 public LumorixNotImplemented<ILumorixInternal>,
+                 public LumorixNotImplemented<ILumorixProcessFlag>,
+                 public LumorixNotImplemented<ILumorixPreset>,
+                 public LumorixNotImplemented<ILumorixInternalInternal>,
+                 public LumorixImplCallback,
+                 public LumorixNotImplemented<ILumorixVersion>,
+                 public LumorixNotImplemented<ILumorixST4> {
+ public:
+  // Reads the stored preview and still index when settingsRoot is non-empty. Construction
+  // cannot report failure itself: a factory checks valid() and deletes an object that is not.
+  BaseImpl(uint32_t rawBufferBytes, uint32_t defaultPreviewIndex, const ModelInfo* model,
+           const WCHAR16* settingsRoot, uint8_t openFlagA, uint8_t openFlagB,
+           const WCHAR16* registryName, const ResolutionEntry* previewTable);
+  // Writes the current indexes back. The owner stops a started camera first.
+  virtual ~BaseImpl();
+  BaseImpl(const BaseImpl&) = delete;
+  BaseImpl& operator=(const BaseImpl&) = delete;
+
+  // Every buffer and event exists.
+  bool valid() const;
+  // The object persists nothing from now on; for a factory discarding an unusable camera.
+  void dropSettingsKey() { hasRegistryKey_ = false; }
+
+  // IUnknown, shared by every interface; no reference counting.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 2; }
+
+  // Generic interface bodies.
+  uint32_t STDMETHODCALLTYPE get_MaxSpeed() override;
+  uint32_t STDMETHODCALLTYPE get_ResolutionNumber() override;
+  HRESULT STDMETHODCALLTYPE get_RealTime(uint32_t* mode) override;
+  uint32_t STDMETHODCALLTYPE get_StillResolutionNumber() override;
+  uint32_t STDMETHODCALLTYPE get_NoFrameState() override;
+
+  // The camera's own operations.
+  HRESULT put_Pause(int32_t pause) override;
+  HRESULT OnOption3(int32_t value) override;
+  HRESULT OnOption3Get(int32_t* value) override;
+  HRESULT put_ModelWindow(const RECT* window) override;
+  HRESULT get_ModelWindow(RECT* window) override;
+  HRESULT put_RawDataCallback(LumorixRawDataCallback callback, void* context) override;
+  HRESULT put_HistogramCallback(PL_HistogramCallback callback, void* context) override;
+  HRESULT put_DemosaicCallback(PL_DemosaicCallback callback, void* context) override;
+  HRESULT put_FrameRateEnable(int32_t bypass) override;
+  int32_t RawQuickDemosaic(uint8_t* frame, uint32_t width, uint32_t height,
+                           uint8_t pixelFormat) override;
+  HRESULT RawToRgb24(const uint8_t* raw, uint32_t pixelFormat, uint8_t* output, void* auxiliary,
+                     const RECT* roi, uint32_t binning, uint32_t outputMode) override;
+  StillResult* GrabStill(StillResult* result, uint8_t* output, uint8_t* rawCopy, uint8_t outputBits,
+                         platform::Event* stopEvent, uint32_t frameWidth, uint32_t frameHeight,
+                         uint32_t processWidth, uint32_t processHeight,
+                         uint32_t resolutionIndex) override;
+
+  // Pipeline notifications: the stream delivers them once it exists.
+  void OnExposureChanged() override {}
+  void OnWhiteBalanceDone(int32_t, int32_t) override {}
+  void OnAwbInitDone(int32_t) override {}
+  void OnChromeChanged() override {}
+  void OnBlackBalanceDone(int32_t) override {}
+  void OnFfcDone() override {}
+  void OnDfcDone() override {}
+
+  // The first preview index of that size (see FindResolutionIndex), or -1.
+  int32_t FindResolutionIndex(uint32_t width, uint32_t height) const;
+
+  // State readers.
+  const ModelInfo* model() const { return model_; }
+  uint64_t modelFlags() const { return model_ ? model_->flags : 0; }
+  uint32_t previewCount() const { return model_ ? model_->previewCount : 0; }
+  uint32_t stillCount() const { return model_ ? model_->stillCount : 0; }
+  uint32_t previewIndex() const { return previewIndex_.load(); }
+  uint32_t stillIndex() const { return stillIndex_.load(); }
+  uint32_t defaultPreviewIndex() const { return defaultPreviewIndex_; }
+  uint8_t openFlagA() const { return openFlagA_; }
+  uint8_t openFlagB() const { return openFlagB_; }
+  bool hasRegistryKey() const { return hasRegistryKey_; }
+  const WCHAR16* registrySubkey() const { return registrySubkey_; }
+  RunState runState() const { return static_cast<RunState>(runState_.load()); }
+  PauseState pauseState() const { return static_cast<PauseState>(pause_.load()); }
+  int32_t triggerCount() const { return triggerCount_.load(); }
+  int32_t grabStatus() const { return grabStatus_.load(); }
+  uint32_t threadPriority() const { return threadPriority_.load(); }
+  uint32_t frameDequeLength() const { return frameDequeLength_.load(); }
+  CameraBufferImpl& buffers() { return buffers_; }
+  CFrameRate& frameRate() { return frameRate_; }
+  platform::Event& stopEvent() { return stopEvent_; }
+  platform::Event* triggerEvent() { return triggerEvent_.get(); }
+  LumorixRawDataCallback rawDataCallback() const { return rawDataCallback_; }
+  void* rawDataContext() const { return rawDataContext_; }
+
+ protected:
+  // The model fills these after its own parts are built.
+  void setStillTable(const ResolutionEntry* table) { stillTable_ = table; }
+  void setTransport(CUsb* transport) { transport_ = transport; }
+  void setHelper(PLHlperBase* helper, HelperFrameServices* frames) {
+    helper_ = helper;
+    frames_ = frames;
+  }
+  const ResolutionEntry* previewTable() const { return previewTable_; }
+  const ResolutionEntry* stillTable() const { return stillTable_; }
+  CUsb* transport() const { return transport_; }
+  PLHlperBase* helper() const { return helper_; }
+  HelperFrameServices* frameServices() const { return frames_; }
+
+ private:
+  void openSettingsKey(const WCHAR16* settingsRoot, const WCHAR16* registryName);
+  void loadIndexes();
+  void saveIndexes();
+
+  // Configuration.
+  const ResolutionEntry* previewTable_;
+  const ResolutionEntry* stillTable_ = nullptr;  // null: stills use the preview sizes
+  const ModelInfo* model_;
+  const uint32_t defaultPreviewIndex_;
+  const uint8_t openFlagA_;  // passed on to the helper by the model, not read here
+  const uint8_t openFlagB_;
+  CUsb* transport_ = nullptr;
+  CIo* io_ = nullptr;  // no model supplies one
+  PLHlperBase* helper_ = nullptr;
+  HelperFrameServices* frames_ = nullptr;
+
+  // Persistence.
+  bool hasRegistryKey_ = false;
+  WCHAR16 registrySubkey_[kRegistrySubkeyChars] = {};
+
+  // Stream state; the workers read these without a lock.
+  std::atomic<uint32_t> runState_{static_cast<uint32_t>(RunState::Stopped)};
+  std::atomic<uint32_t> pause_{static_cast<uint32_t>(PauseState::Running)};
+  std::atomic<uint32_t> noFrameTimerArmed_{1};
+  std::atomic<int32_t> triggerCount_{0};  // signed: a software trigger can run below zero
+  std::atomic<bool> started_{false};
+  std::atomic<bool> noFrameLatched_{false};
+  std::atomic<bool> optNoFrameTimeout_{false};
+  std::atomic<bool> cpuLatencyRegistered_{false};
+  std::atomic<bool> optCallbackThread_{false};
+  std::atomic<int32_t> ddrMode_{0};
+  std::atomic<uint32_t> realTime_{0};
+  std::atomic<int32_t> grabStatus_{1};
+  std::atomic<uint32_t> previewIndex_{0};
+  std::atomic<uint32_t> stillIndex_{0};
+  std::atomic<uint32_t> threadPriority_{1};
+
+  // Event sink and threads.
+  void* window_ = nullptr;
+  uint32_t windowMessage_ = 0;
+  std::atomic<uint32_t> fillBufferThreadId_{0};
+  std::unique_ptr<platform::Thread> grabberThread_;
+  std::unique_ptr<platform::Thread> fillBufferThread_;
+  std::unique_ptr<platform::Thread> focusThread_;
+  std::unique_ptr<platform::Thread> callbackThread_;
+  platform::Event stopEvent_{platform::Event::Kind::ManualReset, false};
+  std::unique_ptr<platform::Event> triggerEvent_;  // only without a transport trigger
+
+  std::atomic<bool> optRaw_{false};
+  uint8_t* scratch_ = nullptr;  // owned from start to stop
+
+  std::deque<SnapRequest> snapQueue_;
+  std::atomic<bool> snapPending_{false};
+  platform::Mutex snapLock_;
+
+  std::atomic<uint32_t> frameDequeLength_{3};
+  std::atomic<uint16_t> focusPosition_{0};
+
+  // User callbacks; one context for the first four.
+  LumorixDataCallback dataCallbackA_ = nullptr;
+  LumorixDataCallbackV2 dataCallbackB_ = nullptr;
+  LumorixStillRequestCallback stillRequestCallback_ = nullptr;
+  LumorixStillBufferCallback stillBufferCallback_ = nullptr;
+  uint64_t userContext_ = 0;
+  LumorixRawDataCallback rawDataCallback_ = nullptr;
+  void* rawDataContext_ = nullptr;
+
+  // Pull queues, all under framesLock_.
+  std::deque<uint8_t*> stillBufferPool_;
+  std::deque<LumorixFrameEntry> freeFrames_;
+  std::deque<LumorixFrameEntry> filledFrames_;
+  std::deque<LumorixFrameEntry> stillFrames_;
+  platform::Mutex framesLock_;
+  std::unique_ptr<platform::Event> frameAvailable_;  // made by a pull-mode start
+
+  // Event sink and notification callbacks.
+  LumorixEventCallback eventSink_ = nullptr;
+  void* eventSinkContext_ = nullptr;
+  LumorixEventCallback userEventCallback_ = nullptr;
+  void* userEventContext_ = nullptr;
+  LumorixNotifyCallback exposureCallback_ = nullptr;
+  void* exposureContext_ = nullptr;
+  LumorixTempTintCallback whiteBalanceCallback_ = nullptr;
+  void* whiteBalanceContext_ = nullptr;
+  LumorixResultCallback blackBalanceCallback_ = nullptr;
+  void* blackBalanceContext_ = nullptr;
+  LumorixNotifyCallback chromeCallback_ = nullptr;
+  void* chromeContext_ = nullptr;
+  LumorixResultCallback awbInitCallback_ = nullptr;
+  void* awbInitContext_ = nullptr;
+  LumorixErrorCallback errorCallback_ = nullptr;
+  void* errorContext_ = nullptr;
+
+  // No-frame bookkeeping.
+  std::atomic<uint32_t> noFrameState_{0};
+  std::atomic<uint32_t> lastAttemptTick_{0};
+  std::atomic<uint32_t> lastFrameTick_{0};
+  std::atomic<uint32_t> framesGrabbed_{0};
+
+  // Event queue of the callback thread.
+  std::deque<uint32_t> eventQueue_;
+  platform::Mutex eventQueueLock_;
+  std::unique_ptr<platform::Event> eventQueueWake_;
+
+  // Embedded helpers.
+  CFrameRate frameRate_;
+  CameraBufferImpl buffers_;
+};

@@ -1,0 +1,44 @@
+// The camera object's primary interface: ILumorix extended by the camera's own operations.
+#pragma once
+
+#include <cstdint>
+
+#include "core/lumorix.h"
+#include "core/lumorix_frame.h"
+#include "pipeline/helper_model_hooks.h"
+
+namespace platform {
+class Event;
+}
+
+// Every ILumorix method answers E_NOTIMPL until its body exists; the camera's own operations
+// follow in a fixed order. Those a model supplies stay pure here and in the camera object.
+class LumorixImplBase : public LumorixNotImplemented<ILumorix> {
+ public:
+  virtual HRESULT put_Pause(int32_t pause) = 0;
+  virtual HRESULT OnOption3(int32_t value) = 0;
+  virtual HRESULT OnOption3Get(int32_t* value) = 0;
+  virtual HRESULT put_ModelWindow(const RECT* window) = 0;
+  virtual HRESULT get_ModelWindow(RECT* window) = 0;
+  virtual void GetColorMatrix(double matrix[9]) = 0;
+  virtual void GetWbGainBase(uint32_t gains[3]) = 0;
+  virtual HRESULT put_RawDataCallback(LumorixRawDataCallback callback, void* context) = 0;
+  virtual HRESULT put_HistogramCallback(PL_HistogramCallback callback, void* context) = 0;
+  virtual HRESULT put_DemosaicCallback(PL_DemosaicCallback callback, void* context) = 0;
+  virtual HRESULT put_FrameRateEnable(int32_t bypass) = 0;
+  virtual int32_t RawQuickDemosaic(uint8_t* frame, uint32_t width, uint32_t height,
+                                   uint8_t pixelFormat) = 0;
+  virtual HRESULT RawToRgb24(const uint8_t* raw, uint32_t pixelFormat, uint8_t* output,
+                             void* auxiliary, const RECT* roi, uint32_t binning,
+                             uint32_t outputMode) = 0;
+  virtual HRESULT OpenCamera(uint32_t previewIndex) = 0;
+  virtual void StopSensor() = 0;
+  virtual void SetResolution(uint32_t index, bool still) = 0;
+  virtual StillResult* GrabStill(StillResult* result, uint8_t* output, uint8_t* rawCopy,
+                                 uint8_t outputBits, platform::Event* stopEvent,
+                                 uint32_t frameWidth, uint32_t frameHeight, uint32_t processWidth,
+                                 uint32_t processHeight, uint32_t resolutionIndex) = 0;
+
+ protected:
+  ~LumorixImplBase() = default;
+};

@@ -1,0 +1,566 @@
+// The camera object: interfaces, settings persistence, construction, dispatch, lookups, rates.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "core/base_impl.h"
+#include "core/camera_opening.h"
+#include "core/lumorix_flags.h"
+#include "core/make_camera.h"
+#include "platform/registry.h"
+#include "platform/utf16.h"
+#include "tests/support/counting_factory.h"
+#include "tests/support/fake_frame_services.h"
+#include "tests/support/stub_model.h"
+#include "tests/support/test_catalogue.h"
+
+namespace {
+
+const WCHAR16 kRoot[] = ZX_W("Software\\Test\\dshow");
+const std::string kKey = "Software\\Test\\dshow\\StubCam";
+
+// Records which values were touched, then defers to an in-memory store.
+class SpyRegistry final : public platform::Registry {
+ public:
+  using Status = platform::RegStatus;
+  Status readDword(std::string_view k, std::string_view n, uint32_t& v) override {
+    note("read", k, n);
+    return store->readDword(k, n, v);
+  }
+  Status readBinary(std::string_view k, std::string_view n, std::vector<uint8_t>& v) override {
+    note("read", k, n);
+    return store->readBinary(k, n, v);
+  }
+  Status readString(std::string_view k, std::string_view n, WString& v) override {
+    note("read", k, n);
+    return store->readString(k, n, v);
+  }
+  Status writeDword(std::string_view k, std::string_view n, uint32_t v) override {
+    note("write", k, n);
+    return store->writeDword(k, n, v);
+  }
+  Status writeBinary(std::string_view k, std::string_view n, const void* d, size_t s) override {
+    note("write", k, n);
+    return store->writeBinary(k, n, d, s);
+  }
+  Status writeString(std::string_view k, std::string_view n, WStringView v) override {
+    note("write", k, n);
+    return store->writeString(k, n, v);
+  }
+  Status createKey(std::string_view k) override { return store->createKey(k); }
+  bool keyExists(std::string_view k) override { return store->keyExists(k); }
+  Status deleteKey(std::string_view k) override { return store->deleteKey(k); }
+
+  bool touched(std::string_view name) const {
+    for (const auto& [op, key, value] : log)
+      if (value == name) return true;
+    return false;
+  }
+
+  std::unique_ptr<platform::Registry> store = platform::MakeMemoryRegistry();
+  std::vector<std::tuple<std::string, std::string, std::string>> log;
+
+ private:
+  void note(const char* op, std::string_view k, std::string_view n) {
+    log.emplace_back(op, std::string(k), std::string(n));
+  }
+};
+
+class CameraObjectTest : public ::testing::Test {
+ protected:
+  CameraObjectTest() : scoped_(std::make_unique<SpyRegistry>()) {}
+  SpyRegistry& registry() { return static_cast<SpyRegistry&>(scoped_.get()); }
+  uint32_t stored(const std::string& key, const char* name) {
+    uint32_t value = 0xDEAD;
+    registry().store->readDword(key, name, value);
+    return value;
+  }
+
+ private:
+  platform::ScopedRegistry scoped_;
+};
+
+StubModelSpec withStills(uint32_t stills) {
+  StubModelSpec spec;
+  spec.stillCount = stills;
+  return spec;
+}
+
+// --- Interfaces -------------------------------------------------------------------------------
+
+using InterfacesTest = CameraObjectTest;
+
+TEST_F(InterfacesTest, QueryInterfaceHandsOutEachSubobject) {
+  StubModelRecord record(withStills(2));
+  StubModel camera(record, nullptr);
+  ASSERT_TRUE(camera.valid());
+  EXPECT_EQ(camera.QueryInterface(IID_ILumorix, nullptr), E_POINTER);
+
+  const std::vector<std::pair<const IID*, void*>> expected = {
+      {&IID_ILumorix, static_cast<ILumorix*>(&camera)},
+      {&IID_ILumorixStillImage, static_cast<ILumorixStillImage*>(&camera)},
+      {&IID_ILumorixSerialNumber, static_cast<ILumorixSerialNumber*>(&camera)},
+      {&IID_ILumorixInternal, static_cast<ILumorixInternal*>(&camera)},
+      {&IID_ILumorixProcessFlag, static_cast<ILumorixProcessFlag*>(&camera)},
+      {&IID_ILumorixPreset, static_cast<ILumorixPreset*>(&camera)},
+      {&IID_ILumorixInternalInternal, static_cast<ILumorixInternalInternal*>(&camera)},
+      {&IID_ILumorixVersion, static_cast<ILumorixVersion*>(&camera)},
+      {&IID_ILumorixST4, static_cast<ILumorixST4*>(&camera)},
+  };
+  std::set<void*> distinct;
+  for (const auto& [iid, subobject] : expected) {
+    void* out = nullptr;
+    ASSERT_EQ(camera.QueryInterface(*iid, &out), S_OK);
+    EXPECT_EQ(out, subobject);
+    distinct.insert(out);
+    // IUnknown from any face is the primary one.
+    void* unknown = nullptr;
+    ASSERT_EQ(static_cast<IUnknown*>(out)->QueryInterface(IID_IUnknown, &unknown), S_OK);
+    EXPECT_EQ(unknown, static_cast<ILumorix*>(&camera));
+  }
+  EXPECT_EQ(distinct.size(), 9u);
+
+  void* out = &camera;
+  EXPECT_EQ(camera.QueryInterface(IID_ILumorixIndex, &out), E_NOINTERFACE);
+  EXPECT_EQ(out, nullptr);
+}
+
+TEST_F(InterfacesTest, ReferenceCountsStayAtTwo) {
+  StubModelRecord record;
+  StubModel camera(record, nullptr);
+  ILumorixST4* st4 = &camera;
+  for (int i = 0; i < 1000; ++i) {
+    camera.AddRef();
+    st4->AddRef();
+  }
+  for (int i = 0; i < 999; ++i) st4->Release();
+  EXPECT_EQ(camera.AddRef(), 2u);
+  EXPECT_EQ(st4->Release(), 2u);
+  EXPECT_EQ(camera.Release(), 2u);
+}
+
+TEST_F(InterfacesTest, GenericBodiesThroughQueriedPointers) {
+  StubModelRecord record(withStills(2));
+  StubModel camera(record, nullptr);
+  void* main = nullptr;
+  void* still = nullptr;
+  ASSERT_EQ(camera.QueryInterface(IID_ILumorix, &main), S_OK);
+  ASSERT_EQ(camera.QueryInterface(IID_ILumorixStillImage, &still), S_OK);
+  auto* lumorix = static_cast<ILumorix*>(main);
+  EXPECT_EQ(lumorix->get_ResolutionNumber(), 3u);
+  EXPECT_EQ(lumorix->get_MaxSpeed(), 2u);
+  EXPECT_EQ(static_cast<ILumorixStillImage*>(still)->get_StillResolutionNumber(), 2u);
+  EXPECT_EQ(lumorix->get_RealTime(nullptr), E_POINTER);
+  uint32_t mode = 99;
+  EXPECT_EQ(lumorix->get_RealTime(&mode), S_OK);
+  EXPECT_EQ(mode, 0u);
+  // A body not built yet answers E_NOTIMPL, not a crash.
+  EXPECT_EQ(lumorix->put_Hue(10), E_NOTIMPL);
+}
+
+TEST_F(InterfacesTest, OwnOperationDefaults) {
+  StubModelRecord record;
+  StubModel camera(record, nullptr);
+  int32_t value = 5;
+  RECT window{};
+  EXPECT_EQ(camera.OnOption3(42), S_FALSE);
+  EXPECT_EQ(camera.OnOption3Get(&value), S_FALSE);
+  EXPECT_EQ(value, 0);
+  EXPECT_EQ(camera.OnOption3Get(nullptr), E_POINTER);
+  EXPECT_EQ(camera.put_ModelWindow(&window), E_NOTIMPL);
+  EXPECT_EQ(camera.get_ModelWindow(&window), E_NOTIMPL);
+
+  const std::vector<std::pair<int32_t, PauseState>> pauses = {
+      {1, PauseState::Paused}, {0, PauseState::ResumeRequested}, {-7, PauseState::Paused}};
+  EXPECT_EQ(camera.pauseState(), PauseState::Running);
+  for (const auto& [argument, state] : pauses) {
+    EXPECT_EQ(camera.put_Pause(argument), S_OK);
+    EXPECT_EQ(camera.pauseState(), state) << argument;
+  }
+
+  EXPECT_EQ(camera.put_FrameRateEnable(1), S_OK);
+  EXPECT_TRUE(camera.frameRate().bypass());
+  EXPECT_EQ(camera.put_FrameRateEnable(0), S_OK);
+  EXPECT_FALSE(camera.frameRate().bypass());
+
+  int context = 0;
+  auto raw = [](const uint8_t*, const FrameRegion*, uint8_t, void*) {};
+  EXPECT_EQ(camera.put_RawDataCallback(raw, &context), S_OK);
+  EXPECT_EQ(camera.rawDataCallback(), static_cast<LumorixRawDataCallback>(raw));
+  EXPECT_EQ(camera.rawDataContext(), &context);
+}
+
+// --- Persistence ------------------------------------------------------------------------------
+
+using PersistenceTest = CameraObjectTest;
+
+TEST_F(PersistenceTest, StoredIndexesAreClampedAndWrongTypesIgnored) {
+  struct Case {
+    const char* what;
+    void (*store)(platform::Registry&, const std::string&);
+    uint32_t expectedPreview;
+  };
+  const Case cases[] = {
+      {"99 clamps",
+       [](platform::Registry& r, const std::string& k) { r.writeDword(k, "PreviewSize", 99); }, 2},
+      {"1 kept",
+       [](platform::Registry& r, const std::string& k) { r.writeDword(k, "PreviewSize", 1); }, 1},
+      {"REG_SZ",
+       [](platform::Registry& r, const std::string& k) {
+         r.writeString(k, "PreviewSize", ZX_W("1"));
+       },
+       0},
+      {"8 bytes",
+       [](platform::Registry& r, const std::string& k) {
+         const uint64_t v = 1;
+         r.writeBinary(k, "PreviewSize", &v, sizeof v);
+       },
+       0},
+      {"missing", [](platform::Registry&, const std::string&) {}, 0},
+  };
+  for (const Case& c : cases) {
+    registry().store->deleteKey(kKey);
+    c.store(*registry().store, kKey);
+    StubModelRecord record;
+    StubModel camera(record, kRoot);
+    EXPECT_EQ(camera.previewIndex(), c.expectedPreview) << c.what;
+  }
+}
+
+TEST_F(PersistenceTest, StillSizeOnlyOnModelsWithStills) {
+  registry().store->writeDword(kKey, "StillSize", 7);
+  {
+    StubModelRecord record(withStills(0));
+    StubModel camera(record, kRoot);
+    EXPECT_EQ(camera.stillIndex(), 0u);
+  }
+  EXPECT_FALSE(registry().touched("StillSize"));
+  EXPECT_TRUE(registry().touched("PreviewSize"));
+  {
+    StubModelRecord record(withStills(2));
+    StubModel camera(record, kRoot);
+    EXPECT_EQ(camera.stillIndex(), 1u);  // 7 clamped to the last still index
+  }
+  EXPECT_EQ(stored(kKey, "StillSize"), 1u);
+}
+
+TEST_F(PersistenceTest, NoRootMeansNoStoreAccess) {
+  const WCHAR16 empty[] = {0};
+  for (const WCHAR16* root : {static_cast<const WCHAR16*>(nullptr), empty}) {
+    StubModelRecord record(withStills(2));
+    {
+      StubModel camera(record, root);
+      EXPECT_FALSE(camera.hasRegistryKey());
+    }
+    EXPECT_TRUE(registry().log.empty());
+  }
+}
+
+TEST_F(PersistenceTest, DestructionWritesCurrentIndexes) {
+  registry().store->writeDword(kKey, "PreviewSize", 1);
+  registry().store->writeDword(kKey, "StillSize", 1);
+  {
+    StubModelRecord record(withStills(2));
+    StubModel camera(record, kRoot);
+    ASSERT_TRUE(camera.hasRegistryKey());
+    EXPECT_EQ(platform::WideToUtf8(camera.registrySubkey()), kKey);
+    registry().store->deleteKey(kKey);
+  }
+  EXPECT_EQ(stored(kKey, "PreviewSize"), 1u);
+  EXPECT_EQ(stored(kKey, "StillSize"), 1u);
+}
+
+TEST_F(PersistenceTest, OverlongKeyIsNotCut) {
+  const WString root = WString(252, ZX_W('r'));  // with "\StubCam" 260 characters
+  StubModelRecord record;
+  {
+    StubModel camera(record, root.c_str());
+    EXPECT_FALSE(camera.hasRegistryKey());
+  }
+  EXPECT_TRUE(registry().log.empty());
+  const WString fits = WString(251, ZX_W('r'));  // 259 with the name: fits
+  StubModel camera(record, fits.c_str());
+  EXPECT_TRUE(camera.hasRegistryKey());
+}
+
+TEST_F(PersistenceTest, WithoutPreviewsNothingIsReadAndIndexStaysZero) {
+  StubModelSpec spec;
+  spec.previews.clear();
+  spec.defaultPreviewIndex = 1;
+  StubModelRecord record(spec);
+  registry().store->writeDword(kKey, "PreviewSize", 5);
+  registry().log.clear();
+  StubModel camera(record, kRoot);
+  EXPECT_EQ(camera.previewIndex(), 0u);
+  EXPECT_FALSE(registry().touched("PreviewSize"));
+}
+
+TEST_F(PersistenceTest, DefaultPreviewIndexIsClamped) {
+  const std::vector<std::pair<uint32_t, uint32_t>> cases = {
+      {0, 0}, {1, 1}, {2, 2}, {3, 2}, {99, 2}};
+  for (const auto& [given, expected] : cases) {
+    StubModelSpec spec;
+    spec.defaultPreviewIndex = given;
+    StubModelRecord record(spec);
+    StubModel camera(record, nullptr);
+    EXPECT_EQ(camera.previewIndex(), expected) << given;
+  }
+}
+
+TEST_F(PersistenceTest, PrefixChoosesWhetherSettingsPersist) {
+  TestCatalogue catalogue;
+  catalogue.add(ZX_W("Cam"), {0xc310}, CountingFactory::Create);
+  const std::string key = platform::WideToUtf8(kSettingsRoot) + "\\StubCam";
+  const std::vector<std::pair<const WCHAR16*, bool>> cases = {{ZX_W("!0-c310"), true},
+                                                              {ZX_W("&0-c310"), true},
+                                                              {ZX_W("$0-c310"), true},
+                                                              {ZX_W("@0-c310"), false},
+                                                              {ZX_W("0-c310"), false}};
+  for (const auto& [id, persists] : cases) {
+    registry().store->deleteKey(key);
+    delete OpenCameraById(id, catalogue.get());
+    EXPECT_EQ(registry().store->keyExists(key), persists) << platform::WideToUtf8(id);
+  }
+}
+
+// --- Construction -----------------------------------------------------------------------------
+
+using ConstructionTest = CameraObjectTest;
+
+TEST_F(ConstructionTest, BuffersStartFreeInOrder) {
+  StubModelRecord record;
+  StubModel camera(record, nullptr);
+  CameraBufferImpl& buffers = camera.buffers();
+  const std::vector<RawBufferRecord*> expected = {&buffers.record(0), &buffers.record(1),
+                                                  &buffers.record(2)};
+  EXPECT_EQ(buffers.freeList(), expected);
+  EXPECT_TRUE(buffers.readyList().empty());
+  for (size_t i = 0; i < CameraBufferImpl::kRecordCount; ++i) {
+    const RawBufferRecord& r = buffers.record(i);
+    EXPECT_EQ(r.format, kRawFormatNone);
+    EXPECT_EQ(r.roi.left | r.roi.top | r.roi.right | r.roi.bottom, 0u);
+    EXPECT_EQ(r.fullFrame.left | r.fullFrame.top | r.fullFrame.right | r.fullFrame.bottom, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(r.buffer) % kRawBufferAlignment, 0u);
+  }
+  EXPECT_TRUE(buffers.freeEvent().wait(0));
+  EXPECT_FALSE(buffers.readyEvent().wait(0));
+  EXPECT_FALSE(camera.stopEvent().wait(0));
+  EXPECT_EQ(camera.runState(), RunState::Stopped);
+  EXPECT_EQ(camera.grabStatus(), 1);
+  EXPECT_EQ(camera.threadPriority(), 1u);
+  EXPECT_EQ(camera.frameDequeLength(), 3u);
+}
+
+TEST_F(ConstructionTest, TriggerEventOnlyWithoutTransportTrigger) {
+  const std::vector<std::pair<uint64_t, bool>> cases = {
+      {0, true},
+      {LUMORIX_FLAG_TRIGGER_SINGLE, true},
+      {LUMORIX_FLAG_TRIGGER_SOFT, false},
+      {LUMORIX_FLAG_TRIGGER_EXT, false},
+      {LUMORIX_FLAG_TRIGGER_SOFT | LUMORIX_FLAG_TRIGGER_EXT, false}};
+  for (const auto& [flags, hasEvent] : cases) {
+    StubModelSpec spec;
+    spec.flags = flags;
+    StubModelRecord record(spec);
+    StubModel camera(record, nullptr);
+    EXPECT_TRUE(camera.valid());
+    EXPECT_EQ(camera.triggerEvent() != nullptr, hasEvent) << std::hex << flags;
+  }
+}
+
+TEST_F(ConstructionTest, AllocationFailureGivesNoCameraAndNoLeak) {
+  StubModelRecord record(withStills(1));
+  for (int failing = 1; failing <= 3; ++failing) {
+    registry().log.clear();
+    ScopedRawAllocationFailure failure(failing);
+    BaseImpl* camera = MakeCamera<StubModel>(record, kRoot);
+    EXPECT_EQ(camera, nullptr) << failing;
+    delete camera;
+    // A camera that never existed writes no settings either.
+    for (const auto& [op, key, name] : registry().log) EXPECT_NE(op, "write") << name;
+  }
+  BaseImpl* camera = MakeCamera<StubModel>(record, kRoot);
+  EXPECT_NE(camera, nullptr);
+  delete camera;
+}
+
+TEST_F(ConstructionTest, ModelPartFailureGivesNoCameraAndNoSettings) {
+  StubModelSpec spec = withStills(1);
+  spec.missingTransport = true;
+  StubModelRecord record(spec);
+  registry().log.clear();
+  EXPECT_EQ(MakeCamera<StubModel>(record, kRoot), nullptr);
+  for (const auto& [op, key, name] : registry().log) EXPECT_NE(op, "write") << name;
+}
+
+// --- Dispatch to the helper -------------------------------------------------------------------
+
+TEST(CameraObjectDispatch, RawToRgb24PicksTheDriverByFormatAndModel) {
+  const uint64_t colour16 = LUMORIX_FLAG_RAW12;
+  const uint64_t mono16 = LUMORIX_FLAG_RAW16 | LUMORIX_FLAG_MONO;
+  const uint64_t alt12 = LUMORIX_FLAG_RAW12_ALT;
+  const uint64_t mono8 = LUMORIX_FLAG_MONO;
+  struct Case {
+    uint64_t flags;
+    uint32_t format;
+    FrameDriver driver;
+  };
+  std::vector<Case> cases;
+  for (uint32_t format : {1u, 2u, 3u, 4u, 10u}) {
+    cases.push_back({colour16, format, FrameDriver::Raw16});
+    cases.push_back({alt12, format, FrameDriver::Raw16});
+    cases.push_back({mono16, format, FrameDriver::Mono16});
+    cases.push_back({0, format, FrameDriver::Frame8});
+    cases.push_back({mono8, format, FrameDriver::Frame8});
+  }
+  for (uint32_t format : {0u, 5u, 9u, 11u}) {
+    cases.push_back({colour16, format, FrameDriver::Frame8});
+    cases.push_back({mono16, format, FrameDriver::Frame8});
+  }
+  for (const Case& c : cases) {
+    StubModelSpec spec;
+    spec.flags = c.flags;
+    StubModelRecord record(spec);
+    FakeFrameServices frames;
+    StubModel camera(record, nullptr, 1, 1, &frames);
+    uint8_t raw[4] = {}, out[4] = {};
+    EXPECT_EQ(camera.RawToRgb24(raw, c.format, out, nullptr, nullptr, 1, 0), S_OK);
+    ASSERT_EQ(frames.driven.size(), 1u);
+    EXPECT_EQ(frames.driven[0], c.driver) << std::hex << c.flags << " format " << c.format;
+    EXPECT_EQ(frames.lastRequest.raw, raw);
+    EXPECT_EQ(frames.lastRequest.output, out);
+    EXPECT_EQ(frames.lastRequest.pixelFormat, c.format);
+  }
+}
+
+TEST(CameraObjectDispatch, OtherFrameOperationsReachTheHelper) {
+  StubModelRecord record;
+  FakeFrameServices frames;
+  StubModel camera(record, nullptr, 1, 1, &frames);
+  uint8_t frame[16] = {};
+  EXPECT_EQ(camera.RawQuickDemosaic(frame, 4, 4, 0), 7);
+  EXPECT_EQ(camera.GrabStill(nullptr, frame, nullptr, 24, nullptr, 640, 480, 640, 480, 1), nullptr);
+  EXPECT_EQ(frames.lastStill.frameWidth, 640u);
+  EXPECT_EQ(frames.lastStill.resolutionIndex, 1u);
+  const std::vector<FrameDriver> expected = {FrameDriver::QuickDemosaic, FrameDriver::GrabStill};
+  EXPECT_EQ(frames.driven, expected);
+
+  int context = 0;
+  auto histogram = [](const uint32_t*, uint32_t, void*) {};
+  auto demosaic = [](uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void*) {};
+  EXPECT_EQ(camera.put_HistogramCallback(histogram, &context), S_OK);
+  EXPECT_EQ(camera.put_DemosaicCallback(demosaic, &context), S_OK);
+  EXPECT_EQ(frames.histogram, static_cast<PL_HistogramCallback>(histogram));
+  EXPECT_EQ(frames.demosaic, static_cast<PL_DemosaicCallback>(demosaic));
+  EXPECT_EQ(frames.demosaicContext, &context);
+}
+
+TEST(CameraObjectDispatch, WithoutHelperFrameOperationsFailCleanly) {
+  StubModelRecord record;
+  StubModel camera(record, nullptr);
+  uint8_t frame[4] = {};
+  EXPECT_EQ(camera.RawToRgb24(frame, 0, frame, nullptr, nullptr, 1, 0), E_UNEXPECTED);
+  EXPECT_EQ(camera.RawQuickDemosaic(frame, 1, 1, 0), E_UNEXPECTED);
+  EXPECT_EQ(camera.put_HistogramCallback(nullptr, nullptr), E_UNEXPECTED);
+  EXPECT_EQ(camera.put_DemosaicCallback(nullptr, nullptr), E_UNEXPECTED);
+  EXPECT_EQ(camera.GrabStill(nullptr, frame, nullptr, 24, nullptr, 1, 1, 1, 1, 0), nullptr);
+}
+
+// --- Resolution lookup ------------------------------------------------------------------------
+
+TEST(CameraObjectResolution, FindResolutionIndex) {
+  const ResolutionEntry table[] = {
+      {1280, 960, 1, 1}, {640, 480, 1, 1}, {640, 360, 1, 1}, {320, 480, 1, 1}};
+  struct Case {
+    uint32_t w, h;
+    int32_t expected;
+  };
+  const Case cases[] = {{640, 480, 1}, {640, 360, 2}, {0, 480, 1},    {640, 0, 1},
+                        {320, 0, 3},   {0, 0, -1},    {800, 600, -1}, {1280, 480, -1}};
+  for (const Case& c : cases)
+    EXPECT_EQ(FindResolutionIndex(table, 4, c.w, c.h), c.expected) << c.w << "x" << c.h;
+  EXPECT_EQ(FindResolutionIndex(nullptr, 4, 640, 480), -1);
+  EXPECT_EQ(FindResolutionIndex(table, 0, 640, 480), -1);
+
+  StubModelRecord record;
+  StubModel camera(record, nullptr);
+  EXPECT_EQ(camera.FindResolutionIndex(0, 240), 2);
+  StubModelSpec none;
+  none.previews.clear();
+  StubModelRecord empty(none);
+  StubModel noTable(empty, nullptr);
+  EXPECT_EQ(noTable.FindResolutionIndex(1280, 960), -1);
+}
+
+// --- Frame-rate statistics --------------------------------------------------------------------
+
+TEST(CameraObjectFrameRate, SamplesNeedThreeSecondsApart) {
+  CFrameRate rate;
+  uint32_t now = 1000;
+  rate.tick(now);
+  EXPECT_EQ(rate.sampleCount(), 1u);
+  for (int i = 0; i < 30; ++i) rate.tick(now += 100);  // up to 3000 ms after the first sample
+  EXPECT_EQ(rate.sampleCount(), 1u);
+  rate.tick(now += 100);  // 3100 ms
+  EXPECT_EQ(rate.sampleCount(), 2u);
+  EXPECT_EQ(rate.framesCounted(), 32u);
+  const FrameRateReading reading = rate.read(now + 50);
+  EXPECT_EQ(reading.frames, 31u);
+  EXPECT_EQ(reading.ms, 3100u);
+}
+
+TEST(CameraObjectFrameRate, RingKeepsTheLastTenSamples) {
+  CFrameRate rate;
+  for (uint32_t i = 0; i < 11; ++i) rate.tick(10'000 + i * 5'000);  // one sample each
+  EXPECT_EQ(rate.sampleCount(), CFrameRate::kRingSize);
+  // The 11th replaced the first: oldest is now the second tick.
+  const FrameRateReading reading = rate.read(0);
+  EXPECT_EQ(reading.frames, 9u);
+  EXPECT_EQ(reading.ms, 45'000u);
+}
+
+TEST(CameraObjectFrameRate, ReadRuleBeforeTwoSamples) {
+  CFrameRate rate;
+  EXPECT_EQ(rate.read(500).frames, 0u);
+  rate.tick(2000);
+  rate.tick(2100);
+  rate.tick(2200);
+  const FrameRateReading reading = rate.read(2500);
+  EXPECT_EQ(reading.frames, 3u);
+  EXPECT_EQ(reading.ms, 500u);
+  rate.reset();
+  EXPECT_EQ(rate.sampleCount(), 0u);
+  EXPECT_EQ(rate.framesCounted(), 0u);
+}
+
+TEST(CameraObjectFrameRate, TicksAcrossTheWrap) {
+  CFrameRate rate;
+  uint32_t now = 0xFFFFFFFFu - 4000;
+  for (int i = 0; i <= 100; ++i, now += 100) rate.tick(now);  // 10 s, crossing 2^32
+  EXPECT_EQ(rate.sampleCount(), 4u);                          // at 0, 3100, 6200 and 9300 ms
+  const FrameRateReading reading = rate.read(now);
+  EXPECT_EQ(reading.ms, 9300u);
+  EXPECT_EQ(reading.frames, 93u);
+
+  CFrameRate fromZero;  // a first frame at tick 0 is a start like any other
+  fromZero.tick(0);
+  fromZero.tick(100);
+  EXPECT_EQ(fromZero.read(200).ms, 200u);
+}
+
+TEST(CameraObjectFrameRate, LimitSetsThePeriod) {
+  const std::vector<std::pair<uint32_t, uint32_t>> cases = {
+      {0, 0}, {1, 100}, {25, 4}, {30, 3}, {63, 1}};
+  CFrameRate rate;
+  for (const auto& [limit, period] : cases) {
+    rate.setLimit(limit);
+    EXPECT_EQ(rate.limit(), limit);
+    EXPECT_EQ(rate.period(), period) << limit;
+  }
+}
+
+}  // namespace
