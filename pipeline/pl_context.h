@@ -17,6 +17,11 @@
 #include "platform/lock.h"
 #include "usb/usb_model_hooks.h"
 
+// One hot pixel found by the dark-field run, in pixels of the frame it was found in.
+struct HotPixel {
+  uint16_t x, y;
+};
+
 // A window in pixels of the processed frame; right and bottom exclusive.
 struct PixelRect {
   int32_t left, top, right, bottom;
@@ -97,6 +102,7 @@ struct PLContextT {
   std::vector<Sample> rawLut;
   std::vector<uint8_t> rotation;
   std::vector<uint32_t> ffcSum, dfcSum, ffcGain;
+  std::vector<HotPixel> hotPixels;  // repaired in list order after the dark subtraction
 
   // Published tables: read through SnapshotTables, replaced through PublishTables.
   PLTableSets<Sample> tables;
@@ -111,6 +117,8 @@ struct PLContextT {
   std::array<std::array<float, 256>, 4> statsF{};
   std::array<std::array<uint32_t, 256>, 4> statsMain{};
   std::array<std::array<uint32_t, 256>, 4> statsWorker{};
+  std::vector<uint32_t> histogramCounts;  // the histogram step's counters, made on first use
+  uint32_t aeMarkCount = 0;               // AE window mark calls; every fourth draws nothing
 
   uint32_t tableMax() const { return (1u << bitDepth) - 1u; }
 };

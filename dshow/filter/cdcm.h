@@ -1,0 +1,82 @@
+// The capture source filter: one opened camera, its "Preview" and "~Still" pins, and the start
+// and stop of the camera for the pins' streaming threads.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "dshow/base/ccritsec.h"
+#include "dshow/base/csource.h"
+#include "dshow/filter/filter_camera.h"
+
+// {EA6387A5-60C7-41D3-B058-8D90580A7BE1}
+inline constexpr CLSID CLSID_Zerithal = {
+    0xEA6387A5, 0x60C7, 0x41D3, {0xB0, 0x58, 0x8D, 0x90, 0x58, 0x0A, 0x7B, 0xE1}};
+inline constexpr const WCHAR* kFilterName = L"Zerithal";
+inline constexpr UINT_PTR kCameraIndexLimit = 16;
+
+class CPushPinDcm;
+class CStillPinDcm;
+
+class CDcm : public CSource, public ISpecifyPropertyPages, public IAMFilterMiscFlags {
+ public:
+  // The factory-template create function. Opens camera 0; a "FireCapture.exe" host gets the
+  // shared filter, whose reference for the class factory is already taken under the lock.
+  static CUnknown* WINAPI CreateInstance(IUnknown* outer, HRESULT* phr);
+  // For programs that are no COM host: a filter for the camera with one reference for the
+  // caller (its non-delegating IUnknown), or null.
+  static IUnknown* OpenForCaller(uint32_t index);
+
+  // Below 16 the argument is a camera index; otherwise it is the aggregating object and
+  // camera 0 is opened. No camera gives E_UNEXPECTED and no pins.
+  CDcm(UINT_PTR argument, HRESULT* phr);
+  ~CDcm() override;
+
+  DECLARE_IUNKNOWN
+  HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+  ULONG STDMETHODCALLTYPE NonDelegatingAddRef() override;
+  ULONG STDMETHODCALLTYPE NonDelegatingRelease() override;
+
+  // A live source cannot cue while paused.
+  HRESULT STDMETHODCALLTYPE GetState(DWORD timeoutMs, FILTER_STATE* state) override;
+  // ISpecifyPropertyPages
+  HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override;
+  // IAMFilterMiscFlags
+  ULONG STDMETHODCALLTYPE GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }
+
+  // For the pins.
+  FilterCamera* camera() const { return camera_.get(); }
+  ILumorix* lumorix() const { return camera_ ? camera_->lumorix() : nullptr; }
+  uint32_t cameraIndex() const { return index_; }
+  bool hasStills() const { return still_ != nullptr; }
+  CPushPinDcm* previewPin() const { return preview_; }
+  CStillPinDcm* stillPin() const { return still_; }
+  // The first pin thread starts the camera, the last one stops it.
+  HRESULT startForPinThread();
+  void stopForPinThread();
+  // The times of the preview sample that ends now; contiguous from 0 at camera start.
+  void nextSampleTimes(REFERENCE_TIME* start, REFERENCE_TIME* stop);
+  std::atomic<bool> previewFormatFixed{false};
+  std::atomic<bool> stillFormatFixed{false};
+
+ private:
+  bool openCamera();
+  void createPins(HRESULT* phr);
+  IUnknown* nonDelegatingUnknown() {
+    return reinterpret_cast<IUnknown*>(static_cast<INonDelegatingUnknown*>(this));
+  }
+
+  CPushPinDcm* preview_ = nullptr;
+  CStillPinDcm* still_ = nullptr;
+  uint32_t index_ = 0;
+  std::unique_ptr<FilterCamera> camera_;
+  CCritSec filterLock_;  // the thread count and the camera start and stop it drives
+  uint32_t threadCount_ = 0;
+  REFERENCE_TIME streamTime_ = 0;  // written by the preview worker, reset at camera start
+  uint32_t lastTick_ = 0;
+  char displayName_[1024] = {};
+};

@@ -1,0 +1,25 @@
+// The one filter that a "FireCapture.exe" host shares between all its creations.
+#pragma once
+
+#include <windows.h>
+
+#include "dshow/base/ccritsec.h"
+
+class CDcm;
+
+class SharedFilter {
+ public:
+  // Whether the host's executable is named exactly "FireCapture.exe"; decided once per process.
+  static bool enabled();
+  static bool isSharingHost(const WCHAR* executablePath);
+
+  // The shared filter with one reference added under the lock, or null.
+  static CDcm* acquire();
+  // filter becomes the shared one unless another is already.
+  static void remember(CDcm* filter);
+
+  // A filter's last reference goes under this lock, and the pointer is cleared in the same step,
+  // so that acquire never hands out a filter that is being destroyed.
+  static CCritSec& lock();
+  static void forgetLocked(CDcm* filter);
+};

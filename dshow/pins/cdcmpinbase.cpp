@@ -1,0 +1,304 @@
+// What the preview and still pins share: RGB24 formats from the camera's resolutions, stream
+// configuration, pin category, buffer sizing, the camera start and stop, and the delivery loop.
+#include "dshow/pins/cdcmpinbase.h"
+
+#include <evcode.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "dshow/base/cautolock.h"
+#include "dshow/base/mediatypes.h"
+#include "dshow/filter/cdcm.h"
+#include "dshow/filter/page_class_ids.h"
+#include "dshow/pins/media_numbers.h"
+#include "dshow/pins/video_type.h"
+
+namespace {
+
+uint32_t maxFps(ILumorix* camera, uint32_t index) {
+  ILumorixInternal* internal = CameraCompanion<ILumorixInternal>(camera);
+  return internal ? internal->get_MaxFrameRateOf(index) : 0;
+}
+
+void fillCaps(const VIDEOINFOHEADER& vih, uint32_t fps, BYTE* out) {
+  VIDEO_STREAM_CONFIG_CAPS caps = {};
+  const SIZE size = {vih.bmiHeader.biWidth, vih.bmiHeader.biHeight};
+  const media::CapsNumbers numbers = media::capsNumbers(vih.bmiHeader.biSizeImage, fps);
+  caps.guid = FORMAT_VideoInfo;
+  caps.InputSize = caps.MinCroppingSize = caps.MaxCroppingSize = caps.MinOutputSize = size;
+  caps.MinFrameInterval = numbers.minFrameInterval;
+  caps.MaxFrameInterval = numbers.maxFrameInterval;
+  caps.MinBitsPerSecond = numbers.minBitsPerSecond;
+  caps.MaxBitsPerSecond = numbers.maxBitsPerSecond;
+  std::memcpy(out, &caps, sizeof(caps));  // the caller's bytes need not be aligned
+}
+
+}  // namespace
+
+CDcmPinBase::CDcmPinBase(const WCHAR* objectName, HRESULT* phr, CDcm* filter,
+                         const WCHAR* pinName)
+    : CSourceStream(objectName, phr, filter, pinName) {}
+
+CDcmPinBase::~CDcmPinBase() { ShutdownWorker(); }
+
+CDcm* CDcmPinBase::filter() const { return static_cast<CDcm*>(m_pFilter); }
+
+ILumorix* CDcmPinBase::camera() const { return filter()->lumorix(); }
+
+HRESULT STDMETHODCALLTYPE CDcmPinBase::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (riid == IID_IAMStreamConfig) return GetInterface(static_cast<IAMStreamConfig*>(this), ppv);
+  if (riid == IID_IKsPropertySet) return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
+  if (riid == IID_ISpecifyPropertyPages) {
+    return GetInterface(static_cast<ISpecifyPropertyPages*>(this), ppv);
+  }
+  return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT CDcmPinBase::buildType(uint32_t index, bool live, CMediaType* mt) {
+  CAutoLock lock(m_pFilter->pStateLock());
+  ILumorix* cam = camera();
+  int32_t width = 0;
+  int32_t height = 0;
+  HRESULT hr = cam->get_Resolution(index, &width, &height);
+  if (FAILED(hr)) return hr;
+  uint32_t current = 0;
+  if (live && SUCCEEDED(cam->get_eSize(&current)) && current == index) {
+    uint32_t roiWidth = 0;
+    uint32_t roiHeight = 0;
+    hr = cam->get_Roi(nullptr, nullptr, &roiWidth, &roiHeight);
+    if (FAILED(hr)) return hr;
+    width = static_cast<int32_t>(roiWidth);
+    height = static_cast<int32_t>(roiHeight);
+  }
+  return FillRgb24Type(mt, width, height, maxFps(cam, index));
+}
+
+HRESULT CDcmPinBase::findListIndex(LONG width, LONG height, bool live, uint32_t* index) {
+  const uint32_t count = listCount();
+  if (count == 0) return E_INVALIDARG;
+  uint32_t current = count;
+  LONG liveWidth = 0;
+  LONG liveHeight = 0;
+  if (live && SUCCEEDED(currentIndex(&current)) && FAILED(currentSize(&liveWidth, &liveHeight))) {
+    current = count;
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    LONG w = liveWidth;
+    LONG h = liveHeight;
+    if (i != current && FAILED(listSize(i, &w, &h))) continue;
+    if (w == width && h == height) {
+      *index = i;
+      return S_OK;
+    }
+  }
+  return E_INVALIDARG;
+}
+
+HRESULT CDcmPinBase::GetMediaType(int position, CMediaType* mt) {
+  if (!mt) return E_POINTER;
+  if (position < 0) return E_INVALIDARG;
+  if (formatFixed()) {
+    if (position > 0) return VFW_S_NO_MORE_ITEMS;
+    uint32_t current = 0;
+    const HRESULT hr = currentIndex(&current);
+    return FAILED(hr) ? hr : buildType(current, liveSize(), mt);
+  }
+  if (static_cast<uint32_t>(position) >= camera()->get_ResolutionNumber()) {
+    return VFW_S_NO_MORE_ITEMS;
+  }
+  return buildType(static_cast<uint32_t>(position), liveSize(), mt);
+}
+
+HRESULT CDcmPinBase::CheckMediaType(const CMediaType* mt) {
+  if (!mt) return E_POINTER;
+  const VIDEOINFOHEADER* vih = Rgb24VideoHeader(*mt);
+  if (!vih) return E_INVALIDARG;
+  LONG width = 0;
+  LONG height = 0;
+  const HRESULT hr = currentSize(&width, &height);
+  if (FAILED(hr)) return hr;
+  // Bottom-up and top-down rows alike.
+  const int64_t rows = std::llabs(int64_t{vih->bmiHeader.biHeight});
+  return (vih->bmiHeader.biWidth == width && rows == height) ? S_OK : E_INVALIDARG;
+}
+
+HRESULT CDcmPinBase::SetMediaType(const CMediaType* mt) {
+  if (!mt) return E_POINTER;
+  const VIDEOINFOHEADER* vih = VideoHeader(*mt);
+  if (!vih) return E_UNEXPECTED;
+  if (vih->bmiHeader.biBitCount != 24) return E_INVALIDARG;
+  uint32_t current = 0;
+  HRESULT hr = currentIndex(&current);
+  if (FAILED(hr)) return hr;
+  uint32_t found = 0;
+  hr = findListIndex(vih->bmiHeader.biWidth, vih->bmiHeader.biHeight, liveSize(), &found);
+  if (FAILED(hr)) return hr;
+  if (found != current && formatFixed()) return E_INVALIDARG;
+  if (found != current || isStill()) {
+    // A camera that refuses (it streams for the other pin) must not leave the old size behind
+    // a connection that claims the new one.
+    hr = selectIndex(found);
+    if (FAILED(hr)) return hr;
+  }
+  return CSourceStream::SetMediaType(mt);
+}
+
+HRESULT CDcmPinBase::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
+  if (!allocator || !request) return E_POINTER;
+  CAutoLock lock(m_pFilter->pStateLock());
+  // Sized by what the camera writes for the connected geometry, not by the peer's biSizeImage.
+  const uint32_t frameBytes = Rgb24FrameBytes(m_mt);
+  if (frameBytes == 0 || frameBytes > static_cast<uint32_t>(media::kMaxLong)) return E_UNEXPECTED;
+  if (request->cBuffers == 0) request->cBuffers = defaultBufferCount();
+  request->cbBuffer = static_cast<long>(frameBytes);
+  ALLOCATOR_PROPERTIES actual = {};
+  const HRESULT hr = allocator->SetProperties(request, &actual);
+  if (FAILED(hr)) return hr;
+  if (actual.cbBuffer < request->cbBuffer || actual.cBuffers < request->cBuffers) return E_FAIL;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDcmPinBase::SetFormat(AM_MEDIA_TYPE* mt) {
+  if (!mt) return E_POINTER;
+  const VIDEOINFOHEADER* vih = Rgb24VideoHeader(*mt);
+  if (!vih) return E_INVALIDARG;
+  CAutoLock lock(m_pFilter->pStateLock());
+  uint32_t found = 0;
+  HRESULT hr = findListIndex(vih->bmiHeader.biWidth, vih->bmiHeader.biHeight, false, &found);
+  if (FAILED(hr)) return hr;
+  uint32_t current = 0;
+  hr = currentIndex(&current);
+  if (FAILED(hr)) return hr;
+  if (IsConnected()) {
+    if (!m_pFilter->IsStopped()) return VFW_E_WRONG_STATE;
+    if (found != current) return VFW_E_ALREADY_CONNECTED;
+  } else if (found != current) {
+    hr = selectIndex(found);
+    if (FAILED(hr)) return hr;  // the pin stays free to take another size
+  }
+  formatFixed() = true;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDcmPinBase::GetFormat(AM_MEDIA_TYPE** mt) {
+  if (!mt) return E_POINTER;
+  uint32_t current = 0;
+  HRESULT hr = currentIndex(&current);
+  if (FAILED(hr)) return hr;
+  if (current >= listCount()) return E_INVALIDARG;
+  CMediaType type;
+  hr = buildType(current, liveSize(), &type);
+  if (FAILED(hr)) return hr;
+  *mt = CreateMediaType(&type);
+  return *mt ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT STDMETHODCALLTYPE CDcmPinBase::GetNumberOfCapabilities(int* count, int* size) {
+  if (count) *count = static_cast<int>(camera()->get_ResolutionNumber());
+  if (size) *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDcmPinBase::GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* caps) {
+  if (index < 0) return E_INVALIDARG;
+  const uint32_t i = static_cast<uint32_t>(index);
+  if (i >= camera()->get_ResolutionNumber()) return S_FALSE;
+  CMediaType type;
+  const HRESULT hr = buildType(i, false, &type);
+  if (FAILED(hr)) return hr;
+  const VIDEOINFOHEADER* vih = VideoHeader(type);
+  if (!vih) return E_UNEXPECTED;
+  if (mt) {
+    *mt = CreateMediaType(&type);
+    if (!*mt) return E_OUTOFMEMORY;
+  }
+  if (caps) fillCaps(*vih, maxFps(camera(), i), caps);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDcmPinBase::Set(REFGUID, DWORD, LPVOID, DWORD, LPVOID, DWORD) {
+  return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE CDcmPinBase::Get(REFGUID set, DWORD id, LPVOID /*instance*/,
+                                           DWORD /*instanceLength*/, LPVOID data,
+                                           DWORD dataLength, DWORD* returned) {
+  if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
+  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
+  if (!data && !returned) return E_POINTER;
+  if (returned) *returned = sizeof(GUID);
+  if (!data) return S_OK;
+  if (dataLength < sizeof(GUID)) return E_UNEXPECTED;
+  std::memcpy(data, &category(), sizeof(GUID));
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDcmPinBase::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
+  if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
+  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
+  if (support) *support = KSPROPERTY_SUPPORT_GET;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDcmPinBase::GetPages(CAUUID* pages) {
+  if (!pages) return E_POINTER;
+  const uint32_t count = camera()->get_ResolutionNumber();
+  if (count < 1) return E_FAIL;
+  const CLSID* id = SizePageClassId(chooseSizePage(isStill(), count, filter()->hasStills()));
+  return FillPageList(pages, &id, 1);
+}
+
+HRESULT CDcmPinBase::OnThreadCreate() { return filter()->startForPinThread(); }
+
+HRESULT CDcmPinBase::OnThreadDestroy() {
+  filter()->stopForPinThread();
+  return S_OK;
+}
+
+HRESULT CDcmPinBase::DoBufferProcessingLoop() {
+  OnThreadStartPlay();
+  for (;;) {
+    DWORD command = 0;
+    while (!CheckRequest(&command)) {
+      IMediaSample* sample = nullptr;
+      if (FAILED(GetDeliveryBuffer(&sample, nullptr, nullptr, 0)) || !sample) {
+        Sleep(1);
+        continue;
+      }
+      const HRESULT hr = FillBuffer(sample);
+      if (hr == S_OK) {
+        const HRESULT delivered = Deliver(sample);
+        sample->Release();
+        if (delivered != S_OK) return S_OK;  // downstream ended the stream
+        continue;
+      }
+      sample->Release();
+      if (hr == S_FALSE) continue;  // no frame this time
+      DeliverEndOfStream();
+      m_pFilter->NotifyEvent(EC_ERRORABORT, hr, 0);
+      return hr;
+    }
+    if (!handleCommand(command)) return S_FALSE;
+  }
+}
+
+bool CDcmPinBase::handleCommand(DWORD command) {
+  switch (command) {
+    case CMD_RUN:
+      Reply(S_OK);
+      return true;
+    case CMD_PAUSE:
+      // A paused pin delivers nothing until the next command arrives.
+      Reply(S_OK);
+      WaitForSingleObject(GetRequestHandle(), INFINITE);
+      return true;
+    case CMD_STOP:
+    case CMD_EXIT:
+      return false;  // the thread procedure answers these
+    default:
+      Reply(static_cast<DWORD>(E_UNEXPECTED));
+      return true;
+  }
+}

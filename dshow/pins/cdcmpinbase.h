@@ -1,0 +1,76 @@
+// What the preview and still pins share: RGB24 formats from the camera's resolutions, stream
+// configuration, pin category, buffer sizing, the camera start and stop, and the delivery loop.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "dshow/base/csourcestream.h"
+#include "core/lumorix.h"
+#include "dshow/filter/page_choice.h"
+
+class CDcm;
+
+class CDcmPinBase : public CSourceStream,
+                    public IAMStreamConfig,
+                    public IKsPropertySet,
+                    public ISpecifyPropertyPages {
+ public:
+  CDcmPinBase(const WCHAR* objectName, HRESULT* phr, CDcm* filter, const WCHAR* pinName);
+  ~CDcmPinBase() override;
+
+  DECLARE_IUNKNOWN
+  HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+
+  // Negotiation.
+  HRESULT GetMediaType(int position, CMediaType* mt) override;
+  HRESULT CheckMediaType(const CMediaType* mt) override;
+  HRESULT SetMediaType(const CMediaType* mt) override;
+  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
+  HRESULT STDMETHODCALLTYPE Notify(IBaseFilter* sender, Quality q) override { return E_FAIL; }
+
+  // IAMStreamConfig
+  HRESULT STDMETHODCALLTYPE SetFormat(AM_MEDIA_TYPE* mt) override;
+  HRESULT STDMETHODCALLTYPE GetFormat(AM_MEDIA_TYPE** mt) override;
+  HRESULT STDMETHODCALLTYPE GetNumberOfCapabilities(int* count, int* size) override;
+  HRESULT STDMETHODCALLTYPE GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* caps) override;
+  // IKsPropertySet: the pin category, read only.
+  HRESULT STDMETHODCALLTYPE Set(REFGUID set, DWORD id, LPVOID instance, DWORD instanceLength,
+                                LPVOID data, DWORD dataLength) override;
+  HRESULT STDMETHODCALLTYPE Get(REFGUID set, DWORD id, LPVOID instance, DWORD instanceLength,
+                                LPVOID data, DWORD dataLength, DWORD* returned) override;
+  HRESULT STDMETHODCALLTYPE QuerySupported(REFGUID set, DWORD id, DWORD* support) override;
+  // ISpecifyPropertyPages: one image-size page.
+  HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override;
+
+ protected:
+  // The pin's resolution list (the still list is the head of the preview list) and its entry.
+  virtual uint32_t listCount() = 0;
+  virtual HRESULT listSize(uint32_t index, LONG* width, LONG* height) = 0;
+  virtual HRESULT currentIndex(uint32_t* index) = 0;
+  virtual HRESULT selectIndex(uint32_t index) = 0;
+  // The frame size the camera delivers now.
+  virtual HRESULT currentSize(LONG* width, LONG* height) = 0;
+  virtual bool liveSize() const = 0;
+  virtual std::atomic<bool>& formatFixed() = 0;
+  virtual const GUID& category() const = 0;
+  virtual long defaultBufferCount() const = 0;
+  virtual bool isStill() const = 0;
+
+  HRESULT OnThreadCreate() override;
+  HRESULT OnThreadDestroy() override;
+  HRESULT DoBufferProcessingLoop() override;
+
+  CDcm* filter() const;
+  ILumorix* camera() const;
+  // The RGB24 type of resolution index, under the filter's state lock.
+  HRESULT buildType(uint32_t index, bool live, CMediaType* mt);
+  // The first index of the pin's list whose size is width x height; live takes the current
+  // entry at its delivered size.
+  HRESULT findListIndex(LONG width, LONG height, bool live, uint32_t* index);
+  // A pending command: false when the loop must end (stop or exit, left for the thread to answer).
+  bool handleCommand(DWORD command);
+};

@@ -1,0 +1,50 @@
+// Demosaicing of raw Bayer frames: the dispatch entries, the border fill, bilinear, and the
+// four-row mosaic conversion.
+#pragma once
+
+#include <cstdint>
+
+#include "kernels/kernel_base.h"
+#include "pipeline/pl_context.h"
+
+namespace kernels {
+
+// The FourCC naming the pattern of Bayer order b as the kernels read it (first letter in the
+// lowest byte): 0 "GRBG", 1 "RGGB", 2 "BGGR", 3 "GBRG"; 0 for an order outside 0..3.
+uint32_t BayerFourCC(uint32_t b);
+
+// The hook when one is set (called once, nothing else runs); else the method's kernel for the
+// state's byte order. Methods 1..3 have their slots; any other code is bilinear.
+void Demosaic(PLContext* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method, int32_t w,
+              int32_t h, const uint8_t* raw, uint8_t* out);
+void Demosaic16(PLContext16* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method,
+                int32_t w, int32_t h, const uint16_t* raw, uint16_t* out);
+
+// The two-pixel frame every method fills first: each missing colour is the mean of the other
+// colours' samples around the site, limited to the depth's maximum. Nothing below 4 x 4.
+void DemosaicBorder8(uint32_t b, const uint8_t* siteTable, const uint8_t* raw, uint8_t* out,
+                     int32_t w, int32_t h, uint8_t bits, uint8_t p, uint8_t rowOrder);
+void DemosaicBorder16(uint32_t b, const uint8_t* siteTable, const uint16_t* raw, uint16_t* out,
+                      int32_t w, int32_t h, uint8_t bits, uint8_t p, uint8_t rowOrder);
+
+// Bilinear: border fill, then the interior from integer sums and right shifts.
+void DemosaicBilinear8Bgr(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+                          const uint8_t* raw, uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder);
+void DemosaicBilinear8Rgb(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+                          const uint8_t* raw, uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder);
+void DemosaicBilinear16Bgr(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+                           const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
+                           uint8_t rowOrder);
+void DemosaicBilinear16Rgb(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+                           const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
+                           uint8_t rowOrder);
+
+// Re-expresses a frame with a four-row colour period as a 2 x 2 mosaic in dst (w x h samples).
+// Frames under 4 columns or 6 rows are copied unchanged.
+void QuickDemosaic8(const uint8_t* raw, uint8_t* dst, int32_t w, int32_t h);
+void QuickDemosaic16(const uint16_t* raw, uint16_t* dst, int32_t w, int32_t h);
+
+// A site table whose every entry names a channel 0..2 (anything else is refused).
+bool validSiteTable(const uint8_t* siteTable);
+
+}  // namespace kernels

@@ -1,0 +1,56 @@
+// Tone curve: which table applies, and the table on the three colour samples of each pixel.
+#include <algorithm>
+
+#include "kernels/colour_steps.h"
+
+namespace kernels {
+namespace {
+
+template <typename Sample>
+ToneLut<Sample> computedCurve(const PLTableSets<Sample>& tables) {
+  if (!tables.tone || tables.tone->lut.empty()) return {};
+  return {tables.tone->lut.data(), static_cast<uint32_t>(tables.tone->lut.size())};
+}
+
+template <typename Sample>
+void applyToneLut(const ToneLut<Sample>& lut, int32_t width, int32_t rows, Sample* stripe, uint8_t p) {
+  if (!lut || !stripe || width < 1 || rows < 1 || !colourPixel(p)) return;
+  const size_t stride = rowStride<Sample>(p, width);
+  const uint32_t last = lut.count - 1;
+  for (int32_t y = 0; y < rows; ++y) {
+    Sample* px = stripe + size_t(y) * stride;
+    for (int32_t x = 0; x < width; ++x, px += p)
+      for (int c = 0; c < 3; ++c) px[c] = lut.table[std::min<uint32_t>(px[c], last)];
+  }
+}
+
+}  // namespace
+
+ToneLut<uint8_t> SelectToneLut(const PLContext& ctx, const PLTableSets<uint8_t>& tables,
+                               uint8_t bits, ToneLut<uint8_t> camera) {
+  const uint32_t flags = ctx.settings.processFlags;
+  if (!(flags & PLProcessFlags::kToneMapMask) || bits != 8) return {};
+  if (camera) return camera;
+  if (flags & PLProcessFlags::kToneMap1) return BuiltInToneLut8();
+  return computedCurve(tables);
+}
+
+ToneLut<uint16_t> SelectToneLut(const PLContext16& ctx, const PLTableSets<uint16_t>& tables,
+                                uint8_t bits, ToneLut<uint16_t> camera) {
+  const uint32_t flags = ctx.settings.processFlags;
+  if (!(flags & PLProcessFlags::kToneMapMask)) return {};
+  if (camera) return camera;
+  if (flags & PLProcessFlags::kToneMap1) return BuiltInToneLut16(bits);
+  return computedCurve(tables);
+}
+
+void ApplyToneLut(const ToneLut<uint8_t>& lut, int32_t width, int32_t rows, uint8_t* stripe, uint8_t p) {
+  applyToneLut(lut, width, rows, stripe, p);
+}
+
+void ApplyToneLut16(const ToneLut<uint16_t>& lut, int32_t width, int32_t rows, uint16_t* stripe,
+                    uint8_t p) {
+  applyToneLut(lut, width, rows, stripe, p);
+}
+
+}  // namespace kernels

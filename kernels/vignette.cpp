@@ -1,0 +1,59 @@
+// Vignette correction: each pixel's luma times the gain of its radius, colour difference kept.
+#include "kernels/colour_steps.h"
+
+namespace kernels {
+namespace {
+
+// A real result as a sample: above max gives max, below 0 gives 0, else truncated.
+inline uint32_t toSample(double v, uint32_t max) {
+  if (v > max) return max;
+  if (v < 0.0) return 0;
+  return static_cast<uint32_t>(v);
+}
+
+template <typename Sample, typename Order>
+void applyVignette(const PLContextT<Sample>* ctx, Sample* stripe, int32_t width, int32_t rows,
+                   const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits) {
+  if (!ctx || !stripe || !radius || !gain || gainCount == 0 || width < 1 || rows < 1) return;
+  const uint8_t p = ctx->samplesPerPixel;
+  if (!colourPixel(p)) return;
+  const size_t stride = rowStride<Sample>(p, width);
+  const uint32_t max = sampleMax<Sample>(bits);
+  const int32_t last = static_cast<int32_t>(gainCount - 1);
+  for (int32_t y = 0; y < rows; ++y, radius += width) {
+    Sample* px = stripe + size_t(y) * stride;
+    for (int32_t x = 0; x < width; ++x, px += p) {
+      const int32_t r = radius[x] < 0 ? 0 : (radius[x] > last ? last : radius[x]);
+      const double g = gain[r];
+      const double a = 0.29901792 * g, b = 0.58697404 * g, c = 0.11399476 * g, k = 18.6304 * g;
+      const double R = px[Order::kRed], G = px[1], B = px[Order::kBlue];
+      const double r2 = (a + 0.70096) * R + (b - 0.58701) * G + (c - 0.11395) * B + k - 18.634;
+      const double g2 = (a - 0.299) * R + (b + 0.41304) * G + (c - 0.11403) * B + k - 18.639;
+      const double b2 = (a - 0.29895) * R + (b - 0.58701) * G + (c + 0.88595) * B + k - 18.635;
+      px[Order::kRed] = static_cast<Sample>(toSample(r2, max));
+      px[1] = static_cast<Sample>(toSample(g2, max));
+      px[Order::kBlue] = static_cast<Sample>(toSample(b2, max));
+    }
+  }
+}
+
+}  // namespace
+
+void ApplyVignetteBgr(const PLContext* ctx, uint8_t* stripe, int32_t width, int32_t rows,
+                      const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits) {
+  applyVignette<uint8_t, Bgr>(ctx, stripe, width, rows, radius, gain, gainCount, bits);
+}
+void ApplyVignetteRgb(const PLContext* ctx, uint8_t* stripe, int32_t width, int32_t rows,
+                      const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits) {
+  applyVignette<uint8_t, Rgb>(ctx, stripe, width, rows, radius, gain, gainCount, bits);
+}
+void ApplyVignette16Bgr(const PLContext16* ctx, uint16_t* stripe, int32_t width, int32_t rows,
+                        const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits) {
+  applyVignette<uint16_t, Bgr>(ctx, stripe, width, rows, radius, gain, gainCount, bits);
+}
+void ApplyVignette16Rgb(const PLContext16* ctx, uint16_t* stripe, int32_t width, int32_t rows,
+                        const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits) {
+  applyVignette<uint16_t, Rgb>(ctx, stripe, width, rows, radius, gain, gainCount, bits);
+}
+
+}  // namespace kernels

@@ -1,0 +1,140 @@
+// A camera double for the filter's tests: resolutions, sizes, start and stop, frames on demand.
+#include "tests/dshow/filter/camera_double.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "dshow/pins/media_numbers.h"
+
+CameraDouble::CameraDouble(const CameraSetup& setup, std::shared_ptr<CameraLog> log)
+    : setup_(setup), log_(std::move(log)) {
+  ++log_->alive;
+}
+
+CameraDouble::~CameraDouble() { --log_->alive; }
+
+HRESULT STDMETHODCALLTYPE CameraDouble::QueryInterface(REFIID riid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (riid == IID_IUnknown || riid == IID_ILumorix) *object = static_cast<ILumorix*>(this);
+  if (riid == IID_ILumorixStillImage) *object = static_cast<ILumorixStillImage*>(this);
+  if (riid == IID_ILumorixInternal) *object = static_cast<ILumorixInternal*>(this);
+  return *object ? S_OK : E_NOINTERFACE;
+}
+
+HRESULT CameraDouble::start() {
+  if (streaming_) return E_UNEXPECTED;
+  ++log_->starts;
+  if (FAILED(setup_.startResult)) return setup_.startResult;
+  streaming_ = true;
+  return S_OK;
+}
+
+HRESULT CameraDouble::stop() {
+  ++log_->stops;
+  streaming_ = false;
+  return S_OK;
+}
+
+HRESULT CameraDouble::PullFrameForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) {
+  ++log_->pulls;
+  uint32_t seen = log_->largestPullSize.load();
+  while (size > seen && !log_->largestPullSize.compare_exchange_weak(seen, size)) {
+  }
+  // About 200 frames a second, and a command ends the wait at once, as the camera's does.
+  const DWORD wait = setup_.noFrames ? 10000 : 5;
+  if (WaitForSingleObject(cancelEvent, wait) == WAIT_OBJECT_0 || setup_.noFrames) return S_FALSE;
+  if (setup_.pullResult != S_OK) return setup_.pullResult;
+  uint32_t w = 0;
+  uint32_t h = 0;
+  get_Roi(nullptr, nullptr, &w, &h);
+  const uint32_t bytes = setup_.frameBytes ? setup_.frameBytes
+                                           : media::rgb24ImageSize(int32_t(w), int32_t(h));
+  if (bytes > size) return E_FAIL;  // the camera's own check
+  std::memset(buffer, 0x5A, bytes);
+  return S_OK;
+}
+
+uint32_t CameraDouble::get_ResolutionNumber() { return uint32_t(setup_.sizes.size()); }
+
+HRESULT CameraDouble::get_Resolution(uint32_t index, int32_t* w, int32_t* h) {
+  if (index >= setup_.sizes.size()) return E_INVALIDARG;
+  *w = setup_.sizes[index].cx;
+  *h = setup_.sizes[index].cy;
+  return S_OK;
+}
+
+HRESULT CameraDouble::get_eSize(uint32_t* index) {
+  if (!index) return E_POINTER;
+  *index = previewIndex;
+  return S_OK;
+}
+
+HRESULT CameraDouble::put_eSize(uint32_t index) {
+  if (index >= setup_.sizes.size()) return E_INVALIDARG;
+  if (setup_.refuseSelect || streaming_) return E_UNEXPECTED;
+  previewIndex = index;
+  return S_OK;
+}
+
+HRESULT CameraDouble::get_Roi(uint32_t* x, uint32_t* y, uint32_t* w, uint32_t* h) {
+  if (x) *x = 0;
+  if (y) *y = 0;
+  if (w) *w = uint32_t(setup_.sizes[previewIndex].cx);
+  if (h) *h = uint32_t(setup_.sizes[previewIndex].cy);
+  return S_OK;
+}
+
+HRESULT CameraDouble::get_StillResolution(uint32_t index, int32_t* w, int32_t* h) {
+  if (index >= setup_.stills) return E_INVALIDARG;
+  return get_Resolution(index, w, h);
+}
+
+HRESULT CameraDouble::get_eStillSize(uint32_t* index) {
+  if (setup_.stills == 0) return E_INVALIDARG;
+  *index = stillIndex;
+  return S_OK;
+}
+
+HRESULT CameraDouble::put_eStillSize(uint32_t index) {
+  if (index >= setup_.stills) return E_INVALIDARG;
+  if (setup_.refuseSelect) return E_UNEXPECTED;
+  stillIndex = index;
+  return S_OK;
+}
+
+HRESULT CameraDouble::get_StillSize(int32_t* w, int32_t* h) {
+  return get_Resolution(stillIndex, w, h);
+}
+
+DoubleProvider::DoubleProvider(std::vector<CameraSetup> cameras) : cameras_(std::move(cameras)) {
+  model_.displayName = L"Double Camera";
+  SetCameraProvider(this);
+}
+
+DoubleProvider::~DoubleProvider() { SetCameraProvider(nullptr); }
+
+uint32_t DoubleProvider::enumerate(CameraDeviceRecord (&records)[kMaxCameraRecords]) {
+  uint32_t n = 0;
+  for (; n < cameras_.size() && n < kMaxCameraRecords; ++n) {
+    swprintf(records[n].id, kCameraIdChars, L"%u-%04x", n, 0x1000 + n);
+    records[n].model.infoV1 = &model_;
+  }
+  return n;
+}
+
+std::unique_ptr<FilterCamera> DoubleProvider::open(const WCHAR16* id) {
+  {
+    std::lock_guard<std::mutex> guard(log->lock);
+    log->openedIds.emplace_back(id);
+  }
+  unsigned index = 0;
+  if (swscanf(id, L"!%u-", &index) != 1 || index >= cameras_.size()) return nullptr;
+  auto camera = std::make_unique<CameraDouble>(cameras_[index], log);
+  last = camera.get();
+  return camera;
+}
+
+std::unique_ptr<FilterCamera> DoubleProvider::openFirst(WCHAR16) {
+  return cameras_.empty() ? nullptr : std::make_unique<CameraDouble>(cameras_[0], log);
+}

@@ -1,0 +1,92 @@
+// A camera double for the filter's tests: resolutions, sizes, start and stop, frames on demand.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/model_catalogue.h"
+#include "dshow/filter/camera_provider.h"
+
+// What the cameras of one provider saw; outlives the cameras, which the filter deletes.
+struct CameraLog {
+  std::atomic<int> starts{0};
+  std::atomic<int> stops{0};
+  std::atomic<int> alive{0};
+  std::atomic<int> pulls{0};
+  std::atomic<uint32_t> largestPullSize{0};
+  std::mutex lock;
+  std::vector<std::wstring> openedIds;
+};
+
+struct CameraSetup {
+  std::vector<SIZE> sizes{{640, 480}, {320, 240}};
+  uint32_t stills = 0;    // the first N sizes are still sizes too
+  uint32_t fps = 30;      // get_MaxFrameRateOf
+  HRESULT startResult = S_OK;
+  HRESULT pullResult = S_OK;   // anything but S_OK is answered instead of a frame
+  uint32_t frameBytes = 0;     // 0: the current region's RGB24 size
+  bool refuseSelect = false;   // put_eSize / put_eStillSize answer E_UNEXPECTED
+  bool noFrames = false;       // a pull waits for the pin's command (at most 10 s)
+};
+
+class CameraDouble : public FilterCamera,
+                     public LumorixNotImplemented<ILumorix>,
+                     public LumorixNotImplemented<ILumorixStillImage>,
+                     public LumorixNotImplemented<ILumorixInternal> {
+ public:
+  CameraDouble(const CameraSetup& setup, std::shared_ptr<CameraLog> log);
+  ~CameraDouble() override;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 2; }
+
+  ILumorix* lumorix() override { return this; }
+  HRESULT start() override;
+  HRESULT stop() override;
+  HRESULT PullFrameForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) override;
+
+  uint32_t STDMETHODCALLTYPE get_ResolutionNumber() override;
+  HRESULT STDMETHODCALLTYPE get_Resolution(uint32_t index, int32_t* w, int32_t* h) override;
+  HRESULT STDMETHODCALLTYPE get_eSize(uint32_t* index) override;
+  HRESULT STDMETHODCALLTYPE put_eSize(uint32_t index) override;
+  HRESULT STDMETHODCALLTYPE get_Roi(uint32_t* x, uint32_t* y, uint32_t* w, uint32_t* h) override;
+  HRESULT STDMETHODCALLTYPE put_VignetteEnable(uint32_t) override { return S_OK; }
+  uint32_t STDMETHODCALLTYPE get_StillResolutionNumber() override { return setup_.stills; }
+  HRESULT STDMETHODCALLTYPE get_StillResolution(uint32_t index, int32_t* w, int32_t* h) override;
+  HRESULT STDMETHODCALLTYPE get_eStillSize(uint32_t* index) override;
+  HRESULT STDMETHODCALLTYPE put_eStillSize(uint32_t index) override;
+  HRESULT STDMETHODCALLTYPE get_StillSize(int32_t* w, int32_t* h) override;
+  uint32_t STDMETHODCALLTYPE get_MaxFrameRateOf(uint32_t) override { return setup_.fps; }
+
+  std::atomic<uint32_t> previewIndex{0};
+  std::atomic<uint32_t> stillIndex{0};
+
+ private:
+  CameraSetup setup_;
+  std::shared_ptr<CameraLog> log_;
+  std::atomic<bool> streaming_{false};
+};
+
+// Hands out doubles for the setups it lists, as enumeration and opening would.
+class DoubleProvider : public CameraProvider {
+ public:
+  explicit DoubleProvider(std::vector<CameraSetup> cameras);
+  ~DoubleProvider() override;  // no longer the active provider
+
+  uint32_t enumerate(CameraDeviceRecord (&records)[kMaxCameraRecords]) override;
+  std::unique_ptr<FilterCamera> open(const WCHAR16* id) override;
+  std::unique_ptr<FilterCamera> openFirst(WCHAR16 prefix) override;
+
+  std::shared_ptr<CameraLog> log = std::make_shared<CameraLog>();
+  CameraDouble* last = nullptr;  // the camera opened last; owned by its filter
+
+ private:
+  std::vector<CameraSetup> cameras_;
+  ModelInfoV1 model_{};
+};

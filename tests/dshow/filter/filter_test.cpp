@@ -1,0 +1,202 @@
+// The filter with a camera double: creation, pins, interfaces, state, the shared host filter.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <dshow.h>
+
+#include <thread>
+#include <vector>
+
+#include "dshow/base/cfactorytemplate.h"
+#include "dshow/base/dllentry.h"
+#include "dshow/filter/cdcm.h"
+#include "dshow/filter/shared_filter.h"
+#include "dshow/pins/cpushpindcm.h"
+#include "dshow/pins/cstillpindcm.h"
+#include "tests/dshow/filter/camera_double.h"
+#include "tests/dshow/support/comptr.h"
+
+// The test executable is its own COM server for the filter's class.
+CFactoryTemplate g_Templates[] = {{kFilterName, &CLSID_Zerithal, CDcm::CreateInstance, nullptr,
+                                   nullptr}};
+int g_cTemplates = 1;
+
+namespace {
+
+HRESULT CreateThroughFactory(IUnknown** filter) {
+  ComPtr<IClassFactory> factory;
+  HRESULT hr = DllGetClassObject(CLSID_Zerithal, IID_IClassFactory, factory.outVoid());
+  if (FAILED(hr)) return hr;
+  return factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(filter));
+}
+
+bool RunningAsFireCapture() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  const wchar_t* name = wcsrchr(path, L'\\');
+  return wcscmp(name ? name + 1 : path, L"FireCapture.exe") == 0;
+}
+
+class FilterTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    EXPECT_EQ(CUnknown::ObjectsActive(), baseline_);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+  }
+  ComScope com_;
+  LONG baseline_ = CUnknown::ObjectsActive();
+};
+
+TEST_F(FilterTest, PinsFollowTheCamerasStillResolutions) {
+  struct Case {
+    uint32_t stills;
+    int pins;
+  } cases[] = {{0, 1}, {1, 2}, {2, 2}};
+  for (const Case& c : cases) {
+    CameraSetup setup;
+    setup.stills = c.stills;
+    DoubleProvider provider({setup});
+    HRESULT hr = S_OK;
+    auto* filter = new CDcm(0, &hr);
+    filter->NonDelegatingAddRef();
+    EXPECT_EQ(hr, S_OK);
+    ASSERT_EQ(filter->GetPinCount(), c.pins) << c.stills;
+    PIN_INFO info;
+    filter->GetPin(0)->QueryPinInfo(&info);
+    EXPECT_STREQ(info.achName, L"Preview");
+    if (info.pFilter) info.pFilter->Release();
+    if (c.pins == 2) {
+      filter->GetPin(1)->QueryPinInfo(&info);
+      EXPECT_STREQ(info.achName, L"~Still");
+      if (info.pFilter) info.pFilter->Release();
+    }
+    filter->NonDelegatingRelease();
+    EXPECT_EQ(provider.log->alive.load(), 0) << "the filter deletes its camera";
+  }
+}
+
+TEST_F(FilterTest, OpensTheIndexedCameraWithThePersistencePrefix) {
+  DoubleProvider provider({CameraSetup{}, CameraSetup{}, CameraSetup{}});
+  struct Case {
+    UINT_PTR argument;
+    HRESULT result;
+    const wchar_t* id;
+  } cases[] = {{0, S_OK, L"!0-1000"}, {2, S_OK, L"!2-1002"}, {3, E_UNEXPECTED, nullptr},
+               {15, E_UNEXPECTED, nullptr}};
+  for (const Case& c : cases) {
+    provider.log->openedIds.clear();
+    HRESULT hr = S_OK;
+    auto* filter = new CDcm(c.argument, &hr);
+    EXPECT_EQ(hr, c.result) << c.argument;
+    if (c.id) {
+      ASSERT_EQ(provider.log->openedIds.size(), 1u);
+      EXPECT_EQ(provider.log->openedIds[0], c.id);
+      EXPECT_EQ(filter->cameraIndex(), c.argument);
+    } else {
+      EXPECT_EQ(filter->GetPinCount(), 0);
+    }
+    delete filter;
+  }
+}
+
+TEST_F(FilterTest, NoCameraFailsCreationAndLeavesNothingAlive) {
+  DoubleProvider provider({});
+  IUnknown* filter = reinterpret_cast<IUnknown*>(1);
+  EXPECT_EQ(CreateThroughFactory(&filter), E_UNEXPECTED);
+  EXPECT_EQ(filter, nullptr);
+  EXPECT_EQ(CDcm::OpenForCaller(0), nullptr);
+  EXPECT_EQ(CDcm::OpenForCaller(16), nullptr);
+}
+
+TEST_F(FilterTest, InterfacesStateAndFlags) {
+  DoubleProvider provider({CameraSetup{}});
+  ComPtr<IUnknown> unknown;
+  ASSERT_EQ(CreateThroughFactory(unknown.out()), S_OK);
+  struct Case {
+    const IID* iid;
+    bool handedOut;
+  } cases[] = {{&IID_IBaseFilter, true},        {&IID_ISpecifyPropertyPages, true},
+               {&IID_IAMFilterMiscFlags, true}, {&IID_ILumorixProcessFlag, false},
+               {&IID_IAMStreamConfig, false}};
+  for (const Case& c : cases) {
+    ComPtr<IUnknown> face;
+    EXPECT_EQ(SUCCEEDED(unknown->QueryInterface(*c.iid, face.outVoid())), c.handedOut);
+  }
+  ComPtr<IAMFilterMiscFlags> flags;
+  ASSERT_EQ(unknown->QueryInterface(IID_IAMFilterMiscFlags, flags.outVoid()), S_OK);
+  EXPECT_EQ(flags->GetMiscFlags(), 2u);
+
+  ComPtr<IBaseFilter> filter;
+  ASSERT_EQ(unknown->QueryInterface(IID_IBaseFilter, filter.outVoid()), S_OK);
+  FILTER_STATE state;
+  EXPECT_EQ(filter->GetState(0, nullptr), E_POINTER);
+  EXPECT_EQ(filter->GetState(0, &state), S_OK);
+  // Unconnected pins start no worker, so pausing and running need no downstream.
+  ASSERT_EQ(filter->Pause(), S_OK);
+  EXPECT_EQ(filter->GetState(0, &state), VFW_S_CANT_CUE);
+  EXPECT_EQ(state, State_Paused);
+  ASSERT_EQ(filter->Run(0), S_OK);
+  EXPECT_EQ(filter->GetState(0, &state), S_OK);
+  EXPECT_EQ(filter->Stop(), S_OK);
+
+  ComPtr<ISpecifyPropertyPages> pages;
+  ASSERT_EQ(unknown->QueryInterface(IID_ISpecifyPropertyPages, pages.outVoid()), S_OK);
+  EXPECT_EQ(pages->GetPages(nullptr), E_POINTER);
+  CAUUID list = {99, reinterpret_cast<GUID*>(1)};
+  EXPECT_EQ(pages->GetPages(&list), S_OK);
+  CoTaskMemFree(list.pElems);
+}
+
+TEST(SharedFilter, OnlyTheExactHostNameShares) {
+  struct Case {
+    const wchar_t* path;
+    bool sharing;
+  } cases[] = {{L"C:\\Programs\\FireCapture\\FireCapture.exe", true},
+               {L"FireCapture.exe", true},
+               {L"C:\\x\\firecapture.exe", false},
+               {L"C:\\x\\FireCapture.exe.bak", false},
+               {L"C:\\FireCapture.exe\\host.exe", false},
+               {L"", false}};
+  for (const Case& c : cases) EXPECT_EQ(SharedFilter::isSharingHost(c.path), c.sharing) << c.path;
+}
+
+// Run once as built and once copied as FireCapture.exe.
+TEST_F(FilterTest, SharedHostGetsOneFilterForAllCreations) {
+  DoubleProvider provider({CameraSetup{}});
+  const bool shared = RunningAsFireCapture();
+  EXPECT_EQ(SharedFilter::enabled(), shared);
+  ComPtr<IUnknown> first;
+  ComPtr<IUnknown> second;
+  ASSERT_EQ(CreateThroughFactory(first.out()), S_OK);
+  ASSERT_EQ(CreateThroughFactory(second.out()), S_OK);
+  EXPECT_EQ(first.get() == second.get(), shared);
+  IUnknown* third = CDcm::OpenForCaller(0);
+  ASSERT_NE(third, nullptr);
+  EXPECT_EQ(third == first.get(), shared);
+  third->Release();
+  EXPECT_EQ(provider.log->alive.load(), shared ? 1 : 2);
+}
+
+// Creations racing with the last release of the shared filter never get a dying one.
+TEST_F(FilterTest, CreationAndReleaseRaceSafely) {
+  DoubleProvider provider({CameraSetup{}});
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([] {
+      ComScope com;
+      for (int i = 0; i < 150; ++i) {
+        IUnknown* filter = nullptr;
+        if (SUCCEEDED(CreateThroughFactory(&filter))) {
+          ComPtr<IBaseFilter> face;
+          filter->QueryInterface(IID_IBaseFilter, face.outVoid());
+          filter->Release();
+        }
+        if (IUnknown* opened = CDcm::OpenForCaller(0)) opened->Release();
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(provider.log->alive.load(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,100 @@
+// The shipped module under wine: its exports, registration with regsvr32 and the device
+// enumerator, and the camera functions with no camera installed.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <dshow.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/dshow/support/comptr.h"
+#include "tests/wine/regsvr32.h"
+
+namespace {
+
+const wchar_t kModule[] = L"zerithal.ax";
+const wchar_t kClsid[] = L"{EA6387A5-60C7-41D3-B058-8D90580A7BE1}";
+
+std::wstring ReadBag(IPropertyBag* bag, const wchar_t* name) {
+  VARIANT value;
+  VariantInit(&value);
+  std::wstring text;
+  if (SUCCEEDED(bag->Read(name, &value, nullptr)) && value.vt == VT_BSTR) text = value.bstrVal;
+  VariantClear(&value);
+  return text;
+}
+
+// The class ids of the video input devices listed as "Zerithal".
+std::vector<std::wstring> ListedZerithal() {
+  std::vector<std::wstring> found;
+  ComPtr<ICreateDevEnum> devices;
+  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_ICreateDevEnum, devices.outVoid()))) {
+    ADD_FAILURE() << "no system device enumerator";
+    return found;
+  }
+  ComPtr<IEnumMoniker> monikers;
+  if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.out(), 0) != S_OK) {
+    return found;
+  }
+  for (;;) {
+    ComPtr<IMoniker> moniker;
+    if (monikers->Next(1, moniker.out(), nullptr) != S_OK) break;
+    ComPtr<IPropertyBag> bag;
+    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.outVoid()))) continue;
+    if (ReadBag(bag.get(), L"FriendlyName") == L"Zerithal") {
+      found.push_back(ReadBag(bag.get(), L"CLSID"));
+    }
+  }
+  return found;
+}
+
+bool ClassKeyExists() {
+  HKEY key = nullptr;
+  const std::wstring path = std::wstring(L"CLSID\\") + kClsid;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+TEST(Module, RegistersOnceInTheVideoInputCategoryAndUnregisters) {
+  ComScope com;
+  const std::wstring module = BesideExecutable(kModule);
+  ASSERT_EQ(RunRegsvr32(module, false), 0);
+  ASSERT_EQ(RunRegsvr32(module, false), 0);
+  const std::vector<std::wstring> listed = ListedZerithal();
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0], kClsid);
+  EXPECT_TRUE(ClassKeyExists());
+
+  ASSERT_EQ(RunRegsvr32(module, true), 0);
+  EXPECT_TRUE(ListedZerithal().empty());
+  EXPECT_FALSE(ClassKeyExists());
+}
+
+TEST(Module, CameraExportsWithoutCameras) {
+  HMODULE module = LoadLibraryW(BesideExecutable(kModule).c_str());
+  ASSERT_NE(module, nullptr);
+  using EnumFn = uint32_t(WINAPI*)();
+  using OpenFn = IUnknown*(WINAPI*)(uint32_t);
+  using CanUnloadFn = HRESULT(WINAPI*)();
+  auto find = [module](const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(module, name));
+  };
+  auto enumCameras = reinterpret_cast<EnumFn>(find("DshowEnumCamera"));
+  auto openCamera = reinterpret_cast<OpenFn>(find("DshowOpenCamera"));
+  auto canUnload = reinterpret_cast<CanUnloadFn>(find("DllCanUnloadNow"));
+  for (const char* name : {"DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"}) {
+    EXPECT_NE(find(name), nullptr) << name;
+  }
+  ASSERT_TRUE(enumCameras && openCamera && canUnload);
+  EXPECT_EQ(enumCameras(), 0u);
+  for (uint32_t index : {0u, 3u, 16u, 0xFFFFFFFFu}) EXPECT_EQ(openCamera(index), nullptr) << index;
+  EXPECT_EQ(canUnload(), S_OK);
+  FreeLibrary(module);
+}
+
+}  // namespace

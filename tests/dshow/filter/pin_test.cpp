@@ -1,0 +1,389 @@
+// The pins with a camera double: formats, stream configuration, allocators, and streaming in
+// wine's filter graph.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <dshow.h>
+
+#include <memory>
+
+#include "dshow/filter/cdcm.h"
+#include "dshow/pins/cpushpindcm.h"
+#include "dshow/pins/cstillpindcm.h"
+#include "tests/dshow/filter/camera_double.h"
+#include "tests/dshow/support/comptr.h"
+#include "tests/dshow/support/testsink.h"
+
+namespace {
+
+struct TypeHolder {
+  AM_MEDIA_TYPE* mt = nullptr;
+  ~TypeHolder() {
+    if (!mt) return;
+    CoTaskMemFree(mt->pbFormat);
+    CoTaskMemFree(mt);
+  }
+  const VIDEOINFOHEADER& vih() const { return *reinterpret_cast<VIDEOINFOHEADER*>(mt->pbFormat); }
+};
+
+class PinTest : public ::testing::Test {
+ protected:
+  void make(CameraSetup setup) {
+    provider_ = std::make_unique<DoubleProvider>(std::vector<CameraSetup>{setup});
+    HRESULT hr = S_OK;
+    filter_ = new CDcm(0, &hr);
+    filter_->NonDelegatingAddRef();
+    ASSERT_EQ(hr, S_OK);
+    for (auto& sink : sinks_) {
+      sink = new TestSinkFilter(&hr);
+      sink->NonDelegatingAddRef();
+    }
+  }
+  void TearDown() override {
+    if (graph_) control()->Stop();
+    graph_.reset();
+    if (filter_) {
+      filter_->Stop();
+      for (int i = 0; i < filter_->GetPinCount(); ++i) filter_->GetPin(i)->Disconnect();
+      for (auto* sink : sinks_) sink->Pin()->Disconnect();
+      filter_->NonDelegatingRelease();
+      for (auto* sink : sinks_) sink->NonDelegatingRelease();
+    }
+    if (provider_) {
+      EXPECT_EQ(provider_->log->alive.load(), 0);
+    }
+    provider_.reset();
+    EXPECT_EQ(CUnknown::ObjectsActive(), baseline_);
+  }
+
+  CDcmPinBase* preview() { return filter_->previewPin(); }
+  CDcmPinBase* still() { return filter_->stillPin(); }
+  TestSinkPin* sink(int i = 0) { return sinks_[i]->Pin(); }
+  CameraLog& log() { return *provider_->log; }
+
+  // Both filters in wine's graph; pins connected directly.
+  void inGraph(bool connectStill = false) {
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                               graph_.outVoid()),
+              S_OK);
+    graph_->AddFilter(filter_, L"Zerithal");
+    graph_->AddFilter(sinks_[0], L"Sink");
+    ASSERT_EQ(graph_->ConnectDirect(preview(), sink(0), nullptr), S_OK);
+    if (connectStill) {
+      graph_->AddFilter(sinks_[1], L"StillSink");
+      ASSERT_EQ(graph_->ConnectDirect(still(), sink(1), nullptr), S_OK);
+    }
+  }
+  ComPtr<IMediaControl> control() {
+    ComPtr<IMediaControl> c;
+    graph_->QueryInterface(IID_IMediaControl, c.outVoid());
+    return c;
+  }
+  // The next event of code within timeoutMs; its first parameter in param.
+  bool awaitEvent(long wanted, LONG_PTR* param, DWORD timeoutMs) {
+    ComPtr<IMediaEvent> events;
+    graph_->QueryInterface(IID_IMediaEvent, events.outVoid());
+    const DWORD end = GetTickCount() + timeoutMs;
+    long code;
+    LONG_PTR p1, p2;
+    while (static_cast<LONG>(end - GetTickCount()) > 0) {
+      if (events->GetEvent(&code, &p1, &p2, 50) != S_OK) continue;
+      events->FreeEventParams(code, p1, p2);
+      if (code == wanted) {
+        *param = p1;
+        return true;
+      }
+    }
+    return false;
+  }
+  bool samplesReach(int count) {
+    for (int i = 0; i < 400 && sink()->samples.load() < count; ++i) Sleep(10);
+    return sink()->samples.load() >= count;
+  }
+
+  ComScope com_;
+  LONG baseline_ = CUnknown::ObjectsActive();
+  std::unique_ptr<DoubleProvider> provider_;
+  CDcm* filter_ = nullptr;
+  TestSinkFilter* sinks_[2] = {};
+  ComPtr<IGraphBuilder> graph_;
+};
+
+TEST_F(PinTest, MediaTypesListEveryResolutionUntilTheFormatIsFixed) {
+  make(CameraSetup{});
+  CMediaType mt;
+  ASSERT_EQ(preview()->GetMediaType(0, &mt), S_OK);
+  const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.Format());
+  EXPECT_EQ(mt.FormatLength(), 88u);
+  EXPECT_EQ(vih->bmiHeader.biWidth, 640);
+  EXPECT_EQ(vih->bmiHeader.biHeight, 480);
+  EXPECT_EQ(vih->bmiHeader.biSizeImage, 921600u);
+  EXPECT_EQ(vih->AvgTimePerFrame, 333333);
+  EXPECT_EQ(vih->dwBitRate, 921600u * 30 * 8);
+  EXPECT_EQ(mt.GetSampleSize(), 921600u);
+  EXPECT_EQ(preview()->GetMediaType(1, &mt), S_OK);
+  EXPECT_EQ(preview()->GetMediaType(2, &mt), VFW_S_NO_MORE_ITEMS);
+  EXPECT_EQ(preview()->GetMediaType(-1, &mt), E_INVALIDARG);
+
+  TypeHolder small;
+  ASSERT_EQ(preview()->GetStreamCaps(1, &small.mt, nullptr), S_OK);
+  ASSERT_EQ(preview()->SetFormat(small.mt), S_OK);
+  EXPECT_EQ(provider_->last->previewIndex.load(), 1u);
+  ASSERT_EQ(preview()->GetMediaType(0, &mt), S_OK);
+  EXPECT_EQ(reinterpret_cast<const VIDEOINFOHEADER*>(mt.Format())->bmiHeader.biWidth, 320);
+  EXPECT_EQ(preview()->GetMediaType(1, &mt), VFW_S_NO_MORE_ITEMS);
+}
+
+TEST_F(PinTest, CheckAndSetMediaType) {
+  make(CameraSetup{});
+  CMediaType mt;
+  ASSERT_EQ(preview()->GetMediaType(0, &mt), S_OK);
+  auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt.Format());
+  EXPECT_EQ(preview()->CheckMediaType(&mt), S_OK);
+  vih->bmiHeader.biHeight = -480;  // top-down rows of the right size
+  EXPECT_EQ(preview()->CheckMediaType(&mt), S_OK);
+  EXPECT_EQ(preview()->SetMediaType(&mt), E_INVALIDARG);
+  vih->bmiHeader.biHeight = 240;
+  EXPECT_EQ(preview()->CheckMediaType(&mt), E_INVALIDARG);
+  CMediaType shortBlock(mt);
+  shortBlock.SetFormat(mt.Format(), 40);  // a header cut short is never read
+  EXPECT_EQ(preview()->CheckMediaType(&shortBlock), E_INVALIDARG);
+  EXPECT_EQ(preview()->SetMediaType(&shortBlock), E_UNEXPECTED);
+}
+
+TEST_F(PinTest, SetMediaTypeReportsACameraThatRefusesTheSize) {
+  CameraSetup setup;
+  setup.refuseSelect = true;
+  make(setup);
+  CMediaType mt;
+  ASSERT_EQ(preview()->GetMediaType(1, &mt), S_OK);
+  EXPECT_EQ(preview()->SetMediaType(&mt), E_UNEXPECTED);
+  ASSERT_EQ(preview()->GetMediaType(0, &mt), S_OK);
+  EXPECT_EQ(preview()->SetMediaType(&mt), S_OK);  // the current size needs no selection
+}
+
+enum class PinState { Unconnected, Connected, Running };
+
+TEST_F(PinTest, SetFormatByStateAndSize) {
+  struct Case {
+    PinState state;
+    uint32_t index;
+    bool refuse;
+    HRESULT result;
+    bool fixed;
+  } cases[] = {
+      {PinState::Unconnected, 0, false, S_OK, true},
+      {PinState::Unconnected, 1, false, S_OK, true},
+      {PinState::Unconnected, 1, true, E_UNEXPECTED, false},  // camera refuses: not fixed
+      {PinState::Connected, 0, false, S_OK, true},
+      {PinState::Connected, 1, false, VFW_E_ALREADY_CONNECTED, false},
+      {PinState::Running, 0, false, VFW_E_WRONG_STATE, false},
+      {PinState::Running, 1, false, VFW_E_WRONG_STATE, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << int(c.state) << " index " << c.index);
+    CameraSetup setup;
+    setup.refuseSelect = c.refuse;
+    make(setup);
+    TypeHolder wanted;
+    ASSERT_EQ(preview()->GetStreamCaps(int(c.index), &wanted.mt, nullptr), S_OK);
+    if (c.state != PinState::Unconnected) inGraph();
+    if (c.state == PinState::Running) {
+      ASSERT_EQ(control()->Run(), S_OK);
+    }
+    EXPECT_EQ(preview()->SetFormat(wanted.mt), c.result);
+    EXPECT_EQ(filter_->previewFormatFixed.load(), c.fixed);
+    TearDown();
+    filter_ = nullptr;
+  }
+}
+
+TEST_F(PinTest, SetFormatRefusesWhatIsNoResolution) {
+  make(CameraSetup{});
+  TypeHolder type;
+  ASSERT_EQ(preview()->GetFormat(&type.mt), S_OK);
+  EXPECT_EQ(preview()->SetFormat(nullptr), E_POINTER);
+  type.mt->subtype = MEDIASUBTYPE_RGB32;
+  EXPECT_EQ(preview()->SetFormat(type.mt), E_INVALIDARG);
+  type.mt->subtype = MEDIASUBTYPE_RGB24;
+  reinterpret_cast<VIDEOINFOHEADER*>(type.mt->pbFormat)->bmiHeader.biWidth = 641;
+  EXPECT_EQ(preview()->SetFormat(type.mt), E_INVALIDARG);
+  EXPECT_FALSE(filter_->previewFormatFixed.load());
+}
+
+TEST_F(PinTest, StreamCapsGiveRealFrameIntervals) {
+  make(CameraSetup{});
+  int count = 0;
+  int size = 0;
+  EXPECT_EQ(preview()->GetNumberOfCapabilities(&count, &size), S_OK);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(size, 128);
+  TypeHolder type;
+  VIDEO_STREAM_CONFIG_CAPS caps = {};
+  ASSERT_EQ(preview()->GetStreamCaps(0, &type.mt, reinterpret_cast<BYTE*>(&caps)), S_OK);
+  EXPECT_EQ(caps.guid, FORMAT_VideoInfo);
+  EXPECT_EQ(caps.InputSize.cx, 640);
+  EXPECT_EQ(caps.MinOutputSize.cy, 480);
+  EXPECT_EQ(caps.MinFrameInterval, type.vih().AvgTimePerFrame);
+  EXPECT_EQ(caps.MaxFrameInterval, 10000000);
+  EXPECT_EQ(caps.MinBitsPerSecond, 921600 * 8);
+  EXPECT_EQ(caps.MaxBitsPerSecond, 921600 * 200);
+  EXPECT_EQ(preview()->GetStreamCaps(2, nullptr, nullptr), S_FALSE);
+  EXPECT_EQ(preview()->GetStreamCaps(-1, nullptr, nullptr), E_INVALIDARG);
+}
+
+TEST_F(PinTest, PinCategoryThroughKsPropertySet) {
+  CameraSetup setup;
+  setup.stills = 1;
+  make(setup);
+  struct Case {
+    CDcmPinBase* pin;
+    const GUID* set;
+    DWORD id;
+    bool data, returned;
+    DWORD length;
+    HRESULT result;
+    const GUID* category;
+  } cases[] = {
+      {preview(), &AMPROPSETID_Pin, 0, true, true, 16, S_OK, &PIN_CATEGORY_CAPTURE},
+      {still(), &AMPROPSETID_Pin, 0, true, false, 16, S_OK, &PIN_CATEGORY_STILL},
+      {preview(), &AMPROPSETID_Pin, 0, false, true, 0, S_OK, nullptr},
+      {preview(), &AMPROPSETID_Pin, 0, false, false, 16, E_POINTER, nullptr},
+      {preview(), &AMPROPSETID_Pin, 0, true, true, 15, E_UNEXPECTED, nullptr},
+      {preview(), &AMPROPSETID_Pin, 1, true, true, 16, E_PROP_ID_UNSUPPORTED, nullptr},
+      {preview(), &PIN_CATEGORY_CAPTURE, 0, true, true, 16, E_PROP_SET_UNSUPPORTED, nullptr},
+  };
+  for (const Case& c : cases) {
+    GUID data = GUID_NULL;
+    DWORD returned = 0;
+    EXPECT_EQ(c.pin->Get(*c.set, c.id, nullptr, 0, c.data ? &data : nullptr, c.length,
+                         c.returned ? &returned : nullptr),
+              c.result);
+    if (c.category) {
+      EXPECT_EQ(data, *c.category);
+    }
+    if (c.returned && c.result == S_OK) {
+      EXPECT_EQ(returned, 16u);
+    }
+  }
+  DWORD support = 0;
+  EXPECT_EQ(preview()->QuerySupported(AMPROPSETID_Pin, 0, &support), S_OK);
+  EXPECT_EQ(support, DWORD{KSPROPERTY_SUPPORT_GET});
+  EXPECT_EQ(preview()->Set(AMPROPSETID_Pin, 0, nullptr, 0, nullptr, 0), E_NOTIMPL);
+}
+
+TEST_F(PinTest, AllocatorOutcomes) {
+  struct Case {
+    bool stillPin;
+    TestSinkPin::Allocator mode;
+    bool connects;
+    long buffers;
+  } cases[] = {
+      {false, TestSinkPin::Allocator::Own, true, 3},
+      {true, TestSinkPin::Allocator::Own, true, 1},
+      {false, TestSinkPin::Allocator::SmallerBuffers, false, 0},
+      {false, TestSinkPin::Allocator::FewerBuffers, false, 0},
+      {true, TestSinkPin::Allocator::SmallerBuffers, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.stillPin << " mode " << int(c.mode));
+    CameraSetup setup;
+    setup.stills = 1;
+    make(setup);
+    CDcmPinBase* pin = c.stillPin ? still() : preview();
+    sink()->allocatorMode = c.mode;
+    const HRESULT hr = pin->Connect(sink(), nullptr);
+    EXPECT_EQ(SUCCEEDED(hr), c.connects) << std::hex << hr;
+    if (c.connects) {
+      ComPtr<IMemAllocator> allocator;
+      ASSERT_EQ(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_IMemAllocator, allocator.outVoid()),
+                S_OK);
+      ALLOCATOR_PROPERTIES request = {};
+      request.cbAlign = 1;
+      EXPECT_EQ(pin->DecideBufferSize(allocator.get(), &request), S_OK);
+      EXPECT_EQ(request.cBuffers, c.buffers);
+      EXPECT_EQ(request.cbBuffer, 921600);
+    }
+    TearDown();
+    filter_ = nullptr;
+  }
+}
+
+TEST_F(PinTest, TwoRunningPinsStartTheCameraOnceAndStopItOnce) {
+  CameraSetup setup;
+  setup.stills = 1;
+  make(setup);
+  inGraph(true);
+  for (int round = 1; round <= 2; ++round) {
+    ASSERT_EQ(control()->Run(), S_OK);
+    ASSERT_TRUE(samplesReach(round * 10));
+    EXPECT_EQ(log().starts.load(), round);
+    ASSERT_EQ(control()->Stop(), S_OK);
+    EXPECT_EQ(log().stops.load(), round);
+  }
+  EXPECT_EQ(sink()->lastLength.load(), 921600);
+  EXPECT_EQ(log().largestPullSize.load(), 921600u);
+  std::lock_guard<std::mutex> guard(sink()->timesLock);
+  const auto& times = sink()->startTimes;
+  EXPECT_EQ(times.front(), 0);
+  for (size_t i = 1; i < times.size(); ++i) {
+    if (times[i] == 0) continue;  // the restart begins at 0 again
+    EXPECT_GE(times[i], times[i - 1]);
+  }
+}
+
+TEST_F(PinTest, AStartFailureFailsActivationAndLeavesNoThread) {
+  CameraSetup setup;
+  setup.startResult = E_ACCESSDENIED;
+  make(setup);
+  ASSERT_EQ(preview()->Connect(sink(), nullptr), S_OK);
+  EXPECT_EQ(filter_->Pause(), E_FAIL);
+  EXPECT_FALSE(preview()->ThreadExists());
+  EXPECT_EQ(log().starts.load(), 1);
+}
+
+TEST_F(PinTest, AFailingPullEndsTheStreamWithErrorAbort) {
+  struct Case {
+    HRESULT pull;
+    uint32_t frameBytes;
+  } cases[] = {
+      {E_ACCESSDENIED, 0},
+      // A frame larger than the connected format (another region, a rotation): the camera is
+      // given the format's size, refuses, and nothing is overrun.
+      {S_OK, 921600 + 3 * 640},
+  };
+  for (const Case& c : cases) {
+    CameraSetup setup;
+    setup.pullResult = c.pull;
+    setup.frameBytes = c.frameBytes;
+    make(setup);
+    inGraph();
+    ASSERT_EQ(control()->Run(), S_OK);
+    LONG_PTR code = 0;
+    ASSERT_TRUE(awaitEvent(EC_ERRORABORT, &code, 5000));
+    EXPECT_EQ(HRESULT(code), c.pull == S_OK ? E_FAIL : c.pull);
+    EXPECT_EQ(sink()->endOfStreams.load(), 1);
+    EXPECT_EQ(sink()->samples.load(), 0);
+    EXPECT_LE(log().largestPullSize.load(), 921600u);
+    TearDown();
+    filter_ = nullptr;
+  }
+}
+
+TEST_F(PinTest, CommandsWakeAPinWaitingForAFrame) {
+  CameraSetup setup;
+  setup.noFrames = true;
+  make(setup);
+  inGraph();
+  ASSERT_EQ(control()->Run(), S_OK);
+  Sleep(50);
+  DWORD begin = GetTickCount();
+  EXPECT_EQ(preview()->Pause(), S_OK);  // held until the next command
+  EXPECT_EQ(preview()->Run(0), S_OK);
+  EXPECT_EQ(control()->Stop(), S_OK);
+  EXPECT_LT(GetTickCount() - begin, 2000u);
+  EXPECT_EQ(log().stops.load(), 1);
+}
+
+}  // namespace

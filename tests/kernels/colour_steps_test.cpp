@@ -1,0 +1,294 @@
+// Stripe steps: vignette, colour adjustment by table row, levels, tone choice and built-in curves.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "kernels/colour_steps.h"
+#include "kernels/reference/reference.h"
+#include "tests/kernels/kit.h"
+
+namespace kernels {
+namespace {
+
+using testkit::Guarded;
+
+// --- Vignette -------------------------------------------------------------------------------
+
+TEST(KernelsVignette, GainOneIsNearlyIdentityAndGainsScaleLuma) {
+  PLContext ctx;
+  testkit::prepareState(ctx, 8, 3, true, true);
+  struct Row {
+    double gain;
+    uint8_t in, out;
+  };
+  for (const Row r : {Row{1.0, 100, 99}, Row{1.0, 255, 254}, Row{1.0, 0, 0}, Row{1.5, 100, 159}}) {
+    std::vector<uint8_t> px(4, r.in);
+    const int32_t radius[1] = {0};
+    ApplyVignetteBgr(&ctx, px.data(), 1, 1, radius, &r.gain, 1, 8);
+    EXPECT_EQ(px[0], r.out) << r.gain << " " << int(r.in);
+    EXPECT_EQ(px[1], r.out);
+    EXPECT_EQ(px[2], r.out);
+  }
+}
+
+// Radii at or past the gain count read the last gain; the vector is exactly that long (ASan).
+TEST(KernelsVignette, RadiusPastTheTableReadsTheLastGain) {
+  PLContext16 ctx;
+  testkit::prepareState(ctx, 12, 3, false, true);
+  const std::vector<double> gain = {1.0, 1.2, 1.5};
+  const std::vector<int32_t> radius = {3, 4, 1000, -1};
+  Guarded<uint16_t> img(reference::stride<uint16_t>(3, 4));
+  for (size_t i = 0; i < 12; ++i) img[i] = 1000;
+  ApplyVignette16Rgb(&ctx, img.data(), 4, 1, radius.data(), gain.data(), uint32_t(gain.size()), 12);
+  Guarded<uint16_t> want(img.size());
+  for (size_t i = 0; i < 12; ++i) want[i] = 1000;
+  const std::vector<int32_t> clamped = {2, 2, 2, 0};
+  reference::vignette<uint16_t>(false, 3, want.data(), 4, 1, clamped.data(), gain.data(), 3, 12);
+  EXPECT_TRUE(img == want);
+}
+
+TEST(KernelsVignette, MatchesReference) {
+  testkit::Rng rng(11);
+  std::vector<double> gain(40);
+  for (auto& g : gain) g = 0.5 + rng.below(2000) / 1000.0;
+  for (uint8_t p : {3, 4})
+    for (bool bgr : {false, true}) {
+      const int32_t w = 13, rows = 5;
+      std::vector<int32_t> radius(size_t(w) * rows);
+      for (auto& r : radius) r = int32_t(rng.below(50)) - 5;
+      PLContext16 ctx;
+      testkit::prepareState(ctx, 14, p, bgr, true);
+      Guarded<uint16_t> img(reference::stride<uint16_t>(p, w) * rows);
+      for (size_t i = 0; i < img.size(); ++i) img[i] = uint16_t(rng.below(20000));
+      Guarded<uint16_t> want = img;
+      (bgr ? ApplyVignette16Bgr : ApplyVignette16Rgb)(&ctx, img.data(), w, rows, radius.data(), gain.data(), 40, 14);
+      reference::vignette<uint16_t>(bgr, p, want.data(), w, rows, radius.data(), gain.data(), 40, 14);
+      EXPECT_TRUE(img == want) << int(p) << bgr;
+    }
+}
+
+// --- Colour adjustment ----------------------------------------------------------------------
+
+template <typename S>
+struct ColourFixture {
+  static constexpr uint32_t kMax = sizeof(S) == 1 ? 255 : 4095;
+  std::vector<double> lumaR, lumaG, lumaB;
+  std::vector<S> tone;                     // T[v] = max - v marks every lookup
+  std::array<int32_t, 9> swapRedBlue = {0, 0, 16384, 0, 16384, 0, 16384, 0, 0};
+  std::array<double, 9> hueSat = {0.5, 0.5, 0.5, 0, 0, 0, 0, 0, 0};
+  ColourFixture() {
+    constexpr uint32_t n = sizeof(S) == 1 ? 256 : 65536;
+    lumaR.resize(n), lumaG.resize(n), lumaB.resize(n), tone.resize(n);
+    for (uint32_t v = 0; v < n; ++v) {
+      lumaR[v] = v * 0.299, lumaG[v] = v * 0.587, lumaB[v] = v * 0.114;
+      tone[v] = S(v <= kMax ? kMax - v : 0);
+    }
+  }
+  ColourAdjust<S> args() const {
+    ColourAdjust<S> a;
+    a.lumaR = lumaR.data(), a.lumaG = lumaG.data(), a.lumaB = lumaB.data();
+    a.hueSat = hueSat.data(), a.tone = tone.data(), a.coef = swapRedBlue.data();
+    a.bits = sizeof(S) == 1 ? 8 : 12;
+    return a;
+  }
+};
+
+template <typename S>
+void adjust(bool bgr, const ColourAdjust<S>& a, S* px, int32_t w, int32_t rows) {
+  if constexpr (sizeof(S) == 1) (bgr ? AdjustColorBgr : AdjustColorRgb)(a, px, w, rows);
+  else (bgr ? AdjustColor16Bgr : AdjustColor16Rgb)(a, px, w, rows);
+}
+
+// Pixel (R 10, G 20, B 30): Y = trunc(2.99 + 11.74 + 3.42) = 18; matrix swaps red and blue.
+template <typename S>
+void tableRows() {
+  const ColourFixture<S> f;
+  constexpr uint32_t m = ColourFixture<S>::kMax;
+  struct Row {
+    const char* name;
+    uint8_t hw, sw, mono, matrixOn;
+    int32_t contrast, hue;
+    std::array<uint32_t, 3> rgb;
+  };
+  const Row rows[] = {
+      {"neutral untouched", 0, 0, 0, 0, 0, 0, {10, 20, 30}},
+      {"matrix", 0, 0, 0, 1, 0, 0, {30, 20, 10}},
+      {"tone", 0, 1, 0, 0, 10, 0, {m - 10, m - 20, m - 30}},
+      {"matrix then tone", 0, 0, 0, 1, 10, 0, {m - 30, m - 20, m - 10}},
+      {"mono plain hue", 0, 0, 1, 1, 0, 0, {m - 18, m - 18, m - 18}},
+      {"mono with hue", 0, 0, 1, 0, 0, 5, {m - 27, m - 27, m - 27}},
+      {"hardware colour", 1, 0, 0, 1, 10, 5, {10, 20, 30}},
+      {"hardware colour mono", 1, 0, 1, 1, 10, 5, {18, 18, 18}},
+      {"hardware, software tone", 1, 1, 0, 1, 0, 5, {m - 10, m - 20, m - 30}},
+      {"hardware, software tone, mono", 1, 1, 1, 1, 0, 5, {m - 18, m - 18, m - 18}},
+  };
+  for (const Row& r : rows)
+    for (bool bgr : {false, true}) {
+      ColourAdjust<S> a = f.args();
+      a.hwColour = r.hw, a.swTone = r.sw, a.mono = r.mono, a.matrixOn = r.matrixOn;
+      a.contrast = r.contrast, a.hue = r.hue;
+      S px[4] = {S(bgr ? 30 : 10), 20, S(bgr ? 10 : 30), 0x7B};
+      adjust(bgr, a, px, 1, 1);
+      const uint32_t red = px[bgr ? 2 : 0], blue = px[bgr ? 0 : 2];
+      EXPECT_EQ((std::array<uint32_t, 3>{red, px[1], blue}), r.rgb) << r.name << (bgr ? " bgr" : " rgb");
+      EXPECT_EQ(px[3], 0x7B);
+    }
+}
+
+TEST(KernelsAdjustColor, EachTableRow8) { tableRows<uint8_t>(); }
+TEST(KernelsAdjustColor, EachTableRow16) { tableRows<uint16_t>(); }
+
+TEST(KernelsAdjustColor, FixedPointEdges) {
+  ColourFixture<uint16_t> f;
+  ColourAdjust<uint16_t> a = f.args();
+  a.matrixOn = 1, a.bits = 16;
+  // Red from red at 3.0: 65535 x 49152 wraps a 32-bit product; the 64-bit sum clamps to max.
+  std::array<int32_t, 9> strong = {3 * 16384, 0, 0, 0, 16384, 0, -16384, 0, 0};
+  a.coef = strong.data();
+  uint16_t px[3] = {65535, 0, 0};
+  AdjustColor16Rgb(a, px, 1, 1);
+  EXPECT_EQ(px[0], 65535);
+  EXPECT_EQ(px[2], 0);  // a negative sum gives 0
+  // Mono grey 128 enters the tone table at 127 (the luma sum lies just below 128); 100 stays.
+  ColourFixture<uint8_t> f8;
+  std::vector<uint8_t> identity(256);
+  std::iota(identity.begin(), identity.end(), 0);
+  ColourAdjust<uint8_t> m = f8.args();
+  m.mono = 1, m.tone = identity.data();
+  uint8_t grey[6] = {128, 128, 128, 100, 100, 100};
+  AdjustColorRgb(m, grey, 2, 1);
+  EXPECT_EQ((std::vector<uint8_t>(grey, grey + 6)), (std::vector<uint8_t>{127, 127, 127, 100, 100, 100}));
+}
+
+TEST(KernelsAdjustColor, WideStripesMatchPixelByPixelAndReference) {
+  ColourFixture<uint8_t> f;
+  std::array<int32_t, 9> coef = {20000, -3000, 500, -1000, 17000, 100, 900, -6000, 21000};
+  testkit::Rng rng(5);
+  for (int32_t w = 1; w <= 9; ++w)
+    for (int kind = 0; kind < 4; ++kind) {
+      ColourAdjust<uint8_t> a = f.args();
+      a.coef = coef.data(), a.matrixOn = kind & 1, a.contrast = (kind & 2) ? 5 : 0, a.mono = kind == 3, a.hue = 7;
+      a.p = uint8_t(3 + w % 2);
+      const size_t stride = reference::stride<uint8_t>(a.p, w);
+      Guarded<uint8_t> img(stride * 2);
+      for (size_t i = 0; i < img.size(); ++i) img[i] = uint8_t(rng.next());
+      Guarded<uint8_t> single = img, want = img;
+      AdjustColorBgr(a, img.data(), w, 2);
+      for (int32_t y = 0; y < 2; ++y)
+        for (int32_t x = 0; x < w; ++x) AdjustColorBgr(a, single.data() + y * stride + x * a.p, 1, 1);
+      const reference::ColourArgs<uint8_t> r{bool(a.mono), false, false, bool(a.matrixOn), a.lumaR, a.lumaG, a.lumaB,
+                                             a.hueSat, a.tone, a.coef, a.contrast, a.gamma, a.hue,
+                                             a.saturation, a.brightness, a.bits, a.p};
+      reference::adjustColour<uint8_t>(true, r, want.data(), w, 2);
+      EXPECT_TRUE(img == single) << w << " " << kind;
+      EXPECT_TRUE(img == want) << w << " " << kind;
+    }
+}
+
+// --- Levels ---------------------------------------------------------------------------------
+
+TEST(KernelsLevels, MatchReferenceInColourAndMono) {
+  testkit::Rng rng(8);
+  std::vector<uint16_t> t[4];
+  for (auto& table : t) {
+    table.resize(65536);
+    for (auto& v : table) v = uint16_t(rng.below(4096));
+  }
+  ColourFixture<uint16_t> f;
+  for (bool mono : {false, true})
+    for (bool bgr : {false, true}) {
+      const LevelTables<uint16_t> lt{mono, t[0].data(), f.lumaR.data(), f.lumaG.data(), f.lumaB.data(),
+                                     t[1].data(), t[2].data(), t[3].data(), 4};
+      Guarded<uint16_t> img(reference::stride<uint16_t>(4, 11) * 3);
+      for (size_t i = 0; i < img.size(); ++i) img[i] = uint16_t(rng.below(65536));
+      Guarded<uint16_t> want = img;
+      (bgr ? ApplyLevels16Bgr : ApplyLevels16Rgb)(lt, img.data(), 11, 3);
+      reference::levels<uint16_t>(bgr, mono, t[0].data(), f.lumaR.data(), f.lumaG.data(), f.lumaB.data(),
+                                  t[1].data(), t[2].data(), t[3].data(), 11, 3, want.data(), 4);
+      EXPECT_TRUE(img == want) << mono << bgr;
+    }
+}
+
+// --- Tone curve -----------------------------------------------------------------------------
+
+TEST(KernelsTone, SelectionByBitsDepthAndCameraTable) {
+  PLContext16 ctx;
+  PLTableSets<uint16_t> tables;
+  auto computed = std::make_shared<ToneTableSet<uint16_t>>();
+  computed->lut.assign(65536, 7);
+  tables.tone = computed;
+  ctx.settings.processFlags = PLProcessFlags::kToneMap1;
+  EXPECT_EQ(SelectToneLut(ctx, tables, 12).count, 4096u);
+  EXPECT_EQ(SelectToneLut(ctx, tables, 10).count, 1024u);
+  EXPECT_EQ(SelectToneLut(ctx, tables, 14).count, 16384u);
+  for (uint8_t bits : {11, 13, 15, 16}) EXPECT_EQ(SelectToneLut(ctx, tables, bits).count, 65536u) << int(bits);
+  const uint16_t camera[3] = {1, 2, 3};
+  EXPECT_EQ(SelectToneLut(ctx, tables, 12, {camera, 3}).table, camera);
+  ctx.settings.processFlags = PLProcessFlags::kToneMap2;
+  EXPECT_EQ(SelectToneLut(ctx, tables, 12).table, computed->lut.data());
+  ctx.settings.processFlags = 0;
+  EXPECT_FALSE(SelectToneLut(ctx, tables, 12, {camera, 3}));
+  PLContext ctx8;
+  PLTableSets<uint8_t> tables8;
+  ctx8.settings.processFlags = PLProcessFlags::kToneMap1;
+  EXPECT_EQ(SelectToneLut(ctx8, tables8, 8).table, BuiltInToneLut8().table);
+}
+
+// Short tables: a raw sample past the end reads the last entry (ASan watches the read).
+TEST(KernelsTone, ApplyClampsIndexToTheTable) {
+  const ToneLut<uint16_t> t12 = BuiltInToneLut16(12);
+  std::vector<uint16_t> exact(t12.table, t12.table + t12.count);
+  Guarded<uint16_t> img(reference::stride<uint16_t>(3, 3));
+  const uint16_t in[9] = {0, 17, 18, 256, 4095, 4096, 65535, 1024, 3000};
+  std::copy(in, in + 9, img.data());
+  Guarded<uint16_t> want = img;
+  ApplyToneLut16({exact.data(), uint32_t(exact.size())}, 3, 1, img.data(), 3);
+  reference::toneLut<uint16_t>(exact.data(), uint32_t(exact.size()), 3, 1, want.data(), 3);
+  EXPECT_TRUE(img == want);
+  EXPECT_EQ(img[6], 4095);
+  EXPECT_EQ(img[3], 432);
+}
+
+struct Telling {
+  uint32_t in, out;
+};
+
+template <typename S>
+void expectCurveShape(const ToneLut<S>& t, uint32_t toe, std::initializer_list<Telling> rows) {
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t.table[0], 0u);
+  EXPECT_EQ(t.table[t.count - 1], t.count - 1);
+  for (uint32_t v = 0; v <= toe; ++v) EXPECT_EQ(t.table[v], 0u) << v;
+  for (uint32_t v = 1; v < t.count; ++v) ASSERT_LE(t.table[v - 1], t.table[v]) << v;
+  for (const Telling r : rows) EXPECT_EQ(t.table[r.in], r.out) << r.in;
+}
+
+// FNV-1a over the entries' bytes: native and cross builds must agree.
+template <typename S>
+uint32_t checksum(const ToneLut<S>& t) {
+  uint32_t h = 2166136261u;
+  for (uint32_t i = 0; i < t.count; ++i)
+    for (size_t k = 0; k < sizeof(S); ++k) h = (h ^ ((t.table[i] >> (8 * k)) & 0xFF)) * 16777619u;
+  return h;
+}
+
+TEST(KernelsTone, BuiltInCurvesHitEveryTellingRow) {
+  expectCurveShape(BuiltInToneLut8(), 1, {{8, 10}, {16, 27}, {32, 60}, {64, 115}, {128, 194}, {192, 239}, {255, 255}});
+  expectCurveShape(BuiltInToneLut16(10), 4, {{32, 40}, {128, 240}, {256, 460}, {512, 777}, {768, 956}, {1023, 1023}});
+  expectCurveShape(BuiltInToneLut16(12), 17, {{256, 432}, {1024, 1842}, {2048, 3108}, {3072, 3825}, {4095, 4095}});
+  expectCurveShape(BuiltInToneLut16(14), 67, {{1024, 1727}, {4096, 7371}, {8192, 12432}, {12288, 15302}, {16383, 16383}});
+  expectCurveShape(BuiltInToneLut16(16), 263, {{4096, 6907}, {16384, 29483}, {32768, 49730}, {49152, 61207}, {65535, 65535}});
+  // Just past the toe each curve still sits at or below the identity.
+  EXPECT_LE(BuiltInToneLut16(12).table[18], 18u);
+}
+
+TEST(KernelsTone, BuiltInCurveChecksumsAreFixed) {
+  EXPECT_EQ(checksum(BuiltInToneLut8()), 3806048605u);
+  EXPECT_EQ(checksum(BuiltInToneLut16(10)), 174066509u);
+  EXPECT_EQ(checksum(BuiltInToneLut16(12)), 4261950923u);
+  EXPECT_EQ(checksum(BuiltInToneLut16(14)), 2789626984u);
+  EXPECT_EQ(checksum(BuiltInToneLut16(16)), 3256519484u);
+}
+
+}  // namespace
+}  // namespace kernels

@@ -1,0 +1,336 @@
+// Demosaic: fast paths against the literal rules, the bilinear anchors, dispatch and hook, and
+// the four-row mosaic conversion.
+#include <gtest/gtest.h>
+
+#include "kernels/demosaic.h"
+#include "kernels/reference/reference.h"
+#include "tests/kernels/kit.h"
+
+namespace kernels {
+namespace {
+
+using testkit::Guarded;
+using testkit::Pattern;
+
+struct Case {
+  int32_t w, h;
+  uint32_t b;
+  bool bgr, rowOrder;
+  uint8_t p, bits;
+};
+
+std::string describe(const Case& c, Pattern k, Isa isa) {
+  return std::to_string(c.w) + "x" + std::to_string(c.h) + " b" + std::to_string(c.b) +
+         (c.bgr ? " bgr" : " rgb") + (c.rowOrder ? " top-down" : " bottom-up") + " p" +
+         std::to_string(c.p) + " bits" + std::to_string(c.bits) + " pattern" +
+         std::to_string(int(k)) + " " + testkit::isaName(isa);
+}
+
+template <typename S>
+void bilinear(const Case& c, const uint8_t* site, const S* raw, S* out) {
+  if constexpr (sizeof(S) == 1)
+    (c.bgr ? DemosaicBilinear8Bgr : DemosaicBilinear8Rgb)(c.b, site, c.w, c.h, raw, out, c.bits, c.p, c.rowOrder);
+  else
+    (c.bgr ? DemosaicBilinear16Bgr : DemosaicBilinear16Rgb)(c.b, site, c.w, c.h, raw, out, c.bits, c.p, c.rowOrder);
+}
+
+template <typename S>
+Guarded<S> run(const Case& c, const std::vector<S>& raw) {
+  Guarded<S> out(reference::stride<S>(c.p, c.w) * c.h);
+  bilinear(c, testkit::siteTable(c.bgr).data(), raw.data(), out.data());
+  return out;
+}
+
+template <typename S>
+void expectMatchesReference(const Case& c, Pattern kind, Isa isa, uint64_t seed) {
+  const uint32_t max = sizeof(S) == 1 ? 255u : (65535u >> (16 - c.bits));
+  const auto raw = testkit::rawFrame<S>(kind, c.w, c.h, max, seed);
+  const auto site = testkit::siteTable(c.bgr);
+  Guarded<S> want(reference::stride<S>(c.p, c.w) * c.h);
+  reference::bilinear(c.bgr, c.b, site.data(), c.w, c.h, raw.data(), want.data(), c.bits, c.p, c.rowOrder);
+  const Guarded<S> got = run(c, raw);
+  ASSERT_TRUE(got.guardsIntact()) << describe(c, kind, isa);
+  ASSERT_TRUE(got == want) << describe(c, kind, isa);
+}
+
+// Every order, byte order, row order, p and depth on each instruction set, over odd sizes.
+TEST(KernelsDemosaic, FastEqualsReferenceAcrossTheMatrix) {
+  static constexpr int32_t kSizes[][2] = {{5, 5},   {6, 7},   {7, 9},   {9, 6},   {13, 11},
+                                          {21, 8},  {33, 5},  {35, 10}, {36, 7},  {37, 6},
+                                          {40, 9},  {53, 12}, {64, 6},  {66, 13}, {67, 67}};
+  constexpr uint8_t kDepths[] = {8, 10, 12, 14, 16};
+  uint64_t seed = 1;
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    for (uint8_t bits : kDepths)
+      for (uint32_t b = 0; b < 4; ++b)
+        for (int order = 0; order < 4; ++order)
+          for (uint8_t p : {3, 4}) {
+            const auto& size = kSizes[seed % std::size(kSizes)];
+            const Case c{size[0], size[1], b, (order & 1) != 0, (order & 2) != 0, p, bits};
+            const Pattern kind = testkit::kPatterns[seed % std::size(testkit::kPatterns)];
+            if (bits == 8) expectMatchesReference<uint8_t>(c, kind, isa, seed++);
+            else expectMatchesReference<uint16_t>(c, kind, isa, seed++);
+          }
+  }
+}
+
+// Widths 5..67 walk the vector blocks' ends; one frame per width and instruction set.
+TEST(KernelsDemosaic, EveryWidthMatchesReference) {
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    for (int32_t w = 5; w <= 67; ++w) {
+      expectMatchesReference<uint8_t>({w, 6 + w % 3, uint32_t(w % 4), (w & 1) != 0, (w & 2) != 0, uint8_t(3 + (w / 4) % 2), 8},
+                                      Pattern::Random, isa, 100 + w);
+      expectMatchesReference<uint16_t>({w, 5 + w % 4, uint32_t((w + 1) % 4), (w & 2) != 0, (w & 1) != 0, uint8_t(3 + (w / 8) % 2), 12},
+                                       Pattern::AboveDepth, isa, 200 + w);
+    }
+  }
+}
+
+TEST(KernelsDemosaic, LargeFrameMatchesReference) {
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    expectMatchesReference<uint8_t>({1283, 967, 1, true, false, 3, 8}, Pattern::Random, isa, 7);
+    expectMatchesReference<uint16_t>({1283, 967, 2, false, true, 3, 12}, Pattern::Random, isa, 8);
+  }
+}
+
+// R 200, green 100 on red rows and 50 on blue rows, B 20.
+template <typename S>
+std::vector<S> perColourFrame(uint32_t b, int32_t w, int32_t h, uint32_t gRed, uint32_t gBlue) {
+  std::vector<S> f(size_t(w) * h);
+  for (int32_t y = 0; y < h; ++y) {
+    const uint8_t* row = kBayerColour[b][y & 1];
+    const bool redRow = row[0] == 0 || row[1] == 0;
+    for (int32_t x = 0; x < w; ++x) {
+      const uint8_t c = row[x & 1];
+      f[size_t(y) * w + x] = S(c == 0 ? 200 : c == 2 ? 20 : (redRow ? gRed : gBlue));
+    }
+  }
+  return f;
+}
+
+TEST(KernelsDemosaic, PerColourConstantsGiveTheBilinearMeans) {
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    for (uint32_t b = 0; b < 4; ++b)
+      for (int order = 0; order < 4; ++order) {
+        const Case c{41, 9, b, (order & 1) != 0, (order & 2) != 0, 4, 8};
+        const auto raw = perColourFrame<uint8_t>(b, c.w, c.h, 100, 50);
+        const auto out = run(c, raw);
+        const size_t stride = reference::stride<uint8_t>(4, c.w);
+        const int red = c.bgr ? 2 : 0, blue = c.bgr ? 0 : 2;
+        for (int32_t y = 0; y < c.h; ++y)
+          for (int32_t x = 0; x < c.w; ++x) {
+            const uint8_t* px = out.data() + size_t(c.rowOrder ? y : c.h - 1 - y) * stride + size_t(x) * 4;
+            SCOPED_TRACE(describe(c, Pattern::PerColour, isa) + " at " + std::to_string(x) + "," + std::to_string(y));
+            EXPECT_EQ(px[3], 0xAB);  // the fourth sample keeps what the buffer held
+            const uint8_t site = kBayerColour[b][y & 1][x & 1];
+            const bool interior = x >= 2 && x < c.w - 2 && y >= 2 && y < c.h - 2;
+            if (interior) {
+              EXPECT_EQ(px[red], 200);
+              EXPECT_EQ(px[1], 75);
+              EXPECT_EQ(px[blue], 20);
+            } else if (site == 1) {
+              EXPECT_EQ(px[1], raw[size_t(y) * c.w + x]);
+            }
+          }
+      }
+  }
+}
+
+// Green at a green site is (Z + NW) >> 1: a rounding mean would give 2 here, not 1.
+TEST(KernelsDemosaic, GreenMeanRoundsDown) {
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    const Case c{40, 8, 1, false, true, 3, 8};
+    const auto out = run(c, perColourFrame<uint8_t>(1, c.w, c.h, 1, 2));
+    const size_t stride = reference::stride<uint8_t>(3, c.w);
+    for (int32_t y = 2; y < c.h - 2; ++y)
+      for (int32_t x = 2; x < c.w - 2; ++x) EXPECT_EQ(out[y * stride + x * 3 + 1], 1) << x << "," << y;
+  }
+}
+
+TEST(KernelsDemosaic, SmallFramesTouchOnlyWhatTheyOwn) {
+  const auto site = testkit::siteTable(false);
+  // Under 4 in either direction: untouched.
+  for (auto [w, h] : {std::pair{3, 10}, std::pair{10, 3}, std::pair{1, 1}}) {
+    const auto raw = testkit::rawFrame<uint8_t>(Pattern::Random, w, h, 255, 3);
+    Guarded<uint8_t> out(reference::stride<uint8_t>(3, w) * h);
+    const Guarded<uint8_t> before = out;
+    DemosaicBilinear8Rgb(0, site.data(), w, h, raw.data(), out.data(), 8, 3, 1);
+    EXPECT_TRUE(out == before) << w << "x" << h;
+  }
+  // 4 x 4 is border only; 5 x 5 adds one interior pixel.
+  for (int32_t n : {4, 5}) {
+    const auto raw = testkit::rawFrame<uint8_t>(Pattern::Random, n, n, 255, 4);
+    Guarded<uint8_t> full(reference::stride<uint8_t>(3, n) * n), border = full;
+    DemosaicBilinear8Rgb(2, site.data(), n, n, raw.data(), full.data(), 8, 3, 1);
+    DemosaicBorder8(2, site.data(), raw.data(), border.data(), n, n, 8, 3, 1);
+    const size_t stride = reference::stride<uint8_t>(3, n);
+    size_t differing = 0;
+    for (size_t i = 0; i < full.size(); ++i) differing += full[i] != border[i];
+    if (n == 4) EXPECT_EQ(differing, 0u);
+    else EXPECT_GT(differing, 0u);
+    for (size_t i = 0; i < full.size(); ++i) {
+      const bool interiorPixel = i / stride == 2 && (i % stride) / 3 == 2;
+      if (!interiorPixel) {
+        EXPECT_EQ(full[i], border[i]) << n << " at " << i;
+      }
+    }
+    // The 15-byte rows of a 5-pixel frame are padded to 16: the pad keeps its byte.
+    if (n == 5) {
+      for (int32_t y = 0; y < n; ++y) EXPECT_EQ(full[y * stride + 15], 0xAB);
+    }
+  }
+}
+
+TEST(KernelsDemosaic, RowOrderAndByteOrderOnlyMoveRowsAndChannels) {
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    const auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, 45, 11, 4095, 5);
+    const Case top{45, 11, 3, false, true, 3, 12};
+    Case bottom = top, bgr = top;
+    bottom.rowOrder = false, bgr.bgr = true;
+    const auto a = run(top, raw), flipped = run(bottom, raw), swapped = run(bgr, raw);
+    const size_t stride = reference::stride<uint16_t>(3, 45);
+    for (int32_t y = 0; y < 11; ++y)
+      for (size_t i = 0; i < stride; ++i) {
+        EXPECT_EQ(a[y * stride + i], flipped[(10 - y) * stride + i]);
+        const size_t j = i < 135 ? i - i % 3 + (2 - i % 3) : i;  // channel 0 <-> 2
+        EXPECT_EQ(a[y * stride + i], swapped[y * stride + j]);
+      }
+  }
+}
+
+TEST(KernelsDemosaic, BorderClampsMeansAboveTheDepth) {
+  // 12-bit frame whose red and blue samples are 5000: a green border site gets 4095 for both.
+  std::vector<uint16_t> raw(8 * 8);
+  for (int32_t y = 0; y < 8; ++y)
+    for (int32_t x = 0; x < 8; ++x) raw[y * 8 + x] = kBayerColour[1][y & 1][x & 1] == 1 ? 1000 : 5000;
+  Guarded<uint16_t> out(reference::stride<uint16_t>(3, 8) * 8);
+  DemosaicBilinear16Rgb(1, testkit::siteTable(false).data(), 8, 8, raw.data(), out.data(), 12, 3, 1);
+  const uint16_t* px = out.data() + 1 * 3;  // (1, 0): a green site of order 1
+  EXPECT_EQ(px[0], 4095);
+  EXPECT_EQ(px[1], 1000);
+  EXPECT_EQ(px[2], 4095);
+}
+
+TEST(KernelsDemosaic, ForcedSetNeverExceedsTheProcessor) {
+  for (Isa isa : {Isa::Scalar, Isa::Sse2, Isa::Avx2}) {
+    testkit::IsaScope scope(isa);
+    EXPECT_EQ(ActiveIsa(), std::min(isa, DetectedIsa()));
+  }
+  EXPECT_EQ(ActiveIsa(), DetectedIsa());
+}
+
+TEST(KernelsDemosaic, FourCCNamesThePatternTheKernelsRead) {
+  auto text = [](uint32_t code) {
+    return std::string{char(code), char(code >> 8), char(code >> 16), char(code >> 24)};
+  };
+  EXPECT_EQ(text(BayerFourCC(0)), "GRBG");
+  EXPECT_EQ(text(BayerFourCC(1)), "RGGB");
+  EXPECT_EQ(text(BayerFourCC(2)), "BGGR");
+  EXPECT_EQ(text(BayerFourCC(3)), "GBRG");
+  EXPECT_EQ(BayerFourCC(4), 0u);
+}
+
+struct HookCall {
+  int calls = 0;
+  uint32_t fourcc = 0;
+  int32_t w = 0, h = 0;
+  const void* raw = nullptr;
+  void* out = nullptr;
+  uint8_t bits = 0;
+};
+
+void recordHook(uint32_t fourcc, int32_t w, int32_t h, const void* raw, void* out, uint8_t bits, void* ctx) {
+  auto* c = static_cast<HookCall*>(ctx);
+  *c = {c->calls + 1, fourcc, w, h, raw, out, bits};
+}
+
+TEST(KernelsDemosaic, DispatchRunsBilinearForEveryMethodCodeOrTheHook) {
+  PLContext16 ctx;
+  testkit::prepareState(ctx, 14, 4, true, false);
+  const auto site = testkit::siteTable(true);
+  const auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, 23, 9, 16383, 9);
+  Guarded<uint16_t> want(reference::stride<uint16_t>(4, 23) * 9);
+  DemosaicBilinear16Bgr(2, site.data(), 23, 9, raw.data(), want.data(), 14, 4, 0);
+  for (uint32_t method : {0u, 1u, 2u, 3u, 4u, 0xFFFFFFFFu}) {
+    Guarded<uint16_t> out(want.size());
+    Demosaic16(&ctx, 2, site.data(), method, 23, 9, raw.data(), out.data());
+    EXPECT_TRUE(out == want) << method;
+  }
+  HookCall call;
+  ctx.callbacks.demosaicCallback = recordHook;
+  ctx.callbacks.demosaicCallbackContext = &call;
+  Guarded<uint16_t> out(want.size());
+  const Guarded<uint16_t> before = out;
+  Demosaic16(&ctx, 1, site.data(), 0, 23, 9, raw.data(), out.data());
+  EXPECT_EQ(call.calls, 1);
+  EXPECT_EQ(call.fourcc, uint32_t('R') | uint32_t('G') << 8 | uint32_t('G') << 16 | uint32_t('B') << 24);
+  EXPECT_EQ(call.w, 23);
+  EXPECT_EQ(call.h, 9);
+  EXPECT_EQ(call.raw, raw.data());
+  EXPECT_EQ(call.out, out.data());
+  EXPECT_EQ(call.bits, 14);
+  EXPECT_TRUE(out == before);  // no border filled behind the hook's back
+}
+
+TEST(KernelsQuickDemosaic, UniformFrameGivesVAndTwiceV) {
+  for (uint32_t v : {0u, 7u, 100u, 200u}) {
+    std::vector<uint8_t> raw(10 * 12, uint8_t(v)), dst(raw.size());
+    QuickDemosaic8(raw.data(), dst.data(), 10, 12);
+    for (int32_t y = 0; y < 12; ++y)
+      for (int32_t x = 0; x < 10; ++x) {
+        const bool g = ((x ^ y) & 1) != 0;
+        EXPECT_EQ(dst[y * 10 + x], g ? std::min(2 * v, 255u) : v) << v << " at " << x << "," << y;
+      }
+    std::vector<uint16_t> raw16(9 * 7, uint16_t(v * 16)), dst16(raw16.size());
+    QuickDemosaic16(raw16.data(), dst16.data(), 9, 7);
+    for (int32_t i = 0; i < 63; ++i) {
+      const bool g = (((i % 9) ^ (i / 9)) & 1) != 0;
+      EXPECT_EQ(dst16[i], g ? std::min(32 * v, 4095u) : 16 * v) << v << " at " << i;
+    }
+  }
+}
+
+// Rows 0..3 hold 10; row 4 has 13 at x = 2, row 5 at x = 1.
+TEST(KernelsQuickDemosaic, HandCaseSwapsRowsFlipsSignsAndFloorsHalves) {
+  std::vector<uint8_t> raw(36, 10), dst(36);
+  raw[4 * 6 + 2] = 13;
+  raw[5 * 6 + 1] = 13;
+  QuickDemosaic8(raw.data(), dst.data(), 6, 6);
+  auto d = [&](int x, int y) { return int(dst[y * 6 + x]); };
+  EXPECT_EQ(d(2, 2), 8);   // Va = 10 + (-3 >> 1) = 10 - 2
+  EXPECT_EQ(d(1, 3), 9);   // y mod 4 = 3 swaps the rows; odd x flips: Vb = 10 - (3 >> 1)
+  EXPECT_EQ(d(2, 3), 19);  // Vg = 2 x 10 - 1
+  EXPECT_EQ(d(0, 2), d(2, 2));
+  EXPECT_EQ(d(5, 3), d(3, 3));
+  for (int x = 0; x < 6; ++x) {
+    EXPECT_EQ(d(x, 0), d(x, 2));
+    EXPECT_EQ(d(x, 1), d(x, 3));
+    EXPECT_EQ(d(x, 4), d(x, 2));
+    EXPECT_EQ(d(x, 5), d(x, 3));
+  }
+  std::vector<uint8_t> want(36);
+  reference::quickDemosaic<uint8_t>(raw.data(), want.data(), 6, 6, 255);
+  EXPECT_EQ(dst, want);
+}
+
+TEST(KernelsQuickDemosaic, MatchesReferenceAndCopiesSmallFrames) {
+  for (auto [w, h] : {std::pair{3, 9}, std::pair{9, 5}, std::pair{4, 6}, std::pair{17, 23}, std::pair{64, 31}}) {
+    const auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, w, h, 4095, w * h);
+    std::vector<uint16_t> got(raw.size()), want(raw.size());
+    QuickDemosaic16(raw.data(), got.data(), w, h);
+    reference::quickDemosaic<uint16_t>(raw.data(), want.data(), w, h, 4095);
+    EXPECT_EQ(got, want) << w << "x" << h;
+    if (w < 4 || h < 6) {
+      EXPECT_EQ(got, raw);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kernels

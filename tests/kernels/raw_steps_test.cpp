@@ -1,0 +1,123 @@
+// Raw steps and mono output: site offsets and tables, the hook, row order and layouts.
+#include <gtest/gtest.h>
+
+#include "kernels/raw_steps.h"
+#include "kernels/reference/reference.h"
+#include "tests/kernels/kit.h"
+
+namespace kernels {
+namespace {
+
+using testkit::Guarded;
+using testkit::Pattern;
+
+TEST(KernelsRawSteps, BlackLevelTakesEachSitesOffsetAndStopsAtZero) {
+  const uint16_t off[3] = {10, 20, 30};
+  std::vector<uint8_t> raw = {100, 100, 100, 100,  // order 1: R G / G B
+                              100, 100, 100, 100, 10, 20, 30, 5, 9, 30, 19, 31};
+  SubtractBlackLevel(1, off, 4, 4, raw.data());
+  const std::vector<uint8_t> want = {90, 80, 90, 80, 80, 70, 80, 70, 0, 0, 20, 0, 0, 0, 0, 1};
+  EXPECT_EQ(raw, want);
+  // The 8-bit form reads the low byte: 256 subtracts nothing.
+  std::vector<uint8_t> same(9, 77);
+  const uint16_t big[3] = {256, 256, 256};
+  SubtractBlackLevel(2, big, 3, 3, same.data());
+  EXPECT_EQ(same, std::vector<uint8_t>(9, 77));
+}
+
+TEST(KernelsRawSteps, RawStepsMatchReferenceForEveryOrderAndOddSize) {
+  std::vector<uint16_t> tables[3];
+  std::vector<uint8_t> tables8[3];
+  testkit::Rng rng(3);
+  for (int c = 0; c < 3; ++c) {
+    tables[c].resize(65536), tables8[c].resize(256);
+    for (auto& v : tables[c]) v = uint16_t(rng.next());
+    for (auto& v : tables8[c]) v = uint8_t(rng.next());
+  }
+  const uint16_t off[3] = {300, 17, 4000};
+  for (uint32_t b = 0; b < 4; ++b)
+    for (auto [w, h] : {std::pair{1, 1}, std::pair{5, 3}, std::pair{7, 8}, std::pair{33, 9}}) {
+      auto raw16 = testkit::rawFrame<uint16_t>(Pattern::AboveDepth, w, h, 4095, b * 31 + w);
+      auto want16 = raw16, wb16 = raw16, wantWb16 = raw16;
+      SubtractBlackLevel16(b, off, w, h, raw16.data());
+      reference::blackLevel<uint16_t>(b, off, w, h, want16.data());
+      EXPECT_EQ(raw16, want16) << b << " " << w << "x" << h;
+      ApplyRawWb16(b, tables[0].data(), tables[1].data(), tables[2].data(), w, h, wb16.data());
+      reference::rawWb<uint16_t>(b, tables[0].data(), tables[1].data(), tables[2].data(), w, h, wantWb16.data());
+      EXPECT_EQ(wb16, wantWb16);
+      auto raw8 = testkit::rawFrame<uint8_t>(Pattern::Random, w, h, 255, b + w), want8 = raw8;
+      auto wb8 = raw8, wantWb8 = raw8;
+      SubtractBlackLevel(b, off, w, h, raw8.data());
+      reference::blackLevel<uint8_t>(b, off, w, h, want8.data());
+      EXPECT_EQ(raw8, want8);
+      ApplyRawWb(b, tables8[0].data(), tables8[1].data(), tables8[2].data(), w, h, wb8.data());
+      reference::rawWb<uint8_t>(b, tables8[0].data(), tables8[1].data(), tables8[2].data(), w, h, wantWb8.data());
+      EXPECT_EQ(wb8, wantWb8);
+    }
+}
+
+TEST(KernelsRawSteps, WhiteBalanceUsesEachSitesTable) {
+  std::vector<uint8_t> red(256, 1), green(256, 2), blue(256, 3);
+  for (uint32_t b = 0; b < 4; ++b) {
+    std::vector<uint8_t> raw(5 * 5, 9);
+    ApplyRawWb(b, red.data(), green.data(), blue.data(), 5, 5, raw.data());
+    for (int32_t y = 0; y < 5; ++y)
+      for (int32_t x = 0; x < 5; ++x) EXPECT_EQ(raw[y * 5 + x], kBayerColour[b][y & 1][x & 1] + 1);
+  }
+}
+
+TEST(KernelsRawSteps, InvalidOrderOrEmptyFrameChangesNothing) {
+  const uint16_t off[3] = {5, 5, 5};
+  std::vector<uint8_t> table(256, 0);
+  for (auto [b, w, h] : {std::tuple{4u, 4, 4}, std::tuple{0xFFFFFFFFu, 4, 4}, std::tuple{0u, 0, 4}, std::tuple{0u, 4, -1}}) {
+    std::vector<uint8_t> raw(16, 50);
+    SubtractBlackLevel(b, off, w, h, raw.data());
+    ApplyRawWb(b, table.data(), table.data(), table.data(), w, h, raw.data());
+    EXPECT_EQ(raw, std::vector<uint8_t>(16, 50)) << b << " " << w << "x" << h;
+  }
+}
+
+uint32_t gHookCode = 0;
+void monoHook(uint32_t code, int32_t, int32_t, const void*, void*, uint8_t, void*) { gHookCode = code; }
+
+TEST(KernelsRawSteps, ConvertMonoLayoutsRowOrderAndHook) {
+  for (uint8_t p : {1, 3, 4})
+    for (bool rowOrder : {false, true}) {
+      PLContext16 ctx;
+      testkit::prepareState(ctx, 12, p, false, rowOrder);
+      const auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, 7, 5, 4095, p);
+      Guarded<uint16_t> out(reference::stride<uint16_t>(p, 7) * 5), want = out;
+      ConvertMono16(&ctx, 7, 5, raw.data(), out.data());
+      reference::convertMono<uint16_t>(rowOrder, p, 7, 5, raw.data(), want.data());
+      EXPECT_TRUE(out == want) << int(p) << " " << rowOrder;
+      EXPECT_TRUE(out.guardsIntact());
+      const size_t firstRowAt = rowOrder ? 0 : reference::stride<uint16_t>(p, 7) * 4;
+      EXPECT_EQ(out[firstRowAt], raw[0]);
+    }
+  PLContext ctx;
+  testkit::prepareState(ctx, 8, 3, false, true);
+  ctx.callbacks.demosaicCallback = monoHook;
+  std::vector<uint8_t> raw(16, 1);
+  Guarded<uint8_t> out(48);
+  const Guarded<uint8_t> before = out;
+  ConvertMono(&ctx, 4, 4, raw.data(), out.data());
+  EXPECT_EQ(gHookCode, 0x59595959u);
+  EXPECT_TRUE(out == before);
+}
+
+TEST(KernelsRawSteps, MonoLutMatchesReference) {
+  std::vector<uint16_t> table(65536);
+  for (uint32_t v = 0; v < 65536; ++v) table[v] = uint16_t(65535 - v);
+  for (uint8_t p : {1, 3, 4}) {
+    Guarded<uint16_t> img(reference::stride<uint16_t>(p, 9) * 4);
+    testkit::Rng rng(p);
+    for (size_t i = 0; i < img.size(); ++i) img[i] = uint16_t(rng.next());
+    Guarded<uint16_t> want = img;
+    ApplyMonoLut16(table.data(), 9, 4, img.data(), p);
+    reference::monoLut<uint16_t>(table.data(), 9, 4, want.data(), p);
+    EXPECT_TRUE(img == want) << int(p);
+  }
+}
+
+}  // namespace
+}  // namespace kernels
