@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "core/camera_buffer_impl.h"
 #include "core/frame_rate.h"
@@ -21,6 +23,17 @@
 class CUsb;
 class CIo;
 class PLHlperBase;
+class StreamPipeline;
+class StreamControl;
+class Grabber;
+class Delivery;
+class PullApi;
+class EventSink;
+class FocusThread;
+class DeviceProperties;
+
+// The stream refuses a stop or restart asked on one of its own threads.
+inline constexpr HRESULT kWrongThread = static_cast<HRESULT>(0x8001010E);
 
 inline constexpr size_t kRegistrySubkeyChars = 260;  // with the terminator
 
@@ -71,6 +84,51 @@ class BaseImpl : public LumorixImplBase,
   uint32_t STDMETHODCALLTYPE get_StillResolutionNumber() override;
   uint32_t STDMETHODCALLTYPE get_NoFrameState() override;
 
+  // Streaming (core/stream/).
+  HRESULT start(LumorixDataCallback dataA = nullptr, LumorixDataCallbackV2 dataB = nullptr,
+                LumorixStillBufferCallback stillBuffer = nullptr,
+                LumorixStillRequestCallback stillRequest = nullptr, void* userContext = nullptr,
+                LumorixEventCallback event = nullptr, void* eventContext = nullptr,
+                void* window = nullptr, uint32_t message = 0, int32_t startPaused = 0) override;
+  HRESULT stop() override;
+  HRESULT close() override;
+  HRESULT Snap(uint32_t resolutionIndex, int32_t count, uint64_t context) override;
+  HRESULT trigger(uint16_t count) override;
+  HRESULT PullImage(uint8_t* dst, uint32_t bits, uint32_t rowPitch,
+                    LumorixFrameInfo* info) override;
+  HRESULT PullStillImage(uint8_t* dst, uint32_t bits, uint32_t rowPitch,
+                         LumorixFrameInfo* info) override;
+  HRESULT PullFrameForPin(uint8_t* dst, uint32_t dstSize, platform::Event* extraEvent) override;
+  HRESULT SnapForPin(uint8_t* dst, uint32_t size, platform::Event* cancelEvent) override;
+  HRESULT PopFrame(LumorixFrameEntry* entry) override;
+  HRESULT PopStillFrame(LumorixFrameEntry* entry) override;
+  HRESULT ReturnFrame(LumorixFrameEntry* entry) override;
+  HRESULT FreeFrame(LumorixFrameEntry* entry) override;
+  HRESULT STDMETHODCALLTYPE Flush() override;
+  // Every restart path goes through here: stop the threads, apply, start again if streaming.
+  // kWrongThread on a camera thread.
+  template <class Apply>
+  HRESULT RestartStream(Apply&& apply);
+  HRESULT SetSpeedRestart(uint16_t speed, bool force);
+  void DdrRealtime();
+  void FactoryResetNotify();
+  bool onCameraThread() const;
+
+  // Device properties (core/device_properties.cpp).
+  HRESULT STDMETHODCALLTYPE get_Size(int32_t* width, int32_t* height) override;
+  HRESULT STDMETHODCALLTYPE put_eSize(uint32_t index) override;
+  HRESULT STDMETHODCALLTYPE get_StillSize(int32_t* width, int32_t* height) override;
+  HRESULT STDMETHODCALLTYPE put_eStillSize(uint32_t index) override;
+  HRESULT STDMETHODCALLTYPE get_FinalSize(int32_t* width, int32_t* height) override;
+  HRESULT STDMETHODCALLTYPE put_Speed(uint16_t level) override;
+  HRESULT STDMETHODCALLTYPE get_Temperature(int16_t* tenths) override;
+  HRESULT STDMETHODCALLTYPE put_TecTarget(int32_t tenths) override;
+  HRESULT STDMETHODCALLTYPE put_RealTime(uint32_t mode) override;
+  HRESULT STDMETHODCALLTYPE IoControl(uint32_t index, uint32_t type, int32_t value,
+                                      int32_t* result) override;
+  HRESULT get_FrameStats(uint32_t* rate, uint32_t* grabbed, uint32_t* second);
+  HRESULT InitUSB();
+
   // The camera's own operations.
   HRESULT put_Pause(int32_t pause) override;
   HRESULT OnOption3(int32_t value) override;
@@ -91,13 +149,13 @@ class BaseImpl : public LumorixImplBase,
                          uint32_t resolutionIndex) override;
 
   // Pipeline notifications: the stream delivers them once it exists.
-  void OnExposureChanged() override {}
-  void OnWhiteBalanceDone(int32_t, int32_t) override {}
-  void OnAwbInitDone(int32_t) override {}
-  void OnChromeChanged() override {}
-  void OnBlackBalanceDone(int32_t) override {}
-  void OnFfcDone() override {}
-  void OnDfcDone() override {}
+  void OnExposureChanged() override;
+  void OnWhiteBalanceDone(int32_t temperature, int32_t tint) override;
+  void OnAwbInitDone(int32_t result) override;
+  void OnChromeChanged() override;
+  void OnBlackBalanceDone(int32_t result) override;
+  void OnFfcDone() override;
+  void OnDfcDone() override;
 
   // The first preview index of that size (see FindResolutionIndex), or -1.
   int32_t FindResolutionIndex(uint32_t width, uint32_t height) const;
@@ -126,6 +184,29 @@ class BaseImpl : public LumorixImplBase,
   platform::Event* triggerEvent() { return triggerEvent_.get(); }
   LumorixRawDataCallback rawDataCallback() const { return rawDataCallback_; }
   void* rawDataContext() const { return rawDataContext_; }
+  bool started() const { return started_.load(); }
+  uint32_t framesGrabbed() const { return framesGrabbed_.load(); }
+  uint32_t framesDelivered() const { return framesDelivered_.load(); }
+  uint32_t lostFrames() const;
+  bool hasThreads() const;
+
+  // Options the stream reads; the option layer sets them.
+  void setRealTimeMode(uint32_t mode) { realTime_ = mode; }
+  void setNoFrameTimeoutOption(bool on) {
+    optNoFrameTimeout_ = on;
+    noFrameTimerArmed_ = 0;
+  }
+  void setCallbackThreadOption(bool on) { optCallbackThread_ = on; }
+  void setRawOption(bool on) { optRaw_ = on; }
+  void setDdrMode(int32_t mode) { ddrMode_ = mode; }
+  void setFrameDequeLength(uint32_t length) { frameDequeLength_ = length; }
+  void setErrorCallback(LumorixErrorCallback callback, void* context) {
+    errorCallback_ = callback;
+    errorContext_ = context;
+  }
+
+  // Process-wide hook for tests: makes the nth camera-thread creation from now on fail.
+  static void FailThreadStartAt(int nth);
 
  protected:
   // The model fills these after its own parts are built.
@@ -140,8 +221,33 @@ class BaseImpl : public LumorixImplBase,
   CUsb* transport() const { return transport_; }
   PLHlperBase* helper() const { return helper_; }
   HelperFrameServices* frameServices() const { return frames_; }
+  void setStreamPipeline(StreamPipeline* pipeline) { pipeline_ = pipeline; }
+  StreamPipeline* streamPipeline() const { return pipeline_; }
+  // Transport state the stream reads; false or 1 without a transport.
+  bool transportInTriggerMode() const;
+  // The model's optional I/O object: (index, type, value, out) -> HRESULT.
+  using IoOperation = HRESULT (*)(void* io, uint32_t index, uint32_t type, int32_t value,
+                                  int32_t* out);
+  void setIoObject(void* io, IoOperation operation) {
+    ioObject_ = io;
+    ioOperation_ = operation;
+  }
+  virtual HRESULT get_ExpTimeRangeForIo(uint32_t* maxUs) {
+    (void)maxUs;
+    return E_NOTIMPL;
+  }
 
  private:
+  bool restartStop();        // under the control lock; true when the camera was started
+  void restartStart();
+  friend class StreamControl;
+  friend class Grabber;
+  friend class Delivery;
+  friend class PullApi;
+  friend class EventSink;
+  friend class FocusThread;
+  friend class DeviceProperties;
+
   void openSettingsKey(const WCHAR16* settingsRoot, const WCHAR16* registryName);
   void loadIndexes();
   void saveIndexes();
@@ -246,7 +352,37 @@ class BaseImpl : public LumorixImplBase,
   platform::Mutex eventQueueLock_;
   std::unique_ptr<platform::Event> eventQueueWake_;
 
+  // Streaming additions.
+  StreamPipeline* pipeline_ = nullptr;
+  void* ioObject_ = nullptr;
+  IoOperation ioOperation_ = nullptr;
+  platform::Mutex controlLock_;  // serialises start, stop and every restart
+  std::atomic<uint32_t> grabberThreadId_{0};
+  std::atomic<uint32_t> callbackThreadId_{0};
+  std::atomic<uint32_t> focusThreadId_{0};
+  // Raw records a pin holds between its pop and its return: never re-listed by a reset.
+  platform::Mutex lendLock_;
+  uint32_t lentRecords_ = 0;  // bit per record
+  std::atomic<uint32_t> generation_{0};  // one per start_step
+  std::atomic<uint32_t> framesDelivered_{0};
+  // Buffers made by this object for the pull queues and the still pool; others are not re-listed.
+  std::vector<uint8_t*> pullBuffers_;
+  std::vector<uint8_t*> stillPoolBuffers_;
+  uint32_t scratchBytes_ = 0;
+  uint32_t pullBufferBytes_ = 0;
+  std::atomic<bool> grabberAlive_{false};
+
   // Embedded helpers.
   CFrameRate frameRate_;
   CameraBufferImpl buffers_;
 };
+
+template <class Apply>
+HRESULT BaseImpl::RestartStream(Apply&& apply) {
+  if (onCameraThread()) return kWrongThread;
+  std::lock_guard<platform::Mutex> guard(controlLock_);
+  const bool wasStarted = restartStop();
+  apply();
+  if (wasStarted) restartStart();
+  return S_OK;
+}

@@ -36,6 +36,13 @@ class CFrameRate {
   uint32_t framesCounted();
   uint32_t sampleCount();
 
+  // One frame taken for delivery at `now`: lost-frame counting from its sequence number (when
+  // valid), the ring tick, and the software limit. False when the limit holds the frame back.
+  bool onFrame(uint32_t now, bool sequenceValid, uint32_t sequence);
+  uint32_t lostFrames();
+  // The limit alone, for one frame at `now`; true when it passes (and is recorded).
+  bool limiterPasses(uint32_t now);
+
   // The FRAMERATE option: 0 = none; the period is in 10 ms slots. Clears the slot history.
   void setLimit(uint32_t limit);
   uint32_t limit() const { return limit_.load(std::memory_order_relaxed); }
@@ -50,7 +57,11 @@ class CFrameRate {
 
   platform::Mutex lock_;  // guards everything below
   bool sequenceArmed_ = false;
+  bool tickLocked(uint32_t now);
+  bool limiterLocked(uint32_t now);
   uint32_t lastSlot_ = 0;
+  uint32_t lastPassSlot_ = 0;
+  bool passedAny_ = false;
   uint64_t history_ = 0;  // one bit per 10 ms slot, bit 0 the latest
   uint32_t firstTick_ = 0;
   uint32_t framesCounted_ = 0;

@@ -29,7 +29,18 @@ struct FrameRegion {
   uint32_t bottom;
 };
 
-struct LumorixFrameHeader;  // the 40-byte bitmap information header of a delivered frame
+// The 40-byte bitmap information header of a delivered frame.
+struct LumorixFrameHeader {
+  uint32_t size;  // 40
+  int32_t width;
+  int32_t height;
+  uint16_t planes;  // 1
+  uint16_t bitCount;
+  uint32_t compression;  // the raw FourCC when raw frames are delivered, else 0
+  uint32_t imageSize;
+  uint32_t reserved[4];
+};
+static_assert(sizeof(LumorixFrameHeader) == 40);
 
 using LumorixDataCallback = void (*)(const uint8_t* data, const LumorixFrameHeader* header,
                                      int32_t snap, void* context);

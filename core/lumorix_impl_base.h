@@ -15,7 +15,31 @@ class Event;
 // follow in a fixed order. Those a model supplies stay pure here and in the camera object.
 class LumorixImplBase : public LumorixNotImplemented<ILumorix> {
  public:
+  // Arguments 3 and 4 are the still-buffer and still-request callbacks; all zero is pull mode
+  // for the preview pin.
+  virtual HRESULT start(LumorixDataCallback dataA = nullptr, LumorixDataCallbackV2 dataB = nullptr,
+                        LumorixStillBufferCallback stillBuffer = nullptr,
+                        LumorixStillRequestCallback stillRequest = nullptr,
+                        void* userContext = nullptr, LumorixEventCallback event = nullptr,
+                        void* eventContext = nullptr, void* window = nullptr,
+                        uint32_t message = 0, int32_t startPaused = 0) = 0;
+  virtual HRESULT stop() = 0;
+  virtual HRESULT close() = 0;
+  virtual HRESULT Snap(uint32_t resolutionIndex, int32_t count, uint64_t context) = 0;
+  virtual HRESULT trigger(uint16_t count) = 0;
   virtual HRESULT put_Pause(int32_t pause) = 0;
+  virtual HRESULT PullImage(uint8_t* dst, uint32_t bits, uint32_t rowPitch,
+                            LumorixFrameInfo* info) = 0;
+  virtual HRESULT PullStillImage(uint8_t* dst, uint32_t bits, uint32_t rowPitch,
+                                 LumorixFrameInfo* info) = 0;
+  // The preview pin's pull: 24-bit rows into dst; S_FALSE when woken without a frame.
+  virtual HRESULT PullFrameForPin(uint8_t* dst, uint32_t dstSize, platform::Event* extraEvent) = 0;
+  // One still at the still index into dst; cancelEvent ends the grab.
+  virtual HRESULT SnapForPin(uint8_t* dst, uint32_t size, platform::Event* cancelEvent) = 0;
+  virtual HRESULT PopFrame(LumorixFrameEntry* entry) = 0;
+  virtual HRESULT PopStillFrame(LumorixFrameEntry* entry) = 0;
+  virtual HRESULT ReturnFrame(LumorixFrameEntry* entry) = 0;
+  virtual HRESULT FreeFrame(LumorixFrameEntry* entry) = 0;
   virtual HRESULT OnOption3(int32_t value) = 0;
   virtual HRESULT OnOption3Get(int32_t* value) = 0;
   virtual HRESULT put_ModelWindow(const RECT* window) = 0;

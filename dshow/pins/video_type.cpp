@@ -1,29 +1,17 @@
 // RGB24 video media types in a VIDEOINFOHEADER, as both pins build and read them.
 #include "dshow/pins/video_type.h"
 
+#include "dshow/base/mediatypes.h"
 #include "dshow/pins/media_numbers.h"
 
 HRESULT FillRgb24Type(CMediaType* mt, LONG width, LONG height, uint32_t fps) {
   const uint32_t imageSize = media::rgb24ImageSize(width, height);
   if (imageSize == 0 || height < 0) return E_INVALIDARG;
   mt->InitMediaType();
-  auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt->AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
-  if (!vih) return E_OUTOFMEMORY;
-  vih->dwBitRate = media::bitRate(imageSize, fps);
-  vih->AvgTimePerFrame = media::averageTimePerFrame(fps);
-  BITMAPINFOHEADER& bmi = vih->bmiHeader;
-  bmi.biSize = sizeof(BITMAPINFOHEADER);
-  bmi.biWidth = width;
-  bmi.biHeight = height;
-  bmi.biPlanes = 1;
-  bmi.biBitCount = 24;
-  bmi.biCompression = BI_RGB;
-  bmi.biSizeImage = imageSize;
-  mt->SetType(&MEDIATYPE_Video);
-  mt->SetSubtype(&MEDIASUBTYPE_RGB24);
-  mt->SetFormatType(&FORMAT_VideoInfo);
-  mt->SetTemporalCompression(FALSE);
-  mt->SetSampleSize(imageSize);
+  const HRESULT hr = InitRgb24VideoInfo(mt, width, height, media::averageTimePerFrame(fps));
+  if (FAILED(hr)) return hr;
+  // The advertised rate is the frame size at the resolution's own rate, saturated.
+  reinterpret_cast<VIDEOINFOHEADER*>(mt->Format())->dwBitRate = media::bitRate(imageSize, fps);
   return S_OK;
 }
 

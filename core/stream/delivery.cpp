@@ -1,0 +1,349 @@
+// Fill-buffer thread, frame and still delivery, the still pool, software binning and FourCC.
+#include "core/stream/delivery.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "core/lumorix_flags.h"
+#include "core/stream/event_sink.h"
+#include "core/stream/frame_geometry.h"
+#include "core/stream/grabber.h"
+#include "core/trace.h"
+#include "platform/clock.h"
+
+namespace {
+
+void* contextOf(uint64_t context) {
+  return reinterpret_cast<void*>(context);
+}
+
+}  // namespace
+
+void Delivery::thread_fillbuffer() {
+  ZX_TRACE("%s: enter", "thread_fillbuffer");
+  int32_t snapLeft = 0;
+  uint64_t snapContext = 0;
+  while (cam_.runState_.load() != 0 && cam_.grabStatus_.load() >= 0) {
+    const bool stillDue = serveSnapRequests(snapLeft, snapContext);
+    if (cam_.pause_.load() == static_cast<uint32_t>(PauseState::Paused) || stillDue) {
+      returnReadyFrames();
+      waitForFrames();
+      continue;
+    }
+    RawBufferRecord* record = takeReady();
+    if (record == nullptr) {
+      waitForFrames();
+      continue;
+    }
+    const bool snap = snapLeft > 0;
+    const bool passes = snap || cam_.frameRate_.onFrame(platform::TickCountMs(),
+                                                        (record->info.flag & 1) != 0,
+                                                        record->info.sequence);
+    Output out;
+    if (!passes) {
+      rawCallbackOnly(record);
+    } else if (takeOutput(out)) {
+      deliver(record, out, snap, snapContext);
+      if (snap) --snapLeft;
+    }
+    cam_.buffers_.pushFree(record);
+  }
+  if (snapLeft > 0) {
+    std::lock_guard<platform::Mutex> guard(cam_.snapLock_);
+    cam_.snapQueue_.push_front(SnapRequest{cam_.previewIndex_.load(), snapLeft, snapContext});
+    cam_.snapPending_ = true;
+  }
+  if (cam_.grabStatus_.load() < 0 && cam_.runState_.load() != 0) endOfStream();
+  ZX_TRACE("%s: leave", "thread_fillbuffer");
+}
+
+// Starts an in-stream snap or serves a still at another index; true when a still was due.
+bool Delivery::serveSnapRequests(int32_t& snapLeft, uint64_t& snapContext) {
+  if (snapLeft > 0 || !cam_.snapPending_.load()) return false;
+  std::optional<SnapRequest> request;
+  {
+    std::lock_guard<platform::Mutex> guard(cam_.snapLock_);
+    if (!cam_.snapQueue_.empty()) {
+      request = cam_.snapQueue_.front();
+      cam_.snapQueue_.pop_front();
+    }
+    cam_.snapPending_ = !cam_.snapQueue_.empty();
+  }
+  if (!request) return false;
+  if (request->resolutionIndex == cam_.previewIndex_.load()) {
+    snapLeft = request->count;
+    snapContext = request->context;
+    return false;
+  }
+  returnReadyFrames();
+  Grabber(cam_).still_grabber(request->resolutionIndex, static_cast<uint32_t>(request->count),
+                              request->context);
+  return true;
+}
+
+void Delivery::returnReadyFrames() {
+  while (RawBufferRecord* record = cam_.buffers_.popReady()) cam_.buffers_.pushFree(record);
+}
+
+// In real-time mode outside trigger mode the newest ready frame; older ones go back.
+RawBufferRecord* Delivery::takeReady() {
+  RawBufferRecord* record = cam_.buffers_.popReady();
+  if (record == nullptr || cam_.realTime_.load() == 0 || cam_.transportInTriggerMode())
+    return record;
+  while (RawBufferRecord* newer = cam_.buffers_.popReady()) {
+    cam_.buffers_.pushFree(record);
+    record = newer;
+  }
+  return record;
+}
+
+// The ready list is checked first: one auto-reset signal may stand for several frames.
+void Delivery::waitForFrames() {
+  if (!cam_.buffers_.readyList().empty()) return;
+  platform::WaitAny({&cam_.buffers_.readyEvent(), &cam_.stopEvent_}, kReadyWaitMs);
+}
+
+bool Delivery::takeOutput(Output& out) {
+  if (cam_.stillRequestCallback_) {
+    cam_.stillRequestCallback_(0, &out.data, &out.pitch, &out.second,
+                               contextOf(cam_.userContext_));
+    return out.data != nullptr;
+  }
+  if (cam_.dataCallbackA_ || cam_.dataCallbackB_ || cam_.stillBufferCallback_) {
+    if (cam_.scratch_ == nullptr) {
+      const ResolutionEntry& size = cam_.previewTable_[cam_.previewIndex_.load()];
+      const uint64_t bytes =
+          ImageBytesAnyTurn(OutputBits(cam_.pipeline_->shape().outputMode), size.width,
+                            size.height);
+      cam_.scratch_ = AllocFrameBuffer(bytes);
+      cam_.scratchBytes_ = static_cast<uint32_t>(bytes);
+      if (cam_.scratch_ == nullptr) {
+        cam_.grabStatus_ = -1;
+        return false;
+      }
+    }
+    out.data = cam_.scratch_;
+    return true;
+  }
+  return takePullEntry(out);
+}
+
+// A free entry; in real-time mode outside trigger mode the newest filled one is recycled;
+// otherwise wait until the application returns one or the stream stops.
+bool Delivery::takePullEntry(Output& out) {
+  while (cam_.runState_.load() != 0) {
+    {
+      std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
+      if (!cam_.freeFrames_.empty()) {
+        out.data = cam_.freeFrames_.front().data;
+        cam_.freeFrames_.pop_front();
+        out.entry = true;
+        return true;
+      }
+      if (cam_.realTime_.load() != 0 && !cam_.transportInTriggerMode() &&
+          !cam_.filledFrames_.empty()) {
+        out.data = cam_.filledFrames_.back().data;
+        cam_.filledFrames_.pop_back();
+        out.entry = true;
+        return true;
+      }
+    }
+    if (!cam_.frameAvailable_) return false;
+    platform::WaitAny({cam_.frameAvailable_.get(), &cam_.stopEvent_}, platform::kInfinite);
+  }
+  return false;
+}
+
+void Delivery::CropInPlace(uint8_t* data, uint32_t frameWidth, const FrameRegion& roi,
+                           uint32_t bytesPerPixel) {
+  const uint32_t row = (roi.right - roi.left) * bytesPerPixel;
+  for (uint32_t y = roi.top; y < roi.bottom; ++y)
+    std::memmove(data + size_t{y - roi.top} * row,
+                 data + (size_t{y} * frameWidth + roi.left) * bytesPerPixel, row);
+}
+
+void Delivery::rawCallbackOnly(RawBufferRecord* record) {
+  if (cam_.rawDataCallback_)
+    cam_.rawDataCallback_(record->data, record->roiPresent ? &record->roi : nullptr,
+                          record->format, cam_.rawDataContext_);
+}
+
+void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
+                       uint64_t snapContext) {
+  const StreamOutputShape shape = cam_.pipeline_->shape();
+  const ResolutionEntry& preview = cam_.previewTable_[cam_.previewIndex_.load()];
+  uint32_t w = record->roiPresent ? record->roi.right - record->roi.left : preview.width;
+  uint32_t h = record->roiPresent ? record->roi.bottom - record->roi.top : preview.height;
+  LumorixFrameHeader header{40, 0, 0, 1, 0, 0, 0, {}};
+  cam_.RawQuickDemosaic(record->data, w, h, record->format);
+  const uint32_t frameWidth = record->fullFrame.right ? record->fullFrame.right : preview.width;
+  if (record->roiPresent && (w != frameWidth || record->roi.top != 0))
+    CropInPlace(record->data, frameWidth, record->roi, shape.rawBytesPerPixel);
+  if (record->binFactor >= 2 && record->binFactor <= 4) {
+    BinRawFrame(record->data, w, h, record->binFactor, record->binAverage != 0, shape.rawBits);
+    w = (w / record->binFactor) & ~1u;
+    h = (h / record->binFactor) & ~1u;
+  }
+  rawCallbackOnly(record);
+  if (cam_.optRaw_.load()) {
+    header.bitCount = static_cast<uint16_t>(shape.rawBits);
+    header.compression = GetRawFourCC(0, record->format, cam_.modelFlags() & LUMORIX_FLAG_MONO);
+    header.imageSize = shape.rawBytesPerPixel * w * h;
+    std::memcpy(out.data, record->data, header.imageSize);
+  } else {
+    header.bitCount = static_cast<uint16_t>(OutputBits(shape.outputMode));
+    cam_.RawToRgb24(record->data, record->format, out.data, out.second, nullptr, 1,
+                    shape.outputMode);
+  }
+  ++cam_.framesDelivered_;
+  if (shape.rotated90) std::swap(w, h);
+  if (!cam_.optRaw_.load()) header.imageSize = RowBytes(header.bitCount, w) * h;
+  header.width = static_cast<int32_t>(w);
+  header.height = static_cast<int32_t>(h);
+  const LumorixFrameInfo info{w, h, record->info.flag, record->info.sequence,
+                              record->info.timestamp};
+  void* context = contextOf(snap ? snapContext : cam_.userContext_);
+  if (cam_.dataCallbackA_) cam_.dataCallbackA_(out.data, &header, snap, context);
+  if (cam_.dataCallbackB_) cam_.dataCallbackB_(out.data, &info, snap, context);
+  if (cam_.stillBufferCallback_)
+    cam_.stillBufferCallback_(out.data, &header, snap, out.second, out.pitch, &info,
+                              record->format, header.compression, 0, context);
+  if (!out.entry) return;
+  {
+    std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
+    const LumorixFrameEntry entry{out.data, info, record->format, 0};
+    (snap ? cam_.stillFrames_ : cam_.filledFrames_).push_back(entry);
+  }
+  EventSink(cam_).raise(snap ? 5 : 4);
+}
+
+bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* second,
+                            uint32_t pitch, bool fromPool, uint64_t context) {
+  const bool turned = cam_.pipeline_->shape().rotated90;
+  const uint32_t w = turned ? still.height : still.width;
+  const uint32_t h = turned ? still.width : still.height;
+  const uint32_t bits = OutputBits(cam_.pipeline_->shape().outputMode);
+  const LumorixFrameHeader header{40, static_cast<int32_t>(w), static_cast<int32_t>(h), 1,
+                                  static_cast<uint16_t>(bits), 0, RowBytes(bits, w) * h, {}};
+  const LumorixFrameInfo info{w, h, still.flag, still.sequence, still.timestamp};
+  void* ctx = contextOf(context);
+  if (cam_.dataCallbackA_) {
+    cam_.dataCallbackA_(buffer, &header, 1, ctx);
+  } else if (cam_.dataCallbackB_) {
+    cam_.dataCallbackB_(buffer, &info, 1, ctx);
+  } else if (cam_.stillBufferCallback_) {
+    cam_.stillBufferCallback_(buffer, &header, 1, second, pitch, &info, 12, 0, 0, ctx);
+  } else if (cam_.eventSink_) {
+    {
+      std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
+      cam_.stillFrames_.push_back(LumorixFrameEntry{buffer, info, 12, fromPool ? uint8_t{1} : uint8_t{0}});
+    }
+    EventSink(cam_).raise(5);
+    return true;
+  }
+  return false;
+}
+
+// The most recently returned buffer first; a new one fits the largest preview size turned.
+uint8_t* Delivery::takeStillPoolBuffer() {
+  {
+    std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
+    if (!cam_.stillBufferPool_.empty()) {
+      uint8_t* buffer = cam_.stillBufferPool_.back();
+      cam_.stillBufferPool_.pop_back();
+      return buffer;
+    }
+  }
+  uint64_t bytes = 0;
+  const uint32_t bits = OutputBits(cam_.pipeline_->shape().outputMode);
+  for (uint32_t i = 0; i < cam_.previewCount(); ++i)
+    bytes = std::max(bytes, ImageBytesAnyTurn(bits, cam_.previewTable_[i].width,
+                                              cam_.previewTable_[i].height));
+  uint8_t* buffer = AllocFrameBuffer(bytes);
+  if (buffer == nullptr) return nullptr;
+  std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
+  cam_.stillPoolBuffers_.push_back(buffer);
+  return buffer;
+}
+
+// Only buffers the pool made go back to it.
+void Delivery::returnStillPoolBuffer(uint8_t* buffer) {
+  std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
+  auto& made = cam_.stillPoolBuffers_;
+  if (std::find(made.begin(), made.end(), buffer) != made.end())
+    cam_.stillBufferPool_.push_back(buffer);
+}
+
+// Null frames to the data callbacks, then the event that names the cause.
+void Delivery::endOfStream() {
+  const int32_t status = cam_.grabStatus_.load();
+  void* context = contextOf(cam_.userContext_);
+  if (cam_.dataCallbackA_) cam_.dataCallbackA_(nullptr, nullptr, 0, context);
+  if (cam_.dataCallbackB_) cam_.dataCallbackB_(nullptr, nullptr, 0, context);
+  if (cam_.stillBufferCallback_)
+    cam_.stillBufferCallback_(nullptr, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, context);
+  EventSink(cam_).raise(status == -3 ? 129 : status == -5 ? 130 : 128);
+}
+
+namespace {
+
+template <class Sample>
+void binSamples(Sample* data, uint32_t width, uint32_t height, uint32_t factor, bool average,
+                uint32_t bits) {
+  const uint32_t outW = (width / factor) & ~1u;
+  const uint32_t outH = (height / factor) & ~1u;
+  const uint32_t maximum = (1u << bits) - 1;
+  for (uint32_t oy = 0; oy < outH; ++oy) {
+    for (uint32_t ox = 0; ox < outW; ++ox) {
+      // Output (ox, oy) sits at quad (ox / 2, oy / 2), colour parity (ox & 1, oy & 1).
+      const uint32_t baseX = (ox / 2) * 2 * factor + (ox & 1);
+      const uint32_t baseY = (oy / 2) * 2 * factor + (oy & 1);
+      uint32_t sum = 0;
+      for (uint32_t j = 0; j < factor; ++j)
+        for (uint32_t i = 0; i < factor; ++i)
+          sum += data[size_t{baseY + 2 * j} * width + baseX + 2 * i];
+      const uint32_t value = average ? (factor == 4 ? sum >> 4 : sum / (factor * factor))
+                                     : std::min(sum, maximum);
+      data[size_t{oy} * outW + ox] = static_cast<Sample>(value);
+    }
+  }
+}
+
+}  // namespace
+
+// In place: every output sample lies at or before the inputs it reads, row by row.
+void Delivery::BinRawFrame(uint8_t* data, uint32_t width, uint32_t height, uint32_t factor,
+                           bool average, uint32_t bits) {
+  if (factor < 2 || factor > 4) return;
+  if (bits > 8)
+    binSamples(reinterpret_cast<uint16_t*>(data), width, height, factor, average, bits);
+  else
+    binSamples(data, width, height, factor, average, bits);
+}
+
+// Bayer index 0 is "GBRG" and 3 "GRBG", the same choice as the demosaic hook.
+uint32_t Delivery::GetRawFourCC(uint32_t bayerIndex, uint32_t format, bool mono) {
+  constexpr auto cc = [](const char (&s)[5]) {
+    return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
+           uint32_t(uint8_t(s[3])) << 24;
+  };
+  if (mono) return cc("YYYY");
+  if (format <= 4) {
+    static constexpr const char* kBayer[] = {"GBRG", "RGGB", "BGGR", "GRBG"};
+    const char* code = kBayer[bayerIndex < 4 ? bayerIndex : 0];
+    return uint32_t(uint8_t(code[0])) | uint32_t(uint8_t(code[1])) << 8 |
+           uint32_t(uint8_t(code[2])) << 16 | uint32_t(uint8_t(code[3])) << 24;
+  }
+  switch (format) {
+    case 9: case 10: return cc("RGGB");
+    case 5: return cc("Y411");
+    case 6: return cc("VUYY");
+    case 7: return cc("Y444");
+    case 8: return cc("RGB8");
+    case 11: return cc("UYVY");
+    default: return 0;
+  }
+}

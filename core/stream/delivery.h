@@ -1,0 +1,47 @@
+// The fill-buffer thread: raw frames to callbacks or the pull queues, stills, binning, FourCC.
+#pragma once
+
+#include <cstdint>
+
+#include "core/base_impl.h"
+#include "core/stream/stream_pipeline.h"
+
+class Delivery {
+ public:
+  explicit Delivery(BaseImpl& camera) : cam_(camera) {}
+
+  void thread_fillbuffer();
+  // True when the still went to the still queue (the queue owns the buffer then).
+  bool deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* second, uint32_t pitch,
+                    bool fromPool, uint64_t context);
+  uint8_t* takeStillPoolBuffer();
+  void returnStillPoolBuffer(uint8_t* buffer);
+
+  static void BinRawFrame(uint8_t* data, uint32_t width, uint32_t height, uint32_t factor,
+                          bool average, uint32_t bits);
+  static uint32_t GetRawFourCC(uint32_t bayerIndex, uint32_t format, bool mono);
+  // Moves the region's rows to the start of the buffer.
+  static void CropInPlace(uint8_t* data, uint32_t frameWidth, const FrameRegion& roi,
+                          uint32_t bytesPerPixel);
+
+  static constexpr uint32_t kReadyWaitMs = 1000;
+
+ private:
+  struct Output {
+    uint8_t* data = nullptr;
+    uint8_t* second = nullptr;
+    uint32_t pitch = 0;
+    bool entry = false;  // a pull-queue entry
+  };
+  bool serveSnapRequests(int32_t& snapLeft, uint64_t& snapContext);
+  void returnReadyFrames();
+  RawBufferRecord* takeReady();
+  bool takeOutput(Output& out);
+  bool takePullEntry(Output& out);
+  void deliver(RawBufferRecord* record, const Output& out, bool snap, uint64_t snapContext);
+  void rawCallbackOnly(RawBufferRecord* record);
+  void endOfStream();
+  void waitForFrames();
+
+  BaseImpl& cam_;
+};

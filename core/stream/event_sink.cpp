@@ -1,0 +1,129 @@
+// Event sinks, the callback thread and the pipeline notification trampolines.
+#include "core/stream/event_sink.h"
+
+#include <atomic>
+#include <mutex>
+
+#include "core/trace.h"
+#include "platform/dynlib.h"
+
+namespace {
+
+std::atomic<EventSink::WindowPoster> poster{nullptr};
+
+EventSink::WindowPoster systemPoster() {
+  static platform::DynamicLibrary user32;
+  static EventSink::WindowPoster resolved = [] {
+    if (!user32.open(ZX_W("User32.dll"))) return EventSink::WindowPoster{nullptr};
+    return reinterpret_cast<EventSink::WindowPoster>(user32.symbol("PostMessageW"));
+  }();
+  return resolved;
+}
+
+}  // namespace
+
+void EventSink::SetWindowPoster(WindowPoster replacement) {
+  poster = replacement;
+}
+
+void EventSink::select(LumorixEventCallback callback, void* context, void* window,
+                       uint32_t message) {
+  cam_.eventSink_ = nullptr;
+  cam_.userEventCallback_ = nullptr;
+  cam_.window_ = nullptr;
+  if (callback) {
+    cam_.userEventCallback_ = callback;
+    cam_.userEventContext_ = context;
+    cam_.eventSink_ = EVENT_CALLBACK;
+  } else if (window) {
+    cam_.window_ = window;
+    cam_.windowMessage_ = message;
+    cam_.eventSink_ = HWND_CALLBACK;
+  }
+  cam_.eventSinkContext_ = &cam_;
+}
+
+void EventSink::raise(uint32_t code) {
+  if (cam_.eventSink_) cam_.eventSink_(code, cam_.eventSinkContext_);
+}
+
+void EventSink::EVENT_CALLBACK(uint32_t code, void* context) {
+  ZX_TRACE("%s: %u", "EVENT_CALLBACK", code);
+  BaseImpl& cam = *static_cast<BaseImpl*>(context);
+  if (cam.callbackThreadId_.load() != 0 && cam.eventQueueWake_) {
+    {
+      std::lock_guard<platform::Mutex> guard(cam.eventQueueLock_);
+      cam.eventQueue_.push_back(code);
+    }
+    cam.eventQueueWake_->set();
+    return;
+  }
+  if (cam.userEventCallback_) cam.userEventCallback_(code, cam.userEventContext_);
+}
+
+void EventSink::HWND_CALLBACK(uint32_t code, void* context) {
+  ZX_TRACE("%s: %u", "HWND_CALLBACK", code);
+  BaseImpl& cam = *static_cast<BaseImpl*>(context);
+  WindowPoster post = poster.load();
+  if (!post) post = systemPoster();
+  if (post) post(cam.window_, cam.windowMessage_, code, 0);
+}
+
+// Events in the order raised, one at a time, never under the queue lock.
+void EventSink::thread_callback() {
+  ZX_TRACE("%s: enter", "thread_callback");
+  while (cam_.runState_.load() != 0) {
+    bool have = false;
+    uint32_t code = 0;
+    {
+      std::lock_guard<platform::Mutex> guard(cam_.eventQueueLock_);
+      if (!cam_.eventQueue_.empty()) {
+        code = cam_.eventQueue_.front();
+        cam_.eventQueue_.pop_front();
+        have = true;
+      }
+    }
+    if (have) {
+      if (cam_.userEventCallback_) cam_.userEventCallback_(code, cam_.userEventContext_);
+      continue;
+    }
+    platform::WaitAny({cam_.eventQueueWake_.get(), &cam_.stopEvent_}, platform::kInfinite);
+  }
+  std::lock_guard<platform::Mutex> guard(cam_.eventQueueLock_);
+  cam_.eventQueue_.clear();
+  ZX_TRACE("%s: leave", "thread_callback");
+}
+
+// Pipeline notifications: the event first, then the user's own callback.
+void BaseImpl::OnExposureChanged() {
+  EventSink(*this).raise(1);
+  if (exposureCallback_) exposureCallback_(exposureContext_);
+}
+
+void BaseImpl::OnWhiteBalanceDone(int32_t temperature, int32_t tint) {
+  EventSink(*this).raise(2);
+  if (whiteBalanceCallback_) whiteBalanceCallback_(temperature, tint, whiteBalanceContext_);
+}
+
+void BaseImpl::OnAwbInitDone(int32_t result) {
+  EventSink(*this).raise(6);
+  if (awbInitCallback_) awbInitCallback_(result, awbInitContext_);
+}
+
+void BaseImpl::OnChromeChanged() {
+  EventSink(*this).raise(3);
+  if (chromeCallback_) chromeCallback_(chromeContext_);
+}
+
+void BaseImpl::OnBlackBalanceDone(int32_t result) {
+  EventSink(*this).raise(8);
+  if (blackBalanceCallback_) blackBalanceCallback_(result, blackBalanceContext_);
+}
+
+void BaseImpl::OnFfcDone() {
+  EventSink(*this).raise(9);
+}
+
+void BaseImpl::OnDfcDone() {
+  EventSink(*this).raise(10);
+}

@@ -1,0 +1,29 @@
+// Sizes of delivered images: DIB row bytes, output bits, and the shape after region, binning and rotation.
+#pragma once
+
+#include <cstdint>
+
+// Bits per pixel of RGB output modes 0..4; 24 for anything else.
+uint32_t OutputBits(uint32_t outputMode);
+// ((bits * width + 31) / 8) rounded down to a multiple of 4.
+uint32_t RowBytes(uint32_t bits, uint32_t width);
+
+struct ImageShape {
+  uint32_t width;
+  uint32_t height;
+};
+
+// A region (or the frame) after software binning by factor (2..4: each side / factor made even)
+// and a 90/270 degree turn.
+ImageShape DeliveredShape(uint32_t width, uint32_t height, uint32_t binFactor, bool rotated90);
+// Bytes of that image at bits per pixel.
+uint64_t ImageBytes(uint32_t bits, ImageShape shape);
+// Room for the image in either orientation.
+uint64_t ImageBytesAnyTurn(uint32_t bits, uint32_t width, uint32_t height);
+
+// Zeroed, 1024-byte aligned frame buffers for the pull queues, the still pool and the scratch
+// buffer; null when memory runs out.
+uint8_t* AllocFrameBuffer(uint64_t bytes);
+void FreeFrameBuffer(uint8_t* buffer);
+// For tests: the nth frame-buffer allocation from now on (1-based) fails; 0 turns it off.
+void FailFrameAllocationAt(int nth);

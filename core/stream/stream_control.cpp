@@ -1,0 +1,408 @@
+// Stream start and stop, the control lock and the camera-thread guard.
+#include "core/stream/stream_control.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "core/lumorix_flags.h"
+#include "core/stream/cpu_latency.h"
+#include "core/stream/delivery.h"
+#include "core/stream/event_sink.h"
+#include "core/stream/focus_thread.h"
+#include "core/stream/frame_geometry.h"
+#include "core/stream/grabber.h"
+#include "core/stream/stream_pipeline.h"
+#include "core/trace.h"
+#include "pipeline/pl_helper_base.h"
+#include "platform/registry.h"
+#include "platform/utf16.h"
+#include "usb/cusb.h"
+
+namespace {
+
+std::atomic<int> threadStartsUntilFailure{0};
+
+// Starts a camera thread unless a test asked this one to fail.
+bool startThread(std::unique_ptr<platform::Thread>& thread, std::function<void()> body,
+                 bool suspended) {
+  if (threadStartsUntilFailure.load() > 0 && --threadStartsUntilFailure == 0) return false;
+  auto made = std::make_unique<platform::Thread>();
+  if (!made->start(std::move(body), suspended)) return false;
+  thread = std::move(made);
+  return true;
+}
+
+void transportEvent(void* context, uint32_t code) {
+  EventSink(*static_cast<BaseImpl*>(context)).raise(code);
+}
+
+}  // namespace
+
+void BaseImpl::FailThreadStartAt(int nth) {
+  threadStartsUntilFailure = nth;
+}
+
+bool BaseImpl::onCameraThread() const {
+  const uint32_t self = platform::currentThreadId();
+  return self != 0 && (self == grabberThreadId_.load() || self == fillBufferThreadId_.load() ||
+                       self == callbackThreadId_.load() || self == focusThreadId_.load());
+}
+
+bool BaseImpl::hasThreads() const {
+  return grabberThread_ || fillBufferThread_ || callbackThread_ || focusThread_;
+}
+
+HRESULT BaseImpl::start(LumorixDataCallback dataA, LumorixDataCallbackV2 dataB,
+                        LumorixStillBufferCallback stillBuffer,
+                        LumorixStillRequestCallback stillRequest, void* userContext,
+                        LumorixEventCallback event, void* eventContext, void* window,
+                        uint32_t message, int32_t startPaused) {
+  if (onCameraThread()) return kWrongThread;
+  std::lock_guard<platform::Mutex> guard(controlLock_);
+  return StreamControl(*this).start(dataA, dataB, stillBuffer, stillRequest, userContext, event,
+                                    eventContext, window, message, startPaused);
+}
+
+HRESULT BaseImpl::stop() {
+  if (onCameraThread()) return kWrongThread;
+  std::lock_guard<platform::Mutex> guard(controlLock_);
+  StreamControl(*this).stop();
+  return S_OK;
+}
+
+HRESULT BaseImpl::close() {
+  if (onCameraThread()) return kWrongThread;
+  ZX_TRACE("%s", "close");
+  stop();
+  delete this;
+  return S_OK;
+}
+
+bool BaseImpl::restartStop() {
+  const bool wasStarted = started_.load();
+  if (wasStarted) StreamControl(*this).stop_step();
+  return wasStarted;
+}
+
+void BaseImpl::restartStart() {
+  started_ = true;
+  StreamControl(*this).start_step(false, false);
+}
+
+HRESULT BaseImpl::SetSpeedRestart(uint16_t speed, bool force) {
+  if (onCameraThread()) return kWrongThread;
+  std::lock_guard<platform::Mutex> guard(controlLock_);
+  return StreamControl(*this).SetSpeedRestart(speed, force);
+}
+
+void BaseImpl::DdrRealtime() {
+  StreamControl(*this).DdrRealtime();
+}
+
+void BaseImpl::FactoryResetNotify() {
+  StreamControl(*this).FactoryResetNotify();
+}
+
+bool BaseImpl::transportInTriggerMode() const {
+  return transport_ != nullptr && transport_->triggerMode != 0;
+}
+
+// A model whose still sizes differ from its preview sizes cannot deliver raw or high-bit output.
+bool StreamControl::stillSizeRefused() const {
+  const uint32_t index = cam_.previewIndex_.load();
+  if (cam_.stillTable_ == nullptr || cam_.previewTable_ == nullptr) return false;
+  const ResolutionEntry& still = cam_.stillTable_[index];
+  const ResolutionEntry& preview = cam_.previewTable_[index];
+  if (still.width == preview.width && still.height == preview.height) return false;
+  const uint32_t mode = cam_.pipeline_ ? cam_.pipeline_->shape().outputMode : 0;
+  return cam_.optRaw_.load() || mode == 1 || mode == 4;
+}
+
+HRESULT StreamControl::start(LumorixDataCallback dataA, LumorixDataCallbackV2 dataB,
+                             LumorixStillBufferCallback stillBuffer,
+                             LumorixStillRequestCallback stillRequest, void* userContext,
+                             LumorixEventCallback event, void* eventContext, void* window,
+                             uint32_t message, int32_t startPaused) {
+  ZX_TRACE("%s", "start");
+  if (cam_.started_.load()) return E_UNEXPECTED;
+  if (stillSizeRefused()) return E_NOTIMPL;
+  cam_.frameRate_.reset();
+  cam_.started_ = true;
+  cam_.dataCallbackA_ = dataA;
+  cam_.dataCallbackB_ = dataB;
+  cam_.stillBufferCallback_ = stillBuffer;
+  cam_.stillRequestCallback_ = stillRequest;
+  cam_.userContext_ = reinterpret_cast<uint64_t>(userContext);
+  cam_.pause_ = static_cast<uint32_t>(startPaused ? PauseState::Paused : PauseState::Running);
+  cam_.noFrameTimerArmed_ = 1;
+  cam_.whiteBalanceCallback_ = nullptr;
+  cam_.awbInitCallback_ = nullptr;
+  EventSink(cam_).select(event, eventContext, window, message);
+  if (!dataA && !dataB && !stillBuffer && cam_.eventSink_) {
+    cam_.exposureCallback_ = nullptr;
+    cam_.chromeCallback_ = nullptr;
+    if (allocatePullQueue() != S_OK) {
+      stop();
+      return E_OUTOFMEMORY;
+    }
+  }
+  if (cam_.pipeline_) {
+    cam_.pipeline_->clearFrameCounter();
+    cam_.pipeline_->installNotifications(&cam_);
+  }
+  if (cam_.transport_) cam_.transport_->setEventSink(transportEvent, &cam_);
+  const HRESULT hr = start_step(true, false);
+  if (SUCCEEDED(hr)) return S_OK;
+  cam_.runState_ = static_cast<uint32_t>(RunState::Stopped);
+  stop();  // resumes and joins whatever start_step created
+  return E_FAIL;
+}
+
+// FRAME_DEQUE_LENGTH buffers for a 90 degree turn of the preview size; all or nothing.
+HRESULT StreamControl::allocatePullQueue() {
+  const ResolutionEntry& size = cam_.previewTable_[cam_.previewIndex_.load()];
+  const uint32_t mode = cam_.pipeline_ ? cam_.pipeline_->shape().outputMode : 0;
+  const uint64_t bytes = ImageBytesAnyTurn(OutputBits(mode), size.width, size.height);
+  std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
+  for (uint32_t i = 0; i < cam_.frameDequeLength_.load(); ++i) {
+    uint8_t* buffer = AllocFrameBuffer(bytes);
+    if (buffer == nullptr) return E_OUTOFMEMORY;  // stop() frees what was made
+    cam_.pullBuffers_.push_back(buffer);
+    cam_.freeFrames_.push_back(LumorixFrameEntry{buffer, {}, 0, 0});
+  }
+  cam_.pullBufferBytes_ = static_cast<uint32_t>(bytes);
+  if (!cam_.frameAvailable_)
+    cam_.frameAvailable_ =
+        std::make_unique<platform::Event>(platform::Event::Kind::AutoReset, true);
+  return S_OK;
+}
+
+HRESULT StreamControl::start_step(bool openCamera, bool roiOnly) {
+  ZX_TRACE("%s: opencamera = %s, roi = %s", "start_step", openCamera ? "true" : "false",
+           roiOnly ? "true" : "false");
+  {
+    std::lock_guard<platform::Mutex> guard(cam_.snapLock_);
+    cam_.snapQueue_.clear();
+    cam_.snapPending_ = false;
+  }
+  cam_.triggerCount_ = 0;
+  cam_.noFrameState_ = 0;
+  cam_.lastAttemptTick_ = 0;
+  cam_.lastFrameTick_ = 0;
+  resetRawLists();
+  cam_.buffers_.freeEvent().set();
+  cam_.buffers_.readyEvent().reset();
+  if (cam_.triggerEvent_) cam_.triggerEvent_->reset();
+  cam_.stopEvent_.reset();
+  ++cam_.generation_;
+  HRESULT hr = S_OK;
+  if (openCamera) {
+    openDevice(hr);
+    if (FAILED(hr)) return hr;
+  }
+  cam_.runState_ = static_cast<uint32_t>(RunState::Running);
+  cam_.grabStatus_ = 1;
+  const HRESULT threads = createThreads();
+  return FAILED(threads) ? threads : hr;
+}
+
+void StreamControl::openDevice(HRESULT& hr) {
+  if (!cam_.cpuLatencyRegistered_.load() && (cam_.modelFlags() & LUMORIX_FLAG_NOLATENCY) == 0) {
+    cam_.cpuLatencyRegistered_ = true;
+    CpuLatency::register_cpu_latency(true);
+  }
+  hr = cam_.InitUSB();
+  if (FAILED(hr)) {
+    ZX_TRACE_ERROR("InitUSB, hr = 0x%08x", static_cast<unsigned>(hr));
+    return;
+  }
+  hr = cam_.OpenCamera(cam_.previewIndex_.load());
+  if (SUCCEEDED(hr) && cam_.transport_) {
+    cam_.transport_->bSystemInit(3);
+    cam_.transport_->OnStart();
+  }
+  ZX_TRACE("OpenCamera, 0x%08x", static_cast<unsigned>(hr));
+  if (FAILED(hr)) return;
+  if (cam_.pipeline_) {
+    const HRESULT pipeline = cam_.pipeline_->InitPipeLineStep2();
+    if (FAILED(pipeline)) {
+      hr = pipeline;
+      return;
+    }
+  }
+  DdrRealtime();
+}
+
+// Grabber always; fill-buffer for callbacks or a sink; callback thread for queued events; the
+// focus thread on focus models. Any creation failure is out of memory; the caller stops.
+HRESULT StreamControl::createThreads() {
+  const HRESULT hr = createSuspended();
+  if (FAILED(hr)) cam_.runState_ = static_cast<uint32_t>(RunState::Stopped);
+  // Resumed either way: after a failure they see the stopped state and end, so joins return.
+  for (auto* thread : {&cam_.grabberThread_, &cam_.fillBufferThread_, &cam_.callbackThread_,
+                       &cam_.focusThread_})
+    if (*thread) (*thread)->resume();
+  return hr;
+}
+
+HRESULT StreamControl::createSuspended() {
+  BaseImpl& c = cam_;
+  if (!startThread(c.grabberThread_, [&c] { Grabber(c).thread_grabber(); }, true))
+    return E_OUTOFMEMORY;
+  c.grabberThreadId_ = c.grabberThread_->id();
+  c.grabberAlive_ = true;
+  if (c.dataCallbackA_ || c.dataCallbackB_ || c.eventSink_ || c.stillBufferCallback_) {
+    if (!startThread(c.fillBufferThread_, [&c] { Delivery(c).thread_fillbuffer(); }, true))
+      return E_OUTOFMEMORY;
+    c.fillBufferThreadId_ = c.fillBufferThread_->id();
+  }
+  if (c.optCallbackThread_.load() && c.userEventCallback_) {
+    if (!c.eventQueueWake_)
+      c.eventQueueWake_ =
+          std::make_unique<platform::Event>(platform::Event::Kind::AutoReset, false);
+    if (!startThread(c.callbackThread_, [&c] { EventSink(c).thread_callback(); }, true))
+      return E_OUTOFMEMORY;
+    c.callbackThreadId_ = c.callbackThread_->id();
+  }
+  if (c.modelFlags() & LUMORIX_FLAG_FOCUS) {
+    c.focusPosition_ = c.pipeline_ ? static_cast<uint16_t>(c.pipeline_->focusPosition()) : 0;
+    if (!startThread(c.focusThread_, [&c] { FocusThread(c).thread_af(); }, true))
+      return E_OUTOFMEMORY;
+    c.focusThreadId_ = c.focusThread_->id();
+  }
+  return S_OK;
+}
+
+// All records free unless a pin holds one: then only the ready ones go back, and the held one
+// returns when the pin gives it back.
+void StreamControl::resetRawLists() {
+  std::lock_guard<platform::Mutex> guard(cam_.lendLock_);
+  if (cam_.lentRecords_ == 0) {
+    cam_.buffers_.resetLists();
+    return;
+  }
+  while (RawBufferRecord* record = cam_.buffers_.popReady()) cam_.buffers_.pushFreeQuiet(record);
+}
+
+void StreamControl::stop_step() {
+  ZX_TRACE("%s", "stop_step");
+  cam_.runState_ = static_cast<uint32_t>(RunState::Stopped);
+  cam_.triggerCount_ = 0;
+  cam_.buffers_.freeEvent().set();
+  cam_.buffers_.readyEvent().set();
+  if (cam_.triggerEvent_) cam_.triggerEvent_->set();
+  if (cam_.frameAvailable_) cam_.frameAvailable_->set();
+  if (cam_.eventQueueWake_) cam_.eventQueueWake_->set();
+  cam_.stopEvent_.set();  // also cancels a blocked focus read
+  joinThreads();
+  resetRawLists();
+  drainPullQueues();
+}
+
+// Every thread has been woken above and ends at its next check of the state.
+void StreamControl::joinThreads() {
+  for (auto* thread : {&cam_.grabberThread_, &cam_.fillBufferThread_, &cam_.callbackThread_,
+                       &cam_.focusThread_}) {
+    if (*thread) (*thread)->join();
+    thread->reset();
+  }
+  cam_.grabberThreadId_ = 0;
+  cam_.fillBufferThreadId_ = 0;
+  cam_.callbackThreadId_ = 0;
+  cam_.focusThreadId_ = 0;
+  cam_.grabberAlive_ = false;
+}
+
+// Filled frames go back to the free queue; in-stream snaps were made from the free queue too,
+// pool stills go back to the pool.
+void StreamControl::drainPullQueues() {
+  std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
+  while (!cam_.filledFrames_.empty()) {
+    cam_.freeFrames_.push_back(LumorixFrameEntry{cam_.filledFrames_.back().data, {}, 0, 0});
+    cam_.filledFrames_.pop_back();
+  }
+  for (const LumorixFrameEntry& entry : cam_.stillFrames_) {
+    if (entry.releaseToPool)
+      cam_.stillBufferPool_.push_back(entry.data);
+    else
+      cam_.freeFrames_.push_back(LumorixFrameEntry{entry.data, {}, 0, 0});
+  }
+  cam_.stillFrames_.clear();
+  if (cam_.frameAvailable_) cam_.frameAvailable_->set();
+}
+
+void StreamControl::stop() {
+  ZX_TRACE("%s", "stop");
+  stop_step();
+  if (cam_.pipeline_) cam_.pipeline_->FiniPLHlper();
+  cam_.StopSensor();
+  if (cam_.cpuLatencyRegistered_.load() && (cam_.modelFlags() & LUMORIX_FLAG_NOLATENCY) == 0) {
+    cam_.cpuLatencyRegistered_ = false;
+    CpuLatency::register_cpu_latency(false);
+  }
+  releaseBuffers();
+  {
+    std::lock_guard<platform::Mutex> guard(cam_.snapLock_);
+    cam_.snapQueue_.clear();
+    cam_.snapPending_ = false;
+  }
+  cam_.started_ = false;
+}
+
+// Frees what the queues and the pool hold. A frame an application still holds is no longer
+// ours: returning it later frees it.
+void StreamControl::releaseBuffers() {
+  FreeFrameBuffer(cam_.scratch_);
+  cam_.scratch_ = nullptr;
+  cam_.scratchBytes_ = 0;
+  std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
+  for (uint8_t* buffer : cam_.stillBufferPool_) FreeFrameBuffer(buffer);
+  for (auto* queue : {&cam_.freeFrames_, &cam_.filledFrames_, &cam_.stillFrames_})
+    for (const LumorixFrameEntry& entry : *queue) FreeFrameBuffer(entry.data);
+  cam_.stillBufferPool_.clear();
+  cam_.freeFrames_.clear();
+  cam_.filledFrames_.clear();
+  cam_.stillFrames_.clear();
+  cam_.pullBuffers_.clear();
+  cam_.stillPoolBuffers_.clear();
+}
+
+HRESULT StreamControl::SetSpeedRestart(uint16_t speed, bool force) {
+  const uint32_t max = cam_.get_MaxSpeed();
+  if (max < 1) return E_UNEXPECTED;
+  speed = static_cast<uint16_t>(std::min<uint32_t>(speed, max));
+  if (cam_.hasRegistryKey_)
+    platform::CurrentRegistry().writeDword(platform::WideToUtf8(cam_.registrySubkey_),
+                                           "FrameRate", speed);
+  PLHlperBase* helper = cam_.helper_;
+  if (!cam_.started_.load() || !cam_.transport_ || !cam_.transport_->bDeferSpeed()) {
+    if (helper) helper->PLHlperSetSpeed(speed, 0);
+    return S_OK;
+  }
+  if (!force && helper && helper->speed == speed) return S_OK;
+  stop_step();
+  cam_.StopSensor();
+  if (helper) helper->PLHlperSetSpeed(speed, 0);
+  cam_.started_ = true;
+  start_step(true, false);
+  return S_OK;
+}
+
+void StreamControl::DdrRealtime() {
+  if ((cam_.modelFlags() & LUMORIX_FLAG_DDR) == 0 || !cam_.transport_) return;
+  bool on = cam_.realTime_.load() == 1 || cam_.ddrMode_.load() == 1;
+  if (!on && cam_.triggerCount_.load() == 0 && !cam_.transportInTriggerMode()) {
+    uint32_t autoExposure = 0;
+    on = SUCCEEDED(cam_.get_AutoExpoEnable(&autoExposure)) && autoExposure != 0;
+  }
+  ZX_TRACE("DdrRealtime: %s", on ? "true" : "false");
+  cam_.transport_->bWriteDdrRealtime(on);
+}
+
+void StreamControl::FactoryResetNotify() {
+  cam_.ddrMode_ = 0;
+  EventSink(cam_).raise(0x8001);
+}

@@ -1,0 +1,35 @@
+// Moves a camera between stopped and streaming: start, start_step, stop, stop_step, restarts.
+#pragma once
+
+#include <cstdint>
+
+#include "core/base_impl.h"
+
+class StreamControl {
+ public:
+  explicit StreamControl(BaseImpl& camera) : cam_(camera) {}
+
+  HRESULT start(LumorixDataCallback dataA, LumorixDataCallbackV2 dataB,
+                LumorixStillBufferCallback stillBuffer, LumorixStillRequestCallback stillRequest,
+                void* userContext, LumorixEventCallback event, void* eventContext, void* window,
+                uint32_t message, int32_t startPaused);
+  HRESULT start_step(bool openCamera, bool roiOnly);
+  void stop();
+  void stop_step();
+  HRESULT SetSpeedRestart(uint16_t speed, bool force);
+  void DdrRealtime();
+  void FactoryResetNotify();
+
+ private:
+  bool stillSizeRefused() const;
+  HRESULT allocatePullQueue();
+  void openDevice(HRESULT& hr);
+  HRESULT createThreads();
+  HRESULT createSuspended();
+  void resetRawLists();
+  void drainPullQueues();
+  void releaseBuffers();
+  void joinThreads();
+
+  BaseImpl& cam_;
+};

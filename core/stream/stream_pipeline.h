@@ -1,0 +1,54 @@
+// What streaming asks of a camera's pipeline half: start and finish, the per-frame grab, stills.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/com_types.h"
+
+namespace platform {
+class Event;
+}
+struct RawBufferRecord;
+class LumorixImplCallback;
+
+// The outcome of one still grab.
+struct StillFrame {
+  int32_t status;  // >= 1 a still, 0 none, -2 ended by the stop event, other negative a failure
+  uint32_t width;
+  uint32_t height;
+  uint32_t flag;
+  uint32_t sequence;
+  uint64_t timestamp;
+};
+
+// How the pipeline shapes the delivered image right now.
+struct StreamOutputShape {
+  uint32_t outputMode = 0;  // RGB output mode 0..4
+  bool rotated90 = false;   // 90 or 270 degrees
+  bool bottomUp = false;
+  uint32_t exposureUs = 0;
+  uint32_t rawBits = 8;
+  uint32_t rawBytesPerPixel = 1;
+};
+
+class StreamPipeline {
+ public:
+  virtual HRESULT InitPipeLineStep2() = 0;
+  virtual void FiniPLHlper() = 0;
+  // One frame into the record through the model's grab, with defect repair and one AE step.
+  virtual int32_t PL_AutoExposure(RawBufferRecord* record, platform::Event* stopEvent) = 0;
+  virtual StillFrame GrabStill(uint8_t* output, uint8_t* second, uint32_t pitch, uint8_t bits,
+                               platform::Event* stopEvent, uint32_t width, uint32_t height,
+                               uint32_t sensorWidth, uint32_t sensorHeight, uint32_t index) = 0;
+  virtual StreamOutputShape shape() = 0;
+  virtual void clearFrameCounter() {}
+  virtual void installNotifications(LumorixImplCallback* sink) = 0;
+  // Pipe 1 of a focus motor: bytes read, or negative. Must return once cancel is set.
+  virtual int32_t readFocusPipe(uint8_t* buffer, uint32_t length, platform::Event& cancel) = 0;
+  virtual uint32_t focusPosition() { return 0; }
+  // Opens the device when it is not open yet (the helper's PLHlperInit).
+  virtual HRESULT openDevice() { return S_OK; }
+
+ protected:
+  ~StreamPipeline() = default;
+};

@@ -1,0 +1,354 @@
+// Streaming end to end on the fake model: start, pulls, stills, triggers, restarts and stops.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "core/stream/delivery.h"
+#include "core/stream/frame_geometry.h"
+#include "core/stream/grabber.h"
+#include "platform/clock.h"
+#include "tests/support/fake_model.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+uint32_t pinBytes(uint32_t w, uint32_t h) {
+  return static_cast<uint32_t>(ImageBytes(24, {w, h}));
+}
+
+TEST(StreamSizes, RotatedImagesNeedTheirOwnRowPadding) {
+  EXPECT_EQ(ImageBytesAnyTurn(24, 1024, 770), 2367488u);
+  EXPECT_EQ(ImageBytes(24, DeliveredShape(2048, 1534, 1, true)), 9428992u);
+  EXPECT_EQ(ImageBytes(24, DeliveredShape(2048, 1534, 1, false)), 9428992u - 4096u);
+  const ImageShape binned = DeliveredShape(1000, 800, 3, false);
+  EXPECT_EQ(binned.width, 332u);
+  EXPECT_EQ(binned.height, 266u);
+}
+
+TEST(StreamStart, PinPullsRisingFramesAndStopIsPrompt) {
+  FakeModel cam;
+  ASSERT_EQ(cam.start(), S_OK);
+  EXPECT_EQ(cam.start(), E_UNEXPECTED);
+  std::vector<uint8_t> buffer(pinBytes(1024, 770));
+  uint32_t last = 0, pulled = 0;
+  while (pulled < 100) {
+    const HRESULT hr = cam.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr);
+    ASSERT_TRUE(hr == S_OK || hr == S_FALSE);
+    if (hr != S_OK) continue;
+    uint32_t sequence;
+    std::memcpy(&sequence, buffer.data(), 4);
+    EXPECT_GT(sequence, last);
+    last = sequence;
+    ++pulled;
+  }
+  const auto begin = Clock::now();
+  EXPECT_EQ(cam.stop(), S_OK);
+  EXPECT_LT(Clock::now() - begin, std::chrono::seconds(1));
+  EXPECT_FALSE(cam.hasThreads());
+}
+
+TEST(StreamStart, ShortPinBufferFailsAndTheFrameGoesBack) {
+  FakeModel cam;
+  ASSERT_EQ(cam.start(), S_OK);
+  std::vector<uint8_t> buffer(pinBytes(1024, 770));
+  HRESULT hr = S_FALSE;
+  while (hr == S_FALSE) hr = cam.PullFrameForPin(buffer.data(), pinBytes(1024, 770) - 1, nullptr);
+  EXPECT_EQ(hr, E_FAIL);
+  cam.stop();
+  EXPECT_EQ(cam.buffers().freeList().size(), 3u);
+}
+
+TEST(StreamStart, RotatedPinBufferIsCheckedAgainstTheTurnedImage) {
+  FakeModelConfig config;
+  config.previews = {{2048, 1534, 1, 1}};
+  config.stillCount = 1;
+  FakeModel cam(config);
+  cam.rotated = true;
+  ASSERT_EQ(cam.start(), S_OK);
+  std::vector<uint8_t> buffer(9428992);
+  HRESULT hr = S_FALSE;
+  while (hr == S_FALSE) hr = cam.PullFrameForPin(buffer.data(), 9428992 - 4096, nullptr);
+  EXPECT_EQ(hr, E_FAIL);
+  hr = S_FALSE;
+  while (hr == S_FALSE) hr = cam.PullFrameForPin(buffer.data(), 9428992, nullptr);
+  EXPECT_EQ(hr, S_OK);
+}
+
+TEST(StreamStart, OpenFailuresStopTheSensorAndLeaveNoThread) {
+  for (int which = 0; which < 2; ++which) {
+    FakeModel cam;
+    (which == 0 ? cam.openResult : cam.openCameraResult) = static_cast<HRESULT>(0x80070005);
+    EXPECT_EQ(cam.start(), E_FAIL);
+    EXPECT_FALSE(cam.hasThreads());
+    EXPECT_FALSE(cam.started());
+    const auto calls = cam.calls();
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "StopSensor"), calls.end());
+  }
+}
+
+TEST(StreamStart, ThreadCreationFailureFailsWithoutHanging) {
+  for (int nth = 1; nth <= 2; ++nth) {
+    FakeModel cam;
+    BaseImpl::FailThreadStartAt(nth);
+    EXPECT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr,
+                         [](uint32_t, void*) {}, nullptr),
+              E_FAIL);
+    BaseImpl::FailThreadStartAt(0);
+    EXPECT_FALSE(cam.hasThreads());
+  }
+}
+
+struct EventLog {
+  std::mutex lock;
+  std::vector<uint32_t> codes;
+  BaseImpl* cam = nullptr;
+  std::atomic<HRESULT> stopResult{S_OK};
+  void add(uint32_t code) {
+    std::lock_guard<std::mutex> guard(lock);
+    codes.push_back(code);
+  }
+  size_t count(uint32_t code) {
+    std::lock_guard<std::mutex> guard(lock);
+    return std::count(codes.begin(), codes.end(), code);
+  }
+};
+
+void recordEvent(uint32_t code, void* context) {
+  static_cast<EventLog*>(context)->add(code);
+}
+
+void stopFromEvent(uint32_t code, void* context) {
+  auto* log = static_cast<EventLog*>(context);
+  log->add(code);
+  if (code == 4) log->stopResult = log->cam->stop();
+}
+
+template <class Pred>
+bool waitFor(Pred pred, int ms = 5000) {
+  const auto end = Clock::now() + std::chrono::milliseconds(ms);
+  while (!pred()) {
+    if (Clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+TEST(StreamDelivery, PullQueueHoldsThreeFramesOfTheTurnedSize) {
+  FakeModel cam;
+  EventLog log;
+  ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, recordEvent, &log), S_OK);
+  ASSERT_TRUE(waitFor([&] { return log.count(4) >= 3; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(log.count(4), 3u);  // nobody pulled: the producer waits
+  LumorixFrameEntry entry{};
+  ASSERT_EQ(cam.PopFrame(&entry), S_OK);
+  ASSERT_NE(entry.data, nullptr);
+  EXPECT_EQ(entry.info.width, 1024u);
+  EXPECT_EQ(cam.ReturnFrame(&entry), S_OK);
+  ASSERT_TRUE(waitFor([&] { return log.count(4) >= 4; }));
+  std::vector<uint8_t> out(1024 * 770 * 4);
+  EXPECT_EQ(cam.PullImage(out.data(), 48, 0, nullptr), E_INVALIDARG);
+  EXPECT_EQ(cam.PullImage(out.data(), 24, 1024 * 3 - 1, nullptr), E_OUTOFMEMORY);
+  EXPECT_EQ(cam.PullImage(out.data(), 32, 0, nullptr), S_OK);
+  cam.stop();
+}
+
+TEST(StreamThreadGuard, StopFromAnEventCallbackIsRefused) {
+  FakeModel cam;
+  EventLog log;
+  log.cam = &cam;
+  ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, stopFromEvent, &log), S_OK);
+  ASSERT_TRUE(waitFor([&] { return log.count(4) >= 2; }));
+  EXPECT_EQ(log.stopResult.load(), kWrongThread);
+  EXPECT_EQ(cam.RestartStream([] {}), S_OK);
+  ASSERT_TRUE(waitFor([&] { return log.count(4) >= 4; }));
+  EXPECT_EQ(cam.stop(), S_OK);
+}
+
+TEST(StreamDelivery, EndingStatusRaisesItsEventOnce) {
+  const std::pair<int32_t, uint32_t> table[] = {{-5, 130}, {-3, 129}, {-1, 128}};
+  for (auto [status, event] : table) {
+    FakeModel cam;
+    EventLog log;
+    cam.script({GrabStep{}, GrabStep{GrabStep::Result, status}});
+    ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, recordEvent, &log), S_OK);
+    ASSERT_TRUE(waitFor([&] { return log.count(event) == 1; })) << status;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(log.count(event), 1u);
+    cam.stop();
+  }
+}
+
+TEST(StreamStop, EveryWaitEnds) {
+  struct Case {
+    const char* name;
+    GrabStep step;
+  } cases[] = {{"blocked grab", {GrabStep::Block}}, {"slow grab", {GrabStep::Delay, 0, 60000}}};
+  for (const Case& c : cases) {
+    FakeModel cam;
+    cam.script({c.step});
+    ASSERT_EQ(cam.start(), S_OK);
+    std::atomic<HRESULT> pin{E_PENDING};
+    std::thread puller([&] {
+      std::vector<uint8_t> buffer(pinBytes(1024, 770));
+      pin = cam.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto begin = Clock::now();
+    cam.stop();
+    puller.join();
+    EXPECT_LT(Clock::now() - begin, std::chrono::seconds(1)) << c.name;
+    EXPECT_EQ(pin.load(), S_FALSE) << c.name;
+  }
+}
+
+TEST(StreamTrigger, TriggerThreePassesExactlyThree) {
+  FakeModel cam;
+  cam.usb().triggerMode = 1;
+  ASSERT_EQ(cam.start(), S_OK);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(cam.framesGrabbed(), 0u);
+  EXPECT_EQ(cam.trigger(3), S_OK);
+  std::vector<uint8_t> buffer(pinBytes(1024, 770));
+  int pulled = 0;
+  const auto end = Clock::now() + std::chrono::milliseconds(200);
+  platform::Event tick(platform::Event::Kind::ManualReset, true);
+  while (Clock::now() < end)
+    if (cam.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), &tick) == S_OK)
+      ++pulled;
+  EXPECT_EQ(pulled, 3);
+  EXPECT_EQ(cam.framesGrabbed(), 3u);
+  EXPECT_EQ(cam.SnapForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr),
+            E_UNEXPECTED);
+  cam.stop();
+}
+
+TEST(StreamStill, SnapForPinSwitchesToTheStillAndBack) {
+  FakeModel cam;
+  ASSERT_EQ(cam.put_eStillSize(1), S_OK);
+  ASSERT_EQ(cam.start(), S_OK);
+  std::vector<uint8_t> still(pinBytes(2048, 1534));
+  EXPECT_EQ(cam.SnapForPin(still.data(), static_cast<uint32_t>(still.size()) - 1, nullptr), E_FAIL);
+  EXPECT_EQ(cam.runState(), RunState::Running);
+  EXPECT_EQ(cam.SnapForPin(still.data(), static_cast<uint32_t>(still.size()), nullptr), S_OK);
+  EXPECT_EQ(still[0], 0x5A);
+  const auto calls = cam.calls();
+  const std::vector<std::string> tail(calls.end() - 3, calls.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"SetResolution 1 still", "GrabStill 1",
+                                            "SetResolution 0 preview"}));
+  EXPECT_EQ(cam.runState(), RunState::Running);
+  cam.stillStatus = -1;
+  EXPECT_EQ(cam.SnapForPin(still.data(), static_cast<uint32_t>(still.size()), nullptr), E_FAIL);
+  std::vector<uint8_t> frame(pinBytes(1024, 770));
+  EXPECT_EQ(cam.PullFrameForPin(frame.data(), static_cast<uint32_t>(frame.size()), nullptr), E_FAIL);
+  cam.stop();
+}
+
+TEST(StreamRestart, RestartWhilePinPullsKeepsItsBuffer) {
+  FakeModel cam;
+  ASSERT_EQ(cam.start(), S_OK);
+  std::atomic<bool> done{false};
+  std::atomic<int> ok{0};
+  std::thread pin([&] {
+    std::vector<uint8_t> buffer(pinBytes(1024, 770));
+    while (!done)
+      if (cam.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr) == S_OK)
+        ++ok;
+  });
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(cam.RestartStream([] {}), S_OK);
+  ASSERT_TRUE(waitFor([&] { return ok.load() > 20; }));
+  done = true;
+  cam.stop();
+  pin.join();
+  EXPECT_EQ(cam.buffers().freeList().size(), 3u);
+}
+
+TEST(StreamGrabber, NoFrameLimit) {
+  EXPECT_EQ(Grabber::NoFrameLimitMs(20000000), 42000u);
+  EXPECT_EQ(Grabber::NoFrameLimitMs(1000), 10000u);
+}
+
+TEST(StreamDelivery, BinningMatchesAReferenceAndIgnoresOtherFactors) {
+  const uint32_t w = 1000, h = 800;
+  std::vector<uint8_t> frame(w * h);
+  for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i * 7 + i / w);
+  for (uint32_t factor : {2u, 3u, 4u}) {
+    for (bool average : {false, true}) {
+      std::vector<uint8_t> data = frame;
+      Delivery::BinRawFrame(data.data(), w, h, factor, average, 8);
+      const uint32_t ow = (w / factor) & ~1u, oh = (h / factor) & ~1u;
+      for (uint32_t y = 0; y < oh; ++y)
+        for (uint32_t x = 0; x < ow; ++x) {
+          uint32_t sum = 0;
+          for (uint32_t j = 0; j < factor; ++j)
+            for (uint32_t i = 0; i < factor; ++i)
+              sum += frame[(y / 2 * 2 * factor + (y & 1) + 2 * j) * w + x / 2 * 2 * factor +
+                           (x & 1) + 2 * i];
+          const uint32_t want = average ? sum / (factor * factor) : std::min(sum, 255u);
+          ASSERT_EQ(data[y * ow + x], want) << factor << " " << x << "," << y;
+        }
+    }
+  }
+  for (uint32_t factor : {1u, 5u}) {
+    std::vector<uint8_t> data = frame;
+    Delivery::BinRawFrame(data.data(), w, h, factor, true, 8);
+    EXPECT_EQ(data, frame);
+  }
+}
+
+// The limiter ruling restated independently: the slots of passed frames, checked per slot.
+bool referencePasses(std::vector<uint32_t>& passed, uint32_t slot, uint32_t limit) {
+  const uint32_t period = 100 / limit;
+  const uint32_t wide = 200 / limit >= 3 ? 200 / limit - 3 : 0;
+  auto within = [&](uint32_t n) {
+    uint32_t count = 0;
+    for (uint32_t s : passed) count += (s < slot && slot - s <= n) ? 1 : 0;
+    return count;
+  };
+  if (!passed.empty() && passed.back() == slot) return false;
+  bool pass;
+  if (period > 63 || wide > 63)
+    pass = passed.empty() || slot - passed.back() >= period;
+  else
+    pass = within(period) == 0 || (within(period - 1) == 0 && within(wide) == 1);
+  if (pass) passed.push_back(slot);
+  return pass;
+}
+
+TEST(StreamDelivery, LimiterFollowsTheReferenceSlotBySlot) {
+  for (uint32_t limit : {1u, 2u, 7u, 10u, 25u, 30u, 63u}) {
+    CFrameRate rate;
+    rate.setLimit(limit);
+    std::vector<uint32_t> passed;
+    for (uint32_t now = 10; now < 5000; now += 10)
+      ASSERT_EQ(rate.limiterPasses(now), referencePasses(passed, now / 10, limit))
+          << "limit " << limit << " at " << now;
+  }
+  CFrameRate ten;
+  ten.setLimit(10);
+  std::vector<uint32_t> slots;
+  for (uint32_t now = 0; now < 1000; now += 10)
+    if (ten.limiterPasses(now)) slots.push_back(now / 10);
+  ASSERT_GE(slots.size(), 3u);
+  EXPECT_EQ(slots[2] - slots[1], 10u);
+}
+
+TEST(StreamDelivery, LostFramesCountForwardJumpsOnly) {
+  CFrameRate rate;
+  for (uint32_t s : {5u, 6u, 9u, 2u, 3u, 7u}) rate.onFrame(100, true, s);
+  EXPECT_EQ(rate.lostFrames(), 2u + 3u);
+}
+
+TEST(StreamDelivery, FourCC) {
+  EXPECT_EQ(Delivery::GetRawFourCC(1, 0, false), 0x42474752u);  // "RGGB"
+  EXPECT_EQ(Delivery::GetRawFourCC(0, 7, false), 0x34343459u);
+  EXPECT_EQ(Delivery::GetRawFourCC(2, 0, true), 0x59595959u);
+  EXPECT_EQ(Delivery::GetRawFourCC(0, 12, false), 0u);
+}
+
+}  // namespace

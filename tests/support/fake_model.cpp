@@ -1,0 +1,131 @@
+// FakeModel: scripted grabs that end promptly on the stop event they are handed.
+#include "tests/support/fake_model.h"
+
+#include <cstring>
+
+#include "platform/clock.h"
+
+
+FakeModelRecord::FakeModelRecord(const FakeModelConfig& config) : config_(config) {
+  info_.displayName = ZX_W("Fake");
+  info_.flags = config.flags;
+  info_.maxSpeed = config.maxSpeed;
+  info_.previewCount = static_cast<uint32_t>(config.previews.size());
+  info_.stillCount = config.stillCount;
+}
+
+FakeModel::FakeModel(const FakeModelConfig& config)
+    : FakeModelRecord(config),
+      BaseImpl(2048 * 1536, 0, &info_, nullptr, 1, 1, ZX_W("Fake"), config_.previews.data()),
+      usb_(std::make_unique<CUsb>(0x10000, 0x82, &info_, ZX_W(""))) {
+  setHelper(nullptr, this);
+  setTransport(usb_.get());
+  setStreamPipeline(this);
+}
+
+FakeModel::~FakeModel() {
+  stop();
+}
+
+HRESULT FakeModel::PL_ProcessFrame8(const FrameConvertRequest& r) {
+  ++converted;
+  if (r.output) std::memcpy(r.output, r.raw, 4);  // the sequence stamp
+  return S_OK;
+}
+
+void FakeModel::note(const std::string& call) {
+  std::lock_guard<std::mutex> guard(lock_);
+  calls_.push_back(call);
+}
+
+std::vector<std::string> FakeModel::calls() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return calls_;
+}
+
+void FakeModel::script(std::initializer_list<GrabStep> steps) {
+  std::lock_guard<std::mutex> guard(lock_);
+  script_.insert(script_.end(), steps.begin(), steps.end());
+}
+
+HRESULT FakeModel::OpenCamera(uint32_t) {
+  note("OpenCamera");
+  return openCameraResult.load();
+}
+
+void FakeModel::StopSensor() {
+  note("StopSensor");
+}
+
+void FakeModel::SetResolution(uint32_t index, bool still) {
+  note("SetResolution " + std::to_string(index) + (still ? " still" : " preview"));
+}
+
+void FakeModel::GetColorMatrix(double matrix[9]) {
+  for (int i = 0; i < 9; ++i) matrix[i] = i % 4 == 0 ? 1.0 : 0.0;
+}
+
+void FakeModel::GetWbGainBase(uint32_t gains[3]) {
+  gains[0] = gains[1] = gains[2] = 256;
+}
+
+StreamOutputShape FakeModel::shape() {
+  StreamOutputShape s;
+  s.rotated90 = rotated.load();
+  s.exposureUs = exposureUs.load();
+  return s;
+}
+
+// Sequence-stamped frames, scripted results, delays and blocks; every wait ends on the stop
+// event it is handed.
+int32_t FakeModel::PL_AutoExposure(RawBufferRecord* record, platform::Event* stopEvent) {
+  ++grabs;
+  GrabStep step;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!script_.empty()) {
+      step = script_.front();
+      script_.pop_front();
+    }
+  }
+  const int32_t r = runStep(step, stopEvent);
+  if (r < 1) return r;
+  const uint32_t sequence = ++sequence_;
+  std::memcpy(record->data, &sequence, sizeof sequence);
+  record->format = 0;
+  record->info = LumorixFrameInfo{0, 0, 1, sequence, platform::TickCountMs()};
+  return r;
+}
+
+int32_t FakeModel::runStep(const GrabStep& step, platform::Event* stopEvent) {
+  switch (step.kind) {
+    case GrabStep::Result:
+      return step.result;
+    case GrabStep::Delay:
+      return stopEvent->wait(step.delayMs) ? -2 : 1;
+    case GrabStep::Block:
+      stopEvent->wait();
+      return -2;
+    case GrabStep::Frame:
+    default:
+      return stopEvent->wait(config_.frameIntervalMs) ? -2 : 1;
+  }
+}
+
+StillFrame FakeModel::GrabStill(uint8_t* output, uint8_t*, uint32_t, uint8_t,
+                                platform::Event* stopEvent, uint32_t width, uint32_t height,
+                                uint32_t, uint32_t, uint32_t index) {
+  note("GrabStill " + std::to_string(index));
+  const int32_t status = stillStatus.load();
+  if (status == -2) {
+    stopEvent->wait();
+    return StillFrame{-2, 0, 0, 0, 0, 0};
+  }
+  if (status >= 1 && output) std::memset(output, 0x5A, 16);
+  return StillFrame{status, width, height, 0, 0, 0};
+}
+
+int32_t FakeModel::readFocusPipe(uint8_t*, uint32_t, platform::Event& cancel) {
+  cancel.wait();  // blocks like a device with nothing to say, until cancelled
+  return -1;
+}

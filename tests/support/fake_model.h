@@ -1,0 +1,98 @@
+// A streaming camera for tests: BaseImpl with a real transport object, a scripted frame grab and
+// a recording pipeline.
+#pragma once
+
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "core/base_impl.h"
+#include "core/stream/stream_pipeline.h"
+#include "pipeline/helper_model_hooks.h"
+#include "usb/cusb.h"
+
+// What the next grab does; an empty script delivers frames.
+struct GrabStep {
+  enum Kind { Frame, Result, Delay, Block } kind = Frame;
+  int32_t result = 1;   // for Result
+  uint32_t delayMs = 0;  // for Delay
+};
+
+struct FakeModelConfig {
+  uint64_t flags = 0;
+  std::vector<ResolutionEntry> previews{{1024, 770, 1, 1}, {2048, 1534, 1, 1}, {320, 240, 1, 1}};
+  uint32_t stillCount = 2;
+  uint32_t maxSpeed = 3;
+  uint32_t frameIntervalMs = 1;
+};
+
+// Built before BaseImpl, which reads the record in its constructor.
+struct FakeModelRecord {
+  explicit FakeModelRecord(const FakeModelConfig& config);
+  FakeModelConfig config_;
+  ModelInfo info_{};
+};
+
+class FakeModel : private FakeModelRecord,
+                  public BaseImpl,
+                  public StreamPipeline,
+                  public HelperFrameServices {
+ public:
+  explicit FakeModel(const FakeModelConfig& config = {});
+  ~FakeModel() override;
+
+  HRESULT OpenCamera(uint32_t previewIndex) override;
+  void StopSensor() override;
+  void SetResolution(uint32_t index, bool still) override;
+  void GetColorMatrix(double matrix[9]) override;
+  void GetWbGainBase(uint32_t gains[3]) override;
+
+  HRESULT InitPipeLineStep2() override { return S_OK; }
+  void FiniPLHlper() override {}
+  int32_t PL_AutoExposure(RawBufferRecord* record, platform::Event* stopEvent) override;
+  StillFrame GrabStill(uint8_t* output, uint8_t* second, uint32_t pitch, uint8_t bits,
+                       platform::Event* stopEvent, uint32_t width, uint32_t height,
+                       uint32_t sensorWidth, uint32_t sensorHeight, uint32_t index) override;
+  StreamOutputShape shape() override;
+  void installNotifications(LumorixImplCallback*) override {}
+  int32_t readFocusPipe(uint8_t* buffer, uint32_t length, platform::Event& cancel) override;
+  HRESULT openDevice() override { return openResult.load(); }
+  using BaseImpl::GrabStill;
+  // Frame services: conversions stamp the frame's first four bytes into the output.
+  StillResult* GrabStillFrame(StillResult* r, uint8_t*, uint8_t*, uint8_t, platform::Event*,
+                              uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) override {
+    return r;
+  }
+  HRESULT PL_ProcessFrame8(const FrameConvertRequest& r) override;
+  HRESULT PL_ProcessRaw16(const FrameConvertRequest& r) override { return PL_ProcessFrame8(r); }
+  HRESULT PL_ProcessMono16(const FrameConvertRequest& r) override { return PL_ProcessFrame8(r); }
+  int32_t QuickRawToRgb(uint8_t*, uint32_t, uint32_t, uint8_t) override { return 0; }
+  void SetHistogramCallback(PL_HistogramCallback, void*) override {}
+  void SetDemosaicCallback(PL_DemosaicCallback, void*) override {}
+  using BaseImpl::transport;
+
+  void script(std::initializer_list<GrabStep> steps);
+  std::vector<std::string> calls();
+  CUsb& usb() { return *usb_; }
+
+  std::atomic<HRESULT> openResult{S_OK};
+  std::atomic<HRESULT> openCameraResult{S_OK};
+  std::atomic<int32_t> stillStatus{1};
+  std::atomic<bool> rotated{false};
+  std::atomic<uint32_t> exposureUs{10000};
+  std::atomic<uint32_t> grabs{0};
+  std::atomic<uint32_t> converted{0};
+  std::atomic<uint32_t> lastRaw16Size{0};
+
+ private:
+  int32_t runStep(const GrabStep& step, platform::Event* stopEvent);
+  void note(const std::string& call);
+
+  std::unique_ptr<CUsb> usb_;
+  std::mutex lock_;
+  std::deque<GrabStep> script_;
+  std::vector<std::string> calls_;
+  std::atomic<uint32_t> sequence_{0};
+};
