@@ -1,0 +1,59 @@
+// Calibration kernels on a raw frame, in place: defect repair, flat field, dark subtraction and
+// hot pixels. Frames are dense: w samples per row (RGB-input frames 3w bytes).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "kernels/kernel_base.h"
+#include "pipeline/pl_context.h"
+#include "pipeline/pl_helper_base.h"
+
+namespace kernels {
+
+// The sensor region a cropped frame holds; the frame is right - left by bottom - top.
+struct SensorRegion {
+  int32_t left, top, right, bottom;
+};
+
+// By the state's pixel format: raw formats to the colour or mono member (by isColour), the
+// packed 4:2:2 formats to the YUV member, anything else untouched.
+void FixDefectPixels(const PLContext* ctx, uint32_t count, const DefectPixel* list, int32_t w,
+                     int32_t h, uint8_t* frame, const SensorRegion* region);
+void FixDefectPixels16(const PLContext16* ctx, uint32_t count, const DefectPixel* list, int32_t w,
+                       int32_t h, uint16_t* frame, const SensorRegion* region);
+
+// Each entry inside the frame (or region, in region coordinates) takes: a side neighbour d away
+// near the left or right border, the one below near the top, the four-neighbour mean inside,
+// the one above near the bottom. Flagged entries with all four neighbours take the mean at
+// once; the flag is not used with a region. Colour d = 2; mono d = 1 without a region, else 2.
+// A frame or region under 2d in either direction is left alone.
+void FixDefectPixelsColor(uint32_t count, const DefectPixel* list, int32_t w, int32_t h,
+                          uint8_t* frame, const SensorRegion* region);
+void FixDefectPixelsColor16(uint32_t count, const DefectPixel* list, int32_t w, int32_t h,
+                            uint16_t* frame, const SensorRegion* region);
+void FixDefectPixelsMono(uint32_t count, const DefectPixel* list, int32_t w, int32_t h,
+                         uint8_t* frame, const SensorRegion* region);
+void FixDefectPixelsMono16(uint32_t count, const DefectPixel* list, int32_t w, int32_t h,
+                           uint16_t* frame, const SensorRegion* region);
+
+// Two-byte packed pixels: flagged entries only, first byte only, from the rows above and below
+// (even x also from the pixels left and right); entries without those neighbours are skipped.
+void FixDefectPixelsYuv(uint32_t count, const DefectPixel* list, int32_t w, int32_t h, uint8_t* frame);
+
+// s = min(max of the depth, (s x gain) >> 16), the product in 64 bits; gains 16.16.
+void ApplyFfc(int32_t w, int32_t h, uint8_t* frame, uint8_t bits, const uint32_t* gain);
+void ApplyFfc16(int32_t w, int32_t h, uint16_t* frame, uint8_t bits, const uint32_t* gain);
+
+// frame[i] - dark[i] where frame[i] is larger, else 0.
+void SubtractDark8(int32_t w, int32_t h, uint8_t* frame, const uint8_t* dark);
+void SubtractDark16(int32_t w, int32_t h, uint16_t* frame, const uint16_t* dark);
+
+// The state's hot pixels, in list order, become the mean of their four neighbours d away
+// (colour 2, mono 1); entries closer than d to a border of this frame are skipped.
+void ApplyDefectList(int32_t w, int32_t h, uint8_t* frame, const PLContext* ctx);
+void ApplyDefectList16(int32_t w, int32_t h, uint16_t* frame, const PLContext16* ctx);
+// RGB-input frames: each of the three bytes with neighbours one pixel (3 bytes, 3w bytes) away.
+void ApplyDefectListBmp(int32_t w, int32_t h, uint8_t* frame, const PLContext* ctx);
+
+}  // namespace kernels

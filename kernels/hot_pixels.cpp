@@ -1,0 +1,39 @@
+// Hot pixels of the dark-field run: each the mean of its four neighbours, in list order.
+#include "kernels/calibration.h"
+
+namespace kernels {
+namespace {
+
+// step: samples between horizontal neighbours; row: samples per row; planes: samples per pixel.
+template <typename Sample>
+void repairList(const std::vector<HotPixel>& list, int32_t w, int32_t h, int32_t d, Sample* frame,
+                size_t row, int planes) {
+  if (!frame || w < 2 * d + 1 || h < 2 * d + 1) return;
+  const size_t dx = size_t(d) * planes, dy = size_t(d) * row;
+  for (const HotPixel& e : list) {
+    // The list belongs to the dark-field frame's size; a smaller frame (ROI, binning) skips the rest.
+    if (e.x < d || e.x >= w - d || e.y < d || e.y >= h - d) continue;
+    Sample* s = frame + size_t(e.y) * row + size_t(e.x) * planes;
+    for (int c = 0; c < planes; ++c, ++s)
+      *s = Sample((uint32_t(s[-ptrdiff_t(dy)]) + s[dy] + s[-ptrdiff_t(dx)] + s[dx]) >> 2);
+  }
+}
+
+}  // namespace
+
+void ApplyDefectList(int32_t w, int32_t h, uint8_t* frame, const PLContext* ctx) {
+  if (!ctx) return;
+  const int32_t d = ctx->isColour ? 2 : 1;
+  repairList(ctx->hotPixels, w, h, d, frame, size_t(w), 1);
+}
+void ApplyDefectList16(int32_t w, int32_t h, uint16_t* frame, const PLContext16* ctx) {
+  if (!ctx) return;
+  const int32_t d = ctx->isColour ? 2 : 1;
+  repairList(ctx->hotPixels, w, h, d, frame, size_t(w), 1);
+}
+void ApplyDefectListBmp(int32_t w, int32_t h, uint8_t* frame, const PLContext* ctx) {
+  if (!ctx) return;
+  repairList(ctx->hotPixels, w, h, 1, frame, size_t(w) * 3, 3);
+}
+
+}  // namespace kernels

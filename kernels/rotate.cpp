@@ -1,0 +1,119 @@
+// Quarter turns through the state's scratch, tiled so both frames stay in cache; the half turn in place.
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+#include "kernels/geometry.h"
+
+namespace kernels {
+namespace {
+
+// Larger sides are refused by the state, so the first-use size stays within 64 bits.
+constexpr uint32_t kMaxSide = 65536;
+
+// New frame: h wide, w high. Ccw sends source (x, y) to (y, w - 1 - x); Cw to (h - 1 - y, x).
+template <typename Sample, int P, bool Ccw>
+void turnTiles(const Sample* src, size_t srcStride, Sample* dst, size_t dstStride, int32_t w, int32_t h) {
+  constexpr int32_t kTile = 32;
+  for (int32_t y0 = 0; y0 < w; y0 += kTile)
+    for (int32_t x0 = 0; x0 < h; x0 += kTile) {
+      const int32_t y1 = std::min(y0 + kTile, w), x1 = std::min(x0 + kTile, h);
+      for (int32_t Y = y0; Y < y1; ++Y) {
+        const int32_t sx = Ccw ? w - 1 - Y : Y;
+        const Sample* col = src + size_t(sx) * P;
+        Sample* out = dst + size_t(Y) * dstStride + size_t(x0) * P;
+        for (int32_t X = x0; X < x1; ++X, out += P) {
+          const Sample* in = col + size_t(Ccw ? X : h - 1 - X) * srcStride;
+          for (int c = 0; c < P; ++c) out[c] = in[c];
+        }
+      }
+    }
+}
+
+template <typename Sample, bool Ccw>
+bool quarterTurn(Sample* frame, size_t frameBytes, RotateScratch scratch, int32_t w, int32_t h, uint8_t p) {
+  if (!frame || w < 1 || h < 1 || p < 1 || p > 4) return false;
+  const size_t copyBytes = rotateScratchBytes<Sample>(w, h, p);
+  if (frameBytes < turnedFrameBytes<Sample>(w, h, p) || !scratch.data || scratch.bytes < copyBytes)
+    return false;
+  std::memcpy(scratch.data, frame, copyBytes);
+  const auto* src = reinterpret_cast<const Sample*>(scratch.data);
+  const size_t srcStride = rowStride<Sample>(p, w), dstStride = rowStride<Sample>(p, h);
+  switch (p) {
+    case 1: turnTiles<Sample, 1, Ccw>(src, srcStride, frame, dstStride, w, h); break;
+    case 2: turnTiles<Sample, 2, Ccw>(src, srcStride, frame, dstStride, w, h); break;
+    case 3: turnTiles<Sample, 3, Ccw>(src, srcStride, frame, dstStride, w, h); break;
+    default: turnTiles<Sample, 4, Ccw>(src, srcStride, frame, dstStride, w, h); break;
+  }
+  return true;
+}
+
+// Pixel (x, y) trades places with (w - 1 - x, h - 1 - y); an odd middle row is mirrored.
+template <typename Sample, int P>
+void halfTurn(Sample* frame, size_t stride, int32_t w, int32_t h) {
+  auto exchange = [](Sample* a, Sample* b, int32_t count) {
+    for (int32_t x = 0; x < count; ++x, a += P, b -= P)
+      for (int c = 0; c < P; ++c) std::swap(a[c], b[c]);
+  };
+  for (int32_t y = 0; y < h / 2; ++y)
+    exchange(frame + size_t(y) * stride, frame + size_t(h - 1 - y) * stride + size_t(w - 1) * P, w);
+  if (h & 1) {
+    Sample* mid = frame + size_t(h / 2) * stride;
+    exchange(mid, mid + size_t(w - 1) * P, w / 2);
+  }
+}
+
+template <typename Sample>
+void rotate180(int32_t w, int32_t h, Sample* frame, uint8_t p) {
+  if (!frame || w < 1 || h < 1 || p < 1 || p > 4) return;
+  const size_t stride = rowStride<Sample>(p, w);
+  switch (p) {
+    case 1: halfTurn<Sample, 1>(frame, stride, w, h); break;
+    case 2: halfTurn<Sample, 2>(frame, stride, w, h); break;
+    case 3: halfTurn<Sample, 3>(frame, stride, w, h); break;
+    default: halfTurn<Sample, 4>(frame, stride, w, h); break;
+  }
+}
+
+template <typename Sample>
+RotateScratch ensureRotateBuffer(PLContextT<Sample>* ctx, size_t bytes) {
+  if (!ctx) return {};
+  std::vector<uint8_t>& buf = ctx->rotation;
+  size_t want = bytes;
+  if (buf.empty()) {
+    // First use: room for the largest frame of the state, so later frames need not grow it.
+    const uint8_t p = ctx->samplesPerPixel >= 1 && ctx->samplesPerPixel <= 4 ? ctx->samplesPerPixel : 4;
+    want = std::max(want, turnedFrameBytes<Sample>(int32_t(std::min<uint32_t>(ctx->maxWidth, kMaxSide)),
+                                                   int32_t(std::min<uint32_t>(ctx->maxHeight, kMaxSide)), p));
+  }
+  for (const size_t attempt : {want, bytes}) {
+    if (buf.size() >= attempt) return {buf.data(), buf.size()};
+    try {
+      buf.resize(attempt);
+      return {buf.data(), buf.size()};
+    } catch (const std::exception&) {
+      // too large for this process: try what the call needs, else give up
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+RotateScratch EnsureRotateBuffer(PLContext* ctx, size_t bytes) { return ensureRotateBuffer(ctx, bytes); }
+RotateScratch EnsureRotateBuffer(PLContext16* ctx, size_t bytes) { return ensureRotateBuffer(ctx, bytes); }
+RotateScratch EnsureRotateBuffer8(PLContext* ctx, int32_t w, int32_t h, uint8_t p) {
+  return ensureRotateBuffer(ctx, rotateScratchBytes<uint8_t>(w, h, p));
+}
+RotateScratch EnsureRotateBuffer16(PLContext16* ctx, int32_t w, int32_t h, uint8_t p) {
+  return ensureRotateBuffer(ctx, rotateScratchBytes<uint16_t>(w, h, p));
+}
+
+bool RotateCcw8(uint8_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) { return quarterTurn<uint8_t, true>(f, n, s, w, h, p); }
+bool RotateCcw16(uint16_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) { return quarterTurn<uint16_t, true>(f, n, s, w, h, p); }
+bool RotateCw8(uint8_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) { return quarterTurn<uint8_t, false>(f, n, s, w, h, p); }
+bool RotateCw16(uint16_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) { return quarterTurn<uint16_t, false>(f, n, s, w, h, p); }
+void Rotate180_8(int32_t w, int32_t h, uint8_t* frame, uint8_t p) { rotate180(w, h, frame, p); }
+void Rotate180_16(int32_t w, int32_t h, uint16_t* frame, uint8_t p) { rotate180(w, h, frame, p); }
+
+}  // namespace kernels

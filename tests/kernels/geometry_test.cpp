@@ -1,0 +1,152 @@
+// Mirror, flip and turns: involutions, the turn anchors, padding, capacity refusals, scratch growth.
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "kernels/geometry.h"
+#include "kernels/output.h"
+#include "kernels/reference/output_reference.h"
+#include "tests/kernels/kit.h"
+
+namespace kernels {
+namespace {
+
+using testkit::Guarded;
+
+constexpr std::pair<int32_t, int32_t> kSizes[] = {{1, 1}, {5, 1}, {1, 5}, {5, 2}, {7, 3}, {6, 4}, {33, 17}, {2, 9}};
+constexpr uint8_t kPixelSizes[] = {1, 3, 4};
+
+template <typename S>
+Guarded<S> randomFrame(size_t samples, uint64_t seed) {
+  Guarded<S> f(samples);
+  testkit::Rng rng(seed);
+  for (size_t i = 0; i < f.size(); ++i) f[i] = S(rng.next());
+  return f;
+}
+
+inline void flipImage(int32_t f, int32_t w, int32_t h, uint8_t* d, uint8_t p) { FlipImage8(f, w, h, d, p); }
+inline void flipImage(int32_t f, int32_t w, int32_t h, uint16_t* d, uint8_t p) { FlipImage16(f, w, h, d, p); }
+inline void half(int32_t w, int32_t h, uint8_t* d, uint8_t p) { Rotate180_8(w, h, d, p); }
+inline void half(int32_t w, int32_t h, uint16_t* d, uint8_t p) { Rotate180_16(w, h, d, p); }
+inline bool turn(bool ccw, uint8_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) {
+  return ccw ? RotateCcw8(f, n, s, w, h, p) : RotateCw8(f, n, s, w, h, p);
+}
+inline bool turn(bool ccw, uint16_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) {
+  return ccw ? RotateCcw16(f, n, s, w, h, p) : RotateCw16(f, n, s, w, h, p);
+}
+
+template <typename S>
+void involutionsAndReference() {
+  for (auto [w, h] : kSizes)
+    for (uint8_t p : kPixelSizes) {
+      const size_t n = rowStride<S>(p, w) * h;
+      const Guarded<S> orig = randomFrame<S>(n, w * 100 + h * 10 + p);
+      const std::string at = std::to_string(w) + "x" + std::to_string(h) + " p" + std::to_string(p);
+      for (int32_t f : {1, 2, 3}) {
+        Guarded<S> img = orig, want = orig;
+        flipImage(f, w, h, img.data(), p);
+        reference::flip<S>(f, w, h, want.data(), p);
+        EXPECT_TRUE(img == want) << at << " flip " << f;
+        flipImage(f, w, h, img.data(), p);
+        EXPECT_TRUE(img == orig) << at << " flip twice " << f;  // padding included
+      }
+      Guarded<S> img = orig, want = orig;
+      half(w, h, img.data(), p);
+      reference::halfTurn<S>(w, h, want.data(), p);
+      EXPECT_TRUE(img == want) << at;
+      half(w, h, img.data(), p);
+      EXPECT_TRUE(img == orig) << at << " half twice";
+    }
+}
+
+TEST(KernelsGeometry, MirrorFlipHalfTurnMatchReferenceAndUndoThemselves) {
+  involutionsAndReference<uint8_t>();
+  involutionsAndReference<uint16_t>();
+}
+
+template <typename S>
+void quarterTurns() {
+  std::vector<uint8_t> scratch(1 << 16);
+  const RotateScratch s{scratch.data(), scratch.size()};
+  for (auto [w, h] : kSizes)
+    for (uint8_t p : kPixelSizes) {
+      const size_t n = turnedFrameBytes<S>(w, h, p) / sizeof(S);
+      const Guarded<S> orig = randomFrame<S>(n, w * 7 + h + p);
+      const std::string at = std::to_string(w) + "x" + std::to_string(h) + " p" + std::to_string(p);
+      for (bool ccw : {true, false}) {
+        Guarded<S> img = orig, want = orig;
+        ASSERT_TRUE(turn(ccw, img.data(), n * sizeof(S), s, w, h, p)) << at;
+        reference::quarterTurn<S>(ccw, want.data(), w, h, p);
+        EXPECT_TRUE(img == want) << at << " ccw " << ccw;
+        EXPECT_TRUE(img.guardsIntact());
+        // New row 0 starts with the last pixel of memory row 0 (ccw) or the first of the last row (cw).
+        const size_t from = ccw ? size_t(w - 1) * p : rowStride<S>(p, w) * (h - 1);
+        for (int c = 0; c < p; ++c) EXPECT_EQ(img[c], orig[from + c]) << at;
+        // The opposite turn restores every pixel (not the padding).
+        ASSERT_TRUE(turn(!ccw, img.data(), n * sizeof(S), s, h, w, p));
+        const size_t R = rowStride<S>(p, w);
+        for (int32_t y = 0; y < h; ++y)
+          for (size_t i = 0; i < size_t(w) * p; ++i) ASSERT_EQ(img[y * R + i], orig[y * R + i]) << at;
+      }
+    }
+}
+
+TEST(KernelsGeometry, QuarterTurnsMatchReferenceAnchorsAndUndo) {
+  quarterTurns<uint8_t>();
+  quarterTurns<uint16_t>();
+}
+
+TEST(KernelsGeometry, FiveByTwoBecomesTwoByFiveInFortyBytes) {
+  EXPECT_EQ(rotateScratchBytes<uint8_t>(5, 2, 3), 32u);  // rows of 16 bytes
+  ASSERT_EQ(turnedFrameBytes<uint8_t>(5, 2, 3), 40u);     // 5 rows of 8 bytes
+  Guarded<uint8_t> img(40);
+  for (size_t i = 0; i < 32; ++i) img[i] = uint8_t(i);
+  std::vector<uint8_t> scratch(32);
+  ASSERT_TRUE(RotateCcw8(img.data(), 40, {scratch.data(), 32}, 5, 2, 3));
+  EXPECT_TRUE(img.guardsIntact());
+  // New row Y holds source column 4 - Y: (row 0, row 1) pixels, then 2 padding bytes.
+  for (int Y = 0; Y < 5; ++Y)
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_EQ(img[Y * 8 + c], (4 - Y) * 3 + c);
+      EXPECT_EQ(img[Y * 8 + 3 + c], 16 + (4 - Y) * 3 + c);
+    }
+  // The largest sensor frame turned needs more than the frame itself.
+  EXPECT_EQ(rotateScratchBytes<uint8_t>(4096, 3286, 3), 40378368u);
+  EXPECT_EQ(turnedFrameBytes<uint8_t>(4096, 3286, 3), 40386560u);
+}
+
+TEST(KernelsGeometry, ShortFrameOrScratchIsRefusedUntouched) {
+  for (auto [w, h] : {std::pair{5, 2}, std::pair{3, 7}}) {
+    const size_t need = turnedFrameBytes<uint8_t>(w, h, 3), copy = rotateScratchBytes<uint8_t>(w, h, 3);
+    std::vector<uint8_t> scratch(copy);
+    const Guarded<uint8_t> orig = randomFrame<uint8_t>(need, 5);
+    for (auto [frameBytes, scratchBytes] : {std::pair{need - 1, copy}, std::pair{need, copy - 1}, std::pair{need, size_t{0}}}) {
+      Guarded<uint8_t> img = orig;
+      EXPECT_FALSE(RotateCw8(img.data(), frameBytes, {scratchBytes ? scratch.data() : nullptr, scratchBytes}, w, h, 3));
+      EXPECT_FALSE(RotateCcw8(img.data(), frameBytes, {scratch.data(), scratchBytes}, w, h, 3));
+      EXPECT_TRUE(img == orig);
+    }
+  }
+}
+
+TEST(KernelsGeometry, ScratchGrowsPastTheStatesSizes) {
+  PLContext ctx;
+  ctx.maxWidth = 1280, ctx.maxHeight = 960, ctx.samplesPerPixel = 3;
+  const RotateScratch small = EnsureRotateBuffer8(&ctx, 64, 48, 3);
+  EXPECT_GE(small.bytes, turnedFrameBytes<uint8_t>(1280, 960, 3));  // first use: the largest frame
+  const int32_t w = 4096, h = 3288;
+  const size_t n = turnedFrameBytes<uint8_t>(w, h, 3);
+  std::vector<uint8_t> img(n);
+  for (size_t i = 0; i < n; ++i) img[i] = uint8_t(i * 7 + (i >> 12));
+  const std::vector<uint8_t> orig = img;
+  ASSERT_TRUE(RotateCw8(img.data(), n, EnsureRotateBuffer8(&ctx, w, h, 3), w, h, 3));
+  EXPECT_EQ(0, std::memcmp(img.data(), orig.data() + rowStride<uint8_t>(3, w) * (h - 1), 3));
+  ASSERT_TRUE(RotateCcw8(img.data(), n, EnsureRotateBuffer8(&ctx, h, w, 3), h, w, 3));
+  EXPECT_EQ(0, std::memcmp(img.data(), orig.data(), rowStride<uint8_t>(3, w) * h));
+  // An impossible request leaves the old scratch in place and reports nothing usable.
+  EXPECT_EQ(EnsureRotateBuffer(&ctx, ~size_t{0}).data, nullptr);
+  EXPECT_GE(ctx.rotation.size(), rotateScratchBytes<uint8_t>(w, h, 3));
+}
+
+}  // namespace
+}  // namespace kernels

@@ -1,0 +1,211 @@
+// Output conversions: table anchors, packed 4:2:2 layouts, the crop, the fit, 16-to-8-bit.
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <tuple>
+
+#include "kernels/output.h"
+#include "kernels/reference/output_reference.h"
+#include "tests/kernels/kit.h"
+
+namespace kernels {
+namespace {
+
+using testkit::Guarded;
+
+TEST(KernelsOutput, TableAnchors) {
+  BuildYuvTables();
+  BuildLumaTables();
+  const YuvTables& t = GetYuvTables();
+  EXPECT_EQ(t.luma[0], -18);
+  EXPECT_EQ(t.luma[255], 278);
+  EXPECT_EQ(t.uToBlue[0], -258);
+  EXPECT_EQ(t.uToBlue[255], 256);
+  EXPECT_EQ(t.vToRed[128], 0);
+  const LumaTables& l = GetLumaTables();
+  EXPECT_EQ(l.redByte[255], 76);
+  EXPECT_EQ(l.greenByte[255], 149);
+  EXPECT_EQ(l.blueByte[255], 29);
+  EXPECT_DOUBLE_EQ(l.green[100], 100 * 0.587);
+}
+
+PLContext yuvState(uint8_t p, bool byteOrder) {
+  PLContext c;
+  c.samplesPerPixel = p, c.byteOrder = byteOrder;
+  return c;
+}
+
+TEST(KernelsOutput, YuvNeutralChromaGivesGreyLevels) {
+  // Luma byte -> grey: 16 -> 0, 235 -> 254, 255 -> 255 (clamped), 0 -> 0.
+  for (auto [luma, grey] : {std::pair{16, 0}, std::pair{235, 254}, std::pair{255, 255}, std::pair{0, 0}}) {
+    const PLContext c = yuvState(3, true);
+    const uint8_t group[4] = {128, uint8_t(luma), 128, uint8_t(luma)};  // format 11: U Y V Y
+    Guarded<uint8_t> out(8);
+    Yuv422ToRgb8Alt(&c, group, out.data(), 2, 1);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(out[i], grey) << luma;
+    EXPECT_EQ(out[6], Guarded<uint8_t>::kFill);  // row padding
+  }
+}
+
+TEST(KernelsOutput, YuvGroupOrderAndByteOrder) {
+  // Format 6 (V, U, Ya, Yb) puts Yb's pixel first.
+  const PLContext bgr = yuvState(3, true), rgb = yuvState(3, false);
+  const uint8_t f6[4] = {128, 128, 200, 50};
+  Guarded<uint8_t> out(8);
+  Yuv422ToRgb8(&bgr, f6, out.data(), 2, 1);
+  EXPECT_EQ(out[0], GetYuvTables().luma[50]);
+  EXPECT_EQ(out[3], GetYuvTables().luma[200]);
+  // Strong red chroma (V high): byte order clear puts red first, set puts it third.
+  const uint8_t f11[4] = {128, 100, 240, 100};
+  Guarded<uint8_t> a(8), b(8);
+  Yuv422ToRgb8Alt(&rgb, f11, a.data(), 2, 1);
+  Yuv422ToRgb8Alt(&bgr, f11, b.data(), 2, 1);
+  EXPECT_GT(a[0], a[2]);
+  EXPECT_EQ(a[0], b[2]);
+  EXPECT_EQ(a[2], b[0]);
+}
+
+TEST(KernelsOutput, YuvMatchesReferenceOnPaddedRows) {
+  for (auto [w, h] : {std::pair{5, 3}, std::pair{7, 1}, std::pair{6, 5}, std::pair{33, 4}})
+    for (uint8_t p : {3, 4})
+      for (bool bgr : {false, true})
+        for (bool alt : {false, true}) {
+          std::vector<uint8_t> packed(size_t(w) * h * 2);
+          testkit::Rng rng(w * h + p);
+          for (auto& v : packed) v = uint8_t(rng.next());
+          const PLContext c = yuvState(p, bgr);
+          Guarded<uint8_t> out(rowStride<uint8_t>(p, w) * h), want = out;
+          (alt ? Yuv422ToRgb8Alt : Yuv422ToRgb8)(&c, packed.data(), out.data(), w, h);
+          reference::yuv422(alt, bgr, p, packed.data(), want.data(), w, h);
+          EXPECT_TRUE(out == want) << w << "x" << h << " p" << int(p);  // fourth sample and padding kept
+          EXPECT_TRUE(out.guardsIntact());
+        }
+}
+
+TEST(KernelsOutput, CopyRoiPacksTheRegionAndItsTrailer) {
+  std::vector<uint8_t> buf(16 + 48);
+  std::iota(buf.begin(), buf.end(), 0);
+  ASSERT_TRUE(CopyRoi(buf.data(), buf.size(), 4, 4, 2, 2, 1, 1, 1, 1));
+  EXPECT_EQ(std::vector<uint8_t>(buf.begin(), buf.begin() + 4), (std::vector<uint8_t>{5, 6, 9, 10}));
+  for (int i = 0; i < 48; ++i) EXPECT_EQ(buf[4 + i], 16 + i);
+  // Full-size region at the origin changes nothing; three bytes per pixel move whole pixels.
+  std::vector<uint8_t> rgb(4 * 3 * 3), same;
+  std::iota(rgb.begin(), rgb.end(), 0);
+  same = rgb;
+  ASSERT_TRUE(CopyRoi(rgb.data(), rgb.size(), 4, 3, 4, 3, 0, 0, 3, 0));
+  EXPECT_EQ(rgb, same);
+  ASSERT_TRUE(CopyRoi(rgb.data(), rgb.size(), 4, 3, 1, 2, 3, 1, 3, 0));
+  EXPECT_EQ(std::vector<uint8_t>(rgb.begin(), rgb.begin() + 6), (std::vector<uint8_t>{21, 22, 23, 33, 34, 35}));
+}
+
+TEST(KernelsOutput, CopyRoiRefusesBadRegions) {
+  // (w, h, left, top, trailer, buffer bytes) on a 4 x 4 one-byte frame.
+  for (auto [w, h, l, t, tr, n] : {std::tuple{0, 2, 0, 0, 0, 16}, std::tuple{2, -1, 0, 0, 0, 16},
+                                   std::tuple{2, 2, 3, 0, 0, 16}, std::tuple{2, 2, 0, 3, 0, 16},
+                                   std::tuple{2, 2, -1, 0, 0, 16}, std::tuple{5, 1, 0, 0, 0, 16},
+                                   std::tuple{2, 2, 0, 0, 1, 63}, std::tuple{2, 2, 0, 0, 0, 15}}) {
+    std::vector<uint8_t> buf(64);
+    std::iota(buf.begin(), buf.end(), 0);
+    const auto before = buf;
+    EXPECT_FALSE(CopyRoi(buf.data(), size_t(n), 4, 4, w, h, l, t, 1, uint8_t(tr)));
+    EXPECT_EQ(buf, before);
+  }
+}
+
+TEST(KernelsOutput, BayerPhaseForEveryOrderAndOrigin) {
+  const int32_t table[4][4] = {{0, 1, 2, 3}, {1, 0, 3, 2}, {2, 3, 0, 1}, {3, 2, 1, 0}};
+  for (int32_t b = 0; b < 4; ++b)
+    for (int32_t dx = 0; dx < 2; ++dx)
+      for (int32_t dy = 0; dy < 2; ++dy) {
+        EXPECT_EQ(BayerPhaseForRoi(b, 10 + dx, 6 + dy), table[b][dx + 2 * dy]);
+        EXPECT_EQ(BayerPhaseForRoi(BayerPhaseForRoi(b, dx, dy), dx, dy), b);
+      }
+}
+
+std::vector<uint8_t> fitSource(int32_t w, int32_t h, uint8_t p, uint64_t seed) {
+  std::vector<uint8_t> f(rowStride<uint8_t>(p, w) * h);
+  testkit::Rng rng(seed);
+  for (auto& v : f) v = uint8_t(rng.next());
+  return f;
+}
+
+TEST(KernelsOutput, FitWiderAndShorterFrames) {
+  // 2048 x 240 -> 640 x 480: skip 64, mean of 3, odd rows interpolated, last row from the last.
+  const auto src = fitSource(2048, 240, 3, 1);
+  Guarded<uint8_t> out(640 * 3 * 480);
+  ASSERT_TRUE(FitToOutput(640, 480, 2048, 240, out.data(), out.size(), src.data(), src.size(), 3));
+  auto mean3 = [&](int row, int x, int c) {
+    const uint8_t* s = &src[size_t(row) * 2048 * 3 + (64 + x * 3) * 3 + c];
+    return (s[0] + s[3] + s[6]) / 3;
+  };
+  EXPECT_EQ(out[0], mean3(0, 0, 0));
+  EXPECT_EQ(out[2 * 1920 + 5], mean3(1, 1, 2));
+  EXPECT_EQ(out[1920 + 4], (mean3(0, 1, 1) + mean3(1, 1, 1)) / 2);
+  EXPECT_EQ(out[479 * 1920 + 7], mean3(239, 2, 1));
+  EXPECT_TRUE(out.guardsIntact());
+  // 2240 x 210 -> 640 x 480: fx 3, skip 160; rows 420..479 repeat row 209.
+  const auto src2 = fitSource(2240, 210, 3, 2);
+  Guarded<uint8_t> out2(640 * 3 * 480);
+  ASSERT_TRUE(FitToOutput(640, 480, 2240, 210, out2.data(), out2.size(), src2.data(), src2.size(), 3));
+  const uint8_t* last = &src2[209 * 2240 * 3 + 160 * 3];
+  for (int r = 419; r < 480; ++r) EXPECT_EQ(out2[r * 1920 + 3], (last[3 * 3] + last[4 * 3] + last[5 * 3]) / 3) << r;
+}
+
+TEST(KernelsOutput, FitEveryDirectionAndPixelSizeMatchesReference) {
+  const std::pair<int32_t, int32_t> sizes[] = {{7, 5}, {3, 11}, {16, 4}, {5, 5}, {1, 1}, {2, 13}};
+  for (uint8_t p : {1, 3, 4})
+    for (auto [ow, oh] : sizes)
+      for (auto [pw, ph] : sizes) {
+        const auto src = fitSource(pw, ph, p, ow * 31 + ph);
+        Guarded<uint8_t> out(rowStride<uint8_t>(p, ow) * oh), want = out;
+        ASSERT_TRUE(FitToOutput(ow, oh, pw, ph, out.data(), out.size(), src.data(), src.size(), p));
+        reference::fitToOutput(ow, oh, pw, ph, want.data(), src.data(), p);
+        EXPECT_TRUE(out == want) << pw << "x" << ph << " -> " << ow << "x" << oh << " p" << int(p);
+        EXPECT_TRUE(out.guardsIntact());
+      }
+  // Short buffers are refused.
+  const auto src = fitSource(8, 2, 3, 0);
+  Guarded<uint8_t> out(4 * 3 * 4 - 1);
+  EXPECT_FALSE(FitToOutput(4, 4, 8, 2, out.data(), out.size(), src.data(), src.size(), 3));
+  EXPECT_FALSE(FitToOutput(4, 4, 8, 2, out.data(), 48, src.data(), src.size() - 1, 3));
+}
+
+TEST(KernelsOutput, Convert16To8AnchorsAndSaturation) {
+  const uint16_t s[4] = {4095, 15, 65535, 4096};
+  uint8_t d[4];
+  Convert16To8(s, d, 4, 1, 1, 12);
+  EXPECT_EQ(d[0], 255);
+  EXPECT_EQ(d[1], 0);
+  EXPECT_EQ(d[2], 255);  // above the depth's maximum saturates, never wraps
+  EXPECT_EQ(d[3], 255);
+}
+
+TEST(KernelsOutput, Convert16To8PathsMatchReference) {
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    for (uint8_t bits : {10, 12, 14, 16})
+      for (int32_t n : {31, 32, 33, 65})
+        for (uint8_t p : {1, 3})
+          for (size_t offset : {0, 1, 3}) {
+            const int32_t w = n / p + (n % p ? 1 : 0), rows = 3;
+            const size_t rs = rowStride<uint16_t>(p, w) * rows;
+            std::vector<uint16_t> src(rs + offset);
+            testkit::Rng rng(bits * 1000 + n + offset);
+            for (auto& v : src) v = uint16_t(rng.below(4) ? rng.below(1u << bits) : rng.next());
+            Guarded<uint8_t> out(rowStride<uint8_t>(p, w) * rows + offset), want = out;
+            Convert16To8(src.data() + offset, out.data() + offset, w, rows, p, bits);
+            reference::convert16To8(src.data() + offset, want.data() + offset, w, rows, p, bits);
+            EXPECT_TRUE(out == want) << testkit::isaName(isa) << " bits " << int(bits) << " n " << n;
+            // In place: the destination is the source buffer.
+            std::vector<uint16_t> inPlace = src;
+            auto* bytes = reinterpret_cast<uint8_t*>(inPlace.data() + offset);
+            Convert16To8(inPlace.data() + offset, bytes, w, rows, p, bits);
+            const size_t rd = rowStride<uint8_t>(p, w);
+            for (int32_t y = 0; y < rows; ++y)  // samples only: in place the padding is the source's
+              EXPECT_EQ(0, std::memcmp(bytes + y * rd, want.data() + offset + y * rd, size_t(w) * p));
+          }
+  }
+}
+
+}  // namespace
+}  // namespace kernels
