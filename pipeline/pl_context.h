@@ -103,6 +103,7 @@ struct PLContextT {
   std::vector<uint8_t> rotation;
   std::vector<uint32_t> ffcSum, dfcSum, ffcGain;
   std::vector<HotPixel> hotPixels;  // repaired in list order after the dark subtraction
+  std::vector<Sample> darkTable;    // one dark sample per processing pixel
 
   // Published tables: read through SnapshotTables, replaced through PublishTables.
   PLTableSets<Sample> tables;

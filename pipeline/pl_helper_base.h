@@ -147,6 +147,7 @@ class PLHlperBase : public Preset, public HelperModelHooks {
   uint32_t aeMaxTime = 0;
   uint16_t aeMaxGain = 0;
   AlignedBuffer quickBuffer;
+  size_t quickBufferBytes = 0;  // kept across opens; grown only when a larger frame needs it
   AlignedBuffer stillBuffer;
   uint32_t outputFormat = 0;
   uint8_t byteOrder = 1;

@@ -18,6 +18,9 @@ struct PLWorkerSlot {
   std::unique_ptr<platform::Event> done;
   void* stripeStart = nullptr;
   uint32_t stripeRows = 0;
+  const void* job = nullptr;  // the frame's snapshot, written with the stripe before start
+  // This worker's own statistics counters (luma, R, G, B), summed by the driver after the wait.
+  std::array<std::array<uint32_t, 256>, 4> stats{};
 };
 
 struct PLWorkers {

@@ -1,0 +1,139 @@
+// The whole raw-to-RGB24 path (PL_ProcessFrame8) at two sizes with 0, 1 and 3 stripe workers,
+// reported against a plain memcpy of one output frame measured in the same run.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "core/lumorix_flags.h"
+#include "kernels/kernel_base.h"
+#include "pipeline/pl_frame_hooks.h"
+#include "pipeline/pl_start.h"
+#include "pipeline/pl_tables.h"
+#include "pipeline/pl_worker_pool.h"
+
+namespace {
+
+// A helper whose model operations do nothing: the benchmark only converts frames.
+class BenchHelper final : public PLHlperBase {
+ public:
+  using PLHlperBase::PLHlperBase;
+  int32_t PLHlperInit() override { return 1; }
+  int32_t PLHlperGrabFrame(FrameDescriptor*, uint32_t, uint32_t, const RoiRect*, platform::Event*, bool) override {
+    return 0;
+  }
+  bool PLHlperHasFlag40() override { return false; }
+  bool PLHlperGetCalc2630() override { return true; }
+  void PLHlperApplyRoi(FrameDescriptor*, platform::Event*) override {}
+  void PLHlperSetBitDepth(uint8_t) override {}
+  bool PLHlperIsTrigger() override { return false; }
+  SensorRect* PLHlperGetSensorRoi(SensorRect* out) override { return *out = {}, out; }
+  RoiRect* PLHlperGetRoi(RoiRect* out) override { return *out = {}, out; }
+  HRESULT PLHlperSetLightFrequency(uint32_t) override { return S_OK; }
+  HRESULT PLHlperSetSpeed(uint16_t, uint8_t) override { return S_OK; }
+  HRESULT PLHlperSetSkip(uint32_t) override { return S_OK; }
+  HRESULT PLHlperSetBlackLevel(uint16_t) override { return S_OK; }
+  HRESULT PLHlperSetCG(uint32_t) override { return S_OK; }
+  HRESULT PLHlperSetExpoTime(uint32_t) override { return S_OK; }
+  HRESULT PLHlperSetExpoAGain(uint16_t) override { return S_OK; }
+  HRESULT PLHlperSetFan(uint16_t) override { return S_OK; }
+  HRESULT PLHlperSetTEC(uint32_t) override { return S_OK; }
+  HRESULT PLHlperSetTECTarget(int32_t) override { return S_OK; }
+  void IspSetMatrix(const double*) override {}
+  void IspSetWB(const int32_t*) override {}
+  void IspSetBB(const uint16_t*) override {}
+  void IspSetLut(const uint16_t*, uint32_t) override {}
+  void IspSetAWBRect(uint16_t, uint16_t, uint16_t, uint16_t) override {}
+  void IspSetAERect(uint16_t, uint16_t, uint16_t, uint16_t) override {}
+  void IspSetABBRect(uint16_t, uint16_t, uint16_t, uint16_t) override {}
+  bool bIspHasABB() override { return false; }
+  bool IspSetLutEx() override { return false; }
+  void PLHlperSetPixelFormat(uint8_t) override {}
+  void PLHlperGetOutputSize(uint32_t*, uint32_t*) override {}
+  void IspEnWB(bool) override {}
+  void IspEnMatrix(bool) override {}
+  uint32_t bEEPROMRead(uint8_t*) override { return 0; }
+  void PLHlperGetDefaultPreset(PresetRecord*) override {}
+  uint8_t PLHlperGetBinning() override { return 1; }
+  void PLHlperSetBinning(uint8_t) override {}
+  int32_t PLHlperGetTecInfo(uint32_t, int32_t*) override { return 0; }
+  void PLHlperGetValues38(uint32_t*, uint32_t*, uint32_t*) override {}
+  HRESULT PLHlperGetFocusInfo(LumorixFocusInfo*) override { return E_NOTIMPL; }
+  HRESULT SetBandwidth(uint32_t, bool) override { return S_OK; }
+  HRESULT SetPreciseFrameRate(uint32_t) override { return S_OK; }
+  uint32_t GetPreciseFrameRateMax() override { return 0; }
+};
+
+double medianMemcpySeconds(std::vector<uint8_t>& dst, const std::vector<uint8_t>& src) {
+  std::vector<double> t;
+  for (int i = 0; i < 15; ++i) {
+    const auto a = std::chrono::steady_clock::now();
+    std::memcpy(dst.data(), src.data(), dst.size());
+    benchmark::ClobberMemory();
+    t.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - a).count());
+  }
+  std::nth_element(t.begin(), t.begin() + 7, t.end());
+  return t[7];
+}
+
+// A catalogued colour model's kind of defaults: tone curve, base gains, matrix, raw table.
+void configure(BenchHelper& h) {
+  h.wbGainBase = {330, 256, 410};
+  h.colourMatrix = {1.52, -0.38, -0.14, -0.24, 1.41, -0.17, 0.02, -0.55, 1.53};
+  static uint8_t lut[256];
+  for (int v = 0; v < 256; ++v) lut[v] = uint8_t(std::lround(255.0 * std::pow(v / 255.0, 0.9)));
+  h.rawLut8 = lut;
+  h.gainMin = 100, h.gainMax = 1600, h.gainDefault = 100;
+  h.timeMin = 100, h.timeMax = 1000000, h.timeDefault = 10000;
+}
+
+void BM_ProcessFrame8(benchmark::State& state) {
+  const auto w = uint32_t(state.range(0)), ht = uint32_t(state.range(1));
+  const auto workers = uint32_t(state.range(2));
+  PipelineWorkerEnvironment() = {workers == 0 ? 2u : workers == 1 ? 4u : 8u, 0};
+  PLHlperArgs args;
+  args.maxWidth = args.frameWidth = w;
+  args.maxHeight = args.frameHeight = ht;
+  args.modelFlags = LUMORIX_FLAG_RAW8;
+  args.hasToneMapping = 1;
+  BenchHelper h(args);
+  configure(h);
+  InitPipeLineStep1(h, 0, w, ht, nullptr, 0, 0);
+  if (!h.ctx8 || PL_StartWorkers(*h.ctx8) != workers) {
+    state.SkipWithError("no pipeline state or workers");
+    return;
+  }
+  h.ctx8->settings.stepBits |= 4;  // the raw table
+  h.ctx8->settings.processFlags |= PLProcessFlags::kToneMap2;
+  PL_UpdateToneCurve(h.ctx8.get());
+  std::vector<uint8_t> source(size_t(w) * ht), raw(source.size());
+  for (size_t i = 0; i < source.size(); ++i) source[i] = uint8_t((i * 7 + i / w * 3) & 0xFF);
+  const size_t outBytes = kernels::rowStride<uint8_t>(3, int32_t(w)) * ht;
+  std::vector<uint8_t> out(outBytes), copyDst(outBytes), copySrc(outBytes, 1);
+  const FrameConvertRequest req{raw.data(), 0, out.data(), nullptr, nullptr, 1, 0};
+  double spent = 0, memcpyMedian = medianMemcpySeconds(copyDst, copySrc);
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::memcpy(raw.data(), source.data(), raw.size());  // the driver works in place
+    state.ResumeTiming();
+    const auto a = std::chrono::steady_clock::now();
+    PL_ProcessFrame8(h, req);
+    spent += std::chrono::duration<double>(std::chrono::steady_clock::now() - a).count();
+    benchmark::DoNotOptimize(out.data());
+  }
+  memcpyMedian = std::min(memcpyMedian, medianMemcpySeconds(copyDst, copySrc));
+  state.counters["x_memcpy"] = spent / double(state.iterations()) / memcpyMedian;
+  PipelineWorkerEnvironment() = {};
+}
+
+BENCHMARK(BM_ProcessFrame8)
+    ->ArgNames({"w", "h", "workers"})
+    ->Args({2048, 1536, 0})->Args({2048, 1536, 1})->Args({2048, 1536, 3})
+    ->Args({4096, 3288, 0})->Args({4096, 3288, 1})->Args({4096, 3288, 3})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,235 @@
+// The grabber's hook: grab, defect repair, one AE step, and the exposure hand-over to the sensor.
+#include "pipeline/pl_frame_hooks.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "core/lumorix_flags.h"
+#include "core/trace.h"
+#include "kernels/calibration.h"
+#include "kernels/demosaic.h"
+#include "pipeline/auto_exposure.h"
+#include "pipeline/pl_raw_driver.h"
+
+namespace {
+
+using Lock = std::lock_guard<platform::RecursiveLock>;
+
+bool highBitFormat(uint8_t f) { return (f >= 1 && f <= 4) || f == 10; }
+
+void exposureChanged(PLHlperBase& h) {
+  if (h.onExposureChanged) h.onExposureChanged(h.onExposureChangedCtx);
+}
+
+template <typename Sample>
+uint32_t snappedTime(PLContextT<Sample>& c) {
+  uint32_t t;
+  {
+    Lock hold(*c.mtxSettings);
+    t = c.settings.expoTime;
+  }
+  return AeSnapExposureTime(&c, t);
+}
+
+bool snappedTime(PLHlperBase& h, uint32_t& t) {
+  if (h.ctx8) t = snappedTime(*h.ctx8);
+  else if (h.ctx16) t = snappedTime(*h.ctx16);
+  else return false;
+  return true;
+}
+
+void repairDefects(PLHlperBase& h, FrameDescriptor& f, const kernels::SensorRegion* region) {
+  if (!h.curDefectCount || !h.curDefects) return;
+  const auto w = int32_t(h.procWidth), ht = int32_t(h.procHeight);
+  if (h.ctx16 && highBitFormat(h.pixelFormat))
+    kernels::FixDefectPixels16(h.ctx16.get(), h.curDefectCount, h.curDefects, w, ht,
+                               reinterpret_cast<uint16_t*>(f.buffer), region);
+  else if (h.ctx8 && !highBitFormat(h.pixelFormat))
+    kernels::FixDefectPixels(h.ctx8.get(), h.curDefectCount, h.curDefects, w, ht, f.buffer, region);
+}
+
+// Steps 6 to 8: one AE step, then the hand-over decided under mtxSettings and applied outside.
+template <typename Sample>
+void aeStep(PLContextT<Sample>& c, const uint8_t* frame, const AeWindow* window) {
+  uint32_t before;
+  {
+    Lock hold(*c.mtxSettings);
+    if (!c.settings.aeEnable) return;
+    before = c.aeStatus;
+  }
+  AutoExposure(&c, frame, window);
+  decltype(c.callbacks.aeApply) apply = nullptr;
+  void* applyCtx = nullptr;
+  uint32_t time = 0;
+  uint16_t gain = 0;
+  {
+    Lock hold(*c.mtxSettings);
+    time = c.settings.expoTime, gain = c.settings.expoGain;
+    if (time == c.curTime && gain == c.curGain) {
+      if (c.aeStatus == 0 && before != 0) c.aeCallCount = 2;  // the next frame runs a full step
+      return;
+    }
+    ZX_TRACE("%s: do call, new = %u, %hu, old = %u, %hu", "PL_AutoExposure", time, gain, c.curTime, c.curGain);
+    c.curTime = time, c.curGain = gain, c.aeCallCount = 0;
+    apply = c.callbacks.aeApply, applyCtx = c.callbacks.aeApplyContext;
+  }
+  if (apply) apply(time, gain, applyCtx);
+}
+
+}  // namespace
+
+int32_t PL_AutoExposure(PLHlperBase& h, FrameDescriptor* f, platform::Event* stop) {
+  h.PLHlperApplyRoi(f, stop);
+  const RoiRect& r = f->roi;
+  f->hasRoi = (r.left || r.top || r.right || r.bottom) ? 1 : 0;
+  const RoiRect& sw = f->sensorWindow;
+  const bool useWindow = f->hasRoi && (sw.left || sw.top || sw.right || sw.bottom);
+  RoiRect window = sw;
+  f->pixelFormat = h.pixelFormat;
+  const int32_t got = h.PLHlperGrabFrame(f, h.frameWidth, h.frameHeight, useWindow ? &window : nullptr, stop, true);
+  if (got != 1) return got;
+  const kernels::SensorRegion region{int32_t(window.left), int32_t(window.top), int32_t(window.right),
+                                     int32_t(window.bottom)};
+  repairDefects(h, *f, useWindow ? &region : nullptr);
+  if (h.PLHlperIsTrigger()) return got;
+  AeWindow ae{region.left, region.top, region.right, region.bottom};
+  if (useWindow && h.rowOrder) {
+    // Bottom-up rows: the window's rows are mirrored against the frame height.
+    const int32_t bottom = int32_t(h.frameHeight) - ae.top;
+    ae.top = bottom - (ae.bottom - ae.top);
+    ae.bottom = bottom;
+  }
+  const AeWindow* aeWindow = useWindow ? &ae : nullptr;
+  if (h.ctx16 && highBitFormat(h.pixelFormat))
+    aeStep(*h.ctx16, f->buffer, aeWindow);
+  else if (h.ctx8)
+    aeStep(*h.ctx8, f->buffer, aeWindow);
+  return got;
+}
+
+void ExpoProcTime(PLHlperBase& h, uint8_t force) {
+  ZX_TRACE("%s: force = %s", "ExpoProcTime", force ? "true" : "false");
+  {
+    std::lock_guard<platform::RecursiveLock> hold(h.sensorLock());
+    uint32_t t;
+    if (snappedTime(h, t) && (force || t != h.appliedTime)) {
+      h.appliedTime = t;
+      ZX_TRACE("%s: real = %u", "ExpoProcTime", t);
+      h.PLHlperSetExpoTime(t);
+    }
+  }
+  exposureChanged(h);
+}
+
+void ExpoProcAGain(PLHlperBase& h, uint16_t gain, uint8_t force) {
+  ZX_TRACE("%s: %hu, force = %s", "ExpoProcAGain", gain, force ? "true" : "false");
+  {
+    std::lock_guard<platform::RecursiveLock> hold(h.sensorLock());
+    if (force || gain != h.appliedGain) {
+      h.appliedGain = gain;
+      ZX_TRACE("%s: real = %hu", "ExpoProcAGain", gain);
+      h.PLHlperSetExpoAGain(gain);
+    }
+  }
+  exposureChanged(h);
+}
+
+void ExpoProcBoth(uint32_t time, uint16_t gain, void* helper) {
+  if (!helper) return;
+  PLHlperBase& h = *static_cast<PLHlperBase*>(helper);
+  ZX_TRACE("%s: %u, %hu, force = %s", "ExpoProcBoth", time, gain, "false");
+  {
+    std::lock_guard<platform::RecursiveLock> hold(h.sensorLock());
+    uint32_t t;
+    if (snappedTime(h, t) && t != h.appliedTime) {
+      h.appliedTime = t;
+      ZX_TRACE("%s: time, real = %u", "ExpoProcBoth", t);
+      h.PLHlperSetExpoTime(t);
+    }
+    if (gain != h.appliedGain) {
+      h.appliedGain = gain;
+      ZX_TRACE("%s: gain, real = %u", "ExpoProcBoth", unsigned(gain));
+      h.PLHlperSetExpoAGain(gain);
+    }
+  }
+  exposureChanged(h);
+}
+
+HRESULT PL_ProcessFrame8(PLHlperBase& h, const FrameConvertRequest& r) {
+  if (h.hasFlag(LUMORIX_FLAG_MONO) || r.pixelFormat == 6 || r.pixelFormat == 11) return E_NOTIMPL;
+  if (!h.ctx8) return E_UNEXPECTED;
+  RoiRect roi{};
+  if (r.roi) {
+    if (r.roi->left < 0 || r.roi->top < 0 || r.roi->right <= r.roi->left || r.roi->bottom <= r.roi->top)
+      return E_INVALIDARG;
+    roi = {uint32_t(r.roi->left), uint32_t(r.roi->top), uint32_t(r.roi->right), uint32_t(r.roi->bottom)};
+  }
+  // The raw frame is the grabber's buffer; the driver works on it in place.
+  PL_ProcessRaw8(h.ctx8.get(), const_cast<uint8_t*>(r.raw), r.output, r.auxiliary, r.roi ? &roi : nullptr,
+                 r.binning ? r.binning : 1, false);
+  return S_OK;
+}
+
+int32_t QuickRawToRgb(PLHlperBase& h, uint8_t* frame, uint32_t w, uint32_t ht, uint8_t format) {
+  if (!h.hasFlag(LUMORIX_FLAG_RAW8_ALT) && !h.hasFlag(LUMORIX_FLAG_RAW12_ALT)) return 1;
+  const size_t bytes = size_t(kFormatBytesPerPixel[format % kPixelFormatCount]) * w * ht;
+  if (!frame || !h.quickBuffer || bytes > h.quickBufferBytes) return 1;
+  if (format == 10)
+    kernels::QuickDemosaic16(reinterpret_cast<const uint16_t*>(frame),
+                             reinterpret_cast<uint16_t*>(h.quickBuffer.get()), int32_t(w), int32_t(ht));
+  else
+    kernels::QuickDemosaic8(frame, h.quickBuffer.get(), int32_t(w), int32_t(ht));
+  std::memcpy(frame, h.quickBuffer.get(), bytes);
+  return 0;
+}
+
+StillResult* PLFrameHooks::GrabStillFrame(StillResult* result, uint8_t* output, uint8_t* rawCopy,
+                                          uint8_t bits, platform::Event* stop, uint32_t fw, uint32_t fh,
+                                          uint32_t pw, uint32_t ph, uint32_t index) {
+  return ::GrabStillFrame(helper_, result, output, rawCopy, bits, stop, fw, fh, pw, ph, index);
+}
+
+HRESULT PLFrameHooks::PL_ProcessFrame8(const FrameConvertRequest& r) { return ::PL_ProcessFrame8(helper_, r); }
+
+HRESULT PLFrameHooks::PL_ProcessRaw16(const FrameConvertRequest& r) {
+  if (!helper_.ctx16) return E_UNEXPECTED;
+  RoiRect roi{};
+  if (r.roi) {
+    if (r.roi->left < 0 || r.roi->top < 0 || r.roi->right <= r.roi->left || r.roi->bottom <= r.roi->top)
+      return E_INVALIDARG;
+    roi = {uint32_t(r.roi->left), uint32_t(r.roi->top), uint32_t(r.roi->right), uint32_t(r.roi->bottom)};
+  }
+  ::PL_ProcessRaw16(helper_.ctx16.get(), reinterpret_cast<uint16_t*>(const_cast<uint8_t*>(r.raw)), r.output,
+                    nullptr, r.roi ? &roi : nullptr, uint8_t(r.binning ? r.binning : 1), 0);
+  return S_OK;
+}
+
+HRESULT PLFrameHooks::PL_ProcessMono16(const FrameConvertRequest&) { return E_NOTIMPL; }
+
+int32_t PLFrameHooks::QuickRawToRgb(uint8_t* frame, uint32_t w, uint32_t h, uint8_t format) {
+  return ::QuickRawToRgb(helper_, frame, w, h, format);
+}
+
+void PLFrameHooks::SetHistogramCallback(PL_HistogramCallback callback, void* context) {
+  helper_.histogramCallback = callback;
+  helper_.histogramCallbackCtx = context;
+  auto install = [&](auto& c) {
+    Lock hold(*c.mtxSettings);
+    c.callbacks.histogramCallback = callback;
+    c.callbacks.histogramCallbackContext = context;
+  };
+  if (helper_.ctx8) install(*helper_.ctx8);
+  else if (helper_.ctx16) install(*helper_.ctx16);
+}
+
+void PLFrameHooks::SetDemosaicCallback(PL_DemosaicCallback callback, void* context) {
+  helper_.demosaicCallback = callback;
+  helper_.demosaicCallbackCtx = context;
+  auto install = [&](auto& c) {
+    Lock hold(*c.mtxSettings);
+    c.callbacks.demosaicCallback = callback;
+    c.callbacks.demosaicCallbackContext = context;
+  };
+  if (helper_.ctx8) install(*helper_.ctx8);
+  else if (helper_.ctx16) install(*helper_.ctx16);
+}

@@ -1,0 +1,134 @@
+// The per-frame snapshot and the stripe steps every thread runs on its own rows.
+#include "pipeline/pl_frame_job.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "kernels/colour_steps.h"
+#include "kernels/kernel_base.h"
+#include "kernels/statistics.h"
+
+namespace {
+
+bool levelsActive(const PLSettings& s) {
+  return std::any_of(s.levelLow, s.levelLow + 4, [](uint8_t v) { return v > 0; }) ||
+         std::any_of(s.levelHigh, s.levelHigh + 4, [](uint8_t v) { return v < 255; });
+}
+
+template <typename Sample>
+kernels::ColourAdjust<Sample> adjustArgs(const FrameJob<Sample>& j) {
+  const PLSettings& s = j.settings;
+  kernels::ColourAdjust<Sample> a;
+  a.mono = j.mono, a.hwColour = j.hasIsp, a.swTone = j.hwToneBypass, a.matrixOn = j.colourMatrixOn;
+  a.lumaR = j.lumaR, a.lumaG = j.lumaG, a.lumaB = j.lumaB;
+  a.hueSat = j.tables.colour ? j.tables.colour->hueSatMatrix.data() : nullptr;
+  a.coef = j.tables.colour ? j.tables.colour->coef.data() : nullptr;
+  const size_t entries = size_t{1} << j.bits;
+  a.tone = j.tables.tone && j.tables.tone->lut.size() >= entries ? j.tables.tone->lut.data() : nullptr;
+  a.contrast = s.contrast, a.gamma = s.gamma, a.hue = s.hue, a.saturation = s.saturation;
+  a.brightness = s.brightness, a.bits = j.bits, a.p = j.p;
+  return a;
+}
+
+template <typename Order, typename Sample>
+kernels::LevelTables<Sample> levelArgs(const FrameJob<Sample>& j) {
+  // Level tables: 0 grey, then one per memory position of the colour samples.
+  const auto& l = j.tables.level->lut;
+  return {j.mono, l[0].data(), j.lumaR, j.lumaG, j.lumaB, l[1 + Order::kRed].data(), l[2].data(),
+          l[1 + Order::kBlue].data(), j.p};
+}
+
+void vignette(const FrameJob<uint8_t>& j, uint8_t* s, int32_t rows, const int32_t* radius) {
+  const auto& v = *j.tables.vignette;
+  (j.bgr ? kernels::ApplyVignetteBgr : kernels::ApplyVignetteRgb)(
+      j.ctx, s, j.width, rows, radius, v.gain.data(), uint32_t(v.gain.size()), j.bits);
+}
+void vignette(const FrameJob<uint16_t>& j, uint16_t* s, int32_t rows, const int32_t* radius) {
+  const auto& v = *j.tables.vignette;
+  (j.bgr ? kernels::ApplyVignette16Bgr : kernels::ApplyVignette16Rgb)(
+      j.ctx, s, j.width, rows, radius, v.gain.data(), uint32_t(v.gain.size()), j.bits);
+}
+
+void adjust(const FrameJob<uint8_t>& j, uint8_t* s, int32_t rows) {
+  (j.bgr ? kernels::AdjustColorBgr : kernels::AdjustColorRgb)(adjustArgs(j), s, j.width, rows);
+}
+void adjust(const FrameJob<uint16_t>& j, uint16_t* s, int32_t rows) {
+  (j.bgr ? kernels::AdjustColor16Bgr : kernels::AdjustColor16Rgb)(adjustArgs(j), s, j.width, rows);
+}
+
+// The kernels clear the counters first; with final 0 they leave the state alone.
+void stats(const FrameJob<uint8_t>& j, const uint8_t* s, int32_t rows, StatsCounters& c) {
+  auto* ctx = const_cast<PLContext*>(j.ctx);
+  (j.bgr ? kernels::CollectStatsBgr : kernels::CollectStatsRgb)(ctx, j.mono, s, j.width, rows, 0, c);
+}
+void stats(const FrameJob<uint16_t>& j, const uint16_t* s, int32_t rows, StatsCounters& c) {
+  auto* ctx = const_cast<PLContext16*>(j.ctx);
+  (j.bgr ? kernels::CollectStats16Bgr : kernels::CollectStats16Rgb)(ctx, j.mono, s, j.width, rows, 0, c);
+}
+
+void levels(const FrameJob<uint8_t>& j, uint8_t* s, int32_t rows) {
+  if (j.bgr)
+    kernels::ApplyLevelsBgr(levelArgs<kernels::Bgr>(j), s, j.width, rows);
+  else
+    kernels::ApplyLevelsRgb(levelArgs<kernels::Rgb>(j), s, j.width, rows);
+}
+void levels(const FrameJob<uint16_t>& j, uint16_t* s, int32_t rows) {
+  if (j.bgr)
+    kernels::ApplyLevels16Bgr(levelArgs<kernels::Bgr>(j), s, j.width, rows);
+  else
+    kernels::ApplyLevels16Rgb(levelArgs<kernels::Rgb>(j), s, j.width, rows);
+}
+
+void tone(const FrameJob<uint8_t>& j, uint8_t* s, int32_t rows) {
+  if (j.tone) kernels::ApplyToneLut(j.tone, j.width, rows, s, j.p);
+}
+void tone(const FrameJob<uint16_t>& j, uint16_t* s, int32_t rows) {
+  if (j.tone) kernels::ApplyToneLut16(j.tone, j.width, rows, s, j.p);
+}
+
+}  // namespace
+
+template <typename Sample>
+void SnapshotFrameJob(PLContextT<Sample>& ctx, int32_t width, FrameJob<Sample>& job) {
+  {
+    std::lock_guard<platform::RecursiveLock> hold(*ctx.mtxSettings);
+    job.settings = ctx.settings;
+    job.tables = ctx.tables;
+    job.colourMatrixOn = ctx.colourMatrixOn;
+    job.stats = ctx.statsThisFrame;
+    // The tone choice reads the live flags, so it is made here, once, for the whole frame.
+    job.tone = ctx.hasToneMapping && !ctx.hasIsp ? kernels::SelectToneLut(ctx, job.tables, ctx.bitDepth)
+                                                 : kernels::ToneLut<Sample>{};
+  }
+  const PLSettings& s = job.settings;
+  job.ctx = &ctx;
+  job.bgr = ctx.byteOrder != 0, job.isColour = ctx.isColour, job.hasIsp = ctx.hasIsp;
+  job.hwToneBypass = ctx.hwToneBypass, job.hasToneMapping = ctx.hasToneMapping;
+  job.bits = ctx.bitDepth, job.p = ctx.samplesPerPixel, job.mono = s.mono != 0;
+  job.width = width;
+  job.rowSamples = kernels::rowStride<Sample>(job.p, width);
+  job.lumaR = ctx.lumaR.data(), job.lumaG = ctx.lumaG.data(), job.lumaB = ctx.lumaB.data();
+  const auto& v = job.tables.vignette;
+  // The radius table covers the processing frame; a roi or binning runs without it.
+  job.vignette = !ctx.roi && s.vignetteEnable && v && v->radius && !v->gain.empty() &&
+                 uint32_t(width) == v->width && v->radius->size() >= size_t(v->width) * v->height;
+  job.levels = levelsActive(s) && job.tables.level;
+}
+
+template <typename Sample>
+void RunStripe(const FrameJob<Sample>& job, Sample* stripe, int32_t rows, int32_t firstRow,
+               StatsCounters& counts) {
+  if (rows <= 0) return;
+  if (job.vignette)
+    vignette(job, stripe, rows, job.tables.vignette->radius->data() + size_t(firstRow) * job.width);
+  adjust(job, stripe, rows);
+  if (job.stats) stats(job, stripe, rows, counts);
+  if (job.levels) levels(job, stripe, rows);
+  if (job.hasToneMapping && !job.hasIsp) tone(job, stripe, rows);
+}
+
+template void SnapshotFrameJob<uint8_t>(PLContext&, int32_t, FrameJob<uint8_t>&);
+template void SnapshotFrameJob<uint16_t>(PLContext16&, int32_t, FrameJob<uint16_t>&);
+template void RunStripe<uint8_t>(const FrameJob<uint8_t>&, uint8_t*, int32_t, int32_t, StatsCounters&);
+template void RunStripe<uint16_t>(const FrameJob<uint16_t>&, uint16_t*, int32_t, int32_t,
+                                  StatsCounters&);

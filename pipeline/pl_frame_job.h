@@ -1,0 +1,37 @@
+// The per-frame snapshot the stripe steps read: settings scalars and the published table sets.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "kernels/colour_steps.h"
+#include "pipeline/pl_context.h"
+
+// Taken once at frame start under mtxSettings; workers read only this, never live settings.
+template <typename Sample>
+struct FrameJob {
+  PLSettings settings{};
+  PLTableSets<Sample> tables;  // references; the sets live while the job holds them
+  uint8_t bgr = 0, isColour = 0, hasIsp = 0, hwToneBypass = 0, colourMatrixOn = 0;
+  uint8_t hasToneMapping = 0, bits = 8, p = 3, mono = 0, stats = 0, vignette = 0, levels = 0;
+  int32_t width = 0;        // stripe width in pixels, computed once per frame
+  size_t rowSamples = 0;    // padded row length in samples
+  const double* lumaR = nullptr;
+  const double* lumaG = nullptr;
+  const double* lumaB = nullptr;
+  kernels::ToneLut<Sample> tone;            // chosen at snapshot time; points into `tables`
+  const PLContextT<Sample>* ctx = nullptr;  // configuration only (fixed after creation)
+};
+
+using StatsCounters = std::array<std::array<uint32_t, 256>, 4>;
+
+// Fills the job from the state for a frame of the given running width; takes mtxSettings.
+template <typename Sample>
+void SnapshotFrameJob(PLContextT<Sample>& ctx, int32_t width, FrameJob<Sample>& job);
+
+// Vignette, colour adjustment, statistics (into `counts` when the job collects them), levels
+// and tone curve on rows [0, rows) starting at `stripe`.
+template <typename Sample>
+void RunStripe(const FrameJob<Sample>& job, Sample* stripe, int32_t rows, int32_t firstRow,
+               StatsCounters& counts);

@@ -1,0 +1,45 @@
+// The raw colour frame drivers: one raw Bayer frame to the finished image, step by step.
+#pragma once
+
+#include <cstdint>
+
+#include "pipeline/pl_context.h"
+
+// The steps in the order the drivers run them; an observer sees each one that runs.
+enum class RawStep : uint8_t {
+  FfcAccumulate, FfcApply, DfcAccumulate, DfcApply, BlackBalance, BlackLevel, WhiteBalance,
+  RawWb, RawLut, Demosaic, Vignette, AdjustColour, Statistics, Levels, ToneLut,
+  StatsDelivery, Histogram, Sharpen, AeMark, Fit, Mirror, Rotate, Convert16To8,
+};
+using RawStepObserver = void (*)(RawStep step, void* context);
+// For tests; not for use while a frame runs.
+void SetRawStepObserver(RawStepObserver observer, void* context);
+
+// Sizes of one run: the output frame and the processing frame before roi and binning.
+struct FrameGeometry {
+  uint32_t frameWidth, frameHeight, procWidth, procHeight;
+};
+
+// raw is modified in place (procWidth x procHeight of the running size, dense). out, when
+// given, receives the frame: it must hold a running-size frame of samplesPerPixel in either
+// orientation, rows padded to 4 bytes. Without out, and without a scratch frame to work in,
+// only the raw-domain steps run. A null ctx does nothing.
+void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void* extra, const RoiRect* roi,
+                    uint32_t binning, bool still);
+// out holds 8-bit samples, or 16-bit ones with outputFormat 1; out16, when given, receives the
+// 16-bit samples in the same geometry.
+void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16,
+                     const RoiRect* roi, uint8_t binning, uint8_t still);
+
+// Stand-ins of the one-push and calibration builders: they consume their request only.
+template <typename Sample> void FfcBuildGainsBgr(PLContextT<Sample>& ctx);
+template <typename Sample> void FfcBuildGainsRgb(PLContextT<Sample>& ctx);
+void AccumulateDfc(PLContext& ctx);
+void AccumulateDfc(PLContext16& ctx);
+void BlackBalanceInit(PLContext& ctx);
+void BlackBalanceInit(PLContext16& ctx);
+void WhiteBalanceInit(PLContext& ctx);
+void WhiteBalanceInit(PLContext16& ctx);
+// Unsharp masking comes later; it leaves the image as it is.
+void Sharpen(PLContext& ctx, uint8_t* image, int32_t w, int32_t h);
+void Sharpen16(PLContext16& ctx, uint16_t* image, int32_t w, int32_t h);

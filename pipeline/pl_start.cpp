@@ -1,0 +1,380 @@
+// Pipeline start, format switch and stop: building the state and bringing the device in line.
+#include "pipeline/pl_start.h"
+
+#include <mutex>
+
+#include "core/lumorix_flags.h"
+#include "core/trace.h"
+#include "pipeline/device_settings.h"
+#include "pipeline/pl_frame_hooks.h"
+#include "pipeline/pl_settings_io.h"
+#include "pipeline/pl_tables.h"
+#include "pipeline/pl_windows.h"
+#include "pipeline/pl_worker_pool.h"
+
+namespace {
+
+using Lock = std::lock_guard<platform::RecursiveLock>;
+
+bool highBitFormat(uint8_t f) { return (f >= 1 && f <= 4) || f == 10; }
+
+PLInitParams initParams(PLHlperBase& h, const PLSettings* settings) {
+  PLInitParams p;
+  p.pixelFormat = h.pixelFormat;
+  for (size_t i = 0; i < p.bitDepthCaps.size(); ++i) p.bitDepthCaps[i] = h.formatAvailable[i];
+  p.resolutionIndex = h.resolutionIndex;
+  p.frameWidth = h.frameWidth, p.frameHeight = h.frameHeight;
+  p.procWidth = h.procWidth, p.procHeight = h.procHeight;
+  p.maxWidth = h.maxWidth, p.maxHeight = h.maxHeight;
+  p.perResolutionExposure = h.perResolutionExposure, p.wbTempTint = h.wbTempTint;
+  p.aeEnableDefault = h.aeEnableDefault;
+  p.isColour = !h.hasFlag(LUMORIX_FLAG_MONO);
+  p.hasLightFrequency = h.hasFlag(LUMORIX_FLAG_LIGHTFREQ);
+  p.hasIsp = h.hasFlag(LUMORIX_FLAG_ISP);
+  if (p.hasIsp) {
+    p.hwBlackLevel = h.bIspHasABB();
+    p.hwToneBypass = h.IspSetLutEx();
+  }
+  p.hasToneMapping = h.hasToneMapping, p.workersAllowed = h.workersAllowed;
+  p.hasCG = h.hasFlag(LUMORIX_FLAG_CG);
+  p.byteOrder = h.byteOrder, p.rowOrder = h.rowOrder, p.cgDefault = h.cgDefault;
+  p.aePolicyDefault = 1;
+  p.outputFormat = h.outputFormat;
+  p.bayer = int32_t(h.bayer);
+  p.regKey = h.subKey.empty() ? nullptr : h.subKey.c_str();
+  p.gainMin = h.gainMin, p.gainMax = h.gainMax, p.gainDefault = h.gainDefault;
+  p.timeMin = h.timeMin, p.timeMax = h.timeMax, p.timeDefault = h.timeDefault;
+  for (int i = 0; i < 3; ++i) p.toneParams[i] = h.toneParams[size_t(i)];
+  p.settings = settings;
+  return p;
+}
+
+template <typename Sample>
+void installHooks(PLHlperBase& h, PLContextT<Sample>& c, uint32_t video, uint32_t still) {
+  PL_SaveAeMax(&c, h.aeMaxTime, h.aeMaxGain);
+  Lock hold(*c.mtxSettings);
+  c.callbacks.histogramCallback = h.histogramCallback;
+  c.callbacks.histogramCallbackContext = h.histogramCallbackCtx;
+  if (video && video < 4) c.demosaicVideo = video;
+  if (still && still < 4) c.demosaicStill = still;
+  if (h.demosaicCallback) {
+    c.callbacks.demosaicCallback = h.demosaicCallback;
+    c.callbacks.demosaicCallbackContext = h.demosaicCallbackCtx;
+  }
+  c.callbacks.onFfcFrame = &PLHlperBase::FfcDone;
+  c.callbacks.onFfcFrameContext = &h;
+  c.callbacks.onDfcFrame = &PLHlperBase::DfcDone;
+  c.callbacks.onDfcFrameContext = &h;
+}
+
+void installRawLut(PLContext& c, const PLHlperBase& h) {
+  if (h.rawLut8) c.rawLut.assign(h.rawLut8, h.rawLut8 + 256);
+}
+void installRawLut(PLContext16& c, const PLHlperBase& h) {
+  if (h.rawLut16) c.rawLut.assign(h.rawLut16, h.rawLut16 + (size_t{1} << c.bitDepth));
+}
+
+// The settings to carry into a new state: the block, its windows as fractions and RGB gains.
+template <typename Sample>
+PLSettings carrySettings(const PLHlperBase& h, PLContextT<Sample>& c) {
+  Lock hold(*c.mtxSettings);
+  PLSettings s = c.settings;
+  const auto ae = RectToFraction(c, c.aeRectPx), awb = RectToFraction(c, c.awbRectPx);
+  const auto abb = RectToFraction(c, c.abbRectPx);
+  for (int i = 0; i < 4; ++i) s.aeRect[i] = ae[size_t(i)], s.awbRect[i] = awb[size_t(i)], s.abbRect[i] = abb[size_t(i)];
+  if (!h.wbTempTint) SetRgbGains(s, c.wbGain[0], c.wbGain[1], c.wbGain[2]);
+  return s;
+}
+
+template <typename Sample>
+void setBlackOffsets(PLContextT<Sample>& c, const uint16_t o[3]) {
+  ZX_TRACE("%s: %d, %d, %d", "PL_SetBlackBalance", o[0], o[1], o[2]);
+  Lock hold(*c.mtxSettings);
+  for (int i = 0; i < 3; ++i) c.settings.blackOffset[i] = o[i];
+}
+
+void setBlackOffsets(PLHlperBase& h, const uint16_t o[3]) {
+  if (h.ctx8) setBlackOffsets(*h.ctx8, o);
+  else if (h.ctx16) setBlackOffsets(*h.ctx16, o);
+}
+
+bool currentOffsets(const PLHlperBase& h, uint16_t o[3]) {
+  const PLSettings* s = h.ctx8 ? &h.ctx8->settings : h.ctx16 ? &h.ctx16->settings : nullptr;
+  if (!s) return false;
+  for (int i = 0; i < 3; ++i) o[i] = s->blackOffset[i];
+  return true;
+}
+
+// What a rebuilt state inherits from the one it replaces.
+struct Carried {
+  PLSettings settings{};
+  bool hasSettings = false;
+  uint32_t video = 0, still = 0;
+  uint8_t aeMark = 0;
+  bool hasLevels = false;
+  uint8_t low[4] = {}, high[4] = {};
+};
+
+template <typename Sample>
+void rememberForOpen(PLHlperBase& h, PLContextT<Sample>& c, Carried& k) {
+  k.video = c.demosaicVideo, k.still = c.demosaicStill;
+  if (!h.regKey.empty()) {
+    Lock hold(*c.mtxSettings);
+    for (int i = 0; i < 4; ++i) k.low[i] = c.settings.levelLow[i], k.high[i] = c.settings.levelHigh[i];
+    k.hasLevels = true;
+  } else {
+    k.settings = carrySettings(h, c);
+    k.hasSettings = true;
+  }
+}
+
+template <typename Sample>
+void rememberForSwitch(PLHlperBase& h, PLContextT<Sample>& c, Carried& k) {
+  k.settings = carrySettings(h, c);
+  k.hasSettings = true;
+  k.video = c.demosaicVideo, k.still = c.demosaicStill, k.aeMark = c.aeMarkWindow;
+}
+
+void finishState(PLHlperBase& h) {
+  SaveCurrentBlackBalance(h, h.pixelFormat);
+  h.ctx8.reset();
+  h.ctx16.reset();
+}
+
+void allocateQuickBuffer(PLHlperBase& h, uint32_t w, uint32_t ht) {
+  size_t bytes = 0;
+  if (h.hasFlag(LUMORIX_FLAG_RAW12_ALT)) bytes = size_t(w) * ht * 2;
+  else if (h.hasFlag(LUMORIX_FLAG_RAW8_ALT)) bytes = size_t(w) * ht;
+  if (bytes == 0 || (h.quickBuffer && bytes <= h.quickBufferBytes)) return;  // reuse
+  h.quickBuffer = MakeAlignedBuffer(bytes);
+  h.quickBufferBytes = h.quickBuffer ? bytes : 0;
+}
+
+template <typename Sample>
+void step2State(PLHlperBase& h, PLContextT<Sample>& c) {
+  ZX_TRACE("%s", "PL_Start");
+  PL_StartWorkers(c);
+  uint32_t aeOn;
+  {
+    Lock hold(*c.mtxSettings);
+    aeOn = c.settings.aeEnable;
+  }
+  if (aeOn) PL_SetAutoExpoEnable(h, aeOn);
+  if (h.hasFlag(LUMORIX_FLAG_ISP) && c.hasIsp) {
+    std::array<double, 9> m{};
+    {
+      Lock hold(*c.mtxSettings);
+      c.callbacks.hwColourMatrix = &PLHlperBase::IspMatrix;
+      c.callbacks.hwWbGains = &PLHlperBase::IspWb;
+      c.callbacks.hwBlackOffsets = &PLHlperBase::IspBb;
+      c.callbacks.hwToneLut = &PLHlperBase::IspLut;
+      c.callbacks.hwContext = &h;
+      const auto colour = c.tables.colour;
+      for (size_t i = 0; i < 9; ++i) m[i] = colour ? colour->coef[i] * (1.0 / 16384) : 0.0;
+    }
+    {
+      Lock hold(h.sensorLock());
+      h.IspSetMatrix(m.data());
+    }
+    PL_UpdateToneCurve(&c);
+    PL_UpdateWbLut(&c);
+  }
+}
+
+}  // namespace
+
+bool PLInit(PLHlperBase& h, const PLSettings* settings, uint32_t video, uint32_t still) {
+  ZX_TRACE("%s", "PLInit");
+  const PLInitParams params = initParams(h, settings);
+  if (h.hasFlag(LUMORIX_FLAG_HIGHBIT_MASK) && highBitFormat(h.pixelFormat)) {
+    h.ctx16.reset(PL_Init16(&params));
+    if (!h.ctx16) return false;
+    installHooks(h, *h.ctx16, video, still);
+    installRawLut(*h.ctx16, h);
+  } else {
+    h.ctx8.reset(PL_Init(&params));
+    if (!h.ctx8) return false;
+    installHooks(h, *h.ctx8, video, still);
+    installRawLut(*h.ctx8, h);
+  }
+  PL_SetWbGainBase(h);
+  PL_SetColorMatrix(h);
+  return true;
+}
+
+void InitPipeLineStep1(PLHlperBase& h, uint32_t index, uint32_t w, uint32_t ht, const ExposureRange* range,
+                       uint32_t pw, uint32_t ph) {
+  ZX_TRACE("%s", "InitPipeLineStep1");
+  Carried k;
+  // The old state is measured at its own sizes, so it is read before the new ones are stored.
+  if (h.ctx8) rememberForOpen(h, *h.ctx8, k);
+  else if (h.ctx16) rememberForOpen(h, *h.ctx16, k);
+  if (h.ctx8 || h.ctx16) finishState(h);  // joins its workers and saves its settings
+  h.resolutionIndex = index, h.frameWidth = w, h.frameHeight = ht;
+  h.procWidth = pw ? pw : w, h.procHeight = ph ? ph : ht;
+  if (range) h.timeMin = range->min, h.timeMax = range->max, h.timeDefault = range->def;
+  if (!PLInit(h, k.hasSettings ? &k.settings : nullptr, k.video, k.still)) {
+    ZX_TRACE_ERROR("%s: no pipeline state", "InitPipeLineStep1");
+  } else if (!k.hasSettings) {
+    uint16_t o[3] = {};
+    LoadBlackBalance(h, o, h.pixelFormat);
+    setBlackOffsets(h, o);
+    if (k.hasLevels) {
+      if (h.ctx8) PL_ApplyLevelRange(h.ctx8.get(), k.low, k.high);
+      else if (h.ctx16) PL_ApplyLevelRange(h.ctx16.get(), k.low, k.high);
+    }
+  }
+  allocateQuickBuffer(h, w, ht);
+  if (h.hasFlag(LUMORIX_FLAG_ISP)) {
+    Lock hold(h.sensorLock());
+    h.IspEnWB(true);
+    h.IspEnMatrix(true);
+  }
+}
+
+void InitBandwidth(PLHlperBase& h) {
+  const uint32_t m = h.GetPreciseFrameRateMax();
+  if (m == 0) return;
+  if (!h.regKey.empty()) {
+    uint32_t v;
+    if (RegReadRaw(h.regKey, PreciseValueName(h.resolutionIndex, h.ctx16 != nullptr), v))
+      h.preciseFrameRate = v ? v : 1;
+    if (RegReadRaw(h.regKey, "Bandwidth", v)) h.bandwidth = v == 0 ? 1 : std::min<uint32_t>(v, 100);
+  }
+  if (h.bandwidth == 0 || h.bandwidth > 100) h.bandwidth = 85;
+  const uint32_t p = h.preciseFrameRate;
+  const uint32_t value = p == 0 ? uint32_t(uint64_t(m) * 85 / 100) : (p < m ? p : m);
+  {
+    Lock hold(h.sensorLock());
+    h.SetBandwidth(h.bandwidth, false);
+    h.SetPreciseFrameRate(value);
+  }
+  ZX_TRACE("%s: %u, %u", "InitBandwidth", h.bandwidth, h.preciseFrameRate);
+}
+
+void InitPipeLineStep2(PLHlperBase& h) {
+  ZX_TRACE("%s", "InitPipeLineStep2");
+  InitBandwidth(h);
+  uint16_t gain = 0;
+  if (h.ctx8) step2State(h, *h.ctx8), gain = h.ctx8->settings.expoGain;
+  else if (h.ctx16) step2State(h, *h.ctx16), gain = h.ctx16->settings.expoGain;
+  ExpoProcTime(h, 1);
+  if (h.ctx8 || h.ctx16) ExpoProcAGain(h, gain, 1);
+  LoadEepromData(h);
+  SelectDefectList(h);
+  PL_SetBlackLevel(h, h.blackLevel);
+  if (h.hasFlag(LUMORIX_FLAG_TEC) && h.hasFlag(LUMORIX_FLAG_TECTARGET) && h.tecTarget >= -300 &&
+      h.tecTarget <= 300) {
+    Lock hold(h.sensorLock());
+    h.PLHlperSetTECTarget(h.tecTarget);
+  }
+  PL_SetFan(h, h.fanSpeed);
+  PL_SetTec(h, h.tecOn);
+  {
+    Lock hold(h.sensorLock());
+    h.PLHlperSetCG(PL_GetCG(h));
+  }
+  SyncIspRects(h);
+}
+
+void FiniPLHlper(PLHlperBase& h) {
+  ZX_TRACE("%s", "FiniPLHlper");
+  {
+    Lock hold(h.sensorLock());
+    if (h.hasFlag(LUMORIX_FLAG_FAN)) h.PLHlperSetFan(0);
+    if (h.hasFlag(LUMORIX_FLAG_TEC) && h.hasFlag(LUMORIX_FLAG_TECTARGET)) h.PLHlperSetTEC(0);
+  }
+  if (h.regKey.empty()) return;
+  RegWriteDword(h.regKey, "Binning", h.PLHlperGetBinning() & 0xFFu);
+  RoiRect roi{};
+  h.PLHlperGetRoi(&roi);
+  RegWriteDword(h.regKey, "RoiLeft", roi.left);
+  RegWriteDword(h.regKey, "RoiTop", roi.top);
+  RegWriteDword(h.regKey, "RoiRight", roi.right);
+  RegWriteDword(h.regKey, "RoiBottom", roi.bottom);
+  if (h.hasFlag(LUMORIX_FLAG_SKIP)) SaveSkip(h.regKey, h.skip);
+  SaveFrameRate(h.regKey, h.speed);
+  if (h.GetPreciseFrameRateMax() != 0) {
+    SavePrecise(h.regKey, h.preciseFrameRate, h.resolutionIndex, h.ctx16 != nullptr);
+    SaveBandwidth(h.regKey, h.bandwidth);
+  }
+}
+
+void PostOpenRestore(PLHlperBase& h) {
+  if (!h.PLHlperGetCalc2630()) LoadEepromData(h);
+  if (h.hasFlag(LUMORIX_FLAG_TEC) && h.hasFlag(LUMORIX_FLAG_TECTARGET) && h.tecTarget >= -300 &&
+      h.tecTarget <= 300) {
+    Lock hold(h.sensorLock());
+    h.PLHlperSetTECTarget(h.tecTarget);
+  }
+  PL_SetFan(h, h.fanSpeed);
+  PL_SetTec(h, h.tecOn);
+}
+
+void SetPixelFormat(PLHlperBase& h, uint8_t format, uint8_t presetLoad, uint8_t started) {
+  ZX_TRACE("%s: eformat = %u, bPrestLoad = %s", "SetPixelFormat", unsigned(format), presetLoad ? "true" : "false");
+  if (format >= kPixelFormatCount || h.formatCount < 2) return;
+  const bool high = highBitFormat(format);
+  if (h.formatCount == 2) {
+    // While stopped the state may be stale: the recorded format decides.
+    const bool change = started ? ((h.ctx8 && high) || (h.ctx16 && (format == 0 || format == 9)))
+                                : (h.formatAvailable[format] && format != h.pixelFormat);
+    if (!change) return;
+    SwitchPipeline(h, format, presetLoad, started);
+    Lock hold(h.sensorLock());
+    h.PLHlperSetBitDepth(high ? 1 : 0);
+  } else {
+    if (!h.formatAvailable[format] || format == h.pixelFormat) return;
+    SwitchPipeline(h, format, presetLoad, started);
+    Lock hold(h.sensorLock());
+    h.PLHlperSetPixelFormat(format);
+  }
+  PL_SetBlackLevel(h, h.blackLevel);
+}
+
+void SwitchPipeline(PLHlperBase& h, uint8_t format, uint8_t presetLoad, uint8_t started) {
+  ZX_TRACE("%s: eformat = %u, bPrestLoad = %s, bStarted = %s", "SwitchPipeline", unsigned(format),
+           presetLoad ? "true" : "false", started ? "true" : "false");
+  if (!h.regKey.empty()) RegWriteDword(h.regKey, "PixelFormat", format);
+  if (!started) {
+    h.pixelFormat = format;
+    return;
+  }
+  SavePrecise(h.regKey, h.preciseFrameRate, h.resolutionIndex, h.ctx16 != nullptr);
+  const uint8_t oldFormat = h.pixelFormat;
+  const int oldBits = kFormatBitsPerPixel[oldFormat], newBits = kFormatBitsPerPixel[format];
+  const bool newHigh = highBitFormat(format) && h.hasFlag(LUMORIX_FLAG_HIGHBIT_MASK);
+  const bool wasHigh = h.ctx16 != nullptr;
+  Carried k;
+  uint16_t o[3] = {};
+  const bool hadState = currentOffsets(h, o);
+  if (h.ctx8) rememberForSwitch(h, *h.ctx8, k);
+  else if (h.ctx16) rememberForSwitch(h, *h.ctx16, k);
+  if (presetLoad || !hadState) {
+    LoadBlackBalance(h, o, format);
+  } else if (hadState) {
+    SaveBlackBalance(h, o, oldFormat);
+    // Offsets follow the sample depth: shifted by the difference between the two depths.
+    const int from = wasHigh ? oldBits : 8, to = newHigh ? newBits : 8;
+    for (auto& v : o) v = uint16_t(to >= from ? uint32_t(v) << (to - from) : uint32_t(v) >> (from - to));
+  }
+  h.ctx8.reset();
+  h.ctx16.reset();
+  h.pixelFormat = format;
+  if (!PLInit(h, k.hasSettings ? &k.settings : nullptr, k.video, k.still)) {
+    ZX_TRACE_ERROR("%s: no pipeline state", "SwitchPipeline");
+    return;
+  }
+  setBlackOffsets(h, o);
+  InitPipeLineStep2(h);
+  PL_SetStatsCallback(h);
+  if (h.ctx8) h.ctx8->aeMarkWindow = k.aeMark;
+  else if (h.ctx16) h.ctx16->aeMarkWindow = k.aeMark;
+}
+
+void LoadEepromData(PLHlperBase&) {}
+
+void SelectDefectList(PLHlperBase& h) {
+  h.curDefects = nullptr;
+  h.curDefectCount = 0;
+}

@@ -1,0 +1,148 @@
+// One still: grab with retries, defect repair, then the 8-bit or 16-bit still steps.
+#include <algorithm>
+#include <cstring>
+
+#include "core/lumorix_flags.h"
+#include "core/trace.h"
+#include "kernels/calibration.h"
+#include "kernels/demosaic.h"
+#include "kernels/geometry.h"
+#include "kernels/output.h"
+#include "kernels/raw_steps.h"
+#include "pipeline/pl_frame_hooks.h"
+#include "pipeline/pl_frame_job.h"
+#include "pipeline/pl_raw_driver.h"
+
+namespace {
+
+// Without a stop event the grab's own time-outs bound each try; this bounds the tries.
+constexpr uint32_t kMaxEmptyGrabs = 1000;
+constexpr int32_t kNoFrame = -5;
+
+bool highBitFormat(uint8_t f) { return (f >= 1 && f <= 4) || f == 10; }
+
+// Repeats while the grab reports no frame; the result's status follows each try.
+int32_t grabStill(PLHlperBase& h, FrameDescriptor& d, uint32_t fw, uint32_t fh, platform::Event* stop) {
+  int32_t r = h.PLHlperGrabFrame(&d, fw, fh, nullptr, stop, false);
+  for (uint32_t tries = 0; r == 0; ++tries) {
+    if (stop ? stop->wait(0) : tries >= kMaxEmptyGrabs) return stop ? -2 : kNoFrame;
+    r = h.PLHlperGrabFrame(&d, fw, fh, nullptr, stop, false);
+  }
+  return r;
+}
+
+// The list of a resolution: on skip models entry r > 0 uses list 2r (skip on) or 2r - 1.
+const DefectListSlot* stillDefects(const PLHlperBase& h, uint32_t index) {
+  uint32_t slot = index;
+  if (h.hasFlag(LUMORIX_FLAG_SKIP) && index > 0) slot = h.skip ? 2 * index : 2 * index - 1;
+  if (slot >= h.defectLists.size()) return nullptr;
+  const DefectListSlot& s = h.defectLists[slot];
+  return s.count == DefectListSlot::kNoList || s.entries.empty() ? nullptr : &s;
+}
+
+void repair(PLHlperBase& h, uint8_t* raw, uint32_t pw, uint32_t ph, uint32_t index) {
+  const DefectListSlot* list = stillDefects(h, index);
+  if (!list) return;
+  const auto n = uint32_t(list->entries.size());
+  if (h.ctx16 && highBitFormat(h.pixelFormat))
+    kernels::FixDefectPixels16(h.ctx16.get(), n, list->entries.data(), int32_t(pw), int32_t(ph),
+                               reinterpret_cast<uint16_t*>(raw), nullptr);
+  else if (h.ctx8 && !highBitFormat(h.pixelFormat))
+    kernels::FixDefectPixels(h.ctx8.get(), n, list->entries.data(), int32_t(pw), int32_t(ph), raw, nullptr);
+}
+
+// The high-bit still steps on the processing frame, then the output conversion and turns.
+bool still16(PLContext16& c, uint16_t* raw, uint8_t* out, uint8_t bits, uint32_t fw, uint32_t fh,
+             uint32_t pw, uint32_t ph) {
+  const uint8_t p = c.samplesPerPixel;
+  const bool sameSize = fw == pw && fh == ph, keep16 = bits == 48 || c.outputFormat == kOutputRgb16;
+  const size_t procSamples = kernels::rowStride<uint16_t>(p, int32_t(pw)) * ph;
+  const size_t frameSamples = kernels::rowStride<uint16_t>(p, int32_t(fw)) * fh;
+  AlignedBuffer work;
+  uint16_t* img = reinterpret_cast<uint16_t*>(out);
+  if (!sameSize || !keep16) {
+    work = MakeAlignedBuffer(2 * std::max(procSamples, frameSamples) * sizeof(uint16_t));
+    if (!work) return false;
+    img = reinterpret_cast<uint16_t*>(work.get());
+  }
+  FrameJob<uint16_t> job;
+  SnapshotFrameJob(c, int32_t(pw), job);
+  const PLSettings& s = job.settings;
+  if ((s.blackOffset[0] || s.blackOffset[1] || s.blackOffset[2]) && !c.hwBlackLevel)
+    kernels::SubtractBlackLevel16(uint32_t(c.bayer), s.blackOffset, int32_t(pw), int32_t(ph), raw);
+  const auto& wb = job.tables.wb;
+  const size_t entries = size_t{1} << c.bitDepth;
+  if (c.isColour && !c.hasIsp && wb && wb->active && wb->lut[0].size() >= entries &&
+      wb->lut[1].size() >= entries && wb->lut[2].size() >= entries)
+    kernels::ApplyRawWb16(uint32_t(c.bayer), wb->lut[0].data(), wb->lut[1].data(), wb->lut[2].data(),
+                          int32_t(pw), int32_t(ph), raw);
+  if (!c.rawLut.empty() && (s.stepBits & 4u))
+    for (size_t i = 0, n = size_t(pw) * ph; i < n; ++i) raw[i] = c.rawLut[std::min<size_t>(raw[i], c.rawLut.size() - 1)];
+  if (c.isColour)
+    kernels::Demosaic16(&c, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill, int32_t(pw), int32_t(ph), raw, img);
+  else
+    kernels::ConvertMono16(&c, int32_t(pw), int32_t(ph), raw, img);
+  StatsCounters unused{};
+  job.stats = 0;
+  RunStripe(job, img, int32_t(ph), 0, unused);
+  Sharpen16(c, img, int32_t(pw), int32_t(ph));
+  if (!sameSize) {
+    auto* bytes = reinterpret_cast<uint8_t*>(img);
+    kernels::Convert16To8(img, bytes, int32_t(pw), int32_t(ph), p, c.bitDepth);
+    kernels::FitToOutput(int32_t(fw), int32_t(fh), int32_t(pw), int32_t(ph), out,
+                         kernels::turnedFrameBytes<uint8_t>(int32_t(fw), int32_t(fh), p), bytes,
+                         procSamples * 2, p);
+  } else if (!keep16) {
+    kernels::Convert16To8(img, out, int32_t(pw), int32_t(ph), p, c.bitDepth);
+  }
+  const bool out48 = bits == 48 && sameSize;
+  return kernels::OutputTransforms16(&c, out48 ? nullptr : out,
+                                     kernels::turnedFrameBytes<uint8_t>(int32_t(fw), int32_t(fh), p),
+                                     out48 ? reinterpret_cast<uint16_t*>(out) : nullptr,
+                                     kernels::turnedFrameBytes<uint16_t>(int32_t(fw), int32_t(fh), p),
+                                     int32_t(fw), int32_t(fh));
+}
+
+}  // namespace
+
+StillResult* GrabStillFrame(PLHlperBase& h, StillResult* result, uint8_t* output, uint8_t* rawCopy,
+                            uint8_t bits, platform::Event* stop, uint32_t fw, uint32_t fh, uint32_t pw,
+                            uint32_t ph, uint32_t index) {
+  if (!result) return result;
+  result->status = -1;
+  const uint8_t format = h.pixelFormat;
+  const size_t bpp = kFormatBytesPerPixel[format % kPixelFormatCount];
+  const size_t frameBytes = bpp * fw * fh, procBytes = bpp * pw * ph;
+  if (frameBytes > h.rawFrameBytes || procBytes > h.rawFrameBytes) return result;
+  if (!h.stillBuffer) h.stillBuffer = MakeAlignedBuffer(h.rawFrameBytes);
+  if (!h.stillBuffer) return result;
+  result->pixelFormat = format;
+  FrameDescriptor d;
+  d.buffer = h.stillBuffer.get();
+  d.pixelFormat = format;
+  result->status = grabStill(h, d, fw, fh, stop);
+  if (result->status < 0) return result;
+  uint8_t* raw = h.stillBuffer.get();
+  repair(h, raw, pw, ph, index);
+  if (rawCopy) std::memcpy(rawCopy, raw, procBytes);
+  bool ok = true;
+  if (bits == 0) {
+    if (output) std::memcpy(output, raw, frameBytes);  // unprocessed: the raw frame itself
+  } else if (h.ctx8 && !highBitFormat(format)) {
+    const uint8_t p = h.ctx8->samplesPerPixel;
+    const size_t outBytes = kernels::turnedFrameBytes<uint8_t>(int32_t(fw), int32_t(fh), p);
+    ok = output && kernels::PL_ProcessStill8(h.ctx8.get(), raw, output, outBytes, bits, int32_t(fw), int32_t(fh),
+                                             int32_t(pw), int32_t(ph)) == 1;
+  } else if (h.ctx16 && highBitFormat(format)) {
+    ok = output && still16(*h.ctx16, reinterpret_cast<uint16_t*>(raw), output, bits, fw, fh, pw, ph);
+  } else if (output) {
+    std::memcpy(output, raw, frameBytes);
+  }
+  if (!ok) {
+    result->status = -1;
+    return result;
+  }
+  result->width = fw, result->height = fh, result->frameInfo = d.frameInfo;
+  result->status = 1;
+  return result;
+}

@@ -1,0 +1,188 @@
+// The helper's frame hooks on the simulated test sensor: grabs, defect repair, the AE
+// hand-over, stills and the frame conversion entry.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "kernels/calibration.h"
+#include "pipeline/auto_exposure.h"
+#include "pipeline/pl_frame_hooks.h"
+#include "pipeline/pl_start.h"
+#include "run_fixture.h"
+#include "tests/support/test_sensor.h"
+
+namespace zxtest {
+namespace {
+
+constexpr uint32_t kW = 64, kH = 48;
+
+struct Hooked {
+  explicit Hooked(TestSensorConfig config = {}) : camera(kW, kH), sensor(camera, config) {
+    EXPECT_EQ(sensor.PLHlperInit(), 1);
+    InitPipeLineStep1(sensor, 0, kW, kH, nullptr, 0, 0);
+    InitPipeLineStep2(sensor);
+    sensor.onExposureChanged = [](void* n) { ++*static_cast<int*>(n); };
+    sensor.onExposureChangedCtx = &notices;
+    frame.assign(size_t(kW) * kH * 2, 0);
+    d.buffer = frame.data();
+  }
+  int32_t grab() { return PL_AutoExposure(sensor, &d, nullptr); }
+  void enableAe(uint8_t policy) {
+    sensor.ctx8->settings.aePolicy = policy;
+    sensor.ctx8->settings.lightFrequency = 2;
+    ASSERT_EQ(PL_SetAutoExpoEnable(sensor, 1), S_OK);
+  }
+
+  SimulatedCamera camera;
+  TestSensor sensor;
+  std::vector<uint8_t> frame;
+  FrameDescriptor d;
+  int notices = 0;
+};
+
+std::vector<uint8_t> pattern(uint32_t n) {
+  std::vector<uint8_t> v(size_t(kW) * kH);
+  sim::RenderPattern(v.data(), kW, kH, n);
+  return v;
+}
+
+TEST(FrameHooks, SentBytesArriveAndListedDefectsAreRepaired) {
+  Hooked h;
+  ASSERT_EQ(h.grab(), 1);
+  EXPECT_TRUE(std::equal(h.frame.begin(), h.frame.begin() + kW * kH, pattern(0).begin()));
+  const DefectPixel defects[] = {{10, 10, 0}, {30, 20, 0}};
+  h.sensor.curDefects = defects, h.sensor.curDefectCount = 2;
+  for (bool trigger : {false, true}) {
+    h.sensor.trigger = trigger;
+    ASSERT_EQ(h.grab(), 1);
+    auto want = pattern(trigger ? 2 : 1);
+    kernels::FixDefectPixels(h.sensor.ctx8.get(), 2, defects, kW, kH, want.data(), nullptr);
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), h.frame.begin())) << "trigger " << trigger;
+  }
+}
+
+TEST(FrameHooks, TriggerModeRunsNoAutoExposure) {
+  Hooked h;
+  h.camera.showScene({});
+  h.enableAe(0);
+  h.sensor.trigger = true;
+  const uint32_t writes = h.sensor.timeWrites;
+  for (int i = 0; i < 9; ++i) ASSERT_EQ(h.grab(), 1);
+  EXPECT_EQ(h.sensor.timeWrites, writes);
+  EXPECT_EQ(h.sensor.ctx8->aeCallCount, 2u);
+}
+
+// Every value an AE step changes reaches the sensor once; the policy's other value never.
+TEST(FrameHooks, EachChangedValueIsWrittenOnce) {
+  for (uint8_t policy : {0, 2}) {
+    Hooked h;
+    sim::SceneOptions dim;
+    dim.referenceExposureUs = 40000;
+    h.camera.showScene(dim);
+    h.enableAe(policy);
+    const uint32_t t0 = h.sensor.timeWrites, g0 = h.sensor.gainWrites;
+    uint32_t changes = 0, lastT = h.sensor.ctx8->curTime, lastG = h.sensor.ctx8->curGain;
+    for (int i = 0; i < 30; ++i) {
+      ASSERT_EQ(h.grab(), 1);
+      const auto& c = *h.sensor.ctx8;
+      changes += (c.curTime != lastT) + (c.curGain != lastG);
+      lastT = c.curTime, lastG = c.curGain;
+    }
+    EXPECT_GT(changes, 0u) << int(policy);
+    EXPECT_EQ((h.sensor.timeWrites - t0) + (h.sensor.gainWrites - g0), changes) << int(policy);
+    EXPECT_EQ(policy == 0 ? h.sensor.gainWrites - g0 : h.sensor.timeWrites - t0, 0u) << int(policy);
+  }
+}
+
+// A step that settles without a change sets the counter to 2; a settled frame leaves it alone.
+TEST(FrameHooks, SettlingSetsTheCallCounterToTwo) {
+  Hooked h;
+  h.camera.showScene({});
+  ASSERT_EQ(h.grab(), 1);
+  auto& c = *h.sensor.ctx8;
+  const AeWindow w{c.aeRectPx.left, c.aeRectPx.top, c.aeRectPx.right, c.aeRectPx.bottom};
+  const int32_t bri = AeMeasure(c, h.frame.data(), kW, kH, w);
+  ASSERT_GE(bri, 16);
+  h.enableAe(0);
+  c.settings.aeTarget = uint8_t(std::min(bri, 220));
+  c.aeStatus = 1, c.aeCallCount = 2;
+  ASSERT_EQ(h.grab(), 1);
+  EXPECT_EQ(c.aeStatus, 0u);
+  EXPECT_EQ(c.aeCallCount, 2u);
+  ASSERT_EQ(h.grab(), 1);
+  EXPECT_EQ(c.aeCallCount, 3u);
+}
+
+TEST(FrameHooks, ExpoProcTimeWritesOnlyWhenForcedOrChanged) {
+  Hooked h;
+  const uint32_t writes = h.sensor.timeWrites;
+  const int notices = h.notices;
+  ExpoProcTime(h.sensor, 0);
+  EXPECT_EQ(h.sensor.timeWrites, writes);
+  EXPECT_EQ(h.notices, notices + 1);
+  ExpoProcTime(h.sensor, 1);
+  EXPECT_EQ(h.sensor.timeWrites, writes + 1);
+  EXPECT_EQ(h.notices, notices + 2);
+}
+
+TEST(FrameHooks, StillResults) {
+  struct Case {
+    const char* name;
+    uint32_t empty;
+    int32_t failWith;
+    bool stopped;
+    uint32_t width;
+    int32_t status;
+  } table[] = {{"repeats on no frame", 3, 0, false, kW, 1},
+               {"stopped", 1000000, 0, true, kW, -2},
+               {"error passed on", 0, -3, false, kW, -3},
+               {"larger than a raw buffer", 0, 0, false, kW * 4, -1}};
+  for (const Case& c : table) {
+    Hooked h;
+    h.sensor.emptyGrabs = c.empty, h.sensor.failWith = c.failWith;
+    platform::Event stop(platform::Event::Kind::ManualReset, c.stopped);
+    std::vector<uint8_t> out(frameSamples<uint8_t>(kW, kH, 3)), raw(kW * kH);
+    StillResult r;
+    GrabStillFrame(h.sensor, &r, out.data(), raw.data(), 24, &stop, c.width, kH, c.width, kH, 0);
+    EXPECT_EQ(r.status, c.status) << c.name;
+  }
+}
+
+TEST(FrameHooks, StillWithoutProcessingCopiesTheRawFrame) {
+  Hooked h;
+  std::vector<uint8_t> out(kW * kH, 0xEE);
+  StillResult r;
+  GrabStillFrame(h.sensor, &r, out.data(), nullptr, 0, nullptr, kW, kH, kW, kH, 0);
+  ASSERT_EQ(r.status, 1);
+  EXPECT_EQ(out, pattern(0));
+  EXPECT_EQ(r.width, kW);
+}
+
+TEST(FrameHooks, TwelveBitStillAt48BitsIsNotConverted) {
+  TestSensorConfig config;
+  config.flags = LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_RAW12;
+  SimulatedCamera camera(kW * 2, kH);  // two bytes a pixel on the wire
+  TestSensor s(camera, config);
+  ASSERT_EQ(s.PLHlperInit(), 1);
+  s.pixelFormat = 2;
+  InitPipeLineStep1(s, 0, kW, kH, nullptr, 0, 0);
+  ASSERT_TRUE(s.ctx16);
+  std::vector<uint16_t> out(frameSamples<uint16_t>(kW, kH, 3), 0);
+  StillResult r;
+  GrabStillFrame(s, &r, reinterpret_cast<uint8_t*>(out.data()), nullptr, 48, nullptr, kW, kH, kW, kH, 0);
+  ASSERT_EQ(r.status, 1);
+  EXPECT_GT(*std::max_element(out.begin(), out.end()), 255) << "16-bit samples kept";
+}
+
+TEST(FrameHooks, FrameEntryRefusesGreyAndPackedFormats) {
+  Hooked h;
+  std::vector<uint8_t> raw(kW * kH, 100), out(frameSamples<uint8_t>(kW, kH, 3));
+  FrameConvertRequest req{raw.data(), 6, out.data(), nullptr, nullptr, 1, 0};
+  EXPECT_EQ(PL_ProcessFrame8(h.sensor, req), E_NOTIMPL);
+  req.pixelFormat = 0;
+  EXPECT_EQ(PL_ProcessFrame8(h.sensor, req), S_OK);
+  EXPECT_EQ(out[3 * 10 + 1], 100);
+}
+
+}  // namespace
+}  // namespace zxtest

@@ -1,0 +1,164 @@
+// Pipeline start, format switch and stop on a simulated test sensor.
+#include <gtest/gtest.h>
+
+#include "pipeline/pl_start.h"
+#include "pipeline_test_support.h"
+#include "run_fixture.h"
+#include "tests/support/test_sensor.h"
+
+namespace zxtest {
+namespace {
+
+class PipelineStart : public RegistryTest {
+ protected:
+  SimulatedCamera camera{64, 48};
+};
+
+TEST_F(PipelineStart, BandwidthAndPreciseRateFromTheRegistry) {
+  const struct {
+    const char* name;
+    bool stored;
+    uint32_t value, want;
+  } table[] = {{"zero", true, 0, 1}, {"too large", true, 250, 100}, {"missing", false, 0, 85}};
+  for (const auto& row : table) {
+    reg().deleteKey(kCameraKey);
+    if (row.stored) put("Bandwidth", row.value);
+    TestSensorConfig config;
+    config.subKey = cameraKeyWide();
+    config.preciseMax = 200;
+    TestSensor s(camera, config);
+    InitBandwidth(s);
+    EXPECT_EQ(s.bandwidthSet, row.want) << row.name;
+    EXPECT_EQ(s.preciseSet, 170u) << row.name << ": 85 % of the maximum";
+  }
+}
+
+// 12-bit offsets of 64 become 4 in the 8-bit state and 64 again on the way back.
+TEST_F(PipelineStart, BlackOffsetsFollowTheSampleDepth) {
+  TestSensorConfig config;
+  config.flags = LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_RAW12;
+  TestSensor s(camera, config);
+  s.pixelFormat = 2;
+  InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+  ASSERT_TRUE(s.ctx16);
+  for (auto& o : s.ctx16->settings.blackOffset) o = 64;
+  SetPixelFormat(s, 0, 0, 1);
+  ASSERT_TRUE(s.ctx8);
+  EXPECT_EQ(s.ctx8->settings.blackOffset[1], 4);
+  SetPixelFormat(s, 2, 0, 1);
+  ASSERT_TRUE(s.ctx16);
+  EXPECT_EQ(s.ctx16->settings.blackOffset[0], 64);
+  EXPECT_EQ(s.pixelFormat, 2);
+}
+
+// Stopped, a two-format model records each change, so the second is not lost.
+TEST_F(PipelineStart, StoppedTwoFormatSwitchesAreRecorded) {
+  TestSensorConfig config;
+  config.flags = LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_RAW12;
+  TestSensor s(camera, config);
+  InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+  SetPixelFormat(s, 2, 0, 0);
+  EXPECT_EQ(s.pixelFormat, 2);
+  SetPixelFormat(s, 0, 0, 0);
+  EXPECT_EQ(s.pixelFormat, 0);
+}
+
+// Started, a switch between two high-bit formats rebuilds the state and records the format.
+TEST_F(PipelineStart, StartedHighToHighSwitchRebuilds) {
+  TestSensorConfig config;
+  config.flags = LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_RAW10 | LUMORIX_FLAG_RAW12;
+  TestSensor s(camera, config);
+  s.pixelFormat = 1;
+  InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+  ASSERT_EQ(s.ctx16->pixelFormat, 1);
+  s.ctx16->settings.hue = 33;
+  SetPixelFormat(s, 2, 0, 1);
+  ASSERT_TRUE(s.ctx16);
+  EXPECT_EQ(s.ctx16->pixelFormat, 2);
+  EXPECT_EQ(s.ctx16->settings.hue, 33);
+  EXPECT_EQ(s.pixelFormat, 2);
+}
+
+TEST_F(PipelineStart, WithoutSubkeyTheBlockSurvivesAndStopWritesNothing) {
+  TestSensor s(camera, {});
+  InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+  s.ctx8->settings.hue = 40, s.ctx8->settings.aeTarget = 150;
+  InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+  EXPECT_EQ(s.ctx8->settings.hue, 40);
+  EXPECT_EQ(s.ctx8->settings.aeTarget, 150);
+  FiniPLHlper(s);
+  EXPECT_FALSE(reg().keyExists(kCameraKey));
+}
+
+TEST_F(PipelineStart, StopWritesExactlyTheDeviceValues) {
+  TestSensorConfig config;
+  config.subKey = cameraKeyWide();
+  config.preciseMax = 200;
+  config.flags |= LUMORIX_FLAG_SKIP;
+  TestSensor s(camera, config);
+  InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+  InitPipeLineStep2(s);
+  reg().deleteKey(kCameraKey);
+  FiniPLHlper(s);
+  for (const char* name : {"Binning", "RoiLeft", "RoiTop", "RoiRight", "RoiBottom", "Skip", "FrameRate",
+                           "PreciseB0", "Bandwidth"})
+    EXPECT_TRUE(has(name)) << name;
+  for (const char* name : {"AutoExposureTarget", "ExposureTime", "Fan", "TEC", "PixelFormat", "BlackLevel"})
+    EXPECT_FALSE(has(name)) << name;
+}
+
+// The state and its workers outlive a stop; the next open finishes them and starts afresh.
+TEST_F(PipelineStart, StateSurvivesStopAndTheNextOpenJoinsItsWorkers) {
+  ScopedWorkerEnvironment env(4);
+  TestSensor s(camera, {});
+  InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+  InitPipeLineStep2(s);
+  ASSERT_EQ(s.ctx8->workers.workerCount, 1u);
+  InitPipeLineStep2(s);  // a second start on the same state adds no worker
+  EXPECT_EQ(s.ctx8->workers.workerCount, 1u);
+  FiniPLHlper(s);
+  ASSERT_TRUE(s.ctx8);
+  EXPECT_EQ(s.ctx8->workers.workerCount, 1u);
+  InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+  EXPECT_EQ(s.ctx8->workers.workerCount, 0u);
+  InitPipeLineStep2(s);
+  EXPECT_EQ(s.ctx8->workers.workerCount, 1u);
+}
+
+TEST_F(PipelineStart, FailedCreationLeavesNoState) {
+  TestSensor s(camera, {});
+  InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+  InitPipeLineStep1(s, 0, 0, 48, nullptr, 0, 0);
+  EXPECT_FALSE(s.ctx8);
+  EXPECT_FALSE(s.ctx16);
+  EXPECT_EQ(PL_SetAutoExpoEnable(s, 1), E_UNEXPECTED);
+  InitPipeLineStep2(s);  // runs without a state
+}
+
+TEST_F(PipelineStart, QuickBufferIsReusedAcrossOpens) {
+  TestSensorConfig config;
+  config.flags |= LUMORIX_FLAG_RAW8_ALT;
+  TestSensor s(camera, config);
+  InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+  const uint8_t* first = s.quickBuffer.get();
+  ASSERT_NE(first, nullptr);
+  InitPipeLineStep1(s, 0, 32, 24, nullptr, 0, 0);
+  EXPECT_EQ(s.quickBuffer.get(), first);
+  EXPECT_EQ(s.quickBufferBytes, 64u * 48u);
+}
+
+TEST_F(PipelineStart, StartProgramsExposureGainAndBlackLevelOnce) {
+  TestSensorConfig config;
+  config.flags |= LUMORIX_FLAG_BLACKLEVEL | LUMORIX_FLAG_RAW12;
+  TestSensor s(camera, config);
+  s.blackLevel = 496;
+  InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+  InitPipeLineStep2(s);
+  EXPECT_EQ(s.timeWrites, 1u);
+  EXPECT_EQ(s.gainWrites, 1u);
+  EXPECT_NE(std::find(s.calls.begin(), s.calls.end(), "PLHlperSetBlackLevel 31"), s.calls.end())
+      << "an 8-bit format takes the level shifted by 4";
+}
+
+}  // namespace
+}  // namespace zxtest
