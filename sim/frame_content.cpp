@@ -56,8 +56,15 @@ void RenderScene(uint8_t* out, uint32_t width, uint32_t height, const SceneOptio
                  uint32_t exposureUs, uint32_t gainPercent, uint64_t timeMs) {
   double scale = double(exposureUs) * gainPercent / (double(options.referenceExposureUs) * 100.0);
   if (options.mainsHz) {
+    // The sensor integrates the lamp over the exposure that ends at `timeMs`, so an exposure of
+    // whole ripple periods sees no flicker, as with a real lamp.
     const double pi = 3.14159265358979323846;
-    scale *= 1.0 + 0.25 * std::sin(2 * pi * 2.0 * options.mainsHz * double(timeMs) / 1000.0);
+    const double omega = 2 * pi * 2.0 * options.mainsHz;
+    const double end = double(timeMs) / 1000.0, span = double(exposureUs) / 1e6;
+    const double ripple = span > 0 ? (std::cos(omega * (end - span)) - std::cos(omega * end)) /
+                                         (omega * span)
+                                   : std::sin(omega * end);
+    scale *= 1.0 + 0.25 * ripple;
   }
   for (uint32_t row = 0; row < height; ++row) {
     uint8_t* line = out + static_cast<size_t>(row) * width;

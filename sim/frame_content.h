@@ -30,7 +30,8 @@ Rgb SceneColour(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
 // The sample sent at (column, row) of the frame before brightness scaling. Frame row 0 is the
 // scene's bottom row; the mosaic follows frame rows, so the Bayer order reads off the first two.
 uint8_t SceneSample(uint32_t column, uint32_t row, uint32_t width, uint32_t height, int bayerOrder);
-// Rows go out bottom row first; brightness follows exposure × gain, with flicker at `timeMs`.
+// Rows go out bottom row first; brightness follows exposure × gain, with the lamp's flicker
+// integrated over the exposure that ends at `timeMs`.
 void RenderScene(uint8_t* out, uint32_t width, uint32_t height, const SceneOptions& options,
                  uint32_t exposureUs, uint32_t gainPercent, uint64_t timeMs);
 
