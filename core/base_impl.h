@@ -127,6 +127,32 @@ class BaseImpl : public LumorixImplBase,
   HRESULT STDMETHODCALLTYPE IoControl(uint32_t index, uint32_t type, int32_t value,
                                       int32_t* result) override;
   HRESULT get_FrameStats(uint32_t* rate, uint32_t* grabbed, uint32_t* second);
+  // core/device_values.cpp.
+  HRESULT STDMETHODCALLTYPE get_Resolution(uint32_t index, int32_t* width, int32_t* height) override;
+  HRESULT STDMETHODCALLTYPE get_ResolutionRatio(uint32_t index, int32_t* numerator,
+                                                int32_t* denominator) override;
+  HRESULT STDMETHODCALLTYPE put_Size(int32_t width, int32_t height) override;
+  HRESULT STDMETHODCALLTYPE get_eSize(uint32_t* index) override;
+  HRESULT STDMETHODCALLTYPE put_StillSize(int32_t width, int32_t height) override;
+  HRESULT STDMETHODCALLTYPE get_eStillSize(uint32_t* index) override;
+  HRESULT STDMETHODCALLTYPE get_StillResolution(uint32_t index, int32_t* width,
+                                                int32_t* height) override;
+  HRESULT STDMETHODCALLTYPE get_Speed(uint16_t* level) override;
+  uint32_t STDMETHODCALLTYPE get_MaxFrameRate() override;
+  uint32_t STDMETHODCALLTYPE get_MaxFrameRateOf(uint32_t index) override;
+  HRESULT STDMETHODCALLTYPE get_FrameRate(uint32_t* frames, uint32_t* ms, uint32_t* total) override;
+  uint32_t STDMETHODCALLTYPE get_GrabRetry() override;
+  HRESULT STDMETHODCALLTYPE put_Skip(uint32_t skip) override;
+  HRESULT STDMETHODCALLTYPE get_Skip(uint32_t* skip) override;
+  HRESULT STDMETHODCALLTYPE put_Temperature(int16_t tenths) override;
+  uint32_t STDMETHODCALLTYPE get_FanMaxSpeed() override;
+  HRESULT STDMETHODCALLTYPE get_FanSpeed(uint16_t* speed) override;
+  HRESULT STDMETHODCALLTYPE put_FanSpeed(uint16_t speed) override;
+  HRESULT STDMETHODCALLTYPE get_Tec(uint32_t* on) override;
+  HRESULT STDMETHODCALLTYPE put_Tec(uint32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_TecTarget(int32_t* tenths) override;
+  HRESULT STDMETHODCALLTYPE put_ModeExpoTime(uint32_t trigger, uint32_t us) override;
+  HRESULT STDMETHODCALLTYPE get_ModeExpoTime(int32_t trigger, uint32_t* us) override;
   HRESULT InitUSB();
 
   // The camera's own operations.
@@ -189,6 +215,11 @@ class BaseImpl : public LumorixImplBase,
   uint32_t framesDelivered() const { return framesDelivered_.load(); }
   uint32_t lostFrames() const;
   bool hasThreads() const;
+  uint32_t threadCount() const;  // for the controlling thread, between start and stop
+  // Events this object made beyond its fixed ones; made once, so a long run must not grow it.
+  uint32_t madeEventCount() const {
+    return (triggerEvent_ ? 1u : 0u) + (frameAvailable_ ? 1u : 0u) + (eventQueueWake_ ? 1u : 0u);
+  }
 
   // Options the stream reads; the option layer sets them.
   void setRealTimeMode(uint32_t mode) { realTime_ = mode; }

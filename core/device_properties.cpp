@@ -6,7 +6,9 @@
 #include "core/lumorix_flags.h"
 #include "core/stream/stream_control.h"
 #include "core/stream/stream_pipeline.h"
+#include "core/trace.h"
 #include "pipeline/pl_helper_base.h"
+#include "platform/clock.h"
 #include "platform/registry.h"
 #include "platform/utf16.h"
 #include "usb/cusb.h"
@@ -56,6 +58,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::IoControl(uint32_t index, uint32_t type, int
     if (out == nullptr) return E_POINTER;
     return ioOperation_(ioObject_, index, type, value, out);
   }
+  ZX_TRACE("%s: index = %u, nType = %u, outVal = %d", "IoControl", index, type, value);
   const auto u = static_cast<uint32_t>(value);
   bool ok = true;
   switch (type) {
@@ -83,12 +86,12 @@ HRESULT STDMETHODCALLTYPE BaseImpl::IoControl(uint32_t index, uint32_t type, int
   return hr;
 }
 
+// Through the virtual index and table readers, so a model's own ones decide.
 HRESULT STDMETHODCALLTYPE BaseImpl::get_Size(int32_t* width, int32_t* height) {
-  const uint32_t index = previewIndex_.load();
-  if (index >= previewCount()) return E_INVALIDARG;
-  if (width) *width = static_cast<int32_t>(previewTable_[index].width);
-  if (height) *height = static_cast<int32_t>(previewTable_[index].height);
-  return width || height ? S_OK : E_POINTER;
+  if (!width && !height) return E_POINTER;
+  uint32_t index = 0;
+  const HRESULT hr = get_eSize(&index);
+  return FAILED(hr) ? hr : get_Resolution(index, width, height);
 }
 
 HRESULT STDMETHODCALLTYPE BaseImpl::get_StillSize(int32_t* width, int32_t* height) {
@@ -174,7 +177,12 @@ HRESULT STDMETHODCALLTYPE BaseImpl::put_RealTime(uint32_t mode) {
 
 HRESULT BaseImpl::get_FrameStats(uint32_t* rate, uint32_t* grabbed, uint32_t* second) {
   if (!rate && !grabbed && !second) return E_POINTER;
-  if (rate) *rate = frameRate_.limit();
+  if (rate) {
+    // A rate only once the statistics hold two samples; before that it would be a guess.
+    const FrameRateReading reading = frameRate_.read(platform::TickCountMs());
+    const bool valid = frameRate_.sampleCount() >= 2 && reading.ms != 0;
+    *rate = valid ? static_cast<uint32_t>(uint64_t{reading.frames} * 1000 / reading.ms) : 0;
+  }
   if (grabbed) *grabbed = framesGrabbed_.load();
   if (second) *second = framesDelivered_.load();
   return S_OK;

@@ -290,26 +290,41 @@ void Delivery::endOfStream() {
 
 namespace {
 
+// Output (ox, oy) sits at quad (ox / 2, oy / 2), colour parity (ox & 1, oy & 1); the factor is
+// a template argument so the sums unroll.
+template <class Sample, uint32_t F>
+void binSamples(Sample* data, uint32_t width, uint32_t height, bool average, uint32_t bits) {
+  const uint32_t outW = (width / F) & ~1u;
+  const uint32_t outH = (height / F) & ~1u;
+  const uint32_t maximum = (1u << bits) - 1;
+  auto finish = [&](uint32_t sum) {
+    return static_cast<Sample>(average ? sum / (F * F) : std::min(sum, maximum));
+  };
+  for (uint32_t oy = 0; oy < outH; ++oy) {
+    const Sample* rows[F];
+    for (uint32_t j = 0; j < F; ++j)
+      rows[j] = data + size_t{(oy / 2) * 2 * F + (oy & 1) + 2 * j} * width;
+    Sample* out = data + size_t{oy} * outW;  // at or before every input still to be read
+    for (uint32_t q = 0; q < outW / 2; ++q) {
+      const uint32_t x0 = q * 2 * F;
+      uint32_t even = 0, odd = 0;
+      for (uint32_t j = 0; j < F; ++j)
+        for (uint32_t i = 0; i < F; ++i) {
+          even += rows[j][x0 + 2 * i];
+          odd += rows[j][x0 + 2 * i + 1];
+        }
+      out[2 * q] = finish(even);
+      out[2 * q + 1] = finish(odd);
+    }
+  }
+}
+
 template <class Sample>
 void binSamples(Sample* data, uint32_t width, uint32_t height, uint32_t factor, bool average,
                 uint32_t bits) {
-  const uint32_t outW = (width / factor) & ~1u;
-  const uint32_t outH = (height / factor) & ~1u;
-  const uint32_t maximum = (1u << bits) - 1;
-  for (uint32_t oy = 0; oy < outH; ++oy) {
-    for (uint32_t ox = 0; ox < outW; ++ox) {
-      // Output (ox, oy) sits at quad (ox / 2, oy / 2), colour parity (ox & 1, oy & 1).
-      const uint32_t baseX = (ox / 2) * 2 * factor + (ox & 1);
-      const uint32_t baseY = (oy / 2) * 2 * factor + (oy & 1);
-      uint32_t sum = 0;
-      for (uint32_t j = 0; j < factor; ++j)
-        for (uint32_t i = 0; i < factor; ++i)
-          sum += data[size_t{baseY + 2 * j} * width + baseX + 2 * i];
-      const uint32_t value = average ? (factor == 4 ? sum >> 4 : sum / (factor * factor))
-                                     : std::min(sum, maximum);
-      data[size_t{oy} * outW + ox] = static_cast<Sample>(value);
-    }
-  }
+  if (factor == 2) binSamples<Sample, 2>(data, width, height, average, bits);
+  if (factor == 3) binSamples<Sample, 3>(data, width, height, average, bits);
+  if (factor == 4) binSamples<Sample, 4>(data, width, height, average, bits);
 }
 
 }  // namespace

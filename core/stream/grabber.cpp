@@ -222,7 +222,8 @@ void Grabber::still_grabber(uint32_t index, uint32_t count, uint64_t context) {
 HRESULT Grabber::Snap(uint32_t index, int32_t count, uint64_t context) {
   if (count == 0) return E_INVALIDARG;
   if (!cam_.started_.load() || cam_.transportInTriggerMode()) return E_UNEXPECTED;
-  if (!cam_.fillBufferThread_) return E_UNEXPECTED;  // nobody would serve the request
+  // Nobody would serve the request. The id, not the handle: start and stop may be running.
+  if (cam_.fillBufferThreadId_.load() == 0) return E_UNEXPECTED;
   if (index == 0xFFFFFFFFu) index = cam_.stillIndex_.load();
   if (index != cam_.previewIndex_.load()) {
     if (cam_.stillCount() == 0) return E_NOTIMPL;

@@ -11,6 +11,15 @@
 #include "core/stream/stream_pipeline.h"
 #include "usb/cusb.h"
 
+namespace {
+
+// The first three bytes of a little-endian word, the fourth cleared.
+uint32_t littleEndianLow24(uint32_t v) {
+  return v & 0x00FFFFFFu;
+}
+
+}  // namespace
+
 uint8_t PullApi::Luma(uint8_t r, uint8_t g, uint8_t b) {
   return static_cast<uint8_t>((77u * r + 150u * g + 29u * b + 128u) >> 8);
 }
@@ -119,26 +128,52 @@ HRESULT PullApi::copyFrame(const LumorixFrameEntry& entry, uint8_t* dst, uint32_
   if (pitch == 0) pitch = row;
   if (pitch < row) return E_OUTOFMEMORY;
   const bool mono = (cam_.modelFlags() & LUMORIX_FLAG_MONO) != 0;
+  if (raw || bits == srcBits) {
+    for (uint32_t y = 0; y < h; ++y)
+      std::memcpy(dst + size_t{y} * pitch, entry.data + size_t{y} * srcRow,
+                  raw ? srcRow : std::min(row, srcRow));
+    return S_OK;
+  }
+  ConvertRows(entry.data, srcBits, srcRow, dst, bits, pitch, w, h, mono);
+  return S_OK;
+}
+
+void PullApi::ConvertRows(const uint8_t* src, uint32_t srcBits, uint32_t srcRow, uint8_t* dst,
+                          uint32_t bits, uint32_t pitch, uint32_t w, uint32_t h, bool mono) {
   const uint32_t srcStep = srcBits / 8;
+  const uint32_t dstStep = bits / 8;
   for (uint32_t y = 0; y < h; ++y) {
-    const uint8_t* s = entry.data + size_t{y} * srcRow;
+    const uint8_t* s = src + size_t{y} * srcRow;
     uint8_t* d = dst + size_t{y} * pitch;
-    if (raw || bits == srcBits) {
-      std::memcpy(d, s, raw ? srcRow : std::min(row, srcRow));
-    } else if (bits == 8) {
-      for (uint32_t x = 0; x < w; ++x, s += srcStep)
-        d[x] = mono ? s[0] : Luma(s[2], s[1], s[0]);  // rows are blue, green, red
-    } else {  // 24 <-> 32
-      const uint32_t dstStep = bits / 8;
-      for (uint32_t x = 0; x < w; ++x, s += srcStep, d += dstStep) {
-        d[0] = s[0];
-        d[1] = s[1];
-        d[2] = s[2];
-        if (dstStep == 4) d[3] = 0;
+    if (bits == 8 && mono) {
+      for (uint32_t x = 0; x < w; ++x, s += srcStep) d[x] = s[0];
+      continue;
+    }
+    if (bits == 8 && srcStep == 3) {  // a fixed stride lets the compiler unroll
+      for (uint32_t x = 0; x < w; ++x)
+        d[x] = Luma(s[3 * x + 2], s[3 * x + 1], s[3 * x]);  // rows are blue, green, red
+      continue;
+    }
+    if (bits == 8) {
+      for (uint32_t x = 0; x < w; ++x, s += srcStep) d[x] = Luma(s[2], s[1], s[0]);
+      continue;
+    }
+    if (srcStep == 3 && dstStep == 4 && w > 0) {  // one 4-byte load per pixel but the last
+      for (uint32_t x = 0; x + 1 < w; ++x, s += 3, d += 4) {
+        uint32_t v;
+        std::memcpy(&v, s, 4);
+        v = littleEndianLow24(v);
+        std::memcpy(d, &v, 4);
       }
+      d[0] = s[0], d[1] = s[1], d[2] = s[2], d[3] = 0;
+      continue;
+    }
+    for (uint32_t x = 0; x < w; ++x, s += srcStep, d += dstStep) {  // 32 -> 24
+      d[0] = s[0];
+      d[1] = s[1];
+      d[2] = s[2];
     }
   }
-  return S_OK;
 }
 
 void PullApi::giveBack(RawBufferRecord* record) {

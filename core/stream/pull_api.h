@@ -20,6 +20,9 @@ class PullApi {
 
   // 8-bit luma of one pixel, red, green, blue.
   static uint8_t Luma(uint8_t r, uint8_t g, uint8_t b);
+  // One image from srcBits rows (24 or 32) to 8-bit luma or the other of 24 and 32.
+  static void ConvertRows(const uint8_t* src, uint32_t srcBits, uint32_t srcRow, uint8_t* dst,
+                          uint32_t bits, uint32_t pitch, uint32_t w, uint32_t h, bool mono);
 
  private:
   bool popLocked(std::deque<LumorixFrameEntry>& queue, LumorixFrameEntry* entry);

@@ -51,8 +51,15 @@ bool BaseImpl::onCameraThread() const {
                        self == callbackThreadId_.load() || self == focusThreadId_.load());
 }
 
+// From any thread: the ids are atomic, set once a thread exists and cleared after its join.
 bool BaseImpl::hasThreads() const {
-  return grabberThread_ || fillBufferThread_ || callbackThread_ || focusThread_;
+  return grabberThreadId_.load() != 0 || fillBufferThreadId_.load() != 0 ||
+         callbackThreadId_.load() != 0 || focusThreadId_.load() != 0;
+}
+
+uint32_t BaseImpl::threadCount() const {
+  return (grabberThread_ ? 1u : 0u) + (fillBufferThread_ ? 1u : 0u) +
+         (callbackThread_ ? 1u : 0u) + (focusThread_ ? 1u : 0u);
 }
 
 HRESULT BaseImpl::start(LumorixDataCallback dataA, LumorixDataCallbackV2 dataB,
@@ -93,7 +100,11 @@ void BaseImpl::restartStart() {
 }
 
 HRESULT BaseImpl::SetSpeedRestart(uint16_t speed, bool force) {
-  if (onCameraThread()) return kWrongThread;
+  if (onCameraThread()) {
+    // Writing the level alone is harmless here; a restart would join this very thread.
+    if (StreamControl(*this).speedNeedsRestart(speed, force)) return kWrongThread;
+    return StreamControl(*this).SetSpeedRestart(speed, force);
+  }
   std::lock_guard<platform::Mutex> guard(controlLock_);
   return StreamControl(*this).SetSpeedRestart(speed, force);
 }
@@ -130,6 +141,8 @@ HRESULT StreamControl::start(LumorixDataCallback dataA, LumorixDataCallbackV2 da
   if (cam_.started_.load()) return E_UNEXPECTED;
   if (stillSizeRefused()) return E_NOTIMPL;
   cam_.frameRate_.reset();
+  cam_.framesGrabbed_ = 0;
+  cam_.framesDelivered_ = 0;
   cam_.started_ = true;
   cam_.dataCallbackA_ = dataA;
   cam_.dataCallbackB_ = dataB;
@@ -137,6 +150,8 @@ HRESULT StreamControl::start(LumorixDataCallback dataA, LumorixDataCallbackV2 da
   cam_.stillRequestCallback_ = stillRequest;
   cam_.userContext_ = reinterpret_cast<uint64_t>(userContext);
   cam_.pause_ = static_cast<uint32_t>(startPaused ? PauseState::Paused : PauseState::Running);
+  // The watchdog switch as it stands now holds for this run; a later change re-arms it.
+  cam_.noFrameLatched_ = cam_.optNoFrameTimeout_.load();
   cam_.noFrameTimerArmed_ = 1;
   cam_.whiteBalanceCallback_ = nullptr;
   cam_.awbInitCallback_ = nullptr;
@@ -370,19 +385,32 @@ void StreamControl::releaseBuffers() {
   cam_.stillPoolBuffers_.clear();
 }
 
+uint16_t StreamControl::clampSpeed(uint16_t speed) const {
+  return static_cast<uint16_t>(std::min<uint32_t>(speed, cam_.get_MaxSpeed()));
+}
+
+// Only a deferring transport restarts, and only while streaming with a changed level.
+bool StreamControl::speedNeedsRestart(uint16_t speed, bool force) const {
+  if (cam_.get_MaxSpeed() < 1 || !cam_.started_.load() || !cam_.transport_ ||
+      !cam_.transport_->bDeferSpeed())
+    return false;
+  return force || !cam_.helper_ || cam_.helper_->speed != clampSpeed(speed);
+}
+
 HRESULT StreamControl::SetSpeedRestart(uint16_t speed, bool force) {
-  const uint32_t max = cam_.get_MaxSpeed();
-  if (max < 1) return E_UNEXPECTED;
-  speed = static_cast<uint16_t>(std::min<uint32_t>(speed, max));
+  if (cam_.get_MaxSpeed() < 1) return E_UNEXPECTED;
+  const bool restart = speedNeedsRestart(speed, force);
+  speed = clampSpeed(speed);
   if (cam_.hasRegistryKey_)
     platform::CurrentRegistry().writeDword(platform::WideToUtf8(cam_.registrySubkey_),
                                            "FrameRate", speed);
   PLHlperBase* helper = cam_.helper_;
-  if (!cam_.started_.load() || !cam_.transport_ || !cam_.transport_->bDeferSpeed()) {
+  const bool deferring = cam_.started_.load() && cam_.transport_ && cam_.transport_->bDeferSpeed();
+  if (!deferring) {
     if (helper) helper->PLHlperSetSpeed(speed, 0);
     return S_OK;
   }
-  if (!force && helper && helper->speed == speed) return S_OK;
+  if (!restart) return S_OK;
   stop_step();
   cam_.StopSensor();
   if (helper) helper->PLHlperSetSpeed(speed, 0);

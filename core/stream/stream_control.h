@@ -17,11 +17,13 @@ class StreamControl {
   void stop();
   void stop_step();
   HRESULT SetSpeedRestart(uint16_t speed, bool force);
+  bool speedNeedsRestart(uint16_t speed, bool force) const;
   void DdrRealtime();
   void FactoryResetNotify();
 
  private:
   bool stillSizeRefused() const;
+  uint16_t clampSpeed(uint16_t speed) const;
   HRESULT allocatePullQueue();
   void openDevice(HRESULT& hr);
   HRESULT createThreads();

@@ -48,6 +48,10 @@ class StreamPipeline {
   virtual uint32_t focusPosition() { return 0; }
   // Opens the device when it is not open yet (the helper's PLHlperInit).
   virtual HRESULT openDevice() { return S_OK; }
+  // Fan and cooler through the pipeline's setters (PL_SetFan, PL_SetTec), which keep the two
+  // coupled: the cooler needs the fan.
+  virtual HRESULT setFan(uint16_t speed) = 0;
+  virtual HRESULT setTec(uint32_t on) = 0;
 
  protected:
   ~StreamPipeline() = default;

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "core/lumorix_flags.h"
 #include "platform/clock.h"
 
 
@@ -12,15 +13,43 @@ FakeModelRecord::FakeModelRecord(const FakeModelConfig& config) : config_(config
   info_.maxSpeed = config.maxSpeed;
   info_.previewCount = static_cast<uint32_t>(config.previews.size());
   info_.stillCount = config.stillCount;
+  info_.ioCount = config.ioCount;
 }
 
 FakeModel::FakeModel(const FakeModelConfig& config)
     : FakeModelRecord(config),
-      BaseImpl(2048 * 1536, 0, &info_, nullptr, 1, 1, ZX_W("Fake"), config_.previews.data()),
-      usb_(std::make_unique<CUsb>(0x10000, 0x82, &info_, ZX_W(""))) {
-  setHelper(nullptr, this);
+      BaseImpl(2048 * 1536, 0, &info_, config.settingsRoot, 1, 1, ZX_W("Fake"),
+               config_.previews.data()),
+      usb_(std::make_unique<FakeTransport>(&info_)) {
+  if (config.withHelper) helper_ = std::make_unique<FakeHelper>(config.flags);
+  setHelper(helper_.get(), this);
   setTransport(usb_.get());
   setStreamPipeline(this);
+  if (config.ioCount > 0) setIoObject(this, ioOperation);
+}
+
+// Records writes; a read answers the index plus the type.
+HRESULT FakeModel::ioOperation(void* io, uint32_t index, uint32_t type, int32_t value,
+                               int32_t* out) {
+  auto* self = static_cast<FakeModel*>(io);
+  if (type & 1) {
+    *out = static_cast<int32_t>(index + type);
+    return S_OK;
+  }
+  std::lock_guard<std::mutex> guard(self->lock_);
+  self->ioCalls_.push_back(IoCall{index, type, value});
+  return S_OK;
+}
+
+std::vector<IoCall> FakeModel::ioCalls() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return ioCalls_;
+}
+
+HRESULT FakeModel::get_ExpTimeRangeForIo(uint32_t* maxUs) {
+  if (maxExposureUs_ == 0) return E_NOTIMPL;
+  *maxUs = maxExposureUs_;
+  return S_OK;
 }
 
 FakeModel::~FakeModel() {
@@ -108,7 +137,8 @@ int32_t FakeModel::runStep(const GrabStep& step, platform::Event* stopEvent) {
       return -2;
     case GrabStep::Frame:
     default:
-      return stopEvent->wait(config_.frameIntervalMs) ? -2 : 1;
+      if (stopEvent->wait(config_.frameIntervalMs)) return -2;
+      return idleResult.load();
   }
 }
 
@@ -125,7 +155,35 @@ StillFrame FakeModel::GrabStill(uint8_t* output, uint8_t*, uint32_t, uint8_t,
   return StillFrame{status, width, height, 0, 0, 0};
 }
 
-int32_t FakeModel::readFocusPipe(uint8_t*, uint32_t, platform::Event& cancel) {
+int32_t FakeModel::readFocusPipe(uint8_t* buffer, uint32_t, platform::Event& cancel) {
+  ++focusReads;
+  if (focusFails.load()) return -1;
+  uint32_t left = focusMovesLeft.load();
+  while (left > 0 && !focusMovesLeft.compare_exchange_weak(left, left - 1)) {
+  }
+  if (left > 0) {
+    if (cancel.wait(2)) return -1;
+    ++focusMoves;
+    buffer[0] = 1;
+    return 1;
+  }
   cancel.wait();  // blocks like a device with nothing to say, until cancelled
   return -1;
+}
+
+// The pipeline's coupling, restated: a speed above the maximum is refused, the cooler needs the
+// fan running.
+HRESULT FakeModel::setFan(uint16_t speed) {
+  if (!helper_ || !helper_->hasFlag(LUMORIX_FLAG_FAN)) return E_NOTIMPL;
+  if (speed > helper_->fanMaxSpeed) return E_INVALIDARG;
+  helper_->fanSpeed = speed;
+  return helper_->PLHlperSetFan(speed);
+}
+
+HRESULT FakeModel::setTec(uint32_t on) {
+  if (!helper_ || !helper_->hasFlag(LUMORIX_FLAG_TEC) || !helper_->hasFlag(LUMORIX_FLAG_TECTARGET))
+    return E_NOTIMPL;
+  helper_->tecOn = on;
+  if (on && helper_->fanSpeed == 0) setFan(helper_->fanMaxSpeed);
+  return helper_->PLHlperSetTEC(on);
 }

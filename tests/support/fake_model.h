@@ -11,7 +11,8 @@
 #include "core/base_impl.h"
 #include "core/stream/stream_pipeline.h"
 #include "pipeline/helper_model_hooks.h"
-#include "usb/cusb.h"
+#include "tests/support/fake_helper.h"
+#include "tests/support/fake_transport.h"
 
 // What the next grab does; an empty script delivers frames.
 struct GrabStep {
@@ -26,6 +27,15 @@ struct FakeModelConfig {
   uint32_t stillCount = 2;
   uint32_t maxSpeed = 3;
   uint32_t frameIntervalMs = 1;
+  bool withHelper = false;  // a recording pipeline helper with the model's flags
+  uint32_t ioCount = 0;     // > 0: a recording I/O object
+  const WCHAR16* settingsRoot = nullptr;
+};
+
+// One call of the fake I/O object.
+struct IoCall {
+  uint32_t index, type;
+  int32_t value;
 };
 
 // Built before BaseImpl, which reads the record in its constructor.
@@ -58,7 +68,10 @@ class FakeModel : private FakeModelRecord,
   StreamOutputShape shape() override;
   void installNotifications(LumorixImplCallback*) override {}
   int32_t readFocusPipe(uint8_t* buffer, uint32_t length, platform::Event& cancel) override;
+  uint32_t focusPosition() override { return focusMoves.load(); }
   HRESULT openDevice() override { return openResult.load(); }
+  HRESULT setFan(uint16_t speed) override;
+  HRESULT setTec(uint32_t on) override;
   using BaseImpl::GrabStill;
   // Frame services: conversions stamp the frame's first four bytes into the output.
   StillResult* GrabStillFrame(StillResult* r, uint8_t*, uint8_t*, uint8_t, platform::Event*,
@@ -75,7 +88,11 @@ class FakeModel : private FakeModelRecord,
 
   void script(std::initializer_list<GrabStep> steps);
   std::vector<std::string> calls();
-  CUsb& usb() { return *usb_; }
+  FakeTransport& usb() { return *usb_; }
+  FakeHelper* fakeHelper() { return helper_.get(); }
+  std::vector<IoCall> ioCalls();
+  void setMaxExposureUs(uint32_t us) { maxExposureUs_ = us; }
+  using BaseImpl::transportInTriggerMode;
 
   std::atomic<HRESULT> openResult{S_OK};
   std::atomic<HRESULT> openCameraResult{S_OK};
@@ -83,14 +100,28 @@ class FakeModel : private FakeModelRecord,
   std::atomic<bool> rotated{false};
   std::atomic<uint32_t> exposureUs{10000};
   std::atomic<uint32_t> grabs{0};
+  std::atomic<int32_t> idleResult{1};  // what a grab gives once the script is used up
   std::atomic<uint32_t> converted{0};
   std::atomic<uint32_t> lastRaw16Size{0};
+  // Focus pipe: each move is one read that reports a new position; with failing reads every
+  // read fails at once; otherwise a read blocks until cancelled.
+  std::atomic<uint32_t> focusMovesLeft{0};
+  std::atomic<uint32_t> focusMoves{0};
+  std::atomic<bool> focusFails{false};
+  std::atomic<uint32_t> focusReads{0};
 
  private:
   int32_t runStep(const GrabStep& step, platform::Event* stopEvent);
   void note(const std::string& call);
 
-  std::unique_ptr<CUsb> usb_;
+  static HRESULT ioOperation(void* io, uint32_t index, uint32_t type, int32_t value,
+                             int32_t* out);
+  HRESULT get_ExpTimeRangeForIo(uint32_t* maxUs) override;
+
+  std::unique_ptr<FakeTransport> usb_;
+  std::unique_ptr<FakeHelper> helper_;
+  std::vector<IoCall> ioCalls_;
+  uint32_t maxExposureUs_ = 0;  // 0: the model reports no range
   std::mutex lock_;
   std::deque<GrabStep> script_;
   std::vector<std::string> calls_;

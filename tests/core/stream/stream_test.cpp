@@ -11,15 +11,12 @@
 #include "core/stream/frame_geometry.h"
 #include "core/stream/grabber.h"
 #include "platform/clock.h"
+#include "tests/core/stream/stream_test_support.h"
 #include "tests/support/fake_model.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-uint32_t pinBytes(uint32_t w, uint32_t h) {
-  return static_cast<uint32_t>(ImageBytes(24, {w, h}));
-}
+using namespace zxstream;
 
 TEST(StreamSizes, RotatedImagesNeedTheirOwnRowPadding) {
   EXPECT_EQ(ImageBytesAnyTurn(24, 1024, 770), 2367488u);
@@ -103,45 +100,10 @@ TEST(StreamStart, ThreadCreationFailureFailsWithoutHanging) {
   }
 }
 
-struct EventLog {
-  std::mutex lock;
-  std::vector<uint32_t> codes;
-  BaseImpl* cam = nullptr;
-  std::atomic<HRESULT> stopResult{S_OK};
-  void add(uint32_t code) {
-    std::lock_guard<std::mutex> guard(lock);
-    codes.push_back(code);
-  }
-  size_t count(uint32_t code) {
-    std::lock_guard<std::mutex> guard(lock);
-    return std::count(codes.begin(), codes.end(), code);
-  }
-};
-
-void recordEvent(uint32_t code, void* context) {
-  static_cast<EventLog*>(context)->add(code);
-}
-
-void stopFromEvent(uint32_t code, void* context) {
-  auto* log = static_cast<EventLog*>(context);
-  log->add(code);
-  if (code == 4) log->stopResult = log->cam->stop();
-}
-
-template <class Pred>
-bool waitFor(Pred pred, int ms = 5000) {
-  const auto end = Clock::now() + std::chrono::milliseconds(ms);
-  while (!pred()) {
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
-
 TEST(StreamDelivery, PullQueueHoldsThreeFramesOfTheTurnedSize) {
   FakeModel cam;
   EventLog log;
-  ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, recordEvent, &log), S_OK);
+  ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, EventLog::record, &log), S_OK);
   ASSERT_TRUE(waitFor([&] { return log.count(4) >= 3; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(log.count(4), 3u);  // nobody pulled: the producer waits
@@ -156,55 +118,6 @@ TEST(StreamDelivery, PullQueueHoldsThreeFramesOfTheTurnedSize) {
   EXPECT_EQ(cam.PullImage(out.data(), 24, 1024 * 3 - 1, nullptr), E_OUTOFMEMORY);
   EXPECT_EQ(cam.PullImage(out.data(), 32, 0, nullptr), S_OK);
   cam.stop();
-}
-
-TEST(StreamThreadGuard, StopFromAnEventCallbackIsRefused) {
-  FakeModel cam;
-  EventLog log;
-  log.cam = &cam;
-  ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, stopFromEvent, &log), S_OK);
-  ASSERT_TRUE(waitFor([&] { return log.count(4) >= 2; }));
-  EXPECT_EQ(log.stopResult.load(), kWrongThread);
-  EXPECT_EQ(cam.RestartStream([] {}), S_OK);
-  ASSERT_TRUE(waitFor([&] { return log.count(4) >= 4; }));
-  EXPECT_EQ(cam.stop(), S_OK);
-}
-
-TEST(StreamDelivery, EndingStatusRaisesItsEventOnce) {
-  const std::pair<int32_t, uint32_t> table[] = {{-5, 130}, {-3, 129}, {-1, 128}};
-  for (auto [status, event] : table) {
-    FakeModel cam;
-    EventLog log;
-    cam.script({GrabStep{}, GrabStep{GrabStep::Result, status}});
-    ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, recordEvent, &log), S_OK);
-    ASSERT_TRUE(waitFor([&] { return log.count(event) == 1; })) << status;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(log.count(event), 1u);
-    cam.stop();
-  }
-}
-
-TEST(StreamStop, EveryWaitEnds) {
-  struct Case {
-    const char* name;
-    GrabStep step;
-  } cases[] = {{"blocked grab", {GrabStep::Block}}, {"slow grab", {GrabStep::Delay, 0, 60000}}};
-  for (const Case& c : cases) {
-    FakeModel cam;
-    cam.script({c.step});
-    ASSERT_EQ(cam.start(), S_OK);
-    std::atomic<HRESULT> pin{E_PENDING};
-    std::thread puller([&] {
-      std::vector<uint8_t> buffer(pinBytes(1024, 770));
-      pin = cam.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr);
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const auto begin = Clock::now();
-    cam.stop();
-    puller.join();
-    EXPECT_LT(Clock::now() - begin, std::chrono::seconds(1)) << c.name;
-    EXPECT_EQ(pin.load(), S_FALSE) << c.name;
-  }
 }
 
 TEST(StreamTrigger, TriggerThreePassesExactlyThree) {

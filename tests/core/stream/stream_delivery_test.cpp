@@ -1,0 +1,237 @@
+// Frame delivery on the fake model: the pull queue, PullImage, snaps and stills, the end of a
+// stream, and the three event sinks.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/lumorix_flags.h"
+#include "core/stream/event_sink.h"
+#include "tests/core/stream/stream_test_support.h"
+#include "tests/support/fake_model.h"
+
+namespace {
+
+using namespace zxstream;
+
+HRESULT startWithSink(FakeModel& cam, EventLog& log, int32_t paused = 0) {
+  return cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, EventLog::record, &log, nullptr, 0,
+                   paused);
+}
+
+TEST(StreamDelivery, RealTimePullsGetTheNewestFrame) {
+  FakeModel cam;
+  cam.setRealTimeMode(1);
+  EventLog log;
+  ASSERT_EQ(startWithSink(cam, log), S_OK);
+  ASSERT_TRUE(waitFor([&] { return log.count(4) >= 10; }));  // no pull: frames keep replacing
+  cam.put_Pause(1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  const size_t delivered = log.count(4);
+  LumorixFrameEntry entry{};
+  ASSERT_EQ(cam.PopFrame(&entry), S_OK);
+  ASSERT_NE(entry.data, nullptr);
+  EXPECT_GE(entry.info.sequence, delivered);  // not one of the first three: the newest
+  EXPECT_GT(delivered, 3u);
+  cam.ReturnFrame(&entry);
+  ASSERT_EQ(cam.PopFrame(&entry), S_OK);
+  EXPECT_EQ(entry.data, nullptr);  // only the newest was kept
+  cam.stop();
+}
+
+TEST(StreamDelivery, PullQueueAllocationFailureFreesWhatWasMade) {
+  for (int nth = 1; nth <= 3; ++nth) {
+    FakeModel cam;
+    EventLog log;
+    FailFrameAllocationAt(nth);
+    EXPECT_EQ(startWithSink(cam, log), E_OUTOFMEMORY) << nth;
+    FailFrameAllocationAt(0);
+    EXPECT_FALSE(cam.started());
+    EXPECT_FALSE(cam.hasThreads());
+    ASSERT_EQ(startWithSink(cam, log), S_OK);  // and nothing stale is in the queue
+    ASSERT_TRUE(waitFor([&] { return log.count(4) >= 3; }));
+    cam.stop();
+  }
+}
+
+TEST(StreamDelivery, PullImageTable) {
+  FakeModel cam;
+  EventLog log;
+  ASSERT_EQ(startWithSink(cam, log), S_OK);
+  ASSERT_TRUE(waitFor([&] { return log.count(4) >= 3; }));
+  cam.put_Pause(1);
+  std::vector<uint8_t> out(1024 * 770 * 4 + 64, 0xEE);
+  LumorixFrameInfo peek{}, info{};
+  ASSERT_EQ(cam.PullImage(nullptr, 24, 0, &peek), S_OK);  // a peek takes nothing
+  EXPECT_EQ(cam.PullImage(nullptr, 24, 0, nullptr), E_POINTER);
+  EXPECT_EQ(cam.PullImage(out.data(), 48, 0, nullptr), E_INVALIDARG);  // mode 0 has no 48
+  EXPECT_EQ(cam.PullImage(out.data(), 24, 1024 * 3 - 1, nullptr), E_OUTOFMEMORY);
+  // The short pitch consumed the peeked frame and returned its entry: the producer refills.
+  cam.put_Pause(0);
+  ASSERT_TRUE(waitFor([&] { return log.count(4) >= 4; }));
+  ASSERT_EQ(cam.PullImage(out.data(), 24, 0, &info), S_OK);
+  EXPECT_GT(info.sequence, peek.sequence);
+  uint32_t stamp24 = 0;
+  std::memcpy(&stamp24, out.data(), 4);
+  EXPECT_EQ(stamp24, info.sequence);
+  ASSERT_EQ(cam.PullImage(out.data(), 32, 0, &info), S_OK);
+  EXPECT_EQ(out[3], 0);  // 24 -> 32: the fourth byte is padding
+  EXPECT_EQ(out[0], static_cast<uint8_t>(info.sequence));
+  ASSERT_EQ(cam.PullImage(out.data(), 8, 1024 + 8, &info), S_OK);  // pitch wider than a row
+  cam.stop();
+}
+
+TEST(StreamDelivery, InStreamSnapRaisesFiveAndARestartReturnsItsEntry) {
+  FakeModel cam;
+  EventLog log;
+  ASSERT_EQ(startWithSink(cam, log), S_OK);
+  ASSERT_EQ(cam.Snap(0, 1, 7), S_OK);  // the preview index: taken from the stream
+  ASSERT_TRUE(waitFor([&] { return log.count(5) == 1; }));
+  LumorixFrameEntry entry{};
+  ASSERT_EQ(cam.PopStillFrame(&entry), S_OK);
+  EXPECT_NE(entry.data, nullptr);
+  cam.ReturnFrame(&entry);
+  ASSERT_EQ(cam.Snap(0, 1, 8), S_OK);
+  ASSERT_TRUE(waitFor([&] { return log.count(5) == 2; }));
+  // A restart returns the unpopped snap's entry with the filled ones: three frames follow
+  // without a single pop.
+  const size_t before = log.count(4);
+  ASSERT_EQ(cam.RestartStream([] {}), S_OK);
+  ASSERT_TRUE(waitFor([&] { return log.count(4) >= before + 3; }));
+  cam.stop();
+}
+
+struct StillLog {
+  std::atomic<int> stills{0};
+  static void onStill(const uint8_t* data, const LumorixFrameHeader* header, int32_t snap,
+                      const uint8_t*, uint32_t, const LumorixFrameInfo*, uint8_t, uint32_t,
+                      uint32_t, void* context) {
+    if (data && header && snap == 1) ++static_cast<StillLog*>(context)->stills;
+  }
+};
+
+TEST(StreamStill, StillGrabberAtAnotherIndexTakesCountStillsAndSwitchesOnce) {
+  for (int32_t count : {1, 3}) {
+    FakeModel cam;
+    StillLog stills;
+    ASSERT_EQ(cam.start(nullptr, nullptr, StillLog::onStill, nullptr, &stills), S_OK);
+    ASSERT_EQ(cam.Snap(1, count, reinterpret_cast<uint64_t>(&stills)), S_OK);  // the still's context
+    ASSERT_TRUE(waitFor([&] { return stills.stills.load() == count; })) << count;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    cam.stop();
+    EXPECT_EQ(stills.stills.load(), count);
+    std::vector<std::string> seen;
+    for (const std::string& c : cam.calls())
+      if (c.rfind("SetResolution", 0) == 0 || c.rfind("GrabStill", 0) == 0) seen.push_back(c);
+    std::vector<std::string> want{"SetResolution 1 still"};
+    for (int32_t i = 0; i < count; ++i) want.push_back("GrabStill 1");
+    want.push_back("SetResolution 0 preview");
+    EXPECT_EQ(seen, want) << count;
+  }
+}
+
+TEST(StreamStill, SnapAndTriggerRefusals) {
+  FakeModel cam(FakeModelConfig{LUMORIX_FLAG_TRIGGER_SINGLE});
+  EXPECT_EQ(cam.Snap(0, 1, 0), E_UNEXPECTED);  // not started
+  EXPECT_EQ(cam.trigger(1), E_UNEXPECTED);
+  ASSERT_EQ(cam.start(), S_OK);
+  EXPECT_EQ(cam.Snap(0, 1, 0), E_UNEXPECTED);  // nobody would serve it
+  cam.stop();
+  EventLog log;
+  ASSERT_EQ(startWithSink(cam, log), S_OK);
+  EXPECT_EQ(cam.Snap(0, 0, 0), E_INVALIDARG);
+  EXPECT_EQ(cam.Snap(2, 1, 0), E_INVALIDARG);
+  EXPECT_EQ(cam.trigger(1), E_UNEXPECTED);  // video mode
+  cam.stop();
+  cam.usb().triggerMode = 1;  // the transport's mode is set while stopped
+  ASSERT_EQ(startWithSink(cam, log), S_OK);
+  EXPECT_EQ(cam.Snap(0, 1, 0), E_UNEXPECTED);
+  EXPECT_EQ(cam.trigger(2), E_INVALIDARG);  // a single-trigger model
+  EXPECT_EQ(cam.trigger(1), S_OK);
+  cam.stop();
+}
+
+struct NullFrames {
+  std::atomic<int> nulls{0};
+  std::atomic<int> frames{0};
+  static void onData(const uint8_t* data, const LumorixFrameInfo*, int32_t, void* context) {
+    ++(data ? static_cast<NullFrames*>(context)->frames : static_cast<NullFrames*>(context)->nulls);
+  }
+};
+
+TEST(StreamDelivery, EndOfStreamGivesNullFramesThenItsEventOnce) {
+  const std::pair<int32_t, uint32_t> table[] = {{-5, 130}, {-3, 129}, {-1, 128}};
+  for (auto [status, event] : table) {
+    FakeModel cam;
+    EventLog log;
+    NullFrames data;
+    cam.script({GrabStep{}, GrabStep{GrabStep::Result, status}});
+    ASSERT_EQ(cam.start(nullptr, NullFrames::onData, nullptr, nullptr, &data, EventLog::record,
+                        &log),
+              S_OK);
+    ASSERT_TRUE(waitFor([&] { return log.count(event) == 1; })) << status;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(data.nulls.load(), 1) << status;
+    EXPECT_EQ(log.count(event), 1u) << status;
+    cam.stop();
+  }
+}
+
+TEST(StreamEvents, DirectSinkRunsOnAStreamThread) {
+  FakeModel cam;
+  EventLog log;
+  ASSERT_EQ(startWithSink(cam, log), S_OK);
+  ASSERT_TRUE(waitFor([&] { return log.count(4) >= 2; }));
+  cam.stop();
+  std::lock_guard<std::mutex> guard(log.lock);
+  EXPECT_NE(log.threads.front(), std::this_thread::get_id());
+}
+
+TEST(StreamEvents, ThreadedSinkKeepsTheOrderOnItsOwnThread) {
+  FakeModel cam;
+  cam.setCallbackThreadOption(true);
+  EventLog log;
+  ASSERT_EQ(startWithSink(cam, log, 1), S_OK);
+  for (uint32_t code : {1u, 2u, 3u, 8u, 9u, 10u}) {
+    if (code == 1) cam.OnExposureChanged();
+    if (code == 2) cam.OnWhiteBalanceDone(6500, 1000);
+    if (code == 3) cam.OnChromeChanged();
+    if (code == 8) cam.OnBlackBalanceDone(0);
+    if (code == 9) cam.OnFfcDone();
+    if (code == 10) cam.OnDfcDone();
+  }
+  ASSERT_TRUE(waitFor([&] { return log.count(10) == 1; }));
+  cam.stop();
+  std::lock_guard<std::mutex> guard(log.lock);
+  EXPECT_EQ(log.codes, (std::vector<uint32_t>{1, 2, 3, 8, 9, 10}));
+  for (const auto& id : log.threads) {
+    EXPECT_EQ(id, log.threads.front());
+    EXPECT_NE(id, std::this_thread::get_id());
+  }
+}
+
+struct Posted {
+  static inline std::mutex lock;
+  static inline std::vector<std::pair<uint32_t, uintptr_t>> messages;
+  static int post(void* window, uint32_t message, uintptr_t wparam, intptr_t) {
+    std::lock_guard<std::mutex> guard(lock);
+    if (window == reinterpret_cast<void*>(0x1234)) messages.emplace_back(message, wparam);
+    return 1;
+  }
+};
+
+TEST(StreamEvents, WindowSinkPostsTheCodeAsWParam) {
+  EventSink::SetWindowPoster(Posted::post);
+  FakeModel cam;
+  ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                      reinterpret_cast<void*>(0x1234), 0x8001, 1),
+            S_OK);
+  cam.OnExposureChanged();
+  cam.stop();
+  EventSink::SetWindowPoster(nullptr);
+  std::lock_guard<std::mutex> guard(Posted::lock);
+  ASSERT_EQ(Posted::messages.size(), 1u);
+  EXPECT_EQ(Posted::messages[0], (std::pair<uint32_t, uintptr_t>{0x8001, 1}));
+}
+
+}  // namespace

@@ -1,0 +1,303 @@
+// Device properties on the fake model: size lookups and their refusals, the output size, speed,
+// temperature and cooler, and the numbered I/O values with their stored copies.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/lumorix_flags.h"
+#include "platform/registry.h"
+#include "tests/support/fake_model.h"
+
+namespace {
+
+constexpr const WCHAR16* kRoot = ZX_W("Software\\ZxTest");
+constexpr const char* kKey = "Software\\ZxTest\\Fake";
+
+FakeModelConfig withFlags(uint64_t flags, bool helper = true) {
+  FakeModelConfig config;
+  config.flags = flags;
+  config.withHelper = helper;
+  return config;
+}
+
+TEST(StreamProperties, SizeLookupMatchesTheFirstEntryByWidthHeightOrBoth) {
+  FakeModelConfig config;
+  config.previews = {{1024, 770, 1, 1}, {2048, 1534, 1, 1}, {1024, 600, 1, 1}, {640, 770, 1, 1}};
+  FakeModel cam(config);
+  const struct {
+    int32_t w, h;
+    HRESULT hr;
+    uint32_t index;
+  } table[] = {{2048, 1534, S_OK, 1}, {1024, 600, S_OK, 2}, {0, 770, S_OK, 0},
+               {640, 0, S_OK, 3},     {1024, 0, S_OK, 0},    {0, 0, E_INVALIDARG, 0},
+               {2048, 770, E_INVALIDARG, 0}, {-1, 770, E_INVALIDARG, 0}};
+  for (const auto& row : table) {
+    ASSERT_EQ(cam.put_eSize(3), S_OK);
+    EXPECT_EQ(cam.put_Size(row.w, row.h), row.hr) << row.w << "x" << row.h;
+    uint32_t index = 99;
+    ASSERT_EQ(cam.get_eSize(&index), S_OK);
+    EXPECT_EQ(index, row.hr == S_OK ? row.index : 3u) << row.w << "x" << row.h;
+  }
+  EXPECT_EQ(cam.put_StillSize(2048, 1534), S_OK);
+  EXPECT_EQ(cam.stillIndex(), 1u);
+  EXPECT_EQ(cam.put_StillSize(1024, 600), E_INVALIDARG);  // only the first two are stills
+}
+
+TEST(StreamProperties, ResolutionChangesRefuseInOrderWhileStreaming) {
+  FakeModel cam;
+  ASSERT_EQ(cam.start(), S_OK);
+  EXPECT_EQ(cam.put_eSize(3), E_INVALIDARG);  // range first, even while streaming
+  EXPECT_EQ(cam.put_eSize(1), E_UNEXPECTED);
+  EXPECT_EQ(cam.put_eStillSize(1), S_OK);    // the still index may change at any time
+  EXPECT_EQ(cam.put_eStillSize(2), E_INVALIDARG);
+  cam.stop();
+  cam.usb().setRequestedRoi(RoiRect{0, 0, 640, 480});
+  EXPECT_EQ(cam.put_eSize(0), S_OK);  // the current index: the region stays
+  EXPECT_TRUE(cam.usb().roiPending());
+  EXPECT_EQ(cam.put_eSize(1), S_OK);
+  EXPECT_EQ(cam.previewIndex(), 1u);
+}
+
+TEST(StreamProperties, SizeReadersWriteEveryNonNullPointer) {
+  FakeModel cam;
+  ASSERT_EQ(cam.put_eStillSize(1), S_OK);
+  using Getter = HRESULT (FakeModel::*)(int32_t*, int32_t*);
+  const struct {
+    Getter get;
+    int32_t w, h;
+  } getters[] = {{&FakeModel::get_Size, 1024, 770}, {&FakeModel::get_StillSize, 2048, 1534}};
+  for (const auto& g : getters) {
+    int32_t w = -1, h = -1;
+    EXPECT_EQ((cam.*g.get)(&w, nullptr), S_OK);
+    EXPECT_EQ(w, g.w);
+    EXPECT_EQ((cam.*g.get)(nullptr, &h), S_OK);
+    EXPECT_EQ(h, g.h);
+    EXPECT_EQ((cam.*g.get)(nullptr, nullptr), E_POINTER);
+  }
+  uint32_t grabbed = 7;
+  EXPECT_EQ(cam.get_FrameStats(nullptr, &grabbed, nullptr), S_OK);
+  EXPECT_EQ(grabbed, 0u);
+  EXPECT_EQ(cam.get_FrameStats(nullptr, nullptr, nullptr), E_POINTER);
+  int32_t w = 0, h = 0;
+  EXPECT_EQ(cam.get_StillResolution(2, &w, &h), E_INVALIDARG);  // index == still count
+  EXPECT_EQ(cam.get_StillResolution(1, &w, &h), S_OK);
+  EXPECT_EQ(w, 2048);
+  FakeModelConfig noStills;
+  noStills.stillCount = 0;
+  FakeModel bare(noStills);
+  uint32_t index = 0;
+  EXPECT_EQ(bare.get_eStillSize(&index), E_INVALIDARG);
+  EXPECT_EQ(bare.get_StillSize(&w, &h), E_INVALIDARG);
+}
+
+TEST(StreamProperties, FinalSizeBinsMakesEvenAndTurns) {
+  FakeModel cam;
+  int32_t w = 0, h = 0;
+  EXPECT_EQ(cam.get_FinalSize(&w, nullptr), E_POINTER);
+  ASSERT_EQ(cam.get_FinalSize(&w, &h), S_OK);
+  EXPECT_EQ(w, 1024);
+  EXPECT_EQ(h, 770);
+  cam.usb().setRequestedRoi(RoiRect{0, 0, 640, 480});
+  cam.usb().EzWriteRoi(640, 480);
+  cam.usb().binning = 0x83;  // averaging by 3: the average bit is not part of the factor
+  cam.rotated = true;
+  ASSERT_EQ(cam.get_FinalSize(&w, &h), S_OK);
+  EXPECT_EQ(w, 160);  // 480 / 3
+  EXPECT_EQ(h, 212);  // 640 / 3 = 213, made even
+}
+
+TEST(StreamProperties, TemperatureRangeAndCoolerTarget) {
+  FakeModel cam(withFlags(LUMORIX_FLAG_TEMPERATURE | LUMORIX_FLAG_TEC | LUMORIX_FLAG_TECTARGET));
+  const struct {
+    int16_t reading;
+    HRESULT hr;
+  } readings[] = {{-500, S_OK}, {1500, S_OK}, {-501, E_FAIL}, {1501, E_FAIL}};
+  for (const auto& r : readings) {
+    cam.usb().reading = r.reading;
+    int16_t t = 0;
+    EXPECT_EQ(cam.get_Temperature(&t), r.hr) << r.reading;
+    if (r.hr == S_OK) {
+      EXPECT_EQ(t, r.reading);
+    }
+  }
+  EXPECT_EQ(cam.get_Temperature(nullptr), E_POINTER);
+  cam.openResult = static_cast<HRESULT>(0x80070015);
+  int16_t t = 0;
+  EXPECT_EQ(cam.get_Temperature(&t), static_cast<HRESULT>(0x80070015));  // opening failed
+  cam.openResult = S_OK;
+
+  EXPECT_EQ(cam.put_TecTarget(301), E_INVALIDARG);
+  EXPECT_EQ(cam.put_TecTarget(-301), E_INVALIDARG);
+  int32_t target = 1;
+  ASSERT_EQ(cam.get_TecTarget(&target), S_OK);
+  EXPECT_EQ(target, 0);  // nothing stored
+  EXPECT_EQ(cam.fakeHelper()->writes.size(), 0u);
+  EXPECT_EQ(cam.put_TecTarget(-300), S_OK);
+  EXPECT_EQ(cam.put_Temperature(120), S_OK);  // without a hardware target: the cooler target
+  ASSERT_EQ(cam.get_TecTarget(&target), S_OK);
+  EXPECT_EQ(target, 120);
+  cam.fakeHelper()->tecTargetResult = E_FAIL;
+  EXPECT_EQ(cam.put_TecTarget(10), E_FAIL);
+
+  FakeModel hardware(withFlags(LUMORIX_FLAG_TECTARGET_HW));
+  EXPECT_EQ(hardware.put_Temperature(-55), S_OK);
+  EXPECT_EQ(hardware.usb().temperatureSet.load(), -55);
+  EXPECT_EQ(hardware.put_TecTarget(0), E_NOTIMPL);
+  EXPECT_EQ(hardware.get_Temperature(&t), E_NOTIMPL);
+}
+
+TEST(StreamProperties, FlagGatedValuesRefuseWithoutTheirFlag) {
+  FakeModel none(withFlags(0));
+  uint32_t u = 0;
+  uint16_t s = 0;
+  int32_t i = 0;
+  EXPECT_EQ(none.put_Skip(1), E_NOTIMPL);
+  EXPECT_EQ(none.get_Skip(&u), E_NOTIMPL);
+  EXPECT_EQ(none.get_FanSpeed(&s), E_NOTIMPL);
+  EXPECT_EQ(none.put_FanSpeed(1), E_NOTIMPL);
+  EXPECT_EQ(none.get_FanMaxSpeed(), static_cast<uint32_t>(E_NOTIMPL));
+  EXPECT_EQ(none.get_Tec(&u), E_NOTIMPL);
+  EXPECT_EQ(none.put_Tec(1), E_NOTIMPL);
+  EXPECT_EQ(none.get_TecTarget(&i), E_NOTIMPL);
+  EXPECT_EQ(none.put_ModeExpoTime(1, 100), E_NOTIMPL);
+
+  FakeModel fan(withFlags(LUMORIX_FLAG_FAN | LUMORIX_FLAG_TEC | LUMORIX_FLAG_TECTARGET |
+                          LUMORIX_FLAG_SKIP));
+  EXPECT_EQ(fan.get_FanMaxSpeed(), 3u);
+  EXPECT_EQ(fan.put_FanSpeed(4), E_INVALIDARG);
+  EXPECT_EQ(fan.put_Tec(1), S_OK);  // the cooler starts the fan at its top speed
+  ASSERT_EQ(fan.get_FanSpeed(&s), S_OK);
+  EXPECT_EQ(s, 3u);
+  ASSERT_EQ(fan.get_Tec(&u), S_OK);
+  EXPECT_EQ(u, 1u);
+  EXPECT_EQ(fan.put_Skip(2), S_OK);
+  ASSERT_EQ(fan.get_Skip(&u), S_OK);
+  EXPECT_EQ(u, 2u);
+}
+
+TEST(StreamProperties, ModeExposureTimeAppliesOnlyInItsMode) {
+  FakeModel cam(withFlags(LUMORIX_FLAG_TRIGGER_SOFT));
+  FakeHelper& helper = *cam.fakeHelper();
+  EXPECT_EQ(cam.put_ModeExpoTime(1, 5000), S_OK);  // video mode now: stored only
+  EXPECT_EQ(cam.put_ModeExpoTime(0, 7000), S_OK);
+  helper.trigger = true;
+  EXPECT_EQ(cam.put_ModeExpoTime(1, 6000), S_OK);
+  EXPECT_EQ(helper.writes, (std::vector<std::string>{"time 7000", "time 6000"}));
+  uint32_t us = 0;
+  ASSERT_EQ(cam.get_ModeExpoTime(1, &us), S_OK);
+  EXPECT_EQ(us, 6000u);
+  ASSERT_EQ(cam.get_ModeExpoTime(0, &us), S_OK);
+  EXPECT_EQ(us, 7000u);
+  EXPECT_EQ(cam.get_ModeExpoTime(0, nullptr), E_POINTER);
+}
+
+TEST(StreamProperties, FrameRateWritesOnlyWhatIsAsked) {
+  FakeModel cam;
+  EXPECT_EQ(cam.get_FrameRate(nullptr, nullptr, nullptr), E_POINTER);
+  uint32_t total = 9;
+  EXPECT_EQ(cam.get_FrameRate(nullptr, nullptr, &total), S_OK);
+  EXPECT_EQ(total, 0u);
+  EXPECT_EQ(cam.get_MaxFrameRate(), 100u);
+  EXPECT_EQ(cam.get_MaxFrameRateOf(2), 102u);
+}
+
+TEST(StreamProperties, SpeedIsClampedStoredAndRestartsADeferringModelOnlyOnChange) {
+  auto store = platform::MakeMemoryRegistry();
+  platform::ScopedRegistry scoped(std::move(store));
+  FakeModelConfig config = withFlags(0);
+  config.settingsRoot = kRoot;
+  FakeModel cam(config);
+  EXPECT_EQ(cam.put_Speed(9), S_OK);
+  uint32_t stored = 0;
+  ASSERT_EQ(scoped.get().readDword(kKey, "FrameRate", stored), platform::RegStatus::Ok);
+  EXPECT_EQ(stored, 3u);  // the model's maximum
+  uint16_t level = 0;
+  ASSERT_EQ(cam.get_Speed(&level), S_OK);
+  EXPECT_EQ(level, 3u);
+
+  cam.usb().deferSpeed = true;
+  ASSERT_EQ(cam.start(), S_OK);
+  auto opens = [&] {
+    const auto calls = cam.calls();
+    return std::count(calls.begin(), calls.end(), "OpenCamera");
+  };
+  const auto before = opens();
+  EXPECT_EQ(cam.put_Speed(3), S_OK);
+  EXPECT_EQ(opens(), before);  // same level: no restart
+  EXPECT_EQ(cam.put_Speed(1), S_OK);
+  EXPECT_EQ(opens(), before + 1);
+  EXPECT_TRUE(cam.started());
+  ASSERT_EQ(cam.get_Speed(&level), S_OK);
+  EXPECT_EQ(level, 1u);
+  cam.stop();
+
+  FakeModelConfig noSpeed = withFlags(0);
+  noSpeed.maxSpeed = 0;
+  FakeModel fixed(noSpeed);
+  EXPECT_EQ(fixed.get_Speed(&level), E_UNEXPECTED);
+}
+
+TEST(StreamProperties, IoControlChecksRangesAndStoresWrites) {
+  auto store = platform::MakeMemoryRegistry();
+  platform::ScopedRegistry scoped(std::move(store));
+  FakeModelConfig config;
+  config.ioCount = 2;
+  config.settingsRoot = kRoot;
+  FakeModel cam(config);
+  cam.setMaxExposureUs(1000);
+  int32_t out = 0;
+  const struct {
+    uint32_t index, type;
+    int32_t value;
+    HRESULT hr;
+  } table[] = {{2, 4, 0, E_INVALIDARG},  {0, 5, 0, S_OK},          {0, 4, 2, E_INVALIDARG},
+               {0, 6, 5, S_OK},          {0, 12, 20001, E_INVALIDARG}, {0, 12, 20000, S_OK},
+               {0, 14, 1, E_INVALIDARG}, {0, 16, -1, E_INVALIDARG}, {0, 36, 1001, E_INVALIDARG},
+               {1, 38, 1000, S_OK},      {0, 18, 0, E_INVALIDARG},  {0, 22, 1023, S_OK},
+               {0, 20, 3, E_INVALIDARG}, {0, 32, 3, S_OK},          {0, 40, -7, S_OK}};
+  for (const auto& row : table)
+    EXPECT_EQ(cam.IoControl(row.index, row.type, row.value, &out), row.hr)
+        << row.index << " " << row.type << " " << row.value;
+  EXPECT_EQ(cam.IoControl(0, 7, 0, nullptr), E_POINTER);
+  cam.usb().triggerMode = 1;  // software trigger: type 14 takes only 5
+  EXPECT_EQ(cam.IoControl(0, 14, 4, nullptr), E_INVALIDARG);
+  EXPECT_EQ(cam.IoControl(0, 14, 5, nullptr), S_OK);
+  uint32_t stored = 0;
+  ASSERT_EQ(scoped.get().readDword(kKey, "Io1x38", stored), platform::RegStatus::Ok);
+  EXPECT_EQ(stored, 1000u);
+  EXPECT_NE(scoped.get().readDword(kKey, "Io0x5", stored), platform::RegStatus::Ok);
+
+  FakeModel none;
+  EXPECT_EQ(none.IoControl(0, 4, 0, nullptr), E_NOTIMPL);
+}
+
+TEST(StreamProperties, InitUsbRestoresStoredIoValuesInTableOrder) {
+  auto store = platform::MakeMemoryRegistry();
+  platform::ScopedRegistry scoped(std::move(store));
+  // Out of range, above the exposure maximum, or of another value type: skipped.
+  const struct {
+    const char* name;
+    uint32_t value;
+  } stored[] = {{"Io1x40", 9},  {"Io0x12", 30000}, {"Io0x16", 900}, {"Io0x36", 2000},
+                {"Io1x4", 1},   {"Io0x6", 5},      {"Io0x18", 0},   {"Io1x22", 1023}};
+  for (const auto& s : stored) scoped.get().writeDword(kKey, s.name, s.value);
+  scoped.get().writeString(kKey, "Io0x4", ZX_W("1"));
+  FakeModelConfig config;
+  config.ioCount = 2;
+  config.settingsRoot = kRoot;
+  FakeModel cam(config);
+  cam.setMaxExposureUs(1000);
+  ASSERT_EQ(cam.InitUSB(), S_OK);
+  std::vector<std::string> applied;
+  for (const IoCall& c : cam.ioCalls())
+    applied.push_back(std::to_string(c.index) + "x" + std::to_string(c.type) + "=" +
+                      std::to_string(c.value));
+  EXPECT_EQ(applied, (std::vector<std::string>{"0x6=5", "0x16=900", "1x4=1", "1x22=1023",
+                                               "1x40=9"}));
+  cam.openResult = E_FAIL;
+  EXPECT_EQ(cam.InitUSB(), E_FAIL);
+  EXPECT_EQ(cam.ioCalls().size(), applied.size());  // a failed open restores nothing
+}
+
+}  // namespace

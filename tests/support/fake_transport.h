@@ -1,0 +1,29 @@
+// The fake model's transport: a real CUsb whose temperature, speed deferral and frame-rate answers
+// a test sets.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "usb/cusb.h"
+
+class FakeTransport : public CUsb {
+ public:
+  explicit FakeTransport(const ModelInfo* model) : CUsb(0x10000, 0x82, model, ZX_W("")) {}
+
+  std::atomic<int16_t> reading{250};
+  std::atomic<HRESULT> readingResult{S_OK};
+  std::atomic<bool> deferSpeed{false};
+  std::atomic<int32_t> temperatureSet{0};
+
+  HRESULT GetTemperature(int16_t* tenths) override {
+    *tenths = reading.load();
+    return readingResult.load();
+  }
+  HRESULT SetTemperature(int16_t tenths) override {
+    temperatureSet = tenths;
+    return S_OK;
+  }
+  bool bDeferSpeed() override { return deferSpeed.load(); }
+  uint32_t GetMaxFrameRate(uint32_t index) override { return 100 + index; }
+};
