@@ -176,10 +176,10 @@ int32_t QuickRawToRgb(PLHlperBase& h, uint8_t* frame, uint32_t w, uint32_t ht, u
   if (!frame || !h.quickBuffer || bytes > h.quickBufferBytes) return 1;
   if (format == 10)
     kernels::QuickDemosaic16(reinterpret_cast<const uint16_t*>(frame),
-                             reinterpret_cast<uint16_t*>(h.quickBuffer.get()), int32_t(w), int32_t(ht));
+                             reinterpret_cast<uint16_t*>(h.quickBuffer.data()), int32_t(w), int32_t(ht));
   else
-    kernels::QuickDemosaic8(frame, h.quickBuffer.get(), int32_t(w), int32_t(ht));
-  std::memcpy(frame, h.quickBuffer.get(), bytes);
+    kernels::QuickDemosaic8(frame, h.quickBuffer.data(), int32_t(w), int32_t(ht));
+  std::memcpy(frame, h.quickBuffer.data(), bytes);
   return 0;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/aligned_buffer.h"
+#include "platform/aligned_buffer.h"
 #include "pipeline/helper_model_hooks.h"
 #include "pipeline/pl_state.h"
 #include "pipeline/preset.h"
@@ -146,9 +146,9 @@ class PLHlperBase : public Preset, public HelperModelHooks {
   uint32_t procWidth, procHeight;
   uint32_t aeMaxTime = 0;
   uint16_t aeMaxGain = 0;
-  AlignedBuffer quickBuffer;
+  platform::AlignedBuffer quickBuffer;
   size_t quickBufferBytes = 0;  // kept across opens; grown only when a larger frame needs it
-  AlignedBuffer stillBuffer;
+  platform::AlignedBuffer stillBuffer;
   uint32_t outputFormat = 0;
   uint8_t byteOrder = 1;
   uint8_t hasWbGainBase = 1;

@@ -146,7 +146,7 @@ void allocateQuickBuffer(PLHlperBase& h, uint32_t w, uint32_t ht) {
   if (h.hasFlag(LUMORIX_FLAG_RAW12_ALT)) bytes = size_t(w) * ht * 2;
   else if (h.hasFlag(LUMORIX_FLAG_RAW8_ALT)) bytes = size_t(w) * ht;
   if (bytes == 0 || (h.quickBuffer && bytes <= h.quickBufferBytes)) return;  // reuse
-  h.quickBuffer = MakeAlignedBuffer(bytes);
+  h.quickBuffer.allocate(bytes, platform::kFrameAlignment);
   h.quickBufferBytes = h.quickBuffer ? bytes : 0;
 }
 

@@ -58,12 +58,13 @@ bool still16(PLContext16& c, uint16_t* raw, uint8_t* out, uint8_t bits, uint32_t
   const bool sameSize = fw == pw && fh == ph, keep16 = bits == 48 || c.outputFormat == kOutputRgb16;
   const size_t procSamples = kernels::rowStride<uint16_t>(p, int32_t(pw)) * ph;
   const size_t frameSamples = kernels::rowStride<uint16_t>(p, int32_t(fw)) * fh;
-  AlignedBuffer work;
+  platform::AlignedBuffer work;
   uint16_t* img = reinterpret_cast<uint16_t*>(out);
   if (!sameSize || !keep16) {
-    work = MakeAlignedBuffer(2 * std::max(procSamples, frameSamples) * sizeof(uint16_t));
-    if (!work) return false;
-    img = reinterpret_cast<uint16_t*>(work.get());
+    if (!work.allocate(2 * std::max(procSamples, frameSamples) * sizeof(uint16_t),
+                       platform::kFrameAlignment))
+      return false;
+    img = reinterpret_cast<uint16_t*>(work.data());
   }
   FrameJob<uint16_t> job;
   SnapshotFrameJob(c, int32_t(pw), job);
@@ -114,15 +115,15 @@ StillResult* GrabStillFrame(PLHlperBase& h, StillResult* result, uint8_t* output
   const size_t bpp = kFormatBytesPerPixel[format % kPixelFormatCount];
   const size_t frameBytes = bpp * fw * fh, procBytes = bpp * pw * ph;
   if (frameBytes > h.rawFrameBytes || procBytes > h.rawFrameBytes) return result;
-  if (!h.stillBuffer) h.stillBuffer = MakeAlignedBuffer(h.rawFrameBytes);
+  if (!h.stillBuffer) h.stillBuffer.allocate(h.rawFrameBytes, platform::kFrameAlignment);
   if (!h.stillBuffer) return result;
   result->pixelFormat = format;
   FrameDescriptor d;
-  d.buffer = h.stillBuffer.get();
+  d.buffer = h.stillBuffer.data();
   d.pixelFormat = format;
   result->status = grabStill(h, d, fw, fh, stop);
   if (result->status < 0) return result;
-  uint8_t* raw = h.stillBuffer.get();
+  uint8_t* raw = h.stillBuffer.data();
   repair(h, raw, pw, ph, index);
   if (rawCopy) std::memcpy(rawCopy, raw, procBytes);
   bool ok = true;

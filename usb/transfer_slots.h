@@ -7,14 +7,14 @@
 
 #include "platform/com_types.h"
 #include "platform/device_io.h"
-#include "usb/aligned_buffer.h"
+#include "platform/aligned_buffer.h"
 
 namespace usb {
 
 struct TransferSlot {
   platform::Event event{platform::Event::Kind::ManualReset};
   platform::AsyncIo io;
-  AlignedBuffer buffer;
+  platform::AlignedBuffer buffer;
   bool busy = false;      // a read of the current grab is in flight
   bool stranded = false;  // a read of an earlier grab outlived its abort; the slot waits for it
   bool done() { return event.wait(0); }  // the event is set when the read ends

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "usb/aligned_buffer.h"
+#include "platform/aligned_buffer.h"
 
 namespace usb {
 
@@ -41,7 +41,7 @@ uint32_t WinUsbBackend::controlTransfer(const VenReqHeader& header, void* data, 
 
 uint32_t WinUsbBackend::retryAligned(platform::WinUsbSetupPacket setup, void* data,
                                      uint32_t length, uint32_t* transferred) {
-  AlignedBuffer aligned;
+  platform::AlignedBuffer aligned;
   if (!aligned.allocate(length ? length : 1u, 16)) return platform::kErrorNoAccess;
   const bool in = setup.requestType & 0x80;
   if (!in) std::memcpy(aligned.data(), data, length);

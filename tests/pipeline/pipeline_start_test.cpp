@@ -140,10 +140,10 @@ TEST_F(PipelineStart, QuickBufferIsReusedAcrossOpens) {
   config.flags |= LUMORIX_FLAG_RAW8_ALT;
   TestSensor s(camera, config);
   InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
-  const uint8_t* first = s.quickBuffer.get();
+  const uint8_t* first = s.quickBuffer.data();
   ASSERT_NE(first, nullptr);
   InitPipeLineStep1(s, 0, 32, 24, nullptr, 0, 0);
-  EXPECT_EQ(s.quickBuffer.get(), first);
+  EXPECT_EQ(s.quickBuffer.data(), first);
   EXPECT_EQ(s.quickBufferBytes, 64u * 48u);
 }
 

@@ -243,9 +243,9 @@ TEST_P(Grab, FiniParksBuffersThatAReadStillHolds) {
 TEST_P(Grab, FailedAllocationLeavesNothingOpen) {
   SimRig rig(GetParam());
   CCmos usb(kBlock, 2, nullptr, rig.id().c_str());
-  usb::AlignedBuffer::failAllocation(3);
+  platform::AlignedBuffer::failAllocation(3);
   EXPECT_EQ(usb.bInitUSB(true), E_OUTOFMEMORY);
-  usb::AlignedBuffer::failAllocation(0);
+  platform::AlignedBuffer::failAllocation(0);
   EXPECT_FALSE(usb.isOpen());
   EXPECT_TRUE(rig.camera->log().requests(0x01).empty());
   EXPECT_EQ(usb.bInitUSB(false), S_OK);

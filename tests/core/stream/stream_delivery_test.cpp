@@ -85,14 +85,23 @@ TEST(StreamDelivery, InStreamSnapRaisesFiveAndARestartReturnsItsEntry) {
   FakeModel cam;
   EventLog log;
   ASSERT_EQ(startWithSink(cam, log), S_OK);
+  // Preview frames are pulled meanwhile: a full pull queue would hold the snap back.
+  std::vector<uint8_t> out(1024 * 770 * 4 + 64);
+  LumorixFrameInfo info{};
+  const auto snapsSeen = [&](size_t n) {
+    return waitFor([&] {
+      cam.PullImage(out.data(), 24, 0, &info);
+      return log.count(5) == n;
+    });
+  };
   ASSERT_EQ(cam.Snap(0, 1, 7), S_OK);  // the preview index: taken from the stream
-  ASSERT_TRUE(waitFor([&] { return log.count(5) == 1; }));
+  ASSERT_TRUE(snapsSeen(1));
   LumorixFrameEntry entry{};
   ASSERT_EQ(cam.PopStillFrame(&entry), S_OK);
   EXPECT_NE(entry.data, nullptr);
   cam.ReturnFrame(&entry);
   ASSERT_EQ(cam.Snap(0, 1, 8), S_OK);
-  ASSERT_TRUE(waitFor([&] { return log.count(5) == 2; }));
+  ASSERT_TRUE(snapsSeen(2));
   // A restart returns the unpopped snap's entry with the filled ones: three frames follow
   // without a single pop.
   const size_t before = log.count(4);

@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <new>
 
-namespace usb {
+namespace platform {
+
+// Frame buffers sit on 1024-byte boundaries so vector kernels and DMA-style copies never split a line.
+inline constexpr size_t kFrameAlignment = 1024;
 
 class AlignedBuffer {
  public:
@@ -36,6 +39,7 @@ class AlignedBuffer {
     size_ = 0;
   }
   uint8_t* data() const { return data_; }
+  explicit operator bool() const { return data_ != nullptr; }
   size_t size() const { return size_; }
 
   // Tests make the n-th allocation from now fail (1 = the next one); 0 turns it off.
@@ -47,4 +51,4 @@ class AlignedBuffer {
   size_t align_ = 1;
 };
 
-}  // namespace usb
+}  // namespace platform

@@ -1,9 +1,9 @@
 // Aligned allocation with a counted failure point for the out-of-memory paths.
-#include "usb/aligned_buffer.h"
+#include "platform/aligned_buffer.h"
 
 #include <atomic>
 
-namespace usb {
+namespace platform {
 namespace {
 std::atomic<uint32_t> failCountdown{0};
 }
@@ -23,4 +23,4 @@ bool AlignedBuffer::allocate(size_t size, size_t align) {
   return true;
 }
 
-}  // namespace usb
+}  // namespace platform
