@@ -1,0 +1,43 @@
+// The constexpr descriptor of one model class: what its catalogue row does not already say.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "core/model_catalogue.h"
+#include "models/common/model_math.h"
+#include "models/common/sensor_driver.h"
+
+struct ModelCatalogueRow;
+
+struct ValueRange {
+  uint32_t min;
+  uint32_t max;
+  uint32_t def;
+};
+
+struct ModelSpec {
+  ModelFactory factory;  // names the class's catalogue row: display name, ids, flags, sizes
+  const SensorDriver& (*sensor)();
+  std::span<const ResolutionRatio> ratios;  // per resolution of the row
+  std::span<const uint32_t> maxFrameRate;   // per resolution; the last one stands for the rest
+  uint32_t rawFrameBytes;
+  uint32_t transferSize;
+  uint32_t defaultPreviewIndex;
+  uint32_t bayer;
+  uint32_t defectModes;
+  uint16_t defaultSpeed;
+  ValueRange exposureUs;
+  ValueRange gainPercent;
+  std::array<uint16_t, 3> wbBase;  // 256 = 1.0
+  std::array<double, 9> colourMatrix;
+  std::span<const LutAnchor> rawLutAnchors;
+  uint64_t helperFlags;  // as the class states it, before the USB2 registration's fix-up
+  std::array<double, 3> helperDoubles;
+
+  // The catalogue row whose factory this is; null when the class has no row.
+  const ModelCatalogueRow* row() const;
+  uint32_t clampExposure(uint32_t us) const;
+  uint32_t maxFrameRateOf(uint32_t index) const;
+};

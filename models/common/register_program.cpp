@@ -1,0 +1,26 @@
+// Sensor register programs as data, and the one executor that sends them to the camera.
+#include "models/common/register_program.h"
+
+#include <mutex>
+
+#include "platform/wait_hook.h"
+
+void ProgramBuffer::add(RegStep step) {
+  // Programs are fixed by the sensor drivers; overflowing one is a driver bug caught in tests.
+  if (size_ < kCapacity) steps_[size_++] = step;
+}
+
+void ProgramBuffer::add(std::span<const RegStep> steps) {
+  for (const RegStep& step : steps) add(step);
+}
+
+void RegisterProgram::run(std::span<const RegStep> steps) {
+  std::lock_guard<platform::RecursiveLock> hold(lock_);
+  for (const RegStep& step : steps) {
+    if (step.kind == RegStep::Kind::Wait) {
+      platform::HookedSleepMs(step.value);
+    } else {
+      (void)writer_.writeSensor(step.reg, step.value);
+    }
+  }
+}

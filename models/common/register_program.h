@@ -1,0 +1,60 @@
+// Sensor register programs as data, and the one executor that sends them to the camera.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "platform/com_types.h"
+#include "platform/lock.h"
+
+// One step of a program: a register write, or a pause in milliseconds.
+struct RegStep {
+  enum class Kind : uint8_t { Write, Wait };
+  Kind kind;
+  uint16_t reg;
+  uint16_t value;  // the pause length for Wait
+
+  friend constexpr bool operator==(const RegStep&, const RegStep&) = default;
+};
+
+constexpr RegStep Write(uint16_t reg, uint16_t value) { return {RegStep::Kind::Write, reg, value}; }
+constexpr RegStep Wait(uint16_t ms) { return {RegStep::Kind::Wait, 0, ms}; }
+
+// A program whose values are computed at run time; it fills a fixed buffer, never the heap.
+class ProgramBuffer {
+ public:
+  static constexpr size_t kCapacity = 48;
+  void add(RegStep step);
+  void add(std::span<const RegStep> steps);
+  std::span<const RegStep> steps() const { return {steps_.data(), size_}; }
+
+ private:
+  std::array<RegStep, kCapacity> steps_{};
+  size_t size_ = 0;
+};
+
+// Where a program's writes go: the camera's sensor write with its class's request code.
+class SensorWriter {
+ public:
+  virtual HRESULT writeSensor(uint16_t reg, uint16_t value) = 0;
+
+ protected:
+  ~SensorWriter() = default;
+};
+
+// Runs programs to their end (write results are not checked, as the sensor expects), pausing
+// through the hooked sleep and holding the sensor-programming lock so programs never interleave.
+class RegisterProgram {
+ public:
+  RegisterProgram(SensorWriter& writer, platform::RecursiveLock& lock) : writer_(writer), lock_(lock) {}
+
+  void run(std::span<const RegStep> steps);
+  // For sequences of programs that must stay together; the lock is recursive.
+  platform::RecursiveLock& lock() { return lock_; }
+
+ private:
+  SensorWriter& writer_;
+  platform::RecursiveLock& lock_;
+};

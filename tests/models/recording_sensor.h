@@ -1,0 +1,54 @@
+// A sensor that only records: every write and every pause, in order, for comparing with programs.
+#pragma once
+
+#include <map>
+#include <utility>
+#include <mutex>
+#include <vector>
+
+#include "models/common/register_program.h"
+#include "platform/wait_hook.h"
+
+namespace testing_models {
+
+class RecordingSensor final : public SensorWriter, public platform::WaitHook {
+ public:
+  RecordingSensor() { platform::SetWaitHook(this); }
+  ~RecordingSensor() { platform::SetWaitHook(nullptr); }
+
+  HRESULT writeSensor(uint16_t reg, uint16_t value) override {
+    std::lock_guard<std::mutex> hold(mutex_);
+    log_.push_back(Write(reg, value));
+    registers_[reg] = value;
+    return 0;
+  }
+  void sleep(uint32_t ms) override {
+    std::lock_guard<std::mutex> hold(mutex_);
+    log_.push_back(Wait(static_cast<uint16_t>(ms)));
+  }
+  platform::WaitResult waitAny(std::span<platform::Event* const>, uint32_t) override { return {platform::WaitStatus::Timeout, 0}; }
+
+  std::vector<RegStep> take() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return std::exchange(log_, {});
+  }
+  uint16_t reg(uint16_t r) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return registers_.at(r);
+  }
+  std::vector<uint16_t> writesTo(uint16_t r) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    std::vector<uint16_t> values;
+    for (const RegStep& s : log_) {
+      if (s.kind == RegStep::Kind::Write && s.reg == r) values.push_back(s.value);
+    }
+    return values;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<RegStep> log_;
+  std::map<uint16_t, uint16_t> registers_;
+};
+
+}  // namespace testing_models
