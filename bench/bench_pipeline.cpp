@@ -14,58 +14,12 @@
 #include "pipeline/pl_start.h"
 #include "pipeline/pl_tables.h"
 #include "pipeline/pl_worker_pool.h"
+#include "tests/support/idle_helper.h"
 
 namespace {
 
-// A helper whose model operations do nothing: the benchmark only converts frames.
-class BenchHelper final : public PLHlperBase {
- public:
-  using PLHlperBase::PLHlperBase;
-  int32_t PLHlperInit() override { return 1; }
-  int32_t PLHlperGrabFrame(FrameDescriptor*, uint32_t, uint32_t, const RoiRect*, platform::Event*, bool) override {
-    return 0;
-  }
-  bool PLHlperHasFlag40() override { return false; }
-  bool PLHlperGetCalc2630() override { return true; }
-  void PLHlperApplyRoi(FrameDescriptor*, platform::Event*) override {}
-  void PLHlperSetBitDepth(uint8_t) override {}
-  bool PLHlperIsTrigger() override { return false; }
-  SensorRect* PLHlperGetSensorRoi(SensorRect* out) override { return *out = {}, out; }
-  RoiRect* PLHlperGetRoi(RoiRect* out) override { return *out = {}, out; }
-  HRESULT PLHlperSetLightFrequency(uint32_t) override { return S_OK; }
-  HRESULT PLHlperSetSpeed(uint16_t, uint8_t) override { return S_OK; }
-  HRESULT PLHlperSetSkip(uint32_t) override { return S_OK; }
-  HRESULT PLHlperSetBlackLevel(uint16_t) override { return S_OK; }
-  HRESULT PLHlperSetCG(uint32_t) override { return S_OK; }
-  HRESULT PLHlperSetExpoTime(uint32_t) override { return S_OK; }
-  HRESULT PLHlperSetExpoAGain(uint16_t) override { return S_OK; }
-  HRESULT PLHlperSetFan(uint16_t) override { return S_OK; }
-  HRESULT PLHlperSetTEC(uint32_t) override { return S_OK; }
-  HRESULT PLHlperSetTECTarget(int32_t) override { return S_OK; }
-  void IspSetMatrix(const double*) override {}
-  void IspSetWB(const int32_t*) override {}
-  void IspSetBB(const uint16_t*) override {}
-  void IspSetLut(const uint16_t*, uint32_t) override {}
-  void IspSetAWBRect(uint16_t, uint16_t, uint16_t, uint16_t) override {}
-  void IspSetAERect(uint16_t, uint16_t, uint16_t, uint16_t) override {}
-  void IspSetABBRect(uint16_t, uint16_t, uint16_t, uint16_t) override {}
-  bool bIspHasABB() override { return false; }
-  bool IspSetLutEx() override { return false; }
-  void PLHlperSetPixelFormat(uint8_t) override {}
-  void PLHlperGetOutputSize(uint32_t*, uint32_t*) override {}
-  void IspEnWB(bool) override {}
-  void IspEnMatrix(bool) override {}
-  uint32_t bEEPROMRead(uint8_t*) override { return 0; }
-  void PLHlperGetDefaultPreset(PresetRecord*) override {}
-  uint8_t PLHlperGetBinning() override { return 1; }
-  void PLHlperSetBinning(uint8_t) override {}
-  int32_t PLHlperGetTecInfo(uint32_t, int32_t*) override { return 0; }
-  void PLHlperGetValues38(uint32_t*, uint32_t*, uint32_t*) override {}
-  HRESULT PLHlperGetFocusInfo(LumorixFocusInfo*) override { return E_NOTIMPL; }
-  HRESULT SetBandwidth(uint32_t, bool) override { return S_OK; }
-  HRESULT SetPreciseFrameRate(uint32_t) override { return S_OK; }
-  uint32_t GetPreciseFrameRateMax() override { return 0; }
-};
+// The model operations do nothing: the benchmark only converts frames.
+using BenchHelper = IdleHelper;
 
 double medianMemcpySeconds(std::vector<uint8_t>& dst, const std::vector<uint8_t>& src) {
   std::vector<double> t;

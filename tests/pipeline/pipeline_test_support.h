@@ -7,6 +7,7 @@
 #include <string>
 
 #include "pipeline/pl_helper_base.h"
+#include "tests/support/idle_helper.h"
 #include "pipeline/pl_init_params.h"
 #include "pipeline/pl_registry.h"
 #include "pipeline/pl_state.h"
@@ -58,52 +59,15 @@ inline PLInitParams colourParams(uint32_t w = 640, uint32_t h = 480) {
 }
 
 // Every model operation as a do-nothing; the tests read back what the base hands over.
-class FakeHelper : public PLHlperBase {
+class FakeHelper : public IdleHelper {
  public:
-  using PLHlperBase::PLHlperBase;
-  int32_t PLHlperInit() override { return 1; }
-  int32_t PLHlperGrabFrame(FrameDescriptor*, uint32_t, uint32_t, const RoiRect*, platform::Event*,
-                           bool) override { return 0; }
-  bool PLHlperHasFlag40() override { return false; }
-  bool PLHlperGetCalc2630() override { return false; }
-  void PLHlperApplyRoi(FrameDescriptor*, platform::Event*) override {}
-  void PLHlperSetBitDepth(uint8_t) override {}
-  bool PLHlperIsTrigger() override { return false; }
-  SensorRect* PLHlperGetSensorRoi(SensorRect* out) override { return out; }
-  RoiRect* PLHlperGetRoi(RoiRect* out) override { return out; }
-  HRESULT PLHlperSetLightFrequency(uint32_t) override { return S_OK; }
-  HRESULT PLHlperSetSpeed(uint16_t, uint8_t) override { return S_OK; }
-  HRESULT PLHlperSetSkip(uint32_t) override { return S_OK; }
-  HRESULT PLHlperSetBlackLevel(uint16_t) override { return S_OK; }
-  HRESULT PLHlperSetCG(uint32_t) override { return S_OK; }
-  HRESULT PLHlperSetExpoTime(uint32_t) override { return S_OK; }
-  HRESULT PLHlperSetExpoAGain(uint16_t) override { return S_OK; }
-  HRESULT PLHlperSetFan(uint16_t) override { return S_OK; }
-  HRESULT PLHlperSetTEC(uint32_t) override { return S_OK; }
-  HRESULT PLHlperSetTECTarget(int32_t) override { return S_OK; }
+  using IdleHelper::IdleHelper;
   void IspSetMatrix(const double m[9]) override { lastMatrix0 = m[0]; }
   void IspSetWB(const int32_t g[3]) override { lastWbGreen = g[1]; }
   void IspSetBB(const uint16_t b[3]) override { lastBlack = b[0]; }
   void IspSetLut(const uint16_t* t, uint32_t bits) override { lastLutTop = t[(1u << bits) - 1]; }
-  void IspSetAWBRect(uint16_t, uint16_t, uint16_t, uint16_t) override {}
-  void IspSetAERect(uint16_t, uint16_t, uint16_t, uint16_t) override {}
-  void IspSetABBRect(uint16_t, uint16_t, uint16_t, uint16_t) override {}
-  bool bIspHasABB() override { return false; }
-  bool IspSetLutEx() override { return false; }
-  void PLHlperSetPixelFormat(uint8_t) override {}
-  void PLHlperGetOutputSize(uint32_t*, uint32_t*) override {}
-  void IspEnWB(bool) override {}
-  void IspEnMatrix(bool) override {}
-  uint32_t bEEPROMRead(uint8_t*) override { return 0; }
-  void PLHlperGetDefaultPreset(PresetRecord*) override {}
   uint8_t PLHlperGetBinning() override { return binningByte; }
   void PLHlperSetBinning(uint8_t b) override { binningByte = b; }
-  int32_t PLHlperGetTecInfo(uint32_t, int32_t*) override { return 0; }
-  void PLHlperGetValues38(uint32_t*, uint32_t*, uint32_t*) override {}
-  HRESULT PLHlperGetFocusInfo(LumorixFocusInfo*) override { return E_NOTIMPL; }
-  HRESULT SetBandwidth(uint32_t, bool) override { return S_OK; }
-  HRESULT SetPreciseFrameRate(uint32_t) override { return S_OK; }
-  uint32_t GetPreciseFrameRateMax() override { return 0; }
 
   uint8_t binningByte = 0;
   double lastMatrix0 = 0;

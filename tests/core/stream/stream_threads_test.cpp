@@ -163,7 +163,13 @@ TEST(StreamPause, PauseStopsGrabbingAndResumeRaisesNoFalseNoFrame) {
   ticks.advance(20000);  // a long pause
   cam.idleResult = 0;    // and no frame at first after it
   cam.put_Pause(0);
-  ASSERT_TRUE(waitFor([&] { return cam.grabs.load() > paused + 5; }));
+  // Frames are pulled meanwhile: a full pull queue would hold every raw buffer.
+  std::vector<uint8_t> out(1024 * 770 * 4 + 64);
+  LumorixFrameInfo info{};
+  ASSERT_TRUE(waitFor([&] {
+    cam.PullImage(out.data(), 24, 0, &info);
+    return cam.grabs.load() > paused + 5;
+  }));
   EXPECT_GE(cam.grabStatus(), 0);
   EXPECT_EQ(log.count(130), 0u);
   cam.stop();
