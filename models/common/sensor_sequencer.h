@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "models/common/model_spec.h"
+#include "models/common/model_descriptor.h"
 #include "models/common/register_program.h"
 
 class SensorSequencer {

@@ -1,7 +1,7 @@
 // The two USB3 3.1 MP classes: one shared description, each twin differing only in its catalogue row.
 #pragma once
 
-#include "models/common/model_spec.h"
+#include "models/common/model_descriptor.h"
 #include "models/model_factories.h"
 #include "models/sensors/usb3_31mp_sensor.h"
 

@@ -1,5 +1,5 @@
 // The constexpr descriptor of one model class: what its catalogue row does not already say.
-#include "models/common/model_spec.h"
+#include "models/common/model_descriptor.h"
 
 #include <algorithm>
 
