@@ -8,6 +8,8 @@
 
 #include <cwchar>
 
+#include <dshow.h>
+
 #include "dshow/base/cfactorytemplate.h"
 #include "dshow/base/moduleinstance.h"
 
@@ -83,4 +85,46 @@ STDAPI AMovieDllRegisterServer2(BOOL registering) {
     }
   }
   return result;
+}
+
+namespace {
+
+struct ComScope {
+  HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  ~ComScope() {
+    if (SUCCEEDED(hr)) CoUninitialize();
+  }
+};
+
+HRESULT registerSource(IFilterMapper2* mapper, const CLSID& clsid, const wchar_t* name,
+                       DWORD merit) {
+  REGPINTYPES types = {&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24};
+  REGFILTERPINS2 pin = {};
+  pin.dwFlags = REG_PINFLAG_B_OUTPUT;
+  pin.cInstances = 1;
+  pin.nMediaTypes = 1;
+  pin.lpMediaType = &types;
+  pin.clsPinCategory = &PIN_CATEGORY_CAPTURE;
+  REGFILTER2 record = {};
+  record.dwVersion = 2;
+  record.dwMerit = merit;
+  record.cPins2 = 1;
+  record.rgPins2 = &pin;
+  return mapper->RegisterFilter(clsid, name, nullptr, &CLSID_VideoInputDeviceCategory, name,
+                                &record);
+}
+
+}  // namespace
+
+HRESULT RegisterVideoInputSource(const CLSID& clsid, const wchar_t* name, DWORD merit,
+                                 bool registering) {
+  ComScope com;
+  IFilterMapper2* mapper = nullptr;
+  HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IFilterMapper2, reinterpret_cast<void**>(&mapper));
+  if (FAILED(hr)) return hr;
+  hr = registering ? registerSource(mapper, clsid, name, merit)
+                   : mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, name, clsid);
+  mapper->Release();
+  return hr;
 }

@@ -16,46 +16,6 @@ const AMOVIESETUP_PIN kPins[] = {
 const AMOVIESETUP_FILTER kFilterSetup = {&CLSID_ZxTestSource, kTestSourceName, MERIT_DO_NOT_USE,
                                          1, kPins};
 
-struct ComInit {
-  HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  ~ComInit() {
-    if (SUCCEEDED(hr)) CoUninitialize();
-  }
-};
-
-HRESULT WithMapper(HRESULT (*action)(IFilterMapper2*)) {
-  ComInit com;
-  IFilterMapper2* mapper = nullptr;
-  HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IFilterMapper2, reinterpret_cast<void**>(&mapper));
-  if (FAILED(hr)) return hr;
-  hr = action(mapper);
-  mapper->Release();
-  return hr;
-}
-
-HRESULT RegisterInCategory(IFilterMapper2* mapper) {
-  REGPINTYPES types = {&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24};
-  REGFILTERPINS2 pin = {};
-  pin.dwFlags = REG_PINFLAG_B_OUTPUT;
-  pin.cInstances = 1;
-  pin.nMediaTypes = 1;
-  pin.lpMediaType = &types;
-  pin.clsPinCategory = &PIN_CATEGORY_CAPTURE;
-  REGFILTER2 filter = {};
-  filter.dwVersion = 2;
-  filter.dwMerit = MERIT_DO_NOT_USE;
-  filter.cPins2 = 1;
-  filter.rgPins2 = &pin;
-  return mapper->RegisterFilter(CLSID_ZxTestSource, kTestSourceName, nullptr,
-                                &CLSID_VideoInputDeviceCategory, kTestSourceName, &filter);
-}
-
-HRESULT UnregisterFromCategory(IFilterMapper2* mapper) {
-  return mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, kTestSourceName,
-                                  CLSID_ZxTestSource);
-}
-
 }  // namespace
 
 CFactoryTemplate g_Templates[] = {
@@ -71,11 +31,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
 STDAPI DllRegisterServer() {
   const HRESULT hr = AMovieDllRegisterServer2(TRUE);
   if (FAILED(hr)) return hr;
-  return WithMapper(RegisterInCategory);
+  return RegisterVideoInputSource(CLSID_ZxTestSource, kTestSourceName, MERIT_DO_NOT_USE, true);
 }
 
 STDAPI DllUnregisterServer() {
   const HRESULT hr = AMovieDllRegisterServer2(FALSE);
   if (FAILED(hr)) return hr;
-  return WithMapper(UnregisterFromCategory);
+  return RegisterVideoInputSource(CLSID_ZxTestSource, kTestSourceName, MERIT_DO_NOT_USE, false);
 }
