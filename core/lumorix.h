@@ -12,6 +12,11 @@ typedef struct ModelInfo ModelInfo;
 typedef struct PresetRecord PresetRecord;
 typedef struct LumorixFocusInfo LumorixFocusInfo;
 
+// The focus motor's five values as the model states them; fixed layout, hosts receive it.
+struct LumorixFocusInfo {
+  int32_t value[5];
+};
+
 // Callbacks a host installs; each gets back the context it registered with.
 typedef void (*LumorixHistogramCallback)(const float* luma, const float* red, const float* green,
                                          const float* blue, void* context);

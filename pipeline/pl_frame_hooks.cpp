@@ -107,6 +107,28 @@ int32_t PL_AutoExposure(PLHlperBase& h, FrameDescriptor* f, platform::Event* sto
   return got;
 }
 
+bool PL_CurrentExposureTime(PLHlperBase& h, uint32_t* timeUs) {
+  uint32_t t = 0;
+  if (!snappedTime(h, t)) return false;
+  if (timeUs) *timeUs = t;
+  return true;
+}
+
+bool PL_CurrentGain(PLHlperBase& h, uint16_t* gain) {
+  uint16_t g = 0;
+  if (h.ctx8) {
+    Lock hold(*h.ctx8->mtxSettings);
+    g = h.ctx8->settings.expoGain;
+  } else if (h.ctx16) {
+    Lock hold(*h.ctx16->mtxSettings);
+    g = h.ctx16->settings.expoGain;
+  } else {
+    return false;
+  }
+  if (gain) *gain = g;
+  return true;
+}
+
 void ExpoProcTime(PLHlperBase& h, uint8_t force) {
   ZX_TRACE("%s: force = %s", "ExpoProcTime", force ? "true" : "false");
   {

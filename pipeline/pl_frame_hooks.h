@@ -14,6 +14,9 @@ int32_t PL_AutoExposure(PLHlperBase& helper, FrameDescriptor* frame, platform::E
 void ExpoProcTime(PLHlperBase& helper, uint8_t force);
 void ExpoProcAGain(PLHlperBase& helper, uint16_t gain, uint8_t force);
 void ExpoProcBoth(uint32_t timeUs, uint16_t gain, void* helper);
+// The state's exposure time as ExpoProcTime would program it, and its gain; false without a state.
+bool PL_CurrentExposureTime(PLHlperBase& helper, uint32_t* timeUs);
+bool PL_CurrentGain(PLHlperBase& helper, uint16_t* gain);
 
 StillResult* GrabStillFrame(PLHlperBase& helper, StillResult* result, uint8_t* output,
                             uint8_t* rawCopy, uint8_t outputBits, platform::Event* stopEvent,

@@ -378,3 +378,5 @@ void SelectDefectList(PLHlperBase& h) {
   h.curDefects = nullptr;
   h.curDefectCount = 0;
 }
+
+void PL_SetBlackBalance(PLHlperBase& h, const uint16_t offsets[3]) { setBlackOffsets(h, offsets); }

@@ -31,6 +31,8 @@ void SwitchPipeline(PLHlperBase& helper, uint8_t format, uint8_t presetLoad, uin
 void LoadEepromData(PLHlperBase& helper);
 void SelectDefectList(PLHlperBase& helper);
 
+// The black offsets of the state, R, G, B; nothing without a state.
+void PL_SetBlackBalance(PLHlperBase& helper, const uint16_t offsets[3]);
 void PL_SetWbGainBase(PLHlperBase& helper);
 void PL_SetColorMatrix(PLHlperBase& helper);
 HRESULT PL_SetAutoExpoEnable(PLHlperBase& helper, uint32_t on);

@@ -111,6 +111,11 @@ class CUsb : public UsbModelHooks {
   RoiRect appliedRoi();
   RoiRect sensorWindow();
   bool roiPending();
+  RoiRect requestedRoi();
+  // Under the region lock: clears the pending flag and makes the requested region the applied
+  // one. Returns that copy, or false when nothing was pending.
+  bool takePendingRoi(RoiRect* taken);
+  void setSensorWindow(const RoiRect& window);
 
   static constexpr uint32_t kAbortWaitMs = 5000;
   static constexpr uint32_t kCloseWaitMs = 5000;

@@ -92,6 +92,25 @@ bool CUsb::roiPending() {
   return roiPending_ != 0;
 }
 
+RoiRect CUsb::requestedRoi() {
+  std::lock_guard<std::mutex> hold(roiMutex_);
+  return requestedRoi_;
+}
+
+bool CUsb::takePendingRoi(RoiRect* taken) {
+  std::lock_guard<std::mutex> hold(roiMutex_);
+  if (!roiPending_) return false;
+  roiPending_ = 0;
+  appliedRoi_ = requestedRoi_;
+  *taken = requestedRoi_;
+  return true;
+}
+
+void CUsb::setSensorWindow(const RoiRect& window) {
+  std::lock_guard<std::mutex> hold(roiMutex_);
+  sensorWindow_ = window;
+}
+
 // Event 11 goes out after the region mutex is released: a sink may read the region back.
 void CUsb::EzWriteRoi(int32_t width, int32_t height) {
   RoiRect requested;

@@ -30,6 +30,14 @@ struct ModelSpec {
   uint16_t defaultSpeed;
   ValueRange exposureUs;
   ValueRange gainPercent;
+  // Auto exposure's own limits, before they are fitted into the ranges above.
+  ValueRange aeTimeUs;  // min, max; def unused
+  ValueRange aeGainPercent;
+  uint32_t triggerModeTimeUs;
+  uint32_t videoModeTimeUs;
+  uint32_t presetTriggerTimeUs;  // the default preset's trigger-mode exposure
+  int32_t presetAeThreshold;
+  uint8_t inEndpoint;
   std::array<uint16_t, 3> wbBase;  // 256 = 1.0
   std::array<double, 9> colourMatrix;
   std::span<const LutAnchor> rawLutAnchors;
@@ -40,4 +48,9 @@ struct ModelSpec {
   const ModelCatalogueRow* row() const;
   uint32_t clampExposure(uint32_t us) const;
   uint32_t maxFrameRateOf(uint32_t index) const;
+  // The auto-exposure limits fitted into the exposure and gain ranges.
+  uint32_t aeMaxTime() const;
+  uint32_t aeMinTime() const;
+  uint16_t aeMaxGain() const;
+  uint16_t aeMinGain() const;
 };

@@ -1,0 +1,275 @@
+// One CMOS camera object: construction order, the model's camera operations and the pipeline seam.
+#include "models/common/cmos_camera.h"
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+#include "core/camera_buffer_impl.h"
+#include "core/lumorix_flags.h"
+#include "core/trace.h"
+#include "models/catalogue_table.h"
+#include "pipeline/device_settings.h"
+#include "pipeline/pl_start.h"
+#include "platform/clock.h"
+
+namespace {
+
+const ModelCatalogueRow& rowOf(const ModelSpec& spec) {
+  const ModelCatalogueRow* row = spec.row();
+  if (!row) throw std::logic_error("model class without a catalogue row");
+  return *row;
+}
+
+PLHlperArgs helperArgs(const ModelSpec& spec, const ModelCatalogueRow& row, const BaseImpl& camera,
+                       uint8_t flagA, uint8_t flagB) {
+  PLHlperArgs a;
+  a.subKey = camera.hasRegistryKey() ? camera.registrySubkey() : nullptr;
+  a.bayer = spec.bayer;
+  a.maxWidth = row.model.resolutions[0].width;
+  a.maxHeight = row.model.resolutions[0].height;
+  const uint32_t index = std::min(camera.previewIndex(), row.model.previewCount - 1);
+  a.frameWidth = row.model.resolutions[index].width;
+  a.frameHeight = row.model.resolutions[index].height;
+  a.wbTempTint = flagA;
+  a.aeEnableDefault = flagB;
+  a.hasToneMapping = 1;
+  a.modelFlags = spec.helperFlags;
+  a.defectListCount = spec.defectModes;
+  a.maxSpeed = static_cast<uint16_t>(row.model.maxSpeed);
+  a.rawFrameBytes = spec.rawFrameBytes;
+  a.perResolutionExposure = 0;
+  for (size_t i = 0; i < 3; ++i) a.toneParams[i] = spec.helperDoubles[i];
+  return a;
+}
+
+}  // namespace
+
+CmosCameraTables::CmosCameraTables(const ModelSpec& spec) : spec_(spec) {
+  const ModelCatalogueRow& row = rowOf(spec);
+  modelName_ = row.model.displayName;
+  for (uint32_t i = 0; i < row.model.previewCount && i < previews_.size(); ++i) {
+    const ResolutionRatio ratio = i < spec.ratios.size() ? spec.ratios[i] : ResolutionRatio{1, 1};
+    previews_[i] = ResolutionEntry{row.model.resolutions[i].width, row.model.resolutions[i].height,
+                                   ratio.numerator, ratio.denominator};
+  }
+}
+
+CmosCamera::CmosCamera(const ModelSpec& spec, const WCHAR16* deviceId, const WCHAR16* settingsRoot,
+                       uint8_t flagA, uint8_t flagB, const ModelInfo* model)
+    : CmosCameraTables(spec),
+      BaseImpl(spec.rawFrameBytes, spec.defaultPreviewIndex, model, settingsRoot, flagA, flagB,
+               modelName_, previews_.data()) {
+  try {
+    buildParts(deviceId, flagA, flagB, model);
+  } catch (...) {
+    dropSettingsKey();  // never a camera: nothing of it is persisted
+    throw;
+  }
+}
+
+// The parts in the order they depend on each other; the helper's settings come after its
+// defaults, the state after the settings, the raw table after the state.
+void CmosCamera::buildParts(const WCHAR16* deviceId, uint8_t flagA, uint8_t flagB,
+                            const ModelInfo* model) {
+  device_ = std::make_unique<CmosDevice>(spec_, model, deviceId,
+                                         static_cast<SensorResetHandler&>(*this));
+  helper_ = std::make_unique<CmosHelper>(helperArgs(spec_, rowOf(spec_), *this, flagA, flagB),
+                                         spec_, *device_);
+  writer_ = std::make_unique<CmosSensorWriter>(*device_);
+  program_ = std::make_unique<RegisterProgram>(*writer_, helper_->sensorLock());
+  sequencer_ = std::make_unique<SensorSequencer>(*program_, spec_, device_->usb3Link());
+  helper_->attach(*sequencer_);
+  frames_ = std::make_unique<PLFrameHooks>(*helper_);
+  applyHelperDefaults();
+  LoadSettings(*helper_);
+  if (!PLInit(*helper_, nullptr, 0, 0)) throw std::bad_alloc();
+  if (hasRegistryKey()) {
+    uint16_t offsets[3] = {};
+    LoadBlackBalance(*helper_, offsets, helper_->pixelFormat);
+    PL_SetBlackBalance(*helper_, offsets);
+  }
+  installRawLut();
+  setTransport(device_.get());
+  setHelper(helper_.get(), frames_.get());
+  setStreamPipeline(this);
+}
+
+void CmosCamera::applyHelperDefaults() {
+  CmosHelper& h = *helper_;
+  h.speed = spec_.defaultSpeed;
+  h.timeMin = spec_.exposureUs.min, h.timeMax = spec_.exposureUs.max;
+  h.timeDefault = spec_.exposureUs.def;
+  h.gainMin = static_cast<uint16_t>(spec_.gainPercent.min);
+  h.gainMax = static_cast<uint16_t>(spec_.gainPercent.max);
+  h.gainDefault = static_cast<uint16_t>(spec_.gainPercent.def);
+  h.aeMaxTime = spec_.aeMaxTime(), h.aeMinTime = spec_.aeMinTime();
+  h.aeMaxGain = spec_.aeMaxGain(), h.aeMinGain = spec_.aeMinGain();
+  h.triggerModeTime = spec_.triggerModeTimeUs, h.videoModeTime = spec_.videoModeTimeUs;
+  h.tecTarget = 0;
+  h.pixelFormat = 0;
+  for (size_t i = 0; i < 3; ++i) h.wbGainBase[i] = h.wbGainBase2[i] = spec_.wbBase[i];
+  h.colourMatrix = spec_.colourMatrix;
+}
+
+void CmosCamera::installRawLut() {
+  std::array<uint16_t, 256> wide{};
+  ModelMath::lutFromAnchors(spec_.rawLutAnchors, wide);
+  for (size_t i = 0; i < wide.size(); ++i) rawLut_[i] = static_cast<uint8_t>(std::min<uint16_t>(wide[i], 255));
+  helper_->rawLut8 = rawLut_.data();
+  if (helper_->ctx8) helper_->ctx8->rawLut.assign(rawLut_.begin(), rawLut_.end());
+}
+
+CmosCamera::~CmosCamera() {
+  stop();
+  // Helper before device: the helper's destructor saves through the state, which the device
+  // outlives; the transport closes last.
+  frames_.reset();
+  sequencer_.reset();
+  program_.reset();
+  writer_.reset();
+  helper_.reset();
+  device_.reset();
+}
+
+bool CmosCamera::valid() const {
+  return BaseImpl::valid() && device_ && helper_ && helper_->ctx8 && sequencer_ && frames_;
+}
+
+HRESULT CmosCamera::OpenCamera(uint32_t previewIndex) {
+  if (previewIndex >= previewCount()) return E_INVALIDARG;
+  const ResolutionEntry& size = previews_[previewIndex];
+  std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
+  InitPipeLineStep1(*helper_, previewIndex, size.width, size.height, nullptr, 0, 0);
+  sequencer_->open(previewIndex, helper_->speed, helper_->takeExposureNow());
+  sequencer_->setFrameTrailer(device_->revision());
+  return S_OK;
+}
+
+void CmosCamera::SetResolution(uint32_t index, bool still) {
+  if (index >= previewCount()) return;
+  std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
+  if (index == sequencer_->state().resIndex) return;
+  // A still keeps the video's exposure at the slow clock, when a state says what it is.
+  std::optional<uint32_t> exposure;
+  uint32_t t = 0;
+  if (!still) exposure = helper_->takeExposureNow();
+  else if (helper_->ctx8 && PL_CurrentExposureTime(*helper_, &t)) exposure = t;
+  sequencer_->switchResolution(index, still, helper_->speed, exposure);
+}
+
+void CmosCamera::StopSensor() {
+  {
+    std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
+    device_->bSystemInit(0);
+    sequencer_->stop();
+  }
+  device_->bFiniUSB();
+}
+
+// After the device lost its programming: start-up, speed with exposure and the gain; no window.
+void CmosCamera::onSensorReset() {
+  std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
+  device_->ResetPort();
+  sequencer_->reinitialise(helper_->speed, helper_->takeExposureNow(), helper_->gainNow());
+}
+
+void CmosCamera::GetColorMatrix(double matrix[9]) {
+  if (matrix) std::copy(spec_.colourMatrix.begin(), spec_.colourMatrix.end(), matrix);
+}
+
+void CmosCamera::GetWbGainBase(uint32_t gains[3]) {
+  if (gains) std::copy(spec_.wbBase.begin(), spec_.wbBase.end(), gains);
+}
+
+HRESULT STDMETHODCALLTYPE CmosCamera::get_ExpTimeRange(uint32_t* minimum, uint32_t* maximum,
+                                                       uint32_t* defaultValue) {
+  if (minimum) *minimum = spec_.exposureUs.min;
+  if (maximum) *maximum = spec_.exposureUs.max;
+  if (defaultValue) *defaultValue = spec_.exposureUs.def;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CmosCamera::get_ExpoAGainRange(uint16_t* minimum, uint16_t* maximum,
+                                                         uint16_t* defaultValue) {
+  if (minimum) *minimum = static_cast<uint16_t>(spec_.gainPercent.min);
+  if (maximum) *maximum = static_cast<uint16_t>(spec_.gainPercent.max);
+  if (defaultValue) *defaultValue = static_cast<uint16_t>(spec_.gainPercent.def);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CmosCamera::get_PixelSize(uint32_t index, float* x, float* y) {
+  if (index >= previewCount()) return E_INVALIDARG;
+  if (!x && !y) return E_POINTER;
+  const ResolutionEntry& e = previews_[index];
+  const float size = ModelMath::pixelSizeByRatio(model() ? model()->pixelWidth : 0.0f,
+                                                 ResolutionRatio{e.ratioNumerator, e.ratioDenominator});
+  if (x) *x = size;
+  if (y) *y = size;
+  return S_OK;
+}
+
+HRESULT CmosCamera::openDevice() {
+  const int32_t r = helper_->PLHlperInit();
+  return r < 0 ? static_cast<HRESULT>(r) : S_OK;
+}
+
+HRESULT CmosCamera::InitPipeLineStep2() {
+  ::InitPipeLineStep2(*helper_);
+  return S_OK;
+}
+
+void CmosCamera::FiniPLHlper() { ::FiniPLHlper(*helper_); }
+
+// One grab into the record through the helper, with its defect repair and AE step.
+int32_t CmosCamera::PL_AutoExposure(RawBufferRecord* record, platform::Event* stopEvent) {
+  FrameDescriptor frame;
+  frame.buffer = record->data;
+  const int32_t r = ::PL_AutoExposure(*helper_, &frame, stopEvent);
+  if (r < 1) return r;
+  record->format = frame.pixelFormat;
+  record->roiPresent = frame.hasRoi;
+  record->roi = FrameRegion{frame.roi.left, frame.roi.top, frame.roi.right, frame.roi.bottom};
+  record->fullFrame = FrameRegion{};
+  record->info = LumorixFrameInfo{helper_->frameWidth, helper_->frameHeight, 1, ++sequence_,
+                                  platform::TickCountMs()};
+  return r;
+}
+
+StillFrame CmosCamera::GrabStill(uint8_t* output, uint8_t* second, uint32_t, uint8_t bits,
+                                 platform::Event* stopEvent, uint32_t width, uint32_t height,
+                                 uint32_t sensorWidth, uint32_t sensorHeight, uint32_t index) {
+  StillResult result;
+  ::GrabStillFrame(*helper_, &result, output, second, bits, stopEvent, width, height, sensorWidth,
+                   sensorHeight, index);
+  return StillFrame{result.status, result.width, result.height, result.frameInfo, ++sequence_,
+                    platform::TickCountMs()};
+}
+
+StreamOutputShape CmosCamera::shape() {
+  StreamOutputShape s;
+  s.outputMode = helper_->outputFormat;
+  s.rotated90 = PL_IsRotated90(*helper_);
+  s.bottomUp = helper_->rowOrder != 0;
+  uint32_t t = helper_->appliedTime;
+  PL_CurrentExposureTime(*helper_, &t);
+  s.exposureUs = t;
+  return s;
+}
+
+void CmosCamera::installNotifications(LumorixImplCallback* sink) {
+  CmosHelper& h = *helper_;
+  h.onExposureChanged = [](void* c) { static_cast<LumorixImplCallback*>(c)->OnExposureChanged(); };
+  h.onExposureChangedCtx = sink;
+  h.onFfcDone = [](void* c) { static_cast<LumorixImplCallback*>(c)->OnFfcDone(); };
+  h.onFfcDoneCtx = sink;
+  h.onDfcDone = [](void* c) { static_cast<LumorixImplCallback*>(c)->OnDfcDone(); };
+  h.onDfcDoneCtx = sink;
+}
+
+// No focus motor on these models: nothing to read, ever.
+int32_t CmosCamera::readFocusPipe(uint8_t*, uint32_t, platform::Event&) { return -1; }
+
+HRESULT CmosCamera::setFan(uint16_t speed) { return PL_SetFan(*helper_, speed); }
+
+HRESULT CmosCamera::setTec(uint32_t on) { return PL_SetTec(*helper_, on); }

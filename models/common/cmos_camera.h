@@ -1,0 +1,88 @@
+// One CMOS camera object: the camera core, its device part and its pipeline helper, joined and
+// driven from the model's descriptor and sensor driver.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <memory>
+
+#include "core/base_impl.h"
+#include "core/stream/stream_pipeline.h"
+#include "models/common/cmos_device.h"
+#include "models/common/cmos_helper.h"
+#include "models/common/cmos_sensor_writer.h"
+#include "models/common/model_descriptor.h"
+#include "models/common/register_program.h"
+#include "models/common/sensor_sequencer.h"
+#include "pipeline/pl_frame_hooks.h"
+
+// The resolution tables BaseImpl keeps pointers to, built from the catalogue row before it.
+struct CmosCameraTables {
+  explicit CmosCameraTables(const ModelSpec& spec);
+  const ModelSpec& spec_;
+  const WCHAR16* modelName_ = nullptr;  // the class's first registration: its settings key
+  std::array<ResolutionEntry, kModelResolutionSlots> previews_{};
+};
+
+class CmosCamera : private CmosCameraTables,
+                   public BaseImpl,
+                   public StreamPipeline,
+                   private SensorResetHandler {
+ public:
+  CmosCamera(const ModelSpec& spec, const WCHAR16* deviceId, const WCHAR16* settingsRoot,
+             uint8_t flagA, uint8_t flagB, const ModelInfo* model);
+  // Stops a started camera first: its threads use every part destroyed below.
+  ~CmosCamera() override;
+
+  // BaseImpl's check plus every part of this object.
+  bool valid() const;
+
+  // The model's camera operations.
+  HRESULT OpenCamera(uint32_t previewIndex) override;
+  void StopSensor() override;
+  void SetResolution(uint32_t index, bool still) override;
+  void GetColorMatrix(double matrix[9]) override;
+  void GetWbGainBase(uint32_t gains[3]) override;
+  HRESULT STDMETHODCALLTYPE get_ExpTimeRange(uint32_t* minimum, uint32_t* maximum,
+                                             uint32_t* defaultValue) override;
+  HRESULT STDMETHODCALLTYPE get_ExpoAGainRange(uint16_t* minimum, uint16_t* maximum,
+                                               uint16_t* defaultValue) override;
+  HRESULT STDMETHODCALLTYPE get_PixelSize(uint32_t index, float* x, float* y) override;
+
+  // What streaming asks of the pipeline half.
+  HRESULT InitPipeLineStep2() override;
+  void FiniPLHlper() override;
+  int32_t PL_AutoExposure(RawBufferRecord* record, platform::Event* stopEvent) override;
+  StillFrame GrabStill(uint8_t* output, uint8_t* second, uint32_t pitch, uint8_t bits,
+                       platform::Event* stopEvent, uint32_t width, uint32_t height,
+                       uint32_t sensorWidth, uint32_t sensorHeight, uint32_t index) override;
+  using BaseImpl::GrabStill;
+  StreamOutputShape shape() override;
+  void clearFrameCounter() override { sequence_ = 0; }
+  void installNotifications(LumorixImplCallback* sink) override;
+  int32_t readFocusPipe(uint8_t* buffer, uint32_t length, platform::Event& cancel) override;
+  HRESULT openDevice() override;
+  HRESULT setFan(uint16_t speed) override;
+  HRESULT setTec(uint32_t on) override;
+
+  // The parts, for the model's own tests and tools.
+  const ModelSpec& spec() const { return spec_; }
+  CmosDevice& device() { return *device_; }
+  CmosHelper& pipelineHelper() { return *helper_; }
+  const SensorState& sensorState() const { return sequencer_->state(); }
+
+ private:
+  void buildParts(const WCHAR16* deviceId, uint8_t flagA, uint8_t flagB, const ModelInfo* model);
+  void applyHelperDefaults();
+  void installRawLut();
+  void onSensorReset() override;
+
+  std::unique_ptr<CmosDevice> device_;
+  std::unique_ptr<CmosHelper> helper_;
+  std::unique_ptr<CmosSensorWriter> writer_;
+  std::unique_ptr<RegisterProgram> program_;
+  std::unique_ptr<SensorSequencer> sequencer_;
+  std::unique_ptr<PLFrameHooks> frames_;
+  std::array<uint8_t, 256> rawLut_{};
+  std::atomic<uint32_t> sequence_{0};
+};

@@ -1,0 +1,24 @@
+// The device part of a CMOS camera: the transport with the model's frame rates and device events.
+#include "models/common/cmos_device.h"
+
+#include "core/lumorix_flags.h"
+#include "core/model_catalogue.h"
+
+namespace {
+constexpr int32_t kSensorLost = -4;
+}
+
+CmosDevice::CmosDevice(const ModelSpec& spec, const ModelInfo* model, const WCHAR16* deviceId,
+                       SensorResetHandler& reset)
+    : CCmos(spec.transferSize, spec.inEndpoint, model, deviceId), spec_(spec), reset_(reset) {}
+
+void CmosDevice::OnDeviceEvent(int32_t code) {
+  if (code != kSensorLost || !isOpen()) return;
+  reset_.onSensorReset();
+}
+
+uint32_t CmosDevice::GetMaxFrameRate(uint32_t resolutionIndex) {
+  return spec_.maxFrameRateOf(resolutionIndex);
+}
+
+bool CmosDevice::usb3Link() const { return model_ && (model_->flags & LUMORIX_FLAG_USB3) != 0; }
