@@ -121,7 +121,8 @@ bool BulkStream::beginFrame() {
   if (state_.content == ContentKind::Pattern)
     RenderPattern(frame_.data(), f.width(), f.height(), frameNo_);
   else
-    RenderScene(frame_.data(), f.width(), f.height(), state_.scene, f.exposureUs(), f.gainPercent(), now);
+    scene_.render(frame_.data(), f.width(), f.height(), state_.scene, ColourOf(state_.content),
+                  f.exposureUs(), f.gainPercent(), now);
   pos_ = 0;
   inFrame_ = true;
   return true;

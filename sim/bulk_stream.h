@@ -8,6 +8,7 @@
 
 #include "platform/device_io.h"
 #include "sim/device_state.h"
+#include "sim/scene_renderer.h"
 
 namespace sim {
 
@@ -71,6 +72,7 @@ class BulkStream {
   uint32_t aborting_ = 0;
   std::vector<StreamFault> faults_;
   std::vector<uint8_t> frame_;
+  SceneRenderer scene_;
   size_t pos_ = 0;
   bool inFrame_ = false;
   bool zeroLengthDue_ = false;

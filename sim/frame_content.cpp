@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "sim/scene_renderer.h"
+
 namespace sim {
 namespace {
 
@@ -45,15 +47,41 @@ Rgb SceneColour(uint32_t x, uint32_t y, uint32_t width, uint32_t height) {
   return {static_cast<uint8_t>(r), static_cast<uint8_t>(g), static_cast<uint8_t>(255 - r)};
 }
 
-uint8_t SceneSample(uint32_t x, uint32_t row, uint32_t width, uint32_t height, int bayerOrder) {
-  const Rgb c = SceneColour(x, height - 1 - row, width, height);
-  if (bayerOrder < 0 || bayerOrder > 3) return static_cast<uint8_t>((c.r * 77 + c.g * 150 + c.b * 29) >> 8);
-  const uint8_t site = kSites[bayerOrder][row & 1][x & 1];
-  return site == 0 ? c.r : site == 1 ? c.g : c.b;
+Rgb ChartColour(uint32_t x, uint32_t y, uint32_t width, uint32_t height) {
+  constexpr Rgb kPatches[2][4] = {
+      {{200, 20, 20}, {20, 200, 20}, {20, 20, 200}, {210, 210, 210}},
+      {{20, 200, 200}, {200, 20, 200}, {200, 200, 20}, {128, 128, 128}}};
+  const uint64_t column = width ? uint64_t{x} * 4 / width : 0;
+  const uint64_t row = height ? uint64_t{y} * 2 / height : 0;
+  return kPatches[std::min<uint64_t>(row, 1)][std::min<uint64_t>(column, 3)];
 }
 
-void RenderScene(uint8_t* out, uint32_t width, uint32_t height, const SceneOptions& options,
-                 uint32_t exposureUs, uint32_t gainPercent, uint64_t timeMs) {
+ColourFn ColourOf(ContentKind kind) {
+  return kind == ContentKind::Chart ? ChartColour : SceneColour;
+}
+
+int SiteChannel(int bayerOrder, uint32_t row, uint32_t column) {
+  if (bayerOrder < 0 || bayerOrder > 3) return kMono;
+  return kSites[bayerOrder][row & 1][column & 1];
+}
+
+uint8_t SceneSample(uint32_t x, uint32_t row, uint32_t width, uint32_t height, int bayerOrder,
+                    ColourFn colour) {
+  const Rgb c = colour(x, height - 1 - row, width, height);
+  switch (SiteChannel(bayerOrder, row, x)) {
+    case 0:
+      return c.r;
+    case 1:
+      return c.g;
+    case 2:
+      return c.b;
+    default:
+      return static_cast<uint8_t>((c.r * 77 + c.g * 150 + c.b * 29) >> 8);
+  }
+}
+
+double SceneBrightness(const SceneOptions& options, uint32_t exposureUs, uint32_t gainPercent,
+                       uint64_t timeMs) {
   double scale = double(exposureUs) * gainPercent / (double(options.referenceExposureUs) * 100.0);
   if (options.mainsHz) {
     // The sensor integrates the lamp over the exposure that ends at `timeMs`, so an exposure of
@@ -61,18 +89,17 @@ void RenderScene(uint8_t* out, uint32_t width, uint32_t height, const SceneOptio
     const double pi = 3.14159265358979323846;
     const double omega = 2 * pi * 2.0 * options.mainsHz;
     const double end = double(timeMs) / 1000.0, span = double(exposureUs) / 1e6;
-    const double ripple = span > 0 ? (std::cos(omega * (end - span)) - std::cos(omega * end)) /
-                                         (omega * span)
-                                   : std::sin(omega * end);
+    const double ripple =
+        span > 0 ? (std::cos(omega * (end - span)) - std::cos(omega * end)) / (omega * span)
+                 : std::sin(omega * end);
     scale *= 1.0 + 0.25 * ripple;
   }
-  for (uint32_t row = 0; row < height; ++row) {
-    uint8_t* line = out + static_cast<size_t>(row) * width;
-    for (uint32_t x = 0; x < width; ++x) {
-      const double v = SceneSample(x, row, width, height, options.bayerOrder) * scale;
-      line[x] = static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
-    }
-  }
+  return scale;
+}
+
+void RenderScene(uint8_t* out, uint32_t width, uint32_t height, const SceneOptions& options,
+                 uint32_t exposureUs, uint32_t gainPercent, uint64_t timeMs, ColourFn colour) {
+  SceneRenderer().render(out, width, height, options, colour, exposureUs, gainPercent, timeMs);
 }
 
 }  // namespace sim

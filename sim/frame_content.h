@@ -1,11 +1,14 @@
-// What the simulated sensor sends: a checkable pattern, or a known scene seen through a Bayer mosaic.
+// What the simulated sensor sends: a checkable pattern, or a known scene seen through a Bayer
+// mosaic.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace sim {
 
-enum class ContentKind { Pattern, Scene };
+// Scene is a colour gradient, Chart a 4×2 chart of colour patches; both go through the mosaic.
+enum class ContentKind { Pattern, Scene, Chart };
 
 // Bayer orders by the first two rows: 0 GR/BG, 1 RG/GB, 2 BG/GR, 3 GB/RG; kMono for grey.
 inline constexpr int kMono = -1;
@@ -14,25 +17,45 @@ struct SceneOptions {
   int bayerOrder = 1;
   uint32_t mainsHz = 0;  // 50 or 60 adds the lamp flicker at twice that rate; 0 none
   uint32_t referenceExposureUs = 10000;  // exposure at 100 % gain that shows the scene as is
+  // The sensor's response to red, green and blue: its samples are the scene's × 256 / base, so a
+  // pipeline that multiplies by base / 256 sees greys as grey. 0 counts as 256; mono ignores it.
+  std::array<uint16_t, 3> wbBase{256, 256, 256};
 };
 
 struct Rgb {
   uint8_t r, g, b;
 };
 
+// The colour at scene position (x, y), top row first, of a scene `width` × `height` big.
+using ColourFn = Rgb (*)(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
+
 // Pattern: each row starts with the frame counter and the row number (u16 each, little-endian),
 // then patternByte(frame, row, column) for the rest of the row.
 uint8_t PatternByte(uint32_t frame, uint32_t row, uint32_t column);
 void RenderPattern(uint8_t* out, uint32_t width, uint32_t height, uint32_t frame);
 
-// Scene: the colour at scene position (x, y), top row first.
+// Scene: red rises to the right, green downwards, blue falls to the right.
 Rgb SceneColour(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
+// Chart: 4 × 2 patches; top row red, green, blue, white; bottom row cyan, magenta, yellow, grey.
+// Channels are 200 on and 20 off, white 210 and grey 128, so gains above 1 have room to spare.
+Rgb ChartColour(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
+// The colour function of a mosaic content: the chart's for Chart, else the gradient scene's.
+ColourFn ColourOf(ContentKind kind);
+
+// The channel the sensor samples at (column, row) of the frame: 0 red, 1 green, 2 blue, or kMono.
+int SiteChannel(int bayerOrder, uint32_t row, uint32_t column);
 // The sample sent at (column, row) of the frame before brightness scaling. Frame row 0 is the
 // scene's bottom row; the mosaic follows frame rows, so the Bayer order reads off the first two.
-uint8_t SceneSample(uint32_t column, uint32_t row, uint32_t width, uint32_t height, int bayerOrder);
-// Rows go out bottom row first; brightness follows exposure × gain, with the lamp's flicker
+uint8_t SceneSample(uint32_t column, uint32_t row, uint32_t width, uint32_t height, int bayerOrder,
+                    ColourFn colour = SceneColour);
+// The factor on every sample: exposure × gain against the reference, with the lamp's flicker
 // integrated over the exposure that ends at `timeMs`.
+double SceneBrightness(const SceneOptions& options, uint32_t exposureUs, uint32_t gainPercent,
+                       uint64_t timeMs);
+// Rows go out bottom row first, each sample × SceneBrightness × the channel's response. One-off;
+// a stream renders through a SceneRenderer, which keeps the mosaic between frames.
 void RenderScene(uint8_t* out, uint32_t width, uint32_t height, const SceneOptions& options,
-                 uint32_t exposureUs, uint32_t gainPercent, uint64_t timeMs);
+                 uint32_t exposureUs, uint32_t gainPercent, uint64_t timeMs,
+                 ColourFn colour = SceneColour);
 
 }  // namespace sim

@@ -35,6 +35,13 @@ static constexpr Usb3Mp31Family::Window kWindows[] = {
     {3, 3, 134, 2179, 6, 1543, 1024, 770},
 };
 
+SceneOptions Usb3Mp31Family::sceneOptions() {
+  SceneOptions options;
+  options.bayerOrder = 0;
+  options.wbBase = {372, 256, 379};
+  return options;
+}
+
 uint16_t Usb3Mp31Family::reg(uint16_t address) const {
   const auto it = regs_.find(address);
   return it == regs_.end() ? 0 : it->second;

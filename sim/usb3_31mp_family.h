@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "sim/frame_content.h"
 #include "sim/sensor_family.h"
 
 namespace sim {
@@ -16,6 +17,9 @@ class Usb3Mp31Family final : public SensorFamily {
   uint32_t exposureUs() const override;
   uint32_t gainPercent() const override;
   uint32_t trailerBytes(uint16_t revision) const override { return revision >= 3 ? 1 : 0; }
+
+  // How this sensor sees a scene: GR/BG first, and its red and blue response below green's.
+  static SceneOptions sceneOptions();
 
   uint16_t reg(uint16_t address) const;
   struct Window;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/camera_list.h"
 #include "sim/eeprom_image.h"
 #include "sim/real_time_clock.h"
 #include "sim/sim_bus.h"
@@ -55,25 +56,6 @@ void finished(platform::AsyncIo& io) {
   delete request;
 }
 
-sim::SimConfig parseCamera(const std::string& text) {
-  sim::SimConfig config;
-  const size_t colon = text.find(':');
-  const std::string id = text.substr(0, colon);
-  const size_t dash = id.find('-');
-  config.instance = static_cast<uint32_t>(std::stoul(id.substr(0, dash)));
-  config.productId = static_cast<uint16_t>(std::stoul(id.substr(dash + 1), nullptr, 16));
-  std::istringstream options(colon == std::string::npos ? "" : text.substr(colon + 1));
-  for (std::string option; std::getline(options, option, ',');) {
-    const size_t eq = option.find('=');
-    const std::string key = option.substr(0, eq);
-    const uint32_t value = static_cast<uint32_t>(std::stoul(option.substr(eq + 1), nullptr, 0));
-    if (key == "rev") config.bcdDevice = static_cast<uint16_t>(value);
-    if (key == "vid") config.vendorId = static_cast<uint16_t>(value);
-    if (key == "packet") config.maxPacket = static_cast<uint16_t>(value);
-  }
-  return config;
-}
-
 sim::SimCamera* cameraAt(uint32_t n) {
   std::lock_guard<std::mutex> hold(hostLock);
   return host && n < host->cameras.size() ? host->cameras[n].get() : nullptr;
@@ -88,16 +70,16 @@ extern "C" uint32_t lsim_configure(const uint16_t* cameras) {
   if (!host) host = new Host;
   std::string list;
   for (const uint16_t* c = cameras; c && *c; ++c) list.push_back(static_cast<char>(*c));
-  std::istringstream entries(list);
-  for (std::string entry; std::getline(entries, entry, ';');) {
-    if (entry.empty()) continue;
-    try {
-      auto camera = host->bus.add(host->clock, parseCamera(entry), std::make_unique<sim::Usb3Mp31Family>());
+  try {  // nothing may leave through the C interface
+    for (const sim::CameraSetup& setup : sim::ParseCameraList(list)) {
+      auto camera =
+          host->bus.add(host->clock, setup.config, std::make_unique<sim::Usb3Mp31Family>());
       camera->setEeprom(sim::EepromImage(2).build());
       camera->setFramePeriodMs(2);
+      camera->setContent(setup.content, setup.scene);
       host->cameras.push_back(std::move(camera));
-    } catch (const std::exception&) {
     }
+  } catch (const std::exception&) {
   }
   return static_cast<uint32_t>(host->cameras.size());
 }
@@ -231,6 +213,10 @@ extern "C" uint32_t lsim_command(const char* command, char* reply, uint32_t room
     sim::SceneOptions scene;
     scene.bayerOrder = static_cast<int>(a);
     camera->setContent(a <= 3 ? sim::ContentKind::Scene : sim::ContentKind::Pattern, scene);
+  } else if (verb == "chart") {
+    sim::SceneOptions scene = sim::Usb3Mp31Family::sceneOptions();
+    if (a) scene.referenceExposureUs = a;
+    camera->setContent(sim::ContentKind::Chart, scene);
   } else if (verb == "abortdelay") {
     camera->setAbortDelayMs(a);
   } else if (verb == "outstanding") {

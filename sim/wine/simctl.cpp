@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: simctl <command> <camera> [value] [times]\n"
                  "  configure: unplug 0|1, genfail 0|1, period ms, scene order (4: pattern),\n"
-                 "             abortdelay ms\n"
+                 "             chart [reference exposure us], abortdelay ms\n"
                  "  inject:    readerror code [times], stall frame\n"
                  "  observe:   log, clear, outstanding, frames\n");
     return 2;

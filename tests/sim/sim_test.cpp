@@ -3,6 +3,7 @@
 
 #include <bzlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/clock.h"
@@ -165,6 +166,28 @@ TEST(SimUsb3Mp31, WindowsExposureGainAndTrailer) {
   }
   EXPECT_EQ(f.trailerBytes(2), 0u);
   EXPECT_EQ(f.trailerBytes(3), 1u);
+}
+
+// The stream renders whichever content is set, at the exposure and gain the registers program.
+TEST(SimStream, ChartAndSceneFollowTheContentSetting) {
+  DeviceRig rig({}, std::make_unique<sim::Usb3Mp31Family>());
+  const sim::SceneOptions sensor = sim::Usb3Mp31Family::sceneOptions();
+  rig.camera->setContent(sim::ContentKind::Chart, sensor);
+  rig.startStream();
+  // 490 lines of 1000 clocks at the default clock: 10 ms; gain code 16: 162 %.
+  const uint16_t program[][2] = {{0x30A2, 3},  {0x30A6, 3},     {0x3004, 134}, {0x3008, 2179},
+                                 {0x3002, 6},  {0x3006, 1543},  {0x3012, 490}, {0x300C, 1000},
+                                 {0x3060, 16}, {0x301A, 0x10DE}};
+  for (auto& w : program) rig.writeSensor(w[0], w[1]);
+  constexpr uint32_t w = 1024, h = 770;
+  std::vector<uint8_t> expected(w * h);
+  for (sim::ColourFn colour : {sim::ChartColour, sim::ChartColour, sim::SceneColour}) {
+    if (colour == sim::SceneColour) rig.camera->setContent(sim::ContentKind::Scene, sensor);
+    std::vector<uint8_t> frame;
+    ASSERT_EQ(rig.read(w * h + 100, &frame).bytes, w * h + 1);
+    sim::RenderScene(expected.data(), w, h, sensor, 10000, 162, 0, colour);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), frame.begin()));
+  }
 }
 
 TEST(SimUsb3Mp31, UnknownWindowIsLoggedAndSendsNothing) {

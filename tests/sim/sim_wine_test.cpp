@@ -10,6 +10,7 @@
 #include "sim/eeprom_image.h"
 #include "sim/frame_content.h"
 #include "sim/sensor_family.h"
+#include "sim/usb3_31mp_family.h"
 #include "sim/wine/lumorix_sim_api.h"
 #include "usb/ccmos.h"
 
@@ -53,6 +54,13 @@ void startFullWindow(CCmos& usb) {
                                  {0x3008, 2181}, {0x3002, 6}, {0x3006, 1539},
                                  {0x300A, 1560}, {0x3040, 0}, {0x301A, 0x10DE}};
   for (auto& w : program) ASSERT_EQ(usb.bWriteSensor(w[0], w[1]), S_OK);
+}
+
+// 490 lines of 1000 clocks at the default clock: 10 ms, which shows a scene as it is at 100 %.
+void startFullWindowAt10ms(CCmos& usb) {
+  ASSERT_EQ(usb.bWriteSensor(0x3012, 490), S_OK);
+  ASSERT_EQ(usb.bWriteSensor(0x300C, 1000), S_OK);
+  startFullWindow(usb);
 }
 
 class SimWine : public ::testing::Test {
@@ -107,6 +115,28 @@ TEST_F(SimWine, TwentyByteExactFrames) {
     sim::RenderPattern(expected.data(), kWidth, kHeight, counter);
     EXPECT_TRUE(frame == expected) << i;
   }
+}
+
+// The chart comes from the camera list's scene=chart (camera 1) and from the chart verb (camera 0).
+TEST_F(SimWine, ChartFromTheCameraListAndTheVerb) {
+  std::vector<uint8_t> expected(kFrameBytes, sim::kTrailerByte), frame(kFrameBytes);
+  sim::RenderScene(expected.data(), kWidth, kHeight, sim::Usb3Mp31Family::sceneOptions(), 10000,
+                   100, 0, sim::ChartColour);
+  CCmos listed{kBlock, 2, nullptr, L"1-c310"};
+  ASSERT_EQ(listed.bInitUSB(true), S_OK);
+  startFullWindowAt10ms(listed);
+  ASSERT_EQ(listed.EzusbGrabFrame(frame.data(), nullptr, kBlock, kFrameBytes, 5000, 0, nullptr), 1);
+  EXPECT_TRUE(frame == expected);
+  listed.bFiniUSB();
+  EXPECT_EQ(simCommand("outstanding 1"), "0");
+
+  struct PatternAgain {
+    ~PatternAgain() { simCommand("scene 0 4"); }
+  } restore;
+  ASSERT_EQ(simCommand("chart 0"), "ok");
+  startFullWindowAt10ms(usb);
+  ASSERT_EQ(usb.EzusbGrabFrame(frame.data(), nullptr, kBlock, kFrameBytes, 5000, 0, nullptr), 1);
+  EXPECT_TRUE(frame == expected);
 }
 
 TEST_F(SimWine, StopGivesMinusTwo) {
