@@ -9,6 +9,7 @@
 #include "dshow/filter/camera_provider.h"
 #include "dshow/filter/cdcm.h"
 #include "dshow/filter_setup.h"
+#include "dshow/screen_spacing.h"
 
 STDAPI DllRegisterServer() {
   const HRESULT hr = AMovieDllRegisterServer2(TRUE);
@@ -35,3 +36,11 @@ extern "C" uint32_t WINAPI DshowEnumCamera() {
 
 // A filter for camera index, holding one reference for the caller, or null.
 extern "C" IUnknown* WINAPI DshowOpenCamera(uint32_t index) { return CDcm::OpenForCaller(index); }
+
+// The page spacings measured when the module was loaded. Exported by ordinal only (see the
+// .def file): the module's own tests read it, no program is meant to.
+extern "C" void WINAPI ZxPageSpacings(int32_t* small, int32_t* large) {
+  const ScreenSpacings spacings = PageSpacings();
+  if (small) *small = spacings.small;
+  if (large) *large = spacings.large;
+}

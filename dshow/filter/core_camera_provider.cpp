@@ -6,25 +6,57 @@
 #include "core/base_impl.h"
 #include "core/camera_enumeration.h"
 #include "core/camera_opening.h"
+#include "platform/event.h"
 
 namespace {
 
 // An opened camera object of the core, owned and deleted through its virtual destructor.
-class CoreCamera : public FilterCamera {
+class CoreCamera final : public FilterCamera {
  public:
   explicit CoreCamera(BaseImpl* camera) : camera_(camera) {}
-  ~CoreCamera() override { delete camera_; }
+  // The camera object leaves stopping to its owner; its threads must not outlive it.
+  ~CoreCamera() override {
+    stop();
+    delete camera_;
+  }
 
   ILumorix* lumorix() override { return camera_; }
-  // The camera object has no pull-mode streaming of its own yet: a pin that asks for it fails
-  // its activation instead of waiting for frames that never come.
-  HRESULT start() override { return E_NOTIMPL; }
-  HRESULT stop() override { return S_OK; }
-  HRESULT PullFrameForPin(uint8_t*, uint32_t, HANDLE) override { return E_NOTIMPL; }
+  // All-null arguments: frames wait in the raw queue for the pin's pull, no callback runs.
+  HRESULT start() override {
+    return guarded([&] { return camera_->start(); });
+  }
+  HRESULT stop() override {
+    if (!camera_->started() && !camera_->hasThreads()) return S_OK;
+    return guarded([&] { return camera_->stop(); });
+  }
+  HRESULT PullFrameForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) override;
 
  private:
+  // The pin's worker and the filter's callers are COM code: nothing thrown may reach them.
+  template <class Call>
+  static HRESULT guarded(Call&& call) noexcept {
+    try {
+      return call();
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    } catch (...) {
+      return E_FAIL;
+    }
+  }
+
   BaseImpl* camera_;
 };
+
+HRESULT CoreCamera::PullFrameForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) {
+  if (!buffer || size == 0) return E_POINTER;
+  // A view of the pin's command event: a command ends the camera's wait for a frame.
+  platform::Event cancel = platform::Event::wrap(cancelEvent);
+  const HRESULT hr = guarded(
+      [&] { return camera_->PullFrameForPin(buffer, size, cancelEvent ? &cancel : nullptr); });
+  if (hr == S_OK || hr == S_FALSE) return hr;
+  // Any other success code is no frame the pin may deliver.
+  return FAILED(hr) ? hr : E_UNEXPECTED;
+}
 
 std::unique_ptr<FilterCamera> wrap(BaseImpl* camera) {
   if (!camera) return nullptr;

@@ -64,15 +64,13 @@ HRESULT CDcmPinBase::buildType(uint32_t index, bool live, CMediaType* mt) {
   HRESULT hr = cam->get_Resolution(index, &width, &height);
   if (FAILED(hr)) return hr;
   uint32_t current = 0;
-  if (live && SUCCEEDED(cam->get_eSize(&current)) && current == index) {
-    uint32_t roiWidth = 0;
-    uint32_t roiHeight = 0;
-    hr = cam->get_Roi(nullptr, nullptr, &roiWidth, &roiHeight);
+  LONG liveWidth = width;
+  LONG liveHeight = height;
+  if (live && SUCCEEDED(currentIndex(&current)) && current == index) {
+    hr = currentSize(&liveWidth, &liveHeight);
     if (FAILED(hr)) return hr;
-    width = static_cast<int32_t>(roiWidth);
-    height = static_cast<int32_t>(roiHeight);
   }
-  return FillRgb24Type(mt, width, height, maxFps(cam, index));
+  return FillRgb24Type(mt, liveWidth, liveHeight, maxFps(cam, index));
 }
 
 HRESULT CDcmPinBase::findListIndex(LONG width, LONG height, bool live, uint32_t* index) {

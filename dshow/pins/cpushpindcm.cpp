@@ -47,13 +47,15 @@ HRESULT CPushPinDcm::currentIndex(uint32_t* index) { return camera()->get_eSize(
 
 HRESULT CPushPinDcm::selectIndex(uint32_t index) { return camera()->put_eSize(index); }
 
-// The delivered frame is the region of interest of the current resolution.
+// The frame as the camera writes it: the region of the current resolution, binned, and turned
+// when the camera rotates by 90 or 270 degrees. The connected format, and so every sample
+// buffer, is sized from this.
 HRESULT CPushPinDcm::currentSize(LONG* width, LONG* height) {
-  uint32_t w = 0;
-  uint32_t h = 0;
-  const HRESULT hr = camera()->get_Roi(nullptr, nullptr, &w, &h);
-  *width = static_cast<LONG>(w);
-  *height = static_cast<LONG>(h);
+  int32_t w = 0;
+  int32_t h = 0;
+  const HRESULT hr = camera()->get_FinalSize(&w, &h);
+  *width = w;
+  *height = h;
   return hr;
 }
 

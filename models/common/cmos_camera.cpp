@@ -63,9 +63,19 @@ CmosCamera::CmosCamera(const ModelSpec& spec, const WCHAR16* deviceId, const WCH
   try {
     buildParts(deviceId, flagA, flagB, model);
   } catch (...) {
-    dropSettingsKey();  // never a camera: nothing of it is persisted
+    forgetSettings();  // never a camera: nothing of it is persisted
     throw;
   }
+}
+
+// The helper and its state save from their destructors; without the key they save nothing.
+void CmosCamera::forgetSettings() {
+  dropSettingsKey();
+  if (!helper_) return;
+  helper_->subKey.clear();
+  helper_->regKey.clear();
+  if (helper_->ctx8) helper_->ctx8->regKey.clear();
+  if (helper_->ctx16) helper_->ctx16->regKey.clear();
 }
 
 // The parts in the order they depend on each other; the helper's settings come after its
@@ -121,6 +131,7 @@ void CmosCamera::installRawLut() {
 }
 
 CmosCamera::~CmosCamera() {
+  if (!hasRegistryKey()) forgetSettings();  // discarded by its factory, or opened without a key
   stop();
   // Helper before device: the helper's destructor saves through the state, which the device
   // outlives; the transport closes last.
@@ -139,8 +150,9 @@ bool CmosCamera::valid() const {
 HRESULT CmosCamera::OpenCamera(uint32_t previewIndex) {
   if (previewIndex >= previewCount()) return E_INVALIDARG;
   const ResolutionEntry& size = previews_[previewIndex];
-  std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
+  // The state is rebuilt outside the sensor lock: rebuilding joins its workers.
   InitPipeLineStep1(*helper_, previewIndex, size.width, size.height, nullptr, 0, 0);
+  std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
   sequencer_->open(previewIndex, helper_->speed, helper_->takeExposureNow());
   sequencer_->setFrameTrailer(device_->revision());
   return S_OK;
@@ -251,8 +263,12 @@ StreamOutputShape CmosCamera::shape() {
   s.outputMode = helper_->outputFormat;
   s.rotated90 = PL_IsRotated90(*helper_);
   s.bottomUp = helper_->rowOrder != 0;
-  uint32_t t = helper_->appliedTime;
-  PL_CurrentExposureTime(*helper_, &t);
+  uint32_t t = 0;
+  if (!PL_CurrentExposureTime(*helper_, &t)) {
+    // The exposure paths write the applied time under the sensor lock, from other threads.
+    std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
+    t = helper_->appliedTime;
+  }
   s.exposureUs = t;
   return s;
 }

@@ -76,6 +76,8 @@ class CmosCamera : private CmosCameraTables,
   void applyHelperDefaults();
   void installRawLut();
   void onSensorReset() override;
+  // Drops the settings key of this object and of every part that would persist through it.
+  void forgetSettings();
 
   std::unique_ptr<CmosDevice> device_;
   std::unique_ptr<CmosHelper> helper_;

@@ -12,7 +12,7 @@
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
 #include "pipeline/preset_record.h"
-#include "platform/clock.h"
+#include "platform/wait_hook.h"
 
 namespace {
 constexpr uint32_t kOpenSettleMs = 50;
@@ -33,7 +33,7 @@ int32_t CmosHelper::PLHlperInit() {
     return opened;
   }
   if (device_.kernelDriver()) device_.ResetPort();
-  platform::SleepMs(kOpenSettleMs);
+  platform::HookedSleepMs(kOpenSettleMs);
   device_.deviceOpened = 1;
   PostOpenRestore(*this);
   return 0;

@@ -163,7 +163,7 @@ TEST_P(Usb3_31Stream, StreamsEveryResolutionAndSnapsAStill) {
     ASSERT_EQ(cam->get_Size(&w, &h), S_OK);
     ASSERT_EQ(cam->start(), S_OK);
     Puller puller(*cam, uint32_t(w), uint32_t(h));
-    EXPECT_EQ(puller.pull(30, std::chrono::seconds(20)), 30u) << "index " << index;
+    EXPECT_EQ(puller.pull(30, std::chrono::seconds(60)), 30u) << "index " << index;
     ExpectChart(puller.frame(), uint32_t(w), uint32_t(h), index == 0 ? "full" : "half");
     if (index == 1) {
       ASSERT_EQ(cam->put_eStillSize(0), S_OK);
@@ -171,7 +171,7 @@ TEST_P(Usb3_31Stream, StreamsEveryResolutionAndSnapsAStill) {
       platform::Event cancel(platform::Event::Kind::ManualReset, false);
       EXPECT_EQ(cam->SnapForPin(still.data(), uint32_t(still.size()), &cancel), S_OK);
       ExpectChart(still, 2048, 1534, "still");
-      EXPECT_EQ(puller.pull(3, std::chrono::seconds(10)), 3u) << "preview after the still";
+      EXPECT_EQ(puller.pull(3, std::chrono::seconds(60)), 3u) << "preview after the still";
     }
     EXPECT_EQ(cam->stop(), S_OK);
   }
@@ -235,7 +235,7 @@ TEST_P(Usb3_31Exposure, SpeedExposureAndGainReachTheSensorWithAutoExposureOff) {
   CmosHelper& h = dynamic_cast<CmosCamera&>(*cam).pipelineHelper();
   PL_SetAutoExpoEnable(h, 0);
   Puller puller(*cam, 1024, 770);
-  ASSERT_EQ(puller.pull(2, std::chrono::seconds(20)), 2u);
+  ASSERT_EQ(puller.pull(2, std::chrono::seconds(60)), 2u);
 
   for (uint16_t speed : {uint16_t(0), uint16_t(2)}) {
     ASSERT_EQ(cam->put_Speed(speed), S_OK);
@@ -252,7 +252,7 @@ TEST_P(Usb3_31Exposure, SpeedExposureAndGainReachTheSensorWithAutoExposureOff) {
     ExpoProcAGain(h, steps[i].gain, 0);
     EXPECT_NEAR(simExposure(), steps[i].us, kLineUs);
     EXPECT_EQ(simGain(), steps[i].gain);
-    ASSERT_EQ(puller.pull(4, std::chrono::seconds(20)), 4u);  // frames exposed before are gone
+    ASSERT_EQ(puller.pull(4, std::chrono::seconds(60)), 4u);  // frames exposed before are gone
     bright[i] = CentreMean(puller.frame(), 1024, 770);
   }
   EXPECT_GT(bright[1], bright[0] * 1.3) << "twice the exposure";
@@ -274,7 +274,7 @@ TEST_P(Usb3_31Exposure, AutoExposureReachesItsTarget) {
   uint32_t settled = 0;
   int32_t mean = 0;
   for (uint32_t frame = 0; frame < 100 && settled < 5; ++frame) {
-    ASSERT_EQ(puller.pull(1, std::chrono::seconds(20)), 1u);
+    ASSERT_EQ(puller.pull(1, std::chrono::seconds(60)), 1u);
     mean = aeWindowMean(*h.ctx8);
     settled = std::abs(mean - 120) <= 20 ? settled + 1 : 0;
   }

@@ -45,11 +45,10 @@ HRESULT CameraDouble::PullFrameForPin(uint8_t* buffer, uint32_t size, HANDLE can
   const DWORD wait = setup_.noFrames ? 10000 : 5;
   if (WaitForSingleObject(cancelEvent, wait) == WAIT_OBJECT_0 || setup_.noFrames) return S_FALSE;
   if (setup_.pullResult != S_OK) return setup_.pullResult;
-  uint32_t w = 0;
-  uint32_t h = 0;
-  get_Roi(nullptr, nullptr, &w, &h);
-  const uint32_t bytes = setup_.frameBytes ? setup_.frameBytes
-                                           : media::rgb24ImageSize(int32_t(w), int32_t(h));
+  int32_t w = 0;
+  int32_t h = 0;
+  get_FinalSize(&w, &h);
+  const uint32_t bytes = setup_.frameBytes ? setup_.frameBytes : media::rgb24ImageSize(w, h);
   if (bytes > size) return E_FAIL;  // the camera's own check
   std::memset(buffer, 0x5A, bytes);
   return S_OK;
@@ -77,11 +76,11 @@ HRESULT CameraDouble::put_eSize(uint32_t index) {
   return S_OK;
 }
 
-HRESULT CameraDouble::get_Roi(uint32_t* x, uint32_t* y, uint32_t* w, uint32_t* h) {
-  if (x) *x = 0;
-  if (y) *y = 0;
-  if (w) *w = uint32_t(setup_.sizes[previewIndex].cx);
-  if (h) *h = uint32_t(setup_.sizes[previewIndex].cy);
+HRESULT CameraDouble::get_FinalSize(int32_t* w, int32_t* h) {
+  if (!w || !h) return E_POINTER;
+  const SIZE size = setup_.sizes[previewIndex];
+  *w = setup_.turned ? size.cy : size.cx;
+  *h = setup_.turned ? size.cx : size.cy;
   return S_OK;
 }
 

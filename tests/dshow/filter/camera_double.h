@@ -29,9 +29,10 @@ struct CameraSetup {
   uint32_t fps = 30;      // get_MaxFrameRateOf
   HRESULT startResult = S_OK;
   HRESULT pullResult = S_OK;   // anything but S_OK is answered instead of a frame
-  uint32_t frameBytes = 0;     // 0: the current region's RGB24 size
+  uint32_t frameBytes = 0;     // 0: the delivered frame's RGB24 size
   bool refuseSelect = false;   // put_eSize / put_eStillSize answer E_UNEXPECTED
   bool noFrames = false;       // a pull waits for the pin's command (at most 10 s)
+  bool turned = false;         // frames come rotated by 90 degrees
 };
 
 class CameraDouble : public FilterCamera,
@@ -55,7 +56,7 @@ class CameraDouble : public FilterCamera,
   HRESULT STDMETHODCALLTYPE get_Resolution(uint32_t index, int32_t* w, int32_t* h) override;
   HRESULT STDMETHODCALLTYPE get_eSize(uint32_t* index) override;
   HRESULT STDMETHODCALLTYPE put_eSize(uint32_t index) override;
-  HRESULT STDMETHODCALLTYPE get_Roi(uint32_t* x, uint32_t* y, uint32_t* w, uint32_t* h) override;
+  HRESULT STDMETHODCALLTYPE get_FinalSize(int32_t* w, int32_t* h) override;
   HRESULT STDMETHODCALLTYPE put_VignetteEnable(uint32_t) override { return S_OK; }
   uint32_t STDMETHODCALLTYPE get_StillResolutionNumber() override { return setup_.stills; }
   HRESULT STDMETHODCALLTYPE get_StillResolution(uint32_t index, int32_t* w, int32_t* h) override;

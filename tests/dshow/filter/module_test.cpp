@@ -1,13 +1,17 @@
 // The shipped module under wine: its exports, registration with regsvr32 and the device
-// enumerator, and the camera functions with no camera installed.
+// enumerator, the camera functions with no camera installed, and the spacings it measures.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <dshow.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tests/dshow/filter/module_support.h"
 #include "tests/dshow/support/comptr.h"
 #include "tests/wine/regsvr32.h"
 
@@ -95,6 +99,101 @@ TEST(Module, CameraExportsWithoutCameras) {
   for (uint32_t index : {0u, 3u, 16u, 0xFFFFFFFFu}) EXPECT_EQ(openCamera(index), nullptr) << index;
   EXPECT_EQ(canUnload(), S_OK);
   FreeLibrary(module);
+}
+
+// HKCU\Control Panel\Desktop LogPixels, the dots per inch wine gives new processes; the old
+// value (or its absence) comes back when this goes.
+class LogPixelsSetting {
+ public:
+  explicit LogPixelsSetting(DWORD dpi) {
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                        KEY_READ | KEY_WRITE, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
+      key_ = nullptr;
+      return;
+    }
+    DWORD old = 0;
+    DWORD size = sizeof(old);
+    if (RegQueryValueExW(key_, kName, nullptr, nullptr, reinterpret_cast<BYTE*>(&old), &size) ==
+        ERROR_SUCCESS) {
+      old_ = old;
+    }
+    set_ = RegSetValueExW(key_, kName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                          sizeof(dpi)) == ERROR_SUCCESS;
+  }
+  LogPixelsSetting(const LogPixelsSetting&) = delete;
+  LogPixelsSetting& operator=(const LogPixelsSetting&) = delete;
+  ~LogPixelsSetting() {
+    if (!key_) return;
+    if (old_) {
+      RegSetValueExW(key_, kName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*old_),
+                     sizeof(DWORD));
+    } else {
+      RegDeleteValueW(key_, kName);
+    }
+    RegCloseKey(key_);
+  }
+  bool set() const { return set_; }
+
+ private:
+  static constexpr const wchar_t* kName = L"LogPixels";
+  HKEY key_ = nullptr;
+  std::optional<DWORD> old_;
+  bool set_ = false;
+};
+
+// This executable again, running only ModuleSpacing.MeasuredWhenLoaded with the spacings it
+// must find: a process reads the screen's dots per inch once, when it starts. Its exit code.
+int RunSpacingChild(const wchar_t* expected) {
+  wchar_t exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring command = std::wstring(L"\"") + exe +
+                         L"\" --gtest_brief=1 --gtest_filter=ModuleSpacing.MeasuredWhenLoaded";
+  SetEnvironmentVariableW(L"ZX_EXPECT_SPACINGS", expected);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  SetEnvironmentVariableW(L"ZX_EXPECT_SPACINGS", nullptr);
+  if (!started) return -1;
+  DWORD code = static_cast<DWORD>(-2);
+  if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &code);
+  } else {
+    TerminateProcess(process.hProcess, code);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(code);
+}
+
+TEST(ModuleSpacing, FollowTheScreensDotsPerInch) {
+  struct Case {
+    DWORD dpi;
+    const wchar_t* spacings;
+  } cases[] = {{96, L"2 4"}, {144, L"3 6"}};
+  for (const Case& c : cases) {
+    LogPixelsSetting setting(c.dpi);
+    ASSERT_TRUE(setting.set());
+    EXPECT_EQ(RunSpacingChild(c.spacings), 0) << c.dpi << " dots per inch";
+  }
+}
+
+// Only as the child of the test above.
+TEST(ModuleSpacing, MeasuredWhenLoaded) {
+  const char* expected = std::getenv("ZX_EXPECT_SPACINGS");
+  if (!expected) GTEST_SKIP() << "run by ModuleSpacing.FollowTheScreensDotsPerInch";
+  int small = 0;
+  int large = 0;
+  ASSERT_EQ(std::sscanf(expected, "%d %d", &small, &large), 2);
+  LoadedModule module;
+  ASSERT_TRUE(module.loaded());
+  ASSERT_NE(module.pageSpacings, nullptr) << "exported by ordinal";
+  int32_t measuredSmall = 0;
+  int32_t measuredLarge = 0;
+  module.pageSpacings(&measuredSmall, &measuredLarge);
+  EXPECT_EQ(measuredSmall, small);
+  EXPECT_EQ(measuredLarge, large);
 }
 
 }  // namespace

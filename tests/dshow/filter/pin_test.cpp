@@ -371,6 +371,28 @@ TEST_F(PinTest, AFailingPullEndsTheStreamWithErrorAbort) {
   }
 }
 
+TEST_F(PinTest, ATurnedCameraIsOfferedAndFilledAtItsTurnedSize) {
+  // 640x481 turned is 481x640: padded rows make the turned frame 640 bytes larger, so a format
+  // of the unturned size would have the camera refuse every frame.
+  CameraSetup setup;
+  setup.sizes = {{640, 481}};
+  setup.turned = true;
+  make(setup);
+  CMediaType mt;
+  ASSERT_EQ(preview()->GetMediaType(0, &mt), S_OK);
+  const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.Format());
+  EXPECT_EQ(vih->bmiHeader.biWidth, 481);
+  EXPECT_EQ(vih->bmiHeader.biHeight, 640);
+  EXPECT_EQ(vih->bmiHeader.biSizeImage, 924160u);
+  inGraph();
+  ASSERT_EQ(control()->Run(), S_OK);
+  ASSERT_TRUE(samplesReach(5));
+  EXPECT_EQ(sink()->lastLength.load(), 924160);
+  EXPECT_EQ(log().largestPullSize.load(), 924160u);
+  LONG_PTR code = 0;
+  EXPECT_FALSE(awaitEvent(EC_ERRORABORT, &code, 100));
+}
+
 TEST_F(PinTest, CommandsWakeAPinWaitingForAFrame) {
   CameraSetup setup;
   setup.noFrames = true;

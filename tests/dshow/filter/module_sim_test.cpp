@@ -1,0 +1,67 @@
+// The shipped module against the driver shim's simulated cameras: enumeration and opening.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <dshow.h>
+
+#include <optional>
+
+#include "tests/dshow/filter/module_support.h"
+#include "tests/dshow/support/comptr.h"
+
+namespace {
+
+class ModuleSim : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    count_ = SimCameraCount();
+    if (!count_) GTEST_SKIP() << "runs in a prefix set up with simulated cameras";
+    ASSERT_TRUE(ShimRunning()) << "the prefix has no driver shim (tools/wine-sim-setup)";
+    ASSERT_TRUE(module_.loaded());
+  }
+  void TearDown() override {
+    // Every filter handed out has been released: nothing of the module may be left alive.
+    if (count_ && module_.loaded()) {
+      EXPECT_EQ(module_.canUnloadNow(), S_OK);
+    }
+  }
+
+  ComScope com_;
+  LoadedModule module_;
+  std::optional<uint32_t> count_;
+};
+
+TEST_F(ModuleSim, EnumerationCountsTheInstalledCameras) {
+  EXPECT_EQ(module_.enumCameras(), *count_);
+  EXPECT_EQ(module_.enumCameras(), *count_) << "a second enumeration finds the same";
+}
+
+TEST_F(ModuleSim, AnIndexPastTheLastCameraOpensNothing) {
+  for (uint32_t index : {*count_, *count_ + 1, 16u}) {
+    EXPECT_EQ(module_.openCamera(index), nullptr) << index;
+  }
+}
+
+// Two openings of camera 0 are two filters, each on its own camera object, except in the host
+// that shares one filter between all its creations.
+TEST_F(ModuleSim, OpeningTwiceGivesTwoFiltersOrTheSharedOne) {
+  ASSERT_GE(*count_, 1u);
+  ComPtr<IUnknown> first;
+  ComPtr<IUnknown> second;
+  *first.out() = module_.openCamera(0);
+  *second.out() = module_.openCamera(0);
+  ASSERT_TRUE(first);
+  ASSERT_TRUE(second);
+  ComPtr<IBaseFilter> a;
+  ComPtr<IBaseFilter> b;
+  ASSERT_EQ(first->QueryInterface(IID_IBaseFilter, a.outVoid()), S_OK);
+  ASSERT_EQ(second->QueryInterface(IID_IBaseFilter, b.outVoid()), S_OK);
+  EXPECT_EQ(a.get() == b.get(), RunningAsFireCapture());
+  for (IBaseFilter* filter : {a.get(), b.get()}) {
+    ComPtr<IPin> preview;
+    EXPECT_EQ(filter->FindPin(L"Preview", preview.out()), S_OK);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,483 @@
+// The shipped module streaming a simulated USB3 3.1 MP camera through a real capture graph:
+// capture graph builder, sample grabber, null renderer, no clock.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <dshow.h>
+#include <qedit.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/dshow/filter/module_support.h"
+#include "tests/dshow/support/comptr.h"
+
+// In strmiids, not declared by the headers.
+extern "C" const CLSID CLSID_SampleGrabber;
+extern "C" const CLSID CLSID_NullRenderer;
+
+namespace {
+
+constexpr DWORD kStartMs = 30000;  // the camera's start: device open, sensor program
+constexpr DWORD kStopMs = 10000;
+
+// A call that has not returned in time leaves the graph in use on its thread: the process
+// cannot go on, so it ends at once rather than at the test's time-out.
+template <class Call>
+void Within(DWORD ms, const char* what, Call&& call) {
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread worker([&] {
+    call();
+    SetEvent(done);
+  });
+  if (WaitForSingleObject(done, ms) != WAIT_OBJECT_0) {
+    std::fprintf(stderr, "FAILED: %s did not return within %lu ms\n", what, ms);
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+  }
+  worker.join();
+  CloseHandle(done);
+}
+
+// What the grabber saw; called on the pin's streaming thread.
+class FrameLog : public ISampleGrabberCB {
+ public:
+  // Lives longer than the graph: no reference counting.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = (riid == IID_IUnknown || riid == __uuidof(ISampleGrabberCB)) ? this : nullptr;
+    return *object ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 2; }
+  HRESULT STDMETHODCALLTYPE BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SampleCB(double, IMediaSample* sample) override {
+    REFERENCE_TIME start = -1;
+    REFERENCE_TIME stop = -1;
+    if (FAILED(sample->GetTime(&start, &stop))) start = stop = -1;
+    const long length = sample->GetActualDataLength();
+    std::lock_guard<std::mutex> guard(lock_);
+    lengths_.push_back(length);
+    starts_.push_back(start);
+    BYTE* data = nullptr;
+    if (lengths_.size() == keepFrame_ && SUCCEEDED(sample->GetPointer(&data))) {
+      frame_.assign(data, data + length);
+    }
+    return S_OK;
+  }
+
+  // Forgets what was seen; frame number keep (1-based) will be copied.
+  void reset(size_t keep = 0) {
+    std::lock_guard<std::mutex> guard(lock_);
+    lengths_.clear();
+    starts_.clear();
+    frame_.clear();
+    keepFrame_ = keep;
+  }
+  bool reaches(size_t count, DWORD timeoutMs) {
+    const DWORD begin = GetTickCount();
+    while (GetTickCount() - begin < timeoutMs) {
+      if (seen() >= count) return true;
+      Sleep(20);
+    }
+    return seen() >= count;
+  }
+  size_t seen() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return lengths_.size();
+  }
+  std::vector<long> lengths() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return lengths_;
+  }
+  std::vector<REFERENCE_TIME> starts() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return starts_;
+  }
+  std::vector<uint8_t> frame() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return frame_;
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<long> lengths_;
+  std::vector<REFERENCE_TIME> starts_;
+  std::vector<uint8_t> frame_;
+  size_t keepFrame_ = 0;
+};
+
+// A value of the camera's stored settings (HKCU, per model), as a user's earlier session left
+// it; put back as it was by restore().
+class StoredSetting {
+ public:
+  StoredSetting(const wchar_t* name, DWORD value) : name_(name) {
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                        &key_, nullptr) != ERROR_SUCCESS) {
+      key_ = nullptr;
+      return;
+    }
+    DWORD old = 0;
+    DWORD size = sizeof(old);
+    if (RegQueryValueExW(key_, name_, nullptr, nullptr, reinterpret_cast<BYTE*>(&old), &size) ==
+        ERROR_SUCCESS) {
+      old_ = old;
+    }
+    set_ = write(value);
+  }
+  ~StoredSetting() { restore(); }
+  StoredSetting(const StoredSetting&) = delete;
+  StoredSetting& operator=(const StoredSetting&) = delete;
+  bool set() const { return set_; }
+  // After the camera is closed: closing stores its settings again.
+  void restore() {
+    if (!key_) return;
+    if (old_) {
+      write(*old_);
+    } else {
+      RegDeleteValueW(key_, name_);
+    }
+    RegCloseKey(key_);
+    key_ = nullptr;
+  }
+
+ private:
+  static constexpr const wchar_t* kKey = L"Software\\Harrowdenmarket\\dshow\\ZMS-RX7-3";
+  bool write(DWORD value) {
+    return RegSetValueExW(key_, name_, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                          sizeof(value)) == ERROR_SUCCESS;
+  }
+  const wchar_t* name_;
+  HKEY key_ = nullptr;
+  std::optional<DWORD> old_;
+  bool set_ = false;
+};
+
+struct Format {
+  LONG width = 0;
+  LONG height = 0;
+  DWORD sizeImage = 0;
+};
+
+class ModuleStream : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!SimCameraCount()) GTEST_SKIP() << "runs in a prefix set up with a simulated camera";
+    ASSERT_TRUE(ShimRunning()) << "the prefix has no driver shim (tools/wine-sim-setup)";
+    ASSERT_TRUE(module_.loaded());
+    ASSERT_EQ(module_.enumCameras(), 1u);
+  }
+  void TearDown() override {
+    if (!SimCameraCount()) return;
+    ShimCommand("unplug 0 0");
+    Within(kStopMs, "releasing the graph", [&] { releaseGraph(); });
+    if (setting_) setting_->restore();
+    if (module_.loaded()) {
+      EXPECT_EQ(module_.canUnloadNow(), S_OK);
+    }
+  }
+
+  // A graph around a new filter for camera 0 whose capture pin delivers width x height.
+  void build(LONG width, LONG height) {
+    releaseGraph();
+    ComPtr<IUnknown> camera;
+    *camera.out() = module_.openCamera(0);
+    ASSERT_TRUE(camera) << "camera 0 did not open";
+    ASSERT_EQ(camera->QueryInterface(IID_IBaseFilter, source_.outVoid()), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                               graph_.outVoid()),
+              S_OK);
+    ComPtr<ICaptureGraphBuilder2> builder;
+    ASSERT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_ICaptureGraphBuilder2, builder.outVoid()),
+              S_OK);
+    ASSERT_EQ(builder->SetFiltergraph(graph_.get()), S_OK);
+    ASSERT_EQ(graph_->AddFilter(source_.get(), L"Zerithal"), S_OK);
+    ASSERT_NO_FATAL_FAILURE(chooseSize(builder.get(), width, height));
+    ASSERT_NO_FATAL_FAILURE(addGrabberAndRenderer());
+    ASSERT_EQ(builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source_.get(),
+                                    grabberFilter_.get(), renderer_.get()),
+              S_OK);
+    ComPtr<IMediaFilter> timing;
+    ASSERT_EQ(graph_->QueryInterface(IID_IMediaFilter, timing.outVoid()), S_OK);
+    ASSERT_EQ(timing->SetSyncSource(nullptr), S_OK);  // every sample as soon as it comes
+    ASSERT_EQ(graph_->QueryInterface(IID_IMediaControl, control_.outVoid()), S_OK);
+    ASSERT_EQ(graph_->QueryInterface(IID_IMediaEvent, events_.outVoid()), S_OK);
+    ASSERT_NO_FATAL_FAILURE(readConnectedFormat());
+  }
+
+  void chooseSize(ICaptureGraphBuilder2* builder, LONG width, LONG height) {
+    ComPtr<IAMStreamConfig> config;
+    ASSERT_EQ(builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source_.get(),
+                                     IID_IAMStreamConfig, config.outVoid()),
+              S_OK);
+    int count = 0;
+    int size = 0;
+    ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
+    ASSERT_EQ(size, static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)));
+    bool found = false;
+    for (int i = 0; i < count && !found; ++i) {
+      AM_MEDIA_TYPE* mt = nullptr;
+      VIDEO_STREAM_CONFIG_CAPS caps = {};
+      ASSERT_EQ(config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps)), S_OK);
+      const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat);
+      if (vih->bmiHeader.biWidth == width && vih->bmiHeader.biHeight == height) {
+        found = true;
+        EXPECT_EQ(config->SetFormat(mt), S_OK);
+      }
+      CoTaskMemFree(mt->pbFormat);
+      CoTaskMemFree(mt);
+    }
+    ASSERT_TRUE(found) << width << "x" << height << " is not offered";
+  }
+
+  void addGrabberAndRenderer() {
+    ASSERT_EQ(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               grabberFilter_.outVoid()),
+              S_OK);
+    ASSERT_EQ(grabberFilter_->QueryInterface(__uuidof(ISampleGrabber), grabber_.outVoid()), S_OK);
+    AM_MEDIA_TYPE wanted = {};
+    wanted.majortype = MEDIATYPE_Video;
+    wanted.subtype = MEDIASUBTYPE_RGB24;
+    ASSERT_EQ(grabber_->SetMediaType(&wanted), S_OK);
+    ASSERT_EQ(grabber_->SetBufferSamples(FALSE), S_OK);
+    ASSERT_EQ(grabber_->SetCallback(&log_, 0), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               renderer_.outVoid()),
+              S_OK);
+    ASSERT_EQ(graph_->AddFilter(grabberFilter_.get(), L"Grabber"), S_OK);
+    ASSERT_EQ(graph_->AddFilter(renderer_.get(), L"Renderer"), S_OK);
+  }
+
+  void readConnectedFormat() {
+    AM_MEDIA_TYPE mt = {};
+    ASSERT_EQ(grabber_->GetConnectedMediaType(&mt), S_OK);
+    ASSERT_EQ(mt.formattype, FORMAT_VideoInfo);
+    ASSERT_GE(mt.cbFormat, sizeof(VIDEOINFOHEADER));
+    const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
+    format_ = {vih->bmiHeader.biWidth, vih->bmiHeader.biHeight, vih->bmiHeader.biSizeImage};
+    EXPECT_EQ(mt.subtype, MEDIASUBTYPE_RGB24);
+    CoTaskMemFree(mt.pbFormat);
+    if (mt.pUnk) mt.pUnk->Release();
+  }
+
+  void releaseGraph() {
+    if (control_) control_->Stop();
+    if (grabber_) grabber_->SetCallback(nullptr, 0);
+    events_.reset();
+    control_.reset();
+    grabber_.reset();
+    renderer_.reset();
+    grabberFilter_.reset();
+    graph_.reset();
+    source_.reset();
+  }
+
+  void run() {
+    HRESULT hr = E_FAIL;
+    Within(kStartMs, "IMediaControl::Run", [&] { hr = control_->Run(); });
+    ASSERT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
+  }
+  void stop() {
+    HRESULT hr = E_FAIL;
+    Within(kStopMs, "IMediaControl::Stop", [&] { hr = control_->Stop(); });
+    EXPECT_EQ(hr, S_OK);
+  }
+
+  // The next event of code within timeoutMs, its first parameter in param.
+  bool awaitEvent(long wanted, LONG_PTR* param, DWORD timeoutMs) {
+    const DWORD begin = GetTickCount();
+    while (GetTickCount() - begin < timeoutMs) {
+      long code = 0;
+      LONG_PTR p1 = 0;
+      LONG_PTR p2 = 0;
+      if (events_->GetEvent(&code, &p1, &p2, 100) != S_OK) continue;
+      events_->FreeEventParams(code, p1, p2);
+      if (code == wanted) {
+        *param = p1;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // Every sample of the run is one whole frame of the connected format, time-stamped from 0 on
+  // and later than the one before.
+  void expectWholeFramesInOrder(const char* run) {
+    SCOPED_TRACE(run);
+    const std::vector<long> lengths = log_.lengths();
+    const size_t wrong = std::count_if(lengths.begin(), lengths.end(), [&](long length) {
+      return length != static_cast<long>(format_.sizeImage);
+    });
+    EXPECT_EQ(wrong, 0u) << "of " << lengths.size() << " samples";
+    const std::vector<REFERENCE_TIME> starts = log_.starts();
+    ASSERT_FALSE(starts.empty());
+    EXPECT_EQ(starts.front(), 0);
+    for (size_t i = 1; i < starts.size(); ++i) {
+      ASSERT_GT(starts[i], starts[i - 1]) << "sample " << i;
+    }
+  }
+
+  ComScope com_;
+  LoadedModule module_;
+  std::optional<StoredSetting> setting_;
+  FrameLog log_;
+  Format format_;
+  ComPtr<IBaseFilter> source_;
+  ComPtr<IGraphBuilder> graph_;
+  ComPtr<IBaseFilter> grabberFilter_;
+  ComPtr<ISampleGrabber> grabber_;
+  ComPtr<IBaseFilter> renderer_;
+  ComPtr<IMediaControl> control_;
+  ComPtr<IMediaEvent> events_;
+};
+
+TEST_F(ModuleStream, WholeFramesAtBothResolutionsAcrossAStopAndRestart) {
+  struct Case {
+    LONG width;
+    LONG height;
+    DWORD sizeImage;  // 24-bit rows, already a multiple of 4 bytes
+  } cases[] = {{2048, 1534, 2048 * 3 * 1534}, {1024, 770, 1024 * 3 * 770}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+    ASSERT_NO_FATAL_FAILURE(build(c.width, c.height));
+    EXPECT_EQ(format_.width, c.width);
+    EXPECT_EQ(format_.height, c.height);
+    EXPECT_EQ(format_.sizeImage, c.sizeImage);
+    log_.reset();
+    ASSERT_NO_FATAL_FAILURE(run());
+    EXPECT_TRUE(log_.reaches(100, 120000)) << log_.seen() << " frames";
+    stop();
+    expectWholeFramesInOrder("first run");
+
+    log_.reset();
+    ASSERT_NO_FATAL_FAILURE(run());
+    EXPECT_TRUE(log_.reaches(20, 60000)) << log_.seen() << " frames after the restart";
+    stop();
+    expectWholeFramesInOrder("after the restart");
+    Within(kStopMs, "releasing the graph", [&] { releaseGraph(); });
+  }
+}
+
+// A camera that turns its frames by 90 degrees offers and fills the turned frame: 770 pixels of
+// 3 bytes pad to 2312-byte rows, so the unturned format would be 2048 bytes short.
+TEST_F(ModuleStream, ATurnedCameraDeliversWholeTurnedFrames) {
+  setting_.emplace(L"Rotate", 90);
+  ASSERT_TRUE(setting_->set());
+  ASSERT_NO_FATAL_FAILURE(build(1024, 770));
+  EXPECT_EQ(format_.width, 770);
+  EXPECT_EQ(format_.height, 1024);
+  EXPECT_EQ(format_.sizeImage, 2312u * 1024);
+  log_.reset();
+  ASSERT_NO_FATAL_FAILURE(run());
+  EXPECT_TRUE(log_.reaches(30, 60000)) << log_.seen() << " frames";
+  stop();
+  expectWholeFramesInOrder("turned");
+}
+
+// The chart's patches: 4 x 2, top row red, green, blue, white; bottom row cyan, magenta,
+// yellow, grey. Which channels are lit, per patch; all three lit is a neutral patch.
+struct Patch {
+  const char* name;
+  int column;
+  int row;  // 0 top
+  bool red, green, blue;
+};
+constexpr Patch kChart[] = {
+    {"red", 0, 0, true, false, false},   {"green", 1, 0, false, true, false},
+    {"blue", 2, 0, false, false, true},  {"white", 3, 0, true, true, true},
+    {"cyan", 0, 1, false, true, true},   {"magenta", 1, 1, true, false, true},
+    {"yellow", 2, 1, true, true, false}, {"grey", 3, 1, true, true, true},
+};
+
+struct Colour {
+  double red, green, blue;
+};
+
+// The mean of a 16 x 16 square at the centre of a patch of a bottom-up BGR frame.
+Colour PatchMean(const std::vector<uint8_t>& frame, const Format& format, const Patch& patch) {
+  const LONG stride = (format.width * 3 + 3) & ~3;
+  const LONG cx = (2 * patch.column + 1) * format.width / 8;
+  const LONG cy = (2 * patch.row + 1) * format.height / 4;  // from the top
+  Colour sum = {};
+  for (LONG y = cy - 8; y < cy + 8; ++y) {
+    const uint8_t* row = frame.data() + size_t(format.height - 1 - y) * stride;
+    for (LONG x = cx - 8; x < cx + 8; ++x) {
+      sum.blue += row[3 * x];
+      sum.green += row[3 * x + 1];
+      sum.red += row[3 * x + 2];
+    }
+  }
+  return {sum.red / 256, sum.green / 256, sum.blue / 256};
+}
+
+void ExpectPatch(const Patch& patch, const Colour& c) {
+  SCOPED_TRACE(testing::Message() << patch.name << " measured r " << c.red << " g " << c.green
+                                  << " b " << c.blue);
+  const double channels[] = {c.red, c.green, c.blue};
+  const bool lit[] = {patch.red, patch.green, patch.blue};
+  double dimmestLit = 255;
+  double brightestUnlit = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (lit[i]) dimmestLit = std::min(dimmestLit, channels[i]);
+    if (!lit[i]) brightestUnlit = std::max(brightestUnlit, channels[i]);
+  }
+  EXPECT_GT(dimmestLit, 24.0) << "too dark to judge";
+  if (patch.red && patch.green && patch.blue) {
+    const double brightest = std::max({c.red, c.green, c.blue});
+    EXPECT_LE(brightest - dimmestLit, 0.1 * brightest) << "not neutral";
+  } else {
+    EXPECT_GT(dimmestLit, 1.5 * brightestUnlit) << "wrong dominant channels";
+  }
+}
+
+TEST_F(ModuleStream, ChartPatchesComeOutUprightInTheirColours) {
+  ASSERT_NO_FATAL_FAILURE(build(1024, 770));
+  const std::string reply = ShimCommand("chart 0");
+  if (reply == "unknown command") GTEST_SKIP() << "the simulated camera has no chart";
+  ASSERT_EQ(reply, "ok");
+  log_.reset(60);  // auto exposure and white balance settle first
+  ASSERT_NO_FATAL_FAILURE(run());
+  EXPECT_TRUE(log_.reaches(60, 60000)) << log_.seen() << " frames";
+  stop();
+  const std::vector<uint8_t> frame = log_.frame();
+  ASSERT_EQ(frame.size(), format_.sizeImage);
+  Colour white = {};
+  Colour grey = {};
+  for (const Patch& patch : kChart) {
+    const Colour c = PatchMean(frame, format_, patch);
+    ExpectPatch(patch, c);
+    if (patch.column == 3) (patch.row == 0 ? white : grey) = c;
+  }
+  EXPECT_GT(white.green, grey.green) << "white is brighter than grey";
+}
+
+TEST_F(ModuleStream, UnplugMidStreamAbortsTheStreamWithoutHanging) {
+  ASSERT_NO_FATAL_FAILURE(build(1024, 770));
+  log_.reset();
+  ASSERT_NO_FATAL_FAILURE(run());
+  ASSERT_TRUE(log_.reaches(10, 60000)) << log_.seen() << " frames";
+  ASSERT_EQ(ShimCommand("unplug 0 1"), "ok");
+  // The pin ends the stream (end of stream, so the renderer completes) and aborts the graph.
+  long completion = 0;
+  HRESULT waited = E_FAIL;
+  Within(30000, "IMediaEvent::WaitForCompletion",
+         [&] { waited = events_->WaitForCompletion(20000, &completion); });
+  EXPECT_EQ(waited, S_OK) << "the stream did not end";
+  LONG_PTR reason = 0;
+  EXPECT_TRUE(awaitEvent(EC_ERRORABORT, &reason, 20000)) << "no EC_ERRORABORT";
+  EXPECT_TRUE(FAILED(static_cast<HRESULT>(reason))) << std::hex << reason;
+  const size_t seen = log_.seen();
+  Sleep(300);
+  EXPECT_EQ(log_.seen(), seen) << "frames after the abort";
+  stop();
+  Within(kStopMs, "releasing the graph", [&] { releaseGraph(); });
+}
+
+}  // namespace

@@ -1,0 +1,254 @@
+// A 3.1 MP camera opened through the catalogue from a simulated device, its traffic read as text.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/base_impl.h"
+#include "core/camera_opening.h"
+#include "models/catalogue_table.h"
+#include "models/common/cmos_camera.h"
+#include "platform/device_io.h"
+#include "platform/registry.h"
+#include "platform/utf16.h"
+#include "sim/real_time_clock.h"
+#include "sim/sim_bus.h"
+#include "sim/usb3_31mp_family.h"
+#include "sim/virtual_clock.h"
+#include "sim/winusb_sim.h"
+#include "usb/cusb.h"
+
+namespace testing_models {
+
+enum class Flavour { Kernel, WinUsb };
+
+// Each registration of the two classes, with the name its settings are kept under.
+struct Registration {
+  const char* name;
+  uint16_t productId;
+  const char* settingsName;
+  bool usb3;
+};
+inline constexpr Registration kRegistrations[] = {
+    {"Rostrel", 0xC310, "ZMS-RX7-3", true},
+    {"RostrelUsb2", 0xD310, "ZMS-RX7-3", false},
+    {"Pelvane", 0x3310, "ZMS-VT7-3", true},
+    {"PelvaneUsb2", 0x4310, "ZMS-VT7-3", false},
+};
+
+inline std::string SettingsKey(const char* settingsName) {
+  return platform::WideToUtf8(WStringView(kSettingsRoot)) + "\\" + settingsName;
+}
+
+// The process store in memory, recording what each change names (the value, or the key).
+class CountingRegistry final : public platform::Registry {
+ public:
+  using RegStatus = platform::RegStatus;
+  RegStatus readDword(std::string_view k, std::string_view n, uint32_t& v) override {
+    return inner_->readDword(k, n, v);
+  }
+  RegStatus readBinary(std::string_view k, std::string_view n, std::vector<uint8_t>& v) override {
+    return inner_->readBinary(k, n, v);
+  }
+  RegStatus readString(std::string_view k, std::string_view n, WString& v) override {
+    return inner_->readString(k, n, v);
+  }
+  RegStatus writeDword(std::string_view k, std::string_view n, uint32_t v) override {
+    record(n);
+    return inner_->writeDword(k, n, v);
+  }
+  RegStatus writeBinary(std::string_view k, std::string_view n, const void* d, size_t s) override {
+    record(n);
+    return inner_->writeBinary(k, n, d, s);
+  }
+  RegStatus writeString(std::string_view k, std::string_view n, WStringView v) override {
+    record(n);
+    return inner_->writeString(k, n, v);
+  }
+  RegStatus createKey(std::string_view k) override {
+    record(k);
+    return inner_->createKey(k);
+  }
+  bool keyExists(std::string_view k) override { return inner_->keyExists(k); }
+  RegStatus deleteKey(std::string_view k) override {
+    record(k);
+    return inner_->deleteKey(k);
+  }
+  size_t changes() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return changes_.size();
+  }
+  std::vector<std::string> takeChanges() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return std::exchange(changes_, {});
+  }
+
+ private:
+  void record(std::string_view name) {
+    std::lock_guard<std::mutex> hold(lock_);
+    changes_.emplace_back(name);
+  }
+  std::unique_ptr<platform::Registry> inner_ = platform::MakeMemoryRegistry();
+  std::mutex lock_;
+  std::vector<std::string> changes_;
+};
+
+struct RigOptions {
+  uint16_t productId = 0xC310;
+  Flavour flavour = Flavour::Kernel;
+  uint16_t revision = 3;
+  bool realTime = false;  // a clock thread instead of the virtual clock (streaming threads)
+};
+
+// Owns the settings store, the clock, the bus with one device and the camera, torn down in the
+// reverse order: the camera goes while its device is still there.
+class ModelRig {
+ public:
+  explicit ModelRig(RigOptions options = {}) : options_(options) {
+    if (options.realTime)
+      real_ = std::make_unique<sim::RealTimeClock>();
+    else
+      virtual_ = std::make_unique<sim::VirtualClock>();
+    sim::SimConfig config;
+    config.productId = options.productId;
+    config.bcdDevice = options.revision;
+    device_ = bus_.add(clock(), config, std::make_unique<sim::Usb3Mp31Family>());
+    if (virtual_) {
+      virtual_->observeSleeps([this](uint32_t ms) {
+        auto e = sim::Entry(sim::LogKind::Pause, ms);
+        e.timeMs = virtual_->now();
+        device_->log().add(std::move(e));
+      });
+    }
+    SetWinUsbApi(&sim::SimWinUsbApi());
+  }
+  ~ModelRig() {
+    close();
+    SetWinUsbApi(nullptr);
+  }
+  ModelRig(const ModelRig&) = delete;
+  ModelRig& operator=(const ModelRig&) = delete;
+
+  // The catalogue's camera for the device's id behind prefix (0: none); null when refused.
+  CmosCamera* open(WCHAR16 prefix = ZX_W('!')) {
+    close();
+    return adopt(OpenCameraById(id(prefix).c_str(), ModelTable()));
+  }
+  WString id(WCHAR16 prefix) {
+    WString id = prefix ? WString(1, prefix) : WString();
+    return id +
+           (options_.flavour == Flavour::Kernel ? device_->kernelId() : device_->interfaceId());
+  }
+  CmosCamera* adopt(BaseImpl* camera) {
+    close();
+    camera_ = camera;
+    return dynamic_cast<CmosCamera*>(camera_);
+  }
+  void close() {
+    delete camera_;
+    camera_ = nullptr;
+  }
+  CmosCamera& camera() { return *dynamic_cast<CmosCamera*>(camera_); }
+  CmosHelper& helper() { return camera().pipelineHelper(); }
+
+  // As a stream start leaves it: device open, the sensor programmed at index and streaming.
+  void startSensor(uint32_t index) {
+    ASSERT_EQ(camera().openDevice(), S_OK);
+    ASSERT_EQ(camera().OpenCamera(index), S_OK);
+    camera().device().bSystemInit(3);
+  }
+  // What a stream stop and start do to the sensor, without the stream's threads.
+  void restart(uint32_t index) {
+    camera().FiniPLHlper();
+    camera().StopSensor();
+    startSensor(index);
+    camera().InitPipeLineStep2();
+  }
+
+  // The pipeline state's exposure and gain, handed to the sensor as the AE thread would.
+  void setExposure(uint32_t us) {
+    {
+      std::lock_guard<platform::RecursiveLock> hold(*helper().ctx8->mtxSettings);
+      helper().ctx8->settings.expoTime = us;
+    }
+    ExpoProcTime(helper(), 0);
+  }
+
+  // Counts the device opens from now on.
+  void countOpens() {
+    platform::SetDeviceOpener([this](const WString& path, uint32_t* error) {
+      ++opens_;
+      return bus_.open(path, error);
+    });
+  }
+  int opens() const { return opens_.load(); }
+
+  sim::Clock& clock() { return virtual_ ? static_cast<sim::Clock&>(*virtual_) : *real_; }
+  sim::VirtualClock& virtualClock() { return *virtual_; }
+  sim::SimCamera& device() { return *device_; }
+  sim::SimLog& log() { return device_->log(); }
+  CountingRegistry& registry() { return static_cast<CountingRegistry&>(registry_.get()); }
+
+  uint16_t sensorReg(uint16_t address) {
+    return device_->withFamily(
+        [&](sim::SensorFamily& f) { return static_cast<sim::Usb3Mp31Family&>(f).reg(address); });
+  }
+  uint32_t sensorExposureUs() {
+    return device_->withFamily([](sim::SensorFamily& f) { return f.exposureUs(); });
+  }
+  // One line at the slowest clock the sensor runs: the exposure's resolution.
+  uint32_t lineUs() { return 2u * sensorReg(0x300C) / 80 + 1; }
+
+  // Register writes, pauses and pipe operations since the log was last cleared.
+  std::vector<std::string> traffic() {
+    std::vector<std::string> out;
+    for (const sim::LogEntry& e : log().entries()) {
+      if (e.kind == sim::LogKind::RegisterWrite)
+        out.push_back(WriteText(uint16_t(e.code), e.value));
+      if (e.kind == sim::LogKind::Pause) out.push_back("wait " + std::to_string(e.code));
+      if (e.kind == sim::LogKind::PipeOp) out.push_back(e.text);
+    }
+    return out;
+  }
+  std::vector<uint32_t> writesTo(uint16_t reg) {
+    std::vector<uint32_t> out;
+    for (const sim::LogEntry& e : log().ofKind(sim::LogKind::RegisterWrite))
+      if (e.code == reg) out.push_back(e.value);
+    return out;
+  }
+
+  static std::string WriteText(uint16_t reg, uint32_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%04X=%u", reg, value);
+    return text;
+  }
+  // Programs as traffic() shows them.
+  static std::vector<std::string> Describe(std::initializer_list<std::span<const RegStep>> parts) {
+    std::vector<std::string> out;
+    for (std::span<const RegStep> part : parts)
+      for (const RegStep& s : part)
+        out.push_back(s.kind == RegStep::Kind::Wait ? "wait " + std::to_string(s.value)
+                                                    : WriteText(s.reg, s.value));
+    return out;
+  }
+
+ private:
+  RigOptions options_;
+  platform::ScopedRegistry registry_{std::make_unique<CountingRegistry>()};
+  std::unique_ptr<sim::VirtualClock> virtual_;
+  std::unique_ptr<sim::RealTimeClock> real_;
+  sim::SimBus bus_;
+  std::shared_ptr<sim::SimCamera> device_;
+  std::atomic<int> opens_{0};
+  BaseImpl* camera_ = nullptr;
+};
+
+}  // namespace testing_models

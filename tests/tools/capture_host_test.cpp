@@ -1,0 +1,200 @@
+// capture_host against the test source filter in wine's DirectShow: its lines, pictures and codes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/dshow/testsource/testsource.h"
+#include "tests/wine/regsvr32.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct HostRun {
+  int exitCode = -1;
+  std::string output;  // stdout and stderr as they came
+};
+
+struct Handle {
+  HANDLE h;
+  ~Handle() {
+    if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+};
+
+// Runs capture_host on the test source with these arguments; its output goes through a file.
+HostRun RunHost(const std::wstring& arguments, const fs::path& scratch) {
+  const fs::path log = scratch / "host.log";
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  Handle file{CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
+                          nullptr)};
+  HostRun run;
+  if (file.h == INVALID_HANDLE_VALUE) return run;
+  std::wstring command = L"\"" + BesideExecutable(L"capture_host.exe") +
+                         L"\" --device \"Zerithal Test Source\" " + arguments;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = file.h;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &startup, &info)) {
+    return run;
+  }
+  Handle process{info.hProcess}, thread{info.hThread};
+  DWORD code = 0;
+  if (WaitForSingleObject(process.h, 90000) == WAIT_OBJECT_0 &&
+      GetExitCodeProcess(process.h, &code)) {
+    run.exitCode = static_cast<int>(code);
+  } else {
+    TerminateProcess(process.h, 99);
+  }
+  std::ifstream in(log, std::ios::binary);
+  run.output.assign(std::istreambuf_iterator<char>(in), {});
+  return run;
+}
+
+struct Progress {
+  int frame, of;
+  long width, height, bytes;
+  double seconds;
+};
+
+std::vector<Progress> ProgressLines(const std::string& output) {
+  std::vector<Progress> lines;
+  std::istringstream text(output);
+  for (std::string line; std::getline(text, line);) {
+    Progress p{};
+    if (std::sscanf(line.c_str(), "frame %d/%d: %ldx%ld, %ld bytes, time %lf s", &p.frame, &p.of,
+                    &p.width, &p.height, &p.bytes, &p.seconds) == 6) {
+      lines.push_back(p);
+    }
+  }
+  return lines;
+}
+
+// The headers of a BMP file and its first pixel byte, checked against an RGB24 bottom-up frame.
+void ExpectBmp(const fs::path& path, LONG width, LONG height, BYTE firstByte) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+  const DWORD image = static_cast<DWORD>(((width * 3 + 3) & ~3) * height);
+  ASSERT_EQ(bytes.size(), 54u + image) << path;
+  BITMAPFILEHEADER file;
+  BITMAPINFOHEADER info;
+  std::memcpy(&file, bytes.data(), sizeof(file));
+  std::memcpy(&info, bytes.data() + sizeof(file), sizeof(info));
+  EXPECT_EQ(file.bfType, 0x4D42);
+  EXPECT_EQ(file.bfSize, bytes.size());
+  EXPECT_EQ(file.bfOffBits, 54u);
+  EXPECT_EQ(info.biSize, sizeof(info));
+  EXPECT_EQ(info.biWidth, width);
+  EXPECT_EQ(info.biHeight, height);  // positive: bottom-up, as the video frame is
+  EXPECT_EQ(info.biPlanes, 1);
+  EXPECT_EQ(info.biBitCount, 24);
+  EXPECT_EQ(info.biCompression, static_cast<DWORD>(BI_RGB));
+  EXPECT_EQ(info.biSizeImage, image);
+  EXPECT_EQ(static_cast<BYTE>(bytes[54]), firstByte) << path << " holds another frame";
+}
+
+std::set<std::string> FileNames(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+class CaptureHostTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_EQ(RunRegsvr32(BesideExecutable(L"zx_testsource.dll"), false), 0);
+  }
+  static void TearDownTestSuite() { RunRegsvr32(BesideExecutable(L"zx_testsource.dll"), true); }
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    scratch_ = fs::path(temp) / ("zx_capture_host_" + std::to_string(GetCurrentProcessId()));
+    fs::remove_all(scratch_);
+    fs::create_directories(scratch_);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(scratch_, ignored);
+  }
+  fs::path pictures() const { return scratch_ / "pictures"; }
+  fs::path scratch_;
+};
+
+// Every frame a line, in order, whole and later than the one before; the first, every fifth and
+// the last as pictures, each holding its own frame (the source fills frame n with byte n - 1).
+TEST_F(CaptureHostTest, CapturesFramesAndWritesThePicturesAsked) {
+  const HostRun run =
+      RunHost(L"--frames 12 --save-every 5 --out \"" + pictures().wstring() + L"\"", scratch_);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_NE(run.output.find("\n  Zerithal Test Source\r\n"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("violation"), std::string::npos) << run.output;
+  const std::vector<Progress> lines = ProgressLines(run.output);
+  ASSERT_EQ(lines.size(), 12u) << run.output;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i].frame, static_cast<int>(i + 1));
+    EXPECT_EQ(lines[i].of, 12);
+    EXPECT_EQ(lines[i].width, kTestWidth);
+    EXPECT_EQ(lines[i].height, kTestHeight);
+    EXPECT_EQ(lines[i].bytes, kTestWidth * kTestHeight * 3);
+    if (i > 0) {
+      EXPECT_GT(lines[i].seconds, lines[i - 1].seconds);
+    }
+  }
+  const std::set<std::string> expected = {"frame-0001.bmp", "frame-0006.bmp", "frame-0011.bmp",
+                                          "frame-0012.bmp"};
+  ASSERT_EQ(FileNames(pictures()), expected);
+  for (int n : {1, 6, 11, 12}) {
+    char name[32];
+    std::snprintf(name, sizeof(name), "frame-%04d.bmp", n);
+    ExpectBmp(pictures() / name, kTestWidth, kTestHeight, static_cast<BYTE>(n - 1));
+  }
+  printf(
+      "[capture] capture_host took 12 frames of 320x240 from the test source through wine's "
+      "DirectShow and wrote 4 of them as BMP files\n");
+}
+
+TEST_F(CaptureHostTest, ChoosesTheSizeThroughTheStreamConfig) {
+  const HostRun run =
+      RunHost(L"--size 160x120 --frames 3 --out \"" + pictures().wstring() + L"\"", scratch_);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_NE(run.output.find("format: 160x120 RGB24, 57600 bytes a frame"), std::string::npos)
+      << run.output;
+  ASSERT_EQ(ProgressLines(run.output).size(), 3u) << run.output;
+  ExpectBmp(pictures() / "frame-0003.bmp", 160, 120, 2);
+}
+
+// Each failure ends with its reason and a non-zero code, never with a hang.
+TEST_F(CaptureHostTest, FailuresEndWithAReasonAndTheirCode) {
+  const struct {
+    const wchar_t* arguments;
+    int exitCode;
+    const char* says;
+  } cases[] = {
+      {L"--device \"No Such Camera\"", 1, "no video input device is named \"No Such Camera\""},
+      {L"--size 640x480", 1, "offers no RGB24 640x480; it offers: 320x240 160x120"},
+      {L"--frames many", 2, "bad value for --frames"},
+      {L"--out", 2, "--out needs a value"},
+  };
+  for (const auto& c : cases) {
+    const HostRun run = RunHost(c.arguments, scratch_);
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
+    EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+    EXPECT_TRUE(ProgressLines(run.output).empty()) << run.output;
+  }
+}
+
+}  // namespace
