@@ -82,8 +82,8 @@ void CmosCamera::forgetSettings() {
 // defaults, the state after the settings, the raw table after the state.
 void CmosCamera::buildParts(const WCHAR16* deviceId, uint8_t flagA, uint8_t flagB,
                             const ModelInfo* model) {
-  device_ = std::make_unique<CmosDevice>(spec_, model, deviceId,
-                                         static_cast<SensorResetHandler&>(*this));
+  device_ =
+      std::make_unique<CmosDevice>(spec_, model, deviceId, static_cast<SensorResetHandler&>(*this));
   helper_ = std::make_unique<CmosHelper>(helperArgs(spec_, rowOf(spec_), *this, flagA, flagB),
                                          spec_, *device_);
   writer_ = std::make_unique<CmosSensorWriter>(*device_);
@@ -125,7 +125,8 @@ void CmosCamera::applyHelperDefaults() {
 void CmosCamera::installRawLut() {
   std::array<uint16_t, 256> wide{};
   ModelMath::lutFromAnchors(spec_.rawLutAnchors, wide);
-  for (size_t i = 0; i < wide.size(); ++i) rawLut_[i] = static_cast<uint8_t>(std::min<uint16_t>(wide[i], 255));
+  for (size_t i = 0; i < wide.size(); ++i)
+    rawLut_[i] = static_cast<uint8_t>(std::min<uint16_t>(wide[i], 255));
   helper_->rawLut8 = rawLut_.data();
   if (helper_->ctx8) helper_->ctx8->rawLut.assign(rawLut_.begin(), rawLut_.end());
 }
@@ -165,8 +166,10 @@ void CmosCamera::SetResolution(uint32_t index, bool still) {
   // A still keeps the video's exposure at the slow clock, when a state says what it is.
   std::optional<uint32_t> exposure;
   uint32_t t = 0;
-  if (!still) exposure = helper_->takeExposureNow();
-  else if (helper_->ctx8 && PL_CurrentExposureTime(*helper_, &t)) exposure = t;
+  if (!still)
+    exposure = helper_->takeExposureNow();
+  else if (helper_->ctx8 && PL_CurrentExposureTime(*helper_, &t))
+    exposure = t;
   sequencer_->switchResolution(index, still, helper_->speed, exposure);
 }
 
@@ -214,8 +217,8 @@ HRESULT STDMETHODCALLTYPE CmosCamera::get_PixelSize(uint32_t index, float* x, fl
   if (index >= previewCount()) return E_INVALIDARG;
   if (!x && !y) return E_POINTER;
   const ResolutionEntry& e = previews_[index];
-  const float size = ModelMath::pixelSizeByRatio(model() ? model()->pixelWidth : 0.0f,
-                                                 ResolutionRatio{e.ratioNumerator, e.ratioDenominator});
+  const float size = ModelMath::pixelSizeByRatio(
+      model() ? model()->pixelWidth : 0.0f, ResolutionRatio{e.ratioNumerator, e.ratioDenominator});
   if (x) *x = size;
   if (y) *y = size;
   return S_OK;
@@ -231,7 +234,9 @@ HRESULT CmosCamera::InitPipeLineStep2() {
   return S_OK;
 }
 
-void CmosCamera::FiniPLHlper() { ::FiniPLHlper(*helper_); }
+void CmosCamera::FiniPLHlper() {
+  ::FiniPLHlper(*helper_);
+}
 
 // One grab into the record through the helper, with its defect repair and AE step.
 int32_t CmosCamera::PL_AutoExposure(RawBufferRecord* record, platform::Event* stopEvent) {
@@ -254,8 +259,8 @@ StillFrame CmosCamera::GrabStill(uint8_t* output, uint8_t* second, uint32_t, uin
   StillResult result;
   ::GrabStillFrame(*helper_, &result, output, second, bits, stopEvent, width, height, sensorWidth,
                    sensorHeight, index);
-  return StillFrame{result.status, result.width, result.height, result.frameInfo, ++sequence_,
-                    platform::TickCountMs()};
+  return StillFrame{result.status,    result.width, result.height,
+                    result.frameInfo, ++sequence_,  platform::TickCountMs()};
 }
 
 StreamOutputShape CmosCamera::shape() {
@@ -284,8 +289,14 @@ void CmosCamera::installNotifications(LumorixImplCallback* sink) {
 }
 
 // No focus motor on these models: nothing to read, ever.
-int32_t CmosCamera::readFocusPipe(uint8_t*, uint32_t, platform::Event&) { return -1; }
+int32_t CmosCamera::readFocusPipe(uint8_t*, uint32_t, platform::Event&) {
+  return -1;
+}
 
-HRESULT CmosCamera::setFan(uint16_t speed) { return PL_SetFan(*helper_, speed); }
+HRESULT CmosCamera::setFan(uint16_t speed) {
+  return PL_SetFan(*helper_, speed);
+}
 
-HRESULT CmosCamera::setTec(uint32_t on) { return PL_SetTec(*helper_, on); }
+HRESULT CmosCamera::setTec(uint32_t on) {
+  return PL_SetTec(*helper_, on);
+}

@@ -21,4 +21,6 @@ uint32_t CmosDevice::GetMaxFrameRate(uint32_t resolutionIndex) {
   return spec_.maxFrameRateOf(resolutionIndex);
 }
 
-bool CmosDevice::usb3Link() const { return model_ && (model_->flags & LUMORIX_FLAG_USB3) != 0; }
+bool CmosDevice::usb3Link() const {
+  return model_ && (model_->flags & LUMORIX_FLAG_USB3) != 0;
+}

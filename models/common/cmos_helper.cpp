@@ -112,7 +112,9 @@ void CmosHelper::PLHlperGetDefaultPreset(PresetRecord* preset) {
   preset->bandwidth = 0;
 }
 
-bool CmosHelper::PLHlperHasFlag40() { return device_.usb3Link(); }
+bool CmosHelper::PLHlperHasFlag40() {
+  return device_.usb3Link();
+}
 
 // Maps the copy taken under the region lock: a region set meanwhile waits for the next frame.
 void CmosHelper::PLHlperApplyRoi(FrameDescriptor* frame, platform::Event*) {

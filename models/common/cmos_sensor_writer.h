@@ -7,7 +7,9 @@
 class CmosSensorWriter final : public SensorWriter {
  public:
   explicit CmosSensorWriter(CCmos& device) : device_(device) {}
-  HRESULT writeSensor(uint16_t reg, uint16_t value) override { return device_.bWriteSensor(reg, value); }
+  HRESULT writeSensor(uint16_t reg, uint16_t value) override {
+    return device_.bWriteSensor(reg, value);
+  }
 
  private:
   CCmos& device_;

@@ -39,10 +39,14 @@ struct Registration {
   Flavour flavour;
 };
 
-std::string nameOf(const ::testing::TestParamInfo<Registration>& info) { return info.param.name; }
+std::string nameOf(const ::testing::TestParamInfo<Registration>& info) {
+  return info.param.name;
+}
 
 // Rows of a 24-bit bottom-up DIB, padded to four bytes.
-uint32_t DibBytes(uint32_t w, uint32_t h) { return ((w * 24 + 31) / 32) * 4 * h; }
+uint32_t DibBytes(uint32_t w, uint32_t h) {
+  return ((w * 24 + 31) / 32) * 4 * h;
+}
 
 // Pulls frames as a pin does; a watchdog wakes a pull that waits too long, so nothing hangs.
 class Puller {
@@ -62,8 +66,10 @@ class Puller {
     uint32_t got = 0;
     while (got < n && !timedOut_) {
       const HRESULT hr = cam_.PullFrameForPin(buffer_.data(), uint32_t(buffer_.size()), &wake);
-      if (hr == S_OK) ++got;
-      else if (FAILED(hr)) break;
+      if (hr == S_OK)
+        ++got;
+      else if (FAILED(hr))
+        break;
     }
     done = true;
     watchdog.join();
@@ -84,8 +90,9 @@ void ExpectChart(const std::vector<uint8_t>& dib, uint32_t w, uint32_t h, const 
     const char* name;
     bool r, g, b;
   };
-  const Patch patches[2][4] = {{{"red", 1, 0, 0}, {"green", 0, 1, 0}, {"blue", 0, 0, 1}, {"white", 1, 1, 1}},
-                               {{"cyan", 0, 1, 1}, {"magenta", 1, 0, 1}, {"yellow", 1, 1, 0}, {"grey", 1, 1, 1}}};
+  const Patch patches[2][4] = {
+      {{"red", 1, 0, 0}, {"green", 0, 1, 0}, {"blue", 0, 0, 1}, {"white", 1, 1, 1}},
+      {{"cyan", 0, 1, 1}, {"magenta", 1, 0, 1}, {"yellow", 1, 1, 0}, {"grey", 1, 1, 1}}};
   const uint32_t stride = ((w * 24 + 31) / 32) * 4;
   for (uint32_t row = 0; row < 2; ++row) {
     for (uint32_t col = 0; col < 4; ++col) {
@@ -96,8 +103,10 @@ void ExpectChart(const std::vector<uint8_t>& dib, uint32_t w, uint32_t h, const 
       const bool on[3] = {p.r, p.g, p.b};
       int lowestOn = 255, highestOff = 0;
       for (int c = 0; c < 3; ++c) {
-        if (on[c]) lowestOn = std::min(lowestOn, rgb[c]);
-        else highestOff = std::max(highestOff, rgb[c]);
+        if (on[c])
+          lowestOn = std::min(lowestOn, rgb[c]);
+        else
+          highestOff = std::max(highestOff, rgb[c]);
       }
       EXPECT_GT(lowestOn, highestOff + 40)
           << what << " " << p.name << " patch reads " << rgb[0] << "," << rgb[1] << "," << rgb[2];
@@ -123,7 +132,8 @@ class Usb3_31Stream : public ::testing::TestWithParam<Registration> {
     camera_->setContent(sim::ContentKind::Chart, scene_);
     SetWinUsbApi(&sim::SimWinUsbApi());
     if (GetParam().flavour == Flavour::Kernel)
-      directory_.memory.addDosName(ZX_W("lumorix-0-") + platform::Utf8ToWide(hex(config.productId)));
+      directory_.memory.addDosName(ZX_W("lumorix-0-") +
+                                   platform::Utf8ToWide(hex(config.productId)));
     else
       directory_.memory.addInterfacePath(kCameraInterfaceClass, camera_->winUsbPath());
   }
@@ -287,10 +297,8 @@ INSTANTIATE_TEST_SUITE_P(Usb3, Usb3_31Exposure,
                          nameOf);
 
 const Registration kRegistrations[] = {
-    {"Rostrel", 0xC310, Flavour::Kernel},
-    {"RostrelUsb2", 0xD310, Flavour::Kernel},
-    {"Pelvane", 0x3310, Flavour::Kernel},
-    {"PelvaneUsb2", 0x4310, Flavour::Kernel},
+    {"Rostrel", 0xC310, Flavour::Kernel},       {"RostrelUsb2", 0xD310, Flavour::Kernel},
+    {"Pelvane", 0x3310, Flavour::Kernel},       {"PelvaneUsb2", 0x4310, Flavour::Kernel},
     {"RostrelWinUsb", 0xC310, Flavour::WinUsb},
 };
 INSTANTIATE_TEST_SUITE_P(Registrations, Usb3_31Stream, ::testing::ValuesIn(kRegistrations), nameOf);
