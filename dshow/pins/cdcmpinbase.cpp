@@ -9,6 +9,7 @@
 
 #include "dshow/base/cautolock.h"
 #include "dshow/base/mediatypes.h"
+#include "dshow/base/pin_category.h"
 #include "dshow/filter/cdcm.h"
 #include "dshow/filter/page_class_ids.h"
 #include "dshow/pins/media_numbers.h"
@@ -36,15 +37,20 @@ void fillCaps(const VIDEOINFOHEADER& vih, uint32_t fps, BYTE* out) {
 
 }  // namespace
 
-CDcmPinBase::CDcmPinBase(const WCHAR* objectName, HRESULT* phr, CDcm* filter,
-                         const WCHAR* pinName)
+CDcmPinBase::CDcmPinBase(const WCHAR* objectName, HRESULT* phr, CDcm* filter, const WCHAR* pinName)
     : CSourceStream(objectName, phr, filter, pinName) {}
 
-CDcmPinBase::~CDcmPinBase() { ShutdownWorker(); }
+CDcmPinBase::~CDcmPinBase() {
+  ShutdownWorker();
+}
 
-CDcm* CDcmPinBase::filter() const { return static_cast<CDcm*>(m_pFilter); }
+CDcm* CDcmPinBase::filter() const {
+  return static_cast<CDcm*>(m_pFilter);
+}
 
-ILumorix* CDcmPinBase::camera() const { return filter()->lumorix(); }
+ILumorix* CDcmPinBase::camera() const {
+  return filter()->lumorix();
+}
 
 HRESULT STDMETHODCALLTYPE CDcmPinBase::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
@@ -221,16 +227,9 @@ HRESULT STDMETHODCALLTYPE CDcmPinBase::Set(REFGUID, DWORD, LPVOID, DWORD, LPVOID
 }
 
 HRESULT STDMETHODCALLTYPE CDcmPinBase::Get(REFGUID set, DWORD id, LPVOID /*instance*/,
-                                           DWORD /*instanceLength*/, LPVOID data,
-                                           DWORD dataLength, DWORD* returned) {
-  if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
-  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-  if (!data && !returned) return E_POINTER;
-  if (returned) *returned = sizeof(GUID);
-  if (!data) return S_OK;
-  if (dataLength < sizeof(GUID)) return E_UNEXPECTED;
-  std::memcpy(data, &category(), sizeof(GUID));
-  return S_OK;
+                                           DWORD /*instanceLength*/, LPVOID data, DWORD dataLength,
+                                           DWORD* returned) {
+  return GetPinCategoryProperty(set, id, data, dataLength, returned, category());
 }
 
 HRESULT STDMETHODCALLTYPE CDcmPinBase::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
@@ -248,7 +247,9 @@ HRESULT STDMETHODCALLTYPE CDcmPinBase::GetPages(CAUUID* pages) {
   return FillPageList(pages, &id, 1);
 }
 
-HRESULT CDcmPinBase::OnThreadCreate() { return filter()->startForPinThread(); }
+HRESULT CDcmPinBase::OnThreadCreate() {
+  return filter()->startForPinThread();
+}
 
 HRESULT CDcmPinBase::OnThreadDestroy() {
   filter()->stopForPinThread();

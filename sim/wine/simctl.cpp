@@ -3,33 +3,8 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
-#include "sim/wine/lumorix_sim_api.h"
-
-namespace {
-
-// The shim stops with the last process of the prefix; a command starts it again and waits for it.
-HANDLE openShim() {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    HANDLE h = CreateFileW(L"\\\\.\\" LSIM_CONTROL_LINK, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE || attempt == 99) return h;
-    if (attempt == 0) {
-      SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-      SC_HANDLE service = scm ? OpenServiceW(scm, L"lumorixsim", SERVICE_START) : nullptr;
-      if (service) {
-        StartServiceW(service, 0, nullptr);
-        CloseServiceHandle(service);
-      }
-      if (scm) CloseServiceHandle(scm);
-    }
-    Sleep(50);
-  }
-  return INVALID_HANDLE_VALUE;
-}
-
-}  // namespace
+#include "sim/wine/shim_client.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -46,18 +21,14 @@ int main(int argc, char** argv) {
     if (i > 1) command += ' ';
     command += argv[i];
   }
-  HANDLE h = openShim();
-  if (h == INVALID_HANDLE_VALUE) {
+  // The shim stops with the last process of the prefix; a command starts it again.
+  if (!ShimRunning()) {
     std::fprintf(stderr, "simctl: no driver shim (%lu)\n", GetLastError());
     return 1;
   }
-  std::vector<char> reply(1 << 20);
-  DWORD n = 0;
-  const BOOL ok = DeviceIoControl(h, LSIM_IOCTL_COMMAND, command.data(), static_cast<DWORD>(command.size()),
-                                  reply.data(), static_cast<DWORD>(reply.size()), &n, nullptr);
-  CloseHandle(h);
-  if (!ok) return std::fprintf(stderr, "simctl: %lu\n", GetLastError()), 1;
-  std::fputs(n ? reply.data() : "", stdout);
+  const std::optional<std::string> reply = ShimRequest(command);
+  if (!reply) return std::fprintf(stderr, "simctl: %lu\n", GetLastError()), 1;
+  std::fputs(reply->c_str(), stdout);
   std::fputs("\n", stdout);
   return 0;
 }

@@ -1,4 +1,5 @@
-// The kernel-driver back-end end to end under Wine, against the driver shim hosting a simulated camera.
+// The kernel-driver back-end end to end under Wine, against the driver shim hosting a simulated
+// camera.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -11,43 +12,13 @@
 #include "sim/frame_content.h"
 #include "sim/sensor_family.h"
 #include "sim/usb3_31mp_family.h"
-#include "sim/wine/lumorix_sim_api.h"
+#include "sim/wine/shim_client.h"
 #include "usb/ccmos.h"
 
 namespace {
 
 constexpr uint32_t kWidth = 2048, kHeight = 1534, kBlock = kWidth * 128;
 constexpr uint32_t kFrameBytes = kWidth * kHeight + 1;  // revision 3 adds one trailer byte
-
-std::string simCommand(const std::string& command) {
-  HANDLE h = CreateFileW(L"\\\\.\\" LSIM_CONTROL_LINK, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return "no shim";
-  std::vector<char> reply(1 << 20);
-  DWORD n = 0;
-  const BOOL ok = DeviceIoControl(h, LSIM_IOCTL_COMMAND, const_cast<char*>(command.data()),
-                                  static_cast<DWORD>(command.size()), reply.data(),
-                                  static_cast<DWORD>(reply.size()), &n, nullptr);
-  CloseHandle(h);
-  return ok && n ? std::string(reply.data()) : "failed";
-}
-
-// The service may have stopped with the last process of the prefix; start it and wait for its link.
-bool shimRunning() {
-  if (SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT)) {
-    if (SC_HANDLE service = OpenServiceW(scm, L"lumorixsim", SERVICE_START)) {
-      StartServiceW(service, 0, nullptr);
-      CloseServiceHandle(service);
-    }
-    CloseServiceHandle(scm);
-  }
-  wchar_t target[512];
-  for (int i = 0; i < 200; ++i) {
-    if (QueryDosDeviceW(L"lumorix-0-c310", target, 512)) return true;
-    Sleep(50);
-  }
-  return false;
-}
 
 void startFullWindow(CCmos& usb) {
   const uint16_t program[][2] = {{0x30A2, 1},    {0x30A6, 1}, {0x3004, 134},
@@ -65,11 +36,13 @@ void startFullWindowAt10ms(CCmos& usb) {
 
 class SimWine : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_TRUE(shimRunning()) << "run tools/wine-sim-setup first"; }
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(ShimRunning(L"lumorix-0-c310")) << "run tools/wine-sim-setup first";
+  }
   void SetUp() override { ASSERT_EQ(usb.bInitUSB(true), S_OK); }
   void TearDown() override {
     usb.bFiniUSB();
-    EXPECT_EQ(simCommand("outstanding 0"), "0");
+    EXPECT_EQ(ShimCommand("outstanding 0"), "0");
   }
   CCmos usb{kBlock, 2, nullptr, L"0-c310"};
 };
@@ -79,7 +52,8 @@ TEST_F(SimWine, DeviceLinkIsListed) {
   const DWORD n = QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size()));
   ASSERT_GT(n, 0u);
   bool found = false;
-  for (const wchar_t* p = names.data(); *p; p += wcslen(p) + 1) found |= std::wstring(p) == L"lumorix-0-c310";
+  for (const wchar_t* p = names.data(); *p; p += wcslen(p) + 1)
+    found |= std::wstring(p) == L"lumorix-0-c310";
   EXPECT_TRUE(found);
 }
 
@@ -92,12 +66,13 @@ TEST_F(SimWine, RevisionAndEeprom) {
 }
 
 TEST_F(SimWine, FiveByteOutPayloadArrivesIntact) {
-  simCommand("clear 0");
+  ShimCommand("clear 0");
   uint8_t payload[5] = {0x11, 0x22, 0x33, 0x44, 0x55};
   const usb::VenReqHeader h{usb::Direction::Out, 0x33, 7, 9};
   ASSERT_EQ(usb.VenReq(&h, payload, 5, nullptr), S_OK);
-  const std::string log = simCommand("log 0");
-  EXPECT_NE(log.find("code=0x0033 value=0x0007 index=0x0009 OUT  11 22 33 44 55"), std::string::npos)
+  const std::string log = ShimCommand("log 0");
+  EXPECT_NE(log.find("code=0x0033 value=0x0007 index=0x0009 OUT  11 22 33 44 55"),
+            std::string::npos)
       << log;
 }
 
@@ -106,7 +81,8 @@ TEST_F(SimWine, TwentyByteExactFrames) {
   std::vector<uint8_t> frame(kFrameBytes), expected(kFrameBytes, sim::kTrailerByte);
   uint32_t previous = 0;
   for (int i = 0; i < 20; ++i) {
-    ASSERT_EQ(usb.EzusbGrabFrame(frame.data(), nullptr, kBlock, kFrameBytes, 5000, 0, nullptr), 1) << i;
+    ASSERT_EQ(usb.EzusbGrabFrame(frame.data(), nullptr, kBlock, kFrameBytes, 5000, 0, nullptr), 1)
+        << i;
     const uint32_t counter = frame[0] | frame[1] << 8;
     if (i) {
       EXPECT_EQ(counter, previous + 1);
@@ -128,12 +104,12 @@ TEST_F(SimWine, ChartFromTheCameraListAndTheVerb) {
   ASSERT_EQ(listed.EzusbGrabFrame(frame.data(), nullptr, kBlock, kFrameBytes, 5000, 0, nullptr), 1);
   EXPECT_TRUE(frame == expected);
   listed.bFiniUSB();
-  EXPECT_EQ(simCommand("outstanding 1"), "0");
+  EXPECT_EQ(ShimCommand("outstanding 1"), "0");
 
   struct PatternAgain {
-    ~PatternAgain() { simCommand("scene 0 4"); }
+    ~PatternAgain() { ShimCommand("scene 0 4"); }
   } restore;
-  ASSERT_EQ(simCommand("chart 0"), "ok");
+  ASSERT_EQ(ShimCommand("chart 0"), "ok");
   startFullWindowAt10ms(usb);
   ASSERT_EQ(usb.EzusbGrabFrame(frame.data(), nullptr, kBlock, kFrameBytes, 5000, 0, nullptr), 1);
   EXPECT_TRUE(frame == expected);
@@ -149,16 +125,16 @@ TEST_F(SimWine, StopGivesMinusTwo) {
   std::vector<uint8_t> frame(kFrameBytes);
   EXPECT_EQ(usb.EzusbGrabFrame(frame.data(), &stop, kBlock, kFrameBytes, 5000, 0, nullptr), -2);
   stopper.join();
-  EXPECT_EQ(simCommand("outstanding 0"), "0");
+  EXPECT_EQ(ShimCommand("outstanding 0"), "0");
 }
 
 TEST_F(SimWine, InjectedGeneralFailureGivesMinusThree) {
   startFullWindow(usb);
-  simCommand("genfail 0 1");
-  simCommand("readerror 0 31 1");
+  ShimCommand("genfail 0 1");
+  ShimCommand("readerror 0 31 1");
   std::vector<uint8_t> frame(kFrameBytes);
   EXPECT_EQ(usb.EzusbGrabFrame(frame.data(), nullptr, kBlock, kFrameBytes, 5000, 0, nullptr), -3);
-  simCommand("genfail 0 0");
+  ShimCommand("genfail 0 0");
 }
 
 TEST_F(SimWine, ClosingWithReadsPendingGives995) {
@@ -174,8 +150,8 @@ TEST_F(SimWine, ClosingWithReadsPendingGives995) {
   CloseHandle(h);
   ASSERT_EQ(WaitForSingleObject(ov.hEvent, 5000), WAIT_OBJECT_0);
   using ToDos = ULONG(WINAPI*)(LONG);
-  auto toDos = reinterpret_cast<ToDos>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlNtStatusToDosError")));
+  auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlNtStatusToDosError")));
   EXPECT_EQ(toDos(static_cast<LONG>(ov.Internal)), 995u);
   CloseHandle(ov.hEvent);
 }

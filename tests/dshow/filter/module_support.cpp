@@ -37,37 +37,6 @@ std::optional<uint32_t> SimCameraCount() {
   return static_cast<uint32_t>(std::strtoul(count, nullptr, 10));
 }
 
-bool ShimRunning() {
-  wchar_t target[512];
-  if (QueryDosDeviceW(L"" LSIM_CONTROL_LINK, target, 512)) return true;
-  // The service stops with the last process of the prefix; each test process starts it again.
-  if (SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT)) {
-    if (SC_HANDLE service = OpenServiceW(scm, L"lumorixsim", SERVICE_START)) {
-      StartServiceW(service, 0, nullptr);
-      CloseServiceHandle(service);
-    }
-    CloseServiceHandle(scm);
-  }
-  for (int i = 0; i < 200; ++i) {
-    if (QueryDosDeviceW(L"" LSIM_CONTROL_LINK, target, 512)) return true;
-    Sleep(50);
-  }
-  return false;
-}
-
-std::string ShimCommand(const std::string& command) {
-  HANDLE h = CreateFileW(L"\\\\.\\" LSIM_CONTROL_LINK, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return "no shim";
-  std::vector<char> reply(1 << 16);
-  DWORD n = 0;
-  const BOOL ok = DeviceIoControl(h, LSIM_IOCTL_COMMAND, const_cast<char*>(command.data()),
-                                  static_cast<DWORD>(command.size()), reply.data(),
-                                  static_cast<DWORD>(reply.size()), &n, nullptr);
-  CloseHandle(h);
-  return ok && n ? std::string(reply.data()) : "failed";
-}
-
 bool RunningAsFireCapture() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);

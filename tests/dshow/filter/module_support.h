@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "sim/wine/shim_client.h"
+
 // zerithal.ax loaded from beside the test executable, with its exports looked up.
 class LoadedModule {
  public:
@@ -31,10 +33,5 @@ class LoadedModule {
 
 // The number of simulated cameras the prefix was set up with (ZX_SIM_CAMERA_COUNT), if any.
 std::optional<uint32_t> SimCameraCount();
-// Starts the shim's service unless it runs, and waits (at most 10 s) for its control link,
-// which it makes after every camera's link.
-bool ShimRunning();
-// One simctl command ("unplug 0 1"); its reply, or "no shim".
-std::string ShimCommand(const std::string& command);
 // Whether this process runs as the host that shares one filter.
 bool RunningAsFireCapture();

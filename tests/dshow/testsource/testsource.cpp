@@ -5,6 +5,7 @@
 #include <new>
 
 #include "dshow/base/mediatypes.h"
+#include "dshow/base/pin_category.h"
 
 TestSourceStream::TestSourceStream(HRESULT* phr, CSource* filter, const WCHAR* name)
     : CSourceStream(L"TestSourceStream", phr, filter, name),
@@ -89,14 +90,7 @@ HRESULT STDMETHODCALLTYPE TestSourceStream::Set(REFGUID, DWORD, LPVOID, DWORD, L
 HRESULT STDMETHODCALLTYPE TestSourceStream::Get(REFGUID set, DWORD id, LPVOID /*instance*/,
                                                 DWORD /*instanceLength*/, LPVOID data,
                                                 DWORD dataLength, DWORD* returned) {
-  if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
-  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-  if (!data && !returned) return E_POINTER;
-  if (returned) *returned = sizeof(GUID);
-  if (!data) return S_OK;
-  if (dataLength < sizeof(GUID)) return E_UNEXPECTED;
-  *static_cast<GUID*>(data) = PIN_CATEGORY_CAPTURE;
-  return S_OK;
+  return GetPinCategoryProperty(set, id, data, dataLength, returned, PIN_CATEGORY_CAPTURE);
 }
 
 HRESULT STDMETHODCALLTYPE TestSourceStream::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
