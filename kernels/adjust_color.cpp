@@ -1,7 +1,9 @@
 // Colour adjustment: Q14 colour matrix, tone table, or luma for mono, chosen once per stripe.
 #include <algorithm>
 
+#include "kernels/adjust_color.h"
 #include "kernels/colour_steps.h"
+#include "kernels/dispatch.h"
 
 namespace kernels {
 namespace {
@@ -63,13 +65,67 @@ struct Pixel {
   }
 };
 
+using RowFn = int32_t (*)(const colour::Row8&, uint8_t*, int32_t);
+
+template <ColourCase C>
+RowFn chooseRow(Isa isa) {
+  if (isa != Isa::Avx2) return nullptr;
+  if constexpr (C == ColourCase::Matrix)
+    return &colour::matrixRowAvx2;
+  else if constexpr (C == ColourCase::MatrixTone)
+    return &colour::matrixToneRowAvx2;
+  else
+    return &colour::toneRowAvx2;
+}
+DispatchPointer<RowFn> gMatrixRow{&chooseRow<ColourCase::Matrix>};
+DispatchPointer<RowFn> gMatrixToneRow{&chooseRow<ColourCase::MatrixTone>};
+DispatchPointer<RowFn> gToneRow{&chooseRow<ColourCase::Tone>};
+
+// The vector body for 8-bit samples and this case, its matrix turned into memory positions and
+// its tone table widened; null when there is none or a coefficient could overflow a lane.
+template <typename Sample, typename Order, ColourCase C>
+RowFn vectorRow(const ColourAdjust<Sample>& a, int32_t width, colour::Row8& k, uint32_t* tone) {
+  constexpr bool kMatrix = C == ColourCase::Matrix || C == ColourCase::MatrixTone;
+  constexpr bool kTone = C == ColourCase::Tone || C == ColourCase::MatrixTone;
+  if constexpr (sizeof(Sample) != 1 || !(kMatrix || kTone)) {
+    return nullptr;
+  } else {
+    // Narrow rows never reach a block: skip the table set-up.
+    if (width < 10) return nullptr;
+    RowFn fn = C == ColourCase::Matrix
+                   ? gMatrixRow.get()
+                   : (C == ColourCase::MatrixTone ? gMatrixToneRow.get() : gToneRow.get());
+    if (!fn) return nullptr;
+    k.p = a.p;
+    if constexpr (kMatrix) {
+      const int colourAt[3] = {Order::kRed == 0 ? 0 : 2, 1, Order::kRed == 0 ? 2 : 0};
+      for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+          const int32_t c = a.coef[3 * colourAt[i] + colourAt[j]];
+          if (c < -colour::kMaxLaneCoef || c > colour::kMaxLaneCoef) return nullptr;
+          k.coef[3 * i + j] = c;
+        }
+    }
+    if constexpr (kTone)
+      for (uint32_t v = 0; v < 256; ++v) tone[v] = a.tone[v];
+    return fn;
+  }
+}
+
 template <typename Sample, typename Order, ColourCase C>
 void adjustRows(const ColourAdjust<Sample>& a, Sample* stripe, int32_t width, int32_t rows) {
   const Pixel<Sample, Order> pixel{a, sampleMax<Sample>(a.bits)};
   const size_t stride = rowStride<Sample>(a.p, width);
+  uint32_t tone[256];
+  colour::Row8 k{{}, tone, pixel.max, 3};
+  const RowFn vec = vectorRow<Sample, Order, C>(a, width, k, tone);
   for (int32_t y = 0; y < rows; ++y) {
-    Sample* px = stripe + size_t(y) * stride;
-    for (int32_t x = 0; x < width; ++x, px += a.p) pixel.template apply<C>(px);
+    Sample* row = stripe + size_t(y) * stride;
+    int32_t x = 0;
+    if constexpr (sizeof(Sample) == 1)
+      if (vec) x = vec(k, row, width);
+    Sample* px = row + size_t(x) * a.p;
+    for (; x < width; ++x, px += a.p) pixel.template apply<C>(px);
   }
 }
 

@@ -19,6 +19,9 @@ void ApplyRawWb(uint32_t b, const uint8_t* red, const uint8_t* green, const uint
 void ApplyRawWb16(uint32_t b, const uint16_t* red, const uint16_t* green, const uint16_t* blue,
                   int32_t w, int32_t h, uint16_t* raw);
 
+// Each sample becomes table[min(sample, count - 1)]; rows are w samples, unpadded.
+void ApplyRawLut(const uint8_t* table, uint32_t count, int32_t w, int32_t h, uint8_t* raw);
+
 // The hook (FourCC "YYYY") when set; else each raw sample fills its output pixel, rows placed
 // by the state's row order: p 1 one sample, 4 three and a 0, otherwise three.
 void ConvertMono(PLContext* ctx, int32_t w, int32_t h, const uint8_t* raw, uint8_t* out);

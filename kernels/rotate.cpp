@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "kernels/geometry.h"
+#include "kernels/geometry_simd.h"
 
 namespace kernels {
 namespace {
@@ -14,10 +15,12 @@ constexpr uint32_t kMaxSide = 65536;
 // New frame: h wide, w high. Ccw sends source (x, y) to (y, w - 1 - x); Cw to (h - 1 - y, x).
 template <typename Sample, int P, bool Ccw>
 void turnTiles(const Sample* src, size_t srcStride, Sample* dst, size_t dstStride, int32_t w, int32_t h) {
-  constexpr int32_t kTile = 32;
-  for (int32_t y0 = 0; y0 < w; y0 += kTile)
-    for (int32_t x0 = 0; x0 < h; x0 += kTile) {
-      const int32_t y1 = std::min(y0 + kTile, w), x1 = std::min(x0 + kTile, h);
+  // Few source rows per tile: rows a power-of-two stride apart share cache sets, and eight of
+  // them stay resident while 128 pixels of each are read along the row.
+  constexpr int32_t kTileY = 128, kTileX = 8;
+  for (int32_t y0 = 0; y0 < w; y0 += kTileY)
+    for (int32_t x0 = 0; x0 < h; x0 += kTileX) {
+      const int32_t y1 = std::min(y0 + kTileY, w), x1 = std::min(x0 + kTileX, h);
       for (int32_t Y = y0; Y < y1; ++Y) {
         const int32_t sx = Ccw ? w - 1 - Y : Y;
         const Sample* col = src + size_t(sx) * P;
@@ -49,10 +52,17 @@ bool quarterTurn(Sample* frame, size_t frameBytes, RotateScratch scratch, int32_
 }
 
 // Pixel (x, y) trades places with (w - 1 - x, h - 1 - y); an odd middle row is mirrored.
+// 8-bit RGB rows go through the vector body first, when there is one.
 template <typename Sample, int P>
 void halfTurn(Sample* frame, size_t stride, int32_t w, int32_t h) {
-  auto exchange = [](Sample* a, Sample* b, int32_t count) {
-    for (int32_t x = 0; x < count; ++x, a += P, b -= P)
+  geom::SwapReversedFn vec = nullptr;
+  if constexpr (sizeof(Sample) == 1 && P == 3) vec = geom::SwapReversed3();
+  auto exchange = [vec](Sample* a, Sample* b, int32_t count) {
+    int32_t x = 0;
+    if constexpr (sizeof(Sample) == 1 && P == 3)
+      if (vec) x = int32_t(vec(a, b + P, size_t(count)));
+    a += size_t(x) * P, b -= size_t(x) * P;
+    for (; x < count; ++x, a += P, b -= P)
       for (int c = 0; c < P; ++c) std::swap(a[c], b[c]);
   };
   for (int32_t y = 0; y < h / 2; ++y)

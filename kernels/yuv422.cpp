@@ -1,10 +1,21 @@
 // Packed YUV 4:2:2 to RGB by table lookups, into the state's padded rows and byte order.
 #include <algorithm>
 
+#include "kernels/dispatch.h"
 #include "kernels/output.h"
+#include "kernels/yuv422_simd.h"
+#include "platform/cpu.h"
 
 namespace kernels {
 namespace {
+
+using VectorFn = size_t (*)(const uint8_t*, uint8_t*, size_t, bool, bool);
+VectorFn chooseVector(Isa isa) {
+  // Every processor with SSE4.1 also has SSSE3, which the shuffles need.
+  static const bool ssse3 = platform::DetectCpuFeatures().sse41;
+  return isa != Isa::Scalar && ssse3 ? &yuv::toRgb3Ssse3 : nullptr;
+}
+DispatchPointer<VectorFn> gVector{&chooseVector};
 
 // Byte offsets inside a four-byte group.
 struct GroupLayout {
@@ -15,21 +26,33 @@ constexpr GroupLayout kFormat11{0, 2, {1, 3}};
 
 inline uint8_t clampByte(int32_t v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
 
+// Groups run on across rows, so an odd width starts every other row inside a group; the vector
+// body (3-byte pixels only) picks up at the first group boundary of each row.
 template <typename Order>
 void convertRows(const YuvTables& t, const GroupLayout& g, const uint8_t* packed, uint8_t* out,
                  int32_t w, int32_t h, uint8_t p) {
   const size_t stride = rowStride<uint8_t>(p, w);
   const size_t pixels = size_t(w) * size_t(h) / 2 * 2;  // an odd last pixel has no group
-  size_t i = 0;
-  for (int32_t y = 0; y < h && i < pixels; ++y) {
-    uint8_t* px = out + size_t(y) * stride;
-    for (int32_t x = 0; x < w && i < pixels; ++x, ++i, px += p) {
-      const uint8_t* grp = packed + (i / 2) * 4;
-      const int32_t Y = t.luma[grp[g.y[i & 1]]], U = grp[g.u], V = grp[g.v];
-      px[Order::kBlue] = clampByte(Y + t.uToBlue[U]);
-      px[1] = clampByte(Y - t.vToGreen[V] - t.uToGreen[U]);
-      px[Order::kRed] = clampByte(Y + t.vToRed[V]);
+  const VectorFn vec = p == 3 ? gVector.get() : nullptr;
+  const bool alt = &g == &kFormat11, bgr = Order::kBlue == 0;
+  auto one = [&](size_t i, uint8_t* px) {
+    const uint8_t* grp = packed + (i / 2) * 4;
+    const int32_t Y = t.luma[grp[g.y[i & 1]]], U = grp[g.u], V = grp[g.v];
+    px[Order::kBlue] = clampByte(Y + t.uToBlue[U]);
+    px[1] = clampByte(Y - t.vToGreen[V] - t.uToGreen[U]);
+    px[Order::kRed] = clampByte(Y + t.vToRed[V]);
+  };
+  for (int32_t y = 0; y < h; ++y) {
+    const size_t first = size_t(y) * size_t(w);
+    if (first >= pixels) break;
+    const size_t count = std::min(size_t(w), pixels - first);
+    uint8_t* row = out + size_t(y) * stride;
+    size_t x = 0;
+    if (vec) {
+      if (first & 1) one(first, row), x = 1;
+      x += vec(packed + (first + x) / 2 * 4, row + x * 3, count - x, alt, bgr);
     }
+    for (; x < count; ++x) one(first + x, row + x * p);
   }
 }
 

@@ -68,11 +68,34 @@ void blackLevel(uint32_t b, const uint16_t* off, uint32_t w, uint32_t h, uint8_t
 void blackLevel(uint32_t b, const uint16_t* off, uint32_t w, uint32_t h, uint16_t* raw) {
   kernels::SubtractBlackLevel16(b, off, int32_t(w), int32_t(h), raw);
 }
-void rawWb(uint32_t b, const WbTableSet<uint8_t>& t, uint32_t w, uint32_t h, uint8_t* raw) {
-  kernels::ApplyRawWb(b, t.lut[0].data(), t.lut[1].data(), t.lut[2].data(), int32_t(w), int32_t(h), raw);
+// With rawLut (8 bits), the raw table is folded into the balance tables so the frame is walked
+// once; true when it was.
+bool rawWb(uint32_t b, const WbTableSet<uint8_t>& t, uint32_t w, uint32_t h, uint8_t* raw,
+           const std::vector<uint8_t>* rawLut) {
+  if (!rawLut || b > 3) {
+    kernels::ApplyRawWb(b, t.lut[0].data(), t.lut[1].data(), t.lut[2].data(), int32_t(w),
+                        int32_t(h), raw);
+    return false;
+  }
+  uint8_t folded[3][256];
+  const size_t last = rawLut->size() - 1;
+  for (int c = 0; c < 3; ++c)
+    for (size_t v = 0; v < 256; ++v) folded[c][v] = (*rawLut)[std::min<size_t>(t.lut[c][v], last)];
+  kernels::ApplyRawWb(b, folded[0], folded[1], folded[2], int32_t(w), int32_t(h), raw);
+  return true;
 }
-void rawWb(uint32_t b, const WbTableSet<uint16_t>& t, uint32_t w, uint32_t h, uint16_t* raw) {
+bool rawWb(uint32_t b, const WbTableSet<uint16_t>& t, uint32_t w, uint32_t h, uint16_t* raw,
+           const std::vector<uint16_t>*) {
   kernels::ApplyRawWb16(b, t.lut[0].data(), t.lut[1].data(), t.lut[2].data(), int32_t(w), int32_t(h), raw);
+  return false;
+}
+void rawLutPass(const std::vector<uint8_t>& lut, uint32_t w, uint32_t h, uint8_t* raw) {
+  kernels::ApplyRawLut(lut.data(), uint32_t(std::min<size_t>(lut.size(), 256)), int32_t(w),
+                       int32_t(h), raw);
+}
+void rawLutPass(const std::vector<uint16_t>& lut, uint32_t w, uint32_t h, uint16_t* raw) {
+  const size_t last = lut.size() - 1;
+  for (size_t i = 0, n = size_t(w) * h; i < n; ++i) raw[i] = lut[std::min<size_t>(raw[i], last)];
 }
 void demosaic(PLContext& c, uint32_t b, uint32_t m, uint32_t w, uint32_t h, const uint8_t* raw, uint8_t* out) {
   kernels::Demosaic(&c, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
@@ -156,6 +179,8 @@ void rawDomain(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostC
     note(RawStep::BlackLevel);
     blackLevel(uint32_t(c.bayer), s.blackOffset, r.pw, r.ph, raw);  // the sensor's own order
   }
+  const bool rawLutOn = !c.rawLut.empty() && (s.stepBits & 4u);
+  bool rawLutDone = false;
   if (c.isColour) {
     if (takeRequest(c, &PLContextT<Sample>::awbRequest)) {
       note(RawStep::WhiteBalance);
@@ -166,14 +191,12 @@ void rawDomain(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostC
     if (!c.hasIsp && wb && wb->active && wb->lut[0].size() >= entries &&
         wb->lut[1].size() >= entries && wb->lut[2].size() >= entries) {
       note(RawStep::RawWb);
-      rawWb(r.bayer, *wb, r.pw, r.ph, raw);
+      rawLutDone = rawWb(r.bayer, *wb, r.pw, r.ph, raw, rawLutOn ? &c.rawLut : nullptr);
     }
   }
-  if (!c.rawLut.empty() && (s.stepBits & 4u)) {
+  if (rawLutOn) {
     note(RawStep::RawLut);
-    const size_t last = c.rawLut.size() - 1;
-    for (size_t i = 0, n = size_t(r.pw) * r.ph; i < n; ++i)
-      raw[i] = c.rawLut[std::min<size_t>(raw[i], last)];
+    if (!rawLutDone) rawLutPass(c.rawLut, r.pw, r.ph, raw);
   }
 }
 

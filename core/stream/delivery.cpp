@@ -12,6 +12,7 @@
 #include "core/stream/frame_geometry.h"
 #include "core/stream/grabber.h"
 #include "core/trace.h"
+#include "kernels/raw_bin.h"
 #include "platform/clock.h"
 
 namespace {
@@ -290,22 +291,23 @@ void Delivery::endOfStream() {
 
 namespace {
 
-// Output (ox, oy) sits at quad (ox / 2, oy / 2), colour parity (ox & 1, oy & 1); the factor is
-// a template argument so the sums unroll.
-template <class Sample, uint32_t F>
-void binSamples(Sample* data, uint32_t width, uint32_t height, bool average, uint32_t bits) {
+// Output (ox, oy) sits at quad (ox / 2, oy / 2), colour parity (ox & 1, oy & 1); the factor and
+// the mode are template arguments so the sums unroll and the inner loop has no branch.
+template <class Sample, uint32_t F, bool Average>
+void binSamples(Sample* data, uint32_t width, uint32_t height, uint32_t bits) {
   const uint32_t outW = (width / F) & ~1u;
   const uint32_t outH = (height / F) & ~1u;
   const uint32_t maximum = (1u << bits) - 1;
-  auto finish = [&](uint32_t sum) {
-    return static_cast<Sample>(average ? sum / (F * F) : std::min(sum, maximum));
-  };
+  const kernels::BinQuadsFn vector = F == 2 ? kernels::BinQuadsBy2(Average) : nullptr;
   for (uint32_t oy = 0; oy < outH; ++oy) {
     const Sample* rows[F];
     for (uint32_t j = 0; j < F; ++j)
       rows[j] = data + size_t{(oy / 2) * 2 * F + (oy & 1) + 2 * j} * width;
     Sample* out = data + size_t{oy} * outW;  // at or before every input still to be read
-    for (uint32_t q = 0; q < outW / 2; ++q) {
+    uint32_t q = 0;
+    if constexpr (F == 2 && sizeof(Sample) == 1)
+      if (vector) q = vector(rows[0], rows[1], out, outW / 2, static_cast<uint8_t>(maximum));
+    for (; q < outW / 2; ++q) {
       const uint32_t x0 = q * 2 * F;
       uint32_t even = 0, odd = 0;
       for (uint32_t j = 0; j < F; ++j)
@@ -313,10 +315,18 @@ void binSamples(Sample* data, uint32_t width, uint32_t height, bool average, uin
           even += rows[j][x0 + 2 * i];
           odd += rows[j][x0 + 2 * i + 1];
         }
-      out[2 * q] = finish(even);
-      out[2 * q + 1] = finish(odd);
+      out[2 * q] = static_cast<Sample>(Average ? even / (F * F) : std::min(even, maximum));
+      out[2 * q + 1] = static_cast<Sample>(Average ? odd / (F * F) : std::min(odd, maximum));
     }
   }
+}
+
+template <class Sample, uint32_t F>
+void binSamples(Sample* data, uint32_t width, uint32_t height, bool average, uint32_t bits) {
+  if (average)
+    binSamples<Sample, F, true>(data, width, height, bits);
+  else
+    binSamples<Sample, F, false>(data, width, height, bits);
 }
 
 template <class Sample>

@@ -9,6 +9,7 @@
 #include "core/stream/delivery.h"
 #include "core/stream/frame_geometry.h"
 #include "core/stream/stream_pipeline.h"
+#include "kernels/bgr_luma.h"
 #include "usb/cusb.h"
 
 namespace {
@@ -21,7 +22,7 @@ uint32_t littleEndianLow24(uint32_t v) {
 }  // namespace
 
 uint8_t PullApi::Luma(uint8_t r, uint8_t g, uint8_t b) {
-  return static_cast<uint8_t>((77u * r + 150u * g + 29u * b + 128u) >> 8);
+  return kernels::LumaOf(r, g, b);
 }
 
 bool PullApi::popLocked(std::deque<LumorixFrameEntry>& queue, LumorixFrameEntry* entry) {
@@ -142,16 +143,15 @@ void PullApi::ConvertRows(const uint8_t* src, uint32_t srcBits, uint32_t srcRow,
                           uint32_t bits, uint32_t pitch, uint32_t w, uint32_t h, bool mono) {
   const uint32_t srcStep = srcBits / 8;
   const uint32_t dstStep = bits / 8;
+  if (bits == 8 && srcStep == 3 && !mono) {
+    kernels::BgrToLuma(src, srcRow, dst, pitch, w, h);
+    return;
+  }
   for (uint32_t y = 0; y < h; ++y) {
     const uint8_t* s = src + size_t{y} * srcRow;
     uint8_t* d = dst + size_t{y} * pitch;
     if (bits == 8 && mono) {
       for (uint32_t x = 0; x < w; ++x, s += srcStep) d[x] = s[0];
-      continue;
-    }
-    if (bits == 8 && srcStep == 3) {  // a fixed stride lets the compiler unroll
-      for (uint32_t x = 0; x < w; ++x)
-        d[x] = Luma(s[3 * x + 2], s[3 * x + 1], s[3 * x]);  // rows are blue, green, red
       continue;
     }
     if (bits == 8) {

@@ -99,6 +99,13 @@ void adjust(bool bgr, const ColourAdjust<S>& a, S* px, int32_t w, int32_t rows) 
   else (bgr ? AdjustColor16Bgr : AdjustColor16Rgb)(a, px, w, rows);
 }
 
+// The reference's reading of colour-path arguments (no hardware colour, no mono).
+reference::ColourArgs<uint8_t> colourReference(const ColourAdjust<uint8_t>& a) {
+  return {false,   false,        false,        bool(a.matrixOn), a.lumaR,    a.lumaG,
+          a.lumaB, a.hueSat,     a.tone,       a.coef,           a.contrast, a.gamma,
+          a.hue,   a.saturation, a.brightness, a.bits,           a.p};
+}
+
 // Pixel (R 10, G 20, B 30): Y = trunc(2.99 + 11.74 + 3.42) = 18; matrix swaps red and blue.
 template <typename S>
 void tableRows() {
@@ -185,6 +192,89 @@ TEST(KernelsAdjustColor, WideStripesMatchPixelByPixelAndReference) {
     }
 }
 
+// Every instruction set against the reference: matrix, matrix then tone, and tone alone on odd
+// widths around the vector blocks, both byte orders, three and four samples, 8 and 6 bits
+// (below 8 bits, against the scalar path).
+// The coefficient sets reach the 16-bit edges, the largest a 32-bit lane holds and past what it
+// can (there the kernel must fall back to 64-bit sums).
+TEST(KernelsAdjustColor, VectorBlocksMatchReference) {
+  ColourFixture<uint8_t> f;
+  constexpr int32_t kLane = 1 << 21;
+  const std::array<std::array<int32_t, 9>, 8> coefSets = {{
+      {20000, -3000, 500, -1000, 17000, 100, 900, -6000, 21000},
+      {24903, -6226, -2294, -3932, 23101, -2785, 328, -9011, 25067},  // a camera's kind of matrix
+      {32767, -32768, 32767, -32768, 32767, 32767, 32767, 32767, -32768},  // 16-bit edges
+      {32768, 0, 0, 0, 16384, 0, 0, 0, 16384},                             // just past them
+      {16384, 0, 0, 0, 16384, 0, -32769, 0, 16384},
+      {kLane, kLane, kLane, -kLane, -kLane, -kLane, kLane, -kLane, 16384},
+      {-kLane, 0, kLane, 0, 16384, 0, kLane, 0, -kLane},
+      {20000000, -3000, 500, -1000, 17000, -30000000, 900, -6000, 2147483647},  // would wrap
+  }};
+  std::vector<uint8_t> tone(256);
+  testkit::Rng rng(11);
+  for (auto& t : tone) t = uint8_t(rng.next());
+  struct Kind {
+    const char* name;
+    uint8_t matrixOn;
+    int32_t contrast;
+  };
+  const Kind kinds[] = {{"matrix", 1, 0}, {"matrix then tone", 1, 5}, {"tone", 0, 5}};
+  const int32_t widths[] = {1, 7, 9, 10, 11, 17, 19, 33, 41, 67};
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    for (const Kind& kind : kinds)
+      for (const auto& coef : coefSets)
+        for (uint8_t p : {uint8_t(3), uint8_t(4)})
+          for (bool bgr : {false, true})
+            for (uint8_t bits : {uint8_t(8), uint8_t(6)})
+              for (int32_t w : widths) {
+                ColourAdjust<uint8_t> a = f.args();
+                a.coef = coef.data(), a.tone = tone.data(), a.matrixOn = kind.matrixOn;
+                a.contrast = kind.contrast, a.p = p, a.bits = bits;
+                constexpr int32_t rows = 3;
+                const size_t stride = reference::stride<uint8_t>(p, w);
+                Guarded<uint8_t> img(stride * rows);
+                for (size_t i = 0; i < img.size(); ++i) img[i] = uint8_t(rng.next());
+                for (size_t i = 0; i < 8 && i < img.size(); ++i)
+                  img[i] = i & 1 ? 0 : 255;  // extremes
+                Guarded<uint8_t> want = img;
+                adjust(bgr, a, img.data(), w, rows);
+                if (bits == 8) {
+                  reference::adjustColour<uint8_t>(bgr, colourReference(a), want.data(), w, rows);
+                } else {
+                  // The reference clamps 8-bit samples at 255 whatever the depth: hold the vector
+                  // bodies to the scalar clamp at the depth's own maximum instead.
+                  ForceIsa(Isa::Scalar);
+                  adjust(bgr, a, want.data(), w, rows);
+                  ForceIsa(isa);
+                }
+                ASSERT_TRUE(img == want)
+                    << testkit::isaName(isa) << " " << kind.name << " coef " << coef[0] << " p"
+                    << int(p) << (bgr ? " bgr" : " rgb") << " bits " << int(bits) << " w " << w;
+                ASSERT_TRUE(img.guardsIntact());
+              }
+  }
+}
+
+// Rows that end exactly at the end of their allocation: the three-sample blocks read past their
+// own 24 bytes, which must never leave the row (ASan watches the reads).
+TEST(KernelsAdjustColor, VectorBlocksStayInsideTheRow) {
+  ColourFixture<uint8_t> f;
+  const std::array<int32_t, 9> coef = {24903, -6226, -2294, -3932, 23101, -2785, 328, -9011, 25067};
+  testkit::Rng rng(17);
+  for (int32_t w : {8, 9, 10, 11, 16, 17, 18})
+    for (int32_t contrast : {0, 5}) {
+      ColourAdjust<uint8_t> a = f.args();
+      a.coef = coef.data(), a.matrixOn = 1, a.contrast = contrast;
+      std::vector<uint8_t> row(size_t(w) * 3);
+      for (auto& v : row) v = uint8_t(rng.next());
+      std::vector<uint8_t> want = row;
+      AdjustColorRgb(a, row.data(), w, 1);
+      reference::adjustColour<uint8_t>(false, colourReference(a), want.data(), w, 1);
+      EXPECT_EQ(row, want) << w << " " << contrast;
+    }
+}
+
 // --- Levels ---------------------------------------------------------------------------------
 
 TEST(KernelsLevels, MatchReferenceInColourAndMono) {
@@ -247,6 +337,33 @@ TEST(KernelsTone, ApplyClampsIndexToTheTable) {
   EXPECT_TRUE(img == want);
   EXPECT_EQ(img[6], 4095);
   EXPECT_EQ(img[3], 432);
+}
+
+// 8-bit tables on every instruction set: full and short tables (the clamp), odd widths around
+// the 32-byte blocks, three and four samples (the fourth and the row padding stay).
+TEST(KernelsTone, ApplyMatchesReferenceOnEveryIsa) {
+  testkit::Rng rng(23);
+  std::vector<uint8_t> full(256), shortTable(100);
+  for (auto& v : full) v = uint8_t(rng.next());
+  for (auto& v : shortTable) v = uint8_t(rng.next());
+  const int32_t widths[] = {1, 3, 7, 10, 11, 21, 33, 43, 65, 97};
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    for (const auto* table : {&full, &shortTable})
+      for (uint8_t p : {uint8_t(3), uint8_t(4)})
+        for (int32_t w : widths) {
+          constexpr int32_t rows = 3;
+          Guarded<uint8_t> img(reference::stride<uint8_t>(p, w) * rows);
+          for (size_t i = 0; i < img.size(); ++i) img[i] = uint8_t(rng.next());
+          Guarded<uint8_t> want = img;
+          const auto count = uint32_t(table->size());
+          ApplyToneLut({table->data(), count}, w, rows, img.data(), p);
+          reference::toneLut<uint8_t>(table->data(), count, w, rows, want.data(), p);
+          ASSERT_TRUE(img == want)
+              << testkit::isaName(isa) << " count " << count << " p" << int(p) << " w " << w;
+          ASSERT_TRUE(img.guardsIntact());
+        }
+  }
 }
 
 struct Telling {

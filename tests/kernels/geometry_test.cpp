@@ -13,7 +13,9 @@ namespace {
 
 using testkit::Guarded;
 
-constexpr std::pair<int32_t, int32_t> kSizes[] = {{1, 1}, {5, 1}, {1, 5}, {5, 2}, {7, 3}, {6, 4}, {33, 17}, {2, 9}};
+// The last two cross the quarter turns' tiles on both sides.
+constexpr std::pair<int32_t, int32_t> kSizes[] = {{1, 1}, {5, 1},   {1, 5}, {5, 2},    {7, 3},
+                                                  {6, 4}, {33, 17}, {2, 9}, {131, 11}, {9, 130}};
 constexpr uint8_t kPixelSizes[] = {1, 3, 4};
 
 template <typename S>
@@ -62,6 +64,44 @@ void involutionsAndReference() {
 TEST(KernelsGeometry, MirrorFlipHalfTurnMatchReferenceAndUndoThemselves) {
   involutionsAndReference<uint8_t>();
   involutionsAndReference<uint16_t>();
+}
+
+// Widths either side of the 16-pixel vector blocks (and of 64-byte row blocks), at odd frame
+// offsets, on every instruction set: the vector bodies must give the reference's bytes.
+TEST(KernelsGeometry, VectorMirrorFlipAndHalfTurnMatchReferenceOnOddSizes) {
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    for (int32_t w : {15, 16, 17, 31, 32, 33, 47, 48, 63, 65, 97, 129, 203})
+      for (int32_t h : {1, 2, 3, 5})
+        for (uint8_t p : kPixelSizes)
+          for (size_t offset : {0, 1, 3}) {
+            const size_t n = rowStride<uint8_t>(p, w) * h;
+            const Guarded<uint8_t> orig =
+                randomFrame<uint8_t>(n + offset, w * 31 + h * 7 + p + offset);
+            const std::string at = std::string(testkit::isaName(isa)) + " " + std::to_string(w) +
+                                   "x" + std::to_string(h) + " p" + std::to_string(p) + " +" +
+                                   std::to_string(offset);
+            for (int32_t f : {1, 2, 3}) {
+              Guarded<uint8_t> img = orig, want = orig;
+              FlipImage8(f, w, h, img.data() + offset, p);
+              reference::flip<uint8_t>(f, w, h, want.data() + offset, p);
+              EXPECT_TRUE(img == want) << at << " flip " << f;
+            }
+            Guarded<uint8_t> img = orig, want = orig;
+            Rotate180_8(w, h, img.data() + offset, p);
+            reference::halfTurn<uint8_t>(w, h, want.data() + offset, p);
+            EXPECT_TRUE(img == want) << at << " half";
+          }
+    // 16-bit rows trade places through the same byte blocks.
+    for (int32_t w : {7, 32, 33})
+      for (uint8_t p : kPixelSizes) {
+        const Guarded<uint16_t> orig = randomFrame<uint16_t>(rowStride<uint16_t>(p, w) * 5, w + p);
+        Guarded<uint16_t> img = orig, want = orig;
+        FlipVertical16(w, 5, img.data(), p);
+        reference::flip<uint16_t>(2, w, 5, want.data(), p);
+        EXPECT_TRUE(img == want) << testkit::isaName(isa) << " " << w << " p" << int(p);
+      }
+  }
 }
 
 template <typename S>

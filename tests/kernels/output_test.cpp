@@ -82,6 +82,51 @@ TEST(KernelsOutput, YuvMatchesReferenceOnPaddedRows) {
         }
 }
 
+// Widths either side of the 16-pixel vector blocks; odd widths start every other row inside a
+// group, and an odd frame leaves its last pixel without one.
+TEST(KernelsOutput, YuvVectorPathMatchesReferenceOnOddSizes) {
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    for (int32_t w : {1, 2, 3, 15, 16, 17, 31, 33, 47, 49, 70})
+      for (int32_t h : {1, 2, 3, 5})
+        for (uint8_t p : {3, 4})
+          for (bool bgr : {false, true})
+            for (bool alt : {false, true}) {
+              std::vector<uint8_t> packed(size_t(w) * h * 2 + 1);
+              testkit::Rng rng(w * 13 + h + p);
+              for (auto& v : packed) v = uint8_t(rng.next());
+              const PLContext c = yuvState(p, bgr);
+              Guarded<uint8_t> out(rowStride<uint8_t>(p, w) * h + 1), want = out;
+              (alt ? Yuv422ToRgb8Alt : Yuv422ToRgb8)(&c, packed.data() + 1, out.data() + 1, w, h);
+              reference::yuv422(alt, bgr, p, packed.data() + 1, want.data() + 1, w, h);
+              EXPECT_TRUE(out == want) << testkit::isaName(isa) << " " << w << "x" << h << " p"
+                                       << int(p) << " bgr " << bgr << " alt " << alt;
+            }
+  }
+}
+
+// Every (U, V) pair once, with every luma value against each: the vector arithmetic must give
+// each table's truncated products exactly, and the clamps at both ends.
+TEST(KernelsOutput, YuvEverySampleValueMatchesTheTables) {
+  constexpr int32_t w = 512, h = 256;  // one group per (U, V)
+  std::vector<uint8_t> packed(size_t(w) * h * 2);
+  for (size_t g = 0; g < packed.size() / 4; ++g) {
+    const uint8_t a = uint8_t(g), b = uint8_t(g >> 8);
+    uint8_t* q = &packed[4 * g];
+    q[0] = a, q[1] = uint8_t(a + b), q[2] = b, q[3] = uint8_t(a * 7 + b);
+  }
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    for (bool alt : {false, true}) {
+      const PLContext c = yuvState(3, true);
+      Guarded<uint8_t> out(rowStride<uint8_t>(3, w) * h), want = out;
+      (alt ? Yuv422ToRgb8Alt : Yuv422ToRgb8)(&c, packed.data(), out.data(), w, h);
+      reference::yuv422(alt, true, 3, packed.data(), want.data(), w, h);
+      EXPECT_TRUE(out == want) << testkit::isaName(isa) << " alt " << alt;
+    }
+  }
+}
+
 TEST(KernelsOutput, CopyRoiPacksTheRegionAndItsTrailer) {
   std::vector<uint8_t> buf(16 + 48);
   std::iota(buf.begin(), buf.end(), 0);

@@ -56,6 +56,37 @@ TEST(KernelsRawSteps, RawStepsMatchReferenceForEveryOrderAndOddSize) {
     }
 }
 
+// The raw table on every instruction set: samples past a short table read its last entry;
+// odd frames leave a scalar tail after the 32-byte blocks.
+TEST(KernelsRawSteps, RawTableClampsAndMatchesALiteralLoopOnEveryIsa) {
+  testkit::Rng rng(31);
+  std::vector<uint8_t> full(256), shortTable(77);
+  for (auto& v : full) v = uint8_t(rng.next());
+  for (auto& v : shortTable) v = uint8_t(rng.next());
+  const int32_t sizes[][2] = {{1, 1}, {3, 5}, {31, 1}, {33, 3}, {65, 7}, {127, 9}};
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    for (const auto* table : {&full, &shortTable})
+      for (const auto& wh : sizes) {
+        Guarded<uint8_t> raw(size_t(wh[0]) * wh[1]);
+        for (size_t i = 0; i < raw.size(); ++i) raw[i] = uint8_t(rng.next());
+        raw[0] = 255;
+        Guarded<uint8_t> want = raw;
+        const size_t last = table->size() - 1;
+        for (size_t i = 0; i < want.size(); ++i)
+          want[i] = (*table)[std::min<size_t>(want[i], last)];
+        ApplyRawLut(table->data(), uint32_t(table->size()), wh[0], wh[1], raw.data());
+        ASSERT_TRUE(raw == want) << testkit::isaName(isa) << " " << table->size() << " " << wh[0]
+                                 << "x" << wh[1];
+      }
+  }
+  uint8_t untouched[2] = {7, 9};
+  ApplyRawLut(nullptr, 256, 2, 1, untouched);
+  ApplyRawLut(full.data(), 0, 2, 1, untouched);
+  EXPECT_EQ(untouched[0], 7);
+  EXPECT_EQ(untouched[1], 9);
+}
+
 TEST(KernelsRawSteps, WhiteBalanceUsesEachSitesTable) {
   std::vector<uint8_t> red(256, 1), green(256, 2), blue(256, 3);
   for (uint32_t b = 0; b < 4; ++b) {

@@ -201,6 +201,35 @@ TEST(RawDriver, CalibrationTablesAreApplied) {
   EXPECT_EQ(raw, std::vector<uint8_t>(8 * 4, 90));
 }
 
+// The raw table takes the white-balanced samples (8 bits fold it into the balance tables), and a
+// short table clamps.
+TEST(RawDriver, RawTableFollowsTheWhiteBalance) {
+  PLInitParams p = paramsFor({16, 8});
+  PLContextPtr ctx(PL_Init(&p));
+  ASSERT_TRUE(ctx->isColour && !ctx->hasIsp);
+  auto wb = std::make_shared<WbTableSet<uint8_t>>();
+  for (uint32_t c = 0; c < 3; ++c) {
+    wb->lut[c].resize(PLContext::kTableEntries);
+    for (uint32_t v = 0; v < wb->lut[c].size(); ++v)
+      wb->lut[c][v] = uint8_t(std::min(255u, v * (c + 2) / 3));
+  }
+  wb->active = true;
+  PublishTables(*ctx, &PLTableSets<uint8_t>::wb, std::shared_ptr<const WbTableSet<uint8_t>>(wb));
+  ctx->settings.stepBits |= 4;
+  ctx->rawLut.resize(200);
+  for (uint32_t v = 0; v < 200; ++v) ctx->rawLut[v] = uint8_t(v * 37 + 11);
+  for (uint32_t bayer = 0; bayer < 4; ++bayer) {
+    ctx->bayer = int32_t(bayer);
+    auto raw = rawFrame<uint8_t>(16, 8, 8);
+    auto want = raw;
+    kernels::ApplyRawWb(bayer, wb->lut[0].data(), wb->lut[1].data(), wb->lut[2].data(), 16, 8,
+                        want.data());
+    for (auto& v : want) v = ctx->rawLut[std::min<size_t>(v, 199)];
+    PL_ProcessRaw8(ctx.get(), raw.data(), nullptr, nullptr, nullptr, 1, false);
+    EXPECT_EQ(raw, want) << bayer;
+  }
+}
+
 TEST(RawDriver, OneShotStatisticsOnceContinuousEveryFrame) {
   PLInitParams p = paramsFor({32, 16});
   PLContextPtr ctx(PL_Init(&p));

@@ -1,6 +1,7 @@
 // Streaming end to end on the fake model: start, pulls, stills, triggers, restarts and stops.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -10,6 +11,8 @@
 #include "core/stream/delivery.h"
 #include "core/stream/frame_geometry.h"
 #include "core/stream/grabber.h"
+#include "core/stream/pull_api.h"
+#include "kernels/dispatch.h"
 #include "platform/clock.h"
 #include "tests/core/stream/stream_test_support.h"
 #include "tests/support/fake_model.h"
@@ -212,6 +215,109 @@ TEST(StreamDelivery, BinningMatchesAReferenceAndIgnoresOtherFactors) {
     Delivery::BinRawFrame(data.data(), w, h, factor, true, 8);
     EXPECT_EQ(data, frame);
   }
+}
+
+// Every instruction set the processor offers, the scalar loops first; the best one after.
+template <class Body>
+void forEachIsa(Body body) {
+  for (auto isa : {kernels::Isa::Scalar, kernels::Isa::Sse2, kernels::Isa::Avx2}) {
+    if (isa > kernels::DetectedIsa()) continue;
+    kernels::ForceIsa(isa);
+    body(isa);
+  }
+  kernels::ForceIsa(kernels::Isa::Avx2);
+}
+
+std::vector<uint8_t> noise(size_t bytes, uint32_t seed) {
+  std::vector<uint8_t> v(bytes);
+  for (auto& b : v) {
+    seed ^= seed << 13, seed ^= seed >> 17, seed ^= seed << 5;
+    b = static_cast<uint8_t>(seed >> 7);
+  }
+  return v;
+}
+
+template <class Sample>
+std::vector<Sample> referenceBin(const std::vector<Sample>& frame, uint32_t w, uint32_t h,
+                                 uint32_t factor, bool average, uint32_t bits) {
+  const uint32_t ow = (w / factor) & ~1u, oh = (h / factor) & ~1u;
+  std::vector<Sample> out(size_t{ow} * oh);
+  for (uint32_t y = 0; y < oh; ++y)
+    for (uint32_t x = 0; x < ow; ++x) {
+      uint32_t sum = 0;
+      for (uint32_t j = 0; j < factor; ++j)
+        for (uint32_t i = 0; i < factor; ++i)
+          sum += frame[size_t{y / 2 * 2 * factor + (y & 1) + 2 * j} * w + x / 2 * 2 * factor +
+                       (x & 1) + 2 * i];
+      out[size_t{y} * ow + x] =
+          static_cast<Sample>(average ? sum / (factor * factor) : std::min(sum, (1u << bits) - 1));
+    }
+  return out;
+}
+
+// Odd sizes around the vector block widths, samples above the bit depth included: the output
+// matches the reference and the whole buffer matches the scalar loops' (nothing else written).
+TEST(StreamDelivery, BinningIsByteEqualOnEveryInstructionSet) {
+  for (uint32_t w : {1u, 5u, 7u, 31u, 63u, 65u, 67u, 127u, 129u, 131u, 133u, 259u})
+    for (uint32_t h : {1u, 3u, 5u, 9u, 13u})
+      for (uint32_t factor : {2u, 3u, 4u})
+        for (uint32_t bits : {5u, 8u})
+          for (bool average : {false, true}) {
+            const auto frame = noise(size_t{w} * h, w * 131 + h * 7 + bits);
+            const auto want = referenceBin(frame, w, h, factor, average, bits);
+            std::vector<uint8_t> scalar;
+            forEachIsa([&](kernels::Isa isa) {
+              std::vector<uint8_t> data = frame;
+              Delivery::BinRawFrame(data.data(), w, h, factor, average, bits);
+              const std::vector<uint8_t> got(data.begin(), data.begin() + want.size());
+              ASSERT_EQ(got, want) << w << "x" << h << " by " << factor << " bits " << bits
+                                   << " average " << average << " isa " << int(isa);
+              if (isa == kernels::Isa::Scalar) scalar = data;
+              ASSERT_EQ(data, scalar) << w << "x" << h << " isa " << int(isa);
+            });
+          }
+}
+
+TEST(StreamDelivery, SixteenBitBinningMatchesAReference) {
+  for (uint32_t w : {7u, 66u, 131u})
+    for (uint32_t h : {5u, 12u})
+      for (uint32_t bits : {10u, 12u, 16u})
+        for (bool average : {false, true}) {
+          const auto bytes = noise(size_t{w} * h * 2, w + h + bits);
+          std::vector<uint16_t> frame(size_t{w} * h);
+          std::memcpy(frame.data(), bytes.data(), bytes.size());
+          const auto want = referenceBin(frame, w, h, 2, average, bits);
+          std::vector<uint16_t> data = frame;
+          Delivery::BinRawFrame(reinterpret_cast<uint8_t*>(data.data()), w, h, 2, average, bits);
+          ASSERT_EQ(std::vector<uint16_t>(data.begin(), data.begin() + want.size()), want)
+              << w << "x" << h << " bits " << bits;
+        }
+}
+
+// The grey output of 24-bit rows (blue, green, red) against the literal weighted sum, on odd
+// widths around the vector block, padded source rows and a wider pitch left untouched.
+TEST(StreamDelivery, LumaIsByteEqualOnEveryInstructionSet) {
+  for (uint32_t w : {1u, 2u, 3u, 31u, 33u, 34u, 35u, 65u, 66u, 67u, 97u, 131u, 257u})
+    for (uint32_t h : {1u, 3u, 7u}) {
+      // Single rows are exactly 3 * w long, so a read past the row end is out of the buffer.
+      const uint32_t srcRow = h == 1 ? 3 * w : RowBytes(24, w) + 4;
+      const uint32_t pitch = w + 5;
+      auto src = noise(size_t{srcRow} * h, w * 17 + h);
+      std::fill_n(src.begin(), std::min<size_t>(srcRow, 3 * size_t{w}), uint8_t{255});
+      std::vector<uint8_t> want(size_t{pitch} * h, 0xA5);
+      for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+          const uint8_t* p = &src[size_t{y} * srcRow + 3 * x];
+          want[size_t{y} * pitch + x] =
+              static_cast<uint8_t>((77u * p[2] + 150u * p[1] + 29u * p[0] + 128u) >> 8);
+        }
+      EXPECT_EQ(want[0], 255);
+      forEachIsa([&](kernels::Isa isa) {
+        std::vector<uint8_t> dst(want.size(), 0xA5);
+        PullApi::ConvertRows(src.data(), 24, srcRow, dst.data(), 8, pitch, w, h, false);
+        ASSERT_EQ(dst, want) << w << "x" << h << " isa " << int(isa);
+      });
+    }
 }
 
 // The limiter ruling restated independently: the slots of passed frames, checked per slot.
