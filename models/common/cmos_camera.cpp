@@ -2,12 +2,11 @@
 #include "models/common/cmos_camera.h"
 
 #include <algorithm>
-#include <cmath>
 #include <mutex>
+#include <stdexcept>
 
 #include "core/camera_buffer_impl.h"
 #include "core/lumorix_flags.h"
-#include "core/trace.h"
 #include "models/catalogue_table.h"
 #include "pipeline/device_settings.h"
 #include "pipeline/pl_start.h"
@@ -134,14 +133,6 @@ void CmosCamera::installRawLut() {
 CmosCamera::~CmosCamera() {
   if (!hasRegistryKey()) forgetSettings();  // discarded by its factory, or opened without a key
   stop();
-  // Helper before device: the helper's destructor saves through the state, which the device
-  // outlives; the transport closes last.
-  frames_.reset();
-  sequencer_.reset();
-  program_.reset();
-  writer_.reset();
-  helper_.reset();
-  device_.reset();
 }
 
 bool CmosCamera::valid() const {

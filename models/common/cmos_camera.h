@@ -79,6 +79,8 @@ class CmosCamera : private CmosCameraTables,
   // Drops the settings key of this object and of every part that would persist through it.
   void forgetSettings();
 
+  // Destroyed in reverse: the flows before the helper, whose destructor saves through the
+  // state, and the helper before the device, which closes the transport last.
   std::unique_ptr<CmosDevice> device_;
   std::unique_ptr<CmosHelper> helper_;
   std::unique_ptr<CmosSensorWriter> writer_;

@@ -233,17 +233,23 @@ class Usb3_31Exposure : public Usb3_31Stream {
     return GetAverageIntensityByte(w, h, AeWindow{r.left, r.top, r.right, r.bottom}, 8, false,
                                    raw.data());
   }
+  // Opens the camera and streams it at 1024x770 with AE on or off; null when a step fails.
+  CmosHelper* streamHalfSize(uint32_t ae) {
+    BaseImpl* cam = open();
+    if (!cam || cam->put_eSize(1) != S_OK || cam->start() != S_OK) return nullptr;
+    CmosHelper& h = dynamic_cast<CmosCamera&>(*cam).pipelineHelper();
+    PL_SetAutoExpoEnable(h, ae);
+    return &h;
+  }
   // One line at the current clock and line length: the exposure's resolution.
   static constexpr double kLineUs = 2300.0 / 80;
 };
 
 TEST_P(Usb3_31Exposure, SpeedExposureAndGainReachTheSensorWithAutoExposureOff) {
-  BaseImpl* cam = open();
-  ASSERT_NE(cam, nullptr);
-  ASSERT_EQ(cam->put_eSize(1), S_OK);
-  ASSERT_EQ(cam->start(), S_OK);
-  CmosHelper& h = dynamic_cast<CmosCamera&>(*cam).pipelineHelper();
-  PL_SetAutoExpoEnable(h, 0);
+  CmosHelper* helper = streamHalfSize(0);
+  ASSERT_NE(helper, nullptr);
+  BaseImpl* cam = cam_;
+  CmosHelper& h = *helper;
   Puller puller(*cam, 1024, 770);
   ASSERT_EQ(puller.pull(2, std::chrono::seconds(60)), 2u);
 
@@ -273,12 +279,10 @@ TEST_P(Usb3_31Exposure, SpeedExposureAndGainReachTheSensorWithAutoExposureOff) {
 TEST_P(Usb3_31Exposure, AutoExposureReachesItsTarget) {
   scene_.referenceExposureUs = 3 * 94000;  // a third of the light: AE has to find it
   camera_->setContent(sim::ContentKind::Scene, scene_);
-  BaseImpl* cam = open();
-  ASSERT_NE(cam, nullptr);
-  ASSERT_EQ(cam->put_eSize(1), S_OK);
-  ASSERT_EQ(cam->start(), S_OK);
-  CmosHelper& h = dynamic_cast<CmosCamera&>(*cam).pipelineHelper();
-  PL_SetAutoExpoEnable(h, 1);
+  CmosHelper* helper = streamHalfSize(1);
+  ASSERT_NE(helper, nullptr);
+  BaseImpl* cam = cam_;
+  CmosHelper& h = *helper;
   Puller puller(*cam, 1024, 770);
   EXPECT_GT(std::abs(aeWindowMean(*h.ctx8) - 120), 20) << "the scene starts away from the target";
   uint32_t settled = 0;
