@@ -30,7 +30,8 @@ std::vector<S> seededFrame(int32_t w, int32_t h, uint32_t max) {
 }
 
 void setCounters(benchmark::State& state, int32_t w, int32_t h) {
-  state.counters["MP/s"] = benchmark::Counter(double(w) * h / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["MP/s"] =
+      benchmark::Counter(double(w) * h / 1e6, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 template <typename S>
@@ -42,9 +43,11 @@ void ours(benchmark::State& state, int32_t w, int32_t h, bool scalar) {
   kernels::ForceIsa(scalar ? kernels::Isa::Scalar : kernels::Isa::Avx2);
   for (auto _ : state) {
     if constexpr (sizeof(S) == 1)
-      kernels::DemosaicBilinear8Bgr(kRggb, sites.site.data(), w, h, raw.data(), out.data(), bits, 3, 1);
+      kernels::DemosaicBilinear8Bgr(kRggb, sites.site.data(), w, h, raw.data(), out.data(), bits, 3,
+                                    1);
     else
-      kernels::DemosaicBilinear16Bgr(kRggb, sites.site.data(), w, h, raw.data(), out.data(), bits, 3, 1);
+      kernels::DemosaicBilinear16Bgr(kRggb, sites.site.data(), w, h, raw.data(), out.data(), bits,
+                                     3, 1);
     benchmark::DoNotOptimize(out.data());
   }
   kernels::ForceIsa(kernels::Isa::Avx2);
@@ -70,9 +73,11 @@ void dc1394(benchmark::State& state, int32_t w, int32_t h) {
   std::vector<S> out(size_t(w) * 3 * h);
   for (auto _ : state) {
     if constexpr (sizeof(S) == 1)
-      dc1394_bayer_decoding_8bit(raw.data(), out.data(), w, h, DC1394_COLOR_FILTER_RGGB, DC1394_BAYER_METHOD_BILINEAR);
+      dc1394_bayer_decoding_8bit(raw.data(), out.data(), w, h, DC1394_COLOR_FILTER_RGGB,
+                                 DC1394_BAYER_METHOD_BILINEAR);
     else
-      dc1394_bayer_decoding_16bit(raw.data(), out.data(), w, h, DC1394_COLOR_FILTER_RGGB, DC1394_BAYER_METHOD_BILINEAR, 12);
+      dc1394_bayer_decoding_16bit(raw.data(), out.data(), w, h, DC1394_COLOR_FILTER_RGGB,
+                                  DC1394_BAYER_METHOD_BILINEAR, 12);
     benchmark::DoNotOptimize(out.data());
   }
   setCounters(state, w, h);
@@ -82,11 +87,16 @@ template <typename S>
 void registerDepth(const char* depth) {
   for (const auto& size : kSizes) {
     const int32_t w = size[0], h = size[1];
-    const std::string tail = std::string("/") + depth + "/" + std::to_string(w) + "x" + std::to_string(h);
-    benchmark::RegisterBenchmark(("Bilinear/ours" + tail).c_str(), [=](benchmark::State& s) { ours<S>(s, w, h, false); });
-    benchmark::RegisterBenchmark(("Bilinear/ours_scalar" + tail).c_str(), [=](benchmark::State& s) { ours<S>(s, w, h, true); });
-    benchmark::RegisterBenchmark(("Bilinear/opencv" + tail).c_str(), [=](benchmark::State& s) { opencv<S>(s, w, h); });
-    benchmark::RegisterBenchmark(("Bilinear/dc1394" + tail).c_str(), [=](benchmark::State& s) { dc1394<S>(s, w, h); });
+    const std::string tail =
+        std::string("/") + depth + "/" + std::to_string(w) + "x" + std::to_string(h);
+    benchmark::RegisterBenchmark(("Bilinear/ours" + tail).c_str(),
+                                 [=](benchmark::State& s) { ours<S>(s, w, h, false); });
+    benchmark::RegisterBenchmark(("Bilinear/ours_scalar" + tail).c_str(),
+                                 [=](benchmark::State& s) { ours<S>(s, w, h, true); });
+    benchmark::RegisterBenchmark(("Bilinear/opencv" + tail).c_str(),
+                                 [=](benchmark::State& s) { opencv<S>(s, w, h); });
+    benchmark::RegisterBenchmark(("Bilinear/dc1394" + tail).c_str(),
+                                 [=](benchmark::State& s) { dc1394<S>(s, w, h); });
   }
 }
 
@@ -95,16 +105,18 @@ class SideBySide : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs)
-      if (!r.error_occurred && r.run_type == Run::RT_Iteration) seconds_[r.benchmark_name()] = r.GetAdjustedRealTime();
+      if (!r.error_occurred && r.run_type == Run::RT_Iteration)
+        seconds_[r.benchmark_name()] = r.GetAdjustedRealTime();
     ConsoleReporter::ReportRuns(runs);
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\n%-18s %10s %10s %10s %10s %12s %12s\n", "bilinear", "ours MP/s", "scalar", "opencv",
-                "dc1394", "ours/opencv", "ours/dc1394");
+    std::printf("\n%-18s %10s %10s %10s %10s %12s %12s\n", "bilinear", "ours MP/s", "scalar",
+                "opencv", "dc1394", "ours/opencv", "ours/dc1394");
     for (const char* depth : {"8bit", "16bit"})
       for (const auto& size : kSizes) {
-        const std::string tail = std::string("/") + depth + "/" + std::to_string(size[0]) + "x" + std::to_string(size[1]);
+        const std::string tail = std::string("/") + depth + "/" + std::to_string(size[0]) + "x" +
+                                 std::to_string(size[1]);
         const double mp = double(size[0]) * size[1] / 1e6;
         auto t = [&](const char* who) {
           auto it = seconds_.find(std::string("Bilinear/") + who + tail);
@@ -113,8 +125,9 @@ class SideBySide : public benchmark::ConsoleReporter {
         const double o = t("ours"), s = t("ours_scalar"), cv = t("opencv"), dc = t("dc1394");
         if (o <= 0) continue;
         auto rate = [&](double v) { return v > 0 ? mp / v * 1e9 : 0.0; };  // times are in ns
-        std::printf("%-18s %10.0f %10.0f %10.0f %10.0f %12.2f %12.2f\n", (tail.substr(1)).c_str(), rate(o),
-                    rate(s), rate(cv), rate(dc), cv > 0 ? o / cv : 0.0, dc > 0 ? o / dc : 0.0);
+        std::printf("%-18s %10.0f %10.0f %10.0f %10.0f %12.2f %12.2f\n", (tail.substr(1)).c_str(),
+                    rate(o), rate(s), rate(cv), rate(dc), cv > 0 ? o / cv : 0.0,
+                    dc > 0 ? o / dc : 0.0);
       }
   }
 
@@ -127,7 +140,8 @@ class SideBySide : public benchmark::ConsoleReporter {
 int main(int argc, char** argv) {
   cv::setNumThreads(1);
   benchmark::AddCustomContext("opencv_threads", std::to_string(cv::getNumThreads()));
-  benchmark::AddCustomContext("ours_isa", kernels::DetectedIsa() == kernels::Isa::Avx2 ? "avx2" : "sse2");
+  benchmark::AddCustomContext("ours_isa",
+                              kernels::DetectedIsa() == kernels::Isa::Avx2 ? "avx2" : "sse2");
   registerDepth<uint8_t>("8bit");
   registerDepth<uint16_t>("16bit");
   benchmark::Initialize(&argc, argv);

@@ -35,14 +35,19 @@ std::vector<S> seeded(size_t n, uint32_t max, uint64_t s) {
 // Seconds per iteration of each benchmark, for the closing table. Defined before the registrar
 // below, so it outlives the registrar's destructor that prints it.
 std::map<std::string, double> gTimes;
-std::map<std::string, double>& times() { return gTimes; }
+std::map<std::string, double>& times() {
+  return gTimes;
+}
 
-void run(benchmark::State& state, const std::string& name, int32_t w, int32_t h, const std::function<void()>& body) {
+void run(benchmark::State& state, const std::string& name, int32_t w, int32_t h,
+         const std::function<void()>& body) {
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) body();
-  const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double secs =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (state.iterations()) times()[name] = secs / double(state.iterations());
-  state.counters["MP/s"] = benchmark::Counter(double(w) * h / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["MP/s"] =
+      benchmark::Counter(double(w) * h / 1e6, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 struct Pair {
@@ -51,19 +56,24 @@ struct Pair {
 };
 
 std::string key(const std::string& label, bool cv, int32_t w, int32_t h) {
-  return "Output/" + label + (cv ? "/opencv/" : "/ours/") + std::to_string(w) + "x" + std::to_string(h);
+  return "Output/" + label + (cv ? "/opencv/" : "/ours/") + std::to_string(w) + "x" +
+         std::to_string(h);
 }
 
-void darkPair(benchmark::State& st, int32_t w, int32_t h, bool cv, bool wide, const std::string& name) {
+void darkPair(benchmark::State& st, int32_t w, int32_t h, bool cv, bool wide,
+              const std::string& name) {
   const size_t n = size_t(w) * h;
   auto f8 = seeded<uint8_t>(n, 255, 1), d8 = seeded<uint8_t>(n, 40, 2);
   auto f16 = seeded<uint16_t>(n, 4095, 3), d16 = seeded<uint16_t>(n, 300, 4);
   cv::Mat a = wide ? cv::Mat(h, w, CV_16U, f16.data()) : cv::Mat(h, w, CV_8U, f8.data());
   cv::Mat b = wide ? cv::Mat(h, w, CV_16U, d16.data()) : cv::Mat(h, w, CV_8U, d8.data());
   run(st, name, w, h, [&] {
-    if (cv) cv::subtract(a, b, a);
-    else if (wide) kernels::SubtractDark16(w, h, f16.data(), d16.data());
-    else kernels::SubtractDark8(w, h, f8.data(), d8.data());
+    if (cv)
+      cv::subtract(a, b, a);
+    else if (wide)
+      kernels::SubtractDark16(w, h, f16.data(), d16.data());
+    else
+      kernels::SubtractDark8(w, h, f8.data(), d8.data());
     benchmark::ClobberMemory();
   });
 }
@@ -73,22 +83,30 @@ void convertPair(benchmark::State& st, int32_t w, int32_t h, bool cv, const std:
   std::vector<uint8_t> dst(size_t(w) * 3 * h);
   cv::Mat s(h, w, CV_16UC3, src.data()), d(h, w, CV_8UC3, dst.data());
   run(st, name, w, h, [&] {
-    if (cv) s.convertTo(d, CV_8U, 1.0 / 16);
-    else kernels::Convert16To8(src.data(), dst.data(), w, h, 3, 12);
+    if (cv)
+      s.convertTo(d, CV_8U, 1.0 / 16);
+    else
+      kernels::Convert16To8(src.data(), dst.data(), w, h, 3, 12);
     benchmark::DoNotOptimize(dst.data());
   });
 }
 
 // op: 0 mirror, 1 flip, 2 half turn, 3 quarter ccw, 4 quarter cw.
-void geometryPair(benchmark::State& st, int32_t w, int32_t h, bool cv, int op, const std::string& name) {
+void geometryPair(benchmark::State& st, int32_t w, int32_t h, bool cv, int op,
+                  const std::string& name) {
   const size_t n = kernels::turnedFrameBytes<uint8_t>(w, h, 3);
   auto img = seeded<uint8_t>(n, 255, 6);
   std::vector<uint8_t> scratch(n), other(n);
   cv::Mat src(h, w, CV_8UC3, img.data()), dst;
   run(st, name, w, h, [&] {
     if (cv) {
-      if (op <= 1) cv::flip(src, src, op == 0 ? 1 : 0);
-      else cv::rotate(src, dst, op == 2 ? cv::ROTATE_180 : op == 3 ? cv::ROTATE_90_COUNTERCLOCKWISE : cv::ROTATE_90_CLOCKWISE);
+      if (op <= 1)
+        cv::flip(src, src, op == 0 ? 1 : 0);
+      else
+        cv::rotate(src, dst,
+                   op == 2   ? cv::ROTATE_180
+                   : op == 3 ? cv::ROTATE_90_COUNTERCLOCKWISE
+                             : cv::ROTATE_90_CLOCKWISE);
     } else if (op <= 1) {
       kernels::FlipImage8(op == 0 ? 1 : 2, w, h, img.data(), 3);
     } else if (op == 2) {
@@ -98,8 +116,10 @@ void geometryPair(benchmark::State& st, int32_t w, int32_t h, bool cv, int op, c
       static bool back = false;
       const bool ccw = (op == 3) != back;
       kernels::RotateScratch s{scratch.data(), scratch.size()};
-      if (back) (ccw ? kernels::RotateCcw8 : kernels::RotateCw8)(img.data(), n, s, h, w, 3);
-      else (ccw ? kernels::RotateCcw8 : kernels::RotateCw8)(img.data(), n, s, w, h, 3);
+      if (back)
+        (ccw ? kernels::RotateCcw8 : kernels::RotateCw8)(img.data(), n, s, h, w, 3);
+      else
+        (ccw ? kernels::RotateCcw8 : kernels::RotateCw8)(img.data(), n, s, w, h, 3);
       back = !back;
     }
     benchmark::ClobberMemory();
@@ -114,8 +134,10 @@ void yuvPair(benchmark::State& st, int32_t w, int32_t h, bool cv, const std::str
   kernels::BuildYuvTables();
   cv::Mat s(h, w, CV_8UC2, packed.data()), d(h, w, CV_8UC3, out.data());
   run(st, name, w, h, [&] {
-    if (cv) cv::cvtColor(s, d, cv::COLOR_YUV2BGR_UYVY);
-    else kernels::Yuv422ToRgb8Alt(&ctx, packed.data(), out.data(), w, h);
+    if (cv)
+      cv::cvtColor(s, d, cv::COLOR_YUV2BGR_UYVY);
+    else
+      kernels::Yuv422ToRgb8Alt(&ctx, packed.data(), out.data(), w, h);
     benchmark::DoNotOptimize(out.data());
   });
 }
@@ -124,7 +146,8 @@ void stillPair(benchmark::State& st, int32_t w, int32_t h, bool cv, const std::s
   PLInitParams p;
   p.frameWidth = p.procWidth = p.maxWidth = uint32_t(w);
   p.frameHeight = p.procHeight = p.maxHeight = uint32_t(h);
-  p.bayer = 1, p.byteOrder = 1, p.rowOrder = 1, p.isColour = 1, p.wbTempTint = 0;  // RGB gains 128: no WB step
+  p.bayer = 1, p.byteOrder = 1, p.rowOrder = 1, p.isColour = 1,
+  p.wbTempTint = 0;  // RGB gains 128: no WB step
   PLSettings s{};
   PLContext probe;
   probe.isColour = 1;
@@ -152,16 +175,30 @@ void stillPair(benchmark::State& st, int32_t w, int32_t h, bool cv, const std::s
 std::vector<Pair> pairs() {
   using namespace std::placeholders;
   return {
-      {"SubtractDark8", [](benchmark::State& s, int32_t w, int32_t h, bool cv) { darkPair(s, w, h, cv, false, key("SubtractDark8", cv, w, h)); }},
-      {"SubtractDark16", [](benchmark::State& s, int32_t w, int32_t h, bool cv) { darkPair(s, w, h, cv, true, key("SubtractDark16", cv, w, h)); }},
-      {"Convert16To8", [](benchmark::State& s, int32_t w, int32_t h, bool cv) { convertPair(s, w, h, cv, key("Convert16To8", cv, w, h)); }},
-      {"Mirror", [](benchmark::State& s, int32_t w, int32_t h, bool cv) { geometryPair(s, w, h, cv, 0, key("Mirror", cv, w, h)); }},
-      {"Flip", [](benchmark::State& s, int32_t w, int32_t h, bool cv) { geometryPair(s, w, h, cv, 1, key("Flip", cv, w, h)); }},
-      {"Rotate180", [](benchmark::State& s, int32_t w, int32_t h, bool cv) { geometryPair(s, w, h, cv, 2, key("Rotate180", cv, w, h)); }},
-      {"RotateCcw", [](benchmark::State& s, int32_t w, int32_t h, bool cv) { geometryPair(s, w, h, cv, 3, key("RotateCcw", cv, w, h)); }},
-      {"RotateCw", [](benchmark::State& s, int32_t w, int32_t h, bool cv) { geometryPair(s, w, h, cv, 4, key("RotateCw", cv, w, h)); }},
-      {"Yuv422Alt", [](benchmark::State& s, int32_t w, int32_t h, bool cv) { yuvPair(s, w, h, cv, key("Yuv422Alt", cv, w, h)); }},
-      {"Still", [](benchmark::State& s, int32_t w, int32_t h, bool cv) { stillPair(s, w, h, cv, key("Still", cv, w, h)); }},
+      {"SubtractDark8",
+       [](benchmark::State& s, int32_t w, int32_t h, bool cv) {
+         darkPair(s, w, h, cv, false, key("SubtractDark8", cv, w, h));
+       }},
+      {"SubtractDark16",
+       [](benchmark::State& s, int32_t w, int32_t h, bool cv) {
+         darkPair(s, w, h, cv, true, key("SubtractDark16", cv, w, h));
+       }},
+      {"Convert16To8", [](benchmark::State& s, int32_t w, int32_t h,
+                          bool cv) { convertPair(s, w, h, cv, key("Convert16To8", cv, w, h)); }},
+      {"Mirror", [](benchmark::State& s, int32_t w, int32_t h,
+                    bool cv) { geometryPair(s, w, h, cv, 0, key("Mirror", cv, w, h)); }},
+      {"Flip", [](benchmark::State& s, int32_t w, int32_t h,
+                  bool cv) { geometryPair(s, w, h, cv, 1, key("Flip", cv, w, h)); }},
+      {"Rotate180", [](benchmark::State& s, int32_t w, int32_t h,
+                       bool cv) { geometryPair(s, w, h, cv, 2, key("Rotate180", cv, w, h)); }},
+      {"RotateCcw", [](benchmark::State& s, int32_t w, int32_t h,
+                       bool cv) { geometryPair(s, w, h, cv, 3, key("RotateCcw", cv, w, h)); }},
+      {"RotateCw", [](benchmark::State& s, int32_t w, int32_t h,
+                      bool cv) { geometryPair(s, w, h, cv, 4, key("RotateCw", cv, w, h)); }},
+      {"Yuv422Alt", [](benchmark::State& s, int32_t w, int32_t h,
+                       bool cv) { yuvPair(s, w, h, cv, key("Yuv422Alt", cv, w, h)); }},
+      {"Still", [](benchmark::State& s, int32_t w, int32_t h,
+                   bool cv) { stillPair(s, w, h, cv, key("Still", cv, w, h)); }},
   };
 }
 
@@ -173,20 +210,22 @@ struct Registrar {
         for (bool cv : {true, false}) {
           const int32_t w = size[0], h = size[1];
           auto fn = p.bench;
-          benchmark::RegisterBenchmark(key(p.label, cv, w, h).c_str(), [=](benchmark::State& s) { fn(s, w, h, cv); })
-              ->Unit(benchmark::kMillisecond);
+          benchmark::RegisterBenchmark(key(p.label, cv, w, h).c_str(), [=](benchmark::State& s) {
+            fn(s, w, h, cv);
+          })->Unit(benchmark::kMillisecond);
         }
   }
   ~Registrar() {
     if (times().empty()) return;
-    std::printf("\n%-16s %-10s %12s %12s %12s\n", "pair", "size", "ours ms", "opencv ms", "ours/opencv");
+    std::printf("\n%-16s %-10s %12s %12s %12s\n", "pair", "size", "ours ms", "opencv ms",
+                "ours/opencv");
     for (const Pair& p : pairs())
       for (const auto& size : kSizes) {
         const auto o = times().find(key(p.label, false, size[0], size[1]));
         const auto c = times().find(key(p.label, true, size[0], size[1]));
         if (o == times().end() || c == times().end()) continue;
-        std::printf("%-16s %4dx%-5d %12.3f %12.3f %12.2f\n", p.label.c_str(), size[0], size[1], o->second * 1e3,
-                    c->second * 1e3, o->second / c->second);
+        std::printf("%-16s %4dx%-5d %12.3f %12.3f %12.2f\n", p.label.c_str(), size[0], size[1],
+                    o->second * 1e3, c->second * 1e3, o->second / c->second);
       }
     std::fflush(stdout);
   }

@@ -85,8 +85,12 @@ void BM_ProcessFrame8(benchmark::State& state) {
 
 BENCHMARK(BM_ProcessFrame8)
     ->ArgNames({"w", "h", "workers"})
-    ->Args({2048, 1536, 0})->Args({2048, 1536, 1})->Args({2048, 1536, 3})
-    ->Args({4096, 3288, 0})->Args({4096, 3288, 1})->Args({4096, 3288, 3})
+    ->Args({2048, 1536, 0})
+    ->Args({2048, 1536, 1})
+    ->Args({2048, 1536, 3})
+    ->Args({4096, 3288, 0})
+    ->Args({4096, 3288, 1})
+    ->Args({4096, 3288, 3})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -52,10 +52,18 @@ void convert(benchmark::State& state, uint32_t bits) {
   setBytes(state, dst.size());
 }
 
-void BM_PullImage24To32(benchmark::State& state) { convert(state, 32); }
-void BM_Memcpy24To32Bytes(benchmark::State& state) { copyOf(state, size_t{kW} * 4 * kH); }
-void BM_PullImageLuma8(benchmark::State& state) { convert(state, 8); }
-void BM_MemcpyLuma8Bytes(benchmark::State& state) { copyOf(state, size_t{RowBytes(8, kW)} * kH); }
+void BM_PullImage24To32(benchmark::State& state) {
+  convert(state, 32);
+}
+void BM_Memcpy24To32Bytes(benchmark::State& state) {
+  copyOf(state, size_t{kW} * 4 * kH);
+}
+void BM_PullImageLuma8(benchmark::State& state) {
+  convert(state, 8);
+}
+void BM_MemcpyLuma8Bytes(benchmark::State& state) {
+  copyOf(state, size_t{RowBytes(8, kW)} * kH);
+}
 
 void BM_BinRawFrameBy2(benchmark::State& state) {
   const auto frame = seeded(size_t{kW} * kH);
@@ -70,7 +78,9 @@ void BM_BinRawFrameBy2(benchmark::State& state) {
   }
   setBytes(state, size_t{kW / 2} * (kH / 2));
 }
-void BM_MemcpyBinBy2Bytes(benchmark::State& state) { copyOf(state, size_t{kW / 2} * (kH / 2)); }
+void BM_MemcpyBinBy2Bytes(benchmark::State& state) {
+  copyOf(state, size_t{kW / 2} * (kH / 2));
+}
 
 BENCHMARK(BM_PullImage24To32);
 BENCHMARK(BM_Memcpy24To32Bytes);

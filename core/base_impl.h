@@ -128,7 +128,8 @@ class BaseImpl : public LumorixImplBase,
                                       int32_t* result) override;
   HRESULT get_FrameStats(uint32_t* rate, uint32_t* grabbed, uint32_t* second);
   // core/device_values.cpp.
-  HRESULT STDMETHODCALLTYPE get_Resolution(uint32_t index, int32_t* width, int32_t* height) override;
+  HRESULT STDMETHODCALLTYPE get_Resolution(uint32_t index, int32_t* width,
+                                           int32_t* height) override;
   HRESULT STDMETHODCALLTYPE get_ResolutionRatio(uint32_t index, int32_t* numerator,
                                                 int32_t* denominator) override;
   HRESULT STDMETHODCALLTYPE put_Size(int32_t width, int32_t height) override;
@@ -269,7 +270,7 @@ class BaseImpl : public LumorixImplBase,
   }
 
  private:
-  bool restartStop();        // under the control lock; true when the camera was started
+  bool restartStop();  // under the control lock; true when the camera was started
   void restartStart();
   friend class StreamControl;
   friend class Grabber;
@@ -393,7 +394,7 @@ class BaseImpl : public LumorixImplBase,
   std::atomic<uint32_t> focusThreadId_{0};
   // Raw records a pin holds between its pop and its return: never re-listed by a reset.
   platform::Mutex lendLock_;
-  uint32_t lentRecords_ = 0;  // bit per record
+  uint32_t lentRecords_ = 0;             // bit per record
   std::atomic<uint32_t> generation_{0};  // one per start_step
   std::atomic<uint32_t> framesDelivered_{0};
   // Buffers made by this object for the pull queues and the still pool; others are not re-listed.

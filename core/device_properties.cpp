@@ -18,10 +18,10 @@ namespace {
 struct IoRange {
   uint32_t type, min, max;
 };
-constexpr IoRange kIoTypes[] = {{4, 0, 1},     {6, 0, 5},  {8, 0, 1},      {10, 0, 1},
-                                {12, 0, 20000}, {14, 0, 5}, {16, 0, ~0u},   {18, 1, 1023},
-                                {20, 0, 2},     {22, 1, 1023}, {30, 0, 2},  {32, 0, 3},
-                                {34, 0, 1},     {36, 0, ~0u}, {38, 0, ~0u}, {40, 0, ~0u}};
+constexpr IoRange kIoTypes[] = {{4, 0, 1},      {6, 0, 5},     {8, 0, 1},    {10, 0, 1},
+                                {12, 0, 20000}, {14, 0, 5},    {16, 0, ~0u}, {18, 1, 1023},
+                                {20, 0, 2},     {22, 1, 1023}, {30, 0, 2},   {32, 0, 3},
+                                {34, 0, 1},     {36, 0, ~0u},  {38, 0, ~0u}, {40, 0, ~0u}};
 
 bool exposureTyped(uint32_t type) {
   return type == 16 || type == 36 || type == 38;
@@ -62,19 +62,40 @@ HRESULT STDMETHODCALLTYPE BaseImpl::IoControl(uint32_t index, uint32_t type, int
   const auto u = static_cast<uint32_t>(value);
   bool ok = true;
   switch (type) {
-    case 4: case 8: case 10: ok = u <= 1; break;
-    case 6: ok = u <= 5; break;
-    case 12: ok = u <= 20000; break;
-    case 14: ok = transportInTriggerMode() && (transport_->triggerMode != 1 || u == 5); break;
-    case 16: case 36: case 38: {
+    case 4:
+    case 8:
+    case 10:
+      ok = u <= 1;
+      break;
+    case 6:
+      ok = u <= 5;
+      break;
+    case 12:
+      ok = u <= 20000;
+      break;
+    case 14:
+      ok = transportInTriggerMode() && (transport_->triggerMode != 1 || u == 5);
+      break;
+    case 16:
+    case 36:
+    case 38: {
       uint32_t maxUs = 0;
       ok = value >= 0 && (FAILED(get_ExpTimeRangeForIo(&maxUs)) || u <= maxUs);
       break;
     }
-    case 18: case 22: ok = u >= 1 && u <= 1023; break;
-    case 20: case 30: ok = u <= 2; break;
-    case 32: ok = u <= 3; break;
-    default: break;
+    case 18:
+    case 22:
+      ok = u >= 1 && u <= 1023;
+      break;
+    case 20:
+    case 30:
+      ok = u <= 2;
+      break;
+    case 32:
+      ok = u <= 3;
+      break;
+    default:
+      break;
   }
   if (!ok) return E_INVALIDARG;
   const HRESULT hr = ioOperation_(ioObject_, index, type, value, out);

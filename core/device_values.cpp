@@ -39,8 +39,8 @@ HRESULT STDMETHODCALLTYPE BaseImpl::get_ResolutionRatio(uint32_t index, int32_t*
 }
 
 HRESULT STDMETHODCALLTYPE BaseImpl::put_Size(int32_t width, int32_t height) {
-  const int32_t index = FindResolutionIndex(static_cast<uint32_t>(width),
-                                            static_cast<uint32_t>(height));
+  const int32_t index =
+      FindResolutionIndex(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
   if (width < 0 || height < 0 || index < 0) return E_INVALIDARG;
   return put_eSize(static_cast<uint32_t>(index));  // a model's own body when it has one
 }
@@ -52,8 +52,8 @@ HRESULT STDMETHODCALLTYPE BaseImpl::get_eSize(uint32_t* index) {
 }
 
 HRESULT STDMETHODCALLTYPE BaseImpl::put_StillSize(int32_t width, int32_t height) {
-  const int32_t index = FindResolutionIndex(static_cast<uint32_t>(width),
-                                            static_cast<uint32_t>(height));
+  const int32_t index =
+      FindResolutionIndex(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
   if (width < 0 || height < 0 || index < 0) return E_INVALIDARG;
   return put_eStillSize(static_cast<uint32_t>(index));
 }
@@ -86,8 +86,7 @@ uint32_t STDMETHODCALLTYPE BaseImpl::get_MaxFrameRateOf(uint32_t index) {
   return transport_ ? transport_->GetMaxFrameRate(index) : 0;
 }
 
-HRESULT STDMETHODCALLTYPE BaseImpl::get_FrameRate(uint32_t* frames, uint32_t* ms,
-                                                  uint32_t* total) {
+HRESULT STDMETHODCALLTYPE BaseImpl::get_FrameRate(uint32_t* frames, uint32_t* ms, uint32_t* total) {
   if (!frames && !ms && !total) return E_POINTER;
   if (total) *total = frameRate_.framesCounted();
   const FrameRateReading reading = frameRate_.read(platform::TickCountMs());

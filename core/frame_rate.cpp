@@ -106,9 +106,8 @@ bool CFrameRate::limiterLocked(uint32_t now) {
   if (period > 63 || wide > 63) {
     pass = !passedAny_ || slot - lastPassSlot_ >= period;
   } else {
-    pass = (history_ & before(period)) == 0 ||
-           ((history_ & before(period - 1)) == 0 &&
-            __builtin_popcountll(history_ & before(wide)) == 1);
+    pass = (history_ & before(period)) == 0 || ((history_ & before(period - 1)) == 0 &&
+                                                __builtin_popcountll(history_ & before(wide)) == 1);
   }
   if (pass) {
     history_ |= 1;

@@ -46,9 +46,9 @@ LUMORIX_INTERFACES(LUMORIX_DEFINE_IID)
 // --- C++ interfaces: pure virtual, no overloads, no destructor (the owner deletes the object).
 #define LUMORIX_DECLARE_METHOD(I, kind, name, params, args) \
   virtual LUMORIX_RESULT_##kind STDMETHODCALLTYPE name params = 0;
-#define LUMORIX_DECLARE_INTERFACE(Name, ...) \
-  struct Name : public IUnknown {            \
-    LUMORIX_METHODS_##Name(LUMORIX_DECLARE_METHOD, Name)  \
+#define LUMORIX_DECLARE_INTERFACE(Name, ...)             \
+  struct Name : public IUnknown {                        \
+    LUMORIX_METHODS_##Name(LUMORIX_DECLARE_METHOD, Name) \
   };
 LUMORIX_INTERFACES(LUMORIX_DECLARE_INTERFACE)
 
@@ -69,15 +69,15 @@ struct LumorixTraits;
 #define LUMORIX_ORDINAL_ENTRY(I, kind, name, params, args) name,
 #define LUMORIX_IS_PLAIN_HR false
 #define LUMORIX_IS_PLAIN_PLAIN true
-#define LUMORIX_DECLARE_TRAITS(Name, ...)                                                 \
-  template <>                                                                             \
-  struct LumorixTraits<Name> {                                                            \
-    static constexpr LumorixInterface id = LumorixInterface::Name;                        \
-    static constexpr const char* interfaceName = #Name;                                   \
-    static constexpr const IID& iid = IID_##Name;                                         \
-    static constexpr const char* names[] = {LUMORIX_METHODS_##Name(LUMORIX_NAME_ENTRY, Name)}; \
-    static constexpr bool plain[] = {LUMORIX_METHODS_##Name(LUMORIX_PLAIN_ENTRY, Name)};  \
-    static constexpr uint32_t count = sizeof(names) / sizeof(names[0]);                   \
+#define LUMORIX_DECLARE_TRAITS(Name, ...)                                                        \
+  template <>                                                                                    \
+  struct LumorixTraits<Name> {                                                                   \
+    static constexpr LumorixInterface id = LumorixInterface::Name;                               \
+    static constexpr const char* interfaceName = #Name;                                          \
+    static constexpr const IID& iid = IID_##Name;                                                \
+    static constexpr const char* names[] = {LUMORIX_METHODS_##Name(LUMORIX_NAME_ENTRY, Name)};   \
+    static constexpr bool plain[] = {LUMORIX_METHODS_##Name(LUMORIX_PLAIN_ENTRY, Name)};         \
+    static constexpr uint32_t count = sizeof(names) / sizeof(names[0]);                          \
     enum Ordinal : uint32_t { kNoOrdinal, LUMORIX_METHODS_##Name(LUMORIX_ORDINAL_ENTRY, Name) }; \
   };
 LUMORIX_INTERFACES(LUMORIX_DECLARE_TRAITS)
@@ -91,8 +91,8 @@ struct LumorixInterfaceInfo {
   uint32_t count;
 };
 inline constexpr LumorixInterfaceInfo kLumorixInterfaces[] = {
-#define LUMORIX_INTERFACE_ROW(Name, ...)                                                    \
-  {LumorixTraits<Name>::interfaceName, &IID_##Name, LumorixTraits<Name>::names,             \
+#define LUMORIX_INTERFACE_ROW(Name, ...)                                        \
+  {LumorixTraits<Name>::interfaceName, &IID_##Name, LumorixTraits<Name>::names, \
    LumorixTraits<Name>::plain, LumorixTraits<Name>::count},
     LUMORIX_INTERFACES(LUMORIX_INTERFACE_ROW)
 #undef LUMORIX_INTERFACE_ROW
@@ -103,13 +103,15 @@ inline constexpr LumorixInterfaceInfo kLumorixInterfaces[] = {
 #define LUMORIX_NOTIMPL_PLAIN 0u
 template <class I>
 class LumorixNotImplemented;
-#define LUMORIX_NOTIMPL_METHOD(I, kind, name, params, args) \
-  LUMORIX_RESULT_##kind STDMETHODCALLTYPE name params override { return LUMORIX_NOTIMPL_##kind; }
-#define LUMORIX_DECLARE_NOTIMPL(Name, ...)                  \
-  template <>                                               \
-  class LumorixNotImplemented<Name> : public Name {         \
-   public:                                                  \
-    LUMORIX_METHODS_##Name(LUMORIX_NOTIMPL_METHOD, Name)    \
+#define LUMORIX_NOTIMPL_METHOD(I, kind, name, params, args)      \
+  LUMORIX_RESULT_##kind STDMETHODCALLTYPE name params override { \
+    return LUMORIX_NOTIMPL_##kind;                               \
+  }
+#define LUMORIX_DECLARE_NOTIMPL(Name, ...)               \
+  template <>                                            \
+  class LumorixNotImplemented<Name> : public Name {      \
+   public:                                               \
+    LUMORIX_METHODS_##Name(LUMORIX_NOTIMPL_METHOD, Name) \
   };
 LUMORIX_INTERFACES(LUMORIX_DECLARE_NOTIMPL)
 
@@ -119,20 +121,20 @@ LUMORIX_INTERFACES(LUMORIX_DECLARE_NOTIMPL)
 // itself overrides it, so a changed signature fails to compile there.
 template <class Derived, class I>
 class LumorixForwarder;
-#define LUMORIX_FORWARD_METHOD(I, kind, name, params, args)                                  \
-  LUMORIX_RESULT_##kind STDMETHODCALLTYPE name params override {                             \
-    Derived& forwardSelf_ = static_cast<Derived&>(*this);                                    \
-    I* forwardTarget_ = forwardSelf_.template ForwardTarget<I>();                            \
-    if (forwardTarget_ == nullptr)                                                           \
-      return static_cast<LUMORIX_RESULT_##kind>(                                             \
-          forwardSelf_.template NoTargetResult<I>(LumorixTraits<I>::name));                  \
-    return forwardTarget_->name args;                                                        \
+#define LUMORIX_FORWARD_METHOD(I, kind, name, params, args)                 \
+  LUMORIX_RESULT_##kind STDMETHODCALLTYPE name params override {            \
+    Derived& forwardSelf_ = static_cast<Derived&>(*this);                   \
+    I* forwardTarget_ = forwardSelf_.template ForwardTarget<I>();           \
+    if (forwardTarget_ == nullptr)                                          \
+      return static_cast<LUMORIX_RESULT_##kind>(                            \
+          forwardSelf_.template NoTargetResult<I>(LumorixTraits<I>::name)); \
+    return forwardTarget_->name args;                                       \
   }
-#define LUMORIX_DECLARE_FORWARDER(Name, ...)               \
-  template <class Derived>                                 \
-  class LumorixForwarder<Derived, Name> : public Name {    \
-   public:                                                 \
-    LUMORIX_METHODS_##Name(LUMORIX_FORWARD_METHOD, Name)   \
+#define LUMORIX_DECLARE_FORWARDER(Name, ...)             \
+  template <class Derived>                               \
+  class LumorixForwarder<Derived, Name> : public Name {  \
+   public:                                               \
+    LUMORIX_METHODS_##Name(LUMORIX_FORWARD_METHOD, Name) \
   };
 LUMORIX_INTERFACES(LUMORIX_DECLARE_FORWARDER)
 
@@ -141,17 +143,17 @@ LUMORIX_INTERFACES(LUMORIX_DECLARE_FORWARDER)
 #define LUMORIX_C_METHOD(I, kind, name, params, args) \
   LUMORIX_RESULT_##kind(STDMETHODCALLTYPE* name)(I * This LUMORIX_TAIL params);
 #define LUMORIX_C_NAME(I, kind, name, params, args) #name,
-#define LUMORIX_DECLARE_C_INTERFACE(Name, ...)                                                 \
-  typedef struct Name Name;                                                                    \
-  typedef struct Name##Vtbl {                                                                  \
-    HRESULT(STDMETHODCALLTYPE* QueryInterface)(Name * This, REFIID riid, void** object);       \
-    ULONG(STDMETHODCALLTYPE* AddRef)(Name * This);                                             \
-    ULONG(STDMETHODCALLTYPE* Release)(Name * This);                                            \
-    LUMORIX_METHODS_##Name(LUMORIX_C_METHOD, Name)                                             \
-  } Name##Vtbl;                                                                                \
-  struct Name {                                                                                \
-    const Name##Vtbl* lpVtbl;                                                                  \
-  };                                                                                           \
+#define LUMORIX_DECLARE_C_INTERFACE(Name, ...)                                                    \
+  typedef struct Name Name;                                                                       \
+  typedef struct Name##Vtbl {                                                                     \
+    HRESULT(STDMETHODCALLTYPE* QueryInterface)(Name * This, REFIID riid, void** object);          \
+    ULONG(STDMETHODCALLTYPE* AddRef)(Name * This);                                                \
+    ULONG(STDMETHODCALLTYPE* Release)(Name * This);                                               \
+    LUMORIX_METHODS_##Name(LUMORIX_C_METHOD, Name)                                                \
+  } Name##Vtbl;                                                                                   \
+  struct Name {                                                                                   \
+    const Name##Vtbl* lpVtbl;                                                                     \
+  };                                                                                              \
   static const char* const Name##_MethodNames[] = {LUMORIX_METHODS_##Name(LUMORIX_C_NAME, Name)}; \
   enum { Name##_MethodCount = sizeof(Name##_MethodNames) / sizeof(Name##_MethodNames[0]) };
 LUMORIX_INTERFACES(LUMORIX_DECLARE_C_INTERFACE)

@@ -1,4 +1,6 @@
 // The 64-bit model flag word: one bit per capability that camera operations test.
+// Hand-aligned tables read better as columns.
+// clang-format off
 #pragma once
 
 #include <cstdint>
@@ -56,3 +58,4 @@ static_assert(LUMORIX_FLAG_HIGHBIT_MASK == (LUMORIX_FLAG_RAW10 | LUMORIX_FLAG_RA
 
 // Output pixel formats that carry more than 8 bits per sample.
 constexpr bool IsHighBitFormat(uint32_t format) { return (format >= 1 && format <= 4) || format == 10; }
+// clang-format on

@@ -21,8 +21,8 @@ class LumorixImplBase : public LumorixNotImplemented<ILumorix> {
                         LumorixStillBufferCallback stillBuffer = nullptr,
                         LumorixStillRequestCallback stillRequest = nullptr,
                         void* userContext = nullptr, LumorixEventCallback event = nullptr,
-                        void* eventContext = nullptr, void* window = nullptr,
-                        uint32_t message = 0, int32_t startPaused = 0) = 0;
+                        void* eventContext = nullptr, void* window = nullptr, uint32_t message = 0,
+                        int32_t startPaused = 0) = 0;
   virtual HRESULT stop() = 0;
   virtual HRESULT close() = 0;
   virtual HRESULT Snap(uint32_t resolutionIndex, int32_t count, uint64_t context) = 0;

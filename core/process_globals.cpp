@@ -16,17 +16,24 @@ ProcessGlobals& Globals() {
   return globals;
 }
 
-uint32_t LogMask() { return Globals().logMask; }
+uint32_t LogMask() {
+  return Globals().logMask;
+}
 
-uint32_t SpinThreadCountFor(uint32_t processors) { return std::min(processors / 4, kMaxSpinThreads); }
+uint32_t SpinThreadCountFor(uint32_t processors) {
+  return std::min(processors / 4, kMaxSpinThreads);
+}
 
 uint32_t ReadLogMask(platform::Registry& registry) {
   uint32_t value = 0;
   if (registry.readDword(kLogKey, "log", value) != platform::RegStatus::Ok) return 0;
   switch (std::min<uint32_t>(value, 2)) {
-    case 1: return kLogErrors;
-    case 2: return kLogVerbose;
-    default: return 0;
+    case 1:
+      return kLogErrors;
+    case 2:
+      return kLogVerbose;
+    default:
+      return 0;
   }
 }
 
@@ -38,7 +45,9 @@ ProcessEnvironment MachineEnvironment() {
   return env;
 }
 
-void InitProcessGlobals() { InitProcessGlobals(MachineEnvironment()); }
+void InitProcessGlobals() {
+  InitProcessGlobals(MachineEnvironment());
+}
 
 void InitProcessGlobals(const ProcessEnvironment& env) {
   ProcessGlobals& g = Globals();

@@ -19,11 +19,11 @@ void DbgTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 size_t FormatTraceLine(char (&line)[kTraceLineBytes], const char* format, va_list args);
 
 // Error lines show at level 1 and above, verbose lines only at level 2.
-#define ZX_TRACE_ERROR(...)                                   \
-  do {                                                        \
+#define ZX_TRACE_ERROR(...)                                            \
+  do {                                                                 \
     if (LogMask() & (kLogErrors | kLogVerbose)) DbgTrace(__VA_ARGS__); \
   } while (0)
-#define ZX_TRACE(...)                                \
-  do {                                               \
+#define ZX_TRACE(...)                                   \
+  do {                                                  \
     if (LogMask() & kLogVerbose) DbgTrace(__VA_ARGS__); \
   } while (0)

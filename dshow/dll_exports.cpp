@@ -35,7 +35,9 @@ extern "C" uint32_t WINAPI DshowEnumCamera() {
 }
 
 // A filter for camera index, holding one reference for the caller, or null.
-extern "C" IUnknown* WINAPI DshowOpenCamera(uint32_t index) { return CDcm::OpenForCaller(index); }
+extern "C" IUnknown* WINAPI DshowOpenCamera(uint32_t index) {
+  return CDcm::OpenForCaller(index);
+}
 
 // The page spacings measured when the module was loaded. Exported by ordinal only (see the
 // .def file): the module's own tests read it, no program is meant to.

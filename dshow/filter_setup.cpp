@@ -12,8 +12,7 @@ const AMOVIESETUP_PIN kSetupPins[] = {{const_cast<LPWSTR>(L"Preview"), FALSE, TR
 
 }  // namespace
 
-const AMOVIESETUP_FILTER kFilterSetup = {&CLSID_Zerithal, kFilterName, kFilterMerit, 1,
-                                         kSetupPins};
+const AMOVIESETUP_FILTER kFilterSetup = {&CLSID_Zerithal, kFilterName, kFilterMerit, 1, kSetupPins};
 
 HRESULT RegisterFilterInCategory(bool registering) {
   return RegisterVideoInputSource(CLSID_Zerithal, kFilterName, kFilterMerit, registering);

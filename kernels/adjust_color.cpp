@@ -15,7 +15,8 @@ ColourCase chooseCase(const ColourAdjust<Sample>& a) {
   const bool toneNeutral = a.contrast == 0 && a.gamma == 100 && a.brightness == 0;
   const bool colourNeutral = !a.matrixOn && a.hue == 0 && a.saturation == 128;
   if (!a.hwColour) {
-    if (a.mono) return a.hue == 0 && a.saturation == 128 ? ColourCase::MonoTone : ColourCase::MonoHue;
+    if (a.mono)
+      return a.hue == 0 && a.saturation == 128 ? ColourCase::MonoTone : ColourCase::MonoHue;
     if (toneNeutral) return colourNeutral ? ColourCase::None : ColourCase::Matrix;
     return colourNeutral ? ColourCase::Tone : ColourCase::MatrixTone;
   }
@@ -35,7 +36,8 @@ struct Pixel {
     return static_cast<uint32_t>(std::clamp<int64_t>(sum >> 14, 0, max));
   }
   uint32_t luma(const Sample* px) const {
-    return static_cast<uint32_t>(a.lumaR[px[Order::kRed]] + a.lumaG[px[1]] + a.lumaB[px[Order::kBlue]]);
+    return static_cast<uint32_t>(a.lumaR[px[Order::kRed]] + a.lumaG[px[1]] +
+                                 a.lumaB[px[Order::kBlue]]);
   }
   void set(Sample* px, uint32_t r, uint32_t g, uint32_t b) const {
     px[Order::kRed] = static_cast<Sample>(r), px[1] = static_cast<Sample>(g);
@@ -133,13 +135,20 @@ template <typename Sample>
 bool readable(const ColourAdjust<Sample>& a, ColourCase c) {
   const bool luma = a.lumaR && a.lumaG && a.lumaB;
   switch (c) {
-    case ColourCase::Matrix: return a.coef;
-    case ColourCase::MatrixTone: return a.coef && a.tone;
-    case ColourCase::Tone: return a.tone;
-    case ColourCase::MonoTone: return luma && a.tone;
-    case ColourCase::MonoHue: return luma && a.tone && a.hueSat;
-    case ColourCase::MonoPlain: return luma;
-    default: return false;
+    case ColourCase::Matrix:
+      return a.coef;
+    case ColourCase::MatrixTone:
+      return a.coef && a.tone;
+    case ColourCase::Tone:
+      return a.tone;
+    case ColourCase::MonoTone:
+      return luma && a.tone;
+    case ColourCase::MonoHue:
+      return luma && a.tone && a.hueSat;
+    case ColourCase::MonoPlain:
+      return luma;
+    default:
+      return false;
   }
 }
 
@@ -149,13 +158,20 @@ void adjustColor(const ColourAdjust<Sample>& a, Sample* stripe, int32_t width, i
   const ColourCase c = chooseCase(a);
   if (!readable(a, c)) return;
   switch (c) {
-    case ColourCase::Matrix: return adjustRows<Sample, Order, ColourCase::Matrix>(a, stripe, width, rows);
-    case ColourCase::MatrixTone: return adjustRows<Sample, Order, ColourCase::MatrixTone>(a, stripe, width, rows);
-    case ColourCase::Tone: return adjustRows<Sample, Order, ColourCase::Tone>(a, stripe, width, rows);
-    case ColourCase::MonoTone: return adjustRows<Sample, Order, ColourCase::MonoTone>(a, stripe, width, rows);
-    case ColourCase::MonoHue: return adjustRows<Sample, Order, ColourCase::MonoHue>(a, stripe, width, rows);
-    case ColourCase::MonoPlain: return adjustRows<Sample, Order, ColourCase::MonoPlain>(a, stripe, width, rows);
-    case ColourCase::None: return;
+    case ColourCase::Matrix:
+      return adjustRows<Sample, Order, ColourCase::Matrix>(a, stripe, width, rows);
+    case ColourCase::MatrixTone:
+      return adjustRows<Sample, Order, ColourCase::MatrixTone>(a, stripe, width, rows);
+    case ColourCase::Tone:
+      return adjustRows<Sample, Order, ColourCase::Tone>(a, stripe, width, rows);
+    case ColourCase::MonoTone:
+      return adjustRows<Sample, Order, ColourCase::MonoTone>(a, stripe, width, rows);
+    case ColourCase::MonoHue:
+      return adjustRows<Sample, Order, ColourCase::MonoHue>(a, stripe, width, rows);
+    case ColourCase::MonoPlain:
+      return adjustRows<Sample, Order, ColourCase::MonoPlain>(a, stripe, width, rows);
+    case ColourCase::None:
+      return;
   }
 }
 
@@ -167,10 +183,12 @@ void AdjustColorBgr(const ColourAdjust<uint8_t>& a, uint8_t* stripe, int32_t wid
 void AdjustColorRgb(const ColourAdjust<uint8_t>& a, uint8_t* stripe, int32_t width, int32_t rows) {
   adjustColor<uint8_t, Rgb>(a, stripe, width, rows);
 }
-void AdjustColor16Bgr(const ColourAdjust<uint16_t>& a, uint16_t* stripe, int32_t width, int32_t rows) {
+void AdjustColor16Bgr(const ColourAdjust<uint16_t>& a, uint16_t* stripe, int32_t width,
+                      int32_t rows) {
   adjustColor<uint16_t, Bgr>(a, stripe, width, rows);
 }
-void AdjustColor16Rgb(const ColourAdjust<uint16_t>& a, uint16_t* stripe, int32_t width, int32_t rows) {
+void AdjustColor16Rgb(const ColourAdjust<uint16_t>& a, uint16_t* stripe, int32_t width,
+                      int32_t rows) {
   adjustColor<uint16_t, Rgb>(a, stripe, width, rows);
 }
 

@@ -23,7 +23,8 @@ void markAeWindow(PLContextT<Sample>* ctx, Sample* image, int32_t width, int32_t
   for (int32_t y = top; y < bottom; ++y) {
     Sample* px = image + size_t(height - 1 - y) * stride + size_t(left) * p;
     for (int32_t x = left; x < right; ++x, px += p)
-      for (int c = 0; c < channels; ++c) px[c] = static_cast<Sample>(max - std::min<uint32_t>(px[c], max));
+      for (int c = 0; c < channels; ++c)
+        px[c] = static_cast<Sample>(max - std::min<uint32_t>(px[c], max));
   }
 }
 

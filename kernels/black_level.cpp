@@ -21,7 +21,8 @@ void SubtractBlackLevel(uint32_t b, const uint16_t offsets[3], int32_t w, int32_
   subtractBlackLevel(b, offsets, w, h, raw);
 }
 
-void SubtractBlackLevel16(uint32_t b, const uint16_t offsets[3], int32_t w, int32_t h, uint16_t* raw) {
+void SubtractBlackLevel16(uint32_t b, const uint16_t offsets[3], int32_t w, int32_t h,
+                          uint16_t* raw) {
   subtractBlackLevel(b, offsets, w, h, raw);
 }
 

@@ -39,7 +39,8 @@ void FixDefectPixelsMono16(uint32_t count, const DefectPixel* list, int32_t w, i
 
 // Two-byte packed pixels: flagged entries only, first byte only, from the rows above and below
 // (even x also from the pixels left and right); entries without those neighbours are skipped.
-void FixDefectPixelsYuv(uint32_t count, const DefectPixel* list, int32_t w, int32_t h, uint8_t* frame);
+void FixDefectPixelsYuv(uint32_t count, const DefectPixel* list, int32_t w, int32_t h,
+                        uint8_t* frame);
 
 // s = min(max of the depth, (s x gain) >> 16), the product in 64 bits; gains 16.16.
 void ApplyFfc(int32_t w, int32_t h, uint8_t* frame, uint8_t bits, const uint32_t* gain);

@@ -17,9 +17,11 @@ void ApplyVignetteBgr(const PLContext* ctx, uint8_t* stripe, int32_t width, int3
 void ApplyVignetteRgb(const PLContext* ctx, uint8_t* stripe, int32_t width, int32_t rows,
                       const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits);
 void ApplyVignette16Bgr(const PLContext16* ctx, uint16_t* stripe, int32_t width, int32_t rows,
-                        const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits);
+                        const int32_t* radius, const double* gain, uint32_t gainCount,
+                        uint8_t bits);
 void ApplyVignette16Rgb(const PLContext16* ctx, uint16_t* stripe, int32_t width, int32_t rows,
-                        const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits);
+                        const int32_t* radius, const double* gain, uint32_t gainCount,
+                        uint8_t bits);
 
 // What the colour adjustment reads. Tables indexed by a sample hold 256 or 65536 entries.
 template <typename Sample>
@@ -36,8 +38,10 @@ struct ColourAdjust {
 // Hue/saturation and colour matrix in Q14 (64-bit sums), tone table, or luma for mono.
 void AdjustColorBgr(const ColourAdjust<uint8_t>& a, uint8_t* stripe, int32_t width, int32_t rows);
 void AdjustColorRgb(const ColourAdjust<uint8_t>& a, uint8_t* stripe, int32_t width, int32_t rows);
-void AdjustColor16Bgr(const ColourAdjust<uint16_t>& a, uint16_t* stripe, int32_t width, int32_t rows);
-void AdjustColor16Rgb(const ColourAdjust<uint16_t>& a, uint16_t* stripe, int32_t width, int32_t rows);
+void AdjustColor16Bgr(const ColourAdjust<uint16_t>& a, uint16_t* stripe, int32_t width,
+                      int32_t rows);
+void AdjustColor16Rgb(const ColourAdjust<uint16_t>& a, uint16_t* stripe, int32_t width,
+                      int32_t rows);
 
 template <typename Sample>
 struct LevelTables {
@@ -51,8 +55,10 @@ struct LevelTables {
 // Colour: each sample through its colour's table. Mono: the luma (low 8 or 16 bits) through gray.
 void ApplyLevelsBgr(const LevelTables<uint8_t>& t, uint8_t* stripe, int32_t width, int32_t rows);
 void ApplyLevelsRgb(const LevelTables<uint8_t>& t, uint8_t* stripe, int32_t width, int32_t rows);
-void ApplyLevels16Bgr(const LevelTables<uint16_t>& t, uint16_t* stripe, int32_t width, int32_t rows);
-void ApplyLevels16Rgb(const LevelTables<uint16_t>& t, uint16_t* stripe, int32_t width, int32_t rows);
+void ApplyLevels16Bgr(const LevelTables<uint16_t>& t, uint16_t* stripe, int32_t width,
+                      int32_t rows);
+void ApplyLevels16Rgb(const LevelTables<uint16_t>& t, uint16_t* stripe, int32_t width,
+                      int32_t rows);
 
 // A tone table and its length; samples past the end read the last entry.
 template <typename Sample>
@@ -71,7 +77,8 @@ ToneLut<uint16_t> SelectToneLut(const PLContext16& ctx, const PLTableSets<uint16
                                 uint8_t bits, ToneLut<uint16_t> camera = {});
 
 // The first three samples of every pixel through the table.
-void ApplyToneLut(const ToneLut<uint8_t>& lut, int32_t width, int32_t rows, uint8_t* stripe, uint8_t p);
+void ApplyToneLut(const ToneLut<uint8_t>& lut, int32_t width, int32_t rows, uint8_t* stripe,
+                  uint8_t p);
 void ApplyToneLut16(const ToneLut<uint16_t>& lut, int32_t width, int32_t rows, uint16_t* stripe,
                     uint8_t p);
 

@@ -22,19 +22,23 @@ size_t rowSse2(const uint16_t* src, uint8_t* dst, size_t n, int shift) {
   };
   size_t i = 0;
   for (; i + 32 <= n; i += 32) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(narrow(src + i), narrow(src + i + 8)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
+                     _mm_packus_epi16(narrow(src + i), narrow(src + i + 8)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 16),
                      _mm_packus_epi16(narrow(src + i + 16), narrow(src + i + 24)));
   }
   return i;
 }
 
-RowFn chooseRow(Isa isa) { return isa == Isa::Scalar ? nullptr : &rowSse2; }
+RowFn chooseRow(Isa isa) {
+  return isa == Isa::Scalar ? nullptr : &rowSse2;
+}
 DispatchPointer<RowFn> gRow{&chooseRow};
 
 }  // namespace
 
-void Convert16To8(const uint16_t* src, uint8_t* dst, int32_t w, int32_t rows, uint8_t p, uint8_t bits) {
+void Convert16To8(const uint16_t* src, uint8_t* dst, int32_t w, int32_t rows, uint8_t p,
+                  uint8_t bits) {
   if (!src || !dst || w < 1 || rows < 1 || p < 1 || p > 4 || bits < 8 || bits > 16) return;
   const int shift = bits - 8;
   const size_t n = size_t(w) * p;
@@ -48,7 +52,8 @@ void Convert16To8(const uint16_t* src, uint8_t* dst, int32_t w, int32_t rows, ui
     const uintptr_t sb = srcAt + size_t(y) * srcStride * 2, db = dstAt + size_t(y) * dstStride;
     const bool apart = db + n <= sb || sb + n * 2 <= db;
     size_t i = vec && apart ? vec(s, d, n, shift) : 0;
-    for (; i < n; ++i) d[i] = static_cast<uint8_t>(std::min<uint32_t>(uint32_t(s[i]) >> shift, 255u));
+    for (; i < n; ++i)
+      d[i] = static_cast<uint8_t>(std::min<uint32_t>(uint32_t(s[i]) >> shift, 255u));
   }
 }
 

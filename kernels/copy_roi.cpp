@@ -19,7 +19,8 @@ bool CopyRoi(uint8_t* buffer, size_t bufferBytes, int32_t fullW, int32_t fullH, 
   const size_t rowBytes = size_t(roiW) * bpp, fullRow = size_t(fullW) * bpp;
   const uint8_t* from = buffer + (size_t(fullW) * size_t(top) + size_t(left)) * bpp;
   // Rows only move towards the start, so each memmove reads bytes no earlier move overwrote.
-  for (int32_t y = 0; y < roiH; ++y, from += fullRow) std::memmove(buffer + size_t(y) * rowBytes, from, rowBytes);
+  for (int32_t y = 0; y < roiH; ++y, from += fullRow)
+    std::memmove(buffer + size_t(y) * rowBytes, from, rowBytes);
   if (trailer) std::memmove(buffer + rowBytes * size_t(roiH), buffer + frameBytes, kTrailerBytes);
   return true;
 }

@@ -55,7 +55,8 @@ void subtractDark(int32_t w, int32_t h, Sample* frame, const Sample* dark, Block
   if (!frame || !dark || w < 1 || h < 1) return;
   const size_t n = size_t(w) * size_t(h);
   auto scalar = [&](size_t from, size_t to) {
-    for (size_t i = from; i < to; ++i) frame[i] = frame[i] > dark[i] ? Sample(frame[i] - dark[i]) : Sample(0);
+    for (size_t i = from; i < to; ++i)
+      frame[i] = frame[i] > dark[i] ? Sample(frame[i] - dark[i]) : Sample(0);
   };
   size_t head = 0;
   if (vec) {

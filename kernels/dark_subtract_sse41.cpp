@@ -1,4 +1,5 @@
-// Dark subtraction, 16-bit blocks with SSE4.1: max(frame, dark) - dark is the saturating difference.
+// Dark subtraction, 16-bit blocks with SSE4.1: max(frame, dark) - dark is the saturating
+// difference.
 #include <smmintrin.h>
 
 #include "kernels/dark_subtract.h"

@@ -6,7 +6,8 @@ namespace {
 
 // The repair of one pixel (x, y) of a w x h frame with neighbours d apart; w, h >= 2d.
 template <typename Sample>
-Sample repairValue(const Sample* f, int32_t w, int32_t h, int32_t d, int32_t x, int32_t y, bool mean) {
+Sample repairValue(const Sample* f, int32_t w, int32_t h, int32_t d, int32_t x, int32_t y,
+                   bool mean) {
   auto at = [&](int32_t px, int32_t py) -> uint32_t { return f[size_t(py) * w + px]; };
   if (!mean) {
     if (x < d) return Sample(at(x + d, y));
@@ -30,7 +31,8 @@ void fixDefects(uint32_t count, const DefectPixel* list, int32_t w, int32_t h, S
   for (uint32_t i = 0; i < count; ++i) {
     int64_t x = list[i].x, y = list[i].y;
     if (region) {
-      if (x < region->left || x >= region->right || y < region->top || y >= region->bottom) continue;
+      if (x < region->left || x >= region->right || y < region->top || y >= region->bottom)
+        continue;
       x -= region->left, y -= region->top;
     }
     if (x >= rw || y >= rh) continue;  // a list of a larger frame (binning, another size)
@@ -46,10 +48,17 @@ void dispatch(const Ctx* ctx, uint32_t count, const DefectPixel* list, int32_t w
               Sample* frame, const SensorRegion* region) {
   if (!ctx) return;
   switch (ctx->pixelFormat) {
-    case 0: case 1: case 2: case 3: case 4: case 9: case 10:
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 9:
+    case 10:
       fixDefects(count, list, w, h, frame, region, ctx->isColour || region ? 2 : 1);
       return;
-    case 6: case 11:
+    case 6:
+    case 11:
       FixDefectPixelsYuv(count, list, w, h, reinterpret_cast<uint8_t*>(frame));
       return;
     default:
@@ -67,16 +76,20 @@ void FixDefectPixels16(const PLContext16* ctx, uint32_t count, const DefectPixel
                        int32_t h, uint16_t* frame, const SensorRegion* region) {
   dispatch(ctx, count, list, w, h, frame, region);
 }
-void FixDefectPixelsColor(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint8_t* f, const SensorRegion* r) {
+void FixDefectPixelsColor(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint8_t* f,
+                          const SensorRegion* r) {
   fixDefects(n, l, w, h, f, r, 2);
 }
-void FixDefectPixelsColor16(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint16_t* f, const SensorRegion* r) {
+void FixDefectPixelsColor16(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint16_t* f,
+                            const SensorRegion* r) {
   fixDefects(n, l, w, h, f, r, 2);
 }
-void FixDefectPixelsMono(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint8_t* f, const SensorRegion* r) {
+void FixDefectPixelsMono(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint8_t* f,
+                         const SensorRegion* r) {
   fixDefects(n, l, w, h, f, r, r ? 2 : 1);
 }
-void FixDefectPixelsMono16(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint16_t* f, const SensorRegion* r) {
+void FixDefectPixelsMono16(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint16_t* f,
+                           const SensorRegion* r) {
   fixDefects(n, l, w, h, f, r, r ? 2 : 1);
 }
 

@@ -4,7 +4,8 @@
 
 namespace kernels {
 
-void FixDefectPixelsYuv(uint32_t count, const DefectPixel* list, int32_t w, int32_t h, uint8_t* frame) {
+void FixDefectPixelsYuv(uint32_t count, const DefectPixel* list, int32_t w, int32_t h,
+                        uint8_t* frame) {
   if (!list || !frame || w < 1 || h < 3) return;
   const size_t row = size_t(w) * 2;
   for (uint32_t i = 0; i < count; ++i) {

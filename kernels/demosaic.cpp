@@ -59,8 +59,8 @@ void Demosaic(PLContext* ctx, uint32_t b, const uint8_t* siteTable, uint32_t met
   demosaic(ctx, kMethods8, b, siteTable, method, w, h, raw, out);
 }
 
-void Demosaic16(PLContext16* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method,
-                int32_t w, int32_t h, const uint16_t* raw, uint16_t* out) {
+void Demosaic16(PLContext16* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method, int32_t w,
+                int32_t h, const uint16_t* raw, uint16_t* out) {
   demosaic(ctx, kMethods16, b, siteTable, method, w, h, raw, out);
 }
 

@@ -17,8 +17,8 @@ uint32_t BayerFourCC(uint32_t b);
 // state's byte order. Methods 1..3 have their slots; any other code is bilinear.
 void Demosaic(PLContext* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method, int32_t w,
               int32_t h, const uint8_t* raw, uint8_t* out);
-void Demosaic16(PLContext16* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method,
-                int32_t w, int32_t h, const uint16_t* raw, uint16_t* out);
+void Demosaic16(PLContext16* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method, int32_t w,
+                int32_t h, const uint16_t* raw, uint16_t* out);
 
 // The two-pixel frame every method fills first: each missing colour is the mean of the other
 // colours' samples around the site, limited to the depth's maximum. Nothing below 4 x 4.
@@ -29,9 +29,11 @@ void DemosaicBorder16(uint32_t b, const uint8_t* siteTable, const uint16_t* raw,
 
 // Bilinear: border fill, then the interior from integer sums and right shifts.
 void DemosaicBilinear8Bgr(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
-                          const uint8_t* raw, uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder);
+                          const uint8_t* raw, uint8_t* out, uint8_t bits, uint8_t p,
+                          uint8_t rowOrder);
 void DemosaicBilinear8Rgb(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
-                          const uint8_t* raw, uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder);
+                          const uint8_t* raw, uint8_t* out, uint8_t bits, uint8_t p,
+                          uint8_t rowOrder);
 void DemosaicBilinear16Bgr(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
                            const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
                            uint8_t rowOrder);

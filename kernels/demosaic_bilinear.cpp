@@ -19,7 +19,8 @@ RowFn<Sample> chooseRow(Isa isa) {
 template <typename Sample>
 DispatchPointer<RowFn<Sample>> gRow{&chooseRow<Sample>};
 
-// Green site: green from itself and its upper-left twin, row colour across, other colour above/below.
+// Green site: green from itself and its upper-left twin, row colour across, other colour
+// above/below.
 template <typename Sample>
 inline void greenSite(const BilinearRow<Sample>& r, int32_t x, int rc) {
   const Sample *u = r.up, *c = r.cur, *d = r.dn;
@@ -52,14 +53,14 @@ void bilinearRowScalar(const BilinearRow<Sample>& r, int32_t x) {
 }
 
 template <typename Sample, typename Order>
-void demosaicBilinear(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
-                      const Sample* raw, Sample* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
+void demosaicBilinear(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, const Sample* raw,
+                      Sample* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
   if (!siteTable || !raw || !out || b > 3 || !colourPixel(p) || w < 4 || h < 4) return;
   if (!validSiteTable(siteTable)) return;
   // The border fill, its side pixels taken row by row with the interior.
   const size_t stride = rowStride<Sample>(p, w);
-  const BorderFrame<Sample> border{siteTable, b, raw, out, w, h, stride, sampleMax<Sample>(bits), p,
-                                   rowOrder != 0};
+  const BorderFrame<Sample> border{
+      siteTable, b, raw, out, w, h, stride, sampleMax<Sample>(bits), p, rowOrder != 0};
   borderRows(border, 0, 2);
   const RowFn<Sample> vec = gRow<Sample>.get();
   for (int32_t y = 2; y < h - 2; ++y) {
@@ -67,9 +68,14 @@ void demosaicBilinear(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h
     const uint8_t* sites = kBayerColour[b][y & 1];
     const bool greenEven = sites[0] == 1;
     const uint8_t colour = greenEven ? sites[1] : sites[0];  // the row's red or blue
-    BilinearRow<Sample> r{cur - w, cur, cur + w,
-                          out + size_t(outputRow(y, h, rowOrder != 0)) * stride, w - 2, greenEven,
-                          static_cast<uint8_t>(colour == 0 ? Order::kRed : Order::kBlue), p};
+    BilinearRow<Sample> r{cur - w,
+                          cur,
+                          cur + w,
+                          out + size_t(outputRow(y, h, rowOrder != 0)) * stride,
+                          w - 2,
+                          greenEven,
+                          static_cast<uint8_t>(colour == 0 ? Order::kRed : Order::kBlue),
+                          p};
     const int32_t x = vec ? vec(r, 2) : 2;
     bilinearRowScalar(r, x);
     borderEnds(border, y);  // after the interior: its rows are in the cache by now
@@ -87,14 +93,12 @@ void DemosaicBilinear8Rgb(uint32_t b, const uint8_t* s, int32_t w, int32_t h, co
                           uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
   demosaicBilinear<uint8_t, Rgb>(b, s, w, h, raw, out, bits, p, rowOrder);
 }
-void DemosaicBilinear16Bgr(uint32_t b, const uint8_t* s, int32_t w, int32_t h,
-                           const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
-                           uint8_t rowOrder) {
+void DemosaicBilinear16Bgr(uint32_t b, const uint8_t* s, int32_t w, int32_t h, const uint16_t* raw,
+                           uint16_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
   demosaicBilinear<uint16_t, Bgr>(b, s, w, h, raw, out, bits, p, rowOrder);
 }
-void DemosaicBilinear16Rgb(uint32_t b, const uint8_t* s, int32_t w, int32_t h,
-                           const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
-                           uint8_t rowOrder) {
+void DemosaicBilinear16Rgb(uint32_t b, const uint8_t* s, int32_t w, int32_t h, const uint16_t* raw,
+                           uint16_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
   demosaicBilinear<uint16_t, Rgb>(b, s, w, h, raw, out, bits, p, rowOrder);
 }
 

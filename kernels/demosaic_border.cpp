@@ -8,8 +8,15 @@ namespace {
 
 // floor(n / c) for n < 2^19 and c in 1..8 as a multiply: ceil(2^32 / c) errs by less than the
 // distance from n / c to the next integer.
-constexpr uint64_t kReciprocal[9] = {0, 1ull << 32, 2147483648ull, 1431655766ull, 1073741824ull,
-                                     858993460ull, 715827883ull, 613566757ull, 536870912ull};
+constexpr uint64_t kReciprocal[9] = {0,
+                                     1ull << 32,
+                                     2147483648ull,
+                                     1431655766ull,
+                                     1073741824ull,
+                                     858993460ull,
+                                     715827883ull,
+                                     613566757ull,
+                                     536870912ull};
 
 // The neighbours of a site fall into three parity classes, each of one colour: the row pair
 // (x +- 1), the column pair (y +- 1) and the four diagonals. Summing per class and adding each
@@ -18,7 +25,7 @@ template <typename Sample>
 void borderPixel(const BorderFrame<Sample>& f, int32_t x, int32_t y) {
   const uint8_t* site = f.site + 4 * f.b;  // [(x & 1) * 2 + (y & 1)]
   auto colourAt = [&](int32_t cx, int32_t cy) { return site[2 * (cx & 1) + (cy & 1)]; };
-  const bool left = x > 0, right = x < f.w - 1, up = y > 0, down = y < f.h - 1;
+  const bool left = x > 0, right = x<f.w - 1, up = y> 0, down = y < f.h - 1;
   const Sample* cur = f.raw + size_t(y) * f.w;
   const Sample* above = up ? cur - f.w : cur;
   const Sample* below = down ? cur + f.w : cur;
@@ -34,7 +41,8 @@ void borderPixel(const BorderFrame<Sample>& f, int32_t x, int32_t y) {
   const uint8_t c = colourAt(x, y);
   uint32_t sum[3] = {0, 0, 0}, count[3] = {0, 0, 0};
   for (int k = 0; k < 3; ++k)
-    if (classColour[k] != c) sum[classColour[k]] += classSum[k], count[classColour[k]] += classCount[k];
+    if (classColour[k] != c)
+      sum[classColour[k]] += classSum[k], count[classColour[k]] += classCount[k];
   Sample* px = f.out + size_t(outputRow(y, f.h, f.rowOrder)) * f.stride + size_t(x) * f.p;
   for (int ch = 0; ch < 3; ++ch) {
     // The integer quotient truncates exactly as the double one does for these magnitudes.
@@ -44,12 +52,13 @@ void borderPixel(const BorderFrame<Sample>& f, int32_t x, int32_t y) {
 }
 
 template <typename Sample>
-void demosaicBorder(uint32_t b, const uint8_t* siteTable, const Sample* raw, Sample* out,
-                    int32_t w, int32_t h, uint8_t bits, uint8_t p, uint8_t rowOrder) {
+void demosaicBorder(uint32_t b, const uint8_t* siteTable, const Sample* raw, Sample* out, int32_t w,
+                    int32_t h, uint8_t bits, uint8_t p, uint8_t rowOrder) {
   if (!siteTable || !raw || !out || b > 3 || !colourPixel(p) || !validSiteTable(siteTable)) return;
   if (std::min(w, h) / 2 < 2) return;
-  const BorderFrame<Sample> f{siteTable, b, raw, out, w, h, rowStride<Sample>(p, w),
-                              sampleMax<Sample>(bits), p, rowOrder != 0};
+  const BorderFrame<Sample> f{
+      siteTable,    b, raw, out, w, h, rowStride<Sample>(p, w), sampleMax<Sample>(bits), p,
+      rowOrder != 0};
   borderRows(f, 0, 2);
   for (int32_t y = 2; y < h - 2; ++y) borderEnds(f, y);
   borderRows(f, h - 2, h);

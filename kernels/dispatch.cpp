@@ -29,7 +29,9 @@ Isa ActiveIsa() {
 }
 
 namespace detail {
-uint32_t isaGeneration() { return gGeneration.load(std::memory_order_acquire); }
+uint32_t isaGeneration() {
+  return gGeneration.load(std::memory_order_acquire);
+}
 }  // namespace detail
 
 }  // namespace kernels

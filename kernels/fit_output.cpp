@@ -49,7 +49,8 @@ struct Fit {
 
 bool FitToOutput(int32_t outW, int32_t outH, int32_t procW, int32_t procH, uint8_t* out,
                  size_t outBytes, const uint8_t* proc, size_t procBytes, uint8_t p) {
-  if (!out || !proc || outW < 1 || outH < 1 || procW < 1 || procH < 1 || p < 1 || p > 4) return false;
+  if (!out || !proc || outW < 1 || outH < 1 || procW < 1 || procH < 1 || p < 1 || p > 4)
+    return false;
   if (outW == procW && outH == procH) return true;
   const size_t outStride = rowStride<uint8_t>(p, outW), procStride = rowStride<uint8_t>(p, procW);
   if (outBytes < outStride * size_t(outH) || procBytes < procStride * size_t(procH)) return false;

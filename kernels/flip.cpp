@@ -1,4 +1,5 @@
-// Mirror and flip: pixels exchanged across the middle column, whole padded rows across the middle row.
+// Mirror and flip: pixels exchanged across the middle column, whole padded rows across the middle
+// row.
 #include <emmintrin.h>
 
 #include <algorithm>
@@ -90,10 +91,18 @@ void flipImage(int32_t flip, int32_t w, int32_t h, Sample* frame, uint8_t p) {
   if (flip & 1) {
     const size_t stride = rowStride<Sample>(p, w);
     switch (p) {
-      case 1: mirrorRows<Sample, 1>(frame, stride, w, h); break;
-      case 2: mirrorRows<Sample, 2>(frame, stride, w, h); break;
-      case 3: mirrorRows<Sample, 3>(frame, stride, w, h); break;
-      default: mirrorRows<Sample, 4>(frame, stride, w, h); break;
+      case 1:
+        mirrorRows<Sample, 1>(frame, stride, w, h);
+        break;
+      case 2:
+        mirrorRows<Sample, 2>(frame, stride, w, h);
+        break;
+      case 3:
+        mirrorRows<Sample, 3>(frame, stride, w, h);
+        break;
+      default:
+        mirrorRows<Sample, 4>(frame, stride, w, h);
+        break;
     }
   }
   if (flip & 2) flipVertical(w, h, frame, p);
@@ -101,9 +110,17 @@ void flipImage(int32_t flip, int32_t w, int32_t h, Sample* frame, uint8_t p) {
 
 }  // namespace
 
-void FlipImage8(int32_t flip, int32_t w, int32_t h, uint8_t* frame, uint8_t p) { flipImage(flip, w, h, frame, p); }
-void FlipImage16(int32_t flip, int32_t w, int32_t h, uint16_t* frame, uint8_t p) { flipImage(flip, w, h, frame, p); }
-void FlipVertical8(int32_t w, int32_t h, uint8_t* frame, uint8_t p) { flipVertical(w, h, frame, p); }
-void FlipVertical16(int32_t w, int32_t h, uint16_t* frame, uint8_t p) { flipVertical(w, h, frame, p); }
+void FlipImage8(int32_t flip, int32_t w, int32_t h, uint8_t* frame, uint8_t p) {
+  flipImage(flip, w, h, frame, p);
+}
+void FlipImage16(int32_t flip, int32_t w, int32_t h, uint16_t* frame, uint8_t p) {
+  flipImage(flip, w, h, frame, p);
+}
+void FlipVertical8(int32_t w, int32_t h, uint8_t* frame, uint8_t p) {
+  flipVertical(w, h, frame, p);
+}
+void FlipVertical16(int32_t w, int32_t h, uint16_t* frame, uint8_t p) {
+  flipVertical(w, h, frame, p);
+}
 
 }  // namespace kernels

@@ -45,10 +45,14 @@ void FlipVertical16(int32_t w, int32_t h, uint16_t* frame, uint8_t p);
 // Quarter turns: the frame becomes h x w. Refused (false, frame untouched) when the frame
 // buffer (frameBytes) cannot hold both orientations or the scratch cannot hold the frame.
 // Ccw: the last pixel of memory row 0 starts the new row 0. Cw: the first of the last row.
-bool RotateCcw8(uint8_t* frame, size_t frameBytes, RotateScratch scratch, int32_t w, int32_t h, uint8_t p);
-bool RotateCcw16(uint16_t* frame, size_t frameBytes, RotateScratch scratch, int32_t w, int32_t h, uint8_t p);
-bool RotateCw8(uint8_t* frame, size_t frameBytes, RotateScratch scratch, int32_t w, int32_t h, uint8_t p);
-bool RotateCw16(uint16_t* frame, size_t frameBytes, RotateScratch scratch, int32_t w, int32_t h, uint8_t p);
+bool RotateCcw8(uint8_t* frame, size_t frameBytes, RotateScratch scratch, int32_t w, int32_t h,
+                uint8_t p);
+bool RotateCcw16(uint16_t* frame, size_t frameBytes, RotateScratch scratch, int32_t w, int32_t h,
+                 uint8_t p);
+bool RotateCw8(uint8_t* frame, size_t frameBytes, RotateScratch scratch, int32_t w, int32_t h,
+               uint8_t p);
+bool RotateCw16(uint16_t* frame, size_t frameBytes, RotateScratch scratch, int32_t w, int32_t h,
+                uint8_t p);
 
 // Half turn in place, no scratch; an odd middle row is mirrored.
 void Rotate180_8(int32_t w, int32_t h, uint8_t* frame, uint8_t p);

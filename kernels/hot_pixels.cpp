@@ -11,7 +11,8 @@ void repairList(const std::vector<HotPixel>& list, int32_t w, int32_t h, int32_t
   if (!frame || w < 2 * d + 1 || h < 2 * d + 1) return;
   const size_t dx = size_t(d) * planes, dy = size_t(d) * row;
   for (const HotPixel& e : list) {
-    // The list belongs to the dark-field frame's size; a smaller frame (ROI, binning) skips the rest.
+    // The list belongs to the dark-field frame's size; a smaller frame (ROI, binning) skips the
+    // rest.
     if (e.x < d || e.x >= w - d || e.y < d || e.y >= h - d) continue;
     Sample* s = frame + size_t(e.y) * row + size_t(e.x) * planes;
     for (int c = 0; c < planes; ++c, ++s)

@@ -13,8 +13,10 @@ namespace kernels {
 // Largest sample value of a depth, for either sample width.
 template <typename Sample>
 constexpr uint32_t sampleMax(uint32_t bits) {
-  if constexpr (sizeof(Sample) == 1) return bits >= 8 ? 255u : 255u >> (8 - bits);
-  else return bits >= 16 || bits == 0 ? 65535u : 65535u >> (16 - bits);
+  if constexpr (sizeof(Sample) == 1)
+    return bits >= 8 ? 255u : 255u >> (8 - bits);
+  else
+    return bits >= 16 || bits == 0 ? 65535u : 65535u >> (16 - bits);
 }
 
 // Samples in one padded output row of `width` pixels of p samples (rows fill 4-byte words).
@@ -46,6 +48,8 @@ inline constexpr uint8_t kBayerColour[4][2][2] = {
 };
 
 // Stripe steps read and write three colour samples per pixel, so they need p of 3 or 4.
-constexpr bool colourPixel(uint32_t p) { return p == 3 || p == 4; }
+constexpr bool colourPixel(uint32_t p) {
+  return p == 3 || p == 4;
+}
 
 }  // namespace kernels

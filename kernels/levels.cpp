@@ -38,10 +38,12 @@ void ApplyLevelsBgr(const LevelTables<uint8_t>& t, uint8_t* stripe, int32_t widt
 void ApplyLevelsRgb(const LevelTables<uint8_t>& t, uint8_t* stripe, int32_t width, int32_t rows) {
   applyLevels<uint8_t, Rgb>(t, stripe, width, rows);
 }
-void ApplyLevels16Bgr(const LevelTables<uint16_t>& t, uint16_t* stripe, int32_t width, int32_t rows) {
+void ApplyLevels16Bgr(const LevelTables<uint16_t>& t, uint16_t* stripe, int32_t width,
+                      int32_t rows) {
   applyLevels<uint16_t, Bgr>(t, stripe, width, rows);
 }
-void ApplyLevels16Rgb(const LevelTables<uint16_t>& t, uint16_t* stripe, int32_t width, int32_t rows) {
+void ApplyLevels16Rgb(const LevelTables<uint16_t>& t, uint16_t* stripe, int32_t width,
+                      int32_t rows) {
   applyLevels<uint16_t, Rgb>(t, stripe, width, rows);
 }
 

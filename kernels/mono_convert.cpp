@@ -32,9 +32,12 @@ void convertMono(PLContextT<Sample>* ctx, int32_t w, int32_t h, const Sample* ra
   for (int32_t y = 0; y < h; ++y) {
     const Sample* in = raw + size_t(y) * w;
     Sample* row = out + size_t(outputRow(y, h, ctx->rowOrder != 0)) * stride;
-    if (p == 1) spreadRow<Sample, 1>(in, row, w);
-    else if (p == 4) spreadRow<Sample, 4>(in, row, w);
-    else if (p == 3) spreadRow<Sample, 3>(in, row, w);
+    if (p == 1)
+      spreadRow<Sample, 1>(in, row, w);
+    else if (p == 4)
+      spreadRow<Sample, 4>(in, row, w);
+    else if (p == 3)
+      spreadRow<Sample, 3>(in, row, w);
     // other sizes have no layout to write into
   }
 }

@@ -4,14 +4,24 @@
 namespace kernels {
 namespace {
 
-inline void flip(int32_t f, int32_t w, int32_t h, uint8_t* frame, uint8_t p) { FlipImage8(f, w, h, frame, p); }
-inline void flip(int32_t f, int32_t w, int32_t h, uint16_t* frame, uint8_t p) { FlipImage16(f, w, h, frame, p); }
-inline void half(int32_t w, int32_t h, uint8_t* frame, uint8_t p) { Rotate180_8(w, h, frame, p); }
-inline void half(int32_t w, int32_t h, uint16_t* frame, uint8_t p) { Rotate180_16(w, h, frame, p); }
-inline bool quarter(bool ccw, uint8_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) {
+inline void flip(int32_t f, int32_t w, int32_t h, uint8_t* frame, uint8_t p) {
+  FlipImage8(f, w, h, frame, p);
+}
+inline void flip(int32_t f, int32_t w, int32_t h, uint16_t* frame, uint8_t p) {
+  FlipImage16(f, w, h, frame, p);
+}
+inline void half(int32_t w, int32_t h, uint8_t* frame, uint8_t p) {
+  Rotate180_8(w, h, frame, p);
+}
+inline void half(int32_t w, int32_t h, uint16_t* frame, uint8_t p) {
+  Rotate180_16(w, h, frame, p);
+}
+inline bool quarter(bool ccw, uint8_t* f, size_t n, RotateScratch s, int32_t w, int32_t h,
+                    uint8_t p) {
   return ccw ? RotateCcw8(f, n, s, w, h, p) : RotateCw8(f, n, s, w, h, p);
 }
-inline bool quarter(bool ccw, uint16_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) {
+inline bool quarter(bool ccw, uint16_t* f, size_t n, RotateScratch s, int32_t w, int32_t h,
+                    uint8_t p) {
   return ccw ? RotateCcw16(f, n, s, w, h, p) : RotateCw16(f, n, s, w, h, p);
 }
 
@@ -32,8 +42,11 @@ bool OrientFrame(PLContextT<OwnerSample>* owner, uint32_t flipWord, uint32_t pro
   return quarter((processFlags & F::kRotate90) != 0, frame, frameBytes, scratch, w, h, p);
 }
 
-template bool OrientFrame(PLContext*, uint32_t, uint32_t, uint8_t*, size_t, int32_t, int32_t, uint8_t);
-template bool OrientFrame(PLContext16*, uint32_t, uint32_t, uint8_t*, size_t, int32_t, int32_t, uint8_t);
-template bool OrientFrame(PLContext16*, uint32_t, uint32_t, uint16_t*, size_t, int32_t, int32_t, uint8_t);
+template bool OrientFrame(PLContext*, uint32_t, uint32_t, uint8_t*, size_t, int32_t, int32_t,
+                          uint8_t);
+template bool OrientFrame(PLContext16*, uint32_t, uint32_t, uint8_t*, size_t, int32_t, int32_t,
+                          uint8_t);
+template bool OrientFrame(PLContext16*, uint32_t, uint32_t, uint16_t*, size_t, int32_t, int32_t,
+                          uint8_t);
 
 }  // namespace kernels

@@ -31,7 +31,8 @@ const LumaTables& GetLumaTables();
 // second pixel, Y of the first) and format 11 (U, Y1, V, Y2). Pixels go to the state's padded
 // rows in its byte order; p must be 3 or 4 and a fourth sample is not written.
 void Yuv422ToRgb8(const PLContext* ctx, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h);
-void Yuv422ToRgb8Alt(const PLContext* ctx, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h);
+void Yuv422ToRgb8Alt(const PLContext* ctx, const uint8_t* packed, uint8_t* out, int32_t w,
+                     int32_t h);
 
 // Moves the region's rows to the start of the buffer, packed; with the trailer flag the 48
 // bytes after the full frame follow them. Refused (false, untouched) when the region is empty
@@ -50,7 +51,8 @@ bool FitToOutput(int32_t outW, int32_t outH, int32_t procW, int32_t procH, uint8
                  size_t outBytes, const uint8_t* proc, size_t procBytes, uint8_t p);
 
 // Each sample >> (bits - 8), saturated at 255; rows of both images padded. dst may equal src.
-void Convert16To8(const uint16_t* src, uint8_t* dst, int32_t w, int32_t rows, uint8_t p, uint8_t bits);
+void Convert16To8(const uint16_t* src, uint8_t* dst, int32_t w, int32_t rows, uint8_t p,
+                  uint8_t bits);
 
 // One still through the 8-bit steps into `out` (outBytes long, rows of the state's pixels, room
 // for the turned frame when a quarter turn is set). 1 on success; 0, output untouched, for no

@@ -10,9 +10,11 @@ bool OutputTransforms16(PLContext16* ctx, void* first, size_t firstBytes, uint16
   const uint32_t flip = ctx->settings.mirror, flags = ctx->settings.processFlags;
   const uint8_t p = ctx->samplesPerPixel;
   if (ctx->outputFormat == kOutputRgb16 || ctx->outputFormat == kOutputGrey16)
-    return !first || OrientFrame(ctx, flip, flags, static_cast<uint16_t*>(first), firstBytes, w, h, p);
+    return !first ||
+           OrientFrame(ctx, flip, flags, static_cast<uint16_t*>(first), firstBytes, w, h, p);
   bool ok = true;
-  if (first) ok = OrientFrame(ctx, flip, flags, static_cast<uint8_t*>(first), firstBytes, w, h, p) && ok;
+  if (first)
+    ok = OrientFrame(ctx, flip, flags, static_cast<uint8_t*>(first), firstBytes, w, h, p) && ok;
   if (second) ok = OrientFrame(ctx, flip, flags, second, secondBytes, w, h, p) && ok;
   return ok;
 }

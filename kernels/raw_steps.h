@@ -11,7 +11,8 @@ namespace kernels {
 // Each sample loses its site's offset (R, G, B), stopping at 0. The 8-bit form uses the low
 // byte of each offset. Raw rows are w samples, unpadded. A Bayer order past 3 changes nothing.
 void SubtractBlackLevel(uint32_t b, const uint16_t offsets[3], int32_t w, int32_t h, uint8_t* raw);
-void SubtractBlackLevel16(uint32_t b, const uint16_t offsets[3], int32_t w, int32_t h, uint16_t* raw);
+void SubtractBlackLevel16(uint32_t b, const uint16_t offsets[3], int32_t w, int32_t h,
+                          uint16_t* raw);
 
 // Each sample becomes its site's table entry; tables hold 256 (8-bit) or 65536 entries.
 void ApplyRawWb(uint32_t b, const uint8_t* red, const uint8_t* green, const uint8_t* blue,

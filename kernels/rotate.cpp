@@ -1,4 +1,5 @@
-// Quarter turns through the state's scratch, tiled so both frames stay in cache; the half turn in place.
+// Quarter turns through the state's scratch, tiled so both frames stay in cache; the half turn in
+// place.
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -14,7 +15,8 @@ constexpr uint32_t kMaxSide = 65536;
 
 // New frame: h wide, w high. Ccw sends source (x, y) to (y, w - 1 - x); Cw to (h - 1 - y, x).
 template <typename Sample, int P, bool Ccw>
-void turnTiles(const Sample* src, size_t srcStride, Sample* dst, size_t dstStride, int32_t w, int32_t h) {
+void turnTiles(const Sample* src, size_t srcStride, Sample* dst, size_t dstStride, int32_t w,
+               int32_t h) {
   // Few source rows per tile: rows a power-of-two stride apart share cache sets, and eight of
   // them stay resident while 128 pixels of each are read along the row.
   constexpr int32_t kTileY = 128, kTileX = 8;
@@ -34,7 +36,8 @@ void turnTiles(const Sample* src, size_t srcStride, Sample* dst, size_t dstStrid
 }
 
 template <typename Sample, bool Ccw>
-bool quarterTurn(Sample* frame, size_t frameBytes, RotateScratch scratch, int32_t w, int32_t h, uint8_t p) {
+bool quarterTurn(Sample* frame, size_t frameBytes, RotateScratch scratch, int32_t w, int32_t h,
+                 uint8_t p) {
   if (!frame || w < 1 || h < 1 || p < 1 || p > 4) return false;
   const size_t copyBytes = rotateScratchBytes<Sample>(w, h, p);
   if (frameBytes < turnedFrameBytes<Sample>(w, h, p) || !scratch.data || scratch.bytes < copyBytes)
@@ -43,10 +46,18 @@ bool quarterTurn(Sample* frame, size_t frameBytes, RotateScratch scratch, int32_
   const auto* src = reinterpret_cast<const Sample*>(scratch.data);
   const size_t srcStride = rowStride<Sample>(p, w), dstStride = rowStride<Sample>(p, h);
   switch (p) {
-    case 1: turnTiles<Sample, 1, Ccw>(src, srcStride, frame, dstStride, w, h); break;
-    case 2: turnTiles<Sample, 2, Ccw>(src, srcStride, frame, dstStride, w, h); break;
-    case 3: turnTiles<Sample, 3, Ccw>(src, srcStride, frame, dstStride, w, h); break;
-    default: turnTiles<Sample, 4, Ccw>(src, srcStride, frame, dstStride, w, h); break;
+    case 1:
+      turnTiles<Sample, 1, Ccw>(src, srcStride, frame, dstStride, w, h);
+      break;
+    case 2:
+      turnTiles<Sample, 2, Ccw>(src, srcStride, frame, dstStride, w, h);
+      break;
+    case 3:
+      turnTiles<Sample, 3, Ccw>(src, srcStride, frame, dstStride, w, h);
+      break;
+    default:
+      turnTiles<Sample, 4, Ccw>(src, srcStride, frame, dstStride, w, h);
+      break;
   }
   return true;
 }
@@ -78,10 +89,18 @@ void rotate180(int32_t w, int32_t h, Sample* frame, uint8_t p) {
   if (!frame || w < 1 || h < 1 || p < 1 || p > 4) return;
   const size_t stride = rowStride<Sample>(p, w);
   switch (p) {
-    case 1: halfTurn<Sample, 1>(frame, stride, w, h); break;
-    case 2: halfTurn<Sample, 2>(frame, stride, w, h); break;
-    case 3: halfTurn<Sample, 3>(frame, stride, w, h); break;
-    default: halfTurn<Sample, 4>(frame, stride, w, h); break;
+    case 1:
+      halfTurn<Sample, 1>(frame, stride, w, h);
+      break;
+    case 2:
+      halfTurn<Sample, 2>(frame, stride, w, h);
+      break;
+    case 3:
+      halfTurn<Sample, 3>(frame, stride, w, h);
+      break;
+    default:
+      halfTurn<Sample, 4>(frame, stride, w, h);
+      break;
   }
 }
 
@@ -92,9 +111,11 @@ RotateScratch ensureRotateBuffer(PLContextT<Sample>* ctx, size_t bytes) {
   size_t want = bytes;
   if (buf.empty()) {
     // First use: room for the largest frame of the state, so later frames need not grow it.
-    const uint8_t p = ctx->samplesPerPixel >= 1 && ctx->samplesPerPixel <= 4 ? ctx->samplesPerPixel : 4;
-    want = std::max(want, turnedFrameBytes<Sample>(int32_t(std::min<uint32_t>(ctx->maxWidth, kMaxSide)),
-                                                   int32_t(std::min<uint32_t>(ctx->maxHeight, kMaxSide)), p));
+    const uint8_t p =
+        ctx->samplesPerPixel >= 1 && ctx->samplesPerPixel <= 4 ? ctx->samplesPerPixel : 4;
+    want = std::max(
+        want, turnedFrameBytes<Sample>(int32_t(std::min<uint32_t>(ctx->maxWidth, kMaxSide)),
+                                       int32_t(std::min<uint32_t>(ctx->maxHeight, kMaxSide)), p));
   }
   for (const size_t attempt : {want, bytes}) {
     if (buf.size() >= attempt) return {buf.data(), buf.size()};
@@ -110,8 +131,12 @@ RotateScratch ensureRotateBuffer(PLContextT<Sample>* ctx, size_t bytes) {
 
 }  // namespace
 
-RotateScratch EnsureRotateBuffer(PLContext* ctx, size_t bytes) { return ensureRotateBuffer(ctx, bytes); }
-RotateScratch EnsureRotateBuffer(PLContext16* ctx, size_t bytes) { return ensureRotateBuffer(ctx, bytes); }
+RotateScratch EnsureRotateBuffer(PLContext* ctx, size_t bytes) {
+  return ensureRotateBuffer(ctx, bytes);
+}
+RotateScratch EnsureRotateBuffer(PLContext16* ctx, size_t bytes) {
+  return ensureRotateBuffer(ctx, bytes);
+}
 RotateScratch EnsureRotateBuffer8(PLContext* ctx, int32_t w, int32_t h, uint8_t p) {
   return ensureRotateBuffer(ctx, rotateScratchBytes<uint8_t>(w, h, p));
 }
@@ -119,11 +144,23 @@ RotateScratch EnsureRotateBuffer16(PLContext16* ctx, int32_t w, int32_t h, uint8
   return ensureRotateBuffer(ctx, rotateScratchBytes<uint16_t>(w, h, p));
 }
 
-bool RotateCcw8(uint8_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) { return quarterTurn<uint8_t, true>(f, n, s, w, h, p); }
-bool RotateCcw16(uint16_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) { return quarterTurn<uint16_t, true>(f, n, s, w, h, p); }
-bool RotateCw8(uint8_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) { return quarterTurn<uint8_t, false>(f, n, s, w, h, p); }
-bool RotateCw16(uint16_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) { return quarterTurn<uint16_t, false>(f, n, s, w, h, p); }
-void Rotate180_8(int32_t w, int32_t h, uint8_t* frame, uint8_t p) { rotate180(w, h, frame, p); }
-void Rotate180_16(int32_t w, int32_t h, uint16_t* frame, uint8_t p) { rotate180(w, h, frame, p); }
+bool RotateCcw8(uint8_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) {
+  return quarterTurn<uint8_t, true>(f, n, s, w, h, p);
+}
+bool RotateCcw16(uint16_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) {
+  return quarterTurn<uint16_t, true>(f, n, s, w, h, p);
+}
+bool RotateCw8(uint8_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) {
+  return quarterTurn<uint8_t, false>(f, n, s, w, h, p);
+}
+bool RotateCw16(uint16_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) {
+  return quarterTurn<uint16_t, false>(f, n, s, w, h, p);
+}
+void Rotate180_8(int32_t w, int32_t h, uint8_t* frame, uint8_t p) {
+  rotate180(w, h, frame, p);
+}
+void Rotate180_16(int32_t w, int32_t h, uint16_t* frame, uint8_t p) {
+  rotate180(w, h, frame, p);
+}
 
 }  // namespace kernels

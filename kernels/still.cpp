@@ -21,13 +21,16 @@ bool quarterTurnSet(uint32_t flags) {
 // Steps 2-4: black level, raw white balance and the camera's raw table, on the raw frame.
 void rawSteps(PLContext& c, const PLTableSets<uint8_t>& t, uint8_t* raw, int32_t w, int32_t h) {
   const uint16_t* off = c.settings.blackOffset;
-  if ((off[0] || off[1] || off[2]) && !c.hwBlackLevel) SubtractBlackLevel(uint32_t(c.bayer), off, w, h, raw);
+  if ((off[0] || off[1] || off[2]) && !c.hwBlackLevel)
+    SubtractBlackLevel(uint32_t(c.bayer), off, w, h, raw);
   if (c.isColour && !c.hasIsp && t.wb && t.wb->active && t.wb->lut[0].size() >= 256 &&
       t.wb->lut[1].size() >= 256 && t.wb->lut[2].size() >= 256)
-    ApplyRawWb(uint32_t(c.bayer), t.wb->lut[0].data(), t.wb->lut[1].data(), t.wb->lut[2].data(), w, h, raw);
+    ApplyRawWb(uint32_t(c.bayer), t.wb->lut[0].data(), t.wb->lut[1].data(), t.wb->lut[2].data(), w,
+               h, raw);
   if (!c.rawLut.empty() && (c.settings.stepBits & 4u)) {
     const size_t last = c.rawLut.size() - 1;
-    for (size_t i = 0, n = size_t(w) * size_t(h); i < n; ++i) raw[i] = c.rawLut[std::min<size_t>(raw[i], last)];
+    for (size_t i = 0, n = size_t(w) * size_t(h); i < n; ++i)
+      raw[i] = c.rawLut[std::min<size_t>(raw[i], last)];
   }
 }
 
@@ -35,7 +38,8 @@ void rawSteps(PLContext& c, const PLTableSets<uint8_t>& t, uint8_t* raw, int32_t
 void stillVignette(PLContext& c, uint8_t* img, int32_t w, int32_t h) {
   std::shared_ptr<const VignetteTableSet> v;
   try {
-    v = BuildVignetteTables(uint32_t(w), uint32_t(h), c.settings.vignetteAmount, c.settings.vignetteMidpoint, nullptr);
+    v = BuildVignetteTables(uint32_t(w), uint32_t(h), c.settings.vignetteAmount,
+                            c.settings.vignetteMidpoint, nullptr);
   } catch (const std::exception&) {
     return;
   }
@@ -49,7 +53,8 @@ void colourSteps(PLContext& c, const PLTableSets<uint8_t>& t, uint8_t* img, int3
   const bool bgr = c.byteOrder != 0;
   if (c.isColour) {
     ColourAdjust<uint8_t> a;
-    a.mono = s.mono != 0, a.hwColour = c.hasIsp, a.swTone = c.hwToneBypass, a.matrixOn = c.colourMatrixOn;
+    a.mono = s.mono != 0, a.hwColour = c.hasIsp, a.swTone = c.hwToneBypass,
+    a.matrixOn = c.colourMatrixOn;
     a.lumaR = c.lumaR.data(), a.lumaG = c.lumaG.data(), a.lumaB = c.lumaB.data();
     a.hueSat = t.colour ? t.colour->hueSatMatrix.data() : nullptr;
     a.coef = t.colour ? t.colour->coef.data() : nullptr;
@@ -57,7 +62,8 @@ void colourSteps(PLContext& c, const PLTableSets<uint8_t>& t, uint8_t* img, int3
     a.contrast = s.contrast, a.gamma = s.gamma, a.hue = s.hue, a.saturation = s.saturation;
     a.brightness = s.brightness, a.bits = 8, a.p = c.samplesPerPixel;
     (bgr ? AdjustColorBgr : AdjustColorRgb)(a, img, w, h);
-  } else if ((s.contrast || s.gamma != 100 || s.brightness) && t.tone && t.tone->lut.size() >= 256) {
+  } else if ((s.contrast || s.gamma != 100 || s.brightness) && t.tone &&
+             t.tone->lut.size() >= 256) {
     ApplyMonoLut(t.tone->lut.data(), w, h, img, c.samplesPerPixel);
   }
   const bool levels = std::any_of(s.levelLow, s.levelLow + 4, [](uint8_t v) { return v > 0; }) ||
@@ -65,12 +71,15 @@ void colourSteps(PLContext& c, const PLTableSets<uint8_t>& t, uint8_t* img, int3
   if (levels && t.level) {
     // Level tables: 0 gray, then one per memory position of the colour samples.
     const auto& l = t.level->lut;
-    const LevelTables<uint8_t> lt{uint8_t(s.mono != 0), l[0].data(), c.lumaR.data(), c.lumaG.data(), c.lumaB.data(),
-                                  l[1 + Order::kRed].data(), l[2].data(), l[1 + Order::kBlue].data(),
+    const LevelTables<uint8_t> lt{uint8_t(s.mono != 0), l[0].data(),
+                                  c.lumaR.data(),       c.lumaG.data(),
+                                  c.lumaB.data(),       l[1 + Order::kRed].data(),
+                                  l[2].data(),          l[1 + Order::kBlue].data(),
                                   c.samplesPerPixel};
     (bgr ? ApplyLevelsBgr : ApplyLevelsRgb)(lt, img, w, h);
   }
-  if (c.hasToneMapping && !c.hasIsp) ApplyToneLut(SelectToneLut(c, t, 8), w, h, img, c.samplesPerPixel);
+  if (c.hasToneMapping && !c.hasIsp)
+    ApplyToneLut(SelectToneLut(c, t, 8), w, h, img, c.samplesPerPixel);
 }
 
 }  // namespace
@@ -78,7 +87,8 @@ void colourSteps(PLContext& c, const PLTableSets<uint8_t>& t, uint8_t* img, int3
 int32_t PL_ProcessStill8(PLContext* ctx, uint8_t* raw, uint8_t* out, size_t outBytes,
                          uint32_t outBits, int32_t outW, int32_t outH, int32_t rawW, int32_t rawH) {
   // 48 bits would hand 8-bit samples to the 16-bit turns; this state has no 16-bit still.
-  if (!ctx || !raw || !out || outBits != 24 || outW < 1 || outH < 1 || rawW < 1 || rawH < 1) return 0;
+  if (!ctx || !raw || !out || outBits != 24 || outW < 1 || outH < 1 || rawW < 1 || rawH < 1)
+    return 0;
   PLContext& c = *ctx;
   const uint8_t p = c.samplesPerPixel;
   if (p < 1 || p > 4) return 0;
@@ -86,7 +96,8 @@ int32_t PL_ProcessStill8(PLContext* ctx, uint8_t* raw, uint8_t* out, size_t outB
   const size_t rawFrame = rowStride<uint8_t>(p, rawW) * size_t(rawH);
   const bool same = outW == rawW && outH == rawH;
   const uint32_t flags = c.settings.processFlags;
-  if (outBytes < (quarterTurnSet(flags) ? turnedFrameBytes<uint8_t>(outW, outH, p) : outFrame)) return 0;
+  if (outBytes < (quarterTurnSet(flags) ? turnedFrameBytes<uint8_t>(outW, outH, p) : outFrame))
+    return 0;
   std::vector<uint8_t> procBuf;
   if (!same) {
     try {
@@ -98,11 +109,16 @@ int32_t PL_ProcessStill8(PLContext* ctx, uint8_t* raw, uint8_t* out, size_t outB
   uint8_t* proc = same ? out : procBuf.data();
   const PLTableSets<uint8_t> t = c.mtxSettings ? SnapshotTables(c) : c.tables;
   rawSteps(c, t, raw, rawW, rawH);
-  if (c.isColour) Demosaic(&c, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill, rawW, rawH, raw, proc);
-  else ConvertMono(&c, rawW, rawH, raw, proc);
+  if (c.isColour)
+    Demosaic(&c, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill, rawW, rawH, raw,
+             proc);
+  else
+    ConvertMono(&c, rawW, rawH, raw, proc);
   if (c.settings.vignetteEnable) stillVignette(c, proc, rawW, rawH);
-  if (c.byteOrder) colourSteps<Bgr>(c, t, proc, rawW, rawH);
-  else colourSteps<Rgb>(c, t, proc, rawW, rawH);
+  if (c.byteOrder)
+    colourSteps<Bgr>(c, t, proc, rawW, rawH);
+  else
+    colourSteps<Rgb>(c, t, proc, rawW, rawH);
   // Sharpening belongs here; its kernel is not part of this library yet, so the step is empty.
   if (!same) FitToOutput(outW, outH, rawW, rawH, out, outBytes, proc, procBuf.size(), p);
   OrientFrame(&c, c.settings.mirror, flags, out, outBytes, outW, outH, p);

@@ -14,7 +14,8 @@ ToneLut<Sample> computedCurve(const PLTableSets<Sample>& tables) {
 }
 
 template <typename Sample>
-void applyToneLut(const ToneLut<Sample>& lut, int32_t width, int32_t rows, Sample* stripe, uint8_t p) {
+void applyToneLut(const ToneLut<Sample>& lut, int32_t width, int32_t rows, Sample* stripe,
+                  uint8_t p) {
   if (!lut || !stripe || width < 1 || rows < 1 || !colourPixel(p)) return;
   const size_t stride = rowStride<Sample>(p, width);
   const uint32_t last = lut.count - 1;
@@ -53,7 +54,8 @@ ToneLut<uint16_t> SelectToneLut(const PLContext16& ctx, const PLTableSets<uint16
   return computedCurve(tables);
 }
 
-void ApplyToneLut(const ToneLut<uint8_t>& lut, int32_t width, int32_t rows, uint8_t* stripe, uint8_t p) {
+void ApplyToneLut(const ToneLut<uint8_t>& lut, int32_t width, int32_t rows, uint8_t* stripe,
+                  uint8_t p) {
   applyToneLut(lut, width, rows, stripe, p);
 }
 

@@ -48,11 +48,13 @@ void ApplyVignetteRgb(const PLContext* ctx, uint8_t* stripe, int32_t width, int3
   applyVignette<uint8_t, Rgb>(ctx, stripe, width, rows, radius, gain, gainCount, bits);
 }
 void ApplyVignette16Bgr(const PLContext16* ctx, uint16_t* stripe, int32_t width, int32_t rows,
-                        const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits) {
+                        const int32_t* radius, const double* gain, uint32_t gainCount,
+                        uint8_t bits) {
   applyVignette<uint16_t, Bgr>(ctx, stripe, width, rows, radius, gain, gainCount, bits);
 }
 void ApplyVignette16Rgb(const PLContext16* ctx, uint16_t* stripe, int32_t width, int32_t rows,
-                        const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits) {
+                        const int32_t* radius, const double* gain, uint32_t gainCount,
+                        uint8_t bits) {
   applyVignette<uint16_t, Rgb>(ctx, stripe, width, rows, radius, gain, gainCount, bits);
 }
 

@@ -24,7 +24,9 @@ struct GroupLayout {
 constexpr GroupLayout kFormat6{1, 0, {3, 2}};
 constexpr GroupLayout kFormat11{0, 2, {1, 3}};
 
-inline uint8_t clampByte(int32_t v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
+inline uint8_t clampByte(int32_t v) {
+  return static_cast<uint8_t>(std::clamp(v, 0, 255));
+}
 
 // Groups run on across rows, so an odd width starts every other row inside a group; the vector
 // body (3-byte pixels only) picks up at the first group boundary of each row.
@@ -60,8 +62,10 @@ void convert(const PLContext* ctx, const GroupLayout& g, const uint8_t* packed, 
              int32_t w, int32_t h) {
   if (!ctx || !packed || !out || w < 1 || h < 1 || !colourPixel(ctx->samplesPerPixel)) return;
   const YuvTables& t = GetYuvTables();
-  if (ctx->byteOrder) convertRows<Bgr>(t, g, packed, out, w, h, ctx->samplesPerPixel);
-  else convertRows<Rgb>(t, g, packed, out, w, h, ctx->samplesPerPixel);
+  if (ctx->byteOrder)
+    convertRows<Bgr>(t, g, packed, out, w, h, ctx->samplesPerPixel);
+  else
+    convertRows<Rgb>(t, g, packed, out, w, h, ctx->samplesPerPixel);
 }
 
 }  // namespace
@@ -69,7 +73,8 @@ void convert(const PLContext* ctx, const GroupLayout& g, const uint8_t* packed, 
 void Yuv422ToRgb8(const PLContext* ctx, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h) {
   convert(ctx, kFormat6, packed, out, w, h);
 }
-void Yuv422ToRgb8Alt(const PLContext* ctx, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h) {
+void Yuv422ToRgb8Alt(const PLContext* ctx, const uint8_t* packed, uint8_t* out, int32_t w,
+                     int32_t h) {
   convert(ctx, kFormat11, packed, out, w, h);
 }
 

@@ -22,7 +22,8 @@ LumaTables makeLuma() {
   LumaTables t{};
   for (int v = 0; v < 256; ++v) {
     t.red[v] = v * 0.299, t.green[v] = v * 0.587, t.blue[v] = v * 0.114;
-    t.redByte[v] = uint8_t(t.red[v]), t.greenByte[v] = uint8_t(t.green[v]), t.blueByte[v] = uint8_t(t.blue[v]);
+    t.redByte[v] = uint8_t(t.red[v]), t.greenByte[v] = uint8_t(t.green[v]),
+    t.blueByte[v] = uint8_t(t.blue[v]);
   }
   return t;
 }
@@ -38,7 +39,11 @@ const LumaTables& GetLumaTables() {
   static const LumaTables tables = makeLuma();
   return tables;
 }
-void BuildYuvTables() { (void)GetYuvTables(); }
-void BuildLumaTables() { (void)GetLumaTables(); }
+void BuildYuvTables() {
+  (void)GetYuvTables();
+}
+void BuildLumaTables() {
+  (void)GetLumaTables();
+}
 
 }  // namespace kernels

@@ -2,10 +2,10 @@
 // Each model's own source replaces its line here with a real factory.
 #include "models/model_factories.h"
 
-#define ZX_PENDING_FACTORY(code)                                                           \
-  BaseImpl* Create##code(const WCHAR16*, const WCHAR16*, uint8_t, uint8_t, const ModelInfo*) \
-      noexcept {                                                                           \
-    return nullptr;                                                                        \
+#define ZX_PENDING_FACTORY(code)                                           \
+  BaseImpl* Create##code(const WCHAR16*, const WCHAR16*, uint8_t, uint8_t, \
+                         const ModelInfo*) noexcept {                      \
+    return nullptr;                                                        \
   }
 
 ZX_PENDING_FACTORY(Rostrel305100KPA)

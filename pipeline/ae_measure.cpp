@@ -21,7 +21,9 @@ bool clip(uint32_t w, uint32_t h, const AeWindow& win, Span& s) {
   return true;
 }
 
-int32_t capped(uint64_t mean) { return int32_t(std::min<uint64_t>(mean, 255)); }
+int32_t capped(uint64_t mean) {
+  return int32_t(std::min<uint64_t>(mean, 255));
+}
 
 // Sum of `Sample`s over the window; memory row of image row y is h - 1 - y.
 template <typename Sample>
@@ -41,7 +43,8 @@ int32_t auxBrightness(const uint8_t* base, size_t offset, uint8_t auxBits, uint6
   ZX_TRACE("%s, %lld, %lld, %lld", "GetAverageIntensity", (long long)sums[0], (long long)sums[1],
            (long long)sums[2]);
   double v[3];
-  for (int i = 0; i < 3; ++i) v[i] = double(sums[i]) / double(auxBits > 8 ? (int64_t{1} << (auxBits - 8)) : 1);
+  for (int i = 0; i < 3; ++i)
+    v[i] = double(sums[i]) / double(auxBits > 8 ? (int64_t{1} << (auxBits - 8)) : 1);
   const double luma = 0.299 * v[0] + 0.587 * v[1] + 0.114 * v[2];
   if (!(luma > 0)) return 0;  // negative or NaN sums
   const double mean = double(int64_t(std::min(luma, 9.0e18))) / double(count);
@@ -85,7 +88,8 @@ int32_t GetAverageIntensityYuv(uint32_t w, uint32_t h, const AeWindow& win, cons
     const uint8_t* row = bytes + size_t(h - 1 - y) * w * 2;
     if (format == 6) {
       // Groups of U, V, Y0, Y1 for two pixels, counted from byte 2 x left; none past the row.
-      for (uint32_t x = s.x0; x < s.x1 && x + 1 < w; x += 2) sum += luma[row[2 * x + 2]] + luma[row[2 * x + 3]];
+      for (uint32_t x = s.x0; x < s.x1 && x + 1 < w; x += 2)
+        sum += luma[row[2 * x + 2]] + luma[row[2 * x + 3]];
     } else if (format == 11) {
       for (uint32_t x = s.x0; x < s.x1; ++x) sum += luma[row[2 * x + 1]];
     }
@@ -93,7 +97,8 @@ int32_t GetAverageIntensityYuv(uint32_t w, uint32_t h, const AeWindow& win, cons
   return sum <= 0 ? 0 : capped(uint64_t(sum) / s.count());
 }
 
-int32_t GetAverageIntensityByteScaled(uint32_t w, uint32_t h, const AeWindow& win, const uint8_t* px) {
+int32_t GetAverageIntensityByteScaled(uint32_t w, uint32_t h, const AeWindow& win,
+                                      const uint8_t* px) {
   Span s;
   if (!clip(w, h, win, s)) return -1;
   return capped(windowSum(px, w, h, s) * 3 / 2 / s.count());

@@ -29,10 +29,17 @@ struct AeStep {
   int64_t time, gain;  // the trial point, written back by commit()
 
   explicit AeStep(PLContextT<Sample>& ctx)
-      : c(ctx), s(ctx.settings), t(ctx.settings.aeTarget), policy(ctx.settings.aePolicy),
-        minT(AeSnapExposureTime(&ctx, ctx.aeTimeMin)), maxT(AeSnapExposureTime(&ctx, ctx.aeTimeMax)),
-        period(snapping(ctx) ? AeSnapExposureTime(&ctx, 1) : 1), gMin(ctx.aeGainMin), gMax(ctx.aeGainMax),
-        time(ctx.settings.expoTime), gain(ctx.settings.expoGain) {}
+      : c(ctx),
+        s(ctx.settings),
+        t(ctx.settings.aeTarget),
+        policy(ctx.settings.aePolicy),
+        minT(AeSnapExposureTime(&ctx, ctx.aeTimeMin)),
+        maxT(AeSnapExposureTime(&ctx, ctx.aeTimeMax)),
+        period(snapping(ctx) ? AeSnapExposureTime(&ctx, 1) : 1),
+        gMin(ctx.aeGainMin),
+        gMax(ctx.aeGainMax),
+        time(ctx.settings.expoTime),
+        gain(ctx.settings.expoGain) {}
 
   uint32_t snap(int64_t v) const {
     return AeSnapExposureTime(&c, uint32_t(std::clamp<int64_t>(v, 0, UINT32_MAX)));
@@ -104,7 +111,8 @@ struct AeStep {
   }
 
   void nextState2() {
-    const int64_t t0 = c.aeRefExpTime[0], t1 = c.aeRefExpTime[1], g0 = c.aeRefGain[0], g1 = c.aeRefGain[1];
+    const int64_t t0 = c.aeRefExpTime[0], t1 = c.aeRefExpTime[1], g0 = c.aeRefGain[0],
+                  g1 = c.aeRefGain[1];
     const int64_t b0 = c.aeRefBri[0], b1 = c.aeRefBri[1];
     const bool over = b1 > kOverExposed;
     const int64_t ti = over ? t0 + (t1 - t0) / 4 : interp(t0, t1, b0, b1, t);
@@ -115,9 +123,12 @@ struct AeStep {
       if (t0 != maxT) {
         time = snap(ti), gain = gMin;
         if (snapping(c)) {
-          if (t1 - t0 <= period) time = t0;
-          else if (time == t0) time = t0 + period;
-          else if (time == t1) time = t1 - period;
+          if (t1 - t0 <= period)
+            time = t0;
+          else if (time == t0)
+            time = t0 + period;
+          else if (time == t1)
+            time = t1 - period;
         }
       } else {
         time = t0, gain = gi;
@@ -130,19 +141,24 @@ struct AeStep {
   void nextGainSearch() {
     time = c.aeRefExpTime[2];
     if (c.aeStatus == 3) {
-      gain = int64_t(std::min(double(t) / double(std::max(c.aeRefBri[2], 1)), 10.0) * double(c.aeRefGain[2]));
+      gain = int64_t(std::min(double(t) / double(std::max(c.aeRefBri[2], 1)), 10.0) *
+                     double(c.aeRefGain[2]));
     } else {
       const int64_t g2 = c.aeRefGain[2], g3 = c.aeRefGain[3];
-      gain = c.aeRefBri[3] > kOverExposed ? (g2 + g3) / 2 : interp(g2, g3, c.aeRefBri[2], c.aeRefBri[3], t);
+      gain = c.aeRefBri[3] > kOverExposed ? (g2 + g3) / 2
+                                          : interp(g2, g3, c.aeRefBri[2], c.aeRefBri[3], t);
     }
     time = snap(time);
   }
 
   // The trial point of the current state, from its references.
   void AeNextExposure() {
-    if (c.aeStatus == 1) nextState1();
-    else if (c.aeStatus == 2) nextState2();
-    else nextGainSearch();
+    if (c.aeStatus == 1)
+      nextState1();
+    else if (c.aeStatus == 2)
+      nextState2();
+    else
+      nextGainSearch();
   }
 
   // After a trial point: clamp, and without mains periods keep one of the two at its floor.
@@ -180,9 +196,10 @@ struct AeStep {
     const int64_t t0 = c.aeRefExpTime[k], t1 = c.aeRefExpTime[k + 1];
     const int64_t g0 = c.aeRefGain[k], g1 = c.aeRefGain[k + 1];
     if (st == 2) {
-      const bool disorder = policy == 0 ? t0 > t1 : policy == 2 ? g0 > g1
-                          : policy == 1 ? (g0 > g1 || (g0 == g1 && t0 > t1))
-                                        : (t0 > t1 || (t0 == t1 && g0 > g1));
+      const bool disorder = policy == 0   ? t0 > t1
+                            : policy == 2 ? g0 > g1
+                            : policy == 1 ? (g0 > g1 || (g0 == g1 && t0 > t1))
+                                          : (t0 > t1 || (t0 == t1 && g0 > g1));
       if (disorder) return true;
     }
     const int32_t d = std::abs(bri - int32_t(c.aeLastBri));
@@ -267,7 +284,8 @@ struct AeStep {
         if (snapping(c) && policy == 1 && c.aeRefExpTime[1] - c.aeRefExpTime[0] == period &&
             uint32_t(time) == c.aeRefExpTime[0]) {
           c.aeStatus = 3;
-          c.aeRefBri[2] = bri, c.aeRefExpTime[2] = c.aeRefExpTime[0], c.aeRefGain[2] = int32_t(gMin);
+          c.aeRefBri[2] = bri, c.aeRefExpTime[2] = c.aeRefExpTime[0],
+          c.aeRefGain[2] = int32_t(gMin);
         }
         break;
       default:
@@ -276,8 +294,10 @@ struct AeStep {
           ZX_TRACE("%s, condition changed from %u: %d", "AutoExposure", c.aeStatus, bri);
           return AeRestart(bri, 1);
         }
-        if (c.aeStatus == 3) bracket(bri, 2, 1, 4);
-        else take(bri >= t ? 3 : 2, bri), c.aeLastBri = uint32_t(bri);
+        if (c.aeStatus == 3)
+          bracket(bri, 2, 1, 4);
+        else
+          take(bri >= t ? 3 : 2, bri), c.aeLastBri = uint32_t(bri);
         break;
     }
     AeNextExposure();
@@ -333,7 +353,8 @@ struct AeStep {
 
 // The AE rectangle inside a region, moved to region coordinates; false when it is not inside.
 bool intoRegion(AeWindow& w, const AeWindow& region) {
-  if (w.left < region.left || w.right > region.right || w.top < region.top || w.bottom > region.bottom) {
+  if (w.left < region.left || w.right > region.right || w.top < region.top ||
+      w.bottom > region.bottom) {
     ZX_TRACE("%s, bad roi, ae = [%d, %d, %d, %d], roi = [%d, %d, %d, %d]", "AutoExposure", w.left,
              w.top, w.right, w.bottom, region.left, region.top, region.right, region.bottom);
     return false;
@@ -377,7 +398,8 @@ int32_t AeMeasure(const PLContextT<Sample>& c, const void* frame, uint32_t w, ui
                            : GetAverageIntensityUshort(w, h, win, c.bitDepth, false, words);
   }
   if (f == 6 || f == 11)
-    return GetAverageIntensityYuv(c.frameWidth, c.frameHeight, win, bytes, c.yTable.data(), false, f, 8);
+    return GetAverageIntensityYuv(c.frameWidth, c.frameHeight, win, bytes, c.yTable.data(), false,
+                                  f, 8);
   if (f == 9) return GetAverageIntensityByteScaled(w, h, win, bytes);
   if (f == 10) return GetAverageIntensityUshort(w, h, win, 12, false, words);  // two bytes a pixel
   return -1;
@@ -408,5 +430,7 @@ template uint32_t AeSnapExposureTime<uint8_t>(const PLContext*, uint32_t);
 template uint32_t AeSnapExposureTime<uint16_t>(const PLContext16*, uint32_t);
 template void AutoExposure<uint8_t>(PLContext*, const void*, const AeWindow*);
 template void AutoExposure<uint16_t>(PLContext16*, const void*, const AeWindow*);
-template int32_t AeMeasure<uint8_t>(const PLContext&, const void*, uint32_t, uint32_t, const AeWindow&);
-template int32_t AeMeasure<uint16_t>(const PLContext16&, const void*, uint32_t, uint32_t, const AeWindow&);
+template int32_t AeMeasure<uint8_t>(const PLContext&, const void*, uint32_t, uint32_t,
+                                    const AeWindow&);
+template int32_t AeMeasure<uint16_t>(const PLContext16&, const void*, uint32_t, uint32_t,
+                                     const AeWindow&);

@@ -6,7 +6,9 @@
 #include "core/lumorix_flags.h"
 #include "pipeline/pl_helper_base.h"
 
-void SaveSkip(std::string_view subKey, uint32_t skip) { RegWriteDword(subKey, "Skip", skip); }
+void SaveSkip(std::string_view subKey, uint32_t skip) {
+  RegWriteDword(subKey, "Skip", skip);
+}
 
 void SaveFrameRate(std::string_view subKey, uint16_t speed) {
   RegWriteDword(subKey, "FrameRate", speed);
@@ -25,7 +27,9 @@ void SaveBandwidth(std::string_view subKey, uint32_t percent) {
 }
 
 namespace {
-const char* modeTimeName(bool trigger) { return trigger ? "TriggerModeTime" : "VideoModeTime"; }
+const char* modeTimeName(bool trigger) {
+  return trigger ? "TriggerModeTime" : "VideoModeTime";
+}
 }  // namespace
 
 HRESULT SaveModeTime(PLHlperBase& helper, bool trigger, uint32_t timeUs) {
@@ -35,8 +39,8 @@ HRESULT SaveModeTime(PLHlperBase& helper, bool trigger, uint32_t timeUs) {
 HRESULT LoadModeTime(PLHlperBase& helper, bool trigger, uint32_t* timeUs) {
   if (!timeUs) return E_POINTER;
   if (!RegKeyReadable(helper.regKey)) return E_NOTIMPL;
-  *timeUs = RegReadUDword(helper.regKey, modeTimeName(trigger), helper.timeDefault,
-                          helper.timeMin, helper.timeMax);
+  *timeUs = RegReadUDword(helper.regKey, modeTimeName(trigger), helper.timeDefault, helper.timeMin,
+                          helper.timeMax);
   return S_OK;
 }
 
@@ -45,13 +49,15 @@ void LoadBlackBalance(PLHlperBase& helper, uint16_t offsets[3], uint8_t pixelFor
   const uint32_t max = BlackOffsetMax(pixelFormat < kPixelFormatCount ? pixelFormat : 0);
   const std::string& key = helper.regKey;
   if (helper.hasFlag(LUMORIX_FLAG_MONO)) {
-    const auto g = static_cast<uint16_t>(RegReadUDword(key, RegValueName("BBG", pixelFormat), 0, 0, max));
+    const auto g =
+        static_cast<uint16_t>(RegReadUDword(key, RegValueName("BBG", pixelFormat), 0, 0, max));
     offsets[0] = offsets[1] = offsets[2] = g;
     return;
   }
   const char* names[3] = {"BBR", "BBG", "BBB"};
   for (int c = 0; c < 3; ++c)
-    offsets[c] = static_cast<uint16_t>(RegReadUDword(key, RegValueName(names[c], pixelFormat), 0, 0, max));
+    offsets[c] =
+        static_cast<uint16_t>(RegReadUDword(key, RegValueName(names[c], pixelFormat), 0, 0, max));
 }
 
 void SaveBlackBalance(PLHlperBase& helper, const uint16_t offsets[3], uint8_t pixelFormat) {

@@ -11,7 +11,7 @@ struct FrameDescriptor {
   uint8_t hasRoi = 0;         // set by the hook when any roi value is non-zero
   RoiRect sensorWindow{};     // all zero: none
   uint8_t pixelFormat = 0;
-  uint32_t frameInfo = 0;     // the model's word, copied into still results
+  uint32_t frameInfo = 0;  // the model's word, copied into still results
 };
 
 struct StillResult {

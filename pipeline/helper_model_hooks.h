@@ -11,8 +11,8 @@ namespace platform {
 class Event;
 }
 
-struct FrameDescriptor;   // raw buffer, region and sensor window of one grab (pipeline-owned)
-struct StillResult;       // status, format and size of one still grab (pipeline-owned)
+struct FrameDescriptor;  // raw buffer, region and sensor window of one grab (pipeline-owned)
+struct StillResult;      // status, format and size of one still grab (pipeline-owned)
 struct PresetRecord;
 struct LumorixFocusInfo;
 
@@ -86,10 +86,10 @@ struct FrameConvertRequest {
   const uint8_t* raw;
   uint32_t pixelFormat;
   uint8_t* output;
-  void* auxiliary;        // null from the pins
-  const RECT* roi;        // null: the whole frame
+  void* auxiliary;  // null from the pins
+  const RECT* roi;  // null: the whole frame
   uint32_t binning;
-  uint32_t outputMode;    // 0 from the pins
+  uint32_t outputMode;  // 0 from the pins
 };
 
 // What the camera object and the CCD models call on the helper for frames.

@@ -36,6 +36,7 @@ ColourSiteTable BuildColourSites(bool byteOrder) {
   ColourSiteTable table;
   for (uint32_t b = 0; b < 4; ++b)
     for (uint32_t x = 0; x < 2; ++x)
-      for (uint32_t y = 0; y < 2; ++y) table.site[ColourSiteTable::index(b, x, y)] = rows[b][2 * x + y];
+      for (uint32_t y = 0; y < 2; ++y)
+        table.site[ColourSiteTable::index(b, x, y)] = rows[b][2 * x + y];
   return table;
 }

@@ -9,8 +9,8 @@ inline constexpr uint32_t kPixelFormatCount = 12;
 // Bits and bytes per pixel of the raw data each sensor pixel format delivers.
 inline constexpr std::array<uint8_t, kPixelFormatCount> kFormatBitsPerPixel = {
     8, 10, 12, 14, 16, 12, 16, 24, 24, 8, 12, 12};
-inline constexpr std::array<uint8_t, kPixelFormatCount> kFormatBytesPerPixel = {
-    1, 2, 2, 2, 2, 2, 2, 3, 3, 1, 2, 2};
+inline constexpr std::array<uint8_t, kPixelFormatCount> kFormatBytesPerPixel = {1, 2, 2, 2, 2, 2,
+                                                                                2, 3, 3, 1, 2, 2};
 
 // The model's 11-byte bit-depth capability record.
 using BitDepthCaps = std::array<uint8_t, 11>;
@@ -44,5 +44,9 @@ struct ColourSiteTable {
 ColourSiteTable BuildColourSites(bool byteOrder);
 
 // Frame rows are padded: bytes to a multiple of 4, 16-bit samples to an even count.
-constexpr uint64_t RowBytes8(uint64_t bytes) { return (bytes + 3u) & ~uint64_t{3}; }
-constexpr uint64_t RowSamples16(uint64_t samples) { return (samples + 1u) & ~uint64_t{1}; }
+constexpr uint64_t RowBytes8(uint64_t bytes) {
+  return (bytes + 3u) & ~uint64_t{3};
+}
+constexpr uint64_t RowSamples16(uint64_t samples) {
+  return (samples + 1u) & ~uint64_t{1};
+}

@@ -15,7 +15,9 @@ namespace {
 
 using Lock = std::lock_guard<platform::RecursiveLock>;
 
-bool highBitFormat(uint8_t f) { return (f >= 1 && f <= 4) || f == 10; }
+bool highBitFormat(uint8_t f) {
+  return (f >= 1 && f <= 4) || f == 10;
+}
 
 void exposureChanged(PLHlperBase& h) {
   if (h.onExposureChanged) h.onExposureChanged(h.onExposureChangedCtx);
@@ -32,9 +34,12 @@ uint32_t snappedTime(PLContextT<Sample>& c) {
 }
 
 bool snappedTime(PLHlperBase& h, uint32_t& t) {
-  if (h.ctx8) t = snappedTime(*h.ctx8);
-  else if (h.ctx16) t = snappedTime(*h.ctx16);
-  else return false;
+  if (h.ctx8)
+    t = snappedTime(*h.ctx8);
+  else if (h.ctx16)
+    t = snappedTime(*h.ctx16);
+  else
+    return false;
   return true;
 }
 
@@ -69,7 +74,8 @@ void aeStep(PLContextT<Sample>& c, const uint8_t* frame, const AeWindow* window)
       if (c.aeStatus == 0 && before != 0) c.aeCallCount = 2;  // the next frame runs a full step
       return;
     }
-    ZX_TRACE("%s: do call, new = %u, %hu, old = %u, %hu", "PL_AutoExposure", time, gain, c.curTime, c.curGain);
+    ZX_TRACE("%s: do call, new = %u, %hu, old = %u, %hu", "PL_AutoExposure", time, gain, c.curTime,
+             c.curGain);
     c.curTime = time, c.curGain = gain, c.aeCallCount = 0;
     apply = c.callbacks.aeApply, applyCtx = c.callbacks.aeApplyContext;
   }
@@ -86,10 +92,11 @@ int32_t PL_AutoExposure(PLHlperBase& h, FrameDescriptor* f, platform::Event* sto
   const bool useWindow = f->hasRoi && (sw.left || sw.top || sw.right || sw.bottom);
   RoiRect window = sw;
   f->pixelFormat = h.pixelFormat;
-  const int32_t got = h.PLHlperGrabFrame(f, h.frameWidth, h.frameHeight, useWindow ? &window : nullptr, stop, true);
+  const int32_t got =
+      h.PLHlperGrabFrame(f, h.frameWidth, h.frameHeight, useWindow ? &window : nullptr, stop, true);
   if (got != 1) return got;
-  const kernels::SensorRegion region{int32_t(window.left), int32_t(window.top), int32_t(window.right),
-                                     int32_t(window.bottom)};
+  const kernels::SensorRegion region{int32_t(window.left), int32_t(window.top),
+                                     int32_t(window.right), int32_t(window.bottom)};
   repairDefects(h, *f, useWindow ? &region : nullptr);
   if (h.PLHlperIsTrigger()) return got;
   AeWindow ae{region.left, region.top, region.right, region.bottom};
@@ -182,13 +189,15 @@ HRESULT PL_ProcessFrame8(PLHlperBase& h, const FrameConvertRequest& r) {
   if (!h.ctx8) return E_UNEXPECTED;
   RoiRect roi{};
   if (r.roi) {
-    if (r.roi->left < 0 || r.roi->top < 0 || r.roi->right <= r.roi->left || r.roi->bottom <= r.roi->top)
+    if (r.roi->left < 0 || r.roi->top < 0 || r.roi->right <= r.roi->left ||
+        r.roi->bottom <= r.roi->top)
       return E_INVALIDARG;
-    roi = {uint32_t(r.roi->left), uint32_t(r.roi->top), uint32_t(r.roi->right), uint32_t(r.roi->bottom)};
+    roi = {uint32_t(r.roi->left), uint32_t(r.roi->top), uint32_t(r.roi->right),
+           uint32_t(r.roi->bottom)};
   }
   // The raw frame is the grabber's buffer; the driver works on it in place.
-  PL_ProcessRaw8(h.ctx8.get(), const_cast<uint8_t*>(r.raw), r.output, r.auxiliary, r.roi ? &roi : nullptr,
-                 r.binning ? r.binning : 1, false);
+  PL_ProcessRaw8(h.ctx8.get(), const_cast<uint8_t*>(r.raw), r.output, r.auxiliary,
+                 r.roi ? &roi : nullptr, r.binning ? r.binning : 1, false);
   return S_OK;
 }
 
@@ -198,7 +207,8 @@ int32_t QuickRawToRgb(PLHlperBase& h, uint8_t* frame, uint32_t w, uint32_t ht, u
   if (!frame || !h.quickBuffer || bytes > h.quickBufferBytes) return 1;
   if (format == 10)
     kernels::QuickDemosaic16(reinterpret_cast<const uint16_t*>(frame),
-                             reinterpret_cast<uint16_t*>(h.quickBuffer.data()), int32_t(w), int32_t(ht));
+                             reinterpret_cast<uint16_t*>(h.quickBuffer.data()), int32_t(w),
+                             int32_t(ht));
   else
     kernels::QuickDemosaic8(frame, h.quickBuffer.data(), int32_t(w), int32_t(ht));
   std::memcpy(frame, h.quickBuffer.data(), bytes);
@@ -206,27 +216,34 @@ int32_t QuickRawToRgb(PLHlperBase& h, uint8_t* frame, uint32_t w, uint32_t ht, u
 }
 
 StillResult* PLFrameHooks::GrabStillFrame(StillResult* result, uint8_t* output, uint8_t* rawCopy,
-                                          uint8_t bits, platform::Event* stop, uint32_t fw, uint32_t fh,
-                                          uint32_t pw, uint32_t ph, uint32_t index) {
+                                          uint8_t bits, platform::Event* stop, uint32_t fw,
+                                          uint32_t fh, uint32_t pw, uint32_t ph, uint32_t index) {
   return ::GrabStillFrame(helper_, result, output, rawCopy, bits, stop, fw, fh, pw, ph, index);
 }
 
-HRESULT PLFrameHooks::PL_ProcessFrame8(const FrameConvertRequest& r) { return ::PL_ProcessFrame8(helper_, r); }
+HRESULT PLFrameHooks::PL_ProcessFrame8(const FrameConvertRequest& r) {
+  return ::PL_ProcessFrame8(helper_, r);
+}
 
 HRESULT PLFrameHooks::PL_ProcessRaw16(const FrameConvertRequest& r) {
   if (!helper_.ctx16) return E_UNEXPECTED;
   RoiRect roi{};
   if (r.roi) {
-    if (r.roi->left < 0 || r.roi->top < 0 || r.roi->right <= r.roi->left || r.roi->bottom <= r.roi->top)
+    if (r.roi->left < 0 || r.roi->top < 0 || r.roi->right <= r.roi->left ||
+        r.roi->bottom <= r.roi->top)
       return E_INVALIDARG;
-    roi = {uint32_t(r.roi->left), uint32_t(r.roi->top), uint32_t(r.roi->right), uint32_t(r.roi->bottom)};
+    roi = {uint32_t(r.roi->left), uint32_t(r.roi->top), uint32_t(r.roi->right),
+           uint32_t(r.roi->bottom)};
   }
-  ::PL_ProcessRaw16(helper_.ctx16.get(), reinterpret_cast<uint16_t*>(const_cast<uint8_t*>(r.raw)), r.output,
-                    nullptr, r.roi ? &roi : nullptr, uint8_t(r.binning ? r.binning : 1), 0);
+  ::PL_ProcessRaw16(helper_.ctx16.get(), reinterpret_cast<uint16_t*>(const_cast<uint8_t*>(r.raw)),
+                    r.output, nullptr, r.roi ? &roi : nullptr, uint8_t(r.binning ? r.binning : 1),
+                    0);
   return S_OK;
 }
 
-HRESULT PLFrameHooks::PL_ProcessMono16(const FrameConvertRequest&) { return E_NOTIMPL; }
+HRESULT PLFrameHooks::PL_ProcessMono16(const FrameConvertRequest&) {
+  return E_NOTIMPL;
+}
 
 int32_t PLFrameHooks::QuickRawToRgb(uint8_t* frame, uint32_t w, uint32_t h, uint8_t format) {
   return ::QuickRawToRgb(helper_, frame, w, h, format);
@@ -240,8 +257,10 @@ void PLFrameHooks::SetHistogramCallback(PL_HistogramCallback callback, void* con
     c.callbacks.histogramCallback = callback;
     c.callbacks.histogramCallbackContext = context;
   };
-  if (helper_.ctx8) install(*helper_.ctx8);
-  else if (helper_.ctx16) install(*helper_.ctx16);
+  if (helper_.ctx8)
+    install(*helper_.ctx8);
+  else if (helper_.ctx16)
+    install(*helper_.ctx16);
 }
 
 void PLFrameHooks::SetDemosaicCallback(PL_DemosaicCallback callback, void* context) {
@@ -252,6 +271,8 @@ void PLFrameHooks::SetDemosaicCallback(PL_DemosaicCallback callback, void* conte
     c.callbacks.demosaicCallback = callback;
     c.callbacks.demosaicCallbackContext = context;
   };
-  if (helper_.ctx8) install(*helper_.ctx8);
-  else if (helper_.ctx16) install(*helper_.ctx16);
+  if (helper_.ctx8)
+    install(*helper_.ctx8);
+  else if (helper_.ctx16)
+    install(*helper_.ctx16);
 }

@@ -39,7 +39,8 @@ class PLFrameHooks final : public HelperFrameServices {
   HRESULT PL_ProcessFrame8(const FrameConvertRequest& request) override;
   HRESULT PL_ProcessRaw16(const FrameConvertRequest& request) override;
   HRESULT PL_ProcessMono16(const FrameConvertRequest& request) override;
-  int32_t QuickRawToRgb(uint8_t* frame, uint32_t width, uint32_t height, uint8_t pixelFormat) override;
+  int32_t QuickRawToRgb(uint8_t* frame, uint32_t width, uint32_t height,
+                        uint8_t pixelFormat) override;
   void SetHistogramCallback(PL_HistogramCallback callback, void* context) override;
   void SetDemosaicCallback(PL_DemosaicCallback callback, void* context) override;
 

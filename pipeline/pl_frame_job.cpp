@@ -24,7 +24,8 @@ kernels::ColourAdjust<Sample> adjustArgs(const FrameJob<Sample>& j) {
   a.hueSat = j.tables.colour ? j.tables.colour->hueSatMatrix.data() : nullptr;
   a.coef = j.tables.colour ? j.tables.colour->coef.data() : nullptr;
   const size_t entries = size_t{1} << j.bits;
-  a.tone = j.tables.tone && j.tables.tone->lut.size() >= entries ? j.tables.tone->lut.data() : nullptr;
+  a.tone =
+      j.tables.tone && j.tables.tone->lut.size() >= entries ? j.tables.tone->lut.data() : nullptr;
   a.contrast = s.contrast, a.gamma = s.gamma, a.hue = s.hue, a.saturation = s.saturation;
   a.brightness = s.brightness, a.bits = j.bits, a.p = j.p;
   return a;
@@ -34,8 +35,11 @@ template <typename Order, typename Sample>
 kernels::LevelTables<Sample> levelArgs(const FrameJob<Sample>& j) {
   // Level tables: 0 grey, then one per memory position of the colour samples.
   const auto& l = j.tables.level->lut;
-  return {j.mono, l[0].data(), j.lumaR, j.lumaG, j.lumaB, l[1 + Order::kRed].data(), l[2].data(),
-          l[1 + Order::kBlue].data(), j.p};
+  return {j.mono,      l[0].data(),
+          j.lumaR,     j.lumaG,
+          j.lumaB,     l[1 + Order::kRed].data(),
+          l[2].data(), l[1 + Order::kBlue].data(),
+          j.p};
 }
 
 void vignette(const FrameJob<uint8_t>& j, uint8_t* s, int32_t rows, const int32_t* radius) {
@@ -59,11 +63,13 @@ void adjust(const FrameJob<uint16_t>& j, uint16_t* s, int32_t rows) {
 // The kernels clear the counters first; with final 0 they leave the state alone.
 void stats(const FrameJob<uint8_t>& j, const uint8_t* s, int32_t rows, StatsCounters& c) {
   auto* ctx = const_cast<PLContext*>(j.ctx);
-  (j.bgr ? kernels::CollectStatsBgr : kernels::CollectStatsRgb)(ctx, j.mono, s, j.width, rows, 0, c);
+  (j.bgr ? kernels::CollectStatsBgr : kernels::CollectStatsRgb)(ctx, j.mono, s, j.width, rows, 0,
+                                                                c);
 }
 void stats(const FrameJob<uint16_t>& j, const uint16_t* s, int32_t rows, StatsCounters& c) {
   auto* ctx = const_cast<PLContext16*>(j.ctx);
-  (j.bgr ? kernels::CollectStats16Bgr : kernels::CollectStats16Rgb)(ctx, j.mono, s, j.width, rows, 0, c);
+  (j.bgr ? kernels::CollectStats16Bgr : kernels::CollectStats16Rgb)(ctx, j.mono, s, j.width, rows,
+                                                                    0, c);
 }
 
 void levels(const FrameJob<uint8_t>& j, uint8_t* s, int32_t rows) {
@@ -97,8 +103,9 @@ void SnapshotFrameJob(PLContextT<Sample>& ctx, int32_t width, FrameJob<Sample>& 
     job.colourMatrixOn = ctx.colourMatrixOn;
     job.stats = ctx.statsThisFrame;
     // The tone choice reads the live flags, so it is made here, once, for the whole frame.
-    job.tone = ctx.hasToneMapping && !ctx.hasIsp ? kernels::SelectToneLut(ctx, job.tables, ctx.bitDepth)
-                                                 : kernels::ToneLut<Sample>{};
+    job.tone = ctx.hasToneMapping && !ctx.hasIsp
+                   ? kernels::SelectToneLut(ctx, job.tables, ctx.bitDepth)
+                   : kernels::ToneLut<Sample>{};
   }
   const PLSettings& s = job.settings;
   job.ctx = &ctx;
@@ -129,6 +136,7 @@ void RunStripe(const FrameJob<Sample>& job, Sample* stripe, int32_t rows, int32_
 
 template void SnapshotFrameJob<uint8_t>(PLContext&, int32_t, FrameJob<uint8_t>&);
 template void SnapshotFrameJob<uint16_t>(PLContext16&, int32_t, FrameJob<uint16_t>&);
-template void RunStripe<uint8_t>(const FrameJob<uint8_t>&, uint8_t*, int32_t, int32_t, StatsCounters&);
+template void RunStripe<uint8_t>(const FrameJob<uint8_t>&, uint8_t*, int32_t, int32_t,
+                                 StatsCounters&);
 template void RunStripe<uint16_t>(const FrameJob<uint16_t>&, uint16_t*, int32_t, int32_t,
                                   StatsCounters&);

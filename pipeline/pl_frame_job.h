@@ -15,8 +15,8 @@ struct FrameJob {
   PLTableSets<Sample> tables;  // references; the sets live while the job holds them
   uint8_t bgr = 0, isColour = 0, hasIsp = 0, hwToneBypass = 0, colourMatrixOn = 0;
   uint8_t hasToneMapping = 0, bits = 8, p = 3, mono = 0, stats = 0, vignette = 0, levels = 0;
-  int32_t width = 0;        // stripe width in pixels, computed once per frame
-  size_t rowSamples = 0;    // padded row length in samples
+  int32_t width = 0;      // stripe width in pixels, computed once per frame
+  size_t rowSamples = 0;  // padded row length in samples
   const double* lumaR = nullptr;
   const double* lumaG = nullptr;
   const double* lumaB = nullptr;

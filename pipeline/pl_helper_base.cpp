@@ -12,7 +12,8 @@
 namespace {
 
 // The flag bit that offers each pixel format 0..11.
-constexpr uint8_t kFormatFlagBit[kPixelFormatCount] = {31, 12, 13, 14, 15, 27, 28, 29, 30, 32, 33, 34};
+constexpr uint8_t kFormatFlagBit[kPixelFormatCount] = {31, 12, 13, 14, 15, 27,
+                                                       28, 29, 30, 32, 33, 34};
 
 PLHlperArgs argsOf(const WCHAR16* subKey, uint32_t bayer, uint32_t maxWidth, uint32_t maxHeight,
                    uint32_t frameWidth, uint32_t frameHeight, uint8_t wbTempTint,
@@ -29,7 +30,9 @@ PLHlperArgs argsOf(const WCHAR16* subKey, uint32_t bayer, uint32_t maxWidth, uin
   return a;
 }
 
-PLHlperBase& self(void* helper) { return *static_cast<PLHlperBase*>(helper); }
+PLHlperBase& self(void* helper) {
+  return *static_cast<PLHlperBase*>(helper);
+}
 
 }  // namespace
 
@@ -122,13 +125,17 @@ void PLHlperBase::DfcDone(void* helper) {
   if (h.onDfcDone) h.onDfcDone(h.onDfcDoneCtx);
 }
 
-void PLHlperBase::IspMatrix(const double matrix[9], void* helper) { self(helper).IspSetMatrix(matrix); }
+void PLHlperBase::IspMatrix(const double matrix[9], void* helper) {
+  self(helper).IspSetMatrix(matrix);
+}
 
 void PLHlperBase::IspWb(const int32_t gains[3], void* helper, const void*, uint32_t) {
   self(helper).IspSetWB(gains);
 }
 
-void PLHlperBase::IspBb(const uint16_t offsets[3], void* helper) { self(helper).IspSetBB(offsets); }
+void PLHlperBase::IspBb(const uint16_t offsets[3], void* helper) {
+  self(helper).IspSetBB(offsets);
+}
 
 void PLHlperBase::IspLut(const void* lut, uint32_t bits, void* helper) {
   if (bits > 8) {

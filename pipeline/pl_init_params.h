@@ -1,4 +1,5 @@
-// What a pipeline state is created from: the model's configuration and, optionally, a settings block.
+// What a pipeline state is created from: the model's configuration and, optionally, a settings
+// block.
 #pragma once
 
 #include <cstdint>
@@ -35,7 +36,7 @@ struct PLInitParams {
   uint16_t gainMin = 100, gainMax = 100, gainDefault = 100;
   uint32_t timeMin = 1, timeMax = 1, timeDefault = 1;
   double toneParams[3] = {0.5, 1.0, 1.0};  // the filmic curve's a, b, c
-  const PLSettings* settings = nullptr;     // a block handed in; none: read the registry
+  const PLSettings* settings = nullptr;    // a block handed in; none: read the registry
 };
 
 // Frame dimensions beyond this are refused so that every size product fits 64 bits.

@@ -86,7 +86,8 @@ bool rawWb(uint32_t b, const WbTableSet<uint8_t>& t, uint32_t w, uint32_t h, uin
 }
 bool rawWb(uint32_t b, const WbTableSet<uint16_t>& t, uint32_t w, uint32_t h, uint16_t* raw,
            const std::vector<uint16_t>*) {
-  kernels::ApplyRawWb16(b, t.lut[0].data(), t.lut[1].data(), t.lut[2].data(), int32_t(w), int32_t(h), raw);
+  kernels::ApplyRawWb16(b, t.lut[0].data(), t.lut[1].data(), t.lut[2].data(), int32_t(w),
+                        int32_t(h), raw);
   return false;
 }
 void rawLutPass(const std::vector<uint8_t>& lut, uint32_t w, uint32_t h, uint8_t* raw) {
@@ -97,14 +98,16 @@ void rawLutPass(const std::vector<uint16_t>& lut, uint32_t w, uint32_t h, uint16
   const size_t last = lut.size() - 1;
   for (size_t i = 0, n = size_t(w) * h; i < n; ++i) raw[i] = lut[std::min<size_t>(raw[i], last)];
 }
-void demosaic(PLContext& c, uint32_t b, uint32_t m, uint32_t w, uint32_t h, const uint8_t* raw, uint8_t* out) {
+void demosaic(PLContext& c, uint32_t b, uint32_t m, uint32_t w, uint32_t h, const uint8_t* raw,
+              uint8_t* out) {
   kernels::Demosaic(&c, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
 }
 void demosaic(PLContext16& c, uint32_t b, uint32_t m, uint32_t w, uint32_t h, const uint16_t* raw,
               uint16_t* out) {
   kernels::Demosaic16(&c, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
 }
-void histogram(PLContext& c, const uint8_t* img, uint32_t w, uint32_t h, uint8_t mono, const PLHostCallbacks& cb) {
+void histogram(PLContext& c, const uint8_t* img, uint32_t w, uint32_t h, uint8_t mono,
+               const PLHostCallbacks& cb) {
   (c.byteOrder ? kernels::ReportHistogramBgr : kernels::ReportHistogramRgb)(
       &c, img, int32_t(w), int32_t(h), mono, cb.histogramCallback, cb.histogramCallbackContext);
 }
@@ -113,16 +116,23 @@ void histogram(PLContext16& c, const uint16_t* img, uint32_t w, uint32_t h, uint
   (c.byteOrder ? kernels::ReportHistogram16Bgr : kernels::ReportHistogram16Rgb)(
       &c, img, int32_t(w), int32_t(h), mono, cb.histogramCallback, cb.histogramCallbackContext);
 }
-void markAe(PLContext& c, uint8_t* img, uint32_t w, uint32_t h) { kernels::MarkAeWindow(&c, img, int32_t(w), int32_t(h)); }
+void markAe(PLContext& c, uint8_t* img, uint32_t w, uint32_t h) {
+  kernels::MarkAeWindow(&c, img, int32_t(w), int32_t(h));
+}
 void markAe(PLContext16& c, uint16_t* img, uint32_t w, uint32_t h) {
   kernels::MarkAeWindow16(&c, img, int32_t(w), int32_t(h));
 }
-void sharpen(PLContext& c, uint8_t* img, uint32_t w, uint32_t h) { Sharpen(c, img, int32_t(w), int32_t(h)); }
-void sharpen(PLContext16& c, uint16_t* img, uint32_t w, uint32_t h) { Sharpen16(c, img, int32_t(w), int32_t(h)); }
+void sharpen(PLContext& c, uint8_t* img, uint32_t w, uint32_t h) {
+  Sharpen(c, img, int32_t(w), int32_t(h));
+}
+void sharpen(PLContext16& c, uint16_t* img, uint32_t w, uint32_t h) {
+  Sharpen16(c, img, int32_t(w), int32_t(h));
+}
 
 // Steps 4 and 5: flat-field accumulation (running size) and correction, under mtxFfc.
 template <typename Sample>
-void flatField(PLContextT<Sample>& c, Sample* raw, uint32_t w, uint32_t h, const PLHostCallbacks& cb) {
+void flatField(PLContextT<Sample>& c, Sample* raw, uint32_t w, uint32_t h,
+               const PLHostCallbacks& cb) {
   const size_t n = size_t(w) * h;
   bool accumulated = false;
   {
@@ -275,12 +285,14 @@ void orient8(PLContext& c, const PLSettings& s, uint8_t* out, size_t outBytes, c
   note(RawStep::Rotate);
   if (f & F::kRotate90) {
     const auto scratch = kernels::EnsureRotateBuffer8(&c, w, h, p);
-    if (out && !kernels::RotateCcw8(out, outBytes, scratch, w, h, p)) ZX_TRACE_ERROR("%s: turn refused", "PL_ProcessRaw8");
+    if (out && !kernels::RotateCcw8(out, outBytes, scratch, w, h, p))
+      ZX_TRACE_ERROR("%s: turn refused", "PL_ProcessRaw8");
   } else if (f & F::kRotate180) {
     if (out) kernels::Rotate180_8(w, h, out, p);
   } else {
     const auto scratch = kernels::EnsureRotateBuffer8(&c, w, h, p);
-    if (out && !kernels::RotateCw8(out, outBytes, scratch, w, h, p)) ZX_TRACE_ERROR("%s: turn refused", "PL_ProcessRaw8");
+    if (out && !kernels::RotateCw8(out, outBytes, scratch, w, h, p))
+      ZX_TRACE_ERROR("%s: turn refused", "PL_ProcessRaw8");
   }
 }
 
@@ -305,7 +317,8 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Roi
   const uint8_t p = c.samplesPerPixel;
   const size_t workBytes = kernels::rowStride<uint8_t>(p, int32_t(r.pw)) * r.ph;
   const bool sameSize = r.fw == r.pw && r.fh == r.ph;
-  uint8_t* work = out && sameSize ? out : (c.scratch.size() >= workBytes ? c.scratch.data() : nullptr);
+  uint8_t* work =
+      out && sameSize ? out : (c.scratch.size() >= workBytes ? c.scratch.data() : nullptr);
   if (work) {
     note(RawStep::Demosaic);
     demosaic(c, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw, work);
@@ -314,8 +327,8 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Roi
     const size_t outBytes = kernels::turnedFrameBytes<uint8_t>(int32_t(r.fw), int32_t(r.fh), p);
     if (out && work != out) {
       note(RawStep::Fit);
-      kernels::FitToOutput(int32_t(r.fw), int32_t(r.fh), int32_t(r.pw), int32_t(r.ph), out, outBytes,
-                           work, c.scratch.size(), p);
+      kernels::FitToOutput(int32_t(r.fw), int32_t(r.fh), int32_t(r.pw), int32_t(r.ph), out,
+                           outBytes, work, c.scratch.size(), p);
     }
     orient8(c, job.settings, out, outBytes, r);
   }
@@ -336,17 +349,20 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
   const size_t workBytes = kernels::rowStride<uint16_t>(p, int32_t(r.pw)) * r.ph * 2;
   const bool sameSize = r.fw == r.pw && r.fh == r.ph;
   // out is the working image only when it takes 16-bit samples and nothing is resized.
-  uint16_t* work = out && sameSize && c.outputFormat == kOutputRgb16
-                       ? static_cast<uint16_t*>(out)
-                       : (c.scratch.size() >= workBytes ? reinterpret_cast<uint16_t*>(c.scratch.data()) : nullptr);
+  uint16_t* work =
+      out && sameSize && c.outputFormat == kOutputRgb16
+          ? static_cast<uint16_t*>(out)
+          : (c.scratch.size() >= workBytes ? reinterpret_cast<uint16_t*>(c.scratch.data())
+                                           : nullptr);
   if (work) {
     note(RawStep::Demosaic);
     demosaic(c, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw, work);
     colourAndStats(c, job, cb, work, r);
     finishSteps(c, job, cb, work, r);
     const bool wide = c.outputFormat == kOutputRgb16;
-    const size_t outBytes = wide ? kernels::turnedFrameBytes<uint16_t>(int32_t(r.fw), int32_t(r.fh), p)
-                                 : kernels::turnedFrameBytes<uint8_t>(int32_t(r.fw), int32_t(r.fh), p);
+    const size_t outBytes =
+        wide ? kernels::turnedFrameBytes<uint16_t>(int32_t(r.fw), int32_t(r.fh), p)
+             : kernels::turnedFrameBytes<uint8_t>(int32_t(r.fw), int32_t(r.fh), p);
     const size_t out16Bytes = kernels::turnedFrameBytes<uint16_t>(int32_t(r.fw), int32_t(r.fh), p);
     if (out16 && sameSize && work != out16) std::memcpy(out16, work, workBytes);
     if (out && !wide) {
@@ -369,14 +385,24 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
 }
 
 // Stand-ins: the builders that follow consume the request so that a raised one cannot repeat.
-template <typename Sample> void FfcBuildGainsBgr(PLContextT<Sample>& c) { c.ffcRequest = 0; }
-template <typename Sample> void FfcBuildGainsRgb(PLContextT<Sample>& c) { c.ffcRequest = 0; }
+template <typename Sample>
+void FfcBuildGainsBgr(PLContextT<Sample>& c) {
+  c.ffcRequest = 0;
+}
+template <typename Sample>
+void FfcBuildGainsRgb(PLContextT<Sample>& c) {
+  c.ffcRequest = 0;
+}
 template void FfcBuildGainsBgr<uint8_t>(PLContext&);
 template void FfcBuildGainsBgr<uint16_t>(PLContext16&);
 template void FfcBuildGainsRgb<uint8_t>(PLContext&);
 template void FfcBuildGainsRgb<uint16_t>(PLContext16&);
-void AccumulateDfc(PLContext& c) { c.dfcRequest = 0; }
-void AccumulateDfc(PLContext16& c) { c.dfcRequest = 0; }
+void AccumulateDfc(PLContext& c) {
+  c.dfcRequest = 0;
+}
+void AccumulateDfc(PLContext16& c) {
+  c.dfcRequest = 0;
+}
 void BlackBalanceInit(PLContext&) {}
 void BlackBalanceInit(PLContext16&) {}
 void WhiteBalanceInit(PLContext&) {}

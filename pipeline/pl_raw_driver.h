@@ -7,9 +7,29 @@
 
 // The steps in the order the drivers run them; an observer sees each one that runs.
 enum class RawStep : uint8_t {
-  FfcAccumulate, FfcApply, DfcAccumulate, DfcApply, BlackBalance, BlackLevel, WhiteBalance,
-  RawWb, RawLut, Demosaic, Vignette, AdjustColour, Statistics, Levels, ToneLut,
-  StatsDelivery, Histogram, Sharpen, AeMark, Fit, Mirror, Rotate, Convert16To8,
+  FfcAccumulate,
+  FfcApply,
+  DfcAccumulate,
+  DfcApply,
+  BlackBalance,
+  BlackLevel,
+  WhiteBalance,
+  RawWb,
+  RawLut,
+  Demosaic,
+  Vignette,
+  AdjustColour,
+  Statistics,
+  Levels,
+  ToneLut,
+  StatsDelivery,
+  Histogram,
+  Sharpen,
+  AeMark,
+  Fit,
+  Mirror,
+  Rotate,
+  Convert16To8,
 };
 using RawStepObserver = void (*)(RawStep step, void* context);
 // For tests; not for use while a frame runs.
@@ -32,8 +52,10 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
                      const RoiRect* roi, uint8_t binning, uint8_t still);
 
 // Stand-ins of the one-push and calibration builders: they consume their request only.
-template <typename Sample> void FfcBuildGainsBgr(PLContextT<Sample>& ctx);
-template <typename Sample> void FfcBuildGainsRgb(PLContextT<Sample>& ctx);
+template <typename Sample>
+void FfcBuildGainsBgr(PLContextT<Sample>& ctx);
+template <typename Sample>
+void FfcBuildGainsRgb(PLContextT<Sample>& ctx);
 void AccumulateDfc(PLContext& ctx);
 void AccumulateDfc(PLContext16& ctx);
 void BlackBalanceInit(PLContext& ctx);

@@ -8,34 +8,34 @@
 
 // Field order and widths are a file format: presets and preset files hold this block as is.
 struct PLSettings {
-  uint8_t stepBits;          // bit 2 raw LUT; bits 6, 7 stripe workers
+  uint8_t stepBits;  // bit 2 raw LUT; bits 6, 7 stripe workers
   uint8_t aeTarget;
   uint16_t expoGain;
   uint32_t aeEnable;
-  uint32_t expoTime;         // microseconds
-  int32_t hue;               // degrees
+  uint32_t expoTime;  // microseconds
+  int32_t hue;        // degrees
   int32_t saturation;
   int32_t brightness;
   int32_t contrast;
-  int32_t gamma;             // percent
+  int32_t gamma;  // percent
   uint32_t mono;
-  uint32_t mirror;           // bit 0 horizontal, bit 1 vertical
-  int32_t wbTemp;            // kelvin; RGB-gain cameras: red gain low half, green high half
-  int32_t wbTint;            // RGB-gain cameras: blue gain
+  uint32_t mirror;  // bit 0 horizontal, bit 1 vertical
+  int32_t wbTemp;   // kelvin; RGB-gain cameras: red gain low half, green high half
+  int32_t wbTint;   // RGB-gain cameras: blue gain
   uint8_t levelLow[4];
   uint8_t levelHigh[4];
-  int32_t aeRect[4];         // left, top, right, bottom as fractions x 10,000,000
+  int32_t aeRect[4];  // left, top, right, bottom as fractions x 10,000,000
   int32_t awbRect[4];
   uint32_t vignetteEnable;
   uint8_t zero92[4];
   double vignetteAmount;
   double vignetteMidpoint;
-  uint32_t lightFrequency;   // 0 60 Hz, 1 50 Hz, 2 none
-  uint32_t processFlags;     // PLProcessFlags
+  uint32_t lightFrequency;  // 0 60 Hz, 1 50 Hz, 2 none
+  uint32_t processFlags;    // PLProcessFlags
   int32_t abbRect[4];
-  uint16_t blackOffset[3];   // R, G, B
+  uint16_t blackOffset[3];  // R, G, B
   uint8_t zero142[2];
-  uint8_t aePolicy;          // 0 time, 1 and 3 time and gain, 2 gain
+  uint8_t aePolicy;  // 0 time, 1 and 3 time and gain, 2 gain
   uint8_t zero145[7];
   int32_t aeThreshold;
   uint8_t zero156[4];
@@ -101,7 +101,9 @@ constexpr uint32_t cgBits(uint32_t value) {
 constexpr uint32_t cgValue(uint32_t flags) {
   return ((flags & kCgBit0) ? 1u : 0u) | ((flags & kCgBit1) ? 2u : 0u);
 }
-constexpr uint32_t usmValue(uint32_t flags) { return (flags & kUsmMask) >> kUsmShift; }
+constexpr uint32_t usmValue(uint32_t flags) {
+  return (flags & kUsmMask) >> kUsmShift;
+}
 constexpr uint32_t withUsm(uint32_t flags, uint32_t usm) {
   return (flags & ~kUsmMask) | ((usm << kUsmShift) & kUsmMask);
 }

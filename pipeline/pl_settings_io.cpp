@@ -40,10 +40,14 @@ uint32_t rotationDegrees(uint32_t flags) {
 
 uint32_t rotationBit(uint32_t degrees) {
   switch (degrees) {
-    case 90: return PLProcessFlags::kRotate90;
-    case 180: return PLProcessFlags::kRotate180;
-    case 270: return PLProcessFlags::kRotate270;
-    default: return 0;
+    case 90:
+      return PLProcessFlags::kRotate90;
+    case 180:
+      return PLProcessFlags::kRotate180;
+    case 270:
+      return PLProcessFlags::kRotate270;
+    default:
+      return 0;
   }
 }
 
@@ -151,11 +155,14 @@ void loadColour(PLContextT<Sample>& ctx) {
     return;
   }
   if (ctx.wbTempTint) {
-    s.wbTemp = static_cast<int32_t>(RegReadUDword(key, "WhiteBalanceTemp", kWbTempDefault, 2000, 15000));
-    s.wbTint = static_cast<int32_t>(RegReadUDword(key, "WhiteBalanceTint", kWbTintDefault, 200, 2500));
+    s.wbTemp =
+        static_cast<int32_t>(RegReadUDword(key, "WhiteBalanceTemp", kWbTempDefault, 2000, 15000));
+    s.wbTint =
+        static_cast<int32_t>(RegReadUDword(key, "WhiteBalanceTint", kWbTintDefault, 200, 2500));
   } else {
     for (int c = 0; c < 3; ++c)
-      ctx.wbGain[c] = static_cast<uint32_t>(RegReadDword(key, kRgbGainNames[c], 0, -127, 127) + 128);
+      ctx.wbGain[c] =
+          static_cast<uint32_t>(RegReadDword(key, kRgbGainNames[c], 0, -127, 127) + 128);
     SetRgbGains(s, ctx.wbGain[0], ctx.wbGain[1], ctx.wbGain[2]);
   }
   s.hue = RegReadDword(key, "Hue", 0, -180, 180);
@@ -187,7 +194,8 @@ void PL_LoadSettings(PLContextT<Sample>* ctx) {
   std::lock_guard<platform::RecursiveLock> hold(*ctx->mtxSettings);
   PLSettings& s = ctx->settings;
   const std::string& key = ctx->regKey;
-  s.aeEnable = static_cast<uint32_t>(RegReadDword(key, "AutoExposureEnable", ctx->aeEnableDefault, 0, 1));
+  s.aeEnable =
+      static_cast<uint32_t>(RegReadDword(key, "AutoExposureEnable", ctx->aeEnableDefault, 0, 1));
   s.aeTarget = static_cast<uint8_t>(RegReadUDword(key, "AutoExposureTarget", 120, 16, 220));
   s.expoTime = RegReadUDword(key, exposureName(*ctx), ctx->timeDefault, ctx->timeMin, ctx->timeMax);
   ctx->curTime = s.expoTime;
@@ -204,13 +212,15 @@ void PL_LoadSettings(PLContextT<Sample>* ctx) {
   int32_t* fr[3] = {s.aeRect, s.awbRect, s.abbRect};
   for (int w = 0; w < 3; ++w)
     for (int e = 0; e < 4; ++e)
-      fr[w][e] = RegReadFraction(key, kWindowNames[w][e], e < 2 ? kWindowLowDefault : kWindowHighDefault);
+      fr[w][e] =
+          RegReadFraction(key, kWindowNames[w][e], e < 2 ? kWindowLowDefault : kWindowHighDefault);
   if (ctx->hasLightFrequency) s.lightFrequency = RegReadUDword(key, "HZ50", s.lightFrequency, 0, 2);
   loadProcessFlags(*ctx);
   const uint32_t aeMaxTime = RegReadUDword(key, "AeMaxTime", 350000, 10000, 5000000);
   if (aeMaxTime != 350000) PL_SaveAeMax(ctx, aeMaxTime, 0);
   const uint32_t aeMaxGain = RegReadUDword(key, "AeMaxGain", 500, 100, ctx->gainMax);
-  if (aeMaxGain != 500) PL_SaveAeMax(ctx, 0, static_cast<uint16_t>(std::min<uint32_t>(aeMaxGain, 0xFFFF)));
+  if (aeMaxGain != 500)
+    PL_SaveAeMax(ctx, 0, static_cast<uint16_t>(std::min<uint32_t>(aeMaxGain, 0xFFFF)));
   PL_ApplySettings(ctx, false);
 }
 
@@ -230,10 +240,10 @@ void PL_SaveAeMax(PLContextT<Sample>* ctx, uint32_t timeUs, uint16_t gain) {
   }
 }
 
-#define ZX_PL_SETTINGS_INSTANTIATE(S)                                   \
-  template void PL_SetDefaults<S>(const PLContextT<S>*, PLSettings*);   \
-  template void PL_SaveSettings<S>(PLContextT<S>*);                     \
-  template void PL_LoadSettings<S>(PLContextT<S>*);                     \
+#define ZX_PL_SETTINGS_INSTANTIATE(S)                                 \
+  template void PL_SetDefaults<S>(const PLContextT<S>*, PLSettings*); \
+  template void PL_SaveSettings<S>(PLContextT<S>*);                   \
+  template void PL_LoadSettings<S>(PLContextT<S>*);                   \
   template void PL_SaveAeMax<S>(PLContextT<S>*, uint32_t, uint16_t);
 ZX_PL_SETTINGS_INSTANTIATE(uint8_t)
 ZX_PL_SETTINGS_INSTANTIATE(uint16_t)

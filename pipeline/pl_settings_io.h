@@ -10,12 +10,16 @@ template <typename Sample>
 void PL_SetDefaults(const PLContextT<Sample>* source, PLSettings* target);
 
 // Writes the block, one REG_DWORD per value; nothing without a state or a subkey.
-template <typename Sample> void PL_SaveSettings(PLContextT<Sample>* ctx);
+template <typename Sample>
+void PL_SaveSettings(PLContextT<Sample>* ctx);
 
 // Reads the block (missing or malformed values take their defaults, others are clamped),
 // then applies it.
-template <typename Sample> void PL_LoadSettings(PLContextT<Sample>* ctx);
-inline void PL_LoadSettings16(PLContext16* ctx) { PL_LoadSettings(ctx); }
+template <typename Sample>
+void PL_LoadSettings(PLContextT<Sample>* ctx);
+inline void PL_LoadSettings16(PLContext16* ctx) {
+  PL_LoadSettings(ctx);
+}
 
 // Stores and persists the AE maximum time and/or gain; 0 leaves that one unchanged.
 template <typename Sample>

@@ -16,7 +16,9 @@ namespace {
 
 using Lock = std::lock_guard<platform::RecursiveLock>;
 
-bool highBitFormat(uint8_t f) { return (f >= 1 && f <= 4) || f == 10; }
+bool highBitFormat(uint8_t f) {
+  return (f >= 1 && f <= 4) || f == 10;
+}
 
 PLInitParams initParams(PLHlperBase& h, const PLSettings* settings) {
   PLInitParams p;
@@ -81,7 +83,8 @@ PLSettings carrySettings(const PLHlperBase& h, PLContextT<Sample>& c) {
   PLSettings s = c.settings;
   const auto ae = RectToFraction(c, c.aeRectPx), awb = RectToFraction(c, c.awbRectPx);
   const auto abb = RectToFraction(c, c.abbRectPx);
-  for (int i = 0; i < 4; ++i) s.aeRect[i] = ae[size_t(i)], s.awbRect[i] = awb[size_t(i)], s.abbRect[i] = abb[size_t(i)];
+  for (int i = 0; i < 4; ++i)
+    s.aeRect[i] = ae[size_t(i)], s.awbRect[i] = awb[size_t(i)], s.abbRect[i] = abb[size_t(i)];
   if (!h.wbTempTint) SetRgbGains(s, c.wbGain[0], c.wbGain[1], c.wbGain[2]);
   return s;
 }
@@ -94,8 +97,10 @@ void setBlackOffsets(PLContextT<Sample>& c, const uint16_t o[3]) {
 }
 
 void setBlackOffsets(PLHlperBase& h, const uint16_t o[3]) {
-  if (h.ctx8) setBlackOffsets(*h.ctx8, o);
-  else if (h.ctx16) setBlackOffsets(*h.ctx16, o);
+  if (h.ctx8)
+    setBlackOffsets(*h.ctx8, o);
+  else if (h.ctx16)
+    setBlackOffsets(*h.ctx16, o);
 }
 
 bool currentOffsets(const PLHlperBase& h, uint16_t o[3]) {
@@ -120,7 +125,8 @@ void rememberForOpen(PLHlperBase& h, PLContextT<Sample>& c, Carried& k) {
   k.video = c.demosaicVideo, k.still = c.demosaicStill;
   if (!h.regKey.empty()) {
     Lock hold(*c.mtxSettings);
-    for (int i = 0; i < 4; ++i) k.low[i] = c.settings.levelLow[i], k.high[i] = c.settings.levelHigh[i];
+    for (int i = 0; i < 4; ++i)
+      k.low[i] = c.settings.levelLow[i], k.high[i] = c.settings.levelHigh[i];
     k.hasLevels = true;
   } else {
     k.settings = carrySettings(h, c);
@@ -143,8 +149,10 @@ void finishState(PLHlperBase& h) {
 
 void allocateQuickBuffer(PLHlperBase& h, uint32_t w, uint32_t ht) {
   size_t bytes = 0;
-  if (h.hasFlag(LUMORIX_FLAG_RAW12_ALT)) bytes = size_t(w) * ht * 2;
-  else if (h.hasFlag(LUMORIX_FLAG_RAW8_ALT)) bytes = size_t(w) * ht;
+  if (h.hasFlag(LUMORIX_FLAG_RAW12_ALT))
+    bytes = size_t(w) * ht * 2;
+  else if (h.hasFlag(LUMORIX_FLAG_RAW8_ALT))
+    bytes = size_t(w) * ht;
   if (bytes == 0 || (h.quickBuffer && bytes <= h.quickBufferBytes)) return;  // reuse
   h.quickBuffer.allocate(bytes, platform::kFrameAlignment);
   h.quickBufferBytes = h.quickBuffer ? bytes : 0;
@@ -202,13 +210,15 @@ bool PLInit(PLHlperBase& h, const PLSettings* settings, uint32_t video, uint32_t
   return true;
 }
 
-void InitPipeLineStep1(PLHlperBase& h, uint32_t index, uint32_t w, uint32_t ht, const ExposureRange* range,
-                       uint32_t pw, uint32_t ph) {
+void InitPipeLineStep1(PLHlperBase& h, uint32_t index, uint32_t w, uint32_t ht,
+                       const ExposureRange* range, uint32_t pw, uint32_t ph) {
   ZX_TRACE("%s", "InitPipeLineStep1");
   Carried k;
   // The old state is measured at its own sizes, so it is read before the new ones are stored.
-  if (h.ctx8) rememberForOpen(h, *h.ctx8, k);
-  else if (h.ctx16) rememberForOpen(h, *h.ctx16, k);
+  if (h.ctx8)
+    rememberForOpen(h, *h.ctx8, k);
+  else if (h.ctx16)
+    rememberForOpen(h, *h.ctx16, k);
   if (h.ctx8 || h.ctx16) finishState(h);  // joins its workers and saves its settings
   h.resolutionIndex = index, h.frameWidth = w, h.frameHeight = ht;
   h.procWidth = pw ? pw : w, h.procHeight = ph ? ph : ht;
@@ -220,8 +230,10 @@ void InitPipeLineStep1(PLHlperBase& h, uint32_t index, uint32_t w, uint32_t ht, 
     LoadBlackBalance(h, o, h.pixelFormat);
     setBlackOffsets(h, o);
     if (k.hasLevels) {
-      if (h.ctx8) PL_ApplyLevelRange(h.ctx8.get(), k.low, k.high);
-      else if (h.ctx16) PL_ApplyLevelRange(h.ctx16.get(), k.low, k.high);
+      if (h.ctx8)
+        PL_ApplyLevelRange(h.ctx8.get(), k.low, k.high);
+      else if (h.ctx16)
+        PL_ApplyLevelRange(h.ctx16.get(), k.low, k.high);
     }
   }
   allocateQuickBuffer(h, w, ht);
@@ -256,8 +268,10 @@ void InitPipeLineStep2(PLHlperBase& h) {
   ZX_TRACE("%s", "InitPipeLineStep2");
   InitBandwidth(h);
   uint16_t gain = 0;
-  if (h.ctx8) step2State(h, *h.ctx8), gain = h.ctx8->settings.expoGain;
-  else if (h.ctx16) step2State(h, *h.ctx16), gain = h.ctx16->settings.expoGain;
+  if (h.ctx8)
+    step2State(h, *h.ctx8), gain = h.ctx8->settings.expoGain;
+  else if (h.ctx16)
+    step2State(h, *h.ctx16), gain = h.ctx16->settings.expoGain;
   ExpoProcTime(h, 1);
   if (h.ctx8 || h.ctx16) ExpoProcAGain(h, gain, 1);
   LoadEepromData(h);
@@ -312,7 +326,8 @@ void PostOpenRestore(PLHlperBase& h) {
 }
 
 void SetPixelFormat(PLHlperBase& h, uint8_t format, uint8_t presetLoad, uint8_t started) {
-  ZX_TRACE("%s: eformat = %u, bPrestLoad = %s", "SetPixelFormat", unsigned(format), presetLoad ? "true" : "false");
+  ZX_TRACE("%s: eformat = %u, bPrestLoad = %s", "SetPixelFormat", unsigned(format),
+           presetLoad ? "true" : "false");
   if (format >= kPixelFormatCount || h.formatCount < 2) return;
   const bool high = highBitFormat(format);
   if (h.formatCount == 2) {
@@ -348,15 +363,18 @@ void SwitchPipeline(PLHlperBase& h, uint8_t format, uint8_t presetLoad, uint8_t 
   Carried k;
   uint16_t o[3] = {};
   const bool hadState = currentOffsets(h, o);
-  if (h.ctx8) rememberForSwitch(h, *h.ctx8, k);
-  else if (h.ctx16) rememberForSwitch(h, *h.ctx16, k);
+  if (h.ctx8)
+    rememberForSwitch(h, *h.ctx8, k);
+  else if (h.ctx16)
+    rememberForSwitch(h, *h.ctx16, k);
   if (presetLoad || !hadState) {
     LoadBlackBalance(h, o, format);
   } else if (hadState) {
     SaveBlackBalance(h, o, oldFormat);
     // Offsets follow the sample depth: shifted by the difference between the two depths.
     const int from = wasHigh ? oldBits : 8, to = newHigh ? newBits : 8;
-    for (auto& v : o) v = uint16_t(to >= from ? uint32_t(v) << (to - from) : uint32_t(v) >> (from - to));
+    for (auto& v : o)
+      v = uint16_t(to >= from ? uint32_t(v) << (to - from) : uint32_t(v) >> (from - to));
   }
   h.ctx8.reset();
   h.ctx16.reset();
@@ -368,8 +386,10 @@ void SwitchPipeline(PLHlperBase& h, uint8_t format, uint8_t presetLoad, uint8_t 
   setBlackOffsets(h, o);
   InitPipeLineStep2(h);
   PL_SetStatsCallback(h);
-  if (h.ctx8) h.ctx8->aeMarkWindow = k.aeMark;
-  else if (h.ctx16) h.ctx16->aeMarkWindow = k.aeMark;
+  if (h.ctx8)
+    h.ctx8->aeMarkWindow = k.aeMark;
+  else if (h.ctx16)
+    h.ctx16->aeMarkWindow = k.aeMark;
 }
 
 void LoadEepromData(PLHlperBase&) {}
@@ -379,4 +399,6 @@ void SelectDefectList(PLHlperBase& h) {
   h.curDefectCount = 0;
 }
 
-void PL_SetBlackBalance(PLHlperBase& h, const uint16_t offsets[3]) { setBlackOffsets(h, offsets); }
+void PL_SetBlackBalance(PLHlperBase& h, const uint16_t offsets[3]) {
+  setBlackOffsets(h, offsets);
+}

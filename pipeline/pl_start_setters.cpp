@@ -14,7 +14,9 @@ namespace {
 
 using Lock = std::lock_guard<platform::RecursiveLock>;
 
-bool highBitFormat(uint8_t f) { return (f >= 1 && f <= 4) || f == 10; }
+bool highBitFormat(uint8_t f) {
+  return (f >= 1 && f <= 4) || f == 10;
+}
 
 template <typename Sample>
 void storeBaseGains(PLContextT<Sample>& c, const std::array<uint32_t, 3>& g) {
@@ -49,11 +51,14 @@ template <typename Sample>
 void pushWindow(PLHlperBase& h, const PLContextT<Sample>& c, const PixelRect& px,
                 void (HelperModelHooks::*send)(uint16_t, uint16_t, uint16_t, uint16_t)) {
   const auto scale = [](int64_t v, uint32_t num, uint32_t den) { return den ? v * num / den : 0; };
-  const int64_t l = scale(px.left, h.frameWidth, c.procWidth), r = scale(px.right, h.frameWidth, c.procWidth);
-  const int64_t t = scale(px.top, h.frameHeight, c.procHeight), b = scale(px.bottom, h.frameHeight, c.procHeight);
+  const int64_t l = scale(px.left, h.frameWidth, c.procWidth),
+                r = scale(px.right, h.frameWidth, c.procWidth);
+  const int64_t t = scale(px.top, h.frameHeight, c.procHeight),
+                b = scale(px.bottom, h.frameHeight, c.procHeight);
   SensorRect s{};
   h.PLHlperGetSensorRoi(&s);
-  if (!s.left && !s.top && !s.right && !s.bottom) s = {0, 0, int32_t(h.frameHeight ? h.frameWidth : 0), int32_t(h.frameHeight)};
+  if (!s.left && !s.top && !s.right && !s.bottom)
+    s = {0, 0, int32_t(h.frameHeight ? h.frameWidth : 0), int32_t(h.frameHeight)};
   const int64_t top2 = int64_t(h.frameHeight) - s.bottom, bottom2 = int64_t(h.frameHeight) - s.top;
   if (l < s.left || r > s.right || t < top2 || b > bottom2) return;
   (h.*send)(uint16_t(l - s.left), uint16_t(r - l), uint16_t(bottom2 - b), uint16_t(b - t));
@@ -76,9 +81,12 @@ void syncRects(PLHlperBase& h, PLContextT<Sample>& c) {
 
 void PL_SetWbGainBase(PLHlperBase& h) {
   if (h.wbGainBase[0] < 1) return;
-  const std::array<uint32_t, 3> g = h.hasWbGainBase ? h.wbGainBase : std::array<uint32_t, 3>{256, 256, 256};
-  if (h.ctx8) storeBaseGains(*h.ctx8, g);
-  else if (h.ctx16) storeBaseGains(*h.ctx16, g);
+  const std::array<uint32_t, 3> g =
+      h.hasWbGainBase ? h.wbGainBase : std::array<uint32_t, 3>{256, 256, 256};
+  if (h.ctx8)
+    storeBaseGains(*h.ctx8, g);
+  else if (h.ctx16)
+    storeBaseGains(*h.ctx16, g);
 }
 
 void PL_SetColorMatrix(PLHlperBase& h) {
@@ -93,16 +101,21 @@ void PL_SetColorMatrix(PLHlperBase& h) {
         for (size_t i = 0; i < 3; ++i) m[3 * row + i] /= sum;
     }
   }
-  if (h.ctx8) storeMatrix(*h.ctx8, m);
-  else storeMatrix(*h.ctx16, m);
+  if (h.ctx8)
+    storeMatrix(*h.ctx8, m);
+  else
+    storeMatrix(*h.ctx16, m);
 }
 
 HRESULT PL_SetAutoExpoEnable(PLHlperBase& h, uint32_t on) {
   ZX_TRACE("%s: %d", "PL_SetAutoExpoEnable", int(on));
   bool lightFrequency;
-  if (h.ctx8) enableAe(h, *h.ctx8, on), lightFrequency = h.ctx8->hasLightFrequency;
-  else if (h.ctx16) enableAe(h, *h.ctx16, on), lightFrequency = h.ctx16->hasLightFrequency;
-  else return E_UNEXPECTED;
+  if (h.ctx8)
+    enableAe(h, *h.ctx8, on), lightFrequency = h.ctx8->hasLightFrequency;
+  else if (h.ctx16)
+    enableAe(h, *h.ctx16, on), lightFrequency = h.ctx16->hasLightFrequency;
+  else
+    return E_UNEXPECTED;
   if (lightFrequency) ExpoProcTime(h, 0);
   return S_OK;
 }
@@ -123,8 +136,10 @@ HRESULT PL_SetBlackLevel(PLHlperBase& h, uint32_t value) {
   uint32_t sent = value;
   if (h.hasFlag(LUMORIX_FLAG_HIGHBIT_MASK) && !highBitFormat(h.pixelFormat)) {
     const uint32_t shift = h.hasFlag(LUMORIX_FLAG_RAW10) ? 2
-                         : (h.hasFlag(LUMORIX_FLAG_RAW12) || h.hasFlag(LUMORIX_FLAG_RAW12_ALT)) ? 4
-                         : h.hasFlag(LUMORIX_FLAG_RAW14) ? 6 : 8;
+                           : (h.hasFlag(LUMORIX_FLAG_RAW12) || h.hasFlag(LUMORIX_FLAG_RAW12_ALT))
+                               ? 4
+                           : h.hasFlag(LUMORIX_FLAG_RAW14) ? 6
+                                                           : 8;
     sent >>= shift;
   }
   Lock hold(h.sensorLock());
@@ -154,6 +169,8 @@ HRESULT PL_SetTec(PLHlperBase& h, uint32_t on) {
 
 void SyncIspRects(PLHlperBase& h) {
   if (!h.hasFlag(LUMORIX_FLAG_ISP)) return;
-  if (h.ctx8) syncRects(h, *h.ctx8);
-  else if (h.ctx16) syncRects(h, *h.ctx16);
+  if (h.ctx8)
+    syncRects(h, *h.ctx8);
+  else if (h.ctx16)
+    syncRects(h, *h.ctx16);
 }

@@ -14,7 +14,9 @@
 
 namespace {
 
-bool sizeAcceptable(uint32_t v) { return v >= 1 && v <= kMaxFrameDimension; }
+bool sizeAcceptable(uint32_t v) {
+  return v >= 1 && v <= kMaxFrameDimension;
+}
 
 bool paramsAcceptable(const PLInitParams* p) {
   return p && sizeAcceptable(p->frameWidth) && sizeAcceptable(p->frameHeight) &&
@@ -133,14 +135,24 @@ void resetRect(int32_t rect[4]) {
   rect[2] = rect[3] = kWindowHighDefault;
 }
 
-double finiteOr(double v, double fallback) { return std::isnan(v) ? fallback : v; }
+double finiteOr(double v, double fallback) {
+  return std::isnan(v) ? fallback : v;
+}
 
 }  // namespace
 
-PLContext* PL_Init(const PLInitParams* params) { return init<uint8_t>(params); }
-PLContext16* PL_Init16(const PLInitParams* params) { return init<uint16_t>(params); }
-void PL_Fini(PLContext* ctx) { fini(ctx); }
-void PL_Fini16(PLContext16* ctx) { fini(ctx); }
+PLContext* PL_Init(const PLInitParams* params) {
+  return init<uint8_t>(params);
+}
+PLContext16* PL_Init16(const PLInitParams* params) {
+  return init<uint16_t>(params);
+}
+void PL_Fini(PLContext* ctx) {
+  fini(ctx);
+}
+void PL_Fini16(PLContext16* ctx) {
+  fini(ctx);
+}
 
 template <typename Sample>
 void ClampSettingsBlock(const PLContextT<Sample>& ctx, PLSettings& b) {
@@ -160,7 +172,8 @@ void ClampSettingsBlock(const PLContextT<Sample>& ctx, PLSettings& b) {
   b.contrast = std::clamp(b.contrast, -100, 100);
   b.gamma = std::clamp(b.gamma, 20, 180);
   b.vignetteAmount = std::clamp(finiteOr(b.vignetteAmount, 0.0), -100.0, 100.0);
-  b.vignetteMidpoint = std::clamp(finiteOr(b.vignetteMidpoint, kVignetteMidpointDefault), 0.0, 0.25);
+  b.vignetteMidpoint =
+      std::clamp(finiteOr(b.vignetteMidpoint, kVignetteMidpointDefault), 0.0, 0.25);
   if (!(b.abbRect[0] < b.abbRect[2] && b.abbRect[1] < b.abbRect[3])) resetRect(b.abbRect);
   for (int n = 0; n < 4; ++n)
     if (b.levelLow[n] >= b.levelHigh[n]) b.levelLow[n] = 0, b.levelHigh[n] = 255;

@@ -19,10 +19,13 @@ namespace {
 constexpr uint32_t kMaxEmptyGrabs = 1000;
 constexpr int32_t kNoFrame = -5;
 
-bool highBitFormat(uint8_t f) { return (f >= 1 && f <= 4) || f == 10; }
+bool highBitFormat(uint8_t f) {
+  return (f >= 1 && f <= 4) || f == 10;
+}
 
 // Repeats while the grab reports no frame; the result's status follows each try.
-int32_t grabStill(PLHlperBase& h, FrameDescriptor& d, uint32_t fw, uint32_t fh, platform::Event* stop) {
+int32_t grabStill(PLHlperBase& h, FrameDescriptor& d, uint32_t fw, uint32_t fh,
+                  platform::Event* stop) {
   int32_t r = h.PLHlperGrabFrame(&d, fw, fh, nullptr, stop, false);
   for (uint32_t tries = 0; r == 0; ++tries) {
     if (stop ? stop->wait(0) : tries >= kMaxEmptyGrabs) return stop ? -2 : kNoFrame;
@@ -48,7 +51,8 @@ void repair(PLHlperBase& h, uint8_t* raw, uint32_t pw, uint32_t ph, uint32_t ind
     kernels::FixDefectPixels16(h.ctx16.get(), n, list->entries.data(), int32_t(pw), int32_t(ph),
                                reinterpret_cast<uint16_t*>(raw), nullptr);
   else if (h.ctx8 && !highBitFormat(h.pixelFormat))
-    kernels::FixDefectPixels(h.ctx8.get(), n, list->entries.data(), int32_t(pw), int32_t(ph), raw, nullptr);
+    kernels::FixDefectPixels(h.ctx8.get(), n, list->entries.data(), int32_t(pw), int32_t(ph), raw,
+                             nullptr);
 }
 
 // The high-bit still steps on the processing frame, then the output conversion and turns.
@@ -75,12 +79,14 @@ bool still16(PLContext16& c, uint16_t* raw, uint8_t* out, uint8_t bits, uint32_t
   const size_t entries = size_t{1} << c.bitDepth;
   if (c.isColour && !c.hasIsp && wb && wb->active && wb->lut[0].size() >= entries &&
       wb->lut[1].size() >= entries && wb->lut[2].size() >= entries)
-    kernels::ApplyRawWb16(uint32_t(c.bayer), wb->lut[0].data(), wb->lut[1].data(), wb->lut[2].data(),
-                          int32_t(pw), int32_t(ph), raw);
+    kernels::ApplyRawWb16(uint32_t(c.bayer), wb->lut[0].data(), wb->lut[1].data(),
+                          wb->lut[2].data(), int32_t(pw), int32_t(ph), raw);
   if (!c.rawLut.empty() && (s.stepBits & 4u))
-    for (size_t i = 0, n = size_t(pw) * ph; i < n; ++i) raw[i] = c.rawLut[std::min<size_t>(raw[i], c.rawLut.size() - 1)];
+    for (size_t i = 0, n = size_t(pw) * ph; i < n; ++i)
+      raw[i] = c.rawLut[std::min<size_t>(raw[i], c.rawLut.size() - 1)];
   if (c.isColour)
-    kernels::Demosaic16(&c, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill, int32_t(pw), int32_t(ph), raw, img);
+    kernels::Demosaic16(&c, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill,
+                        int32_t(pw), int32_t(ph), raw, img);
   else
     kernels::ConvertMono16(&c, int32_t(pw), int32_t(ph), raw, img);
   StatsCounters unused{};
@@ -97,18 +103,17 @@ bool still16(PLContext16& c, uint16_t* raw, uint8_t* out, uint8_t bits, uint32_t
     kernels::Convert16To8(img, out, int32_t(pw), int32_t(ph), p, c.bitDepth);
   }
   const bool out48 = bits == 48 && sameSize;
-  return kernels::OutputTransforms16(&c, out48 ? nullptr : out,
-                                     kernels::turnedFrameBytes<uint8_t>(int32_t(fw), int32_t(fh), p),
-                                     out48 ? reinterpret_cast<uint16_t*>(out) : nullptr,
-                                     kernels::turnedFrameBytes<uint16_t>(int32_t(fw), int32_t(fh), p),
-                                     int32_t(fw), int32_t(fh));
+  return kernels::OutputTransforms16(
+      &c, out48 ? nullptr : out, kernels::turnedFrameBytes<uint8_t>(int32_t(fw), int32_t(fh), p),
+      out48 ? reinterpret_cast<uint16_t*>(out) : nullptr,
+      kernels::turnedFrameBytes<uint16_t>(int32_t(fw), int32_t(fh), p), int32_t(fw), int32_t(fh));
 }
 
 }  // namespace
 
 StillResult* GrabStillFrame(PLHlperBase& h, StillResult* result, uint8_t* output, uint8_t* rawCopy,
-                            uint8_t bits, platform::Event* stop, uint32_t fw, uint32_t fh, uint32_t pw,
-                            uint32_t ph, uint32_t index) {
+                            uint8_t bits, platform::Event* stop, uint32_t fw, uint32_t fh,
+                            uint32_t pw, uint32_t ph, uint32_t index) {
   if (!result) return result;
   result->status = -1;
   const uint8_t format = h.pixelFormat;
@@ -132,10 +137,11 @@ StillResult* GrabStillFrame(PLHlperBase& h, StillResult* result, uint8_t* output
   } else if (h.ctx8 && !highBitFormat(format)) {
     const uint8_t p = h.ctx8->samplesPerPixel;
     const size_t outBytes = kernels::turnedFrameBytes<uint8_t>(int32_t(fw), int32_t(fh), p);
-    ok = output && kernels::PL_ProcessStill8(h.ctx8.get(), raw, output, outBytes, bits, int32_t(fw), int32_t(fh),
-                                             int32_t(pw), int32_t(ph)) == 1;
+    ok = output && kernels::PL_ProcessStill8(h.ctx8.get(), raw, output, outBytes, bits, int32_t(fw),
+                                             int32_t(fh), int32_t(pw), int32_t(ph)) == 1;
   } else if (h.ctx16 && highBitFormat(format)) {
-    ok = output && still16(*h.ctx16, reinterpret_cast<uint16_t*>(raw), output, bits, fw, fh, pw, ph);
+    ok =
+        output && still16(*h.ctx16, reinterpret_cast<uint16_t*>(raw), output, bits, fw, fh, pw, ph);
   } else if (output) {
     std::memcpy(output, raw, frameBytes);
   }

@@ -24,7 +24,7 @@ struct LevelTableSet {
 
 struct ColourTableSet {
   std::array<double, 9> hueSatMatrix{};
-  std::array<int32_t, 9> coef{};                  // x 16384
+  std::array<int32_t, 9> coef{};                   // x 16384
   std::array<std::vector<int32_t>, 9> coefTables;  // entry v = v x coef, saturated to 32 bits
 };
 

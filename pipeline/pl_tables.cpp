@@ -60,13 +60,14 @@ void PL_UpdateToneCurve(PLContextT<Sample>* ctx) {
     if (isp && ctx->sensorBitDepth > 8) {
       // The processor works at the sensor's depth: hand it a deep table, keep ours unused.
       std::vector<uint16_t> deep(size_t{1} << ctx->sensorBitDepth);
-      CalcToneCurveLut<uint16_t>(
-          deep, ctx->sensorBitDepth, s.contrast, s.brightness, s.gamma,
-          ctx->hasToneMapping ? std::span<const uint16_t>(ctx->filmicLut16) : std::span<const uint16_t>());
+      CalcToneCurveLut<uint16_t>(deep, ctx->sensorBitDepth, s.contrast, s.brightness, s.gamma,
+                                 ctx->hasToneMapping ? std::span<const uint16_t>(ctx->filmicLut16)
+                                                     : std::span<const uint16_t>());
       if (ctx->callbacks.hwToneLut)
         ctx->callbacks.hwToneLut(deep.data(), ctx->sensorBitDepth, ctx->callbacks.hwContext);
       set->lut = identityTable<Sample>(tmax);  // the software step passes samples through
-      PublishTables(*ctx, &PLTableSets<Sample>::tone, std::shared_ptr<const ToneTableSet<Sample>>(set));
+      PublishTables(*ctx, &PLTableSets<Sample>::tone,
+                    std::shared_ptr<const ToneTableSet<Sample>>(set));
       return;
     }
   }
@@ -137,7 +138,8 @@ void PL_UpdateHueSat(PLContextT<Sample>* ctx) {
       auto& table = set->coefTables[3 * i + j];
       table.resize(PLContextT<Sample>::kTableEntries);
       for (uint32_t v = 0; v <= tmax; ++v)
-        table[v] = static_cast<int32_t>(std::clamp<int64_t>(int64_t{v} * coef, INT32_MIN, INT32_MAX));
+        table[v] =
+            static_cast<int32_t>(std::clamp<int64_t>(int64_t{v} * coef, INT32_MIN, INT32_MAX));
       padTail(table, tmax);
     }
   PublishTables(*ctx, &PLTableSets<Sample>::colour, std::shared_ptr<const ColourTableSet>(set));
@@ -169,7 +171,8 @@ void PL_UpdateLevelLut(PLContextT<Sample>* ctx) {
     }
     padTail(table, tmax);
   }
-  PublishTables(*ctx, &PLTableSets<Sample>::level, std::shared_ptr<const LevelTableSet<Sample>>(set));
+  PublishTables(*ctx, &PLTableSets<Sample>::level,
+                std::shared_ptr<const LevelTableSet<Sample>>(set));
 }
 
 template <typename Sample>
@@ -221,13 +224,13 @@ void PL_ApplyLevelRange(PLContextT<Sample>* ctx, const uint8_t low[4], const uin
   PL_UpdateLevelLut(ctx);
 }
 
-#define ZX_PL_TABLES_INSTANTIATE(S)                                                  \
-  template void PL_UpdateToneCurve<S>(PLContextT<S>*);                               \
-  template void PL_UpdateWbLut<S>(PLContextT<S>*);                                   \
-  template void PL_UpdateHueSat<S>(PLContextT<S>*);                                  \
-  template void PL_UpdateLevelLut<S>(PLContextT<S>*);                                \
-  template void PL_ApplySettings<S>(PLContextT<S>*, bool);                           \
-  template int32_t PL_SetHSB<S>(PLContextT<S>*, const int32_t*);                     \
+#define ZX_PL_TABLES_INSTANTIATE(S)                              \
+  template void PL_UpdateToneCurve<S>(PLContextT<S>*);           \
+  template void PL_UpdateWbLut<S>(PLContextT<S>*);               \
+  template void PL_UpdateHueSat<S>(PLContextT<S>*);              \
+  template void PL_UpdateLevelLut<S>(PLContextT<S>*);            \
+  template void PL_ApplySettings<S>(PLContextT<S>*, bool);       \
+  template int32_t PL_SetHSB<S>(PLContextT<S>*, const int32_t*); \
   template void PL_ApplyLevelRange<S>(PLContextT<S>*, const uint8_t*, const uint8_t*);
 ZX_PL_TABLES_INSTANTIATE(uint8_t)
 ZX_PL_TABLES_INSTANTIATE(uint16_t)

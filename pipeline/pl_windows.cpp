@@ -27,8 +27,8 @@ int32_t toPixel(int32_t fraction, uint32_t size) {
 }  // namespace
 
 std::array<int32_t, 4> RectToFraction(uint32_t width, uint32_t height, const PixelRect& rect) {
-  return {toFraction(rect.left, width), toFraction(rect.top, height),
-          toFraction(rect.right, width), toFraction(rect.bottom, height)};
+  return {toFraction(rect.left, width), toFraction(rect.top, height), toFraction(rect.right, width),
+          toFraction(rect.bottom, height)};
 }
 
 PixelRect FractionToRect(uint32_t width, uint32_t height, const int32_t fractions[4]) {

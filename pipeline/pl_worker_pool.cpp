@@ -28,7 +28,8 @@ void threadBottom(PLContextT<Sample>* ctx, uint32_t k) {
     }
     const auto& job = *static_cast<const FrameJob<Sample>*>(slot.job);
     const int32_t first = int32_t(k * slot.stripeRows);
-    RunStripe(job, static_cast<Sample*>(slot.stripeStart), int32_t(slot.stripeRows), first, slot.stats);
+    RunStripe(job, static_cast<Sample*>(slot.stripeStart), int32_t(slot.stripeRows), first,
+              slot.stats);
     slot.done->set();
   }
   ZX_TRACE("%s: leave", "threadBottom");
@@ -54,7 +55,9 @@ uint32_t WorkerCountFor(uint32_t processors) {
   return processors < 8 ? 1 : 3;
 }
 
-uint32_t StripeRows(uint32_t height, uint32_t workers) { return height / (workers + 1); }
+uint32_t StripeRows(uint32_t height, uint32_t workers) {
+  return height / (workers + 1);
+}
 
 WorkerEnvironment& PipelineWorkerEnvironment() {
   static WorkerEnvironment env;
@@ -96,8 +99,8 @@ uint32_t PL_StartWorkers(PLContextT<Sample>& ctx) {
 }
 
 template <typename Sample>
-void RunStripes(PLContextT<Sample>& ctx, const FrameJob<Sample>& job, Sample* image,
-                int32_t height, StatsCounters& total) {
+void RunStripes(PLContextT<Sample>& ctx, const FrameJob<Sample>& job, Sample* image, int32_t height,
+                StatsCounters& total) {
   PLWorkers& w = ctx.workers;
   const bool useWorkers = w.workerCount > 0 && w.slot[0].thread && (job.settings.stepBits & 0x80u);
   const uint32_t n = useWorkers ? w.workerCount : 0;

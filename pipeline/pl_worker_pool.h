@@ -30,5 +30,5 @@ uint32_t PL_StartWorkers(PLContextT<Sample>& ctx);
 // stepBits bit 7 is set and workers exist, the last stripe on the calling thread, then waits.
 // The statistics counters of every thread are summed into `total` when the job collects them.
 template <typename Sample>
-void RunStripes(PLContextT<Sample>& ctx, const FrameJob<Sample>& job, Sample* image,
-                int32_t height, StatsCounters& total);
+void RunStripes(PLContextT<Sample>& ctx, const FrameJob<Sample>& job, Sample* image, int32_t height,
+                StatsCounters& total);

@@ -9,7 +9,7 @@
 #include "platform/types.h"
 
 struct PresetRecord {
-  WCHAR16 name[128];    // UTF-16, zero-terminated; empty marks a missing preset
+  WCHAR16 name[128];  // UTF-16, zero-terminated; empty marks a missing preset
   PLSettings settings;
   uint8_t speed;
   uint8_t skip;
@@ -28,7 +28,8 @@ struct PresetRecord {
   uint8_t zero452[4];
 };
 
-static_assert(std::is_standard_layout_v<PresetRecord> && std::is_trivially_copyable_v<PresetRecord>);
+static_assert(std::is_standard_layout_v<PresetRecord> &&
+              std::is_trivially_copyable_v<PresetRecord>);
 static_assert(sizeof(PresetRecord) == 456);
 static_assert(offsetof(PresetRecord, settings) == 256);
 static_assert(offsetof(PresetRecord, speed) == 416);

@@ -41,8 +41,10 @@ void CalcToneCurveLut(std::span<Entry> out, uint8_t bits, int32_t contrast, int3
   const bool useBase = base.size() > tmax;
   const double exponent = gamma / 100.0;
   for (uint32_t v = 0; v <= tmax; ++v) {
-    const uint32_t tb = brightnessEntry(contrastEntry(v, tmax + 1, contrast, tmax), brightness, tmax);
-    const uint32_t tg = TruncToEntry(std::pow(static_cast<double>(tb) / tmax, exponent) * tmax, tmax);
+    const uint32_t tb =
+        brightnessEntry(contrastEntry(v, tmax + 1, contrast, tmax), brightness, tmax);
+    const uint32_t tg =
+        TruncToEntry(std::pow(static_cast<double>(tb) / tmax, exponent) * tmax, tmax);
     out[v] = useBase ? base[tg] : static_cast<Entry>(tg);
   }
 }

@@ -8,7 +8,9 @@ namespace {
 std::atomic<uint32_t> failCountdown{0};
 }
 
-void AlignedBuffer::failAllocation(uint32_t nth) { failCountdown.store(nth); }
+void AlignedBuffer::failAllocation(uint32_t nth) {
+  failCountdown.store(nth);
+}
 
 bool AlignedBuffer::allocate(size_t size, size_t align) {
   reset();

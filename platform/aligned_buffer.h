@@ -7,14 +7,16 @@
 
 namespace platform {
 
-// Frame buffers sit on 1024-byte boundaries so vector kernels and DMA-style copies never split a line.
+// Frame buffers sit on 1024-byte boundaries so vector kernels and DMA-style copies never split a
+// line.
 inline constexpr size_t kFrameAlignment = 1024;
 
 class AlignedBuffer {
  public:
   AlignedBuffer() = default;
   ~AlignedBuffer() { reset(); }
-  AlignedBuffer(AlignedBuffer&& other) noexcept : data_(other.data_), size_(other.size_), align_(other.align_) {
+  AlignedBuffer(AlignedBuffer&& other) noexcept
+      : data_(other.data_), size_(other.size_), align_(other.align_) {
     other.data_ = nullptr;
     other.size_ = 0;
   }

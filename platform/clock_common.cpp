@@ -16,6 +16,8 @@ uint32_t TickCountMs() {
   return source ? source() : OsTickCountMs();
 }
 
-void SetTickSource(TickSource source) { tickSource.store(source, std::memory_order_release); }
+void SetTickSource(TickSource source) {
+  tickSource.store(source, std::memory_order_release);
+}
 
 }  // namespace platform

@@ -63,8 +63,12 @@ using REFIID = const IID&;
 using REFCLSID = const CLSID&;
 using REFGUID = const GUID&;
 
-inline bool IsEqualGUID(REFGUID a, REFGUID b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
+inline bool IsEqualGUID(REFGUID a, REFGUID b) {
+  return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+inline bool operator==(REFGUID a, REFGUID b) {
+  return IsEqualGUID(a, b);
+}
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
@@ -112,7 +116,7 @@ typedef const GUID* REFGUID;
 #define E_OUTOFMEMORY ((HRESULT)0x8007000E)
 #define RPC_E_WRONG_THREAD ((HRESULT)0x8001010E)
 #define HRESULT_FROM_WIN32(e) \
-  ((HRESULT)(e) <= 0 ? (HRESULT)(e) : (HRESULT)(((uint32_t)(e) & 0xFFFF) | 0x80070000u))
+  ((HRESULT)(e) <= 0 ? (HRESULT)(e) : (HRESULT)(((uint32_t)(e)&0xFFFF) | 0x80070000u))
 
 typedef struct IUnknown IUnknown;
 typedef struct IUnknownVtbl {

@@ -35,6 +35,8 @@ CpuFeatures DecodeCpuFeatures(const CpuidWords& w) {
   return f;
 }
 
-CpuFeatures DetectCpuFeatures() { return DecodeCpuFeatures(ReadCpuid()); }
+CpuFeatures DetectCpuFeatures() {
+  return DecodeCpuFeatures(ReadCpuid());
+}
 
 }  // namespace platform

@@ -1,4 +1,5 @@
-// Overlapped device I/O and the WinUSB entry points, so the transport can run on a real device or a simulated one.
+// Overlapped device I/O and the WinUSB entry points, so the transport can run on a real device or a
+// simulated one.
 #pragma once
 
 #include <cstdint>
@@ -53,7 +54,8 @@ class DeviceIo {
   virtual uint32_t ioctl(uint32_t code, const void* in, uint32_t inBytes, void* out,
                          uint32_t outBytes, AsyncIo& io) = 0;
   virtual uint32_t read(void* buffer, uint32_t bytes, AsyncIo& io) = 0;
-  // The outcome of a request without waiting: 0 with the byte count, kErrorIoIncomplete, or the error.
+  // The outcome of a request without waiting: 0 with the byte count, kErrorIoIncomplete, or the
+  // error.
   virtual uint32_t result(AsyncIo& io, uint32_t* transferred) = 0;
   virtual void cancel(AsyncIo& io) = 0;
   // The OS handle WinUSB binds to; null on a simulated device.

@@ -39,7 +39,9 @@ class Event {
 #ifdef _WIN32
   // A non-owning view of a handle made elsewhere (a pin's command event, an OVERLAPPED event).
   static Event wrap(void* handle);
-  void* nativeHandle() const { return handle_; }
+  void* nativeHandle() const {
+    return handle_;
+  }
 #endif
 
  private:

@@ -1,4 +1,5 @@
-// Locks with the std BasicLockable shape: a recursive one (a Win32 critical section) and a plain one.
+// Locks with the std BasicLockable shape: a recursive one (a Win32 critical section) and a plain
+// one.
 #pragma once
 
 #ifdef _WIN32

@@ -15,7 +15,8 @@ enum class RegStatus { Ok, NoKey, NoValue, WrongType, Failed };
 
 enum class RegType : uint32_t { Sz = 1, Binary = 3, Dword = 4 };
 
-// Keys are paths below HKEY_CURRENT_USER separated by '\'; names compare without case, as Windows does.
+// Keys are paths below HKEY_CURRENT_USER separated by '\'; names compare without case, as Windows
+// does.
 class Registry {
  public:
   virtual ~Registry() = default;

@@ -35,6 +35,8 @@ Registry& CurrentRegistry() {
 ScopedRegistry::ScopedRegistry(std::unique_ptr<Registry> replacement)
     : current_(std::move(replacement)), previous_(override_.exchange(current_.get())) {}
 
-ScopedRegistry::~ScopedRegistry() { override_.store(previous_); }
+ScopedRegistry::~ScopedRegistry() {
+  override_.store(previous_);
+}
 
 }  // namespace platform

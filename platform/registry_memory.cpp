@@ -66,6 +66,8 @@ class MemoryRegistry final : public TypedRegistry {
 
 }  // namespace
 
-std::unique_ptr<Registry> MakeMemoryRegistry() { return std::make_unique<MemoryRegistry>(); }
+std::unique_ptr<Registry> MakeMemoryRegistry() {
+  return std::make_unique<MemoryRegistry>();
+}
 
 }  // namespace platform

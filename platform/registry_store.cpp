@@ -58,8 +58,9 @@ RegStatus TypedRegistry::readString(std::string_view key, std::string_view name,
 }
 
 RegStatus TypedRegistry::writeDword(std::string_view key, std::string_view name, uint32_t value) {
-  RegValue v{RegType::Dword, {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)}};
+  RegValue v{RegType::Dword,
+             {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)}};
   return putRaw(NormaliseKey(key), NormaliseName(name), std::move(v));
 }
 

@@ -10,7 +10,9 @@ namespace {
 std::atomic<WaitHook*> waitHook{nullptr};
 }
 
-void SetWaitHook(WaitHook* hook) { waitHook.store(hook, std::memory_order_release); }
+void SetWaitHook(WaitHook* hook) {
+  waitHook.store(hook, std::memory_order_release);
+}
 
 WaitResult HookedWaitAny(std::span<Event* const> events, uint32_t timeoutMs) {
   WaitHook* hook = waitHook.load(std::memory_order_acquire);

@@ -1,4 +1,5 @@
-// The waits and sleeps of device code, routable to a simulated clock; the tick has its own hook in clock.h.
+// The waits and sleeps of device code, routable to a simulated clock; the tick has its own hook in
+// clock.h.
 #pragma once
 
 #include <cstdint>

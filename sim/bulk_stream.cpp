@@ -23,8 +23,10 @@ bool BulkStream::takeFault(StreamFault::Kind kind, Match match, StreamFault* out
     if (match == Match::Frame && it->frame != frameNo_) continue;
     if (match == Match::Block && (it->frame != frameNo_ || it->block != block_)) continue;
     *out = *it;
-    if (it->times <= 1) faults_.erase(it);
-    else --it->times;
+    if (it->times <= 1)
+      faults_.erase(it);
+    else
+      --it->times;
     return true;
   }
   return false;

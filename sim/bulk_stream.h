@@ -1,4 +1,5 @@
-// The bulk IN pipe of a simulated camera: frames go out while the camera streams, into whatever reads are pending.
+// The bulk IN pipe of a simulated camera: frames go out while the camera streams, into whatever
+// reads are pending.
 #pragma once
 
 #include <cstdint>

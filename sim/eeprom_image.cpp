@@ -1,4 +1,5 @@
-// EepromImage: lists are grouped by their high coordinate parts, where coordinate = high × 255 + low.
+// EepromImage: lists are grouped by their high coordinate parts, where coordinate = high × 255 +
+// low.
 #include "sim/eeprom_image.h"
 
 #include <bzlib.h>
@@ -85,8 +86,8 @@ std::vector<uint8_t> EepromImage::build() const {
   std::vector<uint8_t> block;
   putU32(block, 9 + packedBytes);
   block.push_back(variant_ == Variant::BadMarker ? '1' : '2');
-  putU32(block, static_cast<uint32_t>(unpacked.size()) +
-                    (variant_ == Variant::WrongUnpackedSize ? 1 : 0));
+  putU32(block,
+         static_cast<uint32_t>(unpacked.size()) + (variant_ == Variant::WrongUnpackedSize ? 1 : 0));
   block.insert(block.end(), packed.begin(), packed.begin() + packedBytes);
   std::string serial = serial_;
   serial.resize(31, '0');

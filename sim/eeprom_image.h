@@ -1,4 +1,5 @@
-// The camera's EEPROM block: a bzip2-packed set of defect lists and a serial-number record, with broken variants.
+// The camera's EEPROM block: a bzip2-packed set of defect lists and a serial-number record, with
+// broken variants.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
-// KernelDevice: the driver's I/O-control table. Everything but a pipe read finishes at once; unknown
-// codes fail with ERROR_INVALID_FUNCTION.
+// KernelDevice: the driver's I/O-control table. Everything but a pipe read finishes at once;
+// unknown codes fail with ERROR_INVALID_FUNCTION.
 #include "sim/kernel_device.h"
 
 #include <cstring>
@@ -38,8 +38,10 @@ uint32_t KernelDevice::dispatch(uint32_t code, const uint8_t* in, uint32_t inByt
                                 uint32_t outBytes, uint32_t* n) {
   uint32_t word = 0;
   switch (code) {
-    case usb::kIoctlGetDeviceDescriptor: return camera_->descriptor(out, outBytes, n);
-    case usb::kIoctlResetPort: return camera_->resetPort();
+    case usb::kIoctlGetDeviceDescriptor:
+      return camera_->descriptor(out, outBytes, n);
+    case usb::kIoctlResetPort:
+      return camera_->resetPort();
     case usb::kIoctlResetPipe:
       return u32In(in, inBytes, &word) ? camera_->resetPipe() : kBadParameter;
     case usb::kIoctlAbortPipe:
@@ -67,7 +69,8 @@ uint32_t KernelDevice::dispatch(uint32_t code, const uint8_t* in, uint32_t inByt
       out[0] = camera_->genFailure();
       *n = 1;
       return 0;
-    default: return platform::kErrorInvalidFunction;
+    default:
+      return platform::kErrorInvalidFunction;
   }
 }
 

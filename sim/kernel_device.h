@@ -1,4 +1,5 @@
-// The kernel-driver flavour of a simulated camera: its device link answers the driver's I/O controls.
+// The kernel-driver flavour of a simulated camera: its device link answers the driver's I/O
+// controls.
 #pragma once
 
 #include <memory>

@@ -23,7 +23,9 @@ RealTimeClock::~RealTimeClock() {
   thread_.join();
 }
 
-uint64_t RealTimeClock::now() { return steadyMs(); }
+uint64_t RealTimeClock::now() {
+  return steadyMs();
+}
 
 void RealTimeClock::at(uint64_t timeMs, const void* owner, std::function<void()> action) {
   {

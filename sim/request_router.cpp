@@ -12,11 +12,12 @@ constexpr uint8_t kDone = 8;
 
 bool RequestRouter::takeFault(const Setup& setup, RequestFault* out) {
   for (auto it = faults_.begin(); it != faults_.end(); ++it) {
-    if (it->request != setup.request || (it->value != 0xFFFF && it->value != setup.value))
-      continue;
+    if (it->request != setup.request || (it->value != 0xFFFF && it->value != setup.value)) continue;
     *out = *it;
-    if (it->times == 1) faults_.erase(it);
-    else if (it->times > 1) --it->times;
+    if (it->times == 1)
+      faults_.erase(it);
+    else if (it->times > 1)
+      --it->times;
     return true;
   }
   return false;
@@ -39,7 +40,8 @@ uint32_t RequestRouter::handle(const Setup& setup, uint8_t* data, uint32_t lengt
   }
   uint8_t reply[4096] = {};
   uint32_t replyBytes = 0;
-  const uint32_t err = answerIn(setup, reply, std::min<uint32_t>(length, sizeof reply), &replyBytes);
+  const uint32_t err =
+      answerIn(setup, reply, std::min<uint32_t>(length, sizeof reply), &replyBytes);
   if (err) return err;
   if (faulted && fault.kind == RequestFault::Kind::BadStatus) reply[0] = fault.status;
   if (faulted && fault.kind == RequestFault::Kind::ShortReply)
@@ -63,12 +65,24 @@ uint32_t RequestRouter::answerIn(const Setup& s, uint8_t* reply, uint32_t length
                                  uint32_t* replyBytes) {
   auto status = [&](uint8_t v) { reply[0] = v, *replyBytes = 1; };
   switch (s.request) {
-    case 0x0A: *replyBytes = 3; return 0;  // sensor read: zeros
-    case 0x0B: status(writeRegister(s.index, s.value)); return 0;
-    case 0x0D: state_.record(Entry(LogKind::RegisterWrite, s.index, s.value)); status(kDone); return 0;
-    case 0x10: status(0); return 0;
-    case 0x17: *replyBytes = 2; return 0;
-    case 0x1E: case 0x1F:
+    case 0x0A:
+      *replyBytes = 3;
+      return 0;  // sensor read: zeros
+    case 0x0B:
+      status(writeRegister(s.index, s.value));
+      return 0;
+    case 0x0D:
+      state_.record(Entry(LogKind::RegisterWrite, s.index, s.value));
+      status(kDone);
+      return 0;
+    case 0x10:
+      status(0);
+      return 0;
+    case 0x17:
+      *replyBytes = 2;
+      return 0;
+    case 0x1E:
+    case 0x1F:
       std::memcpy(reply, s.request == 0x1E ? "3.1.0-sim" : "1.0-sim", 10);
       reply[15] = state_.firmwareVersion;
       *replyBytes = 16;
@@ -82,8 +96,14 @@ uint32_t RequestRouter::answerIn(const Setup& s, uint8_t* reply, uint32_t length
       *replyBytes = n;
       return 0;
     }
-    case 0x2A: case 0x2F: status(kDone); return 0;
-    case 0x2E: case 0x81: status(0); return 0;
+    case 0x2A:
+    case 0x2F:
+      status(kDone);
+      return 0;
+    case 0x2E:
+    case 0x81:
+      status(0);
+      return 0;
     default:
       if ((s.request >= 0x30 && s.request <= 0x36) || (s.request >= 0xEB && s.request <= 0xEF) ||
           s.request == 0xFE) {
@@ -96,7 +116,9 @@ uint32_t RequestRouter::answerIn(const Setup& s, uint8_t* reply, uint32_t length
 
 uint32_t RequestRouter::acceptOut(const Setup& s, const uint8_t* data, uint32_t length) {
   switch (s.request) {
-    case 0x01: state_.systemInit = static_cast<uint8_t>(s.value); return 0;
+    case 0x01:
+      state_.systemInit = static_cast<uint8_t>(s.value);
+      return 0;
     case 0x08:
       if (length == 5 && data) {
         const uint64_t word = uint64_t{data[0]} | uint64_t{data[1]} << 8 | uint64_t{data[2]} << 16 |
@@ -104,10 +126,11 @@ uint32_t RequestRouter::acceptOut(const Setup& s, const uint8_t* data, uint32_t 
         state_.record(Entry(LogKind::RegisterWrite, uint32_t(word & 0xFFF), uint32_t(word >> 12)));
       } else {
         state_.record(Entry(LogKind::RegisterWrite, uint32_t(s.index >> 8),
-                       uint32_t(s.value) << 8 | (s.index & 0xFF)));
+                            uint32_t(s.value) << 8 | (s.index & 0xFF)));
       }
       return 0;
-    case 0xD9: return length == 2048 ? 0 : kStall;
+    case 0xD9:
+      return length == 2048 ? 0 : kStall;
     default:
       if ((s.request >= 0x30 && s.request <= 0x36) || (s.request >= 0x82 && s.request <= 0x86) ||
           (s.request >= 0xEB && s.request <= 0xEF) || s.request == 0xFE)

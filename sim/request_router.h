@@ -1,4 +1,5 @@
-// Answers the camera's vendor requests for either flavour, logs them and applies per-request faults.
+// Answers the camera's vendor requests for either flavour, logs them and applies per-request
+// faults.
 #pragma once
 
 #include <cstdint>

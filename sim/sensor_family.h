@@ -1,4 +1,5 @@
-// What a simulated sensor makes of register writes: whether it streams, its geometry, exposure and gain.
+// What a simulated sensor makes of register writes: whether it streams, its geometry, exposure and
+// gain.
 #pragma once
 
 #include <cstdint>

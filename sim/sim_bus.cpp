@@ -24,7 +24,9 @@ SimBus::SimBus() {
       [this](const WString& path, uint32_t* error) { return open(path, error); });
 }
 
-SimBus::~SimBus() { platform::SetDeviceOpener(nullptr); }
+SimBus::~SimBus() {
+  platform::SetDeviceOpener(nullptr);
+}
 
 std::shared_ptr<SimCamera> SimBus::add(Clock& clock, SimConfig config,
                                        std::unique_ptr<SensorFamily> family) {

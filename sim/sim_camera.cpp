@@ -37,7 +37,9 @@ WString SimCamera::interfaceId() const {
   return widen(text);
 }
 
-WString SimCamera::kernelPath() const { return widen("\\\\.\\lumorix-") + kernelId(); }
+WString SimCamera::kernelPath() const {
+  return widen("\\\\.\\lumorix-") + kernelId();
+}
 WString SimCamera::winUsbPath() const {
   return interfaceId() + widen("#{05476310-0000-0000-0000-000000000000}");
 }
@@ -151,12 +153,24 @@ uint32_t SimCamera::descriptor(uint8_t* out, uint32_t length, uint32_t* transfer
   if (state_.unplugged) return kNotConnected;
   const SimConfig& c = state_.config;
   const bool usb3 = c.maxPacket >= 1024;
-  const uint8_t d[18] = {18, 1, 0x00, static_cast<uint8_t>(usb3 ? 3 : 2), 0xFF, 0, 0,
+  const uint8_t d[18] = {18,
+                         1,
+                         0x00,
+                         static_cast<uint8_t>(usb3 ? 3 : 2),
+                         0xFF,
+                         0,
+                         0,
                          static_cast<uint8_t>(usb3 ? 9 : 64),
-                         static_cast<uint8_t>(c.vendorId), static_cast<uint8_t>(c.vendorId >> 8),
-                         static_cast<uint8_t>(c.productId), static_cast<uint8_t>(c.productId >> 8),
-                         static_cast<uint8_t>(c.bcdDevice), static_cast<uint8_t>(c.bcdDevice >> 8),
-                         1, 2, 0, 1};
+                         static_cast<uint8_t>(c.vendorId),
+                         static_cast<uint8_t>(c.vendorId >> 8),
+                         static_cast<uint8_t>(c.productId),
+                         static_cast<uint8_t>(c.productId >> 8),
+                         static_cast<uint8_t>(c.bcdDevice),
+                         static_cast<uint8_t>(c.bcdDevice >> 8),
+                         1,
+                         2,
+                         0,
+                         1};
   *transferred = length < 18 ? length : 18;
   std::memcpy(out, d, *transferred);
   return 0;
@@ -198,8 +212,12 @@ uint32_t SimCamera::pipeOp(const char* name) {
   return 0;
 }
 
-uint32_t SimCamera::resetPort() { return pipeOp("reset-port"); }
-uint32_t SimCamera::selectAltSetting() { return pipeOp("select-alt"); }
+uint32_t SimCamera::resetPort() {
+  return pipeOp("reset-port");
+}
+uint32_t SimCamera::selectAltSetting() {
+  return pipeOp("select-alt");
+}
 
 uint32_t SimCamera::driverState(uint32_t* value) {
   std::lock_guard<std::mutex> hold(lock_);
@@ -239,7 +257,8 @@ void SimCamera::setPipePolicy(PipePolicy policy) {
 
 void SimCamera::recordIoctl(uint32_t code, const void* in, uint32_t inBytes) {
   LogEntry e = Entry(LogKind::Ioctl, code);
-  if (in && inBytes) e.payload.assign(static_cast<const uint8_t*>(in), static_cast<const uint8_t*>(in) + inBytes);
+  if (in && inBytes)
+    e.payload.assign(static_cast<const uint8_t*>(in), static_cast<const uint8_t*>(in) + inBytes);
   std::lock_guard<std::mutex> hold(lock_);
   state_.record(std::move(e));
 }

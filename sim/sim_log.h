@@ -1,4 +1,5 @@
-// The simulated camera's one time-stamped log: requests, register writes, I/O controls, pipe operations, pauses.
+// The simulated camera's one time-stamped log: requests, register writes, I/O controls, pipe
+// operations, pauses.
 #pragma once
 
 #include <cstdint>
@@ -13,12 +14,12 @@ enum class LogKind { Request, RegisterWrite, Ioctl, PipeOp, Pause, Error };
 struct LogEntry {
   uint64_t timeMs = 0;
   LogKind kind = LogKind::Request;
-  uint32_t code = 0;    // bRequest, register, I/O control code, or pause length
-  uint32_t value = 0;   // wValue or register value
-  uint32_t index = 0;   // wIndex
-  bool in = false;      // direction of a request
+  uint32_t code = 0;             // bRequest, register, I/O control code, or pause length
+  uint32_t value = 0;            // wValue or register value
+  uint32_t index = 0;            // wIndex
+  bool in = false;               // direction of a request
   std::vector<uint8_t> payload;  // OUT data or I/O control input
-  std::string text;     // pipe operation or error
+  std::string text;              // pipe operation or error
 };
 
 inline LogEntry Entry(LogKind kind, uint32_t code = 0, uint32_t value = 0, uint32_t index = 0,

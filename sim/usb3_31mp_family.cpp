@@ -57,14 +57,19 @@ const Usb3Mp31Family::Window* Usb3Mp31Family::window() const {
 
 std::string Usb3Mp31Family::writeRegister(uint16_t address, uint16_t value) {
   regs_[address] = value;
-  if (address == kControl && (value & kStreamBit) && !window())
-    return "unknown window: no frames";
+  if (address == kControl && (value & kStreamBit) && !window()) return "unknown window: no frames";
   return {};
 }
 
-bool Usb3Mp31Family::streaming() const { return (reg(kControl) & kStreamBit) && window(); }
-uint32_t Usb3Mp31Family::width() const { return window() ? window()->width : 0; }
-uint32_t Usb3Mp31Family::height() const { return window() ? window()->height : 0; }
+bool Usb3Mp31Family::streaming() const {
+  return (reg(kControl) & kStreamBit) && window();
+}
+uint32_t Usb3Mp31Family::width() const {
+  return window() ? window()->width : 0;
+}
+uint32_t Usb3Mp31Family::height() const {
+  return window() ? window()->height : 0;
+}
 
 uint32_t Usb3Mp31Family::exposureUs() const {
   uint32_t factor = 98;

@@ -1,4 +1,5 @@
-// VirtualClock: waits check their events, then run the next device action or jump to their deadline.
+// VirtualClock: waits check their events, then run the next device action or jump to their
+// deadline.
 #include "sim/virtual_clock.h"
 
 #include <atomic>

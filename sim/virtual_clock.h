@@ -1,4 +1,5 @@
-// A discrete-event clock behind the platform's tick, sleep and wait: idle time jumps to the next action.
+// A discrete-event clock behind the platform's tick, sleep and wait: idle time jumps to the next
+// action.
 #pragma once
 
 #include <map>

@@ -10,7 +10,9 @@ struct Interface {
   std::shared_ptr<SimCamera> camera;
 };
 
-SimCamera& cam(void* iface) { return *static_cast<Interface*>(iface)->camera; }
+SimCamera& cam(void* iface) {
+  return *static_cast<Interface*>(iface)->camera;
+}
 
 uint32_t initialize(platform::DeviceIo& device, void** iface) {
   auto* handle = dynamic_cast<InterfaceDevice*>(&device);
@@ -19,7 +21,9 @@ uint32_t initialize(platform::DeviceIo& device, void** iface) {
   return 0;
 }
 
-void freeInterface(void* iface) { delete static_cast<Interface*>(iface); }
+void freeInterface(void* iface) {
+  delete static_cast<Interface*>(iface);
+}
 
 uint32_t overlappedResult(void* iface, platform::AsyncIo& io, uint32_t* transferred) {
   return cam(iface).readResult(io, transferred);
@@ -33,8 +37,8 @@ uint32_t resetPipe(void* iface, uint8_t pipe) {
   return pipe & 0x80 ? cam(iface).resetPipe() : 87u;
 }
 
-uint32_t controlTransfer(void* iface, platform::WinUsbSetupPacket setup, void* data,
-                         uint32_t bytes, uint32_t* transferred) {
+uint32_t controlTransfer(void* iface, platform::WinUsbSetupPacket setup, void* data, uint32_t bytes,
+                         uint32_t* transferred) {
   const Setup s{(setup.requestType & 0x80) != 0, setup.request, setup.value, setup.index};
   if ((setup.requestType & 0x60) != 0x40 || setup.length != bytes) return 87;
   uint32_t n = 0;
@@ -43,8 +47,7 @@ uint32_t controlTransfer(void* iface, platform::WinUsbSetupPacket setup, void* d
   return err;
 }
 
-uint32_t readPipe(void* iface, uint8_t pipe, void* buffer, uint32_t bytes,
-                  platform::AsyncIo& io) {
+uint32_t readPipe(void* iface, uint8_t pipe, void* buffer, uint32_t bytes, platform::AsyncIo& io) {
   return pipe & 0x80 ? cam(iface).submitRead(buffer, bytes, io) : 87u;
 }
 
@@ -70,13 +73,14 @@ uint32_t getDescriptor(void* iface, uint8_t type, uint8_t index, uint16_t langua
   return err;
 }
 
-const platform::WinUsbApi table = {initialize,    freeInterface, overlappedResult,
-                                   abortPipe,     resetPipe,     controlTransfer,
-                                   readPipe,      writePipe,     setPipePolicy,
-                                   getDescriptor};
+const platform::WinUsbApi table = {initialize,    freeInterface,   overlappedResult, abortPipe,
+                                   resetPipe,     controlTransfer, readPipe,         writePipe,
+                                   setPipePolicy, getDescriptor};
 
 }  // namespace
 
-const platform::WinUsbApi& SimWinUsbApi() { return table; }
+const platform::WinUsbApi& SimWinUsbApi() {
+  return table;
+}
 
 }  // namespace sim

@@ -1,4 +1,5 @@
-// The WinUSB flavour of a simulated camera: a device-interface handle and a WinUsbApi table over it.
+// The WinUSB flavour of a simulated camera: a device-interface handle and a WinUsbApi table over
+// it.
 #pragma once
 
 #include <memory>

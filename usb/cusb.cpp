@@ -1,4 +1,5 @@
-// CUsb as a device object: opening by id over either back-end, descriptor, pipe and port operations.
+// CUsb as a device object: opening by id over either back-end, descriptor, pipe and port
+// operations.
 #include "usb/cusb.h"
 
 #include <atomic>
@@ -35,7 +36,9 @@ CUsb::CUsb(uint32_t transferSize, uint8_t inEndpoint, const ModelInfo* model,
       deviceId_(deviceId ? deviceId : ZX_W("")),
       resetBudget_(static_cast<int32_t>(readsInFlight_) + 1) {}
 
-CUsb::~CUsb() { bFiniUSB(); }
+CUsb::~CUsb() {
+  bFiniUSB();
+}
 
 HRESULT CUsb::OpenInternalHandle() {
   ZX_TRACE("%s", "OpenInternalHandle");
@@ -92,8 +95,8 @@ uint16_t CUsb::PostOpenHandle() {
   ZX_TRACE("%s", "PostOpenHandle");
   uint8_t descriptor[usb::kDeviceDescriptorBytes] = {};
   uint32_t n = 0;
-  if (backend_ &&
-      backend_->deviceDescriptor(descriptor, sizeof descriptor, &n) == kErrorSuccess && n >= 14)
+  if (backend_ && backend_->deviceDescriptor(descriptor, sizeof descriptor, &n) == kErrorSuccess &&
+      n >= 14)
     revision_ = static_cast<uint16_t>(descriptor[12] | descriptor[13] << 8);
   ZX_TRACE_ERROR("%s, %hu", "EzGetRevision", revision_);
   return revision_;

@@ -1,4 +1,5 @@
-// The transport half of every camera: device open over either back-end, vendor requests and the frame grab loop.
+// The transport half of every camera: device open over either back-end, vendor requests and the
+// frame grab loop.
 #pragma once
 
 #include <cstdint>

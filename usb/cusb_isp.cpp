@@ -16,7 +16,9 @@ void CUsb::IspEnWB(bool on) {
   bWriteFPGAV2(fpga::kWbEnable, on);
 }
 
-void CUsb::IspEnBB(bool on) { ZX_TRACE("%s = %s", "IspEnBB", on ? "true" : "false"); }
+void CUsb::IspEnBB(bool on) {
+  ZX_TRACE("%s = %s", "IspEnBB", on ? "true" : "false");
+}
 
 void CUsb::IspEnMatrix(bool on) {
   ZX_TRACE("%s = %s", "IspEnMatrix", on ? "true" : "false");
@@ -37,8 +39,8 @@ void CUsb::IspSetBB(const uint16_t levels[3]) {
 // Coefficients go out as 16-bit two's complement of round(m × 1023).
 void CUsb::IspSetMatrix(const double m[9]) {
   if (!m) return;
-  ZX_TRACE("%s = %f, %f, %f, %f, %f, %f, %f, %f, %f", "IspSetMatrix", m[0], m[1], m[2], m[3],
-           m[4], m[5], m[6], m[7], m[8]);
+  ZX_TRACE("%s = %f, %f, %f, %f, %f, %f, %f, %f, %f", "IspSetMatrix", m[0], m[1], m[2], m[3], m[4],
+           m[5], m[6], m[7], m[8]);
   for (int i = 0; i < 9; ++i) {
     const double scaled = m[i] * 1023.0;
     const long v = std::isfinite(scaled) && std::fabs(scaled) < 1e9 ? std::lround(scaled) : 0;
@@ -102,7 +104,9 @@ void CUsb::bDMAClear() {
   platform::HookedSleepMs(1);
 }
 
-void CUsb::bWriteDdrRealtime(bool on) { bWriteFPGAV2(fpga::kDdrRealtime, on); }
+void CUsb::bWriteDdrRealtime(bool on) {
+  bWriteFPGAV2(fpga::kDdrRealtime, on);
+}
 
 HRESULT CUsb::bReload(int32_t) {
   HRESULT hr = bWriteFPGAV2(fpga::kReload, 0);

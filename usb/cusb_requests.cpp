@@ -76,8 +76,7 @@ HRESULT CUsb::bWritePackedEx(uint16_t reg, uint32_t value) {
 
 void CUsb::bWriteResMode(uint16_t value) {
   uint8_t status = 0;
-  if (SUCCEEDED(statusRequest(req::kWriteResMode, value, 0, &status)) &&
-      status != usb::kStatusDone)
+  if (SUCCEEDED(statusRequest(req::kWriteResMode, value, 0, &status)) && status != usb::kStatusDone)
     ZX_TRACE_ERROR("%s: error", "bWriteResMode");
 }
 

@@ -65,7 +65,9 @@ std::optional<InterfacePathId> ParseInterfacePath(WStringView id) {
   return parsePath(id, "\\\\?\\USB#VID_", "&PID_");
 }
 
-WString KernelDevicePath(WStringView id) { return concat("\\\\.\\lumorix-", id, ""); }
+WString KernelDevicePath(WStringView id) {
+  return concat("\\\\.\\lumorix-", id, "");
+}
 
 WString WinUsbDevicePath(WStringView id) {
   return concat("", id, "#{05476310-0000-0000-0000-000000000000}");

@@ -1,4 +1,5 @@
-// Parsing of the two camera id forms: "instance-pid" for the kernel driver, a device-interface path for WinUSB.
+// Parsing of the two camera id forms: "instance-pid" for the kernel driver, a device-interface path
+// for WinUSB.
 #pragma once
 
 #include <cstdint>

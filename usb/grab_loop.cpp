@@ -85,8 +85,8 @@ int32_t GrabLoop::receive() {
 // The reads still in flight become the first blocks of the new attempt.
 bool GrabLoop::restart() {
   if (retriesUsed_ >= retryBudget_) {
-    ZX_TRACE_ERROR("%s: retry give up, %d >= %d", "EzusbGrabFrame",
-                   static_cast<int>(retriesUsed_), static_cast<int>(retryBudget_));
+    ZX_TRACE_ERROR("%s: retry give up, %d >= %d", "EzusbGrabFrame", static_cast<int>(retriesUsed_),
+                   static_cast<int>(retryBudget_));
     return false;
   }
   ++retriesUsed_;

@@ -13,7 +13,8 @@ namespace usb {
 using platform::kErrorIoPending;
 using platform::kErrorSuccess;
 
-// Buffers of its own so that a request abandoned after a failed cancel never writes into the caller's.
+// Buffers of its own so that a request abandoned after a failed cancel never writes into the
+// caller's.
 struct KernelDriverBackend::Request {
   platform::Event event{platform::Event::Kind::ManualReset};
   platform::AsyncIo io;
@@ -45,8 +46,8 @@ uint32_t KernelDriverBackend::ioctl(uint32_t code, const void* in, uint32_t inBy
   else
     request->out.resize(outBytes);
   platform::PrepareAsync(request->io, request->event);
-  uint32_t err = device_->ioctl(code, request->in.data(), inBytes, request->out.data(), outBytes,
-                                request->io);
+  uint32_t err =
+      device_->ioctl(code, request->in.data(), inBytes, request->out.data(), outBytes, request->io);
   if (err != kErrorSuccess && err != kErrorIoPending) return err;
   err = finish(*request);
   if (err == platform::kErrorSemTimeout) {
@@ -74,10 +75,16 @@ uint32_t KernelDriverBackend::finish(Request& request) {
 
 uint32_t KernelDriverBackend::controlTransfer(const VenReqHeader& header, void* data,
                                               uint32_t length, uint32_t* transferred) {
-  const uint8_t wire[kVendorHeaderBytes] = {
-      static_cast<uint8_t>(header.direction), 2, 0, 0, header.bRequest, 0,
-      static_cast<uint8_t>(header.wValue), static_cast<uint8_t>(header.wValue >> 8),
-      static_cast<uint8_t>(header.wIndex), static_cast<uint8_t>(header.wIndex >> 8)};
+  const uint8_t wire[kVendorHeaderBytes] = {static_cast<uint8_t>(header.direction),
+                                            2,
+                                            0,
+                                            0,
+                                            header.bRequest,
+                                            0,
+                                            static_cast<uint8_t>(header.wValue),
+                                            static_cast<uint8_t>(header.wValue >> 8),
+                                            static_cast<uint8_t>(header.wIndex),
+                                            static_cast<uint8_t>(header.wIndex >> 8)};
   // OUT data travels in the output buffer too: the driver reads it from there.
   return ioctl(kIoctlVendorRequest, wire, sizeof wire, data, data ? length : 0, transferred,
                header.direction == Direction::Out);

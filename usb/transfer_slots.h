@@ -1,4 +1,5 @@
-// The bulk-read slots of one device: a buffer, an event and a request each, and whether a read is in flight.
+// The bulk-read slots of one device: a buffer, an event and a request each, and whether a read is
+// in flight.
 #pragma once
 
 #include <array>
@@ -32,7 +33,8 @@ class TransferSlots {
 
   // E_OUTOFMEMORY, with nothing kept, when an event or a buffer cannot be had.
   HRESULT allocate(uint32_t count, uint32_t bytes);
-  // Frees every slot; a slot whose read is still out after `waitMs` is parked, never freed under it.
+  // Frees every slot; a slot whose read is still out after `waitMs` is parked, never freed under
+  // it.
   void release(uint32_t waitMs);
   // Stranded slots whose read has since ended become usable again.
   void reclaim();

@@ -1,4 +1,5 @@
-// One open camera device as the transport drives it: control transfers, pipe operations and bulk reads.
+// One open camera device as the transport drives it: control transfers, pipe operations and bulk
+// reads.
 #pragma once
 
 #include <cstdint>

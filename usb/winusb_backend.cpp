@@ -1,4 +1,5 @@
-// WinUSB back-end; a control transfer refused for buffer access is repeated once through an aligned copy.
+// WinUSB back-end; a control transfer refused for buffer access is repeated once through an aligned
+// copy.
 #include "usb/winusb_backend.h"
 
 #include <cstring>
@@ -39,8 +40,8 @@ uint32_t WinUsbBackend::controlTransfer(const VenReqHeader& header, void* data, 
   return err;
 }
 
-uint32_t WinUsbBackend::retryAligned(platform::WinUsbSetupPacket setup, void* data,
-                                     uint32_t length, uint32_t* transferred) {
+uint32_t WinUsbBackend::retryAligned(platform::WinUsbSetupPacket setup, void* data, uint32_t length,
+                                     uint32_t* transferred) {
   platform::AlignedBuffer aligned;
   if (!aligned.allocate(length ? length : 1u, 16)) return platform::kErrorNoAccess;
   const bool in = setup.requestType & 0x80;

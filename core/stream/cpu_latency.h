@@ -1,4 +1,5 @@
-// Process-wide idle-priority spin threads that keep the processors out of deep sleep while streaming.
+// Process-wide idle-priority spin threads that keep the processors out of deep sleep while
+// streaming.
 #pragma once
 
 #include <cstdint>

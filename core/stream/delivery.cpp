@@ -40,9 +40,9 @@ void Delivery::thread_fillbuffer() {
       continue;
     }
     const bool snap = snapLeft > 0;
-    const bool passes = snap || cam_.frameRate_.onFrame(platform::TickCountMs(),
-                                                        (record->info.flag & 1) != 0,
-                                                        record->info.sequence);
+    const bool passes =
+        snap || cam_.frameRate_.onFrame(platform::TickCountMs(), (record->info.flag & 1) != 0,
+                                        record->info.sequence);
     Output out;
     if (!passes) {
       rawCallbackOnly(record);
@@ -109,16 +109,14 @@ void Delivery::waitForFrames() {
 
 bool Delivery::takeOutput(Output& out) {
   if (cam_.stillRequestCallback_) {
-    cam_.stillRequestCallback_(0, &out.data, &out.pitch, &out.second,
-                               contextOf(cam_.userContext_));
+    cam_.stillRequestCallback_(0, &out.data, &out.pitch, &out.second, contextOf(cam_.userContext_));
     return out.data != nullptr;
   }
   if (cam_.dataCallbackA_ || cam_.dataCallbackB_ || cam_.stillBufferCallback_) {
     if (cam_.scratch_ == nullptr) {
       const ResolutionEntry& size = cam_.previewTable_[cam_.previewIndex_.load()];
-      const uint64_t bytes =
-          ImageBytesAnyTurn(OutputBits(cam_.pipeline_->shape().outputMode), size.width,
-                            size.height);
+      const uint64_t bytes = ImageBytesAnyTurn(OutputBits(cam_.pipeline_->shape().outputMode),
+                                               size.width, size.height);
       cam_.scratch_ = AllocFrameBuffer(bytes);
       cam_.scratchBytes_ = static_cast<uint32_t>(bytes);
       if (cam_.scratch_ == nullptr) {
@@ -168,8 +166,8 @@ void Delivery::CropInPlace(uint8_t* data, uint32_t frameWidth, const FrameRegion
 
 void Delivery::rawCallbackOnly(RawBufferRecord* record) {
   if (cam_.rawDataCallback_)
-    cam_.rawDataCallback_(record->data, record->roiPresent ? &record->roi : nullptr,
-                          record->format, cam_.rawDataContext_);
+    cam_.rawDataCallback_(record->data, record->roiPresent ? &record->roi : nullptr, record->format,
+                          cam_.rawDataContext_);
 }
 
 void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
@@ -210,8 +208,8 @@ void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
   if (cam_.dataCallbackA_) cam_.dataCallbackA_(out.data, &header, snap, context);
   if (cam_.dataCallbackB_) cam_.dataCallbackB_(out.data, &info, snap, context);
   if (cam_.stillBufferCallback_)
-    cam_.stillBufferCallback_(out.data, &header, snap, out.second, out.pitch, &info,
-                              record->format, header.compression, 0, context);
+    cam_.stillBufferCallback_(out.data, &header, snap, out.second, out.pitch, &info, record->format,
+                              header.compression, 0, context);
   if (!out.entry) return;
   {
     std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
@@ -227,8 +225,14 @@ bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* s
   const uint32_t w = turned ? still.height : still.width;
   const uint32_t h = turned ? still.width : still.height;
   const uint32_t bits = OutputBits(cam_.pipeline_->shape().outputMode);
-  const LumorixFrameHeader header{40, static_cast<int32_t>(w), static_cast<int32_t>(h), 1,
-                                  static_cast<uint16_t>(bits), 0, RowBytes(bits, w) * h, {}};
+  const LumorixFrameHeader header{40,
+                                  static_cast<int32_t>(w),
+                                  static_cast<int32_t>(h),
+                                  1,
+                                  static_cast<uint16_t>(bits),
+                                  0,
+                                  RowBytes(bits, w) * h,
+                                  {}};
   const LumorixFrameInfo info{w, h, still.flag, still.sequence, still.timestamp};
   void* ctx = contextOf(context);
   if (cam_.dataCallbackA_) {
@@ -240,7 +244,8 @@ bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* s
   } else if (cam_.eventSink_) {
     {
       std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
-      cam_.stillFrames_.push_back(LumorixFrameEntry{buffer, info, 12, fromPool ? uint8_t{1} : uint8_t{0}});
+      cam_.stillFrames_.push_back(
+          LumorixFrameEntry{buffer, info, 12, fromPool ? uint8_t{1} : uint8_t{0}});
     }
     EventSink(cam_).raise(5);
     return true;
@@ -261,8 +266,8 @@ uint8_t* Delivery::takeStillPoolBuffer() {
   uint64_t bytes = 0;
   const uint32_t bits = OutputBits(cam_.pipeline_->shape().outputMode);
   for (uint32_t i = 0; i < cam_.previewCount(); ++i)
-    bytes = std::max(bytes, ImageBytesAnyTurn(bits, cam_.previewTable_[i].width,
-                                              cam_.previewTable_[i].height));
+    bytes = std::max(
+        bytes, ImageBytesAnyTurn(bits, cam_.previewTable_[i].width, cam_.previewTable_[i].height));
   uint8_t* buffer = AllocFrameBuffer(bytes);
   if (buffer == nullptr) return nullptr;
   std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
@@ -351,7 +356,7 @@ void Delivery::BinRawFrame(uint8_t* data, uint32_t width, uint32_t height, uint3
 
 // Bayer index 0 is "GBRG" and 3 "GRBG", the same choice as the demosaic hook.
 uint32_t Delivery::GetRawFourCC(uint32_t bayerIndex, uint32_t format, bool mono) {
-  constexpr auto cc = [](const char (&s)[5]) {
+  constexpr auto cc = [](const char(&s)[5]) {
     return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
            uint32_t(uint8_t(s[3])) << 24;
   };
@@ -363,12 +368,20 @@ uint32_t Delivery::GetRawFourCC(uint32_t bayerIndex, uint32_t format, bool mono)
            uint32_t(uint8_t(code[2])) << 16 | uint32_t(uint8_t(code[3])) << 24;
   }
   switch (format) {
-    case 9: case 10: return cc("RGGB");
-    case 5: return cc("Y411");
-    case 6: return cc("VUYY");
-    case 7: return cc("Y444");
-    case 8: return cc("RGB8");
-    case 11: return cc("UYVY");
-    default: return 0;
+    case 9:
+    case 10:
+      return cc("RGGB");
+    case 5:
+      return cc("Y411");
+    case 6:
+      return cc("VUYY");
+    case 7:
+      return cc("Y444");
+    case 8:
+      return cc("RGB8");
+    case 11:
+      return cc("UYVY");
+    default:
+      return 0;
   }
 }

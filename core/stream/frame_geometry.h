@@ -1,4 +1,5 @@
-// Sizes of delivered images: DIB row bytes, output bits, and the shape after region, binning and rotation.
+// Sizes of delivered images: DIB row bytes, output bits, and the shape after region, binning and
+// rotation.
 #pragma once
 
 #include <cstdint>

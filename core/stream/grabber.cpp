@@ -204,8 +204,10 @@ void Grabber::still_grabber(uint32_t index, uint32_t count, uint64_t context) {
       end_to_still_grabber();
       ended = true;
     }
-    if (still.status >= 1) ZX_TRACE("StillFrame: %d", still.status);
-    else ZX_TRACE_ERROR("StillFrame: %d", still.status);
+    if (still.status >= 1)
+      ZX_TRACE("StillFrame: %d", still.status);
+    else
+      ZX_TRACE_ERROR("StillFrame: %d", still.status);
     bool queued = false;
     if (still.status >= 1)
       queued = Delivery(cam_).deliverStill(still, buffer, second, pitch, fromPool, context);
@@ -256,16 +258,15 @@ HRESULT Grabber::SnapForPin(uint8_t* dst, uint32_t size, platform::Event* cancel
   const ResolutionEntry& frame = cam_.previewTable_[stillIndex];
   const ResolutionEntry& sensor = cam_.stillTable_ ? cam_.stillTable_[stillIndex] : frame;
   const bool turned = cam_.pipeline_ && cam_.pipeline_->shape().rotated90;
-  if (dst == nullptr ||
-      size < ImageBytes(24, DeliveredShape(frame.width, frame.height, 1, turned)))
+  if (dst == nullptr || size < ImageBytes(24, DeliveredShape(frame.width, frame.height, 1, turned)))
     return E_FAIL;
   platform::Event* stop = cancel ? cancel : &cam_.stopEvent_;
   const uint32_t generation = cam_.generation_.load();
   if (!begin_to_still_grabber(cancel)) return E_FAIL;
   if (stillIndex != preview) cam_.SetResolution(stillIndex, true);
-  const StillFrame still = cam_.pipeline_->GrabStill(dst, nullptr, 0, 24, stop, frame.width,
-                                                     frame.height, sensor.width, sensor.height,
-                                                     stillIndex);
+  const StillFrame still =
+      cam_.pipeline_->GrabStill(dst, nullptr, 0, 24, stop, frame.width, frame.height, sensor.width,
+                                sensor.height, stillIndex);
   if (generation != cam_.generation_.load()) return S_FALSE;  // a restart took the device over
   if (still.status < 0 && still.status != -2) cam_.grabStatus_ = still.status;
   if (stillIndex != preview) cam_.SetResolution(preview, false);

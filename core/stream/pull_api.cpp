@@ -85,7 +85,8 @@ HRESULT PullApi::FreeFrame(LumorixFrameEntry* entry) {
 HRESULT PullApi::checkBits(uint32_t bits) const {
   if (cam_.optRaw_.load()) return S_OK;
   const uint32_t mode = cam_.pipeline_ ? cam_.pipeline_->shape().outputMode : 0;
-  const bool ok = (bits == 48 && mode == 1) || ((bits == 24 || bits == 32) && (mode == 0 || mode == 2)) ||
+  const bool ok = (bits == 48 && mode == 1) ||
+                  ((bits == 24 || bits == 32) && (mode == 0 || mode == 2)) ||
                   (bits == 16 && mode == 4) || (bits == 8 && (mode == 0 || mode == 2 || mode == 3));
   return ok ? S_OK : E_INVALIDARG;
 }
@@ -216,8 +217,7 @@ HRESULT PullApi::PullFrameForPin(uint8_t* dst, uint32_t dstSize, platform::Event
                           cam_.pipeline_ ? cam_.pipeline_->shape().rawBytesPerPixel : 1);
   const RECT rect{static_cast<int32_t>(roi.left), static_cast<int32_t>(roi.top),
                   static_cast<int32_t>(roi.right), static_cast<int32_t>(roi.bottom)};
-  cam_.RawToRgb24(record->data, record->format, dst, nullptr, cropped ? &rect : nullptr, factor,
-                  0);
+  cam_.RawToRgb24(record->data, record->format, dst, nullptr, cropped ? &rect : nullptr, factor, 0);
   giveBack(record);
   return S_OK;
 }

@@ -58,8 +58,8 @@ bool BaseImpl::hasThreads() const {
 }
 
 uint32_t BaseImpl::threadCount() const {
-  return (grabberThread_ ? 1u : 0u) + (fillBufferThread_ ? 1u : 0u) +
-         (callbackThread_ ? 1u : 0u) + (focusThread_ ? 1u : 0u);
+  return (grabberThread_ ? 1u : 0u) + (fillBufferThread_ ? 1u : 0u) + (callbackThread_ ? 1u : 0u) +
+         (focusThread_ ? 1u : 0u);
 }
 
 HRESULT BaseImpl::start(LumorixDataCallback dataA, LumorixDataCallbackV2 dataB,
@@ -257,20 +257,22 @@ HRESULT StreamControl::createThreads() {
   const HRESULT hr = createSuspended();
   if (FAILED(hr)) cam_.runState_ = static_cast<uint32_t>(RunState::Stopped);
   // Resumed either way: after a failure they see the stopped state and end, so joins return.
-  for (auto* thread : {&cam_.grabberThread_, &cam_.fillBufferThread_, &cam_.callbackThread_,
-                       &cam_.focusThread_})
+  for (auto* thread :
+       {&cam_.grabberThread_, &cam_.fillBufferThread_, &cam_.callbackThread_, &cam_.focusThread_})
     if (*thread) (*thread)->resume();
   return hr;
 }
 
 HRESULT StreamControl::createSuspended() {
   BaseImpl& c = cam_;
-  if (!startThread(c.grabberThread_, [&c] { Grabber(c).thread_grabber(); }, true))
+  if (!startThread(
+          c.grabberThread_, [&c] { Grabber(c).thread_grabber(); }, true))
     return E_OUTOFMEMORY;
   c.grabberThreadId_ = c.grabberThread_->id();
   c.grabberAlive_ = true;
   if (c.dataCallbackA_ || c.dataCallbackB_ || c.eventSink_ || c.stillBufferCallback_) {
-    if (!startThread(c.fillBufferThread_, [&c] { Delivery(c).thread_fillbuffer(); }, true))
+    if (!startThread(
+            c.fillBufferThread_, [&c] { Delivery(c).thread_fillbuffer(); }, true))
       return E_OUTOFMEMORY;
     c.fillBufferThreadId_ = c.fillBufferThread_->id();
   }
@@ -278,13 +280,15 @@ HRESULT StreamControl::createSuspended() {
     if (!c.eventQueueWake_)
       c.eventQueueWake_ =
           std::make_unique<platform::Event>(platform::Event::Kind::AutoReset, false);
-    if (!startThread(c.callbackThread_, [&c] { EventSink(c).thread_callback(); }, true))
+    if (!startThread(
+            c.callbackThread_, [&c] { EventSink(c).thread_callback(); }, true))
       return E_OUTOFMEMORY;
     c.callbackThreadId_ = c.callbackThread_->id();
   }
   if (c.modelFlags() & LUMORIX_FLAG_FOCUS) {
     c.focusPosition_ = c.pipeline_ ? static_cast<uint16_t>(c.pipeline_->focusPosition()) : 0;
-    if (!startThread(c.focusThread_, [&c] { FocusThread(c).thread_af(); }, true))
+    if (!startThread(
+            c.focusThread_, [&c] { FocusThread(c).thread_af(); }, true))
       return E_OUTOFMEMORY;
     c.focusThreadId_ = c.focusThread_->id();
   }
@@ -319,8 +323,8 @@ void StreamControl::stop_step() {
 
 // Every thread has been woken above and ends at its next check of the state.
 void StreamControl::joinThreads() {
-  for (auto* thread : {&cam_.grabberThread_, &cam_.fillBufferThread_, &cam_.callbackThread_,
-                       &cam_.focusThread_}) {
+  for (auto* thread :
+       {&cam_.grabberThread_, &cam_.fillBufferThread_, &cam_.callbackThread_, &cam_.focusThread_}) {
     if (*thread) (*thread)->join();
     thread->reset();
   }
@@ -402,8 +406,8 @@ HRESULT StreamControl::SetSpeedRestart(uint16_t speed, bool force) {
   const bool restart = speedNeedsRestart(speed, force);
   speed = clampSpeed(speed);
   if (cam_.hasRegistryKey_)
-    platform::CurrentRegistry().writeDword(platform::WideToUtf8(cam_.registrySubkey_),
-                                           "FrameRate", speed);
+    platform::CurrentRegistry().writeDword(platform::WideToUtf8(cam_.registrySubkey_), "FrameRate",
+                                           speed);
   PLHlperBase* helper = cam_.helper_;
   const bool deferring = cam_.started_.load() && cam_.transport_ && cam_.transport_->bDeferSpeed();
   if (!deferring) {

@@ -52,15 +52,15 @@ class RecordingCallLog {
 };
 
 #define ZX_RECORDING_BASE(Name, ...) , public Name
-#define ZX_RECORDING_QI(Name, ...)                          \
-  if (IsEqualGUID(riid, IID_##Name)) {                      \
-    *object = static_cast<Name*>(this);                     \
-    return S_OK;                                            \
+#define ZX_RECORDING_QI(Name, ...)      \
+  if (IsEqualGUID(riid, IID_##Name)) {  \
+    *object = static_cast<Name*>(this); \
+    return S_OK;                        \
   }
-#define ZX_RECORDING_METHOD(I, kind, name, params, args)                                     \
-  LUMORIX_RESULT_##kind STDMETHODCALLTYPE name params override {                             \
-    return this->template recordCall_<LUMORIX_RESULT_##kind>(LumorixInterface::I,                                \
-                                                            LumorixTraits<I>::name LUMORIX_TAIL args); \
+#define ZX_RECORDING_METHOD(I, kind, name, params, args)                \
+  LUMORIX_RESULT_##kind STDMETHODCALLTYPE name params override {        \
+    return this->template recordCall_<LUMORIX_RESULT_##kind>(           \
+        LumorixInterface::I, LumorixTraits<I>::name LUMORIX_TAIL args); \
   }
 #define ZX_RECORDING_METHODS(Name, ...) LUMORIX_METHODS_##Name(ZX_RECORDING_METHOD, Name)
 

@@ -7,7 +7,9 @@
 
 CAMThread::CAMThread(HRESULT* phr) : m_EventSend(TRUE, phr), m_EventComplete(FALSE, phr) {}
 
-CAMThread::~CAMThread() { Close(); }
+CAMThread::~CAMThread() {
+  Close();
+}
 
 BOOL CAMThread::Create() {
   CAutoLock lock(&m_AccessLock);
@@ -47,7 +49,9 @@ void CAMThread::Close() {
   CloseHandle(thread);
 }
 
-BOOL CAMThread::ThreadExists() const { return m_hThread.load() != nullptr; }
+BOOL CAMThread::ThreadExists() const {
+  return m_hThread.load() != nullptr;
+}
 
 DWORD CAMThread::GetRequest() {
   m_EventSend.Wait();

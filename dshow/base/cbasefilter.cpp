@@ -153,8 +153,8 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::JoinFilterGraph(IFilterGraph* graph, LPCW
   }
   m_pGraph = graph;
   m_pSink = nullptr;
-  if (graph && SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink,
-                                               reinterpret_cast<void**>(&m_pSink)))) {
+  if (graph &&
+      SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&m_pSink)))) {
     // Kept without a reference: the graph outlives its membership.
     m_pSink->Release();
   }
@@ -163,7 +163,9 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::JoinFilterGraph(IFilterGraph* graph, LPCW
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CBaseFilter::QueryVendorInfo(LPWSTR* /*info*/) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE CBaseFilter::QueryVendorInfo(LPWSTR* /*info*/) {
+  return E_NOTIMPL;
+}
 
 HRESULT CBaseFilter::NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2) {
   IMediaEventSink* sink = m_pSink;

@@ -10,7 +10,9 @@ CBaseOutputPin::CBaseOutputPin(const WCHAR* objectName, CBaseFilter* filter, CCr
                                HRESULT* phr, const WCHAR* pinName)
     : CBasePin(objectName, filter, lock, phr, pinName, PINDIR_OUTPUT) {}
 
-CBaseOutputPin::~CBaseOutputPin() { BreakConnect(); }
+CBaseOutputPin::~CBaseOutputPin() {
+  BreakConnect();
+}
 
 HRESULT CBaseOutputPin::CheckConnect(IPin* pin) {
   HRESULT hr = CBasePin::CheckConnect(pin);
@@ -102,6 +104,12 @@ HRESULT CBaseOutputPin::Inactive() {
   return m_pAllocator->Decommit();
 }
 
-HRESULT STDMETHODCALLTYPE CBaseOutputPin::EndOfStream() { return E_UNEXPECTED; }
-HRESULT STDMETHODCALLTYPE CBaseOutputPin::BeginFlush() { return E_UNEXPECTED; }
-HRESULT STDMETHODCALLTYPE CBaseOutputPin::EndFlush() { return E_UNEXPECTED; }
+HRESULT STDMETHODCALLTYPE CBaseOutputPin::EndOfStream() {
+  return E_UNEXPECTED;
+}
+HRESULT STDMETHODCALLTYPE CBaseOutputPin::BeginFlush() {
+  return E_UNEXPECTED;
+}
+HRESULT STDMETHODCALLTYPE CBaseOutputPin::EndFlush() {
+  return E_UNEXPECTED;
+}

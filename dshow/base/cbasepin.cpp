@@ -1,4 +1,5 @@
-// IPin and IQualityControl: connection with media-type negotiation, shared by input and output pins.
+// IPin and IQualityControl: connection with media-type negotiation, shared by input and output
+// pins.
 #include "dshow/base/cbasepin.h"
 
 #include <objbase.h>
@@ -45,11 +46,17 @@ HRESULT STDMETHODCALLTYPE CBasePin::NonDelegatingQueryInterface(REFIID riid, voi
   return CUnknown::NonDelegatingQueryInterface(riid, ppv);
 }
 
-ULONG STDMETHODCALLTYPE CBasePin::NonDelegatingAddRef() { return m_pFilter->AddRef(); }
+ULONG STDMETHODCALLTYPE CBasePin::NonDelegatingAddRef() {
+  return m_pFilter->AddRef();
+}
 
-ULONG STDMETHODCALLTYPE CBasePin::NonDelegatingRelease() { return m_pFilter->Release(); }
+ULONG STDMETHODCALLTYPE CBasePin::NonDelegatingRelease() {
+  return m_pFilter->Release();
+}
 
-BOOL CBasePin::IsStopped() const { return m_pFilter->IsStopped(); }
+BOOL CBasePin::IsStopped() const {
+  return m_pFilter->IsStopped();
+}
 
 HRESULT STDMETHODCALLTYPE CBasePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* mt) {
   if (!receivePin) return E_POINTER;
@@ -81,8 +88,8 @@ HRESULT CBasePin::AgreeMediaType(IPin* receivePin, const CMediaType* mt) {
   return FAILED(lateFailure) ? lateFailure : VFW_E_NO_ACCEPTABLE_TYPES;
 }
 
-HRESULT CBasePin::TryMediaTypes(IPin* receivePin, const CMediaType* partial,
-                                IEnumMediaTypes* types, HRESULT* lateFailure) {
+HRESULT CBasePin::TryMediaTypes(IPin* receivePin, const CMediaType* partial, IEnumMediaTypes* types,
+                                HRESULT* lateFailure) {
   types->Reset();
   for (;;) {
     AM_MEDIA_TYPE* candidate = nullptr;
@@ -234,7 +241,9 @@ HRESULT STDMETHODCALLTYPE CBasePin::QueryInternalConnections(IPin** /*pins*/, UL
   return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE CBasePin::EndOfStream() { return S_OK; }
+HRESULT STDMETHODCALLTYPE CBasePin::EndOfStream() {
+  return S_OK;
+}
 
 HRESULT STDMETHODCALLTYPE CBasePin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop,
                                                double rate) {
@@ -254,9 +263,13 @@ HRESULT STDMETHODCALLTYPE CBasePin::SetSink(IQualityControl* sink) {
   return S_OK;
 }
 
-HRESULT CBasePin::SetMediaType(const CMediaType* mt) { return m_mt.Set(*mt); }
+HRESULT CBasePin::SetMediaType(const CMediaType* mt) {
+  return m_mt.Set(*mt);
+}
 
-HRESULT CBasePin::GetMediaType(int /*position*/, CMediaType* /*mt*/) { return VFW_S_NO_MORE_ITEMS; }
+HRESULT CBasePin::GetMediaType(int /*position*/, CMediaType* /*mt*/) {
+  return VFW_S_NO_MORE_ITEMS;
+}
 
 HRESULT CBasePin::CheckConnect(IPin* pin) {
   PIN_DIRECTION other;
@@ -265,8 +278,18 @@ HRESULT CBasePin::CheckConnect(IPin* pin) {
   return other == m_dir ? VFW_E_INVALID_DIRECTION : S_OK;
 }
 
-HRESULT CBasePin::BreakConnect() { return S_OK; }
-HRESULT CBasePin::CompleteConnect(IPin* /*receivePin*/) { return S_OK; }
-HRESULT CBasePin::Active() { return S_OK; }
-HRESULT CBasePin::Inactive() { return S_OK; }
-HRESULT CBasePin::Run(REFERENCE_TIME /*start*/) { return S_OK; }
+HRESULT CBasePin::BreakConnect() {
+  return S_OK;
+}
+HRESULT CBasePin::CompleteConnect(IPin* /*receivePin*/) {
+  return S_OK;
+}
+HRESULT CBasePin::Active() {
+  return S_OK;
+}
+HRESULT CBasePin::Inactive() {
+  return S_OK;
+}
+HRESULT CBasePin::Run(REFERENCE_TIME /*start*/) {
+  return S_OK;
+}

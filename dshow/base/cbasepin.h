@@ -1,4 +1,5 @@
-// IPin and IQualityControl: connection with media-type negotiation, shared by input and output pins.
+// IPin and IQualityControl: connection with media-type negotiation, shared by input and output
+// pins.
 #pragma once
 
 #include <windows.h>
@@ -72,7 +73,7 @@ class CBasePin : public CUnknown, public IPin, public IQualityControl {
   HRESULT AttemptConnection(IPin* receivePin, const CMediaType* mt, bool* accepted);
   HRESULT DisconnectInternal();
 
-  WCHAR* m_pName = nullptr;  // owned copy
+  WCHAR* m_pName = nullptr;     // owned copy
   IPin* m_Connected = nullptr;  // owned reference
   PIN_DIRECTION m_dir;
   CCritSec* m_pLock;

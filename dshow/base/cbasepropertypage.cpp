@@ -9,7 +9,9 @@
 
 namespace {
 
-INT_PTR CALLBACK ProbeDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+INT_PTR CALLBACK ProbeDialogProc(HWND, UINT, WPARAM, LPARAM) {
+  return FALSE;
+}
 
 }  // namespace
 
@@ -55,8 +57,8 @@ bool CBasePropertyPage::GetDialogSize(SIZE* size) {
 HRESULT STDMETHODCALLTYPE CBasePropertyPage::GetPageInfo(PROPPAGEINFO* info) {
   if (!info) return E_POINTER;
   const WCHAR* text = nullptr;
-  const int length = LoadStringW(g_hInst, static_cast<UINT>(m_TitleId),
-                                 reinterpret_cast<LPWSTR>(&text), 0);
+  const int length =
+      LoadStringW(g_hInst, static_cast<UINT>(m_TitleId), reinterpret_cast<LPWSTR>(&text), 0);
   const size_t chars = length > 0 ? static_cast<size_t>(length) : 0;
   auto* title = static_cast<LPOLESTR>(CoTaskMemAlloc((chars + 1) * sizeof(WCHAR)));
   if (!title) return E_OUTOFMEMORY;
@@ -132,7 +134,9 @@ HRESULT STDMETHODCALLTYPE CBasePropertyPage::Move(LPCRECT rect) {
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CBasePropertyPage::IsPageDirty() { return m_bDirty ? S_OK : S_FALSE; }
+HRESULT STDMETHODCALLTYPE CBasePropertyPage::IsPageDirty() {
+  return m_bDirty ? S_OK : S_FALSE;
+}
 
 HRESULT STDMETHODCALLTYPE CBasePropertyPage::Apply() {
   if (!m_bObjectSet || !m_pPageSite) return E_UNEXPECTED;
@@ -142,14 +146,15 @@ HRESULT STDMETHODCALLTYPE CBasePropertyPage::Apply() {
   return hr;
 }
 
-HRESULT STDMETHODCALLTYPE CBasePropertyPage::Help(LPCOLESTR /*helpDir*/) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE CBasePropertyPage::Help(LPCOLESTR /*helpDir*/) {
+  return E_NOTIMPL;
+}
 
 HRESULT STDMETHODCALLTYPE CBasePropertyPage::TranslateAccelerator(MSG* /*msg*/) {
   return E_NOTIMPL;
 }
 
-INT_PTR CBasePropertyPage::OnReceiveMessage(HWND hwnd, UINT message, WPARAM wParam,
-                                            LPARAM lParam) {
+INT_PTR CBasePropertyPage::OnReceiveMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   // The property frame clears WS_EX_CONTROLPARENT on the page, which breaks tabbing into it.
   if (message == WM_STYLECHANGING && wParam == static_cast<WPARAM>(GWL_EXSTYLE)) {
     reinterpret_cast<STYLESTRUCT*>(lParam)->styleNew |= WS_EX_CONTROLPARENT;

@@ -40,8 +40,8 @@ class CBasePropertyPage : public IPropertyPage, public CUnknown {
   bool GetDialogSize(SIZE* size);
 
   IPropertyPageSite* m_pPageSite = nullptr;  // owned reference
-  HWND m_hwnd = nullptr;  // the page window, from Activate to Deactivate
-  HWND m_Dlg = nullptr;   // the dialog window, known from WM_INITDIALOG on
+  HWND m_hwnd = nullptr;                     // the page window, from Activate to Deactivate
+  HWND m_Dlg = nullptr;                      // the dialog window, known from WM_INITDIALOG on
   BOOL m_bDirty = FALSE;
   int m_TitleId;
   int m_DialogId;

@@ -10,7 +10,9 @@ std::atomic<LONG> g_serverLocks{0};
 CClassFactory::CClassFactory(const CFactoryTemplate* templ)
     : CUnknown(L"CClassFactory", nullptr), m_pTemplate(templ) {}
 
-LONG CClassFactory::ServerLocks() { return g_serverLocks.load(); }
+LONG CClassFactory::ServerLocks() {
+  return g_serverLocks.load();
+}
 
 HRESULT STDMETHODCALLTYPE CClassFactory::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;

@@ -12,7 +12,9 @@ CEnumMediaTypes::CEnumMediaTypes(CBasePin* pin, const CEnumMediaTypes* other)
   m_pPin->AddRef();
 }
 
-CEnumMediaTypes::~CEnumMediaTypes() { m_pPin->Release(); }
+CEnumMediaTypes::~CEnumMediaTypes() {
+  m_pPin->Release();
+}
 
 HRESULT STDMETHODCALLTYPE CEnumMediaTypes::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
@@ -25,7 +27,9 @@ HRESULT STDMETHODCALLTYPE CEnumMediaTypes::QueryInterface(REFIID riid, void** pp
   return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE CEnumMediaTypes::AddRef() { return static_cast<ULONG>(++m_cRef); }
+ULONG STDMETHODCALLTYPE CEnumMediaTypes::AddRef() {
+  return static_cast<ULONG>(++m_cRef);
+}
 
 ULONG STDMETHODCALLTYPE CEnumMediaTypes::Release() {
   const LONG left = --m_cRef;

@@ -11,7 +11,9 @@ CEnumPins::CEnumPins(CBaseFilter* filter, const CEnumPins* other)
   m_pFilter->AddRef();
 }
 
-CEnumPins::~CEnumPins() { m_pFilter->Release(); }
+CEnumPins::~CEnumPins() {
+  m_pFilter->Release();
+}
 
 HRESULT STDMETHODCALLTYPE CEnumPins::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
@@ -24,7 +26,9 @@ HRESULT STDMETHODCALLTYPE CEnumPins::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE CEnumPins::AddRef() { return static_cast<ULONG>(++m_cRef); }
+ULONG STDMETHODCALLTYPE CEnumPins::AddRef() {
+  return static_cast<ULONG>(++m_cRef);
+}
 
 ULONG STDMETHODCALLTYPE CEnumPins::Release() {
   const LONG left = --m_cRef;

@@ -10,7 +10,9 @@
 static_assert(sizeof(CMediaType) == sizeof(AM_MEDIA_TYPE),
               "pins read an AM_MEDIA_TYPE* as a CMediaType*");
 
-CMediaType::CMediaType() : AM_MEDIA_TYPE{} { InitMediaType(); }
+CMediaType::CMediaType() : AM_MEDIA_TYPE{} {
+  InitMediaType();
+}
 
 CMediaType::CMediaType(const GUID* majorType) : AM_MEDIA_TYPE{} {
   InitMediaType();
@@ -27,7 +29,9 @@ CMediaType::CMediaType(const CMediaType& other, HRESULT* phr) : AM_MEDIA_TYPE{} 
   if (phr) *phr = hr;
 }
 
-CMediaType::~CMediaType() { FreeMediaType(*this); }
+CMediaType::~CMediaType() {
+  FreeMediaType(*this);
+}
 
 CMediaType& CMediaType::operator=(const AM_MEDIA_TYPE& other) {
   Set(other);
@@ -51,7 +55,9 @@ bool CMediaType::operator==(const CMediaType& other) const {
          (cbFormat == 0 || std::memcmp(pbFormat, other.pbFormat, cbFormat) == 0);
 }
 
-BOOL CMediaType::IsValid() const { return !IsEqualGUID(majortype, GUID_NULL); }
+BOOL CMediaType::IsValid() const {
+  return !IsEqualGUID(majortype, GUID_NULL);
+}
 
 void CMediaType::SetSampleSize(ULONG size) {
   lSampleSize = size;

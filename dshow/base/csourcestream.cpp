@@ -58,7 +58,9 @@ HRESULT CSourceStream::Inactive() {
   return hr;
 }
 
-HRESULT CSourceStream::Pause() { return static_cast<HRESULT>(CallWorker(CMD_PAUSE)); }
+HRESULT CSourceStream::Pause() {
+  return static_cast<HRESULT>(CallWorker(CMD_PAUSE));
+}
 
 HRESULT CSourceStream::Run(REFERENCE_TIME /*start*/) {
   return static_cast<HRESULT>(CallWorker(CMD_RUN));

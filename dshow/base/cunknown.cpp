@@ -12,20 +12,27 @@ CUnknown::CUnknown(const WCHAR* /*name*/, IUnknown* outer, HRESULT* /*phr*/)
   ++g_objectsActive;
 }
 
-CUnknown::~CUnknown() { --g_objectsActive; }
+CUnknown::~CUnknown() {
+  --g_objectsActive;
+}
 
-LONG CUnknown::ObjectsActive() { return g_objectsActive.load(); }
+LONG CUnknown::ObjectsActive() {
+  return g_objectsActive.load();
+}
 
 HRESULT STDMETHODCALLTYPE CUnknown::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   if (riid == IID_IUnknown) {
-    return GetInterface(reinterpret_cast<IUnknown*>(static_cast<INonDelegatingUnknown*>(this)), ppv);
+    return GetInterface(reinterpret_cast<IUnknown*>(static_cast<INonDelegatingUnknown*>(this)),
+                        ppv);
   }
   *ppv = nullptr;
   return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE CUnknown::NonDelegatingAddRef() { return static_cast<ULONG>(++m_cRef); }
+ULONG STDMETHODCALLTYPE CUnknown::NonDelegatingAddRef() {
+  return static_cast<ULONG>(++m_cRef);
+}
 
 ULONG STDMETHODCALLTYPE CUnknown::NonDelegatingRelease() {
   const LONG left = --m_cRef;

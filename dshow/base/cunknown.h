@@ -45,9 +45,13 @@ class CUnknown : public INonDelegatingUnknown {
 HRESULT GetInterface(IUnknown* unknown, void** ppv);
 
 // The IUnknown methods of an object's interfaces, all answered by its owner.
-#define DECLARE_IUNKNOWN                                                   \
+#define DECLARE_IUNKNOWN                                                       \
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override { \
-    return GetOwner()->QueryInterface(riid, ppv);                          \
-  }                                                                        \
-  ULONG STDMETHODCALLTYPE AddRef() override { return GetOwner()->AddRef(); } \
-  ULONG STDMETHODCALLTYPE Release() override { return GetOwner()->Release(); }
+    return GetOwner()->QueryInterface(riid, ppv);                              \
+  }                                                                            \
+  ULONG STDMETHODCALLTYPE AddRef() override {                                  \
+    return GetOwner()->AddRef();                                               \
+  }                                                                            \
+  ULONG STDMETHODCALLTYPE Release() override {                                 \
+    return GetOwner()->Release();                                              \
+  }

@@ -76,8 +76,8 @@ STDAPI AMovieDllRegisterServer2(BOOL registering) {
   HRESULT result = S_OK;
   for (int i = 0; i < g_cTemplates; ++i) {
     if (!g_Templates[i].m_ClsID) continue;
-    const HRESULT hr = registering ? RegisterServer(g_Templates[i], modulePath)
-                                   : UnregisterServer(g_Templates[i]);
+    const HRESULT hr =
+        registering ? RegisterServer(g_Templates[i], modulePath) : UnregisterServer(g_Templates[i]);
     if (FAILED(hr)) {
       if (registering) return hr;
       // Unregistering goes on, so that one stuck key does not leave the others behind.

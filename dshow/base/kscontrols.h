@@ -6,10 +6,10 @@
 
 // Methods in the published slot order: per property get_, put_, getRange_.
 struct IVideoProcAmp : public IUnknown {
-#define ZX_VPA_PROPERTY(name)                                                                    \
-  virtual HRESULT STDMETHODCALLTYPE get_##name(long* value, long* flags) = 0;                    \
-  virtual HRESULT STDMETHODCALLTYPE put_##name(long value, long flags) = 0;                      \
-  virtual HRESULT STDMETHODCALLTYPE getRange_##name(long* min, long* max, long* steppingDelta,   \
+#define ZX_VPA_PROPERTY(name)                                                                  \
+  virtual HRESULT STDMETHODCALLTYPE get_##name(long* value, long* flags) = 0;                  \
+  virtual HRESULT STDMETHODCALLTYPE put_##name(long value, long flags) = 0;                    \
+  virtual HRESULT STDMETHODCALLTYPE getRange_##name(long* min, long* max, long* steppingDelta, \
                                                     long* defaultValue, long* capsFlags) = 0;
   ZX_VPA_PROPERTY(BacklightCompensation)
   ZX_VPA_PROPERTY(Brightness)
@@ -36,7 +36,7 @@ struct IVideoProcAmp : public IUnknown {
 
 #define ZX_CC_GET(name) virtual HRESULT STDMETHODCALLTYPE get_##name(long* value, long* flags) = 0;
 #define ZX_CC_PUT(name) virtual HRESULT STDMETHODCALLTYPE put_##name(long value, long flags) = 0;
-#define ZX_CC_RANGE(name)                                                                  \
+#define ZX_CC_RANGE(name)                                                                      \
   virtual HRESULT STDMETHODCALLTYPE getRange_##name(long* min, long* max, long* steppingDelta, \
                                                     long* defaultValue, long* capsFlags) = 0;
 #define ZX_CC_PROPERTY(name) ZX_CC_GET(name) ZX_CC_PUT(name) ZX_CC_RANGE(name)
@@ -84,5 +84,5 @@ extern "C" const IID IID_ICameraControl;  // {2BA1785D-4D1B-44EF-85E8-C7F1D3F201
 
 __CRT_UUID_DECL(IVideoProcAmp, 0x4050560E, 0x42A7, 0x413A, 0x85, 0xC2, 0x09, 0x26, 0x9A, 0x2D, 0x0F,
                 0x44)
-__CRT_UUID_DECL(ICameraControl, 0x2BA1785D, 0x4D1B, 0x44EF, 0x85, 0xE8, 0xC7, 0xF1, 0xD3, 0xF2, 0x01,
-                0x84)
+__CRT_UUID_DECL(ICameraControl, 0x2BA1785D, 0x4D1B, 0x44EF, 0x85, 0xE8, 0xC7, 0xF1, 0xD3, 0xF2,
+                0x01, 0x84)

@@ -62,7 +62,8 @@ DWORD Rgb24ImageSize(LONG width, LONG height) {
   return bytes > 0xFFFFFFFFull ? 0 : static_cast<DWORD>(bytes);
 }
 
-HRESULT InitRgb24VideoInfo(CMediaType* mt, LONG width, LONG height, REFERENCE_TIME avgTimePerFrame) {
+HRESULT InitRgb24VideoInfo(CMediaType* mt, LONG width, LONG height,
+                           REFERENCE_TIME avgTimePerFrame) {
   if (!mt) return E_POINTER;
   const DWORD imageSize = Rgb24ImageSize(width, height);
   if (imageSize == 0 || avgTimePerFrame < 0) return E_INVALIDARG;

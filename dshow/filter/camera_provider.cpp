@@ -22,4 +22,6 @@ CameraProvider& ActiveCameraProvider() {
   return provider ? *provider : g_noCameras;
 }
 
-void SetCameraProvider(CameraProvider* provider) { g_provider.store(provider); }
+void SetCameraProvider(CameraProvider* provider) {
+  g_provider.store(provider);
+}

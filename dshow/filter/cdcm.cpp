@@ -68,8 +68,8 @@ IUnknown* CDcm::OpenForCaller(uint32_t index) {
 }
 
 CDcm::CDcm(UINT_PTR argument, HRESULT* phr)
-    : CSource(L"Zerithal", argument < kCameraIndexLimit ? nullptr
-                                                        : reinterpret_cast<IUnknown*>(argument),
+    : CSource(L"Zerithal",
+              argument < kCameraIndexLimit ? nullptr : reinterpret_cast<IUnknown*>(argument),
               CLSID_Zerithal, phr),
       index_(argument < kCameraIndexLimit ? static_cast<uint32_t>(argument) : 0) {
   if (!openCamera()) {
@@ -101,8 +101,8 @@ bool CDcm::openCamera() {
   if (!camera_) return false;
   const ModelInfoV1* model = record.model.infoV1;
   if (model && model->displayName &&
-      !WideCharToMultiByte(CP_ACP, 0, model->displayName, -1, displayName_,
-                           sizeof(displayName_), nullptr, nullptr)) {
+      !WideCharToMultiByte(CP_ACP, 0, model->displayName, -1, displayName_, sizeof(displayName_),
+                           nullptr, nullptr)) {
     displayName_[0] = '\0';
   }
   return true;

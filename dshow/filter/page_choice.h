@@ -5,13 +5,35 @@
 #include <cstdint>
 
 enum class FilterPage : uint8_t {
-  Exposure, Roi, Colour, Histogram, Cooling, Cg,
-  Misc2, Misc2BitDepth, Misc3, Misc3BitDepth, Misc4, Misc4BitDepth, Misc5, Misc5BitDepth,
+  Exposure,
+  Roi,
+  Colour,
+  Histogram,
+  Cooling,
+  Cg,
+  Misc2,
+  Misc2BitDepth,
+  Misc3,
+  Misc3BitDepth,
+  Misc4,
+  Misc4BitDepth,
+  Misc5,
+  Misc5BitDepth,
   Preset,
   Count
 };
 
-enum class SizePage : uint8_t { None, Size10, Size20, Size30, Size40, Size22, Size33, Size88, Count };
+enum class SizePage : uint8_t {
+  None,
+  Size10,
+  Size20,
+  Size30,
+  Size40,
+  Size22,
+  Size33,
+  Size88,
+  Count
+};
 
 // What the camera answers to the queries that decide the filter's pages (results as HRESULTs).
 struct PageQuery {

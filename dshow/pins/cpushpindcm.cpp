@@ -8,7 +8,9 @@ CPushPinDcm::CPushPinDcm(HRESULT* phr, CDcm* filter)
     : CDcmPinBase(L"ZerithalPreview", phr, filter, L"Preview") {}
 
 // The worker calls this class's FillBuffer: it must end before this part is gone.
-CPushPinDcm::~CPushPinDcm() { ShutdownWorker(); }
+CPushPinDcm::~CPushPinDcm() {
+  ShutdownWorker();
+}
 
 HRESULT CPushPinDcm::FillBuffer(IMediaSample* sample) {
   FilterCamera* cam = filter()->camera();
@@ -32,7 +34,9 @@ HRESULT CPushPinDcm::FillBuffer(IMediaSample* sample) {
   return S_OK;
 }
 
-uint32_t CPushPinDcm::listCount() { return camera()->get_ResolutionNumber(); }
+uint32_t CPushPinDcm::listCount() {
+  return camera()->get_ResolutionNumber();
+}
 
 HRESULT CPushPinDcm::listSize(uint32_t index, LONG* width, LONG* height) {
   int32_t w = 0;
@@ -43,9 +47,13 @@ HRESULT CPushPinDcm::listSize(uint32_t index, LONG* width, LONG* height) {
   return hr;
 }
 
-HRESULT CPushPinDcm::currentIndex(uint32_t* index) { return camera()->get_eSize(index); }
+HRESULT CPushPinDcm::currentIndex(uint32_t* index) {
+  return camera()->get_eSize(index);
+}
 
-HRESULT CPushPinDcm::selectIndex(uint32_t index) { return camera()->put_eSize(index); }
+HRESULT CPushPinDcm::selectIndex(uint32_t index) {
+  return camera()->put_eSize(index);
+}
 
 // The frame as the camera writes it: the region of the current resolution, binned, and turned
 // when the camera rotates by 90 or 270 degrees. The connected format, and so every sample
@@ -59,4 +67,6 @@ HRESULT CPushPinDcm::currentSize(LONG* width, LONG* height) {
   return hr;
 }
 
-std::atomic<bool>& CPushPinDcm::formatFixed() { return filter()->previewFormatFixed; }
+std::atomic<bool>& CPushPinDcm::formatFixed() {
+  return filter()->previewFormatFixed;
+}

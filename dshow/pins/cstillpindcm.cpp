@@ -7,7 +7,9 @@ CStillPinDcm::CStillPinDcm(HRESULT* phr, CDcm* filter)
     : CDcmPinBase(L"ZerithalStill", phr, filter, L"~Still") {}
 
 // The worker calls this class's FillBuffer: it must end before this part is gone.
-CStillPinDcm::~CStillPinDcm() { ShutdownWorker(); }
+CStillPinDcm::~CStillPinDcm() {
+  ShutdownWorker();
+}
 
 ILumorixStillImage* CStillPinDcm::stills() const {
   return CameraCompanion<ILumorixStillImage>(camera());
@@ -57,4 +59,6 @@ HRESULT CStillPinDcm::currentSize(LONG* width, LONG* height) {
   return hr;
 }
 
-std::atomic<bool>& CStillPinDcm::formatFixed() { return filter()->stillFormatFixed; }
+std::atomic<bool>& CStillPinDcm::formatFixed() {
+  return filter()->stillFormatFixed;
+}

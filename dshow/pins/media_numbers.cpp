@@ -21,9 +21,13 @@ uint32_t rgb24ImageSize(int32_t width, int32_t height) {
   return bytes > 0xFFFFFFFFull ? 0 : static_cast<uint32_t>(bytes);
 }
 
-uint32_t effectiveFps(uint32_t fps) { return fps == 0 ? kDefaultFps : fps; }
+uint32_t effectiveFps(uint32_t fps) {
+  return fps == 0 ? kDefaultFps : fps;
+}
 
-int64_t averageTimePerFrame(uint32_t fps) { return kUnitsPerSecond / effectiveFps(fps); }
+int64_t averageTimePerFrame(uint32_t fps) {
+  return kUnitsPerSecond / effectiveFps(fps);
+}
 
 uint32_t bitRate(uint32_t imageSize, uint32_t fps) {
   // 4096x3288 RGB24 at 30 fps is about 9.7 Gbit/s: more than the field holds.

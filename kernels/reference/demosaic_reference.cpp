@@ -21,7 +21,9 @@ uint32_t maxval(uint8_t bits) {
 // The pattern by letters: [b][row parity] = first row's two letters, second row's two letters.
 const char* kPattern[4][2] = {{"GR", "BG"}, {"RG", "GB"}, {"BG", "GR"}, {"GB", "RG"}};
 
-char letter(uint32_t b, int32_t x, int32_t y) { return kPattern[b][y & 1][x & 1]; }
+char letter(uint32_t b, int32_t x, int32_t y) {
+  return kPattern[b][y & 1][x & 1];
+}
 
 }  // namespace
 
@@ -71,8 +73,10 @@ void bilinear(bool bgr, uint32_t b, const uint8_t* site, int32_t w, int32_t h, c
   auto s = [&](int32_t x, int32_t y) -> uint32_t { return raw[y * w + x]; };
   for (int32_t y = 2; y < h - 2; ++y)
     for (int32_t x = 2; x < w - 2; ++x) {
-      const uint32_t Z = s(x, y), N = s(x, y - 1), S_ = s(x, y + 1), W = s(x - 1, y), E = s(x + 1, y);
-      const uint32_t NW = s(x - 1, y - 1), NE = s(x + 1, y - 1), SW = s(x - 1, y + 1), SE = s(x + 1, y + 1);
+      const uint32_t Z = s(x, y), N = s(x, y - 1), S_ = s(x, y + 1), W = s(x - 1, y),
+                     E = s(x + 1, y);
+      const uint32_t NW = s(x - 1, y - 1), NE = s(x + 1, y - 1), SW = s(x - 1, y + 1),
+                     SE = s(x + 1, y + 1);
       S* px = out + (rowOrder ? y : h - 1 - y) * st + x * p;
       const char c = letter(b, x, y);
       if (c == 'G' && letter(b, x + 1, y) == 'R') {
@@ -101,15 +105,20 @@ void quickDemosaic(const S* raw, S* dst, int32_t w, int32_t h, int32_t limit) {
       const int32_t H0 = ((s(x - 1, y) + s(x + 1, y)) >> 1) - s(x, y);
       const int32_t H2 = ((s(x - 1, y + 2) + s(x + 1, y + 2)) >> 1) - s(x, y + 2);
       int32_t D1, D2;
-      if (y % 4 == 0 || y % 4 == 3) D1 = H2, D2 = H0;
-      else D1 = H0, D2 = H2;
+      if (y % 4 == 0 || y % 4 == 3)
+        D1 = H2, D2 = H0;
+      else
+        D1 = H0, D2 = H2;
       const int32_t E1 = x % 2 == 0 ? D1 : -D1, E2 = x % 2 == 0 ? D2 : -D2;
       const int32_t Va = std::clamp(P + (E2 >> 1) + 2 * E1, 0, limit);
       const int32_t Vg = std::clamp(2 * P - E1 + E2, 0, limit);
       const int32_t Vb = std::clamp(P - 2 * E2 - (E1 >> 1), 0, limit);
-      if (y % 2 == 0 && x % 2 == 0) d(x, y) = S(Va);
-      else if (y % 2 == 1 && x % 2 == 1) d(x, y) = S(Vb);
-      else d(x, y) = S(Vg);
+      if (y % 2 == 0 && x % 2 == 0)
+        d(x, y) = S(Va);
+      else if (y % 2 == 1 && x % 2 == 1)
+        d(x, y) = S(Vb);
+      else
+        d(x, y) = S(Vg);
     }
     d(0, y) = d(2, y);
     d(w - 1, y) = d(w - 3, y);
@@ -120,12 +129,12 @@ void quickDemosaic(const S* raw, S* dst, int32_t w, int32_t h, int32_t limit) {
   for (int32_t x = 0; x < w; ++x) d(x, h - 1) = d(x, h - 3);
 }
 
-#define ZX_REF_DEMOSAIC(S)                                                                          \
-  template size_t stride<S>(uint32_t, int32_t);                                                     \
-  template void border<S>(uint32_t, const uint8_t*, const S*, S*, int32_t, int32_t, uint8_t,       \
-                          uint8_t, uint8_t);                                                        \
-  template void bilinear<S>(bool, uint32_t, const uint8_t*, int32_t, int32_t, const S*, S*,        \
-                            uint8_t, uint8_t, uint8_t);                                             \
+#define ZX_REF_DEMOSAIC(S)                                                                   \
+  template size_t stride<S>(uint32_t, int32_t);                                              \
+  template void border<S>(uint32_t, const uint8_t*, const S*, S*, int32_t, int32_t, uint8_t, \
+                          uint8_t, uint8_t);                                                 \
+  template void bilinear<S>(bool, uint32_t, const uint8_t*, int32_t, int32_t, const S*, S*,  \
+                            uint8_t, uint8_t, uint8_t);                                      \
   template void quickDemosaic<S>(const S*, S*, int32_t, int32_t, int32_t);
 ZX_REF_DEMOSAIC(uint8_t)
 ZX_REF_DEMOSAIC(uint16_t)

@@ -34,7 +34,8 @@ void quarterTurn(bool ccw, S* frame, int32_t w, int32_t h, uint8_t p) {
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x) {
       const int32_t X = ccw ? y : h - 1 - y, Y = ccw ? w - 1 - x : x;
-      for (int c = 0; c < p; ++c) frame[size_t(Y) * Rn + size_t(X) * p + c] = copy[size_t(y) * R + size_t(x) * p + c];
+      for (int c = 0; c < p; ++c)
+        frame[size_t(Y) * Rn + size_t(X) * p + c] = copy[size_t(y) * R + size_t(x) * p + c];
     }
 }
 
@@ -43,9 +44,11 @@ void halfTurn(int32_t w, int32_t h, S* frame, uint8_t p) {
   const size_t R = rowStride<S>(p, w);
   auto px = [&](int32_t x, int32_t y) { return frame + size_t(y) * R + size_t(x) * p; };
   for (int32_t y = 0; y < h / 2; ++y)
-    for (int32_t x = 0; x < w; ++x) std::swap_ranges(px(x, y), px(x, y) + p, px(w - 1 - x, h - 1 - y));
+    for (int32_t x = 0; x < w; ++x)
+      std::swap_ranges(px(x, y), px(x, y) + p, px(w - 1 - x, h - 1 - y));
   if (h % 2)
-    for (int32_t x = 0; x < w / 2; ++x) std::swap_ranges(px(x, h / 2), px(x, h / 2) + p, px(w - 1 - x, h / 2));
+    for (int32_t x = 0; x < w / 2; ++x)
+      std::swap_ranges(px(x, h / 2), px(x, h / 2) + p, px(w - 1 - x, h / 2));
 }
 
 template void flip(int32_t, int32_t, int32_t, uint8_t*, uint8_t);

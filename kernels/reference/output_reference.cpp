@@ -14,7 +14,8 @@ void subtractDark(size_t n, S* frame, const S* dark) {
 template void subtractDark(size_t, uint8_t*, const uint8_t*);
 template void subtractDark(size_t, uint16_t*, const uint16_t*);
 
-void convert16To8(const uint16_t* src, uint8_t* dst, int32_t w, int32_t rows, uint8_t p, uint8_t bits) {
+void convert16To8(const uint16_t* src, uint8_t* dst, int32_t w, int32_t rows, uint8_t p,
+                  uint8_t bits) {
   const size_t rs = rowStride<uint16_t>(p, w), rd = rowStride<uint8_t>(p, w);
   for (int32_t y = 0; y < rows; ++y)
     for (size_t i = 0; i < size_t(w) * p; ++i) {
@@ -59,7 +60,8 @@ void fitToOutput(int32_t outW, int32_t outH, int32_t procW, int32_t procH, uint8
   }
 }
 
-void yuv422(bool alt, bool bgr, uint8_t p, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h) {
+void yuv422(bool alt, bool bgr, uint8_t p, const uint8_t* packed, uint8_t* out, int32_t w,
+            int32_t h) {
   auto luma = [](int k) { return int32_t(float(k - 16) * 1.164f); };
   auto chroma = [](int k, float f) { return int32_t(float(k - 128) * f); };
   const size_t R = rowStride<uint8_t>(p, w);

@@ -17,13 +17,15 @@ void halfTurn(int32_t w, int32_t h, S* frame, uint8_t p);
 
 template <typename S>
 void subtractDark(size_t n, S* frame, const S* dark);
-void convert16To8(const uint16_t* src, uint8_t* dst, int32_t w, int32_t rows, uint8_t p, uint8_t bits);
+void convert16To8(const uint16_t* src, uint8_t* dst, int32_t w, int32_t rows, uint8_t p,
+                  uint8_t bits);
 
 // Horizontal pass into an intermediate, then the vertical pass; nearest pick where no rule is.
 void fitToOutput(int32_t outW, int32_t outH, int32_t procW, int32_t procH, uint8_t* out,
                  const uint8_t* proc, uint8_t p);
 
 // Group by group; alt = format 11.
-void yuv422(bool alt, bool bgr, uint8_t p, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h);
+void yuv422(bool alt, bool bgr, uint8_t p, const uint8_t* packed, uint8_t* out, int32_t w,
+            int32_t h);
 
 }  // namespace kernels::reference

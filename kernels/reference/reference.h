@@ -47,8 +47,9 @@ struct ColourArgs {
 template <typename S>
 void adjustColour(bool bgr, const ColourArgs<S>& a, S* img, int32_t w, int32_t rows);
 template <typename S>
-void levels(bool bgr, bool mono, const S* gray, const double* lr, const double* lg, const double* lb,
-            const S* red, const S* green, const S* blue, int32_t w, int32_t rows, S* img, uint8_t p);
+void levels(bool bgr, bool mono, const S* gray, const double* lr, const double* lg,
+            const double* lb, const S* red, const S* green, const S* blue, int32_t w, int32_t rows,
+            S* img, uint8_t p);
 template <typename S>
 void toneLut(const S* table, uint32_t count, int32_t w, int32_t rows, S* img, uint8_t p);
 
@@ -56,7 +57,8 @@ void toneLut(const S* table, uint32_t count, int32_t w, int32_t rows, S* img, ui
 template <typename S>
 std::array<std::array<uint32_t, 256>, 4> stats(bool bgr, bool mono, const S* img, int32_t w,
                                                int32_t rows, uint8_t p, uint8_t bits,
-                                               const double* lr, const double* lg, const double* lb);
+                                               const double* lr, const double* lg,
+                                               const double* lb);
 template <typename S>
 std::vector<uint32_t> histogram(bool bgr, bool mono, const S* img, int32_t w, int32_t h, uint8_t p,
                                 uint8_t bits);

@@ -27,7 +27,8 @@ void blackLevel(uint32_t b, const uint16_t offsets[3], int32_t w, int32_t h, S* 
   for (int pass = 0; pass < 4; ++pass)
     for (int32_t y = pass / 2; y < h; y += 2)
       for (int32_t x = pass % 2; x < w; x += 2) {
-        const uint32_t off = sizeof(S) == 1 ? (offsets[siteColour(b, x, y)] & 0xFF) : offsets[siteColour(b, x, y)];
+        const uint32_t off =
+            sizeof(S) == 1 ? (offsets[siteColour(b, x, y)] & 0xFF) : offsets[siteColour(b, x, y)];
         S& s = raw[y * w + x];
         s = s > off ? S(s - off) : S(0);
       }
@@ -48,9 +49,12 @@ void convertMono(bool rowOrder, uint8_t p, int32_t w, int32_t h, const S* raw, S
     for (int32_t x = 0; x < w; ++x) {
       S* px = out + (rowOrder ? y : h - 1 - y) * st + x * p;
       const S v = raw[y * w + x];
-      if (p == 1) px[0] = v;
-      else if (p == 4) px[0] = v, px[1] = v, px[2] = v, px[3] = 0;
-      else px[0] = v, px[1] = v, px[2] = v;
+      if (p == 1)
+        px[0] = v;
+      else if (p == 4)
+        px[0] = v, px[1] = v, px[2] = v, px[3] = 0;
+      else
+        px[0] = v, px[1] = v, px[2] = v;
     }
 }
 
@@ -60,8 +64,10 @@ void monoLut(const S* table, int32_t w, int32_t h, S* image, uint8_t p) {
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x) {
       S* px = image + y * st + x * p;
-      if (p == 1) px[0] = table[px[0]];
-      else px[0] = px[1] = px[2] = table[px[0]];
+      if (p == 1)
+        px[0] = table[px[0]];
+      else
+        px[0] = px[1] = px[2] = table[px[0]];
     }
 }
 
@@ -108,9 +114,12 @@ void adjustColour(bool bgr, const ColourArgs<S>& a, S* img, int32_t w, int32_t r
       uint32_t out[3] = {R, G, B};
       if (!a.hw && !a.mono) {
         if (toneNeutral && colourNeutral) continue;
-        if (toneNeutral) out[0] = M(0), out[1] = M(1), out[2] = M(2);
-        else if (colourNeutral) out[0] = a.T[R], out[1] = a.T[G], out[2] = a.T[B];
-        else out[0] = a.T[M(0)], out[1] = a.T[M(1)], out[2] = a.T[M(2)];
+        if (toneNeutral)
+          out[0] = M(0), out[1] = M(1), out[2] = M(2);
+        else if (colourNeutral)
+          out[0] = a.T[R], out[1] = a.T[G], out[2] = a.T[B];
+        else
+          out[0] = a.T[M(0)], out[1] = a.T[M(1)], out[2] = a.T[M(2)];
       } else if (!a.hw) {
         if (a.hue == 0 && a.saturation == 128) {
           out[0] = out[1] = out[2] = a.T[std::min(Y, max)];
@@ -132,8 +141,9 @@ void adjustColour(bool bgr, const ColourArgs<S>& a, S* img, int32_t w, int32_t r
 }
 
 template <typename S>
-void levels(bool bgr, bool mono, const S* gray, const double* lr, const double* lg, const double* lb,
-            const S* red, const S* green, const S* blue, int32_t w, int32_t rows, S* img, uint8_t p) {
+void levels(bool bgr, bool mono, const S* gray, const double* lr, const double* lg,
+            const double* lb, const S* red, const S* green, const S* blue, int32_t w, int32_t rows,
+            S* img, uint8_t p) {
   const size_t st = stride<S>(p, w);
   const int ri = bgr ? 2 : 0, bi = bgr ? 0 : 2;
   for (int32_t y = 0; y < rows; ++y)
@@ -163,7 +173,8 @@ void toneLut(const S* table, uint32_t count, int32_t w, int32_t rows, S* img, ui
 template <typename S>
 std::array<std::array<uint32_t, 256>, 4> stats(bool bgr, bool mono, const S* img, int32_t w,
                                                int32_t rows, uint8_t p, uint8_t bits,
-                                               const double* lr, const double* lg, const double* lb) {
+                                               const double* lr, const double* lg,
+                                               const double* lb) {
   std::array<std::array<uint32_t, 256>, 4> c{};
   const size_t st = stride<S>(p, w);
   const uint32_t max = maxOf<S>(bits), shift = bits - 8;
@@ -218,24 +229,23 @@ void aeMark(uint32_t call, int32_t left, int32_t top, int32_t right, int32_t bot
     }
 }
 
-#define ZX_REF_STEPS(S)                                                                             \
-  template void blackLevel<S>(uint32_t, const uint16_t*, int32_t, int32_t, S*);                     \
-  template void rawWb<S>(uint32_t, const S*, const S*, const S*, int32_t, int32_t, S*);            \
-  template void convertMono<S>(bool, uint8_t, int32_t, int32_t, const S*, S*);                     \
-  template void monoLut<S>(const S*, int32_t, int32_t, S*, uint8_t);                               \
-  template void vignette<S>(bool, uint8_t, S*, int32_t, int32_t, const int32_t*, const double*,    \
-                            uint32_t, uint8_t);                                                     \
-  template void adjustColour<S>(bool, const ColourArgs<S>&, S*, int32_t, int32_t);                 \
-  template void levels<S>(bool, bool, const S*, const double*, const double*, const double*,       \
-                          const S*, const S*, const S*, int32_t, int32_t, S*, uint8_t);             \
-  template void toneLut<S>(const S*, uint32_t, int32_t, int32_t, S*, uint8_t);                     \
-  template std::array<std::array<uint32_t, 256>, 4> stats<S>(bool, bool, const S*, int32_t,        \
-                                                             int32_t, uint8_t, uint8_t,             \
-                                                             const double*, const double*,          \
-                                                             const double*);                        \
-  template std::vector<uint32_t> histogram<S>(bool, bool, const S*, int32_t, int32_t, uint8_t,     \
-                                              uint8_t);                                             \
-  template void aeMark<S>(uint32_t, int32_t, int32_t, int32_t, int32_t, S*, int32_t, int32_t,      \
+#define ZX_REF_STEPS(S)                                                                         \
+  template void blackLevel<S>(uint32_t, const uint16_t*, int32_t, int32_t, S*);                 \
+  template void rawWb<S>(uint32_t, const S*, const S*, const S*, int32_t, int32_t, S*);         \
+  template void convertMono<S>(bool, uint8_t, int32_t, int32_t, const S*, S*);                  \
+  template void monoLut<S>(const S*, int32_t, int32_t, S*, uint8_t);                            \
+  template void vignette<S>(bool, uint8_t, S*, int32_t, int32_t, const int32_t*, const double*, \
+                            uint32_t, uint8_t);                                                 \
+  template void adjustColour<S>(bool, const ColourArgs<S>&, S*, int32_t, int32_t);              \
+  template void levels<S>(bool, bool, const S*, const double*, const double*, const double*,    \
+                          const S*, const S*, const S*, int32_t, int32_t, S*, uint8_t);         \
+  template void toneLut<S>(const S*, uint32_t, int32_t, int32_t, S*, uint8_t);                  \
+  template std::array<std::array<uint32_t, 256>, 4> stats<S>(                                   \
+      bool, bool, const S*, int32_t, int32_t, uint8_t, uint8_t, const double*, const double*,   \
+      const double*);                                                                           \
+  template std::vector<uint32_t> histogram<S>(bool, bool, const S*, int32_t, int32_t, uint8_t,  \
+                                              uint8_t);                                         \
+  template void aeMark<S>(uint32_t, int32_t, int32_t, int32_t, int32_t, S*, int32_t, int32_t,   \
                           uint8_t, uint8_t);
 ZX_REF_STEPS(uint8_t)
 ZX_REF_STEPS(uint16_t)

@@ -39,5 +39,6 @@ void ModelMath::lutFromAnchors(std::span<const LutAnchor> anchors, std::span<uin
 
 float ModelMath::pixelSizeByRatio(float basePixelSize, ResolutionRatio ratio) {
   if (ratio.denominator == 0) return basePixelSize;
-  return basePixelSize * static_cast<float>(ratio.numerator) / static_cast<float>(ratio.denominator);
+  return basePixelSize * static_cast<float>(ratio.numerator) /
+         static_cast<float>(ratio.denominator);
 }

@@ -19,8 +19,12 @@ struct RegStep {
   friend constexpr bool operator==(const RegStep&, const RegStep&) = default;
 };
 
-constexpr RegStep Write(uint16_t reg, uint16_t value) { return {RegStep::Kind::Write, reg, value}; }
-constexpr RegStep Wait(uint16_t ms) { return {RegStep::Kind::Wait, 0, ms}; }
+constexpr RegStep Write(uint16_t reg, uint16_t value) {
+  return {RegStep::Kind::Write, reg, value};
+}
+constexpr RegStep Wait(uint16_t ms) {
+  return {RegStep::Kind::Wait, 0, ms};
+}
 
 // A program whose values are computed at run time; it fills a fixed buffer, never the heap.
 class ProgramBuffer {
@@ -48,7 +52,8 @@ class SensorWriter {
 // through the hooked sleep and holding the sensor-programming lock so programs never interleave.
 class RegisterProgram {
  public:
-  RegisterProgram(SensorWriter& writer, platform::RecursiveLock& lock) : writer_(writer), lock_(lock) {}
+  RegisterProgram(SensorWriter& writer, platform::RecursiveLock& lock)
+      : writer_(writer), lock_(lock) {}
 
   void run(std::span<const RegStep> steps);
   // For sequences of programs that must stay together; the lock is recursive.

@@ -1,4 +1,5 @@
-// What a model needs from its sensor: the register programs and the exposure, gain and frame arithmetic.
+// What a model needs from its sensor: the register programs and the exposure, gain and frame
+// arithmetic.
 #pragma once
 
 #include <cstdint>

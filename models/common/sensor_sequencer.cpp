@@ -1,4 +1,5 @@
-// The sensor flows every CMOS model shares, built from its sensor driver and run as locked programs.
+// The sensor flows every CMOS model shares, built from its sensor driver and run as locked
+// programs.
 #include "models/common/sensor_sequencer.h"
 
 #include <array>
@@ -61,14 +62,17 @@ void SensorSequencer::setGain(uint16_t percent) {
   program_.run(steps.steps());
 }
 
-void SensorSequencer::reinitialise(uint16_t speed, uint32_t exposureUs, std::optional<uint16_t> gain) {
+void SensorSequencer::reinitialise(uint16_t speed, uint32_t exposureUs,
+                                   std::optional<uint16_t> gain) {
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
   program_.run(sensor_.deviceEventProgram());
   setSpeed(speed, exposureUs);
   if (gain) setGain(*gain);
 }
 
-void SensorSequencer::stop() { program_.run(sensor_.stopProgram()); }
+void SensorSequencer::stop() {
+  program_.run(sensor_.stopProgram());
+}
 
 void SensorSequencer::writeLineLength(uint32_t index) {
   state_.lineClock = 2 * sensor_.lineLength(index, usb3Link_);

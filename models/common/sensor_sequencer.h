@@ -17,7 +17,8 @@ class SensorSequencer {
   void open(uint32_t index, uint16_t speed, uint32_t exposureUs);
   // A still runs at the slowest clock without changing the stored speed; the exposure is
   // re-applied only when the caller has one (a pipeline state exists).
-  void switchResolution(uint32_t index, bool still, uint16_t speed, std::optional<uint32_t> exposureUs);
+  void switchResolution(uint32_t index, bool still, uint16_t speed,
+                        std::optional<uint32_t> exposureUs);
   void setSpeed(uint16_t speed, uint32_t exposureUs);
   void setExposure(uint32_t timeUs, uint16_t speed);
   void setGain(uint16_t percent);

@@ -1,4 +1,5 @@
-// The two USB3 3.1 MP classes: one shared description, each twin differing only in its catalogue row.
+// The two USB3 3.1 MP classes: one shared description, each twin differing only in its catalogue
+// row.
 #pragma once
 
 #include "models/common/model_descriptor.h"
@@ -9,9 +10,21 @@ namespace usb3_31mp {
 
 inline constexpr std::array<ResolutionRatio, 2> kRatios{{{1, 1}, {2, 1}}};
 inline constexpr std::array<uint32_t, 2> kMaxFrameRate{28, 60};
-inline constexpr std::array<LutAnchor, 15> kRawLut{{{0, 0},     {1, 0},     {2, 1},     {4, 2},    {6, 4},
-                                                    {8, 6},     {16, 15},   {32, 33},   {48, 51},  {64, 67},
-                                                    {96, 99},   {128, 132}, {160, 162}, {192, 192}, {255, 255}}};
+inline constexpr std::array<LutAnchor, 15> kRawLut{{{0, 0},
+                                                    {1, 0},
+                                                    {2, 1},
+                                                    {4, 2},
+                                                    {6, 4},
+                                                    {8, 6},
+                                                    {16, 15},
+                                                    {32, 33},
+                                                    {48, 51},
+                                                    {64, 67},
+                                                    {96, 99},
+                                                    {128, 132},
+                                                    {160, 162},
+                                                    {192, 192},
+                                                    {255, 255}}};
 
 constexpr ModelSpec describe(ModelFactory factory) {
   return ModelSpec{
@@ -35,8 +48,8 @@ constexpr ModelSpec describe(ModelFactory factory) {
       .presetAeThreshold = 5,
       .inEndpoint = 1,
       .wbBase = {372, 256, 379},
-      .colourMatrix = {1.343064, -0.187384, -0.15568, -0.412542, 1.377785, 0.034757, -0.140301, -0.412295,
-                       1.552596},
+      .colourMatrix = {1.343064, -0.187384, -0.15568, -0.412542, 1.377785, 0.034757, -0.140301,
+                       -0.412295, 1.552596},
       .rawLutAnchors = kRawLut,
       .helperFlags = 0x81000041,
       .helperDoubles = {0.5, 1.0, 1.0},

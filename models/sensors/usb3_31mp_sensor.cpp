@@ -1,4 +1,6 @@
 // The USB3 3.1 MP colour sensor (2048 x 1534, or 1024 x 770 skipping alternate rows and columns).
+// Hand-aligned tables read better as columns.
+// clang-format off
 #include "models/sensors/usb3_31mp_sensor.h"
 
 #include <array>
@@ -108,3 +110,4 @@ constexpr SensorDriver kDriver{startProgram,    speedProgram,    windowProgram, 
 }  // namespace
 
 const SensorDriver& Usb3Sensor31Mp() { return kDriver; }
+// clang-format on

@@ -22,7 +22,9 @@ int64_t PerfCounter() {
   return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-int64_t PerfFrequency() { return 1000000000; }
+int64_t PerfFrequency() {
+  return 1000000000;
+}
 
 void SleepMs(uint32_t ms) {
   if (ms == 0) {

@@ -8,6 +8,8 @@ std::unique_ptr<DeviceIo> OsOpenDevice(const WString&, uint32_t* error) {
   return nullptr;
 }
 
-const WinUsbApi* SystemWinUsb() { return nullptr; }
+const WinUsbApi* SystemWinUsb() {
+  return nullptr;
+}
 
 }  // namespace platform

@@ -1,4 +1,5 @@
-// POSIX events: one process-wide mutex and condition variable make multi-event waits simple and exact.
+// POSIX events: one process-wide mutex and condition variable make multi-event waits simple and
+// exact.
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -42,7 +43,9 @@ Event& Event::operator=(Event&& other) noexcept {
   return *this;
 }
 
-bool Event::valid() const { return valid_; }
+bool Event::valid() const {
+  return valid_;
+}
 
 void Event::set() {
   {

@@ -22,7 +22,9 @@ void DebugOutput(const char* line) {
   std::fflush(stderr);
 }
 
-DynamicLibrary::~DynamicLibrary() { close(); }
+DynamicLibrary::~DynamicLibrary() {
+  close();
+}
 
 bool DynamicLibrary::open(const WCHAR16* name) {
   close();

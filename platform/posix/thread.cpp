@@ -72,7 +72,9 @@ bool Thread::join(uint32_t timeoutMs) {
   return true;
 }
 
-bool Thread::started() const { return state_ != nullptr; }
+bool Thread::started() const {
+  return state_ != nullptr;
+}
 
 bool Thread::running() const {
   return state_ && state_->thread.joinable() && !state_->finished.wait(0);

@@ -5,7 +5,9 @@
 
 namespace platform {
 
-uint32_t OsTickCountMs() { return GetTickCount(); }
+uint32_t OsTickCountMs() {
+  return GetTickCount();
+}
 
 int64_t PerfCounter() {
   LARGE_INTEGER v;
@@ -19,7 +21,9 @@ int64_t PerfFrequency() {
   return v.QuadPart;
 }
 
-void SleepMs(uint32_t ms) { Sleep(ms); }
+void SleepMs(uint32_t ms) {
+  Sleep(ms);
+}
 
 namespace {
 uint64_t fromFileTime(const FILETIME& t) {

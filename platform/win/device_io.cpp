@@ -13,7 +13,9 @@ namespace {
 static_assert(sizeof(OVERLAPPED) <= sizeof(AsyncIo::native));
 static_assert(offsetof(OVERLAPPED, hEvent) == 24);
 
-OVERLAPPED* overlapped(AsyncIo& io) { return reinterpret_cast<OVERLAPPED*>(io.native); }
+OVERLAPPED* overlapped(AsyncIo& io) {
+  return reinterpret_cast<OVERLAPPED*>(io.native);
+}
 
 uint32_t started(BOOL ok) {
   if (ok) return kErrorSuccess;
@@ -29,8 +31,8 @@ class Win32Device final : public DeviceIo {
   uint32_t ioctl(uint32_t code, const void* in, uint32_t inBytes, void* out, uint32_t outBytes,
                  AsyncIo& io) override {
     DWORD n = 0;
-    return started(DeviceIoControl(handle_, code, const_cast<void*>(in), inBytes, out, outBytes,
-                                   &n, overlapped(io)));
+    return started(DeviceIoControl(handle_, code, const_cast<void*>(in), inBytes, out, outBytes, &n,
+                                   overlapped(io)));
   }
   uint32_t read(void* buffer, uint32_t bytes, AsyncIo& io) override {
     DWORD n = 0;
@@ -106,8 +108,8 @@ const WinUsbApi systemTable = {
       WINUSB_SETUP_PACKET packet;
       std::memcpy(&packet, &setup, sizeof packet);
       ULONG n = 0;
-      const uint32_t err = started(entries.controlTransfer(
-          iface, packet, static_cast<PUCHAR>(data), bytes, &n, nullptr));
+      const uint32_t err = started(
+          entries.controlTransfer(iface, packet, static_cast<PUCHAR>(data), bytes, &n, nullptr));
       if (transferred) *transferred = n;
       return err;
     },

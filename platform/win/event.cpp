@@ -1,4 +1,5 @@
-// Win32 events: an Event is the native HANDLE, so foreign handles and camera events mix in one wait.
+// Win32 events: an Event is the native HANDLE, so foreign handles and camera events mix in one
+// wait.
 #include <windows.h>
 
 #include "platform/event.h"
@@ -26,11 +27,19 @@ Event& Event::operator=(Event&& other) noexcept {
   return *this;
 }
 
-Event Event::wrap(void* handle) { return Event(handle, false); }
+Event Event::wrap(void* handle) {
+  return Event(handle, false);
+}
 
-bool Event::valid() const { return handle_ != nullptr; }
-void Event::set() { SetEvent(handle_); }
-void Event::reset() { ResetEvent(handle_); }
+bool Event::valid() const {
+  return handle_ != nullptr;
+}
+void Event::set() {
+  SetEvent(handle_);
+}
+void Event::reset() {
+  ResetEvent(handle_);
+}
 
 bool Event::wait(uint32_t timeoutMs) {
   return handle_ && WaitForSingleObject(handle_, timeoutMs) == WAIT_OBJECT_0;

@@ -13,7 +13,9 @@ RecursiveLock::RecursiveLock() {
 RecursiveLock::~RecursiveLock() {
   DeleteCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
 }
-void RecursiveLock::lock() { EnterCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)); }
+void RecursiveLock::lock() {
+  EnterCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
+}
 void RecursiveLock::unlock() {
   LeaveCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_));
 }
@@ -21,8 +23,14 @@ bool RecursiveLock::try_lock() {
   return TryEnterCriticalSection(reinterpret_cast<CRITICAL_SECTION*>(storage_)) != 0;
 }
 
-void Mutex::lock() { AcquireSRWLockExclusive(reinterpret_cast<SRWLOCK*>(&srw_)); }
-void Mutex::unlock() { ReleaseSRWLockExclusive(reinterpret_cast<SRWLOCK*>(&srw_)); }
-bool Mutex::try_lock() { return TryAcquireSRWLockExclusive(reinterpret_cast<SRWLOCK*>(&srw_)) != 0; }
+void Mutex::lock() {
+  AcquireSRWLockExclusive(reinterpret_cast<SRWLOCK*>(&srw_));
+}
+void Mutex::unlock() {
+  ReleaseSRWLockExclusive(reinterpret_cast<SRWLOCK*>(&srw_));
+}
+bool Mutex::try_lock() {
+  return TryAcquireSRWLockExclusive(reinterpret_cast<SRWLOCK*>(&srw_)) != 0;
+}
 
 }  // namespace platform

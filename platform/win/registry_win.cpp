@@ -22,7 +22,9 @@ class KeyHandle {
   HKEY key_ = nullptr;
 };
 
-std::wstring wide(std::string_view s) { return Utf8ToWide(s); }
+std::wstring wide(std::string_view s) {
+  return Utf8ToWide(s);
+}
 
 RegStatus statusOf(LONG rc, RegStatus missing) {
   if (rc == ERROR_SUCCESS) return RegStatus::Ok;
@@ -85,8 +87,8 @@ class WinRegistry final : public Registry {
 
   RegStatus createKey(std::string_view key) override {
     KeyHandle k;
-    return statusOf(RegCreateKeyExW(HKEY_CURRENT_USER, wide(key).c_str(), 0, nullptr, 0,
-                                    KEY_WRITE, nullptr, k.out(), nullptr),
+    return statusOf(RegCreateKeyExW(HKEY_CURRENT_USER, wide(key).c_str(), 0, nullptr, 0, KEY_WRITE,
+                                    nullptr, k.out(), nullptr),
                     RegStatus::Failed);
   }
 
@@ -132,6 +134,8 @@ class WinRegistry final : public Registry {
 
 }  // namespace
 
-std::unique_ptr<Registry> MakeOsRegistry() { return std::make_unique<WinRegistry>(); }
+std::unique_ptr<Registry> MakeOsRegistry() {
+  return std::make_unique<WinRegistry>();
+}
 
 }  // namespace platform

@@ -17,9 +17,13 @@ uint32_t ProcessorCount() {
   return info.dwNumberOfProcessors;
 }
 
-void DebugOutput(const char* line) { OutputDebugStringA(line); }
+void DebugOutput(const char* line) {
+  OutputDebugStringA(line);
+}
 
-DynamicLibrary::~DynamicLibrary() { close(); }
+DynamicLibrary::~DynamicLibrary() {
+  close();
+}
 
 bool DynamicLibrary::open(const WCHAR16* name) {
   close();

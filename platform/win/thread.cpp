@@ -27,13 +27,20 @@ unsigned __stdcall threadEntry(void* arg) {
 
 int toWin32(ThreadPriority p) {
   switch (p) {
-    case ThreadPriority::Idle: return THREAD_PRIORITY_IDLE;
-    case ThreadPriority::Lowest: return THREAD_PRIORITY_LOWEST;
-    case ThreadPriority::BelowNormal: return THREAD_PRIORITY_BELOW_NORMAL;
-    case ThreadPriority::Normal: return THREAD_PRIORITY_NORMAL;
-    case ThreadPriority::AboveNormal: return THREAD_PRIORITY_ABOVE_NORMAL;
-    case ThreadPriority::Highest: return THREAD_PRIORITY_HIGHEST;
-    case ThreadPriority::TimeCritical: return THREAD_PRIORITY_TIME_CRITICAL;
+    case ThreadPriority::Idle:
+      return THREAD_PRIORITY_IDLE;
+    case ThreadPriority::Lowest:
+      return THREAD_PRIORITY_LOWEST;
+    case ThreadPriority::BelowNormal:
+      return THREAD_PRIORITY_BELOW_NORMAL;
+    case ThreadPriority::Normal:
+      return THREAD_PRIORITY_NORMAL;
+    case ThreadPriority::AboveNormal:
+      return THREAD_PRIORITY_ABOVE_NORMAL;
+    case ThreadPriority::Highest:
+      return THREAD_PRIORITY_HIGHEST;
+    case ThreadPriority::TimeCritical:
+      return THREAD_PRIORITY_TIME_CRITICAL;
   }
   return THREAD_PRIORITY_NORMAL;
 }
@@ -76,7 +83,9 @@ bool Thread::join(uint32_t timeoutMs) {
   return WaitForSingleObject(state_->handle, timeoutMs) == WAIT_OBJECT_0;
 }
 
-bool Thread::started() const { return state_ != nullptr; }
+bool Thread::started() const {
+  return state_ != nullptr;
+}
 
 bool Thread::running() const {
   return state_ && WaitForSingleObject(state_->handle, 0) == WAIT_TIMEOUT;
@@ -86,6 +95,8 @@ void Thread::setPriority(ThreadPriority priority) {
   if (state_) SetThreadPriority(state_->handle, toWin32(priority));
 }
 
-uint32_t currentThreadId() { return GetCurrentThreadId(); }
+uint32_t currentThreadId() {
+  return GetCurrentThreadId();
+}
 
 }  // namespace platform

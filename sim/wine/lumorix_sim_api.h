@@ -1,4 +1,5 @@
-/* The C interface of lumorix_sim.dll, through which the kernel-driver shim hosts simulated cameras. */
+/* The C interface of lumorix_sim.dll, through which the kernel-driver shim hosts simulated cameras.
+ */
 #pragma once
 
 #include <stdint.h>
@@ -29,8 +30,8 @@ typedef void (*LsimCloseFn)(void* handle);
 /* An I/O control or a read. 0 when done at once (transferred set), 997 when pended (`done` is
    called later, from another thread), else the error. `token` names a pended request for cancel. */
 typedef uint32_t (*LsimIoctlFn)(void* handle, uint32_t code, const void* in, uint32_t inBytes,
-                                void* out, uint32_t outBytes, uint32_t* transferred,
-                                LsimDone done, void* context, void** token);
+                                void* out, uint32_t outBytes, uint32_t* transferred, LsimDone done,
+                                void* context, void** token);
 typedef uint32_t (*LsimReadFn)(void* handle, void* buffer, uint32_t bytes, LsimDone done,
                                void* context, void** token);
 typedef void (*LsimCancelFn)(void* handle, void* token);

@@ -61,7 +61,9 @@ sim::SimCamera* cameraAt(uint32_t n) {
   return host && n < host->cameras.size() ? host->cameras[n].get() : nullptr;
 }
 
-std::string narrow(const WString& text) { return std::string(text.begin(), text.end()); }
+std::string narrow(const WString& text) {
+  return std::string(text.begin(), text.end());
+}
 
 }  // namespace
 
@@ -169,8 +171,9 @@ extern "C" uint32_t lsim_ioctl(void* opaque, uint32_t code, const void* in, uint
 extern "C" uint32_t lsim_read(void* opaque, void* buffer, uint32_t bytes, LsimDone done,
                               void* context, void** token) {
   auto* handle = static_cast<Handle*>(opaque);
-  return startPended(handle, newRequest(handle, done, context), token,
-                     [&](platform::AsyncIo& io) { return handle->device->read(buffer, bytes, io); });
+  return startPended(handle, newRequest(handle, done, context), token, [&](platform::AsyncIo& io) {
+    return handle->device->read(buffer, bytes, io);
+  });
 }
 
 // Cancels the pended request with `context`, or every one when it is null.

@@ -1,6 +1,7 @@
 /* lumorixsim.sys: hosts simulated cameras from lumorix_sim.dll behind the kernel driver's device
-   links, so the transport's kernel-driver back-end runs end to end under Wine. Wine dispatches every
-   IRP on one thread, so nothing here blocks: reads are pended and finished from the DLL's thread. */
+   links, so the transport's kernel-driver back-end runs end to end under Wine. Wine dispatches
+   every IRP on one thread, so nothing here blocks: reads are pended and finished from the DLL's
+   thread. */
 #include <ntddk.h>
 
 #include "sim/wine/lumorix_sim_api.h"
@@ -31,15 +32,24 @@ static struct {
 /* Win32 errors as NTSTATUS, chosen so that callers see the same error again. */
 static NTSTATUS toStatus(uint32_t error) {
   switch (error) {
-    case 0: return STATUS_SUCCESS;
-    case 1: return STATUS_INVALID_DEVICE_REQUEST;
-    case 2: return STATUS_OBJECT_NAME_NOT_FOUND;
-    case 31: return STATUS_UNSUCCESSFUL;
-    case 87: return STATUS_INVALID_PARAMETER;
-    case 121: return STATUS_IO_TIMEOUT;
-    case 995: return STATUS_CANCELLED;
-    case 1167: return STATUS_DEVICE_NOT_CONNECTED;
-    default: return STATUS_UNSUCCESSFUL;
+    case 0:
+      return STATUS_SUCCESS;
+    case 1:
+      return STATUS_INVALID_DEVICE_REQUEST;
+    case 2:
+      return STATUS_OBJECT_NAME_NOT_FOUND;
+    case 31:
+      return STATUS_UNSUCCESSFUL;
+    case 87:
+      return STATUS_INVALID_PARAMETER;
+    case 121:
+      return STATUS_IO_TIMEOUT;
+    case 995:
+      return STATUS_CANCELLED;
+    case 1167:
+      return STATUS_DEVICE_NOT_CONNECTED;
+    default:
+      return STATUS_UNSUCCESSFUL;
   }
 }
 
@@ -80,13 +90,15 @@ static NTSTATUS pend(IRP* irp, void* handle, uint32_t error) {
 static NTSTATUS __stdcall dispatchRead(DEVICE_OBJECT* device, IRP* irp) {
   IO_STACK_LOCATION* stack = IoGetCurrentIrpStackLocation(irp);
   void* handle = stack->FileObject->FsContext;
-  void* buffer = irp->MdlAddress ? MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority)
-                                 : (irp->AssociatedIrp.SystemBuffer ? irp->AssociatedIrp.SystemBuffer
-                                                                    : irp->UserBuffer);
+  void* buffer =
+      irp->MdlAddress
+          ? MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority)
+          : (irp->AssociatedIrp.SystemBuffer ? irp->AssociatedIrp.SystemBuffer : irp->UserBuffer);
   if (!handle) return finish(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
   IoMarkIrpPending(irp);
   IoSetCancelRoutine(irp, cancelRequest);
-  pend(irp, handle, sim.read(handle, buffer, stack->Parameters.Read.Length, requestDone, irp, NULL));
+  pend(irp, handle,
+       sim.read(handle, buffer, stack->Parameters.Read.Length, requestDone, irp, NULL));
   return STATUS_PENDING;
 }
 
@@ -114,17 +126,17 @@ static NTSTATUS __stdcall dispatchIoctl(DEVICE_OBJECT* device, IRP* irp) {
   if (code == READ_PIPE) {
     IoMarkIrpPending(irp);
     IoSetCancelRoutine(irp, cancelRequest);
-    pend(irp, handle, sim.ioctl(handle, code, irp->AssociatedIrp.SystemBuffer,
-                                stack->Parameters.DeviceIoControl.InputBufferLength,
-                                outputBuffer(irp, code),
-                                stack->Parameters.DeviceIoControl.OutputBufferLength,
-                                &transferred, requestDone, irp, NULL));
+    pend(irp, handle,
+         sim.ioctl(handle, code, irp->AssociatedIrp.SystemBuffer,
+                   stack->Parameters.DeviceIoControl.InputBufferLength, outputBuffer(irp, code),
+                   stack->Parameters.DeviceIoControl.OutputBufferLength, &transferred, requestDone,
+                   irp, NULL));
     return STATUS_PENDING;
   }
   error = sim.ioctl(handle, code, irp->AssociatedIrp.SystemBuffer,
                     stack->Parameters.DeviceIoControl.InputBufferLength, outputBuffer(irp, code),
-                    stack->Parameters.DeviceIoControl.OutputBufferLength, &transferred, NULL,
-                    NULL, NULL);
+                    stack->Parameters.DeviceIoControl.OutputBufferLength, &transferred, NULL, NULL,
+                    NULL);
   return finish(irp, toStatus(error), transferred);
 }
 
@@ -161,7 +173,8 @@ static void append(UNICODE_STRING* s, const WCHAR* text) {
   }
 }
 
-static NTSTATUS makeDevice(DRIVER_OBJECT* driver, ULONG camera, const WCHAR* name, const WCHAR* link) {
+static NTSTATUS makeDevice(DRIVER_OBJECT* driver, ULONG camera, const WCHAR* name,
+                           const WCHAR* link) {
   WCHAR nameBuffer[64], linkBuffer[96];
   UNICODE_STRING nameString = {0, sizeof nameBuffer, nameBuffer};
   UNICODE_STRING linkString = {0, sizeof linkBuffer, linkBuffer};
@@ -171,7 +184,8 @@ static NTSTATUS makeDevice(DRIVER_OBJECT* driver, ULONG camera, const WCHAR* nam
   append(&nameString, name);
   append(&linkString, L"\\DosDevices\\");
   append(&linkString, link);
-  status = IoCreateDevice(driver, sizeof(Extension), &nameString, FILE_DEVICE_UNKNOWN, 0, FALSE, &device);
+  status = IoCreateDevice(driver, sizeof(Extension), &nameString, FILE_DEVICE_UNKNOWN, 0, FALSE,
+                          &device);
   if (!NT_SUCCESS(status)) return status;
   ((Extension*)device->DeviceExtension)->camera = camera;
   device->Flags |= DO_DIRECT_IO;
@@ -190,13 +204,15 @@ static void readCameras(UNICODE_STRING* serviceKey, WCHAR* out, ULONG room) {
   ULONG got = 0, i;
   KEY_VALUE_PARTIAL_INFORMATION* value = (KEY_VALUE_PARTIAL_INFORMATION*)info;
   out[0] = 0;
-  for (i = 0; i < serviceKey->Length / sizeof(WCHAR) && i < 200; ++i) pathBuffer[i] = serviceKey->Buffer[i];
+  for (i = 0; i < serviceKey->Length / sizeof(WCHAR) && i < 200; ++i)
+    pathBuffer[i] = serviceKey->Buffer[i];
   path.Length = (USHORT)(i * sizeof(WCHAR));
   append(&path, L"\\Parameters");
   RtlInitUnicodeString(&valueName, L"Cameras");
   InitializeObjectAttributes(&attributes, &path, OBJ_CASE_INSENSITIVE, NULL, NULL);
   if (!NT_SUCCESS(ZwOpenKey(&key, KEY_READ, &attributes))) return;
-  if (NT_SUCCESS(ZwQueryValueKey(key, &valueName, KeyValuePartialInformation, info, sizeof info, &got)) &&
+  if (NT_SUCCESS(
+          ZwQueryValueKey(key, &valueName, KeyValuePartialInformation, info, sizeof info, &got)) &&
       (value->Type == REG_SZ || value->Type == REG_MULTI_SZ)) {
     ULONG n = value->DataLength / sizeof(WCHAR);
     const WCHAR* data = (const WCHAR*)value->Data;

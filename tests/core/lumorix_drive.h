@@ -34,7 +34,8 @@ DrivenCall DriveMethod(I* obj, R (I::*method)(A...), uint64_t seed) {
   [&]<size_t... N>(std::index_sequence<N...>) {
     ((std::get<N>(values) = MakeArg<A>(seed + N)), ...);
     call.args = {ArgBits(std::get<N>(values))...};
-  }(std::index_sequence_for<A...>{});
+  }
+  (std::index_sequence_for<A...>{});
   call.result = ArgBits(std::apply([&](A... a) { return (obj->*method)(a...); }, values));
   return call;
 }
@@ -50,7 +51,8 @@ DrivenCall DriveSlot(I* obj, R (I::*)(A...), size_t slot, uint64_t seed) {
     std::tuple<A...> values{MakeArg<A>(seed + N)...};
     call.args = {ArgBits(std::get<N>(values))...};
     call.result = ArgBits(fn(obj, std::get<N>(values)...));
-  }(std::index_sequence_for<A...>{});
+  }
+  (std::index_sequence_for<A...>{});
   return call;
 }
 

@@ -89,9 +89,8 @@ TEST(LumorixNotImplemented, HresultSlotsAnswerNotImplAndPlainSlotsZero) {
 std::string formatIid(const IID& iid) {
   char text[40];
   std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                static_cast<unsigned>(iid.Data1), iid.Data2, iid.Data3, iid.Data4[0],
-                iid.Data4[1], iid.Data4[2], iid.Data4[3], iid.Data4[4], iid.Data4[5],
-                iid.Data4[6], iid.Data4[7]);
+                static_cast<unsigned>(iid.Data1), iid.Data2, iid.Data3, iid.Data4[0], iid.Data4[1],
+                iid.Data4[2], iid.Data4[3], iid.Data4[4], iid.Data4[5], iid.Data4[6], iid.Data4[7]);
   return text;
 }
 
@@ -134,17 +133,21 @@ TEST(LumorixFlags, BitsAndMasks) {
     uint64_t flag;
     uint64_t mask;
   };
-  const Case cases[] = {{LUMORIX_FLAG_LIGHTFREQ, 0x1},        {LUMORIX_FLAG_USB3, 0x40},
-                        {LUMORIX_FLAG_USB2_MODE, 0x100},      {LUMORIX_FLAG_RAW16, 0x8000},
-                        {LUMORIX_FLAG_NOLATENCY, 0x1000000},  {LUMORIX_FLAG_RAW8, 0x80000000},
-                        {LUMORIX_FLAG_CG3, 0x800000000},      {LUMORIX_FLAG_CCD, 0x1000000000},
+  const Case cases[] = {{LUMORIX_FLAG_LIGHTFREQ, 0x1},
+                        {LUMORIX_FLAG_USB3, 0x40},
+                        {LUMORIX_FLAG_USB2_MODE, 0x100},
+                        {LUMORIX_FLAG_RAW16, 0x8000},
+                        {LUMORIX_FLAG_NOLATENCY, 0x1000000},
+                        {LUMORIX_FLAG_RAW8, 0x80000000},
+                        {LUMORIX_FLAG_CG3, 0x800000000},
+                        {LUMORIX_FLAG_CCD, 0x1000000000},
                         {LUMORIX_FLAG_PRECISE_FRAMERATE, 0x4000000000}};
   for (const Case& c : cases) EXPECT_EQ(c.flag, c.mask);
   EXPECT_EQ(LUMORIX_FLAG_HIGHBIT_MASK, 0x20000F000ull);
 }
 
 TEST(LumorixFlags, HighBitFormats) {
-  const bool expected[] = {false, true, true, true, true, false, false,
+  const bool expected[] = {false, true,  true,  true, true,  false, false,
                            false, false, false, true, false, false};
   for (uint32_t format = 0; format < std::size(expected); ++format)
     EXPECT_EQ(IsHighBitFormat(format), expected[format]) << format;

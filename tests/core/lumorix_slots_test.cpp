@@ -1,4 +1,6 @@
 // Slot order of the interface family, as a C++ caller, a raw-vtable caller and a C host see it.
+// Hand-aligned tables read better as columns.
+// clang-format off
 #include <gtest/gtest.h>
 
 #include <set>
@@ -153,3 +155,4 @@ TEST(LumorixSlots, CHostCallsEveryMethodByNameThroughLpVtbl) {
 }
 
 }  // namespace
+// clang-format on

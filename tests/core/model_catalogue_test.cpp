@@ -48,15 +48,15 @@ TEST(ModelFlagFixUps, StatesByPort) {
     uint64_t expected;
   };
   const Case cases[] = {
-      {0x81000041, true, 0x81000041},      // USB3 registration keeps bit 6
-      {0x81000041, false, 0x81000101},     // USB2 mode: bit 6 moves to bit 8
+      {0x81000041, true, 0x81000041},   // USB3 registration keeps bit 6
+      {0x81000041, false, 0x81000101},  // USB2 mode: bit 6 moves to bit 8
       {0x81000061, false, 0x81000121},
-      {0x80000001, false, 0x80000001},     // nothing to fix
-      {0x80000002, false, 0x1080000002},   // CCD kinds imply the CCD bit
+      {0x80000001, false, 0x80000001},    // nothing to fix
+      {0x80000002, false, 0x1080000002},  // CCD kinds imply the CCD bit
       {0x80000004, false, 0x1080000004},
-      {0x02000000, true, 0x03000000},      // frame memory implies no latency threads
-      {0x800000000, true, 0x804000000},    // three-value conversion gain implies the gain bit
-      {0x2800000046, false, 0x3804000106}, // all rules at once
+      {0x02000000, true, 0x03000000},       // frame memory implies no latency threads
+      {0x800000000, true, 0x804000000},     // three-value conversion gain implies the gain bit
+      {0x2800000046, false, 0x3804000106},  // all rules at once
   };
   for (const Case& c : cases)
     EXPECT_EQ(FixUpModelFlags(c.stated, c.usb3Port), c.expected) << std::hex << c.stated;
@@ -87,7 +87,8 @@ TEST(RegisterModel, FillsSlotsInOrderWithBothRecords) {
 
 TEST(RegisterModel, FullCatalogueRefusesAndWritesNothing) {
   SmallCatalogue cat(4);
-  for (uint16_t id = 1; id <= 4; ++id) ASSERT_TRUE(RegisterModel(cat.view, registration(ZX_W("M"), id)));
+  for (uint16_t id = 1; id <= 4; ++id)
+    ASSERT_TRUE(RegisterModel(cat.view, registration(ZX_W("M"), id)));
   const ModelEntry before = cat.entries[3];
   EXPECT_FALSE(RegisterModel(cat.view, registration(ZX_W("Fifth"), 5)));
   EXPECT_EQ(cat.entries[3].productIds[0], before.productIds[0]);

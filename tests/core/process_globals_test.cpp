@@ -39,7 +39,7 @@ TEST(ProcessGlobals, LogLevelFromRegistry) {
 }
 
 TEST(ProcessGlobals, SpinThreadsFollowProcessorCount) {
-  const std::pair<uint32_t, uint32_t> cases[] = {{1, 0}, {2, 0}, {3, 0}, {4, 1}, {7, 1},
+  const std::pair<uint32_t, uint32_t> cases[] = {{1, 0}, {2, 0},  {3, 0},  {4, 1},  {7, 1},
                                                  {8, 2}, {16, 4}, {32, 4}, {256, 4}};
   auto reg = platform::MakeMemoryRegistry();
   reg->writeDword(kLogKey, "log", 1);

@@ -19,11 +19,14 @@
 namespace {
 
 // {0B6E2F41-8A3C-4D57-9E12-5F4C3A2B1D60}
-constexpr CLSID kPersistClsid = {0x0B6E2F41, 0x8A3C, 0x4D57, {0x9E, 0x12, 0x5F, 0x4C, 0x3A, 0x2B, 0x1D, 0x60}};
+constexpr CLSID kPersistClsid = {
+    0x0B6E2F41, 0x8A3C, 0x4D57, {0x9E, 0x12, 0x5F, 0x4C, 0x3A, 0x2B, 0x1D, 0x60}};
 // {0B6E2F42-8A3C-4D57-9E12-5F4C3A2B1D60}
-constexpr CLSID kFailingClsid = {0x0B6E2F42, 0x8A3C, 0x4D57, {0x9E, 0x12, 0x5F, 0x4C, 0x3A, 0x2B, 0x1D, 0x60}};
+constexpr CLSID kFailingClsid = {
+    0x0B6E2F42, 0x8A3C, 0x4D57, {0x9E, 0x12, 0x5F, 0x4C, 0x3A, 0x2B, 0x1D, 0x60}};
 // {0B6E2F43-8A3C-4D57-9E12-5F4C3A2B1D60}
-constexpr CLSID kUnknownClsid = {0x0B6E2F43, 0x8A3C, 0x4D57, {0x9E, 0x12, 0x5F, 0x4C, 0x3A, 0x2B, 0x1D, 0x60}};
+constexpr CLSID kUnknownClsid = {
+    0x0B6E2F43, 0x8A3C, 0x4D57, {0x9E, 0x12, 0x5F, 0x4C, 0x3A, 0x2B, 0x1D, 0x60}};
 
 class PersistObject : public CUnknown, public IPersist {
  public:
@@ -126,14 +129,11 @@ TEST_F(ComTest, UnloadsOnlyWhenNothingLives) {
     HRESULT canUnload;
   } steps[] = {
       {"factory held, server locked", [] {}, S_FALSE},
-      {"object alive", [&] { factory->CreateInstance(nullptr, IID_IPersist, object.outVoid()); }, S_FALSE},
+      {"object alive", [&] { factory->CreateInstance(nullptr, IID_IPersist, object.outVoid()); },
+       S_FALSE},
       {"factory released", [&] { factory.reset(); }, S_FALSE},
       {"object released, lock still held", [&] { object.reset(); }, S_FALSE},
-      {"lock given back",
-       [&] {
-         Factory(kPersistClsid)->LockServer(FALSE);
-       },
-       S_OK},
+      {"lock given back", [&] { Factory(kPersistClsid)->LockServer(FALSE); }, S_OK},
   };
   for (const auto& s : steps) {
     SCOPED_TRACE(s.state);

@@ -1,4 +1,5 @@
-// The test source filter in wine's own DirectShow: regsvr32, the device enumerator, a capture graph.
+// The test source filter in wine's own DirectShow: regsvr32, the device enumerator, a capture
+// graph.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -114,20 +115,25 @@ TEST_F(WineGraphTest, DeviceEnumeratorListsTheSourceOnce) {
 TEST_F(WineGraphTest, CaptureGraphStreamsThirtySamples) {
   ComPtr<IGraphBuilder> graph;
   ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                             graph.outVoid()), S_OK);
+                             graph.outVoid()),
+            S_OK);
   ComPtr<ICaptureGraphBuilder2> builder;
   ASSERT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
-                             IID_ICaptureGraphBuilder2, builder.outVoid()), S_OK);
+                             IID_ICaptureGraphBuilder2, builder.outVoid()),
+            S_OK);
   ASSERT_EQ(builder->SetFiltergraph(graph.get()), S_OK);
 
   ComPtr<IBaseFilter> source, grabberFilter, renderer;
   // Through COM and the registry, as a host creates it.
   ASSERT_EQ(CoCreateInstance(CLSID_ZxTestSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                             source.outVoid()), S_OK);
+                             source.outVoid()),
+            S_OK);
   ASSERT_EQ(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                             grabberFilter.outVoid()), S_OK);
+                             grabberFilter.outVoid()),
+            S_OK);
   ASSERT_EQ(CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                             renderer.outVoid()), S_OK);
+                             renderer.outVoid()),
+            S_OK);
   ASSERT_EQ(graph->AddFilter(source.get(), L"Source"), S_OK);
   ASSERT_EQ(graph->AddFilter(grabberFilter.get(), L"Grabber"), S_OK);
   ASSERT_EQ(graph->AddFilter(renderer.get(), L"Null"), S_OK);
@@ -145,7 +151,8 @@ TEST_F(WineGraphTest, CaptureGraphStreamsThirtySamples) {
     ASSERT_EQ(grabber->SetCallback(&counter, 0), S_OK);
   }
   ASSERT_EQ(builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source.get(),
-                                  grabberFilter.get(), renderer.get()), S_OK);
+                                  grabberFilter.get(), renderer.get()),
+            S_OK);
   {
     ComPtr<IMediaFilter> timing;
     ASSERT_EQ(graph->QueryInterface(IID_IMediaFilter, timing.outVoid()), S_OK);
@@ -165,10 +172,11 @@ TEST_F(WineGraphTest, CaptureGraphStreamsThirtySamples) {
       EXPECT_GT(counter.samples[i].start, counter.samples[i - 1].start) << "sample " << i;
     }
   }
-  printf("[graph] the test source streamed %zu samples of %ld bytes through wine's filter graph "
-         "(capture graph builder, sample grabber, null renderer), times %lld..%lld\n",
-         counter.samples.size(), imageSize, static_cast<long long>(counter.samples.front().start),
-         static_cast<long long>(counter.samples.back().start));
+  printf(
+      "[graph] the test source streamed %zu samples of %ld bytes through wine's filter graph "
+      "(capture graph builder, sample grabber, null renderer), times %lld..%lld\n",
+      counter.samples.size(), imageSize, static_cast<long long>(counter.samples.front().start),
+      static_cast<long long>(counter.samples.back().start));
 
   // Tearing the graph down releases every object of the module.
   control.reset();
@@ -192,7 +200,8 @@ TEST_F(WineGraphTest, UnregisterRemovesTheEntry) {
   EXPECT_TRUE(ListedTestSources().empty());
   HKEY key = nullptr;
   EXPECT_NE(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{6C1F3B52-1E0A-4C6B-9D3E-2A7B40C8E911}", 0,
-                          KEY_READ, &key), ERROR_SUCCESS);
+                          KEY_READ, &key),
+            ERROR_SUCCESS);
   if (key) RegCloseKey(key);
 }
 

@@ -1,4 +1,6 @@
 // IVideoProcAmp and ICameraControl methods sit in the published vtable slots.
+// Hand-aligned tables read better as columns.
+// clang-format off
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -102,3 +104,4 @@ TEST(KsControlLayoutTest, InterfaceIds) {
 }
 
 }  // namespace
+// clang-format on

@@ -82,9 +82,14 @@ TEST(MediaTypesTest, Rgb24VideoInfo) {
     DWORD imageSize;
   };
   const Case cases[] = {
-      {640, 480, S_OK, 921600},   {320, 240, S_OK, 230400}, {3, 2, S_OK, 24},  // rows of 9 -> 12
-      {320, -240, S_OK, 230400},  {0, 240, E_INVALIDARG, 0}, {320, 0, E_INVALIDARG, 0},
-      {-4, 4, E_INVALIDARG, 0},   {0x7FFFFFFF, 0x7FFFFFFF, E_INVALIDARG, 0},
+      {640, 480, S_OK, 921600},
+      {320, 240, S_OK, 230400},
+      {3, 2, S_OK, 24},  // rows of 9 -> 12
+      {320, -240, S_OK, 230400},
+      {0, 240, E_INVALIDARG, 0},
+      {320, 0, E_INVALIDARG, 0},
+      {-4, 4, E_INVALIDARG, 0},
+      {0x7FFFFFFF, 0x7FFFFFFF, E_INVALIDARG, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
@@ -121,9 +126,12 @@ TEST(CMediaTypeTest, PartialMatching) {
     bool partiallySpecified;
   };
   const Case cases[] = {
-      {"empty", nullptr, true, true},         {"major only", &video, true, true},
-      {"major and subtype", &rgb24, true, true}, {"other major", &audio, false, true},
-      {"itself", &full, true, false},          {"other format", &other, false, false},
+      {"empty", nullptr, true, true},
+      {"major only", &video, true, true},
+      {"major and subtype", &rgb24, true, true},
+      {"other major", &audio, false, true},
+      {"itself", &full, true, false},
+      {"other format", &other, false, false},
   };
   const CMediaType empty;
   for (const Case& c : cases) {

@@ -74,8 +74,8 @@ const ConnectCase kConnectCases[] = {
     {"fewer buffers granted", GUID_NULL, TestSinkPin::Allocator::FewerBuffers, 0, E_FAIL, -1},
     {"no downstream allocator", GUID_NULL, TestSinkPin::Allocator::None, 0, S_OK, 320},
     {"exact second type", GUID_NULL, TestSinkPin::Allocator::Own, 160, S_OK, 160},
-    {"exact type not offered", GUID_NULL, TestSinkPin::Allocator::Own, 640,
-     VFW_E_TYPE_NOT_ACCEPTED, -1},
+    {"exact type not offered", GUID_NULL, TestSinkPin::Allocator::Own, 640, VFW_E_TYPE_NOT_ACCEPTED,
+     -1},
     {"partial type", GUID_NULL, TestSinkPin::Allocator::Own, -1, S_OK, 320},
 };
 
@@ -203,7 +203,9 @@ void CheckEnumerator(Enum* e, const std::vector<Key>& expected, Key (*keyOf)(Ite
   clone->Release();
 }
 
-const IPin* PinKey(IPin* pin) { return pin; }
+const IPin* PinKey(IPin* pin) {
+  return pin;
+}
 LONG TypeKey(AM_MEDIA_TYPE* mt) {
   return reinterpret_cast<VIDEOINFOHEADER*>(mt->pbFormat)->bmiHeader.biWidth;
 }
@@ -214,7 +216,7 @@ TEST_F(PinTest, EnumeratorsSurviveResetSkipAndClone) {
     ComPtr<IEnumPins> pins;
     ASSERT_EQ(source_->EnumPins(pins.out()), S_OK);
     CheckEnumerator<IEnumPins, IPin, const IPin*>(pins.get(), {out(0), out(1)}, PinKey,
-                                                 [](IPin* p) { p->Release(); });
+                                                  [](IPin* p) { p->Release(); });
   }
   {
     SCOPED_TRACE("media types");

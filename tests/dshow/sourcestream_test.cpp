@@ -61,9 +61,12 @@ class SourceStreamTest : public ::testing::Test {
   }
   HRESULT Enter(FILTER_STATE state) {
     switch (state) {
-      case State_Stopped: return source_->Stop();
-      case State_Paused: return source_->Pause();
-      case State_Running: return source_->Run(0);
+      case State_Stopped:
+        return source_->Stop();
+      case State_Paused:
+        return source_->Pause();
+      case State_Running:
+        return source_->Run(0);
     }
     return E_UNEXPECTED;
   }
@@ -87,11 +90,15 @@ const char* Name(FILTER_STATE s) {
 
 TEST_F(SourceStreamTest, DeliversOnlyWhileRunning) {
   const StateCase cases[] = {
-      {State_Stopped, State_Stopped, false, false}, {State_Stopped, State_Paused, true, false},
-      {State_Stopped, State_Running, true, true},   {State_Paused, State_Stopped, false, false},
-      {State_Paused, State_Paused, true, false},    {State_Paused, State_Running, true, true},
+      {State_Stopped, State_Stopped, false, false},
+      {State_Stopped, State_Paused, true, false},
+      {State_Stopped, State_Running, true, true},
+      {State_Paused, State_Stopped, false, false},
+      {State_Paused, State_Paused, true, false},
+      {State_Paused, State_Running, true, true},
       // A source is not told about running -> paused; downstream holds what it delivers.
-      {State_Running, State_Stopped, false, false}, {State_Running, State_Paused, true, true},
+      {State_Running, State_Stopped, false, false},
+      {State_Running, State_Paused, true, true},
       {State_Running, State_Running, true, true},
   };
   for (const StateCase& c : cases) {

@@ -1,4 +1,5 @@
-// Calibration kernels: defect repair rules and bounds, flat field, dark subtraction paths, hot pixels.
+// Calibration kernels: defect repair rules and bounds, flat field, dark subtraction paths, hot
+// pixels.
 #include <gtest/gtest.h>
 
 #include <numeric>
@@ -24,10 +25,11 @@ std::vector<uint8_t> indexed(int32_t w, int32_t h) {
 TEST(KernelsCalibration, ColourDefectBorderOrder) {
   const int32_t w = 8, h = 6;
   // (x, y, flag) -> the position whose sample it takes.
-  for (auto [x, y, flag, fx, fy] : {std::tuple{0u, 3u, 0u, 2, 3}, std::tuple{7u, 3u, 0u, 5, 3},
-                                    std::tuple{3u, 5u, 0u, 3, 3}, std::tuple{3u, 1u, 0u, 3, 3},
-                                    std::tuple{1u, 2u, 1u, 3, 2},    // flagged without four neighbours
-                                    std::tuple{3u, 4u, 1u, 3, 2}}) {  // y = h - 2 < d from the bottom
+  for (auto [x, y, flag, fx, fy] :
+       {std::tuple{0u, 3u, 0u, 2, 3}, std::tuple{7u, 3u, 0u, 5, 3}, std::tuple{3u, 5u, 0u, 3, 3},
+        std::tuple{3u, 1u, 0u, 3, 3},
+        std::tuple{1u, 2u, 1u, 3, 2},     // flagged without four neighbours
+        std::tuple{3u, 4u, 1u, 3, 2}}) {  // y = h - 2 < d from the bottom
     auto f = indexed(w, h);
     const DefectPixel e{x, y, flag};
     FixDefectPixelsColor(1, &e, w, h, f.data(), nullptr);
@@ -59,7 +61,8 @@ TEST(KernelsCalibration, RegionEntriesAreMovedOrSkipped) {
   // Sensor (5, 3) is region (3, 2): interior mean.
   const DefectPixel inner{5, 3, 0};
   FixDefectPixelsColor(1, &inner, w, h, f.data(), &region);
-  EXPECT_EQ(f[2 * w + 3], (before[0 * w + 3] + before[4 * w + 3] + before[2 * w + 1] + before[2 * w + 5]) >> 2);
+  EXPECT_EQ(f[2 * w + 3],
+            (before[0 * w + 3] + before[4 * w + 3] + before[2 * w + 1] + before[2 * w + 5]) >> 2);
 }
 
 TEST(KernelsCalibration, MonoDistanceAndDispatch) {
@@ -74,8 +77,9 @@ TEST(KernelsCalibration, MonoDistanceAndDispatch) {
   EXPECT_EQ(f[2 * w + 2], (2 + 42 + 20 + 24) >> 2);
   // The dispatch: raw formats by the colour flag, packed ones to the byte kernel, others untouched.
   PLContext ctx;
-  for (auto [format, colour, want] : {std::tuple{0, 1, (2 + 42 + 20 + 24) >> 2}, std::tuple{10, 0, (12 + 32 + 21 + 23) >> 2},
-                                      std::tuple{5, 1, 22}, std::tuple{7, 0, 22}}) {
+  for (auto [format, colour, want] :
+       {std::tuple{0, 1, (2 + 42 + 20 + 24) >> 2}, std::tuple{10, 0, (12 + 32 + 21 + 23) >> 2},
+        std::tuple{5, 1, 22}, std::tuple{7, 0, 22}}) {
     ctx.pixelFormat = uint8_t(format), ctx.isColour = uint8_t(colour);
     f = indexed(w, h);
     FixDefectPixels(&ctx, 1, &e, w, h, f.data(), nullptr);
@@ -113,7 +117,8 @@ TEST(KernelsCalibration, YuvRepairFlaggedFirstByteOnly) {
   std::iota(f.begin(), f.end(), 0);
   const auto before = f;
   // Odd x: (above + below) / 2. Even x: also the first bytes left and right, >> 2.
-  const DefectPixel list[] = {{1, 1, 1}, {2, 1, 1}, {3, 1, 0}, {0, 1, 1}, {1, 0, 1}, {1, 2, 1}, {9, 1, 1}};
+  const DefectPixel list[] = {{1, 1, 1}, {2, 1, 1}, {3, 1, 0}, {0, 1, 1},
+                              {1, 0, 1}, {1, 2, 1}, {9, 1, 1}};
   FixDefectPixelsYuv(7, list, w, h, f.data());
   EXPECT_EQ(f[8 + 2], (before[2] + before[16 + 2]) / 2);
   EXPECT_EQ(f[8 + 4], (before[4] + before[16 + 4] + before[8 + 2] + before[8 + 6]) >> 2);
@@ -145,19 +150,27 @@ using Blocks = size_t (*)(S*, const S*, size_t);
 template <typename S>
 std::vector<std::pair<const char*, Blocks<S>>> bodies() {
   std::vector<std::pair<const char*, Blocks<S>>> b;
-  if constexpr (sizeof(S) == 1) b.push_back({"sse2", &dark::blocks8Sse2});
-  else b.push_back({"sse2", &dark::blocks16Sse2});
+  if constexpr (sizeof(S) == 1)
+    b.push_back({"sse2", &dark::blocks8Sse2});
+  else
+    b.push_back({"sse2", &dark::blocks16Sse2});
   if constexpr (sizeof(S) == 2)
     if (platform::DetectCpuFeatures().sse41) b.push_back({"sse41", &dark::blocks16Sse41});
   if (DetectedIsa() == Isa::Avx2) {
-    if constexpr (sizeof(S) == 1) b.push_back({"avx2", &dark::blocks8Avx2});
-    else b.push_back({"avx2", &dark::blocks16Avx2});
+    if constexpr (sizeof(S) == 1)
+      b.push_back({"avx2", &dark::blocks8Avx2});
+    else
+      b.push_back({"avx2", &dark::blocks16Avx2});
   }
   return b;
 }
 
-inline void subtract(int32_t w, int32_t h, uint8_t* f, const uint8_t* d) { SubtractDark8(w, h, f, d); }
-inline void subtract(int32_t w, int32_t h, uint16_t* f, const uint16_t* d) { SubtractDark16(w, h, f, d); }
+inline void subtract(int32_t w, int32_t h, uint8_t* f, const uint8_t* d) {
+  SubtractDark8(w, h, f, d);
+}
+inline void subtract(int32_t w, int32_t h, uint16_t* f, const uint16_t* d) {
+  SubtractDark16(w, h, f, d);
+}
 
 template <typename S>
 void darkPaths() {

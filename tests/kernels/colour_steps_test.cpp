@@ -61,8 +61,10 @@ TEST(KernelsVignette, MatchesReference) {
       Guarded<uint16_t> img(reference::stride<uint16_t>(p, w) * rows);
       for (size_t i = 0; i < img.size(); ++i) img[i] = uint16_t(rng.below(20000));
       Guarded<uint16_t> want = img;
-      (bgr ? ApplyVignette16Bgr : ApplyVignette16Rgb)(&ctx, img.data(), w, rows, radius.data(), gain.data(), 40, 14);
-      reference::vignette<uint16_t>(bgr, p, want.data(), w, rows, radius.data(), gain.data(), 40, 14);
+      (bgr ? ApplyVignette16Bgr : ApplyVignette16Rgb)(&ctx, img.data(), w, rows, radius.data(),
+                                                      gain.data(), 40, 14);
+      reference::vignette<uint16_t>(bgr, p, want.data(), w, rows, radius.data(), gain.data(), 40,
+                                    14);
       EXPECT_TRUE(img == want) << int(p) << bgr;
     }
 }
@@ -73,7 +75,7 @@ template <typename S>
 struct ColourFixture {
   static constexpr uint32_t kMax = sizeof(S) == 1 ? 255 : 4095;
   std::vector<double> lumaR, lumaG, lumaB;
-  std::vector<S> tone;                     // T[v] = max - v marks every lookup
+  std::vector<S> tone;  // T[v] = max - v marks every lookup
   std::array<int32_t, 9> swapRedBlue = {0, 0, 16384, 0, 16384, 0, 16384, 0, 0};
   std::array<double, 9> hueSat = {0.5, 0.5, 0.5, 0, 0, 0, 0, 0, 0};
   ColourFixture() {
@@ -95,8 +97,10 @@ struct ColourFixture {
 
 template <typename S>
 void adjust(bool bgr, const ColourAdjust<S>& a, S* px, int32_t w, int32_t rows) {
-  if constexpr (sizeof(S) == 1) (bgr ? AdjustColorBgr : AdjustColorRgb)(a, px, w, rows);
-  else (bgr ? AdjustColor16Bgr : AdjustColor16Rgb)(a, px, w, rows);
+  if constexpr (sizeof(S) == 1)
+    (bgr ? AdjustColorBgr : AdjustColorRgb)(a, px, w, rows);
+  else
+    (bgr ? AdjustColor16Bgr : AdjustColor16Rgb)(a, px, w, rows);
 }
 
 // The reference's reading of colour-path arguments (no hardware colour, no mono).
@@ -137,13 +141,18 @@ void tableRows() {
       S px[4] = {S(bgr ? 30 : 10), 20, S(bgr ? 10 : 30), 0x7B};
       adjust(bgr, a, px, 1, 1);
       const uint32_t red = px[bgr ? 2 : 0], blue = px[bgr ? 0 : 2];
-      EXPECT_EQ((std::array<uint32_t, 3>{red, px[1], blue}), r.rgb) << r.name << (bgr ? " bgr" : " rgb");
+      EXPECT_EQ((std::array<uint32_t, 3>{red, px[1], blue}), r.rgb)
+          << r.name << (bgr ? " bgr" : " rgb");
       EXPECT_EQ(px[3], 0x7B);
     }
 }
 
-TEST(KernelsAdjustColor, EachTableRow8) { tableRows<uint8_t>(); }
-TEST(KernelsAdjustColor, EachTableRow16) { tableRows<uint16_t>(); }
+TEST(KernelsAdjustColor, EachTableRow8) {
+  tableRows<uint8_t>();
+}
+TEST(KernelsAdjustColor, EachTableRow16) {
+  tableRows<uint16_t>();
+}
 
 TEST(KernelsAdjustColor, FixedPointEdges) {
   ColourFixture<uint16_t> f;
@@ -164,7 +173,8 @@ TEST(KernelsAdjustColor, FixedPointEdges) {
   m.mono = 1, m.tone = identity.data();
   uint8_t grey[6] = {128, 128, 128, 100, 100, 100};
   AdjustColorRgb(m, grey, 2, 1);
-  EXPECT_EQ((std::vector<uint8_t>(grey, grey + 6)), (std::vector<uint8_t>{127, 127, 127, 100, 100, 100}));
+  EXPECT_EQ((std::vector<uint8_t>(grey, grey + 6)),
+            (std::vector<uint8_t>{127, 127, 127, 100, 100, 100}));
 }
 
 TEST(KernelsAdjustColor, WideStripesMatchPixelByPixelAndReference) {
@@ -174,7 +184,8 @@ TEST(KernelsAdjustColor, WideStripesMatchPixelByPixelAndReference) {
   for (int32_t w = 1; w <= 9; ++w)
     for (int kind = 0; kind < 4; ++kind) {
       ColourAdjust<uint8_t> a = f.args();
-      a.coef = coef.data(), a.matrixOn = kind & 1, a.contrast = (kind & 2) ? 5 : 0, a.mono = kind == 3, a.hue = 7;
+      a.coef = coef.data(), a.matrixOn = kind & 1, a.contrast = (kind & 2) ? 5 : 0,
+      a.mono = kind == 3, a.hue = 7;
       a.p = uint8_t(3 + w % 2);
       const size_t stride = reference::stride<uint8_t>(a.p, w);
       Guarded<uint8_t> img(stride * 2);
@@ -182,10 +193,12 @@ TEST(KernelsAdjustColor, WideStripesMatchPixelByPixelAndReference) {
       Guarded<uint8_t> single = img, want = img;
       AdjustColorBgr(a, img.data(), w, 2);
       for (int32_t y = 0; y < 2; ++y)
-        for (int32_t x = 0; x < w; ++x) AdjustColorBgr(a, single.data() + y * stride + x * a.p, 1, 1);
-      const reference::ColourArgs<uint8_t> r{bool(a.mono), false, false, bool(a.matrixOn), a.lumaR, a.lumaG, a.lumaB,
-                                             a.hueSat, a.tone, a.coef, a.contrast, a.gamma, a.hue,
-                                             a.saturation, a.brightness, a.bits, a.p};
+        for (int32_t x = 0; x < w; ++x)
+          AdjustColorBgr(a, single.data() + y * stride + x * a.p, 1, 1);
+      const reference::ColourArgs<uint8_t> r{
+          bool(a.mono), false,        false,        bool(a.matrixOn), a.lumaR,    a.lumaG,
+          a.lumaB,      a.hueSat,     a.tone,       a.coef,           a.contrast, a.gamma,
+          a.hue,        a.saturation, a.brightness, a.bits,           a.p};
       reference::adjustColour<uint8_t>(true, r, want.data(), w, 2);
       EXPECT_TRUE(img == single) << w << " " << kind;
       EXPECT_TRUE(img == want) << w << " " << kind;
@@ -287,14 +300,16 @@ TEST(KernelsLevels, MatchReferenceInColourAndMono) {
   ColourFixture<uint16_t> f;
   for (bool mono : {false, true})
     for (bool bgr : {false, true}) {
-      const LevelTables<uint16_t> lt{mono, t[0].data(), f.lumaR.data(), f.lumaG.data(), f.lumaB.data(),
-                                     t[1].data(), t[2].data(), t[3].data(), 4};
+      const LevelTables<uint16_t> lt{mono,           t[0].data(),    f.lumaR.data(),
+                                     f.lumaG.data(), f.lumaB.data(), t[1].data(),
+                                     t[2].data(),    t[3].data(),    4};
       Guarded<uint16_t> img(reference::stride<uint16_t>(4, 11) * 3);
       for (size_t i = 0; i < img.size(); ++i) img[i] = uint16_t(rng.below(65536));
       Guarded<uint16_t> want = img;
       (bgr ? ApplyLevels16Bgr : ApplyLevels16Rgb)(lt, img.data(), 11, 3);
-      reference::levels<uint16_t>(bgr, mono, t[0].data(), f.lumaR.data(), f.lumaG.data(), f.lumaB.data(),
-                                  t[1].data(), t[2].data(), t[3].data(), 11, 3, want.data(), 4);
+      reference::levels<uint16_t>(bgr, mono, t[0].data(), f.lumaR.data(), f.lumaG.data(),
+                                  f.lumaB.data(), t[1].data(), t[2].data(), t[3].data(), 11, 3,
+                                  want.data(), 4);
       EXPECT_TRUE(img == want) << mono << bgr;
     }
 }
@@ -311,7 +326,8 @@ TEST(KernelsTone, SelectionByBitsDepthAndCameraTable) {
   EXPECT_EQ(SelectToneLut(ctx, tables, 12).count, 4096u);
   EXPECT_EQ(SelectToneLut(ctx, tables, 10).count, 1024u);
   EXPECT_EQ(SelectToneLut(ctx, tables, 14).count, 16384u);
-  for (uint8_t bits : {11, 13, 15, 16}) EXPECT_EQ(SelectToneLut(ctx, tables, bits).count, 65536u) << int(bits);
+  for (uint8_t bits : {11, 13, 15, 16})
+    EXPECT_EQ(SelectToneLut(ctx, tables, bits).count, 65536u) << int(bits);
   const uint16_t camera[3] = {1, 2, 3};
   EXPECT_EQ(SelectToneLut(ctx, tables, 12, {camera, 3}).table, camera);
   ctx.settings.processFlags = PLProcessFlags::kToneMap2;
@@ -390,11 +406,16 @@ uint32_t checksum(const ToneLut<S>& t) {
 }
 
 TEST(KernelsTone, BuiltInCurvesHitEveryTellingRow) {
-  expectCurveShape(BuiltInToneLut8(), 1, {{8, 10}, {16, 27}, {32, 60}, {64, 115}, {128, 194}, {192, 239}, {255, 255}});
-  expectCurveShape(BuiltInToneLut16(10), 4, {{32, 40}, {128, 240}, {256, 460}, {512, 777}, {768, 956}, {1023, 1023}});
-  expectCurveShape(BuiltInToneLut16(12), 17, {{256, 432}, {1024, 1842}, {2048, 3108}, {3072, 3825}, {4095, 4095}});
-  expectCurveShape(BuiltInToneLut16(14), 67, {{1024, 1727}, {4096, 7371}, {8192, 12432}, {12288, 15302}, {16383, 16383}});
-  expectCurveShape(BuiltInToneLut16(16), 263, {{4096, 6907}, {16384, 29483}, {32768, 49730}, {49152, 61207}, {65535, 65535}});
+  expectCurveShape(BuiltInToneLut8(), 1,
+                   {{8, 10}, {16, 27}, {32, 60}, {64, 115}, {128, 194}, {192, 239}, {255, 255}});
+  expectCurveShape(BuiltInToneLut16(10), 4,
+                   {{32, 40}, {128, 240}, {256, 460}, {512, 777}, {768, 956}, {1023, 1023}});
+  expectCurveShape(BuiltInToneLut16(12), 17,
+                   {{256, 432}, {1024, 1842}, {2048, 3108}, {3072, 3825}, {4095, 4095}});
+  expectCurveShape(BuiltInToneLut16(14), 67,
+                   {{1024, 1727}, {4096, 7371}, {8192, 12432}, {12288, 15302}, {16383, 16383}});
+  expectCurveShape(BuiltInToneLut16(16), 263,
+                   {{4096, 6907}, {16384, 29483}, {32768, 49730}, {49152, 61207}, {65535, 65535}});
   // Just past the toe each curve still sits at or below the identity.
   EXPECT_LE(BuiltInToneLut16(12).table[18], 18u);
 }

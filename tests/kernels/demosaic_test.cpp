@@ -29,9 +29,11 @@ std::string describe(const Case& c, Pattern k, Isa isa) {
 template <typename S>
 void bilinear(const Case& c, const uint8_t* site, const S* raw, S* out) {
   if constexpr (sizeof(S) == 1)
-    (c.bgr ? DemosaicBilinear8Bgr : DemosaicBilinear8Rgb)(c.b, site, c.w, c.h, raw, out, c.bits, c.p, c.rowOrder);
+    (c.bgr ? DemosaicBilinear8Bgr : DemosaicBilinear8Rgb)(c.b, site, c.w, c.h, raw, out, c.bits,
+                                                          c.p, c.rowOrder);
   else
-    (c.bgr ? DemosaicBilinear16Bgr : DemosaicBilinear16Rgb)(c.b, site, c.w, c.h, raw, out, c.bits, c.p, c.rowOrder);
+    (c.bgr ? DemosaicBilinear16Bgr : DemosaicBilinear16Rgb)(c.b, site, c.w, c.h, raw, out, c.bits,
+                                                            c.p, c.rowOrder);
 }
 
 template <typename S>
@@ -47,7 +49,8 @@ void expectMatchesReference(const Case& c, Pattern kind, Isa isa, uint64_t seed)
   const auto raw = testkit::rawFrame<S>(kind, c.w, c.h, max, seed);
   const auto site = testkit::siteTable(c.bgr);
   Guarded<S> want(reference::stride<S>(c.p, c.w) * c.h);
-  reference::bilinear(c.bgr, c.b, site.data(), c.w, c.h, raw.data(), want.data(), c.bits, c.p, c.rowOrder);
+  reference::bilinear(c.bgr, c.b, site.data(), c.w, c.h, raw.data(), want.data(), c.bits, c.p,
+                      c.rowOrder);
   const Guarded<S> got = run(c, raw);
   ASSERT_TRUE(got.guardsIntact()) << describe(c, kind, isa);
   ASSERT_TRUE(got == want) << describe(c, kind, isa);
@@ -55,9 +58,9 @@ void expectMatchesReference(const Case& c, Pattern kind, Isa isa, uint64_t seed)
 
 // Every order, byte order, row order, p and depth on each instruction set, over odd sizes.
 TEST(KernelsDemosaic, FastEqualsReferenceAcrossTheMatrix) {
-  static constexpr int32_t kSizes[][2] = {{5, 5},   {6, 7},   {7, 9},   {9, 6},   {13, 11},
-                                          {21, 8},  {33, 5},  {35, 10}, {36, 7},  {37, 6},
-                                          {40, 9},  {53, 12}, {64, 6},  {66, 13}, {67, 67}};
+  static constexpr int32_t kSizes[][2] = {{5, 5},  {6, 7},   {7, 9},   {9, 6},   {13, 11},
+                                          {21, 8}, {33, 5},  {35, 10}, {36, 7},  {37, 6},
+                                          {40, 9}, {53, 12}, {64, 6},  {66, 13}, {67, 67}};
   constexpr uint8_t kDepths[] = {8, 10, 12, 14, 16};
   uint64_t seed = 1;
   for (Isa isa : testkit::availableIsas()) {
@@ -69,8 +72,10 @@ TEST(KernelsDemosaic, FastEqualsReferenceAcrossTheMatrix) {
             const auto& size = kSizes[seed % std::size(kSizes)];
             const Case c{size[0], size[1], b, (order & 1) != 0, (order & 2) != 0, p, bits};
             const Pattern kind = testkit::kPatterns[seed % std::size(testkit::kPatterns)];
-            if (bits == 8) expectMatchesReference<uint8_t>(c, kind, isa, seed++);
-            else expectMatchesReference<uint16_t>(c, kind, isa, seed++);
+            if (bits == 8)
+              expectMatchesReference<uint8_t>(c, kind, isa, seed++);
+            else
+              expectMatchesReference<uint16_t>(c, kind, isa, seed++);
           }
   }
 }
@@ -80,9 +85,11 @@ TEST(KernelsDemosaic, EveryWidthMatchesReference) {
   for (Isa isa : testkit::availableIsas()) {
     testkit::IsaScope scope(isa);
     for (int32_t w = 5; w <= 67; ++w) {
-      expectMatchesReference<uint8_t>({w, 6 + w % 3, uint32_t(w % 4), (w & 1) != 0, (w & 2) != 0, uint8_t(3 + (w / 4) % 2), 8},
-                                      Pattern::Random, isa, 100 + w);
-      expectMatchesReference<uint16_t>({w, 5 + w % 4, uint32_t((w + 1) % 4), (w & 2) != 0, (w & 1) != 0, uint8_t(3 + (w / 8) % 2), 12},
+      expectMatchesReference<uint8_t>(
+          {w, 6 + w % 3, uint32_t(w % 4), (w & 1) != 0, (w & 2) != 0, uint8_t(3 + (w / 4) % 2), 8},
+          Pattern::Random, isa, 100 + w);
+      expectMatchesReference<uint16_t>({w, 5 + w % 4, uint32_t((w + 1) % 4), (w & 2) != 0,
+                                        (w & 1) != 0, uint8_t(3 + (w / 8) % 2), 12},
                                        Pattern::AboveDepth, isa, 200 + w);
     }
   }
@@ -123,8 +130,10 @@ TEST(KernelsDemosaic, PerColourConstantsGiveTheBilinearMeans) {
         const int red = c.bgr ? 2 : 0, blue = c.bgr ? 0 : 2;
         for (int32_t y = 0; y < c.h; ++y)
           for (int32_t x = 0; x < c.w; ++x) {
-            const uint8_t* px = out.data() + size_t(c.rowOrder ? y : c.h - 1 - y) * stride + size_t(x) * 4;
-            SCOPED_TRACE(describe(c, Pattern::PerColour, isa) + " at " + std::to_string(x) + "," + std::to_string(y));
+            const uint8_t* px =
+                out.data() + size_t(c.rowOrder ? y : c.h - 1 - y) * stride + size_t(x) * 4;
+            SCOPED_TRACE(describe(c, Pattern::PerColour, isa) + " at " + std::to_string(x) + "," +
+                         std::to_string(y));
             EXPECT_EQ(px[3], 0xAB);  // the fourth sample keeps what the buffer held
             const uint8_t site = kBayerColour[b][y & 1][x & 1];
             const bool interior = x >= 2 && x < c.w - 2 && y >= 2 && y < c.h - 2;
@@ -148,7 +157,8 @@ TEST(KernelsDemosaic, GreenMeanRoundsDown) {
     const auto out = run(c, perColourFrame<uint8_t>(1, c.w, c.h, 1, 2));
     const size_t stride = reference::stride<uint8_t>(3, c.w);
     for (int32_t y = 2; y < c.h - 2; ++y)
-      for (int32_t x = 2; x < c.w - 2; ++x) EXPECT_EQ(out[y * stride + x * 3 + 1], 1) << x << "," << y;
+      for (int32_t x = 2; x < c.w - 2; ++x)
+        EXPECT_EQ(out[y * stride + x * 3 + 1], 1) << x << "," << y;
   }
 }
 
@@ -171,8 +181,10 @@ TEST(KernelsDemosaic, SmallFramesTouchOnlyWhatTheyOwn) {
     const size_t stride = reference::stride<uint8_t>(3, n);
     size_t differing = 0;
     for (size_t i = 0; i < full.size(); ++i) differing += full[i] != border[i];
-    if (n == 4) EXPECT_EQ(differing, 0u);
-    else EXPECT_GT(differing, 0u);
+    if (n == 4)
+      EXPECT_EQ(differing, 0u);
+    else
+      EXPECT_GT(differing, 0u);
     for (size_t i = 0; i < full.size(); ++i) {
       const bool interiorPixel = i / stride == 2 && (i % stride) / 3 == 2;
       if (!interiorPixel) {
@@ -208,9 +220,11 @@ TEST(KernelsDemosaic, BorderClampsMeansAboveTheDepth) {
   // 12-bit frame whose red and blue samples are 5000: a green border site gets 4095 for both.
   std::vector<uint16_t> raw(8 * 8);
   for (int32_t y = 0; y < 8; ++y)
-    for (int32_t x = 0; x < 8; ++x) raw[y * 8 + x] = kBayerColour[1][y & 1][x & 1] == 1 ? 1000 : 5000;
+    for (int32_t x = 0; x < 8; ++x)
+      raw[y * 8 + x] = kBayerColour[1][y & 1][x & 1] == 1 ? 1000 : 5000;
   Guarded<uint16_t> out(reference::stride<uint16_t>(3, 8) * 8);
-  DemosaicBilinear16Rgb(1, testkit::siteTable(false).data(), 8, 8, raw.data(), out.data(), 12, 3, 1);
+  DemosaicBilinear16Rgb(1, testkit::siteTable(false).data(), 8, 8, raw.data(), out.data(), 12, 3,
+                        1);
   const uint16_t* px = out.data() + 1 * 3;  // (1, 0): a green site of order 1
   EXPECT_EQ(px[0], 4095);
   EXPECT_EQ(px[1], 1000);
@@ -245,7 +259,8 @@ struct HookCall {
   uint8_t bits = 0;
 };
 
-void recordHook(uint32_t fourcc, int32_t w, int32_t h, const void* raw, void* out, uint8_t bits, void* ctx) {
+void recordHook(uint32_t fourcc, int32_t w, int32_t h, const void* raw, void* out, uint8_t bits,
+                void* ctx) {
   auto* c = static_cast<HookCall*>(ctx);
   *c = {c->calls + 1, fourcc, w, h, raw, out, bits};
 }
@@ -269,7 +284,8 @@ TEST(KernelsDemosaic, DispatchRunsBilinearForEveryMethodCodeOrTheHook) {
   const Guarded<uint16_t> before = out;
   Demosaic16(&ctx, 1, site.data(), 0, 23, 9, raw.data(), out.data());
   EXPECT_EQ(call.calls, 1);
-  EXPECT_EQ(call.fourcc, uint32_t('R') | uint32_t('G') << 8 | uint32_t('G') << 16 | uint32_t('B') << 24);
+  EXPECT_EQ(call.fourcc,
+            uint32_t('R') | uint32_t('G') << 8 | uint32_t('G') << 16 | uint32_t('B') << 24);
   EXPECT_EQ(call.w, 23);
   EXPECT_EQ(call.h, 9);
   EXPECT_EQ(call.raw, raw.data());
@@ -320,7 +336,8 @@ TEST(KernelsQuickDemosaic, HandCaseSwapsRowsFlipsSignsAndFloorsHalves) {
 }
 
 TEST(KernelsQuickDemosaic, MatchesReferenceAndCopiesSmallFrames) {
-  for (auto [w, h] : {std::pair{3, 9}, std::pair{9, 5}, std::pair{4, 6}, std::pair{17, 23}, std::pair{64, 31}}) {
+  for (auto [w, h] :
+       {std::pair{3, 9}, std::pair{9, 5}, std::pair{4, 6}, std::pair{17, 23}, std::pair{64, 31}}) {
     const auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, w, h, 4095, w * h);
     std::vector<uint16_t> got(raw.size()), want(raw.size());
     QuickDemosaic16(raw.data(), got.data(), w, h);

@@ -1,4 +1,5 @@
-// Mirror, flip and turns: involutions, the turn anchors, padding, capacity refusals, scratch growth.
+// Mirror, flip and turns: involutions, the turn anchors, padding, capacity refusals, scratch
+// growth.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -26,14 +27,23 @@ Guarded<S> randomFrame(size_t samples, uint64_t seed) {
   return f;
 }
 
-inline void flipImage(int32_t f, int32_t w, int32_t h, uint8_t* d, uint8_t p) { FlipImage8(f, w, h, d, p); }
-inline void flipImage(int32_t f, int32_t w, int32_t h, uint16_t* d, uint8_t p) { FlipImage16(f, w, h, d, p); }
-inline void half(int32_t w, int32_t h, uint8_t* d, uint8_t p) { Rotate180_8(w, h, d, p); }
-inline void half(int32_t w, int32_t h, uint16_t* d, uint8_t p) { Rotate180_16(w, h, d, p); }
+inline void flipImage(int32_t f, int32_t w, int32_t h, uint8_t* d, uint8_t p) {
+  FlipImage8(f, w, h, d, p);
+}
+inline void flipImage(int32_t f, int32_t w, int32_t h, uint16_t* d, uint8_t p) {
+  FlipImage16(f, w, h, d, p);
+}
+inline void half(int32_t w, int32_t h, uint8_t* d, uint8_t p) {
+  Rotate180_8(w, h, d, p);
+}
+inline void half(int32_t w, int32_t h, uint16_t* d, uint8_t p) {
+  Rotate180_16(w, h, d, p);
+}
 inline bool turn(bool ccw, uint8_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) {
   return ccw ? RotateCcw8(f, n, s, w, h, p) : RotateCw8(f, n, s, w, h, p);
 }
-inline bool turn(bool ccw, uint16_t* f, size_t n, RotateScratch s, int32_t w, int32_t h, uint8_t p) {
+inline bool turn(bool ccw, uint16_t* f, size_t n, RotateScratch s, int32_t w, int32_t h,
+                 uint8_t p) {
   return ccw ? RotateCcw16(f, n, s, w, h, p) : RotateCw16(f, n, s, w, h, p);
 }
 
@@ -119,14 +129,16 @@ void quarterTurns() {
         reference::quarterTurn<S>(ccw, want.data(), w, h, p);
         EXPECT_TRUE(img == want) << at << " ccw " << ccw;
         EXPECT_TRUE(img.guardsIntact());
-        // New row 0 starts with the last pixel of memory row 0 (ccw) or the first of the last row (cw).
+        // New row 0 starts with the last pixel of memory row 0 (ccw) or the first of the last row
+        // (cw).
         const size_t from = ccw ? size_t(w - 1) * p : rowStride<S>(p, w) * (h - 1);
         for (int c = 0; c < p; ++c) EXPECT_EQ(img[c], orig[from + c]) << at;
         // The opposite turn restores every pixel (not the padding).
         ASSERT_TRUE(turn(!ccw, img.data(), n * sizeof(S), s, h, w, p));
         const size_t R = rowStride<S>(p, w);
         for (int32_t y = 0; y < h; ++y)
-          for (size_t i = 0; i < size_t(w) * p; ++i) ASSERT_EQ(img[y * R + i], orig[y * R + i]) << at;
+          for (size_t i = 0; i < size_t(w) * p; ++i)
+            ASSERT_EQ(img[y * R + i], orig[y * R + i]) << at;
       }
     }
 }
@@ -138,7 +150,7 @@ TEST(KernelsGeometry, QuarterTurnsMatchReferenceAnchorsAndUndo) {
 
 TEST(KernelsGeometry, FiveByTwoBecomesTwoByFiveInFortyBytes) {
   EXPECT_EQ(rotateScratchBytes<uint8_t>(5, 2, 3), 32u);  // rows of 16 bytes
-  ASSERT_EQ(turnedFrameBytes<uint8_t>(5, 2, 3), 40u);     // 5 rows of 8 bytes
+  ASSERT_EQ(turnedFrameBytes<uint8_t>(5, 2, 3), 40u);    // 5 rows of 8 bytes
   Guarded<uint8_t> img(40);
   for (size_t i = 0; i < 32; ++i) img[i] = uint8_t(i);
   std::vector<uint8_t> scratch(32);
@@ -157,12 +169,15 @@ TEST(KernelsGeometry, FiveByTwoBecomesTwoByFiveInFortyBytes) {
 
 TEST(KernelsGeometry, ShortFrameOrScratchIsRefusedUntouched) {
   for (auto [w, h] : {std::pair{5, 2}, std::pair{3, 7}}) {
-    const size_t need = turnedFrameBytes<uint8_t>(w, h, 3), copy = rotateScratchBytes<uint8_t>(w, h, 3);
+    const size_t need = turnedFrameBytes<uint8_t>(w, h, 3),
+                 copy = rotateScratchBytes<uint8_t>(w, h, 3);
     std::vector<uint8_t> scratch(copy);
     const Guarded<uint8_t> orig = randomFrame<uint8_t>(need, 5);
-    for (auto [frameBytes, scratchBytes] : {std::pair{need - 1, copy}, std::pair{need, copy - 1}, std::pair{need, size_t{0}}}) {
+    for (auto [frameBytes, scratchBytes] :
+         {std::pair{need - 1, copy}, std::pair{need, copy - 1}, std::pair{need, size_t{0}}}) {
       Guarded<uint8_t> img = orig;
-      EXPECT_FALSE(RotateCw8(img.data(), frameBytes, {scratchBytes ? scratch.data() : nullptr, scratchBytes}, w, h, 3));
+      EXPECT_FALSE(RotateCw8(img.data(), frameBytes,
+                             {scratchBytes ? scratch.data() : nullptr, scratchBytes}, w, h, 3));
       EXPECT_FALSE(RotateCcw8(img.data(), frameBytes, {scratch.data(), scratchBytes}, w, h, 3));
       EXPECT_TRUE(img == orig);
     }

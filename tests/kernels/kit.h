@@ -28,8 +28,8 @@ class Rng {
 };
 
 enum class Pattern { Random, PerColour, Gradient, Checker, Spikes, AboveDepth };
-inline constexpr Pattern kPatterns[] = {Pattern::Random, Pattern::PerColour, Pattern::Gradient,
-                                        Pattern::Checker, Pattern::Spikes, Pattern::AboveDepth};
+inline constexpr Pattern kPatterns[] = {Pattern::Random,  Pattern::PerColour, Pattern::Gradient,
+                                        Pattern::Checker, Pattern::Spikes,    Pattern::AboveDepth};
 
 // A raw w x h frame of samples up to max (AboveDepth: some past it, up to the type's limit).
 template <typename S>
@@ -43,12 +43,24 @@ std::vector<S> rawFrame(Pattern kind, int32_t w, int32_t h, uint32_t max, uint64
     for (int32_t x = 0; x < w; ++x) {
       uint32_t v = 0;
       switch (kind) {
-        case Pattern::Random: v = rng.below(max + 1); break;
-        case Pattern::PerColour: v = perColour[y & 1][x & 1]; break;
-        case Pattern::Gradient: v = uint32_t(uint64_t(x + 2 * y) * max / uint64_t(w + 2 * h)); break;
-        case Pattern::Checker: v = ((x + y) & 1) ? max : 0; break;
-        case Pattern::Spikes: v = rng.below(23) == 0 ? max : rng.below(max / 16 + 1); break;
-        case Pattern::AboveDepth: v = rng.below(4) == 0 ? max + rng.below(typeMax - max + 1) : rng.below(max + 1); break;
+        case Pattern::Random:
+          v = rng.below(max + 1);
+          break;
+        case Pattern::PerColour:
+          v = perColour[y & 1][x & 1];
+          break;
+        case Pattern::Gradient:
+          v = uint32_t(uint64_t(x + 2 * y) * max / uint64_t(w + 2 * h));
+          break;
+        case Pattern::Checker:
+          v = ((x + y) & 1) ? max : 0;
+          break;
+        case Pattern::Spikes:
+          v = rng.below(23) == 0 ? max : rng.below(max / 16 + 1);
+          break;
+        case Pattern::AboveDepth:
+          v = rng.below(4) == 0 ? max + rng.below(typeMax - max + 1) : rng.below(max + 1);
+          break;
       }
       f[size_t(y) * w + x] = static_cast<S>(v);
     }
@@ -64,7 +76,9 @@ class Guarded {
   static constexpr S kFill = sizeof(S) == 1 ? S(0xAB) : S(0xABAB);
   static constexpr S kCanary = sizeof(S) == 1 ? S(0x5C) : S(0x5C5C);
   // Test images stay far below 4 GiB; the bound also keeps the compiler's size analysis calm.
-  explicit Guarded(size_t n) : buf_(std::min<size_t>(n, size_t{1} << 32) + 2 * kGuard, kCanary), n_(buf_.size() - 2 * kGuard) {
+  explicit Guarded(size_t n)
+      : buf_(std::min<size_t>(n, size_t{1} << 32) + 2 * kGuard, kCanary),
+        n_(buf_.size() - 2 * kGuard) {
     std::fill_n(data(), n_, kFill);
   }
   S* data() { return buf_.data() + kGuard; }
@@ -113,6 +127,8 @@ void prepareState(PLContextT<S>& ctx, uint8_t bits, uint8_t p, bool byteOrder, b
 }
 
 // The pipeline's site table of a byte order.
-inline std::array<uint8_t, 16> siteTable(bool byteOrder) { return BuildColourSites(byteOrder).site; }
+inline std::array<uint8_t, 16> siteTable(bool byteOrder) {
+  return BuildColourSites(byteOrder).site;
+}
 
 }  // namespace kernels::testkit

@@ -37,7 +37,8 @@ PLContext yuvState(uint8_t p, bool byteOrder) {
 
 TEST(KernelsOutput, YuvNeutralChromaGivesGreyLevels) {
   // Luma byte -> grey: 16 -> 0, 235 -> 254, 255 -> 255 (clamped), 0 -> 0.
-  for (auto [luma, grey] : {std::pair{16, 0}, std::pair{235, 254}, std::pair{255, 255}, std::pair{0, 0}}) {
+  for (auto [luma, grey] :
+       {std::pair{16, 0}, std::pair{235, 254}, std::pair{255, 255}, std::pair{0, 0}}) {
     const PLContext c = yuvState(3, true);
     const uint8_t group[4] = {128, uint8_t(luma), 128, uint8_t(luma)};  // format 11: U Y V Y
     Guarded<uint8_t> out(8);
@@ -77,7 +78,8 @@ TEST(KernelsOutput, YuvMatchesReferenceOnPaddedRows) {
           Guarded<uint8_t> out(rowStride<uint8_t>(p, w) * h), want = out;
           (alt ? Yuv422ToRgb8Alt : Yuv422ToRgb8)(&c, packed.data(), out.data(), w, h);
           reference::yuv422(alt, bgr, p, packed.data(), want.data(), w, h);
-          EXPECT_TRUE(out == want) << w << "x" << h << " p" << int(p);  // fourth sample and padding kept
+          EXPECT_TRUE(out == want)
+              << w << "x" << h << " p" << int(p);  // fourth sample and padding kept
           EXPECT_TRUE(out.guardsIntact());
         }
 }
@@ -131,7 +133,8 @@ TEST(KernelsOutput, CopyRoiPacksTheRegionAndItsTrailer) {
   std::vector<uint8_t> buf(16 + 48);
   std::iota(buf.begin(), buf.end(), 0);
   ASSERT_TRUE(CopyRoi(buf.data(), buf.size(), 4, 4, 2, 2, 1, 1, 1, 1));
-  EXPECT_EQ(std::vector<uint8_t>(buf.begin(), buf.begin() + 4), (std::vector<uint8_t>{5, 6, 9, 10}));
+  EXPECT_EQ(std::vector<uint8_t>(buf.begin(), buf.begin() + 4),
+            (std::vector<uint8_t>{5, 6, 9, 10}));
   for (int i = 0; i < 48; ++i) EXPECT_EQ(buf[4 + i], 16 + i);
   // Full-size region at the origin changes nothing; three bytes per pixel move whole pixels.
   std::vector<uint8_t> rgb(4 * 3 * 3), same;
@@ -140,7 +143,8 @@ TEST(KernelsOutput, CopyRoiPacksTheRegionAndItsTrailer) {
   ASSERT_TRUE(CopyRoi(rgb.data(), rgb.size(), 4, 3, 4, 3, 0, 0, 3, 0));
   EXPECT_EQ(rgb, same);
   ASSERT_TRUE(CopyRoi(rgb.data(), rgb.size(), 4, 3, 1, 2, 3, 1, 3, 0));
-  EXPECT_EQ(std::vector<uint8_t>(rgb.begin(), rgb.begin() + 6), (std::vector<uint8_t>{21, 22, 23, 33, 34, 35}));
+  EXPECT_EQ(std::vector<uint8_t>(rgb.begin(), rgb.begin() + 6),
+            (std::vector<uint8_t>{21, 22, 23, 33, 34, 35}));
 }
 
 TEST(KernelsOutput, CopyRoiRefusesBadRegions) {
@@ -191,9 +195,11 @@ TEST(KernelsOutput, FitWiderAndShorterFrames) {
   // 2240 x 210 -> 640 x 480: fx 3, skip 160; rows 420..479 repeat row 209.
   const auto src2 = fitSource(2240, 210, 3, 2);
   Guarded<uint8_t> out2(640 * 3 * 480);
-  ASSERT_TRUE(FitToOutput(640, 480, 2240, 210, out2.data(), out2.size(), src2.data(), src2.size(), 3));
+  ASSERT_TRUE(
+      FitToOutput(640, 480, 2240, 210, out2.data(), out2.size(), src2.data(), src2.size(), 3));
   const uint8_t* last = &src2[209 * 2240 * 3 + 160 * 3];
-  for (int r = 419; r < 480; ++r) EXPECT_EQ(out2[r * 1920 + 3], (last[3 * 3] + last[4 * 3] + last[5 * 3]) / 3) << r;
+  for (int r = 419; r < 480; ++r)
+    EXPECT_EQ(out2[r * 1920 + 3], (last[3 * 3] + last[4 * 3] + last[5 * 3]) / 3) << r;
 }
 
 TEST(KernelsOutput, FitEveryDirectionAndPixelSizeMatchesReference) {
@@ -240,14 +246,17 @@ TEST(KernelsOutput, Convert16To8PathsMatchReference) {
             Guarded<uint8_t> out(rowStride<uint8_t>(p, w) * rows + offset), want = out;
             Convert16To8(src.data() + offset, out.data() + offset, w, rows, p, bits);
             reference::convert16To8(src.data() + offset, want.data() + offset, w, rows, p, bits);
-            EXPECT_TRUE(out == want) << testkit::isaName(isa) << " bits " << int(bits) << " n " << n;
+            EXPECT_TRUE(out == want)
+                << testkit::isaName(isa) << " bits " << int(bits) << " n " << n;
             // In place: the destination is the source buffer.
             std::vector<uint16_t> inPlace = src;
             auto* bytes = reinterpret_cast<uint8_t*>(inPlace.data() + offset);
             Convert16To8(inPlace.data() + offset, bytes, w, rows, p, bits);
             const size_t rd = rowStride<uint8_t>(p, w);
-            for (int32_t y = 0; y < rows; ++y)  // samples only: in place the padding is the source's
-              EXPECT_EQ(0, std::memcmp(bytes + y * rd, want.data() + offset + y * rd, size_t(w) * p));
+            for (int32_t y = 0; y < rows;
+                 ++y)  // samples only: in place the padding is the source's
+              EXPECT_EQ(0,
+                        std::memcmp(bytes + y * rd, want.data() + offset + y * rd, size_t(w) * p));
           }
   }
 }

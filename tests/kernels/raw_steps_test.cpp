@@ -43,7 +43,8 @@ TEST(KernelsRawSteps, RawStepsMatchReferenceForEveryOrderAndOddSize) {
       reference::blackLevel<uint16_t>(b, off, w, h, want16.data());
       EXPECT_EQ(raw16, want16) << b << " " << w << "x" << h;
       ApplyRawWb16(b, tables[0].data(), tables[1].data(), tables[2].data(), w, h, wb16.data());
-      reference::rawWb<uint16_t>(b, tables[0].data(), tables[1].data(), tables[2].data(), w, h, wantWb16.data());
+      reference::rawWb<uint16_t>(b, tables[0].data(), tables[1].data(), tables[2].data(), w, h,
+                                 wantWb16.data());
       EXPECT_EQ(wb16, wantWb16);
       auto raw8 = testkit::rawFrame<uint8_t>(Pattern::Random, w, h, 255, b + w), want8 = raw8;
       auto wb8 = raw8, wantWb8 = raw8;
@@ -51,7 +52,8 @@ TEST(KernelsRawSteps, RawStepsMatchReferenceForEveryOrderAndOddSize) {
       reference::blackLevel<uint8_t>(b, off, w, h, want8.data());
       EXPECT_EQ(raw8, want8);
       ApplyRawWb(b, tables8[0].data(), tables8[1].data(), tables8[2].data(), w, h, wb8.data());
-      reference::rawWb<uint8_t>(b, tables8[0].data(), tables8[1].data(), tables8[2].data(), w, h, wantWb8.data());
+      reference::rawWb<uint8_t>(b, tables8[0].data(), tables8[1].data(), tables8[2].data(), w, h,
+                                wantWb8.data());
       EXPECT_EQ(wb8, wantWb8);
     }
 }
@@ -100,7 +102,8 @@ TEST(KernelsRawSteps, WhiteBalanceUsesEachSitesTable) {
 TEST(KernelsRawSteps, InvalidOrderOrEmptyFrameChangesNothing) {
   const uint16_t off[3] = {5, 5, 5};
   std::vector<uint8_t> table(256, 0);
-  for (auto [b, w, h] : {std::tuple{4u, 4, 4}, std::tuple{0xFFFFFFFFu, 4, 4}, std::tuple{0u, 0, 4}, std::tuple{0u, 4, -1}}) {
+  for (auto [b, w, h] : {std::tuple{4u, 4, 4}, std::tuple{0xFFFFFFFFu, 4, 4}, std::tuple{0u, 0, 4},
+                         std::tuple{0u, 4, -1}}) {
     std::vector<uint8_t> raw(16, 50);
     SubtractBlackLevel(b, off, w, h, raw.data());
     ApplyRawWb(b, table.data(), table.data(), table.data(), w, h, raw.data());
@@ -109,7 +112,9 @@ TEST(KernelsRawSteps, InvalidOrderOrEmptyFrameChangesNothing) {
 }
 
 uint32_t gHookCode = 0;
-void monoHook(uint32_t code, int32_t, int32_t, const void*, void*, uint8_t, void*) { gHookCode = code; }
+void monoHook(uint32_t code, int32_t, int32_t, const void*, void*, uint8_t, void*) {
+  gHookCode = code;
+}
 
 TEST(KernelsRawSteps, ConvertMonoLayoutsRowOrderAndHook) {
   for (uint8_t p : {1, 3, 4})

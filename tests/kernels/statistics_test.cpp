@@ -68,8 +68,8 @@ TEST(KernelsStatistics, StripesAddUpAndPartsNormaliseToOne) {
       for (int i = 0; i < 256; ++i) sum[c][i] += part[c][i];
   }
   EXPECT_EQ(sum, whole);
-  const auto want = reference::stats<uint16_t>(true, false, img.data(), w, h, 4, 10, ctx.lumaR.data(),
-                                               ctx.lumaG.data(), ctx.lumaB.data());
+  const auto want = reference::stats<uint16_t>(
+      true, false, img.data(), w, h, 4, 10, ctx.lumaR.data(), ctx.lumaG.data(), ctx.lumaB.data());
   EXPECT_EQ(whole, want);
   for (int c = 0; c < 4; ++c)
     EXPECT_NEAR(std::accumulate(ctx.statsF[c].begin(), ctx.statsF[c].end(), 0.0), 1.0, 1e-5) << c;
@@ -147,8 +147,8 @@ TEST(KernelsAeMark, ClipsToTheImageAndInvertsWithinTheDepth) {
   struct Row {
     PixelRect r;
   };
-  for (const Row row : {Row{{-5, -5, 100, 100}}, Row{{3, 2, 50, 3}}, Row{{2, 2, 2, 9}}, Row{{0, 4, 9, 4}},
-                        Row{{9, 9, 20, 20}}}) {
+  for (const Row row : {Row{{-5, -5, 100, 100}}, Row{{3, 2, 50, 3}}, Row{{2, 2, 2, 9}},
+                        Row{{0, 4, 9, 4}}, Row{{9, 9, 20, 20}}}) {
     PLContext16 ctx;
     testkit::prepareState(ctx, 12, 4, false, true);
     ctx.aeRectPx = row.r;
@@ -158,7 +158,8 @@ TEST(KernelsAeMark, ClipsToTheImageAndInvertsWithinTheDepth) {
     for (size_t i = 0; i < img.size(); ++i) img[i] = uint16_t(rng.below(5000));
     Guarded<uint16_t> want = img;
     MarkAeWindow16(&ctx, img.data(), 5, 4);
-    reference::aeMark<uint16_t>(2, row.r.left, row.r.top, row.r.right, row.r.bottom, want.data(), 5, 4, 4, 12);
+    reference::aeMark<uint16_t>(2, row.r.left, row.r.top, row.r.right, row.r.bottom, want.data(), 5,
+                                4, 4, 12);
     EXPECT_TRUE(img == want) << row.r.left << "," << row.r.top;
     EXPECT_TRUE(img.guardsIntact());
     for (size_t i = 0; i < img.size(); ++i) ASSERT_LE(img[i], 5000);

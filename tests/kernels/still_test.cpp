@@ -18,7 +18,8 @@ using testkit::Guarded;
 
 struct StillState {
   PLContextPtr ctx;
-  StillState(int32_t w, int32_t h, uint32_t bayer, bool byteOrder, bool rowOrder, uint8_t colour = 1) {
+  StillState(int32_t w, int32_t h, uint32_t bayer, bool byteOrder, bool rowOrder,
+             uint8_t colour = 1) {
     PLInitParams p;
     p.frameWidth = p.procWidth = p.maxWidth = uint32_t(w);
     p.frameHeight = p.procHeight = p.maxHeight = uint32_t(h);
@@ -37,19 +38,24 @@ struct StillState {
 void rawWb(PLContext& c, std::vector<uint8_t>& raw, int32_t w, int32_t h) {
   const auto wb = SnapshotTables(c).wb;
   if (wb && wb->active)
-    ApplyRawWb(uint32_t(c.bayer), wb->lut[0].data(), wb->lut[1].data(), wb->lut[2].data(), w, h, raw.data());
+    ApplyRawWb(uint32_t(c.bayer), wb->lut[0].data(), wb->lut[1].data(), wb->lut[2].data(), w, h,
+               raw.data());
 }
 
 // The still's steps for neutral colour settings: white balance, demosaic, fit, mirror, rotation.
-std::vector<uint8_t> byHand(PLContext& c, std::vector<uint8_t> raw, int32_t w, int32_t h, int32_t ow,
-                            int32_t oh, size_t outBytes) {
+std::vector<uint8_t> byHand(PLContext& c, std::vector<uint8_t> raw, int32_t w, int32_t h,
+                            int32_t ow, int32_t oh, size_t outBytes) {
   // Padding keeps the output's fill, as the still works in the output when the sizes match.
-  std::vector<uint8_t> proc(std::max(rowStride<uint8_t>(3, w) * h, outBytes), Guarded<uint8_t>::kFill);
+  std::vector<uint8_t> proc(std::max(rowStride<uint8_t>(3, w) * h, outBytes),
+                            Guarded<uint8_t>::kFill);
   std::vector<uint8_t> out(outBytes, Guarded<uint8_t>::kFill);
   rawWb(c, raw, w, h);
-  Demosaic(&c, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill, w, h, raw.data(), proc.data());
-  if (w == ow && h == oh) std::copy_n(proc.begin(), outBytes, out.begin());
-  else FitToOutput(ow, oh, w, h, out.data(), outBytes, proc.data(), proc.size(), 3);
+  Demosaic(&c, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill, w, h, raw.data(),
+           proc.data());
+  if (w == ow && h == oh)
+    std::copy_n(proc.begin(), outBytes, out.begin());
+  else
+    FitToOutput(ow, oh, w, h, out.data(), outBytes, proc.data(), proc.size(), 3);
   FlipImage8(int32_t(c.settings.mirror), ow, oh, out.data(), 3);
   const uint32_t f = c.settings.processFlags;
   if (f & PLProcessFlags::kRotate90) {
@@ -69,7 +75,8 @@ TEST(KernelsStill, NeutralStillIsDemosaicThenGeometry) {
         StillState st(w, h, b, byteOrder, rowOrder);
         ASSERT_TRUE(st.ctx);
         (*st).settings.mirror = 1 + b % 2;
-        (*st).settings.processFlags |= b == 3 ? PLProcessFlags::kRotate180 : PLProcessFlags::kRotate90;
+        (*st).settings.processFlags |=
+            b == 3 ? PLProcessFlags::kRotate180 : PLProcessFlags::kRotate90;
         const auto raw = testkit::rawFrame<uint8_t>(testkit::Pattern::Random, w, h, 255, b);
         const size_t n = turnedFrameBytes<uint8_t>(w, h, 3);
         const auto want = byHand(*st, raw, w, h, w, h, n);
@@ -124,10 +131,12 @@ TEST(KernelsStill, VignetteOnAFullHdStill) {
   std::vector<uint8_t> want(n), out(n);
   auto rawCopy = raw;
   rawWb(*st, rawCopy, w, h);
-  Demosaic(st.ctx.get(), 2, (*st).colourSites.site.data(), (*st).demosaicStill, w, h, rawCopy.data(), want.data());
+  Demosaic(st.ctx.get(), 2, (*st).colourSites.site.data(), (*st).demosaicStill, w, h,
+           rawCopy.data(), want.data());
   const auto v = BuildVignetteTables(w, h, 40, (*st).settings.vignetteMidpoint, nullptr);
   ASSERT_EQ(v->gain.size(), VignetteGainCount(w, h));  // the corner radius has its own gain
-  ApplyVignetteBgr(st.ctx.get(), want.data(), w, h, v->radius->data(), v->gain.data(), uint32_t(v->gain.size()), 8);
+  ApplyVignetteBgr(st.ctx.get(), want.data(), w, h, v->radius->data(), v->gain.data(),
+                   uint32_t(v->gain.size()), 8);
   rawCopy = raw;
   ASSERT_EQ(PL_ProcessStill8(st.ctx.get(), rawCopy.data(), out.data(), n, 24, w, h, w, h), 1);
   EXPECT_EQ(out, want);

@@ -9,7 +9,9 @@
 
 namespace {
 
-WString name(const ModelEntry& entry) { return entry.info->displayName; }
+WString name(const ModelEntry& entry) {
+  return entry.info->displayName;
+}
 
 TEST(CatalogueTable, SlotsUsedInTableOrderThenFree) {
   const ModelCatalogue& table = ModelTable();
@@ -55,9 +57,9 @@ TEST(CatalogueTable, FlagWordsAfterFixUps) {
     uint64_t flags;
     uint32_t flagsV1;
   };
-  const Case cases[] = {{0xC310, 0x81000041, 0x81000041}, {0xD310, 0x81000101, 0x81000101},
-                        {0xD510, 0x81000121, 0x81000121}, {0x3010, 0x81000061, 0x81000061},
-                        {0xF310, 0x81000009, 0x81000009}, {0x6131, 0x80000011, 0x80000011},
+  const Case cases[] = {{0xC310, 0x81000041, 0x81000041},   {0xD310, 0x81000101, 0x81000101},
+                        {0xD510, 0x81000121, 0x81000121},   {0x3010, 0x81000061, 0x81000061},
+                        {0xF310, 0x81000009, 0x81000009},   {0x6131, 0x80000011, 0x80000011},
                         {0x8146, 0x1080000002, 0x80000002}, {0x8316, 0x1080000004, 0x80000004},
                         {0x8510, 0x1080000004, 0x80000004}};
   for (const Case& c : cases) {
@@ -102,7 +104,8 @@ void expectRecordsConsistent(const ModelEntry& e) {
     EXPECT_EQ(v1.resolutions[r].width, info.resolutions[r].width);
     EXPECT_EQ(v1.resolutions[r].height, info.resolutions[r].height);
     if (used && r > 0) {
-      const uint64_t prev = uint64_t{info.resolutions[r - 1].width} * info.resolutions[r - 1].height;
+      const uint64_t prev =
+          uint64_t{info.resolutions[r - 1].width} * info.resolutions[r - 1].height;
       EXPECT_GT(prev, uint64_t{info.resolutions[r].width} * info.resolutions[r].height);
     }
   }

@@ -11,7 +11,9 @@
 namespace {
 
 TEST(ModelMath, HalvingKeepsLinesWithinTheCounter) {
-  struct Case { uint32_t lines, clock, wantLines, wantClock; };
+  struct Case {
+    uint32_t lines, clock, wantLines, wantClock;
+  };
   for (const Case c : {Case{65535, 2300, 65535, 2300}, Case{65536, 2300, 32768, 4600},
                        Case{85217, 2300, 42608, 4600}, Case{300000, 100, 37500, 800}}) {
     const LineCount got = ModelMath::halveToFit(c.lines, c.clock, 65535);
@@ -22,7 +24,10 @@ TEST(ModelMath, HalvingKeepsLinesWithinTheCounter) {
 
 TEST(ModelMath, BandLookupTakesTheFirstBandAbove) {
   constexpr std::array<Band, 2> bands{{{10, 1}, {20, 2}}};
-  struct Case { uint32_t x; uint16_t want; };
+  struct Case {
+    uint32_t x;
+    uint16_t want;
+  };
   for (const Case c : {Case{0, 1}, Case{9, 1}, Case{10, 2}, Case{19, 2}, Case{20, 9}}) {
     EXPECT_EQ(ModelMath::bandLookup(bands, c.x, 9), c.want) << c.x;
   }
@@ -31,7 +36,8 @@ TEST(ModelMath, BandLookupTakesTheFirstBandAbove) {
 TEST(ModelMath, RawLutKeepsAnchorsRisesAndStaysNearIdentity) {
   std::array<uint16_t, 256> lut{};
   ModelMath::lutFromAnchors(kSpecRostrel303100KPA.rawLutAnchors, lut);
-  for (const LutAnchor& a : kSpecRostrel303100KPA.rawLutAnchors) EXPECT_EQ(lut[a.in], a.out) << a.in;
+  for (const LutAnchor& a : kSpecRostrel303100KPA.rawLutAnchors)
+    EXPECT_EQ(lut[a.in], a.out) << a.in;
   for (size_t i = 0; i < lut.size(); ++i) {
     if (i > 0) {
       EXPECT_GE(lut[i], lut[i - 1]) << i;

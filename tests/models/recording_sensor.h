@@ -26,7 +26,9 @@ class RecordingSensor final : public SensorWriter, public platform::WaitHook {
     std::lock_guard<std::mutex> hold(mutex_);
     log_.push_back(Wait(static_cast<uint16_t>(ms)));
   }
-  platform::WaitResult waitAny(std::span<platform::Event* const>, uint32_t) override { return {platform::WaitStatus::Timeout, 0}; }
+  platform::WaitResult waitAny(std::span<platform::Event* const>, uint32_t) override {
+    return {platform::WaitStatus::Timeout, 0};
+  }
 
   std::vector<RegStep> take() {
     std::lock_guard<std::mutex> hold(mutex_);

@@ -1,4 +1,6 @@
 // The 3.1 MP sensor's traffic for each flow, as a recording sensor sees it.
+// Hand-aligned tables read better as columns.
+// clang-format off
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -135,3 +137,4 @@ TEST(Usb3_31Programs, StopAndFrameBytes) {
 }
 
 }  // namespace
+// clang-format on

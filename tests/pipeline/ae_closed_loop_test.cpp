@@ -39,7 +39,9 @@ struct Outcome {
   std::string trace;
 };
 
-uint32_t lightMode(uint32_t hz) { return hz == 60 ? 0 : hz == 50 ? 1 : 2; }
+uint32_t lightMode(uint32_t hz) {
+  return hz == 60 ? 0 : hz == 50 ? 1 : 2;
+}
 
 // The scene's reference exposure for which kGoodTime at 100 % gives a mean of 120.
 uint32_t referenceFor(const PLContext& c) {
@@ -58,7 +60,8 @@ bool onGrid(uint32_t t, uint32_t hz) {
 }
 
 // Grabs until the brightness stays in the band with no sensor write for kHoldFrames.
-bool settle(TestSensor& s, FrameDescriptor& d, std::vector<uint8_t>& frame, std::ostringstream& trace) {
+bool settle(TestSensor& s, FrameDescriptor& d, std::vector<uint8_t>& frame,
+            std::ostringstream& trace) {
   const PLContext& c = *s.ctx8;
   const AeWindow w{c.aeRectPx.left, c.aeRectPx.top, c.aeRectPx.right, c.aeRectPx.bottom};
   uint32_t quiet = 0, writes = s.timeWrites + s.gainWrites;
@@ -110,7 +113,8 @@ Outcome runLoop(const LoopCase& lc) {
     trace << "| step | ";
     out.resettled = settle(s, d, frame, trace);
   }
-  out.wrongValueWritten = (lc.policy == 2 && s.timeWrites != times0) || (lc.policy == 0 && s.gainWrites != gains0);
+  out.wrongValueWritten =
+      (lc.policy == 2 && s.timeWrites != times0) || (lc.policy == 0 && s.gainWrites != gains0);
   for (size_t i = firstTime; i < s.timesWritten.size(); ++i)
     out.offGrid |= !onGrid(s.timesWritten[i], lc.mainsHz);
   out.trace = trace.str();
@@ -133,8 +137,8 @@ TEST(AeClosedLoop, EveryPolicyFromDarkAndBright) {
           EXPECT_FALSE(o.offGrid) << lc.name();
           if (o.settled && o.resettled) continue;
           unsettled.push_back(lc.name());
-          std::cout << "[ unsettled ] " << lc.name() << (o.settled ? " (after the step)" : "") << ": "
-                    << o.trace.substr(0, 600) << "\n";
+          std::cout << "[ unsettled ] " << lc.name() << (o.settled ? " (after the step)" : "")
+                    << ": " << o.trace.substr(0, 600) << "\n";
           const bool known = policy == 3 && mains != 0;
           EXPECT_TRUE(known) << lc.name() << " did not settle";
         }

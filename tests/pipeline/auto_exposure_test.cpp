@@ -22,7 +22,9 @@ PLContextPtr aeState(uint8_t policy, uint32_t mains = 2, uint32_t w = 40, uint32
   return c;
 }
 
-std::vector<uint8_t> flat(uint32_t w, uint32_t h, uint8_t v) { return std::vector<uint8_t>(size_t(w) * h, v); }
+std::vector<uint8_t> flat(uint32_t w, uint32_t h, uint8_t v) {
+  return std::vector<uint8_t>(size_t(w) * h, v);
+}
 
 TEST(AutoExposure, SnapToMainsPeriods) {
   auto c = aeState(1, 1);

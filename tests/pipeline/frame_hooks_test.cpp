@@ -169,7 +169,8 @@ TEST(FrameHooks, TwelveBitStillAt48BitsIsNotConverted) {
   ASSERT_TRUE(s.ctx16);
   std::vector<uint16_t> out(frameSamples<uint16_t>(kW, kH, 3), 0);
   StillResult r;
-  GrabStillFrame(s, &r, reinterpret_cast<uint8_t*>(out.data()), nullptr, 48, nullptr, kW, kH, kW, kH, 0);
+  GrabStillFrame(s, &r, reinterpret_cast<uint8_t*>(out.data()), nullptr, 48, nullptr, kW, kH, kW,
+                 kH, 0);
   ASSERT_EQ(r.status, 1);
   EXPECT_GT(*std::max_element(out.begin(), out.end()), 255) << "16-bit samples kept";
 }

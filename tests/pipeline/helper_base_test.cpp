@@ -11,7 +11,9 @@ namespace {
 
 class HelperBase : public RegistryTest {};
 
-std::string nameOf(const PLHlperBase& h) { return platform::WideToUtf8(h.presetName()); }
+std::string nameOf(const PLHlperBase& h) {
+  return platform::WideToUtf8(h.presetName());
+}
 
 TEST_F(HelperBase, FormatsAndDefaultsFromTheFlagWord) {
   const uint64_t flags = (uint64_t{1} << 31) | (uint64_t{1} << 12) | (uint64_t{1} << 33) |
@@ -36,7 +38,8 @@ TEST_F(HelperBase, FormatsAndDefaultsFromTheFlagWord) {
 
 TEST_F(HelperBase, WithoutSubkeyNothingIsNamedOrWritten) {
   {
-    FakeHelper h(helperArgs(nullptr, LUMORIX_FLAG_FAN | LUMORIX_FLAG_TEC | LUMORIX_FLAG_BLACKLEVEL));
+    FakeHelper h(
+        helperArgs(nullptr, LUMORIX_FLAG_FAN | LUMORIX_FLAG_TEC | LUMORIX_FLAG_BLACKLEVEL));
     EXPECT_EQ(nameOf(h), "");
     EXPECT_EQ(h.presetKeepVignette(), 1u);
   }

@@ -100,10 +100,11 @@ TEST_F(PipelineStart, StopWritesExactlyTheDeviceValues) {
   InitPipeLineStep2(s);
   reg().deleteKey(kCameraKey);
   FiniPLHlper(s);
-  for (const char* name : {"Binning", "RoiLeft", "RoiTop", "RoiRight", "RoiBottom", "Skip", "FrameRate",
-                           "PreciseB0", "Bandwidth"})
+  for (const char* name : {"Binning", "RoiLeft", "RoiTop", "RoiRight", "RoiBottom", "Skip",
+                           "FrameRate", "PreciseB0", "Bandwidth"})
     EXPECT_TRUE(has(name)) << name;
-  for (const char* name : {"AutoExposureTarget", "ExposureTime", "Fan", "TEC", "PixelFormat", "BlackLevel"})
+  for (const char* name :
+       {"AutoExposureTarget", "ExposureTime", "Fan", "TEC", "PixelFormat", "BlackLevel"})
     EXPECT_FALSE(has(name)) << name;
 }
 

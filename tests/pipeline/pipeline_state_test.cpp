@@ -12,7 +12,9 @@ namespace {
 
 class PipelineState : public RegistryTest {};
 
-PLContextPtr make(const PLInitParams& p) { return PLContextPtr(PL_Init(&p)); }
+PLContextPtr make(const PLInitParams& p) {
+  return PLContextPtr(PL_Init(&p));
+}
 
 // --- Registry ---------------------------------------------------------------------------
 
@@ -42,9 +44,10 @@ TEST_P(PipelineStateRoundTrip, SaveThenLoadRestoresEverySavedField) {
     s.wbTemp = 4500, s.wbTint = 1200, s.hue = -30, s.saturation = 200, s.brightness = 7;
     s.contrast = -40, s.gamma = 150, s.mono = 1, s.mirror = 3, s.aePolicy = 2, s.aeThreshold = 12;
     s.lightFrequency = 1;
-    s.processFlags = PLProcessFlags::withUsm(
-        PLProcessFlags::kNegative | PLProcessFlags::kRotate270 | PLProcessFlags::kToneMap1 |
-            PLProcessFlags::kCgBit1, 250);
+    s.processFlags =
+        PLProcessFlags::withUsm(PLProcessFlags::kNegative | PLProcessFlags::kRotate270 |
+                                    PLProcessFlags::kToneMap1 | PLProcessFlags::kCgBit1,
+                                250);
     ctx->aeRectPx = {64, 48, 320, 240};
     ctx->awbRectPx = {10, 20, 30, 40};
     ctx->abbRectPx = {100, 200, 300, 400};
@@ -91,7 +94,8 @@ TEST_P(PipelineStateRoundTrip, SaveThenLoadRestoresEverySavedField) {
 
 INSTANTIATE_TEST_SUITE_P(BothWbModes, PipelineStateRoundTrip,
                          ::testing::Values(RoundTripCase{true, false}, RoundTripCase{true, true},
-                                           RoundTripCase{false, false}, RoundTripCase{false, true}));
+                                           RoundTripCase{false, false},
+                                           RoundTripCase{false, true}));
 
 TEST_F(PipelineState, StoredValuesAreClampedOrDefaulted) {
   struct Case {
@@ -119,7 +123,8 @@ TEST_F(PipelineState, StoredValuesAreClampedOrDefaulted) {
 TEST_F(PipelineState, ValueOfAnotherTypeOrLengthReadsAsDefault) {
   ASSERT_EQ(reg().writeString(kCameraKey, "Gamma", ZX_W("150")), platform::RegStatus::Ok);
   const uint8_t eight[8] = {150};
-  ASSERT_EQ(reg().writeBinary(kCameraKey, "Contrast", eight, sizeof eight), platform::RegStatus::Ok);
+  ASSERT_EQ(reg().writeBinary(kCameraKey, "Contrast", eight, sizeof eight),
+            platform::RegStatus::Ok);
   ASSERT_EQ(reg().writeBinary(kCameraKey, "Hue", eight, 4), platform::RegStatus::Ok);
   auto ctx = make(colourParams());
   EXPECT_EQ(ctx->settings.gamma, 100);
@@ -135,14 +140,10 @@ TEST_F(PipelineState, ProcessFlagValues) {
     uint32_t mask;
     uint32_t expected;
   } cases[] = {
-      {"ToneMapping", 0, kToneMapMask, 0},
-      {"ToneMapping", 1, kToneMapMask, kToneMap1},
-      {"ToneMapping", -1, kToneMapMask, kToneMap2},
-      {"Rotate", 45, kRotateMask, 0},
-      {"Rotate", 180, kRotateMask, kRotate180},
-      {"CG", 2, kCgMask, kCgBit1},
-      {"USM", 500, kUsmMask, 500u << kUsmShift},
-      {"USM", 900, kUsmMask, 500u << kUsmShift},
+      {"ToneMapping", 0, kToneMapMask, 0},          {"ToneMapping", 1, kToneMapMask, kToneMap1},
+      {"ToneMapping", -1, kToneMapMask, kToneMap2}, {"Rotate", 45, kRotateMask, 0},
+      {"Rotate", 180, kRotateMask, kRotate180},     {"CG", 2, kCgMask, kCgBit1},
+      {"USM", 500, kUsmMask, 500u << kUsmShift},    {"USM", 900, kUsmMask, 500u << kUsmShift},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.stored));
@@ -318,9 +319,11 @@ TEST_F(PipelineState, WindowsScratchAndSitesAtCreation) {
       {640, 480, 640, 480, 1, 1, 0, 0},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.fw) + "x" + std::to_string(c.fh) + " out " + std::to_string(c.outputFormat));
+    SCOPED_TRACE(std::to_string(c.fw) + "x" + std::to_string(c.fh) + " out " +
+                 std::to_string(c.outputFormat));
     auto q = colourParams(c.fw, c.fh);
-    q.procWidth = c.pw, q.procHeight = c.ph, q.outputFormat = c.outputFormat, q.isColour = c.isColour;
+    q.procWidth = c.pw, q.procHeight = c.ph, q.outputFormat = c.outputFormat,
+    q.isColour = c.isColour;
     q.bitDepthCaps[2] = 1;
     auto c8 = make(q);
     PLContext16Ptr c16(PL_Init16(&q));

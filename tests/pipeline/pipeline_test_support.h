@@ -17,7 +17,9 @@ namespace zxtest {
 
 // Natively an in-memory store; under Wine the real registry, below a key the tests own.
 inline constexpr const char* kCameraKey = "Software\\ZerithalTest\\Pipeline\\Model";
-inline const WCHAR16* cameraKeyWide() { return ZX_W("Software\\ZerithalTest\\Pipeline\\Model"); }
+inline const WCHAR16* cameraKeyWide() {
+  return ZX_W("Software\\ZerithalTest\\Pipeline\\Model");
+}
 
 class RegistryTest : public ::testing::Test {
  protected:
@@ -27,9 +29,13 @@ class RegistryTest : public ::testing::Test {
 #endif
     reg().deleteKey("Software\\ZerithalTest\\Pipeline");
   }
-  void TearDown() override { reg().deleteKey("Software\\ZerithalTest\\Pipeline"); }
+  void TearDown() override {
+    reg().deleteKey("Software\\ZerithalTest\\Pipeline");
+  }
 
-  static platform::Registry& reg() { return platform::CurrentRegistry(); }
+  static platform::Registry& reg() {
+    return platform::CurrentRegistry();
+  }
   static void put(const std::string& name, uint32_t v) {
     ASSERT_EQ(reg().writeDword(kCameraKey, name, v), platform::RegStatus::Ok);
   }

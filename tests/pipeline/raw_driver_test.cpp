@@ -39,7 +39,8 @@ Result runOnce(const Case& c, uint32_t workers) {
     makeBusy(*ctx, !c.useRoi && c.binning == 1);
     auto raw = rawFrame<uint8_t>(c.shape.width, c.shape.height, bits);
     r.out.assign(frameSamples<uint8_t>(c.shape.width, c.shape.height, 3), 0);
-    PL_ProcessRaw8(ctx.get(), raw.data(), r.out.data(), nullptr, c.useRoi ? &c.roi : nullptr, c.binning, false);
+    PL_ProcessRaw8(ctx.get(), raw.data(), r.out.data(), nullptr, c.useRoi ? &c.roi : nullptr,
+                   c.binning, false);
     r.stats = ctx->statsF;
   } else {
     PLContext16Ptr ctx(PL_Init16(&p));
@@ -81,7 +82,9 @@ TEST(RawDriver, SameBytesAndStatisticsForZeroOneAndThreeWorkers) {
 }
 
 std::vector<RawStep> gSteps;
-void record(RawStep s, void*) { gSteps.push_back(s); }
+void record(RawStep s, void*) {
+  gSteps.push_back(s);
+}
 
 struct StepRecorder {
   StepRecorder() {
@@ -103,18 +106,18 @@ TEST(RawDriver, StepsRunInOrderWhenAllAreOn) {
   ctx->ffcEnable = ctx->ffcValid = 1, ctx->ffcGain.assign(64 * 48, 65536);
   ctx->dfcRequest = 1, ctx->dfcEnable = ctx->dfcValid = 1, ctx->darkTable.assign(64 * 48, 1);
   ctx->abbRequest = ctx->awbRequest = ctx->aeMarkWindow = 1;
-  ctx->callbacks.statsCallback = [](const float*, const float*, const float*, const float*, void*) {};
+  ctx->callbacks.statsCallback = [](const float*, const float*, const float*, const float*, void*) {
+  };
   ctx->callbacks.histogramCallback = [](const uint32_t*, uint32_t, void*) {};
   auto raw = rawFrame<uint8_t>(64, 48, 8);
   std::vector<uint8_t> out(frameSamples<uint8_t>(64, 48, 3));
   StepRecorder rec;
   PL_ProcessRaw8(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1, false);
   using S = RawStep;
-  const std::vector<RawStep> all = {S::FfcAccumulate, S::FfcApply, S::DfcAccumulate, S::DfcApply,
-                                    S::BlackBalance,  S::BlackLevel, S::WhiteBalance, S::RawWb,
-                                    S::RawLut,        S::Demosaic, S::AdjustColour, S::Statistics,
-                                    S::StatsDelivery, S::Histogram, S::Sharpen, S::AeMark,
-                                    S::Mirror,        S::Rotate};
+  const std::vector<RawStep> all = {
+      S::FfcAccumulate, S::FfcApply,  S::DfcAccumulate, S::DfcApply, S::BlackBalance, S::BlackLevel,
+      S::WhiteBalance,  S::RawWb,     S::RawLut,        S::Demosaic, S::AdjustColour, S::Statistics,
+      S::StatsDelivery, S::Histogram, S::Sharpen,       S::AeMark,   S::Mirror,       S::Rotate};
   EXPECT_EQ(gSteps, all);
   EXPECT_EQ(ctx->ffcRequest, 1) << "one of two flat-field frames";
   EXPECT_EQ(ctx->dfcRequest, 0);
@@ -130,7 +133,8 @@ TEST(RawDriver, OnlyDemosaicFitMirrorAndRotationWhenAllAreOff) {
   StepRecorder rec;
   PL_ProcessRaw8(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1, false);
   using S = RawStep;
-  EXPECT_EQ(gSteps, (std::vector<RawStep>{S::Demosaic, S::AdjustColour, S::Sharpen, S::Fit, S::Mirror, S::Rotate}));
+  EXPECT_EQ(gSteps, (std::vector<RawStep>{S::Demosaic, S::AdjustColour, S::Sharpen, S::Fit,
+                                          S::Mirror, S::Rotate}));
 }
 
 // With bit 7 clear the calling thread does the whole frame although workers wait.
@@ -235,7 +239,9 @@ TEST(RawDriver, OneShotStatisticsOnceContinuousEveryFrame) {
   PLContextPtr ctx(PL_Init(&p));
   static int calls;
   calls = 0;
-  ctx->callbacks.statsCallback = [](const float*, const float*, const float*, const float*, void*) { ++calls; };
+  ctx->callbacks.statsCallback = [](const float*, const float*, const float*, const float*, void*) {
+    ++calls;
+  };
   std::vector<uint8_t> out(frameSamples<uint8_t>(32, 16, 3));
   const struct {
     uint32_t request;

@@ -28,7 +28,9 @@ class ScopedWorkerEnvironment {
   WorkerEnvironment saved_;
 };
 
-inline uint32_t processorsFor(uint32_t workers) { return workers == 0 ? 2 : workers == 1 ? 4 : 8; }
+inline uint32_t processorsFor(uint32_t workers) {
+  return workers == 0 ? 2 : workers == 1 ? 4 : 8;
+}
 
 struct StateShape {
   uint32_t width = 64, height = 48;
@@ -92,7 +94,8 @@ std::vector<Sample> rawFrame(uint32_t w, uint32_t h, uint32_t bits, uint32_t see
 
 template <typename Sample>
 size_t frameSamples(uint32_t w, uint32_t h, uint8_t p) {
-  const size_t a = kernels::rowStride<Sample>(p, int32_t(w)) * h, b = kernels::rowStride<Sample>(p, int32_t(h)) * w;
+  const size_t a = kernels::rowStride<Sample>(p, int32_t(w)) * h,
+               b = kernels::rowStride<Sample>(p, int32_t(h)) * w;
   return a > b ? a : b;
 }
 

@@ -11,7 +11,8 @@ TEST(Workers, CountFollowsProcessors) {
   const struct {
     uint32_t processors, workers;
   } table[] = {{1, 0}, {2, 0}, {3, 0}, {4, 1}, {7, 1}, {8, 3}, {64, 3}};
-  for (const auto& row : table) EXPECT_EQ(WorkerCountFor(row.processors), row.workers) << row.processors;
+  for (const auto& row : table)
+    EXPECT_EQ(WorkerCountFor(row.processors), row.workers) << row.processors;
 }
 
 TEST(Workers, StripeSplit) {
@@ -27,14 +28,16 @@ TEST(Workers, OnlyColourSoftwareStatesStartThem) {
     const char* name;
     uint8_t isColour, hasIsp, allowed;
     uint32_t workers;
-  } cases[] = {{"colour", 1, 0, 1, 3}, {"grey", 0, 0, 1, 0}, {"isp", 1, 1, 1, 0}, {"refused", 1, 0, 0, 0}};
+  } cases[] = {
+      {"colour", 1, 0, 1, 3}, {"grey", 0, 0, 1, 0}, {"isp", 1, 1, 1, 0}, {"refused", 1, 0, 0, 0}};
   for (const Case& c : cases) {
     PLInitParams p = paramsFor({});
     p.isColour = c.isColour, p.hasIsp = c.hasIsp, p.workersAllowed = c.allowed;
     PLContextPtr ctx(PL_Init(&p));
     ASSERT_TRUE(ctx);
     EXPECT_EQ(PL_StartWorkers(*ctx), c.workers) << c.name;
-    EXPECT_EQ(ctx->settings.stepBits & kStepBitsWorkers, c.workers ? kStepBitsWorkers : 0) << c.name;
+    EXPECT_EQ(ctx->settings.stepBits & kStepBitsWorkers, c.workers ? kStepBitsWorkers : 0)
+        << c.name;
     EXPECT_EQ(PL_StartWorkers(*ctx), c.workers) << c.name << ": a second start adds none";
   }
 }

@@ -27,12 +27,14 @@ platform::Registry& memoryStore() {
 }
 
 #ifdef _WIN32
-platform::Registry& osStore() { return platform::CurrentRegistry(); }
+platform::Registry& osStore() {
+  return platform::CurrentRegistry();
+}
 #else
 platform::Registry& fileStore() {
   static const auto store = [] {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("zx-registry-" + std::to_string(::getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("zx-registry-" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     return platform::MakeFileRegistry(dir.string());
   }();

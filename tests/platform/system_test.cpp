@@ -18,9 +18,9 @@ TEST(CpuFeatures, Avx2NeedsTheOsToSaveYmmState) {
     bool sse41, avx2;
   } cases[] = {
       {{0, 0, 0, 0}, false, false},
-      {{1, kSse41, kAvx2, 0}, true, false},                 // leaf 7 not reported
-      {{7, kSse41, kAvx2, 0}, true, false},                 // no OSXSAVE: the OS keeps no AVX state
-      {{7, kSse41 | kOsxsave, kAvx2, 0x3}, true, false},    // XMM saved, YMM not
+      {{1, kSse41, kAvx2, 0}, true, false},               // leaf 7 not reported
+      {{7, kSse41, kAvx2, 0}, true, false},               // no OSXSAVE: the OS keeps no AVX state
+      {{7, kSse41 | kOsxsave, kAvx2, 0x3}, true, false},  // XMM saved, YMM not
       {{7, kSse41 | kOsxsave, kAvx2, 0x7}, true, true},
       {{7, kOsxsave, 0, 0x7}, false, false},
       {{0xD, kSse41 | kOsxsave, kAvx2, 0xE7}, true, true},  // AVX-512 state too

@@ -1,4 +1,5 @@
-// The simulated camera on its own: bulk segments, streaming rule, sensor families, content, faults, clock.
+// The simulated camera on its own: bulk segments, streaming rule, sensor families, content, faults,
+// clock.
 #include <gtest/gtest.h>
 
 #include <bzlib.h>
@@ -26,17 +27,26 @@ struct Read {
 };
 
 struct DeviceRig {
-  explicit DeviceRig(sim::SimConfig config = {}, std::unique_ptr<sim::SensorFamily> family = nullptr) {
+  explicit DeviceRig(sim::SimConfig config = {},
+                     std::unique_ptr<sim::SensorFamily> family = nullptr) {
     if (!family) family = std::make_unique<sim::FixedFamily>(64, 16);
     camera = bus.add(clock, config, std::move(family));
     uint32_t err = 0;
     device = platform::OpenDevice(camera->kernelPath(), &err);
     EXPECT_TRUE(device) << err;
   }
-  uint32_t control(bool in, uint8_t request, uint16_t value, uint16_t index, uint8_t* data = nullptr,
-                   uint32_t length = 0) {
-    const uint8_t header[10] = {uint8_t(in), 2, 0, 0, request, 0, uint8_t(value), uint8_t(value >> 8),
-                                uint8_t(index), uint8_t(index >> 8)};
+  uint32_t control(bool in, uint8_t request, uint16_t value, uint16_t index,
+                   uint8_t* data = nullptr, uint32_t length = 0) {
+    const uint8_t header[10] = {uint8_t(in),
+                                2,
+                                0,
+                                0,
+                                request,
+                                0,
+                                uint8_t(value),
+                                uint8_t(value >> 8),
+                                uint8_t(index),
+                                uint8_t(index >> 8)};
     platform::Event event(platform::Event::Kind::ManualReset);
     platform::AsyncIo io;
     platform::PrepareAsync(io, event);
@@ -81,7 +91,12 @@ TEST(SimStream, SegmentCases) {
     std::vector<uint32_t> lengths;
   };
   const Case cases[] = {
-      {"exact multiple, whole reads", 64, 64, 1024, {2048, 2048, 2048, 2048}, {2048, 2048, 0, 2048}},
+      {"exact multiple, whole reads",
+       64,
+       64,
+       1024,
+       {2048, 2048, 2048, 2048},
+       {2048, 2048, 0, 2048}},
       {"exact multiple, one read", 32, 32, 1024, {1024, 1024, 1024}, {1024, 0, 1024}},
       {"short tail", 50, 50, 512, {2048, 2048}, {2048, 452}},
       {"ends inside a read", 64, 64, 1024, {3000, 3000}, {3000, 1096}},
@@ -113,8 +128,9 @@ TEST(SimStream, StreamsOnlyWithSystemInitAndAStreamingFamily) {
       {"system init only", [](DeviceRig& r) { r.startStream(); }, false},
       {"window program",
        [](DeviceRig& r) {
-         const uint16_t program[][2] = {{0x30A2, 3}, {0x30A6, 3}, {0x3004, 134}, {0x3008, 2179},
-                                        {0x3002, 6}, {0x3006, 1543}, {0x301A, 0x10DE}};
+         const uint16_t program[][2] = {{0x30A2, 3},     {0x30A6, 3}, {0x3004, 134},
+                                        {0x3008, 2179},  {0x3002, 6}, {0x3006, 1543},
+                                        {0x301A, 0x10DE}};
          for (auto& w : program) r.writeSensor(w[0], w[1]);
        },
        true},
@@ -138,7 +154,8 @@ TEST(SimUsb3Mp31, WindowsExposureGainAndTrailer) {
     uint16_t colInc, lastCol, lastRow;
     uint32_t width, height;
   };
-  const Window windows[] = {{1, 2181, 1539, 2048, 1534}, {3, 2179, 1543, 1024, 770}, {1, 2179, 1539, 0, 0}};
+  const Window windows[] = {
+      {1, 2181, 1539, 2048, 1534}, {3, 2179, 1543, 1024, 770}, {1, 2179, 1539, 0, 0}};
   for (const Window& w : windows) {
     f.writeRegister(0x30A2, w.colInc);
     f.writeRegister(0x30A6, w.colInc);
@@ -154,7 +171,8 @@ TEST(SimUsb3Mp31, WindowsExposureGainAndTrailer) {
   }
   f.writeRegister(0x3012, 4005);
   f.writeRegister(0x300C, 1150);
-  const uint32_t clocks[][2] = {{147, 93994}, {135, 102350}, {120, 115143}};  // about 94000 us at the fastest clock
+  const uint32_t clocks[][2] = {
+      {147, 93994}, {135, 102350}, {120, 115143}};  // about 94000 us at the fastest clock
   for (auto& c : clocks) {
     f.writeRegister(0x3030, static_cast<uint16_t>(c[0]));
     EXPECT_EQ(f.exposureUs(), c[1]) << c[0];
@@ -208,7 +226,8 @@ TEST(SimContent, PatternRowsCarryFrameAndRow) {
     const uint8_t* line = frame.data() + row * 300;
     EXPECT_EQ(line[0] | line[1] << 8, 0x1234);
     EXPECT_EQ(line[2] | line[3] << 8, static_cast<int>(row));
-    for (uint32_t col = 4; col < 300; ++col) ASSERT_EQ(line[col], sim::PatternByte(0x1234, row, col));
+    for (uint32_t col = 4; col < 300; ++col)
+      ASSERT_EQ(line[col], sim::PatternByte(0x1234, row, col));
   }
 }
 
@@ -269,7 +288,8 @@ TEST(SimEeprom, DefaultBlockIsValidWithEmptyLists) {
   std::memcpy(&n, block.data(), 4);
   EXPECT_EQ(block[4], '2');
   ASSERT_EQ(block.size(), n + 32);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.data() + n)), sim::EepromImage::kDefaultSerial);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.data() + n)),
+            sim::EepromImage::kDefaultSerial);
   const auto lists = unpack(block, &declared);
   EXPECT_EQ(lists, (std::vector<uint8_t>{'2', 2, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(declared, lists.size());
@@ -280,9 +300,9 @@ TEST(SimEeprom, ListsGroupByHighParts) {
   image.setLists({{{254, 3}, {255, 3}, {300, 3}}});
   uint32_t declared = 0;
   const auto lists = unpack(image.build(), &declared);
-  const std::vector<uint8_t> expected = {'2', 1, 0, 3, 0, 0, 0,
-                                         0, 0, 1, 0, 3, 254,     // x high 0: y low, x low
-                                         1, 0, 2, 0, 3, 3, 0, 45};  // x high 1: 255 and 300
+  const std::vector<uint8_t> expected = {'2', 1, 0, 3, 0,   0, 0, 0,
+                                         0,   1, 0, 3, 254,             // x high 0: y low, x low
+                                         1,   0, 2, 0, 3,   3, 0, 45};  // x high 1: 255 and 300
   EXPECT_EQ(lists, expected);
 }
 

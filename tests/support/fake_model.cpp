@@ -6,7 +6,6 @@
 #include "core/lumorix_flags.h"
 #include "platform/clock.h"
 
-
 FakeModelRecord::FakeModelRecord(const FakeModelConfig& config) : config_(config) {
   info_.displayName = ZX_W("Fake");
   info_.flags = config.flags;

@@ -17,7 +17,7 @@
 // What the next grab does; an empty script delivers frames.
 struct GrabStep {
   enum Kind { Frame, Result, Delay, Block } kind = Frame;
-  int32_t result = 1;   // for Result
+  int32_t result = 1;    // for Result
   uint32_t delayMs = 0;  // for Delay
 };
 
@@ -114,8 +114,7 @@ class FakeModel : private FakeModelRecord,
   int32_t runStep(const GrabStep& step, platform::Event* stopEvent);
   void note(const std::string& call);
 
-  static HRESULT ioOperation(void* io, uint32_t index, uint32_t type, int32_t value,
-                             int32_t* out);
+  static HRESULT ioOperation(void* io, uint32_t index, uint32_t type, int32_t value, int32_t* out);
   HRESULT get_ExpTimeRangeForIo(uint32_t* maxUs) override;
 
   std::unique_ptr<FakeTransport> usb_;

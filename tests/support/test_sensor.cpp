@@ -65,9 +65,13 @@ TestSensor::TestSensor(SimulatedCamera& camera, const TestSensorConfig& config)
   fanMaxSpeed = 3;
 }
 
-TestSensor::~TestSensor() { bFiniUSB(); }
+TestSensor::~TestSensor() {
+  bFiniUSB();
+}
 
-int32_t TestSensor::PLHlperInit() { return bInitUSB(true) == S_OK ? 1 : 0; }
+int32_t TestSensor::PLHlperInit() {
+  return bInitUSB(true) == S_OK ? 1 : 0;
+}
 
 void TestSensor::PLHlperApplyRoi(FrameDescriptor* frame, platform::Event*) {
   frame->roi = roi;
@@ -79,7 +83,8 @@ int32_t TestSensor::PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uin
   ++grabs;
   if (failWith) return failWith;
   if (emptyGrabs) return --emptyGrabs, 0;
-  const uint32_t bytes = kFormatBytesPerPixel[frame->pixelFormat % kPixelFormatCount] * width * height;
+  const uint32_t bytes =
+      kFormatBytesPerPixel[frame->pixelFormat % kPixelFormatCount] * width * height;
   const int32_t r = EzusbGrabFrame(frame->buffer, stop, kBlock, bytes, 5000, 0, nullptr);
   if (pending_) {
     sim_.setExposure(wantTime_, wantGain_);

@@ -62,15 +62,20 @@ class TestSensor : public CCmos, public PLHlperBase {
 
   int32_t PLHlperInit() override;
   int32_t PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uint32_t height,
-                           const RoiRect* window, platform::Event* stopEvent, bool singleTry) override;
+                           const RoiRect* window, platform::Event* stopEvent,
+                           bool singleTry) override;
   bool PLHlperHasFlag40() override { return note("PLHlperHasFlag40"), false; }
   bool PLHlperGetCalc2630() override { return note("PLHlperGetCalc2630"), false; }
   void PLHlperApplyRoi(FrameDescriptor* frame, platform::Event*) override;
-  void PLHlperSetBitDepth(uint8_t depth) override { note("PLHlperSetBitDepth " + std::to_string(depth)); }
+  void PLHlperSetBitDepth(uint8_t depth) override {
+    note("PLHlperSetBitDepth " + std::to_string(depth));
+  }
   bool PLHlperIsTrigger() override { return trigger; }
   SensorRect* PLHlperGetSensorRoi(SensorRect* out) override { return *out = {}, out; }
   RoiRect* PLHlperGetRoi(RoiRect* out) override { return *out = roi, out; }
-  HRESULT PLHlperSetLightFrequency(uint32_t) override { return note("PLHlperSetLightFrequency"), S_OK; }
+  HRESULT PLHlperSetLightFrequency(uint32_t) override {
+    return note("PLHlperSetLightFrequency"), S_OK;
+  }
   HRESULT PLHlperSetSpeed(uint16_t, uint8_t) override { return note("PLHlperSetSpeed"), S_OK; }
   HRESULT PLHlperSetSkip(uint32_t) override { return note("PLHlperSetSkip"), S_OK; }
   HRESULT PLHlperSetBlackLevel(uint16_t v) override {
@@ -79,8 +84,12 @@ class TestSensor : public CCmos, public PLHlperBase {
   HRESULT PLHlperSetCG(uint32_t) override { return note("PLHlperSetCG"), S_OK; }
   HRESULT PLHlperSetExpoTime(uint32_t us) override;
   HRESULT PLHlperSetExpoAGain(uint16_t gain) override;
-  HRESULT PLHlperSetFan(uint16_t s) override { return note("PLHlperSetFan " + std::to_string(s)), S_OK; }
-  HRESULT PLHlperSetTEC(uint32_t on) override { return note("PLHlperSetTEC " + std::to_string(on)), S_OK; }
+  HRESULT PLHlperSetFan(uint16_t s) override {
+    return note("PLHlperSetFan " + std::to_string(s)), S_OK;
+  }
+  HRESULT PLHlperSetTEC(uint32_t on) override {
+    return note("PLHlperSetTEC " + std::to_string(on)), S_OK;
+  }
   HRESULT PLHlperSetTECTarget(int32_t) override { return note("PLHlperSetTECTarget"), S_OK; }
   void IspSetMatrix(const double*) override { note("IspSetMatrix"); }
   void IspSetWB(const int32_t*) override { note("IspSetWB"); }
@@ -91,8 +100,12 @@ class TestSensor : public CCmos, public PLHlperBase {
   void IspSetABBRect(uint16_t, uint16_t, uint16_t, uint16_t) override { note("IspSetABBRect"); }
   bool bIspHasABB() override { return false; }
   bool IspSetLutEx() override { return false; }
-  void PLHlperSetPixelFormat(uint8_t f) override { note("PLHlperSetPixelFormat " + std::to_string(f)); }
-  void PLHlperGetOutputSize(uint32_t* w, uint32_t* h) override { *w = frameWidth, *h = frameHeight; }
+  void PLHlperSetPixelFormat(uint8_t f) override {
+    note("PLHlperSetPixelFormat " + std::to_string(f));
+  }
+  void PLHlperGetOutputSize(uint32_t* w, uint32_t* h) override {
+    *w = frameWidth, *h = frameHeight;
+  }
   void IspEnWB(bool) override { note("IspEnWB"); }
   void IspEnMatrix(bool) override { note("IspEnMatrix"); }
   uint32_t bEEPROMRead(uint8_t*) override { return note("bEEPROMRead"), 0; }

@@ -41,15 +41,18 @@ TEST(GrabRealTime, HundredFullFramesWithConsecutiveCounters) {
   std::vector<uint8_t> frame(kWidth * kHeight);
   uint32_t previous = 0;
   for (int i = 0; i < 100; ++i) {
-    ASSERT_EQ(usb.EzusbGrabFrame(frame.data(), nullptr, kWidth * 128, kWidth * kHeight, 5000, 0,
-                                 nullptr), 1) << i;
+    ASSERT_EQ(
+        usb.EzusbGrabFrame(frame.data(), nullptr, kWidth * 128, kWidth * kHeight, 5000, 0, nullptr),
+        1)
+        << i;
     const uint32_t counter = frame[0] | frame[1] << 8;
     if (i) {
       EXPECT_EQ(counter, previous + 1);
     }
     previous = counter;
     const uint32_t lastRow = kHeight - 1;
-    EXPECT_EQ(frame[size_t{lastRow} * kWidth + 2] | frame[size_t{lastRow} * kWidth + 3] << 8, lastRow);
+    EXPECT_EQ(frame[size_t{lastRow} * kWidth + 2] | frame[size_t{lastRow} * kWidth + 3] << 8,
+              lastRow);
   }
   usb.bFiniUSB();
   EXPECT_EQ(rig.camera->outstandingReads(), 0u);
@@ -66,7 +69,9 @@ TEST(GrabRealTime, StopFromAnotherThread) {
     stop.set();
   });
   std::vector<uint8_t> frame(kWidth * kHeight);
-  EXPECT_EQ(usb.EzusbGrabFrame(frame.data(), &stop, kWidth * 128, kWidth * kHeight, 5000, 0, nullptr), -2);
+  EXPECT_EQ(
+      usb.EzusbGrabFrame(frame.data(), &stop, kWidth * 128, kWidth * kHeight, 5000, 0, nullptr),
+      -2);
   stopper.join();
   EXPECT_EQ(rig.camera->outstandingReads(), 0u);
   usb.bFiniUSB();

@@ -1,4 +1,5 @@
-// The grab loop against the simulated camera on a virtual clock: frames, restarts, errors, time-outs, teardown.
+// The grab loop against the simulated camera on a virtual clock: frames, restarts, errors,
+// time-outs, teardown.
 #include <gtest/gtest.h>
 
 #include "sim/frame_content.h"
@@ -31,7 +32,8 @@ struct Streaming {
   ~Streaming() { usb.bFiniUSB(); }
 
   int32_t grab(uint32_t timeoutMs = 5000, platform::Event* stop = nullptr) {
-    const int32_t r = usb.EzusbGrabFrame(frame.data(), stop, kBlock, frameBytes, timeoutMs, 0, nullptr);
+    const int32_t r =
+        usb.EzusbGrabFrame(frame.data(), stop, kBlock, frameBytes, timeoutMs, 0, nullptr);
     EXPECT_EQ(rig.camera->outstandingReads(), 0u) << "a read outlived the grab";
     return r;
   }
@@ -50,15 +52,16 @@ struct Streaming {
 
 class Grab : public ::testing::TestWithParam<Flavour> {};
 
-// Frames whose length is a multiple of the block end with a zero-length read; others with a short one.
+// Frames whose length is a multiple of the block end with a zero-length read; others with a short
+// one.
 TEST_P(Grab, FramesAreByteExactAcrossBlockLayouts) {
   struct Case {
     uint32_t width, height, trailer;
   };
-  const Case cases[] = {{64, 192, 0},     // 3 blocks + zero-length read
-                        {64, 192, 100},   // 3 blocks + 100
-                        {100, 30, 0},     // one short block
-                        {128, 256, 1}};   // 8 blocks + 1
+  const Case cases[] = {{64, 192, 0},    // 3 blocks + zero-length read
+                        {64, 192, 100},  // 3 blocks + 100
+                        {100, 30, 0},    // one short block
+                        {128, 256, 1}};  // 8 blocks + 1
   for (const Case& c : cases) {
     Streaming s(GetParam(), c.width, c.height, c.trailer);
     for (uint32_t n = 0; n < 3; ++n) {
@@ -196,7 +199,8 @@ TEST_P(Grab, TriggerModeDrainAbortsFirst) {
 TEST_P(Grab, TransferSizeOutsideTheBuffersReadsNothing) {
   Streaming s(GetParam(), 64, 192);
   for (uint32_t size : {0u, kBlock + 1}) {
-    EXPECT_EQ(s.usb.EzusbGrabFrame(s.frame.data(), nullptr, size, s.frameBytes, 5000, 0, nullptr), -1);
+    EXPECT_EQ(s.usb.EzusbGrabFrame(s.frame.data(), nullptr, size, s.frameBytes, 5000, 0, nullptr),
+              -1);
     EXPECT_EQ(s.rig.camera->framesSent(), 0u);
     EXPECT_TRUE(s.timeline().empty());
   }
@@ -208,16 +212,19 @@ TEST_P(Grab, OverlongBlockCountNeverWritesPastTheFrame) {
   EXPECT_EQ(s.usb.EzusbGrabFrame(small.data(), nullptr, kBlock, 100, 5000, 8, nullptr), 0);
 }
 
-// An abort the driver holds past its bound strands the slots; they are not reused until the reads end.
+// An abort the driver holds past its bound strands the slots; they are not reused until the reads
+// end.
 TEST_P(Grab, AbortHeldPastTheBoundStrandsItsSlots) {
   Streaming s(GetParam(), 64, 192);
   s.rig.camera->setAbortDelayMs(6000);
   platform::Event stop;
   stop.set();
-  EXPECT_EQ(s.usb.EzusbGrabFrame(s.frame.data(), &stop, kBlock, s.frameBytes, 5000, 0, nullptr), -1);
+  EXPECT_EQ(s.usb.EzusbGrabFrame(s.frame.data(), &stop, kBlock, s.frameBytes, 5000, 0, nullptr),
+            -1);
   EXPECT_EQ(s.rig.camera->outstandingReads(), 4u);
   s.rig.camera->setAbortDelayMs(0);
-  EXPECT_EQ(s.usb.EzusbGrabFrame(s.frame.data(), nullptr, kBlock, s.frameBytes, 5000, 0, nullptr), -1);
+  EXPECT_EQ(s.usb.EzusbGrabFrame(s.frame.data(), nullptr, kBlock, s.frameBytes, 5000, 0, nullptr),
+            -1);
   EXPECT_EQ(s.rig.camera->outstandingReads(), 4u) << "a held slot was submitted again";
   s.rig.clock.advance(2000);
   EXPECT_EQ(s.rig.camera->outstandingReads(), 0u);
@@ -231,7 +238,8 @@ TEST_P(Grab, FiniParksBuffersThatAReadStillHolds) {
     s.rig.camera->setAbortDelayMs(20000);
     platform::Event stop;
     stop.set();
-    EXPECT_EQ(s.usb.EzusbGrabFrame(s.frame.data(), &stop, kBlock, s.frameBytes, 5000, 0, nullptr), -1);
+    EXPECT_EQ(s.usb.EzusbGrabFrame(s.frame.data(), &stop, kBlock, s.frameBytes, 5000, 0, nullptr),
+              -1);
     s.usb.bFiniUSB();
     EXPECT_FALSE(s.usb.isOpen());
     EXPECT_EQ(usb::TransferSlots::parkedCount(), parkedBefore + 4);
@@ -326,8 +334,9 @@ TEST(GrabRoi, WriteRoiMapsProgramsAndRaisesEleven) {
 TEST(GrabRoi, FrameModeSkipsAnUnchangedWindow) {
   MappingCmos usb(0, 0, nullptr, nullptr);
   std::vector<uint32_t> codes;
-  usb.setEventSink([](void* c, uint32_t code) { static_cast<std::vector<uint32_t>*>(c)->push_back(code); },
-                   &codes);
+  usb.setEventSink(
+      [](void* c, uint32_t code) { static_cast<std::vector<uint32_t>*>(c)->push_back(code); },
+      &codes);
   usb.frameMode = 1;
   usb.setRequestedRoi({0, 0, 100, 50});
   usb.EzWriteRoi(100, 50);

@@ -34,7 +34,9 @@ struct SimRig {
   }
   ~SimRig() { SetWinUsbApi(nullptr); }
 
-  WString id() const { return flavour == Flavour::Kernel ? camera->kernelId() : camera->interfaceId(); }
+  WString id() const {
+    return flavour == Flavour::Kernel ? camera->kernelId() : camera->interfaceId();
+  }
 
   sim::VirtualClock clock;
   sim::SimBus bus;

@@ -121,13 +121,11 @@ TEST(UsbOpenKernel, PipeAndPortOperationsSendTheirControls) {
     uint32_t code;
     std::vector<uint8_t> input;
   };
-  const Expected expected[] = {{usb::kIoctlAbortPipe, {0, 0, 0, 0}},
-                               {usb::kIoctlResetPipe, {2, 0, 0, 0}},
-                               {usb::kIoctlResetPort, {}},
-                               {usb::kIoctlSelectAltSetting, {0, 1}},
-                               {usb::kIoctlGetDriverState, {}},
-                               {usb::kIoctlSetDriverState, {1, 0, 0, 0}},
-                               {usb::kIoctlGetDriverState, {}}};
+  const Expected expected[] = {
+      {usb::kIoctlAbortPipe, {0, 0, 0, 0}}, {usb::kIoctlResetPipe, {2, 0, 0, 0}},
+      {usb::kIoctlResetPort, {}},           {usb::kIoctlSelectAltSetting, {0, 1}},
+      {usb::kIoctlGetDriverState, {}},      {usb::kIoctlSetDriverState, {1, 0, 0, 0}},
+      {usb::kIoctlGetDriverState, {}}};
   ASSERT_EQ(ioctls.size(), std::size(expected));
   for (size_t i = 0; i < ioctls.size(); ++i) {
     EXPECT_EQ(ioctls[i].code, expected[i].code) << i;

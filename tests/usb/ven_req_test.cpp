@@ -21,7 +21,8 @@ struct Opened {
   std::vector<sim::LogEntry> requests() { return rig.camera->log().ofKind(LogKind::Request); }
   std::vector<std::pair<uint32_t, uint32_t>> registerWrites() {
     std::vector<std::pair<uint32_t, uint32_t>> out;
-    for (auto& e : rig.camera->log().ofKind(LogKind::RegisterWrite)) out.push_back({e.code, e.value});
+    for (auto& e : rig.camera->log().ofKind(LogKind::RegisterWrite))
+      out.push_back({e.code, e.value});
     return out;
   }
   SimRig rig;
@@ -56,10 +57,20 @@ TEST_P(VenReq, FixedRequestsSendTheirHeaderAndPayload) {
   };
   const Case cases[] = {
       {"pulse guide", [](CCmos& u) { u.bST4PulseGuide(2, 1000); }, false, 0x84, 33, 10, {}},
-      {"packed", [](CCmos& u) { u.bWritePacked(0x123, 0x4567890); }, false, 0x08, 0, 0,
+      {"packed",
+       [](CCmos& u) { u.bWritePacked(0x123, 0x4567890); },
+       false,
+       0x08,
+       0,
+       0,
        {0x23, 0x01, 0x89, 0x67, 0x45}},
-      {"packed short", [](CCmos& u) { u.bWritePackedEx(0x12, 0x345678); }, false, 0x08, 0x3456,
-       0x1278, {}},
+      {"packed short",
+       [](CCmos& u) { u.bWritePackedEx(0x12, 0x345678); },
+       false,
+       0x08,
+       0x3456,
+       0x1278,
+       {}},
       {"system init", [](CCmos& u) { u.bSystemInit(3); }, false, 0x01, 3, 0x0F, {}},
       {"sys fini", [](CCmos& u) { u.bSysFini(); }, true, 0x17, 0, 0, {}},
       {"fpga value", [](CCmos& u) { u.bWriteFPGAValue(0x1234); }, true, 0x0D, 0x1234, 0, {}},
@@ -226,10 +237,10 @@ TEST_P(VenReq, IspSettersWriteTheirRegisters) {
   o.usb.IspEnMatrix(false);
   o.usb.bWriteDdrRealtime(true);
   const std::vector<std::pair<uint32_t, uint32_t>> expected = {
-      {0x6000, 1023}, {0x6200, 0}, {0x6400, 0xFE00}, {0x6600, 0}, {0x6800, 1023}, {0x6A00, 0},
-      {0x6C00, 0},    {0x6E00, 0}, {0x7000, 1023},   {0xD400, 300}, {0xD600, 256}, {0xD800, 0x2345},
-      {0x3200, 25},   {0x3400, 640}, {0x3600, 50},   {0x3800, 480}, {0xFC00, 1}, {0xF800, 0},
-      {0xB000, 1}};
+      {0x6000, 1023}, {0x6200, 0},      {0x6400, 0xFE00}, {0x6600, 0},    {0x6800, 1023},
+      {0x6A00, 0},    {0x6C00, 0},      {0x6E00, 0},      {0x7000, 1023}, {0xD400, 300},
+      {0xD600, 256},  {0xD800, 0x2345}, {0x3200, 25},     {0x3400, 640},  {0x3600, 50},
+      {0x3800, 480},  {0xFC00, 1},      {0xF800, 0},      {0xB000, 1}};
   EXPECT_EQ(o.registerWrites(), expected);
 }
 

@@ -124,7 +124,8 @@ TEST(StreamStill, StillGrabberAtAnotherIndexTakesCountStillsAndSwitchesOnce) {
     FakeModel cam;
     StillLog stills;
     ASSERT_EQ(cam.start(nullptr, nullptr, StillLog::onStill, nullptr, &stills), S_OK);
-    ASSERT_EQ(cam.Snap(1, count, reinterpret_cast<uint64_t>(&stills)), S_OK);  // the still's context
+    ASSERT_EQ(cam.Snap(1, count, reinterpret_cast<uint64_t>(&stills)),
+              S_OK);  // the still's context
     ASSERT_TRUE(waitFor([&] { return stills.stills.load() == count; })) << count;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     cam.stop();
@@ -175,9 +176,9 @@ TEST(StreamDelivery, EndOfStreamGivesNullFramesThenItsEventOnce) {
     EventLog log;
     NullFrames data;
     cam.script({GrabStep{}, GrabStep{GrabStep::Result, status}});
-    ASSERT_EQ(cam.start(nullptr, NullFrames::onData, nullptr, nullptr, &data, EventLog::record,
-                        &log),
-              S_OK);
+    ASSERT_EQ(
+        cam.start(nullptr, NullFrames::onData, nullptr, nullptr, &data, EventLog::record, &log),
+        S_OK);
     ASSERT_TRUE(waitFor([&] { return log.count(event) == 1; })) << status;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(data.nulls.load(), 1) << status;

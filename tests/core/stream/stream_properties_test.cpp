@@ -29,9 +29,14 @@ TEST(StreamProperties, SizeLookupMatchesTheFirstEntryByWidthHeightOrBoth) {
     int32_t w, h;
     HRESULT hr;
     uint32_t index;
-  } table[] = {{2048, 1534, S_OK, 1}, {1024, 600, S_OK, 2}, {0, 770, S_OK, 0},
-               {640, 0, S_OK, 3},     {1024, 0, S_OK, 0},    {0, 0, E_INVALIDARG, 0},
-               {2048, 770, E_INVALIDARG, 0}, {-1, 770, E_INVALIDARG, 0}};
+  } table[] = {{2048, 1534, S_OK, 1},
+               {1024, 600, S_OK, 2},
+               {0, 770, S_OK, 0},
+               {640, 0, S_OK, 3},
+               {1024, 0, S_OK, 0},
+               {0, 0, E_INVALIDARG, 0},
+               {2048, 770, E_INVALIDARG, 0},
+               {-1, 770, E_INVALIDARG, 0}};
   for (const auto& row : table) {
     ASSERT_EQ(cam.put_eSize(3), S_OK);
     EXPECT_EQ(cam.put_Size(row.w, row.h), row.hr) << row.w << "x" << row.h;
@@ -49,7 +54,7 @@ TEST(StreamProperties, ResolutionChangesRefuseInOrderWhileStreaming) {
   ASSERT_EQ(cam.start(), S_OK);
   EXPECT_EQ(cam.put_eSize(3), E_INVALIDARG);  // range first, even while streaming
   EXPECT_EQ(cam.put_eSize(1), E_UNEXPECTED);
-  EXPECT_EQ(cam.put_eStillSize(1), S_OK);    // the still index may change at any time
+  EXPECT_EQ(cam.put_eStillSize(1), S_OK);  // the still index may change at any time
   EXPECT_EQ(cam.put_eStillSize(2), E_INVALIDARG);
   cam.stop();
   cam.usb().setRequestedRoi(RoiRect{0, 0, 640, 480});
@@ -162,8 +167,8 @@ TEST(StreamProperties, FlagGatedValuesRefuseWithoutTheirFlag) {
   EXPECT_EQ(none.get_TecTarget(&i), E_NOTIMPL);
   EXPECT_EQ(none.put_ModeExpoTime(1, 100), E_NOTIMPL);
 
-  FakeModel fan(withFlags(LUMORIX_FLAG_FAN | LUMORIX_FLAG_TEC | LUMORIX_FLAG_TECTARGET |
-                          LUMORIX_FLAG_SKIP));
+  FakeModel fan(
+      withFlags(LUMORIX_FLAG_FAN | LUMORIX_FLAG_TEC | LUMORIX_FLAG_TECTARGET | LUMORIX_FLAG_SKIP));
   EXPECT_EQ(fan.get_FanMaxSpeed(), 3u);
   EXPECT_EQ(fan.put_FanSpeed(4), E_INVALIDARG);
   EXPECT_EQ(fan.put_Tec(1), S_OK);  // the cooler starts the fan at its top speed
@@ -251,11 +256,21 @@ TEST(StreamProperties, IoControlChecksRangesAndStoresWrites) {
     uint32_t index, type;
     int32_t value;
     HRESULT hr;
-  } table[] = {{2, 4, 0, E_INVALIDARG},  {0, 5, 0, S_OK},          {0, 4, 2, E_INVALIDARG},
-               {0, 6, 5, S_OK},          {0, 12, 20001, E_INVALIDARG}, {0, 12, 20000, S_OK},
-               {0, 14, 1, E_INVALIDARG}, {0, 16, -1, E_INVALIDARG}, {0, 36, 1001, E_INVALIDARG},
-               {1, 38, 1000, S_OK},      {0, 18, 0, E_INVALIDARG},  {0, 22, 1023, S_OK},
-               {0, 20, 3, E_INVALIDARG}, {0, 32, 3, S_OK},          {0, 40, -7, S_OK}};
+  } table[] = {{2, 4, 0, E_INVALIDARG},
+               {0, 5, 0, S_OK},
+               {0, 4, 2, E_INVALIDARG},
+               {0, 6, 5, S_OK},
+               {0, 12, 20001, E_INVALIDARG},
+               {0, 12, 20000, S_OK},
+               {0, 14, 1, E_INVALIDARG},
+               {0, 16, -1, E_INVALIDARG},
+               {0, 36, 1001, E_INVALIDARG},
+               {1, 38, 1000, S_OK},
+               {0, 18, 0, E_INVALIDARG},
+               {0, 22, 1023, S_OK},
+               {0, 20, 3, E_INVALIDARG},
+               {0, 32, 3, S_OK},
+               {0, 40, -7, S_OK}};
   for (const auto& row : table)
     EXPECT_EQ(cam.IoControl(row.index, row.type, row.value, &out), row.hr)
         << row.index << " " << row.type << " " << row.value;
@@ -279,8 +294,8 @@ TEST(StreamProperties, InitUsbRestoresStoredIoValuesInTableOrder) {
   const struct {
     const char* name;
     uint32_t value;
-  } stored[] = {{"Io1x40", 9},  {"Io0x12", 30000}, {"Io0x16", 900}, {"Io0x36", 2000},
-                {"Io1x4", 1},   {"Io0x6", 5},      {"Io0x18", 0},   {"Io1x22", 1023}};
+  } stored[] = {{"Io1x40", 9}, {"Io0x12", 30000}, {"Io0x16", 900}, {"Io0x36", 2000},
+                {"Io1x4", 1},  {"Io0x6", 5},      {"Io0x18", 0},   {"Io1x22", 1023}};
   for (const auto& s : stored) scoped.get().writeDword(kKey, s.name, s.value);
   scoped.get().writeString(kKey, "Io0x4", ZX_W("1"));
   FakeModelConfig config;
@@ -293,8 +308,8 @@ TEST(StreamProperties, InitUsbRestoresStoredIoValuesInTableOrder) {
   for (const IoCall& c : cam.ioCalls())
     applied.push_back(std::to_string(c.index) + "x" + std::to_string(c.type) + "=" +
                       std::to_string(c.value));
-  EXPECT_EQ(applied, (std::vector<std::string>{"0x6=5", "0x16=900", "1x4=1", "1x22=1023",
-                                               "1x40=9"}));
+  EXPECT_EQ(applied,
+            (std::vector<std::string>{"0x6=5", "0x16=900", "1x4=1", "1x22=1023", "1x40=9"}));
   cam.openResult = E_FAIL;
   EXPECT_EQ(cam.InitUSB(), E_FAIL);
   EXPECT_EQ(cam.ioCalls().size(), applied.size());  // a failed open restores nothing

@@ -27,8 +27,10 @@ struct Application {
     platform::Event tick(platform::Event::Kind::ManualReset, true);
     while (!done) {
       if (!queueMode) {
-        if (cam.PullFrameForPin(buffer.data(), uint32_t(buffer.size()), &tick) == S_OK) ++pulled;
-        else std::this_thread::sleep_for(std::chrono::microseconds(200));
+        if (cam.PullFrameForPin(buffer.data(), uint32_t(buffer.size()), &tick) == S_OK)
+          ++pulled;
+        else
+          std::this_thread::sleep_for(std::chrono::microseconds(200));
         continue;
       }
       LumorixFrameEntry entry{};
@@ -70,9 +72,9 @@ TEST(StreamSoak, CyclesWithRandomPullsReturnsAndSnaps) {
   auto slowest = Clock::duration::zero();
   for (int cycle = 0; cycle < kCycles; ++cycle) {
     app.queueMode = cycle % 2 == 1;
-    const HRESULT started =
-        app.queueMode ? cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, EventLog::record, &log)
-                      : cam.start();
+    const HRESULT started = app.queueMode ? cam.start(nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                      EventLog::record, &log)
+                                          : cam.start();
     ASSERT_EQ(started, S_OK) << cycle;
     std::this_thread::sleep_for(std::chrono::microseconds(500 + rng() % 3000));
     ASSERT_EQ(cam.RestartStream([] {}), S_OK);

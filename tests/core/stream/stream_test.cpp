@@ -37,7 +37,8 @@ TEST(StreamStart, PinPullsRisingFramesAndStopIsPrompt) {
   std::vector<uint8_t> buffer(pinBytes(1024, 770));
   uint32_t last = 0, pulled = 0;
   while (pulled < 100) {
-    const HRESULT hr = cam.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr);
+    const HRESULT hr =
+        cam.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr);
     ASSERT_TRUE(hr == S_OK || hr == S_FALSE);
     if (hr != S_OK) continue;
     uint32_t sequence;
@@ -95,8 +96,8 @@ TEST(StreamStart, ThreadCreationFailureFailsWithoutHanging) {
   for (int nth = 1; nth <= 2; ++nth) {
     FakeModel cam;
     BaseImpl::FailThreadStartAt(nth);
-    EXPECT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr,
-                         [](uint32_t, void*) {}, nullptr),
+    EXPECT_EQ(cam.start(
+                  nullptr, nullptr, nullptr, nullptr, nullptr, [](uint32_t, void*) {}, nullptr),
               E_FAIL);
     BaseImpl::FailThreadStartAt(0);
     EXPECT_FALSE(cam.hasThreads());
@@ -161,7 +162,8 @@ TEST(StreamStill, SnapForPinSwitchesToTheStillAndBack) {
   cam.stillStatus = -1;
   EXPECT_EQ(cam.SnapForPin(still.data(), static_cast<uint32_t>(still.size()), nullptr), E_FAIL);
   std::vector<uint8_t> frame(pinBytes(1024, 770));
-  EXPECT_EQ(cam.PullFrameForPin(frame.data(), static_cast<uint32_t>(frame.size()), nullptr), E_FAIL);
+  EXPECT_EQ(cam.PullFrameForPin(frame.data(), static_cast<uint32_t>(frame.size()), nullptr),
+            E_FAIL);
   cam.stop();
 }
 

@@ -61,8 +61,8 @@ TEST(StreamThreadGuard, StopRestartAndSpeedFromEveryCameraThreadAreRefused) {
         cam.setCallbackThreadOption(source == EventThreaded);
         probe.onCode = source == Focus ? 132 : 4;
         cam.focusMovesLeft = 1;
-        started = cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, GuardProbe::onEvent,
-                            &probe);
+        started =
+            cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, GuardProbe::onEvent, &probe);
       }
       ASSERT_EQ(started, S_OK) << names[source];
       ASSERT_TRUE(waitFor([&] { return probe.result.load() != E_PENDING; })) << names[source];
@@ -114,8 +114,7 @@ TEST(StreamStop, EveryWaitEndsPromptly) {
          return cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, EventLog::record, &log,
                           nullptr, 0, 1);
        }},
-      {"blocked focus read",
-       [](FakeModel& cam, EventLog&) { return cam.start(); }},
+      {"blocked focus read", [](FakeModel& cam, EventLog&) { return cam.start(); }},
   };
   for (const Case& c : cases) {
     FakeModel cam(FakeModelConfig{c.name[0] == 'b' ? LUMORIX_FLAG_FOCUS : 0});
@@ -183,8 +182,8 @@ TEST(StreamGrabber, ResultTable) {
     uint32_t event;  // 0: none
     uint32_t noFrameState;
     bool errorCallback;
-  } table[] = {{0, true, 0, 0, false},    {-1, false, 128, 2, false}, {-2, true, 0, 0, false},
-               {-3, false, 129, 3, false}, {-4, true, 0, 0, true},    {-6, true, 133, 0, false},
+  } table[] = {{0, true, 0, 0, false},     {-1, false, 128, 2, false}, {-2, true, 0, 0, false},
+               {-3, false, 129, 3, false}, {-4, true, 0, 0, true},     {-6, true, 133, 0, false},
                {-7, false, 128, 0, false}};
   for (const auto& row : table) {
     FakeModel cam;
@@ -211,8 +210,10 @@ TEST(StreamGrabber, NoFrameLimitOnAFakeClock) {
   const struct {
     uint32_t exposureUs, limitMs;
     bool option, trigger, ends;
-  } table[] = {{20000000, 42000, true, false, true}, {1000, 10000, true, false, true},
-               {1000, 10000, false, false, false},  {1000, 10000, true, true, false}};
+  } table[] = {{20000000, 42000, true, false, true},
+               {1000, 10000, true, false, true},
+               {1000, 10000, false, false, false},
+               {1000, 10000, true, true, false}};
   for (const auto& row : table) {
     FakeTicks ticks(1000);
     FakeModel cam;
@@ -260,8 +261,7 @@ TEST(StreamStart, ThreadSetFollowsCallbacksSinkOptionAndFocus) {
     ASSERT_EQ(cam.start(row.data ? +data : nullptr, nullptr, nullptr, nullptr, nullptr,
                         row.event ? EventLog::record : nullptr, &log),
               S_OK);
-    EXPECT_EQ(cam.threadCount(), row.expected)
-        << row.data << row.event << row.option << row.focus;
+    EXPECT_EQ(cam.threadCount(), row.expected) << row.data << row.event << row.option << row.focus;
     cam.stop();
   }
 }

@@ -11,7 +11,9 @@ CameraDouble::CameraDouble(const CameraSetup& setup, std::shared_ptr<CameraLog> 
   ++log_->alive;
 }
 
-CameraDouble::~CameraDouble() { --log_->alive; }
+CameraDouble::~CameraDouble() {
+  --log_->alive;
+}
 
 HRESULT STDMETHODCALLTYPE CameraDouble::QueryInterface(REFIID riid, void** object) {
   if (!object) return E_POINTER;
@@ -54,7 +56,9 @@ HRESULT CameraDouble::PullFrameForPin(uint8_t* buffer, uint32_t size, HANDLE can
   return S_OK;
 }
 
-uint32_t CameraDouble::get_ResolutionNumber() { return uint32_t(setup_.sizes.size()); }
+uint32_t CameraDouble::get_ResolutionNumber() {
+  return uint32_t(setup_.sizes.size());
+}
 
 HRESULT CameraDouble::get_Resolution(uint32_t index, int32_t* w, int32_t* h) {
   if (index >= setup_.sizes.size()) return E_INVALIDARG;
@@ -111,7 +115,9 @@ DoubleProvider::DoubleProvider(std::vector<CameraSetup> cameras) : cameras_(std:
   SetCameraProvider(this);
 }
 
-DoubleProvider::~DoubleProvider() { SetCameraProvider(nullptr); }
+DoubleProvider::~DoubleProvider() {
+  SetCameraProvider(nullptr);
+}
 
 uint32_t DoubleProvider::enumerate(CameraDeviceRecord (&records)[kMaxCameraRecords]) {
   uint32_t n = 0;

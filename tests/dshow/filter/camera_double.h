@@ -25,14 +25,14 @@ struct CameraLog {
 
 struct CameraSetup {
   std::vector<SIZE> sizes{{640, 480}, {320, 240}};
-  uint32_t stills = 0;    // the first N sizes are still sizes too
-  uint32_t fps = 30;      // get_MaxFrameRateOf
+  uint32_t stills = 0;  // the first N sizes are still sizes too
+  uint32_t fps = 30;    // get_MaxFrameRateOf
   HRESULT startResult = S_OK;
-  HRESULT pullResult = S_OK;   // anything but S_OK is answered instead of a frame
-  uint32_t frameBytes = 0;     // 0: the delivered frame's RGB24 size
-  bool refuseSelect = false;   // put_eSize / put_eStillSize answer E_UNEXPECTED
-  bool noFrames = false;       // a pull waits for the pin's command (at most 10 s)
-  bool turned = false;         // frames come rotated by 90 degrees
+  HRESULT pullResult = S_OK;  // anything but S_OK is answered instead of a frame
+  uint32_t frameBytes = 0;    // 0: the delivered frame's RGB24 size
+  bool refuseSelect = false;  // put_eSize / put_eStillSize answer E_UNEXPECTED
+  bool noFrames = false;      // a pull waits for the pin's command (at most 10 s)
+  bool turned = false;        // frames come rotated by 90 degrees
 };
 
 class CameraDouble : public FilterCamera,

@@ -17,8 +17,8 @@
 #include "tests/dshow/support/comptr.h"
 
 // The test executable is its own COM server for the filter's class.
-CFactoryTemplate g_Templates[] = {{kFilterName, &CLSID_Zerithal, CDcm::CreateInstance, nullptr,
-                                   nullptr}};
+CFactoryTemplate g_Templates[] = {
+    {kFilterName, &CLSID_Zerithal, CDcm::CreateInstance, nullptr, nullptr}};
 int g_cTemplates = 1;
 
 namespace {
@@ -81,7 +81,9 @@ TEST_F(FilterTest, OpensTheIndexedCameraWithThePersistencePrefix) {
     UINT_PTR argument;
     HRESULT result;
     const wchar_t* id;
-  } cases[] = {{0, S_OK, L"!0-1000"}, {2, S_OK, L"!2-1002"}, {3, E_UNEXPECTED, nullptr},
+  } cases[] = {{0, S_OK, L"!0-1000"},
+               {2, S_OK, L"!2-1002"},
+               {3, E_UNEXPECTED, nullptr},
                {15, E_UNEXPECTED, nullptr}};
   for (const Case& c : cases) {
     provider.log->openedIds.clear();
@@ -115,8 +117,10 @@ TEST_F(FilterTest, InterfacesStateAndFlags) {
   struct Case {
     const IID* iid;
     bool handedOut;
-  } cases[] = {{&IID_IBaseFilter, true},        {&IID_ISpecifyPropertyPages, true},
-               {&IID_IAMFilterMiscFlags, true}, {&IID_ILumorixProcessFlag, false},
+  } cases[] = {{&IID_IBaseFilter, true},
+               {&IID_ISpecifyPropertyPages, true},
+               {&IID_IAMFilterMiscFlags, true},
+               {&IID_ILumorixProcessFlag, false},
                {&IID_IAMStreamConfig, false}};
   for (const Case& c : cases) {
     ComPtr<IUnknown> face;

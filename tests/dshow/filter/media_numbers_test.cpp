@@ -16,9 +16,9 @@ TEST(MediaNumbers, FormatOfAResolution) {
     uint32_t bitRate;
   } cases[] = {
       {640, 480, 30, 921600, 333333, 921600u * 30 * 8},
-      {640, 480, 0, 921600, 333333, 921600u * 30 * 8},  // no rate named: 30
+      {640, 480, 0, 921600, 333333, 921600u * 30 * 8},      // no rate named: 30
       {1278, 2, 15, 3836 * 2, 666666, 3836u * 2 * 15 * 8},  // 3834 bytes of pixels pad to 3836
-      {4096, 3288, 30, 40402944, 333333, 0xFFFFFFFFu},  // 9.7 Gbit/s saturates
+      {4096, 3288, 30, 40402944, 333333, 0xFFFFFFFFu},      // 9.7 Gbit/s saturates
       {0, 480, 30, 0, 333333, 0},
   };
   for (const Case& c : cases) {
@@ -36,7 +36,7 @@ TEST(MediaNumbers, SampleStepIsTheRealGapUpTo15Seconds) {
     int64_t step;
   } cases[] = {
       {1000, 1033, 330000},
-      {0, 20000, 150000000},         // a 20 s gap gives 15 s
+      {0, 20000, 150000000},          // a 20 s gap gives 15 s
       {0xFFFFFF00u, 0x100, 5120000},  // the tick wraps: 512 ms
       {5000, 5000, 0},
       {0, 15000, 150000000},
@@ -82,19 +82,24 @@ TEST(PageChoice, FilterPagesFollowTheCamerasAnswers) {
     PageQuery query;
     std::vector<FilterPage> pages;
   } cases[] = {
-      {"mono 8-bit, no cooling, no cg", {false, 0, 0, 8, kNotImpl, kNotImpl, kNotImpl},
+      {"mono 8-bit, no cooling, no cg",
+       {false, 0, 0, 8, kNotImpl, kNotImpl, kNotImpl},
        {P::Exposure, P::Roi, P::Histogram, P::Misc2, P::Preset}},
-      {"mono 12-bit", {false, 0, 0, 12, kNotImpl, kNotImpl, kNotImpl},
+      {"mono 12-bit",
+       {false, 0, 0, 12, kNotImpl, kNotImpl, kNotImpl},
        {P::Exposure, P::Roi, P::Histogram, P::Misc2BitDepth, P::Preset}},
       {"colour, light frequency fails, 12-bit, cooling and cg",
        {true, kFail, 0, 12, 0, kNotImpl, 0},
        {P::Exposure, P::Roi, P::Colour, P::Histogram, P::Cooling, P::Cg, P::Misc3BitDepth,
         P::Preset}},
-      {"colour, skip fails", {true, 0, kNotImpl, 8, kNotImpl, 0, kNotImpl},
+      {"colour, skip fails",
+       {true, 0, kNotImpl, 8, kNotImpl, 0, kNotImpl},
        {P::Exposure, P::Roi, P::Colour, P::Histogram, P::Cooling, P::Misc4, P::Preset}},
-      {"colour, both answer, 16-bit", {true, 0, 0, 16, kNotImpl, kNotImpl, 1},
+      {"colour, both answer, 16-bit",
+       {true, 0, 0, 16, kNotImpl, kNotImpl, 1},
        {P::Exposure, P::Roi, P::Colour, P::Histogram, P::Cg, P::Misc5BitDepth, P::Preset}},
-      {"colour, 8-bit plain", {true, 0, 0, 8, kNotImpl, kNotImpl, kNotImpl},
+      {"colour, 8-bit plain",
+       {true, 0, 0, 8, kNotImpl, kNotImpl, kNotImpl},
        {P::Exposure, P::Roi, P::Colour, P::Histogram, P::Misc5, P::Preset}},
   };
   for (const Case& c : cases) {
@@ -111,7 +116,7 @@ TEST(PageChoice, SizePageByResolutionCountAndPin) {
     uint32_t count;
     S previewNoStills, previewStills, still;
   } cases[] = {
-      {1, S::Size10, S::Size10, S::None}, {2, S::Size20, S::Size22, S::Size22},
+      {1, S::Size10, S::Size10, S::None},   {2, S::Size20, S::Size22, S::Size22},
       {3, S::Size30, S::Size33, S::Size33}, {4, S::Size40, S::Size40, S::Size40},
       {8, S::Size88, S::Size88, S::Size88}, {6, S::Size88, S::Size88, S::Size88},
       {0, S::None, S::None, S::None},

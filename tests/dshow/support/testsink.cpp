@@ -9,7 +9,8 @@
 namespace {
 
 // {9A41C0E7-3B5D-4F0A-8C21-6E7D3B1F2A54}
-constexpr CLSID kSinkClsid = {0x9A41C0E7, 0x3B5D, 0x4F0A, {0x8C, 0x21, 0x6E, 0x7D, 0x3B, 0x1F, 0x2A, 0x54}};
+constexpr CLSID kSinkClsid = {
+    0x9A41C0E7, 0x3B5D, 0x4F0A, {0x8C, 0x21, 0x6E, 0x7D, 0x3B, 0x1F, 0x2A, 0x54}};
 
 // A memory allocator that grants less than it is asked for.
 class StingyAllocator : public IMemAllocator {
@@ -160,4 +161,6 @@ TestSinkFilter::TestSinkFilter(HRESULT* phr)
   if (!pin_ && phr) *phr = E_OUTOFMEMORY;
 }
 
-TestSinkFilter::~TestSinkFilter() { delete pin_; }
+TestSinkFilter::~TestSinkFilter() {
+  delete pin_;
+}

@@ -10,11 +10,10 @@
 namespace {
 
 const AMOVIESETUP_MEDIATYPE kPinTypes[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24}};
-const AMOVIESETUP_PIN kPins[] = {
-    {const_cast<LPWSTR>(L"Capture"), FALSE, TRUE, FALSE, FALSE, &CLSID_NULL, nullptr, 1,
-     kPinTypes}};
-const AMOVIESETUP_FILTER kFilterSetup = {&CLSID_ZxTestSource, kTestSourceName, MERIT_DO_NOT_USE,
-                                         1, kPins};
+const AMOVIESETUP_PIN kPins[] = {{const_cast<LPWSTR>(L"Capture"), FALSE, TRUE, FALSE, FALSE,
+                                  &CLSID_NULL, nullptr, 1, kPinTypes}};
+const AMOVIESETUP_FILTER kFilterSetup = {&CLSID_ZxTestSource, kTestSourceName, MERIT_DO_NOT_USE, 1,
+                                         kPins};
 
 }  // namespace
 
