@@ -11,7 +11,7 @@
 
 #include "kernels/demosaic.h"
 #include "kernels/dispatch.h"
-#include "pipeline/pixel_formats.h"
+#include "base/pixel_formats.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "kernels/kernel_base.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "core/lumorix_flags.h"
-#include "core/trace.h"
+#include "base/lumorix_flags.h"
+#include "base/trace.h"
 #include "platform/registry.h"
 #include "platform/utf16.h"
 

@@ -1,6 +1,6 @@
 // BaseImpl's model-independent interface bodies and the frame operations it hands to the helper.
 #include "core/base_impl.h"
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 
 uint32_t STDMETHODCALLTYPE BaseImpl::get_MaxSpeed() {
   return model_ ? model_->maxSpeed : 0;

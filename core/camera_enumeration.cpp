@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "usb/device_id.h"
-#include "core/trace.h"
+#include "base/trace.h"
 #include "platform/utf16.h"
 
 namespace {

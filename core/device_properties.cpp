@@ -3,10 +3,10 @@
 #include <cstdio>
 
 #include "core/base_impl.h"
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "core/stream/stream_control.h"
 #include "core/stream/stream_pipeline.h"
-#include "core/trace.h"
+#include "base/trace.h"
 #include "pipeline/pl_helper_base.h"
 #include "platform/clock.h"
 #include "platform/registry.h"

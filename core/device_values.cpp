@@ -1,7 +1,7 @@
 // Device properties beyond the image: resolution lookups, frame rate, skip, temperature, fan,
 // cooler and the exposure time kept per trigger mode.
 #include "core/base_impl.h"
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "pipeline/device_settings.h"
 #include "pipeline/pl_helper_base.h"
 #include "core/stream/stream_pipeline.h"

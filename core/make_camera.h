@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "core/base_impl.h"
-#include "core/trace.h"
+#include "base/trace.h"
 
 // Null when construction throws or Camera::valid() is false (BaseImpl's check of its buffers and
 // events, which a model extends with its transport). Nothing of a failed object survives, not

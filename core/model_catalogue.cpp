@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <array>
 
-#include "core/lumorix_flags.h"
-#include "core/trace.h"
+#include "base/lumorix_flags.h"
+#include "base/trace.h"
 
 ModelCatalogue::ModelCatalogue(std::span<ModelEntry> entries, std::span<ModelInfo> infos,
                                std::span<ModelInfoV1> infosV1)

@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "core/process_globals.h"
+#include "base/process_globals.h"
 #include "dshow/base/dllentry.h"
 #include "dshow/filter/core_camera_provider.h"
 #include "dshow/screen_spacing.h"

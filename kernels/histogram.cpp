@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <new>
 
-#include "core/trace.h"
+#include "base/trace.h"
 #include "kernels/statistics.h"
 
 namespace kernels {

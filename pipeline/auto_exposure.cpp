@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "core/trace.h"
+#include "base/trace.h"
 
 namespace {
 

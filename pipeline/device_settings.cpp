@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "pipeline/pl_helper_base.h"
 
 void SaveSkip(std::string_view subKey, uint32_t skip) {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "pipeline/pixel_formats.h"
+#include "base/pixel_formats.h"
 #include "pipeline/pl_callbacks.h"
 #include "pipeline/pl_settings.h"
 #include "pipeline/pl_table_sets.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "core/lumorix_flags.h"
-#include "core/trace.h"
+#include "base/lumorix_flags.h"
+#include "base/trace.h"
 #include "kernels/calibration.h"
 #include "kernels/demosaic.h"
 #include "pipeline/auto_exposure.h"

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "pipeline/device_settings.h"
 #include "pipeline/pl_registry.h"
 #include "pipeline/pl_vignette.h"

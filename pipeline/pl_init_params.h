@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "pipeline/pixel_formats.h"
+#include "base/pixel_formats.h"
 #include "pipeline/pl_settings.h"
 #include "platform/types.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "core/trace.h"
+#include "base/trace.h"
 #include "kernels/calibration.h"
 #include "kernels/demosaic.h"
 #include "kernels/geometry.h"

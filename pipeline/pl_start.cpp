@@ -3,8 +3,8 @@
 
 #include <mutex>
 
-#include "core/lumorix_flags.h"
-#include "core/trace.h"
+#include "base/lumorix_flags.h"
+#include "base/trace.h"
 #include "pipeline/device_settings.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_settings_io.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <new>
 
-#include "core/trace.h"
+#include "base/trace.h"
 #include "pipeline/pl_registry.h"
 #include "pipeline/pl_settings_io.h"
 #include "pipeline/pl_tables.h"

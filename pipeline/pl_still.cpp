@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/lumorix_flags.h"
-#include "core/trace.h"
+#include "base/lumorix_flags.h"
+#include "base/trace.h"
 #include "kernels/calibration.h"
 #include "kernels/demosaic.h"
 #include "kernels/geometry.h"

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "core/trace.h"
+#include "base/trace.h"
 #include "pipeline/colour_temp.h"
 #include "pipeline/pl_vignette.h"
 #include "pipeline/pl_windows.h"

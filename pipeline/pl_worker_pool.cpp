@@ -3,8 +3,8 @@
 
 #include <atomic>
 
-#include "core/process_globals.h"
-#include "core/trace.h"
+#include "base/process_globals.h"
+#include "base/trace.h"
 
 namespace {
 

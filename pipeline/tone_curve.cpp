@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/trace.h"
+#include "base/trace.h"
 
 namespace {
 

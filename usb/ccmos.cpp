@@ -1,7 +1,7 @@
 // CCmos sensor writes through the model's request code.
 #include "usb/ccmos.h"
 
-#include "core/trace.h"
+#include "base/trace.h"
 
 HRESULT CCmos::bWriteSensor(uint16_t reg, uint16_t value) {
   const usb::VenReqHeader h{usb::Direction::In, GetSensorWriteReq(), value, reg};

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "core/trace.h"
+#include "base/trace.h"
 #include "platform/clock.h"
 #include "usb/device_id.h"
 #include "usb/ioctl_codes.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "core/trace.h"
+#include "base/trace.h"
 #include "platform/wait_hook.h"
 #include "usb/cusb.h"
 

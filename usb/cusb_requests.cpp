@@ -1,7 +1,7 @@
 // CUsb control traffic: VenReq, register writes, system start and stop, EEPROM and guide port.
 #include <algorithm>
 
-#include "core/trace.h"
+#include "base/trace.h"
 #include "platform/wait_hook.h"
 #include "usb/cusb.h"
 

@@ -1,7 +1,7 @@
 // CUsb's streaming side: opening and closing it, the per-block check and the region writers.
 #include <cstring>
 
-#include "core/trace.h"
+#include "base/trace.h"
 #include "usb/cusb.h"
 #include "usb/grab_loop.h"
 

@@ -2,7 +2,7 @@
 // that outlives a bounded abort keeps its slot out of use instead of being overwritten later.
 #include "usb/grab_loop.h"
 
-#include "core/trace.h"
+#include "base/trace.h"
 #include "platform/device_io.h"
 #include "platform/wait_hook.h"
 #include "usb/cusb.h"

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/trace.h"
+#include "base/trace.h"
 #include "platform/wait_hook.h"
 #include "usb/ioctl_codes.h"
 

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <mutex>
 
-#include "core/process_globals.h"
-#include "core/trace.h"
+#include "base/process_globals.h"
+#include "base/trace.h"
 
 namespace {
 

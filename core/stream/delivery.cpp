@@ -7,11 +7,11 @@
 #include <optional>
 #include <vector>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "core/stream/event_sink.h"
 #include "core/stream/frame_geometry.h"
 #include "core/stream/grabber.h"
-#include "core/trace.h"
+#include "base/trace.h"
 #include "kernels/raw_bin.h"
 #include "platform/clock.h"
 

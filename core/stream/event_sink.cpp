@@ -4,7 +4,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "core/trace.h"
+#include "base/trace.h"
 #include "platform/dynlib.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include "core/stream/event_sink.h"
 #include "core/stream/stream_pipeline.h"
-#include "core/trace.h"
+#include "base/trace.h"
 
 void FocusThread::thread_af() {
   ZX_TRACE("%s: enter", "thread_af");

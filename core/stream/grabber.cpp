@@ -4,13 +4,13 @@
 #include <algorithm>
 #include <mutex>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "core/stream/delivery.h"
 #include "core/stream/event_sink.h"
 #include "core/stream/frame_geometry.h"
 #include "core/stream/pull_api.h"
 #include "core/stream/stream_pipeline.h"
-#include "core/trace.h"
+#include "base/trace.h"
 #include "platform/clock.h"
 #include "usb/cusb.h"
 

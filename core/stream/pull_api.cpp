@@ -5,7 +5,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "core/stream/delivery.h"
 #include "core/stream/frame_geometry.h"
 #include "core/stream/stream_pipeline.h"

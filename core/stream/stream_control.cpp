@@ -7,7 +7,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "core/stream/cpu_latency.h"
 #include "core/stream/delivery.h"
 #include "core/stream/event_sink.h"
@@ -15,7 +15,7 @@
 #include "core/stream/frame_geometry.h"
 #include "core/stream/grabber.h"
 #include "core/stream/stream_pipeline.h"
-#include "core/trace.h"
+#include "base/trace.h"
 #include "pipeline/pl_helper_base.h"
 #include "platform/registry.h"
 #include "platform/utf16.h"

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "core/camera_buffer_impl.h"
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "models/catalogue_table.h"
 #include "pipeline/device_settings.h"
 #include "pipeline/pl_start.h"

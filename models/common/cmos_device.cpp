@@ -1,7 +1,7 @@
 // The device part of a CMOS camera: the transport with the model's frame rates and device events.
 #include "models/common/cmos_device.h"
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "core/model_catalogue.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <mutex>
 
 #include "core/lumorix.h"
-#include "core/lumorix_flags.h"
-#include "core/trace.h"
+#include "base/lumorix_flags.h"
+#include "base/trace.h"
 #include "pipeline/frame_descriptor.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"

@@ -9,7 +9,7 @@
 
 #include "core/base_impl.h"
 #include "core/camera_opening.h"
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "core/make_camera.h"
 #include "platform/registry.h"
 #include "platform/utf16.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "tests/core/lumorix_drive.h"
 
 namespace {

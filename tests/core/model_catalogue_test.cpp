@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "core/model_catalogue.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "models/catalogue_table.h"
 #include "models/model_factories.h"
 

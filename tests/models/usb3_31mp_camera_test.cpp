@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "models/families/usb3_31mp.h"
 #include "pipeline/frame_descriptor.h"
 #include "sim/frame_content.h"

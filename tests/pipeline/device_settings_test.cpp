@@ -1,5 +1,5 @@
 // Device values outside the settings block: binning, cooler, black balance, mode times.
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "pipeline/device_settings.h"
 #include "pipeline_test_support.h"
 

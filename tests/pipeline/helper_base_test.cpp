@@ -1,5 +1,5 @@
 // The pipeline helper base: construction from the model's arguments, destruction, trampolines.
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "pipeline/device_settings.h"
 #include "pipeline/pl_vignette.h"
 #include "pipeline_test_support.h"

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "platform/clock.h"
 
 FakeModelRecord::FakeModelRecord(const FakeModelConfig& config) : config_(config) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "pipeline/frame_descriptor.h"
 #include "pipeline/pl_helper_base.h"
 #include "sim/fixed_family.h"

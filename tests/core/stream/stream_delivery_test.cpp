@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "core/stream/event_sink.h"
 #include "tests/core/stream/stream_test_support.h"
 #include "tests/support/fake_model.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 #include "platform/registry.h"
 #include "tests/support/fake_model.h"
 

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "core/lumorix_flags.h"
-#include "core/process_globals.h"
+#include "base/lumorix_flags.h"
+#include "base/process_globals.h"
 #include "core/stream/cpu_latency.h"
 #include "core/stream/focus_thread.h"
 #include "core/stream/grabber.h"

@@ -1,9 +1,9 @@
 // Process globals: CPU features, processor count, spin-thread budget, log mask.
-#include "core/process_globals.h"
+#include "base/process_globals.h"
 
 #include <algorithm>
 
-#include "core/trace.h"
+#include "base/trace.h"
 #include "platform/clock.h"
 #include "platform/registry.h"
 

@@ -1,5 +1,5 @@
 // DbgTrace: one "#:"-prefixed line to the debugger output.
-#include "core/trace.h"
+#include "base/trace.h"
 
 #include <cstdio>
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/process_globals.h"
-#include "core/trace.h"
+#include "base/process_globals.h"
+#include "base/trace.h"
 #include "platform/registry.h"
 
 namespace {

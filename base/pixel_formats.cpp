@@ -1,7 +1,7 @@
 // Sensor pixel formats, output formats, the colour-site table and frame row sizes.
-#include "pipeline/pixel_formats.h"
+#include "base/pixel_formats.h"
 
-#include "core/lumorix_flags.h"
+#include "base/lumorix_flags.h"
 
 uint8_t SensorBitDepth(const BitDepthCaps& caps) {
   if (caps[4]) return 16;
