@@ -8,11 +8,11 @@
 #include "core/model_catalogue.h"
 #include "dshow/base/cautolock.h"
 #include "dshow/filter/camera_provider.h"
-#include "dshow/filter/page_class_ids.h"
 #include "dshow/filter/shared_filter.h"
 #include "dshow/pins/cpushpindcm.h"
 #include "dshow/pins/cstillpindcm.h"
 #include "dshow/pins/media_numbers.h"
+#include "pages/page_class_ids.h"
 #include "platform/clock.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include "dshow/base/mediatypes.h"
 #include "dshow/base/pin_category.h"
 #include "dshow/filter/cdcm.h"
-#include "dshow/filter/page_class_ids.h"
 #include "dshow/pins/media_numbers.h"
 #include "dshow/pins/video_type.h"
+#include "pages/page_class_ids.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "dshow/base/csourcestream.h"
 #include "core/lumorix.h"
-#include "dshow/filter/page_choice.h"
+#include "pages/page_choice.h"
 
 class CDcm;
 

@@ -1,17 +1,37 @@
 // RGB24 video media types in a VIDEOINFOHEADER, as both pins build and read them.
 #include "dshow/pins/video_type.h"
 
-#include "dshow/base/mediatypes.h"
 #include "dshow/pins/media_numbers.h"
 
+namespace {
+
+constexpr WORD kRgb24Bits = 24;
+
+}  // namespace
+
 HRESULT FillRgb24Type(CMediaType* mt, LONG width, LONG height, uint32_t fps) {
+  if (!mt) return E_POINTER;
   const uint32_t imageSize = media::rgb24ImageSize(width, height);
   if (imageSize == 0 || height < 0) return E_INVALIDARG;
   mt->InitMediaType();
-  const HRESULT hr = InitRgb24VideoInfo(mt, width, height, media::averageTimePerFrame(fps));
-  if (FAILED(hr)) return hr;
+  auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt->AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
+  if (!vih) return E_OUTOFMEMORY;
+  vih->AvgTimePerFrame = media::averageTimePerFrame(fps);
   // The advertised rate is the frame size at the resolution's own rate, saturated.
-  reinterpret_cast<VIDEOINFOHEADER*>(mt->Format())->dwBitRate = media::bitRate(imageSize, fps);
+  vih->dwBitRate = media::bitRate(imageSize, fps);
+  BITMAPINFOHEADER& bmi = vih->bmiHeader;
+  bmi.biSize = sizeof(BITMAPINFOHEADER);
+  bmi.biWidth = width;
+  bmi.biHeight = height;
+  bmi.biPlanes = 1;
+  bmi.biBitCount = kRgb24Bits;
+  bmi.biCompression = BI_RGB;
+  bmi.biSizeImage = imageSize;
+  mt->SetType(&MEDIATYPE_Video);
+  mt->SetSubtype(&MEDIASUBTYPE_RGB24);
+  mt->SetFormatType(&FORMAT_VideoInfo);
+  mt->SetTemporalCompression(FALSE);
+  mt->SetSampleSize(imageSize);
   return S_OK;
 }
 

@@ -8,7 +8,8 @@
 
 #include "dshow/base/cmediatype.h"
 
-// The type of one resolution: a zero-filled header, rows bottom-up, numbers from media_numbers.
+// The type of one resolution: a zero-filled header, rows bottom-up, numbers from media_numbers;
+// E_INVALIDARG for an empty, top-down or unrepresentable size.
 HRESULT FillRgb24Type(CMediaType* mt, LONG width, LONG height, uint32_t fps);
 
 // The header of a type whose format block holds a whole VIDEOINFOHEADER, or null.

@@ -8,6 +8,7 @@
 
 #include "dshow/base/cmediatype.h"
 #include "dshow/base/mediatypes.h"
+#include "dshow/pins/video_type.h"
 #include "tests/dshow/support/comptr.h"
 #include "tests/dshow/support/testsink.h"
 #include "tests/dshow/testsource/testsource.h"
@@ -40,7 +41,7 @@ class PinTest : public ::testing::Test {
 
   static CMediaType Rgb24(LONG width, LONG height) {
     CMediaType mt;
-    InitRgb24VideoInfo(&mt, width, height, kTestFrameTime);
+    FillRgb24Type(&mt, width, height, kTestFps);
     return mt;
   }
   static LONG WidthOf(IPin* pin) {

@@ -1,13 +1,13 @@
-// The pure parts: format numbers, the sample step, the caps numbers, page choice and spacings.
+// Format numbers and the RGB24 type built from them, the sample step, the caps numbers, spacings.
 #include <gtest/gtest.h>
 
-#include "dshow/filter/page_choice.h"
 #include "dshow/pins/media_numbers.h"
+#include "dshow/pins/video_type.h"
 #include "dshow/screen_spacing.h"
 
 namespace {
 
-TEST(MediaNumbers, FormatOfAResolution) {
+TEST(MediaNumbers, TypeOfAResolution) {
   struct Case {
     int32_t width, height;
     uint32_t fps;
@@ -18,8 +18,13 @@ TEST(MediaNumbers, FormatOfAResolution) {
       {640, 480, 30, 921600, 333333, 921600u * 30 * 8},
       {640, 480, 0, 921600, 333333, 921600u * 30 * 8},      // no rate named: 30
       {1278, 2, 15, 3836 * 2, 666666, 3836u * 2 * 15 * 8},  // 3834 bytes of pixels pad to 3836
+      {3, 2, 30, 24, 333333, 24u * 30 * 8},                 // rows of 9 bytes pad to 12
       {4096, 3288, 30, 40402944, 333333, 0xFFFFFFFFu},      // 9.7 Gbit/s saturates
+      {320, -240, 30, 230400, 333333, 230400u * 30 * 8},    // top-down: sized, never offered
       {0, 480, 30, 0, 333333, 0},
+      {320, 0, 30, 0, 333333, 0},
+      {-4, 4, 30, 0, 333333, 0},
+      {0x7FFFFFFF, 0x7FFFFFFF, 30, 0, 333333, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << "@" << c.fps);
@@ -27,6 +32,24 @@ TEST(MediaNumbers, FormatOfAResolution) {
     EXPECT_EQ(size, c.imageSize);
     EXPECT_EQ(media::averageTimePerFrame(c.fps), c.avgTime);
     EXPECT_EQ(media::bitRate(size, c.fps), c.bitRate);
+
+    CMediaType mt;
+    const bool offered = c.imageSize != 0 && c.height > 0;
+    ASSERT_EQ(FillRgb24Type(&mt, c.width, c.height, c.fps), offered ? S_OK : E_INVALIDARG);
+    if (!offered) continue;
+    const VIDEOINFOHEADER* vih = Rgb24VideoHeader(mt);
+    ASSERT_NE(vih, nullptr);
+    EXPECT_FALSE(mt.bTemporalCompression);
+    EXPECT_EQ(mt.GetSampleSize(), c.imageSize);
+    EXPECT_EQ(vih->AvgTimePerFrame, c.avgTime);
+    EXPECT_EQ(vih->dwBitRate, c.bitRate);
+    EXPECT_EQ(vih->bmiHeader.biSize, sizeof(BITMAPINFOHEADER));
+    EXPECT_EQ(vih->bmiHeader.biBitCount, 24);
+    EXPECT_EQ(vih->bmiHeader.biCompression, DWORD{BI_RGB});
+    EXPECT_EQ(vih->bmiHeader.biWidth, c.width);
+    EXPECT_EQ(vih->bmiHeader.biHeight, c.height);
+    EXPECT_EQ(vih->bmiHeader.biSizeImage, c.imageSize);
+    EXPECT_EQ(Rgb24FrameBytes(mt), c.imageSize);
   }
 }
 
@@ -69,63 +92,6 @@ TEST(MediaNumbers, CapsGiveTheResolutionsRealIntervalsAndPositiveBitRates) {
     const int64_t asked = media::averageTimePerFrame(c.fps);
     EXPECT_GE(asked, caps.minFrameInterval);
     EXPECT_LE(asked, caps.maxFrameInterval);
-  }
-}
-
-constexpr int32_t kNotImpl = static_cast<int32_t>(0x80004001);
-constexpr int32_t kFail = static_cast<int32_t>(0x80004005);
-
-TEST(PageChoice, FilterPagesFollowTheCamerasAnswers) {
-  using P = FilterPage;
-  struct Case {
-    const char* name;
-    PageQuery query;
-    std::vector<FilterPage> pages;
-  } cases[] = {
-      {"mono 8-bit, no cooling, no cg",
-       {false, 0, 0, 8, kNotImpl, kNotImpl, kNotImpl},
-       {P::Exposure, P::Roi, P::Histogram, P::Misc2, P::Preset}},
-      {"mono 12-bit",
-       {false, 0, 0, 12, kNotImpl, kNotImpl, kNotImpl},
-       {P::Exposure, P::Roi, P::Histogram, P::Misc2BitDepth, P::Preset}},
-      {"colour, light frequency fails, 12-bit, cooling and cg",
-       {true, kFail, 0, 12, 0, kNotImpl, 0},
-       {P::Exposure, P::Roi, P::Colour, P::Histogram, P::Cooling, P::Cg, P::Misc3BitDepth,
-        P::Preset}},
-      {"colour, skip fails",
-       {true, 0, kNotImpl, 8, kNotImpl, 0, kNotImpl},
-       {P::Exposure, P::Roi, P::Colour, P::Histogram, P::Cooling, P::Misc4, P::Preset}},
-      {"colour, both answer, 16-bit",
-       {true, 0, 0, 16, kNotImpl, kNotImpl, 1},
-       {P::Exposure, P::Roi, P::Colour, P::Histogram, P::Cg, P::Misc5BitDepth, P::Preset}},
-      {"colour, 8-bit plain",
-       {true, 0, 0, 8, kNotImpl, kNotImpl, kNotImpl},
-       {P::Exposure, P::Roi, P::Colour, P::Histogram, P::Misc5, P::Preset}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FilterPage pages[kMaxFilterPages];
-    const size_t n = chooseFilterPages(c.query, pages);
-    EXPECT_EQ(std::vector<FilterPage>(pages, pages + n), c.pages);
-  }
-}
-
-TEST(PageChoice, SizePageByResolutionCountAndPin) {
-  using S = SizePage;
-  struct Case {
-    uint32_t count;
-    S previewNoStills, previewStills, still;
-  } cases[] = {
-      {1, S::Size10, S::Size10, S::None},   {2, S::Size20, S::Size22, S::Size22},
-      {3, S::Size30, S::Size33, S::Size33}, {4, S::Size40, S::Size40, S::Size40},
-      {8, S::Size88, S::Size88, S::Size88}, {6, S::Size88, S::Size88, S::Size88},
-      {0, S::None, S::None, S::None},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.count);
-    EXPECT_EQ(chooseSizePage(false, c.count, false), c.previewNoStills);
-    EXPECT_EQ(chooseSizePage(false, c.count, true), c.previewStills);
-    EXPECT_EQ(chooseSizePage(true, c.count, true), c.still);
   }
 }
 

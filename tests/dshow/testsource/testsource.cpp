@@ -6,6 +6,7 @@
 
 #include "dshow/base/mediatypes.h"
 #include "dshow/base/pin_category.h"
+#include "dshow/pins/video_type.h"
 
 TestSourceStream::TestSourceStream(HRESULT* phr, CSource* filter, const WCHAR* name)
     : CSourceStream(L"TestSourceStream", phr, filter, name),
@@ -29,7 +30,7 @@ HRESULT TestSourceStream::GetMediaType(int position, CMediaType* mt) {
   const int chosen = chosenType_.load();
   if (position > (chosen < 0 ? 1 : 0)) return VFW_S_NO_MORE_ITEMS;
   const LONG scale = (chosen < 0 ? position : chosen) + 1;
-  return InitRgb24VideoInfo(mt, kTestWidth / scale, kTestHeight / scale, kTestFrameTime);
+  return FillRgb24Type(mt, kTestWidth / scale, kTestHeight / scale, kTestFps);
 }
 
 HRESULT TestSourceStream::DecideBufferSize(IMemAllocator* allocator,
@@ -139,7 +140,7 @@ HRESULT STDMETHODCALLTYPE TestSourceStream::GetStreamCaps(int index, AM_MEDIA_TY
   if (index < 0 || index > 1) return S_FALSE;
   const LONG width = kTestWidth / (index + 1), height = kTestHeight / (index + 1);
   CMediaType type;
-  const HRESULT hr = InitRgb24VideoInfo(&type, width, height, kTestFrameTime);
+  const HRESULT hr = FillRgb24Type(&type, width, height, kTestFps);
   if (FAILED(hr)) return hr;
   VIDEO_STREAM_CONFIG_CAPS config = {};
   config.guid = FORMAT_VideoInfo;

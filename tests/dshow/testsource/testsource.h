@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 
 #include "dshow/base/csource.h"
 #include "dshow/base/csourcestream.h"
@@ -15,7 +16,8 @@ inline constexpr CLSID CLSID_ZxTestSource = {
 inline constexpr const WCHAR* kTestSourceName = L"Zerithal Test Source";
 inline constexpr LONG kTestWidth = 320;
 inline constexpr LONG kTestHeight = 240;
-inline constexpr REFERENCE_TIME kTestFrameTime = 333333;
+inline constexpr uint32_t kTestFps = 30;
+inline constexpr REFERENCE_TIME kTestFrameTime = 10000000 / kTestFps;
 
 class TestSourceStream : public CSourceStream, public IKsPropertySet, public IAMStreamConfig {
  public:

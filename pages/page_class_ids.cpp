@@ -1,5 +1,5 @@
 // The class ids of the property pages built into the module, and the page lists handed to hosts.
-#include "dshow/filter/page_class_ids.h"
+#include "pages/page_class_ids.h"
 
 #include <objbase.h>
 

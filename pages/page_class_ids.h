@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "dshow/filter/page_choice.h"
+#include "pages/page_choice.h"
 
 // Null for a page the module does not carry.
 const CLSID* FilterPageClassId(FilterPage page);

@@ -1,5 +1,5 @@
 // Which property pages the filter and its pins offer for a camera; free of Windows headers.
-#include "dshow/filter/page_choice.h"
+#include "pages/page_choice.h"
 
 namespace {
 
