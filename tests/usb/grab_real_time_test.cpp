@@ -7,11 +7,12 @@
 #include "sim/sim_bus.h"
 #include "sim/usb3_31mp_family.h"
 #include "sim/winusb_sim.h"
+#include "sim_fixture.h"
 #include "usb/ccmos.h"
 
 namespace {
 
-constexpr uint32_t kWidth = 2048, kHeight = 1534;
+constexpr uint32_t kWidth = testing_usb::kFullWidth, kHeight = testing_usb::kFullHeight;
 
 struct RealTimeRig {
   RealTimeRig() {
@@ -27,10 +28,9 @@ struct RealTimeRig {
 };
 
 void startFullWindow(CCmos& usb) {
-  const uint16_t program[][2] = {{0x30A2, 1},    {0x30A6, 1}, {0x3004, 134},
-                                 {0x3008, 2181}, {0x3002, 6}, {0x3006, 1539},
-                                 {0x300A, 1560}, {0x3040, 0}, {0x301A, 0x10DE}};
-  for (auto& w : program) ASSERT_EQ(usb.bWriteSensor(w[0], w[1]), S_OK);
+  for (auto& write : testing_usb::kFullWindowProgram) {
+    ASSERT_EQ(usb.bWriteSensor(write[0], write[1]), S_OK);
+  }
 }
 
 TEST(GrabRealTime, HundredFullFramesWithConsecutiveCounters) {

@@ -273,13 +273,10 @@ TEST_P(Grab, FullResolutionWithTrailer) {
   sim::SimConfig config;
   config.bcdDevice = 3;
   SimRig rig(GetParam(), config, std::make_unique<sim::Usb3Mp31Family>());
-  constexpr uint32_t w = 2048, h = 1534;
+  constexpr uint32_t w = kFullWidth, h = kFullHeight;
   CCmos usb(w * 128, 2, nullptr, rig.id().c_str());
   ASSERT_EQ(usb.bInitUSB(true), S_OK);
-  const uint16_t program[][2] = {{0x30A2, 1},    {0x30A6, 1}, {0x3004, 134},
-                                 {0x3008, 2181}, {0x3002, 6}, {0x3006, 1539},
-                                 {0x300A, 1560}, {0x3040, 0}, {0x301A, 0x10DE}};
-  for (auto& w2 : program) ASSERT_EQ(usb.bWriteSensor(w2[0], w2[1]), S_OK);
+  for (auto& write : kFullWindowProgram) ASSERT_EQ(usb.bWriteSensor(write[0], write[1]), S_OK);
   std::vector<uint8_t> frame(w * h + 1), expected(w * h + 1, sim::kTrailerByte);
   for (uint32_t n = 0; n < 2; ++n) {
     ASSERT_EQ(usb.EzusbGrabFrame(frame.data(), nullptr, w * 128, w * h + 1, 5000, 0, nullptr), 1);

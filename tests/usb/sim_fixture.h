@@ -19,6 +19,12 @@ inline const char* flavourName(const ::testing::TestParamInfo<Flavour>& info) {
   return info.param == Flavour::Kernel ? "Kernel" : "WinUsb";
 }
 
+// The USB3 3.1 MP sensor's full 2048 x 1534 window, streaming.
+inline constexpr uint32_t kFullWidth = 2048, kFullHeight = 1534;
+inline constexpr uint16_t kFullWindowProgram[][2] = {{0x30A2, 1},    {0x30A6, 1}, {0x3004, 134},
+                                                     {0x3008, 2181}, {0x3002, 6}, {0x3006, 1539},
+                                                     {0x300A, 1560}, {0x3040, 0}, {0x301A, 0x10DE}};
+
 struct SimRig {
   explicit SimRig(Flavour flavour, sim::SimConfig config = {},
                   std::unique_ptr<sim::SensorFamily> family = nullptr)
