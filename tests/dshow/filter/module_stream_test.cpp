@@ -113,51 +113,8 @@ class FrameLog : public ISampleGrabberCB {
   size_t keepFrame_ = 0;
 };
 
-// A value of the camera's stored settings (HKCU, per model), as a user's earlier session left
-// it; put back as it was by restore().
-class StoredSetting {
- public:
-  StoredSetting(const wchar_t* name, DWORD value) : name_(name) {
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                        &key_, nullptr) != ERROR_SUCCESS) {
-      key_ = nullptr;
-      return;
-    }
-    DWORD old = 0;
-    DWORD size = sizeof(old);
-    if (RegQueryValueExW(key_, name_, nullptr, nullptr, reinterpret_cast<BYTE*>(&old), &size) ==
-        ERROR_SUCCESS) {
-      old_ = old;
-    }
-    set_ = write(value);
-  }
-  ~StoredSetting() { restore(); }
-  StoredSetting(const StoredSetting&) = delete;
-  StoredSetting& operator=(const StoredSetting&) = delete;
-  bool set() const { return set_; }
-  // After the camera is closed: closing stores its settings again.
-  void restore() {
-    if (!key_) return;
-    if (old_) {
-      write(*old_);
-    } else {
-      RegDeleteValueW(key_, name_);
-    }
-    RegCloseKey(key_);
-    key_ = nullptr;
-  }
-
- private:
-  static constexpr const wchar_t* kKey = L"Software\\Harrowdenmarket\\dshow\\ZMS-RX7-3";
-  bool write(DWORD value) {
-    return RegSetValueExW(key_, name_, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                          sizeof(value)) == ERROR_SUCCESS;
-  }
-  const wchar_t* name_;
-  HKEY key_ = nullptr;
-  std::optional<DWORD> old_;
-  bool set_ = false;
-};
+// The camera's stored settings (per model), as a user's earlier session left them.
+constexpr const wchar_t* kSettingsKey = L"Software\\Harrowdenmarket\\dshow\\ZMS-RX7-3";
 
 struct Format {
   LONG width = 0;
@@ -326,7 +283,7 @@ class ModuleStream : public ::testing::Test {
 
   ComScope com_;
   LoadedModule module_;
-  std::optional<StoredSetting> setting_;
+  std::optional<UserDword> setting_;
   FrameLog log_;
   Format format_;
   ComPtr<IBaseFilter> source_;
@@ -368,7 +325,7 @@ TEST_F(ModuleStream, WholeFramesAtBothResolutionsAcrossAStopAndRestart) {
 // A camera that turns its frames by 90 degrees offers and fills the turned frame: 770 pixels of
 // 3 bytes pad to 2312-byte rows, so the unturned format would be 2048 bytes short.
 TEST_F(ModuleStream, ATurnedCameraDeliversWholeTurnedFrames) {
-  setting_.emplace(L"Rotate", 90);
+  setting_.emplace(kSettingsKey, L"Rotate", 90);
   ASSERT_TRUE(setting_->set());
   ASSERT_NO_FATAL_FAILURE(build(1024, 770));
   EXPECT_EQ(format_.width, 770);

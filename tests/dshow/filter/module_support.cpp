@@ -43,3 +43,34 @@ bool RunningAsFireCapture() {
   const wchar_t* name = wcsrchr(path, L'\\');
   return wcscmp(name ? name + 1 : path, L"FireCapture.exe") == 0;
 }
+
+UserDword::UserDword(const wchar_t* key, const wchar_t* name, DWORD value) : name_(name) {
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_,
+                      nullptr) != ERROR_SUCCESS) {
+    key_ = nullptr;
+    return;
+  }
+  DWORD old = 0;
+  DWORD size = sizeof(old);
+  if (RegQueryValueExW(key_, name_, nullptr, nullptr, reinterpret_cast<BYTE*>(&old), &size) ==
+      ERROR_SUCCESS) {
+    old_ = old;
+  }
+  set_ = write(value);
+}
+
+void UserDword::restore() {
+  if (!key_) return;
+  if (old_) {
+    write(*old_);
+  } else {
+    RegDeleteValueW(key_, name_);
+  }
+  RegCloseKey(key_);
+  key_ = nullptr;
+}
+
+bool UserDword::write(DWORD value) {
+  return RegSetValueExW(key_, name_, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                        sizeof(value)) == ERROR_SUCCESS;
+}

@@ -35,3 +35,22 @@ class LoadedModule {
 std::optional<uint32_t> SimCameraCount();
 // Whether this process runs as the host that shares one filter.
 bool RunningAsFireCapture();
+
+// A DWORD under HKEY_CURRENT_USER set for a test; the old value (or its absence) comes back on
+// restore() or destruction.
+class UserDword {
+ public:
+  UserDword(const wchar_t* key, const wchar_t* name, DWORD value);
+  ~UserDword() { restore(); }
+  UserDword(const UserDword&) = delete;
+  UserDword& operator=(const UserDword&) = delete;
+  bool set() const { return set_; }
+  void restore();
+
+ private:
+  bool write(DWORD value);
+  const wchar_t* name_;
+  HKEY key_ = nullptr;
+  std::optional<DWORD> old_;
+  bool set_ = false;
+};

@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -101,46 +100,6 @@ TEST(Module, CameraExportsWithoutCameras) {
   FreeLibrary(module);
 }
 
-// HKCU\Control Panel\Desktop LogPixels, the dots per inch wine gives new processes; the old
-// value (or its absence) comes back when this goes.
-class LogPixelsSetting {
- public:
-  explicit LogPixelsSetting(DWORD dpi) {
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
-                        KEY_READ | KEY_WRITE, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
-      key_ = nullptr;
-      return;
-    }
-    DWORD old = 0;
-    DWORD size = sizeof(old);
-    if (RegQueryValueExW(key_, kName, nullptr, nullptr, reinterpret_cast<BYTE*>(&old), &size) ==
-        ERROR_SUCCESS) {
-      old_ = old;
-    }
-    set_ = RegSetValueExW(key_, kName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
-                          sizeof(dpi)) == ERROR_SUCCESS;
-  }
-  LogPixelsSetting(const LogPixelsSetting&) = delete;
-  LogPixelsSetting& operator=(const LogPixelsSetting&) = delete;
-  ~LogPixelsSetting() {
-    if (!key_) return;
-    if (old_) {
-      RegSetValueExW(key_, kName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*old_),
-                     sizeof(DWORD));
-    } else {
-      RegDeleteValueW(key_, kName);
-    }
-    RegCloseKey(key_);
-  }
-  bool set() const { return set_; }
-
- private:
-  static constexpr const wchar_t* kName = L"LogPixels";
-  HKEY key_ = nullptr;
-  std::optional<DWORD> old_;
-  bool set_ = false;
-};
-
 // This executable again, running only ModuleSpacing.MeasuredWhenLoaded with the spacings it
 // must find: a process reads the screen's dots per inch once, when it starts. Its exit code.
 int RunSpacingChild(const wchar_t* expected) {
@@ -173,7 +132,8 @@ TEST(ModuleSpacing, FollowTheScreensDotsPerInch) {
     const wchar_t* spacings;
   } cases[] = {{96, L"2 4"}, {144, L"3 6"}};
   for (const Case& c : cases) {
-    LogPixelsSetting setting(c.dpi);
+    // The dots per inch wine gives new processes.
+    UserDword setting(L"Control Panel\\Desktop", L"LogPixels", c.dpi);
     ASSERT_TRUE(setting.set());
     EXPECT_EQ(RunSpacingChild(c.spacings), 0) << c.dpi << " dots per inch";
   }
