@@ -43,12 +43,15 @@ LUMORIX_INTERFACES(LUMORIX_DEFINE_IID)
 
 #include <cstdint>
 
-// --- C++ interfaces: pure virtual, no overloads, no destructor (the owner deletes the object).
+// --- C++ interfaces: pure virtual, no overloads, no virtual destructor (the owner deletes the
+// object by its own type; a protected one keeps a delete through the interface from compiling).
 #define LUMORIX_DECLARE_METHOD(I, kind, name, params, args) \
   virtual LUMORIX_RESULT_##kind STDMETHODCALLTYPE name params = 0;
 #define LUMORIX_DECLARE_INTERFACE(Name, ...)             \
   struct Name : public IUnknown {                        \
     LUMORIX_METHODS_##Name(LUMORIX_DECLARE_METHOD, Name) \
+                                                         \
+        protected : ~Name() = default;                   \
   };
 LUMORIX_INTERFACES(LUMORIX_DECLARE_INTERFACE)
 
@@ -112,6 +115,8 @@ class LumorixNotImplemented;
   class LumorixNotImplemented<Name> : public Name {      \
    public:                                               \
     LUMORIX_METHODS_##Name(LUMORIX_NOTIMPL_METHOD, Name) \
+                                                         \
+        protected : ~LumorixNotImplemented() = default;  \
   };
 LUMORIX_INTERFACES(LUMORIX_DECLARE_NOTIMPL)
 
@@ -135,6 +140,8 @@ class LumorixForwarder;
   class LumorixForwarder<Derived, Name> : public Name {  \
    public:                                               \
     LUMORIX_METHODS_##Name(LUMORIX_FORWARD_METHOD, Name) \
+                                                         \
+        protected : ~LumorixForwarder() = default;       \
   };
 LUMORIX_INTERFACES(LUMORIX_DECLARE_FORWARDER)
 

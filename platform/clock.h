@@ -9,6 +9,8 @@ uint32_t TickCountMs();
 // Tests replace the tick source; nullptr restores the OS one.
 using TickSource = uint32_t (*)();
 void SetTickSource(TickSource source);
+// The OS's own tick, each platform's; TickCountMs uses it when no source is set.
+uint32_t OsTickCountMs();
 
 int64_t PerfCounter();
 int64_t PerfFrequency();

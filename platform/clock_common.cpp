@@ -5,8 +5,6 @@
 
 namespace platform {
 
-uint32_t OsTickCountMs();
-
 namespace {
 std::atomic<TickSource> tickSource{nullptr};
 }

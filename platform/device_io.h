@@ -65,6 +65,8 @@ class DeviceIo {
 // Opens a device path for overlapped read and write, unshared; null with the error on failure.
 using DeviceOpener = std::function<std::unique_ptr<DeviceIo>(const WString& path, uint32_t* error)>;
 std::unique_ptr<DeviceIo> OpenDevice(const WString& path, uint32_t* error);
+// Each platform's own opener; OpenDevice uses it when no test opener is set.
+std::unique_ptr<DeviceIo> OsOpenDevice(const WString& path, uint32_t* error);
 // Tests route opens to a simulated bus; an empty opener restores the OS one.
 void SetDeviceOpener(DeviceOpener opener);
 

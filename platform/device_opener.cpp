@@ -5,8 +5,6 @@
 
 namespace platform {
 
-std::unique_ptr<DeviceIo> OsOpenDevice(const WString& path, uint32_t* error);
-
 namespace {
 std::mutex openerLock;
 DeviceOpener& opener() {

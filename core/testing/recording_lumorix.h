@@ -64,7 +64,7 @@ class RecordingCallLog {
   }
 #define ZX_RECORDING_METHODS(Name, ...) LUMORIX_METHODS_##Name(ZX_RECORDING_METHOD, Name)
 
-class RecordingLumorix : public RecordingCallLog LUMORIX_INTERFACES(ZX_RECORDING_BASE) {
+class RecordingLumorix final : public RecordingCallLog LUMORIX_INTERFACES(ZX_RECORDING_BASE) {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
     if (object == nullptr) return E_POINTER;

@@ -19,7 +19,7 @@ class ForwardState {
 };
 
 #define ZX_FORWARD_BASE(Name, ...) , public LumorixForwarder<Forwarder, Name>
-class Forwarder : public ForwardState LUMORIX_INTERFACES(ZX_FORWARD_BASE) {
+class Forwarder final : public ForwardState LUMORIX_INTERFACES(ZX_FORWARD_BASE) {
  public:
   template <class I>
   I* ForwardTarget() {
@@ -67,7 +67,7 @@ TEST(LumorixForwarder, WithoutTargetEverySlotAnswersNoTargetResult) {
 }
 
 #define ZX_NOTIMPL_BASE(Name, ...) , public LumorixNotImplemented<Name>
-class Unimplemented : public ForwardState LUMORIX_INTERFACES(ZX_NOTIMPL_BASE) {
+class Unimplemented final : public ForwardState LUMORIX_INTERFACES(ZX_NOTIMPL_BASE) {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }

@@ -124,6 +124,10 @@ RecordingLumorix* gRecorder = nullptr;
 
 }  // namespace
 
+extern "C" void* zxRecorderInterface(unsigned iface);
+extern "C" int zxRecorderCheckLast(unsigned iface, const char* name, const uint64_t* args,
+                                   unsigned count, uint32_t result);
+
 extern "C" void* zxRecorderInterface(unsigned iface) {
   LUMORIX_INTERFACES(ZX_INTERFACE_POINTER)
   return nullptr;
