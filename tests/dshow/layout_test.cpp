@@ -25,70 +25,44 @@ size_t SlotOf(F method) {
 constexpr size_t kFirst = 3;  // after QueryInterface, AddRef, Release
 
 #define SLOT(iface, name) {#name, SlotOf(&iface::name)}
+// A property's getter, setter and range, in that order.
+#define GET_PUT_RANGE(iface, p) SLOT(iface, get_##p), SLOT(iface, put_##p), SLOT(iface, getRange_##p)
+
+struct Slot {
+  const char* name;
+  size_t slot;
+};
+
+template <size_t N>
+void ExpectInOrder(const Slot (&order)[N]) {
+  for (size_t i = 0; i < N; ++i) EXPECT_EQ(order[i].slot, kFirst + i) << order[i].name;
+}
 
 TEST(KsControlLayoutTest, VideoProcAmpSlots) {
-  const struct {
-    const char* name;
-    size_t slot;
-  } order[] = {
-      SLOT(IVideoProcAmp, get_BacklightCompensation), SLOT(IVideoProcAmp, put_BacklightCompensation),
-      SLOT(IVideoProcAmp, getRange_BacklightCompensation), SLOT(IVideoProcAmp, get_Brightness),
-      SLOT(IVideoProcAmp, put_Brightness), SLOT(IVideoProcAmp, getRange_Brightness),
-      SLOT(IVideoProcAmp, get_ColorEnable), SLOT(IVideoProcAmp, put_ColorEnable),
-      SLOT(IVideoProcAmp, getRange_ColorEnable), SLOT(IVideoProcAmp, get_Contrast),
-      SLOT(IVideoProcAmp, put_Contrast), SLOT(IVideoProcAmp, getRange_Contrast),
-      SLOT(IVideoProcAmp, get_Gamma), SLOT(IVideoProcAmp, put_Gamma),
-      SLOT(IVideoProcAmp, getRange_Gamma), SLOT(IVideoProcAmp, get_Saturation),
-      SLOT(IVideoProcAmp, put_Saturation), SLOT(IVideoProcAmp, getRange_Saturation),
-      SLOT(IVideoProcAmp, get_Sharpness), SLOT(IVideoProcAmp, put_Sharpness),
-      SLOT(IVideoProcAmp, getRange_Sharpness), SLOT(IVideoProcAmp, get_WhiteBalance),
-      SLOT(IVideoProcAmp, put_WhiteBalance), SLOT(IVideoProcAmp, getRange_WhiteBalance),
-      SLOT(IVideoProcAmp, get_Gain), SLOT(IVideoProcAmp, put_Gain),
-      SLOT(IVideoProcAmp, getRange_Gain), SLOT(IVideoProcAmp, get_Hue),
-      SLOT(IVideoProcAmp, put_Hue), SLOT(IVideoProcAmp, getRange_Hue),
-      SLOT(IVideoProcAmp, get_DigitalMultiplier), SLOT(IVideoProcAmp, put_DigitalMultiplier),
-      SLOT(IVideoProcAmp, getRange_DigitalMultiplier), SLOT(IVideoProcAmp, get_PowerlineFrequency),
-      SLOT(IVideoProcAmp, put_PowerlineFrequency), SLOT(IVideoProcAmp, getRange_PowerlineFrequency),
-      SLOT(IVideoProcAmp, get_WhiteBalanceComponent), SLOT(IVideoProcAmp, put_WhiteBalanceComponent),
-      SLOT(IVideoProcAmp, getRange_WhiteBalanceComponent),
+#define P(p) GET_PUT_RANGE(IVideoProcAmp, p)
+  const Slot order[] = {
+      P(BacklightCompensation), P(Brightness), P(ColorEnable), P(Contrast), P(Gamma), P(Saturation),
+      P(Sharpness), P(WhiteBalance), P(Gain), P(Hue), P(DigitalMultiplier), P(PowerlineFrequency),
+      P(WhiteBalanceComponent),
   };
-  for (size_t i = 0; i < std::size(order); ++i) EXPECT_EQ(order[i].slot, kFirst + i) << order[i].name;
+#undef P
+  ExpectInOrder(order);
   EXPECT_EQ(sizeof(void*), sizeof(IVideoProcAmp));  // one vtable pointer, no data
 }
 
 TEST(KsControlLayoutTest, CameraControlSlots) {
-  const struct {
-    const char* name;
-    size_t slot;
-  } order[] = {
-      SLOT(ICameraControl, get_Exposure), SLOT(ICameraControl, put_Exposure),
-      SLOT(ICameraControl, getRange_Exposure), SLOT(ICameraControl, get_Focus),
-      SLOT(ICameraControl, put_Focus), SLOT(ICameraControl, getRange_Focus),
-      SLOT(ICameraControl, get_Iris), SLOT(ICameraControl, put_Iris),
-      SLOT(ICameraControl, getRange_Iris), SLOT(ICameraControl, get_Zoom),
-      SLOT(ICameraControl, put_Zoom), SLOT(ICameraControl, getRange_Zoom),
-      SLOT(ICameraControl, get_FocalLengths), SLOT(ICameraControl, get_Pan),
-      SLOT(ICameraControl, put_Pan), SLOT(ICameraControl, getRange_Pan),
-      SLOT(ICameraControl, get_Tilt), SLOT(ICameraControl, put_Tilt),
-      SLOT(ICameraControl, getRange_Tilt), SLOT(ICameraControl, get_PanTilt),
-      SLOT(ICameraControl, put_PanTilt), SLOT(ICameraControl, get_Roll),
-      SLOT(ICameraControl, put_Roll), SLOT(ICameraControl, getRange_Roll),
-      SLOT(ICameraControl, get_ExposureRelative), SLOT(ICameraControl, put_ExposureRelative),
-      SLOT(ICameraControl, getRange_ExposureRelative), SLOT(ICameraControl, get_FocusRelative),
-      SLOT(ICameraControl, put_FocusRelative), SLOT(ICameraControl, getRange_FocusRelative),
-      SLOT(ICameraControl, get_IrisRelative), SLOT(ICameraControl, put_IrisRelative),
-      SLOT(ICameraControl, getRange_IrisRelative), SLOT(ICameraControl, get_ZoomRelative),
-      SLOT(ICameraControl, put_ZoomRelative), SLOT(ICameraControl, getRange_ZoomRelative),
-      SLOT(ICameraControl, get_PanRelative), SLOT(ICameraControl, put_PanRelative),
-      SLOT(ICameraControl, get_TiltRelative), SLOT(ICameraControl, put_TiltRelative),
-      SLOT(ICameraControl, getRange_TiltRelative), SLOT(ICameraControl, get_PanTiltRelative),
-      SLOT(ICameraControl, put_PanTiltRelative), SLOT(ICameraControl, getRange_PanRelative),
-      SLOT(ICameraControl, get_RollRelative), SLOT(ICameraControl, put_RollRelative),
-      SLOT(ICameraControl, getRange_RollRelative), SLOT(ICameraControl, get_ScanMode),
-      SLOT(ICameraControl, put_ScanMode), SLOT(ICameraControl, get_PrivacyMode),
-      SLOT(ICameraControl, put_PrivacyMode),
+#define P(p) GET_PUT_RANGE(ICameraControl, p)
+#define S(name) SLOT(ICameraControl, name)
+  const Slot order[] = {
+      P(Exposure), P(Focus), P(Iris), P(Zoom), S(get_FocalLengths), P(Pan), P(Tilt),
+      S(get_PanTilt), S(put_PanTilt), P(Roll), P(ExposureRelative), P(FocusRelative),
+      P(IrisRelative), P(ZoomRelative), S(get_PanRelative), S(put_PanRelative),
+      P(TiltRelative), S(get_PanTiltRelative), S(put_PanTiltRelative), S(getRange_PanRelative),
+      P(RollRelative), S(get_ScanMode), S(put_ScanMode), S(get_PrivacyMode), S(put_PrivacyMode),
   };
-  for (size_t i = 0; i < std::size(order); ++i) EXPECT_EQ(order[i].slot, kFirst + i) << order[i].name;
+#undef S
+#undef P
+  ExpectInOrder(order);
   EXPECT_EQ(sizeof(void*), sizeof(ICameraControl));
 }
 

@@ -9,36 +9,14 @@
 #include "dshow/base/cmediatype.h"
 #include "dshow/base/mediatypes.h"
 #include "dshow/pins/video_type.h"
-#include "tests/dshow/support/comptr.h"
-#include "tests/dshow/support/testsink.h"
-#include "tests/dshow/testsource/testsource.h"
+#include "tests/dshow/support/source_sink_test.h"
 
 namespace {
 
-class PinTest : public ::testing::Test {
+class PinTest : public SourceSinkTest {
  protected:
-  void SetUp() override {
-    baseline_ = CUnknown::ObjectsActive();
-    HRESULT hr = S_OK;
-    source_ = new TestSourceFilter(nullptr, &hr, 2);
-    source_->NonDelegatingAddRef();
-    sink_ = new TestSinkFilter(&hr);
-    sink_->NonDelegatingAddRef();
-    ASSERT_EQ(hr, S_OK);
-  }
-  void TearDown() override {
-    source_->Stop();
-    out()->Disconnect();
-    in()->Disconnect();
-    source_->NonDelegatingRelease();
-    sink_->NonDelegatingRelease();
-    // Every filter, pin and enumerator is gone again.
-    EXPECT_EQ(CUnknown::ObjectsActive(), baseline_);
-  }
-
   IPin* out(int n = 0) { return source_->Stream(n); }
   IPin* in() { return sink_->Pin(); }
-
   static CMediaType Rgb24(LONG width, LONG height) {
     CMediaType mt;
     FillRgb24Type(&mt, width, height, kTestFps);
@@ -51,11 +29,6 @@ class PinTest : public ::testing::Test {
     FreeMediaType(mt);
     return width;
   }
-
-  ComScope com_;
-  LONG baseline_ = 0;
-  TestSourceFilter* source_ = nullptr;
-  TestSinkFilter* sink_ = nullptr;
 };
 
 struct ConnectCase {

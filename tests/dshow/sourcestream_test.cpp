@@ -6,35 +6,17 @@
 
 #include <thread>
 
-#include "tests/dshow/support/comptr.h"
-#include "tests/dshow/support/testsink.h"
-#include "tests/dshow/testsource/testsource.h"
+#include "tests/dshow/support/source_sink_test.h"
 
 namespace {
 
-class SourceStreamTest : public ::testing::Test {
+class SourceStreamTest : public SourceSinkTest {
  protected:
   void SetUp() override {
-    baseline_ = CUnknown::ObjectsActive();
-    HRESULT hr = S_OK;
-    source_ = new TestSourceFilter(nullptr, &hr, 2);
-    source_->NonDelegatingAddRef();
-    sink_ = new TestSinkFilter(&hr);
-    sink_->NonDelegatingAddRef();
-    ASSERT_EQ(hr, S_OK);
-    ASSERT_EQ(stream()->Connect(sink_->Pin(), nullptr), S_OK);
+    ASSERT_NO_FATAL_FAILURE(SourceSinkTest::SetUp());
+    ASSERT_EQ(stream()->Connect(in(), nullptr), S_OK);
   }
-  void TearDown() override {
-    SetEvent(sink_->Pin()->releaseReceive);
-    source_->Stop();
-    stream()->Disconnect();
-    sink_->Pin()->Disconnect();
-    source_->NonDelegatingRelease();
-    sink_->NonDelegatingRelease();
-    EXPECT_EQ(CUnknown::ObjectsActive(), baseline_);
-  }
-
-  TestSourceStream* stream() { return source_->Stream(0); }
+  TestSourceStream* stream() { return out(); }
   int delivered() { return sink_->Pin()->samples.load(); }
 
   // True when samples keep arriving, false when none arrive for a while.
@@ -70,11 +52,6 @@ class SourceStreamTest : public ::testing::Test {
     }
     return E_UNEXPECTED;
   }
-
-  ComScope com_;
-  LONG baseline_ = 0;
-  TestSourceFilter* source_ = nullptr;
-  TestSinkFilter* sink_ = nullptr;
 };
 
 struct StateCase {

@@ -13,6 +13,7 @@
 #include "sim/sensor_family.h"
 #include "sim/usb3_31mp_family.h"
 #include "sim/wine/shim_client.h"
+#include "tests/usb/sim_fixture.h"
 #include "usb/ccmos.h"
 
 namespace {
@@ -21,10 +22,7 @@ constexpr uint32_t kWidth = 2048, kHeight = 1534, kBlock = kWidth * 128;
 constexpr uint32_t kFrameBytes = kWidth * kHeight + 1;  // revision 3 adds one trailer byte
 
 void startFullWindow(CCmos& usb) {
-  const uint16_t program[][2] = {{0x30A2, 1},    {0x30A6, 1}, {0x3004, 134},
-                                 {0x3008, 2181}, {0x3002, 6}, {0x3006, 1539},
-                                 {0x300A, 1560}, {0x3040, 0}, {0x301A, 0x10DE}};
-  for (auto& w : program) ASSERT_EQ(usb.bWriteSensor(w[0], w[1]), S_OK);
+  for (auto& w : testing_usb::kFullWindowProgram) ASSERT_EQ(usb.bWriteSensor(w[0], w[1]), S_OK);
 }
 
 // 490 lines of 1000 clocks at the default clock: 10 ms, which shows a scene as it is at 100 %.

@@ -27,17 +27,13 @@ struct RealTimeRig {
   std::shared_ptr<sim::SimCamera> camera;
 };
 
-void startFullWindow(CCmos& usb) {
-  for (auto& write : testing_usb::kFullWindowProgram) {
-    ASSERT_EQ(usb.bWriteSensor(write[0], write[1]), S_OK);
-  }
-}
-
 TEST(GrabRealTime, HundredFullFramesWithConsecutiveCounters) {
   RealTimeRig rig;
   CCmos usb(kWidth * 128, 2, nullptr, rig.camera->kernelId().c_str());
   ASSERT_EQ(usb.bInitUSB(true), S_OK);
-  startFullWindow(usb);
+  for (auto& write : testing_usb::kFullWindowProgram) {
+    ASSERT_EQ(usb.bWriteSensor(write[0], write[1]), S_OK);
+  }
   std::vector<uint8_t> frame(kWidth * kHeight);
   uint32_t previous = 0;
   for (int i = 0; i < 100; ++i) {

@@ -184,7 +184,7 @@ TEST_P(VenReq, EepromFailuresGiveZero) {
   }
 }
 
-TEST_P(VenReq, LutBlocksByTableSize) {
+TEST_P(VenReq, LutBlocksByTableSizeAndPadding) {
   struct Case {
     uint32_t bits;
     std::vector<uint16_t> indexes;
@@ -208,13 +208,11 @@ TEST_P(VenReq, LutBlocksByTableSize) {
       ASSERT_EQ(sent[i].payload.size(), 2048u);
     }
   }
-}
-
-TEST_P(VenReq, SmallLutIsPaddedWithItsLastEntry) {
+  // A table smaller than a block is padded with its last entry.
   Opened o(GetParam());
-  std::vector<uint16_t> table(256);
-  std::iota(table.begin(), table.end(), uint16_t{0x100});
-  o.usb.IspSetLut(table.data(), 8);
+  std::vector<uint16_t> small(256);
+  std::iota(small.begin(), small.end(), uint16_t{0x100});
+  o.usb.IspSetLut(small.data(), 8);
   const auto payload = o.requests().at(0).payload;
   EXPECT_EQ(payload[2 * 255] | payload[2 * 255 + 1] << 8, 0x1FF);
   EXPECT_EQ(payload[2 * 1023] | payload[2 * 1023 + 1] << 8, 0x1FF);

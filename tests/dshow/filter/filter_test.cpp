@@ -14,7 +14,7 @@
 #include "dshow/pins/cpushpindcm.h"
 #include "dshow/pins/cstillpindcm.h"
 #include "tests/dshow/filter/camera_double.h"
-#include "tests/dshow/support/comptr.h"
+#include "tests/dshow/support/capture_graph.h"
 
 // The test executable is its own COM server for the filter's class.
 CFactoryTemplate g_Templates[] = {
@@ -28,13 +28,6 @@ HRESULT CreateThroughFactory(IUnknown** filter) {
   HRESULT hr = DllGetClassObject(CLSID_Zerithal, IID_IClassFactory, factory.outVoid());
   if (FAILED(hr)) return hr;
   return factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(filter));
-}
-
-bool RunningAsFireCapture() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  const wchar_t* name = wcsrchr(path, L'\\');
-  return wcscmp(name ? name + 1 : path, L"FireCapture.exe") == 0;
 }
 
 class FilterTest : public ::testing::Test {

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "tests/dshow/filter/module_support.h"
-#include "tests/dshow/support/comptr.h"
+#include "tests/dshow/support/capture_graph.h"
 
 namespace {
 

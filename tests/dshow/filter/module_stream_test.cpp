@@ -5,22 +5,16 @@
 #include <windows.h>
 
 #include <dshow.h>
-#include <qedit.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/dshow/filter/module_support.h"
-#include "tests/dshow/support/comptr.h"
-
-// In strmiids, not declared by the headers.
-extern "C" const CLSID CLSID_SampleGrabber;
-extern "C" const CLSID CLSID_NullRenderer;
+#include "tests/dshow/support/capture_graph.h"
 
 namespace {
 
@@ -44,74 +38,6 @@ void Within(DWORD ms, const char* what, Call&& call) {
   worker.join();
   CloseHandle(done);
 }
-
-// What the grabber saw; called on the pin's streaming thread.
-class FrameLog : public ISampleGrabberCB {
- public:
-  // Lives longer than the graph: no reference counting.
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = (riid == IID_IUnknown || riid == __uuidof(ISampleGrabberCB)) ? this : nullptr;
-    return *object ? S_OK : E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 2; }
-  HRESULT STDMETHODCALLTYPE BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE SampleCB(double, IMediaSample* sample) override {
-    REFERENCE_TIME start = -1;
-    REFERENCE_TIME stop = -1;
-    if (FAILED(sample->GetTime(&start, &stop))) start = stop = -1;
-    const long length = sample->GetActualDataLength();
-    std::lock_guard<std::mutex> guard(lock_);
-    lengths_.push_back(length);
-    starts_.push_back(start);
-    BYTE* data = nullptr;
-    if (lengths_.size() == keepFrame_ && SUCCEEDED(sample->GetPointer(&data))) {
-      frame_.assign(data, data + length);
-    }
-    return S_OK;
-  }
-
-  // Forgets what was seen; frame number keep (1-based) will be copied.
-  void reset(size_t keep = 0) {
-    std::lock_guard<std::mutex> guard(lock_);
-    lengths_.clear();
-    starts_.clear();
-    frame_.clear();
-    keepFrame_ = keep;
-  }
-  bool reaches(size_t count, DWORD timeoutMs) {
-    const DWORD begin = GetTickCount();
-    while (GetTickCount() - begin < timeoutMs) {
-      if (seen() >= count) return true;
-      Sleep(20);
-    }
-    return seen() >= count;
-  }
-  size_t seen() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return lengths_.size();
-  }
-  std::vector<long> lengths() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return lengths_;
-  }
-  std::vector<REFERENCE_TIME> starts() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return starts_;
-  }
-  std::vector<uint8_t> frame() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return frame_;
-  }
-
- private:
-  std::mutex lock_;
-  std::vector<long> lengths_;
-  std::vector<REFERENCE_TIME> starts_;
-  std::vector<uint8_t> frame_;
-  size_t keepFrame_ = 0;
-};
 
 // The camera's stored settings (per model), as a user's earlier session left them.
 constexpr const wchar_t* kSettingsKey = L"Software\\Harrowdenmarket\\dshow\\ZMS-RX7-3";
@@ -146,33 +72,18 @@ class ModuleStream : public ::testing::Test {
     ComPtr<IUnknown> camera;
     *camera.out() = module_.openCamera(0);
     ASSERT_TRUE(camera) << "camera 0 did not open";
-    ASSERT_EQ(camera->QueryInterface(IID_IBaseFilter, source_.outVoid()), S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph_.outVoid()),
-              S_OK);
-    ComPtr<ICaptureGraphBuilder2> builder;
-    ASSERT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_ICaptureGraphBuilder2, builder.outVoid()),
-              S_OK);
-    ASSERT_EQ(builder->SetFiltergraph(graph_.get()), S_OK);
-    ASSERT_EQ(graph_->AddFilter(source_.get(), L"Zerithal"), S_OK);
-    ASSERT_NO_FATAL_FAILURE(chooseSize(builder.get(), width, height));
-    ASSERT_NO_FATAL_FAILURE(addGrabberAndRenderer());
-    ASSERT_EQ(builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source_.get(),
-                                    grabberFilter_.get(), renderer_.get()),
-              S_OK);
-    ComPtr<IMediaFilter> timing;
-    ASSERT_EQ(graph_->QueryInterface(IID_IMediaFilter, timing.outVoid()), S_OK);
-    ASSERT_EQ(timing->SetSyncSource(nullptr), S_OK);  // every sample as soon as it comes
-    ASSERT_EQ(graph_->QueryInterface(IID_IMediaControl, control_.outVoid()), S_OK);
-    ASSERT_EQ(graph_->QueryInterface(IID_IMediaEvent, events_.outVoid()), S_OK);
+    ComPtr<IBaseFilter> source;
+    ASSERT_EQ(camera->QueryInterface(IID_IBaseFilter, source.outVoid()), S_OK);
+    ASSERT_EQ(g_.begin(source.get()), S_OK);
+    ASSERT_NO_FATAL_FAILURE(chooseSize(width, height));
+    ASSERT_EQ(g_.render(log_), S_OK);
     ASSERT_NO_FATAL_FAILURE(readConnectedFormat());
   }
 
-  void chooseSize(ICaptureGraphBuilder2* builder, LONG width, LONG height) {
+  void chooseSize(LONG width, LONG height) {
     ComPtr<IAMStreamConfig> config;
-    ASSERT_EQ(builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source_.get(),
-                                     IID_IAMStreamConfig, config.outVoid()),
+    ASSERT_EQ(g_.builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, g_.source.get(),
+                                        IID_IAMStreamConfig, config.outVoid()),
               S_OK);
     int count = 0;
     int size = 0;
@@ -194,27 +105,9 @@ class ModuleStream : public ::testing::Test {
     ASSERT_TRUE(found) << width << "x" << height << " is not offered";
   }
 
-  void addGrabberAndRenderer() {
-    ASSERT_EQ(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               grabberFilter_.outVoid()),
-              S_OK);
-    ASSERT_EQ(grabberFilter_->QueryInterface(__uuidof(ISampleGrabber), grabber_.outVoid()), S_OK);
-    AM_MEDIA_TYPE wanted = {};
-    wanted.majortype = MEDIATYPE_Video;
-    wanted.subtype = MEDIASUBTYPE_RGB24;
-    ASSERT_EQ(grabber_->SetMediaType(&wanted), S_OK);
-    ASSERT_EQ(grabber_->SetBufferSamples(FALSE), S_OK);
-    ASSERT_EQ(grabber_->SetCallback(&log_, 0), S_OK);
-    ASSERT_EQ(CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               renderer_.outVoid()),
-              S_OK);
-    ASSERT_EQ(graph_->AddFilter(grabberFilter_.get(), L"Grabber"), S_OK);
-    ASSERT_EQ(graph_->AddFilter(renderer_.get(), L"Renderer"), S_OK);
-  }
-
   void readConnectedFormat() {
     AM_MEDIA_TYPE mt = {};
-    ASSERT_EQ(grabber_->GetConnectedMediaType(&mt), S_OK);
+    ASSERT_EQ(g_.grabber->GetConnectedMediaType(&mt), S_OK);
     ASSERT_EQ(mt.formattype, FORMAT_VideoInfo);
     ASSERT_GE(mt.cbFormat, sizeof(VIDEOINFOHEADER));
     const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
@@ -224,44 +117,17 @@ class ModuleStream : public ::testing::Test {
     if (mt.pUnk) mt.pUnk->Release();
   }
 
-  void releaseGraph() {
-    if (control_) control_->Stop();
-    if (grabber_) grabber_->SetCallback(nullptr, 0);
-    events_.reset();
-    control_.reset();
-    grabber_.reset();
-    renderer_.reset();
-    grabberFilter_.reset();
-    graph_.reset();
-    source_.reset();
-  }
+  void releaseGraph() { g_.release(); }
 
   void run() {
     HRESULT hr = E_FAIL;
-    Within(kStartMs, "IMediaControl::Run", [&] { hr = control_->Run(); });
+    Within(kStartMs, "IMediaControl::Run", [&] { hr = g_.control->Run(); });
     ASSERT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
   }
   void stop() {
     HRESULT hr = E_FAIL;
-    Within(kStopMs, "IMediaControl::Stop", [&] { hr = control_->Stop(); });
+    Within(kStopMs, "IMediaControl::Stop", [&] { hr = g_.control->Stop(); });
     EXPECT_EQ(hr, S_OK);
-  }
-
-  // The next event of code within timeoutMs, its first parameter in param.
-  bool awaitEvent(long wanted, LONG_PTR* param, DWORD timeoutMs) {
-    const DWORD begin = GetTickCount();
-    while (GetTickCount() - begin < timeoutMs) {
-      long code = 0;
-      LONG_PTR p1 = 0;
-      LONG_PTR p2 = 0;
-      if (events_->GetEvent(&code, &p1, &p2, 100) != S_OK) continue;
-      events_->FreeEventParams(code, p1, p2);
-      if (code == wanted) {
-        *param = p1;
-        return true;
-      }
-    }
-    return false;
   }
 
   // Every sample of the run is one whole frame of the connected format, time-stamped from 0 on
@@ -286,13 +152,7 @@ class ModuleStream : public ::testing::Test {
   std::optional<UserDword> setting_;
   FrameLog log_;
   Format format_;
-  ComPtr<IBaseFilter> source_;
-  ComPtr<IGraphBuilder> graph_;
-  ComPtr<IBaseFilter> grabberFilter_;
-  ComPtr<ISampleGrabber> grabber_;
-  ComPtr<IBaseFilter> renderer_;
-  ComPtr<IMediaControl> control_;
-  ComPtr<IMediaEvent> events_;
+  CaptureGraph g_;
 };
 
 TEST_F(ModuleStream, WholeFramesAtBothResolutionsAcrossAStopAndRestart) {
@@ -425,10 +285,10 @@ TEST_F(ModuleStream, UnplugMidStreamAbortsTheStreamWithoutHanging) {
   long completion = 0;
   HRESULT waited = E_FAIL;
   Within(30000, "IMediaEvent::WaitForCompletion",
-         [&] { waited = events_->WaitForCompletion(20000, &completion); });
+         [&] { waited = g_.events->WaitForCompletion(20000, &completion); });
   EXPECT_EQ(waited, S_OK) << "the stream did not end";
   LONG_PTR reason = 0;
-  EXPECT_TRUE(awaitEvent(EC_ERRORABORT, &reason, 20000)) << "no EC_ERRORABORT";
+  EXPECT_TRUE(AwaitEvent(g_.events.get(), EC_ERRORABORT, &reason, 20000)) << "no EC_ERRORABORT";
   EXPECT_TRUE(FAILED(static_cast<HRESULT>(reason))) << std::hex << reason;
   const size_t seen = log_.seen();
   Sleep(300);

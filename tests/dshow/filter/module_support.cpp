@@ -2,7 +2,6 @@
 #include "tests/dshow/filter/module_support.h"
 
 #include <cstdlib>
-#include <cwchar>
 #include <vector>
 
 #include "sim/wine/lumorix_sim_api.h"
@@ -35,13 +34,6 @@ std::optional<uint32_t> SimCameraCount() {
   const char* count = std::getenv("ZX_SIM_CAMERA_COUNT");
   if (!count || !*count) return std::nullopt;
   return static_cast<uint32_t>(std::strtoul(count, nullptr, 10));
-}
-
-bool RunningAsFireCapture() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  const wchar_t* name = wcsrchr(path, L'\\');
-  return wcscmp(name ? name + 1 : path, L"FireCapture.exe") == 0;
 }
 
 UserDword::UserDword(const wchar_t* key, const wchar_t* name, DWORD value) : name_(name) {

@@ -33,8 +33,6 @@ class LoadedModule {
 
 // The number of simulated cameras the prefix was set up with (ZX_SIM_CAMERA_COUNT), if any.
 std::optional<uint32_t> SimCameraCount();
-// Whether this process runs as the host that shares one filter.
-bool RunningAsFireCapture();
 
 // A DWORD under HKEY_CURRENT_USER set for a test; the old value (or its absence) comes back on
 // restore() or destruction.

@@ -11,47 +11,13 @@
 #include <vector>
 
 #include "tests/dshow/filter/module_support.h"
-#include "tests/dshow/support/comptr.h"
+#include "tests/dshow/support/capture_graph.h"
 #include "tests/wine/regsvr32.h"
 
 namespace {
 
 const wchar_t kModule[] = L"zerithal.ax";
 const wchar_t kClsid[] = L"{EA6387A5-60C7-41D3-B058-8D90580A7BE1}";
-
-std::wstring ReadBag(IPropertyBag* bag, const wchar_t* name) {
-  VARIANT value;
-  VariantInit(&value);
-  std::wstring text;
-  if (SUCCEEDED(bag->Read(name, &value, nullptr)) && value.vt == VT_BSTR) text = value.bstrVal;
-  VariantClear(&value);
-  return text;
-}
-
-// The class ids of the video input devices listed as "Zerithal".
-std::vector<std::wstring> ListedZerithal() {
-  std::vector<std::wstring> found;
-  ComPtr<ICreateDevEnum> devices;
-  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_ICreateDevEnum, devices.outVoid()))) {
-    ADD_FAILURE() << "no system device enumerator";
-    return found;
-  }
-  ComPtr<IEnumMoniker> monikers;
-  if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.out(), 0) != S_OK) {
-    return found;
-  }
-  for (;;) {
-    ComPtr<IMoniker> moniker;
-    if (monikers->Next(1, moniker.out(), nullptr) != S_OK) break;
-    ComPtr<IPropertyBag> bag;
-    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.outVoid()))) continue;
-    if (ReadBag(bag.get(), L"FriendlyName") == L"Zerithal") {
-      found.push_back(ReadBag(bag.get(), L"CLSID"));
-    }
-  }
-  return found;
-}
 
 bool ClassKeyExists() {
   HKEY key = nullptr;
@@ -68,13 +34,13 @@ TEST(Module, RegistersOnceInTheVideoInputCategoryAndUnregisters) {
   const std::wstring module = BesideExecutable(kModule);
   ASSERT_EQ(RunRegsvr32(module, false), 0);
   ASSERT_EQ(RunRegsvr32(module, false), 0);
-  const std::vector<std::wstring> listed = ListedZerithal();
+  const std::vector<std::wstring> listed = ListedVideoInputs(L"Zerithal");
   ASSERT_EQ(listed.size(), 1u);
   EXPECT_EQ(listed[0], kClsid);
   EXPECT_TRUE(ClassKeyExists());
 
   ASSERT_EQ(RunRegsvr32(module, true), 0);
-  EXPECT_TRUE(ListedZerithal().empty());
+  EXPECT_TRUE(ListedVideoInputs(L"Zerithal").empty());
   EXPECT_FALSE(ClassKeyExists());
 }
 

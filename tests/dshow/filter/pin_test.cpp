@@ -11,7 +11,7 @@
 #include "dshow/pins/cpushpindcm.h"
 #include "dshow/pins/cstillpindcm.h"
 #include "tests/dshow/filter/camera_double.h"
-#include "tests/dshow/support/comptr.h"
+#include "tests/dshow/support/capture_graph.h"
 #include "tests/dshow/support/testsink.h"
 
 namespace {
@@ -74,27 +74,9 @@ class PinTest : public ::testing::Test {
       ASSERT_EQ(graph_->ConnectDirect(still(), sink(1), nullptr), S_OK);
     }
   }
-  ComPtr<IMediaControl> control() {
-    ComPtr<IMediaControl> c;
-    graph_->QueryInterface(IID_IMediaControl, c.outVoid());
-    return c;
-  }
-  // The next event of code within timeoutMs; its first parameter in param.
+  ComPtr<IMediaControl> control() { return graph_.as<IMediaControl>(IID_IMediaControl); }
   bool awaitEvent(long wanted, LONG_PTR* param, DWORD timeoutMs) {
-    ComPtr<IMediaEvent> events;
-    graph_->QueryInterface(IID_IMediaEvent, events.outVoid());
-    const DWORD end = GetTickCount() + timeoutMs;
-    long code;
-    LONG_PTR p1, p2;
-    while (static_cast<LONG>(end - GetTickCount()) > 0) {
-      if (events->GetEvent(&code, &p1, &p2, 50) != S_OK) continue;
-      events->FreeEventParams(code, p1, p2);
-      if (code == wanted) {
-        *param = p1;
-        return true;
-      }
-    }
-    return false;
+    return AwaitEvent(graph_.as<IMediaEvent>(IID_IMediaEvent).get(), wanted, param, timeoutMs);
   }
   bool samplesReach(int count) {
     for (int i = 0; i < 400 && sink()->samples.load() < count; ++i) Sleep(10);
