@@ -43,39 +43,8 @@ void fixDefects(uint32_t count, const DefectPixel* list, int32_t w, int32_t h, S
   }
 }
 
-template <typename Sample, typename Ctx>
-void dispatch(const Ctx* ctx, uint32_t count, const DefectPixel* list, int32_t w, int32_t h,
-              Sample* frame, const SensorRegion* region) {
-  if (!ctx) return;
-  switch (ctx->pixelFormat) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 9:
-    case 10:
-      fixDefects(count, list, w, h, frame, region, ctx->isColour || region ? 2 : 1);
-      return;
-    case 6:
-    case 11:
-      FixDefectPixelsYuv(count, list, w, h, reinterpret_cast<uint8_t*>(frame));
-      return;
-    default:
-      return;
-  }
-}
-
 }  // namespace
 
-void FixDefectPixels(const PLContext* ctx, uint32_t count, const DefectPixel* list, int32_t w,
-                     int32_t h, uint8_t* frame, const SensorRegion* region) {
-  dispatch(ctx, count, list, w, h, frame, region);
-}
-void FixDefectPixels16(const PLContext16* ctx, uint32_t count, const DefectPixel* list, int32_t w,
-                       int32_t h, uint16_t* frame, const SensorRegion* region) {
-  dispatch(ctx, count, list, w, h, frame, region);
-}
 void FixDefectPixelsColor(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint8_t* f,
                           const SensorRegion* r) {
   fixDefects(n, l, w, h, f, r, 2);

@@ -31,6 +31,14 @@ constexpr int32_t outputRow(int32_t y, int32_t height, bool rowOrder) {
   return rowOrder ? y : height - 1 - y;
 }
 
+// How a frame's pixels lie in memory. Rows are padded to 4 bytes (rowStride).
+struct Layout {
+  uint8_t samplesPerPixel = 3;
+  uint8_t bits = 8;       // sample depth
+  uint8_t rowOrder = 0;   // set: image row y is memory row y; clear: rows stored bottom-up
+  uint8_t byteOrder = 1;  // set: blue, green, red; clear: red, green, blue
+};
+
 // Where red and blue go inside a pixel; green is always sample 1.
 struct Bgr {
   static constexpr int kRed = 2, kBlue = 0;

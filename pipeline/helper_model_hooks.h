@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "base/host_callbacks.h"
 #include "platform/com_types.h"
 #include "usb/usb_model_hooks.h"
 
@@ -75,11 +76,6 @@ class HelperModelHooks {
   virtual HRESULT SetPreciseFrameRate(uint32_t value) = 0;
   virtual uint32_t GetPreciseFrameRateMax() = 0;
 };
-
-// Host hooks the pipeline keeps with their contexts.
-using PL_HistogramCallback = void (*)(const uint32_t* counts, uint32_t bits, void* context);
-using PL_DemosaicCallback = void (*)(uint32_t fourcc, int32_t width, int32_t height,
-                                     const void* raw, void* out, uint8_t bitDepth, void* context);
 
 // The arguments of the camera object's raw-to-RGB conversion, handed on to the frame drivers.
 struct FrameConvertRequest {

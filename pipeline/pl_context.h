@@ -10,22 +10,17 @@
 #include <vector>
 
 #include "base/pixel_formats.h"
-#include "pipeline/pl_callbacks.h"
+#include "base/geometry.h"
+#include "base/host_callbacks.h"
+#include "kernels/calibration.h"
 #include "pipeline/pl_settings.h"
 #include "pipeline/pl_table_sets.h"
 #include "pipeline/pl_workers.h"
 #include "platform/lock.h"
 #include "usb/usb_model_hooks.h"
 
-// One hot pixel found by the dark-field run, in pixels of the frame it was found in.
-struct HotPixel {
-  uint16_t x, y;
-};
-
-// A window in pixels of the processed frame; right and bottom exclusive.
-struct PixelRect {
-  int32_t left, top, right, bottom;
-};
+// TODO(#17): the frame rectangle under its own name everywhere.
+using PixelRect = FrameRect;
 
 template <typename Sample>
 struct PLContextT {

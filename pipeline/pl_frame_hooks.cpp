@@ -10,6 +10,7 @@
 #include "kernels/demosaic.h"
 #include "pipeline/auto_exposure.h"
 #include "pipeline/pl_raw_driver.h"
+#include "pipeline/stages/defect_repair.h"
 
 namespace {
 
@@ -47,10 +48,10 @@ void repairDefects(PLHlperBase& h, FrameDescriptor& f, const kernels::SensorRegi
   if (!h.curDefectCount || !h.curDefects) return;
   const auto w = int32_t(h.procWidth), ht = int32_t(h.procHeight);
   if (h.ctx16 && highBitFormat(h.pixelFormat))
-    kernels::FixDefectPixels16(h.ctx16.get(), h.curDefectCount, h.curDefects, w, ht,
-                               reinterpret_cast<uint16_t*>(f.buffer), region);
+    stages::FixDefectPixels16(h.ctx16.get(), h.curDefectCount, h.curDefects, w, ht,
+                              reinterpret_cast<uint16_t*>(f.buffer), region);
   else if (h.ctx8 && !highBitFormat(h.pixelFormat))
-    kernels::FixDefectPixels(h.ctx8.get(), h.curDefectCount, h.curDefects, w, ht, f.buffer, region);
+    stages::FixDefectPixels(h.ctx8.get(), h.curDefectCount, h.curDefects, w, ht, f.buffer, region);
 }
 
 // Steps 6 to 8: one AE step, then the hand-over decided under mtxSettings and applied outside.

@@ -11,9 +11,13 @@
 #include "kernels/geometry.h"
 #include "kernels/output.h"
 #include "kernels/raw_steps.h"
-#include "kernels/statistics.h"
 #include "pipeline/pl_frame_job.h"
+#include "pipeline/pl_init_params.h"
 #include "pipeline/pl_worker_pool.h"
+#include "pipeline/stages/defect_repair.h"
+#include "pipeline/stages/demosaic.h"
+#include "pipeline/stages/orientation.h"
+#include "pipeline/stages/statistics.h"
 
 namespace {
 
@@ -56,11 +60,11 @@ void ffc(uint32_t w, uint32_t h, uint16_t* raw, uint8_t bits, const uint32_t* g)
 }
 void dark(const PLContext& c, uint32_t w, uint32_t h, uint8_t* raw) {
   kernels::SubtractDark8(int32_t(w), int32_t(h), raw, c.darkTable.data());
-  kernels::ApplyDefectList(int32_t(w), int32_t(h), raw, &c);
+  stages::ApplyDefectList(int32_t(w), int32_t(h), raw, &c);
 }
 void dark(const PLContext16& c, uint32_t w, uint32_t h, uint16_t* raw) {
   kernels::SubtractDark16(int32_t(w), int32_t(h), raw, c.darkTable.data());
-  kernels::ApplyDefectList16(int32_t(w), int32_t(h), raw, &c);
+  stages::ApplyDefectList16(int32_t(w), int32_t(h), raw, &c);
 }
 void blackLevel(uint32_t b, const uint16_t* off, uint32_t w, uint32_t h, uint8_t* raw) {
   kernels::SubtractBlackLevel(b, off, int32_t(w), int32_t(h), raw);
@@ -100,27 +104,27 @@ void rawLutPass(const std::vector<uint16_t>& lut, uint32_t w, uint32_t h, uint16
 }
 void demosaic(PLContext& c, uint32_t b, uint32_t m, uint32_t w, uint32_t h, const uint8_t* raw,
               uint8_t* out) {
-  kernels::Demosaic(&c, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
+  stages::Demosaic(&c, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
 }
 void demosaic(PLContext16& c, uint32_t b, uint32_t m, uint32_t w, uint32_t h, const uint16_t* raw,
               uint16_t* out) {
-  kernels::Demosaic16(&c, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
+  stages::Demosaic16(&c, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
 }
 void histogram(PLContext& c, const uint8_t* img, uint32_t w, uint32_t h, uint8_t mono,
                const PLHostCallbacks& cb) {
-  (c.byteOrder ? kernels::ReportHistogramBgr : kernels::ReportHistogramRgb)(
+  (c.byteOrder ? stages::ReportHistogramBgr : stages::ReportHistogramRgb)(
       &c, img, int32_t(w), int32_t(h), mono, cb.histogramCallback, cb.histogramCallbackContext);
 }
 void histogram(PLContext16& c, const uint16_t* img, uint32_t w, uint32_t h, uint8_t mono,
                const PLHostCallbacks& cb) {
-  (c.byteOrder ? kernels::ReportHistogram16Bgr : kernels::ReportHistogram16Rgb)(
+  (c.byteOrder ? stages::ReportHistogram16Bgr : stages::ReportHistogram16Rgb)(
       &c, img, int32_t(w), int32_t(h), mono, cb.histogramCallback, cb.histogramCallbackContext);
 }
 void markAe(PLContext& c, uint8_t* img, uint32_t w, uint32_t h) {
-  kernels::MarkAeWindow(&c, img, int32_t(w), int32_t(h));
+  stages::MarkAeWindow(&c, img, int32_t(w), int32_t(h));
 }
 void markAe(PLContext16& c, uint16_t* img, uint32_t w, uint32_t h) {
-  kernels::MarkAeWindow16(&c, img, int32_t(w), int32_t(h));
+  stages::MarkAeWindow16(&c, img, int32_t(w), int32_t(h));
 }
 void sharpen(PLContext& c, uint8_t* img, uint32_t w, uint32_t h) {
   Sharpen(c, img, int32_t(w), int32_t(h));
@@ -284,13 +288,13 @@ void orient8(PLContext& c, const PLSettings& s, uint8_t* out, size_t outBytes, c
   if (!(f & F::kRotateMask)) return;
   note(RawStep::Rotate);
   if (f & F::kRotate90) {
-    const auto scratch = kernels::EnsureRotateBuffer8(&c, w, h, p);
+    const auto scratch = stages::EnsureRotateBuffer8(&c, w, h, p);
     if (out && !kernels::RotateCcw8(out, outBytes, scratch, w, h, p))
       ZX_TRACE_ERROR("%s: turn refused", "PL_ProcessRaw8");
   } else if (f & F::kRotate180) {
     if (out) kernels::Rotate180_8(w, h, out, p);
   } else {
-    const auto scratch = kernels::EnsureRotateBuffer8(&c, w, h, p);
+    const auto scratch = stages::EnsureRotateBuffer8(&c, w, h, p);
     if (out && !kernels::RotateCw8(out, outBytes, scratch, w, h, p))
       ZX_TRACE_ERROR("%s: turn refused", "PL_ProcessRaw8");
   }
@@ -377,8 +381,8 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
     }
     if (out || out16) {
       note(RawStep::Rotate);
-      kernels::OutputTransforms16(&c, out, out ? outBytes : 0, out16, out16 ? out16Bytes : 0,
-                                  int32_t(r.fw), int32_t(r.fh));
+      stages::OutputTransforms16(&c, out, out ? outBytes : 0, out16, out16 ? out16Bytes : 0,
+                                 int32_t(r.fw), int32_t(r.fh));
     }
   }
   c.roi = nullptr;

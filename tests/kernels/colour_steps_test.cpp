@@ -15,8 +15,6 @@ using testkit::Guarded;
 // --- Vignette -------------------------------------------------------------------------------
 
 TEST(KernelsVignette, GainOneIsNearlyIdentityAndGainsScaleLuma) {
-  PLContext ctx;
-  testkit::prepareState(ctx, 8, 3, true, true);
   struct Row {
     double gain;
     uint8_t in, out;
@@ -24,7 +22,7 @@ TEST(KernelsVignette, GainOneIsNearlyIdentityAndGainsScaleLuma) {
   for (const Row r : {Row{1.0, 100, 99}, Row{1.0, 255, 254}, Row{1.0, 0, 0}, Row{1.5, 100, 159}}) {
     std::vector<uint8_t> px(4, r.in);
     const int32_t radius[1] = {0};
-    ApplyVignetteBgr(&ctx, px.data(), 1, 1, radius, &r.gain, 1, 8);
+    ApplyVignetteBgr(3, px.data(), 1, 1, radius, &r.gain, 1, 8);
     EXPECT_EQ(px[0], r.out) << r.gain << " " << int(r.in);
     EXPECT_EQ(px[1], r.out);
     EXPECT_EQ(px[2], r.out);
@@ -33,13 +31,11 @@ TEST(KernelsVignette, GainOneIsNearlyIdentityAndGainsScaleLuma) {
 
 // Radii at or past the gain count read the last gain; the vector is exactly that long (ASan).
 TEST(KernelsVignette, RadiusPastTheTableReadsTheLastGain) {
-  PLContext16 ctx;
-  testkit::prepareState(ctx, 12, 3, false, true);
   const std::vector<double> gain = {1.0, 1.2, 1.5};
   const std::vector<int32_t> radius = {3, 4, 1000, -1};
   Guarded<uint16_t> img(reference::stride<uint16_t>(3, 4));
   for (size_t i = 0; i < 12; ++i) img[i] = 1000;
-  ApplyVignette16Rgb(&ctx, img.data(), 4, 1, radius.data(), gain.data(), uint32_t(gain.size()), 12);
+  ApplyVignette16Rgb(3, img.data(), 4, 1, radius.data(), gain.data(), uint32_t(gain.size()), 12);
   Guarded<uint16_t> want(img.size());
   for (size_t i = 0; i < 12; ++i) want[i] = 1000;
   const std::vector<int32_t> clamped = {2, 2, 2, 0};
@@ -56,12 +52,10 @@ TEST(KernelsVignette, MatchesReference) {
       const int32_t w = 13, rows = 5;
       std::vector<int32_t> radius(size_t(w) * rows);
       for (auto& r : radius) r = int32_t(rng.below(50)) - 5;
-      PLContext16 ctx;
-      testkit::prepareState(ctx, 14, p, bgr, true);
       Guarded<uint16_t> img(reference::stride<uint16_t>(p, w) * rows);
       for (size_t i = 0; i < img.size(); ++i) img[i] = uint16_t(rng.below(20000));
       Guarded<uint16_t> want = img;
-      (bgr ? ApplyVignette16Bgr : ApplyVignette16Rgb)(&ctx, img.data(), w, rows, radius.data(),
+      (bgr ? ApplyVignette16Bgr : ApplyVignette16Rgb)(p, img.data(), w, rows, radius.data(),
                                                       gain.data(), 40, 14);
       reference::vignette<uint16_t>(bgr, p, want.data(), w, rows, radius.data(), gain.data(), 40,
                                     14);
@@ -315,30 +309,6 @@ TEST(KernelsLevels, MatchReferenceInColourAndMono) {
 }
 
 // --- Tone curve -----------------------------------------------------------------------------
-
-TEST(KernelsTone, SelectionByBitsDepthAndCameraTable) {
-  PLContext16 ctx;
-  PLTableSets<uint16_t> tables;
-  auto computed = std::make_shared<ToneTableSet<uint16_t>>();
-  computed->lut.assign(65536, 7);
-  tables.tone = computed;
-  ctx.settings.processFlags = PLProcessFlags::kToneMap1;
-  EXPECT_EQ(SelectToneLut(ctx, tables, 12).count, 4096u);
-  EXPECT_EQ(SelectToneLut(ctx, tables, 10).count, 1024u);
-  EXPECT_EQ(SelectToneLut(ctx, tables, 14).count, 16384u);
-  for (uint8_t bits : {11, 13, 15, 16})
-    EXPECT_EQ(SelectToneLut(ctx, tables, bits).count, 65536u) << int(bits);
-  const uint16_t camera[3] = {1, 2, 3};
-  EXPECT_EQ(SelectToneLut(ctx, tables, 12, {camera, 3}).table, camera);
-  ctx.settings.processFlags = PLProcessFlags::kToneMap2;
-  EXPECT_EQ(SelectToneLut(ctx, tables, 12).table, computed->lut.data());
-  ctx.settings.processFlags = 0;
-  EXPECT_FALSE(SelectToneLut(ctx, tables, 12, {camera, 3}));
-  PLContext ctx8;
-  PLTableSets<uint8_t> tables8;
-  ctx8.settings.processFlags = PLProcessFlags::kToneMap1;
-  EXPECT_EQ(SelectToneLut(ctx8, tables8, 8).table, BuiltInToneLut8().table);
-}
 
 // Short tables: a raw sample past the end reads the last entry (ASan watches the read).
 TEST(KernelsTone, ApplyClampsIndexToTheTable) {

@@ -1,4 +1,4 @@
-// Demosaic: fast paths against the literal rules, the bilinear anchors, dispatch and hook, and
+// Demosaic: fast paths against the literal rules, the bilinear anchors, the method table, and
 // the four-row mosaic conversion.
 #include <gtest/gtest.h>
 
@@ -250,48 +250,16 @@ TEST(KernelsDemosaic, FourCCNamesThePatternTheKernelsRead) {
   EXPECT_EQ(BayerFourCC(4), 0u);
 }
 
-struct HookCall {
-  int calls = 0;
-  uint32_t fourcc = 0;
-  int32_t w = 0, h = 0;
-  const void* raw = nullptr;
-  void* out = nullptr;
-  uint8_t bits = 0;
-};
-
-void recordHook(uint32_t fourcc, int32_t w, int32_t h, const void* raw, void* out, uint8_t bits,
-                void* ctx) {
-  auto* c = static_cast<HookCall*>(ctx);
-  *c = {c->calls + 1, fourcc, w, h, raw, out, bits};
-}
-
-TEST(KernelsDemosaic, DispatchRunsBilinearForEveryMethodCodeOrTheHook) {
-  PLContext16 ctx;
-  testkit::prepareState(ctx, 14, 4, true, false);
+TEST(KernelsDemosaic, EveryMethodCodeRunsBilinearInTheLayoutsOrder) {
   const auto site = testkit::siteTable(true);
   const auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, 23, 9, 16383, 9);
   Guarded<uint16_t> want(reference::stride<uint16_t>(4, 23) * 9);
   DemosaicBilinear16Bgr(2, site.data(), 23, 9, raw.data(), want.data(), 14, 4, 0);
   for (uint32_t method : {0u, 1u, 2u, 3u, 4u, 0xFFFFFFFFu}) {
     Guarded<uint16_t> out(want.size());
-    Demosaic16(&ctx, 2, site.data(), method, 23, 9, raw.data(), out.data());
+    DemosaicByMethod({4, 14, 0, 1}, method, 2, site.data(), 23, 9, raw.data(), out.data());
     EXPECT_TRUE(out == want) << method;
   }
-  HookCall call;
-  ctx.callbacks.demosaicCallback = recordHook;
-  ctx.callbacks.demosaicCallbackContext = &call;
-  Guarded<uint16_t> out(want.size());
-  const Guarded<uint16_t> before = out;
-  Demosaic16(&ctx, 1, site.data(), 0, 23, 9, raw.data(), out.data());
-  EXPECT_EQ(call.calls, 1);
-  EXPECT_EQ(call.fourcc,
-            uint32_t('R') | uint32_t('G') << 8 | uint32_t('G') << 16 | uint32_t('B') << 24);
-  EXPECT_EQ(call.w, 23);
-  EXPECT_EQ(call.h, 9);
-  EXPECT_EQ(call.raw, raw.data());
-  EXPECT_EQ(call.out, out.data());
-  EXPECT_EQ(call.bits, 14);
-  EXPECT_TRUE(out == before);  // no border filled behind the hook's back
 }
 
 TEST(KernelsQuickDemosaic, UniformFrameGivesVAndTwiceV) {

@@ -184,24 +184,5 @@ TEST(KernelsGeometry, ShortFrameOrScratchIsRefusedUntouched) {
   }
 }
 
-TEST(KernelsGeometry, ScratchGrowsPastTheStatesSizes) {
-  PLContext ctx;
-  ctx.maxWidth = 1280, ctx.maxHeight = 960, ctx.samplesPerPixel = 3;
-  const RotateScratch small = EnsureRotateBuffer8(&ctx, 64, 48, 3);
-  EXPECT_GE(small.bytes, turnedFrameBytes<uint8_t>(1280, 960, 3));  // first use: the largest frame
-  const int32_t w = 4096, h = 3288;
-  const size_t n = turnedFrameBytes<uint8_t>(w, h, 3);
-  std::vector<uint8_t> img(n);
-  for (size_t i = 0; i < n; ++i) img[i] = uint8_t(i * 7 + (i >> 12));
-  const std::vector<uint8_t> orig = img;
-  ASSERT_TRUE(RotateCw8(img.data(), n, EnsureRotateBuffer8(&ctx, w, h, 3), w, h, 3));
-  EXPECT_EQ(0, std::memcmp(img.data(), orig.data() + rowStride<uint8_t>(3, w) * (h - 1), 3));
-  ASSERT_TRUE(RotateCcw8(img.data(), n, EnsureRotateBuffer8(&ctx, h, w, 3), h, w, 3));
-  EXPECT_EQ(0, std::memcmp(img.data(), orig.data(), rowStride<uint8_t>(3, w) * h));
-  // An impossible request leaves the old scratch in place and reports nothing usable.
-  EXPECT_EQ(EnsureRotateBuffer(&ctx, ~size_t{0}).data, nullptr);
-  EXPECT_GE(ctx.rotation.size(), rotateScratchBytes<uint8_t>(w, h, 3));
-}
-
 }  // namespace
 }  // namespace kernels

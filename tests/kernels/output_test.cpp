@@ -29,20 +29,18 @@ TEST(KernelsOutput, TableAnchors) {
   EXPECT_DOUBLE_EQ(l.green[100], 100 * 0.587);
 }
 
-PLContext yuvState(uint8_t p, bool byteOrder) {
-  PLContext c;
-  c.samplesPerPixel = p, c.byteOrder = byteOrder;
-  return c;
+Layout yuvState(uint8_t p, bool byteOrder) {
+  return {p, 8, 1, uint8_t(byteOrder)};
 }
 
 TEST(KernelsOutput, YuvNeutralChromaGivesGreyLevels) {
   // Luma byte -> grey: 16 -> 0, 235 -> 254, 255 -> 255 (clamped), 0 -> 0.
   for (auto [luma, grey] :
        {std::pair{16, 0}, std::pair{235, 254}, std::pair{255, 255}, std::pair{0, 0}}) {
-    const PLContext c = yuvState(3, true);
+    const Layout c = yuvState(3, true);
     const uint8_t group[4] = {128, uint8_t(luma), 128, uint8_t(luma)};  // format 11: U Y V Y
     Guarded<uint8_t> out(8);
-    Yuv422ToRgb8Alt(&c, group, out.data(), 2, 1);
+    Yuv422ToRgb8Alt(c, group, out.data(), 2, 1);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(out[i], grey) << luma;
     EXPECT_EQ(out[6], Guarded<uint8_t>::kFill);  // row padding
   }
@@ -50,17 +48,17 @@ TEST(KernelsOutput, YuvNeutralChromaGivesGreyLevels) {
 
 TEST(KernelsOutput, YuvGroupOrderAndByteOrder) {
   // Format 6 (V, U, Ya, Yb) puts Yb's pixel first.
-  const PLContext bgr = yuvState(3, true), rgb = yuvState(3, false);
+  const Layout bgr = yuvState(3, true), rgb = yuvState(3, false);
   const uint8_t f6[4] = {128, 128, 200, 50};
   Guarded<uint8_t> out(8);
-  Yuv422ToRgb8(&bgr, f6, out.data(), 2, 1);
+  Yuv422ToRgb8(bgr, f6, out.data(), 2, 1);
   EXPECT_EQ(out[0], GetYuvTables().luma[50]);
   EXPECT_EQ(out[3], GetYuvTables().luma[200]);
   // Strong red chroma (V high): byte order clear puts red first, set puts it third.
   const uint8_t f11[4] = {128, 100, 240, 100};
   Guarded<uint8_t> a(8), b(8);
-  Yuv422ToRgb8Alt(&rgb, f11, a.data(), 2, 1);
-  Yuv422ToRgb8Alt(&bgr, f11, b.data(), 2, 1);
+  Yuv422ToRgb8Alt(rgb, f11, a.data(), 2, 1);
+  Yuv422ToRgb8Alt(bgr, f11, b.data(), 2, 1);
   EXPECT_GT(a[0], a[2]);
   EXPECT_EQ(a[0], b[2]);
   EXPECT_EQ(a[2], b[0]);
@@ -74,9 +72,9 @@ TEST(KernelsOutput, YuvMatchesReferenceOnPaddedRows) {
           std::vector<uint8_t> packed(size_t(w) * h * 2);
           testkit::Rng rng(w * h + p);
           for (auto& v : packed) v = uint8_t(rng.next());
-          const PLContext c = yuvState(p, bgr);
+          const Layout c = yuvState(p, bgr);
           Guarded<uint8_t> out(rowStride<uint8_t>(p, w) * h), want = out;
-          (alt ? Yuv422ToRgb8Alt : Yuv422ToRgb8)(&c, packed.data(), out.data(), w, h);
+          (alt ? Yuv422ToRgb8Alt : Yuv422ToRgb8)(c, packed.data(), out.data(), w, h);
           reference::yuv422(alt, bgr, p, packed.data(), want.data(), w, h);
           EXPECT_TRUE(out == want)
               << w << "x" << h << " p" << int(p);  // fourth sample and padding kept
@@ -97,9 +95,9 @@ TEST(KernelsOutput, YuvVectorPathMatchesReferenceOnOddSizes) {
               std::vector<uint8_t> packed(size_t(w) * h * 2 + 1);
               testkit::Rng rng(w * 13 + h + p);
               for (auto& v : packed) v = uint8_t(rng.next());
-              const PLContext c = yuvState(p, bgr);
+              const Layout c = yuvState(p, bgr);
               Guarded<uint8_t> out(rowStride<uint8_t>(p, w) * h + 1), want = out;
-              (alt ? Yuv422ToRgb8Alt : Yuv422ToRgb8)(&c, packed.data() + 1, out.data() + 1, w, h);
+              (alt ? Yuv422ToRgb8Alt : Yuv422ToRgb8)(c, packed.data() + 1, out.data() + 1, w, h);
               reference::yuv422(alt, bgr, p, packed.data() + 1, want.data() + 1, w, h);
               EXPECT_TRUE(out == want) << testkit::isaName(isa) << " " << w << "x" << h << " p"
                                        << int(p) << " bgr " << bgr << " alt " << alt;
@@ -120,9 +118,9 @@ TEST(KernelsOutput, YuvEverySampleValueMatchesTheTables) {
   for (Isa isa : testkit::availableIsas()) {
     testkit::IsaScope scope(isa);
     for (bool alt : {false, true}) {
-      const PLContext c = yuvState(3, true);
+      const Layout c = yuvState(3, true);
       Guarded<uint8_t> out(rowStride<uint8_t>(3, w) * h), want = out;
-      (alt ? Yuv422ToRgb8Alt : Yuv422ToRgb8)(&c, packed.data(), out.data(), w, h);
+      (alt ? Yuv422ToRgb8Alt : Yuv422ToRgb8)(c, packed.data(), out.data(), w, h);
       reference::yuv422(alt, true, 3, packed.data(), want.data(), w, h);
       EXPECT_TRUE(out == want) << testkit::isaName(isa) << " alt " << alt;
     }

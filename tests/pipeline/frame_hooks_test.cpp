@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "kernels/calibration.h"
+#include "pipeline/stages/defect_repair.h"
 #include "pipeline/auto_exposure.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
@@ -56,7 +56,7 @@ TEST(FrameHooks, SentBytesArriveAndListedDefectsAreRepaired) {
     h.sensor.trigger = trigger;
     ASSERT_EQ(h.grab(), 1);
     auto want = pattern(trigger ? 2 : 1);
-    kernels::FixDefectPixels(h.sensor.ctx8.get(), 2, defects, kW, kH, want.data(), nullptr);
+    stages::FixDefectPixels(h.sensor.ctx8.get(), 2, defects, kW, kH, want.data(), nullptr);
     EXPECT_TRUE(std::equal(want.begin(), want.end(), h.frame.begin())) << "trigger " << trigger;
   }
 }
