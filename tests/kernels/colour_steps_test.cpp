@@ -29,20 +29,7 @@ TEST(KernelsVignette, GainOneIsNearlyIdentityAndGainsScaleLuma) {
   }
 }
 
-// Radii at or past the gain count read the last gain; the vector is exactly that long (ASan).
-TEST(KernelsVignette, RadiusPastTheTableReadsTheLastGain) {
-  const std::vector<double> gain = {1.0, 1.2, 1.5};
-  const std::vector<int32_t> radius = {3, 4, 1000, -1};
-  Guarded<uint16_t> img(reference::stride<uint16_t>(3, 4));
-  for (size_t i = 0; i < 12; ++i) img[i] = 1000;
-  ApplyVignette16Rgb(3, img.data(), 4, 1, radius.data(), gain.data(), uint32_t(gain.size()), 12);
-  Guarded<uint16_t> want(img.size());
-  for (size_t i = 0; i < 12; ++i) want[i] = 1000;
-  const std::vector<int32_t> clamped = {2, 2, 2, 0};
-  reference::vignette<uint16_t>(false, 3, want.data(), 4, 1, clamped.data(), gain.data(), 3, 12);
-  EXPECT_TRUE(img == want);
-}
-
+// Radii below 0 and past the gain count (the vector is exactly that long: ASan) read the ends.
 TEST(KernelsVignette, MatchesReference) {
   testkit::Rng rng(11);
   std::vector<double> gain(40);
@@ -141,10 +128,8 @@ void tableRows() {
     }
 }
 
-TEST(KernelsAdjustColor, EachTableRow8) {
+TEST(KernelsAdjustColor, EachTableRow) {
   tableRows<uint8_t>();
-}
-TEST(KernelsAdjustColor, EachTableRow16) {
   tableRows<uint16_t>();
 }
 
@@ -352,42 +337,14 @@ TEST(KernelsTone, ApplyMatchesReferenceOnEveryIsa) {
   }
 }
 
-struct Telling {
-  uint32_t in, out;
-};
-
-template <typename S>
-void expectCurveShape(const ToneLut<S>& t, uint32_t toe, std::initializer_list<Telling> rows) {
-  ASSERT_TRUE(t);
-  EXPECT_EQ(t.table[0], 0u);
-  EXPECT_EQ(t.table[t.count - 1], t.count - 1);
-  for (uint32_t v = 0; v <= toe; ++v) EXPECT_EQ(t.table[v], 0u) << v;
-  for (uint32_t v = 1; v < t.count; ++v) ASSERT_LE(t.table[v - 1], t.table[v]) << v;
-  for (const Telling r : rows) EXPECT_EQ(t.table[r.in], r.out) << r.in;
-}
-
-// FNV-1a over the entries' bytes: native and cross builds must agree.
+// FNV-1a over the entries' bytes: any change of a curve shows, and native and cross builds must
+// agree.
 template <typename S>
 uint32_t checksum(const ToneLut<S>& t) {
   uint32_t h = 2166136261u;
   for (uint32_t i = 0; i < t.count; ++i)
     for (size_t k = 0; k < sizeof(S); ++k) h = (h ^ ((t.table[i] >> (8 * k)) & 0xFF)) * 16777619u;
   return h;
-}
-
-TEST(KernelsTone, BuiltInCurvesHitEveryTellingRow) {
-  expectCurveShape(BuiltInToneLut8(), 1,
-                   {{8, 10}, {16, 27}, {32, 60}, {64, 115}, {128, 194}, {192, 239}, {255, 255}});
-  expectCurveShape(BuiltInToneLut16(10), 4,
-                   {{32, 40}, {128, 240}, {256, 460}, {512, 777}, {768, 956}, {1023, 1023}});
-  expectCurveShape(BuiltInToneLut16(12), 17,
-                   {{256, 432}, {1024, 1842}, {2048, 3108}, {3072, 3825}, {4095, 4095}});
-  expectCurveShape(BuiltInToneLut16(14), 67,
-                   {{1024, 1727}, {4096, 7371}, {8192, 12432}, {12288, 15302}, {16383, 16383}});
-  expectCurveShape(BuiltInToneLut16(16), 263,
-                   {{4096, 6907}, {16384, 29483}, {32768, 49730}, {49152, 61207}, {65535, 65535}});
-  // Just past the toe each curve still sits at or below the identity.
-  EXPECT_LE(BuiltInToneLut16(12).table[18], 18u);
 }
 
 TEST(KernelsTone, BuiltInCurveChecksumsAreFixed) {

@@ -89,16 +89,6 @@ TEST(KernelsRawSteps, RawTableClampsAndMatchesALiteralLoopOnEveryIsa) {
   EXPECT_EQ(untouched[1], 9);
 }
 
-TEST(KernelsRawSteps, WhiteBalanceUsesEachSitesTable) {
-  std::vector<uint8_t> red(256, 1), green(256, 2), blue(256, 3);
-  for (uint32_t b = 0; b < 4; ++b) {
-    std::vector<uint8_t> raw(5 * 5, 9);
-    ApplyRawWb(b, red.data(), green.data(), blue.data(), 5, 5, raw.data());
-    for (int32_t y = 0; y < 5; ++y)
-      for (int32_t x = 0; x < 5; ++x) EXPECT_EQ(raw[y * 5 + x], kBayerColour[b][y & 1][x & 1] + 1);
-  }
-}
-
 TEST(KernelsRawSteps, InvalidOrderOrEmptyFrameChangesNothing) {
   const uint16_t off[3] = {5, 5, 5};
   std::vector<uint8_t> table(256, 0);
