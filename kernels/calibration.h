@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/geometry.h"
 #include "kernels/kernel_base.h"
 
 // One factory defect of the camera's list, in sensor pixels; valid marks entries that may take
@@ -20,24 +21,20 @@ struct HotPixel {
 
 namespace kernels {
 
-// The sensor region a cropped frame holds; the frame is right - left by bottom - top.
-struct SensorRegion {
-  int32_t left, top, right, bottom;
-};
-
-// Each entry inside the frame (or region, in region coordinates) takes: a side neighbour d away
+// Each entry inside the frame (or region, the sensor window the frame holds: right - left by
+// bottom - top; entries then in region coordinates) takes: a side neighbour d away
 // near the left or right border, the one below near the top, the four-neighbour mean inside,
 // the one above near the bottom. Flagged entries with all four neighbours take the mean at
 // once; the flag is not used with a region. Colour d = 2; mono d = 1 without a region, else 2.
 // A frame or region under 2d in either direction is left alone.
 void FixDefectPixelsColor(uint32_t count, const DefectPixel* list, int32_t w, int32_t h,
-                          uint8_t* frame, const SensorRegion* region);
+                          uint8_t* frame, const SensorRect* region);
 void FixDefectPixelsColor16(uint32_t count, const DefectPixel* list, int32_t w, int32_t h,
-                            uint16_t* frame, const SensorRegion* region);
+                            uint16_t* frame, const SensorRect* region);
 void FixDefectPixelsMono(uint32_t count, const DefectPixel* list, int32_t w, int32_t h,
-                         uint8_t* frame, const SensorRegion* region);
+                         uint8_t* frame, const SensorRect* region);
 void FixDefectPixelsMono16(uint32_t count, const DefectPixel* list, int32_t w, int32_t h,
-                           uint16_t* frame, const SensorRegion* region);
+                           uint16_t* frame, const SensorRect* region);
 
 // Two-byte packed pixels: flagged entries only, first byte only, from the rows above and below
 // (even x also from the pixels left and right); entries without those neighbours are skipped.

@@ -20,7 +20,7 @@ Sample repairValue(const Sample* f, int32_t w, int32_t h, int32_t d, int32_t x, 
 
 template <typename Sample>
 void fixDefects(uint32_t count, const DefectPixel* list, int32_t w, int32_t h, Sample* frame,
-                const SensorRegion* region, int32_t d) {
+                const SensorRect* region, int32_t d) {
   if (!list || !frame || w < 1 || h < 1) return;
   int32_t rw = w, rh = h;
   if (region) {
@@ -46,19 +46,19 @@ void fixDefects(uint32_t count, const DefectPixel* list, int32_t w, int32_t h, S
 }  // namespace
 
 void FixDefectPixelsColor(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint8_t* f,
-                          const SensorRegion* r) {
+                          const SensorRect* r) {
   fixDefects(n, l, w, h, f, r, 2);
 }
 void FixDefectPixelsColor16(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint16_t* f,
-                            const SensorRegion* r) {
+                            const SensorRect* r) {
   fixDefects(n, l, w, h, f, r, 2);
 }
 void FixDefectPixelsMono(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint8_t* f,
-                         const SensorRegion* r) {
+                         const SensorRect* r) {
   fixDefects(n, l, w, h, f, r, r ? 2 : 1);
 }
 void FixDefectPixelsMono16(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint16_t* f,
-                           const SensorRegion* r) {
+                           const SensorRect* r) {
   fixDefects(n, l, w, h, f, r, r ? 2 : 1);
 }
 

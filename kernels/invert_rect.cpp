@@ -7,7 +7,7 @@ namespace kernels {
 namespace {
 
 template <typename Sample>
-void invertRect(const Layout& l, const FrameRect& r, Sample* image, int32_t width, int32_t height) {
+void invertRect(const Layout& l, const ImageRect& r, Sample* image, int32_t width, int32_t height) {
   const uint8_t p = l.samplesPerPixel;
   if (!image || width < 1 || height < 1 || p < 1) return;
   const int32_t left = std::max(r.left, 0), right = std::min(r.right, width);
@@ -27,11 +27,11 @@ void invertRect(const Layout& l, const FrameRect& r, Sample* image, int32_t widt
 
 }  // namespace
 
-void InvertRect(const Layout& l, const FrameRect& r, uint8_t* image, int32_t width,
+void InvertRect(const Layout& l, const ImageRect& r, uint8_t* image, int32_t width,
                 int32_t height) {
   invertRect(l, r, image, width, height);
 }
-void InvertRect(const Layout& l, const FrameRect& r, uint16_t* image, int32_t width,
+void InvertRect(const Layout& l, const ImageRect& r, uint16_t* image, int32_t width,
                 int32_t height) {
   invertRect(l, r, image, width, height);
 }

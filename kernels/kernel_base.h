@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/geometry.h"
+
 #ifdef __FAST_MATH__
 #error "the pixel kernels must give the same bytes everywhere; build without -ffast-math/-Ofast"
 #endif
@@ -22,8 +24,9 @@ constexpr uint32_t sampleMax(uint32_t bits) {
 // Samples in one padded output row of `width` pixels of p samples (rows fill 4-byte words).
 template <typename Sample>
 constexpr size_t rowStride(uint32_t p, int32_t width) {
-  const uint64_t bits = uint64_t{p} * static_cast<uint64_t>(width) * 8u * sizeof(Sample);
-  return static_cast<size_t>((bits + 31u) / 32u * 4u / sizeof(Sample));
+  return static_cast<size_t>(
+      DibRowBytes(uint64_t{p} * 8u * sizeof(Sample), static_cast<uint64_t>(width)) /
+      sizeof(Sample));
 }
 
 // Image row that receives image row y: itself when rowOrder is set, else counted from the end.

@@ -34,8 +34,8 @@ void CountHistogram(const Layout& l, bool mono, const uint16_t* image, int32_t w
 
 // Inverts the first three samples (within the depth) of the pixels of r, whose y counts from the
 // image's last memory row, clipped to the image.
-void InvertRect(const Layout& l, const FrameRect& r, uint8_t* image, int32_t width, int32_t height);
-void InvertRect(const Layout& l, const FrameRect& r, uint16_t* image, int32_t width,
+void InvertRect(const Layout& l, const ImageRect& r, uint8_t* image, int32_t width, int32_t height);
+void InvertRect(const Layout& l, const ImageRect& r, uint16_t* image, int32_t width,
                 int32_t height);
 
 }  // namespace kernels

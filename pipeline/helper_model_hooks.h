@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
+#include "base/geometry.h"
 #include "base/host_callbacks.h"
 #include "platform/com_types.h"
-#include "usb/usb_model_hooks.h"
 
 namespace platform {
 class Event;
@@ -17,14 +17,6 @@ struct StillResult;      // status, format and size of one still grab (pipeline-
 struct PresetRecord;
 struct LumorixFocusInfo;
 
-// A sensor window in signed pixels; all zero means none.
-struct SensorRect {
-  int32_t left;
-  int32_t top;
-  int32_t right;
-  int32_t bottom;
-};
-
 // The 42 helper operations, in slot order; the model's helper layer supplies every one.
 class HelperModelHooks {
  public:
@@ -32,7 +24,7 @@ class HelperModelHooks {
 
   virtual int32_t PLHlperInit() = 0;
   virtual int32_t PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uint32_t height,
-                                   const RoiRect* window, platform::Event* stopEvent,
+                                   const SensorRect* window, platform::Event* stopEvent,
                                    bool singleTry) = 0;
   virtual bool PLHlperHasFlag40() = 0;
   virtual bool PLHlperGetCalc2630() = 0;
@@ -40,7 +32,7 @@ class HelperModelHooks {
   virtual void PLHlperSetBitDepth(uint8_t depth) = 0;
   virtual bool PLHlperIsTrigger() = 0;
   virtual SensorRect* PLHlperGetSensorRoi(SensorRect* out) = 0;
-  virtual RoiRect* PLHlperGetRoi(RoiRect* out) = 0;
+  virtual SensorRect* PLHlperGetRoi(SensorRect* out) = 0;
   virtual HRESULT PLHlperSetLightFrequency(uint32_t mode) = 0;
   virtual HRESULT PLHlperSetSpeed(uint16_t speed, uint8_t force) = 0;
   virtual HRESULT PLHlperSetSkip(uint32_t skip) = 0;

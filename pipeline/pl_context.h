@@ -17,10 +17,6 @@
 #include "pipeline/pl_table_sets.h"
 #include "pipeline/pl_workers.h"
 #include "platform/lock.h"
-#include "usb/usb_model_hooks.h"
-
-// TODO(#17): the frame rectangle under its own name everywhere.
-using PixelRect = FrameRect;
 
 template <typename Sample>
 struct PLContextT {
@@ -58,13 +54,13 @@ struct PLContextT {
   uint8_t ffcFrames = 0, ffcCount = 0, dfcFrames = 0, dfcCount = 0;
 
   // The running frame.
-  const RoiRect* roi = nullptr;
+  const SensorRect* roi = nullptr;
   uint32_t binning = 0;
   uint32_t frameMono = 0;
 
   std::array<double, 9> colourMatrix{};  // the model's, row-major
 
-  PixelRect aeRectPx{}, awbRectPx{}, abbRectPx{};
+  ImageRect aeRectPx{}, awbRectPx{}, abbRectPx{};
 
   // Gains and exposure.
   std::array<uint32_t, 3> wbGain{};

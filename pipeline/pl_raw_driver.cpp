@@ -36,7 +36,7 @@ struct Running {
   uint32_t bayer;
 };
 
-bool runningSizes(const FrameGeometry& g, const RoiRect* roi, uint32_t binning, int32_t bayer,
+bool runningSizes(const FrameGeometry& g, const SensorRect* roi, uint32_t binning, int32_t bayer,
                   Running& r) {
   r = {g.frameWidth, g.frameHeight, g.procWidth, g.procHeight, uint32_t(bayer)};
   if (roi) {
@@ -241,8 +241,8 @@ void colourAndStats(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PL
 
 // Steps 1, 3 and the frame's snapshot; false when the frame cannot run.
 template <typename Sample>
-bool beginFrame(PLContextT<Sample>& c, const FrameGeometry& g, const RoiRect* roi, uint32_t binning,
-                Running& r, FrameJob<Sample>& job, PLHostCallbacks& cb) {
+bool beginFrame(PLContextT<Sample>& c, const FrameGeometry& g, const SensorRect* roi,
+                uint32_t binning, Running& r, FrameJob<Sample>& job, PLHostCallbacks& cb) {
   if (!runningSizes(g, roi, binning, c.bayer, r)) {
     ZX_TRACE_ERROR("%s: bad roi or binning", "PL_ProcessRaw");
     return false;
@@ -307,7 +307,7 @@ void SetRawStepObserver(RawStepObserver observer, void* context) {
   gObserverContext = context;
 }
 
-void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const RoiRect* roi,
+void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const SensorRect* roi,
                     uint32_t binning, bool still) {
   if (!ctx || !raw) return;
   PLContext& c = *ctx;
@@ -340,7 +340,7 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Roi
 }
 
 void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16,
-                     const RoiRect* roi, uint8_t binning, uint8_t still) {
+                     const SensorRect* roi, uint8_t binning, uint8_t still) {
   if (!ctx || !raw) return;
   PLContext16& c = *ctx;
   const FrameGeometry g{c.frameWidth, c.frameHeight, c.procWidth, c.procHeight};

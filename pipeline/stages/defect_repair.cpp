@@ -26,17 +26,17 @@ Repair repairFor(uint32_t pixelFormat) {
 }
 
 inline void fixRaw(bool colour, uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint8_t* f,
-                   const kernels::SensorRegion* r) {
+                   const SensorRect* r) {
   (colour ? kernels::FixDefectPixelsColor : kernels::FixDefectPixelsMono)(n, l, w, h, f, r);
 }
 inline void fixRaw(bool colour, uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint16_t* f,
-                   const kernels::SensorRegion* r) {
+                   const SensorRect* r) {
   (colour ? kernels::FixDefectPixelsColor16 : kernels::FixDefectPixelsMono16)(n, l, w, h, f, r);
 }
 
 template <typename Sample, typename Ctx>
 void dispatch(const Ctx* ctx, uint32_t count, const DefectPixel* list, int32_t w, int32_t h,
-              Sample* frame, const kernels::SensorRegion* region) {
+              Sample* frame, const SensorRect* region) {
   if (!ctx) return;
   switch (repairFor(ctx->pixelFormat)) {
     case Repair::Raw:
@@ -59,11 +59,11 @@ int32_t hotPixelReach(const PLContextT<Sample>& ctx) {
 }  // namespace
 
 void FixDefectPixels(const PLContext* ctx, uint32_t count, const DefectPixel* list, int32_t w,
-                     int32_t h, uint8_t* frame, const kernels::SensorRegion* region) {
+                     int32_t h, uint8_t* frame, const SensorRect* region) {
   dispatch(ctx, count, list, w, h, frame, region);
 }
 void FixDefectPixels16(const PLContext16* ctx, uint32_t count, const DefectPixel* list, int32_t w,
-                       int32_t h, uint16_t* frame, const kernels::SensorRegion* region) {
+                       int32_t h, uint16_t* frame, const SensorRect* region) {
   dispatch(ctx, count, list, w, h, frame, region);
 }
 

@@ -47,7 +47,7 @@ TEST(KernelsCalibration, ColourDefectBorderOrder) {
 
 TEST(KernelsCalibration, RegionEntriesAreMovedOrSkipped) {
   // Sensor region x 2..7, y 1..6: the frame is 6 x 6.
-  const SensorRegion region{2, 1, 8, 7};
+  const SensorRect region{2, 1, 8, 7};
   const int32_t w = 6, h = 6;
   auto f = indexed(w, h);
   const auto before = f;
@@ -71,7 +71,7 @@ TEST(KernelsCalibration, MonoDistanceOneTwoWithARegion) {
   const DefectPixel e{2, 2, 1};
   FixDefectPixelsMono(1, &e, w, h, f.data(), nullptr);  // d = 1
   EXPECT_EQ(f[2 * w + 2], (12 + 32 + 21 + 23) >> 2);
-  const SensorRegion whole{0, 0, w, h};
+  const SensorRect whole{0, 0, w, h};
   f = indexed(w, h);
   FixDefectPixelsMono(1, &e, w, h, f.data(), &whole);  // d = 2 with a region
   EXPECT_EQ(f[2 * w + 2], (2 + 42 + 20 + 24) >> 2);
@@ -90,7 +90,7 @@ TEST(KernelsCalibration, EntriesOutsideTheFrameAreSkipped) {
   std::vector<uint8_t> tiny(3 * 3, 1), before = tiny;
   const DefectPixel centre{1, 1, 1};
   FixDefectPixelsColor(1, &centre, 3, 3, tiny.data(), nullptr);
-  const SensorRegion narrow{0, 0, 3, 3};
+  const SensorRect narrow{0, 0, 3, 3};
   FixDefectPixelsMono(1, &centre, 3, 3, tiny.data(), &narrow);
   EXPECT_EQ(tiny, before);
 }

@@ -89,9 +89,9 @@ TEST(KernelsHistogram, HighDepthClampsAndMatchesReference) {
 }
 
 TEST(KernelsInvertRect, ClipsToTheImageAndInvertsWithinTheDepth) {
-  for (const FrameRect r :
-       {FrameRect{-5, -5, 100, 100}, FrameRect{3, 2, 50, 3}, FrameRect{2, 2, 2, 9},
-        FrameRect{0, 4, 9, 4}, FrameRect{9, 9, 20, 20}, FrameRect{1, 0, 3, 1}}) {
+  for (const ImageRect r :
+       {ImageRect{-5, -5, 100, 100}, ImageRect{3, 2, 50, 3}, ImageRect{2, 2, 2, 9},
+        ImageRect{0, 4, 9, 4}, ImageRect{9, 9, 20, 20}, ImageRect{1, 0, 3, 1}}) {
     auto img = random<uint16_t>(4, 5, 4, 5000, uint64_t(r.left + 10)), want = img;
     InvertRect({4, 12, 1, 0}, r, img.data(), 5, 4);
     reference::aeMark<uint16_t>(2, r.left, r.top, r.right, r.bottom, want.data(), 5, 4, 4, 12);

@@ -100,7 +100,7 @@ TEST(FrameHooks, SettlingSetsTheCallCounterToTwo) {
   h.camera.showScene({});
   ASSERT_EQ(h.grab(), 1);
   auto& c = *h.sensor.ctx8;
-  const AeWindow w{c.aeRectPx.left, c.aeRectPx.top, c.aeRectPx.right, c.aeRectPx.bottom};
+  const ImageRect w{c.aeRectPx.left, c.aeRectPx.top, c.aeRectPx.right, c.aeRectPx.bottom};
   const int32_t bri = AeMeasure(c, h.frame.data(), kW, kH, w);
   ASSERT_GE(bri, 16);
   h.enableAe(0);
