@@ -42,11 +42,3 @@ struct ColourSiteTable {
 
 // byteOrder set: pixels are B, G, R; clear: R, G, B.
 ColourSiteTable BuildColourSites(bool byteOrder);
-
-// Frame rows are padded: bytes to a multiple of 4, 16-bit samples to an even count.
-constexpr uint64_t RowBytes8(uint64_t bytes) {
-  return (bytes + 3u) & ~uint64_t{3};
-}
-constexpr uint64_t RowSamples16(uint64_t samples) {
-  return (samples + 1u) & ~uint64_t{1};
-}

@@ -17,6 +17,7 @@
 #include "kernels/output.h"
 #include "pipeline/pl_settings_io.h"
 #include "pipeline/pl_state.h"
+#include "pipeline/stages/still.h"
 
 namespace {
 
@@ -129,15 +130,14 @@ void geometryPair(benchmark::State& st, int32_t w, int32_t h, bool cv, int op,
 void yuvPair(benchmark::State& st, int32_t w, int32_t h, bool cv, const std::string& name) {
   auto packed = seeded<uint8_t>(size_t(w) * h * 2, 255, 7);
   std::vector<uint8_t> out(size_t(w) * 3 * h);
-  PLContext ctx;
-  ctx.samplesPerPixel = 3, ctx.byteOrder = 1;
+  const kernels::Layout layout{3, 8, 0, 1};
   kernels::BuildYuvTables();
   cv::Mat s(h, w, CV_8UC2, packed.data()), d(h, w, CV_8UC3, out.data());
   run(st, name, w, h, [&] {
     if (cv)
       cv::cvtColor(s, d, cv::COLOR_YUV2BGR_UYVY);
     else
-      kernels::Yuv422ToRgb8Alt(&ctx, packed.data(), out.data(), w, h);
+      kernels::Yuv422ToRgb8Alt(layout, packed.data(), out.data(), w, h);
     benchmark::DoNotOptimize(out.data());
   });
 }
@@ -166,7 +166,7 @@ void stillPair(benchmark::State& st, int32_t w, int32_t h, bool cv, const std::s
       cv::flip(bgr, bgr, 1);
       cv::rotate(bgr, turned, cv::ROTATE_90_COUNTERCLOCKWISE);
     } else {
-      kernels::PL_ProcessStill8(ctx.get(), work.data(), out.data(), n, 24, w, h, w, h);
+      stages::PL_ProcessStill8(ctx.get(), work.data(), out.data(), n, 24, w, h, w, h);
     }
     benchmark::DoNotOptimize(out.data());
   });

@@ -40,8 +40,8 @@ void copyOf(benchmark::State& state, size_t bytes) {
 }
 
 void convert(benchmark::State& state, uint32_t bits) {
-  const uint32_t srcRow = RowBytes(24, kW);
-  const uint32_t row = bits == 32 ? kW * 4 : RowBytes(bits, kW);
+  const uint32_t srcRow = uint32_t(DibRowBytes(24, kW));
+  const uint32_t row = bits == 32 ? kW * 4 : uint32_t(DibRowBytes(bits, kW));
   const auto src = seeded(size_t{srcRow} * kH);
   std::vector<uint8_t> dst(size_t{row} * kH);
   for (auto _ : state) {
@@ -62,7 +62,7 @@ void BM_PullImageLuma8(benchmark::State& state) {
   convert(state, 8);
 }
 void BM_MemcpyLuma8Bytes(benchmark::State& state) {
-  copyOf(state, size_t{RowBytes(8, kW)} * kH);
+  copyOf(state, size_t(DibRowBytes(8, kW)) * kH);
 }
 
 void BM_BinRawFrameBy2(benchmark::State& state) {

@@ -60,8 +60,8 @@ void CameraBufferImpl::resetLists() {
     RawBufferRecord& r = records_[i];
     r.next = i + 1 < kRecordCount ? &records_[i + 1] : nullptr;
     r.format = kRawFormatNone;
-    r.roi = FrameRegion{};
-    r.fullFrame = FrameRegion{};
+    r.roi = SensorRect{};
+    r.fullFrame = SensorRect{};
     r.data = r.buffer;
   }
 }

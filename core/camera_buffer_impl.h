@@ -25,9 +25,9 @@ struct RawBufferRecord {
   uint8_t roiPresent;
   uint8_t binAverage;
   uint8_t binFactor;
-  FrameRegion roi;
-  FrameRegion fullFrame;  // all zero: the preview resolution
-  uint8_t* data;          // where the current frame starts
+  SensorRect roi;
+  SensorRect fullFrame;  // all zero: the preview resolution
+  uint8_t* data;         // where the current frame starts
   uint8_t* buffer;
   LumorixFrameInfo info;
 };

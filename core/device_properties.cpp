@@ -134,7 +134,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::put_eSize(uint32_t index) {
   if (index >= previewCount()) return E_INVALIDARG;
   if (started_.load() || hasThreads()) return E_UNEXPECTED;
   if (index == previewIndex_.load()) return S_OK;
-  if (transport_) transport_->setRequestedRoi(RoiRect{});
+  if (transport_) transport_->setRequestedRoi(SensorRect{});
   previewIndex_ = index;
   return S_OK;
 }
@@ -146,7 +146,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::get_FinalSize(int32_t* width, int32_t* heigh
   uint32_t w = previewTable_[index].width;
   uint32_t h = previewTable_[index].height;
   if (transport_) {
-    const RoiRect roi = transport_->appliedRoi();
+    const SensorRect roi = transport_->appliedRoi();
     if (roi.right > roi.left && roi.bottom > roi.top) {
       w = roi.right - roi.left;
       h = roi.bottom - roi.top;

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "base/geometry.h"
+
 // Handed to applications with every frame.
 struct LumorixFrameInfo {
   uint32_t width;  // of the delivered image, after region, binning and rotation
@@ -19,14 +21,6 @@ struct LumorixFrameEntry {
   LumorixFrameInfo info;
   uint8_t pixelFormat;
   uint8_t releaseToPool;  // 1: the buffer belongs to the still buffer pool
-};
-
-// A region in frame pixels; all zero means none.
-struct FrameRegion {
-  uint32_t left;
-  uint32_t top;
-  uint32_t right;
-  uint32_t bottom;
 };
 
 // The 40-byte bitmap information header of a delivered frame.
@@ -52,6 +46,6 @@ using LumorixStillBufferCallback = void (*)(const uint8_t* data, const LumorixFr
                                             uint32_t fourcc, uint32_t reserved, void* context);
 using LumorixStillRequestCallback = void (*)(uint32_t kind, uint8_t** buffer, uint32_t* pitch,
                                              uint8_t** second, void* context);
-using LumorixRawDataCallback = void (*)(const uint8_t* data, const FrameRegion* roi, uint8_t format,
+using LumorixRawDataCallback = void (*)(const uint8_t* data, const SensorRect* roi, uint8_t format,
                                         void* context);
 using LumorixEventCallback = void (*)(uint32_t code, void* context);

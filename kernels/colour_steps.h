@@ -6,20 +6,20 @@
 #include <cstdint>
 
 #include "kernels/kernel_base.h"
-#include "pipeline/pl_context.h"
 
 namespace kernels {
 
-// Scales each pixel's luma by gain[its radius index], keeping its colour difference. The radius
-// table starts at the stripe's first pixel; indices are clamped to the gainCount gains.
-void ApplyVignetteBgr(const PLContext* ctx, uint8_t* stripe, int32_t width, int32_t rows,
+// Pixels of p samples (3 or 4). Scales each pixel's luma by gain[its radius index], keeping its
+// colour difference. The radius table starts at the stripe's first pixel; indices are clamped to
+// the gainCount gains.
+void ApplyVignetteBgr(uint8_t p, uint8_t* stripe, int32_t width, int32_t rows,
                       const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits);
-void ApplyVignetteRgb(const PLContext* ctx, uint8_t* stripe, int32_t width, int32_t rows,
+void ApplyVignetteRgb(uint8_t p, uint8_t* stripe, int32_t width, int32_t rows,
                       const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits);
-void ApplyVignette16Bgr(const PLContext16* ctx, uint16_t* stripe, int32_t width, int32_t rows,
+void ApplyVignette16Bgr(uint8_t p, uint16_t* stripe, int32_t width, int32_t rows,
                         const int32_t* radius, const double* gain, uint32_t gainCount,
                         uint8_t bits);
-void ApplyVignette16Rgb(const PLContext16* ctx, uint16_t* stripe, int32_t width, int32_t rows,
+void ApplyVignette16Rgb(uint8_t p, uint16_t* stripe, int32_t width, int32_t rows,
                         const int32_t* radius, const double* gain, uint32_t gainCount,
                         uint8_t bits);
 
@@ -67,14 +67,6 @@ struct ToneLut {
   uint32_t count = 0;
   explicit operator bool() const { return table && count; }
 };
-
-// Neither tone bit: none. Else the camera's table when given, else with bit 7 the built-in
-// table of the depth, else the state's computed curve (from the snapshot, which must outlive
-// the result). The 8-bit state answers depth 8 only.
-ToneLut<uint8_t> SelectToneLut(const PLContext& ctx, const PLTableSets<uint8_t>& tables,
-                               uint8_t bits, ToneLut<uint8_t> camera = {});
-ToneLut<uint16_t> SelectToneLut(const PLContext16& ctx, const PLTableSets<uint16_t>& tables,
-                                uint8_t bits, ToneLut<uint16_t> camera = {});
 
 // The first three samples of every pixel through the table.
 void ApplyToneLut(const ToneLut<uint8_t>& lut, int32_t width, int32_t rows, uint8_t* stripe,

@@ -20,7 +20,7 @@ Sample repairValue(const Sample* f, int32_t w, int32_t h, int32_t d, int32_t x, 
 
 template <typename Sample>
 void fixDefects(uint32_t count, const DefectPixel* list, int32_t w, int32_t h, Sample* frame,
-                const SensorRegion* region, int32_t d) {
+                const SensorRect* region, int32_t d) {
   if (!list || !frame || w < 1 || h < 1) return;
   int32_t rw = w, rh = h;
   if (region) {
@@ -43,53 +43,22 @@ void fixDefects(uint32_t count, const DefectPixel* list, int32_t w, int32_t h, S
   }
 }
 
-template <typename Sample, typename Ctx>
-void dispatch(const Ctx* ctx, uint32_t count, const DefectPixel* list, int32_t w, int32_t h,
-              Sample* frame, const SensorRegion* region) {
-  if (!ctx) return;
-  switch (ctx->pixelFormat) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 9:
-    case 10:
-      fixDefects(count, list, w, h, frame, region, ctx->isColour || region ? 2 : 1);
-      return;
-    case 6:
-    case 11:
-      FixDefectPixelsYuv(count, list, w, h, reinterpret_cast<uint8_t*>(frame));
-      return;
-    default:
-      return;
-  }
-}
-
 }  // namespace
 
-void FixDefectPixels(const PLContext* ctx, uint32_t count, const DefectPixel* list, int32_t w,
-                     int32_t h, uint8_t* frame, const SensorRegion* region) {
-  dispatch(ctx, count, list, w, h, frame, region);
-}
-void FixDefectPixels16(const PLContext16* ctx, uint32_t count, const DefectPixel* list, int32_t w,
-                       int32_t h, uint16_t* frame, const SensorRegion* region) {
-  dispatch(ctx, count, list, w, h, frame, region);
-}
 void FixDefectPixelsColor(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint8_t* f,
-                          const SensorRegion* r) {
+                          const SensorRect* r) {
   fixDefects(n, l, w, h, f, r, 2);
 }
 void FixDefectPixelsColor16(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint16_t* f,
-                            const SensorRegion* r) {
+                            const SensorRect* r) {
   fixDefects(n, l, w, h, f, r, 2);
 }
 void FixDefectPixelsMono(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint8_t* f,
-                         const SensorRegion* r) {
+                         const SensorRect* r) {
   fixDefects(n, l, w, h, f, r, r ? 2 : 1);
 }
 void FixDefectPixelsMono16(uint32_t n, const DefectPixel* l, int32_t w, int32_t h, uint16_t* f,
-                           const SensorRegion* r) {
+                           const SensorRect* r) {
   fixDefects(n, l, w, h, f, r, r ? 2 : 1);
 }
 

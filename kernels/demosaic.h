@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "kernels/kernel_base.h"
-#include "pipeline/pl_context.h"
 
 namespace kernels {
 
@@ -13,12 +12,12 @@ namespace kernels {
 // lowest byte): 0 "GRBG", 1 "RGGB", 2 "BGGR", 3 "GBRG"; 0 for an order outside 0..3.
 uint32_t BayerFourCC(uint32_t b);
 
-// The hook when one is set (called once, nothing else runs); else the method's kernel for the
-// state's byte order. Methods 1..3 have their slots; any other code is bilinear.
-void Demosaic(PLContext* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method, int32_t w,
-              int32_t h, const uint8_t* raw, uint8_t* out);
-void Demosaic16(PLContext16* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method, int32_t w,
-                int32_t h, const uint16_t* raw, uint16_t* out);
+// The method's kernel in the layout's byte order. Methods 1..3 have their slots; any other code
+// is bilinear.
+void DemosaicByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
+                      int32_t w, int32_t h, const uint8_t* raw, uint8_t* out);
+void DemosaicByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
+                      int32_t w, int32_t h, const uint16_t* raw, uint16_t* out);
 
 // The two-pixel frame every method fills first: each missing colour is the mean of the other
 // colours' samples around the site, limited to the depth's maximum. Nothing below 4 x 4.

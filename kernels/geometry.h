@@ -6,11 +6,10 @@
 #include <cstdint>
 
 #include "kernels/kernel_base.h"
-#include "pipeline/pl_context.h"
 
 namespace kernels {
 
-// The state's quarter-turn scratch; null data when it could not be had.
+// A quarter turn's scratch memory; null data when it could not be had.
 struct RotateScratch {
   uint8_t* data = nullptr;
   size_t bytes = 0;
@@ -27,14 +26,6 @@ constexpr size_t turnedFrameBytes(int32_t w, int32_t h, uint8_t p) {
   const size_t a = rotateScratchBytes<Sample>(w, h, p), b = rotateScratchBytes<Sample>(h, w, p);
   return a > b ? a : b;
 }
-
-// Grows the state's scratch to at least `bytes` (on first use also to a maxWidth x maxHeight
-// frame of the state in both orientations). Empty when the memory is not there.
-RotateScratch EnsureRotateBuffer(PLContext* ctx, size_t bytes);
-RotateScratch EnsureRotateBuffer(PLContext16* ctx, size_t bytes);
-// Sized for one turn of a w x h frame of the named sample width.
-RotateScratch EnsureRotateBuffer8(PLContext* ctx, int32_t w, int32_t h, uint8_t p);
-RotateScratch EnsureRotateBuffer16(PLContext16* ctx, int32_t w, int32_t h, uint8_t p);
 
 // Bit 0 mirrors left-right, bit 1 flips top-bottom (whole padded rows).
 void FlipImage8(int32_t flip, int32_t w, int32_t h, uint8_t* frame, uint8_t p);
@@ -57,12 +48,5 @@ bool RotateCw16(uint16_t* frame, size_t frameBytes, RotateScratch scratch, int32
 // Half turn in place, no scratch; an odd middle row is mirrored.
 void Rotate180_8(int32_t w, int32_t h, uint8_t* frame, uint8_t p);
 void Rotate180_16(int32_t w, int32_t h, uint16_t* frame, uint8_t p);
-
-// Mirror by the flip word, then the first of rotation bits 3, 4, 5 of processFlags, the quarter
-// turns through the scratch of `owner`. False when a quarter turn was refused (the frame is then
-// mirrored but not turned). Frames of either sample width on either state.
-template <typename Sample, typename OwnerSample>
-bool OrientFrame(PLContextT<OwnerSample>* owner, uint32_t flip, uint32_t processFlags,
-                 Sample* frame, size_t frameBytes, int32_t w, int32_t h, uint8_t p);
 
 }  // namespace kernels

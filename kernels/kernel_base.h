@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/geometry.h"
+
 #ifdef __FAST_MATH__
 #error "the pixel kernels must give the same bytes everywhere; build without -ffast-math/-Ofast"
 #endif
@@ -22,14 +24,23 @@ constexpr uint32_t sampleMax(uint32_t bits) {
 // Samples in one padded output row of `width` pixels of p samples (rows fill 4-byte words).
 template <typename Sample>
 constexpr size_t rowStride(uint32_t p, int32_t width) {
-  const uint64_t bits = uint64_t{p} * static_cast<uint64_t>(width) * 8u * sizeof(Sample);
-  return static_cast<size_t>((bits + 31u) / 32u * 4u / sizeof(Sample));
+  return static_cast<size_t>(
+      DibRowBytes(uint64_t{p} * 8u * sizeof(Sample), static_cast<uint64_t>(width)) /
+      sizeof(Sample));
 }
 
 // Image row that receives image row y: itself when rowOrder is set, else counted from the end.
 constexpr int32_t outputRow(int32_t y, int32_t height, bool rowOrder) {
   return rowOrder ? y : height - 1 - y;
 }
+
+// How a frame's pixels lie in memory. Rows are padded to 4 bytes (rowStride).
+struct Layout {
+  uint8_t samplesPerPixel = 3;
+  uint8_t bits = 8;       // sample depth
+  uint8_t rowOrder = 0;   // set: image row y is memory row y; clear: rows stored bottom-up
+  uint8_t byteOrder = 1;  // set: blue, green, red; clear: red, green, blue
+};
 
 // Where red and blue go inside a pixel; green is always sample 1.
 struct Bgr {

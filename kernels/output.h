@@ -1,5 +1,5 @@
 // Conversions around the pipeline's output: YCbCr and luma tables, packed 4:2:2 to RGB, the
-// region crop, the fit to the output size, 16-to-8-bit, the still path and final orientation.
+// region crop, the fit to the output size and 16-to-8-bit.
 #pragma once
 
 #include <array>
@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "kernels/kernel_base.h"
-#include "pipeline/pl_context.h"
 
 namespace kernels {
 
@@ -28,11 +27,10 @@ const YuvTables& GetYuvTables();
 const LumaTables& GetLumaTables();
 
 // Packed 4:2:2, (w x h) / 2 groups in pixel order, rows back to back: format 6 (V, U, Y of the
-// second pixel, Y of the first) and format 11 (U, Y1, V, Y2). Pixels go to the state's padded
-// rows in its byte order; p must be 3 or 4 and a fourth sample is not written.
-void Yuv422ToRgb8(const PLContext* ctx, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h);
-void Yuv422ToRgb8Alt(const PLContext* ctx, const uint8_t* packed, uint8_t* out, int32_t w,
-                     int32_t h);
+// second pixel, Y of the first) and format 11 (U, Y1, V, Y2). Pixels go to padded rows in the
+// layout's byte order; p must be 3 or 4 and a fourth sample is not written.
+void Yuv422ToRgb8(const Layout& l, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h);
+void Yuv422ToRgb8Alt(const Layout& l, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h);
 
 // Moves the region's rows to the start of the buffer, packed; with the trailer flag the 48
 // bytes after the full frame follow them. Refused (false, untouched) when the region is empty
@@ -53,17 +51,5 @@ bool FitToOutput(int32_t outW, int32_t outH, int32_t procW, int32_t procH, uint8
 // Each sample >> (bits - 8), saturated at 255; rows of both images padded. dst may equal src.
 void Convert16To8(const uint16_t* src, uint8_t* dst, int32_t w, int32_t rows, uint8_t p,
                   uint8_t bits);
-
-// One still through the 8-bit steps into `out` (outBytes long, rows of the state's pixels, room
-// for the turned frame when a quarter turn is set). 1 on success; 0, output untouched, for no
-// state, 48 bits (8-bit state), a size below 1, a short output or no memory.
-int32_t PL_ProcessStill8(PLContext* ctx, uint8_t* raw, uint8_t* out, size_t outBytes,
-                         uint32_t outBits, int32_t outW, int32_t outH, int32_t rawW, int32_t rawH);
-
-// Final mirror and rotation of the high-bit drivers: formats 1 and 4 turn the first output as
-// 16-bit; otherwise the first is 8-bit and the second 16-bit (either may be absent). False when
-// a turn was refused.
-bool OutputTransforms16(PLContext16* ctx, void* first, size_t firstBytes, uint16_t* second,
-                        size_t secondBytes, int32_t w, int32_t h);
 
 }  // namespace kernels

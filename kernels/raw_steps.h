@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "kernels/kernel_base.h"
-#include "pipeline/pl_context.h"
 
 namespace kernels {
 
@@ -23,12 +22,10 @@ void ApplyRawWb16(uint32_t b, const uint16_t* red, const uint16_t* green, const 
 // Each sample becomes table[min(sample, count - 1)]; rows are w samples, unpadded.
 void ApplyRawLut(const uint8_t* table, uint32_t count, int32_t w, int32_t h, uint8_t* raw);
 
-// The hook (FourCC "YYYY") when set; else each raw sample fills its output pixel, rows placed
-// by the state's row order: p 1 one sample, 4 three and a 0, otherwise three.
-void ConvertMono(PLContext* ctx, int32_t w, int32_t h, const uint8_t* raw, uint8_t* out);
-void ConvertMono16(PLContext16* ctx, int32_t w, int32_t h, const uint16_t* raw, uint16_t* out);
-
-inline constexpr uint32_t kMonoFourCC = 0x59595959;  // "YYYY"
+// Each raw sample fills its output pixel, rows placed by the row order: p 1 one sample, 4 three
+// and a 0, 3 three; other pixel sizes are left alone.
+void SpreadMono(const Layout& l, int32_t w, int32_t h, const uint8_t* raw, uint8_t* out);
+void SpreadMono(const Layout& l, int32_t w, int32_t h, const uint16_t* raw, uint16_t* out);
 
 // One sample per pixel: each through the table; else the first sample's entry into the first
 // three. Tables hold 256 or 65536 entries.

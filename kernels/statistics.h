@@ -1,45 +1,41 @@
-// Read-mostly steps on the processed image: statistics, the full histogram, the AE window mark.
+// Read-mostly loops on the processed image: 256-bin statistics, the full histogram, the window
+// inversion that marks the AE window.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
+#include "base/geometry.h"
 #include "kernels/kernel_base.h"
-#include "pipeline/pl_context.h"
 
 namespace kernels {
 
 // Luma, red, green, blue: 256 bins each.
 using StatsCounts = std::array<std::array<uint32_t, 256>, 4>;
 
-// Clears and fills the counts of a stripe (mono: luma only, from the first sample). High-bit
-// samples and luma, clamped to the depth, drop to 8 bits. With final set the fractions of the
-// pixels counted here are stored in the state's statsF (mono: luma into all four).
-void CollectStatsBgr(PLContext* ctx, uint8_t mono, const uint8_t* stripe, int32_t width,
-                     int32_t rows, uint8_t final, StatsCounts& counts);
-void CollectStatsRgb(PLContext* ctx, uint8_t mono, const uint8_t* stripe, int32_t width,
-                     int32_t rows, uint8_t final, StatsCounts& counts);
-void CollectStats16Bgr(PLContext16* ctx, uint8_t mono, const uint16_t* stripe, int32_t width,
-                       int32_t rows, uint8_t final, StatsCounts& counts);
-void CollectStats16Rgb(PLContext16* ctx, uint8_t mono, const uint16_t* stripe, int32_t width,
-                       int32_t rows, uint8_t final, StatsCounts& counts);
+// The luma share of each sample value per colour; at least sampleMax(bits) + 1 entries each.
+struct LumaWeights {
+  const double *red = nullptr, *green = nullptr, *blue = nullptr;
+};
 
-using HistogramCallback = void (*)(const uint32_t* counts, uint32_t bits, void* context);
+// Adds a stripe to the counts (mono: luma only, from the first sample). High-bit samples and
+// luma, clamped to the depth, drop to 8 bits. Colour needs three samples per pixel and weights.
+void CountStats(const Layout& l, bool mono, const LumaWeights& luma, const uint8_t* stripe,
+                int32_t width, int32_t rows, StatsCounts& counts);
+void CountStats(const Layout& l, bool mono, const LumaWeights& luma, const uint16_t* stripe,
+                int32_t width, int32_t rows, StatsCounts& counts);
 
-// Counts every sample value (clamped to the depth) into the state's reusable counters, 2^depth
-// per channel in red, green, blue order, and calls back once (mono: one block, bits | 0x8000).
-void ReportHistogramBgr(PLContext* ctx, const uint8_t* image, int32_t width, int32_t height,
-                        uint8_t mono, HistogramCallback callback, void* context);
-void ReportHistogramRgb(PLContext* ctx, const uint8_t* image, int32_t width, int32_t height,
-                        uint8_t mono, HistogramCallback callback, void* context);
-void ReportHistogram16Bgr(PLContext16* ctx, const uint16_t* image, int32_t width, int32_t height,
-                          uint8_t mono, HistogramCallback callback, void* context);
-void ReportHistogram16Rgb(PLContext16* ctx, const uint16_t* image, int32_t width, int32_t height,
-                          uint8_t mono, HistogramCallback callback, void* context);
+// Clears and fills 2^bits counters per channel in red, green, blue order (mono: one block) with
+// every sample value clamped to the depth; `counts` holds 3 << bits entries.
+void CountHistogram(const Layout& l, bool mono, const uint8_t* image, int32_t width, int32_t height,
+                    uint32_t* counts);
+void CountHistogram(const Layout& l, bool mono, const uint16_t* image, int32_t width,
+                    int32_t height, uint32_t* counts);
 
-// Inverts the AE rectangle (y counted from the image's last row, clipped to the image) on three
-// calls of four; the first call of each four draws nothing. Samples invert within the depth.
-void MarkAeWindow(PLContext* ctx, uint8_t* image, int32_t width, int32_t height);
-void MarkAeWindow16(PLContext16* ctx, uint16_t* image, int32_t width, int32_t height);
+// Inverts the first three samples (within the depth) of the pixels of r, whose y counts from the
+// image's last memory row, clipped to the image.
+void InvertRect(const Layout& l, const ImageRect& r, uint8_t* image, int32_t width, int32_t height);
+void InvertRect(const Layout& l, const ImageRect& r, uint16_t* image, int32_t width,
+                int32_t height);
 
 }  // namespace kernels

@@ -1,4 +1,4 @@
-// Tone curve: which table applies, and the table on the three colour samples of each pixel.
+// Tone curve: a table on the three colour samples of each pixel.
 #include <algorithm>
 
 #include "kernels/byte_table.h"
@@ -6,12 +6,6 @@
 
 namespace kernels {
 namespace {
-
-template <typename Sample>
-ToneLut<Sample> computedCurve(const PLTableSets<Sample>& tables) {
-  if (!tables.tone || tables.tone->lut.empty()) return {};
-  return {tables.tone->lut.data(), static_cast<uint32_t>(tables.tone->lut.size())};
-}
 
 template <typename Sample>
 void applyToneLut(const ToneLut<Sample>& lut, int32_t width, int32_t rows, Sample* stripe,
@@ -35,24 +29,6 @@ void applyToneLut(const ToneLut<Sample>& lut, int32_t width, int32_t rows, Sampl
 }
 
 }  // namespace
-
-ToneLut<uint8_t> SelectToneLut(const PLContext& ctx, const PLTableSets<uint8_t>& tables,
-                               uint8_t bits, ToneLut<uint8_t> camera) {
-  const uint32_t flags = ctx.settings.processFlags;
-  if (!(flags & PLProcessFlags::kToneMapMask) || bits != 8) return {};
-  if (camera) return camera;
-  if (flags & PLProcessFlags::kToneMap1) return BuiltInToneLut8();
-  return computedCurve(tables);
-}
-
-ToneLut<uint16_t> SelectToneLut(const PLContext16& ctx, const PLTableSets<uint16_t>& tables,
-                                uint8_t bits, ToneLut<uint16_t> camera) {
-  const uint32_t flags = ctx.settings.processFlags;
-  if (!(flags & PLProcessFlags::kToneMapMask)) return {};
-  if (camera) return camera;
-  if (flags & PLProcessFlags::kToneMap1) return BuiltInToneLut16(bits);
-  return computedCurve(tables);
-}
 
 void ApplyToneLut(const ToneLut<uint8_t>& lut, int32_t width, int32_t rows, uint8_t* stripe,
                   uint8_t p) {

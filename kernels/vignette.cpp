@@ -12,10 +12,9 @@ inline uint32_t toSample(double v, uint32_t max) {
 }
 
 template <typename Sample, typename Order>
-void applyVignette(const PLContextT<Sample>* ctx, Sample* stripe, int32_t width, int32_t rows,
-                   const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits) {
-  if (!ctx || !stripe || !radius || !gain || gainCount == 0 || width < 1 || rows < 1) return;
-  const uint8_t p = ctx->samplesPerPixel;
+void applyVignette(uint8_t p, Sample* stripe, int32_t width, int32_t rows, const int32_t* radius,
+                   const double* gain, uint32_t gainCount, uint8_t bits) {
+  if (!stripe || !radius || !gain || gainCount == 0 || width < 1 || rows < 1) return;
   if (!colourPixel(p)) return;
   const size_t stride = rowStride<Sample>(p, width);
   const uint32_t max = sampleMax<Sample>(bits);
@@ -39,23 +38,23 @@ void applyVignette(const PLContextT<Sample>* ctx, Sample* stripe, int32_t width,
 
 }  // namespace
 
-void ApplyVignetteBgr(const PLContext* ctx, uint8_t* stripe, int32_t width, int32_t rows,
+void ApplyVignetteBgr(uint8_t p, uint8_t* stripe, int32_t width, int32_t rows,
                       const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits) {
-  applyVignette<uint8_t, Bgr>(ctx, stripe, width, rows, radius, gain, gainCount, bits);
+  applyVignette<uint8_t, Bgr>(p, stripe, width, rows, radius, gain, gainCount, bits);
 }
-void ApplyVignetteRgb(const PLContext* ctx, uint8_t* stripe, int32_t width, int32_t rows,
+void ApplyVignetteRgb(uint8_t p, uint8_t* stripe, int32_t width, int32_t rows,
                       const int32_t* radius, const double* gain, uint32_t gainCount, uint8_t bits) {
-  applyVignette<uint8_t, Rgb>(ctx, stripe, width, rows, radius, gain, gainCount, bits);
+  applyVignette<uint8_t, Rgb>(p, stripe, width, rows, radius, gain, gainCount, bits);
 }
-void ApplyVignette16Bgr(const PLContext16* ctx, uint16_t* stripe, int32_t width, int32_t rows,
+void ApplyVignette16Bgr(uint8_t p, uint16_t* stripe, int32_t width, int32_t rows,
                         const int32_t* radius, const double* gain, uint32_t gainCount,
                         uint8_t bits) {
-  applyVignette<uint16_t, Bgr>(ctx, stripe, width, rows, radius, gain, gainCount, bits);
+  applyVignette<uint16_t, Bgr>(p, stripe, width, rows, radius, gain, gainCount, bits);
 }
-void ApplyVignette16Rgb(const PLContext16* ctx, uint16_t* stripe, int32_t width, int32_t rows,
+void ApplyVignette16Rgb(uint8_t p, uint16_t* stripe, int32_t width, int32_t rows,
                         const int32_t* radius, const double* gain, uint32_t gainCount,
                         uint8_t bits) {
-  applyVignette<uint16_t, Rgb>(ctx, stripe, width, rows, radius, gain, gainCount, bits);
+  applyVignette<uint16_t, Rgb>(p, stripe, width, rows, radius, gain, gainCount, bits);
 }
 
 }  // namespace kernels

@@ -58,24 +58,23 @@ void convertRows(const YuvTables& t, const GroupLayout& g, const uint8_t* packed
   }
 }
 
-void convert(const PLContext* ctx, const GroupLayout& g, const uint8_t* packed, uint8_t* out,
-             int32_t w, int32_t h) {
-  if (!ctx || !packed || !out || w < 1 || h < 1 || !colourPixel(ctx->samplesPerPixel)) return;
+void convert(const Layout& l, const GroupLayout& g, const uint8_t* packed, uint8_t* out, int32_t w,
+             int32_t h) {
+  if (!packed || !out || w < 1 || h < 1 || !colourPixel(l.samplesPerPixel)) return;
   const YuvTables& t = GetYuvTables();
-  if (ctx->byteOrder)
-    convertRows<Bgr>(t, g, packed, out, w, h, ctx->samplesPerPixel);
+  if (l.byteOrder)
+    convertRows<Bgr>(t, g, packed, out, w, h, l.samplesPerPixel);
   else
-    convertRows<Rgb>(t, g, packed, out, w, h, ctx->samplesPerPixel);
+    convertRows<Rgb>(t, g, packed, out, w, h, l.samplesPerPixel);
 }
 
 }  // namespace
 
-void Yuv422ToRgb8(const PLContext* ctx, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h) {
-  convert(ctx, kFormat6, packed, out, w, h);
+void Yuv422ToRgb8(const Layout& l, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h) {
+  convert(l, kFormat6, packed, out, w, h);
 }
-void Yuv422ToRgb8Alt(const PLContext* ctx, const uint8_t* packed, uint8_t* out, int32_t w,
-                     int32_t h) {
-  convert(ctx, kFormat11, packed, out, w, h);
+void Yuv422ToRgb8Alt(const Layout& l, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h) {
+  convert(l, kFormat11, packed, out, w, h);
 }
 
 }  // namespace kernels

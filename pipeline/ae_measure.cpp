@@ -13,7 +13,7 @@ struct Span {
   uint64_t count() const { return uint64_t(x1 - x0) * (y1 - y0); }
 };
 
-bool clip(uint32_t w, uint32_t h, const AeWindow& win, Span& s) {
+bool clip(uint32_t w, uint32_t h, const ImageRect& win, Span& s) {
   const int64_t x0 = std::max<int64_t>(win.left, 0), x1 = std::min<int64_t>(w, win.right);
   const int64_t y0 = std::max<int64_t>(win.top, 0), y1 = std::min<int64_t>(h, win.bottom);
   if (x0 >= x1 || y0 >= y1) return false;
@@ -53,7 +53,7 @@ int32_t auxBrightness(const uint8_t* base, size_t offset, uint8_t auxBits, uint6
 
 }  // namespace
 
-int32_t GetAverageIntensityByte(uint32_t w, uint32_t h, const AeWindow& win, uint8_t auxBits,
+int32_t GetAverageIntensityByte(uint32_t w, uint32_t h, const ImageRect& win, uint8_t auxBits,
                                 bool auxSums, const uint8_t* px) {
   Span s;
   if (!clip(w, h, win, s)) return -1;
@@ -63,7 +63,7 @@ int32_t GetAverageIntensityByte(uint32_t w, uint32_t h, const AeWindow& win, uin
   return v;
 }
 
-int32_t GetAverageIntensityUshort(uint32_t w, uint32_t h, const AeWindow& win, uint8_t bits,
+int32_t GetAverageIntensityUshort(uint32_t w, uint32_t h, const ImageRect& win, uint8_t bits,
                                   bool auxSums, const uint16_t* px) {
   Span s;
   if (!clip(w, h, win, s)) {
@@ -78,7 +78,7 @@ int32_t GetAverageIntensityUshort(uint32_t w, uint32_t h, const AeWindow& win, u
   return capped(mean);
 }
 
-int32_t GetAverageIntensityYuv(uint32_t w, uint32_t h, const AeWindow& win, const uint8_t* bytes,
+int32_t GetAverageIntensityYuv(uint32_t w, uint32_t h, const ImageRect& win, const uint8_t* bytes,
                                const int32_t* luma, bool auxSums, uint8_t format, uint8_t auxBits) {
   Span s;
   if (!clip(w, h, win, s)) return -1;
@@ -97,7 +97,7 @@ int32_t GetAverageIntensityYuv(uint32_t w, uint32_t h, const AeWindow& win, cons
   return sum <= 0 ? 0 : capped(uint64_t(sum) / s.count());
 }
 
-int32_t GetAverageIntensityByteScaled(uint32_t w, uint32_t h, const AeWindow& win,
+int32_t GetAverageIntensityByteScaled(uint32_t w, uint32_t h, const ImageRect& win,
                                       const uint8_t* px) {
   Span s;
   if (!clip(w, h, win, s)) return -1;

@@ -352,7 +352,7 @@ struct AeStep {
 };
 
 // The AE rectangle inside a region, moved to region coordinates; false when it is not inside.
-bool intoRegion(AeWindow& w, const AeWindow& region) {
+bool intoRegion(ImageRect& w, const ImageRect& region) {
   if (w.left < region.left || w.right > region.right || w.top < region.top ||
       w.bottom > region.bottom) {
     ZX_TRACE("%s, bad roi, ae = [%d, %d, %d, %d], roi = [%d, %d, %d, %d]", "AutoExposure", w.left,
@@ -389,7 +389,7 @@ uint32_t AeSnapExposureTime(const PLContextT<Sample>* ctx, uint32_t t) {
 
 template <typename Sample>
 int32_t AeMeasure(const PLContextT<Sample>& c, const void* frame, uint32_t w, uint32_t h,
-                  const AeWindow& win) {
+                  const ImageRect& win) {
   const uint8_t f = c.pixelFormat;
   const auto* bytes = static_cast<const uint8_t*>(frame);
   const auto* words = static_cast<const uint16_t*>(frame);
@@ -406,10 +406,10 @@ int32_t AeMeasure(const PLContextT<Sample>& c, const void* frame, uint32_t w, ui
 }
 
 template <typename Sample>
-void AutoExposure(PLContextT<Sample>* ctx, const void* frame, const AeWindow* region) {
+void AutoExposure(PLContextT<Sample>* ctx, const void* frame, const ImageRect* region) {
   if (!ctx || !frame) return;
   PLContextT<Sample>& c = *ctx;
-  AeWindow win;
+  ImageRect win;
   {
     std::lock_guard<platform::RecursiveLock> hold(*c.mtxSettings);
     win = {c.aeRectPx.left, c.aeRectPx.top, c.aeRectPx.right, c.aeRectPx.bottom};
@@ -428,9 +428,9 @@ void AutoExposure(PLContextT<Sample>* ctx, const void* frame, const AeWindow* re
 
 template uint32_t AeSnapExposureTime<uint8_t>(const PLContext*, uint32_t);
 template uint32_t AeSnapExposureTime<uint16_t>(const PLContext16*, uint32_t);
-template void AutoExposure<uint8_t>(PLContext*, const void*, const AeWindow*);
-template void AutoExposure<uint16_t>(PLContext16*, const void*, const AeWindow*);
+template void AutoExposure<uint8_t>(PLContext*, const void*, const ImageRect*);
+template void AutoExposure<uint16_t>(PLContext16*, const void*, const ImageRect*);
 template int32_t AeMeasure<uint8_t>(const PLContext&, const void*, uint32_t, uint32_t,
-                                    const AeWindow&);
+                                    const ImageRect&);
 template int32_t AeMeasure<uint16_t>(const PLContext16&, const void*, uint32_t, uint32_t,
-                                     const AeWindow&);
+                                     const ImageRect&);

@@ -14,9 +14,9 @@ uint32_t AeSnapExposureTime(const PLContextT<Sample>* ctx, uint32_t timeUs);
 // Measures the frame (procWidth x procHeight samples, or a region of the sensor) and moves
 // expoTime/expoGain of the state one step. Takes mtxSettings itself.
 template <typename Sample>
-void AutoExposure(PLContextT<Sample>* ctx, const void* frame, const AeWindow* region);
+void AutoExposure(PLContextT<Sample>* ctx, const void* frame, const ImageRect* region);
 
 // The measure the state's pixel format calls for; -1 for a missed window or another format.
 template <typename Sample>
 int32_t AeMeasure(const PLContextT<Sample>& ctx, const void* frame, uint32_t w, uint32_t h,
-                  const AeWindow& window);
+                  const ImageRect& window);

@@ -3,13 +3,13 @@
 
 #include <cstdint>
 
-#include "usb/usb_model_hooks.h"
+#include "base/geometry.h"
 
 struct FrameDescriptor {
   uint8_t* buffer = nullptr;  // the raw frame
-  RoiRect roi{};              // all zero: the whole frame
+  SensorRect roi{};           // all zero: the whole frame
   uint8_t hasRoi = 0;         // set by the hook when any roi value is non-zero
-  RoiRect sensorWindow{};     // all zero: none
+  SensorRect sensorWindow{};  // all zero: none
   uint8_t pixelFormat = 0;
   uint32_t frameInfo = 0;  // the model's word, copied into still results
 };

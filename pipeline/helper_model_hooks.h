@@ -4,8 +4,9 @@
 
 #include <cstdint>
 
+#include "base/geometry.h"
+#include "base/host_callbacks.h"
 #include "platform/com_types.h"
-#include "usb/usb_model_hooks.h"
 
 namespace platform {
 class Event;
@@ -16,14 +17,6 @@ struct StillResult;      // status, format and size of one still grab (pipeline-
 struct PresetRecord;
 struct LumorixFocusInfo;
 
-// A sensor window in signed pixels; all zero means none.
-struct SensorRect {
-  int32_t left;
-  int32_t top;
-  int32_t right;
-  int32_t bottom;
-};
-
 // The 42 helper operations, in slot order; the model's helper layer supplies every one.
 class HelperModelHooks {
  public:
@@ -31,7 +24,7 @@ class HelperModelHooks {
 
   virtual int32_t PLHlperInit() = 0;
   virtual int32_t PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uint32_t height,
-                                   const RoiRect* window, platform::Event* stopEvent,
+                                   const SensorRect* window, platform::Event* stopEvent,
                                    bool singleTry) = 0;
   virtual bool PLHlperHasFlag40() = 0;
   virtual bool PLHlperGetCalc2630() = 0;
@@ -39,7 +32,7 @@ class HelperModelHooks {
   virtual void PLHlperSetBitDepth(uint8_t depth) = 0;
   virtual bool PLHlperIsTrigger() = 0;
   virtual SensorRect* PLHlperGetSensorRoi(SensorRect* out) = 0;
-  virtual RoiRect* PLHlperGetRoi(RoiRect* out) = 0;
+  virtual SensorRect* PLHlperGetRoi(SensorRect* out) = 0;
   virtual HRESULT PLHlperSetLightFrequency(uint32_t mode) = 0;
   virtual HRESULT PLHlperSetSpeed(uint16_t speed, uint8_t force) = 0;
   virtual HRESULT PLHlperSetSkip(uint32_t skip) = 0;
@@ -75,11 +68,6 @@ class HelperModelHooks {
   virtual HRESULT SetPreciseFrameRate(uint32_t value) = 0;
   virtual uint32_t GetPreciseFrameRateMax() = 0;
 };
-
-// Host hooks the pipeline keeps with their contexts.
-using PL_HistogramCallback = void (*)(const uint32_t* counts, uint32_t bits, void* context);
-using PL_DemosaicCallback = void (*)(uint32_t fourcc, int32_t width, int32_t height,
-                                     const void* raw, void* out, uint8_t bitDepth, void* context);
 
 // The arguments of the camera object's raw-to-RGB conversion, handed on to the frame drivers.
 struct FrameConvertRequest {

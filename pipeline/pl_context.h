@@ -10,22 +10,13 @@
 #include <vector>
 
 #include "base/pixel_formats.h"
-#include "pipeline/pl_callbacks.h"
+#include "base/geometry.h"
+#include "base/host_callbacks.h"
+#include "kernels/calibration.h"
 #include "pipeline/pl_settings.h"
 #include "pipeline/pl_table_sets.h"
 #include "pipeline/pl_workers.h"
 #include "platform/lock.h"
-#include "usb/usb_model_hooks.h"
-
-// One hot pixel found by the dark-field run, in pixels of the frame it was found in.
-struct HotPixel {
-  uint16_t x, y;
-};
-
-// A window in pixels of the processed frame; right and bottom exclusive.
-struct PixelRect {
-  int32_t left, top, right, bottom;
-};
 
 template <typename Sample>
 struct PLContextT {
@@ -63,13 +54,13 @@ struct PLContextT {
   uint8_t ffcFrames = 0, ffcCount = 0, dfcFrames = 0, dfcCount = 0;
 
   // The running frame.
-  const RoiRect* roi = nullptr;
+  const SensorRect* roi = nullptr;
   uint32_t binning = 0;
   uint32_t frameMono = 0;
 
   std::array<double, 9> colourMatrix{};  // the model's, row-major
 
-  PixelRect aeRectPx{}, awbRectPx{}, abbRectPx{};
+  ImageRect aeRectPx{}, awbRectPx{}, abbRectPx{};
 
   // Gains and exposure.
   std::array<uint32_t, 3> wbGain{};

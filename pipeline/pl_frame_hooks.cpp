@@ -10,6 +10,7 @@
 #include "kernels/demosaic.h"
 #include "pipeline/auto_exposure.h"
 #include "pipeline/pl_raw_driver.h"
+#include "pipeline/stages/defect_repair.h"
 
 namespace {
 
@@ -43,19 +44,19 @@ bool snappedTime(PLHlperBase& h, uint32_t& t) {
   return true;
 }
 
-void repairDefects(PLHlperBase& h, FrameDescriptor& f, const kernels::SensorRegion* region) {
+void repairDefects(PLHlperBase& h, FrameDescriptor& f, const SensorRect* region) {
   if (!h.curDefectCount || !h.curDefects) return;
   const auto w = int32_t(h.procWidth), ht = int32_t(h.procHeight);
   if (h.ctx16 && highBitFormat(h.pixelFormat))
-    kernels::FixDefectPixels16(h.ctx16.get(), h.curDefectCount, h.curDefects, w, ht,
-                               reinterpret_cast<uint16_t*>(f.buffer), region);
+    stages::FixDefectPixels16(h.ctx16.get(), h.curDefectCount, h.curDefects, w, ht,
+                              reinterpret_cast<uint16_t*>(f.buffer), region);
   else if (h.ctx8 && !highBitFormat(h.pixelFormat))
-    kernels::FixDefectPixels(h.ctx8.get(), h.curDefectCount, h.curDefects, w, ht, f.buffer, region);
+    stages::FixDefectPixels(h.ctx8.get(), h.curDefectCount, h.curDefects, w, ht, f.buffer, region);
 }
 
 // Steps 6 to 8: one AE step, then the hand-over decided under mtxSettings and applied outside.
 template <typename Sample>
-void aeStep(PLContextT<Sample>& c, const uint8_t* frame, const AeWindow* window) {
+void aeStep(PLContextT<Sample>& c, const uint8_t* frame, const ImageRect* window) {
   uint32_t before;
   {
     Lock hold(*c.mtxSettings);
@@ -86,27 +87,27 @@ void aeStep(PLContextT<Sample>& c, const uint8_t* frame, const AeWindow* window)
 
 int32_t PL_AutoExposure(PLHlperBase& h, FrameDescriptor* f, platform::Event* stop) {
   h.PLHlperApplyRoi(f, stop);
-  const RoiRect& r = f->roi;
+  const SensorRect& r = f->roi;
   f->hasRoi = (r.left || r.top || r.right || r.bottom) ? 1 : 0;
-  const RoiRect& sw = f->sensorWindow;
+  const SensorRect& sw = f->sensorWindow;
   const bool useWindow = f->hasRoi && (sw.left || sw.top || sw.right || sw.bottom);
-  RoiRect window = sw;
+  SensorRect window = sw;
   f->pixelFormat = h.pixelFormat;
   const int32_t got =
       h.PLHlperGrabFrame(f, h.frameWidth, h.frameHeight, useWindow ? &window : nullptr, stop, true);
   if (got != 1) return got;
-  const kernels::SensorRegion region{int32_t(window.left), int32_t(window.top),
-                                     int32_t(window.right), int32_t(window.bottom)};
+  const SensorRect& region = window;
   repairDefects(h, *f, useWindow ? &region : nullptr);
   if (h.PLHlperIsTrigger()) return got;
-  AeWindow ae{region.left, region.top, region.right, region.bottom};
+  ImageRect ae{int32_t(region.left), int32_t(region.top), int32_t(region.right),
+               int32_t(region.bottom)};
   if (useWindow && h.rowOrder) {
     // Bottom-up rows: the window's rows are mirrored against the frame height.
     const int32_t bottom = int32_t(h.frameHeight) - ae.top;
     ae.top = bottom - (ae.bottom - ae.top);
     ae.bottom = bottom;
   }
-  const AeWindow* aeWindow = useWindow ? &ae : nullptr;
+  const ImageRect* aeWindow = useWindow ? &ae : nullptr;
   if (h.ctx16 && highBitFormat(h.pixelFormat))
     aeStep(*h.ctx16, f->buffer, aeWindow);
   else if (h.ctx8)
@@ -187,7 +188,7 @@ void ExpoProcBoth(uint32_t time, uint16_t gain, void* helper) {
 HRESULT PL_ProcessFrame8(PLHlperBase& h, const FrameConvertRequest& r) {
   if (h.hasFlag(LUMORIX_FLAG_MONO) || r.pixelFormat == 6 || r.pixelFormat == 11) return E_NOTIMPL;
   if (!h.ctx8) return E_UNEXPECTED;
-  RoiRect roi{};
+  SensorRect roi{};
   if (r.roi) {
     if (r.roi->left < 0 || r.roi->top < 0 || r.roi->right <= r.roi->left ||
         r.roi->bottom <= r.roi->top)
@@ -227,7 +228,7 @@ HRESULT PLFrameHooks::PL_ProcessFrame8(const FrameConvertRequest& r) {
 
 HRESULT PLFrameHooks::PL_ProcessRaw16(const FrameConvertRequest& r) {
   if (!helper_.ctx16) return E_UNEXPECTED;
-  RoiRect roi{};
+  SensorRect roi{};
   if (r.roi) {
     if (r.roi->left < 0 || r.roi->top < 0 || r.roi->right <= r.roi->left ||
         r.roi->bottom <= r.roi->top)

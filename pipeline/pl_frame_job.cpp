@@ -6,7 +6,8 @@
 
 #include "kernels/colour_steps.h"
 #include "kernels/kernel_base.h"
-#include "kernels/statistics.h"
+#include "pipeline/stages/statistics.h"
+#include "pipeline/stages/tone_choice.h"
 
 namespace {
 
@@ -45,12 +46,12 @@ kernels::LevelTables<Sample> levelArgs(const FrameJob<Sample>& j) {
 void vignette(const FrameJob<uint8_t>& j, uint8_t* s, int32_t rows, const int32_t* radius) {
   const auto& v = *j.tables.vignette;
   (j.bgr ? kernels::ApplyVignetteBgr : kernels::ApplyVignetteRgb)(
-      j.ctx, s, j.width, rows, radius, v.gain.data(), uint32_t(v.gain.size()), j.bits);
+      j.p, s, j.width, rows, radius, v.gain.data(), uint32_t(v.gain.size()), j.bits);
 }
 void vignette(const FrameJob<uint16_t>& j, uint16_t* s, int32_t rows, const int32_t* radius) {
   const auto& v = *j.tables.vignette;
   (j.bgr ? kernels::ApplyVignette16Bgr : kernels::ApplyVignette16Rgb)(
-      j.ctx, s, j.width, rows, radius, v.gain.data(), uint32_t(v.gain.size()), j.bits);
+      j.p, s, j.width, rows, radius, v.gain.data(), uint32_t(v.gain.size()), j.bits);
 }
 
 void adjust(const FrameJob<uint8_t>& j, uint8_t* s, int32_t rows) {
@@ -63,13 +64,12 @@ void adjust(const FrameJob<uint16_t>& j, uint16_t* s, int32_t rows) {
 // The kernels clear the counters first; with final 0 they leave the state alone.
 void stats(const FrameJob<uint8_t>& j, const uint8_t* s, int32_t rows, StatsCounters& c) {
   auto* ctx = const_cast<PLContext*>(j.ctx);
-  (j.bgr ? kernels::CollectStatsBgr : kernels::CollectStatsRgb)(ctx, j.mono, s, j.width, rows, 0,
-                                                                c);
+  (j.bgr ? stages::CollectStatsBgr : stages::CollectStatsRgb)(ctx, j.mono, s, j.width, rows, 0, c);
 }
 void stats(const FrameJob<uint16_t>& j, const uint16_t* s, int32_t rows, StatsCounters& c) {
   auto* ctx = const_cast<PLContext16*>(j.ctx);
-  (j.bgr ? kernels::CollectStats16Bgr : kernels::CollectStats16Rgb)(ctx, j.mono, s, j.width, rows,
-                                                                    0, c);
+  (j.bgr ? stages::CollectStats16Bgr : stages::CollectStats16Rgb)(ctx, j.mono, s, j.width, rows, 0,
+                                                                  c);
 }
 
 void levels(const FrameJob<uint8_t>& j, uint8_t* s, int32_t rows) {
@@ -104,7 +104,7 @@ void SnapshotFrameJob(PLContextT<Sample>& ctx, int32_t width, FrameJob<Sample>& 
     job.stats = ctx.statsThisFrame;
     // The tone choice reads the live flags, so it is made here, once, for the whole frame.
     job.tone = ctx.hasToneMapping && !ctx.hasIsp
-                   ? kernels::SelectToneLut(ctx, job.tables, ctx.bitDepth)
+                   ? stages::SelectToneLut(ctx, job.tables, ctx.bitDepth)
                    : kernels::ToneLut<Sample>{};
   }
   const PLSettings& s = job.settings;

@@ -6,15 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "kernels/calibration.h"
 #include "platform/aligned_buffer.h"
 #include "pipeline/helper_model_hooks.h"
 #include "pipeline/pl_state.h"
 #include "pipeline/preset.h"
 #include "platform/lock.h"
-
-struct DefectPixel {
-  uint32_t x, y, valid;
-};
 
 // One defect list per resolution entry of the camera's EEPROM block.
 struct DefectListSlot {

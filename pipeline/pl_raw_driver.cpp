@@ -11,9 +11,13 @@
 #include "kernels/geometry.h"
 #include "kernels/output.h"
 #include "kernels/raw_steps.h"
-#include "kernels/statistics.h"
 #include "pipeline/pl_frame_job.h"
+#include "pipeline/pl_init_params.h"
 #include "pipeline/pl_worker_pool.h"
+#include "pipeline/stages/defect_repair.h"
+#include "pipeline/stages/demosaic.h"
+#include "pipeline/stages/orientation.h"
+#include "pipeline/stages/statistics.h"
 
 namespace {
 
@@ -32,7 +36,7 @@ struct Running {
   uint32_t bayer;
 };
 
-bool runningSizes(const FrameGeometry& g, const RoiRect* roi, uint32_t binning, int32_t bayer,
+bool runningSizes(const FrameGeometry& g, const SensorRect* roi, uint32_t binning, int32_t bayer,
                   Running& r) {
   r = {g.frameWidth, g.frameHeight, g.procWidth, g.procHeight, uint32_t(bayer)};
   if (roi) {
@@ -56,11 +60,11 @@ void ffc(uint32_t w, uint32_t h, uint16_t* raw, uint8_t bits, const uint32_t* g)
 }
 void dark(const PLContext& c, uint32_t w, uint32_t h, uint8_t* raw) {
   kernels::SubtractDark8(int32_t(w), int32_t(h), raw, c.darkTable.data());
-  kernels::ApplyDefectList(int32_t(w), int32_t(h), raw, &c);
+  stages::ApplyDefectList(int32_t(w), int32_t(h), raw, &c);
 }
 void dark(const PLContext16& c, uint32_t w, uint32_t h, uint16_t* raw) {
   kernels::SubtractDark16(int32_t(w), int32_t(h), raw, c.darkTable.data());
-  kernels::ApplyDefectList16(int32_t(w), int32_t(h), raw, &c);
+  stages::ApplyDefectList16(int32_t(w), int32_t(h), raw, &c);
 }
 void blackLevel(uint32_t b, const uint16_t* off, uint32_t w, uint32_t h, uint8_t* raw) {
   kernels::SubtractBlackLevel(b, off, int32_t(w), int32_t(h), raw);
@@ -100,27 +104,27 @@ void rawLutPass(const std::vector<uint16_t>& lut, uint32_t w, uint32_t h, uint16
 }
 void demosaic(PLContext& c, uint32_t b, uint32_t m, uint32_t w, uint32_t h, const uint8_t* raw,
               uint8_t* out) {
-  kernels::Demosaic(&c, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
+  stages::Demosaic(&c, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
 }
 void demosaic(PLContext16& c, uint32_t b, uint32_t m, uint32_t w, uint32_t h, const uint16_t* raw,
               uint16_t* out) {
-  kernels::Demosaic16(&c, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
+  stages::Demosaic16(&c, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
 }
 void histogram(PLContext& c, const uint8_t* img, uint32_t w, uint32_t h, uint8_t mono,
                const PLHostCallbacks& cb) {
-  (c.byteOrder ? kernels::ReportHistogramBgr : kernels::ReportHistogramRgb)(
+  (c.byteOrder ? stages::ReportHistogramBgr : stages::ReportHistogramRgb)(
       &c, img, int32_t(w), int32_t(h), mono, cb.histogramCallback, cb.histogramCallbackContext);
 }
 void histogram(PLContext16& c, const uint16_t* img, uint32_t w, uint32_t h, uint8_t mono,
                const PLHostCallbacks& cb) {
-  (c.byteOrder ? kernels::ReportHistogram16Bgr : kernels::ReportHistogram16Rgb)(
+  (c.byteOrder ? stages::ReportHistogram16Bgr : stages::ReportHistogram16Rgb)(
       &c, img, int32_t(w), int32_t(h), mono, cb.histogramCallback, cb.histogramCallbackContext);
 }
 void markAe(PLContext& c, uint8_t* img, uint32_t w, uint32_t h) {
-  kernels::MarkAeWindow(&c, img, int32_t(w), int32_t(h));
+  stages::MarkAeWindow(&c, img, int32_t(w), int32_t(h));
 }
 void markAe(PLContext16& c, uint16_t* img, uint32_t w, uint32_t h) {
-  kernels::MarkAeWindow16(&c, img, int32_t(w), int32_t(h));
+  stages::MarkAeWindow16(&c, img, int32_t(w), int32_t(h));
 }
 void sharpen(PLContext& c, uint8_t* img, uint32_t w, uint32_t h) {
   Sharpen(c, img, int32_t(w), int32_t(h));
@@ -237,8 +241,8 @@ void colourAndStats(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PL
 
 // Steps 1, 3 and the frame's snapshot; false when the frame cannot run.
 template <typename Sample>
-bool beginFrame(PLContextT<Sample>& c, const FrameGeometry& g, const RoiRect* roi, uint32_t binning,
-                Running& r, FrameJob<Sample>& job, PLHostCallbacks& cb) {
+bool beginFrame(PLContextT<Sample>& c, const FrameGeometry& g, const SensorRect* roi,
+                uint32_t binning, Running& r, FrameJob<Sample>& job, PLHostCallbacks& cb) {
   if (!runningSizes(g, roi, binning, c.bayer, r)) {
     ZX_TRACE_ERROR("%s: bad roi or binning", "PL_ProcessRaw");
     return false;
@@ -284,13 +288,13 @@ void orient8(PLContext& c, const PLSettings& s, uint8_t* out, size_t outBytes, c
   if (!(f & F::kRotateMask)) return;
   note(RawStep::Rotate);
   if (f & F::kRotate90) {
-    const auto scratch = kernels::EnsureRotateBuffer8(&c, w, h, p);
+    const auto scratch = stages::EnsureRotateBuffer8(&c, w, h, p);
     if (out && !kernels::RotateCcw8(out, outBytes, scratch, w, h, p))
       ZX_TRACE_ERROR("%s: turn refused", "PL_ProcessRaw8");
   } else if (f & F::kRotate180) {
     if (out) kernels::Rotate180_8(w, h, out, p);
   } else {
-    const auto scratch = kernels::EnsureRotateBuffer8(&c, w, h, p);
+    const auto scratch = stages::EnsureRotateBuffer8(&c, w, h, p);
     if (out && !kernels::RotateCw8(out, outBytes, scratch, w, h, p))
       ZX_TRACE_ERROR("%s: turn refused", "PL_ProcessRaw8");
   }
@@ -303,7 +307,7 @@ void SetRawStepObserver(RawStepObserver observer, void* context) {
   gObserverContext = context;
 }
 
-void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const RoiRect* roi,
+void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const SensorRect* roi,
                     uint32_t binning, bool still) {
   if (!ctx || !raw) return;
   PLContext& c = *ctx;
@@ -336,7 +340,7 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Roi
 }
 
 void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16,
-                     const RoiRect* roi, uint8_t binning, uint8_t still) {
+                     const SensorRect* roi, uint8_t binning, uint8_t still) {
   if (!ctx || !raw) return;
   PLContext16& c = *ctx;
   const FrameGeometry g{c.frameWidth, c.frameHeight, c.procWidth, c.procHeight};
@@ -377,8 +381,8 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
     }
     if (out || out16) {
       note(RawStep::Rotate);
-      kernels::OutputTransforms16(&c, out, out ? outBytes : 0, out16, out16 ? out16Bytes : 0,
-                                  int32_t(r.fw), int32_t(r.fh));
+      stages::OutputTransforms16(&c, out, out ? outBytes : 0, out16, out16 ? out16Bytes : 0,
+                                 int32_t(r.fw), int32_t(r.fh));
     }
   }
   c.roi = nullptr;

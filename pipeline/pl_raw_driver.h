@@ -44,12 +44,12 @@ struct FrameGeometry {
 // given, receives the frame: it must hold a running-size frame of samplesPerPixel in either
 // orientation, rows padded to 4 bytes. Without out, and without a scratch frame to work in,
 // only the raw-domain steps run. A null ctx does nothing.
-void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void* extra, const RoiRect* roi,
+void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void* extra, const SensorRect* roi,
                     uint32_t binning, bool still);
 // out holds 8-bit samples, or 16-bit ones with outputFormat 1; out16, when given, receives the
 // 16-bit samples in the same geometry.
 void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16,
-                     const RoiRect* roi, uint8_t binning, uint8_t still);
+                     const SensorRect* roi, uint8_t binning, uint8_t still);
 
 // Stand-ins of the one-push and calibration builders: they consume their request only.
 template <typename Sample>

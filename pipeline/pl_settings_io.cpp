@@ -120,7 +120,7 @@ void PL_SaveSettings(PLContextT<Sample>* ctx) {
   putDword(key, "MirrorDirection", s.mirror);
   putDword(key, "AePolicy", s.aePolicy);
   putDword(key, "AeThreshold", s.aeThreshold);
-  const PixelRect* px[3] = {&ctx->aeRectPx, &ctx->awbRectPx, &ctx->abbRectPx};
+  const ImageRect* px[3] = {&ctx->aeRectPx, &ctx->awbRectPx, &ctx->abbRectPx};
   int32_t* fr[3] = {s.aeRect, s.awbRect, s.abbRect};
   for (int w = 0; w < 3; ++w) {
     const auto f = RectToFraction(*ctx, *px[w]);

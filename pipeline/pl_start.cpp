@@ -300,7 +300,7 @@ void FiniPLHlper(PLHlperBase& h) {
   }
   if (h.regKey.empty()) return;
   RegWriteDword(h.regKey, "Binning", h.PLHlperGetBinning() & 0xFFu);
-  RoiRect roi{};
+  SensorRect roi{};
   h.PLHlperGetRoi(&roi);
   RegWriteDword(h.regKey, "RoiLeft", roi.left);
   RegWriteDword(h.regKey, "RoiTop", roi.top);

@@ -48,7 +48,7 @@ void enableAe(PLHlperBase& h, PLContextT<Sample>& c, uint32_t on) {
 
 // A window in processed pixels back to frame pixels, then to the sensor's rows-from-top form.
 template <typename Sample>
-void pushWindow(PLHlperBase& h, const PLContextT<Sample>& c, const PixelRect& px,
+void pushWindow(PLHlperBase& h, const PLContextT<Sample>& c, const ImageRect& px,
                 void (HelperModelHooks::*send)(uint16_t, uint16_t, uint16_t, uint16_t)) {
   const auto scale = [](int64_t v, uint32_t num, uint32_t den) { return den ? v * num / den : 0; };
   const int64_t l = scale(px.left, h.frameWidth, c.procWidth),
@@ -58,7 +58,7 @@ void pushWindow(PLHlperBase& h, const PLContextT<Sample>& c, const PixelRect& px
   SensorRect s{};
   h.PLHlperGetSensorRoi(&s);
   if (!s.left && !s.top && !s.right && !s.bottom)
-    s = {0, 0, int32_t(h.frameHeight ? h.frameWidth : 0), int32_t(h.frameHeight)};
+    s = {0, 0, h.frameHeight ? h.frameWidth : 0, h.frameHeight};
   const int64_t top2 = int64_t(h.frameHeight) - s.bottom, bottom2 = int64_t(h.frameHeight) - s.top;
   if (l < s.left || r > s.right || t < top2 || b > bottom2) return;
   (h.*send)(uint16_t(l - s.left), uint16_t(r - l), uint16_t(bottom2 - b), uint16_t(b - t));
@@ -66,7 +66,7 @@ void pushWindow(PLHlperBase& h, const PLContextT<Sample>& c, const PixelRect& px
 
 template <typename Sample>
 void syncRects(PLHlperBase& h, PLContextT<Sample>& c) {
-  PixelRect ae, awb, abb;
+  ImageRect ae, awb, abb;
   {
     Lock hold(*c.mtxSettings);
     ae = c.aeRectPx, awb = c.awbRectPx, abb = c.abbRectPx;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <new>
 
+#include "base/geometry.h"
 #include "base/trace.h"
 #include "pipeline/pl_registry.h"
 #include "pipeline/pl_settings_io.h"
@@ -72,12 +73,12 @@ uint64_t scratchBytes(const PLContextT<Sample>& c) {
   const uint64_t spp = c.samplesPerPixel;
   if constexpr (sizeof(Sample) == 1) {
     if (sameSize || !needed) return 0;
-    return std::max(RowBytes8(c.procWidth * spp) * c.procHeight,
-                    RowBytes8(c.frameWidth * spp) * c.frameHeight);
+    return std::max(DibRowBytes(8 * spp, c.procWidth) * c.procHeight,
+                    DibRowBytes(8 * spp, c.frameWidth) * c.frameHeight);
   } else {
     if ((sameSize && c.outputFormat == kOutputRgb16) || !needed) return 0;
-    return 2 * std::max(RowSamples16(c.procWidth * spp) * c.procHeight,
-                        RowSamples16(c.frameWidth * spp) * c.frameHeight);
+    return std::max(DibRowBytes(16 * spp, c.procWidth) * c.procHeight,
+                    DibRowBytes(16 * spp, c.frameWidth) * c.frameHeight);
   }
 }
 

@@ -12,6 +12,10 @@
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_frame_job.h"
 #include "pipeline/pl_raw_driver.h"
+#include "pipeline/stages/defect_repair.h"
+#include "pipeline/stages/demosaic.h"
+#include "pipeline/stages/orientation.h"
+#include "pipeline/stages/still.h"
 
 namespace {
 
@@ -48,11 +52,11 @@ void repair(PLHlperBase& h, uint8_t* raw, uint32_t pw, uint32_t ph, uint32_t ind
   if (!list) return;
   const auto n = uint32_t(list->entries.size());
   if (h.ctx16 && highBitFormat(h.pixelFormat))
-    kernels::FixDefectPixels16(h.ctx16.get(), n, list->entries.data(), int32_t(pw), int32_t(ph),
-                               reinterpret_cast<uint16_t*>(raw), nullptr);
+    stages::FixDefectPixels16(h.ctx16.get(), n, list->entries.data(), int32_t(pw), int32_t(ph),
+                              reinterpret_cast<uint16_t*>(raw), nullptr);
   else if (h.ctx8 && !highBitFormat(h.pixelFormat))
-    kernels::FixDefectPixels(h.ctx8.get(), n, list->entries.data(), int32_t(pw), int32_t(ph), raw,
-                             nullptr);
+    stages::FixDefectPixels(h.ctx8.get(), n, list->entries.data(), int32_t(pw), int32_t(ph), raw,
+                            nullptr);
 }
 
 // The high-bit still steps on the processing frame, then the output conversion and turns.
@@ -85,10 +89,10 @@ bool still16(PLContext16& c, uint16_t* raw, uint8_t* out, uint8_t bits, uint32_t
     for (size_t i = 0, n = size_t(pw) * ph; i < n; ++i)
       raw[i] = c.rawLut[std::min<size_t>(raw[i], c.rawLut.size() - 1)];
   if (c.isColour)
-    kernels::Demosaic16(&c, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill,
-                        int32_t(pw), int32_t(ph), raw, img);
+    stages::Demosaic16(&c, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill,
+                       int32_t(pw), int32_t(ph), raw, img);
   else
-    kernels::ConvertMono16(&c, int32_t(pw), int32_t(ph), raw, img);
+    stages::ConvertMono16(&c, int32_t(pw), int32_t(ph), raw, img);
   StatsCounters unused{};
   job.stats = 0;
   RunStripe(job, img, int32_t(ph), 0, unused);
@@ -103,7 +107,7 @@ bool still16(PLContext16& c, uint16_t* raw, uint8_t* out, uint8_t bits, uint32_t
     kernels::Convert16To8(img, out, int32_t(pw), int32_t(ph), p, c.bitDepth);
   }
   const bool out48 = bits == 48 && sameSize;
-  return kernels::OutputTransforms16(
+  return stages::OutputTransforms16(
       &c, out48 ? nullptr : out, kernels::turnedFrameBytes<uint8_t>(int32_t(fw), int32_t(fh), p),
       out48 ? reinterpret_cast<uint16_t*>(out) : nullptr,
       kernels::turnedFrameBytes<uint16_t>(int32_t(fw), int32_t(fh), p), int32_t(fw), int32_t(fh));
@@ -137,8 +141,8 @@ StillResult* GrabStillFrame(PLHlperBase& h, StillResult* result, uint8_t* output
   } else if (h.ctx8 && !highBitFormat(format)) {
     const uint8_t p = h.ctx8->samplesPerPixel;
     const size_t outBytes = kernels::turnedFrameBytes<uint8_t>(int32_t(fw), int32_t(fh), p);
-    ok = output && kernels::PL_ProcessStill8(h.ctx8.get(), raw, output, outBytes, bits, int32_t(fw),
-                                             int32_t(fh), int32_t(pw), int32_t(ph)) == 1;
+    ok = output && stages::PL_ProcessStill8(h.ctx8.get(), raw, output, outBytes, bits, int32_t(fw),
+                                            int32_t(fh), int32_t(pw), int32_t(ph)) == 1;
   } else if (h.ctx16 && highBitFormat(format)) {
     ok =
         output && still16(*h.ctx16, reinterpret_cast<uint16_t*>(raw), output, bits, fw, fh, pw, ph);

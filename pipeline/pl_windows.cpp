@@ -26,21 +26,21 @@ int32_t toPixel(int32_t fraction, uint32_t size) {
 
 }  // namespace
 
-std::array<int32_t, 4> RectToFraction(uint32_t width, uint32_t height, const PixelRect& rect) {
+std::array<int32_t, 4> RectToFraction(uint32_t width, uint32_t height, const ImageRect& rect) {
   return {toFraction(rect.left, width), toFraction(rect.top, height), toFraction(rect.right, width),
           toFraction(rect.bottom, height)};
 }
 
-PixelRect FractionToRect(uint32_t width, uint32_t height, const int32_t fractions[4]) {
+ImageRect FractionToRect(uint32_t width, uint32_t height, const int32_t fractions[4]) {
   if (width == 0 || height == 0) return {};
-  PixelRect r{toPixel(fractions[0], width), toPixel(fractions[1], height),
+  ImageRect r{toPixel(fractions[0], width), toPixel(fractions[1], height),
               toPixel(fractions[2], width), toPixel(fractions[3], height)};
   if (r.left > r.right) std::swap(r.left, r.right);
   if (r.top > r.bottom) std::swap(r.top, r.bottom);
   return r;
 }
 
-PixelRect CentreFifth(uint32_t width, uint32_t height) {
+ImageRect CentreFifth(uint32_t width, uint32_t height) {
   const auto w = static_cast<int32_t>(width), h = static_cast<int32_t>(height);
   return {2 * w / 5, 2 * h / 5, w / 5 + 2 * w / 5, h / 5 + 2 * h / 5};
 }

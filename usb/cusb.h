@@ -88,7 +88,7 @@ class CUsb : public UsbModelHooks {
   HRESULT bInitUSB(bool systemInit);
   void bFiniUSB();
   void EzWriteRoi(int32_t width, int32_t height);
-  void EzWriteRoiNotify(const RoiRect* window);
+  void EzWriteRoiNotify(const SensorRect* window);
 
   // State the camera core and the models read and set.
   bool isOpen() const { return backend_ != nullptr; }
@@ -108,15 +108,15 @@ class CUsb : public UsbModelHooks {
   uint8_t binning = 1;
   uint32_t noPacketTimeoutMs = 0;
   void setEventSink(UsbEventSink sink, void* context);
-  void setRequestedRoi(const RoiRect& roi);
-  RoiRect appliedRoi();
-  RoiRect sensorWindow();
+  void setRequestedRoi(const SensorRect& roi);
+  SensorRect appliedRoi();
+  SensorRect sensorWindow();
   bool roiPending();
-  RoiRect requestedRoi();
+  SensorRect requestedRoi();
   // Under the region lock: clears the pending flag and makes the requested region the applied
   // one. Returns that copy, or false when nothing was pending.
-  bool takePendingRoi(RoiRect* taken);
-  void setSensorWindow(const RoiRect& window);
+  bool takePendingRoi(SensorRect* taken);
+  void setSensorWindow(const SensorRect& window);
 
   static constexpr uint32_t kAbortWaitMs = 5000;
   static constexpr uint32_t kCloseWaitMs = 5000;
@@ -148,9 +148,9 @@ class CUsb : public UsbModelHooks {
 
   std::mutex roiMutex_;
   uint32_t roiPending_ = 0;
-  RoiRect requestedRoi_{};
-  RoiRect appliedRoi_{};
-  RoiRect sensorWindow_{};
+  SensorRect requestedRoi_{};
+  SensorRect appliedRoi_{};
+  SensorRect sensorWindow_{};
 
   UsbEventSink eventSink_ = nullptr;
   void* eventContext_ = nullptr;

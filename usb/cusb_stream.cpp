@@ -71,18 +71,18 @@ void CUsb::closeStreaming(uint32_t waitMs) {
   slots_.release(waitMs);
 }
 
-void CUsb::setRequestedRoi(const RoiRect& roi) {
+void CUsb::setRequestedRoi(const SensorRect& roi) {
   std::lock_guard<std::mutex> hold(roiMutex_);
   requestedRoi_ = roi;
   roiPending_ = 1;
 }
 
-RoiRect CUsb::appliedRoi() {
+SensorRect CUsb::appliedRoi() {
   std::lock_guard<std::mutex> hold(roiMutex_);
   return appliedRoi_;
 }
 
-RoiRect CUsb::sensorWindow() {
+SensorRect CUsb::sensorWindow() {
   std::lock_guard<std::mutex> hold(roiMutex_);
   return sensorWindow_;
 }
@@ -92,12 +92,12 @@ bool CUsb::roiPending() {
   return roiPending_ != 0;
 }
 
-RoiRect CUsb::requestedRoi() {
+SensorRect CUsb::requestedRoi() {
   std::lock_guard<std::mutex> hold(roiMutex_);
   return requestedRoi_;
 }
 
-bool CUsb::takePendingRoi(RoiRect* taken) {
+bool CUsb::takePendingRoi(SensorRect* taken) {
   std::lock_guard<std::mutex> hold(roiMutex_);
   if (!roiPending_) return false;
   roiPending_ = 0;
@@ -106,23 +106,23 @@ bool CUsb::takePendingRoi(RoiRect* taken) {
   return true;
 }
 
-void CUsb::setSensorWindow(const RoiRect& window) {
+void CUsb::setSensorWindow(const SensorRect& window) {
   std::lock_guard<std::mutex> hold(roiMutex_);
   sensorWindow_ = window;
 }
 
 // Event 11 goes out after the region mutex is released: a sink may read the region back.
 void CUsb::EzWriteRoi(int32_t width, int32_t height) {
-  RoiRect requested;
+  SensorRect requested;
   {
     std::lock_guard<std::mutex> hold(roiMutex_);
     roiPending_ = 0;
     appliedRoi_ = requestedRoi_;
     requested = requestedRoi_;
   }
-  RoiRect window{};
+  SensorRect window{};
   GetSensorRoi(&requested, &window);
-  const RoiRect previous = sensorWindow();
+  const SensorRect previous = sensorWindow();
   {
     std::lock_guard<std::mutex> hold(roiMutex_);
     sensorWindow_ = window;
@@ -137,7 +137,7 @@ void CUsb::EzWriteRoi(int32_t width, int32_t height) {
   raiseEvent(11);
 }
 
-void CUsb::EzWriteRoiNotify(const RoiRect* window) {
+void CUsb::EzWriteRoiNotify(const SensorRect* window) {
   if (!window) return;
   ZX_TRACE("%s: %d, %d, %d, %d", "EzWriteRoi", static_cast<int>(window->left),
            static_cast<int>(window->top), static_cast<int>(window->right),

@@ -4,17 +4,10 @@
 
 #include <cstdint>
 
+#include "base/geometry.h"
 #include "platform/com_types.h"
 
 struct GrabState;  // the grab loop's per-frame state, owned by the transport
-
-// A region or sensor window in sensor pixels; all zero means none.
-struct RoiRect {
-  uint32_t left;
-  uint32_t top;
-  uint32_t right;
-  uint32_t bottom;
-};
 
 inline constexpr uint8_t kVenWriteReq = 0xEE;
 inline constexpr uint8_t kVenReadReq = 0xEF;
@@ -37,8 +30,8 @@ class UsbModelHooks {
   virtual uint32_t GetGrabRetry() { return 1; }
   virtual bool bDeferSpeed() { return false; }
   virtual void OnStart() {}
-  virtual RoiRect* GetSensorRoi(const RoiRect* requested, RoiRect* out) {
-    *out = RoiRect{};
+  virtual SensorRect* GetSensorRoi(const SensorRect* requested, SensorRect* out) {
+    *out = SensorRect{};
     return out;
   }
   virtual void OnRoiChange() {}
@@ -80,7 +73,7 @@ class UsbModelHooks {
   virtual bool bCanReload() { return false; }
   virtual HRESULT bReload(int32_t value) = 0;
   virtual HRESULT bSysFini() = 0;
-  virtual void SetSensorRoi(const RoiRect* window) {}
+  virtual void SetSensorRoi(const SensorRect* window) {}
   virtual bool OnGrabPacket(GrabState* state, uint32_t transferSlot, void* context) = 0;
 };
 

@@ -156,7 +156,7 @@ bool Delivery::takePullEntry(Output& out) {
   return false;
 }
 
-void Delivery::CropInPlace(uint8_t* data, uint32_t frameWidth, const FrameRegion& roi,
+void Delivery::CropInPlace(uint8_t* data, uint32_t frameWidth, const SensorRect& roi,
                            uint32_t bytesPerPixel) {
   const uint32_t row = (roi.right - roi.left) * bytesPerPixel;
   for (uint32_t y = roi.top; y < roi.bottom; ++y)
@@ -199,7 +199,7 @@ void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
   }
   ++cam_.framesDelivered_;
   if (shape.rotated90) std::swap(w, h);
-  if (!cam_.optRaw_.load()) header.imageSize = RowBytes(header.bitCount, w) * h;
+  if (!cam_.optRaw_.load()) header.imageSize = uint32_t(DibRowBytes(header.bitCount, w)) * h;
   header.width = static_cast<int32_t>(w);
   header.height = static_cast<int32_t>(h);
   const LumorixFrameInfo info{w, h, record->info.flag, record->info.sequence,
@@ -231,7 +231,7 @@ bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* s
                                   1,
                                   static_cast<uint16_t>(bits),
                                   0,
-                                  RowBytes(bits, w) * h,
+                                  uint32_t(DibRowBytes(bits, w)) * h,
                                   {}};
   const LumorixFrameInfo info{w, h, still.flag, still.sequence, still.timestamp};
   void* ctx = contextOf(context);

@@ -21,7 +21,7 @@ class Delivery {
                           bool average, uint32_t bits);
   static uint32_t GetRawFourCC(uint32_t bayerIndex, uint32_t format, bool mono);
   // Moves the region's rows to the start of the buffer.
-  static void CropInPlace(uint8_t* data, uint32_t frameWidth, const FrameRegion& roi,
+  static void CropInPlace(uint8_t* data, uint32_t frameWidth, const SensorRect& roi,
                           uint32_t bytesPerPixel);
 
   static constexpr uint32_t kReadyWaitMs = 1000;

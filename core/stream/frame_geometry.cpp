@@ -12,11 +12,6 @@ uint32_t OutputBits(uint32_t outputMode) {
   return outputMode < 5 ? kBits[outputMode] : 24;
 }
 
-uint32_t RowBytes(uint32_t bits, uint32_t width) {
-  const uint64_t bytes = (uint64_t{bits} * width + 31) / 8;
-  return static_cast<uint32_t>(bytes & ~uint64_t{3});
-}
-
 ImageShape DeliveredShape(uint32_t width, uint32_t height, uint32_t binFactor, bool rotated90) {
   if (binFactor >= 2 && binFactor <= 4) {
     width = (width / binFactor) & ~1u;
@@ -26,7 +21,7 @@ ImageShape DeliveredShape(uint32_t width, uint32_t height, uint32_t binFactor, b
 }
 
 uint64_t ImageBytes(uint32_t bits, ImageShape shape) {
-  return uint64_t{RowBytes(bits, shape.width)} * shape.height;
+  return DibRowBytes(bits, shape.width) * shape.height;
 }
 
 uint64_t ImageBytesAnyTurn(uint32_t bits, uint32_t width, uint32_t height) {

@@ -1,13 +1,13 @@
-// Sizes of delivered images: DIB row bytes, output bits, and the shape after region, binning and
+// Sizes of delivered images: output bits, and the shape after region, binning and
 // rotation.
 #pragma once
 
 #include <cstdint>
 
+#include "base/geometry.h"
+
 // Bits per pixel of RGB output modes 0..4; 24 for anything else.
 uint32_t OutputBits(uint32_t outputMode);
-// ((bits * width + 31) / 8) rounded down to a multiple of 4.
-uint32_t RowBytes(uint32_t bits, uint32_t width);
 
 struct ImageShape {
   uint32_t width;

@@ -125,8 +125,8 @@ HRESULT PullApi::copyFrame(const LumorixFrameEntry& entry, uint8_t* dst, uint32_
   const StreamOutputShape shape = cam_.pipeline_ ? cam_.pipeline_->shape() : StreamOutputShape{};
   const bool raw = cam_.optRaw_.load();
   const uint32_t srcBits = raw ? shape.rawBytesPerPixel * 8 : OutputBits(shape.outputMode);
-  const uint32_t srcRow = raw ? shape.rawBytesPerPixel * w : RowBytes(srcBits, w);
-  const uint32_t row = raw ? srcRow : bits == 32 ? w * 4 : RowBytes(bits, w);
+  const uint32_t srcRow = raw ? shape.rawBytesPerPixel * w : uint32_t(DibRowBytes(srcBits, w));
+  const uint32_t row = raw ? srcRow : bits == 32 ? w * 4 : uint32_t(DibRowBytes(bits, w));
   if (pitch == 0) pitch = row;
   if (pitch < row) return E_OUTOFMEMORY;
   const bool mono = (cam_.modelFlags() & LUMORIX_FLAG_MONO) != 0;
@@ -200,8 +200,8 @@ HRESULT PullApi::PullFrameForPin(uint8_t* dst, uint32_t dstSize, platform::Event
     return S_FALSE;
   }
   const ResolutionEntry& preview = cam_.previewTable_[cam_.previewIndex_.load()];
-  const FrameRegion full{0, 0, preview.width, preview.height};
-  const FrameRegion roi = record->roiPresent ? record->roi : full;
+  const SensorRect full{0, 0, preview.width, preview.height};
+  const SensorRect roi = record->roiPresent ? record->roi : full;
   const bool turned = cam_.pipeline_ && cam_.pipeline_->shape().rotated90;
   const uint32_t factor = record->binFactor >= 2 ? record->binFactor : 1;
   const ImageShape shape =

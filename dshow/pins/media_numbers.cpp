@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "base/geometry.h"
+
 namespace media {
 
 namespace {
@@ -15,7 +17,7 @@ int32_t saturatedLong(uint64_t value) {
 
 uint32_t rgb24ImageSize(int32_t width, int32_t height) {
   if (width <= 0 || height == 0) return 0;
-  const uint64_t rowBytes = ((static_cast<uint64_t>(width) * 24 + 31) / 32) * 4;
+  const uint64_t rowBytes = DibRowBytes(24, static_cast<uint64_t>(width));
   const uint64_t rows = height < 0 ? -static_cast<int64_t>(height) : height;
   const uint64_t bytes = rowBytes * rows;
   return bytes > 0xFFFFFFFFull ? 0 : static_cast<uint32_t>(bytes);

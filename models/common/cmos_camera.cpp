@@ -237,8 +237,8 @@ int32_t CmosCamera::PL_AutoExposure(RawBufferRecord* record, platform::Event* st
   if (r < 1) return r;
   record->format = frame.pixelFormat;
   record->roiPresent = frame.hasRoi;
-  record->roi = FrameRegion{frame.roi.left, frame.roi.top, frame.roi.right, frame.roi.bottom};
-  record->fullFrame = FrameRegion{};
+  record->roi = SensorRect{frame.roi.left, frame.roi.top, frame.roi.right, frame.roi.bottom};
+  record->fullFrame = SensorRect{};
   record->info = LumorixFrameInfo{helper_->frameWidth, helper_->frameHeight, 1, ++sequence_,
                                   platform::TickCountMs()};
   return r;

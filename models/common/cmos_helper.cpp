@@ -41,7 +41,8 @@ int32_t CmosHelper::PLHlperInit() {
 
 // Single grabs read once; otherwise a first frame is dropped, as after a sensor switch.
 int32_t CmosHelper::PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uint32_t height,
-                                     const RoiRect*, platform::Event* stopEvent, bool singleTry) {
+                                     const SensorRect*, platform::Event* stopEvent,
+                                     bool singleTry) {
   ZX_TRACE("%s: enter", "PLHlperGrabFrame");
   const uint64_t frameBytes64 = spec_.sensor().frameBytes(width, height, device_.revision());
   const uint64_t block = uint64_t{width} * kBlockRows;
@@ -118,9 +119,9 @@ bool CmosHelper::PLHlperHasFlag40() {
 
 // Maps the copy taken under the region lock: a region set meanwhile waits for the next frame.
 void CmosHelper::PLHlperApplyRoi(FrameDescriptor* frame, platform::Event*) {
-  RoiRect taken{};
+  SensorRect taken{};
   if (device_.takePendingRoi(&taken)) {
-    RoiRect window{};
+    SensorRect window{};
     device_.GetSensorRoi(&taken, &window);
     device_.setSensorWindow(window);
     if (frame) frame->roi = taken, frame->sensorWindow = window;
@@ -132,15 +133,13 @@ void CmosHelper::PLHlperApplyRoi(FrameDescriptor* frame, platform::Event*) {
 
 SensorRect* CmosHelper::PLHlperGetSensorRoi(SensorRect* out) {
   if (!out) return out;
-  const RoiRect requested = device_.requestedRoi();
-  RoiRect window{};
-  device_.GetSensorRoi(&requested, &window);
-  *out = SensorRect{int32_t(window.left), int32_t(window.top), int32_t(window.right),
-                    int32_t(window.bottom)};
+  const SensorRect requested = device_.requestedRoi();
+  *out = SensorRect{};
+  device_.GetSensorRoi(&requested, out);
   return out;
 }
 
-RoiRect* CmosHelper::PLHlperGetRoi(RoiRect* out) {
+SensorRect* CmosHelper::PLHlperGetRoi(SensorRect* out) {
   if (out) *out = device_.requestedRoi();
   return out;
 }
@@ -171,7 +170,7 @@ uint32_t CmosHelper::LutBits(uint64_t flags) {
 
 void CmosHelper::PLHlperGetOutputSize(uint32_t* width, uint32_t* height) {
   uint32_t w = frameWidth, h = frameHeight;
-  const RoiRect r = device_.requestedRoi();
+  const SensorRect r = device_.requestedRoi();
   if (r.left || r.top || r.right || r.bottom) w = r.right - r.left, h = r.bottom - r.top;
   const uint32_t factor = device_.binning & 0x7Fu;
   if (factor >= 2) w = (w / factor) & ~1u, h = (h / factor) & ~1u;

@@ -21,7 +21,7 @@ class CmosHelper final : public PLHlperBase {
   // The model's own operations.
   int32_t PLHlperInit() override;
   int32_t PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uint32_t height,
-                           const RoiRect* window, platform::Event* stopEvent,
+                           const SensorRect* window, platform::Event* stopEvent,
                            bool singleTry) override;
   HRESULT PLHlperSetSpeed(uint16_t speed, uint8_t force) override;
   HRESULT PLHlperSetExpoTime(uint32_t us) override;
@@ -35,7 +35,7 @@ class CmosHelper final : public PLHlperBase {
   void PLHlperSetBitDepth(uint8_t) override {}
   bool PLHlperIsTrigger() override { return device_.triggerMode != 0; }
   SensorRect* PLHlperGetSensorRoi(SensorRect* out) override;
-  RoiRect* PLHlperGetRoi(RoiRect* out) override;
+  SensorRect* PLHlperGetRoi(SensorRect* out) override;
   HRESULT PLHlperSetLightFrequency(uint32_t mode) override;
   HRESULT PLHlperSetSkip(uint32_t) override { return S_OK; }
   HRESULT PLHlperSetBlackLevel(uint16_t) override { return S_OK; }

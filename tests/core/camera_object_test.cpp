@@ -188,7 +188,7 @@ TEST_F(InterfacesTest, OwnOperationDefaults) {
   EXPECT_FALSE(camera.frameRate().bypass());
 
   int context = 0;
-  auto raw = [](const uint8_t*, const FrameRegion*, uint8_t, void*) {};
+  auto raw = [](const uint8_t*, const SensorRect*, uint8_t, void*) {};
   EXPECT_EQ(camera.put_RawDataCallback(raw, &context), S_OK);
   EXPECT_EQ(camera.rawDataCallback(), static_cast<LumorixRawDataCallback>(raw));
   EXPECT_EQ(camera.rawDataContext(), &context);

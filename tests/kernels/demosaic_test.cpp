@@ -1,4 +1,4 @@
-// Demosaic: fast paths against the literal rules, the bilinear anchors, dispatch and hook, and
+// Demosaic: fast paths against the literal rules, the bilinear anchors, the method table, and
 // the four-row mosaic conversion.
 #include <gtest/gtest.h>
 
@@ -118,37 +118,6 @@ std::vector<S> perColourFrame(uint32_t b, int32_t w, int32_t h, uint32_t gRed, u
   return f;
 }
 
-TEST(KernelsDemosaic, PerColourConstantsGiveTheBilinearMeans) {
-  for (Isa isa : testkit::availableIsas()) {
-    testkit::IsaScope scope(isa);
-    for (uint32_t b = 0; b < 4; ++b)
-      for (int order = 0; order < 4; ++order) {
-        const Case c{41, 9, b, (order & 1) != 0, (order & 2) != 0, 4, 8};
-        const auto raw = perColourFrame<uint8_t>(b, c.w, c.h, 100, 50);
-        const auto out = run(c, raw);
-        const size_t stride = reference::stride<uint8_t>(4, c.w);
-        const int red = c.bgr ? 2 : 0, blue = c.bgr ? 0 : 2;
-        for (int32_t y = 0; y < c.h; ++y)
-          for (int32_t x = 0; x < c.w; ++x) {
-            const uint8_t* px =
-                out.data() + size_t(c.rowOrder ? y : c.h - 1 - y) * stride + size_t(x) * 4;
-            SCOPED_TRACE(describe(c, Pattern::PerColour, isa) + " at " + std::to_string(x) + "," +
-                         std::to_string(y));
-            EXPECT_EQ(px[3], 0xAB);  // the fourth sample keeps what the buffer held
-            const uint8_t site = kBayerColour[b][y & 1][x & 1];
-            const bool interior = x >= 2 && x < c.w - 2 && y >= 2 && y < c.h - 2;
-            if (interior) {
-              EXPECT_EQ(px[red], 200);
-              EXPECT_EQ(px[1], 75);
-              EXPECT_EQ(px[blue], 20);
-            } else if (site == 1) {
-              EXPECT_EQ(px[1], raw[size_t(y) * c.w + x]);
-            }
-          }
-      }
-  }
-}
-
 // Green at a green site is (Z + NW) >> 1: a rounding mean would give 2 here, not 1.
 TEST(KernelsDemosaic, GreenMeanRoundsDown) {
   for (Isa isa : testkit::availableIsas()) {
@@ -162,58 +131,22 @@ TEST(KernelsDemosaic, GreenMeanRoundsDown) {
   }
 }
 
+// Under 4 in either direction nothing is written; 4 x 4 is border only; 5 x 5 adds one interior
+// pixel; the 15-byte rows of a 5-pixel frame keep their pad byte.
 TEST(KernelsDemosaic, SmallFramesTouchOnlyWhatTheyOwn) {
   const auto site = testkit::siteTable(false);
-  // Under 4 in either direction: untouched.
-  for (auto [w, h] : {std::pair{3, 10}, std::pair{10, 3}, std::pair{1, 1}}) {
-    const auto raw = testkit::rawFrame<uint8_t>(Pattern::Random, w, h, 255, 3);
-    Guarded<uint8_t> out(reference::stride<uint8_t>(3, w) * h);
-    const Guarded<uint8_t> before = out;
-    DemosaicBilinear8Rgb(0, site.data(), w, h, raw.data(), out.data(), 8, 3, 1);
-    EXPECT_TRUE(out == before) << w << "x" << h;
-  }
-  // 4 x 4 is border only; 5 x 5 adds one interior pixel.
-  for (int32_t n : {4, 5}) {
-    const auto raw = testkit::rawFrame<uint8_t>(Pattern::Random, n, n, 255, 4);
-    Guarded<uint8_t> full(reference::stride<uint8_t>(3, n) * n), border = full;
-    DemosaicBilinear8Rgb(2, site.data(), n, n, raw.data(), full.data(), 8, 3, 1);
-    DemosaicBorder8(2, site.data(), raw.data(), border.data(), n, n, 8, 3, 1);
-    const size_t stride = reference::stride<uint8_t>(3, n);
-    size_t differing = 0;
-    for (size_t i = 0; i < full.size(); ++i) differing += full[i] != border[i];
-    if (n == 4)
-      EXPECT_EQ(differing, 0u);
-    else
-      EXPECT_GT(differing, 0u);
-    for (size_t i = 0; i < full.size(); ++i) {
-      const bool interiorPixel = i / stride == 2 && (i % stride) / 3 == 2;
-      if (!interiorPixel) {
-        EXPECT_EQ(full[i], border[i]) << n << " at " << i;
+  for (auto [n, interior] : {std::pair{3, 0}, std::pair{4, 0}, std::pair{5, 1}})
+    for (auto [w, h] : {std::pair{n, n}, std::pair{n, 10}, std::pair{10, n}}) {
+      const auto raw = testkit::rawFrame<uint8_t>(Pattern::Random, w, h, 255, 3);
+      Guarded<uint8_t> out(reference::stride<uint8_t>(3, w) * h), want = out, border = out;
+      DemosaicBilinear8Rgb(2, site.data(), w, h, raw.data(), out.data(), 8, 3, 1);
+      reference::bilinear(false, 2, site.data(), w, h, raw.data(), want.data(), 8, 3, 1);
+      DemosaicBorder8(2, site.data(), raw.data(), border.data(), w, h, 8, 3, 1);
+      EXPECT_TRUE(out == want) << w << "x" << h;
+      if (w == h) {
+        EXPECT_EQ(out == border, interior == 0) << n;
       }
     }
-    // The 15-byte rows of a 5-pixel frame are padded to 16: the pad keeps its byte.
-    if (n == 5) {
-      for (int32_t y = 0; y < n; ++y) EXPECT_EQ(full[y * stride + 15], 0xAB);
-    }
-  }
-}
-
-TEST(KernelsDemosaic, RowOrderAndByteOrderOnlyMoveRowsAndChannels) {
-  for (Isa isa : testkit::availableIsas()) {
-    testkit::IsaScope scope(isa);
-    const auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, 45, 11, 4095, 5);
-    const Case top{45, 11, 3, false, true, 3, 12};
-    Case bottom = top, bgr = top;
-    bottom.rowOrder = false, bgr.bgr = true;
-    const auto a = run(top, raw), flipped = run(bottom, raw), swapped = run(bgr, raw);
-    const size_t stride = reference::stride<uint16_t>(3, 45);
-    for (int32_t y = 0; y < 11; ++y)
-      for (size_t i = 0; i < stride; ++i) {
-        EXPECT_EQ(a[y * stride + i], flipped[(10 - y) * stride + i]);
-        const size_t j = i < 135 ? i - i % 3 + (2 - i % 3) : i;  // channel 0 <-> 2
-        EXPECT_EQ(a[y * stride + i], swapped[y * stride + j]);
-      }
-  }
 }
 
 TEST(KernelsDemosaic, BorderClampsMeansAboveTheDepth) {
@@ -240,75 +173,24 @@ TEST(KernelsDemosaic, ForcedSetNeverExceedsTheProcessor) {
 }
 
 TEST(KernelsDemosaic, FourCCNamesThePatternTheKernelsRead) {
-  auto text = [](uint32_t code) {
-    return std::string{char(code), char(code >> 8), char(code >> 16), char(code >> 24)};
-  };
-  EXPECT_EQ(text(BayerFourCC(0)), "GRBG");
-  EXPECT_EQ(text(BayerFourCC(1)), "RGGB");
-  EXPECT_EQ(text(BayerFourCC(2)), "BGGR");
-  EXPECT_EQ(text(BayerFourCC(3)), "GBRG");
+  const char* names[] = {"GRBG", "RGGB", "BGGR", "GBRG"};
+  for (uint32_t b = 0; b < 4; ++b) {
+    const uint32_t code = BayerFourCC(b);
+    EXPECT_EQ((std::string{char(code), char(code >> 8), char(code >> 16), char(code >> 24)}),
+              names[b]);
+  }
   EXPECT_EQ(BayerFourCC(4), 0u);
 }
 
-struct HookCall {
-  int calls = 0;
-  uint32_t fourcc = 0;
-  int32_t w = 0, h = 0;
-  const void* raw = nullptr;
-  void* out = nullptr;
-  uint8_t bits = 0;
-};
-
-void recordHook(uint32_t fourcc, int32_t w, int32_t h, const void* raw, void* out, uint8_t bits,
-                void* ctx) {
-  auto* c = static_cast<HookCall*>(ctx);
-  *c = {c->calls + 1, fourcc, w, h, raw, out, bits};
-}
-
-TEST(KernelsDemosaic, DispatchRunsBilinearForEveryMethodCodeOrTheHook) {
-  PLContext16 ctx;
-  testkit::prepareState(ctx, 14, 4, true, false);
+TEST(KernelsDemosaic, EveryMethodCodeRunsBilinearInTheLayoutsOrder) {
   const auto site = testkit::siteTable(true);
   const auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, 23, 9, 16383, 9);
   Guarded<uint16_t> want(reference::stride<uint16_t>(4, 23) * 9);
   DemosaicBilinear16Bgr(2, site.data(), 23, 9, raw.data(), want.data(), 14, 4, 0);
   for (uint32_t method : {0u, 1u, 2u, 3u, 4u, 0xFFFFFFFFu}) {
     Guarded<uint16_t> out(want.size());
-    Demosaic16(&ctx, 2, site.data(), method, 23, 9, raw.data(), out.data());
+    DemosaicByMethod({4, 14, 0, 1}, method, 2, site.data(), 23, 9, raw.data(), out.data());
     EXPECT_TRUE(out == want) << method;
-  }
-  HookCall call;
-  ctx.callbacks.demosaicCallback = recordHook;
-  ctx.callbacks.demosaicCallbackContext = &call;
-  Guarded<uint16_t> out(want.size());
-  const Guarded<uint16_t> before = out;
-  Demosaic16(&ctx, 1, site.data(), 0, 23, 9, raw.data(), out.data());
-  EXPECT_EQ(call.calls, 1);
-  EXPECT_EQ(call.fourcc,
-            uint32_t('R') | uint32_t('G') << 8 | uint32_t('G') << 16 | uint32_t('B') << 24);
-  EXPECT_EQ(call.w, 23);
-  EXPECT_EQ(call.h, 9);
-  EXPECT_EQ(call.raw, raw.data());
-  EXPECT_EQ(call.out, out.data());
-  EXPECT_EQ(call.bits, 14);
-  EXPECT_TRUE(out == before);  // no border filled behind the hook's back
-}
-
-TEST(KernelsQuickDemosaic, UniformFrameGivesVAndTwiceV) {
-  for (uint32_t v : {0u, 7u, 100u, 200u}) {
-    std::vector<uint8_t> raw(10 * 12, uint8_t(v)), dst(raw.size());
-    QuickDemosaic8(raw.data(), dst.data(), 10, 12);
-    for (int32_t y = 0; y < 12; ++y)
-      for (int32_t x = 0; x < 10; ++x) {
-        const bool g = ((x ^ y) & 1) != 0;
-        EXPECT_EQ(dst[y * 10 + x], g ? std::min(2 * v, 255u) : v) << v << " at " << x << "," << y;
-      }
-    std::vector<uint16_t> raw16(9 * 7, uint16_t(v * 16)), dst16(raw16.size());
-    QuickDemosaic16(raw16.data(), dst16.data(), 9, 7);
-    for (int32_t i = 0; i < 63; ++i) {
-      const bool g = (((i % 9) ^ (i / 9)) & 1) != 0;
-      EXPECT_EQ(dst16[i], g ? std::min(32 * v, 4095u) : 16 * v) << v << " at " << i;
-    }
   }
 }
 
@@ -335,6 +217,7 @@ TEST(KernelsQuickDemosaic, HandCaseSwapsRowsFlipsSignsAndFloorsHalves) {
   EXPECT_EQ(dst, want);
 }
 
+// Random samples reach past half the limit, so green sums clamp at 255 and 4095.
 TEST(KernelsQuickDemosaic, MatchesReferenceAndCopiesSmallFrames) {
   for (auto [w, h] :
        {std::pair{3, 9}, std::pair{9, 5}, std::pair{4, 6}, std::pair{17, 23}, std::pair{64, 31}}) {
@@ -346,6 +229,11 @@ TEST(KernelsQuickDemosaic, MatchesReferenceAndCopiesSmallFrames) {
     if (w < 4 || h < 6) {
       EXPECT_EQ(got, raw);
     }
+    const auto raw8 = testkit::rawFrame<uint8_t>(Pattern::Random, w, h, 255, w + h);
+    std::vector<uint8_t> got8(raw8.size()), want8(raw8.size());
+    QuickDemosaic8(raw8.data(), got8.data(), w, h);
+    reference::quickDemosaic<uint8_t>(raw8.data(), want8.data(), w, h, 255);
+    EXPECT_EQ(got8, want8) << w << "x" << h;
   }
 }
 

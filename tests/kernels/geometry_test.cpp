@@ -1,5 +1,4 @@
-// Mirror, flip and turns: involutions, the turn anchors, padding, capacity refusals, scratch
-// growth.
+// Mirror, flip and turns: involutions, the turn anchors, padding and capacity refusals.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -47,70 +46,44 @@ inline bool turn(bool ccw, uint16_t* f, size_t n, RotateScratch s, int32_t w, in
   return ccw ? RotateCcw16(f, n, s, w, h, p) : RotateCw16(f, n, s, w, h, p);
 }
 
+// Mirrors (f 1..3) or the half turn (f 0) of a frame at `offset` against the reference, then
+// undone by themselves, padding included.
 template <typename S>
-void involutionsAndReference() {
-  for (auto [w, h] : kSizes)
-    for (uint8_t p : kPixelSizes) {
-      const size_t n = rowStride<S>(p, w) * h;
-      const Guarded<S> orig = randomFrame<S>(n, w * 100 + h * 10 + p);
-      const std::string at = std::to_string(w) + "x" + std::to_string(h) + " p" + std::to_string(p);
-      for (int32_t f : {1, 2, 3}) {
-        Guarded<S> img = orig, want = orig;
-        flipImage(f, w, h, img.data(), p);
-        reference::flip<S>(f, w, h, want.data(), p);
-        EXPECT_TRUE(img == want) << at << " flip " << f;
-        flipImage(f, w, h, img.data(), p);
-        EXPECT_TRUE(img == orig) << at << " flip twice " << f;  // padding included
-      }
-      Guarded<S> img = orig, want = orig;
-      half(w, h, img.data(), p);
-      reference::halfTurn<S>(w, h, want.data(), p);
-      EXPECT_TRUE(img == want) << at;
-      half(w, h, img.data(), p);
-      EXPECT_TRUE(img == orig) << at << " half twice";
-    }
+void involutions(int32_t w, int32_t h, uint8_t p, size_t offset, Isa isa) {
+  const size_t n = rowStride<S>(p, w) * h;
+  const Guarded<S> orig = randomFrame<S>(n + offset, w * 31 + h * 7 + p + offset);
+  const std::string at = std::string(testkit::isaName(isa)) + " " + std::to_string(w) + "x" +
+                         std::to_string(h) + " p" + std::to_string(p) + " +" +
+                         std::to_string(offset) + " bytes " + std::to_string(sizeof(S));
+  auto apply = [&](int32_t f, S* d) { f ? flipImage(f, w, h, d, p) : half(w, h, d, p); };
+  for (int32_t f : {0, 1, 2, 3}) {
+    Guarded<S> img = orig, want = orig;
+    apply(f, img.data() + offset);
+    if (f)
+      reference::flip<S>(f, w, h, want.data() + offset, p);
+    else
+      reference::halfTurn<S>(w, h, want.data() + offset, p);
+    EXPECT_TRUE(img == want) << at << " flip " << f;
+    apply(f, img.data() + offset);
+    EXPECT_TRUE(img == orig) << at << " twice " << f;
+  }
 }
 
+// Every instruction set; widths either side of the 16-pixel vector blocks (and of 64-byte row
+// blocks), at odd frame offsets; 16-bit rows trade places through the same byte blocks.
 TEST(KernelsGeometry, MirrorFlipHalfTurnMatchReferenceAndUndoThemselves) {
-  involutionsAndReference<uint8_t>();
-  involutionsAndReference<uint16_t>();
-}
-
-// Widths either side of the 16-pixel vector blocks (and of 64-byte row blocks), at odd frame
-// offsets, on every instruction set: the vector bodies must give the reference's bytes.
-TEST(KernelsGeometry, VectorMirrorFlipAndHalfTurnMatchReferenceOnOddSizes) {
   for (Isa isa : testkit::availableIsas()) {
     testkit::IsaScope scope(isa);
-    for (int32_t w : {15, 16, 17, 31, 32, 33, 47, 48, 63, 65, 97, 129, 203})
-      for (int32_t h : {1, 2, 3, 5})
-        for (uint8_t p : kPixelSizes)
-          for (size_t offset : {0, 1, 3}) {
-            const size_t n = rowStride<uint8_t>(p, w) * h;
-            const Guarded<uint8_t> orig =
-                randomFrame<uint8_t>(n + offset, w * 31 + h * 7 + p + offset);
-            const std::string at = std::string(testkit::isaName(isa)) + " " + std::to_string(w) +
-                                   "x" + std::to_string(h) + " p" + std::to_string(p) + " +" +
-                                   std::to_string(offset);
-            for (int32_t f : {1, 2, 3}) {
-              Guarded<uint8_t> img = orig, want = orig;
-              FlipImage8(f, w, h, img.data() + offset, p);
-              reference::flip<uint8_t>(f, w, h, want.data() + offset, p);
-              EXPECT_TRUE(img == want) << at << " flip " << f;
-            }
-            Guarded<uint8_t> img = orig, want = orig;
-            Rotate180_8(w, h, img.data() + offset, p);
-            reference::halfTurn<uint8_t>(w, h, want.data() + offset, p);
-            EXPECT_TRUE(img == want) << at << " half";
-          }
-    // 16-bit rows trade places through the same byte blocks.
-    for (int32_t w : {7, 32, 33})
-      for (uint8_t p : kPixelSizes) {
-        const Guarded<uint16_t> orig = randomFrame<uint16_t>(rowStride<uint16_t>(p, w) * 5, w + p);
-        Guarded<uint16_t> img = orig, want = orig;
-        FlipVertical16(w, 5, img.data(), p);
-        reference::flip<uint16_t>(2, w, 5, want.data(), p);
-        EXPECT_TRUE(img == want) << testkit::isaName(isa) << " " << w << " p" << int(p);
+    for (uint8_t p : kPixelSizes) {
+      for (auto [w, h] : kSizes) {
+        involutions<uint8_t>(w, h, p, 0, isa);
+        involutions<uint16_t>(w, h, p, 0, isa);
       }
+      for (int32_t w : {15, 16, 17, 31, 32, 33, 47, 48, 63, 65, 97, 129, 203})
+        for (int32_t h : {1, 2, 3, 5})
+          for (size_t offset : {0, 1, 3}) involutions<uint8_t>(w, h, p, offset, isa);
+      for (int32_t w : {7, 32, 33}) involutions<uint16_t>(w, 5, p, 0, isa);
+    }
   }
 }
 
@@ -148,25 +121,6 @@ TEST(KernelsGeometry, QuarterTurnsMatchReferenceAnchorsAndUndo) {
   quarterTurns<uint16_t>();
 }
 
-TEST(KernelsGeometry, FiveByTwoBecomesTwoByFiveInFortyBytes) {
-  EXPECT_EQ(rotateScratchBytes<uint8_t>(5, 2, 3), 32u);  // rows of 16 bytes
-  ASSERT_EQ(turnedFrameBytes<uint8_t>(5, 2, 3), 40u);    // 5 rows of 8 bytes
-  Guarded<uint8_t> img(40);
-  for (size_t i = 0; i < 32; ++i) img[i] = uint8_t(i);
-  std::vector<uint8_t> scratch(32);
-  ASSERT_TRUE(RotateCcw8(img.data(), 40, {scratch.data(), 32}, 5, 2, 3));
-  EXPECT_TRUE(img.guardsIntact());
-  // New row Y holds source column 4 - Y: (row 0, row 1) pixels, then 2 padding bytes.
-  for (int Y = 0; Y < 5; ++Y)
-    for (int c = 0; c < 3; ++c) {
-      EXPECT_EQ(img[Y * 8 + c], (4 - Y) * 3 + c);
-      EXPECT_EQ(img[Y * 8 + 3 + c], 16 + (4 - Y) * 3 + c);
-    }
-  // The largest sensor frame turned needs more than the frame itself.
-  EXPECT_EQ(rotateScratchBytes<uint8_t>(4096, 3286, 3), 40378368u);
-  EXPECT_EQ(turnedFrameBytes<uint8_t>(4096, 3286, 3), 40386560u);
-}
-
 TEST(KernelsGeometry, ShortFrameOrScratchIsRefusedUntouched) {
   for (auto [w, h] : {std::pair{5, 2}, std::pair{3, 7}}) {
     const size_t need = turnedFrameBytes<uint8_t>(w, h, 3),
@@ -182,25 +136,6 @@ TEST(KernelsGeometry, ShortFrameOrScratchIsRefusedUntouched) {
       EXPECT_TRUE(img == orig);
     }
   }
-}
-
-TEST(KernelsGeometry, ScratchGrowsPastTheStatesSizes) {
-  PLContext ctx;
-  ctx.maxWidth = 1280, ctx.maxHeight = 960, ctx.samplesPerPixel = 3;
-  const RotateScratch small = EnsureRotateBuffer8(&ctx, 64, 48, 3);
-  EXPECT_GE(small.bytes, turnedFrameBytes<uint8_t>(1280, 960, 3));  // first use: the largest frame
-  const int32_t w = 4096, h = 3288;
-  const size_t n = turnedFrameBytes<uint8_t>(w, h, 3);
-  std::vector<uint8_t> img(n);
-  for (size_t i = 0; i < n; ++i) img[i] = uint8_t(i * 7 + (i >> 12));
-  const std::vector<uint8_t> orig = img;
-  ASSERT_TRUE(RotateCw8(img.data(), n, EnsureRotateBuffer8(&ctx, w, h, 3), w, h, 3));
-  EXPECT_EQ(0, std::memcmp(img.data(), orig.data() + rowStride<uint8_t>(3, w) * (h - 1), 3));
-  ASSERT_TRUE(RotateCcw8(img.data(), n, EnsureRotateBuffer8(&ctx, h, w, 3), h, w, 3));
-  EXPECT_EQ(0, std::memcmp(img.data(), orig.data(), rowStride<uint8_t>(3, w) * h));
-  // An impossible request leaves the old scratch in place and reports nothing usable.
-  EXPECT_EQ(EnsureRotateBuffer(&ctx, ~size_t{0}).data, nullptr);
-  EXPECT_GE(ctx.rotation.size(), rotateScratchBytes<uint8_t>(w, h, 3));
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "kernels/dispatch.h"
+#include "base/pixel_formats.h"
 #include "kernels/kernel_base.h"
-#include "pipeline/pl_context.h"
 
 namespace kernels::testkit {
 
@@ -113,18 +113,13 @@ struct IsaScope {
   ~IsaScope() { ForceIsa(Isa::Avx2); }
 };
 
-// A bare state with the fixed tables the kernels read.
-template <typename S>
-void prepareState(PLContextT<S>& ctx, uint8_t bits, uint8_t p, bool byteOrder, bool rowOrder) {
-  ctx.bitDepth = bits;
-  ctx.samplesPerPixel = p;
-  ctx.byteOrder = byteOrder;
-  ctx.rowOrder = rowOrder;
-  constexpr uint32_t n = PLContextT<S>::kTableEntries;
-  ctx.lumaR.resize(n), ctx.lumaG.resize(n), ctx.lumaB.resize(n);
-  for (uint32_t v = 0; v < n; ++v)
-    ctx.lumaR[v] = v * 0.299, ctx.lumaG[v] = v * 0.587, ctx.lumaB[v] = v * 0.114;
-}
+// Fixed luma weights for depths up to 16 bits: v x 0.299, 0.587, 0.114.
+struct Luma {
+  std::vector<double> r, g, b;
+  Luma() : r(65536), g(65536), b(65536) {
+    for (uint32_t v = 0; v < 65536; ++v) r[v] = v * 0.299, g[v] = v * 0.587, b[v] = v * 0.114;
+  }
+};
 
 // The pipeline's site table of a byte order.
 inline std::array<uint8_t, 16> siteTable(bool byteOrder) {

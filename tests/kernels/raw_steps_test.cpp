@@ -1,4 +1,4 @@
-// Raw steps and mono output: site offsets and tables, the hook, row order and layouts.
+// Raw steps and mono output: site offsets and tables, row order and layouts.
 #include <gtest/gtest.h>
 
 #include "kernels/raw_steps.h"
@@ -89,16 +89,6 @@ TEST(KernelsRawSteps, RawTableClampsAndMatchesALiteralLoopOnEveryIsa) {
   EXPECT_EQ(untouched[1], 9);
 }
 
-TEST(KernelsRawSteps, WhiteBalanceUsesEachSitesTable) {
-  std::vector<uint8_t> red(256, 1), green(256, 2), blue(256, 3);
-  for (uint32_t b = 0; b < 4; ++b) {
-    std::vector<uint8_t> raw(5 * 5, 9);
-    ApplyRawWb(b, red.data(), green.data(), blue.data(), 5, 5, raw.data());
-    for (int32_t y = 0; y < 5; ++y)
-      for (int32_t x = 0; x < 5; ++x) EXPECT_EQ(raw[y * 5 + x], kBayerColour[b][y & 1][x & 1] + 1);
-  }
-}
-
 TEST(KernelsRawSteps, InvalidOrderOrEmptyFrameChangesNothing) {
   const uint16_t off[3] = {5, 5, 5};
   std::vector<uint8_t> table(256, 0);
@@ -111,34 +101,18 @@ TEST(KernelsRawSteps, InvalidOrderOrEmptyFrameChangesNothing) {
   }
 }
 
-uint32_t gHookCode = 0;
-void monoHook(uint32_t code, int32_t, int32_t, const void*, void*, uint8_t, void*) {
-  gHookCode = code;
-}
-
-TEST(KernelsRawSteps, ConvertMonoLayoutsRowOrderAndHook) {
+TEST(KernelsRawSteps, SpreadMonoLayoutsAndRowOrder) {
   for (uint8_t p : {1, 3, 4})
     for (bool rowOrder : {false, true}) {
-      PLContext16 ctx;
-      testkit::prepareState(ctx, 12, p, false, rowOrder);
       const auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, 7, 5, 4095, p);
       Guarded<uint16_t> out(reference::stride<uint16_t>(p, 7) * 5), want = out;
-      ConvertMono16(&ctx, 7, 5, raw.data(), out.data());
+      SpreadMono({p, 12, uint8_t(rowOrder), 0}, 7, 5, raw.data(), out.data());
       reference::convertMono<uint16_t>(rowOrder, p, 7, 5, raw.data(), want.data());
       EXPECT_TRUE(out == want) << int(p) << " " << rowOrder;
       EXPECT_TRUE(out.guardsIntact());
       const size_t firstRowAt = rowOrder ? 0 : reference::stride<uint16_t>(p, 7) * 4;
       EXPECT_EQ(out[firstRowAt], raw[0]);
     }
-  PLContext ctx;
-  testkit::prepareState(ctx, 8, 3, false, true);
-  ctx.callbacks.demosaicCallback = monoHook;
-  std::vector<uint8_t> raw(16, 1);
-  Guarded<uint8_t> out(48);
-  const Guarded<uint8_t> before = out;
-  ConvertMono(&ctx, 4, 4, raw.data(), out.data());
-  EXPECT_EQ(gHookCode, 0x59595959u);
-  EXPECT_TRUE(out == before);
 }
 
 TEST(KernelsRawSteps, MonoLutMatchesReference) {

@@ -72,8 +72,8 @@ TEST(ModelContracts, TransportDefaults) {
 
 TEST(ModelContracts, DefaultSensorWindowIsZeroAndReturnsTheOutput) {
   DeviceOnlyModel m;
-  const RoiRect requested{8, 8, 64, 64};
-  RoiRect out{1, 2, 3, 4};
+  const SensorRect requested{8, 8, 64, 64};
+  SensorRect out{1, 2, 3, 4};
   EXPECT_EQ(m.GetSensorRoi(&requested, &out), &out);
   EXPECT_EQ(out.left | out.top | out.right | out.bottom, 0u);
 }

@@ -162,7 +162,7 @@ TEST(Usb3_31Camera, RawLutAndRawBufferFitTheSensor) {
 TEST(Usb3_31Helper, OutputSizeFollowsBinningAndRegion) {
   struct Case {
     uint8_t binning;
-    RoiRect roi;
+    SensorRect roi;
     uint32_t w, h;
   };
   for (const Case c : {Case{3, {}, 682, 510}, Case{0x82, {}, 1024, 766},
@@ -192,7 +192,7 @@ TEST(Usb3_31Helper, ApplyRoiReachesTheDeviceOnlyForAPendingRegion) {
   EXPECT_TRUE(rig.log().entries().empty());
   EXPECT_TRUE(events.empty());
 
-  const RoiRect region{100, 50, 501, 351};
+  const SensorRect region{100, 50, 501, 351};
   rig.camera().device().setRequestedRoi(region);
   rig.helper().PLHlperApplyRoi(&frame, nullptr);
   rig.helper().PLHlperApplyRoi(&frame, nullptr);

@@ -229,8 +229,8 @@ class Usb3_31Exposure : public Usb3_31Stream {
     const uint32_t w = ctx.frameWidth, h = ctx.frameHeight;
     std::vector<uint8_t> raw(size_t(w) * h);
     sim::RenderScene(raw.data(), w, h, scene_, simExposure(), simGain(), 0);
-    const PixelRect r = ctx.aeRectPx;
-    return GetAverageIntensityByte(w, h, AeWindow{r.left, r.top, r.right, r.bottom}, 8, false,
+    const ImageRect r = ctx.aeRectPx;
+    return GetAverageIntensityByte(w, h, ImageRect{r.left, r.top, r.right, r.bottom}, 8, false,
                                    raw.data());
   }
   // Opens the camera and streams it at 1024x770 with AE on or off; null when a step fails.

@@ -48,7 +48,7 @@ uint32_t referenceFor(const PLContext& c) {
   std::vector<uint8_t> frame(size_t(kW) * kH);
   sim::SceneOptions o;
   sim::RenderScene(frame.data(), kW, kH, o, o.referenceExposureUs, 100, 0);
-  const AeWindow w{c.aeRectPx.left, c.aeRectPx.top, c.aeRectPx.right, c.aeRectPx.bottom};
+  const ImageRect w{c.aeRectPx.left, c.aeRectPx.top, c.aeRectPx.right, c.aeRectPx.bottom};
   const int32_t m = AeMeasure(c, frame.data(), kW, kH, w);
   return uint32_t(uint64_t(kGoodTime) * uint32_t(m) / 120);
 }
@@ -63,7 +63,7 @@ bool onGrid(uint32_t t, uint32_t hz) {
 bool settle(TestSensor& s, FrameDescriptor& d, std::vector<uint8_t>& frame,
             std::ostringstream& trace) {
   const PLContext& c = *s.ctx8;
-  const AeWindow w{c.aeRectPx.left, c.aeRectPx.top, c.aeRectPx.right, c.aeRectPx.bottom};
+  const ImageRect w{c.aeRectPx.left, c.aeRectPx.top, c.aeRectPx.right, c.aeRectPx.bottom};
   uint32_t quiet = 0, writes = s.timeWrites + s.gainWrites;
   for (uint32_t i = 0; i < kSettleFrames + kHoldFrames; ++i) {
     if (PL_AutoExposure(s, &d, nullptr) != 1) return false;

@@ -118,7 +118,7 @@ TEST(AutoExposure, WindowOutsideTheRegionChangesNothing) {
   c->settings.expoTime = 10000;
   c->aeCallCount = 2;
   c->aeRectPx = {0, 0, 10, 10};
-  const AeWindow region{20, 10, 40, 30};
+  const ImageRect region{20, 10, 40, 30};
   auto dark = flat(20, 20, 10);
   AutoExposure(c.get(), dark.data(), &region);
   EXPECT_EQ(c->settings.expoTime, 10000u);
@@ -126,7 +126,7 @@ TEST(AutoExposure, WindowOutsideTheRegionChangesNothing) {
 }
 
 TEST(AutoExposure, ExactMeans) {
-  const AeWindow all{0, 0, 4, 2};
+  const ImageRect all{0, 0, 4, 2};
   const uint8_t bytes[8] = {10, 20, 30, 40, 50, 60, 70, 81};
   EXPECT_EQ(GetAverageIntensityByte(4, 2, all, 8, false, bytes), 45);  // 361 / 8
   const uint16_t words[8] = {160, 320, 480, 640, 800, 960, 1120, 1296};

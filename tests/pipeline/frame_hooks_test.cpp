@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "kernels/calibration.h"
+#include "pipeline/stages/defect_repair.h"
 #include "pipeline/auto_exposure.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
@@ -56,7 +56,7 @@ TEST(FrameHooks, SentBytesArriveAndListedDefectsAreRepaired) {
     h.sensor.trigger = trigger;
     ASSERT_EQ(h.grab(), 1);
     auto want = pattern(trigger ? 2 : 1);
-    kernels::FixDefectPixels(h.sensor.ctx8.get(), 2, defects, kW, kH, want.data(), nullptr);
+    stages::FixDefectPixels(h.sensor.ctx8.get(), 2, defects, kW, kH, want.data(), nullptr);
     EXPECT_TRUE(std::equal(want.begin(), want.end(), h.frame.begin())) << "trigger " << trigger;
   }
 }
@@ -100,7 +100,7 @@ TEST(FrameHooks, SettlingSetsTheCallCounterToTwo) {
   h.camera.showScene({});
   ASSERT_EQ(h.grab(), 1);
   auto& c = *h.sensor.ctx8;
-  const AeWindow w{c.aeRectPx.left, c.aeRectPx.top, c.aeRectPx.right, c.aeRectPx.bottom};
+  const ImageRect w{c.aeRectPx.left, c.aeRectPx.top, c.aeRectPx.right, c.aeRectPx.bottom};
   const int32_t bri = AeMeasure(c, h.frame.data(), kW, kH, w);
   ASSERT_GE(bri, 16);
   h.enableAe(0);

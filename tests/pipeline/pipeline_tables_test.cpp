@@ -156,21 +156,21 @@ TEST_F(PipelineTables, Levels) {
 
 TEST(PipelineWindows, FractionsAndPixels) {
   const int32_t full[4] = {10000000, 10000000, 0, 0};
-  const PixelRect r = FractionToRect(640, 480, full);
+  const ImageRect r = FractionToRect(640, 480, full);
   EXPECT_EQ(r.left, 0);  // right to left is swapped
   EXPECT_EQ(r.right, 639);
   EXPECT_EQ(r.top, 0);
   EXPECT_EQ(r.bottom, 479);
 
-  const auto f = RectToFraction(4096, 4096, PixelRect{4095, 0, 4095, 2048});
+  const auto f = RectToFraction(4096, 4096, ImageRect{4095, 0, 4095, 2048});
   EXPECT_EQ(f[0], 9997559);  // (4095 x 10^7 + 2048) / 4096, beyond 32 bits on the way
   EXPECT_EQ(f[3], 5000000);
-  const PixelRect back = FractionToRect(4096, 4096, f.data());
+  const ImageRect back = FractionToRect(4096, 4096, f.data());
   EXPECT_EQ(back.left, 4095);
   EXPECT_EQ(back.bottom, 2048);
 
-  EXPECT_EQ(RectToFraction(0, 0, PixelRect{1, 2, 3, 4}), (std::array<int32_t, 4>{0, 0, 0, 0}));
-  const PixelRect none = FractionToRect(0, 0, full);
+  EXPECT_EQ(RectToFraction(0, 0, ImageRect{1, 2, 3, 4}), (std::array<int32_t, 4>{0, 0, 0, 0}));
+  const ImageRect none = FractionToRect(0, 0, full);
   EXPECT_EQ(none.right, 0);
   const int32_t negative[4] = {-5, 0, 10000000, 10000000};
   EXPECT_EQ(FractionToRect(640, 480, negative).left, 0);

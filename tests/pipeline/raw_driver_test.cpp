@@ -22,7 +22,7 @@ struct Result {
 struct Case {
   const char* name;
   StateShape shape;
-  RoiRect roi{};
+  SensorRect roi{};
   bool useRoi = false;
   uint32_t binning = 1;
 };
@@ -154,7 +154,7 @@ TEST(RawDriver, BitSevenClearKeepsWorkersIdle) {
 TEST(RawDriver, OddRoiShiftsTheDemosaicPhaseOnly) {
   PLInitParams p = paramsFor({64, 48});
   p.hasToneMapping = 0;
-  const RoiRect roi{1, 1, 33, 25};
+  const SensorRect roi{1, 1, 33, 25};
   PLContextPtr a(PL_Init(&p));
   a->settings.blackOffset[0] = 30;  // red only, at the sensor's red sites
   auto raw = rawFrame<uint8_t>(32, 24, 8);
@@ -177,7 +177,7 @@ TEST(RawDriver, ScratchModelWithRoiFillsOut) {
   PLInitParams p = paramsFor({64, 48, 1, false, 0, 32, 24});
   PLContextPtr ctx(PL_Init(&p));
   ASSERT_FALSE(ctx->scratch.empty());
-  const RoiRect roi{2, 2, 18, 14};
+  const SensorRect roi{2, 2, 18, 14};
   std::vector<uint8_t> raw(16 * 12, 200), out(frameSamples<uint8_t>(16, 12, 3), 0);
   PL_ProcessRaw8(ctx.get(), raw.data(), out.data(), nullptr, &roi, 1, false);
   EXPECT_GT(std::accumulate(out.begin(), out.end(), uint64_t{0}), uint64_t{16 * 12 * 3 * 100});
@@ -197,7 +197,7 @@ TEST(RawDriver, NullOutStopsAfterTheRawSteps) {
 TEST(RawDriver, CalibrationTablesAreApplied) {
   PLInitParams p = paramsFor({16, 8});
   PLContextPtr ctx(PL_Init(&p));
-  const RoiRect roi{0, 0, 8, 4};
+  const SensorRect roi{0, 0, 8, 4};
   ctx->ffcEnable = ctx->ffcValid = 1, ctx->ffcGain.assign(8 * 4, 2 * 65536);
   ctx->dfcEnable = ctx->dfcValid = 1, ctx->darkTable.assign(8 * 4, 10);
   std::vector<uint8_t> raw(8 * 4, 50);

@@ -8,8 +8,8 @@ class IdleHelper : public PLHlperBase {
   using PLHlperBase::PLHlperBase;
 
   int32_t PLHlperInit() override { return 1; }
-  int32_t PLHlperGrabFrame(FrameDescriptor*, uint32_t, uint32_t, const RoiRect*, platform::Event*,
-                           bool) override {
+  int32_t PLHlperGrabFrame(FrameDescriptor*, uint32_t, uint32_t, const SensorRect*,
+                           platform::Event*, bool) override {
     return 0;
   }
   bool PLHlperHasFlag40() override { return false; }
@@ -18,7 +18,7 @@ class IdleHelper : public PLHlperBase {
   void PLHlperSetBitDepth(uint8_t) override {}
   bool PLHlperIsTrigger() override { return false; }
   SensorRect* PLHlperGetSensorRoi(SensorRect* out) override { return out; }
-  RoiRect* PLHlperGetRoi(RoiRect* out) override { return out; }
+  SensorRect* PLHlperGetRoi(SensorRect* out) override { return out; }
   HRESULT PLHlperSetLightFrequency(uint32_t) override { return S_OK; }
   HRESULT PLHlperSetSpeed(uint16_t, uint8_t) override { return S_OK; }
   HRESULT PLHlperSetSkip(uint32_t) override { return S_OK; }

@@ -79,7 +79,7 @@ void TestSensor::PLHlperApplyRoi(FrameDescriptor* frame, platform::Event*) {
 }
 
 int32_t TestSensor::PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uint32_t height,
-                                     const RoiRect*, platform::Event* stop, bool) {
+                                     const SensorRect*, platform::Event* stop, bool) {
   ++grabs;
   if (failWith) return failWith;
   if (emptyGrabs) return --emptyGrabs, 0;

@@ -58,11 +58,11 @@ class TestSensor : public CCmos, public PLHlperBase {
   int32_t failWith = 0;     // non-zero: every grab returns it
   uint32_t grabs = 0;
   uint32_t bandwidthSet = 0, preciseSet = 0;
-  RoiRect roi{};
+  SensorRect roi{};
 
   int32_t PLHlperInit() override;
   int32_t PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uint32_t height,
-                           const RoiRect* window, platform::Event* stopEvent,
+                           const SensorRect* window, platform::Event* stopEvent,
                            bool singleTry) override;
   bool PLHlperHasFlag40() override { return note("PLHlperHasFlag40"), false; }
   bool PLHlperGetCalc2630() override { return note("PLHlperGetCalc2630"), false; }
@@ -72,7 +72,7 @@ class TestSensor : public CCmos, public PLHlperBase {
   }
   bool PLHlperIsTrigger() override { return trigger; }
   SensorRect* PLHlperGetSensorRoi(SensorRect* out) override { return *out = {}, out; }
-  RoiRect* PLHlperGetRoi(RoiRect* out) override { return *out = roi, out; }
+  SensorRect* PLHlperGetRoi(SensorRect* out) override { return *out = roi, out; }
   HRESULT PLHlperSetLightFrequency(uint32_t) override {
     return note("PLHlperSetLightFrequency"), S_OK;
   }

@@ -300,12 +300,12 @@ INSTANTIATE_TEST_SUITE_P(Flavours, Grab, ::testing::Values(Flavour::Kernel, Flav
 class MappingCmos : public CCmos {
  public:
   using CCmos::CCmos;
-  RoiRect* GetSensorRoi(const RoiRect* requested, RoiRect* out) override {
+  SensorRect* GetSensorRoi(const SensorRect* requested, SensorRect* out) override {
     *out = {requested->left + 1, requested->top + 1, requested->right + 1, requested->bottom + 1};
     return out;
   }
-  void SetSensorRoi(const RoiRect* window) override { programmed = *window; }
-  RoiRect programmed{};
+  void SetSensorRoi(const SensorRect* window) override { programmed = *window; }
+  SensorRect programmed{};
 };
 
 TEST(GrabRoi, WriteRoiMapsProgramsRaisesElevenAndSkipsAnUnchangedFrameWindow) {
@@ -313,7 +313,7 @@ TEST(GrabRoi, WriteRoiMapsProgramsRaisesElevenAndSkipsAnUnchangedFrameWindow) {
   struct Sink {
     MappingCmos* usb;
     std::vector<uint32_t> codes;
-    RoiRect seen{};
+    SensorRect seen{};
   } sink{&usb, {}, {}};
   usb.setEventSink(
       [](void* context, uint32_t code) {
@@ -329,7 +329,7 @@ TEST(GrabRoi, WriteRoiMapsProgramsRaisesElevenAndSkipsAnUnchangedFrameWindow) {
   EXPECT_EQ(usb.appliedRoi().right, 110u);
   EXPECT_EQ(usb.programmed.left, 11u);
   EXPECT_EQ(sink.seen.bottom, 221u);
-  const RoiRect window{1, 2, 3, 4};
+  const SensorRect window{1, 2, 3, 4};
   usb.EzWriteRoiNotify(&window);
   EXPECT_EQ(usb.programmed.bottom, 4u);
   EXPECT_EQ(sink.codes, (std::vector<uint32_t>{11, 11}));

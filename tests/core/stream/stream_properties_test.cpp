@@ -57,7 +57,7 @@ TEST(StreamProperties, ResolutionChangesRefuseInOrderWhileStreaming) {
   EXPECT_EQ(cam.put_eStillSize(1), S_OK);  // the still index may change at any time
   EXPECT_EQ(cam.put_eStillSize(2), E_INVALIDARG);
   cam.stop();
-  cam.usb().setRequestedRoi(RoiRect{0, 0, 640, 480});
+  cam.usb().setRequestedRoi(SensorRect{0, 0, 640, 480});
   EXPECT_EQ(cam.put_eSize(0), S_OK);  // the current index: the region stays
   EXPECT_TRUE(cam.usb().roiPending());
   EXPECT_EQ(cam.put_eSize(1), S_OK);
@@ -103,7 +103,7 @@ TEST(StreamProperties, FinalSizeBinsMakesEvenAndTurns) {
   ASSERT_EQ(cam.get_FinalSize(&w, &h), S_OK);
   EXPECT_EQ(w, 1024);
   EXPECT_EQ(h, 770);
-  cam.usb().setRequestedRoi(RoiRect{0, 0, 640, 480});
+  cam.usb().setRequestedRoi(SensorRect{0, 0, 640, 480});
   cam.usb().EzWriteRoi(640, 480);
   cam.usb().binning = 0x83;  // averaging by 3: the average bit is not part of the factor
   cam.rotated = true;

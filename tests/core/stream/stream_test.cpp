@@ -302,7 +302,7 @@ TEST(StreamDelivery, LumaIsByteEqualOnEveryInstructionSet) {
   for (uint32_t w : {1u, 2u, 3u, 31u, 33u, 34u, 35u, 65u, 66u, 67u, 97u, 131u, 257u})
     for (uint32_t h : {1u, 3u, 7u}) {
       // Single rows are exactly 3 * w long, so a read past the row end is out of the buffer.
-      const uint32_t srcRow = h == 1 ? 3 * w : RowBytes(24, w) + 4;
+      const uint32_t srcRow = h == 1 ? 3 * w : uint32_t(DibRowBytes(24, w)) + 4;
       const uint32_t pitch = w + 5;
       auto src = noise(size_t{srcRow} * h, w * 17 + h);
       std::fill_n(src.begin(), std::min<size_t>(srcRow, 3 * size_t{w}), uint8_t{255});

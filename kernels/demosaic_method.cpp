@@ -1,4 +1,4 @@
-// Demosaic entries: the host hook, or the method's kernel in the state's byte order.
+// Demosaic by method code: the method's kernel in the layout's byte order.
 #include "kernels/demosaic.h"
 
 namespace kernels {
@@ -15,13 +15,14 @@ struct MethodSlot {
 
 // Slots by method code: 0 bilinear, 1 VNG, 2 PPG, 3 AHD. The last three hold bilinear until
 // their own kernels arrive; codes past the table are bilinear too.
-constexpr MethodSlot<uint8_t> kMethods8[4] = {
+constexpr uint32_t kMethodSlots = 4;
+constexpr MethodSlot<uint8_t> kMethods8[kMethodSlots] = {
     {DemosaicBilinear8Bgr, DemosaicBilinear8Rgb},
     {DemosaicBilinear8Bgr, DemosaicBilinear8Rgb},
     {DemosaicBilinear8Bgr, DemosaicBilinear8Rgb},
     {DemosaicBilinear8Bgr, DemosaicBilinear8Rgb},
 };
-constexpr MethodSlot<uint16_t> kMethods16[4] = {
+constexpr MethodSlot<uint16_t> kMethods16[kMethodSlots] = {
     {DemosaicBilinear16Bgr, DemosaicBilinear16Rgb},
     {DemosaicBilinear16Bgr, DemosaicBilinear16Rgb},
     {DemosaicBilinear16Bgr, DemosaicBilinear16Rgb},
@@ -29,18 +30,12 @@ constexpr MethodSlot<uint16_t> kMethods16[4] = {
 };
 
 template <typename Sample>
-void demosaic(PLContextT<Sample>* ctx, const MethodSlot<Sample> (&methods)[4], uint32_t b,
-              const uint8_t* siteTable, uint32_t method, int32_t w, int32_t h, const Sample* raw,
+void demosaic(const MethodSlot<Sample> (&methods)[kMethodSlots], const Layout& l, uint32_t method,
+              uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, const Sample* raw,
               Sample* out) {
-  if (!ctx) return;
-  const PLHostCallbacks& cb = ctx->callbacks;
-  if (cb.demosaicCallback) {
-    cb.demosaicCallback(BayerFourCC(b), w, h, raw, out, ctx->bitDepth, cb.demosaicCallbackContext);
-    return;
-  }
-  const MethodSlot<Sample>& slot = methods[method < 4 ? method : 0];
-  const MethodFn<Sample> fn = ctx->byteOrder ? slot.bgr : slot.rgb;
-  fn(b, siteTable, w, h, raw, out, ctx->bitDepth, ctx->samplesPerPixel, ctx->rowOrder);
+  const MethodSlot<Sample>& slot = methods[method < kMethodSlots ? method : 0];
+  const MethodFn<Sample> fn = l.byteOrder ? slot.bgr : slot.rgb;
+  fn(b, siteTable, w, h, raw, out, l.bits, l.samplesPerPixel, l.rowOrder);
 }
 
 }  // namespace
@@ -54,14 +49,14 @@ uint32_t BayerFourCC(uint32_t b) {
          uint32_t(uint8_t(c[3])) << 24;
 }
 
-void Demosaic(PLContext* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method, int32_t w,
-              int32_t h, const uint8_t* raw, uint8_t* out) {
-  demosaic(ctx, kMethods8, b, siteTable, method, w, h, raw, out);
+void DemosaicByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
+                      int32_t w, int32_t h, const uint8_t* raw, uint8_t* out) {
+  demosaic(kMethods8, l, method, b, siteTable, w, h, raw, out);
 }
 
-void Demosaic16(PLContext16* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method, int32_t w,
-                int32_t h, const uint16_t* raw, uint16_t* out) {
-  demosaic(ctx, kMethods16, b, siteTable, method, w, h, raw, out);
+void DemosaicByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
+                      int32_t w, int32_t h, const uint16_t* raw, uint16_t* out) {
+  demosaic(kMethods16, l, method, b, siteTable, w, h, raw, out);
 }
 
 }  // namespace kernels

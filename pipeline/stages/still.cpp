@@ -1,17 +1,26 @@
-// The 8-bit still path: raw steps, demosaic, colour steps, fit to the output, then orientation.
+// Still step: the 8-bit path of raw steps, demosaic, colour steps, fit to the output, then
+// orientation.
 #include <algorithm>
 #include <exception>
 #include <vector>
 
+#include "pipeline/stages/still.h"
+
 #include "kernels/colour_steps.h"
-#include "kernels/demosaic.h"
-#include "kernels/geometry.h"
 #include "kernels/output.h"
 #include "kernels/raw_steps.h"
 #include "pipeline/pl_vignette.h"
+#include "pipeline/stages/demosaic.h"
+#include "pipeline/stages/orientation.h"
+#include "pipeline/stages/tone_choice.h"
 
-namespace kernels {
+namespace stages {
 namespace {
+
+using kernels::Bgr;
+using kernels::ColourAdjust;
+using kernels::LevelTables;
+using kernels::Rgb;
 
 bool quarterTurnSet(uint32_t flags) {
   namespace F = PLProcessFlags;
@@ -22,11 +31,11 @@ bool quarterTurnSet(uint32_t flags) {
 void rawSteps(PLContext& c, const PLTableSets<uint8_t>& t, uint8_t* raw, int32_t w, int32_t h) {
   const uint16_t* off = c.settings.blackOffset;
   if ((off[0] || off[1] || off[2]) && !c.hwBlackLevel)
-    SubtractBlackLevel(uint32_t(c.bayer), off, w, h, raw);
+    kernels::SubtractBlackLevel(uint32_t(c.bayer), off, w, h, raw);
   if (c.isColour && !c.hasIsp && t.wb && t.wb->active && t.wb->lut[0].size() >= 256 &&
       t.wb->lut[1].size() >= 256 && t.wb->lut[2].size() >= 256)
-    ApplyRawWb(uint32_t(c.bayer), t.wb->lut[0].data(), t.wb->lut[1].data(), t.wb->lut[2].data(), w,
-               h, raw);
+    kernels::ApplyRawWb(uint32_t(c.bayer), t.wb->lut[0].data(), t.wb->lut[1].data(),
+                        t.wb->lut[2].data(), w, h, raw);
   if (!c.rawLut.empty() && (c.settings.stepBits & 4u)) {
     const size_t last = c.rawLut.size() - 1;
     for (size_t i = 0, n = size_t(w) * size_t(h); i < n; ++i)
@@ -43,8 +52,9 @@ void stillVignette(PLContext& c, uint8_t* img, int32_t w, int32_t h) {
   } catch (const std::exception&) {
     return;
   }
-  const auto apply = c.byteOrder ? &ApplyVignetteBgr : &ApplyVignetteRgb;
-  apply(&c, img, w, h, v->radius->data(), v->gain.data(), uint32_t(v->gain.size()), 8);
+  const auto apply = c.byteOrder ? &kernels::ApplyVignetteBgr : &kernels::ApplyVignetteRgb;
+  apply(c.samplesPerPixel, img, w, h, v->radius->data(), v->gain.data(), uint32_t(v->gain.size()),
+        8);
 }
 
 template <typename Order>
@@ -61,10 +71,10 @@ void colourSteps(PLContext& c, const PLTableSets<uint8_t>& t, uint8_t* img, int3
     a.tone = t.tone && t.tone->lut.size() >= 256 ? t.tone->lut.data() : nullptr;
     a.contrast = s.contrast, a.gamma = s.gamma, a.hue = s.hue, a.saturation = s.saturation;
     a.brightness = s.brightness, a.bits = 8, a.p = c.samplesPerPixel;
-    (bgr ? AdjustColorBgr : AdjustColorRgb)(a, img, w, h);
+    (bgr ? kernels::AdjustColorBgr : kernels::AdjustColorRgb)(a, img, w, h);
   } else if ((s.contrast || s.gamma != 100 || s.brightness) && t.tone &&
              t.tone->lut.size() >= 256) {
-    ApplyMonoLut(t.tone->lut.data(), w, h, img, c.samplesPerPixel);
+    kernels::ApplyMonoLut(t.tone->lut.data(), w, h, img, c.samplesPerPixel);
   }
   const bool levels = std::any_of(s.levelLow, s.levelLow + 4, [](uint8_t v) { return v > 0; }) ||
                       std::any_of(s.levelHigh, s.levelHigh + 4, [](uint8_t v) { return v < 255; });
@@ -76,10 +86,10 @@ void colourSteps(PLContext& c, const PLTableSets<uint8_t>& t, uint8_t* img, int3
                                   c.lumaB.data(),       l[1 + Order::kRed].data(),
                                   l[2].data(),          l[1 + Order::kBlue].data(),
                                   c.samplesPerPixel};
-    (bgr ? ApplyLevelsBgr : ApplyLevelsRgb)(lt, img, w, h);
+    (bgr ? kernels::ApplyLevelsBgr : kernels::ApplyLevelsRgb)(lt, img, w, h);
   }
   if (c.hasToneMapping && !c.hasIsp)
-    ApplyToneLut(SelectToneLut(c, t, 8), w, h, img, c.samplesPerPixel);
+    kernels::ApplyToneLut(SelectToneLut(c, t, 8), w, h, img, c.samplesPerPixel);
 }
 
 }  // namespace
@@ -92,11 +102,12 @@ int32_t PL_ProcessStill8(PLContext* ctx, uint8_t* raw, uint8_t* out, size_t outB
   PLContext& c = *ctx;
   const uint8_t p = c.samplesPerPixel;
   if (p < 1 || p > 4) return 0;
-  const size_t outFrame = rowStride<uint8_t>(p, outW) * size_t(outH);
-  const size_t rawFrame = rowStride<uint8_t>(p, rawW) * size_t(rawH);
+  const size_t outFrame = kernels::rowStride<uint8_t>(p, outW) * size_t(outH);
+  const size_t rawFrame = kernels::rowStride<uint8_t>(p, rawW) * size_t(rawH);
   const bool same = outW == rawW && outH == rawH;
   const uint32_t flags = c.settings.processFlags;
-  if (outBytes < (quarterTurnSet(flags) ? turnedFrameBytes<uint8_t>(outW, outH, p) : outFrame))
+  if (outBytes <
+      (quarterTurnSet(flags) ? kernels::turnedFrameBytes<uint8_t>(outW, outH, p) : outFrame))
     return 0;
   std::vector<uint8_t> procBuf;
   if (!same) {
@@ -120,9 +131,9 @@ int32_t PL_ProcessStill8(PLContext* ctx, uint8_t* raw, uint8_t* out, size_t outB
   else
     colourSteps<Rgb>(c, t, proc, rawW, rawH);
   // Sharpening belongs here; its kernel is not part of this library yet, so the step is empty.
-  if (!same) FitToOutput(outW, outH, rawW, rawH, out, outBytes, proc, procBuf.size(), p);
+  if (!same) kernels::FitToOutput(outW, outH, rawW, rawH, out, outBytes, proc, procBuf.size(), p);
   OrientFrame(&c, c.settings.mirror, flags, out, outBytes, outW, outH, p);
   return 1;
 }
 
-}  // namespace kernels
+}  // namespace stages

@@ -1,28 +1,28 @@
-// Final orientation of an output frame: mirror and flip, then the first rotation bit that is set.
-#include "kernels/geometry.h"
+// Orientation step of an output frame: mirror and flip, then the first rotation bit that is set.
+#include "pipeline/stages/orientation.h"
 
-namespace kernels {
+namespace stages {
 namespace {
 
 inline void flip(int32_t f, int32_t w, int32_t h, uint8_t* frame, uint8_t p) {
-  FlipImage8(f, w, h, frame, p);
+  kernels::FlipImage8(f, w, h, frame, p);
 }
 inline void flip(int32_t f, int32_t w, int32_t h, uint16_t* frame, uint8_t p) {
-  FlipImage16(f, w, h, frame, p);
+  kernels::FlipImage16(f, w, h, frame, p);
 }
 inline void half(int32_t w, int32_t h, uint8_t* frame, uint8_t p) {
-  Rotate180_8(w, h, frame, p);
+  kernels::Rotate180_8(w, h, frame, p);
 }
 inline void half(int32_t w, int32_t h, uint16_t* frame, uint8_t p) {
-  Rotate180_16(w, h, frame, p);
+  kernels::Rotate180_16(w, h, frame, p);
 }
 inline bool quarter(bool ccw, uint8_t* f, size_t n, RotateScratch s, int32_t w, int32_t h,
                     uint8_t p) {
-  return ccw ? RotateCcw8(f, n, s, w, h, p) : RotateCw8(f, n, s, w, h, p);
+  return ccw ? kernels::RotateCcw8(f, n, s, w, h, p) : kernels::RotateCw8(f, n, s, w, h, p);
 }
 inline bool quarter(bool ccw, uint16_t* f, size_t n, RotateScratch s, int32_t w, int32_t h,
                     uint8_t p) {
-  return ccw ? RotateCcw16(f, n, s, w, h, p) : RotateCw16(f, n, s, w, h, p);
+  return ccw ? kernels::RotateCcw16(f, n, s, w, h, p) : kernels::RotateCw16(f, n, s, w, h, p);
 }
 
 }  // namespace
@@ -38,7 +38,8 @@ bool OrientFrame(PLContextT<OwnerSample>* owner, uint32_t flipWord, uint32_t pro
     return true;
   }
   if (!(processFlags & (F::kRotate90 | F::kRotate270))) return true;
-  const RotateScratch scratch = EnsureRotateBuffer(owner, rotateScratchBytes<Sample>(w, h, p));
+  const RotateScratch scratch =
+      EnsureRotateBuffer(owner, kernels::rotateScratchBytes<Sample>(w, h, p));
   return quarter((processFlags & F::kRotate90) != 0, frame, frameBytes, scratch, w, h, p);
 }
 
@@ -49,4 +50,4 @@ template bool OrientFrame(PLContext16*, uint32_t, uint32_t, uint8_t*, size_t, in
 template bool OrientFrame(PLContext16*, uint32_t, uint32_t, uint16_t*, size_t, int32_t, int32_t,
                           uint8_t);
 
-}  // namespace kernels
+}  // namespace stages

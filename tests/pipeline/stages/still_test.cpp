@@ -2,17 +2,20 @@
 #include <gtest/gtest.h>
 
 #include "kernels/colour_steps.h"
-#include "kernels/demosaic.h"
-#include "kernels/geometry.h"
 #include "kernels/output.h"
 #include "kernels/raw_steps.h"
 #include "pipeline/pl_settings_io.h"
 #include "pipeline/pl_state.h"
 #include "pipeline/pl_vignette.h"
-#include "tests/kernels/kit.h"
+#include "pipeline/stages/demosaic.h"
+#include "pipeline/stages/orientation.h"
+#include "pipeline/stages/still.h"
+#include "tests/pipeline/stages/stage_kit.h"
 
-namespace kernels {
+namespace stages {
 namespace {
+
+using namespace kernels;
 
 using testkit::Guarded;
 
@@ -67,7 +70,7 @@ std::vector<uint8_t> byHand(PLContext& c, std::vector<uint8_t> raw, int32_t w, i
   return out;
 }
 
-TEST(KernelsStill, NeutralStillIsDemosaicThenGeometry) {
+TEST(StagesStill, NeutralStillIsDemosaicThenGeometry) {
   const int32_t w = 13, h = 9;
   for (uint32_t b = 0; b < 4; ++b)
     for (bool byteOrder : {false, true})
@@ -88,7 +91,7 @@ TEST(KernelsStill, NeutralStillIsDemosaicThenGeometry) {
       }
 }
 
-TEST(KernelsStill, FitsALargerRawFrameAndTurnsOnceForBits3And5) {
+TEST(StagesStill, FitsALargerRawFrameAndTurnsOnceForBits3And5) {
   StillState st(64, 12, 1, true, true);
   ASSERT_TRUE(st.ctx);
   (*st).settings.processFlags |= PLProcessFlags::kRotate90 | PLProcessFlags::kRotate270;
@@ -102,7 +105,7 @@ TEST(KernelsStill, FitsALargerRawFrameAndTurnsOnceForBits3And5) {
   EXPECT_TRUE(out.guardsIntact());
 }
 
-TEST(KernelsStill, RefusalsLeaveTheOutputUntouched) {
+TEST(StagesStill, RefusalsLeaveTheOutputUntouched) {
   StillState st(8, 8, 0, true, true);
   ASSERT_TRUE(st.ctx);
   auto raw = testkit::rawFrame<uint8_t>(testkit::Pattern::Random, 8, 8, 255, 1);
@@ -121,7 +124,7 @@ TEST(KernelsStill, RefusalsLeaveTheOutputUntouched) {
   EXPECT_TRUE(out == before);
 }
 
-TEST(KernelsStill, VignetteOnAFullHdStill) {
+TEST(StagesStill, VignetteOnAFullHdStill) {
   const int32_t w = 1920, h = 1080;
   StillState st(w, h, 2, true, true);
   ASSERT_TRUE(st.ctx);
@@ -135,14 +138,14 @@ TEST(KernelsStill, VignetteOnAFullHdStill) {
            rawCopy.data(), want.data());
   const auto v = BuildVignetteTables(w, h, 40, (*st).settings.vignetteMidpoint, nullptr);
   ASSERT_EQ(v->gain.size(), VignetteGainCount(w, h));  // the corner radius has its own gain
-  ApplyVignetteBgr(st.ctx.get(), want.data(), w, h, v->radius->data(), v->gain.data(),
+  ApplyVignetteBgr(3, want.data(), w, h, v->radius->data(), v->gain.data(),
                    uint32_t(v->gain.size()), 8);
   rawCopy = raw;
   ASSERT_EQ(PL_ProcessStill8(st.ctx.get(), rawCopy.data(), out.data(), n, 24, w, h, w, h), 1);
   EXPECT_EQ(out, want);
 }
 
-TEST(KernelsStill, OutputTransformsByFormat) {
+TEST(StagesStill, OutputTransformsByFormat) {
   const int32_t w = 5, h = 3;
   PLContext16 ctx;
   ctx.samplesPerPixel = 3, ctx.maxWidth = 2, ctx.maxHeight = 2;  // scratch must grow per call
@@ -184,4 +187,4 @@ TEST(KernelsStill, OutputTransformsByFormat) {
 }
 
 }  // namespace
-}  // namespace kernels
+}  // namespace stages

@@ -1,8 +1,16 @@
-// The host callbacks a pipeline state calls, each with its own context.
+// The hooks a host hands the camera: histogram and demosaic hooks, and the pipeline's set of them.
 #pragma once
 
 #include <cstdint>
 
+// Called once per processed frame with 2^bits counters per channel (red, green, blue), or one
+// block with bit 15 of bits set for a mono frame.
+using PL_HistogramCallback = void (*)(const uint32_t* counts, uint32_t bits, void* context);
+// Takes over the demosaic (or, with FourCC "YYYY", the mono spread) of one raw frame.
+using PL_DemosaicCallback = void (*)(uint32_t fourcc, int32_t width, int32_t height,
+                                     const void* raw, void* out, uint8_t bitDepth, void* context);
+
+// The host callbacks a pipeline state calls, each with its own context.
 struct PLHostCallbacks {
   // Hardware hand-over on cameras with an image-signal processor; all four share hwContext.
   void (*hwColourMatrix)(const double matrix[9], void* context) = nullptr;
@@ -24,10 +32,9 @@ struct PLHostCallbacks {
   void (*statsCallback)(const float* l, const float* r, const float* g, const float* b,
                         void* context) = nullptr;
   void* statsCallbackContext = nullptr;
-  void (*histogramCallback)(const uint32_t* counts, uint32_t bits, void* context) = nullptr;
+  PL_HistogramCallback histogramCallback = nullptr;
   void* histogramCallbackContext = nullptr;
-  void (*demosaicCallback)(uint32_t fourcc, int32_t width, int32_t height, const void* raw,
-                           void* out, uint8_t bitDepth, void* context) = nullptr;
+  PL_DemosaicCallback demosaicCallback = nullptr;
   void* demosaicCallbackContext = nullptr;
   void (*onFfcFrame)(void* context) = nullptr;
   void* onFfcFrameContext = nullptr;

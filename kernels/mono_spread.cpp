@@ -1,6 +1,4 @@
-// Mono output: a raw grey frame spread into the output pixels, or handed to the host hook.
-#include <algorithm>
-
+// Mono output: each raw grey sample spread into its output pixel.
 #include "kernels/raw_steps.h"
 
 namespace kernels {
@@ -19,19 +17,13 @@ void spreadRow(const Sample* in, Sample* out, int32_t w) {
 }
 
 template <typename Sample>
-void convertMono(PLContextT<Sample>* ctx, int32_t w, int32_t h, const Sample* raw, Sample* out) {
-  if (!ctx) return;
-  const PLHostCallbacks& cb = ctx->callbacks;
-  if (cb.demosaicCallback) {
-    cb.demosaicCallback(kMonoFourCC, w, h, raw, out, ctx->bitDepth, cb.demosaicCallbackContext);
-    return;
-  }
+void spreadMono(const Layout& l, int32_t w, int32_t h, const Sample* raw, Sample* out) {
   if (!raw || !out || w < 1 || h < 1) return;
-  const uint8_t p = ctx->samplesPerPixel;
+  const uint8_t p = l.samplesPerPixel;
   const size_t stride = rowStride<Sample>(p, w);
   for (int32_t y = 0; y < h; ++y) {
     const Sample* in = raw + size_t(y) * w;
-    Sample* row = out + size_t(outputRow(y, h, ctx->rowOrder != 0)) * stride;
+    Sample* row = out + size_t(outputRow(y, h, l.rowOrder != 0)) * stride;
     if (p == 1)
       spreadRow<Sample, 1>(in, row, w);
     else if (p == 4)
@@ -44,12 +36,12 @@ void convertMono(PLContextT<Sample>* ctx, int32_t w, int32_t h, const Sample* ra
 
 }  // namespace
 
-void ConvertMono(PLContext* ctx, int32_t w, int32_t h, const uint8_t* raw, uint8_t* out) {
-  convertMono(ctx, w, h, raw, out);
+void SpreadMono(const Layout& l, int32_t w, int32_t h, const uint8_t* raw, uint8_t* out) {
+  spreadMono(l, w, h, raw, out);
 }
 
-void ConvertMono16(PLContext16* ctx, int32_t w, int32_t h, const uint16_t* raw, uint16_t* out) {
-  convertMono(ctx, w, h, raw, out);
+void SpreadMono(const Layout& l, int32_t w, int32_t h, const uint16_t* raw, uint16_t* out) {
+  spreadMono(l, w, h, raw, out);
 }
 
 }  // namespace kernels

@@ -1,8 +1,7 @@
-// Final mirror and rotation of the high-bit drivers' outputs.
-#include "kernels/geometry.h"
-#include "kernels/output.h"
+// Output transforms step: final mirror and rotation of the high-bit drivers' outputs.
+#include "pipeline/stages/orientation.h"
 
-namespace kernels {
+namespace stages {
 
 bool OutputTransforms16(PLContext16* ctx, void* first, size_t firstBytes, uint16_t* second,
                         size_t secondBytes, int32_t w, int32_t h) {
@@ -19,4 +18,4 @@ bool OutputTransforms16(PLContext16* ctx, void* first, size_t firstBytes, uint16
   return ok;
 }
 
-}  // namespace kernels
+}  // namespace stages

@@ -1,0 +1,35 @@
+// Demosaic step: the host hook, or the method's kernel in the state's layout.
+#include "pipeline/stages/demosaic.h"
+
+#include "kernels/demosaic.h"
+#include "pipeline/stages/layout.h"
+
+namespace stages {
+namespace {
+
+template <typename Sample>
+void demosaic(PLContextT<Sample>* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method,
+              int32_t w, int32_t h, const Sample* raw, Sample* out) {
+  if (!ctx) return;
+  const PLHostCallbacks& cb = ctx->callbacks;
+  if (cb.demosaicCallback) {
+    cb.demosaicCallback(kernels::BayerFourCC(b), w, h, raw, out, ctx->bitDepth,
+                        cb.demosaicCallbackContext);
+    return;
+  }
+  kernels::DemosaicByMethod(LayoutOf(*ctx), method, b, siteTable, w, h, raw, out);
+}
+
+}  // namespace
+
+void Demosaic(PLContext* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method, int32_t w,
+              int32_t h, const uint8_t* raw, uint8_t* out) {
+  demosaic(ctx, b, siteTable, method, w, h, raw, out);
+}
+
+void Demosaic16(PLContext16* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method, int32_t w,
+                int32_t h, const uint16_t* raw, uint16_t* out) {
+  demosaic(ctx, b, siteTable, method, w, h, raw, out);
+}
+
+}  // namespace stages

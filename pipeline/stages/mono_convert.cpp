@@ -1,0 +1,30 @@
+// Mono step: a raw grey frame handed to the host hook, or spread into the output pixels.
+#include "kernels/raw_steps.h"
+#include "pipeline/stages/demosaic.h"
+#include "pipeline/stages/layout.h"
+
+namespace stages {
+namespace {
+
+template <typename Sample>
+void convertMono(PLContextT<Sample>* ctx, int32_t w, int32_t h, const Sample* raw, Sample* out) {
+  if (!ctx) return;
+  const PLHostCallbacks& cb = ctx->callbacks;
+  if (cb.demosaicCallback) {
+    cb.demosaicCallback(kMonoFourCC, w, h, raw, out, ctx->bitDepth, cb.demosaicCallbackContext);
+    return;
+  }
+  kernels::SpreadMono(LayoutOf(*ctx), w, h, raw, out);
+}
+
+}  // namespace
+
+void ConvertMono(PLContext* ctx, int32_t w, int32_t h, const uint8_t* raw, uint8_t* out) {
+  convertMono(ctx, w, h, raw, out);
+}
+
+void ConvertMono16(PLContext16* ctx, int32_t w, int32_t h, const uint16_t* raw, uint16_t* out) {
+  convertMono(ctx, w, h, raw, out);
+}
+
+}  // namespace stages
