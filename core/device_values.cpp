@@ -2,7 +2,7 @@
 // cooler and the exposure time kept per trigger mode.
 #include "core/base_impl.h"
 #include "base/lumorix_flags.h"
-#include "pipeline/device_settings.h"
+#include "pipeline/store/device_settings.h"
 #include "pipeline/pl_helper_base.h"
 #include "core/stream/stream_pipeline.h"
 #include "platform/clock.h"

@@ -8,7 +8,7 @@
 #include "base/trace.h"
 #include "kernels/calibration.h"
 #include "kernels/demosaic.h"
-#include "pipeline/auto_exposure.h"
+#include "pipeline/algorithms/auto_exposure.h"
 #include "pipeline/pl_raw_driver.h"
 
 namespace {

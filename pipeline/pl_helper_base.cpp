@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "base/lumorix_flags.h"
-#include "pipeline/device_settings.h"
-#include "pipeline/pl_registry.h"
+#include "pipeline/store/device_settings.h"
+#include "pipeline/store/registry.h"
 #include "pipeline/pl_vignette.h"
 
 namespace {

@@ -5,9 +5,9 @@
 
 #include "base/lumorix_flags.h"
 #include "base/trace.h"
-#include "pipeline/device_settings.h"
+#include "pipeline/store/device_settings.h"
 #include "pipeline/pl_frame_hooks.h"
-#include "pipeline/pl_settings_io.h"
+#include "pipeline/store/settings_io.h"
 #include "pipeline/pl_tables.h"
 #include "pipeline/pl_windows.h"
 #include "pipeline/pl_worker_pool.h"

@@ -5,7 +5,7 @@
 
 #include "base/lumorix_flags.h"
 #include "base/trace.h"
-#include "pipeline/device_settings.h"
+#include "pipeline/store/device_settings.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
 #include "pipeline/pl_tables.h"

@@ -6,11 +6,11 @@
 #include <new>
 
 #include "base/trace.h"
-#include "pipeline/pl_registry.h"
-#include "pipeline/pl_settings_io.h"
+#include "pipeline/store/registry.h"
+#include "pipeline/store/settings_io.h"
 #include "pipeline/pl_tables.h"
 #include "pipeline/pl_windows.h"
-#include "pipeline/tone_curve.h"
+#include "pipeline/algorithms/tone_curve.h"
 
 namespace {
 

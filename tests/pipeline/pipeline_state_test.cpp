@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "pipeline/pl_settings_io.h"
+#include "pipeline/store/settings_io.h"
 #include "pipeline/pl_tables.h"
 #include "pipeline_test_support.h"
 

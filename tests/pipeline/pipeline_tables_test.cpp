@@ -5,7 +5,7 @@
 #include "pipeline/pl_tables.h"
 #include "pipeline/pl_vignette.h"
 #include "pipeline/pl_windows.h"
-#include "pipeline/tone_curve.h"
+#include "pipeline/algorithms/tone_curve.h"
 #include "pipeline_test_support.h"
 
 using namespace zxtest;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "pipeline/ae_measure.h"
+#include "pipeline/algorithms/ae_measure.h"
 #include "pipeline/pl_context.h"
 
 // Snaps a time to whole mains periods (60 Hz: 25000/3 us, 50 Hz: 10000 us) when the state

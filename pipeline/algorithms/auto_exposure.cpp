@@ -1,5 +1,5 @@
 // Auto exposure: the search over reference points that brackets the target brightness.
-#include "pipeline/auto_exposure.h"
+#include "pipeline/algorithms/auto_exposure.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // The camera's device values outside the settings block, kept in its registry subkey.
-#include "pipeline/device_settings.h"
+#include "pipeline/store/device_settings.h"
 
 #include <algorithm>
 

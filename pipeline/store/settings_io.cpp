@@ -1,11 +1,11 @@
 // Defaults of the settings block and its persistence in the camera's registry subkey.
-#include "pipeline/pl_settings_io.h"
+#include "pipeline/store/settings_io.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
-#include "pipeline/pl_registry.h"
+#include "pipeline/store/registry.h"
 #include "pipeline/pl_tables.h"
 #include "pipeline/pl_windows.h"
 
