@@ -15,10 +15,6 @@ namespace {
 
 using Lock = std::lock_guard<platform::RecursiveLock>;
 
-bool highBitFormat(uint8_t f) {
-  return (f >= 1 && f <= 4) || f == 10;
-}
-
 void exposureChanged(PLHlperBase& h) {
   if (h.onExposureChanged) h.onExposureChanged(h.onExposureChangedCtx);
 }
@@ -34,22 +30,16 @@ uint32_t snappedTime(PLContextT<Sample>& c) {
 }
 
 bool snappedTime(PLHlperBase& h, uint32_t& t) {
-  if (h.ctx8)
-    t = snappedTime(*h.ctx8);
-  else if (h.ctx16)
-    t = snappedTime(*h.ctx16);
-  else
-    return false;
-  return true;
+  return WithState(h, [&](auto& c) { t = snappedTime(c); });
 }
 
 void repairDefects(PLHlperBase& h, FrameDescriptor& f, const kernels::SensorRegion* region) {
   if (!h.curDefectCount || !h.curDefects) return;
   const auto w = int32_t(h.procWidth), ht = int32_t(h.procHeight);
-  if (h.ctx16 && highBitFormat(h.pixelFormat))
+  if (h.ctx16 && IsHighBitFormat(h.pixelFormat))
     kernels::FixDefectPixels16(h.ctx16.get(), h.curDefectCount, h.curDefects, w, ht,
                                reinterpret_cast<uint16_t*>(f.buffer), region);
-  else if (h.ctx8 && !highBitFormat(h.pixelFormat))
+  else if (h.ctx8 && !IsHighBitFormat(h.pixelFormat))
     kernels::FixDefectPixels(h.ctx8.get(), h.curDefectCount, h.curDefects, w, ht, f.buffer, region);
 }
 
@@ -107,7 +97,7 @@ int32_t PL_AutoExposure(PLHlperBase& h, FrameDescriptor* f, platform::Event* sto
     ae.bottom = bottom;
   }
   const AeWindow* aeWindow = useWindow ? &ae : nullptr;
-  if (h.ctx16 && highBitFormat(h.pixelFormat))
+  if (h.ctx16 && IsHighBitFormat(h.pixelFormat))
     aeStep(*h.ctx16, f->buffer, aeWindow);
   else if (h.ctx8)
     aeStep(*h.ctx8, f->buffer, aeWindow);
@@ -123,15 +113,11 @@ bool PL_CurrentExposureTime(PLHlperBase& h, uint32_t* timeUs) {
 
 bool PL_CurrentGain(PLHlperBase& h, uint16_t* gain) {
   uint16_t g = 0;
-  if (h.ctx8) {
-    Lock hold(*h.ctx8->mtxSettings);
-    g = h.ctx8->settings.expoGain;
-  } else if (h.ctx16) {
-    Lock hold(*h.ctx16->mtxSettings);
-    g = h.ctx16->settings.expoGain;
-  } else {
-    return false;
-  }
+  const bool found = WithState(h, [&](auto& c) {
+    Lock hold(*c.mtxSettings);
+    g = c.settings.expoGain;
+  });
+  if (!found) return false;
   if (gain) *gain = g;
   return true;
 }
@@ -257,10 +243,7 @@ void PLFrameHooks::SetHistogramCallback(PL_HistogramCallback callback, void* con
     c.callbacks.histogramCallback = callback;
     c.callbacks.histogramCallbackContext = context;
   };
-  if (helper_.ctx8)
-    install(*helper_.ctx8);
-  else if (helper_.ctx16)
-    install(*helper_.ctx16);
+  WithState(helper_, install);
 }
 
 void PLFrameHooks::SetDemosaicCallback(PL_DemosaicCallback callback, void* context) {
@@ -271,8 +254,5 @@ void PLFrameHooks::SetDemosaicCallback(PL_DemosaicCallback callback, void* conte
     c.callbacks.demosaicCallback = callback;
     c.callbacks.demosaicCallbackContext = context;
   };
-  if (helper_.ctx8)
-    install(*helper_.ctx8);
-  else if (helper_.ctx16)
-    install(*helper_.ctx16);
+  WithState(helper_, install);
 }

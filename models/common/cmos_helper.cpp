@@ -146,13 +146,10 @@ RoiRect* CmosHelper::PLHlperGetRoi(RoiRect* out) {
 }
 
 HRESULT CmosHelper::PLHlperSetLightFrequency(uint32_t mode) {
-  if (ctx8) {
-    std::lock_guard<platform::RecursiveLock> hold(*ctx8->mtxSettings);
-    ctx8->settings.lightFrequency = mode;
-  } else if (ctx16) {
-    std::lock_guard<platform::RecursiveLock> hold(*ctx16->mtxSettings);
-    ctx16->settings.lightFrequency = mode;
-  }
+  WithState(*this, [&](auto& c) {
+    std::lock_guard<platform::RecursiveLock> hold(*c.mtxSettings);
+    c.settings.lightFrequency = mode;
+  });
   return S_OK;
 }
 
