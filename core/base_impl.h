@@ -30,7 +30,6 @@ class Delivery;
 class PullApi;
 class EventSink;
 class FocusThread;
-class DeviceProperties;
 
 // The stream refuses a stop or restart asked on one of its own threads.
 inline constexpr HRESULT kWrongThread = static_cast<HRESULT>(0x8001010E);
@@ -114,7 +113,8 @@ class BaseImpl : public LumorixImplBase,
   void FactoryResetNotify();
   bool onCameraThread() const;
 
-  // Device properties (core/device_properties.cpp).
+  // Properties, each get/put pair side by side: sizes (core/size_properties.cpp), device values
+  // (core/device_properties.cpp), the numbered I/O values (core/io_properties.cpp).
   HRESULT STDMETHODCALLTYPE get_Size(int32_t* width, int32_t* height) override;
   HRESULT STDMETHODCALLTYPE put_eSize(uint32_t index) override;
   HRESULT STDMETHODCALLTYPE get_StillSize(int32_t* width, int32_t* height) override;
@@ -127,7 +127,6 @@ class BaseImpl : public LumorixImplBase,
   HRESULT STDMETHODCALLTYPE IoControl(uint32_t index, uint32_t type, int32_t value,
                                       int32_t* result) override;
   HRESULT get_FrameStats(uint32_t* rate, uint32_t* grabbed, uint32_t* second);
-  // core/device_values.cpp.
   HRESULT STDMETHODCALLTYPE get_Resolution(uint32_t index, int32_t* width,
                                            int32_t* height) override;
   HRESULT STDMETHODCALLTYPE get_ResolutionRatio(uint32_t index, int32_t* numerator,
@@ -270,6 +269,9 @@ class BaseImpl : public LumorixImplBase,
   }
 
  private:
+  // The one guard of the device-value properties: the helper when the model has one of flag's
+  // bits and a pipeline helper; else null, traced under the caller's name.
+  PLHlperBase* helperWith(uint64_t flag, const char* caller) const;
   bool restartStop();  // under the control lock; true when the camera was started
   void restartStart();
   friend class StreamControl;
@@ -278,7 +280,6 @@ class BaseImpl : public LumorixImplBase,
   friend class PullApi;
   friend class EventSink;
   friend class FocusThread;
-  friend class DeviceProperties;
 
   void openSettingsKey(const WCHAR16* settingsRoot, const WCHAR16* registryName);
   void loadIndexes();

@@ -1,5 +1,5 @@
-// The setters pipeline start calls: base gains, colour matrix, AE switch, CG, black level,
-// fan, cooler and the ISP windows.
+// The setters pipeline start calls: base gains, colour matrix, AE switch, CG, black level and
+// the ISP windows.
 #include <cmath>
 #include <mutex>
 
@@ -130,26 +130,6 @@ HRESULT PL_SetBlackLevel(PLHlperBase& h, uint32_t value) {
   Lock hold(h.sensorLock());
   h.PLHlperSetBlackLevel(uint16_t(sent));
   return S_OK;
-}
-
-HRESULT PL_SetFan(PLHlperBase& h, uint16_t speed) {
-  if (!h.hasFlag(LUMORIX_FLAG_FAN)) return E_NOTIMPL;
-  if (speed > h.fanMaxSpeed) return E_INVALIDARG;
-  Lock hold(h.sensorLock());
-  h.fanSpeed = speed;
-  if (speed == 0 && h.hasFlag(LUMORIX_FLAG_TEC) && h.hasFlag(LUMORIX_FLAG_TECTARGET)) {
-    h.tecOn = 0;
-    h.PLHlperSetTEC(0);
-  }
-  return h.PLHlperSetFan(speed);
-}
-
-HRESULT PL_SetTec(PLHlperBase& h, uint32_t on) {
-  if (!h.hasFlag(LUMORIX_FLAG_TEC) || !h.hasFlag(LUMORIX_FLAG_TECTARGET)) return E_NOTIMPL;
-  Lock hold(h.sensorLock());
-  h.tecOn = on;
-  if (on && h.fanSpeed == 0) PL_SetFan(h, h.fanMaxSpeed);
-  return h.PLHlperSetTEC(on);
 }
 
 void SyncIspRects(PLHlperBase& h) {

@@ -59,15 +59,11 @@ int32_t CmosHelper::PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uin
   return result;
 }
 
-HRESULT CmosHelper::PLHlperSetSpeed(uint16_t newSpeed, uint8_t force) {
-  if (device_.bDeferSpeed() && !device_.isOpen()) {
-    speed = newSpeed;
-    return S_OK;
-  }
-  if (!force && newSpeed == speed) return S_OK;
+// The pipeline stored the level; a deferring device closed takes it at its next open.
+HRESULT CmosHelper::PLHlperSetSpeed(uint16_t newSpeed, uint8_t) {
+  if (device_.bDeferSpeed() && !device_.isOpen()) return S_OK;
   std::lock_guard<platform::RecursiveLock> hold(sensorLock());
-  speed = newSpeed;
-  sequencer_->setSpeed(speed, takeExposureNow());
+  sequencer_->setSpeed(newSpeed, takeExposureNow());
   return S_OK;
 }
 
