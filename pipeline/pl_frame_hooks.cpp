@@ -15,6 +15,11 @@ namespace {
 
 using Lock = std::lock_guard<platform::RecursiveLock>;
 
+constexpr int32_t kGrabbedFrame = 1;  // the grab's result for a whole frame
+// Pixel formats decided on here: the two packed 4:2:2 layouts (not converted yet) and 12-bit raw
+// in two bytes.
+constexpr uint8_t kFormatYuv422 = 6, kFormatYuv422Alt = 11, kFormatRaw12Wide = 10;
+
 void exposureChanged(PLHlperBase& h) {
   if (h.onExposureChanged) h.onExposureChanged(h.onExposureChangedCtx);
 }
@@ -61,7 +66,8 @@ void aeStep(PLContextT<Sample>& c, const uint8_t* frame, const AeWindow* window)
     Lock hold(*c.mtxSettings);
     time = c.settings.expoTime, gain = c.settings.expoGain;
     if (time == c.curTime && gain == c.curGain) {
-      if (c.aeStatus == 0 && before != 0) c.aeCallCount = 2;  // the next frame runs a full step
+      if (c.aeStatus == kAeNoReference && before != kAeNoReference)
+        c.aeCallCount = kAeCallCountStepNext;  // settled: the next frame checks it at once
       return;
     }
     ZX_TRACE("%s: do call, new = %u, %hu, old = %u, %hu", "PL_AutoExposure", time, gain, c.curTime,
@@ -84,7 +90,7 @@ int32_t PL_AutoExposure(PLHlperBase& h, FrameDescriptor* f, platform::Event* sto
   f->pixelFormat = h.pixelFormat;
   const int32_t got =
       h.PLHlperGrabFrame(f, h.frameWidth, h.frameHeight, useWindow ? &window : nullptr, stop, true);
-  if (got != 1) return got;
+  if (got != kGrabbedFrame) return got;
   const kernels::SensorRegion region{int32_t(window.left), int32_t(window.top),
                                      int32_t(window.right), int32_t(window.bottom)};
   repairDefects(h, *f, useWindow ? &region : nullptr);
@@ -171,7 +177,9 @@ void ExpoProcBoth(uint32_t time, uint16_t gain, void* helper) {
 }
 
 HRESULT PL_ProcessFrame8(PLHlperBase& h, const FrameConvertRequest& r) {
-  if (h.hasFlag(LUMORIX_FLAG_MONO) || r.pixelFormat == 6 || r.pixelFormat == 11) return E_NOTIMPL;
+  if (h.hasFlag(LUMORIX_FLAG_MONO) || r.pixelFormat == kFormatYuv422 ||
+      r.pixelFormat == kFormatYuv422Alt)
+    return E_NOTIMPL;
   if (!h.ctx8) return E_UNEXPECTED;
   RoiRect roi{};
   if (r.roi) {
@@ -191,7 +199,7 @@ int32_t QuickRawToRgb(PLHlperBase& h, uint8_t* frame, uint32_t w, uint32_t ht, u
   if (!h.hasFlag(LUMORIX_FLAG_RAW8_ALT) && !h.hasFlag(LUMORIX_FLAG_RAW12_ALT)) return 1;
   const size_t bytes = size_t(kFormatBytesPerPixel[format % kPixelFormatCount]) * w * ht;
   if (!frame || !h.quickBuffer || bytes > h.quickBufferBytes) return 1;
-  if (format == 10)
+  if (format == kFormatRaw12Wide)
     kernels::QuickDemosaic16(reinterpret_cast<const uint16_t*>(frame),
                              reinterpret_cast<uint16_t*>(h.quickBuffer.data()), int32_t(w),
                              int32_t(ht));

@@ -36,7 +36,7 @@ PLInitParams initParams(PLHlperBase& h, const PLSettings* settings) {
   p.hasToneMapping = h.hasToneMapping, p.workersAllowed = h.workersAllowed;
   p.hasCG = h.hasFlag(LUMORIX_FLAG_CG);
   p.byteOrder = h.byteOrder, p.rowOrder = h.rowOrder, p.cgDefault = h.cgDefault;
-  p.aePolicyDefault = 1;
+  p.aePolicyDefault = kAeTimeFirst;
   p.outputFormat = h.outputFormat;
   p.bayer = int32_t(h.bayer);
   p.regKey = h.subKey.empty() ? nullptr : h.subKey.c_str();

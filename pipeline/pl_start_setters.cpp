@@ -5,6 +5,7 @@
 
 #include "base/lumorix_flags.h"
 #include "base/trace.h"
+#include "pipeline/algorithms/auto_exposure.h"
 #include "pipeline/store/device_settings.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
@@ -36,7 +37,7 @@ void storeMatrix(PLContextT<Sample>& c, const std::array<double, 9>& m) {
 template <typename Sample>
 void enableAe(PLHlperBase& h, PLContextT<Sample>& c, uint32_t on) {
   Lock hold(*c.mtxSettings);
-  if (on) c.aeCallCount = 2;
+  if (on) c.aeCallCount = kAeCallCountStepNext;
   c.settings.aeEnable = on;
   c.callbacks.aeApply = &ExpoProcBoth;
   c.callbacks.aeApplyContext = &h;
