@@ -10,8 +10,9 @@ namespace {
 class DeviceSettings : public RegistryTest {};
 
 TEST_F(DeviceSettings, BinningIsNormalised) {
-  const std::pair<int64_t, uint8_t> cases[] = {{0x83, 0x83}, {0x80, 0x81}, {7, 1}, {300, 0x84},
-                                               {-1, 1},      {0, 1},       {4, 4}, {0x8F, 0x84}};
+  const std::pair<int64_t, uint8_t> cases[] = {{0x83, 0x83}, {0x80, 0x81}, {7, 1},
+                                               {5, 1},       {300, 0x84},  {-1, 1},
+                                               {0, 1},       {4, 4},       {0x8F, 0x84}};
   for (const auto& [stored, expected] : cases) {
     SCOPED_TRACE(stored);
     reg().deleteKey(kCameraKey);
