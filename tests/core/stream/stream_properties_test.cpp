@@ -210,6 +210,8 @@ TEST(StreamProperties, SpeedIsClampedStoredAndRestartsADeferringModelOnlyOnChang
   uint16_t level = 0;
   ASSERT_EQ(cam.get_Speed(&level), S_OK);
   EXPECT_EQ(level, 3u);
+  EXPECT_EQ(cam.put_Speed(3), S_OK);  // unchanged: not sent again
+  EXPECT_EQ(cam.fakeHelper()->writes, std::vector<std::string>{"speed 3"});
 
   cam.usb().deferSpeed = true;
   ASSERT_EQ(cam.start(), S_OK);
