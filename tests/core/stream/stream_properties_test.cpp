@@ -27,15 +27,11 @@ TEST(StreamProperties, SizeLookupMatchesTheFirstEntryByWidthHeightOrBoth) {
   FakeModelConfig config;
   config.previews = {{1024, 770, 1, 1}, {2048, 1534, 1, 1}, {1024, 600, 1, 1}, {640, 770, 1, 1}};
   FakeModel cam(config);
-  const struct {
-    int32_t w, h;
-    HRESULT hr;
-    uint32_t index;
-  }
   // clang-format off
-  table[] = {{2048, 1534, S_OK, 1}, {1024, 600, S_OK, 2}, {0, 770, S_OK, 0}, {640, 0, S_OK, 3},
-               {1024, 0, S_OK, 0}, {0, 0, E_INVALIDARG, 3}, {2048, 770, E_INVALIDARG, 3},
-               {-1, 770, E_INVALIDARG, 3}};
+  const struct { int32_t w, h; HRESULT hr; uint32_t index; } table[] = {
+      {2048, 1534, S_OK, 1}, {1024, 600, S_OK, 2}, {0, 770, S_OK, 0}, {640, 0, S_OK, 3},
+      {1024, 0, S_OK, 0}, {0, 0, E_INVALIDARG, 3}, {2048, 770, E_INVALIDARG, 3},
+      {-1, 770, E_INVALIDARG, 3}};
   // clang-format on
   for (const auto& row : table) {
     ASSERT_EQ(cam.put_eSize(3), S_OK);
@@ -241,18 +237,14 @@ TEST(StreamProperties, IoControlChecksRangesAndStoresWrites) {
   FakeModel cam(config);
   cam.setMaxExposureUs(1000);
   int32_t out = 0;
-  const struct {
-    uint32_t index, type;
-    int32_t value;
-    HRESULT hr;
-  }
   // clang-format off
-  table[] = {{2, 4, 0, E_INVALIDARG},  {0, 5, 0, S_OK},          {0, 4, 2, E_INVALIDARG},
-               {0, 6, 5, S_OK},          {0, 12, 20001, E_INVALIDARG}, {0, 12, 20000, S_OK},
-               {0, 14, 1, E_INVALIDARG}, {0, 16, -1, E_INVALIDARG}, {0, 36, 1001, E_INVALIDARG},
-               {1, 38, 1000, S_OK},      {0, 18, 0, E_INVALIDARG},  {0, 22, 1023, S_OK},
-               {0, 22, 1024, E_INVALIDARG}, {0, 20, 3, E_INVALIDARG}, {0, 32, 3, S_OK},
-               {0, 40, -7, S_OK}};
+  const struct { uint32_t index, type; int32_t value; HRESULT hr; } table[] = {
+      {2, 4, 0, E_INVALIDARG},  {0, 5, 0, S_OK},            {0, 4, 2, E_INVALIDARG},
+      {0, 6, 5, S_OK},          {0, 12, 20001, E_INVALIDARG}, {0, 12, 20000, S_OK},
+      {0, 14, 1, E_INVALIDARG}, {0, 16, -1, E_INVALIDARG},  {0, 36, 1001, E_INVALIDARG},
+      {1, 38, 1000, S_OK},      {0, 18, 0, E_INVALIDARG},   {0, 22, 1023, S_OK},
+      {0, 22, 1024, E_INVALIDARG}, {0, 20, 3, E_INVALIDARG}, {0, 32, 3, S_OK},
+      {0, 40, -7, S_OK}};
   // clang-format on
   for (const auto& row : table)
     EXPECT_EQ(cam.IoControl(row.index, row.type, row.value, &out), row.hr)
