@@ -15,7 +15,7 @@
 #include "kernels/demosaic.h"
 #include "kernels/geometry.h"
 #include "kernels/output.h"
-#include "pipeline/pl_settings_io.h"
+#include "pipeline/store/settings_io.h"
 #include "pipeline/pl_state.h"
 #include "pipeline/stages/still.h"
 

@@ -30,7 +30,6 @@ class Delivery;
 class PullApi;
 class EventSink;
 class FocusThread;
-class DeviceProperties;
 
 // The stream refuses a stop or restart asked on one of its own threads.
 inline constexpr HRESULT kWrongThread = static_cast<HRESULT>(0x8001010E);
@@ -114,46 +113,47 @@ class BaseImpl : public LumorixImplBase,
   void FactoryResetNotify();
   bool onCameraThread() const;
 
-  // Device properties (core/device_properties.cpp).
-  HRESULT STDMETHODCALLTYPE get_Size(int32_t* width, int32_t* height) override;
-  HRESULT STDMETHODCALLTYPE put_eSize(uint32_t index) override;
-  HRESULT STDMETHODCALLTYPE get_StillSize(int32_t* width, int32_t* height) override;
-  HRESULT STDMETHODCALLTYPE put_eStillSize(uint32_t index) override;
-  HRESULT STDMETHODCALLTYPE get_FinalSize(int32_t* width, int32_t* height) override;
-  HRESULT STDMETHODCALLTYPE put_Speed(uint16_t level) override;
-  HRESULT STDMETHODCALLTYPE get_Temperature(int16_t* tenths) override;
-  HRESULT STDMETHODCALLTYPE put_TecTarget(int32_t tenths) override;
-  HRESULT STDMETHODCALLTYPE put_RealTime(uint32_t mode) override;
-  HRESULT STDMETHODCALLTYPE IoControl(uint32_t index, uint32_t type, int32_t value,
-                                      int32_t* result) override;
-  HRESULT get_FrameStats(uint32_t* rate, uint32_t* grabbed, uint32_t* second);
-  // core/device_values.cpp.
+  // Sizes (core/size_properties.cpp), each get/put pair side by side.
   HRESULT STDMETHODCALLTYPE get_Resolution(uint32_t index, int32_t* width,
                                            int32_t* height) override;
   HRESULT STDMETHODCALLTYPE get_ResolutionRatio(uint32_t index, int32_t* numerator,
                                                 int32_t* denominator) override;
-  HRESULT STDMETHODCALLTYPE put_Size(int32_t width, int32_t height) override;
-  HRESULT STDMETHODCALLTYPE get_eSize(uint32_t* index) override;
-  HRESULT STDMETHODCALLTYPE put_StillSize(int32_t width, int32_t height) override;
-  HRESULT STDMETHODCALLTYPE get_eStillSize(uint32_t* index) override;
   HRESULT STDMETHODCALLTYPE get_StillResolution(uint32_t index, int32_t* width,
                                                 int32_t* height) override;
+  HRESULT STDMETHODCALLTYPE get_Size(int32_t* width, int32_t* height) override;
+  HRESULT STDMETHODCALLTYPE put_Size(int32_t width, int32_t height) override;
+  HRESULT STDMETHODCALLTYPE get_eSize(uint32_t* index) override;
+  HRESULT STDMETHODCALLTYPE put_eSize(uint32_t index) override;
+  HRESULT STDMETHODCALLTYPE get_StillSize(int32_t* width, int32_t* height) override;
+  HRESULT STDMETHODCALLTYPE put_StillSize(int32_t width, int32_t height) override;
+  HRESULT STDMETHODCALLTYPE get_eStillSize(uint32_t* index) override;
+  HRESULT STDMETHODCALLTYPE put_eStillSize(uint32_t index) override;
+  HRESULT STDMETHODCALLTYPE get_FinalSize(int32_t* width, int32_t* height) override;
+  // Device values (core/device_properties.cpp): one guard each, then the pipeline's setter.
   HRESULT STDMETHODCALLTYPE get_Speed(uint16_t* level) override;
+  HRESULT STDMETHODCALLTYPE put_Speed(uint16_t level) override;
   uint32_t STDMETHODCALLTYPE get_MaxFrameRate() override;
   uint32_t STDMETHODCALLTYPE get_MaxFrameRateOf(uint32_t index) override;
   HRESULT STDMETHODCALLTYPE get_FrameRate(uint32_t* frames, uint32_t* ms, uint32_t* total) override;
+  HRESULT get_FrameStats(uint32_t* rate, uint32_t* grabbed, uint32_t* second);
   uint32_t STDMETHODCALLTYPE get_GrabRetry() override;
-  HRESULT STDMETHODCALLTYPE put_Skip(uint32_t skip) override;
+  HRESULT STDMETHODCALLTYPE put_RealTime(uint32_t mode) override;
   HRESULT STDMETHODCALLTYPE get_Skip(uint32_t* skip) override;
+  HRESULT STDMETHODCALLTYPE put_Skip(uint32_t skip) override;
+  HRESULT STDMETHODCALLTYPE get_Temperature(int16_t* tenths) override;
   HRESULT STDMETHODCALLTYPE put_Temperature(int16_t tenths) override;
-  uint32_t STDMETHODCALLTYPE get_FanMaxSpeed() override;
-  HRESULT STDMETHODCALLTYPE get_FanSpeed(uint16_t* speed) override;
-  HRESULT STDMETHODCALLTYPE put_FanSpeed(uint16_t speed) override;
   HRESULT STDMETHODCALLTYPE get_Tec(uint32_t* on) override;
   HRESULT STDMETHODCALLTYPE put_Tec(uint32_t on) override;
   HRESULT STDMETHODCALLTYPE get_TecTarget(int32_t* tenths) override;
-  HRESULT STDMETHODCALLTYPE put_ModeExpoTime(uint32_t trigger, uint32_t us) override;
+  HRESULT STDMETHODCALLTYPE put_TecTarget(int32_t tenths) override;
+  uint32_t STDMETHODCALLTYPE get_FanMaxSpeed() override;
+  HRESULT STDMETHODCALLTYPE get_FanSpeed(uint16_t* speed) override;
+  HRESULT STDMETHODCALLTYPE put_FanSpeed(uint16_t speed) override;
   HRESULT STDMETHODCALLTYPE get_ModeExpoTime(int32_t trigger, uint32_t* us) override;
+  HRESULT STDMETHODCALLTYPE put_ModeExpoTime(uint32_t trigger, uint32_t us) override;
+  // The numbered I/O values (core/io_properties.cpp).
+  HRESULT STDMETHODCALLTYPE IoControl(uint32_t index, uint32_t type, int32_t value,
+                                      int32_t* result) override;
   HRESULT InitUSB();
 
   // The camera's own operations.
@@ -270,6 +270,9 @@ class BaseImpl : public LumorixImplBase,
   }
 
  private:
+  // The one guard of the device-value properties: the helper when the model has one of flag's
+  // bits and a pipeline helper; else null, traced under the caller's name.
+  PLHlperBase* helperWith(uint64_t flag, const char* caller) const;
   bool restartStop();  // under the control lock; true when the camera was started
   void restartStart();
   friend class StreamControl;
@@ -278,7 +281,6 @@ class BaseImpl : public LumorixImplBase,
   friend class PullApi;
   friend class EventSink;
   friend class FocusThread;
-  friend class DeviceProperties;
 
   void openSettingsKey(const WCHAR16* settingsRoot, const WCHAR16* registryName);
   void loadIndexes();

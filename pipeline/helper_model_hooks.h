@@ -34,6 +34,8 @@ class HelperModelHooks {
   virtual SensorRect* PLHlperGetSensorRoi(SensorRect* out) = 0;
   virtual SensorRect* PLHlperGetRoi(SensorRect* out) = 0;
   virtual HRESULT PLHlperSetLightFrequency(uint32_t mode) = 0;
+  // Programs the speed or skip the pipeline stores (PL_SetSpeed, PL_SetSkip), under the sensor
+  // lock; the hooks never store the value themselves.
   virtual HRESULT PLHlperSetSpeed(uint16_t speed, uint8_t force) = 0;
   virtual HRESULT PLHlperSetSkip(uint32_t skip) = 0;
   virtual HRESULT PLHlperSetBlackLevel(uint16_t level) = 0;

@@ -8,7 +8,7 @@
 #include "base/trace.h"
 #include "kernels/calibration.h"
 #include "kernels/demosaic.h"
-#include "pipeline/auto_exposure.h"
+#include "pipeline/algorithms/auto_exposure.h"
 #include "pipeline/pl_raw_driver.h"
 #include "pipeline/stages/defect_repair.h"
 
@@ -16,9 +16,10 @@ namespace {
 
 using Lock = std::lock_guard<platform::RecursiveLock>;
 
-bool highBitFormat(uint8_t f) {
-  return (f >= 1 && f <= 4) || f == 10;
-}
+constexpr int32_t kGrabbedFrame = 1;  // the grab's result for a whole frame
+// Pixel formats decided on here: the two packed 4:2:2 layouts (not converted yet) and 12-bit raw
+// in two bytes.
+constexpr uint8_t kFormatYuv422 = 6, kFormatYuv422Alt = 11, kFormatRaw12Wide = 10;
 
 void exposureChanged(PLHlperBase& h) {
   if (h.onExposureChanged) h.onExposureChanged(h.onExposureChangedCtx);
@@ -35,22 +36,16 @@ uint32_t snappedTime(PLContextT<Sample>& c) {
 }
 
 bool snappedTime(PLHlperBase& h, uint32_t& t) {
-  if (h.ctx8)
-    t = snappedTime(*h.ctx8);
-  else if (h.ctx16)
-    t = snappedTime(*h.ctx16);
-  else
-    return false;
-  return true;
+  return WithState(h, [&](auto& c) { t = snappedTime(c); });
 }
 
 void repairDefects(PLHlperBase& h, FrameDescriptor& f, const SensorRect* region) {
   if (!h.curDefectCount || !h.curDefects) return;
   const auto w = int32_t(h.procWidth), ht = int32_t(h.procHeight);
-  if (h.ctx16 && highBitFormat(h.pixelFormat))
+  if (h.ctx16 && IsHighBitFormat(h.pixelFormat))
     stages::FixDefectPixels16(h.ctx16.get(), h.curDefectCount, h.curDefects, w, ht,
                               reinterpret_cast<uint16_t*>(f.buffer), region);
-  else if (h.ctx8 && !highBitFormat(h.pixelFormat))
+  else if (h.ctx8 && !IsHighBitFormat(h.pixelFormat))
     stages::FixDefectPixels(h.ctx8.get(), h.curDefectCount, h.curDefects, w, ht, f.buffer, region);
 }
 
@@ -72,7 +67,8 @@ void aeStep(PLContextT<Sample>& c, const uint8_t* frame, const ImageRect* window
     Lock hold(*c.mtxSettings);
     time = c.settings.expoTime, gain = c.settings.expoGain;
     if (time == c.curTime && gain == c.curGain) {
-      if (c.aeStatus == 0 && before != 0) c.aeCallCount = 2;  // the next frame runs a full step
+      if (c.aeStatus == kAeNoReference && before != kAeNoReference)
+        c.aeCallCount = kAeCallCountStepNext;  // settled: the next frame checks it at once
       return;
     }
     ZX_TRACE("%s: do call, new = %u, %hu, old = %u, %hu", "PL_AutoExposure", time, gain, c.curTime,
@@ -95,7 +91,7 @@ int32_t PL_AutoExposure(PLHlperBase& h, FrameDescriptor* f, platform::Event* sto
   f->pixelFormat = h.pixelFormat;
   const int32_t got =
       h.PLHlperGrabFrame(f, h.frameWidth, h.frameHeight, useWindow ? &window : nullptr, stop, true);
-  if (got != 1) return got;
+  if (got != kGrabbedFrame) return got;
   const SensorRect& region = window;
   repairDefects(h, *f, useWindow ? &region : nullptr);
   if (h.PLHlperIsTrigger()) return got;
@@ -108,7 +104,7 @@ int32_t PL_AutoExposure(PLHlperBase& h, FrameDescriptor* f, platform::Event* sto
     ae.bottom = bottom;
   }
   const ImageRect* aeWindow = useWindow ? &ae : nullptr;
-  if (h.ctx16 && highBitFormat(h.pixelFormat))
+  if (h.ctx16 && IsHighBitFormat(h.pixelFormat))
     aeStep(*h.ctx16, f->buffer, aeWindow);
   else if (h.ctx8)
     aeStep(*h.ctx8, f->buffer, aeWindow);
@@ -124,15 +120,11 @@ bool PL_CurrentExposureTime(PLHlperBase& h, uint32_t* timeUs) {
 
 bool PL_CurrentGain(PLHlperBase& h, uint16_t* gain) {
   uint16_t g = 0;
-  if (h.ctx8) {
-    Lock hold(*h.ctx8->mtxSettings);
-    g = h.ctx8->settings.expoGain;
-  } else if (h.ctx16) {
-    Lock hold(*h.ctx16->mtxSettings);
-    g = h.ctx16->settings.expoGain;
-  } else {
-    return false;
-  }
+  const bool found = WithState(h, [&](auto& c) {
+    Lock hold(*c.mtxSettings);
+    g = c.settings.expoGain;
+  });
+  if (!found) return false;
   if (gain) *gain = g;
   return true;
 }
@@ -186,7 +178,9 @@ void ExpoProcBoth(uint32_t time, uint16_t gain, void* helper) {
 }
 
 HRESULT PL_ProcessFrame8(PLHlperBase& h, const FrameConvertRequest& r) {
-  if (h.hasFlag(LUMORIX_FLAG_MONO) || r.pixelFormat == 6 || r.pixelFormat == 11) return E_NOTIMPL;
+  if (h.hasFlag(LUMORIX_FLAG_MONO) || r.pixelFormat == kFormatYuv422 ||
+      r.pixelFormat == kFormatYuv422Alt)
+    return E_NOTIMPL;
   if (!h.ctx8) return E_UNEXPECTED;
   SensorRect roi{};
   if (r.roi) {
@@ -206,7 +200,7 @@ int32_t QuickRawToRgb(PLHlperBase& h, uint8_t* frame, uint32_t w, uint32_t ht, u
   if (!h.hasFlag(LUMORIX_FLAG_RAW8_ALT) && !h.hasFlag(LUMORIX_FLAG_RAW12_ALT)) return 1;
   const size_t bytes = size_t(kFormatBytesPerPixel[format % kPixelFormatCount]) * w * ht;
   if (!frame || !h.quickBuffer || bytes > h.quickBufferBytes) return 1;
-  if (format == 10)
+  if (format == kFormatRaw12Wide)
     kernels::QuickDemosaic16(reinterpret_cast<const uint16_t*>(frame),
                              reinterpret_cast<uint16_t*>(h.quickBuffer.data()), int32_t(w),
                              int32_t(ht));
@@ -258,10 +252,7 @@ void PLFrameHooks::SetHistogramCallback(PL_HistogramCallback callback, void* con
     c.callbacks.histogramCallback = callback;
     c.callbacks.histogramCallbackContext = context;
   };
-  if (helper_.ctx8)
-    install(*helper_.ctx8);
-  else if (helper_.ctx16)
-    install(*helper_.ctx16);
+  WithState(helper_, install);
 }
 
 void PLFrameHooks::SetDemosaicCallback(PL_DemosaicCallback callback, void* context) {
@@ -272,8 +263,5 @@ void PLFrameHooks::SetDemosaicCallback(PL_DemosaicCallback callback, void* conte
     c.callbacks.demosaicCallback = callback;
     c.callbacks.demosaicCallbackContext = context;
   };
-  if (helper_.ctx8)
-    install(*helper_.ctx8);
-  else if (helper_.ctx16)
-    install(*helper_.ctx16);
+  WithState(helper_, install);
 }

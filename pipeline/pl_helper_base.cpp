@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "base/lumorix_flags.h"
-#include "pipeline/device_settings.h"
-#include "pipeline/pl_registry.h"
+#include "pipeline/store/device_settings.h"
+#include "pipeline/store/registry.h"
 #include "pipeline/pl_vignette.h"
 
 namespace {
@@ -149,13 +149,8 @@ void PLHlperBase::IspLut(const void* lut, uint32_t bits, void* helper) {
 }
 
 bool PL_IsRotated90(const PLHlperBase& helper) {
-  uint32_t flags;
-  if (helper.ctx8)
-    flags = helper.ctx8->settings.processFlags;
-  else if (helper.ctx16)
-    flags = helper.ctx16->settings.processFlags;
-  else
-    return false;
+  uint32_t flags = 0;
+  if (!WithState(helper, [&](const auto& c) { flags = c.settings.processFlags; })) return false;
   return (flags & PLProcessFlags::kRotate90) ||
          ((flags & PLProcessFlags::kRotate270) && !(flags & PLProcessFlags::kRotate180));
 }
@@ -180,20 +175,12 @@ void setVignette(PLContextT<Sample>& ctx, int32_t on) {
 }  // namespace
 
 void PL_SetStatsCallback(PLHlperBase& helper) {
-  if (helper.ctx8)
-    copyStats(helper, *helper.ctx8);
-  else if (helper.ctx16)
-    copyStats(helper, *helper.ctx16);
+  WithState(helper, [&](auto& c) { copyStats(helper, c); });
 }
 
 HRESULT PL_SetVignetteEnable(PLHlperBase& helper, int32_t on) {
   try {
-    if (helper.ctx8)
-      setVignette(*helper.ctx8, on);
-    else if (helper.ctx16)
-      setVignette(*helper.ctx16, on);
-    else
-      return E_UNEXPECTED;
+    if (!WithState(helper, [&](auto& c) { setVignette(c, on); })) return E_UNEXPECTED;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;  // the switch stays as it was, so no step reads a missing table
   }

@@ -159,6 +159,20 @@ class PLHlperBase : public Preset, public HelperModelHooks {
   platform::RecursiveLock sensorLock_;
 };
 
+// Runs f on the helper's state, the 8-bit one when both exist; false when there is none.
+template <typename Helper, typename F>
+bool WithState(Helper& helper, F&& f) {
+  if (helper.ctx8) {
+    f(*helper.ctx8);
+    return true;
+  }
+  if (helper.ctx16) {
+    f(*helper.ctx16);
+    return true;
+  }
+  return false;
+}
+
 // True when the output turns by 90 or 270 degrees (180 with 270 cancels); false without a state.
 bool PL_IsRotated90(const PLHlperBase& helper);
 

@@ -6,6 +6,22 @@
 #include <cstdint>
 #include <type_traits>
 
+// What auto exposure may move.
+enum AePolicy : uint8_t {
+  kAeTimeOnly = 0,   // the gain stays
+  kAeTimeFirst = 1,  // the gain rises only once the time is at its maximum
+  kAeGainOnly = 2,   // the time stays
+  kAeGainFirst = 3,  // the time rises only once the gain is at its maximum
+  kAePolicyLast = kAeGainFirst,
+};
+
+// The mains the lights run on: exposure times snap to whole periods under 60 or 50 Hz.
+enum LightFrequency : uint32_t {
+  kLight60Hz = 0,
+  kLight50Hz = 1,
+  kLightSteady = 2,
+};
+
 // Field order and widths are a file format: presets and preset files hold this block as is.
 struct PLSettings {
   uint8_t stepBits;  // bit 2 raw LUT; bits 6, 7 stripe workers
@@ -30,12 +46,12 @@ struct PLSettings {
   uint8_t zero92[4];
   double vignetteAmount;
   double vignetteMidpoint;
-  uint32_t lightFrequency;  // 0 60 Hz, 1 50 Hz, 2 none
+  uint32_t lightFrequency;  // LightFrequency
   uint32_t processFlags;    // PLProcessFlags
   int32_t abbRect[4];
   uint16_t blackOffset[3];  // R, G, B
   uint8_t zero142[2];
-  uint8_t aePolicy;  // 0 time, 1 and 3 time and gain, 2 gain
+  uint8_t aePolicy;  // AePolicy
   uint8_t zero145[7];
   int32_t aeThreshold;
   uint8_t zero156[4];

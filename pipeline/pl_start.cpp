@@ -5,9 +5,9 @@
 
 #include "base/lumorix_flags.h"
 #include "base/trace.h"
-#include "pipeline/device_settings.h"
+#include "pipeline/store/device_settings.h"
 #include "pipeline/pl_frame_hooks.h"
-#include "pipeline/pl_settings_io.h"
+#include "pipeline/store/settings_io.h"
 #include "pipeline/pl_tables.h"
 #include "pipeline/pl_windows.h"
 #include "pipeline/pl_worker_pool.h"
@@ -15,10 +15,6 @@
 namespace {
 
 using Lock = std::lock_guard<platform::RecursiveLock>;
-
-bool highBitFormat(uint8_t f) {
-  return (f >= 1 && f <= 4) || f == 10;
-}
 
 PLInitParams initParams(PLHlperBase& h, const PLSettings* settings) {
   PLInitParams p;
@@ -40,7 +36,7 @@ PLInitParams initParams(PLHlperBase& h, const PLSettings* settings) {
   p.hasToneMapping = h.hasToneMapping, p.workersAllowed = h.workersAllowed;
   p.hasCG = h.hasFlag(LUMORIX_FLAG_CG);
   p.byteOrder = h.byteOrder, p.rowOrder = h.rowOrder, p.cgDefault = h.cgDefault;
-  p.aePolicyDefault = 1;
+  p.aePolicyDefault = kAeTimeFirst;
   p.outputFormat = h.outputFormat;
   p.bayer = int32_t(h.bayer);
   p.regKey = h.subKey.empty() ? nullptr : h.subKey.c_str();
@@ -97,10 +93,7 @@ void setBlackOffsets(PLContextT<Sample>& c, const uint16_t o[3]) {
 }
 
 void setBlackOffsets(PLHlperBase& h, const uint16_t o[3]) {
-  if (h.ctx8)
-    setBlackOffsets(*h.ctx8, o);
-  else if (h.ctx16)
-    setBlackOffsets(*h.ctx16, o);
+  WithState(h, [&](auto& c) { setBlackOffsets(c, o); });
 }
 
 bool currentOffsets(const PLHlperBase& h, uint16_t o[3]) {
@@ -194,7 +187,7 @@ void step2State(PLHlperBase& h, PLContextT<Sample>& c) {
 bool PLInit(PLHlperBase& h, const PLSettings* settings, uint32_t video, uint32_t still) {
   ZX_TRACE("%s", "PLInit");
   const PLInitParams params = initParams(h, settings);
-  if (h.hasFlag(LUMORIX_FLAG_HIGHBIT_MASK) && highBitFormat(h.pixelFormat)) {
+  if (h.hasFlag(LUMORIX_FLAG_HIGHBIT_MASK) && IsHighBitFormat(h.pixelFormat)) {
     h.ctx16.reset(PL_Init16(&params));
     if (!h.ctx16) return false;
     installHooks(h, *h.ctx16, video, still);
@@ -215,11 +208,8 @@ void InitPipeLineStep1(PLHlperBase& h, uint32_t index, uint32_t w, uint32_t ht,
   ZX_TRACE("%s", "InitPipeLineStep1");
   Carried k;
   // The old state is measured at its own sizes, so it is read before the new ones are stored.
-  if (h.ctx8)
-    rememberForOpen(h, *h.ctx8, k);
-  else if (h.ctx16)
-    rememberForOpen(h, *h.ctx16, k);
-  if (h.ctx8 || h.ctx16) finishState(h);  // joins its workers and saves its settings
+  if (WithState(h, [&](auto& c) { rememberForOpen(h, c, k); }))
+    finishState(h);  // joins its workers and saves its settings
   h.resolutionIndex = index, h.frameWidth = w, h.frameHeight = ht;
   h.procWidth = pw ? pw : w, h.procHeight = ph ? ph : ht;
   if (range) h.timeMin = range->min, h.timeMax = range->max, h.timeDefault = range->def;
@@ -229,12 +219,7 @@ void InitPipeLineStep1(PLHlperBase& h, uint32_t index, uint32_t w, uint32_t ht,
     uint16_t o[3] = {};
     LoadBlackBalance(h, o, h.pixelFormat);
     setBlackOffsets(h, o);
-    if (k.hasLevels) {
-      if (h.ctx8)
-        PL_ApplyLevelRange(h.ctx8.get(), k.low, k.high);
-      else if (h.ctx16)
-        PL_ApplyLevelRange(h.ctx16.get(), k.low, k.high);
-    }
+    if (k.hasLevels) WithState(h, [&](auto& c) { PL_ApplyLevelRange(&c, k.low, k.high); });
   }
   allocateQuickBuffer(h, w, ht);
   if (h.hasFlag(LUMORIX_FLAG_ISP)) {
@@ -268,12 +253,10 @@ void InitPipeLineStep2(PLHlperBase& h) {
   ZX_TRACE("%s", "InitPipeLineStep2");
   InitBandwidth(h);
   uint16_t gain = 0;
-  if (h.ctx8)
-    step2State(h, *h.ctx8), gain = h.ctx8->settings.expoGain;
-  else if (h.ctx16)
-    step2State(h, *h.ctx16), gain = h.ctx16->settings.expoGain;
+  const bool hasState =
+      WithState(h, [&](auto& c) { step2State(h, c), gain = c.settings.expoGain; });
   ExpoProcTime(h, 1);
-  if (h.ctx8 || h.ctx16) ExpoProcAGain(h, gain, 1);
+  if (hasState) ExpoProcAGain(h, gain, 1);
   LoadEepromData(h);
   SelectDefectList(h);
   PL_SetBlackLevel(h, h.blackLevel);
@@ -329,7 +312,7 @@ void SetPixelFormat(PLHlperBase& h, uint8_t format, uint8_t presetLoad, uint8_t 
   ZX_TRACE("%s: eformat = %u, bPrestLoad = %s", "SetPixelFormat", unsigned(format),
            presetLoad ? "true" : "false");
   if (format >= kPixelFormatCount || h.formatCount < 2) return;
-  const bool high = highBitFormat(format);
+  const bool high = IsHighBitFormat(format);
   if (h.formatCount == 2) {
     // While stopped the state may be stale: the recorded format decides.
     const bool change = started ? ((h.ctx8 && high) || (h.ctx16 && (format == 0 || format == 9)))
@@ -358,15 +341,12 @@ void SwitchPipeline(PLHlperBase& h, uint8_t format, uint8_t presetLoad, uint8_t 
   SavePrecise(h.regKey, h.preciseFrameRate, h.resolutionIndex, h.ctx16 != nullptr);
   const uint8_t oldFormat = h.pixelFormat;
   const int oldBits = kFormatBitsPerPixel[oldFormat], newBits = kFormatBitsPerPixel[format];
-  const bool newHigh = highBitFormat(format) && h.hasFlag(LUMORIX_FLAG_HIGHBIT_MASK);
+  const bool newHigh = IsHighBitFormat(format) && h.hasFlag(LUMORIX_FLAG_HIGHBIT_MASK);
   const bool wasHigh = h.ctx16 != nullptr;
   Carried k;
   uint16_t o[3] = {};
   const bool hadState = currentOffsets(h, o);
-  if (h.ctx8)
-    rememberForSwitch(h, *h.ctx8, k);
-  else if (h.ctx16)
-    rememberForSwitch(h, *h.ctx16, k);
+  WithState(h, [&](auto& c) { rememberForSwitch(h, c, k); });
   if (presetLoad || !hadState) {
     LoadBlackBalance(h, o, format);
   } else if (hadState) {
@@ -386,10 +366,7 @@ void SwitchPipeline(PLHlperBase& h, uint8_t format, uint8_t presetLoad, uint8_t 
   setBlackOffsets(h, o);
   InitPipeLineStep2(h);
   PL_SetStatsCallback(h);
-  if (h.ctx8)
-    h.ctx8->aeMarkWindow = k.aeMark;
-  else if (h.ctx16)
-    h.ctx16->aeMarkWindow = k.aeMark;
+  WithState(h, [&](auto& c) { c.aeMarkWindow = k.aeMark; });
 }
 
 void LoadEepromData(PLHlperBase&) {}

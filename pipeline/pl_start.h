@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "pipeline/device_values.h"
 #include "pipeline/pl_helper_base.h"
 
 // A model's exposure range for one resolution, microseconds.
@@ -38,7 +39,5 @@ void PL_SetColorMatrix(PLHlperBase& helper);
 HRESULT PL_SetAutoExpoEnable(PLHlperBase& helper, uint32_t on);
 uint8_t PL_GetCG(const PLHlperBase& helper);
 HRESULT PL_SetBlackLevel(PLHlperBase& helper, uint32_t value);
-HRESULT PL_SetFan(PLHlperBase& helper, uint16_t speed);
-HRESULT PL_SetTec(PLHlperBase& helper, uint32_t on);
 // On ISP models: the AWB, AE and (when the processor takes one) ABB windows to the processor.
 void SyncIspRects(PLHlperBase& helper);

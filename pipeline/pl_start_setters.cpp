@@ -1,11 +1,12 @@
-// The setters pipeline start calls: base gains, colour matrix, AE switch, CG, black level,
-// fan, cooler and the ISP windows.
+// The setters pipeline start calls: base gains, colour matrix, AE switch, CG, black level and
+// the ISP windows.
 #include <cmath>
 #include <mutex>
 
 #include "base/lumorix_flags.h"
 #include "base/trace.h"
-#include "pipeline/device_settings.h"
+#include "pipeline/algorithms/auto_exposure.h"
+#include "pipeline/store/device_settings.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
 #include "pipeline/pl_tables.h"
@@ -13,10 +14,6 @@
 namespace {
 
 using Lock = std::lock_guard<platform::RecursiveLock>;
-
-bool highBitFormat(uint8_t f) {
-  return (f >= 1 && f <= 4) || f == 10;
-}
 
 template <typename Sample>
 void storeBaseGains(PLContextT<Sample>& c, const std::array<uint32_t, 3>& g) {
@@ -40,7 +37,7 @@ void storeMatrix(PLContextT<Sample>& c, const std::array<double, 9>& m) {
 template <typename Sample>
 void enableAe(PLHlperBase& h, PLContextT<Sample>& c, uint32_t on) {
   Lock hold(*c.mtxSettings);
-  if (on) c.aeCallCount = 2;
+  if (on) c.aeCallCount = kAeCallCountStepNext;
   c.settings.aeEnable = on;
   c.callbacks.aeApply = &ExpoProcBoth;
   c.callbacks.aeApplyContext = &h;
@@ -83,10 +80,7 @@ void PL_SetWbGainBase(PLHlperBase& h) {
   if (h.wbGainBase[0] < 1) return;
   const std::array<uint32_t, 3> g =
       h.hasWbGainBase ? h.wbGainBase : std::array<uint32_t, 3>{256, 256, 256};
-  if (h.ctx8)
-    storeBaseGains(*h.ctx8, g);
-  else if (h.ctx16)
-    storeBaseGains(*h.ctx16, g);
+  WithState(h, [&](auto& c) { storeBaseGains(c, g); });
 }
 
 void PL_SetColorMatrix(PLHlperBase& h) {
@@ -101,32 +95,24 @@ void PL_SetColorMatrix(PLHlperBase& h) {
         for (size_t i = 0; i < 3; ++i) m[3 * row + i] /= sum;
     }
   }
-  if (h.ctx8)
-    storeMatrix(*h.ctx8, m);
-  else
-    storeMatrix(*h.ctx16, m);
+  WithState(h, [&](auto& c) { storeMatrix(c, m); });
 }
 
 HRESULT PL_SetAutoExpoEnable(PLHlperBase& h, uint32_t on) {
   ZX_TRACE("%s: %d", "PL_SetAutoExpoEnable", int(on));
-  bool lightFrequency;
-  if (h.ctx8)
-    enableAe(h, *h.ctx8, on), lightFrequency = h.ctx8->hasLightFrequency;
-  else if (h.ctx16)
-    enableAe(h, *h.ctx16, on), lightFrequency = h.ctx16->hasLightFrequency;
-  else
+  bool lightFrequency = false;
+  if (!WithState(h, [&](auto& c) { enableAe(h, c, on), lightFrequency = c.hasLightFrequency; }))
     return E_UNEXPECTED;
   if (lightFrequency) ExpoProcTime(h, 0);
   return S_OK;
 }
 
 uint8_t PL_GetCG(const PLHlperBase& h) {
-  const auto cg = [](const auto& c) -> uint8_t {
-    return c.hasCG ? uint8_t(PLProcessFlags::cgValue(c.settings.processFlags)) : 0;
-  };
-  if (h.ctx8) return cg(*h.ctx8);
-  if (h.ctx16) return cg(*h.ctx16);
-  return 0;
+  uint8_t cg = 0;
+  WithState(h, [&](const auto& c) {
+    cg = c.hasCG ? uint8_t(PLProcessFlags::cgValue(c.settings.processFlags)) : 0;
+  });
+  return cg;
 }
 
 HRESULT PL_SetBlackLevel(PLHlperBase& h, uint32_t value) {
@@ -134,7 +120,7 @@ HRESULT PL_SetBlackLevel(PLHlperBase& h, uint32_t value) {
   if (value > BlackLevelMax(h.modelFlags)) return E_INVALIDARG;
   h.blackLevel = uint16_t(value);
   uint32_t sent = value;
-  if (h.hasFlag(LUMORIX_FLAG_HIGHBIT_MASK) && !highBitFormat(h.pixelFormat)) {
+  if (h.hasFlag(LUMORIX_FLAG_HIGHBIT_MASK) && !IsHighBitFormat(h.pixelFormat)) {
     const uint32_t shift = h.hasFlag(LUMORIX_FLAG_RAW10) ? 2
                            : (h.hasFlag(LUMORIX_FLAG_RAW12) || h.hasFlag(LUMORIX_FLAG_RAW12_ALT))
                                ? 4
@@ -147,30 +133,7 @@ HRESULT PL_SetBlackLevel(PLHlperBase& h, uint32_t value) {
   return S_OK;
 }
 
-HRESULT PL_SetFan(PLHlperBase& h, uint16_t speed) {
-  if (!h.hasFlag(LUMORIX_FLAG_FAN)) return E_NOTIMPL;
-  if (speed > h.fanMaxSpeed) return E_INVALIDARG;
-  Lock hold(h.sensorLock());
-  h.fanSpeed = speed;
-  if (speed == 0 && h.hasFlag(LUMORIX_FLAG_TEC) && h.hasFlag(LUMORIX_FLAG_TECTARGET)) {
-    h.tecOn = 0;
-    h.PLHlperSetTEC(0);
-  }
-  return h.PLHlperSetFan(speed);
-}
-
-HRESULT PL_SetTec(PLHlperBase& h, uint32_t on) {
-  if (!h.hasFlag(LUMORIX_FLAG_TEC) || !h.hasFlag(LUMORIX_FLAG_TECTARGET)) return E_NOTIMPL;
-  Lock hold(h.sensorLock());
-  h.tecOn = on;
-  if (on && h.fanSpeed == 0) PL_SetFan(h, h.fanMaxSpeed);
-  return h.PLHlperSetTEC(on);
-}
-
 void SyncIspRects(PLHlperBase& h) {
   if (!h.hasFlag(LUMORIX_FLAG_ISP)) return;
-  if (h.ctx8)
-    syncRects(h, *h.ctx8);
-  else if (h.ctx16)
-    syncRects(h, *h.ctx16);
+  WithState(h, [&](auto& c) { syncRects(h, c); });
 }

@@ -7,11 +7,11 @@
 
 #include "base/geometry.h"
 #include "base/trace.h"
-#include "pipeline/pl_registry.h"
-#include "pipeline/pl_settings_io.h"
+#include "pipeline/store/registry.h"
+#include "pipeline/store/settings_io.h"
 #include "pipeline/pl_tables.h"
 #include "pipeline/pl_windows.h"
-#include "pipeline/tone_curve.h"
+#include "pipeline/algorithms/tone_curve.h"
 
 namespace {
 
@@ -184,8 +184,8 @@ void ClampSettingsBlock(const PLContextT<Sample>& ctx, PLSettings& b) {
   b.mirror = std::min<uint32_t>(b.mirror, 5);
   b.processFlags = PLProcessFlags::withUsm(
       b.processFlags, std::min(PLProcessFlags::usmValue(b.processFlags), PLProcessFlags::kUsmMax));
-  b.lightFrequency = std::min<uint32_t>(b.lightFrequency, 2);
-  b.aePolicy = std::min<uint8_t>(b.aePolicy, 3);
+  b.lightFrequency = std::min<uint32_t>(b.lightFrequency, kLightSteady);
+  b.aePolicy = std::min<uint8_t>(b.aePolicy, kAePolicyLast);
   b.aeThreshold = std::clamp(b.aeThreshold, 5, 25);
 }
 

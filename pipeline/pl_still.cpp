@@ -23,10 +23,6 @@ namespace {
 constexpr uint32_t kMaxEmptyGrabs = 1000;
 constexpr int32_t kNoFrame = -5;
 
-bool highBitFormat(uint8_t f) {
-  return (f >= 1 && f <= 4) || f == 10;
-}
-
 // Repeats while the grab reports no frame; the result's status follows each try.
 int32_t grabStill(PLHlperBase& h, FrameDescriptor& d, uint32_t fw, uint32_t fh,
                   platform::Event* stop) {
@@ -51,10 +47,10 @@ void repair(PLHlperBase& h, uint8_t* raw, uint32_t pw, uint32_t ph, uint32_t ind
   const DefectListSlot* list = stillDefects(h, index);
   if (!list) return;
   const auto n = uint32_t(list->entries.size());
-  if (h.ctx16 && highBitFormat(h.pixelFormat))
+  if (h.ctx16 && IsHighBitFormat(h.pixelFormat))
     stages::FixDefectPixels16(h.ctx16.get(), n, list->entries.data(), int32_t(pw), int32_t(ph),
                               reinterpret_cast<uint16_t*>(raw), nullptr);
-  else if (h.ctx8 && !highBitFormat(h.pixelFormat))
+  else if (h.ctx8 && !IsHighBitFormat(h.pixelFormat))
     stages::FixDefectPixels(h.ctx8.get(), n, list->entries.data(), int32_t(pw), int32_t(ph), raw,
                             nullptr);
 }
@@ -138,12 +134,12 @@ StillResult* GrabStillFrame(PLHlperBase& h, StillResult* result, uint8_t* output
   bool ok = true;
   if (bits == 0) {
     if (output) std::memcpy(output, raw, frameBytes);  // unprocessed: the raw frame itself
-  } else if (h.ctx8 && !highBitFormat(format)) {
+  } else if (h.ctx8 && !IsHighBitFormat(format)) {
     const uint8_t p = h.ctx8->samplesPerPixel;
     const size_t outBytes = kernels::turnedFrameBytes<uint8_t>(int32_t(fw), int32_t(fh), p);
     ok = output && stages::PL_ProcessStill8(h.ctx8.get(), raw, output, outBytes, bits, int32_t(fw),
                                             int32_t(fh), int32_t(pw), int32_t(ph)) == 1;
-  } else if (h.ctx16 && highBitFormat(format)) {
+  } else if (h.ctx16 && IsHighBitFormat(format)) {
     ok =
         output && still16(*h.ctx16, reinterpret_cast<uint16_t*>(raw), output, bits, fw, fh, pw, ph);
   } else if (output) {

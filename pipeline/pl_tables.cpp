@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "base/trace.h"
-#include "pipeline/colour_temp.h"
+#include "pipeline/algorithms/colour_temp.h"
 #include "pipeline/pl_vignette.h"
 #include "pipeline/pl_windows.h"
-#include "pipeline/tone_curve.h"
+#include "pipeline/algorithms/tone_curve.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "core/stream/grabber.h"
 #include "core/stream/stream_pipeline.h"
 #include "base/trace.h"
+#include "pipeline/device_values.h"
 #include "pipeline/pl_helper_base.h"
 #include "platform/registry.h"
 #include "platform/utf16.h"
@@ -411,13 +412,13 @@ HRESULT StreamControl::SetSpeedRestart(uint16_t speed, bool force) {
   PLHlperBase* helper = cam_.helper_;
   const bool deferring = cam_.started_.load() && cam_.transport_ && cam_.transport_->bDeferSpeed();
   if (!deferring) {
-    if (helper) helper->PLHlperSetSpeed(speed, 0);
+    if (helper) PL_SetSpeed(*helper, speed);
     return S_OK;
   }
   if (!restart) return S_OK;
   stop_step();
   cam_.StopSensor();
-  if (helper) helper->PLHlperSetSpeed(speed, 0);
+  if (helper) PL_SetSpeed(*helper, speed);
   cam_.started_ = true;
   start_step(true, false);
   return S_OK;

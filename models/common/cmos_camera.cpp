@@ -8,7 +8,7 @@
 #include "core/camera_buffer_impl.h"
 #include "base/lumorix_flags.h"
 #include "models/catalogue_table.h"
-#include "pipeline/device_settings.h"
+#include "pipeline/store/device_settings.h"
 #include "pipeline/pl_start.h"
 #include "platform/clock.h"
 

@@ -60,15 +60,11 @@ int32_t CmosHelper::PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uin
   return result;
 }
 
-HRESULT CmosHelper::PLHlperSetSpeed(uint16_t newSpeed, uint8_t force) {
-  if (device_.bDeferSpeed() && !device_.isOpen()) {
-    speed = newSpeed;
-    return S_OK;
-  }
-  if (!force && newSpeed == speed) return S_OK;
+// The pipeline stored the level; a deferring device closed takes it at its next open.
+HRESULT CmosHelper::PLHlperSetSpeed(uint16_t newSpeed, uint8_t) {
+  if (device_.bDeferSpeed() && !device_.isOpen()) return S_OK;
   std::lock_guard<platform::RecursiveLock> hold(sensorLock());
-  speed = newSpeed;
-  sequencer_->setSpeed(speed, takeExposureNow());
+  sequencer_->setSpeed(newSpeed, takeExposureNow());
   return S_OK;
 }
 
@@ -145,13 +141,10 @@ SensorRect* CmosHelper::PLHlperGetRoi(SensorRect* out) {
 }
 
 HRESULT CmosHelper::PLHlperSetLightFrequency(uint32_t mode) {
-  if (ctx8) {
-    std::lock_guard<platform::RecursiveLock> hold(*ctx8->mtxSettings);
-    ctx8->settings.lightFrequency = mode;
-  } else if (ctx16) {
-    std::lock_guard<platform::RecursiveLock> hold(*ctx16->mtxSettings);
-    ctx16->settings.lightFrequency = mode;
-  }
+  WithState(*this, [&](auto& c) {
+    std::lock_guard<platform::RecursiveLock> hold(*c.mtxSettings);
+    c.settings.lightFrequency = mode;
+  });
   return S_OK;
 }
 

@@ -15,7 +15,7 @@
 #include "core/camera_opening.h"
 #include "models/catalogue_table.h"
 #include "models/common/cmos_camera.h"
-#include "pipeline/ae_measure.h"
+#include "pipeline/algorithms/ae_measure.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
 #include "platform/event.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "pipeline/stages/defect_repair.h"
-#include "pipeline/auto_exposure.h"
+#include "pipeline/algorithms/auto_exposure.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
 #include "run_fixture.h"

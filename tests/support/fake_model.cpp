@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/lumorix_flags.h"
+#include "pipeline/device_values.h"
 #include "platform/clock.h"
 
 FakeModelRecord::FakeModelRecord(const FakeModelConfig& config) : config_(config) {
@@ -170,19 +171,11 @@ int32_t FakeModel::readFocusPipe(uint8_t* buffer, uint32_t, platform::Event& can
   return -1;
 }
 
-// The pipeline's coupling, restated: a speed above the maximum is refused, the cooler needs the
-// fan running.
+// The pipeline's own setters, which keep the fan and the cooler coupled.
 HRESULT FakeModel::setFan(uint16_t speed) {
-  if (!helper_ || !helper_->hasFlag(LUMORIX_FLAG_FAN)) return E_NOTIMPL;
-  if (speed > helper_->fanMaxSpeed) return E_INVALIDARG;
-  helper_->fanSpeed = speed;
-  return helper_->PLHlperSetFan(speed);
+  return helper_ ? PL_SetFan(*helper_, speed) : E_NOTIMPL;
 }
 
 HRESULT FakeModel::setTec(uint32_t on) {
-  if (!helper_ || !helper_->hasFlag(LUMORIX_FLAG_TEC) || !helper_->hasFlag(LUMORIX_FLAG_TECTARGET))
-    return E_NOTIMPL;
-  helper_->tecOn = on;
-  if (on && helper_->fanSpeed == 0) setFan(helper_->fanMaxSpeed);
-  return helper_->PLHlperSetTEC(on);
+  return helper_ ? PL_SetTec(*helper_, on) : E_NOTIMPL;
 }

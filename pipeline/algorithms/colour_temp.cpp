@@ -1,5 +1,5 @@
 // Colour temperature and tint to white-balance gains (256 = 1.0) and back.
-#include "pipeline/colour_temp.h"
+#include "pipeline/algorithms/colour_temp.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,11 +1,11 @@
 // Defaults of the settings block and its persistence in the camera's registry subkey.
-#include "pipeline/pl_settings_io.h"
+#include "pipeline/store/settings_io.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
-#include "pipeline/pl_registry.h"
+#include "pipeline/store/registry.h"
 #include "pipeline/pl_tables.h"
 #include "pipeline/pl_windows.h"
 
@@ -86,7 +86,7 @@ void PL_SetDefaults(const PLContextT<Sample>* source, PLSettings* target) {
   s.aePolicy = source->aePolicyDefault;
   s.aeThreshold = 5;
   setDefaultWindows(s);
-  s.lightFrequency = 2;
+  s.lightFrequency = kLightSteady;
   if (source->hasCG) s.processFlags |= PLProcessFlags::cgBits(source->cgDefault);
   s.processFlags |= 0x100;
   for (int n = 0; n < 4; ++n) s.levelHigh[n] = 255;
@@ -206,7 +206,7 @@ void PL_LoadSettings(PLContextT<Sample>* ctx) {
   s.contrast = RegReadDword(key, "Contrast", 0, -100, 100);
   s.gamma = RegReadDword(key, "Gamma", 100, 20, 180);
   s.mirror = RegReadUDword(key, "MirrorDirection", 0, 0, 5);
-  s.aePolicy = static_cast<uint8_t>(RegReadUDword(key, "AePolicy", s.aePolicy, 0, 3));
+  s.aePolicy = static_cast<uint8_t>(RegReadUDword(key, "AePolicy", s.aePolicy, 0, kAePolicyLast));
   s.aeThreshold = static_cast<int32_t>(
       RegReadUDword(key, "AeThreshold", static_cast<uint32_t>(s.aeThreshold), 5, 25));
   int32_t* fr[3] = {s.aeRect, s.awbRect, s.abbRect};
@@ -214,7 +214,8 @@ void PL_LoadSettings(PLContextT<Sample>* ctx) {
     for (int e = 0; e < 4; ++e)
       fr[w][e] =
           RegReadFraction(key, kWindowNames[w][e], e < 2 ? kWindowLowDefault : kWindowHighDefault);
-  if (ctx->hasLightFrequency) s.lightFrequency = RegReadUDword(key, "HZ50", s.lightFrequency, 0, 2);
+  if (ctx->hasLightFrequency)
+    s.lightFrequency = RegReadUDword(key, "HZ50", s.lightFrequency, 0, kLightSteady);
   loadProcessFlags(*ctx);
   const uint32_t aeMaxTime = RegReadUDword(key, "AeMaxTime", 350000, 10000, 5000000);
   if (aeMaxTime != 350000) PL_SaveAeMax(ctx, aeMaxTime, 0);

@@ -1,5 +1,5 @@
 // The camera's device values outside the settings block, kept in its registry subkey.
-#include "pipeline/device_settings.h"
+#include "pipeline/store/device_settings.h"
 
 #include <algorithm>
 
@@ -73,15 +73,11 @@ void SaveBlackBalance(PLHlperBase& helper, const uint16_t offsets[3], uint8_t pi
 
 void SaveCurrentBlackBalance(PLHlperBase& helper, uint8_t pixelFormat) {
   uint16_t offsets[3];
-  if (helper.ctx8) {
-    std::lock_guard<platform::RecursiveLock> hold(*helper.ctx8->mtxSettings);
-    std::copy_n(helper.ctx8->settings.blackOffset, 3, offsets);
-  } else if (helper.ctx16) {
-    std::lock_guard<platform::RecursiveLock> hold(*helper.ctx16->mtxSettings);
-    std::copy_n(helper.ctx16->settings.blackOffset, 3, offsets);
-  } else {
-    return;
-  }
+  const bool found = WithState(helper, [&](auto& c) {
+    std::lock_guard<platform::RecursiveLock> hold(*c.mtxSettings);
+    std::copy_n(c.settings.blackOffset, 3, offsets);
+  });
+  if (!found) return;
   SaveBlackBalance(helper, offsets, pixelFormat);
 }
 

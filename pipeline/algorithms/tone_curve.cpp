@@ -1,5 +1,5 @@
 // The contrast/brightness/gamma tone curve and the filmic tone-mapping curve.
-#include "pipeline/tone_curve.h"
+#include "pipeline/algorithms/tone_curve.h"
 
 #include <algorithm>
 #include <vector>

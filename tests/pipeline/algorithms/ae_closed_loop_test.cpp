@@ -5,10 +5,10 @@
 
 #include <sstream>
 
-#include "pipeline/auto_exposure.h"
+#include "pipeline/algorithms/auto_exposure.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
-#include "run_fixture.h"
+#include "tests/pipeline/run_fixture.h"
 #include "tests/support/test_sensor.h"
 
 namespace zxtest {

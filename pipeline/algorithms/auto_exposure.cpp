@@ -1,5 +1,5 @@
 // Auto exposure: the search over reference points that brackets the target brightness.
-#include "pipeline/auto_exposure.h"
+#include "pipeline/algorithms/auto_exposure.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,19 @@
 
 namespace {
 
-constexpr int32_t kOverExposed = 230;
+constexpr int32_t kOverExposed = 230;  // a brightness above this says nothing about the scene
+// References further apart than this (bright over dark) are too coarse a bracket: restart.
+constexpr double kWideBracket = 5.0;
+// Brightness steps a scene may drift by before the search restarts; more under mains snapping.
+constexpr int32_t kSceneTolerance = 2, kSceneToleranceSnapped = 4;
+// One trial point scales by at most this factor (and at least its inverse).
+constexpr double kMaxScale = 10.0;
+// A brightness change smaller than this share of the distance to the target is a new scene.
+constexpr double kStillShare = 0.1;
+// A time this far (us) off the mains grid is snapped and the search restarted.
+constexpr int64_t kOffGridUs = 10;
+// Mains periods in us: 60 Hz lights flicker at 120 Hz (25000/3 us), 50 Hz ones at 100 Hz.
+constexpr uint64_t kPeriod60HzTimes3 = 25000, kPeriod50Hz = 10000;
 
 template <typename Sample>
 bool snapping(const PLContextT<Sample>& c) {
@@ -45,33 +57,33 @@ struct AeStep {
     return AeSnapExposureTime(&c, uint32_t(std::clamp<int64_t>(v, 0, UINT32_MAX)));
   }
   void commit() {
-    if (policy != 2) s.expoTime = uint32_t(std::clamp<int64_t>(time, 0, UINT32_MAX));
-    if (policy != 0) s.expoGain = uint16_t(std::clamp<int64_t>(gain, 0, UINT16_MAX));
+    if (policy != kAeGainOnly) s.expoTime = uint32_t(std::clamp<int64_t>(time, 0, UINT32_MAX));
+    if (policy != kAeTimeOnly) s.expoGain = uint16_t(std::clamp<int64_t>(gain, 0, UINT16_MAX));
   }
   void take(int k, int32_t bri) {
     c.aeRefBri[k] = bri;
-    if (policy != 2) c.aeRefExpTime[k] = uint32_t(time);
-    if (policy != 0) c.aeRefGain[k] = int32_t(gain);
+    if (policy != kAeGainOnly) c.aeRefExpTime[k] = uint32_t(time);
+    if (policy != kAeTimeOnly) c.aeRefGain[k] = int32_t(gain);
   }
   bool moved(int k, uint8_t p) const {
     const bool t0 = uint32_t(time) != c.aeRefExpTime[k], g0 = int32_t(gain) != c.aeRefGain[k];
-    return p == 0 ? t0 : p == 2 ? g0 : (t0 || g0);
+    return p == kAeTimeOnly ? t0 : p == kAeGainOnly ? g0 : (t0 || g0);
   }
   void toMinimum() {
-    if (policy != 2) time = minT;
-    if (policy != 0) gain = gMin;
-    c.aeStatus = 0;
+    if (policy != kAeGainOnly) time = minT;
+    if (policy != kAeTimeOnly) gain = gMin;
+    c.aeStatus = kAeNoReference;
   }
 
   // Gain traded for time (policy 1) or time for gain (policy 3), in 64 bits and clamped.
   bool trade() {
-    if (policy == 1 && gain != gMin && time < maxT) {
+    if (policy == kAeTimeFirst && gain != gMin && time < maxT) {
       const int64_t t1 = gMin > 0 ? (gain * time + gMin / 2) / gMin : 0;
       time = std::clamp<int64_t>(snap(std::min<int64_t>(t1, UINT32_MAX)), minT, maxT);
       gain = gMin;
       return true;
     }
-    if (policy == 3 && time != minT && gain < gMax) {
+    if (policy == kAeGainFirst && time != minT && gain < gMax) {
       gain = std::clamp<int64_t>(minT > 0 ? gain * time / minT : gMax, gMin, gMax);
       time = minT;
       return true;
@@ -85,12 +97,13 @@ struct AeStep {
   }
 
   void nextState1() {
-    const double ratio = std::clamp(double(t) / double(std::max(c.aeRefBri[0], 1)), 0.1, 10.0);
+    const double ratio =
+        std::clamp(double(t) / double(std::max(c.aeRefBri[0], 1)), 1 / kMaxScale, kMaxScale);
     const int64_t t0 = c.aeRefExpTime[0], g0 = c.aeRefGain[0];
     const auto scaled = [ratio](int64_t v) { return int64_t(double(v) * ratio); };
-    if (policy == 0) time = scaled(t0);
-    if (policy == 2) gain = scaled(g0);
-    if (policy == 1) {
+    if (policy == kAeTimeOnly) time = scaled(t0);
+    if (policy == kAeGainOnly) gain = scaled(g0);
+    if (policy == kAeTimeFirst) {
       if (ratio > 1 && t0 == maxT) {
         time = t0, gain = scaled(g0);
       } else if (ratio <= 1 && g0 != gMin) {
@@ -101,13 +114,13 @@ struct AeStep {
         gain = gMin;
       }
     }
-    if (policy == 3) {
+    if (policy == kAeGainFirst) {
       if (ratio > 1)
         g0 != gMax ? (time = minT, gain = scaled(g0)) : (time = scaled(t0), gain = g0);
       else
         t0 != minT ? (time = scaled(t0), gain = g0) : (time = t0, gain = scaled(g0));
     }
-    if (policy != 2) time = snap(time);
+    if (policy != kAeGainOnly) time = snap(time);
   }
 
   void nextState2() {
@@ -117,9 +130,9 @@ struct AeStep {
     const bool over = b1 > kOverExposed;
     const int64_t ti = over ? t0 + (t1 - t0) / 4 : interp(t0, t1, b0, b1, t);
     const int64_t gi = over ? (g0 + g1) / 2 : interp(g0, g1, b0, b1, t);
-    if (policy == 0) time = ti;
-    if (policy == 2) gain = gi;
-    if (policy == 1) {
+    if (policy == kAeTimeOnly) time = ti;
+    if (policy == kAeGainOnly) gain = gi;
+    if (policy == kAeTimeFirst) {
       if (t0 != maxT) {
         time = snap(ti), gain = gMin;
         if (snapping(c)) {
@@ -134,14 +147,14 @@ struct AeStep {
         time = t0, gain = gi;
       }
     }
-    if (policy == 3) g0 != gMax ? (gain = gi, time = minT) : (gain = g0, time = ti);
-    if (policy != 2) time = snap(time);
+    if (policy == kAeGainFirst) g0 != gMax ? (gain = gi, time = minT) : (gain = g0, time = ti);
+    if (policy != kAeGainOnly) time = snap(time);
   }
 
   void nextGainSearch() {
     time = c.aeRefExpTime[2];
-    if (c.aeStatus == 3) {
-      gain = int64_t(std::min(double(t) / double(std::max(c.aeRefBri[2], 1)), 10.0) *
+    if (c.aeStatus == kAeGainReference) {
+      gain = int64_t(std::min(double(t) / double(std::max(c.aeRefBri[2], 1)), kMaxScale) *
                      double(c.aeRefGain[2]));
     } else {
       const int64_t g2 = c.aeRefGain[2], g3 = c.aeRefGain[3];
@@ -153,9 +166,9 @@ struct AeStep {
 
   // The trial point of the current state, from its references.
   void AeNextExposure() {
-    if (c.aeStatus == 1)
+    if (c.aeStatus == kAeTimeReference)
       nextState1();
-    else if (c.aeStatus == 2)
+    else if (c.aeStatus == kAeTimeBracket)
       nextState2();
     else
       nextGainSearch();
@@ -166,53 +179,53 @@ struct AeStep {
     time = std::clamp<int64_t>(time, minT, maxT);
     gain = std::clamp<int64_t>(gain, gMin, gMax);
     if (!snapping(c)) {
-      if (policy == 1 && time < maxT) gain = gMin;
-      if (policy == 3 && gain < gMax) time = c.aeTimeMin;
+      if (policy == kAeTimeFirst && time < maxT) gain = gMin;
+      if (policy == kAeGainFirst && gain < gMax) time = c.aeTimeMin;
     }
   }
 
   int8_t timeTest(int64_t dark, int64_t bright, int32_t lo, int32_t hi) const {
-    if (bright > dark) return dark > 0 && double(bright) / double(dark) > 5.0;
+    if (bright > dark) return dark > 0 && double(bright) / double(dark) > kWideBracket;
     if (bright < c.aeTimeMax) return hi - lo > s.aeThreshold;
     return -1;
   }
   int8_t gainTest(int64_t dark, int64_t bright, int32_t lo, int32_t hi) const {
-    if (bright > dark) return dark > 0 && double(bright) / double(dark) > 5.0;
+    if (bright > dark) return dark > 0 && double(bright) / double(dark) > kWideBracket;
     if (bright < c.aeGainMax) return hi - lo > s.aeThreshold;
     return -1;
   }
 
   bool AeSceneChanged(int32_t bri) const {
-    const int32_t tol = snapping(c) ? 4 : 2;
+    const int32_t tol = snapping(c) ? kSceneToleranceSnapped : kSceneTolerance;
     const uint32_t st = c.aeStatus;
-    if (st == 1 || st == 3) {
-      const int32_t r = c.aeRefBri[st == 1 ? 0 : 2];
+    if (st == kAeTimeReference || st == kAeGainReference) {
+      const int32_t r = c.aeRefBri[st == kAeTimeReference ? 0 : 2];
       return r > t ? bri > r + tol : bri < r - tol;
     }
-    if (st != 2 && st != 4) return false;
-    const int k = st == 2 ? 0 : 2;
+    if (st != kAeTimeBracket && st != kAeGainBracket) return false;
+    const int k = st == kAeTimeBracket ? 0 : 2;
     const int32_t lo = c.aeRefBri[k], hi = c.aeRefBri[k + 1];
     if (t > hi + tol || t < lo - tol || bri < lo - tol || bri > hi + tol) return true;
     const int64_t t0 = c.aeRefExpTime[k], t1 = c.aeRefExpTime[k + 1];
     const int64_t g0 = c.aeRefGain[k], g1 = c.aeRefGain[k + 1];
-    if (st == 2) {
-      const bool disorder = policy == 0   ? t0 > t1
-                            : policy == 2 ? g0 > g1
-                            : policy == 1 ? (g0 > g1 || (g0 == g1 && t0 > t1))
-                                          : (t0 > t1 || (t0 == t1 && g0 > g1));
+    if (st == kAeTimeBracket) {
+      const bool disorder = policy == kAeTimeOnly    ? t0 > t1
+                            : policy == kAeGainOnly  ? g0 > g1
+                            : policy == kAeTimeFirst ? (g0 > g1 || (g0 == g1 && t0 > t1))
+                                                     : (t0 > t1 || (t0 == t1 && g0 > g1));
       if (disorder) return true;
     }
     const int32_t d = std::abs(bri - int32_t(c.aeLastBri));
-    if (d > 0) return double(d) / double(std::abs(bri - t)) < 0.1;
+    if (d > 0) return double(d) / double(std::abs(bri - t)) < kStillShare;
     if (bri > kOverExposed) return true;
     int8_t r = -1;
-    if (st == 4) {
+    if (st == kAeGainBracket) {
       r = gainTest(g0, g1, lo, hi);
-    } else if (policy == 0) {
+    } else if (policy == kAeTimeOnly) {
       r = timeTest(t0, t1, lo, hi);
-    } else if (policy == 2) {
+    } else if (policy == kAeGainOnly) {
       r = gainTest(g0, g1, lo, hi);
-    } else if (policy == 1) {
+    } else if (policy == kAeTimeFirst) {
       r = timeTest(t0, t1, lo, hi);
       if (r < 0) r = gainTest(g0, g1, lo, hi);
     } else {
@@ -230,10 +243,10 @@ struct AeStep {
     if (bri > kOverExposed) {
       toMinimum();
     } else if (trade()) {
-      c.aeStatus = 0;  // the references belong to the old scene
+      c.aeStatus = kAeNoReference;  // the references belong to the old scene
     } else {
       take(0, bri);
-      c.aeStatus = 1;
+      c.aeStatus = kAeTimeReference;
       AeNextExposure();
       done = false;
     }
@@ -262,40 +275,41 @@ struct AeStep {
   // Acts on aeStatus; true when the step ends without a trial point.
   bool search(int32_t bri) {
     switch (c.aeStatus) {
-      case 0:
-        if ((policy == 1 || policy == 3) && trade()) return true;
+      case kAeNoReference:
+        if ((policy == kAeTimeFirst || policy == kAeGainFirst) && trade()) return true;
         take(0, bri);
-        c.aeStatus = 1;
+        c.aeStatus = kAeTimeReference;
         break;
-      case 1:
+      case kAeTimeReference:
         if (AeSceneChanged(bri)) {
           ZX_TRACE("%s, condition changed from 1: %d", "AutoExposure", bri);
           return AeRestart(bri, policy);
         }
-        bracket(bri, 0, policy, 2);
+        bracket(bri, 0, policy, kAeTimeBracket);
         break;
-      case 2:
+      case kAeTimeBracket:
         if (AeSceneChanged(bri)) {
           ZX_TRACE("%s, condition changed from 2: %d", "AutoExposure", bri);
           return AeRestart(bri, policy);
         }
         take(bri >= t ? 1 : 0, bri);
         c.aeLastBri = uint32_t(bri);
-        if (snapping(c) && policy == 1 && c.aeRefExpTime[1] - c.aeRefExpTime[0] == period &&
+        if (snapping(c) && policy == kAeTimeFirst &&
+            c.aeRefExpTime[1] - c.aeRefExpTime[0] == period &&
             uint32_t(time) == c.aeRefExpTime[0]) {
-          c.aeStatus = 3;
+          c.aeStatus = kAeGainReference;
           c.aeRefBri[2] = bri, c.aeRefExpTime[2] = c.aeRefExpTime[0],
           c.aeRefGain[2] = int32_t(gMin);
         }
         break;
       default:
-        if (policy != 1) return true;
+        if (policy != kAeTimeFirst) return true;
         if (AeSceneChanged(bri)) {
           ZX_TRACE("%s, condition changed from %u: %d", "AutoExposure", c.aeStatus, bri);
-          return AeRestart(bri, 1);
+          return AeRestart(bri, kAeTimeFirst);
         }
-        if (c.aeStatus == 3)
-          bracket(bri, 2, 1, 4);
+        if (c.aeStatus == kAeGainReference)
+          bracket(bri, 2, kAeTimeFirst, kAeGainBracket);
         else
           take(bri >= t ? 3 : 2, bri), c.aeLastBri = uint32_t(bri);
         break;
@@ -308,24 +322,26 @@ struct AeStep {
   bool guards(int32_t bri) {
     if (bri > kOverExposed) {
       ZX_TRACE("%s, over exposure, nBri = %d, aeStatus = %d", "AutoExposure", bri, int(c.aeStatus));
-      if (c.aeStatus == 0 || (c.aeStatus == 1 && c.aeRefBri[0] > kOverExposed)) {
+      if (c.aeStatus == kAeNoReference ||
+          (c.aeStatus == kAeTimeReference && c.aeRefBri[0] > kOverExposed)) {
         toMinimum();
         return true;
       }
     }
-    if (snapping(c) && policy != 2 && std::llabs(int64_t(snap(time)) - time) >= 10) {
+    if (snapping(c) && policy != kAeGainOnly &&
+        std::llabs(int64_t(snap(time)) - time) >= kOffGridUs) {
       time = snap(time);
-      c.aeStatus = 0;
+      c.aeStatus = kAeNoReference;
       return true;
     }
-    if (policy != 2 && (time < minT || time > maxT)) {
+    if (policy != kAeGainOnly && (time < minT || time > maxT)) {
       time = std::clamp<int64_t>(time, minT, maxT);
-      c.aeStatus = 0;
+      c.aeStatus = kAeNoReference;
       return true;
     }
-    if (policy != 0 && (gain < gMin || gain > gMax)) {
+    if (policy != kAeTimeOnly && (gain < gMin || gain > gMax)) {
       gain = std::clamp<int64_t>(gain, gMin, gMax);
-      c.aeStatus = 0;
+      c.aeStatus = kAeNoReference;
       return true;
     }
     return false;
@@ -334,9 +350,9 @@ struct AeStep {
   void run(int32_t bri) {
     if (!guards(bri)) {
       bri = std::max(bri, 1);
-      if (++c.aeCallCount % 3 != 0) return;
+      if (++c.aeCallCount % kAeFramesPerStep != 0) return;
       if (std::abs(bri - t) < s.aeThreshold) {
-        c.aeStatus = 0;
+        c.aeStatus = kAeNoReference;
         ZX_TRACE("%s, stable now: %d, threshold = %d", "AutoExposure", bri, s.aeThreshold);
         return;
       }
@@ -370,19 +386,20 @@ uint32_t AeSnapExposureTime(const PLContextT<Sample>* ctx, uint32_t t) {
   if (!ctx || !ctx->hasLightFrequency) return t;
   const uint64_t limit = ctx->timeMax;  // the model's longest time, not the AE maximum
   const uint32_t mode = ctx->settings.lightFrequency;
-  if (mode == 0) {
-    uint64_t n = uint64_t(t) * 3 / 25000;
-    if (uint64_t(t) * 3 % 25000 >= 12500) ++n;
-    if (n == 0) return 8333;
-    if (n > 1 && n * 25000 / 3 > limit) --n;
-    return uint32_t(n * 25000 / 3);
+  if (mode == kLight60Hz) {
+    // Worked: 20000 us is 2.4 periods of 8333.3 us, so two periods, 16666 us.
+    uint64_t n = uint64_t(t) * 3 / kPeriod60HzTimes3;
+    if (uint64_t(t) * 3 % kPeriod60HzTimes3 >= kPeriod60HzTimes3 / 2) ++n;
+    if (n == 0) return uint32_t(kPeriod60HzTimes3 / 3);
+    if (n > 1 && n * kPeriod60HzTimes3 / 3 > limit) --n;
+    return uint32_t(n * kPeriod60HzTimes3 / 3);
   }
-  if (mode == 1) {
-    uint64_t n = t / 10000;
-    if (t % 10000 >= 5000) ++n;
-    if (n == 0) return 10000;
-    if (n > 1 && n * 10000 > limit) --n;
-    return uint32_t(n * 10000);
+  if (mode == kLight50Hz) {
+    uint64_t n = t / kPeriod50Hz;
+    if (t % kPeriod50Hz >= kPeriod50Hz / 2) ++n;
+    if (n == 0) return uint32_t(kPeriod50Hz);
+    if (n > 1 && n * kPeriod50Hz > limit) --n;
+    return uint32_t(n * kPeriod50Hz);
   }
   return t;
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "pipeline/pl_registry.h"
+#include "pipeline/store/registry.h"
 #include "platform/com_types.h"
 
 class PLHlperBase;

@@ -1,5 +1,5 @@
 // Brightness measures of auto exposure over a bottom-up frame's window.
-#include "pipeline/ae_measure.h"
+#include "pipeline/algorithms/ae_measure.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "pipeline/colour_temp.h"
+#include "pipeline/algorithms/colour_temp.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "pipeline/auto_exposure.h"
-#include "run_fixture.h"
+#include "pipeline/algorithms/auto_exposure.h"
+#include "tests/pipeline/run_fixture.h"
 
 namespace zxtest {
 namespace {
