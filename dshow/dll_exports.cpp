@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "dshow/base/dllsetup.h"
+#include "dshow/dll_exports.h"
 #include "dshow/filter/camera_provider.h"
 #include "dshow/filter/cdcm.h"
 #include "dshow/filter_setup.h"

@@ -65,15 +65,16 @@ PLHlperBase::PLHlperBase(const PLHlperArgs& a)
   }
 }
 
-PLHlperBase::PLHlperBase(const WCHAR16* subKey, uint32_t bayer, uint32_t maxWidth,
-                         uint32_t maxHeight, uint32_t frameWidth, uint32_t frameHeight,
-                         uint8_t wbTempTint, uint8_t aeEnableDefault, uint8_t hasToneMapping,
-                         uint64_t modelFlags, uint32_t defectListCount, uint16_t maxSpeed,
-                         uint32_t rawFrameBytes, uint8_t perResolutionExposure, double tone0,
+PLHlperBase::PLHlperBase(const WCHAR16* subKey_, uint32_t bayer_, uint32_t maxWidth_,
+                         uint32_t maxHeight_, uint32_t frameWidth_, uint32_t frameHeight_,
+                         uint8_t wbTempTint_, uint8_t aeEnableDefault_, uint8_t hasToneMapping_,
+                         uint64_t modelFlags_, uint32_t defectListCount_, uint16_t maxSpeed_,
+                         uint32_t rawFrameBytes_, uint8_t perResolutionExposure_, double tone0,
                          double tone1, double tone2)
-    : PLHlperBase(argsOf(subKey, bayer, maxWidth, maxHeight, frameWidth, frameHeight, wbTempTint,
-                         aeEnableDefault, hasToneMapping, modelFlags, defectListCount, maxSpeed,
-                         rawFrameBytes, perResolutionExposure, tone0, tone1, tone2)) {}
+    : PLHlperBase(argsOf(subKey_, bayer_, maxWidth_, maxHeight_, frameWidth_, frameHeight_,
+                         wbTempTint_, aeEnableDefault_, hasToneMapping_, modelFlags_,
+                         defectListCount_, maxSpeed_, rawFrameBytes_, perResolutionExposure_, tone0,
+                         tone1, tone2)) {}
 
 PLHlperBase::~PLHlperBase() {
   quickBuffer.reset();

@@ -6,8 +6,6 @@
 
 namespace platform {
 
-std::unique_ptr<Registry> MakeOsRegistry();
-
 #ifndef _WIN32
 std::unique_ptr<Registry> MakeOsRegistry() {
   const char* root = std::getenv("ZERITHAL_REGISTRY");

@@ -139,7 +139,7 @@ uint32_t startPended(Handle* handle, std::unique_ptr<Request> request, void** to
   return err;
 }
 
-std::unique_ptr<Request> newRequest(Handle* handle, LsimDone done, void* context) {
+static std::unique_ptr<Request> newRequest(Handle* handle, LsimDone done, void* context) {
   auto request = std::make_unique<Request>();
   platform::PrepareAsync(request->io, request->event);
   request->done = done;
