@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "base/pixel_formats.h"  // IsHighBitFormat, beside the flags that offer the formats
+
 #define LUMORIX_FLAG_LIST(X)                  \
   X(LIGHTFREQ, 0)                             \
   X(CCD_KIND1, 1)                             \
@@ -56,6 +58,4 @@ static_assert(LUMORIX_FLAG_HIGHBIT_MASK == (LUMORIX_FLAG_RAW10 | LUMORIX_FLAG_RA
                                             LUMORIX_FLAG_RAW14 | LUMORIX_FLAG_RAW16 |
                                             LUMORIX_FLAG_RAW12_ALT));
 
-// Output pixel formats that carry more than 8 bits per sample.
-constexpr bool IsHighBitFormat(uint32_t format) { return (format >= 1 && format <= 4) || format == 10; }
 // clang-format on

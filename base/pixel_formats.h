@@ -6,6 +6,23 @@
 
 inline constexpr uint32_t kPixelFormatCount = 12;
 
+// The sensor pixel formats decisions hang on, by their number (formats 5, 7 and 8 are only
+// offered or refused by their model flags, never tested by number).
+inline constexpr uint8_t kPixelRaw8 = 0;
+inline constexpr uint8_t kPixelRaw10 = 1;
+inline constexpr uint8_t kPixelRaw12 = 2;
+inline constexpr uint8_t kPixelRaw14 = 3;
+inline constexpr uint8_t kPixelRaw16 = 4;
+inline constexpr uint8_t kPixelYuv422 = 6;     // U, V, Y0, Y1 for two pixels
+inline constexpr uint8_t kPixelRaw8Alt = 9;    // 8-bit raw on the alternative path
+inline constexpr uint8_t kPixelRaw12Alt = 10;  // 12-bit raw in two bytes on the alternative path
+inline constexpr uint8_t kPixelYuv422Alt = 11;
+
+// Output pixel formats that carry more than 8 bits per sample.
+constexpr bool IsHighBitFormat(uint32_t format) {
+  return (format >= kPixelRaw10 && format <= kPixelRaw16) || format == kPixelRaw12Alt;
+}
+
 // Bits and bytes per pixel of the raw data each sensor pixel format delivers.
 inline constexpr std::array<uint8_t, kPixelFormatCount> kFormatBitsPerPixel = {
     8, 10, 12, 14, 16, 12, 16, 24, 24, 8, 12, 12};

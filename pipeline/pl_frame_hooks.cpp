@@ -17,9 +17,6 @@ namespace {
 using Lock = std::lock_guard<platform::RecursiveLock>;
 
 constexpr int32_t kGrabbedFrame = 1;  // the grab's result for a whole frame
-// Pixel formats decided on here: the two packed 4:2:2 layouts (not converted yet) and 12-bit raw
-// in two bytes.
-constexpr uint8_t kFormatYuv422 = 6, kFormatYuv422Alt = 11, kFormatRaw12Wide = 10;
 
 void exposureChanged(PLHlperBase& h) {
   if (h.onExposureChanged) h.onExposureChanged(h.onExposureChangedCtx);
@@ -178,8 +175,8 @@ void ExpoProcBoth(uint32_t time, uint16_t gain, void* helper) {
 }
 
 HRESULT PL_ProcessFrame8(PLHlperBase& h, const FrameConvertRequest& r) {
-  if (h.hasFlag(LUMORIX_FLAG_MONO) || r.pixelFormat == kFormatYuv422 ||
-      r.pixelFormat == kFormatYuv422Alt)
+  if (h.hasFlag(LUMORIX_FLAG_MONO) || r.pixelFormat == kPixelYuv422 ||
+      r.pixelFormat == kPixelYuv422Alt)
     return E_NOTIMPL;
   if (!h.ctx8) return E_UNEXPECTED;
   SensorRect roi{};
@@ -200,7 +197,7 @@ int32_t QuickRawToRgb(PLHlperBase& h, uint8_t* frame, uint32_t w, uint32_t ht, u
   if (!h.hasFlag(LUMORIX_FLAG_RAW8_ALT) && !h.hasFlag(LUMORIX_FLAG_RAW12_ALT)) return 1;
   const size_t bytes = size_t(kFormatBytesPerPixel[format % kPixelFormatCount]) * w * ht;
   if (!frame || !h.quickBuffer || bytes > h.quickBufferBytes) return 1;
-  if (format == kFormatRaw12Wide)
+  if (format == kPixelRaw12Alt)
     kernels::QuickDemosaic16(reinterpret_cast<const uint16_t*>(frame),
                              reinterpret_cast<uint16_t*>(h.quickBuffer.data()), int32_t(w),
                              int32_t(ht));

@@ -315,7 +315,8 @@ void SetPixelFormat(PLHlperBase& h, uint8_t format, uint8_t presetLoad, uint8_t 
   const bool high = IsHighBitFormat(format);
   if (h.formatCount == 2) {
     // While stopped the state may be stale: the recorded format decides.
-    const bool change = started ? ((h.ctx8 && high) || (h.ctx16 && (format == 0 || format == 9)))
+    const bool change = started ? ((h.ctx8 && high) ||
+                                   (h.ctx16 && (format == kPixelRaw8 || format == kPixelRaw8Alt)))
                                 : (h.formatAvailable[format] && format != h.pixelFormat);
     if (!change) return;
     SwitchPipeline(h, format, presetLoad, started);

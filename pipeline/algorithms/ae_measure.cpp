@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/pixel_formats.h"
 #include "base/trace.h"
 
 namespace {
@@ -86,11 +87,11 @@ int32_t GetAverageIntensityYuv(uint32_t w, uint32_t h, const ImageRect& win, con
   int64_t sum = 0;
   for (uint32_t y = s.y0; y < s.y1; ++y) {
     const uint8_t* row = bytes + size_t(h - 1 - y) * w * 2;
-    if (format == 6) {
+    if (format == kPixelYuv422) {
       // Groups of U, V, Y0, Y1 for two pixels, counted from byte 2 x left; none past the row.
       for (uint32_t x = s.x0; x < s.x1 && x + 1 < w; x += 2)
         sum += luma[row[2 * x + 2]] + luma[row[2 * x + 3]];
-    } else if (format == 11) {
+    } else if (format == kPixelYuv422Alt) {
       for (uint32_t x = s.x0; x < s.x1; ++x) sum += luma[row[2 * x + 1]];
     }
   }

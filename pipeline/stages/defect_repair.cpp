@@ -1,6 +1,8 @@
 // Defect repair step: which repair kernel a frame of the state's pixel format takes.
 #include "pipeline/stages/defect_repair.h"
 
+#include "base/pixel_formats.h"
+
 namespace stages {
 namespace {
 
@@ -9,16 +11,16 @@ enum class Repair { None, Raw, PackedYuv };
 // Raw Bayer or grey formats (8 to 16 bits, both 12-bit packings) and the two packed 4:2:2 ones.
 Repair repairFor(uint32_t pixelFormat) {
   switch (pixelFormat) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 9:
-    case 10:
+    case kPixelRaw8:
+    case kPixelRaw10:
+    case kPixelRaw12:
+    case kPixelRaw14:
+    case kPixelRaw16:
+    case kPixelRaw8Alt:
+    case kPixelRaw12Alt:
       return Repair::Raw;
-    case 6:
-    case 11:
+    case kPixelYuv422:
+    case kPixelYuv422Alt:
       return Repair::PackedYuv;
     default:
       return Repair::None;
