@@ -106,7 +106,7 @@ void Grabber::grabOne(uint8_t binFactor, uint8_t binAverage) {
 int32_t Grabber::ImplPreviewFrame(RawBufferRecord* record, platform::Event* stopEvent) {
   ZX_TRACE("%s: enter", "ImplPreviewFrame");
   const uint32_t now = platform::TickCountMs();
-  const int32_t r = cam_.pipeline_ ? cam_.pipeline_->PL_AutoExposure(record, stopEvent) : -1;
+  const int32_t r = cam_.pipeline_ ? cam_.pipeline_->grabFrame(record, stopEvent) : -1;
   if (r == -1 || r == -3) {
     cam_.noFrameState_ = r == -1 ? 2 : 3;
     ZX_TRACE_ERROR("%s: leave, %d", "ImplPreviewFrame", r);
@@ -198,7 +198,7 @@ void Grabber::still_grabber(uint32_t index, uint32_t count, uint64_t context) {
     if (buffer == nullptr) continue;
     const uint8_t bits = cam_.optRaw_.load() ? 0 : (second ? 48 : 24);
     const StillFrame still =
-        cam_.pipeline_->GrabStill(second ? second : buffer, nullptr, pitch, bits, &cam_.stopEvent_,
+        cam_.pipeline_->grabStill(second ? second : buffer, nullptr, pitch, bits, &cam_.stopEvent_,
                                   size.width, size.height, sensor.width, sensor.height, index);
     if (count == 1) {
       end_to_still_grabber();
@@ -265,7 +265,7 @@ HRESULT Grabber::SnapForPin(uint8_t* dst, uint32_t size, platform::Event* cancel
   if (!begin_to_still_grabber(cancel)) return E_FAIL;
   if (stillIndex != preview) cam_.SetResolution(stillIndex, true);
   const StillFrame still =
-      cam_.pipeline_->GrabStill(dst, nullptr, 0, 24, stop, frame.width, frame.height, sensor.width,
+      cam_.pipeline_->grabStill(dst, nullptr, 0, 24, stop, frame.width, frame.height, sensor.width,
                                 sensor.height, stillIndex);
   if (generation != cam_.generation_.load()) return S_FALSE;  // a restart took the device over
   if (still.status < 0 && still.status != -2) cam_.grabStatus_ = still.status;

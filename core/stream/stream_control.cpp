@@ -242,7 +242,7 @@ void StreamControl::openDevice(HRESULT& hr) {
   ZX_TRACE("OpenCamera, 0x%08x", static_cast<unsigned>(hr));
   if (FAILED(hr)) return;
   if (cam_.pipeline_) {
-    const HRESULT pipeline = cam_.pipeline_->InitPipeLineStep2();
+    const HRESULT pipeline = cam_.pipeline_->startPipeline();
     if (FAILED(pipeline)) {
       hr = pipeline;
       return;
@@ -356,7 +356,7 @@ void StreamControl::drainPullQueues() {
 void StreamControl::stop() {
   ZX_TRACE("%s", "stop");
   stop_step();
-  if (cam_.pipeline_) cam_.pipeline_->FiniPLHlper();
+  if (cam_.pipeline_) cam_.pipeline_->finishPipeline();
   cam_.StopSensor();
   if (cam_.cpuLatencyRegistered_.load() && (cam_.modelFlags() & LUMORIX_FLAG_NOLATENCY) == 0) {
     cam_.cpuLatencyRegistered_ = false;

@@ -33,11 +33,11 @@ struct StreamOutputShape {
 
 class StreamPipeline {
  public:
-  virtual HRESULT InitPipeLineStep2() = 0;
-  virtual void FiniPLHlper() = 0;
+  virtual HRESULT startPipeline() = 0;
+  virtual void finishPipeline() = 0;
   // One frame into the record through the model's grab, with defect repair and one AE step.
-  virtual int32_t PL_AutoExposure(RawBufferRecord* record, platform::Event* stopEvent) = 0;
-  virtual StillFrame GrabStill(uint8_t* output, uint8_t* second, uint32_t pitch, uint8_t bits,
+  virtual int32_t grabFrame(RawBufferRecord* record, platform::Event* stopEvent) = 0;
+  virtual StillFrame grabStill(uint8_t* output, uint8_t* second, uint32_t pitch, uint8_t bits,
                                platform::Event* stopEvent, uint32_t width, uint32_t height,
                                uint32_t sensorWidth, uint32_t sensorHeight, uint32_t index) = 0;
   virtual StreamOutputShape shape() = 0;

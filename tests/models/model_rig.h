@@ -161,16 +161,16 @@ class ModelRig {
 
   // As a stream start leaves it: device open, the sensor programmed at index and streaming.
   void startSensor(uint32_t index) {
-    ASSERT_EQ(camera().openDevice(), S_OK);
+    ASSERT_EQ(camera().stream().openDevice(), S_OK);
     ASSERT_EQ(camera().OpenCamera(index), S_OK);
     camera().device().bSystemInit(3);
   }
   // What a stream stop and start do to the sensor, without the stream's threads.
   void restart(uint32_t index) {
-    camera().FiniPLHlper();
+    camera().stream().finishPipeline();
     camera().StopSensor();
     startSensor(index);
-    camera().InitPipeLineStep2();
+    camera().stream().startPipeline();
   }
 
   // The pipeline state's exposure and gain, handed to the sensor as the AE thread would.

@@ -65,8 +65,8 @@ TEST(Usb3_31Camera, SettingsKeyIsTheClassNameAndNoPrefixPersistsNothing) {
     ASSERT_NE(cam, nullptr);
     EXPECT_FALSE(cam->hasRegistryKey());
     rig.startSensor(0);
-    cam->InitPipeLineStep2();
-    cam->FiniPLHlper();
+    cam->stream().startPipeline();
+    cam->stream().finishPipeline();
     cam->StopSensor();
     rig.close();
     EXPECT_EQ(rig.registry().changes(), 0u) << "prefix " << int(prefix);
@@ -181,7 +181,7 @@ TEST(Usb3_31Helper, OutputSizeFollowsBinningAndRegion) {
 TEST(Usb3_31Helper, ApplyRoiReachesTheDeviceOnlyForAPendingRegion) {
   ModelRig rig;
   ASSERT_NE(rig.open(), nullptr);
-  ASSERT_EQ(rig.camera().openDevice(), S_OK);
+  ASSERT_EQ(rig.camera().stream().openDevice(), S_OK);
   std::vector<uint32_t> events;
   rig.camera().device().setEventSink(
       [](void* c, uint32_t code) { static_cast<std::vector<uint32_t>*>(c)->push_back(code); },
@@ -222,7 +222,7 @@ TEST(Usb3_31Helper, InitOpensOnceAndSettlesResettingOnlyTheKernelPort) {
     EXPECT_EQ(rig.helper().PLHlperInit(), HRESULT_FROM_WIN32(5)) << kernel;
     EXPECT_FALSE(device.isOpen());
     EXPECT_EQ(device.deviceOpened, 0);
-    EXPECT_EQ(rig.camera().openDevice(), HRESULT_FROM_WIN32(5));
+    EXPECT_EQ(rig.camera().stream().openDevice(), HRESULT_FROM_WIN32(5));
   }
 }
 
@@ -241,7 +241,7 @@ TEST(Usb3_31Helper, LutWidthIsTheDeepestRawFormat) {
   // The width the caller names is not the one sent: an 8-bit table pads its one block.
   ModelRig rig;
   ASSERT_NE(rig.open(), nullptr);
-  ASSERT_EQ(rig.camera().openDevice(), S_OK);
+  ASSERT_EQ(rig.camera().stream().openDevice(), S_OK);
   rig.log().clear();
   std::vector<uint16_t> table(4096);
   for (size_t i = 0; i < table.size(); ++i) table[i] = uint16_t(i * 3);
@@ -269,7 +269,7 @@ TEST(Usb3_31Helper, Values38SkipsNullPointers) {
 TEST(Usb3_31Camera, OpenCameraSendsTheStartWindowSpeedAndExposurePrograms) {
   ModelRig rig;
   ASSERT_NE(rig.open(), nullptr);
-  ASSERT_EQ(rig.camera().openDevice(), S_OK);
+  ASSERT_EQ(rig.camera().stream().openDevice(), S_OK);
   rig.log().clear();
   ASSERT_EQ(rig.camera().OpenCamera(0), S_OK);
   const std::array lineLength{Write(0x300C, 1150)};
@@ -392,7 +392,7 @@ TEST(Usb3_31Grab, TwoTriesReturnTheSecondFrame) {
 TEST(Usb3_31Grab, NothingOnTheFirstTryEndsTheGrab) {
   ModelRig rig;
   ASSERT_NE(rig.open(), nullptr);
-  ASSERT_EQ(rig.camera().openDevice(), S_OK);  // the sensor never starts: no frame comes
+  ASSERT_EQ(rig.camera().stream().openDevice(), S_OK);  // the sensor never starts: no frame comes
   rig.log().clear();
   std::vector<uint8_t> buffer(size_t{kSmallW} * kSmallH + 1);
   FrameDescriptor frame;
@@ -412,7 +412,7 @@ TEST(Usb3_31Faults, TwoSecondExposureSurvivesRestartAndStillSwitch) {
   ModelRig restart;
   ASSERT_NE(restart.open(), nullptr);
   restart.startSensor(0);
-  restart.camera().InitPipeLineStep2();
+  restart.camera().stream().startPipeline();
   restart.setExposure(kTwoSeconds);
   EXPECT_EQ(restart.sensorReg(0x300C), 2300);
   EXPECT_EQ(restart.sensorReg(0x3012), 42608);

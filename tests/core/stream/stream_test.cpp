@@ -156,7 +156,7 @@ TEST(StreamStill, SnapForPinSwitchesToTheStillAndBack) {
   EXPECT_EQ(still[0], 0x5A);
   const auto calls = cam.calls();
   const std::vector<std::string> tail(calls.end() - 3, calls.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{"SetResolution 1 still", "GrabStill 1",
+  EXPECT_EQ(tail, (std::vector<std::string>{"SetResolution 1 still", "grabStill 1",
                                             "SetResolution 0 preview"}));
   EXPECT_EQ(cam.runState(), RunState::Running);
   cam.stillStatus = -1;
