@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/lumorix_events.h"
 #include "base/lumorix_flags.h"
 #include "core/stream/cpu_latency.h"
 #include "core/stream/delivery.h"
@@ -436,5 +437,5 @@ void StreamControl::DdrRealtime() {
 
 void StreamControl::FactoryResetNotify() {
   cam_.ddrMode_ = 0;
-  EventSink(cam_).raise(0x8001);
+  EventSink(cam_).raise(kEventFactoryReset);
 }

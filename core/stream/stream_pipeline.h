@@ -11,9 +11,21 @@ class Event;
 struct RawBufferRecord;
 class LumorixImplCallback;
 
+// What grabFrame returns (and grabStill in StillFrame::status): 1 or more a frame.
+enum GrabResult : int32_t {
+  kGrabFrame = 1,
+  kGrabNone = 0,              // nothing this time; the grabber tries again
+  kGrabFailed = -1,           // the transfer failed (or no pipeline)
+  kGrabStopped = -2,          // ended by the stop event: no frame, no failure
+  kGrabDisconnected = -3,     // the device went away
+  kGrabTransferError = -4,    // reported to the error callback; grabbing goes on
+  kGrabNoFrameTimeout = -5,   // no frame within the exposure's limit
+  kGrabNoPacketTimeout = -6,  // a frame's transfers stopped; raised as an event, then retried
+};
+
 // The outcome of one still grab.
 struct StillFrame {
-  int32_t status;  // >= 1 a still, 0 none, -2 ended by the stop event, other negative a failure
+  int32_t status;  // a GrabResult: >= kGrabFrame a still, kGrabNone none, negative a failure
   uint32_t width;
   uint32_t height;
   uint32_t flag;
