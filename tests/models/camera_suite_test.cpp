@@ -48,7 +48,7 @@ TEST_P(CameraSuite, SettingsKeyIsTheClassNameAndNoPrefixPersistsNothing) {
     cam->stream().finishPipeline();
     cam->StopSensor();
     rig.close();
-    EXPECT_EQ(rig.registry().changes(), 0u) << "prefix " << int(prefix);
+    EXPECT_EQ(rig.registry().takeChanges(), std::vector<std::string>{}) << "prefix " << int(prefix);
   }
 }
 

@@ -28,6 +28,7 @@
 #include "sim/usb3_31mp_family.h"
 #include "sim/virtual_clock.h"
 #include "sim/winusb_sim.h"
+#include "tests/support/recording_registry.h"
 #include "usb/cusb.h"
 
 namespace testing_models {
@@ -101,50 +102,6 @@ inline std::string RowName(const ::testing::TestParamInfo<BuiltRow>& info) {
 inline std::string SettingsKey(const std::string& settingsName) {
   return platform::WideToUtf8(WStringView(kSettingsRoot)) + "\\" + settingsName;
 }
-
-// The process store in memory, recording what each change names (the value, or the key).
-class CountingRegistry final : public platform::Registry {
- public:
-  using RegStatus = platform::RegStatus;
-  RegStatus readDword(std::string_view k, std::string_view n, uint32_t& v) override {
-    return inner_->readDword(k, n, v);
-  }
-  RegStatus readBinary(std::string_view k, std::string_view n, std::vector<uint8_t>& v) override {
-    return inner_->readBinary(k, n, v);
-  }
-  RegStatus readString(std::string_view k, std::string_view n, WString& v) override {
-    return inner_->readString(k, n, v);
-  }
-  RegStatus writeDword(std::string_view k, std::string_view n, uint32_t v) override {
-    return record(n), inner_->writeDword(k, n, v);
-  }
-  RegStatus writeBinary(std::string_view k, std::string_view n, const void* d, size_t s) override {
-    return record(n), inner_->writeBinary(k, n, d, s);
-  }
-  RegStatus writeString(std::string_view k, std::string_view n, WStringView v) override {
-    return record(n), inner_->writeString(k, n, v);
-  }
-  RegStatus createKey(std::string_view k) override { return record(k), inner_->createKey(k); }
-  bool keyExists(std::string_view k) override { return inner_->keyExists(k); }
-  RegStatus deleteKey(std::string_view k) override { return record(k), inner_->deleteKey(k); }
-  size_t changes() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return changes_.size();
-  }
-  std::vector<std::string> takeChanges() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return std::exchange(changes_, {});
-  }
-
- private:
-  void record(std::string_view name) {
-    std::lock_guard<std::mutex> hold(lock_);
-    changes_.emplace_back(name);
-  }
-  std::unique_ptr<platform::Registry> inner_ = platform::MakeMemoryRegistry();
-  std::mutex lock_;
-  std::vector<std::string> changes_;
-};
 
 enum class Flavour { Kernel, WinUsb };
 
@@ -244,7 +201,7 @@ class ModelRig {
   sim::Clock& clock() { return virtual_ ? static_cast<sim::Clock&>(*virtual_) : *real_; }
   sim::SimCamera& device() { return *device_; }
   sim::SimLog& log() { return device_->log(); }
-  CountingRegistry& registry() { return static_cast<CountingRegistry&>(registry_.get()); }
+  RecordingRegistry& registry() { return static_cast<RecordingRegistry&>(registry_.get()); }
 
   template <typename Family>
   uint16_t sensorReg(uint16_t address) {
@@ -293,7 +250,7 @@ class ModelRig {
 
  private:
   RigOptions options_;
-  platform::ScopedRegistry registry_{std::make_unique<CountingRegistry>()};
+  platform::ScopedRegistry registry_{std::make_unique<RecordingRegistry>()};
   std::unique_ptr<sim::VirtualClock> virtual_;
   std::unique_ptr<sim::RealTimeClock> real_;
   sim::SimBus bus_;
