@@ -182,12 +182,12 @@ TEST_P(CameraSuiteStream, ExposureAndGainReachTheSensorWithAutoExposureOff) {
   const uint32_t w = info().resolutions[last()].width, h = info().resolutions[last()].height;
   std::vector<uint8_t> frame = frameAt(last());
   ASSERT_EQ(Pull(*cam, frame, 2), 2u);
-  const auto near = [](uint32_t actual, uint32_t want) {
+  const auto nearly = [](uint32_t actual, uint32_t want) {
     return std::abs(double(actual) - want) <= want * 0.005;
   };
   for (const uint32_t speed : {0u, info().maxSpeed}) {
     ASSERT_EQ(cam->put_Speed(uint16_t(speed)), S_OK);
-    EXPECT_TRUE(near(rig_.sensorExposureUs(), GetParam().exposureUs.def)) << "speed " << speed;
+    EXPECT_TRUE(nearly(rig_.sensorExposureUs(), GetParam().exposureUs.def)) << "speed " << speed;
   }
   const struct {
     uint32_t us;
@@ -197,7 +197,7 @@ TEST_P(CameraSuiteStream, ExposureAndGainReachTheSensorWithAutoExposureOff) {
   for (int i = 0; i < 3; ++i) {
     rig_.setExposure(steps[i].us);
     ExpoProcAGain(rig_.helper(), steps[i].gain, 0);
-    EXPECT_TRUE(near(rig_.sensorExposureUs(), steps[i].us)) << rig_.sensorExposureUs();
+    EXPECT_TRUE(nearly(rig_.sensorExposureUs(), steps[i].us)) << rig_.sensorExposureUs();
     EXPECT_EQ(rig_.sensorGain(), steps[i].gain);
     ASSERT_EQ(Pull(*cam, frame, 4), 4u);  // frames exposed before are gone
     bright[i] = CentreMean(frame, w, h);
