@@ -15,6 +15,7 @@
 #include "core/lumorix_impl_callback.h"
 #include "core/model_catalogue.h"
 #include "core/resolution_entry.h"
+#include "pipeline/helper_model_hooks.h"
 #include "platform/event.h"
 #include "platform/lock.h"
 #include "platform/thread.h"

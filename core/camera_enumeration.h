@@ -19,7 +19,6 @@ inline constexpr size_t kMaxInterfacePathChars = 512;
 // by several cameras get " #1", " #2", ... in enumeration order.
 uint32_t EnumerateCameras(CameraDeviceRecord* out, const ModelCatalogue& catalogue,
                           platform::DeviceDirectory& directory) noexcept;
-uint32_t EnumerateCameras(CameraDeviceRecord* out) noexcept;
 
 // Appends one record per present WinUSB camera whose path parses and whose model is known.
 void EnumerateUsbInterfaces(std::vector<CameraDeviceRecord>& records,
@@ -28,4 +27,3 @@ void EnumerateUsbInterfaces(std::vector<CameraDeviceRecord>& records,
 // The same enumeration with each record's model pointer changed to the model's older record.
 uint32_t EnumerateCamerasV1(CameraDeviceRecord* out, const ModelCatalogue& catalogue,
                             platform::DeviceDirectory& directory) noexcept;
-uint32_t EnumerateCamerasV1(CameraDeviceRecord* out) noexcept;

@@ -25,9 +25,7 @@ bool IsOpenPrefix(WCHAR16 c);
 // "[prefix]instance-pid" or "[prefix]\\?\usb#vid_....&pid_....#...": the new camera, or null
 // when the id does not parse, no model lists its product id, or the factory refuses.
 BaseImpl* OpenCameraById(const WCHAR16* id, const ModelCatalogue& catalogue) noexcept;
-BaseImpl* OpenCameraById(const WCHAR16* id) noexcept;
 
 // Opens the first enumerated camera, with the prefix in front of its id when prefix is not 0.
 BaseImpl* OpenFirstCamera(WCHAR16 prefix, const ModelCatalogue& catalogue,
                           platform::DeviceDirectory& directory) noexcept;
-BaseImpl* OpenFirstCamera(WCHAR16 prefix) noexcept;

@@ -4,12 +4,13 @@
 #include <cstdint>
 
 #include "core/lumorix.h"
+#include "base/host_callbacks.h"
 #include "core/lumorix_frame.h"
-#include "pipeline/helper_model_hooks.h"
 
 namespace platform {
 class Event;
 }
+struct StillResult;  // status, format and size of one still grab (the pipeline's)
 
 // Every ILumorix method answers E_NOTIMPL until its body exists; the camera's own operations
 // follow in a fixed order. Those a model supplies stay pure here and in the camera object.

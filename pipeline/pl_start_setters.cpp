@@ -58,7 +58,7 @@ void pushWindow(PLHlperBase& h, const PLContextT<Sample>& c, const ImageRect& px
     s = {0, 0, h.frameHeight ? h.frameWidth : 0, h.frameHeight};
   const int64_t top2 = int64_t(h.frameHeight) - s.bottom, bottom2 = int64_t(h.frameHeight) - s.top;
   if (l < s.left || r > s.right || t < top2 || b > bottom2) return;
-  (h.*send)(uint16_t(l - s.left), uint16_t(r - l), uint16_t(bottom2 - b), uint16_t(b - t));
+  (h.*send)(uint16_t(l - s.left), uint16_t(bottom2 - b), uint16_t(r - l), uint16_t(b - t));
 }
 
 template <typename Sample>

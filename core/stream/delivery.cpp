@@ -7,10 +7,12 @@
 #include <optional>
 #include <vector>
 
+#include "base/lumorix_events.h"
 #include "base/lumorix_flags.h"
 #include "core/stream/event_sink.h"
 #include "core/stream/frame_geometry.h"
 #include "core/stream/grabber.h"
+#include "core/stream/stream_pipeline.h"
 #include "base/trace.h"
 #include "kernels/raw_bin.h"
 #include "platform/clock.h"
@@ -216,7 +218,7 @@ void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
     const LumorixFrameEntry entry{out.data, info, record->format, 0};
     (snap ? cam_.stillFrames_ : cam_.filledFrames_).push_back(entry);
   }
-  EventSink(cam_).raise(snap ? 5 : 4);
+  EventSink(cam_).raise(snap ? kEventStillImage : kEventImage);
 }
 
 bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* second,
@@ -247,7 +249,7 @@ bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* s
       cam_.stillFrames_.push_back(
           LumorixFrameEntry{buffer, info, 12, fromPool ? uint8_t{1} : uint8_t{0}});
     }
-    EventSink(cam_).raise(5);
+    EventSink(cam_).raise(kEventStillImage);
     return true;
   }
   return false;
@@ -291,7 +293,9 @@ void Delivery::endOfStream() {
   if (cam_.dataCallbackB_) cam_.dataCallbackB_(nullptr, nullptr, 0, context);
   if (cam_.stillBufferCallback_)
     cam_.stillBufferCallback_(nullptr, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, context);
-  EventSink(cam_).raise(status == -3 ? 129 : status == -5 ? 130 : 128);
+  EventSink(cam_).raise(status == kGrabDisconnected     ? kEventDisconnected
+                        : status == kGrabNoFrameTimeout ? kEventNoFrameTimeout
+                                                        : kEventError);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "base/lumorix_events.h"
 #include "base/trace.h"
 #include "platform/dynlib.h"
 
@@ -96,34 +97,34 @@ void EventSink::thread_callback() {
 
 // Pipeline notifications: the event first, then the user's own callback.
 void BaseImpl::OnExposureChanged() {
-  EventSink(*this).raise(1);
+  EventSink(*this).raise(kEventExposure);
   if (exposureCallback_) exposureCallback_(exposureContext_);
 }
 
 void BaseImpl::OnWhiteBalanceDone(int32_t temperature, int32_t tint) {
-  EventSink(*this).raise(2);
+  EventSink(*this).raise(kEventWhiteBalance);
   if (whiteBalanceCallback_) whiteBalanceCallback_(temperature, tint, whiteBalanceContext_);
 }
 
 void BaseImpl::OnAwbInitDone(int32_t result) {
-  EventSink(*this).raise(6);
+  EventSink(*this).raise(kEventAwbInit);
   if (awbInitCallback_) awbInitCallback_(result, awbInitContext_);
 }
 
 void BaseImpl::OnChromeChanged() {
-  EventSink(*this).raise(3);
+  EventSink(*this).raise(kEventChrome);
   if (chromeCallback_) chromeCallback_(chromeContext_);
 }
 
 void BaseImpl::OnBlackBalanceDone(int32_t result) {
-  EventSink(*this).raise(8);
+  EventSink(*this).raise(kEventBlackBalance);
   if (blackBalanceCallback_) blackBalanceCallback_(result, blackBalanceContext_);
 }
 
 void BaseImpl::OnFfcDone() {
-  EventSink(*this).raise(9);
+  EventSink(*this).raise(kEventFlatFieldDone);
 }
 
 void BaseImpl::OnDfcDone() {
-  EventSink(*this).raise(10);
+  EventSink(*this).raise(kEventDarkFieldDone);
 }

@@ -1,6 +1,7 @@
 // Focus thread body.
 #include "core/stream/focus_thread.h"
 
+#include "base/lumorix_events.h"
 #include "core/stream/event_sink.h"
 #include "core/stream/stream_pipeline.h"
 #include "base/trace.h"
@@ -18,7 +19,7 @@ void FocusThread::thread_af() {
     const auto position = static_cast<uint16_t>(cam_.pipeline_->focusPosition());
     if (position == cam_.focusPosition_.load()) continue;
     cam_.focusPosition_ = position;
-    EventSink(cam_).raise(132);
+    EventSink(cam_).raise(kEventFocusPosition);
   }
   ZX_TRACE("%s: leave", "thread_af");
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "base/lumorix_events.h"
 #include "base/lumorix_flags.h"
 #include "core/stream/delivery.h"
 #include "core/stream/event_sink.h"
@@ -16,7 +17,13 @@
 
 namespace {
 constexpr uint64_t kTransportTriggerMask = LUMORIX_FLAG_TRIGGER_SOFT | LUMORIX_FLAG_TRIGGER_EXT;
-}
+// Why no frame came, as the camera reports it (0: frames are coming).
+constexpr uint32_t kNoFrameTimedOut = 1;
+constexpr uint32_t kNoFrameFailed = 2;
+constexpr uint32_t kNoFrameDisconnected = 3;
+// Snap's index meaning "the still size already chosen".
+constexpr uint32_t kCurrentStillIndex = 0xFFFFFFFFu;
+}  // namespace
 
 uint32_t Grabber::NoFrameLimitMs(uint32_t exposureUs) {
   const uint32_t twice = exposureUs * 2u;  // 32-bit, as the device's own arithmetic
@@ -93,10 +100,11 @@ void Grabber::grabOne(uint8_t binFactor, uint8_t binAverage) {
     return;
   }
   cam_.buffers_.pushFreeQuiet(record);  // also on a fatal result: a reset need not find it
-  if (result == 0 || result == -2 || result == -4) {
+  if (result == kGrabNone || result == kGrabStopped || result == kGrabTransferError) {
     if (consumed) ++cam_.triggerCount_;
-    if (result == -2) cam_.grabStatus_ = 0;
-    if (result == -4 && cam_.errorCallback_) cam_.errorCallback_(-4, cam_.errorContext_);
+    if (result == kGrabStopped) cam_.grabStatus_ = 0;
+    if (result == kGrabTransferError && cam_.errorCallback_)
+      cam_.errorCallback_(kGrabTransferError, cam_.errorContext_);
     return;
   }
   cam_.grabStatus_ = result;
@@ -106,22 +114,22 @@ void Grabber::grabOne(uint8_t binFactor, uint8_t binAverage) {
 int32_t Grabber::ImplPreviewFrame(RawBufferRecord* record, platform::Event* stopEvent) {
   ZX_TRACE("%s: enter", "ImplPreviewFrame");
   const uint32_t now = platform::TickCountMs();
-  const int32_t r = cam_.pipeline_ ? cam_.pipeline_->PL_AutoExposure(record, stopEvent) : -1;
-  if (r == -1 || r == -3) {
-    cam_.noFrameState_ = r == -1 ? 2 : 3;
+  const int32_t r = cam_.pipeline_ ? cam_.pipeline_->grabFrame(record, stopEvent) : kGrabFailed;
+  if (r == kGrabFailed || r == kGrabDisconnected) {
+    cam_.noFrameState_ = r == kGrabFailed ? kNoFrameFailed : kNoFrameDisconnected;
     ZX_TRACE_ERROR("%s: leave, %d", "ImplPreviewFrame", r);
     return r;
   }
-  if (r >= 1) {
+  if (r >= kGrabFrame) {
     cam_.lastAttemptTick_ = now;
     cam_.lastFrameTick_ = now;
     cam_.noFrameState_ = 0;
     return r;
   }
-  if (r == -6) {
+  if (r == kGrabNoPacketTimeout) {
     ZX_TRACE_ERROR("%s: no packet timeout: %d", "ImplPreviewFrame", r);
-    EventSink(cam_).raise(133);
-  } else if (r != 0) {
+    EventSink(cam_).raise(kEventNoPacketTimeout);
+  } else if (r != kGrabNone) {
     return r;
   }
   cam_.lastAttemptTick_ = now;
@@ -129,9 +137,9 @@ int32_t Grabber::ImplPreviewFrame(RawBufferRecord* record, platform::Event* stop
   if (!cam_.noFrameLatched_.load() || cam_.transportInTriggerMode()) return 0;
   const uint32_t exposure = cam_.pipeline_->shape().exposureUs;
   if (now - cam_.lastFrameTick_.load() > NoFrameLimitMs(exposure)) {
-    cam_.noFrameState_ = 1;
-    ZX_TRACE_ERROR("%s: leave, %d", "ImplPreviewFrame", -5);
-    return -5;
+    cam_.noFrameState_ = kNoFrameTimedOut;
+    ZX_TRACE_ERROR("%s: leave, %d", "ImplPreviewFrame", kGrabNoFrameTimeout);
+    return kGrabNoFrameTimeout;
   }
   return 0;
 }
@@ -198,23 +206,23 @@ void Grabber::still_grabber(uint32_t index, uint32_t count, uint64_t context) {
     if (buffer == nullptr) continue;
     const uint8_t bits = cam_.optRaw_.load() ? 0 : (second ? 48 : 24);
     const StillFrame still =
-        cam_.pipeline_->GrabStill(second ? second : buffer, nullptr, pitch, bits, &cam_.stopEvent_,
+        cam_.pipeline_->grabStill(second ? second : buffer, nullptr, pitch, bits, &cam_.stopEvent_,
                                   size.width, size.height, sensor.width, sensor.height, index);
     if (count == 1) {
       end_to_still_grabber();
       ended = true;
     }
-    if (still.status >= 1)
+    if (still.status >= kGrabFrame)
       ZX_TRACE("StillFrame: %d", still.status);
     else
       ZX_TRACE_ERROR("StillFrame: %d", still.status);
     bool queued = false;
-    if (still.status >= 1)
+    if (still.status >= kGrabFrame)
       queued = Delivery(cam_).deliverStill(still, buffer, second, pitch, fromPool, context);
     if (fromPool && !queued) Delivery(cam_).returnStillPoolBuffer(buffer);
     if (still.status < 0) {
-      // -2 only means no still; anything else ends the stream, reported by the delivery side.
-      if (still.status != -2) cam_.grabStatus_ = still.status;
+      // A stop only means no still; anything else ends the stream, reported by the delivery side.
+      if (still.status != kGrabStopped) cam_.grabStatus_ = still.status;
       break;
     }
   }
@@ -226,7 +234,7 @@ HRESULT Grabber::Snap(uint32_t index, int32_t count, uint64_t context) {
   if (!cam_.started_.load() || cam_.transportInTriggerMode()) return E_UNEXPECTED;
   // Nobody would serve the request. The id, not the handle: start and stop may be running.
   if (cam_.fillBufferThreadId_.load() == 0) return E_UNEXPECTED;
-  if (index == 0xFFFFFFFFu) index = cam_.stillIndex_.load();
+  if (index == kCurrentStillIndex) index = cam_.stillIndex_.load();
   if (index != cam_.previewIndex_.load()) {
     if (cam_.stillCount() == 0) return E_NOTIMPL;
     if (index >= cam_.stillCount()) return E_INVALIDARG;
@@ -265,13 +273,13 @@ HRESULT Grabber::SnapForPin(uint8_t* dst, uint32_t size, platform::Event* cancel
   if (!begin_to_still_grabber(cancel)) return E_FAIL;
   if (stillIndex != preview) cam_.SetResolution(stillIndex, true);
   const StillFrame still =
-      cam_.pipeline_->GrabStill(dst, nullptr, 0, 24, stop, frame.width, frame.height, sensor.width,
+      cam_.pipeline_->grabStill(dst, nullptr, 0, 24, stop, frame.width, frame.height, sensor.width,
                                 sensor.height, stillIndex);
   if (generation != cam_.generation_.load()) return S_FALSE;  // a restart took the device over
-  if (still.status < 0 && still.status != -2) cam_.grabStatus_ = still.status;
+  if (still.status < 0 && still.status != kGrabStopped) cam_.grabStatus_ = still.status;
   if (stillIndex != preview) cam_.SetResolution(preview, false);
   stateSwap(RunState::StillParked, RunState::Running);
-  if (still.status == -2 || still.status == 0) return S_FALSE;
+  if (still.status == kGrabStopped || still.status == kGrabNone) return S_FALSE;
   return still.status < 0 ? E_FAIL : S_OK;
 }
 

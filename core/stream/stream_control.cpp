@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/lumorix_events.h"
 #include "base/lumorix_flags.h"
 #include "core/stream/cpu_latency.h"
 #include "core/stream/delivery.h"
@@ -243,7 +244,7 @@ void StreamControl::openDevice(HRESULT& hr) {
   ZX_TRACE("OpenCamera, 0x%08x", static_cast<unsigned>(hr));
   if (FAILED(hr)) return;
   if (cam_.pipeline_) {
-    const HRESULT pipeline = cam_.pipeline_->InitPipeLineStep2();
+    const HRESULT pipeline = cam_.pipeline_->startPipeline();
     if (FAILED(pipeline)) {
       hr = pipeline;
       return;
@@ -357,7 +358,7 @@ void StreamControl::drainPullQueues() {
 void StreamControl::stop() {
   ZX_TRACE("%s", "stop");
   stop_step();
-  if (cam_.pipeline_) cam_.pipeline_->FiniPLHlper();
+  if (cam_.pipeline_) cam_.pipeline_->finishPipeline();
   cam_.StopSensor();
   if (cam_.cpuLatencyRegistered_.load() && (cam_.modelFlags() & LUMORIX_FLAG_NOLATENCY) == 0) {
     cam_.cpuLatencyRegistered_ = false;
@@ -437,5 +438,5 @@ void StreamControl::DdrRealtime() {
 
 void StreamControl::FactoryResetNotify() {
   cam_.ddrMode_ = 0;
-  EventSink(cam_).raise(0x8001);
+  EventSink(cam_).raise(kEventFactoryReset);
 }

@@ -11,9 +11,21 @@ class Event;
 struct RawBufferRecord;
 class LumorixImplCallback;
 
+// What grabFrame returns (and grabStill in StillFrame::status): 1 or more a frame.
+enum GrabResult : int32_t {
+  kGrabFrame = 1,
+  kGrabNone = 0,              // nothing this time; the grabber tries again
+  kGrabFailed = -1,           // the transfer failed (or no pipeline)
+  kGrabStopped = -2,          // ended by the stop event: no frame, no failure
+  kGrabDisconnected = -3,     // the device went away
+  kGrabTransferError = -4,    // reported to the error callback; grabbing goes on
+  kGrabNoFrameTimeout = -5,   // no frame within the exposure's limit
+  kGrabNoPacketTimeout = -6,  // a frame's transfers stopped; raised as an event, then retried
+};
+
 // The outcome of one still grab.
 struct StillFrame {
-  int32_t status;  // >= 1 a still, 0 none, -2 ended by the stop event, other negative a failure
+  int32_t status;  // a GrabResult: >= kGrabFrame a still, kGrabNone none, negative a failure
   uint32_t width;
   uint32_t height;
   uint32_t flag;
@@ -33,11 +45,11 @@ struct StreamOutputShape {
 
 class StreamPipeline {
  public:
-  virtual HRESULT InitPipeLineStep2() = 0;
-  virtual void FiniPLHlper() = 0;
+  virtual HRESULT startPipeline() = 0;
+  virtual void finishPipeline() = 0;
   // One frame into the record through the model's grab, with defect repair and one AE step.
-  virtual int32_t PL_AutoExposure(RawBufferRecord* record, platform::Event* stopEvent) = 0;
-  virtual StillFrame GrabStill(uint8_t* output, uint8_t* second, uint32_t pitch, uint8_t bits,
+  virtual int32_t grabFrame(RawBufferRecord* record, platform::Event* stopEvent) = 0;
+  virtual StillFrame grabStill(uint8_t* output, uint8_t* second, uint32_t pitch, uint8_t bits,
                                platform::Event* stopEvent, uint32_t width, uint32_t height,
                                uint32_t sensorWidth, uint32_t sensorHeight, uint32_t index) = 0;
   virtual StreamOutputShape shape() = 0;

@@ -6,6 +6,7 @@
 #include "core/base_impl.h"
 #include "core/camera_enumeration.h"
 #include "core/camera_opening.h"
+#include "models/camera_defaults.h"
 #include "platform/event.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// One CMOS camera object: construction order, the model's camera operations and the pipeline seam.
+// One CMOS camera object: construction order and the model's camera operations.
 #include "models/common/cmos_camera.h"
 
 #include <algorithm>
@@ -10,7 +10,6 @@
 #include "models/catalogue_table.h"
 #include "pipeline/store/device_settings.h"
 #include "pipeline/pl_start.h"
-#include "platform/clock.h"
 
 namespace {
 
@@ -90,6 +89,7 @@ void CmosCamera::buildParts(const WCHAR16* deviceId, uint8_t flagA, uint8_t flag
   sequencer_ = std::make_unique<SensorSequencer>(*program_, spec_, device_->usb3Link());
   helper_->attach(*sequencer_);
   frames_ = std::make_unique<PLFrameHooks>(*helper_);
+  stream_ = std::make_unique<HelperStream>(*helper_);
   applyHelperDefaults();
   LoadSettings(*helper_);
   if (!PLInit(*helper_, nullptr, 0, 0)) throw std::bad_alloc();
@@ -101,7 +101,7 @@ void CmosCamera::buildParts(const WCHAR16* deviceId, uint8_t flagA, uint8_t flag
   installRawLut();
   setTransport(device_.get());
   setHelper(helper_.get(), frames_.get());
-  setStreamPipeline(this);
+  setStreamPipeline(stream_.get());
 }
 
 void CmosCamera::applyHelperDefaults() {
@@ -136,7 +136,8 @@ CmosCamera::~CmosCamera() {
 }
 
 bool CmosCamera::valid() const {
-  return BaseImpl::valid() && device_ && helper_ && helper_->ctx8 && sequencer_ && frames_;
+  return BaseImpl::valid() && device_ && helper_ && helper_->ctx8 && sequencer_ && frames_ &&
+         stream_;
 }
 
 HRESULT CmosCamera::OpenCamera(uint32_t previewIndex) {
@@ -213,81 +214,4 @@ HRESULT STDMETHODCALLTYPE CmosCamera::get_PixelSize(uint32_t index, float* x, fl
   if (x) *x = size;
   if (y) *y = size;
   return S_OK;
-}
-
-HRESULT CmosCamera::openDevice() {
-  const int32_t r = helper_->PLHlperInit();
-  return r < 0 ? static_cast<HRESULT>(r) : S_OK;
-}
-
-HRESULT CmosCamera::InitPipeLineStep2() {
-  ::InitPipeLineStep2(*helper_);
-  return S_OK;
-}
-
-void CmosCamera::FiniPLHlper() {
-  ::FiniPLHlper(*helper_);
-}
-
-// One grab into the record through the helper, with its defect repair and AE step.
-int32_t CmosCamera::PL_AutoExposure(RawBufferRecord* record, platform::Event* stopEvent) {
-  FrameDescriptor frame;
-  frame.buffer = record->data;
-  const int32_t r = ::PL_AutoExposure(*helper_, &frame, stopEvent);
-  if (r < 1) return r;
-  record->format = frame.pixelFormat;
-  record->roiPresent = frame.hasRoi;
-  record->roi = SensorRect{frame.roi.left, frame.roi.top, frame.roi.right, frame.roi.bottom};
-  record->fullFrame = SensorRect{};
-  record->info = LumorixFrameInfo{helper_->frameWidth, helper_->frameHeight, 1, ++sequence_,
-                                  platform::TickCountMs()};
-  return r;
-}
-
-StillFrame CmosCamera::GrabStill(uint8_t* output, uint8_t* second, uint32_t, uint8_t bits,
-                                 platform::Event* stopEvent, uint32_t width, uint32_t height,
-                                 uint32_t sensorWidth, uint32_t sensorHeight, uint32_t index) {
-  StillResult result;
-  ::GrabStillFrame(*helper_, &result, output, second, bits, stopEvent, width, height, sensorWidth,
-                   sensorHeight, index);
-  return StillFrame{result.status,    result.width, result.height,
-                    result.frameInfo, ++sequence_,  platform::TickCountMs()};
-}
-
-StreamOutputShape CmosCamera::shape() {
-  StreamOutputShape s;
-  s.outputMode = helper_->outputFormat;
-  s.rotated90 = PL_IsRotated90(*helper_);
-  s.bottomUp = helper_->rowOrder != 0;
-  uint32_t t = 0;
-  if (!PL_CurrentExposureTime(*helper_, &t)) {
-    // The exposure paths write the applied time under the sensor lock, from other threads.
-    std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
-    t = helper_->appliedTime;
-  }
-  s.exposureUs = t;
-  return s;
-}
-
-void CmosCamera::installNotifications(LumorixImplCallback* sink) {
-  CmosHelper& h = *helper_;
-  h.onExposureChanged = [](void* c) { static_cast<LumorixImplCallback*>(c)->OnExposureChanged(); };
-  h.onExposureChangedCtx = sink;
-  h.onFfcDone = [](void* c) { static_cast<LumorixImplCallback*>(c)->OnFfcDone(); };
-  h.onFfcDoneCtx = sink;
-  h.onDfcDone = [](void* c) { static_cast<LumorixImplCallback*>(c)->OnDfcDone(); };
-  h.onDfcDoneCtx = sink;
-}
-
-// No focus motor on these models: nothing to read, ever.
-int32_t CmosCamera::readFocusPipe(uint8_t*, uint32_t, platform::Event&) {
-  return -1;
-}
-
-HRESULT CmosCamera::setFan(uint16_t speed) {
-  return PL_SetFan(*helper_, speed);
-}
-
-HRESULT CmosCamera::setTec(uint32_t on) {
-  return PL_SetTec(*helper_, on);
 }

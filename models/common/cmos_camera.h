@@ -3,14 +3,13 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <memory>
 
 #include "core/base_impl.h"
-#include "core/stream/stream_pipeline.h"
 #include "models/common/cmos_device.h"
 #include "models/common/cmos_helper.h"
 #include "models/common/cmos_sensor_writer.h"
+#include "models/common/helper_stream.h"
 #include "models/common/model_descriptor.h"
 #include "models/common/register_program.h"
 #include "models/common/sensor_sequencer.h"
@@ -24,10 +23,7 @@ struct CmosCameraTables {
   std::array<ResolutionEntry, kModelResolutionSlots> previews_{};
 };
 
-class CmosCamera : private CmosCameraTables,
-                   public BaseImpl,
-                   public StreamPipeline,
-                   private SensorResetHandler {
+class CmosCamera : private CmosCameraTables, public BaseImpl, private SensorResetHandler {
  public:
   CmosCamera(const ModelSpec& spec, const WCHAR16* deviceId, const WCHAR16* settingsRoot,
              uint8_t flagA, uint8_t flagB, const ModelInfo* model);
@@ -49,26 +45,11 @@ class CmosCamera : private CmosCameraTables,
                                                uint16_t* defaultValue) override;
   HRESULT STDMETHODCALLTYPE get_PixelSize(uint32_t index, float* x, float* y) override;
 
-  // What streaming asks of the pipeline half.
-  HRESULT InitPipeLineStep2() override;
-  void FiniPLHlper() override;
-  int32_t PL_AutoExposure(RawBufferRecord* record, platform::Event* stopEvent) override;
-  StillFrame GrabStill(uint8_t* output, uint8_t* second, uint32_t pitch, uint8_t bits,
-                       platform::Event* stopEvent, uint32_t width, uint32_t height,
-                       uint32_t sensorWidth, uint32_t sensorHeight, uint32_t index) override;
-  using BaseImpl::GrabStill;
-  StreamOutputShape shape() override;
-  void clearFrameCounter() override { sequence_ = 0; }
-  void installNotifications(LumorixImplCallback* sink) override;
-  int32_t readFocusPipe(uint8_t* buffer, uint32_t length, platform::Event& cancel) override;
-  HRESULT openDevice() override;
-  HRESULT setFan(uint16_t speed) override;
-  HRESULT setTec(uint32_t on) override;
-
   // The parts, for the model's own tests and tools.
   const ModelSpec& spec() const { return spec_; }
   CmosDevice& device() { return *device_; }
   CmosHelper& pipelineHelper() { return *helper_; }
+  HelperStream& stream() { return *stream_; }
   const SensorState& sensorState() const { return sequencer_->state(); }
 
  private:
@@ -87,6 +68,6 @@ class CmosCamera : private CmosCameraTables,
   std::unique_ptr<RegisterProgram> program_;
   std::unique_ptr<SensorSequencer> sequencer_;
   std::unique_ptr<PLFrameHooks> frames_;
+  std::unique_ptr<HelperStream> stream_;
   std::array<uint8_t, 256> rawLut_{};
-  std::atomic<uint32_t> sequence_{0};
 };

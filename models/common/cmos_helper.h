@@ -47,14 +47,13 @@ class CmosHelper final : public PLHlperBase {
   void IspSetWB(const int32_t gains[3]) override { device_.IspSetWB(gains); }
   void IspSetBB(const uint16_t levels[3]) override { device_.IspSetBB(levels); }
   void IspSetLut(const uint16_t* table, uint32_t bits) override;
-  // The helper hands windows as (x, width, y, height); the device takes (x, y, width, height).
-  void IspSetAWBRect(uint16_t x, uint16_t w, uint16_t y, uint16_t h) override {
+  void IspSetAWBRect(uint16_t x, uint16_t y, uint16_t w, uint16_t h) override {
     device_.IspSetAWBRect(x, y, w, h);
   }
-  void IspSetAERect(uint16_t x, uint16_t w, uint16_t y, uint16_t h) override {
+  void IspSetAERect(uint16_t x, uint16_t y, uint16_t w, uint16_t h) override {
     device_.IspSetAERect(x, y, w, h);
   }
-  void IspSetABBRect(uint16_t x, uint16_t w, uint16_t y, uint16_t h) override {
+  void IspSetABBRect(uint16_t x, uint16_t y, uint16_t w, uint16_t h) override {
     device_.IspSetABBRect(x, y, w, h);
   }
   bool bIspHasABB() override { return device_.bIspHasABB(); }

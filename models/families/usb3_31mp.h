@@ -2,12 +2,16 @@
 // row.
 #pragma once
 
+#include "base/lumorix_flags.h"
 #include "models/common/model_descriptor.h"
 #include "models/model_factories.h"
 #include "models/sensors/usb3_31mp_sensor.h"
 
 namespace usb3_31mp {
 
+// Raw 8-bit, anti-flicker, low latency, the USB3 link: the class's word before the USB2 fix-up.
+inline constexpr uint64_t kClassFlags =
+    LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_LIGHTFREQ | LUMORIX_FLAG_NOLATENCY | LUMORIX_FLAG_USB3;
 inline constexpr std::array<ResolutionRatio, 2> kRatios{{{1, 1}, {2, 1}}};
 inline constexpr std::array<uint32_t, 2> kMaxFrameRate{28, 60};
 inline constexpr std::array<LutAnchor, 15> kRawLut{{{0, 0},
@@ -51,7 +55,7 @@ constexpr ModelSpec describe(ModelFactory factory) {
       .colourMatrix = {1.343064, -0.187384, -0.15568, -0.412542, 1.377785, 0.034757, -0.140301,
                        -0.412295, 1.552596},
       .rawLutAnchors = kRawLut,
-      .helperFlags = 0x81000041,
+      .helperFlags = kClassFlags,
       .helperDoubles = {0.5, 1.0, 1.0},
   };
 }

@@ -7,7 +7,6 @@
 #include "core/base_impl.h"
 #include "core/camera_enumeration.h"
 #include "core/camera_opening.h"
-#include "models/catalogue_table.h"
 #include "platform/utf16.h"
 #include "tests/support/counting_factory.h"
 #include "tests/support/recording_directory.h"
@@ -234,15 +233,6 @@ TEST_F(OpeningTest, RefusingFactoryGivesNull) {
   CountingFactory::refuse(true);
   EXPECT_EQ(OpenCameraById(ZX_W("!3-c310"), catalogue.get()), nullptr);
   EXPECT_EQ(CountingFactory::calls().size(), 1u);
-}
-
-// A built model's object exists before its device is opened (that happens at start); a model
-// still without a driver opens nothing.
-TEST_F(OpeningTest, RealCatalogueBuildsTheModelsItHas) {
-  BaseImpl* built = OpenCameraById(ZX_W("3-c310"), ModelTable());
-  ASSERT_NE(built, nullptr);
-  EXPECT_EQ(built->close(), S_OK);
-  EXPECT_EQ(OpenCameraById(ZX_W("3-c510"), ModelTable()), nullptr);
 }
 
 TEST_F(OpeningTest, OpenFirstCamera) {

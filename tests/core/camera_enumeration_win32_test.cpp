@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/camera_enumeration.h"
+#include "models/camera_defaults.h"
 #include "platform/device_directory.h"
 
 namespace {

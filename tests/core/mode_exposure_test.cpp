@@ -10,6 +10,7 @@
 #include "base/lumorix_flags.h"
 #include "models/catalogue_table.h"
 #include "pipeline/pl_frame_hooks.h"
+#include "sim/usb3_31mp_family.h"
 #include "tests/models/model_rig.h"
 
 namespace {
@@ -42,6 +43,11 @@ bool Near(uint32_t actual, uint32_t expected, uint32_t tolerance) {
   return uint32_t(std::abs(int64_t(actual) - int64_t(expected))) <= tolerance;
 }
 
+// One line of the 3.1 MP sensor in microseconds, from its line-length register, rounded up.
+uint32_t LineUs(ModelRig& rig) {
+  return 2u * rig.sensorReg<sim::Usb3Mp31Family>(0x300C) / 80 + 1;
+}
+
 // What the pipeline and the sensor said when the exposure notice came.
 struct Notice {
   ModelRig* rig = nullptr;
@@ -60,7 +66,7 @@ TEST(ModeExposure, TheCurrentModesTimeReachesStateAppliedTimeNoticeAndSensorToge
   ModelRig rig;
   ASSERT_NE(rig.adopt(OpenCameraById(rig.id(ZX_W('!')).c_str(), catalogue.get())), nullptr);
   rig.startSensor(0);
-  rig.camera().InitPipeLineStep2();
+  rig.camera().stream().startPipeline();
   Notice notice{&rig};
   rig.helper().onExposureChanged = &Notice::Record;
   rig.helper().onExposureChangedCtx = &notice;
@@ -68,15 +74,15 @@ TEST(ModeExposure, TheCurrentModesTimeReachesStateAppliedTimeNoticeAndSensorToge
   constexpr uint32_t kVideoUs = 40000, kTriggerUs = 70000;
   ASSERT_EQ(rig.camera().put_ModeExpoTime(1, kTriggerUs), S_OK);  // not the camera's mode
   EXPECT_EQ(notice.count, 0);
-  EXPECT_FALSE(Near(rig.sensorExposureUs(), kTriggerUs, rig.lineUs()));
+  EXPECT_FALSE(Near(rig.sensorExposureUs(), kTriggerUs, LineUs(rig)));
 
   ASSERT_EQ(rig.camera().put_ModeExpoTime(0, kVideoUs), S_OK);
   const uint32_t sensorUs = rig.sensorExposureUs();
-  EXPECT_TRUE(Near(sensorUs, kVideoUs, rig.lineUs())) << sensorUs;
-  EXPECT_TRUE(Near(rig.helper().appliedTime, sensorUs, rig.lineUs())) << rig.helper().appliedTime;
+  EXPECT_TRUE(Near(sensorUs, kVideoUs, LineUs(rig))) << sensorUs;
+  EXPECT_TRUE(Near(rig.helper().appliedTime, sensorUs, LineUs(rig))) << rig.helper().appliedTime;
   uint32_t stateUs = 0;
   ASSERT_TRUE(PL_CurrentExposureTime(rig.helper(), &stateUs));
-  EXPECT_TRUE(Near(stateUs, sensorUs, rig.lineUs())) << stateUs;
+  EXPECT_TRUE(Near(stateUs, sensorUs, LineUs(rig))) << stateUs;
   ASSERT_EQ(notice.count, 1);
   EXPECT_EQ(notice.stateUs, stateUs);
   EXPECT_EQ(notice.sensorUs, sensorUs);

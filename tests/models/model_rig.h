@@ -1,10 +1,12 @@
-// A 3.1 MP camera opened through the catalogue from a simulated device, its traffic read as text.
+// Every built catalogue row, and a rig that opens one on its simulated device, traffic as text.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cctype>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -16,6 +18,8 @@
 #include "core/camera_opening.h"
 #include "models/catalogue_table.h"
 #include "models/common/cmos_camera.h"
+#include "models/sensors/usb3_31mp_sensor.h"
+#include "pipeline/pl_frame_hooks.h"
 #include "platform/device_io.h"
 #include "platform/registry.h"
 #include "platform/utf16.h"
@@ -24,88 +28,89 @@
 #include "sim/usb3_31mp_family.h"
 #include "sim/virtual_clock.h"
 #include "sim/winusb_sim.h"
+#include "tests/support/recording_registry.h"
 #include "usb/cusb.h"
 
 namespace testing_models {
 
-enum class Flavour { Kernel, WinUsb };
+// The simulated sensor of each sensor driver; a new sensor adds its line here.
+struct SimSensor {
+  const SensorDriver& (*driver)();
+  std::function<std::unique_ptr<sim::SensorFamily>()> make;
+  sim::SceneOptions (*scene)();
+  // An exposure program writes the first register only directly before the second.
+  uint16_t lineLengthReg, linesReg;
+};
+inline const SimSensor kSimSensors[] = {
+    {Usb3Sensor31Mp, [] { return std::make_unique<sim::Usb3Mp31Family>(); },
+     sim::Usb3Mp31Family::sceneOptions, 0x300C, 0x3012},
+};
 
-// Each registration of the two classes, with the name its settings are kept under.
-struct Registration {
-  const char* name;
+// One registration whose factory builds a camera: the suite runs over these.
+struct BuiltRow {
+  std::string name;
   uint16_t productId;
-  const char* settingsName;
-  bool usb3;
-};
-inline constexpr Registration kRegistrations[] = {
-    {"Rostrel", 0xC310, "ZMS-RX7-3", true},
-    {"RostrelUsb2", 0xD310, "ZMS-RX7-3", false},
-    {"Pelvane", 0x3310, "ZMS-VT7-3", true},
-    {"PelvaneUsb2", 0x4310, "ZMS-VT7-3", false},
+  const ModelInfo* info;
+  std::string settingsName;  // the class's first registration
+  const SimSensor* sim;      // null: the row's sensor has no simulation yet
+  ValueRange exposureUs;     // the class's range and default
 };
 
-inline std::string SettingsKey(const char* settingsName) {
+inline std::string TestName(const WCHAR16* display, uint16_t id) {
+  std::string name;
+  for (char c : platform::WideToUtf8(WStringView(display)))
+    if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "_%04x", id);
+  return name + hex;
+}
+
+// Each registration's factory called once without a device; pending stubs return null.
+inline std::vector<BuiltRow> BuiltRows() {
+  platform::ScopedRegistry registry{platform::MakeMemoryRegistry()};
+  std::vector<BuiltRow> rows;
+  for (const ModelEntry& e : ModelTable().entries()) {
+    if (!e.info) continue;
+    std::unique_ptr<BaseImpl> cam(e.factory(ZX_W("0-0000"), nullptr, 1, 1, e.info));
+    auto* cmos = dynamic_cast<CmosCamera*>(cam.get());
+    if (!cam) continue;
+    if (!cmos) ADD_FAILURE() << "a built row that is not a CMOS camera";
+    if (!cmos) continue;
+    const SimSensor* sim = nullptr;
+    for (const SimSensor& s : kSimSensors)
+      if (cmos->spec().sensor == s.driver) sim = &s;
+    const WCHAR16* settings = e.info->displayName;
+    for (const ModelEntry& first : ModelTable().entries())
+      if (first.info && first.factory == e.factory) {
+        settings = first.info->displayName;
+        break;
+      }
+    rows.push_back({TestName(e.info->displayName, e.productIds[0]), e.productIds[0], e.info,
+                    platform::WideToUtf8(WStringView(settings)), sim, cmos->spec().exposureUs});
+  }
+  return rows;
+}
+
+inline void PrintTo(const BuiltRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+inline std::string RowName(const ::testing::TestParamInfo<BuiltRow>& info) {
+  return info.param.name;
+}
+
+inline std::string SettingsKey(const std::string& settingsName) {
   return platform::WideToUtf8(WStringView(kSettingsRoot)) + "\\" + settingsName;
 }
 
-// The process store in memory, recording what each change names (the value, or the key).
-class CountingRegistry final : public platform::Registry {
- public:
-  using RegStatus = platform::RegStatus;
-  RegStatus readDword(std::string_view k, std::string_view n, uint32_t& v) override {
-    return inner_->readDword(k, n, v);
-  }
-  RegStatus readBinary(std::string_view k, std::string_view n, std::vector<uint8_t>& v) override {
-    return inner_->readBinary(k, n, v);
-  }
-  RegStatus readString(std::string_view k, std::string_view n, WString& v) override {
-    return inner_->readString(k, n, v);
-  }
-  RegStatus writeDword(std::string_view k, std::string_view n, uint32_t v) override {
-    record(n);
-    return inner_->writeDword(k, n, v);
-  }
-  RegStatus writeBinary(std::string_view k, std::string_view n, const void* d, size_t s) override {
-    record(n);
-    return inner_->writeBinary(k, n, d, s);
-  }
-  RegStatus writeString(std::string_view k, std::string_view n, WStringView v) override {
-    record(n);
-    return inner_->writeString(k, n, v);
-  }
-  RegStatus createKey(std::string_view k) override {
-    record(k);
-    return inner_->createKey(k);
-  }
-  bool keyExists(std::string_view k) override { return inner_->keyExists(k); }
-  RegStatus deleteKey(std::string_view k) override {
-    record(k);
-    return inner_->deleteKey(k);
-  }
-  size_t changes() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return changes_.size();
-  }
-  std::vector<std::string> takeChanges() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return std::exchange(changes_, {});
-  }
-
- private:
-  void record(std::string_view name) {
-    std::lock_guard<std::mutex> hold(lock_);
-    changes_.emplace_back(name);
-  }
-  std::unique_ptr<platform::Registry> inner_ = platform::MakeMemoryRegistry();
-  std::mutex lock_;
-  std::vector<std::string> changes_;
-};
+enum class Flavour { Kernel, WinUsb };
 
 struct RigOptions {
   uint16_t productId = 0xC310;
   Flavour flavour = Flavour::Kernel;
   uint16_t revision = 3;
   bool realTime = false;  // a clock thread instead of the virtual clock (streaming threads)
+  const SimSensor* sim = &kSimSensors[0];
 };
 
 // Owns the settings store, the clock, the bus with one device and the camera, torn down in the
@@ -120,7 +125,7 @@ class ModelRig {
     sim::SimConfig config;
     config.productId = options.productId;
     config.bcdDevice = options.revision;
-    device_ = bus_.add(clock(), config, std::make_unique<sim::Usb3Mp31Family>());
+    device_ = bus_.add(clock(), config, options.sim->make());
     if (virtual_) {
       virtual_->observeSleeps([this](uint32_t ms) {
         auto e = sim::Entry(sim::LogKind::Pause, ms);
@@ -130,6 +135,8 @@ class ModelRig {
     }
     SetWinUsbApi(&sim::SimWinUsbApi());
   }
+  ModelRig(const BuiltRow& row, bool realTime = false)
+      : ModelRig(RigOptions{.productId = row.productId, .realTime = realTime, .sim = row.sim}) {}
   ~ModelRig() {
     close();
     SetWinUsbApi(nullptr);
@@ -161,16 +168,16 @@ class ModelRig {
 
   // As a stream start leaves it: device open, the sensor programmed at index and streaming.
   void startSensor(uint32_t index) {
-    ASSERT_EQ(camera().openDevice(), S_OK);
+    ASSERT_EQ(camera().stream().openDevice(), S_OK);
     ASSERT_EQ(camera().OpenCamera(index), S_OK);
     camera().device().bSystemInit(3);
   }
   // What a stream stop and start do to the sensor, without the stream's threads.
   void restart(uint32_t index) {
-    camera().FiniPLHlper();
+    camera().stream().finishPipeline();
     camera().StopSensor();
     startSensor(index);
-    camera().InitPipeLineStep2();
+    camera().stream().startPipeline();
   }
 
   // The pipeline state's exposure and gain, handed to the sensor as the AE thread would.
@@ -192,20 +199,21 @@ class ModelRig {
   int opens() const { return opens_.load(); }
 
   sim::Clock& clock() { return virtual_ ? static_cast<sim::Clock&>(*virtual_) : *real_; }
-  sim::VirtualClock& virtualClock() { return *virtual_; }
   sim::SimCamera& device() { return *device_; }
   sim::SimLog& log() { return device_->log(); }
-  CountingRegistry& registry() { return static_cast<CountingRegistry&>(registry_.get()); }
+  RecordingRegistry& registry() { return static_cast<RecordingRegistry&>(registry_.get()); }
 
+  template <typename Family>
   uint16_t sensorReg(uint16_t address) {
     return device_->withFamily(
-        [&](sim::SensorFamily& f) { return static_cast<sim::Usb3Mp31Family&>(f).reg(address); });
+        [&](sim::SensorFamily& f) { return static_cast<Family&>(f).reg(address); });
   }
   uint32_t sensorExposureUs() {
     return device_->withFamily([](sim::SensorFamily& f) { return f.exposureUs(); });
   }
-  // One line at the slowest clock the sensor runs: the exposure's resolution.
-  uint32_t lineUs() { return 2u * sensorReg(0x300C) / 80 + 1; }
+  uint32_t sensorGain() {
+    return device_->withFamily([](sim::SensorFamily& f) { return f.gainPercent(); });
+  }
 
   // Register writes, pauses and pipe operations since the log was last cleared.
   std::vector<std::string> traffic() {
@@ -242,7 +250,7 @@ class ModelRig {
 
  private:
   RigOptions options_;
-  platform::ScopedRegistry registry_{std::make_unique<CountingRegistry>()};
+  platform::ScopedRegistry registry_{std::make_unique<RecordingRegistry>()};
   std::unique_ptr<sim::VirtualClock> virtual_;
   std::unique_ptr<sim::RealTimeClock> real_;
   sim::SimBus bus_;

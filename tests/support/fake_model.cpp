@@ -107,7 +107,7 @@ StreamOutputShape FakeModel::shape() {
 
 // Sequence-stamped frames, scripted results, delays and blocks; every wait ends on the stop
 // event it is handed.
-int32_t FakeModel::PL_AutoExposure(RawBufferRecord* record, platform::Event* stopEvent) {
+int32_t FakeModel::grabFrame(RawBufferRecord* record, platform::Event* stopEvent) {
   ++grabs;
   GrabStep step;
   {
@@ -142,10 +142,10 @@ int32_t FakeModel::runStep(const GrabStep& step, platform::Event* stopEvent) {
   }
 }
 
-StillFrame FakeModel::GrabStill(uint8_t* output, uint8_t*, uint32_t, uint8_t,
+StillFrame FakeModel::grabStill(uint8_t* output, uint8_t*, uint32_t, uint8_t,
                                 platform::Event* stopEvent, uint32_t width, uint32_t height,
                                 uint32_t, uint32_t, uint32_t index) {
-  note("GrabStill " + std::to_string(index));
+  note("grabStill " + std::to_string(index));
   const int32_t status = stillStatus.load();
   if (status == -2) {
     stopEvent->wait();

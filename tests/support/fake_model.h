@@ -59,10 +59,10 @@ class FakeModel : private FakeModelRecord,
   void GetColorMatrix(double matrix[9]) override;
   void GetWbGainBase(uint32_t gains[3]) override;
 
-  HRESULT InitPipeLineStep2() override { return S_OK; }
-  void FiniPLHlper() override {}
-  int32_t PL_AutoExposure(RawBufferRecord* record, platform::Event* stopEvent) override;
-  StillFrame GrabStill(uint8_t* output, uint8_t* second, uint32_t pitch, uint8_t bits,
+  HRESULT startPipeline() override { return S_OK; }
+  void finishPipeline() override {}
+  int32_t grabFrame(RawBufferRecord* record, platform::Event* stopEvent) override;
+  StillFrame grabStill(uint8_t* output, uint8_t* second, uint32_t pitch, uint8_t bits,
                        platform::Event* stopEvent, uint32_t width, uint32_t height,
                        uint32_t sensorWidth, uint32_t sensorHeight, uint32_t index) override;
   StreamOutputShape shape() override;
@@ -72,7 +72,6 @@ class FakeModel : private FakeModelRecord,
   HRESULT openDevice() override { return openResult.load(); }
   HRESULT setFan(uint16_t speed) override;
   HRESULT setTec(uint32_t on) override;
-  using BaseImpl::GrabStill;
   // Frame services: conversions stamp the frame's first four bytes into the output.
   StillResult* GrabStillFrame(StillResult* r, uint8_t*, uint8_t*, uint8_t, platform::Event*,
                               uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) override {

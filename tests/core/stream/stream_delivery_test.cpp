@@ -132,9 +132,9 @@ TEST(StreamStill, StillGrabberAtAnotherIndexTakesCountStillsAndSwitchesOnce) {
     EXPECT_EQ(stills.stills.load(), count);
     std::vector<std::string> seen;
     for (const std::string& c : cam.calls())
-      if (c.rfind("SetResolution", 0) == 0 || c.rfind("GrabStill", 0) == 0) seen.push_back(c);
+      if (c.rfind("SetResolution", 0) == 0 || c.rfind("grabStill", 0) == 0) seen.push_back(c);
     std::vector<std::string> want{"SetResolution 1 still"};
-    for (int32_t i = 0; i < count; ++i) want.push_back("GrabStill 1");
+    for (int32_t i = 0; i < count; ++i) want.push_back("grabStill 1");
     want.push_back("SetResolution 0 preview");
     EXPECT_EQ(seen, want) << count;
   }

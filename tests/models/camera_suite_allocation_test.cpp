@@ -1,4 +1,4 @@
-// Every allocation of the 3.1 MP camera's construction failing in turn: no camera, nothing leaked
+// Every allocation of each built row's construction failing in turn: no camera, nothing leaked
 // (the leak checker of the sanitizer build judges), nothing persisted.
 #include <gtest/gtest.h>
 
@@ -76,30 +76,33 @@ void ExpectOnlyStateCreation(std::vector<std::string> changes, const std::string
     EXPECT_TRUE(name == "AeMaxTime" || name == "AeMaxGain") << name << " by " << where;
 }
 
-TEST(Usb3_31Allocation, EachFailedAllocationGivesNoCameraAndPersistsNothing) {
-  for (const uint16_t id : {0xC310, 0xD310}) {
-    ModelRig rig({.productId = id});
-    const WString cameraId = rig.id(ZX_W('!'));
-    long n = 1;
-    for (;; ++n) {
-      counted = 0;
-      failAt = n;
-      BaseImpl* cam = OpenCameraById(cameraId.c_str(), ModelTable());
-      failAt = 0;
-      if (rig.adopt(cam)) break;
-      ExpectOnlyStateCreation(rig.registry().takeChanges(), "allocation " + std::to_string(n));
-    }
-    EXPECT_GT(n, 10) << "construction allocates in every part";
+class CameraSuiteAllocation : public ::testing::TestWithParam<testing_models::BuiltRow> {};
+
+TEST_P(CameraSuiteAllocation, EachFailedAllocationGivesNoCameraAndPersistsNothing) {
+  ModelRig rig(GetParam());
+  const WString cameraId = rig.id(ZX_W('!'));
+  long n = 1;
+  for (;; ++n) {
+    counted = 0;
+    failAt = n;
+    BaseImpl* cam = OpenCameraById(cameraId.c_str(), ModelTable());
+    failAt = 0;
+    if (rig.adopt(cam)) break;
+    ExpectOnlyStateCreation(rig.registry().takeChanges(), "allocation " + std::to_string(n));
   }
+  EXPECT_GT(n, 10) << "construction allocates in every part";
 }
 
-TEST(Usb3_31Allocation, AFailedRawBufferGivesNoCameraAndPersistsNothing) {
-  ModelRig rig;
+TEST_P(CameraSuiteAllocation, AFailedRawBufferGivesNoCameraAndPersistsNothing) {
+  ModelRig rig(GetParam());
   SetRawBufferAllocator([](size_t) -> void* { return nullptr; });
   EXPECT_EQ(rig.open(), nullptr);
   SetRawBufferAllocator(nullptr);
   ExpectOnlyStateCreation(rig.registry().takeChanges(), "a raw buffer");
   EXPECT_NE(rig.open(), nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(Built, CameraSuiteAllocation,
+                         ::testing::ValuesIn(testing_models::BuiltRows()), testing_models::RowName);
 
 }  // namespace

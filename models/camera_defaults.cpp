@@ -1,4 +1,6 @@
 // Enumeration and opening over the process catalogue and the process device directory.
+#include "models/camera_defaults.h"
+
 #include "core/camera_enumeration.h"
 #include "core/camera_opening.h"
 #include "models/catalogue_table.h"

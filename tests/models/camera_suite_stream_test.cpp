@@ -1,0 +1,282 @@
+// Every built catalogue row end to end in real time: enumerated and opened from its simulated
+// device, streaming through the transport, the grabber and the pipeline with their threads.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "core/camera_buffer_impl.h"
+#include "core/camera_enumeration.h"
+#include "pipeline/algorithms/ae_measure.h"
+#include "pipeline/pl_start.h"
+#include "platform/event.h"
+#include "sim/frame_content.h"
+#include "tests/models/model_rig.h"
+#include "tests/support/recording_directory.h"
+
+namespace {
+
+using testing_models::BuiltRow;
+using testing_models::ModelRig;
+
+uint32_t DibStride(uint32_t w) {
+  return ((w * 24 + 31) / 32) * 4;
+}
+
+// Pulls frames as a pin does; a watchdog wakes a pull that waits too long, so nothing hangs.
+uint32_t Pull(BaseImpl& cam, std::vector<uint8_t>& frame, uint32_t n) {
+  platform::Event wake(platform::Event::Kind::AutoReset, false);
+  std::atomic<bool> done{false}, timedOut{false};
+  std::thread watchdog([&] {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    timedOut = !done.load();
+    wake.set();
+  });
+  uint32_t got = 0;
+  while (got < n && !timedOut) {
+    const HRESULT hr = cam.PullFrameForPin(frame.data(), uint32_t(frame.size()), &wake);
+    if (hr == S_OK)
+      ++got;
+    else if (FAILED(hr))
+      break;
+  }
+  done = true;
+  watchdog.join();
+  return got;
+}
+
+// A 4x2 chart read from a bottom-up BGR DIB: each patch centre must show its colour's dominant
+// channels, greys must be neutral, and red must sit top-left.
+void ExpectChart(const std::vector<uint8_t>& dib, uint32_t w, uint32_t h, const char* what) {
+  struct Patch {
+    const char* name;
+    bool r, g, b;
+  };
+  const Patch patches[2][4] = {
+      {{"red", 1, 0, 0}, {"green", 0, 1, 0}, {"blue", 0, 0, 1}, {"white", 1, 1, 1}},
+      {{"cyan", 0, 1, 1}, {"magenta", 1, 0, 1}, {"yellow", 1, 1, 0}, {"grey", 1, 1, 1}}};
+  for (uint32_t row = 0; row < 2; ++row) {
+    for (uint32_t col = 0; col < 4; ++col) {
+      const Patch& p = patches[row][col];
+      const uint32_t x = (2 * col + 1) * w / 8, y = (2 * row + 1) * h / 4;
+      const uint8_t* px = dib.data() + size_t(h - 1 - y) * DibStride(w) + size_t(x) * 3;
+      const int rgb[3] = {px[2], px[1], px[0]};
+      const bool on[3] = {p.r, p.g, p.b};
+      int lowestOn = 255, highestOff = 0;
+      for (int c = 0; c < 3; ++c)
+        (on[c] ? lowestOn : highestOff) =
+            on[c] ? std::min(lowestOn, rgb[c]) : std::max(highestOff, rgb[c]);
+      EXPECT_GT(lowestOn, highestOff + 40)
+          << what << " " << p.name << " patch reads " << rgb[0] << "," << rgb[1] << "," << rgb[2];
+      const int hi = std::max({rgb[0], rgb[1], rgb[2]}), lo = std::min({rgb[0], rgb[1], rgb[2]});
+      if (p.r && p.g && p.b) {
+        EXPECT_LE(hi - lo, hi / 10 + 1) << what << " " << p.name << " is not neutral";
+      }
+    }
+  }
+}
+
+// The mean of the centre fifth of a BGR frame, all channels.
+double CentreMean(const std::vector<uint8_t>& dib, uint32_t w, uint32_t h) {
+  uint64_t sum = 0, n = 0;
+  for (uint32_t y = h * 2 / 5; y < h * 3 / 5; ++y)
+    for (uint32_t x = w * 2 / 5; x < w * 3 / 5; ++x)
+      for (uint32_t c = 0; c < 3; ++c) sum += dib[size_t(y) * DibStride(w) + x * 3 + c], ++n;
+  return n ? double(sum) / double(n) : 0;
+}
+
+class CameraSuiteStream : public ::testing::TestWithParam<BuiltRow> {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(GetParam().sim, nullptr) << "no simulated sensor";
+    rig_.device().setFramePeriodMs(5);
+    scene_ = GetParam().sim->scene();
+    scene_.referenceExposureUs = GetParam().exposureUs.def;
+    rig_.device().setContent(sim::ContentKind::Chart, scene_);
+  }
+  const ModelInfo& info() const { return *GetParam().info; }
+  uint32_t last() const { return info().previewCount - 1; }
+  // Enumerates the one simulated device and opens it with settings persisted.
+  BaseImpl* open() {
+    if (winUsb_)
+      directory_.memory.addInterfacePath(kCameraInterfaceClass, rig_.device().winUsbPath());
+    else
+      directory_.memory.addDosName(ZX_W("lumorix-") + rig_.device().kernelId());
+    CameraDeviceRecord records[kMaxCameraRecords] = {};
+    if (EnumerateCameras(records, ModelTable(), directory_) != 1) return nullptr;
+    rig_.adopt(OpenCameraById((WString(ZX_W("!")) + records[0].id).c_str(), ModelTable()));
+    return &rig_.camera();
+  }
+  // Opens and streams at index with AE on or off; null when a step fails.
+  BaseImpl* stream(uint32_t index, uint32_t ae) {
+    BaseImpl* cam = open();
+    if (!cam || cam->put_eSize(index) != S_OK || cam->start() != S_OK) return nullptr;
+    PL_SetAutoExpoEnable(rig_.helper(), ae);
+    return cam;
+  }
+  std::vector<uint8_t> frameAt(uint32_t index) {
+    return std::vector<uint8_t>(size_t{DibStride(info().resolutions[index].width)} *
+                                info().resolutions[index].height);
+  }
+  // The AE window's mean, as AE measures it, of what the sensor sends now.
+  int32_t aeWindowMean(const PLContext& ctx) {
+    const uint32_t w = ctx.frameWidth, h = ctx.frameHeight;
+    std::vector<uint8_t> raw(size_t(w) * h);
+    sim::RenderScene(raw.data(), w, h, scene_, rig_.sensorExposureUs(), rig_.sensorGain(), 0);
+    const ImageRect r = ctx.aeRectPx;
+    return GetAverageIntensityByte(w, h, ImageRect{r.left, r.top, r.right, r.bottom}, 8, false,
+                                   raw.data());
+  }
+
+  ModelRig rig_{GetParam(), true};
+  sim::SceneOptions scene_;
+  RecordingDirectory directory_;
+  bool winUsb_ = false;
+};
+
+TEST_P(CameraSuiteStream, StreamsEveryResolutionRestartsSnapsAndReturnsEveryBuffer) {
+  BaseImpl* cam = open();
+  ASSERT_NE(cam, nullptr);
+  for (uint32_t index = 0; index <= last(); ++index) {
+    const uint32_t w = info().resolutions[index].width, h = info().resolutions[index].height;
+    std::vector<uint8_t> frame = frameAt(index);
+    ASSERT_EQ(cam->put_eSize(index), S_OK);
+    for (int run = 0; run < (index == last() ? 2 : 1); ++run) {  // the last size starts twice
+      ASSERT_EQ(cam->start(), S_OK);
+      EXPECT_EQ(Pull(*cam, frame, run ? 3 : 30), run ? 3u : 30u) << index;
+      ExpectChart(frame, w, h, "preview");
+      if (index == last() && run == 0 && info().stillCount > 0) {
+        ASSERT_EQ(cam->put_eStillSize(0), S_OK);
+        std::vector<uint8_t> still = frameAt(0);
+        platform::Event cancel(platform::Event::Kind::ManualReset, false);
+        EXPECT_EQ(cam->SnapForPin(still.data(), uint32_t(still.size()), &cancel), S_OK);
+        ExpectChart(still, info().resolutions[0].width, info().resolutions[0].height, "still");
+        EXPECT_EQ(Pull(*cam, frame, 3), 3u) << "preview after the still";
+      }
+      EXPECT_EQ(cam->stop(), S_OK);
+      EXPECT_EQ(
+          rig_.camera().buffers().freeList().size() + rig_.camera().buffers().readyList().size(),
+          CameraBufferImpl::kRecordCount);
+    }
+  }
+}
+
+TEST_P(CameraSuiteStream, StreamsThroughWinUsb) {
+  winUsb_ = true;
+  BaseImpl* cam = stream(last(), 1);
+  ASSERT_NE(cam, nullptr);
+  std::vector<uint8_t> frame = frameAt(last());
+  EXPECT_EQ(Pull(*cam, frame, 3), 3u);
+  EXPECT_EQ(cam->stop(), S_OK);
+}
+
+TEST_P(CameraSuiteStream, ExposureAndGainReachTheSensorWithAutoExposureOff) {
+  BaseImpl* cam = stream(last(), 0);
+  ASSERT_NE(cam, nullptr);
+  const uint32_t w = info().resolutions[last()].width, h = info().resolutions[last()].height;
+  std::vector<uint8_t> frame = frameAt(last());
+  ASSERT_EQ(Pull(*cam, frame, 2), 2u);
+  const auto nearly = [](uint32_t actual, uint32_t want) {
+    return std::abs(double(actual) - want) <= want * 0.005;
+  };
+  for (const uint32_t speed : {0u, info().maxSpeed}) {
+    ASSERT_EQ(cam->put_Speed(uint16_t(speed)), S_OK);
+    EXPECT_TRUE(nearly(rig_.sensorExposureUs(), GetParam().exposureUs.def)) << "speed " << speed;
+  }
+  const struct {
+    uint32_t us;
+    uint16_t gain;
+  } steps[] = {{20000, 100}, {40000, 100}, {20000, 200}};
+  double bright[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    rig_.setExposure(steps[i].us);
+    ExpoProcAGain(rig_.helper(), steps[i].gain, 0);
+    EXPECT_TRUE(nearly(rig_.sensorExposureUs(), steps[i].us)) << rig_.sensorExposureUs();
+    EXPECT_EQ(rig_.sensorGain(), steps[i].gain);
+    ASSERT_EQ(Pull(*cam, frame, 4), 4u);  // frames exposed before are gone
+    bright[i] = CentreMean(frame, w, h);
+  }
+  EXPECT_GT(bright[1], bright[0] * 1.3) << "twice the exposure";
+  EXPECT_NEAR(bright[2], bright[1], bright[1] * 0.1) << "twice the gain, as twice the exposure";
+  EXPECT_EQ(cam->stop(), S_OK);
+}
+
+TEST_P(CameraSuiteStream, AutoExposureReachesItsTarget) {
+  scene_.referenceExposureUs = 3 * GetParam().exposureUs.def;  // a third of the light
+  rig_.device().setContent(sim::ContentKind::Scene, scene_);
+  BaseImpl* cam = stream(last(), 0);  // AE starts once the scene is seen away from its target
+  ASSERT_NE(cam, nullptr);
+  std::vector<uint8_t> frame = frameAt(last());
+  const PLContext& ctx = *rig_.helper().ctx8;
+  EXPECT_GT(std::abs(aeWindowMean(ctx) - 120), 20) << "the scene starts away from the target";
+  PL_SetAutoExpoEnable(rig_.helper(), 1);
+  uint32_t settled = 0;
+  int32_t mean = 0;
+  for (uint32_t n = 0; n < 100 && settled < 5; ++n) {
+    ASSERT_EQ(Pull(*cam, frame, 1), 1u);
+    mean = aeWindowMean(ctx);
+    settled = std::abs(mean - 120) <= 20 ? settled + 1 : 0;
+  }
+  EXPECT_EQ(settled, 5u) << "AE window mean " << mean;
+  EXPECT_EQ(cam->stop(), S_OK);
+}
+
+// Exposure set from another thread while AE streams and an application pulls: every exposure
+// program reaches the sensor whole.
+TEST_P(CameraSuiteStream, ExposureProgramsStayWholeWhileAeStreams) {
+  BaseImpl* cam = stream(last(), 1);
+  ASSERT_NE(cam, nullptr);
+  std::vector<uint8_t> frame = frameAt(last());
+  ASSERT_EQ(Pull(*cam, frame, 3), 3u);
+  rig_.log().clear();
+  std::atomic<bool> done{false};
+  std::thread setter([&] {
+    // Alternating across the longest exposure, so most programs rewrite the line length.
+    for (uint32_t i = 0; i < 500; ++i) {
+      rig_.setExposure(i % 2 ? GetParam().exposureUs.max : GetParam().exposureUs.def + i);
+      ExpoProcAGain(rig_.helper(), uint16_t(100 + i % 190), 0);
+    }
+    done = true;
+  });
+  std::vector<uint8_t> image(size_t{info().resolutions[last()].width} *
+                             info().resolutions[last()].height * 3);
+  LumorixFrameInfo frameInfo{};
+  while (!done) {
+    cam->PullImage(image.data(), 24, 0, &frameInfo);  // asks the output shape meanwhile
+    std::this_thread::yield();
+  }
+  setter.join();
+  const auto writes = rig_.log().ofKind(sim::LogKind::RegisterWrite);
+  EXPECT_EQ(cam->stop(), S_OK);
+  const uint16_t first = GetParam().sim->lineLengthReg, second = GetParam().sim->linesReg;
+  size_t programs = 0;
+  for (size_t k = 0; k < writes.size(); ++k) {
+    programs += writes[k].code == second;
+    if (writes[k].code != first) continue;
+    ASSERT_LT(k + 1, writes.size());
+    EXPECT_EQ(writes[k + 1].code, second) << "program split at " << k;
+  }
+  EXPECT_GE(programs, 400u);
+}
+
+TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
+  ASSERT_NE(stream(last(), 1), nullptr);
+  std::vector<uint8_t> frame = frameAt(last());
+  ASSERT_EQ(Pull(rig_.camera(), frame, 3), 3u);
+  rig_.close();
+  EXPECT_EQ(rig_.device().outstandingReads(), 0u);
+  EXPECT_EQ(rig_.device().systemInitValue(), 0);
+  const auto timeline = rig_.log().pipeTimeline();
+  EXPECT_NE(std::find(timeline.begin(), timeline.end(), "close"), timeline.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(Built, CameraSuiteStream, ::testing::ValuesIn(testing_models::BuiltRows()),
+                         testing_models::RowName);
+
+}  // namespace

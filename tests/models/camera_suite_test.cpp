@@ -1,0 +1,218 @@
+// Every built catalogue row on its simulated device, on the virtual clock: construction and
+// settings, flags, tables, the helper's generic operations and single grabs. A new row is picked
+// up with no code; a row whose sensor has no simulation fails here until it gets one.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "base/lumorix_events.h"
+#include "base/lumorix_flags.h"
+#include "pipeline/frame_descriptor.h"
+#include "sim/frame_content.h"
+#include "tests/models/model_rig.h"
+
+namespace {
+
+using testing_models::BuiltRow;
+using testing_models::Flavour;
+using testing_models::ModelRig;
+using testing_models::SettingsKey;
+
+class CameraSuite : public ::testing::TestWithParam<BuiltRow> {
+ protected:
+  void SetUp() override { ASSERT_NE(GetParam().sim, nullptr) << "no simulated sensor"; }
+  const ModelInfo& info() const { return *GetParam().info; }
+  uint32_t last() const { return info().previewCount - 1; }
+};
+
+TEST_P(CameraSuite, SettingsKeyIsTheClassNameAndNoPrefixPersistsNothing) {
+  {
+    ModelRig rig(GetParam());
+    CmosCamera* cam = rig.open();
+    ASSERT_NE(cam, nullptr);
+    const std::string key = SettingsKey(GetParam().settingsName);
+    EXPECT_EQ(platform::WideToUtf8(cam->registrySubkey()), key);
+    rig.close();
+    uint32_t index = 99;
+    EXPECT_EQ(rig.registry().readDword(key, "PreviewSize", index), platform::RegStatus::Ok);
+  }
+  for (const WCHAR16 prefix : {WCHAR16(0), WCHAR16(ZX_W('@'))}) {
+    ModelRig rig(GetParam());
+    CmosCamera* cam = rig.open(prefix);
+    ASSERT_NE(cam, nullptr);
+    EXPECT_FALSE(cam->hasRegistryKey());
+    rig.startSensor(0);
+    cam->stream().startPipeline();
+    cam->stream().finishPipeline();
+    cam->StopSensor();
+    rig.close();
+    EXPECT_EQ(rig.registry().takeChanges(), std::vector<std::string>{}) << "prefix " << int(prefix);
+  }
+}
+
+TEST_P(CameraSuite, SavedSpeedAndPreviewIndexAreClamped) {
+  ModelRig rig(GetParam());
+  const std::string key = SettingsKey(GetParam().settingsName);
+  rig.registry().writeDword(key, "FrameRate", info().maxSpeed + 7);
+  rig.registry().writeDword(key, "PreviewSize", info().previewCount + 5);
+  CmosCamera* cam = rig.open();
+  ASSERT_NE(cam, nullptr);
+  EXPECT_EQ(cam->pipelineHelper().speed, info().maxSpeed);
+  EXPECT_EQ(cam->previewIndex(), last());
+  EXPECT_EQ(cam->pipelineHelper().frameWidth, info().resolutions[last()].width);
+  EXPECT_EQ(cam->pipelineHelper().frameHeight, info().resolutions[last()].height);
+  EXPECT_EQ(cam->OpenCamera(info().previewCount), E_INVALIDARG);
+}
+
+// The registration's word is fixed up for a USB2 port; the helper keeps the class's word.
+TEST_P(CameraSuite, HelperKeepsTheClassFlagsWhileTheRecordIsFixedUp) {
+  ModelRig rig(GetParam());
+  CmosCamera* cam = rig.open();
+  ASSERT_NE(cam, nullptr);
+  EXPECT_EQ(cam->modelFlags(), info().flags);
+  EXPECT_EQ(cam->pipelineHelper().modelFlags, cam->spec().helperFlags);
+  EXPECT_EQ(cam->pipelineHelper().PLHlperHasFlag40(), (info().flags & LUMORIX_FLAG_USB3) != 0);
+}
+
+TEST_P(CameraSuite, RawLutRawBufferAndPixelSizesFitTheSensor) {
+  ModelRig rig(GetParam());
+  CmosCamera* cam = rig.open();
+  ASSERT_NE(cam, nullptr);
+  const CmosHelper& h = cam->pipelineHelper();
+  ASSERT_NE(h.rawLut8, nullptr);
+  const uint8_t* lut = h.rawLut8;
+  for (const LutAnchor& a : cam->spec().rawLutAnchors) EXPECT_EQ(lut[a.in], a.out) << a.in;
+  for (int i = 1; i < 256; ++i) EXPECT_GE(lut[i], lut[i - 1]) << i;
+  ASSERT_NE(h.ctx8, nullptr);
+  EXPECT_TRUE(std::equal(h.ctx8->rawLut.begin(), h.ctx8->rawLut.end(), lut));
+  EXPECT_EQ(cam->buffers().rawBytes(), h.rawFrameBytes);
+  EXPECT_GT(h.rawFrameBytes, info().resolutions[0].width * info().resolutions[0].height);
+
+  // Sizes scale with each resolution's ratio; a bad index or no output is refused.
+  for (uint32_t i = 0; i < info().previewCount; ++i) {
+    float x = 0, y = 0;
+    EXPECT_EQ(cam->get_PixelSize(i, &x, nullptr), S_OK);
+    EXPECT_EQ(cam->get_PixelSize(i, nullptr, &y), S_OK);
+    const ResolutionRatio r = cam->spec().ratios[i];
+    EXPECT_FLOAT_EQ(x, info().pixelWidth * r.numerator / r.denominator) << i;
+    EXPECT_FLOAT_EQ(y, x);
+  }
+  float x = 0;
+  EXPECT_EQ(cam->get_PixelSize(info().previewCount, &x, &x), E_INVALIDARG);
+  EXPECT_EQ(cam->get_PixelSize(0, nullptr, nullptr), E_POINTER);
+}
+
+TEST_P(CameraSuite, InitOpensOnceAndSettlesResettingOnlyTheKernelPort) {
+  for (const Flavour flavour : {Flavour::Kernel, Flavour::WinUsb}) {
+    const bool kernel = flavour == Flavour::Kernel;
+    ModelRig rig({.productId = GetParam().productId, .flavour = flavour, .sim = GetParam().sim});
+    ASSERT_NE(rig.open(), nullptr);
+    rig.countOpens();
+    CmosDevice& device = rig.camera().device();
+    EXPECT_EQ(rig.helper().PLHlperInit(), 0);
+    EXPECT_EQ(rig.helper().PLHlperInit(), 1);
+    EXPECT_EQ(rig.opens(), 1);
+    EXPECT_TRUE(device.isOpen());
+    const auto timeline = rig.log().pipeTimeline();
+    EXPECT_EQ(std::count(timeline.begin(), timeline.end(), "reset-port"), kernel ? 1 : 0) << kernel;
+    EXPECT_EQ(std::count(timeline.begin(), timeline.end(), "pause 50"), 1) << kernel;
+
+    device.bFiniUSB();
+    rig.device().refuseOpen(5);
+    EXPECT_EQ(rig.helper().PLHlperInit(), HRESULT_FROM_WIN32(5)) << kernel;
+    EXPECT_FALSE(device.isOpen());
+    EXPECT_EQ(device.deviceOpened, 0);
+    EXPECT_EQ(rig.camera().stream().openDevice(), HRESULT_FROM_WIN32(5));
+  }
+}
+
+TEST_P(CameraSuite, OutputSizeFollowsBinningAndRegion) {
+  const uint32_t w = info().resolutions[0].width, h = info().resolutions[0].height;
+  struct Case {
+    uint8_t binning;
+    SensorRect roi;
+    uint32_t w, h;
+  };
+  // Binned sizes are even; a region is taken as it is.
+  for (const Case c :
+       {Case{3, {}, w / 3 & ~1u, h / 3 & ~1u}, Case{0x82, {}, w / 2 & ~1u, h / 2 & ~1u},
+        Case{1, {100, 50, 501, 351}, 401, 301}, Case{1, {}, w, h}}) {
+    ModelRig rig(GetParam());
+    ASSERT_NE(rig.open(), nullptr);
+    rig.camera().device().binning = c.binning;
+    rig.camera().device().setRequestedRoi(c.roi);
+    uint32_t ow = 0, oh = 0;
+    rig.helper().PLHlperGetOutputSize(&ow, &oh);
+    EXPECT_EQ(ow, c.w) << int(c.binning);
+    EXPECT_EQ(oh, c.h) << int(c.binning);
+  }
+}
+
+TEST_P(CameraSuite, ApplyRoiReachesTheDeviceOnlyForAPendingRegion) {
+  ModelRig rig(GetParam());
+  ASSERT_NE(rig.open(), nullptr);
+  ASSERT_EQ(rig.camera().stream().openDevice(), S_OK);
+  std::vector<uint32_t> events;
+  rig.camera().device().setEventSink(
+      [](void* c, uint32_t code) { static_cast<std::vector<uint32_t>*>(c)->push_back(code); },
+      &events);
+  rig.log().clear();
+  FrameDescriptor frame;
+  rig.helper().PLHlperApplyRoi(&frame, nullptr);
+  EXPECT_TRUE(rig.log().entries().empty());
+  EXPECT_TRUE(events.empty());
+
+  const SensorRect region{100, 50, 501, 351};
+  rig.camera().device().setRequestedRoi(region);
+  rig.helper().PLHlperApplyRoi(&frame, nullptr);
+  rig.helper().PLHlperApplyRoi(&frame, nullptr);
+  EXPECT_EQ(events, std::vector<uint32_t>{kEventRegion});
+  EXPECT_EQ(frame.roi.right, region.right);
+  EXPECT_EQ(rig.camera().device().appliedRoi().left, region.left);
+}
+
+// A grab at the smallest size: the sensor's frames, the trailer byte from revision 3, the second
+// frame on two tries, nothing (and one abort) when the sensor never started.
+TEST_P(CameraSuite, GrabsTakeTheSensorsFrames) {
+  const uint32_t w = info().resolutions[last()].width, h = info().resolutions[last()].height;
+  const auto pattern = [&](uint32_t n) {
+    std::vector<uint8_t> image(size_t{w} * h);
+    sim::RenderPattern(image.data(), w, h, n);
+    return image;
+  };
+  for (const uint16_t revision : {3, 2}) {
+    for (const bool singleTry : {true, false}) {
+      ModelRig rig(
+          {.productId = GetParam().productId, .revision = revision, .sim = GetParam().sim});
+      ASSERT_NE(rig.open(), nullptr);
+      rig.startSensor(last());
+      std::vector<uint8_t> buffer(size_t{w} * h + 64, 0x5C);
+      FrameDescriptor frame;
+      frame.buffer = buffer.data();
+      ASSERT_EQ(rig.helper().PLHlperGrabFrame(&frame, w, h, nullptr, nullptr, singleTry), 1);
+      EXPECT_EQ(rig.device().framesSent(), singleTry ? 1u : 2u);
+      const std::vector<uint8_t> expected = pattern(singleTry ? 0 : 1);
+      EXPECT_TRUE(std::equal(expected.begin(), expected.end(), buffer.begin())) << revision;
+      EXPECT_EQ(buffer[expected.size()], revision >= 3 ? sim::kTrailerByte : 0x5C) << revision;
+      EXPECT_EQ(buffer[expected.size() + 1], 0x5C) << revision;
+    }
+  }
+  ModelRig rig(GetParam());
+  ASSERT_NE(rig.open(), nullptr);
+  ASSERT_EQ(rig.camera().stream().openDevice(), S_OK);
+  std::vector<uint8_t> buffer(size_t{w} * h + 1);
+  FrameDescriptor frame;
+  frame.buffer = buffer.data();
+  const uint64_t before = rig.clock().now();
+  EXPECT_EQ(rig.helper().PLHlperGrabFrame(&frame, w, h, nullptr, nullptr, false), 0);
+  const auto timeline = rig.log().pipeTimeline();
+  EXPECT_EQ(std::count(timeline.begin(), timeline.end(), "abort"), 1);
+  EXPECT_LT(rig.clock().now() - before, 2u * 5000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Built, CameraSuite, ::testing::ValuesIn(testing_models::BuiltRows()),
+                         testing_models::RowName);
+
+}  // namespace
