@@ -4,8 +4,13 @@ include_guard(GLOBAL)
 add_library(zx_options INTERFACE)
 target_include_directories(zx_options INTERFACE ${PROJECT_SOURCE_DIR})
 target_compile_options(zx_options INTERFACE
-  -Wall -Wextra -Wno-unused-parameter
+  -Wall -Wextra -Wno-unused-parameter -Wshadow -Wmissing-declarations
   $<$<BOOL:${ZX_WERROR}>:-Werror>)
+# The system's COM interfaces have public non-virtual destructors by design (Release destroys), so
+# every class implementing one would warn; our own interfaces are checked in the native builds.
+if(NOT WIN32)
+  target_compile_options(zx_options INTERFACE $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor>)
+endif()
 if(WIN32)
   # UNICODE so that the W entry points are the default; lean headers keep min/max macros away.
   target_compile_definitions(zx_options INTERFACE

@@ -119,7 +119,7 @@ TEST_P(RegistryStore, DeleteKeyTakesSubkeysAndValues) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, RegistryStore, ::testing::ValuesIn(kStores),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST(ScopedRegistry, ReplacesAndRestoresTheProcessStore) {
   platform::Registry* before = &platform::CurrentRegistry();

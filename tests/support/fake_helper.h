@@ -9,8 +9,8 @@
 
 class FakeHelper : public IdleHelper {
  public:
-  explicit FakeHelper(uint64_t flags, const WCHAR16* subKey = nullptr)
-      : IdleHelper(argsFor(flags, subKey)) {
+  explicit FakeHelper(uint64_t flags, const WCHAR16* settingsKey = nullptr)
+      : IdleHelper(argsFor(flags, settingsKey)) {
     fanMaxSpeed = 3;
   }
 

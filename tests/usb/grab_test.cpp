@@ -18,18 +18,18 @@ namespace {
 constexpr uint32_t kBlock = 4096;
 
 struct Streaming {
-  Streaming(Flavour flavour, uint32_t width, uint32_t height, uint32_t trailer = 0)
+  Streaming(Flavour flavour, uint32_t frameWidth, uint32_t frameHeight, uint32_t trailer = 0)
       : rig(flavour), usb(kBlock, 2, nullptr, rig.id().c_str()) {
     rig.camera->withFamily([&](sim::SensorFamily& f) {
       auto& fixed = static_cast<sim::FixedFamily&>(f);
-      fixed.setGeometry(width, height);
+      fixed.setGeometry(frameWidth, frameHeight);
       fixed.setTrailer(trailer);
       return 0;
     });
-    frameBytes = width * height + trailer;
+    frameBytes = frameWidth * frameHeight + trailer;
     frame.assign(frameBytes, 0);
-    this->width = width;
-    this->height = height;
+    width = frameWidth;
+    height = frameHeight;
     EXPECT_EQ(usb.bInitUSB(true), S_OK);
     rig.camera->log().clear();
   }

@@ -26,9 +26,9 @@ inline constexpr uint16_t kFullWindowProgram[][2] = {{0x30A2, 1},    {0x30A6, 1}
                                                      {0x300A, 1560}, {0x3040, 0}, {0x301A, 0x10DE}};
 
 struct SimRig {
-  explicit SimRig(Flavour flavour, sim::SimConfig config = {},
+  explicit SimRig(Flavour kind, sim::SimConfig config = {},
                   std::unique_ptr<sim::SensorFamily> family = nullptr)
-      : flavour(flavour) {
+      : flavour(kind) {
     if (!family) family = std::make_unique<sim::FixedFamily>(64, 16);
     camera = bus.add(clock, config, std::move(family));
     clock.observeSleeps([this](uint32_t ms) {
