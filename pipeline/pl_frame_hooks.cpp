@@ -38,12 +38,8 @@ bool snappedTime(PLHlperBase& h, uint32_t& t) {
 
 void repairDefects(PLHlperBase& h, FrameDescriptor& f, const SensorRect* region) {
   if (!h.curDefectCount || !h.curDefects) return;
-  const auto w = int32_t(h.procWidth), ht = int32_t(h.procHeight);
-  if (h.ctx16 && IsHighBitFormat(h.pixelFormat))
-    stages::FixDefectPixels16(h.ctx16.get(), h.curDefectCount, h.curDefects, w, ht,
-                              reinterpret_cast<uint16_t*>(f.buffer), region);
-  else if (h.ctx8 && !IsHighBitFormat(h.pixelFormat))
-    stages::FixDefectPixels(h.ctx8.get(), h.curDefectCount, h.curDefects, w, ht, f.buffer, region);
+  stages::FixFrameDefects(h, h.curDefectCount, h.curDefects, int32_t(h.procWidth),
+                          int32_t(h.procHeight), f.buffer, region);
 }
 
 // Steps 6 to 8: one AE step, then the hand-over decided under mtxSettings and applied outside.

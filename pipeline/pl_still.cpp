@@ -46,13 +46,8 @@ const DefectListSlot* stillDefects(const PLHlperBase& h, uint32_t index) {
 void repair(PLHlperBase& h, uint8_t* raw, uint32_t pw, uint32_t ph, uint32_t index) {
   const DefectListSlot* list = stillDefects(h, index);
   if (!list) return;
-  const auto n = uint32_t(list->entries.size());
-  if (h.ctx16 && IsHighBitFormat(h.pixelFormat))
-    stages::FixDefectPixels16(h.ctx16.get(), n, list->entries.data(), int32_t(pw), int32_t(ph),
-                              reinterpret_cast<uint16_t*>(raw), nullptr);
-  else if (h.ctx8 && !IsHighBitFormat(h.pixelFormat))
-    stages::FixDefectPixels(h.ctx8.get(), n, list->entries.data(), int32_t(pw), int32_t(ph), raw,
-                            nullptr);
+  stages::FixFrameDefects(h, uint32_t(list->entries.size()), list->entries.data(), int32_t(pw),
+                          int32_t(ph), raw, nullptr);
 }
 
 // The high-bit still steps on the processing frame, then the output conversion and turns.

@@ -84,4 +84,15 @@ void ApplyDefectListBmp(int32_t w, int32_t h, uint8_t* frame, const PLContext* c
   kernels::RepairHotPixelsBmp(ctx->hotPixels.data(), ctx->hotPixels.size(), w, h, frame);
 }
 
+void FixFrameDefects(const PLHlperBase& helper, uint32_t count, const DefectPixel* list, int32_t w,
+                     int32_t h, uint8_t* frame, const SensorRect* region) {
+  if (IsHighBitFormat(helper.pixelFormat)) {
+    if (helper.ctx16)
+      FixDefectPixels16(helper.ctx16.get(), count, list, w, h, reinterpret_cast<uint16_t*>(frame),
+                        region);
+  } else if (helper.ctx8) {
+    FixDefectPixels(helper.ctx8.get(), count, list, w, h, frame, region);
+  }
+}
+
 }  // namespace stages

@@ -5,6 +5,7 @@
 
 #include "kernels/calibration.h"
 #include "pipeline/pl_context.h"
+#include "pipeline/pl_helper_base.h"
 
 namespace stages {
 
@@ -14,6 +15,10 @@ void FixDefectPixels(const PLContext* ctx, uint32_t count, const DefectPixel* li
                      int32_t h, uint8_t* frame, const SensorRect* region);
 void FixDefectPixels16(const PLContext16* ctx, uint32_t count, const DefectPixel* list, int32_t w,
                        int32_t h, uint16_t* frame, const SensorRect* region);
+// The state matching the helper's pixel format repairs the frame: the high-bit state for formats
+// over 8 bits, the 8-bit state otherwise; without that state the frame is left alone.
+void FixFrameDefects(const PLHlperBase& helper, uint32_t count, const DefectPixel* list, int32_t w,
+                     int32_t h, uint8_t* frame, const SensorRect* region);
 
 // The state's hot pixels, neighbours d away (colour 2, mono 1); RGB-input frames one pixel away.
 void ApplyDefectList(int32_t w, int32_t h, uint8_t* frame, const PLContext* ctx);
