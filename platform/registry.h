@@ -41,9 +41,9 @@ std::unique_ptr<Registry> MakeMemoryRegistry();
 #ifndef _WIN32
 // Each key a directory below root, each value a file holding its type and bytes.
 std::unique_ptr<Registry> MakeFileRegistry(std::string root);
+#endif
 // The OS's own store: HKCU on Windows, ZERITHAL_REGISTRY's file tree or memory elsewhere.
 std::unique_ptr<Registry> MakeOsRegistry();
-#endif
 
 // The process's store: on Windows HKEY_CURRENT_USER; on Linux a file tree below $ZERITHAL_REGISTRY
 // when it is set, else memory.
