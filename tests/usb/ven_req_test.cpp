@@ -105,7 +105,8 @@ TEST_P(VenReq, FivebyteOutPayloadArrivesIntact) {
   EXPECT_EQ(o.requests().size(), 1u);
 }
 
-// Status rules: which register writes fail on a bad status, and which only trace.
+// Status rules: which register writes fail on a bad status, and which only trace; which byte
+// replies read false.
 TEST_P(VenReq, StatusRulesOfRegisterWrites) {
   Opened o(GetParam());
   struct Row {
@@ -124,10 +125,7 @@ TEST_P(VenReq, StatusRulesOfRegisterWrites) {
     EXPECT_EQ(o.usb.bWriteFPGAV2(0xD400, 1), row.fpgaV2);
   }
   EXPECT_EQ(o.usb.bWriteSensor(0x3000, 1), S_OK);
-}
-
-TEST_P(VenReq, ByteRepliesReadFalseOnFailure) {
-  Opened o(GetParam());
+  // Byte replies read false on a failure.
   o.rig.camera->addRequestFault({0x10, RequestFault::Kind::TransferError});
   EXPECT_EQ(o.usb.bGetRegWriteMode(), 0);
   o.rig.camera->addRequestFault({0x2E, RequestFault::Kind::ShortReply, 31, 0, 0});
@@ -218,7 +216,8 @@ TEST_P(VenReq, LutBlocksByTableSizeAndPadding) {
   EXPECT_EQ(payload[2 * 1023] | payload[2 * 1023 + 1] << 8, 0x1FF);
 }
 
-TEST_P(VenReq, IspSettersWriteTheirRegisters) {
+// ISP setters, reload (trigger mode adds a second write) and DMA clear, in register writes.
+TEST_P(VenReq, RegisterSettersWriteTheirRegisters) {
   Opened o(GetParam());
   const double matrix[9] = {1, 0, -0.5, 0, 1, 0, 0, 0, 1};
   o.usb.IspSetMatrix(matrix);
@@ -228,25 +227,19 @@ TEST_P(VenReq, IspSettersWriteTheirRegisters) {
   o.usb.IspEnWB(true);
   o.usb.IspEnMatrix(false);
   o.usb.bWriteDdrRealtime(true);
-  const std::vector<std::pair<uint32_t, uint32_t>> expected = {
-      {0x6000, 1023}, {0x6200, 0},      {0x6400, 0xFE00}, {0x6600, 0},    {0x6800, 1023},
-      {0x6A00, 0},    {0x6C00, 0},      {0x6E00, 0},      {0x7000, 1023}, {0xD400, 300},
-      {0xD600, 256},  {0xD800, 0x2345}, {0x3200, 25},     {0x3400, 640},  {0x3600, 50},
-      {0x3800, 480},  {0xFC00, 1},      {0xF800, 0},      {0xB000, 1}};
-  EXPECT_EQ(o.registerWrites(), expected);
-}
-
-TEST_P(VenReq, ReloadAndDmaClear) {
-  Opened o(GetParam());
   o.usb.bReload(0);
   o.usb.triggerMode = 1;
   o.usb.bReload(0);
   o.usb.bDMAClear();
-  const std::vector<std::pair<uint32_t, uint32_t>> expected = {
-      {0xB400, 0}, {0xB400, 0}, {0xB400, 1}, {0xB200, 1}, {0xB200, 0}};
-  EXPECT_EQ(o.registerWrites(), expected);
   EXPECT_EQ(o.rig.camera->log().pipeTimeline(),
             (std::vector<std::string>{"pause 1", "pause 30", "pause 1"}));
+  const std::vector<std::pair<uint32_t, uint32_t>> expected = {
+      {0x6000, 1023}, {0x6200, 0},      {0x6400, 0xFE00}, {0x6600, 0},    {0x6800, 1023},
+      {0x6A00, 0},    {0x6C00, 0},      {0x6E00, 0},      {0x7000, 1023}, {0xD400, 300},
+      {0xD600, 256},  {0xD800, 0x2345}, {0x3200, 25},     {0x3400, 640},  {0x3600, 50},
+      {0x3800, 480},  {0xFC00, 1},      {0xF800, 0},      {0xB000, 1},    {0xB400, 0},
+      {0xB400, 0},    {0xB400, 1},      {0xB200, 1},      {0xB200, 0}};
+  EXPECT_EQ(o.registerWrites(), expected);
 }
 
 TEST(VenReqDefaults, AbbNeedsFirmware56) {
