@@ -170,15 +170,4 @@ TEST(UsbOpenWinUsb, ErrorThirtyOneLatchesWithoutAsking) {
   EXPECT_TRUE(usb.generalFailure());
 }
 
-TEST(UsbOpenKernel, UnknownControlCodesFailWithInvalidFunction) {
-  SimRig rig(Flavour::Kernel);
-  uint32_t err = 0;
-  auto device = platform::OpenDevice(rig.camera->kernelPath(), &err);
-  ASSERT_TRUE(device);
-  platform::Event event(platform::Event::Kind::ManualReset);
-  platform::AsyncIo io;
-  platform::PrepareAsync(io, event);
-  EXPECT_EQ(device->ioctl(0x222000, nullptr, 0, nullptr, 0, io), platform::kErrorInvalidFunction);
-}
-
 }  // namespace

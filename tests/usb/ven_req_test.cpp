@@ -49,37 +49,27 @@ TEST_P(VenReq, FixedRequestsSendTheirHeaderAndPayload) {
   Opened o(GetParam());
   struct Case {
     const char* name;
-    std::function<void(CCmos&)> call;
     bool in;
     uint8_t request;
     uint16_t value, index;
     std::vector<uint8_t> payload;
+    std::function<void(CCmos&)> call;
   };
+  using U = CCmos&;
+  const std::vector<uint8_t> packed = {0x23, 0x01, 0x89, 0x67, 0x45};  // address, then value
   const Case cases[] = {
-      {"pulse guide", [](CCmos& u) { u.bST4PulseGuide(2, 1000); }, false, 0x84, 33, 10, {}},
-      {"packed",
-       [](CCmos& u) { u.bWritePacked(0x123, 0x4567890); },
-       false,
-       0x08,
-       0,
-       0,
-       {0x23, 0x01, 0x89, 0x67, 0x45}},
-      {"packed short",
-       [](CCmos& u) { u.bWritePackedEx(0x12, 0x345678); },
-       false,
-       0x08,
-       0x3456,
-       0x1278,
-       {}},
-      {"system init", [](CCmos& u) { u.bSystemInit(3); }, false, 0x01, 3, 0x0F, {}},
-      {"sys fini", [](CCmos& u) { u.bSysFini(); }, true, 0x17, 0, 0, {}},
-      {"fpga value", [](CCmos& u) { u.bWriteFPGAValue(0x1234); }, true, 0x0D, 0x1234, 0, {}},
-      {"fpga", [](CCmos& u) { u.bWriteFPGA(0x55, 7); }, true, 0x0D, 7, 0x55, {}},
-      {"res mode", [](CCmos& u) { u.bWriteResMode(2); }, true, 0x2F, 2, 0, {}},
-      {"sensor", [](CCmos& u) { u.bWriteSensor(0x3012, 4005); }, true, 0x0B, 4005, 0x3012, {}},
-      {"guide state", [](CCmos& u) { u.bST4GuideState(); }, true, 0x81, 0, 0, {}},
-      {"alt sensor", [](CCmos& u) { u.bGetAltSensor(); }, true, 0x2E, 0, 0, {}},
-      {"write mode", [](CCmos& u) { u.bGetRegWriteMode(); }, true, 0x10, 0, 0, {}},
+      {"pulse guide", false, 0x84, 33, 10, {}, [](U u) { u.bST4PulseGuide(2, 1000); }},
+      {"packed", false, 0x08, 0, 0, packed, [](U u) { u.bWritePacked(0x123, 0x4567890); }},
+      {"packed ex", false, 0x08, 0x3456, 0x1278, {}, [](U u) { u.bWritePackedEx(0x12, 0x345678); }},
+      {"system init", false, 0x01, 3, 0x0F, {}, [](U u) { u.bSystemInit(3); }},
+      {"sys fini", true, 0x17, 0, 0, {}, [](U u) { u.bSysFini(); }},
+      {"fpga value", true, 0x0D, 0x1234, 0, {}, [](U u) { u.bWriteFPGAValue(0x1234); }},
+      {"fpga", true, 0x0D, 7, 0x55, {}, [](U u) { u.bWriteFPGA(0x55, 7); }},
+      {"res mode", true, 0x2F, 2, 0, {}, [](U u) { u.bWriteResMode(2); }},
+      {"sensor", true, 0x0B, 4005, 0x3012, {}, [](U u) { u.bWriteSensor(0x3012, 4005); }},
+      {"guide state", true, 0x81, 0, 0, {}, [](U u) { u.bST4GuideState(); }},
+      {"alt sensor", true, 0x2E, 0, 0, {}, [](U u) { u.bGetAltSensor(); }},
+      {"write mode", true, 0x10, 0, 0, {}, [](U u) { u.bGetRegWriteMode(); }},
   };
   for (const Case& c : cases) {
     o.rig.camera->log().clear();
