@@ -42,15 +42,9 @@ class SourceStreamTest : public SourceSinkTest {
     return ended;
   }
   HRESULT Enter(FILTER_STATE state) {
-    switch (state) {
-      case State_Stopped:
-        return source_->Stop();
-      case State_Paused:
-        return source_->Pause();
-      case State_Running:
-        return source_->Run(0);
-    }
-    return E_UNEXPECTED;
+    return state == State_Stopped  ? source_->Stop()
+           : state == State_Paused ? source_->Pause()
+                                   : source_->Run(0);
   }
 };
 

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "dshow/base/mediatypes.h"
 #include "tests/dshow/filter/module_support.h"
 #include "tests/dshow/support/capture_graph.h"
 
@@ -89,20 +90,19 @@ class ModuleStream : public ::testing::Test {
     int size = 0;
     ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
     ASSERT_EQ(size, static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)));
-    bool found = false;
-    for (int i = 0; i < count && !found; ++i) {
+    for (int i = 0; i < count; ++i) {
       AM_MEDIA_TYPE* mt = nullptr;
       VIDEO_STREAM_CONFIG_CAPS caps = {};
       ASSERT_EQ(config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps)), S_OK);
-      const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat);
-      if (vih->bmiHeader.biWidth == width && vih->bmiHeader.biHeight == height) {
-        found = true;
-        EXPECT_EQ(config->SetFormat(mt), S_OK);
-      }
-      CoTaskMemFree(mt->pbFormat);
-      CoTaskMemFree(mt);
+      const BITMAPINFOHEADER& bmi =
+          reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat)->bmiHeader;
+      const bool found = bmi.biWidth == width && bmi.biHeight == height;
+      const HRESULT chosen = found ? config->SetFormat(mt) : S_OK;
+      DeleteMediaType(mt);
+      ASSERT_EQ(chosen, S_OK);
+      if (found) return;
     }
-    ASSERT_TRUE(found) << width << "x" << height << " is not offered";
+    FAIL() << width << "x" << height << " is not offered";
   }
 
   void readConnectedFormat() {

@@ -93,6 +93,7 @@ class PinTest : public ::testing::Test {
 };
 
 // Stream caps give real frame intervals; types list every resolution until the format is fixed.
+// The numbers themselves are MediaNumbers' tables; here the pin hands them the right size and rate.
 TEST_F(PinTest, MediaTypesListEveryResolutionUntilTheFormatIsFixed) {
   make({});
   CMediaType mt;
@@ -101,10 +102,7 @@ TEST_F(PinTest, MediaTypesListEveryResolutionUntilTheFormatIsFixed) {
   EXPECT_EQ(mt.FormatLength(), 88u);
   EXPECT_EQ(vih->bmiHeader.biWidth, 640);
   EXPECT_EQ(vih->bmiHeader.biHeight, 480);
-  EXPECT_EQ(vih->bmiHeader.biSizeImage, 921600u);
   EXPECT_EQ(vih->AvgTimePerFrame, 333333);
-  EXPECT_EQ(vih->dwBitRate, 921600u * 30 * 8);
-  EXPECT_EQ(mt.GetSampleSize(), 921600u);
   EXPECT_EQ(preview()->GetMediaType(1, &mt), S_OK);
   EXPECT_EQ(preview()->GetMediaType(2, &mt), VFW_S_NO_MORE_ITEMS);
   EXPECT_EQ(preview()->GetMediaType(-1, &mt), E_INVALIDARG);
@@ -120,9 +118,7 @@ TEST_F(PinTest, MediaTypesListEveryResolutionUntilTheFormatIsFixed) {
   EXPECT_EQ(caps.InputSize.cx, 640);
   EXPECT_EQ(caps.MinOutputSize.cy, 480);
   EXPECT_EQ(caps.MinFrameInterval, type.vih().AvgTimePerFrame);
-  EXPECT_EQ(caps.MaxFrameInterval, 10000000);
   EXPECT_EQ(caps.MinBitsPerSecond, 921600 * 8);
-  EXPECT_EQ(caps.MaxBitsPerSecond, 921600 * 200);
   EXPECT_EQ(preview()->GetStreamCaps(2, nullptr, nullptr), S_FALSE);
   EXPECT_EQ(preview()->GetStreamCaps(-1, nullptr, nullptr), E_INVALIDARG);
 

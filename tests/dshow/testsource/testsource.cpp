@@ -8,10 +8,6 @@
 #include "dshow/base/pin_category.h"
 #include "dshow/pins/video_type.h"
 
-namespace {
-constexpr DWORD kFrameDelayMs = 2;  // frames paced, so a stop finds the worker between samples
-}  // namespace
-
 TestSourceStream::TestSourceStream(HRESULT* phr, CSource* filter, const WCHAR* name)
     : CSourceStream(L"TestSourceStream", phr, filter, name),
       fillEntered(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
@@ -24,14 +20,17 @@ TestSourceStream::~TestSourceStream() {
 HRESULT STDMETHODCALLTYPE TestSourceStream::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   if (riid == IID_IKsPropertySet) return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
+  if (riid == IID_IAMStreamConfig) return GetInterface(static_cast<IAMStreamConfig*>(this), ppv);
   return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
 }
 
 HRESULT TestSourceStream::GetMediaType(int position, CMediaType* mt) {
   if (!mt) return E_POINTER;
   if (position < 0) return E_INVALIDARG;
-  if (position > 1) return VFW_S_NO_MORE_ITEMS;
-  return FillRgb24Type(mt, kTestWidth / (position + 1), kTestHeight / (position + 1), kTestFps);
+  const int chosen = chosenType_.load();
+  if (position > (chosen < 0 ? 1 : 0)) return VFW_S_NO_MORE_ITEMS;
+  const LONG scale = (chosen < 0 ? position : chosen) + 1;
+  return FillRgb24Type(mt, kTestWidth / scale, kTestHeight / scale, kTestFps);
 }
 
 HRESULT TestSourceStream::DecideBufferSize(IMemAllocator* allocator,
@@ -58,7 +57,7 @@ HRESULT TestSourceStream::FillBuffer(IMediaSample* sample) {
     case Fill::Frames:
       break;
   }
-  Sleep(kFrameDelayMs);
+  if (frameDelayMs.load()) Sleep(frameDelayMs.load());
   BYTE* data = nullptr;
   if (FAILED(sample->GetPointer(&data))) return E_FAIL;
   const long size = static_cast<long>(m_mt.GetSampleSize());
@@ -100,6 +99,56 @@ HRESULT STDMETHODCALLTYPE TestSourceStream::QuerySupported(REFGUID set, DWORD id
   if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
   if (support) *support = KSPROPERTY_SUPPORT_GET;
   return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TestSourceStream::SetFormat(AM_MEDIA_TYPE* mt) {
+  if (!mt) return E_POINTER;
+  if (IsConnected()) return VFW_E_ALREADY_CONNECTED;
+  if (mt->formattype != FORMAT_VideoInfo || mt->cbFormat < sizeof(VIDEOINFOHEADER) ||
+      !mt->pbFormat) {
+    return E_INVALIDARG;
+  }
+  const BITMAPINFOHEADER& bmi = reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat)->bmiHeader;
+  for (int type = 0; type < 2; ++type) {
+    if (bmi.biWidth == kTestWidth / (type + 1) && bmi.biHeight == kTestHeight / (type + 1)) {
+      chosenType_ = type;
+      return S_OK;
+    }
+  }
+  return E_INVALIDARG;
+}
+
+HRESULT STDMETHODCALLTYPE TestSourceStream::GetFormat(AM_MEDIA_TYPE** mt) {
+  if (!mt) return E_POINTER;
+  CMediaType type;
+  const HRESULT hr = GetMediaType(0, &type);
+  if (FAILED(hr)) return hr;
+  *mt = CreateMediaType(&type);
+  return *mt ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT STDMETHODCALLTYPE TestSourceStream::GetNumberOfCapabilities(int* count, int* size) {
+  if (!count || !size) return E_POINTER;
+  *count = 2;
+  *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TestSourceStream::GetStreamCaps(int index, AM_MEDIA_TYPE** mt,
+                                                          BYTE* caps) {
+  if (!mt || !caps) return E_POINTER;
+  if (index < 0 || index > 1) return S_FALSE;
+  const LONG width = kTestWidth / (index + 1), height = kTestHeight / (index + 1);
+  CMediaType type;
+  const HRESULT hr = FillRgb24Type(&type, width, height, kTestFps);
+  if (FAILED(hr)) return hr;
+  VIDEO_STREAM_CONFIG_CAPS config = {};
+  config.guid = FORMAT_VideoInfo;
+  config.InputSize = config.MinOutputSize = config.MaxOutputSize = {width, height};
+  config.MinFrameInterval = config.MaxFrameInterval = kTestFrameTime;
+  std::memcpy(caps, &config, sizeof(config));
+  *mt = CreateMediaType(&type);
+  return *mt ? S_OK : E_OUTOFMEMORY;
 }
 
 CUnknown* TestSourceFilter::CreateInstance(IUnknown* outer, HRESULT* phr) {

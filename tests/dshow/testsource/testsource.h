@@ -19,7 +19,7 @@ inline constexpr LONG kTestHeight = 240;
 inline constexpr uint32_t kTestFps = 30;
 inline constexpr REFERENCE_TIME kTestFrameTime = 10000000 / kTestFps;
 
-class TestSourceStream : public CSourceStream, public IKsPropertySet {
+class TestSourceStream : public CSourceStream, public IKsPropertySet, public IAMStreamConfig {
  public:
   enum class Fill { Frames, BlockUntilCommand, Fail };
 
@@ -39,9 +39,17 @@ class TestSourceStream : public CSourceStream, public IKsPropertySet {
                                 LPVOID data, DWORD dataLength, DWORD* returned) override;
   HRESULT STDMETHODCALLTYPE QuerySupported(REFGUID set, DWORD id, DWORD* support) override;
 
+  // IAMStreamConfig: the two sizes as capabilities; SetFormat, while unconnected, makes the
+  // chosen one the only type the pin offers, as a camera's pin does.
+  HRESULT STDMETHODCALLTYPE SetFormat(AM_MEDIA_TYPE* mt) override;
+  HRESULT STDMETHODCALLTYPE GetFormat(AM_MEDIA_TYPE** mt) override;
+  HRESULT STDMETHODCALLTYPE GetNumberOfCapabilities(int* count, int* size) override;
+  HRESULT STDMETHODCALLTYPE GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* caps) override;
+
   // What the tests switch and watch.
   std::atomic<Fill> fill{Fill::Frames};
   std::atomic<HRESULT> createResult{S_OK};
+  std::atomic<DWORD> frameDelayMs{2};
   std::atomic<int> threadsCreated{0};
   std::atomic<int> threadsDestroyed{0};
   std::atomic<DWORD> workerThreadId{0};
@@ -56,6 +64,7 @@ class TestSourceStream : public CSourceStream, public IKsPropertySet {
 
  private:
   LONGLONG frame_ = 0;
+  std::atomic<int> chosenType_{-1};  // the type SetFormat fixed, -1 for both
 };
 
 class TestSourceFilter : public CSource {
