@@ -18,15 +18,13 @@
 
 namespace {
 
-// {0B6E2F41-8A3C-4D57-9E12-5F4C3A2B1D60}
-constexpr CLSID kPersistClsid = {
-    0x0B6E2F41, 0x8A3C, 0x4D57, {0x9E, 0x12, 0x5F, 0x4C, 0x3A, 0x2B, 0x1D, 0x60}};
-// {0B6E2F42-8A3C-4D57-9E12-5F4C3A2B1D60}
-constexpr CLSID kFailingClsid = {
-    0x0B6E2F42, 0x8A3C, 0x4D57, {0x9E, 0x12, 0x5F, 0x4C, 0x3A, 0x2B, 0x1D, 0x60}};
-// {0B6E2F43-8A3C-4D57-9E12-5F4C3A2B1D60}
-constexpr CLSID kUnknownClsid = {
-    0x0B6E2F43, 0x8A3C, 0x4D57, {0x9E, 0x12, 0x5F, 0x4C, 0x3A, 0x2B, 0x1D, 0x60}};
+// This test's class ids, {0B6E2F4n-8A3C-4D57-9E12-5F4C3A2B1D60}, told apart by their first word.
+constexpr CLSID TestClsid(unsigned long first) {
+  return {first, 0x8A3C, 0x4D57, {0x9E, 0x12, 0x5F, 0x4C, 0x3A, 0x2B, 0x1D, 0x60}};
+}
+constexpr CLSID kPersistClsid = TestClsid(0x0B6E2F41);
+constexpr CLSID kFailingClsid = TestClsid(0x0B6E2F42);
+constexpr CLSID kUnknownClsid = TestClsid(0x0B6E2F43);
 
 class PersistObject : public CUnknown, public IPersist {
  public:
@@ -142,7 +140,7 @@ TEST_F(ComTest, UnloadsOnlyWhenNothingLives) {
   }
 }
 
-TEST_F(ComTest, ClassObjectArguments) {
+TEST_F(ComTest, ClassObjectArgumentsAndFailedConstruction) {
   ComPtr<IUnknown> out;
   EXPECT_EQ(DllGetClassObject(kUnknownClsid, IID_IClassFactory, out.outVoid()),
             CLASS_E_CLASSNOTAVAILABLE);
@@ -152,10 +150,8 @@ TEST_F(ComTest, ClassObjectArguments) {
   ASSERT_EQ(DllGetClassObject(kPersistClsid, IID_IUnknown, out.outVoid()), S_OK);
   ComPtr<IClassFactory> factory;
   EXPECT_EQ(out->QueryInterface(IID_IClassFactory, factory.outVoid()), S_OK);
-}
-
-TEST_F(ComTest, FailedConstructionLeavesNoObject) {
-  auto factory = Factory(kFailingClsid);
+  // A failed construction leaves no object.
+  factory = Factory(kFailingClsid);
   const LONG before = CUnknown::ObjectsActive();
   ComPtr<IUnknown> object;
   EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, object.outVoid()), E_ACCESSDENIED);

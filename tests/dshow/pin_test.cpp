@@ -72,7 +72,13 @@ TEST_F(PinTest, ConnectNegotiatesTypeAndAllocator) {
   }
 }
 
-TEST_F(PinTest, ReconnectsAfterDisconnect) {
+// A pin of the same direction or none is refused; a connected pin refuses another connection and
+// reconnects after a disconnect.
+TEST_F(PinTest, RefusesWrongPeersAndReconnectsAfterDisconnect) {
+  const CMediaType mt = Rgb24(320, 240);
+  EXPECT_EQ(out(0)->Connect(out(1), nullptr), VFW_E_INVALID_DIRECTION);
+  EXPECT_EQ(out(0)->ReceiveConnection(out(1), &mt), VFW_E_INVALID_DIRECTION);
+  EXPECT_EQ(out(0)->Connect(nullptr, nullptr), E_POINTER);
   ASSERT_EQ(out()->Connect(in(), nullptr), S_OK);
   EXPECT_EQ(out()->Connect(in(), nullptr), VFW_E_ALREADY_CONNECTED);
   EXPECT_EQ(out()->Disconnect(), S_OK);
@@ -101,13 +107,6 @@ TEST_F(PinTest, ConnectionChangesOnlyWhileStopped) {
   out(1)->Disconnect();
   other->Pin()->Disconnect();
   other->NonDelegatingRelease();
-}
-
-TEST_F(PinTest, RefusesPinOfSameDirection) {
-  const CMediaType mt = Rgb24(320, 240);
-  EXPECT_EQ(out(0)->Connect(out(1), nullptr), VFW_E_INVALID_DIRECTION);
-  EXPECT_EQ(out(0)->ReceiveConnection(out(1), &mt), VFW_E_INVALID_DIRECTION);
-  EXPECT_EQ(out(0)->Connect(nullptr, nullptr), E_POINTER);
 }
 
 TEST_F(PinTest, AnswersIdentityQueries) {

@@ -84,22 +84,6 @@ class PropertyPageTest : public ::testing::Test {
   ComScope com_;
 };
 
-TEST_F(PropertyPageTest, PageInfoFromTheModuleResources) {
-  PROPPAGEINFO info = {};
-  ASSERT_EQ(page_->GetPageInfo(&info), S_OK);
-  EXPECT_STREQ(info.pszTitle, L"Test Title");
-  CoTaskMemFree(info.pszTitle);
-  // The template's 200 x 100 dialog units, in pixels.
-  RECT rect = {0, 0, 200, 100};
-  RECT placed = {0, 0, 10, 10};
-  ASSERT_EQ(page_->Activate(frame_, &placed, FALSE), S_OK);
-  MapDialogRect(page_->Window(), &rect);
-  EXPECT_EQ(info.size.cx, rect.right);
-  EXPECT_EQ(info.size.cy, rect.bottom);
-  EXPECT_EQ(page_->GetPageInfo(nullptr), E_POINTER);
-  page_->Deactivate();
-}
-
 TEST_F(PropertyPageTest, LifecycleAsThePropertyFrameDrivesIt) {
   IUnknown* object = &site_;
   RECT rect = {8, 8, 408, 208};
@@ -159,9 +143,19 @@ TEST_F(PropertyPageTest, LifecycleAsThePropertyFrameDrivesIt) {
   EXPECT_EQ(page_->SetPageSite(nullptr), E_UNEXPECTED);
 }
 
-TEST_F(PropertyPageTest, SavesAPictureOfTheActivePage) {
+// The page's info comes from the module's resources; the active page is saved as a picture.
+TEST_F(PropertyPageTest, PageInfoAndAPictureOfTheActivePage) {
+  PROPPAGEINFO info = {};  // asked for before the page has a window, as a frame does
+  ASSERT_EQ(page_->GetPageInfo(&info), S_OK);
+  EXPECT_STREQ(info.pszTitle, L"Test Title");
+  CoTaskMemFree(info.pszTitle);
   RECT rect = {0, 0, 400, 200};
   ASSERT_EQ(page_->Activate(frame_, &rect, FALSE), S_OK);
+  RECT dialogUnits = {0, 0, 200, 100};  // the template's size, in pixels
+  MapDialogRect(page_->Window(), &dialogUnits);
+  EXPECT_EQ(info.size.cx, dialogUnits.right);
+  EXPECT_EQ(info.size.cy, dialogUnits.bottom);
+  EXPECT_EQ(page_->GetPageInfo(nullptr), E_POINTER);
   UpdateWindow(frame_);
   PumpMessages();
   const std::wstring path = BesideExecutable(L"propertypage_test.bmp");

@@ -42,15 +42,9 @@ class SourceStreamTest : public SourceSinkTest {
     return ended;
   }
   HRESULT Enter(FILTER_STATE state) {
-    switch (state) {
-      case State_Stopped:
-        return source_->Stop();
-      case State_Paused:
-        return source_->Pause();
-      case State_Running:
-        return source_->Run(0);
-    }
-    return E_UNEXPECTED;
+    return state == State_Stopped  ? source_->Stop()
+           : state == State_Paused ? source_->Pause()
+                                   : source_->Run(0);
   }
 };
 
@@ -95,8 +89,10 @@ TEST_F(SourceStreamTest, DeliversOnlyWhileRunning) {
       ASSERT_EQ(source_->Run(0), S_OK);
       EXPECT_TRUE(Delivering());
     }
+    const DWORD worker = stream()->workerThreadId;
     ASSERT_EQ(source_->Stop(), S_OK);
     EXPECT_EQ(stream()->threadsCreated.load(), stream()->threadsDestroyed.load());
+    EXPECT_TRUE(ThreadEnded(worker)) << "the exit joins the worker";
   }
 }
 
@@ -112,55 +108,49 @@ TEST_F(SourceStreamTest, PauseCommandHoldsDeliveryUntilRun) {
   }
 }
 
-TEST_F(SourceStreamTest, GraphPauseDoesNotWaitForAWorkerHeldDownstream) {
-  sink_->Pin()->blockReceive = true;
-  ASSERT_EQ(source_->Run(0), S_OK);
-  ASSERT_EQ(WaitForSingleObject(sink_->Pin()->receiving, 2000), WAIT_OBJECT_0);
-  // A paused renderer holds the sample; pausing the source must not wait for it.
-  const ULONGLONG started = GetTickCount64();
-  EXPECT_EQ(source_->Pause(), S_OK);
-  EXPECT_LT(GetTickCount64() - started, 500u);
-  SetEvent(sink_->Pin()->releaseReceive);
-  EXPECT_EQ(source_->Stop(), S_OK);
-}
+// A worker held in a fill or downstream: which command must not wait for it, and what was
+// delivered by then.
+struct HeldCase {
+  const char* name;
+  bool blockFill;        // else the sink holds the first sample
+  bool stop;             // else the graph pauses
+  DWORD releaseAfterMs;  // the graph lets the sink go, as stopping it would
+  ULONGLONG promptMs;
+  int delivered;
+};
 
-TEST_F(SourceStreamTest, StopEndsABlockedFillPromptly) {
-  stream()->fill = TestSourceStream::Fill::BlockUntilCommand;
-  ASSERT_EQ(source_->Run(0), S_OK);
-  ASSERT_EQ(WaitForSingleObject(stream()->fillEntered, 2000), WAIT_OBJECT_0);
-  const ULONGLONG started = GetTickCount64();
-  EXPECT_EQ(source_->Stop(), S_OK);
-  EXPECT_LT(GetTickCount64() - started, 1000u);
-  EXPECT_FALSE(stream()->ThreadExists());
-  EXPECT_EQ(delivered(), 0);
-}
+const HeldCase kHeldCases[] = {
+    {"pause with a sample held downstream", false, false, 0, 500, 1},
+    {"stop with a blocked fill", true, true, 0, 1000, 0},
+    {"stop once downstream lets go", false, true, 200, 2000, 1},
+};
 
-TEST_F(SourceStreamTest, StopEndsPromptlyOnceDownstreamLetsGo) {
-  sink_->Pin()->blockReceive = true;
-  ASSERT_EQ(source_->Run(0), S_OK);
-  ASSERT_EQ(WaitForSingleObject(sink_->Pin()->receiving, 2000), WAIT_OBJECT_0);
-  // The graph stops the downstream filter as well, which lets its Receive go.
-  std::thread downstreamStop([this] {
-    Sleep(200);
+TEST_F(SourceStreamTest, CommandsDoNotWaitForAHeldWorker) {
+  for (const HeldCase& c : kHeldCases) {
+    SCOPED_TRACE(c.name);
+    if (c.blockFill) stream()->fill = TestSourceStream::Fill::BlockUntilCommand;
+    sink_->Pin()->blockReceive = !c.blockFill;
+    for (HANDLE e : {sink_->Pin()->releaseReceive, sink_->Pin()->receiving, stream()->fillEntered})
+      ResetEvent(e);
+    ASSERT_EQ(source_->Run(0), S_OK);
+    HANDLE entered = c.blockFill ? stream()->fillEntered : sink_->Pin()->receiving;
+    ASSERT_EQ(WaitForSingleObject(entered, 2000), WAIT_OBJECT_0);
+    std::thread release([&] {
+      if (!c.releaseAfterMs) return;
+      Sleep(c.releaseAfterMs);
+      SetEvent(sink_->Pin()->releaseReceive);
+    });
+    const ULONGLONG started = GetTickCount64();
+    EXPECT_EQ(c.stop ? source_->Stop() : source_->Pause(), S_OK);
+    EXPECT_LT(GetTickCount64() - started, c.promptMs);
+    release.join();
+    EXPECT_EQ(delivered(), c.delivered);
     SetEvent(sink_->Pin()->releaseReceive);
-  });
-  const ULONGLONG started = GetTickCount64();
-  EXPECT_EQ(source_->Stop(), S_OK);
-  const ULONGLONG took = GetTickCount64() - started;
-  downstreamStop.join();
-  EXPECT_LT(took, 2000u);
-  EXPECT_FALSE(stream()->ThreadExists());
-  EXPECT_EQ(delivered(), 1);
-}
-
-TEST_F(SourceStreamTest, ExitJoinsTheWorker) {
-  ASSERT_EQ(source_->Run(0), S_OK);
-  ASSERT_TRUE(Delivering());
-  const DWORD worker = stream()->workerThreadId;
-  ASSERT_EQ(source_->Stop(), S_OK);
-  EXPECT_TRUE(ThreadEnded(worker));
-  EXPECT_EQ(stream()->threadsCreated.load(), 1);
-  EXPECT_EQ(stream()->threadsDestroyed.load(), 1);
+    ASSERT_EQ(source_->Stop(), S_OK);
+    EXPECT_FALSE(stream()->ThreadExists());
+    stream()->fill = TestSourceStream::Fill::Frames;
+    sink_->Pin()->samples = 0;
+  }
 }
 
 TEST_F(SourceStreamTest, ThreadStartFailureLeavesNoThread) {

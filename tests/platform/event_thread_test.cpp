@@ -32,28 +32,22 @@ TEST(Event, SetBeforeWaitIsKeptAndAutoResetConsumesIt) {
   }
 }
 
+// The lowest signalled index wins and only it is consumed; a manual-reset event stays signalled,
+// so it wins every wait while the auto-reset one behind it is never consumed.
 TEST(WaitAny, LowestSignalledIndexWinsAndOnlyItIsConsumed) {
   Event a(Event::Kind::AutoReset), b(Event::Kind::AutoReset), c(Event::Kind::AutoReset);
+  Event stop(Event::Kind::ManualReset);
   b.set();
   c.set();
-  auto r = WaitAny({&a, &b, &c}, 0);
-  ASSERT_EQ(r.status, WaitStatus::Signalled);
-  EXPECT_EQ(r.index, 1u);
-  r = WaitAny({&a, &b, &c}, 0);
-  ASSERT_EQ(r.status, WaitStatus::Signalled);
-  EXPECT_EQ(r.index, 2u);
+  for (uint32_t expected : {1u, 2u}) EXPECT_EQ(WaitAny({&a, &b, &c}, 0).index, expected);
   EXPECT_EQ(WaitAny({&a, &b, &c}, 0).status, WaitStatus::Timeout);
-}
-
-TEST(WaitAny, ManualResetStaysSignalledAcrossWaits) {
-  Event stop(Event::Kind::ManualReset), data(Event::Kind::AutoReset);
   stop.set();
-  data.set();
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(WaitAny({&stop, &data}, 0).index, 0u);
-  EXPECT_EQ(WaitAny({&data}, 0).status, WaitStatus::Signalled);  // never consumed above
+  c.set();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(WaitAny({&stop, &c}, 0).index, 0u);
+  EXPECT_EQ(WaitAny({&c}, 0).status, WaitStatus::Signalled);
 }
 
-TEST(WaitAny, TimeoutIsHonouredAndToldApartFromFailure) {
+TEST(WaitAnyAll, TimeoutIsHonouredAndToldApartFromFailure) {
   Event a;
   const uint32_t start = platform::TickCountMs();
   EXPECT_EQ(WaitAny({&a}, 60).status, WaitStatus::Timeout);
@@ -63,6 +57,12 @@ TEST(WaitAny, TimeoutIsHonouredAndToldApartFromFailure) {
   EXPECT_EQ(WaitAny(std::span<Event* const>(), 0).status, WaitStatus::Failed);
   Event* none = nullptr;
   EXPECT_EQ(WaitAny({none}, 0).status, WaitStatus::Failed);
+  // WaitAll waits for each in turn under one deadline.
+  Event set(Event::Kind::ManualReset, true), b(Event::Kind::AutoReset);
+  Event* both[] = {&set, &b};
+  EXPECT_EQ(platform::WaitAll(both, 30), WaitStatus::Timeout);
+  b.set();
+  EXPECT_EQ(platform::WaitAll(both, kLong), WaitStatus::Signalled);
 }
 
 TEST(WaitAny, TwentySevenHandles) {
@@ -100,14 +100,6 @@ TEST(WaitAny, ManualResetReleasesEveryWaiterUntilReset) {
   EXPECT_FALSE(gate.wait(0));
 }
 
-TEST(WaitAll, SequentialUnderOneDeadline) {
-  Event a(Event::Kind::ManualReset, true), b(Event::Kind::AutoReset);
-  Event* both[] = {&a, &b};
-  EXPECT_EQ(platform::WaitAll(both, 30), WaitStatus::Timeout);
-  b.set();
-  EXPECT_EQ(platform::WaitAll(both, kLong), WaitStatus::Signalled);
-}
-
 TEST(Thread, SuspendedThreadWaitsForResumeAndItsIdIsReadableFirst) {
   std::atomic<uint32_t> seenId{0};
   std::atomic<bool> ran{false};
@@ -131,21 +123,19 @@ TEST(Thread, SuspendedThreadWaitsForResumeAndItsIdIsReadableFirst) {
   EXPECT_NE(platform::currentThreadId(), id);
 }
 
-TEST(Thread, JoinTimesOutWhileRunningAndReturnsAfterExit) {
+// One thread per object; join times out while it runs; a thread never resumed never runs.
+TEST(Thread, JoinTimesOutWhileRunningAndANeverResumedThreadNeverRuns) {
   Event release(Event::Kind::ManualReset);
   Thread t;
   ASSERT_TRUE(t.start([&] { release.wait(kLong); }));
-  EXPECT_FALSE(t.start([] {}));  // one thread per object
+  EXPECT_FALSE(t.start([] {}));
   EXPECT_FALSE(t.join(20));
   release.set();
   EXPECT_TRUE(t.join(kLong));
-}
-
-TEST(Thread, NeverResumedThreadIsReleasedWithoutRunning) {
   std::atomic<bool> ran{false};
   {
-    Thread t;
-    ASSERT_TRUE(t.start([&] { ran = true; }, true));
+    Thread suspended;
+    ASSERT_TRUE(suspended.start([&] { ran = true; }, true));
   }
   EXPECT_FALSE(ran.load());
 }

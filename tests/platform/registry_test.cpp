@@ -21,33 +21,25 @@ struct StoreCase {
   platform::Registry& (*get)();
 };
 
-platform::Registry& memoryStore() {
-  static const auto store = platform::MakeMemoryRegistry();
-  return *store;
-}
-
-#ifdef _WIN32
-platform::Registry& osStore() {
-  return platform::CurrentRegistry();
-}
-#else
-platform::Registry& fileStore() {
-  static const auto store = [] {
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("zx-registry-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir);
-    return platform::MakeFileRegistry(dir.string());
-  }();
-  return *store;
-}
-#endif
-
 const StoreCase kStores[] = {
-    {"memory", memoryStore},
+    {"memory",
+     []() -> platform::Registry& {
+       static const auto store = platform::MakeMemoryRegistry();
+       return *store;
+     }},
 #ifdef _WIN32
-    {"os", osStore},
+    {"os", []() -> platform::Registry& { return platform::CurrentRegistry(); }},
 #else
-    {"file", fileStore},
+    {"file",
+     []() -> platform::Registry& {
+       static const auto store = [] {
+         const auto dir =
+             std::filesystem::temp_directory_path() / ("zx-registry-" + std::to_string(::getpid()));
+         std::filesystem::remove_all(dir);
+         return platform::MakeFileRegistry(dir.string());
+       }();
+       return *store;
+     }},
 #endif
 };
 

@@ -45,16 +45,6 @@ class SimWine : public ::testing::Test {
   CCmos usb{kBlock, 2, nullptr, L"0-c310"};
 };
 
-TEST_F(SimWine, DeviceLinkIsListed) {
-  std::vector<wchar_t> names(1 << 16);
-  const DWORD n = QueryDosDeviceW(nullptr, names.data(), static_cast<DWORD>(names.size()));
-  ASSERT_GT(n, 0u);
-  bool found = false;
-  for (const wchar_t* p = names.data(); *p; p += wcslen(p) + 1)
-    found |= std::wstring(p) == L"lumorix-0-c310";
-  EXPECT_TRUE(found);
-}
-
 TEST_F(SimWine, RevisionAndEeprom) {
   EXPECT_EQ(usb.revision(), 3);
   std::vector<uint8_t> block(0x10000);

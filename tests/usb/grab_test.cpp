@@ -76,18 +76,6 @@ TEST_P(Grab, FramesAreByteExactAcrossBlockLayouts) {
   }
 }
 
-TEST_P(Grab, SystemInitSendsOneZeroOne) {
-  Streaming s(GetParam(), 64, 16);
-  const auto sent = s.rig.camera->log().requests(0x01);
-  EXPECT_TRUE(sent.empty());  // the fixture cleared the log after bInitUSB
-  s.usb.bFiniUSB();
-  ASSERT_EQ(s.usb.bInitUSB(true), S_OK);
-  std::vector<uint32_t> values;
-  for (auto& e : s.rig.camera->log().requests(0x01)) values.push_back(e.value);
-  EXPECT_EQ(values, (std::vector<uint32_t>{0, 1, 0, 1}));  // the close, then 1, 0, 1
-  EXPECT_EQ(s.rig.camera->systemInitValue(), 1);
-}
-
 TEST_P(Grab, ResetBudgetRunsOutAndACompletedReadRefillsIt) {
   Streaming s(GetParam(), 64, 192);
   s.rig.camera->addStreamFault({StreamFault::Kind::ReadError, 0, 0, 121, 3});
@@ -165,35 +153,34 @@ TEST_P(Grab, OneStreamFault) {
   }
 }
 
-TEST_P(Grab, StopEventEndsTheWait) {
-  Streaming s(GetParam(), 64, 192);
-  s.rig.camera->addStreamFault({StreamFault::Kind::Stall, 0});
-  platform::Event stop;
-  const uint64_t t0 = s.rig.clock.now();
-  s.rig.clock.at(t0 + 3, nullptr, [&] { stop.set(); });
-  EXPECT_EQ(s.grab(5000, &stop), -2);
-  EXPECT_LT(s.rig.clock.now() - t0, 100u);
-}
-
-// Time-outs: a pipe reset and 0, or -6 early in trigger mode with a no-packet time-out.
-TEST_P(Grab, StalledStreamTimesOut) {
+// Time-outs: a pipe reset and 0, or -6 early in trigger mode with a no-packet time-out; a stop
+// event ends the wait at once with -2 and no reset.
+TEST_P(Grab, StalledStreamTimesOutOrStops) {
+  constexpr uint64_t kNoStop = 0;
   struct Case {
     uint8_t trigger;
     uint32_t noPacketMs;
+    uint64_t stopAfterMs;
     int32_t result;
     uint64_t waitedMs;
   };
-  const Case cases[] = {{0, 0, 0, 5000}, {0, 500, 0, 5000}, {1, 500, -6, 500}};
+  const Case cases[] = {{0, 0, kNoStop, 0, 5000},
+                        {0, 500, kNoStop, 0, 5000},
+                        {1, 500, kNoStop, -6, 500},
+                        {0, 0, 3, -2, 3}};
   for (const Case& c : cases) {
     Streaming s(GetParam(), 64, 192);
     s.usb.triggerMode = c.trigger;
     s.usb.noPacketTimeoutMs = c.noPacketMs;
     s.rig.camera->addStreamFault({StreamFault::Kind::Stall, 0});
+    platform::Event stop;
     const uint64_t t0 = s.rig.clock.now();
-    EXPECT_EQ(s.grab(5000), c.result);
+    if (c.stopAfterMs != kNoStop) s.rig.clock.at(t0 + c.stopAfterMs, nullptr, [&] { stop.set(); });
+    EXPECT_EQ(s.grab(5000, &stop), c.result);
     const uint64_t waited = s.rig.clock.now() - t0;
     EXPECT_GE(waited, c.waitedMs);
     EXPECT_LT(waited, c.waitedMs + 100);
+    if (c.stopAfterMs != kNoStop) continue;
     const auto t = s.timeline();
     ASSERT_GE(t.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(t.begin(), t.begin() + 4),
@@ -211,20 +198,26 @@ TEST_P(Grab, TriggerModeDrainAbortsFirst) {
   EXPECT_EQ(s.timeline(), std::vector<std::string>{"abort"});
 }
 
-TEST_P(Grab, TransferSizeOutsideTheBuffersReadsNothing) {
-  Streaming s(GetParam(), 64, 192);
-  for (uint32_t size : {0u, kBlock + 1}) {
-    EXPECT_EQ(s.usb.EzusbGrabFrame(s.frame.data(), nullptr, size, s.frameBytes, 5000, 0, nullptr),
-              -1);
+// Arguments the slots cannot serve: a transfer size outside the buffers reads nothing; more blocks
+// than the frame holds never write past it.
+TEST_P(Grab, BadArgumentsNeverOverrun) {
+  struct Case {
+    uint32_t size, frameBytes, blocks;
+    int32_t result;
+    bool readsNothing;
+  };
+  const Case cases[] = {
+      {0, 64 * 192, 0, -1, true}, {kBlock + 1, 64 * 192, 0, -1, true}, {kBlock, 100, 8, 0, false}};
+  for (const Case& c : cases) {
+    Streaming s(GetParam(), 64, 192, 100);
+    std::vector<uint8_t> frame(c.frameBytes);
+    EXPECT_EQ(
+        s.usb.EzusbGrabFrame(frame.data(), nullptr, c.size, c.frameBytes, 5000, c.blocks, nullptr),
+        c.result);
+    if (!c.readsNothing) continue;
     EXPECT_EQ(s.rig.camera->framesSent(), 0u);
     EXPECT_TRUE(s.timeline().empty());
   }
-}
-
-TEST_P(Grab, OverlongBlockCountNeverWritesPastTheFrame) {
-  Streaming s(GetParam(), 64, 192, 100);
-  std::vector<uint8_t> small(100);
-  EXPECT_EQ(s.usb.EzusbGrabFrame(small.data(), nullptr, kBlock, 100, 5000, 8, nullptr), 0);
 }
 
 // An abort the driver holds past its bound strands the slots; they are not reused until the reads
@@ -274,6 +267,32 @@ TEST_P(Grab, FailedAllocationLeavesNothingOpen) {
   EXPECT_EQ(usb.bInitUSB(false), S_OK);
   EXPECT_EQ(usb.bInitUSB(false), S_OK);  // a second call frees the first one's resources
   EXPECT_TRUE(usb.isOpen());
+  // A system init sends the close, then 1, 0, 1.
+  rig.camera->log().clear();
+  usb.bFiniUSB();
+  ASSERT_EQ(usb.bInitUSB(true), S_OK);
+  std::vector<uint32_t> values;
+  for (auto& e : rig.camera->log().requests(0x01)) values.push_back(e.value);
+  EXPECT_EQ(values, (std::vector<uint32_t>{0, 1, 0, 1}));
+  EXPECT_EQ(rig.camera->systemInitValue(), 1);
+}
+
+// Slot counts: every count up to the bound is served, one more would overrun the slot array.
+TEST(GrabSlots, CountsUpToTheBound) {
+  using usb::TransferSlots;
+  struct Case {
+    uint32_t count;
+    HRESULT result;
+    uint32_t kept;
+  };
+  const Case cases[] = {{1, S_OK, 1},
+                        {TransferSlots::kMaxSlots, S_OK, TransferSlots::kMaxSlots},
+                        {TransferSlots::kMaxSlots + 1, E_INVALIDARG, 0}};
+  for (const Case& c : cases) {
+    TransferSlots slots;
+    EXPECT_EQ(slots.allocate(c.count, kBlock), c.result) << c.count;
+    EXPECT_EQ(slots.count(), c.kept) << c.count;
+  }
 }
 
 TEST_P(Grab, FullResolutionWithTrailer) {

@@ -144,41 +144,25 @@ TEST(UsbOpenWinUsb, KernelOnlyOperationsDoNothing) {
   EXPECT_EQ(rig.camera->log().pipeTimeline(), std::vector<std::string>{"abort"});
 }
 
-// The latch: set by a probe that finds the device failed, kept until the next open.
-TEST(UsbOpenKernel, FailureLatchLastsUntilTheNextOpen) {
-  SimRig rig(Flavour::Kernel);
+// The latch: set by a probe that finds the device failed, kept until the next open. The kernel
+// driver asks the device about error 31 (and only then); WinUSB latches on it without asking.
+TEST_P(UsbOpen, FailureLatchLastsUntilTheNextOpen) {
+  const bool asks = GetParam() == Flavour::Kernel;
+  SimRig rig(GetParam());
   CUsb usb(0x10000, 2, nullptr, rig.id().c_str());
   ASSERT_EQ(usb.OpenInternalHandle(), S_OK);
-  EXPECT_FALSE(usb.bProbeGenFailure(31));  // device says it is fine
+  EXPECT_EQ(usb.bProbeGenFailure(31), !asks);  // the device says it is fine
+  ASSERT_EQ(usb.OpenInternalHandle(), S_OK);
   rig.camera->setGenFailure(true);
-  EXPECT_FALSE(usb.bProbeGenFailure(121));  // only error 31 asks the device
+  EXPECT_FALSE(usb.bProbeGenFailure(121));
+  EXPECT_FALSE(usb.bProbeGenFailure(995));
   EXPECT_TRUE(usb.bProbeGenFailure(31));
   rig.camera->setGenFailure(false);
   EXPECT_TRUE(usb.bProbeGenFailure(0));
   EXPECT_TRUE(usb.generalFailure());
   ASSERT_EQ(usb.OpenInternalHandle(), S_OK);
   EXPECT_FALSE(usb.generalFailure());
-  EXPECT_FALSE(usb.bProbeGenFailure(31));
-}
-
-TEST(UsbOpenWinUsb, ErrorThirtyOneLatchesWithoutAsking) {
-  SimRig rig(Flavour::WinUsb);
-  CUsb usb(0x10000, 2, nullptr, rig.id().c_str());
-  ASSERT_EQ(usb.OpenInternalHandle(), S_OK);
-  EXPECT_FALSE(usb.bProbeGenFailure(995));
-  EXPECT_TRUE(usb.bProbeGenFailure(31));
-  EXPECT_TRUE(usb.generalFailure());
-}
-
-TEST(UsbOpenKernel, UnknownControlCodesFailWithInvalidFunction) {
-  SimRig rig(Flavour::Kernel);
-  uint32_t err = 0;
-  auto device = platform::OpenDevice(rig.camera->kernelPath(), &err);
-  ASSERT_TRUE(device);
-  platform::Event event(platform::Event::Kind::ManualReset);
-  platform::AsyncIo io;
-  platform::PrepareAsync(io, event);
-  EXPECT_EQ(device->ioctl(0x222000, nullptr, 0, nullptr, 0, io), platform::kErrorInvalidFunction);
+  EXPECT_EQ(usb.bProbeGenFailure(31), !asks);
 }
 
 }  // namespace

@@ -49,37 +49,27 @@ TEST_P(VenReq, FixedRequestsSendTheirHeaderAndPayload) {
   Opened o(GetParam());
   struct Case {
     const char* name;
-    std::function<void(CCmos&)> call;
     bool in;
     uint8_t request;
     uint16_t value, index;
     std::vector<uint8_t> payload;
+    std::function<void(CCmos&)> call;
   };
+  using U = CCmos&;
+  const std::vector<uint8_t> packed = {0x23, 0x01, 0x89, 0x67, 0x45};  // address, then value
   const Case cases[] = {
-      {"pulse guide", [](CCmos& u) { u.bST4PulseGuide(2, 1000); }, false, 0x84, 33, 10, {}},
-      {"packed",
-       [](CCmos& u) { u.bWritePacked(0x123, 0x4567890); },
-       false,
-       0x08,
-       0,
-       0,
-       {0x23, 0x01, 0x89, 0x67, 0x45}},
-      {"packed short",
-       [](CCmos& u) { u.bWritePackedEx(0x12, 0x345678); },
-       false,
-       0x08,
-       0x3456,
-       0x1278,
-       {}},
-      {"system init", [](CCmos& u) { u.bSystemInit(3); }, false, 0x01, 3, 0x0F, {}},
-      {"sys fini", [](CCmos& u) { u.bSysFini(); }, true, 0x17, 0, 0, {}},
-      {"fpga value", [](CCmos& u) { u.bWriteFPGAValue(0x1234); }, true, 0x0D, 0x1234, 0, {}},
-      {"fpga", [](CCmos& u) { u.bWriteFPGA(0x55, 7); }, true, 0x0D, 7, 0x55, {}},
-      {"res mode", [](CCmos& u) { u.bWriteResMode(2); }, true, 0x2F, 2, 0, {}},
-      {"sensor", [](CCmos& u) { u.bWriteSensor(0x3012, 4005); }, true, 0x0B, 4005, 0x3012, {}},
-      {"guide state", [](CCmos& u) { u.bST4GuideState(); }, true, 0x81, 0, 0, {}},
-      {"alt sensor", [](CCmos& u) { u.bGetAltSensor(); }, true, 0x2E, 0, 0, {}},
-      {"write mode", [](CCmos& u) { u.bGetRegWriteMode(); }, true, 0x10, 0, 0, {}},
+      {"pulse guide", false, 0x84, 33, 10, {}, [](U u) { u.bST4PulseGuide(2, 1000); }},
+      {"packed", false, 0x08, 0, 0, packed, [](U u) { u.bWritePacked(0x123, 0x4567890); }},
+      {"packed ex", false, 0x08, 0x3456, 0x1278, {}, [](U u) { u.bWritePackedEx(0x12, 0x345678); }},
+      {"system init", false, 0x01, 3, 0x0F, {}, [](U u) { u.bSystemInit(3); }},
+      {"sys fini", true, 0x17, 0, 0, {}, [](U u) { u.bSysFini(); }},
+      {"fpga value", true, 0x0D, 0x1234, 0, {}, [](U u) { u.bWriteFPGAValue(0x1234); }},
+      {"fpga", true, 0x0D, 7, 0x55, {}, [](U u) { u.bWriteFPGA(0x55, 7); }},
+      {"res mode", true, 0x2F, 2, 0, {}, [](U u) { u.bWriteResMode(2); }},
+      {"sensor", true, 0x0B, 4005, 0x3012, {}, [](U u) { u.bWriteSensor(0x3012, 4005); }},
+      {"guide state", true, 0x81, 0, 0, {}, [](U u) { u.bST4GuideState(); }},
+      {"alt sensor", true, 0x2E, 0, 0, {}, [](U u) { u.bGetAltSensor(); }},
+      {"write mode", true, 0x10, 0, 0, {}, [](U u) { u.bGetRegWriteMode(); }},
   };
   for (const Case& c : cases) {
     o.rig.camera->log().clear();
@@ -105,7 +95,8 @@ TEST_P(VenReq, FivebyteOutPayloadArrivesIntact) {
   EXPECT_EQ(o.requests().size(), 1u);
 }
 
-// Status rules: which register writes fail on a bad status, and which only trace.
+// Status rules: which register writes fail on a bad status, and which only trace; which byte
+// replies read false.
 TEST_P(VenReq, StatusRulesOfRegisterWrites) {
   Opened o(GetParam());
   struct Row {
@@ -124,10 +115,7 @@ TEST_P(VenReq, StatusRulesOfRegisterWrites) {
     EXPECT_EQ(o.usb.bWriteFPGAV2(0xD400, 1), row.fpgaV2);
   }
   EXPECT_EQ(o.usb.bWriteSensor(0x3000, 1), S_OK);
-}
-
-TEST_P(VenReq, ByteRepliesReadFalseOnFailure) {
-  Opened o(GetParam());
+  // Byte replies read false on a failure.
   o.rig.camera->addRequestFault({0x10, RequestFault::Kind::TransferError});
   EXPECT_EQ(o.usb.bGetRegWriteMode(), 0);
   o.rig.camera->addRequestFault({0x2E, RequestFault::Kind::ShortReply, 31, 0, 0});
@@ -145,42 +133,38 @@ std::vector<uint8_t> eepromOfSize(uint32_t size) {
 }
 
 // A block that fills the EEPROM is cut to its size (16 chunks after the header); the simulator's
-// own image reads back whole.
-TEST_P(VenReq, EepromReadsTheBlockInChunks) {
-  const std::vector<uint8_t> images[] = {eepromOfSize(0xFFF0), sim::EepromImage().build()};
-  for (const auto& image : images) {
-    Opened o(GetParam());
-    o.rig.camera->setEeprom(image);
-    std::vector<uint8_t> dst(0x10000);
-    ASSERT_EQ(o.usb.bEEPROMRead(dst.data()), image.size());
-    EXPECT_TRUE(std::equal(image.begin(), image.end(), dst.begin()));
-    const auto sent = o.requests();
-    ASSERT_EQ(sent.size(), 1 + (image.size() + 4095) / 4096);
-    for (size_t i = 1; i < sent.size(); ++i) EXPECT_EQ(sent[i].value, (i - 1) * 4096) << i;
-  }
-}
-
-TEST_P(VenReq, EepromFailuresGiveZero) {
+// own image reads back whole; a bad size or any failed or short transfer reads nothing.
+TEST_P(VenReq, EepromReadsTheBlockInChunksOrNothing) {
   struct Case {
     const char* name;
-    uint32_t size;
+    std::vector<uint8_t> image;
     std::vector<RequestFault> faults;
+    bool reads;
   };
+  using K = RequestFault::Kind;
   const Case cases[] = {
-      {"size 0", 0, {}},
-      {"size 0x10001", 0x10001, {}},
-      {"header fails", 100, {{0x20, RequestFault::Kind::TransferError, 31, 0, 0, 1, 0}}},
-      {"short header", 100, {{0x20, RequestFault::Kind::ShortReply, 31, 0, 3, 1, 0}}},
-      {"empty chunk", 0x2000, {{0x20, RequestFault::Kind::ShortReply, 31, 0, 0, 1, 0x1000}}},
-      {"short chunk", 0x2000, {{0x20, RequestFault::Kind::ShortReply, 31, 0, 100, 1, 0x1000}}},
-      {"chunk fails", 0x2000, {{0x20, RequestFault::Kind::TransferError, 31, 0, 0, 1, 0x2000}}},
+      {"fills the EEPROM", eepromOfSize(0xFFF0), {}, true},
+      {"simulator's image", sim::EepromImage().build(), {}, true},
+      {"size 0", eepromOfSize(0), {}, false},
+      {"size 0x10001", eepromOfSize(0x10001), {}, false},
+      {"header fails", eepromOfSize(100), {{0x20, K::TransferError, 31, 0, 0, 1, 0}}, false},
+      {"short header", eepromOfSize(100), {{0x20, K::ShortReply, 31, 0, 3, 1, 0}}, false},
+      {"empty chunk", eepromOfSize(0x2000), {{0x20, K::ShortReply, 31, 0, 0, 1, 0x1000}}, false},
+      {"short chunk", eepromOfSize(0x2000), {{0x20, K::ShortReply, 31, 0, 100, 1, 0x1000}}, false},
+      {"chunk fails", eepromOfSize(0x2000), {{0x20, K::TransferError, 31, 0, 0, 1, 0x2000}}, false},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     Opened o(GetParam());
-    o.rig.camera->setEeprom(eepromOfSize(c.size));
+    o.rig.camera->setEeprom(c.image);
     for (auto f : c.faults) o.rig.camera->addRequestFault(f);
     std::vector<uint8_t> dst(0x10000);
-    EXPECT_EQ(o.usb.bEEPROMRead(dst.data()), 0u) << c.name;
+    ASSERT_EQ(o.usb.bEEPROMRead(dst.data()), c.reads ? c.image.size() : 0u);
+    if (!c.reads) continue;
+    EXPECT_TRUE(std::equal(c.image.begin(), c.image.end(), dst.begin()));
+    const auto sent = o.requests();
+    ASSERT_EQ(sent.size(), 1 + (c.image.size() + 4095) / 4096);
+    for (size_t i = 1; i < sent.size(); ++i) EXPECT_EQ(sent[i].value, (i - 1) * 4096) << i;
   }
 }
 
@@ -218,7 +202,8 @@ TEST_P(VenReq, LutBlocksByTableSizeAndPadding) {
   EXPECT_EQ(payload[2 * 1023] | payload[2 * 1023 + 1] << 8, 0x1FF);
 }
 
-TEST_P(VenReq, IspSettersWriteTheirRegisters) {
+// ISP setters, reload (trigger mode adds a second write) and DMA clear, in register writes.
+TEST_P(VenReq, RegisterSettersWriteTheirRegisters) {
   Opened o(GetParam());
   const double matrix[9] = {1, 0, -0.5, 0, 1, 0, 0, 0, 1};
   o.usb.IspSetMatrix(matrix);
@@ -228,25 +213,19 @@ TEST_P(VenReq, IspSettersWriteTheirRegisters) {
   o.usb.IspEnWB(true);
   o.usb.IspEnMatrix(false);
   o.usb.bWriteDdrRealtime(true);
-  const std::vector<std::pair<uint32_t, uint32_t>> expected = {
-      {0x6000, 1023}, {0x6200, 0},      {0x6400, 0xFE00}, {0x6600, 0},    {0x6800, 1023},
-      {0x6A00, 0},    {0x6C00, 0},      {0x6E00, 0},      {0x7000, 1023}, {0xD400, 300},
-      {0xD600, 256},  {0xD800, 0x2345}, {0x3200, 25},     {0x3400, 640},  {0x3600, 50},
-      {0x3800, 480},  {0xFC00, 1},      {0xF800, 0},      {0xB000, 1}};
-  EXPECT_EQ(o.registerWrites(), expected);
-}
-
-TEST_P(VenReq, ReloadAndDmaClear) {
-  Opened o(GetParam());
   o.usb.bReload(0);
   o.usb.triggerMode = 1;
   o.usb.bReload(0);
   o.usb.bDMAClear();
-  const std::vector<std::pair<uint32_t, uint32_t>> expected = {
-      {0xB400, 0}, {0xB400, 0}, {0xB400, 1}, {0xB200, 1}, {0xB200, 0}};
-  EXPECT_EQ(o.registerWrites(), expected);
   EXPECT_EQ(o.rig.camera->log().pipeTimeline(),
             (std::vector<std::string>{"pause 1", "pause 30", "pause 1"}));
+  const std::vector<std::pair<uint32_t, uint32_t>> expected = {
+      {0x6000, 1023}, {0x6200, 0},      {0x6400, 0xFE00}, {0x6600, 0},    {0x6800, 1023},
+      {0x6A00, 0},    {0x6C00, 0},      {0x6E00, 0},      {0x7000, 1023}, {0xD400, 300},
+      {0xD600, 256},  {0xD800, 0x2345}, {0x3200, 25},     {0x3400, 640},  {0x3600, 50},
+      {0x3800, 480},  {0xFC00, 1},      {0xF800, 0},      {0xB000, 1},    {0xB400, 0},
+      {0xB400, 0},    {0xB400, 1},      {0xB200, 1},      {0xB200, 0}};
+  EXPECT_EQ(o.registerWrites(), expected);
 }
 
 TEST(VenReqDefaults, AbbNeedsFirmware56) {

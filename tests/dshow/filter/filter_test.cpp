@@ -54,13 +54,10 @@ TEST_F(FilterTest, PinsFollowTheCamerasStillResolutions) {
     filter->NonDelegatingAddRef();
     EXPECT_EQ(hr, S_OK);
     ASSERT_EQ(filter->GetPinCount(), c.pins) << c.stills;
-    PIN_INFO info;
-    filter->GetPin(0)->QueryPinInfo(&info);
-    EXPECT_STREQ(info.achName, L"Preview");
-    if (info.pFilter) info.pFilter->Release();
-    if (c.pins == 2) {
-      filter->GetPin(1)->QueryPinInfo(&info);
-      EXPECT_STREQ(info.achName, L"~Still");
+    for (int i = 0; i < c.pins; ++i) {
+      PIN_INFO info;
+      filter->GetPin(i)->QueryPinInfo(&info);
+      EXPECT_STREQ(info.achName, i == 0 ? L"Preview" : L"~Still");
       if (info.pFilter) info.pFilter->Release();
     }
     filter->NonDelegatingRelease();

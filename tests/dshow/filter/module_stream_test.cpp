@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "dshow/base/mediatypes.h"
 #include "tests/dshow/filter/module_support.h"
 #include "tests/dshow/support/capture_graph.h"
 
@@ -89,20 +90,19 @@ class ModuleStream : public ::testing::Test {
     int size = 0;
     ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
     ASSERT_EQ(size, static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)));
-    bool found = false;
-    for (int i = 0; i < count && !found; ++i) {
+    for (int i = 0; i < count; ++i) {
       AM_MEDIA_TYPE* mt = nullptr;
       VIDEO_STREAM_CONFIG_CAPS caps = {};
       ASSERT_EQ(config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps)), S_OK);
-      const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat);
-      if (vih->bmiHeader.biWidth == width && vih->bmiHeader.biHeight == height) {
-        found = true;
-        EXPECT_EQ(config->SetFormat(mt), S_OK);
-      }
-      CoTaskMemFree(mt->pbFormat);
-      CoTaskMemFree(mt);
+      const BITMAPINFOHEADER& bmi =
+          reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat)->bmiHeader;
+      const bool found = bmi.biWidth == width && bmi.biHeight == height;
+      const HRESULT chosen = found ? config->SetFormat(mt) : S_OK;
+      DeleteMediaType(mt);
+      ASSERT_EQ(chosen, S_OK);
+      if (found) return;
     }
-    ASSERT_TRUE(found) << width << "x" << height << " is not offered";
+    FAIL() << width << "x" << height << " is not offered";
   }
 
   void readConnectedFormat() {
@@ -130,10 +130,14 @@ class ModuleStream : public ::testing::Test {
     EXPECT_EQ(hr, S_OK);
   }
 
-  // Every sample of the run is one whole frame of the connected format, time-stamped from 0 on
-  // and later than the one before.
-  void expectWholeFramesInOrder(const char* run) {
-    SCOPED_TRACE(run);
+  // A run of at least `frames` samples, each one whole frame of the connected format,
+  // time-stamped from 0 on and later than the one before.
+  void streamWholeFrames(size_t frames, DWORD timeoutMs, const char* what) {
+    SCOPED_TRACE(what);
+    log_.reset();
+    ASSERT_NO_FATAL_FAILURE(run());
+    EXPECT_TRUE(log_.reaches(frames, timeoutMs)) << log_.seen() << " frames";
+    stop();
     const std::vector<long> lengths = log_.lengths();
     const size_t wrong = std::count_if(lengths.begin(), lengths.end(), [&](long length) {
       return length != static_cast<long>(format_.sizeImage);
@@ -155,47 +159,31 @@ class ModuleStream : public ::testing::Test {
   CaptureGraph g_;
 };
 
-TEST_F(ModuleStream, WholeFramesAtBothResolutionsAcrossAStopAndRestart) {
+// Each resolution, and a camera turning its frames by 90 degrees, which offers and fills the turned
+// frame: 770 pixels of 3 bytes pad to 2312-byte rows, so the unturned format would be 2048 bytes
+// short.
+TEST_F(ModuleStream, WholeFramesAtEachResolutionAcrossAStopAndRestart) {
   struct Case {
-    LONG width;
-    LONG height;
-    DWORD sizeImage;  // 24-bit rows, already a multiple of 4 bytes
-  } cases[] = {{2048, 1534, 2048 * 3 * 1534}, {1024, 770, 1024 * 3 * 770}};
+    LONG width, height;
+    DWORD rotate;
+    Format connected;
+  } cases[] = {{2048, 1534, 0, {2048, 1534, 2048 * 3 * 1534}},
+               {1024, 770, 0, {1024, 770, 1024 * 3 * 770}},
+               {1024, 770, 90, {770, 1024, 2312 * 1024}}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " turned " << c.rotate);
+    if (c.rotate) {
+      setting_.emplace(kSettingsKey, L"Rotate", c.rotate);
+      ASSERT_TRUE(setting_->set());
+    }
     ASSERT_NO_FATAL_FAILURE(build(c.width, c.height));
-    EXPECT_EQ(format_.width, c.width);
-    EXPECT_EQ(format_.height, c.height);
-    EXPECT_EQ(format_.sizeImage, c.sizeImage);
-    log_.reset();
-    ASSERT_NO_FATAL_FAILURE(run());
-    EXPECT_TRUE(log_.reaches(100, 120000)) << log_.seen() << " frames";
-    stop();
-    expectWholeFramesInOrder("first run");
-
-    log_.reset();
-    ASSERT_NO_FATAL_FAILURE(run());
-    EXPECT_TRUE(log_.reaches(20, 60000)) << log_.seen() << " frames after the restart";
-    stop();
-    expectWholeFramesInOrder("after the restart");
+    EXPECT_EQ(format_.width, c.connected.width);
+    EXPECT_EQ(format_.height, c.connected.height);
+    EXPECT_EQ(format_.sizeImage, c.connected.sizeImage);
+    ASSERT_NO_FATAL_FAILURE(streamWholeFrames(100, 120000, "first run"));
+    ASSERT_NO_FATAL_FAILURE(streamWholeFrames(20, 60000, "after the restart"));
     Within(kStopMs, "releasing the graph", [&] { releaseGraph(); });
   }
-}
-
-// A camera that turns its frames by 90 degrees offers and fills the turned frame: 770 pixels of
-// 3 bytes pad to 2312-byte rows, so the unturned format would be 2048 bytes short.
-TEST_F(ModuleStream, ATurnedCameraDeliversWholeTurnedFrames) {
-  setting_.emplace(kSettingsKey, L"Rotate", 90);
-  ASSERT_TRUE(setting_->set());
-  ASSERT_NO_FATAL_FAILURE(build(1024, 770));
-  EXPECT_EQ(format_.width, 770);
-  EXPECT_EQ(format_.height, 1024);
-  EXPECT_EQ(format_.sizeImage, 2312u * 1024);
-  log_.reset();
-  ASSERT_NO_FATAL_FAILURE(run());
-  EXPECT_TRUE(log_.reaches(30, 60000)) << log_.seen() << " frames";
-  stop();
-  expectWholeFramesInOrder("turned");
 }
 
 // The chart's patches: 4 x 2, top row red, green, blue, white; bottom row cyan, magenta,

@@ -45,25 +45,17 @@ TEST(Module, RegistersOnceInTheVideoInputCategoryAndUnregisters) {
 }
 
 TEST(Module, CameraExportsWithoutCameras) {
-  HMODULE module = LoadLibraryW(BesideExecutable(kModule).c_str());
-  ASSERT_NE(module, nullptr);
-  using EnumFn = uint32_t(WINAPI*)();
-  using OpenFn = IUnknown*(WINAPI*)(uint32_t);
-  using CanUnloadFn = HRESULT(WINAPI*)();
-  auto find = [module](const char* name) {
-    return reinterpret_cast<void*>(GetProcAddress(module, name));
-  };
-  auto enumCameras = reinterpret_cast<EnumFn>(find("DshowEnumCamera"));
-  auto openCamera = reinterpret_cast<OpenFn>(find("DshowOpenCamera"));
-  auto canUnload = reinterpret_cast<CanUnloadFn>(find("DllCanUnloadNow"));
+  LoadedModule module;
+  ASSERT_TRUE(module.loaded());
+  const HMODULE loaded = GetModuleHandleW(kModule);
   for (const char* name : {"DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"}) {
-    EXPECT_NE(find(name), nullptr) << name;
+    EXPECT_TRUE(GetProcAddress(loaded, name)) << name;
   }
-  ASSERT_TRUE(enumCameras && openCamera && canUnload);
-  EXPECT_EQ(enumCameras(), 0u);
-  for (uint32_t index : {0u, 3u, 16u, 0xFFFFFFFFu}) EXPECT_EQ(openCamera(index), nullptr) << index;
-  EXPECT_EQ(canUnload(), S_OK);
-  FreeLibrary(module);
+  EXPECT_EQ(module.enumCameras(), 0u);
+  for (uint32_t index : {0u, 3u, 16u, 0xFFFFFFFFu}) {
+    EXPECT_EQ(module.openCamera(index), nullptr) << index;
+  }
+  EXPECT_EQ(module.canUnloadNow(), S_OK);
 }
 
 // This executable again, running only ModuleSpacing.MeasuredWhenLoaded with the spacings it

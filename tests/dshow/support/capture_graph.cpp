@@ -42,23 +42,6 @@ bool FrameLog::reaches(size_t count, DWORD timeoutMs) {
   return seen() >= count;
 }
 
-size_t FrameLog::seen() {
-  std::lock_guard<std::mutex> guard(lock_);
-  return lengths_.size();
-}
-std::vector<long> FrameLog::lengths() {
-  std::lock_guard<std::mutex> guard(lock_);
-  return lengths_;
-}
-std::vector<REFERENCE_TIME> FrameLog::starts() {
-  std::lock_guard<std::mutex> guard(lock_);
-  return starts_;
-}
-std::vector<uint8_t> FrameLog::frame() {
-  std::lock_guard<std::mutex> guard(lock_);
-  return frame_;
-}
-
 // The first step that does not give S_OK ends the build with its result.
 #define ZX_STEP(call)              \
   do {                             \

@@ -25,12 +25,17 @@ class FrameLog : public ISampleGrabberCB {
   // Forgets what was seen; frame number keep (1-based) will be copied.
   void reset(size_t keep = 0);
   bool reaches(size_t count, DWORD timeoutMs);
-  size_t seen();
-  std::vector<long> lengths();
-  std::vector<REFERENCE_TIME> starts();  // -1 for an untimed sample
-  std::vector<uint8_t> frame();
+  size_t seen() { return locked(lengths_).size(); }
+  std::vector<long> lengths() { return locked(lengths_); }
+  std::vector<REFERENCE_TIME> starts() { return locked(starts_); }  // -1 for an untimed sample
+  std::vector<uint8_t> frame() { return locked(frame_); }
 
  private:
+  template <class T>
+  T locked(const T& member) {
+    std::lock_guard<std::mutex> guard(lock_);
+    return member;
+  }
   std::mutex lock_;
   std::vector<long> lengths_;
   std::vector<REFERENCE_TIME> starts_;
