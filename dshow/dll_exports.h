@@ -1,4 +1,4 @@
-// The module's plain exports for programs that are no COM hosts, and its entry point.
+// The module's plain exports for programs that are no COM hosts.
 #pragma once
 
 #include <windows.h>
@@ -9,4 +9,3 @@
 extern "C" uint32_t WINAPI DshowEnumCamera();
 extern "C" IUnknown* WINAPI DshowOpenCamera(uint32_t index);
 extern "C" void WINAPI ZxPageSpacings(int32_t* small, int32_t* large);
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);

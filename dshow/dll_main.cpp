@@ -6,7 +6,6 @@
 
 #include "base/process_globals.h"
 #include "dshow/base/dllentry.h"
-#include "dshow/dll_exports.h"
 #include "dshow/filter/core_camera_provider.h"
 #include "dshow/screen_spacing.h"
 

@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
-// The module's DllMain calls this last, with its own arguments.
+// Each module on this base defines its DllMain, which calls DllEntryPoint last with its own
+// arguments.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
 BOOL WINAPI DllEntryPoint(HINSTANCE instance, ULONG reason, LPVOID reserved);
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv);
