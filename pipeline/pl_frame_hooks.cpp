@@ -171,6 +171,7 @@ void ExpoProcBoth(uint32_t time, uint16_t gain, void* helper) {
 }
 
 HRESULT PL_ProcessFrame8(PLHlperBase& h, const FrameConvertRequest& r) {
+  // TODO(#25): the mono and packed 4:2:2 frame drivers.
   if (h.hasFlag(LUMORIX_FLAG_MONO) || r.pixelFormat == kPixelYuv422 ||
       r.pixelFormat == kPixelYuv422Alt)
     return E_NOTIMPL;
@@ -230,7 +231,7 @@ HRESULT PLFrameHooks::PL_ProcessRaw16(const FrameConvertRequest& r) {
 }
 
 HRESULT PLFrameHooks::PL_ProcessMono16(const FrameConvertRequest&) {
-  return E_NOTIMPL;
+  return E_NOTIMPL;  // TODO(#25): the high-bit mono frame driver
 }
 
 int32_t PLFrameHooks::QuickRawToRgb(uint8_t* frame, uint32_t w, uint32_t h, uint8_t format) {
