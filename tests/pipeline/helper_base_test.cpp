@@ -2,7 +2,7 @@
 #include "base/lumorix_flags.h"
 #include "pipeline/store/device_settings.h"
 #include "pipeline/pl_vignette.h"
-#include "pipeline_test_support.h"
+#include "pipeline_kit.h"
 #include "platform/utf16.h"
 
 using namespace zxtest;

@@ -6,7 +6,7 @@
 #include "pipeline/pl_vignette.h"
 #include "pipeline/pl_windows.h"
 #include "pipeline/algorithms/tone_curve.h"
-#include "pipeline_test_support.h"
+#include "pipeline_kit.h"
 
 using namespace zxtest;
 

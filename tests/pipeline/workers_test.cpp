@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "pipeline/pl_raw_driver.h"
-#include "run_fixture.h"
+#include "pipeline_kit.h"
 
 namespace zxtest {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "pipeline/algorithms/auto_exposure.h"
-#include "tests/pipeline/run_fixture.h"
+#include "tests/pipeline/pipeline_kit.h"
 
 namespace zxtest {
 namespace {

@@ -1,7 +1,7 @@
 // Device values outside the settings block: binning, cooler, black balance, mode times.
 #include "base/lumorix_flags.h"
 #include "pipeline/store/device_settings.h"
-#include "tests/pipeline/pipeline_test_support.h"
+#include "tests/pipeline/pipeline_kit.h"
 
 using namespace zxtest;
 
