@@ -8,7 +8,7 @@
 #include "pipeline/algorithms/auto_exposure.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
-#include "run_fixture.h"
+#include "pipeline_kit.h"
 #include "tests/support/test_sensor.h"
 
 namespace zxtest {
@@ -117,45 +117,43 @@ TEST(FrameHooks, ExpoProcTimeWritesOnlyWhenForcedOrChanged) {
   Hooked h;
   const uint32_t writes = h.sensor.timeWrites;
   const int notices = h.notices;
-  ExpoProcTime(h.sensor, 0);
-  EXPECT_EQ(h.sensor.timeWrites, writes);
-  EXPECT_EQ(h.notices, notices + 1);
-  ExpoProcTime(h.sensor, 1);
-  EXPECT_EQ(h.sensor.timeWrites, writes + 1);
-  EXPECT_EQ(h.notices, notices + 2);
+  for (uint32_t force : {0u, 1u}) {
+    ExpoProcTime(h.sensor, force);  // the time has not changed: only a forced call writes it
+    EXPECT_EQ(h.sensor.timeWrites, writes + force);
+    EXPECT_EQ(h.notices, notices + 1 + int(force));
+  }
 }
 
+// Still grabs: empty grabs repeat, a stop or an error ends the grab, a size past the raw buffer is
+// refused; without processing (depth 0) the raw frame is copied out.
 TEST(FrameHooks, StillResults) {
   struct Case {
     const char* name;
     uint32_t empty;
     int32_t failWith;
     bool stopped;
-    uint32_t width;
+    uint32_t width, depth;
     int32_t status;
-  } table[] = {{"repeats on no frame", 3, 0, false, kW, 1},
-               {"stopped", 1000000, 0, true, kW, -2},
-               {"error passed on", 0, -3, false, kW, -3},
-               {"larger than a raw buffer", 0, 0, false, kW * 4, -1}};
+  } table[] = {{"repeats on no frame", 3, 0, false, kW, 24, 1},
+               {"stopped", 1000000, 0, true, kW, 24, -2},
+               {"error passed on", 0, -3, false, kW, 24, -3},
+               {"larger than a raw buffer", 0, 0, false, kW * 4, 24, -1},
+               {"raw copy", 0, 0, false, kW, 0, 1}};
   for (const Case& c : table) {
     Hooked h;
     h.sensor.emptyGrabs = c.empty, h.sensor.failWith = c.failWith;
     platform::Event stop(platform::Event::Kind::ManualReset, c.stopped);
-    std::vector<uint8_t> out(frameSamples<uint8_t>(kW, kH, 3)), raw(kW * kH);
+    std::vector<uint8_t> out(frameSamples<uint8_t>(kW, kH), 0xEE), raw(kW * kH);
     StillResult r;
-    GrabStillFrame(h.sensor, &r, out.data(), raw.data(), 24, &stop, c.width, kH, c.width, kH, 0);
+    GrabStillFrame(h.sensor, &r, out.data(), c.depth ? raw.data() : nullptr, c.depth, &stop,
+                   c.width, kH, c.width, kH, 0);
     EXPECT_EQ(r.status, c.status) << c.name;
+    if (c.depth == 0) {
+      EXPECT_TRUE(std::equal(out.begin(), out.begin() + kW * kH, pattern(0).begin()));
+      EXPECT_EQ(out[kW * kH], 0xEE) << "no more than the raw frame";
+      EXPECT_EQ(r.width, kW);
+    }
   }
-}
-
-TEST(FrameHooks, StillWithoutProcessingCopiesTheRawFrame) {
-  Hooked h;
-  std::vector<uint8_t> out(kW * kH, 0xEE);
-  StillResult r;
-  GrabStillFrame(h.sensor, &r, out.data(), nullptr, 0, nullptr, kW, kH, kW, kH, 0);
-  ASSERT_EQ(r.status, 1);
-  EXPECT_EQ(out, pattern(0));
-  EXPECT_EQ(r.width, kW);
 }
 
 TEST(FrameHooks, TwelveBitStillAt48BitsIsNotConverted) {

@@ -1,8 +1,10 @@
 // The pipeline helper base: construction from the model's arguments, destruction, trampolines.
+#include <tuple>
+
 #include "base/lumorix_flags.h"
 #include "pipeline/store/device_settings.h"
 #include "pipeline/pl_vignette.h"
-#include "pipeline_test_support.h"
+#include "pipeline_kit.h"
 #include "platform/utf16.h"
 
 using namespace zxtest;
@@ -22,17 +24,14 @@ TEST_F(HelperBase, FormatsAndDefaultsFromTheFlagWord) {
   EXPECT_EQ(h.formatCount, 3);
   for (uint32_t f = 0; f < kPixelFormatCount; ++f)
     EXPECT_EQ(h.formatAvailable[f], (f == 0 || f == 1 || f == 10) ? 1 : 0) << f;
-  EXPECT_EQ(h.skip, 1u);
-  EXPECT_EQ(h.tecOn, 1u);
-  EXPECT_EQ(h.bandwidth, 85u);
+  EXPECT_EQ(std::tie(h.skip, h.tecOn, h.bandwidth, h.procWidth),
+            std::make_tuple(1u, 1u, 85u, 640u));
   EXPECT_EQ(h.cgDefault, 1);
-  EXPECT_EQ(h.procWidth, 640u);
   ASSERT_EQ(h.defectLists.size(), 4u);
   for (const auto& slot : h.defectLists) EXPECT_EQ(slot.count, DefectListSlot::kNoList);
 
   FakeHelper plain(helperArgs(nullptr, 0));
-  EXPECT_EQ(plain.skip, 0u);
-  EXPECT_EQ(plain.tecOn, 0u);
+  EXPECT_EQ(std::tie(plain.skip, plain.tecOn), std::make_tuple(0u, 0u));
   EXPECT_EQ(plain.formatCount, 0);
 }
 
@@ -64,13 +63,9 @@ TEST_F(HelperBase, DestructionWritesTheDeviceValuesOfItsFlags) {
       FakeHelper h(helperArgs(cameraKeyWide(), c.flags));
       h.fanSpeed = 2, h.tecTarget = -150, h.blackLevel = 9;
     }
-    EXPECT_EQ(has("Fan"), c.fan);
-    EXPECT_EQ(has("TEC"), c.tec);
-    EXPECT_EQ(has("TECTarget"), c.tec);
-    EXPECT_EQ(has("BlackLevel"), c.black);
-    if (c.tec) {
-      EXPECT_EQ(static_cast<int32_t>(get("TECTarget")), -150);
-    }
+    EXPECT_EQ((std::array{has("Fan"), has("TEC"), has("TECTarget"), has("BlackLevel")}),
+              (std::array{c.fan, c.tec, c.tec, c.black}));
+    EXPECT_TRUE(!c.tec || static_cast<int32_t>(get("TECTarget")) == -150);
   }
 }
 
@@ -98,8 +93,7 @@ TEST_F(HelperBase, DestructionSavesTheStatesBlackOffsets) {
     h.ctx8->settings.blackOffset[0] = 11;
     h.ctx8->settings.blackOffset[2] = 33;
   }
-  EXPECT_EQ(get("BBR3"), 11u);
-  EXPECT_EQ(get("BBB3"), 33u);
+  EXPECT_EQ(std::make_tuple(get("BBR3"), get("BBB3")), std::make_tuple(11u, 33u));
   EXPECT_TRUE(has("Gamma"));  // the state was finished and saved
 }
 

@@ -2,8 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "pipeline/pl_start.h"
-#include "pipeline_test_support.h"
-#include "run_fixture.h"
+#include "pipeline_kit.h"
 #include "tests/support/test_sensor.h"
 
 namespace zxtest {

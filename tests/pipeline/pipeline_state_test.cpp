@@ -1,11 +1,10 @@
 // Pipeline state: settings persistence in the camera's subkey and creation from parameters.
 #include <cmath>
-#include <cstring>
+#include <tuple>
 #include <utility>
 
-#include "pipeline/pl_tables.h"
 #include "pipeline/store/settings_io.h"
-#include "pipeline_test_support.h"
+#include "pipeline_kit.h"
 
 using namespace zxtest;
 
@@ -17,23 +16,27 @@ PLContextPtr make(const PLInitParams& p) {
   return PLContextPtr(PL_Init(&p));
 }
 
-// --- Registry ---------------------------------------------------------------------------
+std::array<int32_t, 4> corners(const ImageRect& r) {
+  return {r.left, r.top, r.right, r.bottom};
+}
 
-struct RoundTripCase {
-  bool tempTint;
-  bool perResolution;
-};
+// The fields a save keeps; the two white-balance words only in temperature/tint mode.
+auto savedFields(const PLSettings& s) {
+  return std::tie(s.aeEnable, s.aeTarget, s.expoTime, s.expoGain, s.hue, s.saturation, s.brightness,
+                  s.contrast, s.gamma, s.mono, s.mirror, s.aePolicy, s.aeThreshold,
+                  s.lightFrequency, s.processFlags);
+}
 
 class PipelineStateRoundTrip : public RegistryTest,
-                               public ::testing::WithParamInterface<RoundTripCase> {};
+                               public ::testing::WithParamInterface<std::pair<bool, bool>> {};
 
 TEST_P(PipelineStateRoundTrip, SaveThenLoadRestoresEverySavedField) {
-  const auto c = GetParam();
+  const auto [tempTint, perResolution] = GetParam();
   auto p = colourParams();
-  p.wbTempTint = c.tempTint, p.perResolutionExposure = c.perResolution;
+  p.wbTempTint = tempTint, p.perResolutionExposure = perResolution;
   p.resolutionIndex = 2, p.hasLightFrequency = 1, p.hasCG = 1;
   PLSettings saved{};
-  std::array<uint32_t, 3> gains{};
+  const std::array<uint32_t, 3> gains{40, 128, 255};
   {
     auto ctx = make(p);
     ASSERT_TRUE(ctx);
@@ -49,42 +52,33 @@ TEST_P(PipelineStateRoundTrip, SaveThenLoadRestoresEverySavedField) {
     ctx->aeRectPx = {64, 48, 320, 240};
     ctx->awbRectPx = {10, 20, 30, 40};
     ctx->abbRectPx = {100, 200, 300, 400};
-    ctx->wbGain = {40, 128, 255};
+    ctx->wbGain = gains;
     saved = s;
-    gains = ctx->wbGain;
   }  // PL_Fini saves
-  EXPECT_EQ(has("ExposureTime2"), c.perResolution);
-  EXPECT_EQ(has("ExposureTime"), !c.perResolution);
-  EXPECT_EQ(has("WhiteBalanceTemp"), c.tempTint);
-  EXPECT_EQ(has("WBGainR"), !c.tempTint);
+  EXPECT_EQ(has("ExposureTime2"), perResolution);
+  EXPECT_EQ(has("ExposureTime"), !perResolution);
+  EXPECT_EQ(has("WhiteBalanceTemp"), tempTint);
+  EXPECT_EQ(has("WBGainR"), !tempTint);
 
   auto ctx = make(p);
   ASSERT_TRUE(ctx);
-  PLSettings s = ctx->settings;
+  const PLSettings& s = ctx->settings;
   EXPECT_EQ(ctx->curTime, 12345u);
   EXPECT_EQ(ctx->curGain, 321);
-  if (!c.tempTint) {
+  if (tempTint)
+    EXPECT_EQ(std::tie(s.wbTemp, s.wbTint), std::tie(saved.wbTemp, saved.wbTint));
+  else
     EXPECT_EQ(ctx->wbGain, gains);
-    s.wbTemp = saved.wbTemp, s.wbTint = saved.wbTint;  // not stored in this mode
-  }
-  const auto same = [&](auto PLSettings::*field) { return s.*field == saved.*field; };
-  EXPECT_TRUE(same(&PLSettings::aeEnable) && same(&PLSettings::aeTarget) &&
-              same(&PLSettings::expoTime) && same(&PLSettings::expoGain));
-  EXPECT_TRUE(same(&PLSettings::wbTemp) && same(&PLSettings::wbTint) && same(&PLSettings::hue) &&
-              same(&PLSettings::saturation) && same(&PLSettings::brightness));
-  EXPECT_TRUE(same(&PLSettings::contrast) && same(&PLSettings::gamma) && same(&PLSettings::mono) &&
-              same(&PLSettings::mirror) && same(&PLSettings::aePolicy));
-  EXPECT_TRUE(same(&PLSettings::aeThreshold) && same(&PLSettings::lightFrequency) &&
-              same(&PLSettings::processFlags));
-  EXPECT_EQ(ctx->aeRectPx.left + ctx->aeRectPx.bottom, 64 + 240);
-  EXPECT_EQ(ctx->awbRectPx.top, 20);
-  EXPECT_EQ(ctx->abbRectPx.right, 300);
+  EXPECT_EQ(savedFields(s), savedFields(saved));
+  EXPECT_EQ(corners(ctx->aeRectPx), (std::array<int32_t, 4>{64, 48, 320, 240}));
+  EXPECT_EQ(corners(ctx->awbRectPx), (std::array<int32_t, 4>{10, 20, 30, 40}));
+  EXPECT_EQ(corners(ctx->abbRectPx), (std::array<int32_t, 4>{100, 200, 300, 400}));
 }
 
+// Temperature/tint or RGB gains, one exposure or one per resolution.
 INSTANTIATE_TEST_SUITE_P(BothWbModes, PipelineStateRoundTrip,
-                         ::testing::Values(RoundTripCase{true, false}, RoundTripCase{true, true},
-                                           RoundTripCase{false, false},
-                                           RoundTripCase{false, true}));
+                         ::testing::Values(std::pair{true, false}, std::pair{true, true},
+                                           std::pair{false, false}, std::pair{false, true}));
 
 // Out-of-range values are clamped, values of another type or length read as their default.
 TEST_F(PipelineState, StoredValuesAreClampedOrDefaulted) {
@@ -131,12 +125,12 @@ TEST_F(PipelineState, ProcessFlagValues) {
       {"Rotate", 180, kRotateMask, kRotate180},     {"CG", 2, kCgMask, kCgBit1},
       {"USM", 500, kUsmMask, 500u << kUsmShift},    {"USM", 900, kUsmMask, 500u << kUsmShift},
   };
+  auto p = colourParams();
+  p.hasCG = 1;
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.stored));
     reg().deleteKey(kCameraKey);
     if (c.stored >= 0) put(c.name, static_cast<uint32_t>(c.stored));
-    auto p = colourParams();
-    p.hasCG = 1;
     EXPECT_EQ(make(p)->settings.processFlags & c.mask, c.expected);
   }
 }
@@ -149,19 +143,17 @@ TEST_F(PipelineState, GreyCameraIsForcedGreyFromStoreAndBlock) {
   PL_SetDefaults(make(p).get(), &block);
   block.hue = 40, block.saturation = 3, block.wbTemp = 3000, block.mono = 0;
   reg().deleteKey(kCameraKey);
-  put("Hue", 50);
-  put("Saturation", 10);
-  put("MonochromeEnable", 0);
-  put("WhiteBalanceTemp", 3000);
+  for (auto [name, v] : {std::pair{"Hue", 50u},
+                         {"Saturation", 10u},
+                         {"MonochromeEnable", 0u},
+                         {"WhiteBalanceTemp", 3000u}})
+    put(name, v);
   put("BBG2", 5000);
   for (const PLSettings* handed :
        {static_cast<const PLSettings*>(nullptr), &std::as_const(block)}) {
     p.settings = handed;
     const PLSettings s = make(p)->settings;
-    EXPECT_EQ(s.hue, 0);
-    EXPECT_EQ(s.saturation, 128);
-    EXPECT_EQ(s.mono, 1u);
-    EXPECT_EQ(s.wbTemp, 6503);
+    EXPECT_EQ(std::tie(s.hue, s.saturation, s.mono, s.wbTemp), std::make_tuple(0, 128, 1u, 6503));
     // From the store: one grey offset for all three channels, cut to a 12-bit format's maximum.
     EXPECT_TRUE(handed || (s.blackOffset[0] == 4095 && s.blackOffset[2] == 4095));
   }
@@ -181,14 +173,10 @@ TEST_F(PipelineState, RgbGainCameraStoresGainsAsOffsetsFrom128) {
   EXPECT_EQ(get("WBGainB"), 127u);
 }
 
+// The AE maximums default to the model's and are stored only once set; a stored time is cut.
 TEST_F(PipelineState, AeMaximums) {
-  {
-    auto ctx = make(colourParams());
-    EXPECT_EQ(ctx->aeGainMax, 5000);
-    EXPECT_EQ(ctx->aeTimeMax, 1000000u);
-  }
-  EXPECT_FALSE(has("AeMaxGain"));
-  EXPECT_FALSE(has("AeMaxTime"));
+  EXPECT_EQ(make(colourParams())->aeGainMax, 5000);
+  EXPECT_FALSE(has("AeMaxGain") || has("AeMaxTime"));
   for (uint32_t timeMax : {1000000u, 150000u}) {
     put("AeMaxTime", 200000);
     auto p = colourParams();
@@ -225,25 +213,26 @@ TEST_F(PipelineState, HandedInBlockIsClamped) {
   block.processFlags = PLProcessFlags::withUsm(0, 511);
   block.vignetteAmount = block.vignetteMidpoint = std::nan("");
   block.stepBits = 0xFF;
+  block.vignetteEnable = 1;
   p.settings = &block;
   auto ctx = make(p);
   const PLSettings& s = ctx->settings;
   EXPECT_EQ(s.hue, 180);
-  EXPECT_EQ(s.abbRect[0], 4000000);
-  EXPECT_EQ(s.abbRect[2], 6000000);
-  EXPECT_EQ(s.levelLow[1], 0);
-  EXPECT_EQ(s.levelHigh[1], 255);
-  EXPECT_EQ(s.expoTime, 100u);
-  EXPECT_EQ(ctx->curTime, 100u);
+  EXPECT_EQ(std::tie(s.abbRect[0], s.abbRect[2]), std::make_tuple(4000000, 6000000));
+  EXPECT_EQ(std::tie(s.levelLow[1], s.levelHigh[1]), std::make_tuple(uint8_t{0}, uint8_t{255}));
+  EXPECT_EQ(std::tie(s.expoTime, ctx->curTime), std::make_tuple(100u, 100u));
   EXPECT_EQ(s.expoGain, 5000);
   EXPECT_EQ(s.mirror, 5u);
   EXPECT_EQ(PLProcessFlags::usmValue(s.processFlags), 500u);
-  EXPECT_EQ(s.vignetteAmount, 0.0);
-  EXPECT_EQ(s.vignetteMidpoint, 0.125);
+  EXPECT_EQ(std::tie(s.vignetteAmount, s.vignetteMidpoint), std::make_tuple(0.0, 0.125));
   EXPECT_EQ(s.stepBits, 0x3F);  // a new state has no workers: bits 6, 7 clear
   const auto tables = SnapshotTables(*ctx);
   for (const auto& lut : tables.level->lut)
     for (uint32_t v = 0; v < 256; ++v) ASSERT_EQ(lut[v], v);  // 0..255 is the identity
+  // An enabled vignette in the block builds its tables at creation.
+  ASSERT_TRUE(tables.vignette);
+  EXPECT_EQ(tables.vignette->radius->size(), 640u * 480u);
+  EXPECT_EQ(tables.vignette->gain.size(), 401u);
 
   ctx->settings.stepBits = 0xFF;  // a copied block keeps the state's worker bits
   block.stepBits = 0x04;
@@ -251,25 +240,9 @@ TEST_F(PipelineState, HandedInBlockIsClamped) {
   EXPECT_EQ(ctx->settings.stepBits, 0xC4);
 }
 
-TEST_F(PipelineState, EnabledVignetteInABlockBuildsItsTables) {
-  auto p = colourParams();
-  PLSettings block{};
-  PL_SetDefaults(make(p).get(), &block);
-  block.vignetteEnable = 1, block.vignetteAmount = 0.5;
-  p.settings = &block;
-  const auto v = SnapshotTables(*make(p)).vignette;
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->radius->size(), 640u * 480u);
-  EXPECT_EQ(v->gain.size(), 401u);
-}
-
 TEST_F(PipelineState, WindowsScratchAndSitesAtCreation) {
-  auto ctx = make(colourParams(1280, 960));
-  const ImageRect& ae = ctx->aeRectPx;
-  EXPECT_EQ((std::array<int32_t, 4>{ae.left, ae.top, ae.right, ae.bottom}),
+  EXPECT_EQ(corners(make(colourParams(1280, 960))->aeRectPx),
             (std::array<int32_t, 4>{512, 384, 768, 576}));
-  EXPECT_TRUE(ctx->scratch.empty());  // same frame and processing size
-
   struct Case {
     uint32_t fw, fh, pw, ph, outputFormat;
     uint8_t isColour;
@@ -279,7 +252,7 @@ TEST_F(PipelineState, WindowsScratchAndSitesAtCreation) {
       {1001, 777, 1001, 776, 0, 1, 3004u * 777, 2u * 3004 * 777},
       {1001, 777, 1001, 776, 3, 1, 1004u * 777, 2u * 1002 * 777},
       {1001, 777, 1001, 776, 4, 0, 0, 0},
-      {640, 480, 640, 480, 0, 1, 0, 2u * 1920 * 480},
+      {640, 480, 640, 480, 0, 1, 0, 2u * 1920 * 480},  // same sizes: none for 8 bits
       {640, 480, 640, 480, 1, 1, 0, 0},
   };
   for (const auto& c : cases) {
@@ -294,7 +267,6 @@ TEST_F(PipelineState, WindowsScratchAndSitesAtCreation) {
     EXPECT_EQ(c16->scratch.size(), c.bytes16);
     EXPECT_EQ(c16->bitDepth, 12);
   }
-
   for (uint8_t order : {0, 1}) {
     auto q = colourParams();
     q.byteOrder = order;

@@ -1,12 +1,14 @@
 // Tone, white-balance, hue/saturation, level, window and vignette tables.
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "pipeline/pl_tables.h"
 #include "pipeline/pl_vignette.h"
 #include "pipeline/pl_windows.h"
 #include "pipeline/algorithms/tone_curve.h"
-#include "pipeline_test_support.h"
+#include "pipeline_kit.h"
 
 using namespace zxtest;
 
@@ -52,9 +54,7 @@ TEST(PipelineToneCurve, WorkedPoints) {
   EXPECT_EQ(t12[255], 256);
   EXPECT_EQ(t12[600], 602);  // 600 + 2.35
   EXPECT_EQ(t12[4095], 4095);
-}
-
-TEST(PipelineToneCurve, FilmicCurveRisesFromBlackToWhite) {
+  // The filmic curve rises from black to white.
   std::vector<uint8_t> t(256);
   ToneMapLut<uint8_t>(0.5, 1.0, 1.0, 0, t);
   EXPECT_EQ(t[255], 255);
@@ -131,10 +131,8 @@ TEST_F(PipelineTables, Levels) {
     const auto lv = SnapshotTables(*ctx).level;
     // Channel 0 (16..235) sits at table 1 in R, G, B order and at table 3 in B, G, R order.
     const auto& ch0 = lv->lut[order ? 3 : 1];
-    EXPECT_EQ(ch0[16], 0);
-    EXPECT_EQ(ch0[100], 97);  // 84 x 255 / 219 = 97.8
-    EXPECT_EQ(ch0[235], 255);
-    EXPECT_EQ(ch0[240], 255);
+    // 100: 84 x 255 / 219 = 97.8
+    EXPECT_EQ(std::tie(ch0[16], ch0[100], ch0[235], ch0[240]), std::make_tuple(0, 97, 255, 255));
     EXPECT_EQ(lv->lut[0][40], 0);  // table 0 is channel 3 either way
     EXPECT_EQ(lv->lut[0][41], 1);
     EXPECT_EQ(lv->lut[order ? 1 : 3][30], 0);  // channel 2
@@ -150,11 +148,8 @@ TEST_F(PipelineTables, Levels) {
 
 TEST(PipelineWindows, FractionsAndPixels) {
   const int32_t full[4] = {10000000, 10000000, 0, 0};
-  const ImageRect r = FractionToRect(640, 480, full);
-  EXPECT_EQ(r.left, 0);  // right to left is swapped
-  EXPECT_EQ(r.right, 639);
-  EXPECT_EQ(r.top, 0);
-  EXPECT_EQ(r.bottom, 479);
+  const ImageRect r = FractionToRect(640, 480, full);  // right to left is swapped
+  EXPECT_EQ(std::tie(r.left, r.top, r.right, r.bottom), std::make_tuple(0, 0, 639, 479));
 
   const auto f = RectToFraction(4096, 4096, ImageRect{4095, 0, 4095, 2048});
   EXPECT_EQ(f[0], 9997559);  // (4095 x 10^7 + 2048) / 4096, beyond 32 bits on the way
@@ -170,29 +165,27 @@ TEST(PipelineWindows, FractionsAndPixels) {
   EXPECT_EQ(FractionToRect(640, 480, negative).left, 0);
 }
 
-TEST(PipelineVignette, EveryRadiusIndexesTheGainTable) {
+// Every radius indexes the gain table (the corner of 640 x 480 lies at exactly 400); gains follow
+// the amount, and a set of the same size shares the radius table.
+TEST(PipelineVignette, RadiiAndGains) {
   const std::pair<uint32_t, uint32_t> sizes[] = {
       {640, 480}, {1280, 960}, {1920, 1080}, {4096, 3288}, {1001, 777}};
   for (const auto& [w, h] : sizes) {
     SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
     const auto set = BuildVignetteTables(w, h, 0.0, 0.125, nullptr);
     ASSERT_EQ(set->gain.size(), VignetteGainCount(w, h));
-    int32_t maxRadius = 0;
-    for (int32_t r : *set->radius) maxRadius = std::max(maxRadius, r);
-    EXPECT_LT(static_cast<size_t>(maxRadius), set->gain.size());
+    EXPECT_LT(size_t(*std::max_element(set->radius->begin(), set->radius->end())),
+              set->gain.size());
     for (double g : set->gain) ASSERT_EQ(g, 1.0);  // amount 0
   }
-  EXPECT_EQ(VignetteGainCount(640, 480), 401u);  // the corner lies at exactly 400
-}
-
-TEST(PipelineVignette, GainsFollowTheAmount) {
+  EXPECT_EQ(VignetteGainCount(640, 480), 401u);
   const auto up = BuildVignetteTables(640, 480, 0.5, 0.0, nullptr);
   const double c = std::cos(0.5);
   EXPECT_NEAR(up->gain[400], 1.0 / (c * c * c * c), 1e-12);
   EXPECT_NEAR(up->gain[0], 1.0, 1e-12);
   const auto down = BuildVignetteTables(640, 480, -0.5, 0.0, up);
   EXPECT_NEAR(down->gain[400], c * c * c * c, 1e-12);
-  EXPECT_EQ(down->radius, up->radius);  // same size: the radius table is shared
+  EXPECT_EQ(down->radius, up->radius);
 }
 
 }  // namespace

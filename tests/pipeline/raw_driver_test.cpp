@@ -2,17 +2,26 @@
 // the working buffer, the roi's Bayer phase, statistics and the 16-bit output.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <functional>
 #include <numeric>
 #include <set>
 
 #include "kernels/output.h"
 #include "kernels/raw_steps.h"
 #include "pipeline/pl_raw_driver.h"
-#include "run_fixture.h"
+#include "pipeline_kit.h"
 
 namespace zxtest {
 namespace {
+
+template <typename S>
+void process(PLContextT<S>& c, std::vector<S>& raw, void* out, const SensorRect* roi = nullptr,
+             uint32_t binning = 1) {
+  if constexpr (sizeof(S) == 1)
+    PL_ProcessRaw8(&c, raw.data(), static_cast<uint8_t*>(out), nullptr, roi, binning, false);
+  else
+    PL_ProcessRaw16(&c, raw.data(), out, nullptr, roi, uint8_t(binning), 0);
+}
 
 struct Result {
   std::vector<uint8_t> out;
@@ -28,30 +37,17 @@ struct Case {
 };
 
 // Runs one frame through a state with `workers` workers, every stripe step on.
+template <typename S>
 Result runOnce(const Case& c, uint32_t workers) {
-  ScopedWorkerEnvironment env(processorsFor(workers));
-  PLInitParams p = paramsFor(c.shape);
+  ScopedWorkerEnvironment env(workers == 0 ? 2 : workers == 1 ? 4 : 8);
+  auto ctx = makeState<S>(paramsFor(c.shape));
+  EXPECT_EQ(PL_StartWorkers(*ctx), workers);
+  makeBusy(*ctx, !c.useRoi && c.binning == 1);
+  auto raw = rawFrame<S>(c.shape.width, c.shape.height, c.shape.high ? 12 : 8);
   Result r;
-  const uint32_t bits = c.shape.high ? 12 : 8;
-  if (!c.shape.high) {
-    PLContextPtr ctx(PL_Init(&p));
-    EXPECT_EQ(PL_StartWorkers(*ctx), workers);
-    makeBusy(*ctx, !c.useRoi && c.binning == 1);
-    auto raw = rawFrame<uint8_t>(c.shape.width, c.shape.height, bits);
-    r.out.assign(frameSamples<uint8_t>(c.shape.width, c.shape.height, 3), 0);
-    PL_ProcessRaw8(ctx.get(), raw.data(), r.out.data(), nullptr, c.useRoi ? &c.roi : nullptr,
-                   c.binning, false);
-    r.stats = ctx->statsF;
-  } else {
-    PLContext16Ptr ctx(PL_Init16(&p));
-    EXPECT_EQ(PL_StartWorkers(*ctx), workers);
-    makeBusy(*ctx, !c.useRoi && c.binning == 1);
-    auto raw = rawFrame<uint16_t>(c.shape.width, c.shape.height, bits);
-    r.out.assign(frameSamples<uint16_t>(c.shape.width, c.shape.height, 3) * 2, 0);
-    PL_ProcessRaw16(ctx.get(), raw.data(), r.out.data(), nullptr, c.useRoi ? &c.roi : nullptr,
-                    uint8_t(c.binning), 0);
-    r.stats = ctx->statsF;
-  }
+  r.out.assign(frameSamples<S>(c.shape.width, c.shape.height) * sizeof(S), 0);
+  process(*ctx, raw, r.out.data(), c.useRoi ? &c.roi : nullptr, c.binning);
+  r.stats = ctx->statsF;
   return r;
 }
 
@@ -66,87 +62,94 @@ TEST(RawDriver, SameBytesAndStatisticsForZeroOneAndThreeWorkers) {
       {"16-bit rgb, 16-bit out", {96, 90, 0, true, kOutputRgb16}},
   };
   for (const Case& c : cases) {
-    const Result none = runOnce(c, 0);
-    std::set<uint8_t> distinct(none.out.begin(), none.out.end());
-    EXPECT_GT(distinct.size(), 20u) << c.name << ": a busy image";
+    const auto run = c.shape.high ? runOnce<uint16_t> : runOnce<uint8_t>;
+    const Result none = run(c, 0);
+    EXPECT_GT(std::set<uint8_t>(none.out.begin(), none.out.end()).size(), 20u) << c.name;
     for (uint32_t workers : {1u, 3u}) {
-      const Result got = runOnce(c, workers);
+      const Result got = run(c, workers);
       EXPECT_TRUE(got.out == none.out) << c.name << " with " << workers << " workers";
       EXPECT_TRUE(got.stats == none.stats) << c.name << " statistics with " << workers;
     }
-    for (const auto& channel : none.stats) {
-      const double sum = std::accumulate(channel.begin(), channel.end(), 0.0);
-      EXPECT_NEAR(sum, 1.0, 1e-4) << c.name;
-    }
+    for (const auto& channel : none.stats)
+      EXPECT_NEAR(std::accumulate(channel.begin(), channel.end(), 0.0), 1.0, 1e-4) << c.name;
   }
 }
 
 std::vector<RawStep> gSteps;
-void record(RawStep s, void*) {
-  gSteps.push_back(s);
-}
 
-struct StepRecorder {
-  StepRecorder() {
-    gSteps.clear();
-    SetRawStepObserver(&record, nullptr);
-  }
-  ~StepRecorder() { SetRawStepObserver(nullptr, nullptr); }
-};
-
-TEST(RawDriver, StepsRunInOrderWhenAllAreOn) {
-  PLInitParams p = paramsFor({64, 48});
-  PLContextPtr ctx(PL_Init(&p));
-  makeBusy(*ctx, true);
-  ctx->settings.mirror = 1;
-  ctx->settings.processFlags |= PLProcessFlags::kRotate180;
-  ctx->settings.stepBits |= 4;
-  ctx->rawLut.assign(256, 7);
-  ctx->ffcRequest = 1, ctx->ffcFrames = 2;
-  ctx->ffcEnable = ctx->ffcValid = 1, ctx->ffcGain.assign(64 * 48, 65536);
-  ctx->dfcRequest = 1, ctx->dfcEnable = ctx->dfcValid = 1, ctx->darkTable.assign(64 * 48, 1);
-  ctx->abbRequest = ctx->awbRequest = ctx->aeMarkWindow = 1;
-  ctx->callbacks.statsCallback = [](const float*, const float*, const float*, const float*, void*) {
+// Which steps run, in which order, for a state set up by `prepare`.
+TEST(RawDriver, StepsRunInOrderAndOnlyWhenOn) {
+  using S = RawStep;
+  struct Row {
+    const char* name;
+    StateShape shape;
+    bool withOut, toneMapping;
+    std::function<void(PLContext&)> prepare;
+    std::vector<RawStep> steps;
+  } rows[] = {
+      {"all on",
+       {64, 48},
+       true,
+       true,
+       [](PLContext& c) {
+         makeBusy(c, true);
+         c.settings.mirror = 1;
+         c.settings.processFlags |= PLProcessFlags::kRotate180;
+         c.settings.stepBits |= 4;
+         c.rawLut.assign(256, 7);
+         c.ffcRequest = 1, c.ffcFrames = 2;
+         c.ffcEnable = c.ffcValid = 1, c.ffcGain.assign(64 * 48, 65536);
+         c.dfcRequest = 1, c.dfcEnable = c.dfcValid = 1, c.darkTable.assign(64 * 48, 1);
+         c.abbRequest = c.awbRequest = c.aeMarkWindow = 1;
+         c.callbacks.statsCallback = [](const float*, const float*, const float*, const float*,
+                                        void*) {};
+         c.callbacks.histogramCallback = [](const uint32_t*, uint32_t, void*) {};
+       },
+       {S::FfcAccumulate, S::FfcApply, S::DfcAccumulate, S::DfcApply, S::BlackBalance,
+        S::BlackLevel, S::WhiteBalance, S::RawWb, S::RawLut, S::Demosaic, S::AdjustColour,
+        S::Statistics, S::StatsDelivery, S::Histogram, S::Sharpen, S::AeMark, S::Mirror,
+        S::Rotate}},
+      {"all off, processed at half size",
+       {64, 48, 1, false, 0, 32, 24},
+       true,
+       false,
+       [](PLContext& c) { c.settings.processFlags |= PLProcessFlags::kRotate90; },
+       {S::Demosaic, S::AdjustColour, S::Sharpen, S::Fit, S::Mirror, S::Rotate}},
+      {"no out: the raw steps only",
+       {64, 48},
+       false,
+       true,
+       [](PLContext& c) { c.settings.blackOffset[1] = 10; },
+       {S::BlackLevel}},
   };
-  ctx->callbacks.histogramCallback = [](const uint32_t*, uint32_t, void*) {};
-  auto raw = rawFrame<uint8_t>(64, 48, 8);
-  std::vector<uint8_t> out(frameSamples<uint8_t>(64, 48, 3));
-  StepRecorder rec;
-  PL_ProcessRaw8(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1, false);
-  using S = RawStep;
-  const std::vector<RawStep> all = {
-      S::FfcAccumulate, S::FfcApply,  S::DfcAccumulate, S::DfcApply, S::BlackBalance, S::BlackLevel,
-      S::WhiteBalance,  S::RawWb,     S::RawLut,        S::Demosaic, S::AdjustColour, S::Statistics,
-      S::StatsDelivery, S::Histogram, S::Sharpen,       S::AeMark,   S::Mirror,       S::Rotate};
-  EXPECT_EQ(gSteps, all);
-  EXPECT_EQ(ctx->ffcRequest, 1) << "one of two flat-field frames";
-  EXPECT_EQ(ctx->dfcRequest, 0);
-}
-
-TEST(RawDriver, OnlyDemosaicFitMirrorAndRotationWhenAllAreOff) {
-  PLInitParams p = paramsFor({64, 48, 1, false, 0, 32, 24});  // processed at half size
-  p.hasToneMapping = 0;
-  PLContextPtr ctx(PL_Init(&p));
-  ctx->settings.processFlags |= PLProcessFlags::kRotate90;
-  auto raw = rawFrame<uint8_t>(32, 24, 8);
-  std::vector<uint8_t> out(frameSamples<uint8_t>(64, 48, 3));
-  StepRecorder rec;
-  PL_ProcessRaw8(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1, false);
-  using S = RawStep;
-  EXPECT_EQ(gSteps, (std::vector<RawStep>{S::Demosaic, S::AdjustColour, S::Sharpen, S::Fit,
-                                          S::Mirror, S::Rotate}));
+  for (auto& row : rows) {
+    PLInitParams p = paramsFor(row.shape);
+    p.hasToneMapping = row.toneMapping;
+    PLContextPtr ctx(PL_Init(&p));
+    row.prepare(*ctx);
+    auto raw = rawFrame<uint8_t>(ctx->procWidth, ctx->procHeight, 8);
+    std::vector<uint8_t> out(frameSamples<uint8_t>(64, 48));
+    gSteps.clear();
+    SetRawStepObserver([](RawStep s, void*) { gSteps.push_back(s); }, nullptr);
+    process(*ctx, raw, row.withOut ? out.data() : nullptr);
+    SetRawStepObserver(nullptr, nullptr);
+    EXPECT_EQ(gSteps, row.steps) << row.name;
+    if (row.steps.size() > 10) {
+      EXPECT_EQ(ctx->ffcRequest, 1) << "one of two flat-field frames";
+      EXPECT_EQ(ctx->dfcRequest, 0);
+    }
+  }
 }
 
 // With bit 7 clear the calling thread does the whole frame although workers wait.
 TEST(RawDriver, BitSevenClearKeepsWorkersIdle) {
   ScopedWorkerEnvironment env(8);
-  PLInitParams p = paramsFor({64, 48});
-  PLContextPtr ctx(PL_Init(&p));
+  auto ctx = makeState<uint8_t>(paramsFor({64, 48}));
   ASSERT_EQ(PL_StartWorkers(*ctx), 3u);
   ctx->settings.stepBits &= uint8_t(~0x80u);
   auto raw = rawFrame<uint8_t>(64, 48, 8);
-  std::vector<uint8_t> out(frameSamples<uint8_t>(64, 48, 3));
-  PL_ProcessRaw8(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1, false);
+  std::vector<uint8_t> out(frameSamples<uint8_t>(64, 48));
+  process(*ctx, raw, out.data());
   for (uint32_t k = 0; k < 3; ++k) EXPECT_EQ(ctx->workers.slot[k].job, nullptr) << k;
 }
 
@@ -157,10 +160,10 @@ TEST(RawDriver, OddRoiShiftsTheDemosaicPhaseOnly) {
   const SensorRect roi{1, 1, 33, 25};
   PLContextPtr a(PL_Init(&p));
   a->settings.blackOffset[0] = 30;  // red only, at the sensor's red sites
-  auto raw = rawFrame<uint8_t>(32, 24, 8);
-  std::vector<uint8_t> got(frameSamples<uint8_t>(32, 24, 3)), want(got.size());
+  const auto raw = rawFrame<uint8_t>(32, 24, 8);
+  std::vector<uint8_t> got(frameSamples<uint8_t>(32, 24)), want(got.size());
   auto raw1 = raw;
-  PL_ProcessRaw8(a.get(), raw1.data(), got.data(), nullptr, &roi, 1, false);
+  process(*a, raw1, got.data(), &roi);
   // The same by hand: black level with the sensor's order, demosaic with the shifted one.
   PLInitParams q = paramsFor({32, 24});
   q.hasToneMapping = 0;
@@ -168,48 +171,35 @@ TEST(RawDriver, OddRoiShiftsTheDemosaicPhaseOnly) {
   PLContextPtr b(PL_Init(&q));
   auto raw2 = raw;
   kernels::SubtractBlackLevel(1, a->settings.blackOffset, 32, 24, raw2.data());
-  PL_ProcessRaw8(b.get(), raw2.data(), want.data(), nullptr, nullptr, 1, false);
+  process(*b, raw2, want.data());
   EXPECT_EQ(got, want);
 }
 
 // A state with a scratch frame and a roi: running sizes match, so out receives the image.
 TEST(RawDriver, ScratchModelWithRoiFillsOut) {
-  PLInitParams p = paramsFor({64, 48, 1, false, 0, 32, 24});
-  PLContextPtr ctx(PL_Init(&p));
+  auto ctx = makeState<uint8_t>(paramsFor({64, 48, 1, false, 0, 32, 24}));
   ASSERT_FALSE(ctx->scratch.empty());
   const SensorRect roi{2, 2, 18, 14};
-  std::vector<uint8_t> raw(16 * 12, 200), out(frameSamples<uint8_t>(16, 12, 3), 0);
-  PL_ProcessRaw8(ctx.get(), raw.data(), out.data(), nullptr, &roi, 1, false);
+  std::vector<uint8_t> raw(16 * 12, 200), out(frameSamples<uint8_t>(16, 12), 0);
+  process(*ctx, raw, out.data(), &roi);
   EXPECT_GT(std::accumulate(out.begin(), out.end(), uint64_t{0}), uint64_t{16 * 12 * 3 * 100});
-}
-
-TEST(RawDriver, NullOutStopsAfterTheRawSteps) {
-  PLInitParams p = paramsFor({64, 48});
-  PLContextPtr ctx(PL_Init(&p));
-  ctx->settings.blackOffset[1] = 10;
-  auto raw = rawFrame<uint8_t>(64, 48, 8);
-  StepRecorder rec;
-  PL_ProcessRaw8(ctx.get(), raw.data(), nullptr, nullptr, nullptr, 1, false);
-  EXPECT_EQ(gSteps, std::vector<RawStep>{RawStep::BlackLevel});
 }
 
 // Flat-field gains and the dark table reach the raw frame, at the running size.
 TEST(RawDriver, CalibrationTablesAreApplied) {
-  PLInitParams p = paramsFor({16, 8});
-  PLContextPtr ctx(PL_Init(&p));
+  auto ctx = makeState<uint8_t>(paramsFor({16, 8}));
   const SensorRect roi{0, 0, 8, 4};
   ctx->ffcEnable = ctx->ffcValid = 1, ctx->ffcGain.assign(8 * 4, 2 * 65536);
   ctx->dfcEnable = ctx->dfcValid = 1, ctx->darkTable.assign(8 * 4, 10);
   std::vector<uint8_t> raw(8 * 4, 50);
-  PL_ProcessRaw8(ctx.get(), raw.data(), nullptr, nullptr, &roi, 1, false);
+  process(*ctx, raw, nullptr, &roi);
   EXPECT_EQ(raw, std::vector<uint8_t>(8 * 4, 90));
 }
 
 // The raw table takes the white-balanced samples (8 bits fold it into the balance tables), and a
 // short table clamps.
 TEST(RawDriver, RawTableFollowsTheWhiteBalance) {
-  PLInitParams p = paramsFor({16, 8});
-  PLContextPtr ctx(PL_Init(&p));
+  auto ctx = makeState<uint8_t>(paramsFor({16, 8}));
   ASSERT_TRUE(ctx->isColour && !ctx->hasIsp);
   auto wb = std::make_shared<WbTableSet<uint8_t>>();
   for (uint32_t c = 0; c < 3; ++c) {
@@ -229,32 +219,26 @@ TEST(RawDriver, RawTableFollowsTheWhiteBalance) {
     kernels::ApplyRawWb(bayer, wb->lut[0].data(), wb->lut[1].data(), wb->lut[2].data(), 16, 8,
                         want.data());
     for (auto& v : want) v = ctx->rawLut[std::min<size_t>(v, 199)];
-    PL_ProcessRaw8(ctx.get(), raw.data(), nullptr, nullptr, nullptr, 1, false);
+    process(*ctx, raw, nullptr);
     EXPECT_EQ(raw, want) << bayer;
   }
 }
 
 TEST(RawDriver, OneShotStatisticsOnceContinuousEveryFrame) {
-  PLInitParams p = paramsFor({32, 16});
-  PLContextPtr ctx(PL_Init(&p));
+  auto ctx = makeState<uint8_t>(paramsFor({32, 16}));
   static int calls;
-  calls = 0;
   ctx->callbacks.statsCallback = [](const float*, const float*, const float*, const float*, void*) {
     ++calls;
   };
-  std::vector<uint8_t> out(frameSamples<uint8_t>(32, 16, 3));
-  const struct {
-    uint32_t request;
-    int expected;
-  } table[] = {{1, 1}, {2, 3}, {3, 3}};
-  for (const auto& row : table) {
+  std::vector<uint8_t> out(frameSamples<uint8_t>(32, 16));
+  for (auto [request, expected] : {std::pair{1u, 1}, {2u, 3}, {3u, 3}}) {
     calls = 0;
-    ctx->statsRequest = row.request;
-    for (int i = 0; i < 3; ++i) {
-      auto raw = rawFrame<uint8_t>(32, 16, 8, uint32_t(i));
-      PL_ProcessRaw8(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1, false);
+    ctx->statsRequest = request;
+    for (uint32_t i = 0; i < 3; ++i) {
+      auto raw = rawFrame<uint8_t>(32, 16, 8, i);
+      process(*ctx, raw, out.data());
     }
-    EXPECT_EQ(calls, row.expected) << "request " << row.request;
+    EXPECT_EQ(calls, expected) << "request " << request;
   }
 }
 
@@ -264,17 +248,13 @@ TEST(RawDriver, SixteenBitOutputFormats) {
     PLInitParams p = paramsFor({16, 8, 1, true, format});
     p.hasToneMapping = 0;
     PLContext16Ptr ctx(PL_Init16(&p));
-    std::vector<uint16_t> raw(16 * 8, 0x0ABC);
-    std::vector<uint16_t> out(frameSamples<uint16_t>(16, 8, 3), 0);
-    PL_ProcessRaw16(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1, 0);
-    if (format == kOutputRgb16) {
-      EXPECT_EQ(out[0], 0x0ABC);
-      EXPECT_EQ(out[3 * 5 + 1], 0x0ABC);
-    } else {
-      const auto* bytes = reinterpret_cast<const uint8_t*>(out.data());
-      EXPECT_EQ(bytes[0], 0xAB);
-      EXPECT_EQ(bytes[3 * 5 + 2], 0xAB);
-    }
+    std::vector<uint16_t> raw(16 * 8, 0x0ABC), out(frameSamples<uint16_t>(16, 8), 0);
+    process(*ctx, raw, out.data());
+    const auto* bytes = reinterpret_cast<const uint8_t*>(out.data());
+    if (format == kOutputRgb16)
+      EXPECT_EQ(std::tie(out[0], out[3 * 5 + 1]), std::make_tuple(0x0ABC, 0x0ABC));
+    else
+      EXPECT_EQ(std::tie(bytes[0], bytes[3 * 5 + 2]), std::make_tuple(0xAB, 0xAB));
   }
 }
 

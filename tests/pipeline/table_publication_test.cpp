@@ -4,7 +4,7 @@
 
 #include "pipeline/pl_tables.h"
 #include "pipeline/pl_vignette.h"
-#include "pipeline_test_support.h"
+#include "pipeline_kit.h"
 
 using namespace zxtest;
 

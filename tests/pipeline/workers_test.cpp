@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "pipeline/pl_raw_driver.h"
-#include "run_fixture.h"
+#include "pipeline_kit.h"
 
 namespace zxtest {
 namespace {
@@ -36,64 +36,49 @@ TEST(Workers, OnlyColourSoftwareStatesStartThem) {
   }
 }
 
-// Worker 0 fails: the others fill slots 0 and 1, the frame is right and the state ends cleanly.
-TEST(Workers, FailedFirstCreationKeepsSlotsDense) {
-  StateShape shape{64, 90};
-  PLInitParams p = paramsFor(shape);
+// Failed creations: the started workers fill the first slots, the frame is right (worker 0
+// failing shifts the others down) and the state ends cleanly; all failing leaves bits 6, 7 clear.
+TEST(Workers, FailedCreationsKeepSlotsDense) {
+  const PLInitParams p = paramsFor({64, 90});
+  auto frame = [&](PLContext& ctx) {
+    makeBusy(ctx, true);
+    auto raw = rawFrame<uint8_t>(64, 90, 8);
+    std::vector<uint8_t> out(frameSamples<uint8_t>(64, 90), 0);
+    PL_ProcessRaw8(&ctx, raw.data(), out.data(), nullptr, nullptr, 1, false);
+    return out;
+  };
   std::vector<uint8_t> reference;
   {
     ScopedWorkerEnvironment env(2);
-    PLContextPtr ctx(PL_Init(&p));
-    makeBusy(*ctx, true);
-    auto raw = rawFrame<uint8_t>(64, 90, 8);
-    reference.assign(frameSamples<uint8_t>(64, 90, 3), 0);
-    PL_ProcessRaw8(ctx.get(), raw.data(), reference.data(), nullptr, nullptr, 1, false);
+    reference = frame(*makeState<uint8_t>(p));
   }
-  ScopedWorkerEnvironment env(8, 0b001);
-  PLContextPtr ctx(PL_Init(&p));
-  ASSERT_EQ(PL_StartWorkers(*ctx), 2u);
-  for (uint32_t k = 0; k < 2; ++k) EXPECT_TRUE(ctx->workers.slot[k].thread) << k;
-  EXPECT_FALSE(ctx->workers.slot[2].thread);
-  EXPECT_FALSE(ctx->workers.slot[2].start) << "events of the failed start are closed";
-  makeBusy(*ctx, true);
-  auto raw = rawFrame<uint8_t>(64, 90, 8);
-  std::vector<uint8_t> out(reference.size());
-  PL_ProcessRaw8(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1, false);
-  EXPECT_EQ(out, reference);
+  for (auto [failMask, started] : {std::pair{0b001u, 2u}, {0b111u, 0u}}) {
+    ScopedWorkerEnvironment env(8, failMask);
+    auto ctx = makeState<uint8_t>(p);
+    ASSERT_EQ(PL_StartWorkers(*ctx), started);
+    EXPECT_EQ(ctx->settings.stepBits & kStepBitsWorkers, started ? kStepBitsWorkers : 0);
+    for (uint32_t k = 0; k < 3; ++k) EXPECT_EQ(bool(ctx->workers.slot[k].thread), k < started) << k;
+    EXPECT_FALSE(ctx->workers.slot[2].start) << "events of the failed start are closed";
+    EXPECT_EQ(frame(*ctx), reference) << failMask;
+  }
 }
 
-TEST(Workers, NoneStartWhenEveryCreationFails) {
-  ScopedWorkerEnvironment env(8, 0b111);
-  PLInitParams p = paramsFor({});
-  PLContextPtr ctx(PL_Init(&p));
-  EXPECT_EQ(PL_StartWorkers(*ctx), 0u);
-  EXPECT_EQ(ctx->settings.stepBits & kStepBitsWorkers, 0);
-  auto raw = rawFrame<uint8_t>(64, 48, 8);
-  std::vector<uint8_t> out(frameSamples<uint8_t>(64, 48, 3));
-  PL_ProcessRaw8(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1, false);
-}
-
+// Start, a frame and stop a thousand times; the last stop is explicit, while idle.
 TEST(Workers, ThousandStartFrameStopCycles) {
   ScopedWorkerEnvironment env(8);
-  PLInitParams p = paramsFor({32, 16});
   auto raw = rawFrame<uint8_t>(32, 16, 8);
-  std::vector<uint8_t> out(frameSamples<uint8_t>(32, 16, 3));
+  std::vector<uint8_t> out(frameSamples<uint8_t>(32, 16));
   for (int i = 0; i < 1000; ++i) {
-    PLContextPtr ctx(PL_Init(&p));
+    auto ctx = makeState<uint8_t>(paramsFor({32, 16}));
     ASSERT_EQ(PL_StartWorkers(*ctx), 3u) << i;
     auto frame = raw;
     PL_ProcessRaw8(ctx.get(), frame.data(), out.data(), nullptr, nullptr, 1, false);
+    if (i == 999) {
+      PL_StopWorkers(ctx->workers);
+      EXPECT_EQ(ctx->workers.workerCount, 0u);
+      EXPECT_FALSE(ctx->workers.slot[0].thread);
+    }
   }
-}
-
-TEST(Workers, StopWhileIdle) {
-  ScopedWorkerEnvironment env(4);
-  PLInitParams p = paramsFor({});
-  PLContextPtr ctx(PL_Init(&p));
-  ASSERT_EQ(PL_StartWorkers(*ctx), 1u);
-  PL_StopWorkers(ctx->workers);
-  EXPECT_EQ(ctx->workers.workerCount, 0u);
-  EXPECT_FALSE(ctx->workers.slot[0].thread);
 }
 
 }  // namespace

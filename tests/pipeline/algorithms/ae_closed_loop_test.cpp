@@ -8,7 +8,7 @@
 #include "pipeline/algorithms/auto_exposure.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
-#include "tests/pipeline/run_fixture.h"
+#include "tests/pipeline/pipeline_kit.h"
 #include "tests/support/test_sensor.h"
 
 namespace zxtest {

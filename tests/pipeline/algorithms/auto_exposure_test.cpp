@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "pipeline/algorithms/auto_exposure.h"
-#include "tests/pipeline/run_fixture.h"
+#include "tests/pipeline/pipeline_kit.h"
 
 namespace zxtest {
 namespace {
@@ -62,18 +62,6 @@ TEST(AutoExposure, ActsOnEveryThirdFrame) {
   EXPECT_EQ(changedAt, (std::vector<int>{3, 6, 9}));
 }
 
-TEST(AutoExposure, OverExposureInStateZeroDropsToMinimumAtOnce) {
-  for (uint8_t policy : {1, 3}) {
-    auto c = aeState(policy);
-    c->settings.expoTime = 50000, c->settings.expoGain = 400;
-    auto bright = flat(40, 30, 231);
-    AutoExposure(c.get(), bright.data(), nullptr);
-    EXPECT_EQ(c->settings.expoTime, 100u) << int(policy);
-    EXPECT_EQ(c->settings.expoGain, 100) << int(policy);
-    EXPECT_EQ(c->aeStatus, 0u);
-  }
-}
-
 TEST(AutoExposure, DeadBandResetsTheSearch) {
   auto c = aeState(0);
   c->settings.expoTime = 10000;
@@ -87,29 +75,35 @@ TEST(AutoExposure, DeadBandResetsTheSearch) {
   EXPECT_EQ(c->aeStatus, 0u);
 }
 
-// Trades in state 0 are 64-bit and clamped to the AE ranges.
-TEST(AutoExposure, TradesDoNotWrap) {
+// One step from state 0: trades are 64-bit and clamped to the AE ranges; over-exposure drops
+// time and gain to their minimums at once, without waiting for the third frame.
+TEST(AutoExposure, StepsFromStateZero) {
   const struct {
     const char* name;
     uint8_t policy;
     uint32_t time, maxTime;
     uint16_t gain;
+    uint32_t callCount;  // 0: as created
+    uint8_t level;
     uint32_t wantTime;
     uint16_t wantGain;
   } table[] = {
-      {"policy 1 within range", 1, 300000, 1000000, 300, 900000, 100},
-      {"policy 1 clamped", 1, 300000, 500000, 300, 500000, 100},
-      {"policy 3 clamped", 3, 100000, 1000000, 100, 100, 1000},
+      {"policy 1 within range", 1, 300000, 1000000, 300, 2, 20, 900000, 100},
+      {"policy 1 clamped", 1, 300000, 500000, 300, 2, 20, 500000, 100},
+      {"policy 3 clamped", 3, 100000, 1000000, 100, 2, 20, 100, 1000},
+      {"policy 1 over-exposed", 1, 50000, 1000000, 400, 0, 231, 100, 100},
+      {"policy 3 over-exposed", 3, 50000, 1000000, 400, 0, 231, 100, 100},
   };
   for (const auto& row : table) {
     auto c = aeState(row.policy);
     c->aeTimeMax = row.maxTime;
     c->settings.expoTime = row.time, c->settings.expoGain = row.gain;
-    c->aeCallCount = 2;
-    auto dark = flat(40, 30, 20);
-    AutoExposure(c.get(), dark.data(), nullptr);
+    if (row.callCount) c->aeCallCount = row.callCount;
+    auto frame = flat(40, 30, row.level);
+    AutoExposure(c.get(), frame.data(), nullptr);
     EXPECT_EQ(c->settings.expoTime, row.wantTime) << row.name;
     EXPECT_EQ(c->settings.expoGain, row.wantGain) << row.name;
+    EXPECT_TRUE(row.level <= 230 || c->aeStatus == 0) << row.name << ": over-exposure resets";
   }
 }
 
@@ -125,10 +119,15 @@ TEST(AutoExposure, WindowOutsideTheRegionChangesNothing) {
   EXPECT_EQ(c->aeCallCount, 2u);
 }
 
-TEST(AutoExposure, ExactMeans) {
+// The measures: exact means of bytes, words and packed YUV; auxiliary sums clamp to a byte; a
+// full 4096 x 3288 frame does not overflow the scaled sum; frames are bottom-up, so window row
+// `top` reads memory row h - 1 - top; a window outside the frame gives -1.
+TEST(AutoExposure, Measures) {
   const ImageRect all{0, 0, 4, 2};
   const uint8_t bytes[8] = {10, 20, 30, 40, 50, 60, 70, 81};
   EXPECT_EQ(GetAverageIntensityByte(4, 2, all, 8, false, bytes), 45);  // 361 / 8
+  EXPECT_EQ(GetAverageIntensityByte(4, 2, {5, 0, 9, 2}, 8, false, bytes), -1);
+  EXPECT_EQ(GetAverageIntensityByte(4, 2, {0, 1, 4, 2}, 8, false, bytes), 25);  // memory row 0
   const uint16_t words[8] = {160, 320, 480, 640, 800, 960, 1120, 1296};
   EXPECT_EQ(GetAverageIntensityUshort(4, 2, all, 12, false, words), 45);  // 722 >> 4
   // Packed U, V, Y0, Y1 (format 6) and U, Y, V, Y (format 11); identity luma table.
@@ -138,32 +137,15 @@ TEST(AutoExposure, ExactMeans) {
   EXPECT_EQ(GetAverageIntensityYuv(4, 1, {0, 0, 4, 1}, yuv6, luma, false, 6, 8), 115);
   const uint8_t yuv11[8] = {0, 100, 0, 110, 0, 120, 0, 131};
   EXPECT_EQ(GetAverageIntensityYuv(4, 1, {0, 0, 4, 1}, yuv11, luma, false, 11, 8), 115);
-  EXPECT_EQ(GetAverageIntensityByte(4, 2, {5, 0, 9, 2}, 8, false, bytes), -1);
-}
-
-TEST(AutoExposure, AuxSumsClampToByteRange) {
-  std::vector<uint8_t> frame(4 * 2 + 24, 0);
-  const int64_t sums[3] = {-5000, -6000, -7000};
-  std::memcpy(frame.data() + 8, sums, sizeof sums);
-  EXPECT_EQ(GetAverageIntensityByte(4, 2, {0, 0, 4, 2}, 8, true, frame.data()), 0);
-  const int64_t huge[3] = {int64_t(1) << 40, int64_t(1) << 40, int64_t(1) << 40};
-  std::memcpy(frame.data() + 8, huge, sizeof huge);
-  EXPECT_EQ(GetAverageIntensityByte(4, 2, {0, 0, 4, 2}, 8, true, frame.data()), 255);
-}
-
-TEST(AutoExposure, ScaledMeasureDoesNotOverflow) {
+  for (auto [sum, want] : {std::pair{-int64_t{5000}, 0}, {int64_t{1} << 40, 255}}) {
+    std::vector<uint8_t> frame(4 * 2 + 24, 0);
+    const int64_t sums[3] = {sum, sum - 1000, sum - 2000};
+    std::memcpy(frame.data() + 8, sums, sizeof sums);
+    EXPECT_EQ(GetAverageIntensityByte(4, 2, all, 8, true, frame.data()), want) << sum;
+  }
   const uint32_t w = 4096, h = 3288;
   std::vector<uint8_t> frame(size_t(w) * h, 255);
   EXPECT_EQ(GetAverageIntensityByteScaled(w, h, {0, 0, int32_t(w), int32_t(h)}, frame.data()), 255);
-}
-
-// Frames are bottom-up: window row `top` reads memory row h - 1 - top.
-TEST(AutoExposure, WindowRowsCountFromTheImageTop) {
-  const uint32_t w = 3, h = 5;
-  std::vector<uint8_t> frame(w * h);
-  for (uint32_t row = 0; row < h; ++row)
-    for (uint32_t x = 0; x < w; ++x) frame[row * w + x] = uint8_t(10 * row);
-  EXPECT_EQ(GetAverageIntensityByte(w, h, {0, 1, 3, 2}, 8, false, frame.data()), 30);
 }
 
 }  // namespace

@@ -8,21 +8,17 @@
 
 namespace {
 
-TEST(ColourTemp, NeutralPointIsExact) {
-  EXPECT_EQ(TempTintToGain(6503, 1000), (std::array<uint32_t, 3>{256, 256, 256}));
-  int32_t t = 0, tint = 0;
-  EXPECT_TRUE(GainToTempTint({256, 256, 256}, t, tint));
-  EXPECT_EQ(t, 6503);
-  EXPECT_EQ(tint, 1000);
-}
+using Gains = std::array<uint32_t, 3>;
 
-TEST(ColourTemp, ThreeThousandKelvin) {
-  EXPECT_EQ(TempTintToGain(3000, 1000), (std::array<uint32_t, 3>{256, 532, 1737}));
-}
-
-TEST(ColourTemp, OutOfRangeInputsAreClamped) {
+// The neutral point and 3000 K are exact; inputs out of range are clamped first.
+TEST(ColourTemp, WorkedPointsAndClamps) {
+  EXPECT_EQ(TempTintToGain(6503, 1000), (Gains{256, 256, 256}));
+  EXPECT_EQ(TempTintToGain(3000, 1000), (Gains{256, 532, 1737}));
   EXPECT_EQ(TempTintToGain(500, 1000), TempTintToGain(2000, 1000));
   EXPECT_EQ(TempTintToGain(90000, 9000), TempTintToGain(15000, 2500));
+  int32_t t = 0, tint = 0;
+  EXPECT_TRUE(GainToTempTint({256, 256, 256}, t, tint));
+  EXPECT_EQ(std::tie(t, tint), std::make_tuple(6503, 1000));
 }
 
 TEST(ColourTemp, RoundTripStaysClose) {
@@ -36,21 +32,19 @@ TEST(ColourTemp, RoundTripStaysClose) {
   }
 }
 
+// A zero gain would divide by zero: refused, and the neutral point is reported.
 TEST(ColourTemp, ZeroGainIsRefused) {
-  for (const std::array<uint32_t, 3>& g :
-       {std::array<uint32_t, 3>{0, 256, 256}, {256, 0, 300}, {256, 300, 0}}) {
+  for (const Gains& g : {Gains{0, 256, 256}, {256, 0, 300}, {256, 300, 0}}) {
     int32_t t = 1, n = 1;
     EXPECT_FALSE(GainToTempTint(g, t, n));
-    EXPECT_EQ(t, 6503);
-    EXPECT_EQ(n, 1000);
+    EXPECT_EQ(std::tie(t, n), std::make_tuple(6503, 1000));
   }
 }
 
 TEST(ColourTemp, BlackBodyColoursAreNormalised) {
-  const auto warm = TempToRgb(3000);
+  const auto warm = TempToRgb(3000), cold = TempToRgb(12000);
   EXPECT_DOUBLE_EQ(warm[0], 1.0);
   EXPECT_LT(warm[2], warm[1]);
-  const auto cold = TempToRgb(12000);
   EXPECT_DOUBLE_EQ(cold[2], 1.0);
   EXPECT_LT(cold[0], cold[1]);
 }

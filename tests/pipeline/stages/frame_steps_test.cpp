@@ -12,10 +12,12 @@
 #include "pipeline/stages/demosaic.h"
 #include "pipeline/stages/orientation.h"
 #include "pipeline/stages/tone_choice.h"
-#include "tests/pipeline/stages/stage_kit.h"
+#include "tests/pipeline/pipeline_kit.h"
 
 namespace stages {
 namespace {
+
+namespace testkit = kernels::testkit;
 
 using testkit::Guarded;
 using testkit::Pattern;
@@ -38,7 +40,7 @@ void recordHook(uint32_t fourcc, int32_t w, int32_t h, const void* raw, void* ou
 
 TEST(StagesDemosaic, StatesLayoutPicksTheKernelOrTheHookTakesOver) {
   PLContext16 ctx;
-  testkit::prepareState(ctx, 14, 4, true, false);
+  zxtest::prepareState(ctx, 14, 4, true, false);
   const auto site = testkit::siteTable(true);
   const auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, 23, 9, 16383, 9);
   Guarded<uint16_t> want(reference::stride<uint16_t>(4, 23) * 9), out(want.size());
@@ -61,14 +63,14 @@ TEST(StagesDemosaic, StatesLayoutPicksTheKernelOrTheHookTakesOver) {
 
 TEST(StagesMono, SpreadsInTheStatesRowOrderOrHandsTheFrameToTheHook) {
   PLContext16 ctx16;
-  testkit::prepareState(ctx16, 12, 3, false, false);
+  zxtest::prepareState(ctx16, 12, 3, false, false);
   const auto raw16 = testkit::rawFrame<uint16_t>(Pattern::Random, 7, 5, 4095, 3);
   Guarded<uint16_t> out16(reference::stride<uint16_t>(3, 7) * 5), want16 = out16;
   ConvertMono16(&ctx16, 7, 5, raw16.data(), out16.data());
   reference::convertMono<uint16_t>(false, 3, 7, 5, raw16.data(), want16.data());
   EXPECT_TRUE(out16 == want16);
   PLContext ctx;
-  testkit::prepareState(ctx, 8, 3, false, true);
+  zxtest::prepareState(ctx, 8, 3, false, true);
   HookCall call;
   ctx.callbacks.demosaicCallback = recordHook;
   ctx.callbacks.demosaicCallbackContext = &call;

@@ -6,10 +6,12 @@
 
 #include "kernels/reference/reference.h"
 #include "pipeline/stages/statistics.h"
-#include "tests/pipeline/stages/stage_kit.h"
+#include "tests/pipeline/pipeline_kit.h"
 
 namespace stages {
 namespace {
+
+namespace testkit = kernels::testkit;
 
 using testkit::Guarded;
 namespace reference = kernels::reference;
@@ -30,7 +32,7 @@ TEST(StagesStatistics, UniformGreyLandsInOneBinOfEachArray) {
   };
   for (const Row r : {Row{100, 100, 100}, Row{128, 127, 128}}) {
     PLContext ctx;
-    testkit::prepareState(ctx, 8, 3, true, true);
+    zxtest::prepareState(ctx, 8, 3, true, true);
     auto img = uniform<uint8_t>(3, 9, 7, {r.grey, r.grey, r.grey});
     StatsCounts counts;
     CollectStatsBgr(&ctx, 0, img.data(), 9, 7, 1, counts);
@@ -41,7 +43,7 @@ TEST(StagesStatistics, UniformGreyLandsInOneBinOfEachArray) {
 
 TEST(StagesStatistics, PartsNormaliseToOneMonoFillsAllFourEmptyGivesZeros) {
   PLContext16 ctx;
-  testkit::prepareState(ctx, 10, 4, true, true);
+  zxtest::prepareState(ctx, 10, 4, true, true);
   ctx.procWidth = 100, ctx.procHeight = 100;  // a region: the fractions follow what was counted
   const int32_t w = 17, h = 13;
   Guarded<uint16_t> img(reference::stride<uint16_t>(4, w) * h);
@@ -76,7 +78,7 @@ void keepHistogram(const uint32_t* counts, uint32_t bits, void* context) {
 
 TEST(StagesHistogram, OneCallPerFrameWithTheDepthWordAndTheStatesByteOrder) {
   PLContext ctx;
-  testkit::prepareState(ctx, 8, 3, true, true);
+  zxtest::prepareState(ctx, 8, 3, true, true);
   auto img = uniform<uint8_t>(3, 3, 2, {10, 20, 30});  // stored B 10, G 20, R 30
   Histogram h;
   ReportHistogramBgr(&ctx, img.data(), 3, 2, 0, keepHistogram, &h);
@@ -95,7 +97,7 @@ TEST(StagesHistogram, OneCallPerFrameWithTheDepthWordAndTheStatesByteOrder) {
   ReportHistogramBgr(&ctx, img.data(), 3, 2, 0, keepHistogram, &h);
   EXPECT_EQ(h.calls, 4);
   PLContext16 ctx16;
-  testkit::prepareState(ctx16, 12, 4, false, true);
+  zxtest::prepareState(ctx16, 12, 4, false, true);
   Guarded<uint16_t> img16(reference::stride<uint16_t>(4, 11) * 6);
   for (size_t i = 0; i < img16.size(); ++i) img16[i] = uint16_t(i * 37 % 4096);
   ReportHistogram16Rgb(&ctx16, img16.data(), 11, 6, 0, keepHistogram, &h);
@@ -105,7 +107,7 @@ TEST(StagesHistogram, OneCallPerFrameWithTheDepthWordAndTheStatesByteOrder) {
 
 TEST(StagesAeMark, BlinksAndMapsRowsFromTheBottom) {
   PLContext ctx;
-  testkit::prepareState(ctx, 8, 3, true, true);
+  zxtest::prepareState(ctx, 8, 3, true, true);
   ctx.aeRectPx = {1, 0, 3, 1};  // columns 1, 2 of image row 0, stored as the last row
   auto img = uniform<uint8_t>(3, 4, 3, {10, 20, 30});
   const size_t last = 2 * reference::stride<uint8_t>(3, 4);
@@ -118,7 +120,7 @@ TEST(StagesAeMark, BlinksAndMapsRowsFromTheBottom) {
     EXPECT_EQ(img[3], 10) << call;     // the top stored row is image row 2
   }
   PLContext16 ctx16;
-  testkit::prepareState(ctx16, 12, 3, true, true);
+  zxtest::prepareState(ctx16, 12, 3, true, true);
   ctx16.aeRectPx = {0, 0, 1, 1}, ctx16.aeMarkCount = 1;
   uint16_t px[3] = {5000, 4000, 0};
   MarkAeWindow16(&ctx16, px, 1, 1);

@@ -10,10 +10,12 @@
 #include "pipeline/stages/demosaic.h"
 #include "pipeline/stages/orientation.h"
 #include "pipeline/stages/still.h"
-#include "tests/pipeline/stages/stage_kit.h"
+#include "tests/pipeline/pipeline_kit.h"
 
 namespace stages {
 namespace {
+
+namespace testkit = kernels::testkit;
 
 using namespace kernels;
 

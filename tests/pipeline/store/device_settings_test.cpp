@@ -1,7 +1,7 @@
 // Device values outside the settings block: binning, cooler, black balance, mode times.
 #include "base/lumorix_flags.h"
 #include "pipeline/store/device_settings.h"
-#include "tests/pipeline/pipeline_test_support.h"
+#include "tests/pipeline/pipeline_kit.h"
 
 using namespace zxtest;
 
@@ -44,27 +44,27 @@ TEST_F(DeviceSettings, TecTarget) {
   h.tecTarget = 0;
 }
 
+// Stored values past the model's limits are cut at open; a format the model lacks is refused.
 TEST_F(DeviceSettings, OpenTimeValues) {
-  put("FrameRate", 9);
-  put("Skip", 4);
-  put("Fan", 7);
-  put("BlackLevel", 9999);
-  put("PixelFormat", 10);
-  put("VideoModeTime", 5);
-  put("TriggerModeTime", 777);
+  for (auto [name, v] : {std::pair{"FrameRate", 9u},
+                         {"Skip", 4u},
+                         {"Fan", 7u},
+                         {"BlackLevel", 9999u},
+                         {"PixelFormat", 10u},
+                         {"VideoModeTime", 5u},
+                         {"TriggerModeTime", 777u}})
+    put(name, v);
   const uint64_t flags = LUMORIX_FLAG_SKIP | LUMORIX_FLAG_FAN | LUMORIX_FLAG_BLACKLEVEL |
                          LUMORIX_FLAG_RAW12 | LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_TRIGGER_SOFT;
   FakeHelper h(helperArgs(cameraKeyWide(), flags));
   h.fanMaxSpeed = 3;
   h.timeMin = 100, h.timeMax = 1000, h.timeDefault = 500;
   LoadSettings(h);
-  EXPECT_EQ(h.speed, 3);  // maxSpeed
-  EXPECT_EQ(h.skip, 1u);
-  EXPECT_EQ(h.fanSpeed, 3);
-  EXPECT_EQ(h.blackLevel, 496);
-  EXPECT_EQ(h.pixelFormat, 0);  // format 10 is not offered
-  EXPECT_EQ(h.videoModeTime, 100u);
-  EXPECT_EQ(h.triggerModeTime, 777u);
+  // Speed to maxSpeed, skip to 1, fan to fanMaxSpeed, black level to 12 bits' 496, the mode
+  // times into the model's range; format 10 is not offered.
+  EXPECT_EQ(std::tie(h.speed, h.skip, h.fanSpeed, h.blackLevel), std::make_tuple(3, 1u, 3, 496));
+  EXPECT_EQ(std::tie(h.videoModeTime, h.triggerModeTime), std::make_tuple(100u, 777u));
+  EXPECT_EQ(h.pixelFormat, 0);
   put("PixelFormat", 2);
   LoadSettings(h);
   EXPECT_EQ(h.pixelFormat, 2);
@@ -75,7 +75,8 @@ TEST_F(DeviceSettings, OpenTimeValues) {
 TEST_F(DeviceSettings, PreciseRateNameFollowsTheStateDepth) {
   SavePrecise(kCameraKey, 40, 1, true);
   SavePrecise(kCameraKey, 50, 1, false);
-  EXPECT_EQ(get("PreciseA1") * 100 + get("PreciseB1"), 4050u);
+  EXPECT_EQ(get("PreciseA1"), 40u);
+  EXPECT_EQ(get("PreciseB1"), 50u);
 }
 
 TEST_F(DeviceSettings, BlackBalanceByColourAndDepth) {
