@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -10,6 +11,7 @@
 #include "kernels/dispatch.h"
 #include "base/pixel_formats.h"
 #include "kernels/kernel_base.h"
+#include "kernels/reference/reference.h"
 
 namespace kernels::testkit {
 
@@ -96,6 +98,17 @@ class Guarded {
   std::vector<S> buf_;
   size_t n_;
 };
+
+// A frame of one colour in DIB rows: the first three samples of each pixel from px.
+template <typename S>
+Guarded<S> uniformImage(uint8_t p, int32_t w, int32_t h, std::array<uint32_t, 3> px) {
+  const size_t stride = reference::stride<S>(p, w);
+  Guarded<S> img(stride * h);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x)
+      for (int c = 0; c < 3 && c < p; ++c) img[y * stride + x * p + c] = S(px[c]);
+  return img;
+}
 
 // The instruction sets this processor can run, scalar first.
 inline std::vector<Isa> availableIsas() {

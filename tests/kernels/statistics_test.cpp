@@ -11,16 +11,6 @@ namespace {
 using testkit::Guarded;
 
 template <typename S>
-Guarded<S> uniform(uint8_t p, int32_t w, int32_t h, std::array<uint32_t, 3> px) {
-  Guarded<S> img(reference::stride<S>(p, w) * h);
-  const size_t stride = reference::stride<S>(p, w);
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x)
-      for (int c = 0; c < 3 && c < p; ++c) img[y * stride + x * p + c] = S(px[c]);
-  return img;
-}
-
-template <typename S>
 Guarded<S> random(uint8_t p, int32_t w, int32_t h, uint32_t below, uint64_t seed) {
   Guarded<S> img(reference::stride<S>(p, w) * h);
   testkit::Rng rng(seed);
@@ -39,7 +29,7 @@ LumaWeights weights() {
 TEST(KernelsStatistics, HighDepthSamplesDropToEightBitsAndClamp) {
   for (uint32_t v : {4095u, 65535u})
     for (bool mono : {false, true}) {
-      auto img = uniform<uint16_t>(3, 5, 3, {v, v, v});
+      auto img = testkit::uniformImage<uint16_t>(3, 5, 3, {v, v, v});
       StatsCounts counts{};
       CountStats({3, 12, 1, 0}, mono, weights(), img.data(), 5, 3, counts);
       for (int c = 0; c < (mono ? 1 : 4); ++c)
@@ -62,7 +52,7 @@ TEST(KernelsStatistics, StripesAddUpToTheReference) {
 }
 
 TEST(KernelsHistogram, LayoutByOrderAndDepth) {
-  auto img = uniform<uint8_t>(3, 3, 2, {10, 20, 30});  // stored B 10, G 20, R 30
+  auto img = testkit::uniformImage<uint8_t>(3, 3, 2, {10, 20, 30});  // stored B 10, G 20, R 30
   std::vector<uint32_t> counts(3 * 256, 7);
   CountHistogram({3, 8, 1, 1}, false, img.data(), 3, 2, counts.data());
   EXPECT_EQ(counts[30], 6u);

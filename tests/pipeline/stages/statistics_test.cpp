@@ -16,16 +16,6 @@ namespace testkit = kernels::testkit;
 using testkit::Guarded;
 namespace reference = kernels::reference;
 
-template <typename S>
-Guarded<S> uniform(uint8_t p, int32_t w, int32_t h, std::array<uint32_t, 3> px) {
-  Guarded<S> img(reference::stride<S>(p, w) * h);
-  const size_t stride = reference::stride<S>(p, w);
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x)
-      for (int c = 0; c < 3 && c < p; ++c) img[y * stride + x * p + c] = S(px[c]);
-  return img;
-}
-
 TEST(StagesStatistics, UniformGreyLandsInOneBinOfEachArray) {
   struct Row {
     uint32_t grey, lumaBin, colourBin;
@@ -33,7 +23,7 @@ TEST(StagesStatistics, UniformGreyLandsInOneBinOfEachArray) {
   for (const Row r : {Row{100, 100, 100}, Row{128, 127, 128}}) {
     PLContext ctx;
     zxtest::prepareState(ctx, 8, 3, true, true);
-    auto img = uniform<uint8_t>(3, 9, 7, {r.grey, r.grey, r.grey});
+    auto img = testkit::uniformImage<uint8_t>(3, 9, 7, {r.grey, r.grey, r.grey});
     StatsCounts counts;
     CollectStatsBgr(&ctx, 0, img.data(), 9, 7, 1, counts);
     EXPECT_FLOAT_EQ(ctx.statsF[0][r.lumaBin], 1.0f) << r.grey;
@@ -79,7 +69,7 @@ void keepHistogram(const uint32_t* counts, uint32_t bits, void* context) {
 TEST(StagesHistogram, OneCallPerFrameWithTheDepthWordAndTheStatesByteOrder) {
   PLContext ctx;
   zxtest::prepareState(ctx, 8, 3, true, true);
-  auto img = uniform<uint8_t>(3, 3, 2, {10, 20, 30});  // stored B 10, G 20, R 30
+  auto img = testkit::uniformImage<uint8_t>(3, 3, 2, {10, 20, 30});  // stored B 10, G 20, R 30
   Histogram h;
   ReportHistogramBgr(&ctx, img.data(), 3, 2, 0, keepHistogram, &h);
   EXPECT_EQ(h.bits, 8u);
@@ -109,7 +99,7 @@ TEST(StagesAeMark, BlinksAndMapsRowsFromTheBottom) {
   PLContext ctx;
   zxtest::prepareState(ctx, 8, 3, true, true);
   ctx.aeRectPx = {1, 0, 3, 1};  // columns 1, 2 of image row 0, stored as the last row
-  auto img = uniform<uint8_t>(3, 4, 3, {10, 20, 30});
+  auto img = testkit::uniformImage<uint8_t>(3, 4, 3, {10, 20, 30});
   const size_t last = 2 * reference::stride<uint8_t>(3, 4);
   for (uint32_t call = 1; call <= 9; ++call) {
     const uint8_t before = img[last + 3];
