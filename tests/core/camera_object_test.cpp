@@ -187,9 +187,10 @@ TEST_F(PersistenceTest, StillSizeOnlyOnModelsWithStills) {
   EXPECT_EQ(stored(kKey, "StillSize"), 1u);
 }
 
-TEST_F(PersistenceTest, NoRootMeansNoStoreAccess) {
-  const WCHAR16 empty[] = {0};
-  for (const WCHAR16* root : {static_cast<const WCHAR16*>(nullptr), empty}) {
+// No root, an empty one, or a key over 259 characters (252 + "\\StubCam") is never cut to fit.
+TEST_F(PersistenceTest, NoUsableKeyMeansNoStoreAccess) {
+  const WString overlong(252, ZX_W('r'));
+  for (const WCHAR16* root : {static_cast<const WCHAR16*>(nullptr), ZX_W(""), overlong.c_str()}) {
     StubModelRecord record(withStills(2));
     {
       StubModel camera(record, root);
@@ -197,6 +198,9 @@ TEST_F(PersistenceTest, NoRootMeansNoStoreAccess) {
     }
     EXPECT_TRUE(registry().log.empty());
   }
+  const WString fits(251, ZX_W('r'));
+  StubModelRecord record;
+  EXPECT_TRUE(StubModel(record, fits.c_str()).hasRegistryKey());
 }
 
 TEST_F(PersistenceTest, DestructionWritesCurrentIndexes) {
@@ -211,19 +215,6 @@ TEST_F(PersistenceTest, DestructionWritesCurrentIndexes) {
   }
   EXPECT_EQ(stored(kKey, "PreviewSize"), 1u);
   EXPECT_EQ(stored(kKey, "StillSize"), 1u);
-}
-
-TEST_F(PersistenceTest, OverlongKeyIsNotCut) {
-  const WString root = WString(252, ZX_W('r'));  // with "\StubCam" 260 characters
-  StubModelRecord record;
-  {
-    StubModel camera(record, root.c_str());
-    EXPECT_FALSE(camera.hasRegistryKey());
-  }
-  EXPECT_TRUE(registry().log.empty());
-  const WString fits = WString(251, ZX_W('r'));  // 259 with the name: fits
-  StubModel camera(record, fits.c_str());
-  EXPECT_TRUE(camera.hasRegistryKey());
 }
 
 TEST_F(PersistenceTest, WithoutPreviewsNothingIsReadAndIndexStaysZero) {
@@ -311,29 +302,21 @@ TEST_F(ConstructionTest, TriggerEventOnlyWithoutTransportTrigger) {
   }
 }
 
-TEST_F(ConstructionTest, AllocationFailureGivesNoCameraAndNoLeak) {
+// Each raw allocation failing in turn, or the model's own part failing: no camera, and a camera
+// that never existed writes no settings either.
+TEST_F(ConstructionTest, PartFailureGivesNoCameraAndNoSettings) {
+  StubModelSpec broken = withStills(1);
+  broken.missingTransport = true;
+  StubModelRecord model(broken);
   StubModelRecord record(withStills(1));
-  for (int failing = 1; failing <= 3; ++failing) {
+  for (int failing = 0; failing <= 3; ++failing) {
     registry().log.clear();
-    ScopedRawAllocationFailure failure(failing);
-    BaseImpl* camera = MakeCamera<StubModel>(record, kRoot);
+    ScopedRawAllocationFailure failure(failing);  // 0: none fails
+    std::unique_ptr<BaseImpl> camera(MakeCamera<StubModel>(failing ? record : model, kRoot));
     EXPECT_EQ(camera, nullptr) << failing;
-    delete camera;
-    // A camera that never existed writes no settings either.
     for (const auto& a : registry().log) EXPECT_NE(a.op, "write") << a.name;
   }
-  BaseImpl* camera = MakeCamera<StubModel>(record, kRoot);
-  EXPECT_NE(camera, nullptr);
-  delete camera;
-}
-
-TEST_F(ConstructionTest, ModelPartFailureGivesNoCameraAndNoSettings) {
-  StubModelSpec spec = withStills(1);
-  spec.missingTransport = true;
-  StubModelRecord record(spec);
-  registry().log.clear();
-  EXPECT_EQ(MakeCamera<StubModel>(record, kRoot), nullptr);
-  for (const auto& a : registry().log) EXPECT_NE(a.op, "write") << a.name;
+  EXPECT_NE(std::unique_ptr<BaseImpl>(MakeCamera<StubModel>(record, kRoot)), nullptr);
 }
 
 // --- Dispatch to the helper -------------------------------------------------------------------

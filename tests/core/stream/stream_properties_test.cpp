@@ -19,7 +19,17 @@ constexpr const char* kKey = "Software\\ZxTest\\Fake";
 
 FakeModelConfig withFlags(uint64_t flags, bool helper = true) {
   FakeModelConfig config;
-  config.flags = flags, config.withHelper = helper;
+  config.flags = flags;
+  config.withHelper = helper;
+  return config;
+}
+
+// Two I/O values, stored under kRoot, exposure up to 1000 us.
+FakeModelConfig withIo() {
+  FakeModelConfig config;
+  config.ioCount = 2;
+  config.settingsRoot = kRoot;
+  config.maxExposureUs = 1000;
   return config;
 }
 
@@ -191,7 +201,8 @@ TEST(StreamProperties, ModeExposureTimeAppliesOnlyInItsMode) {
   uint32_t trigger = 0, video = 0;
   ASSERT_EQ(cam.get_ModeExpoTime(1, &trigger), S_OK);
   ASSERT_EQ(cam.get_ModeExpoTime(0, &video), S_OK);
-  EXPECT_EQ(trigger * 10000 + video, 6000u * 10000 + 7000);
+  EXPECT_EQ(trigger, 6000u);
+  EXPECT_EQ(video, 7000u);
   EXPECT_EQ(cam.get_ModeExpoTime(0, nullptr), E_POINTER);
 }
 
@@ -233,10 +244,7 @@ TEST(StreamProperties, SpeedIsClampedStoredAndRestartsADeferringModelOnlyOnChang
 
 TEST(StreamProperties, IoControlChecksRangesAndStoresWrites) {
   platform::ScopedRegistry scoped(platform::MakeMemoryRegistry());
-  FakeModelConfig config;
-  config.ioCount = 2, config.settingsRoot = kRoot;
-  FakeModel cam(config);
-  cam.setMaxExposureUs(1000);
+  FakeModel cam(withIo());
   int32_t out = 0;
   // clang-format off
   const struct { uint32_t index, type; int32_t value; HRESULT hr; } table[] = {
@@ -270,10 +278,7 @@ TEST(StreamProperties, InitUsbRestoresStoredIoValuesInTableOrder) {
   // clang-format on
   for (const auto& [name, value] : stored) scoped.get().writeDword(kKey, name, value);
   scoped.get().writeString(kKey, "Io0x4", ZX_W("1"));
-  FakeModelConfig config;
-  config.ioCount = 2, config.settingsRoot = kRoot;
-  FakeModel cam(config);
-  cam.setMaxExposureUs(1000);
+  FakeModel cam(withIo());
   ASSERT_EQ(cam.InitUSB(), S_OK);
   std::vector<std::string> applied;
   for (const IoCall& c : cam.ioCalls())

@@ -116,11 +116,9 @@ TEST(StreamDelivery, PullQueueHoldsThreeFramesOfTheTurnedSize) {
   ASSERT_NE(entry.data, nullptr);
   EXPECT_EQ(entry.info.width, 1024u);
   EXPECT_EQ(cam.ReturnFrame(&entry), S_OK);
+  // The returned entry lets the producer fill again; PullImage's refusals are in
+  // StreamDelivery.PullImageTable.
   ASSERT_TRUE(waitFor([&] { return log.count(4) >= 4; }));
-  std::vector<uint8_t> out(1024 * 770 * 4);
-  EXPECT_EQ(cam.PullImage(out.data(), 48, 0, nullptr), E_INVALIDARG);
-  EXPECT_EQ(cam.PullImage(out.data(), 24, 1024 * 3 - 1, nullptr), E_OUTOFMEMORY);
-  EXPECT_EQ(cam.PullImage(out.data(), 32, 0, nullptr), S_OK);
   cam.stop();
 }
 
