@@ -38,11 +38,18 @@ constexpr std::array kWindow0{Write(0x30A2, 1), Write(0x30A6, 1), Write(0x3004, 
                               Write(0x3002, 6), Write(0x3006, 1539), Write(0x300A, 1560), Write(0x3040, 0),
                               Write(0x301A, 0x10DE), Wait(10)};
 constexpr std::array kSpeed2{Write(0x301A, 0x10D8), Wait(100), Write(0x3030, 147), Wait(100), Write(0x301A, 0x10DC)};
+// clang-format on
 
 TEST(Usb3_31Programs, ExposureTimesBecomeLinesAndLineLength) {
-  struct Case { uint32_t us; uint16_t speed; uint16_t lines; uint16_t lineLength; };
-  for (const Case c : {Case{2000000, 2, 42608, 2300}, Case{94000, 2, 4005, 1150}, Case{50, 2, 4, 1150},
-                       Case{3000000, 2, 42608, 2300}, Case{94000, 0, 3269, 1150}}) {
+  struct Case {
+    uint32_t us;
+    uint16_t speed;
+    uint16_t lines;
+    uint16_t lineLength;
+  };
+  for (const Case c :
+       {Case{2000000, 2, 42608, 2300}, Case{94000, 2, 4005, 1150}, Case{50, 2, 4, 1150},
+        Case{3000000, 2, 42608, 2300}, Case{94000, 0, 3269, 1150}}) {
     Rig rig(true);
     rig.sequencer.open(0, 2, 94000);
     rig.sequencer.setExposure(c.us, c.speed);
@@ -52,9 +59,12 @@ TEST(Usb3_31Programs, ExposureTimesBecomeLinesAndLineLength) {
 }
 
 TEST(Usb3_31Programs, GainBandsEdges) {
-  struct Case { uint16_t percent; uint16_t code; };
-  for (const Case c : {Case{100, 6}, Case{103, 6}, Case{104, 7}, Case{172, 16}, Case{173, 18}, Case{288, 28},
-                       Case{289, 30}, Case{300, 30}}) {
+  struct Case {
+    uint16_t percent;
+    uint16_t code;
+  };
+  for (const Case c : {Case{100, 6}, Case{103, 6}, Case{104, 7}, Case{172, 16}, Case{173, 18},
+                       Case{288, 28}, Case{289, 30}, Case{300, 30}}) {
     Rig rig(true);
     rig.sequencer.setGain(c.percent);
     EXPECT_EQ(rig.sensor.take(), std::vector<RegStep>{Write(0x3060, c.code)}) << c.percent;
@@ -84,8 +94,6 @@ TEST(Usb3_31Programs, StopAndFrameBytes) {
   EXPECT_EQ(driver.frameBytes(2048, 1534, 3), 2048u * 1534 + 1);
   EXPECT_GE(kSpecRostrel303100KPA.rawFrameBytes, driver.frameBytes(2048, 1534, 3));
 }
-
-// clang-format on
 
 bool Near(uint32_t actual, uint32_t expected, uint32_t tolerance) {
   return uint32_t(std::abs(int64_t(actual) - int64_t(expected))) <= tolerance;
