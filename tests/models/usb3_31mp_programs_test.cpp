@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <vector>
 
 #include "base/lumorix_flags.h"
@@ -15,7 +14,9 @@
 
 namespace {
 
+using testing_models::LineUs;
 using testing_models::ModelRig;
+using testing_models::Near;
 using testing_models::RecordingSensor;
 
 struct Rig {
@@ -95,15 +96,8 @@ TEST(Usb3_31Programs, StopAndFrameBytes) {
   EXPECT_GE(kSpecRostrel303100KPA.rawFrameBytes, driver.frameBytes(2048, 1534, 3));
 }
 
-bool Near(uint32_t actual, uint32_t expected, uint32_t tolerance) {
-  return uint32_t(std::abs(int64_t(actual) - int64_t(expected))) <= tolerance;
-}
 uint16_t Reg(ModelRig& rig, uint16_t address) {
   return rig.sensorReg<sim::Usb3Mp31Family>(address);
-}
-// One line at the slowest clock the sensor runs: the exposure's resolution.
-uint32_t LineUs(ModelRig& rig) {
-  return 2u * Reg(rig, 0x300C) / 80 + 1;
 }
 
 TEST(Usb3_31Camera, LutWidthIsTheDeepestRawFormat) {
