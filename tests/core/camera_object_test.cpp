@@ -48,8 +48,7 @@ StubModelSpec withStills(uint32_t stills) {
 using InterfacesTest = CameraObjectTest;
 
 TEST_F(InterfacesTest, QueryInterfaceHandsOutEachSubobject) {
-  StubModelRecord record(withStills(2));
-  StubModel camera(record, nullptr);
+  StubModel camera(withStills(2), nullptr);
   ASSERT_TRUE(camera.valid());
   EXPECT_EQ(camera.QueryInterface(IID_ILumorix, nullptr), E_POINTER);
 
@@ -83,8 +82,7 @@ TEST_F(InterfacesTest, QueryInterfaceHandsOutEachSubobject) {
 }
 
 TEST_F(InterfacesTest, ReferenceCountsStayAtTwo) {
-  StubModelRecord record;
-  StubModel camera(record, nullptr);
+  StubModel camera{StubModelSpec{}};
   ILumorixST4* st4 = &camera;
   for (int i = 0; i < 1000; ++i) {
     camera.AddRef();
@@ -97,8 +95,7 @@ TEST_F(InterfacesTest, ReferenceCountsStayAtTwo) {
 }
 
 TEST_F(InterfacesTest, GenericBodiesThroughQueriedPointers) {
-  StubModelRecord record(withStills(2));
-  StubModel camera(record, nullptr);
+  StubModel camera(withStills(2), nullptr);
   void* main = nullptr;
   void* still = nullptr;
   ASSERT_EQ(camera.QueryInterface(IID_ILumorix, &main), S_OK);
@@ -117,8 +114,7 @@ TEST_F(InterfacesTest, GenericBodiesThroughQueriedPointers) {
 
 // Pause: any non-zero argument pauses; zero asks the grabber to resume.
 TEST_F(InterfacesTest, PauseStates) {
-  StubModelRecord record;
-  StubModel camera(record, nullptr);
+  StubModel camera{StubModelSpec{}};
   int32_t value = 5;
   EXPECT_EQ(camera.OnOption3Get(&value), S_FALSE);
   EXPECT_EQ(value, 0);
@@ -164,8 +160,7 @@ TEST_F(PersistenceTest, StoredIndexesAreClampedAndWrongTypesIgnored) {
   for (const Case& c : cases) {
     registry().store->deleteKey(kKey);
     c.store(*registry().store, kKey);
-    StubModelRecord record;
-    StubModel camera(record, kRoot);
+    StubModel camera(StubModelSpec{}, kRoot);
     EXPECT_EQ(camera.previewIndex(), c.expectedPreview) << c.what;
   }
 }
@@ -173,15 +168,13 @@ TEST_F(PersistenceTest, StoredIndexesAreClampedAndWrongTypesIgnored) {
 TEST_F(PersistenceTest, StillSizeOnlyOnModelsWithStills) {
   registry().store->writeDword(kKey, "StillSize", 7);
   {
-    StubModelRecord record(withStills(0));
-    StubModel camera(record, kRoot);
+    StubModel camera(withStills(0), kRoot);
     EXPECT_EQ(camera.stillIndex(), 0u);
   }
   EXPECT_FALSE(registry().touched("StillSize"));
   EXPECT_TRUE(registry().touched("PreviewSize"));
   {
-    StubModelRecord record(withStills(2));
-    StubModel camera(record, kRoot);
+    StubModel camera(withStills(2), kRoot);
     EXPECT_EQ(camera.stillIndex(), 1u);  // 7 clamped to the last still index
   }
   EXPECT_EQ(stored(kKey, "StillSize"), 1u);
@@ -191,24 +184,21 @@ TEST_F(PersistenceTest, StillSizeOnlyOnModelsWithStills) {
 TEST_F(PersistenceTest, NoUsableKeyMeansNoStoreAccess) {
   const WString overlong(252, ZX_W('r'));
   for (const WCHAR16* root : {static_cast<const WCHAR16*>(nullptr), ZX_W(""), overlong.c_str()}) {
-    StubModelRecord record(withStills(2));
     {
-      StubModel camera(record, root);
+      StubModel camera(withStills(2), root);
       EXPECT_FALSE(camera.hasRegistryKey());
     }
     EXPECT_TRUE(registry().log.empty());
   }
   const WString fits(251, ZX_W('r'));
-  StubModelRecord record;
-  EXPECT_TRUE(StubModel(record, fits.c_str()).hasRegistryKey());
+  EXPECT_TRUE(StubModel(StubModelSpec{}, fits.c_str()).hasRegistryKey());
 }
 
 TEST_F(PersistenceTest, DestructionWritesCurrentIndexes) {
   registry().store->writeDword(kKey, "PreviewSize", 1);
   registry().store->writeDword(kKey, "StillSize", 1);
   {
-    StubModelRecord record(withStills(2));
-    StubModel camera(record, kRoot);
+    StubModel camera(withStills(2), kRoot);
     ASSERT_TRUE(camera.hasRegistryKey());
     EXPECT_EQ(platform::WideToUtf8(camera.registrySubkey()), kKey);
     registry().store->deleteKey(kKey);
@@ -221,10 +211,9 @@ TEST_F(PersistenceTest, WithoutPreviewsNothingIsReadAndIndexStaysZero) {
   StubModelSpec spec;
   spec.previews.clear();
   spec.defaultPreviewIndex = 1;
-  StubModelRecord record(spec);
   registry().store->writeDword(kKey, "PreviewSize", 5);
   registry().log.clear();
-  StubModel camera(record, kRoot);
+  StubModel camera(spec, kRoot);
   EXPECT_EQ(camera.previewIndex(), 0u);
   EXPECT_FALSE(registry().touched("PreviewSize"));
 }
@@ -235,8 +224,7 @@ TEST_F(PersistenceTest, DefaultPreviewIndexIsClamped) {
   for (const auto& [given, expected] : cases) {
     StubModelSpec spec;
     spec.defaultPreviewIndex = given;
-    StubModelRecord record(spec);
-    StubModel camera(record, nullptr);
+    StubModel camera(spec, nullptr);
     EXPECT_EQ(camera.previewIndex(), expected) << given;
   }
 }
@@ -262,8 +250,7 @@ TEST_F(PersistenceTest, PrefixChoosesWhetherSettingsPersist) {
 using ConstructionTest = CameraObjectTest;
 
 TEST_F(ConstructionTest, BuffersStartFreeInOrder) {
-  StubModelRecord record;
-  StubModel camera(record, nullptr);
+  StubModel camera{StubModelSpec{}};
   CameraBufferImpl& buffers = camera.buffers();
   const std::vector<RawBufferRecord*> expected = {&buffers.record(0), &buffers.record(1),
                                                   &buffers.record(2)};
@@ -295,8 +282,7 @@ TEST_F(ConstructionTest, TriggerEventOnlyWithoutTransportTrigger) {
   for (const auto& [flags, hasEvent] : cases) {
     StubModelSpec spec;
     spec.flags = flags;
-    StubModelRecord record(spec);
-    StubModel camera(record, nullptr);
+    StubModel camera(spec, nullptr);
     EXPECT_TRUE(camera.valid());
     EXPECT_EQ(camera.triggerEvent() != nullptr, hasEvent) << std::hex << flags;
   }
@@ -307,16 +293,15 @@ TEST_F(ConstructionTest, TriggerEventOnlyWithoutTransportTrigger) {
 TEST_F(ConstructionTest, PartFailureGivesNoCameraAndNoSettings) {
   StubModelSpec broken = withStills(1);
   broken.missingTransport = true;
-  StubModelRecord model(broken);
-  StubModelRecord record(withStills(1));
   for (int failing = 0; failing <= 3; ++failing) {
     registry().log.clear();
     ScopedRawAllocationFailure failure(failing);  // 0: none fails
-    std::unique_ptr<BaseImpl> camera(MakeCamera<StubModel>(failing ? record : model, kRoot));
+    std::unique_ptr<BaseImpl> camera(
+        MakeCamera<StubModel>(failing ? withStills(1) : broken, kRoot));
     EXPECT_EQ(camera, nullptr) << failing;
     for (const auto& a : registry().log) EXPECT_NE(a.op, "write") << a.name;
   }
-  EXPECT_NE(std::unique_ptr<BaseImpl>(MakeCamera<StubModel>(record, kRoot)), nullptr);
+  EXPECT_NE(std::unique_ptr<BaseImpl>(MakeCamera<StubModel>(withStills(1), kRoot)), nullptr);
 }
 
 // --- Dispatch to the helper -------------------------------------------------------------------
@@ -346,9 +331,8 @@ TEST(CameraObjectDispatch, RawToRgb24PicksTheDriverByFormatAndModel) {
   for (const Case& c : cases) {
     StubModelSpec spec;
     spec.flags = c.flags;
-    StubModelRecord record(spec);
     FakeFrameServices frames;
-    StubModel camera(record, nullptr, 1, 1, &frames);
+    StubModel camera(spec, nullptr, &frames);
     uint8_t raw[4] = {}, out[4] = {};
     EXPECT_EQ(camera.RawToRgb24(raw, c.format, out, nullptr, nullptr, 1, 0), S_OK);
     ASSERT_EQ(frames.driven.size(), 1u);
@@ -360,9 +344,8 @@ TEST(CameraObjectDispatch, RawToRgb24PicksTheDriverByFormatAndModel) {
 }
 
 TEST(CameraObjectDispatch, OtherFrameOperationsReachTheHelper) {
-  StubModelRecord record;
   FakeFrameServices frames;
-  StubModel camera(record, nullptr, 1, 1, &frames);
+  StubModel camera(StubModelSpec{}, nullptr, &frames);
   uint8_t frame[16] = {};
   EXPECT_EQ(camera.RawQuickDemosaic(frame, 4, 4, 0), 7);
   EXPECT_EQ(camera.GrabStill(nullptr, frame, nullptr, 24, nullptr, 640, 480, 640, 480, 1), nullptr);
@@ -382,8 +365,7 @@ TEST(CameraObjectDispatch, OtherFrameOperationsReachTheHelper) {
 }
 
 TEST(CameraObjectDispatch, WithoutHelperFrameOperationsFailCleanly) {
-  StubModelRecord record;
-  StubModel camera(record, nullptr);
+  StubModel camera{StubModelSpec{}};
   uint8_t frame[4] = {};
   EXPECT_EQ(camera.RawToRgb24(frame, 0, frame, nullptr, nullptr, 1, 0), E_UNEXPECTED);
   EXPECT_EQ(camera.RawQuickDemosaic(frame, 1, 1, 0), E_UNEXPECTED);
@@ -408,13 +390,11 @@ TEST(CameraObjectResolution, FindResolutionIndex) {
   EXPECT_EQ(FindResolutionIndex(nullptr, 4, 640, 480), -1);
   EXPECT_EQ(FindResolutionIndex(table, 0, 640, 480), -1);
 
-  StubModelRecord record;
-  StubModel camera(record, nullptr);
+  StubModel camera{StubModelSpec{}};
   EXPECT_EQ(camera.FindResolutionIndex(0, 240), 2);
   StubModelSpec none;
   none.previews.clear();
-  StubModelRecord empty(none);
-  StubModel noTable(empty, nullptr);
+  StubModel noTable(none, nullptr);
   EXPECT_EQ(noTable.FindResolutionIndex(1280, 960), -1);
 }
 
