@@ -4,6 +4,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/base_impl.h"
@@ -134,34 +135,23 @@ TEST_F(InterfacesTest, PauseStates) {
 using PersistenceTest = CameraObjectTest;
 
 TEST_F(PersistenceTest, StoredIndexesAreClampedAndWrongTypesIgnored) {
-  struct Case {
-    const char* what;
-    void (*store)(platform::Registry&, const std::string&);
-    uint32_t expectedPreview;
-  };
-  const Case cases[] = {
-      {"99 clamps",
-       [](platform::Registry& r, const std::string& k) { r.writeDword(k, "PreviewSize", 99); }, 2},
-      {"1 kept",
-       [](platform::Registry& r, const std::string& k) { r.writeDword(k, "PreviewSize", 1); }, 1},
-      {"REG_SZ",
-       [](platform::Registry& r, const std::string& k) {
-         r.writeString(k, "PreviewSize", ZX_W("1"));
-       },
-       0},
+  static constexpr uint64_t kEightBytes = 1;
+  using Store = void (*)(platform::Registry&);
+  const std::tuple<const char*, Store, uint32_t> cases[] = {
+      {"99 clamps", [](platform::Registry& r) { r.writeDword(kKey, "PreviewSize", 99); }, 2},
+      {"1 kept", [](platform::Registry& r) { r.writeDword(kKey, "PreviewSize", 1); }, 1},
+      {"REG_SZ", [](platform::Registry& r) { r.writeString(kKey, "PreviewSize", ZX_W("1")); }, 0},
       {"8 bytes",
-       [](platform::Registry& r, const std::string& k) {
-         const uint64_t v = 1;
-         r.writeBinary(k, "PreviewSize", &v, sizeof v);
+       [](platform::Registry& r) {
+         r.writeBinary(kKey, "PreviewSize", &kEightBytes, sizeof kEightBytes);
        },
        0},
-      {"missing", [](platform::Registry&, const std::string&) {}, 0},
+      {"missing", [](platform::Registry&) {}, 0},
   };
-  for (const Case& c : cases) {
+  for (const auto& [what, store, expectedPreview] : cases) {
     registry().store->deleteKey(kKey);
-    c.store(*registry().store, kKey);
-    StubModel camera(StubModelSpec{}, kRoot);
-    EXPECT_EQ(camera.previewIndex(), c.expectedPreview) << c.what;
+    store(*registry().store);
+    EXPECT_EQ(StubModel(StubModelSpec{}, kRoot).previewIndex(), expectedPreview) << what;
   }
 }
 

@@ -10,7 +10,6 @@
 
 #include "core/stream/delivery.h"
 #include "core/stream/frame_geometry.h"
-#include "core/stream/grabber.h"
 #include "core/stream/pull_api.h"
 #include "kernels/dispatch.h"
 #include "platform/clock.h"
@@ -182,11 +181,6 @@ TEST(StreamRestart, RestartWhilePinPullsKeepsItsBuffer) {
   cam.stop();
   pin.join();
   EXPECT_EQ(cam.buffers().freeList().size(), 3u);
-}
-
-TEST(StreamGrabber, NoFrameLimit) {
-  EXPECT_EQ(Grabber::NoFrameLimitMs(20000000), 42000u);
-  EXPECT_EQ(Grabber::NoFrameLimitMs(1000), 10000u);
 }
 
 // Every instruction set the processor offers, the scalar loops first; the best one after.
