@@ -390,58 +390,38 @@ TEST(CameraObjectResolution, FindResolutionIndex) {
 
 // --- Frame-rate statistics --------------------------------------------------------------------
 
-TEST(CameraObjectFrameRate, SamplesNeedThreeSecondsApart) {
-  CFrameRate rate;
-  uint32_t now = 1000;
-  rate.tick(now);
-  EXPECT_EQ(rate.sampleCount(), 1u);
-  for (int i = 0; i < 30; ++i) rate.tick(now += 100);  // up to 3000 ms after the first sample
-  EXPECT_EQ(rate.sampleCount(), 1u);
-  rate.tick(now += 100);  // 3100 ms
-  EXPECT_EQ(rate.sampleCount(), 2u);
-  EXPECT_EQ(rate.framesCounted(), 32u);
-  const FrameRateReading reading = rate.read(now + 50);
-  EXPECT_EQ(reading.frames, 31u);
-  EXPECT_EQ(reading.ms, 3100u);
-}
-
-TEST(CameraObjectFrameRate, RingKeepsTheLastTenSamples) {
-  CFrameRate rate;
-  for (uint32_t i = 0; i < 11; ++i) rate.tick(10'000 + i * 5'000);  // one sample each
-  EXPECT_EQ(rate.sampleCount(), CFrameRate::kRingSize);
-  // The 11th replaced the first: oldest is now the second tick.
-  const FrameRateReading reading = rate.read(0);
-  EXPECT_EQ(reading.frames, 9u);
-  EXPECT_EQ(reading.ms, 45'000u);
-}
-
-TEST(CameraObjectFrameRate, ReadRuleBeforeTwoSamples) {
-  CFrameRate rate;
-  EXPECT_EQ(rate.read(500).frames, 0u);
-  rate.tick(2000);
-  rate.tick(2100);
-  rate.tick(2200);
-  const FrameRateReading reading = rate.read(2500);
-  EXPECT_EQ(reading.frames, 3u);
-  EXPECT_EQ(reading.ms, 500u);
-  rate.reset();
-  EXPECT_EQ(rate.sampleCount(), 0u);
-  EXPECT_EQ(rate.framesCounted(), 0u);
-}
-
-TEST(CameraObjectFrameRate, TicksAcrossTheWrap) {
-  CFrameRate rate;
-  uint32_t now = 0xFFFFFFFFu - 4000;
-  for (int i = 0; i <= 100; ++i, now += 100) rate.tick(now);  // 10 s, crossing 2^32
-  EXPECT_EQ(rate.sampleCount(), 4u);                          // at 0, 3100, 6200 and 9300 ms
-  const FrameRateReading reading = rate.read(now);
-  EXPECT_EQ(reading.ms, 9300u);
-  EXPECT_EQ(reading.frames, 93u);
-
-  CFrameRate fromZero;  // a first frame at tick 0 is a start like any other
-  fromZero.tick(0);
-  fromZero.tick(100);
-  EXPECT_EQ(fromZero.read(200).ms, 200u);
+// Evenly spaced ticks, then a reading: a sample needs more than 3 s after the last one, the ring
+// keeps ten, fewer than two samples read from the first tick to now, and the tick count wraps.
+TEST(CameraObjectFrameRate, TickSchedules) {
+  struct Case {
+    const char* what;
+    uint32_t first, step, ticks, readAfter;  // the reading readAfter ms after the last tick
+    size_t samples;
+    uint32_t frames, ms;
+  };
+  const Case cases[] = {
+      {"3000 ms apart: one sample", 1000, 100, 31, 50, 1, 31, 3050},
+      {"3100 ms apart: a second", 1000, 100, 32, 50, 2, 31, 3100},
+      {"eleven samples: the first is dropped", 10'000, 5'000, 11, 0, CFrameRate::kRingSize, 9,
+       45'000},
+      {"one sample: first tick to now", 2000, 100, 3, 300, 1, 3, 500},
+      {"across 2^32: samples at 0, 3100, 6200, 9300", 0xFFFFFFFFu - 4000, 100, 101, 100, 4, 93,
+       9300},
+      {"a first tick at 0 is a start like any other", 0, 100, 2, 100, 1, 2, 200},
+  };
+  for (const Case& c : cases) {
+    CFrameRate rate;
+    for (uint32_t i = 0; i < c.ticks; ++i) rate.tick(c.first + i * c.step);
+    EXPECT_EQ(rate.sampleCount(), c.samples) << c.what;
+    EXPECT_EQ(rate.framesCounted(), c.ticks) << c.what;
+    const FrameRateReading reading = rate.read(c.first + (c.ticks - 1) * c.step + c.readAfter);
+    EXPECT_EQ(reading.frames, c.frames) << c.what;
+    EXPECT_EQ(reading.ms, c.ms) << c.what;
+    rate.reset();
+    EXPECT_EQ(rate.sampleCount(), 0u) << c.what;
+    EXPECT_EQ(rate.framesCounted(), 0u) << c.what;
+  }
+  EXPECT_EQ(CFrameRate().read(500).frames, 0u);
 }
 
 TEST(CameraObjectFrameRate, LimitSetsThePeriod) {
