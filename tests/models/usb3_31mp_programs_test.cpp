@@ -221,33 +221,30 @@ TEST(Usb3_31Camera, SensorLostReprogramsAllButTheWindow) {
 // A 2 s exposure doubles the line length; a restart or a still switch rewrites it first.
 TEST(Usb3_31Camera, TwoSecondExposureSurvivesRestartAndStillSwitch) {
   constexpr uint32_t kTwoSeconds = 2000000;
+  const auto expectTwoSeconds = [](ModelRig& rig, uint16_t lines, const char* when) {
+    EXPECT_EQ(Reg(rig, 0x300C), 2300) << when;
+    EXPECT_EQ(Reg(rig, 0x3012), lines) << when;
+    EXPECT_TRUE(Near(rig.sensorExposureUs(), kTwoSeconds, LineUs(rig)))
+        << when << ": " << rig.sensorExposureUs();
+  };
   ModelRig restart;
   ASSERT_NE(restart.open(), nullptr);
   restart.startSensor(0);
   restart.camera().stream().startPipeline();
   restart.setExposure(kTwoSeconds);
-  EXPECT_EQ(Reg(restart, 0x300C), 2300);
-  EXPECT_EQ(Reg(restart, 0x3012), 42608);
-  EXPECT_TRUE(Near(restart.sensorExposureUs(), kTwoSeconds, LineUs(restart)));
+  expectTwoSeconds(restart, 42608, "set");
   restart.restart(0);
-  EXPECT_EQ(Reg(restart, 0x300C), 2300);
-  EXPECT_EQ(Reg(restart, 0x3012), 42608);
-  EXPECT_TRUE(Near(restart.sensorExposureUs(), kTwoSeconds, LineUs(restart)))
-      << restart.sensorExposureUs();
+  expectTwoSeconds(restart, 42608, "restarted");
 
   ModelRig still;
   ASSERT_NE(still.open(), nullptr);
   still.startSensor(1);
   still.setExposure(kTwoSeconds);
   still.camera().SetResolution(0, true);
-  EXPECT_EQ(Reg(still, 0x300C), 2300);
-  EXPECT_EQ(Reg(still, 0x3012), 34782);  // at clock 80: 80 * 2000000 / 2300 lines, halved once
-  EXPECT_TRUE(Near(still.sensorExposureUs(), kTwoSeconds, LineUs(still)))
-      << still.sensorExposureUs();
+  // At clock 80: 80 * 2000000 / 2300 lines, halved once.
+  expectTwoSeconds(still, 34782, "still");
   still.camera().SetResolution(1, false);
-  EXPECT_EQ(Reg(still, 0x3012), 42608);
-  EXPECT_TRUE(Near(still.sensorExposureUs(), kTwoSeconds, LineUs(still)))
-      << still.sensorExposureUs();
+  expectTwoSeconds(still, 42608, "back to preview");
 }
 
 }  // namespace
