@@ -33,19 +33,23 @@ class EnumerationTest : public ::testing::Test {
   void addPath(const std::string& path) {
     directory.memory.addInterfacePath(kCameraInterfaceClass, W(path));
   }
-  std::vector<std::string> enumerateIds() {
+  // Each enumerated record's id, or with names its display name.
+  std::vector<std::string> enumerate(bool names = false) {
     CameraDeviceRecord records[kMaxCameraRecords] = {};
     const uint32_t n = EnumerateCameras(records, catalogue.get(), directory);
-    std::vector<std::string> ids;
-    for (uint32_t i = 0; i < n; ++i) ids.push_back(U(records[i].id));
-    return ids;
+    std::vector<std::string> out;
+    for (uint32_t i = 0; i < n; ++i)
+      out.push_back(U(names ? records[i].displayName : records[i].id));
+    return out;
   }
-  std::vector<std::string> enumerateNames() {
-    CameraDeviceRecord records[kMaxCameraRecords] = {};
-    const uint32_t n = EnumerateCameras(records, catalogue.get(), directory);
-    std::vector<std::string> names;
-    for (uint32_t i = 0; i < n; ++i) names.push_back(U(records[i].displayName));
-    return names;
+  // The one factory call an open made: its id, whether it had a settings root, and its flags.
+  void expectOneCall(const char* what, bool root, uint8_t flagA) {
+    ASSERT_EQ(CountingFactory::calls().size(), 1u) << what;
+    const FactoryCall& call = CountingFactory::calls()[0];
+    EXPECT_EQ(call.settingsRoot.has_value(), root) << what;
+    EXPECT_EQ(call.settingsRoot.value_or(kSettingsRoot), WString(kSettingsRoot));
+    EXPECT_EQ(call.flagA, flagA) << what;
+    EXPECT_EQ(call.info, cam310->info);
   }
 
   TestCatalogue catalogue;
@@ -79,7 +83,7 @@ TEST_F(EnumerationTest, InterfacePathsFromWindows7On) {
   for (const Case c :
        {Case{6, 0, 1}, Case{5, 2, 1}, Case{6, 1, 2}, Case{6, 2, 2}, Case{10, 0, 2}}) {
     directory.memory.setOsVersion(c.major, c.minor);
-    EXPECT_EQ(enumerateIds().size(), c.count) << c.major << "." << c.minor;
+    EXPECT_EQ(enumerate().size(), c.count) << c.major << "." << c.minor;
   }
 }
 
@@ -100,7 +104,7 @@ TEST_F(EnumerationTest, InterfacePathsParseOrAreSkipped) {
   const std::vector<std::string> expected = {good, upper,
                                              "\\\\?\\usb#vid_0547&pid_c310#" + std::string(37, 'x'),
                                              "\\\\?\\usb#vid_0547&pid_c310"};
-  EXPECT_EQ(enumerateIds(), expected);
+  EXPECT_EQ(enumerate(), expected);
 }
 
 TEST_F(EnumerationTest, DuplicateNamesAreNumbered) {
@@ -123,7 +127,7 @@ TEST_F(EnumerationTest, DuplicateNamesAreNumbered) {
     directory.memory.clear();
     for (const std::string& name : c.dosNames) directory.memory.addDosName(W(name));
     for (const std::string& path : c.paths) addPath(path);
-    EXPECT_EQ(enumerateNames(), c.names);
+    EXPECT_EQ(enumerate(true), c.names);
   }
 }
 
@@ -132,7 +136,7 @@ TEST_F(EnumerationTest, LongNamesKeepTheirSuffixWithin63) {
   catalogue.add(longName.c_str(), {0x0042}, CountingFactory::Create);
   directory.memory.addDosName(ZX_W("lumorix-0-0042"));
   directory.memory.addDosName(ZX_W("lumorix-1-0042"));
-  const std::vector<std::string> names = enumerateNames();
+  const std::vector<std::string> names = enumerate(true);
   ASSERT_EQ(names.size(), 2u);
   EXPECT_EQ(names[0], std::string(63 - 3, 'N') + " #1");
   EXPECT_EQ(names[1], std::string(63 - 3, 'N') + " #2");
@@ -183,16 +187,9 @@ TEST_F(OpeningTest, PrefixesChooseRootAndFlags) {
     BaseImpl* camera = OpenCameraById(id.c_str(), catalogue.get());
     EXPECT_NE(camera, nullptr) << c.prefix;
     delete camera;
-    ASSERT_EQ(CountingFactory::calls().size(), 1u) << c.prefix;
-    const FactoryCall& call = CountingFactory::calls()[0];
-    EXPECT_EQ(U(call.id.c_str()), "3-c310");
-    EXPECT_EQ(call.settingsRoot.has_value(), c.root) << c.prefix;
-    if (call.settingsRoot) {
-      EXPECT_EQ(*call.settingsRoot, WString(kSettingsRoot));
-    }
-    EXPECT_EQ(call.flagA, c.flagA) << c.prefix;
-    EXPECT_EQ(call.flagB, c.flagB) << c.prefix;
-    EXPECT_EQ(call.info, cam310->info);
+    expectOneCall(c.prefix, c.root, c.flagA);
+    EXPECT_EQ(U(CountingFactory::calls()[0].id.c_str()), "3-c310");
+    EXPECT_EQ(CountingFactory::calls()[0].flagB, c.flagB) << c.prefix;
   }
 }
 
@@ -251,11 +248,9 @@ TEST_F(OpeningTest, OpenFirstCamera) {
     BaseImpl* camera = OpenFirstCamera(c.prefix, catalogue.get(), directory);
     EXPECT_NE(camera, nullptr);
     delete camera;
-    ASSERT_EQ(CountingFactory::calls().size(), 1u);
-    const FactoryCall& call = CountingFactory::calls()[0];
-    EXPECT_EQ(U(call.id.c_str()), "6-c310");  // catalogue order: ZMS-A before ZMS-B
-    EXPECT_EQ(call.settingsRoot.has_value(), c.root);
-    EXPECT_EQ(call.flagA, c.flagA);
+    expectOneCall("first camera", c.root, c.flagA);
+    // Catalogue order: ZMS-A before ZMS-B.
+    EXPECT_EQ(U(CountingFactory::calls()[0].id.c_str()), "6-c310");
   }
 }
 

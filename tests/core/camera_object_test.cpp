@@ -4,6 +4,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/base_impl.h"
@@ -48,8 +49,7 @@ StubModelSpec withStills(uint32_t stills) {
 using InterfacesTest = CameraObjectTest;
 
 TEST_F(InterfacesTest, QueryInterfaceHandsOutEachSubobject) {
-  StubModelRecord record(withStills(2));
-  StubModel camera(record, nullptr);
+  StubModel camera(withStills(2), nullptr);
   ASSERT_TRUE(camera.valid());
   EXPECT_EQ(camera.QueryInterface(IID_ILumorix, nullptr), E_POINTER);
 
@@ -83,8 +83,7 @@ TEST_F(InterfacesTest, QueryInterfaceHandsOutEachSubobject) {
 }
 
 TEST_F(InterfacesTest, ReferenceCountsStayAtTwo) {
-  StubModelRecord record;
-  StubModel camera(record, nullptr);
+  StubModel camera{StubModelSpec{}};
   ILumorixST4* st4 = &camera;
   for (int i = 0; i < 1000; ++i) {
     camera.AddRef();
@@ -97,8 +96,7 @@ TEST_F(InterfacesTest, ReferenceCountsStayAtTwo) {
 }
 
 TEST_F(InterfacesTest, GenericBodiesThroughQueriedPointers) {
-  StubModelRecord record(withStills(2));
-  StubModel camera(record, nullptr);
+  StubModel camera(withStills(2), nullptr);
   void* main = nullptr;
   void* still = nullptr;
   ASSERT_EQ(camera.QueryInterface(IID_ILumorix, &main), S_OK);
@@ -117,8 +115,7 @@ TEST_F(InterfacesTest, GenericBodiesThroughQueriedPointers) {
 
 // Pause: any non-zero argument pauses; zero asks the grabber to resume.
 TEST_F(InterfacesTest, PauseStates) {
-  StubModelRecord record;
-  StubModel camera(record, nullptr);
+  StubModel camera{StubModelSpec{}};
   int32_t value = 5;
   EXPECT_EQ(camera.OnOption3Get(&value), S_FALSE);
   EXPECT_EQ(value, 0);
@@ -138,73 +135,60 @@ TEST_F(InterfacesTest, PauseStates) {
 using PersistenceTest = CameraObjectTest;
 
 TEST_F(PersistenceTest, StoredIndexesAreClampedAndWrongTypesIgnored) {
-  struct Case {
-    const char* what;
-    void (*store)(platform::Registry&, const std::string&);
-    uint32_t expectedPreview;
-  };
-  const Case cases[] = {
-      {"99 clamps",
-       [](platform::Registry& r, const std::string& k) { r.writeDword(k, "PreviewSize", 99); }, 2},
-      {"1 kept",
-       [](platform::Registry& r, const std::string& k) { r.writeDword(k, "PreviewSize", 1); }, 1},
-      {"REG_SZ",
-       [](platform::Registry& r, const std::string& k) {
-         r.writeString(k, "PreviewSize", ZX_W("1"));
-       },
-       0},
+  static constexpr uint64_t kEightBytes = 1;
+  using Store = void (*)(platform::Registry&);
+  const std::tuple<const char*, Store, uint32_t> cases[] = {
+      {"99 clamps", [](platform::Registry& r) { r.writeDword(kKey, "PreviewSize", 99); }, 2},
+      {"1 kept", [](platform::Registry& r) { r.writeDword(kKey, "PreviewSize", 1); }, 1},
+      {"REG_SZ", [](platform::Registry& r) { r.writeString(kKey, "PreviewSize", ZX_W("1")); }, 0},
       {"8 bytes",
-       [](platform::Registry& r, const std::string& k) {
-         const uint64_t v = 1;
-         r.writeBinary(k, "PreviewSize", &v, sizeof v);
+       [](platform::Registry& r) {
+         r.writeBinary(kKey, "PreviewSize", &kEightBytes, sizeof kEightBytes);
        },
        0},
-      {"missing", [](platform::Registry&, const std::string&) {}, 0},
+      {"missing", [](platform::Registry&) {}, 0},
   };
-  for (const Case& c : cases) {
+  for (const auto& [what, store, expectedPreview] : cases) {
     registry().store->deleteKey(kKey);
-    c.store(*registry().store, kKey);
-    StubModelRecord record;
-    StubModel camera(record, kRoot);
-    EXPECT_EQ(camera.previewIndex(), c.expectedPreview) << c.what;
+    store(*registry().store);
+    EXPECT_EQ(StubModel(StubModelSpec{}, kRoot).previewIndex(), expectedPreview) << what;
   }
 }
 
 TEST_F(PersistenceTest, StillSizeOnlyOnModelsWithStills) {
   registry().store->writeDword(kKey, "StillSize", 7);
   {
-    StubModelRecord record(withStills(0));
-    StubModel camera(record, kRoot);
+    StubModel camera(withStills(0), kRoot);
     EXPECT_EQ(camera.stillIndex(), 0u);
   }
   EXPECT_FALSE(registry().touched("StillSize"));
   EXPECT_TRUE(registry().touched("PreviewSize"));
   {
-    StubModelRecord record(withStills(2));
-    StubModel camera(record, kRoot);
+    StubModel camera(withStills(2), kRoot);
     EXPECT_EQ(camera.stillIndex(), 1u);  // 7 clamped to the last still index
   }
   EXPECT_EQ(stored(kKey, "StillSize"), 1u);
 }
 
-TEST_F(PersistenceTest, NoRootMeansNoStoreAccess) {
-  const WCHAR16 empty[] = {0};
-  for (const WCHAR16* root : {static_cast<const WCHAR16*>(nullptr), empty}) {
-    StubModelRecord record(withStills(2));
+// No root, an empty one, or a key over 259 characters (252 + "\\StubCam") is never cut to fit.
+TEST_F(PersistenceTest, NoUsableKeyMeansNoStoreAccess) {
+  const WString overlong(252, ZX_W('r'));
+  for (const WCHAR16* root : {static_cast<const WCHAR16*>(nullptr), ZX_W(""), overlong.c_str()}) {
     {
-      StubModel camera(record, root);
+      StubModel camera(withStills(2), root);
       EXPECT_FALSE(camera.hasRegistryKey());
     }
     EXPECT_TRUE(registry().log.empty());
   }
+  const WString fits(251, ZX_W('r'));
+  EXPECT_TRUE(StubModel(StubModelSpec{}, fits.c_str()).hasRegistryKey());
 }
 
 TEST_F(PersistenceTest, DestructionWritesCurrentIndexes) {
   registry().store->writeDword(kKey, "PreviewSize", 1);
   registry().store->writeDword(kKey, "StillSize", 1);
   {
-    StubModelRecord record(withStills(2));
-    StubModel camera(record, kRoot);
+    StubModel camera(withStills(2), kRoot);
     ASSERT_TRUE(camera.hasRegistryKey());
     EXPECT_EQ(platform::WideToUtf8(camera.registrySubkey()), kKey);
     registry().store->deleteKey(kKey);
@@ -213,27 +197,13 @@ TEST_F(PersistenceTest, DestructionWritesCurrentIndexes) {
   EXPECT_EQ(stored(kKey, "StillSize"), 1u);
 }
 
-TEST_F(PersistenceTest, OverlongKeyIsNotCut) {
-  const WString root = WString(252, ZX_W('r'));  // with "\StubCam" 260 characters
-  StubModelRecord record;
-  {
-    StubModel camera(record, root.c_str());
-    EXPECT_FALSE(camera.hasRegistryKey());
-  }
-  EXPECT_TRUE(registry().log.empty());
-  const WString fits = WString(251, ZX_W('r'));  // 259 with the name: fits
-  StubModel camera(record, fits.c_str());
-  EXPECT_TRUE(camera.hasRegistryKey());
-}
-
 TEST_F(PersistenceTest, WithoutPreviewsNothingIsReadAndIndexStaysZero) {
   StubModelSpec spec;
   spec.previews.clear();
   spec.defaultPreviewIndex = 1;
-  StubModelRecord record(spec);
   registry().store->writeDword(kKey, "PreviewSize", 5);
   registry().log.clear();
-  StubModel camera(record, kRoot);
+  StubModel camera(spec, kRoot);
   EXPECT_EQ(camera.previewIndex(), 0u);
   EXPECT_FALSE(registry().touched("PreviewSize"));
 }
@@ -244,8 +214,7 @@ TEST_F(PersistenceTest, DefaultPreviewIndexIsClamped) {
   for (const auto& [given, expected] : cases) {
     StubModelSpec spec;
     spec.defaultPreviewIndex = given;
-    StubModelRecord record(spec);
-    StubModel camera(record, nullptr);
+    StubModel camera(spec, nullptr);
     EXPECT_EQ(camera.previewIndex(), expected) << given;
   }
 }
@@ -271,8 +240,7 @@ TEST_F(PersistenceTest, PrefixChoosesWhetherSettingsPersist) {
 using ConstructionTest = CameraObjectTest;
 
 TEST_F(ConstructionTest, BuffersStartFreeInOrder) {
-  StubModelRecord record;
-  StubModel camera(record, nullptr);
+  StubModel camera{StubModelSpec{}};
   CameraBufferImpl& buffers = camera.buffers();
   const std::vector<RawBufferRecord*> expected = {&buffers.record(0), &buffers.record(1),
                                                   &buffers.record(2)};
@@ -304,36 +272,26 @@ TEST_F(ConstructionTest, TriggerEventOnlyWithoutTransportTrigger) {
   for (const auto& [flags, hasEvent] : cases) {
     StubModelSpec spec;
     spec.flags = flags;
-    StubModelRecord record(spec);
-    StubModel camera(record, nullptr);
+    StubModel camera(spec, nullptr);
     EXPECT_TRUE(camera.valid());
     EXPECT_EQ(camera.triggerEvent() != nullptr, hasEvent) << std::hex << flags;
   }
 }
 
-TEST_F(ConstructionTest, AllocationFailureGivesNoCameraAndNoLeak) {
-  StubModelRecord record(withStills(1));
-  for (int failing = 1; failing <= 3; ++failing) {
+// Each raw allocation failing in turn, or the model's own part failing: no camera, and a camera
+// that never existed writes no settings either.
+TEST_F(ConstructionTest, PartFailureGivesNoCameraAndNoSettings) {
+  StubModelSpec broken = withStills(1);
+  broken.missingTransport = true;
+  for (int failing = 0; failing <= 3; ++failing) {
     registry().log.clear();
-    ScopedRawAllocationFailure failure(failing);
-    BaseImpl* camera = MakeCamera<StubModel>(record, kRoot);
+    ScopedRawAllocationFailure failure(failing);  // 0: none fails
+    std::unique_ptr<BaseImpl> camera(
+        MakeCamera<StubModel>(failing ? withStills(1) : broken, kRoot));
     EXPECT_EQ(camera, nullptr) << failing;
-    delete camera;
-    // A camera that never existed writes no settings either.
     for (const auto& a : registry().log) EXPECT_NE(a.op, "write") << a.name;
   }
-  BaseImpl* camera = MakeCamera<StubModel>(record, kRoot);
-  EXPECT_NE(camera, nullptr);
-  delete camera;
-}
-
-TEST_F(ConstructionTest, ModelPartFailureGivesNoCameraAndNoSettings) {
-  StubModelSpec spec = withStills(1);
-  spec.missingTransport = true;
-  StubModelRecord record(spec);
-  registry().log.clear();
-  EXPECT_EQ(MakeCamera<StubModel>(record, kRoot), nullptr);
-  for (const auto& a : registry().log) EXPECT_NE(a.op, "write") << a.name;
+  EXPECT_NE(std::unique_ptr<BaseImpl>(MakeCamera<StubModel>(withStills(1), kRoot)), nullptr);
 }
 
 // --- Dispatch to the helper -------------------------------------------------------------------
@@ -363,9 +321,8 @@ TEST(CameraObjectDispatch, RawToRgb24PicksTheDriverByFormatAndModel) {
   for (const Case& c : cases) {
     StubModelSpec spec;
     spec.flags = c.flags;
-    StubModelRecord record(spec);
     FakeFrameServices frames;
-    StubModel camera(record, nullptr, 1, 1, &frames);
+    StubModel camera(spec, nullptr, &frames);
     uint8_t raw[4] = {}, out[4] = {};
     EXPECT_EQ(camera.RawToRgb24(raw, c.format, out, nullptr, nullptr, 1, 0), S_OK);
     ASSERT_EQ(frames.driven.size(), 1u);
@@ -377,9 +334,8 @@ TEST(CameraObjectDispatch, RawToRgb24PicksTheDriverByFormatAndModel) {
 }
 
 TEST(CameraObjectDispatch, OtherFrameOperationsReachTheHelper) {
-  StubModelRecord record;
   FakeFrameServices frames;
-  StubModel camera(record, nullptr, 1, 1, &frames);
+  StubModel camera(StubModelSpec{}, nullptr, &frames);
   uint8_t frame[16] = {};
   EXPECT_EQ(camera.RawQuickDemosaic(frame, 4, 4, 0), 7);
   EXPECT_EQ(camera.GrabStill(nullptr, frame, nullptr, 24, nullptr, 640, 480, 640, 480, 1), nullptr);
@@ -399,8 +355,7 @@ TEST(CameraObjectDispatch, OtherFrameOperationsReachTheHelper) {
 }
 
 TEST(CameraObjectDispatch, WithoutHelperFrameOperationsFailCleanly) {
-  StubModelRecord record;
-  StubModel camera(record, nullptr);
+  StubModel camera{StubModelSpec{}};
   uint8_t frame[4] = {};
   EXPECT_EQ(camera.RawToRgb24(frame, 0, frame, nullptr, nullptr, 1, 0), E_UNEXPECTED);
   EXPECT_EQ(camera.RawQuickDemosaic(frame, 1, 1, 0), E_UNEXPECTED);
@@ -425,70 +380,48 @@ TEST(CameraObjectResolution, FindResolutionIndex) {
   EXPECT_EQ(FindResolutionIndex(nullptr, 4, 640, 480), -1);
   EXPECT_EQ(FindResolutionIndex(table, 0, 640, 480), -1);
 
-  StubModelRecord record;
-  StubModel camera(record, nullptr);
+  StubModel camera{StubModelSpec{}};
   EXPECT_EQ(camera.FindResolutionIndex(0, 240), 2);
   StubModelSpec none;
   none.previews.clear();
-  StubModelRecord empty(none);
-  StubModel noTable(empty, nullptr);
+  StubModel noTable(none, nullptr);
   EXPECT_EQ(noTable.FindResolutionIndex(1280, 960), -1);
 }
 
 // --- Frame-rate statistics --------------------------------------------------------------------
 
-TEST(CameraObjectFrameRate, SamplesNeedThreeSecondsApart) {
-  CFrameRate rate;
-  uint32_t now = 1000;
-  rate.tick(now);
-  EXPECT_EQ(rate.sampleCount(), 1u);
-  for (int i = 0; i < 30; ++i) rate.tick(now += 100);  // up to 3000 ms after the first sample
-  EXPECT_EQ(rate.sampleCount(), 1u);
-  rate.tick(now += 100);  // 3100 ms
-  EXPECT_EQ(rate.sampleCount(), 2u);
-  EXPECT_EQ(rate.framesCounted(), 32u);
-  const FrameRateReading reading = rate.read(now + 50);
-  EXPECT_EQ(reading.frames, 31u);
-  EXPECT_EQ(reading.ms, 3100u);
-}
-
-TEST(CameraObjectFrameRate, RingKeepsTheLastTenSamples) {
-  CFrameRate rate;
-  for (uint32_t i = 0; i < 11; ++i) rate.tick(10'000 + i * 5'000);  // one sample each
-  EXPECT_EQ(rate.sampleCount(), CFrameRate::kRingSize);
-  // The 11th replaced the first: oldest is now the second tick.
-  const FrameRateReading reading = rate.read(0);
-  EXPECT_EQ(reading.frames, 9u);
-  EXPECT_EQ(reading.ms, 45'000u);
-}
-
-TEST(CameraObjectFrameRate, ReadRuleBeforeTwoSamples) {
-  CFrameRate rate;
-  EXPECT_EQ(rate.read(500).frames, 0u);
-  rate.tick(2000);
-  rate.tick(2100);
-  rate.tick(2200);
-  const FrameRateReading reading = rate.read(2500);
-  EXPECT_EQ(reading.frames, 3u);
-  EXPECT_EQ(reading.ms, 500u);
-  rate.reset();
-  EXPECT_EQ(rate.sampleCount(), 0u);
-  EXPECT_EQ(rate.framesCounted(), 0u);
-}
-
-TEST(CameraObjectFrameRate, TicksAcrossTheWrap) {
-  CFrameRate rate;
-  uint32_t now = 0xFFFFFFFFu - 4000;
-  for (int i = 0; i <= 100; ++i, now += 100) rate.tick(now);  // 10 s, crossing 2^32
-  EXPECT_EQ(rate.sampleCount(), 4u);                          // at 0, 3100, 6200 and 9300 ms
-  const FrameRateReading reading = rate.read(now);
-  EXPECT_EQ(reading.ms, 9300u);
-  EXPECT_EQ(reading.frames, 93u);
-
-  CFrameRate fromZero;  // a first frame at tick 0 is a start like any other
-  fromZero.tick(0);
-  fromZero.tick(100);
-  EXPECT_EQ(fromZero.read(200).ms, 200u);
+// Evenly spaced ticks, then a reading: a sample needs more than 3 s after the last one, the ring
+// keeps ten, fewer than two samples read from the first tick to now, and the tick count wraps.
+TEST(CameraObjectFrameRate, TickSchedules) {
+  struct Case {
+    const char* what;
+    uint32_t first, step, ticks, readAfter;  // the reading readAfter ms after the last tick
+    size_t samples;
+    uint32_t frames, ms;
+  };
+  const Case cases[] = {
+      {"3000 ms apart: one sample", 1000, 100, 31, 50, 1, 31, 3050},
+      {"3100 ms apart: a second", 1000, 100, 32, 50, 2, 31, 3100},
+      {"eleven samples: the first is dropped", 10'000, 5'000, 11, 0, CFrameRate::kRingSize, 9,
+       45'000},
+      {"one sample: first tick to now", 2000, 100, 3, 300, 1, 3, 500},
+      {"across 2^32: samples at 0, 3100, 6200, 9300", 0xFFFFFFFFu - 4000, 100, 101, 100, 4, 93,
+       9300},
+      {"a first tick at 0 is a start like any other", 0, 100, 2, 100, 1, 2, 200},
+  };
+  for (const Case& c : cases) {
+    CFrameRate rate;
+    for (uint32_t i = 0; i < c.ticks; ++i) rate.tick(c.first + i * c.step);
+    EXPECT_EQ(rate.sampleCount(), c.samples) << c.what;
+    EXPECT_EQ(rate.framesCounted(), c.ticks) << c.what;
+    const FrameRateReading reading = rate.read(c.first + (c.ticks - 1) * c.step + c.readAfter);
+    EXPECT_EQ(reading.frames, c.frames) << c.what;
+    EXPECT_EQ(reading.ms, c.ms) << c.what;
+    rate.reset();
+    EXPECT_EQ(rate.sampleCount(), 0u) << c.what;
+    EXPECT_EQ(rate.framesCounted(), 0u) << c.what;
+  }
+  EXPECT_EQ(CFrameRate().read(500).frames, 0u);
 }
 
 TEST(CameraObjectFrameRate, LimitSetsThePeriod) {

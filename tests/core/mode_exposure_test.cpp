@@ -4,18 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
 #include <vector>
 
 #include "base/lumorix_flags.h"
 #include "models/catalogue_table.h"
 #include "pipeline/pl_frame_hooks.h"
-#include "sim/usb3_31mp_family.h"
 #include "tests/models/model_rig.h"
 
 namespace {
 
+using testing_models::LineUs;
 using testing_models::ModelRig;
+using testing_models::Near;
 
 constexpr uint16_t kProductId = 0xC310;
 
@@ -38,15 +38,6 @@ class TriggerCatalogue {
   std::array<ModelInfoV1, 4> infosV1_{};
   ModelCatalogue catalogue_{entries_, infos_, infosV1_};
 };
-
-bool Near(uint32_t actual, uint32_t expected, uint32_t tolerance) {
-  return uint32_t(std::abs(int64_t(actual) - int64_t(expected))) <= tolerance;
-}
-
-// One line of the 3.1 MP sensor in microseconds, from its line-length register, rounded up.
-uint32_t LineUs(ModelRig& rig) {
-  return 2u * rig.sensorReg<sim::Usb3Mp31Family>(0x300C) / 80 + 1;
-}
 
 // What the pipeline and the sensor said when the exposure notice came.
 struct Notice {

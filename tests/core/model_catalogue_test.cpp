@@ -120,8 +120,4 @@ TEST(FindEntryByInfo, FindsOwnSlotOnly) {
   EXPECT_EQ(FindEntryByInfo(cat.view, nullptr), nullptr);  // a free slot's null record is no match
 }
 
-TEST(ProcessModelCatalogue, HasTheProcessSlotCount) {
-  EXPECT_EQ(ProcessModelCatalogue().capacity(), 768u);
-}
-
 }  // namespace

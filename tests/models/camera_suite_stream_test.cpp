@@ -11,6 +11,7 @@
 
 #include "core/camera_buffer_impl.h"
 #include "core/camera_enumeration.h"
+#include "base/geometry.h"
 #include "pipeline/algorithms/ae_measure.h"
 #include "pipeline/pl_start.h"
 #include "platform/event.h"
@@ -22,10 +23,6 @@ namespace {
 
 using testing_models::BuiltRow;
 using testing_models::ModelRig;
-
-uint32_t DibStride(uint32_t w) {
-  return ((w * 24 + 31) / 32) * 4;
-}
 
 // Pulls frames as a pin does; a watchdog wakes a pull that waits too long, so nothing hangs.
 uint32_t Pull(BaseImpl& cam, std::vector<uint8_t>& frame, uint32_t n) {
@@ -65,13 +62,16 @@ void ExpectChart(const std::vector<uint8_t>& dib, uint32_t w, uint32_t h, const 
     for (uint32_t col = 0; col < 4; ++col) {
       const Patch& p = patches[row][col];
       const uint32_t x = (2 * col + 1) * w / 8, y = (2 * row + 1) * h / 4;
-      const uint8_t* px = dib.data() + size_t(h - 1 - y) * DibStride(w) + size_t(x) * 3;
+      const uint8_t* px = dib.data() + size_t(h - 1 - y) * DibRowBytes(24, w) + size_t(x) * 3;
       const int rgb[3] = {px[2], px[1], px[0]};
       const bool on[3] = {p.r, p.g, p.b};
       int lowestOn = 255, highestOff = 0;
-      for (int c = 0; c < 3; ++c)
-        (on[c] ? lowestOn : highestOff) =
-            on[c] ? std::min(lowestOn, rgb[c]) : std::max(highestOff, rgb[c]);
+      for (int c = 0; c < 3; ++c) {
+        if (on[c])
+          lowestOn = std::min(lowestOn, rgb[c]);
+        else
+          highestOff = std::max(highestOff, rgb[c]);
+      }
       EXPECT_GT(lowestOn, highestOff + 40)
           << what << " " << p.name << " patch reads " << rgb[0] << "," << rgb[1] << "," << rgb[2];
       const int hi = std::max({rgb[0], rgb[1], rgb[2]}), lo = std::min({rgb[0], rgb[1], rgb[2]});
@@ -84,10 +84,11 @@ void ExpectChart(const std::vector<uint8_t>& dib, uint32_t w, uint32_t h, const 
 
 // The mean of the centre fifth of a BGR frame, all channels.
 double CentreMean(const std::vector<uint8_t>& dib, uint32_t w, uint32_t h) {
-  uint64_t sum = 0, n = 0;
-  for (uint32_t y = h * 2 / 5; y < h * 3 / 5; ++y)
-    for (uint32_t x = w * 2 / 5; x < w * 3 / 5; ++x)
-      for (uint32_t c = 0; c < 3; ++c) sum += dib[size_t(y) * DibStride(w) + x * 3 + c], ++n;
+  const uint32_t x0 = w * 2 / 5, x1 = w * 3 / 5, y0 = h * 2 / 5, y1 = h * 3 / 5;
+  uint64_t sum = 0;
+  for (uint32_t y = y0; y < y1; ++y)
+    for (size_t i = size_t{x0} * 3; i < size_t{x1} * 3; ++i) sum += dib[y * DibRowBytes(24, w) + i];
+  const uint64_t n = uint64_t{x1 - x0} * (y1 - y0) * 3;
   return n ? double(sum) / double(n) : 0;
 }
 
@@ -121,7 +122,7 @@ class CameraSuiteStream : public ::testing::TestWithParam<BuiltRow> {
     return cam;
   }
   std::vector<uint8_t> frameAt(uint32_t index) {
-    return std::vector<uint8_t>(size_t{DibStride(info().resolutions[index].width)} *
+    return std::vector<uint8_t>(size_t{DibRowBytes(24, info().resolutions[index].width)} *
                                 info().resolutions[index].height);
   }
   // The AE window's mean, as AE measures it, of what the sensor sends now.

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <cstdlib>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -258,5 +259,15 @@ class ModelRig {
   std::atomic<int> opens_{0};
   BaseImpl* camera_ = nullptr;
 };
+
+inline bool Near(uint32_t actual, uint32_t expected, uint32_t tolerance) {
+  return uint32_t(std::abs(int64_t(actual) - int64_t(expected))) <= tolerance;
+}
+
+// One line of the 3.1 MP sensor in microseconds at its slowest clock, from its line-length
+// register, rounded up: the exposure's resolution.
+inline uint32_t LineUs(ModelRig& rig) {
+  return 2u * rig.sensorReg<sim::Usb3Mp31Family>(0x300C) / 80 + 1;
+}
 
 }  // namespace testing_models

@@ -38,14 +38,6 @@ class RecordingSensor final : public SensorWriter, public platform::WaitHook {
     std::lock_guard<std::mutex> hold(mutex_);
     return registers_.at(r);
   }
-  std::vector<uint16_t> writesTo(uint16_t r) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    std::vector<uint16_t> values;
-    for (const RegStep& s : log_) {
-      if (s.kind == RegStep::Kind::Write && s.reg == r) values.push_back(s.value);
-    }
-    return values;
-  }
 
  private:
   std::mutex mutex_;

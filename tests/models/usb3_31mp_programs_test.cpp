@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <vector>
 
 #include "base/lumorix_flags.h"
@@ -15,7 +14,9 @@
 
 namespace {
 
+using testing_models::LineUs;
 using testing_models::ModelRig;
+using testing_models::Near;
 using testing_models::RecordingSensor;
 
 struct Rig {
@@ -38,11 +39,18 @@ constexpr std::array kWindow0{Write(0x30A2, 1), Write(0x30A6, 1), Write(0x3004, 
                               Write(0x3002, 6), Write(0x3006, 1539), Write(0x300A, 1560), Write(0x3040, 0),
                               Write(0x301A, 0x10DE), Wait(10)};
 constexpr std::array kSpeed2{Write(0x301A, 0x10D8), Wait(100), Write(0x3030, 147), Wait(100), Write(0x301A, 0x10DC)};
+// clang-format on
 
 TEST(Usb3_31Programs, ExposureTimesBecomeLinesAndLineLength) {
-  struct Case { uint32_t us; uint16_t speed; uint16_t lines; uint16_t lineLength; };
-  for (const Case c : {Case{2000000, 2, 42608, 2300}, Case{94000, 2, 4005, 1150}, Case{50, 2, 4, 1150},
-                       Case{3000000, 2, 42608, 2300}, Case{94000, 0, 3269, 1150}}) {
+  struct Case {
+    uint32_t us;
+    uint16_t speed;
+    uint16_t lines;
+    uint16_t lineLength;
+  };
+  for (const Case c :
+       {Case{2000000, 2, 42608, 2300}, Case{94000, 2, 4005, 1150}, Case{50, 2, 4, 1150},
+        Case{3000000, 2, 42608, 2300}, Case{94000, 0, 3269, 1150}}) {
     Rig rig(true);
     rig.sequencer.open(0, 2, 94000);
     rig.sequencer.setExposure(c.us, c.speed);
@@ -52,9 +60,12 @@ TEST(Usb3_31Programs, ExposureTimesBecomeLinesAndLineLength) {
 }
 
 TEST(Usb3_31Programs, GainBandsEdges) {
-  struct Case { uint16_t percent; uint16_t code; };
-  for (const Case c : {Case{100, 6}, Case{103, 6}, Case{104, 7}, Case{172, 16}, Case{173, 18}, Case{288, 28},
-                       Case{289, 30}, Case{300, 30}}) {
+  struct Case {
+    uint16_t percent;
+    uint16_t code;
+  };
+  for (const Case c : {Case{100, 6}, Case{103, 6}, Case{104, 7}, Case{172, 16}, Case{173, 18},
+                       Case{288, 28}, Case{289, 30}, Case{300, 30}}) {
     Rig rig(true);
     rig.sequencer.setGain(c.percent);
     EXPECT_EQ(rig.sensor.take(), std::vector<RegStep>{Write(0x3060, c.code)}) << c.percent;
@@ -85,17 +96,8 @@ TEST(Usb3_31Programs, StopAndFrameBytes) {
   EXPECT_GE(kSpecRostrel303100KPA.rawFrameBytes, driver.frameBytes(2048, 1534, 3));
 }
 
-// clang-format on
-
-bool Near(uint32_t actual, uint32_t expected, uint32_t tolerance) {
-  return uint32_t(std::abs(int64_t(actual) - int64_t(expected))) <= tolerance;
-}
 uint16_t Reg(ModelRig& rig, uint16_t address) {
   return rig.sensorReg<sim::Usb3Mp31Family>(address);
-}
-// One line at the slowest clock the sensor runs: the exposure's resolution.
-uint32_t LineUs(ModelRig& rig) {
-  return 2u * Reg(rig, 0x300C) / 80 + 1;
 }
 
 TEST(Usb3_31Camera, LutWidthIsTheDeepestRawFormat) {
@@ -219,33 +221,30 @@ TEST(Usb3_31Camera, SensorLostReprogramsAllButTheWindow) {
 // A 2 s exposure doubles the line length; a restart or a still switch rewrites it first.
 TEST(Usb3_31Camera, TwoSecondExposureSurvivesRestartAndStillSwitch) {
   constexpr uint32_t kTwoSeconds = 2000000;
+  const auto expectTwoSeconds = [](ModelRig& rig, uint16_t lines, const char* when) {
+    EXPECT_EQ(Reg(rig, 0x300C), 2300) << when;
+    EXPECT_EQ(Reg(rig, 0x3012), lines) << when;
+    EXPECT_TRUE(Near(rig.sensorExposureUs(), kTwoSeconds, LineUs(rig)))
+        << when << ": " << rig.sensorExposureUs();
+  };
   ModelRig restart;
   ASSERT_NE(restart.open(), nullptr);
   restart.startSensor(0);
   restart.camera().stream().startPipeline();
   restart.setExposure(kTwoSeconds);
-  EXPECT_EQ(Reg(restart, 0x300C), 2300);
-  EXPECT_EQ(Reg(restart, 0x3012), 42608);
-  EXPECT_TRUE(Near(restart.sensorExposureUs(), kTwoSeconds, LineUs(restart)));
+  expectTwoSeconds(restart, 42608, "set");
   restart.restart(0);
-  EXPECT_EQ(Reg(restart, 0x300C), 2300);
-  EXPECT_EQ(Reg(restart, 0x3012), 42608);
-  EXPECT_TRUE(Near(restart.sensorExposureUs(), kTwoSeconds, LineUs(restart)))
-      << restart.sensorExposureUs();
+  expectTwoSeconds(restart, 42608, "restarted");
 
   ModelRig still;
   ASSERT_NE(still.open(), nullptr);
   still.startSensor(1);
   still.setExposure(kTwoSeconds);
   still.camera().SetResolution(0, true);
-  EXPECT_EQ(Reg(still, 0x300C), 2300);
-  EXPECT_EQ(Reg(still, 0x3012), 34782);  // at clock 80: 80 * 2000000 / 2300 lines, halved once
-  EXPECT_TRUE(Near(still.sensorExposureUs(), kTwoSeconds, LineUs(still)))
-      << still.sensorExposureUs();
+  // At clock 80: 80 * 2000000 / 2300 lines, halved once.
+  expectTwoSeconds(still, 34782, "still");
   still.camera().SetResolution(1, false);
-  EXPECT_EQ(Reg(still, 0x3012), 42608);
-  EXPECT_TRUE(Near(still.sensorExposureUs(), kTwoSeconds, LineUs(still)))
-      << still.sensorExposureUs();
+  expectTwoSeconds(still, 42608, "back to preview");
 }
 
 }  // namespace

@@ -29,10 +29,7 @@ class FakeFrameServices final : public HelperFrameServices {
     driven.push_back(FrameDriver::QuickDemosaic);
     return 7;
   }
-  void SetHistogramCallback(PL_HistogramCallback callback, void* context) override {
-    histogram = callback;
-    histogramContext = context;
-  }
+  void SetHistogramCallback(PL_HistogramCallback callback, void*) override { histogram = callback; }
   void SetDemosaicCallback(PL_DemosaicCallback callback, void* context) override {
     demosaic = callback;
     demosaicContext = context;
@@ -44,7 +41,6 @@ class FakeFrameServices final : public HelperFrameServices {
     uint32_t frameWidth, resolutionIndex;
   } lastStill{};
   PL_HistogramCallback histogram = nullptr;
-  void* histogramContext = nullptr;
   PL_DemosaicCallback demosaic = nullptr;
   void* demosaicContext = nullptr;
 

@@ -47,8 +47,8 @@ std::vector<IoCall> FakeModel::ioCalls() {
 }
 
 HRESULT FakeModel::get_ExpTimeRangeForIo(uint32_t* maxUs) {
-  if (maxExposureUs_ == 0) return E_NOTIMPL;
-  *maxUs = maxExposureUs_;
+  if (config_.maxExposureUs == 0) return E_NOTIMPL;
+  *maxUs = config_.maxExposureUs;
   return S_OK;
 }
 
@@ -57,7 +57,6 @@ FakeModel::~FakeModel() {
 }
 
 HRESULT FakeModel::PL_ProcessFrame8(const FrameConvertRequest& r) {
-  ++converted;
   if (r.output) std::memcpy(r.output, r.raw, 4);  // the sequence stamp
   return S_OK;
 }

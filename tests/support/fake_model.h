@@ -30,6 +30,7 @@ struct FakeModelConfig {
   bool withHelper = false;  // a recording pipeline helper with the model's flags
   uint32_t ioCount = 0;     // > 0: a recording I/O object
   const WCHAR16* settingsRoot = nullptr;
+  uint32_t maxExposureUs = 0;  // 0: the model reports no exposure range
 };
 
 // One call of the fake I/O object.
@@ -90,8 +91,6 @@ class FakeModel : private FakeModelRecord,
   FakeTransport& usb() { return *usb_; }
   FakeHelper* fakeHelper() { return helper_.get(); }
   std::vector<IoCall> ioCalls();
-  void setMaxExposureUs(uint32_t us) { maxExposureUs_ = us; }
-  using BaseImpl::transportInTriggerMode;
 
   std::atomic<HRESULT> openResult{S_OK};
   std::atomic<HRESULT> openCameraResult{S_OK};
@@ -100,8 +99,6 @@ class FakeModel : private FakeModelRecord,
   std::atomic<uint32_t> exposureUs{10000};
   std::atomic<uint32_t> grabs{0};
   std::atomic<int32_t> idleResult{1};  // what a grab gives once the script is used up
-  std::atomic<uint32_t> converted{0};
-  std::atomic<uint32_t> lastRaw16Size{0};
   // Focus pipe: each move is one read that reports a new position; with failing reads every
   // read fails at once; otherwise a read blocks until cancelled.
   std::atomic<uint32_t> focusMovesLeft{0};
@@ -119,7 +116,6 @@ class FakeModel : private FakeModelRecord,
   std::unique_ptr<FakeTransport> usb_;
   std::unique_ptr<FakeHelper> helper_;
   std::vector<IoCall> ioCalls_;
-  uint32_t maxExposureUs_ = 0;  // 0: the model reports no range
   std::mutex lock_;
   std::deque<GrabStep> script_;
   std::vector<std::string> calls_;

@@ -12,13 +12,12 @@ class FakeTransport : public CUsb {
   explicit FakeTransport(const ModelInfo* model) : CUsb(0x10000, 0x82, model, ZX_W("")) {}
 
   std::atomic<int16_t> reading{250};
-  std::atomic<HRESULT> readingResult{S_OK};
   std::atomic<bool> deferSpeed{false};
   std::atomic<int32_t> temperatureSet{0};
 
   HRESULT GetTemperature(int16_t* tenths) override {
     *tenths = reading.load();
-    return readingResult.load();
+    return S_OK;
   }
   HRESULT SetTemperature(int16_t tenths) override {
     temperatureSet = tenths;

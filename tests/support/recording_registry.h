@@ -17,26 +17,30 @@ class RecordingRegistry final : public platform::Registry {
     std::string key, name;
   };
   Status readDword(std::string_view k, std::string_view n, uint32_t& v) override {
-    return note("read", k, n), store->readDword(k, n, v);
+    return noted("read", k, n, [&] { return store->readDword(k, n, v); });
   }
   Status readBinary(std::string_view k, std::string_view n, std::vector<uint8_t>& v) override {
-    return note("read", k, n), store->readBinary(k, n, v);
+    return noted("read", k, n, [&] { return store->readBinary(k, n, v); });
   }
   Status readString(std::string_view k, std::string_view n, WString& v) override {
-    return note("read", k, n), store->readString(k, n, v);
+    return noted("read", k, n, [&] { return store->readString(k, n, v); });
   }
   Status writeDword(std::string_view k, std::string_view n, uint32_t v) override {
-    return note("write", k, n), store->writeDword(k, n, v);
+    return noted("write", k, n, [&] { return store->writeDword(k, n, v); });
   }
   Status writeBinary(std::string_view k, std::string_view n, const void* d, size_t s) override {
-    return note("write", k, n), store->writeBinary(k, n, d, s);
+    return noted("write", k, n, [&] { return store->writeBinary(k, n, d, s); });
   }
   Status writeString(std::string_view k, std::string_view n, WStringView v) override {
-    return note("write", k, n), store->writeString(k, n, v);
+    return noted("write", k, n, [&] { return store->writeString(k, n, v); });
   }
-  Status createKey(std::string_view k) override { return note("key", k, k), store->createKey(k); }
+  Status createKey(std::string_view k) override {
+    return noted("key", k, k, [&] { return store->createKey(k); });
+  }
   bool keyExists(std::string_view k) override { return store->keyExists(k); }
-  Status deleteKey(std::string_view k) override { return note("key", k, k), store->deleteKey(k); }
+  Status deleteKey(std::string_view k) override {
+    return noted("key", k, k, [&] { return store->deleteKey(k); });
+  }
 
   bool touched(std::string_view name) {
     std::lock_guard<std::mutex> hold(lock_);
@@ -57,9 +61,14 @@ class RecordingRegistry final : public platform::Registry {
   std::vector<Access> log;
 
  private:
-  void note(const char* op, std::string_view k, std::string_view n) {
-    std::lock_guard<std::mutex> hold(lock_);
-    log.push_back({op, std::string(k), std::string(n)});
+  // Logs the access, then makes it on the store.
+  template <class Op>
+  Status noted(const char* op, std::string_view k, std::string_view n, Op access) {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      log.push_back({op, std::string(k), std::string(n)});
+    }
+    return access();
   }
   std::mutex lock_;
 };

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 namespace {
 
@@ -27,41 +28,16 @@ StubModelRecord::StubModelRecord(StubModelSpec spec) : spec_(std::move(spec)) {
     info_.resolutions[i] = ModelResolution{spec_.previews[i].width, spec_.previews[i].height};
 }
 
-StubModel::StubModel(const StubModelRecord& record, const WCHAR16* settingsRoot, uint8_t flagA,
-                     uint8_t flagB, HelperFrameServices* frames)
-    : BaseImpl(record.spec().rawBytes, record.spec().defaultPreviewIndex, record.info(),
-               settingsRoot, flagA, flagB, record.spec().registryName,
-               record.spec().previews.empty() ? nullptr : record.spec().previews.data()) {
+StubModel::StubModel(StubModelSpec spec, const WCHAR16* settingsRoot, HelperFrameServices* frames)
+    : StubModelRecord(std::move(spec)),
+      BaseImpl(spec_.rawBytes, spec_.defaultPreviewIndex, &info_, settingsRoot, 1, 1,
+               spec_.registryName, spec_.previews.empty() ? nullptr : spec_.previews.data()) {
   setHelper(nullptr, frames);
-  missingTransport_ = record.spec().missingTransport;
 }
 
 StubModel::StubModel(const ModelInfo* info, const WCHAR16* settingsRoot, uint8_t flagA,
                      uint8_t flagB)
     : BaseImpl(4096, 0, info, settingsRoot, flagA, flagB, ZX_W("StubCam"), kDefaultPreviews) {}
-
-HRESULT StubModel::OpenCamera(uint32_t) {
-  hooks.push_back("OpenCamera");
-  return S_OK;
-}
-
-void StubModel::StopSensor() {
-  hooks.push_back("StopSensor");
-}
-
-void StubModel::SetResolution(uint32_t, bool) {
-  hooks.push_back("SetResolution");
-}
-
-void StubModel::GetColorMatrix(double matrix[9]) {
-  hooks.push_back("GetColorMatrix");
-  std::fill(matrix, matrix + 9, 0.0);
-}
-
-void StubModel::GetWbGainBase(uint32_t gains[3]) {
-  hooks.push_back("GetWbGainBase");
-  std::fill(gains, gains + 3, 256u);
-}
 
 ScopedRawAllocationFailure::ScopedRawAllocationFailure(int failingCall) {
   callsUntilFailure = failingCall;

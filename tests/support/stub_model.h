@@ -1,7 +1,7 @@
-// A camera model reduced to BaseImpl: a configurable record, recorded hooks, injectable failures.
+// A camera model reduced to BaseImpl: a configurable record, inert hooks, injectable failures.
 #pragma once
 
-#include <string>
+#include <algorithm>
 #include <vector>
 
 #include "core/base_impl.h"
@@ -19,41 +19,31 @@ struct StubModelSpec {
   bool missingTransport = false;  // the model's own part of construction fails
 };
 
-// The model record and preview table a stub camera points at; outlives the cameras made from it.
-class StubModelRecord {
- public:
+// The model record and preview table; built before BaseImpl, which reads them in its constructor.
+struct StubModelRecord {
   explicit StubModelRecord(StubModelSpec spec = {});
-  const ModelInfo* info() const { return &info_; }
-  const StubModelSpec& spec() const { return spec_; }
-
- private:
   StubModelSpec spec_;
   ModelInfo info_{};
 };
 
-class StubModel : public BaseImpl {
+class StubModel : private StubModelRecord, public BaseImpl {
  public:
-  StubModel(const StubModelRecord& record, const WCHAR16* settingsRoot, uint8_t flagA = 1,
-            uint8_t flagB = 1, HelperFrameServices* frames = nullptr);
+  explicit StubModel(StubModelSpec spec, const WCHAR16* settingsRoot = nullptr,
+                     HelperFrameServices* frames = nullptr);
   // For factories handed a catalogue record: the stub's default table.
   StubModel(const ModelInfo* info, const WCHAR16* settingsRoot, uint8_t flagA, uint8_t flagB);
 
   // BaseImpl's check plus the model's own, as a real model adds its transport.
-  bool valid() const { return BaseImpl::valid() && !missingTransport_; }
+  bool valid() const { return BaseImpl::valid() && !spec_.missingTransport; }
 
-  HRESULT OpenCamera(uint32_t previewIndex) override;
-  void StopSensor() override;
-  void SetResolution(uint32_t index, bool still) override;
-  void GetColorMatrix(double matrix[9]) override;
-  void GetWbGainBase(uint32_t gains[3]) override;
-
-  std::vector<std::string> hooks;
-
- private:
-  bool missingTransport_ = false;
+  HRESULT OpenCamera(uint32_t) override { return S_OK; }
+  void StopSensor() override {}
+  void SetResolution(uint32_t, bool) override {}
+  void GetColorMatrix(double matrix[9]) override { std::fill(matrix, matrix + 9, 0.0); }
+  void GetWbGainBase(uint32_t gains[3]) override { std::fill(gains, gains + 3, 256u); }
 };
 
-// While alive, the nth raw-buffer allocation from now on (1-based) fails.
+// While alive, the nth raw-buffer allocation from now on (1-based) fails; 0: none does.
 class ScopedRawAllocationFailure {
  public:
   explicit ScopedRawAllocationFailure(int failingCall);

@@ -54,14 +54,18 @@ void SimulatedCamera::setExposure(uint32_t us, uint32_t gain) {
 
 TestSensor::TestSensor(SimulatedCamera& camera, const TestSensorConfig& config)
     : CCmos(kBlock, 2, nullptr, camera.id().c_str()),
-      PLHlperBase(argsFor(config)),
+      IdleHelper(argsFor(config)),
       sim_(camera),
       latency_(config.latency),
       preciseMax_(config.preciseMax),
       wantTime_(camera.exposureUs()),
       wantGain_(camera.gainPercent()) {
-  gainMin = config.gainMin, gainMax = config.gainMax, gainDefault = config.gainDefault;
-  timeMin = config.timeMin, timeMax = config.timeMax, timeDefault = config.timeDefault;
+  gainMin = config.gainMin;
+  gainMax = config.gainMax;
+  gainDefault = config.gainDefault;
+  timeMin = config.timeMin;
+  timeMax = config.timeMax;
+  timeDefault = config.timeDefault;
   fanMaxSpeed = 3;
 }
 
@@ -74,15 +78,43 @@ int32_t TestSensor::PLHlperInit() {
 }
 
 void TestSensor::PLHlperApplyRoi(FrameDescriptor* frame, platform::Event*) {
-  frame->roi = roi;
-  frame->sensorWindow = roi;
+  frame->roi = {};
+  frame->sensorWindow = {};
+}
+
+SensorRect* TestSensor::PLHlperGetSensorRoi(SensorRect* out) {
+  *out = {};
+  return out;
+}
+
+HRESULT TestSensor::PLHlperSetBlackLevel(uint16_t v) {
+  calls.push_back("PLHlperSetBlackLevel " + std::to_string(v));
+  return S_OK;
+}
+
+void TestSensor::PLHlperGetOutputSize(uint32_t* w, uint32_t* h) {
+  *w = frameWidth;
+  *h = frameHeight;
+}
+
+HRESULT TestSensor::SetBandwidth(uint32_t percent, bool) {
+  bandwidthSet = percent;
+  return S_OK;
+}
+
+HRESULT TestSensor::SetPreciseFrameRate(uint32_t v) {
+  preciseSet = v;
+  return S_OK;
 }
 
 int32_t TestSensor::PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uint32_t height,
                                      const SensorRect*, platform::Event* stop, bool) {
   ++grabs;
   if (failWith) return failWith;
-  if (emptyGrabs) return --emptyGrabs, 0;
+  if (emptyGrabs) {
+    --emptyGrabs;
+    return 0;
+  }
   const uint32_t bytes =
       kFormatBytesPerPixel[frame->pixelFormat % kPixelFormatCount] * width * height;
   const int32_t r = EzusbGrabFrame(frame->buffer, stop, kBlock, bytes, 5000, 0, nullptr);

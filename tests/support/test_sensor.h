@@ -9,11 +9,11 @@
 
 #include "base/lumorix_flags.h"
 #include "pipeline/frame_descriptor.h"
-#include "pipeline/pl_helper_base.h"
 #include "sim/fixed_family.h"
 #include "sim/frame_content.h"
 #include "sim/sim_bus.h"
 #include "sim/virtual_clock.h"
+#include "tests/support/idle_helper.h"
 #include "usb/ccmos.h"
 
 namespace zxtest {
@@ -45,82 +45,38 @@ struct TestSensorConfig {
   uint32_t preciseMax = 0;  // GetPreciseFrameRateMax
 };
 
-class TestSensor : public CCmos, public PLHlperBase {
+// Model operations the suites do not watch stay IdleHelper's inert ones.
+class TestSensor : public CCmos, public IdleHelper {
  public:
   TestSensor(SimulatedCamera& camera, const TestSensorConfig& config);
   ~TestSensor() override;
 
   uint32_t timeWrites = 0, gainWrites = 0;
   std::vector<uint32_t> timesWritten;
-  std::vector<std::string> calls;  // every other model operation, by name
+  std::vector<std::string> calls;  // black levels written, as "PLHlperSetBlackLevel <level>"
   bool trigger = false;
   uint32_t emptyGrabs = 0;  // this many grabs report no frame before frames flow again
   int32_t failWith = 0;     // non-zero: every grab returns it
   uint32_t grabs = 0;
   uint32_t bandwidthSet = 0, preciseSet = 0;
-  SensorRect roi{};
 
   int32_t PLHlperInit() override;
   int32_t PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uint32_t height,
                            const SensorRect* window, platform::Event* stopEvent,
                            bool singleTry) override;
-  bool PLHlperHasFlag40() override { return note("PLHlperHasFlag40"), false; }
-  bool PLHlperGetCalc2630() override { return note("PLHlperGetCalc2630"), false; }
   void PLHlperApplyRoi(FrameDescriptor* frame, platform::Event*) override;
-  void PLHlperSetBitDepth(uint8_t depth) override {
-    note("PLHlperSetBitDepth " + std::to_string(depth));
-  }
   bool PLHlperIsTrigger() override { return trigger; }
-  SensorRect* PLHlperGetSensorRoi(SensorRect* out) override { return *out = {}, out; }
-  SensorRect* PLHlperGetRoi(SensorRect* out) override { return *out = roi, out; }
-  HRESULT PLHlperSetLightFrequency(uint32_t) override {
-    return note("PLHlperSetLightFrequency"), S_OK;
-  }
-  HRESULT PLHlperSetSpeed(uint16_t, uint8_t) override { return note("PLHlperSetSpeed"), S_OK; }
-  HRESULT PLHlperSetSkip(uint32_t) override { return note("PLHlperSetSkip"), S_OK; }
-  HRESULT PLHlperSetBlackLevel(uint16_t v) override {
-    return note("PLHlperSetBlackLevel " + std::to_string(v)), S_OK;
-  }
-  HRESULT PLHlperSetCG(uint32_t) override { return note("PLHlperSetCG"), S_OK; }
+  SensorRect* PLHlperGetSensorRoi(SensorRect* out) override;
+  SensorRect* PLHlperGetRoi(SensorRect* out) override { return PLHlperGetSensorRoi(out); }
+  HRESULT PLHlperSetBlackLevel(uint16_t v) override;
   HRESULT PLHlperSetExpoTime(uint32_t us) override;
   HRESULT PLHlperSetExpoAGain(uint16_t gain) override;
-  HRESULT PLHlperSetFan(uint16_t s) override {
-    return note("PLHlperSetFan " + std::to_string(s)), S_OK;
-  }
-  HRESULT PLHlperSetTEC(uint32_t on) override {
-    return note("PLHlperSetTEC " + std::to_string(on)), S_OK;
-  }
-  HRESULT PLHlperSetTECTarget(int32_t) override { return note("PLHlperSetTECTarget"), S_OK; }
-  void IspSetMatrix(const double*) override { note("IspSetMatrix"); }
-  void IspSetWB(const int32_t*) override { note("IspSetWB"); }
-  void IspSetBB(const uint16_t*) override { note("IspSetBB"); }
-  void IspSetLut(const uint16_t*, uint32_t) override { note("IspSetLut"); }
-  void IspSetAWBRect(uint16_t, uint16_t, uint16_t, uint16_t) override { note("IspSetAWBRect"); }
-  void IspSetAERect(uint16_t, uint16_t, uint16_t, uint16_t) override { note("IspSetAERect"); }
-  void IspSetABBRect(uint16_t, uint16_t, uint16_t, uint16_t) override { note("IspSetABBRect"); }
-  bool bIspHasABB() override { return false; }
-  bool IspSetLutEx() override { return false; }
-  void PLHlperSetPixelFormat(uint8_t f) override {
-    note("PLHlperSetPixelFormat " + std::to_string(f));
-  }
-  void PLHlperGetOutputSize(uint32_t* w, uint32_t* h) override {
-    *w = frameWidth, *h = frameHeight;
-  }
-  void IspEnWB(bool) override { note("IspEnWB"); }
-  void IspEnMatrix(bool) override { note("IspEnMatrix"); }
-  uint32_t bEEPROMRead(uint8_t*) override { return note("bEEPROMRead"), 0; }
-  void PLHlperGetDefaultPreset(PresetRecord*) override { note("PLHlperGetDefaultPreset"); }
-  uint8_t PLHlperGetBinning() override { return 1; }
-  void PLHlperSetBinning(uint8_t) override { note("PLHlperSetBinning"); }
-  int32_t PLHlperGetTecInfo(uint32_t, int32_t*) override { return 0; }
-  void PLHlperGetValues38(uint32_t*, uint32_t*, uint32_t*) override {}
-  HRESULT PLHlperGetFocusInfo(LumorixFocusInfo*) override { return E_NOTIMPL; }
-  HRESULT SetBandwidth(uint32_t percent, bool) override { return bandwidthSet = percent, S_OK; }
-  HRESULT SetPreciseFrameRate(uint32_t v) override { return preciseSet = v, S_OK; }
+  void PLHlperGetOutputSize(uint32_t* w, uint32_t* h) override;
+  HRESULT SetBandwidth(uint32_t percent, bool) override;
+  HRESULT SetPreciseFrameRate(uint32_t v) override;
   uint32_t GetPreciseFrameRateMax() override { return preciseMax_; }
 
  private:
-  void note(std::string call) { calls.push_back(std::move(call)); }
   void reachSensor();
 
   SimulatedCamera& sim_;

@@ -202,14 +202,12 @@ TEST(StreamEvents, ThreadedSinkKeepsTheOrderOnItsOwnThread) {
   cam.setCallbackThreadOption(true);
   EventLog log;
   ASSERT_EQ(startWithSink(cam, log, 1), S_OK);
-  for (uint32_t code : {1u, 2u, 3u, 8u, 9u, 10u}) {
-    if (code == 1) cam.OnExposureChanged();
-    if (code == 2) cam.OnWhiteBalanceDone(6500, 1000);
-    if (code == 3) cam.OnChromeChanged();
-    if (code == 8) cam.OnBlackBalanceDone(0);
-    if (code == 9) cam.OnFfcDone();
-    if (code == 10) cam.OnDfcDone();
-  }
+  cam.OnExposureChanged();  // 1
+  cam.OnWhiteBalanceDone(6500, 1000);
+  cam.OnChromeChanged();
+  cam.OnBlackBalanceDone(0);  // 8
+  cam.OnFfcDone();
+  cam.OnDfcDone();
   ASSERT_TRUE(waitFor([&] { return log.count(10) == 1; }));
   cam.stop();
   std::lock_guard<std::mutex> guard(log.lock);
