@@ -15,6 +15,9 @@
 
 namespace {
 
+// The mapper's answer for a filter it does not list.
+constexpr HRESULT kNotRegistered = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+
 class RegKey {
  public:
   RegKey() = default;
@@ -126,5 +129,7 @@ HRESULT RegisterVideoInputSource(const CLSID& clsid, const wchar_t* name, DWORD 
   hr = registering ? registerSource(mapper, clsid, name, merit)
                    : mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, name, clsid);
   mapper->Release();
+  // A filter that is already gone is what unregistering asks for, as with the COM keys.
+  if (!registering && hr == kNotRegistered) return S_OK;
   return hr;
 }

@@ -39,9 +39,11 @@ TEST(Module, RegistersOnceInTheVideoInputCategoryAndUnregisters) {
   EXPECT_EQ(listed[0], kClsid);
   EXPECT_TRUE(ClassKeyExists());
 
-  ASSERT_EQ(RunRegsvr32(module, true), 0);
-  EXPECT_TRUE(ListedVideoInputs(L"Zerithal").empty());
-  EXPECT_FALSE(ClassKeyExists());
+  for (int round = 0; round < 2; ++round) {  // unregistering what is gone succeeds
+    ASSERT_EQ(RunRegsvr32(module, true), 0) << round;
+    EXPECT_TRUE(ListedVideoInputs(L"Zerithal").empty());
+    EXPECT_FALSE(ClassKeyExists());
+  }
 }
 
 TEST(Module, CameraExportsWithoutCameras) {
