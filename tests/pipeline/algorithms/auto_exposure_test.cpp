@@ -107,6 +107,163 @@ TEST(AutoExposure, StepsFromStateZero) {
   }
 }
 
+// One full step of the search from a given state, references and trial point. Limits: time
+// 100..1000000 us (10000..1000000 on the 50 Hz grid), gain 100..1000, target 120, dead band 5.
+struct AeRef {
+  int32_t bri;
+  uint32_t timeUs;
+  int32_t gain;
+};
+struct AePoint {
+  uint32_t state;
+  AeRef refs[4];
+  uint32_t lastBri, timeUs;
+  uint16_t gain;
+};
+struct AeCase {
+  const char* name;
+  uint8_t policy;
+  uint32_t mains;
+  uint8_t bri;             // the measured brightness
+  uint32_t longestUs = 0;  // 0: the limits above
+};
+struct AeTransition {
+  AeCase how;
+  AePoint before, after;
+};
+
+constexpr uint32_t k50 = kLight50Hz, kNo = kLightSteady;
+
+const AeTransition kTransitions[] = {
+    // The over-exposure boundary: 230 still measures the scene, 231 drops to the minimums.
+    {{"230 is measured", 1, kNo, 230},
+     {0, {}, 0, 10000, 100},
+     {1, {{230, 10000, 100}}, 0, 5217, 100}},
+    {{"231 drops at once", 1, kNo, 231}, {0, {}, 0, 10000, 400}, {0, {}, 0, 100, 100}},
+    {{"231 over a 231 reference drops", 1, kNo, 240},
+     {1, {{231, 5000, 100}}, 0, 5000, 300},
+     {0, {{231, 5000, 100}}, 0, 100, 100}},
+    {{"231 over a 230 reference searches", 1, kNo, 231},
+     {1, {{230, 5000, 100}}, 0, 5000, 100},
+     {1, {{231, 5000, 100}}, 0, 2597, 100}},
+    {{"restart at 230 takes a reference", 0, kNo, 230},
+     {2, {{100, 10000, 0}, {200, 30000, 0}}, 100, 30000, 100},
+     {1, {{230, 30000, 0}, {200, 30000, 0}}, 100, 15652, 100}},
+    {{"restart at 231 drops", 0, kNo, 231},
+     {2, {{100, 10000, 0}, {200, 30000, 0}}, 100, 30000, 100},
+     {0, {{100, 10000, 0}, {200, 30000, 0}}, 100, 100, 100}},
+    // A scene drifts by up to 2 (4 on the mains grid) beyond the bracket before it restarts.
+    {{"3 below the bracket restarts", 0, kNo, 101},
+     {2, {{104, 10000, 0}, {140, 14000, 0}}, 104, 10000, 100},
+     {1, {{101, 10000, 0}, {140, 14000, 0}}, 104, 11881, 100}},
+    {{"2 below the bracket stays", 0, kNo, 102},
+     {2, {{104, 10000, 0}, {140, 14000, 0}}, 104, 10000, 100},
+     {2, {{102, 10000, 0}, {140, 14000, 0}}, 102, 11895, 100}},
+    {{"5 below on the grid restarts", 1, k50, 99},
+     {2, {{104, 20000, 100}, {140, 30000, 100}}, 104, 20000, 100},
+     {1, {{99, 20000, 100}, {140, 30000, 100}}, 104, 30000, 100}},
+    {{"4 below on the grid, one period apart: gain search", 1, k50, 100},
+     {2, {{104, 20000, 100}, {140, 30000, 100}}, 104, 20000, 100},
+     {3, {{100, 20000, 100}, {140, 30000, 100}, {100, 20000, 100}}, 100, 20000, 120}},
+    // Bracketing needs the exposure to have moved since the reference.
+    {{"far side, not moved: new reference", 0, kNo, 140},
+     {1, {{100, 20000, 0}}, 0, 20000, 100},
+     {1, {{140, 20000, 0}}, 0, 17142, 100}},
+    {{"far side, moved brighter: bracket", 0, kNo, 140},
+     {1, {{100, 20000, 0}}, 0, 24000, 100},
+     {2, {{100, 20000, 0}, {140, 24000, 0}}, 140, 22000, 100}},
+    {{"far side, moved darker: bracket", 0, kNo, 100},
+     {1, {{140, 20000, 0}}, 0, 16000, 100},
+     {2, {{100, 16000, 0}, {140, 20000, 0}}, 100, 18000, 100}},
+    {{"gain search, not moved", 1, k50, 140},
+     {3, {{100, 40000, 100}, {140, 50000, 100}, {100, 40000, 200}}, 0, 40000, 200},
+     {3, {{100, 40000, 100}, {140, 50000, 100}, {140, 40000, 200}}, 0, 40000, 171}},
+    {{"gain search, moved: gain bracket", 1, k50, 140},
+     {3, {{100, 40000, 100}, {140, 50000, 100}, {100, 40000, 200}}, 0, 40000, 250},
+     {4,
+      {{100, 40000, 100}, {140, 50000, 100}, {100, 40000, 200}, {140, 40000, 250}},
+      140,
+      40000,
+      225}},
+    {{"gain bracket interpolates", 1, k50, 110},
+     {4, {{}, {}, {100, 40000, 200}, {140, 40000, 300}}, 140, 40000, 250},
+     {4, {{}, {}, {110, 40000, 250}, {140, 40000, 300}}, 110, 40000, 267}},
+    {{"dead band ends the gain bracket", 1, k50, 123},
+     {4, {{}, {}, {100, 40000, 200}, {140, 40000, 300}}, 140, 40000, 250},
+     {0, {{}, {}, {100, 40000, 200}, {140, 40000, 300}}, 140, 40000, 250}},
+    // The gain search scales by at most 10.
+    {{"gain search capped at 10x", 1, k50, 10},
+     {3, {{100, 40000, 100}, {140, 50000, 100}, {14, 40000, 100}}, 0, 40000, 100},
+     {3, {{100, 40000, 100}, {140, 50000, 100}, {10, 40000, 100}}, 0, 40000, 1000}},
+    // An over-exposed bright reference moves the time a quarter of the way up from the dark one.
+    {{"over-exposed bright reference", 0, kNo, 100},
+     {2, {{100, 10000, 0}, {240, 50000, 0}}, 150, 10000, 100},
+     {2, {{100, 10000, 0}, {240, 50000, 0}}, 100, 20000, 100}},
+    // Time first on the grid: a trial point never repeats a reference's period.
+    {{"one reference, snapped back up: one period more", 1, k50, 110},
+     {1, {{105, 40000, 100}}, 0, 50000, 100},
+     {1, {{110, 50000, 100}}, 0, 60000, 100}},
+    {{"one reference, snapped back down: one period less", 1, k50, 130},
+     {1, {{135, 40000, 100}}, 0, 50000, 100},
+     {1, {{130, 50000, 100}}, 0, 40000, 100}},
+    {{"bracket one period wide: the dark time", 1, k50, 135},
+     {2, {{110, 40000, 100}, {140, 50000, 100}}, 110, 50000, 100},
+     {2, {{110, 40000, 100}, {135, 50000, 100}}, 135, 40000, 100}},
+    {{"bracket snaps to its dark end: one period more", 1, k50, 112},
+     {2, {{110, 20000, 100}, {200, 60000, 100}}, 150, 20000, 100},
+     {2, {{112, 20000, 100}, {200, 60000, 100}}, 112, 30000, 100}},
+    {{"bracket snaps to its bright end: one period less", 1, k50, 125},
+     {2, {{84, 20000, 100}, {130, 60000, 100}}, 84, 60000, 100},
+     {2, {{84, 20000, 100}, {125, 60000, 100}}, 125, 50000, 100}},
+    // A bracket whose darker point has the longer exposure belongs to another scene.
+    {{"time only, times reversed", 0, kNo, 110},
+     {2, {{100, 60000, 0}, {140, 40000, 0}}, 130, 40000, 100},
+     {1, {{110, 40000, 0}, {140, 40000, 0}}, 130, 43636, 100}},
+    {{"gain only, gains reversed", 2, kNo, 110},
+     {2, {{100, 0, 600}, {140, 0, 400}}, 130, 10000, 400},
+     {1, {{110, 0, 400}, {140, 0, 400}}, 130, 10000, 436}},
+    {{"time first, gains reversed", 1, kNo, 110},
+     {2, {{100, 40000, 300}, {140, 60000, 200}}, 130, 40000, 100},
+     {1, {{110, 40000, 100}, {140, 60000, 200}}, 130, 43636, 100}},
+    {{"time first, equal gains, times reversed", 1, kNo, 110},
+     {2, {{100, 60000, 100}, {140, 40000, 100}}, 130, 40000, 100},
+     {1, {{110, 40000, 100}, {140, 40000, 100}}, 130, 43636, 100}},
+    {{"gain first, times reversed", 3, kNo, 110},
+     {2, {{100, 3000, 400}, {140, 2000, 400}}, 130, 100, 400},
+     {1, {{110, 100, 400}, {140, 2000, 400}}, 130, 100, 436}},
+    {{"gain first, equal times, gains reversed", 3, kNo, 110},
+     {2, {{100, 100, 600}, {140, 100, 400}}, 130, 100, 400},
+     {1, {{110, 100, 400}, {140, 100, 400}}, 130, 100, 436}},
+    // Interpolating 39 s over a brightness span of 220 needs more than 32 bits.
+    {{"long times interpolate exactly", 0, kNo, 230, 60000000},
+     {2, {{10, 1000000, 0}, {230, 40000000, 0}}, 10, 40000000, 100},
+     {2, {{10, 1000000, 0}, {230, 40000000, 0}}, 230, 20500000, 100}},
+};
+
+TEST(AutoExposure, SearchTransitions) {
+  for (const auto& [row, b, a] : kTransitions) {
+    auto c = aeState(row.policy, row.mains);
+    if (row.longestUs) c->aeTimeMax = c->timeMax = row.longestUs;
+    c->aeStatus = b.state, c->aeLastBri = b.lastBri;
+    c->settings.expoTime = b.timeUs, c->settings.expoGain = b.gain;
+    for (int k = 0; k < 4; ++k)
+      c->aeRefBri[k] = b.refs[k].bri, c->aeRefExpTime[k] = b.refs[k].timeUs,
+      c->aeRefGain[k] = b.refs[k].gain;
+    c->aeCallCount = kAeCallCountStepNext;
+    auto frame = flat(40, 30, row.bri);
+    AutoExposure(c.get(), frame.data(), nullptr);
+    EXPECT_EQ(c->aeStatus, a.state) << row.name;
+    for (int k = 0; k < 4; ++k) {
+      EXPECT_EQ(c->aeRefBri[k], a.refs[k].bri) << row.name << ", reference " << k;
+      EXPECT_EQ(c->aeRefExpTime[k], a.refs[k].timeUs) << row.name << ", reference " << k;
+      EXPECT_EQ(c->aeRefGain[k], a.refs[k].gain) << row.name << ", reference " << k;
+    }
+    EXPECT_EQ(c->aeLastBri, a.lastBri) << row.name;
+    EXPECT_EQ(c->settings.expoTime, a.timeUs) << row.name;
+    EXPECT_EQ(c->settings.expoGain, a.gain) << row.name;
+  }
+}
+
 TEST(AutoExposure, WindowOutsideTheRegionChangesNothing) {
   auto c = aeState(0);
   c->settings.expoTime = 10000;
