@@ -128,6 +128,7 @@ HRESULT CSourceStream::DoBufferProcessingLoop() {
         continue;
       }
       sample->Release();
+      if (hr == S_FALSE && !FalseFillEndsStream()) continue;
       DeliverEndOfStream();
       if (FAILED(hr)) m_pFilter->NotifyEvent(EC_ERRORABORT, hr, 0);
       return hr;

@@ -28,13 +28,15 @@ class CSourceStream : public CAMThread, public CBaseOutputPin {
   HRESULT GetMediaType(int position, CMediaType* mt) override = 0;
 
  protected:
-  // S_OK delivers the sample, S_FALSE ends the stream, a failure ends it and aborts the graph.
+  // S_OK delivers the sample, S_FALSE ends the stream (unless FalseFillEndsStream says no), a
+  // failure ends it and aborts the graph.
   virtual HRESULT FillBuffer(IMediaSample* sample) = 0;
+  // Whether S_FALSE from FillBuffer ends the stream; a live source whose fill may find no frame
+  // yet answers false, and the sample is dropped and the loop goes on.
+  virtual bool FalseFillEndsStream() const { return true; }
   virtual HRESULT OnThreadCreate() { return S_OK; }
   virtual HRESULT OnThreadDestroy() { return S_OK; }
   virtual HRESULT OnThreadStartPlay() { return S_OK; }
-  // Fills and delivers until a command arrives; leaves CMD_STOP and CMD_EXIT unanswered.
-  virtual HRESULT DoBufferProcessingLoop();
   DWORD ThreadProc() override;
 
   HRESULT Init() { return static_cast<HRESULT>(CallWorker(CMD_INIT)); }
@@ -44,4 +46,9 @@ class CSourceStream : public CAMThread, public CBaseOutputPin {
   void ShutdownWorker();
 
   CSource* m_pFilter;
+
+ private:
+  // Fills and delivers until a command arrives; leaves CMD_STOP and CMD_EXIT unanswered. Not
+  // virtual: a stream changes what a fill means through the hooks above, never the loop.
+  HRESULT DoBufferProcessingLoop();
 };

@@ -28,7 +28,7 @@ CUnknown* WINAPI CDcm::CreateInstance(IUnknown* outer, HRESULT* phr) {
   try {
     // An aggregated filter belongs to its outer object and cannot be shared.
     const bool sharing = SharedFilter::enabled() && !outer;
-    CDcm* filter = sharing ? SharedFilter::acquire() : nullptr;
+    CDcm* filter = sharing ? SharedFilter::acquire(0) : nullptr;
     if (!filter) {
       HRESULT hr = S_OK;
       filter = new (std::nothrow) CDcm(reinterpret_cast<UINT_PTR>(outer), &hr);
@@ -49,7 +49,7 @@ IUnknown* CDcm::OpenForCaller(uint32_t index) {
   try {
     const bool sharing = SharedFilter::enabled();
     if (index >= kCameraIndexLimit) return nullptr;
-    CDcm* filter = sharing ? SharedFilter::acquire() : nullptr;
+    CDcm* filter = sharing ? SharedFilter::acquire(index) : nullptr;
     if (!filter) {
       HRESULT hr = S_OK;
       filter = new (std::nothrow) CDcm(index, &hr);

@@ -24,11 +24,12 @@ class CStillPinDcm;
 
 class CDcm : public CSource, public ISpecifyPropertyPages, public IAMFilterMiscFlags {
  public:
-  // The factory-template create function. Opens camera 0; a "FireCapture.exe" host gets the
-  // shared filter, whose reference for the class factory is already taken under the lock.
+  // The factory-template create function. Opens camera 0; a "FireCapture.exe" host gets camera
+  // 0's shared filter, whose reference for the class factory is already taken under the lock.
   static CUnknown* WINAPI CreateInstance(IUnknown* outer, HRESULT* phr);
   // For programs that are no COM host: a filter for the camera with one reference for the
-  // caller (its non-delegating IUnknown), or null.
+  // caller (its non-delegating IUnknown), or null. A sharing host gets that camera's shared
+  // filter; a camera that does not exist gives null whatever else is open.
   static IUnknown* OpenForCaller(uint32_t index);
 
   // Below 16 the argument is a camera index; otherwise it is the aggregating object and

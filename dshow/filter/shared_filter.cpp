@@ -1,4 +1,4 @@
-// The one filter that a "FireCapture.exe" host shares between all its creations.
+// The filters that a "FireCapture.exe" host shares between all its creations: one per camera.
 #include "dshow/filter/shared_filter.h"
 
 #include <cwchar>
@@ -8,7 +8,7 @@
 
 namespace {
 
-CDcm* g_shared = nullptr;  // guarded by SharedFilter::lock()
+CDcm* g_shared[kCameraIndexLimit] = {};  // by camera index, guarded by SharedFilter::lock()
 
 const WCHAR* fileNamePart(const WCHAR* path) {
   const WCHAR* name = path;
@@ -41,17 +41,21 @@ CCritSec& SharedFilter::lock() {
   return sharedLock;
 }
 
-CDcm* SharedFilter::acquire() {
+CDcm* SharedFilter::acquire(uint32_t index) {
+  if (index >= kCameraIndexLimit) return nullptr;
   CAutoLock guard(&lock());
-  if (g_shared) g_shared->NonDelegatingAddRef();
-  return g_shared;
+  CDcm* shared = g_shared[index];
+  if (shared) shared->NonDelegatingAddRef();
+  return shared;
 }
 
 void SharedFilter::remember(CDcm* filter) {
   CAutoLock guard(&lock());
-  if (!g_shared) g_shared = filter;
+  CDcm*& slot = g_shared[filter->cameraIndex()];
+  if (!slot) slot = filter;
 }
 
 void SharedFilter::forgetLocked(CDcm* filter) {
-  if (g_shared == filter) g_shared = nullptr;
+  CDcm*& slot = g_shared[filter->cameraIndex()];
+  if (slot == filter) slot = nullptr;
 }

@@ -1,7 +1,9 @@
-// The one filter that a "FireCapture.exe" host shares between all its creations.
+// The filters that a "FireCapture.exe" host shares between all its creations: one per camera.
 #pragma once
 
 #include <windows.h>
+
+#include <cstdint>
 
 #include "dshow/base/ccritsec.h"
 
@@ -13,9 +15,9 @@ class SharedFilter {
   static bool enabled();
   static bool isSharingHost(const WCHAR* executablePath);
 
-  // The shared filter with one reference added under the lock, or null.
-  static CDcm* acquire();
-  // filter becomes the shared one unless another is already.
+  // The shared filter of camera index with one reference added under the lock, or null.
+  static CDcm* acquire(uint32_t index);
+  // filter becomes the shared one of its camera unless another is already.
   static void remember(CDcm* filter);
 
   // A filter's last reference goes under this lock, and the pointer is cleared in the same step,

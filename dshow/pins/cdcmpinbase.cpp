@@ -1,8 +1,6 @@
 // What the preview and still pins share: RGB24 formats from the camera's resolutions, stream
-// configuration, pin category, buffer sizing, the camera start and stop, and the delivery loop.
+// configuration, pin category, buffer sizing, and the camera start and stop.
 #include "dshow/pins/cdcmpinbase.h"
-
-#include <evcode.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -254,50 +252,4 @@ HRESULT CDcmPinBase::OnThreadCreate() {
 HRESULT CDcmPinBase::OnThreadDestroy() {
   filter()->stopForPinThread();
   return S_OK;
-}
-
-HRESULT CDcmPinBase::DoBufferProcessingLoop() {
-  OnThreadStartPlay();
-  for (;;) {
-    DWORD command = 0;
-    while (!CheckRequest(&command)) {
-      IMediaSample* sample = nullptr;
-      if (FAILED(GetDeliveryBuffer(&sample, nullptr, nullptr, 0)) || !sample) {
-        Sleep(1);
-        continue;
-      }
-      const HRESULT hr = FillBuffer(sample);
-      if (hr == S_OK) {
-        const HRESULT delivered = Deliver(sample);
-        sample->Release();
-        if (delivered != S_OK) return S_OK;  // downstream ended the stream
-        continue;
-      }
-      sample->Release();
-      if (hr == S_FALSE) continue;  // no frame this time
-      DeliverEndOfStream();
-      m_pFilter->NotifyEvent(EC_ERRORABORT, hr, 0);
-      return hr;
-    }
-    if (!handleCommand(command)) return S_FALSE;
-  }
-}
-
-bool CDcmPinBase::handleCommand(DWORD command) {
-  switch (command) {
-    case CMD_RUN:
-      Reply(S_OK);
-      return true;
-    case CMD_PAUSE:
-      // A paused pin delivers nothing until the next command arrives.
-      Reply(S_OK);
-      WaitForSingleObject(GetRequestHandle(), INFINITE);
-      return true;
-    case CMD_STOP:
-    case CMD_EXIT:
-      return false;  // the thread procedure answers these
-    default:
-      Reply(static_cast<DWORD>(E_UNEXPECTED));
-      return true;
-  }
 }

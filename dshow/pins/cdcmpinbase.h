@@ -1,5 +1,5 @@
 // What the preview and still pins share: RGB24 formats from the camera's resolutions, stream
-// configuration, pin category, buffer sizing, the camera start and stop, and the delivery loop.
+// configuration, pin category, buffer sizing, and the camera start and stop.
 #pragma once
 
 #include <windows.h>
@@ -62,7 +62,8 @@ class CDcmPinBase : public CSourceStream,
 
   HRESULT OnThreadCreate() override;
   HRESULT OnThreadDestroy() override;
-  HRESULT DoBufferProcessingLoop() override;
+  // A pull that found no frame (a command ended the wait) only skips the sample.
+  bool FalseFillEndsStream() const override { return false; }
 
   CDcm* filter() const;
   ILumorix* camera() const;
@@ -71,6 +72,4 @@ class CDcmPinBase : public CSourceStream,
   // The first index of the pin's list whose size is width x height; live takes the current
   // entry at its delivered size.
   HRESULT findListIndex(LONG width, LONG height, bool live, uint32_t* index);
-  // A pending command: false when the loop must end (stop or exit, left for the thread to answer).
-  bool handleCommand(DWORD command);
 };

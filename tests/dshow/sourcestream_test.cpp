@@ -108,48 +108,65 @@ TEST_F(SourceStreamTest, PauseCommandHoldsDeliveryUntilRun) {
   }
 }
 
-// A worker held in a fill or downstream: which command must not wait for it, and what was
-// delivered by then.
+// A worker held in a fill, in downstream's Receive, or waiting for a buffer downstream keeps:
+// which command must not wait for it, and what was delivered by then.
+enum class Hold { Fill, Receive, Buffers };
+
 struct HeldCase {
   const char* name;
-  bool blockFill;        // else the sink holds the first sample
+  Hold hold;
   bool stop;             // else the graph pauses
-  DWORD releaseAfterMs;  // the graph lets the sink go, as stopping it would
+  DWORD releaseAfterMs;  // the graph lets the sink go, as stopping it would, or sooner once the
+                         // command has returned
   ULONGLONG promptMs;
   int delivered;
 };
 
 const HeldCase kHeldCases[] = {
-    {"pause with a sample held downstream", false, false, 0, 500, 1},
-    {"stop with a blocked fill", true, true, 0, 1000, 0},
-    {"stop once downstream lets go", false, true, 200, 2000, 1},
+    {"pause with a sample held downstream", Hold::Receive, false, 0, 500, 1},
+    {"stop with a blocked fill", Hold::Fill, true, 0, 1000, 0},
+    {"stop once downstream lets go", Hold::Receive, true, 200, 2000, 1},
+    // Stopping decommits the allocator first, which ends the wait for a buffer; the late release
+    // only keeps a stop that waits for the worker from hanging the test.
+    {"stop with every buffer held downstream", Hold::Buffers, true, 3000, 1000, 2},
 };
 
 TEST_F(SourceStreamTest, CommandsDoNotWaitForAHeldWorker) {
+  TestSinkPin* sink = sink_->Pin();
   for (const HeldCase& c : kHeldCases) {
     SCOPED_TRACE(c.name);
-    if (c.blockFill) stream()->fill = TestSourceStream::Fill::BlockUntilCommand;
-    sink_->Pin()->blockReceive = !c.blockFill;
-    for (HANDLE e : {sink_->Pin()->releaseReceive, sink_->Pin()->receiving, stream()->fillEntered})
-      ResetEvent(e);
+    if (c.hold == Hold::Fill) stream()->fill = TestSourceStream::Fill::BlockUntilCommand;
+    sink->blockReceive = c.hold == Hold::Receive;
+    sink->holdSamples = c.hold == Hold::Buffers;
+    for (HANDLE e : {sink->releaseReceive, sink->receiving, stream()->fillEntered}) ResetEvent(e);
     ASSERT_EQ(source_->Run(0), S_OK);
-    HANDLE entered = c.blockFill ? stream()->fillEntered : sink_->Pin()->receiving;
-    ASSERT_EQ(WaitForSingleObject(entered, 2000), WAIT_OBJECT_0);
+    if (c.hold == Hold::Buffers) {
+      for (int i = 0; i < 200 && delivered() < c.delivered; ++i) Sleep(10);
+      Sleep(50);  // the worker goes on to wait for a third buffer
+    } else {
+      HANDLE entered = c.hold == Hold::Fill ? stream()->fillEntered : sink->receiving;
+      ASSERT_EQ(WaitForSingleObject(entered, 2000), WAIT_OBJECT_0);
+    }
+    HANDLE returned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread release([&] {
       if (!c.releaseAfterMs) return;
-      Sleep(c.releaseAfterMs);
-      SetEvent(sink_->Pin()->releaseReceive);
+      WaitForSingleObject(returned, c.releaseAfterMs);
+      SetEvent(sink->releaseReceive);
+      sink->releaseHeld();
     });
     const ULONGLONG started = GetTickCount64();
     EXPECT_EQ(c.stop ? source_->Stop() : source_->Pause(), S_OK);
     EXPECT_LT(GetTickCount64() - started, c.promptMs);
-    release.join();
+    SetEvent(returned);
     EXPECT_EQ(delivered(), c.delivered);
-    SetEvent(sink_->Pin()->releaseReceive);
+    release.join();
+    CloseHandle(returned);
+    SetEvent(sink->releaseReceive);
+    sink->releaseHeld();
     ASSERT_EQ(source_->Stop(), S_OK);
     EXPECT_FALSE(stream()->ThreadExists());
     stream()->fill = TestSourceStream::Fill::Frames;
-    sink_->Pin()->samples = 0;
+    sink->samples = 0;
   }
 }
 

@@ -171,6 +171,36 @@ TEST_F(FilterTest, SharedHostGetsOneFilterForAllCreations) {
   EXPECT_EQ(provider.log->alive.load(), shared ? 1 : 2);
 }
 
+// Each camera has its own filter, shared by every opening in the sharing host; a camera that does
+// not exist opens nothing, whatever is open already. Camera 1 is opened first, so a host that
+// shared one filter for all cameras would hand it out for camera 0.
+TEST_F(FilterTest, SharedHostSharesEachCamerasOwnFilter) {
+  DoubleProvider provider({CameraSetup{}, CameraSetup{}});
+  const bool shared = RunningAsFireCapture();
+  struct Case {
+    uint32_t index;
+    bool opens;
+  } cases[] = {{1, true}, {0, true}, {2, false}, {15, false}, {16, false}};
+  std::vector<ComPtr<IUnknown>> held;
+  IUnknown* first[2] = {};
+  for (int round = 0; round < 2; ++round) {  // the second with the first round's filters held
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << "round " << round << " camera " << c.index);
+      ComPtr<IUnknown> opened(CDcm::OpenForCaller(c.index));
+      ASSERT_EQ(bool(opened), c.opens);
+      if (!opened) continue;
+      if (round == 0) first[c.index] = opened.get();
+      EXPECT_EQ(opened.get() == first[c.index], round == 0 || shared);
+      held.push_back(std::move(opened));
+    }
+  }
+  EXPECT_NE(first[0], first[1]);
+  EXPECT_EQ(provider.log->alive.load(), shared ? 2 : 4);
+  ComPtr<IUnknown> created;
+  ASSERT_EQ(CreateThroughFactory(created.out()), S_OK);
+  EXPECT_EQ(created.get() == first[0], shared);
+}
+
 // Creations racing with the last release of the shared filter never get a dying one.
 TEST_F(FilterTest, CreationAndReleaseRaceSafely) {
   DoubleProvider provider({CameraSetup{}});

@@ -42,7 +42,7 @@ TEST_F(ModuleSim, EnumerationCountsTheInstalledCameras) {
 }
 
 // Two openings of camera 0 are two filters, each on its own camera object, except in the host
-// that shares one filter between all its creations.
+// that shares one filter per camera between all its creations.
 TEST_F(ModuleSim, OpeningTwiceGivesTwoFiltersOrTheSharedOne) {
   ASSERT_GE(*count_, 1u);
   ComPtr<IUnknown> first;
@@ -56,6 +56,10 @@ TEST_F(ModuleSim, OpeningTwiceGivesTwoFiltersOrTheSharedOne) {
   ASSERT_EQ(first->QueryInterface(IID_IBaseFilter, a.outVoid()), S_OK);
   ASSERT_EQ(second->QueryInterface(IID_IBaseFilter, b.outVoid()), S_OK);
   EXPECT_EQ(a.get() == b.get(), RunningAsFireCapture());
+  // The sharing host shares per camera: one that does not exist opens nothing even now.
+  for (uint32_t index : {*count_, 15u}) {
+    EXPECT_EQ(module_.openCamera(index), nullptr) << index;
+  }
   for (IBaseFilter* filter : {a.get(), b.get()}) {
     ComPtr<IPin> preview;
     EXPECT_EQ(filter->FindPin(L"Preview", preview.out()), S_OK);

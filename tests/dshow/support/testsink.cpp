@@ -87,6 +87,7 @@ HRESULT TestSinkPin::CheckMediaType(const CMediaType* mt) {
 }
 
 HRESULT TestSinkPin::BreakConnect() {
+  releaseHeld();
   if (notified_) {
     notified_->Release();
     notified_ = nullptr;
@@ -141,10 +142,22 @@ HRESULT STDMETHODCALLTYPE TestSinkPin::Receive(IMediaSample* sample) {
     std::lock_guard<std::mutex> guard(timesLock);
     startTimes.push_back(start);
   }
+  if (holdSamples) {
+    std::lock_guard<std::mutex> guard(heldLock_);
+    sample->AddRef();
+    held_.push_back(sample);
+  }
   SetEvent(receiving);
   // A stuck renderer: held until released, never longer than the test's patience.
   if (blockReceive) WaitForSingleObject(releaseReceive, 10000);
   return S_OK;
+}
+
+void TestSinkPin::releaseHeld() {
+  holdSamples = false;
+  std::lock_guard<std::mutex> guard(heldLock_);
+  for (IMediaSample* sample : held_) sample->Release();
+  held_.clear();
 }
 
 HRESULT STDMETHODCALLTYPE TestSinkPin::ReceiveMultiple(IMediaSample** samplesIn, long count,

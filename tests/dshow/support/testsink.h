@@ -40,8 +40,11 @@ class TestSinkPin : public CBasePin, public IMemInputPin {
   GUID refusedSubtype = GUID_NULL;
   Allocator allocatorMode = Allocator::Own;
   std::atomic<bool> blockReceive{false};
-  HANDLE releaseReceive;  // manual-reset; ends a blocked Receive
-  HANDLE receiving;       // auto-reset; set whenever Receive starts
+  HANDLE releaseReceive;                 // manual-reset; ends a blocked Receive
+  HANDLE receiving;                      // auto-reset; set whenever Receive starts
+  std::atomic<bool> holdSamples{false};  // Receive keeps every sample, as a queueing renderer
+  // Stops holding and gives back the samples held.
+  void releaseHeld();
 
   // Observations.
   std::atomic<int> samples{0};
@@ -52,6 +55,8 @@ class TestSinkPin : public CBasePin, public IMemInputPin {
 
  private:
   IMemAllocator* notified_ = nullptr;
+  std::mutex heldLock_;
+  std::vector<IMediaSample*> held_;
 };
 
 class TestSinkFilter : public CBaseFilter {
