@@ -140,6 +140,7 @@ HRESULT STDMETHODCALLTYPE TestSinkPin::Receive(IMediaSample* sample) {
   if (SUCCEEDED(sample->GetTime(&start, &stop))) {
     std::lock_guard<std::mutex> guard(timesLock);
     startTimes.push_back(start);
+    stopTimes.push_back(stop);
   }
   SetEvent(receiving);
   // A stuck renderer: held until released, never longer than the test's patience.
