@@ -81,6 +81,7 @@ CDcm::CDcm(UINT_PTR argument, HRESULT* phr)
 }
 
 CDcm::~CDcm() {
+  destroyed_ = true;
   // Each pin ends its worker first, and the last one stops the camera.
   delete preview_;
   delete still_;
@@ -118,6 +119,10 @@ void CDcm::createPins(HRESULT* phr) {
 
 HRESULT STDMETHODCALLTYPE CDcm::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
+  if (destroyed_) {
+    *ppv = nullptr;
+    return E_UNEXPECTED;
+  }
   if (riid == IID_ISpecifyPropertyPages) {
     return GetInterface(static_cast<ISpecifyPropertyPages*>(this), ppv);
   }
@@ -132,10 +137,12 @@ ULONG STDMETHODCALLTYPE CDcm::NonDelegatingAddRef() {
     t_factoryReference = nullptr;
     return static_cast<ULONG>(m_cRef.load());
   }
+  if (destroyed_) return 0;
   return CSource::NonDelegatingAddRef();
 }
 
 ULONG STDMETHODCALLTYPE CDcm::NonDelegatingRelease() {
+  if (destroyed_) return 0;
   LONG left;
   {
     CAutoLock guard(&SharedFilter::lock());

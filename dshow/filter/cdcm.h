@@ -80,4 +80,7 @@ class CDcm : public CSource, public ISpecifyPropertyPages, public IAMFilterMiscF
   REFERENCE_TIME streamTime_ = 0;  // written by the preview worker, reset at camera start
   uint32_t lastTick_ = 0;
   char displayName_[1024] = {};
+  // Set first in the destructor, never cleared: an entry point reached on a dying filter answers
+  // an error and touches no count, so that handing one out shows even where no checker runs.
+  std::atomic<bool> destroyed_{false};
 };

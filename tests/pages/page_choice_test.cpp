@@ -36,6 +36,13 @@ TEST(PageChoice, FilterPagesFollowTheCamerasAnswers) {
       {"colour, 8-bit plain",
        {true, 0, 0, 8, kNotImpl, kNotImpl, kNotImpl},
        {P::Exposure, P::Roi, P::Colour, P::Histogram, P::Misc5, P::Preset}},
+      // 9 bits is the least depth that gets the bit-depth twin.
+      {"mono 9-bit",
+       {false, 0, 0, 9, kNotImpl, kNotImpl, kNotImpl},
+       {P::Exposure, P::Roi, P::Histogram, P::Misc2BitDepth, P::Preset}},
+      {"colour, light frequency fails, 9-bit",
+       {true, kFail, 0, 9, kNotImpl, kNotImpl, kNotImpl},
+       {P::Exposure, P::Roi, P::Colour, P::Histogram, P::Misc3BitDepth, P::Preset}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <dshow.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -201,25 +202,37 @@ TEST_F(FilterTest, SharedHostSharesEachCamerasOwnFilter) {
   EXPECT_EQ(created.get() == first[0], shared);
 }
 
-// Creations racing with the last release of the shared filter never get a dying one.
+// Creations racing with the last release of the shared filter never get a dying one: a filter
+// handed out while it is destroyed refuses every call, and the camera is there, so every
+// creation and every interface must succeed.
 TEST_F(FilterTest, CreationAndReleaseRaceSafely) {
   DoubleProvider provider({CameraSetup{}});
+  std::atomic<int> refused{0};
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([] {
+    threads.emplace_back([&refused] {
       ComScope com;
-      for (int i = 0; i < 150; ++i) {
+      for (int i = 0; i < 600; ++i) {
         IUnknown* filter = nullptr;
         if (SUCCEEDED(CreateThroughFactory(&filter))) {
           ComPtr<IBaseFilter> face;
-          filter->QueryInterface(IID_IBaseFilter, face.outVoid());
+          if (FAILED(filter->QueryInterface(IID_IBaseFilter, face.outVoid()))) ++refused;
           filter->Release();
+        } else {
+          ++refused;
         }
-        if (IUnknown* opened = CDcm::OpenForCaller(0)) opened->Release();
+        if (IUnknown* opened = CDcm::OpenForCaller(0)) {
+          ComPtr<IBaseFilter> face;
+          if (FAILED(opened->QueryInterface(IID_IBaseFilter, face.outVoid()))) ++refused;
+          opened->Release();
+        } else {
+          ++refused;
+        }
       }
     });
   }
   for (auto& thread : threads) thread.join();
+  EXPECT_EQ(refused.load(), 0);
   EXPECT_EQ(provider.log->alive.load(), 0);
 }
 

@@ -1,13 +1,12 @@
-// Format numbers and the RGB24 type built from them, the sample step, the caps numbers, spacings.
+// Format numbers, the sample step, the caps numbers, spacings: built and run in every build.
 #include <gtest/gtest.h>
 
 #include "dshow/pins/media_numbers.h"
-#include "dshow/pins/video_type.h"
 #include "dshow/screen_spacing.h"
 
 namespace {
 
-TEST(MediaNumbers, TypeOfAResolution) {
+TEST(MediaNumbers, NumbersOfAResolution) {
   struct Case {
     int32_t width, height;
     uint32_t fps;
@@ -20,11 +19,12 @@ TEST(MediaNumbers, TypeOfAResolution) {
       {1278, 2, 15, 3836 * 2, 666666, 3836u * 2 * 15 * 8},  // 3834 bytes of pixels pad to 3836
       {3, 2, 30, 24, 333333, 24u * 30 * 8},                 // rows of 9 bytes pad to 12
       {4096, 3288, 30, 40402944, 333333, 0xFFFFFFFFu},      // 9.7 Gbit/s saturates
-      {320, -240, 30, 230400, 333333, 230400u * 30 * 8},    // top-down: sized, never offered
+      {320, -240, 30, 230400, 333333, 230400u * 30 * 8},    // top-down rows
       {0, 480, 30, 0, 333333, 0},
       {320, 0, 30, 0, 333333, 0},
       {-4, 4, 30, 0, 333333, 0},
       {0x7FFFFFFF, 0x7FFFFFFF, 30, 0, 333333, 0},
+      {4, -0x7FFFFFFF - 1, 30, 0, 333333, 0},  // the most negative height negates in 64 bits
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << "@" << c.fps);
@@ -32,24 +32,6 @@ TEST(MediaNumbers, TypeOfAResolution) {
     EXPECT_EQ(size, c.imageSize);
     EXPECT_EQ(media::averageTimePerFrame(c.fps), c.avgTime);
     EXPECT_EQ(media::bitRate(size, c.fps), c.bitRate);
-
-    CMediaType mt;
-    const bool offered = c.imageSize != 0 && c.height > 0;
-    ASSERT_EQ(FillRgb24Type(&mt, c.width, c.height, c.fps), offered ? S_OK : E_INVALIDARG);
-    if (!offered) continue;
-    const VIDEOINFOHEADER* vih = Rgb24VideoHeader(mt);
-    ASSERT_NE(vih, nullptr);
-    EXPECT_FALSE(mt.bTemporalCompression);
-    EXPECT_EQ(mt.GetSampleSize(), c.imageSize);
-    EXPECT_EQ(vih->AvgTimePerFrame, c.avgTime);
-    EXPECT_EQ(vih->dwBitRate, c.bitRate);
-    EXPECT_EQ(vih->bmiHeader.biSize, sizeof(BITMAPINFOHEADER));
-    EXPECT_EQ(vih->bmiHeader.biBitCount, 24);
-    EXPECT_EQ(vih->bmiHeader.biCompression, DWORD{BI_RGB});
-    EXPECT_EQ(vih->bmiHeader.biWidth, c.width);
-    EXPECT_EQ(vih->bmiHeader.biHeight, c.height);
-    EXPECT_EQ(vih->bmiHeader.biSizeImage, c.imageSize);
-    EXPECT_EQ(Rgb24FrameBytes(mt), c.imageSize);
   }
 }
 

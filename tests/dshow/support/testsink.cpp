@@ -141,6 +141,7 @@ HRESULT STDMETHODCALLTYPE TestSinkPin::Receive(IMediaSample* sample) {
   if (SUCCEEDED(sample->GetTime(&start, &stop))) {
     std::lock_guard<std::mutex> guard(timesLock);
     startTimes.push_back(start);
+    stopTimes.push_back(stop);
   }
   if (holdSamples) {
     std::lock_guard<std::mutex> guard(heldLock_);

@@ -51,6 +51,7 @@ class TestSinkPin : public CBasePin, public IMemInputPin {
   std::atomic<int> endOfStreams{0};
   std::atomic<long> lastLength{0};
   std::vector<REFERENCE_TIME> startTimes;
+  std::vector<REFERENCE_TIME> stopTimes;
   std::mutex timesLock;
 
  private:
