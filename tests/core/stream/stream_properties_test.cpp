@@ -74,6 +74,29 @@ TEST(StreamProperties, ResolutionChangesRefuseInOrderWhileStreaming) {
   EXPECT_EQ(cam.previewIndex(), 1u);
 }
 
+// A region belongs to the size it was set at: a new size reports its full frame, whether the
+// region was only requested, applied, or applied with another one pending.
+TEST(StreamProperties, NewSizeForgetsTheRegion) {
+  const SensorRect region{0, 0, 640, 480};
+  const struct {
+    const char* name;
+    bool applied, pendingAfter;
+  } table[] = {{"requested", false, false}, {"applied", true, false}, {"both", true, true}};
+  for (const auto& row : table) {
+    FakeModel cam;
+    cam.usb().setRequestedRoi(region);
+    if (row.applied) cam.usb().EzWriteRoi(640, 480);
+    if (row.pendingAfter) cam.usb().setRequestedRoi(SensorRect{2, 2, 322, 242});
+    ASSERT_EQ(cam.put_eSize(1), S_OK) << row.name;
+    int32_t w = 0, h = 0;
+    ASSERT_EQ(cam.get_FinalSize(&w, &h), S_OK) << row.name;
+    EXPECT_EQ(std::pair(w, h), std::pair(2048, 1534)) << row.name;
+    EXPECT_FALSE(cam.usb().roiPending()) << row.name;
+    const SensorRect requested = cam.usb().requestedRoi(), window = cam.usb().sensorWindow();
+    EXPECT_EQ(requested.right | requested.bottom | window.right | window.bottom, 0u) << row.name;
+  }
+}
+
 TEST(StreamProperties, SizeReadersWriteEveryNonNullPointer) {
   FakeModel cam;
   ASSERT_EQ(cam.put_eStillSize(1), S_OK);
