@@ -76,6 +76,11 @@ void FakeModel::script(std::initializer_list<GrabStep> steps) {
   script_.insert(script_.end(), steps.begin(), steps.end());
 }
 
+void FakeModel::setRecordRegion(const SensorRect& region) {
+  std::lock_guard<std::mutex> guard(lock_);
+  recordRegion_ = region;
+}
+
 HRESULT FakeModel::OpenCamera(uint32_t) {
   note("OpenCamera");
   return openCameraResult.load();
@@ -101,6 +106,7 @@ StreamOutputShape FakeModel::shape() {
   StreamOutputShape s;
   s.rotated90 = rotated.load();
   s.exposureUs = exposureUs.load();
+  s.bayer = bayer.load();
   return s;
 }
 
@@ -115,6 +121,8 @@ int32_t FakeModel::grabFrame(RawBufferRecord* record, platform::Event* stopEvent
       step = script_.front();
       script_.pop_front();
     }
+    record->roi = recordRegion_;
+    record->roiPresent = recordRegion_.right > recordRegion_.left ? 1 : 0;
   }
   const int32_t r = runStep(step, stopEvent);
   if (r < 1) return r;

@@ -87,6 +87,8 @@ class FakeModel : private FakeModelRecord,
   using BaseImpl::transport;
 
   void script(std::initializer_list<GrabStep> steps);
+  // Every grabbed record carries this region from now on; an empty one means none.
+  void setRecordRegion(const SensorRect& region);
   std::vector<std::string> calls();
   FakeTransport& usb() { return *usb_; }
   FakeHelper* fakeHelper() { return helper_.get(); }
@@ -96,6 +98,7 @@ class FakeModel : private FakeModelRecord,
   std::atomic<HRESULT> openCameraResult{S_OK};
   std::atomic<int32_t> stillStatus{1};
   std::atomic<bool> rotated{false};
+  std::atomic<uint32_t> bayer{0};
   std::atomic<uint32_t> exposureUs{10000};
   std::atomic<uint32_t> grabs{0};
   std::atomic<int32_t> idleResult{1};  // what a grab gives once the script is used up
@@ -118,6 +121,7 @@ class FakeModel : private FakeModelRecord,
   std::vector<IoCall> ioCalls_;
   std::mutex lock_;
   std::deque<GrabStep> script_;
+  SensorRect recordRegion_{};
   std::vector<std::string> calls_;
   std::atomic<uint32_t> sequence_{0};
 };

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -336,6 +337,59 @@ TEST(StreamDelivery, FourCC) {
   EXPECT_EQ(Delivery::GetRawFourCC(0, 7, false), 0x34343459u);
   EXPECT_EQ(Delivery::GetRawFourCC(2, 0, true), 0x59595959u);
   EXPECT_EQ(Delivery::GetRawFourCC(0, 12, false), 0u);
+}
+
+// The headers data callback A was handed, the latest kept.
+struct HeaderLog {
+  std::mutex lock;
+  std::vector<LumorixFrameHeader> headers;
+  static void onData(const uint8_t* data, const LumorixFrameHeader* header, int32_t,
+                     void* context) {
+    auto* self = static_cast<HeaderLog*>(context);
+    std::lock_guard<std::mutex> guard(self->lock);
+    if (data && header) self->headers.push_back(*header);
+  }
+  bool first(LumorixFrameHeader& out) {
+    if (!waitFor([&] {
+          std::lock_guard<std::mutex> guard(lock);
+          return !headers.empty();
+        }))
+      return false;
+    std::lock_guard<std::mutex> guard(lock);
+    out = headers.front();
+    return true;
+  }
+};
+
+// A raw frame names the pattern at its region's first sample: an odd column swaps the colours
+// of a row, an odd row the rows; the codes are those the demosaic hook gets. No region: the
+// sensor's own order; an order of 4 reads as 0.
+TEST(StreamDelivery, RawFourCCFollowsTheRegionsOrigin) {
+  constexpr uint32_t kWhole = ~0u;
+  const struct {
+    uint32_t bayer, left, top;
+    const char* code;
+  } table[] = {
+      {0, 0, 0, "GRBG"},      {0, 3, 0, "RGGB"},      {0, 0, 5, "BGGR"},     {0, 7, 9, "GBRG"},
+      {1, 2, 4, "RGGB"},      {1, 1, 0, "GRBG"},      {1, 0, 1, "GBRG"},     {1, 1, 3, "BGGR"},
+      {2, 0, 2, "BGGR"},      {2, 5, 0, "GBRG"},      {2, 0, 7, "GRBG"},     {2, 3, 3, "RGGB"},
+      {3, 4, 0, "GBRG"},      {3, 1, 2, "BGGR"},      {3, 6, 1, "RGGB"},     {3, 9, 1, "GRBG"},
+      {1, kWhole, 0, "RGGB"}, {3, kWhole, 0, "GBRG"}, {4, kWhole, 0, "GRBG"}};
+  for (const auto& row : table) {
+    FakeModel cam;
+    cam.setRawOption(true);
+    cam.bayer = row.bayer;
+    if (row.left != kWhole)
+      cam.setRecordRegion(SensorRect{row.left, row.top, row.left + 64, row.top + 32});
+    HeaderLog log;
+    ASSERT_EQ(cam.start(HeaderLog::onData, nullptr, nullptr, nullptr, &log), S_OK);
+    LumorixFrameHeader header{};
+    ASSERT_TRUE(log.first(header));
+    cam.stop();
+    char code[5] = {};
+    std::memcpy(code, &header.compression, 4);
+    EXPECT_STREQ(code, row.code) << "order " << row.bayer << " at " << row.left << "," << row.top;
+  }
 }
 
 }  // namespace
