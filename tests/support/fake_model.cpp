@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/lumorix_flags.h"
+#include "core/stream/frame_geometry.h"
 #include "pipeline/device_values.h"
 #include "platform/clock.h"
 
@@ -56,8 +57,21 @@ FakeModel::~FakeModel() {
   stop();
 }
 
+// The pins name a region and factor; delivery converts the frame the output size describes.
+uint64_t FakeModel::convertedBytes(const FrameConvertRequest& r) {
+  if (r.roi)
+    return ImageBytes(OutputBits(r.outputMode),
+                      DeliveredShape(uint32_t(r.roi->right - r.roi->left),
+                                     uint32_t(r.roi->bottom - r.roi->top), r.binning, rotated));
+  int32_t w = 0, h = 0;
+  get_FinalSize(&w, &h);
+  return ImageBytes(OutputBits(r.outputMode), ImageShape{uint32_t(w), uint32_t(h)});
+}
+
 HRESULT FakeModel::PL_ProcessFrame8(const FrameConvertRequest& r) {
-  if (r.output) std::memcpy(r.output, r.raw, 4);  // the sequence stamp
+  if (r.output == nullptr) return S_OK;
+  std::memset(r.output, 0x3C, convertedBytes(r));
+  std::memcpy(r.output, r.raw, 4);  // the sequence stamp
   return S_OK;
 }
 

@@ -110,6 +110,39 @@ TEST(StreamDelivery, InStreamSnapRaisesFiveAndARestartReturnsItsEntry) {
   cam.stop();
 }
 
+// A turned image is as tall as the frame is wide: the header says so, and the scratch buffer
+// holds the turned image's padded rows (the fake conversion writes every byte of them).
+TEST(StreamDelivery, DataCallbacksGetTheTurnedImagesHeader) {
+  const struct {
+    bool turned, stillBuffer;
+    uint8_t binning;
+    int32_t w, h;
+    uint32_t imageSize;
+  } table[] = {{false, false, 1, 1024, 770, 3072 * 770},
+               {true, false, 1, 770, 1024, 2312 * 1024},
+               {true, true, 1, 770, 1024, 2312 * 1024},
+               {true, false, 3, 256, 340, 768 * 340},
+               {true, true, 0x82, 384, 512, 1152 * 512}};
+  for (const auto& row : table) {
+    FakeModel cam;
+    cam.rotated = row.turned;
+    cam.usb().binning = row.binning;
+    HeaderLog log;
+    ASSERT_EQ(row.stillBuffer ? cam.start(nullptr, nullptr, HeaderLog::onStillBuffer, nullptr, &log)
+                              : cam.start(HeaderLog::onData, nullptr, nullptr, nullptr, &log),
+              S_OK);
+    LumorixFrameHeader header{};
+    ASSERT_TRUE(log.first(header));
+    cam.stop();
+    const std::string name = std::to_string(row.turned) + std::to_string(row.stillBuffer) + " by " +
+                             std::to_string(row.binning);
+    EXPECT_EQ(header.width, row.w) << name;
+    EXPECT_EQ(header.height, row.h) << name;
+    EXPECT_EQ(header.bitCount, 24) << name;
+    EXPECT_EQ(header.imageSize, row.imageSize) << name;
+  }
+}
+
 struct StillLog {
   std::atomic<int> stills{0};
   static void onStill(const uint8_t* data, const LumorixFrameHeader* header, int32_t snap,

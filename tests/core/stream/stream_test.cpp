@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -338,28 +337,6 @@ TEST(StreamDelivery, FourCC) {
   EXPECT_EQ(Delivery::GetRawFourCC(2, 0, true), 0x59595959u);
   EXPECT_EQ(Delivery::GetRawFourCC(0, 12, false), 0u);
 }
-
-// The headers data callback A was handed, the latest kept.
-struct HeaderLog {
-  std::mutex lock;
-  std::vector<LumorixFrameHeader> headers;
-  static void onData(const uint8_t* data, const LumorixFrameHeader* header, int32_t,
-                     void* context) {
-    auto* self = static_cast<HeaderLog*>(context);
-    std::lock_guard<std::mutex> guard(self->lock);
-    if (data && header) self->headers.push_back(*header);
-  }
-  bool first(LumorixFrameHeader& out) {
-    if (!waitFor([&] {
-          std::lock_guard<std::mutex> guard(lock);
-          return !headers.empty();
-        }))
-      return false;
-    std::lock_guard<std::mutex> guard(lock);
-    out = headers.front();
-    return true;
-  }
-};
 
 // A raw frame names the pattern at its region's first sample: an odd column swaps the colours
 // of a row, an odd row the rows; the codes are those the demosaic hook gets. No region: the
