@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "base/lumorix_flags.h"
@@ -248,6 +249,52 @@ TEST(StreamEvents, ThreadedSinkKeepsTheOrderOnItsOwnThread) {
   for (const auto& id : log.threads) {
     EXPECT_EQ(id, log.threads.front());
     EXPECT_NE(id, std::this_thread::get_id());
+  }
+}
+
+// Pulls from inside the frame event, the way a host's sink may.
+struct PullingSink {
+  enum Pull { Pop, Image, Flush };
+  FakeModel* cam = nullptr;
+  Pull pull = Pop;
+  std::atomic<int> pulled{0};
+  std::vector<uint8_t> out = std::vector<uint8_t>(pinBytes(1024, 770));
+  static void onEvent(uint32_t code, void* context) {
+    auto* self = static_cast<PullingSink*>(context);
+    if (code == 4 && self->pullOne()) ++self->pulled;
+  }
+  bool pullOne() {
+    LumorixFrameEntry entry{};
+    switch (pull) {
+      case Pop:
+        return cam->PopFrame(&entry) == S_OK && entry.data && cam->ReturnFrame(&entry) == S_OK;
+      case Image:
+        return cam->PullImage(out.data(), 24, 0, nullptr) == S_OK;
+      case Flush:
+        return cam->Flush() == S_OK;
+    }
+    return false;
+  }
+};
+
+// The frame event goes out with no lock of the camera's held, so the sink's pulls return and
+// free room for more frames than the queue holds. A deadlock leaves the camera behind, so the
+// suite reports it instead of hanging in the camera's stop.
+TEST(StreamEvents, SinkPullsFromInsideItsFrameEvent) {
+  for (const auto pull : {PullingSink::Pop, PullingSink::Image, PullingSink::Flush}) {
+    auto sink = std::make_unique<PullingSink>();
+    auto cam = std::make_unique<FakeModel>();
+    sink->cam = cam.get();
+    sink->pull = pull;
+    ASSERT_EQ(
+        cam->start(nullptr, nullptr, nullptr, nullptr, nullptr, PullingSink::onEvent, sink.get()),
+        S_OK);
+    if (!waitFor([&] { return sink->pulled.load() >= 5; })) {
+      (void)cam.release();
+      (void)sink.release();
+      FAIL() << "pull " << pull << " never returned from inside the event";
+    }
+    cam->stop();
   }
 }
 
