@@ -69,6 +69,7 @@ uint64_t FakeModel::convertedBytes(const FrameConvertRequest& r) {
 }
 
 HRESULT FakeModel::PL_ProcessFrame8(const FrameConvertRequest& r) {
+  if (onConvert) onConvert(r.raw);
   if (r.output == nullptr) return S_OK;
   std::memset(r.output, 0x3C, convertedBytes(r));
   std::memcpy(r.output, r.raw, 4);  // the sequence stamp

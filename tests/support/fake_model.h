@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -100,6 +101,8 @@ class FakeModel : private FakeModelRecord,
   std::atomic<int32_t> stillStatus{1};
   std::atomic<bool> rotated{false};
   std::atomic<uint32_t> bayer{0};
+  // Called in every conversion with the raw frame before it is read; set it before starting.
+  std::function<void(const uint8_t* raw)> onConvert;
   std::atomic<uint32_t> exposureUs{10000};
   std::atomic<uint32_t> grabs{0};
   std::atomic<int32_t> idleResult{1};  // what a grab gives once the script is used up

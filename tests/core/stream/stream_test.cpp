@@ -183,6 +183,49 @@ TEST(StreamRestart, RestartWhilePinPullsKeepsItsBuffer) {
   EXPECT_EQ(cam.buffers().freeList().size(), 3u);
 }
 
+// A restart while the pin converts a record: the record stays the pin's, so the new grabber gets
+// only the other two and never writes into the one being read; it comes back once the pin is done.
+TEST(StreamRestart, RestartLeavesTheRecordThePinHolds) {
+  FakeModel cam;
+  platform::Event entered(platform::Event::Kind::ManualReset, false);
+  platform::Event release(platform::Event::Kind::ManualReset, false);
+  std::atomic<uint32_t> stampIn{0}, stampOut{0};
+  cam.onConvert = [&](const uint8_t* raw) {
+    uint32_t stamp = 0;
+    std::memcpy(&stamp, raw, 4);
+    stampIn = stamp;
+    entered.set();
+    release.wait(5000);
+    std::memcpy(&stamp, raw, 4);
+    stampOut = stamp;
+  };
+  ASSERT_EQ(cam.start(), S_OK);
+  std::atomic<HRESULT> pulled{S_FALSE};
+  std::thread pin([&] {
+    std::vector<uint8_t> buffer(pinBytes(1024, 770));
+    HRESULT hr = S_FALSE;
+    for (int tries = 0; hr == S_FALSE && tries < 1000; ++tries)
+      hr = cam.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr);
+    pulled = hr;
+  });
+  const bool converting = entered.wait(5000);
+  EXPECT_TRUE(converting);
+  const uint32_t before = cam.grabs.load();
+  if (converting) {
+    EXPECT_EQ(cam.RestartStream([] {}), S_OK);
+  }
+  EXPECT_TRUE(waitFor([&] { return cam.grabs.load() >= before + 2; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // room for a wrong third grab
+  EXPECT_EQ(cam.grabs.load(), before + 2);
+  release.set();
+  pin.join();
+  EXPECT_EQ(pulled.load(), S_OK);
+  EXPECT_EQ(stampOut.load(), stampIn.load());
+  EXPECT_TRUE(waitFor([&] { return cam.grabs.load() >= before + 3; }));  // given back
+  cam.stop();
+  EXPECT_EQ(cam.buffers().freeList().size(), 3u);
+}
+
 // Every instruction set the processor offers, the scalar loops first; the best one after.
 template <class Body>
 void forEachIsa(Body body) {
