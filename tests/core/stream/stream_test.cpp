@@ -359,6 +359,19 @@ TEST(StreamDelivery, LimiterFollowsTheReferenceSlotBySlot) {
       ASSERT_EQ(rate.limiterPasses(now), referencePasses(passed, now / 10, limit))
           << "limit " << limit << " at " << now;
   }
+  // Bursts apart by gaps around the 64 slots of history: after a long gap nothing before it
+  // counts.
+  for (uint32_t limit : {2u, 10u, 25u, 63u})
+    for (uint32_t gapSlots : {63u, 64u, 65u, 127u, 128u, 200u}) {
+      CFrameRate rate;
+      rate.setLimit(limit);
+      std::vector<uint32_t> passed;
+      uint32_t now = 10;
+      for (int burst = 0; burst < 4; ++burst, now += gapSlots * 10)
+        for (int k = 0; k < 5; ++k, now += 10)
+          ASSERT_EQ(rate.limiterPasses(now), referencePasses(passed, now / 10, limit))
+              << "limit " << limit << " gap " << gapSlots << " at " << now;
+    }
   CFrameRate ten;
   ten.setLimit(10);
   std::vector<uint32_t> slots;
