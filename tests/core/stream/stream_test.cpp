@@ -142,6 +142,27 @@ TEST(StreamTrigger, TriggerThreePassesExactlyThree) {
   cam.stop();
 }
 
+// The largest count means "until stopped": more frames than any finite count would pass. Tiny
+// frames with no wait between them keep the run short.
+TEST(StreamTrigger, LargestCountIsContinuous) {
+  FakeModelConfig config;
+  config.previews = {{16, 8, 1, 1}};
+  config.stillCount = 1;
+  config.frameIntervalMs = 0;
+  FakeModel cam(config);
+  cam.usb().triggerMode = 1;
+  std::atomic<uint32_t> frames{0};
+  const LumorixDataCallbackV2 count = [](const uint8_t* data, const LumorixFrameInfo*, int32_t,
+                                         void* context) {
+    if (data) ++*static_cast<std::atomic<uint32_t>*>(context);
+  };
+  ASSERT_EQ(cam.start(nullptr, count, nullptr, nullptr, &frames), S_OK);
+  ASSERT_EQ(cam.trigger(0xFFFF), S_OK);
+  EXPECT_TRUE(waitFor([&] { return frames.load() >= 0xFFFFu; }, 30000)) << frames.load();
+  EXPECT_TRUE(waitFor([&] { return frames.load() > 0xFFFFu + 100; }, 2000)) << frames.load();
+  cam.stop();
+}
+
 TEST(StreamStill, SnapForPinSwitchesToTheStillAndBack) {
   FakeModel cam;
   ASSERT_EQ(cam.put_eStillSize(1), S_OK);
