@@ -309,6 +309,10 @@ struct Posted {
 };
 
 TEST(StreamEvents, WindowSinkPostsTheCodeAsWParam) {
+  {
+    std::lock_guard<std::mutex> guard(Posted::lock);
+    Posted::messages.clear();  // a repeated run starts empty
+  }
   EventSink::SetWindowPoster(Posted::post);
   FakeModel cam;
   ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
