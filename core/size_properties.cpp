@@ -62,7 +62,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::put_eSize(uint32_t index) {
   if (index >= previewCount()) return E_INVALIDARG;
   if (started_.load() || hasThreads()) return E_UNEXPECTED;
   if (index == previewIndex_.load()) return S_OK;
-  if (transport_) transport_->setRequestedRoi(SensorRect{});
+  if (transport_) transport_->clearRoi();  // a region of the old size means nothing in the new
   previewIndex_ = index;
   return S_OK;
 }

@@ -109,6 +109,8 @@ class CUsb : public UsbModelHooks {
   uint32_t noPacketTimeoutMs = 0;
   void setEventSink(UsbEventSink sink, void* context);
   void setRequestedRoi(const SensorRect& roi);
+  // Forgets the region for a new size: nothing requested, applied or pending, no sensor window.
+  void clearRoi();
   SensorRect appliedRoi();
   SensorRect sensorWindow();
   bool roiPending();

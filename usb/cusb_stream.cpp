@@ -77,6 +77,12 @@ void CUsb::setRequestedRoi(const SensorRect& roi) {
   roiPending_ = 1;
 }
 
+void CUsb::clearRoi() {
+  std::lock_guard<std::mutex> hold(roiMutex_);
+  requestedRoi_ = appliedRoi_ = sensorWindow_ = SensorRect{};
+  roiPending_ = 0;
+}
+
 SensorRect CUsb::appliedRoi() {
   std::lock_guard<std::mutex> hold(roiMutex_);
   return appliedRoi_;

@@ -14,6 +14,8 @@
 #include "core/stream/grabber.h"
 #include "core/stream/stream_pipeline.h"
 #include "base/trace.h"
+#include "kernels/demosaic.h"
+#include "kernels/output.h"
 #include "kernels/raw_bin.h"
 #include "platform/clock.h"
 
@@ -191,7 +193,13 @@ void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
   rawCallbackOnly(record);
   if (cam_.optRaw_.load()) {
     header.bitCount = static_cast<uint16_t>(shape.rawBits);
-    header.compression = GetRawFourCC(0, record->format, cam_.modelFlags() & LUMORIX_FLAG_MONO);
+    // A region at an odd column or row starts on another colour than the full frame.
+    const uint32_t bayer =
+        record->roiPresent
+            ? uint32_t(kernels::BayerPhaseForRoi(
+                  int32_t(shape.bayer & 3), int32_t(record->roi.left), int32_t(record->roi.top)))
+            : shape.bayer & 3;
+    header.compression = GetRawFourCC(bayer, record->format, cam_.modelFlags() & LUMORIX_FLAG_MONO);
     header.imageSize = shape.rawBytesPerPixel * w * h;
     std::memcpy(out.data, record->data, header.imageSize);
   } else {
@@ -358,19 +366,14 @@ void Delivery::BinRawFrame(uint8_t* data, uint32_t width, uint32_t height, uint3
     binSamples(data, width, height, factor, average, bits);
 }
 
-// Bayer index 0 is "GBRG" and 3 "GRBG", the same choice as the demosaic hook.
+// The demosaic hook's codes, so both name a pattern alike; an order of 4 reads as 0.
 uint32_t Delivery::GetRawFourCC(uint32_t bayerIndex, uint32_t format, bool mono) {
   constexpr auto cc = [](const char(&s)[5]) {
     return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
            uint32_t(uint8_t(s[3])) << 24;
   };
   if (mono) return cc("YYYY");
-  if (format <= 4) {
-    static constexpr const char* kBayer[] = {"GBRG", "RGGB", "BGGR", "GRBG"};
-    const char* code = kBayer[bayerIndex < 4 ? bayerIndex : 0];
-    return uint32_t(uint8_t(code[0])) | uint32_t(uint8_t(code[1])) << 8 |
-           uint32_t(uint8_t(code[2])) << 16 | uint32_t(uint8_t(code[3])) << 24;
-  }
+  if (format <= 4) return kernels::BayerFourCC(bayerIndex < 4 ? bayerIndex : 0);
   switch (format) {
     case 9:
     case 10:

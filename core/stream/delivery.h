@@ -19,6 +19,7 @@ class Delivery {
 
   static void BinRawFrame(uint8_t* data, uint32_t width, uint32_t height, uint32_t factor,
                           bool average, uint32_t bits);
+  // The raw frame's FourCC; bayerIndex is the order at the delivered region's first sample.
   static uint32_t GetRawFourCC(uint32_t bayerIndex, uint32_t format, bool mono);
   // Moves the region's rows to the start of the buffer.
   static void CropInPlace(uint8_t* data, uint32_t frameWidth, const SensorRect& roi,

@@ -41,6 +41,7 @@ struct StreamOutputShape {
   uint32_t exposureUs = 0;
   uint32_t rawBits = 8;
   uint32_t rawBytesPerPixel = 1;
+  uint32_t bayer = 0;  // the Bayer order at the full frame's origin, as the kernels read it
 };
 
 class StreamPipeline {

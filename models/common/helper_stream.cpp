@@ -55,6 +55,7 @@ StreamOutputShape HelperStream::shape() {
   s.outputMode = helper_.outputFormat;
   s.rotated90 = PL_IsRotated90(helper_);
   s.bottomUp = helper_.rowOrder != 0;
+  s.bayer = helper_.bayer;
   uint32_t t = 0;
   if (!PL_CurrentExposureTime(helper_, &t)) {
     // The exposure paths write the applied time under the sensor lock, from other threads.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/lumorix_flags.h"
+#include "core/stream/frame_geometry.h"
 #include "pipeline/device_values.h"
 #include "platform/clock.h"
 
@@ -56,8 +57,22 @@ FakeModel::~FakeModel() {
   stop();
 }
 
+// The pins name a region and factor; delivery converts the frame the output size describes.
+uint64_t FakeModel::convertedBytes(const FrameConvertRequest& r) {
+  if (r.roi)
+    return ImageBytes(OutputBits(r.outputMode),
+                      DeliveredShape(uint32_t(r.roi->right - r.roi->left),
+                                     uint32_t(r.roi->bottom - r.roi->top), r.binning, rotated));
+  int32_t w = 0, h = 0;
+  get_FinalSize(&w, &h);
+  return ImageBytes(OutputBits(r.outputMode), ImageShape{uint32_t(w), uint32_t(h)});
+}
+
 HRESULT FakeModel::PL_ProcessFrame8(const FrameConvertRequest& r) {
-  if (r.output) std::memcpy(r.output, r.raw, 4);  // the sequence stamp
+  if (onConvert) onConvert(r.raw);
+  if (r.output == nullptr) return S_OK;
+  std::memset(r.output, 0x3C, convertedBytes(r));
+  std::memcpy(r.output, r.raw, 4);  // the sequence stamp
   return S_OK;
 }
 
@@ -74,6 +89,11 @@ std::vector<std::string> FakeModel::calls() {
 void FakeModel::script(std::initializer_list<GrabStep> steps) {
   std::lock_guard<std::mutex> guard(lock_);
   script_.insert(script_.end(), steps.begin(), steps.end());
+}
+
+void FakeModel::setRecordRegion(const SensorRect& region) {
+  std::lock_guard<std::mutex> guard(lock_);
+  recordRegion_ = region;
 }
 
 HRESULT FakeModel::OpenCamera(uint32_t) {
@@ -101,6 +121,7 @@ StreamOutputShape FakeModel::shape() {
   StreamOutputShape s;
   s.rotated90 = rotated.load();
   s.exposureUs = exposureUs.load();
+  s.bayer = bayer.load();
   return s;
 }
 
@@ -115,6 +136,8 @@ int32_t FakeModel::grabFrame(RawBufferRecord* record, platform::Event* stopEvent
       step = script_.front();
       script_.pop_front();
     }
+    record->roi = recordRegion_;
+    record->roiPresent = recordRegion_.right > recordRegion_.left ? 1 : 0;
   }
   const int32_t r = runStep(step, stopEvent);
   if (r < 1) return r;

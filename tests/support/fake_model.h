@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -73,7 +74,8 @@ class FakeModel : private FakeModelRecord,
   HRESULT openDevice() override { return openResult.load(); }
   HRESULT setFan(uint16_t speed) override;
   HRESULT setTec(uint32_t on) override;
-  // Frame services: conversions stamp the frame's first four bytes into the output.
+  // Frame services: a conversion writes the whole image it makes, as a real one does, so a short
+  // output buffer shows under the address checker; the frame's first four bytes lead it.
   StillResult* GrabStillFrame(StillResult* r, uint8_t*, uint8_t*, uint8_t, platform::Event*,
                               uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) override {
     return r;
@@ -87,6 +89,8 @@ class FakeModel : private FakeModelRecord,
   using BaseImpl::transport;
 
   void script(std::initializer_list<GrabStep> steps);
+  // Every grabbed record carries this region from now on; an empty one means none.
+  void setRecordRegion(const SensorRect& region);
   std::vector<std::string> calls();
   FakeTransport& usb() { return *usb_; }
   FakeHelper* fakeHelper() { return helper_.get(); }
@@ -96,6 +100,9 @@ class FakeModel : private FakeModelRecord,
   std::atomic<HRESULT> openCameraResult{S_OK};
   std::atomic<int32_t> stillStatus{1};
   std::atomic<bool> rotated{false};
+  std::atomic<uint32_t> bayer{0};
+  // Called in every conversion with the raw frame before it is read; set it before starting.
+  std::function<void(const uint8_t* raw)> onConvert;
   std::atomic<uint32_t> exposureUs{10000};
   std::atomic<uint32_t> grabs{0};
   std::atomic<int32_t> idleResult{1};  // what a grab gives once the script is used up
@@ -108,6 +115,7 @@ class FakeModel : private FakeModelRecord,
 
  private:
   int32_t runStep(const GrabStep& step, platform::Event* stopEvent);
+  uint64_t convertedBytes(const FrameConvertRequest& r);
   void note(const std::string& call);
 
   static HRESULT ioOperation(void* io, uint32_t index, uint32_t type, int32_t value, int32_t* out);
@@ -118,6 +126,7 @@ class FakeModel : private FakeModelRecord,
   std::vector<IoCall> ioCalls_;
   std::mutex lock_;
   std::deque<GrabStep> script_;
+  SensorRect recordRegion_{};
   std::vector<std::string> calls_;
   std::atomic<uint32_t> sequence_{0};
 };

@@ -188,14 +188,22 @@ TEST_P(Grab, StalledStreamTimesOutOrStops) {
   }
 }
 
-// In trigger mode reads may never end by themselves, so a drain aborts them instead of failing.
+// In trigger mode reads may never end by themselves, so a drain aborts them at once instead of
+// failing when its bound runs out; bounds within the abort wait, with and without a no-packet
+// time-out.
 TEST_P(Grab, TriggerModeDrainAbortsFirst) {
-  Streaming s(GetParam(), 128, 256);
-  s.usb.triggerMode = 1;
-  s.rig.camera->addStreamFault({StreamFault::Kind::ShortBlock, 0, 1});
-  s.rig.camera->addStreamFault({StreamFault::Kind::Stall, 1});
-  EXPECT_EQ(s.grab(platform::kInfinite), 0);
-  EXPECT_EQ(s.timeline(), std::vector<std::string>{"abort"});
+  const struct { uint32_t timeoutMs, noPacketMs; } cases[] = {{5000, 0}, {5000, 1000}, {200, 0}};
+  for (const auto& c : cases) {
+    Streaming s(GetParam(), 128, 256);
+    s.usb.triggerMode = 1;
+    s.usb.noPacketTimeoutMs = c.noPacketMs;
+    s.rig.camera->addStreamFault({StreamFault::Kind::ShortBlock, 0, 1});
+    s.rig.camera->addStreamFault({StreamFault::Kind::Stall, 1});
+    const uint64_t t0 = s.rig.clock.now();
+    EXPECT_EQ(s.grab(c.timeoutMs), 0) << c.timeoutMs << " " << c.noPacketMs;
+    EXPECT_LT(s.rig.clock.now() - t0, 100u) << c.timeoutMs << " " << c.noPacketMs;
+    EXPECT_EQ(s.timeline(), std::vector<std::string>{"abort"});
+  }
 }
 
 // Arguments the slots cannot serve: a transfer size outside the buffers reads nothing; more blocks

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "base/lumorix_flags.h"
@@ -108,6 +109,39 @@ TEST(StreamDelivery, InStreamSnapRaisesFiveAndARestartReturnsItsEntry) {
   ASSERT_EQ(cam.RestartStream([] {}), S_OK);
   ASSERT_TRUE(waitFor([&] { return log.count(4) >= before + 3; }));
   cam.stop();
+}
+
+// A turned image is as tall as the frame is wide: the header says so, and the scratch buffer
+// holds the turned image's padded rows (the fake conversion writes every byte of them).
+TEST(StreamDelivery, DataCallbacksGetTheTurnedImagesHeader) {
+  const struct {
+    bool turned, stillBuffer;
+    uint8_t binning;
+    int32_t w, h;
+    uint32_t imageSize;
+  } table[] = {{false, false, 1, 1024, 770, 3072 * 770},
+               {true, false, 1, 770, 1024, 2312 * 1024},
+               {true, true, 1, 770, 1024, 2312 * 1024},
+               {true, false, 3, 256, 340, 768 * 340},
+               {true, true, 0x82, 384, 512, 1152 * 512}};
+  for (const auto& row : table) {
+    FakeModel cam;
+    cam.rotated = row.turned;
+    cam.usb().binning = row.binning;
+    HeaderLog log;
+    ASSERT_EQ(row.stillBuffer ? cam.start(nullptr, nullptr, HeaderLog::onStillBuffer, nullptr, &log)
+                              : cam.start(HeaderLog::onData, nullptr, nullptr, nullptr, &log),
+              S_OK);
+    LumorixFrameHeader header{};
+    ASSERT_TRUE(log.first(header));
+    cam.stop();
+    const std::string name = std::to_string(row.turned) + std::to_string(row.stillBuffer) + " by " +
+                             std::to_string(row.binning);
+    EXPECT_EQ(header.width, row.w) << name;
+    EXPECT_EQ(header.height, row.h) << name;
+    EXPECT_EQ(header.bitCount, 24) << name;
+    EXPECT_EQ(header.imageSize, row.imageSize) << name;
+  }
 }
 
 struct StillLog {
@@ -218,6 +252,52 @@ TEST(StreamEvents, ThreadedSinkKeepsTheOrderOnItsOwnThread) {
   }
 }
 
+// Pulls from inside the frame event, the way a host's sink may.
+struct PullingSink {
+  enum Pull { Pop, Image, Flush };
+  FakeModel* cam = nullptr;
+  Pull pull = Pop;
+  std::atomic<int> pulled{0};
+  std::vector<uint8_t> out = std::vector<uint8_t>(pinBytes(1024, 770));
+  static void onEvent(uint32_t code, void* context) {
+    auto* self = static_cast<PullingSink*>(context);
+    if (code == 4 && self->pullOne()) ++self->pulled;
+  }
+  bool pullOne() {
+    LumorixFrameEntry entry{};
+    switch (pull) {
+      case Pop:
+        return cam->PopFrame(&entry) == S_OK && entry.data && cam->ReturnFrame(&entry) == S_OK;
+      case Image:
+        return cam->PullImage(out.data(), 24, 0, nullptr) == S_OK;
+      case Flush:
+        return cam->Flush() == S_OK;
+    }
+    return false;
+  }
+};
+
+// The frame event goes out with no lock of the camera's held, so the sink's pulls return and
+// free room for more frames than the queue holds. A deadlock leaves the camera behind, so the
+// suite reports it instead of hanging in the camera's stop.
+TEST(StreamEvents, SinkPullsFromInsideItsFrameEvent) {
+  for (const auto pull : {PullingSink::Pop, PullingSink::Image, PullingSink::Flush}) {
+    auto sink = std::make_unique<PullingSink>();
+    auto cam = std::make_unique<FakeModel>();
+    sink->cam = cam.get();
+    sink->pull = pull;
+    ASSERT_EQ(
+        cam->start(nullptr, nullptr, nullptr, nullptr, nullptr, PullingSink::onEvent, sink.get()),
+        S_OK);
+    if (!waitFor([&] { return sink->pulled.load() >= 5; })) {
+      (void)cam.release();
+      (void)sink.release();
+      FAIL() << "pull " << pull << " never returned from inside the event";
+    }
+    cam->stop();
+  }
+}
+
 struct Posted {
   static inline std::mutex lock;
   static inline std::vector<std::pair<uint32_t, uintptr_t>> messages;
@@ -229,6 +309,10 @@ struct Posted {
 };
 
 TEST(StreamEvents, WindowSinkPostsTheCodeAsWParam) {
+  {
+    std::lock_guard<std::mutex> guard(Posted::lock);
+    Posted::messages.clear();  // a repeated run starts empty
+  }
   EventSink::SetWindowPoster(Posted::post);
   FakeModel cam;
   ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -72,6 +73,29 @@ TEST(StreamProperties, ResolutionChangesRefuseInOrderWhileStreaming) {
   EXPECT_TRUE(cam.usb().roiPending());
   EXPECT_EQ(cam.put_eSize(1), S_OK);
   EXPECT_EQ(cam.previewIndex(), 1u);
+}
+
+// A region belongs to the size it was set at: a new size reports its full frame, whether the
+// region was only requested, applied, or applied with another one pending.
+TEST(StreamProperties, NewSizeForgetsTheRegion) {
+  const SensorRect region{0, 0, 640, 480};
+  const struct {
+    const char* name;
+    bool applied, pendingAfter;
+  } table[] = {{"requested", false, false}, {"applied", true, false}, {"both", true, true}};
+  for (const auto& row : table) {
+    FakeModel cam;
+    cam.usb().setRequestedRoi(region);
+    if (row.applied) cam.usb().EzWriteRoi(640, 480);
+    if (row.pendingAfter) cam.usb().setRequestedRoi(SensorRect{2, 2, 322, 242});
+    ASSERT_EQ(cam.put_eSize(1), S_OK) << row.name;
+    int32_t w = 0, h = 0;
+    ASSERT_EQ(cam.get_FinalSize(&w, &h), S_OK) << row.name;
+    EXPECT_EQ(std::pair(w, h), std::pair(2048, 1534)) << row.name;
+    EXPECT_FALSE(cam.usb().roiPending()) << row.name;
+    const SensorRect requested = cam.usb().requestedRoi(), window = cam.usb().sensorWindow();
+    EXPECT_EQ(requested.right | requested.bottom | window.right | window.bottom, 0u) << row.name;
+  }
 }
 
 TEST(StreamProperties, SizeReadersWriteEveryNonNullPointer) {
@@ -286,6 +310,29 @@ TEST(StreamProperties, IoControlChecksRangesAndStoresWrites) {
   EXPECT_EQ(stored, 1000u);
   EXPECT_NE(scoped.get().readDword(kKey, "Io0x5", stored), platform::RegStatus::Ok);
   EXPECT_EQ(FakeModel().IoControl(0, 4, 0, nullptr), E_NOTIMPL);
+}
+
+// Exposure-typed values are never negative, also where the model's maximum (none, or the
+// largest there is) would let the value's unsigned reading through.
+TEST(StreamProperties, IoControlRefusesNegativeExposures) {
+  constexpr uint32_t kNoMaximum = 0;
+  const struct {
+    uint32_t maxUs, type;
+    int32_t value;
+    HRESULT hr;
+  } table[] = {{kNoMaximum, 16, -1, E_INVALIDARG},    {kNoMaximum, 36, INT32_MIN, E_INVALIDARG},
+               {kNoMaximum, 38, -1000, E_INVALIDARG}, {~0u, 16, INT32_MIN, E_INVALIDARG},
+               {~0u, 36, -1, E_INVALIDARG},           {~0u, 38, -2, E_INVALIDARG},
+               {kNoMaximum, 16, INT32_MAX, S_OK},     {~0u, 38, 0, S_OK}};
+  for (const auto& row : table) {
+    FakeModelConfig config;
+    config.ioCount = 1;
+    config.maxExposureUs = row.maxUs;
+    FakeModel cam(config);
+    EXPECT_EQ(cam.IoControl(0, row.type, row.value, nullptr), row.hr)
+        << row.maxUs << " " << row.type << " " << row.value;
+    EXPECT_EQ(cam.ioCalls().size(), row.hr == S_OK ? 1u : 0u) << row.type << " " << row.value;
+  }
 }
 
 TEST(StreamProperties, InitUsbRestoresStoredIoValuesInTableOrder) {

@@ -142,6 +142,27 @@ TEST(StreamTrigger, TriggerThreePassesExactlyThree) {
   cam.stop();
 }
 
+// The largest count means "until stopped": more frames than any finite count would pass. Tiny
+// frames with no wait between them keep the run short.
+TEST(StreamTrigger, LargestCountIsContinuous) {
+  FakeModelConfig config;
+  config.previews = {{16, 8, 1, 1}};
+  config.stillCount = 1;
+  config.frameIntervalMs = 0;
+  FakeModel cam(config);
+  cam.usb().triggerMode = 1;
+  std::atomic<uint32_t> frames{0};
+  const LumorixDataCallbackV2 count = [](const uint8_t* data, const LumorixFrameInfo*, int32_t,
+                                         void* context) {
+    if (data) ++*static_cast<std::atomic<uint32_t>*>(context);
+  };
+  ASSERT_EQ(cam.start(nullptr, count, nullptr, nullptr, &frames), S_OK);
+  ASSERT_EQ(cam.trigger(0xFFFF), S_OK);
+  EXPECT_TRUE(waitFor([&] { return frames.load() >= 0xFFFFu; }, 30000)) << frames.load();
+  EXPECT_TRUE(waitFor([&] { return frames.load() > 0xFFFFu + 100; }, 2000)) << frames.load();
+  cam.stop();
+}
+
 TEST(StreamStill, SnapForPinSwitchesToTheStillAndBack) {
   FakeModel cam;
   ASSERT_EQ(cam.put_eStillSize(1), S_OK);
@@ -183,6 +204,49 @@ TEST(StreamRestart, RestartWhilePinPullsKeepsItsBuffer) {
   done = true;
   cam.stop();
   pin.join();
+  EXPECT_EQ(cam.buffers().freeList().size(), 3u);
+}
+
+// A restart while the pin converts a record: the record stays the pin's, so the new grabber gets
+// only the other two and never writes into the one being read; it comes back once the pin is done.
+TEST(StreamRestart, RestartLeavesTheRecordThePinHolds) {
+  FakeModel cam;
+  platform::Event entered(platform::Event::Kind::ManualReset, false);
+  platform::Event release(platform::Event::Kind::ManualReset, false);
+  std::atomic<uint32_t> stampIn{0}, stampOut{0};
+  cam.onConvert = [&](const uint8_t* raw) {
+    uint32_t stamp = 0;
+    std::memcpy(&stamp, raw, 4);
+    stampIn = stamp;
+    entered.set();
+    release.wait(5000);
+    std::memcpy(&stamp, raw, 4);
+    stampOut = stamp;
+  };
+  ASSERT_EQ(cam.start(), S_OK);
+  std::atomic<HRESULT> pulled{S_FALSE};
+  std::thread pin([&] {
+    std::vector<uint8_t> buffer(pinBytes(1024, 770));
+    HRESULT hr = S_FALSE;
+    for (int tries = 0; hr == S_FALSE && tries < 1000; ++tries)
+      hr = cam.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr);
+    pulled = hr;
+  });
+  const bool converting = entered.wait(5000);
+  EXPECT_TRUE(converting);
+  const uint32_t before = cam.grabs.load();
+  if (converting) {
+    EXPECT_EQ(cam.RestartStream([] {}), S_OK);
+  }
+  EXPECT_TRUE(waitFor([&] { return cam.grabs.load() >= before + 2; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // room for a wrong third grab
+  EXPECT_EQ(cam.grabs.load(), before + 2);
+  release.set();
+  pin.join();
+  EXPECT_EQ(pulled.load(), S_OK);
+  EXPECT_EQ(stampOut.load(), stampIn.load());
+  EXPECT_TRUE(waitFor([&] { return cam.grabs.load() >= before + 3; }));  // given back
+  cam.stop();
   EXPECT_EQ(cam.buffers().freeList().size(), 3u);
 }
 
@@ -319,6 +383,19 @@ TEST(StreamDelivery, LimiterFollowsTheReferenceSlotBySlot) {
       ASSERT_EQ(rate.limiterPasses(now), referencePasses(passed, now / 10, limit))
           << "limit " << limit << " at " << now;
   }
+  // Bursts apart by gaps around the 64 slots of history: after a long gap nothing before it
+  // counts.
+  for (uint32_t limit : {2u, 10u, 25u, 63u})
+    for (uint32_t gapSlots : {63u, 64u, 65u, 127u, 128u, 200u}) {
+      CFrameRate rate;
+      rate.setLimit(limit);
+      std::vector<uint32_t> passed;
+      uint32_t now = 10;
+      for (int burst = 0; burst < 4; ++burst, now += gapSlots * 10)
+        for (int k = 0; k < 5; ++k, now += 10)
+          ASSERT_EQ(rate.limiterPasses(now), referencePasses(passed, now / 10, limit))
+              << "limit " << limit << " gap " << gapSlots << " at " << now;
+    }
   CFrameRate ten;
   ten.setLimit(10);
   std::vector<uint32_t> slots;
@@ -339,6 +416,37 @@ TEST(StreamDelivery, FourCC) {
   EXPECT_EQ(Delivery::GetRawFourCC(0, 7, false), 0x34343459u);
   EXPECT_EQ(Delivery::GetRawFourCC(2, 0, true), 0x59595959u);
   EXPECT_EQ(Delivery::GetRawFourCC(0, 12, false), 0u);
+}
+
+// A raw frame names the pattern at its region's first sample: an odd column swaps the colours
+// of a row, an odd row the rows; the codes are those the demosaic hook gets. No region: the
+// sensor's own order; an order of 4 reads as 0.
+TEST(StreamDelivery, RawFourCCFollowsTheRegionsOrigin) {
+  constexpr uint32_t kWhole = ~0u;
+  const struct {
+    uint32_t bayer, left, top;
+    const char* code;
+  } table[] = {
+      {0, 0, 0, "GRBG"},      {0, 3, 0, "RGGB"},      {0, 0, 5, "BGGR"},     {0, 7, 9, "GBRG"},
+      {1, 2, 4, "RGGB"},      {1, 1, 0, "GRBG"},      {1, 0, 1, "GBRG"},     {1, 1, 3, "BGGR"},
+      {2, 0, 2, "BGGR"},      {2, 5, 0, "GBRG"},      {2, 0, 7, "GRBG"},     {2, 3, 3, "RGGB"},
+      {3, 4, 0, "GBRG"},      {3, 1, 2, "BGGR"},      {3, 6, 1, "RGGB"},     {3, 9, 1, "GRBG"},
+      {1, kWhole, 0, "RGGB"}, {3, kWhole, 0, "GBRG"}, {4, kWhole, 0, "GRBG"}};
+  for (const auto& row : table) {
+    FakeModel cam;
+    cam.setRawOption(true);
+    cam.bayer = row.bayer;
+    if (row.left != kWhole)
+      cam.setRecordRegion(SensorRect{row.left, row.top, row.left + 64, row.top + 32});
+    HeaderLog log;
+    ASSERT_EQ(cam.start(HeaderLog::onData, nullptr, nullptr, nullptr, &log), S_OK);
+    LumorixFrameHeader header{};
+    ASSERT_TRUE(log.first(header));
+    cam.stop();
+    char code[5] = {};
+    std::memcpy(code, &header.compression, 4);
+    EXPECT_STREQ(code, row.code) << "order " << row.bayer << " at " << row.left << "," << row.top;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Shared by the stream suites: bounded waiting, pin buffer sizes, an event recorder and a fake
-// tick source.
+// Shared by the stream suites: bounded waiting, pin buffer sizes, event and header recorders and
+// a fake tick source.
 #pragma once
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/lumorix_frame.h"
 #include "core/stream/frame_geometry.h"
 #include "platform/clock.h"
 
@@ -46,6 +47,35 @@ struct EventLog {
     return static_cast<size_t>(std::count(codes.begin(), codes.end(), code));
   }
   static void record(uint32_t code, void* context) { static_cast<EventLog*>(context)->add(code); }
+};
+
+// The headers a data callback A or a still-buffer callback was handed, in order.
+struct HeaderLog {
+  std::mutex lock;
+  std::vector<LumorixFrameHeader> headers;
+  void add(const uint8_t* data, const LumorixFrameHeader* header) {
+    std::lock_guard<std::mutex> guard(lock);
+    if (data && header) headers.push_back(*header);
+  }
+  static void onData(const uint8_t* data, const LumorixFrameHeader* header, int32_t,
+                     void* context) {
+    static_cast<HeaderLog*>(context)->add(data, header);
+  }
+  static void onStillBuffer(const uint8_t* data, const LumorixFrameHeader* header, int32_t,
+                            const uint8_t*, uint32_t, const LumorixFrameInfo*, uint8_t, uint32_t,
+                            uint32_t, void* context) {
+    static_cast<HeaderLog*>(context)->add(data, header);
+  }
+  bool first(LumorixFrameHeader& out) {
+    if (!waitFor([&] {
+          std::lock_guard<std::mutex> guard(lock);
+          return !headers.empty();
+        }))
+      return false;
+    std::lock_guard<std::mutex> guard(lock);
+    out = headers.front();
+    return true;
+  }
 };
 
 // The stream's millisecond tick under test control for the life of the object.
