@@ -198,14 +198,18 @@ TEST(KernelsCalibration, DarkSubtractionEveryPathEqualsTheRule) {
 
 TEST(KernelsCalibration, HotPixelsInListOrderWithTheFramesDistance) {
   // Two hot pixels d apart: the second uses the first's repaired value.
-  const HotPixel list[] = {{2, 2}, {4, 2}, {1, 2}, {2, 5}, {60000, 2}};
+  const HotPixel list[] = {{2, 2}, {4, 2}, {1, 2}, {2, 5}, {60000, 2}, {5, 2}, {2, 4}};
   const int32_t w = 7, h = 6;
   std::vector<uint8_t> f(w * h, 0);
   f[2 * w + 2] = 200, f[2 * w + 4] = 100, f[0 * w + 4] = 40, f[4 * w + 4] = 40, f[2 * w + 6] = 40;
+  f[3 * w + 0] = 80;  // the pixel a repair at x = w - d would take as its right neighbour
   RepairHotPixels(list, std::size(list), 2, w, h, f.data());
   EXPECT_EQ(f[2 * w + 2], (0 + 0 + 0 + 100) >> 2);
   EXPECT_EQ(f[2 * w + 4], (40 + 40 + 25 + 40) >> 2);
   EXPECT_EQ(f[2 * w + 1], 0);  // x = 1 < d: outside this frame's interior
+  // x = w - d and y = h - d would read a neighbour past the row or the frame: left alone.
+  EXPECT_EQ(f[2 * w + 5], 0);
+  EXPECT_EQ(f[4 * w + 2], 0);
   const HotPixel centre{1, 1};
   std::vector<uint16_t> m = {0, 8, 0, 16, 999, 24, 0, 40, 0};
   RepairHotPixels16(&centre, 1, 1, 3, 3, m.data());
