@@ -1,7 +1,9 @@
 // The helper's setters: result codes at every edge, what reaches the model's hooks, what the state
 // keeps, and the negative and output table on the finished frame.
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/lumorix_flags.h"
@@ -31,6 +33,7 @@ class SetterHelper : public FakeHelper {
     p.procWidth = procW ? procW : frameWidth, p.procHeight = procH ? procH : frameHeight;
     p.hasCG = hasFlag(LUMORIX_FLAG_CG), p.wbTempTint = wbTempTint;
     p.hasLightFrequency = 1, p.isColour = !hasFlag(LUMORIX_FLAG_MONO);
+    p.hasToneMapping = hasToneMapping;
     if (high) {
       p.pixelFormat = 2, p.bitDepthCaps[2] = 1;
       ctx16.reset(PL_Init16(&p));
@@ -430,6 +433,7 @@ template <typename S>
 void expectNegativeThenTable(bool still) {
   SetterHelper h(0);
   h.frameWidth = 64, h.frameHeight = 48;
+  h.hasToneMapping = 1;  // the tone step runs first
   h.makeState(sizeof(S) == 2);
   auto& c = *[&] {
     if constexpr (sizeof(S) == 1)
@@ -460,6 +464,29 @@ TEST(PipelineSetters, NegativeThenOutputTableEndEveryPath) {
   expectNegativeThenTable<uint8_t>(false);
   expectNegativeThenTable<uint8_t>(true);
   expectNegativeThenTable<uint16_t>(false);
+}
+
+// Host threads set while frames run: every frame step reads what it needs under the lock.
+TEST(PipelineSetters, SettersRaceFrames) {
+  SetterHelper h(0);
+  h.frameWidth = 64, h.frameHeight = 48;
+  h.makeState(true);
+  PLContext16& c = *h.ctx16;
+  c.aeMarkWindow = 1;
+  std::atomic<bool> done{false};
+  std::thread host([&] {
+    for (uint32_t i = 0; !done; ++i) {
+      PL_SetRotate(h, i % 2 ? 180 : 0);
+      PL_SetAERect(h, RECT{int32_t(i % 8), 0, 32, 24});
+      PL_SetWhiteBalanceTempTint(h, 3000 + int32_t(i % 100), 1000);
+      std::lock_guard<platform::RecursiveLock> hold(*c.mtxSettings);
+      c.settings.mirror = i % 4;
+      c.settings.processFlags ^= PLProcessFlags::kNegative;
+    }
+  });
+  for (int frame = 0; frame < 20; ++frame) finishedFrame<uint16_t>(h, false);
+  done = true;
+  host.join();
 }
 
 TEST(PipelineSetters, HostTablesAreCopiesAndFollowNewStates) {
