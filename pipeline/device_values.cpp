@@ -84,3 +84,8 @@ uint32_t PL_ModeExpoTime(PLHlperBase& h, bool trigger) {
   Lock hold(h.sensorLock());
   return trigger ? h.triggerModeTime : h.videoModeTime;
 }
+
+void PL_StoreModeExpoTime(PLHlperBase& h, uint32_t us) {
+  Lock hold(h.sensorLock());
+  (h.PLHlperIsTrigger() ? h.triggerModeTime : h.videoModeTime) = us;
+}

@@ -29,6 +29,9 @@ HRESULT PL_SetTecTarget(PLHlperBase& helper, int32_t tenths);
 // without a state it reaches the sensor alone.
 HRESULT PL_SetModeExpoTime(PLHlperBase& helper, bool trigger, uint32_t us);
 uint32_t PL_ModeExpoTime(PLHlperBase& helper, bool trigger);
+// Records us as the time of the mode the camera is in now, without persisting or programming it:
+// the exposure setter's share.
+void PL_StoreModeExpoTime(PLHlperBase& helper, uint32_t us);
 
 // The state's exposure set to us (within the model's range), then handed to the sensor by
 // ExpoProcTime. False without a state.

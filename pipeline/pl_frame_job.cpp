@@ -106,6 +106,10 @@ void SnapshotFrameJob(PLContextT<Sample>& ctx, int32_t width, FrameJob<Sample>& 
     job.tone = ctx.hasToneMapping && !ctx.hasIsp
                    ? stages::SelectToneLut(ctx, job.tables, ctx.bitDepth)
                    : kernels::ToneLut<Sample>{};
+    job.output = stages::OutputTableStep<Sample>(
+        (ctx.settings.processFlags & PLProcessFlags::kNegative) != 0, ctx.bitDepth,
+        job.tables.output ? &job.tables.output->lut : nullptr);
+    job.aeMark = ctx.aeMarkWindow;
   }
   const PLSettings& s = job.settings;
   job.ctx = &ctx;
@@ -132,6 +136,7 @@ void RunStripe(const FrameJob<Sample>& job, Sample* stripe, int32_t rows, int32_
   if (job.stats) stats(job, stripe, rows, counts);
   if (job.levels) levels(job, stripe, rows);
   if (job.hasToneMapping && !job.hasIsp) tone(job, stripe, rows);
+  if (job.output) job.output.apply(stripe, job.width, rows, job.p);
 }
 
 template void SnapshotFrameJob<uint8_t>(PLContext&, int32_t, FrameJob<uint8_t>&);

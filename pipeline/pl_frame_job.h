@@ -7,6 +7,7 @@
 
 #include "kernels/colour_steps.h"
 #include "pipeline/pl_context.h"
+#include "pipeline/stages/output_table.h"
 
 // Taken once at frame start under mtxSettings; workers read only this, never live settings.
 template <typename Sample>
@@ -21,6 +22,8 @@ struct FrameJob {
   const double* lumaG = nullptr;
   const double* lumaB = nullptr;
   kernels::ToneLut<Sample> tone;            // chosen at snapshot time; points into `tables`
+  stages::OutputTableStep<Sample> output;   // negative and output table; points into `tables`
+  uint8_t aeMark = 0;                       // the AE window mark switch of this frame
   const PLContextT<Sample>* ctx = nullptr;  // configuration only (fixed after creation)
 };
 
@@ -30,8 +33,8 @@ using StatsCounters = std::array<std::array<uint32_t, 256>, 4>;
 template <typename Sample>
 void SnapshotFrameJob(PLContextT<Sample>& ctx, int32_t width, FrameJob<Sample>& job);
 
-// Vignette, colour adjustment, statistics (into `counts` when the job collects them), levels
-// and tone curve on rows [0, rows) starting at `stripe`.
+// Vignette, colour adjustment, statistics (into `counts` when the job collects them), levels,
+// tone curve and the output table on rows [0, rows) starting at `stripe`.
 template <typename Sample>
 void RunStripe(const FrameJob<Sample>& job, Sample* stripe, int32_t rows, int32_t firstRow,
                StatsCounters& counts);

@@ -152,6 +152,10 @@ class PLHlperBase : public Preset, public HelperModelHooks {
   uint8_t hasColourMatrix = 1;
   uint8_t workersAllowed = 1;
   uint8_t rowOrder = 1;
+  // The host's camera tone curves and output tables, copied at the call (empty: none); every
+  // new state takes them.
+  std::vector<uint8_t> toneTable8, outputLut8;
+  std::vector<uint16_t> toneTable16, outputLut16;
   PLContextPtr ctx8;
   PLContext16Ptr ctx16;
 

@@ -270,7 +270,7 @@ void finishSteps(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHos
   }
   note(RawStep::Sharpen);
   sharpen(c, work, r.pw, r.ph);
-  if (c.aeMarkWindow) {
+  if (job.aeMark) {
     note(RawStep::AeMark);
     markAe(c, work, r.pw, r.ph);
   }

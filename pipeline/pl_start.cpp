@@ -200,6 +200,7 @@ bool PLInit(PLHlperBase& h, const PLSettings* settings, uint32_t video, uint32_t
   }
   PL_SetWbGainBase(h);
   PL_SetColorMatrix(h);
+  PL_InstallUserTables(h);
   return true;
 }
 
@@ -375,8 +376,4 @@ void LoadEepromData(PLHlperBase&) {}
 void SelectDefectList(PLHlperBase& h) {
   h.curDefects = nullptr;
   h.curDefectCount = 0;
-}
-
-void PL_SetBlackBalance(PLHlperBase& h, const uint16_t offsets[3]) {
-  setBlackOffsets(h, offsets);
 }

@@ -5,6 +5,7 @@
 
 #include "pipeline/device_values.h"
 #include "pipeline/pl_helper_base.h"
+#include "pipeline/pl_setters.h"
 
 // A model's exposure range for one resolution, microseconds.
 struct ExposureRange {
@@ -32,8 +33,6 @@ void SwitchPipeline(PLHlperBase& helper, uint8_t format, uint8_t presetLoad, uin
 void LoadEepromData(PLHlperBase& helper);
 void SelectDefectList(PLHlperBase& helper);
 
-// The black offsets of the state, R, G, B; nothing without a state.
-void PL_SetBlackBalance(PLHlperBase& helper, const uint16_t offsets[3]);
 void PL_SetWbGainBase(PLHlperBase& helper);
 void PL_SetColorMatrix(PLHlperBase& helper);
 HRESULT PL_SetAutoExpoEnable(PLHlperBase& helper, uint32_t on);
@@ -41,3 +40,7 @@ uint8_t PL_GetCG(const PLHlperBase& helper);
 HRESULT PL_SetBlackLevel(PLHlperBase& helper, uint32_t value);
 // On ISP models: the AWB, AE and (when the processor takes one) ABB windows to the processor.
 void SyncIspRects(PLHlperBase& helper);
+// One window each, on ISP models; the ABB one only when the processor takes it.
+void SyncIspAERect(PLHlperBase& helper);
+void SyncIspAWBRect(PLHlperBase& helper);
+void SyncIspABBRect(PLHlperBase& helper);

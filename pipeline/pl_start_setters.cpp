@@ -2,6 +2,7 @@
 // the ISP windows.
 #include <cmath>
 #include <mutex>
+#include <type_traits>
 
 #include "base/lumorix_flags.h"
 #include "base/trace.h"
@@ -59,6 +60,18 @@ void pushWindow(PLHlperBase& h, const PLContextT<Sample>& c, const ImageRect& px
   const int64_t top2 = int64_t(h.frameHeight) - s.bottom, bottom2 = int64_t(h.frameHeight) - s.top;
   if (l < s.left || r > s.right || t < top2 || b > bottom2) return;
   (h.*send)(uint16_t(l - s.left), uint16_t(bottom2 - b), uint16_t(r - l), uint16_t(b - t));
+}
+
+template <typename Sample>
+void syncRect(PLHlperBase& h, PLContextT<Sample>& c, ImageRect PLContextT<Sample>::*window,
+              void (HelperModelHooks::*send)(uint16_t, uint16_t, uint16_t, uint16_t)) {
+  ImageRect px;
+  {
+    Lock hold(*c.mtxSettings);
+    px = c.*window;
+  }
+  Lock hold(h.sensorLock());
+  pushWindow(h, c, px, send);
 }
 
 template <typename Sample>
@@ -136,4 +149,28 @@ HRESULT PL_SetBlackLevel(PLHlperBase& h, uint32_t value) {
 void SyncIspRects(PLHlperBase& h) {
   if (!h.hasFlag(LUMORIX_FLAG_ISP)) return;
   WithState(h, [&](auto& c) { syncRects(h, c); });
+}
+
+void SyncIspAERect(PLHlperBase& h) {
+  if (!h.hasFlag(LUMORIX_FLAG_ISP)) return;
+  WithState(h, [&](auto& c) {
+    syncRect(h, c, &std::remove_reference_t<decltype(c)>::aeRectPx,
+             &HelperModelHooks::IspSetAERect);
+  });
+}
+
+void SyncIspAWBRect(PLHlperBase& h) {
+  if (!h.hasFlag(LUMORIX_FLAG_ISP)) return;
+  WithState(h, [&](auto& c) {
+    syncRect(h, c, &std::remove_reference_t<decltype(c)>::awbRectPx,
+             &HelperModelHooks::IspSetAWBRect);
+  });
+}
+
+void SyncIspABBRect(PLHlperBase& h) {
+  if (!h.hasFlag(LUMORIX_FLAG_ISP) || !h.bIspHasABB()) return;
+  WithState(h, [&](auto& c) {
+    syncRect(h, c, &std::remove_reference_t<decltype(c)>::abbRectPx,
+             &HelperModelHooks::IspSetABBRect);
+  });
 }

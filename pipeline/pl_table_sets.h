@@ -42,4 +42,6 @@ struct PLTableSets {
   std::shared_ptr<const LevelTableSet<Sample>> level;
   std::shared_ptr<const ColourTableSet> colour;
   std::shared_ptr<const VignetteTableSet> vignette;
+  std::shared_ptr<const ToneTableSet<Sample>> cameraTone;  // the camera's own curve, or none
+  std::shared_ptr<const ToneTableSet<Sample>> output;      // the user's output table, or none
 };

@@ -2,6 +2,7 @@
 // orientation.
 #include <algorithm>
 #include <exception>
+#include <mutex>
 #include <vector>
 
 #include "pipeline/stages/still.h"
@@ -12,6 +13,7 @@
 #include "pipeline/pl_vignette.h"
 #include "pipeline/stages/demosaic.h"
 #include "pipeline/stages/orientation.h"
+#include "pipeline/stages/output_table.h"
 #include "pipeline/stages/tone_choice.h"
 
 namespace stages {
@@ -27,16 +29,34 @@ bool quarterTurnSet(uint32_t flags) {
   return (flags & F::kRotate90) || ((flags & F::kRotate270) && !(flags & F::kRotate180));
 }
 
+// What the still reads of the settings and tables, taken once under the settings lock.
+struct StillSnapshot {
+  PLSettings s{};
+  PLTableSets<uint8_t> t;
+  uint8_t matrixOn = 0;
+  kernels::ToneLut<uint8_t> tone;  // points into t
+};
+
+void takeSnapshot(PLContext& c, StillSnapshot& snap) {
+  std::unique_lock<platform::RecursiveLock> hold;
+  if (c.mtxSettings) hold = std::unique_lock<platform::RecursiveLock>(*c.mtxSettings);
+  snap.s = c.settings;
+  snap.t = c.tables;
+  snap.matrixOn = c.colourMatrixOn;
+  snap.tone = SelectToneLut(c, snap.t, 8);
+}
+
 // Steps 2-4: black level, raw white balance and the camera's raw table, on the raw frame.
-void rawSteps(PLContext& c, const PLTableSets<uint8_t>& t, uint8_t* raw, int32_t w, int32_t h) {
-  const uint16_t* off = c.settings.blackOffset;
+void rawSteps(PLContext& c, const StillSnapshot& snap, uint8_t* raw, int32_t w, int32_t h) {
+  const PLTableSets<uint8_t>& t = snap.t;
+  const uint16_t* off = snap.s.blackOffset;
   if ((off[0] || off[1] || off[2]) && !c.hwBlackLevel)
     kernels::SubtractBlackLevel(uint32_t(c.bayer), off, w, h, raw);
   if (c.isColour && !c.hasIsp && t.wb && t.wb->active && t.wb->lut[0].size() >= 256 &&
       t.wb->lut[1].size() >= 256 && t.wb->lut[2].size() >= 256)
     kernels::ApplyRawWb(uint32_t(c.bayer), t.wb->lut[0].data(), t.wb->lut[1].data(),
                         t.wb->lut[2].data(), w, h, raw);
-  if (!c.rawLut.empty() && (c.settings.stepBits & 4u)) {
+  if (!c.rawLut.empty() && (snap.s.stepBits & 4u)) {
     const size_t last = c.rawLut.size() - 1;
     for (size_t i = 0, n = size_t(w) * size_t(h); i < n; ++i)
       raw[i] = c.rawLut[std::min<size_t>(raw[i], last)];
@@ -44,11 +64,11 @@ void rawSteps(PLContext& c, const PLTableSets<uint8_t>& t, uint8_t* raw, int32_t
 }
 
 // Vignette tables for this still's size, made and dropped here; skipped when memory runs out.
-void stillVignette(PLContext& c, uint8_t* img, int32_t w, int32_t h) {
+void stillVignette(PLContext& c, const PLSettings& s, uint8_t* img, int32_t w, int32_t h) {
   std::shared_ptr<const VignetteTableSet> v;
   try {
-    v = BuildVignetteTables(uint32_t(w), uint32_t(h), c.settings.vignetteAmount,
-                            c.settings.vignetteMidpoint, nullptr);
+    v = BuildVignetteTables(uint32_t(w), uint32_t(h), s.vignetteAmount, s.vignetteMidpoint,
+                            nullptr);
   } catch (const std::exception&) {
     return;
   }
@@ -58,13 +78,14 @@ void stillVignette(PLContext& c, uint8_t* img, int32_t w, int32_t h) {
 }
 
 template <typename Order>
-void colourSteps(PLContext& c, const PLTableSets<uint8_t>& t, uint8_t* img, int32_t w, int32_t h) {
-  const PLSettings& s = c.settings;
+void colourSteps(PLContext& c, const StillSnapshot& snap, uint8_t* img, int32_t w, int32_t h) {
+  const PLSettings& s = snap.s;
+  const PLTableSets<uint8_t>& t = snap.t;
   const bool bgr = c.byteOrder != 0;
   if (c.isColour) {
     ColourAdjust<uint8_t> a;
     a.mono = s.mono != 0, a.hwColour = c.hasIsp, a.swTone = c.hwToneBypass,
-    a.matrixOn = c.colourMatrixOn;
+    a.matrixOn = snap.matrixOn;
     a.lumaR = c.lumaR.data(), a.lumaG = c.lumaG.data(), a.lumaB = c.lumaB.data();
     a.hueSat = t.colour ? t.colour->hueSatMatrix.data() : nullptr;
     a.coef = t.colour ? t.colour->coef.data() : nullptr;
@@ -88,8 +109,10 @@ void colourSteps(PLContext& c, const PLTableSets<uint8_t>& t, uint8_t* img, int3
                                   c.samplesPerPixel};
     (bgr ? kernels::ApplyLevelsBgr : kernels::ApplyLevelsRgb)(lt, img, w, h);
   }
-  if (c.hasToneMapping && !c.hasIsp)
-    kernels::ApplyToneLut(SelectToneLut(c, t, 8), w, h, img, c.samplesPerPixel);
+  if (c.hasToneMapping && !c.hasIsp) kernels::ApplyToneLut(snap.tone, w, h, img, c.samplesPerPixel);
+  const OutputTableStep<uint8_t> output((s.processFlags & PLProcessFlags::kNegative) != 0, 8,
+                                        t.output ? &t.output->lut : nullptr);
+  output.apply(img, w, h, c.samplesPerPixel);
 }
 
 }  // namespace
@@ -105,7 +128,9 @@ int32_t PL_ProcessStill8(PLContext* ctx, uint8_t* raw, uint8_t* out, size_t outB
   const size_t outFrame = kernels::rowStride<uint8_t>(p, outW) * size_t(outH);
   const size_t rawFrame = kernels::rowStride<uint8_t>(p, rawW) * size_t(rawH);
   const bool same = outW == rawW && outH == rawH;
-  const uint32_t flags = c.settings.processFlags;
+  StillSnapshot snap;
+  takeSnapshot(c, snap);
+  const uint32_t flags = snap.s.processFlags;
   if (outBytes <
       (quarterTurnSet(flags) ? kernels::turnedFrameBytes<uint8_t>(outW, outH, p) : outFrame))
     return 0;
@@ -118,21 +143,20 @@ int32_t PL_ProcessStill8(PLContext* ctx, uint8_t* raw, uint8_t* out, size_t outB
     }
   }
   uint8_t* proc = same ? out : procBuf.data();
-  const PLTableSets<uint8_t> t = c.mtxSettings ? SnapshotTables(c) : c.tables;
-  rawSteps(c, t, raw, rawW, rawH);
+  rawSteps(c, snap, raw, rawW, rawH);
   if (c.isColour)
     Demosaic(&c, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill, rawW, rawH, raw,
              proc);
   else
     ConvertMono(&c, rawW, rawH, raw, proc);
-  if (c.settings.vignetteEnable) stillVignette(c, proc, rawW, rawH);
+  if (snap.s.vignetteEnable) stillVignette(c, snap.s, proc, rawW, rawH);
   if (c.byteOrder)
-    colourSteps<Bgr>(c, t, proc, rawW, rawH);
+    colourSteps<Bgr>(c, snap, proc, rawW, rawH);
   else
-    colourSteps<Rgb>(c, t, proc, rawW, rawH);
+    colourSteps<Rgb>(c, snap, proc, rawW, rawH);
   // Sharpening belongs here; its kernel is not part of this library yet, so the step is empty.
   if (!same) kernels::FitToOutput(outW, outH, rawW, rawH, out, outBytes, proc, procBuf.size(), p);
-  OrientFrame(&c, c.settings.mirror, flags, out, outBytes, outW, outH, p);
+  OrientFrame(&c, snap.s.mirror, flags, out, outBytes, outW, outH, p);
   return 1;
 }
 

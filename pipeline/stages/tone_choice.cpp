@@ -6,29 +6,29 @@ namespace stages {
 namespace {
 
 template <typename Sample>
-ToneLut<Sample> computedCurve(const PLTableSets<Sample>& tables) {
-  if (!tables.tone || tables.tone->lut.empty()) return {};
-  return {tables.tone->lut.data(), static_cast<uint32_t>(tables.tone->lut.size())};
+ToneLut<Sample> tableOf(const std::shared_ptr<const ToneTableSet<Sample>>& set) {
+  if (!set || set->lut.empty()) return {};
+  return {set->lut.data(), static_cast<uint32_t>(set->lut.size())};
 }
 
 }  // namespace
 
 ToneLut<uint8_t> SelectToneLut(const PLContext& ctx, const PLTableSets<uint8_t>& tables,
-                               uint8_t bits, ToneLut<uint8_t> camera) {
+                               uint8_t bits) {
   const uint32_t flags = ctx.settings.processFlags;
   if (!(flags & PLProcessFlags::kToneMapMask) || bits != 8) return {};
-  if (camera) return camera;
+  if (const auto camera = tableOf(tables.cameraTone)) return camera;
   if (flags & PLProcessFlags::kToneMap1) return kernels::BuiltInToneLut8();
-  return computedCurve(tables);
+  return tableOf(tables.tone);
 }
 
 ToneLut<uint16_t> SelectToneLut(const PLContext16& ctx, const PLTableSets<uint16_t>& tables,
-                                uint8_t bits, ToneLut<uint16_t> camera) {
+                                uint8_t bits) {
   const uint32_t flags = ctx.settings.processFlags;
   if (!(flags & PLProcessFlags::kToneMapMask)) return {};
-  if (camera) return camera;
+  if (const auto camera = tableOf(tables.cameraTone)) return camera;
   if (flags & PLProcessFlags::kToneMap1) return kernels::BuiltInToneLut16(bits);
-  return computedCurve(tables);
+  return tableOf(tables.tone);
 }
 
 }  // namespace stages

@@ -142,12 +142,17 @@ TEST(StagesTone, SelectionByBitsDepthAndCameraTable) {
   for (auto [bits, count] : {std::pair{12, 4096u}, std::pair{10, 1024u}, std::pair{14, 16384u},
                              std::pair{11, 65536u}, std::pair{16, 65536u}})
     EXPECT_EQ(SelectToneLut(ctx, tables, uint8_t(bits)).count, count) << bits;
-  const uint16_t camera[3] = {1, 2, 3};
-  EXPECT_EQ(SelectToneLut(ctx, tables, 12, {camera, 3}).table, camera);
   ctx.settings.processFlags = PLProcessFlags::kToneMap2;
   EXPECT_EQ(SelectToneLut(ctx, tables, 12).table, computed->lut.data());
+  auto camera = std::make_shared<ToneTableSet<uint16_t>>();
+  camera->lut = {1, 2, 3};
+  tables.cameraTone = camera;
+  for (const uint32_t flags : {PLProcessFlags::kToneMap1, PLProcessFlags::kToneMap2}) {
+    ctx.settings.processFlags = flags;
+    EXPECT_EQ(SelectToneLut(ctx, tables, 12).table, camera->lut.data()) << flags;
+  }
   ctx.settings.processFlags = 0;
-  EXPECT_FALSE(SelectToneLut(ctx, tables, 12, {camera, 3}));
+  EXPECT_FALSE(SelectToneLut(ctx, tables, 12));
   PLContext ctx8;
   PLTableSets<uint8_t> tables8;
   ctx8.settings.processFlags = PLProcessFlags::kToneMap1;
