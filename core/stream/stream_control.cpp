@@ -25,6 +25,9 @@
 
 namespace {
 
+// A pin's still ends on the stop event within the transport's abort bound.
+constexpr uint32_t kClaimWaitMs = 10000;
+
 std::atomic<int> threadStartsUntilFailure{0};
 
 // Starts a camera thread unless a test asked this one to fail.
@@ -214,7 +217,6 @@ HRESULT StreamControl::start_step(bool openCamera, bool roiOnly) {
   cam_.buffers_.readyEvent().reset();
   if (cam_.triggerEvent_) cam_.triggerEvent_->reset();
   cam_.stopEvent_.reset();
-  ++cam_.generation_;
   HRESULT hr = S_OK;
   if (openCamera) {
     openDevice(hr);
@@ -222,6 +224,7 @@ HRESULT StreamControl::start_step(bool openCamera, bool roiOnly) {
   }
   cam_.runState_ = static_cast<uint32_t>(RunState::Running);
   cam_.grabStatus_ = 1;
+  cam_.claims_.open();
   const HRESULT threads = createThreads();
   return FAILED(threads) ? threads : hr;
 }
@@ -317,7 +320,9 @@ void StreamControl::stop_step() {
   if (cam_.triggerEvent_) cam_.triggerEvent_->set();
   if (cam_.frameAvailable_) cam_.frameAvailable_->set();
   if (cam_.eventQueueWake_) cam_.eventQueueWake_->set();
-  cam_.stopEvent_.set();  // also cancels a blocked focus read
+  cam_.claims_.close();
+  cam_.stopEvent_.set();  // also cancels a blocked focus read and a pin's still
+  if (!cam_.claims_.waitIdle(kClaimWaitMs)) ZX_TRACE_ERROR("%s: a consumer holds on", "stop_step");
   joinThreads();
   resetRawLists();
   drainPullQueues();

@@ -48,6 +48,14 @@ uint32_t Pull(BaseImpl& cam, std::vector<uint8_t>& frame, uint32_t n) {
   return got;
 }
 
+template <class Pred>
+bool WaitUntil(Pred pred) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!pred() && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return pred();
+}
+
 // A 4x2 chart read from a bottom-up BGR DIB: each patch centre must show its colour's dominant
 // channels, greys must be neutral, and red must sit top-left.
 void ExpectChart(const std::vector<uint8_t>& dib, uint32_t w, uint32_t h, const char* what) {
@@ -264,6 +272,58 @@ TEST_P(CameraSuiteStream, ExposureProgramsStayWholeWhileAeStreams) {
     EXPECT_EQ(writes[k + 1].code, second) << "program split at " << k;
   }
   EXPECT_GE(programs, 400u);
+}
+
+// A pin's still held in flight by a stalled stream while another thread stops or restarts the
+// stream: the still ends on the stop before the transport lets go of its reads, and the sensor is
+// back in the preview window, so the preview resumes at its size.
+TEST_P(CameraSuiteStream, StopOrRestartDuringAPinStillResumesThePreview) {
+  if (info().stillCount == 0) GTEST_SKIP() << "no still sizes";
+  const struct {
+    const char* name;
+    bool restart;
+  } cases[] = {{"stop, then start", false}, {"restart", true}};
+  BaseImpl* cam = open();
+  ASSERT_NE(cam, nullptr);
+  ASSERT_EQ(cam->put_eSize(last()), S_OK);
+  ASSERT_EQ(cam->put_eStillSize(0), S_OK);
+  const RegStep window = rig_.camera().spec().sensor().windowProgram(last())[0];
+  std::vector<uint8_t> frame = frameAt(last()), still = frameAt(0);
+  ASSERT_EQ(cam->start(), S_OK);
+  for (const auto& c : cases) {
+    ASSERT_EQ(Pull(*cam, frame, 3), 3u) << c.name;
+    // Nobody pulls: once every record is ready the grabber reads nothing, and the next frame's
+    // number is the one the still will wait for.
+    ASSERT_TRUE(WaitUntil([&] {
+      return rig_.camera().buffers().readyList().size() == CameraBufferImpl::kRecordCount;
+    }));
+    rig_.device().addStreamFault({sim::StreamFault::Kind::Stall, rig_.device().frameNumber()});
+    rig_.log().clear();
+    std::atomic<HRESULT> interrupted{E_PENDING};
+    std::thread other([&] {
+      WaitUntil([&] {
+        return rig_.camera().runState() == RunState::StillParked &&
+               rig_.device().outstandingReads() > 0;
+      });
+      interrupted = c.restart ? rig_.camera().RestartStream([] {}) : cam->stop();
+    });
+    platform::Event cancel(platform::Event::Kind::ManualReset, false);
+    EXPECT_EQ(cam->SnapForPin(still.data(), uint32_t(still.size()), &cancel), S_FALSE) << c.name;
+    other.join();
+    EXPECT_EQ(interrupted.load(), S_OK) << c.name;
+    if (!c.restart) {
+      EXPECT_EQ(rig_.device().systemInitValue(), 0) << c.name;
+      ASSERT_EQ(cam->start(), S_OK);
+    }
+    const auto writes = rig_.writesTo(window.reg);
+    ASSERT_FALSE(writes.empty()) << c.name;
+    EXPECT_EQ(writes.back(), window.value) << c.name << ": the sensor stays in the still window";
+    EXPECT_EQ(Pull(*cam, frame, 3), 3u) << c.name;
+    EXPECT_EQ(rig_.device().withFamily([](sim::SensorFamily& f) { return f.width(); }),
+              info().resolutions[last()].width)
+        << c.name;
+  }
+  EXPECT_EQ(cam->stop(), S_OK);
 }
 
 TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
