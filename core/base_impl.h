@@ -93,6 +93,8 @@ class BaseImpl : public LumorixImplBase,
                 void* window = nullptr, uint32_t message = 0, int32_t startPaused = 0) override;
   HRESULT stop() override;
   HRESULT close() override;
+  // For a model's destructor: stop() that also works from one of the camera's own callbacks.
+  void stopBeforeDelete();
   HRESULT Snap(uint32_t resolutionIndex, int32_t count, uint64_t context) override;
   HRESULT trigger(uint16_t count) override;
   HRESULT PullImage(uint8_t* dst, uint32_t bits, uint32_t rowPitch,

@@ -10,6 +10,7 @@
 #include "core/stream/either_event.h"
 #include "core/stream/event_sink.h"
 #include "core/stream/frame_geometry.h"
+#include "core/stream/own_thread_delete.h"
 #include "core/stream/pull_api.h"
 #include "core/stream/stream_pipeline.h"
 #include "base/trace.h"
@@ -104,8 +105,10 @@ void Grabber::grabOne(uint8_t binFactor, uint8_t binAverage) {
   if (result == kGrabNone || result == kGrabStopped || result == kGrabTransferError) {
     if (consumed) ++cam_.triggerCount_;
     if (result == kGrabStopped) cam_.grabStatus_ = 0;
-    if (result == kGrabTransferError && cam_.errorCallback_)
+    if (result == kGrabTransferError && cam_.errorCallback_) {
       cam_.errorCallback_(kGrabTransferError, cam_.errorContext_);
+      OwnThreadDelete::leaveIfDeleted();
+    }
     return;
   }
   cam_.grabStatus_ = result;
@@ -185,6 +188,7 @@ uint8_t* Grabber::stillBuffer(uint32_t* pitch, uint8_t** second, bool* fromPool)
     uint8_t* buffer = nullptr;
     cam_.stillRequestCallback_(1, &buffer, pitch, second,
                                reinterpret_cast<void*>(cam_.userContext_));
+    OwnThreadDelete::leaveIfDeleted();
     return buffer;
   }
   *fromPool = true;

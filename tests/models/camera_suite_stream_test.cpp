@@ -326,15 +326,39 @@ TEST_P(CameraSuiteStream, StopOrRestartDuringAPinStillResumesThePreview) {
   EXPECT_EQ(cam->stop(), S_OK);
 }
 
+// Deleted by its owner's thread or by its own data callback: the device is stopped and closed.
 TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
-  ASSERT_NE(stream(last(), 1), nullptr);
-  std::vector<uint8_t> frame = frameAt(last());
-  ASSERT_EQ(Pull(rig_.camera(), frame, 3), 3u);
-  rig_.close();
-  EXPECT_EQ(rig_.device().outstandingReads(), 0u);
-  EXPECT_EQ(rig_.device().systemInitValue(), 0);
-  const auto timeline = rig_.log().pipeTimeline();
-  EXPECT_NE(std::find(timeline.begin(), timeline.end(), "close"), timeline.end());
+  struct Deleter {
+    ModelRig* rig;
+    std::atomic<bool> done{false};
+    static void onData(const uint8_t*, const LumorixFrameHeader*, int32_t, void* context) {
+      auto* self = static_cast<Deleter*>(context);
+      if (self->done.load()) return;
+      self->rig->close();
+      self->done = true;
+    }
+  };
+  for (const bool fromCallback : {false, true}) {
+    BaseImpl* cam = open();
+    ASSERT_NE(cam, nullptr);
+    ASSERT_EQ(cam->put_eSize(last()), S_OK);
+    Deleter deleter{&rig_};
+    if (fromCallback) {
+      ASSERT_EQ(cam->start(Deleter::onData, nullptr, nullptr, nullptr, &deleter), S_OK);
+      ASSERT_TRUE(WaitUntil([&] { return deleter.done.load(); }));
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the let-go thread leaves
+    } else {
+      ASSERT_EQ(cam->start(), S_OK);
+      std::vector<uint8_t> frame = frameAt(last());
+      ASSERT_EQ(Pull(*cam, frame, 3), 3u);
+      rig_.close();
+    }
+    EXPECT_EQ(rig_.device().outstandingReads(), 0u) << fromCallback;
+    EXPECT_EQ(rig_.device().systemInitValue(), 0) << fromCallback;
+    const auto timeline = rig_.log().pipeTimeline();
+    EXPECT_NE(std::find(timeline.begin(), timeline.end(), "close"), timeline.end());
+    rig_.log().clear();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Built, CameraSuiteStream, ::testing::ValuesIn(testing_models::BuiltRows()),

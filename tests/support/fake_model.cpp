@@ -53,7 +53,7 @@ HRESULT FakeModel::get_ExpTimeRangeForIo(uint32_t* maxUs) {
 }
 
 FakeModel::~FakeModel() {
-  stop();
+  stopBeforeDelete();
 }
 
 HRESULT FakeModel::PL_ProcessFrame8(const FrameConvertRequest& r) {
