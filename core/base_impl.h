@@ -15,6 +15,7 @@
 #include "core/lumorix_impl_callback.h"
 #include "core/model_catalogue.h"
 #include "core/resolution_entry.h"
+#include "core/stream/stream_claims.h"
 #include "pipeline/helper_model_hooks.h"
 #include "platform/event.h"
 #include "platform/lock.h"
@@ -92,6 +93,8 @@ class BaseImpl : public LumorixImplBase,
                 void* window = nullptr, uint32_t message = 0, int32_t startPaused = 0) override;
   HRESULT stop() override;
   HRESULT close() override;
+  // For a model's destructor: stop() that also works from one of the camera's own callbacks.
+  void stopBeforeDelete();
   HRESULT Snap(uint32_t resolutionIndex, int32_t count, uint64_t context) override;
   HRESULT trigger(uint16_t count) override;
   HRESULT PullImage(uint8_t* dst, uint32_t bits, uint32_t rowPitch,
@@ -397,8 +400,8 @@ class BaseImpl : public LumorixImplBase,
   std::atomic<uint32_t> focusThreadId_{0};
   // Raw records a pin holds between its pop and its return: never re-listed by a reset.
   platform::Mutex lendLock_;
-  uint32_t lentRecords_ = 0;             // bit per record
-  std::atomic<uint32_t> generation_{0};  // one per start_step
+  uint32_t lentRecords_ = 0;  // bit per record
+  StreamClaims claims_;       // consumers outside the camera threads: a pin's still
   std::atomic<uint32_t> framesDelivered_{0};
   // Buffers made by this object for the pull queues and the still pool; others are not re-listed.
   std::vector<uint8_t*> pullBuffers_;

@@ -23,6 +23,9 @@ class Thread {
   bool start(std::function<void()> body, bool suspended = false);
   void resume();
   bool join(uint32_t timeoutMs = kInfinite);
+  // Lets the thread run on alone, its state kept until it ends: for a thread that must let go of
+  // its own object, which it cannot join.
+  void detach();
   bool started() const;
   bool running() const;
   uint32_t id() const { return id_; }

@@ -111,6 +111,11 @@ uint32_t SimCamera::framesSent() {
   return stream_.framesSent();
 }
 
+uint32_t SimCamera::frameNumber() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return stream_.frameNumber();
+}
+
 uint8_t SimCamera::systemInitValue() {
   std::lock_guard<std::mutex> hold(lock_);
   return state_.systemInit;

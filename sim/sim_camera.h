@@ -48,6 +48,7 @@ class SimCamera {
   SimLog& log() { return state_.log; }
   uint32_t outstandingReads();
   uint32_t framesSent();
+  uint32_t frameNumber();  // the next frame's, which a frame fault names
   uint8_t systemInitValue();
   std::vector<PipePolicy> pipePolicies();
   template <typename F>

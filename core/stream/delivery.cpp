@@ -12,6 +12,7 @@
 #include "core/stream/event_sink.h"
 #include "core/stream/frame_geometry.h"
 #include "core/stream/grabber.h"
+#include "core/stream/own_thread_delete.h"
 #include "core/stream/stream_pipeline.h"
 #include "base/trace.h"
 #include "kernels/demosaic.h"
@@ -114,6 +115,7 @@ void Delivery::waitForFrames() {
 bool Delivery::takeOutput(Output& out) {
   if (cam_.stillRequestCallback_) {
     cam_.stillRequestCallback_(0, &out.data, &out.pitch, &out.second, contextOf(cam_.userContext_));
+    OwnThreadDelete::leaveIfDeleted();
     return out.data != nullptr;
   }
   if (cam_.dataCallbackA_ || cam_.dataCallbackB_ || cam_.stillBufferCallback_) {
@@ -169,9 +171,10 @@ void Delivery::CropInPlace(uint8_t* data, uint32_t frameWidth, const SensorRect&
 }
 
 void Delivery::rawCallbackOnly(RawBufferRecord* record) {
-  if (cam_.rawDataCallback_)
-    cam_.rawDataCallback_(record->data, record->roiPresent ? &record->roi : nullptr, record->format,
-                          cam_.rawDataContext_);
+  if (!cam_.rawDataCallback_) return;
+  cam_.rawDataCallback_(record->data, record->roiPresent ? &record->roi : nullptr, record->format,
+                        cam_.rawDataContext_);
+  OwnThreadDelete::leaveIfDeleted();
 }
 
 void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
@@ -215,11 +218,19 @@ void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
   const LumorixFrameInfo info{w, h, record->info.flag, record->info.sequence,
                               record->info.timestamp};
   void* context = contextOf(snap ? snapContext : cam_.userContext_);
-  if (cam_.dataCallbackA_) cam_.dataCallbackA_(out.data, &header, snap, context);
-  if (cam_.dataCallbackB_) cam_.dataCallbackB_(out.data, &info, snap, context);
-  if (cam_.stillBufferCallback_)
+  if (cam_.dataCallbackA_) {
+    cam_.dataCallbackA_(out.data, &header, snap, context);
+    OwnThreadDelete::leaveIfDeleted();
+  }
+  if (cam_.dataCallbackB_) {
+    cam_.dataCallbackB_(out.data, &info, snap, context);
+    OwnThreadDelete::leaveIfDeleted();
+  }
+  if (cam_.stillBufferCallback_) {
     cam_.stillBufferCallback_(out.data, &header, snap, out.second, out.pitch, &info, record->format,
                               header.compression, 0, context);
+    OwnThreadDelete::leaveIfDeleted();
+  }
   if (!out.entry) return;
   {
     std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
@@ -260,6 +271,7 @@ bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* s
     EventSink(cam_).raise(kEventStillImage);
     return true;
   }
+  OwnThreadDelete::leaveIfDeleted();
   return false;
 }
 
@@ -297,10 +309,18 @@ void Delivery::returnStillPoolBuffer(uint8_t* buffer) {
 void Delivery::endOfStream() {
   const int32_t status = cam_.grabStatus_.load();
   void* context = contextOf(cam_.userContext_);
-  if (cam_.dataCallbackA_) cam_.dataCallbackA_(nullptr, nullptr, 0, context);
-  if (cam_.dataCallbackB_) cam_.dataCallbackB_(nullptr, nullptr, 0, context);
-  if (cam_.stillBufferCallback_)
+  if (cam_.dataCallbackA_) {
+    cam_.dataCallbackA_(nullptr, nullptr, 0, context);
+    OwnThreadDelete::leaveIfDeleted();
+  }
+  if (cam_.dataCallbackB_) {
+    cam_.dataCallbackB_(nullptr, nullptr, 0, context);
+    OwnThreadDelete::leaveIfDeleted();
+  }
+  if (cam_.stillBufferCallback_) {
     cam_.stillBufferCallback_(nullptr, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, context);
+    OwnThreadDelete::leaveIfDeleted();
+  }
   EventSink(cam_).raise(status == kGrabDisconnected     ? kEventDisconnected
                         : status == kGrabNoFrameTimeout ? kEventNoFrameTimeout
                                                         : kEventError);

@@ -6,6 +6,7 @@
 
 #include "base/lumorix_events.h"
 #include "base/trace.h"
+#include "core/stream/own_thread_delete.h"
 #include "platform/dynlib.h"
 
 namespace {
@@ -45,7 +46,9 @@ void EventSink::select(LumorixEventCallback callback, void* context, void* windo
 }
 
 void EventSink::raise(uint32_t code) {
-  if (cam_.eventSink_) cam_.eventSink_(code, cam_.eventSinkContext_);
+  if (!cam_.eventSink_) return;
+  cam_.eventSink_(code, cam_.eventSinkContext_);
+  OwnThreadDelete::leaveIfDeleted();
 }
 
 void EventSink::EVENT_CALLBACK(uint32_t code, void* context) {
@@ -86,6 +89,7 @@ void EventSink::thread_callback() {
     }
     if (have) {
       if (cam_.userEventCallback_) cam_.userEventCallback_(code, cam_.userEventContext_);
+      OwnThreadDelete::leaveIfDeleted();
       continue;
     }
     platform::WaitAny({cam_.eventQueueWake_.get(), &cam_.stopEvent_}, platform::kInfinite);

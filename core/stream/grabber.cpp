@@ -7,8 +7,10 @@
 #include "base/lumorix_events.h"
 #include "base/lumorix_flags.h"
 #include "core/stream/delivery.h"
+#include "core/stream/either_event.h"
 #include "core/stream/event_sink.h"
 #include "core/stream/frame_geometry.h"
+#include "core/stream/own_thread_delete.h"
 #include "core/stream/pull_api.h"
 #include "core/stream/stream_pipeline.h"
 #include "base/trace.h"
@@ -103,8 +105,10 @@ void Grabber::grabOne(uint8_t binFactor, uint8_t binAverage) {
   if (result == kGrabNone || result == kGrabStopped || result == kGrabTransferError) {
     if (consumed) ++cam_.triggerCount_;
     if (result == kGrabStopped) cam_.grabStatus_ = 0;
-    if (result == kGrabTransferError && cam_.errorCallback_)
+    if (result == kGrabTransferError && cam_.errorCallback_) {
       cam_.errorCallback_(kGrabTransferError, cam_.errorContext_);
+      OwnThreadDelete::leaveIfDeleted();
+    }
     return;
   }
   cam_.grabStatus_ = result;
@@ -184,6 +188,7 @@ uint8_t* Grabber::stillBuffer(uint32_t* pitch, uint8_t** second, bool* fromPool)
     uint8_t* buffer = nullptr;
     cam_.stillRequestCallback_(1, &buffer, pitch, second,
                                reinterpret_cast<void*>(cam_.userContext_));
+    OwnThreadDelete::leaveIfDeleted();
     return buffer;
   }
   *fromPool = true;
@@ -256,10 +261,14 @@ HRESULT Grabber::trigger(uint16_t count) {
   return S_OK;
 }
 
-// A still straight into the pin's buffer. -2 (cancelled) is no still: S_FALSE, streaming on.
-// Any other failure leaves the stream running with the error, which the pulls then report.
+// A still straight into the pin's buffer. -2 (cancelled or stopped) is no still: S_FALSE,
+// streaming on. Any other failure leaves the stream running with the error, which the pulls then
+// report. The claim holds off stop and restart, whose stop event also ends the grab, until the
+// sensor is back in the preview window.
 HRESULT Grabber::SnapForPin(uint8_t* dst, uint32_t size, platform::Event* cancel) {
   if (cam_.transportInTriggerMode()) return E_UNEXPECTED;
+  StreamClaim claim(cam_.claims_);  // first: a restart may change the indexes until it is held
+  if (!claim.held()) return E_FAIL;
   const uint32_t stillIndex = cam_.stillIndex_.load();
   const uint32_t preview = cam_.previewIndex_.load();
   if (!cam_.previewTable_ || stillIndex >= cam_.previewCount()) return E_UNEXPECTED;
@@ -268,14 +277,13 @@ HRESULT Grabber::SnapForPin(uint8_t* dst, uint32_t size, platform::Event* cancel
   const bool turned = cam_.pipeline_ && cam_.pipeline_->shape().rotated90;
   if (dst == nullptr || size < ImageBytes(24, DeliveredShape(frame.width, frame.height, 1, turned)))
     return E_FAIL;
-  platform::Event* stop = cancel ? cancel : &cam_.stopEvent_;
-  const uint32_t generation = cam_.generation_.load();
+  EitherEvent stop(cancel, cam_.stopEvent_);
+  if (stop.event() == nullptr) return E_OUTOFMEMORY;
   if (!begin_to_still_grabber(cancel)) return E_FAIL;
   if (stillIndex != preview) cam_.SetResolution(stillIndex, true);
   const StillFrame still =
-      cam_.pipeline_->grabStill(dst, nullptr, 0, 24, stop, frame.width, frame.height, sensor.width,
-                                sensor.height, stillIndex);
-  if (generation != cam_.generation_.load()) return S_FALSE;  // a restart took the device over
+      cam_.pipeline_->grabStill(dst, nullptr, 0, 24, stop.event(), frame.width, frame.height,
+                                sensor.width, sensor.height, stillIndex);
   if (still.status < 0 && still.status != kGrabStopped) cam_.grabStatus_ = still.status;
   if (stillIndex != preview) cam_.SetResolution(preview, false);
   stateSwap(RunState::StillParked, RunState::Running);

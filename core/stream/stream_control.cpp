@@ -15,6 +15,7 @@
 #include "core/stream/focus_thread.h"
 #include "core/stream/frame_geometry.h"
 #include "core/stream/grabber.h"
+#include "core/stream/own_thread_delete.h"
 #include "core/stream/stream_pipeline.h"
 #include "base/trace.h"
 #include "pipeline/device_values.h"
@@ -24,6 +25,9 @@
 #include "usb/cusb.h"
 
 namespace {
+
+// A pin's still ends on the stop event within the transport's abort bound.
+constexpr uint32_t kClaimWaitMs = 10000;
 
 std::atomic<int> threadStartsUntilFailure{0};
 
@@ -80,6 +84,17 @@ HRESULT BaseImpl::stop() {
   std::lock_guard<platform::Mutex> guard(controlLock_);
   StreamControl(*this).stop();
   return S_OK;
+}
+
+// The owner's delete may come from one of the camera's own callbacks: that thread is let go.
+void BaseImpl::stopBeforeDelete() {
+  if (!onCameraThread()) {
+    stop();
+    return;
+  }
+  OwnThreadDelete::markThisThread();
+  std::lock_guard<platform::Mutex> guard(controlLock_);
+  StreamControl(*this).stop();
 }
 
 HRESULT BaseImpl::close() {
@@ -214,7 +229,6 @@ HRESULT StreamControl::start_step(bool openCamera, bool roiOnly) {
   cam_.buffers_.readyEvent().reset();
   if (cam_.triggerEvent_) cam_.triggerEvent_->reset();
   cam_.stopEvent_.reset();
-  ++cam_.generation_;
   HRESULT hr = S_OK;
   if (openCamera) {
     openDevice(hr);
@@ -222,6 +236,7 @@ HRESULT StreamControl::start_step(bool openCamera, bool roiOnly) {
   }
   cam_.runState_ = static_cast<uint32_t>(RunState::Running);
   cam_.grabStatus_ = 1;
+  cam_.claims_.open();
   const HRESULT threads = createThreads();
   return FAILED(threads) ? threads : hr;
 }
@@ -268,13 +283,15 @@ HRESULT StreamControl::createThreads() {
 HRESULT StreamControl::createSuspended() {
   BaseImpl& c = cam_;
   if (!startThread(
-          c.grabberThread_, [&c] { Grabber(c).thread_grabber(); }, true))
+          c.grabberThread_, [&c] { OwnThreadDelete::run([&c] { Grabber(c).thread_grabber(); }); },
+          true))
     return E_OUTOFMEMORY;
   c.grabberThreadId_ = c.grabberThread_->id();
   c.grabberAlive_ = true;
   if (c.dataCallbackA_ || c.dataCallbackB_ || c.eventSink_ || c.stillBufferCallback_) {
     if (!startThread(
-            c.fillBufferThread_, [&c] { Delivery(c).thread_fillbuffer(); }, true))
+            c.fillBufferThread_,
+            [&c] { OwnThreadDelete::run([&c] { Delivery(c).thread_fillbuffer(); }); }, true))
       return E_OUTOFMEMORY;
     c.fillBufferThreadId_ = c.fillBufferThread_->id();
   }
@@ -283,14 +300,16 @@ HRESULT StreamControl::createSuspended() {
       c.eventQueueWake_ =
           std::make_unique<platform::Event>(platform::Event::Kind::AutoReset, false);
     if (!startThread(
-            c.callbackThread_, [&c] { EventSink(c).thread_callback(); }, true))
+            c.callbackThread_,
+            [&c] { OwnThreadDelete::run([&c] { EventSink(c).thread_callback(); }); }, true))
       return E_OUTOFMEMORY;
     c.callbackThreadId_ = c.callbackThread_->id();
   }
   if (c.modelFlags() & LUMORIX_FLAG_FOCUS) {
     c.focusPosition_ = c.pipeline_ ? static_cast<uint16_t>(c.pipeline_->focusPosition()) : 0;
     if (!startThread(
-            c.focusThread_, [&c] { FocusThread(c).thread_af(); }, true))
+            c.focusThread_, [&c] { OwnThreadDelete::run([&c] { FocusThread(c).thread_af(); }); },
+            true))
       return E_OUTOFMEMORY;
     c.focusThreadId_ = c.focusThread_->id();
   }
@@ -317,7 +336,9 @@ void StreamControl::stop_step() {
   if (cam_.triggerEvent_) cam_.triggerEvent_->set();
   if (cam_.frameAvailable_) cam_.frameAvailable_->set();
   if (cam_.eventQueueWake_) cam_.eventQueueWake_->set();
-  cam_.stopEvent_.set();  // also cancels a blocked focus read
+  cam_.claims_.close();
+  cam_.stopEvent_.set();  // also cancels a blocked focus read and a pin's still
+  if (!cam_.claims_.waitIdle(kClaimWaitMs)) ZX_TRACE_ERROR("%s: a consumer holds on", "stop_step");
   joinThreads();
   resetRawLists();
   drainPullQueues();
@@ -325,9 +346,13 @@ void StreamControl::stop_step() {
 
 // Every thread has been woken above and ends at its next check of the state.
 void StreamControl::joinThreads() {
+  const uint32_t self = platform::currentThreadId();
   for (auto* thread :
        {&cam_.grabberThread_, &cam_.fillBufferThread_, &cam_.callbackThread_, &cam_.focusThread_}) {
-    if (*thread) (*thread)->join();
+    if (*thread && (*thread)->id() == self)
+      (*thread)->detach();  // deleting its camera: it leaves once its callback returns
+    else if (*thread)
+      (*thread)->join();
     thread->reset();
   }
   cam_.grabberThreadId_ = 0;

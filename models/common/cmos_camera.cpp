@@ -132,7 +132,7 @@ void CmosCamera::installRawLut() {
 
 CmosCamera::~CmosCamera() {
   if (!hasRegistryKey()) forgetSettings();  // discarded by its factory, or opened without a key
-  stop();
+  stopBeforeDelete();
 }
 
 bool CmosCamera::valid() const {

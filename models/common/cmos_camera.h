@@ -27,7 +27,8 @@ class CmosCamera : private CmosCameraTables, public BaseImpl, private SensorRese
  public:
   CmosCamera(const ModelSpec& spec, const WCHAR16* deviceId, const WCHAR16* settingsRoot,
              uint8_t flagA, uint8_t flagB, const ModelInfo* model);
-  // Stops a started camera first: its threads use every part destroyed below.
+  // Stops a started camera first, also from one of its own callbacks: its threads use every part
+  // destroyed below.
   ~CmosCamera() override;
 
   // BaseImpl's check plus every part of this object.

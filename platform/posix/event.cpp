@@ -9,13 +9,14 @@
 namespace platform {
 namespace {
 
+// Never destroyed: a detached thread may still set an event while the process exits.
 std::mutex& eventMutex() {
-  static std::mutex m;
-  return m;
+  static auto* m = new std::mutex;
+  return *m;
 }
 std::condition_variable& eventCond() {
-  static std::condition_variable c;
-  return c;
+  static auto* c = new std::condition_variable;
+  return *c;
 }
 
 }  // namespace

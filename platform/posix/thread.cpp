@@ -72,6 +72,17 @@ bool Thread::join(uint32_t timeoutMs) {
   return true;
 }
 
+void Thread::detach() {
+  if (!state_) return;
+  if (!state_->resumed) {
+    state_->cancelled = true;
+    resume();
+  }
+  if (state_->thread.joinable()) state_->thread.detach();
+  state_.reset();  // the thread holds its own reference
+  id_ = 0;
+}
+
 bool Thread::started() const {
   return state_ != nullptr;
 }

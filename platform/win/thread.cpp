@@ -2,6 +2,9 @@
 #include <process.h>
 #include <windows.h>
 
+#include <memory>
+#include <new>
+
 #include "platform/thread.h"
 
 namespace platform {
@@ -18,10 +21,13 @@ struct Thread::State {
 
 namespace {
 
+// The thread holds its own reference, so a detached thread's state lives until it ends.
 unsigned __stdcall threadEntry(void* arg) {
-  auto* state = static_cast<Thread::State*>(arg);
-  if (!state->cancelled) state->body();
-  state->body = nullptr;
+  std::unique_ptr<std::shared_ptr<Thread::State>> hold(
+      static_cast<std::shared_ptr<Thread::State>*>(arg));
+  Thread::State& state = **hold;
+  if (!state.cancelled) state.body();
+  state.body = nullptr;
   return 0;
 }
 
@@ -63,8 +69,13 @@ bool Thread::start(std::function<void()> body, bool suspended) {
   state->body = std::move(body);
   unsigned id = 0;
   // Always created suspended so that the handle and id are stored before the body can run.
-  const uintptr_t h = _beginthreadex(nullptr, 0, threadEntry, state.get(), CREATE_SUSPENDED, &id);
-  if (h == 0) return false;
+  auto* hold = new (std::nothrow) std::shared_ptr<State>(state);
+  if (hold == nullptr) return false;
+  const uintptr_t h = _beginthreadex(nullptr, 0, threadEntry, hold, CREATE_SUSPENDED, &id);
+  if (h == 0) {
+    delete hold;
+    return false;
+  }
   state->handle = reinterpret_cast<HANDLE>(h);
   id_ = id;
   state_ = std::move(state);
@@ -81,6 +92,16 @@ void Thread::resume() {
 bool Thread::join(uint32_t timeoutMs) {
   if (!state_) return true;
   return WaitForSingleObject(state_->handle, timeoutMs) == WAIT_OBJECT_0;
+}
+
+void Thread::detach() {
+  if (!state_) return;
+  if (!state_->resumed) {
+    state_->cancelled = true;
+    resume();
+  }
+  state_.reset();  // the thread holds its own reference
+  id_ = 0;
 }
 
 bool Thread::started() const {

@@ -48,6 +48,14 @@ uint32_t Pull(BaseImpl& cam, std::vector<uint8_t>& frame, uint32_t n) {
   return got;
 }
 
+template <class Pred>
+bool WaitUntil(Pred pred) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!pred() && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return pred();
+}
+
 // A 4x2 chart read from a bottom-up BGR DIB: each patch centre must show its colour's dominant
 // channels, greys must be neutral, and red must sit top-left.
 void ExpectChart(const std::vector<uint8_t>& dib, uint32_t w, uint32_t h, const char* what) {
@@ -266,15 +274,97 @@ TEST_P(CameraSuiteStream, ExposureProgramsStayWholeWhileAeStreams) {
   EXPECT_GE(programs, 400u);
 }
 
+// A pin's still held in flight by a stalled stream while another thread stops or restarts the
+// stream: the still ends on the stop before the transport lets go of its reads, and the sensor is
+// back in the preview window, so the preview resumes at its size.
+TEST_P(CameraSuiteStream, StopOrRestartDuringAPinStillResumesThePreview) {
+  if (info().stillCount == 0) GTEST_SKIP() << "no still sizes";
+  const struct {
+    const char* name;
+    bool restart;
+  } cases[] = {{"stop, then start", false}, {"restart", true}};
+  BaseImpl* cam = open();
+  ASSERT_NE(cam, nullptr);
+  ASSERT_EQ(cam->put_eSize(last()), S_OK);
+  ASSERT_EQ(cam->put_eStillSize(0), S_OK);
+  // The first window register the still's program writes differently from the preview's.
+  const SensorDriver& sensor = rig_.camera().spec().sensor();
+  const auto stillProgram = sensor.windowProgram(0), previewProgram = sensor.windowProgram(last());
+  const auto differs = std::mismatch(previewProgram.begin(), previewProgram.end(),
+                                     stillProgram.begin(), stillProgram.end());
+  ASSERT_NE(differs.first, previewProgram.end()) << "the still and preview windows are alike";
+  const RegStep window = *differs.first;
+  std::vector<uint8_t> frame = frameAt(last()), still = frameAt(0);
+  ASSERT_EQ(cam->start(), S_OK);
+  for (const auto& c : cases) {
+    ASSERT_EQ(Pull(*cam, frame, 3), 3u) << c.name;
+    // Nobody pulls: once every record is ready the grabber reads nothing, and the next frame's
+    // number is the one the still will wait for.
+    ASSERT_TRUE(WaitUntil([&] {
+      return rig_.camera().buffers().readyList().size() == CameraBufferImpl::kRecordCount;
+    }));
+    rig_.device().addStreamFault({sim::StreamFault::Kind::Stall, rig_.device().frameNumber()});
+    rig_.log().clear();
+    std::atomic<HRESULT> interrupted{E_PENDING};
+    std::thread other([&] {
+      WaitUntil([&] {
+        return rig_.camera().runState() == RunState::StillParked &&
+               rig_.device().outstandingReads() > 0;
+      });
+      interrupted = c.restart ? rig_.camera().RestartStream([] {}) : cam->stop();
+    });
+    platform::Event cancel(platform::Event::Kind::ManualReset, false);
+    EXPECT_EQ(cam->SnapForPin(still.data(), uint32_t(still.size()), &cancel), S_FALSE) << c.name;
+    other.join();
+    EXPECT_EQ(interrupted.load(), S_OK) << c.name;
+    if (!c.restart) {
+      EXPECT_EQ(rig_.device().systemInitValue(), 0) << c.name;
+      ASSERT_EQ(cam->start(), S_OK);
+    }
+    const auto writes = rig_.writesTo(window.reg);
+    ASSERT_FALSE(writes.empty()) << c.name;
+    EXPECT_EQ(writes.back(), window.value) << c.name << ": the sensor stays in the still window";
+    EXPECT_EQ(Pull(*cam, frame, 3), 3u) << c.name;
+    EXPECT_EQ(rig_.device().withFamily([](sim::SensorFamily& f) { return f.width(); }),
+              info().resolutions[last()].width)
+        << c.name;
+  }
+  EXPECT_EQ(cam->stop(), S_OK);
+}
+
+// Deleted by its owner's thread or by its own data callback: the device is stopped and closed.
 TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
-  ASSERT_NE(stream(last(), 1), nullptr);
-  std::vector<uint8_t> frame = frameAt(last());
-  ASSERT_EQ(Pull(rig_.camera(), frame, 3), 3u);
-  rig_.close();
-  EXPECT_EQ(rig_.device().outstandingReads(), 0u);
-  EXPECT_EQ(rig_.device().systemInitValue(), 0);
-  const auto timeline = rig_.log().pipeTimeline();
-  EXPECT_NE(std::find(timeline.begin(), timeline.end(), "close"), timeline.end());
+  struct Deleter {
+    ModelRig* rig;
+    std::atomic<bool> done{false};
+    static void onData(const uint8_t*, const LumorixFrameHeader*, int32_t, void* context) {
+      auto* self = static_cast<Deleter*>(context);
+      if (self->done.load()) return;
+      self->rig->close();
+      self->done = true;
+    }
+  };
+  for (const bool fromCallback : {false, true}) {
+    BaseImpl* cam = open();
+    ASSERT_NE(cam, nullptr);
+    ASSERT_EQ(cam->put_eSize(last()), S_OK);
+    Deleter deleter{&rig_};
+    if (fromCallback) {
+      ASSERT_EQ(cam->start(Deleter::onData, nullptr, nullptr, nullptr, &deleter), S_OK);
+      ASSERT_TRUE(WaitUntil([&] { return deleter.done.load(); }));
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the let-go thread leaves
+    } else {
+      ASSERT_EQ(cam->start(), S_OK);
+      std::vector<uint8_t> frame = frameAt(last());
+      ASSERT_EQ(Pull(*cam, frame, 3), 3u);
+      rig_.close();
+    }
+    EXPECT_EQ(rig_.device().outstandingReads(), 0u) << fromCallback;
+    EXPECT_EQ(rig_.device().systemInitValue(), 0) << fromCallback;
+    const auto timeline = rig_.log().pipeTimeline();
+    EXPECT_NE(std::find(timeline.begin(), timeline.end(), "close"), timeline.end());
+    rig_.log().clear();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Built, CameraSuiteStream, ::testing::ValuesIn(testing_models::BuiltRows()),

@@ -54,7 +54,7 @@ HRESULT FakeModel::get_ExpTimeRangeForIo(uint32_t* maxUs) {
 }
 
 FakeModel::~FakeModel() {
-  stop();
+  stopBeforeDelete();
 }
 
 // The pins name a region and factor; delivery converts the frame the output size describes.
@@ -169,10 +169,7 @@ StillFrame FakeModel::grabStill(uint8_t* output, uint8_t*, uint32_t, uint8_t,
                                 uint32_t, uint32_t, uint32_t index) {
   note("grabStill " + std::to_string(index));
   const int32_t status = stillStatus.load();
-  if (status == -2) {
-    stopEvent->wait();
-    return StillFrame{-2, 0, 0, 0, 0, 0};
-  }
+  if (status == -2) return StillFrame{-2, 0, 0, 0, 0, 0};  // as its stop event had ended it
   if (status >= 1 && output) std::memset(output, 0x5A, 16);
   return StillFrame{status, width, height, 0, 0, 0};
 }

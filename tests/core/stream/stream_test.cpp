@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -186,6 +187,55 @@ TEST(StreamStill, SnapForPinSwitchesToTheStillAndBack) {
   // Stopped, the failure is over: a pin that pulls once more gets no frame, not an error.
   EXPECT_EQ(cam.PullFrameForPin(frame.data(), static_cast<uint32_t>(frame.size()), nullptr),
             S_FALSE);
+}
+
+// A cancelled still (-2) is no still and the stream goes on; a failed one ends the stream. Both
+// ways in: the pin's still and a snap at another index, served by the fill-buffer thread.
+TEST(StreamStill, CancelledStillKeepsStreamingAFailedOneEndsIt) {
+  const struct {
+    bool pin;
+    int32_t status;
+    bool continues;
+  } table[] = {{true, -2, true}, {true, -1, false}, {false, -2, true}, {false, -1, false}};
+  for (const auto& row : table) {
+    const std::string name = std::string(row.pin ? "pin " : "snap ") + std::to_string(row.status);
+    FakeModel cam;
+    ASSERT_EQ(cam.put_eStillSize(1), S_OK);
+    ASSERT_EQ(cam.start([](const uint8_t*, const LumorixFrameHeader*, int32_t, void*) {}), S_OK);
+    cam.stillStatus = row.status;
+    if (row.pin) {
+      std::vector<uint8_t> still(pinBytes(2048, 1534));
+      EXPECT_EQ(cam.SnapForPin(still.data(), static_cast<uint32_t>(still.size()), nullptr),
+                row.status == -2 ? S_FALSE : E_FAIL)
+          << name;
+    } else {
+      ASSERT_EQ(cam.Snap(1, 1, 0), S_OK);
+      ASSERT_TRUE(waitFor([&] { return cam.calls().back() == "SetResolution 0 preview"; })) << name;
+    }
+    const uint32_t before = cam.framesGrabbed();
+    EXPECT_EQ(waitFor([&] { return cam.framesGrabbed() > before + 3; }, 500), row.continues)
+        << name;
+    EXPECT_EQ(cam.grabStatus() >= 0, row.continues) << name;
+    cam.stop();
+  }
+}
+
+// Nothing would park the grabber: the still fails at once instead of waiting for it.
+TEST(StreamStill, StillAfterTheGrabberDiedFailsAtOnce) {
+  FakeModel cam;
+  cam.script({GrabStep{}, GrabStep{GrabStep::Result, -1}});
+  ASSERT_EQ(cam.put_eStillSize(1), S_OK);
+  ASSERT_EQ(cam.start(), S_OK);
+  ASSERT_TRUE(waitFor([&] { return cam.grabStatus() < 0; }));
+  std::atomic<HRESULT> result{E_PENDING};
+  std::thread pin([&] {
+    std::vector<uint8_t> still(pinBytes(2048, 1534));
+    result = cam.SnapForPin(still.data(), static_cast<uint32_t>(still.size()), nullptr);
+  });
+  EXPECT_TRUE(waitFor([&] { return result.load() != E_PENDING; }, 2000));
+  cam.stop();  // frees a still that waits for the grabber
+  pin.join();
+  EXPECT_EQ(result.load(), E_FAIL);
 }
 
 TEST(StreamRestart, RestartWhilePinPullsKeepsItsBuffer) {

@@ -19,15 +19,21 @@ using namespace zxstream;
 
 void ignoreData(const uint8_t*, const LumorixFrameHeader*, int32_t, void*) {}
 
-// One stop, restart or speed change asked from inside a camera thread.
+// One stop, restart, speed change or delete asked from inside a camera thread.
 struct GuardProbe {
+  static constexpr int kDelete = 3;
   FakeModel* cam = nullptr;
-  int op = 0;  // 0 stop, 1 restart, 2 a speed change that restarts
+  int op = 0;  // 0 stop, 1 restart, 2 a speed change that restarts, 3 delete
   uint32_t onCode = 4;
   std::atomic<int> calls{0};
   std::atomic<HRESULT> result{E_PENDING};
   void act() {
     if (calls++ != 0) return;
+    if (op == kDelete) {
+      delete cam;
+      result = S_OK;
+      return;
+    }
     result = op == 0 ? cam->stop() : op == 1 ? cam->RestartStream([] {}) : cam->put_Speed(1);
   }
   static void onData(const uint8_t*, const LumorixFrameHeader*, int32_t, void* c) {
@@ -40,31 +46,38 @@ struct GuardProbe {
   static void onError(int32_t, void* c) { static_cast<GuardProbe*>(c)->act(); }
 };
 
+// The camera threads a probe can act from: the fill-buffer thread's data callback and direct
+// event, the callback thread's event, the grabber's error callback and the focus thread's event.
+enum Source { Data, EventDirect, EventThreaded, Error, Focus };
+const char* const kSourceNames[] = {"data", "event", "threaded event", "error", "focus event"};
+
+FakeModelConfig configFor(int source) {
+  return FakeModelConfig{source == Focus ? LUMORIX_FLAG_FOCUS : 0};
+}
+
+HRESULT startWithProbe(FakeModel& cam, GuardProbe& probe, int source) {
+  if (source == Data) return cam.start(GuardProbe::onData, nullptr, nullptr, nullptr, &probe);
+  if (source == Error) {
+    cam.setErrorCallback(GuardProbe::onError, &probe);
+    cam.script({GrabStep{}, GrabStep{GrabStep::Result, -4}});
+    return cam.start();
+  }
+  cam.setCallbackThreadOption(source == EventThreaded);
+  probe.onCode = source == Focus ? 132 : 4;
+  cam.focusMovesLeft = 1;
+  return cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, GuardProbe::onEvent, &probe);
+}
+
 TEST(StreamThreadGuard, StopRestartAndSpeedFromEveryCameraThreadAreRefused) {
-  enum Source { Data, EventDirect, EventThreaded, Error, Focus };
-  const char* names[] = {"data", "event", "threaded event", "error", "focus event"};
+  const char* const* names = kSourceNames;
   for (int source = Data; source <= Focus; ++source) {
     for (int op = 0; op < 3; ++op) {
-      FakeModel cam(FakeModelConfig{source == Focus ? LUMORIX_FLAG_FOCUS : 0});
+      FakeModel cam(configFor(source));
       cam.usb().deferSpeed = true;
       GuardProbe probe;
       probe.cam = &cam;
       probe.op = op;
-      HRESULT started = E_FAIL;
-      if (source == Data) {
-        started = cam.start(GuardProbe::onData, nullptr, nullptr, nullptr, &probe);
-      } else if (source == Error) {
-        cam.setErrorCallback(GuardProbe::onError, &probe);
-        cam.script({GrabStep{}, GrabStep{GrabStep::Result, -4}});
-        started = cam.start();
-      } else {
-        cam.setCallbackThreadOption(source == EventThreaded);
-        probe.onCode = source == Focus ? 132 : 4;
-        cam.focusMovesLeft = 1;
-        started =
-            cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, GuardProbe::onEvent, &probe);
-      }
-      ASSERT_EQ(started, S_OK) << names[source];
+      ASSERT_EQ(startWithProbe(cam, probe, source), S_OK) << names[source];
       ASSERT_TRUE(waitFor([&] { return probe.result.load() != E_PENDING; })) << names[source];
       EXPECT_EQ(probe.result.load(), kWrongThread) << names[source] << " op " << op;
       const uint32_t before = cam.framesGrabbed();
@@ -74,6 +87,20 @@ TEST(StreamThreadGuard, StopRestartAndSpeedFromEveryCameraThreadAreRefused) {
       EXPECT_EQ(cam.stop(), S_OK);
       EXPECT_FALSE(cam.hasThreads());
     }
+  }
+}
+
+// Deleting the camera from a callback on each of its threads: the others are joined, the calling
+// one is let go and leaves when its callback returns; the sanitizers see any later touch.
+TEST(StreamThreadGuard, DeletingTheCameraFromEveryCameraThreadLetsThatThreadGo) {
+  for (int source = Data; source <= Focus; ++source) {
+    auto* cam = new FakeModel(configFor(source));
+    GuardProbe probe;
+    probe.cam = cam;
+    probe.op = GuardProbe::kDelete;
+    ASSERT_EQ(startWithProbe(*cam, probe, source), S_OK) << kSourceNames[source];
+    ASSERT_TRUE(waitFor([&] { return probe.result.load() == S_OK; })) << kSourceNames[source];
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the let-go thread leaves
   }
 }
 
