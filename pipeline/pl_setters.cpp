@@ -425,7 +425,7 @@ HRESULT PL_SetRotate(PLHlperBase& h, uint32_t degrees) {
 }
 
 HRESULT PL_SetCG(PLHlperBase& h, uint8_t value) {
-  ZX_TRACE("%s: %hhu", "PL_SetCG", value);
+  ZX_TRACE("%s: %u", "PL_SetCG", unsigned{value});
   if (!h.hasFlag(LUMORIX_FLAG_CG)) return E_NOTIMPL;
   WithState(h, [&](auto& c) {
     if (!c.hasCG) return;
