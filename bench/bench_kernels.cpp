@@ -3,12 +3,13 @@
 #include <dc1394/conversions.h>
 
 #include <cstdio>
-#include <map>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 #include <string>
 #include <vector>
 
+#include "bench/bench_kernels_output.h"
+#include "bench/ratio_reporter.h"
 #include "kernels/demosaic.h"
 #include "kernels/dispatch.h"
 #include "base/pixel_formats.h"
@@ -100,40 +101,26 @@ void registerDepth(const char* depth) {
   }
 }
 
-// Console output as usual, then one line per size and depth: throughput and time ratios.
-class SideBySide : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (!r.error_occurred && r.run_type == Run::RT_Iteration)
-        seconds_[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::printf("\n%-18s %10s %10s %10s %10s %12s %12s\n", "bilinear", "ours MP/s", "scalar",
-                "opencv", "dc1394", "ours/opencv", "ours/dc1394");
-    for (const char* depth : {"8bit", "16bit"})
-      for (const auto& size : kSizes) {
-        const std::string tail = std::string("/") + depth + "/" + std::to_string(size[0]) + "x" +
-                                 std::to_string(size[1]);
-        const double mp = double(size[0]) * size[1] / 1e6;
-        auto t = [&](const char* who) {
-          auto it = seconds_.find(std::string("Bilinear/") + who + tail);
-          return it == seconds_.end() ? 0.0 : it->second;
-        };
-        const double o = t("ours"), s = t("ours_scalar"), cv = t("opencv"), dc = t("dc1394");
-        if (o <= 0) continue;
-        auto rate = [&](double v) { return v > 0 ? mp / v * 1e9 : 0.0; };  // times are in ns
-        std::printf("%-18s %10.0f %10.0f %10.0f %10.0f %12.2f %12.2f\n", (tail.substr(1)).c_str(),
-                    rate(o), rate(s), rate(cv), rate(dc), cv > 0 ? o / cv : 0.0,
-                    dc > 0 ? o / dc : 0.0);
-      }
-  }
-
- private:
-  std::map<std::string, double> seconds_;
-};
+// One line per size and depth: throughput and time ratios from the run's medians.
+void printBilinear(const bench::MedianTimes& times) {
+  std::printf("\n%-18s %10s %10s %10s %10s %12s %12s\n", "bilinear", "ours MP/s", "scalar",
+              "opencv", "dc1394", "ours/opencv", "ours/dc1394");
+  for (const char* depth : {"8bit", "16bit"})
+    for (const auto& size : kSizes) {
+      const std::string tail =
+          std::string("/") + depth + "/" + std::to_string(size[0]) + "x" + std::to_string(size[1]);
+      const double mp = double(size[0]) * size[1] / 1e6;
+      auto t = [&](const char* who) {
+        return times.seconds(std::string("Bilinear/") + who + tail);
+      };
+      const double o = t("ours"), s = t("ours_scalar"), cv = t("opencv"), dc = t("dc1394");
+      if (o <= 0) continue;
+      auto rate = [&](double v) { return v > 0 ? mp / v : 0.0; };
+      std::printf("%-18s %10.0f %10.0f %10.0f %10.0f %12.2f %12.2f\n", tail.substr(1).c_str(),
+                  rate(o), rate(s), rate(cv), rate(dc), cv > 0 ? o / cv : 0.0,
+                  dc > 0 ? o / dc : 0.0);
+    }
+}
 
 }  // namespace
 
@@ -144,9 +131,5 @@ int main(int argc, char** argv) {
                               kernels::DetectedIsa() == kernels::Isa::Avx2 ? "avx2" : "sse2");
   registerDepth<uint8_t>("8bit");
   registerDepth<uint16_t>("16bit");
-  benchmark::Initialize(&argc, argv);
-  SideBySide reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return bench::RunWithRatios(argc, argv, {printBilinear, PrintOutputPairs});
 }

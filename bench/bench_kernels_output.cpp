@@ -1,16 +1,15 @@
 // Output, geometry and dark-subtraction kernels beside their OpenCV counterparts, one thread each,
-// with ours/OpenCV per pair printed when the run ends.
+// and the table of ours/OpenCV per pair.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 #include <string>
 #include <vector>
 
+#include "bench/bench_kernels_output.h"
 #include "kernels/calibration.h"
 #include "kernels/demosaic.h"
 #include "kernels/geometry.h"
@@ -33,20 +32,8 @@ std::vector<S> seeded(size_t n, uint32_t max, uint64_t s) {
   return f;
 }
 
-// Seconds per iteration of each benchmark, for the closing table. Defined before the registrar
-// below, so it outlives the registrar's destructor that prints it.
-std::map<std::string, double> gTimes;
-std::map<std::string, double>& times() {
-  return gTimes;
-}
-
-void run(benchmark::State& state, const std::string& name, int32_t w, int32_t h,
-         const std::function<void()>& body) {
-  const auto start = std::chrono::steady_clock::now();
+void run(benchmark::State& state, int32_t w, int32_t h, const std::function<void()>& body) {
   for (auto _ : state) body();
-  const double secs =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (state.iterations()) times()[name] = secs / double(state.iterations());
   state.counters["MP/s"] =
       benchmark::Counter(double(w) * h / 1e6, benchmark::Counter::kIsIterationInvariantRate);
 }
@@ -61,14 +48,13 @@ std::string key(const std::string& label, bool cv, int32_t w, int32_t h) {
          std::to_string(h);
 }
 
-void darkPair(benchmark::State& st, int32_t w, int32_t h, bool cv, bool wide,
-              const std::string& name) {
+void darkPair(benchmark::State& st, int32_t w, int32_t h, bool cv, bool wide) {
   const size_t n = size_t(w) * h;
   auto f8 = seeded<uint8_t>(n, 255, 1), d8 = seeded<uint8_t>(n, 40, 2);
   auto f16 = seeded<uint16_t>(n, 4095, 3), d16 = seeded<uint16_t>(n, 300, 4);
   cv::Mat a = wide ? cv::Mat(h, w, CV_16U, f16.data()) : cv::Mat(h, w, CV_8U, f8.data());
   cv::Mat b = wide ? cv::Mat(h, w, CV_16U, d16.data()) : cv::Mat(h, w, CV_8U, d8.data());
-  run(st, name, w, h, [&] {
+  run(st, w, h, [&] {
     if (cv)
       cv::subtract(a, b, a);
     else if (wide)
@@ -79,11 +65,11 @@ void darkPair(benchmark::State& st, int32_t w, int32_t h, bool cv, bool wide,
   });
 }
 
-void convertPair(benchmark::State& st, int32_t w, int32_t h, bool cv, const std::string& name) {
+void convertPair(benchmark::State& st, int32_t w, int32_t h, bool cv) {
   auto src = seeded<uint16_t>(size_t(w) * 3 * h, 4095, 5);
   std::vector<uint8_t> dst(size_t(w) * 3 * h);
   cv::Mat s(h, w, CV_16UC3, src.data()), d(h, w, CV_8UC3, dst.data());
-  run(st, name, w, h, [&] {
+  run(st, w, h, [&] {
     if (cv)
       s.convertTo(d, CV_8U, 1.0 / 16);
     else
@@ -93,13 +79,12 @@ void convertPair(benchmark::State& st, int32_t w, int32_t h, bool cv, const std:
 }
 
 // op: 0 mirror, 1 flip, 2 half turn, 3 quarter ccw, 4 quarter cw.
-void geometryPair(benchmark::State& st, int32_t w, int32_t h, bool cv, int op,
-                  const std::string& name) {
+void geometryPair(benchmark::State& st, int32_t w, int32_t h, bool cv, int op) {
   const size_t n = kernels::turnedFrameBytes<uint8_t>(w, h, 3);
   auto img = seeded<uint8_t>(n, 255, 6);
   std::vector<uint8_t> scratch(n), other(n);
   cv::Mat src(h, w, CV_8UC3, img.data()), dst;
-  run(st, name, w, h, [&] {
+  run(st, w, h, [&] {
     if (cv) {
       if (op <= 1)
         cv::flip(src, src, op == 0 ? 1 : 0);
@@ -127,13 +112,13 @@ void geometryPair(benchmark::State& st, int32_t w, int32_t h, bool cv, int op,
   });
 }
 
-void yuvPair(benchmark::State& st, int32_t w, int32_t h, bool cv, const std::string& name) {
+void yuvPair(benchmark::State& st, int32_t w, int32_t h, bool cv) {
   auto packed = seeded<uint8_t>(size_t(w) * h * 2, 255, 7);
   std::vector<uint8_t> out(size_t(w) * 3 * h);
   const kernels::Layout layout{3, 8, 0, 1};
   kernels::BuildYuvTables();
   cv::Mat s(h, w, CV_8UC2, packed.data()), d(h, w, CV_8UC3, out.data());
-  run(st, name, w, h, [&] {
+  run(st, w, h, [&] {
     if (cv)
       cv::cvtColor(s, d, cv::COLOR_YUV2BGR_UYVY);
     else
@@ -142,7 +127,7 @@ void yuvPair(benchmark::State& st, int32_t w, int32_t h, bool cv, const std::str
   });
 }
 
-void stillPair(benchmark::State& st, int32_t w, int32_t h, bool cv, const std::string& name) {
+void stillPair(benchmark::State& st, int32_t w, int32_t h, bool cv) {
   PLInitParams p;
   p.frameWidth = p.procWidth = p.maxWidth = uint32_t(w);
   p.frameHeight = p.procHeight = p.maxHeight = uint32_t(h);
@@ -160,7 +145,7 @@ void stillPair(benchmark::State& st, int32_t w, int32_t h, bool cv, const std::s
   const size_t n = kernels::turnedFrameBytes<uint8_t>(w, h, 3);
   std::vector<uint8_t> out(n);
   cv::Mat src(h, w, CV_8U, work.data()), bgr, turned;
-  run(st, name, w, h, [&] {
+  run(st, w, h, [&] {
     if (cv) {
       cv::cvtColor(src, bgr, cv::COLOR_BayerBG2BGR);
       cv::flip(bgr, bgr, 1);
@@ -173,36 +158,30 @@ void stillPair(benchmark::State& st, int32_t w, int32_t h, bool cv, const std::s
 }
 
 std::vector<Pair> pairs() {
-  using namespace std::placeholders;
   return {
       {"SubtractDark8",
-       [](benchmark::State& s, int32_t w, int32_t h, bool cv) {
-         darkPair(s, w, h, cv, false, key("SubtractDark8", cv, w, h));
-       }},
+       [](benchmark::State& s, int32_t w, int32_t h, bool cv) { darkPair(s, w, h, cv, false); }},
       {"SubtractDark16",
-       [](benchmark::State& s, int32_t w, int32_t h, bool cv) {
-         darkPair(s, w, h, cv, true, key("SubtractDark16", cv, w, h));
-       }},
-      {"Convert16To8", [](benchmark::State& s, int32_t w, int32_t h,
-                          bool cv) { convertPair(s, w, h, cv, key("Convert16To8", cv, w, h)); }},
-      {"Mirror", [](benchmark::State& s, int32_t w, int32_t h,
-                    bool cv) { geometryPair(s, w, h, cv, 0, key("Mirror", cv, w, h)); }},
-      {"Flip", [](benchmark::State& s, int32_t w, int32_t h,
-                  bool cv) { geometryPair(s, w, h, cv, 1, key("Flip", cv, w, h)); }},
-      {"Rotate180", [](benchmark::State& s, int32_t w, int32_t h,
-                       bool cv) { geometryPair(s, w, h, cv, 2, key("Rotate180", cv, w, h)); }},
-      {"RotateCcw", [](benchmark::State& s, int32_t w, int32_t h,
-                       bool cv) { geometryPair(s, w, h, cv, 3, key("RotateCcw", cv, w, h)); }},
-      {"RotateCw", [](benchmark::State& s, int32_t w, int32_t h,
-                      bool cv) { geometryPair(s, w, h, cv, 4, key("RotateCw", cv, w, h)); }},
-      {"Yuv422Alt", [](benchmark::State& s, int32_t w, int32_t h,
-                       bool cv) { yuvPair(s, w, h, cv, key("Yuv422Alt", cv, w, h)); }},
-      {"Still", [](benchmark::State& s, int32_t w, int32_t h,
-                   bool cv) { stillPair(s, w, h, cv, key("Still", cv, w, h)); }},
+       [](benchmark::State& s, int32_t w, int32_t h, bool cv) { darkPair(s, w, h, cv, true); }},
+      {"Convert16To8",
+       [](benchmark::State& s, int32_t w, int32_t h, bool cv) { convertPair(s, w, h, cv); }},
+      {"Mirror",
+       [](benchmark::State& s, int32_t w, int32_t h, bool cv) { geometryPair(s, w, h, cv, 0); }},
+      {"Flip",
+       [](benchmark::State& s, int32_t w, int32_t h, bool cv) { geometryPair(s, w, h, cv, 1); }},
+      {"Rotate180",
+       [](benchmark::State& s, int32_t w, int32_t h, bool cv) { geometryPair(s, w, h, cv, 2); }},
+      {"RotateCcw",
+       [](benchmark::State& s, int32_t w, int32_t h, bool cv) { geometryPair(s, w, h, cv, 3); }},
+      {"RotateCw",
+       [](benchmark::State& s, int32_t w, int32_t h, bool cv) { geometryPair(s, w, h, cv, 4); }},
+      {"Yuv422Alt",
+       [](benchmark::State& s, int32_t w, int32_t h, bool cv) { yuvPair(s, w, h, cv); }},
+      {"Still", [](benchmark::State& s, int32_t w, int32_t h, bool cv) { stillPair(s, w, h, cv); }},
   };
 }
 
-// Registers every pair before main runs, and prints the ratios after the run.
+// Registers every pair before main runs.
 struct Registrar {
   Registrar() {
     for (const Pair& p : pairs())
@@ -215,20 +194,19 @@ struct Registrar {
           })->Unit(benchmark::kMillisecond);
         }
   }
-  ~Registrar() {
-    if (times().empty()) return;
-    std::printf("\n%-16s %-10s %12s %12s %12s\n", "pair", "size", "ours ms", "opencv ms",
-                "ours/opencv");
-    for (const Pair& p : pairs())
-      for (const auto& size : kSizes) {
-        const auto o = times().find(key(p.label, false, size[0], size[1]));
-        const auto c = times().find(key(p.label, true, size[0], size[1]));
-        if (o == times().end() || c == times().end()) continue;
-        std::printf("%-16s %4dx%-5d %12.3f %12.3f %12.2f\n", p.label.c_str(), size[0], size[1],
-                    o->second * 1e3, c->second * 1e3, o->second / c->second);
-      }
-    std::fflush(stdout);
-  }
 } gRegistrar;
 
 }  // namespace
+
+void PrintOutputPairs(const bench::MedianTimes& times) {
+  std::printf("\n%-16s %-10s %12s %12s %12s\n", "pair", "size", "ours ms", "opencv ms",
+              "ours/opencv");
+  for (const Pair& p : pairs())
+    for (const auto& size : kSizes) {
+      const double o = times.seconds(key(p.label, false, size[0], size[1]));
+      const double c = times.seconds(key(p.label, true, size[0], size[1]));
+      if (o <= 0 || c <= 0) continue;
+      std::printf("%-16s %4dx%-5d %12.3f %12.3f %12.2f\n", p.label.c_str(), size[0], size[1],
+                  o * 1e3, c * 1e3, o / c);
+    }
+}

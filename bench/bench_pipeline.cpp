@@ -1,14 +1,18 @@
 // The whole raw-to-RGB24 path (PL_ProcessFrame8) at two sizes with 0, 1 and 3 stripe workers,
-// reported against a plain memcpy of one output frame measured in the same run.
+// reported against a plain memcpy of one output frame measured in the same run; the closing
+// table gives each worker count's median time against none.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/lumorix_flags.h"
+#include "bench/ratio_reporter.h"
 #include "kernels/kernel_base.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
@@ -83,15 +87,36 @@ void BM_ProcessFrame8(benchmark::State& state) {
   PipelineWorkerEnvironment() = {};
 }
 
-BENCHMARK(BM_ProcessFrame8)
-    ->ArgNames({"w", "h", "workers"})
-    ->Args({2048, 1536, 0})
-    ->Args({2048, 1536, 1})
-    ->Args({2048, 1536, 3})
-    ->Args({4096, 3288, 0})
-    ->Args({4096, 3288, 1})
-    ->Args({4096, 3288, 3})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+constexpr int64_t kSizes[][2] = {{2048, 1536}, {4096, 3288}};
+constexpr int64_t kWorkerCounts[] = {0, 1, 3};
+
+std::string runName(const int64_t (&size)[2], int64_t workers) {
+  return "BM_ProcessFrame8/w:" + std::to_string(size[0]) + "/h:" + std::to_string(size[1]) +
+         "/workers:" + std::to_string(workers) + "/real_time";
+}
+
+void printRatios(const bench::MedianTimes& t) {
+  std::printf("\n%-10s %10s %10s %10s %14s %14s\n", "frame", "none ms", "1 ms", "3 ms", "1 / none",
+              "3 / none");
+  for (const auto& size : kSizes) {
+    const std::string none = runName(size, 0), one = runName(size, 1), three = runName(size, 3);
+    if (t.seconds(none) <= 0) continue;
+    std::printf("%4ldx%-5ld %10.2f %10.2f %10.2f %14.2f %14.2f\n", long(size[0]), long(size[1]),
+                t.seconds(none) * 1e3, t.seconds(one) * 1e3, t.seconds(three) * 1e3,
+                t.ratio(one, none), t.ratio(three, none));
+  }
+}
+
+void registerAll() {
+  auto* b = benchmark::RegisterBenchmark("BM_ProcessFrame8", BM_ProcessFrame8);
+  b->ArgNames({"w", "h", "workers"})->Unit(benchmark::kMillisecond)->UseRealTime();
+  for (const auto& size : kSizes)
+    for (int64_t workers : kWorkerCounts) b->Args({size[0], size[1], workers});
+}
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  registerAll();
+  return bench::RunWithRatios(argc, argv, {printRatios});
+}

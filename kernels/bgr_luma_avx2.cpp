@@ -7,11 +7,11 @@
 namespace kernels::luma {
 namespace {
 
-// Eight pixels (24 bytes, 28 read) to eight 32-bit weighted sums: pixels 0-3 in the low lane,
-// 4-7 in the high one.
+// Eight pixels (24 bytes, all read from within them) to eight 32-bit weighted sums: pixels 0-3
+// in the low lane from the block's first 16 bytes, 4-7 in the high one from its last 16.
 inline __m256i eightPixels(const uint8_t* s, __m256i order, __m256i weights, __m256i ones) {
   const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-  const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 12));
+  const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8));
   const __m256i px = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
   const __m256i pairs = _mm256_maddubs_epi16(_mm256_shuffle_epi8(px, order), weights);
   return _mm256_madd_epi16(pairs, ones);
@@ -20,16 +20,16 @@ inline __m256i eightPixels(const uint8_t* s, __m256i order, __m256i weights, __m
 }  // namespace
 
 uint32_t rowAvx2(const uint8_t* src, uint8_t* dst, uint32_t width) {
+  // Low lane: pixels at bytes 0-11; high lane: at bytes 4-15 of its load.
   const __m256i order = _mm256_setr_epi8(0, 1, 2, 1, 3, 4, 5, 4, 6, 7, 8, 7, 9, 10, 11, 10,  //
-                                         0, 1, 2, 1, 3, 4, 5, 4, 6, 7, 8, 7, 9, 10, 11, 10);
+                                         4, 5, 6, 5, 7, 8, 9, 8, 10, 11, 12, 11, 13, 14, 15, 14);
   // Green's 150 split 99 + 51: signed byte weights, and no pair sum above 255 * 128.
   const __m256i weights = _mm256_set1_epi32(29 | 99 << 8 | 77 << 16 | 51 << 24);
   const __m256i ones = _mm256_set1_epi16(1);
   const __m256i half = _mm256_set1_epi16(128);
   const __m256i dwordOrder = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
   uint32_t x = 0;
-  // The last block reads 4 bytes past its 96, so it stops while those are still in the row.
-  for (; size_t{x} + 34 <= width; x += 32) {
+  for (; x + 32 <= width; x += 32) {
     const uint8_t* s = src + size_t{3} * x;
     const __m256i a = eightPixels(s, order, weights, ones);
     const __m256i b = eightPixels(s + 24, order, weights, ones);

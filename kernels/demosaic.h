@@ -19,6 +19,15 @@ void DemosaicByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_
 void DemosaicByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
                       int32_t w, int32_t h, const uint16_t* raw, uint16_t* out);
 
+// Raw rows y0 .. y1 - 1 of a w x h frame only, written where and as the whole-frame call writes
+// them (each method reads at most the rows next to a row). Bands of one frame may run at once.
+void DemosaicRowsByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
+                          int32_t w, int32_t h, int32_t y0, int32_t y1, const uint8_t* raw,
+                          uint8_t* out);
+void DemosaicRowsByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
+                          int32_t w, int32_t h, int32_t y0, int32_t y1, const uint16_t* raw,
+                          uint16_t* out);
+
 // The two-pixel frame every method fills first: each missing colour is the mean of the other
 // colours' samples around the site, limited to the depth's maximum. Nothing below 4 x 4.
 void DemosaicBorder8(uint32_t b, const uint8_t* siteTable, const uint8_t* raw, uint8_t* out,
@@ -39,6 +48,14 @@ void DemosaicBilinear16Bgr(uint32_t b, const uint8_t* siteTable, int32_t w, int3
 void DemosaicBilinear16Rgb(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
                            const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
                            uint8_t rowOrder);
+
+// Bilinear on raw rows y0 .. y1 - 1 in either byte order.
+void DemosaicBilinearRows8(bool bgr, uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+                           int32_t y0, int32_t y1, const uint8_t* raw, uint8_t* out, uint8_t bits,
+                           uint8_t p, uint8_t rowOrder);
+void DemosaicBilinearRows16(bool bgr, uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+                            int32_t y0, int32_t y1, const uint16_t* raw, uint16_t* out,
+                            uint8_t bits, uint8_t p, uint8_t rowOrder);
 
 // Re-expresses a frame with a four-row colour period as a 2 x 2 mosaic in dst (w x h samples).
 // Frames under 4 columns or 6 rows are copied unchanged.

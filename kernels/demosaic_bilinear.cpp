@@ -1,4 +1,6 @@
 // Bilinear demosaic: border fill, then each interior site from its neighbours' integer means.
+#include <algorithm>
+
 #include "kernels/bilinear_row.h"
 #include "kernels/demosaic.h"
 #include "kernels/demosaic_border.h"
@@ -52,18 +54,21 @@ void bilinearRowScalar(const BilinearRow<Sample>& r, int32_t x) {
   if (x < r.xEnd) greenSite(r, x, rc);
 }
 
+// Raw rows y0 .. y1 - 1: the border fill's rows and side pixels among them, then the interior.
 template <typename Sample, typename Order>
-void demosaicBilinear(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, const Sample* raw,
-                      Sample* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
+void demosaicBilinear(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, int32_t y0,
+                      int32_t y1, const Sample* raw, Sample* out, uint8_t bits, uint8_t p,
+                      uint8_t rowOrder) {
   if (!siteTable || !raw || !out || b > 3 || !colourPixel(p) || w < 4 || h < 4) return;
   if (!validSiteTable(siteTable)) return;
+  y0 = std::max(y0, 0), y1 = std::min(y1, h);
   // The border fill, its side pixels taken row by row with the interior.
   const size_t stride = rowStride<Sample>(p, w);
   const BorderFrame<Sample> border{
       siteTable, b, raw, out, w, h, stride, sampleMax<Sample>(bits), p, rowOrder != 0};
-  borderRows(border, 0, 2);
+  borderRows(border, y0, std::min(y1, 2));
   const RowFn<Sample> vec = gRow<Sample>.get();
-  for (int32_t y = 2; y < h - 2; ++y) {
+  for (int32_t y = std::max(y0, 2), end = std::min(y1, h - 2); y < end; ++y) {
     const Sample* cur = raw + size_t(y) * w;
     const uint8_t* sites = kBayerColour[b][y & 1];
     const bool greenEven = sites[0] == 1;
@@ -80,26 +85,39 @@ void demosaicBilinear(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h
     bilinearRowScalar(r, x);
     borderEnds(border, y);  // after the interior: its rows are in the cache by now
   }
-  borderRows(border, h - 2, h);
+  borderRows(border, std::max(y0, h - 2), y1);
 }
 
 }  // namespace
 
 void DemosaicBilinear8Bgr(uint32_t b, const uint8_t* s, int32_t w, int32_t h, const uint8_t* raw,
                           uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
-  demosaicBilinear<uint8_t, Bgr>(b, s, w, h, raw, out, bits, p, rowOrder);
+  demosaicBilinear<uint8_t, Bgr>(b, s, w, h, 0, h, raw, out, bits, p, rowOrder);
 }
 void DemosaicBilinear8Rgb(uint32_t b, const uint8_t* s, int32_t w, int32_t h, const uint8_t* raw,
                           uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
-  demosaicBilinear<uint8_t, Rgb>(b, s, w, h, raw, out, bits, p, rowOrder);
+  demosaicBilinear<uint8_t, Rgb>(b, s, w, h, 0, h, raw, out, bits, p, rowOrder);
 }
 void DemosaicBilinear16Bgr(uint32_t b, const uint8_t* s, int32_t w, int32_t h, const uint16_t* raw,
                            uint16_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
-  demosaicBilinear<uint16_t, Bgr>(b, s, w, h, raw, out, bits, p, rowOrder);
+  demosaicBilinear<uint16_t, Bgr>(b, s, w, h, 0, h, raw, out, bits, p, rowOrder);
 }
 void DemosaicBilinear16Rgb(uint32_t b, const uint8_t* s, int32_t w, int32_t h, const uint16_t* raw,
                            uint16_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
-  demosaicBilinear<uint16_t, Rgb>(b, s, w, h, raw, out, bits, p, rowOrder);
+  demosaicBilinear<uint16_t, Rgb>(b, s, w, h, 0, h, raw, out, bits, p, rowOrder);
+}
+
+void DemosaicBilinearRows8(bool bgr, uint32_t b, const uint8_t* s, int32_t w, int32_t h, int32_t y0,
+                           int32_t y1, const uint8_t* raw, uint8_t* out, uint8_t bits, uint8_t p,
+                           uint8_t rowOrder) {
+  (bgr ? demosaicBilinear<uint8_t, Bgr> : demosaicBilinear<uint8_t, Rgb>)(b, s, w, h, y0, y1, raw,
+                                                                          out, bits, p, rowOrder);
+}
+void DemosaicBilinearRows16(bool bgr, uint32_t b, const uint8_t* s, int32_t w, int32_t h,
+                            int32_t y0, int32_t y1, const uint16_t* raw, uint16_t* out,
+                            uint8_t bits, uint8_t p, uint8_t rowOrder) {
+  (bgr ? demosaicBilinear<uint16_t, Bgr> : demosaicBilinear<uint16_t, Rgb>)(b, s, w, h, y0, y1, raw,
+                                                                            out, bits, p, rowOrder);
 }
 
 }  // namespace kernels

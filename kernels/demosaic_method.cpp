@@ -5,37 +5,23 @@ namespace kernels {
 namespace {
 
 template <typename Sample>
-using MethodFn = void (*)(uint32_t, const uint8_t*, int32_t, int32_t, const Sample*, Sample*,
-                          uint8_t, uint8_t, uint8_t);
-
-template <typename Sample>
-struct MethodSlot {
-  MethodFn<Sample> bgr, rgb;
-};
+using RowsFn = void (*)(bool, uint32_t, const uint8_t*, int32_t, int32_t, int32_t, int32_t,
+                        const Sample*, Sample*, uint8_t, uint8_t, uint8_t);
 
 // Slots by method code: 0 bilinear, 1 VNG, 2 PPG, 3 AHD. The last three hold bilinear until
 // their own kernels arrive; codes past the table are bilinear too.
 constexpr uint32_t kMethodSlots = 4;
-constexpr MethodSlot<uint8_t> kMethods8[kMethodSlots] = {
-    {DemosaicBilinear8Bgr, DemosaicBilinear8Rgb},
-    {DemosaicBilinear8Bgr, DemosaicBilinear8Rgb},
-    {DemosaicBilinear8Bgr, DemosaicBilinear8Rgb},
-    {DemosaicBilinear8Bgr, DemosaicBilinear8Rgb},
-};
-constexpr MethodSlot<uint16_t> kMethods16[kMethodSlots] = {
-    {DemosaicBilinear16Bgr, DemosaicBilinear16Rgb},
-    {DemosaicBilinear16Bgr, DemosaicBilinear16Rgb},
-    {DemosaicBilinear16Bgr, DemosaicBilinear16Rgb},
-    {DemosaicBilinear16Bgr, DemosaicBilinear16Rgb},
-};
+constexpr RowsFn<uint8_t> kMethods8[kMethodSlots] = {DemosaicBilinearRows8, DemosaicBilinearRows8,
+                                                     DemosaicBilinearRows8, DemosaicBilinearRows8};
+constexpr RowsFn<uint16_t> kMethods16[kMethodSlots] = {
+    DemosaicBilinearRows16, DemosaicBilinearRows16, DemosaicBilinearRows16, DemosaicBilinearRows16};
 
 template <typename Sample>
-void demosaic(const MethodSlot<Sample> (&methods)[kMethodSlots], const Layout& l, uint32_t method,
-              uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, const Sample* raw,
-              Sample* out) {
-  const MethodSlot<Sample>& slot = methods[method < kMethodSlots ? method : 0];
-  const MethodFn<Sample> fn = l.byteOrder ? slot.bgr : slot.rgb;
-  fn(b, siteTable, w, h, raw, out, l.bits, l.samplesPerPixel, l.rowOrder);
+void demosaic(const RowsFn<Sample> (&methods)[kMethodSlots], const Layout& l, uint32_t method,
+              uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, int32_t y0, int32_t y1,
+              const Sample* raw, Sample* out) {
+  const RowsFn<Sample> fn = methods[method < kMethodSlots ? method : 0];
+  fn(l.byteOrder != 0, b, siteTable, w, h, y0, y1, raw, out, l.bits, l.samplesPerPixel, l.rowOrder);
 }
 
 }  // namespace
@@ -51,12 +37,24 @@ uint32_t BayerFourCC(uint32_t b) {
 
 void DemosaicByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
                       int32_t w, int32_t h, const uint8_t* raw, uint8_t* out) {
-  demosaic(kMethods8, l, method, b, siteTable, w, h, raw, out);
+  demosaic(kMethods8, l, method, b, siteTable, w, h, 0, h, raw, out);
 }
 
 void DemosaicByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
                       int32_t w, int32_t h, const uint16_t* raw, uint16_t* out) {
-  demosaic(kMethods16, l, method, b, siteTable, w, h, raw, out);
+  demosaic(kMethods16, l, method, b, siteTable, w, h, 0, h, raw, out);
+}
+
+void DemosaicRowsByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
+                          int32_t w, int32_t h, int32_t y0, int32_t y1, const uint8_t* raw,
+                          uint8_t* out) {
+  demosaic(kMethods8, l, method, b, siteTable, w, h, y0, y1, raw, out);
+}
+
+void DemosaicRowsByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
+                          int32_t w, int32_t h, int32_t y0, int32_t y1, const uint16_t* raw,
+                          uint16_t* out) {
+  demosaic(kMethods16, l, method, b, siteTable, w, h, y0, y1, raw, out);
 }
 
 }  // namespace kernels

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "kernels/colour_steps.h"
+#include "kernels/demosaic.h"
 #include "kernels/kernel_base.h"
 #include "pipeline/stages/statistics.h"
 #include "pipeline/stages/tone_choice.h"
@@ -92,6 +93,33 @@ void tone(const FrameJob<uint16_t>& j, uint16_t* s, int32_t rows) {
   if (j.tone) kernels::ApplyToneLut16(j.tone, j.width, rows, s, j.p);
 }
 
+// The raw rows whose output rows are this stripe's: mirrored when rows are stored bottom-up.
+template <typename Sample>
+void demosaicRows(const FrameJob<Sample>& j, Sample* stripe, int32_t rows, int32_t firstRow) {
+  const StripeDemosaic<Sample>& d = j.demosaic;
+  const int32_t y0 = d.layout.rowOrder ? firstRow : d.height - firstRow - rows;
+  kernels::DemosaicRowsByMethod(d.layout, d.method, d.bayer, d.siteTable, j.width, d.height, y0,
+                                y0 + rows, d.raw, stripe - size_t(firstRow) * j.rowSamples);
+}
+
+// Rows of one pass: about this many bytes of image.
+constexpr size_t kChunkBytes = 96 * 1024;
+
+// Demosaic, vignette, colour adjustment, statistics (the kernel clears `counts` first), levels
+// and tone curve on rows [0, rows) at `stripe`, image row firstRow.
+template <typename Sample>
+void stripeSteps(const FrameJob<Sample>& job, Sample* stripe, int32_t rows, int32_t firstRow,
+                 StatsCounters& counts) {
+  if (job.demosaic.raw) demosaicRows(job, stripe, rows, firstRow);
+  if (job.vignette)
+    vignette(job, stripe, rows, job.tables.vignette->radius->data() + size_t(firstRow) * job.width);
+  adjust(job, stripe, rows);
+  if (job.stats) stats(job, stripe, rows, counts);
+  if (job.levels) levels(job, stripe, rows);
+  if (job.hasToneMapping && !job.hasIsp) tone(job, stripe, rows);
+  if (job.output) job.output.apply(stripe, job.width, rows, job.p);
+}
+
 }  // namespace
 
 template <typename Sample>
@@ -126,17 +154,26 @@ void SnapshotFrameJob(PLContextT<Sample>& ctx, int32_t width, FrameJob<Sample>& 
   job.levels = levelsActive(s) && job.tables.level;
 }
 
+void AddStatsCounts(StatsCounters& total, const StatsCounters& part) {
+  for (size_t c = 0; c < 4; ++c)
+    for (size_t i = 0; i < 256; ++i) total[c][i] += part[c][i];
+}
+
 template <typename Sample>
 void RunStripe(const FrameJob<Sample>& job, Sample* stripe, int32_t rows, int32_t firstRow,
                StatsCounters& counts) {
   if (rows <= 0) return;
-  if (job.vignette)
-    vignette(job, stripe, rows, job.tables.vignette->radius->data() + size_t(firstRow) * job.width);
-  adjust(job, stripe, rows);
-  if (job.stats) stats(job, stripe, rows, counts);
-  if (job.levels) levels(job, stripe, rows);
-  if (job.hasToneMapping && !job.hasIsp) tone(job, stripe, rows);
-  if (job.output) job.output.apply(stripe, job.width, rows, job.p);
+  // Every step on a few rows at a time, so they stay in the cache from the demosaic on.
+  const size_t rowBytes = std::max<size_t>(job.rowSamples * sizeof(Sample), 1);
+  const int32_t chunk = int32_t(std::clamp<size_t>(kChunkBytes / rowBytes, 1, size_t(rows)));
+  if (job.stats)
+    for (auto& channel : counts) channel.fill(0);
+  StatsCounters part{};
+  for (int32_t y = 0; y < rows; y += chunk) {
+    const int32_t n = std::min(chunk, rows - y);
+    stripeSteps(job, stripe + size_t(y) * job.rowSamples, n, firstRow + y, part);
+    if (job.stats) AddStatsCounts(counts, part);
+  }
 }
 
 template void SnapshotFrameJob<uint8_t>(PLContext&, int32_t, FrameJob<uint8_t>&);

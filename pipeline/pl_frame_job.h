@@ -6,8 +6,20 @@
 #include <cstdint>
 
 #include "kernels/colour_steps.h"
+#include "kernels/kernel_base.h"
 #include "pipeline/pl_context.h"
 #include "pipeline/stages/output_table.h"
+
+// Set by the driver when each stripe demosaics its own rows first (no host hook): the raw frame
+// and the kernel's arguments. Without raw the image is demosaiced already.
+template <typename Sample>
+struct StripeDemosaic {
+  const Sample* raw = nullptr;
+  kernels::Layout layout{};
+  uint32_t method = 0, bayer = 0;
+  const uint8_t* siteTable = nullptr;
+  int32_t height = 0;  // the frame's rows; its width is the job's
+};
 
 // Taken once at frame start under mtxSettings; workers read only this, never live settings.
 template <typename Sample>
@@ -25,16 +37,22 @@ struct FrameJob {
   stages::OutputTableStep<Sample> output;   // negative and output table; points into `tables`
   uint8_t aeMark = 0;                       // the AE window mark switch of this frame
   const PLContextT<Sample>* ctx = nullptr;  // configuration only (fixed after creation)
+  StripeDemosaic<Sample> demosaic;
 };
 
-using StatsCounters = std::array<std::array<uint32_t, 256>, 4>;
+using StatsCounters = StripeCounters;
 
 // Fills the job from the state for a frame of the given running width; takes mtxSettings.
 template <typename Sample>
 void SnapshotFrameJob(PLContextT<Sample>& ctx, int32_t width, FrameJob<Sample>& job);
 
-// Vignette, colour adjustment, statistics (into `counts` when the job collects them), levels,
-// tone curve and the output table on rows [0, rows) starting at `stripe`.
+// total += part, channel by channel.
+void AddStatsCounts(StatsCounters& total, const StatsCounters& part);
+
+// The stripe's demosaic when the job carries one, then vignette, colour adjustment, statistics
+// (into `counts` when the job collects them), levels, tone curve and the output table on rows [0,
+// rows) starting at `stripe`, which is row firstRow of the image; a few rows at a time, every step
+// in turn.
 template <typename Sample>
 void RunStripe(const FrameJob<Sample>& job, Sample* stripe, int32_t rows, int32_t firstRow,
                StatsCounters& counts);

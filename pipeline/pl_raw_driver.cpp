@@ -16,6 +16,7 @@
 #include "pipeline/pl_worker_pool.h"
 #include "pipeline/stages/defect_repair.h"
 #include "pipeline/stages/demosaic.h"
+#include "pipeline/stages/layout.h"
 #include "pipeline/stages/orientation.h"
 #include "pipeline/stages/statistics.h"
 
@@ -73,26 +74,30 @@ void blackLevel(uint32_t b, const uint16_t* off, uint32_t w, uint32_t h, uint16_
   kernels::SubtractBlackLevel16(b, off, int32_t(w), int32_t(h), raw);
 }
 // With rawLut (8 bits), the raw table is folded into the balance tables so the frame is walked
-// once; true when it was.
-bool rawWb(uint32_t b, const WbTableSet<uint8_t>& t, uint32_t w, uint32_t h, uint8_t* raw,
+// once.
+bool foldsRawLut(uint32_t b, const std::vector<uint8_t>* rawLut) {
+  return rawLut && b <= 3;
+}
+bool foldsRawLut(uint32_t, const std::vector<uint16_t>*) {
+  return false;
+}
+void rawWb(uint32_t b, const WbTableSet<uint8_t>& t, uint32_t w, uint32_t h, uint8_t* raw,
            const std::vector<uint8_t>* rawLut) {
-  if (!rawLut || b > 3) {
+  if (!foldsRawLut(b, rawLut)) {
     kernels::ApplyRawWb(b, t.lut[0].data(), t.lut[1].data(), t.lut[2].data(), int32_t(w),
                         int32_t(h), raw);
-    return false;
+    return;
   }
   uint8_t folded[3][256];
   const size_t last = rawLut->size() - 1;
   for (int c = 0; c < 3; ++c)
     for (size_t v = 0; v < 256; ++v) folded[c][v] = (*rawLut)[std::min<size_t>(t.lut[c][v], last)];
   kernels::ApplyRawWb(b, folded[0], folded[1], folded[2], int32_t(w), int32_t(h), raw);
-  return true;
 }
-bool rawWb(uint32_t b, const WbTableSet<uint16_t>& t, uint32_t w, uint32_t h, uint16_t* raw,
+void rawWb(uint32_t b, const WbTableSet<uint16_t>& t, uint32_t w, uint32_t h, uint16_t* raw,
            const std::vector<uint16_t>*) {
   kernels::ApplyRawWb16(b, t.lut[0].data(), t.lut[1].data(), t.lut[2].data(), int32_t(w),
                         int32_t(h), raw);
-  return false;
 }
 void rawLutPass(const std::vector<uint8_t>& lut, uint32_t w, uint32_t h, uint8_t* raw) {
   kernels::ApplyRawLut(lut.data(), uint32_t(std::min<size_t>(lut.size(), 256)), int32_t(w),
@@ -177,6 +182,37 @@ bool takeRequest(PLContextT<Sample>& c, uint8_t PLContextT<Sample>::*flag) {
   return std::exchange(c.*flag, uint8_t{0}) != 0;
 }
 
+// Runs body(band, rows) over the raw frame in bands of even rows, with the workers when the frame
+// uses them: every band starts on the frame's Bayer phase.
+template <typename Sample, typename Body>
+void inRawBands(PLContextT<Sample>& c, const FrameJob<Sample>& job, const Running& r, Sample* raw,
+                const Body& body) {
+  struct Bands {
+    const Body& body;
+    Sample* raw;
+    uint32_t width;
+  } const bands{body, raw, r.pw};
+  StatsCounters unused;
+  RunBands(
+      c.workers, job.settings.stepBits, int32_t(r.ph), 2,
+      [](const void* arg, int32_t first, int32_t rows, StatsCounters&) {
+        const auto& b = *static_cast<const Bands*>(arg);
+        b.body(b.raw + size_t(first) * b.width, uint32_t(rows));
+      },
+      &bands, unused);
+}
+
+// Leaves the demosaic to the stripes, each on its own rows, unless the host's hook takes the
+// whole frame at once.
+template <typename Sample>
+bool stripeDemosaic(const PLContextT<Sample>& c, const PLHostCallbacks& cb, bool still,
+                    const Sample* raw, const Running& r, FrameJob<Sample>& job) {
+  if (cb.demosaicCallback) return false;
+  job.demosaic = {raw,     stages::LayoutOf(c),       still ? c.demosaicStill : c.demosaicVideo,
+                  r.bayer, c.colourSites.site.data(), int32_t(r.ph)};
+  return true;
+}
+
 // Steps 4 to 11 on the raw frame at the running size.
 template <typename Sample>
 void rawDomain(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostCallbacks& cb,
@@ -191,7 +227,9 @@ void rawDomain(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostC
   }
   if (!c.hwBlackLevel && (s.blackOffset[0] || s.blackOffset[1] || s.blackOffset[2])) {
     note(RawStep::BlackLevel);
-    blackLevel(uint32_t(c.bayer), s.blackOffset, r.pw, r.ph, raw);  // the sensor's own order
+    inRawBands(c, job, r, raw, [&](Sample* band, uint32_t rows) {
+      blackLevel(uint32_t(c.bayer), s.blackOffset, r.pw, rows, band);  // the sensor's own order
+    });
   }
   const bool rawLutOn = !c.rawLut.empty() && (s.stepBits & 4u);
   bool rawLutDone = false;
@@ -205,12 +243,17 @@ void rawDomain(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostC
     if (!c.hasIsp && wb && wb->active && wb->lut[0].size() >= entries &&
         wb->lut[1].size() >= entries && wb->lut[2].size() >= entries) {
       note(RawStep::RawWb);
-      rawLutDone = rawWb(r.bayer, *wb, r.pw, r.ph, raw, rawLutOn ? &c.rawLut : nullptr);
+      const auto* lut = rawLutOn ? &c.rawLut : nullptr;
+      rawLutDone = foldsRawLut(r.bayer, lut);
+      inRawBands(c, job, r, raw,
+                 [&](Sample* band, uint32_t rows) { rawWb(r.bayer, *wb, r.pw, rows, band, lut); });
     }
   }
   if (rawLutOn) {
     note(RawStep::RawLut);
-    if (!rawLutDone) rawLutPass(c.rawLut, r.pw, r.ph, raw);
+    if (!rawLutDone)
+      inRawBands(c, job, r, raw,
+                 [&](Sample* band, uint32_t rows) { rawLutPass(c.rawLut, r.pw, rows, band); });
   }
 }
 
@@ -325,7 +368,8 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Sen
       out && sameSize ? out : (c.scratch.size() >= workBytes ? c.scratch.data() : nullptr);
   if (work) {
     note(RawStep::Demosaic);
-    demosaic(c, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw, work);
+    if (!stripeDemosaic(c, cb, still, raw, r, job))
+      demosaic(c, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw, work);
     colourAndStats(c, job, cb, work, r);
     finishSteps(c, job, cb, work, r);
     const size_t outBytes = kernels::turnedFrameBytes<uint8_t>(int32_t(r.fw), int32_t(r.fh), p);
@@ -360,7 +404,8 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
                                            : nullptr);
   if (work) {
     note(RawStep::Demosaic);
-    demosaic(c, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw, work);
+    if (!stripeDemosaic(c, cb, still, raw, r, job))
+      demosaic(c, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw, work);
     colourAndStats(c, job, cb, work, r);
     finishSteps(c, job, cb, work, r);
     const bool wide = c.outputFormat == kOutputRgb16;

@@ -128,6 +128,7 @@ constexpr uint32_t withUsm(uint32_t flags, uint32_t usm) {
 // stepBits: bits 0..5 are the pixel steps; 6 and 7 belong to the running state's workers.
 inline constexpr uint8_t kStepBitsDefault = 0x3F;
 inline constexpr uint8_t kStepBitsWorkers = 0xC0;
+inline constexpr uint8_t kStepBitsStripes = 0x80;  // the frame's bands go to the workers
 
 // Settings defaults shared by the loaders and the block checks.
 inline constexpr int32_t kWbTempDefault = 6503;

@@ -1,6 +1,7 @@
 // The stripe workers: start with dense slots, the worker loop, and one frame's hand-out.
 #include "pipeline/pl_worker_pool.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "base/process_globals.h"
@@ -15,10 +16,8 @@ uint8_t loadRun(PLWorkers& w) {
   return std::atomic_ref<uint8_t>(w.runWorkers).load(std::memory_order_acquire);
 }
 
-template <typename Sample>
-void threadBottom(PLContextT<Sample>* ctx, uint32_t k) {
+void threadBottom(PLWorkers& w, uint32_t k) {
   ZX_TRACE("%s: enter", "threadBottom");
-  PLWorkers& w = ctx->workers;
   PLWorkerSlot& slot = w.slot[k];
   while (loadRun(w)) {
     slot.start->wait(platform::kInfinite);  // PL_StopWorkers sets it with runWorkers clear
@@ -26,10 +25,7 @@ void threadBottom(PLContextT<Sample>* ctx, uint32_t k) {
       slot.done->set();
       break;
     }
-    const auto& job = *static_cast<const FrameJob<Sample>*>(slot.job);
-    const int32_t first = int32_t(k * slot.stripeRows);
-    RunStripe(job, static_cast<Sample*>(slot.stripeStart), int32_t(slot.stripeRows), first,
-              slot.stats);
+    slot.band(slot.job, slot.firstRow, slot.rows, slot.stats);
     slot.done->set();
   }
   ZX_TRACE("%s: leave", "threadBottom");
@@ -43,9 +39,17 @@ void waitDone(PLWorkerSlot& slot) {
   }
 }
 
-void addCounts(StatsCounters& total, const StatsCounters& part) {
-  for (size_t c = 0; c < 4; ++c)
-    for (size_t i = 0; i < 256; ++i) total[c][i] += part[c][i];
+// The colour steps' hand-out: the frame's job and its working image.
+template <typename Sample>
+struct StripeJob {
+  const FrameJob<Sample>& job;
+  Sample* image;
+};
+
+template <typename Sample>
+void stripeBand(const void* arg, int32_t firstRow, int32_t rows, StatsCounters& counts) {
+  const auto& s = *static_cast<const StripeJob<Sample>*>(arg);
+  RunStripe(s.job, s.image + size_t(firstRow) * s.job.rowSamples, rows, firstRow, counts);
 }
 
 }  // namespace
@@ -85,7 +89,7 @@ uint32_t PL_StartWorkers(PLContextT<Sample>& ctx) {
     slot.thread = std::make_unique<platform::Thread>();
     const bool refused = (env.failCreateMask >> attempt) & 1u;
     if (!refused && slot.start->valid() && slot.done->valid() &&
-        slot.thread->start([&ctx, k] { threadBottom(&ctx, k); })) {
+        slot.thread->start([&w, k] { threadBottom(w, k); })) {
       ++w.workerCount;
       continue;
     }
@@ -98,29 +102,38 @@ uint32_t PL_StartWorkers(PLContextT<Sample>& ctx) {
   return w.workerCount;
 }
 
-template <typename Sample>
-void RunStripes(PLContextT<Sample>& ctx, const FrameJob<Sample>& job, Sample* image, int32_t height,
-                StatsCounters& total) {
-  PLWorkers& w = ctx.workers;
-  const bool useWorkers = w.workerCount > 0 && w.slot[0].thread && (job.settings.stepBits & 0x80u);
+uint32_t RunBands(PLWorkers& w, uint32_t stepBits, int32_t height, int32_t align, BandFn band,
+                  const void* job, StatsCounters& callerCounts) {
+  const bool useWorkers = w.workerCount > 0 && w.slot[0].thread && (stepBits & kStepBitsStripes);
   const uint32_t n = useWorkers ? w.workerCount : 0;
-  const uint32_t s = StripeRows(uint32_t(height), n);
+  const int32_t step = align > 1 ? align : 1;
+  const int32_t s = int32_t(StripeRows(uint32_t(std::max(height, 0)), n)) / step * step;
   if (s == 0 || n == 0) {
-    RunStripe(job, image, height, 0, total);
-    return;
+    band(job, 0, height, callerCounts);
+    return 0;
   }
   for (uint32_t k = 0; k < n; ++k) {
     PLWorkerSlot& slot = w.slot[k];
-    slot.job = &job;
-    slot.stripeStart = image + size_t(k) * s * job.rowSamples;
-    slot.stripeRows = s;
+    slot.band = band;
+    slot.job = job;
+    slot.firstRow = int32_t(k) * s;
+    slot.rows = s;
     slot.start->set();
   }
-  const int32_t first = int32_t(n * s);
-  RunStripe(job, image + size_t(first) * job.rowSamples, height - first, first, total);
+  const int32_t first = int32_t(n) * s;
+  band(job, first, height - first, callerCounts);
   for (uint32_t k = 0; k < n; ++k) waitDone(w.slot[k]);
+  return n;
+}
+
+template <typename Sample>
+void RunStripes(PLContextT<Sample>& ctx, const FrameJob<Sample>& job, Sample* image, int32_t height,
+                StatsCounters& total) {
+  const StripeJob<Sample> stripes{job, image};
+  const uint32_t n =
+      RunBands(ctx.workers, job.settings.stepBits, height, 1, &stripeBand<Sample>, &stripes, total);
   if (job.stats)
-    for (uint32_t k = 0; k < n; ++k) addCounts(total, w.slot[k].stats);
+    for (uint32_t k = 0; k < n; ++k) AddStatsCounts(total, ctx.workers.slot[k].stats);
 }
 
 template uint32_t PL_StartWorkers<uint8_t>(PLContext&);

@@ -26,8 +26,14 @@ WorkerEnvironment& PipelineWorkerEnvironment();
 template <typename Sample>
 uint32_t PL_StartWorkers(PLContextT<Sample>& ctx);
 
-// Runs one frame's stripe steps over `height` rows of `image`: stripes to the workers when
-// stepBits bit 7 is set and workers exist, the last stripe on the calling thread, then waits.
+// Runs band over rows [0, height): one band per worker when stepBits bit 7 is set and workers
+// exist, each a multiple of `align` rows, and the rest on the calling thread (into
+// callerCounts), then waits for all. Returns the number of workers that took a band; their
+// counts are in their slots.
+uint32_t RunBands(PLWorkers& workers, uint32_t stepBits, int32_t height, int32_t align, BandFn band,
+                  const void* job, StatsCounters& callerCounts);
+
+// Runs one frame's stripe steps over `height` rows of `image` as bands (above), then waits.
 // The statistics counters of every thread are summed into `total` when the job collects them.
 template <typename Sample>
 void RunStripes(PLContextT<Sample>& ctx, const FrameJob<Sample>& job, Sample* image, int32_t height,

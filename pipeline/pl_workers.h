@@ -10,17 +10,25 @@
 
 inline constexpr uint32_t kMaxPipelineWorkers = 3;
 
+// Per-thread statistics counters (luma, R, G, B).
+using StripeCounters = std::array<std::array<uint32_t, 256>, 4>;
+
+// One band of a hand-out: rows [firstRow, firstRow + rows) of the job, counts into `counts`.
+using BandFn = void (*)(const void* job, int32_t firstRow, int32_t rows, StripeCounters& counts);
+
 struct PLWorkerSlot {
   void* state = nullptr;  // start record: the state and this worker's index
   uint32_t index = 0;
   std::unique_ptr<platform::Thread> thread;
   std::unique_ptr<platform::Event> start;
   std::unique_ptr<platform::Event> done;
-  void* stripeStart = nullptr;
-  uint32_t stripeRows = 0;
-  const void* job = nullptr;  // the frame's snapshot, written with the stripe before start
-  // This worker's own statistics counters (luma, R, G, B), summed by the driver after the wait.
-  std::array<std::array<uint32_t, 256>, 4> stats{};
+  // The hand-out, written before start: what to run, on what, and which rows.
+  BandFn band = nullptr;
+  const void* job = nullptr;
+  int32_t firstRow = 0;
+  int32_t rows = 0;
+  // This worker's own statistics counters, summed by the driver after the wait.
+  StripeCounters stats{};
 };
 
 struct PLWorkers {

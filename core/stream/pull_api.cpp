@@ -10,16 +10,8 @@
 #include "core/stream/frame_geometry.h"
 #include "core/stream/stream_pipeline.h"
 #include "kernels/bgr_luma.h"
+#include "kernels/bgr_pad.h"
 #include "usb/cusb.h"
-
-namespace {
-
-// The first three bytes of a little-endian word, the fourth cleared.
-uint32_t littleEndianLow24(uint32_t v) {
-  return v & 0x00FFFFFFu;
-}
-
-}  // namespace
 
 uint8_t PullApi::Luma(uint8_t r, uint8_t g, uint8_t b) {
   return kernels::LumaOf(r, g, b);
@@ -148,6 +140,10 @@ void PullApi::ConvertRows(const uint8_t* src, uint32_t srcBits, uint32_t srcRow,
     kernels::BgrToLuma(src, srcRow, dst, pitch, w, h);
     return;
   }
+  if (srcStep == 3 && dstStep == 4) {
+    kernels::PadBgrTo32(src, srcRow, dst, pitch, w, h);
+    return;
+  }
   for (uint32_t y = 0; y < h; ++y) {
     const uint8_t* s = src + size_t{y} * srcRow;
     uint8_t* d = dst + size_t{y} * pitch;
@@ -157,16 +153,6 @@ void PullApi::ConvertRows(const uint8_t* src, uint32_t srcBits, uint32_t srcRow,
     }
     if (bits == 8) {
       for (uint32_t x = 0; x < w; ++x, s += srcStep) d[x] = Luma(s[2], s[1], s[0]);
-      continue;
-    }
-    if (srcStep == 3 && dstStep == 4 && w > 0) {  // one 4-byte load per pixel but the last
-      for (uint32_t x = 0; x + 1 < w; ++x, s += 3, d += 4) {
-        uint32_t v;
-        std::memcpy(&v, s, 4);
-        v = littleEndianLow24(v);
-        std::memcpy(d, &v, 4);
-      }
-      d[0] = s[0], d[1] = s[1], d[2] = s[2], d[3] = 0;
       continue;
     }
     for (uint32_t x = 0; x < w; ++x, s += srcStep, d += dstStep) {  // 32 -> 24

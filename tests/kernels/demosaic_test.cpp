@@ -194,6 +194,53 @@ TEST(KernelsDemosaic, EveryMethodCodeRunsBilinearInTheLayoutsOrder) {
   }
 }
 
+// Bands of raw rows, demosaiced last band first, give the whole-frame bytes: each band writes
+// its own rows only and reads the raw rows next to it, at the border rows too.
+TEST(KernelsDemosaic, RowBandsInAnyOrderMatchTheWholeFrame) {
+  struct BandCase {
+    int32_t w, h;
+    uint32_t b;
+    kernels::Layout l;
+    std::vector<int32_t> cuts;  // band starts after 0
+  };
+  const BandCase cases[] = {
+      {5, 5, 0, {3, 8, 1, 1}, {1, 2, 3, 4}},            // one row each: border and interior
+      {37, 9, 1, {3, 8, 0, 1}, {3, 6}},                 // bottom-up rows
+      {66, 13, 2, {4, 8, 1, 0}, {2, 11}},               // cuts at the border rows' ends
+      {67, 11, 3, {3, 12, 0, 0}, {1, 5, 10}},           // 16-bit, odd cuts
+      {33, 7, 1, {4, 16, 1, 1}, {2, 3, 4, 5}},          // 16-bit, every interior row alone
+      {1283, 31, 2, {3, 8, 1, 1}, {7, 8, 15, 16, 23}},  // wide rows past the vector blocks
+  };
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    for (const BandCase& c : cases) {
+      const std::string name = std::to_string(c.w) + "x" + std::to_string(c.h) + " bits " +
+                               std::to_string(c.l.bits) + " " + testkit::isaName(isa);
+      const auto site = testkit::siteTable(c.l.byteOrder != 0);
+      std::vector<int32_t> starts{0};
+      starts.insert(starts.end(), c.cuts.begin(), c.cuts.end());
+      auto compare = [&](auto sample) {
+        using S = decltype(sample);
+        const auto raw =
+            testkit::rawFrame<S>(Pattern::Random, c.w, c.h, (1u << c.l.bits) - 1, c.b + 40);
+        Guarded<S> want(reference::stride<S>(c.l.samplesPerPixel, c.w) * c.h), got = want;
+        DemosaicByMethod(c.l, 0, c.b, site.data(), c.w, c.h, raw.data(), want.data());
+        for (size_t i = starts.size(); i-- > 0;) {
+          const int32_t end = i + 1 < starts.size() ? starts[i + 1] : c.h;
+          DemosaicRowsByMethod(c.l, 0, c.b, site.data(), c.w, c.h, starts[i], end, raw.data(),
+                               got.data());
+        }
+        EXPECT_TRUE(got.guardsIntact()) << name;
+        EXPECT_TRUE(got == want) << name;
+      };
+      if (c.l.bits == 8)
+        compare(uint8_t{});
+      else
+        compare(uint16_t{});
+    }
+  }
+}
+
 // Rows 0..3 hold 10; row 4 has 13 at x = 2, row 5 at x = 1.
 TEST(KernelsQuickDemosaic, HandCaseSwapsRowsFlipsSignsAndFloorsHalves) {
   std::vector<uint8_t> raw(36, 10), dst(36);

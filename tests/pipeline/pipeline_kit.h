@@ -116,6 +116,7 @@ struct StateShape {
   bool high = false;  // 12-bit samples in the high-bit state
   uint32_t outputFormat = 0;
   uint32_t procWidth = 0, procHeight = 0;  // 0: the frame size
+  uint8_t rowOrder = 1;                    // clear: rows stored bottom-up
 };
 
 inline PLInitParams paramsFor(const StateShape& s) {
@@ -125,6 +126,7 @@ inline PLInitParams paramsFor(const StateShape& s) {
   p.procWidth = s.procWidth ? s.procWidth : s.width;
   p.procHeight = s.procHeight ? s.procHeight : s.height;
   p.byteOrder = s.byteOrder;
+  p.rowOrder = s.rowOrder;
   p.bayer = 1;
   p.outputFormat = s.outputFormat;
   p.hasToneMapping = 1;

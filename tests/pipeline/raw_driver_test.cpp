@@ -6,9 +6,11 @@
 #include <numeric>
 #include <set>
 
+#include "kernels/demosaic.h"
 #include "kernels/output.h"
 #include "kernels/raw_steps.h"
 #include "pipeline/pl_raw_driver.h"
+#include "pipeline/stages/layout.h"
 #include "pipeline_kit.h"
 
 namespace zxtest {
@@ -73,6 +75,54 @@ TEST(RawDriver, SameBytesAndStatisticsForZeroOneAndThreeWorkers) {
     for (const auto& channel : none.stats)
       EXPECT_NEAR(std::accumulate(channel.begin(), channel.end(), 0.0), 1.0, 1e-4) << c.name;
   }
+}
+
+// A host hook that demosaics the whole frame with the state's own kernel.
+template <typename S>
+void wholeFrameHook(uint32_t fourcc, int32_t w, int32_t h, const void* raw, void* out, uint8_t,
+                    void* context) {
+  const auto& c = *static_cast<const PLContextT<S>*>(context);
+  uint32_t b = 0;
+  while (kernels::BayerFourCC(b) != fourcc) ++b;
+  kernels::DemosaicByMethod(stages::LayoutOf(c), c.demosaicVideo, b, c.colourSites.site.data(), w,
+                            h, static_cast<const S*>(raw), static_cast<S*>(out));
+}
+
+// Without a hook each stripe demosaics its own rows a few at a time; the bytes are those of the
+// whole frame demosaiced first, in either row order, for any worker count.
+TEST(RawDriver, StripesDemosaicAsTheWholeFrameDoes) {
+  const Case cases[] = {
+      {"top-down", {96, 1081, 1}},
+      {"bottom-up", {96, 1081, 1, false, 0, 0, 0, 0}},
+      {"bottom-up rgb odd roi", {96, 64, 0, false, 0, 0, 0, 0}, {3, 5, 67, 55}, true},
+      {"16-bit bottom-up", {96, 303, 1, true, 0, 0, 0, 0}},
+  };
+  for (const Case& c : cases)
+    for (uint32_t workers : {0u, 3u}) {
+      auto frame = [&](bool hooked) {
+        ScopedWorkerEnvironment env(workers == 0 ? 2 : 8);
+        auto run = [&](auto& ctx, auto sample) {
+          using S = decltype(sample);
+          EXPECT_EQ(PL_StartWorkers(*ctx), workers);
+          makeBusy(*ctx, !c.useRoi);
+          if (hooked) ctx->callbacks.demosaicCallback = &wholeFrameHook<S>;
+          ctx->callbacks.demosaicCallbackContext = ctx.get();
+          auto raw = rawFrame<S>(c.shape.width, c.shape.height, c.shape.high ? 12 : 8);
+          std::vector<uint8_t> out(frameSamples<S>(c.shape.width, c.shape.height) * sizeof(S));
+          process(*ctx, raw, out.data(), c.useRoi ? &c.roi : nullptr);
+          return out;
+        };
+        if (c.shape.high) {
+          auto ctx = makeState<uint16_t>(paramsFor(c.shape));
+          return run(ctx, uint16_t{});
+        }
+        auto ctx = makeState<uint8_t>(paramsFor(c.shape));
+        return run(ctx, uint8_t{});
+      };
+      const auto hooked = frame(true);
+      EXPECT_GT(std::set<uint8_t>(hooked.begin(), hooked.end()).size(), 20u) << c.name;
+      EXPECT_TRUE(frame(false) == hooked) << c.name << " with " << workers << " workers";
+    }
 }
 
 std::vector<RawStep> gSteps;

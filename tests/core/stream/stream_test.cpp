@@ -379,30 +379,39 @@ TEST(StreamDelivery, BinningIsByteEqualOnEveryInstructionSet) {
   }
 }
 
-// The grey output of 24-bit rows (blue, green, red) against the literal weighted sum, on odd
-// widths around the vector block, padded source rows and a wider pitch left untouched.
-TEST(StreamDelivery, LumaIsByteEqualOnEveryInstructionSet) {
-  for (uint32_t w : {1u, 2u, 3u, 31u, 33u, 34u, 35u, 65u, 66u, 67u, 97u, 131u, 257u})
-    for (uint32_t h : {1u, 3u, 7u}) {
-      // Single rows are exactly 3 * w long, so a read past the row end is out of the buffer.
-      const uint32_t srcRow = h == 1 ? 3 * w : uint32_t(DibRowBytes(24, w)) + 4;
-      const uint32_t pitch = w + 5;
-      auto src = noise(size_t{srcRow} * h, w * 17 + h);
-      std::fill_n(src.begin(), std::min<size_t>(srcRow, 3 * size_t{w}), uint8_t{255});
-      std::vector<uint8_t> want(size_t{pitch} * h, 0xA5);
-      for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x) {
-          const uint8_t* p = &src[size_t{y} * srcRow + 3 * x];
-          want[size_t{y} * pitch + x] =
-              static_cast<uint8_t>((77u * p[2] + 150u * p[1] + 29u * p[0] + 128u) >> 8);
-        }
-      EXPECT_EQ(want[0], 255);
-      forEachIsa([&](kernels::Isa isa) {
-        std::vector<uint8_t> dst(want.size(), 0xA5);
-        PullApi::ConvertRows(src.data(), 24, srcRow, dst.data(), 8, pitch, w, h, false);
-        ASSERT_EQ(dst, want) << w << "x" << h << " isa " << int(isa);
-      });
-    }
+// The grey and 32-bit outputs of 24-bit rows (blue, green, red) against their literal rules, on
+// odd widths around the vector blocks, padded source rows and a wider pitch left untouched.
+TEST(StreamDelivery, ConversionsOf24BitRowsAreByteEqualOnEveryInstructionSet) {
+  struct Output {
+    uint32_t bits;
+    void (*pixel)(const uint8_t* bgr, uint8_t* out);
+  };
+  const Output outputs[] = {
+      {8,
+       [](const uint8_t* p, uint8_t* d) {
+         d[0] = static_cast<uint8_t>((77u * p[2] + 150u * p[1] + 29u * p[0] + 128u) >> 8);
+       }},
+      {32, [](const uint8_t* p, uint8_t* d) { d[0] = p[0], d[1] = p[1], d[2] = p[2], d[3] = 0; }},
+  };
+  for (const Output& o : outputs)
+    for (uint32_t w : {1u, 2u, 3u, 7u, 8u, 9u, 31u, 33u, 34u, 35u, 65u, 66u, 67u, 97u, 131u, 257u})
+      for (uint32_t h : {1u, 3u, 7u}) {
+        // Single rows are exactly 3 * w long, so a read past the row end is out of the buffer.
+        const uint32_t srcRow = h == 1 ? 3 * w : uint32_t(DibRowBytes(24, w)) + 4;
+        const uint32_t pitch = w * (o.bits / 8) + 5;
+        auto src = noise(size_t{srcRow} * h, w * 17 + h);
+        std::fill_n(src.begin(), std::min<size_t>(srcRow, 3 * size_t{w}), uint8_t{255});
+        std::vector<uint8_t> want(size_t{pitch} * h, 0xA5);
+        for (uint32_t y = 0; y < h; ++y)
+          for (uint32_t x = 0; x < w; ++x)
+            o.pixel(&src[size_t{y} * srcRow + 3 * x], &want[size_t{y} * pitch + x * (o.bits / 8)]);
+        EXPECT_EQ(want[0], 255);
+        forEachIsa([&](kernels::Isa isa) {
+          std::vector<uint8_t> dst(want.size(), 0xA5);
+          PullApi::ConvertRows(src.data(), 24, srcRow, dst.data(), o.bits, pitch, w, h, false);
+          ASSERT_EQ(dst, want) << o.bits << " bits " << w << "x" << h << " isa " << int(isa);
+        });
+      }
 }
 
 // The limiter ruling restated independently: the slots of passed frames, checked per slot.
