@@ -13,22 +13,30 @@ ToneLut<Sample> computedCurve(const PLTableSets<Sample>& tables) {
 
 }  // namespace
 
-ToneLut<uint8_t> SelectToneLut(const PLContext& ctx, const PLTableSets<uint8_t>& tables,
-                               uint8_t bits, ToneLut<uint8_t> camera) {
-  const uint32_t flags = ctx.settings.processFlags;
+ToneLut<uint8_t> ChooseToneLut(uint32_t flags, uint8_t bits, ToneLut<uint8_t> camera,
+                               ToneLut<uint8_t> computed) {
   if (!(flags & PLProcessFlags::kToneMapMask) || bits != 8) return {};
   if (camera) return camera;
   if (flags & PLProcessFlags::kToneMap1) return kernels::BuiltInToneLut8();
-  return computedCurve(tables);
+  return computed;
+}
+
+ToneLut<uint16_t> ChooseToneLut(uint32_t flags, uint8_t bits, ToneLut<uint16_t> camera,
+                                ToneLut<uint16_t> computed) {
+  if (!(flags & PLProcessFlags::kToneMapMask)) return {};
+  if (camera) return camera;
+  if (flags & PLProcessFlags::kToneMap1) return kernels::BuiltInToneLut16(bits);
+  return computed;
+}
+
+ToneLut<uint8_t> SelectToneLut(const PLContext& ctx, const PLTableSets<uint8_t>& tables,
+                               uint8_t bits, ToneLut<uint8_t> camera) {
+  return ChooseToneLut(ctx.settings.processFlags, bits, camera, computedCurve(tables));
 }
 
 ToneLut<uint16_t> SelectToneLut(const PLContext16& ctx, const PLTableSets<uint16_t>& tables,
                                 uint8_t bits, ToneLut<uint16_t> camera) {
-  const uint32_t flags = ctx.settings.processFlags;
-  if (!(flags & PLProcessFlags::kToneMapMask)) return {};
-  if (camera) return camera;
-  if (flags & PLProcessFlags::kToneMap1) return kernels::BuiltInToneLut16(bits);
-  return computedCurve(tables);
+  return ChooseToneLut(ctx.settings.processFlags, bits, camera, computedCurve(tables));
 }
 
 }  // namespace stages
