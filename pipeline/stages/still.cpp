@@ -119,12 +119,13 @@ int32_t PL_ProcessStill8(PLContext* ctx, uint8_t* raw, uint8_t* out, size_t outB
   }
   uint8_t* proc = same ? out : procBuf.data();
   const PLTableSets<uint8_t> t = c.mtxSettings ? SnapshotTables(c) : c.tables;
+  const PLHostCallbacks cb = c.mtxSettings ? SnapshotCallbacks(c) : c.callbacks;
   rawSteps(c, t, raw, rawW, rawH);
   if (c.isColour)
-    Demosaic(&c, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill, rawW, rawH, raw,
+    Demosaic(&c, cb, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill, rawW, rawH, raw,
              proc);
   else
-    ConvertMono(&c, rawW, rawH, raw, proc);
+    ConvertMono(&c, cb, rawW, rawH, raw, proc);
   if (c.settings.vignetteEnable) stillVignette(c, proc, rawW, rawH);
   if (c.byteOrder)
     colourSteps<Bgr>(c, t, proc, rawW, rawH);
