@@ -215,6 +215,37 @@ TEST_F(PipelineTables, Levels) {
   EXPECT_EQ(ctx->settings.levelLow[2], 9);
 }
 
+// An empty or reversed range is the whole range; a proper one stretches to 0..255.
+TEST_F(PipelineTables, LevelTablesOfAnEmptyRangeAreTheIdentity) {
+  const struct {
+    uint8_t low, high;
+    uint32_t v, want;
+  } table[] = {{100, 100, 50, 50}, {100, 100, 150, 150}, {200, 100, 150, 150},
+               {255, 0, 7, 7},     {16, 235, 100, 97},   {16, 235, 10, 0}};
+  for (const auto& r : table) {
+    auto ctx = make();
+    for (int n = 0; n < 4; ++n)
+      ctx->settings.levelLow[n] = r.low, ctx->settings.levelHigh[n] = r.high;
+    PL_UpdateLevelLut(ctx.get());
+    const auto lv = SnapshotTables(*ctx).level;
+    for (int t = 0; t < 4; ++t)
+      EXPECT_EQ(lv->lut[t][r.v], r.want) << int(r.low) << ".." << int(r.high) << " table " << t;
+  }
+}
+
+// The centre fifth that windows start from: far edges w/5 + 2w/5, on 1002 one short of 3w/5.
+TEST(PipelineWindows, CentreFifth) {
+  const struct {
+    uint32_t w, h;
+    ImageRect want;
+  } table[] = {{640, 480, {256, 192, 384, 288}},
+               {1002, 1002, {400, 400, 600, 600}},
+               {1004, 7, {401, 2, 601, 3}}};
+  auto edges = [](const ImageRect& e) { return std::make_tuple(e.left, e.top, e.right, e.bottom); };
+  for (const auto& r : table)
+    EXPECT_EQ(edges(CentreFifth(r.w, r.h)), edges(r.want)) << r.w << "x" << r.h;
+}
+
 TEST(PipelineWindows, FractionsAndPixels) {
   const int32_t full[4] = {10000000, 10000000, 0, 0};
   const ImageRect r = FractionToRect(640, 480, full);  // right to left is swapped
