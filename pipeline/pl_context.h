@@ -125,6 +125,13 @@ PLTableSets<Sample> SnapshotTables(PLContextT<Sample>& ctx) {
   return ctx.tables;
 }
 
+// The host callbacks, taken in one short locked step: setters replace them under the same lock.
+template <typename Sample>
+PLHostCallbacks SnapshotCallbacks(PLContextT<Sample>& ctx) {
+  std::lock_guard<platform::RecursiveLock> hold(*ctx.mtxSettings);
+  return ctx.callbacks;
+}
+
 // Swaps a freshly built set in; the old one is freed when its last reader lets go.
 template <typename Sample, typename Set>
 void PublishTables(PLContextT<Sample>& ctx, std::shared_ptr<const Set> PLTableSets<Sample>::*slot,

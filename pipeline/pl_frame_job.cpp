@@ -137,7 +137,6 @@ void SnapshotFrameJob(PLContextT<Sample>& ctx, int32_t width, FrameJob<Sample>& 
     job.output = stages::OutputTableStep<Sample>(
         (ctx.settings.processFlags & PLProcessFlags::kNegative) != 0, ctx.bitDepth,
         job.tables.output ? &job.tables.output->lut : nullptr);
-    job.aeMark = ctx.aeMarkWindow;
   }
   const PLSettings& s = job.settings;
   job.ctx = &ctx;

@@ -35,7 +35,6 @@ struct FrameJob {
   const double* lumaB = nullptr;
   kernels::ToneLut<Sample> tone;            // chosen at snapshot time; points into `tables`
   stages::OutputTableStep<Sample> output;   // negative and output table; points into `tables`
-  uint8_t aeMark = 0;                       // the AE window mark switch of this frame
   const PLContextT<Sample>* ctx = nullptr;  // configuration only (fixed after creation)
   StripeDemosaic<Sample> demosaic;
 };

@@ -107,13 +107,13 @@ void rawLutPass(const std::vector<uint16_t>& lut, uint32_t w, uint32_t h, uint16
   const size_t last = lut.size() - 1;
   for (size_t i = 0, n = size_t(w) * h; i < n; ++i) raw[i] = lut[std::min<size_t>(raw[i], last)];
 }
-void demosaic(PLContext& c, uint32_t b, uint32_t m, uint32_t w, uint32_t h, const uint8_t* raw,
-              uint8_t* out) {
-  stages::Demosaic(&c, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
+void demosaic(PLContext& c, const PLHostCallbacks& cb, uint32_t b, uint32_t m, uint32_t w,
+              uint32_t h, const uint8_t* raw, uint8_t* out) {
+  stages::Demosaic(&c, cb, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
 }
-void demosaic(PLContext16& c, uint32_t b, uint32_t m, uint32_t w, uint32_t h, const uint16_t* raw,
-              uint16_t* out) {
-  stages::Demosaic16(&c, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
+void demosaic(PLContext16& c, const PLHostCallbacks& cb, uint32_t b, uint32_t m, uint32_t w,
+              uint32_t h, const uint16_t* raw, uint16_t* out) {
+  stages::Demosaic16(&c, cb, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
 }
 void histogram(PLContext& c, const uint8_t* img, uint32_t w, uint32_t h, uint8_t mono,
                const PLHostCallbacks& cb) {
@@ -125,11 +125,11 @@ void histogram(PLContext16& c, const uint16_t* img, uint32_t w, uint32_t h, uint
   (c.byteOrder ? stages::ReportHistogram16Bgr : stages::ReportHistogram16Rgb)(
       &c, img, int32_t(w), int32_t(h), mono, cb.histogramCallback, cb.histogramCallbackContext);
 }
-void markAe(PLContext& c, uint8_t* img, uint32_t w, uint32_t h) {
-  stages::MarkAeWindow(&c, img, int32_t(w), int32_t(h));
+void markAe(const PLContext& c, const stages::AeMark& m, uint8_t* img, uint32_t w, uint32_t h) {
+  stages::MarkAeWindow(c, m, img, int32_t(w), int32_t(h));
 }
-void markAe(PLContext16& c, uint16_t* img, uint32_t w, uint32_t h) {
-  stages::MarkAeWindow16(&c, img, int32_t(w), int32_t(h));
+void markAe(const PLContext16& c, const stages::AeMark& m, uint16_t* img, uint32_t w, uint32_t h) {
+  stages::MarkAeWindow16(c, m, img, int32_t(w), int32_t(h));
 }
 void sharpen(PLContext& c, uint8_t* img, uint32_t w, uint32_t h) {
   Sharpen(c, img, int32_t(w), int32_t(h));
@@ -282,10 +282,16 @@ void colourAndStats(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PL
   }
 }
 
+// What the frame reads of what setters change on other threads, taken under mtxSettings.
+struct FrameHooks {
+  PLHostCallbacks cb;
+  stages::AeMark mark;
+};
+
 // Steps 1, 3 and the frame's snapshot; false when the frame cannot run.
 template <typename Sample>
 bool beginFrame(PLContextT<Sample>& c, const FrameGeometry& g, const SensorRect* roi,
-                uint32_t binning, Running& r, FrameJob<Sample>& job, PLHostCallbacks& cb) {
+                uint32_t binning, Running& r, FrameJob<Sample>& job, FrameHooks& hooks) {
   if (!runningSizes(g, roi, binning, c.bayer, r)) {
     ZX_TRACE_ERROR("%s: bad roi or binning", "PL_ProcessRaw");
     return false;
@@ -294,7 +300,8 @@ bool beginFrame(PLContextT<Sample>& c, const FrameGeometry& g, const SensorRect*
     Lock hold(*c.mtxSettings);
     c.statsThisFrame = c.statsRequest != 0;
     c.statsRequest &= ~1u;  // a one-shot request; other bits keep statistics running
-    cb = c.callbacks;
+    hooks.cb = c.callbacks;
+    hooks.mark = stages::NextAeMark(c);
   }
   c.roi = roi;
   c.binning = binning;
@@ -305,17 +312,18 @@ bool beginFrame(PLContextT<Sample>& c, const FrameGeometry& g, const SensorRect*
 
 // Steps 15 to 17 on the working image.
 template <typename Sample>
-void finishSteps(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostCallbacks& cb,
+void finishSteps(PLContextT<Sample>& c, const FrameJob<Sample>& job, const FrameHooks& hooks,
                  Sample* work, const Running& r) {
+  const PLHostCallbacks& cb = hooks.cb;
   if (cb.histogramCallback) {
     note(RawStep::Histogram);
     histogram(c, work, r.pw, r.ph, job.mono, cb);
   }
   note(RawStep::Sharpen);
   sharpen(c, work, r.pw, r.ph);
-  if (job.aeMark) {
+  if (hooks.mark.on) {
     note(RawStep::AeMark);
-    markAe(c, work, r.pw, r.ph);
+    markAe(c, hooks.mark, work, r.pw, r.ph);
   }
 }
 
@@ -357,9 +365,9 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Sen
   const FrameGeometry g{c.frameWidth, c.frameHeight, c.procWidth, c.procHeight};
   Running r;
   FrameJob<uint8_t> job;
-  PLHostCallbacks cb;
-  if (!beginFrame(c, g, roi, binning, r, job, cb)) return;
-  rawDomain(c, job, cb, raw, r);
+  FrameHooks hooks;
+  if (!beginFrame(c, g, roi, binning, r, job, hooks)) return;
+  rawDomain(c, job, hooks.cb, raw, r);
   // The working image: out itself when nothing is resized, else the scratch frame.
   const uint8_t p = c.samplesPerPixel;
   const size_t workBytes = kernels::rowStride<uint8_t>(p, int32_t(r.pw)) * r.ph;
@@ -368,10 +376,11 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Sen
       out && sameSize ? out : (c.scratch.size() >= workBytes ? c.scratch.data() : nullptr);
   if (work) {
     note(RawStep::Demosaic);
-    if (!stripeDemosaic(c, cb, still, raw, r, job))
-      demosaic(c, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw, work);
-    colourAndStats(c, job, cb, work, r);
-    finishSteps(c, job, cb, work, r);
+    if (!stripeDemosaic(c, hooks.cb, still, raw, r, job))
+      demosaic(c, hooks.cb, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw,
+               work);
+    colourAndStats(c, job, hooks.cb, work, r);
+    finishSteps(c, job, hooks, work, r);
     const size_t outBytes = kernels::turnedFrameBytes<uint8_t>(int32_t(r.fw), int32_t(r.fh), p);
     if (out && work != out) {
       note(RawStep::Fit);
@@ -390,9 +399,9 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
   const FrameGeometry g{c.frameWidth, c.frameHeight, c.procWidth, c.procHeight};
   Running r;
   FrameJob<uint16_t> job;
-  PLHostCallbacks cb;
-  if (!beginFrame(c, g, roi, binning, r, job, cb)) return;
-  rawDomain(c, job, cb, raw, r);
+  FrameHooks hooks;
+  if (!beginFrame(c, g, roi, binning, r, job, hooks)) return;
+  rawDomain(c, job, hooks.cb, raw, r);
   const uint8_t p = c.samplesPerPixel;
   const size_t workBytes = kernels::rowStride<uint16_t>(p, int32_t(r.pw)) * r.ph * 2;
   const bool sameSize = r.fw == r.pw && r.fh == r.ph;
@@ -404,10 +413,11 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
                                            : nullptr);
   if (work) {
     note(RawStep::Demosaic);
-    if (!stripeDemosaic(c, cb, still, raw, r, job))
-      demosaic(c, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw, work);
-    colourAndStats(c, job, cb, work, r);
-    finishSteps(c, job, cb, work, r);
+    if (!stripeDemosaic(c, hooks.cb, still, raw, r, job))
+      demosaic(c, hooks.cb, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw,
+               work);
+    colourAndStats(c, job, hooks.cb, work, r);
+    finishSteps(c, job, hooks, work, r);
     const bool wide = c.outputFormat == kOutputRgb16;
     const size_t outBytes =
         wide ? kernels::turnedFrameBytes<uint16_t>(int32_t(r.fw), int32_t(r.fh), p)

@@ -80,10 +80,10 @@ bool still16(PLContext16& c, uint16_t* raw, uint8_t* out, uint8_t bits, uint32_t
     for (size_t i = 0, n = size_t(pw) * ph; i < n; ++i)
       raw[i] = c.rawLut[std::min<size_t>(raw[i], c.rawLut.size() - 1)];
   if (c.isColour)
-    stages::Demosaic16(&c, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill,
-                       int32_t(pw), int32_t(ph), raw, img);
+    stages::Demosaic16(&c, SnapshotCallbacks(c), uint32_t(c.bayer), c.colourSites.site.data(),
+                       c.demosaicStill, int32_t(pw), int32_t(ph), raw, img);
   else
-    stages::ConvertMono16(&c, int32_t(pw), int32_t(ph), raw, img);
+    stages::ConvertMono16(&c, SnapshotCallbacks(c), int32_t(pw), int32_t(ph), raw, img);
   StatsCounters unused{};
   job.stats = 0;
   RunStripe(job, img, int32_t(ph), 0, unused);

@@ -13,6 +13,7 @@
 #include "pipeline/pl_vignette.h"
 #include "pipeline/pl_windows.h"
 #include "pipeline/algorithms/tone_curve.h"
+#include "pipeline/stages/tone_choice.h"
 
 namespace {
 
@@ -37,13 +38,23 @@ int32_t saturateI32(double v) {
   return static_cast<int32_t>(v);
 }
 
-template <typename Sample>
-std::span<const Sample> ownFilmicBase(const PLContextT<Sample>& ctx) {
-  if (!ctx.hasToneMapping) return {};
-  if constexpr (sizeof(Sample) == 1)
-    return ctx.filmicLut8;
-  else
-    return ctx.filmicLut16;
+// The table the processor is handed: the tone-mapping table the software step would choose for
+// `bits` (when the model maps tones at all) applied over the contrast/brightness/gamma curve. The
+// computed choice is that curve itself, built here: the published table may carry a base.
+template <typename Entry, typename Sample>
+std::vector<Entry> processorToneTable(const PLContextT<Sample>& ctx, uint8_t bits, size_t entries) {
+  const PLSettings& s = ctx.settings;
+  std::vector<Entry> plain(entries);
+  CalcToneCurveLut<Entry>(plain, bits, s.contrast, s.brightness, s.gamma);
+  const kernels::ToneLut<Entry> base =
+      ctx.hasToneMapping
+          ? stages::ChooseToneLut(s.processFlags, bits, {},
+                                  {plain.data(), static_cast<uint32_t>(plain.size())})
+          : kernels::ToneLut<Entry>{};
+  if (!base) return plain;
+  std::vector<Entry> out(entries);
+  CalcToneCurveLut<Entry>(out, bits, s.contrast, s.brightness, s.gamma, {base.table, base.count});
+  return out;
 }
 
 }  // namespace
@@ -55,14 +66,11 @@ void PL_UpdateToneCurve(PLContextT<Sample>* ctx) {
   const uint32_t tmax = ctx->tableMax();
   const bool isp = ctx->hasIsp && !ctx->hwToneBypass;
   auto set = std::make_shared<ToneTableSet<Sample>>();
-  set->lut.resize(PLContextT<Sample>::kTableEntries);
   if constexpr (sizeof(Sample) == 1) {
     if (isp && ctx->sensorBitDepth > 8) {
       // The processor works at the sensor's depth: hand it a deep table, keep ours unused.
-      std::vector<uint16_t> deep(size_t{1} << ctx->sensorBitDepth);
-      CalcToneCurveLut<uint16_t>(deep, ctx->sensorBitDepth, s.contrast, s.brightness, s.gamma,
-                                 ctx->hasToneMapping ? std::span<const uint16_t>(ctx->filmicLut16)
-                                                     : std::span<const uint16_t>());
+      const auto deep =
+          processorToneTable<uint16_t>(*ctx, ctx->sensorBitDepth, size_t{1} << ctx->sensorBitDepth);
       if (ctx->callbacks.hwToneLut)
         ctx->callbacks.hwToneLut(deep.data(), ctx->sensorBitDepth, ctx->callbacks.hwContext);
       set->lut = identityTable<Sample>(tmax);  // the software step passes samples through
@@ -71,8 +79,12 @@ void PL_UpdateToneCurve(PLContextT<Sample>* ctx) {
       return;
     }
   }
-  CalcToneCurveLut<Sample>(set->lut, ctx->bitDepth, s.contrast, s.brightness, s.gamma,
-                           isp ? ownFilmicBase(*ctx) : std::span<const Sample>());
+  if (isp) {
+    set->lut = processorToneTable<Sample>(*ctx, ctx->bitDepth, PLContextT<Sample>::kTableEntries);
+  } else {
+    set->lut.resize(PLContextT<Sample>::kTableEntries);
+    CalcToneCurveLut<Sample>(set->lut, ctx->bitDepth, s.contrast, s.brightness, s.gamma);
+  }
   padTail(set->lut, tmax);
   if (isp && ctx->callbacks.hwToneLut)
     ctx->callbacks.hwToneLut(set->lut.data(), ctx->bitDepth, ctx->callbacks.hwContext);

@@ -410,15 +410,16 @@ int32_t AeMeasure(const PLContextT<Sample>& c, const void* frame, uint32_t w, ui
   const uint8_t f = c.pixelFormat;
   const auto* bytes = static_cast<const uint8_t*>(frame);
   const auto* words = static_cast<const uint16_t*>(frame);
+  const bool sums = c.hasIsp != 0;  // a processor appends its window sums to every frame
   if (f < 5) {
-    return c.bitDepth == 8 ? GetAverageIntensityByte(w, h, win, c.bitDepth, false, bytes)
-                           : GetAverageIntensityUshort(w, h, win, c.bitDepth, false, words);
+    return c.bitDepth == 8 ? GetAverageIntensityByte(w, h, win, c.bitDepth, sums, bytes)
+                           : GetAverageIntensityUshort(w, h, win, c.bitDepth, sums, words);
   }
   if (f == 6 || f == 11)
-    return GetAverageIntensityYuv(c.frameWidth, c.frameHeight, win, bytes, c.yTable.data(), false,
-                                  f, 8);
+    return GetAverageIntensityYuv(c.frameWidth, c.frameHeight, win, bytes, c.yTable.data(), sums, f,
+                                  8);
   if (f == 9) return GetAverageIntensityByteScaled(w, h, win, bytes);
-  if (f == 10) return GetAverageIntensityUshort(w, h, win, 12, false, words);  // two bytes a pixel
+  if (f == 10) return GetAverageIntensityUshort(w, h, win, 12, sums, words);  // two bytes a pixel
   return -1;
 }
 

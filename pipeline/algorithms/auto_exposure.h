@@ -30,7 +30,8 @@ uint32_t AeSnapExposureTime(const PLContextT<Sample>* ctx, uint32_t timeUs);
 template <typename Sample>
 void AutoExposure(PLContextT<Sample>* ctx, const void* frame, const ImageRect* region);
 
-// The measure the state's pixel format calls for; -1 for a missed window or another format.
+// The measure the state's pixel format calls for, from the window sums behind the samples when
+// the state has an image processor; -1 for a missed window or another format.
 template <typename Sample>
 int32_t AeMeasure(const PLContextT<Sample>& ctx, const void* frame, uint32_t w, uint32_t h,
                   const ImageRect& window);

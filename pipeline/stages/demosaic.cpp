@@ -8,10 +8,10 @@ namespace stages {
 namespace {
 
 template <typename Sample>
-void demosaic(PLContextT<Sample>* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method,
-              int32_t w, int32_t h, const Sample* raw, Sample* out) {
+void demosaic(PLContextT<Sample>* ctx, const PLHostCallbacks& cb, uint32_t b,
+              const uint8_t* siteTable, uint32_t method, int32_t w, int32_t h, const Sample* raw,
+              Sample* out) {
   if (!ctx) return;
-  const PLHostCallbacks& cb = ctx->callbacks;
   if (cb.demosaicCallback) {
     cb.demosaicCallback(kernels::BayerFourCC(b), w, h, raw, out, ctx->bitDepth,
                         cb.demosaicCallbackContext);
@@ -22,14 +22,14 @@ void demosaic(PLContextT<Sample>* ctx, uint32_t b, const uint8_t* siteTable, uin
 
 }  // namespace
 
-void Demosaic(PLContext* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method, int32_t w,
-              int32_t h, const uint8_t* raw, uint8_t* out) {
-  demosaic(ctx, b, siteTable, method, w, h, raw, out);
+void Demosaic(PLContext* ctx, const PLHostCallbacks& cb, uint32_t b, const uint8_t* siteTable,
+              uint32_t method, int32_t w, int32_t h, const uint8_t* raw, uint8_t* out) {
+  demosaic(ctx, cb, b, siteTable, method, w, h, raw, out);
 }
 
-void Demosaic16(PLContext16* ctx, uint32_t b, const uint8_t* siteTable, uint32_t method, int32_t w,
-                int32_t h, const uint16_t* raw, uint16_t* out) {
-  demosaic(ctx, b, siteTable, method, w, h, raw, out);
+void Demosaic16(PLContext16* ctx, const PLHostCallbacks& cb, uint32_t b, const uint8_t* siteTable,
+                uint32_t method, int32_t w, int32_t h, const uint16_t* raw, uint16_t* out) {
+  demosaic(ctx, cb, b, siteTable, method, w, h, raw, out);
 }
 
 }  // namespace stages

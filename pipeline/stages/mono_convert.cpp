@@ -7,9 +7,9 @@ namespace stages {
 namespace {
 
 template <typename Sample>
-void convertMono(PLContextT<Sample>* ctx, int32_t w, int32_t h, const Sample* raw, Sample* out) {
+void convertMono(PLContextT<Sample>* ctx, const PLHostCallbacks& cb, int32_t w, int32_t h,
+                 const Sample* raw, Sample* out) {
   if (!ctx) return;
-  const PLHostCallbacks& cb = ctx->callbacks;
   if (cb.demosaicCallback) {
     cb.demosaicCallback(kMonoFourCC, w, h, raw, out, ctx->bitDepth, cb.demosaicCallbackContext);
     return;
@@ -19,12 +19,14 @@ void convertMono(PLContextT<Sample>* ctx, int32_t w, int32_t h, const Sample* ra
 
 }  // namespace
 
-void ConvertMono(PLContext* ctx, int32_t w, int32_t h, const uint8_t* raw, uint8_t* out) {
-  convertMono(ctx, w, h, raw, out);
+void ConvertMono(PLContext* ctx, const PLHostCallbacks& cb, int32_t w, int32_t h,
+                 const uint8_t* raw, uint8_t* out) {
+  convertMono(ctx, cb, w, h, raw, out);
 }
 
-void ConvertMono16(PLContext16* ctx, int32_t w, int32_t h, const uint16_t* raw, uint16_t* out) {
-  convertMono(ctx, w, h, raw, out);
+void ConvertMono16(PLContext16* ctx, const PLHostCallbacks& cb, int32_t w, int32_t h,
+                   const uint16_t* raw, uint16_t* out) {
+  convertMono(ctx, cb, w, h, raw, out);
 }
 
 }  // namespace stages

@@ -35,9 +35,24 @@ void ReportHistogram16Bgr(PLContext16* ctx, const uint16_t* image, int32_t width
 void ReportHistogram16Rgb(PLContext16* ctx, const uint16_t* image, int32_t width, int32_t height,
                           uint8_t mono, PL_HistogramCallback callback, void* context);
 
-// Inverts the AE rectangle (y counted from the image's last row, clipped to the image) on three
-// calls of four; the first call of each four draws nothing. Samples invert within the depth.
-void MarkAeWindow(PLContext* ctx, uint8_t* image, int32_t width, int32_t height);
-void MarkAeWindow16(PLContext16* ctx, uint16_t* image, int32_t width, int32_t height);
+// One frame's AE window mark, taken with the frame's snapshot: whether the step runs, which call
+// of the step this is, and the AE rectangle then.
+struct AeMark {
+  bool on = false;
+  uint32_t call = 0;
+  ImageRect rect{};
+};
+
+// The next frame's mark; counts a call when the mark is on. The caller holds mtxSettings while
+// the state is shared.
+AeMark NextAeMark(PLContext& ctx);
+AeMark NextAeMark(PLContext16& ctx);
+
+// Inverts the mark's rectangle (y counted from the image's last row, clipped to the image) on
+// three calls of four; the first call of each four draws nothing. Samples invert within the depth.
+void MarkAeWindow(const PLContext& ctx, const AeMark& mark, uint8_t* image, int32_t width,
+                  int32_t height);
+void MarkAeWindow16(const PLContext16& ctx, const AeMark& mark, uint16_t* image, int32_t width,
+                    int32_t height);
 
 }  // namespace stages

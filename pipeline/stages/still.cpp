@@ -35,6 +35,7 @@ struct StillSnapshot {
   PLTableSets<uint8_t> t;
   uint8_t matrixOn = 0;
   kernels::ToneLut<uint8_t> tone;  // points into t
+  PLHostCallbacks cb{};
 };
 
 void takeSnapshot(PLContext& c, StillSnapshot& snap) {
@@ -44,6 +45,7 @@ void takeSnapshot(PLContext& c, StillSnapshot& snap) {
   snap.t = c.tables;
   snap.matrixOn = c.colourMatrixOn;
   snap.tone = SelectToneLut(c, snap.t, 8);
+  snap.cb = c.callbacks;
 }
 
 // Steps 2-4: black level, raw white balance and the camera's raw table, on the raw frame.
@@ -145,10 +147,10 @@ int32_t PL_ProcessStill8(PLContext* ctx, uint8_t* raw, uint8_t* out, size_t outB
   uint8_t* proc = same ? out : procBuf.data();
   rawSteps(c, snap, raw, rawW, rawH);
   if (c.isColour)
-    Demosaic(&c, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill, rawW, rawH, raw,
-             proc);
+    Demosaic(&c, snap.cb, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill, rawW, rawH,
+             raw, proc);
   else
-    ConvertMono(&c, rawW, rawH, raw, proc);
+    ConvertMono(&c, snap.cb, rawW, rawH, raw, proc);
   if (snap.s.vignetteEnable) stillVignette(c, snap.s, proc, rawW, rawH);
   if (c.byteOrder)
     colourSteps<Bgr>(c, snap, proc, rawW, rawH);

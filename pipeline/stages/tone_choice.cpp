@@ -13,22 +13,32 @@ ToneLut<Sample> tableOf(const std::shared_ptr<const ToneTableSet<Sample>>& set) 
 
 }  // namespace
 
+ToneLut<uint8_t> ChooseToneLut(uint32_t flags, uint8_t bits, ToneLut<uint8_t> camera,
+                               ToneLut<uint8_t> computed) {
+  if (!(flags & PLProcessFlags::kToneMapMask) || bits != 8) return {};
+  if (camera) return camera;
+  if (flags & PLProcessFlags::kToneMap1) return kernels::BuiltInToneLut8();
+  return computed;
+}
+
+ToneLut<uint16_t> ChooseToneLut(uint32_t flags, uint8_t bits, ToneLut<uint16_t> camera,
+                                ToneLut<uint16_t> computed) {
+  if (!(flags & PLProcessFlags::kToneMapMask)) return {};
+  if (camera) return camera;
+  if (flags & PLProcessFlags::kToneMap1) return kernels::BuiltInToneLut16(bits);
+  return computed;
+}
+
 ToneLut<uint8_t> SelectToneLut(const PLContext& ctx, const PLTableSets<uint8_t>& tables,
                                uint8_t bits) {
-  const uint32_t flags = ctx.settings.processFlags;
-  if (!(flags & PLProcessFlags::kToneMapMask) || bits != 8) return {};
-  if (const auto camera = tableOf(tables.cameraTone)) return camera;
-  if (flags & PLProcessFlags::kToneMap1) return kernels::BuiltInToneLut8();
-  return tableOf(tables.tone);
+  return ChooseToneLut(ctx.settings.processFlags, bits, tableOf(tables.cameraTone),
+                       tableOf(tables.tone));
 }
 
 ToneLut<uint16_t> SelectToneLut(const PLContext16& ctx, const PLTableSets<uint16_t>& tables,
                                 uint8_t bits) {
-  const uint32_t flags = ctx.settings.processFlags;
-  if (!(flags & PLProcessFlags::kToneMapMask)) return {};
-  if (const auto camera = tableOf(tables.cameraTone)) return camera;
-  if (flags & PLProcessFlags::kToneMap1) return kernels::BuiltInToneLut16(bits);
-  return tableOf(tables.tone);
+  return ChooseToneLut(ctx.settings.processFlags, bits, tableOf(tables.cameraTone),
+                       tableOf(tables.tone));
 }
 
 }  // namespace stages

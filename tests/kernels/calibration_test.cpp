@@ -110,21 +110,39 @@ TEST(KernelsCalibration, YuvRepairFlaggedFirstByteOnly) {
   EXPECT_EQ(f, before);  // unflagged, neighbourless and second bytes untouched
 }
 
+// Samples times 16.16 gains, clamped to the depth; the product needs 64 bits (40000 x 2.0 in 32
+// bits wraps to 14464, 128 x 512.0 to 0).
 TEST(KernelsCalibration, FlatFieldScalesAndClamps) {
-  std::vector<uint8_t> f8 = {0, 100, 200, 255};
-  std::vector<uint32_t> unit(4, 65536);
-  ApplyFfc(4, 1, f8.data(), 8, unit.data());
-  EXPECT_EQ(f8, (std::vector<uint8_t>{0, 100, 200, 255}));
-  std::vector<uint32_t> twice(4, 131072);
-  ApplyFfc(4, 1, f8.data(), 8, twice.data());
-  EXPECT_EQ(f8, (std::vector<uint8_t>{0, 200, 255, 255}));
-  std::vector<uint16_t> f16 = {65535, 4000, 3000, 1};
-  const uint32_t gains[4] = {0xFFFFFFFFu, 65536 * 2, 65536 / 2, 0};
-  ApplyFfc16(4, 1, f16.data(), 16, gains);
-  EXPECT_EQ(f16[0], 65535);  // the 64-bit product does not wrap
-  std::vector<uint16_t> f12 = {4000, 3000, 1, 2};
-  ApplyFfc16(4, 1, f12.data(), 12, gains + 0);
-  EXPECT_EQ(f12, (std::vector<uint16_t>{4095, 4095, 0, 0}));
+  const struct {
+    uint8_t bits;
+    uint16_t sample;
+    uint32_t gain;
+    uint16_t want;
+  } table[] = {
+      {8, 100, 65536, 100},
+      {8, 100, 131072, 200},
+      {8, 200, 131072, 255},
+      {8, 128, 1u << 25, 255},
+      {8, 1, 32768, 0},
+      {16, 40000, 131072, 65535},
+      {16, 65535, 0xFFFFFFFFu, 65535},
+      {16, 4000, 131072, 8000},
+      {12, 4000, 131072, 4095},
+      {12, 3000, 32768, 1500},
+      {12, 2, 0, 0},
+  };
+  for (const auto& r : table) {
+    uint16_t got;
+    if (r.bits == 8) {
+      uint8_t v = uint8_t(r.sample);
+      ApplyFfc(1, 1, &v, 8, &r.gain);
+      got = v;
+    } else {
+      got = r.sample;
+      ApplyFfc16(1, 1, &got, r.bits, &r.gain);
+    }
+    EXPECT_EQ(got, r.want) << int(r.bits) << "-bit " << r.sample << " x " << r.gain;
+  }
 }
 
 template <typename S>

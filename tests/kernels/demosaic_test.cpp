@@ -149,6 +149,25 @@ TEST(KernelsDemosaic, SmallFramesTouchOnlyWhatTheyOwn) {
     }
 }
 
+// The border fill alone writes nothing on a frame under 4 pixels in either direction.
+TEST(KernelsDemosaic, BorderFillLeavesFramesUnderFourAlone) {
+  const std::pair<int32_t, int32_t> sizes[] = {{3, 3}, {3, 10}, {10, 3}, {2, 2}, {1, 9}, {9, 1}};
+  for (const auto& [w, h] : sizes)
+    for (const bool bgr : {false, true}) {
+      const auto site = testkit::siteTable(bgr);
+      const auto raw8 = testkit::rawFrame<uint8_t>(Pattern::Random, w, h, 255, 5);
+      Guarded<uint8_t> out8(reference::stride<uint8_t>(3, w) * h);
+      const Guarded<uint8_t> before8 = out8;
+      DemosaicBorder8(1, site.data(), raw8.data(), out8.data(), w, h, 8, 3, 1);
+      EXPECT_TRUE(out8 == before8) << w << "x" << h << " bgr " << bgr;
+      const auto raw16 = testkit::rawFrame<uint16_t>(Pattern::Random, w, h, 4095, 5);
+      Guarded<uint16_t> out16(reference::stride<uint16_t>(4, w) * h);
+      const Guarded<uint16_t> before16 = out16;
+      DemosaicBorder16(2, site.data(), raw16.data(), out16.data(), w, h, 12, 4, 0);
+      EXPECT_TRUE(out16 == before16) << w << "x" << h << " bgr " << bgr << ", 16-bit";
+    }
+}
+
 TEST(KernelsDemosaic, BorderClampsMeansAboveTheDepth) {
   // 12-bit frame whose red and blue samples are 5000: a green border site gets 4095 for both.
   std::vector<uint16_t> raw(8 * 8);

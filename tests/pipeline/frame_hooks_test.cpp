@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "pipeline/stages/defect_repair.h"
 #include "pipeline/algorithms/auto_exposure.h"
@@ -181,6 +184,49 @@ TEST(FrameHooks, FrameEntryRefusesGreyAndPackedFormats) {
   req.pixelFormat = 0;
   EXPECT_EQ(PL_ProcessFrame8(h.sensor, req), S_OK);
   EXPECT_EQ(out[3 * 10 + 1], 100);
+}
+
+// Counts its calls, then dawdles without a lock so that setters land in the middle of the frame.
+void countHook(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* calls) {
+  ++*static_cast<std::atomic<int>*>(calls);
+  std::this_thread::sleep_for(std::chrono::microseconds(200));
+}
+
+// Setters replace the demosaic hook and the AE window while frames flow: each frame takes both
+// once, under the settings lock, so each frame calls exactly one of the two hooks, and the thread
+// sanitizer sees no unlocked read of either.
+TEST(FrameHooks, HookAndAeWindowChangeWhileFramesFlow) {
+  Hooked h;
+  PLContext& c = *h.sensor.ctx8;
+  c.aeMarkWindow = 1;
+  PLFrameHooks hooks(h.sensor);
+  std::atomic<int> first{0}, second{0}, frames{0};
+  hooks.SetDemosaicCallback(countHook, &first);
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    const auto raw = rawFrame<uint8_t>(kW, kH, 8);
+    std::vector<uint8_t> in(raw.size()), out(frameSamples<uint8_t>(kW, kH, 3));
+    while (!done) {
+      in = raw;
+      FrameConvertRequest req{in.data(), 0, out.data(), nullptr, nullptr, 1, 0};
+      ASSERT_EQ(PL_ProcessFrame8(h.sensor, req), S_OK);
+      ++frames;
+    }
+  });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (int i = 0; (i < 200 || frames < 50) && std::chrono::steady_clock::now() < deadline; ++i) {
+    hooks.SetDemosaicCallback(countHook, i % 2 ? &first : &second);
+    {
+      // As the settings setters do; theirs is a returned value, which the sanitizer does not see.
+      std::lock_guard<platform::RecursiveLock> hold(*c.mtxSettings);
+      c.aeRectPx = {i % 9, 0, 40, 30};
+    }
+    std::this_thread::yield();
+  }
+  done = true;
+  worker.join();
+  EXPECT_GE(frames, 50);
+  EXPECT_EQ(first + second, frames);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <tuple>
 #include <vector>
 
+#include "kernels/colour_steps.h"
 #include "pipeline/pl_tables.h"
 #include "pipeline/pl_vignette.h"
 #include "pipeline/pl_windows.h"
@@ -62,6 +63,74 @@ TEST(PipelineToneCurve, WorkedPoints) {
   std::vector<uint8_t> degenerate(256);
   ToneMapLut<uint8_t>(0.5, 1.0, 0.0, 0, degenerate);  // x0 = 0: log10(0), no NaN reaches a cast
   EXPECT_EQ(degenerate[255], 255);
+}
+
+struct HandedTone {
+  bool wide = false;  // 16-bit entries
+  std::vector<uint32_t> lut;
+};
+
+void keepTone(const void* lut, uint32_t bits, void* context) {
+  auto* h = static_cast<HandedTone*>(context);
+  h->lut.resize(size_t{1} << bits);
+  for (size_t v = 0; v < h->lut.size(); ++v)
+    h->lut[v] =
+        h->wide ? static_cast<const uint16_t*>(lut)[v] : static_cast<const uint8_t*>(lut)[v];
+}
+
+// The processor's table is the neutral curve (the identity at 8 bits) under the tone mapping the
+// software step would choose: none with both tone bits clear, the built-in table with bit 7, the
+// computed curve with bit 8. Deep: an 8-bit state on a 12-bit sensor hands over a 12-bit table.
+TEST_F(PipelineTables, ProcessorToneTableFollowsTheToneChoice) {
+  namespace F = PLProcessFlags;
+  enum class Base { None, BuiltIn, Curve };
+  const struct {
+    const char* name;
+    bool highState, deepSensor;
+    uint32_t toneBits;
+    Base base;
+  } table[] = {
+      {"8-bit, off", false, false, 0, Base::None},
+      {"8-bit, built-in", false, false, F::kToneMap1, Base::BuiltIn},
+      {"8-bit, both bits", false, false, F::kToneMapMask, Base::BuiltIn},
+      {"8-bit, computed", false, false, F::kToneMap2, Base::Curve},
+      {"deep, off", false, true, 0, Base::None},
+      {"deep, built-in", false, true, F::kToneMap1, Base::BuiltIn},
+      {"deep, computed", false, true, F::kToneMap2, Base::Curve},
+      {"high-bit, off", true, true, 0, Base::None},
+      {"high-bit, built-in", true, true, F::kToneMap1, Base::BuiltIn},
+      {"high-bit, computed", true, true, F::kToneMap2, Base::Curve},
+  };
+  for (const auto& r : table) {
+    SCOPED_TRACE(r.name);
+    const uint8_t bits = r.deepSensor ? 12 : 8;
+    std::vector<uint16_t> curve(size_t{1} << bits);
+    CalcToneCurveLut<uint16_t>(curve, bits, 0, 0, 100);
+    const auto builtIn8 = kernels::BuiltInToneLut8();
+    const auto builtIn12 = kernels::BuiltInToneLut16(12);
+    auto want = [&](uint32_t v) -> uint32_t {
+      const uint32_t c = curve[v];
+      if (r.base == Base::Curve) return curve[c];
+      if (r.base == Base::None) return c;
+      return bits == 8 ? builtIn8.table[c] : builtIn12.table[c];
+    };
+    auto p = colourParams();
+    p.regKey = nullptr, p.hasIsp = 1, p.hasToneMapping = 1;
+    if (r.deepSensor) p.bitDepthCaps[2] = 1;  // 12 bits
+    HandedTone handed;
+    handed.wide = r.deepSensor;
+    auto update = [&](auto& ctx) {
+      ctx.callbacks.hwToneLut = keepTone, ctx.callbacks.hwContext = &handed;
+      ctx.settings.processFlags = (ctx.settings.processFlags & ~F::kToneMapMask) | r.toneBits;
+      PL_UpdateToneCurve(&ctx);
+    };
+    if (r.highState)
+      update(*PLContext16Ptr(PL_Init16(&p)));
+    else
+      update(*make(p));
+    ASSERT_EQ(handed.lut.size(), curve.size());
+    for (uint32_t v = 0; v < curve.size(); ++v) ASSERT_EQ(handed.lut[v], want(v)) << "at " << v;
+  }
 }
 
 TEST_F(PipelineTables, WhiteBalance) {
@@ -144,6 +213,37 @@ TEST_F(PipelineTables, Levels) {
   EXPECT_EQ(ctx->settings.levelHigh[0], 255);
   EXPECT_EQ(ctx->settings.levelLow[1], 0);
   EXPECT_EQ(ctx->settings.levelLow[2], 9);
+}
+
+// An empty or reversed range is the whole range; a proper one stretches to 0..255.
+TEST_F(PipelineTables, LevelTablesOfAnEmptyRangeAreTheIdentity) {
+  const struct {
+    uint8_t low, high;
+    uint32_t v, want;
+  } table[] = {{100, 100, 50, 50}, {100, 100, 150, 150}, {200, 100, 150, 150},
+               {255, 0, 7, 7},     {16, 235, 100, 97},   {16, 235, 10, 0}};
+  for (const auto& r : table) {
+    auto ctx = make();
+    for (int n = 0; n < 4; ++n)
+      ctx->settings.levelLow[n] = r.low, ctx->settings.levelHigh[n] = r.high;
+    PL_UpdateLevelLut(ctx.get());
+    const auto lv = SnapshotTables(*ctx).level;
+    for (int t = 0; t < 4; ++t)
+      EXPECT_EQ(lv->lut[t][r.v], r.want) << int(r.low) << ".." << int(r.high) << " table " << t;
+  }
+}
+
+// The centre fifth that windows start from: far edges w/5 + 2w/5, on 1002 one short of 3w/5.
+TEST(PipelineWindows, CentreFifth) {
+  const struct {
+    uint32_t w, h;
+    ImageRect want;
+  } table[] = {{640, 480, {256, 192, 384, 288}},
+               {1002, 1002, {400, 400, 600, 600}},
+               {1004, 7, {401, 2, 601, 3}}};
+  auto edges = [](const ImageRect& e) { return std::make_tuple(e.left, e.top, e.right, e.bottom); };
+  for (const auto& r : table)
+    EXPECT_EQ(edges(CentreFifth(r.w, r.h)), edges(r.want)) << r.w << "x" << r.h;
 }
 
 TEST(PipelineWindows, FractionsAndPixels) {

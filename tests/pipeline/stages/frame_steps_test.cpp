@@ -45,14 +45,14 @@ TEST(StagesDemosaic, StatesLayoutPicksTheKernelOrTheHookTakesOver) {
   const auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, 23, 9, 16383, 9);
   Guarded<uint16_t> want(reference::stride<uint16_t>(4, 23) * 9), out(want.size());
   kernels::DemosaicBilinear16Bgr(2, site.data(), 23, 9, raw.data(), want.data(), 14, 4, 0);
-  Demosaic16(&ctx, 2, site.data(), 3, 23, 9, raw.data(), out.data());
+  Demosaic16(&ctx, ctx.callbacks, 2, site.data(), 3, 23, 9, raw.data(), out.data());
   EXPECT_TRUE(out == want);
   HookCall call;
   ctx.callbacks.demosaicCallback = recordHook;
   ctx.callbacks.demosaicCallbackContext = &call;
   Guarded<uint16_t> hooked(want.size());
   const Guarded<uint16_t> before = hooked;
-  Demosaic16(&ctx, 1, site.data(), 0, 23, 9, raw.data(), hooked.data());
+  Demosaic16(&ctx, ctx.callbacks, 1, site.data(), 0, 23, 9, raw.data(), hooked.data());
   EXPECT_EQ(call.calls, 1);
   EXPECT_EQ(call.fourcc, kernels::BayerFourCC(1));
   EXPECT_EQ(std::tie(call.w, call.h, call.raw, call.out, call.bits),
@@ -66,7 +66,7 @@ TEST(StagesMono, SpreadsInTheStatesRowOrderOrHandsTheFrameToTheHook) {
   zxtest::prepareState(ctx16, 12, 3, false, false);
   const auto raw16 = testkit::rawFrame<uint16_t>(Pattern::Random, 7, 5, 4095, 3);
   Guarded<uint16_t> out16(reference::stride<uint16_t>(3, 7) * 5), want16 = out16;
-  ConvertMono16(&ctx16, 7, 5, raw16.data(), out16.data());
+  ConvertMono16(&ctx16, ctx16.callbacks, 7, 5, raw16.data(), out16.data());
   reference::convertMono<uint16_t>(false, 3, 7, 5, raw16.data(), want16.data());
   EXPECT_TRUE(out16 == want16);
   PLContext ctx;
@@ -77,7 +77,7 @@ TEST(StagesMono, SpreadsInTheStatesRowOrderOrHandsTheFrameToTheHook) {
   std::vector<uint8_t> raw(16, 1);
   Guarded<uint8_t> out(48);
   const Guarded<uint8_t> before = out;
-  ConvertMono(&ctx, 4, 4, raw.data(), out.data());
+  ConvertMono(&ctx, ctx.callbacks, 4, 4, raw.data(), out.data());
   EXPECT_EQ(call.fourcc, kMonoFourCC);
   EXPECT_TRUE(out == before);
 }

@@ -99,11 +99,12 @@ TEST(StagesAeMark, BlinksAndMapsRowsFromTheBottom) {
   PLContext ctx;
   zxtest::prepareState(ctx, 8, 3, true, true);
   ctx.aeRectPx = {1, 0, 3, 1};  // columns 1, 2 of image row 0, stored as the last row
+  ctx.aeMarkWindow = 1;
   auto img = testkit::uniformImage<uint8_t>(3, 4, 3, {10, 20, 30});
   const size_t last = 2 * reference::stride<uint8_t>(3, 4);
   for (uint32_t call = 1; call <= 9; ++call) {
     const uint8_t before = img[last + 3];
-    MarkAeWindow(&ctx, img.data(), 4, 3);
+    MarkAeWindow(ctx, NextAeMark(ctx), img.data(), 4, 3);
     const bool drawn = call % 4 != 1;
     EXPECT_EQ(img[last + 3], drawn ? 255 - before : before) << call;
     EXPECT_EQ(img[last], 10) << call;  // column 0 is outside
@@ -111,9 +112,9 @@ TEST(StagesAeMark, BlinksAndMapsRowsFromTheBottom) {
   }
   PLContext16 ctx16;
   zxtest::prepareState(ctx16, 12, 3, true, true);
-  ctx16.aeRectPx = {0, 0, 1, 1}, ctx16.aeMarkCount = 1;
+  ctx16.aeRectPx = {0, 0, 1, 1}, ctx16.aeMarkCount = 1, ctx16.aeMarkWindow = 1;
   uint16_t px[3] = {5000, 4000, 0};
-  MarkAeWindow16(&ctx16, px, 1, 1);
+  MarkAeWindow16(ctx16, NextAeMark(ctx16), px, 1, 1);
   EXPECT_EQ(px[0], 0);  // inverted within the state's depth
   EXPECT_EQ(px[1], 95);
   EXPECT_EQ(px[2], 4095);

@@ -55,8 +55,8 @@ std::vector<uint8_t> byHand(PLContext& c, std::vector<uint8_t> raw, int32_t w, i
                             Guarded<uint8_t>::kFill);
   std::vector<uint8_t> out(outBytes, Guarded<uint8_t>::kFill);
   rawWb(c, raw, w, h);
-  Demosaic(&c, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill, w, h, raw.data(),
-           proc.data());
+  Demosaic(&c, c.callbacks, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill, w, h,
+           raw.data(), proc.data());
   if (w == ow && h == oh)
     std::copy_n(proc.begin(), outBytes, out.begin());
   else
@@ -136,8 +136,8 @@ TEST(StagesStill, VignetteOnAFullHdStill) {
   std::vector<uint8_t> want(n), out(n);
   auto rawCopy = raw;
   rawWb(*st, rawCopy, w, h);
-  Demosaic(st.ctx.get(), 2, (*st).colourSites.site.data(), (*st).demosaicStill, w, h,
-           rawCopy.data(), want.data());
+  Demosaic(st.ctx.get(), (*st).callbacks, 2, (*st).colourSites.site.data(), (*st).demosaicStill, w,
+           h, rawCopy.data(), want.data());
   const auto v = BuildVignetteTables(w, h, 40, (*st).settings.vignetteMidpoint, nullptr);
   ASSERT_EQ(v->gain.size(), VignetteGainCount(w, h));  // the corner radius has its own gain
   ApplyVignetteBgr(3, want.data(), w, h, v->radius->data(), v->gain.data(),
