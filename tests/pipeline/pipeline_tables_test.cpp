@@ -189,6 +189,29 @@ TEST_F(PipelineTables, HighBitCoefficientTablesSaturate) {
   EXPECT_EQ(c->coefTables[0][65535], INT32_MAX);
 }
 
+// A 12-bit state's tables have 65536 entries: a stray sample above 4095 (a sensor's overshoot)
+// must read the top entry, not zero.
+TEST_F(PipelineTables, HighBitTablesRepeatTheirTopEntryAboveTheDepth) {
+  auto p = colourParams();
+  p.regKey = nullptr;
+  p.bitDepthCaps[2] = 1;  // 12 bits
+  PLContext16Ptr ctx(PL_Init16(&p));
+  ASSERT_EQ(ctx->bitDepth, 12);
+  ctx->settings.gamma = 60, ctx->settings.contrast = 40;
+  ctx->wbGain[0] = ctx->wbGain[0] * 3 / 2;
+  PL_UpdateToneCurve(ctx.get());
+  PL_UpdateWbLut(ctx.get());
+  PL_UpdateLevelLut(ctx.get());
+  const auto t = SnapshotTables(*ctx);
+  std::vector<const std::vector<uint16_t>*> tables = {&t.tone->lut};
+  for (const auto& l : t.wb->lut) tables.push_back(&l);
+  for (const auto& l : t.level->lut) tables.push_back(&l);
+  for (const auto* table : tables) {
+    ASSERT_EQ(table->size(), 65536u);
+    for (size_t v = 4096; v < table->size(); v += 97) ASSERT_EQ((*table)[v], (*table)[4095]) << v;
+  }
+}
+
 TEST_F(PipelineTables, Levels) {
   for (uint8_t order : {0, 1}) {
     SCOPED_TRACE(order);
