@@ -1,6 +1,7 @@
 // Tone, white-balance, hue/saturation, level, window and vignette tables.
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <tuple>
 #include <vector>
 
@@ -55,6 +56,10 @@ TEST(PipelineToneCurve, WorkedPoints) {
   EXPECT_EQ(t12[255], 256);
   EXPECT_EQ(t12[600], 602);  // 600 + 2.35
   EXPECT_EQ(t12[4095], 4095);
+  // A table too short for its depth is left alone, not written past its end.
+  std::vector<uint16_t> longer(4096, 0xAAAA);
+  CalcToneCurveLut<uint16_t>(std::span<uint16_t>(longer.data(), 4095), 12, 0, 0, 100);
+  EXPECT_EQ(std::count(longer.begin(), longer.end(), 0xAAAA), 4096);
   // The filmic curve rises from black to white.
   std::vector<uint8_t> t(256);
   ToneMapLut<uint8_t>(0.5, 1.0, 1.0, 0, t);
