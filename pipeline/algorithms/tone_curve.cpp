@@ -8,8 +8,10 @@
 
 namespace {
 
+// Contrast turns the line about mid-grey: slope 1 + c / 255, so 0 is the identity at every depth.
+// (Scaling only the mid-point by c would shift every level down instead of widening them.)
 uint32_t contrastEntry(uint32_t v, uint32_t n, int32_t c, uint32_t tmax) {
-  const double y = v + (v - n * 0.5 * c) / 255.0;
+  const double y = v + (v - n * 0.5) * c / 255.0;
   return TruncToEntry(y, tmax);
 }
 

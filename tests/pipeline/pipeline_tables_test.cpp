@@ -37,25 +37,27 @@ TEST(PipelineToneCurve, WorkedPoints) {
     int32_t contrast, brightness, gamma;
     uint32_t v, want;
   } table[] = {
-      {0, 10, 100, 235, 255},  {0, 10, 100, 255, 255},  // brightness up: 235 and above are white
-      {0, 10, 100, 234, 253},                           // 255 x 234 / 235 = 253.9
-      {0, 10, 100, 100, 108},                           // 255 x 100 / 235 = 108.5
-      {0, -10, 100, 255, 235}, {0, -10, 100, 0, 0},
-      {0, -10, 100, 128, 118},  // -20 x 128 / 255 = -10.04, toward zero -10
-      {0, 0, 50, 64, 127},      // sqrt: 255 x sqrt(64 / 255) = 127.75
-      {50, 0, 100, 100, 75},    // y = v + (v - 6400) / 255 = 75.3
-      {50, 0, 100, 10, 0},      // below zero
+      {0, 10, 100, 235, 255},   {0, 10, 100, 255, 255},  // brightness up: 235 and above are white
+      {0, 10, 100, 234, 253},                            // 255 x 234 / 235 = 253.9
+      {0, 10, 100, 100, 108},                            // 255 x 100 / 235 = 108.5
+      {0, -10, 100, 255, 235},  {0, -10, 100, 0, 0},
+      {0, -10, 100, 128, 118},   // -20 x 128 / 255 = -10.04, toward zero -10
+      {0, 0, 50, 64, 127},       // sqrt: 255 x sqrt(64 / 255) = 127.75
+      {50, 0, 100, 100, 94},     // y = v + (v - 128) x 50 / 255 = 94.5: toward mid-grey's far side
+      {50, 0, 100, 10, 0},       // below zero
+      {100, 0, 100, 200, 228},   // 200 + 72 x 100 / 255 = 228.2: contrast widens
+      {-100, 0, 100, 200, 171},  // 200 - 28.2: and narrows
   };
   for (const auto& r : table)
     EXPECT_EQ(tone8(r.contrast, r.brightness, r.gamma)[r.v], r.want)
         << r.contrast << " " << r.brightness << " " << r.gamma << " at " << r.v;
-  // y = v + v / 255 at contrast 0: deeper tables gain one step every 255 values.
+  // Neutral is the identity at every depth; contrast turns about the depth's own mid-grey.
   std::vector<uint16_t> t12(4096);
   CalcToneCurveLut<uint16_t>(t12, 12, 0, 0, 100);
-  EXPECT_EQ(t12[254], 254);
-  EXPECT_EQ(t12[255], 256);
-  EXPECT_EQ(t12[600], 602);  // 600 + 2.35
-  EXPECT_EQ(t12[4095], 4095);
+  for (uint32_t v = 0; v < 4096; ++v) ASSERT_EQ(t12[v], v);
+  CalcToneCurveLut<uint16_t>(t12, 12, 50, 0, 100);
+  EXPECT_EQ(t12[3000], 3186);  // 3000 + 952 x 50 / 255 = 3186.7
+  EXPECT_EQ(t12[2048], 2048);
   // A table too short for its depth is left alone, not written past its end.
   std::vector<uint16_t> longer(4096, 0xAAAA);
   CalcToneCurveLut<uint16_t>(std::span<uint16_t>(longer.data(), 4095), 12, 0, 0, 100);
