@@ -311,7 +311,7 @@ TEST_P(CameraSuiteStream, StopOrRestartDuringAPinStillResumesThePreview) {
         return rig_.camera().runState() == RunState::StillParked &&
                rig_.device().outstandingReads() > 0;
       });
-      interrupted = c.restart ? rig_.camera().RestartStream([] {}) : cam->stop();
+      interrupted = c.restart ? rig_.camera().RestartStream(false, false, [] {}) : cam->stop();
     });
     platform::Event cancel(platform::Event::Kind::ManualReset, false);
     EXPECT_EQ(cam->SnapForPin(still.data(), uint32_t(still.size()), &cancel), S_FALSE) << c.name;

@@ -249,7 +249,7 @@ TEST(StreamRestart, RestartWhilePinPullsKeepsItsBuffer) {
       if (cam.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr) == S_OK)
         ++ok;
   });
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(cam.RestartStream([] {}), S_OK);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(cam.RestartStream(false, false, [] {}), S_OK);
   ASSERT_TRUE(waitFor([&] { return ok.load() > 20; }));
   done = true;
   cam.stop();
@@ -286,7 +286,7 @@ TEST(StreamRestart, RestartLeavesTheRecordThePinHolds) {
   EXPECT_TRUE(converting);
   const uint32_t before = cam.grabs.load();
   if (converting) {
-    EXPECT_EQ(cam.RestartStream([] {}), S_OK);
+    EXPECT_EQ(cam.RestartStream(false, false, [] {}), S_OK);
   }
   EXPECT_TRUE(waitFor([&] { return cam.grabs.load() >= before + 2; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // room for a wrong third grab

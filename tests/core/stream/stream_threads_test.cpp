@@ -34,7 +34,9 @@ struct GuardProbe {
       result = S_OK;
       return;
     }
-    result = op == 0 ? cam->stop() : op == 1 ? cam->RestartStream([] {}) : cam->put_Speed(1);
+    result = op == 0   ? cam->stop()
+             : op == 1 ? cam->RestartStream(false, false, [] {})
+                       : cam->put_Speed(1);
   }
   static void onData(const uint8_t*, const LumorixFrameHeader*, int32_t, void* c) {
     static_cast<GuardProbe*>(c)->act();
