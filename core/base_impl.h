@@ -224,6 +224,8 @@ class BaseImpl : public LumorixImplBase,
   bool started() const { return started_.load(); }
   uint32_t framesGrabbed() const { return framesGrabbed_.load(); }
   uint32_t framesDelivered() const { return framesDelivered_.load(); }
+  // Start steps run since construction: a restart shows as one more.
+  uint32_t startSteps() const { return startSteps_.load(); }
   uint32_t lostFrames() const;
   bool hasThreads() const;
   uint32_t threadCount() const;  // for the controlling thread, between start and stop
@@ -412,6 +414,7 @@ class BaseImpl : public LumorixImplBase,
   uint32_t lentRecords_ = 0;  // bit per record
   StreamClaims claims_;       // consumers outside the camera threads: a pin's still
   std::atomic<uint32_t> framesDelivered_{0};
+  std::atomic<uint32_t> startSteps_{0};
   // Buffers made by this object for the pull queues and the still pool; others are not re-listed.
   std::vector<uint8_t*> pullBuffers_;
   std::vector<uint8_t*> stillPoolBuffers_;

@@ -225,6 +225,7 @@ HRESULT StreamControl::allocatePullQueue() {
 HRESULT StreamControl::start_step(bool openCamera, bool roiOnly) {
   ZX_TRACE("%s: opencamera = %s, roi = %s", "start_step", openCamera ? "true" : "false",
            roiOnly ? "true" : "false");
+  ++cam_.startSteps_;
   {
     std::lock_guard<platform::Mutex> guard(cam_.snapLock_);
     cam_.snapQueue_.clear();
