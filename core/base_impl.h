@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "base/lumorix_flags.h"
 #include "core/camera_buffer_impl.h"
 #include "core/frame_rate.h"
 #include "core/lumorix_frame.h"
@@ -161,6 +162,81 @@ class BaseImpl : public LumorixImplBase,
   HRESULT STDMETHODCALLTYPE put_FanSpeed(uint16_t speed) override;
   HRESULT STDMETHODCALLTYPE get_ModeExpoTime(int32_t trigger, uint32_t* us) override;
   HRESULT STDMETHODCALLTYPE put_ModeExpoTime(uint32_t trigger, uint32_t us) override;
+  // Exposure (core/exposure_properties.cpp) and image properties (core/image_properties.cpp).
+  HRESULT STDMETHODCALLTYPE get_AutoExpoEnable(uint32_t* on) override;
+  HRESULT STDMETHODCALLTYPE put_AutoExpoEnable(uint32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_AutoExpoTarget(uint16_t* target) override;
+  HRESULT STDMETHODCALLTYPE put_AutoExpoTarget(uint16_t target) override;
+  HRESULT STDMETHODCALLTYPE put_AutoExpoMaxTimeAGain(uint32_t us, uint16_t percent) override;
+  HRESULT STDMETHODCALLTYPE get_AutoExpoMaxTimeAGain(uint32_t* us, uint16_t* percent) override;
+  HRESULT STDMETHODCALLTYPE put_AutoExpoMinTimeAGain(uint32_t us, uint16_t percent) override;
+  HRESULT STDMETHODCALLTYPE get_AutoExpoMinTimeAGain(uint32_t* us, uint16_t* percent) override;
+  HRESULT STDMETHODCALLTYPE put_AeWindowMark(int32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_AeWindowMark(uint32_t* on) override;
+  HRESULT STDMETHODCALLTYPE get_ExpoTime(uint32_t* us) override;
+  HRESULT STDMETHODCALLTYPE put_ExpoTime(uint32_t us) override;
+  HRESULT STDMETHODCALLTYPE get_ExpoAGain(uint16_t* percent) override;
+  HRESULT STDMETHODCALLTYPE put_ExpoAGain(uint16_t percent) override;
+  HRESULT STDMETHODCALLTYPE get_RealExpoTime(uint32_t* us) override;
+  HRESULT STDMETHODCALLTYPE put_LightFrequency(uint32_t mode) override;
+  HRESULT STDMETHODCALLTYPE get_LightFrequency(uint32_t* mode) override;
+  HRESULT STDMETHODCALLTYPE GetHistogram(LumorixHistogramCallback callback, void* context) override;
+  HRESULT STDMETHODCALLTYPE GetHistogramEx(LumorixHistogramCallback callback, void* context,
+                                           uint32_t kind) override;
+  HRESULT STDMETHODCALLTYPE put_Hue(int32_t hue) override;
+  HRESULT STDMETHODCALLTYPE get_Hue(int32_t* hue) override;
+  HRESULT STDMETHODCALLTYPE put_Saturation(uint32_t saturation) override;
+  HRESULT STDMETHODCALLTYPE get_Saturation(uint32_t* saturation) override;
+  HRESULT STDMETHODCALLTYPE put_Brightness(int32_t brightness) override;
+  HRESULT STDMETHODCALLTYPE get_Brightness(int32_t* brightness) override;
+  HRESULT STDMETHODCALLTYPE get_Contrast(int32_t* contrast) override;
+  HRESULT STDMETHODCALLTYPE put_Contrast(int32_t contrast) override;
+  HRESULT STDMETHODCALLTYPE get_Gamma(int32_t* gamma) override;
+  HRESULT STDMETHODCALLTYPE put_Gamma(int32_t gamma) override;
+  HRESULT STDMETHODCALLTYPE get_Chrome(uint32_t* grey) override;
+  HRESULT STDMETHODCALLTYPE put_Chrome(uint32_t grey) override;
+  HRESULT STDMETHODCALLTYPE get_VFlip(uint32_t* on) override;
+  HRESULT STDMETHODCALLTYPE put_VFlip(int32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_HFlip(uint32_t* on) override;
+  HRESULT STDMETHODCALLTYPE put_HFlip(int32_t on) override;
+  HRESULT STDMETHODCALLTYPE put_Negative(uint32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_Negative(uint32_t* on) override;
+  HRESULT STDMETHODCALLTYPE LevelRangeAuto() override;
+  HRESULT STDMETHODCALLTYPE put_LevelRange(const uint16_t low[4], const uint16_t high[4]) override;
+  HRESULT STDMETHODCALLTYPE get_LevelRange(uint16_t low[4], uint16_t high[4]) override;
+  HRESULT STDMETHODCALLTYPE put_VignetteEnable(uint32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_VignetteEnable(uint32_t* on) override;
+  HRESULT STDMETHODCALLTYPE put_VignetteAmount(double amount) override;
+  HRESULT STDMETHODCALLTYPE get_VignetteAmount(double* amount) override;
+  HRESULT STDMETHODCALLTYPE put_VignetteMidPoint(double midPoint) override;
+  HRESULT STDMETHODCALLTYPE get_VignetteMidPoint(double* midPoint) override;
+  HRESULT STDMETHODCALLTYPE put_VignetteAmountInt(int32_t amount) override;
+  HRESULT STDMETHODCALLTYPE get_VignetteAmountInt(int32_t* amount) override;
+  HRESULT STDMETHODCALLTYPE put_VignetteMidPointInt(int32_t midPoint) override;
+  HRESULT STDMETHODCALLTYPE get_VignetteMidPointInt(int32_t* midPoint) override;
+  HRESULT STDMETHODCALLTYPE put_WhiteBalanceGain(const int32_t gains[3]) override;
+  HRESULT STDMETHODCALLTYPE get_WhiteBalanceGain(int32_t gains[3]) override;
+  HRESULT STDMETHODCALLTYPE put_TempTint(int32_t temperature, int32_t tint) override;
+  HRESULT STDMETHODCALLTYPE get_TempTint(int32_t* temperature, int32_t* tint) override;
+  HRESULT STDMETHODCALLTYPE put_WbGainBase(const uint16_t gains[3]) override;
+  HRESULT STDMETHODCALLTYPE put_ColorMatrix(const double matrix[9]) override;
+  HRESULT STDMETHODCALLTYPE put_BlackBalance(const uint16_t levels[3]) override;
+  HRESULT STDMETHODCALLTYPE get_BlackBalance(uint16_t levels[3]) override;
+  HRESULT STDMETHODCALLTYPE put_Rect(const RECT* rect) override;
+  HRESULT STDMETHODCALLTYPE get_Rect(RECT* rect) override;
+  HRESULT STDMETHODCALLTYPE put_AWBRect(const RECT* rect) override;
+  HRESULT STDMETHODCALLTYPE get_AWBRect(RECT* rect) override;
+  HRESULT STDMETHODCALLTYPE put_AERect(const RECT* rect) override;
+  HRESULT STDMETHODCALLTYPE get_AERect(RECT* rect) override;
+  HRESULT STDMETHODCALLTYPE put_ABBRect(const RECT* rect) override;
+  HRESULT STDMETHODCALLTYPE get_ABBRect(RECT* rect) override;
+  HRESULT STDMETHODCALLTYPE put_OutputLut(const uint8_t* lut8, const uint16_t* lut16) override;
+  HRESULT STDMETHODCALLTYPE put_ToneCurveTable(const uint8_t* table8,
+                                               const uint16_t* table16) override;
+  HRESULT STDMETHODCALLTYPE put_ProcessFlag(int8_t bits) override;
+  HRESULT STDMETHODCALLTYPE get_ProcessFlag(uint32_t* bits) override;
+  uint32_t STDMETHODCALLTYPE get_IsColor() override;
+  uint32_t STDMETHODCALLTYPE get_MaxBitDepth() override;
   // The numbered I/O values (core/io_properties.cpp).
   HRESULT STDMETHODCALLTYPE IoControl(uint32_t index, uint32_t type, int32_t value,
                                       int32_t* result) override;
@@ -200,6 +276,7 @@ class BaseImpl : public LumorixImplBase,
   // State readers.
   const ModelInfo* model() const { return model_; }
   uint64_t modelFlags() const { return model_ ? model_->flags : 0; }
+  bool isMono() const { return (modelFlags() & LUMORIX_FLAG_MONO) != 0; }
   uint32_t previewCount() const { return model_ ? model_->previewCount : 0; }
   uint32_t stillCount() const { return model_ ? model_->stillCount : 0; }
   uint32_t previewIndex() const { return previewIndex_.load(); }
@@ -242,6 +319,7 @@ class BaseImpl : public LumorixImplBase,
   }
   void setCallbackThreadOption(bool on) { optCallbackThread_ = on; }
   void setRawOption(bool on) { optRaw_ = on; }
+  void setHistogramOption(bool on) { optHistogram_ = on; }
   void setDdrMode(int32_t mode) { ddrMode_ = mode; }
   void setFrameDequeLength(uint32_t length) { frameDequeLength_ = length; }
   void setErrorCallback(LumorixErrorCallback callback, void* context) {
@@ -346,7 +424,8 @@ class BaseImpl : public LumorixImplBase,
   std::unique_ptr<platform::Event> triggerEvent_;  // only without a transport trigger
 
   std::atomic<bool> optRaw_{false};
-  uint8_t* scratch_ = nullptr;  // owned from start to stop
+  std::atomic<bool> optHistogram_{false};  // a histogram request asks for the full kind
+  uint8_t* scratch_ = nullptr;             // owned from start to stop
 
   std::deque<SnapRequest> snapQueue_;
   std::atomic<bool> snapPending_{false};

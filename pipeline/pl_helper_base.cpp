@@ -166,10 +166,12 @@ void copyStats(PLHlperBase& h, PLContextT<Sample>& ctx) {
   ctx.statsRequest = h.statsRequest;
 }
 
+// The build reads amount and midpoint, which host threads store under this lock; holding it
+// also publishes the tables before the switch a frame's snapshot sees.
 template <typename Sample>
 void setVignette(PLContextT<Sample>& ctx, int32_t on) {
-  if (on) PL_BuildVignetteTable(&ctx);
   std::lock_guard<platform::RecursiveLock> hold(*ctx.mtxSettings);
+  if (on) PL_BuildVignetteTable(&ctx);
   ctx.settings.vignetteEnable = on ? 1u : 0u;
 }
 

@@ -140,12 +140,9 @@ SensorRect* CmosHelper::PLHlperGetRoi(SensorRect* out) {
   return out;
 }
 
+// The pipeline's setter is the one writer: it checks the mode and snaps a manual time.
 HRESULT CmosHelper::PLHlperSetLightFrequency(uint32_t mode) {
-  WithState(*this, [&](auto& c) {
-    std::lock_guard<platform::RecursiveLock> hold(*c.mtxSettings);
-    c.settings.lightFrequency = mode;
-  });
-  return S_OK;
+  return PL_SetLightFrquency(*this, mode);
 }
 
 void CmosHelper::IspSetLut(const uint16_t* table, uint32_t) {

@@ -5,13 +5,26 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/pl_start.h"
 #include "tests/support/idle_helper.h"
 
 class FakeHelper : public IdleHelper {
  public:
-  explicit FakeHelper(uint64_t flags, const WCHAR16* settingsKey = nullptr)
-      : IdleHelper(argsFor(flags, settingsKey)) {
+  explicit FakeHelper(uint64_t flags, const WCHAR16* settingsKey = nullptr, uint8_t tempTint = 1)
+      : IdleHelper(argsFor(flags, settingsKey, tempTint)) {
     fanMaxSpeed = 3;
+  }
+
+  // A real pipeline state for frames of w x h (processing size 0: the frame's) in the pixel
+  // format given, with exposure 100..1000000 us and gain 100..5000 %; false when none is made.
+  bool makeState(uint32_t w, uint32_t h, uint32_t procW, uint32_t procH, uint8_t format) {
+    frameWidth = w, frameHeight = h;
+    procWidth = procW ? procW : w, procHeight = procH ? procH : h;
+    timeMin = 100, timeMax = 1000000, timeDefault = 20000;
+    gainMin = 100, gainMax = 5000, gainDefault = 100;
+    pixelFormat = format;
+    formatAvailable[format] = 1;
+    return PLInit(*this, nullptr, 0, 0);
   }
 
   std::vector<std::string> writes;  // recorded device writes, in order
@@ -31,8 +44,9 @@ class FakeHelper : public IdleHelper {
   }
 
  private:
-  static PLHlperArgs argsFor(uint64_t flags, const WCHAR16* subKey) {
+  static PLHlperArgs argsFor(uint64_t flags, const WCHAR16* subKey, uint8_t tempTint) {
     PLHlperArgs args;
+    args.wbTempTint = tempTint;
     args.subKey = subKey;
     args.modelFlags = flags;
     args.maxWidth = args.frameWidth = 2048;

@@ -6,6 +6,7 @@
 #include "base/lumorix_flags.h"
 #include "core/stream/frame_geometry.h"
 #include "pipeline/device_values.h"
+#include "pipeline/pl_frame_hooks.h"
 #include "platform/clock.h"
 
 FakeModelRecord::FakeModelRecord(const FakeModelConfig& config) : config_(config) {
@@ -22,7 +23,11 @@ FakeModel::FakeModel(const FakeModelConfig& config)
       BaseImpl(2048 * 1536, 0, &info_, config.settingsRoot, 1, 1, ZX_W("Fake"),
                config_.previews.data()),
       usb_(std::make_unique<FakeTransport>(&info_)) {
-  if (config.withHelper) helper_ = std::make_unique<FakeHelper>(config.flags);
+  if (config.withHelper || config.withState)
+    helper_ = std::make_unique<FakeHelper>(config.flags, nullptr, config.wbTempTint);
+  if (config.withState)
+    helper_->makeState(config.previews[0].width, config.previews[0].height, config.procWidth,
+                       config.procHeight, config.pixelFormat);
   setHelper(helper_.get(), this);
   setTransport(usb_.get());
   setStreamPipeline(this);
@@ -71,6 +76,7 @@ uint64_t FakeModel::convertedBytes(const FrameConvertRequest& r) {
 
 HRESULT FakeModel::PL_ProcessFrame8(const FrameConvertRequest& r) {
   if (onConvert) onConvert(r.raw);
+  if (config_.withState) return ::PL_ProcessFrame8(*helper_, r);
   if (r.output == nullptr) return S_OK;
   std::memset(r.output, 0x3C, convertedBytes(r));
   std::memcpy(r.output, r.raw, 4);  // the sequence stamp

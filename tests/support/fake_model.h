@@ -30,7 +30,13 @@ struct FakeModelConfig {
   uint32_t maxSpeed = 3;
   uint32_t frameIntervalMs = 1;
   bool withHelper = false;  // a recording pipeline helper with the model's flags
-  uint32_t ioCount = 0;     // > 0: a recording I/O object
+  // The helper also holds a real pipeline state for frames of the first preview size, and the
+  // stream converts through the real frame driver.
+  bool withState = false;
+  uint32_t procWidth = 0, procHeight = 0;  // the state's processing size; 0: the frame's
+  uint8_t pixelFormat = 0;                 // a high-bit one on a RAW model gives the deep state
+  uint8_t wbTempTint = 1;                  // 0: an RGB-gain model
+  uint32_t ioCount = 0;                    // > 0: a recording I/O object
   const WCHAR16* settingsRoot = nullptr;
   uint32_t maxExposureUs = 0;  // 0: the model reports no exposure range
 };
