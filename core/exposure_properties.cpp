@@ -43,7 +43,8 @@ HRESULT STDMETHODCALLTYPE BaseImpl::get_AutoExpoTarget(uint16_t* target) {
 // The whole value is tested: 272 must not pass as its low byte 16.
 HRESULT STDMETHODCALLTYPE BaseImpl::put_AutoExpoTarget(uint16_t target) {
   if (target < kAeTargetMin || target > kAeTargetMax) return E_INVALIDARG;
-  ZX_TRACE("%s: %hhu", "PL_SetAutoExpoTarget", static_cast<unsigned char>(target));
+  // The byte is printed as an unsigned: the Windows runtime's format check knows no %hhu.
+  ZX_TRACE("%s: %u", "PL_SetAutoExpoTarget", unsigned{static_cast<uint8_t>(target)});
   return writeSetting(helper_, E_FAIL, [&](auto& c) {
     if (c.settings.aeTarget == target) return;
     c.aeStatus = kAeNoReference;  // the next frame measures against the new target

@@ -425,4 +425,53 @@ TEST(ImageProperties, ProcessFlagKeepsTheStateBit) {
   }
 }
 
+// The helper keeps the minimum as given (within the model's range); the running floor only rises.
+TEST(ImageProperties, AutoExposureMinimumOnlyRaisesTheRunningFloor) {
+  struct Case {
+    uint32_t us;
+    uint16_t percent;
+    uint32_t keptUs, floorUs;
+    uint16_t keptGain, floorGain;
+  } cases[] = {
+      {0, 0, 10000, 10000, 100, 100},
+      {50, 0, 100, 10000, 100, 100},
+      {20000, 300, 20000, 20000, 300, 300},
+      {5000, 200, 5000, 20000, 200, 300},
+  };
+  FakeModel cam(stateConfig());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.us) + " " + std::to_string(c.percent));
+    EXPECT_EQ(cam.put_AutoExpoMinTimeAGain(c.us, c.percent), S_OK);
+    uint32_t us = 0;
+    uint16_t gain = 0;
+    EXPECT_EQ(cam.get_AutoExpoMinTimeAGain(&us, &gain), S_OK);
+    EXPECT_EQ(us, c.keptUs);
+    EXPECT_EQ(gain, c.keptGain);
+    EXPECT_EQ(cam.fakeHelper()->ctx8->aeTimeMin, c.floorUs);
+    EXPECT_EQ(cam.fakeHelper()->ctx8->aeGainMin, c.floorGain);
+  }
+}
+
+// Each model balances one way; the other way's calls are refused and change nothing.
+TEST(ImageProperties, WhiteBalanceFollowsTheModelsMode) {
+  for (const uint8_t tempTint : {0, 1}) {
+    SCOPED_TRACE(int(tempTint));
+    FakeModelConfig config = stateConfig();
+    config.wbTempTint = tempTint;
+    FakeModel cam(config);
+    const int32_t gains[3] = {-100, 0, 27};
+    int32_t read[3] = {5, 5, 5}, temp = 5, tint = 5;
+    EXPECT_EQ(cam.put_WhiteBalanceGain(gains), tempTint ? E_NOTIMPL : S_OK);
+    EXPECT_EQ(cam.get_WhiteBalanceGain(read), tempTint ? E_NOTIMPL : S_OK);
+    EXPECT_EQ(read[0], tempTint ? 5 : -100);
+    EXPECT_EQ(read[2], tempTint ? 5 : 27);
+    EXPECT_EQ(cam.put_TempTint(3000, 900), tempTint ? S_OK : E_NOTIMPL);
+    EXPECT_EQ(cam.put_TempTint(1999, 900), tempTint ? E_INVALIDARG : E_NOTIMPL);
+    EXPECT_EQ(cam.get_TempTint(&temp, nullptr), tempTint ? S_OK : E_NOTIMPL);
+    EXPECT_EQ(cam.get_TempTint(nullptr, &tint), tempTint ? S_OK : E_NOTIMPL);
+    EXPECT_EQ(temp, tempTint ? 3000 : 5);
+    EXPECT_EQ(tint, tempTint ? 900 : 5);
+  }
+}
+
 }  // namespace

@@ -76,6 +76,26 @@ TEST_P(CameraSuite, HelperKeepsTheClassFlagsWhileTheRecordIsFixedUp) {
   EXPECT_EQ(cam->pipelineHelper().PLHlperHasFlag40(), (info().flags & LUMORIX_FLAG_USB3) != 0);
 }
 
+// The model's light-frequency hook goes through the pipeline's setter, which refuses a mode
+// it does not know instead of storing it.
+TEST_P(CameraSuite, LightFrequencyHookTakesOnlyKnownModes) {
+  ModelRig rig(GetParam());
+  CmosCamera* cam = rig.open();
+  ASSERT_NE(cam, nullptr);
+  if ((info().flags & LUMORIX_FLAG_LIGHTFREQ) == 0) GTEST_SKIP() << "no light frequency";
+  struct Case {
+    uint32_t mode;
+    HRESULT hr;
+    uint32_t read;
+  } cases[] = {{1, S_OK, 1}, {3, E_INVALIDARG, 1}, {0, S_OK, 0}, {7, E_INVALIDARG, 0}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(rig.helper().PLHlperSetLightFrequency(c.mode), c.hr) << c.mode;
+    uint32_t mode = 9;
+    EXPECT_EQ(cam->get_LightFrequency(&mode), S_OK);
+    EXPECT_EQ(mode, c.read) << c.mode;
+  }
+}
+
 TEST_P(CameraSuite, RawLutRawBufferAndPixelSizesFitTheSensor) {
   ModelRig rig(GetParam());
   CmosCamera* cam = rig.open();
