@@ -189,6 +189,16 @@ const PictureRow kRows[] = {
      [](PictureRig&, const Picture& b, const Picture& a) {
        EXPECT_LE(GreyMean(a), GreyMean(b) - 20);
      }},
+    // Contrast turns the levels about mid-grey: from a dimmer start, white and grey move apart.
+    {"Contrast", [](ILumorix& c) { return c.put_Contrast(100); },
+     [](ILumorix& c) { return c.put_Contrast(0); },
+     [](PictureRig&, const Picture& b, const Picture& a) {
+       const auto spread = [](const Picture& p) {
+         return Mean(p.patch(kWhite[0], kWhite[1])) - GreyMean(p);
+       };
+       EXPECT_GE(spread(a), spread(b) + 20);
+     },
+     [](ILumorix& c) { return c.put_ExpoTime(60000); }},
     // The tone curve raises each level to gamma / 100: 20 lifts the grey, 180 sinks it.
     {"Gamma", [](ILumorix& c) { return c.put_Gamma(20); },
      [](ILumorix& c) { return c.put_Gamma(100); },
