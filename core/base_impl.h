@@ -241,6 +241,9 @@ class BaseImpl : public LumorixImplBase,
   HRESULT STDMETHODCALLTYPE IoControl(uint32_t index, uint32_t type, int32_t value,
                                       int32_t* result) override;
   HRESULT InitUSB();
+  // Numbered options (core/option_dispatcher.cpp): one table row per code.
+  HRESULT STDMETHODCALLTYPE put_Option(uint32_t code, int32_t value) override;
+  HRESULT STDMETHODCALLTYPE get_Option(uint32_t code, int32_t* value) override;
 
   // The camera's own operations.
   HRESULT put_Pause(int32_t pause) override;
@@ -369,6 +372,7 @@ class BaseImpl : public LumorixImplBase,
   bool restartStop(bool openCamera);  // true when the camera was started
   HRESULT restartStart(bool openCamera, bool roiOnly);
   friend class StreamControl;
+  friend struct OptionAccess;
   friend class Grabber;
   friend class Delivery;
   friend class PullApi;
