@@ -324,6 +324,7 @@ class BaseImpl : public LumorixImplBase,
   void setRawOption(bool on) { optRaw_ = on; }
   void setHistogramOption(bool on) { optHistogram_ = on; }
   void setDdrMode(int32_t mode) { ddrMode_ = mode; }
+  int32_t ddrMode() const { return ddrMode_.load(); }
   void setFrameDequeLength(uint32_t length) { frameDequeLength_ = length; }
   void setErrorCallback(LumorixErrorCallback callback, void* context) {
     errorCallback_ = callback;
