@@ -241,6 +241,9 @@ class BaseImpl : public LumorixImplBase,
   HRESULT STDMETHODCALLTYPE IoControl(uint32_t index, uint32_t type, int32_t value,
                                       int32_t* result) override;
   HRESULT InitUSB();
+  // Numbered options (core/option_dispatcher.cpp): one table row per code.
+  HRESULT STDMETHODCALLTYPE put_Option(uint32_t code, int32_t value) override;
+  HRESULT STDMETHODCALLTYPE get_Option(uint32_t code, int32_t* value) override;
 
   // The camera's own operations.
   HRESULT put_Pause(int32_t pause) override;
@@ -321,6 +324,7 @@ class BaseImpl : public LumorixImplBase,
   void setRawOption(bool on) { optRaw_ = on; }
   void setHistogramOption(bool on) { optHistogram_ = on; }
   void setDdrMode(int32_t mode) { ddrMode_ = mode; }
+  int32_t ddrMode() const { return ddrMode_.load(); }
   void setFrameDequeLength(uint32_t length) { frameDequeLength_ = length; }
   void setErrorCallback(LumorixErrorCallback callback, void* context) {
     errorCallback_ = callback;
@@ -369,6 +373,7 @@ class BaseImpl : public LumorixImplBase,
   bool restartStop(bool openCamera);  // true when the camera was started
   HRESULT restartStart(bool openCamera, bool roiOnly);
   friend class StreamControl;
+  friend struct OptionAccess;
   friend class Grabber;
   friend class Delivery;
   friend class PullApi;
