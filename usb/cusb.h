@@ -107,6 +107,7 @@ class CUsb : public UsbModelHooks {
   uint8_t firmwareVersion = 0;
   uint8_t binning = 1;
   uint32_t noPacketTimeoutMs = 0;
+  uint8_t errorFlag = 0;  // set by the host after a device error it reported, cleared by it
   void setEventSink(UsbEventSink sink, void* context);
   void setRequestedRoi(const SensorRect& roi);
   // Forgets the region for a new size: nothing requested, applied or pending, no sensor window.
