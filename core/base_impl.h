@@ -109,10 +109,11 @@ class BaseImpl : public LumorixImplBase,
   HRESULT ReturnFrame(LumorixFrameEntry* entry) override;
   HRESULT FreeFrame(LumorixFrameEntry* entry) override;
   HRESULT STDMETHODCALLTYPE Flush() override;
-  // Every restart path goes through here: stop the threads, apply, start again if streaming.
-  // kWrongThread on a camera thread.
+  // Every restart path goes through here: stop the threads, apply, start again if streaming with
+  // the start step's two switches. A failed start leaves the camera fully stopped and is returned.
+  // kWrongThread on any thread the camera or its pipeline owns.
   template <class Apply>
-  HRESULT RestartStream(Apply&& apply);
+  HRESULT RestartStream(bool openCamera, bool roiOnly, Apply&& apply);
   HRESULT SetSpeedRestart(uint16_t speed, bool force);
   void DdrRealtime();
   void FactoryResetNotify();
@@ -134,6 +135,11 @@ class BaseImpl : public LumorixImplBase,
   HRESULT STDMETHODCALLTYPE get_eStillSize(uint32_t* index) override;
   HRESULT STDMETHODCALLTYPE put_eStillSize(uint32_t index) override;
   HRESULT STDMETHODCALLTYPE get_FinalSize(int32_t* width, int32_t* height) override;
+  // The region of interest (core/roi.cpp), in preview pixels counted from the top.
+  HRESULT STDMETHODCALLTYPE put_Roi(uint32_t x, uint32_t y, uint32_t width,
+                                    uint32_t height) override;
+  HRESULT STDMETHODCALLTYPE get_Roi(uint32_t* x, uint32_t* y, uint32_t* width,
+                                    uint32_t* height) override;
   // Device values (core/device_properties.cpp): one guard each, then the pipeline's setter.
   HRESULT STDMETHODCALLTYPE get_Speed(uint16_t* level) override;
   HRESULT STDMETHODCALLTYPE put_Speed(uint16_t level) override;
@@ -252,6 +258,9 @@ class BaseImpl : public LumorixImplBase,
   HRESULT STDMETHODCALLTYPE IoControl(uint32_t index, uint32_t type, int32_t value,
                                       int32_t* result) override;
   HRESULT InitUSB();
+  // Numbered options (core/option_dispatcher.cpp): one table row per code.
+  HRESULT STDMETHODCALLTYPE put_Option(uint32_t code, int32_t value) override;
+  HRESULT STDMETHODCALLTYPE get_Option(uint32_t code, int32_t* value) override;
 
   // The camera's own operations.
   HRESULT put_Pause(int32_t pause) override;
@@ -312,6 +321,8 @@ class BaseImpl : public LumorixImplBase,
   bool started() const { return started_.load(); }
   uint32_t framesGrabbed() const { return framesGrabbed_.load(); }
   uint32_t framesDelivered() const { return framesDelivered_.load(); }
+  // Start steps run since construction: a restart shows as one more.
+  uint32_t startSteps() const { return startSteps_.load(); }
   uint32_t lostFrames() const;
   bool hasThreads() const;
   uint32_t threadCount() const;  // for the controlling thread, between start and stop
@@ -380,9 +391,13 @@ class BaseImpl : public LumorixImplBase,
   // The one guard of the device-value properties: the helper when the model has one of flag's
   // bits and a pipeline helper; else null, traced under the caller's name.
   PLHlperBase* helperWith(uint64_t flag, const char* caller) const;
-  bool restartStop();  // under the control lock; true when the camera was started
-  void restartStart();
+  bool stillSizeDiffers() const;  // at the current preview index
+  bool upsideDown() const;
+  // Under the control lock. The stop also parks the sensor when the start reopens it.
+  bool restartStop(bool openCamera);  // true when the camera was started
+  HRESULT restartStart(bool openCamera, bool roiOnly);
   friend class StreamControl;
+  friend struct OptionAccess;
   friend class Grabber;
   friend class Delivery;
   friend class PullApi;
@@ -507,6 +522,7 @@ class BaseImpl : public LumorixImplBase,
   uint32_t lentRecords_ = 0;  // bit per record
   StreamClaims claims_;       // consumers outside the camera threads: a pin's still
   std::atomic<uint32_t> framesDelivered_{0};
+  std::atomic<uint32_t> startSteps_{0};
   // Buffers made by this object for the pull queues and the still pool; others are not re-listed.
   std::vector<uint8_t*> pullBuffers_;
   std::vector<uint8_t*> stillPoolBuffers_;
@@ -520,11 +536,10 @@ class BaseImpl : public LumorixImplBase,
 };
 
 template <class Apply>
-HRESULT BaseImpl::RestartStream(Apply&& apply) {
+HRESULT BaseImpl::RestartStream(bool openCamera, bool roiOnly, Apply&& apply) {
   if (onCameraThread()) return kWrongThread;
   std::lock_guard<platform::Mutex> guard(controlLock_);
-  const bool wasStarted = restartStop();
+  const bool wasStarted = restartStop(openCamera);
   apply();
-  if (wasStarted) restartStart();
-  return S_OK;
+  return wasStarted ? restartStart(openCamera, roiOnly) : S_OK;
 }

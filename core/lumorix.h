@@ -3,6 +3,7 @@
 
 #include "platform/com_types.h"
 #include "core/lumorix_methods.inc"
+#include "core/lumorix_options.h"
 
 // Records owned by other parts of the camera; the interfaces only pass pointers to them.
 struct ModelInfo;

@@ -32,7 +32,6 @@ constexpr uint32_t kCalibrationOff = 0;
 constexpr uint32_t kCalibrationOn = 1;
 constexpr uint32_t kCalibrationFrames = 0xFF000000u;  // plus 1..255 frames to average
 constexpr uint32_t kCalibrationMaxFrames = 255;
-constexpr uint32_t kCalibrationDiscard = 0xFFFFFFFFu;
 constexpr double kLevelCutShare = 0.006;  // the share of pixels each automatic cut leaves out
 
 // Exposure and gain: the value within the state's range, and auto exposure starts over.

@@ -42,6 +42,8 @@ HRESULT PL_SetRotate(PLHlperBase& helper, uint32_t degrees);
 // Conversion gain 0..2: 0x80004001 without it, else the model's answer.
 HRESULT PL_SetCG(PLHlperBase& helper, uint8_t value);
 
+// The calibration status that throws away what was gathered: the frame size changed.
+inline constexpr uint32_t kCalibrationDiscard = 0xFFFFFFFFu;
 // Flat-field and dark-field: start accumulating; set the status (0 off, 1 on when calibrated,
 // 0xFF000000 + n frames to average, 0xFFFFFFFF discard). 0x8000FFFF without a state.
 HRESULT PL_FfcOnePush(PLHlperBase& helper);

@@ -110,6 +110,9 @@ class CUsb : public UsbModelHooks {
   uint8_t errorFlag = 0;  // set by the host after a device error it reported, cleared by it
   void setEventSink(UsbEventSink sink, void* context);
   void setRequestedRoi(const SensorRect& roi);
+  // Stores the region and marks it pending only when it differs from the one asked for last;
+  // true when it did.
+  bool requestRoi(const SensorRect& roi);
   // Forgets the region for a new size: nothing requested, applied or pending, no sensor window.
   void clearRoi();
   SensorRect appliedRoi();

@@ -77,6 +77,16 @@ void CUsb::setRequestedRoi(const SensorRect& roi) {
   roiPending_ = 1;
 }
 
+bool CUsb::requestRoi(const SensorRect& roi) {
+  std::lock_guard<std::mutex> hold(roiMutex_);
+  if (roi.left == requestedRoi_.left && roi.top == requestedRoi_.top &&
+      roi.right == requestedRoi_.right && roi.bottom == requestedRoi_.bottom)
+    return false;
+  requestedRoi_ = roi;
+  roiPending_ = 1;
+  return true;
+}
+
 void CUsb::clearRoi() {
   std::lock_guard<std::mutex> hold(roiMutex_);
   requestedRoi_ = appliedRoi_ = sensorWindow_ = SensorRect{};

@@ -20,6 +20,8 @@
 #include "base/trace.h"
 #include "pipeline/device_values.h"
 #include "pipeline/pl_helper_base.h"
+#include "pipeline/pl_setters.h"
+#include "pipeline/pl_start.h"
 #include "platform/registry.h"
 #include "platform/utf16.h"
 #include "usb/cusb.h"
@@ -105,15 +107,23 @@ HRESULT BaseImpl::close() {
   return S_OK;
 }
 
-bool BaseImpl::restartStop() {
+bool BaseImpl::restartStop(bool openCamera) {
   const bool wasStarted = started_.load();
-  if (wasStarted) StreamControl(*this).stop_step();
-  return wasStarted;
+  if (!wasStarted) return false;
+  StreamControl(*this).stop_step();
+  if (openCamera) StopSensor();
+  return true;
 }
 
-void BaseImpl::restartStart() {
+// A start step that failed leaves no grabber behind a "started" camera: stop it all instead.
+HRESULT BaseImpl::restartStart(bool openCamera, bool roiOnly) {
   started_ = true;
-  StreamControl(*this).start_step(false, false);
+  const HRESULT hr = StreamControl(*this).start_step(openCamera, roiOnly);
+  if (SUCCEEDED(hr)) return S_OK;
+  ZX_TRACE_ERROR("%s: start_step, hr = 0x%08x", "RestartStream", static_cast<unsigned>(hr));
+  runState_ = static_cast<uint32_t>(RunState::Stopped);
+  StreamControl(*this).stop();
+  return hr;
 }
 
 HRESULT BaseImpl::SetSpeedRestart(uint16_t speed, bool force) {
@@ -215,6 +225,7 @@ HRESULT StreamControl::allocatePullQueue() {
 HRESULT StreamControl::start_step(bool openCamera, bool roiOnly) {
   ZX_TRACE("%s: opencamera = %s, roi = %s", "start_step", openCamera ? "true" : "false",
            roiOnly ? "true" : "false");
+  ++cam_.startSteps_;
   {
     std::lock_guard<platform::Mutex> guard(cam_.snapLock_);
     cam_.snapQueue_.clear();
@@ -234,11 +245,30 @@ HRESULT StreamControl::start_step(bool openCamera, bool roiOnly) {
     openDevice(hr);
     if (FAILED(hr)) return hr;
   }
+  takeRequestedRoi(roiOnly);
   cam_.runState_ = static_cast<uint32_t>(RunState::Running);
   cam_.grabStatus_ = 1;
   cam_.claims_.open();
   const HRESULT threads = createThreads();
   return FAILED(threads) ? threads : hr;
+}
+
+// A region asked for before this start is written at the first grab. A region restart has marked
+// its own and discarded the calibration already; only ISP windows follow the new frame.
+void StreamControl::takeRequestedRoi(bool roiOnly) {
+  PLHlperBase* helper = cam_.helper_;
+  if (!roiOnly && cam_.transport_) {
+    const SensorRect roi = cam_.transport_->requestedRoi();
+    if (roi.left == 0 && roi.top == 0 && roi.right == 0 && roi.bottom == 0) return;
+    cam_.transport_->setRequestedRoi(roi);
+    if (helper) {
+      SyncIspRects(*helper);
+      PL_SetDfcStatus(*helper, kCalibrationDiscard);
+      PL_SetFfcStatus(*helper, kCalibrationDiscard);
+    }
+    return;
+  }
+  if (roiOnly && helper) SyncIspRects(*helper);
 }
 
 void StreamControl::openDevice(HRESULT& hr) {

@@ -26,6 +26,7 @@ class StreamControl {
   uint16_t clampSpeed(uint16_t speed) const;
   HRESULT allocatePullQueue();
   void openDevice(HRESULT& hr);
+  void takeRequestedRoi(bool roiOnly);
   HRESULT createThreads();
   HRESULT createSuspended();
   void resetRawLists();

@@ -4,6 +4,9 @@
 
 #include "core/lumorix.h"
 
+/* The option codes are plain C constants; the largest does not fit an int. */
+_Static_assert(LUMORIX_OPTION_BLACKLEVEL_RAW == 0x80000015u, "option codes are unsigned");
+
 void* zxRecorderInterface(unsigned iface);
 int zxRecorderCheckLast(unsigned iface, const char* name, const uint64_t* args, unsigned count,
                         uint32_t result);

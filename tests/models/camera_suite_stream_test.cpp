@@ -18,34 +18,17 @@
 #include "sim/frame_content.h"
 #include "tests/models/model_rig.h"
 #include "tests/support/recording_directory.h"
+#include "tests/support/stream_rig.h"
 
 namespace {
 
+using stream_rig::CentreMean;
+using stream_rig::ExpectChart;
 using testing_models::BuiltRow;
 using testing_models::ModelRig;
 
-// Pulls frames as a pin does; a watchdog wakes a pull that waits too long, so nothing hangs.
 uint32_t Pull(BaseImpl& cam, std::vector<uint8_t>& frame, uint32_t n) {
-  platform::Event wake(platform::Event::Kind::AutoReset, false);
-  std::atomic<bool> done{false}, timedOut{false};
-  std::thread watchdog([&] {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    timedOut = !done.load();
-    wake.set();
-  });
-  uint32_t got = 0;
-  while (got < n && !timedOut) {
-    const HRESULT hr = cam.PullFrameForPin(frame.data(), uint32_t(frame.size()), &wake);
-    if (hr == S_OK)
-      ++got;
-    else if (FAILED(hr))
-      break;
-  }
-  done = true;
-  watchdog.join();
-  return got;
+  return stream_rig::Puller(cam).pull(frame, n);
 }
 
 template <class Pred>
@@ -54,50 +37,6 @@ bool WaitUntil(Pred pred) {
   while (!pred() && std::chrono::steady_clock::now() < end)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return pred();
-}
-
-// A 4x2 chart read from a bottom-up BGR DIB: each patch centre must show its colour's dominant
-// channels, greys must be neutral, and red must sit top-left.
-void ExpectChart(const std::vector<uint8_t>& dib, uint32_t w, uint32_t h, const char* what) {
-  struct Patch {
-    const char* name;
-    bool r, g, b;
-  };
-  const Patch patches[2][4] = {
-      {{"red", 1, 0, 0}, {"green", 0, 1, 0}, {"blue", 0, 0, 1}, {"white", 1, 1, 1}},
-      {{"cyan", 0, 1, 1}, {"magenta", 1, 0, 1}, {"yellow", 1, 1, 0}, {"grey", 1, 1, 1}}};
-  for (uint32_t row = 0; row < 2; ++row) {
-    for (uint32_t col = 0; col < 4; ++col) {
-      const Patch& p = patches[row][col];
-      const uint32_t x = (2 * col + 1) * w / 8, y = (2 * row + 1) * h / 4;
-      const uint8_t* px = dib.data() + size_t(h - 1 - y) * DibRowBytes(24, w) + size_t(x) * 3;
-      const int rgb[3] = {px[2], px[1], px[0]};
-      const bool on[3] = {p.r, p.g, p.b};
-      int lowestOn = 255, highestOff = 0;
-      for (int c = 0; c < 3; ++c) {
-        if (on[c])
-          lowestOn = std::min(lowestOn, rgb[c]);
-        else
-          highestOff = std::max(highestOff, rgb[c]);
-      }
-      EXPECT_GT(lowestOn, highestOff + 40)
-          << what << " " << p.name << " patch reads " << rgb[0] << "," << rgb[1] << "," << rgb[2];
-      const int hi = std::max({rgb[0], rgb[1], rgb[2]}), lo = std::min({rgb[0], rgb[1], rgb[2]});
-      if (p.r && p.g && p.b) {
-        EXPECT_LE(hi - lo, hi / 10 + 1) << what << " " << p.name << " is not neutral";
-      }
-    }
-  }
-}
-
-// The mean of the centre fifth of a BGR frame, all channels.
-double CentreMean(const std::vector<uint8_t>& dib, uint32_t w, uint32_t h) {
-  const uint32_t x0 = w * 2 / 5, x1 = w * 3 / 5, y0 = h * 2 / 5, y1 = h * 3 / 5;
-  uint64_t sum = 0;
-  for (uint32_t y = y0; y < y1; ++y)
-    for (size_t i = size_t{x0} * 3; i < size_t{x1} * 3; ++i) sum += dib[y * DibRowBytes(24, w) + i];
-  const uint64_t n = uint64_t{x1 - x0} * (y1 - y0) * 3;
-  return n ? double(sum) / double(n) : 0;
 }
 
 class CameraSuiteStream : public ::testing::TestWithParam<BuiltRow> {
@@ -311,7 +250,7 @@ TEST_P(CameraSuiteStream, StopOrRestartDuringAPinStillResumesThePreview) {
         return rig_.camera().runState() == RunState::StillParked &&
                rig_.device().outstandingReads() > 0;
       });
-      interrupted = c.restart ? rig_.camera().RestartStream([] {}) : cam->stop();
+      interrupted = c.restart ? rig_.camera().RestartStream(false, false, [] {}) : cam->stop();
     });
     platform::Event cancel(platform::Event::Kind::ManualReset, false);
     EXPECT_EQ(cam->SnapForPin(still.data(), uint32_t(still.size()), &cancel), S_FALSE) << c.name;

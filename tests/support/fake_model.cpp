@@ -31,6 +31,7 @@ FakeModel::FakeModel(const FakeModelConfig& config)
   setHelper(helper_.get(), this);
   setTransport(usb_.get());
   setStreamPipeline(this);
+  if (!config_.stills.empty()) setStillTable(config_.stills.data());
   if (config.ioCount > 0) setIoObject(this, ioOperation);
 }
 

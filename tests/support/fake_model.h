@@ -26,6 +26,7 @@ struct FakeModelConfig {
   uint64_t flags = 0;
   std::vector<ResolutionEntry> previews{{1024, 770, 1, 1}, {2048, 1534, 1, 1}, {320, 240, 1, 1}};
   uint32_t stillCount = 2;
+  std::vector<ResolutionEntry> stills{};  // empty: stills at the preview sizes
   uint32_t maxSpeed = 3;
   uint32_t frameIntervalMs = 1;
   bool withHelper = false;  // a recording pipeline helper with the model's flags

@@ -106,7 +106,7 @@ TEST(StreamDelivery, InStreamSnapRaisesFiveAndARestartReturnsItsEntry) {
   // A restart returns the unpopped snap's entry with the filled ones: three frames follow
   // without a single pop.
   const size_t before = log.count(4);
-  ASSERT_EQ(cam.RestartStream([] {}), S_OK);
+  ASSERT_EQ(cam.RestartStream(false, false, [] {}), S_OK);
   ASSERT_TRUE(waitFor([&] { return log.count(4) >= before + 3; }));
   cam.stop();
 }

@@ -77,7 +77,7 @@ TEST(StreamSoak, CyclesWithRandomPullsReturnsAndSnaps) {
                                           : cam.start();
     ASSERT_EQ(started, S_OK) << cycle;
     std::this_thread::sleep_for(std::chrono::microseconds(500 + rng() % 3000));
-    ASSERT_EQ(cam.RestartStream([] {}), S_OK);
+    ASSERT_EQ(cam.RestartStream(false, false, [] {}), S_OK);
     std::this_thread::sleep_for(std::chrono::microseconds(500 + rng() % 3000));
     const auto begin = Clock::now();
     ASSERT_EQ(cam.stop(), S_OK);

@@ -104,6 +104,40 @@ TEST(StreamStart, ThreadCreationFailureFailsWithoutHanging) {
   }
 }
 
+// A restart whose start step fails reports that failure and leaves a fully stopped camera, which
+// the host can start again, not a "started" one without a grabber.
+TEST(StreamRestart, AFailedStartStepIsReturnedAfterAFullStop) {
+  const HRESULT denied = static_cast<HRESULT>(0x80070005);
+  const struct {
+    const char* name;
+    bool openCamera;
+    int breakWith;  // 0 the device open, 1 the model's camera open, 2 the grabber thread
+    HRESULT expected;
+  } rows[] = {
+      {"device open", true, 0, denied},
+      {"camera open", true, 1, denied},
+      {"grabber thread", false, 2, E_OUTOFMEMORY},
+  };
+  for (const auto& row : rows) {
+    FakeModel cam;
+    ASSERT_EQ(cam.start(), S_OK) << row.name;
+    if (row.breakWith == 2) BaseImpl::FailThreadStartAt(1);
+    (row.breakWith == 0 ? cam.openResult : cam.openCameraResult) =
+        row.breakWith < 2 ? denied : S_OK;
+    EXPECT_EQ(cam.RestartStream(row.openCamera, false, [] {}), row.expected) << row.name;
+    BaseImpl::FailThreadStartAt(0);
+    EXPECT_FALSE(cam.started()) << row.name;
+    EXPECT_FALSE(cam.hasThreads()) << row.name;
+    const auto calls = cam.calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "StopSensor"), row.openCamera ? 2 : 1)
+        << row.name << ": parked for the reopen, then the full stop";
+    cam.openResult = S_OK;
+    cam.openCameraResult = S_OK;
+    EXPECT_EQ(cam.start(), S_OK) << row.name;
+    EXPECT_TRUE(waitFor([&] { return cam.framesGrabbed() > 0; })) << row.name;
+  }
+}
+
 TEST(StreamDelivery, PullQueueHoldsThreeFramesOfTheTurnedSize) {
   FakeModel cam;
   EventLog log;
@@ -249,7 +283,7 @@ TEST(StreamRestart, RestartWhilePinPullsKeepsItsBuffer) {
       if (cam.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr) == S_OK)
         ++ok;
   });
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(cam.RestartStream([] {}), S_OK);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(cam.RestartStream(false, false, [] {}), S_OK);
   ASSERT_TRUE(waitFor([&] { return ok.load() > 20; }));
   done = true;
   cam.stop();
@@ -286,7 +320,7 @@ TEST(StreamRestart, RestartLeavesTheRecordThePinHolds) {
   EXPECT_TRUE(converting);
   const uint32_t before = cam.grabs.load();
   if (converting) {
-    EXPECT_EQ(cam.RestartStream([] {}), S_OK);
+    EXPECT_EQ(cam.RestartStream(false, false, [] {}), S_OK);
   }
   EXPECT_TRUE(waitFor([&] { return cam.grabs.load() >= before + 2; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // room for a wrong third grab

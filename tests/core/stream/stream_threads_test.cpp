@@ -23,7 +23,8 @@ void ignoreData(const uint8_t*, const LumorixFrameHeader*, int32_t, void*) {}
 struct GuardProbe {
   static constexpr int kDelete = 3;
   FakeModel* cam = nullptr;
-  int op = 0;  // 0 stop, 1 restart, 2 a speed change that restarts, 3 delete
+  static constexpr int kRegion = 4;
+  int op = 0;  // 0 stop, 1 restart, 2 a speed change that restarts, 3 delete, 4 region
   uint32_t onCode = 4;
   std::atomic<int> calls{0};
   std::atomic<HRESULT> result{E_PENDING};
@@ -34,7 +35,13 @@ struct GuardProbe {
       result = S_OK;
       return;
     }
-    result = op == 0 ? cam->stop() : op == 1 ? cam->RestartStream([] {}) : cam->put_Speed(1);
+    if (op == kRegion) {
+      result = cam->put_Roi(0, 0, 320, 240);  // no settings key: the region restarts the stream
+      return;
+    }
+    result = op == 0   ? cam->stop()
+             : op == 1 ? cam->RestartStream(false, false, [] {})
+                       : cam->put_Speed(1);
   }
   static void onData(const uint8_t*, const LumorixFrameHeader*, int32_t, void* c) {
     static_cast<GuardProbe*>(c)->act();
@@ -68,10 +75,10 @@ HRESULT startWithProbe(FakeModel& cam, GuardProbe& probe, int source) {
   return cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, GuardProbe::onEvent, &probe);
 }
 
-TEST(StreamThreadGuard, StopRestartAndSpeedFromEveryCameraThreadAreRefused) {
+TEST(StreamThreadGuard, StopRestartSpeedAndRegionFromEveryCameraThreadAreRefused) {
   const char* const* names = kSourceNames;
   for (int source = Data; source <= Focus; ++source) {
-    for (int op = 0; op < 3; ++op) {
+    for (int op : {0, 1, 2, GuardProbe::kRegion}) {
       FakeModel cam(configFor(source));
       cam.usb().deferSpeed = true;
       GuardProbe probe;
@@ -80,6 +87,7 @@ TEST(StreamThreadGuard, StopRestartAndSpeedFromEveryCameraThreadAreRefused) {
       ASSERT_EQ(startWithProbe(cam, probe, source), S_OK) << names[source];
       ASSERT_TRUE(waitFor([&] { return probe.result.load() != E_PENDING; })) << names[source];
       EXPECT_EQ(probe.result.load(), kWrongThread) << names[source] << " op " << op;
+      EXPECT_EQ(cam.usb().requestedRoi().right, 0u) << names[source] << ": a refused region stays";
       const uint32_t before = cam.framesGrabbed();
       EXPECT_TRUE(waitFor([&] { return cam.framesGrabbed() > before + 3 || source != Data; }))
           << "the stream must keep running";
