@@ -85,8 +85,7 @@ HRESULT putDemosaic(BaseImpl& camera, Demosaic which, int32_t value) {
   if (camera.isMono()) return E_NOTIMPL;
   HRESULT hr = E_UNEXPECTED;
   withActive(camera, false, [&](auto& c) {
-    hr = value < 0 || value > kDemosaicMax ? E_INVALIDARG
-                                           : setDemosaic(c, which, uint32_t(value));
+    hr = value < 0 || value > kDemosaicMax ? E_INVALIDARG : setDemosaic(c, which, uint32_t(value));
   });
   return hr;
 }
