@@ -1,4 +1,4 @@
-/* The numbered camera options of put_Option and get_Option; plain defines so C hosts can use them. */
+/* The numbered camera options of put_Option and get_Option, as plain defines for C hosts. */
 /* Hand-aligned columns read better. */
 /* clang-format off */
 #pragma once

@@ -423,6 +423,18 @@ HRESULT PL_SetRotate(PLHlperBase& h, uint32_t degrees) {
   return hr;
 }
 
+void PL_SetByteOrder(PLHlperBase& h, uint8_t order) {
+  h.byteOrder = order ? 1 : 0;
+  WithState(h, [&](auto& c) {
+    {
+      Lock hold(*c.mtxSettings);
+      c.byteOrder = h.byteOrder;
+      c.colourSites = BuildColourSites(h.byteOrder != 0);
+    }
+    PL_UpdateLevelLut(&c);
+  });
+}
+
 HRESULT PL_SetCG(PLHlperBase& h, uint8_t value) {
   ZX_TRACE("%s: %u", "PL_SetCG", unsigned{value});
   if (!h.hasFlag(LUMORIX_FLAG_CG)) return E_NOTIMPL;

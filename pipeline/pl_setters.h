@@ -39,6 +39,9 @@ HRESULT PL_SetAllRect(PLHlperBase& helper, const RECT* rect);
 
 // 90, 180 or 270 degrees, anything else none. 1 when unchanged; 0x8000FFFF without a state.
 HRESULT PL_SetRotate(PLHlperBase& helper, uint32_t degrees);
+// 1 = B, G, R in memory, 0 = R, G, B: the helper's value for the next state and the live state's
+// colour sites and level tables. The stream's threads must be parked.
+void PL_SetByteOrder(PLHlperBase& helper, uint8_t order);
 // Conversion gain 0..2: 0x80004001 without it, else the model's answer.
 HRESULT PL_SetCG(PLHlperBase& helper, uint8_t value);
 

@@ -102,6 +102,8 @@ class CUsb : public UsbModelHooks {
   int32_t resetBudget() const { return resetBudget_; }
   uint8_t deviceOpened = 0;  // set by the helper's open, cleared by bFiniUSB
   uint8_t triggerMode = 0;
+  uint8_t singleFrame = 0;  // external trigger: one frame per edge (trigger option 3)
+  uint8_t errorFlag = 0;    // set by the host's error report, cleared by its clear
   uint8_t frameMode = 0;
   uint8_t longFormWrites = 0;  // the 5-byte register form of request 0x08
   uint8_t firmwareVersion = 0;

@@ -491,7 +491,12 @@ void StreamControl::DdrRealtime() {
   cam_.transport_->bWriteDdrRealtime(on);
 }
 
+// Calibration taken under the old settings does not match the factory ones.
 void StreamControl::FactoryResetNotify() {
   cam_.ddrMode_ = 0;
+  if (cam_.helper_) {
+    PL_SetDfcStatus(*cam_.helper_, kCalibrationDiscard);
+    PL_SetFfcStatus(*cam_.helper_, kCalibrationDiscard);
+  }
   EventSink(cam_).raise(kEventFactoryReset);
 }
