@@ -109,7 +109,6 @@ class CUsb : public UsbModelHooks {
   uint8_t firmwareVersion = 0;
   uint8_t binning = 1;
   uint32_t noPacketTimeoutMs = 0;
-  uint8_t errorFlag = 0;  // set by the host after a device error it reported, cleared by it
   void setEventSink(UsbEventSink sink, void* context);
   void setRequestedRoi(const SensorRect& roi);
   // Stores the region and marks it pending only when it differs from the one asked for last;
