@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "base/lumorix_flags.h"
+#include "base/process_globals.h"
+#include "base/trace.h"
 #include "core/lumorix_options.h"
 #include "core/option_table.h"
+#include "platform/registry.h"
 #include "tests/support/fake_model.h"
 
 namespace {
@@ -398,6 +401,49 @@ TEST(OptionTable, DemosaicMethodsReadTogether) {
     ASSERT_EQ(cam.put_Option(LUMORIX_OPTION_DEMOSAIC_STILL, 2), S_OK);
     EXPECT_EQ(cam.put_Option(LUMORIX_OPTION_DEMOSAIC, 2), S_FALSE);
   }
+}
+
+// Verbose lines: the sharpening line once the state is found and before its value checks; the
+// threshold's two lines only after its range check, the setter's only with a state.
+TEST(OptionTable, TraceLinesFollowTheChecks) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the debugger output is not captured here";
+#else
+  struct Case {
+    uint32_t code;
+    bool withState;
+    int32_t value;
+    HRESULT hr;
+    const char* lines;
+  };
+  const Case cases[] = {
+      {LUMORIX_OPTION_USM, false, 5, E_UNEXPECTED, ""},
+      {LUMORIX_OPTION_USM, true, 501, E_INVALIDARG, "#:PL_SetUSM: 0x000001f5\n"},
+      {LUMORIX_OPTION_USM, true, 11 << 16, E_INVALIDARG, "#:PL_SetUSM: 0x000b0000\n"},
+      {LUMORIX_OPTION_AUTOEXP_THRESHOLD, true, 26, E_INVALIDARG, ""},
+      {LUMORIX_OPTION_AUTOEXP_THRESHOLD, false, 5, E_UNEXPECTED,
+       "#:LUMORIX_OPTION_AUTOEXP_THRESHOLD: 5\n"},
+      {LUMORIX_OPTION_AUTOEXP_THRESHOLD, true, 5, S_OK,
+       "#:LUMORIX_OPTION_AUTOEXP_THRESHOLD: 5\n#:PL_SetAeThreshold: 5\n"},
+  };
+  auto registry = platform::MakeMemoryRegistry();
+  registry->writeDword("Software\\Brenvik\\dshow", "log", 2);
+  ProcessEnvironment env;
+  env.registry = registry.get();
+  InitProcessGlobals(env);
+  ASSERT_EQ(LogMask() & kLogVerbose, kLogVerbose);
+  for (const Case& c : cases) {
+    FakeModelConfig config;
+    config.withState = c.withState;
+    FakeModel cam(config);
+    testing::internal::CaptureStderr();
+    const HRESULT hr = cam.put_Option(c.code, c.value);
+    const std::string lines = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(hr, c.hr) << c.code << " " << c.value;
+    EXPECT_EQ(lines, c.lines) << c.code << " " << c.value;
+  }
+  InitProcessGlobals();
+#endif
 }
 
 }  // namespace
