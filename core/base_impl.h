@@ -341,6 +341,7 @@ class BaseImpl : public LumorixImplBase,
   void setRawOption(bool on) { optRaw_ = on; }
   void setHistogramOption(bool on) { optHistogram_ = on; }
   void setDdrMode(int32_t mode) { ddrMode_ = mode; }
+  int32_t ddrMode() const { return ddrMode_.load(); }
   void setFrameDequeLength(uint32_t length) { frameDequeLength_ = length; }
   // Stores 0 normal, 1 above normal or 2 highest and gives it to the grabber and the fill-buffer
   // thread when they run.
