@@ -350,7 +350,6 @@ class BaseImpl : public LumorixImplBase,
   bool callbackThreadOption() const { return optCallbackThread_.load(); }
   bool rawOption() const { return optRaw_.load(); }
   bool histogramOption() const { return optHistogram_.load(); }
-  int32_t ddrMode() const { return ddrMode_.load(); }
   void setErrorCallback(LumorixErrorCallback callback, void* context) {
     errorCallback_ = callback;
     errorContext_ = context;
