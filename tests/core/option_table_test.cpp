@@ -4,9 +4,13 @@
 // scaling at 8-bit formats.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/lumorix_flags.h"
@@ -267,6 +271,7 @@ struct Refusal {
   HRESULT put;
 };
 
+// Also the restart codes' refusals, which come before any restart: nothing reads back changed.
 TEST(OptionTable, FlagsThatRefuse) {
   const Refusal cases[] = {
       {"mono demosaic", LUMORIX_FLAG_MONO, LUMORIX_OPTION_DEMOSAIC, 1, E_NOTIMPL},
@@ -274,11 +279,27 @@ TEST(OptionTable, FlagsThatRefuse) {
       {"mono still demosaic", LUMORIX_FLAG_MONO, LUMORIX_OPTION_DEMOSAIC_STILL, 1, E_NOTIMPL},
       {"precise rate above a zero maximum", kPrecise, LUMORIX_OPTION_PRECISE_FRAMERATE, 1,
        E_INVALIDARG},
+      {"bit depth without high-bit flags", LUMORIX_FLAG_RAW8, LUMORIX_OPTION_BITDEPTH, 1,
+       E_NOTIMPL},
+      {"trigger above 3", LUMORIX_FLAG_TRIGGER_SOFT, LUMORIX_OPTION_TRIGGER, 4, E_INVALIDARG},
+      {"trigger negative", LUMORIX_FLAG_TRIGGER_SOFT, LUMORIX_OPTION_TRIGGER, -1, E_INVALIDARG},
+      {"binning 0", 0, LUMORIX_OPTION_BINNING, 0, E_INVALIDARG},
+      {"binning 5", 0, LUMORIX_OPTION_BINNING, 5, E_INVALIDARG},
+      {"binning 0x85", 0, LUMORIX_OPTION_BINNING, 0x85, E_INVALIDARG},
+      {"rotation 45", 0, LUMORIX_OPTION_ROTATE, 45, E_INVALIDARG},
+      {"pixel format 12", 0, LUMORIX_OPTION_PIXEL_FORMAT, 12, E_INVALIDARG},
+      {"pixel format negative", 0, LUMORIX_OPTION_PIXEL_FORMAT, -1, E_INVALIDARG},
+      {"factory other than 0", 0, LUMORIX_OPTION_FACTORY, 1, E_INVALIDARG},
+      {"mono byte order", LUMORIX_FLAG_MONO, LUMORIX_OPTION_BYTEORDER, 0, E_NOTIMPL},
   };
   for (const Refusal& c : cases) {
     auto cam = makeCamera(c.flags);
     if (c.code == LUMORIX_OPTION_PRECISE_FRAMERATE) cam->usb().preciseMax = 0;
+    int32_t before = -7, after = -8;
+    const HRESULT readable = cam->get_Option(c.code, &before);
     EXPECT_EQ(cam->put_Option(c.code, c.value), c.put) << c.name;
+    EXPECT_EQ(cam->get_Option(c.code, &after), readable) << c.name;
+    EXPECT_EQ(SUCCEEDED(readable) ? after : before, before) << c.name;
   }
 }
 
@@ -334,6 +355,35 @@ TEST(OptionTable, StoppedOnlyCodesRefuseWhileStarted) {
   for (auto [code, value] : cases) EXPECT_EQ(cam->put_Option(code, value), S_OK) << code;
 }
 
+// The priority reaches running threads under the control lock; a callback that sets it while
+// the host stops the camera must not wait for the stop that is joining it.
+TEST(OptionTable, ThreadPriorityFromACallbackDuringStop) {
+  struct Probe {
+    BaseImpl* cam;
+    std::atomic<uint32_t> calls{0};
+    std::atomic<HRESULT> last{S_OK};
+    static void onData(const uint8_t*, const LumorixFrameHeader*, int32_t, void* c) {
+      auto* p = static_cast<Probe*>(c);
+      const uint32_t n = ++p->calls;
+      const HRESULT hr = p->cam->put_Option(LUMORIX_OPTION_THREAD_PRIORITY, int32_t(n % 3));
+      if (FAILED(hr)) p->last = hr;
+    }
+  };
+  for (int round = 0; round < 20; ++round) {
+    auto cam = makeCamera(0);
+    Probe probe;
+    probe.cam = cam.get();
+    ASSERT_EQ(cam->start(Probe::onData, nullptr, nullptr, nullptr, &probe), S_OK);
+    for (int i = 0; i < 2000 && probe.calls.load() < 3; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_GE(probe.calls.load(), 3u);
+    EXPECT_EQ(cam->put_Option(LUMORIX_OPTION_THREAD_PRIORITY, 2) & ~S_FALSE, S_OK);
+    EXPECT_EQ(cam->stop(), S_OK);
+    EXPECT_FALSE(cam->hasThreads());
+    EXPECT_EQ(probe.last.load(), S_OK);
+  }
+}
+
 // Every code of the table, both directions: a null value is refused before anything is read,
 // except by the reload code, which never writes its pointer.
 TEST(OptionTable, NullValueAndUnknownCodes) {
@@ -355,6 +405,47 @@ TEST(OptionTable, NullValueAndUnknownCodes) {
   EXPECT_EQ(cam->get_Option(LUMORIX_OPTION_DEVICE_RESET, &value), E_INVALIDARG);
   EXPECT_EQ(cam->put_Option(LUMORIX_OPTION_PRECISE_FRAMERATE_MAX, 1), E_INVALIDARG);
   EXPECT_EQ(cam->put_Option(LUMORIX_OPTION_PRECISE_FRAMERATE_MIN, 1), E_INVALIDARG);
+}
+
+// The interface's own bodies for calibration status, bit depth and pixel format answer as their
+// options do, on fresh cameras for each side.
+TEST(OptionTable, InterfaceBodiesAnswerAsTheirOptions) {
+  using Body = std::function<HRESULT(BaseImpl&)>;
+  struct Case {
+    const char* name;
+    Body body;
+    uint32_t code;
+    int32_t value;
+  };
+  const uint64_t flags = LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_RAW12;
+  const Case cases[] = {
+      {"put_FfcStatus 1", [](BaseImpl& c) { return c.put_FfcStatus(1); }, 27, 1},
+      {"put_FfcStatus 0", [](BaseImpl& c) { return c.put_FfcStatus(0); }, 27, 0},
+      {"put_DfcStatus -1", [](BaseImpl& c) { return c.put_DfcStatus(-1); }, 29, -1},
+      {"put_BitDepth 5", [](BaseImpl& c) { return c.put_BitDepth(5); }, 6, 1},
+      {"put_BitDepth 0", [](BaseImpl& c) { return c.put_BitDepth(0); }, 6, 0},
+      {"put_PixelFormat 2", [](BaseImpl& c) { return c.put_PixelFormat(2); }, 26, 2},
+      {"put_PixelFormat 2^31", [](BaseImpl& c) { return c.put_PixelFormat(0x80000000u); }, 26,
+       INT32_MIN},
+  };
+  for (const Case& c : cases) {
+    auto viaBody = makeCamera(flags), viaOption = makeCamera(flags);
+    EXPECT_EQ(c.body(*viaBody), viaOption->put_Option(c.code, c.value)) << c.name;
+    int32_t a = -1, b = -2;
+    EXPECT_EQ(viaBody->get_Option(c.code, &a), viaOption->get_Option(c.code, &b)) << c.name;
+    EXPECT_EQ(a, b) << c.name;
+  }
+  auto cam = makeCamera(flags);
+  EXPECT_EQ(cam->get_FfcStatus(nullptr), E_POINTER);
+  EXPECT_EQ(cam->get_DfcStatus(nullptr), E_POINTER);
+  EXPECT_EQ(cam->get_BitDepth(nullptr), E_POINTER);
+  EXPECT_EQ(cam->get_PixelFormat(nullptr), E_POINTER);
+  uint32_t high = 9, format = 9;
+  ASSERT_EQ(cam->put_PixelFormat(2), S_OK);
+  EXPECT_EQ(cam->get_BitDepth(&high), S_OK);
+  EXPECT_EQ(cam->get_PixelFormat(&format), S_OK);
+  EXPECT_EQ(high, 1u);
+  EXPECT_EQ(format, 2u);
 }
 
 // At an 8-bit format of a high-bit model the level is given in 8-bit units and kept in sensor
