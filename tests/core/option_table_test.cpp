@@ -8,7 +8,6 @@
 #include <chrono>
 #include <climits>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -407,34 +406,10 @@ TEST(OptionTable, NullValueAndUnknownCodes) {
   EXPECT_EQ(cam->put_Option(LUMORIX_OPTION_PRECISE_FRAMERATE_MIN, 1), E_INVALIDARG);
 }
 
-// The interface's own bodies for calibration status, bit depth and pixel format answer as their
-// options do, on fresh cameras for each side.
-TEST(OptionTable, InterfaceBodiesAnswerAsTheirOptions) {
-  using Body = std::function<HRESULT(BaseImpl&)>;
-  struct Case {
-    const char* name;
-    Body body;
-    uint32_t code;
-    int32_t value;
-  };
+// The interface's own bodies refuse a null pointer themselves and read what the options set; a
+// format above the signed range is refused, not taken as a small one.
+TEST(OptionTable, InterfaceBodiesFollowTheirOptions) {
   const uint64_t flags = LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_RAW12;
-  const Case cases[] = {
-      {"put_FfcStatus 1", [](BaseImpl& c) { return c.put_FfcStatus(1); }, 27, 1},
-      {"put_FfcStatus 0", [](BaseImpl& c) { return c.put_FfcStatus(0); }, 27, 0},
-      {"put_DfcStatus -1", [](BaseImpl& c) { return c.put_DfcStatus(-1); }, 29, -1},
-      {"put_BitDepth 5", [](BaseImpl& c) { return c.put_BitDepth(5); }, 6, 1},
-      {"put_BitDepth 0", [](BaseImpl& c) { return c.put_BitDepth(0); }, 6, 0},
-      {"put_PixelFormat 2", [](BaseImpl& c) { return c.put_PixelFormat(2); }, 26, 2},
-      {"put_PixelFormat 2^31", [](BaseImpl& c) { return c.put_PixelFormat(0x80000000u); }, 26,
-       INT32_MIN},
-  };
-  for (const Case& c : cases) {
-    auto viaBody = makeCamera(flags), viaOption = makeCamera(flags);
-    EXPECT_EQ(c.body(*viaBody), viaOption->put_Option(c.code, c.value)) << c.name;
-    int32_t a = -1, b = -2;
-    EXPECT_EQ(viaBody->get_Option(c.code, &a), viaOption->get_Option(c.code, &b)) << c.name;
-    EXPECT_EQ(a, b) << c.name;
-  }
   auto cam = makeCamera(flags);
   EXPECT_EQ(cam->get_FfcStatus(nullptr), E_POINTER);
   EXPECT_EQ(cam->get_DfcStatus(nullptr), E_POINTER);
@@ -446,6 +421,8 @@ TEST(OptionTable, InterfaceBodiesAnswerAsTheirOptions) {
   EXPECT_EQ(cam->get_PixelFormat(&format), S_OK);
   EXPECT_EQ(high, 1u);
   EXPECT_EQ(format, 2u);
+  EXPECT_EQ(cam->put_PixelFormat(0x80000000u), E_INVALIDARG);
+  EXPECT_EQ(cam->put_FfcStatus(1), E_UNEXPECTED);  // no flat field to switch on
 }
 
 // At an 8-bit format of a high-bit model the level is given in 8-bit units and kept in sensor
