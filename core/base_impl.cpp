@@ -2,6 +2,7 @@
 #include "core/base_impl.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "base/lumorix_flags.h"
 #include "base/trace.h"
@@ -121,4 +122,17 @@ HRESULT STDMETHODCALLTYPE BaseImpl::QueryInterface(REFIID riid, void** object) {
   else if (IsEqualGUID(riid, IID_IUnknown))
     *object = static_cast<ILumorix*>(this);
   return *object ? S_OK : E_NOINTERFACE;
+}
+
+// A stop joins these threads under the control lock: a camera thread that cannot take it may be
+// the one being joined, so it only stores the level.
+void BaseImpl::setThreadPriority(uint32_t level) {
+  static constexpr platform::ThreadPriority kLevels[] = {platform::ThreadPriority::Normal,
+                                                         platform::ThreadPriority::AboveNormal,
+                                                         platform::ThreadPriority::Highest};
+  threadPriority_ = level;
+  std::unique_lock<platform::Mutex> guard(controlLock_, std::defer_lock);
+  if (onCameraThread() ? !guard.try_lock() : (guard.lock(), false)) return;
+  for (auto* thread : {&grabberThread_, &fillBufferThread_})
+    if (*thread) (*thread)->setPriority(kLevels[level]);
 }

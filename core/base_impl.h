@@ -237,6 +237,23 @@ class BaseImpl : public LumorixImplBase,
   HRESULT STDMETHODCALLTYPE get_ProcessFlag(uint32_t* bits) override;
   uint32_t STDMETHODCALLTYPE get_IsColor() override;
   uint32_t STDMETHODCALLTYPE get_MaxBitDepth() override;
+  // Bit depth and pixel format go through options 6 and 26, which restart the stream.
+  HRESULT STDMETHODCALLTYPE get_BitDepth(uint32_t* high) override;
+  HRESULT STDMETHODCALLTYPE put_BitDepth(int32_t high) override;
+  HRESULT STDMETHODCALLTYPE get_PixelFormat(uint32_t* format) override;
+  HRESULT STDMETHODCALLTYPE put_PixelFormat(uint32_t format) override;
+  // Calibration status (core/calibration_properties.cpp): options 27 and 29.
+  HRESULT STDMETHODCALLTYPE get_FfcStatus(int32_t* status) override;
+  HRESULT STDMETHODCALLTYPE put_FfcStatus(int32_t status) override;
+  HRESULT STDMETHODCALLTYPE get_DfcStatus(int32_t* status) override;
+  HRESULT STDMETHODCALLTYPE put_DfcStatus(int32_t status) override;
+  // The internal interface (core/internal_interface.cpp): error reports and the model record.
+  HRESULT STDMETHODCALLTYPE put_ErrorCallback(LumorixErrorCallback callback,
+                                              void* context) override;
+  HRESULT STDMETHODCALLTYPE SetErrorFlag(int32_t code) override;
+  HRESULT STDMETHODCALLTYPE ClearErrorFlag(int32_t code) override;
+  HRESULT STDMETHODCALLTYPE HandleError(int32_t code) override;
+  HRESULT STDMETHODCALLTYPE get_ModelInfo(const ModelInfo** info) override;
   // The numbered I/O values (core/io_properties.cpp).
   HRESULT STDMETHODCALLTYPE IoControl(uint32_t index, uint32_t type, int32_t value,
                                       int32_t* result) override;
@@ -326,6 +343,13 @@ class BaseImpl : public LumorixImplBase,
   void setDdrMode(int32_t mode) { ddrMode_ = mode; }
   int32_t ddrMode() const { return ddrMode_.load(); }
   void setFrameDequeLength(uint32_t length) { frameDequeLength_ = length; }
+  // Stores 0 normal, 1 above normal or 2 highest and gives it to the grabber and the fill-buffer
+  // thread when they run.
+  void setThreadPriority(uint32_t level);
+  bool noFrameTimeoutOption() const { return optNoFrameTimeout_.load(); }
+  bool callbackThreadOption() const { return optCallbackThread_.load(); }
+  bool rawOption() const { return optRaw_.load(); }
+  bool histogramOption() const { return optHistogram_.load(); }
   void setErrorCallback(LumorixErrorCallback callback, void* context) {
     errorCallback_ = callback;
     errorContext_ = context;

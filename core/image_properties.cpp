@@ -10,6 +10,7 @@
 #include "base/trace.h"
 #include "base/vignette_units.h"
 #include "core/base_impl.h"
+#include "core/lumorix_options.h"
 #include "core/state_access.h"
 #include "pipeline/pl_start.h"
 #include "pipeline/pl_tables.h"
@@ -463,4 +464,27 @@ uint32_t STDMETHODCALLTYPE BaseImpl::get_MaxBitDepth() {
   if (f & LUMORIX_FLAG_RAW14) return 14;
   if (f & LUMORIX_FLAG_RAW16) return 16;
   return 8;
+}
+
+HRESULT STDMETHODCALLTYPE BaseImpl::get_BitDepth(uint32_t* high) {
+  if (high == nullptr) return E_POINTER;
+  *high = helper_ && IsHighBitFormat(helper_->pixelFormat) ? 1 : 0;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE BaseImpl::put_BitDepth(int32_t high) {
+  return put_Option(LUMORIX_OPTION_BITDEPTH, high != 0 ? 1 : 0);
+}
+
+HRESULT STDMETHODCALLTYPE BaseImpl::get_PixelFormat(uint32_t* format) {
+  if (format == nullptr) return E_POINTER;
+  int32_t value = 0;
+  const HRESULT hr = get_Option(LUMORIX_OPTION_PIXEL_FORMAT, &value);
+  if (SUCCEEDED(hr)) *format = uint32_t(value);
+  return hr;
+}
+
+// A format above the signed range arrives negative and is refused by the option's range check.
+HRESULT STDMETHODCALLTYPE BaseImpl::put_PixelFormat(uint32_t format) {
+  return put_Option(LUMORIX_OPTION_PIXEL_FORMAT, int32_t(format));
 }

@@ -1,4 +1,5 @@
-// The only writers of the device values: speed, skip, fan, cooler and the per-mode exposure times.
+// The only writers of the device values: speed, skip, fan, cooler, the per-mode exposure times,
+// the precise frame rate and the bandwidth.
 #include "pipeline/device_values.h"
 
 #include <algorithm>
@@ -88,4 +89,22 @@ uint32_t PL_ModeExpoTime(PLHlperBase& h, bool trigger) {
 void PL_StoreModeExpoTime(PLHlperBase& h, uint32_t us) {
   Lock hold(h.sensorLock());
   (h.PLHlperIsTrigger() ? h.triggerModeTime : h.videoModeTime) = us;
+}
+
+HRESULT PL_SetPreciseFrameRate(PLHlperBase& h, uint32_t value) {
+  Lock hold(h.sensorLock());
+  const HRESULT hr = h.SetPreciseFrameRate(value);
+  if (FAILED(hr)) return hr;
+  h.preciseFrameRate = value;
+  SavePrecise(h.regKey, value, h.resolutionIndex, h.ctx16 != nullptr);
+  return hr;
+}
+
+HRESULT PL_SetBandwidth(PLHlperBase& h, uint32_t percent) {
+  Lock hold(h.sensorLock());
+  const HRESULT hr = h.SetBandwidth(percent, true);
+  if (FAILED(hr)) return hr;
+  h.bandwidth = percent;
+  SaveBandwidth(h.regKey, percent);
+  return hr;
 }

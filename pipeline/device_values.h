@@ -1,4 +1,5 @@
-// The only writers of the device values: speed, skip, fan, cooler and the per-mode exposure times.
+// The only writers of the device values: speed, skip, fan, cooler, the per-mode exposure times,
+// the precise frame rate and the bandwidth.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,10 @@ HRESULT PL_SetFan(PLHlperBase& helper, uint16_t speed);
 HRESULT PL_SetTec(PLHlperBase& helper, uint32_t on);
 // The caller checked the range; the model's answer is returned.
 HRESULT PL_SetTecTarget(PLHlperBase& helper, int32_t tenths);
+// The caller checked the range. Stored and persisted (without a settings key: nothing written)
+// once the model accepted it; the model's answer is returned.
+HRESULT PL_SetPreciseFrameRate(PLHlperBase& helper, uint32_t value);
+HRESULT PL_SetBandwidth(PLHlperBase& helper, uint32_t percent);
 
 // Stores and persists the time of one trigger mode. In the mode the camera is in, the time goes
 // through the pipeline's exposure (state, applied time, sensor, notice) as any exposure does;

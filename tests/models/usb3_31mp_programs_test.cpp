@@ -218,6 +218,50 @@ TEST(Usb3_31Camera, SensorLostReprogramsAllButTheWindow) {
   EXPECT_TRUE(rig.log().entries().empty());
 }
 
+// The host's side of device errors: HandleError hands the code to the model, which runs the
+// same re-initialise program; the flag takes only the sensor-lost code; the record is the
+// catalogue's.
+TEST(Usb3_31Camera, InternalInterfaceReachesTheDevice) {
+  ModelRig rig;
+  CmosCamera* cam = rig.open();
+  ASSERT_NE(cam, nullptr);
+  void* queried = nullptr;
+  ASSERT_EQ(cam->QueryInterface(IID_ILumorixInternalInternal, &queried), S_OK);
+  auto* internal = static_cast<ILumorixInternalInternal*>(queried);
+  rig.startSensor(0);
+  rig.log().clear();
+  EXPECT_EQ(internal->HandleError(-4), S_OK);
+  std::vector<std::string> expected{"reset-port"};
+  const std::array settle{Wait(50)};
+  const std::array exposureAndGain{Write(0x3012, 4005), Write(0x3060, 6)};
+  for (const std::string& s : ModelRig::Describe({settle, kStart, kSpeed2, exposureAndGain}))
+    expected.push_back(s);
+  EXPECT_EQ(rig.traffic(), expected);
+
+  struct FlagStep {
+    bool set;
+    int32_t code;
+    HRESULT hr;
+    uint8_t after;
+  };
+  const FlagStep steps[] = {{true, -3, E_INVALIDARG, 0}, {true, 0, E_INVALIDARG, 0},
+                            {true, -4, S_OK, 1},         {false, -3, E_INVALIDARG, 1},
+                            {false, 4, E_INVALIDARG, 1}, {false, -4, S_OK, 0}};
+  for (const FlagStep& f : steps) {
+    EXPECT_EQ(f.set ? internal->SetErrorFlag(f.code) : internal->ClearErrorFlag(f.code), f.hr)
+        << f.set << " " << f.code;
+    EXPECT_EQ(cam->device().errorFlag, f.after) << f.set << " " << f.code;
+  }
+
+  const ModelInfo* info = nullptr;
+  EXPECT_EQ(internal->get_ModelInfo(nullptr), E_POINTER);
+  ASSERT_EQ(internal->get_ModelInfo(&info), S_OK);
+  const auto entry = std::find_if(ModelTable().entries().begin(), ModelTable().entries().end(),
+                                  [](const ModelEntry& e) { return e.productIds[0] == 0xC310; });
+  ASSERT_NE(entry, ModelTable().entries().end());
+  EXPECT_EQ(info, entry->info);
+}
+
 // A 2 s exposure doubles the line length; a restart or a still switch rewrites it first.
 TEST(Usb3_31Camera, TwoSecondExposureSurvivesRestartAndStillSwitch) {
   constexpr uint32_t kTwoSeconds = 2000000;

@@ -25,6 +25,7 @@ FakeModel::FakeModel(const FakeModelConfig& config)
       usb_(std::make_unique<FakeTransport>(&info_)) {
   if (config.withHelper || config.withState)
     helper_ = std::make_unique<FakeHelper>(config.flags, nullptr, config.wbTempTint);
+  if (helper_) helper_->hasToneMapping = config.toneMapping;
   if (config.withState)
     helper_->makeState(config.previews[0].width, config.previews[0].height, config.procWidth,
                        config.procHeight, config.pixelFormat);

@@ -36,6 +36,7 @@ struct FakeModelConfig {
   uint32_t procWidth = 0, procHeight = 0;  // the state's processing size; 0: the frame's
   uint8_t pixelFormat = 0;                 // a high-bit one on a RAW model gives the deep state
   uint8_t wbTempTint = 1;                  // 0: an RGB-gain model
+  uint8_t toneMapping = 0;                 // 1: the helper and its state can map tones
   uint32_t ioCount = 0;                    // > 0: a recording I/O object
   const WCHAR16* settingsRoot = nullptr;
   uint32_t maxExposureUs = 0;  // 0: the model reports no exposure range

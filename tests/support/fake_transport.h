@@ -14,6 +14,8 @@ class FakeTransport : public CUsb {
   std::atomic<int16_t> reading{250};
   std::atomic<bool> deferSpeed{false};
   std::atomic<int32_t> temperatureSet{0};
+  std::atomic<uint32_t> preciseMax{0};
+  std::atomic<bool> canReload{false};
 
   HRESULT GetTemperature(int16_t* tenths) override {
     *tenths = reading.load();
@@ -25,4 +27,6 @@ class FakeTransport : public CUsb {
   }
   bool bDeferSpeed() override { return deferSpeed.load(); }
   uint32_t GetMaxFrameRate(uint32_t index) override { return 100 + index; }
+  uint32_t GetPreciseFrameRateMax() override { return preciseMax.load(); }
+  bool bCanReload() override { return canReload.load(); }
 };
