@@ -14,8 +14,6 @@ namespace {
 using K = OptionKind;
 constexpr OptionPut kNoPut = nullptr;
 constexpr OptionGet kNoGet = nullptr;
-constexpr OptionPut kPutTodo = optionPutNotBuilt;
-constexpr OptionGet kGetTodo = optionGetNotBuilt;
 
 // Adding a code is one line here and its handlers in the file of their concern.
 constexpr std::array kRows{
@@ -32,7 +30,7 @@ constexpr std::array kRows{
     OptionRow{LUMORIX_OPTION_RAW_LUT, putRawLutOption, getRawLutOption, K::Immediate},
     OptionRow{LUMORIX_OPTION_CURVE, putCurveOption, getCurveOption, K::Immediate},
     OptionRow{LUMORIX_OPTION_TRIGGER, putTriggerOption, getTriggerOption, K::Restart},
-    OptionRow{LUMORIX_OPTION_RGB, kPutTodo, kGetTodo, K::StoppedOnly},
+    OptionRow{LUMORIX_OPTION_RGB, putOutputLayoutOption, getOutputLayoutOption, K::StoppedOnly},
     OptionRow{LUMORIX_OPTION_COLORMATRIX, putColorMatrixOption, getColorMatrixOption, K::Immediate},
     OptionRow{LUMORIX_OPTION_WBGAIN, putWbGainOption, getWbGainOption, K::Immediate},
     OptionRow{LUMORIX_OPTION_TECTARGET, putTecTargetOption, getTecTargetOption, K::Immediate},
@@ -104,14 +102,6 @@ const OptionRow* findOptionRow(uint32_t code) {
   const auto it = std::lower_bound(kRows.begin(), kRows.end(), code,
                                    [](const OptionRow& row, uint32_t c) { return row.code < c; });
   return it != kRows.end() && it->code == code ? &*it : nullptr;
-}
-
-HRESULT optionPutNotBuilt(BaseImpl&, int32_t) {
-  return E_NOTIMPL;
-}
-
-HRESULT optionGetNotBuilt(BaseImpl&, int32_t*) {
-  return E_NOTIMPL;
 }
 
 HRESULT BaseImpl::put_Option(uint32_t code, int32_t value) {

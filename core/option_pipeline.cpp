@@ -313,6 +313,27 @@ HRESULT getPipelineThreadsOption(BaseImpl& camera, int32_t* value) {
   return S_OK;
 }
 
+// Layouts 1 and 4 are high-bit outputs, 3 and 4 grey ones; the layout takes effect at the next
+// start.
+HRESULT putOutputLayoutOption(BaseImpl& camera, int32_t value) {
+  if (value < 0 || value > 4) return E_INVALIDARG;
+  const uint64_t flags = camera.modelFlags();
+  if ((value == 1 || value == 4) && !(flags & LUMORIX_FLAG_HIGHBIT_MASK)) return E_NOTIMPL;
+  if ((value == 3 || value == 4) && !(flags & LUMORIX_FLAG_MONO)) return E_NOTIMPL;
+  if (camera.started()) return E_UNEXPECTED;
+  PLHlperBase* h = helperOf(camera);
+  if (!h) return E_UNEXPECTED;
+  PL_SetOutputFormat(*h, uint32_t(value));
+  return S_OK;
+}
+
+HRESULT getOutputLayoutOption(BaseImpl& camera, int32_t* value) {
+  PLHlperBase* h = helperOf(camera);
+  if (!h) return E_UNEXPECTED;
+  *value = int32_t(h->outputFormat);
+  return S_OK;
+}
+
 HRESULT putUpsideDownOption(BaseImpl& camera, int32_t value) {
   ZX_TRACE("UPSIDE_DOWN: %d", value);
   if (camera.started()) return E_UNEXPECTED;

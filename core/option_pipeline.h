@@ -37,6 +37,8 @@ HRESULT putDfcOption(BaseImpl& camera, int32_t value);
 HRESULT getDfcOption(BaseImpl& camera, int32_t* value);
 HRESULT putUsmOption(BaseImpl& camera, int32_t value);
 HRESULT getUsmOption(BaseImpl& camera, int32_t* value);
+HRESULT putOutputLayoutOption(BaseImpl& camera, int32_t value);
+HRESULT getOutputLayoutOption(BaseImpl& camera, int32_t* value);
 HRESULT putUpsideDownOption(BaseImpl& camera, int32_t value);
 HRESULT getUpsideDownOption(BaseImpl& camera, int32_t* value);
 HRESULT putAeThresholdOption(BaseImpl& camera, int32_t value);

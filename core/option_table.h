@@ -29,7 +29,3 @@ struct OptionRow {
 std::span<const OptionRow> optionRows();
 // The row of a code, or null.
 const OptionRow* findOptionRow(uint32_t code);
-
-// For rows whose handlers are still to come.
-HRESULT optionPutNotBuilt(BaseImpl& camera, int32_t value);
-HRESULT optionGetNotBuilt(BaseImpl& camera, int32_t* value);

@@ -22,3 +22,7 @@ void PL_SetWorkersAllowed(PLHlperBase& h, bool on) {
 void PL_SetRowOrder(PLHlperBase& h, bool bottomUp) {
   h.rowOrder = bottomUp;
 }
+
+void PL_SetOutputFormat(PLHlperBase& h, uint32_t layout) {
+  h.outputFormat = layout;
+}

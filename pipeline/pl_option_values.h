@@ -10,3 +10,5 @@ void PL_UseWbGainBase(PLHlperBase& helper, bool on);
 // Read when the next state is built.
 void PL_SetWorkersAllowed(PLHlperBase& helper, bool on);
 void PL_SetRowOrder(PLHlperBase& helper, bool bottomUp);
+// The output sample layout (0..4) the next state is built with.
+void PL_SetOutputFormat(PLHlperBase& helper, uint32_t layout);

@@ -333,10 +333,40 @@ TEST(OptionTable, ReadOnlyCodesAnswerTheirDefaults) {
     EXPECT_EQ(cam->put_Option(code, 0), E_NOTIMPL) << code;
 }
 
+// The output layout: high-bit layouts (1, 4) need a high-bit format, grey ones (3, 4) a mono
+// model; a refused layout keeps the stored one.
+TEST(OptionTable, OutputLayoutFollowsTheModelsFormats) {
+  const struct {
+    uint64_t flags;
+    int32_t value;
+    HRESULT put;
+    int32_t read;
+  } cases[] = {
+      {0, -1, E_INVALIDARG, 0},
+      {0, 5, E_INVALIDARG, 0},
+      {0, 2, S_OK, 2},
+      {0, 1, E_NOTIMPL, 0},
+      {0, 3, E_NOTIMPL, 0},
+      {LUMORIX_FLAG_RAW12, 1, S_OK, 1},
+      {LUMORIX_FLAG_RAW12, 4, E_NOTIMPL, 0},
+      {LUMORIX_FLAG_MONO, 3, S_OK, 3},
+      {LUMORIX_FLAG_MONO, 4, E_NOTIMPL, 0},
+      {LUMORIX_FLAG_MONO | LUMORIX_FLAG_RAW16, 4, S_OK, 4},
+  };
+  for (const auto& c : cases) {
+    auto cam = makeCamera(c.flags);
+    EXPECT_EQ(cam->put_Option(LUMORIX_OPTION_RGB, c.value), c.put) << c.flags << " " << c.value;
+    int32_t read = -1;
+    ASSERT_EQ(cam->get_Option(LUMORIX_OPTION_RGB, &read), S_OK);
+    EXPECT_EQ(read, c.read) << c.flags << " " << c.value;
+  }
+}
+
 TEST(OptionTable, StoppedOnlyCodesRefuseWhileStarted) {
   const std::pair<uint32_t, int32_t> cases[] = {{LUMORIX_OPTION_RAW, 1},
                                                 {LUMORIX_OPTION_PIPELINE_THREADS, 0},
                                                 {LUMORIX_OPTION_UPSIDE_DOWN, 0},
+                                                {LUMORIX_OPTION_RGB, 0},
                                                 {LUMORIX_OPTION_CALLBACK_THREAD, 1},
                                                 {LUMORIX_OPTION_FRAME_DEQUE_LENGTH, 8}};
   auto cam = makeCamera(0);
