@@ -157,7 +157,7 @@ HRESULT putNoPacketTimeoutOption(BaseImpl& camera, int32_t value) {
 HRESULT getNoPacketTimeoutOption(BaseImpl& camera, int32_t* value) {
   CUsb* usb = OptionAccess::transport(camera);
   if (!usb) return E_UNEXPECTED;
-  *value = int32_t(usb->noPacketTimeoutMs);
+  *value = int32_t(usb->noPacketTimeoutMs.load());
   return S_OK;
 }
 

@@ -2,6 +2,7 @@
 // frame grab loop.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -108,7 +109,7 @@ class CUsb : public UsbModelHooks {
   uint8_t longFormWrites = 0;  // the 5-byte register form of request 0x08
   uint8_t firmwareVersion = 0;
   uint8_t binning = 1;
-  uint32_t noPacketTimeoutMs = 0;
+  std::atomic<uint32_t> noPacketTimeoutMs{0};  // the host may set it while a grab reads it
   void setEventSink(UsbEventSink sink, void* context);
   void setRequestedRoi(const SensorRect& roi);
   // Stores the region and marks it pending only when it differs from the one asked for last;

@@ -16,8 +16,9 @@ GrabLoop::GrabLoop(CUsb& usb, uint8_t* dst, platform::Event* stopEvent, uint32_t
                    void* packetContext)
     : usb_(usb), stop_(stopEvent), context_(packetContext), waitMs_(timeoutMs) {
   retryBudget_ = usb.GetGrabRetry() * (usb.frameMode ? 3 : 1);
-  if (usb.noPacketTimeoutMs && usb.noPacketTimeoutMs < timeoutMs && usb.triggerMode) {
-    waitMs_ = usb.noPacketTimeoutMs;
+  const uint32_t noPacketMs = usb.noPacketTimeoutMs.load();
+  if (noPacketMs && noPacketMs < timeoutMs && usb.triggerMode) {
+    waitMs_ = noPacketMs;
     noPacket_ = true;
   }
   state_.destination = dst;
