@@ -257,6 +257,29 @@ const PictureRow kRows[] = {
     {"LevelRange", [](ILumorix& c) { return c.put_LevelRange(kLow, kHigh); },
      [](ILumorix& c) { return c.put_LevelRange(kFullLow, kFullHigh); },
      [](PictureRig&, const Picture&, const Picture& a) { ExpectOffChannelsAtMost(a, 5); }},
+    // The automatic range reads the statistics of a frame the host asked for. From a third of the
+    // chart's exposure it spreads the picture over the whole scale: every channel of every patch
+    // grows by 255 over the brightest one, and what is dark stays dark.
+    {"LevelRangeAuto", [](ILumorix& c) { return c.GetHistogram(nullptr, nullptr); },
+     [](ILumorix& c) { return c.put_LevelRange(kFullLow, kFullHigh); },
+     [](PictureRig& rig, const Picture& b, const Picture&) {
+       ASSERT_EQ(rig.cam().LevelRangeAuto(), S_OK);
+       const Picture a = rig.next();
+       int top = 0;
+       for (uint32_t row = 0; row < 2; ++row)
+         for (uint32_t col = 0; col < 4; ++col)
+           top = std::max({top, b.patch(col, row).r, b.patch(col, row).g, b.patch(col, row).b});
+       ASSERT_LT(top, 160) << "a start that leaves room to stretch";
+       const auto stretched = [&](int v) { return v * 255.0 / top; };
+       for (uint32_t row = 0; row < 2; ++row)
+         for (uint32_t col = 0; col < 4; ++col) {
+           const Rgb x = b.patch(col, row), y = a.patch(col, row);
+           EXPECT_NEAR(y.r, stretched(x.r), 6) << kChart[row][col].name;
+           EXPECT_NEAR(y.g, stretched(x.g), 6) << kChart[row][col].name;
+           EXPECT_NEAR(y.b, stretched(x.b), 6) << kChart[row][col].name;
+         }
+     },
+     [](ILumorix& c) { return c.put_ExpoTime(30000); }},
     {"Vignette",
      [](ILumorix& c) {
        const HRESULT hr = c.put_VignetteAmountInt(-100);
