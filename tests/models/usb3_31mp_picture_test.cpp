@@ -59,11 +59,12 @@ constexpr uint32_t kRed[2] = {0, 0}, kWhite[2] = {3, 0}, kGrey[2] = {3, 1};
 // Opens the camera behind a prefix and streams through the pin's pull at 1024 x 770, AE off.
 class PictureRig {
  public:
-  explicit PictureRig(WCHAR16 prefix) {
+  // By default the model's default exposure shows the chart as made.
+  explicit PictureRig(WCHAR16 prefix, sim::ContentKind content = sim::ContentKind::Chart,
+                      uint32_t referenceUs = 94000) {
     rig_.device().setFramePeriodMs(5);
-    sim::SceneOptions scene = sim::Usb3Mp31Family::sceneOptions();
-    scene.referenceExposureUs = 94000;  // the model's default exposure shows the chart as made
-    rig_.device().setContent(sim::ContentKind::Chart, scene);
+    scene_.referenceExposureUs = referenceUs;
+    rig_.device().setContent(content, scene_);
     cam_ = rig_.open(prefix);
     if (!cam_ || cam_->put_eSize(kPreview) != S_OK || cam_->start() != S_OK) cam_ = nullptr;
     if (cam_) cam_->put_AutoExpoEnable(0);
@@ -74,6 +75,7 @@ class PictureRig {
   bool ok() const { return cam_ != nullptr; }
   ILumorix& cam() { return *cam_; }
   ModelRig& rig() { return rig_; }
+  const sim::SceneOptions& scene() const { return scene_; }
 
   // The frame after those exposed or converted before now.
   Picture next() {
@@ -84,6 +86,7 @@ class PictureRig {
 
  private:
   ModelRig rig_{testing_models::RigOptions{.realTime = true}};
+  sim::SceneOptions scene_ = sim::Usb3Mp31Family::sceneOptions();
   BaseImpl* cam_ = nullptr;
 };
 
@@ -254,6 +257,29 @@ const PictureRow kRows[] = {
     {"LevelRange", [](ILumorix& c) { return c.put_LevelRange(kLow, kHigh); },
      [](ILumorix& c) { return c.put_LevelRange(kFullLow, kFullHigh); },
      [](PictureRig&, const Picture&, const Picture& a) { ExpectOffChannelsAtMost(a, 5); }},
+    // The automatic range reads the statistics of a frame the host asked for. From a third of the
+    // chart's exposure it spreads the picture over the whole scale: every channel of every patch
+    // grows by 255 over the brightest one, and what is dark stays dark.
+    {"LevelRangeAuto", [](ILumorix& c) { return c.GetHistogram(nullptr, nullptr); },
+     [](ILumorix& c) { return c.put_LevelRange(kFullLow, kFullHigh); },
+     [](PictureRig& rig, const Picture& b, const Picture&) {
+       ASSERT_EQ(rig.cam().LevelRangeAuto(), S_OK);
+       const Picture a = rig.next();
+       int top = 0;
+       for (uint32_t row = 0; row < 2; ++row)
+         for (uint32_t col = 0; col < 4; ++col)
+           top = std::max({top, b.patch(col, row).r, b.patch(col, row).g, b.patch(col, row).b});
+       ASSERT_LT(top, 160) << "a start that leaves room to stretch";
+       const auto stretched = [&](int v) { return v * 255.0 / top; };
+       for (uint32_t row = 0; row < 2; ++row)
+         for (uint32_t col = 0; col < 4; ++col) {
+           const Rgb x = b.patch(col, row), y = a.patch(col, row);
+           EXPECT_NEAR(y.r, stretched(x.r), 6) << kChart[row][col].name;
+           EXPECT_NEAR(y.g, stretched(x.g), 6) << kChart[row][col].name;
+           EXPECT_NEAR(y.b, stretched(x.b), 6) << kChart[row][col].name;
+         }
+     },
+     [](ILumorix& c) { return c.put_ExpoTime(30000); }},
     {"Vignette",
      [](ILumorix& c) {
        const HRESULT hr = c.put_VignetteAmountInt(-100);
@@ -338,5 +364,155 @@ std::string RowName(const ::testing::TestParamInfo<PictureRow>& row) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, Usb3_31Picture, ::testing::ValuesIn(kRows), RowName);
+
+// --- The sensor and auto exposure ----------------------------------------------------------------
+
+// Row times standing for the camera's shortest, as its range says, and a microsecond below it;
+// a sensor time for no register written.
+constexpr uint32_t kShortest = UINT32_MAX, kBelowShortest = UINT32_MAX - 1, kNoWrite = 0;
+
+// Times and gains set with AE off, as the sensor then holds them.
+struct SensorRow {
+  const char* name;
+  uint32_t us;        // put_ExpoTime
+  uint16_t gain;      // put_ExpoAGain after, 0 none
+  uint32_t mains;     // put_LightFrequency after
+  HRESULT result;     // of the last call
+  uint32_t sensorUs;  // the sensor's time within a line, and get_RealExpoTime exactly
+  uint16_t sensorGain;
+};
+void PrintTo(const SensorRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+const SensorRow kSensorRows[] = {
+    {"Time", 20000, 0, kLightSteady, S_OK, 20000, 100},
+    {"ShortestTime", kShortest, 0, kLightSteady, S_OK, kShortest, 100},
+    {"BelowShortestTime", kBelowShortest, 0, kLightSteady, E_INVALIDARG, kNoWrite, 0},
+    {"Gain", 20000, 200, kLightSteady, S_OK, 20000, 200},
+    // 14000 us is 1.4 periods of the 100 Hz flicker: one whole period stays.
+    {"MainsSnapsTime", 14000, 0, kLight50Hz, S_OK, 10000, 100},
+};
+
+class Usb3_31Sensor : public ::testing::TestWithParam<SensorRow> {};
+
+TEST_P(Usb3_31Sensor, TheSensorHoldsWhatWasSet) {
+  const SensorRow& row = GetParam();
+  PictureRig rig(ZX_W('!'));
+  ASSERT_TRUE(rig.ok());
+  uint32_t shortest = 0, longest = 0, def = 0;
+  ASSERT_EQ(rig.cam().get_ExpTimeRange(&shortest, &longest, &def), S_OK);
+  const auto time = [&](uint32_t us) {
+    return us == kShortest ? shortest : us == kBelowShortest ? shortest - 1 : us;
+  };
+  rig.rig().log().clear();
+  HRESULT hr = rig.cam().put_ExpoTime(time(row.us));
+  if (row.gain) hr = rig.cam().put_ExpoAGain(row.gain);
+  if (row.mains != kLightSteady) hr = rig.cam().put_LightFrequency(row.mains);
+  EXPECT_EQ(hr, row.result);
+  if (row.sensorUs == kNoWrite) {
+    EXPECT_TRUE(rig.rig().log().ofKind(sim::LogKind::RegisterWrite).empty());
+    return;
+  }
+  const uint32_t want = time(row.sensorUs);
+  ModelRig& sensor = rig.rig();
+  EXPECT_TRUE(testing_models::Near(sensor.sensorExposureUs(), want, testing_models::LineUs(sensor)))
+      << sensor.sensorExposureUs();
+  EXPECT_EQ(sensor.sensorGain(), row.sensorGain);
+  uint32_t real = 0;
+  EXPECT_EQ(rig.cam().get_RealExpoTime(&real), S_OK);
+  EXPECT_EQ(real, want);
+}
+
+std::string SensorRowName(const ::testing::TestParamInfo<SensorRow>& row) {
+  return row.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Usb3_31Sensor, ::testing::ValuesIn(kSensorRows), SensorRowName);
+
+// A window in tenths of the frame, right and bottom exclusive.
+struct Tenths {
+  int32_t left, top, right, bottom;
+};
+constexpr Tenths kWholeWidthTop{0, 0, 10, 2}, kWholeWidthBottom{0, 8, 10, 10};
+
+// Auto exposure on the gradient scene, which darkens upwards: the AE window settles at the target
+// in each window in turn; with two, the second, brighter one at half the exposure or less.
+struct AeRow {
+  const char* name;
+  uint16_t target;
+  std::vector<Tenths> windows;  // none: the default window
+};
+void PrintTo(const AeRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+const AeRow kAeRows[] = {
+    {"Target60", 60, {}},
+    {"Target180", 180, {}},
+    {"WindowDarkThenBright", 120, {kWholeWidthTop, kWholeWidthBottom}},
+};
+
+// The mean of the raw samples the sensor sends now inside a window of the delivered frame, whose
+// rows count from the top while the sensor sends the bottom row first.
+double RawWindowMean(PictureRig& rig, const RECT& win) {
+  std::vector<uint8_t> raw(size_t{kW} * kH);
+  ModelRig& sensor = rig.rig();
+  sim::RenderScene(raw.data(), kW, kH, rig.scene(), sensor.sensorExposureUs(), sensor.sensorGain(),
+                   0);
+  uint64_t sum = 0;
+  for (int32_t y = win.top; y < win.bottom; ++y)
+    for (int32_t x = win.left; x < win.right; ++x) sum += raw[size_t(kH - 1 - y) * kW + size_t(x)];
+  const uint64_t n = uint64_t(win.right - win.left) * uint64_t(win.bottom - win.top);
+  return n ? double(sum) / double(n) : 0;
+}
+
+// Pulls until five frames in a row meet the target within 20; the mean last seen otherwise.
+bool Settles(PictureRig& rig, const RECT& win, uint16_t target, double& mean) {
+  std::vector<uint8_t> frame(size_t{DibRowBytes(24, kW)} * kH);
+  BaseImpl& cam = dynamic_cast<BaseImpl&>(rig.cam());
+  uint32_t inRow = 0;
+  for (uint32_t n = 0; n < 150 && inRow < 5; ++n) {
+    if (stream_rig::Puller(cam).pull(frame, 1) != 1) return false;
+    mean = RawWindowMean(rig, win);
+    inRow = std::abs(mean - target) <= 20 ? inRow + 1 : 0;
+  }
+  return inRow == 5;
+}
+
+class Usb3_31AutoExposure : public ::testing::TestWithParam<AeRow> {};
+
+TEST_P(Usb3_31AutoExposure, SettlesAtTheTargetInTheWindow) {
+  const AeRow& row = GetParam();
+  // A fifth of the default exposure shows the scene as made; AE starts from the default.
+  PictureRig rig(ZX_W('!'), sim::ContentKind::Scene, 20000);
+  ASSERT_TRUE(rig.ok());
+  ASSERT_EQ(rig.cam().put_AutoExpoTarget(row.target), S_OK);
+  ASSERT_EQ(rig.cam().put_AutoExpoEnable(1), S_OK);
+  std::vector<double> exposure;
+  const size_t runs = std::max<size_t>(row.windows.size(), 1);
+  for (size_t k = 0; k < runs; ++k) {
+    RECT win{};
+    if (row.windows.empty()) {
+      ASSERT_EQ(rig.cam().get_AERect(&win), S_OK);
+    } else {
+      const Tenths t = row.windows[k];
+      win = RECT{int32_t(kW * t.left / 10), int32_t(kH * t.top / 10), int32_t(kW * t.right / 10),
+                 int32_t(kH * t.bottom / 10)};
+      ASSERT_EQ(rig.cam().put_AERect(&win), S_OK);
+    }
+    double mean = 0;
+    EXPECT_TRUE(Settles(rig, win, row.target, mean)) << "window " << k << " mean " << mean;
+    exposure.push_back(double(rig.rig().sensorExposureUs()) * rig.rig().sensorGain());
+  }
+  for (size_t k = 1; k < exposure.size(); ++k)
+    EXPECT_GE(exposure[k - 1], 2 * exposure[k]) << "window " << k;
+}
+
+std::string AeRowName(const ::testing::TestParamInfo<AeRow>& row) {
+  return row.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Usb3_31AutoExposure, ::testing::ValuesIn(kAeRows), AeRowName);
 
 }  // namespace
