@@ -188,7 +188,8 @@ void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
   const uint32_t frameWidth = record->fullFrame.right ? record->fullFrame.right : preview.width;
   if (record->roiPresent && (w != frameWidth || record->roi.top != 0))
     CropInPlace(record->data, frameWidth, record->roi, shape.rawBytesPerPixel);
-  if (record->binFactor >= 2 && record->binFactor <= 4) {
+  const bool binned = record->binFactor >= 2 && record->binFactor <= 4;
+  if (binned) {
     BinRawFrame(record->data, w, h, record->binFactor, record->binAverage != 0, shape.rawBits);
     w = (w / record->binFactor) & ~1u;
     h = (h / record->binFactor) & ~1u;
@@ -207,7 +208,12 @@ void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
     std::memcpy(out.data, record->data, header.imageSize);
   } else {
     header.bitCount = static_cast<uint16_t>(OutputBits(shape.outputMode));
-    cam_.RawToRgb24(record->data, record->format, out.data, out.second, nullptr, 1,
+    // The pipeline sizes the frame it reads by the region and the factor: the samples were
+    // cropped and binned above.
+    const RECT rect{int32_t(record->roi.left), int32_t(record->roi.top), int32_t(record->roi.right),
+                    int32_t(record->roi.bottom)};
+    cam_.RawToRgb24(record->data, record->format, out.data, out.second,
+                    record->roiPresent ? &rect : nullptr, binned ? record->binFactor : 1,
                     shape.outputMode);
   }
   ++cam_.framesDelivered_;

@@ -198,9 +198,11 @@ HRESULT PullApi::PullFrameForPin(uint8_t* dst, uint32_t dstSize, platform::Event
   }
   const bool cropped = record->roiPresent && (roi.right - roi.left != preview.width ||
                                               roi.bottom - roi.top != preview.height);
-  if (cropped)
-    Delivery::CropInPlace(record->data, preview.width, roi,
-                          cam_.pipeline_ ? cam_.pipeline_->shape().rawBytesPerPixel : 1);
+  const StreamOutputShape raw = cam_.pipeline_ ? cam_.pipeline_->shape() : StreamOutputShape{};
+  if (cropped) Delivery::CropInPlace(record->data, preview.width, roi, raw.rawBytesPerPixel);
+  // The camera sends whole frames; the pipeline takes the factor to mean the samples are binned.
+  Delivery::BinRawFrame(record->data, roi.right - roi.left, roi.bottom - roi.top, factor,
+                        record->binAverage != 0, raw.rawBits);
   const RECT rect{static_cast<int32_t>(roi.left), static_cast<int32_t>(roi.top),
                   static_cast<int32_t>(roi.right), static_cast<int32_t>(roi.bottom)};
   cam_.RawToRgb24(record->data, record->format, dst, nullptr, cropped ? &rect : nullptr, factor, 0);

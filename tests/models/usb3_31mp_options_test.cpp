@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -29,15 +30,22 @@ std::vector<uint8_t> pinBuffer(uint32_t w, uint32_t h) {
   return std::vector<uint8_t>(size_t{DibRowBytes(24, w)} * h);
 }
 
+void ignoreEvent(uint32_t, void*) {}
+
 class OptionsRig {
  public:
-  OptionsRig() {
+  // With pullQueue the frames go through the delivery thread into the queue PullImage reads.
+  explicit OptionsRig(bool pullQueue = false) {
     rig_.device().setFramePeriodMs(5);
     sim::SceneOptions scene = sim::Usb3Mp31Family::sceneOptions();
     scene.referenceExposureUs = 94000;
     rig_.device().setContent(sim::ContentKind::Chart, scene);
     cam_ = rig_.open(ZX_W('!'));
-    if (!cam_ || cam_->put_eSize(kPreview) != S_OK || cam_->start() != S_OK) cam_ = nullptr;
+    const HRESULT started =
+        !cam_ || cam_->put_eSize(kPreview) != S_OK ? E_FAIL
+        : pullQueue ? cam_->start(nullptr, nullptr, nullptr, nullptr, nullptr, &ignoreEvent)
+                    : cam_->start();
+    if (started != S_OK) cam_ = nullptr;
     if (cam_) cam_->put_AutoExpoEnable(0);
   }
   ~OptionsRig() {
@@ -64,6 +72,18 @@ class OptionsRig {
     done = true;
     watchdog.join();
     return hr;
+  }
+  // The first queued frame of w x h after skipping what was in flight; false when none came.
+  bool nextQueued(std::vector<uint8_t>& dst, uint32_t w, uint32_t h) {
+    uint32_t got = 0;
+    for (int tries = 0; tries < 1000; ++tries) {
+      LumorixFrameInfo info{};
+      if (cam_->PullImage(dst.data(), 24, 0, &info) != S_OK)
+        std::this_thread::sleep_for(5ms);
+      else if (info.width == w && info.height == h && ++got > kStale)
+        return true;
+    }
+    return false;
   }
   // The first frame that fits dst after skipping what was in flight; false when none came.
   bool nextFitting(std::vector<uint8_t>& dst, uint32_t skip = kStale) {
@@ -92,6 +112,42 @@ TEST(Usb3_31Options, BinningTwoWhileStreamingGivesHalfSizeFrames) {
   EXPECT_EQ(rig.pull(short_, 5s), E_FAIL);
   EXPECT_GT(stream_rig::CentreMean(half, w, h), 20.0) << "a picture, not an empty buffer";
   EXPECT_EQ(rig.cam().put_Option(LUMORIX_OPTION_BINNING, 2), S_FALSE);
+}
+
+// The pipeline reads a binned frame's samples at the binned size, so they must have been binned
+// on both roads out of the camera; a region is cut before binning. A region of the top-left
+// quarter shows red left of green.
+TEST(Usb3_31Options, BinnedFramesKeepTheChartsColours) {
+  constexpr int32_t kSum = 2, kAverage = 0x82;
+  const struct {
+    bool pullQueue;
+    int32_t code;
+    bool region;  // 512 x 386 from (2, 2)
+  } rows[] = {{false, kSum, false}, {false, kAverage, false}, {false, kAverage, true},
+              {true, kSum, false},  {true, kAverage, false},  {true, kAverage, true}};
+  for (const auto& row : rows) {
+    const std::string what = std::string(row.pullQueue ? "queue" : "pin") + " code " +
+                             std::to_string(row.code) + (row.region ? " region" : "");
+    OptionsRig rig(row.pullQueue);
+    ASSERT_TRUE(rig.ok()) << what;
+    if (row.region) {
+      ASSERT_EQ(rig.cam().put_Roi(2, 2, 512, 386), S_OK) << what;
+    }
+    ASSERT_EQ(rig.cam().put_Option(LUMORIX_OPTION_BINNING, row.code), S_OK) << what;
+    const uint32_t w = (row.region ? 512 : kW) / 2, h = (row.region ? 386 : kH) / 2 & ~1u;
+    std::vector<uint8_t> frame = pinBuffer(w, h);
+    ASSERT_TRUE(row.pullQueue ? rig.nextQueued(frame, w, h) : rig.nextFitting(frame)) << what;
+    if (!row.region) {
+      stream_rig::ExpectChart(frame, w, h, what.c_str());
+      continue;
+    }
+    const stream_rig::Rgb red = stream_rig::PixelAt(frame, w, h, w / 4, h / 2);
+    const stream_rig::Rgb green = stream_rig::PixelAt(frame, w, h, w * 3 / 4, h / 2);
+    EXPECT_GT(red.r, std::max(red.g, red.b) + 40)
+        << what << " red reads " << red.r << "," << red.g << "," << red.b;
+    EXPECT_GT(green.g, std::max(green.r, green.b) + 40)
+        << what << " green reads " << green.r << "," << green.g << "," << green.b;
+  }
 }
 
 TEST(Usb3_31Options, ByteOrderZeroPutsRedFirst) {
