@@ -1,5 +1,5 @@
-// VNG and PPG demosaic: every member against the literal rules, hand anchors, byte orders and
-// the inputs they refuse.
+// VNG and PPG demosaic: every member against the literal rules, hand anchors and the inputs they
+// refuse.
 #include <gtest/gtest.h>
 
 #include "kernels/demosaic.h"
@@ -156,24 +156,6 @@ TEST(KernelsDemosaicVngPpg, PpgGreenBelowZeroIsZero) {
   at(0, -2) = at(0, 2) = at(-2, 0) = 255;
   const Guarded<uint8_t> out = run<uint8_t>({Method::Ppg, w, h, 1, false, true, 3, 8}, raw);
   EXPECT_EQ(out[y * reference::stride<uint8_t>(3, w) + x * 3 + 1], 0);
-}
-
-// The members of either byte order, each given its own table, give one image with red and blue
-// exchanged.
-TEST(KernelsDemosaicVngPpg, ByteOrdersSwapRedAndBlueOnly) {
-  for (Method m : {Method::Vng, Method::Ppg})
-    for (uint32_t b = 0; b < 4; ++b) {
-      const auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, 15, 11, 4095, 60 + b);
-      const Guarded<uint16_t> rgb = run<uint16_t>({m, 15, 11, b, false, false, 3, 12}, raw);
-      const Guarded<uint16_t> bgr = run<uint16_t>({m, 15, 11, b, true, false, 3, 12}, raw);
-      const size_t stride = reference::stride<uint16_t>(3, 15);
-      for (size_t y = 0; y < 11; ++y)
-        for (size_t i = y * stride; i < y * stride + 45; i += 3) {
-          ASSERT_EQ(rgb[i], bgr[i + 2]) << name(m) << " b" << b << " sample " << i;
-          ASSERT_EQ(rgb[i + 1], bgr[i + 1]) << name(m) << " b" << b << " sample " << i;
-          ASSERT_EQ(rgb[i + 2], bgr[i]) << name(m) << " b" << b << " sample " << i;
-        }
-    }
 }
 
 // What the kernels refuse leaves the output untouched; a 4-pixel side is border fill only.
