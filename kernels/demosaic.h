@@ -1,5 +1,5 @@
-// Demosaicing of raw Bayer frames: the dispatch entries, the border fill, bilinear, and the
-// four-row mosaic conversion.
+// Demosaicing of raw Bayer frames: the dispatch entries, the border fill, bilinear, VNG, PPG and
+// the four-row mosaic conversion.
 #pragma once
 
 #include <cstdint>
@@ -57,6 +57,47 @@ void DemosaicBilinearRows16(bool bgr, uint32_t b, const uint8_t* siteTable, int3
                             int32_t y0, int32_t y1, const uint16_t* raw, uint16_t* out,
                             uint8_t bits, uint8_t p, uint8_t rowOrder);
 
+// VNG: border fill, then each interior pixel from the colour differences of the directions whose
+// gradient is small. The channels come from siteTable, so both byte orders share one body.
+void DemosaicVng8Bgr(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, const uint8_t* raw,
+                     uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder);
+void DemosaicVng8Rgb(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, const uint8_t* raw,
+                     uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder);
+void DemosaicVng16Bgr(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+                      const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
+                      uint8_t rowOrder);
+void DemosaicVng16Rgb(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+                      const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
+                      uint8_t rowOrder);
+
+// PPG: border fill, green along the flattest of four directions, then red and blue by hue
+// transit along the greens of the same neighbours. Channels from siteTable, as VNG.
+void DemosaicPpg8Bgr(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, const uint8_t* raw,
+                     uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder);
+void DemosaicPpg8Rgb(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, const uint8_t* raw,
+                     uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder);
+void DemosaicPpg16Bgr(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+                      const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
+                      uint8_t rowOrder);
+void DemosaicPpg16Rgb(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+                      const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
+                      uint8_t rowOrder);
+
+// VNG and PPG on raw rows y0 .. y1 - 1 (bgr is unused: siteTable places the colours). PPG reads
+// the greens of the rows next to the band without writing them, so bands may run at once.
+void DemosaicVngRows8(bool bgr, uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+                      int32_t y0, int32_t y1, const uint8_t* raw, uint8_t* out, uint8_t bits,
+                      uint8_t p, uint8_t rowOrder);
+void DemosaicVngRows16(bool bgr, uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+                       int32_t y0, int32_t y1, const uint16_t* raw, uint16_t* out, uint8_t bits,
+                       uint8_t p, uint8_t rowOrder);
+void DemosaicPpgRows8(bool bgr, uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+                      int32_t y0, int32_t y1, const uint8_t* raw, uint8_t* out, uint8_t bits,
+                      uint8_t p, uint8_t rowOrder);
+void DemosaicPpgRows16(bool bgr, uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+                       int32_t y0, int32_t y1, const uint16_t* raw, uint16_t* out, uint8_t bits,
+                       uint8_t p, uint8_t rowOrder);
+
 // Re-expresses a frame with a four-row colour period as a 2 x 2 mosaic in dst (w x h samples).
 // Frames under 4 columns or 6 rows are copied unchanged.
 void QuickDemosaic8(const uint8_t* raw, uint8_t* dst, int32_t w, int32_t h);
@@ -64,5 +105,7 @@ void QuickDemosaic16(const uint16_t* raw, uint16_t* dst, int32_t w, int32_t h);
 
 // A site table whose every entry names a channel 0..2 (anything else is refused).
 bool validSiteTable(const uint8_t* siteTable);
+// Order b of the table is a Bayer cell: green on one diagonal, red and blue on the other.
+bool bayerSites(const uint8_t* siteTable, uint32_t b);
 
 }  // namespace kernels

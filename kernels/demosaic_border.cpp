@@ -22,7 +22,7 @@ constexpr uint64_t kReciprocal[9] = {0,
 // (x +- 1), the column pair (y +- 1) and the four diagonals. Summing per class and adding each
 // class to its colour gives the per-colour sums of the cell without a lookup per sample.
 template <typename Sample>
-void borderPixel(const BorderFrame<Sample>& f, int32_t x, int32_t y) {
+void borderMeans(const BorderFrame<Sample>& f, int32_t x, int32_t y, uint32_t px[3]) {
   const uint8_t* site = f.site + 4 * f.b;  // [(x & 1) * 2 + (y & 1)]
   auto colourAt = [&](int32_t cx, int32_t cy) { return site[2 * (cx & 1) + (cy & 1)]; };
   const bool left = x > 0, right = x<f.w - 1, up = y> 0, down = y < f.h - 1;
@@ -43,12 +43,19 @@ void borderPixel(const BorderFrame<Sample>& f, int32_t x, int32_t y) {
   for (int k = 0; k < 3; ++k)
     if (classColour[k] != c)
       sum[classColour[k]] += classSum[k], count[classColour[k]] += classCount[k];
-  Sample* px = f.out + size_t(outputRow(y, f.h, f.rowOrder)) * f.stride + size_t(x) * f.p;
   for (int ch = 0; ch < 3; ++ch) {
     // The integer quotient truncates exactly as the double one does for these magnitudes.
     const auto mean = static_cast<uint32_t>((uint64_t{sum[ch]} * kReciprocal[count[ch]]) >> 32);
-    px[ch] = static_cast<Sample>(ch == c ? cur[x] : std::min(mean, f.maxval));
+    px[ch] = ch == c ? uint32_t{cur[x]} : std::min(mean, f.maxval);
   }
+}
+
+template <typename Sample>
+void borderPixel(const BorderFrame<Sample>& f, int32_t x, int32_t y) {
+  uint32_t v[3];
+  borderMeans(f, x, y, v);
+  Sample* px = f.out + size_t(outputRow(y, f.h, f.rowOrder)) * f.stride + size_t(x) * f.p;
+  for (int ch = 0; ch < 3; ++ch) px[ch] = static_cast<Sample>(v[ch]);
 }
 
 template <typename Sample>
@@ -67,6 +74,13 @@ void demosaicBorder(uint32_t b, const uint8_t* siteTable, const Sample* raw, Sam
 }  // namespace
 
 template <typename Sample>
+uint32_t borderGreen(const BorderFrame<Sample>& f, int32_t x, int32_t y) {
+  uint32_t v[3];
+  borderMeans(f, x, y, v);
+  return v[1];
+}
+
+template <typename Sample>
 void borderRows(const BorderFrame<Sample>& f, int32_t y0, int32_t y1) {
   for (int32_t y = y0; y < y1; ++y)
     for (int32_t x = 0; x < f.w; ++x) borderPixel(f, x, y);
@@ -81,6 +95,17 @@ template void borderRows<uint8_t>(const BorderFrame<uint8_t>&, int32_t, int32_t)
 template void borderRows<uint16_t>(const BorderFrame<uint16_t>&, int32_t, int32_t);
 template void borderEnds<uint8_t>(const BorderFrame<uint8_t>&, int32_t);
 template void borderEnds<uint16_t>(const BorderFrame<uint16_t>&, int32_t);
+template uint32_t borderGreen<uint8_t>(const BorderFrame<uint8_t>&, int32_t, int32_t);
+template uint32_t borderGreen<uint16_t>(const BorderFrame<uint16_t>&, int32_t, int32_t);
+
+bool bayerSites(const uint8_t* siteTable, uint32_t b) {
+  // [2 * (x & 1) + (y & 1)]: green on one diagonal, red and blue (either way) on the other.
+  if (!validSiteTable(siteTable) || b > 3) return false;
+  const uint8_t* s = siteTable + 4 * b;
+  const bool greenMain = s[0] == 1 && s[3] == 1 && s[1] + s[2] == 2 && s[1] != 1;
+  const bool greenAnti = s[1] == 1 && s[2] == 1 && s[0] + s[3] == 2 && s[0] != 1;
+  return greenMain || greenAnti;
+}
 
 bool validSiteTable(const uint8_t* siteTable) {
   return siteTable && std::all_of(siteTable, siteTable + 16, [](uint8_t c) { return c <= 2; });

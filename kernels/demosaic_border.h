@@ -25,5 +25,8 @@ template <typename Sample>
 void borderRows(const BorderFrame<Sample>& f, int32_t y0, int32_t y1);
 template <typename Sample>
 void borderEnds(const BorderFrame<Sample>& f, int32_t y);
+// The green the fill writes at border pixel (x, y), without writing it.
+template <typename Sample>
+uint32_t borderGreen(const BorderFrame<Sample>& f, int32_t x, int32_t y);
 
 }  // namespace kernels

@@ -8,13 +8,13 @@ template <typename Sample>
 using RowsFn = void (*)(bool, uint32_t, const uint8_t*, int32_t, int32_t, int32_t, int32_t,
                         const Sample*, Sample*, uint8_t, uint8_t, uint8_t);
 
-// Slots by method code: 0 bilinear, 1 VNG, 2 PPG, 3 AHD. The last three hold bilinear until
-// their own kernels arrive; codes past the table are bilinear too.
+// Slots by method code: 0 bilinear, 1 VNG, 2 PPG, 3 AHD. AHD holds bilinear until its own
+// kernel arrives; codes past the table are bilinear too.
 constexpr uint32_t kMethodSlots = 4;
-constexpr RowsFn<uint8_t> kMethods8[kMethodSlots] = {DemosaicBilinearRows8, DemosaicBilinearRows8,
-                                                     DemosaicBilinearRows8, DemosaicBilinearRows8};
-constexpr RowsFn<uint16_t> kMethods16[kMethodSlots] = {
-    DemosaicBilinearRows16, DemosaicBilinearRows16, DemosaicBilinearRows16, DemosaicBilinearRows16};
+constexpr RowsFn<uint8_t> kMethods8[kMethodSlots] = {DemosaicBilinearRows8, DemosaicVngRows8,
+                                                     DemosaicPpgRows8, DemosaicBilinearRows8};
+constexpr RowsFn<uint16_t> kMethods16[kMethodSlots] = {DemosaicBilinearRows16, DemosaicVngRows16,
+                                                       DemosaicPpgRows16, DemosaicBilinearRows16};
 
 template <typename Sample>
 void demosaic(const RowsFn<Sample> (&methods)[kMethodSlots], const Layout& l, uint32_t method,

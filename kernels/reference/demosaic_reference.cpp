@@ -1,4 +1,5 @@
-// Demosaic rules read literally: border means, bilinear by named colours, the four-row mosaic.
+// Demosaic rules read literally: border means, bilinear by named colours, VNG, PPG, the four-row
+// mosaic.
 #include <algorithm>
 
 #include "kernels/reference/reference.h"
@@ -91,6 +92,230 @@ void bilinear(bool bgr, uint32_t b, const uint8_t* site, int32_t w, int32_t h, c
     }
 }
 
+namespace {
+
+// The raw samples around (x, y) by their compass names.
+struct Hood {
+  int64_t Z, N, S, W, E, NW, NE, SW, SE, NN, SS, WW, EE, NNW, NNE, SSW, SSE, NWW, NEE, SWW, SEE,
+      NNWW, NNEE, SSWW, SSEE;
+};
+
+template <typename S>
+Hood hood(const S* raw, int32_t w, int32_t x, int32_t y) {
+  auto s = [&](int32_t dx, int32_t dy) -> int64_t { return raw[(y + dy) * w + (x + dx)]; };
+  return {s(0, 0),   s(0, -1), s(0, 1),  s(-1, 0),  s(1, 0),  s(-1, -1), s(1, -1),
+          s(-1, 1),  s(1, 1),  s(0, -2), s(0, 2),   s(-2, 0), s(2, 0),   s(-1, -2),
+          s(1, -2),  s(-1, 2), s(1, 2),  s(-2, -1), s(2, -1), s(-2, 1),  s(2, 1),
+          s(-2, -2), s(2, -2), s(-2, 2), s(2, 2)};
+}
+
+int64_t ad(int64_t a, int64_t b) {
+  return a > b ? a - b : b - a;
+}
+int64_t hf(int64_t a, int64_t b) {
+  return ad(a, b) >> 1;
+}
+// Quotient toward zero, as the rules say, spelled without relying on the operator.
+int64_t quot(int64_t a, int64_t b) {
+  const int64_t q = ad(a, 0) / ad(b, 0);
+  return (a < 0) != (b < 0) ? -q : q;
+}
+template <typename S>
+S lim(int64_t v, uint8_t bits) {
+  return S(v < 0 ? 0 : v > int64_t(maxval<S>(bits)) ? maxval<S>(bits) : v);
+}
+
+// Threshold selection and the two averaged differences from estimate 0.
+void vngAverage(const int64_t g[8], const int64_t e0[8], const int64_t e1[8], const int64_t e2[8],
+                int64_t& d1, int64_t& d2) {
+  int64_t lo = g[0], hi = g[0];
+  for (int k = 0; k < 8; ++k) lo = std::min(lo, g[k]), hi = std::max(hi, g[k]);
+  const int64_t t = (hi >> 1) + lo;
+  int64_t s0 = 0, s1 = 0, s2 = 0, n = 0;
+  for (int k = 0; k < 8; ++k)
+    if (g[k] <= t) s0 += e0[k], s1 += e1[k], s2 += e2[k], ++n;
+  d1 = quot(s1 - s0, n), d2 = quot(s2 - s0, n);
+}
+
+}  // namespace
+
+template <typename S>
+void vng(uint32_t b, const uint8_t* site, int32_t w, int32_t h, const S* raw, S* out, uint8_t bits,
+         uint8_t p, uint8_t rowOrder) {
+  border(b, site, raw, out, w, h, bits, p, rowOrder);
+  const size_t st = stride<S>(p, w);
+  auto ch = [&](int32_t x, int32_t y) { return site[(y & 1) + 2 * (x & 1) + 4 * b]; };
+  auto px = [&](int32_t x, int32_t y) { return out + (rowOrder ? y : h - 1 - y) * st + x * p; };
+  for (int32_t y = 2; y < h - 2; ++y)
+    for (int32_t x = 2; x < w - 2; ++x) {
+      const Hood q = hood(raw, w, x, y);
+      const int c = ch(x, y);
+      if (c == 1) {
+        px(x, y)[1] = S(q.Z);
+        continue;
+      }
+      const int o = c == 0 ? 2 : 0;
+      const int64_t g[8] = {ad(q.NN, q.Z) + ad(q.N, q.S) + hf(q.NW, q.SW) + hf(q.NE, q.SE) +
+                                hf(q.NNW, q.W) + hf(q.NNE, q.E),
+                            ad(q.EE, q.Z) + ad(q.E, q.W) + hf(q.NE, q.NW) + hf(q.SE, q.SW) +
+                                hf(q.NEE, q.N) + hf(q.SEE, q.S),
+                            ad(q.WW, q.Z) + ad(q.W, q.E) + hf(q.NW, q.NE) + hf(q.SW, q.SE) +
+                                hf(q.NWW, q.N) + hf(q.SWW, q.S),
+                            ad(q.SS, q.Z) + ad(q.S, q.N) + hf(q.SW, q.NW) + hf(q.SE, q.NE) +
+                                hf(q.SSW, q.W) + hf(q.SSE, q.E),
+                            ad(q.NNEE, q.Z) + ad(q.NE, q.SW) + hf(q.N, q.W) + hf(q.E, q.S) +
+                                hf(q.NNE, q.N) + hf(q.NEE, q.E),
+                            ad(q.SSEE, q.Z) + ad(q.SE, q.NW) + hf(q.E, q.N) + hf(q.S, q.W) +
+                                hf(q.SEE, q.E) + hf(q.SSE, q.S),
+                            ad(q.NNWW, q.Z) + ad(q.NW, q.SE) + hf(q.W, q.S) + hf(q.N, q.E) +
+                                hf(q.NWW, q.W) + hf(q.NNW, q.N),
+                            ad(q.SSWW, q.Z) + ad(q.SW, q.NE) + hf(q.S, q.E) + hf(q.W, q.N) +
+                                hf(q.SSW, q.S) + hf(q.SWW, q.W)};
+      const int64_t sc[8] = {(q.NN + q.Z) >> 1,   (q.EE + q.Z) >> 1,   (q.WW + q.Z) >> 1,
+                             (q.SS + q.Z) >> 1,   (q.NNEE + q.Z) >> 1, (q.SSEE + q.Z) >> 1,
+                             (q.NNWW + q.Z) >> 1, (q.SSWW + q.Z) >> 1};
+      const int64_t sg[8] = {q.N,
+                             q.E,
+                             q.W,
+                             q.S,
+                             (q.N + q.NNE + q.E + q.NEE) >> 2,
+                             (q.S + q.SSE + q.E + q.SEE) >> 2,
+                             (q.N + q.NNW + q.W + q.NWW) >> 2,
+                             (q.S + q.SSW + q.W + q.SWW) >> 2};
+      const int64_t so[8] = {(q.NW + q.NE) >> 1,
+                             (q.NE + q.SE) >> 1,
+                             (q.NW + q.SW) >> 1,
+                             (q.SW + q.SE) >> 1,
+                             q.NE,
+                             q.SE,
+                             q.NW,
+                             q.SW};
+      int64_t dg, dother;
+      vngAverage(g, sc, sg, so, dg, dother);
+      px(x, y)[c] = S(q.Z);
+      px(x, y)[1] = lim<S>(q.Z + dg, bits);
+      px(x, y)[o] = lim<S>(q.Z + dother, bits);
+    }
+  for (int32_t y = 2; y < h - 2; ++y)
+    for (int32_t x = 2; x < w - 2; ++x) {
+      if (ch(x, y) != 1) continue;
+      const Hood q = hood(raw, w, x, y);
+      const int X = ch(x - 1, y), Y = ch(x, y - 1);
+      const int64_t g[8] = {ad(q.NN, q.Z) + ad(q.N, q.S) + hf(q.NW, q.SW) + hf(q.NE, q.SE) +
+                                hf(q.NNW, q.W) + hf(q.NNE, q.E),
+                            ad(q.EE, q.Z) + ad(q.E, q.W) + hf(q.NE, q.NW) + hf(q.SE, q.SW) +
+                                hf(q.NEE, q.N) + hf(q.SEE, q.S),
+                            ad(q.WW, q.Z) + ad(q.W, q.E) + hf(q.NW, q.NE) + hf(q.SW, q.SE) +
+                                hf(q.NWW, q.N) + hf(q.SWW, q.S),
+                            ad(q.SS, q.Z) + ad(q.S, q.N) + hf(q.SW, q.NW) + hf(q.SE, q.NE) +
+                                hf(q.SSW, q.W) + hf(q.SSE, q.E),
+                            ad(q.NNEE, q.Z) + ad(q.NE, q.SW) + ad(q.NNE, q.W) + ad(q.NEE, q.S),
+                            ad(q.SSEE, q.Z) + ad(q.SE, q.NW) + ad(q.SSE, q.W) + ad(q.SEE, q.N),
+                            ad(q.NNWW, q.Z) + ad(q.NW, q.SE) + ad(q.NNW, q.E) + ad(q.NWW, q.S),
+                            ad(q.SSWW, q.Z) + ad(q.SW, q.NE) + ad(q.SSW, q.E) + ad(q.SWW, q.N)};
+      const int64_t sg[8] = {(q.Z + q.NN) >> 1,
+                             (q.Z + q.EE) >> 1,
+                             (q.Z + q.WW) >> 1,
+                             (q.Z + q.SS) >> 1,
+                             q.NE,
+                             q.SE,
+                             q.NW,
+                             q.SW};
+      const int64_t sx[8] = {(q.NNW + q.NNE + q.W + q.E) >> 2,
+                             q.E,
+                             q.W,
+                             (q.SSW + q.SSE + q.W + q.E) >> 2,
+                             (q.NNE + q.E) >> 1,
+                             (q.SSE + q.E) >> 1,
+                             (q.NNW + q.W) >> 1,
+                             (q.SSW + q.W) >> 1};
+      const int64_t sy[8] = {q.N,
+                             (q.NEE + q.SEE + q.N + q.S) >> 2,
+                             (q.NWW + q.SWW + q.N + q.S) >> 2,
+                             q.S,
+                             (q.NEE + q.N) >> 1,
+                             (q.SEE + q.S) >> 1,
+                             (q.NWW + q.N) >> 1,
+                             (q.SWW + q.S) >> 1};
+      int64_t dx, dy;
+      vngAverage(g, sg, sx, sy, dx, dy);
+      px(x, y)[Y] = lim<S>(q.Z + dy, bits);
+      px(x, y)[X] = lim<S>(q.Z + dx, bits);
+    }
+}
+
+namespace {
+
+int64_t hueTransit(int64_t l1, int64_t l2, int64_t l3, int64_t v1, int64_t v3) {
+  if ((l1 < l2 && l2 < l3) || (l1 > l2 && l2 > l3))
+    return v1 + quot((l2 - l1) * (v3 - v1), l3 - l1);
+  const int64_t sum = v1 + v3;
+  return (sum - (sum & 1)) / 2 + quot(2 * l2 - l1 - l3, 4);
+}
+
+}  // namespace
+
+template <typename S>
+void ppg(uint32_t b, const uint8_t* site, int32_t w, int32_t h, const S* raw, S* out, uint8_t bits,
+         uint8_t p, uint8_t rowOrder) {
+  border(b, site, raw, out, w, h, bits, p, rowOrder);
+  const size_t st = stride<S>(p, w);
+  auto ch = [&](int32_t x, int32_t y) { return int(site[(y & 1) + 2 * (x & 1) + 4 * b]); };
+  auto px = [&](int32_t x, int32_t y) { return out + (rowOrder ? y : h - 1 - y) * st + x * p; };
+  // Reads of the output frame: channel k of the pixel at (x, y).
+  auto o = [&](int32_t x, int32_t y, int k) -> int64_t { return px(x, y)[k]; };
+  for (int32_t y = 2; y < h - 2; ++y)
+    for (int32_t x = 2; x < w - 2; ++x) {
+      const Hood q = hood(raw, w, x, y);
+      const int c = ch(x, y);
+      if (c == 1) {
+        px(x, y)[1] = S(q.Z);
+        continue;
+      }
+      const int64_t dN = ad(q.N, q.S) + 2 * ad(q.NN, q.Z), dE = ad(q.W, q.E) + 2 * ad(q.EE, q.Z);
+      const int64_t dW = ad(q.W, q.E) + 2 * ad(q.WW, q.Z), dS = ad(q.N, q.S) + 2 * ad(q.SS, q.Z);
+      int64_t g;
+      if (dN <= dE && dN <= dW && dN <= dS)
+        g = quot(3 * q.N + q.S + q.Z - q.NN, 4);
+      else if (dE <= dW && dE <= dS)
+        g = quot(3 * q.E + q.W + q.Z - q.EE, 4);
+      else if (dW <= dS)
+        g = quot(3 * q.W + q.E + q.Z - q.WW, 4);
+      else
+        g = quot(3 * q.S + q.N + q.Z - q.SS, 4);
+      px(x, y)[1] = lim<S>(g, bits);
+      px(x, y)[c] = S(q.Z);
+    }
+  for (int32_t y = 2; y < h - 2; ++y)
+    for (int32_t x = 2; x < w - 2; ++x) {
+      if (ch(x, y) != 1) continue;
+      const int X = ch(x - 1, y), Y = ch(x, y - 1);
+      const int64_t Z = o(x, y, 1);
+      px(x, y)[X] = lim<S>(
+          hueTransit(o(x - 1, y, 1), Z, o(x + 1, y, 1), o(x - 1, y, X), o(x + 1, y, X)), bits);
+      px(x, y)[Y] = lim<S>(
+          hueTransit(o(x, y - 1, 1), Z, o(x, y + 1, 1), o(x, y - 1, Y), o(x, y + 1, Y)), bits);
+    }
+  for (int32_t y = 2; y < h - 2; ++y)
+    for (int32_t x = 2; x < w - 2; ++x) {
+      const int c = ch(x, y);
+      if (c == 1) continue;
+      const int O = 2 - c;
+      const int64_t Z = o(x, y, c), Gz = o(x, y, 1);
+      const int64_t dne = ad(Z, o(x - 2, y + 2, c)) + ad(o(x + 2, y - 2, c), Z) +
+                          ad(Gz, o(x - 1, y + 1, 1)) + ad(o(x + 1, y - 1, 1), Gz) +
+                          ad(o(x + 1, y - 1, O), o(x - 1, y + 1, O));
+      const int64_t dnw = ad(Z, o(x + 2, y + 2, c)) + ad(o(x - 2, y - 2, c), Z) +
+                          ad(o(x - 1, y - 1, O), o(x + 1, y + 1, O)) + ad(Gz, o(x + 1, y + 1, 1)) +
+                          ad(o(x - 1, y - 1, 1), Gz);
+      const int64_t v = dne > dnw ? hueTransit(o(x - 1, y - 1, 1), Gz, o(x + 1, y + 1, 1),
+                                               o(x - 1, y - 1, O), o(x + 1, y + 1, O))
+                                  : hueTransit(o(x + 1, y - 1, 1), Gz, o(x - 1, y + 1, 1),
+                                               o(x + 1, y - 1, O), o(x - 1, y + 1, O));
+      px(x, y)[O] = lim<S>(v, bits);
+    }
+}
+
 template <typename S>
 void quickDemosaic(const S* raw, S* dst, int32_t w, int32_t h, int32_t limit) {
   if (w < 4 || h < 6) {
@@ -129,12 +354,16 @@ void quickDemosaic(const S* raw, S* dst, int32_t w, int32_t h, int32_t limit) {
   for (int32_t x = 0; x < w; ++x) d(x, h - 1) = d(x, h - 3);
 }
 
-#define ZX_REF_DEMOSAIC(S)                                                                   \
-  template size_t stride<S>(uint32_t, int32_t);                                              \
-  template void border<S>(uint32_t, const uint8_t*, const S*, S*, int32_t, int32_t, uint8_t, \
-                          uint8_t, uint8_t);                                                 \
-  template void bilinear<S>(bool, uint32_t, const uint8_t*, int32_t, int32_t, const S*, S*,  \
-                            uint8_t, uint8_t, uint8_t);                                      \
+#define ZX_REF_DEMOSAIC(S)                                                                         \
+  template size_t stride<S>(uint32_t, int32_t);                                                    \
+  template void border<S>(uint32_t, const uint8_t*, const S*, S*, int32_t, int32_t, uint8_t,       \
+                          uint8_t, uint8_t);                                                       \
+  template void bilinear<S>(bool, uint32_t, const uint8_t*, int32_t, int32_t, const S*, S*,        \
+                            uint8_t, uint8_t, uint8_t);                                            \
+  template void vng<S>(uint32_t, const uint8_t*, int32_t, int32_t, const S*, S*, uint8_t, uint8_t, \
+                       uint8_t);                                                                   \
+  template void ppg<S>(uint32_t, const uint8_t*, int32_t, int32_t, const S*, S*, uint8_t, uint8_t, \
+                       uint8_t);                                                                   \
   template void quickDemosaic<S>(const S*, S*, int32_t, int32_t, int32_t);
 ZX_REF_DEMOSAIC(uint8_t)
 ZX_REF_DEMOSAIC(uint16_t)

@@ -18,6 +18,12 @@ template <typename S>
 void bilinear(bool bgr, uint32_t b, const uint8_t* site, int32_t w, int32_t h, const S* raw, S* out,
               uint8_t bits, uint8_t p, uint8_t rowOrder);
 template <typename S>
+void vng(uint32_t b, const uint8_t* site, int32_t w, int32_t h, const S* raw, S* out, uint8_t bits,
+         uint8_t p, uint8_t rowOrder);
+template <typename S>
+void ppg(uint32_t b, const uint8_t* site, int32_t w, int32_t h, const S* raw, S* out, uint8_t bits,
+         uint8_t p, uint8_t rowOrder);
+template <typename S>
 void quickDemosaic(const S* raw, S* dst, int32_t w, int32_t h, int32_t limit);
 
 template <typename S>

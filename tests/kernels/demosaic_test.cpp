@@ -201,20 +201,25 @@ TEST(KernelsDemosaic, FourCCNamesThePatternTheKernelsRead) {
   EXPECT_EQ(BayerFourCC(4), 0u);
 }
 
-TEST(KernelsDemosaic, EveryMethodCodeRunsBilinearInTheLayoutsOrder) {
+// Codes 1 and 2 reach VNG and PPG; every other code is bilinear in the layout's byte order.
+TEST(KernelsDemosaic, MethodCodesReachTheirKernels) {
+  using Kernel = void (*)(uint32_t, const uint8_t*, int32_t, int32_t, const uint16_t*, uint16_t*,
+                          uint8_t, uint8_t, uint8_t);
+  const std::pair<uint32_t, Kernel> cases[] = {
+      {0, DemosaicBilinear16Bgr}, {1, DemosaicVng16Bgr},      {2, DemosaicPpg16Bgr},
+      {3, DemosaicBilinear16Bgr}, {4, DemosaicBilinear16Bgr}, {0xFFFFFFFF, DemosaicBilinear16Bgr}};
   const auto site = testkit::siteTable(true);
   const auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, 23, 9, 16383, 9);
-  Guarded<uint16_t> want(reference::stride<uint16_t>(4, 23) * 9);
-  DemosaicBilinear16Bgr(2, site.data(), 23, 9, raw.data(), want.data(), 14, 4, 0);
-  for (uint32_t method : {0u, 1u, 2u, 3u, 4u, 0xFFFFFFFFu}) {
-    Guarded<uint16_t> out(want.size());
+  for (const auto& [method, kernel] : cases) {
+    Guarded<uint16_t> want(reference::stride<uint16_t>(4, 23) * 9), out = want;
+    kernel(2, site.data(), 23, 9, raw.data(), want.data(), 14, 4, 0);
     DemosaicByMethod({4, 14, 0, 1}, method, 2, site.data(), 23, 9, raw.data(), out.data());
     EXPECT_TRUE(out == want) << method;
   }
 }
 
-// Bands of raw rows, demosaiced last band first, give the whole-frame bytes: each band writes
-// its own rows only and reads the raw rows next to it, at the border rows too.
+// Bands of raw rows, demosaiced last band first, give the whole-frame bytes for bilinear, VNG and
+// PPG: each band writes its own rows only and reads what lies next to it, at the border rows too.
 TEST(KernelsDemosaic, RowBandsInAnyOrderMatchTheWholeFrame) {
   struct BandCase {
     int32_t w, h;
@@ -242,15 +247,30 @@ TEST(KernelsDemosaic, RowBandsInAnyOrderMatchTheWholeFrame) {
         using S = decltype(sample);
         const auto raw =
             testkit::rawFrame<S>(Pattern::Random, c.w, c.h, (1u << c.l.bits) - 1, c.b + 40);
-        Guarded<S> want(reference::stride<S>(c.l.samplesPerPixel, c.w) * c.h), got = want;
-        DemosaicByMethod(c.l, 0, c.b, site.data(), c.w, c.h, raw.data(), want.data());
-        for (size_t i = starts.size(); i-- > 0;) {
-          const int32_t end = i + 1 < starts.size() ? starts[i + 1] : c.h;
-          DemosaicRowsByMethod(c.l, 0, c.b, site.data(), c.w, c.h, starts[i], end, raw.data(),
-                               got.data());
+        const size_t stride = reference::stride<S>(c.l.samplesPerPixel, c.w);
+        for (uint32_t method : {0u, 1u, 2u}) {
+          Guarded<S> want(stride * c.h), got = want;
+          DemosaicByMethod(c.l, method, c.b, site.data(), c.w, c.h, raw.data(), want.data());
+          for (size_t i = starts.size(); i-- > 0;) {
+            const int32_t end = i + 1 < starts.size() ? starts[i + 1] : c.h;
+            DemosaicRowsByMethod(c.l, method, c.b, site.data(), c.w, c.h, starts[i], end,
+                                 raw.data(), got.data());
+            // Alone on a fresh buffer the band changes its own output rows only.
+            Guarded<S> alone(stride * c.h);
+            const Guarded<S> fresh = alone;
+            DemosaicRowsByMethod(c.l, method, c.b, site.data(), c.w, c.h, starts[i], end,
+                                 raw.data(), alone.data());
+            for (int32_t y = 0; y < c.h; ++y) {
+              if (y >= starts[i] && y < end) continue;
+              const size_t row = size_t(outputRow(y, c.h, c.l.rowOrder != 0)) * stride;
+              EXPECT_TRUE(
+                  std::equal(alone.data() + row, alone.data() + row + stride, fresh.data() + row))
+                  << name << " method " << method << " band " << starts[i] << " wrote row " << y;
+            }
+          }
+          EXPECT_TRUE(got.guardsIntact()) << name << " method " << method;
+          EXPECT_TRUE(got == want) << name << " method " << method;
         }
-        EXPECT_TRUE(got.guardsIntact()) << name;
-        EXPECT_TRUE(got == want) << name;
       };
       if (c.l.bits == 8)
         compare(uint8_t{});

@@ -1,0 +1,172 @@
+// PPG demosaic: green along the flattest direction, red and blue by hue transit over green.
+#include <algorithm>
+#include <cstdlib>
+#include <type_traits>
+
+#include "kernels/demosaic.h"
+#include "kernels/demosaic_border.h"
+
+namespace kernels {
+namespace {
+
+// (L2 - L1) * (V3 - V1) of 16-bit samples leaves 32 bits, so those are computed in 64.
+template <typename Sample>
+using Wide = std::conditional_t<sizeof(Sample) == 1, int32_t, int64_t>;
+
+// Hue transit: V at the middle of three positions from the greens L there and the V of the two
+// ends. A strictly monotonic green has L3 != L1, so the division is safe.
+template <typename Sample>
+int32_t hueTransit(Wide<Sample> l1, Wide<Sample> l2, Wide<Sample> l3, Wide<Sample> v1,
+                   Wide<Sample> v3) {
+  if ((l1 < l2 && l2 < l3) || (l1 > l2 && l2 > l3))
+    return static_cast<int32_t>(v1 + ((l2 - l1) * (v3 - v1)) / (l3 - l1));
+  return static_cast<int32_t>(((v1 + v3) >> 1) + (2 * l2 - l1 - l3) / 4);
+}
+
+template <typename Sample>
+Sample limit(int32_t v, uint32_t maxval) {
+  return static_cast<Sample>(std::clamp(v, 0, static_cast<int32_t>(maxval)));
+}
+
+// Green at an interior red or blue site along the smallest of dN, dE, dW, dS (first on ties).
+template <typename Sample>
+Sample greenEstimate(const Sample* z, ptrdiff_t pitch, uint32_t maxval) {
+  auto s = [&](int dx, int dy) -> int32_t { return z[dy * pitch + dx]; };
+  const int32_t Z = s(0, 0), N = s(0, -1), S = s(0, 1), W = s(-1, 0), E = s(1, 0);
+  const int32_t NN = s(0, -2), SS = s(0, 2), WW = s(-2, 0), EE = s(2, 0);
+  const int32_t ns = std::abs(N - S), we = std::abs(W - E);
+  const int32_t grad[4] = {ns + 2 * std::abs(NN - Z), we + 2 * std::abs(EE - Z),
+                           we + 2 * std::abs(WW - Z), ns + 2 * std::abs(SS - Z)};
+  const int32_t est[4] = {(3 * N + S + Z - NN) / 4, (3 * E + W + Z - EE) / 4,
+                          (3 * W + E + Z - WW) / 4, (3 * S + N + Z - SS) / 4};
+  int k = 0;
+  for (int i = 1; i < 4; ++i)
+    if (grad[i] < grad[k]) k = i;
+  return limit<Sample>(est[k], maxval);
+}
+
+// Channel 1 of image row y after the first pass and the border fill: read back inside the band,
+// worked out again for the rows next to it, which another band writes.
+template <typename Sample>
+struct GreenRow {
+  const BorderFrame<Sample>* f;
+  const Sample* written;  // output row, or null outside the band
+  int32_t y;
+
+  int32_t operator()(int32_t x) const {
+    if (written) return written[size_t(x) * f->p + 1];
+    const Sample* raw = f->raw + size_t(y) * f->w + x;
+    if (f->site[4 * f->b + 2 * (x & 1) + (y & 1)] == 1) return *raw;
+    if (x >= 2 && x < f->w - 2 && y >= 2 && y < f->h - 2)
+      return greenEstimate(raw, f->w, f->maxval);
+    return static_cast<int32_t>(borderGreen(*f, x, y));
+  }
+};
+
+// First pass on interior row y: green everywhere, own colour at red and blue sites.
+template <typename Sample>
+void greenRow(const BorderFrame<Sample>& f, int32_t y) {
+  const uint8_t* site = f.site + 4 * f.b + (y & 1);
+  const Sample* row = f.raw + size_t(y) * f.w;
+  Sample* out = f.out + size_t(outputRow(y, f.h, f.rowOrder)) * f.stride;
+  for (int32_t x = 2; x < f.w - 2; ++x) {
+    const uint8_t c = site[2 * (x & 1)];
+    Sample* px = out + size_t(x) * f.p;
+    if (c == 1) {
+      px[1] = row[x];
+    } else {
+      px[1] = greenEstimate(row + x, f.w, f.maxval);
+      px[c] = row[x];
+    }
+  }
+}
+
+// Second and third passes on interior row y; they read greens and raw samples only.
+template <typename Sample>
+void colourRow(const BorderFrame<Sample>& f, int32_t y, const GreenRow<Sample>& up,
+               const GreenRow<Sample>& here, const GreenRow<Sample>& down) {
+  const uint8_t* site = f.site + 4 * f.b;
+  const Sample* row = f.raw + size_t(y) * f.w;
+  const ptrdiff_t pitch = f.w;
+  Sample* out = f.out + size_t(outputRow(y, f.h, f.rowOrder)) * f.stride;
+  for (int32_t x = 2; x < f.w - 2; ++x) {
+    const Sample* z = row + x;
+    const int32_t Z = *z, Gz = here(x);
+    const uint8_t c = site[2 * (x & 1) + (y & 1)];
+    Sample* px = out + size_t(x) * f.p;
+    if (c == 1) {
+      const uint8_t chX = site[2 * ((x - 1) & 1) + (y & 1)];
+      const uint8_t chY = site[2 * (x & 1) + ((y - 1) & 1)];
+      px[chX] =
+          limit<Sample>(hueTransit<Sample>(here(x - 1), Gz, here(x + 1), z[-1], z[1]), f.maxval);
+      px[chY] =
+          limit<Sample>(hueTransit<Sample>(up(x), Gz, down(x), z[-pitch], z[pitch]), f.maxval);
+      continue;
+    }
+    const int32_t gNE = up(x + 1), gNW = up(x - 1), gSE = down(x + 1), gSW = down(x - 1);
+    const int32_t NE = z[1 - pitch], NW = z[-1 - pitch], SE = z[1 + pitch], SW = z[-1 + pitch];
+    const int32_t dne = std::abs(Z - z[2 * pitch - 2]) + std::abs(z[-2 * pitch + 2] - Z) +
+                        std::abs(Gz - gSW) + std::abs(gNE - Gz) + std::abs(NE - SW);
+    const int32_t dnw = std::abs(Z - z[2 * pitch + 2]) + std::abs(z[-2 * pitch - 2] - Z) +
+                        std::abs(NW - SE) + std::abs(Gz - gSE) + std::abs(gNW - Gz);
+    const int32_t o = dne > dnw ? hueTransit<Sample>(gNW, Gz, gSE, NW, SE)
+                                : hueTransit<Sample>(gNE, Gz, gSW, NE, SW);
+    px[2 - c] = limit<Sample>(o, f.maxval);
+  }
+}
+
+template <typename Sample>
+void demosaicPpg(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, int32_t y0, int32_t y1,
+                 const Sample* raw, Sample* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
+  if (!raw || !out || !colourPixel(p) || w < 4 || h < 4 || !bayerSites(siteTable, b)) return;
+  y0 = std::max(y0, 0), y1 = std::min(y1, h);
+  if (y0 >= y1) return;
+  const BorderFrame<Sample> f{
+      siteTable,    b, raw, out, w, h, rowStride<Sample>(p, w), sampleMax<Sample>(bits), p,
+      rowOrder != 0};
+  const int32_t first = std::max(y0, 2), end = std::min(y1, h - 2);
+  borderRows(f, y0, std::min(y1, 2));
+  for (int32_t y = first; y < end; ++y) {
+    greenRow(f, y);
+    borderEnds(f, y);
+  }
+  borderRows(f, std::max(y0, h - 2), y1);
+  auto green = [&](int32_t y) {
+    const bool mine = y >= y0 && y < y1;
+    return GreenRow<Sample>{
+        &f, mine ? out + size_t(outputRow(y, h, f.rowOrder)) * f.stride : nullptr, y};
+  };
+  for (int32_t y = first; y < end; ++y) colourRow(f, y, green(y - 1), green(y), green(y + 1));
+}
+
+}  // namespace
+
+void DemosaicPpg8Bgr(uint32_t b, const uint8_t* s, int32_t w, int32_t h, const uint8_t* raw,
+                     uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
+  demosaicPpg<uint8_t>(b, s, w, h, 0, h, raw, out, bits, p, rowOrder);
+}
+void DemosaicPpg8Rgb(uint32_t b, const uint8_t* s, int32_t w, int32_t h, const uint8_t* raw,
+                     uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
+  demosaicPpg<uint8_t>(b, s, w, h, 0, h, raw, out, bits, p, rowOrder);
+}
+void DemosaicPpg16Bgr(uint32_t b, const uint8_t* s, int32_t w, int32_t h, const uint16_t* raw,
+                      uint16_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
+  demosaicPpg<uint16_t>(b, s, w, h, 0, h, raw, out, bits, p, rowOrder);
+}
+void DemosaicPpg16Rgb(uint32_t b, const uint8_t* s, int32_t w, int32_t h, const uint16_t* raw,
+                      uint16_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
+  demosaicPpg<uint16_t>(b, s, w, h, 0, h, raw, out, bits, p, rowOrder);
+}
+
+void DemosaicPpgRows8(bool, uint32_t b, const uint8_t* s, int32_t w, int32_t h, int32_t y0,
+                      int32_t y1, const uint8_t* raw, uint8_t* out, uint8_t bits, uint8_t p,
+                      uint8_t rowOrder) {
+  demosaicPpg<uint8_t>(b, s, w, h, y0, y1, raw, out, bits, p, rowOrder);
+}
+void DemosaicPpgRows16(bool, uint32_t b, const uint8_t* s, int32_t w, int32_t h, int32_t y0,
+                       int32_t y1, const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
+                       uint8_t rowOrder) {
+  demosaicPpg<uint16_t>(b, s, w, h, y0, y1, raw, out, bits, p, rowOrder);
+}
+
+}  // namespace kernels
