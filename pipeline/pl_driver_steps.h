@@ -86,6 +86,15 @@ inline void dark(const PLContext16& c, uint32_t w, uint32_t h, uint16_t* raw) {
   kernels::SubtractDark16(int32_t(w), int32_t(h), raw, c.darkTable.data());
   stages::ApplyDefectList16(int32_t(w), int32_t(h), raw, &c);
 }
+// The camera's raw table over a dense run of samples.
+inline void rawLutPass(const std::vector<uint8_t>& lut, uint32_t w, uint32_t h, uint8_t* raw) {
+  kernels::ApplyRawLut(lut.data(), uint32_t(std::min<size_t>(lut.size(), 256)), int32_t(w),
+                       int32_t(h), raw);
+}
+inline void rawLutPass(const std::vector<uint16_t>& lut, uint32_t w, uint32_t h, uint16_t* raw) {
+  const size_t last = lut.size() - 1;
+  for (size_t i = 0, n = size_t(w) * h; i < n; ++i) raw[i] = lut[std::min<size_t>(raw[i], last)];
+}
 // Flat-field accumulation (running size), finished by `complete`, and correction, under mtxFfc.
 template <typename Sample>
 void flatField(PLContextT<Sample>& c, Sample* raw, uint32_t w, uint32_t h,
@@ -139,9 +148,10 @@ struct FrameHooks {
 // Steps 1, 3 and the frame's snapshot; false when the frame cannot run.
 template <typename Sample>
 bool beginFrame(PLContextT<Sample>& c, const FrameGeometry& g, const SensorRect* roi,
-                uint32_t binning, Running& r, FrameJob<Sample>& job, FrameHooks& hooks) {
-  if (!runningSizes(g, roi, binning, c.bayer, r)) {
-    ZX_TRACE_ERROR("%s: bad roi or binning", "PL_ProcessRaw");
+                uint32_t binning, int32_t bayer, Running& r, FrameJob<Sample>& job,
+                FrameHooks& hooks) {
+  if (!runningSizes(g, roi, binning, bayer, r)) {
+    ZX_TRACE_ERROR("%s: bad roi or binning", "PL_Process");
     return false;
   }
   {

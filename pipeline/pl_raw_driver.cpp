@@ -69,14 +69,6 @@ void rawWb(uint32_t b, const WbTableSet<uint16_t>& t, uint32_t w, uint32_t h, ui
   kernels::ApplyRawWb16(b, t.lut[0].data(), t.lut[1].data(), t.lut[2].data(), int32_t(w),
                         int32_t(h), raw);
 }
-void rawLutPass(const std::vector<uint8_t>& lut, uint32_t w, uint32_t h, uint8_t* raw) {
-  kernels::ApplyRawLut(lut.data(), uint32_t(std::min<size_t>(lut.size(), 256)), int32_t(w),
-                       int32_t(h), raw);
-}
-void rawLutPass(const std::vector<uint16_t>& lut, uint32_t w, uint32_t h, uint16_t* raw) {
-  const size_t last = lut.size() - 1;
-  for (size_t i = 0, n = size_t(w) * h; i < n; ++i) raw[i] = lut[std::min<size_t>(raw[i], last)];
-}
 void demosaic(PLContext& c, const PLHostCallbacks& cb, uint32_t b, uint32_t m, uint32_t w,
               uint32_t h, const uint8_t* raw, uint8_t* out) {
   stages::Demosaic(&c, cb, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
@@ -201,7 +193,7 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Sen
   Running r;
   FrameJob<uint8_t> job;
   FrameHooks hooks;
-  if (!beginFrame(c, g, roi, binning, r, job, hooks)) return;
+  if (!beginFrame(c, g, roi, binning, c.bayer, r, job, hooks)) return;
   rawDomain(c, job, hooks.cb, raw, r);
   // The working image: out itself when nothing is resized, else the scratch frame.
   const uint8_t p = c.samplesPerPixel;
@@ -235,7 +227,7 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
   Running r;
   FrameJob<uint16_t> job;
   FrameHooks hooks;
-  if (!beginFrame(c, g, roi, binning, r, job, hooks)) return;
+  if (!beginFrame(c, g, roi, binning, c.bayer, r, job, hooks)) return;
   rawDomain(c, job, hooks.cb, raw, r);
   const uint8_t p = c.samplesPerPixel;
   const size_t workBytes = kernels::rowStride<uint16_t>(p, int32_t(r.pw)) * r.ph * 2;

@@ -176,14 +176,39 @@ TEST(FrameHooks, TwelveBitStillAt48BitsIsNotConverted) {
   EXPECT_GT(*std::max_element(out.begin(), out.end()), 255) << "16-bit samples kept";
 }
 
-TEST(FrameHooks, FrameEntryRefusesGreyAndPackedFormats) {
-  Hooked h;
-  std::vector<uint8_t> raw(kW * kH, 100), out(frameSamples<uint8_t>(kW, kH, 3));
-  FrameConvertRequest req{raw.data(), 6, out.data(), nullptr, nullptr, 1, 0};
-  EXPECT_EQ(PL_ProcessFrame8(h.sensor, req), E_NOTIMPL);
-  req.pixelFormat = 0;
-  EXPECT_EQ(PL_ProcessFrame8(h.sensor, req), S_OK);
-  EXPECT_EQ(out[3 * 10 + 1], 100);
+// Grey models take the grey driver: every pixel keeps its own sample, no mosaic is interpolated.
+TEST(FrameHooks, FrameEntryPicksTheDriverByModel) {
+  struct Row {
+    const char* name;
+    uint64_t flags;
+    uint32_t format;
+    HRESULT result;
+    bool grey;
+  } rows[] = {
+      {"colour raw", 0, 0, S_OK, false},
+      {"grey raw", LUMORIX_FLAG_MONO, 0, S_OK, true},
+      {"packed 4:2:2", 0, kPixelYuv422, E_NOTIMPL, false},
+  };
+  for (const Row& row : rows) {
+    TestSensorConfig config;
+    config.flags |= row.flags;
+    Hooked h(config);
+    std::vector<uint8_t> raw(kW * kH), out(frameSamples<uint8_t>(kW, kH, 3));
+    for (size_t i = 0; i < raw.size(); ++i) raw[i] = uint8_t(20 + (i % 2) * 100 + (i / kW) % 2);
+    const auto sent = raw;
+    FrameConvertRequest req{raw.data(), row.format, out.data(), nullptr, nullptr, 1, 0};
+    ASSERT_EQ(PL_ProcessFrame8(h.sensor, req), row.result) << row.name;
+    if (row.result != S_OK) continue;
+    const size_t stride = kernels::rowStride<uint8_t>(3, kW);
+    bool samplesKept = true;
+    for (uint32_t y = 0; y < kH; ++y)
+      for (uint32_t x = 0; x < kW; ++x) {
+        const uint8_t* px = &out[y * stride + x * 3];
+        const uint8_t v = sent[(h.sensor.ctx8->rowOrder ? y : kH - 1 - y) * kW + x];
+        samplesKept &= px[0] == v && px[1] == v && px[2] == v;
+      }
+    EXPECT_EQ(samplesKept, row.grey) << row.name;
+  }
 }
 
 // Counts its calls, then dawdles without a lock so that setters land in the middle of the frame.
