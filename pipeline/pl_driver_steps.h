@@ -139,6 +139,27 @@ bool takeRequest(PLContextT<Sample>& c, uint8_t PLContextT<Sample>::*flag) {
   return std::exchange(c.*flag, uint8_t{0}) != 0;
 }
 
+// Statistics of the running frame's pixels from the summed counters, then their delivery.
+template <typename Sample>
+void deliverStats(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostCallbacks& cb,
+                  const StatsCounters& total, const Running& r) {
+  NoteStep(RawStep::Statistics);
+  {
+    Lock hold(*c.mtxStats);
+    const double pixels = double(r.pw) * double(r.ph);
+    for (size_t ch = 0; ch < 4; ++ch) {
+      const auto& src = job.mono ? total[0] : total[ch];
+      for (size_t i = 0; i < 256; ++i) c.statsF[ch][i] = float(double(src[i]) / pixels);
+    }
+  }
+  c.statsThisFrame = 0;
+  if (cb.statsCallback) {
+    NoteStep(RawStep::StatsDelivery);
+    cb.statsCallback(c.statsF[0].data(), c.statsF[1].data(), c.statsF[2].data(), c.statsF[3].data(),
+                     cb.statsCallbackContext);
+  }
+}
+
 // What the frame reads of what setters change on other threads, taken under mtxSettings.
 struct FrameHooks {
   PLHostCallbacks cb;

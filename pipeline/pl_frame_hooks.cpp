@@ -11,6 +11,10 @@
 #include "pipeline/algorithms/auto_exposure.h"
 #include "pipeline/pl_mono_driver.h"
 #include "pipeline/pl_raw_driver.h"
+#include "pipeline/pl_rgb_driver.h"
+#include "pipeline/pl_driver_steps.h"
+#include "pipeline/stages/layout.h"
+#include "kernels/output.h"
 #include "pipeline/stages/defect_repair.h"
 
 namespace {
@@ -79,6 +83,21 @@ bool sensorRect(const RECT* r, SensorRect& out) {
   if (r->left < 0 || r->top < 0 || r->right <= r->left || r->bottom <= r->top) return false;
   out = {uint32_t(r->left), uint32_t(r->top), uint32_t(r->right), uint32_t(r->bottom)};
   return true;
+}
+
+// A packed 4:2:2 frame: converted to RGB at its running size in the output, then processed there.
+HRESULT packedFrame(PLContext& c, const FrameConvertRequest& r, const SensorRect* roi,
+                    uint32_t binning) {
+  const kernels::Layout l = stages::LayoutOf(c);
+  drivers::Running run;
+  const FrameGeometry g{c.frameWidth, c.frameHeight, c.frameWidth, c.frameHeight};
+  if (!r.raw || !r.output || l.samplesPerPixel < 3 || binning > 255 ||
+      !drivers::runningSizes(g, roi, binning, 0, run))
+    return E_INVALIDARG;
+  (r.pixelFormat == kPixelYuv422 ? kernels::Yuv422ToRgb8 : kernels::Yuv422ToRgb8Alt)(
+      l, r.raw, r.output, int32_t(run.fw), int32_t(run.fh));
+  PL_ProcessRgb8(&c, r.output, roi, uint8_t(binning), r.raw);
+  return S_OK;
 }
 
 }  // namespace
@@ -180,8 +199,6 @@ void ExpoProcBoth(uint32_t time, uint16_t gain, void* helper) {
 }
 
 HRESULT PL_ProcessFrame8(PLHlperBase& h, const FrameConvertRequest& r) {
-  // TODO(#25): the packed 4:2:2 frame driver.
-  if (r.pixelFormat == kPixelYuv422 || r.pixelFormat == kPixelYuv422Alt) return E_NOTIMPL;
   if (!h.ctx8) return E_UNEXPECTED;
   SensorRect roi{};
   if (!sensorRect(r.roi, roi)) return E_INVALIDARG;
@@ -189,6 +206,8 @@ HRESULT PL_ProcessFrame8(PLHlperBase& h, const FrameConvertRequest& r) {
   auto* raw = const_cast<uint8_t*>(r.raw);
   const SensorRect* region = r.roi ? &roi : nullptr;
   const uint32_t binning = r.binning ? r.binning : 1;
+  if (r.pixelFormat == kPixelYuv422 || r.pixelFormat == kPixelYuv422Alt)
+    return packedFrame(*h.ctx8, r, region, binning);
   if (h.hasFlag(LUMORIX_FLAG_MONO))
     PL_ProcessMono8(h.ctx8.get(), raw, r.output, r.auxiliary, region, binning);
   else

@@ -160,22 +160,7 @@ void colourAndStats(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PL
   NoteStep(RawStep::AdjustColour);
   StatsCounters total{};
   RunStripes(c, job, work, int32_t(r.ph), total);
-  if (!job.stats) return;
-  NoteStep(RawStep::Statistics);
-  {
-    Lock hold(*c.mtxStats);
-    const double pixels = double(r.pw) * double(r.ph);
-    for (size_t ch = 0; ch < 4; ++ch) {
-      const auto& src = job.mono ? total[0] : total[ch];
-      for (size_t i = 0; i < 256; ++i) c.statsF[ch][i] = float(double(src[i]) / pixels);
-    }
-  }
-  c.statsThisFrame = 0;
-  if (cb.statsCallback) {
-    NoteStep(RawStep::StatsDelivery);
-    cb.statsCallback(c.statsF[0].data(), c.statsF[1].data(), c.statsF[2].data(), c.statsF[3].data(),
-                     cb.statsCallbackContext);
-  }
+  if (job.stats) deliverStats(c, job, cb, total, r);
 }
 
 }  // namespace

@@ -177,37 +177,44 @@ TEST(FrameHooks, TwelveBitStillAt48BitsIsNotConverted) {
 }
 
 // Grey models take the grey driver: every pixel keeps its own sample, no mosaic is interpolated.
-TEST(FrameHooks, FrameEntryPicksTheDriverByModel) {
+// Packed 4:2:2 is converted in the output and processed there: a flat grey frame stays grey.
+TEST(FrameHooks, FrameEntryPicksTheDriverByModelAndFormat) {
   struct Row {
     const char* name;
     uint64_t flags;
     uint32_t format;
-    HRESULT result;
     bool grey;
   } rows[] = {
-      {"colour raw", 0, 0, S_OK, false},
-      {"grey raw", LUMORIX_FLAG_MONO, 0, S_OK, true},
-      {"packed 4:2:2", 0, kPixelYuv422, E_NOTIMPL, false},
+      {"colour raw", 0, 0, false},
+      {"grey raw", LUMORIX_FLAG_MONO, 0, true},
+      {"packed 4:2:2", 0, kPixelYuv422, false},
+      {"packed 4:2:2, other order", 0, kPixelYuv422Alt, false},
   };
   for (const Row& row : rows) {
     TestSensorConfig config;
     config.flags |= row.flags;
     Hooked h(config);
-    std::vector<uint8_t> raw(kW * kH), out(frameSamples<uint8_t>(kW, kH, 3));
-    for (size_t i = 0; i < raw.size(); ++i) raw[i] = uint8_t(20 + (i % 2) * 100 + (i / kW) % 2);
+    const bool packed = row.format != 0;
+    std::vector<uint8_t> raw(kW * kH * (packed ? 2 : 1), 128), out(frameSamples<uint8_t>(kW, kH));
+    if (!packed)
+      for (size_t i = 0; i < raw.size(); ++i) raw[i] = uint8_t(20 + (i % 2) * 100 + (i / kW) % 2);
     const auto sent = raw;
     FrameConvertRequest req{raw.data(), row.format, out.data(), nullptr, nullptr, 1, 0};
-    ASSERT_EQ(PL_ProcessFrame8(h.sensor, req), row.result) << row.name;
-    if (row.result != S_OK) continue;
+    ASSERT_EQ(PL_ProcessFrame8(h.sensor, req), S_OK) << row.name;
     const size_t stride = kernels::rowStride<uint8_t>(3, kW);
-    bool samplesKept = true;
+    bool samplesKept = true, flat = true;
     for (uint32_t y = 0; y < kH; ++y)
       for (uint32_t x = 0; x < kW; ++x) {
         const uint8_t* px = &out[y * stride + x * 3];
         const uint8_t v = sent[(h.sensor.ctx8->rowOrder ? y : kH - 1 - y) * kW + x];
         samplesKept &= px[0] == v && px[1] == v && px[2] == v;
+        flat &= px[0] == out[0] && px[1] == out[0] && px[2] == out[0];
       }
     EXPECT_EQ(samplesKept, row.grey) << row.name;
+    if (packed) {
+      EXPECT_TRUE(flat) << row.name;
+      EXPECT_GT(out[0], 100) << row.name << ": luma 128 is a light grey";
+    }
   }
 }
 
