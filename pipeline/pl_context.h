@@ -95,6 +95,9 @@ struct PLContextT {
   std::vector<uint32_t> ffcSum, dfcSum, ffcGain;
   std::vector<HotPixel> hotPixels;  // repaired in list order after the dark subtraction
   std::vector<Sample> darkTable;    // one dark sample per processing pixel
+  // The RGB-input frames' calibration: red, green and blue planes, one value per pixel.
+  std::array<std::vector<uint32_t>, 3> ffcGainPlanes;
+  std::array<std::vector<uint8_t>, 3> darkPlanes;
 
   // Published tables: read through SnapshotTables, replaced through PublishTables.
   PLTableSets<Sample> tables;

@@ -9,7 +9,12 @@
 #include "kernels/calibration.h"
 #include "kernels/demosaic.h"
 #include "pipeline/algorithms/auto_exposure.h"
+#include "pipeline/pl_mono_driver.h"
 #include "pipeline/pl_raw_driver.h"
+#include "pipeline/pl_rgb_driver.h"
+#include "pipeline/pl_driver_steps.h"
+#include "pipeline/stages/layout.h"
+#include "kernels/output.h"
 #include "pipeline/stages/defect_repair.h"
 
 namespace {
@@ -70,6 +75,29 @@ void aeStep(PLContextT<Sample>& c, const uint8_t* frame, const ImageRect* window
     apply = c.callbacks.aeApply, applyCtx = c.callbacks.aeApplyContext;
   }
   if (apply) apply(time, gain, applyCtx);
+}
+
+// The caller's region in sensor terms; false for one that is empty or starts before the frame.
+bool sensorRect(const RECT* r, SensorRect& out) {
+  if (!r) return true;
+  if (r->left < 0 || r->top < 0 || r->right <= r->left || r->bottom <= r->top) return false;
+  out = {uint32_t(r->left), uint32_t(r->top), uint32_t(r->right), uint32_t(r->bottom)};
+  return true;
+}
+
+// A packed 4:2:2 frame: converted to RGB at its running size in the output, then processed there.
+HRESULT packedFrame(PLContext& c, const FrameConvertRequest& r, const SensorRect* roi,
+                    uint32_t binning) {
+  const kernels::Layout l = stages::LayoutOf(c);
+  drivers::Running run;
+  const FrameGeometry g{c.frameWidth, c.frameHeight, c.frameWidth, c.frameHeight};
+  if (!r.raw || !r.output || l.samplesPerPixel < 3 || binning > 255 ||
+      !drivers::runningSizes(g, roi, binning, 0, run))
+    return E_INVALIDARG;
+  (r.pixelFormat == kPixelYuv422 ? kernels::Yuv422ToRgb8 : kernels::Yuv422ToRgb8Alt)(
+      l, r.raw, r.output, int32_t(run.fw), int32_t(run.fh));
+  PL_ProcessRgb8(&c, r.output, roi, uint8_t(binning), r.raw);
+  return S_OK;
 }
 
 }  // namespace
@@ -171,22 +199,19 @@ void ExpoProcBoth(uint32_t time, uint16_t gain, void* helper) {
 }
 
 HRESULT PL_ProcessFrame8(PLHlperBase& h, const FrameConvertRequest& r) {
-  // TODO(#25): the mono and packed 4:2:2 frame drivers.
-  if (h.hasFlag(LUMORIX_FLAG_MONO) || r.pixelFormat == kPixelYuv422 ||
-      r.pixelFormat == kPixelYuv422Alt)
-    return E_NOTIMPL;
   if (!h.ctx8) return E_UNEXPECTED;
   SensorRect roi{};
-  if (r.roi) {
-    if (r.roi->left < 0 || r.roi->top < 0 || r.roi->right <= r.roi->left ||
-        r.roi->bottom <= r.roi->top)
-      return E_INVALIDARG;
-    roi = {uint32_t(r.roi->left), uint32_t(r.roi->top), uint32_t(r.roi->right),
-           uint32_t(r.roi->bottom)};
-  }
+  if (!sensorRect(r.roi, roi)) return E_INVALIDARG;
   // The raw frame is the grabber's buffer; the driver works on it in place.
-  PL_ProcessRaw8(h.ctx8.get(), const_cast<uint8_t*>(r.raw), r.output, r.auxiliary,
-                 r.roi ? &roi : nullptr, r.binning ? r.binning : 1, false);
+  auto* raw = const_cast<uint8_t*>(r.raw);
+  const SensorRect* region = r.roi ? &roi : nullptr;
+  const uint32_t binning = r.binning ? r.binning : 1;
+  if (r.pixelFormat == kPixelYuv422 || r.pixelFormat == kPixelYuv422Alt)
+    return packedFrame(*h.ctx8, r, region, binning);
+  if (h.hasFlag(LUMORIX_FLAG_MONO))
+    PL_ProcessMono8(h.ctx8.get(), raw, r.output, r.auxiliary, region, binning);
+  else
+    PL_ProcessRaw8(h.ctx8.get(), raw, r.output, r.auxiliary, region, binning, false);
   return S_OK;
 }
 
@@ -217,21 +242,20 @@ HRESULT PLFrameHooks::PL_ProcessFrame8(const FrameConvertRequest& r) {
 HRESULT PLFrameHooks::PL_ProcessRaw16(const FrameConvertRequest& r) {
   if (!helper_.ctx16) return E_UNEXPECTED;
   SensorRect roi{};
-  if (r.roi) {
-    if (r.roi->left < 0 || r.roi->top < 0 || r.roi->right <= r.roi->left ||
-        r.roi->bottom <= r.roi->top)
-      return E_INVALIDARG;
-    roi = {uint32_t(r.roi->left), uint32_t(r.roi->top), uint32_t(r.roi->right),
-           uint32_t(r.roi->bottom)};
-  }
+  if (!sensorRect(r.roi, roi)) return E_INVALIDARG;
   ::PL_ProcessRaw16(helper_.ctx16.get(), reinterpret_cast<uint16_t*>(const_cast<uint8_t*>(r.raw)),
                     r.output, nullptr, r.roi ? &roi : nullptr, uint8_t(r.binning ? r.binning : 1),
                     0);
   return S_OK;
 }
 
-HRESULT PLFrameHooks::PL_ProcessMono16(const FrameConvertRequest&) {
-  return E_NOTIMPL;  // TODO(#25): the high-bit mono frame driver
+HRESULT PLFrameHooks::PL_ProcessMono16(const FrameConvertRequest& r) {
+  if (!helper_.ctx16) return E_UNEXPECTED;
+  SensorRect roi{};
+  if (!sensorRect(r.roi, roi)) return E_INVALIDARG;
+  ::PL_ProcessMono16(helper_.ctx16.get(), reinterpret_cast<uint16_t*>(const_cast<uint8_t*>(r.raw)),
+                     r.output, nullptr, r.roi ? &roi : nullptr, uint8_t(r.binning ? r.binning : 1));
+  return S_OK;
 }
 
 int32_t PLFrameHooks::QuickRawToRgb(uint8_t* frame, uint32_t w, uint32_t h, uint8_t format) {

@@ -1,6 +1,8 @@
 // The raw colour frame drivers: calibration, balance, demosaic, striped colour steps, output.
 #include "pipeline/pl_raw_driver.h"
 
+#include "pipeline/pl_driver_steps.h"
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -25,48 +27,16 @@ namespace {
 RawStepObserver gObserver = nullptr;
 void* gObserverContext = nullptr;
 
-void note(RawStep step) {
+}  // namespace
+
+void drivers::NoteStep(RawStep step) {
   if (gObserver) gObserver(step, gObserverContext);
 }
 
-using Lock = std::lock_guard<platform::RecursiveLock>;
+namespace {
 
-// The running frame: sizes after roi and binning, and the Bayer order its first sample sees.
-struct Running {
-  uint32_t fw, fh, pw, ph;
-  uint32_t bayer;
-};
+using namespace drivers;
 
-bool runningSizes(const FrameGeometry& g, const SensorRect* roi, uint32_t binning, int32_t bayer,
-                  Running& r) {
-  r = {g.frameWidth, g.frameHeight, g.procWidth, g.procHeight, uint32_t(bayer)};
-  if (roi) {
-    if (roi->right <= roi->left || roi->bottom <= roi->top) return false;
-    r.fw = r.pw = roi->right - roi->left;
-    r.fh = r.ph = roi->bottom - roi->top;
-    r.bayer = uint32_t(kernels::BayerPhaseForRoi(bayer, int32_t(roi->left), int32_t(roi->top)));
-  }
-  if (binning > 1) {
-    for (uint32_t* n : {&r.fw, &r.fh, &r.pw, &r.ph}) *n = (*n / binning) & ~1u;
-  }
-  return r.fw && r.fh && r.pw && r.ph && r.fw <= kMaxFrameDimension && r.fh <= kMaxFrameDimension;
-}
-
-// Kernel twins by sample width.
-void ffc(uint32_t w, uint32_t h, uint8_t* raw, uint8_t, const uint32_t* g) {
-  kernels::ApplyFfc(int32_t(w), int32_t(h), raw, 8, g);
-}
-void ffc(uint32_t w, uint32_t h, uint16_t* raw, uint8_t bits, const uint32_t* g) {
-  kernels::ApplyFfc16(int32_t(w), int32_t(h), raw, bits, g);
-}
-void dark(const PLContext& c, uint32_t w, uint32_t h, uint8_t* raw) {
-  kernels::SubtractDark8(int32_t(w), int32_t(h), raw, c.darkTable.data());
-  stages::ApplyDefectList(int32_t(w), int32_t(h), raw, &c);
-}
-void dark(const PLContext16& c, uint32_t w, uint32_t h, uint16_t* raw) {
-  kernels::SubtractDark16(int32_t(w), int32_t(h), raw, c.darkTable.data());
-  stages::ApplyDefectList16(int32_t(w), int32_t(h), raw, &c);
-}
 void blackLevel(uint32_t b, const uint16_t* off, uint32_t w, uint32_t h, uint8_t* raw) {
   kernels::SubtractBlackLevel(b, off, int32_t(w), int32_t(h), raw);
 }
@@ -99,14 +69,6 @@ void rawWb(uint32_t b, const WbTableSet<uint16_t>& t, uint32_t w, uint32_t h, ui
   kernels::ApplyRawWb16(b, t.lut[0].data(), t.lut[1].data(), t.lut[2].data(), int32_t(w),
                         int32_t(h), raw);
 }
-void rawLutPass(const std::vector<uint8_t>& lut, uint32_t w, uint32_t h, uint8_t* raw) {
-  kernels::ApplyRawLut(lut.data(), uint32_t(std::min<size_t>(lut.size(), 256)), int32_t(w),
-                       int32_t(h), raw);
-}
-void rawLutPass(const std::vector<uint16_t>& lut, uint32_t w, uint32_t h, uint16_t* raw) {
-  const size_t last = lut.size() - 1;
-  for (size_t i = 0, n = size_t(w) * h; i < n; ++i) raw[i] = lut[std::min<size_t>(raw[i], last)];
-}
 void demosaic(PLContext& c, const PLHostCallbacks& cb, uint32_t b, uint32_t m, uint32_t w,
               uint32_t h, const uint8_t* raw, uint8_t* out) {
   stages::Demosaic(&c, cb, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
@@ -115,73 +77,6 @@ void demosaic(PLContext16& c, const PLHostCallbacks& cb, uint32_t b, uint32_t m,
               uint32_t h, const uint16_t* raw, uint16_t* out) {
   stages::Demosaic16(&c, cb, b, c.colourSites.site.data(), m, int32_t(w), int32_t(h), raw, out);
 }
-void histogram(PLContext& c, const uint8_t* img, uint32_t w, uint32_t h, uint8_t mono,
-               const PLHostCallbacks& cb) {
-  (c.byteOrder ? stages::ReportHistogramBgr : stages::ReportHistogramRgb)(
-      &c, img, int32_t(w), int32_t(h), mono, cb.histogramCallback, cb.histogramCallbackContext);
-}
-void histogram(PLContext16& c, const uint16_t* img, uint32_t w, uint32_t h, uint8_t mono,
-               const PLHostCallbacks& cb) {
-  (c.byteOrder ? stages::ReportHistogram16Bgr : stages::ReportHistogram16Rgb)(
-      &c, img, int32_t(w), int32_t(h), mono, cb.histogramCallback, cb.histogramCallbackContext);
-}
-void markAe(const PLContext& c, const stages::AeMark& m, uint8_t* img, uint32_t w, uint32_t h) {
-  stages::MarkAeWindow(c, m, img, int32_t(w), int32_t(h));
-}
-void markAe(const PLContext16& c, const stages::AeMark& m, uint16_t* img, uint32_t w, uint32_t h) {
-  stages::MarkAeWindow16(c, m, img, int32_t(w), int32_t(h));
-}
-void sharpen(PLContext& c, uint8_t* img, uint32_t w, uint32_t h) {
-  Sharpen(c, img, int32_t(w), int32_t(h));
-}
-void sharpen(PLContext16& c, uint16_t* img, uint32_t w, uint32_t h) {
-  Sharpen16(c, img, int32_t(w), int32_t(h));
-}
-
-// Steps 4 and 5: flat-field accumulation (running size) and correction, under mtxFfc.
-template <typename Sample>
-void flatField(PLContextT<Sample>& c, Sample* raw, uint32_t w, uint32_t h,
-               const PLHostCallbacks& cb) {
-  const size_t n = size_t(w) * h;
-  bool accumulated = false;
-  {
-    Lock hold(*c.mtxFfc);
-    if (c.ffcRequest) {
-      note(RawStep::FfcAccumulate);
-      if (c.ffcSum.size() != n) c.ffcSum.assign(n, 0);  // first use, or a new running size
-      for (size_t i = 0; i < n; ++i) c.ffcSum[i] += raw[i];
-      if (++c.ffcCount >= c.ffcFrames) c.byteOrder ? FfcBuildGainsBgr(c) : FfcBuildGainsRgb(c);
-      accumulated = true;
-    }
-    if (c.ffcEnable && c.ffcValid && c.ffcGain.size() >= n) {
-      note(RawStep::FfcApply);
-      ffc(w, h, raw, c.bitDepth, c.ffcGain.data());
-    }
-  }
-  if (accumulated && cb.onFfcFrame) cb.onFfcFrame(cb.onFfcFrameContext);
-}
-
-// Steps 6 and 7: dark-field accumulation and correction, under mtxDfc.
-template <typename Sample>
-void darkField(PLContextT<Sample>& c, Sample* raw, uint32_t w, uint32_t h) {
-  Lock hold(*c.mtxDfc);
-  if (c.dfcRequest) {
-    note(RawStep::DfcAccumulate);
-    AccumulateDfc(c);
-  }
-  if (c.dfcEnable && c.dfcValid && c.darkTable.size() >= size_t(w) * h) {
-    note(RawStep::DfcApply);
-    dark(c, w, h, raw);
-  }
-}
-
-// Reads and clears a request raised by a setter on another thread.
-template <typename Sample>
-bool takeRequest(PLContextT<Sample>& c, uint8_t PLContextT<Sample>::*flag) {
-  Lock hold(*c.mtxSettings);
-  return std::exchange(c.*flag, uint8_t{0}) != 0;
-}
-
 // Runs body(band, rows) over the raw frame in bands of even rows, with the workers when the frame
 // uses them: every band starts on the frame's Bayer phase.
 template <typename Sample, typename Body>
@@ -217,16 +112,17 @@ bool stripeDemosaic(const PLContextT<Sample>& c, const PLHostCallbacks& cb, bool
 template <typename Sample>
 void rawDomain(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostCallbacks& cb,
                Sample* raw, const Running& r) {
-  flatField(c, raw, r.pw, r.ph, cb);
+  flatField(c, raw, r.pw, r.ph, cb,
+            c.byteOrder ? &FfcBuildGainsBgr<Sample> : &FfcBuildGainsRgb<Sample>);
   darkField(c, raw, r.pw, r.ph);
   const PLSettings& s = job.settings;
   if (takeRequest(c, &PLContextT<Sample>::abbRequest)) {
-    note(RawStep::BlackBalance);
+    NoteStep(RawStep::BlackBalance);
     BlackBalanceInit(c);
     if (cb.onBlackBalance) cb.onBlackBalance(s.blackOffset, cb.onBlackBalanceContext);
   }
   if (!c.hwBlackLevel && (s.blackOffset[0] || s.blackOffset[1] || s.blackOffset[2])) {
-    note(RawStep::BlackLevel);
+    NoteStep(RawStep::BlackLevel);
     inRawBands(c, job, r, raw, [&](Sample* band, uint32_t rows) {
       blackLevel(uint32_t(c.bayer), s.blackOffset, r.pw, rows, band);  // the sensor's own order
     });
@@ -235,14 +131,14 @@ void rawDomain(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostC
   bool rawLutDone = false;
   if (c.isColour) {
     if (takeRequest(c, &PLContextT<Sample>::awbRequest)) {
-      note(RawStep::WhiteBalance);
+      NoteStep(RawStep::WhiteBalance);
       WhiteBalanceInit(c);
     }
     const auto& wb = job.tables.wb;
     const size_t entries = size_t{1} << c.bitDepth;
     if (!c.hasIsp && wb && wb->active && wb->lut[0].size() >= entries &&
         wb->lut[1].size() >= entries && wb->lut[2].size() >= entries) {
-      note(RawStep::RawWb);
+      NoteStep(RawStep::RawWb);
       const auto* lut = rawLutOn ? &c.rawLut : nullptr;
       rawLutDone = foldsRawLut(r.bayer, lut);
       inRawBands(c, job, r, raw,
@@ -250,7 +146,7 @@ void rawDomain(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostC
     }
   }
   if (rawLutOn) {
-    note(RawStep::RawLut);
+    NoteStep(RawStep::RawLut);
     if (!rawLutDone)
       inRawBands(c, job, r, raw,
                  [&](Sample* band, uint32_t rows) { rawLutPass(c.rawLut, r.pw, rows, band); });
@@ -261,94 +157,10 @@ void rawDomain(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostC
 template <typename Sample>
 void colourAndStats(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostCallbacks& cb,
                     Sample* work, const Running& r) {
-  note(RawStep::AdjustColour);
+  NoteStep(RawStep::AdjustColour);
   StatsCounters total{};
   RunStripes(c, job, work, int32_t(r.ph), total);
-  if (!job.stats) return;
-  note(RawStep::Statistics);
-  {
-    Lock hold(*c.mtxStats);
-    const double pixels = double(r.pw) * double(r.ph);
-    for (size_t ch = 0; ch < 4; ++ch) {
-      const auto& src = job.mono ? total[0] : total[ch];
-      for (size_t i = 0; i < 256; ++i) c.statsF[ch][i] = float(double(src[i]) / pixels);
-    }
-  }
-  c.statsThisFrame = 0;
-  if (cb.statsCallback) {
-    note(RawStep::StatsDelivery);
-    cb.statsCallback(c.statsF[0].data(), c.statsF[1].data(), c.statsF[2].data(), c.statsF[3].data(),
-                     cb.statsCallbackContext);
-  }
-}
-
-// What the frame reads of what setters change on other threads, taken under mtxSettings.
-struct FrameHooks {
-  PLHostCallbacks cb;
-  stages::AeMark mark;
-};
-
-// Steps 1, 3 and the frame's snapshot; false when the frame cannot run.
-template <typename Sample>
-bool beginFrame(PLContextT<Sample>& c, const FrameGeometry& g, const SensorRect* roi,
-                uint32_t binning, Running& r, FrameJob<Sample>& job, FrameHooks& hooks) {
-  if (!runningSizes(g, roi, binning, c.bayer, r)) {
-    ZX_TRACE_ERROR("%s: bad roi or binning", "PL_ProcessRaw");
-    return false;
-  }
-  {
-    Lock hold(*c.mtxSettings);
-    c.statsThisFrame = c.statsRequest != 0;
-    c.statsRequest &= ~1u;  // a one-shot request; other bits keep statistics running
-    hooks.cb = c.callbacks;
-    hooks.mark = stages::NextAeMark(c);
-  }
-  c.roi = roi;
-  c.binning = binning;
-  SnapshotFrameJob(c, int32_t(r.pw), job);
-  c.frameMono = job.settings.mono;
-  return true;
-}
-
-// Steps 15 to 17 on the working image.
-template <typename Sample>
-void finishSteps(PLContextT<Sample>& c, const FrameJob<Sample>& job, const FrameHooks& hooks,
-                 Sample* work, const Running& r) {
-  const PLHostCallbacks& cb = hooks.cb;
-  if (cb.histogramCallback) {
-    note(RawStep::Histogram);
-    histogram(c, work, r.pw, r.ph, job.mono, cb);
-  }
-  note(RawStep::Sharpen);
-  sharpen(c, work, r.pw, r.ph);
-  if (hooks.mark.on) {
-    note(RawStep::AeMark);
-    markAe(c, hooks.mark, work, r.pw, r.ph);
-  }
-}
-
-void orient8(PLContext& c, const PLSettings& s, uint8_t* out, size_t outBytes, const Running& r) {
-  const uint8_t p = c.samplesPerPixel;
-  const int32_t w = int32_t(r.fw), h = int32_t(r.fh);
-  if (out) {
-    note(RawStep::Mirror);
-    kernels::FlipImage8(int32_t(s.mirror), w, h, out, p);
-  }
-  namespace F = PLProcessFlags;
-  const uint32_t f = s.processFlags;
-  if (!(f & F::kRotateMask)) return;
-  note(RawStep::Rotate);
-  if (f & F::kRotate90) {
-    const auto scratch = stages::EnsureRotateBuffer8(&c, w, h, p);
-    if (out && !kernels::RotateCcw8(out, outBytes, scratch, w, h, p))
-      ZX_TRACE_ERROR("%s: turn refused", "PL_ProcessRaw8");
-  } else if (f & F::kRotate180) {
-    if (out) kernels::Rotate180_8(w, h, out, p);
-  } else {
-    const auto scratch = stages::EnsureRotateBuffer8(&c, w, h, p);
-    if (out && !kernels::RotateCw8(out, outBytes, scratch, w, h, p))
-      ZX_TRACE_ERROR("%s: turn refused", "PL_ProcessRaw8");
-  }
+  if (job.stats) deliverStats(c, job, cb, total, r);
 }
 
 }  // namespace
@@ -366,7 +178,7 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Sen
   Running r;
   FrameJob<uint8_t> job;
   FrameHooks hooks;
-  if (!beginFrame(c, g, roi, binning, r, job, hooks)) return;
+  if (!beginFrame(c, g, roi, binning, c.bayer, r, job, hooks)) return;
   rawDomain(c, job, hooks.cb, raw, r);
   // The working image: out itself when nothing is resized, else the scratch frame.
   const uint8_t p = c.samplesPerPixel;
@@ -375,7 +187,7 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Sen
   uint8_t* work =
       out && sameSize ? out : (c.scratch.size() >= workBytes ? c.scratch.data() : nullptr);
   if (work) {
-    note(RawStep::Demosaic);
+    NoteStep(RawStep::Demosaic);
     if (!stripeDemosaic(c, hooks.cb, still, raw, r, job))
       demosaic(c, hooks.cb, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw,
                work);
@@ -383,7 +195,7 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Sen
     finishSteps(c, job, hooks, work, r);
     const size_t outBytes = kernels::turnedFrameBytes<uint8_t>(int32_t(r.fw), int32_t(r.fh), p);
     if (out && work != out) {
-      note(RawStep::Fit);
+      NoteStep(RawStep::Fit);
       kernels::FitToOutput(int32_t(r.fw), int32_t(r.fh), int32_t(r.pw), int32_t(r.ph), out,
                            outBytes, work, c.scratch.size(), p);
     }
@@ -400,7 +212,7 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
   Running r;
   FrameJob<uint16_t> job;
   FrameHooks hooks;
-  if (!beginFrame(c, g, roi, binning, r, job, hooks)) return;
+  if (!beginFrame(c, g, roi, binning, c.bayer, r, job, hooks)) return;
   rawDomain(c, job, hooks.cb, raw, r);
   const uint8_t p = c.samplesPerPixel;
   const size_t workBytes = kernels::rowStride<uint16_t>(p, int32_t(r.pw)) * r.ph * 2;
@@ -412,7 +224,7 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
           : (c.scratch.size() >= workBytes ? reinterpret_cast<uint16_t*>(c.scratch.data())
                                            : nullptr);
   if (work) {
-    note(RawStep::Demosaic);
+    NoteStep(RawStep::Demosaic);
     if (!stripeDemosaic(c, hooks.cb, still, raw, r, job))
       demosaic(c, hooks.cb, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw,
                work);
@@ -425,17 +237,17 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
     const size_t out16Bytes = kernels::turnedFrameBytes<uint16_t>(int32_t(r.fw), int32_t(r.fh), p);
     if (out16 && sameSize && work != out16) std::memcpy(out16, work, workBytes);
     if (out && !wide) {
-      note(RawStep::Convert16To8);
+      NoteStep(RawStep::Convert16To8);
       auto* dst = sameSize ? static_cast<uint8_t*>(out) : reinterpret_cast<uint8_t*>(work);
       kernels::Convert16To8(work, dst, int32_t(r.pw), int32_t(r.ph), p, c.bitDepth);
       if (!sameSize) {
-        note(RawStep::Fit);
+        NoteStep(RawStep::Fit);
         kernels::FitToOutput(int32_t(r.fw), int32_t(r.fh), int32_t(r.pw), int32_t(r.ph),
                              static_cast<uint8_t*>(out), outBytes, dst, c.scratch.size(), p);
       }
     }
     if (out || out16) {
-      note(RawStep::Rotate);
+      NoteStep(RawStep::Rotate);
       stages::OutputTransforms16(&c, out, out ? outBytes : 0, out16, out16 ? out16Bytes : 0,
                                  int32_t(r.fw), int32_t(r.fh));
     }

@@ -176,14 +176,46 @@ TEST(FrameHooks, TwelveBitStillAt48BitsIsNotConverted) {
   EXPECT_GT(*std::max_element(out.begin(), out.end()), 255) << "16-bit samples kept";
 }
 
-TEST(FrameHooks, FrameEntryRefusesGreyAndPackedFormats) {
-  Hooked h;
-  std::vector<uint8_t> raw(kW * kH, 100), out(frameSamples<uint8_t>(kW, kH, 3));
-  FrameConvertRequest req{raw.data(), 6, out.data(), nullptr, nullptr, 1, 0};
-  EXPECT_EQ(PL_ProcessFrame8(h.sensor, req), E_NOTIMPL);
-  req.pixelFormat = 0;
-  EXPECT_EQ(PL_ProcessFrame8(h.sensor, req), S_OK);
-  EXPECT_EQ(out[3 * 10 + 1], 100);
+// Grey models take the grey driver: every pixel keeps its own sample, no mosaic is interpolated.
+// Packed 4:2:2 is converted in the output and processed there: a flat grey frame stays grey.
+TEST(FrameHooks, FrameEntryPicksTheDriverByModelAndFormat) {
+  struct Row {
+    const char* name;
+    uint64_t flags;
+    uint32_t format;
+    bool grey;
+  } rows[] = {
+      {"colour raw", 0, 0, false},
+      {"grey raw", LUMORIX_FLAG_MONO, 0, true},
+      {"packed 4:2:2", 0, kPixelYuv422, false},
+      {"packed 4:2:2, other order", 0, kPixelYuv422Alt, false},
+  };
+  for (const Row& row : rows) {
+    TestSensorConfig config;
+    config.flags |= row.flags;
+    Hooked h(config);
+    const bool packed = row.format != 0;
+    std::vector<uint8_t> raw(kW * kH * (packed ? 2 : 1), 128), out(frameSamples<uint8_t>(kW, kH));
+    if (!packed)
+      for (size_t i = 0; i < raw.size(); ++i) raw[i] = uint8_t(20 + (i % 2) * 100 + (i / kW) % 2);
+    const auto sent = raw;
+    FrameConvertRequest req{raw.data(), row.format, out.data(), nullptr, nullptr, 1, 0};
+    ASSERT_EQ(PL_ProcessFrame8(h.sensor, req), S_OK) << row.name;
+    const size_t stride = kernels::rowStride<uint8_t>(3, kW);
+    bool samplesKept = true, flat = true;
+    for (uint32_t y = 0; y < kH; ++y)
+      for (uint32_t x = 0; x < kW; ++x) {
+        const uint8_t* px = &out[y * stride + x * 3];
+        const uint8_t v = sent[(h.sensor.ctx8->rowOrder ? y : kH - 1 - y) * kW + x];
+        samplesKept &= px[0] == v && px[1] == v && px[2] == v;
+        flat &= px[0] == out[0] && px[1] == out[0] && px[2] == out[0];
+      }
+    EXPECT_EQ(samplesKept, row.grey) << row.name;
+    if (packed) {
+      EXPECT_TRUE(flat) << row.name;
+      EXPECT_GT(out[0], 100) << row.name << ": luma 128 is a light grey";
+    }
+  }
 }
 
 // Counts its calls, then dawdles without a lock so that setters land in the middle of the frame.

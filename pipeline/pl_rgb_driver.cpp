@@ -1,0 +1,152 @@
+// The RGB-input frame driver: per-colour calibration, black level and balance on the converted
+// image, then the colour steps on the calling thread and the output.
+#include "pipeline/pl_rgb_driver.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "kernels/colour_planes.h"
+#include "pipeline/pl_driver_steps.h"
+#include "pipeline/stages/layout.h"
+
+namespace {
+
+using namespace drivers;
+using Tables = std::array<std::array<uint8_t, 256>, 3>;
+
+kernels::ColourPlanes<uint8_t> planesOf(const Tables& t) {
+  return {t[0].data(), t[1].data(), t[2].data()};
+}
+template <typename T>
+kernels::ColourPlanes<T> planesOf(const std::array<std::vector<T>, 3>& p, size_t n) {
+  if (p[0].size() < n || p[1].size() < n || p[2].size() < n) return {nullptr, nullptr, nullptr};
+  return {p[0].data(), p[1].data(), p[2].data()};
+}
+
+// Flat-field and dark-field collection and correction, each under its own lock.
+void calibration(PLContext& c, const kernels::Layout& l, uint8_t* img, const Running& r,
+                 const PLHostCallbacks& cb) {
+  const size_t n = size_t(r.pw) * r.ph;
+  const int32_t w = int32_t(r.pw), h = int32_t(r.ph);
+  bool accumulated = false;
+  {
+    Lock hold(*c.mtxFfc);
+    if (c.ffcRequest) {
+      NoteStep(RawStep::FfcAccumulate);
+      AccumulateFfcBmp(c, img, r.pw, r.ph);
+      accumulated = true;
+    }
+    const auto gains = planesOf(c.ffcGainPlanes, n);
+    if (c.ffcEnable && c.ffcValid && gains.red) {
+      NoteStep(RawStep::FfcApply);
+      kernels::ApplyGainPlanes(l, w, h, img, gains);
+    }
+  }
+  if (accumulated && cb.onFfcFrame) cb.onFfcFrame(cb.onFfcFrameContext);
+  Lock hold(*c.mtxDfc);
+  if (c.dfcRequest) {
+    NoteStep(RawStep::DfcAccumulate);
+    AccumulateDfcBmp(c, img, r.pw, r.ph);
+  }
+  const auto dark = planesOf(c.darkPlanes, n);
+  if (c.dfcEnable && c.dfcValid && dark.red) {
+    NoteStep(RawStep::DfcApply);
+    kernels::SubtractDarkPlanes(l, w, h, img, dark);
+    stages::ApplyDefectListBmp(w, h, img, &c);
+  }
+}
+
+// Black balance and level, white balance and the camera's raw table, per colour byte.
+void balance(PLContext& c, const FrameJob<uint8_t>& job, const PLHostCallbacks& cb,
+             const kernels::Layout& l, uint8_t* img, const Running& r, const void* source) {
+  const PLSettings& s = job.settings;
+  const int32_t w = int32_t(r.pw), h = int32_t(r.ph);
+  if (takeRequest(c, &PLContext::abbRequest)) {
+    NoteStep(RawStep::BlackBalance);
+    BlackBalanceInitBmp(c, source);
+    if (cb.onBlackBalance) cb.onBlackBalance(s.blackOffset, cb.onBlackBalanceContext);
+  }
+  if (!c.hwBlackLevel && (s.blackOffset[0] || s.blackOffset[1] || s.blackOffset[2])) {
+    NoteStep(RawStep::BlackLevel);
+    Tables t;
+    for (size_t k = 0; k < 3; ++k) {
+      const uint8_t b = uint8_t(s.blackOffset[k] & 0xFF);
+      for (size_t v = 0; v < 256; ++v) t[k][v] = v > b ? uint8_t(v - b) : 0;
+    }
+    kernels::ApplyColourTables(l, w, h, img, planesOf(t));
+  }
+  if (c.isColour) {
+    const auto& wb = job.tables.wb;
+    if (takeRequest(c, &PLContext::awbRequest)) {
+      // The measured frame is left as it is; the next one gets the new tables.
+      NoteStep(RawStep::WhiteBalance);
+      WhiteBalanceInitBmp(c, source);
+    } else if (!c.hasIsp && wb && wb->active && wb->lut[0].size() >= 256 &&
+               wb->lut[1].size() >= 256 && wb->lut[2].size() >= 256) {
+      NoteStep(RawStep::RawWb);
+      kernels::ApplyColourTables(l, w, h, img,
+                                 {wb->lut[0].data(), wb->lut[1].data(), wb->lut[2].data()});
+    }
+  }
+  if (!c.rawLut.empty() && (s.stepBits & 4u)) {
+    // Every colour byte of every pixel through the table, so no part of the image is left out.
+    NoteStep(RawStep::RawLut);
+    Tables t;
+    const size_t last = c.rawLut.size() - 1;
+    for (size_t v = 0; v < 256; ++v) t[0][v] = c.rawLut[std::min(v, last)];
+    t[1] = t[2] = t[0];
+    kernels::ApplyColourTables(l, w, h, img, planesOf(t));
+  }
+}
+
+}  // namespace
+
+void PL_ProcessRgb8(PLContext* ctx, uint8_t* image, const SensorRect* roi, uint8_t binning,
+                    const void* source) {
+  if (!ctx || !image) return;
+  PLContext& c = *ctx;
+  const FrameGeometry g{c.frameWidth, c.frameHeight, c.procWidth, c.procHeight};
+  Running r;
+  FrameJob<uint8_t> job;
+  FrameHooks hooks;
+  const uint8_t p = c.samplesPerPixel;
+  if (p < 3 || !beginFrame(c, g, roi, binning ? binning : 1u, 0, r, job, hooks)) return;
+  const kernels::Layout l = stages::LayoutOf(c);
+  const size_t workBytes = kernels::rowStride<uint8_t>(p, int32_t(r.pw)) * r.ph;
+  const bool sameSize = r.fw == r.pw && r.fh == r.ph;
+  // The image holds the processing-size frame; a resize works on a copy in the scratch frame.
+  uint8_t* work = image;
+  if (!sameSize) {
+    if (c.scratch.size() < workBytes) {
+      c.roi = nullptr;
+      return;
+    }
+    work = c.scratch.data();
+    std::memcpy(work, image, workBytes);
+  }
+  calibration(c, l, work, r, hooks.cb);
+  balance(c, job, hooks.cb, l, work, r, source);
+  NoteStep(RawStep::AdjustColour);
+  StatsCounters total{};
+  RunStripe(job, work, int32_t(r.ph), 0, total);
+  if (job.stats) deliverStats(c, job, hooks.cb, total, r);
+  finishSteps(c, job, hooks, work, r);
+  const size_t outBytes = kernels::turnedFrameBytes<uint8_t>(int32_t(r.fw), int32_t(r.fh), p);
+  if (!sameSize) {
+    NoteStep(RawStep::Fit);
+    kernels::FitToOutput(int32_t(r.fw), int32_t(r.fh), int32_t(r.pw), int32_t(r.ph), image,
+                         outBytes, work, c.scratch.size(), p);
+  }
+  orient8(c, job.settings, image, outBytes, r);
+  c.roi = nullptr;
+}
+
+// Stand-ins: the builders that follow consume the request so that a raised one cannot repeat.
+void AccumulateFfcBmp(PLContext& c, const uint8_t*, uint32_t, uint32_t) {
+  c.ffcRequest = 0;
+}
+void AccumulateDfcBmp(PLContext& c, const uint8_t*, uint32_t, uint32_t) {
+  c.dfcRequest = 0;
+}
+void BlackBalanceInitBmp(PLContext&, const void*) {}
+void WhiteBalanceInitBmp(PLContext&, const void*) {}

@@ -1,0 +1,20 @@
+// The RGB-input frame driver: a frame the camera delivered as packed 4:2:2, already converted
+// to RGB, through calibration, balance, the colour steps and the output.
+#pragma once
+
+#include <cstdint>
+
+#include "pipeline/pl_context.h"
+
+// image holds the converted frame (samplesPerPixel bytes a pixel, rows padded to 4 bytes) at
+// the running size and is processed in place; it must have room for the frame turned a quarter
+// when a quarter turn is set. source is the frame as delivered, for the one-push measurements.
+// Runs on the calling thread only. A null ctx or image does nothing.
+void PL_ProcessRgb8(PLContext* ctx, uint8_t* image, const SensorRect* roi, uint8_t binning,
+                    const void* source);
+
+// Stand-ins of the RGB-input calibration and balance builders: they consume their request only.
+void AccumulateFfcBmp(PLContext& ctx, const uint8_t* image, uint32_t w, uint32_t h);
+void AccumulateDfcBmp(PLContext& ctx, const uint8_t* image, uint32_t w, uint32_t h);
+void BlackBalanceInitBmp(PLContext& ctx, const void* source);
+void WhiteBalanceInitBmp(PLContext& ctx, const void* source);

@@ -1,0 +1,202 @@
+// The grey frame drivers: black level by depth, what reaches each output format, a roi that
+// shifts nothing, equal statistics arrays and the order of the steps.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <numeric>
+
+#include "pipeline/pl_mono_driver.h"
+#include "pipeline/pl_raw_driver.h"
+#include "pipeline_kit.h"
+
+namespace zxtest {
+namespace {
+
+PLInitParams greyParams(uint32_t w, uint32_t h, bool high, uint32_t outputFormat) {
+  PLInitParams p = paramsFor({w, h, 1, high, outputFormat});
+  p.isColour = 0;
+  return p;
+}
+
+// One sample per pixel of the output, first of each pixel; rows top-down.
+template <typename S>
+std::vector<uint32_t> firstSamples(const std::vector<S>& out, uint32_t w, uint32_t h, uint8_t p) {
+  std::vector<uint32_t> v;
+  const size_t stride = kernels::rowStride<S>(p, int32_t(w));
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x) v.push_back(out[y * stride + x * p]);
+  return v;
+}
+
+// Samples 10, 16, 17 and a high one under a black offset; 8 bits take the offset's low byte.
+TEST(GreyDriver, BlackLevelAndOutputFormats) {
+  struct Row {
+    const char* name;
+    bool high;
+    uint32_t format;
+    uint8_t p;
+    uint16_t offset;
+    std::vector<uint32_t> raw, want;
+  } rows[] = {
+      {"8-bit to RGB", false, kOutputRgb8, 3, 16, {10, 16, 17, 200}, {0, 0, 1, 184}},
+      {"8-bit to grey", false, kOutputGrey8, 1, 16, {10, 16, 17, 200}, {0, 0, 1, 184}},
+      {"8-bit, offset's low byte", false, kOutputRgb8, 3, 0x110, {10, 16, 17, 200}, {0, 0, 1, 184}},
+      {"12-bit to grey 16",
+       true,
+       kOutputGrey16,
+       1,
+       0x110,
+       {0x10F, 0x110, 0x111, 0xFFF},
+       {0, 0, 1, 0xEEF}},
+      {"12-bit to RGB 16", true, kOutputRgb16, 3, 16, {10, 16, 17, 4000}, {0, 0, 1, 3984}},
+      {"12-bit to RGB 8", true, kOutputRgb8, 3, 16, {10, 16, 0x111, 4000}, {0, 0, 0x10, 249}},
+  };
+  constexpr uint32_t w = 4, h = 2;
+  for (const Row& row : rows) {
+    auto run = [&](auto sample, auto outSample) {
+      using S = decltype(sample);
+      using O = decltype(outSample);
+      auto ctx = makeState<S>(greyParams(w, h, row.high, row.format));
+      ASSERT_EQ(ctx->samplesPerPixel, row.p) << row.name;
+      ctx->settings.blackOffset[0] = row.offset;
+      ctx->settings.blackOffset[1] = ctx->settings.blackOffset[2] = 0;
+      std::vector<S> raw;
+      for (int y = 0; y < 2; ++y)
+        for (uint32_t v : row.raw) raw.push_back(S(v));
+      std::vector<O> out(frameSamples<O>(w, h, row.p), 0xAB);
+      if constexpr (sizeof(S) == 1)
+        PL_ProcessMono8(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1);
+      else
+        PL_ProcessMono16(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1);
+      std::vector<uint32_t> want = row.want;
+      want.insert(want.end(), row.want.begin(), row.want.end());
+      EXPECT_EQ(firstSamples(out, w, h, row.p), want) << row.name;
+      if (row.p == 3) {  // every sample of a pixel the same grey
+        for (uint32_t x = 0; x < w; ++x) EXPECT_EQ(out[3 * x + 2], out[3 * x]) << row.name;
+      }
+    };
+    if (!row.high)
+      run(uint8_t{}, uint8_t{});
+    else if (row.format == kOutputRgb8)
+      run(uint16_t{}, uint8_t{});
+    else
+      run(uint16_t{}, uint16_t{});
+  }
+}
+
+// A roi of odd left and top crops the grey frame: no phase, no shifted sites.
+TEST(GreyDriver, OddRoiCropsWithoutShifting) {
+  for (const bool high : {false, true}) {
+    auto run = [&](auto sample) {
+      using S = decltype(sample);
+      auto ctx = makeState<S>(greyParams(16, 12, high, kOutputRgb8));
+      ctx->settings.blackOffset[0] = 0;
+      const SensorRect roi{3, 5, 10, 10};
+      std::vector<S> raw(7 * 5);
+      std::iota(raw.begin(), raw.end(), S(40));
+      std::vector<uint8_t> out(frameSamples<uint8_t>(7, 5), 0);
+      if constexpr (sizeof(S) == 1)
+        PL_ProcessMono8(ctx.get(), raw.data(), out.data(), nullptr, &roi, 1);
+      else
+        PL_ProcessMono16(ctx.get(), raw.data(), out.data(), nullptr, &roi, 1);
+      const auto got = firstSamples(out, 7, 5, 3);
+      for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(got[i], high ? uint32_t(raw[i]) >> 4 : uint32_t(raw[i])) << high << " " << i;
+    };
+    high ? run(uint16_t{}) : run(uint8_t{});
+  }
+}
+
+std::array<std::vector<float>, 4> gDelivered;
+
+// The four arrays handed to the host are the same grey distribution, summing to one.
+TEST(GreyDriver, StatisticsArraysAreEqual) {
+  for (const uint32_t format : {kOutputRgb8, kOutputGrey8}) {
+    auto ctx = makeState<uint8_t>(greyParams(32, 24, false, format));
+    ctx->statsRequest = 1;
+    ctx->callbacks.statsCallback = [](const float* a, const float* b, const float* c,
+                                      const float* d, void*) {
+      for (auto [i, src] : {std::pair{0, a}, {1, b}, {2, c}, {3, d}})
+        gDelivered[i].assign(src, src + 256);
+    };
+    auto raw = rawFrame<uint8_t>(32, 24, 8);
+    std::vector<uint8_t> out(frameSamples<uint8_t>(32, 24, ctx->samplesPerPixel));
+    PL_ProcessMono8(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1);
+    ASSERT_EQ(gDelivered[0].size(), 256u) << format;
+    for (int i = 1; i < 4; ++i) EXPECT_EQ(gDelivered[i], gDelivered[0]) << format << " " << i;
+    EXPECT_NEAR(std::accumulate(gDelivered[0].begin(), gDelivered[0].end(), 0.0), 1.0, 1e-4);
+    EXPECT_EQ(ctx->statsRequest, 0u) << "a one-shot request";
+    gDelivered = {};
+  }
+}
+
+std::vector<RawStep> gSteps;
+
+TEST(GreyDriver, StepsRunInOrderAndOnlyWhenOn) {
+  using S = RawStep;
+  struct Row {
+    const char* name;
+    StateShape shape;
+    bool withOut;
+    std::function<void(PLContext&)> prepare;
+    std::vector<RawStep> steps;
+  } rows[] = {
+      {"all on",
+       {64, 48},
+       true,
+       [](PLContext& c) {
+         makeBusy(c, true);
+         c.settings.mirror = 1;
+         c.settings.processFlags |= PLProcessFlags::kRotate180;
+         c.settings.stepBits |= 4;
+         c.rawLut.assign(256, 7);
+         c.ffcRequest = 1, c.ffcFrames = 1;
+         c.ffcEnable = c.ffcValid = 1, c.ffcGain.assign(64 * 48, 65536);
+         c.dfcRequest = 1, c.dfcEnable = c.dfcValid = 1, c.darkTable.assign(64 * 48, 1);
+         c.abbRequest = c.awbRequest = c.aeMarkWindow = 1;
+         c.callbacks.statsCallback = [](const float*, const float*, const float*, const float*,
+                                        void*) {};
+         c.callbacks.histogramCallback = [](const uint32_t*, uint32_t, void*) {};
+       },
+       {S::FfcAccumulate, S::FfcApply, S::DfcAccumulate, S::DfcApply, S::BlackBalance,
+        S::BlackLevel, S::RawLut, S::GreySpread, S::Vignette, S::MonoLut, S::Statistics,
+        S::StatsDelivery, S::Histogram, S::Levels, S::Sharpen, S::AeMark, S::Mirror, S::Rotate}},
+      {"all off, processed at half size",
+       {64, 48, 1, false, 0, 32, 24},
+       true,
+       [](PLContext& c) {
+         c.settings.blackOffset[0] = 0;
+         c.settings.processFlags |= PLProcessFlags::kRotate90;
+       },
+       {S::GreySpread, S::Sharpen, S::Fit, S::Mirror, S::Rotate}},
+      {"no out, other offsets only: nothing",
+       {64, 48},
+       false,
+       [](PLContext& c) {
+         c.settings.blackOffset[0] = 0;
+         c.settings.blackOffset[1] = 10;
+         c.awbRequest = 1;
+       },
+       {}},
+  };
+  for (auto& row : rows) {
+    PLInitParams p = paramsFor(row.shape);
+    p.isColour = 0;
+    PLContextPtr ctx(PL_Init(&p));
+    row.prepare(*ctx);
+    auto raw = rawFrame<uint8_t>(ctx->procWidth, ctx->procHeight, 8);
+    std::vector<uint8_t> out(frameSamples<uint8_t>(64, 48));
+    gSteps.clear();
+    SetRawStepObserver([](RawStep s, void*) { gSteps.push_back(s); }, nullptr);
+    PL_ProcessMono8(ctx.get(), raw.data(), row.withOut ? out.data() : nullptr, nullptr, nullptr, 1);
+    SetRawStepObserver(nullptr, nullptr);
+    EXPECT_EQ(gSteps, row.steps) << row.name;
+    EXPECT_EQ(ctx->ffcRequest, 0) << row.name;
+    if (row.steps.size() > 10) {
+      EXPECT_EQ(ctx->awbRequest, 1) << "no white balance on grey";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zxtest

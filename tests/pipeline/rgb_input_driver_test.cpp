@@ -1,0 +1,191 @@
+// The RGB-input frame driver and its per-colour kernels: each colour byte meets its own colour's
+// gain, dark value, black offset and table in either byte order, and a balance frame is measured
+// before the tables touch it.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "kernels/colour_planes.h"
+#include "pipeline/pl_raw_driver.h"
+#include "pipeline/pl_rgb_driver.h"
+#include "pipeline_kit.h"
+
+namespace zxtest {
+namespace {
+
+constexpr uint32_t kW = 13, kH = 6;  // odd width: rows are padded
+
+using Pixel = std::array<uint32_t, 3>;  // red, green, blue
+using Transform = std::function<Pixel(Pixel)>;
+
+// A frame of noisy colour bytes at the layout's pixel size, padding and fourth bytes 0xEE.
+std::vector<uint8_t> colourImage(uint8_t p, const Transform& t = nullptr) {
+  const size_t stride = kernels::rowStride<uint8_t>(p, kW);
+  std::vector<uint8_t> img(frameSamples<uint8_t>(kW, kH, p), 0xEE);
+  const auto noise = rawFrame<uint8_t>(kW * 3, kH, 8, 7);
+  for (uint32_t y = 0; y < kH; ++y)
+    for (uint32_t x = 0; x < kW; ++x) {
+      Pixel v{noise[(y * kW + x) * 3], noise[(y * kW + x) * 3 + 1], noise[(y * kW + x) * 3 + 2]};
+      if (t) v = t(v);
+      for (int k = 0; k < 3; ++k) img[y * stride + x * p + k] = uint8_t(v[k]);
+    }
+  return img;
+}
+
+// Memory bytes of a pixel from its colours, by byte order.
+Transform inMemoryOrder(bool bgr, const Transform& t) {
+  return [=](Pixel m) {
+    const Pixel c = bgr ? Pixel{m[2], m[1], m[0]} : m;
+    const Pixel o = t(c);
+    return bgr ? Pixel{o[2], o[1], o[0]} : o;
+  };
+}
+
+uint32_t sat(uint64_t v) {
+  return uint32_t(std::min<uint64_t>(v, 255));
+}
+
+PLContextPtr rgbState(uint8_t byteOrder, uint32_t format) {
+  PLInitParams p = paramsFor({kW, kH, byteOrder, false, format});
+  p.pixelFormat = kPixelYuv422;
+  PLContextPtr c(PL_Init(&p));
+  c->settings.blackOffset[0] = c->settings.blackOffset[1] = c->settings.blackOffset[2] = 0;
+  return c;
+}
+
+// The driver with a calibration step on gives what the driver without it gives for the image the
+// step should have made: the step reached every colour byte with its own colour's value.
+TEST(RgbInputDriver, PerColourStepsMeetTheirColour) {
+  const size_t n = size_t(kW) * kH;
+  struct Row {
+    const char* name;
+    std::function<void(PLContext&)> prepare;
+    Transform want;  // on red, green, blue
+  } rows[] = {
+      {"flat-field gains 2.0, 1.0, 0.5",
+       [n](PLContext& c) {
+         c.ffcEnable = c.ffcValid = 1;
+         c.ffcGainPlanes = {std::vector<uint32_t>(n, 131072), std::vector<uint32_t>(n, 65536),
+                            std::vector<uint32_t>(n, 32768)};
+       },
+       [](Pixel v) {
+         return Pixel{sat(v[0] * 2), v[1], v[2] / 2};
+       }},
+      {"dark planes 10, 20, 250",
+       [n](PLContext& c) {
+         c.dfcEnable = c.dfcValid = 1;
+         c.darkPlanes = {std::vector<uint8_t>(n, 10), std::vector<uint8_t>(n, 20),
+                         std::vector<uint8_t>(n, 250)};
+       },
+       [](Pixel v) {
+         return Pixel{v[0] > 10 ? v[0] - 10 : 0, v[1] > 20 ? v[1] - 20 : 0,
+                      v[2] > 250 ? v[2] - 250 : 0};
+       }},
+      {"black offsets 16, 0, 0x105 (low byte)",
+       [](PLContext& c) { c.settings.blackOffset[0] = 16, c.settings.blackOffset[2] = 0x105; },
+       [](Pixel v) {
+         return Pixel{v[0] > 16 ? v[0] - 16 : 0, v[1], v[2] > 5 ? v[2] - 5 : 0};
+       }},
+      {"camera table over every byte",
+       [](PLContext& c) {
+         c.settings.stepBits |= 4;
+         c.rawLut.resize(200);
+         for (size_t v = 0; v < c.rawLut.size(); ++v) c.rawLut[v] = uint8_t(v / 2);
+       },
+       [](Pixel v) {
+         for (auto& s : v) s = std::min(s, 199u) / 2;
+         return v;
+       }},
+  };
+  for (const Row& row : rows)
+    for (const uint8_t byteOrder : {0, 1})
+      for (const uint32_t format : {kOutputRgb8, kOutputRgb32}) {
+        auto on = rgbState(byteOrder, format);
+        auto off = rgbState(byteOrder, format);
+        row.prepare(*on);
+        const uint8_t p = on->samplesPerPixel;
+        auto got = colourImage(p);
+        auto want = colourImage(p, inMemoryOrder(byteOrder, row.want));
+        PL_ProcessRgb8(on.get(), got.data(), nullptr, 1, nullptr);
+        PL_ProcessRgb8(off.get(), want.data(), nullptr, 1, nullptr);
+        EXPECT_EQ(got, want) << row.name << ", byte order " << int(byteOrder) << ", p " << int(p);
+      }
+}
+
+// Padding and fourth bytes stay; a null table or plane leaves the image alone.
+TEST(RgbInputDriver, KernelsKeepPaddingAndFourthBytes) {
+  const std::vector<uint8_t> zero(size_t(kW) * kH, 0);
+  const std::vector<uint32_t> twice(size_t(kW) * kH, 131072);
+  std::array<uint8_t, 256> lut;
+  for (size_t v = 0; v < 256; ++v) lut[v] = uint8_t(255 - v);
+  using Step = std::function<void(const kernels::Layout&, uint8_t*)>;
+  struct Row {
+    const char* name;
+    Step step;
+    bool changes;
+  } rows[] = {
+      {"tables",
+       [&](const kernels::Layout& l, uint8_t* img) {
+         kernels::ApplyColourTables(l, kW, kH, img, {lut.data(), lut.data(), lut.data()});
+       },
+       true},
+      {"gains",
+       [&](const kernels::Layout& l, uint8_t* img) {
+         kernels::ApplyGainPlanes(l, kW, kH, img, {twice.data(), twice.data(), twice.data()});
+       },
+       true},
+      {"null dark plane",
+       [&](const kernels::Layout& l, uint8_t* img) {
+         kernels::SubtractDarkPlanes(l, kW, kH, img, {zero.data(), nullptr, zero.data()});
+       },
+       false},
+  };
+  for (const Row& row : rows)
+    for (const uint8_t p : {3, 4}) {
+      const kernels::Layout l{p, 8, 1, 1};
+      const auto before = colourImage(p);
+      auto img = before;
+      row.step(l, img.data());
+      const size_t stride = kernels::rowStride<uint8_t>(p, kW);
+      bool changed = false, kept = true;
+      for (size_t i = 0; i < img.size(); ++i) {
+        const size_t col = i % stride;
+        const bool colourByte = i / stride < kH && col < size_t(kW) * p && col % p < 3;
+        if (colourByte)
+          changed |= img[i] != before[i];
+        else
+          kept &= img[i] == before[i];
+      }
+      EXPECT_TRUE(kept) << row.name << " p " << int(p);
+      EXPECT_EQ(changed, row.changes) << row.name << " p " << int(p);
+    }
+}
+
+std::vector<RawStep> gSteps;
+
+// The balance frame is measured as delivered; only the next frame goes through the tables.
+TEST(RgbInputDriver, WhiteBalanceFrameIsNotBalanced) {
+  auto c = rgbState(1, kOutputRgb8);
+  auto wb = std::make_shared<WbTableSet<uint8_t>>();
+  for (auto& t : wb->lut) t.assign(256, 9);
+  wb->active = 1;
+  PublishTables(*c, &PLTableSets<uint8_t>::wb, std::shared_ptr<const WbTableSet<uint8_t>>(wb));
+  c->awbRequest = 1;
+  auto img = colourImage(3);
+  const std::vector<std::vector<RawStep>> want = {{RawStep::WhiteBalance}, {RawStep::RawWb}};
+  for (const auto& steps : want) {
+    gSteps.clear();
+    SetRawStepObserver(
+        [](RawStep s, void*) {
+          if (s == RawStep::WhiteBalance || s == RawStep::RawWb) gSteps.push_back(s);
+        },
+        nullptr);
+    PL_ProcessRgb8(c.get(), img.data(), nullptr, 1, img.data());
+    SetRawStepObserver(nullptr, nullptr);
+    EXPECT_EQ(gSteps, steps);
+  }
+  EXPECT_EQ(c->awbRequest, 0);
+}
+
+}  // namespace
+}  // namespace zxtest
