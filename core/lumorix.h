@@ -122,19 +122,29 @@ class LumorixNotImplemented;
 LUMORIX_INTERFACES(LUMORIX_DECLARE_NOTIMPL)
 
 // --- Each method calls the same method on Derived::ForwardTarget<I>(), or answers
-// Derived::NoTargetResult<I>(ordinal) when there is no target. Locals carry a trailing underscore
+// Derived::NoTargetResult<I>(ordinal) when there is no target. A Derived that declares
+// ForwardRefusal<I>(ordinal, arguments...) is asked first; anything but S_OK is the answer, target
+// or none (argument checks that must hold whatever the target). Locals carry a trailing underscore
 // so that no parameter name of the list can shadow them. A class that answers a method
 // itself overrides it, so a changed signature fails to compile there.
 template <class Derived, class I>
 class LumorixForwarder;
-#define LUMORIX_FORWARD_METHOD(I, kind, name, params, args)                 \
-  LUMORIX_RESULT_##kind STDMETHODCALLTYPE name params override {            \
-    Derived& forwardSelf_ = static_cast<Derived&>(*this);                   \
-    I* forwardTarget_ = forwardSelf_.template ForwardTarget<I>();           \
-    if (forwardTarget_ == nullptr)                                          \
-      return static_cast<LUMORIX_RESULT_##kind>(                            \
-          forwardSelf_.template NoTargetResult<I>(LumorixTraits<I>::name)); \
-    return forwardTarget_->name args;                                       \
+#define LUMORIX_FORWARD_METHOD(I, kind, name, params, args)                                  \
+  LUMORIX_RESULT_##kind STDMETHODCALLTYPE name params override {                             \
+    Derived& forwardSelf_ = static_cast<Derived&>(*this);                                    \
+    if constexpr (requires {                                                                 \
+                    forwardSelf_.template ForwardRefusal<I>(                                 \
+                        LumorixTraits<I>::name LUMORIX_TAIL args);                           \
+                  }) {                                                                       \
+      const HRESULT refusal_ =                                                               \
+          forwardSelf_.template ForwardRefusal<I>(LumorixTraits<I>::name LUMORIX_TAIL args); \
+      if (refusal_ != S_OK) return static_cast<LUMORIX_RESULT_##kind>(refusal_);             \
+    }                                                                                        \
+    I* forwardTarget_ = forwardSelf_.template ForwardTarget<I>();                            \
+    if (forwardTarget_ == nullptr)                                                           \
+      return static_cast<LUMORIX_RESULT_##kind>(                                             \
+          forwardSelf_.template NoTargetResult<I>(LumorixTraits<I>::name));                  \
+    return forwardTarget_->name args;                                                        \
   }
 #define LUMORIX_DECLARE_FORWARDER(Name, ...)             \
   template <class Derived>                               \

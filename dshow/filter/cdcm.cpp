@@ -123,11 +123,23 @@ HRESULT STDMETHODCALLTYPE CDcm::NonDelegatingQueryInterface(REFIID riid, void** 
     *ppv = nullptr;
     return E_UNEXPECTED;
   }
-  if (riid == IID_ISpecifyPropertyPages) {
-    return GetInterface(static_cast<ISpecifyPropertyPages*>(this), ppv);
-  }
-  if (riid == IID_IAMFilterMiscFlags) {
-    return GetInterface(static_cast<IAMFilterMiscFlags*>(this), ppv);
+  const auto hand = [&](auto* face) { return GetInterface(face, ppv); };
+  if (riid == IID_ILumorix) return hand(static_cast<ILumorix*>(this));
+  if (riid == IID_ILumorixStillImage) return hand(static_cast<ILumorixStillImage*>(this));
+  if (riid == IID_ILumorixInternal) return hand(static_cast<ILumorixInternal*>(this));
+  if (riid == IID_ILumorixSerialNumber) return hand(static_cast<ILumorixSerialNumber*>(this));
+  if (riid == IID_ISpecifyPropertyPages) return hand(static_cast<ISpecifyPropertyPages*>(this));
+  if (riid == IID_IAMFilterMiscFlags) return hand(static_cast<IAMFilterMiscFlags*>(this));
+  if (riid == IID_IAMVideoProcAmp) return hand(static_cast<IAMVideoProcAmp*>(this));
+  if (riid == IID_IVideoProcAmp) return hand(static_cast<IVideoProcAmp*>(this));
+  if (riid == IID_ILumorixPreset) return hand(static_cast<ILumorixPreset*>(this));
+  if (riid == IID_ICameraControl) return hand(static_cast<ICameraControl*>(this));
+  if (riid == IID_IAMCameraControl) return hand(static_cast<IAMCameraControl*>(this));
+  if (riid == IID_ILumorixVersion) return hand(static_cast<ILumorixVersion*>(this));
+  if (riid == IID_ILumorixST4) return hand(static_cast<ILumorixST4*>(this));
+  if (riid == IID_ILumorixIndex) return hand(static_cast<ILumorixIndex*>(this));
+  if (riid == IID_ILumorixInternalInternal) {
+    return hand(static_cast<ILumorixInternalInternal*>(this));
   }
   return CSource::NonDelegatingQueryInterface(riid, ppv);
 }

@@ -8,10 +8,13 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 
 #include "dshow/base/ccritsec.h"
 #include "dshow/base/csource.h"
 #include "dshow/filter/filter_camera.h"
+#include "dshow/filter/forwarding_rules.h"
+#include "dshow/filter/standard_properties.h"
 
 // {EA6387A5-60C7-41D3-B058-8D90580A7BE1}
 inline constexpr CLSID CLSID_Zerithal = {
@@ -22,7 +25,22 @@ inline constexpr UINT_PTR kCameraIndexLimit = 16;
 class CPushPinDcm;
 class CStillPinDcm;
 
-class CDcm : public CSource, public ISpecifyPropertyPages, public IAMFilterMiscFlags {
+class CDcm : public CSource,
+             public LumorixForwarder<CDcm, ILumorix>,
+             public LumorixForwarder<CDcm, ILumorixInternal>,
+             public LumorixForwarder<CDcm, ILumorixStillImage>,
+             public LumorixForwarder<CDcm, ILumorixSerialNumber>,
+             public LumorixForwarder<CDcm, ILumorixVersion>,
+             public ISpecifyPropertyPages,
+             public IAMFilterMiscFlags,
+             public IAMVideoProcAmpImpl<CDcm>,
+             public IVideoProcAmpImpl<CDcm>,
+             public LumorixForwarder<CDcm, ILumorixPreset>,
+             public ICameraControlImpl<CDcm>,
+             public LumorixForwarder<CDcm, ILumorixST4>,
+             public IAMCameraControlImpl<CDcm>,
+             public ILumorixIndex,
+             public LumorixForwarder<CDcm, ILumorixInternalInternal> {
  public:
   // The factory-template create function. Opens camera 0; a "FireCapture.exe" host gets camera
   // 0's shared filter, whose reference for the class factory is already taken under the lock.
@@ -49,6 +67,40 @@ class CDcm : public CSource, public ISpecifyPropertyPages, public IAMFilterMiscF
   // IAMFilterMiscFlags
   ULONG STDMETHODCALLTYPE GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }
 
+  // The camera interface family: each call goes to the camera, or answers the no-camera result.
+  template <class I>
+  I* ForwardTarget() {
+    if constexpr (std::is_same_v<I, ILumorix>)
+      return lumorix();
+    else
+      return CameraCompanion<I>(lumorix());
+  }
+  template <class I>
+  uint32_t NoTargetResult(uint32_t ordinal) {
+    return forwarding::noCameraResult<I>(ordinal);
+  }
+  template <class I, class... A>
+  HRESULT ForwardRefusal(uint32_t ordinal, A... args) {
+    if constexpr (std::is_same_v<I, ILumorix>)
+      return forwarding::checkLeadingPointers(forwarding::requiredPointers(ordinal), args...);
+    else
+      return S_OK;
+  }
+  // The calls the filter answers itself.
+  HRESULT STDMETHODCALLTYPE put_VignetteAmountInt(int32_t amount) override;
+  HRESULT STDMETHODCALLTYPE get_VignetteAmountInt(int32_t* amount) override;
+  HRESULT STDMETHODCALLTYPE put_VignetteMidPointInt(int32_t midPoint) override;
+  HRESULT STDMETHODCALLTYPE get_VignetteMidPointInt(int32_t* midPoint) override;
+  HRESULT STDMETHODCALLTYPE put_BitDepth(int32_t high) override;
+  HRESULT STDMETHODCALLTYPE put_Roi(uint32_t x, uint32_t y, uint32_t width,
+                                    uint32_t height) override;
+  HRESULT STDMETHODCALLTYPE put_StillSize(int32_t width, int32_t height) override;
+  HRESULT STDMETHODCALLTYPE put_eStillSize(uint32_t index) override;
+  HRESULT STDMETHODCALLTYPE LoadPreset(uint32_t index) override;
+  HRESULT STDMETHODCALLTYPE get_Name(char* name) override;
+  HRESULT STDMETHODCALLTYPE get_Index(uint32_t* index) override;
+  HRESULT STDMETHODCALLTYPE Reserved() override { return E_NOTIMPL; }
+
   // For the pins.
   FilterCamera* camera() const { return camera_.get(); }
   ILumorix* lumorix() const { return camera_ ? camera_->lumorix() : nullptr; }
@@ -66,6 +118,11 @@ class CDcm : public CSource, public ISpecifyPropertyPages, public IAMFilterMiscF
 
  private:
   bool openCamera();
+  // Holds the pins' workers around a change that rebuilds the pipeline; false on a worker.
+  bool pausePins(bool held[2]);
+  void resumePins(const bool held[2]);
+  // Whether the still pin's connected size would change by taking width x height.
+  bool stillSizeFixedAgainst(int32_t width, int32_t height);
   void createPins(HRESULT* phr);
   IUnknown* nonDelegatingUnknown() {
     return reinterpret_cast<IUnknown*>(static_cast<INonDelegatingUnknown*>(this));

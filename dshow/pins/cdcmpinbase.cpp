@@ -25,7 +25,9 @@ void fillCaps(const VIDEOINFOHEADER& vih, uint32_t fps, BYTE* out) {
   const SIZE size = {vih.bmiHeader.biWidth, vih.bmiHeader.biHeight};
   const media::CapsNumbers numbers = media::capsNumbers(vih.bmiHeader.biSizeImage, fps);
   caps.guid = FORMAT_VideoInfo;
+  // One fixed size per entry: a host choosing within the output range must find it there.
   caps.InputSize = caps.MinCroppingSize = caps.MaxCroppingSize = caps.MinOutputSize = size;
+  caps.MaxOutputSize = size;
   caps.MinFrameInterval = numbers.minFrameInterval;
   caps.MaxFrameInterval = numbers.maxFrameInterval;
   caps.MinBitsPerSecond = numbers.minBitsPerSecond;
@@ -46,6 +48,28 @@ CDcm* CDcmPinBase::filter() const {
   return static_cast<CDcm*>(m_pFilter);
 }
 
+template <class I>
+I* CDcmPinBase::filterInterface() {
+  return static_cast<I*>(filter());
+}
+template ILumorix* CDcmPinBase::filterInterface<ILumorix>();
+template ILumorixStillImage* CDcmPinBase::filterInterface<ILumorixStillImage>();
+template ILumorixSerialNumber* CDcmPinBase::filterInterface<ILumorixSerialNumber>();
+template ILumorixInternal* CDcmPinBase::filterInterface<ILumorixInternal>();
+template ILumorixVersion* CDcmPinBase::filterInterface<ILumorixVersion>();
+template ILumorixST4* CDcmPinBase::filterInterface<ILumorixST4>();
+template ILumorixIndex* CDcmPinBase::filterInterface<ILumorixIndex>();
+
+// Only a running worker is held: a paused one delivers nothing already and must stay paused.
+bool CDcmPinBase::holdWorker() {
+  if (!ThreadExists() || filter()->State() != State_Running) return false;
+  return SUCCEEDED(Pause());
+}
+
+void CDcmPinBase::releaseWorker() {
+  CallWorker(CMD_RUN);
+}
+
 ILumorix* CDcmPinBase::camera() const {
   return filter()->lumorix();
 }
@@ -57,6 +81,18 @@ HRESULT STDMETHODCALLTYPE CDcmPinBase::NonDelegatingQueryInterface(REFIID riid, 
   if (riid == IID_ISpecifyPropertyPages) {
     return GetInterface(static_cast<ISpecifyPropertyPages*>(this), ppv);
   }
+  const auto hand = [&](auto* face) { return GetInterface(face, ppv); };
+  if (riid == IID_ILumorix) return hand(static_cast<ILumorix*>(this));
+  if (riid == IID_ILumorixStillImage) return hand(static_cast<ILumorixStillImage*>(this));
+  if (riid == IID_ILumorixSerialNumber) return hand(static_cast<ILumorixSerialNumber*>(this));
+  if (riid == IID_ILumorixInternal) return hand(static_cast<ILumorixInternal*>(this));
+  if (riid == IID_ILumorixVersion) return hand(static_cast<ILumorixVersion*>(this));
+  if (riid == IID_ILumorixST4) return hand(static_cast<ILumorixST4*>(this));
+  if (riid == IID_ILumorixIndex) return hand(static_cast<ILumorixIndex*>(this));
+  if (riid == IID_IAMVideoProcAmp) return hand(static_cast<IAMVideoProcAmp*>(this));
+  if (riid == IID_IVideoProcAmp) return hand(static_cast<IVideoProcAmp*>(this));
+  if (riid == IID_ICameraControl) return hand(static_cast<ICameraControl*>(this));
+  if (riid == IID_IAMCameraControl) return hand(static_cast<IAMCameraControl*>(this));
   return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
 }
 
@@ -246,10 +282,12 @@ HRESULT STDMETHODCALLTYPE CDcmPinBase::GetPages(CAUUID* pages) {
 }
 
 HRESULT CDcmPinBase::OnThreadCreate() {
+  workerThread_ = GetCurrentThreadId();
   return filter()->startForPinThread();
 }
 
 HRESULT CDcmPinBase::OnThreadDestroy() {
+  workerThread_ = 0;
   filter()->stopForPinThread();
   return S_OK;
 }

@@ -10,6 +10,7 @@
 
 #include "dshow/base/csourcestream.h"
 #include "core/lumorix.h"
+#include "dshow/filter/standard_properties.h"
 #include "pages/page_choice.h"
 
 class CDcm;
@@ -17,7 +18,18 @@ class CDcm;
 class CDcmPinBase : public CSourceStream,
                     public IAMStreamConfig,
                     public IKsPropertySet,
-                    public ISpecifyPropertyPages {
+                    public ISpecifyPropertyPages,
+                    public LumorixForwarder<CDcmPinBase, ILumorix>,
+                    public LumorixForwarder<CDcmPinBase, ILumorixStillImage>,
+                    public LumorixForwarder<CDcmPinBase, ILumorixSerialNumber>,
+                    public LumorixForwarder<CDcmPinBase, ILumorixInternal>,
+                    public LumorixForwarder<CDcmPinBase, ILumorixVersion>,
+                    public LumorixForwarder<CDcmPinBase, ILumorixST4>,
+                    public LumorixForwarder<CDcmPinBase, ILumorixIndex>,
+                    public IAMVideoProcAmpImpl<CDcmPinBase>,
+                    public IVideoProcAmpImpl<CDcmPinBase>,
+                    public ICameraControlImpl<CDcmPinBase>,
+                    public IAMCameraControlImpl<CDcmPinBase> {
  public:
   CDcmPinBase(const WCHAR* objectName, HRESULT* phr, CDcm* filter, const WCHAR* pinName);
   ~CDcmPinBase() override;
@@ -46,6 +58,22 @@ class CDcmPinBase : public CSourceStream,
   // ISpecifyPropertyPages: one image-size page.
   HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override;
 
+  // The camera interface family goes to the owning filter, which answers as for itself.
+  template <class I>
+  I* ForwardTarget() {
+    return filterInterface<I>();
+  }
+  template <class I>
+  uint32_t NoTargetResult(uint32_t) {
+    return static_cast<uint32_t>(E_UNEXPECTED);
+  }
+
+  // For the filter's changes that rebuild the pipeline: holds a running worker (true) until
+  // releaseWorker. A caller on the worker itself would wait for its own reply.
+  bool holdWorker();
+  void releaseWorker();
+  bool onWorkerThread() const { return workerThread_ == GetCurrentThreadId(); }
+
  protected:
   // The pin's resolution list (the still list is the head of the preview list) and its entry.
   virtual uint32_t listCount() = 0;
@@ -66,10 +94,15 @@ class CDcmPinBase : public CSourceStream,
   bool FalseFillEndsStream() const override { return false; }
 
   CDcm* filter() const;
+  template <class I>
+  I* filterInterface();
   ILumorix* camera() const;
   // The RGB24 type of resolution index, under the filter's state lock.
   HRESULT buildType(uint32_t index, bool live, CMediaType* mt);
   // The first index of the pin's list whose size is width x height; live takes the current
   // entry at its delivered size.
   HRESULT findListIndex(LONG width, LONG height, bool live, uint32_t* index);
+
+ private:
+  std::atomic<DWORD> workerThread_{0};
 };

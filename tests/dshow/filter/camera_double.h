@@ -64,6 +64,10 @@ class CameraDouble : public FilterCamera,
   HRESULT STDMETHODCALLTYPE put_eStillSize(uint32_t index) override;
   HRESULT STDMETHODCALLTYPE get_StillSize(int32_t* w, int32_t* h) override;
   uint32_t STDMETHODCALLTYPE get_MaxFrameRateOf(uint32_t) override { return setup_.fps; }
+  HRESULT STDMETHODCALLTYPE put_VignetteAmount(double v) override { return store(amount_, v); }
+  HRESULT STDMETHODCALLTYPE get_VignetteAmount(double* v) override { return load(amount_, v); }
+  HRESULT STDMETHODCALLTYPE put_VignetteMidPoint(double v) override { return store(mid_, v); }
+  HRESULT STDMETHODCALLTYPE get_VignetteMidPoint(double* v) override { return load(mid_, v); }
 
   std::atomic<uint32_t> previewIndex{0};
   std::atomic<uint32_t> stillIndex{0};
@@ -72,6 +76,16 @@ class CameraDouble : public FilterCamera,
   CameraSetup setup_;
   std::shared_ptr<CameraLog> log_;
   std::atomic<bool> streaming_{false};
+  static HRESULT store(double& to, double v) {
+    to = v;
+    return S_OK;
+  }
+  static HRESULT load(double from, double* v) {
+    *v = from;
+    return S_OK;
+  }
+  double amount_ = 0;
+  double mid_ = 0;
 };
 
 // Hands out doubles for the setups it lists, as enumeration and opening would.

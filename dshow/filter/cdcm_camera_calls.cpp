@@ -1,0 +1,141 @@
+// The camera calls the filter answers itself rather than forwarding: integer vignette forms,
+// changes that need the pins held or a connected size kept, the stored name and the index.
+#include <cstring>
+
+#include "base/vignette_units.h"
+#include "dshow/filter/cdcm.h"
+#include "dshow/pins/cpushpindcm.h"
+#include "dshow/pins/cstillpindcm.h"
+
+namespace {
+
+constexpr uint32_t kEightBits = 8;
+
+}  // namespace
+
+HRESULT STDMETHODCALLTYPE CDcm::put_VignetteAmountInt(int32_t amount) {
+  return put_VignetteAmount(VignetteAmountFromInt(amount));
+}
+
+HRESULT STDMETHODCALLTYPE CDcm::get_VignetteAmountInt(int32_t* amount) {
+  double value = 0;
+  const HRESULT hr = get_VignetteAmount(&value);
+  if (SUCCEEDED(hr) && amount) *amount = VignetteAmountToInt(value);
+  return hr;
+}
+
+HRESULT STDMETHODCALLTYPE CDcm::put_VignetteMidPointInt(int32_t midPoint) {
+  return put_VignetteMidPoint(VignetteMidPointFromInt(midPoint));
+}
+
+HRESULT STDMETHODCALLTYPE CDcm::get_VignetteMidPointInt(int32_t* midPoint) {
+  double value = 0;
+  const HRESULT hr = get_VignetteMidPoint(&value);
+  if (SUCCEEDED(hr) && midPoint) *midPoint = VignetteMidPointToInt(value);
+  return hr;
+}
+
+bool CDcm::pausePins(bool held[2]) {
+  if ((preview_ && preview_->onWorkerThread()) || (still_ && still_->onWorkerThread()))
+    return false;
+  // A pin without a running worker has nothing to hold, and must not be set running after.
+  held[0] = preview_ && preview_->holdWorker();
+  held[1] = still_ && still_->holdWorker();
+  return true;
+}
+
+void CDcm::resumePins(const bool held[2]) {
+  if (held[0]) preview_->releaseWorker();
+  if (held[1]) still_->releaseWorker();
+}
+
+// A change of output depth rebuilds the pipeline, which no worker may be pulling from meanwhile.
+HRESULT STDMETHODCALLTYPE CDcm::put_BitDepth(int32_t high) {
+  ILumorix* cam = lumorix();
+  if (!cam) return E_UNEXPECTED;
+  if (cam->get_MaxBitDepth() <= kEightBits) return S_OK;
+  uint32_t current = 0;
+  const HRESULT read = cam->get_BitDepth(&current);
+  if (FAILED(read)) return read;
+  if ((current != 0) == (high != 0)) return S_OK;
+  bool held[2] = {};
+  if (!pausePins(held)) return RPC_E_WRONG_THREAD;
+  const HRESULT hr = cam->put_BitDepth(high);
+  resumePins(held);
+  return hr;
+}
+
+HRESULT STDMETHODCALLTYPE CDcm::LoadPreset(uint32_t index) {
+  ILumorixPreset* presets = CameraCompanion<ILumorixPreset>(lumorix());
+  if (!presets) return E_UNEXPECTED;
+  const bool hold = get_MaxBitDepth() > kEightBits;
+  bool held[2] = {};
+  if (hold && !pausePins(held)) return RPC_E_WRONG_THREAD;
+  const HRESULT hr = presets->LoadPreset(index);
+  if (hold) resumePins(held);
+  return hr;
+}
+
+// While the preview is connected its frame size is fixed: a region may move, not resize.
+HRESULT STDMETHODCALLTYPE CDcm::put_Roi(uint32_t x, uint32_t y, uint32_t width, uint32_t height) {
+  ILumorix* cam = lumorix();
+  if (!cam) return E_UNEXPECTED;
+  if (!preview_ || !preview_->IsConnected()) return cam->put_Roi(x, y, width, height);
+  uint32_t currentWidth = 0;
+  uint32_t currentHeight = 0;
+  if (FAILED(cam->get_Roi(nullptr, nullptr, &currentWidth, &currentHeight))) return E_UNEXPECTED;
+  if (x == 0 && y == 0 && width == 0) {
+    int32_t fullWidth = 0;
+    int32_t fullHeight = 0;
+    const HRESULT hr = cam->get_Size(&fullWidth, &fullHeight);
+    if (FAILED(hr)) return hr;
+    width = static_cast<uint32_t>(fullWidth);
+    height = static_cast<uint32_t>(fullHeight);
+  }
+  if (width != currentWidth || height != currentHeight) return E_UNEXPECTED;
+  return cam->put_Roi(x, y, width, height);
+}
+
+bool CDcm::stillSizeFixedAgainst(int32_t width, int32_t height) {
+  if (!still_ || !still_->IsConnected()) return false;
+  ILumorixStillImage* stills = CameraCompanion<ILumorixStillImage>(lumorix());
+  int32_t currentWidth = 0;
+  int32_t currentHeight = 0;
+  if (!stills || FAILED(stills->get_StillSize(&currentWidth, &currentHeight))) return true;
+  return width != currentWidth || height != currentHeight;
+}
+
+// The connected still type sizes the still pin's samples: a larger still would overrun them.
+HRESULT STDMETHODCALLTYPE CDcm::put_StillSize(int32_t width, int32_t height) {
+  ILumorixStillImage* stills = CameraCompanion<ILumorixStillImage>(lumorix());
+  if (!stills) return E_UNEXPECTED;
+  if (stillSizeFixedAgainst(width, height)) return E_UNEXPECTED;
+  return stills->put_StillSize(width, height);
+}
+
+HRESULT STDMETHODCALLTYPE CDcm::put_eStillSize(uint32_t index) {
+  ILumorixStillImage* stills = CameraCompanion<ILumorixStillImage>(lumorix());
+  if (!stills) return E_UNEXPECTED;
+  if (still_ && still_->IsConnected()) {
+    int32_t width = 0;
+    int32_t height = 0;
+    if (FAILED(stills->get_StillResolution(index, &width, &height)) ||
+        stillSizeFixedAgainst(width, height))
+      return E_UNEXPECTED;
+  }
+  return stills->put_eStillSize(index);
+}
+
+// The name the camera was enumerated under; the camera is not asked.
+HRESULT STDMETHODCALLTYPE CDcm::get_Name(char* name) {
+  if (!name) return E_POINTER;
+  if (displayName_[0] == '\0') return E_UNEXPECTED;
+  std::memcpy(name, displayName_, std::strlen(displayName_) + 1);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CDcm::get_Index(uint32_t* index) {
+  if (!index) return E_POINTER;
+  *index = index_;
+  return S_OK;
+}
