@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_demosaic_methods.h"
 #include "bench/bench_kernels_output.h"
 #include "bench/ratio_reporter.h"
 #include "kernels/demosaic.h"
@@ -132,5 +131,5 @@ int main(int argc, char** argv) {
                               kernels::DetectedIsa() == kernels::Isa::Avx2 ? "avx2" : "sse2");
   registerDepth<uint8_t>("8bit");
   registerDepth<uint16_t>("16bit");
-  return bench::RunWithRatios(argc, argv, {printBilinear, PrintDemosaicMethods, PrintOutputPairs});
+  return bench::RunWithRatios(argc, argv, {printBilinear, PrintOutputPairs});
 }
