@@ -284,6 +284,66 @@ TEST(FrameHooks, PackedFrameConvertsAtTheRunningSize) {
   }
 }
 
+// The chart from the simulated camera through the grab and the frame entry, 30 frames each: as
+// 8-bit and 12-bit grey every patch reads the chart's luma, as packed 4:2:2 in either order its
+// colour; upright as the colour mosaic comes out (the first row), so red sits top-left.
+TEST(FrameHooks, ChartEndToEndOnGreyAndPackedCameras) {
+  using sim::SampleLayout;
+  struct Row {
+    const char* name;
+    uint64_t flags;
+    uint8_t pixelFormat;
+    SampleLayout layout;
+    bool colour;
+  } rows[] = {
+      {"colour mosaic", LUMORIX_FLAG_RAW8, 0, SampleLayout::Bytes, true},
+      {"8-bit grey", LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_MONO, 0, SampleLayout::Bytes, false},
+      {"12-bit grey", LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_RAW12 | LUMORIX_FLAG_MONO, 2,
+       SampleLayout::Grey16, false},
+      {"4:2:2", LUMORIX_FLAG_RAW8, kPixelYuv422, SampleLayout::Packed422, true},
+      {"4:2:2 other order", LUMORIX_FLAG_RAW8, kPixelYuv422Alt, SampleLayout::Packed422Alt, true},
+  };
+  for (const Row& row : rows) {
+    TestSensorConfig config;
+    config.flags = row.flags;
+    const bool wide = row.layout != SampleLayout::Bytes;
+    SimulatedCamera camera(kW * (wide ? 2 : 1), kH);
+    TestSensor s(camera, config);
+    ASSERT_EQ(s.PLHlperInit(), 1);
+    s.pixelFormat = row.pixelFormat;
+    InitPipeLineStep1(s, 0, kW, kH, nullptr, 0, 0);
+    InitPipeLineStep2(s);
+    sim::SceneOptions scene;
+    scene.bayerOrder = row.colour ? 1 : sim::kMono;
+    scene.layout = row.layout;
+    camera.camera->setContent(sim::ContentKind::Chart, scene);
+    std::vector<uint8_t> frame(size_t(kW) * kH * 2), out(frameSamples<uint8_t>(kW, kH));
+    FrameDescriptor d;
+    d.buffer = frame.data();
+    PLFrameHooks hooks(s);
+    const uint8_t rowOrder = s.ctx16 ? s.ctx16->rowOrder : s.ctx8->rowOrder;
+    for (int n = 0; n < 30; ++n) {
+      ASSERT_EQ(PL_AutoExposure(s, &d, nullptr), 1) << row.name;
+      const FrameConvertRequest req{
+          frame.data(), row.pixelFormat, out.data(), nullptr, nullptr, 1, 0};
+      ASSERT_EQ(s.ctx16 ? hooks.PL_ProcessMono16(req) : PL_ProcessFrame8(s, req), S_OK) << row.name;
+      for (uint32_t py = 0; py < 2; ++py)
+        for (uint32_t px = 0; px < 4; ++px) {
+          const uint32_t x = (2 * px + 1) * kW / 8, y = (2 * py + 1) * kH / 4;
+          const sim::Rgb c = sim::ChartColour(x, y, kW, kH);
+          const uint8_t* got =
+              &out[(rowOrder ? kH - 1 - y : y) * kernels::rowStride<uint8_t>(3, kW) + x * 3];
+          const int want[3] = {c.b, c.g, c.r};  // the state's blue, green, red bytes
+          const int luma = (c.r * 77 + c.g * 150 + c.b * 29) >> 8;
+          for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(got[k], row.colour ? want[k] : luma, row.colour ? 12 : 2)
+                << row.name << ", frame " << n << ", patch " << px << "," << py << ", byte " << k;
+        }
+      if (HasFailure()) break;
+    }
+  }
+}
+
 // Counts its calls, then dawdles without a lock so that setters land in the middle of the frame.
 void countHook(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* calls) {
   ++*static_cast<std::atomic<int>*>(calls);
