@@ -7,31 +7,6 @@
 namespace kernels {
 namespace {
 
-// Calls step(byte, colour, pixel index) for the three colour bytes of every pixel.
-template <typename Step>
-void eachColourByte(const Layout& l, int32_t w, int32_t h, uint8_t* image, const Step& step) {
-  if (!image || w <= 0 || h <= 0 || l.samplesPerPixel < 3) return;
-  const uint8_t p = l.samplesPerPixel;
-  const size_t stride = rowStride<uint8_t>(p, w);
-  // Colour of memory byte 0 and 2: red first unless the order is blue, green, red.
-  const int first = l.byteOrder ? 2 : 0, last = 2 - first;
-  for (int32_t y = 0; y < h; ++y) {
-    uint8_t* row = image + size_t(y) * stride;
-    const size_t base = size_t(y) * size_t(w);
-    for (int32_t x = 0; x < w; ++x) {
-      uint8_t* px = row + size_t(x) * p;
-      step(px[0], first, base + size_t(x));
-      step(px[1], 1, base + size_t(x));
-      step(px[2], last, base + size_t(x));
-    }
-  }
-}
-
-template <typename T>
-const T* plane(const ColourPlanes<T>& c, int colour) {
-  return colour == 0 ? c.red : colour == 1 ? c.green : c.blue;
-}
-
 // Calls step(byte, plane, pixel index) for the three colour bytes of every pixel: byte 2 - k
 // takes plane k, whatever the byte order.
 template <typename Step>
@@ -59,8 +34,21 @@ bool complete(const BytePlanes<T>& planes) {
 void ApplyColourTables(const Layout& l, int32_t w, int32_t h, uint8_t* image,
                        ColourPlanes<uint8_t> tables) {
   if (!tables.red || !tables.green || !tables.blue) return;
-  eachColourByte(l, w, h, image,
-                 [&](uint8_t& v, int colour, size_t) { v = plane(tables, colour)[v]; });
+  if (!image || w <= 0 || h <= 0 || l.samplesPerPixel < 3) return;
+  // The table of each byte position, chosen once rather than per byte.
+  const uint8_t* t0 = l.byteOrder ? tables.blue : tables.red;
+  const uint8_t* t1 = tables.green;
+  const uint8_t* t2 = l.byteOrder ? tables.red : tables.blue;
+  const uint8_t p = l.samplesPerPixel;
+  const size_t stride = rowStride<uint8_t>(p, w);
+  for (int32_t y = 0; y < h; ++y) {
+    uint8_t* px = image + size_t(y) * stride;
+    for (int32_t x = 0; x < w; ++x, px += p) {
+      px[0] = t0[px[0]];
+      px[1] = t1[px[1]];
+      px[2] = t2[px[2]];
+    }
+  }
 }
 
 void ApplyGainPlanes(const Layout& l, int32_t w, int32_t h, uint8_t* image,

@@ -74,14 +74,18 @@ void balance(PLContext& c, const FrameJob<uint8_t>& job, const PLHostCallbacks& 
     BlackBalanceInitBmp(c, source);
     if (cb.onBlackBalance) cb.onBlackBalance(s.blackOffset, cb.onBlackBalanceContext);
   }
+  // Black level and white balance are both per-colour tables: composed, they take one pass.
+  Tables t;
+  bool any = false;
+  for (auto& table : t)
+    for (size_t v = 0; v < 256; ++v) table[v] = uint8_t(v);
   if (!c.hwBlackLevel && (s.blackOffset[0] || s.blackOffset[1] || s.blackOffset[2])) {
     NoteStep(RawStep::BlackLevel);
-    Tables t;
     for (size_t k = 0; k < 3; ++k) {
       const uint8_t b = uint8_t(s.blackOffset[k] & 0xFF);
       for (size_t v = 0; v < 256; ++v) t[k][v] = v > b ? uint8_t(v - b) : 0;
     }
-    kernels::ApplyColourTables(l, w, h, img, planesOf(t));
+    any = true;
   }
   if (c.isColour) {
     const auto& wb = job.tables.wb;
@@ -92,10 +96,12 @@ void balance(PLContext& c, const FrameJob<uint8_t>& job, const PLHostCallbacks& 
     } else if (!c.hasIsp && wb && wb->active && wb->lut[0].size() >= 256 &&
                wb->lut[1].size() >= 256 && wb->lut[2].size() >= 256) {
       NoteStep(RawStep::RawWb);
-      kernels::ApplyColourTables(l, w, h, img,
-                                 {wb->lut[0].data(), wb->lut[1].data(), wb->lut[2].data()});
+      for (size_t k = 0; k < 3; ++k)
+        for (auto& v : t[k]) v = wb->lut[k][v];
+      any = true;
     }
   }
+  if (any) kernels::ApplyColourTables(l, w, h, img, planesOf(t));
   // No camera raw table here: it is indexed by raw sensor samples, and these bytes are colours
   // made from luma and chroma.
 }
