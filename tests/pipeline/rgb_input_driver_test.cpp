@@ -94,6 +94,22 @@ TEST(RgbInputDriver, PerColourStepsMeetTheirColour) {
          return Pixel{v[0] > 16 ? v[0] - 16 : 0, v[1], v[2] > 5 ? v[2] - 5 : 0};
        },
        false},
+      {"black offsets 16, 0, 5 then balance tables v / 2, v, 255 - v",
+       [](PLContext& c) {
+         c.settings.blackOffset[0] = 16, c.settings.blackOffset[2] = 5;
+         auto wb = std::make_shared<WbTableSet<uint8_t>>();
+         for (auto& t : wb->lut) t.resize(256);
+         for (size_t v = 0; v < 256; ++v)
+           wb->lut[0][v] = uint8_t(v / 2), wb->lut[1][v] = uint8_t(v),
+           wb->lut[2][v] = uint8_t(255 - v);
+         wb->active = 1;
+         PublishTables(c, &PLTableSets<uint8_t>::wb,
+                       std::shared_ptr<const WbTableSet<uint8_t>>(wb));
+       },
+       [](Pixel v) {
+         return Pixel{(v[0] > 16 ? v[0] - 16 : 0) / 2, v[1], 255 - (v[2] > 5 ? v[2] - 5 : 0)};
+       },
+       false},
       {"a camera raw table changes nothing",
        [](PLContext& c) {
          c.settings.stepBits |= 4;
