@@ -1,6 +1,7 @@
 // The whole raw-to-RGB24 path (PL_ProcessFrame8) at two sizes with 0, 1 and 3 stripe workers,
 // reported against a plain memcpy of one output frame measured in the same run; the closing
-// table gives each worker count's median time against none.
+// table gives each worker count's median time against none. The grey and packed 4:2:2 paths
+// run at the same sizes, each against its own output frame's memcpy.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "bench/ratio_reporter.h"
 #include "kernels/kernel_base.h"
 #include "pipeline/pl_frame_hooks.h"
+#include "pipeline/pl_init_params.h"
 #include "pipeline/pl_start.h"
 #include "pipeline/pl_tables.h"
 #include "pipeline/pl_worker_pool.h"
@@ -87,6 +89,69 @@ void BM_ProcessFrame8(benchmark::State& state) {
   PipelineWorkerEnvironment() = {};
 }
 
+// The frame paths without stripe workers: a grey camera to RGB24 and to grey 8-bit, a 12-bit
+// grey camera to grey 16-bit, and a packed 4:2:2 camera (conversion included) to RGB24.
+enum GreyKind : int64_t { kGreyRgb, kGreyGrey, kGrey12, kPacked, kKindCount };
+
+struct GreySetup {
+  uint64_t flags;
+  uint8_t pixelFormat;
+  uint32_t outputFormat;
+  size_t rawBytesPerPixel;
+  uint8_t p, outBytesPerSample;
+};
+
+constexpr GreySetup kGreySetups[kKindCount] = {
+    {LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_MONO, 0, kOutputRgb8, 1, 3, 1},
+    {LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_MONO, 0, kOutputGrey8, 1, 1, 1},
+    {LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_RAW12 | LUMORIX_FLAG_MONO, 2, kOutputGrey16, 2, 1, 2},
+    {LUMORIX_FLAG_RAW8, kPixelYuv422, kOutputRgb8, 2, 3, 1},
+};
+
+void BM_GreyAndPacked(benchmark::State& state) {
+  const auto w = uint32_t(state.range(0)), ht = uint32_t(state.range(1));
+  const GreySetup& k = kGreySetups[state.range(2)];
+  PipelineWorkerEnvironment() = {2u, 0};
+  PLHlperArgs args;
+  args.maxWidth = args.frameWidth = w;
+  args.maxHeight = args.frameHeight = ht;
+  args.modelFlags = k.flags;
+  BenchHelper h(args);
+  configure(h);
+  h.rawLut8 = nullptr;
+  h.pixelFormat = k.pixelFormat;
+  h.outputFormat = k.outputFormat;
+  InitPipeLineStep1(h, 0, w, ht, nullptr, 0, 0);
+  const bool high = state.range(2) == kGrey12;
+  if (!(high ? bool(h.ctx16) : bool(h.ctx8))) {
+    state.SkipWithError("no pipeline state");
+    return;
+  }
+  std::vector<uint8_t> source(size_t(w) * ht * k.rawBytesPerPixel), raw(source.size());
+  for (size_t i = 0; i < source.size(); ++i)
+    source[i] = uint8_t(high && i % 2 ? (i / w) & 0x0F : (i * 7 + i / w * 3) & 0xFF);
+  const size_t outBytes = kernels::rowStride<uint8_t>(k.p * k.outBytesPerSample, int32_t(w)) * ht;
+  std::vector<uint8_t> out(outBytes), copyDst(outBytes), copySrc(outBytes, 1);
+  const FrameConvertRequest req{raw.data(), k.pixelFormat, out.data(), nullptr, nullptr, 1, 0};
+  PLFrameHooks hooks(h);
+  double spent = 0, memcpyMedian = medianMemcpySeconds(copyDst, copySrc);
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::memcpy(raw.data(), source.data(), raw.size());  // the drivers work in place
+    state.ResumeTiming();
+    const auto a = std::chrono::steady_clock::now();
+    if (high)
+      hooks.PL_ProcessMono16(req);
+    else
+      PL_ProcessFrame8(h, req);
+    spent += std::chrono::duration<double>(std::chrono::steady_clock::now() - a).count();
+    benchmark::DoNotOptimize(out.data());
+  }
+  memcpyMedian = std::min(memcpyMedian, medianMemcpySeconds(copyDst, copySrc));
+  state.counters["x_memcpy"] = spent / double(state.iterations()) / memcpyMedian;
+  PipelineWorkerEnvironment() = {};
+}
+
 constexpr int64_t kSizes[][2] = {{2048, 1536}, {4096, 3288}};
 constexpr int64_t kWorkerCounts[] = {0, 1, 3};
 
@@ -107,16 +172,60 @@ void printRatios(const bench::MedianTimes& t) {
   }
 }
 
+// A memcpy of one output frame of 1, 2 or 3 bytes a pixel: the reference of the ratios.
+void BM_OutputCopy(benchmark::State& state) {
+  const auto w = uint32_t(state.range(0)), ht = uint32_t(state.range(1));
+  const size_t bytes = kernels::rowStride<uint8_t>(uint8_t(state.range(2)), int32_t(w)) * ht;
+  std::vector<uint8_t> dst(bytes), src(bytes, 1);
+  for (auto _ : state) {
+    std::memcpy(dst.data(), src.data(), bytes);
+    benchmark::ClobberMemory();
+  }
+}
+
+constexpr const char* kKindNames[kKindCount] = {"grey 8 -> RGB24", "grey 8 -> grey 8",
+                                                "grey 12 -> grey 16", "4:2:2 -> RGB24"};
+
+std::string greyName(const int64_t (&size)[2], int64_t kind) {
+  return "BM_GreyAndPacked/w:" + std::to_string(size[0]) + "/h:" + std::to_string(size[1]) +
+         "/kind:" + std::to_string(kind) + "/real_time";
+}
+std::string copyName(const int64_t (&size)[2], int64_t kind) {
+  const GreySetup& k = kGreySetups[kind];
+  return "BM_OutputCopy/w:" + std::to_string(size[0]) + "/h:" + std::to_string(size[1]) +
+         "/bytes:" + std::to_string(k.p * k.outBytesPerSample) + "/real_time";
+}
+
+// Each grey or packed path's time per frame against a memcpy of its own output frame.
+void printGreyRatios(const bench::MedianTimes& t) {
+  std::printf("\n%-10s %-20s %10s %12s\n", "frame", "path", "ms", "x memcpy");
+  for (const auto& size : kSizes)
+    for (int64_t kind = 0; kind < kKindCount; ++kind) {
+      const std::string name = greyName(size, kind);
+      if (t.seconds(name) <= 0) continue;
+      std::printf("%4ldx%-5ld %-20s %10.2f %12.2f\n", long(size[0]), long(size[1]),
+                  kKindNames[kind], t.seconds(name) * 1e3, t.ratio(name, copyName(size, kind)));
+    }
+}
+
 void registerAll() {
   auto* b = benchmark::RegisterBenchmark("BM_ProcessFrame8", BM_ProcessFrame8);
   b->ArgNames({"w", "h", "workers"})->Unit(benchmark::kMillisecond)->UseRealTime();
   for (const auto& size : kSizes)
     for (int64_t workers : kWorkerCounts) b->Args({size[0], size[1], workers});
+  auto* g = benchmark::RegisterBenchmark("BM_GreyAndPacked", BM_GreyAndPacked);
+  g->ArgNames({"w", "h", "kind"})->Unit(benchmark::kMillisecond)->UseRealTime();
+  for (const auto& size : kSizes)
+    for (int64_t kind = 0; kind < kKindCount; ++kind) g->Args({size[0], size[1], kind});
+  auto* c = benchmark::RegisterBenchmark("BM_OutputCopy", BM_OutputCopy);
+  c->ArgNames({"w", "h", "bytes"})->Unit(benchmark::kMillisecond)->UseRealTime();
+  for (const auto& size : kSizes)
+    for (int64_t bytes : {1, 2, 3}) c->Args({size[0], size[1], bytes});
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   registerAll();
-  return bench::RunWithRatios(argc, argv, {printRatios});
+  return bench::RunWithRatios(argc, argv, {printRatios, printGreyRatios});
 }

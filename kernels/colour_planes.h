@@ -1,7 +1,8 @@
-// Per-colour steps on a finished 8-bit image: a table, a 16.16 gain plane or a dark plane for
-// each of red, green and blue.
+// Per-pixel steps on a finished 8-bit image: a table for each of red, green and blue, and
+// 16.16 gain planes or dark planes for each byte position.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "kernels/kernel_base.h"
@@ -20,12 +21,16 @@ struct ColourPlanes {
 // Each colour byte becomes its colour's table entry (256 entries each).
 void ApplyColourTables(const Layout& l, int32_t w, int32_t h, uint8_t* image,
                        ColourPlanes<uint8_t> tables);
-// Each colour byte v becomes min(255, (v x gain) >> 16) with its pixel's gain of its colour;
-// planes hold w x h values, pixel by pixel in memory order.
+// Calibration planes by position, as the builders make them: plane k serves byte 2 - k of every
+// pixel in either byte order. Each holds w x h values, pixel by pixel in memory order.
+template <typename T>
+using BytePlanes = std::array<const T*, 3>;
+
+// Byte v at position 2 - k becomes min(255, (v x gain) >> 16) with its pixel's gain of plane k.
 void ApplyGainPlanes(const Layout& l, int32_t w, int32_t h, uint8_t* image,
-                     ColourPlanes<uint32_t> gains);
-// Each colour byte v loses d, its pixel's dark value of its colour, stopping at 0.
+                     BytePlanes<uint32_t> gains);
+// Byte v at position 2 - k loses d, its pixel's value of plane k, stopping at 0.
 void SubtractDarkPlanes(const Layout& l, int32_t w, int32_t h, uint8_t* image,
-                        ColourPlanes<uint8_t> dark);
+                        BytePlanes<uint8_t> dark);
 
 }  // namespace kernels

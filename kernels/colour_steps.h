@@ -9,7 +9,8 @@
 
 namespace kernels {
 
-// Pixels of p samples (3 or 4). Scales each pixel's luma by gain[its radius index], keeping its
+// Pixels of p samples (1, 3 or 4; one is the grey pixel (v, v, v), of which the first byte is
+// kept). Scales each pixel's luma by gain[its radius index], keeping its
 // colour difference. The radius table starts at the stripe's first pixel; indices are clamped to
 // the gainCount gains.
 void ApplyVignetteBgr(uint8_t p, uint8_t* stripe, int32_t width, int32_t rows,
@@ -53,6 +54,7 @@ struct LevelTables {
 };
 
 // Colour: each sample through its colour's table. Mono: the luma (low 8 or 16 bits) through gray.
+// One sample a pixel (p 1) is the grey pixel (v, v, v), of which the first byte is kept.
 void ApplyLevelsBgr(const LevelTables<uint8_t>& t, uint8_t* stripe, int32_t width, int32_t rows);
 void ApplyLevelsRgb(const LevelTables<uint8_t>& t, uint8_t* stripe, int32_t width, int32_t rows);
 void ApplyLevels16Bgr(const LevelTables<uint16_t>& t, uint16_t* stripe, int32_t width,

@@ -95,7 +95,8 @@ struct PLContextT {
   std::vector<uint32_t> ffcSum, dfcSum, ffcGain;
   std::vector<HotPixel> hotPixels;  // repaired in list order after the dark subtraction
   std::vector<Sample> darkTable;    // one dark sample per processing pixel
-  // The RGB-input frames' calibration: red, green and blue planes, one value per pixel.
+  // The RGB-input frames' calibration: plane k serves byte 2 - k of each pixel in either byte
+  // order, one value per pixel of the running frame.
   std::array<std::vector<uint32_t>, 3> ffcGainPlanes;
   std::array<std::vector<uint8_t>, 3> darkPlanes;
 

@@ -85,14 +85,16 @@ bool sensorRect(const RECT* r, SensorRect& out) {
   return true;
 }
 
-// A packed 4:2:2 frame: converted to RGB at its running size in the output, then processed there.
+// A packed 4:2:2 frame: converted to RGB at its running size in the output (the camera has
+// already cropped and binned it), then processed there.
 HRESULT packedFrame(PLContext& c, const FrameConvertRequest& r, const SensorRect* roi,
                     uint32_t binning) {
   const kernels::Layout l = stages::LayoutOf(c);
+  // The converters write only colour pixels: a grey output would be left holding stale bytes.
+  if (l.samplesPerPixel < 3) return E_NOTIMPL;
   drivers::Running run;
   const FrameGeometry g{c.frameWidth, c.frameHeight, c.frameWidth, c.frameHeight};
-  if (!r.raw || !r.output || l.samplesPerPixel < 3 || binning > 255 ||
-      !drivers::runningSizes(g, roi, binning, 0, run))
+  if (!r.raw || !r.output || binning > 255 || !drivers::runningSizes(g, roi, binning, 0, run))
     return E_INVALIDARG;
   (r.pixelFormat == kPixelYuv422 ? kernels::Yuv422ToRgb8 : kernels::Yuv422ToRgb8Alt)(
       l, r.raw, r.output, int32_t(run.fw), int32_t(run.fh));

@@ -17,9 +17,15 @@ using Tables = std::array<std::array<uint8_t, 256>, 3>;
 kernels::ColourPlanes<uint8_t> planesOf(const Tables& t) {
   return {t[0].data(), t[1].data(), t[2].data()};
 }
+// The planes when they hold the running frame; planes of another size belong to another region
+// or binning and would put each value on the wrong pixel.
 template <typename T>
-kernels::ColourPlanes<T> planesOf(const std::array<std::vector<T>, 3>& p, size_t n) {
-  if (p[0].size() < n || p[1].size() < n || p[2].size() < n) return {nullptr, nullptr, nullptr};
+kernels::BytePlanes<T> planesOf(const std::array<std::vector<T>, 3>& p, size_t n,
+                                const char* what) {
+  if (p[0].size() != n || p[1].size() != n || p[2].size() != n) {
+    ZX_TRACE_ERROR("PL_ProcessRgb8: %s planes do not fit the frame, skipped", what);
+    return {nullptr, nullptr, nullptr};
+  }
   return {p[0].data(), p[1].data(), p[2].data()};
 }
 
@@ -36,10 +42,11 @@ void calibration(PLContext& c, const kernels::Layout& l, uint8_t* img, const Run
       AccumulateFfcBmp(c, img, r.pw, r.ph);
       accumulated = true;
     }
-    const auto gains = planesOf(c.ffcGainPlanes, n);
-    if (c.ffcEnable && c.ffcValid && gains.red) {
-      NoteStep(RawStep::FfcApply);
-      kernels::ApplyGainPlanes(l, w, h, img, gains);
+    if (c.ffcEnable && c.ffcValid) {
+      if (const auto gains = planesOf(c.ffcGainPlanes, n, "flat-field"); gains[0]) {
+        NoteStep(RawStep::FfcApply);
+        kernels::ApplyGainPlanes(l, w, h, img, gains);
+      }
     }
   }
   if (accumulated && cb.onFfcFrame) cb.onFfcFrame(cb.onFfcFrameContext);
@@ -48,15 +55,16 @@ void calibration(PLContext& c, const kernels::Layout& l, uint8_t* img, const Run
     NoteStep(RawStep::DfcAccumulate);
     AccumulateDfcBmp(c, img, r.pw, r.ph);
   }
-  const auto dark = planesOf(c.darkPlanes, n);
-  if (c.dfcEnable && c.dfcValid && dark.red) {
-    NoteStep(RawStep::DfcApply);
-    kernels::SubtractDarkPlanes(l, w, h, img, dark);
-    stages::ApplyDefectListBmp(w, h, img, &c);
+  if (c.dfcEnable && c.dfcValid) {
+    if (const auto dark = planesOf(c.darkPlanes, n, "dark-field"); dark[0]) {
+      NoteStep(RawStep::DfcApply);
+      kernels::SubtractDarkPlanes(l, w, h, img, dark);
+      stages::ApplyDefectListBmp(w, h, img, &c);
+    }
   }
 }
 
-// Black balance and level, white balance and the camera's raw table, per colour byte.
+// Black balance and level and white balance, per colour byte.
 void balance(PLContext& c, const FrameJob<uint8_t>& job, const PLHostCallbacks& cb,
              const kernels::Layout& l, uint8_t* img, const Running& r, const void* source) {
   const PLSettings& s = job.settings;
@@ -66,14 +74,18 @@ void balance(PLContext& c, const FrameJob<uint8_t>& job, const PLHostCallbacks& 
     BlackBalanceInitBmp(c, source);
     if (cb.onBlackBalance) cb.onBlackBalance(s.blackOffset, cb.onBlackBalanceContext);
   }
+  // Black level and white balance are both per-colour tables: composed, they take one pass.
+  Tables t;
+  bool any = false;
+  for (auto& table : t)
+    for (size_t v = 0; v < 256; ++v) table[v] = uint8_t(v);
   if (!c.hwBlackLevel && (s.blackOffset[0] || s.blackOffset[1] || s.blackOffset[2])) {
     NoteStep(RawStep::BlackLevel);
-    Tables t;
     for (size_t k = 0; k < 3; ++k) {
       const uint8_t b = uint8_t(s.blackOffset[k] & 0xFF);
       for (size_t v = 0; v < 256; ++v) t[k][v] = v > b ? uint8_t(v - b) : 0;
     }
-    kernels::ApplyColourTables(l, w, h, img, planesOf(t));
+    any = true;
   }
   if (c.isColour) {
     const auto& wb = job.tables.wb;
@@ -84,19 +96,14 @@ void balance(PLContext& c, const FrameJob<uint8_t>& job, const PLHostCallbacks& 
     } else if (!c.hasIsp && wb && wb->active && wb->lut[0].size() >= 256 &&
                wb->lut[1].size() >= 256 && wb->lut[2].size() >= 256) {
       NoteStep(RawStep::RawWb);
-      kernels::ApplyColourTables(l, w, h, img,
-                                 {wb->lut[0].data(), wb->lut[1].data(), wb->lut[2].data()});
+      for (size_t k = 0; k < 3; ++k)
+        for (auto& v : t[k]) v = wb->lut[k][v];
+      any = true;
     }
   }
-  if (!c.rawLut.empty() && (s.stepBits & 4u)) {
-    // Every colour byte of every pixel through the table, so no part of the image is left out.
-    NoteStep(RawStep::RawLut);
-    Tables t;
-    const size_t last = c.rawLut.size() - 1;
-    for (size_t v = 0; v < 256; ++v) t[0][v] = c.rawLut[std::min(v, last)];
-    t[1] = t[2] = t[0];
-    kernels::ApplyColourTables(l, w, h, img, planesOf(t));
-  }
+  if (any) kernels::ApplyColourTables(l, w, h, img, planesOf(t));
+  // No camera raw table here: it is indexed by raw sensor samples, and these bytes are colours
+  // made from luma and chroma.
 }
 
 }  // namespace

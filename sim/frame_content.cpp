@@ -80,6 +80,13 @@ uint8_t SceneSample(uint32_t x, uint32_t row, uint32_t width, uint32_t height, i
   }
 }
 
+Yuv YuvOf(Rgb c) {
+  const int r = c.r, g = c.g, b = c.b;
+  return {uint8_t(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16),
+          uint8_t(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128),
+          uint8_t(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128)};
+}
+
 double SceneBrightness(const SceneOptions& options, uint32_t exposureUs, uint32_t gainPercent,
                        uint64_t timeMs) {
   double scale = double(exposureUs) * gainPercent / (double(options.referenceExposureUs) * 100.0);

@@ -13,9 +13,17 @@ enum class ContentKind { Pattern, Scene, Chart };
 // Bayer orders by the first two rows: 0 GR/BG, 1 RG/GB, 2 BG/GR, 3 GB/RG; kMono for grey.
 inline constexpr int kMono = -1;
 
+// How a scene's samples go out: bytes of the mosaic (or grey with kMono); grey samples of
+// greyBits bits right-aligned in little-endian 16-bit words; or packed 4:2:2 luma/chroma in
+// groups V U Y1 Y0 (pixel format 6) or U Y0 V Y1 (pixel format 11). The wide layouts take two
+// bytes a pixel, so a frame `width` bytes wide holds width / 2 pixels a row.
+enum class SampleLayout { Bytes, Grey16, Packed422, Packed422Alt };
+
 struct SceneOptions {
   int bayerOrder = 1;
-  uint32_t mainsHz = 0;  // 50 or 60 adds the lamp flicker at twice that rate; 0 none
+  SampleLayout layout = SampleLayout::Bytes;
+  uint8_t greyBits = 12;  // 10 to 16, for Grey16
+  uint32_t mainsHz = 0;   // 50 or 60 adds the lamp flicker at twice that rate; 0 none
   uint32_t referenceExposureUs = 10000;  // exposure at 100 % gain that shows the scene as is
   // The sensor's response to red, green and blue: its samples are the scene's × 256 / base, so a
   // pipeline that multiplies by base / 256 sees greys as grey. 0 counts as 256; mono ignores it.
@@ -52,6 +60,12 @@ uint8_t SceneSample(uint32_t column, uint32_t row, uint32_t width, uint32_t heig
 // integrated over the exposure that ends at `timeMs`.
 double SceneBrightness(const SceneOptions& options, uint32_t exposureUs, uint32_t gainPercent,
                        uint64_t timeMs);
+// The BT.601 studio-range luma and chroma of a colour, by the integer forward transform.
+struct Yuv {
+  uint8_t y, u, v;
+};
+Yuv YuvOf(Rgb c);
+
 // Rows go out bottom row first, each sample × SceneBrightness × the channel's response. One-off;
 // a stream renders through a SceneRenderer, which keeps the mosaic between frames.
 void RenderScene(uint8_t* out, uint32_t width, uint32_t height, const SceneOptions& options,

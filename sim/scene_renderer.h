@@ -18,6 +18,9 @@ class SceneRenderer {
  private:
   void buildMosaic(uint32_t width, uint32_t height, int bayerOrder, ColourFn colour);
   void buildTables(const SceneOptions& options, double brightness);
+  // The two-byte layouts, straight from the colour function: pixels a row is width / 2.
+  void renderWide(uint8_t* out, uint32_t width, uint32_t height, const SceneOptions& options,
+                  ColourFn colour) const;
 
   std::vector<uint8_t> mosaic_;  // SceneSample of every site, before brightness
   uint32_t width_ = 0, height_ = 0;

@@ -82,13 +82,17 @@ void vignette(bool bgr, uint8_t p, S* img, int32_t w, int32_t rows, const int32_
       const int64_t idx = std::clamp<int64_t>(radius[y * w + x], 0, int64_t(gainCount) - 1);
       const double g = gain[idx];
       const double a = 0.29901792 * g, b = 0.58697404 * g, c = 0.11399476 * g, k = 18.6304 * g;
-      S* px = img + y * st + x * p;
+      S* at = img + y * st + x * p;
+      // One sample a pixel: the grey pixel (v, v, v), of which the first byte is kept.
+      S grey[3] = {at[0], at[0], at[0]};
+      S* px = p == 1 ? grey : at;
       const double R = px[ri], G = px[1], B = px[bi];
       double out[3] = {(a + 0.70096) * R + (b - 0.58701) * G + (c - 0.11395) * B + k - 18.634,
                        (a - 0.299) * R + (b + 0.41304) * G + (c - 0.11403) * B + k - 18.639,
                        (a - 0.29895) * R + (b - 0.58701) * G + (c + 0.88595) * B + k - 18.635};
       for (double& v : out) v = v > max ? max : (v < 0 ? 0 : double(uint32_t(v)));
       px[ri] = S(out[0]), px[1] = S(out[1]), px[bi] = S(out[2]);
+      if (p == 1) at[0] = grey[0];
     }
 }
 
@@ -148,7 +152,9 @@ void levels(bool bgr, bool mono, const S* gray, const double* lr, const double* 
   const int ri = bgr ? 2 : 0, bi = bgr ? 0 : 2;
   for (int32_t y = 0; y < rows; ++y)
     for (int32_t x = 0; x < w; ++x) {
-      S* px = img + y * st + x * p;
+      S* at = img + y * st + x * p;
+      S grey[3] = {at[0], at[0], at[0]};
+      S* px = p == 1 ? grey : at;
       if (mono) {
         uint32_t l = uint32_t(lr[px[ri]] + lg[px[1]] + lb[px[bi]]);
         l = sizeof(S) == 1 ? (l & 0xFF) : (l & 0xFFFF);
@@ -156,6 +162,7 @@ void levels(bool bgr, bool mono, const S* gray, const double* lr, const double* 
       } else {
         px[ri] = red[px[ri]], px[1] = green[px[1]], px[bi] = blue[px[bi]];
       }
+      if (p == 1) at[0] = grey[0];
     }
 }
 

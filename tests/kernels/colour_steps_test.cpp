@@ -29,12 +29,13 @@ TEST(KernelsVignette, GainOneIsNearlyIdentityAndGainsScaleLuma) {
   }
 }
 
-// Radii below 0 and past the gain count (the vector is exactly that long: ASan) read the ends.
+// Radii below 0 and past the gain count (the vector is exactly that long: ASan) read the ends;
+// one sample a pixel is the grey pixel's first byte.
 TEST(KernelsVignette, MatchesReference) {
   testkit::Rng rng(11);
   std::vector<double> gain(40);
   for (auto& g : gain) g = 0.5 + rng.below(2000) / 1000.0;
-  for (uint8_t p : {3, 4})
+  for (uint8_t p : {1, 3, 4})
     for (bool bgr : {false, true}) {
       const int32_t w = 13, rows = 5;
       std::vector<int32_t> radius(size_t(w) * rows);
@@ -252,20 +253,21 @@ TEST(KernelsLevels, MatchReferenceInColourAndMono) {
     for (auto& v : table) v = uint16_t(rng.below(4096));
   }
   ColourFixture<uint16_t> f;
-  for (bool mono : {false, true})
-    for (bool bgr : {false, true}) {
-      const LevelTables<uint16_t> lt{mono,           t[0].data(),    f.lumaR.data(),
-                                     f.lumaG.data(), f.lumaB.data(), t[1].data(),
-                                     t[2].data(),    t[3].data(),    4};
-      Guarded<uint16_t> img(reference::stride<uint16_t>(4, 11) * 3);
-      for (size_t i = 0; i < img.size(); ++i) img[i] = uint16_t(rng.below(65536));
-      Guarded<uint16_t> want = img;
-      (bgr ? ApplyLevels16Bgr : ApplyLevels16Rgb)(lt, img.data(), 11, 3);
-      reference::levels<uint16_t>(bgr, mono, t[0].data(), f.lumaR.data(), f.lumaG.data(),
-                                  f.lumaB.data(), t[1].data(), t[2].data(), t[3].data(), 11, 3,
-                                  want.data(), 4);
-      EXPECT_TRUE(img == want) << mono << bgr;
-    }
+  for (uint8_t p : {1, 3, 4})
+    for (bool mono : {false, true})
+      for (bool bgr : {false, true}) {
+        const LevelTables<uint16_t> lt{mono,           t[0].data(),    f.lumaR.data(),
+                                       f.lumaG.data(), f.lumaB.data(), t[1].data(),
+                                       t[2].data(),    t[3].data(),    p};
+        Guarded<uint16_t> img(reference::stride<uint16_t>(p, 11) * 3);
+        for (size_t i = 0; i < img.size(); ++i) img[i] = uint16_t(rng.below(65536));
+        Guarded<uint16_t> want = img;
+        (bgr ? ApplyLevels16Bgr : ApplyLevels16Rgb)(lt, img.data(), 11, 3);
+        reference::levels<uint16_t>(bgr, mono, t[0].data(), f.lumaR.data(), f.lumaG.data(),
+                                    f.lumaB.data(), t[1].data(), t[2].data(), t[3].data(), 11, 3,
+                                    want.data(), p);
+        EXPECT_TRUE(img == want) << int(p) << mono << bgr;
+      }
 }
 
 // --- Tone curve -----------------------------------------------------------------------------

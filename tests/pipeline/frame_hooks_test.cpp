@@ -218,6 +218,132 @@ TEST(FrameHooks, FrameEntryPicksTheDriverByModelAndFormat) {
   }
 }
 
+// The high-bit hook gives a grey model's 12-bit frame to the grey driver: each pixel keeps its
+// own sample's top 8 bits, in every byte.
+TEST(FrameHooks, HighBitGreyFrameReachesTheGreyDriver) {
+  TestSensorConfig config;
+  config.flags = LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_RAW12 | LUMORIX_FLAG_MONO;
+  SimulatedCamera camera(kW * 2, kH);
+  TestSensor s(camera, config);
+  ASSERT_EQ(s.PLHlperInit(), 1);
+  s.pixelFormat = 2;
+  InitPipeLineStep1(s, 0, kW, kH, nullptr, 0, 0);
+  ASSERT_TRUE(s.ctx16);
+  std::vector<uint16_t> raw(size_t(kW) * kH);
+  for (size_t i = 0; i < raw.size(); ++i) raw[i] = uint16_t((i * 37 + (i / kW) * 1000) % 4096);
+  const auto sent = raw;
+  std::vector<uint8_t> out(frameSamples<uint8_t>(kW, kH), 0);
+  FrameConvertRequest req{
+      reinterpret_cast<const uint8_t*>(raw.data()), 2, out.data(), nullptr, nullptr, 1, 0};
+  PLFrameHooks hooks(s);
+  ASSERT_EQ(hooks.PL_ProcessMono16(req), S_OK);
+  const size_t stride = kernels::rowStride<uint8_t>(3, kW);
+  size_t kept = 0;
+  for (uint32_t y = 0; y < kH; ++y)
+    for (uint32_t x = 0; x < kW; ++x) {
+      const uint8_t* px = &out[y * stride + x * 3];
+      const auto v = uint8_t(sent[(s.ctx16->rowOrder ? y : kH - 1 - y) * kW + x] >> 4);
+      kept += px[0] == v && px[1] == v && px[2] == v;
+    }
+  EXPECT_EQ(kept, size_t(kW) * kH);
+}
+
+// A packed frame arrives cropped to its region: the conversion covers that region only (the
+// raw buffer holds no more, so a full-size conversion overreads under ASan and overwrites the
+// bytes past the region's image), and an output of one sample a pixel, which the converters do
+// not write, is refused with the output untouched.
+TEST(FrameHooks, PackedFrameConvertsAtTheRunningSize) {
+  struct Row {
+    const char* name;
+    uint32_t format;
+    uint8_t samplesPerPixel;
+    HRESULT result;
+  } rows[] = {
+      {"4:2:2, region at 3,5", kPixelYuv422, 3, S_OK},
+      {"4:2:2 other order, region at 3,5", kPixelYuv422Alt, 3, S_OK},
+      {"4:2:2 into grey output", kPixelYuv422, 1, E_NOTIMPL},
+      {"4:2:2 other order into grey output", kPixelYuv422Alt, 1, E_NOTIMPL},
+  };
+  const RECT region{3, 5, 3 + 20, 5 + 14};
+  const uint32_t rw = 20, rh = 14;
+  for (const Row& row : rows) {
+    Hooked h;
+    h.sensor.ctx8->samplesPerPixel = row.samplesPerPixel;
+    std::vector<uint8_t> raw(size_t(rw) * rh * 2);
+    for (size_t i = 0; i < raw.size(); ++i) raw[i] = uint8_t(60 + i % 7 * 20);
+    std::vector<uint8_t> out(frameSamples<uint8_t>(kW, kH), 0xEE);
+    FrameConvertRequest req{raw.data(), row.format, out.data(), nullptr, &region, 1, 0};
+    EXPECT_EQ(PL_ProcessFrame8(h.sensor, req), row.result) << row.name;
+    const size_t image = kernels::rowStride<uint8_t>(3, rw) * rh;
+    const size_t kept = row.result == S_OK ? image : 0;
+    EXPECT_EQ(size_t(std::count(out.begin() + kept, out.end(), 0xEE)), out.size() - kept)
+        << row.name;
+    if (row.result == S_OK) {
+      EXPECT_LT(std::count(out.begin(), out.begin() + image, 0xEE), rw * rh / 2) << row.name;
+    }
+  }
+}
+
+// The chart from the simulated camera through the grab and the frame entry, 30 frames each: as
+// 8-bit and 12-bit grey every patch reads the chart's luma, as packed 4:2:2 in either order its
+// colour; upright as the colour mosaic comes out (the first row), so red sits top-left.
+TEST(FrameHooks, ChartEndToEndOnGreyAndPackedCameras) {
+  using sim::SampleLayout;
+  struct Row {
+    const char* name;
+    uint64_t flags;
+    uint8_t pixelFormat;
+    SampleLayout layout;
+    bool colour;
+  } rows[] = {
+      {"colour mosaic", LUMORIX_FLAG_RAW8, 0, SampleLayout::Bytes, true},
+      {"8-bit grey", LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_MONO, 0, SampleLayout::Bytes, false},
+      {"12-bit grey", LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_RAW12 | LUMORIX_FLAG_MONO, 2,
+       SampleLayout::Grey16, false},
+      {"4:2:2", LUMORIX_FLAG_RAW8, kPixelYuv422, SampleLayout::Packed422, true},
+      {"4:2:2 other order", LUMORIX_FLAG_RAW8, kPixelYuv422Alt, SampleLayout::Packed422Alt, true},
+  };
+  for (const Row& row : rows) {
+    TestSensorConfig config;
+    config.flags = row.flags;
+    const bool wide = row.layout != SampleLayout::Bytes;
+    SimulatedCamera camera(kW * (wide ? 2 : 1), kH);
+    TestSensor s(camera, config);
+    ASSERT_EQ(s.PLHlperInit(), 1);
+    s.pixelFormat = row.pixelFormat;
+    InitPipeLineStep1(s, 0, kW, kH, nullptr, 0, 0);
+    InitPipeLineStep2(s);
+    sim::SceneOptions scene;
+    scene.bayerOrder = row.colour ? 1 : sim::kMono;
+    scene.layout = row.layout;
+    camera.camera->setContent(sim::ContentKind::Chart, scene);
+    std::vector<uint8_t> frame(size_t(kW) * kH * 2), out(frameSamples<uint8_t>(kW, kH));
+    FrameDescriptor d;
+    d.buffer = frame.data();
+    PLFrameHooks hooks(s);
+    const uint8_t rowOrder = s.ctx16 ? s.ctx16->rowOrder : s.ctx8->rowOrder;
+    for (int n = 0; n < 30; ++n) {
+      ASSERT_EQ(PL_AutoExposure(s, &d, nullptr), 1) << row.name;
+      const FrameConvertRequest req{
+          frame.data(), row.pixelFormat, out.data(), nullptr, nullptr, 1, 0};
+      ASSERT_EQ(s.ctx16 ? hooks.PL_ProcessMono16(req) : PL_ProcessFrame8(s, req), S_OK) << row.name;
+      for (uint32_t py = 0; py < 2; ++py)
+        for (uint32_t px = 0; px < 4; ++px) {
+          const uint32_t x = (2 * px + 1) * kW / 8, y = (2 * py + 1) * kH / 4;
+          const sim::Rgb c = sim::ChartColour(x, y, kW, kH);
+          const uint8_t* got =
+              &out[(rowOrder ? kH - 1 - y : y) * kernels::rowStride<uint8_t>(3, kW) + x * 3];
+          const int want[3] = {c.b, c.g, c.r};  // the state's blue, green, red bytes
+          const int luma = (c.r * 77 + c.g * 150 + c.b * 29) >> 8;
+          for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(got[k], row.colour ? want[k] : luma, row.colour ? 12 : 2)
+                << row.name << ", frame " << n << ", patch " << px << "," << py << ", byte " << k;
+        }
+      if (HasFailure()) break;
+    }
+  }
+}
+
 // Counts its calls, then dawdles without a lock so that setters land in the middle of the frame.
 void countHook(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* calls) {
   ++*static_cast<std::atomic<int>*>(calls);

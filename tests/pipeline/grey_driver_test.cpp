@@ -49,6 +49,7 @@ TEST(GreyDriver, BlackLevelAndOutputFormats) {
        {0x10F, 0x110, 0x111, 0xFFF},
        {0, 0, 1, 0xEEF}},
       {"12-bit to RGB 16", true, kOutputRgb16, 3, 16, {10, 16, 17, 4000}, {0, 0, 1, 3984}},
+      {"12-bit offset 300", true, kOutputGrey16, 1, 300, {299, 300, 301, 4000}, {0, 0, 1, 3700}},
       {"12-bit to RGB 8", true, kOutputRgb8, 3, 16, {10, 16, 0x111, 4000}, {0, 0, 0x10, 249}},
   };
   constexpr uint32_t w = 4, h = 2;
@@ -84,6 +85,60 @@ TEST(GreyDriver, BlackLevelAndOutputFormats) {
   }
 }
 
+// One sample a pixel is the first byte of the three: with vignette, tone and levels on, the grey
+// outputs carry byte 0 of the RGB outputs for the same frame and settings, and the high-bit
+// driver's 8-bit grey is its 16-bit grey shifted to 8 bits.
+TEST(GreyDriver, GreyOutputIsTheFirstByteOfRgb) {
+  constexpr uint32_t w = 37, h = 21;  // odd: rows are padded
+  struct Row {
+    const char* name;
+    bool high;
+    uint32_t grey, rgb;
+    uint8_t byteOrder;
+    bool shifted;  // the grey output is the other shifted down to 8 bits
+  } rows[] = {
+      {"8-bit, BGR", false, kOutputGrey8, kOutputRgb8, 1, false},
+      {"8-bit, RGB", false, kOutputGrey8, kOutputRgb8, 0, false},
+      {"8-bit, RGB32", false, kOutputGrey8, kOutputRgb32, 1, false},
+      {"12-bit, grey 8 of RGB 8", true, kOutputGrey8, kOutputRgb8, 1, false},
+      {"12-bit, grey 16 of RGB 48", true, kOutputGrey16, kOutputRgb16, 0, false},
+      {"12-bit, grey 8 of grey 16", true, kOutputGrey8, kOutputGrey16, 1, true},
+  };
+  for (const Row& row : rows) {
+    auto outputs = [&](auto sample, auto greyOut, auto otherOut) {
+      using S = decltype(sample);
+      auto run = [&](uint32_t format, auto outSample) {
+        using O = decltype(outSample);
+        PLInitParams p = greyParams(w, h, row.high, format);
+        p.byteOrder = row.byteOrder;
+        auto ctx = makeState<S>(p);
+        makeBusy(*ctx, true);
+        const auto raw = rawFrame<S>(w, h, row.high ? 12 : 8);
+        auto work = raw;
+        std::vector<O> out(frameSamples<O>(w, h, ctx->samplesPerPixel), 0xAB);
+        if constexpr (sizeof(S) == 1)
+          PL_ProcessMono8(ctx.get(), work.data(), out.data(), nullptr, nullptr, 1);
+        else
+          PL_ProcessMono16(ctx.get(), work.data(), out.data(), nullptr, nullptr, 1);
+        return firstSamples(out, w, h, ctx->samplesPerPixel);
+      };
+      auto grey = run(row.grey, greyOut);
+      auto other = run(row.rgb, otherOut);
+      if (row.shifted)
+        for (auto& v : other) v >>= 4;
+      EXPECT_EQ(grey, other) << row.name;
+    };
+    if (!row.high)
+      outputs(uint8_t{}, uint8_t{}, uint8_t{});
+    else if (row.grey == kOutputGrey16)
+      outputs(uint16_t{}, uint16_t{}, uint16_t{});
+    else if (row.rgb == kOutputRgb8)
+      outputs(uint16_t{}, uint8_t{}, uint8_t{});
+    else
+      outputs(uint16_t{}, uint8_t{}, uint16_t{});
+  }
+}
+
 // A roi of odd left and top crops the grey frame: no phase, no shifted sites.
 TEST(GreyDriver, OddRoiCropsWithoutShifting) {
   for (const bool high : {false, true}) {
@@ -109,23 +164,48 @@ TEST(GreyDriver, OddRoiCropsWithoutShifting) {
 
 std::array<std::vector<float>, 4> gDelivered;
 
-// The four arrays handed to the host are the same grey distribution, summing to one.
+// The four arrays handed to the host are the same grey distribution of the running frame's
+// pixels, summing to one, also when a region at an odd origin and binning shrink the frame.
 TEST(GreyDriver, StatisticsArraysAreEqual) {
-  for (const uint32_t format : {kOutputRgb8, kOutputGrey8}) {
-    auto ctx = makeState<uint8_t>(greyParams(32, 24, false, format));
-    ctx->statsRequest = 1;
-    ctx->callbacks.statsCallback = [](const float* a, const float* b, const float* c,
-                                      const float* d, void*) {
-      for (auto [i, src] : {std::pair{0, a}, {1, b}, {2, c}, {3, d}})
-        gDelivered[i].assign(src, src + 256);
+  const SensorRect region{3, 5, 3 + 20, 5 + 14};  // binned by 2: 10 x 6
+  struct Row {
+    const char* name;
+    bool high;
+    uint32_t format;
+    const SensorRect* roi;
+    uint8_t binning;
+    uint32_t rw, rh;
+  } rows[] = {
+      {"8-bit to RGB", false, kOutputRgb8, nullptr, 1, 32, 24},
+      {"8-bit to grey", false, kOutputGrey8, nullptr, 1, 32, 24},
+      {"8-bit to grey, odd region, binning 2", false, kOutputGrey8, &region, 2, 10, 6},
+      {"12-bit to grey 16, odd region, binning 2", true, kOutputGrey16, &region, 2, 10, 6},
+      {"12-bit to RGB, odd region, binning 2", true, kOutputRgb8, &region, 2, 10, 6},
+  };
+  for (const Row& row : rows) {
+    auto run = [&](auto sample) {
+      using S = decltype(sample);
+      auto ctx = makeState<S>(greyParams(32, 24, row.high, row.format));
+      ctx->statsRequest = 1;
+      ctx->callbacks.statsCallback = [](const float* a, const float* b, const float* c,
+                                        const float* d, void*) {
+        for (auto [i, src] : {std::pair{0, a}, {1, b}, {2, c}, {3, d}})
+          gDelivered[i].assign(src, src + 256);
+      };
+      auto raw = rawFrame<S>(row.rw, row.rh, row.high ? 12 : 8);
+      std::vector<uint16_t> out(frameSamples<uint16_t>(32, 24, 3));
+      if constexpr (sizeof(S) == 1)
+        PL_ProcessMono8(ctx.get(), raw.data(), reinterpret_cast<uint8_t*>(out.data()), nullptr,
+                        row.roi, row.binning);
+      else
+        PL_ProcessMono16(ctx.get(), raw.data(), out.data(), nullptr, row.roi, row.binning);
+      EXPECT_EQ(ctx->statsRequest, 0u) << row.name << ": a one-shot request";
     };
-    auto raw = rawFrame<uint8_t>(32, 24, 8);
-    std::vector<uint8_t> out(frameSamples<uint8_t>(32, 24, ctx->samplesPerPixel));
-    PL_ProcessMono8(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1);
-    ASSERT_EQ(gDelivered[0].size(), 256u) << format;
-    for (int i = 1; i < 4; ++i) EXPECT_EQ(gDelivered[i], gDelivered[0]) << format << " " << i;
-    EXPECT_NEAR(std::accumulate(gDelivered[0].begin(), gDelivered[0].end(), 0.0), 1.0, 1e-4);
-    EXPECT_EQ(ctx->statsRequest, 0u) << "a one-shot request";
+    row.high ? run(uint16_t{}) : run(uint8_t{});
+    ASSERT_EQ(gDelivered[0].size(), 256u) << row.name;
+    for (int i = 1; i < 4; ++i) EXPECT_EQ(gDelivered[i], gDelivered[0]) << row.name << " " << i;
+    EXPECT_NEAR(std::accumulate(gDelivered[0].begin(), gDelivered[0].end(), 0.0), 1.0, 1e-4)
+        << row.name;
     gDelivered = {};
   }
 }

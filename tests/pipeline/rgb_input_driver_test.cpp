@@ -1,9 +1,12 @@
-// The RGB-input frame driver and its per-colour kernels: each colour byte meets its own colour's
-// gain, dark value, black offset and table in either byte order, and a balance frame is measured
-// before the tables touch it.
+// The RGB-input frame driver and its per-pixel kernels: each colour byte meets its own colour's
+// black offset and table and its own position's gain and dark value in either byte order, and a
+// balance frame is measured before the tables touch it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 #include "kernels/colour_planes.h"
 #include "pipeline/pl_raw_driver.h"
@@ -54,48 +57,66 @@ PLContextPtr rgbState(uint8_t byteOrder, uint32_t format) {
 }
 
 // The driver with a calibration step on gives what the driver without it gives for the image the
-// step should have made: the step reached every colour byte with its own colour's value.
+// step should have made: black offsets reach every byte by its colour, calibration planes by
+// position (plane k on byte 2 - k) as they were built, and the camera's raw table nothing.
 TEST(RgbInputDriver, PerColourStepsMeetTheirColour) {
   const size_t n = size_t(kW) * kH;
   struct Row {
     const char* name;
     std::function<void(PLContext&)> prepare;
-    Transform want;  // on red, green, blue
+    Transform want;  // on red, green, blue; or on memory bytes 0, 1, 2 when positional
+    bool positional;
   } rows[] = {
-      {"flat-field gains 2.0, 1.0, 0.5",
+      {"flat-field gains 2.0, 1.0, 0.5 on bytes 2, 1, 0",
        [n](PLContext& c) {
          c.ffcEnable = c.ffcValid = 1;
          c.ffcGainPlanes = {std::vector<uint32_t>(n, 131072), std::vector<uint32_t>(n, 65536),
                             std::vector<uint32_t>(n, 32768)};
        },
-       [](Pixel v) {
-         return Pixel{sat(v[0] * 2), v[1], v[2] / 2};
-       }},
-      {"dark planes 10, 20, 250",
+       [](Pixel m) {
+         return Pixel{m[0] / 2, m[1], sat(m[2] * 2)};
+       },
+       true},
+      {"dark planes 10, 20, 250 on bytes 2, 1, 0",
        [n](PLContext& c) {
          c.dfcEnable = c.dfcValid = 1;
          c.darkPlanes = {std::vector<uint8_t>(n, 10), std::vector<uint8_t>(n, 20),
                          std::vector<uint8_t>(n, 250)};
        },
-       [](Pixel v) {
-         return Pixel{v[0] > 10 ? v[0] - 10 : 0, v[1] > 20 ? v[1] - 20 : 0,
-                      v[2] > 250 ? v[2] - 250 : 0};
-       }},
+       [](Pixel m) {
+         return Pixel{m[0] > 250 ? m[0] - 250 : 0, m[1] > 20 ? m[1] - 20 : 0,
+                      m[2] > 10 ? m[2] - 10 : 0};
+       },
+       true},
       {"black offsets 16, 0, 0x105 (low byte)",
        [](PLContext& c) { c.settings.blackOffset[0] = 16, c.settings.blackOffset[2] = 0x105; },
        [](Pixel v) {
          return Pixel{v[0] > 16 ? v[0] - 16 : 0, v[1], v[2] > 5 ? v[2] - 5 : 0};
-       }},
-      {"camera table over every byte",
+       },
+       false},
+      {"black offsets 16, 0, 5 then balance tables v / 2, v, 255 - v",
+       [](PLContext& c) {
+         c.settings.blackOffset[0] = 16, c.settings.blackOffset[2] = 5;
+         auto wb = std::make_shared<WbTableSet<uint8_t>>();
+         for (auto& t : wb->lut) t.resize(256);
+         for (size_t v = 0; v < 256; ++v)
+           wb->lut[0][v] = uint8_t(v / 2), wb->lut[1][v] = uint8_t(v),
+           wb->lut[2][v] = uint8_t(255 - v);
+         wb->active = 1;
+         PublishTables(c, &PLTableSets<uint8_t>::wb,
+                       std::shared_ptr<const WbTableSet<uint8_t>>(wb));
+       },
+       [](Pixel v) {
+         return Pixel{(v[0] > 16 ? v[0] - 16 : 0) / 2, v[1], 255 - (v[2] > 5 ? v[2] - 5 : 0)};
+       },
+       false},
+      {"a camera raw table changes nothing",
        [](PLContext& c) {
          c.settings.stepBits |= 4;
          c.rawLut.resize(200);
          for (size_t v = 0; v < c.rawLut.size(); ++v) c.rawLut[v] = uint8_t(v / 2);
        },
-       [](Pixel v) {
-         for (auto& s : v) s = std::min(s, 199u) / 2;
-         return v;
-       }},
+       [](Pixel v) { return v; }, true},
   };
   for (const Row& row : rows)
     for (const uint8_t byteOrder : {0, 1})
@@ -105,11 +126,79 @@ TEST(RgbInputDriver, PerColourStepsMeetTheirColour) {
         row.prepare(*on);
         const uint8_t p = on->samplesPerPixel;
         auto got = colourImage(p);
-        auto want = colourImage(p, inMemoryOrder(byteOrder, row.want));
+        auto want = colourImage(p, row.positional ? row.want : inMemoryOrder(byteOrder, row.want));
         PL_ProcessRgb8(on.get(), got.data(), nullptr, 1, nullptr);
         PL_ProcessRgb8(off.get(), want.data(), nullptr, 1, nullptr);
         EXPECT_EQ(got, want) << row.name << ", byte order " << int(byteOrder) << ", p " << int(p);
       }
+}
+
+// One plane value on one byte value, through the driver: saturation, a product past 32 bits,
+// subtraction stopping at 0, and planes that do not hold the running frame left unapplied.
+TEST(RgbInputDriver, CalibrationValuesOnAByte) {
+  const size_t n = size_t(kW) * kH;
+  struct Row {
+    const char* name;
+    bool gain;
+    uint32_t value;
+    size_t planeSize;
+    uint8_t before, after;
+  } rows[] = {
+      {"gain 2.0 on 200", true, 131072, n, 200, 255},
+      {"gain 0.5 on 201", true, 32768, n, 201, 100},
+      {"gain 0xFFFFFFFF on 255", true, 0xFFFFFFFFu, n, 255, 255},
+      {"gain 2^31 on 2: the product needs 33 bits", true, 0x80000000u, n, 2, 255},
+      {"gain planes of another frame", true, 131072, n + kW, 100, 100},
+      {"dark 30 on 20", false, 30, n, 20, 0},
+      {"dark 30 on 50", false, 30, n, 50, 20},
+      {"dark planes of another frame", false, 30, n - 1, 50, 50},
+  };
+  for (const Row& row : rows) {
+    auto c = rgbState(0, kOutputRgb8);
+    if (row.gain) {
+      c->ffcEnable = c->ffcValid = 1;
+      for (auto& plane : c->ffcGainPlanes) plane.assign(row.planeSize, row.value);
+    } else {
+      c->dfcEnable = c->dfcValid = 1;
+      for (auto& plane : c->darkPlanes) plane.assign(row.planeSize, uint8_t(row.value));
+    }
+    auto img = colourImage(3, [&](Pixel) { return Pixel{row.before, row.before, row.before}; });
+    PL_ProcessRgb8(c.get(), img.data(), nullptr, 1, nullptr);
+    const auto want = colourImage(3, [&](Pixel) { return Pixel{row.after, row.after, row.after}; });
+    EXPECT_EQ(img, want) << row.name;
+  }
+}
+
+// A calibration import on a host thread replaces the planes, under their locks, while frames
+// run: each frame sees whole planes, old or new (the thread sanitizer sees no unlocked read),
+// and never planes of another size.
+TEST(RgbInputDriver, CalibrationImportWhileFramesRun) {
+  const size_t n = size_t(kW) * kH;
+  auto c = rgbState(0, kOutputRgb8);
+  c->ffcEnable = c->ffcValid = c->dfcEnable = c->dfcValid = 1;
+  c->ffcGainPlanes.fill(std::vector<uint32_t>(n, 65536));
+  c->darkPlanes.fill(std::vector<uint8_t>(n, 0));
+  std::atomic<bool> done{false};
+  std::thread importer([&] {
+    for (uint32_t i = 0; !done; ++i) {
+      {
+        std::lock_guard<platform::RecursiveLock> hold(*c->mtxFfc);
+        const size_t size = i % 3 == 2 ? n / 2 : n;  // now and then a file for another frame
+        c->ffcGainPlanes.fill(std::vector<uint32_t>(size, i % 2 ? 65536 : 131072));
+      }
+      std::lock_guard<platform::RecursiveLock> hold(*c->mtxDfc);
+      c->darkPlanes.fill(std::vector<uint8_t>(n, uint8_t(i % 2)));
+    }
+  });
+  const auto flat = colourImage(3, [](Pixel) { return Pixel{60, 60, 60}; });
+  for (int frame = 0; frame < 200; ++frame) {
+    auto img = flat;
+    PL_ProcessRgb8(c.get(), img.data(), nullptr, 1, nullptr);
+    const uint8_t v = img[0];
+    EXPECT_TRUE(v == 59 || v == 60 || v == 119 || v == 120) << int(v);
+  }
+  done = true;
+  importer.join();
 }
 
 // Padding and fourth bytes stay; a null table or plane leaves the image alone.
@@ -131,12 +220,12 @@ TEST(RgbInputDriver, KernelsKeepPaddingAndFourthBytes) {
        true},
       {"gains",
        [&](const kernels::Layout& l, uint8_t* img) {
-         kernels::ApplyGainPlanes(l, kW, kH, img, {twice.data(), twice.data(), twice.data()});
+         kernels::ApplyGainPlanes(l, kW, kH, img, {{twice.data(), twice.data(), twice.data()}});
        },
        true},
       {"null dark plane",
        [&](const kernels::Layout& l, uint8_t* img) {
-         kernels::SubtractDarkPlanes(l, kW, kH, img, {zero.data(), nullptr, zero.data()});
+         kernels::SubtractDarkPlanes(l, kW, kH, img, {{zero.data(), nullptr, zero.data()}});
        },
        false},
   };
