@@ -56,6 +56,7 @@ Guarded<S> run(const Case& c, const std::vector<S>& raw) {
   return out;
 }
 
+// The reference's bytes once, then every instruction set this processor runs against them.
 template <typename S>
 void expectMatchesReference(const Case& c, Pattern kind, uint64_t seed) {
   const uint32_t max = sizeof(S) == 1 ? 255u : (65535u >> (16 - c.bits));
@@ -65,16 +66,20 @@ void expectMatchesReference(const Case& c, Pattern kind, uint64_t seed) {
   (c.m == Method::Vng ? reference::vng<S> : reference::ppg<S>)(c.b, site.data(), c.w, c.h,
                                                                raw.data(), want.data(), c.bits, c.p,
                                                                c.rowOrder);
-  const Guarded<S> got = run(c, raw);
-  ASSERT_TRUE(got.guardsIntact()) << describe(c, kind);
-  ASSERT_TRUE(got == want) << describe(c, kind);
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    const Guarded<S> got = run(c, raw);
+    ASSERT_TRUE(got.guardsIntact()) << describe(c, kind) << " " << testkit::isaName(isa);
+    ASSERT_TRUE(got == want) << describe(c, kind) << " " << testkit::isaName(isa);
+  }
 }
 
-// Every order, byte order, row order, p, depth and pattern over odd sizes; 16 significant bits
-// take the hue transit past 32-bit products.
+// Every order, byte order, row order, p, depth and pattern over odd sizes up to past two vector
+// blocks and a ragged end; 16 significant bits take the hue transit past 32-bit products.
 TEST(KernelsDemosaicVngPpg, MatchReferenceAcrossTheMatrix) {
-  static constexpr int32_t kSizes[][2] = {{5, 5},   {6, 7},  {7, 9},  {9, 6},
-                                          {13, 11}, {21, 8}, {33, 5}, {35, 10}};
+  static constexpr int32_t kSizes[][2] = {{5, 5},  {6, 7},   {7, 9},   {9, 6},  {13, 11}, {21, 8},
+                                          {33, 5}, {35, 10}, {19, 7},  {23, 6}, {37, 9},  {45, 5},
+                                          {51, 8}, {61, 6},  {67, 11}, {67, 67}};
   constexpr uint8_t kDepths[] = {8, 10, 12, 14, 16};
   uint64_t seed = 1;
   for (Method m : {Method::Vng, Method::Ppg})
@@ -92,11 +97,14 @@ TEST(KernelsDemosaicVngPpg, MatchReferenceAcrossTheMatrix) {
             }
 }
 
+// A camera-sized frame on a sample of the combinations: long rows of whole blocks.
 TEST(KernelsDemosaicVngPpg, LargeFramesMatchReference) {
   for (Method m : {Method::Vng, Method::Ppg}) {
-    expectMatchesReference<uint8_t>({m, 257, 193, 1, true, false, 3, 8}, Pattern::Random, 7);
-    expectMatchesReference<uint16_t>({m, 255, 130, 2, false, true, 4, 16}, Pattern::Random, 8);
-    expectMatchesReference<uint16_t>({m, 131, 67, 3, true, true, 3, 12}, Pattern::Spikes, 9);
+    expectMatchesReference<uint8_t>({m, 1283, 967, 1, true, false, 3, 8}, Pattern::Random, 7);
+    expectMatchesReference<uint16_t>({m, 1283, 967, 2, false, true, 4, 12}, Pattern::AboveDepth, 8);
+    expectMatchesReference<uint16_t>({m, 257, 193, 0, false, true, 4, 16}, Pattern::Random, 9);
+    expectMatchesReference<uint16_t>({m, 131, 67, 3, true, true, 3, 10}, Pattern::Spikes, 10);
+    expectMatchesReference<uint8_t>({m, 255, 130, 0, false, false, 4, 8}, Pattern::Gradient, 11);
   }
 }
 
