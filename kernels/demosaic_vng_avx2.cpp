@@ -2,8 +2,8 @@
 #include <immintrin.h>
 
 #include <algorithm>
-#include <array>
 
+#include "kernels/interleave_avx2.h"
 #include "kernels/vng_row.h"
 
 namespace kernels {
@@ -74,59 +74,6 @@ struct Lanes<uint16_t> {
     return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08));
   }
 };
-
-// pshufb masks placing three 16-byte planes into 16-byte blocks of interleaved pixels.
-template <typename Sample>
-constexpr std::array<std::array<std::array<int8_t, 16>, 3>, 3> interleaveMasks() {
-  std::array<std::array<std::array<int8_t, 16>, 3>, 3> m{};  // [output block][plane][byte]
-  for (int block = 0; block < 3; ++block)
-    for (int plane = 0; plane < 3; ++plane)
-      for (int k = 0; k < 16; ++k) {
-        const int byte = block * 16 + k;
-        const int sample = byte / int(sizeof(Sample)), part = byte % int(sizeof(Sample));
-        const int pixel = sample / 3, channel = sample % 3;
-        m[block][plane][k] =
-            channel == plane ? int8_t(pixel * sizeof(Sample) + part) : int8_t(-128);
-      }
-  return m;
-}
-
-template <typename Sample>
-inline void store3(Sample* out, const __m128i ch[3]) {
-  static constexpr auto kMasks = interleaveMasks<Sample>();
-  for (int block = 0; block < 3; ++block) {
-    __m128i v = _mm_setzero_si128();
-    for (int plane = 0; plane < 3; ++plane) {
-      const __m128i mask =
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(kMasks[block][plane].data()));
-      v = _mm_or_si128(v, _mm_shuffle_epi8(ch[plane], mask));
-    }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out) + block, v);
-  }
-}
-
-// Four-sample pixels: the fourth sample keeps what the buffer held.
-template <typename Sample>
-inline void store4(Sample* out, const __m128i ch[3]) {
-  const __m128i zero = _mm_setzero_si128();
-  __m128i q[4];
-  if constexpr (sizeof(Sample) == 1) {
-    const __m128i abLo = _mm_unpacklo_epi8(ch[0], ch[1]), abHi = _mm_unpackhi_epi8(ch[0], ch[1]);
-    const __m128i czLo = _mm_unpacklo_epi8(ch[2], zero), czHi = _mm_unpackhi_epi8(ch[2], zero);
-    q[0] = _mm_unpacklo_epi16(abLo, czLo), q[1] = _mm_unpackhi_epi16(abLo, czLo);
-    q[2] = _mm_unpacklo_epi16(abHi, czHi), q[3] = _mm_unpackhi_epi16(abHi, czHi);
-  } else {
-    const __m128i abLo = _mm_unpacklo_epi16(ch[0], ch[1]), abHi = _mm_unpackhi_epi16(ch[0], ch[1]);
-    const __m128i czLo = _mm_unpacklo_epi16(ch[2], zero), czHi = _mm_unpackhi_epi16(ch[2], zero);
-    q[0] = _mm_unpacklo_epi32(abLo, czLo), q[1] = _mm_unpackhi_epi32(abLo, czLo);
-    q[2] = _mm_unpacklo_epi32(abHi, czHi), q[3] = _mm_unpackhi_epi32(abHi, czHi);
-  }
-  const __m128i fourth = sizeof(Sample) == 1 ? _mm_set1_epi32(int32_t(0xFF000000u))
-                                             : _mm_set1_epi64x(int64_t(0xFFFF000000000000ull));
-  __m128i* dst = reinterpret_cast<__m128i*>(out);
-  for (int i = 0; i < 4; ++i)
-    _mm_storeu_si128(dst + i, _mm_blendv_epi8(q[i], _mm_loadu_si128(dst + i), fourth));
-}
 
 // The 5 x 5 raw window of a block of lanes.
 template <typename Sample>
@@ -260,9 +207,9 @@ inline void vngBlock(const VngRow<Sample>& r, int32_t x, const Ops<Sample>& o) {
   const __m128i other = L::narrow(z2);
   const __m128i ch[3] = {RC == 0 ? rowColour : other, g, RC == 0 ? other : rowColour};
   if constexpr (P == 3)
-    store3(r.out + size_t(x) * 3, ch);
+    avx2::store3(r.out + size_t(x) * 3, ch);
   else
-    store4(r.out + size_t(x) * 4, ch);
+    avx2::store4(r.out + size_t(x) * 4, ch);
 }
 
 template <typename Sample, int P, int RC>
