@@ -167,24 +167,27 @@ void demosaicPpg(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, int
       rowOrder != 0};
   const int32_t first = std::max(y0, 2), end = std::min(y1, h - 2);
   borderRows(f, y0, std::min(y1, 2));
-  const RowFn<Sample> greenVec = gGreenRow<Sample>.get(), colourVec = gColourRow<Sample>.get();
-  for (int32_t y = first; y < end; ++y) {
-    greenRow(f, y, greenVec ? greenVec(ppgRow<Sample>(f, y, nullptr, nullptr), 2) : 2);
-    borderEnds(f, y);
-  }
   borderRows(f, std::max(y0, h - 2), y1);
   auto green = [&](int32_t y) {
     const bool mine = y >= y0 && y < y1;
     return GreenRow<Sample>{
         &f, mine ? out + size_t(outputRow(y, h, f.rowOrder)) * f.stride : nullptr, y};
   };
-  for (int32_t y = first; y < end; ++y) {
+  const RowFn<Sample> greenVec = gGreenRow<Sample>.get(), colourVec = gColourRow<Sample>.get();
+  auto colour = [&](int32_t y) {
     const GreenRow<Sample> up = green(y - 1), down = green(y + 1);
     // The vector body reads greens back from the output, so only between rows the band holds.
     const bool vec = colourVec && up.written && down.written;
     const int32_t x = vec ? colourVec(ppgRow(f, y, up.written, down.written), 2) : 2;
     colourRow(f, y, up, green(y), down, x);
+  };
+  // The colour passes follow the green pass one row behind, while its rows are in the cache.
+  for (int32_t y = first; y < end; ++y) {
+    greenRow(f, y, greenVec ? greenVec(ppgRow<Sample>(f, y, nullptr, nullptr), 2) : 2);
+    borderEnds(f, y);
+    if (y > first) colour(y - 1);
   }
+  if (first < end) colour(end - 1);
 }
 
 }  // namespace

@@ -86,7 +86,8 @@ inline __m256i clamp(__m256i v, __m256i top) {
 // Hue transit, both forms on every lane; the quotient of a lane that takes the averaging form
 // may divide by zero and is dropped.
 template <typename Sample>
-__m256i hueTransit(__m256i l1, __m256i l2, __m256i l3, __m256i v1, __m256i v3) {
+[[gnu::always_inline]] inline __m256i hueTransit(__m256i l1, __m256i l2, __m256i l3, __m256i v1,
+                                                 __m256i v3) {
   const __m256i mono = _mm256_or_si256(_mm256_and_si256(gt(l2, l1), gt(l3, l2)),
                                        _mm256_and_si256(gt(l1, l2), gt(l2, l3)));
   const __m256i transit = add(v1, Lanes<Sample>::quotient(sub(l2, l1), sub(v3, v1), sub(l3, l1)));
@@ -107,7 +108,8 @@ inline void storePixels(const PpgRow<Sample>& r, int32_t x, int P, int RC, __m12
 
 // First pass on 8 lanes at column x: green along the flattest direction, raw green kept.
 template <typename Sample>
-__m256i greenLanes(const Sample* z, ptrdiff_t q, __m256i greenSite, __m256i top) {
+[[gnu::always_inline]] inline __m256i greenLanes(const Sample* z, ptrdiff_t q, __m256i greenSite,
+                                                 __m256i top) {
   using L = Lanes<Sample>;
   const __m256i Z = L::load(z), N = L::load(z - q), S = L::load(z + q), W = L::load(z - 1),
                 E = L::load(z + 1);
@@ -154,9 +156,10 @@ struct Greens {
 // Second and third passes on 8 lanes: the row colour at green sites from the row's greens, the
 // column colour there and the diagonal colour at red and blue sites share one hue transit.
 template <typename Sample, int P>
-void colourLanes(const Sample* z, ptrdiff_t q, const Greens<Sample, P> (&gr)[3], int sub,
-                 __m256i greenSite, __m256i top, __m256i& rowColour, __m256i& green,
-                 __m256i& other) {
+[[gnu::always_inline]] inline void colourLanes(const Sample* z, ptrdiff_t q,
+                                               const Greens<Sample, P> (&gr)[3], int sub,
+                                               __m256i greenSite, __m256i top, __m256i& rowColour,
+                                               __m256i& green, __m256i& other) {
   using L = Lanes<Sample>;
   const __m256i gNW = L::widen(gr[0].w, sub), gN = L::widen(gr[0].c, sub),
                 gNE = L::widen(gr[0].e, sub);
