@@ -9,39 +9,70 @@
 namespace kernels {
 namespace {
 
-// Arithmetic in 32-bit lanes, eight pixels at a time; a block is 16 bytes of one channel.
+// 8-bit samples in 16-bit lanes (every sum stays below 2^11), 16-bit samples in 32-bit lanes;
+// a block is 16 bytes of one channel.
 template <typename Sample>
 struct Lanes;
 
 template <>
 struct Lanes<uint8_t> {
-  static constexpr int32_t kCount = 16, kSubs = 2;
+  static constexpr int32_t kCount = 16;
   static __m256i load(const uint8_t* p) {
-    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
   }
-  static __m256i widen(__m128i plane, int sub) {
-    return _mm256_cvtepu8_epi32(sub ? _mm_srli_si128(plane, 8) : plane);
+  static __m256i widen(__m128i plane) { return _mm256_cvtepu8_epi16(plane); }
+  static __m256i set1(int32_t v) { return _mm256_set1_epi16(static_cast<int16_t>(v)); }
+  static __m256i add(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
+  static __m256i sub(__m256i a, __m256i b) { return _mm256_sub_epi16(a, b); }
+  static __m256i abs(__m256i a) { return _mm256_abs_epi16(a); }
+  static __m256i gt(__m256i a, __m256i b) { return _mm256_cmpgt_epi16(a, b); }
+  static __m256i min(__m256i a, __m256i b) { return _mm256_min_epi16(a, b); }
+  static __m256i max(__m256i a, __m256i b) { return _mm256_max_epi16(a, b); }
+  static __m256i half(__m256i a) { return _mm256_srai_epi16(a, 1); }
+  static __m256i twice(__m256i a) { return _mm256_slli_epi16(a, 1); }
+  // a / 4 toward zero.
+  static __m256i quarter(__m256i a) {
+    return _mm256_srai_epi16(add(a, _mm256_and_si256(_mm256_srai_epi16(a, 15), set1(3))), 2);
   }
-  // (a x b) / d toward zero: products stay below 2^16, so single precision is exact up to a
-  // rounding far inside the 1/255 that separates a fraction from the next integer.
+  static __m256i evenLanes() { return _mm256_set1_epi32(0x0000FFFF); }
+  // (a x b) / d toward zero in 32-bit halves: products stay below 2^16, so single precision is
+  // exact up to a rounding far inside the 1/255 that separates a fraction from the next integer.
+  static __m256i quotientHalf(__m256i ab, __m256i d) {
+    return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(ab), _mm256_cvtepi32_ps(d)));
+  }
   static __m256i quotient(__m256i a, __m256i b, __m256i d) {
-    return _mm256_cvttps_epi32(
-        _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_mullo_epi32(a, b)), _mm256_cvtepi32_ps(d)));
+    const __m256i lo = _mm256_mullo_epi16(a, b), hi = _mm256_mulhi_epi16(a, b);
+    const __m256i q0 = quotientHalf(_mm256_unpacklo_epi16(lo, hi),
+                                    _mm256_srai_epi32(_mm256_unpacklo_epi16(d, d), 16));
+    const __m256i q1 = quotientHalf(_mm256_unpackhi_epi16(lo, hi),
+                                    _mm256_srai_epi32(_mm256_unpackhi_epi16(d, d), 16));
+    return _mm256_packs_epi32(q0, q1);
   }
-  static __m128i narrow(const __m256i v[kSubs]) {
-    const __m256i words = _mm256_permute4x64_epi64(_mm256_packus_epi32(v[0], v[1]), 0xD8);
-    return _mm256_castsi256_si128(
-        _mm256_permute4x64_epi64(_mm256_packus_epi16(words, words), 0x08));
+  static __m128i narrow(__m256i v) {
+    return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(v, v), 0x08));
   }
 };
 
 template <>
 struct Lanes<uint16_t> {
-  static constexpr int32_t kCount = 8, kSubs = 1;
+  static constexpr int32_t kCount = 8;
   static __m256i load(const uint16_t* p) {
     return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
   }
-  static __m256i widen(__m128i plane, int) { return _mm256_cvtepu16_epi32(plane); }
+  static __m256i widen(__m128i plane) { return _mm256_cvtepu16_epi32(plane); }
+  static __m256i set1(int32_t v) { return _mm256_set1_epi32(v); }
+  static __m256i add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
+  static __m256i sub(__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); }
+  static __m256i abs(__m256i a) { return _mm256_abs_epi32(a); }
+  static __m256i gt(__m256i a, __m256i b) { return _mm256_cmpgt_epi32(a, b); }
+  static __m256i min(__m256i a, __m256i b) { return _mm256_min_epi32(a, b); }
+  static __m256i max(__m256i a, __m256i b) { return _mm256_max_epi32(a, b); }
+  static __m256i half(__m256i a) { return _mm256_srai_epi32(a, 1); }
+  static __m256i twice(__m256i a) { return _mm256_slli_epi32(a, 1); }
+  static __m256i quarter(__m256i a) {
+    return _mm256_srai_epi32(add(a, _mm256_and_si256(_mm256_srai_epi32(a, 31), set1(3))), 2);
+  }
+  static __m256i evenLanes() { return _mm256_set1_epi64x(0x00000000FFFFFFFFll); }
   // Products reach 2^32: double precision holds them exactly.
   static __m128i quotientHalf(__m128i a, __m128i b, __m128i d) {
     const __m256d ab = _mm256_mul_pd(_mm256_cvtepi32_pd(a), _mm256_cvtepi32_pd(b));
@@ -54,33 +85,14 @@ struct Lanes<uint16_t> {
                                     _mm256_extracti128_si256(d, 1));
     return _mm256_set_m128i(hi, lo);
   }
-  static __m128i narrow(const __m256i v[kSubs]) {
-    return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(v[0], v[0]), 0x08));
+  // Saturating: samples above the depth stay intact.
+  static __m128i narrow(__m256i v) {
+    return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08));
   }
 };
 
-inline __m256i add(__m256i a, __m256i b) {
-  return _mm256_add_epi32(a, b);
-}
-inline __m256i sub(__m256i a, __m256i b) {
-  return _mm256_sub_epi32(a, b);
-}
-inline __m256i diff(__m256i a, __m256i b) {
-  return _mm256_abs_epi32(_mm256_sub_epi32(a, b));
-}
-inline __m256i gt(__m256i a, __m256i b) {
-  return _mm256_cmpgt_epi32(a, b);
-}
 inline __m256i pick(__m256i no, __m256i yes, __m256i mask) {
   return _mm256_blendv_epi8(no, yes, mask);
-}
-// a / 4 toward zero.
-inline __m256i quarter(__m256i a) {
-  return _mm256_srai_epi32(add(a, _mm256_and_si256(_mm256_srai_epi32(a, 31), _mm256_set1_epi32(3))),
-                           2);
-}
-inline __m256i clamp(__m256i v, __m256i top) {
-  return _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), top);
 }
 
 // Hue transit, both forms on every lane; the quotient of a lane that takes the averaging form
@@ -88,113 +100,97 @@ inline __m256i clamp(__m256i v, __m256i top) {
 template <typename Sample>
 [[gnu::always_inline]] inline __m256i hueTransit(__m256i l1, __m256i l2, __m256i l3, __m256i v1,
                                                  __m256i v3) {
-  const __m256i mono = _mm256_or_si256(_mm256_and_si256(gt(l2, l1), gt(l3, l2)),
-                                       _mm256_and_si256(gt(l1, l2), gt(l2, l3)));
-  const __m256i transit = add(v1, Lanes<Sample>::quotient(sub(l2, l1), sub(v3, v1), sub(l3, l1)));
+  using L = Lanes<Sample>;
+  const __m256i mono = _mm256_or_si256(_mm256_and_si256(L::gt(l2, l1), L::gt(l3, l2)),
+                                       _mm256_and_si256(L::gt(l1, l2), L::gt(l2, l3)));
+  const __m256i transit = L::add(v1, L::quotient(L::sub(l2, l1), L::sub(v3, v1), L::sub(l3, l1)));
   const __m256i mean =
-      add(_mm256_srai_epi32(add(v1, v3), 1), quarter(sub(sub(_mm256_slli_epi32(l2, 1), l1), l3)));
+      L::add(L::half(L::add(v1, v3)), L::quarter(L::sub(L::sub(L::twice(l2), l1), l3)));
   return pick(mean, transit, mono);
 }
 
 template <typename Sample>
-inline void storePixels(const PpgRow<Sample>& r, int32_t x, int P, int RC, __m128i rowColour,
-                        __m128i green, __m128i other) {
+inline __m256i clamp(__m256i v, __m256i top) {
+  using L = Lanes<Sample>;
+  return L::min(L::max(v, _mm256_setzero_si256()), top);
+}
+template <typename Sample>
+inline __m256i diff(__m256i a, __m256i b) {
+  return Lanes<Sample>::abs(Lanes<Sample>::sub(a, b));
+}
+
+template <typename Sample, int P, int RC>
+inline void storePixels(const PpgRow<Sample>& r, int32_t x, __m128i rowColour, __m128i green,
+                        __m128i other) {
   const __m128i ch[3] = {RC == 0 ? rowColour : other, green, RC == 0 ? other : rowColour};
-  if (P == 3)
+  if constexpr (P == 3)
     avx2::store3(r.out + size_t(x) * 3, ch);
   else
     avx2::store4(r.out + size_t(x) * 4, ch);
 }
 
-// First pass on 8 lanes at column x: green along the flattest direction, raw green kept.
-template <typename Sample>
-[[gnu::always_inline]] inline __m256i greenLanes(const Sample* z, ptrdiff_t q, __m256i greenSite,
-                                                 __m256i top) {
+// First pass on a block at column x: green along the flattest direction, raw green kept; the
+// colour samples get the raw one for now.
+template <typename Sample, int P, int RC>
+inline void greenBlock(const PpgRow<Sample>& r, int32_t x, __m256i greenSite, __m256i top) {
   using L = Lanes<Sample>;
+  const Sample* z = r.cur + x;
+  const ptrdiff_t q = r.pitch;
   const __m256i Z = L::load(z), N = L::load(z - q), S = L::load(z + q), W = L::load(z - 1),
                 E = L::load(z + 1);
   const __m256i NN = L::load(z - 2 * q), SS = L::load(z + 2 * q), WW = L::load(z - 2),
                 EE = L::load(z + 2);
-  const __m256i ns = diff(N, S), we = diff(W, E);
-  auto twice = [](__m256i v) { return _mm256_slli_epi32(v, 1); };
-  auto thrice = [&](__m256i v) { return add(twice(v), v); };
-  const __m256i grad[4] = {add(ns, twice(diff(NN, Z))), add(we, twice(diff(EE, Z))),
-                           add(we, twice(diff(WW, Z))), add(ns, twice(diff(SS, Z)))};
-  const __m256i est[4] = {
-      quarter(sub(add(add(thrice(N), S), Z), NN)), quarter(sub(add(add(thrice(E), W), Z), EE)),
-      quarter(sub(add(add(thrice(W), E), Z), WW)), quarter(sub(add(add(thrice(S), N), Z), SS))};
+  const __m256i ns = diff<Sample>(N, S), we = diff<Sample>(W, E);
+  auto thrice = [](__m256i v) { return L::add(L::twice(v), v); };
+  const __m256i grad[4] = {
+      L::add(ns, L::twice(diff<Sample>(NN, Z))), L::add(we, L::twice(diff<Sample>(EE, Z))),
+      L::add(we, L::twice(diff<Sample>(WW, Z))), L::add(ns, L::twice(diff<Sample>(SS, Z)))};
+  const __m256i est[4] = {L::quarter(L::sub(L::add(L::add(thrice(N), S), Z), NN)),
+                          L::quarter(L::sub(L::add(L::add(thrice(E), W), Z), EE)),
+                          L::quarter(L::sub(L::add(L::add(thrice(W), E), Z), WW)),
+                          L::quarter(L::sub(L::add(L::add(thrice(S), N), Z), SS))};
   __m256i best = grad[0], g = est[0];
   for (int k = 1; k < 4; ++k) {
-    g = pick(g, est[k], gt(best, grad[k]));  // strictly smaller: the first wins ties
-    best = _mm256_min_epi32(best, grad[k]);
+    g = pick(g, est[k], L::gt(best, grad[k]));  // strictly smaller: the first wins ties
+    best = L::min(best, grad[k]);
   }
-  return pick(clamp(g, top), Z, greenSite);
+  const __m128i raw = L::narrow(Z);
+  storePixels<Sample, P, RC>(r, x, raw, L::narrow(pick(clamp<Sample>(g, top), Z, greenSite)), raw);
 }
 
-template <typename Sample, int P, int RC>
-inline void greenBlock(const PpgRow<Sample>& r, int32_t x, __m256i greenSite, __m256i top) {
-  using L = Lanes<Sample>;
-  __m256i g[L::kSubs], z[L::kSubs];
-  for (int sub = 0; sub < L::kSubs; ++sub) {
-    g[sub] = greenLanes(r.cur + x + 8 * sub, r.pitch, greenSite, top);
-    z[sub] = L::load(r.cur + x + 8 * sub);
-  }
-  const __m128i raw = L::narrow(z);
-  storePixels(r, x, P, RC, raw, L::narrow(g), raw);
-}
-
-// Greens of an output row at columns x - 1, x and x + 1.
-template <typename Sample, int P>
-struct Greens {
-  __m128i w, c, e;
-  Greens(const Sample* row, int32_t x)
-      : w(avx2::loadGreen<Sample, P>(row + size_t(x - 1) * P)),
-        c(avx2::loadGreen<Sample, P>(row + size_t(x) * P)),
-        e(avx2::loadGreen<Sample, P>(row + size_t(x + 1) * P)) {}
-};
-
-// Second and third passes on 8 lanes: the row colour at green sites from the row's greens, the
+// Second and third passes on a block: the row colour at green sites from the row's greens, the
 // column colour there and the diagonal colour at red and blue sites share one hue transit.
-template <typename Sample, int P>
-[[gnu::always_inline]] inline void colourLanes(const Sample* z, ptrdiff_t q,
-                                               const Greens<Sample, P> (&gr)[3], int sub,
-                                               __m256i greenSite, __m256i top, __m256i& rowColour,
-                                               __m256i& green, __m256i& other) {
+template <typename Sample, int P, int RC>
+inline void colourBlock(const PpgRow<Sample>& r, int32_t x, __m256i greenSite, __m256i top) {
   using L = Lanes<Sample>;
-  const __m256i gNW = L::widen(gr[0].w, sub), gN = L::widen(gr[0].c, sub),
-                gNE = L::widen(gr[0].e, sub);
-  const __m256i gW = L::widen(gr[1].w, sub), gz = L::widen(gr[1].c, sub),
-                gE = L::widen(gr[1].e, sub);
-  const __m256i gSW = L::widen(gr[2].w, sub), gS = L::widen(gr[2].c, sub),
-                gSE = L::widen(gr[2].e, sub);
+  auto greens = [&](const Sample* row, int32_t at) {
+    return L::widen(avx2::loadGreen<Sample, P>(row + size_t(at) * P));
+  };
+  const __m256i gNW = greens(r.up, x - 1), gN = greens(r.up, x), gNE = greens(r.up, x + 1);
+  const __m256i gW = greens(r.out, x - 1), gz = greens(r.out, x), gE = greens(r.out, x + 1);
+  const __m256i gSW = greens(r.down, x - 1), gS = greens(r.down, x), gSE = greens(r.down, x + 1);
+  const Sample* z = r.cur + x;
+  const ptrdiff_t q = r.pitch;
   const __m256i Z = L::load(z), N = L::load(z - q), S = L::load(z + q), W = L::load(z - 1),
                 E = L::load(z + 1);
   const __m256i NW = L::load(z - q - 1), NE = L::load(z - q + 1), SW = L::load(z + q - 1),
                 SE = L::load(z + q + 1);
   const __m256i NNEE = L::load(z - 2 * q + 2), NNWW = L::load(z - 2 * q - 2),
                 SSEE = L::load(z + 2 * q + 2), SSWW = L::load(z + 2 * q - 2);
+  auto d = [](__m256i a, __m256i b) { return diff<Sample>(a, b); };
   const __m256i dne =
-      add(add(add(diff(Z, SSWW), diff(NNEE, Z)), add(diff(gz, gSW), diff(gNE, gz))), diff(NE, SW));
+      L::add(L::add(L::add(d(Z, SSWW), d(NNEE, Z)), L::add(d(gz, gSW), d(gNE, gz))), d(NE, SW));
   const __m256i dnw =
-      add(add(add(diff(Z, SSEE), diff(NNWW, Z)), add(diff(NW, SE), diff(gz, gSE))), diff(gNW, gz));
-  const __m256i nw = gt(dne, dnw);
+      L::add(L::add(L::add(d(Z, SSEE), d(NNWW, Z)), L::add(d(NW, SE), d(gz, gSE))), d(gNW, gz));
+  const __m256i nw = L::gt(dne, dnw);
   const __m256i l1 = pick(pick(gNE, gNW, nw), gN, greenSite),
                 l3 = pick(pick(gSW, gSE, nw), gS, greenSite);
   const __m256i v1 = pick(pick(NE, NW, nw), N, greenSite),
                 v3 = pick(pick(SW, SE, nw), S, greenSite);
-  rowColour = pick(Z, clamp(hueTransit<Sample>(gW, gz, gE, W, E), top), greenSite);
-  green = gz;
-  other = clamp(hueTransit<Sample>(l1, gz, l3, v1, v3), top);
-}
-
-template <typename Sample, int P, int RC>
-inline void colourBlock(const PpgRow<Sample>& r, int32_t x, __m256i greenSite, __m256i top) {
-  using L = Lanes<Sample>;
-  const Greens<Sample, P> gr[3] = {{r.up, x}, {r.out, x}, {r.down, x}};
-  __m256i rc[L::kSubs], g[L::kSubs], o[L::kSubs];
-  for (int sub = 0; sub < L::kSubs; ++sub)
-    colourLanes(r.cur + x + 8 * sub, r.pitch, gr, sub, greenSite, top, rc[sub], g[sub], o[sub]);
-  storePixels(r, x, P, RC, L::narrow(rc), L::narrow(g), L::narrow(o));
+  const __m256i rowColour =
+      pick(Z, clamp<Sample>(hueTransit<Sample>(gW, gz, gE, W, E), top), greenSite);
+  const __m256i other = clamp<Sample>(hueTransit<Sample>(l1, gz, l3, v1, v3), top);
+  storePixels<Sample, P, RC>(r, x, L::narrow(rowColour), L::narrow(gz), L::narrow(other));
 }
 
 // Blocks start on even columns; the last is moved back to end at the row's end, and the overlap
@@ -203,9 +199,9 @@ template <typename Sample, typename Block>
 int32_t blocks(const PpgRow<Sample>& r, int32_t x, Block block) {
   constexpr int32_t kCount = Lanes<Sample>::kCount;
   if ((x & 1) || r.xEnd - x < kCount) return x;
-  const __m256i even = _mm256_set1_epi64x(0x00000000FFFFFFFFll);
+  const __m256i even = Lanes<Sample>::evenLanes();
   const __m256i greenSite = r.greenEven ? even : _mm256_xor_si256(even, _mm256_set1_epi32(-1));
-  const __m256i top = _mm256_set1_epi32(r.maxval);
+  const __m256i top = Lanes<Sample>::set1(r.maxval);
   const int32_t lastStart = (r.xEnd - kCount) & ~1;
   for (;;) {
     block(x, greenSite, top);
