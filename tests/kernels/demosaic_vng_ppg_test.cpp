@@ -58,9 +58,7 @@ Guarded<S> run(const Case& c, const std::vector<S>& raw) {
 
 // The reference's bytes once, then every instruction set this processor runs against them.
 template <typename S>
-void expectMatchesReference(const Case& c, Pattern kind, uint64_t seed) {
-  const uint32_t max = sizeof(S) == 1 ? 255u : (65535u >> (16 - c.bits));
-  const auto raw = testkit::rawFrame<S>(kind, c.w, c.h, max, seed);
+void expectMatchesReferenceOn(const Case& c, const std::vector<S>& raw, const std::string& what) {
   const auto site = testkit::siteTable(c.bgr);
   Guarded<S> want(reference::stride<S>(c.p, c.w) * c.h);
   (c.m == Method::Vng ? reference::vng<S> : reference::ppg<S>)(c.b, site.data(), c.w, c.h,
@@ -69,9 +67,16 @@ void expectMatchesReference(const Case& c, Pattern kind, uint64_t seed) {
   for (Isa isa : testkit::availableIsas()) {
     testkit::IsaScope scope(isa);
     const Guarded<S> got = run(c, raw);
-    ASSERT_TRUE(got.guardsIntact()) << describe(c, kind) << " " << testkit::isaName(isa);
-    ASSERT_TRUE(got == want) << describe(c, kind) << " " << testkit::isaName(isa);
+    ASSERT_TRUE(got.guardsIntact()) << what << " " << testkit::isaName(isa);
+    ASSERT_TRUE(got == want) << what << " " << testkit::isaName(isa);
   }
+}
+
+template <typename S>
+void expectMatchesReference(const Case& c, Pattern kind, uint64_t seed) {
+  const uint32_t max = sizeof(S) == 1 ? 255u : (65535u >> (16 - c.bits));
+  expectMatchesReferenceOn<S>(c, testkit::rawFrame<S>(kind, c.w, c.h, max, seed),
+                              describe(c, kind));
 }
 
 // Every order, byte order, row order, p, depth and pattern over odd sizes up to past two vector
@@ -106,6 +111,31 @@ TEST(KernelsDemosaicVngPpg, LargeFramesMatchReference) {
     expectMatchesReference<uint16_t>({m, 131, 67, 3, true, true, 3, 10}, Pattern::Spikes, 10);
     expectMatchesReference<uint8_t>({m, 255, 130, 0, false, false, 4, 8}, Pattern::Gradient, 11);
   }
+}
+
+// Widths around whole vector blocks (16 and 8 pixels) leave no, one or several pixels to the
+// scalar loop; single samples past 12 bits in one row make the 16-bit bodies change lanes at
+// that row and its neighbours only.
+TEST(KernelsDemosaicVngPpg, BlockEdgesAndLaneChangesMatchReference) {
+  constexpr int32_t kWidths[] = {19, 20, 21, 22, 27, 35, 36, 37, 38, 52, 53};
+  struct Spike {
+    int32_t row;     // -1: none
+    uint16_t value;  // written at column 9 of that row
+  };
+  constexpr Spike kSpikes[] = {{-1, 0}, {0, 4096}, {5, 4096}, {6, 65535}, {12, 40000}};
+  uint64_t seed = 100;
+  for (Method m : {Method::Vng, Method::Ppg})
+    for (int32_t w : kWidths) {
+      for (uint32_t b = 0; b < 4; ++b)
+        expectMatchesReference<uint8_t>({m, w, 9, b, b % 2 == 0, b < 2, uint8_t(3 + b % 2), 8},
+                                        Pattern::Random, seed++);
+      for (const Spike& spike : kSpikes) {
+        const Case c{m, w, 13, uint32_t(w % 4), w % 2 == 0, true, uint8_t(3 + w % 2), 12};
+        auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, w, c.h, 4095, seed++);
+        if (spike.row >= 0) raw[size_t(spike.row) * w + 9] = spike.value;
+        expectMatchesReferenceOn<uint16_t>(c, raw, "spike row " + std::to_string(spike.row));
+      }
+    }
 }
 
 // A frame of one value per colour (green alike on both row kinds) comes out as those values in
