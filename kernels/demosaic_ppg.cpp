@@ -5,6 +5,8 @@
 
 #include "kernels/demosaic.h"
 #include "kernels/demosaic_border.h"
+#include "kernels/dispatch.h"
+#include "kernels/ppg_row.h"
 
 namespace kernels {
 namespace {
@@ -63,13 +65,51 @@ struct GreenRow {
   }
 };
 
-// First pass on interior row y: green everywhere, own colour at red and blue sites.
 template <typename Sample>
-void greenRow(const BorderFrame<Sample>& f, int32_t y) {
+using RowFn = int32_t (*)(const PpgRow<Sample>&, int32_t);
+
+template <typename Sample>
+RowFn<Sample> chooseGreenRow(Isa isa) {
+  if (isa == Isa::Avx2) return static_cast<RowFn<Sample>>(&ppgGreenRowAvx2);
+  return nullptr;  // the scalar loops do whole rows
+}
+template <typename Sample>
+RowFn<Sample> chooseColourRow(Isa isa) {
+  if (isa == Isa::Avx2) return static_cast<RowFn<Sample>>(&ppgColourRowAvx2);
+  return nullptr;
+}
+
+template <typename Sample>
+DispatchPointer<RowFn<Sample>> gGreenRow{&chooseGreenRow<Sample>};
+template <typename Sample>
+DispatchPointer<RowFn<Sample>> gColourRow{&chooseColourRow<Sample>};
+
+// Row y as the vector bodies see it; up and down only where the band holds those rows.
+template <typename Sample>
+PpgRow<Sample> ppgRow(const BorderFrame<Sample>& f, int32_t y, const Sample* up,
+                      const Sample* down) {
+  const uint8_t* site = f.site + 4 * f.b + (y & 1);  // [2 * (x & 1)]
+  const bool greenEven = site[0] == 1;
+  return {f.raw + size_t(y) * f.w,
+          f.w,
+          f.out + size_t(outputRow(y, f.h, f.rowOrder)) * f.stride,
+          up,
+          down,
+          f.w - 2,
+          static_cast<int32_t>(f.maxval),
+          greenEven,
+          greenEven ? site[2] : site[0],
+          f.p};
+}
+
+// First pass on interior row y from column x: green everywhere, own colour at red and blue
+// sites.
+template <typename Sample>
+void greenRow(const BorderFrame<Sample>& f, int32_t y, int32_t x) {
   const uint8_t* site = f.site + 4 * f.b + (y & 1);
   const Sample* row = f.raw + size_t(y) * f.w;
   Sample* out = f.out + size_t(outputRow(y, f.h, f.rowOrder)) * f.stride;
-  for (int32_t x = 2; x < f.w - 2; ++x) {
+  for (; x < f.w - 2; ++x) {
     const uint8_t c = site[2 * (x & 1)];
     Sample* px = out + size_t(x) * f.p;
     if (c == 1) {
@@ -81,15 +121,16 @@ void greenRow(const BorderFrame<Sample>& f, int32_t y) {
   }
 }
 
-// Second and third passes on interior row y; they read greens and raw samples only.
+// Second and third passes on interior row y from column x; they read greens and raw samples
+// only.
 template <typename Sample>
 void colourRow(const BorderFrame<Sample>& f, int32_t y, const GreenRow<Sample>& up,
-               const GreenRow<Sample>& here, const GreenRow<Sample>& down) {
+               const GreenRow<Sample>& here, const GreenRow<Sample>& down, int32_t x) {
   const uint8_t* site = f.site + 4 * f.b;
   const Sample* row = f.raw + size_t(y) * f.w;
   const ptrdiff_t pitch = f.w;
   Sample* out = f.out + size_t(outputRow(y, f.h, f.rowOrder)) * f.stride;
-  for (int32_t x = 2; x < f.w - 2; ++x) {
+  for (; x < f.w - 2; ++x) {
     const Sample* z = row + x;
     const int32_t Z = *z, Gz = here(x);
     const uint8_t c = site[2 * (x & 1) + (y & 1)];
@@ -126,17 +167,27 @@ void demosaicPpg(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, int
       rowOrder != 0};
   const int32_t first = std::max(y0, 2), end = std::min(y1, h - 2);
   borderRows(f, y0, std::min(y1, 2));
-  for (int32_t y = first; y < end; ++y) {
-    greenRow(f, y);
-    borderEnds(f, y);
-  }
   borderRows(f, std::max(y0, h - 2), y1);
   auto green = [&](int32_t y) {
     const bool mine = y >= y0 && y < y1;
     return GreenRow<Sample>{
         &f, mine ? out + size_t(outputRow(y, h, f.rowOrder)) * f.stride : nullptr, y};
   };
-  for (int32_t y = first; y < end; ++y) colourRow(f, y, green(y - 1), green(y), green(y + 1));
+  const RowFn<Sample> greenVec = gGreenRow<Sample>.get(), colourVec = gColourRow<Sample>.get();
+  auto colour = [&](int32_t y) {
+    const GreenRow<Sample> up = green(y - 1), down = green(y + 1);
+    // The vector body reads greens back from the output, so only between rows the band holds.
+    const bool vec = colourVec && up.written && down.written;
+    const int32_t x = vec ? colourVec(ppgRow(f, y, up.written, down.written), 2) : 2;
+    colourRow(f, y, up, green(y), down, x);
+  };
+  // The colour passes follow the green pass one row behind, while its rows are in the cache.
+  for (int32_t y = first; y < end; ++y) {
+    greenRow(f, y, greenVec ? greenVec(ppgRow<Sample>(f, y, nullptr, nullptr), 2) : 2);
+    borderEnds(f, y);
+    if (y > first) colour(y - 1);
+  }
+  if (first < end) colour(end - 1);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include "kernels/demosaic.h"
 #include "kernels/demosaic_border.h"
+#include "kernels/dispatch.h"
+#include "kernels/vng_row.h"
 
 namespace kernels {
 namespace {
@@ -96,33 +98,53 @@ Sample limit(int32_t v, int32_t maxval) {
   return static_cast<Sample>(std::clamp(v, 0, maxval));
 }
 
-// Interior pixels of raw row y; every output pixel depends on the raw frame only.
 template <typename Sample>
-void vngRow(const BorderFrame<Sample>& f, int32_t y) {
-  const uint8_t* site = f.site + 4 * f.b;  // [2 * (x & 1) + (y & 1)]
-  const int32_t maxval = static_cast<int32_t>(f.maxval);
-  const Sample* row = f.raw + size_t(y) * f.w;
-  Sample* out = f.out + size_t(outputRow(y, f.h, f.rowOrder)) * f.stride;
-  for (int32_t x = 2; x < f.w - 2; ++x) {
-    const Window<Sample> s{row + x, f.w};
-    const int z = s(0, 0);
-    const uint8_t c = site[2 * (x & 1) + (y & 1)];
-    Sample* px = out + size_t(x) * f.p;
+void vngRowScalar(const VngRow<Sample>& r, int32_t x) {
+  const int rc = r.rowChannel;
+  for (; x < r.xEnd; ++x) {
+    const Window<Sample> s{r.cur + x, r.pitch};
+    const int32_t z = s(0, 0);
+    Sample* px = r.out + size_t(x) * r.p;
     int32_t d1, d2;
-    if (c == 1) {
+    if (((x & 1) == 0) == (r.greenEven != 0)) {
       greenSite(s).average(d1, d2);
-      const uint8_t chX = site[2 * ((x - 1) & 1) + (y & 1)];
-      const uint8_t chY = site[2 * (x & 1) + ((y - 1) & 1)];
       px[1] = static_cast<Sample>(z);
-      px[chY] = limit<Sample>(z + d2, maxval);
-      px[chX] = limit<Sample>(z + d1, maxval);
+      px[rc] = limit<Sample>(z + d1, r.maxval);
     } else {
       colourSite(s).average(d1, d2);
-      px[c] = static_cast<Sample>(z);
-      px[1] = limit<Sample>(z + d1, maxval);
-      px[2 - c] = limit<Sample>(z + d2, maxval);
+      px[rc] = static_cast<Sample>(z);
+      px[1] = limit<Sample>(z + d1, r.maxval);
     }
+    px[2 - rc] = limit<Sample>(z + d2, r.maxval);
   }
+}
+
+template <typename Sample>
+using RowFn = int32_t (*)(const VngRow<Sample>&, int32_t);
+
+template <typename Sample>
+RowFn<Sample> chooseRow(Isa isa) {
+  if (isa == Isa::Avx2) return static_cast<RowFn<Sample>>(&vngRowAvx2);
+  return nullptr;  // the scalar loop does the whole row
+}
+
+template <typename Sample>
+DispatchPointer<RowFn<Sample>> gRow{&chooseRow<Sample>};
+
+// Interior pixels of raw row y; every output pixel depends on the raw frame only.
+template <typename Sample>
+void vngRow(const BorderFrame<Sample>& f, int32_t y, RowFn<Sample> vec) {
+  const uint8_t* site = f.site + 4 * f.b + (y & 1);  // [2 * (x & 1)]
+  const bool greenEven = site[0] == 1;
+  const VngRow<Sample> r{f.raw + size_t(y) * f.w,
+                         f.w,
+                         f.out + size_t(outputRow(y, f.h, f.rowOrder)) * f.stride,
+                         f.w - 2,
+                         static_cast<int32_t>(f.maxval),
+                         greenEven,
+                         greenEven ? site[2] : site[0],
+                         f.p};
+  vngRowScalar(r, vec ? vec(r, 2) : 2);
 }
 
 template <typename Sample>
@@ -134,8 +156,9 @@ void demosaicVng(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, int
       siteTable,    b, raw, out, w, h, rowStride<Sample>(p, w), sampleMax<Sample>(bits), p,
       rowOrder != 0};
   borderRows(f, y0, std::min(y1, 2));
+  const RowFn<Sample> vec = gRow<Sample>.get();
   for (int32_t y = std::max(y0, 2), end = std::min(y1, h - 2); y < end; ++y) {
-    vngRow(f, y);
+    vngRow(f, y, vec);
     borderEnds(f, y);
   }
   borderRows(f, std::max(y0, h - 2), y1);

@@ -56,25 +56,35 @@ Guarded<S> run(const Case& c, const std::vector<S>& raw) {
   return out;
 }
 
+// The reference's bytes once, then every instruction set this processor runs against them.
 template <typename S>
-void expectMatchesReference(const Case& c, Pattern kind, uint64_t seed) {
-  const uint32_t max = sizeof(S) == 1 ? 255u : (65535u >> (16 - c.bits));
-  const auto raw = testkit::rawFrame<S>(kind, c.w, c.h, max, seed);
+void expectMatchesReferenceOn(const Case& c, const std::vector<S>& raw, const std::string& what) {
   const auto site = testkit::siteTable(c.bgr);
   Guarded<S> want(reference::stride<S>(c.p, c.w) * c.h);
   (c.m == Method::Vng ? reference::vng<S> : reference::ppg<S>)(c.b, site.data(), c.w, c.h,
                                                                raw.data(), want.data(), c.bits, c.p,
                                                                c.rowOrder);
-  const Guarded<S> got = run(c, raw);
-  ASSERT_TRUE(got.guardsIntact()) << describe(c, kind);
-  ASSERT_TRUE(got == want) << describe(c, kind);
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    const Guarded<S> got = run(c, raw);
+    ASSERT_TRUE(got.guardsIntact()) << what << " " << testkit::isaName(isa);
+    ASSERT_TRUE(got == want) << what << " " << testkit::isaName(isa);
+  }
 }
 
-// Every order, byte order, row order, p, depth and pattern over odd sizes; 16 significant bits
-// take the hue transit past 32-bit products.
+template <typename S>
+void expectMatchesReference(const Case& c, Pattern kind, uint64_t seed) {
+  const uint32_t max = sizeof(S) == 1 ? 255u : (65535u >> (16 - c.bits));
+  expectMatchesReferenceOn<S>(c, testkit::rawFrame<S>(kind, c.w, c.h, max, seed),
+                              describe(c, kind));
+}
+
+// Every order, byte order, row order, p, depth and pattern over odd sizes up to past two vector
+// blocks and a ragged end; 16 significant bits take the hue transit past 32-bit products.
 TEST(KernelsDemosaicVngPpg, MatchReferenceAcrossTheMatrix) {
-  static constexpr int32_t kSizes[][2] = {{5, 5},   {6, 7},  {7, 9},  {9, 6},
-                                          {13, 11}, {21, 8}, {33, 5}, {35, 10}};
+  static constexpr int32_t kSizes[][2] = {{5, 5},  {6, 7},   {7, 9},   {9, 6},  {13, 11}, {21, 8},
+                                          {33, 5}, {35, 10}, {19, 7},  {23, 6}, {37, 9},  {45, 5},
+                                          {51, 8}, {61, 6},  {67, 11}, {67, 67}};
   constexpr uint8_t kDepths[] = {8, 10, 12, 14, 16};
   uint64_t seed = 1;
   for (Method m : {Method::Vng, Method::Ppg})
@@ -92,12 +102,40 @@ TEST(KernelsDemosaicVngPpg, MatchReferenceAcrossTheMatrix) {
             }
 }
 
+// A camera-sized frame on a sample of the combinations: long rows of whole blocks.
 TEST(KernelsDemosaicVngPpg, LargeFramesMatchReference) {
   for (Method m : {Method::Vng, Method::Ppg}) {
-    expectMatchesReference<uint8_t>({m, 257, 193, 1, true, false, 3, 8}, Pattern::Random, 7);
-    expectMatchesReference<uint16_t>({m, 255, 130, 2, false, true, 4, 16}, Pattern::Random, 8);
-    expectMatchesReference<uint16_t>({m, 131, 67, 3, true, true, 3, 12}, Pattern::Spikes, 9);
+    expectMatchesReference<uint8_t>({m, 1283, 967, 1, true, false, 3, 8}, Pattern::Random, 7);
+    expectMatchesReference<uint16_t>({m, 1283, 967, 2, false, true, 4, 12}, Pattern::AboveDepth, 8);
+    expectMatchesReference<uint16_t>({m, 257, 193, 0, false, true, 4, 16}, Pattern::Random, 9);
+    expectMatchesReference<uint16_t>({m, 131, 67, 3, true, true, 3, 10}, Pattern::Spikes, 10);
+    expectMatchesReference<uint8_t>({m, 255, 130, 0, false, false, 4, 8}, Pattern::Gradient, 11);
   }
+}
+
+// Widths around whole vector blocks (16 and 8 pixels) leave no, one or several pixels to the
+// scalar loop; single samples past 12 bits in one row make the 16-bit bodies change lanes at
+// that row and its neighbours only.
+TEST(KernelsDemosaicVngPpg, BlockEdgesAndLaneChangesMatchReference) {
+  constexpr int32_t kWidths[] = {19, 20, 21, 22, 27, 35, 36, 37, 38, 52, 53};
+  struct Spike {
+    int32_t row;     // -1: none
+    uint16_t value;  // written at column 9 of that row
+  };
+  constexpr Spike kSpikes[] = {{-1, 0}, {0, 4096}, {5, 4096}, {6, 65535}, {12, 40000}};
+  uint64_t seed = 100;
+  for (Method m : {Method::Vng, Method::Ppg})
+    for (int32_t w : kWidths) {
+      for (uint32_t b = 0; b < 4; ++b)
+        expectMatchesReference<uint8_t>({m, w, 9, b, b % 2 == 0, b < 2, uint8_t(3 + b % 2), 8},
+                                        Pattern::Random, seed++);
+      for (const Spike& spike : kSpikes) {
+        const Case c{m, w, 13, uint32_t(w % 4), w % 2 == 0, true, uint8_t(3 + w % 2), 12};
+        auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, w, c.h, 4095, seed++);
+        if (spike.row >= 0) raw[size_t(spike.row) * w + 9] = spike.value;
+        expectMatchesReferenceOn<uint16_t>(c, raw, "spike row " + std::to_string(spike.row));
+      }
+    }
 }
 
 // A frame of one value per colour (green alike on both row kinds) comes out as those values in

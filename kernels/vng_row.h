@@ -1,0 +1,25 @@
+// One interior row of the VNG demosaic, shared by the scalar loop and the vector bodies.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kernels {
+
+template <typename Sample>
+struct VngRow {
+  const Sample* cur;   // raw row y, pixel 0; rows y - 2 .. y + 2 are pitch samples apart
+  ptrdiff_t pitch;     // samples per raw row
+  Sample* out;         // output row, pixel 0
+  int32_t xEnd;        // first column past the interior
+  int32_t maxval;      // the depth's largest sample
+  uint8_t greenEven;   // green sites sit at even x on this row
+  uint8_t rowChannel;  // channel of the row's red or blue; the other one gets 2 - rowChannel
+  uint8_t p;           // samples per output pixel, 3 or 4
+};
+
+// Vector bodies: fill whole blocks from x and return the first column left to the scalar loop.
+int32_t vngRowAvx2(const VngRow<uint8_t>& row, int32_t x);
+int32_t vngRowAvx2(const VngRow<uint16_t>& row, int32_t x);
+
+}  // namespace kernels
