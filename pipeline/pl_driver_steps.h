@@ -231,4 +231,25 @@ inline void orient8(PLContext& c, const PLSettings& s, uint8_t* out, size_t outB
   }
 }
 
+// The 8-bit working image: out itself when nothing is resized, else the scratch frame; null
+// when neither can hold it.
+inline uint8_t* workImage8(PLContext& c, uint8_t* out, const Running& r) {
+  const size_t workBytes = kernels::rowStride<uint8_t>(c.samplesPerPixel, int32_t(r.pw)) * r.ph;
+  if (out && r.fw == r.pw && r.fh == r.ph) return out;
+  return c.scratch.size() >= workBytes ? c.scratch.data() : nullptr;
+}
+
+// The working image fitted into out when they differ, then out mirrored and turned.
+inline void deliver8(PLContext& c, const PLSettings& s, const uint8_t* work, uint8_t* out,
+                     const Running& r) {
+  const uint8_t p = c.samplesPerPixel;
+  const size_t outBytes = kernels::turnedFrameBytes<uint8_t>(int32_t(r.fw), int32_t(r.fh), p);
+  if (out && work != out) {
+    NoteStep(RawStep::Fit);
+    kernels::FitToOutput(int32_t(r.fw), int32_t(r.fh), int32_t(r.pw), int32_t(r.ph), out, outBytes,
+                         work, c.scratch.size(), p);
+  }
+  orient8(c, s, out, outBytes, r);
+}
+
 }  // namespace drivers

@@ -150,20 +150,9 @@ void PL_ProcessMono8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Se
   // A grey frame has no Bayer phase: order 0 keeps the roi from shifting anything.
   if (!beginFrame(c, g, roi, binning, 0, r, job, hooks)) return;
   rawSteps(c, job, hooks.cb, raw, r);
-  const uint8_t p = c.samplesPerPixel;
-  const size_t workBytes = kernels::rowStride<uint8_t>(p, int32_t(r.pw)) * r.ph;
-  const bool sameSize = r.fw == r.pw && r.fh == r.ph;
-  uint8_t* work =
-      out && sameSize ? out : (c.scratch.size() >= workBytes ? c.scratch.data() : nullptr);
-  if (work) {
+  if (uint8_t* work = workImage8(c, out, r)) {
     imageSteps(c, job, hooks, raw, work, r);
-    const size_t outBytes = kernels::turnedFrameBytes<uint8_t>(int32_t(r.fw), int32_t(r.fh), p);
-    if (out && work != out) {
-      NoteStep(RawStep::Fit);
-      kernels::FitToOutput(int32_t(r.fw), int32_t(r.fh), int32_t(r.pw), int32_t(r.ph), out,
-                           outBytes, work, c.scratch.size(), p);
-    }
-    orient8(c, job.settings, out, outBytes, r);
+    deliver8(c, job.settings, work, out, r);
   }
   c.roi = nullptr;
 }

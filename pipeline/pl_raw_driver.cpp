@@ -180,26 +180,14 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Sen
   FrameHooks hooks;
   if (!beginFrame(c, g, roi, binning, c.bayer, r, job, hooks)) return;
   rawDomain(c, job, hooks.cb, raw, r);
-  // The working image: out itself when nothing is resized, else the scratch frame.
-  const uint8_t p = c.samplesPerPixel;
-  const size_t workBytes = kernels::rowStride<uint8_t>(p, int32_t(r.pw)) * r.ph;
-  const bool sameSize = r.fw == r.pw && r.fh == r.ph;
-  uint8_t* work =
-      out && sameSize ? out : (c.scratch.size() >= workBytes ? c.scratch.data() : nullptr);
-  if (work) {
+  if (uint8_t* work = workImage8(c, out, r)) {
     NoteStep(RawStep::Demosaic);
     if (!stripeDemosaic(c, hooks.cb, still, raw, r, job))
       demosaic(c, hooks.cb, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw,
                work);
     colourAndStats(c, job, hooks.cb, work, r);
     finishSteps(c, job, hooks, work, r);
-    const size_t outBytes = kernels::turnedFrameBytes<uint8_t>(int32_t(r.fw), int32_t(r.fh), p);
-    if (out && work != out) {
-      NoteStep(RawStep::Fit);
-      kernels::FitToOutput(int32_t(r.fw), int32_t(r.fh), int32_t(r.pw), int32_t(r.ph), out,
-                           outBytes, work, c.scratch.size(), p);
-    }
-    orient8(c, job.settings, out, outBytes, r);
+    deliver8(c, job.settings, work, out, r);
   }
   c.roi = nullptr;
 }

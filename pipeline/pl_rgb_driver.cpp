@@ -138,13 +138,7 @@ void PL_ProcessRgb8(PLContext* ctx, uint8_t* image, const SensorRect* roi, uint8
   RunStripe(job, work, int32_t(r.ph), 0, total);
   if (job.stats) deliverStats(c, job, hooks.cb, total, r);
   finishSteps(c, job, hooks, work, r);
-  const size_t outBytes = kernels::turnedFrameBytes<uint8_t>(int32_t(r.fw), int32_t(r.fh), p);
-  if (!sameSize) {
-    NoteStep(RawStep::Fit);
-    kernels::FitToOutput(int32_t(r.fw), int32_t(r.fh), int32_t(r.pw), int32_t(r.ph), image,
-                         outBytes, work, c.scratch.size(), p);
-  }
-  orient8(c, job.settings, image, outBytes, r);
+  deliver8(c, job.settings, work, image, r);
   c.roi = nullptr;
 }
 
