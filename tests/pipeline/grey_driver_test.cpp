@@ -224,20 +224,7 @@ TEST(GreyDriver, StepsRunInOrderAndOnlyWhenOn) {
       {"all on",
        {64, 48},
        true,
-       [](PLContext& c) {
-         makeBusy(c, true);
-         c.settings.mirror = 1;
-         c.settings.processFlags |= PLProcessFlags::kRotate180;
-         c.settings.stepBits |= 4;
-         c.rawLut.assign(256, 7);
-         c.ffcRequest = 1, c.ffcFrames = 1;
-         c.ffcEnable = c.ffcValid = 1, c.ffcGain.assign(64 * 48, 65536);
-         c.dfcRequest = 1, c.dfcEnable = c.dfcValid = 1, c.darkTable.assign(64 * 48, 1);
-         c.abbRequest = c.awbRequest = c.aeMarkWindow = 1;
-         c.callbacks.statsCallback = [](const float*, const float*, const float*, const float*,
-                                        void*) {};
-         c.callbacks.histogramCallback = [](const uint32_t*, uint32_t, void*) {};
-       },
+       [](PLContext& c) { switchEveryStepOn(c, 1); },
        {S::FfcAccumulate, S::FfcApply, S::DfcAccumulate, S::DfcApply, S::BlackBalance,
         S::BlackLevel, S::RawLut, S::GreySpread, S::Vignette, S::MonoLut, S::Statistics,
         S::StatsDelivery, S::Histogram, S::Levels, S::Sharpen, S::AeMark, S::Mirror, S::Rotate}},

@@ -169,6 +169,23 @@ void makeBusy(PLContextT<Sample>& c, bool vignette) {
   c.statsRequest = 2;  // continuous
 }
 
+// Every optional step of a driver switched on, for a 64 x 48 frame: busy colour, mirror, a half
+// turn, the raw table, both calibrations (flat field over `ffcFrames`), both one-push balances,
+// the AE mark and both host callbacks.
+inline void switchEveryStepOn(PLContext& c, uint32_t ffcFrames) {
+  makeBusy(c, true);
+  c.settings.mirror = 1;
+  c.settings.processFlags |= PLProcessFlags::kRotate180;
+  c.settings.stepBits |= 4;
+  c.rawLut.assign(256, 7);
+  c.ffcRequest = 1, c.ffcFrames = ffcFrames;
+  c.ffcEnable = c.ffcValid = 1, c.ffcGain.assign(64 * 48, 65536);
+  c.dfcRequest = 1, c.dfcEnable = c.dfcValid = 1, c.darkTable.assign(64 * 48, 1);
+  c.abbRequest = c.awbRequest = c.aeMarkWindow = 1;
+  c.callbacks.statsCallback = [](const float*, const float*, const float*, const float*, void*) {};
+  c.callbacks.histogramCallback = [](const uint32_t*, uint32_t, void*) {};
+}
+
 // A ramp across each row plus noise, masked to `bits`.
 template <typename Sample>
 std::vector<Sample> rawFrame(uint32_t w, uint32_t h, uint32_t bits, uint32_t seed = 1) {

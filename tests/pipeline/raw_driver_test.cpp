@@ -141,20 +141,7 @@ TEST(RawDriver, StepsRunInOrderAndOnlyWhenOn) {
        {64, 48},
        true,
        true,
-       [](PLContext& c) {
-         makeBusy(c, true);
-         c.settings.mirror = 1;
-         c.settings.processFlags |= PLProcessFlags::kRotate180;
-         c.settings.stepBits |= 4;
-         c.rawLut.assign(256, 7);
-         c.ffcRequest = 1, c.ffcFrames = 2;
-         c.ffcEnable = c.ffcValid = 1, c.ffcGain.assign(64 * 48, 65536);
-         c.dfcRequest = 1, c.dfcEnable = c.dfcValid = 1, c.darkTable.assign(64 * 48, 1);
-         c.abbRequest = c.awbRequest = c.aeMarkWindow = 1;
-         c.callbacks.statsCallback = [](const float*, const float*, const float*, const float*,
-                                        void*) {};
-         c.callbacks.histogramCallback = [](const uint32_t*, uint32_t, void*) {};
-       },
+       [](PLContext& c) { switchEveryStepOn(c, 2); },
        {S::FfcAccumulate, S::FfcApply, S::DfcAccumulate, S::DfcApply, S::BlackBalance,
         S::BlackLevel, S::WhiteBalance, S::RawWb, S::RawLut, S::Demosaic, S::AdjustColour,
         S::Statistics, S::StatsDelivery, S::Histogram, S::Sharpen, S::AeMark, S::Mirror,
