@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/aligned_buffer.h"
+#include "platform/wait_hook.h"
 
 namespace usb {
 
@@ -79,6 +80,36 @@ uint32_t WinUsbBackend::readResult(platform::AsyncIo& io, uint32_t* transferred)
 uint32_t WinUsbBackend::setRawIo(uint8_t endpoint) {
   const uint8_t on = 1;
   return api_.setPipePolicy(iface_, endpoint | kEndpointIn, platform::kWinUsbRawIo, 1, &on);
+}
+
+// A raw read always goes to the IN pipe of that number; it gets its own request and event, and a
+// read the device never answers is aborted before the caller's buffer goes back to it.
+uint32_t WinUsbBackend::readPipe(uint32_t pipe, void* buffer, uint32_t bytes,
+                                 uint32_t* transferred) {
+  *transferred = 0;
+  const auto id = static_cast<uint8_t>((pipe & 0xFF) | kEndpointIn);
+  platform::Event done{platform::Event::Kind::ManualReset};
+  if (!done.valid()) return platform::kErrorNotConnected;
+  platform::AsyncIo io;
+  platform::PrepareAsync(io, done);
+  uint32_t err = api_.readPipe(iface_, id, buffer, bytes, io);
+  if (err != kErrorSuccess && err != platform::kErrorIoPending) return err;
+  platform::Event* one[] = {&done};
+  if (!platform::HookedWaitAny(one, kPipeTimeoutMs).signalled()) {
+    api_.abortPipe(iface_, id);
+    if (!platform::HookedWaitAny(one, kAbortTimeoutMs).signalled()) {
+      return platform::kErrorSemTimeout;
+    }
+  }
+  uint32_t n = 0;
+  err = api_.getOverlappedResult(iface_, io, &n);
+  *transferred = n > bytes ? bytes : n;
+  return err;
+}
+
+uint32_t WinUsbBackend::writePipe(uint32_t pipe, const void* data, uint32_t bytes,
+                                  uint32_t* transferred) {
+  return api_.writePipe(iface_, static_cast<uint8_t>(pipe), data, bytes, transferred);
 }
 
 }  // namespace usb
