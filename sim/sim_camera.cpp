@@ -23,6 +23,7 @@ SimCamera::SimCamera(Clock& clock, SimConfig config, std::unique_ptr<SensorFamil
 
 SimCamera::~SimCamera() {
   state_.clock.cancel(&stream_);
+  state_.clock.cancel(&state_.loopback);
   std::lock_guard<std::mutex> hold(lock_);
   stream_.failAll(platform::kErrorOperationAborted);
 }
@@ -210,10 +211,13 @@ uint32_t SimCamera::submitPipeRead(uint32_t pipe, void* buffer, uint32_t length,
       std::memcpy(buffer, state_.loopback.data(), n);
       state_.loopback.erase(state_.loopback.begin(), state_.loopback.begin() + n);
       state_.record(Entry(LogKind::PipeOp, pipe, n, 0, "read"));
-      io.error = 0;
-      io.transferred = n;
-      platform::SignalAsync(io);
-      return 0;
+      // Completed from the clock like every read, never inside the submit.
+      state_.clock.at(state_.clock.now(), &state_.loopback, [&io, n] {
+        io.error = 0;
+        io.transferred = n;
+        platform::SignalAsync(io);
+      });
+      return platform::kErrorIoPending;
     }
   }
   return submitRead(buffer, length, io);
@@ -286,6 +290,11 @@ uint32_t SimCamera::writePipe(uint32_t pipe, const uint8_t* data, uint32_t lengt
   if ((pipe & 0xFF) == kLoopbackOut && data)
     state_.loopback.insert(state_.loopback.end(), data, data + length);
   return 0;
+}
+
+std::vector<uint8_t> SimCamera::loopbackBytes() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return state_.loopback;
 }
 
 std::vector<GuidePulse> SimCamera::guidePulses() {

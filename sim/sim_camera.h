@@ -54,6 +54,7 @@ class SimCamera {
   uint8_t systemInitValue();
   std::vector<PipePolicy> pipePolicies();
   std::vector<GuidePulse> guidePulses();
+  std::vector<uint8_t> loopbackBytes();  // written to pipe 2, not read back yet
   template <typename F>
   auto withFamily(F f) {
     std::lock_guard<std::mutex> hold(lock_);
