@@ -11,6 +11,13 @@ namespace usb {
 
 using platform::kErrorSuccess;
 
+// A raw pipe read with buffers of its own, so that one the device keeps is never the caller's.
+struct WinUsbBackend::PipeRead {
+  platform::Event event{platform::Event::Kind::ManualReset};
+  platform::AsyncIo io;
+  std::vector<uint8_t> data;
+};
+
 std::unique_ptr<WinUsbBackend> WinUsbBackend::bind(std::unique_ptr<platform::DeviceIo>& device,
                                                    const platform::WinUsbApi& api,
                                                    uint32_t* error) {
@@ -26,7 +33,11 @@ WinUsbBackend::WinUsbBackend(std::unique_ptr<platform::DeviceIo> device,
 
 WinUsbBackend::~WinUsbBackend() {
   api_.free(iface_);
-  device_.reset();
+  device_.reset();  // closing ends whatever the device still holds
+  for (auto& request : stranded_) {
+    if (request->event.wait(kAbortTimeoutMs)) continue;
+    (void)request.release();  // may still be written; never free it under the device
+  }
 }
 
 uint32_t WinUsbBackend::controlTransfer(const VenReqHeader& header, void* data, uint32_t length,
@@ -82,28 +93,30 @@ uint32_t WinUsbBackend::setRawIo(uint8_t endpoint) {
   return api_.setPipePolicy(iface_, endpoint | kEndpointIn, platform::kWinUsbRawIo, 1, &on);
 }
 
-// A raw read always goes to the IN pipe of that number; it gets its own request and event, and a
-// read the device never answers is aborted before the caller's buffer goes back to it.
+// A raw read always goes to the IN pipe of that number.
 uint32_t WinUsbBackend::readPipe(uint32_t pipe, void* buffer, uint32_t bytes,
                                  uint32_t* transferred) {
   *transferred = 0;
   const auto id = static_cast<uint8_t>((pipe & 0xFF) | kEndpointIn);
-  platform::Event done{platform::Event::Kind::ManualReset};
-  if (!done.valid()) return platform::kErrorNotConnected;
-  platform::AsyncIo io;
-  platform::PrepareAsync(io, done);
-  uint32_t err = api_.readPipe(iface_, id, buffer, bytes, io);
+  auto request = std::make_unique<PipeRead>();
+  if (!request->event.valid()) return platform::kErrorNotConnected;
+  request->data.resize(bytes);
+  platform::PrepareAsync(request->io, request->event);
+  uint32_t err = api_.readPipe(iface_, id, request->data.data(), bytes, request->io);
   if (err != kErrorSuccess && err != platform::kErrorIoPending) return err;
-  platform::Event* one[] = {&done};
+  platform::Event* one[] = {&request->event};
   if (!platform::HookedWaitAny(one, kPipeTimeoutMs).signalled()) {
     api_.abortPipe(iface_, id);
     if (!platform::HookedWaitAny(one, kAbortTimeoutMs).signalled()) {
+      stranded_.push_back(std::move(request));  // freed with the interface
       return platform::kErrorSemTimeout;
     }
   }
   uint32_t n = 0;
-  err = api_.getOverlappedResult(iface_, io, &n);
-  *transferred = n > bytes ? bytes : n;
+  err = api_.getOverlappedResult(iface_, request->io, &n);
+  if (n > bytes) n = bytes;
+  if (err == kErrorSuccess && n) std::memcpy(buffer, request->data.data(), n);
+  *transferred = err == kErrorSuccess ? n : 0;
   return err;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "usb/usb_backend.h"
 
@@ -38,9 +39,11 @@ class WinUsbBackend final : public UsbBackend {
   uint32_t retryAligned(platform::WinUsbSetupPacket setup, void* data, uint32_t length,
                         uint32_t* transferred);
 
+  struct PipeRead;
   std::unique_ptr<platform::DeviceIo> device_;
   const platform::WinUsbApi& api_;
   void* iface_;
+  std::vector<std::unique_ptr<PipeRead>> stranded_;  // raw reads the device kept past the abort
 };
 
 inline constexpr uint8_t kEndpointIn = 0x80;

@@ -296,6 +296,21 @@ TEST(DeviceAccess, PipeTwoLoopsBackOnBothFlavours) {
   }
 }
 
+// A read the device never answers ends after the transport's bound as aborted, on both flavours.
+TEST(DeviceAccess, PipeReadWithoutDataEndsAborted) {
+  for (const Flavour flavour : {Flavour::Kernel, Flavour::WinUsb}) {
+    SCOPED_TRACE(flavour == Flavour::Kernel ? "kernel" : "winusb");
+    ModelRig rig(RigOptions{.flavour = flavour});
+    ASSERT_NE(rig.open(), nullptr);
+    ASSERT_EQ(rig.camera().InitUSB(), S_OK);
+    const uint64_t start = rig.clock().now();
+    char back[16];
+    EXPECT_EQ(rig.camera().ReadPipe(0x82, back, sizeof back), HRESULT_FROM_WIN32(995));
+    EXPECT_EQ(rig.clock().now() - start, 5000u);
+    EXPECT_EQ(rig.device().outstandingReads(), 0u);
+  }
+}
+
 // --- Guide port timing -------------------------------------------------------------------------
 
 TEST(DeviceAccess, GuidePulseRunsExactlyItsLengthOnTheDevice) {
