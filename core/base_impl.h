@@ -258,6 +258,37 @@ class BaseImpl : public LumorixImplBase,
   HRESULT STDMETHODCALLTYPE IoControl(uint32_t index, uint32_t type, int32_t value,
                                       int32_t* result) override;
   HRESULT InitUSB();
+  // Raw device access (core/device_access.cpp): vendor requests, pipes, versions, guide port.
+  HRESULT STDMETHODCALLTYPE VenCommandEx(uint16_t hi, uint16_t lo, uint16_t value) override;
+  HRESULT STDMETHODCALLTYPE VenRead(uint16_t address, void* buffer, uint32_t length) override;
+  HRESULT STDMETHODCALLTYPE VenWrite(uint16_t address, const void* buffer,
+                                     uint32_t length) override;
+  HRESULT STDMETHODCALLTYPE VenReadBuffer(void* buffer, uint32_t length) override;
+  HRESULT STDMETHODCALLTYPE VenWriteBuffer(const void* buffer, uint32_t length) override;
+  HRESULT STDMETHODCALLTYPE ReadPipe(uint32_t pipe, void* buffer, uint32_t length) override;
+  HRESULT STDMETHODCALLTYPE WritePipe(uint32_t pipe, const void* buffer, uint32_t length) override;
+  HRESULT STDMETHODCALLTYPE VenCommand(uint16_t value) override;
+  HRESULT STDMETHODCALLTYPE get_FocusMotor(LumorixFocusInfo* info) override;
+  HRESULT STDMETHODCALLTYPE get_FwVersion(char text[16]) override;
+  HRESULT STDMETHODCALLTYPE get_HwVersion(char text[16]) override;
+  HRESULT STDMETHODCALLTYPE get_ProductionDate(char text[9]) override;
+  HRESULT STDMETHODCALLTYPE get_DeviceVersion(char* text) override;
+  HRESULT STDMETHODCALLTYPE get_Revision(uint16_t* revision) override;
+  HRESULT STDMETHODCALLTYPE ST4PlusGuide(uint32_t direction, uint32_t ms) override;
+  HRESULT STDMETHODCALLTYPE ST4PlusGuideState() override;
+  HRESULT put_ST4PulseGuide(uint32_t direction, uint32_t ms) override;
+  HRESULT QueryGuideState() override;
+  HRESULT get_Zero150(uint32_t* value) override;
+  HRESULT get_PLHlperParams38(uint32_t* a, uint32_t* b, uint32_t* c) override;
+  HRESULT VenReqWrite31(const void* buffer, uint32_t length, uint16_t index) override;
+  HRESULT VenReqQuery34() override;
+  HRESULT VenReqWrite35(uint8_t value) override;
+  HRESULT VenReqReset30() override;
+  HRESULT VenReqRead32(void* buffer, uint32_t length, uint16_t index) override;
+  HRESULT VenReqWrite33(uint8_t value) override;
+  HRESULT VenReqRaw(uint8_t request, uint8_t direction, uint16_t index, uint16_t value,
+                    void* buffer, uint32_t length, uint32_t* transferred) override;
+  HRESULT VenReqFE() override;
   // Numbered options (core/option_dispatcher.cpp): one table row per code.
   HRESULT STDMETHODCALLTYPE put_Option(uint32_t code, int32_t value) override;
   HRESULT STDMETHODCALLTYPE get_Option(uint32_t code, int32_t* value) override;
@@ -392,6 +423,10 @@ class BaseImpl : public LumorixImplBase,
   // bits and a pipeline helper; else null, traced under the caller's name.
   PLHlperBase* helperWith(uint64_t flag, const char* caller) const;
   bool stillSizeDiffers() const;  // at the current preview index
+  HRESULT openForRequest();
+  HRESULT sendRequest(bool in, uint8_t request, uint16_t value, uint16_t index, void* data,
+                      uint32_t length, uint32_t* transferred);
+  HRESULT readVersionText(uint8_t request, char* text);
   bool upsideDown() const;
   // Under the control lock. The stop also parks the sensor when the start reopens it.
   bool restartStop(bool openCamera);  // true when the camera was started

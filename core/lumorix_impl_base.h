@@ -63,6 +63,20 @@ class LumorixImplBase : public LumorixNotImplemented<ILumorix> {
                                  uint8_t outputBits, platform::Event* stopEvent,
                                  uint32_t frameWidth, uint32_t frameHeight, uint32_t processWidth,
                                  uint32_t processHeight, uint32_t resolutionIndex) = 0;
+  // Raw device access for the filter and the guide port (core/device_access.cpp).
+  virtual HRESULT put_ST4PulseGuide(uint32_t direction, uint32_t ms) = 0;
+  virtual HRESULT QueryGuideState() = 0;  // 1 while a pulse runs, else 0
+  virtual HRESULT get_Zero150(uint32_t* value) = 0;
+  virtual HRESULT get_PLHlperParams38(uint32_t* a, uint32_t* b, uint32_t* c) = 0;
+  virtual HRESULT VenReqWrite31(const void* buffer, uint32_t length, uint16_t index) = 0;
+  virtual HRESULT VenReqQuery34() = 0;
+  virtual HRESULT VenReqWrite35(uint8_t value) = 0;
+  virtual HRESULT VenReqReset30() = 0;
+  virtual HRESULT VenReqRead32(void* buffer, uint32_t length, uint16_t index) = 0;
+  virtual HRESULT VenReqWrite33(uint8_t value) = 0;
+  virtual HRESULT VenReqRaw(uint8_t request, uint8_t direction, uint16_t index, uint16_t value,
+                            void* buffer, uint32_t length, uint32_t* transferred) = 0;
+  virtual HRESULT VenReqFE() = 0;
 
  protected:
   ~LumorixImplBase() = default;

@@ -5,12 +5,14 @@
 
 #include <cstdint>
 
+#include "core/guide_port.h"
 #include "dshow/base/dllsetup.h"
 #include "dshow/dll_exports.h"
 #include "dshow/filter/camera_provider.h"
 #include "dshow/filter/cdcm.h"
 #include "dshow/filter_setup.h"
 #include "dshow/screen_spacing.h"
+#include "models/camera_defaults.h"
 
 STDAPI DllRegisterServer() {
   const HRESULT hr = AMovieDllRegisterServer2(TRUE);
@@ -46,4 +48,28 @@ extern "C" void WINAPI ZxPageSpacings(int32_t* small, int32_t* large) {
   const ScreenSpacings spacings = PageSpacings();
   if (small) *small = spacings.small;
   if (large) *large = spacings.large;
+}
+
+extern "C" int WINAPI AscomST4Connect(int connect) {
+  try {
+    return ProcessGuidePort().connect(connect);
+  } catch (...) {
+    return 0;
+  }
+}
+
+extern "C" int WINAPI AscomST4PlusGuide(unsigned direction, unsigned ms) {
+  try {
+    return ProcessGuidePort().pulse(direction, ms);
+  } catch (...) {
+    return 0;
+  }
+}
+
+extern "C" int WINAPI AscomST4PlusGuideState() {
+  try {
+    return ProcessGuidePort().state();
+  } catch (...) {
+    return 0;
+  }
 }

@@ -3,6 +3,7 @@
 
 #include "core/camera_enumeration.h"
 #include "core/camera_opening.h"
+#include "core/guide_port.h"
 #include "models/catalogue_table.h"
 
 uint32_t EnumerateCameras(CameraDeviceRecord* out) noexcept {
@@ -19,4 +20,10 @@ BaseImpl* OpenCameraById(const WCHAR16* id) noexcept {
 
 BaseImpl* OpenFirstCamera(WCHAR16 prefix) noexcept {
   return OpenFirstCamera(prefix, ModelTable(), platform::CurrentDeviceDirectory());
+}
+
+GuidePort& ProcessGuidePort() {
+  static GuidePort port(ModelTable(), platform::CurrentDeviceDirectory(),
+                        platform::CurrentHidGuide());
+  return port;
 }

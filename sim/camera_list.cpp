@@ -40,6 +40,8 @@ void applyOption(CameraSetup& setup, const std::string& option) {
     setup.config.vendorId = static_cast<uint16_t>(number(value, 0, 0xFFFF));
   } else if (key == "packet") {
     setup.config.maxPacket = static_cast<uint16_t>(number(value, 0, 0xFFFF));
+  } else if ((key == "fw" || key == "hw") && value.size() <= 16) {
+    (key == "fw" ? setup.config.firmwareText : setup.config.hardwareText) = value;
   } else if (key == "reference") {
     setup.scene.referenceExposureUs = number(value, 0, 0xFFFFFFFF);
     if (!setup.scene.referenceExposureUs) throw std::invalid_argument("reference=0");

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "sim/clock.h"
@@ -18,6 +19,17 @@ struct SimConfig {
   uint16_t bcdDevice = 3;
   uint32_t instance = 0;
   uint16_t maxPacket = 1024;  // 512 on a USB2 link
+  // The answers of requests 0x1E and 0x1F: 0..16 bytes, sent as they are.
+  std::string firmwareText = "3.1.0-sim";
+  std::string hardwareText = "1.0-sim";
+};
+
+// One pulse the guide port received: direction 0..4, its length and when it began.
+struct GuidePulse {
+  uint32_t direction;
+  uint32_t durationMs;
+  uint64_t startMs;
+  bool activeAt(uint64_t nowMs) const { return nowMs >= startMs && nowMs - startMs < durationMs; }
 };
 
 struct DeviceState {
@@ -42,6 +54,8 @@ struct DeviceState {
   uint8_t genFailure = 0;
   uint8_t firmwareVersion = 0;
   bool unplugged = false;
+  std::vector<GuidePulse> guidePulses;
+  std::vector<uint8_t> loopback;  // written to pipe 2, read back from pipe 0x82
 };
 
 }  // namespace sim

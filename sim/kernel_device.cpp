@@ -23,7 +23,7 @@ uint32_t KernelDevice::ioctl(uint32_t code, const void* in, uint32_t inBytes, vo
   if (code == usb::kIoctlReadPipe) {
     uint32_t pipe = 0;
     if (!u32In(static_cast<const uint8_t*>(in), inBytes, &pipe)) return kBadParameter;
-    return camera_->submitRead(out, outBytes, io);
+    return camera_->submitPipeRead(pipe, out, outBytes, io);
   }
   uint32_t n = 0;
   const uint32_t err = dispatch(code, static_cast<const uint8_t*>(in), inBytes,

@@ -8,6 +8,15 @@ namespace sim {
 namespace {
 constexpr uint32_t kStall = 31;
 constexpr uint8_t kDone = 8;
+constexpr uint8_t kGuideState = 0x81;
+constexpr uint8_t kGuidePulseFirst = 0x82, kGuidePulseLast = 0x86;
+constexpr uint32_t kGuideUnitMs = 30;  // wValue counts 30 ms, wIndex the rest
+
+uint32_t versionReply(const std::string& text, uint8_t* reply, uint32_t length) {
+  const auto n = static_cast<uint32_t>(std::min<size_t>({text.size(), 16, length}));
+  std::memcpy(reply, text.data(), n);
+  return n;
+}
 }  // namespace
 
 bool RequestRouter::takeFault(const Setup& setup, RequestFault* out) {
@@ -82,10 +91,12 @@ uint32_t RequestRouter::answerIn(const Setup& s, uint8_t* reply, uint32_t length
       *replyBytes = 2;
       return 0;
     case 0x1E:
+      *replyBytes = versionReply(state_.config.firmwareText, reply, length);
+      if (state_.firmwareVersion && length >= 16) reply[15] = state_.firmwareVersion;
+      if (state_.firmwareVersion && length >= 16) *replyBytes = 16;
+      return 0;
     case 0x1F:
-      std::memcpy(reply, s.request == 0x1E ? "3.1.0-sim" : "1.0-sim", 10);
-      reply[15] = state_.firmwareVersion;
-      *replyBytes = 16;
+      *replyBytes = versionReply(state_.config.hardwareText, reply, length);
       return 0;
     case 0x20: {
       const uint32_t n = std::min<uint32_t>(length, 0x10000u - s.value);
@@ -101,9 +112,15 @@ uint32_t RequestRouter::answerIn(const Setup& s, uint8_t* reply, uint32_t length
       status(kDone);
       return 0;
     case 0x2E:
-    case 0x81:
       status(0);
       return 0;
+    case kGuideState: {
+      const uint64_t now = state_.clock.now();
+      bool active = false;
+      for (const GuidePulse& p : state_.guidePulses) active = active || p.activeAt(now);
+      status(active ? 1 : 0);
+      return 0;
+    }
     default:
       if ((s.request >= 0x30 && s.request <= 0x36) || (s.request >= 0xEB && s.request <= 0xEF) ||
           s.request == 0xFE) {
@@ -132,8 +149,14 @@ uint32_t RequestRouter::acceptOut(const Setup& s, const uint8_t* data, uint32_t 
     case 0xD9:
       return length == 2048 ? 0 : kStall;
     default:
-      if ((s.request >= 0x30 && s.request <= 0x36) || (s.request >= 0x82 && s.request <= 0x86) ||
-          (s.request >= 0xEB && s.request <= 0xEF) || s.request == 0xFE)
+      if (s.request >= kGuidePulseFirst && s.request <= kGuidePulseLast) {
+        state_.guidePulses.push_back({uint32_t{s.request} - kGuidePulseFirst,
+                                      uint32_t{s.value} * kGuideUnitMs + s.index,
+                                      state_.clock.now()});
+        return 0;
+      }
+      if ((s.request >= 0x30 && s.request <= 0x36) || (s.request >= 0xEB && s.request <= 0xEF) ||
+          s.request == 0xFE)
         return 0;
       return kStall;
   }

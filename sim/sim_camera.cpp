@@ -1,12 +1,15 @@
 // SimCamera: every device operation takes the camera's lock, logs, and answers as the device would.
 #include "sim/sim_camera.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace sim {
 namespace {
 constexpr uint32_t kNotConnected = platform::kErrorNotConnected;
+constexpr uint32_t kLoopbackOut = 0x02, kLoopbackIn = 0x82;
 
 WString widen(const char* text) {
   WString out;
@@ -20,6 +23,7 @@ SimCamera::SimCamera(Clock& clock, SimConfig config, std::unique_ptr<SensorFamil
 
 SimCamera::~SimCamera() {
   state_.clock.cancel(&stream_);
+  state_.clock.cancel(&state_.loopback);
   std::lock_guard<std::mutex> hold(lock_);
   stream_.failAll(platform::kErrorOperationAborted);
 }
@@ -74,6 +78,17 @@ void SimCamera::setFramePeriodMs(uint32_t ms) {
 void SimCamera::setGenFailure(bool failed) {
   std::lock_guard<std::mutex> hold(lock_);
   state_.genFailure = failed;
+}
+
+void SimCamera::failNextPipe(uint32_t error) {
+  std::lock_guard<std::mutex> hold(lock_);
+  failNextPipe_ = error;
+}
+
+void SimCamera::setVersionTexts(std::string firmware, std::string hardware) {
+  std::lock_guard<std::mutex> hold(lock_);
+  state_.config.firmwareText = std::move(firmware);
+  state_.config.hardwareText = std::move(hardware);
 }
 
 void SimCamera::setFirmwareVersion(uint8_t version) {
@@ -186,6 +201,28 @@ uint32_t SimCamera::submitRead(void* buffer, uint32_t length, platform::AsyncIo&
   return stream_.submit(buffer, length, io);
 }
 
+uint32_t SimCamera::submitPipeRead(uint32_t pipe, void* buffer, uint32_t length,
+                                   platform::AsyncIo& io) {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (const uint32_t error = std::exchange(failNextPipe_, 0)) return error;
+    if ((pipe & 0xFF) == kLoopbackIn && !state_.loopback.empty()) {
+      const auto n = static_cast<uint32_t>(std::min<size_t>(length, state_.loopback.size()));
+      std::memcpy(buffer, state_.loopback.data(), n);
+      state_.loopback.erase(state_.loopback.begin(), state_.loopback.begin() + n);
+      state_.record(Entry(LogKind::PipeOp, pipe, n, 0, "read"));
+      // Completed from the clock like every read, never inside the submit.
+      state_.clock.at(state_.clock.now(), &state_.loopback, [&io, n] {
+        io.error = 0;
+        io.transferred = n;
+        platform::SignalAsync(io);
+      });
+      return platform::kErrorIoPending;
+    }
+  }
+  return submitRead(buffer, length, io);
+}
+
 uint32_t SimCamera::readResult(platform::AsyncIo& io, uint32_t* transferred) {
   std::lock_guard<std::mutex> hold(lock_);
   return stream_.result(io, transferred);
@@ -246,10 +283,23 @@ uint8_t SimCamera::genFailure() {
 uint32_t SimCamera::writePipe(uint32_t pipe, const uint8_t* data, uint32_t length) {
   std::lock_guard<std::mutex> hold(lock_);
   if (state_.unplugged) return kNotConnected;
+  if (const uint32_t error = std::exchange(failNextPipe_, 0)) return error;
   LogEntry e = Entry(LogKind::PipeOp, pipe, length, 0, "write");
   if (data) e.payload.assign(data, data + length);
   state_.record(std::move(e));
+  if ((pipe & 0xFF) == kLoopbackOut && data)
+    state_.loopback.insert(state_.loopback.end(), data, data + length);
   return 0;
+}
+
+std::vector<uint8_t> SimCamera::loopbackBytes() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return state_.loopback;
+}
+
+std::vector<GuidePulse> SimCamera::guidePulses() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return state_.guidePulses;
 }
 
 void SimCamera::setPipePolicy(PipePolicy policy) {

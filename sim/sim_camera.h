@@ -39,10 +39,12 @@ class SimCamera {
   void setFramePeriodMs(uint32_t ms);
   void setGenFailure(bool failed);
   void setFirmwareVersion(uint8_t version);
+  void setVersionTexts(std::string firmware, std::string hardware);  // 0..16 bytes each
   void addRequestFault(RequestFault fault);
   void addStreamFault(StreamFault fault);
   void setAbortDelayMs(uint32_t ms);
   void failNextControl(uint32_t error);  // the next WinUSB control transfer only
+  void failNextPipe(uint32_t error);     // the next raw pipe read or write
 
   // Observation.
   SimLog& log() { return state_.log; }
@@ -51,6 +53,8 @@ class SimCamera {
   uint32_t frameNumber();  // the next frame's, which a frame fault names
   uint8_t systemInitValue();
   std::vector<PipePolicy> pipePolicies();
+  std::vector<GuidePulse> guidePulses();
+  std::vector<uint8_t> loopbackBytes();  // written to pipe 2, not read back yet
   template <typename F>
   auto withFamily(F f) {
     std::lock_guard<std::mutex> hold(lock_);
@@ -64,6 +68,8 @@ class SimCamera {
                    bool winUsb);
   uint32_t descriptor(uint8_t* out, uint32_t length, uint32_t* transferred);
   uint32_t submitRead(void* buffer, uint32_t length, platform::AsyncIo& io);
+  // A raw read of one pipe: what pipe 2 received comes back on 0x82 before any frame data.
+  uint32_t submitPipeRead(uint32_t pipe, void* buffer, uint32_t length, platform::AsyncIo& io);
   uint32_t readResult(platform::AsyncIo& io, uint32_t* transferred);
   void cancelRead(platform::AsyncIo& io);
   uint32_t abortPipe();
@@ -86,6 +92,7 @@ class SimCamera {
   BulkStream stream_;
   uint32_t refuseOpen_ = 0;
   uint32_t failNextControl_ = 0;
+  uint32_t failNextPipe_ = 0;
   std::vector<PipePolicy> policies_;
 };
 

@@ -48,7 +48,7 @@ uint32_t controlTransfer(void* iface, platform::WinUsbSetupPacket setup, void* d
 }
 
 uint32_t readPipe(void* iface, uint8_t pipe, void* buffer, uint32_t bytes, platform::AsyncIo& io) {
-  return pipe & 0x80 ? cam(iface).submitRead(buffer, bytes, io) : 87u;
+  return pipe & 0x80 ? cam(iface).submitPipeRead(pipe, buffer, bytes, io) : 87u;
 }
 
 uint32_t writePipe(void* iface, uint8_t pipe, const void* data, uint32_t bytes,

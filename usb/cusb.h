@@ -59,6 +59,9 @@ class CUsb : public UsbModelHooks {
   bool bGetAltSensor();
   uint32_t bEEPROMRead(uint8_t* dst);
   bool bST4GuideState();
+  // One raw transfer on a pipe: the byte count, or the Win32 error as an HRESULT.
+  HRESULT ReadPipe(uint32_t pipe, void* buffer, uint32_t length);
+  HRESULT WritePipe(uint32_t pipe, const void* buffer, uint32_t length);
 
   // Transport operations with their default bodies.
   HRESULT bSystemInit(uint8_t mode) override;

@@ -120,6 +120,24 @@ HRESULT CUsb::bST4PulseGuide(uint8_t direction, uint32_t ms) {
   return VenReq(&h, nullptr, 0, nullptr);
 }
 
+HRESULT CUsb::ReadPipe(uint32_t pipe, void* buffer, uint32_t length) {
+  if (!buffer) return E_POINTER;
+  if (!backend_) return E_UNEXPECTED;
+  uint32_t n = 0;
+  const uint32_t err = backend_->readPipe(pipe, buffer, length, &n);
+  ZX_TRACE("%s: pipe = %u, len = %u, err = %u, n = %u", "ReadPipe", pipe, length, err, n);
+  return err != platform::kErrorSuccess ? HRESULT_FROM_WIN32(err) : static_cast<HRESULT>(n);
+}
+
+HRESULT CUsb::WritePipe(uint32_t pipe, const void* buffer, uint32_t length) {
+  if (!buffer) return E_POINTER;
+  if (!backend_) return E_UNEXPECTED;
+  uint32_t n = 0;
+  const uint32_t err = backend_->writePipe(pipe, buffer, length, &n);
+  ZX_TRACE("%s: pipe = %u, len = %u, err = %u, n = %u", "WritePipe", pipe, length, err, n);
+  return err != platform::kErrorSuccess ? HRESULT_FROM_WIN32(err) : static_cast<HRESULT>(n);
+}
+
 // Every chunk must come back whole: a short one would leave a hole in the block.
 uint32_t CUsb::bEEPROMRead(uint8_t* dst) {
   if (!dst) return 0;

@@ -144,4 +144,22 @@ uint32_t KernelDriverBackend::genFailureByte(uint8_t* failed) {
   return err;
 }
 
+uint32_t KernelDriverBackend::readPipe(uint32_t pipe, void* buffer, uint32_t bytes,
+                                       uint32_t* transferred) {
+  return ioctl(kIoctlReadPipe, &pipe, sizeof pipe, buffer, bytes, transferred);
+}
+
+// The driver takes the pipe number followed by the data in its input buffer.
+uint32_t KernelDriverBackend::writePipe(uint32_t pipe, const void* data, uint32_t bytes,
+                                        uint32_t* transferred) {
+  std::vector<uint8_t> in(sizeof pipe + bytes);
+  std::memcpy(in.data(), &pipe, sizeof pipe);
+  if (bytes) std::memcpy(in.data() + sizeof pipe, data, bytes);
+  uint32_t n = 0;
+  const uint32_t err =
+      ioctl(kIoctlWritePipe, in.data(), static_cast<uint32_t>(in.size()), nullptr, 0, &n);
+  if (transferred) *transferred = err == kErrorSuccess ? bytes : 0;
+  return err;
+}
+
 }  // namespace usb

@@ -29,6 +29,9 @@ class KernelDriverBackend final : public UsbBackend {
   uint32_t driverState(uint32_t* state) override;
   uint32_t setDriverState() override;
   uint32_t genFailureByte(uint8_t* failed) override;
+  uint32_t readPipe(uint32_t pipe, void* buffer, uint32_t bytes, uint32_t* transferred) override;
+  uint32_t writePipe(uint32_t pipe, const void* data, uint32_t bytes,
+                     uint32_t* transferred) override;
 
   // How long one I/O control may take before it is cancelled, and how long the cancel may take.
   static constexpr uint32_t kIoctlTimeoutMs = 5000;

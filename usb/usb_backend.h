@@ -30,6 +30,14 @@ class UsbBackend {
   virtual uint32_t driverState(uint32_t* state) { return platform::kErrorInvalidFunction; }
   virtual uint32_t setDriverState() { return platform::kErrorInvalidFunction; }
   virtual uint32_t genFailureByte(uint8_t* failed) { return platform::kErrorInvalidFunction; }
+  // One raw transfer on a pipe, finished or cancelled within the back-end's bound.
+  virtual uint32_t readPipe(uint32_t pipe, void* buffer, uint32_t bytes, uint32_t* transferred) {
+    return platform::kErrorInvalidFunction;
+  }
+  virtual uint32_t writePipe(uint32_t pipe, const void* data, uint32_t bytes,
+                             uint32_t* transferred) {
+    return platform::kErrorInvalidFunction;
+  }
 };
 
 }  // namespace usb

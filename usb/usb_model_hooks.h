@@ -81,8 +81,12 @@ class UsbModelHooks {
   // The vendor request codes of this device's control transfers; per transfer.
   virtual uint8_t GetVenWriteReq() { return kVenWriteReq; }
   virtual uint8_t GetVenReadReq() { return kVenReadReq; }
-  // One guide pulse (direction 0..3) of ms milliseconds: S_OK or a failure. TODO(#23)
+  // One guide pulse (direction 0..4) of ms milliseconds: S_OK or a failure. From the guide
+  // port and the camera's ST4 calls, which have checked both.
   virtual HRESULT bST4PulseGuide(uint8_t direction, uint32_t ms) = 0;
+  // The device's 16-bit version word: S_OK, or E_NOTIMPL where the device has no such query
+  // (every catalogued model). From the version interface.
+  virtual HRESULT GetDeviceVersion(uint16_t* version) { return E_NOTIMPL; }
 
   // Model options 36..39: S_OK, or E_NOTIMPL where the model has none. TODO(#20)
   virtual HRESULT SetOption36(int32_t value) { return E_NOTIMPL; }

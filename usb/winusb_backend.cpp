@@ -5,10 +5,18 @@
 #include <cstring>
 
 #include "platform/aligned_buffer.h"
+#include "platform/wait_hook.h"
 
 namespace usb {
 
 using platform::kErrorSuccess;
+
+// A raw pipe read with buffers of its own, so that one the device keeps is never the caller's.
+struct WinUsbBackend::PipeRead {
+  platform::Event event{platform::Event::Kind::ManualReset};
+  platform::AsyncIo io;
+  std::vector<uint8_t> data;
+};
 
 std::unique_ptr<WinUsbBackend> WinUsbBackend::bind(std::unique_ptr<platform::DeviceIo>& device,
                                                    const platform::WinUsbApi& api,
@@ -25,7 +33,11 @@ WinUsbBackend::WinUsbBackend(std::unique_ptr<platform::DeviceIo> device,
 
 WinUsbBackend::~WinUsbBackend() {
   api_.free(iface_);
-  device_.reset();
+  device_.reset();  // closing ends whatever the device still holds
+  for (auto& request : stranded_) {
+    if (request->event.wait(kAbortTimeoutMs)) continue;
+    (void)request.release();  // may still be written; never free it under the device
+  }
 }
 
 uint32_t WinUsbBackend::controlTransfer(const VenReqHeader& header, void* data, uint32_t length,
@@ -79,6 +91,38 @@ uint32_t WinUsbBackend::readResult(platform::AsyncIo& io, uint32_t* transferred)
 uint32_t WinUsbBackend::setRawIo(uint8_t endpoint) {
   const uint8_t on = 1;
   return api_.setPipePolicy(iface_, endpoint | kEndpointIn, platform::kWinUsbRawIo, 1, &on);
+}
+
+// A raw read always goes to the IN pipe of that number.
+uint32_t WinUsbBackend::readPipe(uint32_t pipe, void* buffer, uint32_t bytes,
+                                 uint32_t* transferred) {
+  *transferred = 0;
+  const auto id = static_cast<uint8_t>((pipe & 0xFF) | kEndpointIn);
+  auto request = std::make_unique<PipeRead>();
+  if (!request->event.valid()) return platform::kErrorNotConnected;
+  request->data.resize(bytes);
+  platform::PrepareAsync(request->io, request->event);
+  uint32_t err = api_.readPipe(iface_, id, request->data.data(), bytes, request->io);
+  if (err != kErrorSuccess && err != platform::kErrorIoPending) return err;
+  platform::Event* one[] = {&request->event};
+  if (!platform::HookedWaitAny(one, kPipeTimeoutMs).signalled()) {
+    api_.abortPipe(iface_, id);
+    if (!platform::HookedWaitAny(one, kAbortTimeoutMs).signalled()) {
+      stranded_.push_back(std::move(request));  // freed with the interface
+      return platform::kErrorSemTimeout;
+    }
+  }
+  uint32_t n = 0;
+  err = api_.getOverlappedResult(iface_, request->io, &n);
+  if (n > bytes) n = bytes;
+  if (err == kErrorSuccess && n) std::memcpy(buffer, request->data.data(), n);
+  *transferred = err == kErrorSuccess ? n : 0;
+  return err;
+}
+
+uint32_t WinUsbBackend::writePipe(uint32_t pipe, const void* data, uint32_t bytes,
+                                  uint32_t* transferred) {
+  return api_.writePipe(iface_, static_cast<uint8_t>(pipe), data, bytes, transferred);
 }
 
 }  // namespace usb

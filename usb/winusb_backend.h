@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "usb/usb_backend.h"
 
@@ -23,7 +24,14 @@ class WinUsbBackend final : public UsbBackend {
   uint32_t startRead(uint8_t endpoint, void* buffer, uint32_t bytes,
                      platform::AsyncIo& io) override;
   uint32_t readResult(platform::AsyncIo& io, uint32_t* transferred) override;
+  uint32_t readPipe(uint32_t pipe, void* buffer, uint32_t bytes, uint32_t* transferred) override;
+  uint32_t writePipe(uint32_t pipe, const void* data, uint32_t bytes,
+                     uint32_t* transferred) override;
   uint32_t setRawIo(uint8_t endpoint);
+
+  // How long a raw pipe read may take before it is aborted, and how long the abort may take.
+  static constexpr uint32_t kPipeTimeoutMs = 5000;
+  static constexpr uint32_t kAbortTimeoutMs = 1000;
 
  private:
   WinUsbBackend(std::unique_ptr<platform::DeviceIo> device, const platform::WinUsbApi& api,
@@ -31,9 +39,11 @@ class WinUsbBackend final : public UsbBackend {
   uint32_t retryAligned(platform::WinUsbSetupPacket setup, void* data, uint32_t length,
                         uint32_t* transferred);
 
+  struct PipeRead;
   std::unique_ptr<platform::DeviceIo> device_;
   const platform::WinUsbApi& api_;
   void* iface_;
+  std::vector<std::unique_ptr<PipeRead>> stranded_;  // raw reads the device kept past the abort
 };
 
 inline constexpr uint8_t kEndpointIn = 0x80;

@@ -3,6 +3,7 @@
 #include "sim/wine/lumorix_sim_api.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -188,6 +189,28 @@ extern "C" void lsim_cancel(void* opaque, void* context) {
   for (platform::AsyncIo* io : victims) handle->device->cancel(*io);
 }
 
+// One line per guide pulse the camera received: direction, length and start on its clock.
+static std::string guidePulseText(const std::vector<sim::GuidePulse>& pulses) {
+  std::string out;
+  char line[96];
+  for (const sim::GuidePulse& p : pulses) {
+    std::snprintf(line, sizeof line, "direction=%u ms=%u start=%llu\n", p.direction, p.durationMs,
+                  static_cast<unsigned long long>(p.startMs));
+    out += line;
+  }
+  return out;
+}
+
+static std::string hexText(const std::vector<uint8_t>& bytes) {
+  std::string out;
+  char digits[4];
+  for (uint8_t b : bytes) {
+    std::snprintf(digits, sizeof digits, "%02x", b);
+    out += digits;
+  }
+  return out;
+}
+
 // simctl's commands: "<verb> <camera> [arguments]".
 extern "C" uint32_t lsim_command(const char* command, char* reply, uint32_t room) {
   std::istringstream words(command ? command : "");
@@ -226,6 +249,10 @@ extern "C" uint32_t lsim_command(const char* command, char* reply, uint32_t room
     answer = std::to_string(camera->outstandingReads());
   } else if (verb == "frames") {
     answer = std::to_string(camera->framesSent());
+  } else if (verb == "st4") {
+    answer = guidePulseText(camera->guidePulses());
+  } else if (verb == "pipe") {
+    answer = hexText(camera->loopbackBytes());
   } else {
     answer = "unknown command";
   }

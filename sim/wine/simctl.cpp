@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
                  "  configure: unplug 0|1, genfail 0|1, period ms, scene order (4: pattern),\n"
                  "             chart [reference exposure us], abortdelay ms\n"
                  "  inject:    readerror code [times], stall frame\n"
-                 "  observe:   log, clear, outstanding, frames\n");
+                 "  observe:   log, clear, outstanding, frames, st4 (guide pulses), pipe (loopback "
+                 "bytes)\n");
     return 2;
   }
   std::string command;

@@ -144,4 +144,19 @@ TEST_F(SimWine, ClosingWithReadsPendingGives995) {
   CloseHandle(ov.hEvent);
 }
 
+// A raw write to pipe 2 comes back on pipe 0x82 through the driver's pipe controls, and the
+// guide pulse the device received shows in simctl's record.
+TEST_F(SimWine, PipeLoopbackAndGuidePulseThroughTheShim) {
+  const char sent[] = "through the shim";
+  ASSERT_EQ(usb.WritePipe(2, sent, sizeof sent), static_cast<HRESULT>(sizeof sent));
+  EXPECT_EQ(ShimCommand("pipe 0"), "7468726f75676820746865207368696d00");
+  char back[64] = {};
+  ASSERT_EQ(usb.ReadPipe(0x82, back, sizeof back), static_cast<HRESULT>(sizeof sent));
+  EXPECT_STREQ(back, sent);
+  EXPECT_EQ(ShimCommand("pipe 0"), "");
+  ASSERT_EQ(usb.bST4PulseGuide(0, 300), S_OK);
+  const std::string pulses = ShimCommand("st4 0");
+  EXPECT_NE(pulses.find("direction=0 ms=300 start="), std::string::npos) << pulses;
+}
+
 }  // namespace

@@ -66,4 +66,15 @@ TEST_F(ModuleSim, OpeningTwiceGivesTwoFiltersOrTheSharedOne) {
   }
 }
 
+// The simulated 3.1 MP camera has no guide port and the prefix no adapter: the adapter search runs
+// over the system's device walk and finds nothing, and every guide call answers as unconnected.
+TEST_F(ModuleSim, GuideExportsWithoutAGuidePort) {
+  ASSERT_TRUE(module_.guideConnect && module_.guidePulse && module_.guideState);
+  EXPECT_EQ(module_.guideConnect(1), 0);
+  EXPECT_EQ(module_.guidePulse(0, 300), 0);
+  EXPECT_EQ(module_.guideState(), 0);
+  EXPECT_EQ(module_.guideConnect(0), 1);
+  EXPECT_EQ(module_.guideConnect(0), 1);
+}
+
 }  // namespace

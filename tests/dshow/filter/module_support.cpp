@@ -23,6 +23,9 @@ LoadedModule::LoadedModule() : module_(LoadLibraryW(BesideExecutable(L"zerithal.
   find(module_, "DshowEnumCamera", enumCameras);
   find(module_, "DshowOpenCamera", openCamera);
   find(module_, "DllCanUnloadNow", canUnloadNow);
+  find(module_, "AscomST4Connect", guideConnect);
+  find(module_, "AscomST4PlusGuide", guidePulse);
+  find(module_, "AscomST4PlusGuideState", guideState);
   find(module_, MAKEINTRESOURCEA(kPageSpacingsOrdinal), pageSpacings);
 }
 

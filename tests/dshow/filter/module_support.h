@@ -24,6 +24,9 @@ class LoadedModule {
   uint32_t(WINAPI* enumCameras)() = nullptr;
   IUnknown*(WINAPI* openCamera)(uint32_t index) = nullptr;
   HRESULT(WINAPI* canUnloadNow)() = nullptr;
+  int(WINAPI* guideConnect)(int connect) = nullptr;
+  int(WINAPI* guidePulse)(unsigned direction, unsigned ms) = nullptr;
+  int(WINAPI* guideState)() = nullptr;
   // Exported by ordinal only.
   void(WINAPI* pageSpacings)(int32_t* small, int32_t* large) = nullptr;
 
