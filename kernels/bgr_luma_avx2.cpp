@@ -17,9 +17,9 @@ inline __m256i eightPixels(const uint8_t* s, __m256i order, __m256i weights, __m
   return _mm256_madd_epi16(pairs, ones);
 }
 
-// The same from one 32-byte load starting 4 bytes before the block (the previous pixel's bytes),
-// which puts pixels 0-3 at bytes 4-15 of the low lane and 4-7 at bytes 0-11 of the high one: no
-// lane insert, which shares the shuffle port.
+// The same from one 32-byte load starting 4 bytes before the block (the previous pixel's bytes)
+// and ending 4 after it, which puts pixels 0-3 at bytes 4-15 of the low lane and 4-7 at bytes 0-11
+// of the high one: no lane insert, which shares the shuffle port.
 inline __m256i eightPixelsBehind(const uint8_t* s, __m256i order, __m256i weights, __m256i ones) {
   const __m256i px = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s - 4));
   const __m256i pairs = _mm256_maddubs_epi16(_mm256_shuffle_epi8(px, order), weights);
@@ -47,20 +47,23 @@ uint32_t rowAvx2(const uint8_t* src, uint8_t* dst, uint32_t width) {
   const __m256i ones = _mm256_set1_epi16(1);
   const __m256i half = _mm256_set1_epi16(128);
   const __m256i dwordOrder = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-  // The first block of a row may not look behind it; the others do.
+  // A load that starts 4 bytes before its eight pixels also ends 4 bytes after them: the first
+  // group of a row, and a last group with no pixel after it, take the two-load form instead.
   const __m256i orderBehind =
       _mm256_setr_epi8(4, 5, 6, 5, 7, 8, 9, 8, 10, 11, 12, 11, 13, 14, 15, 14,  //
                        0, 1, 2, 1, 3, 4, 5, 4, 6, 7, 8, 7, 9, 10, 11, 10);
+  const auto within = [&](uint32_t x) {
+    const uint8_t* s = src + size_t{3} * x;
+    const __m256i a = eightPixels(s, order, weights, ones);
+    const __m256i b = eightPixels(s + 24, order, weights, ones);
+    const __m256i c = eightPixels(s + 48, order, weights, ones);
+    const __m256i d = eightPixels(s + 72, order, weights, ones);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
+                        packLuma(a, b, c, d, half, dwordOrder));
+  };
   uint32_t x = 0;
-  if (width >= 32) {
-    const __m256i a = eightPixels(src, order, weights, ones);
-    const __m256i b = eightPixels(src + 24, order, weights, ones);
-    const __m256i c = eightPixels(src + 48, order, weights, ones);
-    const __m256i d = eightPixels(src + 72, order, weights, ones);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), packLuma(a, b, c, d, half, dwordOrder));
-    x = 32;
-  }
-  for (; x + 32 <= width; x += 32) {
+  if (width >= 32) within(0), x = 32;
+  for (; x + 34 <= width; x += 32) {
     const uint8_t* s = src + size_t{3} * x;
     const __m256i a = eightPixelsBehind(s, orderBehind, weights, ones);
     const __m256i b = eightPixelsBehind(s + 24, orderBehind, weights, ones);
@@ -69,6 +72,7 @@ uint32_t rowAvx2(const uint8_t* src, uint8_t* dst, uint32_t width) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
                         packLuma(a, b, c, d, half, dwordOrder));
   }
+  if (x + 32 <= width) within(x), x += 32;
   return x;
 }
 
