@@ -24,6 +24,18 @@ HRESULT STDMETHODCALLTYPE CameraDouble::QueryInterface(REFIID riid, void** objec
   return *object ? S_OK : E_NOINTERFACE;
 }
 
+HRESULT STDMETHODCALLTYPE CameraDouble::get_BitDepth(uint32_t* high) {
+  *high = highDepth;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CameraDouble::put_BitDepth(int32_t high) {
+  ++log_->bitDepthCalls;
+  Sleep(setup_.bitDepthMs);
+  if (SUCCEEDED(setup_.bitDepthResult)) highDepth = high != 0;
+  return setup_.bitDepthResult;
+}
+
 HRESULT CameraDouble::start() {
   if (streaming_) return E_UNEXPECTED;
   ++log_->starts;

@@ -19,6 +19,7 @@ struct CameraLog {
   std::atomic<int> alive{0};
   std::atomic<int> pulls{0};
   std::atomic<uint32_t> largestPullSize{0};
+  std::atomic<int> bitDepthCalls{0};
   std::mutex lock;
   std::vector<std::wstring> openedIds;
 };
@@ -33,6 +34,9 @@ struct CameraSetup {
   bool refuseSelect = false;  // put_eSize / put_eStillSize answer E_UNEXPECTED
   bool noFrames = false;      // a pull waits for the pin's command (at most 10 s)
   bool turned = false;        // frames come rotated by 90 degrees
+  uint32_t maxBitDepth = 8;
+  HRESULT bitDepthResult = S_OK;  // what put_BitDepth answers
+  DWORD bitDepthMs = 0;           // how long put_BitDepth takes
 };
 
 class CameraDouble : public FilterCamera,
@@ -69,7 +73,12 @@ class CameraDouble : public FilterCamera,
   HRESULT STDMETHODCALLTYPE put_VignetteMidPoint(double v) override { return store(mid_, v); }
   HRESULT STDMETHODCALLTYPE get_VignetteMidPoint(double* v) override { return load(mid_, v); }
 
+  uint32_t STDMETHODCALLTYPE get_MaxBitDepth() override { return setup_.maxBitDepth; }
+  HRESULT STDMETHODCALLTYPE get_BitDepth(uint32_t* high) override;
+  HRESULT STDMETHODCALLTYPE put_BitDepth(int32_t high) override;
+
   std::atomic<uint32_t> previewIndex{0};
+  std::atomic<uint32_t> highDepth{0};
   std::atomic<uint32_t> stillIndex{0};
 
  private:

@@ -383,4 +383,59 @@ TEST_F(PinTest, CommandsWakeAPinWaitingForAFrame) {
   EXPECT_EQ(log().stops.load(), 1);
 }
 
+// A change of output depth holds the running pins while the camera rebuilds, hands back the
+// camera's answer after they go on, and leaves an 8-bit camera and the pins alone.
+TEST_F(PinTest, BitDepthHoldsTheRunningPinsAroundTheCamera) {
+  struct Case {
+    uint32_t maxBitDepth;
+    HRESULT cameraResult;
+    int cameraCalls;
+  } const cases[] = {
+      {12, S_OK, 1},
+      {12, static_cast<HRESULT>(0x80041234), 1},
+      {8, S_OK, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.maxBitDepth);
+    make({.stills = 1,
+          .maxBitDepth = c.maxBitDepth,
+          .bitDepthResult = c.cameraResult,
+          .bitDepthMs = 400});
+    inGraph(true);
+    ASSERT_EQ(control()->Run(), S_OK);
+    ASSERT_TRUE(samplesReach(5));
+    const int before = sink()->samples.load();
+    EXPECT_EQ(filter_->put_BitDepth(1), c.cameraResult);
+    EXPECT_EQ(log().bitDepthCalls.load(), c.cameraCalls);
+    // Held for the camera's 400 ms: at most the sample already in flight lands meanwhile.
+    if (c.cameraCalls > 0) {
+      EXPECT_LE(sink()->samples.load() - before, 2);
+    }
+    EXPECT_TRUE(samplesReach(sink()->samples.load() + 5));
+    TearDown();
+  }
+}
+
+// A preview stuck in a renderer's Receive cannot answer a pause: the change goes ahead without
+// it, the page's thread is not kept, and the pin is not left paused when the renderer lets go.
+TEST_F(PinTest, BitDepthDoesNotWaitForAPinStuckInDelivery) {
+  make({.maxBitDepth = 12});
+  inGraph();
+  ASSERT_EQ(control()->Run(), S_OK);
+  ASSERT_TRUE(samplesReach(3));
+  sink()->blockReceive = true;
+  ResetEvent(sink()->receiving);
+  ASSERT_EQ(WaitForSingleObject(sink()->receiving, 2000), WAIT_OBJECT_0);
+  const DWORD begin = GetTickCount();
+  EXPECT_EQ(filter_->put_BitDepth(1), S_OK);
+  EXPECT_LT(GetTickCount() - begin, 8000u);  // one pin: one 5 s bound, the renderer holds 10 s
+  EXPECT_EQ(log().bitDepthCalls.load(), 1);
+  sink()->blockReceive = false;
+  SetEvent(sink()->releaseReceive);
+  EXPECT_TRUE(samplesReach(sink()->samples.load() + 5));
+  const DWORD stopBegin = GetTickCount();
+  EXPECT_EQ(control()->Stop(), S_OK);
+  EXPECT_LT(GetTickCount() - stopBegin, 2000u);
+}
+
 }  // namespace
