@@ -68,6 +68,21 @@ HRESULT CameraDouble::PullFrameForPin(uint8_t* buffer, uint32_t size, HANDLE can
   return S_OK;
 }
 
+HRESULT CameraDouble::SnapForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) {
+  if (!streaming_) return E_FAIL;
+  ++log_->snaps;
+  if (setup_.snapMs && WaitForSingleObject(cancelEvent, setup_.snapMs) == WAIT_OBJECT_0)
+    return S_FALSE;
+  if (setup_.snapResult != S_OK) return setup_.snapResult;
+  int32_t w = 0;
+  int32_t h = 0;
+  get_StillSize(&w, &h);
+  const uint32_t bytes = media::rgb24ImageSize(w, h);
+  if (bytes > size) return E_FAIL;  // the camera's own check
+  std::memset(buffer, 0x3C, bytes);
+  return S_OK;
+}
+
 uint32_t CameraDouble::get_ResolutionNumber() {
   return uint32_t(setup_.sizes.size());
 }

@@ -20,6 +20,7 @@ struct CameraLog {
   std::atomic<int> pulls{0};
   std::atomic<uint32_t> largestPullSize{0};
   std::atomic<int> bitDepthCalls{0};
+  std::atomic<int> snaps{0};
   std::mutex lock;
   std::vector<std::wstring> openedIds;
 };
@@ -37,6 +38,8 @@ struct CameraSetup {
   uint32_t maxBitDepth = 8;
   HRESULT bitDepthResult = S_OK;  // what put_BitDepth answers
   DWORD bitDepthMs = 0;           // how long put_BitDepth takes
+  HRESULT snapResult = S_OK;      // anything but S_OK is answered instead of a still
+  DWORD snapMs = 0;               // how long a still takes (a command ends it early)
 };
 
 class CameraDouble : public FilterCamera,
@@ -55,6 +58,7 @@ class CameraDouble : public FilterCamera,
   HRESULT start() override;
   HRESULT stop() override;
   HRESULT PullFrameForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) override;
+  HRESULT SnapForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) override;
 
   uint32_t STDMETHODCALLTYPE get_ResolutionNumber() override;
   HRESULT STDMETHODCALLTYPE get_Resolution(uint32_t index, int32_t* w, int32_t* h) override;

@@ -63,13 +63,15 @@ class PinTest : public ::testing::Test {
   CameraLog& log() { return *provider_->log; }
 
   // Both filters in wine's graph; pins connected directly.
-  void inGraph(bool connectStill = false) {
+  void inGraph(bool connectStill = false, bool connectPreview = true) {
     ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                graph_.outVoid()),
               S_OK);
     graph_->AddFilter(filter_, L"Zerithal");
     graph_->AddFilter(sinks_[0], L"Sink");
-    ASSERT_EQ(graph_->ConnectDirect(preview(), sink(0), nullptr), S_OK);
+    if (connectPreview) {
+      ASSERT_EQ(graph_->ConnectDirect(preview(), sink(0), nullptr), S_OK);
+    }
     if (connectStill) {
       graph_->AddFilter(sinks_[1], L"StillSink");
       ASSERT_EQ(graph_->ConnectDirect(still(), sink(1), nullptr), S_OK);
@@ -436,6 +438,119 @@ TEST_F(PinTest, BitDepthDoesNotWaitForAPinStuckInDelivery) {
   const DWORD stopBegin = GetTickCount();
   EXPECT_EQ(control()->Stop(), S_OK);
   EXPECT_LT(GetTickCount() - stopBegin, 2000u);
+}
+
+IAMVideoControl* videoControl(CDcm* filter) {
+  return static_cast<IAMVideoControl*>(filter);
+}
+
+// Only the trigger flag on the still pin takes a still: one sample of the connected still size,
+// a sync point without time stamps, while the preview goes on at its own size.
+TEST_F(PinTest, TheTriggerFlagOnTheStillPinTakesOneStill) {
+  enum class Target { Still, Preview, None };
+  struct Case {
+    Target target;
+    LONG mode;
+    HRESULT result;
+    int stills;
+  } const cases[] = {
+      {Target::Still, VideoControlFlag_Trigger, S_OK, 1},
+      {Target::Still, 0, S_OK, 0},
+      {Target::Still, VideoControlFlag_ExternalTriggerEnable, S_OK, 0},
+      {Target::Preview, VideoControlFlag_Trigger, E_FAIL, 0},
+      {Target::None, VideoControlFlag_Trigger, E_FAIL, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    make({.stills = 2});
+    provider_->last->stillIndex = 1;
+    inGraph(true);
+    ASSERT_EQ(control()->Run(), S_OK);
+    ASSERT_TRUE(samplesReach(3));
+    IPin* pin = c.target == Target::Still     ? static_cast<IPin*>(still())
+                : c.target == Target::Preview ? static_cast<IPin*>(preview())
+                                              : nullptr;
+    EXPECT_EQ(videoControl(filter_)->SetMode(pin, c.mode), c.result);
+    Sleep(300);
+    EXPECT_EQ(sink(1)->samples.load(), c.stills);
+    if (c.stills > 0) {
+      EXPECT_EQ(sink(1)->lastLength.load(), 320 * 240 * 3);
+      EXPECT_TRUE(sink(1)->startTimes.empty());
+    }
+    const int previews = sink(0)->samples.load();
+    EXPECT_TRUE(samplesReach(previews + 3));
+    EXPECT_EQ(sink(0)->lastLength.load(), 640 * 480 * 3);
+    TearDown();
+  }
+}
+
+TEST_F(PinTest, VideoControlAnswersCapsAndMode) {
+  for (uint32_t stills : {2u, 0u}) {
+    make({.stills = stills});
+    LONG value = -1;
+    EXPECT_EQ(videoControl(filter_)->GetCaps(nullptr, &value), S_OK);
+    EXPECT_EQ(value, stills ? VideoControlFlag_Trigger : 0);
+    EXPECT_EQ(videoControl(filter_)->GetCaps(nullptr, nullptr), E_POINTER);
+    value = -1;
+    EXPECT_EQ(videoControl(filter_)->GetMode(nullptr, &value), S_OK);
+    EXPECT_EQ(value, 0);
+    EXPECT_EQ(videoControl(filter_)->GetMode(nullptr, nullptr), E_POINTER);
+    LONGLONG rate = 0;
+    EXPECT_EQ(videoControl(filter_)->GetCurrentActualFrameRate(nullptr, &rate), E_NOTIMPL);
+    TearDown();
+  }
+}
+
+// The still pin alone runs the camera; triggers while a still is being taken collapse into one
+// more; a stop ends a pin waiting for a trigger or inside a slow still at once.
+TEST_F(PinTest, StillsAloneQuickTriggersAndStops) {
+  make({.stills = 2, .snapMs = 300});
+  inGraph(true, false);
+  ASSERT_EQ(control()->Run(), S_OK);
+  Sleep(100);
+  EXPECT_EQ(log().starts.load(), 1);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(videoControl(filter_)->SetMode(still(), 8), S_OK);
+  Sleep(1200);
+  EXPECT_GE(sink(1)->samples.load(), 1);
+  EXPECT_LE(sink(1)->samples.load(), 2);
+  DWORD begin = GetTickCount();
+  EXPECT_EQ(control()->Stop(), S_OK);  // waiting for a trigger
+  EXPECT_LT(GetTickCount() - begin, 2000u);
+  ASSERT_EQ(control()->Run(), S_OK);
+  EXPECT_EQ(videoControl(filter_)->SetMode(still(), 8), S_OK);
+  Sleep(100);
+  begin = GetTickCount();
+  EXPECT_EQ(control()->Stop(), S_OK);  // inside a still
+  EXPECT_LT(GetTickCount() - begin, 2000u);
+  EXPECT_EQ(log().stops.load(), 2);
+}
+
+// While "~Still" is connected its samples are sized for the connected still: a page choosing
+// another still size, through the filter or a pin, is refused and the next still keeps its size.
+TEST_F(PinTest, AConnectedStillKeepsItsSize) {
+  make({.stills = 2});
+  provider_->last->stillIndex = 1;
+  inGraph(true);
+  struct Case {
+    ILumorixStillImage* target;
+    uint32_t index;
+    HRESULT result;
+  } const cases[] = {
+      {static_cast<ILumorixStillImage*>(filter_), 0, E_UNEXPECTED},
+      {static_cast<ILumorixStillImage*>(preview()), 0, E_UNEXPECTED},
+      {static_cast<ILumorixStillImage*>(still()), 0, E_UNEXPECTED},
+      {static_cast<ILumorixStillImage*>(filter_), 1, S_OK},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.target->put_eStillSize(c.index), c.result);
+    EXPECT_EQ(provider_->last->stillIndex.load(), 1u);
+  }
+  EXPECT_EQ(static_cast<ILumorixStillImage*>(still())->put_StillSize(640, 480), E_UNEXPECTED);
+  ASSERT_EQ(control()->Run(), S_OK);
+  EXPECT_EQ(videoControl(filter_)->SetMode(still(), VideoControlFlag_Trigger), S_OK);
+  for (int i = 0; i < 100 && sink(1)->samples.load() == 0; ++i) Sleep(10);
+  EXPECT_EQ(sink(1)->samples.load(), 1);
+  EXPECT_EQ(sink(1)->lastLength.load(), 320 * 240 * 3);
 }
 
 }  // namespace
