@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/lumorix.h"
 #include "dshow/base/mediatypes.h"
 #include "tests/dshow/filter/module_support.h"
 #include "tests/dshow/support/capture_graph.h"
@@ -81,9 +82,9 @@ class ModuleStream : public ::testing::Test {
     ASSERT_NO_FATAL_FAILURE(readConnectedFormat());
   }
 
-  void chooseSize(LONG width, LONG height) {
+  void chooseSize(LONG width, LONG height, const GUID& category = PIN_CATEGORY_CAPTURE) {
     ComPtr<IAMStreamConfig> config;
-    ASSERT_EQ(g_.builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, g_.source.get(),
+    ASSERT_EQ(g_.builder->FindInterface(&category, &MEDIATYPE_Video, g_.source.get(),
                                         IID_IAMStreamConfig, config.outVoid()),
               S_OK);
     int count = 0;
@@ -105,13 +106,14 @@ class ModuleStream : public ::testing::Test {
     FAIL() << width << "x" << height << " is not offered";
   }
 
-  void readConnectedFormat() {
+  void readConnectedFormat(ISampleGrabber* grabber = nullptr, Format* format = nullptr) {
     AM_MEDIA_TYPE mt = {};
-    ASSERT_EQ(g_.grabber->GetConnectedMediaType(&mt), S_OK);
+    ASSERT_EQ((grabber ? grabber : g_.grabber.get())->GetConnectedMediaType(&mt), S_OK);
     ASSERT_EQ(mt.formattype, FORMAT_VideoInfo);
     ASSERT_GE(mt.cbFormat, sizeof(VIDEOINFOHEADER));
     const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
-    format_ = {vih->bmiHeader.biWidth, vih->bmiHeader.biHeight, vih->bmiHeader.biSizeImage};
+    *(format ? format : &format_) = {vih->bmiHeader.biWidth, vih->bmiHeader.biHeight,
+                                     vih->bmiHeader.biSizeImage};
     EXPECT_EQ(mt.subtype, MEDIASUBTYPE_RGB24);
     CoTaskMemFree(mt.pbFormat);
     if (mt.pUnk) mt.pUnk->Release();
@@ -155,6 +157,7 @@ class ModuleStream : public ::testing::Test {
   LoadedModule module_;
   std::optional<UserDword> setting_;
   FrameLog log_;
+  FrameLog stills_;  // the still grabber's; outlives the graph as log_ does
   Format format_;
   CaptureGraph g_;
 };
@@ -283,6 +286,73 @@ TEST_F(ModuleStream, UnplugMidStreamAbortsTheStreamWithoutHanging) {
   EXPECT_EQ(log_.seen(), seen) << "frames after the abort";
   stop();
   Within(kStopMs, "releasing the graph", [&] { releaseGraph(); });
+}
+
+// A host's still: "~Still" rendered into its own grabber, triggered through IAMVideoControl while
+// the preview runs at another size. One untimed sample of the still size, the chart upright.
+TEST_F(ModuleStream, ATriggeredStillArrivesOnceBesideThePreview) {
+  ASSERT_NO_FATAL_FAILURE(build(1024, 770));
+  ASSERT_NO_FATAL_FAILURE(chooseSize(2048, 1534, PIN_CATEGORY_STILL));
+  FrameLog& stills = stills_;
+  stills.reset(1);
+  ASSERT_EQ(g_.renderStill(stills), S_OK);
+  Format still;
+  ASSERT_NO_FATAL_FAILURE(readConnectedFormat(g_.stillGrabber.get(), &still));
+  EXPECT_EQ(still.sizeImage, 2048u * 3 * 1534);
+  const std::string reply = ShimCommand("chart 0");
+  if (reply != "unknown command") {
+    ASSERT_EQ(reply, "ok");
+  }
+  const bool chart = reply == "ok";
+  ComPtr<IAMVideoControl> video = g_.source.as<IAMVideoControl>(IID_IAMVideoControl);
+  ASSERT_TRUE(video);
+  ComPtr<IPin> stillPin;
+  ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_STILL, nullptr, FALSE,
+                                0, stillPin.out()),
+            S_OK);
+  ComPtr<IPin> previewPin;
+  ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr,
+                                FALSE, 0, previewPin.out()),
+            S_OK);
+  LONG value = -1;
+  EXPECT_EQ(video->GetCaps(stillPin.get(), &value), S_OK);
+  EXPECT_EQ(value, VideoControlFlag_Trigger);
+  EXPECT_EQ(video->GetMode(stillPin.get(), &value), S_OK);
+  EXPECT_EQ(value, 0);
+  log_.reset();
+  ASSERT_NO_FATAL_FAILURE(run());
+  ASSERT_TRUE(log_.reaches(30, 60000)) << log_.seen() << " frames";  // exposure settles
+  struct Trigger {
+    IPin* pin;
+    LONG mode;
+    HRESULT result;
+  } const quiet[] = {{stillPin.get(), 0, S_OK},
+                     {stillPin.get(), VideoControlFlag_ExternalTriggerEnable, S_OK},
+                     {previewPin.get(), VideoControlFlag_Trigger, E_FAIL}};
+  for (const Trigger& t : quiet) EXPECT_EQ(video->SetMode(t.pin, t.mode), t.result);
+  Sleep(1000);
+  EXPECT_EQ(stills.seen(), 0u);
+  EXPECT_EQ(video->SetMode(stillPin.get(), VideoControlFlag_Trigger), S_OK);
+  ASSERT_TRUE(stills.reaches(1, 30000));
+  const size_t previews = log_.seen();
+  EXPECT_TRUE(log_.reaches(previews + 10, 30000)) << "the preview goes on";
+  EXPECT_EQ(stills.seen(), 1u);
+  EXPECT_EQ(stills.lengths().front(), static_cast<long>(still.sizeImage));
+  EXPECT_EQ(stills.starts().front(), -1) << "a still carries no time stamps";
+  const std::vector<long> lengths = log_.lengths();
+  EXPECT_EQ(lengths.back(), static_cast<long>(format_.sizeImage));
+  // The connected still keeps its size.
+  ComPtr<ILumorixStillImage> images =
+      g_.source.as<ILumorixStillImage>(LumorixTraits<ILumorixStillImage>::iid);
+  ASSERT_TRUE(images);
+  EXPECT_EQ(images->put_eStillSize(1), E_UNEXPECTED);
+  stop();
+  EXPECT_TRUE(chart) << "the upright chart was not checked";
+  if (chart) {
+    const std::vector<uint8_t> frame = stills.frame();
+    ASSERT_EQ(frame.size(), still.sizeImage);
+    for (const Patch& patch : kChart) ExpectPatch(patch, PatchMean(frame, still, patch));
+  }
 }
 
 }  // namespace
