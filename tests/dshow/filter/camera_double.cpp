@@ -107,6 +107,30 @@ HRESULT CameraDouble::put_eSize(uint32_t index) {
   return S_OK;
 }
 
+HRESULT CameraDouble::get_Size(int32_t* w, int32_t* h) {
+  *w = setup_.sizes[0].cx;
+  *h = setup_.sizes[0].cy;
+  return S_OK;
+}
+
+HRESULT CameraDouble::put_Roi(uint32_t x, uint32_t y, uint32_t w, uint32_t h) {
+  ++roiCalls;
+  roi[0] = x;
+  roi[1] = y;
+  roi[2] = w;
+  roi[3] = h;
+  return S_OK;
+}
+
+HRESULT CameraDouble::get_Roi(uint32_t* x, uint32_t* y, uint32_t* w, uint32_t* h) {
+  const SIZE size = setup_.sizes[previewIndex];
+  if (x) *x = roi[2] ? roi[0] : 0;
+  if (y) *y = roi[2] ? roi[1] : 0;
+  if (w) *w = roi[2] ? roi[2] : uint32_t(size.cx);
+  if (h) *h = roi[2] ? roi[3] : uint32_t(size.cy);
+  return S_OK;
+}
+
 HRESULT CameraDouble::get_FinalSize(int32_t* w, int32_t* h) {
   if (!w || !h) return E_POINTER;
   const SIZE size = setup_.sizes[previewIndex];

@@ -81,6 +81,13 @@ class CameraDouble : public FilterCamera,
   HRESULT STDMETHODCALLTYPE get_BitDepth(uint32_t* high) override;
   HRESULT STDMETHODCALLTYPE put_BitDepth(int32_t high) override;
 
+  // The region is the current preview size at (roiX, roiY) unless put_Roi chose another.
+  HRESULT STDMETHODCALLTYPE get_Size(int32_t* w, int32_t* h) override;
+  HRESULT STDMETHODCALLTYPE put_Roi(uint32_t x, uint32_t y, uint32_t w, uint32_t h) override;
+  HRESULT STDMETHODCALLTYPE get_Roi(uint32_t* x, uint32_t* y, uint32_t* w, uint32_t* h) override;
+  std::atomic<int> roiCalls{0};
+  uint32_t roi[4] = {};  // x, y, width, height of the last put_Roi; width 0: none yet
+
   std::atomic<uint32_t> previewIndex{0};
   std::atomic<uint32_t> highDepth{0};
   std::atomic<uint32_t> stillIndex{0};

@@ -553,4 +553,57 @@ TEST_F(PinTest, AConnectedStillKeepsItsSize) {
   EXPECT_EQ(sink(1)->lastLength.load(), 320 * 240 * 3);
 }
 
+// While the preview is connected its size is fixed: a region may move, not resize, and the
+// full-frame form is taken only when the region is the full frame already. Through the filter
+// and through a pin alike.
+TEST_F(PinTest, ARegionMovesButKeepsTheConnectedSize) {
+  struct Case {
+    uint32_t previewIndex;  // 0: 640 x 480, the full frame; 1: 320 x 240
+    bool connected;
+    uint32_t put[4];
+    HRESULT result;
+    uint32_t reached[4];  // what the camera was given; zeros: not called
+  } const cases[] = {
+      {1, true, {100, 50, 320, 240}, S_OK, {100, 50, 320, 240}},
+      {1, true, {0, 0, 640, 480}, E_UNEXPECTED, {}},
+      {1, true, {0, 0, 0, 240}, E_UNEXPECTED, {}},
+      {0, true, {0, 0, 0, 480}, S_OK, {0, 0, 640, 480}},
+      {1, false, {8, 8, 64, 48}, S_OK, {8, 8, 64, 48}},
+  };
+  for (int target = 0; target < 2; ++target) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << "row " << (&c - cases) << " target " << target);
+      make({});
+      provider_->last->previewIndex = c.previewIndex;
+      if (c.connected) inGraph();
+      ILumorix* face =
+          target == 0 ? static_cast<ILumorix*>(filter_) : static_cast<ILumorix*>(preview());
+      EXPECT_EQ(face->put_Roi(c.put[0], c.put[1], c.put[2], c.put[3]), c.result);
+      CameraDouble* cam = provider_->last;
+      EXPECT_EQ(cam->roiCalls.load(), c.reached[2] ? 1 : 0);
+      for (int k = 0; k < 4; ++k) EXPECT_EQ(cam->roi[k], c.reached[k]) << k;
+      TearDown();
+    }
+  }
+}
+
+// A renderer calling back into the filter on the pin's own worker would wait for its own reply:
+// refused at once, nothing done, the camera not called.
+TEST_F(PinTest, ABitDepthChangeOnAPinWorkerIsRefused) {
+  make({.maxBitDepth = 12});
+  inGraph();
+  std::atomic<HRESULT> depth{S_OK};
+  std::atomic<bool> called{false};
+  sink()->onReceive = [&] {
+    if (called.exchange(true)) return;
+    depth = filter_->put_BitDepth(1);
+  };
+  ASSERT_EQ(control()->Run(), S_OK);
+  ASSERT_TRUE(samplesReach(3));
+  EXPECT_EQ(depth.load(), RPC_E_WRONG_THREAD);
+  EXPECT_EQ(log().bitDepthCalls.load(), 0);
+  control()->Stop();
+  sink()->onReceive = nullptr;
+}
+
 }  // namespace
