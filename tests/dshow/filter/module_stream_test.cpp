@@ -63,6 +63,8 @@ class ModuleStream : public ::testing::Test {
     ShimCommand("unplug 0 0");
     Within(kStopMs, "releasing the graph", [&] { releaseGraph(); });
     if (setting_) setting_->restore();
+    // The camera stores its settings as it closes: the next session starts from the defaults.
+    if (forgetSettings_) RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
     if (module_.loaded()) {
       EXPECT_EQ(module_.canUnloadNow(), S_OK);
     }
@@ -157,6 +159,7 @@ class ModuleStream : public ::testing::Test {
   LoadedModule module_;
   std::optional<UserDword> setting_;
   FrameLog log_;
+  bool forgetSettings_ = false;
   FrameLog stills_;  // the still grabber's; outlives the graph as log_ does
   Format format_;
   CaptureGraph g_;
@@ -353,6 +356,83 @@ TEST_F(ModuleStream, ATriggeredStillArrivesOnceBesideThePreview) {
     ASSERT_EQ(frame.size(), still.sizeImage);
     for (const Patch& patch : kChart) ExpectPatch(patch, PatchMean(frame, still, patch));
   }
+}
+
+// The mean of every byte of a frame, and whether each pixel's three channels are equal.
+double FrameMean(const std::vector<uint8_t>& frame) {
+  double sum = 0;
+  for (uint8_t byte : frame) sum += byte;
+  return frame.empty() ? 0 : sum / double(frame.size());
+}
+
+bool FrameGrey(const std::vector<uint8_t>& frame) {
+  for (size_t i = 0; i + 2 < frame.size(); i += 3 * 97) {  // a spread of whole pixels
+    if (frame[i] != frame[i + 1] || frame[i + 1] != frame[i + 2]) return false;
+  }
+  return !frame.empty();
+}
+
+// A host's standard camera properties, on the filter and on the preview pin: every announced end
+// can be set, and the values reach the simulated camera's frames and settings.
+TEST_F(ModuleStream, StandardPropertiesReachTheCamera) {
+  forgetSettings_ = true;
+  ASSERT_NO_FATAL_FAILURE(build(1024, 770));
+  ComPtr<IPin> previewPin;
+  ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr,
+                                FALSE, 0, previewPin.out()),
+            S_OK);
+  log_.reset();
+  ASSERT_NO_FATAL_FAILURE(run());
+  ASSERT_TRUE(log_.reaches(10, 60000)) << log_.seen() << " frames";
+  ComPtr<IAMVideoProcAmp> amp = g_.source.as<IAMVideoProcAmp>(IID_IAMVideoProcAmp);
+  ASSERT_TRUE(amp);
+  IUnknown* const objects[] = {g_.source.get(), previewPin.get()};
+  for (IUnknown* object : objects) {
+    SCOPED_TRACE(object == objects[0] ? "filter" : "preview pin");
+    ComPtr<IAMVideoProcAmp> procAmp;
+    ASSERT_EQ(object->QueryInterface(IID_IAMVideoProcAmp, procAmp.outVoid()), S_OK);
+    ComPtr<IAMCameraControl> control;
+    ASSERT_EQ(object->QueryInterface(IID_IAMCameraControl, control.outVoid()), S_OK);
+    for (long property = VideoProcAmp_Brightness; property <= VideoProcAmp_Gain; ++property) {
+      long min = 0, max = 0, step = 0, def = 0, caps = 0;
+      if (FAILED(procAmp->GetRange(property, &min, &max, &step, &def, &caps))) continue;
+      SCOPED_TRACE(testing::Message() << "proc amp " << property);
+      EXPECT_EQ(procAmp->Set(property, min, VideoProcAmp_Flags_Manual), S_OK);
+      EXPECT_EQ(procAmp->Set(property, max, VideoProcAmp_Flags_Manual), S_OK);
+      EXPECT_EQ(procAmp->Set(property, def, VideoProcAmp_Flags_Manual), S_OK);
+    }
+    long min = 0, max = 0, step = 0, def = 0, caps = 0;
+    ASSERT_EQ(control->GetRange(CameraControl_Exposure, &min, &max, &step, &def, &caps), S_OK);
+    EXPECT_EQ(control->Set(CameraControl_Exposure, min, CameraControl_Flags_Manual), S_OK);
+    EXPECT_EQ(control->Set(CameraControl_Exposure, max, CameraControl_Flags_Manual), S_OK);
+    // 2^-5 s in manual exposure.
+    ASSERT_EQ(control->Set(CameraControl_Exposure, -5, CameraControl_Flags_Manual), S_OK);
+    ComPtr<ILumorix> camera = g_.source.as<ILumorix>(LumorixTraits<ILumorix>::iid);
+    ASSERT_TRUE(camera);
+    uint32_t us = 0;
+    uint32_t autoExposure = 1;
+    ASSERT_EQ(camera->get_ExpoTime(&us), S_OK);
+    ASSERT_EQ(camera->get_AutoExpoEnable(&autoExposure), S_OK);
+    EXPECT_NEAR(double(us), 31250.0, 100.0);
+    EXPECT_EQ(autoExposure, 0u);
+    long value = 0, flags = 0;
+    ASSERT_EQ(procAmp->Set(VideoProcAmp_WhiteBalance, 5000, VideoProcAmp_Flags_Manual), S_OK);
+    ASSERT_EQ(procAmp->Get(VideoProcAmp_WhiteBalance, &value, &flags), S_OK);
+    EXPECT_EQ(value, 5000);
+  }
+  const auto settledFrame = [&] {
+    log_.reset(20);
+    EXPECT_TRUE(log_.reaches(20, 30000));
+    return log_.frame();
+  };
+  ASSERT_EQ(amp->Set(VideoProcAmp_Brightness, 0, VideoProcAmp_Flags_Manual), S_OK);
+  const double plain = FrameMean(settledFrame());
+  ASSERT_EQ(amp->Set(VideoProcAmp_Brightness, 64, VideoProcAmp_Flags_Manual), S_OK);
+  EXPECT_GT(FrameMean(settledFrame()), plain + 8);
+  ASSERT_EQ(amp->Set(VideoProcAmp_Brightness, 0, VideoProcAmp_Flags_Manual), S_OK);
+  EXPECT_FALSE(FrameGrey(settledFrame()));
+  ASSERT_EQ(amp->Set(VideoProcAmp_ColorEnable, 0, VideoProcAmp_Flags_Manual), S_OK);
+  EXPECT_TRUE(FrameGrey(settledFrame()));
 }
 
 }  // namespace
