@@ -30,13 +30,37 @@ DWORD WINAPI CAMThread::InitialThreadProc(LPVOID self) {
 }
 
 DWORD CAMThread::CallWorker(DWORD param) {
+  return call(param, INFINITE);
+}
+
+DWORD CAMThread::CallWorkerWithin(DWORD param, DWORD timeoutMs) {
+  return call(param, timeoutMs);
+}
+
+DWORD CAMThread::call(DWORD param, DWORD timeoutMs) {
   CAutoLock lock(&m_AccessLock);
   if (!m_hThread) return static_cast<DWORD>(E_FAIL);
-  m_dwParam = param;
-  m_EventSend.Set();
+  {
+    CAutoLock request(&m_RequestLock);
+    m_dwParam = param;
+    m_bTaken = false;
+    m_EventSend.Set();
+  }
   // A worker that ends without replying must not leave the caller waiting for ever.
   HANDLE waits[2] = {m_EventComplete, m_hThread.load()};
-  if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) return m_dwReturnVal;
+  DWORD waited = WaitForMultipleObjects(2, waits, FALSE, timeoutMs);
+  if (waited == WAIT_TIMEOUT) {
+    {
+      CAutoLock request(&m_RequestLock);
+      if (!m_bTaken) {
+        m_EventSend.Reset();
+        return kCallTimedOut;
+      }
+    }
+    // Taken just now: the worker answers as soon as it has acted on the command.
+    waited = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+  }
+  if (waited == WAIT_OBJECT_0) return m_dwReturnVal;
   m_EventSend.Reset();
   return static_cast<DWORD>(E_FAIL);
 }
@@ -54,12 +78,17 @@ BOOL CAMThread::ThreadExists() const {
 }
 
 DWORD CAMThread::GetRequest() {
-  m_EventSend.Wait();
-  return m_dwParam;
+  for (;;) {
+    m_EventSend.Wait();
+    DWORD param = 0;
+    if (CheckRequest(&param)) return param;  // else withdrawn between the wake and the take
+  }
 }
 
 BOOL CAMThread::CheckRequest(DWORD* param) {
+  CAutoLock request(&m_RequestLock);
   if (WaitForSingleObject(m_EventSend, 0) != WAIT_OBJECT_0) return FALSE;
+  m_bTaken = true;
   if (param) *param = m_dwParam;
   return TRUE;
 }

@@ -19,6 +19,10 @@ class CAMThread {
   BOOL Create();
   // Sends a command and waits for the reply; E_FAIL without a thread or when it ends unanswered.
   DWORD CallWorker(DWORD param);
+  // As CallWorker, but a request the worker has not taken within timeoutMs is withdrawn, so a
+  // worker busy elsewhere never acts on it late; that case answers kCallTimedOut.
+  DWORD CallWorkerWithin(DWORD param, DWORD timeoutMs);
+  static constexpr DWORD kCallTimedOut = static_cast<DWORD>(HRESULT_FROM_WIN32(ERROR_TIMEOUT));
   // Waits for the thread to end and closes its handle; harmless when there is none.
   void Close();
   BOOL ThreadExists() const;
@@ -40,10 +44,15 @@ class CAMThread {
 
  private:
   static DWORD WINAPI InitialThreadProc(LPVOID self);
+  DWORD call(DWORD param, DWORD timeoutMs);
 
   CAMEvent m_EventSend;
   CAMEvent m_EventComplete;
   DWORD m_dwParam = 0;
   DWORD m_dwReturnVal = 0;
+  // Taking a request and withdrawing it exclude each other: a request is either acted on and
+  // answered, or gone before the worker saw it.
+  CCritSec m_RequestLock;
+  bool m_bTaken = false;
   std::atomic<HANDLE> m_hThread{nullptr};
 };

@@ -111,36 +111,25 @@ DWORD CSourceStream::ThreadProc() {
 
 HRESULT CSourceStream::DoBufferProcessingLoop() {
   OnThreadStartPlay();
+  bool paused = false;
   for (;;) {
     DWORD command;
-    while (!CheckRequest(&command)) {
-      IMediaSample* sample = nullptr;
-      if (FAILED(GetDeliveryBuffer(&sample, nullptr, nullptr, 0)) || !sample) {
-        Sleep(1);
-        continue;
-      }
-      HRESULT hr = FillBuffer(sample);
-      if (hr == S_OK) {
-        hr = Deliver(sample);
-        sample->Release();
-        // Downstream refused or ended the stream: wait for the next command.
-        if (hr != S_OK) return S_OK;
-        continue;
-      }
-      sample->Release();
-      if (hr == S_FALSE && !FalseFillEndsStream()) continue;
-      DeliverEndOfStream();
-      if (FAILED(hr)) m_pFilter->NotifyEvent(EC_ERRORABORT, hr, 0);
-      return hr;
+    if (paused) {
+      // A paused stream delivers nothing until the next command is taken; a request withdrawn
+      // before the take does not count.
+      command = GetRequest();
+      paused = false;
+    } else if (!CheckRequest(&command)) {
+      if (fillAndDeliverOne()) continue;
+      return S_OK;
     }
     switch (command) {
       case CMD_RUN:
         Reply(S_OK);
         break;
       case CMD_PAUSE:
-        // A paused stream delivers nothing until the next command arrives.
         Reply(S_OK);
-        WaitForSingleObject(GetRequestHandle(), INFINITE);
+        paused = true;
         break;
       case CMD_STOP:
       case CMD_EXIT:
@@ -150,4 +139,25 @@ HRESULT CSourceStream::DoBufferProcessingLoop() {
         break;
     }
   }
+}
+
+// True goes on delivering; false waits for the next command (downstream refused, or the stream
+// ended).
+bool CSourceStream::fillAndDeliverOne() {
+  IMediaSample* sample = nullptr;
+  if (FAILED(GetDeliveryBuffer(&sample, nullptr, nullptr, 0)) || !sample) {
+    Sleep(1);
+    return true;
+  }
+  HRESULT hr = FillBuffer(sample);
+  if (hr == S_OK) {
+    hr = Deliver(sample);
+    sample->Release();
+    return hr == S_OK;
+  }
+  sample->Release();
+  if (hr == S_FALSE && !FalseFillEndsStream()) return true;
+  DeliverEndOfStream();
+  if (FAILED(hr)) m_pFilter->NotifyEvent(EC_ERRORABORT, hr, 0);
+  return false;
 }

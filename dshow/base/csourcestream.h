@@ -51,4 +51,5 @@ class CSourceStream : public CAMThread, public CBaseOutputPin {
   // Fills and delivers until a command arrives; leaves CMD_STOP and CMD_EXIT unanswered. Not
   // virtual: a stream changes what a fill means through the hooks above, never the loop.
   HRESULT DoBufferProcessingLoop();
+  bool fillAndDeliverOne();
 };

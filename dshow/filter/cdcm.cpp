@@ -130,6 +130,7 @@ HRESULT STDMETHODCALLTYPE CDcm::NonDelegatingQueryInterface(REFIID riid, void** 
   if (riid == IID_ILumorixSerialNumber) return hand(static_cast<ILumorixSerialNumber*>(this));
   if (riid == IID_ISpecifyPropertyPages) return hand(static_cast<ISpecifyPropertyPages*>(this));
   if (riid == IID_IAMFilterMiscFlags) return hand(static_cast<IAMFilterMiscFlags*>(this));
+  if (riid == IID_IAMVideoControl) return hand(static_cast<IAMVideoControl*>(this));
   if (riid == IID_IAMVideoProcAmp) return hand(static_cast<IAMVideoProcAmp*>(this));
   if (riid == IID_IVideoProcAmp) return hand(static_cast<IVideoProcAmp*>(this));
   if (riid == IID_ILumorixPreset) return hand(static_cast<ILumorixPreset*>(this));

@@ -10,6 +10,7 @@
 #include <memory>
 #include <type_traits>
 
+#include "dshow/base/camevent.h"
 #include "dshow/base/ccritsec.h"
 #include "dshow/base/csource.h"
 #include "dshow/filter/filter_camera.h"
@@ -33,6 +34,7 @@ class CDcm : public CSource,
              public LumorixForwarder<CDcm, ILumorixVersion>,
              public ISpecifyPropertyPages,
              public IAMFilterMiscFlags,
+             public IAMVideoControl,
              public IAMVideoProcAmpImpl<CDcm>,
              public IVideoProcAmpImpl<CDcm>,
              public LumorixForwarder<CDcm, ILumorixPreset>,
@@ -66,6 +68,18 @@ class CDcm : public CSource,
   HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override;
   // IAMFilterMiscFlags
   ULONG STDMETHODCALLTYPE GetMiscFlags() override { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }
+
+  // IAMVideoControl: the trigger flag on the still pin asks it for one still.
+  HRESULT STDMETHODCALLTYPE GetCaps(IPin* pin, LONG* flags) override;
+  HRESULT STDMETHODCALLTYPE SetMode(IPin* pin, LONG mode) override;
+  HRESULT STDMETHODCALLTYPE GetMode(IPin* pin, LONG* mode) override;
+  HRESULT STDMETHODCALLTYPE GetCurrentActualFrameRate(IPin* pin, LONGLONG* rate) override;
+  HRESULT STDMETHODCALLTYPE GetMaxAvailableFrameRate(IPin* pin, LONG index, SIZE size,
+                                                     LONGLONG* rate) override;
+  HRESULT STDMETHODCALLTYPE GetFrameRateList(IPin* pin, LONG index, SIZE size, LONG* count,
+                                             LONGLONG** rates) override;
+  // Signals the snapshot event when pin is the still pin.
+  virtual HRESULT TriggerStill(IPin* pin);
 
   // The camera interface family: each call goes to the camera, or answers the no-camera result.
   template <class I>
@@ -108,6 +122,8 @@ class CDcm : public CSource,
   bool hasStills() const { return still_ != nullptr; }
   CPushPinDcm* previewPin() const { return preview_; }
   CStillPinDcm* stillPin() const { return still_; }
+  // Auto-reset: one signal releases one still; signals while none is awaited collapse into one.
+  HANDLE snapshotEvent() const { return snapshot_; }
   // The first pin thread starts the camera, the last one stops it.
   HRESULT startForPinThread();
   void stopForPinThread();
@@ -132,6 +148,7 @@ class CDcm : public CSource,
   CStillPinDcm* still_ = nullptr;
   uint32_t index_ = 0;
   std::unique_ptr<FilterCamera> camera_;
+  CAMEvent snapshot_;
   CCritSec filterLock_;  // the thread count and the camera start and stop it drives
   uint32_t threadCount_ = 0;
   REFERENCE_TIME streamTime_ = 0;  // written by the preview worker, reset at camera start

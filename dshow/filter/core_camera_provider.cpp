@@ -30,9 +30,17 @@ class CoreCamera final : public FilterCamera {
     if (!camera_->started() && !camera_->hasThreads()) return S_OK;
     return guarded([&] { return camera_->stop(); });
   }
-  HRESULT PullFrameForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) override;
+  HRESULT PullFrameForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) override {
+    return pinCall(buffer, size, cancelEvent, &BaseImpl::PullFrameForPin);
+  }
+  HRESULT SnapForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) override {
+    return pinCall(buffer, size, cancelEvent, &BaseImpl::SnapForPin);
+  }
 
  private:
+  using PinCall = HRESULT (BaseImpl::*)(uint8_t*, uint32_t, platform::Event*);
+  HRESULT pinCall(uint8_t* buffer, uint32_t size, HANDLE cancelEvent, PinCall call);
+
   // The pin's worker and the filter's callers are COM code: nothing thrown may reach them.
   template <class Call>
   static HRESULT guarded(Call&& call) noexcept {
@@ -48,12 +56,12 @@ class CoreCamera final : public FilterCamera {
   BaseImpl* camera_;
 };
 
-HRESULT CoreCamera::PullFrameForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) {
+HRESULT CoreCamera::pinCall(uint8_t* buffer, uint32_t size, HANDLE cancelEvent, PinCall call) {
   if (!buffer || size == 0) return E_POINTER;
   // A view of the pin's command event: a command ends the camera's wait for a frame.
   platform::Event cancel = platform::Event::wrap(cancelEvent);
-  const HRESULT hr = guarded(
-      [&] { return camera_->PullFrameForPin(buffer, size, cancelEvent ? &cancel : nullptr); });
+  const HRESULT hr =
+      guarded([&] { return (camera_->*call)(buffer, size, cancelEvent ? &cancel : nullptr); });
   if (hr == S_OK || hr == S_FALSE) return hr;
   // Any other success code is no frame the pin may deliver.
   return FAILED(hr) ? hr : E_UNEXPECTED;

@@ -20,6 +20,10 @@ class FilterCamera {
   // One RGB24 frame into buffer (at most size bytes): 0 written, 1 no frame this time (cancelEvent
   // or a stop ended the wait), a failure otherwise.
   virtual HRESULT PullFrameForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) = 0;
+  // One RGB24 still at the current still size into buffer (at most size bytes), the preview held
+  // meanwhile: 0 taken, 1 none this time (cancelEvent, a stop, a failed grab), a failure
+  // otherwise (the camera was not streaming).
+  virtual HRESULT SnapForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) = 0;
 };
 
 // A companion interface of the camera object, or null. Nothing to release: the camera object

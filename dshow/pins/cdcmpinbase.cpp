@@ -15,6 +15,8 @@
 
 namespace {
 
+constexpr DWORD kWorkerAnswerMs = 5000;
+
 uint32_t maxFps(ILumorix* camera, uint32_t index) {
   ILumorixInternal* internal = CameraCompanion<ILumorixInternal>(camera);
   return internal ? internal->get_MaxFrameRateOf(index) : 0;
@@ -61,13 +63,15 @@ template ILumorixST4* CDcmPinBase::filterInterface<ILumorixST4>();
 template ILumorixIndex* CDcmPinBase::filterInterface<ILumorixIndex>();
 
 // Only a running worker is held: a paused one delivers nothing already and must stay paused.
+// A worker stuck in delivery (downstream blocks in Receive) has its pause withdrawn and counts
+// as not held, so it goes on delivering when it wakes and the caller is not kept waiting.
 bool CDcmPinBase::holdWorker() {
   if (!ThreadExists() || filter()->State() != State_Running) return false;
-  return SUCCEEDED(Pause());
+  return SUCCEEDED(static_cast<HRESULT>(CallWorkerWithin(CMD_PAUSE, kWorkerAnswerMs)));
 }
 
 void CDcmPinBase::releaseWorker() {
-  CallWorker(CMD_RUN);
+  CallWorkerWithin(CMD_RUN, kWorkerAnswerMs);
 }
 
 ILumorix* CDcmPinBase::camera() const {

@@ -2,6 +2,7 @@
 #include "dshow/pins/cstillpindcm.h"
 
 #include "dshow/filter/cdcm.h"
+#include "dshow/pins/video_type.h"
 
 CStillPinDcm::CStillPinDcm(HRESULT* phr, CDcm* filter)
     : CDcmPinBase(L"ZerithalStill", phr, filter, L"~Still") {}
@@ -15,11 +16,31 @@ ILumorixStillImage* CStillPinDcm::stills() const {
   return CameraCompanion<ILumorixStillImage>(camera());
 }
 
-// Stills come only when one is asked for; without a request the worker sleeps until its next
-// command, so a running still pin costs nothing and never holds up stop or pause.
-HRESULT CStillPinDcm::FillBuffer(IMediaSample* /*sample*/) {
-  WaitForSingleObject(GetRequestHandle(), INFINITE);
-  return S_FALSE;
+// Stills come only when one is asked for: the worker sleeps until a trigger or its next command,
+// so a running still pin costs nothing and never holds up stop or pause.
+HRESULT CStillPinDcm::FillBuffer(IMediaSample* sample) {
+  FilterCamera* cam = filter()->camera();
+  if (!cam) return E_FAIL;
+  if (!sample) return E_POINTER;
+  BYTE* data = nullptr;
+  if (FAILED(sample->GetPointer(&data)) || !data) return E_FAIL;
+  HANDLE waits[2] = {GetRequestHandle(), filter()->snapshotEvent()};
+  const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+  if (woken == WAIT_OBJECT_0) return S_FALSE;  // a command comes first
+  if (woken != WAIT_OBJECT_0 + 1) return E_FAIL;
+  // The connected type sizes the sample: a still size changed since (a page, another program)
+  // must be refused here and by the camera, never written past the sample's end.
+  const VIDEOINFOHEADER* vih = VideoHeader(m_mt);
+  const uint32_t frameBytes = Rgb24FrameBytes(m_mt);
+  if (!vih || frameBytes == 0 || vih->bmiHeader.biSizeImage < frameBytes ||
+      static_cast<uint64_t>(sample->GetSize()) < frameBytes)
+    return E_FAIL;
+  const HRESULT hr = cam->SnapForPin(data, frameBytes, GetRequestHandle());
+  if (hr != S_OK) return FAILED(hr) || hr == S_FALSE ? hr : E_UNEXPECTED;
+  sample->SetActualDataLength(static_cast<long>(frameBytes));
+  sample->SetTime(nullptr, nullptr);  // a still has no place on the stream clock
+  sample->SetSyncPoint(TRUE);
+  return S_OK;
 }
 
 uint32_t CStillPinDcm::listCount() {

@@ -11,13 +11,14 @@
 
 namespace {
 
-enum : DWORD { kExit = 0, kDouble = 1, kHold = 2, kVanish = 3 };
+enum : DWORD { kExit = 0, kDouble = 1, kHold = 2, kVanish = 3, kBusy = 4 };
 
 class Worker : public CAMThread {
  public:
   CAMEvent holding{TRUE};
   CAMEvent letGo{TRUE};
   std::atomic<bool> stillPending{false};
+  std::atomic<int> doubled{0};
 
  protected:
   DWORD ThreadProc() override {
@@ -36,7 +37,13 @@ class Worker : public CAMThread {
           break;
         case kVanish:
           return 1;  // ends without replying
+        case kBusy:
+          // Answers, then works without looking at requests, as a pin stuck in delivery.
+          Reply(kBusy);
+          letGo.Wait(5000);
+          break;
         default:
+          ++doubled;
           Reply(GetRequestParam() * 2);
           break;
       }
@@ -82,6 +89,35 @@ TEST(CAMThreadTest, RequestEventSurvivesAForeignWait) {
   // Answered commands are no longer pending.
   EXPECT_EQ(WaitForSingleObject(worker.GetRequestHandle(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
   worker.CallWorker(kExit);
+}
+
+// A bounded call answers as the plain one when the worker is free; a worker busy elsewhere has
+// the request withdrawn, never acts on it late, and takes the next caller's command.
+TEST(CAMThreadTest, BoundedCallWithdrawsWhatTheWorkerDidNotTake) {
+  struct Case {
+    bool busy;
+    DWORD expected;
+    int doubledAfterLetGo;
+  } const cases[] = {
+      {false, 42u, 2},
+      {true, CAMThread::kCallTimedOut, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.busy);
+    Worker worker;
+    ASSERT_TRUE(worker.Create());
+    if (c.busy) {
+      ASSERT_EQ(worker.CallWorker(kBusy), static_cast<DWORD>(kBusy));
+    }
+    const DWORD begin = GetTickCount();
+    EXPECT_EQ(worker.CallWorkerWithin(21, 300), c.expected);
+    EXPECT_LT(GetTickCount() - begin, 2000u);
+    worker.letGo.Set();
+    Sleep(100);  // time for a request left behind to be taken late
+    EXPECT_EQ(worker.CallWorkerWithin(5, 2000), 10u);
+    EXPECT_EQ(worker.doubled.load(), c.doubledAfterLetGo);
+    EXPECT_EQ(worker.CallWorker(kExit), 0u);
+  }
 }
 
 TEST(CAMEventTest, AutoAndManualReset) {

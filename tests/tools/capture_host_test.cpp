@@ -192,6 +192,7 @@ TEST_F(CaptureHostTest, FailuresEndWithAReasonAndTheirCode) {
       {L"--size 640x480", 1, "offers no RGB24 640x480; it offers: 320x240 160x120"},
       {L"--frames many", 2, "bad value for --frames"},
       {L"--out", 2, "--out needs a value"},
+      {L"--properties", 1, "the device has no standard camera properties"},
   };
   for (const auto& c : cases) {
     const HostRun run = RunHost(c.arguments, scratch_);

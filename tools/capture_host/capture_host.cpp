@@ -13,6 +13,7 @@
 #include "tools/capture_host/devices.h"
 #include "tools/capture_host/frame_sink.h"
 #include "tools/capture_host/options.h"
+#include "tools/capture_host/properties.h"
 
 namespace {
 
@@ -90,6 +91,10 @@ int Capture(const Options& o) {
   std::string error;
   ComPtr<IBaseFilter> source;
   if (!OpenDevice(o.device, &source, &error)) return Fail(error);
+  if (o.properties) {
+    g_step = "reading the camera properties";
+    return PrintProperties(source.get(), &error) ? 0 : Fail(error);
+  }
   g_step = "building the graph";
   CaptureGraph graph;
   if (!graph.build(source.get(), o.width, o.height, &error)) return Fail(error);

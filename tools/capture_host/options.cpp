@@ -7,10 +7,11 @@
 
 const char kUsage[] =
     "usage: capture_host [--device NAME] [--frames N] [--size WxH] [--out DIR]\n"
-    "                    [--save-every K] [--timeout SECONDS]\n"
+    "                    [--save-every K] [--timeout SECONDS] [--properties]\n"
     "  Lists the video input devices, captures N frames (default 30) of RGB24 video from the\n"
     "  one named NAME (default Zerithal) and prints a line per frame. With --out, the first and\n"
     "  the last frame (and every K-th with --save-every) are written there as BMP files.\n"
+    "  --properties prints each standard camera property's range, value and flags instead.\n"
     "  Exit code: 0 all well, 1 capture failed, 2 bad usage, 3 frames broke a check.\n";
 
 namespace {
@@ -57,8 +58,8 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options* options, std::
                                            L"--out",    L"--save-every", L"--timeout"};
   for (size_t i = 0; i < args.size(); ++i) {
     const std::wstring& name = args[i];
-    if (name == L"--help" || name == L"-h") {
-      options->help = true;
+    if (name == L"--help" || name == L"-h" || name == L"--properties") {
+      (name == L"--properties" ? options->properties : options->help) = true;
       continue;
     }
     bool known = false;

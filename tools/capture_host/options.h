@@ -14,6 +14,7 @@ struct Options {
   std::wstring outDir;  // empty: no pictures are written
   int saveEvery = 0;    // 0: the first and the last frame only
   int timeoutSeconds = 30;
+  bool properties = false;  // print the standard camera properties instead of capturing
   bool help = false;
 };
 

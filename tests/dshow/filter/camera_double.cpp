@@ -24,6 +24,18 @@ HRESULT STDMETHODCALLTYPE CameraDouble::QueryInterface(REFIID riid, void** objec
   return *object ? S_OK : E_NOINTERFACE;
 }
 
+HRESULT STDMETHODCALLTYPE CameraDouble::get_BitDepth(uint32_t* high) {
+  *high = highDepth;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CameraDouble::put_BitDepth(int32_t high) {
+  ++log_->bitDepthCalls;
+  Sleep(setup_.bitDepthMs);
+  if (SUCCEEDED(setup_.bitDepthResult)) highDepth = high != 0;
+  return setup_.bitDepthResult;
+}
+
 HRESULT CameraDouble::start() {
   if (streaming_) return E_UNEXPECTED;
   ++log_->starts;
@@ -56,6 +68,21 @@ HRESULT CameraDouble::PullFrameForPin(uint8_t* buffer, uint32_t size, HANDLE can
   return S_OK;
 }
 
+HRESULT CameraDouble::SnapForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) {
+  if (!streaming_) return E_FAIL;
+  ++log_->snaps;
+  if (setup_.snapMs && WaitForSingleObject(cancelEvent, setup_.snapMs) == WAIT_OBJECT_0)
+    return S_FALSE;
+  if (setup_.snapResult != S_OK) return setup_.snapResult;
+  int32_t w = 0;
+  int32_t h = 0;
+  get_StillSize(&w, &h);
+  const uint32_t bytes = media::rgb24ImageSize(w, h);
+  if (bytes > size) return E_FAIL;  // the camera's own check
+  std::memset(buffer, 0x3C, bytes);
+  return S_OK;
+}
+
 uint32_t CameraDouble::get_ResolutionNumber() {
   return uint32_t(setup_.sizes.size());
 }
@@ -77,6 +104,30 @@ HRESULT CameraDouble::put_eSize(uint32_t index) {
   if (index >= setup_.sizes.size()) return E_INVALIDARG;
   if (setup_.refuseSelect || streaming_) return E_UNEXPECTED;
   previewIndex = index;
+  return S_OK;
+}
+
+HRESULT CameraDouble::get_Size(int32_t* w, int32_t* h) {
+  *w = setup_.sizes[0].cx;
+  *h = setup_.sizes[0].cy;
+  return S_OK;
+}
+
+HRESULT CameraDouble::put_Roi(uint32_t x, uint32_t y, uint32_t w, uint32_t h) {
+  ++roiCalls;
+  roi[0] = x;
+  roi[1] = y;
+  roi[2] = w;
+  roi[3] = h;
+  return S_OK;
+}
+
+HRESULT CameraDouble::get_Roi(uint32_t* x, uint32_t* y, uint32_t* w, uint32_t* h) {
+  const SIZE size = setup_.sizes[previewIndex];
+  if (x) *x = roi[2] ? roi[0] : 0;
+  if (y) *y = roi[2] ? roi[1] : 0;
+  if (w) *w = roi[2] ? roi[2] : uint32_t(size.cx);
+  if (h) *h = roi[2] ? roi[3] : uint32_t(size.cy);
   return S_OK;
 }
 

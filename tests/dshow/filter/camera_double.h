@@ -19,6 +19,8 @@ struct CameraLog {
   std::atomic<int> alive{0};
   std::atomic<int> pulls{0};
   std::atomic<uint32_t> largestPullSize{0};
+  std::atomic<int> bitDepthCalls{0};
+  std::atomic<int> snaps{0};
   std::mutex lock;
   std::vector<std::wstring> openedIds;
 };
@@ -33,6 +35,11 @@ struct CameraSetup {
   bool refuseSelect = false;  // put_eSize / put_eStillSize answer E_UNEXPECTED
   bool noFrames = false;      // a pull waits for the pin's command (at most 10 s)
   bool turned = false;        // frames come rotated by 90 degrees
+  uint32_t maxBitDepth = 8;
+  HRESULT bitDepthResult = S_OK;  // what put_BitDepth answers
+  DWORD bitDepthMs = 0;           // how long put_BitDepth takes
+  HRESULT snapResult = S_OK;      // anything but S_OK is answered instead of a still
+  DWORD snapMs = 0;               // how long a still takes (a command ends it early)
 };
 
 class CameraDouble : public FilterCamera,
@@ -51,6 +58,7 @@ class CameraDouble : public FilterCamera,
   HRESULT start() override;
   HRESULT stop() override;
   HRESULT PullFrameForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) override;
+  HRESULT SnapForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEvent) override;
 
   uint32_t STDMETHODCALLTYPE get_ResolutionNumber() override;
   HRESULT STDMETHODCALLTYPE get_Resolution(uint32_t index, int32_t* w, int32_t* h) override;
@@ -69,7 +77,19 @@ class CameraDouble : public FilterCamera,
   HRESULT STDMETHODCALLTYPE put_VignetteMidPoint(double v) override { return store(mid_, v); }
   HRESULT STDMETHODCALLTYPE get_VignetteMidPoint(double* v) override { return load(mid_, v); }
 
+  uint32_t STDMETHODCALLTYPE get_MaxBitDepth() override { return setup_.maxBitDepth; }
+  HRESULT STDMETHODCALLTYPE get_BitDepth(uint32_t* high) override;
+  HRESULT STDMETHODCALLTYPE put_BitDepth(int32_t high) override;
+
+  // The region is the current preview size at (roiX, roiY) unless put_Roi chose another.
+  HRESULT STDMETHODCALLTYPE get_Size(int32_t* w, int32_t* h) override;
+  HRESULT STDMETHODCALLTYPE put_Roi(uint32_t x, uint32_t y, uint32_t w, uint32_t h) override;
+  HRESULT STDMETHODCALLTYPE get_Roi(uint32_t* x, uint32_t* y, uint32_t* w, uint32_t* h) override;
+  std::atomic<int> roiCalls{0};
+  uint32_t roi[4] = {};  // x, y, width, height of the last put_Roi; width 0: none yet
+
   std::atomic<uint32_t> previewIndex{0};
+  std::atomic<uint32_t> highDepth{0};
   std::atomic<uint32_t> stillIndex{0};
 
  private:

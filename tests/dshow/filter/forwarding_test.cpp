@@ -23,6 +23,7 @@ class RecordingCamera : public FilterCamera {
   HRESULT start() override { return S_OK; }
   HRESULT stop() override { return S_OK; }
   HRESULT PullFrameForPin(uint8_t*, uint32_t, HANDLE) override { return S_FALSE; }
+  HRESULT SnapForPin(uint8_t*, uint32_t, HANDLE) override { return S_FALSE; }
   RecordingLumorix recorder;
 };
 

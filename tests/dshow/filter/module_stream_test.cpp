@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/lumorix.h"
 #include "dshow/base/mediatypes.h"
 #include "tests/dshow/filter/module_support.h"
 #include "tests/dshow/support/capture_graph.h"
@@ -62,6 +63,8 @@ class ModuleStream : public ::testing::Test {
     ShimCommand("unplug 0 0");
     Within(kStopMs, "releasing the graph", [&] { releaseGraph(); });
     if (setting_) setting_->restore();
+    // The camera stores its settings as it closes: the next session starts from the defaults.
+    if (forgetSettings_) RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
     if (module_.loaded()) {
       EXPECT_EQ(module_.canUnloadNow(), S_OK);
     }
@@ -81,9 +84,9 @@ class ModuleStream : public ::testing::Test {
     ASSERT_NO_FATAL_FAILURE(readConnectedFormat());
   }
 
-  void chooseSize(LONG width, LONG height) {
+  void chooseSize(LONG width, LONG height, const GUID& category = PIN_CATEGORY_CAPTURE) {
     ComPtr<IAMStreamConfig> config;
-    ASSERT_EQ(g_.builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, g_.source.get(),
+    ASSERT_EQ(g_.builder->FindInterface(&category, &MEDIATYPE_Video, g_.source.get(),
                                         IID_IAMStreamConfig, config.outVoid()),
               S_OK);
     int count = 0;
@@ -105,13 +108,14 @@ class ModuleStream : public ::testing::Test {
     FAIL() << width << "x" << height << " is not offered";
   }
 
-  void readConnectedFormat() {
+  void readConnectedFormat(ISampleGrabber* grabber = nullptr, Format* format = nullptr) {
     AM_MEDIA_TYPE mt = {};
-    ASSERT_EQ(g_.grabber->GetConnectedMediaType(&mt), S_OK);
+    ASSERT_EQ((grabber ? grabber : g_.grabber.get())->GetConnectedMediaType(&mt), S_OK);
     ASSERT_EQ(mt.formattype, FORMAT_VideoInfo);
     ASSERT_GE(mt.cbFormat, sizeof(VIDEOINFOHEADER));
     const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
-    format_ = {vih->bmiHeader.biWidth, vih->bmiHeader.biHeight, vih->bmiHeader.biSizeImage};
+    *(format ? format : &format_) = {vih->bmiHeader.biWidth, vih->bmiHeader.biHeight,
+                                     vih->bmiHeader.biSizeImage};
     EXPECT_EQ(mt.subtype, MEDIASUBTYPE_RGB24);
     CoTaskMemFree(mt.pbFormat);
     if (mt.pUnk) mt.pUnk->Release();
@@ -155,6 +159,8 @@ class ModuleStream : public ::testing::Test {
   LoadedModule module_;
   std::optional<UserDword> setting_;
   FrameLog log_;
+  bool forgetSettings_ = false;
+  FrameLog stills_;  // the still grabber's; outlives the graph as log_ does
   Format format_;
   CaptureGraph g_;
 };
@@ -283,6 +289,150 @@ TEST_F(ModuleStream, UnplugMidStreamAbortsTheStreamWithoutHanging) {
   EXPECT_EQ(log_.seen(), seen) << "frames after the abort";
   stop();
   Within(kStopMs, "releasing the graph", [&] { releaseGraph(); });
+}
+
+// A host's still: "~Still" rendered into its own grabber, triggered through IAMVideoControl while
+// the preview runs at another size. One untimed sample of the still size, the chart upright.
+TEST_F(ModuleStream, ATriggeredStillArrivesOnceBesideThePreview) {
+  ASSERT_NO_FATAL_FAILURE(build(1024, 770));
+  ASSERT_NO_FATAL_FAILURE(chooseSize(2048, 1534, PIN_CATEGORY_STILL));
+  FrameLog& stills = stills_;
+  stills.reset(1);
+  ASSERT_EQ(g_.renderStill(stills), S_OK);
+  Format still;
+  ASSERT_NO_FATAL_FAILURE(readConnectedFormat(g_.stillGrabber.get(), &still));
+  EXPECT_EQ(still.sizeImage, 2048u * 3 * 1534);
+  const std::string reply = ShimCommand("chart 0");
+  if (reply != "unknown command") {
+    ASSERT_EQ(reply, "ok");
+  }
+  const bool chart = reply == "ok";
+  ComPtr<IAMVideoControl> video = g_.source.as<IAMVideoControl>(IID_IAMVideoControl);
+  ASSERT_TRUE(video);
+  ComPtr<IPin> stillPin;
+  ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_STILL, nullptr, FALSE,
+                                0, stillPin.out()),
+            S_OK);
+  ComPtr<IPin> previewPin;
+  ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr,
+                                FALSE, 0, previewPin.out()),
+            S_OK);
+  LONG value = -1;
+  EXPECT_EQ(video->GetCaps(stillPin.get(), &value), S_OK);
+  EXPECT_EQ(value, VideoControlFlag_Trigger);
+  EXPECT_EQ(video->GetMode(stillPin.get(), &value), S_OK);
+  EXPECT_EQ(value, 0);
+  log_.reset();
+  ASSERT_NO_FATAL_FAILURE(run());
+  ASSERT_TRUE(log_.reaches(30, 60000)) << log_.seen() << " frames";  // exposure settles
+  struct Trigger {
+    IPin* pin;
+    LONG mode;
+    HRESULT result;
+  } const quiet[] = {{stillPin.get(), 0, S_OK},
+                     {stillPin.get(), VideoControlFlag_ExternalTriggerEnable, S_OK},
+                     {previewPin.get(), VideoControlFlag_Trigger, E_FAIL}};
+  for (const Trigger& t : quiet) EXPECT_EQ(video->SetMode(t.pin, t.mode), t.result);
+  Sleep(1000);
+  EXPECT_EQ(stills.seen(), 0u);
+  EXPECT_EQ(video->SetMode(stillPin.get(), VideoControlFlag_Trigger), S_OK);
+  ASSERT_TRUE(stills.reaches(1, 30000));
+  const size_t previews = log_.seen();
+  EXPECT_TRUE(log_.reaches(previews + 10, 30000)) << "the preview goes on";
+  EXPECT_EQ(stills.seen(), 1u);
+  EXPECT_EQ(stills.lengths().front(), static_cast<long>(still.sizeImage));
+  EXPECT_EQ(stills.starts().front(), -1) << "a still carries no time stamps";
+  const std::vector<long> lengths = log_.lengths();
+  EXPECT_EQ(lengths.back(), static_cast<long>(format_.sizeImage));
+  // The connected still keeps its size.
+  ComPtr<ILumorixStillImage> images =
+      g_.source.as<ILumorixStillImage>(LumorixTraits<ILumorixStillImage>::iid);
+  ASSERT_TRUE(images);
+  EXPECT_EQ(images->put_eStillSize(1), E_UNEXPECTED);
+  stop();
+  EXPECT_TRUE(chart) << "the upright chart was not checked";
+  if (chart) {
+    const std::vector<uint8_t> frame = stills.frame();
+    ASSERT_EQ(frame.size(), still.sizeImage);
+    for (const Patch& patch : kChart) ExpectPatch(patch, PatchMean(frame, still, patch));
+  }
+}
+
+// The mean of every byte of a frame, and whether each pixel's three channels are equal.
+double FrameMean(const std::vector<uint8_t>& frame) {
+  double sum = 0;
+  for (uint8_t byte : frame) sum += byte;
+  return frame.empty() ? 0 : sum / double(frame.size());
+}
+
+bool FrameGrey(const std::vector<uint8_t>& frame) {
+  for (size_t i = 0; i + 2 < frame.size(); i += 3 * 97) {  // a spread of whole pixels
+    if (frame[i] != frame[i + 1] || frame[i + 1] != frame[i + 2]) return false;
+  }
+  return !frame.empty();
+}
+
+// A host's standard camera properties, on the filter and on the preview pin: every announced end
+// can be set, and the values reach the simulated camera's frames and settings.
+TEST_F(ModuleStream, StandardPropertiesReachTheCamera) {
+  forgetSettings_ = true;
+  ASSERT_NO_FATAL_FAILURE(build(1024, 770));
+  ComPtr<IPin> previewPin;
+  ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr,
+                                FALSE, 0, previewPin.out()),
+            S_OK);
+  log_.reset();
+  ASSERT_NO_FATAL_FAILURE(run());
+  ASSERT_TRUE(log_.reaches(10, 60000)) << log_.seen() << " frames";
+  ComPtr<IAMVideoProcAmp> amp = g_.source.as<IAMVideoProcAmp>(IID_IAMVideoProcAmp);
+  ASSERT_TRUE(amp);
+  IUnknown* const objects[] = {g_.source.get(), previewPin.get()};
+  for (IUnknown* object : objects) {
+    SCOPED_TRACE(object == objects[0] ? "filter" : "preview pin");
+    ComPtr<IAMVideoProcAmp> procAmp;
+    ASSERT_EQ(object->QueryInterface(IID_IAMVideoProcAmp, procAmp.outVoid()), S_OK);
+    ComPtr<IAMCameraControl> control;
+    ASSERT_EQ(object->QueryInterface(IID_IAMCameraControl, control.outVoid()), S_OK);
+    for (long property = VideoProcAmp_Brightness; property <= VideoProcAmp_Gain; ++property) {
+      long min = 0, max = 0, step = 0, def = 0, caps = 0;
+      if (FAILED(procAmp->GetRange(property, &min, &max, &step, &def, &caps))) continue;
+      SCOPED_TRACE(testing::Message() << "proc amp " << property);
+      EXPECT_EQ(procAmp->Set(property, min, VideoProcAmp_Flags_Manual), S_OK);
+      EXPECT_EQ(procAmp->Set(property, max, VideoProcAmp_Flags_Manual), S_OK);
+      EXPECT_EQ(procAmp->Set(property, def, VideoProcAmp_Flags_Manual), S_OK);
+    }
+    long min = 0, max = 0, step = 0, def = 0, caps = 0;
+    ASSERT_EQ(control->GetRange(CameraControl_Exposure, &min, &max, &step, &def, &caps), S_OK);
+    EXPECT_EQ(control->Set(CameraControl_Exposure, min, CameraControl_Flags_Manual), S_OK);
+    EXPECT_EQ(control->Set(CameraControl_Exposure, max, CameraControl_Flags_Manual), S_OK);
+    // 2^-5 s in manual exposure.
+    ASSERT_EQ(control->Set(CameraControl_Exposure, -5, CameraControl_Flags_Manual), S_OK);
+    ComPtr<ILumorix> camera = g_.source.as<ILumorix>(LumorixTraits<ILumorix>::iid);
+    ASSERT_TRUE(camera);
+    uint32_t us = 0;
+    uint32_t autoExposure = 1;
+    ASSERT_EQ(camera->get_ExpoTime(&us), S_OK);
+    ASSERT_EQ(camera->get_AutoExpoEnable(&autoExposure), S_OK);
+    EXPECT_NEAR(double(us), 31250.0, 100.0);
+    EXPECT_EQ(autoExposure, 0u);
+    long value = 0, flags = 0;
+    ASSERT_EQ(procAmp->Set(VideoProcAmp_WhiteBalance, 5000, VideoProcAmp_Flags_Manual), S_OK);
+    ASSERT_EQ(procAmp->Get(VideoProcAmp_WhiteBalance, &value, &flags), S_OK);
+    EXPECT_EQ(value, 5000);
+  }
+  const auto settledFrame = [&] {
+    log_.reset(20);
+    EXPECT_TRUE(log_.reaches(20, 30000));
+    return log_.frame();
+  };
+  ASSERT_EQ(amp->Set(VideoProcAmp_Brightness, 0, VideoProcAmp_Flags_Manual), S_OK);
+  const double plain = FrameMean(settledFrame());
+  ASSERT_EQ(amp->Set(VideoProcAmp_Brightness, 64, VideoProcAmp_Flags_Manual), S_OK);
+  EXPECT_GT(FrameMean(settledFrame()), plain + 8);
+  ASSERT_EQ(amp->Set(VideoProcAmp_Brightness, 0, VideoProcAmp_Flags_Manual), S_OK);
+  EXPECT_FALSE(FrameGrey(settledFrame()));
+  ASSERT_EQ(amp->Set(VideoProcAmp_ColorEnable, 0, VideoProcAmp_Flags_Manual), S_OK);
+  EXPECT_TRUE(FrameGrey(settledFrame()));
 }
 
 }  // namespace

@@ -63,13 +63,15 @@ class PinTest : public ::testing::Test {
   CameraLog& log() { return *provider_->log; }
 
   // Both filters in wine's graph; pins connected directly.
-  void inGraph(bool connectStill = false) {
+  void inGraph(bool connectStill = false, bool connectPreview = true) {
     ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                graph_.outVoid()),
               S_OK);
     graph_->AddFilter(filter_, L"Zerithal");
     graph_->AddFilter(sinks_[0], L"Sink");
-    ASSERT_EQ(graph_->ConnectDirect(preview(), sink(0), nullptr), S_OK);
+    if (connectPreview) {
+      ASSERT_EQ(graph_->ConnectDirect(preview(), sink(0), nullptr), S_OK);
+    }
     if (connectStill) {
       graph_->AddFilter(sinks_[1], L"StillSink");
       ASSERT_EQ(graph_->ConnectDirect(still(), sink(1), nullptr), S_OK);
@@ -381,6 +383,227 @@ TEST_F(PinTest, CommandsWakeAPinWaitingForAFrame) {
   EXPECT_EQ(control()->Stop(), S_OK);
   EXPECT_LT(GetTickCount() - begin, 2000u);
   EXPECT_EQ(log().stops.load(), 1);
+}
+
+// A change of output depth holds the running pins while the camera rebuilds, hands back the
+// camera's answer after they go on, and leaves an 8-bit camera and the pins alone.
+TEST_F(PinTest, BitDepthHoldsTheRunningPinsAroundTheCamera) {
+  struct Case {
+    uint32_t maxBitDepth;
+    HRESULT cameraResult;
+    int cameraCalls;
+  } const cases[] = {
+      {12, S_OK, 1},
+      {12, static_cast<HRESULT>(0x80041234), 1},
+      {8, S_OK, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.maxBitDepth);
+    make({.stills = 1,
+          .maxBitDepth = c.maxBitDepth,
+          .bitDepthResult = c.cameraResult,
+          .bitDepthMs = 400});
+    inGraph(true);
+    ASSERT_EQ(control()->Run(), S_OK);
+    ASSERT_TRUE(samplesReach(5));
+    const int before = sink()->samples.load();
+    EXPECT_EQ(filter_->put_BitDepth(1), c.cameraResult);
+    EXPECT_EQ(log().bitDepthCalls.load(), c.cameraCalls);
+    // Held for the camera's 400 ms: at most the sample already in flight lands meanwhile.
+    if (c.cameraCalls > 0) {
+      EXPECT_LE(sink()->samples.load() - before, 2);
+    }
+    EXPECT_TRUE(samplesReach(sink()->samples.load() + 5));
+    TearDown();
+  }
+}
+
+// A preview stuck in a renderer's Receive cannot answer a pause: the change goes ahead without
+// it, the page's thread is not kept, and the pin is not left paused when the renderer lets go.
+TEST_F(PinTest, BitDepthDoesNotWaitForAPinStuckInDelivery) {
+  make({.maxBitDepth = 12});
+  inGraph();
+  ASSERT_EQ(control()->Run(), S_OK);
+  ASSERT_TRUE(samplesReach(3));
+  sink()->blockReceive = true;
+  ResetEvent(sink()->receiving);
+  ASSERT_EQ(WaitForSingleObject(sink()->receiving, 2000), WAIT_OBJECT_0);
+  const DWORD begin = GetTickCount();
+  EXPECT_EQ(filter_->put_BitDepth(1), S_OK);
+  EXPECT_LT(GetTickCount() - begin, 8000u);  // one pin: one 5 s bound, the renderer holds 10 s
+  EXPECT_EQ(log().bitDepthCalls.load(), 1);
+  sink()->blockReceive = false;
+  SetEvent(sink()->releaseReceive);
+  EXPECT_TRUE(samplesReach(sink()->samples.load() + 5));
+  const DWORD stopBegin = GetTickCount();
+  EXPECT_EQ(control()->Stop(), S_OK);
+  EXPECT_LT(GetTickCount() - stopBegin, 2000u);
+}
+
+IAMVideoControl* videoControl(CDcm* filter) {
+  return static_cast<IAMVideoControl*>(filter);
+}
+
+// Only the trigger flag on the still pin takes a still: one sample of the connected still size,
+// a sync point without time stamps, while the preview goes on at its own size.
+TEST_F(PinTest, TheTriggerFlagOnTheStillPinTakesOneStill) {
+  enum class Target { Still, Preview, None };
+  struct Case {
+    Target target;
+    LONG mode;
+    HRESULT result;
+    int stills;
+  } const cases[] = {
+      {Target::Still, VideoControlFlag_Trigger, S_OK, 1},
+      {Target::Still, 0, S_OK, 0},
+      {Target::Still, VideoControlFlag_ExternalTriggerEnable, S_OK, 0},
+      {Target::Preview, VideoControlFlag_Trigger, E_FAIL, 0},
+      {Target::None, VideoControlFlag_Trigger, E_FAIL, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    make({.stills = 2});
+    provider_->last->stillIndex = 1;
+    inGraph(true);
+    ASSERT_EQ(control()->Run(), S_OK);
+    ASSERT_TRUE(samplesReach(3));
+    IPin* pin = c.target == Target::Still     ? static_cast<IPin*>(still())
+                : c.target == Target::Preview ? static_cast<IPin*>(preview())
+                                              : nullptr;
+    EXPECT_EQ(videoControl(filter_)->SetMode(pin, c.mode), c.result);
+    Sleep(300);
+    EXPECT_EQ(sink(1)->samples.load(), c.stills);
+    if (c.stills > 0) {
+      EXPECT_EQ(sink(1)->lastLength.load(), 320 * 240 * 3);
+      EXPECT_TRUE(sink(1)->startTimes.empty());
+    }
+    const int previews = sink(0)->samples.load();
+    EXPECT_TRUE(samplesReach(previews + 3));
+    EXPECT_EQ(sink(0)->lastLength.load(), 640 * 480 * 3);
+    TearDown();
+  }
+}
+
+TEST_F(PinTest, VideoControlAnswersCapsAndMode) {
+  for (uint32_t stills : {2u, 0u}) {
+    make({.stills = stills});
+    LONG value = -1;
+    EXPECT_EQ(videoControl(filter_)->GetCaps(nullptr, &value), S_OK);
+    EXPECT_EQ(value, stills ? VideoControlFlag_Trigger : 0);
+    EXPECT_EQ(videoControl(filter_)->GetCaps(nullptr, nullptr), E_POINTER);
+    value = -1;
+    EXPECT_EQ(videoControl(filter_)->GetMode(nullptr, &value), S_OK);
+    EXPECT_EQ(value, 0);
+    EXPECT_EQ(videoControl(filter_)->GetMode(nullptr, nullptr), E_POINTER);
+    LONGLONG rate = 0;
+    EXPECT_EQ(videoControl(filter_)->GetCurrentActualFrameRate(nullptr, &rate), E_NOTIMPL);
+    TearDown();
+  }
+}
+
+// The still pin alone runs the camera; triggers while a still is being taken collapse into one
+// more; a stop ends a pin waiting for a trigger or inside a slow still at once.
+TEST_F(PinTest, StillsAloneQuickTriggersAndStops) {
+  make({.stills = 2, .snapMs = 300});
+  inGraph(true, false);
+  ASSERT_EQ(control()->Run(), S_OK);
+  Sleep(100);
+  EXPECT_EQ(log().starts.load(), 1);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(videoControl(filter_)->SetMode(still(), 8), S_OK);
+  Sleep(1200);
+  EXPECT_GE(sink(1)->samples.load(), 1);
+  EXPECT_LE(sink(1)->samples.load(), 2);
+  DWORD begin = GetTickCount();
+  EXPECT_EQ(control()->Stop(), S_OK);  // waiting for a trigger
+  EXPECT_LT(GetTickCount() - begin, 2000u);
+  ASSERT_EQ(control()->Run(), S_OK);
+  EXPECT_EQ(videoControl(filter_)->SetMode(still(), 8), S_OK);
+  Sleep(100);
+  begin = GetTickCount();
+  EXPECT_EQ(control()->Stop(), S_OK);  // inside a still
+  EXPECT_LT(GetTickCount() - begin, 2000u);
+  EXPECT_EQ(log().stops.load(), 2);
+}
+
+// While "~Still" is connected its samples are sized for the connected still: a page choosing
+// another still size, through the filter or a pin, is refused and the next still keeps its size.
+TEST_F(PinTest, AConnectedStillKeepsItsSize) {
+  make({.stills = 2});
+  provider_->last->stillIndex = 1;
+  inGraph(true);
+  struct Case {
+    ILumorixStillImage* target;
+    uint32_t index;
+    HRESULT result;
+  } const cases[] = {
+      {static_cast<ILumorixStillImage*>(filter_), 0, E_UNEXPECTED},
+      {static_cast<ILumorixStillImage*>(preview()), 0, E_UNEXPECTED},
+      {static_cast<ILumorixStillImage*>(still()), 0, E_UNEXPECTED},
+      {static_cast<ILumorixStillImage*>(filter_), 1, S_OK},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.target->put_eStillSize(c.index), c.result);
+    EXPECT_EQ(provider_->last->stillIndex.load(), 1u);
+  }
+  EXPECT_EQ(static_cast<ILumorixStillImage*>(still())->put_StillSize(640, 480), E_UNEXPECTED);
+  ASSERT_EQ(control()->Run(), S_OK);
+  EXPECT_EQ(videoControl(filter_)->SetMode(still(), VideoControlFlag_Trigger), S_OK);
+  for (int i = 0; i < 100 && sink(1)->samples.load() == 0; ++i) Sleep(10);
+  EXPECT_EQ(sink(1)->samples.load(), 1);
+  EXPECT_EQ(sink(1)->lastLength.load(), 320 * 240 * 3);
+}
+
+// While the preview is connected its size is fixed: a region may move, not resize, and the
+// full-frame form is taken only when the region is the full frame already. Through the filter
+// and through a pin alike.
+TEST_F(PinTest, ARegionMovesButKeepsTheConnectedSize) {
+  struct Case {
+    uint32_t previewIndex;  // 0: 640 x 480, the full frame; 1: 320 x 240
+    bool connected;
+    uint32_t put[4];
+    HRESULT result;
+    uint32_t reached[4];  // what the camera was given; zeros: not called
+  } const cases[] = {
+      {1, true, {100, 50, 320, 240}, S_OK, {100, 50, 320, 240}},
+      {1, true, {0, 0, 640, 480}, E_UNEXPECTED, {}},
+      {1, true, {0, 0, 0, 240}, E_UNEXPECTED, {}},
+      {0, true, {0, 0, 0, 480}, S_OK, {0, 0, 640, 480}},
+      {1, false, {8, 8, 64, 48}, S_OK, {8, 8, 64, 48}},
+  };
+  for (int target = 0; target < 2; ++target) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << "row " << (&c - cases) << " target " << target);
+      make({});
+      provider_->last->previewIndex = c.previewIndex;
+      if (c.connected) inGraph();
+      ILumorix* face =
+          target == 0 ? static_cast<ILumorix*>(filter_) : static_cast<ILumorix*>(preview());
+      EXPECT_EQ(face->put_Roi(c.put[0], c.put[1], c.put[2], c.put[3]), c.result);
+      CameraDouble* cam = provider_->last;
+      EXPECT_EQ(cam->roiCalls.load(), c.reached[2] ? 1 : 0);
+      for (int k = 0; k < 4; ++k) EXPECT_EQ(cam->roi[k], c.reached[k]) << k;
+      TearDown();
+    }
+  }
+}
+
+// A renderer calling back into the filter on the pin's own worker would wait for its own reply:
+// refused at once, nothing done, the camera not called.
+TEST_F(PinTest, ABitDepthChangeOnAPinWorkerIsRefused) {
+  make({.maxBitDepth = 12});
+  inGraph();
+  std::atomic<HRESULT> depth{S_OK};
+  std::atomic<bool> called{false};
+  sink()->onReceive = [&] {
+    if (called.exchange(true)) return;
+    depth = filter_->put_BitDepth(1);
+  };
+  ASSERT_EQ(control()->Run(), S_OK);
+  ASSERT_TRUE(samplesReach(3));
+  EXPECT_EQ(depth.load(), RPC_E_WRONG_THREAD);
+  EXPECT_EQ(log().bitDepthCalls.load(), 0);
+  control()->Stop();
+  sink()->onReceive = nullptr;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "tests/dshow/support/capture_graph.h"
 
 #include <cwchar>
+#include <string>
 
 // In strmiids, not declared by mingw-w64's qedit.h.
 extern "C" const CLSID CLSID_SampleGrabber;
@@ -60,7 +61,12 @@ HRESULT CaptureGraph::begin(IBaseFilter* filter) {
   return graph->AddFilter(filter, L"Source");
 }
 
-HRESULT CaptureGraph::render(FrameLog& log) {
+namespace {
+
+// One pin category of the source through an RGB24 grabber reporting to log into a null renderer.
+HRESULT RenderCategory(CaptureGraph& g, const GUID& category, FrameLog& log,
+                       ComPtr<IBaseFilter>& grabberFilter, ComPtr<IBaseFilter>& renderer,
+                       ComPtr<ISampleGrabber>& grabber, const wchar_t* name) {
   ZX_STEP(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                            grabberFilter.outVoid()));
   ZX_STEP(CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
@@ -72,10 +78,23 @@ HRESULT CaptureGraph::render(FrameLog& log) {
   ZX_STEP(grabber->SetMediaType(&wanted));
   ZX_STEP(grabber->SetBufferSamples(FALSE));
   ZX_STEP(grabber->SetCallback(&log, 0));
-  ZX_STEP(graph->AddFilter(grabberFilter.get(), L"Grabber"));
-  ZX_STEP(graph->AddFilter(renderer.get(), L"Renderer"));
-  ZX_STEP(builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source.get(),
-                                grabberFilter.get(), renderer.get()));
+  ZX_STEP(g.graph->AddFilter(grabberFilter.get(), name));
+  std::wstring rendererName = std::wstring(name) + L" renderer";
+  ZX_STEP(g.graph->AddFilter(renderer.get(), rendererName.c_str()));
+  return g.builder->RenderStream(&category, &MEDIATYPE_Video, g.source.get(), grabberFilter.get(),
+                                 renderer.get());
+}
+
+}  // namespace
+
+HRESULT CaptureGraph::renderStill(FrameLog& log) {
+  return RenderCategory(*this, PIN_CATEGORY_STILL, log, stillGrabberFilter, stillRenderer,
+                        stillGrabber, L"Still grabber");
+}
+
+HRESULT CaptureGraph::render(FrameLog& log) {
+  ZX_STEP(RenderCategory(*this, PIN_CATEGORY_CAPTURE, log, grabberFilter, renderer, grabber,
+                         L"Grabber"));
   ComPtr<IMediaFilter> timing = graph.as<IMediaFilter>(IID_IMediaFilter);
   ZX_STEP(timing ? timing->SetSyncSource(nullptr) : E_NOINTERFACE);  // samples as they come
   ZX_STEP(graph->QueryInterface(IID_IMediaControl, control.outVoid()));
@@ -87,11 +106,15 @@ HRESULT CaptureGraph::render(FrameLog& log) {
 void CaptureGraph::release() {
   if (control) control->Stop();
   if (grabber) grabber->SetCallback(nullptr, 0);
+  if (stillGrabber) stillGrabber->SetCallback(nullptr, 0);
   events.reset();
   control.reset();
   grabber.reset();
   renderer.reset();
   grabberFilter.reset();
+  stillGrabber.reset();
+  stillRenderer.reset();
+  stillGrabberFilter.reset();
   builder.reset();
   graph.reset();
   source.reset();

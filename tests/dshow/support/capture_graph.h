@@ -50,12 +50,14 @@ struct CaptureGraph {
   HRESULT begin(IBaseFilter* source);
   // The grabber reporting to log and the renderer, the capture pin rendered through them, no clock.
   HRESULT render(FrameLog& log);
+  // The still pin rendered the same way into a second grabber and renderer; before Run.
+  HRESULT renderStill(FrameLog& log);
   void release();
 
   ComPtr<IGraphBuilder> graph;
   ComPtr<ICaptureGraphBuilder2> builder;
-  ComPtr<IBaseFilter> source, grabberFilter, renderer;
-  ComPtr<ISampleGrabber> grabber;
+  ComPtr<IBaseFilter> source, grabberFilter, renderer, stillGrabberFilter, stillRenderer;
+  ComPtr<ISampleGrabber> grabber, stillGrabber;
   ComPtr<IMediaControl> control;
   ComPtr<IMediaEvent> events;
 };

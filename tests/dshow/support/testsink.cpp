@@ -134,6 +134,7 @@ HRESULT STDMETHODCALLTYPE TestSinkPin::GetAllocatorRequirements(ALLOCATOR_PROPER
 
 HRESULT STDMETHODCALLTYPE TestSinkPin::Receive(IMediaSample* sample) {
   if (!sample) return E_POINTER;
+  if (onReceive) onReceive();
   ++samples;
   lastLength = sample->GetActualDataLength();
   REFERENCE_TIME start = 0;

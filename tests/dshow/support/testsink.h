@@ -5,6 +5,7 @@
 #include <dshow.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -43,6 +44,8 @@ class TestSinkPin : public CBasePin, public IMemInputPin {
   HANDLE releaseReceive;                 // manual-reset; ends a blocked Receive
   HANDLE receiving;                      // auto-reset; set whenever Receive starts
   std::atomic<bool> holdSamples{false};  // Receive keeps every sample, as a queueing renderer
+  // Runs inside Receive, on the upstream pin's worker thread; set before running.
+  std::function<void()> onReceive;
   // Stops holding and gives back the samples held.
   void releaseHeld();
 
