@@ -193,6 +193,7 @@ TEST_F(CaptureHostTest, FailuresEndWithAReasonAndTheirCode) {
       {L"--frames many", 2, "bad value for --frames"},
       {L"--out", 2, "--out needs a value"},
       {L"--properties", 1, "the device has no standard camera properties"},
+      {L"--still --frames 2", 1, "the device has no free still pin"},
   };
   for (const auto& c : cases) {
     const HostRun run = RunHost(c.arguments, scratch_);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 #include <vector>
 
 // In strmiids but not declared by mingw-w64's qedit.h.
@@ -56,7 +57,7 @@ bool CaptureGraph::build(IBaseFilter* source, LONG width, LONG height, std::stri
   }
   if (width && !selectSize(width, height, error)) return false;
   if (!connect(source, error)) return false;
-  const VIDEOINFOHEADER* vih = connected_.rgb24();
+  const VIDEOINFOHEADER* vih = preview_.connected.rgb24();
   if (width && vih &&
       (vih->bmiHeader.biWidth != width || std::labs(vih->bmiHeader.biHeight) != height)) {
     *error = "asked for " + SizeText(width, height) + " but the graph connected " +
@@ -69,23 +70,44 @@ bool CaptureGraph::build(IBaseFilter* source, LONG width, LONG height, std::stri
 bool CaptureGraph::createFilters(IBaseFilter* source, std::string* error) {
   if (!Create(CLSID_FilterGraph, IID_IGraphBuilder, &graph_, "no filter graph", error) ||
       !Create(CLSID_CaptureGraphBuilder2, IID_ICaptureGraphBuilder2, &builder_,
-              "no capture graph builder", error) ||
-      !Create(CLSID_SampleGrabber, IID_IBaseFilter, &grabberFilter_, "no sample grabber", error) ||
-      !Create(CLSID_NullRenderer, IID_IBaseFilter, &renderer_, "no null renderer", error)) {
+              "no capture graph builder", error)) {
     return false;
   }
-  grabber_ = grabberFilter_.as<ISampleGrabber>(IID_ISampleGrabber);
   control_ = graph_.as<IMediaControl>(IID_IMediaControl);
   events_ = graph_.as<IMediaEvent>(IID_IMediaEvent);
-  if (!grabber_ || !control_ || !events_) {
+  if (!control_ || !events_) {
     *error = "the filter graph lacks a control interface";
     return false;
   }
   return !Failed(builder_->SetFiltergraph(graph_.get()), "SetFiltergraph", error) &&
          !Failed(graph_->AddFilter(source, L"Source"), "adding the device", error) &&
-         !Failed(graph_->AddFilter(grabberFilter_.get(), L"Grabber"), "adding the grabber",
+         addBranch(&preview_, L"Grabber", error);
+}
+
+// A grabber that takes RGB24 only, and its null renderer, in the graph under name.
+bool CaptureGraph::addBranch(Branch* branch, const wchar_t* name, std::string* error) {
+  if (!Create(CLSID_SampleGrabber, IID_IBaseFilter, &branch->grabberFilter, "no sample grabber",
+              error) ||
+      !Create(CLSID_NullRenderer, IID_IBaseFilter, &branch->renderer, "no null renderer", error)) {
+    return false;
+  }
+  branch->grabber = branch->grabberFilter.as<ISampleGrabber>(IID_ISampleGrabber);
+  if (!branch->grabber) {
+    *error = "the sample grabber has no ISampleGrabber";
+    return false;
+  }
+  AM_MEDIA_TYPE wanted = {};
+  wanted.majortype = MEDIATYPE_Video;
+  wanted.subtype = MEDIASUBTYPE_RGB24;
+  wanted.formattype = FORMAT_VideoInfo;
+  const std::wstring rendererName = std::wstring(name) + L" renderer";
+  return !Failed(branch->grabber->SetMediaType(&wanted), "the grabber refuses RGB24", error) &&
+         !Failed(branch->grabber->SetOneShot(FALSE), "SetOneShot", error) &&
+         !Failed(branch->grabber->SetBufferSamples(FALSE), "SetBufferSamples", error) &&
+         !Failed(graph_->AddFilter(branch->grabberFilter.get(), name), "adding the grabber",
                  error) &&
-         !Failed(graph_->AddFilter(renderer_.get(), L"Null"), "adding the renderer", error);
+         !Failed(graph_->AddFilter(branch->renderer.get(), rendererName.c_str()),
+                 "adding the renderer", error);
 }
 
 // The RGB24 capability of that size, set as the pin's format before it connects.
@@ -123,37 +145,73 @@ bool CaptureGraph::selectSize(LONG width, LONG height, std::string* error) {
 // Through the capture category, as hosts do: the builder may put a smart tee after the pin, whose
 // paused state lets the graph run on a source that delivers only while running.
 bool CaptureGraph::connect(IBaseFilter* source, std::string* error) {
-  AM_MEDIA_TYPE wanted = {};
-  wanted.majortype = MEDIATYPE_Video;
-  wanted.subtype = MEDIASUBTYPE_RGB24;
-  wanted.formattype = FORMAT_VideoInfo;
-  if (Failed(grabber_->SetMediaType(&wanted), "the grabber refuses RGB24", error) ||
-      Failed(grabber_->SetOneShot(FALSE), "SetOneShot", error) ||
-      Failed(grabber_->SetBufferSamples(FALSE), "SetBufferSamples", error) ||
-      Failed(builder_->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source,
-                                    grabberFilter_.get(), renderer_.get()),
-             "the capture pin does not connect to the grabber in RGB24", error)) {
-    return false;
-  }
+  if (!renderBranch(source, PIN_CATEGORY_CAPTURE, &preview_, error)) return false;
   // No reference clock: each frame goes on as soon as it comes, at the source's own pace.
   ComPtr<IMediaFilter> timing = graph_.as<IMediaFilter>(IID_IMediaFilter);
   if (!timing) {
     *error = "the filter graph has no IMediaFilter";
     return false;
   }
-  if (Failed(timing->SetSyncSource(nullptr), "SetSyncSource", error) ||
-      Failed(grabber_->GetConnectedMediaType(&connected_.mt), "GetConnectedMediaType", error)) {
+  return !Failed(timing->SetSyncSource(nullptr), "SetSyncSource", error);
+}
+
+bool CaptureGraph::renderBranch(IBaseFilter* source, const GUID& category, Branch* branch,
+                                std::string* error) {
+  const bool still = category == PIN_CATEGORY_STILL;
+  if (Failed(builder_->RenderStream(&category, &MEDIATYPE_Video, source,
+                                    branch->grabberFilter.get(), branch->renderer.get()),
+             still ? "the still pin does not connect to its grabber in RGB24"
+                   : "the capture pin does not connect to the grabber in RGB24",
+             error) ||
+      Failed(branch->grabber->GetConnectedMediaType(&branch->connected.mt), "GetConnectedMediaType",
+             error)) {
     return false;
   }
-  if (!connected_.rgb24()) {
+  if (!branch->connected.rgb24()) {
     *error = "the grabber connected something other than RGB24 with a VIDEOINFOHEADER";
     return false;
   }
   return true;
 }
 
-bool CaptureGraph::run(ISampleGrabberCB* sink, std::string* error) {
-  if (Failed(grabber_->SetCallback(sink, 0), "SetCallback", error)) return false;
+bool CaptureGraph::addStill(IBaseFilter* source, std::string* error) {
+  ComPtr<IPin> pin;
+  if (Failed(builder_->FindPin(source, PINDIR_OUTPUT, &PIN_CATEGORY_STILL, &MEDIATYPE_Video, TRUE,
+                               0, pin.out()),
+             "the device has no free still pin", error)) {
+    return false;
+  }
+  return addBranch(&still_, L"Still grabber", error) &&
+         renderBranch(source, PIN_CATEGORY_STILL, &still_, error);
+}
+
+bool CaptureGraph::triggerStill(IBaseFilter* source, std::string* error) {
+  ComPtr<IAMVideoControl> video;
+  if (Failed(source->QueryInterface(IID_IAMVideoControl, video.outVoid()),
+             "the device has no IAMVideoControl to trigger a still", error)) {
+    return false;
+  }
+  ComPtr<IPin> pin;
+  LONG caps = 0;
+  if (Failed(builder_->FindPin(source, PINDIR_OUTPUT, &PIN_CATEGORY_STILL, &MEDIATYPE_Video, FALSE,
+                               0, pin.out()),
+             "the still pin is gone", error) ||
+      Failed(video->GetCaps(pin.get(), &caps), "IAMVideoControl::GetCaps", error)) {
+    return false;
+  }
+  if (!(caps & VideoControlFlag_Trigger)) {
+    *error = "the still pin cannot be triggered (its caps are " + std::to_string(caps) + ")";
+    return false;
+  }
+  return !Failed(video->SetMode(pin.get(), VideoControlFlag_Trigger),
+                 "IAMVideoControl::SetMode with the trigger", error);
+}
+
+bool CaptureGraph::run(ISampleGrabberCB* sink, ISampleGrabberCB* stillSink, std::string* error) {
+  if (Failed(preview_.grabber->SetCallback(sink, 0), "SetCallback", error)) return false;
+  if (still_.grabber && Failed(still_.grabber->SetCallback(stillSink, 0), "SetCallback", error)) {
+    return false;
+  }
   running_ = true;  // a run that failed half-way still needs its stop
   return !Failed(control_->Run(), "the graph does not run", error);
 }
@@ -198,5 +256,7 @@ bool CaptureGraph::readEvents(std::string* error) {
 void CaptureGraph::stop() {
   if (control_ && running_) control_->Stop();
   running_ = false;
-  if (grabber_) grabber_->SetCallback(nullptr, 0);
+  for (Branch* branch : {&preview_, &still_}) {
+    if (branch->grabber) branch->grabber->SetCallback(nullptr, 0);
+  }
 }

@@ -87,6 +87,28 @@ int Summarize(const FrameSink& sink, const BITMAPINFOHEADER& bmi, const Options&
   return 0;
 }
 
+// Triggers the still once the preview frames are in, and waits for it as long as for them.
+bool TakeStill(CaptureGraph& graph, IBaseFilter* source, FrameSink& still, const Options& o,
+               std::string* error) {
+  g_step = "triggering a still";
+  if (!graph.triggerStill(source, error)) return false;
+  g_step = "waiting for the still";
+  if (graph.waitFor(still.done(), static_cast<DWORD>(o.timeoutSeconds) * 1000, error)) return true;
+  *error = "no still came: " + *error;
+  return false;
+}
+
+// The still's line; false for a still that broke a check or could not be written.
+bool ReportStill(const FrameSink& still, const Options& o, std::string* error) {
+  const BITMAPINFOHEADER& bmi = still.format();
+  std::printf("still: %ldx%ld", bmi.biWidth, std::labs(bmi.biHeight));
+  if (!o.outDir.empty()) std::printf(" in %s", Utf8(still.lastPicture().wstring()).c_str());
+  std::printf("\n");
+  if (still.saveFailures()) *error = "the still was not written";
+  if (still.violations()) *error = "the still broke a check";
+  return error->empty();
+}
+
 int Capture(const Options& o) {
   std::string error;
   ComPtr<IBaseFilter> source;
@@ -101,20 +123,33 @@ int Capture(const Options& o) {
   const BITMAPINFOHEADER& bmi = graph.format().bmiHeader;
   std::printf("format: %ldx%ld RGB24, %lu bytes a frame\n", bmi.biWidth, std::labs(bmi.biHeight),
               static_cast<unsigned long>(bmi.biSizeImage));
+  ComPtr<FrameSink> still;
+  if (o.still) {
+    if (!graph.addStill(source.get(), &error)) return Fail(error);
+    const BITMAPINFOHEADER& s = graph.stillFormat().bmiHeader;
+    std::printf("still format: %ldx%ld RGB24, %lu bytes\n", s.biWidth, std::labs(s.biHeight),
+                static_cast<unsigned long>(s.biSizeImage));
+    still = ComPtr<FrameSink>(new FrameSink(1, graph.stillFormat(), o.outDir, 0, SinkKind::kStill));
+  }
   std::error_code made;
   if (!o.outDir.empty() && !std::filesystem::create_directories(o.outDir, made) && made) {
     return Fail("cannot create " + Utf8(o.outDir) + ": " + made.message());
   }
   ComPtr<FrameSink> sink(new FrameSink(o.frames, graph.format(), o.outDir, o.saveEvery));
   g_step = "starting the graph";
-  bool ok = graph.run(sink.get(), &error);
+  bool ok = graph.run(sink.get(), still.get(), &error);
   g_step = "waiting for frames";
   ok = ok && graph.waitFor(sink->done(), static_cast<DWORD>(o.timeoutSeconds) * 1000, &error);
+  if (!ok)
+    error +=
+        " after " + std::to_string(sink->frames()) + " of " + std::to_string(o.frames) + " frames";
+  ok = ok && (!still || TakeStill(graph, source.get(), *still.get(), o, &error));
   g_step = "stopping the graph";
   graph.stop();
-  if (!ok) {
-    return Fail(error + " after " + std::to_string(sink->frames()) + " of " +
-                std::to_string(o.frames) + " frames");
+  if (!ok) return Fail(error);
+  if (still && !ReportStill(*still.get(), o, &error)) {
+    Summarize(*sink.get(), bmi, o);
+    return Fail(error);
   }
   return Summarize(*sink.get(), bmi, o);
 }
@@ -132,8 +167,9 @@ int main() {
     std::printf("%s", kUsage);
     return 0;
   }
-  // Building and stopping get their own minute beyond the wait for the frames.
-  Watchdog watchdog(static_cast<DWORD>(options.timeoutSeconds + 60) * 1000);
+  // Building and stopping get their own minute beyond the waits for the frames and the still.
+  const int waits = options.still ? 2 : 1;
+  Watchdog watchdog(static_cast<DWORD>(options.timeoutSeconds * waits + 60) * 1000);
   ComScope com;
   if (FAILED(com.hr)) return Fail("COM does not start: " + HresultText(com.hr));
   return Capture(options);

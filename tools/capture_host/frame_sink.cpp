@@ -21,12 +21,18 @@ double Seconds(REFERENCE_TIME t) {
 }  // namespace
 
 FrameSink::FrameSink(int wanted, const VIDEOINFOHEADER& format, std::filesystem::path outDir,
-                     int saveEvery)
+                     int saveEvery, SinkKind kind)
     : wanted_(wanted),
       format_(format.bmiHeader),
       imageBytes_(ImageBytes(format.bmiHeader)),
       outDir_(std::move(outDir)),
-      saveEvery_(saveEvery) {}
+      saveEvery_(saveEvery),
+      kind_(kind) {}
+
+std::filesystem::path FrameSink::lastPicture() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return lastPicture_;
+}
 
 HRESULT STDMETHODCALLTYPE FrameSink::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
@@ -62,8 +68,12 @@ void FrameSink::take(IMediaSample* sample) {
   const long length = sample->GetActualDataLength();
   REFERENCE_TIME start = 0, stop = 0;
   const bool timed = SUCCEEDED(sample->GetTime(&start, &stop));
-  std::printf("frame %d/%d: %ldx%ld, %ld bytes, time %.6f s\n", n, wanted_, format_.biWidth,
-              std::labs(format_.biHeight), length, timed ? Seconds(start) : -1.0);
+  const bool still = kind_ == SinkKind::kStill;
+  char when[48] = "untimed";  // a still's own way; an untimed frame is a violation, shown as -1 s
+  if (timed || !still)
+    std::snprintf(when, sizeof(when), "time %.6f s", timed ? Seconds(start) : -1.0);
+  std::printf("%s %d/%d: %ldx%ld, %ld bytes, %s\n", still ? "still" : "frame", n, wanted_,
+              format_.biWidth, std::labs(format_.biHeight), length, when);
   BYTE* pixels = nullptr;
   if (checkSample(n, length, timed, start) && wantsPicture(n) &&
       SUCCEEDED(sample->GetPointer(&pixels)) && pixels) {
@@ -73,13 +83,17 @@ void FrameSink::take(IMediaSample* sample) {
   if (n == wanted_) SetEvent(done_.get());
 }
 
-// Every sample holds one whole frame of the connected format, and its start time comes after
-// the one before. False when the sample breaks either.
+// Every sample holds one whole frame of the connected format, and a preview frame's start time
+// comes after the one before. False when the sample breaks either.
 bool FrameSink::checkSample(int n, long length, bool timed, REFERENCE_TIME start) {
   const bool whole = length == imageBytes_;
   if (!whole) {
-    std::printf("violation: frame %d has %ld bytes, the format's image is %ld\n", n, length,
-                imageBytes_);
+    std::printf("violation: %s %d has %ld bytes, the format's image is %ld\n",
+                kind_ == SinkKind::kStill ? "still" : "frame", n, length, imageBytes_);
+  }
+  if (kind_ == SinkKind::kStill) {
+    if (!whole) ++violations_;
+    return whole;
   }
   bool ordered = timed;
   if (!timed) {
@@ -104,10 +118,15 @@ bool FrameSink::wantsPicture(int n) const {
 
 void FrameSink::save(int n, const BYTE* pixels, long length) {
   wchar_t name[32];
-  swprintf(name, 32, L"frame-%04d.bmp", n);
+  if (kind_ == SinkKind::kStill) {
+    swprintf(name, 32, wanted_ == 1 ? L"still.bmp" : L"still-%04d.bmp", n);
+  } else {
+    swprintf(name, 32, L"frame-%04d.bmp", n);
+  }
   const std::filesystem::path path = outDir_ / name;
   if (WriteRgb24Bmp(path, format_, pixels, static_cast<size_t>(length))) {
     ++saved_;
+    lastPicture_ = path;
     std::printf("  saved %s\n", Utf8(path.wstring()).c_str());
   } else {
     ++saveFailures_;

@@ -11,10 +11,14 @@
 
 #include "tools/capture_host/com.h"
 
+// Preview frames carry rising times; a still is a single picture that may carry none.
+enum class SinkKind { kFrames, kStill };
+
 class FrameSink final : public ISampleGrabberCB {
  public:
   // format: the connected RGB24 type. outDir empty: no pictures.
-  FrameSink(int wanted, const VIDEOINFOHEADER& format, std::filesystem::path outDir, int saveEvery);
+  FrameSink(int wanted, const VIDEOINFOHEADER& format, std::filesystem::path outDir, int saveEvery,
+            SinkKind kind = SinkKind::kFrames);
 
   // Starts with one reference, the creator's; the grabber holds another while it is set.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
@@ -27,9 +31,12 @@ class FrameSink final : public ISampleGrabberCB {
 
   HANDLE done() const { return done_.get(); }  // set when the wanted frames have arrived
   int frames() const { return frames_.load(); }
+  const BITMAPINFOHEADER& format() const { return format_; }
   int violations() const { return violations_.load(); }
   int saved() const { return saved_.load(); }
   int saveFailures() const { return saveFailures_.load(); }
+  // Where the last picture went; empty while none is written.
+  std::filesystem::path lastPicture() const;
 
  private:
   void take(IMediaSample* sample);
@@ -45,8 +52,10 @@ class FrameSink final : public ISampleGrabberCB {
   const long imageBytes_;
   const std::filesystem::path outDir_;
   const int saveEvery_;
+  const SinkKind kind_;
   Handle done_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-  std::mutex lock_;
+  mutable std::mutex lock_;
+  std::filesystem::path lastPicture_;
   bool haveTime_ = false;
   REFERENCE_TIME lastStart_ = 0;
   std::atomic<int> frames_{0};

@@ -7,10 +7,12 @@
 
 const char kUsage[] =
     "usage: capture_host [--device NAME] [--frames N] [--size WxH] [--out DIR]\n"
-    "                    [--save-every K] [--timeout SECONDS] [--properties]\n"
+    "                    [--save-every K] [--timeout SECONDS] [--still] [--properties]\n"
     "  Lists the video input devices, captures N frames (default 30) of RGB24 video from the\n"
     "  one named NAME (default Zerithal) and prints a line per frame. With --out, the first and\n"
     "  the last frame (and every K-th with --save-every) are written there as BMP files.\n"
+    "  --still also renders the still pin, triggers one still once the frames are in and\n"
+    "  writes it as still.bmp beside them.\n"
     "  --properties prints each standard camera property's range, value and flags instead.\n"
     "  Exit code: 0 all well, 1 capture failed, 2 bad usage, 3 frames broke a check.\n";
 
@@ -58,8 +60,10 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options* options, std::
                                            L"--out",    L"--save-every", L"--timeout"};
   for (size_t i = 0; i < args.size(); ++i) {
     const std::wstring& name = args[i];
-    if (name == L"--help" || name == L"-h" || name == L"--properties") {
-      (name == L"--properties" ? options->properties : options->help) = true;
+    if (name == L"--help" || name == L"-h" || name == L"--properties" || name == L"--still") {
+      (name == L"--properties" ? options->properties
+       : name == L"--still"    ? options->still
+                               : options->help) = true;
       continue;
     }
     bool known = false;

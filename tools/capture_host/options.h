@@ -15,6 +15,7 @@ struct Options {
   int saveEvery = 0;    // 0: the first and the last frame only
   int timeoutSeconds = 30;
   bool properties = false;  // print the standard camera properties instead of capturing
+  bool still = false;       // also take one still through the device's still pin
   bool help = false;
 };
 
