@@ -1,9 +1,11 @@
-// capture_host against the test source filter in wine's DirectShow: its lines, pictures and codes.
+// capture_host in wine's DirectShow against the test source filter (its lines, pictures and codes)
+// and, in a prefix with a simulated camera, against the module's own stills.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/wine/shim_client.h"
 #include "tests/dshow/testsource/testsource.h"
 #include "tests/wine/regsvr32.h"
 
@@ -32,16 +35,17 @@ struct Handle {
   }
 };
 
-// Runs capture_host on the test source with these arguments; its output goes through a file.
-HostRun RunHost(const std::wstring& arguments, const fs::path& scratch) {
+// Runs capture_host on a device with these arguments; its output goes through a file.
+HostRun RunHost(const std::wstring& arguments, const fs::path& scratch,
+                const wchar_t* device = L"Zerithal Test Source") {
   const fs::path log = scratch / "host.log";
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   Handle file{CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
                           nullptr)};
   HostRun run;
   if (file.h == INVALID_HANDLE_VALUE) return run;
-  std::wstring command = L"\"" + BesideExecutable(L"capture_host.exe") +
-                         L"\" --device \"Zerithal Test Source\" " + arguments;
+  std::wstring command = L"\"" + BesideExecutable(L"capture_host.exe") + L"\" --device \"" +
+                         device + L"\" " + arguments;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -83,8 +87,9 @@ std::vector<Progress> ProgressLines(const std::string& output) {
   return lines;
 }
 
-// The headers of a BMP file and its first pixel byte, checked against an RGB24 bottom-up frame.
-void ExpectBmp(const fs::path& path, LONG width, LONG height, BYTE firstByte) {
+// The headers of a BMP file and its first pixel byte, checked against an RGB24 bottom-up frame;
+// firstByte -1: any.
+void ExpectBmp(const fs::path& path, LONG width, LONG height, int firstByte) {
   std::ifstream in(path, std::ios::binary);
   const std::string bytes{std::istreambuf_iterator<char>(in), {}};
   const DWORD image = static_cast<DWORD>(((width * 3 + 3) & ~3) * height);
@@ -103,7 +108,9 @@ void ExpectBmp(const fs::path& path, LONG width, LONG height, BYTE firstByte) {
   EXPECT_EQ(info.biBitCount, 24);
   EXPECT_EQ(info.biCompression, static_cast<DWORD>(BI_RGB));
   EXPECT_EQ(info.biSizeImage, image);
-  EXPECT_EQ(static_cast<BYTE>(bytes[54]), firstByte) << path << " holds another frame";
+  if (firstByte >= 0) {
+    EXPECT_EQ(static_cast<BYTE>(bytes[54]), firstByte) << path << " holds another frame";
+  }
 }
 
 std::set<std::string> FileNames(const fs::path& dir) {
@@ -113,16 +120,8 @@ std::set<std::string> FileNames(const fs::path& dir) {
   return names;
 }
 
-class CaptureHostTest : public ::testing::Test {
+class Scratch : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    ASSERT_EQ(RunRegsvr32(BesideExecutable(L"zx_testsource.dll"), false), 0);
-  }
-  // Twice: unregistering what is already gone succeeds too.
-  static void TearDownTestSuite() {
-    for (int round = 0; round < 2; ++round)
-      EXPECT_EQ(RunRegsvr32(BesideExecutable(L"zx_testsource.dll"), true), 0) << round;
-  }
   void SetUp() override {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
@@ -136,6 +135,18 @@ class CaptureHostTest : public ::testing::Test {
   }
   fs::path pictures() const { return scratch_ / "pictures"; }
   fs::path scratch_;
+};
+
+class CaptureHostTest : public Scratch {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_EQ(RunRegsvr32(BesideExecutable(L"zx_testsource.dll"), false), 0);
+  }
+  // Twice: unregistering what is already gone succeeds too.
+  static void TearDownTestSuite() {
+    for (int round = 0; round < 2; ++round)
+      EXPECT_EQ(RunRegsvr32(BesideExecutable(L"zx_testsource.dll"), true), 0) << round;
+  }
 };
 
 // Every frame a line, in order, whole and later than the one before; the first, every fifth and
@@ -200,6 +211,64 @@ TEST_F(CaptureHostTest, FailuresEndWithAReasonAndTheirCode) {
     EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
     EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
     EXPECT_TRUE(ProgressLines(run.output).empty()) << run.output;
+  }
+}
+
+// The module registered in a prefix whose driver shim serves the simulated 3.1 MP camera; elsewhere
+// these tests skip.
+class CaptureHostCamera : public Scratch {
+ protected:
+  static bool InSimPrefix() {
+    const char* count = std::getenv("ZX_SIM_CAMERA_COUNT");
+    return count && *count;
+  }
+  static void SetUpTestSuite() {
+    if (InSimPrefix()) {
+      ASSERT_TRUE(ShimRunning()) << "the simulated camera's driver shim does not start";
+      ASSERT_EQ(RunRegsvr32(BesideExecutable(L"zerithal.ax"), false), 0);
+    }
+  }
+  static void TearDownTestSuite() {
+    if (InSimPrefix()) {
+      EXPECT_EQ(RunRegsvr32(BesideExecutable(L"zerithal.ax"), true), 0);
+    }
+  }
+  void SetUp() override {
+    if (!InSimPrefix()) GTEST_SKIP() << "runs in a prefix set up with a simulated camera";
+    Scratch::SetUp();
+  }
+};
+
+// One still at the still pin's own size beside previews of either size: one untimed sample of
+// the still's image, written as a picture of that size, while the preview frames stay whole.
+TEST_F(CaptureHostCamera, TakesOneStillBesideThePreview) {
+  const struct {
+    const wchar_t* size;
+    long width, height;
+  } previews[] = {{L"1024x770", 1024, 770}, {L"2048x1534", 2048, 1534}};
+  for (const auto& p : previews) {
+    fs::remove_all(pictures());
+    const HostRun run = RunHost(std::wstring(L"--still --frames 5 --size ") + p.size +
+                                    L" --out \"" + pictures().wstring() + L"\"",
+                                scratch_, L"Zerithal");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("violation"), std::string::npos) << run.output;
+    const std::vector<Progress> frames = ProgressLines(run.output);
+    ASSERT_EQ(frames.size(), 5u) << run.output;
+    for (const Progress& f : frames) {
+      EXPECT_EQ(f.width, p.width);
+      EXPECT_EQ(f.height, p.height);
+      EXPECT_EQ(f.bytes, p.width * 3 * p.height);
+    }
+    EXPECT_NE(run.output.find("still format: 2048x1534 RGB24, 9424896 bytes"), std::string::npos)
+        << run.output;
+    const size_t still = run.output.find("still 1/1: 2048x1534, 9424896 bytes, untimed");
+    ASSERT_NE(still, std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("still 1/1", still + 1), std::string::npos) << "a second still";
+    EXPECT_NE(run.output.find("still: 2048x1534 in "), std::string::npos) << run.output;
+    const std::set<std::string> expected = {"frame-0001.bmp", "frame-0005.bmp", "still.bmp"};
+    EXPECT_EQ(FileNames(pictures()), expected);
+    ExpectBmp(pictures() / "still.bmp", 2048, 1534, -1);
   }
 }
 
