@@ -101,7 +101,8 @@ TEST(KernelsRawSteps, ColourTablesMatchALiteralLoopOnEveryIsa) {
     for (auto& v : table) v = uint8_t(rng.next());
   }
   const ColourPlanes<uint8_t> tables{t[0].data(), t[1].data(), t[2].data()};
-  const int32_t sizes[][2] = {{1, 1}, {31, 3}, {32, 2}, {33, 5}, {64, 3}, {97, 7}, {11, 9}};
+  const int32_t sizes[][2] = {{1, 1},  {31, 3}, {32, 2}, {33, 5}, {64, 3},
+                              {97, 7}, {11, 9}, {12, 5}, {36, 3}};
   for (Isa isa : testkit::availableIsas()) {
     testkit::IsaScope scope(isa);
     for (uint8_t p : {uint8_t(3), uint8_t(4)})
