@@ -13,6 +13,7 @@ using VectorFn = size_t (*)(const uint8_t*, uint8_t*, size_t, bool, bool);
 VectorFn chooseVector(Isa isa) {
   // Every processor with SSE4.1 also has SSSE3, which the shuffles need.
   static const bool ssse3 = platform::DetectCpuFeatures().sse41;
+  if (isa == Isa::Avx2) return &yuv::toRgb3Avx2;
   return isa != Isa::Scalar && ssse3 ? &yuv::toRgb3Ssse3 : nullptr;
 }
 DispatchPointer<VectorFn> gVector{&chooseVector};

@@ -8,14 +8,6 @@
 namespace kernels::yuv {
 namespace {
 
-// Each table entry is trunc(c * f) in single precision, c the centred sample. Split f into its
-// whole number and a 16-bit fraction: |c| * int + (|c| * frac) >> 16, given the sign of c back.
-// The fractions were chosen so every c of each table gives the same integer (the tests
-// compare every sample value).
-constexpr uint16_t kLumaFrac = 10747;                         // 1.164
-constexpr uint16_t kBlueFrac = 1175, kRedFrac = 39063;        // 2.018, 1.596
-constexpr uint16_t kUGreenFrac = 25631, kVGreenFrac = 53264;  // 0.391, 0.813
-
 // Eight words alternating a (U) and b (V), as the chroma words lie.
 inline __m128i pairs(uint16_t a, uint16_t b) {
   return _mm_set1_epi32(int32_t(a | uint32_t(b) << 16));

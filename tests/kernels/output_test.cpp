@@ -33,12 +33,12 @@ Layout yuvState(uint8_t p, bool byteOrder) {
   return {p, 8, 1, uint8_t(byteOrder)};
 }
 
-// Widths either side of the 16-pixel vector blocks; odd widths start every other row inside a
-// group, and an odd frame leaves its last pixel without one.
+// Widths either side of the 16- and 32-pixel vector blocks; odd widths start every other row inside
+// a group, and an odd frame leaves its last pixel without one.
 TEST(KernelsOutput, YuvVectorPathMatchesReferenceOnOddSizes) {
   for (Isa isa : testkit::availableIsas()) {
     testkit::IsaScope scope(isa);
-    for (int32_t w : {1, 2, 3, 15, 16, 17, 31, 33, 47, 49, 70})
+    for (int32_t w : {1, 2, 3, 15, 16, 17, 31, 32, 33, 47, 49, 63, 65, 70, 97})
       for (int32_t h : {1, 2, 3, 5})
         for (uint8_t p : {3, 4})
           for (bool bgr : {false, true})
