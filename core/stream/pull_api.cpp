@@ -1,6 +1,8 @@
 // Pull queues and the preview pin's pull.
 #include "core/stream/pull_api.h"
 
+#include "core/stream/stream_claims.h"
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -172,6 +174,9 @@ void PullApi::giveBack(RawBufferRecord* record) {
 
 HRESULT PullApi::PullFrameForPin(uint8_t* dst, uint32_t dstSize, platform::Event* extraEvent) {
   if (cam_.grabStatus_.load() < 0) return cam_.runState_.load() != 0 ? E_FAIL : S_FALSE;
+  // The conversion reads the pipeline state a restart rebuilds: stop and restart wait for it.
+  StreamClaim claim(cam_.claims_);
+  if (!claim.held()) return S_FALSE;
   RawBufferRecord* record = nullptr;
   {
     std::lock_guard<platform::Mutex> guard(cam_.lendLock_);

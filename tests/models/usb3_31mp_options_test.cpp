@@ -236,7 +236,13 @@ TEST(Usb3_31Options, HostThreadsToggleBinningAndByteOrderWhileThePinPulls) {
     }
   });
   auto toggle = [&](uint32_t code, int32_t a, int32_t b) {
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(rig.cam().put_Option(code, i % 2 ? a : b), S_OK);
+    for (int i = 0; i < 100; ++i) {
+      // Halfway, let the pin get a frame through (bounded), so pulls and restarts really overlap
+      // even on a slow, loaded run.
+      for (int wait = 0; i == 50 && pulled.load() == 0 && wait < 2000; ++wait)
+        std::this_thread::sleep_for(5ms);
+      EXPECT_EQ(rig.cam().put_Option(code, i % 2 ? a : b), S_OK);
+    }
   };
   std::thread binning(toggle, LUMORIX_OPTION_BINNING, 1, 2);
   std::thread order(toggle, LUMORIX_OPTION_BYTEORDER, 1, 0);

@@ -291,9 +291,9 @@ TEST(StreamRestart, RestartWhilePinPullsKeepsItsBuffer) {
   EXPECT_EQ(cam.buffers().freeList().size(), 3u);
 }
 
-// A restart while the pin converts a record: the record stays the pin's, so the new grabber gets
-// only the other two and never writes into the one being read; it comes back once the pin is done.
-TEST(StreamRestart, RestartLeavesTheRecordThePinHolds) {
+// A restart while the pin converts a record waits for the conversion (it reads the state the
+// restart rebuilds), so the record is never written while it is read; afterwards frames go on.
+TEST(StreamRestart, RestartWaitsForTheRecordThePinConverts) {
   FakeModel cam;
   platform::Event entered(platform::Event::Kind::ManualReset, false);
   platform::Event release(platform::Event::Kind::ManualReset, false);
@@ -316,20 +316,21 @@ TEST(StreamRestart, RestartLeavesTheRecordThePinHolds) {
       hr = cam.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr);
     pulled = hr;
   });
-  const bool converting = entered.wait(5000);
-  EXPECT_TRUE(converting);
-  const uint32_t before = cam.grabs.load();
-  if (converting) {
+  ASSERT_TRUE(entered.wait(5000));
+  std::atomic<bool> restarted{false};
+  std::thread host([&] {
     EXPECT_EQ(cam.RestartStream(false, false, [] {}), S_OK);
-  }
-  EXPECT_TRUE(waitFor([&] { return cam.grabs.load() >= before + 2; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // room for a wrong third grab
-  EXPECT_EQ(cam.grabs.load(), before + 2);
+    restarted = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(restarted.load());  // still waiting for the conversion
   release.set();
   pin.join();
+  host.join();
   EXPECT_EQ(pulled.load(), S_OK);
   EXPECT_EQ(stampOut.load(), stampIn.load());
-  EXPECT_TRUE(waitFor([&] { return cam.grabs.load() >= before + 3; }));  // given back
+  const uint32_t after = cam.grabs.load();
+  EXPECT_TRUE(waitFor([&] { return cam.grabs.load() >= after + 2; }));  // frames go on
   cam.stop();
   EXPECT_EQ(cam.buffers().freeList().size(), 3u);
 }
