@@ -31,6 +31,14 @@ PLHlperBase* helperOf(const BaseImpl& camera) {
   return OptionAccess::helper(camera);
 }
 
+// The 0/1 answer of one of the helper's switches.
+HRESULT readHelperSwitch(const BaseImpl& camera, uint8_t PLHlperBase::*field, int32_t* value) {
+  PLHlperBase* h = helperOf(camera);
+  if (!h) return E_UNEXPECTED;
+  *value = h->*field ? 1 : 0;
+  return S_OK;
+}
+
 // The active state; the high-bit one only on a model with high-bit flags when asked.
 template <class F>
 bool withActive(const BaseImpl& camera, bool highBitNeedsFlag, F&& f) {
@@ -174,10 +182,7 @@ HRESULT putColorMatrixOption(BaseImpl& camera, int32_t value) {
 }
 
 HRESULT getColorMatrixOption(BaseImpl& camera, int32_t* value) {
-  PLHlperBase* h = helperOf(camera);
-  if (!h) return E_UNEXPECTED;
-  *value = h->hasColourMatrix ? 1 : 0;
-  return S_OK;
+  return readHelperSwitch(camera, &PLHlperBase::hasColourMatrix, value);
 }
 
 HRESULT putWbGainOption(BaseImpl& camera, int32_t value) {
@@ -188,10 +193,7 @@ HRESULT putWbGainOption(BaseImpl& camera, int32_t value) {
 }
 
 HRESULT getWbGainOption(BaseImpl& camera, int32_t* value) {
-  PLHlperBase* h = helperOf(camera);
-  if (!h) return E_UNEXPECTED;
-  *value = h->hasWbGainBase ? 1 : 0;
-  return S_OK;
+  return readHelperSwitch(camera, &PLHlperBase::hasWbGainBase, value);
 }
 
 // --- Auto exposure: no unchanged test -----------------------------------------------------------
@@ -307,10 +309,7 @@ HRESULT putPipelineThreadsOption(BaseImpl& camera, int32_t value) {
 }
 
 HRESULT getPipelineThreadsOption(BaseImpl& camera, int32_t* value) {
-  PLHlperBase* h = helperOf(camera);
-  if (!h) return E_UNEXPECTED;
-  *value = h->workersAllowed ? 1 : 0;
-  return S_OK;
+  return readHelperSwitch(camera, &PLHlperBase::workersAllowed, value);
 }
 
 // Layouts 1 and 4 are high-bit outputs, 3 and 4 grey ones; the layout takes effect at the next
@@ -344,10 +343,7 @@ HRESULT putUpsideDownOption(BaseImpl& camera, int32_t value) {
 }
 
 HRESULT getUpsideDownOption(BaseImpl& camera, int32_t* value) {
-  PLHlperBase* h = helperOf(camera);
-  if (!h) return E_UNEXPECTED;
-  *value = h->rowOrder ? 1 : 0;
-  return S_OK;
+  return readHelperSwitch(camera, &PLHlperBase::rowOrder, value);
 }
 
 // --- Conversion gain, calibration status, sharpening -------------------------------------------
