@@ -124,6 +124,17 @@ class ModuleStream : public ::testing::Test {
 
   void releaseGraph() { g_.release(); }
 
+  // Asks the running graph's still pin for one still through IAMVideoControl.
+  void triggerStill() {
+    ComPtr<IAMVideoControl> video = g_.source.as<IAMVideoControl>(IID_IAMVideoControl);
+    ASSERT_TRUE(video);
+    ComPtr<IPin> stillPin;
+    ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_STILL, nullptr,
+                                  FALSE, 0, stillPin.out()),
+              S_OK);
+    EXPECT_EQ(video->SetMode(stillPin.get(), VideoControlFlag_Trigger), S_OK);
+  }
+
   void run() {
     HRESULT hr = E_FAIL;
     Within(kStartMs, "IMediaControl::Run", [&] { hr = g_.control->Run(); });
@@ -166,9 +177,9 @@ class ModuleStream : public ::testing::Test {
   CaptureGraph g_;
 };
 
-// Each resolution, and a camera turning its frames by 90 degrees, which offers and fills the turned
-// frame: 770 pixels of 3 bytes pad to 2312-byte rows, so the unturned format would be 2048 bytes
-// short.
+// Each resolution, and a camera turning its frames by 90 degrees, which offers, connects and fills
+// the turned frame: 770 pixels of 3 bytes pad to 2312-byte rows, so the unturned format would be
+// 2048 bytes short.
 TEST_F(ModuleStream, WholeFramesAtEachResolutionAcrossAStopAndRestart) {
   struct Case {
     LONG width, height;
@@ -176,7 +187,7 @@ TEST_F(ModuleStream, WholeFramesAtEachResolutionAcrossAStopAndRestart) {
     Format connected;
   } cases[] = {{2048, 1534, 0, {2048, 1534, 2048 * 3 * 1534}},
                {1024, 770, 0, {1024, 770, 1024 * 3 * 770}},
-               {1024, 770, 90, {770, 1024, 2312 * 1024}}};
+               {770, 1024, 90, {770, 1024, 2312 * 1024}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " turned " << c.rotate);
     if (c.rotate) {
@@ -394,15 +405,10 @@ TEST_F(ModuleStream, ATurnedStillArrivesAtItsTurnedSizeOrientedAsThePreview) {
     EXPECT_EQ(still.width, 770);
     EXPECT_EQ(still.height, 1024);
     const bool chart = ShimCommand("chart 0") == "ok";
-    ComPtr<IAMVideoControl> video = g_.source.as<IAMVideoControl>(IID_IAMVideoControl);
-    ComPtr<IPin> stillPin;
-    ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_STILL, nullptr,
-                                  FALSE, 0, stillPin.out()),
-              S_OK);
     log_.reset(30);
     ASSERT_NO_FATAL_FAILURE(run());
     ASSERT_TRUE(log_.reaches(30, 60000)) << log_.seen() << " frames";  // exposure settles
-    ASSERT_EQ(video->SetMode(stillPin.get(), VideoControlFlag_Trigger), S_OK);
+    ASSERT_NO_FATAL_FAILURE(triggerStill());
     ASSERT_TRUE(stills_.reaches(1, 30000));
     EXPECT_TRUE(log_.reaches(log_.seen() + 5, 30000)) << "the preview goes on";
     LONG_PTR reason = 0;
@@ -426,8 +432,8 @@ TEST_F(ModuleStream, ATurnedStillArrivesAtItsTurnedSizeOrientedAsThePreview) {
     if (chart) {
       EXPECT_GE(compared, 6) << "too few coloured cells to judge the turn";
     }
+    // The camera stores its turn again as it closes: closed first, then the turn taken back.
     Within(kStopMs, "releasing the graph", [&] { releaseGraph(); });
-    setting_->restore();
     setting_.reset();
   }
 }
