@@ -124,14 +124,18 @@ class ModuleStream : public ::testing::Test {
 
   void releaseGraph() { g_.release(); }
 
+  void findPin(const GUID& category, ComPtr<IPin>* pin) {
+    ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &category, nullptr, FALSE, 0,
+                                  pin->out()),
+              S_OK);
+  }
+
   // Asks the running graph's still pin for one still through IAMVideoControl.
   void triggerStill() {
     ComPtr<IAMVideoControl> video = g_.source.as<IAMVideoControl>(IID_IAMVideoControl);
     ASSERT_TRUE(video);
     ComPtr<IPin> stillPin;
-    ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_STILL, nullptr,
-                                  FALSE, 0, stillPin.out()),
-              S_OK);
+    ASSERT_NO_FATAL_FAILURE(findPin(PIN_CATEGORY_STILL, &stillPin));
     EXPECT_EQ(video->SetMode(stillPin.get(), VideoControlFlag_Trigger), S_OK);
   }
 
@@ -322,13 +326,9 @@ TEST_F(ModuleStream, ATriggeredStillArrivesOnceBesideThePreview) {
   ComPtr<IAMVideoControl> video = g_.source.as<IAMVideoControl>(IID_IAMVideoControl);
   ASSERT_TRUE(video);
   ComPtr<IPin> stillPin;
-  ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_STILL, nullptr, FALSE,
-                                0, stillPin.out()),
-            S_OK);
+  ASSERT_NO_FATAL_FAILURE(findPin(PIN_CATEGORY_STILL, &stillPin));
   ComPtr<IPin> previewPin;
-  ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr,
-                                FALSE, 0, previewPin.out()),
-            S_OK);
+  ASSERT_NO_FATAL_FAILURE(findPin(PIN_CATEGORY_CAPTURE, &previewPin));
   LONG value = -1;
   EXPECT_EQ(video->GetCaps(stillPin.get(), &value), S_OK);
   EXPECT_EQ(value, VideoControlFlag_Trigger);
@@ -443,9 +443,7 @@ TEST_F(ModuleStream, ATurnedStillArrivesAtItsTurnedSizeOrientedAsThePreview) {
 TEST_F(ModuleStream, VersionTextsAndGuidePulsesWhileRunning) {
   ASSERT_NO_FATAL_FAILURE(build(1024, 770));
   ComPtr<IPin> previewPin;
-  ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr,
-                                FALSE, 0, previewPin.out()),
-            S_OK);
+  ASSERT_NO_FATAL_FAILURE(findPin(PIN_CATEGORY_CAPTURE, &previewPin));
   log_.reset();
   ASSERT_NO_FATAL_FAILURE(run());
   ASSERT_TRUE(log_.reaches(5, 60000)) << log_.seen() << " frames";
@@ -504,9 +502,7 @@ TEST_F(ModuleStream, StandardPropertiesReachTheCamera) {
   forgetSettings_ = true;
   ASSERT_NO_FATAL_FAILURE(build(1024, 770));
   ComPtr<IPin> previewPin;
-  ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr,
-                                FALSE, 0, previewPin.out()),
-            S_OK);
+  ASSERT_NO_FATAL_FAILURE(findPin(PIN_CATEGORY_CAPTURE, &previewPin));
   log_.reset();
   ASSERT_NO_FATAL_FAILURE(run());
   ASSERT_TRUE(log_.reaches(10, 60000)) << log_.seen() << " frames";
@@ -559,6 +555,28 @@ TEST_F(ModuleStream, StandardPropertiesReachTheCamera) {
   EXPECT_FALSE(FrameGrey(settledFrame()));
   ASSERT_EQ(amp->Set(VideoProcAmp_ColorEnable, 0, VideoProcAmp_Flags_Manual), S_OK);
   EXPECT_TRUE(FrameGrey(settledFrame()));
+  // Gain reaches the sensor under the manual exposure set above: more gain, a brighter picture.
+  long low = 0, high = 0, step = 0, def = 0, caps = 0;
+  ASSERT_EQ(amp->GetRange(VideoProcAmp_Gain, &low, &high, &step, &def, &caps), S_OK);
+  ASSERT_LT(low, high);
+  ASSERT_EQ(amp->Set(VideoProcAmp_Gain, low, VideoProcAmp_Flags_Manual), S_OK);
+  const double dim = FrameMean(settledFrame());
+  ASSERT_EQ(amp->Set(VideoProcAmp_Gain, high, VideoProcAmp_Flags_Manual), S_OK);
+  EXPECT_GT(FrameMean(settledFrame()), dim + 8);
+  ComPtr<ILumorix> camera = g_.source.as<ILumorix>(LumorixTraits<ILumorix>::iid);
+  ASSERT_TRUE(camera);
+  uint16_t gain = 0;
+  ASSERT_EQ(camera->get_ExpoAGain(&gain), S_OK);
+  EXPECT_EQ(long(gain), high);
+  // White balance moves the temperature and keeps the tint.
+  int32_t temperature = 0, tint = 0;
+  ASSERT_EQ(camera->get_TempTint(&temperature, &tint), S_OK);
+  const int32_t keptTint = tint == 1200 ? 1300 : 1200;
+  ASSERT_EQ(camera->put_TempTint(temperature, keptTint), S_OK);
+  ASSERT_EQ(amp->Set(VideoProcAmp_WhiteBalance, 4000, VideoProcAmp_Flags_Manual), S_OK);
+  ASSERT_EQ(camera->get_TempTint(&temperature, &tint), S_OK);
+  EXPECT_EQ(temperature, 4000);
+  EXPECT_EQ(tint, keptTint);
 }
 
 }  // namespace
