@@ -55,8 +55,8 @@ class CSourceStream : public CAMThread, public CBaseOutputPin {
 
  private:
   // Fills and delivers until a command arrives (S_FALSE) or the stream ends (S_OK); leaves CMD_STOP
-  // and CMD_EXIT unanswered. Not
-  // virtual: a stream changes what a fill means through the hooks above, never the loop.
+  // and CMD_EXIT unanswered. Not virtual: a stream changes what a fill means through the hooks
+  // above, never the loop.
   HRESULT DoBufferProcessingLoop();
   bool fillAndDeliverOne();
 
