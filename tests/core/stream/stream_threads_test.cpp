@@ -2,10 +2,8 @@
 // limit, grab results, which threads a start makes, and the shared spin threads.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "base/lumorix_flags.h"
 #include "base/process_globals.h"
@@ -179,33 +177,12 @@ TEST(StreamStop, EveryWaitEndsPromptly) {
 // comes back once, when the pin gives it back.
 TEST(StreamStop, AConversionPastTheWaitKeepsItsRecord) {
   FakeModel cam;
-  platform::Event entered(platform::Event::Kind::ManualReset, false);
-  platform::Event release(platform::Event::Kind::ManualReset, false);
-  std::atomic<const uint8_t*> held{nullptr};
-  std::atomic<uint32_t> stampIn{0}, stampOut{0};
-  cam.onConvert = [&](const uint8_t* raw) {
-    uint32_t stamp = 0;
-    std::memcpy(&stamp, raw, 4);
-    stampIn = stamp;
-    held = raw;
-    entered.set();
-    release.wait(60000);
-    std::memcpy(&stamp, raw, 4);
-    stampOut = stamp;
-  };
+  HeldConversion conversion(cam, 60000);
   ASSERT_EQ(cam.start(), S_OK);
-  std::atomic<HRESULT> pulled{E_PENDING};
-  std::thread pin([&] {
-    std::vector<uint8_t> buffer(pinBytes(1024, 770));
-    HRESULT hr = S_FALSE;
-    for (int tries = 0; hr == S_FALSE && tries < 1000; ++tries)
-      hr = cam.PullFrameForPin(buffer.data(), uint32_t(buffer.size()), nullptr);
-    pulled = hr;
-  });
-  ASSERT_TRUE(entered.wait(5000));
+  ASSERT_TRUE(conversion.pullAndWait());
   auto freeHoldsTheHeldRecord = [&] {
     for (RawBufferRecord* r : cam.buffers().freeList())
-      if (r->data == held.load()) return true;
+      if (r->data == conversion.held.load()) return true;
     return false;
   };
   const auto begin = Clock::now();
@@ -213,15 +190,14 @@ TEST(StreamStop, AConversionPastTheWaitKeepsItsRecord) {
   EXPECT_LT(Clock::now() - begin, std::chrono::seconds(30));
   EXPECT_EQ(cam.buffers().freeList().size(), 2u);
   EXPECT_FALSE(freeHoldsTheHeldRecord());
+  const uint32_t grabbed = cam.grabs.load();  // read while nothing grabs
   ASSERT_EQ(cam.start(), S_OK);
-  const uint32_t grabbed = cam.grabs.load();
   EXPECT_TRUE(waitFor([&] { return cam.grabs.load() >= grabbed + 2; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // room for a wrong third grab
   EXPECT_EQ(cam.grabs.load(), grabbed + 2);
-  release.set();
-  pin.join();
-  EXPECT_EQ(pulled.load(), S_OK);
-  EXPECT_EQ(stampOut.load(), stampIn.load());
+  conversion.finish();
+  EXPECT_EQ(conversion.pulled.load(), S_OK);
+  EXPECT_EQ(conversion.stampOut.load(), conversion.stampIn.load());
   EXPECT_EQ(cam.stop(), S_OK);
   EXPECT_EQ(cam.buffers().freeList().size(), 3u);
 }
