@@ -13,6 +13,12 @@
 
 namespace {
 
+// A text as the English code holds it, and as the German process shows it.
+struct TextRow {
+  const wchar_t* english;
+  const wchar_t* shown;
+};
+
 struct Shown {
   std::wstring text;
   std::wstring caption;
@@ -43,15 +49,12 @@ TEST_F(MuiWindows, ResourcesAreFoundByCode) {
 }
 
 TEST_F(MuiWindows, TranslateStringFollowsTheFirstChoice) {
-  const struct {
-    const wchar_t* english;
-    const wchar_t* shown;
-  } rows[] = {{L"&Color", L"&Farbe"},
-              {L"Cancel", L"Abbrechen"},
-              {L"%u Bits", L"%u Bit"},
-              {L"Exposure Only", L"Nur Belichtung"},
-              {L"Not in any table", L"Not in any table"},
-              {L"", L""}};
+  const TextRow rows[] = {{L"&Color", L"&Farbe"},
+                          {L"Cancel", L"Abbrechen"},
+                          {L"%u Bits", L"%u Bit"},
+                          {L"Exposure Only", L"Nur Belichtung"},
+                          {L"Not in any table", L"Not in any table"},
+                          {L"", L""}};
   for (const auto& row : rows) EXPECT_STREQ(TranslateString(0x0411, row.english), row.shown);
   EXPECT_EQ(TranslateString(0, nullptr), nullptr);
 }
@@ -60,23 +63,20 @@ TEST_F(MuiWindows, ChildWindowsAreReTexted) {
   HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr,
                                 nullptr, nullptr);
   ASSERT_NE(parent, nullptr);
-  const struct {
-    const wchar_t* text;
-    const wchar_t* expected;
-  } rows[] = {{L"&Color", L"&Farbe"},
-              {L"Cancel", L"Abbrechen"},
-              {L"Load", L"Load"},
-              {L"RGB", L"RGB"},
-              {L"", L""}};
+  const TextRow rows[] = {{L"&Color", L"&Farbe"},
+                          {L"Cancel", L"Abbrechen"},
+                          {L"Load", L"Load"},
+                          {L"RGB", L"RGB"},
+                          {L"", L""}};
   std::vector<HWND> children;
   for (const auto& row : rows)
-    children.push_back(CreateWindowExW(0, L"BUTTON", row.text, WS_CHILD, 0, 0, 50, 20, parent,
+    children.push_back(CreateWindowExW(0, L"BUTTON", row.english, WS_CHILD, 0, 0, 50, 20, parent,
                                        nullptr, nullptr, nullptr));
   EnumChildWindows(parent, TranslateWindowCallback, 0);
   for (size_t i = 0; i < children.size(); ++i) {
     wchar_t text[64] = {};
     GetWindowTextW(children[i], text, 64);
-    EXPECT_STREQ(text, rows[i].expected);
+    EXPECT_STREQ(text, rows[i].shown);
   }
   DestroyWindow(parent);
 }
