@@ -2,68 +2,12 @@
 // (the leak checker of the sanitizer build judges), nothing persisted.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "core/camera_buffer_impl.h"
 #include "tests/models/model_rig.h"
-
-namespace {
-
-std::atomic<long> failAt{0};  // 0: allocations never fail
-std::atomic<long> counted{0};
-
-bool injectFailure() {
-  const long at = failAt.load(std::memory_order_relaxed);
-  return at > 0 && counted.fetch_add(1, std::memory_order_relaxed) + 1 == at;
-}
-
-void* allocate(std::size_t n) {
-  if (injectFailure()) throw std::bad_alloc();
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-
-void* allocateOrNull(std::size_t n) noexcept {
-  if (injectFailure()) return nullptr;
-  return std::malloc(n ? n : 1);
-}
-
-}  // namespace
-
-void* operator new(std::size_t n) {
-  return allocate(n);
-}
-void* operator new[](std::size_t n) {
-  return allocate(n);
-}
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  return allocateOrNull(n);
-}
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
-  return allocateOrNull(n);
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
+#include "tests/support/failing_allocator.h"
 
 namespace {
 
@@ -83,10 +27,9 @@ TEST_P(CameraSuiteAllocation, EachFailedAllocationGivesNoCameraAndPersistsNothin
   const WString cameraId = rig.id(ZX_W('!'));
   long n = 1;
   for (;; ++n) {
-    counted = 0;
-    failAt = n;
+    testing_support::FailAllocation(n);
     BaseImpl* cam = OpenCameraById(cameraId.c_str(), ModelTable());
-    failAt = 0;
+    testing_support::FailAllocation(0);
     if (rig.adopt(cam)) break;
     ExpectOnlyStateCreation(rig.registry().takeChanges(), "allocation " + std::to_string(n));
   }
