@@ -1,8 +1,8 @@
 // The whole raw-to-RGB24 path (PL_ProcessFrame8) at two sizes with 0, 1 and 3 stripe workers,
 // reported against a plain memcpy of one output frame measured in the same run; the closing
 // table gives each worker count's median time against none. The same path at the camera's
-// defaults with statistics on runs bilinear, VNG and PPG at 0 and 3 workers. The grey and packed 4:2:2 paths
-// run at the same sizes, each against its own output frame's memcpy.
+// defaults with statistics on runs bilinear, VNG and PPG at 0 and 3 workers. The grey and packed
+// 4:2:2 paths run at the same sizes, each against its own output frame's memcpy.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -224,8 +224,7 @@ constexpr const char* kMethodNames[] = {"bilinear", "VNG", "PPG"};
 
 std::string defaultsName(const int64_t (&size)[2], int64_t workers, int64_t method) {
   return "BM_CameraDefaults/w:" + std::to_string(size[0]) + "/h:" + std::to_string(size[1]) +
-         "/workers:" + std::to_string(workers) + "/method:" + std::to_string(method) +
-         "/real_time";
+         "/workers:" + std::to_string(workers) + "/method:" + std::to_string(method) + "/real_time";
 }
 std::string rgbCopyName(const int64_t (&size)[2]) {
   return "BM_OutputCopy/w:" + std::to_string(size[0]) + "/h:" + std::to_string(size[1]) +

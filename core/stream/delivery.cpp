@@ -430,8 +430,8 @@ HRESULT BaseImpl::get_RawFormat(uint32_t* fourcc, uint32_t* bits) {
   const uint32_t format = helper_ ? helper_->pixelFormat : kPixelFormatCount;
   const StreamOutputShape shape = pipeline_ ? pipeline_->shape() : StreamOutputShape{};
   const SensorRect roi = transport_ ? transport_->requestedRoi() : SensorRect{};
-  const auto bayer = uint32_t(kernels::BayerPhaseForRoi(int32_t(shape.bayer & 3),
-                                                        int32_t(roi.left), int32_t(roi.top)));
+  const auto bayer = uint32_t(
+      kernels::BayerPhaseForRoi(int32_t(shape.bayer & 3), int32_t(roi.left), int32_t(roi.top)));
   const uint32_t code = Delivery::GetRawFourCC(bayer, format, isMono());
   if (code == 0 || format >= kPixelFormatCount) return E_UNEXPECTED;
   *fourcc = code;

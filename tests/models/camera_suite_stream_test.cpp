@@ -284,8 +284,10 @@ TEST_P(CameraSuiteStream, NotificationsFollowAutoExposureAndTheGreySwitch) {
     HRESULT (*put)(BaseImpl&, LumorixNotifyCallback, void*);
   };
   const Row rows[] = {
-      {"exposure", [](BaseImpl& c, LumorixNotifyCallback f, void* x) { return c.put_ExpoCallback(f, x); }},
-      {"chrome", [](BaseImpl& c, LumorixNotifyCallback f, void* x) { return c.put_ChromeCallback(f, x); }},
+      {"exposure",
+       [](BaseImpl& c, LumorixNotifyCallback f, void* x) { return c.put_ExpoCallback(f, x); }},
+      {"chrome",
+       [](BaseImpl& c, LumorixNotifyCallback f, void* x) { return c.put_ChromeCallback(f, x); }},
   };
   scene_.referenceExposureUs = 3 * GetParam().exposureUs.def;  // AE has a third of the light
   rig_.device().setContent(sim::ContentKind::Scene, scene_);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <ostream>
 #include <thread>
 
 #include "tests/core/stream/stream_test_support.h"
@@ -18,10 +19,16 @@ struct CallbackRow {
   void (*raise)(BaseImpl& cam);  // what the pipeline calls when the value changes
 };
 
+void PrintTo(const CallbackRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
 const CallbackRow kRows[] = {
-    {"exposure", [](BaseImpl& c, LumorixNotifyCallback f, void* x) { return c.put_ExpoCallback(f, x); },
+    {"exposure",
+     [](BaseImpl& c, LumorixNotifyCallback f, void* x) { return c.put_ExpoCallback(f, x); },
      [](BaseImpl& c) { c.OnExposureChanged(); }},
-    {"chrome", [](BaseImpl& c, LumorixNotifyCallback f, void* x) { return c.put_ChromeCallback(f, x); },
+    {"chrome",
+     [](BaseImpl& c, LumorixNotifyCallback f, void* x) { return c.put_ChromeCallback(f, x); },
      [](BaseImpl& c) { c.OnChromeChanged(); }},
 };
 

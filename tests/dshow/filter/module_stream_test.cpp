@@ -435,4 +435,51 @@ TEST_F(ModuleStream, StandardPropertiesReachTheCamera) {
   EXPECT_TRUE(FrameGrey(settledFrame()));
 }
 
+// The Exposure page's notification through the filter: put_ExpoCallback reaches the camera, and
+// the callback runs, with its context and on a camera thread, when AE moves the exposure.
+TEST_F(ModuleStream, ExposureCallbackRunsWhenAutoExposureMovesTheExposure) {
+  forgetSettings_ = true;
+  ASSERT_NO_FATAL_FAILURE(build(1024, 770));
+  log_.reset();
+  ASSERT_NO_FATAL_FAILURE(run());
+  ASSERT_TRUE(log_.reaches(3, 60000)) << log_.seen() << " frames";
+  struct Notices {
+    LONG calls = 0;
+    DWORD thread = 0;
+    static void count(void* context) {
+      auto* self = static_cast<Notices*>(context);
+      InterlockedExchange(reinterpret_cast<volatile LONG*>(&self->thread),
+                          LONG(GetCurrentThreadId()));
+      InterlockedIncrement(&self->calls);
+    }
+  } notices;
+  ComPtr<ILumorix> camera = g_.source.as<ILumorix>(LumorixTraits<ILumorix>::iid);
+  ASSERT_TRUE(camera);
+  uint32_t minUs = 0, maxUs = 0, defUs = 0;
+  ASSERT_EQ(camera->get_ExpTimeRange(&minUs, &maxUs, &defUs), S_OK);
+  ASSERT_EQ(camera->put_AutoExpoEnable(0), S_OK);
+  ASSERT_EQ(camera->put_ExpoTime(minUs), S_OK);  // far too dark for AE's target
+  ASSERT_EQ(camera->put_ExpoCallback(&Notices::count, &notices), S_OK);
+  ASSERT_EQ(camera->put_AutoExpoEnable(1), S_OK);
+  const DWORD end = GetTickCount() + 30000;
+  while (InterlockedCompareExchange(&notices.calls, 0, 0) == 0 && GetTickCount() < end) Sleep(10);
+  EXPECT_GT(InterlockedCompareExchange(&notices.calls, 0, 0), 0) << "AE never moved the exposure";
+  EXPECT_NE(
+      DWORD(InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(&notices.thread), 0, 0)),
+      GetCurrentThreadId());
+  uint32_t us = 0;
+  ASSERT_EQ(camera->get_ExpoTime(&us), S_OK);
+  EXPECT_GT(us, minUs) << "AE raised the exposure";
+  // Cleared, as the page does when it goes: no call after the clear returns.
+  ASSERT_EQ(camera->put_ExpoCallback(nullptr, nullptr), S_OK);
+  const LONG atClear = InterlockedCompareExchange(&notices.calls, 0, 0);
+  ASSERT_EQ(camera->put_AutoExpoEnable(0), S_OK);
+  ASSERT_EQ(camera->put_ExpoTime(minUs), S_OK);
+  ASSERT_EQ(camera->put_AutoExpoEnable(1), S_OK);
+  log_.reset();
+  EXPECT_TRUE(log_.reaches(10, 30000));
+  EXPECT_EQ(InterlockedCompareExchange(&notices.calls, 0, 0), atClear);
+  stop();
+}
+
 }  // namespace
