@@ -1,7 +1,8 @@
 // The whole raw-to-RGB24 path (PL_ProcessFrame8) at two sizes with 0, 1 and 3 stripe workers,
 // reported against a plain memcpy of one output frame measured in the same run; the closing
-// table gives each worker count's median time against none. The grey and packed 4:2:2 paths
-// run at the same sizes, each against its own output frame's memcpy.
+// table gives each worker count's median time against none. The same path at the camera's
+// defaults with statistics on runs bilinear, VNG and PPG at 0 and 3 workers. The grey and packed
+// 4:2:2 paths run at the same sizes, each against its own output frame's memcpy.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "bench/ratio_reporter.h"
 #include "kernels/kernel_base.h"
 #include "pipeline/pl_frame_hooks.h"
+#include "pipeline/pl_helper_base.h"
 #include "pipeline/pl_init_params.h"
 #include "pipeline/pl_start.h"
 #include "pipeline/pl_tables.h"
@@ -50,9 +53,21 @@ void configure(BenchHelper& h) {
   h.timeMin = 100, h.timeMax = 1000000, h.timeDefault = 10000;
 }
 
-void BM_ProcessFrame8(benchmark::State& state) {
-  const auto w = uint32_t(state.range(0)), ht = uint32_t(state.range(1));
-  const auto workers = uint32_t(state.range(2));
+// What a colour row changes from the state's defaults: the video demosaic method and whether
+// statistics run on every frame (as with the histogram page open).
+struct ColourRun {
+  uint32_t method = 0;  // 0 bilinear, 1 VNG, 2 PPG
+  bool statistics = false;
+};
+
+// The histogram page's request with the full-histogram option on: statistics on every frame.
+constexpr uint32_t kStatisticsEveryFrame = 3;
+
+void noStatistics(const float*, const float*, const float*, const float*, void*) {}
+
+// Times PL_ProcessFrame8 at w x ht with the tone table on, reporting x_memcpy.
+void timeColourFrames(benchmark::State& state, uint32_t w, uint32_t ht, uint32_t workers,
+                      const ColourRun& run) {
   PipelineWorkerEnvironment() = {workers == 0 ? 2u : workers == 1 ? 4u : 8u, 0};
   PLHlperArgs args;
   args.maxWidth = args.frameWidth = w;
@@ -66,9 +81,18 @@ void BM_ProcessFrame8(benchmark::State& state) {
     state.SkipWithError("no pipeline state or workers");
     return;
   }
-  h.ctx8->settings.stepBits |= 4;  // the raw table
-  h.ctx8->settings.processFlags |= PLProcessFlags::kToneMap2;
+  {
+    std::lock_guard<platform::RecursiveLock> hold(*h.ctx8->mtxSettings);
+    h.ctx8->settings.stepBits |= 4;  // the raw table
+    h.ctx8->settings.processFlags |= PLProcessFlags::kToneMap2;
+    h.ctx8->demosaicVideo = run.method;
+  }
   PL_UpdateToneCurve(h.ctx8.get());
+  if (run.statistics) {
+    h.statsCallback = noStatistics;
+    h.statsRequest = kStatisticsEveryFrame;
+    PL_SetStatsCallback(h);
+  }
   std::vector<uint8_t> source(size_t(w) * ht), raw(source.size());
   for (size_t i = 0; i < source.size(); ++i) source[i] = uint8_t((i * 7 + i / w * 3) & 0xFF);
   const size_t outBytes = kernels::rowStride<uint8_t>(3, int32_t(w)) * ht;
@@ -87,6 +111,18 @@ void BM_ProcessFrame8(benchmark::State& state) {
   memcpyMedian = std::min(memcpyMedian, medianMemcpySeconds(copyDst, copySrc));
   state.counters["x_memcpy"] = spent / double(state.iterations()) / memcpyMedian;
   PipelineWorkerEnvironment() = {};
+}
+
+// Bilinear with statistics off.
+void BM_ProcessFrame8(benchmark::State& state) {
+  timeColourFrames(state, uint32_t(state.range(0)), uint32_t(state.range(1)),
+                   uint32_t(state.range(2)), ColourRun{});
+}
+
+// The camera's defaults with statistics on every frame, by demosaic method.
+void BM_CameraDefaults(benchmark::State& state) {
+  timeColourFrames(state, uint32_t(state.range(0)), uint32_t(state.range(1)),
+                   uint32_t(state.range(2)), ColourRun{uint32_t(state.range(3)), true});
 }
 
 // The frame paths without stripe workers: a grey camera to RGB24 and to grey 8-bit, a 12-bit
@@ -183,6 +219,36 @@ void BM_OutputCopy(benchmark::State& state) {
   }
 }
 
+constexpr int64_t kDefaultsWorkerCounts[] = {0, 3};
+constexpr const char* kMethodNames[] = {"bilinear", "VNG", "PPG"};
+
+std::string defaultsName(const int64_t (&size)[2], int64_t workers, int64_t method) {
+  return "BM_CameraDefaults/w:" + std::to_string(size[0]) + "/h:" + std::to_string(size[1]) +
+         "/workers:" + std::to_string(workers) + "/method:" + std::to_string(method) + "/real_time";
+}
+std::string rgbCopyName(const int64_t (&size)[2]) {
+  return "BM_OutputCopy/w:" + std::to_string(size[0]) + "/h:" + std::to_string(size[1]) +
+         "/bytes:3/real_time";
+}
+
+// At the camera's defaults with statistics on: each method's time per frame against a memcpy of
+// the RGB24 output, against bilinear at the same worker count, and 3 workers against none.
+void printDefaultsRatios(const bench::MedianTimes& t) {
+  std::printf("\n%-10s %-9s %9s %9s %10s %10s %12s %12s %9s\n", "defaults", "method", "0 ms",
+              "3 ms", "0 x memcpy", "3 x memcpy", "0 / bilinear", "3 / bilinear", "3 / 0");
+  for (const auto& size : kSizes)
+    for (int64_t method = 0; method < 3; ++method) {
+      const std::string none = defaultsName(size, 0, method), three = defaultsName(size, 3, method);
+      if (t.seconds(none) <= 0) continue;
+      const std::string copy = rgbCopyName(size);
+      std::printf("%4ldx%-5ld %-9s %9.2f %9.2f %10.2f %10.2f %12.2f %12.2f %9.2f\n", long(size[0]),
+                  long(size[1]), kMethodNames[method], t.seconds(none) * 1e3,
+                  t.seconds(three) * 1e3, t.ratio(none, copy), t.ratio(three, copy),
+                  t.ratio(none, defaultsName(size, 0, 0)), t.ratio(three, defaultsName(size, 3, 0)),
+                  t.ratio(three, none));
+    }
+}
+
 constexpr const char* kKindNames[kKindCount] = {"grey 8 -> RGB24", "grey 8 -> grey 8",
                                                 "grey 12 -> grey 16", "4:2:2 -> RGB24"};
 
@@ -213,6 +279,11 @@ void registerAll() {
   b->ArgNames({"w", "h", "workers"})->Unit(benchmark::kMillisecond)->UseRealTime();
   for (const auto& size : kSizes)
     for (int64_t workers : kWorkerCounts) b->Args({size[0], size[1], workers});
+  auto* d = benchmark::RegisterBenchmark("BM_CameraDefaults", BM_CameraDefaults);
+  d->ArgNames({"w", "h", "workers", "method"})->Unit(benchmark::kMillisecond)->UseRealTime();
+  for (const auto& size : kSizes)
+    for (int64_t workers : kDefaultsWorkerCounts)
+      for (int64_t method = 0; method < 3; ++method) d->Args({size[0], size[1], workers, method});
   auto* g = benchmark::RegisterBenchmark("BM_GreyAndPacked", BM_GreyAndPacked);
   g->ArgNames({"w", "h", "kind"})->Unit(benchmark::kMillisecond)->UseRealTime();
   for (const auto& size : kSizes)
@@ -227,5 +298,5 @@ void registerAll() {
 
 int main(int argc, char** argv) {
   registerAll();
-  return bench::RunWithRatios(argc, argv, {printRatios, printGreyRatios});
+  return bench::RunWithRatios(argc, argv, {printRatios, printDefaultsRatios, printGreyRatios});
 }

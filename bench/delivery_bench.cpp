@@ -1,6 +1,7 @@
 // Pull-side conversions on a 2048x1534 frame, each beside its memory floor (a plain loop that
-// reads the source once and writes the output once) and a memcpy of the output bytes:
-// 24 -> 32 bits, 8-bit luma, and raw binning by 2. The closing table gives the medians' ratios.
+// reads the source once and writes the output once) and a memcpy of the output bytes: 24 -> 32
+// bits, 8-bit luma, and raw binning by 2, quoted against its floor alone (it reads the whole
+// frame to write a quarter). The closing table gives the medians' ratios.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -130,9 +131,6 @@ void BM_BinRawFrameBy2(benchmark::State& state) {
 void BM_FloorBinBy2(benchmark::State& state) {
   inPlace(state, [](uint8_t* work) { floorPass<4, 1>(work, work, size_t{kW} * kH); });
 }
-void BM_MemcpyBinBy2Bytes(benchmark::State& state) {
-  copyOf(state, size_t{kW / 2} * (kH / 2));
-}
 
 BENCHMARK(BM_PullImage24To32);
 BENCHMARK(BM_Floor24To32);
@@ -142,7 +140,6 @@ BENCHMARK(BM_FloorLuma8);
 BENCHMARK(BM_MemcpyLuma8Bytes);
 BENCHMARK(BM_BinRawFrameBy2);
 BENCHMARK(BM_FloorBinBy2);
-BENCHMARK(BM_MemcpyBinBy2Bytes);
 
 void printRatios(const bench::MedianTimes& t) {
   struct Row {
@@ -151,14 +148,20 @@ void printRatios(const bench::MedianTimes& t) {
   static constexpr Row kRows[] = {
       {"24 -> 32", "BM_PullImage24To32", "BM_Floor24To32", "BM_Memcpy24To32Bytes"},
       {"luma 8", "BM_PullImageLuma8", "BM_FloorLuma8", "BM_MemcpyLuma8Bytes"},
-      {"bin by 2", "BM_BinRawFrameBy2", "BM_FloorBinBy2", "BM_MemcpyBinBy2Bytes"},
+      // A copy of the quarter-size output would leave out the whole frame binning reads: this row
+      // is quoted against its floor only.
+      {"bin by 2", "BM_BinRawFrameBy2", "BM_FloorBinBy2", nullptr},
   };
   std::printf("\n%-10s %10s %10s %12s %12s\n", "delivery", "ours us", "floor us", "ours/floor",
               "ours/memcpy");
   for (const Row& r : kRows) {
     if (t.seconds(r.ours) <= 0) continue;
-    std::printf("%-10s %10.1f %10.1f %12.2f %12.2f\n", r.label, t.seconds(r.ours) * 1e6,
-                t.seconds(r.floor) * 1e6, t.ratio(r.ours, r.floor), t.ratio(r.ours, r.copy));
+    std::printf("%-10s %10.1f %10.1f %12.2f", r.label, t.seconds(r.ours) * 1e6,
+                t.seconds(r.floor) * 1e6, t.ratio(r.ours, r.floor));
+    if (r.copy)
+      std::printf(" %12.2f\n", t.ratio(r.ours, r.copy));
+    else
+      std::printf(" %12s\n", "-");
   }
 }
 

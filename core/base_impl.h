@@ -16,6 +16,7 @@
 #include "core/lumorix_impl_callback.h"
 #include "core/model_catalogue.h"
 #include "core/resolution_entry.h"
+#include "core/stream/notify_slot.h"
 #include "core/stream/stream_claims.h"
 #include "pipeline/helper_model_hooks.h"
 #include "platform/event.h"
@@ -299,6 +300,7 @@ class BaseImpl : public LumorixImplBase,
   HRESULT OnOption3Get(int32_t* value) override;
   HRESULT put_ModelWindow(const RECT* window) override;
   HRESULT get_ModelWindow(RECT* window) override;
+  HRESULT get_RawFormat(uint32_t* fourcc, uint32_t* bits) override;
   HRESULT put_RawDataCallback(LumorixRawDataCallback callback, void* context) override;
   HRESULT put_HistogramCallback(PL_HistogramCallback callback, void* context) override;
   HRESULT put_DemosaicCallback(PL_DemosaicCallback callback, void* context) override;
@@ -312,7 +314,12 @@ class BaseImpl : public LumorixImplBase,
                          uint32_t processWidth, uint32_t processHeight,
                          uint32_t resolutionIndex) override;
 
-  // Pipeline notifications: the stream delivers them once it exists.
+  // Pipeline notifications: the stream delivers them once it exists. The two notification
+  // callbacks are stored beside them (core/stream/event_sink.cpp).
+  HRESULT STDMETHODCALLTYPE put_ExpoCallback(LumorixNotifyCallback callback,
+                                             void* context) override;
+  HRESULT STDMETHODCALLTYPE put_ChromeCallback(LumorixNotifyCallback callback,
+                                               void* context) override;
   void OnExposureChanged() override;
   void OnWhiteBalanceDone(int32_t temperature, int32_t tint) override;
   void OnAwbInitDone(int32_t result) override;
@@ -520,14 +527,12 @@ class BaseImpl : public LumorixImplBase,
   void* eventSinkContext_ = nullptr;
   LumorixEventCallback userEventCallback_ = nullptr;
   void* userEventContext_ = nullptr;
-  LumorixNotifyCallback exposureCallback_ = nullptr;
-  void* exposureContext_ = nullptr;
+  NotifySlot exposureNotify_;
   LumorixTempTintCallback whiteBalanceCallback_ = nullptr;
   void* whiteBalanceContext_ = nullptr;
   LumorixResultCallback blackBalanceCallback_ = nullptr;
   void* blackBalanceContext_ = nullptr;
-  LumorixNotifyCallback chromeCallback_ = nullptr;
-  void* chromeContext_ = nullptr;
+  NotifySlot chromeNotify_;
   LumorixResultCallback awbInitCallback_ = nullptr;
   void* awbInitContext_ = nullptr;
   LumorixErrorCallback errorCallback_ = nullptr;

@@ -45,6 +45,8 @@ class LumorixImplBase : public LumorixNotImplemented<ILumorix> {
   virtual HRESULT OnOption3Get(int32_t* value) = 0;
   virtual HRESULT put_ModelWindow(const RECT* window) = 0;
   virtual HRESULT get_ModelWindow(RECT* window) = 0;
+  // The FourCC and bits per pixel of the raw frames the stream delivers now.
+  virtual HRESULT get_RawFormat(uint32_t* fourcc, uint32_t* bits) = 0;
   virtual void GetColorMatrix(double matrix[9]) = 0;
   virtual void GetWbGainBase(uint32_t gains[3]) = 0;
   virtual HRESULT put_RawDataCallback(LumorixRawDataCallback callback, void* context) = 0;

@@ -9,6 +9,7 @@
 
 #include "base/lumorix_events.h"
 #include "base/lumorix_flags.h"
+#include "base/pixel_formats.h"
 #include "core/stream/event_sink.h"
 #include "core/stream/frame_geometry.h"
 #include "core/stream/grabber.h"
@@ -18,7 +19,9 @@
 #include "kernels/demosaic.h"
 #include "kernels/output.h"
 #include "kernels/raw_bin.h"
+#include "pipeline/pl_helper_base.h"
 #include "platform/clock.h"
+#include "usb/cusb.h"
 
 namespace {
 
@@ -417,4 +420,21 @@ uint32_t Delivery::GetRawFourCC(uint32_t bayerIndex, uint32_t format, bool mono)
     default:
       return 0;
   }
+}
+
+// What the next raw frame will carry: the sensor's format, named at the region the grabber takes
+// next, by the rule the delivered headers use.
+HRESULT BaseImpl::get_RawFormat(uint32_t* fourcc, uint32_t* bits) {
+  if (fourcc == nullptr || bits == nullptr) return E_POINTER;
+  if (stillSizeDiffers()) return E_NOTIMPL;
+  const uint32_t format = helper_ ? helper_->pixelFormat : kPixelFormatCount;
+  const StreamOutputShape shape = pipeline_ ? pipeline_->shape() : StreamOutputShape{};
+  const SensorRect roi = transport_ ? transport_->requestedRoi() : SensorRect{};
+  const auto bayer = uint32_t(
+      kernels::BayerPhaseForRoi(int32_t(shape.bayer & 3), int32_t(roi.left), int32_t(roi.top)));
+  const uint32_t code = Delivery::GetRawFourCC(bayer, format, isMono());
+  if (code == 0 || format >= kPixelFormatCount) return E_UNEXPECTED;
+  *fourcc = code;
+  *bits = kFormatBitsPerPixel[format];
+  return S_OK;
 }

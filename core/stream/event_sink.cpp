@@ -99,10 +99,22 @@ void EventSink::thread_callback() {
   ZX_TRACE("%s: leave", "thread_callback");
 }
 
+HRESULT STDMETHODCALLTYPE BaseImpl::put_ExpoCallback(LumorixNotifyCallback callback,
+                                                     void* context) {
+  exposureNotify_.set(callback, context);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE BaseImpl::put_ChromeCallback(LumorixNotifyCallback callback,
+                                                       void* context) {
+  chromeNotify_.set(callback, context);
+  return S_OK;
+}
+
 // Pipeline notifications: the event first, then the user's own callback.
 void BaseImpl::OnExposureChanged() {
   EventSink(*this).raise(kEventExposure);
-  if (exposureCallback_) exposureCallback_(exposureContext_);
+  exposureNotify_.call();
 }
 
 void BaseImpl::OnWhiteBalanceDone(int32_t temperature, int32_t tint) {
@@ -117,7 +129,7 @@ void BaseImpl::OnAwbInitDone(int32_t result) {
 
 void BaseImpl::OnChromeChanged() {
   EventSink(*this).raise(kEventChrome);
-  if (chromeCallback_) chromeCallback_(chromeContext_);
+  chromeNotify_.call();
 }
 
 void BaseImpl::OnBlackBalanceDone(int32_t result) {

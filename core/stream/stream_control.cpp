@@ -184,8 +184,8 @@ HRESULT StreamControl::start(LumorixDataCallback dataA, LumorixDataCallbackV2 da
   cam_.awbInitCallback_ = nullptr;
   EventSink(cam_).select(event, eventContext, window, message);
   if (!dataA && !dataB && !stillBuffer && cam_.eventSink_) {
-    cam_.exposureCallback_ = nullptr;
-    cam_.chromeCallback_ = nullptr;
+    cam_.exposureNotify_.drop();
+    cam_.chromeNotify_.drop();
     if (allocatePullQueue() != S_OK) {
       stop();
       return E_OUTOFMEMORY;

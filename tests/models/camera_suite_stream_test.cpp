@@ -271,6 +271,58 @@ TEST_P(CameraSuiteStream, StopOrRestartDuringAPinStillResumesThePreview) {
   EXPECT_EQ(cam->stop(), S_OK);
 }
 
+// The pages' notifications on the real pipeline: AE moving the exposure calls the exposure
+// callback on a camera thread, a grey switch while streaming calls the colour/grey one, each with
+// its context; cleared, neither is called again.
+TEST_P(CameraSuiteStream, NotificationsFollowAutoExposureAndTheGreySwitch) {
+  struct Notices {
+    std::atomic<int> calls{0};
+    static void count(void* context) { ++static_cast<Notices*>(context)->calls; }
+  };
+  struct Row {
+    const char* name;
+    HRESULT (*put)(BaseImpl&, LumorixNotifyCallback, void*);
+  };
+  const Row rows[] = {
+      {"exposure",
+       [](BaseImpl& c, LumorixNotifyCallback f, void* x) { return c.put_ExpoCallback(f, x); }},
+      {"chrome",
+       [](BaseImpl& c, LumorixNotifyCallback f, void* x) { return c.put_ChromeCallback(f, x); }},
+  };
+  scene_.referenceExposureUs = 3 * GetParam().exposureUs.def;  // AE has a third of the light
+  rig_.device().setContent(sim::ContentKind::Scene, scene_);
+  BaseImpl* cam = stream(last(), 0);
+  ASSERT_NE(cam, nullptr);
+  std::vector<uint8_t> frame = frameAt(last());
+  Notices notices[2];
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(rows[i].put(*cam, Notices::count, &notices[i]), S_OK);
+  PL_SetAutoExpoEnable(rig_.helper(), 1);
+  for (uint32_t n = 0; n < 100 && notices[0].calls == 0; ++n) ASSERT_EQ(Pull(*cam, frame, 1), 1u);
+  EXPECT_GT(notices[0].calls.load(), 0) << rows[0].name;
+  EXPECT_EQ(notices[1].calls.load(), 0) << rows[1].name;
+  const bool colour = !cam->isMono();
+  if (colour) {
+    ASSERT_EQ(cam->put_Chrome(1), S_OK);
+    ASSERT_EQ(cam->put_Chrome(0), S_OK);
+    EXPECT_EQ(notices[1].calls.load(), 2) << rows[1].name;
+  }
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(rows[i].put(*cam, nullptr, nullptr), S_OK);
+  const int exposureCalls = notices[0].calls.load();
+  PL_SetAutoExpoEnable(rig_.helper(), 0);
+  rig_.setExposure(GetParam().exposureUs.def);  // far from AE's choice: AE has more to do
+  PL_SetAutoExpoEnable(rig_.helper(), 1);
+  ASSERT_EQ(Pull(*cam, frame, 10), 10u);
+  if (colour) {
+    ASSERT_EQ(cam->put_Chrome(1), S_OK);
+  }
+  EXPECT_EQ(notices[0].calls.load(), exposureCalls) << "cleared";
+  EXPECT_EQ(notices[1].calls.load(), colour ? 2 : 0) << "cleared";
+  if (colour) {
+    EXPECT_EQ(cam->put_Chrome(0), S_OK);
+  }
+  EXPECT_EQ(cam->stop(), S_OK);
+}
+
 // Deleted by its owner's thread or by its own data callback: the device is stopped and closed.
 TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
   struct Deleter {

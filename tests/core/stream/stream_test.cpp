@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/lumorix_flags.h"
+#include "base/pixel_formats.h"
 #include "core/stream/delivery.h"
 #include "core/stream/frame_geometry.h"
 #include "core/stream/pull_api.h"
@@ -540,6 +542,53 @@ TEST(StreamDelivery, RawFourCCFollowsTheRegionsOrigin) {
     char code[5] = {};
     std::memcpy(code, &header.compression, 4);
     EXPECT_STREQ(code, row.code) << "order " << row.bayer << " at " << row.left << "," << row.top;
+  }
+}
+
+// The format the next raw frame carries, asked before it comes: one row per answer. A region
+// stored at an odd origin names the pattern at its first sample, as the delivered header does.
+TEST(StreamDelivery, RawFormatAnswers) {
+  constexpr uint32_t kNoRegion = ~0u;
+  constexpr uint8_t kUnknown = kPixelFormatCount;  // no FourCC names it
+  const struct {
+    const char* name;
+    bool helper, grey, stillsDiffer;
+    uint8_t format;
+    uint32_t bayer, left, top;
+    HRESULT result;
+    const char* code;
+    uint32_t bits;
+  } table[] = {
+      {"still size differs", true, false, true, 0, 1, kNoRegion, 0, E_NOTIMPL, "", 0},
+      {"no FourCC", true, false, false, kUnknown, 1, kNoRegion, 0, E_UNEXPECTED, "", 0},
+      {"no pipeline helper", false, false, false, 0, 1, kNoRegion, 0, E_UNEXPECTED, "", 0},
+      {"Bayer, whole frame", true, false, false, 0, 1, kNoRegion, 0, S_OK, "RGGB", 8},
+      {"Bayer, odd column", true, false, false, 0, 1, 3, 0, S_OK, "GRBG", 8},
+      {"Bayer, odd row", true, false, false, 2, 1, 0, 5, S_OK, "GBRG", 12},
+      {"Bayer, odd both", true, false, false, 4, 2, 1, 1, S_OK, "RGGB", 16},
+      {"packed 4:2:2", true, false, false, kPixelYuv422, 1, kNoRegion, 0, S_OK, "VUYY", 16},
+      {"grey camera", true, true, false, 2, 1, 3, 1, S_OK, "YYYY", 12},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    FakeModelConfig config;
+    config.withHelper = row.helper;
+    config.flags = row.grey ? LUMORIX_FLAG_MONO : 0;
+    if (row.stillsDiffer) config.stills = {{2048, 1534, 1, 1}, {1024, 770, 1, 1}};
+    FakeModel cam(config);
+    if (cam.fakeHelper()) cam.fakeHelper()->pixelFormat = row.format;
+    cam.bayer = row.bayer;
+    if (row.left != kNoRegion)
+      cam.usb().requestRoi(SensorRect{row.left, row.top, row.left + 64, row.top + 32});
+    uint32_t fourcc = 0, bits = 0;
+    ASSERT_EQ(cam.get_RawFormat(&fourcc, &bits), row.result);
+    if (row.result != S_OK) continue;
+    char code[5] = {};
+    std::memcpy(code, &fourcc, 4);
+    EXPECT_STREQ(code, row.code);
+    EXPECT_EQ(bits, row.bits);
+    EXPECT_EQ(cam.get_RawFormat(nullptr, &bits), E_POINTER);
+    EXPECT_EQ(cam.get_RawFormat(&fourcc, nullptr), E_POINTER);
   }
 }
 

@@ -579,4 +579,53 @@ TEST_F(ModuleStream, StandardPropertiesReachTheCamera) {
   EXPECT_EQ(tint, keptTint);
 }
 
+// The Exposure page's notification through the filter: put_ExpoCallback reaches the camera, and
+// the callback runs, with its context and on a camera thread, when AE moves the exposure.
+TEST_F(ModuleStream, ExposureCallbackRunsWhenAutoExposureMovesTheExposure) {
+  forgetSettings_ = true;
+  ASSERT_NO_FATAL_FAILURE(build(1024, 770));
+  log_.reset();
+  ASSERT_NO_FATAL_FAILURE(run());
+  ASSERT_TRUE(log_.reaches(3, 60000)) << log_.seen() << " frames";
+  // A switch of AE itself may notify on the caller's thread; AE's steps notify on the camera's.
+  struct Notices {
+    DWORD host = GetCurrentThreadId();
+    LONG calls = 0;
+    LONG cameraCalls = 0;
+    static void count(void* context) {
+      auto* self = static_cast<Notices*>(context);
+      InterlockedIncrement(&self->calls);
+      if (GetCurrentThreadId() != self->host) InterlockedIncrement(&self->cameraCalls);
+    }
+    LONG read(LONG* counter) { return InterlockedCompareExchange(counter, 0, 0); }
+  } notices;
+  ComPtr<ILumorix> camera = g_.source.as<ILumorix>(LumorixTraits<ILumorix>::iid);
+  ASSERT_TRUE(camera);
+  uint32_t minUs = 0, maxUs = 0, defUs = 0;
+  ASSERT_EQ(camera->get_ExpTimeRange(&minUs, &maxUs, &defUs), S_OK);
+  ASSERT_EQ(camera->put_AutoExpoEnable(0), S_OK);
+  const uint32_t darkUs = std::max(minUs, defUs / 10);  // away from AE's choice, not black
+  ASSERT_EQ(camera->put_ExpoTime(darkUs), S_OK);
+  ASSERT_EQ(camera->put_ExpoCallback(&Notices::count, &notices), S_OK);
+  ASSERT_EQ(camera->put_AutoExpoEnable(1), S_OK);
+  uint32_t us = darkUs;
+  const DWORD end = GetTickCount() + 30000;
+  while ((notices.read(&notices.cameraCalls) == 0 || us == darkUs) && GetTickCount() < end) {
+    Sleep(10);
+    ASSERT_EQ(camera->get_ExpoTime(&us), S_OK);
+  }
+  EXPECT_NE(us, darkUs) << "AE moved the exposure";
+  EXPECT_GT(notices.read(&notices.cameraCalls), 0) << "AE's steps notified";
+  // Cleared, as the page does when it goes: no call after the clear returns.
+  ASSERT_EQ(camera->put_ExpoCallback(nullptr, nullptr), S_OK);
+  const LONG atClear = notices.read(&notices.calls);
+  ASSERT_EQ(camera->put_AutoExpoEnable(0), S_OK);
+  ASSERT_EQ(camera->put_ExpoTime(darkUs), S_OK);
+  ASSERT_EQ(camera->put_AutoExpoEnable(1), S_OK);
+  log_.reset();
+  EXPECT_TRUE(log_.reaches(10, 30000));
+  EXPECT_EQ(notices.read(&notices.calls), atClear);
+  stop();
+}
+
 }  // namespace
