@@ -45,8 +45,11 @@ int32_t BayerPhaseForRoi(int32_t b, int32_t left, int32_t top);
 // Wider: the mean of fx pixels after a centred skip; shorter: rows repeated by fy with odd ones
 // interpolated, rows past fy x height from the last; any other direction picks the nearest
 // (source = out x processed / output). Same size: nothing. Refused when a buffer is short.
+// Buffer sizes are in bytes for both widths.
 bool FitToOutput(int32_t outW, int32_t outH, int32_t procW, int32_t procH, uint8_t* out,
                  size_t outBytes, const uint8_t* proc, size_t procBytes, uint8_t p);
+bool FitToOutput16(int32_t outW, int32_t outH, int32_t procW, int32_t procH, uint16_t* out,
+                   size_t outBytes, const uint16_t* proc, size_t procBytes, uint8_t p);
 
 // Each sample >> (bits - 8), saturated at 255; rows of both images padded. dst may equal src.
 void Convert16To8(const uint16_t* src, uint8_t* dst, int32_t w, int32_t rows, uint8_t p,
