@@ -113,11 +113,11 @@ TEST(KernelsDemosaicVngPpg, LargeFramesMatchReference) {
   }
 }
 
-// Widths around whole vector blocks (16 and 8 pixels) leave no, one or several pixels to the
+// Widths around whole vector blocks (32, 16 and 8 pixels) leave no, one or several pixels to the
 // scalar loop; single samples past 12 bits in one row make the 16-bit bodies change lanes at
 // that row and its neighbours only.
 TEST(KernelsDemosaicVngPpg, BlockEdgesAndLaneChangesMatchReference) {
-  constexpr int32_t kWidths[] = {19, 20, 21, 22, 27, 35, 36, 37, 38, 52, 53};
+  constexpr int32_t kWidths[] = {19, 20, 21, 22, 27, 35, 36, 37, 38, 52, 53, 68, 69, 70, 71};
   struct Spike {
     int32_t row;     // -1: none
     uint16_t value;  // written at column 9 of that row
