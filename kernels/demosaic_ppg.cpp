@@ -87,7 +87,7 @@ DispatchPointer<RowFn<Sample>> gColourRow{&chooseColourRow<Sample>};
 // Row y as the vector bodies see it, with the green buffers they use.
 template <typename Sample>
 PpgRow<Sample> ppgRow(const BorderFrame<Sample>& f, int32_t y, Sample* greens, const Sample* up,
-                      const Sample* down) {
+                      const Sample* down, RowDepthCache* depth) {
   const uint8_t* site = f.site + 4 * f.b + (y & 1);  // [2 * (x & 1)]
   const bool greenEven = site[0] == 1;
   return {f.raw + size_t(y) * f.w,
@@ -100,7 +100,9 @@ PpgRow<Sample> ppgRow(const BorderFrame<Sample>& f, int32_t y, Sample* greens, c
           static_cast<int32_t>(f.maxval),
           greenEven,
           greenEven ? site[2] : site[0],
-          f.p};
+          f.p,
+          y,
+          depth};
 }
 
 // Three rows of first-pass greens at red and blue sites (by column / 2) for the vector colour
@@ -197,20 +199,23 @@ void demosaicPpg(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, int
   };
   const RowFn<Sample> greenVec = gGreenRow<Sample>.get(), colourVec = gColourRow<Sample>.get();
   GreenRing<Sample> ring;
+  RowDepthCache depth;
   const bool ringOn = colourVec && w <= kGreenRingWidth;
   auto greens = [&](int32_t y) { return ringOn ? ring.row(y) : nullptr; };
   auto colour = [&](int32_t y) {
     const GreenRow<Sample> up = green(y - 1), down = green(y + 1);
     // The vector body reads buffered greens, which only rows the band holds have.
     const bool vec = ringOn && up.written && down.written;
-    const int32_t x = vec ? colourVec(ppgRow(f, y, greens(y), greens(y - 1), greens(y + 1)), 2) : 2;
+    const int32_t x =
+        vec ? colourVec(ppgRow(f, y, greens(y), greens(y - 1), greens(y + 1), &depth), 2) : 2;
     colourRow(f, y, up, green(y), down, x);
   };
   // A border row above the first interior row that the band holds: its greens are the fill's.
   if (ringOn && first < end && first - 1 >= y0) keepGreens(f, first - 1, 0, ring.row(first - 1));
   // The colour passes follow the green pass one row behind, while its rows are in the cache.
   for (int32_t y = first; y < end; ++y) {
-    const int32_t x = greenVec ? greenVec(ppgRow<Sample>(f, y, greens(y), nullptr, nullptr), 2) : 2;
+    const int32_t x =
+        greenVec ? greenVec(ppgRow<Sample>(f, y, greens(y), nullptr, nullptr, &depth), 2) : 2;
     greenRow(f, y, x);
     borderEnds(f, y);
     if (ringOn) keepGreens(f, y, x, ring.row(y));

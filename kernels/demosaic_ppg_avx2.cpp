@@ -325,21 +325,33 @@ int32_t colourRowAny(const PpgRow<typename L::Sample>& r, int32_t x) {
   return r.rowChannel == 0 ? colourRow<L, 3, 0>(r, x) : colourRow<L, 3, 2>(r, x);
 }
 
+bool rowFits(const uint16_t* row, int32_t w, int32_t largest) {
+  const __m256i high = _mm256_set1_epi16(int16_t(0xF000));
+  __m256i any = _mm256_setzero_si256();
+  int32_t x = 0;
+  for (; x + 16 <= w; x += 16)
+    any = _mm256_or_si256(any, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x)));
+  if (!_mm256_testz_si256(any, high)) return false;
+  for (; x < w; ++x)
+    if (row[x] > largest) return false;
+  return true;
+}
+
 // Whether the depth and raw rows y - 2 .. y + 2 fit 12 bits, so every green read does too.
 bool fitsWords(const PpgRow<uint16_t>& r) {
   constexpr int32_t kLargest = 4095;
   if (r.maxval > kLargest) return false;
   const int32_t w = r.xEnd + 2;
-  const __m256i high = _mm256_set1_epi16(int16_t(0xF000));
   for (int dy = -2; dy <= 2; ++dy) {
     const uint16_t* row = r.cur + dy * r.pitch;
-    __m256i any = _mm256_setzero_si256();
-    int32_t x = 0;
-    for (; x + 16 <= w; x += 16)
-      any = _mm256_or_si256(any, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x)));
-    if (!_mm256_testz_si256(any, high)) return false;
-    for (; x < w; ++x)
-      if (row[x] > kLargest) return false;
+    const int32_t y = r.y + dy, slot = y & 7;
+    if (!r.depth) {
+      if (!rowFits(row, w, kLargest)) return false;
+      continue;
+    }
+    if (r.depth->row[slot] != y)
+      r.depth->row[slot] = y, r.depth->narrow[slot] = rowFits(row, w, kLargest);
+    if (!r.depth->narrow[slot]) return false;
   }
   return true;
 }

@@ -6,6 +6,12 @@
 
 namespace kernels {
 
+// Whether raw rows fit 12 bits, worked out once per row and kept by the caller for one run.
+struct RowDepthCache {
+  int32_t row[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+  uint8_t narrow[8] = {};
+};
+
 template <typename Sample>
 struct PpgRow {
   const Sample* cur;         // raw row y, pixel 0; rows y - 2 .. y + 2 are pitch samples apart
@@ -19,6 +25,8 @@ struct PpgRow {
   uint8_t greenEven;         // green sites sit at even x on this row
   uint8_t rowChannel;        // channel of the row's red or blue; the other one gets 2 - rowChannel
   uint8_t p;                 // samples per output pixel, 3 or 4
+  int32_t y;                 // the row's image position
+  RowDepthCache* depth;      // 16-bit rows' depths, or null to look each time
 };
 
 // Vector bodies: fill whole blocks from x and return the first column left to the scalar loop.
