@@ -86,14 +86,17 @@ struct Bytes : Lanes16 {
 struct Words : Lanes16 {
   using Sample = uint16_t;
   static constexpr int32_t kBlock = 32;
+  // Each 128-bit half gathers its even words low and odd words high; the 64-bit pieces then
+  // go in order.
   static void split(const uint16_t* p, __m256i& even, __m256i& odd) {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
-                  b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 16));
-    const __m256i low = _mm256_set1_epi32(0xFFFF);
-    even = _mm256_permute4x64_epi64(
-        _mm256_packus_epi32(_mm256_and_si256(a, low), _mm256_and_si256(b, low)), 0xD8);
-    odd = _mm256_permute4x64_epi64(
-        _mm256_packus_epi32(_mm256_srli_epi32(a, 16), _mm256_srli_epi32(b, 16)), 0xD8);
+    const __m256i parity = _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15, 0,
+                                            1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15);
+    const __m256i a = _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
+                                          parity),
+                  b = _mm256_shuffle_epi8(
+                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 16)), parity);
+    even = _mm256_permute4x64_epi64(_mm256_unpacklo_epi64(a, b), 0xD8);
+    odd = _mm256_permute4x64_epi64(_mm256_unpackhi_epi64(a, b), 0xD8);
   }
   static __m256i loadRow(const uint16_t* g) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(g));
