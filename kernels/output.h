@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kernels/colour_planes.h"
 #include "kernels/kernel_base.h"
 
 namespace kernels {
@@ -31,6 +32,10 @@ const LumaTables& GetLumaTables();
 // layout's byte order; p must be 3 or 4 and a fourth sample is not written.
 void Yuv422ToRgb8(const Layout& l, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h);
 void Yuv422ToRgb8Alt(const Layout& l, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h);
+// Either format (alt: 11) with each colour byte then replaced by its colour's table entry (256
+// entries each): the conversion and ApplyColourTables in one pass. Null tables: none applied.
+void Yuv422ToRgb8Tables(const Layout& l, bool alt, const uint8_t* packed, uint8_t* out, int32_t w,
+                        int32_t h, ColourPlanes<uint8_t> tables);
 
 // Moves the region's rows to the start of the buffer, packed; with the trailer flag the 48
 // bytes after the full frame follow them. Refused (false, untouched) when the region is empty

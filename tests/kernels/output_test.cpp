@@ -56,6 +56,38 @@ TEST(KernelsOutput, YuvVectorPathMatchesReferenceOnOddSizes) {
   }
 }
 
+// The conversion with colour tables equals the conversion followed by each byte's colour table,
+// on every instruction set, both byte orders and formats, block edges and odd sizes.
+TEST(KernelsOutput, YuvWithColourTablesIsTheConversionThenTheTables) {
+  std::array<std::array<uint8_t, 256>, 3> table;  // red, green, blue
+  testkit::Rng rng(77);
+  for (auto& t : table)
+    for (auto& v : t) v = uint8_t(rng.next());
+  const ColourPlanes<uint8_t> tables{table[0].data(), table[1].data(), table[2].data()};
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    for (int32_t w : {1, 3, 31, 32, 33, 63, 64, 65, 97})
+      for (int32_t h : {1, 3})
+        for (uint8_t p : {3, 4})
+          for (bool bgr : {false, true})
+            for (bool alt : {false, true}) {
+              std::vector<uint8_t> packed(size_t(w) * h * 2 + 1);
+              for (auto& v : packed) v = uint8_t(rng.next());
+              const Layout c = yuvState(p, bgr);
+              Guarded<uint8_t> out(rowStride<uint8_t>(p, w) * h + 1), want = out;
+              Yuv422ToRgb8Tables(c, alt, packed.data() + 1, out.data() + 1, w, h, tables);
+              reference::yuv422(alt, bgr, p, packed.data() + 1, want.data() + 1, w, h);
+              const size_t stride = rowStride<uint8_t>(p, w);
+              for (size_t i = 0; i < size_t(w) * h - (size_t(w) * h) % 2; ++i) {
+                uint8_t* px = want.data() + 1 + (i / size_t(w)) * stride + (i % size_t(w)) * p;
+                for (int k = 0; k < 3; ++k) px[k] = table[size_t(bgr ? 2 - k : k)][px[k]];
+              }
+              EXPECT_TRUE(out == want) << testkit::isaName(isa) << " " << w << "x" << h << " p"
+                                       << int(p) << " bgr " << bgr << " alt " << alt;
+            }
+  }
+}
+
 // Every (U, V) pair once, with every luma value against each: the vector arithmetic must give
 // each table's truncated products exactly, and the clamps at both ends.
 TEST(KernelsOutput, YuvEverySampleValueMatchesTheTables) {
