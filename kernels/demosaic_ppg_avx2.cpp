@@ -19,6 +19,25 @@ inline void storePixels(Sample* row, int32_t x, __m128i rowColour, __m128i green
     avx2::store4(row + size_t(x) * 4, ch);
 }
 
+// Both parities of a block whose lanes hold one sample each, joined by `join` into the pixels'
+// channels, stored as two halves of 16 bytes.
+template <typename Sample, int P, int RC, typename Join>
+inline void storeJoined(Sample* row, int32_t x, const __m256i (&even)[3], const __m256i (&odd)[3],
+                        Join join) {
+  __m256i px[3];
+  for (int c = 0; c < 3; ++c) px[c] = join(even[c], odd[c]);
+  constexpr int32_t kHalf = 16 / int32_t(sizeof(Sample));
+  storePixels<Sample, P, RC>(row, x, _mm256_castsi256_si128(px[0]), _mm256_castsi256_si128(px[1]),
+                             _mm256_castsi256_si128(px[2]));
+  storePixels<Sample, P, RC>(row, x + kHalf, _mm256_extracti128_si256(px[0], 1),
+                             _mm256_extracti128_si256(px[1], 1),
+                             _mm256_extracti128_si256(px[2], 1));
+}
+// The low half of a vector packed with itself, its two 64-bit results in order.
+inline __m128i packedLow(__m256i packed) {
+  return _mm256_castsi256_si128(_mm256_permute4x64_epi64(packed, 8));
+}
+
 // Arithmetic in 16-bit lanes, sixteen pixels a vector: for 8-bit samples, and for 16-bit ones
 // when a row and its neighbours fit 12 bits (every sum then stays below 2^15).
 struct Lanes16 {
@@ -66,19 +85,14 @@ struct Bytes : Lanes16 {
     return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(g)));
   }
   static void storeRow(uint8_t* g, __m256i v) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(g), _mm256_castsi256_si128(_mm256_permute4x64_epi64(
-                                                        _mm256_packus_epi16(v, v), 8)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(g), packedLow(_mm256_packus_epi16(v, v)));
   }
   // Channels rowColour, green, other by parity; every value fits a byte.
   template <int P, int RC>
   static void store(uint8_t* row, int32_t x, const __m256i (&even)[3], const __m256i (&odd)[3]) {
-    __m256i px[3];
-    for (int c = 0; c < 3; ++c) px[c] = _mm256_or_si256(even[c], _mm256_slli_epi16(odd[c], 8));
-    storePixels<uint8_t, P, RC>(row, x, _mm256_castsi256_si128(px[0]),
-                                _mm256_castsi256_si128(px[1]), _mm256_castsi256_si128(px[2]));
-    storePixels<uint8_t, P, RC>(row, x + 16, _mm256_extracti128_si256(px[0], 1),
-                                _mm256_extracti128_si256(px[1], 1),
-                                _mm256_extracti128_si256(px[2], 1));
+    storeJoined<uint8_t, P, RC>(row, x, even, odd, [](__m256i e, __m256i o) {
+      return _mm256_or_si256(e, _mm256_slli_epi16(o, 8));
+    });
   }
 };
 
@@ -138,8 +152,7 @@ struct Wide {
     return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(g)));
   }
   static void storeRow(uint16_t* g, __m256i v) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(g), _mm256_castsi256_si128(_mm256_permute4x64_epi64(
-                                                        _mm256_packus_epi32(v, v), 8)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(g), packedLow(_mm256_packus_epi32(v, v)));
   }
   static __m256i set1(int32_t v) { return _mm256_set1_epi32(v); }
   static __m256i add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
@@ -168,13 +181,9 @@ struct Wide {
   // Every value is a sample (clamped or raw), so the two parities share a 32-bit lane.
   template <int P, int RC>
   static void store(uint16_t* row, int32_t x, const __m256i (&even)[3], const __m256i (&odd)[3]) {
-    __m256i px[3];
-    for (int c = 0; c < 3; ++c) px[c] = _mm256_or_si256(even[c], _mm256_slli_epi32(odd[c], 16));
-    storePixels<uint16_t, P, RC>(row, x, _mm256_castsi256_si128(px[0]),
-                                 _mm256_castsi256_si128(px[1]), _mm256_castsi256_si128(px[2]));
-    storePixels<uint16_t, P, RC>(row, x + 8, _mm256_extracti128_si256(px[0], 1),
-                                 _mm256_extracti128_si256(px[1], 1),
-                                 _mm256_extracti128_si256(px[2], 1));
+    storeJoined<uint16_t, P, RC>(row, x, even, odd, [](__m256i e, __m256i o) {
+      return _mm256_or_si256(e, _mm256_slli_epi32(o, 16));
+    });
   }
 };
 
