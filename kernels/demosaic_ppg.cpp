@@ -87,7 +87,7 @@ DispatchPointer<RowFn<Sample>> gColourRow{&chooseColourRow<Sample>};
 // Row y as the vector bodies see it, with the green buffers they use.
 template <typename Sample>
 PpgRow<Sample> ppgRow(const BorderFrame<Sample>& f, int32_t y, Sample* greens, const Sample* up,
-                      const Sample* down, RowDepthCache* depth) {
+                      const Sample* down, RowDepthCache* depth, bool lastBlockOnly = false) {
   const uint8_t* site = f.site + 4 * f.b + (y & 1);  // [2 * (x & 1)]
   const bool greenEven = site[0] == 1;
   return {f.raw + size_t(y) * f.w,
@@ -102,7 +102,8 @@ PpgRow<Sample> ppgRow(const BorderFrame<Sample>& f, int32_t y, Sample* greens, c
           greenEven ? site[2] : site[0],
           f.p,
           y,
-          depth};
+          depth,
+          lastBlockOnly};
 }
 
 // Three rows of first-pass greens at red and blue sites (by column / 2) for the vector colour
@@ -202,10 +203,18 @@ void demosaicPpg(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, int
   RowDepthCache depth;
   const bool ringOn = colourVec && w <= kGreenRingWidth;
   auto greens = [&](int32_t y) { return ringOn ? ring.row(y) : nullptr; };
+  // The vector colour body reads buffered greens, which only rows the band holds have.
+  auto colourVecOn = [&](int32_t y) { return ringOn && y - 1 >= y0 && y + 1 < y1; };
+  // Row y's first-pass output is read back only by scalar colour passes: of rows y - 1 .. y + 1
+  // where the vector body is off, and next to its blocks' end.
+  auto scalarReads = [&](int32_t y) {
+    for (int32_t k = std::max(y - 1, first); k <= std::min(y + 1, end - 1); ++k)
+      if (!colourVecOn(k)) return true;
+    return false;
+  };
   auto colour = [&](int32_t y) {
     const GreenRow<Sample> up = green(y - 1), down = green(y + 1);
-    // The vector body reads buffered greens, which only rows the band holds have.
-    const bool vec = ringOn && up.written && down.written;
+    const bool vec = colourVecOn(y);
     const int32_t x =
         vec ? colourVec(ppgRow(f, y, greens(y), greens(y - 1), greens(y + 1), &depth), 2) : 2;
     colourRow(f, y, up, green(y), down, x);
@@ -215,7 +224,10 @@ void demosaicPpg(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, int
   // The colour passes follow the green pass one row behind, while its rows are in the cache.
   for (int32_t y = first; y < end; ++y) {
     const int32_t x =
-        greenVec ? greenVec(ppgRow<Sample>(f, y, greens(y), nullptr, nullptr, &depth), 2) : 2;
+        greenVec
+            ? greenVec(ppgRow<Sample>(f, y, greens(y), nullptr, nullptr, &depth, !scalarReads(y)),
+                       2)
+            : 2;
     greenRow(f, y, x);
     borderEnds(f, y);
     if (ringOn) keepGreens(f, y, x, ring.row(y));

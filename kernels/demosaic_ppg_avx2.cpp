@@ -225,11 +225,15 @@ struct Split {
   [[gnu::always_inline]] __m256i col(int s) const { return part[(s + 2) >> 1][(s + 2) & 1]; }
 };
 
+constexpr int32_t kWidestBlock = 32;
+static_assert(Bytes::kBlock <= kWidestBlock && Words::kBlock <= kWidestBlock &&
+              Wide::kBlock <= kWidestBlock);
+
 // First pass on a block at column x, whose red and blue sites sit at parity CP: green along the
 // flattest direction there, kept in the row's green buffer too; raw greens kept; the colour
 // samples get the raw one for now.
 template <typename L, int P, int RC, int CP>
-inline void greenBlock(const PpgRow<typename L::Sample>& r, int32_t x, __m256i top) {
+inline void greenBlock(const PpgRow<typename L::Sample>& r, int32_t x, __m256i top, bool last) {
   const typename L::Sample* z = r.cur + x;
   const ptrdiff_t q = r.pitch;
   const Split<L> c(z, true), n(z - q, false), s(z + q, false), nn(z - 2 * q, false),
@@ -253,6 +257,9 @@ inline void greenBlock(const PpgRow<typename L::Sample>& r, int32_t x, __m256i t
   }
   g = clamp<L>(g, top);
   if (r.greens) L::storeRow(r.greens + x / 2, g);
+  // Only where every lane kind's blocks fit the row: a neighbour of the other kind runs its
+  // vector colour pass over the same columns then.
+  if (r.lastBlockOnly && !last && r.xEnd - 2 >= kWidestBlock) return;
   const __m256i even[3] = {c.col(0), CP == 0 ? g : c.col(0), c.col(0)};
   const __m256i odd[3] = {c.col(1), CP == 1 ? g : c.col(1), c.col(1)};
   L::template store<P, RC>(r.out, x, even, odd);
@@ -307,7 +314,7 @@ int32_t blocks(const PpgRow<typename L::Sample>& r, int32_t x, Block block) {
   const __m256i top = L::set1(r.maxval);
   const int32_t lastStart = (r.xEnd - L::kBlock) & ~1;
   for (;;) {
-    block(x, top);
+    block(x, top, x == lastStart);
     if (x == lastStart) return x + L::kBlock;
     x = std::min(x + L::kBlock, lastStart);
   }
@@ -316,14 +323,17 @@ int32_t blocks(const PpgRow<typename L::Sample>& r, int32_t x, Block block) {
 template <typename L, int P, int RC>
 int32_t greenRow(const PpgRow<typename L::Sample>& r, int32_t x) {
   if (r.greenEven)
-    return blocks<L>(r, x, [&](int32_t at, __m256i t) { greenBlock<L, P, RC, 1>(r, at, t); });
-  return blocks<L>(r, x, [&](int32_t at, __m256i t) { greenBlock<L, P, RC, 0>(r, at, t); });
+    return blocks<L>(
+        r, x, [&](int32_t at, __m256i t, bool last) { greenBlock<L, P, RC, 1>(r, at, t, last); });
+  return blocks<L>(
+      r, x, [&](int32_t at, __m256i t, bool last) { greenBlock<L, P, RC, 0>(r, at, t, last); });
 }
 template <typename L, int P, int RC>
 int32_t colourRow(const PpgRow<typename L::Sample>& r, int32_t x) {
   if (r.greenEven)
-    return blocks<L>(r, x, [&](int32_t at, __m256i t) { colourBlock<L, P, RC, 1>(r, at, t); });
-  return blocks<L>(r, x, [&](int32_t at, __m256i t) { colourBlock<L, P, RC, 0>(r, at, t); });
+    return blocks<L>(r, x,
+                     [&](int32_t at, __m256i t, bool) { colourBlock<L, P, RC, 1>(r, at, t); });
+  return blocks<L>(r, x, [&](int32_t at, __m256i t, bool) { colourBlock<L, P, RC, 0>(r, at, t); });
 }
 
 template <typename L>

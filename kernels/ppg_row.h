@@ -27,12 +27,15 @@ struct PpgRow {
   uint8_t p;                 // samples per output pixel, 3 or 4
   int32_t y;                 // the row's image position
   RowDepthCache* depth;      // 16-bit rows' depths, or null to look each time
+  uint8_t lastBlockOnly;     // first pass: the output takes only the block at the row's end
 };
 
 // Vector bodies: fill whole blocks from x and return the first column left to the scalar loop.
 // The first pass writes green and every colour sample of a pixel (the second overwrites what
 // is not final) and, given a buffer, its greens there; the second reads greens from the three
-// buffers, which must hold every red and blue column of their rows.
+// buffers, which must hold every red and blue column of their rows. When the second pass's
+// vector body covers this row and its neighbours, the first needs to write only its last block,
+// which the scalar loops next to it read.
 int32_t ppgGreenRowAvx2(const PpgRow<uint8_t>& row, int32_t x);
 int32_t ppgGreenRowAvx2(const PpgRow<uint16_t>& row, int32_t x);
 int32_t ppgColourRowAvx2(const PpgRow<uint8_t>& row, int32_t x);
