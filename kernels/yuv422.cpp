@@ -42,8 +42,9 @@ void convertRows(const YuvTables& t, const GroupLayout& g, const uint8_t* packed
                  int32_t w, int32_t h, uint8_t p, const uint8_t* const* tab) {
   const size_t stride = rowStride<uint8_t>(p, w);
   const size_t pixels = size_t(w) * size_t(h) / 2 * 2;  // an odd last pixel has no group
-  const VectorFn vec = p == 3 && !tab ? gVector.get() : nullptr;
   const TablesFn vecTables = p == 3 && tab ? gTables.get() : nullptr;
+  // Without a body that applies the tables, a plain body converts and a byte loop maps.
+  const VectorFn vec = p == 3 && !vecTables ? gVector.get() : nullptr;
   const bool alt = &g == &kFormat11, bgr = Order::kBlue == 0;
   auto put = [&](uint8_t* px, int k, int32_t v) {
     const uint8_t b = clampByte(v);
@@ -65,8 +66,11 @@ void convertRows(const YuvTables& t, const GroupLayout& g, const uint8_t* packed
     if (vec || vecTables) {
       if (first & 1) one(first, row), x = 1;
       const uint8_t* src = packed + (first + x) / 2 * 4;
+      const size_t from = x;
       x += vec ? vec(src, row + x * 3, count - x, alt, bgr)
                : vecTables(src, row + x * 3, count - x, alt, bgr, tab);
+      if (vec && tab)
+        for (size_t i = from * 3; i < x * 3; ++i) row[i] = tab[i % 3][row[i]];
     }
     for (; x < count; ++x) one(first + x, row + x * p);
   }
