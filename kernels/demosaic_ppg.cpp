@@ -84,22 +84,47 @@ DispatchPointer<RowFn<Sample>> gGreenRow{&chooseGreenRow<Sample>};
 template <typename Sample>
 DispatchPointer<RowFn<Sample>> gColourRow{&chooseColourRow<Sample>};
 
-// Row y as the vector bodies see it; up and down only where the band holds those rows.
+// Row y as the vector bodies see it, with the green buffers they use.
 template <typename Sample>
-PpgRow<Sample> ppgRow(const BorderFrame<Sample>& f, int32_t y, const Sample* up,
-                      const Sample* down) {
+PpgRow<Sample> ppgRow(const BorderFrame<Sample>& f, int32_t y, Sample* greens, const Sample* up,
+                      const Sample* down, RowDepthCache* depth, bool lastBlockOnly = false) {
   const uint8_t* site = f.site + 4 * f.b + (y & 1);  // [2 * (x & 1)]
   const bool greenEven = site[0] == 1;
   return {f.raw + size_t(y) * f.w,
           f.w,
           f.out + size_t(outputRow(y, f.h, f.rowOrder)) * f.stride,
+          greens,
           up,
           down,
           f.w - 2,
           static_cast<int32_t>(f.maxval),
           greenEven,
           greenEven ? site[2] : site[0],
-          f.p};
+          f.p,
+          y,
+          depth,
+          lastBlockOnly};
+}
+
+// Three rows of first-pass greens at red and blue sites (by column / 2) for the vector colour
+// pass, on the stack; wider frames take the scalar colour pass.
+constexpr int32_t kGreenRingWidth = 16384;
+template <typename Sample>
+struct GreenRing {
+  Sample rows[3][kGreenRingWidth / 2 + 2];
+  Sample* row(int32_t y) { return rows[y % 3]; }
+};
+
+// Copies row y's output greens at its red and blue columns below 2 and from `from` on into its
+// buffer: the columns the vector green pass did not write.
+template <typename Sample>
+void keepGreens(const BorderFrame<Sample>& f, int32_t y, int32_t from, Sample* ring) {
+  const Sample* out = f.out + size_t(outputRow(y, f.h, f.rowOrder)) * f.stride;
+  const int32_t first = f.site[4 * f.b + (y & 1)] == 1 ? 1 : 0;  // the row's first colour column
+  ring[0] = out[size_t(first) * f.p + 1];
+  from = std::max(from, 2);
+  for (int32_t x = from + ((from ^ first) & 1); x < f.w; x += 2)
+    ring[x >> 1] = out[size_t(x) * f.p + 1];
 }
 
 // First pass on interior row y from column x: green everywhere, own colour at red and blue
@@ -174,20 +199,44 @@ void demosaicPpg(uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h, int
         &f, mine ? out + size_t(outputRow(y, h, f.rowOrder)) * f.stride : nullptr, y};
   };
   const RowFn<Sample> greenVec = gGreenRow<Sample>.get(), colourVec = gColourRow<Sample>.get();
+  GreenRing<Sample> ring;
+  RowDepthCache depth;
+  const bool ringOn = colourVec && w <= kGreenRingWidth;
+  auto greens = [&](int32_t y) { return ringOn ? ring.row(y) : nullptr; };
+  // The vector colour body reads buffered greens, which only rows the band holds have.
+  auto colourVecOn = [&](int32_t y) { return ringOn && y - 1 >= y0 && y + 1 < y1; };
+  // Row y's first-pass output is read back only by scalar colour passes: of rows y - 1 .. y + 1
+  // where the vector body is off, and next to its blocks' end.
+  auto scalarReads = [&](int32_t y) {
+    for (int32_t k = std::max(y - 1, first); k <= std::min(y + 1, end - 1); ++k)
+      if (!colourVecOn(k)) return true;
+    return false;
+  };
   auto colour = [&](int32_t y) {
     const GreenRow<Sample> up = green(y - 1), down = green(y + 1);
-    // The vector body reads greens back from the output, so only between rows the band holds.
-    const bool vec = colourVec && up.written && down.written;
-    const int32_t x = vec ? colourVec(ppgRow(f, y, up.written, down.written), 2) : 2;
+    const bool vec = colourVecOn(y);
+    const int32_t x =
+        vec ? colourVec(ppgRow(f, y, greens(y), greens(y - 1), greens(y + 1), &depth), 2) : 2;
     colourRow(f, y, up, green(y), down, x);
   };
+  // A border row above the first interior row that the band holds: its greens are the fill's.
+  if (ringOn && first < end && first - 1 >= y0) keepGreens(f, first - 1, 0, ring.row(first - 1));
   // The colour passes follow the green pass one row behind, while its rows are in the cache.
   for (int32_t y = first; y < end; ++y) {
-    greenRow(f, y, greenVec ? greenVec(ppgRow<Sample>(f, y, nullptr, nullptr), 2) : 2);
+    const int32_t x =
+        greenVec
+            ? greenVec(ppgRow<Sample>(f, y, greens(y), nullptr, nullptr, &depth, !scalarReads(y)),
+                       2)
+            : 2;
+    greenRow(f, y, x);
     borderEnds(f, y);
+    if (ringOn) keepGreens(f, y, x, ring.row(y));
     if (y > first) colour(y - 1);
   }
-  if (first < end) colour(end - 1);
+  if (first < end) {
+    if (ringOn && end < y1) keepGreens(f, end, 0, ring.row(end));
+    colour(end - 1);
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kernels/colour_planes.h"
 #include "kernels/kernel_base.h"
 
 namespace kernels {
@@ -31,6 +32,10 @@ const LumaTables& GetLumaTables();
 // layout's byte order; p must be 3 or 4 and a fourth sample is not written.
 void Yuv422ToRgb8(const Layout& l, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h);
 void Yuv422ToRgb8Alt(const Layout& l, const uint8_t* packed, uint8_t* out, int32_t w, int32_t h);
+// Either format (alt: 11) with each colour byte then replaced by its colour's table entry (256
+// entries each): the conversion and ApplyColourTables in one pass. Null tables: none applied.
+void Yuv422ToRgb8Tables(const Layout& l, bool alt, const uint8_t* packed, uint8_t* out, int32_t w,
+                        int32_t h, ColourPlanes<uint8_t> tables);
 
 // Moves the region's rows to the start of the buffer, packed; with the trailer flag the 48
 // bytes after the full frame follow them. Refused (false, untouched) when the region is empty
@@ -45,8 +50,11 @@ int32_t BayerPhaseForRoi(int32_t b, int32_t left, int32_t top);
 // Wider: the mean of fx pixels after a centred skip; shorter: rows repeated by fy with odd ones
 // interpolated, rows past fy x height from the last; any other direction picks the nearest
 // (source = out x processed / output). Same size: nothing. Refused when a buffer is short.
+// Buffer sizes are in bytes for both widths.
 bool FitToOutput(int32_t outW, int32_t outH, int32_t procW, int32_t procH, uint8_t* out,
                  size_t outBytes, const uint8_t* proc, size_t procBytes, uint8_t p);
+bool FitToOutput16(int32_t outW, int32_t outH, int32_t procW, int32_t procH, uint16_t* out,
+                   size_t outBytes, const uint16_t* proc, size_t procBytes, uint8_t p);
 
 // Each sample >> (bits - 8), saturated at 255; rows of both images padded. dst may equal src.
 void Convert16To8(const uint16_t* src, uint8_t* dst, int32_t w, int32_t rows, uint8_t p,

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "kernels/byte_lookup_avx2.h"
 #include "kernels/yuv422_simd.h"
 
 namespace kernels::yuv {
@@ -66,8 +67,9 @@ inline __m256i loadHalf(const uint8_t* block, int h) {
                                  1);
 }
 
-template <bool Alt, bool BgrOut>
-size_t convert(const uint8_t* packed, uint8_t* out, size_t pixels) {
+// Without tables, slices is not read.
+template <bool Alt, bool BgrOut, bool Tables>
+size_t convert(const uint8_t* packed, uint8_t* out, size_t pixels, const __m256i (*slices)[16]) {
   const __m256i toAlt = _mm256_broadcastsi128_si256(
       _mm_setr_epi8(1, 3, 0, 2, 5, 7, 4, 6, 9, 11, 8, 10, 13, 15, 12, 14));
   __m256i mask[3][3];
@@ -83,11 +85,16 @@ size_t convert(const uint8_t* packed, uint8_t* out, size_t pixels) {
     const __m256i blue = _mm256_packus_epi16(a.blue, b.blue),
                   green = _mm256_packus_epi16(a.green, b.green),
                   red = _mm256_packus_epi16(a.red, b.red);
-    const __m256i first = BgrOut ? blue : red, third = BgrOut ? red : blue;
+    __m256i first = BgrOut ? blue : red, second = green, third = BgrOut ? red : blue;
+    if constexpr (Tables) {
+      first = bytes::lookup32(slices[0], first);
+      second = bytes::lookup32(slices[1], second);
+      third = bytes::lookup32(slices[2], third);
+    }
     uint8_t* dst = out + 3 * i;
     for (int k = 0; k < 3; ++k) {
       const __m256i r = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(first, mask[k][0]),
-                                                        _mm256_shuffle_epi8(green, mask[k][1])),
+                                                        _mm256_shuffle_epi8(second, mask[k][1])),
                                         _mm256_shuffle_epi8(third, mask[k][2]));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16 * k), _mm256_castsi256_si128(r));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 48 + 16 * k),
@@ -102,11 +109,23 @@ size_t convert(const uint8_t* packed, uint8_t* out, size_t pixels) {
 size_t toRgb3Avx2(const uint8_t* packed, uint8_t* out, size_t pixels, bool alt, bool bgr) {
   size_t i = 0;
   if (alt)
-    i = bgr ? convert<true, true>(packed, out, pixels) : convert<true, false>(packed, out, pixels);
+    i = bgr ? convert<true, true, false>(packed, out, pixels, nullptr)
+            : convert<true, false, false>(packed, out, pixels, nullptr);
   else
-    i = bgr ? convert<false, true>(packed, out, pixels)
-            : convert<false, false>(packed, out, pixels);
+    i = bgr ? convert<false, true, false>(packed, out, pixels, nullptr)
+            : convert<false, false, false>(packed, out, pixels, nullptr);
   return i + toRgb3Ssse3(packed + 2 * i, out + 3 * i, pixels - i, alt, bgr);
+}
+
+size_t toRgb3TablesAvx2(const uint8_t* packed, uint8_t* out, size_t pixels, bool alt, bool bgr,
+                        const uint8_t* const tables[3]) {
+  __m256i slices[3][16];
+  for (int k = 0; k < 3; ++k) bytes::loadSlices(tables[k], slices[k]);
+  if (alt)
+    return bgr ? convert<true, true, true>(packed, out, pixels, slices)
+               : convert<true, false, true>(packed, out, pixels, slices);
+  return bgr ? convert<false, true, true>(packed, out, pixels, slices)
+             : convert<false, false, true>(packed, out, pixels, slices);
 }
 
 }  // namespace kernels::yuv

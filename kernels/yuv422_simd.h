@@ -19,5 +19,8 @@ constexpr uint16_t kUGreenFrac = 25631, kVGreenFrac = 53264;  // 0.391, 0.813
 size_t toRgb3Ssse3(const uint8_t* packed, uint8_t* out, size_t pixels, bool alt, bool bgr);
 // The same 32 pixels a block, then the SSSE3 body for a 16-pixel block left over.
 size_t toRgb3Avx2(const uint8_t* packed, uint8_t* out, size_t pixels, bool alt, bool bgr);
+// Whole 32-pixel blocks only, byte k of each pixel then replaced by tables[k][byte].
+size_t toRgb3TablesAvx2(const uint8_t* packed, uint8_t* out, size_t pixels, bool alt, bool bgr,
+                        const uint8_t* const tables[3]);
 
 }  // namespace kernels::yuv

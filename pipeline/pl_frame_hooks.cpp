@@ -96,9 +96,8 @@ HRESULT packedFrame(PLContext& c, const FrameConvertRequest& r, const SensorRect
   const FrameGeometry g{c.frameWidth, c.frameHeight, c.frameWidth, c.frameHeight};
   if (!r.raw || !r.output || binning > 255 || !drivers::runningSizes(g, roi, binning, 0, run))
     return E_INVALIDARG;
-  (r.pixelFormat == kPixelYuv422 ? kernels::Yuv422ToRgb8 : kernels::Yuv422ToRgb8Alt)(
-      l, r.raw, r.output, int32_t(run.fw), int32_t(run.fh));
-  PL_ProcessRgb8(&c, r.output, roi, uint8_t(binning), r.raw);
+  PL_ProcessPacked8(&c, r.raw, r.pixelFormat != kPixelYuv422, int32_t(run.fw), int32_t(run.fh),
+                    r.output, roi, uint8_t(binning));
   return S_OK;
 }
 

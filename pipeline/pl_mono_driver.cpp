@@ -137,6 +137,18 @@ void imageSteps(PLContextT<Sample>& c, const FrameJob<Sample>& job, const FrameH
   }
 }
 
+// The 16-bit work image into a 16-bit output of the frame size: copied, or fitted when resized.
+void wideCopy(const uint16_t* work, uint16_t* dst, size_t dstBytes, const Running& r, uint8_t p) {
+  const int32_t pw = int32_t(r.pw), ph = int32_t(r.ph), fw = int32_t(r.fw), fh = int32_t(r.fh);
+  const size_t workBytes = kernels::rowStride<uint16_t>(p, pw) * r.ph * 2;
+  if (fw == pw && fh == ph) {
+    std::memcpy(dst, work, workBytes);
+    return;
+  }
+  NoteStep(RawStep::Fit);
+  kernels::FitToOutput16(fw, fh, pw, ph, dst, dstBytes, work, workBytes, p);
+}
+
 }  // namespace
 
 void PL_ProcessMono8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const SensorRect* roi,
@@ -185,7 +197,8 @@ void PL_ProcessMono16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out1
   const size_t outBytes = wide ? kernels::turnedFrameBytes<uint16_t>(fw, fh, p)
                                : kernels::turnedFrameBytes<uint8_t>(fw, fh, p);
   const size_t out16Bytes = kernels::turnedFrameBytes<uint16_t>(fw, fh, p);
-  if (out16 && sameSize && work != out16) std::memcpy(out16, work, workBytes);
+  if (out16 && work != out16) wideCopy(work, out16, out16Bytes, r, p);
+  if (out && wide && !sameSize) wideCopy(work, static_cast<uint16_t*>(out), outBytes, r, p);
   if (out && !wide) {
     NoteStep(RawStep::Convert16To8);
     auto* dst = sameSize ? static_cast<uint8_t*>(out) : reinterpret_cast<uint8_t*>(work);

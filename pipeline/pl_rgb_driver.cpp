@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "kernels/colour_planes.h"
+#include "kernels/output.h"
 #include "pipeline/pl_driver_steps.h"
 #include "pipeline/stages/layout.h"
 
@@ -64,18 +65,28 @@ void calibration(PLContext& c, const kernels::Layout& l, uint8_t* img, const Run
   }
 }
 
-// Black balance and level and white balance, per colour byte.
-void balance(PLContext& c, const FrameJob<uint8_t>& job, const PLHostCallbacks& cb,
-             const kernels::Layout& l, uint8_t* img, const Running& r, const void* source) {
+// No flat- or dark-field step is due, so nothing has to run between the conversion of a packed
+// frame and its colour tables.
+bool calibrationIdle(PLContext& c) {
+  bool due = false;
+  {
+    Lock hold(*c.mtxFfc);
+    due = c.ffcRequest || (c.ffcEnable && c.ffcValid);
+  }
+  Lock hold(*c.mtxDfc);
+  return !due && !c.dfcRequest && !(c.dfcEnable && c.dfcValid);
+}
+
+// Black balance and level and white balance, per colour byte: the one-push requests, then the
+// tables composed for one pass (false: every table is the identity).
+bool balanceTables(PLContext& c, const FrameJob<uint8_t>& job, const PLHostCallbacks& cb,
+                   const void* source, Tables& t) {
   const PLSettings& s = job.settings;
-  const int32_t w = int32_t(r.pw), h = int32_t(r.ph);
   if (takeRequest(c, &PLContext::abbRequest)) {
     NoteStep(RawStep::BlackBalance);
     BlackBalanceInitBmp(c, source);
     if (cb.onBlackBalance) cb.onBlackBalance(s.blackOffset, cb.onBlackBalanceContext);
   }
-  // Black level and white balance are both per-colour tables: composed, they take one pass.
-  Tables t;
   bool any = false;
   for (auto& table : t)
     for (size_t v = 0; v < 256; ++v) table[v] = uint8_t(v);
@@ -101,38 +112,57 @@ void balance(PLContext& c, const FrameJob<uint8_t>& job, const PLHostCallbacks& 
       any = true;
     }
   }
-  if (any) kernels::ApplyColourTables(l, w, h, img, planesOf(t));
   // No camera raw table here: it is indexed by raw sensor samples, and these bytes are colours
   // made from luma and chroma.
+  return any;
 }
 
-}  // namespace
+// A packed frame to convert into the image first, at the running frame size.
+struct Packed {
+  const uint8_t* frame;
+  bool alt;
+  int32_t w, h;
+};
 
-void PL_ProcessRgb8(PLContext* ctx, uint8_t* image, const SensorRect* roi, uint8_t binning,
-                    const void* source) {
-  if (!ctx || !image) return;
-  PLContext& c = *ctx;
+void processRgb(PLContext& c, uint8_t* image, const SensorRect* roi, uint8_t binning,
+                const void* source, const Packed* packed) {
   const FrameGeometry g{c.frameWidth, c.frameHeight, c.procWidth, c.procHeight};
   Running r;
   FrameJob<uint8_t> job;
   FrameHooks hooks;
   const uint8_t p = c.samplesPerPixel;
-  if (p < 3 || !beginFrame(c, g, roi, binning ? binning : 1u, 0, r, job, hooks)) return;
   const kernels::Layout l = stages::LayoutOf(c);
+  auto convert = [&](kernels::ColourPlanes<uint8_t> t) {
+    if (packed)
+      kernels::Yuv422ToRgb8Tables(l, packed->alt, packed->frame, image, packed->w, packed->h, t);
+  };
+  if (p < 3 || !beginFrame(c, g, roi, binning ? binning : 1u, 0, r, job, hooks)) {
+    convert({});
+    return;
+  }
   const size_t workBytes = kernels::rowStride<uint8_t>(p, int32_t(r.pw)) * r.ph;
   const bool sameSize = r.fw == r.pw && r.fh == r.ph;
-  // The image holds the processing-size frame; a resize works on a copy in the scratch frame.
+  Tables t;
   uint8_t* work = image;
-  if (!sameSize) {
-    if (c.scratch.size() < workBytes) {
-      c.roi = nullptr;
-      return;
+  if (packed && sameSize && calibrationIdle(c)) {
+    // The tables ride on the conversion: one pass over the image fewer.
+    convert(balanceTables(c, job, hooks.cb, source, t) ? planesOf(t)
+                                                       : kernels::ColourPlanes<uint8_t>{});
+  } else {
+    convert({});
+    // The image holds the processing-size frame; a resize works on a copy in the scratch frame.
+    if (!sameSize) {
+      if (c.scratch.size() < workBytes) {
+        c.roi = nullptr;
+        return;
+      }
+      work = c.scratch.data();
+      std::memcpy(work, image, workBytes);
     }
-    work = c.scratch.data();
-    std::memcpy(work, image, workBytes);
+    calibration(c, l, work, r, hooks.cb);
+    if (balanceTables(c, job, hooks.cb, source, t))
+      kernels::ApplyColourTables(l, int32_t(r.pw), int32_t(r.ph), work, planesOf(t));
   }
-  calibration(c, l, work, r, hooks.cb);
-  balance(c, job, hooks.cb, l, work, r, source);
   NoteStep(RawStep::AdjustColour);
   StatsCounters total{};
   RunStripe(job, work, int32_t(r.ph), 0, total);
@@ -140,6 +170,20 @@ void PL_ProcessRgb8(PLContext* ctx, uint8_t* image, const SensorRect* roi, uint8
   finishSteps(c, job, hooks, work, r);
   deliver8(c, job.settings, work, image, r);
   c.roi = nullptr;
+}
+
+}  // namespace
+
+void PL_ProcessRgb8(PLContext* ctx, uint8_t* image, const SensorRect* roi, uint8_t binning,
+                    const void* source) {
+  if (ctx && image) processRgb(*ctx, image, roi, binning, source, nullptr);
+}
+
+void PL_ProcessPacked8(PLContext* ctx, const uint8_t* packed, bool alt, int32_t w, int32_t h,
+                       uint8_t* image, const SensorRect* roi, uint8_t binning) {
+  if (!ctx || !packed || !image || w < 1 || h < 1) return;
+  const Packed frame{packed, alt, w, h};
+  processRgb(*ctx, image, roi, binning, packed, &frame);
 }
 
 // Stand-ins: the builders that follow consume the request so that a raised one cannot repeat.

@@ -76,7 +76,8 @@ uint64_t scratchBytes(const PLContextT<Sample>& c) {
     return std::max(DibRowBytes(8 * spp, c.procWidth) * c.procHeight,
                     DibRowBytes(8 * spp, c.frameWidth) * c.frameHeight);
   } else {
-    if ((sameSize && c.outputFormat == kOutputRgb16) || !needed) return 0;
+    // A grey camera's 16-bit grey is processed in the output unless it has to be fitted.
+    if ((sameSize && c.outputFormat == kOutputRgb16) || (sameSize && !needed)) return 0;
     return std::max(DibRowBytes(16 * spp, c.procWidth) * c.procHeight,
                     DibRowBytes(16 * spp, c.frameWidth) * c.frameHeight);
   }

@@ -24,30 +24,31 @@ void convert16To8(const uint16_t* src, uint8_t* dst, int32_t w, int32_t rows, ui
     }
 }
 
-void fitToOutput(int32_t outW, int32_t outH, int32_t procW, int32_t procH, uint8_t* out,
-                 const uint8_t* proc, uint8_t p) {
+template <typename S>
+void fitToOutput(int32_t outW, int32_t outH, int32_t procW, int32_t procH, S* out, const S* proc,
+                 uint8_t p) {
   if (outW == procW && outH == procH) return;
-  const size_t rp = rowStride<uint8_t>(p, procW), ro = rowStride<uint8_t>(p, outW);
+  const size_t rp = rowStride<S>(p, procW), ro = rowStride<S>(p, outW);
   // Horizontal pass: outW x procH.
-  std::vector<uint8_t> mid(ro * procH);
+  std::vector<S> mid(ro * procH);
   for (int32_t y = 0; y < procH; ++y)
     for (int32_t x = 0; x < outW; ++x)
       for (int c = 0; c < p; ++c) {
         uint32_t v;
         if (procW > outW) {
           const int32_t fx = procW / outW, skip = (procW - fx * outW) / 2;
-          uint32_t sum = 0;
+          uint64_t sum = 0;
           for (int32_t j = 0; j < fx; ++j) sum += proc[y * rp + size_t(skip + x * fx + j) * p + c];
-          v = sum / fx;
+          v = uint32_t(sum / fx);
         } else {
           v = proc[y * rp + size_t(int64_t(x) * procW / outW) * p + c];
         }
-        mid[y * ro + size_t(x) * p + c] = uint8_t(v);
+        mid[y * ro + size_t(x) * p + c] = S(v);
       }
   // Vertical pass.
   for (int32_t r = 0; r < outH; ++r) {
-    const uint8_t* a;
-    const uint8_t* b = nullptr;
+    const S* a;
+    const S* b = nullptr;
     if (procH < outH) {
       const int32_t fy = outH / procH, k = std::min(r / fy, procH - 1);
       a = &mid[k * ro];
@@ -56,9 +57,11 @@ void fitToOutput(int32_t outW, int32_t outH, int32_t procW, int32_t procH, uint8
       a = &mid[size_t(int64_t(r) * procH / outH) * ro];
     }
     for (size_t i = 0; i < size_t(outW) * p; ++i)
-      out[r * ro + i] = b && int(i % p) < 3 ? uint8_t((a[i] + b[i]) / 2) : a[i];
+      out[r * ro + i] = b && int(i % p) < 3 ? S((a[i] + b[i]) / 2) : a[i];
   }
 }
+template void fitToOutput(int32_t, int32_t, int32_t, int32_t, uint8_t*, const uint8_t*, uint8_t);
+template void fitToOutput(int32_t, int32_t, int32_t, int32_t, uint16_t*, const uint16_t*, uint8_t);
 
 void yuv422(bool alt, bool bgr, uint8_t p, const uint8_t* packed, uint8_t* out, int32_t w,
             int32_t h) {

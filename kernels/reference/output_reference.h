@@ -21,8 +21,9 @@ void convert16To8(const uint16_t* src, uint8_t* dst, int32_t w, int32_t rows, ui
                   uint8_t bits);
 
 // Horizontal pass into an intermediate, then the vertical pass; nearest pick where no rule is.
-void fitToOutput(int32_t outW, int32_t outH, int32_t procW, int32_t procH, uint8_t* out,
-                 const uint8_t* proc, uint8_t p);
+template <typename S>
+void fitToOutput(int32_t outW, int32_t outH, int32_t procW, int32_t procH, S* out, const S* proc,
+                 uint8_t p);
 
 // Group by group; alt = format 11.
 void yuv422(bool alt, bool bgr, uint8_t p, const uint8_t* packed, uint8_t* out, int32_t w,

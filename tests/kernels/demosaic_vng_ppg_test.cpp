@@ -111,13 +111,18 @@ TEST(KernelsDemosaicVngPpg, LargeFramesMatchReference) {
     expectMatchesReference<uint16_t>({m, 131, 67, 3, true, true, 3, 10}, Pattern::Spikes, 10);
     expectMatchesReference<uint8_t>({m, 255, 130, 0, false, false, 4, 8}, Pattern::Gradient, 11);
   }
+  // Rows past what PPG's green row buffers hold take its scalar colour pass.
+  expectMatchesReference<uint8_t>({Method::Ppg, 16390, 6, 1, true, true, 3, 8}, Pattern::Random,
+                                  12);
+  expectMatchesReference<uint16_t>({Method::Ppg, 16387, 7, 2, false, false, 4, 12}, Pattern::Random,
+                                   13);
 }
 
-// Widths around whole vector blocks (16 and 8 pixels) leave no, one or several pixels to the
+// Widths around whole vector blocks (32, 16 and 8 pixels) leave no, one or several pixels to the
 // scalar loop; single samples past 12 bits in one row make the 16-bit bodies change lanes at
 // that row and its neighbours only.
 TEST(KernelsDemosaicVngPpg, BlockEdgesAndLaneChangesMatchReference) {
-  constexpr int32_t kWidths[] = {19, 20, 21, 22, 27, 35, 36, 37, 38, 52, 53};
+  constexpr int32_t kWidths[] = {19, 20, 21, 22, 27, 35, 36, 37, 38, 52, 53, 68, 69, 70, 71};
   struct Spike {
     int32_t row;     // -1: none
     uint16_t value;  // written at column 9 of that row

@@ -56,6 +56,38 @@ TEST(KernelsOutput, YuvVectorPathMatchesReferenceOnOddSizes) {
   }
 }
 
+// The conversion with colour tables equals the conversion followed by each byte's colour table,
+// on every instruction set, both byte orders and formats, block edges and odd sizes.
+TEST(KernelsOutput, YuvWithColourTablesIsTheConversionThenTheTables) {
+  std::array<std::array<uint8_t, 256>, 3> table;  // red, green, blue
+  testkit::Rng rng(77);
+  for (auto& t : table)
+    for (auto& v : t) v = uint8_t(rng.next());
+  const ColourPlanes<uint8_t> tables{table[0].data(), table[1].data(), table[2].data()};
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    for (int32_t w : {1, 3, 31, 32, 33, 63, 64, 65, 97})
+      for (int32_t h : {1, 3})
+        for (uint8_t p : {3, 4})
+          for (bool bgr : {false, true})
+            for (bool alt : {false, true}) {
+              std::vector<uint8_t> packed(size_t(w) * h * 2 + 1);
+              for (auto& v : packed) v = uint8_t(rng.next());
+              const Layout c = yuvState(p, bgr);
+              Guarded<uint8_t> out(rowStride<uint8_t>(p, w) * h + 1), want = out;
+              Yuv422ToRgb8Tables(c, alt, packed.data() + 1, out.data() + 1, w, h, tables);
+              reference::yuv422(alt, bgr, p, packed.data() + 1, want.data() + 1, w, h);
+              const size_t stride = rowStride<uint8_t>(p, w);
+              for (size_t i = 0; i < size_t(w) * h - (size_t(w) * h) % 2; ++i) {
+                uint8_t* px = want.data() + 1 + (i / size_t(w)) * stride + (i % size_t(w)) * p;
+                for (int k = 0; k < 3; ++k) px[k] = table[size_t(bgr ? 2 - k : k)][px[k]];
+              }
+              EXPECT_TRUE(out == want) << testkit::isaName(isa) << " " << w << "x" << h << " p"
+                                       << int(p) << " bgr " << bgr << " alt " << alt;
+            }
+  }
+}
+
 // Every (U, V) pair once, with every luma value against each: the vector arithmetic must give
 // each table's truncated products exactly, and the clamps at both ends.
 TEST(KernelsOutput, YuvEverySampleValueMatchesTheTables) {
@@ -120,32 +152,52 @@ TEST(KernelsOutput, BayerPhaseForEveryOrderAndOrigin) {
       }
 }
 
-std::vector<uint8_t> fitSource(int32_t w, int32_t h, uint8_t p, uint64_t seed) {
-  std::vector<uint8_t> f(rowStride<uint8_t>(p, w) * h);
+template <typename S>
+std::vector<S> fitSource(int32_t w, int32_t h, uint8_t p, uint64_t seed) {
+  std::vector<S> f(rowStride<S>(p, w) * h);
   testkit::Rng rng(seed);
-  for (auto& v : f) v = uint8_t(rng.next());
+  for (auto& v : f) v = S(rng.next());
   return f;
 }
+bool fit(int32_t ow, int32_t oh, int32_t pw, int32_t ph, uint8_t* out, size_t outBytes,
+         const uint8_t* src, size_t srcBytes, uint8_t p) {
+  return FitToOutput(ow, oh, pw, ph, out, outBytes, src, srcBytes, p);
+}
+bool fit(int32_t ow, int32_t oh, int32_t pw, int32_t ph, uint16_t* out, size_t outBytes,
+         const uint16_t* src, size_t srcBytes, uint8_t p) {
+  return FitToOutput16(ow, oh, pw, ph, out, outBytes, src, srcBytes, p);
+}
 
-TEST(KernelsOutput, FitEveryDirectionAndPixelSizeMatchesReference) {
+// Both sample widths; 16-bit sources are full-range, so a mean of wide samples is exact.
+template <typename S>
+void fitMatchesReference() {
   // Wider by a factor with a centred skip (23 -> 5), shorter with rows past fy x height (4 -> 11).
   const std::pair<int32_t, int32_t> sizes[] = {{7, 5},  {3, 11}, {16, 4}, {5, 5},
                                                {23, 4}, {1, 1},  {2, 13}};
   for (uint8_t p : {1, 3, 4})
     for (auto [ow, oh] : sizes)
       for (auto [pw, ph] : sizes) {
-        const auto src = fitSource(pw, ph, p, ow * 31 + ph);
-        Guarded<uint8_t> out(rowStride<uint8_t>(p, ow) * oh), want = out;
-        ASSERT_TRUE(FitToOutput(ow, oh, pw, ph, out.data(), out.size(), src.data(), src.size(), p));
+        const auto src = fitSource<S>(pw, ph, p, ow * 31 + ph);
+        Guarded<S> out(rowStride<S>(p, ow) * oh), want = out;
+        ASSERT_TRUE(fit(ow, oh, pw, ph, out.data(), out.size() * sizeof(S), src.data(),
+                        src.size() * sizeof(S), p));
         reference::fitToOutput(ow, oh, pw, ph, want.data(), src.data(), p);
-        EXPECT_TRUE(out == want) << pw << "x" << ph << " -> " << ow << "x" << oh << " p" << int(p);
+        EXPECT_TRUE(out == want) << pw << "x" << ph << " -> " << ow << "x" << oh << " p" << int(p)
+                                 << " " << sizeof(S) * 8 << "-bit";
         EXPECT_TRUE(out.guardsIntact());
       }
-  // Short buffers are refused.
-  const auto src = fitSource(8, 2, 3, 0);
-  Guarded<uint8_t> out(4 * 3 * 4 - 1);
-  EXPECT_FALSE(FitToOutput(4, 4, 8, 2, out.data(), out.size(), src.data(), src.size(), 3));
-  EXPECT_FALSE(FitToOutput(4, 4, 8, 2, out.data(), 48, src.data(), src.size() - 1, 3));
+  // Short buffers are refused (sizes in bytes at both widths).
+  const auto src = fitSource<S>(8, 2, 3, 0);
+  const size_t need = 4 * 3 * 4 * sizeof(S), have = src.size() * sizeof(S);
+  Guarded<S> out(4 * 3 * 4);
+  EXPECT_FALSE(fit(4, 4, 8, 2, out.data(), need - 1, src.data(), have, 3));
+  EXPECT_FALSE(fit(4, 4, 8, 2, out.data(), need, src.data(), have - 1, 3));
+  EXPECT_TRUE(out.guardsIntact());
+}
+
+TEST(KernelsOutput, FitEveryDirectionAndPixelSizeMatchesReference) {
+  fitMatchesReference<uint8_t>();
+  fitMatchesReference<uint16_t>();
 }
 
 // Samples above the depth saturate at 255 (the reference never wraps).

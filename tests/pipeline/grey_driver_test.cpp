@@ -5,6 +5,7 @@
 #include <functional>
 #include <numeric>
 
+#include "kernels/output.h"
 #include "pipeline/pl_mono_driver.h"
 #include "pipeline/pl_raw_driver.h"
 #include "pipeline_kit.h"
@@ -136,6 +137,53 @@ TEST(GreyDriver, GreyOutputIsTheFirstByteOfRgb) {
       outputs(uint16_t{}, uint8_t{}, uint8_t{});
     else
       outputs(uint16_t{}, uint8_t{}, uint16_t{});
+  }
+}
+
+// A frame processed at another size than the output is fitted in 16 bits into both 16-bit
+// outputs and the second (16-bit) buffer beside an 8-bit one: the same-size frame, resampled.
+TEST(GreyDriver, ResizedHighBitFramesFitTheWideOutputs) {
+  struct Row {
+    const char* name;
+    uint32_t format;
+    uint32_t procW, procH;
+  } rows[] = {
+      {"grey 16, processed at half size", kOutputGrey16, 12, 9},
+      {"RGB 48, processed at half size", kOutputRgb16, 12, 9},
+      {"grey 16, processed wider and taller", kOutputGrey16, 50, 37},
+      {"grey 8 with its 16-bit copy", kOutputGrey8, 12, 9},
+  };
+  constexpr uint32_t w = 24, h = 18;
+  for (const Row& row : rows) {
+    const bool wide = row.format == kOutputGrey16 || row.format == kOutputRgb16;
+    const auto raw = rawFrame<uint16_t>(row.procW, row.procH, 12);
+    // The frame as processed: a state whose output has the processed size.
+    auto same = makeState<uint16_t>(greyParams(row.procW, row.procH, true, row.format));
+    const uint8_t p = same->samplesPerPixel;
+    std::vector<uint16_t> work = raw, small(frameSamples<uint16_t>(row.procW, row.procH, p));
+    std::vector<uint8_t> small8(frameSamples<uint8_t>(row.procW, row.procH, p));
+    PL_ProcessMono16(same.get(), work.data(),
+                     wide ? static_cast<void*>(small.data()) : small8.data(),
+                     wide ? nullptr : small.data(), nullptr, 1);
+    std::vector<uint16_t> want(frameSamples<uint16_t>(w, h, p), 0xABCD);
+    ASSERT_TRUE(kernels::FitToOutput16(int32_t(w), int32_t(h), int32_t(row.procW),
+                                       int32_t(row.procH), want.data(), want.size() * 2,
+                                       small.data(), small.size() * 2, p));
+
+    StateShape shape{w, h, 1, true, row.format, row.procW, row.procH};
+    PLInitParams params = paramsFor(shape);
+    params.isColour = 0;
+    auto ctx = makeState<uint16_t>(params);
+    std::vector<uint16_t> out(frameSamples<uint16_t>(w, h, p), 0xABCD), out16 = out;
+    std::vector<uint8_t> out8(frameSamples<uint8_t>(w, h, p), 0xAB);
+    work = raw;
+    PL_ProcessMono16(ctx.get(), work.data(), wide ? static_cast<void*>(out.data()) : out8.data(),
+                     wide ? nullptr : out16.data(), nullptr, 1);
+    EXPECT_EQ(wide ? out : out16, want) << row.name;
+    if (!wide) {  // the 8-bit output still comes from the fitted 8-bit frame
+      EXPECT_EQ(firstSamples(out8, w, h, p)[w * h - 1], uint32_t(want[(h - 1) * w + w - 1]) >> 4)
+          << row.name;
+    }
   }
 }
 

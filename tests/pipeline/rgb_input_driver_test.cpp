@@ -9,8 +9,10 @@
 #include <thread>
 
 #include "kernels/colour_planes.h"
+#include "kernels/output.h"
 #include "pipeline/pl_raw_driver.h"
 #include "pipeline/pl_rgb_driver.h"
+#include "pipeline/stages/layout.h"
 #include "pipeline_kit.h"
 
 namespace zxtest {
@@ -54,6 +56,33 @@ PLContextPtr rgbState(uint8_t byteOrder, uint32_t format) {
   PLContextPtr c(PL_Init(&p));
   c->settings.blackOffset[0] = c->settings.blackOffset[1] = c->settings.blackOffset[2] = 0;
   return c;
+}
+
+// A packed frame whose colour tables ride on the conversion comes out as the conversion followed
+// by the driver's own table pass, in both byte orders and formats; with a calibration step due,
+// the tables wait for it.
+TEST(RgbInputDriver, PackedFrameTablesInTheConversionEqualASeparatePass) {
+  const auto packed = rawFrame<uint8_t>(kW * 2, kH, 8, 5);
+  for (uint8_t byteOrder : {0, 1})
+    for (bool alt : {false, true})
+      for (bool dark : {false, true}) {
+        auto fused = rgbState(byteOrder, kOutputRgb8), apart = rgbState(byteOrder, kOutputRgb8);
+        for (auto* c : {fused.get(), apart.get()}) {
+          c->settings.blackOffset[0] = 10, c->settings.blackOffset[1] = 40;
+          c->settings.blackOffset[2] = 90;
+          if (dark) {
+            c->dfcEnable = c->dfcValid = 1;
+            for (auto& plane : c->darkPlanes) plane.assign(size_t(kW) * kH, 5);
+          }
+        }
+        std::vector<uint8_t> got(frameSamples<uint8_t>(kW, kH), 0xEE), want = got;
+        PL_ProcessPacked8(fused.get(), packed.data(), alt, kW, kH, got.data(), nullptr, 1);
+        (alt ? kernels::Yuv422ToRgb8Alt : kernels::Yuv422ToRgb8)(
+            stages::LayoutOf(*apart), packed.data(), want.data(), kW, kH);
+        PL_ProcessRgb8(apart.get(), want.data(), nullptr, 1, packed.data());
+        EXPECT_EQ(got, want) << "byte order " << int(byteOrder) << " alt " << alt << " dark "
+                             << dark;
+      }
 }
 
 // The driver with a calibration step on gives what the driver without it gives for the image the
