@@ -1,0 +1,62 @@
+// The row passes of the AHD kernel over its rolling scratch: what each pass reads and writes, so
+// a vector body can take a prefix of a row and the scalar loop the rest.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "kernels/demosaic_ahd.h"
+
+namespace kernels {
+
+// Planes of one slot: candidate H channels 0..2, candidate V channels 0..2 (output order), Y Cb
+// Cr of H, of V, the two thresholds and the two homogeneity counts. Row y of a plane sits in
+// slot y mod kSlots; a zero row follows the slots (the counts outside the interior).
+enum AhdPlane : int {
+  kCandH = 0,
+  kCandV = 3,
+  kYccH = 6,
+  kYccV = 9,
+  kLum = 12,
+  kChroma = 13,
+  kHomH = 14,
+  kHomV = 15
+};
+
+struct AhdRows {
+  int32_t* base;
+  size_t pitch;  // int32 per plane row
+  int32_t* row(int plane, int32_t y) const {
+    return base + (size_t(plane) * AhdScratch::kSlots + (uint32_t(y) % AhdScratch::kSlots)) * pitch;
+  }
+  int32_t* zero() const { return base + AhdScratch::kPlanes * AhdScratch::kSlots * pitch; }
+};
+
+// One raw row's YCbCr pass, both candidates, columns x .. xEnd - 1. red is the channel holding
+// red; s the depth's scale max / 255.
+struct AhdYccRow {
+  const int32_t* cand[2][3];  // [H, V][channel]
+  int32_t* ycc[2][3];         // [H, V][Y, Cb, Cr]
+  int32_t xEnd, red, max, s;
+};
+
+// Thresholds and homogeneity of one interior row, columns x .. xEnd - 1: YCbCr rows above, at
+// and below for each candidate.
+struct AhdHomRow {
+  const int32_t* ycc[2][3][3];  // [H, V][row above, at, below][Y, Cb, Cr]
+  int32_t* hom[2];
+  int32_t xEnd;
+};
+
+// The choice of one interior row: the counts' rows above, at and below, the candidates' row and
+// the output pixels.
+template <typename Sample>
+struct AhdChoiceRow {
+  const int32_t* hom[2][3];
+  const int32_t* cand[2][3];
+  Sample* out;
+  int32_t xEnd;
+  uint8_t p;
+};
+
+}  // namespace kernels

@@ -1,0 +1,305 @@
+// AHD demosaic: the passes fused over a few rolling rows, the refinement one row behind them.
+#include "kernels/demosaic_ahd.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+#include "kernels/ahd_rows.h"
+#include "kernels/demosaic.h"
+#include "kernels/demosaic_border.h"
+#include "kernels/kernel_base.h"
+
+namespace kernels {
+
+size_t AhdScratch::pitchFor(int32_t w) {
+  return (size_t(std::max(w, 0)) + kAlign - 1) / kAlign * kAlign;
+}
+
+uint64_t AhdScratch::bytesFor(int32_t w) {
+  return (uint64_t(kPlanes) * kSlots + 1) * pitchFor(w) * sizeof(int32_t);
+}
+
+bool AhdScratch::fits(int32_t w) const {
+  return bytesFor(w) <= bytes();
+}
+
+bool AhdScratch::reserve(int32_t w) {
+  const uint64_t need = bytesFor(w);
+  if (need <= bytes()) return true;
+  if (need > kMaxBytes) return false;
+  try {
+    rows_.resize(size_t(need / sizeof(int32_t)));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+void AhdScratch::fill(int32_t v) {
+  std::fill(rows_.begin(), rows_.end(), v);
+}
+
+namespace {
+
+int32_t clampTo(int32_t v, int32_t max) {
+  return std::clamp(v, 0, max);
+}
+
+template <typename Sample>
+struct Ahd {
+  BorderFrame<Sample> f;
+  AhdRows rows;
+  int32_t max, s, red;
+
+  int site(int32_t x, int32_t y) const { return f.site[(y & 1) + 2 * (x & 1) + 4 * f.b]; }
+  int32_t raw(int32_t x, int32_t y) const { return f.raw[size_t(y) * f.w + x]; }
+  Sample* pixel(int32_t x, int32_t y) const {
+    return f.out + size_t(outputRow(y, f.h, f.rowOrder)) * f.stride + size_t(x) * f.p;
+  }
+  bool ringRow(int32_t y) const { return y < 2 || y >= f.h - 2; }
+
+  // Both candidates take the border's three samples at x.
+  void fromBorder(int32_t x, int32_t y) const {
+    const Sample* px = pixel(x, y);
+    for (int c = 0; c < 3; ++c) rows.row(kCandH + c, y)[x] = rows.row(kCandV + c, y)[x] = px[c];
+  }
+
+  // Green of both candidates on row y (the ring: all three samples from the border).
+  void green(int32_t y) const {
+    if (ringRow(y)) {
+      for (int32_t x = 1; x < f.w - 1; ++x) fromBorder(x, y);
+      return;
+    }
+    fromBorder(1, y), fromBorder(f.w - 2, y);
+    int32_t* gH = rows.row(kCandH + 1, y);
+    int32_t* gV = rows.row(kCandV + 1, y);
+    const Sample* r = f.raw + size_t(y) * f.w;
+    const ptrdiff_t w = f.w;
+    for (int32_t x = 2; x < f.w - 2; ++x) {
+      const int32_t z = r[x];
+      if (site(x, y) == 1) {
+        gH[x] = gV[x] = z;
+        continue;
+      }
+      gH[x] = clampTo(
+          (r[x - 1] >> 1) + (r[x + 1] >> 1) + (z >> 1) - (r[x - 2] >> 2) - (r[x + 2] >> 2), max);
+      gV[x] = clampTo(
+          (r[x - w] >> 1) + (r[x + w] >> 1) + (z >> 1) - (r[x - 2 * w] >> 2) - (r[x + 2 * w] >> 2),
+          max);
+    }
+  }
+
+  // Red and blue of one candidate on interior row y from its greens of rows y - 1 .. y + 1.
+  void colours(int k, int32_t y) const {
+    const int plane = k ? kCandV : kCandH;
+    const int32_t* gU = rows.row(plane + 1, y - 1);
+    const int32_t* g = rows.row(plane + 1, y);
+    const int32_t* gD = rows.row(plane + 1, y + 1);
+    int32_t* out[3] = {rows.row(plane, y), nullptr, rows.row(plane + 2, y)};
+    const Sample* rU = f.raw + size_t(y - 1) * f.w;
+    const Sample* r = rU + f.w;
+    const Sample* rD = r + f.w;
+    const int rowChannel = site(1, y) == 1 ? site(2, y) : site(1, y);  // colour on this row
+    for (int32_t x = 2; x < f.w - 2; ++x) {
+      const int s0 = site(x, y);
+      if (s0 != 1) {
+        out[s0][x] = r[x];
+        out[2 - s0][x] = clampTo(g[x] + (rD[x - 1] - gD[x - 1]) / 4 + (rU[x - 1] - gU[x - 1]) / 4 +
+                                     (rU[x + 1] - gU[x + 1]) / 4 + (rD[x + 1] - gD[x + 1]) / 4,
+                                 max);
+      } else {
+        out[rowChannel][x] =
+            clampTo(g[x] + (r[x - 1] - g[x - 1]) / 2 + (r[x + 1] - g[x + 1]) / 2, max);
+        out[2 - rowChannel][x] = clampTo(g[x] + (rD[x] - gD[x]) / 2 + (rU[x] - gU[x]) / 2, max);
+      }
+    }
+  }
+
+  void ycc(int32_t y) const {
+    constexpr double k = 0.00392156862745098;
+    static const double c[3][3] = {{65.481 * k, 128.553 * k, 24.966 * k},
+                                   {-37.797 * k, -74.203 * k, 112.0 * k},
+                                   {112.0 * k, -93.786 * k, -18.214 * k}};
+    const double base[3] = {16.0 * s, 128.0 * s, 128.0 * s};
+    for (int cand = 0; cand < 2; ++cand) {
+      const int plane = cand ? kCandV : kCandH;
+      const int32_t* R = rows.row(plane + red, y);
+      const int32_t* G = rows.row(plane + 1, y);
+      const int32_t* B = rows.row(plane + 2 - red, y);
+      for (int i = 0; i < 3; ++i) {
+        int32_t* o = rows.row((cand ? kYccV : kYccH) + i, y);
+        for (int32_t x = 1; x < f.w - 1; ++x) {
+          const double v = base[i] + ((c[i][0] * R[x] + c[i][1] * G[x]) + c[i][2] * B[x]);
+          o[x] = v > max ? max : (v < 0 ? 0 : int32_t(v));
+        }
+      }
+    }
+  }
+
+  // Thresholds, then both counts, on interior row y; the counts' ring columns stay zero.
+  void homogeneity(int32_t y) const {
+    int32_t* hom[2] = {rows.row(kHomH, y), rows.row(kHomV, y)};
+    for (int32_t* m : hom) m[1] = m[f.w - 2] = 0;
+    const int32_t* Y[2][3];
+    const int32_t* Cb[2][3];
+    const int32_t* Cr[2][3];
+    for (int k = 0; k < 2; ++k)
+      for (int d = 0; d < 3; ++d) {
+        const int plane = k ? kYccV : kYccH;
+        Y[k][d] = rows.row(plane, y + d - 1);
+        Cb[k][d] = rows.row(plane + 1, y + d - 1);
+        Cr[k][d] = rows.row(plane + 2, y + d - 1);
+      }
+    auto dC = [&](int k, int dy, int32_t nx, int32_t x) {
+      const int64_t b = Cb[k][1 + dy][nx] - Cb[k][1][x], r = Cr[k][1 + dy][nx] - Cr[k][1][x];
+      return b * b + r * r;
+    };
+    auto dY = [&](int k, int dy, int32_t nx, int32_t x) {
+      return std::abs(Y[k][1 + dy][nx] - Y[k][1][x]);
+    };
+    for (int32_t x = 2; x < f.w - 2; ++x) {
+      const int32_t eL = std::min(std::max(dY(1, -1, x, x), dY(1, 1, x, x)),
+                                  std::max(dY(0, 0, x - 1, x), dY(0, 0, x + 1, x)));
+      const int64_t c2 = std::min(std::max(dC(1, -1, x, x), dC(1, 1, x, x)),
+                                  std::max(dC(0, 0, x - 1, x), dC(0, 0, x + 1, x)));
+      const int64_t eC = int64_t(std::sqrt(double(c2)));
+      for (int k = 0; k < 2; ++k) {
+        int32_t n = 1;
+        n += dY(k, 1, x, x) <= eL && dC(k, 1, x, x) <= eC * eC;
+        n += dY(k, 0, x + 1, x) <= eL && dC(k, 0, x + 1, x) <= eC * eC;
+        n += dY(k, 0, x - 1, x) <= eL && dC(k, 0, x - 1, x) <= eC * eC;
+        n += dY(k, -1, x, x) <= eL && dC(k, -1, x, x) <= eC * eC;
+        hom[k][x] = n;
+      }
+    }
+  }
+
+  const int32_t* homRow(int k, int32_t y) const {
+    return ringRow(y) ? rows.zero() : rows.row(k ? kHomV : kHomH, y);
+  }
+
+  void choose(int32_t y) const {
+    const int32_t* h[2][3];
+    for (int k = 0; k < 2; ++k)
+      for (int d = 0; d < 3; ++d) h[k][d] = homRow(k, y + d - 1);
+    const int32_t* cand[2][3];
+    for (int c = 0; c < 3; ++c)
+      cand[0][c] = rows.row(kCandH + c, y), cand[1][c] = rows.row(kCandV + c, y);
+    Sample* px = pixel(2, y);
+    for (int32_t x = 2; x < f.w - 2; ++x, px += f.p) {
+      int32_t sum[2];
+      for (int k = 0; k < 2; ++k) {
+        sum[k] = 0;
+        for (int d = 0; d < 3; ++d) sum[k] += h[k][d][x - 1] + h[k][d][x] + h[k][d][x + 1];
+      }
+      const int k = sum[0] > sum[1] ? 0 : 1;
+      for (int c = 0; c < 3; ++c) px[c] = static_cast<Sample>(cand[k][c][x]);
+    }
+  }
+
+  void refine(int32_t y) const;
+};
+
+// Sorting networks: only the middle of each group is used.
+inline void order(int32_t& a, int32_t& b) {
+  const int32_t lo = std::min(a, b), hi = std::max(a, b);
+  a = lo, b = hi;
+}
+int32_t midOf8(int32_t d[8]) {
+  static constexpr int kNet[19][2] = {{0, 2}, {1, 3}, {4, 6}, {5, 7}, {0, 4}, {1, 5}, {2, 6},
+                                      {3, 7}, {0, 1}, {2, 3}, {4, 5}, {6, 7}, {2, 4}, {3, 5},
+                                      {1, 4}, {3, 6}, {1, 2}, {3, 4}, {5, 6}};
+  for (const auto& c : kNet) order(d[c[0]], d[c[1]]);
+  return (d[3] + d[4]) / 2;
+}
+int32_t midOf4(int32_t d[4]) {
+  order(d[0], d[1]), order(d[2], d[3]), order(d[0], d[2]), order(d[1], d[3]), order(d[1], d[2]);
+  return (d[1] + d[2]) / 2;
+}
+
+template <typename Sample>
+void Ahd<Sample>::refine(int32_t y) const {
+  const int blue = 2 - red;
+  const Sample* up = pixel(0, y - 1);
+  Sample* cur = pixel(0, y);
+  const Sample* down = pixel(0, y + 1);
+  const ptrdiff_t p = f.p;
+  for (int32_t x = 2; x < f.w - 2; ++x) {
+    const ptrdiff_t i = x * p;
+    const Sample* nb[8] = {up + i - p,  up + i,       up + i + p, cur + i - p,
+                           cur + i + p, down + i - p, down + i,   down + i + p};
+    Sample* c = cur + i;
+    for (int ch : {red, blue}) {
+      int32_t d[8];
+      for (int k = 0; k < 8; ++k) d[k] = int32_t(nb[k][ch]) - nb[k][1];
+      c[ch] = static_cast<Sample>(clampTo(int32_t(c[1]) + midOf8(d), max));
+    }
+    const Sample* four[4] = {nb[1], nb[3], nb[4], nb[6]};
+    int32_t a[4], b[4];
+    for (int k = 0; k < 4; ++k)
+      a[k] = int32_t(four[k][1]) - four[k][red], b[k] = int32_t(four[k][1]) - four[k][blue];
+    c[1] =
+        static_cast<Sample>(clampTo((int32_t(c[red]) + c[blue] + midOf4(a) + midOf4(b)) / 2, max));
+  }
+}
+
+template <typename Sample>
+void demosaicAhd(AhdScratch& scratch, bool bgr, uint32_t b, const uint8_t* siteTable, int32_t w,
+                 int32_t h, const Sample* raw, Sample* out, uint8_t bits, uint8_t p,
+                 uint8_t rowOrder) {
+  if (!raw || !out || !colourPixel(p) || w < 4 || h < 4 || !bayerSites(siteTable, b)) return;
+  if (!scratch.fits(w)) {
+    if constexpr (sizeof(Sample) == 1)
+      DemosaicBilinearRows8(bgr, b, siteTable, w, h, 0, h, raw, out, bits, p, rowOrder);
+    else
+      DemosaicBilinearRows16(bgr, b, siteTable, w, h, 0, h, raw, out, bits, p, rowOrder);
+    return;
+  }
+  const uint32_t max = sampleMax<Sample>(bits);
+  const BorderFrame<Sample> f{siteTable, b, raw,          out, w, h, rowStride<Sample>(p, w),
+                              max,       p, rowOrder != 0};
+  borderRows(f, 0, std::min(h, 2));
+  for (int32_t y = 2; y < h - 2; ++y) borderEnds(f, y);
+  borderRows(f, std::max(h - 2, 2), h);
+  if (w <= 4 || h <= 4) return;
+  const AhdRows rows{scratch.data(), AhdScratch::pitchFor(w)};
+  std::fill_n(rows.zero(), rows.pitch, 0);
+  const Ahd<Sample> a{f, rows, int32_t(max), int32_t(max / 255), bgr ? 2 : 0};
+  // Row t's greens, t - 1's colours and YCbCr, t - 2's counts, t - 3's choice, t - 4's medians.
+  for (int32_t t = 1; t <= h + 2; ++t) {
+    if (t <= h - 2) a.green(t);
+    const int32_t yc = t - 1, yh = t - 2, ys = t - 3, yr = t - 4;
+    if (yc >= 1 && yc <= h - 2) {
+      if (!a.ringRow(yc)) a.colours(0, yc), a.colours(1, yc);
+      a.ycc(yc);
+    }
+    if (yh >= 2 && yh < h - 2) a.homogeneity(yh);
+    if (ys >= 2 && ys < h - 2) a.choose(ys);
+    if (yr >= 2 && yr < h - 2) a.refine(yr);
+  }
+}
+
+}  // namespace
+
+void DemosaicAhd8Bgr(AhdScratch& s, uint32_t b, const uint8_t* site, int32_t w, int32_t h,
+                     const uint8_t* raw, uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
+  demosaicAhd<uint8_t>(s, true, b, site, w, h, raw, out, bits, p, rowOrder);
+}
+void DemosaicAhd8Rgb(AhdScratch& s, uint32_t b, const uint8_t* site, int32_t w, int32_t h,
+                     const uint8_t* raw, uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
+  demosaicAhd<uint8_t>(s, false, b, site, w, h, raw, out, bits, p, rowOrder);
+}
+void DemosaicAhd16Bgr(AhdScratch& s, uint32_t b, const uint8_t* site, int32_t w, int32_t h,
+                      const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
+                      uint8_t rowOrder) {
+  demosaicAhd<uint16_t>(s, true, b, site, w, h, raw, out, bits, p, rowOrder);
+}
+void DemosaicAhd16Rgb(AhdScratch& s, uint32_t b, const uint8_t* site, int32_t w, int32_t h,
+                      const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
+                      uint8_t rowOrder) {
+  demosaicAhd<uint16_t>(s, false, b, site, w, h, raw, out, bits, p, rowOrder);
+}
+
+}  // namespace kernels
