@@ -20,7 +20,9 @@ enum AhdPlane : int {
   kLum = 12,
   kChroma = 13,
   kHomH = 14,
-  kHomV = 15
+  kHomV = 15,
+  kChosen = 16,  // then the chosen pixels and the refined ones, output order
+  kRefined = 19
 };
 
 struct AhdRows {
@@ -30,6 +32,24 @@ struct AhdRows {
     return base + (size_t(plane) * AhdScratch::kSlots + (uint32_t(y) % AhdScratch::kSlots)) * pitch;
   }
   int32_t* zero() const { return base + AhdScratch::kPlanes * AhdScratch::kSlots * pitch; }
+  // After the zero row, one row each of the refinement's order statistics.
+  int32_t* stat(int k) const { return zero() + size_t(1 + k) * pitch; }
+};
+
+// What the refinement of row y knows before its left-to-right sweep: of the differences it
+// takes medians of, all but the left neighbour's (refined just before). For red and blue the
+// third to fifth smallest of the seven others; for green's two medians of four, the three others
+// sorted. The sweep then inserts the left one: the middle pair of eight is clamp(v, s2, s3),
+// clamp(v, s3, s4), of four clamp(v, e0, e1), clamp(v, e1, e2).
+struct AhdRefineRow {
+  const int32_t* up[3];    // refined row above, channels 0..2
+  const int32_t* cur[3];   // chosen row
+  const int32_t* down[3];  // chosen row below
+  int32_t* red[3];         // statistics 2, 3, 4 of the seven R - G
+  int32_t* blue[3];        // likewise B - G
+  int32_t* greenRed[3];    // the three other G - R, sorted
+  int32_t* greenBlue[3];   // likewise G - B
+  int32_t xEnd, redChannel;
 };
 
 // One raw row's YCbCr pass, both candidates, columns x .. xEnd - 1. red is the channel holding

@@ -18,7 +18,7 @@ size_t AhdScratch::pitchFor(int32_t w) {
 }
 
 uint64_t AhdScratch::bytesFor(int32_t w) {
-  return (uint64_t(kPlanes) * kSlots + 1) * pitchFor(w) * sizeof(int32_t);
+  return (uint64_t(kPlanes) * kSlots + 1 + kRowStats) * pitchFor(w) * sizeof(int32_t);
 }
 
 bool AhdScratch::fits(int32_t w) const {
@@ -180,68 +180,97 @@ struct Ahd {
     return ringRow(y) ? rows.zero() : rows.row(k ? kHomV : kHomH, y);
   }
 
+  // The chosen pixels of interior row y, its ring columns as the border wrote them; ring rows
+  // are the border's whole.
   void choose(int32_t y) const {
-    const int32_t* h[2][3];
-    for (int k = 0; k < 2; ++k)
-      for (int d = 0; d < 3; ++d) h[k][d] = homRow(k, y + d - 1);
+    int32_t* out[3] = {rows.row(kChosen, y), rows.row(kChosen + 1, y), rows.row(kChosen + 2, y)};
     const int32_t* cand[2][3];
     for (int c = 0; c < 3; ++c)
       cand[0][c] = rows.row(kCandH + c, y), cand[1][c] = rows.row(kCandV + c, y);
-    Sample* px = pixel(2, y);
-    for (int32_t x = 2; x < f.w - 2; ++x, px += f.p) {
+    if (ringRow(y)) {
+      for (int c = 0; c < 3; ++c) std::copy(cand[0][c] + 1, cand[0][c] + f.w - 1, out[c] + 1);
+      return;
+    }
+    for (int c = 0; c < 3; ++c) out[c][1] = cand[0][c][1], out[c][f.w - 2] = cand[0][c][f.w - 2];
+    const int32_t* h[2][3];
+    for (int k = 0; k < 2; ++k)
+      for (int d = 0; d < 3; ++d) h[k][d] = homRow(k, y + d - 1);
+    for (int32_t x = 2; x < f.w - 2; ++x) {
       int32_t sum[2];
       for (int k = 0; k < 2; ++k) {
         sum[k] = 0;
         for (int d = 0; d < 3; ++d) sum[k] += h[k][d][x - 1] + h[k][d][x] + h[k][d][x + 1];
       }
       const int k = sum[0] > sum[1] ? 0 : 1;
-      for (int c = 0; c < 3; ++c) px[c] = static_cast<Sample>(cand[k][c][x]);
+      for (int c = 0; c < 3; ++c) out[c][x] = cand[k][c][x];
     }
   }
 
   void refine(int32_t y) const;
 };
 
-// Sorting networks: only the middle of each group is used.
 inline void order(int32_t& a, int32_t& b) {
   const int32_t lo = std::min(a, b), hi = std::max(a, b);
   a = lo, b = hi;
 }
-int32_t midOf8(int32_t d[8]) {
-  static constexpr int kNet[19][2] = {{0, 2}, {1, 3}, {4, 6}, {5, 7}, {0, 4}, {1, 5}, {2, 6},
-                                      {3, 7}, {0, 1}, {2, 3}, {4, 5}, {6, 7}, {2, 4}, {3, 5},
-                                      {1, 4}, {3, 6}, {1, 2}, {3, 4}, {5, 6}};
-  for (const auto& c : kNet) order(d[c[0]], d[c[1]]);
-  return (d[3] + d[4]) / 2;
-}
-int32_t midOf4(int32_t d[4]) {
-  order(d[0], d[1]), order(d[2], d[3]), order(d[0], d[2]), order(d[1], d[3]), order(d[1], d[2]);
-  return (d[1] + d[2]) / 2;
+
+// Order statistics of the known neighbours, columns x .. xEnd - 1.
+void refineStatsScalar(const AhdRefineRow& r, int32_t x) {
+  const int red = r.redChannel, blue = 2 - red;
+  for (; x < r.xEnd; ++x) {
+    for (int ch : {red, blue}) {
+      const int32_t* g[3] = {r.up[1], r.cur[1], r.down[1]};
+      const int32_t* c[3] = {r.up[ch], r.cur[ch], r.down[ch]};
+      int32_t d[7] = {c[0][x - 1] - g[0][x - 1], c[0][x] - g[0][x],
+                      c[0][x + 1] - g[0][x + 1], c[1][x + 1] - g[1][x + 1],
+                      c[2][x - 1] - g[2][x - 1], c[2][x] - g[2][x],
+                      c[2][x + 1] - g[2][x + 1]};
+      std::sort(d, d + 7);
+      int32_t* const* out = ch == red ? r.red : r.blue;
+      out[0][x] = d[2], out[1][x] = d[3], out[2][x] = d[4];
+      int32_t e[3] = {g[0][x] - c[0][x], g[1][x + 1] - c[1][x + 1], g[2][x] - c[2][x]};
+      order(e[0], e[1]), order(e[1], e[2]), order(e[0], e[1]);
+      int32_t* const* gOut = ch == red ? r.greenRed : r.greenBlue;
+      gOut[0][x] = e[0], gOut[1][x] = e[1], gOut[2][x] = e[2];
+    }
+  }
 }
 
 template <typename Sample>
 void Ahd<Sample>::refine(int32_t y) const {
   const int blue = 2 - red;
-  const Sample* up = pixel(0, y - 1);
-  Sample* cur = pixel(0, y);
-  const Sample* down = pixel(0, y + 1);
-  const ptrdiff_t p = f.p;
-  for (int32_t x = 2; x < f.w - 2; ++x) {
-    const ptrdiff_t i = x * p;
-    const Sample* nb[8] = {up + i - p,  up + i,       up + i + p, cur + i - p,
-                           cur + i + p, down + i - p, down + i,   down + i + p};
-    Sample* c = cur + i;
-    for (int ch : {red, blue}) {
-      int32_t d[8];
-      for (int k = 0; k < 8; ++k) d[k] = int32_t(nb[k][ch]) - nb[k][1];
-      c[ch] = static_cast<Sample>(clampTo(int32_t(c[1]) + midOf8(d), max));
-    }
-    const Sample* four[4] = {nb[1], nb[3], nb[4], nb[6]};
-    int32_t a[4], b[4];
-    for (int k = 0; k < 4; ++k)
-      a[k] = int32_t(four[k][1]) - four[k][red], b[k] = int32_t(four[k][1]) - four[k][blue];
-    c[1] =
-        static_cast<Sample>(clampTo((int32_t(c[red]) + c[blue] + midOf4(a) + midOf4(b)) / 2, max));
+  AhdRefineRow r{};
+  int32_t* done[3];
+  for (int c = 0; c < 3; ++c) {
+    r.up[c] = rows.row(ringRow(y - 1) ? kChosen + c : kRefined + c, y - 1);
+    r.cur[c] = rows.row(kChosen + c, y);
+    r.down[c] = rows.row(kChosen + c, y + 1);
+    done[c] = rows.row(kRefined + c, y);
+    done[c][1] = r.cur[c][1], done[c][f.w - 2] = r.cur[c][f.w - 2];
+  }
+  for (int k = 0; k < 3; ++k)
+    r.red[k] = rows.stat(k), r.blue[k] = rows.stat(3 + k), r.greenRed[k] = rows.stat(6 + k),
+    r.greenBlue[k] = rows.stat(9 + k);
+  r.xEnd = f.w - 2, r.redChannel = red;
+  refineStatsScalar(r, 2);
+  Sample* px = pixel(2, y);
+  for (int32_t x = 2; x < f.w - 2; ++x, px += f.p) {
+    const int32_t G = r.cur[1][x];
+    auto mid8 = [&](int32_t* const* st, int ch) {
+      const int32_t v = done[ch][x - 1] - done[1][x - 1];
+      return (std::clamp(v, st[0][x], st[1][x]) + std::clamp(v, st[1][x], st[2][x])) / 2;
+    };
+    const int32_t R = clampTo(G + mid8(r.red, red), max);
+    const int32_t B = clampTo(G + mid8(r.blue, blue), max);
+    auto mid4 = [&](int32_t* const* st, int ch) {
+      const int32_t v = done[1][x - 1] - done[ch][x - 1];
+      return (std::clamp(v, st[0][x], st[1][x]) + std::clamp(v, st[1][x], st[2][x])) / 2;
+    };
+    const int32_t newG =
+        clampTo((R + B + mid4(r.greenRed, red) + mid4(r.greenBlue, blue)) / 2, max);
+    done[red][x] = R, done[blue][x] = B, done[1][x] = newG;
+    px[red] = static_cast<Sample>(R), px[1] = static_cast<Sample>(newG),
+    px[blue] = static_cast<Sample>(B);
   }
 }
 
@@ -276,7 +305,7 @@ void demosaicAhd(AhdScratch& scratch, bool bgr, uint32_t b, const uint8_t* siteT
       a.ycc(yc);
     }
     if (yh >= 2 && yh < h - 2) a.homogeneity(yh);
-    if (ys >= 2 && ys < h - 2) a.choose(ys);
+    if (ys >= 1 && ys <= h - 2) a.choose(ys);
     if (yr >= 2 && yr < h - 2) a.refine(yr);
   }
 }
