@@ -52,6 +52,9 @@ struct AhdRefineRow {
   int32_t xEnd, redChannel;
 };
 
+// The AVX2 body of the statistics: returns the first column it left for the scalar loop.
+int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x);
+
 // One raw row's YCbCr pass, both candidates, columns x .. xEnd - 1. red is the channel holding
 // red; s the depth's scale max / 255.
 struct AhdYccRow {

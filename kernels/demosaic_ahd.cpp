@@ -9,6 +9,7 @@
 #include "kernels/ahd_rows.h"
 #include "kernels/demosaic.h"
 #include "kernels/demosaic_border.h"
+#include "kernels/dispatch.h"
 #include "kernels/kernel_base.h"
 
 namespace kernels {
@@ -214,6 +215,16 @@ inline void order(int32_t& a, int32_t& b) {
   a = lo, b = hi;
 }
 
+// A sorting network for seven: the same exchanges as the vector body.
+constexpr int kSort7[16][2] = {{0, 6}, {2, 3}, {4, 5}, {0, 2}, {1, 4}, {3, 6}, {0, 1}, {2, 5},
+                               {3, 4}, {1, 2}, {4, 6}, {2, 3}, {4, 5}, {1, 2}, {3, 4}, {5, 6}};
+
+using StatsFn = int32_t (*)(const AhdRefineRow&, int32_t);
+StatsFn chooseStats(Isa isa) {
+  return isa == Isa::Avx2 ? &ahdRefineStatsAvx2 : nullptr;
+}
+DispatchPointer<StatsFn> gStats{&chooseStats};
+
 // Order statistics of the known neighbours, columns x .. xEnd - 1.
 void refineStatsScalar(const AhdRefineRow& r, int32_t x) {
   const int red = r.redChannel, blue = 2 - red;
@@ -225,7 +236,7 @@ void refineStatsScalar(const AhdRefineRow& r, int32_t x) {
                       c[0][x + 1] - g[0][x + 1], c[1][x + 1] - g[1][x + 1],
                       c[2][x - 1] - g[2][x - 1], c[2][x] - g[2][x],
                       c[2][x + 1] - g[2][x + 1]};
-      std::sort(d, d + 7);
+      for (const auto& n : kSort7) order(d[n[0]], d[n[1]]);
       int32_t* const* out = ch == red ? r.red : r.blue;
       out[0][x] = d[2], out[1][x] = d[3], out[2][x] = d[4];
       int32_t e[3] = {g[0][x] - c[0][x], g[1][x + 1] - c[1][x + 1], g[2][x] - c[2][x]};
@@ -252,7 +263,8 @@ void Ahd<Sample>::refine(int32_t y) const {
     r.red[k] = rows.stat(k), r.blue[k] = rows.stat(3 + k), r.greenRed[k] = rows.stat(6 + k),
     r.greenBlue[k] = rows.stat(9 + k);
   r.xEnd = f.w - 2, r.redChannel = red;
-  refineStatsScalar(r, 2);
+  const StatsFn vec = gStats.get();
+  refineStatsScalar(r, vec ? vec(r, 2) : 2);
   Sample* px = pixel(2, y);
   for (int32_t x = 2; x < f.w - 2; ++x, px += f.p) {
     const int32_t G = r.cur[1][x];
