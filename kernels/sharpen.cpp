@@ -7,7 +7,9 @@
 #include <cstring>
 #include <new>
 
+#include "kernels/dispatch.h"
 #include "kernels/kernel_base.h"
+#include "kernels/sharpen_line.h"
 
 namespace kernels {
 namespace {
@@ -36,41 +38,54 @@ struct DyadicRow {
 constexpr DyadicRow kDyadic[4] = {
     {{1}, 0}, {{1, 2, 1}, 2}, {{1, 4, 6, 4, 1}, 4}, {{4, 14, 28, 36, 28, 14, 4}, 7}};
 
-// One pass of the blur along rows (step = samples per pixel) or columns (step = row samples):
-// `count` positions, channels at offsets 0 .. channels - 1 of each position.
+// A cut-off window at position i of a line of `count` positions, one channel: both sums in
+// double in tap order, rounded half up.
 template <typename Sample>
-struct Pass {
-  const double* k;
-  const DyadicRow* dyadic;  // set for radii 1..3: the interior is integer arithmetic
-  int32_t r, count, channels;
-  ptrdiff_t step;
+Sample cutWindow(const Sample* at, const double* k, int32_t r, int32_t i, int32_t count,
+                 ptrdiff_t step) {
+  const int32_t lo = std::max(-r, -i), hi = std::min(r, count - 1 - i);
+  double num = 0, den = 0;
+  for (int32_t j = lo; j <= hi; ++j) {
+    num += k[j + r] * double(at[j * step]);
+    den += k[j + r];
+  }
+  return static_cast<Sample>(int64_t(num / den + 0.5));
+}
 
-  Sample edge(const Sample* at, int32_t i, int c) const {
-    const int32_t lo = std::max(-r, -i), hi = std::min(r, count - 1 - i);
-    double num = 0, den = 0;
-    for (int32_t j = lo; j <= hi; ++j) {
-      num += k[j + r] * double(at[j * step + c]);
-      den += k[j + r];
+template <typename Sample>
+void blurLineScalar(const BlurLine<Sample>& l, int32_t i) {
+  const int32_t r = l.taps / 2;
+  for (; i < l.end; ++i) {
+    const Sample* s = l.src + i - r * l.tapStep;
+    if (l.itap) {
+      int32_t sum = 1 << l.shift >> 1;
+      for (int32_t j = 0; j < l.taps; ++j) sum += l.itap[j] * int32_t(s[j * l.tapStep]);
+      l.dst[i] = static_cast<Sample>(sum >> l.shift);
+    } else {
+      double num = 0;
+      for (int32_t j = 0; j < l.taps; ++j) num += l.k[j] * double(s[j * l.tapStep]);
+      l.dst[i] = static_cast<Sample>(int64_t(num / l.den + 0.5));
     }
-    return static_cast<Sample>(int64_t(num / den + 0.5));
   }
-  Sample inner(const Sample* at, int c) const {
-    if (dyadic) {
-      int32_t sum = 0;
-      for (int32_t j = -r; j <= r; ++j) sum += dyadic->tap[j + r] * int32_t(at[j * step + c]);
-      return static_cast<Sample>((sum + (1 << dyadic->shift >> 1)) >> dyadic->shift);
-    }
-    return edge(at, r, c);  // the full window: the same sums in the same order
-  }
-  // Position i of a line whose first position is at `line`, into `out`.
-  void at(const Sample* line, Sample* out, int32_t i) const {
-    const Sample* s = line + i * step;
-    Sample* d = out + i * step;
-    const bool full = i >= r && i < count - r;
-    for (int c = 0; c < channels; ++c) d[c] = full ? inner(s, c) : edge(s, i, c);
-  }
-};
+}
 
+template <typename Sample>
+using LineFn = int32_t (*)(const BlurLine<Sample>&, int32_t);
+template <typename Sample>
+LineFn<Sample> chooseLine(Isa isa) {
+  if (isa == Isa::Avx2) return static_cast<LineFn<Sample>>(&blurLineAvx2);
+  return nullptr;
+}
+template <typename Sample>
+DispatchPointer<LineFn<Sample>> gLine{&chooseLine<Sample>};
+
+template <typename Sample>
+void runLine(const BlurLine<Sample>& l, int32_t i, LineFn<Sample> vec) {
+  blurLineScalar(l, vec && i < l.end ? vec(l, i) : i);
+}
+
+// Separable blur. Full windows run as flat lines of samples (every sample of a pixel blurred,
+// so only when a pixel is all channels); cut-off windows one channel at a time.
 template <typename Sample>
 void blur(const Sample* src, Sample* dst, Sample* temp, uint8_t p, int32_t w, int32_t h, int32_t n,
           int channels) {
@@ -79,14 +94,37 @@ void blur(const Sample* src, Sample* dst, Sample* temp, uint8_t p, int32_t w, in
   double k[kMaxGaussianTaps];
   BuildGaussianKernel(k, n);
   const int32_t r = n / 2;
-  const DyadicRow* dyadic = r <= 3 ? &kDyadic[r] : nullptr;
+  double den = 0;
+  for (int32_t j = 0; j < n; ++j) den += k[j];
+  const int32_t* itap = r <= 3 ? kDyadic[r].tap : nullptr;
+  const int32_t shift = r <= 3 ? kDyadic[r].shift : 0;
   const ptrdiff_t stride = ptrdiff_t(rowStride<Sample>(p, w));
-  const Pass<Sample> across{k, dyadic, r, w, channels, p};
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) across.at(src + y * stride, temp + y * stride, x);
-  const Pass<Sample> down{k, dyadic, r, h, channels, stride};
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) down.at(temp + x * p, dst + x * p, y);
+  const bool flatRows = channels == p && w > 2 * r;
+  const LineFn<Sample> vec = gLine<Sample>.get();
+  auto cut = [&](const Sample* from, Sample* to, int32_t i, int32_t count, ptrdiff_t step) {
+    for (int c = 0; c < channels; ++c) to[c] = cutWindow(from + c, k, r, i, count, step);
+  };
+  for (int32_t y = 0; y < h; ++y) {
+    const Sample* s = src + y * stride;
+    Sample* t = temp + y * stride;
+    for (int32_t x = 0; x < w; ++x) {
+      if (flatRows && x == r) {
+        runLine<Sample>({s, t, p, n, itap, shift, k, den, (w - r) * p}, r * p, vec);
+        x = w - r - 1;
+        continue;
+      }
+      cut(s + x * p, t + x * p, x, w, p);
+    }
+  }
+  for (int32_t y = 0; y < h; ++y) {
+    const Sample* t = temp + y * stride;
+    Sample* d = dst + y * stride;
+    if (channels == p && y >= r && y < h - r) {
+      runLine<Sample>({t, d, stride, n, itap, shift, k, den, w * p}, 0, vec);
+      continue;
+    }
+    for (int32_t x = 0; x < w; ++x) cut(t + x * p, d + x * p, y, h, stride);
+  }
 }
 
 // The sharpened value of one sample.
