@@ -2,6 +2,8 @@
 // rows in doubles with the scalar loop's order of operations.
 #include <immintrin.h>
 
+#include <cstring>
+
 #include "kernels/sharpen_line.h"
 
 namespace kernels {
@@ -13,6 +15,15 @@ inline __m256i load8(const uint8_t* p) {
 }
 inline __m256i load8(const uint16_t* p) {
   return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+// Four samples widened to 32-bit lanes.
+inline __m128i load4(const uint8_t* p) {
+  int32_t word;
+  std::memcpy(&word, p, sizeof(word));
+  return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(word));
+}
+inline __m128i load4(const uint16_t* p) {
+  return _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
 }
 // Eight 32-bit lanes (0 .. type max) back to samples.
 inline void store8(uint8_t* p, __m256i v) {
@@ -45,10 +56,7 @@ __m128i gaussian4(const BlurLine<Sample>& l, int32_t i, __m256d den) {
   __m256d num = _mm256_setzero_pd();
   for (int32_t j = 0; j < l.taps; ++j) {
     const Sample* s = l.src + i + (j - r) * l.tapStep;
-    const __m128i v =
-        sizeof(Sample) == 1
-            ? _mm_cvtepu8_epi32(_mm_cvtsi32_si128(*reinterpret_cast<const int32_t*>(s)))
-            : _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s)));
+    const __m128i v = load4(s);
     num = _mm256_add_pd(num, _mm256_mul_pd(_mm256_set1_pd(l.k[j]), _mm256_cvtepi32_pd(v)));
   }
   return _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_div_pd(num, den), _mm256_set1_pd(0.5)));
