@@ -58,10 +58,22 @@ int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x);
 // One raw row's YCbCr pass, both candidates, columns x .. xEnd - 1. red is the channel holding
 // red; s the depth's scale max / 255.
 struct AhdYccRow {
-  const int32_t* cand[2][3];  // [H, V][channel]
-  int32_t* ycc[2][3];         // [H, V][Y, Cb, Cr]
-  int32_t xEnd, red, max, s;
+  const int32_t* rgb[3];  // red, green, blue of one candidate
+  int32_t* ycc[3];        // Y, Cb, Cr
+  double base[3];         // 16 s, 128 s, 128 s
+  double max;
+  int32_t xEnd;
 };
+
+// The conversion's coefficients, each scaled by 1/255 once: [Y, Cb, Cr][R, G, B].
+inline constexpr double kYccScale = 0.00392156862745098;
+inline constexpr double kYcc[3][3] = {
+    {65.481 * kYccScale, 128.553 * kYccScale, 24.966 * kYccScale},
+    {-37.797 * kYccScale, -74.203 * kYccScale, 112.0 * kYccScale},
+    {112.0 * kYccScale, -93.786 * kYccScale, -18.214 * kYccScale}};
+
+// The AVX2 body of the conversion: returns the first column it left for the scalar loop.
+int32_t ahdYccRowAvx2(const AhdYccRow& r, int32_t x);
 
 // Thresholds and homogeneity of one interior row, columns x .. xEnd - 1: YCbCr rows above, at
 // and below for each candidate.

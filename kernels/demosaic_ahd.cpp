@@ -48,6 +48,23 @@ int32_t clampTo(int32_t v, int32_t max) {
   return std::clamp(v, 0, max);
 }
 
+// Columns x .. xEnd - 1 of one candidate's YCbCr: clamped to 0..max, else truncated.
+void yccRowScalar(const AhdYccRow& r, int32_t x) {
+  for (; x < r.xEnd; ++x) {
+    const int32_t R = r.rgb[0][x], G = r.rgb[1][x], B = r.rgb[2][x];
+    for (int i = 0; i < 3; ++i) {
+      const double v = r.base[i] + ((kYcc[i][0] * R + kYcc[i][1] * G) + kYcc[i][2] * B);
+      r.ycc[i][x] = v > r.max ? int32_t(r.max) : (v < 0 ? 0 : int32_t(v));
+    }
+  }
+}
+
+using YccFn = int32_t (*)(const AhdYccRow&, int32_t);
+YccFn chooseYcc(Isa isa) {
+  return isa == Isa::Avx2 ? &ahdYccRowAvx2 : nullptr;
+}
+DispatchPointer<YccFn> gYcc{&chooseYcc};
+
 template <typename Sample>
 struct Ahd {
   BorderFrame<Sample> f;
@@ -119,23 +136,16 @@ struct Ahd {
   }
 
   void ycc(int32_t y) const {
-    constexpr double k = 0.00392156862745098;
-    static const double c[3][3] = {{65.481 * k, 128.553 * k, 24.966 * k},
-                                   {-37.797 * k, -74.203 * k, 112.0 * k},
-                                   {112.0 * k, -93.786 * k, -18.214 * k}};
-    const double base[3] = {16.0 * s, 128.0 * s, 128.0 * s};
+    const YccFn vec = gYcc.get();
     for (int cand = 0; cand < 2; ++cand) {
-      const int plane = cand ? kCandV : kCandH;
-      const int32_t* R = rows.row(plane + red, y);
-      const int32_t* G = rows.row(plane + 1, y);
-      const int32_t* B = rows.row(plane + 2 - red, y);
-      for (int i = 0; i < 3; ++i) {
-        int32_t* o = rows.row((cand ? kYccV : kYccH) + i, y);
-        for (int32_t x = 1; x < f.w - 1; ++x) {
-          const double v = base[i] + ((c[i][0] * R[x] + c[i][1] * G[x]) + c[i][2] * B[x]);
-          o[x] = v > max ? max : (v < 0 ? 0 : int32_t(v));
-        }
-      }
+      const int plane = cand ? kCandV : kCandH, out = cand ? kYccV : kYccH;
+      const AhdYccRow r{
+          {rows.row(plane + red, y), rows.row(plane + 1, y), rows.row(plane + 2 - red, y)},
+          {rows.row(out, y), rows.row(out + 1, y), rows.row(out + 2, y)},
+          {16.0 * s, 128.0 * s, 128.0 * s},
+          double(max),
+          f.w - 1};
+      yccRowScalar(r, vec ? vec(r, 1) : 1);
     }
   }
 

@@ -1,4 +1,5 @@
-// AHD with AVX2: the refinement's order statistics, eight columns at a time.
+// AHD with AVX2: the YCbCr conversion four columns at a time, the refinement's order
+// statistics eight.
 #include <immintrin.h>
 
 #include "kernels/ahd_rows.h"
@@ -19,6 +20,27 @@ inline void order(__m256i& a, __m256i& b) {
 }
 
 }  // namespace
+
+// Four columns at a time in doubles, the scalar loop's products and sums in its order; min and
+// max before the truncation give its clamps.
+int32_t ahdYccRowAvx2(const AhdYccRow& r, int32_t x) {
+  const __m256d top = _mm256_set1_pd(r.max), zero = _mm256_setzero_pd();
+  for (; x + 4 <= r.xEnd; x += 4) {
+    __m256d c[3];
+    for (int k = 0; k < 3; ++k)
+      c[k] = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r.rgb[k] + x)));
+    for (int i = 0; i < 3; ++i) {
+      const __m256d t =
+          _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(kYcc[i][0]), c[0]),
+                                      _mm256_mul_pd(_mm256_set1_pd(kYcc[i][1]), c[1])),
+                        _mm256_mul_pd(_mm256_set1_pd(kYcc[i][2]), c[2]));
+      const __m256d v = _mm256_add_pd(_mm256_set1_pd(r.base[i]), t);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(r.ycc[i] + x),
+                       _mm256_cvttpd_epi32(_mm256_max_pd(_mm256_min_pd(v, top), zero)));
+    }
+  }
+  return x;
+}
 
 int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x) {
   const int red = r.redChannel;
