@@ -9,20 +9,19 @@
 
 namespace kernels {
 
-// Planes of one slot: candidate H channels 0..2, candidate V channels 0..2 (output order), Y Cb
-// Cr of H, of V, the two thresholds and the two homogeneity counts. Row y of a plane sits in
-// slot y mod kSlots; a zero row follows the slots (the counts outside the interior).
+// Planes: candidate H channels 0..2, candidate V channels 0..2 (output order), Y Cb Cr of H, of
+// V, the two homogeneity counts, the chosen pixels and the refined ones (output order). Row y of
+// a plane sits in slot y mod kSlots; a zero row follows the slots (the counts outside the
+// interior).
 enum AhdPlane : int {
   kCandH = 0,
   kCandV = 3,
   kYccH = 6,
   kYccV = 9,
-  kLum = 12,
-  kChroma = 13,
-  kHomH = 14,
-  kHomV = 15,
-  kChosen = 16,  // then the chosen pixels and the refined ones, output order
-  kRefined = 19
+  kHomH = 12,
+  kHomV = 13,
+  kChosen = 14,
+  kRefined = 17
 };
 
 struct AhdRows {
@@ -55,8 +54,7 @@ struct AhdRefineRow {
 // The AVX2 body of the statistics: returns the first column it left for the scalar loop.
 int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x);
 
-// One raw row's YCbCr pass, both candidates, columns x .. xEnd - 1. red is the channel holding
-// red; s the depth's scale max / 255.
+// One candidate's YCbCr on one row, columns x .. xEnd - 1; s is the depth's scale max / 255.
 struct AhdYccRow {
   const int32_t* rgb[3];  // red, green, blue of one candidate
   int32_t* ycc[3];        // Y, Cb, Cr
@@ -74,24 +72,5 @@ inline constexpr double kYcc[3][3] = {
 
 // The AVX2 body of the conversion: returns the first column it left for the scalar loop.
 int32_t ahdYccRowAvx2(const AhdYccRow& r, int32_t x);
-
-// Thresholds and homogeneity of one interior row, columns x .. xEnd - 1: YCbCr rows above, at
-// and below for each candidate.
-struct AhdHomRow {
-  const int32_t* ycc[2][3][3];  // [H, V][row above, at, below][Y, Cb, Cr]
-  int32_t* hom[2];
-  int32_t xEnd;
-};
-
-// The choice of one interior row: the counts' rows above, at and below, the candidates' row and
-// the output pixels.
-template <typename Sample>
-struct AhdChoiceRow {
-  const int32_t* hom[2][3];
-  const int32_t* cand[2][3];
-  Sample* out;
-  int32_t xEnd;
-  uint8_t p;
-};
 
 }  // namespace kernels
