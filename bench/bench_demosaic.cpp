@@ -1,5 +1,6 @@
-// VNG and PPG beside OpenCV's and libdc1394's VNG and LibRaw's PPG on the test scene mosaicked
-// RGGB, one thread each, with every output's CPSNR against the scene from the same run.
+// VNG, PPG and AHD beside OpenCV's and libdc1394's VNG, LibRaw's PPG and AHD and libdc1394's AHD
+// on the test scene mosaicked RGGB, one thread each, with every output's CPSNR against the scene
+// from the same run.
 #include <benchmark/benchmark.h>
 #include <dc1394/conversions.h>
 #include <libraw/libraw.h>
@@ -17,6 +18,7 @@
 #include "base/pixel_formats.h"
 #include "bench/ratio_reporter.h"
 #include "kernels/demosaic.h"
+#include "kernels/demosaic_ahd.h"
 #include "kernels/dispatch.h"
 #include "kernels/reference/test_scene.h"
 
@@ -78,6 +80,32 @@ void ours(benchmark::State& state, bool vng, uint8_t bits, int32_t w, int32_t h)
       kernels::reference::Cpsnr(sc, out.data(), 3, bits, true, true, kMargin);
 }
 
+// AHD on its own scratch, grown before the timing as a pipeline state's is after its first frame.
+template <typename S>
+void oursAhd(benchmark::State& state, uint8_t bits, int32_t w, int32_t h) {
+  const Scene& sc = scene(w, h, bits);
+  const auto raw = kernels::reference::Mosaic<S>(sc, kRggb);
+  std::vector<S> out(size_t(w) * 3 * h + 8);
+  const auto sites = BuildColourSites(true);
+  kernels::AhdScratch scratch;
+  if (!scratch.reserve(w)) {
+    state.SkipWithError("no memory for the AHD scratch");
+    return;
+  }
+  for (auto _ : state) {
+    if constexpr (sizeof(S) == 1)
+      kernels::DemosaicAhd8Bgr(scratch, kRggb, sites.site.data(), w, h, raw.data(), out.data(),
+                               bits, 3, 1);
+    else
+      kernels::DemosaicAhd16Bgr(scratch, kRggb, sites.site.data(), w, h, raw.data(), out.data(),
+                                bits, 3, 1);
+    benchmark::DoNotOptimize(out.data());
+  }
+  quality()[key("Ahd", "ours", bits, w, h)] =
+      kernels::reference::Cpsnr(sc, out.data(), 3, bits, true, true, kMargin);
+  state.counters["scratch_bytes"] = double(scratch.bytes());
+}
+
 // OpenCV's VNG takes 8-bit frames only and names the pattern by the cell at (1, 1).
 void opencv(benchmark::State& state, int32_t w, int32_t h) {
   const Scene& sc = scene(w, h, 8);
@@ -93,36 +121,42 @@ void opencv(benchmark::State& state, int32_t w, int32_t h) {
 }
 
 template <typename S>
-void dc1394(benchmark::State& state, uint8_t bits, int32_t w, int32_t h) {
+void dc1394(benchmark::State& state, uint8_t bits, int32_t w, int32_t h,
+            dc1394bayer_method_t method) {
   const Scene& sc = scene(w, h, bits);
   auto raw = kernels::reference::Mosaic<S>(sc, kRggb);
   std::vector<S> out(size_t(w) * 3 * h);
   for (auto _ : state) {
     if constexpr (sizeof(S) == 1)
-      dc1394_bayer_decoding_8bit(raw.data(), out.data(), w, h, DC1394_COLOR_FILTER_RGGB,
-                                 DC1394_BAYER_METHOD_VNG);
+      dc1394_bayer_decoding_8bit(raw.data(), out.data(), w, h, DC1394_COLOR_FILTER_RGGB, method);
     else
-      dc1394_bayer_decoding_16bit(raw.data(), out.data(), w, h, DC1394_COLOR_FILTER_RGGB,
-                                  DC1394_BAYER_METHOD_VNG, bits);
+      dc1394_bayer_decoding_16bit(raw.data(), out.data(), w, h, DC1394_COLOR_FILTER_RGGB, method,
+                                  bits);
     benchmark::DoNotOptimize(out.data());
   }
-  quality()[key("Vng", "dc1394", bits, w, h)] = peerCpsnr(sc, out.data(), size_t(w) * 3, 3, false);
+  quality()[key(method == DC1394_BAYER_METHOD_AHD ? "Ahd" : "Vng", "dc1394", bits, w, h)] =
+      peerCpsnr(sc, out.data(), size_t(w) * 3, 3, false);
 }
 
-// Reaches LibRaw's PPG pass itself, so only the interpolation is timed.
-class LibRawPpg : public LibRaw {
+// Reaches LibRaw's PPG and AHD passes themselves, so only the interpolation is timed.
+class LibRawPasses : public LibRaw {
  public:
   void prepare() { pre_interpolate(); }
-  void interpolate() { ppg_interpolate(); }
+  void interpolate(bool ahd) {
+    if (ahd)
+      ahd_interpolate();
+    else
+      ppg_interpolate();
+  }
 };
 
 // LibRaw reads 16-bit samples; the 8-bit frame is widened here, outside the timing. Its
 // image keeps the raw range (no scaling runs), so it is scored as it stands.
-void libraw(benchmark::State& state, uint8_t bits, int32_t w, int32_t h) {
+void libraw(benchmark::State& state, uint8_t bits, int32_t w, int32_t h, bool ahd) {
   const Scene& sc = scene(w, h, bits);
   std::vector<uint16_t> raw = kernels::reference::Mosaic<uint16_t>(sc, kRggb);
-  auto lr = std::make_unique<LibRawPpg>();
-  lr->imgdata.params.user_qual = 2;
+  auto lr = std::make_unique<LibRawPasses>();
+  lr->imgdata.params.user_qual = ahd ? 3 : 2;
   int rc = lr->open_bayer(reinterpret_cast<unsigned char*>(raw.data()),
                           unsigned(raw.size() * sizeof(uint16_t)), ushort(w), ushort(h), 0, 0, 0, 0,
                           0, LIBRAW_OPENBAYER_RGGB, 16 - bits, 0, 0);
@@ -140,10 +174,10 @@ void libraw(benchmark::State& state, uint8_t bits, int32_t w, int32_t h) {
     state.PauseTiming();
     std::memcpy(lr->imgdata.image, before.data(), samples * sizeof(uint16_t));
     state.ResumeTiming();
-    lr->interpolate();
+    lr->interpolate(ahd);
     benchmark::DoNotOptimize(lr->imgdata.image);
   }
-  quality()[key("Ppg", "libraw", bits, w, h)] =
+  quality()[key(ahd ? "Ahd" : "Ppg", "libraw", bits, w, h)] =
       peerCpsnr(sc, &lr->imgdata.image[0][0], size_t(w) * 4, 4, false);
 }
 
@@ -151,11 +185,9 @@ struct Pair {
   const char *method, *peer;
   uint8_t bits;
 };
-constexpr Pair kPairs[] = {{"Vng", "opencv", 8},
-                           {"Vng", "dc1394", 8},
-                           {"Vng", "dc1394", 12},
-                           {"Ppg", "libraw", 8},
-                           {"Ppg", "libraw", 12}};
+constexpr Pair kPairs[] = {{"Vng", "opencv", 8},  {"Vng", "dc1394", 8},  {"Vng", "dc1394", 12},
+                           {"Ppg", "libraw", 8},  {"Ppg", "libraw", 12}, {"Ahd", "libraw", 8},
+                           {"Ahd", "libraw", 12}, {"Ahd", "dc1394", 8},  {"Ahd", "dc1394", 12}};
 
 void registerAll() {
   for (const auto& size : kSizes) {
@@ -170,10 +202,18 @@ void registerAll() {
       add(m, "ours", 12, [=](benchmark::State& s) { ours<uint16_t>(s, vng, 12, w, h); });
     }
     add("Vng", "opencv", 8, [=](benchmark::State& s) { opencv(s, w, h); });
-    add("Vng", "dc1394", 8, [=](benchmark::State& s) { dc1394<uint8_t>(s, 8, w, h); });
-    add("Vng", "dc1394", 12, [=](benchmark::State& s) { dc1394<uint16_t>(s, 12, w, h); });
-    add("Ppg", "libraw", 8, [=](benchmark::State& s) { libraw(s, 8, w, h); });
-    add("Ppg", "libraw", 12, [=](benchmark::State& s) { libraw(s, 12, w, h); });
+    for (const char* m : {"Vng", "Ahd"}) {
+      const auto method = m[0] == 'A' ? DC1394_BAYER_METHOD_AHD : DC1394_BAYER_METHOD_VNG;
+      add(m, "dc1394", 8, [=](benchmark::State& s) { dc1394<uint8_t>(s, 8, w, h, method); });
+      add(m, "dc1394", 12, [=](benchmark::State& s) { dc1394<uint16_t>(s, 12, w, h, method); });
+    }
+    add("Ahd", "ours", 8, [=](benchmark::State& s) { oursAhd<uint8_t>(s, 8, w, h); });
+    add("Ahd", "ours", 12, [=](benchmark::State& s) { oursAhd<uint16_t>(s, 12, w, h); });
+    for (bool ahd : {false, true}) {
+      const char* m = ahd ? "Ahd" : "Ppg";
+      add(m, "libraw", 8, [=](benchmark::State& s) { libraw(s, 8, w, h, ahd); });
+      add(m, "libraw", 12, [=](benchmark::State& s) { libraw(s, 12, w, h, ahd); });
+    }
   }
 }
 
@@ -197,7 +237,9 @@ void printTable(const bench::MedianTimes& times) {
       std::printf("%-34s %9.1f %9.1f %10.3f %11.2f %11.2f\n", label.c_str(), ms, peer,
                   times.ratio(o, r), q(o), q(r));
     }
-  std::printf("libraw timed: ppg_interpolate() alone, on an image restored before each pass\n");
+  std::printf(
+      "libraw timed: ppg_interpolate() / ahd_interpolate() alone, on an image restored before "
+      "each pass\n");
 }
 
 }  // namespace

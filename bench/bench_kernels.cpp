@@ -1,5 +1,6 @@
 // Bilinear demosaic beside OpenCV and libdc1394 on the same seeded RGGB frame, one thread each,
-// and beside its memory floor (a grey frame expanded to three channels).
+// and beside its memory floor (a grey frame expanded to three channels); the output, geometry and
+// sharpening pairs in the same run.
 #include <benchmark/benchmark.h>
 #include <dc1394/conversions.h>
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "bench/bench_kernels_output.h"
+#include "bench/bench_sharpen.h"
 #include "bench/ratio_reporter.h"
 #include "kernels/demosaic.h"
 #include "kernels/dispatch.h"
@@ -156,5 +158,6 @@ int main(int argc, char** argv) {
                               kernels::DetectedIsa() == kernels::Isa::Avx2 ? "avx2" : "sse2");
   registerDepth<uint8_t>("8bit");
   registerDepth<uint16_t>("16bit");
-  return bench::RunWithRatios(argc, argv, {printBilinear, PrintOutputPairs});
+  RegisterSharpenBenchmarks();
+  return bench::RunWithRatios(argc, argv, {printBilinear, PrintOutputPairs, PrintSharpenPairs});
 }

@@ -8,19 +8,25 @@
 
 namespace kernels {
 
+class AhdScratch;
+
 // The FourCC naming the pattern of Bayer order b as the kernels read it (first letter in the
 // lowest byte): 0 "GRBG", 1 "RGGB", 2 "BGGR", 3 "GBRG"; 0 for an order outside 0..3.
 uint32_t BayerFourCC(uint32_t b);
 
 // The method's kernel in the layout's byte order. Methods 1..3 have their slots; any other code
-// is bilinear.
+// is bilinear. AHD (3) runs on ahd's rows, and is bilinear without ahd or when ahd has no room
+// for w.
 void DemosaicByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
-                      int32_t w, int32_t h, const uint8_t* raw, uint8_t* out);
+                      int32_t w, int32_t h, const uint8_t* raw, uint8_t* out,
+                      AhdScratch* ahd = nullptr);
 void DemosaicByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
-                      int32_t w, int32_t h, const uint16_t* raw, uint16_t* out);
+                      int32_t w, int32_t h, const uint16_t* raw, uint16_t* out,
+                      AhdScratch* ahd = nullptr);
 
 // Raw rows y0 .. y1 - 1 of a w x h frame only, written where and as the whole-frame call writes
 // them (each method reads at most the rows next to a row). Bands of one frame may run at once.
+// AHD's refinement runs through the whole frame, so it has no bands: method 3 is bilinear here.
 void DemosaicRowsByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
                           int32_t w, int32_t h, int32_t y0, int32_t y1, const uint8_t* raw,
                           uint8_t* out);

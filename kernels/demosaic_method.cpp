@@ -1,6 +1,8 @@
 // Demosaic by method code: the method's kernel in the layout's byte order.
 #include "kernels/demosaic.h"
 
+#include "kernels/demosaic_ahd.h"
+
 namespace kernels {
 namespace {
 
@@ -8,8 +10,8 @@ template <typename Sample>
 using RowsFn = void (*)(bool, uint32_t, const uint8_t*, int32_t, int32_t, int32_t, int32_t,
                         const Sample*, Sample*, uint8_t, uint8_t, uint8_t);
 
-// Slots by method code: 0 bilinear, 1 VNG, 2 PPG, 3 AHD. AHD holds bilinear until its own
-// kernel arrives; codes past the table are bilinear too.
+// Slots by method code: 0 bilinear, 1 VNG, 2 PPG, 3 AHD. AHD's slot is for bands (bilinear);
+// whole frames with scratch take its own kernel. Codes past the table are bilinear too.
 constexpr uint32_t kMethodSlots = 4;
 constexpr RowsFn<uint8_t> kMethods8[kMethodSlots] = {DemosaicBilinearRows8, DemosaicVngRows8,
                                                      DemosaicPpgRows8, DemosaicBilinearRows8};
@@ -24,6 +26,22 @@ void demosaic(const RowsFn<Sample> (&methods)[kMethodSlots], const Layout& l, ui
   fn(l.byteOrder != 0, b, siteTable, w, h, y0, y1, raw, out, l.bits, l.samplesPerPixel, l.rowOrder);
 }
 
+template <typename Sample>
+using AhdFn = void (*)(AhdScratch&, uint32_t, const uint8_t*, int32_t, int32_t, const Sample*,
+                       Sample*, uint8_t, uint8_t, uint8_t);
+constexpr uint32_t kAhd = 3;
+
+// The AHD member of the layout's byte order; false when the frame is left to the table.
+template <typename Sample>
+bool ahd(AhdScratch* scratch, AhdFn<Sample> bgr, AhdFn<Sample> rgb, const Layout& l,
+         uint32_t method, uint32_t b, const uint8_t* siteTable, int32_t w, int32_t h,
+         const Sample* raw, Sample* out) {
+  if (method != kAhd || !scratch) return false;
+  (l.byteOrder ? bgr : rgb)(*scratch, b, siteTable, w, h, raw, out, l.bits, l.samplesPerPixel,
+                            l.rowOrder);
+  return true;
+}
+
 }  // namespace
 
 uint32_t BayerFourCC(uint32_t b) {
@@ -36,12 +54,19 @@ uint32_t BayerFourCC(uint32_t b) {
 }
 
 void DemosaicByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
-                      int32_t w, int32_t h, const uint8_t* raw, uint8_t* out) {
+                      int32_t w, int32_t h, const uint8_t* raw, uint8_t* out, AhdScratch* scratch) {
+  if (ahd<uint8_t>(scratch, DemosaicAhd8Bgr, DemosaicAhd8Rgb, l, method, b, siteTable, w, h, raw,
+                   out))
+    return;
   demosaic(kMethods8, l, method, b, siteTable, w, h, 0, h, raw, out);
 }
 
 void DemosaicByMethod(const Layout& l, uint32_t method, uint32_t b, const uint8_t* siteTable,
-                      int32_t w, int32_t h, const uint16_t* raw, uint16_t* out) {
+                      int32_t w, int32_t h, const uint16_t* raw, uint16_t* out,
+                      AhdScratch* scratch) {
+  if (ahd<uint16_t>(scratch, DemosaicAhd16Bgr, DemosaicAhd16Rgb, l, method, b, siteTable, w, h, raw,
+                    out))
+    return;
   demosaic(kMethods16, l, method, b, siteTable, w, h, 0, h, raw, out);
 }
 

@@ -13,6 +13,8 @@
 #include "base/geometry.h"
 #include "base/host_callbacks.h"
 #include "kernels/calibration.h"
+#include "kernels/demosaic_ahd.h"
+#include "kernels/sharpen.h"
 #include "pipeline/pl_settings.h"
 #include "pipeline/pl_table_sets.h"
 #include "pipeline/pl_workers.h"
@@ -99,6 +101,12 @@ struct PLContextT {
   // order, one value per pixel of the running frame.
   std::array<std::vector<uint32_t>, 3> ffcGainPlanes;
   std::array<std::vector<uint8_t>, 3> darkPlanes;
+  // AHD's and sharpening's working rows, grown to the largest frame they met (a still may be
+  // larger than the preview). A call holds mtxScratch from the first use to the last, so a
+  // preview frame and a still of one state take turns.
+  std::unique_ptr<platform::Mutex> mtxScratch = std::make_unique<platform::Mutex>();
+  kernels::AhdScratch ahdScratch;
+  kernels::SharpenScratch<Sample> sharpenScratch;
 
   // Published tables: read through SnapshotTables, replaced through PublishTables.
   PLTableSets<Sample> tables;

@@ -64,11 +64,13 @@ inline void markAe(const PLContext16& c, const stages::AeMark& m, uint16_t* img,
                    uint32_t h) {
   stages::MarkAeWindow16(c, m, img, int32_t(w), int32_t(h));
 }
-inline void sharpen(PLContext& c, uint8_t* img, uint32_t w, uint32_t h) {
-  Sharpen(c, img, int32_t(w), int32_t(h));
+inline void sharpen(PLContext& c, uint8_t* img, uint32_t w, uint32_t h,
+                    const stages::SharpenParams& sp) {
+  Sharpen(c, img, int32_t(w), int32_t(h), sp);
 }
-inline void sharpen(PLContext16& c, uint16_t* img, uint32_t w, uint32_t h) {
-  Sharpen16(c, img, int32_t(w), int32_t(h));
+inline void sharpen(PLContext16& c, uint16_t* img, uint32_t w, uint32_t h,
+                    const stages::SharpenParams& sp) {
+  Sharpen16(c, img, int32_t(w), int32_t(h), sp);
 }
 
 // Kernel twins by sample width.
@@ -199,7 +201,7 @@ void finishSteps(PLContextT<Sample>& c, const FrameJob<Sample>& job, const Frame
     histogram(c, work, r.pw, r.ph, job.mono, cb);
   }
   NoteStep(RawStep::Sharpen);
-  sharpen(c, work, r.pw, r.ph);
+  sharpen(c, work, r.pw, r.ph, SharpenParamsOf(job));
   if (hooks.mark.on) {
     NoteStep(RawStep::AeMark);
     markAe(c, hooks.mark, work, r.pw, r.ph);

@@ -129,6 +129,7 @@ void SnapshotFrameJob(PLContextT<Sample>& ctx, int32_t width, FrameJob<Sample>& 
     job.settings = ctx.settings;
     job.tables = ctx.tables;
     job.colourMatrixOn = ctx.colourMatrixOn;
+    job.usmRadius = ctx.usmRadius, job.usmThreshold = ctx.usmThreshold;
     job.stats = ctx.statsThisFrame;
     // The tone choice reads the live flags, so it is made here, once, for the whole frame.
     job.tone = ctx.hasToneMapping && !ctx.hasIsp

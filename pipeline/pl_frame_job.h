@@ -9,6 +9,7 @@
 #include "kernels/kernel_base.h"
 #include "pipeline/pl_context.h"
 #include "pipeline/stages/output_table.h"
+#include "pipeline/stages/sharpen.h"
 
 // Set by the driver when each stripe demosaics its own rows first (no host hook): the raw frame
 // and the kernel's arguments. Without raw the image is demosaiced already.
@@ -37,7 +38,15 @@ struct FrameJob {
   stages::OutputTableStep<Sample> output;   // negative and output table; points into `tables`
   const PLContextT<Sample>* ctx = nullptr;  // configuration only (fixed after creation)
   StripeDemosaic<Sample> demosaic;
+  uint32_t usmRadius = 2;
+  uint8_t usmThreshold = 0;
 };
+
+// The frame's unsharp-mask parameters.
+template <typename Sample>
+stages::SharpenParams SharpenParamsOf(const FrameJob<Sample>& job) {
+  return stages::SharpenParamsFrom(job.settings.processFlags, job.usmRadius, job.usmThreshold);
+}
 
 using StatsCounters = StripeCounters;
 

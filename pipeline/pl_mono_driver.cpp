@@ -130,7 +130,7 @@ void imageSteps(PLContextT<Sample>& c, const FrameJob<Sample>& job, const FrameH
   // The negative and the output table, as on every other path of the camera.
   if (job.output) job.output.apply(work, job.width, h, job.p);
   NoteStep(RawStep::Sharpen);
-  sharpen(c, work, r.pw, r.ph);
+  sharpen(c, work, r.pw, r.ph, SharpenParamsOf(job));
   if (hooks.mark.on) {
     NoteStep(RawStep::AeMark);
     markAe(c, hooks.mark, work, r.pw, r.ph);

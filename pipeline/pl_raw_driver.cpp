@@ -97,13 +97,14 @@ void inRawBands(PLContextT<Sample>& c, const FrameJob<Sample>& job, const Runnin
       &bands, unused);
 }
 
-// Leaves the demosaic to the stripes, each on its own rows, unless the host's hook takes the
-// whole frame at once.
+// Leaves the demosaic to the stripes, each on its own rows, unless the host's hook or AHD (whose
+// refinement sweeps the whole frame) takes the whole frame at once.
 template <typename Sample>
 bool stripeDemosaic(const PLContextT<Sample>& c, const PLHostCallbacks& cb, bool still,
                     const Sample* raw, const Running& r, FrameJob<Sample>& job) {
-  if (cb.demosaicCallback) return false;
-  job.demosaic = {raw,     stages::LayoutOf(c),       still ? c.demosaicStill : c.demosaicVideo,
+  const uint32_t method = still ? c.demosaicStill : c.demosaicVideo;
+  if (cb.demosaicCallback || method == stages::kMethodAhd) return false;
+  job.demosaic = {raw,     stages::LayoutOf(c),       method,
                   r.bayer, c.colourSites.site.data(), int32_t(r.ph)};
   return true;
 }
@@ -266,5 +267,16 @@ void BlackBalanceInit(PLContext&) {}
 void BlackBalanceInit(PLContext16&) {}
 void WhiteBalanceInit(PLContext&) {}
 void WhiteBalanceInit(PLContext16&) {}
-void Sharpen(PLContext&, uint8_t*, int32_t, int32_t) {}
-void Sharpen16(PLContext16&, uint16_t*, int32_t, int32_t) {}
+void Sharpen(PLContext& c, uint8_t* image, int32_t w, int32_t h, const stages::SharpenParams& sp) {
+  stages::SharpenFrame(&c, image, w, h, sp);
+}
+void Sharpen16(PLContext16& c, uint16_t* image, int32_t w, int32_t h,
+               const stages::SharpenParams& sp) {
+  stages::SharpenFrame16(&c, image, w, h, sp);
+}
+void Sharpen(PLContext& c, uint8_t* image, int32_t w, int32_t h) {
+  Sharpen(c, image, w, h, stages::CurrentSharpenParams(c));
+}
+void Sharpen16(PLContext16& c, uint16_t* image, int32_t w, int32_t h) {
+  Sharpen16(c, image, w, h, stages::CurrentSharpenParams(c));
+}

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "pipeline/pl_context.h"
+#include "pipeline/stages/sharpen.h"
 
 // The steps in the order the drivers run them; an observer sees each one that runs.
 enum class RawStep : uint8_t {
@@ -64,6 +65,10 @@ void BlackBalanceInit(PLContext& ctx);
 void BlackBalanceInit(PLContext16& ctx);
 void WhiteBalanceInit(PLContext& ctx);
 void WhiteBalanceInit(PLContext16& ctx);
-// Unsharp masking comes later; it leaves the image as it is.
+// Unsharp masking of the working image with the state's parameters as they are now (read once
+// under mtxSettings), or with the frame's snapshot of them.
 void Sharpen(PLContext& ctx, uint8_t* image, int32_t w, int32_t h);
 void Sharpen16(PLContext16& ctx, uint16_t* image, int32_t w, int32_t h);
+void Sharpen(PLContext& ctx, uint8_t* image, int32_t w, int32_t h, const stages::SharpenParams& sp);
+void Sharpen16(PLContext16& ctx, uint16_t* image, int32_t w, int32_t h,
+               const stages::SharpenParams& sp);

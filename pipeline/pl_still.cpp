@@ -87,7 +87,7 @@ bool still16(PLContext16& c, uint16_t* raw, uint8_t* out, uint8_t bits, uint32_t
   StatsCounters unused{};
   job.stats = 0;
   RunStripe(job, img, int32_t(ph), 0, unused);
-  Sharpen16(c, img, int32_t(pw), int32_t(ph));
+  Sharpen16(c, img, int32_t(pw), int32_t(ph), SharpenParamsOf(job));
   if (!sameSize) {
     auto* bytes = reinterpret_cast<uint8_t*>(img);
     kernels::Convert16To8(img, bytes, int32_t(pw), int32_t(ph), p, c.bitDepth);

@@ -23,6 +23,24 @@ void vng(uint32_t b, const uint8_t* site, int32_t w, int32_t h, const S* raw, S*
 template <typename S>
 void ppg(uint32_t b, const uint8_t* site, int32_t w, int32_t h, const S* raw, S* out, uint8_t bits,
          uint8_t p, uint8_t rowOrder);
+// AHD's intermediate images, 3 samples per pixel (candidates: output channel order; YCbCr: Y, Cb,
+// Cr) or one value per pixel, index y * w + x.
+struct AhdImages {
+  std::vector<int32_t> candH, candV, yccH, yccV;
+  std::vector<int64_t> eL, eC;
+  std::vector<int32_t> homH, homV;
+  std::vector<int32_t> chosen;  // the interior before the refinement
+};
+// One pixel to YCbCr at the depth's scale, clamped to 0..max.
+void rgbToYcc(int32_t R, int32_t G, int32_t B, uint8_t bits, int32_t ycc[3]);
+template <typename S>
+AhdImages ahd(bool bgr, uint32_t b, const uint8_t* site, int32_t w, int32_t h, const S* raw, S* out,
+              uint8_t bits, uint8_t p, uint8_t rowOrder);
+// Unsharp mask with the n weights k on a frame of p samples a pixel (1: mono, else three colour
+// samples sharpened and a fourth kept).
+template <typename S>
+void unsharp(const double* k, int32_t n, S* frame, int32_t w, int32_t h, uint8_t p, uint8_t bits,
+             int32_t amount, int32_t threshold);
 template <typename S>
 void quickDemosaic(const S* raw, S* dst, int32_t w, int32_t h, int32_t limit);
 

@@ -1,7 +1,11 @@
 // Demosaic step: the host hook, or the method's kernel in the state's layout.
 #include "pipeline/stages/demosaic.h"
 
+#include <mutex>
+
+#include "base/trace.h"
 #include "kernels/demosaic.h"
+#include "kernels/demosaic_ahd.h"
 #include "pipeline/stages/layout.h"
 
 namespace stages {
@@ -17,7 +21,15 @@ void demosaic(PLContextT<Sample>* ctx, const PLHostCallbacks& cb, uint32_t b,
                         cb.demosaicCallbackContext);
     return;
   }
-  kernels::DemosaicByMethod(LayoutOf(*ctx), method, b, siteTable, w, h, raw, out);
+  if (method != kMethodAhd) {
+    kernels::DemosaicByMethod(LayoutOf(*ctx), method, b, siteTable, w, h, raw, out);
+    return;
+  }
+  std::lock_guard<platform::Mutex> hold(*ctx->mtxScratch);
+  const bool room = ctx->ahdScratch.reserve(w);
+  if (!room) ZX_TRACE_ERROR("%s: no memory for AHD at width %d, frame is bilinear", "Demosaic", w);
+  kernels::DemosaicByMethod(LayoutOf(*ctx), method, b, siteTable, w, h, raw, out,
+                            room ? &ctx->ahdScratch : nullptr);
 }
 
 }  // namespace

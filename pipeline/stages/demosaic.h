@@ -8,6 +8,8 @@
 namespace stages {
 
 inline constexpr uint32_t kMonoFourCC = 0x59595959;  // "YYYY"
+// AHD runs on whole frames only, on the state's scratch under its scratch lock.
+inline constexpr uint32_t kMethodAhd = 3;
 
 // cb: the host callbacks as the frame took them under the settings lock; the hook they hold
 // runs when set (called once, nothing else runs), else the method's kernel for the state's

@@ -14,6 +14,7 @@
 #include "pipeline/stages/demosaic.h"
 #include "pipeline/stages/orientation.h"
 #include "pipeline/stages/output_table.h"
+#include "pipeline/stages/sharpen.h"
 #include "pipeline/stages/tone_choice.h"
 
 namespace stages {
@@ -36,6 +37,7 @@ struct StillSnapshot {
   uint8_t matrixOn = 0;
   kernels::ToneLut<uint8_t> tone;  // points into t
   PLHostCallbacks cb{};
+  SharpenParams sharpen;
 };
 
 void takeSnapshot(PLContext& c, StillSnapshot& snap) {
@@ -46,6 +48,7 @@ void takeSnapshot(PLContext& c, StillSnapshot& snap) {
   snap.matrixOn = c.colourMatrixOn;
   snap.tone = SelectToneLut(c, snap.t, 8);
   snap.cb = c.callbacks;
+  snap.sharpen = SharpenParamsFrom(c.settings.processFlags, c.usmRadius, c.usmThreshold);
 }
 
 // Steps 2-4: black level, raw white balance and the camera's raw table, on the raw frame.
@@ -156,7 +159,7 @@ int32_t PL_ProcessStill8(PLContext* ctx, uint8_t* raw, uint8_t* out, size_t outB
     colourSteps<Bgr>(c, snap, proc, rawW, rawH);
   else
     colourSteps<Rgb>(c, snap, proc, rawW, rawH);
-  // Sharpening belongs here; its kernel is not part of this library yet, so the step is empty.
+  SharpenFrame(&c, proc, rawW, rawH, snap.sharpen);
   if (!same) kernels::FitToOutput(outW, outH, rawW, rawH, out, outBytes, proc, procBuf.size(), p);
   OrientFrame(&c, snap.s.mirror, flags, out, outBytes, outW, outH, p);
   return 1;

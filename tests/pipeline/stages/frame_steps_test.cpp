@@ -44,7 +44,7 @@ TEST(StagesDemosaic, StatesLayoutPicksTheKernelOrTheHookTakesOver) {
   const auto site = testkit::siteTable(true);
   const auto raw = testkit::rawFrame<uint16_t>(Pattern::Random, 23, 9, 16383, 9);
   Guarded<uint16_t> want(reference::stride<uint16_t>(4, 23) * 9), out(want.size());
-  kernels::DemosaicBilinear16Bgr(2, site.data(), 23, 9, raw.data(), want.data(), 14, 4, 0);
+  reference::ahd<uint16_t>(true, 2, site.data(), 23, 9, raw.data(), want.data(), 14, 4, 0);
   Demosaic16(&ctx, ctx.callbacks, 2, site.data(), 3, 23, 9, raw.data(), out.data());
   EXPECT_TRUE(out == want);
   HookCall call;

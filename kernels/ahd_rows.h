@@ -1,0 +1,76 @@
+// The row passes of the AHD kernel over its rolling scratch: what each pass reads and writes, so
+// a vector body can take a prefix of a row and the scalar loop the rest.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "kernels/demosaic_ahd.h"
+
+namespace kernels {
+
+// Planes: candidate H channels 0..2, candidate V channels 0..2 (output order), Y Cb Cr of H, of
+// V, the two homogeneity counts, the chosen pixels and the refined ones (output order). Row y of
+// a plane sits in slot y mod kSlots; a zero row follows the slots (the counts outside the
+// interior).
+enum AhdPlane : int {
+  kCandH = 0,
+  kCandV = 3,
+  kYccH = 6,
+  kYccV = 9,
+  kHomH = 12,
+  kHomV = 13,
+  kChosen = 14,
+  kRefined = 17
+};
+
+struct AhdRows {
+  int32_t* base;
+  size_t pitch;  // int32 per plane row
+  int32_t* row(int plane, int32_t y) const {
+    return base + (size_t(plane) * AhdScratch::kSlots + (uint32_t(y) % AhdScratch::kSlots)) * pitch;
+  }
+  int32_t* zero() const { return base + AhdScratch::kPlanes * AhdScratch::kSlots * pitch; }
+  // After the zero row, one row each of the refinement's order statistics.
+  int32_t* stat(int k) const { return zero() + size_t(1 + k) * pitch; }
+};
+
+// What the refinement of row y knows before its left-to-right sweep: of the differences it
+// takes medians of, all but the left neighbour's (refined just before). For red and blue the
+// third to fifth smallest of the seven others; for green's two medians of four, the three others
+// sorted. The sweep then inserts the left one: the middle pair of eight is clamp(v, s2, s3),
+// clamp(v, s3, s4), of four clamp(v, e0, e1), clamp(v, e1, e2).
+struct AhdRefineRow {
+  const int32_t* up[3];    // refined row above, channels 0..2
+  const int32_t* cur[3];   // chosen row
+  const int32_t* down[3];  // chosen row below
+  int32_t* red[3];         // statistics 2, 3, 4 of the seven R - G
+  int32_t* blue[3];        // likewise B - G
+  int32_t* greenRed[3];    // the three other G - R, sorted
+  int32_t* greenBlue[3];   // likewise G - B
+  int32_t xEnd, redChannel;
+};
+
+// The AVX2 body of the statistics: returns the first column it left for the scalar loop.
+int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x);
+
+// One candidate's YCbCr on one row, columns x .. xEnd - 1; s is the depth's scale max / 255.
+struct AhdYccRow {
+  const int32_t* rgb[3];  // red, green, blue of one candidate
+  int32_t* ycc[3];        // Y, Cb, Cr
+  double base[3];         // 16 s, 128 s, 128 s
+  double max;
+  int32_t xEnd;
+};
+
+// The conversion's coefficients, each scaled by 1/255 once: [Y, Cb, Cr][R, G, B].
+inline constexpr double kYccScale = 0.00392156862745098;
+inline constexpr double kYcc[3][3] = {
+    {65.481 * kYccScale, 128.553 * kYccScale, 24.966 * kYccScale},
+    {-37.797 * kYccScale, -74.203 * kYccScale, 112.0 * kYccScale},
+    {112.0 * kYccScale, -93.786 * kYccScale, -18.214 * kYccScale}};
+
+// The AVX2 body of the conversion: returns the first column it left for the scalar loop.
+int32_t ahdYccRowAvx2(const AhdYccRow& r, int32_t x);
+
+}  // namespace kernels

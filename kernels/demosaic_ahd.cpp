@@ -1,0 +1,356 @@
+// AHD demosaic: the passes fused over a few rolling rows, the refinement one row behind them.
+#include "kernels/demosaic_ahd.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+#include "kernels/ahd_rows.h"
+#include "kernels/demosaic.h"
+#include "kernels/demosaic_border.h"
+#include "kernels/dispatch.h"
+#include "kernels/kernel_base.h"
+
+namespace kernels {
+
+size_t AhdScratch::pitchFor(int32_t w) {
+  return (size_t(std::max(w, 0)) + kAlign - 1) / kAlign * kAlign;
+}
+
+uint64_t AhdScratch::bytesFor(int32_t w) {
+  return (uint64_t(kPlanes) * kSlots + 1 + kRowStats) * pitchFor(w) * sizeof(int32_t);
+}
+
+bool AhdScratch::fits(int32_t w) const {
+  return bytesFor(w) <= bytes();
+}
+
+bool AhdScratch::reserve(int32_t w) {
+  const uint64_t need = bytesFor(w);
+  if (need <= bytes()) return true;
+  if (need > kMaxBytes) return false;
+  try {
+    rows_.resize(size_t(need / sizeof(int32_t)));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+void AhdScratch::fill(int32_t v) {
+  std::fill(rows_.begin(), rows_.end(), v);
+}
+
+namespace {
+
+int32_t clampTo(int32_t v, int32_t max) {
+  return std::clamp(v, 0, max);
+}
+
+// Columns x .. xEnd - 1 of one candidate's YCbCr: clamped to 0..max, else truncated.
+void yccRowScalar(const AhdYccRow& r, int32_t x) {
+  for (; x < r.xEnd; ++x) {
+    const int32_t R = r.rgb[0][x], G = r.rgb[1][x], B = r.rgb[2][x];
+    for (int i = 0; i < 3; ++i) {
+      const double v = r.base[i] + ((kYcc[i][0] * R + kYcc[i][1] * G) + kYcc[i][2] * B);
+      r.ycc[i][x] = v > r.max ? int32_t(r.max) : (v < 0 ? 0 : int32_t(v));
+    }
+  }
+}
+
+using YccFn = int32_t (*)(const AhdYccRow&, int32_t);
+YccFn chooseYcc(Isa isa) {
+  return isa == Isa::Avx2 ? &ahdYccRowAvx2 : nullptr;
+}
+DispatchPointer<YccFn> gYcc{&chooseYcc};
+
+template <typename Sample>
+struct Ahd {
+  BorderFrame<Sample> f;
+  AhdRows rows;
+  int32_t max, s, red;
+
+  int site(int32_t x, int32_t y) const { return f.site[(y & 1) + 2 * (x & 1) + 4 * f.b]; }
+  int32_t raw(int32_t x, int32_t y) const { return f.raw[size_t(y) * f.w + x]; }
+  Sample* pixel(int32_t x, int32_t y) const {
+    return f.out + size_t(outputRow(y, f.h, f.rowOrder)) * f.stride + size_t(x) * f.p;
+  }
+  bool ringRow(int32_t y) const { return y < 2 || y >= f.h - 2; }
+
+  // Both candidates take the border's three samples at x.
+  void fromBorder(int32_t x, int32_t y) const {
+    const Sample* px = pixel(x, y);
+    for (int c = 0; c < 3; ++c) rows.row(kCandH + c, y)[x] = rows.row(kCandV + c, y)[x] = px[c];
+  }
+
+  // Green of both candidates on row y (the ring: all three samples from the border).
+  void green(int32_t y) const {
+    if (ringRow(y)) {
+      for (int32_t x = 1; x < f.w - 1; ++x) fromBorder(x, y);
+      return;
+    }
+    fromBorder(1, y), fromBorder(f.w - 2, y);
+    int32_t* gH = rows.row(kCandH + 1, y);
+    int32_t* gV = rows.row(kCandV + 1, y);
+    const Sample* r = f.raw + size_t(y) * f.w;
+    const ptrdiff_t w = f.w;
+    for (int32_t x = 2; x < f.w - 2; ++x) {
+      const int32_t z = r[x];
+      if (site(x, y) == 1) {
+        gH[x] = gV[x] = z;
+        continue;
+      }
+      gH[x] = clampTo(
+          (r[x - 1] >> 1) + (r[x + 1] >> 1) + (z >> 1) - (r[x - 2] >> 2) - (r[x + 2] >> 2), max);
+      gV[x] = clampTo(
+          (r[x - w] >> 1) + (r[x + w] >> 1) + (z >> 1) - (r[x - 2 * w] >> 2) - (r[x + 2 * w] >> 2),
+          max);
+    }
+  }
+
+  // Red and blue of one candidate on interior row y from its greens of rows y - 1 .. y + 1.
+  void colours(int k, int32_t y) const {
+    const int plane = k ? kCandV : kCandH;
+    const int32_t* gU = rows.row(plane + 1, y - 1);
+    const int32_t* g = rows.row(plane + 1, y);
+    const int32_t* gD = rows.row(plane + 1, y + 1);
+    int32_t* out[3] = {rows.row(plane, y), nullptr, rows.row(plane + 2, y)};
+    const Sample* rU = f.raw + size_t(y - 1) * f.w;
+    const Sample* r = rU + f.w;
+    const Sample* rD = r + f.w;
+    const int rowChannel = site(1, y) == 1 ? site(2, y) : site(1, y);  // colour on this row
+    for (int32_t x = 2; x < f.w - 2; ++x) {
+      const int s0 = site(x, y);
+      if (s0 != 1) {
+        out[s0][x] = r[x];
+        out[2 - s0][x] = clampTo(g[x] + (rD[x - 1] - gD[x - 1]) / 4 + (rU[x - 1] - gU[x - 1]) / 4 +
+                                     (rU[x + 1] - gU[x + 1]) / 4 + (rD[x + 1] - gD[x + 1]) / 4,
+                                 max);
+      } else {
+        out[rowChannel][x] =
+            clampTo(g[x] + (r[x - 1] - g[x - 1]) / 2 + (r[x + 1] - g[x + 1]) / 2, max);
+        out[2 - rowChannel][x] = clampTo(g[x] + (rD[x] - gD[x]) / 2 + (rU[x] - gU[x]) / 2, max);
+      }
+    }
+  }
+
+  void ycc(int32_t y) const {
+    const YccFn vec = gYcc.get();
+    for (int cand = 0; cand < 2; ++cand) {
+      const int plane = cand ? kCandV : kCandH, out = cand ? kYccV : kYccH;
+      const AhdYccRow r{
+          {rows.row(plane + red, y), rows.row(plane + 1, y), rows.row(plane + 2 - red, y)},
+          {rows.row(out, y), rows.row(out + 1, y), rows.row(out + 2, y)},
+          {16.0 * s, 128.0 * s, 128.0 * s},
+          double(max),
+          f.w - 1};
+      yccRowScalar(r, vec ? vec(r, 1) : 1);
+    }
+  }
+
+  // Thresholds, then both counts, on interior row y; the counts' ring columns stay zero.
+  void homogeneity(int32_t y) const {
+    int32_t* hom[2] = {rows.row(kHomH, y), rows.row(kHomV, y)};
+    for (int32_t* m : hom) m[1] = m[f.w - 2] = 0;
+    const int32_t* Y[2][3];
+    const int32_t* Cb[2][3];
+    const int32_t* Cr[2][3];
+    for (int k = 0; k < 2; ++k)
+      for (int d = 0; d < 3; ++d) {
+        const int plane = k ? kYccV : kYccH;
+        Y[k][d] = rows.row(plane, y + d - 1);
+        Cb[k][d] = rows.row(plane + 1, y + d - 1);
+        Cr[k][d] = rows.row(plane + 2, y + d - 1);
+      }
+    auto dC = [&](int k, int dy, int32_t nx, int32_t x) {
+      const int64_t b = Cb[k][1 + dy][nx] - Cb[k][1][x], r = Cr[k][1 + dy][nx] - Cr[k][1][x];
+      return b * b + r * r;
+    };
+    auto dY = [&](int k, int dy, int32_t nx, int32_t x) {
+      return std::abs(Y[k][1 + dy][nx] - Y[k][1][x]);
+    };
+    for (int32_t x = 2; x < f.w - 2; ++x) {
+      const int32_t eL = std::min(std::max(dY(1, -1, x, x), dY(1, 1, x, x)),
+                                  std::max(dY(0, 0, x - 1, x), dY(0, 0, x + 1, x)));
+      const int64_t c2 = std::min(std::max(dC(1, -1, x, x), dC(1, 1, x, x)),
+                                  std::max(dC(0, 0, x - 1, x), dC(0, 0, x + 1, x)));
+      const int64_t eC = int64_t(std::sqrt(double(c2)));
+      for (int k = 0; k < 2; ++k) {
+        int32_t n = 1;
+        n += dY(k, 1, x, x) <= eL && dC(k, 1, x, x) <= eC * eC;
+        n += dY(k, 0, x + 1, x) <= eL && dC(k, 0, x + 1, x) <= eC * eC;
+        n += dY(k, 0, x - 1, x) <= eL && dC(k, 0, x - 1, x) <= eC * eC;
+        n += dY(k, -1, x, x) <= eL && dC(k, -1, x, x) <= eC * eC;
+        hom[k][x] = n;
+      }
+    }
+  }
+
+  const int32_t* homRow(int k, int32_t y) const {
+    return ringRow(y) ? rows.zero() : rows.row(k ? kHomV : kHomH, y);
+  }
+
+  // The chosen pixels of interior row y, its ring columns as the border wrote them; ring rows
+  // are the border's whole.
+  void choose(int32_t y) const {
+    int32_t* out[3] = {rows.row(kChosen, y), rows.row(kChosen + 1, y), rows.row(kChosen + 2, y)};
+    const int32_t* cand[2][3];
+    for (int c = 0; c < 3; ++c)
+      cand[0][c] = rows.row(kCandH + c, y), cand[1][c] = rows.row(kCandV + c, y);
+    if (ringRow(y)) {
+      for (int c = 0; c < 3; ++c) std::copy(cand[0][c] + 1, cand[0][c] + f.w - 1, out[c] + 1);
+      return;
+    }
+    for (int c = 0; c < 3; ++c) out[c][1] = cand[0][c][1], out[c][f.w - 2] = cand[0][c][f.w - 2];
+    const int32_t* h[2][3];
+    for (int k = 0; k < 2; ++k)
+      for (int d = 0; d < 3; ++d) h[k][d] = homRow(k, y + d - 1);
+    for (int32_t x = 2; x < f.w - 2; ++x) {
+      int32_t sum[2];
+      for (int k = 0; k < 2; ++k) {
+        sum[k] = 0;
+        for (int d = 0; d < 3; ++d) sum[k] += h[k][d][x - 1] + h[k][d][x] + h[k][d][x + 1];
+      }
+      const int k = sum[0] > sum[1] ? 0 : 1;
+      for (int c = 0; c < 3; ++c) out[c][x] = cand[k][c][x];
+    }
+  }
+
+  void refine(int32_t y) const;
+};
+
+inline void order(int32_t& a, int32_t& b) {
+  const int32_t lo = std::min(a, b), hi = std::max(a, b);
+  a = lo, b = hi;
+}
+
+// A sorting network for seven: the same exchanges as the vector body.
+constexpr int kSort7[16][2] = {{0, 6}, {2, 3}, {4, 5}, {0, 2}, {1, 4}, {3, 6}, {0, 1}, {2, 5},
+                               {3, 4}, {1, 2}, {4, 6}, {2, 3}, {4, 5}, {1, 2}, {3, 4}, {5, 6}};
+
+using StatsFn = int32_t (*)(const AhdRefineRow&, int32_t);
+StatsFn chooseStats(Isa isa) {
+  return isa == Isa::Avx2 ? &ahdRefineStatsAvx2 : nullptr;
+}
+DispatchPointer<StatsFn> gStats{&chooseStats};
+
+// Order statistics of the known neighbours, columns x .. xEnd - 1.
+void refineStatsScalar(const AhdRefineRow& r, int32_t x) {
+  const int red = r.redChannel, blue = 2 - red;
+  for (; x < r.xEnd; ++x) {
+    for (int ch : {red, blue}) {
+      const int32_t* g[3] = {r.up[1], r.cur[1], r.down[1]};
+      const int32_t* c[3] = {r.up[ch], r.cur[ch], r.down[ch]};
+      int32_t d[7] = {c[0][x - 1] - g[0][x - 1], c[0][x] - g[0][x],
+                      c[0][x + 1] - g[0][x + 1], c[1][x + 1] - g[1][x + 1],
+                      c[2][x - 1] - g[2][x - 1], c[2][x] - g[2][x],
+                      c[2][x + 1] - g[2][x + 1]};
+      for (const auto& n : kSort7) order(d[n[0]], d[n[1]]);
+      int32_t* const* out = ch == red ? r.red : r.blue;
+      out[0][x] = d[2], out[1][x] = d[3], out[2][x] = d[4];
+      int32_t e[3] = {g[0][x] - c[0][x], g[1][x + 1] - c[1][x + 1], g[2][x] - c[2][x]};
+      order(e[0], e[1]), order(e[1], e[2]), order(e[0], e[1]);
+      int32_t* const* gOut = ch == red ? r.greenRed : r.greenBlue;
+      gOut[0][x] = e[0], gOut[1][x] = e[1], gOut[2][x] = e[2];
+    }
+  }
+}
+
+template <typename Sample>
+void Ahd<Sample>::refine(int32_t y) const {
+  const int blue = 2 - red;
+  AhdRefineRow r{};
+  int32_t* done[3];
+  for (int c = 0; c < 3; ++c) {
+    r.up[c] = rows.row(ringRow(y - 1) ? kChosen + c : kRefined + c, y - 1);
+    r.cur[c] = rows.row(kChosen + c, y);
+    r.down[c] = rows.row(kChosen + c, y + 1);
+    done[c] = rows.row(kRefined + c, y);
+    done[c][1] = r.cur[c][1], done[c][f.w - 2] = r.cur[c][f.w - 2];
+  }
+  for (int k = 0; k < 3; ++k)
+    r.red[k] = rows.stat(k), r.blue[k] = rows.stat(3 + k), r.greenRed[k] = rows.stat(6 + k),
+    r.greenBlue[k] = rows.stat(9 + k);
+  r.xEnd = f.w - 2, r.redChannel = red;
+  const StatsFn vec = gStats.get();
+  refineStatsScalar(r, vec ? vec(r, 2) : 2);
+  Sample* px = pixel(2, y);
+  for (int32_t x = 2; x < f.w - 2; ++x, px += f.p) {
+    const int32_t G = r.cur[1][x];
+    auto mid8 = [&](int32_t* const* st, int ch) {
+      const int32_t v = done[ch][x - 1] - done[1][x - 1];
+      return (std::clamp(v, st[0][x], st[1][x]) + std::clamp(v, st[1][x], st[2][x])) / 2;
+    };
+    const int32_t R = clampTo(G + mid8(r.red, red), max);
+    const int32_t B = clampTo(G + mid8(r.blue, blue), max);
+    auto mid4 = [&](int32_t* const* st, int ch) {
+      const int32_t v = done[1][x - 1] - done[ch][x - 1];
+      return (std::clamp(v, st[0][x], st[1][x]) + std::clamp(v, st[1][x], st[2][x])) / 2;
+    };
+    const int32_t newG =
+        clampTo((R + B + mid4(r.greenRed, red) + mid4(r.greenBlue, blue)) / 2, max);
+    done[red][x] = R, done[blue][x] = B, done[1][x] = newG;
+    px[red] = static_cast<Sample>(R), px[1] = static_cast<Sample>(newG),
+    px[blue] = static_cast<Sample>(B);
+  }
+}
+
+template <typename Sample>
+void demosaicAhd(AhdScratch& scratch, bool bgr, uint32_t b, const uint8_t* siteTable, int32_t w,
+                 int32_t h, const Sample* raw, Sample* out, uint8_t bits, uint8_t p,
+                 uint8_t rowOrder) {
+  if (!raw || !out || !colourPixel(p) || w < 4 || h < 4 || !bayerSites(siteTable, b)) return;
+  if (!scratch.fits(w)) {
+    if constexpr (sizeof(Sample) == 1)
+      DemosaicBilinearRows8(bgr, b, siteTable, w, h, 0, h, raw, out, bits, p, rowOrder);
+    else
+      DemosaicBilinearRows16(bgr, b, siteTable, w, h, 0, h, raw, out, bits, p, rowOrder);
+    return;
+  }
+  const uint32_t max = sampleMax<Sample>(bits);
+  const BorderFrame<Sample> f{siteTable, b, raw,          out, w, h, rowStride<Sample>(p, w),
+                              max,       p, rowOrder != 0};
+  borderRows(f, 0, std::min(h, 2));
+  for (int32_t y = 2; y < h - 2; ++y) borderEnds(f, y);
+  borderRows(f, std::max(h - 2, 2), h);
+  if (w <= 4 || h <= 4) return;
+  const AhdRows rows{scratch.data(), AhdScratch::pitchFor(w)};
+  std::fill_n(rows.zero(), rows.pitch, 0);
+  const Ahd<Sample> a{f, rows, int32_t(max), int32_t(max / 255), bgr ? 2 : 0};
+  // Row t's greens, t - 1's colours and YCbCr, t - 2's counts, t - 3's choice, t - 4's medians.
+  for (int32_t t = 1; t <= h + 2; ++t) {
+    if (t <= h - 2) a.green(t);
+    const int32_t yc = t - 1, yh = t - 2, ys = t - 3, yr = t - 4;
+    if (yc >= 1 && yc <= h - 2) {
+      if (!a.ringRow(yc)) a.colours(0, yc), a.colours(1, yc);
+      a.ycc(yc);
+    }
+    if (yh >= 2 && yh < h - 2) a.homogeneity(yh);
+    if (ys >= 1 && ys <= h - 2) a.choose(ys);
+    if (yr >= 2 && yr < h - 2) a.refine(yr);
+  }
+}
+
+}  // namespace
+
+void DemosaicAhd8Bgr(AhdScratch& s, uint32_t b, const uint8_t* site, int32_t w, int32_t h,
+                     const uint8_t* raw, uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
+  demosaicAhd<uint8_t>(s, true, b, site, w, h, raw, out, bits, p, rowOrder);
+}
+void DemosaicAhd8Rgb(AhdScratch& s, uint32_t b, const uint8_t* site, int32_t w, int32_t h,
+                     const uint8_t* raw, uint8_t* out, uint8_t bits, uint8_t p, uint8_t rowOrder) {
+  demosaicAhd<uint8_t>(s, false, b, site, w, h, raw, out, bits, p, rowOrder);
+}
+void DemosaicAhd16Bgr(AhdScratch& s, uint32_t b, const uint8_t* site, int32_t w, int32_t h,
+                      const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
+                      uint8_t rowOrder) {
+  demosaicAhd<uint16_t>(s, true, b, site, w, h, raw, out, bits, p, rowOrder);
+}
+void DemosaicAhd16Rgb(AhdScratch& s, uint32_t b, const uint8_t* site, int32_t w, int32_t h,
+                      const uint16_t* raw, uint16_t* out, uint8_t bits, uint8_t p,
+                      uint8_t rowOrder) {
+  demosaicAhd<uint16_t>(s, false, b, site, w, h, raw, out, bits, p, rowOrder);
+}
+
+}  // namespace kernels
