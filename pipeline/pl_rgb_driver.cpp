@@ -6,6 +6,10 @@
 #include <cstring>
 
 #include "kernels/colour_planes.h"
+#include "pipeline/algorithms/black_balance.h"
+#include "pipeline/algorithms/dark_field.h"
+#include "pipeline/algorithms/flat_field.h"
+#include "pipeline/algorithms/white_balance.h"
 #include "pipeline/pl_driver_steps.h"
 #include "pipeline/stages/layout.h"
 
@@ -39,7 +43,7 @@ void calibration(PLContext& c, const kernels::Layout& l, uint8_t* img, const Run
     Lock hold(*c.mtxFfc);
     if (c.ffcRequest) {
       NoteStep(RawStep::FfcAccumulate);
-      AccumulateFfcBmp(c, img, r.pw, r.ph);
+      (c.byteOrder ? AccumulateFfcBmpBgr : AccumulateFfcBmpRgb)(c, img, r.pw, r.ph);
       accumulated = true;
     }
     if (c.ffcEnable && c.ffcValid) {
@@ -53,7 +57,7 @@ void calibration(PLContext& c, const kernels::Layout& l, uint8_t* img, const Run
   Lock hold(*c.mtxDfc);
   if (c.dfcRequest) {
     NoteStep(RawStep::DfcAccumulate);
-    AccumulateDfcBmp(c, img, r.pw, r.ph);
+    (c.byteOrder ? AccumulateDfcBmpBgr : AccumulateDfcBmpRgb)(c, img, r.pw, r.ph);
   }
   if (c.dfcEnable && c.dfcValid) {
     if (const auto dark = planesOf(c.darkPlanes, n, "dark-field"); dark[0]) {
@@ -71,8 +75,10 @@ void balance(PLContext& c, const FrameJob<uint8_t>& job, const PLHostCallbacks& 
   const int32_t w = int32_t(r.pw), h = int32_t(r.ph);
   if (takeRequest(c, &PLContext::abbRequest)) {
     NoteStep(RawStep::BlackBalance);
-    BlackBalanceInitBmp(c, source);
-    if (cb.onBlackBalance) cb.onBlackBalance(s.blackOffset, cb.onBlackBalanceContext);
+    const BlackOffsets o = BlackBalanceInitBmp(c, source);
+    // Read again: the request may have come with its hook after the frame's snapshot.
+    const PLHostCallbacks now = SnapshotCallbacks(c);
+    if (now.onBlackBalance) now.onBlackBalance(o.data(), now.onBlackBalanceContext);
   }
   // Black level and white balance are both per-colour tables: composed, they take one pass.
   Tables t;
@@ -92,7 +98,8 @@ void balance(PLContext& c, const FrameJob<uint8_t>& job, const PLHostCallbacks& 
     if (takeRequest(c, &PLContext::awbRequest)) {
       // The measured frame is left as it is; the next one gets the new tables.
       NoteStep(RawStep::WhiteBalance);
-      WhiteBalanceInitBmp(c, source);
+      WhiteBalanceInitBmp(c, img, source);
+      NotifyWhiteBalance(c);
     } else if (!c.hasIsp && wb && wb->active && wb->lut[0].size() >= 256 &&
                wb->lut[1].size() >= 256 && wb->lut[2].size() >= 256) {
       NoteStep(RawStep::RawWb);
@@ -141,13 +148,3 @@ void PL_ProcessRgb8(PLContext* ctx, uint8_t* image, const SensorRect* roi, uint8
   deliver8(c, job.settings, work, image, r);
   c.roi = nullptr;
 }
-
-// Stand-ins: the builders that follow consume the request so that a raised one cannot repeat.
-void AccumulateFfcBmp(PLContext& c, const uint8_t*, uint32_t, uint32_t) {
-  c.ffcRequest = 0;
-}
-void AccumulateDfcBmp(PLContext& c, const uint8_t*, uint32_t, uint32_t) {
-  c.dfcRequest = 0;
-}
-void BlackBalanceInitBmp(PLContext&, const void*) {}
-void WhiteBalanceInitBmp(PLContext&, const void*) {}

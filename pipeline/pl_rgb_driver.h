@@ -12,9 +12,3 @@
 // Runs on the calling thread only. A null ctx or image does nothing.
 void PL_ProcessRgb8(PLContext* ctx, uint8_t* image, const SensorRect* roi, uint8_t binning,
                     const void* source);
-
-// Stand-ins of the RGB-input calibration and balance builders: they consume their request only.
-void AccumulateFfcBmp(PLContext& ctx, const uint8_t* image, uint32_t w, uint32_t h);
-void AccumulateDfcBmp(PLContext& ctx, const uint8_t* image, uint32_t w, uint32_t h);
-void BlackBalanceInitBmp(PLContext& ctx, const void* source);
-void WhiteBalanceInitBmp(PLContext& ctx, const void* source);
