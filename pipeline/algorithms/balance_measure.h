@@ -17,9 +17,9 @@ struct ChannelSums {
 
 // The channel (R 0, G 1, B 2) a colour site's output byte feeds, 3 for none; bgr: the bytes are
 // in B, G, R order.
-inline size_t SiteChannel(uint8_t byte, bool bgr) {
-  if (byte > 2) return 3;
-  return bgr ? size_t(2 - byte) : size_t(byte);
+inline size_t SiteChannel(uint8_t site, bool bgr) {
+  if (site > 2) return 3;
+  return bgr ? size_t(2 - site) : size_t(site);
 }
 
 // The frame a measure walks and where its window lies.
