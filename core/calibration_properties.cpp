@@ -10,15 +10,16 @@
 
 namespace {
 
-// The camera's current output size and the export or import for the active state.
-template <typename Eight, typename High>
-HRESULT withFile(PLHlperBase* h, const WCHAR16* path, Eight eight, High high) {
+// The camera's current output size and the export or import for the active state; file is
+// called with either state.
+template <typename File>
+HRESULT withFile(PLHlperBase* h, const WCHAR16* path, const File& file) {
   if (h == nullptr) return E_UNEXPECTED;
   if (path == nullptr) return E_POINTER;
   uint32_t w = 0, ht = 0;
   h->PLHlperGetOutputSize(&w, &ht);
-  if (h->ctx8) return eight(h->ctx8.get(), path, w, ht);
-  if (h->ctx16) return high(h->ctx16.get(), path, w, ht);
+  if (h->ctx8) return file(h->ctx8.get(), path, w, ht);
+  if (h->ctx16) return file(h->ctx16.get(), path, w, ht);
   return E_UNEXPECTED;
 }
 
@@ -53,19 +54,27 @@ HRESULT STDMETHODCALLTYPE BaseImpl::DfcOnePush() {
 }
 
 HRESULT STDMETHODCALLTYPE BaseImpl::DfcExport(const WCHAR16* path) {
-  return withFile(helper_, path, &PL_DfcExport, &PL_DfcExport16);
+  return withFile(helper_, path, [](auto* c, const WCHAR16* p, uint32_t w, uint32_t h) {
+    return PL_DfcExport(c, p, w, h);
+  });
 }
 
 HRESULT STDMETHODCALLTYPE BaseImpl::DfcImport(const WCHAR16* path) {
   ZX_TRACE("%s: %s", "DfcImport", path ? platform::WideToUtf8(path).c_str() : "");
-  return withFile(helper_, path, &PL_DfcImport, &PL_DfcImport16);
+  return withFile(helper_, path, [](auto* c, const WCHAR16* p, uint32_t w, uint32_t h) {
+    return PL_DfcImport(c, p, w, h);
+  });
 }
 
 HRESULT STDMETHODCALLTYPE BaseImpl::FfcExport(const WCHAR16* path) {
-  return withFile(helper_, path, &PL_FfcExport<uint8_t>, &PL_FfcExport<uint16_t>);
+  return withFile(helper_, path, [](auto* c, const WCHAR16* p, uint32_t w, uint32_t h) {
+    return PL_FfcExport(c, p, w, h);
+  });
 }
 
 HRESULT STDMETHODCALLTYPE BaseImpl::FfcImport(const WCHAR16* path) {
   ZX_TRACE("%s: %s", "FfcImport", path ? platform::WideToUtf8(path).c_str() : "");
-  return withFile(helper_, path, &PL_FfcImport<uint8_t>, &PL_FfcImport<uint16_t>);
+  return withFile(helper_, path, [](auto* c, const WCHAR16* p, uint32_t w, uint32_t h) {
+    return PL_FfcImport(c, p, w, h);
+  });
 }

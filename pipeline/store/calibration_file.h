@@ -45,6 +45,15 @@ HRESULT PL_DfcExport(PLContext* ctx, const WCHAR16* path, uint32_t width, uint32
 HRESULT PL_DfcExport16(PLContext16* ctx, const WCHAR16* path, uint32_t width, uint32_t height);
 HRESULT PL_DfcImport(PLContext* ctx, const WCHAR16* path, uint32_t width, uint32_t height);
 HRESULT PL_DfcImport16(PLContext16* ctx, const WCHAR16* path, uint32_t width, uint32_t height);
+// The high-bit twins under the 8-bit names, for code written once over both states.
+inline HRESULT PL_DfcExport(PLContext16* ctx, const WCHAR16* path, uint32_t width,
+                            uint32_t height) {
+  return PL_DfcExport16(ctx, path, width, height);
+}
+inline HRESULT PL_DfcImport(PLContext16* ctx, const WCHAR16* path, uint32_t width,
+                            uint32_t height) {
+  return PL_DfcImport16(ctx, path, width, height);
+}
 template <typename Sample>
 HRESULT PL_FfcExport(PLContextT<Sample>* ctx, const WCHAR16* path, uint32_t width, uint32_t height);
 template <typename Sample>

@@ -73,37 +73,22 @@ Snapshot<Sample> snap(const PLContextT<Sample>& c) {
 }
 
 template <typename Sample>
-HRESULT darkIn(PLContextT<Sample>* c, const WCHAR16* p) {
-  if constexpr (sizeof(Sample) == 1)
-    return PL_DfcImport(c, p, kW, kH);
-  else
-    return PL_DfcImport16(c, p, kW, kH);
-}
-template <typename Sample>
-HRESULT darkOut(PLContextT<Sample>* c, const WCHAR16* p) {
-  if constexpr (sizeof(Sample) == 1)
-    return PL_DfcExport(c, p, kW, kH);
-  else
-    return PL_DfcExport16(c, p, kW, kH);
-}
-
-template <typename Sample>
 void checkOne(uint8_t format, bool dark, const Path& in, const uint8_t* data, size_t size) {
   // One state per kind for the whole run: a refused file must leave it as it was anyway.
   static auto state8 = stateOf<Sample>(format == kRgbInput ? kRaw8 : format);
   static auto state3 = stateOf<Sample>(kRgbInput);
   auto& c = format == kRgbInput ? state3 : state8;
   const auto before = snap(*c);
-  const HRESULT hr =
-      dark ? darkIn(c.get(), in.wide.c_str()) : PL_FfcImport(c.get(), in.wide.c_str(), kW, kH);
+  const HRESULT hr = dark ? PL_DfcImport(c.get(), in.wide.c_str(), kW, kH)
+                          : PL_FfcImport(c.get(), in.wide.c_str(), kW, kH);
   require(hr == S_OK || hr == S_FALSE || hr == E_INVALIDARG || hr == E_UNEXPECTED, "result code");
   if (FAILED(hr)) {
     require(snap(*c) == before, "a refused file changed the state");
     return;
   }
   const Path out("-out");
-  const HRESULT back =
-      dark ? darkOut(c.get(), out.wide.c_str()) : PL_FfcExport(c.get(), out.wide.c_str(), kW, kH);
+  const HRESULT back = dark ? PL_DfcExport(c.get(), out.wide.c_str(), kW, kH)
+                            : PL_FfcExport(c.get(), out.wide.c_str(), kW, kH);
   require(back == S_OK, "an accepted table does not export");
   require(out.bytes() == std::vector<uint8_t>(data, data + size), "export differs from input");
 }
@@ -118,8 +103,8 @@ std::vector<uint8_t> seed(uint8_t format, bool dark) {
   c->darkTable[7] = Sample(90);  // a hot pixel for the rebuilt list
   c->dfcValid = c->ffcValid = 1;
   const Path out("-seed");
-  const HRESULT hr =
-      dark ? darkOut(c.get(), out.wide.c_str()) : PL_FfcExport(c.get(), out.wide.c_str(), kW, kH);
+  const HRESULT hr = dark ? PL_DfcExport(c.get(), out.wide.c_str(), kW, kH)
+                          : PL_FfcExport(c.get(), out.wide.c_str(), kW, kH);
   return hr == S_OK ? out.bytes() : std::vector<uint8_t>();
 }
 
