@@ -35,7 +35,7 @@ Rgb spot(const std::vector<uint8_t>& dib, uint32_t x, uint32_t y) {
   return Rgb{sum[0] / n, sum[1] / n, sum[2] / n};
 }
 
-bool near(double a, double b) {
+bool closeEnough(double a, double b) {
   return std::abs(a - b) <= kEven * std::max(a, b);
 }
 
@@ -72,7 +72,7 @@ TEST(Usb3_31Calibration, OnePushWhiteBalanceNeutralisesACast) {
   FlatRig rig(ZX_W('!'), {330, 256, 200});
   ASSERT_TRUE(rig.ok());
   const Rgb before = spot(rig.next(), kW / 2, kH / 2);
-  ASSERT_FALSE(near(before.r, before.b));  // the cast shows
+  ASSERT_FALSE(closeEnough(before.r, before.b));  // the cast shows
   std::atomic<int> reports{0};
   ASSERT_EQ(rig.cam().AwbOnePush(
                 [](int32_t, int32_t, void* n) { ++*static_cast<std::atomic<int>*>(n); }, &reports),
@@ -81,8 +81,8 @@ TEST(Usb3_31Calibration, OnePushWhiteBalanceNeutralisesACast) {
   ASSERT_EQ(reports.load(), 1);
   rig.next();
   const Rgb after = spot(rig.next(), kW / 2, kH / 2);
-  EXPECT_TRUE(near(after.r, after.g)) << after.r << " " << after.g;
-  EXPECT_TRUE(near(after.b, after.g)) << after.b << " " << after.g;
+  EXPECT_TRUE(closeEnough(after.r, after.g)) << after.r << " " << after.g;
+  EXPECT_TRUE(closeEnough(after.b, after.g)) << after.b << " " << after.g;
   EXPECT_EQ(reports.load(), 1);  // one push, one report
 }
 
@@ -93,7 +93,7 @@ TEST(Usb3_31Calibration, FlatFieldRunEvensTheFallOffAndSurvivesItsFile) {
   const auto corner = [](const std::vector<uint8_t>& d) { return spot(d, 60, 60); };
   const auto centre = [](const std::vector<uint8_t>& d) { return spot(d, kW / 2, kH / 2); };
   const auto uneven = rig.next();
-  ASSERT_FALSE(near(corner(uneven).g, centre(uneven).g));
+  ASSERT_FALSE(closeEnough(corner(uneven).g, centre(uneven).g));
   ASSERT_EQ(cam.put_FfcStatus(int32_t(0xFF000004u)), S_OK);  // four frames
   ASSERT_EQ(cam.FfcOnePush(), S_OK);
   int32_t status = 0;
@@ -105,8 +105,9 @@ TEST(Usb3_31Calibration, FlatFieldRunEvensTheFallOffAndSurvivesItsFile) {
   ASSERT_EQ(cam.put_FfcStatus(1), S_OK);
   rig.next();
   const auto even = rig.next();
-  EXPECT_TRUE(near(corner(even).g, centre(even).g)) << corner(even).g << " " << centre(even).g;
-  EXPECT_TRUE(near(corner(even).r, centre(even).r));
+  EXPECT_TRUE(closeEnough(corner(even).g, centre(even).g))
+      << corner(even).g << " " << centre(even).g;
+  EXPECT_TRUE(closeEnough(corner(even).r, centre(even).r));
 
   const auto path = std::filesystem::temp_directory_path() / "zx-usb3-31-flat.ffc";
   const WString wide = platform::Utf8ToWide(path.string());
