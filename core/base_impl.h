@@ -243,11 +243,21 @@ class BaseImpl : public LumorixImplBase,
   HRESULT STDMETHODCALLTYPE put_BitDepth(int32_t high) override;
   HRESULT STDMETHODCALLTYPE get_PixelFormat(uint32_t* format) override;
   HRESULT STDMETHODCALLTYPE put_PixelFormat(uint32_t format) override;
-  // Calibration status (core/calibration_properties.cpp): options 27 and 29.
+  // Calibration (core/calibration_properties.cpp): options 27 and 29, runs and files.
   HRESULT STDMETHODCALLTYPE get_FfcStatus(int32_t* status) override;
   HRESULT STDMETHODCALLTYPE put_FfcStatus(int32_t status) override;
   HRESULT STDMETHODCALLTYPE get_DfcStatus(int32_t* status) override;
   HRESULT STDMETHODCALLTYPE put_DfcStatus(int32_t status) override;
+  HRESULT STDMETHODCALLTYPE FfcOnePush() override;
+  HRESULT STDMETHODCALLTYPE DfcOnePush() override;
+  HRESULT STDMETHODCALLTYPE DfcExport(const WCHAR16* path) override;
+  HRESULT STDMETHODCALLTYPE DfcImport(const WCHAR16* path) override;
+  HRESULT STDMETHODCALLTYPE FfcExport(const WCHAR16* path) override;
+  HRESULT STDMETHODCALLTYPE FfcImport(const WCHAR16* path) override;
+  // One-push balance (core/balance_properties.cpp).
+  HRESULT STDMETHODCALLTYPE AwbInit(LumorixResultCallback callback, void* context) override;
+  HRESULT STDMETHODCALLTYPE AwbOnePush(LumorixTempTintCallback callback, void* context) override;
+  HRESULT STDMETHODCALLTYPE AbbOnePush(LumorixResultCallback callback, void* context) override;
   // The internal interface (core/internal_interface.cpp): error reports and the model record.
   HRESULT STDMETHODCALLTYPE put_ErrorCallback(LumorixErrorCallback callback,
                                               void* context) override;

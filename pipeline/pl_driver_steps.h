@@ -11,6 +11,8 @@
 #include "kernels/geometry.h"
 #include "kernels/output.h"
 #include "kernels/raw_steps.h"
+#include "pipeline/algorithms/dark_field.h"
+#include "pipeline/algorithms/flat_field.h"
 #include "pipeline/pl_frame_job.h"
 #include "pipeline/pl_init_params.h"
 #include "pipeline/pl_raw_driver.h"
@@ -99,17 +101,19 @@ inline void rawLutPass(const std::vector<uint16_t>& lut, uint32_t w, uint32_t h,
 }
 // Flat-field accumulation (running size), finished by `complete`, and correction, under mtxFfc.
 template <typename Sample>
-void flatField(PLContextT<Sample>& c, Sample* raw, uint32_t w, uint32_t h,
-               const PLHostCallbacks& cb, void (*complete)(PLContextT<Sample>&)) {
+void flatField(PLContextT<Sample>& c, Sample* raw, const Running& r, const PLHostCallbacks& cb,
+               void (*complete)(PLContextT<Sample>&, uint32_t, uint32_t, uint32_t)) {
+  const uint32_t w = r.pw, h = r.ph;
   const size_t n = size_t(w) * h;
   bool accumulated = false;
   {
     Lock hold(*c.mtxFfc);
     if (c.ffcRequest) {
       NoteStep(RawStep::FfcAccumulate);
-      if (c.ffcSum.size() != n) c.ffcSum.assign(n, 0);  // first use, or a new running size
+      // First use, or a new running size: the run starts over at this size.
+      if (c.ffcSum.size() != n) c.ffcSum.assign(n, 0), c.ffcCount = 0;
       for (size_t i = 0; i < n; ++i) c.ffcSum[i] += raw[i];
-      if (++c.ffcCount >= c.ffcFrames) complete(c);
+      if (++c.ffcCount >= c.ffcFrames) complete(c, w, h, r.bayer);
       accumulated = true;
     }
     if (c.ffcEnable && c.ffcValid && c.ffcGain.size() >= n) {
@@ -120,18 +124,24 @@ void flatField(PLContextT<Sample>& c, Sample* raw, uint32_t w, uint32_t h,
   if (accumulated && cb.onFfcFrame) cb.onFfcFrame(cb.onFfcFrameContext);
 }
 
-// Dark-field accumulation and correction, under mtxDfc.
+// Dark-field accumulation and correction under mtxDfc; the report after the lock is let go.
 template <typename Sample>
-void darkField(PLContextT<Sample>& c, Sample* raw, uint32_t w, uint32_t h) {
-  Lock hold(*c.mtxDfc);
-  if (c.dfcRequest) {
-    NoteStep(RawStep::DfcAccumulate);
-    AccumulateDfc(c);
+void darkField(PLContextT<Sample>& c, Sample* raw, const Running& r, const PLHostCallbacks& cb) {
+  const uint32_t w = r.pw, h = r.ph;
+  bool accumulated = false;
+  {
+    Lock hold(*c.mtxDfc);
+    if (c.dfcRequest) {
+      NoteStep(RawStep::DfcAccumulate);
+      AccumulateDfc(c, raw, w, h, r.bayer);
+      accumulated = true;
+    }
+    if (c.dfcEnable && c.dfcValid && c.darkTable.size() >= size_t(w) * h) {
+      NoteStep(RawStep::DfcApply);
+      dark(c, w, h, raw);
+    }
   }
-  if (c.dfcEnable && c.dfcValid && c.darkTable.size() >= size_t(w) * h) {
-    NoteStep(RawStep::DfcApply);
-    dark(c, w, h, raw);
-  }
+  if (accumulated && cb.onDfcFrame) cb.onDfcFrame(cb.onDfcFrameContext);
 }
 
 // Reads and clears a request raised by a setter on another thread.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kernels/colour_steps.h"
+#include "pipeline/algorithms/black_balance.h"
 #include "pipeline/pl_driver_steps.h"
 #include "pipeline/stages/demosaic.h"
 
@@ -70,13 +71,15 @@ void levels(const FrameJob<uint16_t>& j, uint16_t* img, int32_t h) {
 template <typename Sample>
 void rawSteps(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostCallbacks& cb,
               Sample* raw, const Running& r) {
-  flatField(c, raw, r.pw, r.ph, cb, &FfcFromFramesMono<Sample>);
-  darkField(c, raw, r.pw, r.ph);
+  flatField(c, raw, r, cb, &FfcFromFramesMono<Sample>);
+  darkField(c, raw, r, cb);
   const PLSettings& s = job.settings;
   if (takeRequest(c, &PLContextT<Sample>::abbRequest)) {
     NoteStep(RawStep::BlackBalance);
-    BlackBalanceInitMono(c);
-    if (cb.onBlackBalance) cb.onBlackBalance(s.blackOffset, cb.onBlackBalanceContext);
+    const BlackOffsets o = BlackBalanceInitMono(c, raw);
+    // Read again: the request may have come with its hook after the frame's snapshot.
+    const PLHostCallbacks now = SnapshotCallbacks(c);
+    if (now.onBlackBalance) now.onBlackBalance(o.data(), now.onBlackBalanceContext);
   }
   // The 8-bit frame loses the offset's low byte, the high-bit frame all of it.
   const uint16_t black = sizeof(Sample) == 1 ? uint16_t(s.blackOffset[0] & 0xFF) : s.blackOffset[0];
@@ -215,13 +218,3 @@ void PL_ProcessMono16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out1
   }
   c.roi = nullptr;
 }
-
-// Stand-ins: the builders that follow consume the request so that a raised one cannot repeat.
-template <typename Sample>
-void FfcFromFramesMono(PLContextT<Sample>& c) {
-  c.ffcRequest = 0;
-}
-template void FfcFromFramesMono<uint8_t>(PLContext&);
-template void FfcFromFramesMono<uint16_t>(PLContext16&);
-void BlackBalanceInitMono(PLContext&) {}
-void BlackBalanceInitMono(PLContext16&) {}

@@ -14,9 +14,3 @@ void PL_ProcessMono8(PLContext* ctx, uint8_t* raw, uint8_t* out, void* extra, co
 // the 16-bit samples in the same geometry.
 void PL_ProcessMono16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16,
                       const SensorRect* roi, uint8_t binning);
-
-// Stand-ins of the grey calibration and balance builders: they consume their request only.
-template <typename Sample>
-void FfcFromFramesMono(PLContextT<Sample>& ctx);
-void BlackBalanceInitMono(PLContext& ctx);
-void BlackBalanceInitMono(PLContext16& ctx);

@@ -13,6 +13,8 @@
 #include "kernels/geometry.h"
 #include "kernels/output.h"
 #include "kernels/raw_steps.h"
+#include "pipeline/algorithms/black_balance.h"
+#include "pipeline/algorithms/white_balance.h"
 #include "pipeline/pl_frame_job.h"
 #include "pipeline/pl_init_params.h"
 #include "pipeline/pl_worker_pool.h"
@@ -113,14 +115,15 @@ bool stripeDemosaic(const PLContextT<Sample>& c, const PLHostCallbacks& cb, bool
 template <typename Sample>
 void rawDomain(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostCallbacks& cb,
                Sample* raw, const Running& r) {
-  flatField(c, raw, r.pw, r.ph, cb,
-            c.byteOrder ? &FfcBuildGainsBgr<Sample> : &FfcBuildGainsRgb<Sample>);
-  darkField(c, raw, r.pw, r.ph);
+  flatField(c, raw, r, cb, c.byteOrder ? &FfcBuildGainsBgr<Sample> : &FfcBuildGainsRgb<Sample>);
+  darkField(c, raw, r, cb);
   const PLSettings& s = job.settings;
   if (takeRequest(c, &PLContextT<Sample>::abbRequest)) {
     NoteStep(RawStep::BlackBalance);
-    BlackBalanceInit(c);
-    if (cb.onBlackBalance) cb.onBlackBalance(s.blackOffset, cb.onBlackBalanceContext);
+    const BlackOffsets o = BlackBalanceInit(c, raw, r.bayer);
+    // Read again: the request may have come with its hook after the frame's snapshot.
+    const PLHostCallbacks now = SnapshotCallbacks(c);
+    if (now.onBlackBalance) now.onBlackBalance(o.data(), now.onBlackBalanceContext);
   }
   if (!c.hwBlackLevel && (s.blackOffset[0] || s.blackOffset[1] || s.blackOffset[2])) {
     NoteStep(RawStep::BlackLevel);
@@ -133,7 +136,8 @@ void rawDomain(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostC
   if (c.isColour) {
     if (takeRequest(c, &PLContextT<Sample>::awbRequest)) {
       NoteStep(RawStep::WhiteBalance);
-      WhiteBalanceInit(c);
+      WhiteBalanceInit(c, raw, r.bayer);
+      NotifyWhiteBalance(c);
     }
     const auto& wb = job.tables.wb;
     const size_t entries = size_t{1} << c.bitDepth;
@@ -244,29 +248,6 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
   c.roi = nullptr;
 }
 
-// Stand-ins: the builders that follow consume the request so that a raised one cannot repeat.
-template <typename Sample>
-void FfcBuildGainsBgr(PLContextT<Sample>& c) {
-  c.ffcRequest = 0;
-}
-template <typename Sample>
-void FfcBuildGainsRgb(PLContextT<Sample>& c) {
-  c.ffcRequest = 0;
-}
-template void FfcBuildGainsBgr<uint8_t>(PLContext&);
-template void FfcBuildGainsBgr<uint16_t>(PLContext16&);
-template void FfcBuildGainsRgb<uint8_t>(PLContext&);
-template void FfcBuildGainsRgb<uint16_t>(PLContext16&);
-void AccumulateDfc(PLContext& c) {
-  c.dfcRequest = 0;
-}
-void AccumulateDfc(PLContext16& c) {
-  c.dfcRequest = 0;
-}
-void BlackBalanceInit(PLContext&) {}
-void BlackBalanceInit(PLContext16&) {}
-void WhiteBalanceInit(PLContext&) {}
-void WhiteBalanceInit(PLContext16&) {}
 void Sharpen(PLContext& c, uint8_t* image, int32_t w, int32_t h, const stages::SharpenParams& sp) {
   stages::SharpenFrame(&c, image, w, h, sp);
 }

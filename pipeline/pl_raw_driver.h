@@ -54,17 +54,6 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void* extra, con
 void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16,
                      const SensorRect* roi, uint8_t binning, uint8_t still);
 
-// Stand-ins of the one-push and calibration builders: they consume their request only.
-template <typename Sample>
-void FfcBuildGainsBgr(PLContextT<Sample>& ctx);
-template <typename Sample>
-void FfcBuildGainsRgb(PLContextT<Sample>& ctx);
-void AccumulateDfc(PLContext& ctx);
-void AccumulateDfc(PLContext16& ctx);
-void BlackBalanceInit(PLContext& ctx);
-void BlackBalanceInit(PLContext16& ctx);
-void WhiteBalanceInit(PLContext& ctx);
-void WhiteBalanceInit(PLContext16& ctx);
 // Unsharp masking of the working image with the state's parameters as they are now (read once
 // under mtxSettings), or with the frame's snapshot of them.
 void Sharpen(PLContext& ctx, uint8_t* image, int32_t w, int32_t h);

@@ -7,6 +7,10 @@
 
 #include "kernels/colour_planes.h"
 #include "kernels/output.h"
+#include "pipeline/algorithms/black_balance.h"
+#include "pipeline/algorithms/dark_field.h"
+#include "pipeline/algorithms/flat_field.h"
+#include "pipeline/algorithms/white_balance.h"
 #include "pipeline/pl_driver_steps.h"
 #include "pipeline/stages/layout.h"
 
@@ -40,7 +44,7 @@ void calibration(PLContext& c, const kernels::Layout& l, uint8_t* img, const Run
     Lock hold(*c.mtxFfc);
     if (c.ffcRequest) {
       NoteStep(RawStep::FfcAccumulate);
-      AccumulateFfcBmp(c, img, r.pw, r.ph);
+      (c.byteOrder ? AccumulateFfcBmpBgr : AccumulateFfcBmpRgb)(c, img, r.pw, r.ph);
       accumulated = true;
     }
     if (c.ffcEnable && c.ffcValid) {
@@ -54,7 +58,7 @@ void calibration(PLContext& c, const kernels::Layout& l, uint8_t* img, const Run
   Lock hold(*c.mtxDfc);
   if (c.dfcRequest) {
     NoteStep(RawStep::DfcAccumulate);
-    AccumulateDfcBmp(c, img, r.pw, r.ph);
+    (c.byteOrder ? AccumulateDfcBmpBgr : AccumulateDfcBmpRgb)(c, img, r.pw, r.ph);
   }
   if (c.dfcEnable && c.dfcValid) {
     if (const auto dark = planesOf(c.darkPlanes, n, "dark-field"); dark[0]) {
@@ -65,9 +69,13 @@ void calibration(PLContext& c, const kernels::Layout& l, uint8_t* img, const Run
   }
 }
 
-// No flat- or dark-field step is due, so nothing has to run between the conversion of a packed
-// frame and its colour tables.
+// No flat- or dark-field step and no white-balance measurement is due, so nothing has to run
+// between the conversion of a packed frame and its colour tables.
 bool calibrationIdle(PLContext& c) {
+  {
+    Lock hold(*c.mtxSettings);
+    if (c.isColour && c.awbRequest) return false;
+  }
   bool due = false;
   {
     Lock hold(*c.mtxFfc);
@@ -78,14 +86,18 @@ bool calibrationIdle(PLContext& c) {
 }
 
 // Black balance and level and white balance, per colour byte: the one-push requests, then the
-// tables composed for one pass (false: every table is the identity).
-bool balanceTables(PLContext& c, const FrameJob<uint8_t>& job, const PLHostCallbacks& cb,
+// tables composed for one pass (false: every table is the identity). img is the converted image,
+// or null while it is not converted yet: white balance is measured on it, so a request then waits
+// for the next frame.
+bool balanceTables(PLContext& c, const FrameJob<uint8_t>& job, const uint8_t* img,
                    const void* source, Tables& t) {
   const PLSettings& s = job.settings;
   if (takeRequest(c, &PLContext::abbRequest)) {
     NoteStep(RawStep::BlackBalance);
-    BlackBalanceInitBmp(c, source);
-    if (cb.onBlackBalance) cb.onBlackBalance(s.blackOffset, cb.onBlackBalanceContext);
+    const BlackOffsets o = BlackBalanceInitBmp(c, source);
+    // Read again: the request may have come with its hook after the frame's snapshot.
+    const PLHostCallbacks now = SnapshotCallbacks(c);
+    if (now.onBlackBalance) now.onBlackBalance(o.data(), now.onBlackBalanceContext);
   }
   bool any = false;
   for (auto& table : t)
@@ -100,10 +112,11 @@ bool balanceTables(PLContext& c, const FrameJob<uint8_t>& job, const PLHostCallb
   }
   if (c.isColour) {
     const auto& wb = job.tables.wb;
-    if (takeRequest(c, &PLContext::awbRequest)) {
+    if (img && takeRequest(c, &PLContext::awbRequest)) {
       // The measured frame is left as it is; the next one gets the new tables.
       NoteStep(RawStep::WhiteBalance);
-      WhiteBalanceInitBmp(c, source);
+      WhiteBalanceInitBmp(c, img, source);
+      NotifyWhiteBalance(c);
     } else if (!c.hasIsp && wb && wb->active && wb->lut[0].size() >= 256 &&
                wb->lut[1].size() >= 256 && wb->lut[2].size() >= 256) {
       NoteStep(RawStep::RawWb);
@@ -146,7 +159,7 @@ void processRgb(PLContext& c, uint8_t* image, const SensorRect* roi, uint8_t bin
   uint8_t* work = image;
   if (packed && sameSize && calibrationIdle(c)) {
     // The tables ride on the conversion: one pass over the image fewer.
-    convert(balanceTables(c, job, hooks.cb, source, t) ? planesOf(t)
+    convert(balanceTables(c, job, nullptr, source, t) ? planesOf(t)
                                                        : kernels::ColourPlanes<uint8_t>{});
   } else {
     convert({});
@@ -160,7 +173,7 @@ void processRgb(PLContext& c, uint8_t* image, const SensorRect* roi, uint8_t bin
       std::memcpy(work, image, workBytes);
     }
     calibration(c, l, work, r, hooks.cb);
-    if (balanceTables(c, job, hooks.cb, source, t))
+    if (balanceTables(c, job, work, source, t))
       kernels::ApplyColourTables(l, int32_t(r.pw), int32_t(r.ph), work, planesOf(t));
   }
   NoteStep(RawStep::AdjustColour);
@@ -185,13 +198,3 @@ void PL_ProcessPacked8(PLContext* ctx, const uint8_t* packed, bool alt, int32_t 
   const Packed frame{packed, alt, w, h};
   processRgb(*ctx, image, roi, binning, packed, &frame);
 }
-
-// Stand-ins: the builders that follow consume the request so that a raised one cannot repeat.
-void AccumulateFfcBmp(PLContext& c, const uint8_t*, uint32_t, uint32_t) {
-  c.ffcRequest = 0;
-}
-void AccumulateDfcBmp(PLContext& c, const uint8_t*, uint32_t, uint32_t) {
-  c.dfcRequest = 0;
-}
-void BlackBalanceInitBmp(PLContext&, const void*) {}
-void WhiteBalanceInitBmp(PLContext&, const void*) {}

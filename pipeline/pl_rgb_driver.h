@@ -19,9 +19,3 @@ void PL_ProcessRgb8(PLContext* ctx, uint8_t* image, const SensorRect* roi, uint8
 // nothing.
 void PL_ProcessPacked8(PLContext* ctx, const uint8_t* packed, bool alt, int32_t w, int32_t h,
                        uint8_t* image, const SensorRect* roi, uint8_t binning);
-
-// Stand-ins of the RGB-input calibration and balance builders: they consume their request only.
-void AccumulateFfcBmp(PLContext& ctx, const uint8_t* image, uint32_t w, uint32_t h);
-void AccumulateDfcBmp(PLContext& ctx, const uint8_t* image, uint32_t w, uint32_t h);
-void BlackBalanceInitBmp(PLContext& ctx, const void* source);
-void WhiteBalanceInitBmp(PLContext& ctx, const void* source);

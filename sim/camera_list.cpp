@@ -47,9 +47,9 @@ void applyOption(CameraSetup& setup, const std::string& option) {
     if (!setup.scene.referenceExposureUs) throw std::invalid_argument("reference=0");
   } else if (key == "scene" && value == "pattern") {
     setup.content = ContentKind::Pattern;
-  } else if (key == "scene" && value == "chart") {
+  } else if (key == "scene" && (value == "chart" || value == "flat")) {
     const SceneOptions sensor = Usb3Mp31Family::sceneOptions();
-    setup.content = ContentKind::Chart;
+    setup.content = value == "chart" ? ContentKind::Chart : ContentKind::Flat;
     setup.scene.bayerOrder = sensor.bayerOrder;
     setup.scene.wbBase = sensor.wbBase;
   } else {

@@ -56,8 +56,17 @@ Rgb ChartColour(uint32_t x, uint32_t y, uint32_t width, uint32_t height) {
   return kPatches[std::min<uint64_t>(row, 1)][std::min<uint64_t>(column, 3)];
 }
 
+Rgb FlatColour(uint32_t x, uint32_t y, uint32_t width, uint32_t height) {
+  const double cx = (double(width) - 1) / 2, cy = (double(height) - 1) / 2;
+  const double reach = cx * cx + cy * cy;
+  const double d = reach > 0 ? ((x - cx) * (x - cx) + (y - cy) * (y - cy)) / reach : 0;
+  const auto v = static_cast<uint8_t>(std::lround(kFlatLevel * (1 - kFlatFalloff * d)));
+  return {v, v, v};
+}
+
 ColourFn ColourOf(ContentKind kind) {
-  return kind == ContentKind::Chart ? ChartColour : SceneColour;
+  if (kind == ContentKind::Chart) return ChartColour;
+  return kind == ContentKind::Flat ? FlatColour : SceneColour;
 }
 
 int SiteChannel(int bayerOrder, uint32_t row, uint32_t column) {

@@ -8,7 +8,11 @@
 namespace sim {
 
 // Scene is a colour gradient, Chart a 4×2 chart of colour patches; both go through the mosaic.
-enum class ContentKind { Pattern, Scene, Chart };
+// Flat: an even grey field under a lamp that falls off towards the corners (kFlatFalloff of its
+// centre level there); a colour cast comes through SceneOptions::wbBase.
+enum class ContentKind { Pattern, Scene, Chart, Flat };
+inline constexpr double kFlatFalloff = 0.3;
+inline constexpr uint8_t kFlatLevel = 160;
 
 // Bayer orders by the first two rows: 0 GR/BG, 1 RG/GB, 2 BG/GR, 3 GB/RG; kMono for grey.
 inline constexpr int kMono = -1;
@@ -47,7 +51,9 @@ Rgb SceneColour(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
 // Chart: 4 × 2 patches; top row red, green, blue, white; bottom row cyan, magenta, yellow, grey.
 // Channels are 200 on and 20 off, white 210 and grey 128, so gains above 1 have room to spare.
 Rgb ChartColour(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
-// The colour function of a mosaic content: the chart's for Chart, else the gradient scene's.
+// Flat: kFlatLevel at the centre, less kFlatFalloff x (distance / half-diagonal)^2 away from it.
+Rgb FlatColour(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
+// The colour function of a mosaic content: the chart's, the flat field's or the gradient scene's.
 ColourFn ColourOf(ContentKind kind);
 
 // The channel the sensor samples at (column, row) of the frame: 0 red, 1 green, 2 blue, or kMono.

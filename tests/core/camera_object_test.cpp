@@ -110,7 +110,9 @@ TEST_F(InterfacesTest, GenericBodiesThroughQueriedPointers) {
   EXPECT_EQ(lumorix->get_RealTime(&mode), S_OK);
   EXPECT_EQ(mode, 0u);
   // A body not built yet answers E_NOTIMPL, not a crash.
-  EXPECT_EQ(lumorix->DfcExport(nullptr), E_NOTIMPL);
+  EXPECT_EQ(lumorix->get_PixelSize(0, nullptr, nullptr), E_NOTIMPL);
+  // A calibration file without a pipeline state has nothing to read or write.
+  EXPECT_EQ(lumorix->DfcExport(ZX_W("unused.dfc")), E_UNEXPECTED);
 }
 
 // Pause: any non-zero argument pauses; zero asks the grabber to resume.

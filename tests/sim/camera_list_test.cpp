@@ -35,6 +35,11 @@ TEST(SimCameraList, EntriesWithTheirOptions) {
   EXPECT_EQ(cameras[2].config.instance, 2u);
   EXPECT_EQ(cameras[2].scene.referenceExposureUs, 94000u);
   EXPECT_EQ(cameras[2].content, sim::ContentKind::Chart);
+
+  // The flat field as the 3.1 MP sensor sees it: its mosaic and response, like the chart.
+  const sim::CameraSetup flat = sim::ParseCamera("3-c310:scene=flat");
+  EXPECT_EQ(flat.content, sim::ContentKind::Flat);
+  EXPECT_EQ(flat.scene.wbBase, chart.scene.wbBase);
 }
 
 // A mistyped entry must not come up as a camera with other settings than the ones written.
