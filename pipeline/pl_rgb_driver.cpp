@@ -160,7 +160,7 @@ void processRgb(PLContext& c, uint8_t* image, const SensorRect* roi, uint8_t bin
   if (packed && sameSize && calibrationIdle(c)) {
     // The tables ride on the conversion: one pass over the image fewer.
     convert(balanceTables(c, job, nullptr, source, t) ? planesOf(t)
-                                                       : kernels::ColourPlanes<uint8_t>{});
+                                                      : kernels::ColourPlanes<uint8_t>{});
   } else {
     convert({});
     // The image holds the processing-size frame; a resize works on a copy in the scratch frame.
