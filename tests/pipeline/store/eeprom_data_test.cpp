@@ -218,8 +218,9 @@ TEST(EepromData, AFailedReadIsRetriedAGoodOneNeverRepeated) {
 
 TEST(EepromData, UnpackedListsAreReadWithinTheirBytes) {
   const auto lists = [](std::vector<uint8_t> body) {
-    std::vector<uint8_t> out{'2', 1, 0};
-    out.insert(out.end(), body.begin(), body.end());
+    std::vector<uint8_t> out(3 + body.size(), 0);
+    out[0] = '2', out[1] = 1;
+    std::copy(body.begin(), body.end(), out.begin() + 3);
     return out;
   };
   const struct {
