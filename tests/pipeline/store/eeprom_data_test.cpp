@@ -25,7 +25,7 @@ class EepromHelper : public IdleHelper {
   int reads = 0;
   uint32_t bEEPROMRead(uint8_t* dst) override {
     ++reads;
-    std::memcpy(dst, block.data(), block.size());
+    if (!block.empty()) std::memcpy(dst, block.data(), block.size());
     return static_cast<uint32_t>(block.size());
   }
 
