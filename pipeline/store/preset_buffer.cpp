@@ -169,6 +169,15 @@ uint32_t getU32(const uint8_t* p) {
 
 }  // namespace
 
+size_t PresetLayoutCount() {
+  return std::size(kOlderLayouts) + 1;
+}
+
+PresetLayoutInfo PresetLayoutAt(size_t index) {
+  const Layout& l = index < std::size(kOlderLayouts) ? kOlderLayouts[index] : kCurrentLayout;
+  return {l.magic.data(), l.recordBytes};
+}
+
 std::vector<uint8_t> SavePresetBuffer(const std::vector<PresetRecord>& list,
                                       const WCHAR16 name[kPresetNameUnits]) {
   const size_t body = kPresetHeaderBytes + sizeof(PresetRecord) * list.size();

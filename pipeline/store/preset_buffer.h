@@ -21,6 +21,15 @@ inline constexpr int32_t kPresetNoFile = -4;     // the file cannot be opened
 inline constexpr int32_t kPresetDamaged = -5;    // size, magic, layout or check value wrong
 inline constexpr int32_t kPresetOtherName = -6;  // written for another model or balance mode
 
+// The layouts the reader accepts, oldest first, the current one last: magic and record size
+// (for writers of test inputs).
+struct PresetLayoutInfo {
+  const uint8_t* magic;  // 16 bytes
+  uint32_t recordBytes;
+};
+size_t PresetLayoutCount();
+PresetLayoutInfo PresetLayoutAt(size_t index);
+
 // name: 32 UTF-16 units copied as they are. Empty only when memory runs out.
 std::vector<uint8_t> SavePresetBuffer(const std::vector<PresetRecord>& list,
                                       const WCHAR16 name[kPresetNameUnits]);
