@@ -10,6 +10,7 @@
 #include "base/lumorix_flags.h"
 #include "base/trace.h"
 #include "pipeline/store/bz2_decompress.h"
+#include "pipeline/store/le_bytes.h"
 #include "platform/identity.h"
 
 namespace {
@@ -21,13 +22,6 @@ constexpr uint64_t kUnpackedPerBlockByte = 16;
 constexpr uint32_t kListsHeaderBytes = 3;  // marker, u16 list count
 constexpr uint32_t kCoordinateFactor = 255;
 constexpr uint32_t kEdgeMargin = 2;
-
-uint32_t readU32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t readU16(const uint8_t* p) {
-  return uint16_t(p[0] | p[1] << 8);
-}
 
 // A cursor that refuses any read past the end instead of making it.
 class Reader {
@@ -84,13 +78,13 @@ bool validSerialRecord(const uint8_t* r) {
 bool decodeList(Reader& in, DefectListSlot& slot) {
   const uint8_t* p = nullptr;
   if (!in.take(4, &p)) return false;
-  const uint32_t count = readU32(p);
+  const uint32_t count = ReadLe32(p);
   if (count > kDefectListMaxEntries) return false;
   slot.entries.assign(count, DefectPixel{0, 0, 0});
   uint32_t filled = 0;
   while (filled < count) {
     if (!in.take(4, &p)) return false;
-    const uint32_t xHigh = p[0], yHigh = p[1], k = readU16(p + 2);
+    const uint32_t xHigh = p[0], yHigh = p[1], k = ReadLe16(p + 2);
     if (k > count - filled) return false;
     const uint8_t *yLow = nullptr, *xLow = nullptr;
     if (!in.take(k, &yLow) || !in.take(k, &xLow)) return false;
@@ -138,7 +132,7 @@ void MakeUpSerial(char serial[32]) {
 bool DecodeUnpackedLists(const uint8_t* data, size_t size, uint32_t listCount,
                          std::vector<DefectListSlot>& out) {
   if (!data || size < kListsHeaderBytes || data[0] != kVersionMarker) return false;
-  if (readU16(data + 1) != listCount) return false;
+  if (ReadLe16(data + 1) != listCount) return false;
   std::vector<DefectListSlot> lists(listCount);
   Reader in(data + kListsHeaderBytes, size - kListsHeaderBytes);
   try {
@@ -153,8 +147,8 @@ bool DecodeUnpackedLists(const uint8_t* data, size_t size, uint32_t listCount,
 
 bool DecodeDefectLists(PLHlperBase& h, const uint8_t* block, uint32_t length) {
   if (!block || length < kHeaderBytes) return false;
-  const uint32_t packed = readU32(block);
-  const uint32_t unpacked = readU32(block + 5);
+  const uint32_t packed = ReadLe32(block);
+  const uint32_t unpacked = ReadLe32(block + 5);
   if (packed < kHeaderBytes || packed > length) return false;
   if (unpacked < kListsHeaderBytes || uint64_t{unpacked} > kUnpackedPerBlockByte * length)
     return false;
@@ -175,7 +169,7 @@ bool DecodeDefectLists(PLHlperBase& h, const uint8_t* block, uint32_t length) {
 void ParseEepromData(PLHlperBase& h, const uint8_t* block, uint32_t length) {
   FreeDefectLists(h);
   if (!block || length < kHeaderBytes) return;
-  const uint32_t packed = readU32(block);
+  const uint32_t packed = ReadLe32(block);
   if (packed < kHeaderBytes || packed > length || block[4] != kVersionMarker) {
     ZX_TRACE_ERROR("%s: no block (n = %u, length = %u)", "ParseEepromData", packed, length);
     return;

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "pipeline/store/crc32.h"
+#include "pipeline/store/le_bytes.h"
 
 namespace {
 
@@ -160,13 +161,6 @@ PresetRecord widen(const uint8_t* src, const Layout& l) {
   return r;
 }
 
-void putU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-uint32_t getU32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 }  // namespace
 
 size_t PresetLayoutCount() {
@@ -191,7 +185,7 @@ std::vector<uint8_t> SavePresetBuffer(const std::vector<PresetRecord>& list,
   if (name) std::memcpy(out.data() + kCurrentLayout.magic.size(), name, 2 * kPresetNameUnits);
   if (!list.empty())
     std::memcpy(out.data() + kPresetHeaderBytes, list.data(), sizeof(PresetRecord) * list.size());
-  putU32(out.data() + body, Crc32(out.data(), body));
+  WriteLe32(out.data() + body, Crc32(out.data(), body));
   return out;
 }
 
@@ -206,7 +200,7 @@ int32_t ParsePresetBuffer(const uint8_t* buffer, size_t size,
   const uint64_t count = (size - kPresetMinBytes) / layout->recordBytes;
   if (kPresetMinBytes + count * layout->recordBytes != size) return kPresetDamaged;
   const size_t body = size - kPresetCheckBytes;
-  if (Crc32(buffer, body) != getU32(buffer + body)) return kPresetDamaged;
+  if (Crc32(buffer, body) != ReadLe32(buffer + body)) return kPresetDamaged;
   std::vector<PresetRecord> records;
   try {
     records.reserve(count);
