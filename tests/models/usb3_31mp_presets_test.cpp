@@ -3,6 +3,8 @@
 // next camera object.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -74,6 +76,73 @@ TEST(Usb3_31Presets, SerialAndPresetsWhileStreaming) {
   ASSERT_EQ(stored.get_Preset(0, &r), S_OK);
   EXPECT_EQ(r.name[0], WCHAR16('b'));
   EXPECT_EQ(r.settings.brightness, 64);
+}
+
+// Twenty stuck sites near the patch centres, at raw frame coordinates.
+std::vector<std::array<uint32_t, 2>> stuckSites() {
+  std::vector<std::array<uint32_t, 2>> sites;
+  for (uint32_t row = 0; row < 2; ++row)
+    for (uint32_t col = 0; col < 4; ++col)
+      for (int k = 0; k < 3 && sites.size() < 20; ++k)
+        sites.push_back(
+            {stream_rig::PatchX(col, kW) + 16 * k - 16, stream_rig::PatchY(row, kH) + 8 * k});
+  return sites;
+}
+
+// How far a site stands out of the ring of pixels three away from it, the largest channel, at
+// the site and at its row mirrored (the delivered frame may be the raw one turned upside down).
+int standsOut(const std::vector<uint8_t>& dib, uint32_t x, uint32_t y) {
+  int worst = 0;
+  for (uint32_t row : {y, kH - 1 - y}) {
+    const stream_rig::Rgb c = stream_rig::PixelAt(dib, kW, kH, x, row);
+    int ring[3] = {}, n = 0;
+    for (int dy = -3; dy <= 3; dy += 3)
+      for (int dx = -3; dx <= 3; dx += 3) {
+        if (!dx && !dy) continue;
+        const stream_rig::Rgb p = stream_rig::PixelAt(dib, kW, kH, x + dx, row + dy);
+        ring[0] += p.r, ring[1] += p.g, ring[2] += p.b, ++n;
+      }
+    worst = std::max({worst, c.r - ring[0] / n, c.g - ring[1] / n, c.b - ring[2] / n});
+  }
+  return worst;
+}
+
+TEST(Usb3_31Presets, StuckPixelsListedInTheEepromAreRepaired) {
+  for (const bool corrupt : {false, true}) {
+    SCOPED_TRACE(corrupt ? "corrupt lists" : "valid lists");
+    ModelRig rig{testing_models::RigOptions{.realTime = true}};
+    rig.device().setFramePeriodMs(5);
+    sim::SceneOptions scene = sim::Usb3Mp31Family::sceneOptions();
+    scene.referenceExposureUs = 94000;
+    scene.stuckPixels = stuckSites();
+    rig.device().setContent(sim::ContentKind::Chart, scene);
+    std::vector<sim::DefectPixel> list;
+    for (const auto& [x, y] : scene.stuckPixels) list.push_back({x, y});
+    rig.device().setEeprom(sim::EepromImage(2)
+                               .setLists({list, list})
+                               .setVariant(corrupt ? sim::EepromImage::Variant::GroupSumMismatch
+                                                   : sim::EepromImage::Variant::Valid)
+                               .build());
+    BaseImpl* cam = rig.open(ZX_W('!'));
+    ASSERT_NE(cam, nullptr);
+    ASSERT_EQ(cam->put_eSize(kPreview), S_OK);
+    ASSERT_EQ(cam->start(), S_OK);
+    ASSERT_EQ(cam->put_AutoExpoEnable(0), S_OK);
+    std::vector<uint8_t> dib(size_t{DibRowBytes(24, kW)} * kH);
+    ASSERT_EQ(stream_rig::Puller(*cam).pull(dib, kInFlight + 1), kInFlight + 1);
+    EXPECT_EQ(cam->stop(), S_OK);
+    int visible = 0;
+    for (const auto& [x, y] : scene.stuckPixels) {
+      const int out = standsOut(dib, x, y);
+      if (!corrupt) {
+        EXPECT_LE(out, 12) << x << "," << y;
+      }
+      visible += out > 12;
+    }
+    if (corrupt) {
+      EXPECT_GT(visible, 10) << "without lists the sites show";
+    }
+  }
 }
 
 }  // namespace
