@@ -27,6 +27,21 @@ if(ZX_SANITIZE)
   target_link_options(zx_options INTERFACE -fsanitize=${_zx_san})
 endif()
 
+# zx_bz2: libbz2 for the EEPROM's packed defect lists and the simulator that packs them; Debian's
+# natively, the one tools/setup.sh cross-builds for Windows.
+if(NOT TARGET zx_bz2)
+  add_library(zx_bz2 INTERFACE)
+  if(WIN32)
+    find_library(ZX_BZ2_LIB NAMES bz2 REQUIRED)
+    find_path(ZX_BZ2_INCLUDE bzlib.h REQUIRED)
+    target_link_libraries(zx_bz2 INTERFACE ${ZX_BZ2_LIB})
+    target_include_directories(zx_bz2 INTERFACE ${ZX_BZ2_INCLUDE})
+  else()
+    find_package(BZip2 REQUIRED)
+    target_link_libraries(zx_bz2 INTERFACE BZip2::BZip2)
+  endif()
+endif()
+
 # zx_library(name SOURCES ... [LIBS ...]): a static library of the product.
 function(zx_library name)
   cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})

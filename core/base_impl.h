@@ -265,6 +265,16 @@ class BaseImpl : public LumorixImplBase,
   HRESULT STDMETHODCALLTYPE ClearErrorFlag(int32_t code) override;
   HRESULT STDMETHODCALLTYPE HandleError(int32_t code) override;
   HRESULT STDMETHODCALLTYPE get_ModelInfo(const ModelInfo** info) override;
+  // Presets, serial number and name (core/preset_interface.cpp); the list under the control lock.
+  uint32_t STDMETHODCALLTYPE get_PresetCount() override;
+  HRESULT STDMETHODCALLTYPE get_PresetModel(WCHAR16* name) override;
+  HRESULT STDMETHODCALLTYPE get_Preset(uint32_t index, PresetRecord* preset) override;
+  HRESULT STDMETHODCALLTYPE AddPreset(const WCHAR16* name) override;
+  HRESULT STDMETHODCALLTYPE LoadPreset(uint32_t index) override;
+  HRESULT STDMETHODCALLTYPE OverwritePreset(uint32_t index) override;
+  HRESULT STDMETHODCALLTYPE put_Presets(const PresetRecord* records, uint32_t count) override;
+  HRESULT STDMETHODCALLTYPE get_SerialNumber(char serial[32]) override;
+  HRESULT STDMETHODCALLTYPE get_Name(char* name) override;
   // The numbered I/O values (core/io_properties.cpp).
   HRESULT STDMETHODCALLTYPE IoControl(uint32_t index, uint32_t type, int32_t value,
                                       int32_t* result) override;
@@ -445,6 +455,10 @@ class BaseImpl : public LumorixImplBase,
                       uint32_t length, uint32_t* transferred);
   HRESULT readVersionText(uint8_t request, char* text);
   bool upsideDown() const;
+  // The control lock, except on the camera's own threads: a stop holding it waits for them.
+  std::unique_lock<platform::Mutex> controlUnlessOwnThread();
+  bool presetWouldRestart(uint32_t index);
+  HRESULT finishPresetLoad(bool factory, uint16_t oldSpeed, bool formatChanged, uint8_t format);
   // Under the control lock. The stop also parks the sensor when the start reopens it.
   bool restartStop(bool openCamera);  // true when the camera was started
   HRESULT restartStart(bool openCamera, bool roiOnly);

@@ -370,10 +370,3 @@ void SwitchPipeline(PLHlperBase& h, uint8_t format, uint8_t presetLoad, uint8_t 
   PL_SetStatsCallback(h);
   WithState(h, [&](auto& c) { c.aeMarkWindow = k.aeMark; });
 }
-
-void LoadEepromData(PLHlperBase&) {}
-
-void SelectDefectList(PLHlperBase& h) {
-  h.curDefects = nullptr;
-  h.curDefectCount = 0;
-}

@@ -29,7 +29,7 @@ void PostOpenRestore(PLHlperBase& helper);
 void SetPixelFormat(PLHlperBase& helper, uint8_t format, uint8_t presetLoad, uint8_t started);
 void SwitchPipeline(PLHlperBase& helper, uint8_t format, uint8_t presetLoad, uint8_t started);
 
-// EEPROM data and defect-list choice come later: no list is selected yet.
+// EEPROM data and the current defect list (pipeline/store/eeprom_data.h).
 void LoadEepromData(PLHlperBase& helper);
 void SelectDefectList(PLHlperBase& helper);
 

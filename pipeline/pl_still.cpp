@@ -16,6 +16,7 @@
 #include "pipeline/stages/demosaic.h"
 #include "pipeline/stages/orientation.h"
 #include "pipeline/stages/still.h"
+#include "pipeline/store/eeprom_data.h"
 
 namespace {
 
@@ -34,17 +35,18 @@ int32_t grabStill(PLHlperBase& h, FrameDescriptor& d, uint32_t fw, uint32_t fh,
   return r;
 }
 
-// The list of a resolution: on skip models entry r > 0 uses list 2r (skip on) or 2r - 1.
-const DefectListSlot* stillDefects(const PLHlperBase& h, uint32_t index) {
-  uint32_t slot = index;
-  if (h.hasFlag(LUMORIX_FLAG_SKIP) && index > 0) slot = h.skip ? 2 * index : 2 * index - 1;
+// The list of a resolution, clipped to the processing size before its first use.
+const DefectListSlot* stillDefects(PLHlperBase& h, uint32_t index, uint32_t pw, uint32_t ph) {
+  const uint32_t slot = DefectListIndex(h, index);
   if (slot >= h.defectLists.size()) return nullptr;
   const DefectListSlot& s = h.defectLists[slot];
-  return s.count == DefectListSlot::kNoList || s.entries.empty() ? nullptr : &s;
+  if (s.count == DefectListSlot::kNoList || s.entries.empty()) return nullptr;
+  ClipDefectList(h, slot, pw, ph);
+  return &s;
 }
 
 void repair(PLHlperBase& h, uint8_t* raw, uint32_t pw, uint32_t ph, uint32_t index) {
-  const DefectListSlot* list = stillDefects(h, index);
+  const DefectListSlot* list = stillDefects(h, index, pw, ph);
   if (!list) return;
   stages::FixFrameDefects(h, uint32_t(list->entries.size()), list->entries.data(), int32_t(pw),
                           int32_t(ph), raw, nullptr);

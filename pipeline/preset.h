@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "pipeline/preset_record.h"
@@ -12,7 +13,7 @@ inline constexpr size_t kPresetNameUnits = 32;
 class Preset {
  public:
   // subKey: the camera's settings key, or null. tempTint chooses the store "pgt" (1) or
-  // "pgt@WBRGB" (0). Loading the stored list is left to the preset store.
+  // "pgt@WBRGB" (0). The stored list is loaded here; a damaged one leaves the list empty.
   Preset(const WCHAR16* subKey, uint8_t tempTint);
 
   const WString& presetKey() const { return presetKey_; }
@@ -20,6 +21,8 @@ class Preset {
   uint32_t presetKeepVignette() const { return presetKeepVignette_; }
   // The model's key name, cut to 31 units, "@WBRGB" appended in RGB-gain mode if it fits.
   const WCHAR16* presetName() const { return presetName_; }
+  // Held around every read or change of the list; taken after the camera's control lock.
+  std::mutex& presetLock() const { return presetLock_; }
   std::vector<PresetRecord>& presets() { return presets_; }
 
  private:
@@ -28,4 +31,5 @@ class Preset {
   uint32_t presetKeepVignette_ = 1;
   WCHAR16 presetName_[kPresetNameUnits] = {};
   std::vector<PresetRecord> presets_;
+  mutable std::mutex presetLock_;
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 #include <cstdint>
 
 namespace sim {
@@ -32,6 +33,9 @@ struct SceneOptions {
   // The sensor's response to red, green and blue: its samples are the scene's × 256 / base, so a
   // pipeline that multiplies by base / 256 sees greys as grey. 0 counts as 256; mono ignores it.
   std::array<uint16_t, 3> wbBase{256, 256, 256};
+  // Sites that always read full scale, at (column, row) of the raw frame as it lies in memory;
+  // byte layouts only.
+  std::vector<std::array<uint32_t, 2>> stuckPixels;
 };
 
 struct Rgb {

@@ -88,6 +88,8 @@ void SceneRenderer::render(uint8_t* out, uint32_t width, uint32_t height,
     }
     if (x < width) line[x] = evenTable[in[x]];
   }
+  for (const auto& [x, y] : options.stuckPixels)
+    if (x < width && y < height) out[size_t{y} * width + x] = 0xFF;
 }
 
 }  // namespace sim

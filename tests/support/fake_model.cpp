@@ -24,7 +24,7 @@ FakeModel::FakeModel(const FakeModelConfig& config)
                config_.previews.data()),
       usb_(std::make_unique<FakeTransport>(&info_)) {
   if (config.withHelper || config.withState)
-    helper_ = std::make_unique<FakeHelper>(config.flags, nullptr, config.wbTempTint);
+    helper_ = std::make_unique<FakeHelper>(config.flags, config.helperKey, config.wbTempTint);
   if (helper_) helper_->hasToneMapping = config.toneMapping;
   if (config.withState)
     helper_->makeState(config.previews[0].width, config.previews[0].height, config.procWidth,

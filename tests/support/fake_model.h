@@ -39,7 +39,8 @@ struct FakeModelConfig {
   uint8_t toneMapping = 0;                 // 1: the helper and its state can map tones
   uint32_t ioCount = 0;                    // > 0: a recording I/O object
   const WCHAR16* settingsRoot = nullptr;
-  uint32_t maxExposureUs = 0;  // 0: the model reports no exposure range
+  const WCHAR16* helperKey = nullptr;  // the helper's settings key: presets persist below it
+  uint32_t maxExposureUs = 0;          // 0: the model reports no exposure range
 };
 
 // One call of the fake I/O object.
