@@ -113,8 +113,10 @@ HRESULT putVignette(PLHlperBase* h, const double* amount, const double* midpoint
 // The 8-bit state, else the high-bit one on a model that has high-bit formats.
 template <class F>
 HRESULT withStepBitsState(PLHlperBase* h, F&& f) {
-  if (h && h->ctx8) return f(*h->ctx8), S_OK;
-  if (h && h->ctx16 && h->hasFlag(LUMORIX_FLAG_HIGHBIT_MASK)) return f(*h->ctx16), S_OK;
+  if (!h) return E_UNEXPECTED;
+  std::shared_lock<PLStateLock> state(h->stateLock());
+  if (h->ctx8) return f(*h->ctx8), S_OK;
+  if (h->ctx16 && h->hasFlag(LUMORIX_FLAG_HIGHBIT_MASK)) return f(*h->ctx16), S_OK;
   return E_UNEXPECTED;
 }
 

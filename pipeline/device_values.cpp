@@ -96,7 +96,7 @@ HRESULT PL_SetPreciseFrameRate(PLHlperBase& h, uint32_t value) {
   const HRESULT hr = h.SetPreciseFrameRate(value);
   if (FAILED(hr)) return hr;
   h.preciseFrameRate = value;
-  SavePrecise(h.regKey, value, h.resolutionIndex, h.ctx16 != nullptr);
+  SavePrecise(h.regKey, value, h.resolutionIndex, h.hasHighBitState());
   return hr;
 }
 

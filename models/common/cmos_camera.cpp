@@ -160,7 +160,7 @@ void CmosCamera::SetResolution(uint32_t index, bool still) {
   uint32_t t = 0;
   if (!still)
     exposure = helper_->takeExposureNow();
-  else if (helper_->ctx8 && PL_CurrentExposureTime(*helper_, &t))
+  else if (!helper_->hasHighBitState() && PL_CurrentExposureTime(*helper_, &t))
     exposure = t;
   sequencer_->switchResolution(index, still, helper_->speed, exposure);
 }

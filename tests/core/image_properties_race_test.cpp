@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "core/lumorix_options.h"
 #include "tests/support/fake_model.h"
 
 namespace {
@@ -62,6 +63,54 @@ TEST(ImagePropertiesRace, HostThreadsSetControlsWhileFramesFlow) {
   const uint32_t seen = framesSeen.load();
   EXPECT_EQ(cam.stop(), S_OK);
   EXPECT_GT(seen, kFrames);  // frames really flowed through the driver meanwhile
+}
+
+// The colour switches, demosaic methods and the turn that keeps the shape, against the colour
+// setters that feed the same tables, while the driver converts.
+TEST(ImagePropertiesRace, ColourOptionsAndSettersWhileFramesFlow) {
+  FakeModelConfig config;
+  config.withState = true;
+  config.frameIntervalMs = 5;
+  FakeModel cam(config);
+  framesSeen = 0;
+  ASSERT_EQ(cam.start(onFrame, nullptr, nullptr, nullptr, nullptr), S_OK);
+  constexpr uint32_t kFrames = 20;
+  const auto start = Clock::now();
+  const auto going = [&] {
+    const auto now = Clock::now();
+    if (now > start + std::chrono::seconds(30)) return false;
+    return now < start + std::chrono::seconds(2) || framesSeen.load() <= kFrames;
+  };
+  std::thread options([&] {
+    for (int32_t i = 0; going(); ++i) {
+      EXPECT_EQ(cam.put_Option(LUMORIX_OPTION_COLORMATRIX, i & 1), S_OK);
+      EXPECT_EQ(cam.put_Option(LUMORIX_OPTION_WBGAIN, i & 2), S_OK);
+      int32_t value = 0;
+      cam.get_Option(LUMORIX_OPTION_COLORMATRIX, &value);
+      cam.get_Option(LUMORIX_OPTION_WBGAIN, &value);
+      cam.put_Option(LUMORIX_OPTION_DEMOSAIC, i % 3);
+      cam.put_Option(LUMORIX_OPTION_DEMOSAIC_VIDEO, (i + 1) % 3);
+      cam.put_Option(LUMORIX_OPTION_DEMOSAIC_STILL, (i + 2) % 3);
+      cam.get_Option(LUMORIX_OPTION_DEMOSAIC, &value);
+      EXPECT_TRUE(SUCCEEDED(cam.put_Option(LUMORIX_OPTION_ROTATE, i & 4 ? 180 : 0)));
+      cam.get_Option(LUMORIX_OPTION_ROTATE, &value);
+    }
+  });
+  std::thread colour([&] {
+    for (int32_t i = 0; going(); ++i) {
+      const double matrix[9] = {1.0 + (i % 5) * 0.1, -0.1, -0.1, -0.1, 1.2, -0.1, 0, -0.2, 1.2};
+      const uint16_t gains[3] = {uint16_t(256 + i % 64), 256, uint16_t(300 - i % 32)};
+      EXPECT_EQ(cam.put_ColorMatrix(matrix), S_OK);
+      EXPECT_EQ(cam.put_WbGainBase(gains), S_OK);
+      EXPECT_EQ(cam.put_Hue(i % 360 - 180), S_OK);
+      EXPECT_EQ(cam.put_TempTint(2000 + i % 8000, 200 + i % 2000), S_OK);
+    }
+  });
+  options.join();
+  colour.join();
+  const uint32_t seen = framesSeen.load();
+  EXPECT_EQ(cam.stop(), S_OK);
+  EXPECT_GT(seen, kFrames);
 }
 
 }  // namespace
