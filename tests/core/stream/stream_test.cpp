@@ -341,6 +341,38 @@ TEST(StreamRestart, RestartWaitsForTheRecordThePinConverts) {
   EXPECT_EQ(cam.buffers().freeList().size(), 3u);
 }
 
+// A host's hook running inside a pin's conversion that stops, starts or restarts would wait for
+// its own conversion: each is refused at once, and the stream goes on.
+TEST(StreamRestart, StopOrRestartFromInsideAConversionIsRefusedAtOnce) {
+  FakeModel cam;
+  std::atomic<bool> asked{false};
+  std::atomic<HRESULT> stopped{S_OK}, restarted{S_OK}, started{S_OK};
+  std::atomic<int64_t> tookMs{-1};
+  cam.onConvert = [&](const uint8_t*) {
+    if (asked.exchange(true)) return;
+    const auto begin = Clock::now();
+    stopped = cam.stop();
+    restarted = cam.RestartStream(false, false, [] {});
+    started = cam.start();
+    tookMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - begin).count();
+  };
+  ASSERT_EQ(cam.start(), S_OK);
+  std::vector<uint8_t> buffer(pinBytes(1024, 770));
+  for (int pulls = 0; pulls < 2; ++pulls) {
+    HRESULT hr = S_FALSE;
+    const auto until = Clock::now() + std::chrono::seconds(5);
+    while (hr == S_FALSE && Clock::now() < until)
+      hr = cam.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr);
+    EXPECT_EQ(hr, S_OK) << "pull " << pulls;
+  }
+  ASSERT_TRUE(asked.load());
+  EXPECT_EQ(stopped.load(), kWrongThread);
+  EXPECT_EQ(restarted.load(), kWrongThread);
+  EXPECT_EQ(started.load(), kWrongThread);
+  EXPECT_LT(tookMs.load(), 1000);
+  EXPECT_EQ(cam.stop(), S_OK);
+}
+
 // Every instruction set the processor offers, the scalar loops first; the best one after.
 template <class Body>
 void forEachIsa(Body body) {
