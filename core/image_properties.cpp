@@ -347,6 +347,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::put_WbGainBase(const uint16_t gains[3]) {
   if (isMono()) return monoRefused("put_WbGainBase");
   if (gains == nullptr) return E_POINTER;
   if (!helper_) return E_UNEXPECTED;
+  std::shared_lock<PLStateLock> state(helper_->stateLock());  // before the sensor lock
   Lock hold(helper_->sensorLock());
   std::copy(gains, gains + 3, helper_->wbGainBase.begin());
   PL_SetWbGainBase(*helper_);
@@ -358,6 +359,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::put_ColorMatrix(const double matrix[9]) {
   if (!std::all_of(matrix, matrix + 9, [](double v) { return std::isfinite(v); }))
     return E_INVALIDARG;
   if (!helper_) return E_UNEXPECTED;
+  std::shared_lock<PLStateLock> state(helper_->stateLock());  // before the sensor lock
   Lock hold(helper_->sensorLock());
   std::copy(matrix, matrix + 9, helper_->colourMatrix.begin());
   PL_SetColorMatrix(*helper_);

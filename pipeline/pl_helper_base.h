@@ -56,7 +56,7 @@ class PLHlperBase : public Preset, public HelperModelHooks {
   // Held by the model layer around every sequence of sensor register writes.
   platform::RecursiveLock& sensorLock() { return sensorLock_; }
   // Held shared by every use of ctx8/ctx16 for the whole use, exclusively by what replaces them.
-  // Never taken exclusively under the sensor lock or a state's settings lock.
+  // Taken before the sensor lock and before a state's settings lock, never after.
   PLStateLock& stateLock() const { return stateLock_; }
 
   bool hasFlag(uint64_t flag) const { return (modelFlags & flag) != 0; }

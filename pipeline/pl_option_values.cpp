@@ -7,6 +7,7 @@
 
 // The switches sit beside the values they choose, under the lock the value setters take.
 void PL_UseColorMatrix(PLHlperBase& h, bool on) {
+  std::shared_lock<PLStateLock> state(h.stateLock());
   std::lock_guard<platform::RecursiveLock> hold(h.sensorLock());
   if (h.hasColourMatrix == uint8_t(on)) return;
   h.hasColourMatrix = on;
@@ -14,6 +15,7 @@ void PL_UseColorMatrix(PLHlperBase& h, bool on) {
 }
 
 void PL_UseWbGainBase(PLHlperBase& h, bool on) {
+  std::shared_lock<PLStateLock> state(h.stateLock());
   std::lock_guard<platform::RecursiveLock> hold(h.sensorLock());
   if (h.hasWbGainBase == uint8_t(on)) return;
   h.hasWbGainBase = on;

@@ -88,6 +88,7 @@ void syncRects(PLHlperBase& h, PLContextT<Sample>& c) {
 
 // The helper's gains and matrix, and their switches, are written under the sensor lock.
 void PL_SetWbGainBase(PLHlperBase& h) {
+  std::shared_lock<PLStateLock> state(h.stateLock());
   Lock helperValues(h.sensorLock());
   if (h.wbGainBase[0] < 1) return;
   const std::array<uint32_t, 3> g =
@@ -96,6 +97,7 @@ void PL_SetWbGainBase(PLHlperBase& h) {
 }
 
 void PL_SetColorMatrix(PLHlperBase& h) {
+  std::shared_lock<PLStateLock> state(h.stateLock());
   Lock helperValues(h.sensorLock());
   if (!(h.colourMatrix[0] > 0)) return;
   std::array<double, 9> m{1, 0, 0, 0, 1, 0, 0, 0, 1};

@@ -2,6 +2,7 @@
 #include "pipeline/pl_state_lock.h"
 
 #include <cassert>
+#include <chrono>
 #include <vector>
 
 namespace {
@@ -15,6 +16,9 @@ struct SharedHold {
 };
 
 thread_local std::vector<SharedHold> sharedHolds;
+
+// How long a new reader lets a waiting rebuild go first.
+constexpr std::chrono::milliseconds kWriterFirst{2};
 
 SharedHold* findHold(const PLStateLock* lock) {
   for (auto& h : sharedHolds)
@@ -30,7 +34,12 @@ void PLStateLock::lock_shared() {
     return;
   }
   const bool rebuilding = writer_.load(std::memory_order_relaxed) == std::this_thread::get_id();
-  if (!rebuilding) mutex_.lock_shared();
+  if (!rebuilding) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    changed_.wait_for(hold, kWriterFirst, [&] { return writersWaiting_ == 0 && !writing_; });
+    changed_.wait(hold, [&] { return !writing_; });
+    ++readers_;
+  }
   sharedHolds.push_back({this, 1, !rebuilding});
 }
 
@@ -41,7 +50,9 @@ void PLStateLock::unlock_shared() {
   const bool took = h->took;
   *h = sharedHolds.back();
   sharedHolds.pop_back();
-  if (took) mutex_.unlock_shared();
+  if (!took) return;
+  std::lock_guard<std::mutex> hold(mutex_);
+  if (--readers_ == 0) changed_.notify_all();
 }
 
 void PLStateLock::lock() {
@@ -50,7 +61,11 @@ void PLStateLock::lock() {
     return;
   }
   assert(!heldSharedHere());
-  mutex_.lock();
+  std::unique_lock<std::mutex> hold(mutex_);
+  ++writersWaiting_;
+  changed_.wait(hold, [&] { return !writing_ && readers_ == 0; });
+  --writersWaiting_;
+  writing_ = true;
   writer_.store(std::this_thread::get_id(), std::memory_order_relaxed);
   writerDepth_ = 1;
 }
@@ -58,7 +73,9 @@ void PLStateLock::lock() {
 void PLStateLock::unlock() {
   if (--writerDepth_ > 0) return;
   writer_.store(std::thread::id(), std::memory_order_relaxed);
-  mutex_.unlock();
+  std::lock_guard<std::mutex> hold(mutex_);
+  writing_ = false;
+  changed_.notify_all();
 }
 
 bool PLStateLock::heldSharedHere() const {

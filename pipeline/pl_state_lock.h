@@ -2,12 +2,15 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
-#include <shared_mutex>
+#include <mutex>
 #include <thread>
 
 // A reader-writer lock that a thread may take again while it holds it: a shared hold inside a
 // shared hold, and any hold on the thread that rebuilds (its own steps use the new state).
+// A waiting rebuild goes before new readers, but only for a moment: a reader may hold the sensor
+// lock a current reader waits for, and then it must go in so that both can finish.
 // Taking it exclusively while holding it shared is a fault that would wait for itself.
 class PLStateLock {
  public:
@@ -23,7 +26,10 @@ class PLStateLock {
   bool heldSharedHere() const;
 
  private:
-  std::shared_mutex mutex_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  uint32_t readers_ = 0, writersWaiting_ = 0;
+  bool writing_ = false;
   std::atomic<std::thread::id> writer_{};
   uint32_t writerDepth_ = 0;  // touched only by the writer
 };
