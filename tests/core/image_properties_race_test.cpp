@@ -39,8 +39,13 @@ void whileFramesFlow(const HostLoop& first, const HostLoop& second) {
     if (now > start + std::chrono::seconds(30)) return false;
     return now < start + std::chrono::seconds(2) || framesSeen.load() <= kFrames;
   };
+  // A short rest each round lets the driver take the settings lock between the calls' holds, so
+  // frames keep coming on a loaded, instrumented run while the calls still overlap them.
   const auto run = [&](const HostLoop& loop) {
-    for (int32_t i = 0; going(); ++i) loop(cam, i);
+    for (int32_t i = 0; going(); ++i) {
+      loop(cam, i);
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
   };
   std::thread a(run, std::cref(first)), b(run, std::cref(second));
   a.join();
