@@ -272,7 +272,7 @@ TEST(Usb3_31Options, StartAndStopAgainstPropertiesOnAnotherHostThread) {
       EXPECT_EQ(rig.cam().get_Contrast(&contrast), S_OK);
     }
   });
-  for (int round = 0; round < 200; ++round) {
+  for (int round = 0; round < 50; ++round) {
     EXPECT_EQ(rig.cam().stop(), S_OK);
     EXPECT_EQ(rig.cam().start(), S_OK);
   }
