@@ -112,9 +112,14 @@ class BaseImpl : public LumorixImplBase,
   HRESULT STDMETHODCALLTYPE Flush() override;
   // Every restart path goes through here: stop the threads, apply, start again if streaming with
   // the start step's two switches. A failed start leaves the camera fully stopped and is returned.
-  // kWrongThread on any thread the camera or its pipeline owns.
+  // kWrongThread on any thread the camera or its pipeline owns, and inside a conversion.
   template <class Apply>
   HRESULT RestartStream(bool openCamera, bool roiOnly, Apply&& apply);
+  // As RestartStream, but whether it must restart is decided under the control lock, so no
+  // restart changes the answer before apply; without one apply runs at once. On a camera thread a
+  // needed restart is kWrongThread, an unneeded one applies (every restart waits for that thread).
+  template <class Needed, class Apply>
+  HRESULT RestartStreamIf(Needed&& needed, Apply&& apply);
   HRESULT SetSpeedRestart(uint16_t speed, bool force);
   void DdrRealtime();
   void FactoryResetNotify();
@@ -606,4 +611,21 @@ HRESULT BaseImpl::RestartStream(bool openCamera, bool roiOnly, Apply&& apply) {
   const bool wasStarted = restartStop(openCamera);
   apply();
   return wasStarted ? restartStart(openCamera, roiOnly) : S_OK;
+}
+
+template <class Needed, class Apply>
+HRESULT BaseImpl::RestartStreamIf(Needed&& needed, Apply&& apply) {
+  if (onCameraThread()) {
+    if (needed()) return kWrongThread;
+    apply();
+    return S_OK;
+  }
+  std::lock_guard<platform::Mutex> guard(controlLock_);
+  if (!needed()) {
+    apply();
+    return S_OK;
+  }
+  const bool wasStarted = restartStop(false);
+  apply();
+  return wasStarted ? restartStart(false, false) : S_OK;
 }

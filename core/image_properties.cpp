@@ -113,8 +113,10 @@ HRESULT putVignette(PLHlperBase* h, const double* amount, const double* midpoint
 // The 8-bit state, else the high-bit one on a model that has high-bit formats.
 template <class F>
 HRESULT withStepBitsState(PLHlperBase* h, F&& f) {
-  if (h && h->ctx8) return f(*h->ctx8), S_OK;
-  if (h && h->ctx16 && h->hasFlag(LUMORIX_FLAG_HIGHBIT_MASK)) return f(*h->ctx16), S_OK;
+  if (!h) return E_UNEXPECTED;
+  std::shared_lock<PLStateLock> state(h->stateLock());
+  if (h->ctx8) return f(*h->ctx8), S_OK;
+  if (h->ctx16 && h->hasFlag(LUMORIX_FLAG_HIGHBIT_MASK)) return f(*h->ctx16), S_OK;
   return E_UNEXPECTED;
 }
 
@@ -345,6 +347,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::put_WbGainBase(const uint16_t gains[3]) {
   if (isMono()) return monoRefused("put_WbGainBase");
   if (gains == nullptr) return E_POINTER;
   if (!helper_) return E_UNEXPECTED;
+  std::shared_lock<PLStateLock> state(helper_->stateLock());  // before the sensor lock
   Lock hold(helper_->sensorLock());
   std::copy(gains, gains + 3, helper_->wbGainBase.begin());
   PL_SetWbGainBase(*helper_);
@@ -356,6 +359,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::put_ColorMatrix(const double matrix[9]) {
   if (!std::all_of(matrix, matrix + 9, [](double v) { return std::isfinite(v); }))
     return E_INVALIDARG;
   if (!helper_) return E_UNEXPECTED;
+  std::shared_lock<PLStateLock> state(helper_->stateLock());  // before the sensor lock
   Lock hold(helper_->sensorLock());
   std::copy(matrix, matrix + 9, helper_->colourMatrix.begin());
   PL_SetColorMatrix(*helper_);

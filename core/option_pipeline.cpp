@@ -35,6 +35,7 @@ PLHlperBase* helperOf(const BaseImpl& camera) {
 HRESULT readHelperSwitch(const BaseImpl& camera, uint8_t PLHlperBase::*field, int32_t* value) {
   PLHlperBase* h = helperOf(camera);
   if (!h) return E_UNEXPECTED;
+  std::lock_guard<platform::RecursiveLock> hold(h->sensorLock());  // where options 13/14 write
   *value = h->*field ? 1 : 0;
   return S_OK;
 }
@@ -44,6 +45,7 @@ template <class F>
 bool withActive(const BaseImpl& camera, bool highBitNeedsFlag, F&& f) {
   PLHlperBase* h = helperOf(camera);
   if (!h) return false;
+  std::shared_lock<PLStateLock> state(h->stateLock());
   if (h->ctx8) return f(*h->ctx8), true;
   const bool highBit = (camera.modelFlags() & LUMORIX_FLAG_HIGHBIT_MASK) != 0;
   if (h->ctx16 && (highBit || !highBitNeedsFlag)) return f(*h->ctx16), true;

@@ -178,10 +178,10 @@ HRESULT putRotateOption(BaseImpl& camera, int32_t value) {
   if (!currentAngle(helper, &current)) return E_UNEXPECTED;
   if (current == value) return S_FALSE;
   const bool turned = value == 90 || value == 270;
-  if (turned == PL_IsRotated90(*helper)) return PL_SetRotate(*helper, static_cast<uint32_t>(value));
   HRESULT set = S_OK;
-  const HRESULT restarted = restartUnlessSame(
-      camera, false, [&] { set = PL_SetRotate(*helper, static_cast<uint32_t>(value)); });
+  const HRESULT restarted =
+      camera.RestartStreamIf([&] { return turned != PL_IsRotated90(*helper); },
+                             [&] { set = PL_SetRotate(*helper, static_cast<uint32_t>(value)); });
   return FAILED(restarted) ? restarted : set;
 }
 

@@ -92,11 +92,12 @@ void PL_StoreModeExpoTime(PLHlperBase& h, uint32_t us) {
 }
 
 HRESULT PL_SetPreciseFrameRate(PLHlperBase& h, uint32_t value) {
+  std::shared_lock<PLStateLock> state(h.stateLock());  // the state lock comes first
   Lock hold(h.sensorLock());
   const HRESULT hr = h.SetPreciseFrameRate(value);
   if (FAILED(hr)) return hr;
   h.preciseFrameRate = value;
-  SavePrecise(h.regKey, value, h.resolutionIndex, h.ctx16 != nullptr);
+  SavePrecise(h.regKey, value, h.resolutionIndex, h.hasHighBitState());
   return hr;
 }
 

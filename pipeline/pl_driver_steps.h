@@ -176,6 +176,8 @@ void deliverStats(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHo
 struct FrameHooks {
   PLHostCallbacks cb;
   stages::AeMark mark;
+  uint32_t demosaicVideo = 0, demosaicStill = 0;
+  uint32_t demosaic(bool still) const { return still ? demosaicStill : demosaicVideo; }
 };
 
 // Steps 1, 3 and the frame's snapshot; false when the frame cannot run.
@@ -193,6 +195,8 @@ bool beginFrame(PLContextT<Sample>& c, const FrameGeometry& g, const SensorRect*
     c.statsRequest &= ~1u;  // a one-shot request; other bits keep statistics running
     hooks.cb = c.callbacks;
     hooks.mark = stages::NextAeMark(c);
+    hooks.demosaicVideo = c.demosaicVideo;
+    hooks.demosaicStill = c.demosaicStill;
   }
   c.roi = roi;
   c.binning = binning;

@@ -1,6 +1,7 @@
 // The pipeline half of every camera object: model ranges, device values, callbacks and the state.
 #include "pipeline/pl_helper_base.h"
 
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -78,9 +79,12 @@ PLHlperBase::PLHlperBase(const WCHAR16* subKey_, uint32_t bayer_, uint32_t maxWi
 
 PLHlperBase::~PLHlperBase() {
   quickBuffer.reset();
-  if (ctx8 || ctx16) SaveCurrentBlackBalance(*this, pixelFormat);
-  ctx8.reset();
-  ctx16.reset();
+  {
+    std::unique_lock<PLStateLock> rebuild(stateLock_);
+    if (ctx8 || ctx16) SaveCurrentBlackBalance(*this, pixelFormat);
+    ctx8.reset();
+    ctx16.reset();
+  }
   curDefects = nullptr;
   curDefectCount = 0;
   defectLists.clear();
@@ -151,7 +155,11 @@ void PLHlperBase::IspLut(const void* lut, uint32_t bits, void* helper) {
 
 bool PL_IsRotated90(const PLHlperBase& helper) {
   uint32_t flags = 0;
-  if (!WithState(helper, [&](const auto& c) { flags = c.settings.processFlags; })) return false;
+  if (!WithState(helper, [&](const auto& c) {
+        std::lock_guard<platform::RecursiveLock> hold(*c.mtxSettings);  // where the turn is set
+        flags = c.settings.processFlags;
+      }))
+    return false;
   return (flags & PLProcessFlags::kRotate90) ||
          ((flags & PLProcessFlags::kRotate270) && !(flags & PLProcessFlags::kRotate180));
 }

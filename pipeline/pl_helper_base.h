@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "platform/aligned_buffer.h"
 #include "pipeline/helper_model_hooks.h"
 #include "pipeline/pl_state.h"
+#include "pipeline/pl_state_lock.h"
 #include "pipeline/preset.h"
 #include "platform/lock.h"
 
@@ -53,8 +55,15 @@ class PLHlperBase : public Preset, public HelperModelHooks {
 
   // Held by the model layer around every sequence of sensor register writes.
   platform::RecursiveLock& sensorLock() { return sensorLock_; }
+  // Held shared by every use of ctx8/ctx16 for the whole use, exclusively by what replaces them.
+  // Taken before the sensor lock and before a state's settings lock, never after.
+  PLStateLock& stateLock() const { return stateLock_; }
 
   bool hasFlag(uint64_t flag) const { return (modelFlags & flag) != 0; }
+  bool hasHighBitState() const {
+    std::shared_lock<PLStateLock> hold(stateLock_);
+    return ctx16 != nullptr;
+  }
 
   // Callback trampolines; the context is the helper.
   static void TempTintOnce(int32_t temp, int32_t tint, void* helper);
@@ -161,11 +170,14 @@ class PLHlperBase : public Preset, public HelperModelHooks {
 
  private:
   platform::RecursiveLock sensorLock_;
+  mutable PLStateLock stateLock_;
 };
 
-// Runs f on the helper's state, the 8-bit one when both exist; false when there is none.
+// Runs f on the helper's state, the 8-bit one when both exist; false when there is none. The
+// state lives until f returns.
 template <typename Helper, typename F>
 bool WithState(Helper& helper, F&& f) {
+  std::shared_lock<PLStateLock> hold(helper.stateLock());
   if (helper.ctx8) {
     f(*helper.ctx8);
     return true;

@@ -102,10 +102,10 @@ void inRawBands(PLContextT<Sample>& c, const FrameJob<Sample>& job, const Runnin
 // Leaves the demosaic to the stripes, each on its own rows, unless the host's hook or AHD (whose
 // refinement sweeps the whole frame) takes the whole frame at once.
 template <typename Sample>
-bool stripeDemosaic(const PLContextT<Sample>& c, const PLHostCallbacks& cb, bool still,
+bool stripeDemosaic(const PLContextT<Sample>& c, const FrameHooks& hooks, bool still,
                     const Sample* raw, const Running& r, FrameJob<Sample>& job) {
-  const uint32_t method = still ? c.demosaicStill : c.demosaicVideo;
-  if (cb.demosaicCallback || method == stages::kMethodAhd) return false;
+  const uint32_t method = hooks.demosaic(still);
+  if (hooks.cb.demosaicCallback || method == stages::kMethodAhd) return false;
   job.demosaic = {raw,     stages::LayoutOf(c),       method,
                   r.bayer, c.colourSites.site.data(), int32_t(r.ph)};
   return true;
@@ -187,9 +187,8 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Sen
   rawDomain(c, job, hooks.cb, raw, r);
   if (uint8_t* work = workImage8(c, out, r)) {
     NoteStep(RawStep::Demosaic);
-    if (!stripeDemosaic(c, hooks.cb, still, raw, r, job))
-      demosaic(c, hooks.cb, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw,
-               work);
+    if (!stripeDemosaic(c, hooks, still, raw, r, job))
+      demosaic(c, hooks.cb, r.bayer, hooks.demosaic(still), r.pw, r.ph, raw, work);
     colourAndStats(c, job, hooks.cb, work, r);
     finishSteps(c, job, hooks, work, r);
     deliver8(c, job.settings, work, out, r);
@@ -218,9 +217,8 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
                                            : nullptr);
   if (work) {
     NoteStep(RawStep::Demosaic);
-    if (!stripeDemosaic(c, hooks.cb, still, raw, r, job))
-      demosaic(c, hooks.cb, r.bayer, still ? c.demosaicStill : c.demosaicVideo, r.pw, r.ph, raw,
-               work);
+    if (!stripeDemosaic(c, hooks, still, raw, r, job))
+      demosaic(c, hooks.cb, r.bayer, hooks.demosaic(still), r.pw, r.ph, raw, work);
     colourAndStats(c, job, hooks.cb, work, r);
     finishSteps(c, job, hooks, work, r);
     const bool wide = c.outputFormat == kOutputRgb16;

@@ -271,11 +271,11 @@ HRESULT keepTables(PLHlperBase& h, std::vector<uint8_t>& slot8, std::vector<uint
   try {
     auto c8 = copyTable(t8, 256);
     auto c16 = copyTable(t16, size_t{1} << highBitDepth(h));
-    {
-      Lock hold(h.sensorLock());
-      slot8.swap(c8);
-      slot16.swap(c16);
-    }
+    // Kept and published under one hold, so the last caller's tables are the live ones.
+    std::shared_lock<PLStateLock> state(h.stateLock());
+    Lock hold(h.sensorLock());
+    slot8.swap(c8);
+    slot16.swap(c16);
     if (h.ctx8) publish8(h.ctx8.get(), t8);
     if (h.ctx16) publish16(h.ctx16.get(), t16);
   } catch (const std::bad_alloc&) {
@@ -481,6 +481,7 @@ HRESULT PL_SetToneCurveTable(PLHlperBase& h, const uint8_t* table8, const uint16
 }
 
 void PL_InstallUserTables(PLHlperBase& h) {
+  std::shared_lock<PLStateLock> state(h.stateLock());
   Lock hold(h.sensorLock());
   if (h.ctx8) {
     if (const auto* t = tableOrNull(h.toneTable8, 8)) PL_SetCameraToneTable(h.ctx8.get(), t);

@@ -97,10 +97,10 @@ void setBlackOffsets(PLHlperBase& h, const uint16_t o[3]) {
 }
 
 bool currentOffsets(const PLHlperBase& h, uint16_t o[3]) {
-  const PLSettings* s = h.ctx8 ? &h.ctx8->settings : h.ctx16 ? &h.ctx16->settings : nullptr;
-  if (!s) return false;
-  for (int i = 0; i < 3; ++i) o[i] = s->blackOffset[i];
-  return true;
+  return WithState(h, [&](const auto& c) {
+    Lock hold(*c.mtxSettings);
+    for (int i = 0; i < 3; ++i) o[i] = c.settings.blackOffset[i];
+  });
 }
 
 // What a rebuilt state inherits from the one it replaces.
@@ -177,6 +177,7 @@ void step2State(PLHlperBase& h, PLContextT<Sample>& c) {
       Lock hold(h.sensorLock());
       h.IspSetMatrix(m.data());
     }
+    Lock hold(*c.mtxSettings);  // the tables from the settings as they stand when published
     PL_UpdateToneCurve(&c);
     PL_UpdateWbLut(&c);
   }
@@ -184,8 +185,10 @@ void step2State(PLHlperBase& h, PLContextT<Sample>& c) {
 
 }  // namespace
 
-bool PLInit(PLHlperBase& h, const PLSettings* settings, uint32_t video, uint32_t still) {
-  ZX_TRACE("%s", "PLInit");
+namespace {
+
+// The new state alone; the caller holds the state lock exclusively.
+bool createState(PLHlperBase& h, const PLSettings* settings, uint32_t video, uint32_t still) {
   const PLInitParams params = initParams(h, settings);
   if (h.hasFlag(LUMORIX_FLAG_HIGHBIT_MASK) && IsHighBitFormat(h.pixelFormat)) {
     h.ctx16.reset(PL_Init16(&params));
@@ -198,30 +201,54 @@ bool PLInit(PLHlperBase& h, const PLSettings* settings, uint32_t video, uint32_t
     installHooks(h, *h.ctx8, video, still);
     installRawLut(*h.ctx8, h);
   }
+  return true;
+}
+
+// The helper's gains, matrix and host tables into the new state. They take the sensor lock, so
+// they run after the exclusive hold: a host thread holding that lock may be waiting to share it.
+void publishHelperTables(PLHlperBase& h) {
   PL_SetWbGainBase(h);
   PL_SetColorMatrix(h);
   PL_InstallUserTables(h);
+}
+
+}  // namespace
+
+bool PLInit(PLHlperBase& h, const PLSettings* settings, uint32_t video, uint32_t still) {
+  ZX_TRACE("%s", "PLInit");
+  {
+    std::unique_lock<PLStateLock> rebuild(h.stateLock());
+    if (!createState(h, settings, video, still)) return false;
+  }
+  publishHelperTables(h);
   return true;
 }
 
 void InitPipeLineStep1(PLHlperBase& h, uint32_t index, uint32_t w, uint32_t ht,
                        const ExposureRange* range, uint32_t pw, uint32_t ph) {
   ZX_TRACE("%s", "InitPipeLineStep1");
-  Carried k;
-  // The old state is measured at its own sizes, so it is read before the new ones are stored.
-  if (WithState(h, [&](auto& c) { rememberForOpen(h, c, k); }))
-    finishState(h);  // joins its workers and saves its settings
-  h.resolutionIndex = index, h.frameWidth = w, h.frameHeight = ht;
-  h.procWidth = pw ? pw : w, h.procHeight = ph ? ph : ht;
-  if (range) h.timeMin = range->min, h.timeMax = range->max, h.timeDefault = range->def;
-  if (!PLInit(h, k.hasSettings ? &k.settings : nullptr, k.video, k.still)) {
-    ZX_TRACE_ERROR("%s: no pipeline state", "InitPipeLineStep1");
-  } else if (!k.hasSettings) {
-    uint16_t o[3] = {};
-    LoadBlackBalance(h, o, h.pixelFormat);
-    setBlackOffsets(h, o);
-    if (k.hasLevels) WithState(h, [&](auto& c) { PL_ApplyLevelRange(&c, k.low, k.high); });
+  bool built = false;
+  {
+    // Host calls wait for the whole swap: none sees the old state freed or the new half made.
+    std::unique_lock<PLStateLock> rebuild(h.stateLock());
+    Carried k;
+    // The old state is measured at its own sizes, so it is read before the new ones are stored.
+    if (WithState(h, [&](auto& c) { rememberForOpen(h, c, k); }))
+      finishState(h);  // joins its workers and saves its settings
+    h.resolutionIndex = index, h.frameWidth = w, h.frameHeight = ht;
+    h.procWidth = pw ? pw : w, h.procHeight = ph ? ph : ht;
+    if (range) h.timeMin = range->min, h.timeMax = range->max, h.timeDefault = range->def;
+    built = createState(h, k.hasSettings ? &k.settings : nullptr, k.video, k.still);
+    if (!built) {
+      ZX_TRACE_ERROR("%s: no pipeline state", "InitPipeLineStep1");
+    } else if (!k.hasSettings) {
+      uint16_t o[3] = {};
+      LoadBlackBalance(h, o, h.pixelFormat);
+      setBlackOffsets(h, o);
+      if (k.hasLevels) WithState(h, [&](auto& c) { PL_ApplyLevelRange(&c, k.low, k.high); });
+    }
   }
+  if (built) publishHelperTables(h);
   allocateQuickBuffer(h, w, ht);
   if (h.hasFlag(LUMORIX_FLAG_ISP)) {
     Lock hold(h.sensorLock());
@@ -347,25 +374,31 @@ void SwitchPipeline(PLHlperBase& h, uint8_t format, uint8_t presetLoad, uint8_t 
   const bool wasHigh = h.ctx16 != nullptr;
   Carried k;
   uint16_t o[3] = {};
-  const bool hadState = currentOffsets(h, o);
-  WithState(h, [&](auto& c) { rememberForSwitch(h, c, k); });
-  if (presetLoad || !hadState) {
-    LoadBlackBalance(h, o, format);
-  } else if (hadState) {
-    SaveBlackBalance(h, o, oldFormat);
-    // Offsets follow the sample depth: shifted by the difference between the two depths.
-    const int from = wasHigh ? oldBits : 8, to = newHigh ? newBits : 8;
-    for (auto& v : o)
-      v = uint16_t(to >= from ? uint32_t(v) << (to - from) : uint32_t(v) >> (from - to));
+  bool built = false;
+  {
+    std::unique_lock<PLStateLock> rebuild(h.stateLock());
+    const bool hadState = currentOffsets(h, o);
+    WithState(h, [&](auto& c) { rememberForSwitch(h, c, k); });
+    if (presetLoad || !hadState) {
+      LoadBlackBalance(h, o, format);
+    } else if (hadState) {
+      SaveBlackBalance(h, o, oldFormat);
+      // Offsets follow the sample depth: shifted by the difference between the two depths.
+      const int from = wasHigh ? oldBits : 8, to = newHigh ? newBits : 8;
+      for (auto& v : o)
+        v = uint16_t(to >= from ? uint32_t(v) << (to - from) : uint32_t(v) >> (from - to));
+    }
+    h.ctx8.reset();
+    h.ctx16.reset();
+    h.pixelFormat = format;
+    built = createState(h, k.hasSettings ? &k.settings : nullptr, k.video, k.still);
+    if (built) setBlackOffsets(h, o);
   }
-  h.ctx8.reset();
-  h.ctx16.reset();
-  h.pixelFormat = format;
-  if (!PLInit(h, k.hasSettings ? &k.settings : nullptr, k.video, k.still)) {
+  if (!built) {
     ZX_TRACE_ERROR("%s: no pipeline state", "SwitchPipeline");
     return;
   }
-  setBlackOffsets(h, o);
+  publishHelperTables(h);
   InitPipeLineStep2(h);
   PL_SetStatsCallback(h);
   WithState(h, [&](auto& c) { c.aeMarkWindow = k.aeMark; });

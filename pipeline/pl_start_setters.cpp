@@ -16,22 +16,19 @@ namespace {
 
 using Lock = std::lock_guard<platform::RecursiveLock>;
 
+// Tables are rebuilt under the lock their inputs are written under, so the last writer's stays.
 template <typename Sample>
 void storeBaseGains(PLContextT<Sample>& c, const std::array<uint32_t, 3>& g) {
-  {
-    Lock hold(*c.mtxSettings);
-    c.wbGainBase = g;
-  }
+  Lock hold(*c.mtxSettings);
+  c.wbGainBase = g;
   PL_UpdateWbLut(&c);
 }
 
 template <typename Sample>
 void storeMatrix(PLContextT<Sample>& c, const std::array<double, 9>& m) {
-  {
-    Lock hold(*c.mtxSettings);
-    c.colourMatrix = m;
-    c.colourMatrixOn = 1;
-  }
+  Lock hold(*c.mtxSettings);
+  c.colourMatrix = m;
+  c.colourMatrixOn = 1;
   PL_UpdateHueSat(&c);
 }
 
@@ -89,7 +86,10 @@ void syncRects(PLHlperBase& h, PLContextT<Sample>& c) {
 
 }  // namespace
 
+// The helper's gains and matrix, and their switches, are written under the sensor lock.
 void PL_SetWbGainBase(PLHlperBase& h) {
+  std::shared_lock<PLStateLock> state(h.stateLock());
+  Lock helperValues(h.sensorLock());
   if (h.wbGainBase[0] < 1) return;
   const std::array<uint32_t, 3> g =
       h.hasWbGainBase ? h.wbGainBase : std::array<uint32_t, 3>{256, 256, 256};
@@ -97,7 +97,9 @@ void PL_SetWbGainBase(PLHlperBase& h) {
 }
 
 void PL_SetColorMatrix(PLHlperBase& h) {
-  if (!(h.colourMatrix[0] > 0) || (!h.ctx8 && !h.ctx16)) return;
+  std::shared_lock<PLStateLock> state(h.stateLock());
+  Lock helperValues(h.sensorLock());
+  if (!(h.colourMatrix[0] > 0)) return;
   std::array<double, 9> m{1, 0, 0, 0, 1, 0, 0, 0, 1};
   if (h.hasColourMatrix) {
     m = h.colourMatrix;

@@ -1,6 +1,7 @@
 // One still: grab with retries, defect repair, then the 8-bit or 16-bit still steps.
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "base/lumorix_flags.h"
 #include "base/trace.h"
@@ -81,11 +82,18 @@ bool still16(PLContext16& c, uint16_t* raw, uint8_t* out, uint8_t bits, uint32_t
   if (!c.rawLut.empty() && (s.stepBits & 4u))
     for (size_t i = 0, n = size_t(pw) * ph; i < n; ++i)
       raw[i] = c.rawLut[std::min<size_t>(raw[i], c.rawLut.size() - 1)];
+  PLHostCallbacks cb;
+  uint32_t method;
+  {
+    std::lock_guard<platform::RecursiveLock> hold(*c.mtxSettings);  // setters write both here
+    cb = c.callbacks;
+    method = c.demosaicStill;
+  }
   if (c.isColour)
-    stages::Demosaic16(&c, SnapshotCallbacks(c), uint32_t(c.bayer), c.colourSites.site.data(),
-                       c.demosaicStill, int32_t(pw), int32_t(ph), raw, img);
+    stages::Demosaic16(&c, cb, uint32_t(c.bayer), c.colourSites.site.data(), method, int32_t(pw),
+                       int32_t(ph), raw, img);
   else
-    stages::ConvertMono16(&c, SnapshotCallbacks(c), int32_t(pw), int32_t(ph), raw, img);
+    stages::ConvertMono16(&c, cb, int32_t(pw), int32_t(ph), raw, img);
   StatsCounters unused{};
   job.stats = 0;
   RunStripe(job, img, int32_t(ph), 0, unused);

@@ -2,6 +2,7 @@
 #include "pipeline/pl_user_tables.h"
 
 #include <memory>
+#include <mutex>
 
 #include "pipeline/pl_tables.h"
 
@@ -21,6 +22,7 @@ std::shared_ptr<const ToneTableSet<Sample>> copyOf(const PLContextT<Sample>& ctx
 template <typename Sample>
 void PL_SetCameraToneTable(PLContextT<Sample>* ctx, const Sample* table) {
   if (!ctx) return;
+  std::lock_guard<platform::RecursiveLock> hold(*ctx->mtxSettings);  // the curve's inputs' lock
   PublishTables(*ctx, &PLTableSets<Sample>::cameraTone, copyOf(*ctx, table));
   // A processor that applies the curve itself is handed the curve the tone choice now makes.
   if (ctx->hasIsp && !ctx->hwToneBypass) PL_UpdateToneCurve(ctx);

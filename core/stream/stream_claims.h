@@ -17,6 +17,8 @@ class StreamClaims {
 
   bool acquire();
   void release();
+  // True while this thread holds one: a stop or restart it asks for would wait for itself.
+  bool heldHere() const;
 
  private:
   platform::Mutex lock_;

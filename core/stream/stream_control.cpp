@@ -55,6 +55,7 @@ void BaseImpl::FailThreadStartAt(int nth) {
 
 bool BaseImpl::onCameraThread() const {
   const uint32_t self = platform::currentThreadId();
+  if (claims_.heldHere()) return true;  // inside a conversion, maybe in a host's hook
   return self != 0 && (self == grabberThreadId_.load() || self == fillBufferThreadId_.load() ||
                        self == callbackThreadId_.load() || self == focusThreadId_.load());
 }

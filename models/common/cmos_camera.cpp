@@ -153,6 +153,7 @@ HRESULT CmosCamera::OpenCamera(uint32_t previewIndex) {
 
 void CmosCamera::SetResolution(uint32_t index, bool still) {
   if (index >= previewCount()) return;
+  std::shared_lock<PLStateLock> state(helper_->stateLock());  // before the sensor lock
   std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
   if (index == sequencer_->state().resIndex) return;
   // A still keeps the video's exposure at the slow clock, when a state says what it is.
@@ -160,7 +161,7 @@ void CmosCamera::SetResolution(uint32_t index, bool still) {
   uint32_t t = 0;
   if (!still)
     exposure = helper_->takeExposureNow();
-  else if (helper_->ctx8 && PL_CurrentExposureTime(*helper_, &t))
+  else if (!helper_->hasHighBitState() && PL_CurrentExposureTime(*helper_, &t))
     exposure = t;
   sequencer_->switchResolution(index, still, helper_->speed, exposure);
 }

@@ -38,6 +38,7 @@ struct StillSnapshot {
   kernels::ToneLut<uint8_t> tone;  // points into t
   PLHostCallbacks cb{};
   SharpenParams sharpen;
+  uint32_t demosaic = 0;
 };
 
 void takeSnapshot(PLContext& c, StillSnapshot& snap) {
@@ -49,6 +50,7 @@ void takeSnapshot(PLContext& c, StillSnapshot& snap) {
   snap.tone = SelectToneLut(c, snap.t, 8);
   snap.cb = c.callbacks;
   snap.sharpen = SharpenParamsFrom(c.settings.processFlags, c.usmRadius, c.usmThreshold);
+  snap.demosaic = c.demosaicStill;
 }
 
 // Steps 2-4: black level, raw white balance and the camera's raw table, on the raw frame.
@@ -150,7 +152,7 @@ int32_t PL_ProcessStill8(PLContext* ctx, uint8_t* raw, uint8_t* out, size_t outB
   uint8_t* proc = same ? out : procBuf.data();
   rawSteps(c, snap, raw, rawW, rawH);
   if (c.isColour)
-    Demosaic(&c, snap.cb, uint32_t(c.bayer), c.colourSites.site.data(), c.demosaicStill, rawW, rawH,
+    Demosaic(&c, snap.cb, uint32_t(c.bayer), c.colourSites.site.data(), snap.demosaic, rawW, rawH,
              raw, proc);
   else
     ConvertMono(&c, snap.cb, rawW, rawH, raw, proc);

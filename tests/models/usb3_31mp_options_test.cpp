@@ -1,6 +1,7 @@
 // The restart options on the USB3 3.1 MP camera streaming its simulated chart at 1024 x 770 into
 // a pin's exact buffer: binning, byte order, software trigger, rotation against the pin's buffer,
-// the exposure per trigger mode, and host threads changing options while the pin pulls.
+// the exposure per trigger mode, host threads changing options while the pin pulls, and starts
+// against property calls.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -255,6 +256,33 @@ TEST(Usb3_31Options, HostThreadsToggleBinningAndByteOrderWhileThePinPulls) {
   std::vector<uint8_t> frame = pinBuffer(kW, kH);
   ASSERT_TRUE(rig.nextFitting(frame));
   stream_rig::ExpectChart(frame, kW, kH, "after the race");
+}
+
+// A start rebuilds the pipeline state while a second host thread sets and reads the picture's
+// properties: none of them fails or sees a state being freed, and the stream delivers after.
+TEST(Usb3_31Options, StartAndStopAgainstPropertiesOnAnotherHostThread) {
+  OptionsRig rig;
+  ASSERT_TRUE(rig.ok());
+  std::atomic<bool> done{false};
+  std::thread properties([&] {
+    for (int32_t i = 0; !done; ++i) {
+      EXPECT_EQ(rig.cam().put_Hue(i % 2 ? 60 : -60), S_OK);
+      EXPECT_EQ(rig.cam().put_Gamma(80 + i % 40), S_OK);
+      int32_t contrast = 0;
+      EXPECT_EQ(rig.cam().get_Contrast(&contrast), S_OK);
+    }
+  });
+  for (int round = 0; round < 50; ++round) {
+    EXPECT_EQ(rig.cam().stop(), S_OK);
+    EXPECT_EQ(rig.cam().start(), S_OK);
+  }
+  done = true;
+  properties.join();
+  EXPECT_EQ(rig.cam().put_Hue(0), S_OK);
+  EXPECT_EQ(rig.cam().put_Gamma(100), S_OK);
+  std::vector<uint8_t> frame = pinBuffer(kW, kH);
+  ASSERT_TRUE(rig.nextFitting(frame));
+  stream_rig::ExpectChart(frame, kW, kH, "after the starts");
 }
 
 }  // namespace
