@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "core/camera_buffer_impl.h"
+#include "base/pixel_formats.h"
 #include "core/lumorix_impl_callback.h"
 #include "pipeline/frame_descriptor.h"
 #include "pipeline/pl_frame_hooks.h"
@@ -56,6 +57,11 @@ StreamOutputShape HelperStream::shape() {
   s.rotated90 = PL_IsRotated90(helper_);
   s.bottomUp = helper_.rowOrder != 0;
   s.bayer = helper_.bayer;
+  // Raw delivery copies, crops and bins samples at the depth the sensor sends them in.
+  if (helper_.pixelFormat < kPixelFormatCount) {
+    s.rawBits = kFormatBitsPerPixel[helper_.pixelFormat];
+    s.rawBytesPerPixel = kFormatBytesPerPixel[helper_.pixelFormat];
+  }
   uint32_t t = 0;
   if (!PL_CurrentExposureTime(helper_, &t)) {
     // The exposure paths write the applied time under the sensor lock, from other threads.

@@ -6,12 +6,15 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "core/camera_buffer_impl.h"
 #include "core/camera_enumeration.h"
 #include "base/geometry.h"
+#include "base/pixel_formats.h"
+#include "core/lumorix_options.h"
 #include "pipeline/algorithms/ae_measure.h"
 #include "pipeline/pl_start.h"
 #include "platform/event.h"
@@ -321,6 +324,51 @@ TEST_P(CameraSuiteStream, NotificationsFollowAutoExposureAndTheGreySwitch) {
     EXPECT_EQ(cam->put_Chrome(0), S_OK);
   }
   EXPECT_EQ(cam->stop(), S_OK);
+}
+
+// Raw delivery hands the application its format's depth: every sample of the frame, two bytes a
+// sample for the high-bit formats, named so in the header.
+TEST_P(CameraSuiteStream, RawFramesCarryTheirFormatsDepth) {
+  struct FirstFrame {
+    std::mutex lock;
+    bool seen = false;
+    LumorixFrameHeader header{};
+    std::vector<uint8_t> data;
+    static void onData(const uint8_t* data, const LumorixFrameHeader* header, int32_t, void* c) {
+      auto& f = *static_cast<FirstFrame*>(c);
+      std::lock_guard<std::mutex> hold(f.lock);
+      if (f.seen || !data || !header) return;
+      f.header = *header;
+      f.data.assign(data, data + header->imageSize);
+      f.seen = true;
+    }
+  };
+  BaseImpl* cam = open();
+  ASSERT_NE(cam, nullptr);
+  const uint32_t w = info().resolutions[last()].width, h = info().resolutions[last()].height;
+  ASSERT_EQ(cam->put_eSize(last()), S_OK);
+  ASSERT_EQ(cam->put_Option(LUMORIX_OPTION_RAW, 1), S_OK);
+  int formats = 0;
+  for (uint8_t f : {kPixelRaw8, kPixelRaw10, kPixelRaw12, kPixelRaw14, kPixelRaw16}) {
+    if (!rig_.helper().formatAvailable[f]) continue;
+    ++formats;
+    ASSERT_TRUE(SUCCEEDED(cam->put_PixelFormat(f))) << int(f);  // 1: already that format
+    FirstFrame first;
+    ASSERT_EQ(cam->start(FirstFrame::onData, nullptr, nullptr, nullptr, &first), S_OK);
+    ASSERT_TRUE(WaitUntil([&] {
+      std::lock_guard<std::mutex> hold(first.lock);
+      return first.seen;
+    })) << int(f);
+    EXPECT_EQ(cam->stop(), S_OK);
+    EXPECT_EQ(first.header.bitCount, kFormatBitsPerPixel[f]) << int(f);
+    ASSERT_EQ(first.header.imageSize, uint32_t(kFormatBytesPerPixel[f]) * w * h) << int(f);
+    // The chart reaches the last row: nothing of the frame was left behind.
+    const size_t row = size_t(kFormatBytesPerPixel[f]) * w;
+    EXPECT_TRUE(std::any_of(first.data.end() - std::ptrdiff_t(row), first.data.end(),
+                            [](uint8_t v) { return v != 0; }))
+        << int(f);
+  }
+  EXPECT_GT(formats, 0);
 }
 
 // Deleted by its owner's thread or by its own data callback: the device is stopped and closed.
