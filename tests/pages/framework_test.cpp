@@ -8,7 +8,9 @@
 #include <map>
 #include <vector>
 
+#include "core/testing/recording_lumorix.h"
 #include "dshow/base/moduleinstance.h"
+#include "pages/framework/cmuipropertypage.h"
 #include "pages/framework/enter_key_subclass.h"
 #include "pages/framework/page_broadcast.h"
 #include "pages/framework/page_callbacks.h"
@@ -16,6 +18,12 @@
 #include "resources/resource_ids.h"
 
 namespace {
+
+// The recording camera as the object a frame hands to a page.
+struct RecordingLumorixHolder {
+  RecordingLumorix camera;
+  IUnknown* unknown() { return static_cast<ILumorix*>(&camera); }
+};
 
 // Every window of the test class counts the private messages it receives; a histogram block
 // that arrives is checked and freed as the page would.
@@ -193,6 +201,84 @@ TEST_F(PageFramework, ReturnInASubclassedEditSendsItsMessageNotTheDefaultButton)
       EXPECT_TRUE(code & DLGC_HASSETSEL) << "the edit's own answer is kept";
     }
     DestroyWindow(dialog);
+  }
+}
+
+// A page of the shared base that counts what reaches it and can mark itself dirty.
+class CountingPage : public CMuiPropertyPage {
+ public:
+  explicit CountingPage(PageApply apply)
+      : CMuiPropertyPage(L"ZerithalTest", nullptr, IDD_SIZE10, IDS_TITLE_SIZE, PageCamera::Lumorix,
+                         apply) {}
+  HRESULT OnApplyChanges() override {
+    ++applies;
+    return S_OK;
+  }
+  void Change() { MarkDirty(); }
+  LANGID language() const { return langId(); }
+  int applies = 0;
+};
+
+class StatusSite : public IPropertyPageSite {
+ public:
+  explicit StatusSite(HRESULT localeAnswer) : localeAnswer_(localeAnswer) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD flags) override {
+    statuses.push_back(flags);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* lcid) override {
+    *lcid = 0x0407;  // written even when the answer is a failure: only success counts
+    return localeAnswer_;
+  }
+  HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
+  std::vector<DWORD> statuses;
+
+ private:
+  HRESULT localeAnswer_;
+};
+
+// Apply reaches a page that never marked itself dirty only when it applies always; marking dirty
+// tells the site once; the site's locale is kept only when it reports one.
+TEST_F(PageFramework, ApplyDirtyAndLocaleFollowThePageOptions) {
+  struct Case {
+    PageApply apply;
+    HRESULT localeAnswer;
+    int appliesWhenClean;
+    LANGID language;
+  };
+  const Case cases[] = {
+      {PageApply::Always, S_OK, 1, 0x0407},
+      {PageApply::WhenDirty, S_OK, 0, 0x0407},
+      {PageApply::WhenDirty, E_NOTIMPL, 0, 0},
+  };
+  for (const Case& c : cases) {
+    CountingPage page(c.apply);
+    page.NonDelegatingAddRef();
+    EXPECT_EQ(page.Apply(), E_UNEXPECTED) << "no site yet";
+    StatusSite site(c.localeAnswer);
+    ASSERT_EQ(page.SetPageSite(&site), S_OK);
+    EXPECT_EQ(page.language(), c.language);
+    RecordingLumorixHolder camera;
+    IUnknown* object = camera.unknown();
+    ASSERT_EQ(page.SetObjects(1, &object), S_OK);
+    EXPECT_EQ(page.Apply(), S_OK);
+    EXPECT_EQ(page.applies, c.appliesWhenClean);
+    page.Change();
+    page.Change();
+    EXPECT_EQ(site.statuses, std::vector<DWORD>{PROPPAGESTATUS_DIRTY}) << "told once";
+    EXPECT_EQ(page.IsPageDirty(), S_OK);
+    EXPECT_EQ(page.Apply(), S_OK);
+    EXPECT_EQ(page.applies, c.appliesWhenClean + 1);
+    EXPECT_EQ(page.SetObjects(0, nullptr), S_OK);
+    EXPECT_EQ(page.SetPageSite(nullptr), S_OK);
+    page.NonDelegatingRelease();
   }
 }
 
