@@ -1,0 +1,256 @@
+// The shipped module's property pages: registered with regsvr32 and created by class id, handed
+// a recording camera (or, with simulated cameras, the real filter and its pins).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <dshow.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <string>
+#include <vector>
+
+#include "core/testing/recording_lumorix.h"
+#include "platform/com_ptr.h"
+#include "tests/dshow/filter/module_support.h"
+#include "sim/wine/shim_client.h"
+#include "tests/wine/regsvr32.h"
+
+namespace {
+
+// A page site with a chosen locale that counts the status changes it is told.
+class TestSite : public IPropertyPageSite {
+ public:
+  explicit TestSite(LCID lcid) : lcid_(lcid) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (riid != IID_IUnknown && riid != IID_IPropertyPageSite) {
+      *ppv = nullptr;
+      return E_NOINTERFACE;
+    }
+    *ppv = static_cast<IPropertyPageSite*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD) override {
+    ++statusChanges;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* lcid) override {
+    if (!lcid_) return E_NOTIMPL;
+    *lcid = lcid_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
+  ULONG refs = 1;
+  int statusChanges = 0;
+
+ private:
+  LCID lcid_;
+};
+
+// Objects that are not cameras: one answers no interface, one answers success with nothing.
+struct NotACamera : IUnknown {
+  explicit NotACamera(HRESULT answer) : answer_(answer) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
+    *ppv = nullptr;
+    return answer_;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT answer_;
+};
+
+// A frame with a container, so that the page's grandparent is the frame.
+struct Frame {
+  Frame() {
+    frame = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
+                            nullptr, nullptr, nullptr);
+    container = CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0,
+                                780, 560, frame, nullptr, nullptr, nullptr);
+  }
+  ~Frame() { DestroyWindow(frame); }
+  HWND frame;
+  HWND container;
+};
+
+struct PageRowCase {
+  const wchar_t* clsid;
+  const wchar_t* germanTitle;
+  bool presetOnly;  // asks for ILumorixPreset instead of ILumorix
+};
+
+const PageRowCase kRows[] = {
+    {L"{FF24C393-90B8-4B93-902F-26ED543F4D08}", L"Größe", false},
+    {L"{4DB58A7B-0CBA-4AEB-8B41-996493B80B26}", L"Größe", false},
+    {L"{5713FF49-45A6-4DF9-BE88-045D93819ACF}", L"Größe", false},
+    {L"{A07DAC99-B80A-4A95-98D4-E86ABCCC7B0E}", L"Größe", false},
+    {L"{8C046962-37C8-4639-8940-94C572522CF5}", L"Größe", false},
+    {L"{87501857-1F69-43FE-819E-1A8871C60706}", L"Größe", false},
+    {L"{017B6921-A8FD-4AE5-BD63-17A683B87B11}", L"Größe", false},
+    {L"{2AAD6264-9EC8-4FB5-9DC5-028A67FFFD0F}", L"Histogramm", false},
+    {L"{437833AF-61D9-436C-BA69-B81F2BEEE6F8}", L"Belichtung", false},
+    {L"{087A83A3-EEBF-450D-872C-0F93905D38B9}", L"Sonstiges", false},
+    {L"{5EA85CBD-CC97-4398-A428-AB3815E89229}", L"Sonstiges", false},
+    {L"{09FF28C0-F5C6-4534-9FFA-8B4A7401D947}", L"Sonstiges", false},
+    {L"{258A7368-51C1-4155-B090-930F1E3265DD}", L"Sonstiges", false},
+    {L"{C8B25F5E-240C-4B57-BDB9-6F260E113A93}", L"Farbe", false},
+    {L"{60E1F271-1A67-41AD-9824-A7F0AA8C5657}", L"Sonstiges", false},
+    {L"{64D4DE96-A455-41E4-B863-A1376B8ADC90}", L"Sonstiges", false},
+    {L"{5B4F4408-0958-471A-801B-3CC471E584AB}", L"Sonstiges", false},
+    {L"{07FCA0CC-7787-464D-916D-CD5971312224}", L"Sonstiges", false},
+    {L"{FE543156-66DD-4B2B-827E-DFFEC7350AE7}", L"Wandlungsverstärkung", false},
+    {L"{CBF28142-805A-4C2A-9768-3904066BB15E}", L"ROI", false},
+    {L"{E9C04D68-B085-4711-A831-F382868E3BB6}", L"Kühlung", false},
+    {L"{6B3453CB-F2BD-4EF9-8236-4733E08CC3FF}", L"Voreinstellung", true},
+};
+
+HRESULT ModuleCanUnloadNow() {
+  HMODULE module = GetModuleHandleW(L"zerithal.ax");
+  if (!module) return S_OK;  // already unloaded
+  auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(
+      reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  return canUnload ? canUnload() : E_FAIL;
+}
+
+class RegisteredPages : public ::testing::TestWithParam<PageRowCase> {
+ protected:
+  static void SetUpTestSuite() {
+    registered_ = RunRegsvr32(BesideExecutable(L"zerithal.ax"), false) == 0;
+  }
+  static void TearDownTestSuite() {
+    if (registered_) RunRegsvr32(BesideExecutable(L"zerithal.ax"), true);
+  }
+  void SetUp() override {
+    ASSERT_TRUE(registered_);
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    CLSID clsid;
+    ASSERT_EQ(CLSIDFromString(GetParam().clsid, &clsid), S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page_.outVoid()),
+        S_OK);
+  }
+  void TearDown() override {
+    page_.reset();
+    EXPECT_EQ(ModuleCanUnloadNow(), S_OK) << "a page object is still alive";
+    EXPECT_EQ(site_.refs, 1u) << "the page kept its site";
+    OleUninitialize();
+  }
+  static inline bool registered_ = false;
+  ComPtr<IPropertyPage> page_;
+  TestSite site_{0x0407};
+};
+
+// The title comes in the site's language; the page fits a page dialog's size.
+TEST_P(RegisteredPages, TitleInTheSiteLanguage) {
+  ASSERT_EQ(page_->SetPageSite(&site_), S_OK);
+  PROPPAGEINFO info = {};
+  ASSERT_EQ(page_->GetPageInfo(&info), S_OK);
+  ASSERT_NE(info.pszTitle, nullptr);
+  EXPECT_STREQ(info.pszTitle, GetParam().germanTitle);
+  EXPECT_GT(info.size.cx, 200);
+  EXPECT_GT(info.size.cy, 100);
+  CoTaskMemFree(info.pszTitle);
+  EXPECT_EQ(page_->SetPageSite(nullptr), S_OK);
+}
+
+// What the page is handed decides: nothing, no camera, a camera that answers nothing, a camera.
+TEST_P(RegisteredPages, ConnectsOnlyToACamera) {
+  ASSERT_EQ(page_->SetPageSite(&site_), S_OK);
+  IUnknown* none = nullptr;
+  EXPECT_EQ(page_->SetObjects(1, &none), static_cast<HRESULT>(0x80004003));
+  NotACamera noInterface(E_NOINTERFACE);
+  IUnknown* object = &noInterface;
+  EXPECT_EQ(page_->SetObjects(1, &object), static_cast<HRESULT>(0x80004002));
+  NotACamera nullAnswer(S_OK);
+  object = &nullAnswer;
+  EXPECT_EQ(page_->SetObjects(1, &object), static_cast<HRESULT>(0x80004005));
+
+  RecordingLumorix camera;
+  object = static_cast<ILumorix*>(&camera);
+  EXPECT_EQ(page_->SetObjects(1, &object), S_OK);
+  Frame frame;
+  RECT rect = {0, 0, 400, 300};
+  ASSERT_EQ(page_->Activate(frame.container, &rect, FALSE), S_OK);
+  HWND dialog = GetWindow(frame.container, GW_CHILD);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(GetAncestor(dialog, GA_PARENT), frame.container);
+  EXPECT_EQ(page_->Deactivate(), S_OK);
+  EXPECT_FALSE(IsWindow(dialog));
+  EXPECT_EQ(page_->SetObjects(0, nullptr), S_OK);
+  EXPECT_EQ(page_->SetPageSite(nullptr), S_OK);
+  EXPECT_EQ(site_.statusChanges, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPages, RegisteredPages, ::testing::ValuesIn(kRows));
+
+// With simulated cameras: every page the real filter and its pins offer creates from the module,
+// connects to what offered it, activates, and leaves no reference behind.
+class SimulatedCameraPages : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!SimCameraCount()) GTEST_SKIP() << "runs in a prefix set up with simulated cameras";
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    ASSERT_TRUE(module_.loaded());
+  }
+  void TearDown() override {
+    if (!SimCameraCount()) return;
+    EXPECT_EQ(module_.canUnloadNow(), S_OK);
+    OleUninitialize();
+  }
+  // Creates every page `owner` offers and drives it through the frame's lifecycle.
+  void DrivePagesOf(IUnknown* owner, size_t* pages) {
+    ComPtr<ISpecifyPropertyPages> specify;
+    if (owner->QueryInterface(IID_ISpecifyPropertyPages, specify.outVoid()) != S_OK) return;
+    CAUUID ids = {};
+    ASSERT_EQ(specify->GetPages(&ids), S_OK);
+    auto getClassObject =
+        reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"zerithal.ax"), "DllGetClassObject")));
+    ASSERT_NE(getClassObject, nullptr);
+    for (ULONG i = 0; i < ids.cElems; ++i) {
+      ComPtr<IClassFactory> factory;
+      ASSERT_EQ(getClassObject(ids.pElems[i], IID_IClassFactory, factory.outVoid()), S_OK) << i;
+      ComPtr<IPropertyPage> page;
+      ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, page.outVoid()), S_OK) << i;
+      TestSite site(0x0407);
+      ASSERT_EQ(page->SetPageSite(&site), S_OK);
+      const ULONG before = owner->AddRef();
+      owner->Release();
+      ASSERT_EQ(page->SetObjects(1, &owner), S_OK) << i;
+      Frame frame;
+      RECT rect = {0, 0, 400, 300};
+      ASSERT_EQ(page->Activate(frame.container, &rect, FALSE), S_OK) << i;
+      EXPECT_EQ(page->Deactivate(), S_OK);
+      EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);
+      const ULONG after = owner->AddRef();
+      owner->Release();
+      EXPECT_EQ(after, before) << "page " << i << " kept a reference to its object";
+      EXPECT_EQ(page->SetPageSite(nullptr), S_OK);
+      ++*pages;
+    }
+    CoTaskMemFree(ids.pElems);
+  }
+  LoadedModule module_;
+};
+
+TEST_F(SimulatedCameraPages, EveryOfferedPageCreatesAndActivates) {
+  ASSERT_TRUE(ShimRunning()) << "the prefix has no driver shim (tools/wine-sim-setup)";
+  ASSERT_GE(module_.enumCameras(), 1u);
+  ComPtr<IUnknown> filter;
+  *filter.out() = module_.openCamera(0);
+  ASSERT_TRUE(filter);
+  size_t pages = 0;
+  DrivePagesOf(filter.get(), &pages);
+  EXPECT_GE(pages, 5u) << "the filter offers five pages at least";
+  ComPtr<IBaseFilter> base = filter.as<IBaseFilter>(IID_IBaseFilter);
+  ASSERT_TRUE(base);
+  ComPtr<IEnumPins> pins;
+  ASSERT_EQ(base->EnumPins(pins.out()), S_OK);
+  ComPtr<IPin> pin;
+  while (pins->Next(1, pin.out(), nullptr) == S_OK) DrivePagesOf(pin.get(), &pages);
+}
+
+}  // namespace
