@@ -9,9 +9,12 @@
 
 #include "base/lumorix_events.h"
 #include "base/lumorix_flags.h"
+#include "base/pixel_formats.h"
+#include "models/common/helper_stream.h"
 #include "pipeline/frame_descriptor.h"
 #include "sim/frame_content.h"
 #include "tests/models/model_rig.h"
+#include "tests/support/fake_helper.h"
 
 namespace {
 
@@ -230,6 +233,25 @@ TEST_P(CameraSuite, GrabsTakeTheSensorsFrames) {
   const auto timeline = rig.log().pipeTimeline();
   EXPECT_EQ(std::count(timeline.begin(), timeline.end(), "abort"), 1);
   EXPECT_LT(rig.clock().now() - before, 2u * 5000);
+}
+
+// Raw delivery copies, crops and bins at the pixel format's depth: the high-bit formats' samples
+// come in 16-bit words and are named by their own bits.
+TEST(HelperStreamShape, RawDepthFollowsThePixelFormat) {
+  const struct {
+    uint8_t format;
+    uint32_t bits, bytes;
+  } rows[] = {{kPixelRaw8, 8, 1},    {kPixelRaw10, 10, 2},    {kPixelRaw12, 12, 2},
+              {kPixelRaw14, 14, 2},  {kPixelRaw16, 16, 2},    {kPixelYuv422, 16, 2},
+              {kPixelRaw8Alt, 8, 1}, {kPixelRaw12Alt, 12, 2}, {kPixelFormatCount, 8, 1}};
+  FakeHelper helper(0);
+  HelperStream stream(helper);
+  for (const auto& row : rows) {
+    helper.pixelFormat = row.format;
+    const StreamOutputShape shape = stream.shape();
+    EXPECT_EQ(shape.rawBits, row.bits) << int(row.format);
+    EXPECT_EQ(shape.rawBytesPerPixel, row.bytes) << int(row.format);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Built, CameraSuite, ::testing::ValuesIn(testing_models::BuiltRows()),
