@@ -315,6 +315,7 @@ HRESULT getPipelineThreadsOption(BaseImpl& camera, int32_t* value) {
 // Layouts 1 and 4 are high-bit outputs, 3 and 4 grey ones; the layout takes effect at the next
 // start.
 HRESULT putOutputLayoutOption(BaseImpl& camera, int32_t value) {
+  ZX_TRACE("OPTION_RGB: %d", value);
   if (value < 0 || value > 4) return E_INVALIDARG;
   const uint64_t flags = camera.modelFlags();
   if ((value == 1 || value == 4) && !(flags & LUMORIX_FLAG_HIGHBIT_MASK)) return E_NOTIMPL;

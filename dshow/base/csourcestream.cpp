@@ -85,6 +85,7 @@ DWORD CSourceStream::ThreadProc() {
     Reply(static_cast<DWORD>(created));
     return 1;
   }
+  m_streamEnded = false;
   Reply(S_OK);
 
   for (;;) {
@@ -96,7 +97,9 @@ DWORD CSourceStream::ThreadProc() {
         return 0;
       case CMD_RUN:
         Reply(S_OK);
-        DoBufferProcessingLoop();  // returns with the next command still pending
+        // Returns with the next command still pending; S_OK when the stream ended, after which a
+        // run (a hold's release, a pause and run of the graph) must not deliver again.
+        if (!m_streamEnded && DoBufferProcessingLoop() == S_OK) m_streamEnded = true;
         break;
       case CMD_PAUSE:
       case CMD_STOP:

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "dshow/base/camthread.h"
 #include "dshow/base/cbaseoutputpin.h"
 
@@ -22,6 +24,10 @@ class CSourceStream : public CAMThread, public CBaseOutputPin {
   HRESULT Run(REFERENCE_TIME start) override;
   // Holds a delivering worker until the next command (CMD_RUN goes on); fails without a worker.
   HRESULT Pause();
+
+  // Whether this worker's stream ended (end of stream went downstream): it delivers nothing more
+  // until the next Active starts a new worker.
+  bool StreamEnded() const { return m_streamEnded; }
 
   // Types come from GetMediaType(position); a type is accepted when it is one of them.
   HRESULT CheckMediaType(const CMediaType* mt) override;
@@ -48,8 +54,11 @@ class CSourceStream : public CAMThread, public CBaseOutputPin {
   CSource* m_pFilter;
 
  private:
-  // Fills and delivers until a command arrives; leaves CMD_STOP and CMD_EXIT unanswered. Not
-  // virtual: a stream changes what a fill means through the hooks above, never the loop.
+  // Fills and delivers until a command arrives (S_FALSE) or the stream ends (S_OK); leaves CMD_STOP
+  // and CMD_EXIT unanswered. Not virtual: a stream changes what a fill means through the hooks
+  // above, never the loop.
   HRESULT DoBufferProcessingLoop();
   bool fillAndDeliverOne();
+
+  std::atomic<bool> m_streamEnded{false};
 };

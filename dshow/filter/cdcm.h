@@ -106,6 +106,7 @@ class CDcm : public CSource,
   HRESULT STDMETHODCALLTYPE put_VignetteMidPointInt(int32_t midPoint) override;
   HRESULT STDMETHODCALLTYPE get_VignetteMidPointInt(int32_t* midPoint) override;
   HRESULT STDMETHODCALLTYPE put_BitDepth(int32_t high) override;
+  HRESULT STDMETHODCALLTYPE put_Option(uint32_t code, int32_t value) override;
   HRESULT STDMETHODCALLTYPE put_Roi(uint32_t x, uint32_t y, uint32_t width,
                                     uint32_t height) override;
   HRESULT STDMETHODCALLTYPE put_StillSize(int32_t width, int32_t height) override;
@@ -120,6 +121,8 @@ class CDcm : public CSource,
   ILumorix* lumorix() const { return camera_ ? camera_->lumorix() : nullptr; }
   uint32_t cameraIndex() const { return index_; }
   bool hasStills() const { return still_ != nullptr; }
+  // Whether the camera turns its pictures by 90 or 270 degrees, so width and height swap.
+  bool pictureTurned() const;
   CPushPinDcm* previewPin() const { return preview_; }
   CStillPinDcm* stillPin() const { return still_; }
   // Auto-reset: one signal releases one still; signals while none is awaited collapse into one.
@@ -137,6 +140,8 @@ class CDcm : public CSource,
   // Holds the pins' workers around a change that rebuilds the pipeline; false on a worker.
   bool pausePins(bool held[2]);
   void resumePins(const bool held[2]);
+  // Whether a connected pin's size would change by turning the picture to degrees.
+  bool turnFixedAgainst(int32_t degrees) const;
   // Whether the still pin's connected size would change by taking width x height.
   bool stillSizeFixedAgainst(int32_t width, int32_t height);
   void createPins(HRESULT* phr);

@@ -1,8 +1,9 @@
 // The camera calls the filter answers itself rather than forwarding: integer vignette forms,
-// changes that need the pins held or a connected size kept, the stored name and the index.
+// changes that need the pins held or a connected size or shape kept, the stored name and the index.
 #include <cstring>
 
 #include "base/vignette_units.h"
+#include "core/lumorix_options.h"
 #include "dshow/filter/cdcm.h"
 #include "dshow/pins/cpushpindcm.h"
 #include "dshow/pins/cstillpindcm.h"
@@ -10,6 +11,10 @@
 namespace {
 
 constexpr uint32_t kEightBits = 8;
+
+bool quarterTurn(int32_t degrees) {
+  return degrees == 90 || degrees == 270;
+}
 
 }  // namespace
 
@@ -94,6 +99,27 @@ HRESULT STDMETHODCALLTYPE CDcm::put_Roi(uint32_t x, uint32_t y, uint32_t width, 
   }
   if (width != currentWidth || height != currentHeight) return E_UNEXPECTED;
   return cam->put_Roi(x, y, width, height);
+}
+
+bool CDcm::pictureTurned() const {
+  ILumorix* cam = lumorix();
+  int32_t degrees = 0;
+  return cam && SUCCEEDED(cam->get_Option(LUMORIX_OPTION_ROTATE, &degrees)) && quarterTurn(degrees);
+}
+
+bool CDcm::turnFixedAgainst(int32_t degrees) const {
+  const bool connected = (preview_ && preview_->IsConnected()) || (still_ && still_->IsConnected());
+  const bool known = degrees == 0 || degrees == 180 || quarterTurn(degrees);
+  return connected && known && quarterTurn(degrees) != pictureTurned();
+}
+
+// The connected types size every sample: a turn that swaps width and height would have the camera
+// refuse each frame and abort the graph. A half turn keeps the shape; the camera judges the rest.
+HRESULT STDMETHODCALLTYPE CDcm::put_Option(uint32_t code, int32_t value) {
+  ILumorix* cam = lumorix();
+  if (!cam) return NoTargetResult<ILumorix>(LumorixTraits<ILumorix>::put_Option);
+  if (code == LUMORIX_OPTION_ROTATE && turnFixedAgainst(value)) return E_UNEXPECTED;
+  return cam->put_Option(code, value);
 }
 
 bool CDcm::stillSizeFixedAgainst(int32_t width, int32_t height) {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "dshow/base/cautolock.h"
 #include "dshow/base/mediatypes.h"
@@ -62,11 +63,12 @@ template ILumorixVersion* CDcmPinBase::filterInterface<ILumorixVersion>();
 template ILumorixST4* CDcmPinBase::filterInterface<ILumorixST4>();
 template ILumorixIndex* CDcmPinBase::filterInterface<ILumorixIndex>();
 
-// Only a running worker is held: a paused one delivers nothing already and must stay paused.
+// Only a running worker is held: a paused one delivers nothing already and must stay paused, and
+// one whose stream ended must not be set delivering again by the release.
 // A worker stuck in delivery (downstream blocks in Receive) has its pause withdrawn and counts
 // as not held, so it goes on delivering when it wakes and the caller is not kept waiting.
 bool CDcmPinBase::holdWorker() {
-  if (!ThreadExists() || filter()->State() != State_Running) return false;
+  if (!ThreadExists() || filter()->State() != State_Running || StreamEnded()) return false;
   return SUCCEEDED(static_cast<HRESULT>(CallWorkerWithin(CMD_PAUSE, kWorkerAnswerMs)));
 }
 
@@ -100,12 +102,33 @@ HRESULT STDMETHODCALLTYPE CDcmPinBase::NonDelegatingQueryInterface(REFIID riid, 
   return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
 }
 
+HRESULT CDcmPinBase::turnedResolution(uint32_t index, LONG* width, LONG* height) {
+  int32_t w = 0;
+  int32_t h = 0;
+  const HRESULT hr = camera()->get_Resolution(index, &w, &h);
+  if (FAILED(hr)) return hr;
+  *width = w;
+  *height = h;
+  turnLikeThePicture(width, height);
+  return S_OK;
+}
+
+HRESULT CDcmPinBase::turnedListSize(uint32_t index, LONG* width, LONG* height) {
+  const HRESULT hr = listSize(index, width, height);
+  if (SUCCEEDED(hr)) turnLikeThePicture(width, height);
+  return hr;
+}
+
+void CDcmPinBase::turnLikeThePicture(LONG* width, LONG* height) {
+  if (filter()->pictureTurned()) std::swap(*width, *height);
+}
+
 HRESULT CDcmPinBase::buildType(uint32_t index, bool live, CMediaType* mt) {
   CAutoLock lock(m_pFilter->pStateLock());
   ILumorix* cam = camera();
-  int32_t width = 0;
-  int32_t height = 0;
-  HRESULT hr = cam->get_Resolution(index, &width, &height);
+  LONG width = 0;
+  LONG height = 0;
+  HRESULT hr = turnedResolution(index, &width, &height);
   if (FAILED(hr)) return hr;
   uint32_t current = 0;
   LONG liveWidth = width;
@@ -129,7 +152,7 @@ HRESULT CDcmPinBase::findListIndex(LONG width, LONG height, bool live, uint32_t*
   for (uint32_t i = 0; i < count; ++i) {
     LONG w = liveWidth;
     LONG h = liveHeight;
-    if (i != current && FAILED(listSize(i, &w, &h))) continue;
+    if (i != current && FAILED(turnedListSize(i, &w, &h))) continue;
     if (w == width && h == height) {
       *index = i;
       return S_OK;

@@ -97,6 +97,12 @@ class CDcmPinBase : public CSourceStream,
   template <class I>
   I* filterInterface();
   ILumorix* camera() const;
+  // A resolution of the camera, or of the pin's list, as the camera delivers it: width and height
+  // swapped while the picture is turned by 90 or 270 degrees, so that the sizes announced,
+  // accepted and connected are one set.
+  HRESULT turnedResolution(uint32_t index, LONG* width, LONG* height);
+  HRESULT turnedListSize(uint32_t index, LONG* width, LONG* height);
+  void turnLikeThePicture(LONG* width, LONG* height);
   // The RGB24 type of resolution index, under the filter's state lock.
   HRESULT buildType(uint32_t index, bool live, CMediaType* mt);
   // The first index of the pin's list whose size is width x height; live takes the current

@@ -77,6 +77,8 @@ HRESULT CStillPinDcm::currentSize(LONG* width, LONG* height) {
   const HRESULT hr = still->get_StillSize(&w, &h);
   *width = w;
   *height = h;
+  // The camera writes the still turned as it turns the preview.
+  if (SUCCEEDED(hr)) turnLikeThePicture(width, height);
   return hr;
 }
 

@@ -1,13 +1,14 @@
 // The numbered options through put_Option and get_Option on the fake model with a real pipeline
 // state: each code's range edges and what reads back, the answer on a model without the needed
-// flag, stopped-only codes while streaming, null values, unknown codes, and the black level's
-// scaling at 8-bit formats.
+// flag, stopped-only codes while streaming, null values, unknown codes, the black level's scaling
+// at 8-bit formats, and what reaches the transport and the processor.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "base/trace.h"
 #include "core/lumorix_options.h"
 #include "core/option_table.h"
+#include "pipeline/pl_start.h"
 #include "platform/registry.h"
 #include "tests/support/fake_model.h"
 
@@ -501,8 +503,106 @@ TEST(OptionTable, DemosaicMethodsReadTogether) {
   }
 }
 
+// Calls whose effect is on the transport: the DDR register, the trigger-mode notice, the reload
+// and the reset's open. Counted from after the setup.
+struct TransportCase {
+  const char* name;
+  uint64_t flags;
+  std::function<void(FakeModel&)> setup;
+  std::function<HRESULT(FakeModel&)> act;
+  HRESULT hr;
+  uint32_t ddrWrites;
+  int32_t ddrRealtime;  // the value written last, -1 for none
+  uint32_t triggerNotices;
+  int32_t reloadValue;  // the value the one reload was given, -1 for none
+};
+
+constexpr uint64_t kDdr = LUMORIX_FLAG_MONO | LUMORIX_FLAG_DDR;
+constexpr uint64_t kSoft = LUMORIX_FLAG_TRIGGER_SOFT;
+constexpr HRESULT kGenFailure = static_cast<HRESULT>(0x8007001F);
+
+std::function<HRESULT(FakeModel&)> putting(uint32_t code, int32_t value) {
+  return [=](FakeModel& cam) { return cam.put_Option(code, value); };
+}
+std::function<HRESULT(FakeModel&)> autoExposure(uint32_t on) {
+  return [=](FakeModel& cam) { return cam.put_AutoExpoEnable(on); };
+}
+std::function<void(FakeModel&)> before(std::function<HRESULT(FakeModel&)> step) {
+  return [=](FakeModel& cam) { ASSERT_TRUE(SUCCEEDED(step(cam))); };
+}
+
+const TransportCase kTransportCases[] = {
+    {"DDR mode 1", kDdr, nullptr, putting(LUMORIX_OPTION_DDR_MODE, 1), S_OK, 1, 1, 0, -1},
+    {"DDR mode 0, AE off", kDdr, before(putting(LUMORIX_OPTION_DDR_MODE, 1)),
+     putting(LUMORIX_OPTION_DDR_MODE, 0), S_OK, 1, 0, 0, -1},
+    {"DDR mode auto, AE on", kDdr, before(autoExposure(1)), putting(LUMORIX_OPTION_DDR_MODE, -1),
+     S_OK, 1, 1, 0, -1},
+    {"DDR mode unchanged", kDdr, nullptr, putting(LUMORIX_OPTION_DDR_MODE, 0), S_FALSE, 0, -1, 0,
+     -1},
+    {"AE on in DDR mode 0", kDdr, before(autoExposure(0)), autoExposure(1), S_OK, 1, 1, 0, -1},
+    {"AE off in DDR mode 0", kDdr, before(autoExposure(1)), autoExposure(0), S_OK, 1, 0, 0, -1},
+    {"AE in DDR mode 1", kDdr, before(putting(LUMORIX_OPTION_DDR_MODE, 1)), autoExposure(0), S_OK,
+     0, -1, 0, -1},
+    {"trigger while streaming", kSoft, [](FakeModel& cam) { ASSERT_EQ(cam.start(), S_OK); },
+     putting(LUMORIX_OPTION_TRIGGER, 1), S_OK, 0, -1, 1, -1},
+    {"trigger stopped", kSoft, nullptr, putting(LUMORIX_OPTION_TRIGGER, 1), S_OK, 0, -1, 0, -1},
+    {"trigger on a DDR model", kDdr | kSoft, before(autoExposure(1)),
+     putting(LUMORIX_OPTION_TRIGGER, 1), S_OK, 1, 0, 0, -1},
+    {"reload in video mode", 0, [](FakeModel& cam) { cam.usb().canReload = true; },
+     putting(LUMORIX_OPTION_RELOAD, 5), E_UNEXPECTED, 0, -1, 0, -1},
+    {"reload in trigger mode", 0,
+     [](FakeModel& cam) { cam.usb().canReload = true, cam.usb().triggerMode = 1; },
+     putting(LUMORIX_OPTION_RELOAD, 5), S_OK, 0, -1, 0, 5},
+    {"reset, the open fails", 0, [](FakeModel& cam) { cam.openResult = kGenFailure; },
+     putting(LUMORIX_OPTION_DEVICE_RESET, 0), kGenFailure, 0, -1, 0, -1},
+    {"reset, request on a closed device", 0, nullptr, putting(LUMORIX_OPTION_DEVICE_RESET, 0),
+     E_UNEXPECTED, 0, -1, 0, -1},
+};
+
+TEST(OptionTable, WhatReachesTheTransport) {
+  for (const TransportCase& c : kTransportCases) {
+    SCOPED_TRACE(c.name);
+    auto cam = makeCamera(c.flags);
+    if (c.setup) c.setup(*cam);
+    FakeTransport& usb = cam->usb();
+    usb.ddrWrites = 0, usb.ddrRealtime = -1, usb.triggerNotices = 0, usb.reloads = 0;
+    EXPECT_EQ(c.act(*cam), c.hr);
+    EXPECT_EQ(usb.ddrWrites.load(), c.ddrWrites);
+    EXPECT_EQ(usb.ddrRealtime.load(), c.ddrRealtime);
+    EXPECT_EQ(usb.triggerNotices.load(), c.triggerNotices);
+    EXPECT_EQ(usb.reloads.load(), c.reloadValue < 0 ? 0u : 1u);
+    EXPECT_EQ(usb.reloadValue.load(), c.reloadValue);
+    cam->stop();
+  }
+}
+
+// A processor that maps tones itself is handed each new curve at once; a software state picks
+// the curve up per frame and hands nothing.
+TEST(OptionTable, CurveReachesTheProcessorAtOnce) {
+  const struct {
+    int32_t value;
+    HRESULT put;
+    size_t handed;  // curves handed since the start, on the processor model
+  } steps[] = {{2, S_FALSE, 0}, {0, S_OK, 1}, {1, S_OK, 2}, {1, S_FALSE, 2}, {3, E_INVALIDARG, 2}};
+  for (const uint64_t flags : {LUMORIX_FLAG_ISP, uint64_t{0}}) {
+    auto cam = makeCamera(flags);
+    FakeHelper& h = *cam->fakeHelper();
+    InitPipeLineStep2(h);  // the model's start wires the processor's hooks
+    const size_t atStart = h.luts().size();
+    EXPECT_EQ(atStart, flags ? 1u : 0u);
+    for (const auto& step : steps) {
+      EXPECT_EQ(cam->put_Option(LUMORIX_OPTION_CURVE, step.value), step.put) << step.value;
+      EXPECT_EQ(h.luts().size(), atStart + (flags ? step.handed : 0)) << step.value;
+    }
+    if (!flags) continue;
+    const auto luts = h.luts();
+    EXPECT_NE(luts[atStart], luts[atStart + 1]) << "no curve and the built-in one differ";
+  }
+}
+
 // Verbose lines: the sharpening line once the state is found and before its value checks; the
-// threshold's two lines only after its range check, the setter's only with a state.
+// threshold's two lines only after its range check, the setter's only with a state; the output
+// layout's on entry, before any check.
 TEST(OptionTable, TraceLinesFollowTheChecks) {
 #ifdef _WIN32
   GTEST_SKIP() << "the debugger output is not captured here";
@@ -523,6 +623,8 @@ TEST(OptionTable, TraceLinesFollowTheChecks) {
        "#:LUMORIX_OPTION_AUTOEXP_THRESHOLD: 5\n"},
       {LUMORIX_OPTION_AUTOEXP_THRESHOLD, true, 5, S_OK,
        "#:LUMORIX_OPTION_AUTOEXP_THRESHOLD: 5\n#:PL_SetAeThreshold: 5\n"},
+      {LUMORIX_OPTION_RGB, false, 9, E_INVALIDARG, "#:OPTION_RGB: 9\n"},
+      {LUMORIX_OPTION_RGB, true, 2, S_OK, "#:OPTION_RGB: 2\n"},
   };
   auto registry = platform::MakeMemoryRegistry();
   registry->writeDword("Software\\Brenvik\\dshow", "log", 2);

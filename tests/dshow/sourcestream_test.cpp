@@ -185,12 +185,26 @@ TEST_F(SourceStreamTest, ThreadStartFailureLeavesNoThread) {
   EXPECT_TRUE(Delivering());
 }
 
-TEST_F(SourceStreamTest, FailedFillEndsTheStream) {
+// An ended stream stays ended through a pause and run of its worker (a hold and its release)
+// and of the filter; the next start of the filter delivers again.
+TEST_F(SourceStreamTest, FailedFillEndsTheStreamUntilTheNextStart) {
   stream()->fill = TestSourceStream::Fill::Fail;
   ASSERT_EQ(source_->Run(0), S_OK);
   for (int i = 0; i < 200 && sink_->Pin()->endOfStreams.load() == 0; ++i) Sleep(10);
   EXPECT_EQ(sink_->Pin()->endOfStreams.load(), 1);
   EXPECT_EQ(delivered(), 0);
+  stream()->fill = TestSourceStream::Fill::Frames;
+  EXPECT_TRUE(stream()->StreamEnded());
+  EXPECT_EQ(stream()->Pause(), S_OK);
+  EXPECT_EQ(stream()->Run(0), S_OK);
+  ASSERT_EQ(source_->Pause(), S_OK);
+  ASSERT_EQ(source_->Run(0), S_OK);
+  EXPECT_TRUE(Quiet());
+  EXPECT_EQ(sink_->Pin()->endOfStreams.load(), 1);
+  EXPECT_EQ(source_->Stop(), S_OK);
+  ASSERT_EQ(source_->Run(0), S_OK);
+  EXPECT_FALSE(stream()->StreamEnded());
+  EXPECT_TRUE(Delivering());
   EXPECT_EQ(source_->Stop(), S_OK);
 }
 

@@ -1,6 +1,9 @@
 // Pipeline start, format switch and stop on a simulated test sensor.
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "pipeline/pl_setters.h"
 #include "pipeline/pl_start.h"
 #include "pipeline_kit.h"
 #include "tests/support/test_sensor.h"
@@ -87,6 +90,53 @@ TEST_F(PipelineStart, WithoutSubkeyTheBlockSurvivesAndStopWritesNothing) {
   EXPECT_EQ(s.ctx8->settings.aeTarget, 150);
   FiniPLHlper(s);
   EXPECT_FALSE(reg().keyExists(kCameraKey));
+}
+
+// The host's output and camera tables are the helper's: the state of a later start gets them, in
+// either depth, and a cleared table stays cleared.
+TEST_F(PipelineStart, HostTablesReachTheNextStartsState) {
+  const struct {
+    const char* name;
+    bool output;
+    uint8_t format;
+  } rows[] = {{"output, 8-bit", true, 0},
+              {"output, 12-bit", true, 2},
+              {"camera tone, 8-bit", false, 0},
+              {"camera tone, 12-bit", false, 2}};
+  TestSensorConfig config;
+  config.flags |= LUMORIX_FLAG_RAW12;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    TestSensor s(camera, config);
+    s.pixelFormat = row.format;
+    InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+    auto set = row.output ? PL_SetOutputLut : PL_SetToneCurveTable;
+    std::vector<uint8_t> want8(256);
+    std::vector<uint16_t> want16(4096);
+    for (size_t v = 0; v < want8.size(); ++v) want8[v] = uint8_t(255 - v);
+    for (size_t v = 0; v < want16.size(); ++v) want16[v] = uint16_t(4095 - v);
+    std::vector<uint8_t> host8 = want8;
+    std::vector<uint16_t> host16 = want16;
+    ASSERT_EQ(set(s, host8.data(), host16.data()), S_OK);
+    host8.assign(256, 0), host16.assign(4096, 0);  // the host reuses its buffers
+    auto expectTable = [&](auto& c, const auto& want, bool cleared) {
+      const auto sets = SnapshotTables(c);
+      const auto table = row.output ? sets.output : sets.cameraTone;
+      ASSERT_EQ(table != nullptr, !cleared);
+      if (table) {
+        EXPECT_EQ(table->lut, want);
+      }
+    };
+    for (const bool cleared : {false, true}) {
+      InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);  // a new start builds a new state
+      ASSERT_TRUE(row.format ? bool(s.ctx16) : bool(s.ctx8));
+      if (row.format)
+        expectTable(*s.ctx16, want16, cleared);
+      else
+        expectTable(*s.ctx8, want8, cleared);
+      ASSERT_EQ(set(s, nullptr, nullptr), S_OK);
+    }
+  }
 }
 
 TEST_F(PipelineStart, StopWritesExactlyTheDeviceValues) {

@@ -1,7 +1,9 @@
-// A pipeline helper for tests: the device values are recorded, every other operation is inert.
+// A pipeline helper for tests: the device values and the tone tables handed to the processor are
+// recorded, every other operation is inert.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,14 @@ class FakeHelper : public IdleHelper {
     note("target", t);
     return tecTargetResult;
   }
+  void IspSetLut(const uint16_t* table, uint32_t bits) override {
+    std::lock_guard<std::mutex> hold(lutLock_);
+    luts_.emplace_back(table, table + (size_t{1} << bits));
+  }
+  std::vector<std::vector<uint16_t>> luts() {
+    std::lock_guard<std::mutex> hold(lutLock_);
+    return luts_;
+  }
 
  private:
   static PLHlperArgs argsFor(uint64_t flags, const WCHAR16* subKey, uint8_t tempTint) {
@@ -54,6 +64,9 @@ class FakeHelper : public IdleHelper {
     args.maxSpeed = 3;
     return args;
   }
+  std::mutex lutLock_;
+  std::vector<std::vector<uint16_t>> luts_;
+
   HRESULT note(const char* what, int64_t value) {
     writes.push_back(std::string(what) + " " + std::to_string(value));
     return S_OK;

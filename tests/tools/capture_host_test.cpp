@@ -239,18 +239,52 @@ class CaptureHostCamera : public Scratch {
   }
 };
 
+// The camera's stored turn, for the next program that opens it; the camera stores its settings
+// again as it closes, so the turn is taken back after.
+constexpr const wchar_t* kSettingsKey = L"Software\\Harrowdenmarket\\dshow\\ZMS-RX7-3";
+
+void StoreRotate(DWORD degrees) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &key, nullptr),
+            ERROR_SUCCESS);
+  const LSTATUS set = degrees ? RegSetValueExW(key, L"Rotate", 0, REG_DWORD,
+                                               reinterpret_cast<const BYTE*>(&degrees), 4)
+                              : RegDeleteValueW(key, L"Rotate");
+  RegCloseKey(key);
+  EXPECT_TRUE(set == ERROR_SUCCESS || (!degrees && set == ERROR_FILE_NOT_FOUND)) << set;
+}
+
 // One still at the still pin's own size beside previews of either size: one untimed sample of
 // the still's image, written as a picture of that size, while the preview frames stay whole.
+// With the picture turned by a quarter the sizes offered, chosen and delivered are the turned
+// ones, the still's too.
 TEST_F(CaptureHostCamera, TakesOneStillBesideThePreview) {
   const struct {
     const wchar_t* size;
     long width, height;
-  } previews[] = {{L"1024x770", 1024, 770}, {L"2048x1534", 2048, 1534}};
+    DWORD rotate;
+    const char* stillFormat;
+    const char* still;
+    long stillWidth, stillHeight;
+  } previews[] = {
+      {L"1024x770", 1024, 770, 0, "still format: 2048x1534 RGB24, 9424896 bytes",
+       "still 1/1: 2048x1534, 9424896 bytes, untimed", 2048, 1534},
+      {L"2048x1534", 2048, 1534, 0, "still format: 2048x1534 RGB24, 9424896 bytes",
+       "still 1/1: 2048x1534, 9424896 bytes, untimed", 2048, 1534},
+      {L"770x1024", 770, 1024, 90, "still format: 1534x2048 RGB24, 9428992 bytes",
+       "still 1/1: 1534x2048, 9428992 bytes, untimed", 1534, 2048},
+      {L"770x1024", 770, 1024, 270, "still format: 1534x2048 RGB24, 9428992 bytes",
+       "still 1/1: 1534x2048, 9428992 bytes, untimed", 1534, 2048},
+  };
   for (const auto& p : previews) {
+    SCOPED_TRACE(testing::Message() << "rotate " << p.rotate);
     fs::remove_all(pictures());
+    ASSERT_NO_FATAL_FAILURE(StoreRotate(p.rotate));
     const HostRun run = RunHost(std::wstring(L"--still --frames 5 --size ") + p.size +
                                     L" --out \"" + pictures().wstring() + L"\"",
                                 scratch_, L"Zerithal");
+    StoreRotate(0);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output.find("violation"), std::string::npos) << run.output;
     const std::vector<Progress> frames = ProgressLines(run.output);
@@ -258,17 +292,18 @@ TEST_F(CaptureHostCamera, TakesOneStillBesideThePreview) {
     for (const Progress& f : frames) {
       EXPECT_EQ(f.width, p.width);
       EXPECT_EQ(f.height, p.height);
-      EXPECT_EQ(f.bytes, p.width * 3 * p.height);
+      EXPECT_EQ(f.bytes, ((p.width * 3 + 3) & ~3) * p.height);
     }
-    EXPECT_NE(run.output.find("still format: 2048x1534 RGB24, 9424896 bytes"), std::string::npos)
-        << run.output;
-    const size_t still = run.output.find("still 1/1: 2048x1534, 9424896 bytes, untimed");
+    EXPECT_NE(run.output.find(p.stillFormat), std::string::npos) << run.output;
+    const size_t still = run.output.find(p.still);
     ASSERT_NE(still, std::string::npos) << run.output;
     EXPECT_EQ(run.output.find("still 1/1", still + 1), std::string::npos) << "a second still";
-    EXPECT_NE(run.output.find("still: 2048x1534 in "), std::string::npos) << run.output;
+    const std::string written =
+        "still: " + std::to_string(p.stillWidth) + "x" + std::to_string(p.stillHeight) + " in ";
+    EXPECT_NE(run.output.find(written), std::string::npos) << run.output;
     const std::set<std::string> expected = {"frame-0001.bmp", "frame-0005.bmp", "still.bmp"};
     EXPECT_EQ(FileNames(pictures()), expected);
-    ExpectBmp(pictures() / "still.bmp", 2048, 1534, -1);
+    ExpectBmp(pictures() / "still.bmp", p.stillWidth, p.stillHeight, -1);
   }
 }
 

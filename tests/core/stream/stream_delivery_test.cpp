@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "base/lumorix_events.h"
 #include "base/lumorix_flags.h"
 #include "core/stream/event_sink.h"
 #include "tests/core/stream/stream_test_support.h"
@@ -229,6 +230,34 @@ TEST(StreamEvents, DirectSinkRunsOnAStreamThread) {
   cam.stop();
   std::lock_guard<std::mutex> guard(log.lock);
   EXPECT_NE(log.threads.front(), std::this_thread::get_id());
+}
+
+// A colour/grey switch is told to the sink while streaming, once per call, on the host's thread;
+// stopped, the last run's sink hears nothing; a grey model refuses first.
+TEST(StreamEvents, GreySwitchIsAnnouncedWhileStreaming) {
+  const struct {
+    const char* name;
+    uint64_t flags;
+    bool streaming;
+    HRESULT put;
+    size_t events;
+  } rows[] = {
+      {"streaming", 0, true, S_OK, 2},
+      {"stopped after a run", 0, false, S_OK, 0},
+      {"grey model", LUMORIX_FLAG_MONO, true, E_NOTIMPL, 0},
+  };
+  for (const auto& row : rows) {
+    FakeModel cam(FakeModelConfig{.flags = row.flags, .withState = true});
+    EventLog log;
+    ASSERT_EQ(startWithSink(cam, log), S_OK) << row.name;
+    if (!row.streaming) {
+      ASSERT_EQ(cam.stop(), S_OK) << row.name;
+    }
+    EXPECT_EQ(cam.put_Chrome(1), row.put) << row.name;
+    EXPECT_EQ(cam.put_Chrome(0), row.put) << row.name;
+    EXPECT_EQ(log.count(kEventChrome), row.events) << row.name;
+    cam.stop();
+  }
 }
 
 TEST(StreamEvents, ThreadedSinkKeepsTheOrderOnItsOwnThread) {

@@ -1,11 +1,12 @@
-// Shared by the stream suites: bounded waiting, pin buffer sizes, event and header recorders and
-// a fake tick source.
+// Shared by the stream suites: bounded waiting, pin buffer sizes, a pin whose conversion waits
+// inside, event and header recorders and a fake tick source.
 #pragma once
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "core/lumorix_frame.h"
 #include "core/stream/frame_geometry.h"
 #include "platform/clock.h"
+#include "platform/event.h"
+#include "tests/support/fake_model.h"
 
 namespace zxstream {
 
@@ -31,6 +34,59 @@ bool waitFor(Pred pred, int ms = 5000) {
 inline uint32_t pinBytes(uint32_t w, uint32_t h) {
   return static_cast<uint32_t>(ImageBytes(24, {w, h}));
 }
+
+// One pin pull on its own thread whose conversion waits inside until released (or holdMs pass):
+// the raw frame it reads and that frame's stamp when the conversion began and when it ended. The
+// destructor releases and joins, so a failed assertion never leaves the thread running.
+class HeldConversion {
+ public:
+  HeldConversion(FakeModel& cam, uint32_t holdMs) : cam_(cam) {
+    cam.onConvert = [this, holdMs](const uint8_t* raw) {
+      stampIn = stampOf(raw);
+      held = raw;
+      entered.set();
+      release.wait(holdMs);
+      stampOut = stampOf(raw);
+    };
+  }
+  ~HeldConversion() {
+    release.set();
+    if (pin_.joinable()) pin_.join();
+  }
+  HeldConversion(const HeldConversion&) = delete;
+  HeldConversion& operator=(const HeldConversion&) = delete;
+
+  // Pulls until a frame comes (bounded); true once the conversion is inside.
+  bool pullAndWait() {
+    pin_ = std::thread([this] {
+      std::vector<uint8_t> buffer(pinBytes(1024, 770));
+      HRESULT hr = S_FALSE;
+      for (int tries = 0; hr == S_FALSE && tries < 1000; ++tries)
+        hr = cam_.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr);
+      pulled = hr;
+    });
+    return entered.wait(5000);
+  }
+  void finish() {
+    release.set();
+    pin_.join();
+  }
+
+  platform::Event entered{platform::Event::Kind::ManualReset, false};
+  platform::Event release{platform::Event::Kind::ManualReset, false};
+  std::atomic<const uint8_t*> held{nullptr};
+  std::atomic<uint32_t> stampIn{0}, stampOut{0};
+  std::atomic<HRESULT> pulled{E_PENDING};
+
+ private:
+  static uint32_t stampOf(const uint8_t* raw) {
+    uint32_t stamp = 0;
+    std::memcpy(&stamp, raw, 4);
+    return stamp;
+  }
+  FakeModel& cam_;
+  std::thread pin_;
+};
 
 // Events as raised, with the raising thread.
 struct EventLog {

@@ -172,6 +172,36 @@ TEST(StreamStop, EveryWaitEndsPromptly) {
   }
 }
 
+// A conversion that outlasts stop's wait keeps its record: that stop and the next start list only
+// the ready ones again, so the new grabber never writes into the frame being read, and the record
+// comes back once, when the pin gives it back.
+TEST(StreamStop, AConversionPastTheWaitKeepsItsRecord) {
+  FakeModel cam;
+  HeldConversion conversion(cam, 60000);
+  ASSERT_EQ(cam.start(), S_OK);
+  ASSERT_TRUE(conversion.pullAndWait());
+  auto freeHoldsTheHeldRecord = [&] {
+    for (RawBufferRecord* r : cam.buffers().freeList())
+      if (r->data == conversion.held.load()) return true;
+    return false;
+  };
+  const auto begin = Clock::now();
+  EXPECT_EQ(cam.stop(), S_OK);  // gives up waiting for the conversion
+  EXPECT_LT(Clock::now() - begin, std::chrono::seconds(30));
+  EXPECT_EQ(cam.buffers().freeList().size(), 2u);
+  EXPECT_FALSE(freeHoldsTheHeldRecord());
+  const uint32_t grabbed = cam.grabs.load();  // read while nothing grabs
+  ASSERT_EQ(cam.start(), S_OK);
+  EXPECT_TRUE(waitFor([&] { return cam.grabs.load() >= grabbed + 2; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // room for a wrong third grab
+  EXPECT_EQ(cam.grabs.load(), grabbed + 2);
+  conversion.finish();
+  EXPECT_EQ(conversion.pulled.load(), S_OK);
+  EXPECT_EQ(conversion.stampOut.load(), conversion.stampIn.load());
+  EXPECT_EQ(cam.stop(), S_OK);
+  EXPECT_EQ(cam.buffers().freeList().size(), 3u);
+}
+
 TEST(StreamStop, FailingFocusReadsBackOff) {
   FakeModel cam(FakeModelConfig{LUMORIX_FLAG_FOCUS});
   cam.focusFails = true;

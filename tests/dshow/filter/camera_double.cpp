@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/lumorix_options.h"
 #include "dshow/pins/media_numbers.h"
 
 CameraDouble::CameraDouble(const CameraSetup& setup, std::shared_ptr<CameraLog> log)
     : setup_(setup), log_(std::move(log)) {
+  degrees = setup.turned ? 90 : 0;
   ++log_->alive;
 }
 
@@ -21,6 +23,7 @@ HRESULT STDMETHODCALLTYPE CameraDouble::QueryInterface(REFIID riid, void** objec
   if (riid == IID_IUnknown || riid == IID_ILumorix) *object = static_cast<ILumorix*>(this);
   if (riid == IID_ILumorixStillImage) *object = static_cast<ILumorixStillImage*>(this);
   if (riid == IID_ILumorixInternal) *object = static_cast<ILumorixInternal*>(this);
+  if (riid == IID_ILumorixPreset) *object = static_cast<ILumorixPreset*>(this);
   return *object ? S_OK : E_NOINTERFACE;
 }
 
@@ -29,11 +32,40 @@ HRESULT STDMETHODCALLTYPE CameraDouble::get_BitDepth(uint32_t* high) {
   return S_OK;
 }
 
+void CameraDouble::change() {
+  const int pulls = log_->pulls.load();
+  const int snaps = log_->snaps.load();
+  if (log_->onChange) log_->onChange();
+  Sleep(setup_.bitDepthMs);
+  log_->pullsDuringChange += log_->pulls.load() - pulls;
+  log_->snapsDuringChange += log_->snaps.load() - snaps;
+}
+
 HRESULT STDMETHODCALLTYPE CameraDouble::put_BitDepth(int32_t high) {
   ++log_->bitDepthCalls;
-  Sleep(setup_.bitDepthMs);
+  change();
   if (SUCCEEDED(setup_.bitDepthResult)) highDepth = high != 0;
   return setup_.bitDepthResult;
+}
+
+HRESULT STDMETHODCALLTYPE CameraDouble::LoadPreset(uint32_t) {
+  ++log_->presetLoads;
+  change();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CameraDouble::put_Option(uint32_t code, int32_t value) {
+  if (code != LUMORIX_OPTION_ROTATE) return E_NOTIMPL;
+  if (value != 0 && value != 90 && value != 180 && value != 270) return E_INVALIDARG;
+  degrees = value;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CameraDouble::get_Option(uint32_t code, int32_t* value) {
+  if (code != LUMORIX_OPTION_ROTATE) return E_NOTIMPL;
+  if (!value) return E_POINTER;
+  *value = degrees;
+  return S_OK;
 }
 
 HRESULT CameraDouble::start() {
@@ -77,7 +109,7 @@ HRESULT CameraDouble::SnapForPin(uint8_t* buffer, uint32_t size, HANDLE cancelEv
   int32_t w = 0;
   int32_t h = 0;
   get_StillSize(&w, &h);
-  const uint32_t bytes = media::rgb24ImageSize(w, h);
+  const uint32_t bytes = turned() ? media::rgb24ImageSize(h, w) : media::rgb24ImageSize(w, h);
   if (bytes > size) return E_FAIL;  // the camera's own check
   std::memset(buffer, 0x3C, bytes);
   return S_OK;
@@ -134,8 +166,8 @@ HRESULT CameraDouble::get_Roi(uint32_t* x, uint32_t* y, uint32_t* w, uint32_t* h
 HRESULT CameraDouble::get_FinalSize(int32_t* w, int32_t* h) {
   if (!w || !h) return E_POINTER;
   const SIZE size = setup_.sizes[previewIndex];
-  *w = setup_.turned ? size.cy : size.cx;
-  *h = setup_.turned ? size.cx : size.cy;
+  *w = turned() ? size.cy : size.cx;
+  *h = turned() ? size.cx : size.cy;
   return S_OK;
 }
 

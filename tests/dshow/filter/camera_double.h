@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,6 +22,12 @@ struct CameraLog {
   std::atomic<uint32_t> largestPullSize{0};
   std::atomic<int> bitDepthCalls{0};
   std::atomic<int> snaps{0};
+  std::atomic<int> presetLoads{0};
+  // Pulls and stills begun while a depth or preset change was inside the camera: a pin that was
+  // held begins none.
+  std::atomic<int> pullsDuringChange{0};
+  std::atomic<int> snapsDuringChange{0};
+  std::function<void()> onChange;  // called as such a change begins, set before streaming
   std::mutex lock;
   std::vector<std::wstring> openedIds;
 };
@@ -34,10 +41,10 @@ struct CameraSetup {
   uint32_t frameBytes = 0;    // 0: the delivered frame's RGB24 size
   bool refuseSelect = false;  // put_eSize / put_eStillSize answer E_UNEXPECTED
   bool noFrames = false;      // a pull waits for the pin's command (at most 10 s)
-  bool turned = false;        // frames come rotated by 90 degrees
+  bool turned = false;        // frames and stills come rotated by 90 degrees (the rotate option)
   uint32_t maxBitDepth = 8;
   HRESULT bitDepthResult = S_OK;  // what put_BitDepth answers
-  DWORD bitDepthMs = 0;           // how long put_BitDepth takes
+  DWORD bitDepthMs = 0;           // how long put_BitDepth and LoadPreset take
   HRESULT snapResult = S_OK;      // anything but S_OK is answered instead of a still
   DWORD snapMs = 0;               // how long a still takes (a command ends it early)
 };
@@ -45,7 +52,8 @@ struct CameraSetup {
 class CameraDouble : public FilterCamera,
                      public LumorixNotImplemented<ILumorix>,
                      public LumorixNotImplemented<ILumorixStillImage>,
-                     public LumorixNotImplemented<ILumorixInternal> {
+                     public LumorixNotImplemented<ILumorixInternal>,
+                     public LumorixNotImplemented<ILumorixPreset> {
  public:
   CameraDouble(const CameraSetup& setup, std::shared_ptr<CameraLog> log);
   ~CameraDouble() override;
@@ -80,6 +88,10 @@ class CameraDouble : public FilterCamera,
   uint32_t STDMETHODCALLTYPE get_MaxBitDepth() override { return setup_.maxBitDepth; }
   HRESULT STDMETHODCALLTYPE get_BitDepth(uint32_t* high) override;
   HRESULT STDMETHODCALLTYPE put_BitDepth(int32_t high) override;
+  HRESULT STDMETHODCALLTYPE LoadPreset(uint32_t index) override;
+  // The rotate option only: 0, 90, 180, 270.
+  HRESULT STDMETHODCALLTYPE put_Option(uint32_t code, int32_t value) override;
+  HRESULT STDMETHODCALLTYPE get_Option(uint32_t code, int32_t* value) override;
 
   // The region is the current preview size at (roiX, roiY) unless put_Roi chose another.
   HRESULT STDMETHODCALLTYPE get_Size(int32_t* w, int32_t* h) override;
@@ -91,11 +103,15 @@ class CameraDouble : public FilterCamera,
   std::atomic<uint32_t> previewIndex{0};
   std::atomic<uint32_t> highDepth{0};
   std::atomic<uint32_t> stillIndex{0};
+  std::atomic<int32_t> degrees{0};
 
  private:
   CameraSetup setup_;
   std::shared_ptr<CameraLog> log_;
   std::atomic<bool> streaming_{false};
+  bool turned() const { return degrees == 90 || degrees == 270; }
+  // A slow change inside the camera, counting what the pins began meanwhile.
+  void change();
   static HRESULT store(double& to, double v) {
     to = v;
     return S_OK;

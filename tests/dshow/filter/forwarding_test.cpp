@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -168,6 +169,31 @@ TEST_P(ForwardingTest, EveryForwardedMethodReachesTheCameraOnceWithItsBitsAndRes
     });
   }
   EXPECT_EQ(forwarded, pin ? 2 * 144 : 2 * 155);
+}
+
+// Where a call needs two pointers, a null second one is refused as a null first one is, before
+// the camera hears of it.
+TEST_P(ForwardingTest, ANullSecondPointerIsRefusedBeforeTheCamera) {
+  RecordingProvider provider;
+  Holder holder;
+  RecordingLumorix& camera = provider.last->recorder;
+  ILumorix* face = Face<ILumorix>(holder.object(GetParam()));
+  ASSERT_NE(face, nullptr);
+  int32_t temperature = 0;
+  uint16_t levels[4] = {};
+  struct Row {
+    const char* name;
+    std::function<HRESULT()> call;
+  } const rows[] = {
+      {"get_TempTint", [&] { return face->get_TempTint(&temperature, nullptr); }},
+      {"put_LevelRange", [&] { return face->put_LevelRange(levels, nullptr); }},
+      {"get_LevelRange", [&] { return face->get_LevelRange(levels, nullptr); }},
+  };
+  for (const Row& row : rows) {
+    camera.clear();
+    EXPECT_EQ(row.call(), E_POINTER) << row.name;
+    EXPECT_TRUE(camera.calls().empty()) << row.name;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(FilterAndPins, ForwardingTest, ::testing::Values(0, 1, 2));

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,6 +124,21 @@ class ModuleStream : public ::testing::Test {
 
   void releaseGraph() { g_.release(); }
 
+  void findPin(const GUID& category, ComPtr<IPin>* pin) {
+    ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &category, nullptr, FALSE, 0,
+                                  pin->out()),
+              S_OK);
+  }
+
+  // Asks the running graph's still pin for one still through IAMVideoControl.
+  void triggerStill() {
+    ComPtr<IAMVideoControl> video = g_.source.as<IAMVideoControl>(IID_IAMVideoControl);
+    ASSERT_TRUE(video);
+    ComPtr<IPin> stillPin;
+    ASSERT_NO_FATAL_FAILURE(findPin(PIN_CATEGORY_STILL, &stillPin));
+    EXPECT_EQ(video->SetMode(stillPin.get(), VideoControlFlag_Trigger), S_OK);
+  }
+
   void run() {
     HRESULT hr = E_FAIL;
     Within(kStartMs, "IMediaControl::Run", [&] { hr = g_.control->Run(); });
@@ -165,9 +181,9 @@ class ModuleStream : public ::testing::Test {
   CaptureGraph g_;
 };
 
-// Each resolution, and a camera turning its frames by 90 degrees, which offers and fills the turned
-// frame: 770 pixels of 3 bytes pad to 2312-byte rows, so the unturned format would be 2048 bytes
-// short.
+// Each resolution, and a camera turning its frames by 90 degrees, which offers, connects and fills
+// the turned frame: 770 pixels of 3 bytes pad to 2312-byte rows, so the unturned format would be
+// 2048 bytes short.
 TEST_F(ModuleStream, WholeFramesAtEachResolutionAcrossAStopAndRestart) {
   struct Case {
     LONG width, height;
@@ -175,7 +191,7 @@ TEST_F(ModuleStream, WholeFramesAtEachResolutionAcrossAStopAndRestart) {
     Format connected;
   } cases[] = {{2048, 1534, 0, {2048, 1534, 2048 * 3 * 1534}},
                {1024, 770, 0, {1024, 770, 1024 * 3 * 770}},
-               {1024, 770, 90, {770, 1024, 2312 * 1024}}};
+               {770, 1024, 90, {770, 1024, 2312 * 1024}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " turned " << c.rotate);
     if (c.rotate) {
@@ -310,13 +326,9 @@ TEST_F(ModuleStream, ATriggeredStillArrivesOnceBesideThePreview) {
   ComPtr<IAMVideoControl> video = g_.source.as<IAMVideoControl>(IID_IAMVideoControl);
   ASSERT_TRUE(video);
   ComPtr<IPin> stillPin;
-  ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_STILL, nullptr, FALSE,
-                                0, stillPin.out()),
-            S_OK);
+  ASSERT_NO_FATAL_FAILURE(findPin(PIN_CATEGORY_STILL, &stillPin));
   ComPtr<IPin> previewPin;
-  ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr,
-                                FALSE, 0, previewPin.out()),
-            S_OK);
+  ASSERT_NO_FATAL_FAILURE(findPin(PIN_CATEGORY_CAPTURE, &previewPin));
   LONG value = -1;
   EXPECT_EQ(video->GetCaps(stillPin.get(), &value), S_OK);
   EXPECT_EQ(value, VideoControlFlag_Trigger);
@@ -358,6 +370,118 @@ TEST_F(ModuleStream, ATriggeredStillArrivesOnceBesideThePreview) {
   }
 }
 
+// The dominant channel (0 blue, 1 green, 2 red) of the 16 x 16 square at the centre of cell
+// (column, row) of a 4 x 4 grid over a bottom-up BGR frame; -1 where none stands out.
+int CellChannel(const std::vector<uint8_t>& frame, const Format& format, int column, int row) {
+  const LONG stride = (format.width * 3 + 3) & ~3;
+  const LONG cx = (2 * column + 1) * format.width / 8;
+  const LONG cy = (2 * row + 1) * format.height / 8;  // from the top
+  double sum[3] = {};
+  for (LONG y = cy - 8; y < cy + 8; ++y) {
+    const uint8_t* line = frame.data() + size_t(format.height - 1 - y) * stride;
+    for (LONG x = cx - 8; x < cx + 8; ++x)
+      for (int k = 0; k < 3; ++k) sum[k] += line[3 * x + k] / 256.0;
+  }
+  const double* top = std::max_element(sum, sum + 3);
+  const double low = *std::min_element(sum, sum + 3);
+  return *top > 24 && *top > 1.5 * low ? int(top - sum) : -1;
+}
+
+// A still taken while the picture is turned by a quarter: typed by the turned still size, it
+// arrives once, whole, without aborting the graph, and turned as the preview is (the chart's
+// coloured cells where the preview has them).
+TEST_F(ModuleStream, ATurnedStillArrivesAtItsTurnedSizeOrientedAsThePreview) {
+  for (DWORD rotate : {90u, 270u}) {
+    SCOPED_TRACE(testing::Message() << "turned " << rotate);
+    setting_.emplace(kSettingsKey, L"Rotate", rotate);
+    ASSERT_TRUE(setting_->set());
+    ASSERT_NO_FATAL_FAILURE(build(770, 1024));
+    EXPECT_EQ(format_.sizeImage, 2312u * 1024);
+    ASSERT_NO_FATAL_FAILURE(chooseSize(770, 1024, PIN_CATEGORY_STILL));
+    stills_.reset(1);
+    ASSERT_EQ(g_.renderStill(stills_), S_OK);
+    Format still;
+    ASSERT_NO_FATAL_FAILURE(readConnectedFormat(g_.stillGrabber.get(), &still));
+    EXPECT_EQ(still.width, 770);
+    EXPECT_EQ(still.height, 1024);
+    const bool chart = ShimCommand("chart 0") == "ok";
+    log_.reset(30);
+    ASSERT_NO_FATAL_FAILURE(run());
+    ASSERT_TRUE(log_.reaches(30, 60000)) << log_.seen() << " frames";  // exposure settles
+    ASSERT_NO_FATAL_FAILURE(triggerStill());
+    ASSERT_TRUE(stills_.reaches(1, 30000));
+    EXPECT_TRUE(log_.reaches(log_.seen() + 5, 30000)) << "the preview goes on";
+    LONG_PTR reason = 0;
+    EXPECT_FALSE(AwaitEvent(g_.events.get(), EC_ERRORABORT, &reason, 100)) << std::hex << reason;
+    stop();
+    EXPECT_EQ(stills_.seen(), 1u);
+    EXPECT_EQ(stills_.lengths().front(), static_cast<long>(still.sizeImage));
+    const std::vector<uint8_t> picture = stills_.frame();
+    const std::vector<uint8_t> preview = log_.frame();
+    ASSERT_EQ(picture.size(), still.sizeImage);
+    ASSERT_EQ(preview.size(), format_.sizeImage);
+    int compared = 0;
+    for (int row = 0; chart && row < 4; ++row) {
+      for (int column = 0; column < 4; ++column) {
+        const int expected = CellChannel(preview, format_, column, row);
+        if (expected < 0) continue;
+        EXPECT_EQ(CellChannel(picture, still, column, row), expected) << column << "," << row;
+        ++compared;
+      }
+    }
+    if (chart) {
+      EXPECT_GE(compared, 6) << "too few coloured cells to judge the turn";
+    }
+    // The camera stores its turn again as it closes: closed first, then the turn taken back.
+    Within(kStopMs, "releasing the graph", [&] { releaseGraph(); });
+    setting_.reset();
+  }
+}
+
+// A host's version texts and guide pulses through the filter and its preview pin while the graph
+// runs: the texts the simulated camera reports, and each pulse reaching its guide port once.
+TEST_F(ModuleStream, VersionTextsAndGuidePulsesWhileRunning) {
+  ASSERT_NO_FATAL_FAILURE(build(1024, 770));
+  ComPtr<IPin> previewPin;
+  ASSERT_NO_FATAL_FAILURE(findPin(PIN_CATEGORY_CAPTURE, &previewPin));
+  log_.reset();
+  ASSERT_NO_FATAL_FAILURE(run());
+  ASSERT_TRUE(log_.reaches(5, 60000)) << log_.seen() << " frames";
+  const std::string before = ShimCommand("st4 0");
+  struct Row {
+    IUnknown* object;
+    uint32_t direction, ms;
+  } const rows[] = {{g_.source.get(), 1, 40}, {previewPin.get(), 2, 60}};
+  std::string expected;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.object == g_.source.get() ? "filter" : "preview pin");
+    ComPtr<ILumorixVersion> version;
+    ASSERT_EQ(row.object->QueryInterface(LumorixTraits<ILumorixVersion>::iid, version.outVoid()),
+              S_OK);
+    char text[16] = {};
+    ASSERT_EQ(version->get_FwVersion(text), S_OK);
+    EXPECT_STREQ(text, "3.1.0-sim");
+    ASSERT_EQ(version->get_HwVersion(text), S_OK);
+    EXPECT_STREQ(text, "1.0-sim");
+    ComPtr<ILumorixST4> guide;
+    ASSERT_EQ(row.object->QueryInterface(LumorixTraits<ILumorixST4>::iid, guide.outVoid()), S_OK);
+    EXPECT_EQ(guide->ST4PlusGuide(row.direction, row.ms), S_OK);
+    Sleep(row.ms + 100);  // one pulse over before the next
+    expected += "direction=" + std::to_string(row.direction) + " ms=" + std::to_string(row.ms);
+    expected += ";";
+  }
+  const std::string after = ShimCommand("st4 0");
+  ASSERT_GE(after.size(), before.size());
+  std::string received;
+  std::istringstream lines(after.substr(before.size()));
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty()) received += line.substr(0, line.find(" start=")) + ";";
+  }
+  EXPECT_EQ(received, expected);
+  EXPECT_TRUE(log_.reaches(log_.seen() + 5, 30000)) << "the preview goes on";
+  stop();
+}
+
 // The mean of every byte of a frame, and whether each pixel's three channels are equal.
 double FrameMean(const std::vector<uint8_t>& frame) {
   double sum = 0;
@@ -378,9 +502,7 @@ TEST_F(ModuleStream, StandardPropertiesReachTheCamera) {
   forgetSettings_ = true;
   ASSERT_NO_FATAL_FAILURE(build(1024, 770));
   ComPtr<IPin> previewPin;
-  ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, nullptr,
-                                FALSE, 0, previewPin.out()),
-            S_OK);
+  ASSERT_NO_FATAL_FAILURE(findPin(PIN_CATEGORY_CAPTURE, &previewPin));
   log_.reset();
   ASSERT_NO_FATAL_FAILURE(run());
   ASSERT_TRUE(log_.reaches(10, 60000)) << log_.seen() << " frames";
@@ -433,6 +555,28 @@ TEST_F(ModuleStream, StandardPropertiesReachTheCamera) {
   EXPECT_FALSE(FrameGrey(settledFrame()));
   ASSERT_EQ(amp->Set(VideoProcAmp_ColorEnable, 0, VideoProcAmp_Flags_Manual), S_OK);
   EXPECT_TRUE(FrameGrey(settledFrame()));
+  // Gain reaches the sensor under the manual exposure set above: more gain, a brighter picture.
+  long low = 0, high = 0, step = 0, def = 0, caps = 0;
+  ASSERT_EQ(amp->GetRange(VideoProcAmp_Gain, &low, &high, &step, &def, &caps), S_OK);
+  ASSERT_LT(low, high);
+  ASSERT_EQ(amp->Set(VideoProcAmp_Gain, low, VideoProcAmp_Flags_Manual), S_OK);
+  const double dim = FrameMean(settledFrame());
+  ASSERT_EQ(amp->Set(VideoProcAmp_Gain, high, VideoProcAmp_Flags_Manual), S_OK);
+  EXPECT_GT(FrameMean(settledFrame()), dim + 8);
+  ComPtr<ILumorix> camera = g_.source.as<ILumorix>(LumorixTraits<ILumorix>::iid);
+  ASSERT_TRUE(camera);
+  uint16_t gain = 0;
+  ASSERT_EQ(camera->get_ExpoAGain(&gain), S_OK);
+  EXPECT_EQ(long(gain), high);
+  // White balance moves the temperature and keeps the tint.
+  int32_t temperature = 0, tint = 0;
+  ASSERT_EQ(camera->get_TempTint(&temperature, &tint), S_OK);
+  const int32_t keptTint = tint == 1200 ? 1300 : 1200;
+  ASSERT_EQ(camera->put_TempTint(temperature, keptTint), S_OK);
+  ASSERT_EQ(amp->Set(VideoProcAmp_WhiteBalance, 4000, VideoProcAmp_Flags_Manual), S_OK);
+  ASSERT_EQ(camera->get_TempTint(&temperature, &tint), S_OK);
+  EXPECT_EQ(temperature, 4000);
+  EXPECT_EQ(tint, keptTint);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "core/lumorix_options.h"
 #include "dshow/filter/cdcm.h"
 #include "dshow/pins/cpushpindcm.h"
 #include "dshow/pins/cstillpindcm.h"
@@ -567,6 +568,7 @@ TEST_F(PinTest, ARegionMovesButKeepsTheConnectedSize) {
       {1, true, {100, 50, 320, 240}, S_OK, {100, 50, 320, 240}},
       {1, true, {0, 0, 640, 480}, E_UNEXPECTED, {}},
       {1, true, {0, 0, 0, 240}, E_UNEXPECTED, {}},
+      {1, true, {0, 0, 320, 200}, E_UNEXPECTED, {}},  // the width kept, the height not
       {0, true, {0, 0, 0, 480}, S_OK, {0, 0, 640, 480}},
       {1, false, {8, 8, 64, 48}, S_OK, {8, 8, 64, 48}},
   };
@@ -604,6 +606,171 @@ TEST_F(PinTest, ABitDepthChangeOnAPinWorkerIsRefused) {
   EXPECT_EQ(log().bitDepthCalls.load(), 0);
   control()->Stop();
   sink()->onReceive = nullptr;
+}
+
+// Turned by 90 or 270 degrees, both pins announce, accept and connect the turned sizes, and a
+// still arrives whole at its turned size. 640x481 turned pads its rows: a still typed by the
+// unturned size would be refused by the camera and abort the graph. Unturned, nothing changes.
+TEST_F(PinTest, BothPinsOfferAcceptAndFillTheTurnedSizes) {
+  struct Case {
+    bool turned;
+    SIZE sizes[2];  // as the caps announce them
+    long stillBytes;
+  } const cases[] = {
+      {false, {{640, 481}, {320, 240}}, 640 * 3 * 481},
+      {true, {{481, 640}, {240, 320}}, 1444 * 640},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.turned);
+    make({.sizes = {{640, 481}, {320, 240}}, .stills = 2, .turned = c.turned});
+    for (CDcmPinBase* pin : {preview(), still()}) {
+      for (int i = 0; i < 2; ++i) {
+        TypeHolder type;
+        VIDEO_STREAM_CONFIG_CAPS caps = {};
+        ASSERT_EQ(pin->GetStreamCaps(i, &type.mt, reinterpret_cast<BYTE*>(&caps)), S_OK);
+        EXPECT_EQ(type.vih().bmiHeader.biWidth, c.sizes[i].cx) << i;
+        EXPECT_EQ(type.vih().bmiHeader.biHeight, c.sizes[i].cy) << i;
+        EXPECT_EQ(caps.MaxOutputSize.cx, c.sizes[i].cx) << i;
+        EXPECT_EQ(caps.MaxOutputSize.cy, c.sizes[i].cy) << i;
+      }
+    }
+    TypeHolder small;
+    ASSERT_EQ(preview()->GetStreamCaps(1, &small.mt, nullptr), S_OK);
+    ASSERT_EQ(preview()->SetFormat(small.mt), S_OK);  // a host matching the announced size
+    EXPECT_EQ(provider_->last->previewIndex.load(), 1u);
+    inGraph(true);
+    AM_MEDIA_TYPE connected[2] = {};
+    ASSERT_EQ(preview()->ConnectionMediaType(&connected[0]), S_OK);
+    ASSERT_EQ(still()->ConnectionMediaType(&connected[1]), S_OK);
+    const SIZE expected[2] = {c.sizes[1], c.sizes[0]};
+    for (int k = 0; k < 2; ++k) {
+      const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(connected[k].pbFormat);
+      EXPECT_EQ(vih->bmiHeader.biWidth, expected[k].cx) << k;
+      EXPECT_EQ(vih->bmiHeader.biHeight, expected[k].cy) << k;
+      CoTaskMemFree(connected[k].pbFormat);
+    }
+    ASSERT_EQ(control()->Run(), S_OK);
+    ASSERT_TRUE(samplesReach(3));
+    EXPECT_EQ(videoControl(filter_)->SetMode(still(), VideoControlFlag_Trigger), S_OK);
+    for (int i = 0; i < 200 && sink(1)->samples.load() == 0; ++i) Sleep(10);
+    EXPECT_EQ(sink(1)->samples.load(), 1);
+    EXPECT_EQ(sink(1)->lastLength.load(), c.stillBytes);
+    LONG_PTR code = 0;
+    EXPECT_FALSE(awaitEvent(EC_ERRORABORT, &code, 100));
+    EXPECT_TRUE(samplesReach(sink()->samples.load() + 3));
+    TearDown();
+  }
+}
+
+// A stream that ended (a failed pull: end of stream and an abort went downstream) stays ended: a
+// depth or preset change through the filter holds nothing and its release starts nothing.
+TEST_F(PinTest, AnEndedStreamStaysEndedThroughChangesThatHoldThePins) {
+  for (bool preset : {false, true}) {
+    SCOPED_TRACE(preset ? "preset" : "depth");
+    make({.pullResult = E_ACCESSDENIED, .maxBitDepth = 12});
+    inGraph();
+    ASSERT_EQ(control()->Run(), S_OK);
+    LONG_PTR code = 0;
+    ASSERT_TRUE(awaitEvent(EC_ERRORABORT, &code, 5000));
+    for (int i = 0; i < 100 && sink()->endOfStreams.load() == 0; ++i) Sleep(10);
+    const int pulls = log().pulls.load();
+    EXPECT_EQ(preset ? filter_->LoadPreset(0) : filter_->put_BitDepth(1), S_OK);
+    EXPECT_EQ(preset ? log().presetLoads.load() : log().bitDepthCalls.load(), 1);
+    EXPECT_FALSE(awaitEvent(EC_ERRORABORT, &code, 300));
+    EXPECT_EQ(sink()->endOfStreams.load(), 1);
+    EXPECT_EQ(log().pulls.load(), pulls);
+    TearDown();
+  }
+}
+
+// Depth and preset changes through the filter hold both running pins while the camera works: no
+// pull begins and a still asked for meanwhile is taken after. A paused graph's pins are not
+// running, and the change must not set them running.
+TEST_F(PinTest, ChangesThatRebuildHoldBothRunningPinsAndStartNone) {
+  struct Case {
+    bool preset;
+    bool running;
+  } const cases[] = {{false, true}, {true, true}, {false, false}, {true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "preset " << c.preset << " running " << c.running);
+    make({.stills = 1, .maxBitDepth = 12, .bitDepthMs = 300});
+    inGraph(true);
+    log().onChange = [this] { filter_->TriggerStill(still()); };
+    ASSERT_EQ(c.running ? control()->Run() : control()->Pause(), S_OK);
+    if (c.running) {
+      ASSERT_TRUE(samplesReach(3));
+    }
+    EXPECT_EQ(c.preset ? filter_->LoadPreset(0) : filter_->put_BitDepth(1), S_OK);
+    EXPECT_EQ(log().pullsDuringChange.load(), 0);
+    EXPECT_EQ(log().snapsDuringChange.load(), 0);
+    if (c.running) {
+      for (int i = 0; i < 200 && sink(1)->samples.load() == 0; ++i) Sleep(10);
+      EXPECT_EQ(sink(1)->samples.load(), 1);
+      EXPECT_TRUE(samplesReach(sink()->samples.load() + 3));
+    } else {
+      Sleep(200);
+      EXPECT_EQ(sink(0)->samples.load(), 0);
+      EXPECT_EQ(sink(1)->samples.load(), 0);
+    }
+    TearDown();
+  }
+}
+
+// A connected pin's type fixes the frame's shape: a quarter turn asked through the filter or a
+// pin is refused and the stream goes on. A half turn keeps the shape and reaches the camera, as
+// does any turn while nothing is connected; the next connection then takes the turned size.
+TEST_F(PinTest, AShapeChangingTurnWaitsUntilNoPinIsConnected) {
+  enum class Via { Filter, Preview, Still };
+  enum class Connected { None, Preview, Still };
+  struct Case {
+    Via via;
+    Connected connected;
+    bool turned;
+    int32_t degrees;
+    HRESULT result;
+    int32_t reached;  // the camera's angle after
+  } const cases[] = {
+      {Via::Filter, Connected::Preview, false, 90, E_UNEXPECTED, 0},
+      {Via::Preview, Connected::Preview, false, 270, E_UNEXPECTED, 0},
+      {Via::Still, Connected::Still, false, 90, E_UNEXPECTED, 0},
+      {Via::Filter, Connected::Preview, true, 0, E_UNEXPECTED, 90},
+      {Via::Filter, Connected::Preview, false, 180, S_OK, 180},
+      {Via::Filter, Connected::Preview, false, 45, E_INVALIDARG, 0},
+      {Via::Filter, Connected::None, false, 90, S_OK, 90},
+      {Via::Preview, Connected::None, true, 0, S_OK, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "row " << (&c - cases));
+    make({.stills = 1, .turned = c.turned});
+    const bool connected = c.connected != Connected::None;
+    if (connected) {
+      inGraph(c.connected == Connected::Still, c.connected == Connected::Preview);
+      ASSERT_EQ(control()->Run(), S_OK);
+    }
+    ILumorix* face = c.via == Via::Filter    ? static_cast<ILumorix*>(filter_)
+                     : c.via == Via::Preview ? static_cast<ILumorix*>(preview())
+                                             : static_cast<ILumorix*>(still());
+    EXPECT_EQ(face->put_Option(LUMORIX_OPTION_ROTATE, c.degrees), c.result);
+    EXPECT_EQ(provider_->last->degrees.load(), c.reached);
+    if (c.connected == Connected::Preview) {
+      EXPECT_TRUE(samplesReach(sink()->samples.load() + 3));
+      LONG_PTR code = 0;
+      EXPECT_FALSE(awaitEvent(EC_ERRORABORT, &code, 100));
+    }
+    if (!connected) {
+      const bool quarter = c.reached == 90 || c.reached == 270;
+      inGraph();
+      AM_MEDIA_TYPE mt = {};
+      ASSERT_EQ(preview()->ConnectionMediaType(&mt), S_OK);
+      const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
+      EXPECT_EQ(vih->bmiHeader.biWidth, quarter ? 480 : 640);
+      EXPECT_EQ(vih->bmiHeader.biHeight, quarter ? 640 : 480);
+      CoTaskMemFree(mt.pbFormat);
+      ASSERT_EQ(control()->Run(), S_OK);
+      EXPECT_TRUE(samplesReach(3));
+    }
+    TearDown();
+  }
 }
 
 }  // namespace

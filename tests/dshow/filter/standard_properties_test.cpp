@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <dshow.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "dshow/filter/cdcm.h"
 #include "dshow/filter/standard_properties.h"
 #include "dshow/pins/cpushpindcm.h"
+#include "dshow/pins/cstillpindcm.h"
 #include "tests/dshow/filter/camera_double.h"
 #include "tests/dshow/support/comptr.h"
 
@@ -187,6 +189,491 @@ TEST(StandardProperties, KernelStreamingFormAgreesAndLeavesUnsupportedUntouched)
     ks->Release();
   }
   filter->NonDelegatingRelease();
+}
+
+// --- One table of the standard properties through the four interfaces, on the filter and both
+// pins, against a camera that keeps every value they map to and refuses values outside its ranges.
+
+class PropertyCamera : public KeepingCamera, public LumorixNotImplemented<ILumorixStillImage> {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    *out = riid == IID_ILumorixStillImage ? static_cast<ILumorixStillImage*>(this) : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 2; }
+  uint32_t STDMETHODCALLTYPE get_StillResolutionNumber() override { return 1; }
+  HRESULT STDMETHODCALLTYPE put_Brightness(int32_t v) override { return keep(brightness, v, 64); }
+  HRESULT STDMETHODCALLTYPE get_Brightness(int32_t* v) override { return *v = brightness, S_OK; }
+  HRESULT STDMETHODCALLTYPE put_Contrast(int32_t v) override { return keep(contrast, v, 100); }
+  HRESULT STDMETHODCALLTYPE get_Contrast(int32_t* v) override { return *v = contrast, S_OK; }
+  HRESULT STDMETHODCALLTYPE put_Hue(int32_t v) override { return keep(hue, v, 180); }
+  HRESULT STDMETHODCALLTYPE get_Hue(int32_t* v) override { return *v = hue, S_OK; }
+  HRESULT STDMETHODCALLTYPE put_Gamma(int32_t v) override {
+    return v < 20 ? E_INVALIDARG : keep(gamma, v, 180);
+  }
+  HRESULT STDMETHODCALLTYPE get_Gamma(int32_t* v) override { return *v = gamma, S_OK; }
+  HRESULT STDMETHODCALLTYPE put_Saturation(uint32_t v) override {
+    return v > 255 ? E_INVALIDARG : (saturation = v, S_OK);
+  }
+  HRESULT STDMETHODCALLTYPE get_Saturation(uint32_t* v) override { return *v = saturation, S_OK; }
+  HRESULT STDMETHODCALLTYPE put_ExpoAGain(uint16_t v) override {
+    return v < 100 || v > 500 ? E_INVALIDARG : (gain = v, S_OK);
+  }
+  HRESULT STDMETHODCALLTYPE get_ExpoAGain(uint16_t* v) override { return *v = gain, S_OK; }
+  HRESULT STDMETHODCALLTYPE get_ExpoAGainRange(uint16_t* a, uint16_t* b, uint16_t* c) override {
+    *a = 100, *b = 500, *c = 100;
+    return S_OK;
+  }
+
+  int32_t brightness = 0, contrast = 0, hue = 0, gamma = 100;
+  uint32_t saturation = 128;
+  uint16_t gain = 100;
+
+ private:
+  static HRESULT keep(int32_t& to, int32_t v, int32_t limit) {
+    if (v < -limit || v > limit) return E_INVALIDARG;
+    to = v;
+    return S_OK;
+  }
+};
+
+// A camera that answers nothing: the fixed ranges must not need one.
+class SilentCamera : public LumorixNotImplemented<ILumorix> {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 2; }
+};
+
+// Opens the test's camera object for the filter.
+class LendingProvider : public CameraProvider {
+ public:
+  explicit LendingProvider(ILumorix* camera) : camera_(camera) {
+    model_.displayName = L"Lent Camera";
+    SetCameraProvider(this);
+  }
+  ~LendingProvider() override { SetCameraProvider(nullptr); }
+  uint32_t enumerate(CameraDeviceRecord (&records)[kMaxCameraRecords]) override {
+    records[0].model.infoV1 = &model_;
+    return 1;
+  }
+  std::unique_ptr<FilterCamera> open(const WCHAR16*) override { return lend(); }
+  std::unique_ptr<FilterCamera> openFirst(WCHAR16) override { return lend(); }
+
+ private:
+  struct Lent : FilterCamera {
+    explicit Lent(ILumorix* c) : camera(c) {}
+    ILumorix* lumorix() override { return camera; }
+    HRESULT start() override { return S_OK; }
+    HRESULT stop() override { return S_OK; }
+    HRESULT PullFrameForPin(uint8_t*, uint32_t, HANDLE) override { return S_FALSE; }
+    HRESULT SnapForPin(uint8_t*, uint32_t, HANDLE) override { return S_FALSE; }
+    ILumorix* camera;
+  };
+  std::unique_ptr<FilterCamera> lend() { return std::make_unique<Lent>(camera_); }
+  ILumorix* camera_;
+  ModelInfoV1 model_{};
+};
+
+struct OpenFilter {
+  explicit OpenFilter(ILumorix* camera) : provider(camera) {
+    HRESULT hr = S_OK;
+    filter = new CDcm(0, &hr);
+    filter->NonDelegatingAddRef();
+  }
+  ~OpenFilter() { filter->NonDelegatingRelease(); }
+  std::vector<IUnknown*> objects() {
+    std::vector<IUnknown*> all = {static_cast<ILumorix*>(filter),
+                                  static_cast<IPin*>(filter->previewPin())};
+    if (filter->stillPin()) all.push_back(static_cast<IPin*>(filter->stillPin()));
+    return all;
+  }
+  LendingProvider provider;
+  CDcm* filter = nullptr;
+};
+
+enum class Form { Amp, KsAmp, Control, KsControl };
+// Camera-control properties in the tables, apart from the video-amplifier numbers.
+constexpr long kControl = 100;
+constexpr long kExposure = kControl + kPropertyExposure;
+constexpr long kExposureRelative = kControl + 5;  // the kernel-streaming form's own property
+
+using KsGet = HRESULT (STDMETHODCALLTYPE IVideoProcAmp::*)(long*, long*);
+using KsPut = HRESULT (STDMETHODCALLTYPE IVideoProcAmp::*)(long, long);
+using KsRange = HRESULT (STDMETHODCALLTYPE IVideoProcAmp::*)(long*, long*, long*, long*, long*);
+struct KsAmpMembers {
+  long property;
+  KsGet get;
+  KsPut put;
+  KsRange range;
+};
+#define ZX_KS(id, name) \
+  { id, &IVideoProcAmp::get_##name, &IVideoProcAmp::put_##name, &IVideoProcAmp::getRange_##name }
+const KsAmpMembers kKsAmp[] = {
+    ZX_KS(0, Brightness),  ZX_KS(1, Contrast),           ZX_KS(2, Hue),
+    ZX_KS(3, Saturation),  ZX_KS(4, Sharpness),          ZX_KS(5, Gamma),
+    ZX_KS(6, ColorEnable), ZX_KS(7, WhiteBalance),       ZX_KS(8, BacklightCompensation),
+    ZX_KS(9, Gain),        ZX_KS(13, PowerlineFrequency)};
+#undef ZX_KS
+
+// One property reached through one interface of one object.
+class Through {
+ public:
+  Through(IUnknown* object, Form form, long property) : form_(form), property_(property) {
+    const IID& iid = form == Form::Amp       ? IID_IAMVideoProcAmp
+                     : form == Form::KsAmp   ? IID_IVideoProcAmp
+                     : form == Form::Control ? IID_IAMCameraControl
+                                             : IID_ICameraControl;
+    EXPECT_EQ(object->QueryInterface(iid, &face_), S_OK);
+    for (const KsAmpMembers& m : kKsAmp)
+      if (m.property == property) ks_ = &m;
+  }
+  ~Through() {
+    if (face_) static_cast<IUnknown*>(face_)->Release();
+  }
+  HRESULT range(long r[5]) {
+    switch (form_) {
+      case Form::Amp:
+        return amp()->GetRange(property_, &r[0], &r[1], &r[2], &r[3], &r[4]);
+      case Form::KsAmp:
+        return (ksAmp()->*ks_->range)(&r[0], &r[1], &r[2], &r[3], &r[4]);
+      case Form::Control:
+        return control()->GetRange(property_ - kControl, &r[0], &r[1], &r[2], &r[3], &r[4]);
+      case Form::KsControl:
+        return property_ == kExposureRelative
+                   ? ksControl()->getRange_ExposureRelative(&r[0], &r[1], &r[2], &r[3], &r[4])
+                   : ksControl()->getRange_Exposure(&r[0], &r[1], &r[2], &r[3], &r[4]);
+    }
+    return E_FAIL;
+  }
+  HRESULT get(long* value, long* flags) {
+    switch (form_) {
+      case Form::Amp:
+        return amp()->Get(property_, value, flags);
+      case Form::KsAmp:
+        return (ksAmp()->*ks_->get)(value, flags);
+      case Form::Control:
+        return control()->Get(property_ - kControl, value, flags);
+      case Form::KsControl:
+        return property_ == kExposureRelative ? ksControl()->get_ExposureRelative(value, flags)
+                                              : ksControl()->get_Exposure(value, flags);
+    }
+    return E_FAIL;
+  }
+  HRESULT set(long value, long flags) {
+    switch (form_) {
+      case Form::Amp:
+        return amp()->Set(property_, value, flags);
+      case Form::KsAmp:
+        return (ksAmp()->*ks_->put)(value, flags);
+      case Form::Control:
+        return control()->Set(property_ - kControl, value, flags);
+      case Form::KsControl:
+        return property_ == kExposureRelative ? ksControl()->put_ExposureRelative(value, flags)
+                                              : ksControl()->put_Exposure(value, flags);
+    }
+    return E_FAIL;
+  }
+
+ private:
+  IAMVideoProcAmp* amp() { return static_cast<IAMVideoProcAmp*>(face_); }
+  IVideoProcAmp* ksAmp() { return static_cast<IVideoProcAmp*>(face_); }
+  IAMCameraControl* control() { return static_cast<IAMCameraControl*>(face_); }
+  ICameraControl* ksControl() { return static_cast<ICameraControl*>(face_); }
+  Form form_;
+  long property_;
+  void* face_ = nullptr;
+  const KsAmpMembers* ks_ = nullptr;
+};
+
+std::vector<Form> FormsOf(long property) {
+  if (property == kExposureRelative) return {Form::KsControl};
+  if (property == kExposure) return {Form::Control, Form::KsControl};
+  return {Form::Amp, Form::KsAmp};
+}
+
+struct PropertyRow {
+  const char* name;
+  long property;
+  long range[5];      // min, max, step, default, caps
+  bool autoExposure;  // the camera's automatic exposure is on
+  long set, setFlags;
+  long read, readFlags;
+  long (*reached)(const PropertyCamera&);  // the camera value the set reached
+  long reachedValue;
+};
+
+// log2 ends of the camera's 100 us .. 5 s, default 10 ms.
+const PropertyRow kPropertyRows[] = {
+    {"brightness",
+     0,
+     {-64, 64, 1, 0, 2},
+     false,
+     10,
+     2,
+     10,
+     2,
+     [](const PropertyCamera& c) { return long(c.brightness); },
+     10},
+    {"contrast",
+     1,
+     {-100, 100, 1, 0, 2},
+     false,
+     -20,
+     2,
+     -20,
+     2,
+     [](const PropertyCamera& c) { return long(c.contrast); },
+     -20},
+    {"hue",
+     2,
+     {-180, 180, 1, 0, 2},
+     false,
+     45,
+     2,
+     45,
+     2,
+     [](const PropertyCamera& c) { return long(c.hue); },
+     45},
+    {"saturation",
+     3,
+     {0, 255, 1, 128, 2},
+     false,
+     200,
+     2,
+     200,
+     2,
+     [](const PropertyCamera& c) { return long(c.saturation); },
+     200},
+    {"gamma",
+     5,
+     {20, 180, 1, 100, 2},
+     false,
+     150,
+     2,
+     150,
+     2,
+     [](const PropertyCamera& c) { return long(c.gamma); },
+     150},
+    {"colour off",
+     6,
+     {0, 1, 1, 1, 2},
+     false,
+     0,
+     2,
+     0,
+     2,
+     [](const PropertyCamera& c) { return long(c.grey); },
+     1},
+    {"colour on",
+     6,
+     {0, 1, 1, 1, 2},
+     false,
+     1,
+     2,
+     1,
+     2,
+     [](const PropertyCamera& c) { return long(c.grey); },
+     0},
+    {"white balance",
+     7,
+     {2000, 15000, 1, 6503, 3},
+     false,
+     5000,
+     2,
+     5000,
+     2,
+     [](const PropertyCamera& c) { return long(c.temperature); },
+     5000},
+    {"gain",
+     9,
+     {100, 500, 1, 100, 3},
+     false,
+     300,
+     2,
+     300,
+     2,
+     [](const PropertyCamera& c) { return long(c.gain); },
+     300},
+    {"gain under auto exposure",
+     9,
+     {100, 500, 1, 100, 3},
+     true,
+     300,
+     2,
+     300,
+     1,
+     [](const PropertyCamera& c) { return long(c.gain); },
+     300},
+    {"60 Hz",
+     13,
+     {0, 2, 1, 0, 2},
+     false,
+     2,
+     2,
+     2,
+     2,
+     [](const PropertyCamera& c) { return long(c.mode); },
+     0},
+    {"mains off",
+     13,
+     {0, 2, 1, 0, 2},
+     false,
+     0,
+     2,
+     0,
+     2,
+     [](const PropertyCamera& c) { return long(c.mode); },
+     2},
+    {"exposure",
+     kExposure,
+     {-13, 2, 1, -6, 3},
+     false,
+     -5,
+     2,
+     -5,
+     2,
+     [](const PropertyCamera& c) { return long(c.time); },
+     31250},
+    {"automatic exposure",
+     kExposure,
+     {-13, 2, 1, -6, 3},
+     false,
+     -5,
+     1,
+     -5,
+     1,
+     [](const PropertyCamera& c) { return long(c.ae); },
+     1},
+    {"exposure in us",
+     kExposureRelative,
+     {100, 5000000, 1, 10000, 3},
+     false,
+     31250,
+     2,
+     31250,
+     2,
+     [](const PropertyCamera& c) { return long(c.time); },
+     31250},
+};
+
+// Every mapped property's range, set, read-back and the camera value it reaches, through each
+// interface that carries it, on the filter and both pins.
+TEST(StandardPropertyTable, EachPropertyThroughEveryInterfaceOnEveryObject) {
+  ComScope com;
+  for (const PropertyRow& row : kPropertyRows) {
+    for (Form form : FormsOf(row.property)) {
+      for (size_t which = 0; which < 3; ++which) {
+        SCOPED_TRACE(testing::Message()
+                     << row.name << " form " << int(form) << " object " << which);
+        PropertyCamera camera;
+        camera.ae = row.autoExposure ? 1 : 0;
+        OpenFilter open(&camera);
+        ASSERT_EQ(open.objects().size(), 3u);
+        Through through(open.objects()[which], form, row.property);
+        long range[5] = {};
+        EXPECT_EQ(through.range(range), S_OK);
+        for (int k = 0; k < 5; ++k) EXPECT_EQ(range[k], row.range[k]) << "range " << k;
+        EXPECT_EQ(through.set(row.set, row.setFlags), S_OK);
+        EXPECT_EQ(row.reached(camera), row.reachedValue);
+        long value = -99, flags = -99;
+        EXPECT_EQ(through.get(&value, &flags), S_OK);
+        EXPECT_EQ(value, row.read);
+        EXPECT_EQ(flags, row.readFlags);
+        EXPECT_EQ(camera.tint, 1000) << "the tint is kept";
+      }
+    }
+  }
+}
+
+// A null value where the camera's getter needs one is the camera's E_POINTER; where the value
+// is mapped it is asked for only when wanted, and the flags still come.
+TEST(StandardPropertyTable, NullValuesAndRefusedValues) {
+  ComScope com;
+  struct NullRow {
+    long property;
+    HRESULT result;
+  } const nulls[] = {{0, E_POINTER},
+                     {1, E_POINTER},
+                     {2, E_POINTER},
+                     {3, E_POINTER},
+                     {5, E_POINTER},
+                     {6, S_OK},
+                     {7, S_OK},
+                     {9, S_OK},
+                     {13, S_OK},
+                     {kExposure, S_OK},
+                     {kExposureRelative, S_OK}};
+  struct RefusedRow {
+    long property;
+    long value;
+    HRESULT result;
+  } const refused[] = {
+      {0, 65, E_INVALIDARG},         {1, -101, E_INVALIDARG},      {2, 181, E_INVALIDARG},
+      {3, 256, E_INVALIDARG},        {5, 19, E_INVALIDARG},        {9, 501, E_INVALIDARG},
+      {13, 3, E_INVALIDARG},         {13, -1, E_INVALIDARG},       {kExposure, 13, E_INVALIDARG},
+      {4, 1, E_PROP_ID_UNSUPPORTED}, {8, 1, E_PROP_ID_UNSUPPORTED}};
+  PropertyCamera camera;
+  OpenFilter open(&camera);
+  for (IUnknown* object : open.objects()) {
+    for (const NullRow& row : nulls) {
+      for (Form form : FormsOf(row.property)) {
+        SCOPED_TRACE(testing::Message() << "null " << row.property << " form " << int(form));
+        Through through(object, form, row.property);
+        long flags = -99;
+        EXPECT_EQ(through.get(nullptr, &flags), row.result);
+        if (row.result == S_OK) {
+          EXPECT_EQ(flags, kFlagManual);
+        }
+      }
+    }
+    for (const RefusedRow& row : refused) {
+      for (Form form : FormsOf(row.property)) {
+        SCOPED_TRACE(testing::Message() << "refused " << row.property << " form " << int(form));
+        const long before[] = {camera.brightness, camera.contrast,         camera.hue,
+                               camera.gamma,      long(camera.saturation), camera.gain,
+                               long(camera.mode), long(camera.time)};
+        Through through(object, form, row.property);
+        EXPECT_EQ(through.set(row.value, kFlagManual), row.result);
+        const long after[] = {camera.brightness, camera.contrast,         camera.hue,
+                              camera.gamma,      long(camera.saturation), camera.gain,
+                              long(camera.mode), long(camera.time)};
+        EXPECT_TRUE(std::equal(before, before + 8, after)) << "nothing changes";
+      }
+    }
+  }
+}
+
+// The fixed ranges are the filter's own and need no answer from the camera; the camera's own
+// ranges (gain) and what it may lack (mains frequency) are refused with it.
+TEST(StandardPropertyTable, FixedRangesNeedNoCamera) {
+  ComScope com;
+  SilentCamera camera;
+  OpenFilter open(&camera);
+  struct Row {
+    long property;
+    HRESULT result;
+    long caps;
+  } const rows[] = {{0, S_OK, 2}, {1, S_OK, 2},       {2, S_OK, 2},
+                    {3, S_OK, 2}, {5, S_OK, 2},       {6, S_OK, 2},
+                    {7, S_OK, 3}, {9, E_NOTIMPL, -1}, {13, E_PROP_ID_UNSUPPORTED, -1}};
+  for (IUnknown* object : open.objects()) {
+    for (const Row& row : rows) {
+      for (Form form : FormsOf(row.property)) {
+        SCOPED_TRACE(testing::Message() << row.property << " form " << int(form));
+        Through through(object, form, row.property);
+        long range[5] = {-1, -1, -1, -1, -1};
+        EXPECT_EQ(through.range(range), row.result);
+        if (row.result == S_OK) {
+          EXPECT_EQ(range[4], row.caps);
+          EXPECT_EQ(range[0], procAmpRange(row.property)->min);
+          EXPECT_EQ(range[1], procAmpRange(row.property)->max);
+          EXPECT_EQ(range[3], procAmpRange(row.property)->defaultValue);
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
