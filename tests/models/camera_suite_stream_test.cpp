@@ -228,7 +228,13 @@ TEST_P(CameraSuiteStream, StopOrRestartDuringAPinStillResumesThePreview) {
   ASSERT_EQ(cam->put_eStillSize(0), S_OK);
   // The first window register the still's program writes differently from the preview's.
   const SensorDriver& sensor = rig_.camera().spec().sensor();
-  const auto stillProgram = sensor.windowProgram(0), previewProgram = sensor.windowProgram(last());
+  SensorContext context = rig_.camera().sensorContext();
+  ProgramBuffer stillSteps, previewSteps;
+  context.index = 0;
+  sensor.windowProgram(stillSteps, context);
+  context.index = last();
+  sensor.windowProgram(previewSteps, context);
+  const auto stillProgram = stillSteps.steps(), previewProgram = previewSteps.steps();
   const auto differs = std::mismatch(previewProgram.begin(), previewProgram.end(),
                                      stillProgram.begin(), stillProgram.end());
   ASSERT_NE(differs.first, previewProgram.end()) << "the still and preview windows are alike";
