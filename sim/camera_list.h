@@ -16,7 +16,8 @@ struct CameraSetup {
 };
 
 // One entry: "<instance>-<product id in hex>[:option,...]". Options: rev=, vid=, packet= (numbers
-// in C notation), scene=pattern|chart (the chart as the 3.1 MP sensor sees it) and reference=
+// in C notation; the packet size defaults to the id's link), scene=pattern|chart (the chart as
+// the id's sensor sees it) and reference=
 // (µs of exposure that show the scene as is at 100 % gain). Throws std::invalid_argument when
 // anything is malformed, out of range or unknown, so a typing error never passes unnoticed.
 CameraSetup ParseCamera(const std::string& entry);

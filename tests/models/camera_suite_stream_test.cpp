@@ -15,6 +15,7 @@
 #include "pipeline/algorithms/ae_measure.h"
 #include "pipeline/pl_start.h"
 #include "platform/event.h"
+#include "sim/family_catalogue.h"
 #include "sim/frame_content.h"
 #include "tests/models/model_rig.h"
 #include "tests/support/recording_directory.h"
@@ -44,7 +45,7 @@ class CameraSuiteStream : public ::testing::TestWithParam<BuiltRow> {
   void SetUp() override {
     ASSERT_NE(GetParam().sim, nullptr) << "no simulated sensor";
     rig_.device().setFramePeriodMs(5);
-    scene_ = GetParam().sim->scene();
+    scene_ = sim::SceneFor(GetParam().productId);
     scene_.referenceExposureUs = GetParam().exposureUs.def;
     rig_.device().setContent(sim::ContentKind::Chart, scene_);
   }

@@ -20,13 +20,14 @@
 #include "models/catalogue_table.h"
 #include "models/common/cmos_camera.h"
 #include "models/sensors/usb3_31mp_sensor.h"
+#include "models/sensors/usb3_51mp_sensor.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "platform/device_io.h"
 #include "platform/registry.h"
 #include "platform/utf16.h"
 #include "sim/real_time_clock.h"
 #include "sim/sim_bus.h"
-#include "sim/usb3_31mp_family.h"
+#include "sim/family_catalogue.h"
 #include "sim/virtual_clock.h"
 #include "sim/winusb_sim.h"
 #include "tests/support/recording_registry.h"
@@ -34,17 +35,16 @@
 
 namespace testing_models {
 
-// The simulated sensor of each sensor driver; a new sensor adds its line here.
+// The sensor drivers with a simulated sensor (the device's family comes from the product id); a
+// new sensor adds its line here.
 struct SimSensor {
   const SensorDriver& (*driver)();
-  std::function<std::unique_ptr<sim::SensorFamily>()> make;
-  sim::SceneOptions (*scene)();
   // An exposure program writes the first register only directly before the second.
   uint16_t lineLengthReg, linesReg;
 };
 inline const SimSensor kSimSensors[] = {
-    {Usb3Sensor31Mp, [] { return std::make_unique<sim::Usb3Mp31Family>(); },
-     sim::Usb3Mp31Family::sceneOptions, 0x300C, 0x3012},
+    {Usb3Sensor31Mp, 0x300C, 0x3012},
+    {Usb3Sensor51Mp, 0x08, 0x09},
 };
 
 // One registration whose factory builds a camera: the suite runs over these.
@@ -111,7 +111,6 @@ struct RigOptions {
   Flavour flavour = Flavour::Kernel;
   uint16_t revision = 3;
   bool realTime = false;  // a clock thread instead of the virtual clock (streaming threads)
-  const SimSensor* sim = &kSimSensors[0];
 };
 
 // Owns the settings store, the clock, the bus with one device and the camera, torn down in the
@@ -126,7 +125,8 @@ class ModelRig {
     sim::SimConfig config;
     config.productId = options.productId;
     config.bcdDevice = options.revision;
-    device_ = bus_.add(clock(), config, options.sim->make());
+    config.maxPacket = sim::MaxPacketFor(options.productId);
+    device_ = bus_.add(clock(), config, sim::FamilyFor(options.productId).make());
     if (virtual_) {
       virtual_->observeSleeps([this](uint32_t ms) {
         auto e = sim::Entry(sim::LogKind::Pause, ms);
@@ -137,7 +137,7 @@ class ModelRig {
     SetWinUsbApi(&sim::SimWinUsbApi());
   }
   ModelRig(const BuiltRow& row, bool realTime = false)
-      : ModelRig(RigOptions{.productId = row.productId, .realTime = realTime, .sim = row.sim}) {}
+      : ModelRig(RigOptions{.productId = row.productId, .realTime = realTime}) {}
   ~ModelRig() {
     close();
     SetWinUsbApi(nullptr);
@@ -204,10 +204,11 @@ class ModelRig {
   sim::SimLog& log() { return device_->log(); }
   RecordingRegistry& registry() { return static_cast<RecordingRegistry&>(registry_.get()); }
 
-  template <typename Family>
   uint16_t sensorReg(uint16_t address) {
-    return device_->withFamily(
-        [&](sim::SensorFamily& f) { return static_cast<Family&>(f).reg(address); });
+    return device_->withFamily([&](sim::SensorFamily& f) { return f.reg(address); });
+  }
+  uint32_t sensorLineUs() {
+    return device_->withFamily([](sim::SensorFamily& f) { return f.lineUs(); });
   }
   uint32_t sensorExposureUs() {
     return device_->withFamily([](sim::SensorFamily& f) { return f.exposureUs(); });
@@ -264,10 +265,9 @@ inline bool Near(uint32_t actual, uint32_t expected, uint32_t tolerance) {
   return uint32_t(std::abs(int64_t(actual) - int64_t(expected))) <= tolerance;
 }
 
-// One line of the 3.1 MP sensor in microseconds at its slowest clock, from its line-length
-// register, rounded up: the exposure's resolution.
+// One line of the sensor in microseconds, rounded up: the exposure's resolution.
 inline uint32_t LineUs(ModelRig& rig) {
-  return 2u * rig.sensorReg<sim::Usb3Mp31Family>(0x300C) / 80 + 1;
+  return rig.sensorLineUs();
 }
 
 }  // namespace testing_models

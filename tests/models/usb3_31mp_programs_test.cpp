@@ -97,7 +97,7 @@ TEST(Usb3_31Programs, StopAndFrameBytes) {
 }
 
 uint16_t Reg(ModelRig& rig, uint16_t address) {
-  return rig.sensorReg<sim::Usb3Mp31Family>(address);
+  return rig.sensorReg(address);
 }
 
 TEST(Usb3_31Camera, LutWidthIsTheDeepestRawFormat) {
