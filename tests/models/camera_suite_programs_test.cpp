@@ -1,0 +1,117 @@
+// Each sensor's golden register programs: one row per flow and value worth pinning, run by the one
+// sequencer on a recording sensor. A new model adds its rows here.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "models/common/sensor_sequencer.h"
+#include "models/families/usb3_51mp.h"
+#include "tests/models/recording_sensor.h"
+
+namespace {
+
+using testing_models::RecordingSensor;
+
+struct Golden {
+  const char* name;
+  const ModelSpec* spec;
+  uint16_t productId;
+  bool usb3;
+  bool skip;
+  uint32_t index;
+  uint16_t speed;
+  // Runs after an open at index and speed with the class's default exposure.
+  std::function<void(SensorSequencer&)> act;
+  std::vector<RegStep> finalValues;  // registers and the value each holds afterwards
+  std::vector<uint16_t> neverWritten;
+};
+
+std::ostream& operator<<(std::ostream& os, const Golden& g) {
+  return os << g.name;
+}
+
+class CameraSuitePrograms : public ::testing::TestWithParam<Golden> {};
+
+TEST_P(CameraSuitePrograms, ProgramsLeaveTheGoldenValues) {
+  const Golden& g = GetParam();
+  RecordingSensor sensor;
+  platform::RecursiveLock lock;
+  RegisterProgram program(sensor, lock);
+  SensorSequencer sequencer(program, *g.spec, g.usb3);
+  sequencer.identify(g.productId, 3);
+  sequencer.setSkip(g.skip);
+  ASSERT_EQ(sequencer.open(g.index, g.speed, g.spec->exposureUs.def), S_OK);
+  if (g.act) g.act(sequencer);
+  const std::vector<RegStep> log = sensor.take();
+  for (const RegStep& want : g.finalValues)
+    EXPECT_EQ(sensor.reg(want.reg), want.value) << std::hex << "register 0x" << want.reg;
+  for (const uint16_t reg : g.neverWritten)
+    EXPECT_TRUE(std::none_of(log.begin(), log.end(), [&](const RegStep& s) {
+      return s.kind == RegStep::Kind::Write && s.reg == reg;
+    })) << std::hex << "register 0x" << reg;
+}
+
+const ModelSpec* const k51 = &kSpecRostrel305100KPA;
+const ModelSpec* const k51Twin = &kSpecPelvane305100KPA;
+
+const Golden kGolden[] = {
+    // Rows of a per-mode line constant at 1.5 x the PLL multiplier.
+    {"Mp51Exposure70msIndex0Speed6", k51, 0xC510, true, false, 0, 6,
+     [](SensorSequencer& s) { s.setExposure(70000, 6); }, {Write(0x08, 0), Write(0x09, 1942)}, {}},
+    {"Mp51TwoSecondsSkippedIndex2", k51, 0xC510, true, true, 2, 6,
+     [](SensorSequencer& s) { s.setExposure(2000000, 6); }, {Write(0x08, 1), Write(0x09, 38811)},
+     {}},
+    {"Mp51ExposureClampsBelow", k51, 0xC510, true, false, 0, 6,
+     [](SensorSequencer& s) { s.setExposure(10, 6); }, {Write(0x09, 50 * 96 / 3460)}, {}},
+    {"Mp51Usb2Index1Line", k51, 0xD510, false, false, 1, 0,
+     [](SensorSequencer& s) { s.setExposure(100000, 0); },
+     {Write(0x09, 100000 * 81 / 3280), Write(0x05, 1000)}, {}},
+    // Green, blue and red codes at their ratios, plus the enable bit.
+    {"Mp51Gain300", k51, 0xC510, true, false, 1, 6, [](SensorSequencer& s) { s.setGain(300); },
+     {Write(0x2B, 292), Write(0x2C, 306), Write(0x2D, 307), Write(0x2E, 292)}, {}},
+    {"Mp51Gain100", k51, 0xC510, true, false, 1, 6, [](SensorSequencer& s) { s.setGain(100); },
+     {Write(0x2B, 268), Write(0x2C, 272), Write(0x2D, 273), Write(0x2E, 268)}, {}},
+    // Windows by mode and link.
+    {"Mp51Index1Binned", k51, 0xC510, true, false, 1, 6, nullptr,
+     {Write(0x22, 0x11), Write(0x23, 0x11), Write(0x05, 960), Write(0x03, 1919)}, {}},
+    {"Mp51Index2SkippedUsb2", k51, 0xD510, false, true, 2, 6, nullptr,
+     {Write(0x22, 0x03), Write(0x05, 700)}, {}},
+    {"Mp51SkipSwitchRewritesWindowAndRows", k51, 0xC510, true, false, 1, 6,
+     [](SensorSequencer& s) { s.switchSkip(true, 6, 70000); },
+     {Write(0x22, 0x01), Write(0x23, 0x01), Write(0x05, 620), Write(0x09, 70000 * 96 / 2520)}, {}},
+    // The still's slow clock, then the switch's closing write.
+    {"Mp51StillAtSlowClock", k51, 0xC510, true, false, 1, 6,
+     [](SensorSequencer& s) { s.switchResolution(0, true, 6, 70000u); },
+     {Write(0x11, 54 * 256 + 1), Write(0x09, 70000 * 81 / 3460), Write(0x0B, 1),
+      Write(0x03, 1921)},
+     {}},
+    // The alternative twin's board takes no 0x0A write; the other boards do.
+    {"Mp51Twin3511NoControlWrite", k51Twin, 0x3511, true, false, 1, 6, nullptr, {}, {0x0A}},
+    {"Mp51Twin4511NoControlWrite", k51Twin, 0x4511, false, false, 1, 6, nullptr, {}, {0x0A}},
+    {"Mp51Twin3510ControlWrite", k51Twin, 0x3510, true, false, 1, 6, nullptr,
+     {Write(0x0A, 0x8000)}, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Golden, CameraSuitePrograms, ::testing::ValuesIn(kGolden),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// A switch to the programmed index sends nothing, still or not.
+TEST(CameraSuitePrograms, SameIndexSwitchSendsNothing) {
+  for (const ModelSpec* spec : {k51}) {
+    for (const bool still : {false, true}) {
+      RecordingSensor sensor;
+      platform::RecursiveLock lock;
+      RegisterProgram program(sensor, lock);
+      SensorSequencer sequencer(program, *spec, true);
+      ASSERT_EQ(sequencer.open(1, spec->defaultSpeed, spec->exposureUs.def), S_OK);
+      sensor.take();
+      sequencer.switchResolution(1, still, spec->defaultSpeed, spec->exposureUs.def);
+      EXPECT_TRUE(sensor.take().empty()) << still;
+    }
+  }
+}
+
+}  // namespace
