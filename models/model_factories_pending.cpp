@@ -8,12 +8,8 @@
     return nullptr;                                                        \
   }
 
-// TODO(#28): the USB3 8.5, 10 and 14 MP classes.
-ZX_PENDING_FACTORY(Rostrel308500KPA)
-ZX_PENDING_FACTORY(Rostrel310000KPA)
+// TODO(#28): the USB3 14 MP classes.
 ZX_PENDING_FACTORY(Rostrel314000KPA)
-ZX_PENDING_FACTORY(Pelvane308500KPA)
-ZX_PENDING_FACTORY(Pelvane310000KPA)
 ZX_PENDING_FACTORY(Pelvane314000KPA)
 // TODO(#29): the USB2 small-sensor classes.
 ZX_PENDING_FACTORY(Rostrel01300KPA)

@@ -3,6 +3,7 @@
 
 #include "sim/usb3_31mp_family.h"
 #include "sim/usb3_51mp_family.h"
+#include "sim/usb3_85_10mp_family.h"
 
 namespace sim {
 namespace {
@@ -13,13 +14,17 @@ std::unique_ptr<SensorFamily> make() {
   return std::make_unique<Family>();
 }
 
-// One distinct defect per list: the 3.1 MP two lists, the 5.1 MP five.
+// The EEPROM's lists: one for full size and one or two (binned, skipped) per reduced size.
 constexpr FamilyEntry kFamilies[] = {
     {0xC310, make<Usb3Mp31Family>, 0, {372, 256, 379}, 2},
     {0x3310, make<Usb3Mp31Family>, 0, {372, 256, 379}, 2},
     {0xC510, make<Usb3Mp51Family>, 1, {327, 256, 356}, 5},
     {0x3510, make<Usb3Mp51Family>, 1, {327, 256, 356}, 5},
     {0x3511, make<Usb3Mp51Family>, 1, {327, 256, 356}, 5},
+    {0xC850, make<Usb3Mp85Family>, 0, {0, 0, 0}, 3},
+    {0x3850, make<Usb3Mp85Family>, 0, {0, 0, 0}, 3},
+    {0xC010, make<Usb3Mp85Family>, 0, {0, 0, 0}, 5},
+    {0x3010, make<Usb3Mp85Family>, 0, {0, 0, 0}, 5},
 };
 
 const FamilyEntry* find(uint16_t productId, bool* usb2) {

@@ -51,6 +51,8 @@ struct ModelSpec {
   bool trailerFromRevision3 = true;
   // Rows the USB2 link sends beyond each resolution's height, read and not delivered.
   std::array<uint8_t, 3> usb2ExtraRows{};
+  // A halved exposure's doubled line length stays in force until the next line-length program.
+  bool keepsHalvedLine = false;
 
   // The catalogue row whose factory this is; null when the class has no row.
   const ModelCatalogueRow* row() const;

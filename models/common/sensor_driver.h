@@ -15,6 +15,7 @@ struct SensorContext {
   uint16_t productId = 0;     // the opened device's
   uint16_t revision = 0;      // the opened device's bcdDevice
   bool alternative = false;   // the class's alternative id (ModelSpec::alternativeIdBase)
+  bool keepsHalvedLine = false;  // a halved exposure's longer line stays the line in force
 };
 
 // The sensor's programmed state that programs read and update; guarded by the sensor lock.
@@ -47,7 +48,9 @@ struct SensorDriver {
   void (*exposureProgram)(ProgramBuffer& out, SensorState& state, const SensorContext& ctx,
                           uint32_t timeUs, uint16_t speed);
   void (*gainProgram)(ProgramBuffer& out, uint16_t percent);
-  // Optional: what follows the start-up and window programs at an open.
+  // Optional: what follows the start-up, window and line length, before the speed.
+  void (*startTail)(ProgramBuffer& out, const SensorContext& ctx);
+  // Optional: what follows the speed and exposure at an open.
   void (*openTail)(ProgramBuffer& out, const SensorContext& ctx);
   // Optional: what follows the window program at a resolution switch.
   void (*switchTail)(ProgramBuffer& out, const SensorContext& ctx);
@@ -58,4 +61,6 @@ struct SensorDriver {
   const ReadyWait* readyWait;
   // The pause after a still's slow clock.
   uint16_t stillSettleMs;
+  // Whether a re-initialisation programs the window and line length again.
+  bool windowAtReinit;
 };

@@ -22,24 +22,28 @@ void SensorSequencer::identify(uint16_t productId, uint16_t revision) {
   context_.productId = productId;
   context_.revision = revision;
   context_.alternative = spec_.isAlternative(productId);
+  context_.keepsHalvedLine = spec_.keepsHalvedLine;
 }
 
 // Programs are built under the lock too: they read and update the line-length state.
 HRESULT SensorSequencer::open(uint32_t index, uint16_t speed, uint32_t exposureUs) {
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
   state_.resIndex = context_.index = index;
-  const HRESULT hr = start();
+  const HRESULT hr = start(true);
   if (FAILED(hr)) return hr;
   setSpeed(speed, exposureUs);
   if (sensor_.openTail) runBuilt([&](ProgramBuffer& b) { sensor_.openTail(b, context_); });
   return S_OK;
 }
 
-// Start-up, window of the stored index and its line length.
-HRESULT SensorSequencer::start() {
+// Start-up, window of the stored index and its line length, and what closes the start-up.
+HRESULT SensorSequencer::start(bool window) {
   runBuilt([&](ProgramBuffer& b) { sensor_.startProgram(b, context_); });
-  runBuilt([&](ProgramBuffer& b) { sensor_.windowProgram(b, context_); });
-  writeLineLength(0);
+  if (window) {
+    runBuilt([&](ProgramBuffer& b) { sensor_.windowProgram(b, context_); });
+    writeLineLength(0);
+  }
+  if (sensor_.startTail) runBuilt([&](ProgramBuffer& b) { sensor_.startTail(b, context_); });
   return S_OK;
 }
 
@@ -94,7 +98,8 @@ HRESULT SensorSequencer::reinitialise(uint16_t speed, uint32_t exposureUs,
                                       std::optional<uint16_t> gain) {
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
   program_.run(std::array{Wait(kDeviceEventSettleMs)});
-  runBuilt([&](ProgramBuffer& b) { sensor_.startProgram(b, context_); });
+  const HRESULT hr = start(sensor_.windowAtReinit);
+  if (FAILED(hr)) return hr;
   setSpeed(speed, exposureUs);
   if (gain) setGain(*gain);
   return S_OK;

@@ -39,7 +39,7 @@ class SensorSequencer {
   const SensorContext& context() const { return context_; }
 
  private:
-  HRESULT start();
+  HRESULT start(bool window);
   void writeLineLength(uint16_t speed);
   template <typename Fill>
   void runBuilt(Fill fill);

@@ -102,12 +102,14 @@ constexpr SensorDriver kDriver{.startProgram = startProgram,
                                .lineLengthWrite = lineLengthWrite,
                                .exposureProgram = exposureProgram,
                                .gainProgram = gainProgram,
+                               .startTail = nullptr,
                                .openTail = nullptr,
                                .switchTail = switchTail,
                                .skipHead = nullptr,
                                .skipTail = nullptr,
                                .readyWait = nullptr,
-                               .stillSettleMs = 5};
+                               .stillSettleMs = 5,
+                               .windowAtReinit = false};
 
 }  // namespace
 

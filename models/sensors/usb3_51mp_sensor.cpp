@@ -97,12 +97,14 @@ constexpr SensorDriver kDriver{.startProgram = startProgram,
                                .lineLengthWrite = nullptr,
                                .exposureProgram = exposureProgram,
                                .gainProgram = gainProgram,
+                               .startTail = nullptr,
                                .openTail = nullptr,
                                .switchTail = switchTail,
                                .skipHead = nullptr,
                                .skipTail = nullptr,
                                .readyWait = nullptr,
-                               .stillSettleMs = 0};
+                               .stillSettleMs = 0,
+                               .windowAtReinit = false};
 
 }  // namespace
 

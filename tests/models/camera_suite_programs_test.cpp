@@ -9,6 +9,7 @@
 
 #include "models/common/sensor_sequencer.h"
 #include "models/families/usb3_51mp.h"
+#include "models/families/usb3_85_10mp.h"
 #include "tests/models/recording_sensor.h"
 
 namespace {
@@ -56,6 +57,13 @@ TEST_P(CameraSuitePrograms, ProgramsLeaveTheGoldenValues) {
 
 const ModelSpec* const k51 = &kSpecRostrel305100KPA;
 const ModelSpec* const k51Twin = &kSpecPelvane305100KPA;
+const ModelSpec* const k85 = &kSpecRostrel308500KPA;
+const ModelSpec* const k10 = &kSpecRostrel310000KPA;
+const ModelSpec* const k10Twin = &kSpecPelvane310000KPA;
+
+void TwoSeconds(SensorSequencer& s) {
+  s.setExposure(2000000, 3);
+}
 
 const Golden kGolden[] = {
     // Rows of a per-mode line constant at 1.5 x the PLL multiplier.
@@ -93,6 +101,44 @@ const Golden kGolden[] = {
     {"Mp51Twin4511NoControlWrite", k51Twin, 0x4511, false, false, 1, 6, nullptr, {}, {0x0A}},
     {"Mp51Twin3510ControlWrite", k51Twin, 0x3510, true, false, 1, 6, nullptr,
      {Write(0x0A, 0x8000)}, {}},
+    // (clock x time - offset) / line in unsigned 32-bit, the line doubled while the rows overflow.
+    {"Mp85Exposure150ms", k85, 0xC850, true, false, 0, 3,
+     [](SensorSequencer& s) { s.setExposure(150000, 3); },
+     {Write(0x3012, 3457), Write(0x300C, 3470)}, {}},
+    {"Mp85TwoSecondsFits", k85, 0xC850, true, false, 0, 3, TwoSeconds,
+     {Write(0x3012, 46109), Write(0x300C, 3470)}, {}},
+    {"Mp85Usb2HalfSizeRowsAndLine", k85, 0xD850, false, false, 1, 3, nullptr,
+     {Write(0x034E, 1276), Write(0x034C, 1664), Write(0x300C, 4000)}, {}},
+    {"Mp85Gain100", k85, 0xC850, true, false, 0, 3, [](SensorSequencer& s) { s.setGain(100); },
+     {Write(0x3056, 0x1069), Write(0x3058, 0x1077), Write(0x305A, 0x10D2), Write(0x305C, 0x1069),
+      Write(0x0104, 0)},
+     {}},
+    {"Mp85Gain300", k85, 0xC850, true, false, 0, 3, [](SensorSequencer& s) { s.setGain(300); },
+     {Write(0x3056, 0x11CE), Write(0x3058, 0x11DA), Write(0x305A, 0x11FC)}, {}},
+    {"Mp10QuarterBinnedReadMode", k10, 0xC010, true, false, 2, 3, nullptr,
+     {Write(0x3040, 1991), Write(0x300C, 1700)}, {}},
+    {"Mp10QuarterSkippedReadMode", k10, 0xC010, true, true, 2, 3, nullptr,
+     {Write(0x3040, 967), Write(0x300C, 1200)}, {}},
+    {"Mp10TwoSecondsHalvesTwice", k10, 0xC010, true, true, 2, 3, TwoSeconds,
+     {Write(0x3012, 33333), Write(0x300C, 4800)}, {}},
+    {"Mp10ShortAfterLongRestoresTheLine", k10, 0xC010, true, true, 2, 3,
+     [](SensorSequencer& s) { TwoSeconds(s), s.setExposure(10000, 3); },
+     {Write(0x3012, 665), Write(0x300C, 1200)}, {}},
+    {"Mp10TwinShortAfterLongKeepsTheLine", k10Twin, 0x3010, true, true, 2, 3,
+     [](SensorSequencer& s) { TwoSeconds(s), s.setExposure(10000, 3); },
+     {Write(0x3012, 166), Write(0x300C, 4800)}, {}},
+    // Every line-length write records itself: a re-initialisation's or a restart's shorter line
+    // is seen by the exposure that follows, which doubles it again.
+    {"Mp10LongExposureSurvivesReinitialise", k10, 0xC010, true, true, 2, 3,
+     [](SensorSequencer& s) { TwoSeconds(s), (void)s.reinitialise(3, 2000000, uint16_t{100}); },
+     {Write(0x3012, 33333), Write(0x300C, 4800)}, {}},
+    {"Mp10LongExposureSurvivesRestart", k10, 0xC010, true, true, 2, 3,
+     [](SensorSequencer& s) { TwoSeconds(s), (void)s.open(2, 3, 2000000); },
+     {Write(0x3012, 33333), Write(0x300C, 4800)}, {}},
+    {"Mp10SkipSwitchHoldsTheWindow", k10, 0xC010, true, false, 1, 3,
+     [](SensorSequencer& s) { s.switchSkip(true, 3, 150000); },
+     {Write(0x3040, 3 * 65 + 512), Write(0x300C, 2040), Write(0x0100, 0x0100), Write(0x0104, 0)},
+     {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Golden, CameraSuitePrograms, ::testing::ValuesIn(kGolden),
@@ -100,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(Golden, CameraSuitePrograms, ::testing::ValuesIn(kGolde
 
 // A switch to the programmed index sends nothing, still or not.
 TEST(CameraSuitePrograms, SameIndexSwitchSendsNothing) {
-  for (const ModelSpec* spec : {k51}) {
+  for (const ModelSpec* spec : {k51, k85, k10}) {
     for (const bool still : {false, true}) {
       RecordingSensor sensor;
       platform::RecursiveLock lock;

@@ -195,13 +195,17 @@ TEST_P(CameraSuite, ApplyRoiReachesTheDeviceOnlyForAPendingRegion) {
   EXPECT_EQ(rig.camera().device().appliedRoi().left, region.left);
 }
 
-// A grab at the smallest size: the sensor's frames, the trailer byte from revision 3, the last
-// frame of the model's tries, nothing (and one abort) when the sensor never started.
+// A grab at the smallest size: the sensor's frames with any rows the link adds, the trailer byte
+// from revision 3, the last frame of the model's tries, nothing (and one abort) when the sensor
+// never started.
 TEST_P(CameraSuite, GrabsTakeTheSensorsFrames) {
   const uint32_t w = info().resolutions[last()].width, h = info().resolutions[last()].height;
+  const bool usb3 = (info().flags & LUMORIX_FLAG_USB3) != 0;
+  const ModelSpec& spec = ModelRig(GetParam()).open()->spec();
+  const uint32_t rows = uint32_t(spec.frameBytes(w, h, usb3, 2) / w);
   const auto pattern = [&](uint32_t n) {
-    std::vector<uint8_t> image(size_t{w} * h);
-    sim::RenderPattern(image.data(), w, h, n);
+    std::vector<uint8_t> image(size_t{w} * rows);
+    sim::RenderPattern(image.data(), w, rows, n);
     return image;
   };
   for (const uint16_t revision : {3, 2}) {
@@ -210,7 +214,7 @@ TEST_P(CameraSuite, GrabsTakeTheSensorsFrames) {
           {.productId = GetParam().productId, .revision = revision});
       ASSERT_NE(rig.open(), nullptr);
       rig.startSensor(last());
-      std::vector<uint8_t> buffer(size_t{w} * h + 64, 0x5C);
+      std::vector<uint8_t> buffer(size_t{w} * rows + 64, 0x5C);
       FrameDescriptor frame;
       frame.buffer = buffer.data();
       ASSERT_EQ(rig.helper().PLHlperGrabFrame(&frame, w, h, nullptr, nullptr, singleTry), 1);

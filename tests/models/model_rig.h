@@ -21,6 +21,7 @@
 #include "models/common/cmos_camera.h"
 #include "models/sensors/usb3_31mp_sensor.h"
 #include "models/sensors/usb3_51mp_sensor.h"
+#include "models/sensors/usb3_85_10mp_sensor.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "platform/device_io.h"
 #include "platform/registry.h"
@@ -45,6 +46,8 @@ struct SimSensor {
 inline const SimSensor kSimSensors[] = {
     {Usb3Sensor31Mp, 0x300C, 0x3012},
     {Usb3Sensor51Mp, 0x08, 0x09},
+    {Usb3Sensor85Mp, 0x300C, 0x3012},
+    {Usb3Sensor10Mp, 0x300C, 0x3012},
 };
 
 // One registration whose factory builds a camera: the suite runs over these.
