@@ -8,9 +8,6 @@
     return nullptr;                                                        \
   }
 
-// TODO(#28): the USB3 14 MP classes.
-ZX_PENDING_FACTORY(Rostrel314000KPA)
-ZX_PENDING_FACTORY(Pelvane314000KPA)
 // TODO(#29): the USB2 small-sensor classes.
 ZX_PENDING_FACTORY(Rostrel01300KPA)
 ZX_PENDING_FACTORY(Rostrel01300KPAV2)

@@ -4,6 +4,7 @@
 #include "sim/usb3_31mp_family.h"
 #include "sim/usb3_51mp_family.h"
 #include "sim/usb3_85_10mp_family.h"
+#include "sim/usb3_14mp_family.h"
 
 namespace sim {
 namespace {
@@ -12,6 +13,10 @@ constexpr uint16_t kUsb2Offset = 0x1000;
 template <typename Family>
 std::unique_ptr<SensorFamily> make() {
   return std::make_unique<Family>();
+}
+template <bool Alternative>
+std::unique_ptr<SensorFamily> make14() {
+  return std::make_unique<Usb3Mp14Family>(Alternative);
 }
 
 // The EEPROM's lists: one for full size and one or two (binned, skipped) per reduced size.
@@ -25,6 +30,10 @@ constexpr FamilyEntry kFamilies[] = {
     {0x3850, make<Usb3Mp85Family>, 0, {0, 0, 0}, 3},
     {0xC010, make<Usb3Mp85Family>, 0, {0, 0, 0}, 5},
     {0x3010, make<Usb3Mp85Family>, 0, {0, 0, 0}, 5},
+    {0xC014, make14<false>, 0, {0, 0, 0}, 5},
+    {0xCB14, make14<true>, 0, {0, 0, 0}, 5},
+    {0x3014, make14<false>, 0, {0, 0, 0}, 5},
+    {0x3B14, make14<true>, 0, {0, 0, 0}, 5},
 };
 
 const FamilyEntry* find(uint16_t productId, bool* usb2) {

@@ -48,6 +48,8 @@ struct SensorDriver {
   void (*exposureProgram)(ProgramBuffer& out, SensorState& state, const SensorContext& ctx,
                           uint32_t timeUs, uint16_t speed);
   void (*gainProgram)(ProgramBuffer& out, uint16_t percent);
+  // Optional: what an open sends before the ready wait and start-up.
+  void (*openHead)(ProgramBuffer& out, const SensorContext& ctx);
   // Optional: what follows the start-up, window and line length, before the speed.
   void (*startTail)(ProgramBuffer& out, const SensorContext& ctx);
   // Optional: what follows the speed and exposure at an open.
@@ -63,4 +65,6 @@ struct SensorDriver {
   uint16_t stillSettleMs;
   // Whether a re-initialisation programs the window and line length again.
   bool windowAtReinit;
+  // Whether the line length follows the speed (written with it) rather than the resolution.
+  bool lineBySpeed;
 };

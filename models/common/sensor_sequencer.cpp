@@ -5,9 +5,14 @@
 #include <array>
 #include <mutex>
 
+#include "platform/clock.h"
+#include "platform/wait_hook.h"
+
 namespace {
 constexpr uint16_t kSwitchLeadMs = 10;
 constexpr uint16_t kDeviceEventSettleMs = 50;
+constexpr HRESULT kNotReady = static_cast<HRESULT>(0x8007001F);
+constexpr uint32_t kReadyReplyBytes = 3;
 }  // namespace
 
 template <typename Fill>
@@ -29,6 +34,7 @@ void SensorSequencer::identify(uint16_t productId, uint16_t revision) {
 HRESULT SensorSequencer::open(uint32_t index, uint16_t speed, uint32_t exposureUs) {
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
   state_.resIndex = context_.index = index;
+  if (sensor_.openHead) runBuilt([&](ProgramBuffer& b) { sensor_.openHead(b, context_); });
   const HRESULT hr = start(true);
   if (FAILED(hr)) return hr;
   setSpeed(speed, exposureUs);
@@ -36,12 +42,30 @@ HRESULT SensorSequencer::open(uint32_t index, uint16_t speed, uint32_t exposureU
   return S_OK;
 }
 
-// Start-up, window of the stored index and its line length, and what closes the start-up.
+// Polls until the sensor answers its ready byte; a reply under two bytes is a miss. Elapsed time
+// is unsigned tick subtraction, right across a wrap of the tick.
+HRESULT SensorSequencer::waitReady(const ReadyWait& wait) {
+  const uint32_t begin = platform::TickCountMs();
+  for (;;) {
+    uint8_t reply[kReadyReplyBytes] = {};
+    if (program_.readSensor(reply, kReadyReplyBytes) >= 2 && reply[0] == wait.readyByte)
+      return S_OK;
+    if (platform::TickCountMs() - begin > wait.limitMs) return kNotReady;
+    platform::HookedSleepMs(wait.pollMs);
+  }
+}
+
+// The ready wait, start-up, window of the stored index and its line length, and what closes the
+// start-up.
 HRESULT SensorSequencer::start(bool window) {
+  if (sensor_.readyWait) {
+    const HRESULT hr = waitReady(*sensor_.readyWait);
+    if (FAILED(hr)) return hr;
+  }
   runBuilt([&](ProgramBuffer& b) { sensor_.startProgram(b, context_); });
   if (window) {
     runBuilt([&](ProgramBuffer& b) { sensor_.windowProgram(b, context_); });
-    writeLineLength(0);
+    if (!sensor_.lineBySpeed) writeLineLength(0);
   }
   if (sensor_.startTail) runBuilt([&](ProgramBuffer& b) { sensor_.startTail(b, context_); });
   return S_OK;
@@ -53,7 +77,7 @@ void SensorSequencer::switchResolution(uint32_t index, bool still, uint16_t spee
   if (index == state_.resIndex) return;
   program_.run(std::array{Wait(kSwitchLeadMs)});
   state_.resIndex = context_.index = index;
-  writeLineLength(still ? 0 : speed);
+  if (still || !sensor_.lineBySpeed) writeLineLength(still ? 0 : speed);
   if (still) {
     runBuilt([&](ProgramBuffer& b) {
       sensor_.speedProgram(b, context_, 0);
@@ -70,6 +94,7 @@ void SensorSequencer::switchResolution(uint32_t index, bool still, uint16_t spee
 void SensorSequencer::setSpeed(uint16_t speed, uint32_t exposureUs) {
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
   runBuilt([&](ProgramBuffer& b) { sensor_.speedProgram(b, context_, speed); });
+  if (sensor_.lineBySpeed) writeLineLength(speed);
   setExposure(exposureUs, speed);
 }
 

@@ -40,6 +40,7 @@ class SensorSequencer {
 
  private:
   HRESULT start(bool window);
+  HRESULT waitReady(const ReadyWait& wait);
   void writeLineLength(uint16_t speed);
   template <typename Fill>
   void runBuilt(Fill fill);

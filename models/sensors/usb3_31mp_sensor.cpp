@@ -102,6 +102,7 @@ constexpr SensorDriver kDriver{.startProgram = startProgram,
                                .lineLengthWrite = lineLengthWrite,
                                .exposureProgram = exposureProgram,
                                .gainProgram = gainProgram,
+                               .openHead = nullptr,
                                .startTail = nullptr,
                                .openTail = nullptr,
                                .switchTail = switchTail,
@@ -109,7 +110,8 @@ constexpr SensorDriver kDriver{.startProgram = startProgram,
                                .skipTail = nullptr,
                                .readyWait = nullptr,
                                .stillSettleMs = 5,
-                               .windowAtReinit = false};
+                               .windowAtReinit = false,
+                               .lineBySpeed = false};
 
 }  // namespace
 

@@ -97,6 +97,7 @@ constexpr SensorDriver kDriver{.startProgram = startProgram,
                                .lineLengthWrite = nullptr,
                                .exposureProgram = exposureProgram,
                                .gainProgram = gainProgram,
+                               .openHead = nullptr,
                                .startTail = nullptr,
                                .openTail = nullptr,
                                .switchTail = switchTail,
@@ -104,7 +105,8 @@ constexpr SensorDriver kDriver{.startProgram = startProgram,
                                .skipTail = nullptr,
                                .readyWait = nullptr,
                                .stillSettleMs = 0,
-                               .windowAtReinit = false};
+                               .windowAtReinit = false,
+                               .lineBySpeed = false};
 
 }  // namespace
 

@@ -141,6 +141,7 @@ constexpr SensorDriver kDriver{.startProgram = startProgram,
                                .lineLengthWrite = lineLengthWrite,
                                .exposureProgram = exposureProgram,
                                .gainProgram = gainProgram,
+                               .openHead = nullptr,
                                .startTail = startTail,
                                .openTail = nullptr,
                                .switchTail = switchTail,
@@ -148,7 +149,8 @@ constexpr SensorDriver kDriver{.startProgram = startProgram,
                                .skipTail = skipTail,
                                .readyWait = nullptr,
                                .stillSettleMs = 0,
-                               .windowAtReinit = true};
+                               .windowAtReinit = true,
+                               .lineBySpeed = false};
 
 }  // namespace
 

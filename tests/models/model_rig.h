@@ -22,6 +22,7 @@
 #include "models/sensors/usb3_31mp_sensor.h"
 #include "models/sensors/usb3_51mp_sensor.h"
 #include "models/sensors/usb3_85_10mp_sensor.h"
+#include "models/sensors/usb3_14mp_sensor.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "platform/device_io.h"
 #include "platform/registry.h"
@@ -48,6 +49,7 @@ inline const SimSensor kSimSensors[] = {
     {Usb3Sensor51Mp, 0x08, 0x09},
     {Usb3Sensor85Mp, 0x300C, 0x3012},
     {Usb3Sensor10Mp, 0x300C, 0x3012},
+    {Usb3Sensor14Mp, 0x300C, 0x3012},
 };
 
 // One registration whose factory builds a camera: the suite runs over these.
@@ -228,6 +230,7 @@ class ModelRig {
         out.push_back(WriteText(uint16_t(e.code), e.value));
       if (e.kind == sim::LogKind::Pause) out.push_back("wait " + std::to_string(e.code));
       if (e.kind == sim::LogKind::PipeOp) out.push_back(e.text);
+      if (e.kind == sim::LogKind::FpgaValue) out.push_back("fpga " + std::to_string(e.value));
     }
     return out;
   }
