@@ -71,7 +71,8 @@ inline std::string TestName(const WCHAR16* display, uint16_t id) {
   return name + hex;
 }
 
-// Each registration's factory called once without a device; pending stubs return null.
+// Each registration's factory called once without a device; pending stubs return null. One row
+// per product id.
 inline std::vector<BuiltRow> BuiltRows() {
   platform::ScopedRegistry registry{platform::MakeMemoryRegistry()};
   std::vector<BuiltRow> rows;
@@ -91,8 +92,11 @@ inline std::vector<BuiltRow> BuiltRows() {
         settings = first.info->displayName;
         break;
       }
-    rows.push_back({TestName(e.info->displayName, e.productIds[0]), e.productIds[0], e.info,
-                    platform::WideToUtf8(WStringView(settings)), sim, cmos->spec().exposureUs});
+    // Every id of the registration: a second id is a board variant with its own programs.
+    for (const uint16_t id : e.productIds)
+      if (id)
+        rows.push_back({TestName(e.info->displayName, id), id, e.info,
+                        platform::WideToUtf8(WStringView(settings)), sim, cmos->spec().exposureUs});
   }
   return rows;
 }
