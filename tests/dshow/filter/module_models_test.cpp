@@ -1,6 +1,6 @@
 // The shipped module streaming each model class from its simulated camera: one registration per
-// class in the prefix, each opened by position, identified by which camera sent frames, streamed at
-// its largest and smallest offered size, the chart upright and neutral at the smallest.
+// class in the prefix, each opened by position and identified by which camera sent frames, streamed
+// at its largest and smallest offered size, the chart upright and neutral at the smallest.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,6 +8,7 @@
 #include <dshow.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,9 @@ class ModuleModels : public ::testing::TestWithParam<uint32_t> {
     ComPtr<IBaseFilter> source;
     ASSERT_EQ(camera->QueryInterface(IID_IBaseFilter, source.outVoid()), S_OK);
     ASSERT_EQ(g_.begin(source.get()), S_OK);
-    if (width) ASSERT_NO_FATAL_FAILURE(ChooseSize(g_, width, height));
+    if (width) {
+      ASSERT_NO_FATAL_FAILURE(ChooseSize(g_, width, height));
+    }
   }
 
   // Runs until `frames` samples arrived, each exactly one frame of the connected format.
@@ -100,7 +103,10 @@ TEST_P(ModuleModels, StreamsWholeFramesAtItsLargestAndSmallestSizeFromItsOwnCame
   std::vector<uint32_t> advanced;
   for (uint32_t c = 0; c < *SimCameraCount(); ++c)
     if (FramesOf(c) > before[c]) advanced.push_back(c);
-  EXPECT_EQ(advanced, std::vector<uint32_t>{GetParam()}) << "only its own camera streams";
+  // The module lists cameras in its own order: each position is one camera, no two the same.
+  ASSERT_EQ(advanced.size(), 1u) << "one camera streams";
+  static std::set<uint32_t> identified;
+  EXPECT_TRUE(identified.insert(advanced[0]).second) << "camera " << advanced[0] << " again";
 }
 
 INSTANTIATE_TEST_SUITE_P(Prefix, ModuleModels, ::testing::Range(0u, kMaxCameras));
