@@ -13,8 +13,8 @@ namespace sim {
 struct FamilyEntry {
   uint16_t usb3Id;  // the USB2 registration is this + 0x1000
   std::unique_ptr<SensorFamily> (*make)();
-  int bayerOrder;                     // the model's order at its largest size
-  std::array<uint16_t, 3> wbBase;     // the model's base gains; 0 counts as unity
+  int bayerOrder;                  // the model's order at its largest size
+  std::array<uint16_t, 3> wbBase;  // the model's base gains; 0 counts as unity
   uint16_t eepromLists;
 };
 

@@ -17,7 +17,9 @@ class Usb3Mp14Family final : public SensorFamily {
   explicit Usb3Mp14Family(bool alternative) : alternative_(alternative) {}
 
   // Status reads answer not-ready `reads` times first, each reply `replyBytes` long (at most 3).
-  void setReadiness(uint32_t reads, uint32_t replyBytes) { notReadyReads_ = reads, replyBytes_ = replyBytes; }
+  void setReadiness(uint32_t reads, uint32_t replyBytes) {
+    notReadyReads_ = reads, replyBytes_ = replyBytes;
+  }
   uint32_t statusReads() const { return reads_; }
 
   std::string writeRegister(uint16_t reg, uint16_t value) override;

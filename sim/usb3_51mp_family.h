@@ -21,7 +21,7 @@ class Usb3Mp51Family final : public SensorFamily {
   uint32_t lineUs() const override;
 
  private:
-  uint32_t factor() const;  // 1, 2 or 4 by the column and row mode; 0 unknown
+  uint32_t factor() const;     // 1, 2 or 4 by the column and row mode; 0 unknown
   uint32_t lineClock() const;  // the row's length in clocks; 0 for an unknown mode
   double rowClockMHz() const;
   std::map<uint16_t, uint16_t> regs_;

@@ -1,4 +1,5 @@
-// Usb3Mp85Family: held groups, the clock multiplier and the gain codes of the 8.5 and 10 MP sensors.
+// Usb3Mp85Family: held groups, the clock multiplier and the gain codes of the 8.5 and 10 MP
+// sensors.
 #include "sim/usb3_85_10mp_family.h"
 
 namespace sim {

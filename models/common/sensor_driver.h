@@ -10,11 +10,11 @@
 // What every program may depend on: the resolution, the skip setting and the opened device.
 struct SensorContext {
   uint32_t index = 0;
-  bool skip = false;          // sub-sampling instead of binning at the reduced sizes
-  bool usb3Link = false;      // the USB3 registration (bit 6 of the opened record)
-  uint16_t productId = 0;     // the opened device's
-  uint16_t revision = 0;      // the opened device's bcdDevice
-  bool alternative = false;   // the class's alternative id (ModelSpec::alternativeIdBase)
+  bool skip = false;             // sub-sampling instead of binning at the reduced sizes
+  bool usb3Link = false;         // the USB3 registration (bit 6 of the opened record)
+  uint16_t productId = 0;        // the opened device's
+  uint16_t revision = 0;         // the opened device's bcdDevice
+  bool alternative = false;      // the class's alternative id (ModelSpec::alternativeIdBase)
   bool keepsHalvedLine = false;  // a halved exposure's longer line stays the line in force
 };
 

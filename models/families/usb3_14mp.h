@@ -64,5 +64,7 @@ constexpr ModelSpec describe(ModelFactory factory, uint16_t alternativeIdBase) {
 
 }  // namespace usb3_14mp
 
-inline constexpr ModelSpec kSpecRostrel314000KPA = usb3_14mp::describe(CreateRostrel314000KPA, 0xCB14);
-inline constexpr ModelSpec kSpecPelvane314000KPA = usb3_14mp::describe(CreatePelvane314000KPA, 0x3B14);
+inline constexpr ModelSpec kSpecRostrel314000KPA =
+    usb3_14mp::describe(CreateRostrel314000KPA, 0xCB14);
+inline constexpr ModelSpec kSpecPelvane314000KPA =
+    usb3_14mp::describe(CreatePelvane314000KPA, 0x3B14);

@@ -4,10 +4,10 @@
 
 #include "models/common/cmos_model.h"
 
-#define ZX_MODEL_FACTORY(code)                                                                  \
-  BaseImpl* Create##code(const WCHAR16* id, const WCHAR16* root, uint8_t a, uint8_t b,         \
-                         const ModelInfo* info) noexcept {                                      \
-    return CreateModel<kSpec##code>(id, root, a, b, info);                                      \
+#define ZX_MODEL_FACTORY(code)                                                         \
+  BaseImpl* Create##code(const WCHAR16* id, const WCHAR16* root, uint8_t a, uint8_t b, \
+                         const ModelInfo* info) noexcept {                             \
+    return CreateModel<kSpec##code>(id, root, a, b, info);                             \
   }
 ZX_MODEL_FACTORY(Rostrel308500KPA)
 ZX_MODEL_FACTORY(Pelvane308500KPA)

@@ -155,8 +155,8 @@ TEST_P(CameraSuite, OutputSizeFollowsBinningAndRegion) {
     uint32_t divisor;  // of the default size; 0: the region's size
   };
   // Binned sizes are even; a region is taken as it is.
-  for (const Case c : {Case{3, {}, 3}, Case{0x82, {}, 2}, Case{1, {100, 50, 501, 351}, 0},
-                       Case{1, {}, 1}}) {
+  for (const Case c :
+       {Case{3, {}, 3}, Case{0x82, {}, 2}, Case{1, {100, 50, 501, 351}, 0}, Case{1, {}, 1}}) {
     ModelRig rig(GetParam());
     ASSERT_NE(rig.open(), nullptr);
     const uint32_t w = rig.helper().frameWidth, h = rig.helper().frameHeight;
@@ -210,8 +210,7 @@ TEST_P(CameraSuite, GrabsTakeTheSensorsFrames) {
   };
   for (const uint16_t revision : {3, 2}) {
     for (const bool singleTry : {true, false}) {
-      ModelRig rig(
-          {.productId = GetParam().productId, .revision = revision});
+      ModelRig rig({.productId = GetParam().productId, .revision = revision});
       ASSERT_NE(rig.open(), nullptr);
       rig.startSensor(last());
       std::vector<uint8_t> buffer(size_t{w} * rows + 64, 0x5C);

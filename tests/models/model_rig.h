@@ -45,10 +45,8 @@ struct SimSensor {
   uint16_t lineLengthReg, linesReg;
 };
 inline const SimSensor kSimSensors[] = {
-    {Usb3Sensor31Mp, 0x300C, 0x3012},
-    {Usb3Sensor51Mp, 0x08, 0x09},
-    {Usb3Sensor85Mp, 0x300C, 0x3012},
-    {Usb3Sensor10Mp, 0x300C, 0x3012},
+    {Usb3Sensor31Mp, 0x300C, 0x3012}, {Usb3Sensor51Mp, 0x08, 0x09},
+    {Usb3Sensor85Mp, 0x300C, 0x3012}, {Usb3Sensor10Mp, 0x300C, 0x3012},
     {Usb3Sensor14Mp, 0x300C, 0x3012},
 };
 

@@ -104,4 +104,3 @@ void ExpectPatch(const Patch& patch, const Colour& c) {
     EXPECT_GT(dimmestLit, 1.5 * brightestUnlit) << "wrong dominant channels";
   }
 }
-

@@ -78,9 +78,9 @@ TEST_P(ModuleModels, StreamsWholeFramesAtItsLargestAndSmallestSizeFromItsOwnCame
   ASSERT_NO_FATAL_FAILURE(OfferedSizes(g_, PIN_CATEGORY_CAPTURE, &offered));
   ASSERT_FALSE(offered.empty());
   const auto area = [](const Format& f) { return int64_t{f.width} * f.height; };
-  const auto [smallest, largest] = std::minmax_element(
-      offered.begin(), offered.end(),
-      [&](const Format& a, const Format& b) { return area(a) < area(b); });
+  const auto [smallest, largest] =
+      std::minmax_element(offered.begin(), offered.end(),
+                          [&](const Format& a, const Format& b) { return area(a) < area(b); });
   const Format sizes[] = {*largest, *smallest};
 
   std::vector<uint32_t> before;
