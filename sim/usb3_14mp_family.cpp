@@ -30,8 +30,13 @@ uint16_t Usb3Mp14Family::reg(uint16_t address) const {
 }
 
 std::string Usb3Mp14Family::writeRegister(uint16_t address, uint16_t value) {
-  if (address == kSoftReset && value == 0x0100) regs_.clear(), width_ = height_ = 0;
+  if (address == kSoftReset && value == 0x0100)
+    regs_.clear(), width_ = height_ = 0, running_ = false;
   regs_[address] = value;
+  // Standby (0x0100 = 0) stops the stream; leaving it, or a control write with the stream bit,
+  // starts it again.
+  if (address == kStreaming) running_ = value == 0x0100;
+  if (address == kControl) running_ = (value & kStreamBit) != 0;
   if (address == kHold && value == 0) {
     const uint32_t crop = alternative_ ? kAltExtraColumns : 0;
     width_ = reg(kWidth) > crop ? reg(kWidth) - crop : 0;
@@ -52,8 +57,8 @@ uint32_t Usb3Mp14Family::readSensor(uint8_t* reply, uint32_t length) {
 // The alternative's FPGA crops only when told the sensor's width as it expects it.
 bool Usb3Mp14Family::streaming() const {
   const bool fpgaAgrees = !alternative_ || fpga_ == reg(kWidth) / 4 - 3;
-  return reg(kStreaming) == 0x0100 && (reg(kControl) & kStreamBit) && reg(kMultiplier) &&
-         reg(kHold) == 0 && width_ && height_ && fpgaAgrees;
+  return running_ && (reg(kControl) & kStreamBit) && reg(kMultiplier) && reg(kHold) == 0 &&
+         width_ && height_ && fpgaAgrees;
 }
 
 uint32_t Usb3Mp14Family::exposureUs() const {

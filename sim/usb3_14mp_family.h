@@ -40,6 +40,7 @@ class Usb3Mp14Family final : public SensorFamily {
   std::map<uint16_t, uint16_t> regs_;
   uint32_t width_ = 0, height_ = 0;
   uint16_t fpga_ = 0;
+  bool running_ = false;
   uint32_t notReadyReads_ = 0, replyBytes_ = 3, reads_ = 0;
 };
 
