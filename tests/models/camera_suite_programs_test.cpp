@@ -10,6 +10,8 @@
 #include "models/common/sensor_sequencer.h"
 #include "models/families/usb3_51mp.h"
 #include "models/families/usb3_85_10mp.h"
+#include "models/families/usb3_14mp.h"
+#include "platform/clock.h"
 #include "tests/models/recording_sensor.h"
 
 namespace {
@@ -61,6 +63,9 @@ const ModelSpec* const k51Twin = &kSpecPelvane305100KPA;
 const ModelSpec* const k85 = &kSpecRostrel308500KPA;
 const ModelSpec* const k10 = &kSpecRostrel310000KPA;
 const ModelSpec* const k10Twin = &kSpecPelvane310000KPA;
+
+const ModelSpec* const k14 = &kSpecRostrel314000KPA;
+const ModelSpec* const k14Twin = &kSpecPelvane314000KPA;
 
 void TwoSeconds(SensorSequencer& s) {
   s.setExposure(2000000, 3);
@@ -318,6 +323,89 @@ const Golden kGolden[] = {
      [](SensorSequencer& s) { s.switchSkip(true, 3, 150000); },
      {Write(0x3040, 3 * 65 + 512), Write(0x300C, 2040), Write(0x0100, 0x0100), Write(0x0104, 0)},
      {}},
+    // The alternative chip by id: a wider window starting earlier, the FPGA told its width.
+    {"Mp14AlternativeHalfWindow",
+     k14,
+     0xDB14,
+     false,
+     false,
+     1,
+     3,
+     nullptr,
+     {Write(0x0344, 286), Write(0x0348, 4383), Write(0x034C, 2052), Write(0x301A, 0x001E)},
+     {}},
+    {"Mp14NormalUsb2HalfWindow",
+     k14,
+     0xD014,
+     false,
+     false,
+     1,
+     3,
+     nullptr,
+     {Write(0x0344, 288), Write(0x0348, 4381), Write(0x034C, 2048), Write(0x301A, 0x10DE)},
+     {}},
+    {"Mp14TwinAlternative",
+     k14Twin,
+     0x4B14,
+     false,
+     false,
+     0,
+     3,
+     nullptr,
+     {Write(0x034C, 4100), Write(0x0306, 66)},
+     {}},
+    // Line lengths by speed, chip and link.
+    {"Mp14QuarterSkippedSpeed2", k14, 0xC014, true, true, 2, 2, nullptr, {Write(0x300C, 1950)}, {}},
+    {"Mp14AltQuarterSkippedSpeed2",
+     k14,
+     0xCB14,
+     true,
+     true,
+     2,
+     2,
+     nullptr,
+     {Write(0x300C, 1800)},
+     {}},
+    {"Mp14Usb2QuarterSkippedSpeed3",
+     k14,
+     0xD014,
+     false,
+     true,
+     2,
+     3,
+     nullptr,
+     {Write(0x300C, 4500)},
+     {}},
+    {"Mp14Exposure85ms",
+     k14,
+     0xC014,
+     true,
+     false,
+     0,
+     3,
+     [](SensorSequencer& s) { s.setExposure(85000, 3); },
+     {Write(0x3012, 1809)},
+     {}},
+    {"Mp14AltTwoSecondsHalvesTwice",
+     k14,
+     0xCB14,
+     true,
+     true,
+     2,
+     3,
+     TwoSeconds,
+     {Write(0x3012, 32999), Write(0x300C, 6000)},
+     {}},
+    {"Mp14Gain300",
+     k14,
+     0xC014,
+     true,
+     false,
+     0,
+     3,
+     [](SensorSequencer& s) { s.setGain(300); },
+     {Write(0x3056, 0x3069), Write(0x3058, 0x3078), Write(0x305A, 0x407C)},
+     {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Golden, CameraSuitePrograms, ::testing::ValuesIn(kGolden),
@@ -325,7 +413,7 @@ INSTANTIATE_TEST_SUITE_P(Golden, CameraSuitePrograms, ::testing::ValuesIn(kGolde
 
 // A switch to the programmed index sends nothing, still or not.
 TEST(CameraSuitePrograms, SameIndexSwitchSendsNothing) {
-  for (const ModelSpec* spec : {k51, k85, k10}) {
+  for (const ModelSpec* spec : {k51, k85, k10, k14}) {
     for (const bool still : {false, true}) {
       RecordingSensor sensor;
       platform::RecursiveLock lock;
@@ -337,6 +425,79 @@ TEST(CameraSuitePrograms, SameIndexSwitchSendsNothing) {
       EXPECT_TRUE(sensor.take().empty()) << still;
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The alternative chip at half size: the FPGA hears the width before any window write.
+TEST(CameraSuitePrograms, AlternativeFpgaValueComesFirst) {
+  RecordingSensor sensor;
+  platform::RecursiveLock lock;
+  RegisterProgram program(sensor, lock);
+  SensorSequencer sequencer(program, *k14, true);
+  sequencer.identify(0xCB14, 3);
+  ASSERT_EQ(sequencer.open(1, 3, 85000), S_OK);
+  const std::vector<RegStep> log = sensor.take();
+  EXPECT_EQ(log.front(), Request(kRequestSystemInit, 3));
+  const auto fpga = std::find(log.begin(), log.end(), Request(kRequestFpgaValue, 510));
+  ASSERT_NE(fpga, log.end());
+  ASSERT_NE(fpga + 1, log.end());
+  EXPECT_EQ(fpga[1], Wait(30));
+  const auto window = std::find_if(log.begin(), log.end(), [](const RegStep& s) {
+    return s.kind == RegStep::Kind::Write && s.reg == 0x0344;
+  });
+  EXPECT_LT(fpga, window);
+}
+
+uint32_t gTick = 0;
+uint32_t TestTick() {
+  return gTick;
+}
+
+// The ready poll: ready at once, after misses, never (the open fails after the limit with
+// nothing written), and short replies across a wrap of the tick.
+TEST(CameraSuitePrograms, ReadyWaitPollsOnTheClockSeam) {
+  struct Case {
+    const char* name;
+    uint32_t readsUntilReady;
+    uint32_t replyBytes;
+    uint32_t startTick;
+    HRESULT result;
+  } cases[] = {
+      {"ready", 0, 3, 0, S_OK},
+      {"after misses", 5, 3, 0, S_OK},
+      {"never", 0xFFFFFFFF, 3, 0, static_cast<HRESULT>(0x8007001F)},
+      {"one-byte replies across a wrap", 0, 1, 0xFFFFFF00u, static_cast<HRESULT>(0x8007001F)},
+      {"ready across a wrap", 40, 2, 0xFFFFFF00u, S_OK}};
+  platform::SetTickSource(TestTick);
+  for (const Case& c : cases) {
+    RecordingSensor sensor;
+    sensor.readsUntilReady = c.readsUntilReady;
+    sensor.replyBytes = c.replyBytes;
+    gTick = c.startTick;
+    sensor.tick = &gTick;
+    platform::RecursiveLock lock;
+    RegisterProgram program(sensor, lock);
+    SensorSequencer sequencer(program, *k14, true);
+    sequencer.identify(0xC014, 3);
+    EXPECT_EQ(sequencer.open(0, 3, 85000), c.result) << c.name;
+    const std::vector<RegStep> log = sensor.take();
+    const bool wrote = std::any_of(log.begin(), log.end(),
+                                   [](const RegStep& s) { return s.kind != RegStep::Kind::Wait; });
+    EXPECT_EQ(wrote, c.result == S_OK) << c.name;
+    if (c.result != S_OK) {
+      EXPECT_GT(gTick - c.startTick, 3000u) << c.name;
+      EXPECT_LE(gTick - c.startTick, 3050u) << c.name;
+      EXPECT_EQ(sequencer.reinitialise(3, 85000, uint16_t{100}), c.result) << c.name;
+      const std::vector<RegStep> after = sensor.take();
+      EXPECT_TRUE(std::none_of(after.begin(), after.end(), [](const RegStep& s) {
+        return s.kind != RegStep::Kind::Wait;
+      })) << c.name;
+    }
+  }
+  platform::SetTickSource(nullptr);
 }
 
 }  // namespace
