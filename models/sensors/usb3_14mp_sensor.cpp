@@ -7,12 +7,12 @@
 #include <array>
 
 #include "models/common/model_math.h"
+#include "models/sensors/held_gain_program.h"
 
 namespace {
 
 constexpr uint16_t kStreaming = 0x0100, kSoftReset = 0x0103, kHold = 0x0104;
 constexpr uint16_t kControl = 0x301A, kLineLength = 0x300C, kIntegration = 0x3012, kReadMode = 0x3040;
-constexpr std::array<uint16_t, 4> kGains{0x3056, 0x3058, 0x305A, 0x305C};  // green, blue, red, green
 constexpr uint32_t kMaxLines = 65535;
 constexpr double kExposureOffset = 1340.0;  // clocks the sensor adds to every integration
 constexpr uint16_t kDefaultLine = 4500;
@@ -127,13 +127,7 @@ uint16_t gainCode(uint32_t percent) {
   return 127;
 }
 
-void gainProgram(ProgramBuffer& out, uint16_t percent) {
-  const std::array<double, 4> ratio{1.0, 1.15, 1.58, 1.0};
-  out.add(Write(kHold, 0x0100));
-  for (size_t i = 0; i < kGains.size(); ++i)
-    out.add(Write(kGains[i], gainCode(static_cast<uint32_t>(percent * ratio[i]))));
-  out.add(Write(kHold, 0));
-}
+void gainProgram(ProgramBuffer& out, uint16_t percent) { HeldGainProgram(out, percent, gainCode); }
 
 constexpr std::array kStop{Wait(10), Write(kStreaming, 0), Wait(20)};
 std::span<const RegStep> stopProgram() { return kStop; }
