@@ -230,12 +230,21 @@ TEST_P(CameraSuiteStream, StopOrRestartDuringAPinStillResumesThePreview) {
   // The first window register the still's program writes differently from the preview's.
   const SensorDriver& sensor = rig_.camera().spec().sensor();
   SensorContext context = rig_.camera().sensorContext();
+  context.alternative = rig_.camera().spec().isAlternative(GetParam().productId);
   ProgramBuffer stillSteps, previewSteps;
   context.index = 0;
   sensor.windowProgram(stillSteps, context);
   context.index = last();
   sensor.windowProgram(previewSteps, context);
-  const auto stillProgram = stillSteps.steps(), previewProgram = previewSteps.steps();
+  // Register writes only: a vendor step (the FPGA's width) is no register to read back.
+  const auto writesOf = [](std::span<const RegStep> steps) {
+    std::vector<RegStep> out;
+    for (const RegStep& step : steps)
+      if (step.kind == RegStep::Kind::Write) out.push_back(step);
+    return out;
+  };
+  const auto stillProgram = writesOf(stillSteps.steps());
+  const auto previewProgram = writesOf(previewSteps.steps());
   const auto differs = std::mismatch(previewProgram.begin(), previewProgram.end(),
                                      stillProgram.begin(), stillProgram.end());
   ASSERT_NE(differs.first, previewProgram.end()) << "the still and preview windows are alike";
@@ -313,7 +322,8 @@ TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Built, CameraSuiteStream, ::testing::ValuesIn(testing_models::BuiltRows()),
+INSTANTIATE_TEST_SUITE_P(Built, CameraSuiteStream,
+                         ::testing::ValuesIn(testing_models::StreamRows()),
                          testing_models::RowName);
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/lumorix_flags.h"
 #include "core/base_impl.h"
 #include "core/camera_opening.h"
 #include "models/catalogue_table.h"
@@ -96,6 +98,19 @@ inline std::vector<BuiltRow> BuiltRows() {
         rows.push_back({TestName(e.info->displayName, id), id, e.info,
                         platform::WideToUtf8(WStringView(settings)), sim, cmos->spec().exposureUs});
   }
+  return rows;
+}
+
+// The rows that stream in real time: every USB3 registration's ids, and the USB2 ones whose
+// programs differ in more than the line length (extra rows, the alternative chip) or that streamed
+// first.
+inline std::vector<BuiltRow> StreamRows() {
+  constexpr uint16_t kUsb2Rows[] = {0xD310, 0x4310, 0xD850, 0xDB14};
+  std::vector<BuiltRow> rows;
+  for (BuiltRow& row : BuiltRows())
+    if ((row.info->flags & LUMORIX_FLAG_USB3) ||
+        std::find(std::begin(kUsb2Rows), std::end(kUsb2Rows), row.productId) != std::end(kUsb2Rows))
+      rows.push_back(std::move(row));
   return rows;
 }
 
