@@ -4,7 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "sim/usb3_31mp_family.h"
+#include "sim/family_catalogue.h"
 
 namespace sim {
 namespace {
@@ -48,7 +48,7 @@ void applyOption(CameraSetup& setup, const std::string& option) {
   } else if (key == "scene" && value == "pattern") {
     setup.content = ContentKind::Pattern;
   } else if (key == "scene" && (value == "chart" || value == "flat")) {
-    const SceneOptions sensor = Usb3Mp31Family::sceneOptions();
+    const SceneOptions sensor = SceneFor(setup.config.productId);
     setup.content = value == "chart" ? ContentKind::Chart : ContentKind::Flat;
     setup.scene.bayerOrder = sensor.bayerOrder;
     setup.scene.wbBase = sensor.wbBase;
@@ -68,6 +68,7 @@ CameraSetup ParseCamera(const std::string& entry) {
   if (dash == std::string::npos) throw std::invalid_argument("no <instance>-<pid>: " + text);
   setup.config.instance = number(id.substr(0, dash), 10, 0xFFFFFFFF);
   setup.config.productId = static_cast<uint16_t>(number(id.substr(dash + 1), 16, 0xFFFF));
+  setup.config.maxPacket = MaxPacketFor(setup.config.productId);
   std::istringstream options(colon == std::string::npos ? "" : text.substr(colon + 1));
   for (std::string option; std::getline(options, option, ',');)
     if (!trimmed(option).empty()) applyOption(setup, option);

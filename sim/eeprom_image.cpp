@@ -37,6 +37,14 @@ void putGroups(std::vector<uint8_t>& out, const std::vector<DefectPixel>& list) 
 
 EepromImage::EepromImage(uint16_t listCount) : lists_(listCount) {}
 
+EepromImage EepromImage::OneDefectPerList(uint16_t listCount) {
+  std::vector<std::vector<DefectPixel>> lists;
+  for (uint32_t i = 0; i < listCount; ++i) lists.push_back({{40 + 6 * i, 30 + 4 * i}});
+  EepromImage image(listCount);
+  image.setLists(std::move(lists));
+  return image;
+}
+
 EepromImage& EepromImage::setSerial(std::string serial31) {
   serial_ = std::move(serial31);
   return *this;

@@ -28,6 +28,8 @@ class EepromImage {
 
   // A valid block of `listCount` empty lists and the default serial.
   explicit EepromImage(uint16_t listCount = 2);
+  // A valid block of `listCount` lists, each holding one defect no other list has.
+  static EepromImage OneDefectPerList(uint16_t listCount);
 
   EepromImage& setSerial(std::string serial31);
   EepromImage& setLists(std::vector<std::vector<DefectPixel>> lists);

@@ -20,6 +20,8 @@ class FixedFamily final : public SensorFamily {
   uint32_t exposureUs() const override { return exposure_; }
   uint32_t gainPercent() const override { return gain_; }
   uint32_t trailerBytes(uint16_t) const override { return trailer_; }
+  uint16_t reg(uint16_t) const override { return 0; }
+  uint32_t lineUs() const override { return 1; }
 
  private:
   uint32_t width_, height_;

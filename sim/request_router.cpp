@@ -75,13 +75,14 @@ uint32_t RequestRouter::answerIn(const Setup& s, uint8_t* reply, uint32_t length
   auto status = [&](uint8_t v) { reply[0] = v, *replyBytes = 1; };
   switch (s.request) {
     case 0x0A:
-      *replyBytes = 3;
-      return 0;  // sensor read: zeros
+      *replyBytes = state_.family->readSensor(reply, std::min<uint32_t>(length, 3));
+      return 0;
     case 0x0B:
       status(writeRegister(s.index, s.value));
       return 0;
     case 0x0D:
-      state_.record(Entry(LogKind::RegisterWrite, s.index, s.value));
+      state_.record(Entry(LogKind::FpgaValue, s.index, s.value));
+      state_.family->writeFpgaValue(s.value);
       status(kDone);
       return 0;
     case 0x10:

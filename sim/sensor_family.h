@@ -19,6 +19,17 @@ class SensorFamily {
   virtual uint32_t gainPercent() const = 0;
   // Bytes the sensor appends after the pixels of each frame, at this device revision.
   virtual uint32_t trailerBytes(uint16_t revision) const = 0;
+  // The last value written to a register, 0 before any.
+  virtual uint16_t reg(uint16_t address) const = 0;
+  // The FPGA value request; most sensors ignore it.
+  virtual void writeFpgaValue(uint16_t) {}
+  // The sensor status read (request 0x0A): the bytes answered, zeros unless a sensor says more.
+  virtual uint32_t readSensor(uint8_t* reply, uint32_t length) {
+    for (uint32_t i = 0; i < length; ++i) reply[i] = 0;
+    return length;
+  }
+  // One line in microseconds at the clock in force, rounded up: every exposure check's tolerance.
+  virtual uint32_t lineUs() const = 0;
 };
 
 inline constexpr uint8_t kTrailerByte = 0xA5;

@@ -27,6 +27,7 @@ class SimCamera {
 
   // The two id forms: "<instance>-<pid>" and a device-interface path; and the paths they open.
   WString kernelId() const;
+  uint16_t productId() const { return state_.config.productId; }
   WString interfaceId() const;
   WString kernelPath() const;
   WString winUsbPath() const;

@@ -44,7 +44,8 @@ std::vector<std::string> SimLog::pipeTimeline() const {
 }
 
 std::string SimLog::format() const {
-  static const char* const kNames[] = {"request", "register", "ioctl", "pipe", "pause", "error"};
+  static const char* const kNames[] = {"request", "register", "ioctl", "pipe",
+                                       "pause",   "error",    "fpga"};
   std::string out;
   char line[160];
   for (auto& e : entries()) {

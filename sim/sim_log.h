@@ -9,7 +9,7 @@
 
 namespace sim {
 
-enum class LogKind { Request, RegisterWrite, Ioctl, PipeOp, Pause, Error };
+enum class LogKind { Request, RegisterWrite, Ioctl, PipeOp, Pause, Error, FpgaValue };
 
 struct LogEntry {
   uint64_t timeMs = 0;

@@ -78,6 +78,10 @@ uint32_t Usb3Mp31Family::exposureUs() const {
   return static_cast<uint32_t>(uint64_t{reg(kIntegrationLines)} * 2 * reg(kLineLength) / factor);
 }
 
+uint32_t Usb3Mp31Family::lineUs() const {
+  return 2u * reg(kLineLength) / kClocks[0].factor + 1;
+}
+
 uint32_t Usb3Mp31Family::gainPercent() const {
   uint32_t percent = 100;
   for (const GainRow& g : kGains)

@@ -21,7 +21,9 @@ class Usb3Mp31Family final : public SensorFamily {
   // How this sensor sees a scene: GR/BG first, and its red and blue response below green's.
   static SceneOptions sceneOptions();
 
-  uint16_t reg(uint16_t address) const;
+  uint16_t reg(uint16_t address) const override;
+  // At the slowest clock, which every speed's exposure fits within.
+  uint32_t lineUs() const override;
   struct Window;
 
  private:

@@ -146,9 +146,9 @@ HRESULT CmosCamera::OpenCamera(uint32_t previewIndex) {
   // The state is rebuilt outside the sensor lock: rebuilding joins its workers.
   InitPipeLineStep1(*helper_, previewIndex, size.width, size.height, nullptr, 0, 0);
   std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
-  sequencer_->open(previewIndex, helper_->speed, helper_->takeExposureNow());
-  sequencer_->setFrameTrailer(device_->revision());
-  return S_OK;
+  sequencer_->identify(device_->productId(), device_->revision());
+  sequencer_->setSkip(helper_->skip != 0);
+  return sequencer_->open(previewIndex, helper_->speed, helper_->takeExposureNow());
 }
 
 void CmosCamera::SetResolution(uint32_t index, bool still) {
@@ -179,7 +179,7 @@ void CmosCamera::StopSensor() {
 void CmosCamera::onSensorReset() {
   std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
   device_->ResetPort();
-  sequencer_->reinitialise(helper_->speed, helper_->takeExposureNow(), helper_->gainNow());
+  (void)sequencer_->reinitialise(helper_->speed, helper_->takeExposureNow(), helper_->gainNow());
 }
 
 void CmosCamera::GetColorMatrix(double matrix[9]) {

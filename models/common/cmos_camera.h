@@ -52,6 +52,7 @@ class CmosCamera : private CmosCameraTables, public BaseImpl, private SensorRese
   CmosHelper& pipelineHelper() { return *helper_; }
   HelperStream& stream() { return *stream_; }
   const SensorState& sensorState() const { return sequencer_->state(); }
+  const SensorContext& sensorContext() const { return sequencer_->context(); }
 
  private:
   void buildParts(const WCHAR16* deviceId, uint8_t flagA, uint8_t flagB, const ModelInfo* model);

@@ -12,6 +12,7 @@
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
 #include "pipeline/preset_record.h"
+#include "pipeline/store/eeprom_data.h"
 #include "platform/wait_hook.h"
 
 namespace {
@@ -39,18 +40,20 @@ int32_t CmosHelper::PLHlperInit() {
   return 0;
 }
 
-// Single grabs read once; otherwise a first frame is dropped, as after a sensor switch.
+// Single grabs read once; otherwise, on models that grab twice, a first frame is dropped, as after
+// a sensor switch.
 int32_t CmosHelper::PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uint32_t height,
                                      const SensorRect*, platform::Event* stopEvent,
                                      bool singleTry) {
   ZX_TRACE("%s: enter", "PLHlperGrabFrame");
-  const uint64_t frameBytes64 = spec_.sensor().frameBytes(width, height, device_.revision());
+  const uint64_t frameBytes64 =
+      spec_.frameBytes(width, height, device_.usb3Link(), device_.revision());
   const uint64_t block = uint64_t{width} * kBlockRows;
   int32_t result = -1;
   if (frame && frame->buffer && frameBytes64 <= rawFrameBytes && block <= device_.transferSize()) {
     const uint32_t timeout =
         device_.triggerMode ? kNoTimeout : spec_.exposureUs.max / 1000 + kGrabSlackMs;
-    for (int tries = singleTry ? 1 : 2; tries > 0; --tries) {
+    for (int tries = singleTry ? 1 : spec_.grabTries; tries > 0; --tries) {
       result = device_.EzusbGrabFrame(frame->buffer, stopEvent, static_cast<uint32_t>(block),
                                       static_cast<uint32_t>(frameBytes64), timeout, 0, nullptr);
       if (result <= 0) break;
@@ -81,6 +84,18 @@ std::optional<uint16_t> CmosHelper::gainNow() {
   if (!PL_CurrentGain(*this, &g)) return std::nullopt;
   appliedGain = g;
   return g;
+}
+
+// A changed setting at a reduced size: the defect list of the new mode, the sensor's window for
+// it, and the exposure again, all under the sensor lock so no program interleaves.
+HRESULT CmosHelper::PLHlperSetSkip(uint32_t value) {
+  std::lock_guard<platform::RecursiveLock> hold(sensorLock());
+  if ((value != 0) == (skip != 0)) return S_OK;
+  skip = value;
+  if (resolutionIndex == 0) return S_OK;
+  SelectDefectList(*this);
+  sequencer_->switchSkip(value != 0, speed, takeExposureNow());
+  return S_OK;
 }
 
 HRESULT CmosHelper::PLHlperSetExpoTime(uint32_t us) {

@@ -37,7 +37,7 @@ class CmosHelper final : public PLHlperBase {
   SensorRect* PLHlperGetSensorRoi(SensorRect* out) override;
   SensorRect* PLHlperGetRoi(SensorRect* out) override;
   HRESULT PLHlperSetLightFrequency(uint32_t mode) override;
-  HRESULT PLHlperSetSkip(uint32_t) override { return S_OK; }
+  HRESULT PLHlperSetSkip(uint32_t value) override;
   HRESULT PLHlperSetBlackLevel(uint16_t) override { return S_OK; }
   HRESULT PLHlperSetCG(uint32_t) override { return S_OK; }
   HRESULT PLHlperSetFan(uint16_t) override { return S_OK; }

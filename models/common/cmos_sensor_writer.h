@@ -10,6 +10,15 @@ class CmosSensorWriter final : public SensorWriter {
   HRESULT writeSensor(uint16_t reg, uint16_t value) override {
     return device_.bWriteSensor(reg, value);
   }
+  void request(uint8_t code, uint16_t value) override {
+    if (code == kRequestSystemInit) (void)device_.bSystemInit(static_cast<uint8_t>(value));
+    if (code == kRequestFpgaValue) device_.bWriteFPGAValue(value);
+  }
+  uint32_t readSensor(uint8_t* reply, uint32_t length) override {
+    const usb::VenReqHeader header{usb::Direction::In, device_.GetSensorReadReq(), 0, 0};
+    uint32_t got = 0;
+    return SUCCEEDED(device_.VenReq(&header, reply, length, &got)) ? got : 0;
+  }
 
  private:
   CCmos& device_;

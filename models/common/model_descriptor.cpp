@@ -33,3 +33,17 @@ uint16_t ModelSpec::aeMaxGain() const {
 uint16_t ModelSpec::aeMinGain() const {
   return static_cast<uint16_t>(std::max(aeGainPercent.min, gainPercent.min));
 }
+
+bool ModelSpec::isAlternative(uint16_t productId) const {
+  return alternativeIdBase != 0 && ((productId - alternativeIdBase) & 0xEFFF) == 0;
+}
+
+uint64_t ModelSpec::frameBytes(uint32_t width, uint32_t height, bool usb3Link,
+                               uint16_t revision) const {
+  uint64_t rows = height;
+  const ModelCatalogueRow* r = usb3Link ? nullptr : row();
+  for (uint32_t i = 0; r && i < r->model.previewCount && i < usb2ExtraRows.size(); ++i)
+    if (r->model.resolutions[i].width == width && r->model.resolutions[i].height == height)
+      rows += usb2ExtraRows[i];
+  return uint64_t{width} * rows + (trailerFromRevision3 && revision >= 3 ? 1 : 0);
+}

@@ -43,6 +43,16 @@ struct ModelSpec {
   std::span<const LutAnchor> rawLutAnchors;
   uint64_t helperFlags;  // as the class states it, before the USB2 registration's fix-up
   std::array<double, 3> helperDoubles;
+  // Ids whose (id - base) & 0xEFFF is 0 carry the class's alternative (0: none).
+  uint16_t alternativeIdBase = 0;
+  // Grabs per frame unless single: the second drops the first frame after a switch.
+  uint8_t grabTries = 2;
+  // From device revision 3 one byte follows every frame.
+  bool trailerFromRevision3 = true;
+  // Rows the USB2 link sends beyond each resolution's height, read and not delivered.
+  std::array<uint8_t, 3> usb2ExtraRows{};
+  // A halved exposure's doubled line length stays in force until the next line-length program.
+  bool keepsHalvedLine = false;
 
   // The catalogue row whose factory this is; null when the class has no row.
   const ModelCatalogueRow* row() const;
@@ -53,4 +63,7 @@ struct ModelSpec {
   uint32_t aeMinTime() const;
   uint16_t aeMaxGain() const;
   uint16_t aeMinGain() const;
+  bool isAlternative(uint16_t productId) const;
+  // The bytes one frame of width x height takes on the link, at this device revision.
+  uint64_t frameBytes(uint32_t width, uint32_t height, bool usb3Link, uint16_t revision) const;
 };

@@ -19,6 +19,8 @@ void RegisterProgram::run(std::span<const RegStep> steps) {
   for (const RegStep& step : steps) {
     if (step.kind == RegStep::Kind::Wait) {
       platform::HookedSleepMs(step.value);
+    } else if (step.kind == RegStep::Kind::Request) {
+      writer_.request(static_cast<uint8_t>(step.reg), step.value);
     } else {
       (void)writer_.writeSensor(step.reg, step.value);
     }

@@ -9,11 +9,12 @@
 #include "platform/com_types.h"
 #include "platform/lock.h"
 
-// One step of a program: a register write, or a pause in milliseconds.
+// One step of a program: a register write, a pause in milliseconds, or a vendor request with its
+// value (the FPGA value, the system-init mode).
 struct RegStep {
-  enum class Kind : uint8_t { Write, Wait };
+  enum class Kind : uint8_t { Write, Wait, Request };
   Kind kind;
-  uint16_t reg;
+  uint16_t reg;    // the request code for Request
   uint16_t value;  // the pause length for Wait
 
   friend constexpr bool operator==(const RegStep&, const RegStep&) = default;
@@ -25,11 +26,16 @@ constexpr RegStep Write(uint16_t reg, uint16_t value) {
 constexpr RegStep Wait(uint16_t ms) {
   return {RegStep::Kind::Wait, 0, ms};
 }
+constexpr RegStep Request(uint8_t request, uint16_t value) {
+  return {RegStep::Kind::Request, request, value};
+}
+inline constexpr uint8_t kRequestSystemInit = 0x01;
+inline constexpr uint8_t kRequestFpgaValue = 0x0D;
 
 // A program whose values are computed at run time; it fills a fixed buffer, never the heap.
 class ProgramBuffer {
  public:
-  static constexpr size_t kCapacity = 48;
+  static constexpr size_t kCapacity = 64;
   void add(RegStep step);
   void add(std::span<const RegStep> steps);
   std::span<const RegStep> steps() const { return {steps_.data(), size_}; }
@@ -43,6 +49,9 @@ class ProgramBuffer {
 class SensorWriter {
  public:
   virtual HRESULT writeSensor(uint16_t reg, uint16_t value) = 0;
+  virtual void request(uint8_t request, uint16_t value) = 0;
+  // The sensor's status read; the number of bytes it answered (0 on a failed read).
+  virtual uint32_t readSensor(uint8_t* reply, uint32_t length) = 0;
 
  protected:
   ~SensorWriter() = default;
@@ -56,6 +65,7 @@ class RegisterProgram {
       : writer_(writer), lock_(lock) {}
 
   void run(std::span<const RegStep> steps);
+  uint32_t readSensor(uint8_t* reply, uint32_t length) { return writer_.readSensor(reply, length); }
   // For sequences of programs that must stay together; the lock is recursive.
   platform::RecursiveLock& lock() { return lock_; }
 

@@ -1,5 +1,5 @@
-// What a model needs from its sensor: the register programs and the exposure, gain and frame
-// arithmetic.
+// What a model needs from its sensor: the register programs and the exposure and gain arithmetic.
+// Entries marked optional are null when the sensor has no such step.
 #pragma once
 
 #include <cstdint>
@@ -7,27 +7,64 @@
 
 #include "models/common/register_program.h"
 
+// What every program may depend on: the resolution, the skip setting and the opened device.
+struct SensorContext {
+  uint32_t index = 0;
+  bool skip = false;             // sub-sampling instead of binning at the reduced sizes
+  bool usb3Link = false;         // the USB3 registration (bit 6 of the opened record)
+  uint16_t productId = 0;        // the opened device's
+  uint16_t revision = 0;         // the opened device's bcdDevice
+  bool alternative = false;      // the class's alternative id (ModelSpec::alternativeIdBase)
+  bool keepsHalvedLine = false;  // a halved exposure's longer line stays the line in force
+};
+
 // The sensor's programmed state that programs read and update; guarded by the sensor lock.
 struct SensorState {
   uint32_t resIndex = 0;
-  uint32_t lineClock = 0;         // twice the line length in force
-  uint32_t lineClockWritten = 0;  // the doubled line length last sent to the sensor
-  bool frameTrailer = false;      // one byte follows every frame
+  uint32_t lineClock = 0;         // the divisor of the exposure program
+  uint32_t lineClockWritten = 0;  // that divisor as last sent to the sensor
+};
+
+// The sensor's readiness poll before its start-up program: the first reply byte it waits for,
+// the pause between reads and how long it waits in all.
+struct ReadyWait {
+  uint8_t readyByte;
+  uint32_t pollMs;
+  uint32_t limitMs;
 };
 
 // One per sensor, shared by every model class built on it.
 struct SensorDriver {
-  std::span<const RegStep> (*startProgram)();
-  void (*speedProgram)(ProgramBuffer& out, uint16_t speed);
-  std::span<const RegStep> (*windowProgram)(uint32_t index);
+  void (*startProgram)(ProgramBuffer& out, const SensorContext& ctx);
+  void (*speedProgram)(ProgramBuffer& out, const SensorContext& ctx, uint16_t speed);
+  // The window of ctx.index, ending with streaming on.
+  void (*windowProgram)(ProgramBuffer& out, const SensorContext& ctx);
   std::span<const RegStep> (*stopProgram)();
-  // The line length for a resolution on the USB3 link or on USB2.
-  uint32_t (*lineLength)(uint32_t index, bool usb3Link);
-  // The only writer of the line length: records what it sends in lineClockWritten.
+  // Optional: the line clock (the exposure's divisor) at a resolution switch and speed.
+  uint32_t (*lineClock)(const SensorContext& ctx, uint16_t speed);
+  // Optional with lineClock: the only writer of the line length; records what it sends in
+  // lineClockWritten.
   void (*lineLengthWrite)(ProgramBuffer& out, SensorState& state, uint32_t lineClock);
-  void (*exposureProgram)(ProgramBuffer& out, SensorState& state, uint32_t timeUs, uint16_t speed);
+  void (*exposureProgram)(ProgramBuffer& out, SensorState& state, const SensorContext& ctx,
+                          uint32_t timeUs, uint16_t speed);
   void (*gainProgram)(ProgramBuffer& out, uint16_t percent);
-  uint32_t (*frameBytes)(uint32_t width, uint32_t height, uint16_t revision);
-  // What follows a port reset after the device reported it lost its programming.
-  std::span<const RegStep> (*deviceEventProgram)();
+  // Optional: what an open sends before the ready wait and start-up.
+  void (*openHead)(ProgramBuffer& out, const SensorContext& ctx);
+  // Optional: what follows the start-up, window and line length, before the speed.
+  void (*startTail)(ProgramBuffer& out, const SensorContext& ctx);
+  // Optional: what follows the speed and exposure at an open.
+  void (*openTail)(ProgramBuffer& out, const SensorContext& ctx);
+  // Optional: what follows the window program at a resolution switch.
+  void (*switchTail)(ProgramBuffer& out, const SensorContext& ctx);
+  // Optional: around the window (and line length) when the skip setting changes.
+  void (*skipHead)(ProgramBuffer& out, const SensorContext& ctx);
+  void (*skipTail)(ProgramBuffer& out, const SensorContext& ctx);
+  // Optional: the readiness poll before the start-up program.
+  const ReadyWait* readyWait;
+  // The pause after a still's slow clock.
+  uint16_t stillSettleMs;
+  // Whether a re-initialisation programs the window and line length again.
+  bool windowAtReinit;
+  // Whether the line length follows the speed (written with it) rather than the resolution.
+  bool lineBySpeed;
 };

@@ -5,20 +5,70 @@
 #include <array>
 #include <mutex>
 
+#include "platform/clock.h"
+#include "platform/wait_hook.h"
+
 namespace {
-constexpr uint16_t kStillSettleMs = 5;
 constexpr uint16_t kSwitchLeadMs = 10;
-constexpr uint16_t kSwitchTailMs = 20;
+constexpr uint16_t kDeviceEventSettleMs = 50;
+constexpr HRESULT kNotReady = static_cast<HRESULT>(0x8007001F);
+constexpr uint32_t kReadyReplyBytes = 3;
 }  // namespace
 
-// Programs are built under the lock too: they read and update the line-length state.
-void SensorSequencer::open(uint32_t index, uint16_t speed, uint32_t exposureUs) {
+template <typename Fill>
+void SensorSequencer::runBuilt(Fill fill) {
+  ProgramBuffer steps;
+  fill(steps);
+  program_.run(steps.steps());
+}
+
+void SensorSequencer::identify(uint16_t productId, uint16_t revision) {
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
-  state_.resIndex = index;
-  program_.run(sensor_.startProgram());
-  program_.run(sensor_.windowProgram(index));
-  writeLineLength(index);
+  context_.productId = productId;
+  context_.revision = revision;
+  context_.alternative = spec_.isAlternative(productId);
+  context_.keepsHalvedLine = spec_.keepsHalvedLine;
+}
+
+// Programs are built under the lock too: they read and update the line-length state.
+HRESULT SensorSequencer::open(uint32_t index, uint16_t speed, uint32_t exposureUs) {
+  std::lock_guard<platform::RecursiveLock> hold(program_.lock());
+  state_.resIndex = context_.index = index;
+  if (sensor_.openHead) runBuilt([&](ProgramBuffer& b) { sensor_.openHead(b, context_); });
+  const HRESULT hr = start(true);
+  if (FAILED(hr)) return hr;
   setSpeed(speed, exposureUs);
+  if (sensor_.openTail) runBuilt([&](ProgramBuffer& b) { sensor_.openTail(b, context_); });
+  return S_OK;
+}
+
+// Polls until the sensor answers its ready byte; a reply under two bytes is a miss. Elapsed time
+// is unsigned tick subtraction, right across a wrap of the tick.
+HRESULT SensorSequencer::waitReady(const ReadyWait& wait) {
+  const uint32_t begin = platform::TickCountMs();
+  for (;;) {
+    uint8_t reply[kReadyReplyBytes] = {};
+    if (program_.readSensor(reply, kReadyReplyBytes) >= 2 && reply[0] == wait.readyByte)
+      return S_OK;
+    if (platform::TickCountMs() - begin > wait.limitMs) return kNotReady;
+    platform::HookedSleepMs(wait.pollMs);
+  }
+}
+
+// The ready wait, start-up, window of the stored index and its line length, and what closes the
+// start-up.
+HRESULT SensorSequencer::start(bool window) {
+  if (sensor_.readyWait) {
+    const HRESULT hr = waitReady(*sensor_.readyWait);
+    if (FAILED(hr)) return hr;
+  }
+  runBuilt([&](ProgramBuffer& b) { sensor_.startProgram(b, context_); });
+  if (window) {
+    runBuilt([&](ProgramBuffer& b) { sensor_.windowProgram(b, context_); });
+    if (!sensor_.lineBySpeed) writeLineLength(0);
+  }
+  if (sensor_.startTail) runBuilt([&](ProgramBuffer& b) { sensor_.startTail(b, context_); });
+  return S_OK;
 }
 
 void SensorSequencer::switchResolution(uint32_t index, bool still, uint16_t speed,
@@ -26,57 +76,66 @@ void SensorSequencer::switchResolution(uint32_t index, bool still, uint16_t spee
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
   if (index == state_.resIndex) return;
   program_.run(std::array{Wait(kSwitchLeadMs)});
-  state_.resIndex = index;
-  writeLineLength(index);
+  state_.resIndex = context_.index = index;
+  if (still || !sensor_.lineBySpeed) writeLineLength(still ? 0 : speed);
   if (still) {
-    ProgramBuffer slow;
-    sensor_.speedProgram(slow, 0);
-    slow.add(Wait(kStillSettleMs));
-    program_.run(slow.steps());
+    runBuilt([&](ProgramBuffer& b) {
+      sensor_.speedProgram(b, context_, 0);
+      if (sensor_.stillSettleMs) b.add(Wait(sensor_.stillSettleMs));
+    });
     if (exposureUs) setExposure(*exposureUs, 0);
   } else {
     setSpeed(speed, exposureUs.value_or(spec_.exposureUs.def));
   }
-  program_.run(sensor_.windowProgram(index));
-  program_.run(std::array{Wait(kSwitchTailMs)});
+  runBuilt([&](ProgramBuffer& b) { sensor_.windowProgram(b, context_); });
+  if (sensor_.switchTail) runBuilt([&](ProgramBuffer& b) { sensor_.switchTail(b, context_); });
 }
 
 void SensorSequencer::setSpeed(uint16_t speed, uint32_t exposureUs) {
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
-  ProgramBuffer steps;
-  sensor_.speedProgram(steps, speed);
-  program_.run(steps.steps());
+  runBuilt([&](ProgramBuffer& b) { sensor_.speedProgram(b, context_, speed); });
+  if (sensor_.lineBySpeed) writeLineLength(speed);
+  setExposure(exposureUs, speed);
+}
+
+void SensorSequencer::switchSkip(bool skip, uint16_t speed, uint32_t exposureUs) {
+  std::lock_guard<platform::RecursiveLock> hold(program_.lock());
+  context_.skip = skip;
+  if (sensor_.skipHead) runBuilt([&](ProgramBuffer& b) { sensor_.skipHead(b, context_); });
+  runBuilt([&](ProgramBuffer& b) { sensor_.windowProgram(b, context_); });
+  writeLineLength(speed);
+  if (sensor_.skipTail) runBuilt([&](ProgramBuffer& b) { sensor_.skipTail(b, context_); });
   setExposure(exposureUs, speed);
 }
 
 void SensorSequencer::setExposure(uint32_t timeUs, uint16_t speed) {
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
-  ProgramBuffer steps;
-  sensor_.exposureProgram(steps, state_, spec_.clampExposure(timeUs), speed);
-  program_.run(steps.steps());
+  runBuilt([&](ProgramBuffer& b) {
+    sensor_.exposureProgram(b, state_, context_, spec_.clampExposure(timeUs), speed);
+  });
 }
 
 void SensorSequencer::setGain(uint16_t percent) {
-  ProgramBuffer steps;
-  sensor_.gainProgram(steps, percent);
-  program_.run(steps.steps());
+  runBuilt([&](ProgramBuffer& b) { sensor_.gainProgram(b, percent); });
 }
 
-void SensorSequencer::reinitialise(uint16_t speed, uint32_t exposureUs,
-                                   std::optional<uint16_t> gain) {
+HRESULT SensorSequencer::reinitialise(uint16_t speed, uint32_t exposureUs,
+                                      std::optional<uint16_t> gain) {
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
-  program_.run(sensor_.deviceEventProgram());
+  program_.run(std::array{Wait(kDeviceEventSettleMs)});
+  const HRESULT hr = start(sensor_.windowAtReinit);
+  if (FAILED(hr)) return hr;
   setSpeed(speed, exposureUs);
   if (gain) setGain(*gain);
+  return S_OK;
 }
 
 void SensorSequencer::stop() {
   program_.run(sensor_.stopProgram());
 }
 
-void SensorSequencer::writeLineLength(uint32_t index) {
-  state_.lineClock = 2 * sensor_.lineLength(index, usb3Link_);
-  ProgramBuffer steps;
-  sensor_.lineLengthWrite(steps, state_, state_.lineClock);
-  program_.run(steps.steps());
+void SensorSequencer::writeLineLength(uint16_t speed) {
+  if (!sensor_.lineClock) return;
+  state_.lineClock = sensor_.lineClock(context_, speed);
+  runBuilt([&](ProgramBuffer& b) { sensor_.lineLengthWrite(b, state_, state_.lineClock); });
 }

@@ -1,4 +1,4 @@
-// The sensor flows every CMOS model shares (open, resolution switch, speed, exposure, gain,
+// The sensor flows every CMOS model shares (open, resolution switch, speed, skip, exposure, gain,
 // re-initialisation, stop), built from its sensor driver and run as locked programs.
 #pragma once
 
@@ -7,34 +7,47 @@
 
 #include "models/common/model_descriptor.h"
 #include "models/common/register_program.h"
+#include "platform/com_types.h"
 
 class SensorSequencer {
  public:
   SensorSequencer(RegisterProgram& program, const ModelSpec& spec, bool usb3Link)
-      : program_(program), spec_(spec), sensor_(spec.sensor()), usb3Link_(usb3Link) {}
+      : program_(program), spec_(spec), sensor_(spec.sensor()) {
+    context_.usb3Link = usb3Link;
+  }
+
+  // The opened device, which the start-up programs may depend on.
+  void identify(uint16_t productId, uint16_t revision);
+  void setSkip(bool skip) { context_.skip = skip; }
 
   // Start-up, window and line length of the index, then the speed with its exposure.
-  void open(uint32_t index, uint16_t speed, uint32_t exposureUs);
+  HRESULT open(uint32_t index, uint16_t speed, uint32_t exposureUs);
   // A still runs at the slowest clock without changing the stored speed; the exposure is
   // re-applied only when the caller has one (a pipeline state exists).
   void switchResolution(uint32_t index, bool still, uint16_t speed,
                         std::optional<uint32_t> exposureUs);
   void setSpeed(uint16_t speed, uint32_t exposureUs);
+  // A changed skip setting: the window (and line length) again, then the exposure.
+  void switchSkip(bool skip, uint16_t speed, uint32_t exposureUs);
   void setExposure(uint32_t timeUs, uint16_t speed);
   void setGain(uint16_t percent);
   // After a port reset: start-up program, speed, exposure and, when known, gain; no window.
-  void reinitialise(uint16_t speed, uint32_t exposureUs, std::optional<uint16_t> gain);
+  HRESULT reinitialise(uint16_t speed, uint32_t exposureUs, std::optional<uint16_t> gain);
   void stop();
 
   const SensorState& state() const { return state_; }
-  void setFrameTrailer(uint16_t revision) { state_.frameTrailer = revision >= 3; }
+  const SensorContext& context() const { return context_; }
 
  private:
-  void writeLineLength(uint32_t index);
+  HRESULT start(bool window);
+  HRESULT waitReady(const ReadyWait& wait);
+  void writeLineLength(uint16_t speed);
+  template <typename Fill>
+  void runBuilt(Fill fill);
 
   RegisterProgram& program_;
   const ModelSpec& spec_;
   const SensorDriver& sensor_;
-  bool usb3Link_;
+  SensorContext context_;
   SensorState state_;
 };

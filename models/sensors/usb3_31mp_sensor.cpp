@@ -53,9 +53,9 @@ constexpr std::array<Band, 17> kGainBands{{{104, 6},  {108, 7},  {113, 8},  {118
                                            {200, 20}, {217, 22}, {236, 24}, {260, 26}, {289, 28}}};
 constexpr uint16_t kGainTop = 30;
 
-std::span<const RegStep> startProgram() { return kStart; }
+void startProgram(ProgramBuffer& out, const SensorContext&) { out.add(kStart); }
 
-void speedProgram(ProgramBuffer& out, uint16_t speed) {
+void speedProgram(ProgramBuffer& out, const SensorContext&, uint16_t speed) {
   out.add(Write(kControl, 0x10D8));
   out.add(Wait(100));
   out.add(Write(kClock, speedLevel(speed).clockReg));
@@ -63,13 +63,16 @@ void speedProgram(ProgramBuffer& out, uint16_t speed) {
   out.add(Write(kControl, 0x10DC));
 }
 
-std::span<const RegStep> windowProgram(uint32_t index) { return kWindows[index < kWindows.size() ? index : 0]; }
+void windowProgram(ProgramBuffer& out, const SensorContext& ctx) {
+  out.add(kWindows[ctx.index < kWindows.size() ? ctx.index : 0]);
+}
 
 std::span<const RegStep> stopProgram() { return kStop; }
 
-uint32_t lineLength(uint32_t index, bool usb3Link) {
-  if (usb3Link) return kUsb3LineLength;
-  return kUsb2LineLength[index < kUsb2LineLength.size() ? index : 0];
+// Twice the line length: the exposure's divisor.
+uint32_t lineClock(const SensorContext& ctx, uint16_t) {
+  if (ctx.usb3Link) return 2 * kUsb3LineLength;
+  return 2 * kUsb2LineLength[ctx.index < kUsb2LineLength.size() ? ctx.index : 0];
 }
 
 void lineLengthWrite(ProgramBuffer& out, SensorState& state, uint32_t lineClock) {
@@ -77,7 +80,7 @@ void lineLengthWrite(ProgramBuffer& out, SensorState& state, uint32_t lineClock)
   out.add(Write(kLineLength, static_cast<uint16_t>(lineClock / 2)));
 }
 
-void exposureProgram(ProgramBuffer& out, SensorState& state, uint32_t timeUs, uint16_t speed) {
+void exposureProgram(ProgramBuffer& out, SensorState& state, const SensorContext&, uint32_t timeUs, uint16_t speed) {
   if (state.lineClock == 0) return;  // no resolution programmed yet
   const uint32_t lines = speedLevel(speed).clockFactor * timeUs / state.lineClock;
   const LineCount fit = ModelMath::halveToFit(lines, state.lineClock, kMaxLines);
@@ -89,23 +92,26 @@ void gainProgram(ProgramBuffer& out, uint16_t percent) {
   out.add(Write(kAnalogGain, ModelMath::bandLookup(kGainBands, percent, kGainTop)));
 }
 
-uint32_t frameBytes(uint32_t width, uint32_t height, uint16_t revision) {
-  // From revision 3 the device sends one trailer byte after each frame.
-  return width * height + (revision >= 3 ? 1 : 0);
-}
+void switchTail(ProgramBuffer& out, const SensorContext&) { out.add(Wait(20)); }
 
-constexpr std::array kDeviceEvent = [] {
-  std::array<RegStep, kStart.size() + 1> steps{};
-  steps[0] = Wait(50);
-  for (size_t i = 0; i < kStart.size(); ++i) steps[i + 1] = kStart[i];
-  return steps;
-}();
-
-std::span<const RegStep> deviceEventProgram() { return kDeviceEvent; }
-
-constexpr SensorDriver kDriver{startProgram,    speedProgram,    windowProgram, stopProgram,
-                               lineLength,      lineLengthWrite, exposureProgram,
-                               gainProgram,     frameBytes,      deviceEventProgram};
+constexpr SensorDriver kDriver{.startProgram = startProgram,
+                               .speedProgram = speedProgram,
+                               .windowProgram = windowProgram,
+                               .stopProgram = stopProgram,
+                               .lineClock = lineClock,
+                               .lineLengthWrite = lineLengthWrite,
+                               .exposureProgram = exposureProgram,
+                               .gainProgram = gainProgram,
+                               .openHead = nullptr,
+                               .startTail = nullptr,
+                               .openTail = nullptr,
+                               .switchTail = switchTail,
+                               .skipHead = nullptr,
+                               .skipTail = nullptr,
+                               .readyWait = nullptr,
+                               .stillSettleMs = 5,
+                               .windowAtReinit = false,
+                               .lineBySpeed = false};
 
 }  // namespace
 

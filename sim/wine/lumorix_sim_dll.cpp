@@ -15,7 +15,7 @@
 #include "sim/eeprom_image.h"
 #include "sim/real_time_clock.h"
 #include "sim/sim_bus.h"
-#include "sim/usb3_31mp_family.h"
+#include "sim/family_catalogue.h"
 #include "usb/ioctl_codes.h"
 
 namespace {
@@ -75,9 +75,9 @@ extern "C" uint32_t lsim_configure(const uint16_t* cameras) {
   for (const uint16_t* c = cameras; c && *c; ++c) list.push_back(static_cast<char>(*c));
   try {  // nothing may leave through the C interface
     for (const sim::CameraSetup& setup : sim::ParseCameraList(list)) {
-      auto camera =
-          host->bus.add(host->clock, setup.config, std::make_unique<sim::Usb3Mp31Family>());
-      camera->setEeprom(sim::EepromImage(2).build());
+      const sim::FamilyEntry& family = sim::FamilyFor(setup.config.productId);
+      auto camera = host->bus.add(host->clock, setup.config, family.make());
+      camera->setEeprom(sim::EepromImage::OneDefectPerList(family.eepromLists).build());
       camera->setFramePeriodMs(2);
       camera->setContent(setup.content, setup.scene);
       host->cameras.push_back(std::move(camera));
@@ -240,7 +240,7 @@ extern "C" uint32_t lsim_command(const char* command, char* reply, uint32_t room
     scene.bayerOrder = static_cast<int>(a);
     camera->setContent(a <= 3 ? sim::ContentKind::Scene : sim::ContentKind::Pattern, scene);
   } else if (verb == "chart") {
-    sim::SceneOptions scene = sim::Usb3Mp31Family::sceneOptions();
+    sim::SceneOptions scene = sim::SceneFor(camera->productId());
     if (a) scene.referenceExposureUs = a;
     camera->setContent(sim::ContentKind::Chart, scene);
   } else if (verb == "abortdelay") {

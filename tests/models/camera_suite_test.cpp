@@ -130,7 +130,7 @@ TEST_P(CameraSuite, RawLutRawBufferAndPixelSizesFitTheSensor) {
 TEST_P(CameraSuite, InitOpensOnceAndSettlesResettingOnlyTheKernelPort) {
   for (const Flavour flavour : {Flavour::Kernel, Flavour::WinUsb}) {
     const bool kernel = flavour == Flavour::Kernel;
-    ModelRig rig({.productId = GetParam().productId, .flavour = flavour, .sim = GetParam().sim});
+    ModelRig rig({.productId = GetParam().productId, .flavour = flavour});
     ASSERT_NE(rig.open(), nullptr);
     rig.countOpens();
     CmosDevice& device = rig.camera().device();
@@ -152,24 +152,26 @@ TEST_P(CameraSuite, InitOpensOnceAndSettlesResettingOnlyTheKernelPort) {
 }
 
 TEST_P(CameraSuite, OutputSizeFollowsBinningAndRegion) {
-  const uint32_t w = info().resolutions[0].width, h = info().resolutions[0].height;
   struct Case {
     uint8_t binning;
     SensorRect roi;
-    uint32_t w, h;
+    uint32_t divisor;  // of the default size; 0: the region's size
   };
   // Binned sizes are even; a region is taken as it is.
   for (const Case c :
-       {Case{3, {}, w / 3 & ~1u, h / 3 & ~1u}, Case{0x82, {}, w / 2 & ~1u, h / 2 & ~1u},
-        Case{1, {100, 50, 501, 351}, 401, 301}, Case{1, {}, w, h}}) {
+       {Case{3, {}, 3}, Case{0x82, {}, 2}, Case{1, {100, 50, 501, 351}, 0}, Case{1, {}, 1}}) {
     ModelRig rig(GetParam());
     ASSERT_NE(rig.open(), nullptr);
+    const uint32_t w = rig.helper().frameWidth, h = rig.helper().frameHeight;
+    const uint32_t index = rig.camera().spec().defaultPreviewIndex;
+    EXPECT_EQ(w, info().resolutions[index].width);
     rig.camera().device().binning = c.binning;
     rig.camera().device().setRequestedRoi(c.roi);
     uint32_t ow = 0, oh = 0;
     rig.helper().PLHlperGetOutputSize(&ow, &oh);
-    EXPECT_EQ(ow, c.w) << int(c.binning);
-    EXPECT_EQ(oh, c.h) << int(c.binning);
+    const uint32_t mask = c.divisor > 1 ? ~1u : ~0u;
+    EXPECT_EQ(ow, c.divisor ? w / c.divisor & mask : 401) << int(c.binning);
+    EXPECT_EQ(oh, c.divisor ? h / c.divisor & mask : 301) << int(c.binning);
   }
 }
 
@@ -196,29 +198,34 @@ TEST_P(CameraSuite, ApplyRoiReachesTheDeviceOnlyForAPendingRegion) {
   EXPECT_EQ(rig.camera().device().appliedRoi().left, region.left);
 }
 
-// A grab at the smallest size: the sensor's frames, the trailer byte from revision 3, the second
-// frame on two tries, nothing (and one abort) when the sensor never started.
+// A grab at the smallest size: the sensor's frames with any rows the link adds, the trailer byte
+// from revision 3, the last frame of the model's tries, nothing (and one abort) when the sensor
+// never started.
 TEST_P(CameraSuite, GrabsTakeTheSensorsFrames) {
   const uint32_t w = info().resolutions[last()].width, h = info().resolutions[last()].height;
+  const bool usb3 = (info().flags & LUMORIX_FLAG_USB3) != 0;
+  const ModelSpec& spec = ModelRig(GetParam()).open()->spec();
+  const uint32_t rows = uint32_t(spec.frameBytes(w, h, usb3, 2) / w);
   const auto pattern = [&](uint32_t n) {
-    std::vector<uint8_t> image(size_t{w} * h);
-    sim::RenderPattern(image.data(), w, h, n);
+    std::vector<uint8_t> image(size_t{w} * rows);
+    sim::RenderPattern(image.data(), w, rows, n);
     return image;
   };
   for (const uint16_t revision : {3, 2}) {
     for (const bool singleTry : {true, false}) {
-      ModelRig rig(
-          {.productId = GetParam().productId, .revision = revision, .sim = GetParam().sim});
+      ModelRig rig({.productId = GetParam().productId, .revision = revision});
       ASSERT_NE(rig.open(), nullptr);
       rig.startSensor(last());
-      std::vector<uint8_t> buffer(size_t{w} * h + 64, 0x5C);
+      std::vector<uint8_t> buffer(size_t{w} * rows + 64, 0x5C);
       FrameDescriptor frame;
       frame.buffer = buffer.data();
       ASSERT_EQ(rig.helper().PLHlperGrabFrame(&frame, w, h, nullptr, nullptr, singleTry), 1);
-      EXPECT_EQ(rig.device().framesSent(), singleTry ? 1u : 2u);
-      const std::vector<uint8_t> expected = pattern(singleTry ? 0 : 1);
+      const uint32_t tries = singleTry ? 1u : rig.camera().spec().grabTries;
+      EXPECT_EQ(rig.device().framesSent(), tries);
+      const std::vector<uint8_t> expected = pattern(tries - 1);
       EXPECT_TRUE(std::equal(expected.begin(), expected.end(), buffer.begin())) << revision;
-      EXPECT_EQ(buffer[expected.size()], revision >= 3 ? sim::kTrailerByte : 0x5C) << revision;
+      const bool trailer = spec.trailerFromRevision3 && revision >= 3;
+      EXPECT_EQ(buffer[expected.size()], trailer ? sim::kTrailerByte : 0x5C) << revision;
       EXPECT_EQ(buffer[expected.size() + 1], 0x5C) << revision;
     }
   }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
@@ -15,18 +16,22 @@
 #include <utility>
 #include <vector>
 
+#include "base/lumorix_flags.h"
 #include "core/base_impl.h"
 #include "core/camera_opening.h"
 #include "models/catalogue_table.h"
 #include "models/common/cmos_camera.h"
 #include "models/sensors/usb3_31mp_sensor.h"
+#include "models/sensors/usb3_51mp_sensor.h"
+#include "models/sensors/usb3_85_10mp_sensor.h"
+#include "models/sensors/usb3_14mp_sensor.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "platform/device_io.h"
 #include "platform/registry.h"
 #include "platform/utf16.h"
 #include "sim/real_time_clock.h"
 #include "sim/sim_bus.h"
-#include "sim/usb3_31mp_family.h"
+#include "sim/family_catalogue.h"
 #include "sim/virtual_clock.h"
 #include "sim/winusb_sim.h"
 #include "tests/support/recording_registry.h"
@@ -34,17 +39,17 @@
 
 namespace testing_models {
 
-// The simulated sensor of each sensor driver; a new sensor adds its line here.
+// The sensor drivers with a simulated sensor (the device's family comes from the product id); a
+// new sensor adds its line here.
 struct SimSensor {
   const SensorDriver& (*driver)();
-  std::function<std::unique_ptr<sim::SensorFamily>()> make;
-  sim::SceneOptions (*scene)();
   // An exposure program writes the first register only directly before the second.
   uint16_t lineLengthReg, linesReg;
 };
 inline const SimSensor kSimSensors[] = {
-    {Usb3Sensor31Mp, [] { return std::make_unique<sim::Usb3Mp31Family>(); },
-     sim::Usb3Mp31Family::sceneOptions, 0x300C, 0x3012},
+    {Usb3Sensor31Mp, 0x300C, 0x3012}, {Usb3Sensor51Mp, 0x08, 0x09},
+    {Usb3Sensor85Mp, 0x300C, 0x3012}, {Usb3Sensor10Mp, 0x300C, 0x3012},
+    {Usb3Sensor14Mp, 0x300C, 0x3012},
 };
 
 // One registration whose factory builds a camera: the suite runs over these.
@@ -66,7 +71,8 @@ inline std::string TestName(const WCHAR16* display, uint16_t id) {
   return name + hex;
 }
 
-// Each registration's factory called once without a device; pending stubs return null.
+// Each registration's factory called once without a device; pending stubs return null. One row
+// per product id.
 inline std::vector<BuiltRow> BuiltRows() {
   platform::ScopedRegistry registry{platform::MakeMemoryRegistry()};
   std::vector<BuiltRow> rows;
@@ -86,9 +92,25 @@ inline std::vector<BuiltRow> BuiltRows() {
         settings = first.info->displayName;
         break;
       }
-    rows.push_back({TestName(e.info->displayName, e.productIds[0]), e.productIds[0], e.info,
-                    platform::WideToUtf8(WStringView(settings)), sim, cmos->spec().exposureUs});
+    // Every id of the registration: a second id is a board variant with its own programs.
+    for (const uint16_t id : e.productIds)
+      if (id)
+        rows.push_back({TestName(e.info->displayName, id), id, e.info,
+                        platform::WideToUtf8(WStringView(settings)), sim, cmos->spec().exposureUs});
   }
+  return rows;
+}
+
+// The rows that stream in real time: every USB3 registration's ids, and the USB2 ones whose
+// programs differ in more than the line length (extra rows, the alternative chip) or that streamed
+// first.
+inline std::vector<BuiltRow> StreamRows() {
+  constexpr uint16_t kUsb2Rows[] = {0xD310, 0x4310, 0xD850, 0xDB14};
+  std::vector<BuiltRow> rows;
+  for (BuiltRow& row : BuiltRows())
+    if ((row.info->flags & LUMORIX_FLAG_USB3) ||
+        std::find(std::begin(kUsb2Rows), std::end(kUsb2Rows), row.productId) != std::end(kUsb2Rows))
+      rows.push_back(std::move(row));
   return rows;
 }
 
@@ -111,7 +133,6 @@ struct RigOptions {
   Flavour flavour = Flavour::Kernel;
   uint16_t revision = 3;
   bool realTime = false;  // a clock thread instead of the virtual clock (streaming threads)
-  const SimSensor* sim = &kSimSensors[0];
 };
 
 // Owns the settings store, the clock, the bus with one device and the camera, torn down in the
@@ -126,7 +147,8 @@ class ModelRig {
     sim::SimConfig config;
     config.productId = options.productId;
     config.bcdDevice = options.revision;
-    device_ = bus_.add(clock(), config, options.sim->make());
+    config.maxPacket = sim::MaxPacketFor(options.productId);
+    device_ = bus_.add(clock(), config, sim::FamilyFor(options.productId).make());
     if (virtual_) {
       virtual_->observeSleeps([this](uint32_t ms) {
         auto e = sim::Entry(sim::LogKind::Pause, ms);
@@ -137,7 +159,7 @@ class ModelRig {
     SetWinUsbApi(&sim::SimWinUsbApi());
   }
   ModelRig(const BuiltRow& row, bool realTime = false)
-      : ModelRig(RigOptions{.productId = row.productId, .realTime = realTime, .sim = row.sim}) {}
+      : ModelRig(RigOptions{.productId = row.productId, .realTime = realTime}) {}
   ~ModelRig() {
     close();
     SetWinUsbApi(nullptr);
@@ -204,10 +226,11 @@ class ModelRig {
   sim::SimLog& log() { return device_->log(); }
   RecordingRegistry& registry() { return static_cast<RecordingRegistry&>(registry_.get()); }
 
-  template <typename Family>
   uint16_t sensorReg(uint16_t address) {
-    return device_->withFamily(
-        [&](sim::SensorFamily& f) { return static_cast<Family&>(f).reg(address); });
+    return device_->withFamily([&](sim::SensorFamily& f) { return f.reg(address); });
+  }
+  uint32_t sensorLineUs() {
+    return device_->withFamily([](sim::SensorFamily& f) { return f.lineUs(); });
   }
   uint32_t sensorExposureUs() {
     return device_->withFamily([](sim::SensorFamily& f) { return f.exposureUs(); });
@@ -224,6 +247,7 @@ class ModelRig {
         out.push_back(WriteText(uint16_t(e.code), e.value));
       if (e.kind == sim::LogKind::Pause) out.push_back("wait " + std::to_string(e.code));
       if (e.kind == sim::LogKind::PipeOp) out.push_back(e.text);
+      if (e.kind == sim::LogKind::FpgaValue) out.push_back("fpga " + std::to_string(e.value));
     }
     return out;
   }
@@ -264,10 +288,9 @@ inline bool Near(uint32_t actual, uint32_t expected, uint32_t tolerance) {
   return uint32_t(std::abs(int64_t(actual) - int64_t(expected))) <= tolerance;
 }
 
-// One line of the 3.1 MP sensor in microseconds at its slowest clock, from its line-length
-// register, rounded up: the exposure's resolution.
+// One line of the sensor in microseconds, rounded up: the exposure's resolution.
 inline uint32_t LineUs(ModelRig& rig) {
-  return 2u * rig.sensorReg<sim::Usb3Mp31Family>(0x300C) / 80 + 1;
+  return rig.sensorLineUs();
 }
 
 }  // namespace testing_models

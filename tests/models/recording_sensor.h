@@ -1,6 +1,7 @@
 // A sensor that only records: every write and every pause, in order, for comparing with programs.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <utility>
 #include <mutex>
@@ -22,9 +23,30 @@ class RecordingSensor final : public SensorWriter, public platform::WaitHook {
     registers_[reg] = value;
     return 0;
   }
+  void request(uint8_t code, uint16_t value) override {
+    std::lock_guard<std::mutex> hold(mutex_);
+    log_.push_back(Request(code, value));
+  }
+  // Answers the ready byte after `readsUntilReady` reads, in `replyBytes` bytes.
+  uint32_t readSensor(uint8_t* reply, uint32_t length) override {
+    std::lock_guard<std::mutex> hold(mutex_);
+    ++reads_;
+    const uint32_t n = std::min(length, replyBytes);
+    for (uint32_t i = 0; i < n; ++i) reply[i] = reads_ > readsUntilReady ? 0x2E : 0;
+    return n;
+  }
+  uint32_t reads() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return reads_;
+  }
+  uint32_t readsUntilReady = 0;
+  uint32_t replyBytes = 3;
+  uint32_t* tick = nullptr;  // advanced by every pause, for a test's tick source
+
   void sleep(uint32_t ms) override {
     std::lock_guard<std::mutex> hold(mutex_);
     log_.push_back(Wait(static_cast<uint16_t>(ms)));
+    if (tick) *tick += ms;
   }
   platform::WaitResult waitAny(std::span<platform::Event* const>, uint32_t) override {
     return {platform::WaitStatus::Timeout, 0};
@@ -43,6 +65,7 @@ class RecordingSensor final : public SensorWriter, public platform::WaitHook {
   std::mutex mutex_;
   std::vector<RegStep> log_;
   std::map<uint16_t, uint16_t> registers_;
+  uint32_t reads_ = 0;
 };
 
 }  // namespace testing_models

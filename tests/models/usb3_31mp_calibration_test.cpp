@@ -9,6 +9,7 @@
 
 #include "platform/utf16.h"
 #include "sim/frame_content.h"
+#include "sim/usb3_31mp_family.h"
 #include "tests/models/model_rig.h"
 #include "tests/support/stream_rig.h"
 

@@ -15,6 +15,7 @@
 #include "pipeline/store/device_settings.h"
 #include "platform/event.h"
 #include "sim/frame_content.h"
+#include "sim/usb3_31mp_family.h"
 #include "tests/models/model_rig.h"
 #include "tests/support/stream_rig.h"
 

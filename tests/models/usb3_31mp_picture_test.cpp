@@ -13,6 +13,7 @@
 #include "pipeline/pl_helper_base.h"
 #include "pipeline/pl_settings.h"
 #include "sim/frame_content.h"
+#include "sim/usb3_31mp_family.h"
 #include "tests/models/model_rig.h"
 #include "tests/support/stream_rig.h"
 

@@ -10,6 +10,7 @@
 
 #include "sim/eeprom_image.h"
 #include "sim/frame_content.h"
+#include "sim/usb3_31mp_family.h"
 #include "tests/models/model_rig.h"
 #include "tests/support/stream_rig.h"
 

@@ -90,14 +90,14 @@ TEST(Usb3_31Programs, StopAndFrameBytes) {
   Rig rig(true);
   rig.sequencer.stop();
   EXPECT_EQ(rig.sensor.take(), (std::vector<RegStep>{Wait(10), Write(0x301A, 0x10C8), Wait(20)}));
-  const SensorDriver& driver = Usb3Sensor31Mp();
-  EXPECT_EQ(driver.frameBytes(2048, 1534, 2), 2048u * 1534);
-  EXPECT_EQ(driver.frameBytes(2048, 1534, 3), 2048u * 1534 + 1);
-  EXPECT_GE(kSpecRostrel303100KPA.rawFrameBytes, driver.frameBytes(2048, 1534, 3));
+  const ModelSpec& spec = kSpecRostrel303100KPA;
+  EXPECT_EQ(spec.frameBytes(2048, 1534, true, 2), 2048u * 1534);
+  EXPECT_EQ(spec.frameBytes(2048, 1534, false, 3), 2048u * 1534 + 1);
+  EXPECT_GE(spec.rawFrameBytes, spec.frameBytes(2048, 1534, true, 3));
 }
 
 uint16_t Reg(ModelRig& rig, uint16_t address) {
-  return rig.sensorReg<sim::Usb3Mp31Family>(address);
+  return rig.sensorReg(address);
 }
 
 TEST(Usb3_31Camera, LutWidthIsTheDeepestRawFormat) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim/eeprom_image.h"
+#include "sim/family_catalogue.h"
 #include "sim/frame_content.h"
 #include "sim/sensor_family.h"
 #include "sim/usb3_31mp_family.h"
@@ -48,7 +49,8 @@ class SimWine : public ::testing::Test {
 TEST_F(SimWine, RevisionAndEeprom) {
   EXPECT_EQ(usb.revision(), 3);
   std::vector<uint8_t> block(0x10000);
-  const auto image = sim::EepromImage(2).build();
+  // The host gives each camera its family's lists, one defect each.
+  const auto image = sim::EepromImage::OneDefectPerList(sim::FamilyFor(0xC310).eepromLists).build();
   ASSERT_EQ(usb.bEEPROMRead(block.data()), image.size());
   EXPECT_TRUE(std::equal(image.begin(), image.end(), block.begin()));
 }

@@ -16,40 +16,14 @@
 
 #include "core/lumorix.h"
 #include "dshow/base/mediatypes.h"
+#include "tests/dshow/filter/module_graph.h"
 #include "tests/dshow/filter/module_support.h"
 #include "tests/dshow/support/capture_graph.h"
 
 namespace {
 
-constexpr DWORD kStartMs = 30000;  // the camera's start: device open, sensor program
-constexpr DWORD kStopMs = 10000;
-
-// A call that has not returned in time leaves the graph in use on its thread: the process
-// cannot go on, so it ends at once rather than at the test's time-out.
-template <class Call>
-void Within(DWORD ms, const char* what, Call&& call) {
-  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  std::thread worker([&] {
-    call();
-    SetEvent(done);
-  });
-  if (WaitForSingleObject(done, ms) != WAIT_OBJECT_0) {
-    std::fprintf(stderr, "FAILED: %s did not return within %lu ms\n", what, ms);
-    std::fflush(stderr);
-    TerminateProcess(GetCurrentProcess(), 3);
-  }
-  worker.join();
-  CloseHandle(done);
-}
-
 // The camera's stored settings (per model), as a user's earlier session left them.
 constexpr const wchar_t* kSettingsKey = L"Software\\Harrowdenmarket\\dshow\\ZMS-RX7-3";
-
-struct Format {
-  LONG width = 0;
-  LONG height = 0;
-  DWORD sizeImage = 0;
-};
 
 class ModuleStream : public ::testing::Test {
  protected:
@@ -86,40 +60,11 @@ class ModuleStream : public ::testing::Test {
   }
 
   void chooseSize(LONG width, LONG height, const GUID& category = PIN_CATEGORY_CAPTURE) {
-    ComPtr<IAMStreamConfig> config;
-    ASSERT_EQ(g_.builder->FindInterface(&category, &MEDIATYPE_Video, g_.source.get(),
-                                        IID_IAMStreamConfig, config.outVoid()),
-              S_OK);
-    int count = 0;
-    int size = 0;
-    ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
-    ASSERT_EQ(size, static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)));
-    for (int i = 0; i < count; ++i) {
-      AM_MEDIA_TYPE* mt = nullptr;
-      VIDEO_STREAM_CONFIG_CAPS caps = {};
-      ASSERT_EQ(config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps)), S_OK);
-      const BITMAPINFOHEADER& bmi =
-          reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat)->bmiHeader;
-      const bool found = bmi.biWidth == width && bmi.biHeight == height;
-      const HRESULT chosen = found ? config->SetFormat(mt) : S_OK;
-      DeleteMediaType(mt);
-      ASSERT_EQ(chosen, S_OK);
-      if (found) return;
-    }
-    FAIL() << width << "x" << height << " is not offered";
+    ChooseSize(g_, width, height, category);
   }
 
   void readConnectedFormat(ISampleGrabber* grabber = nullptr, Format* format = nullptr) {
-    AM_MEDIA_TYPE mt = {};
-    ASSERT_EQ((grabber ? grabber : g_.grabber.get())->GetConnectedMediaType(&mt), S_OK);
-    ASSERT_EQ(mt.formattype, FORMAT_VideoInfo);
-    ASSERT_GE(mt.cbFormat, sizeof(VIDEOINFOHEADER));
-    const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
-    *(format ? format : &format_) = {vih->bmiHeader.biWidth, vih->bmiHeader.biHeight,
-                                     vih->bmiHeader.biSizeImage};
-    EXPECT_EQ(mt.subtype, MEDIASUBTYPE_RGB24);
-    CoTaskMemFree(mt.pbFormat);
-    if (mt.pUnk) mt.pUnk->Release();
+    ReadConnectedFormat(grabber ? grabber : g_.grabber.get(), format ? format : &format_);
   }
 
   void releaseGraph() { g_.release(); }
@@ -205,62 +150,6 @@ TEST_F(ModuleStream, WholeFramesAtEachResolutionAcrossAStopAndRestart) {
     ASSERT_NO_FATAL_FAILURE(streamWholeFrames(100, 120000, "first run"));
     ASSERT_NO_FATAL_FAILURE(streamWholeFrames(20, 60000, "after the restart"));
     Within(kStopMs, "releasing the graph", [&] { releaseGraph(); });
-  }
-}
-
-// The chart's patches: 4 x 2, top row red, green, blue, white; bottom row cyan, magenta,
-// yellow, grey. Which channels are lit, per patch; all three lit is a neutral patch.
-struct Patch {
-  const char* name;
-  int column;
-  int row;  // 0 top
-  bool red, green, blue;
-};
-constexpr Patch kChart[] = {
-    {"red", 0, 0, true, false, false},   {"green", 1, 0, false, true, false},
-    {"blue", 2, 0, false, false, true},  {"white", 3, 0, true, true, true},
-    {"cyan", 0, 1, false, true, true},   {"magenta", 1, 1, true, false, true},
-    {"yellow", 2, 1, true, true, false}, {"grey", 3, 1, true, true, true},
-};
-
-struct Colour {
-  double red, green, blue;
-};
-
-// The mean of a 16 x 16 square at the centre of a patch of a bottom-up BGR frame.
-Colour PatchMean(const std::vector<uint8_t>& frame, const Format& format, const Patch& patch) {
-  const LONG stride = (format.width * 3 + 3) & ~3;
-  const LONG cx = (2 * patch.column + 1) * format.width / 8;
-  const LONG cy = (2 * patch.row + 1) * format.height / 4;  // from the top
-  Colour sum = {};
-  for (LONG y = cy - 8; y < cy + 8; ++y) {
-    const uint8_t* row = frame.data() + size_t(format.height - 1 - y) * stride;
-    for (LONG x = cx - 8; x < cx + 8; ++x) {
-      sum.blue += row[3 * x];
-      sum.green += row[3 * x + 1];
-      sum.red += row[3 * x + 2];
-    }
-  }
-  return {sum.red / 256, sum.green / 256, sum.blue / 256};
-}
-
-void ExpectPatch(const Patch& patch, const Colour& c) {
-  SCOPED_TRACE(testing::Message() << patch.name << " measured r " << c.red << " g " << c.green
-                                  << " b " << c.blue);
-  const double channels[] = {c.red, c.green, c.blue};
-  const bool lit[] = {patch.red, patch.green, patch.blue};
-  double dimmestLit = 255;
-  double brightestUnlit = 0;
-  for (int i = 0; i < 3; ++i) {
-    if (lit[i]) dimmestLit = std::min(dimmestLit, channels[i]);
-    if (!lit[i]) brightestUnlit = std::max(brightestUnlit, channels[i]);
-  }
-  EXPECT_GT(dimmestLit, 24.0) << "too dark to judge";
-  if (patch.red && patch.green && patch.blue) {
-    const double brightest = std::max({c.red, c.green, c.blue});
-    EXPECT_LE(brightest - dimmestLit, 0.1 * brightest) << "not neutral";
-  } else {
-    EXPECT_GT(dimmestLit, 1.5 * brightestUnlit) << "wrong dominant channels";
   }
 }
 

@@ -1,0 +1,67 @@
+// The simulated sensor of each product id.
+#include "sim/family_catalogue.h"
+
+#include "sim/usb3_31mp_family.h"
+#include "sim/usb3_51mp_family.h"
+#include "sim/usb3_85_10mp_family.h"
+#include "sim/usb3_14mp_family.h"
+
+namespace sim {
+namespace {
+constexpr uint16_t kUsb2Offset = 0x1000;
+
+template <typename Family>
+std::unique_ptr<SensorFamily> make() {
+  return std::make_unique<Family>();
+}
+template <bool Alternative>
+std::unique_ptr<SensorFamily> make14() {
+  return std::make_unique<Usb3Mp14Family>(Alternative);
+}
+
+// The EEPROM's lists: one for full size and one or two (binned, skipped) per reduced size.
+constexpr FamilyEntry kFamilies[] = {
+    {0xC310, make<Usb3Mp31Family>, 0, {372, 256, 379}, 2},
+    {0x3310, make<Usb3Mp31Family>, 0, {372, 256, 379}, 2},
+    {0xC510, make<Usb3Mp51Family>, 1, {327, 256, 356}, 5},
+    {0x3510, make<Usb3Mp51Family>, 1, {327, 256, 356}, 5},
+    {0x3511, make<Usb3Mp51Family>, 1, {327, 256, 356}, 5},
+    {0xC850, make<Usb3Mp85Family>, 0, {0, 0, 0}, 3},
+    {0x3850, make<Usb3Mp85Family>, 0, {0, 0, 0}, 3},
+    {0xC010, make<Usb3Mp85Family>, 0, {0, 0, 0}, 5},
+    {0x3010, make<Usb3Mp85Family>, 0, {0, 0, 0}, 5},
+    {0xC014, make14<false>, 0, {0, 0, 0}, 5},
+    {0xCB14, make14<true>, 0, {0, 0, 0}, 5},
+    {0x3014, make14<false>, 0, {0, 0, 0}, 5},
+    {0x3B14, make14<true>, 0, {0, 0, 0}, 5},
+};
+
+const FamilyEntry* find(uint16_t productId, bool* usb2) {
+  for (const FamilyEntry& f : kFamilies) {
+    if (productId == f.usb3Id) return *usb2 = false, &f;
+    if (productId == f.usb3Id + kUsb2Offset) return *usb2 = true, &f;
+  }
+  return nullptr;
+}
+}  // namespace
+
+const FamilyEntry& FamilyFor(uint16_t productId) {
+  bool usb2 = false;
+  const FamilyEntry* f = find(productId, &usb2);
+  return f ? *f : kFamilies[0];
+}
+
+SceneOptions SceneFor(uint16_t productId) {
+  const FamilyEntry& f = FamilyFor(productId);
+  SceneOptions options;
+  options.bayerOrder = f.bayerOrder;
+  for (size_t i = 0; i < 3; ++i) options.wbBase[i] = f.wbBase[i] ? f.wbBase[i] : 256;
+  return options;
+}
+
+uint16_t MaxPacketFor(uint16_t productId) {
+  bool usb2 = false;
+  return find(productId, &usb2) && usb2 ? 512 : 1024;
+}
+
+}  // namespace sim

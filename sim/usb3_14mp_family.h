@@ -1,0 +1,47 @@
+// The USB3 14 MP sensor, normal or alternative chip: ready after some status reads, the output
+// size latched when a held group is released (the alternative's 4 extra columns cropped by the
+// FPGA, which must be told the width); stays in step with models/sensors/usb3_14mp_sensor.cpp.
+#pragma once
+
+#include <limits>
+#include <map>
+
+#include "sim/sensor_family.h"
+
+namespace sim {
+
+class Usb3Mp14Family final : public SensorFamily {
+ public:
+  static constexpr uint32_t kNeverReady = std::numeric_limits<uint32_t>::max();
+
+  explicit Usb3Mp14Family(bool alternative) : alternative_(alternative) {}
+
+  // Status reads answer not-ready `reads` times first, each reply `replyBytes` long (at most 3).
+  void setReadiness(uint32_t reads, uint32_t replyBytes) {
+    notReadyReads_ = reads, replyBytes_ = replyBytes;
+  }
+  uint32_t statusReads() const { return reads_; }
+
+  std::string writeRegister(uint16_t reg, uint16_t value) override;
+  void writeFpgaValue(uint16_t value) override { fpga_ = value; }
+  uint32_t readSensor(uint8_t* reply, uint32_t length) override;
+  bool streaming() const override;
+  uint32_t width() const override { return width_; }
+  uint32_t height() const override { return height_; }
+  uint32_t exposureUs() const override;
+  uint32_t gainPercent() const override;
+  uint32_t trailerBytes(uint16_t) const override { return 0; }
+  uint16_t reg(uint16_t address) const override;
+  uint32_t lineUs() const override;
+
+ private:
+  double clockMHz() const { return alternative_ ? 99.0 : 95.83; }
+  bool alternative_;
+  std::map<uint16_t, uint16_t> regs_;
+  uint32_t width_ = 0, height_ = 0;
+  uint16_t fpga_ = 0;
+  bool running_ = false;
+  uint32_t notReadyReads_ = 0, replyBytes_ = 3, reads_ = 0;
+};
+
+}  // namespace sim

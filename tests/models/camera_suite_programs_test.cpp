@@ -1,0 +1,538 @@
+// Each sensor's golden register programs: one row per flow and value worth pinning, run by the one
+// sequencer on a recording sensor. A new model adds its rows here.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "models/common/sensor_sequencer.h"
+#include "models/families/usb3_51mp.h"
+#include "models/families/usb3_85_10mp.h"
+#include "models/families/usb3_14mp.h"
+#include "platform/clock.h"
+#include "tests/models/recording_sensor.h"
+
+namespace {
+
+using testing_models::RecordingSensor;
+
+struct Golden {
+  const char* name;
+  const ModelSpec* spec;
+  uint16_t productId;
+  bool usb3;
+  bool skip;
+  uint32_t index;
+  uint16_t speed;
+  // Runs after an open at index and speed with the class's default exposure.
+  std::function<void(SensorSequencer&)> act;
+  std::vector<RegStep> finalValues;  // registers and the value each holds afterwards
+  std::vector<uint16_t> neverWritten;
+};
+
+std::ostream& operator<<(std::ostream& os, const Golden& g) {
+  return os << g.name;
+}
+
+class CameraSuitePrograms : public ::testing::TestWithParam<Golden> {};
+
+TEST_P(CameraSuitePrograms, ProgramsLeaveTheGoldenValues) {
+  const Golden& g = GetParam();
+  RecordingSensor sensor;
+  platform::RecursiveLock lock;
+  RegisterProgram program(sensor, lock);
+  SensorSequencer sequencer(program, *g.spec, g.usb3);
+  sequencer.identify(g.productId, 3);
+  sequencer.setSkip(g.skip);
+  ASSERT_EQ(sequencer.open(g.index, g.speed, g.spec->exposureUs.def), S_OK);
+  if (g.act) g.act(sequencer);
+  const std::vector<RegStep> log = sensor.take();
+  for (const RegStep& want : g.finalValues)
+    EXPECT_EQ(sensor.reg(want.reg), want.value) << std::hex << "register 0x" << want.reg;
+  for (const uint16_t reg : g.neverWritten)
+    EXPECT_TRUE(std::none_of(
+        log.begin(), log.end(),
+        [&](const RegStep& s) { return s.kind == RegStep::Kind::Write && s.reg == reg; }))
+        << std::hex << "register 0x" << reg;
+}
+
+const ModelSpec* const k51 = &kSpecRostrel305100KPA;
+const ModelSpec* const k51Twin = &kSpecPelvane305100KPA;
+const ModelSpec* const k85 = &kSpecRostrel308500KPA;
+const ModelSpec* const k10 = &kSpecRostrel310000KPA;
+const ModelSpec* const k10Twin = &kSpecPelvane310000KPA;
+
+const ModelSpec* const k14 = &kSpecRostrel314000KPA;
+const ModelSpec* const k14Twin = &kSpecPelvane314000KPA;
+
+void TwoSeconds(SensorSequencer& s) {
+  s.setExposure(2000000, 3);
+}
+
+const Golden kGolden[] = {
+    // Rows of a per-mode line constant at 1.5 x the PLL multiplier.
+    {"Mp51Exposure70msIndex0Speed6",
+     k51,
+     0xC510,
+     true,
+     false,
+     0,
+     6,
+     [](SensorSequencer& s) { s.setExposure(70000, 6); },
+     {Write(0x08, 0), Write(0x09, 1942)},
+     {}},
+    {"Mp51TwoSecondsSkippedIndex2",
+     k51,
+     0xC510,
+     true,
+     true,
+     2,
+     6,
+     [](SensorSequencer& s) { s.setExposure(2000000, 6); },
+     {Write(0x08, 1), Write(0x09, 38811)},
+     {}},
+    {"Mp51ExposureClampsBelow",
+     k51,
+     0xC510,
+     true,
+     false,
+     0,
+     6,
+     [](SensorSequencer& s) { s.setExposure(10, 6); },
+     {Write(0x09, 50 * 96 / 3460)},
+     {}},
+    {"Mp51Usb2Index1Line",
+     k51,
+     0xD510,
+     false,
+     false,
+     1,
+     0,
+     [](SensorSequencer& s) { s.setExposure(100000, 0); },
+     {Write(0x09, 100000 * 81 / 3280), Write(0x05, 1000)},
+     {}},
+    // Green, blue and red codes at their ratios, plus the enable bit.
+    {"Mp51Gain300",
+     k51,
+     0xC510,
+     true,
+     false,
+     1,
+     6,
+     [](SensorSequencer& s) { s.setGain(300); },
+     {Write(0x2B, 292), Write(0x2C, 306), Write(0x2D, 307), Write(0x2E, 292)},
+     {}},
+    {"Mp51Gain100",
+     k51,
+     0xC510,
+     true,
+     false,
+     1,
+     6,
+     [](SensorSequencer& s) { s.setGain(100); },
+     {Write(0x2B, 268), Write(0x2C, 272), Write(0x2D, 273), Write(0x2E, 268)},
+     {}},
+    // Windows by mode and link.
+    {"Mp51Index1Binned",
+     k51,
+     0xC510,
+     true,
+     false,
+     1,
+     6,
+     nullptr,
+     {Write(0x22, 0x11), Write(0x23, 0x11), Write(0x05, 960), Write(0x03, 1919)},
+     {}},
+    {"Mp51Index2SkippedUsb2",
+     k51,
+     0xD510,
+     false,
+     true,
+     2,
+     6,
+     nullptr,
+     {Write(0x22, 0x03), Write(0x05, 700)},
+     {}},
+    {"Mp51SkipSwitchRewritesWindowAndRows",
+     k51,
+     0xC510,
+     true,
+     false,
+     1,
+     6,
+     [](SensorSequencer& s) { s.switchSkip(true, 6, 70000); },
+     {Write(0x22, 0x01), Write(0x23, 0x01), Write(0x05, 620), Write(0x09, 70000 * 96 / 2520)},
+     {}},
+    // The still's slow clock, then the switch's closing write.
+    {"Mp51StillAtSlowClock",
+     k51,
+     0xC510,
+     true,
+     false,
+     1,
+     6,
+     [](SensorSequencer& s) { s.switchResolution(0, true, 6, 70000u); },
+     {Write(0x11, 54 * 256 + 1), Write(0x09, 70000 * 81 / 3460), Write(0x0B, 1), Write(0x03, 1921)},
+     {}},
+    // The alternative twin's board takes no 0x0A write; the other boards do.
+    {"Mp51Twin3511NoControlWrite", k51Twin, 0x3511, true, false, 1, 6, nullptr, {}, {0x0A}},
+    {"Mp51Twin4511NoControlWrite", k51Twin, 0x4511, false, false, 1, 6, nullptr, {}, {0x0A}},
+    {"Mp51Twin3510ControlWrite",
+     k51Twin,
+     0x3510,
+     true,
+     false,
+     1,
+     6,
+     nullptr,
+     {Write(0x0A, 0x8000)},
+     {}},
+    // (clock x time - offset) / line in unsigned 32-bit, the line doubled while the rows overflow.
+    {"Mp85Exposure150ms",
+     k85,
+     0xC850,
+     true,
+     false,
+     0,
+     3,
+     [](SensorSequencer& s) { s.setExposure(150000, 3); },
+     {Write(0x3012, 3457), Write(0x300C, 3470)},
+     {}},
+    {"Mp85TwoSecondsFits",
+     k85,
+     0xC850,
+     true,
+     false,
+     0,
+     3,
+     TwoSeconds,
+     {Write(0x3012, 46109), Write(0x300C, 3470)},
+     {}},
+    {"Mp85Usb2HalfSizeRowsAndLine",
+     k85,
+     0xD850,
+     false,
+     false,
+     1,
+     3,
+     nullptr,
+     {Write(0x034E, 1276), Write(0x034C, 1664), Write(0x300C, 4000)},
+     {}},
+    {"Mp85Gain100",
+     k85,
+     0xC850,
+     true,
+     false,
+     0,
+     3,
+     [](SensorSequencer& s) { s.setGain(100); },
+     {Write(0x3056, 0x1069), Write(0x3058, 0x1077), Write(0x305A, 0x10D2), Write(0x305C, 0x1069),
+      Write(0x0104, 0)},
+     {}},
+    {"Mp85Gain300",
+     k85,
+     0xC850,
+     true,
+     false,
+     0,
+     3,
+     [](SensorSequencer& s) { s.setGain(300); },
+     {Write(0x3056, 0x11CE), Write(0x3058, 0x11DA), Write(0x305A, 0x11FC)},
+     {}},
+    {"Mp10QuarterBinnedReadMode",
+     k10,
+     0xC010,
+     true,
+     false,
+     2,
+     3,
+     nullptr,
+     {Write(0x3040, 1991), Write(0x300C, 1700)},
+     {}},
+    {"Mp10QuarterSkippedReadMode",
+     k10,
+     0xC010,
+     true,
+     true,
+     2,
+     3,
+     nullptr,
+     {Write(0x3040, 967), Write(0x300C, 1200)},
+     {}},
+    {"Mp10TwoSecondsHalvesTwice",
+     k10,
+     0xC010,
+     true,
+     true,
+     2,
+     3,
+     TwoSeconds,
+     {Write(0x3012, 33333), Write(0x300C, 4800)},
+     {}},
+    {"Mp10ShortAfterLongRestoresTheLine",
+     k10,
+     0xC010,
+     true,
+     true,
+     2,
+     3,
+     [](SensorSequencer& s) { TwoSeconds(s), s.setExposure(10000, 3); },
+     {Write(0x3012, 665), Write(0x300C, 1200)},
+     {}},
+    {"Mp10TwinShortAfterLongKeepsTheLine",
+     k10Twin,
+     0x3010,
+     true,
+     true,
+     2,
+     3,
+     [](SensorSequencer& s) { TwoSeconds(s), s.setExposure(10000, 3); },
+     {Write(0x3012, 166), Write(0x300C, 4800)},
+     {}},
+    // Every line-length write records itself: a re-initialisation's or a restart's shorter line
+    // is seen by the exposure that follows, which doubles it again.
+    {"Mp10LongExposureSurvivesReinitialise",
+     k10,
+     0xC010,
+     true,
+     true,
+     2,
+     3,
+     [](SensorSequencer& s) { TwoSeconds(s), (void)s.reinitialise(3, 2000000, uint16_t{100}); },
+     {Write(0x3012, 33333), Write(0x300C, 4800)},
+     {}},
+    {"Mp10LongExposureSurvivesRestart",
+     k10,
+     0xC010,
+     true,
+     true,
+     2,
+     3,
+     [](SensorSequencer& s) { TwoSeconds(s), (void)s.open(2, 3, 2000000); },
+     {Write(0x3012, 33333), Write(0x300C, 4800)},
+     {}},
+    {"Mp10SkipSwitchHoldsTheWindow",
+     k10,
+     0xC010,
+     true,
+     false,
+     1,
+     3,
+     [](SensorSequencer& s) { s.switchSkip(true, 3, 150000); },
+     {Write(0x3040, 3 * 65 + 512), Write(0x300C, 2040), Write(0x0100, 0x0100), Write(0x0104, 0)},
+     {}},
+    // The alternative chip by id: a wider window starting earlier, the FPGA told its width.
+    {"Mp14AlternativeHalfWindow",
+     k14,
+     0xDB14,
+     false,
+     false,
+     1,
+     3,
+     nullptr,
+     {Write(0x0344, 286), Write(0x0348, 4383), Write(0x034C, 2052), Write(0x301A, 0x001E)},
+     {}},
+    {"Mp14NormalUsb2HalfWindow",
+     k14,
+     0xD014,
+     false,
+     false,
+     1,
+     3,
+     nullptr,
+     {Write(0x0344, 288), Write(0x0348, 4381), Write(0x034C, 2048), Write(0x301A, 0x10DE)},
+     {}},
+    {"Mp14TwinAlternative",
+     k14Twin,
+     0x4B14,
+     false,
+     false,
+     0,
+     3,
+     nullptr,
+     {Write(0x034C, 4100), Write(0x0306, 66)},
+     {}},
+    // Line lengths by speed, chip and link.
+    {"Mp14QuarterSkippedSpeed2", k14, 0xC014, true, true, 2, 2, nullptr, {Write(0x300C, 1950)}, {}},
+    {"Mp14AltQuarterSkippedSpeed2",
+     k14,
+     0xCB14,
+     true,
+     true,
+     2,
+     2,
+     nullptr,
+     {Write(0x300C, 1800)},
+     {}},
+    {"Mp14Usb2QuarterSkippedSpeed3",
+     k14,
+     0xD014,
+     false,
+     true,
+     2,
+     3,
+     nullptr,
+     {Write(0x300C, 4500)},
+     {}},
+    {"Mp14Exposure85ms",
+     k14,
+     0xC014,
+     true,
+     false,
+     0,
+     3,
+     [](SensorSequencer& s) { s.setExposure(85000, 3); },
+     {Write(0x3012, 1809)},
+     {}},
+    {"Mp14AltTwoSecondsHalvesTwice",
+     k14,
+     0xCB14,
+     true,
+     true,
+     2,
+     3,
+     TwoSeconds,
+     {Write(0x3012, 32999), Write(0x300C, 6000)},
+     {}},
+    {"Mp14Gain300",
+     k14,
+     0xC014,
+     true,
+     false,
+     0,
+     3,
+     [](SensorSequencer& s) { s.setGain(300); },
+     {Write(0x3056, 0x3069), Write(0x3058, 0x3078), Write(0x305A, 0x407C)},
+     {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Golden, CameraSuitePrograms, ::testing::ValuesIn(kGolden),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// A switch to the programmed index sends nothing, still or not.
+TEST(CameraSuitePrograms, SameIndexSwitchSendsNothing) {
+  for (const ModelSpec* spec : {k51, k85, k10, k14}) {
+    for (const bool still : {false, true}) {
+      RecordingSensor sensor;
+      platform::RecursiveLock lock;
+      RegisterProgram program(sensor, lock);
+      SensorSequencer sequencer(program, *spec, true);
+      ASSERT_EQ(sequencer.open(1, spec->defaultSpeed, spec->exposureUs.def), S_OK);
+      sensor.take();
+      sequencer.switchResolution(1, still, spec->defaultSpeed, spec->exposureUs.def);
+      EXPECT_TRUE(sensor.take().empty()) << still;
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The alternative chip at half size: the FPGA hears the width before any window write.
+TEST(CameraSuitePrograms, AlternativeFpgaValueComesFirst) {
+  RecordingSensor sensor;
+  platform::RecursiveLock lock;
+  RegisterProgram program(sensor, lock);
+  SensorSequencer sequencer(program, *k14, true);
+  sequencer.identify(0xCB14, 3);
+  ASSERT_EQ(sequencer.open(1, 3, 85000), S_OK);
+  const std::vector<RegStep> log = sensor.take();
+  EXPECT_EQ(log.front(), Request(kRequestSystemInit, 3));
+  const auto fpga = std::find(log.begin(), log.end(), Request(kRequestFpgaValue, 510));
+  ASSERT_NE(fpga, log.end());
+  ASSERT_NE(fpga + 1, log.end());
+  EXPECT_EQ(fpga[1], Wait(30));
+  const auto window = std::find_if(log.begin(), log.end(), [](const RegStep& s) {
+    return s.kind == RegStep::Kind::Write && s.reg == 0x0344;
+  });
+  EXPECT_LT(fpga, window);
+}
+
+uint32_t gTick = 0;
+uint32_t TestTick() {
+  return gTick;
+}
+
+// The ready poll: ready at once, after misses, never (the open fails after the limit with
+// nothing written), and short replies across a wrap of the tick.
+TEST(CameraSuitePrograms, ReadyWaitPollsOnTheClockSeam) {
+  struct Case {
+    const char* name;
+    uint32_t readsUntilReady;
+    uint32_t replyBytes;
+    uint32_t startTick;
+    HRESULT result;
+  } cases[] = {
+      {"ready", 0, 3, 0, S_OK},
+      {"after misses", 5, 3, 0, S_OK},
+      {"never", 0xFFFFFFFF, 3, 0, static_cast<HRESULT>(0x8007001F)},
+      {"one-byte replies across a wrap", 0, 1, 0xFFFFFF00u, static_cast<HRESULT>(0x8007001F)},
+      {"ready across a wrap", 40, 2, 0xFFFFFF00u, S_OK}};
+  platform::SetTickSource(TestTick);
+  for (const Case& c : cases) {
+    RecordingSensor sensor;
+    sensor.readsUntilReady = c.readsUntilReady;
+    sensor.replyBytes = c.replyBytes;
+    gTick = c.startTick;
+    sensor.tick = &gTick;
+    platform::RecursiveLock lock;
+    RegisterProgram program(sensor, lock);
+    SensorSequencer sequencer(program, *k14, true);
+    sequencer.identify(0xC014, 3);
+    EXPECT_EQ(sequencer.open(0, 3, 85000), c.result) << c.name;
+    const std::vector<RegStep> log = sensor.take();
+    const bool wrote = std::any_of(log.begin(), log.end(),
+                                   [](const RegStep& s) { return s.kind != RegStep::Kind::Wait; });
+    EXPECT_EQ(wrote, c.result == S_OK) << c.name;
+    if (c.result != S_OK) {
+      EXPECT_GT(gTick - c.startTick, 3000u) << c.name;
+      EXPECT_LE(gTick - c.startTick, 3050u) << c.name;
+      EXPECT_EQ(sequencer.reinitialise(3, 85000, uint16_t{100}), c.result) << c.name;
+      const std::vector<RegStep> after = sensor.take();
+      EXPECT_TRUE(std::none_of(after.begin(), after.end(), [](const RegStep& s) {
+        return s.kind != RegStep::Kind::Wait;
+      })) << c.name;
+    }
+  }
+  platform::SetTickSource(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Exposure, gain and skip programmed from three threads at once: no exposure write lands inside a
+// held group or inside the skip program's standby, so every program reaches the sensor whole.
+TEST(CameraSuitePrograms, SkipExposureAndGainProgramsStayWholeAcrossThreads) {
+  RecordingSensor sensor;
+  platform::RecursiveLock lock;
+  RegisterProgram program(sensor, lock);
+  SensorSequencer sequencer(program, *k10, true);
+  ASSERT_EQ(sequencer.open(1, 3, 150000), S_OK);
+  constexpr int kRounds = 300;
+  std::thread exposure([&] {
+    for (int i = 0; i < kRounds; ++i) sequencer.setExposure(i % 2 ? 2000000 : 10000 + i, 3);
+  });
+  std::thread gain([&] {
+    for (int i = 0; i < kRounds; ++i) sequencer.setGain(uint16_t(100 + i % 200));
+  });
+  for (int i = 0; i < kRounds; ++i) sequencer.switchSkip(i % 2 == 0, 3, 150000);
+  exposure.join();
+  gain.join();
+  bool held = false, standby = false;
+  size_t inside = 0, exposures = 0;
+  for (const RegStep& s : sensor.take()) {
+    if (s.kind != RegStep::Kind::Write) continue;
+    if (s.reg == 0x0104) held = s.value != 0;
+    if (s.reg == 0x0100) standby = s.value == 0;
+    if (s.reg == 0x3012) exposures++, inside += held || standby;
+  }
+  EXPECT_EQ(inside, 0u);
+  EXPECT_GE(exposures, size_t{2 * kRounds});
+}
+
+}  // namespace
