@@ -69,7 +69,7 @@ Rgb FlatColour(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
 ColourFn ColourOf(ContentKind kind);
 
 // Dark: the sample at (column, row) of frame number `frame`; in Grey16 the same counts are
-// widened to greyBits.
+// widened to greyBits, the packed layouts take the bytes as they are (a covered sensor is raw).
 uint8_t DarkSample(uint32_t column, uint32_t row, uint32_t frame, uint32_t seed);
 void RenderDark(uint8_t* out, uint32_t width, uint32_t height, const SceneOptions& options,
                 uint32_t frame);
