@@ -48,10 +48,10 @@ bool closeEnough(double a, double b) {
 
 // Streams the flat field (or the covered sensor) with the sensor's response to R, G, B scaled by
 // cast / 256.
-class FlatRig {
+class FieldRig {
  public:
-  FlatRig(WCHAR16 prefix, std::array<uint16_t, 3> cast,
-          sim::ContentKind content = sim::ContentKind::Flat) {
+  FieldRig(WCHAR16 prefix, std::array<uint16_t, 3> cast,
+           sim::ContentKind content = sim::ContentKind::Flat) {
     rig_.device().setFramePeriodMs(5);
     for (size_t i = 0; i < 3; ++i) scene_.wbBase[i] = uint16_t(scene_.wbBase[i] * cast[i] / 256);
     scene_.referenceExposureUs = 94000;
@@ -60,7 +60,7 @@ class FlatRig {
     if (!cam_ || cam_->put_eSize(kPreview) != S_OK || cam_->start() != S_OK) cam_ = nullptr;
     if (cam_) cam_->put_AutoExpoEnable(0);
   }
-  ~FlatRig() {
+  ~FieldRig() {
     if (cam_) cam_->stop();
   }
   bool ok() const { return cam_ != nullptr; }
@@ -106,7 +106,7 @@ class Usb3_31WhiteBalance : public testing::TestWithParam<WhiteCase> {};
 
 TEST_P(Usb3_31WhiteBalance, OnePushNeutralisesACast) {
   const WhiteCase& row = GetParam();
-  FlatRig rig(row.prefix, {330, 256, 200});
+  FieldRig rig(row.prefix, {330, 256, 200});
   ASSERT_TRUE(rig.ok());
   const Rgb before = spot(rig.next(), kW / 2, kH / 2);
   ASSERT_FALSE(closeEnough(before.r, before.b));  // the cast shows
@@ -135,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(Usb3_31Calibration, Usb3_31WhiteBalance, testing::Value
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST(Usb3_31Calibration, FlatFieldRunEvensTheFallOffAndSurvivesItsFile) {
-  FlatRig rig(ZX_W('!'), {256, 256, 256});
+  FieldRig rig(ZX_W('!'), {256, 256, 256});
   ASSERT_TRUE(rig.ok());
   ILumorix& cam = rig.cam();
   const auto corner = [](const std::vector<uint8_t>& d) { return spot(d, 60, 60); };
@@ -167,7 +167,7 @@ TEST(Usb3_31Calibration, FlatFieldRunEvensTheFallOffAndSurvivesItsFile) {
 
 // The covered sensor's mean becomes the black offsets, with one report.
 TEST(Usb3_31Calibration, OnePushBlackBalanceMeasuresTheDarkLevel) {
-  FlatRig rig(ZX_W('!'), {256, 256, 256}, sim::ContentKind::Dark);
+  FieldRig rig(ZX_W('!'), {256, 256, 256}, sim::ContentKind::Dark);
   ASSERT_TRUE(rig.ok());
   rig.next();
   std::atomic<int> reports{0};
@@ -201,7 +201,7 @@ const RunCase kRuns[] = {
 };
 
 // Runs four frames and applies the result.
-void runFourFrames(FlatRig& rig, const RunCase& run) {
+void runFourFrames(FieldRig& rig, const RunCase& run) {
   ILumorix& cam = rig.cam();
   ASSERT_EQ((cam.*run.putStatus)(int32_t(0xFF000004u)), S_OK);
   ASSERT_EQ((cam.*run.onePush)(), S_OK);
@@ -215,7 +215,7 @@ void runFourFrames(FlatRig& rig, const RunCase& run) {
   rig.next();
 }
 
-std::vector<HotPixel> hotList(FlatRig& rig) {
+std::vector<HotPixel> hotList(FieldRig& rig) {
   PLContext& c = rig.state();
   std::lock_guard<platform::RecursiveLock> hold(*c.mtxDfc);
   return c.hotPixels;
@@ -243,11 +243,11 @@ int standsOut(const std::vector<uint8_t>& dib, const sim::FramePoint& p) {
 constexpr int kHotShows = 40, kHotGone = 4;  // counts above the neighbours
 
 TEST(Usb3_31Calibration, DarkFieldRunListsAndRemovesTheHotPixels) {
-  FlatRig rig(ZX_W('!'), {256, 256, 256}, sim::ContentKind::Dark);
+  FieldRig rig(ZX_W('!'), {256, 256, 256}, sim::ContentKind::Dark);
   ASSERT_TRUE(rig.ok());
   const auto before = rig.next();
   for (const sim::FramePoint& p : sim::kDarkHotPixels) EXPECT_GT(standsOut(before, p), kHotShows);
-  runFourFrames(rig, kRuns[1]);
+  ASSERT_NO_FATAL_FAILURE(runFourFrames(rig, kRuns[1]));
   EXPECT_TRUE(listsThePlanted(hotList(rig)));
   const auto after = rig.next();
   for (const sim::FramePoint& p : sim::kDarkHotPixels)
@@ -280,9 +280,9 @@ TEST_P(Usb3_31CalibrationFile, MovesToASecondCamera) {
   const WString oddW = platform::Utf8ToWide(odd.string());
   std::vector<HotPixel> firstHot;  // rebuilt by the import
   {
-    FlatRig rig(ZX_W('!'), {256, 256, 256}, run.content);
+    FieldRig rig(ZX_W('!'), {256, 256, 256}, run.content);
     ASSERT_TRUE(rig.ok());
-    runFourFrames(rig, run);
+    ASSERT_NO_FATAL_FAILURE(runFourFrames(rig, run));
     ASSERT_EQ((rig.cam().*run.exportTo)(firstW.c_str()), S_OK);
     firstHot = hotList(rig);
     if (run.content == sim::ContentKind::Dark) {
@@ -292,7 +292,7 @@ TEST_P(Usb3_31CalibrationFile, MovesToASecondCamera) {
   const std::vector<char> exported = bytesOf(first);
   ASSERT_GT(exported.size(), kHeaderBytes);
 
-  FlatRig rig(ZX_W('!'), {256, 256, 256}, run.content);
+  FieldRig rig(ZX_W('!'), {256, 256, 256}, run.content);
   ASSERT_TRUE(rig.ok());
   ILumorix& cam = rig.cam();
   ASSERT_EQ((cam.*run.importFrom)(firstW.c_str()), S_OK);  // no table before
