@@ -122,6 +122,8 @@ bool BulkStream::beginFrame() {
   frame_.assign(pixels + f.trailerBytes(state_.config.bcdDevice), kTrailerByte);
   if (state_.content == ContentKind::Pattern)
     RenderPattern(frame_.data(), f.width(), f.height(), frameNo_);
+  else if (state_.content == ContentKind::Dark)
+    RenderDark(frame_.data(), f.width(), f.height(), state_.scene, frameNo_);
   else
     scene_.render(frame_.data(), f.width(), f.height(), state_.scene, ColourOf(state_.content),
                   f.exposureUs(), f.gainPercent(), now);

@@ -47,9 +47,11 @@ void applyOption(CameraSetup& setup, const std::string& option) {
     if (!setup.scene.referenceExposureUs) throw std::invalid_argument("reference=0");
   } else if (key == "scene" && value == "pattern") {
     setup.content = ContentKind::Pattern;
-  } else if (key == "scene" && (value == "chart" || value == "flat")) {
+  } else if (key == "scene" && (value == "chart" || value == "flat" || value == "dark")) {
     const SceneOptions sensor = SceneFor(setup.config.productId);
-    setup.content = value == "chart" ? ContentKind::Chart : ContentKind::Flat;
+    setup.content = value == "chart"  ? ContentKind::Chart
+                    : value == "flat" ? ContentKind::Flat
+                                      : ContentKind::Dark;
     setup.scene.bayerOrder = sensor.bayerOrder;
     setup.scene.wbBase = sensor.wbBase;
   } else {

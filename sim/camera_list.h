@@ -16,10 +16,10 @@ struct CameraSetup {
 };
 
 // One entry: "<instance>-<product id in hex>[:option,...]". Options: rev=, vid=, packet= (numbers
-// in C notation; the packet size defaults to the id's link), scene=pattern|chart|flat (the chart or
-// the flat field as the id's sensor sees it) and reference= (µs of exposure that show the scene as
-// is at 100 % gain). Throws std::invalid_argument when anything is malformed, out of range or
-// unknown, so a typing error never passes unnoticed.
+// in C notation; the packet size defaults to the id's link), scene=pattern|chart|flat|dark (the
+// chart, the flat field or the covered sensor as the id's sensor sees it) and reference= (µs of
+// exposure that show the scene as is at 100 % gain). Throws std::invalid_argument when anything is
+// malformed, out of range or unknown, so a typing error never passes unnoticed.
 CameraSetup ParseCamera(const std::string& entry);
 // Entries separated by ';'. Malformed entries, and repeats of an id already listed, are left out.
 std::vector<CameraSetup> ParseCameraList(const std::string& list);

@@ -69,6 +69,36 @@ ColourFn ColourOf(ContentKind kind) {
   return kind == ContentKind::Flat ? FlatColour : SceneColour;
 }
 
+uint8_t DarkSample(uint32_t column, uint32_t row, uint32_t frame, uint32_t seed) {
+  for (const FramePoint& hot : kDarkHotPixels)
+    if (hot.column == column && hot.row == row) return kDarkHotLevel;
+  // A mixing hash, so the noise has no pattern of its own and one seed gives one stream.
+  uint32_t h = seed * 0x9E3779B1u ^ frame * 0x85EBCA77u ^ row * 0xC2B2AE3Du ^ column * 0x27D4EB2Fu;
+  h ^= h >> 15, h *= 0x2C1B3C6Du, h ^= h >> 12;
+  const int pattern = int((column * 7 + row * 3) % (2 * kDarkPattern + 1)) - kDarkPattern;
+  const int noise = int(h % 3) - 1;
+  return static_cast<uint8_t>(kDarkLevel + pattern + noise);
+}
+
+void RenderDark(uint8_t* out, uint32_t width, uint32_t height, const SceneOptions& options,
+                uint32_t frame) {
+  const bool wide = options.layout == SampleLayout::Grey16;
+  const uint32_t bits = options.greyBits < 10 ? 10 : options.greyBits > 16 ? 16 : options.greyBits;
+  const uint32_t pixels = wide ? width / 2 : width;
+  for (uint32_t row = 0; row < height; ++row) {
+    uint8_t* line = out + size_t{row} * width;
+    for (uint32_t x = 0; x < pixels; ++x) {
+      const uint32_t v = DarkSample(x, row, frame, options.noiseSeed);
+      if (!wide) {
+        line[x] = uint8_t(v);
+        continue;
+      }
+      const uint32_t widened = v << (bits - 8);
+      line[2 * x] = uint8_t(widened & 0xFF), line[2 * x + 1] = uint8_t(widened >> 8);
+    }
+  }
+}
+
 int SiteChannel(int bayerOrder, uint32_t row, uint32_t column) {
   if (bayerOrder < 0 || bayerOrder > 3) return kMono;
   return kSites[bayerOrder][row & 1][column & 1];

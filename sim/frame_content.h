@@ -11,9 +11,20 @@ namespace sim {
 // Scene is a colour gradient, Chart a 4×2 chart of colour patches; both go through the mosaic.
 // Flat: an even grey field under a lamp that falls off towards the corners (kFlatFalloff of its
 // centre level there); a colour cast comes through SceneOptions::wbBase.
-enum class ContentKind { Pattern, Scene, Chart, Flat };
+// Dark: the covered sensor, whatever the exposure, gain or channel response: kDarkLevel with a
+// fixed pattern of up to kDarkPattern either way, seeded noise of up to one count either way, and
+// hot pixels stuck at kDarkHotLevel at kDarkHotPixels.
+enum class ContentKind { Pattern, Scene, Chart, Flat, Dark };
 inline constexpr double kFlatFalloff = 0.3;
 inline constexpr uint8_t kFlatLevel = 160;
+inline constexpr uint8_t kDarkLevel = 10;
+inline constexpr uint8_t kDarkPattern = 2;
+inline constexpr uint8_t kDarkHotLevel = 255;
+struct FramePoint {
+  uint32_t column, row;  // of the frame as sent, row 0 first
+};
+// Interior sites of every Bayer colour, inside the smallest frame the 3.1 MP camera sends.
+inline constexpr FramePoint kDarkHotPixels[] = {{101, 100}, {300, 201}, {512, 384}, {777, 601}};
 
 // Bayer orders by the first two rows: 0 GR/BG, 1 RG/GB, 2 BG/GR, 3 GB/RG; kMono for grey.
 inline constexpr int kMono = -1;
@@ -36,6 +47,7 @@ struct SceneOptions {
   // Sites that always read full scale, at (column, row) of the raw frame as it lies in memory;
   // byte layouts only.
   std::vector<std::array<uint32_t, 2>> stuckPixels;
+  uint32_t noiseSeed = 1;  // the dark content's noise: the same seed, the same frames
 };
 
 struct Rgb {
@@ -59,6 +71,12 @@ Rgb ChartColour(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
 Rgb FlatColour(uint32_t x, uint32_t y, uint32_t width, uint32_t height);
 // The colour function of a mosaic content: the chart's, the flat field's or the gradient scene's.
 ColourFn ColourOf(ContentKind kind);
+
+// Dark: the sample at (column, row) of frame number `frame`; in Grey16 the same counts are
+// widened to greyBits, the packed layouts take the bytes as they are (a covered sensor is raw).
+uint8_t DarkSample(uint32_t column, uint32_t row, uint32_t frame, uint32_t seed);
+void RenderDark(uint8_t* out, uint32_t width, uint32_t height, const SceneOptions& options,
+                uint32_t frame);
 
 // The channel the sensor samples at (column, row) of the frame: 0 red, 1 green, 2 blue, or kMono.
 int SiteChannel(int bayerOrder, uint32_t row, uint32_t column);

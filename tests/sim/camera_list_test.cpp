@@ -40,6 +40,9 @@ TEST(SimCameraList, EntriesWithTheirOptions) {
   const sim::CameraSetup flat = sim::ParseCamera("3-c310:scene=flat");
   EXPECT_EQ(flat.content, sim::ContentKind::Flat);
   EXPECT_EQ(flat.scene.wbBase, chart.scene.wbBase);
+  const sim::CameraSetup dark = sim::ParseCamera("4-c310:scene=dark");
+  EXPECT_EQ(dark.content, sim::ContentKind::Dark);
+  EXPECT_EQ(dark.scene.bayerOrder, chart.scene.bayerOrder);
 }
 
 // A mistyped entry must not come up as a camera with other settings than the ones written.

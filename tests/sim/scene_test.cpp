@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <iterator>
 #include <array>
 #include <string>
 #include <utility>
@@ -191,6 +193,46 @@ TEST(SimScene, DegenerateSettingsStayDefined) {
   options.wbBase = {0, 0, 0};  // counts as 256
   EXPECT_EQ(render(16, 4, options, sim::ChartColour, 10000),
             render(16, 4, flat, sim::ChartColour, 10000));
+}
+
+}  // namespace
+
+namespace {
+
+// The covered sensor: every frame holds the dark level on average and the planted hot pixels; the
+// noise follows the seed and the frame; the wide layout carries the same counts.
+TEST(SimDark, LevelHotPixelsAndNoiseAsPlanted) {
+  constexpr uint32_t kW = 1024, kH = 770;
+  sim::SceneOptions options;
+  std::vector<uint8_t> a(kW * kH), b(kW * kH), c(kW * kH);
+  sim::RenderDark(a.data(), kW, kH, options, 0);
+  sim::RenderDark(b.data(), kW, kH, options, 1);
+  options.noiseSeed = 2;
+  sim::RenderDark(c.data(), kW, kH, options, 0);
+  EXPECT_NE(a, b);  // the noise moves from frame to frame
+  EXPECT_NE(a, c);  // and with the seed
+  uint64_t sum = 0;
+  size_t hot = 0;
+  for (uint8_t v : a) {
+    if (v == sim::kDarkHotLevel) {
+      ++hot;
+      continue;
+    }
+    sum += v;
+    EXPECT_LE(std::abs(int(v) - sim::kDarkLevel), sim::kDarkPattern + 1);
+  }
+  EXPECT_EQ(hot, std::size(sim::kDarkHotPixels));
+  EXPECT_NEAR(double(sum) / double(a.size() - hot), sim::kDarkLevel, 0.05);
+  for (const sim::FramePoint& p : sim::kDarkHotPixels)
+    EXPECT_EQ(a[size_t{p.row} * kW + p.column], sim::kDarkHotLevel);
+
+  options = {};
+  options.layout = sim::SampleLayout::Grey16;
+  options.greyBits = 12;
+  std::vector<uint8_t> wide(2 * kW * kH);
+  sim::RenderDark(wide.data(), 2 * kW, kH, options, 0);
+  for (size_t i = 0; i < a.size(); i += 4099)
+    EXPECT_EQ(wide[2 * i] | wide[2 * i + 1] << 8, a[i] << 4) << i;
 }
 
 }  // namespace
