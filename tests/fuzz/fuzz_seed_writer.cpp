@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/fuzz/calibration_file_check.h"
 #include "tests/fuzz/fuzz_seeds.h"
 
 int main(int argc, char** argv) {
@@ -18,7 +19,8 @@ int main(int argc, char** argv) {
   } sets[] = {{"eeprom", fuzz::EepromSeeds()},
               {"defect_lists", fuzz::DefectListSeeds()},
               {"preset_buffer", fuzz::PresetSeeds()},
-              {"preset_file", fuzz::PresetSeeds()}};
+              {"preset_file", fuzz::PresetSeeds()},
+              {"calibration_file", fuzzcheck::CalibrationSeeds()}};
   for (const auto& set : sets) {
     const std::filesystem::path dir = std::filesystem::path(argv[1]) / set.target;
     std::filesystem::create_directories(dir);
