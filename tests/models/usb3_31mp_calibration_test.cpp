@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,13 @@
 #include "tests/support/stream_rig.h"
 
 namespace {
+
+// A file name of this run only: another build's run of the suite at the same time writes beside it
+// in the same temporary folder.
+std::filesystem::path ownTempFile(const std::string& name) {
+  static const std::string tag = std::to_string(std::random_device{}());
+  return std::filesystem::temp_directory_path() / ("zx-usb3-31-" + tag + "-" + name);
+}
 
 using stream_rig::Rgb;
 using testing_models::ModelRig;
@@ -158,7 +166,7 @@ TEST(Usb3_31Calibration, FlatFieldRunEvensTheFallOffAndSurvivesItsFile) {
       << corner(even).g << " " << centre(even).g;
   EXPECT_TRUE(closeEnough(corner(even).r, centre(even).r));
 
-  const auto path = std::filesystem::temp_directory_path() / "zx-usb3-31-flat.ffc";
+  const auto path = ownTempFile("flat.ffc");
   const WString wide = platform::Utf8ToWide(path.string());
   ASSERT_EQ(cam.FfcExport(wide.c_str()), S_OK);
   EXPECT_EQ(std::filesystem::file_size(path), 25u + 4u * kW * kH);
@@ -272,10 +280,9 @@ class Usb3_31CalibrationFile : public testing::TestWithParam<RunCase> {};
 // file of another size or bit depth is refused and the table stays as it was.
 TEST_P(Usb3_31CalibrationFile, MovesToASecondCamera) {
   const RunCase& run = GetParam();
-  const auto dir = std::filesystem::temp_directory_path();
-  const auto first = dir / ("zx-usb3-31-first-" + std::string(run.name));
-  const auto second = dir / ("zx-usb3-31-second-" + std::string(run.name));
-  const auto odd = dir / ("zx-usb3-31-odd-" + std::string(run.name));
+  const auto first = ownTempFile("first-" + std::string(run.name));
+  const auto second = ownTempFile("second-" + std::string(run.name));
+  const auto odd = ownTempFile("odd-" + std::string(run.name));
   const WString firstW = platform::Utf8ToWide(first.string());
   const WString secondW = platform::Utf8ToWide(second.string());
   const WString oddW = platform::Utf8ToWide(odd.string());
