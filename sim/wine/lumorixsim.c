@@ -10,7 +10,8 @@ __declspec(dllimport) void* __stdcall LoadLibraryW(const wchar_t* name);
 __declspec(dllimport) void* __stdcall GetProcAddress(void* module, const char* name);
 extern char __ImageBase;
 
-#define MAX_CAMERAS 8
+#define MAX_CAMERAS 16 /* as many as the module lists */
+#define MAX_LIST_CHARS 1024
 #define READ_PIPE 0x22204Eu
 #define CONTROL_INDEX 0xFFFFFFFFu
 
@@ -200,7 +201,8 @@ static void readCameras(UNICODE_STRING* serviceKey, WCHAR* out, ULONG room) {
   UNICODE_STRING valueName;
   OBJECT_ATTRIBUTES attributes;
   HANDLE key;
-  UCHAR info[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + 512];
+  /* Static: too large for a driver's stack; the entry point reads the list once. */
+  static UCHAR info[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + MAX_LIST_CHARS * sizeof(WCHAR)];
   ULONG got = 0, i;
   KEY_VALUE_PARTIAL_INFORMATION* value = (KEY_VALUE_PARTIAL_INFORMATION*)info;
   out[0] = 0;
@@ -238,7 +240,8 @@ static int loadSim(void) {
 }
 
 NTSTATUS __stdcall DriverEntry(DRIVER_OBJECT* driver, UNICODE_STRING* registryPath) {
-  WCHAR cameras[256], name[32], link[64];
+  static WCHAR cameras[MAX_LIST_CHARS];
+  WCHAR name[32], link[64];
   ULONG count, i;
   /* The loader calls the entry point once as a DLL entry, with the image base first. */
   if ((void*)driver == (void*)&__ImageBase) return TRUE;
@@ -254,7 +257,8 @@ NTSTATUS __stdcall DriverEntry(DRIVER_OBJECT* driver, UNICODE_STRING* registryPa
     const WCHAR stem[] = L"LumorixSim";
     ULONG k;
     for (k = 0; stem[k]; ++k) name[k] = stem[k];
-    name[k++] = (WCHAR)(L'0' + i);
+    if (i >= 10) name[k++] = (WCHAR)(L'0' + i / 10);
+    name[k++] = (WCHAR)(L'0' + i % 10);
     name[k] = 0;
     sim.linkName(i, (uint16_t*)link, sizeof link / sizeof link[0]);
     makeDevice(driver, i, name, link);

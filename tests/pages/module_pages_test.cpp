@@ -14,42 +14,10 @@
 #include "platform/com_ptr.h"
 #include "tests/dshow/filter/module_support.h"
 #include "sim/wine/shim_client.h"
+#include "tests/dshow/support/page_host.h"
 #include "tests/wine/regsvr32.h"
 
 namespace {
-
-// A page site with a chosen locale that counts the status changes it is told.
-class TestSite : public IPropertyPageSite {
- public:
-  explicit TestSite(LCID lcid) : lcid_(lcid) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (riid != IID_IUnknown && riid != IID_IPropertyPageSite) {
-      *ppv = nullptr;
-      return E_NOINTERFACE;
-    }
-    *ppv = static_cast<IPropertyPageSite*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD) override {
-    ++statusChanges;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* lcid) override {
-    if (!lcid_) return E_NOTIMPL;
-    *lcid = lcid_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
-  ULONG refs = 1;
-  int statusChanges = 0;
-
- private:
-  LCID lcid_;
-};
 
 // Objects that are not cameras: one answers no interface, one answers success with nothing.
 struct NotACamera : IUnknown {
@@ -61,19 +29,6 @@ struct NotACamera : IUnknown {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT answer_;
-};
-
-// A frame with a container, so that the page's grandparent is the frame.
-struct Frame {
-  Frame() {
-    frame = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
-                            nullptr, nullptr, nullptr);
-    container = CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0,
-                                780, 560, frame, nullptr, nullptr, nullptr);
-  }
-  ~Frame() { DestroyWindow(frame); }
-  HWND frame;
-  HWND container;
 };
 
 struct PageRowCase {
@@ -199,39 +154,6 @@ class SimulatedCameraPages : public ::testing::Test {
     if (!SimCameraCount()) return;
     EXPECT_EQ(module_.canUnloadNow(), S_OK);
     OleUninitialize();
-  }
-  // Creates every page `owner` offers and drives it through the frame's lifecycle.
-  void DrivePagesOf(IUnknown* owner, size_t* pages) {
-    ComPtr<ISpecifyPropertyPages> specify;
-    if (owner->QueryInterface(IID_ISpecifyPropertyPages, specify.outVoid()) != S_OK) return;
-    CAUUID ids = {};
-    ASSERT_EQ(specify->GetPages(&ids), S_OK);
-    auto getClassObject =
-        reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"zerithal.ax"), "DllGetClassObject")));
-    ASSERT_NE(getClassObject, nullptr);
-    for (ULONG i = 0; i < ids.cElems; ++i) {
-      ComPtr<IClassFactory> factory;
-      ASSERT_EQ(getClassObject(ids.pElems[i], IID_IClassFactory, factory.outVoid()), S_OK) << i;
-      ComPtr<IPropertyPage> page;
-      ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, page.outVoid()), S_OK) << i;
-      TestSite site(0x0407);
-      ASSERT_EQ(page->SetPageSite(&site), S_OK);
-      const ULONG before = owner->AddRef();
-      owner->Release();
-      ASSERT_EQ(page->SetObjects(1, &owner), S_OK) << i;
-      Frame frame;
-      RECT rect = {0, 0, 400, 300};
-      ASSERT_EQ(page->Activate(frame.container, &rect, FALSE), S_OK) << i;
-      EXPECT_EQ(page->Deactivate(), S_OK);
-      EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);
-      const ULONG after = owner->AddRef();
-      owner->Release();
-      EXPECT_EQ(after, before) << "page " << i << " kept a reference to its object";
-      EXPECT_EQ(page->SetPageSite(nullptr), S_OK);
-      ++*pages;
-    }
-    CoTaskMemFree(ids.pElems);
   }
   LoadedModule module_;
 };

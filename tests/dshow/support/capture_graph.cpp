@@ -16,11 +16,12 @@ HRESULT FrameLog::QueryInterface(REFIID riid, void** object) {
 
 HRESULT FrameLog::SampleCB(double, IMediaSample* sample) {
   REFERENCE_TIME start = -1, stop = -1;
-  if (FAILED(sample->GetTime(&start, &stop))) start = -1;
+  if (FAILED(sample->GetTime(&start, &stop))) start = stop = -1;
   const long length = sample->GetActualDataLength();
   std::lock_guard<std::mutex> guard(lock_);
   lengths_.push_back(length);
   starts_.push_back(start);
+  stops_.push_back(stop);
   BYTE* data = nullptr;
   if (lengths_.size() == keepFrame_ && SUCCEEDED(sample->GetPointer(&data))) {
     frame_.assign(data, data + length);
@@ -32,6 +33,7 @@ void FrameLog::reset(size_t keep) {
   std::lock_guard<std::mutex> guard(lock_);
   lengths_.clear();
   starts_.clear();
+  stops_.clear();
   frame_.clear();
   keepFrame_ = keep;
 }

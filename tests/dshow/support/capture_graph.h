@@ -28,6 +28,7 @@ class FrameLog : public ISampleGrabberCB {
   size_t seen() { return locked(lengths_).size(); }
   std::vector<long> lengths() { return locked(lengths_); }
   std::vector<REFERENCE_TIME> starts() { return locked(starts_); }  // -1 for an untimed sample
+  std::vector<REFERENCE_TIME> stops() { return locked(stops_); }
   std::vector<uint8_t> frame() { return locked(frame_); }
 
  private:
@@ -39,6 +40,7 @@ class FrameLog : public ISampleGrabberCB {
   std::mutex lock_;
   std::vector<long> lengths_;
   std::vector<REFERENCE_TIME> starts_;
+  std::vector<REFERENCE_TIME> stops_;
   std::vector<uint8_t> frame_;
   size_t keepFrame_ = 0;
 };

@@ -1,0 +1,62 @@
+// A host of the module's property pages as a property frame holds them: a site, a frame window
+// and the lifecycle every offered page goes through.
+#pragma once
+
+#include <windows.h>
+
+#include <ocidl.h>
+
+#include <cstddef>
+
+// A page site with a chosen locale that counts the status changes it is told.
+class TestSite : public IPropertyPageSite {
+ public:
+  explicit TestSite(LCID lcid) : lcid_(lcid) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (riid != IID_IUnknown && riid != IID_IPropertyPageSite) {
+      *ppv = nullptr;
+      return E_NOINTERFACE;
+    }
+    *ppv = static_cast<IPropertyPageSite*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD) override {
+    ++statusChanges;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* lcid) override {
+    if (!lcid_) return E_NOTIMPL;
+    *lcid = lcid_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
+  ULONG refs = 1;
+  int statusChanges = 0;
+
+ private:
+  LCID lcid_;
+};
+
+// A frame with a container, so that the page's grandparent is the frame.
+struct Frame {
+  Frame() {
+    frame = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
+                            nullptr, nullptr, nullptr);
+    container = CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0,
+                                780, 560, frame, nullptr, nullptr, nullptr);
+  }
+  ~Frame() { DestroyWindow(frame); }
+  Frame(const Frame&) = delete;
+  Frame& operator=(const Frame&) = delete;
+  HWND frame;
+  HWND container;
+};
+
+// Creates every page `owner` offers from the loaded zerithal.ax, connects it to owner, activates
+// and deactivates it, and checks it leaves no reference behind; counts them into *pages. Runs in
+// an apartment set up with OleInitialize.
+void DrivePagesOf(IUnknown* owner, size_t* pages);
