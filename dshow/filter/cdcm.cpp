@@ -9,6 +9,7 @@
 #include "dshow/base/cautolock.h"
 #include "dshow/filter/camera_provider.h"
 #include "dshow/filter/shared_filter.h"
+#include "dshow/filter/streaming_claims.h"
 #include "dshow/pins/cpushpindcm.h"
 #include "dshow/pins/cstillpindcm.h"
 #include "dshow/pins/media_numbers.h"
@@ -20,6 +21,9 @@ namespace {
 // The shared filter handed to the class factory already holds the factory's reference, taken
 // under the shared lock; the factory's own AddRef, which follows on this thread, is absorbed.
 thread_local CDcm* t_factoryReference = nullptr;
+
+// HRESULT_FROM_WIN32(ERROR_BUSY): another filter of this process streams from the device.
+constexpr HRESULT kCameraInUse = static_cast<HRESULT>(0x800700AA);
 
 }  // namespace
 
@@ -97,7 +101,10 @@ bool CDcm::openCamera() {
   if (index_ >= count) return false;
   const CameraDeviceRecord& record = records[index_];
   WCHAR16 id[1 + kCameraIdChars] = {L'!'};
-  for (size_t i = 0; i + 1 < kCameraIdChars && record.id[i]; ++i) id[1 + i] = record.id[i];
+  for (size_t i = 0; i + 1 < kCameraIdChars && record.id[i]; ++i) {
+    id[1 + i] = record.id[i];
+    deviceId_[i] = record.id[i];
+  }
   camera_ = id[1] ? provider.open(id) : provider.openFirst(L'!');
   if (!camera_) return false;
   const ModelInfoV1* model = record.model.infoV1;
@@ -199,7 +206,10 @@ HRESULT CDcm::startForPinThread() {
   if (!camera_) return S_OK;
   CAutoLock lock(&filterLock_);
   if (++threadCount_ > 1) return S_OK;
-  // The count stays up on failure: the worker's thread end takes it back.
+  // The count stays up on failure: the worker's thread end takes it back. Another filter of this
+  // process streaming from the same device keeps it: starting again would end that stream.
+  if (deviceId_[0] && !streaming_claims::Claim(deviceId_)) return kCameraInUse;
+  claimed_ = deviceId_[0] != 0;
   if (FAILED(camera_->start())) return E_FAIL;
   streamTime_ = 0;
   lastTick_ = platform::TickCountMs();
@@ -210,7 +220,10 @@ void CDcm::stopForPinThread() {
   if (!camera_) return;
   CAutoLock lock(&filterLock_);
   if (threadCount_ == 0) return;
-  if (--threadCount_ == 0) camera_->stop();
+  if (--threadCount_ != 0) return;
+  camera_->stop();
+  if (claimed_) streaming_claims::Release(deviceId_);
+  claimed_ = false;
 }
 
 void CDcm::nextSampleTimes(REFERENCE_TIME* start, REFERENCE_TIME* stop) {

@@ -12,6 +12,7 @@
 
 #include "dshow/base/camevent.h"
 #include "dshow/base/ccritsec.h"
+#include "core/camera_device_record.h"
 #include "dshow/base/csource.h"
 #include "dshow/filter/filter_camera.h"
 #include "dshow/filter/forwarding_rules.h"
@@ -156,6 +157,9 @@ class CDcm : public CSource,
   CAMEvent snapshot_;
   CCritSec filterLock_;  // the thread count and the camera start and stop it drives
   uint32_t threadCount_ = 0;
+  // The device this filter's camera was opened on, and whether this filter streams from it.
+  WCHAR16 deviceId_[kCameraIdChars] = {};
+  bool claimed_ = false;
   REFERENCE_TIME streamTime_ = 0;  // written by the preview worker, reset at camera start
   uint32_t lastTick_ = 0;
   char displayName_[1024] = {};

@@ -303,6 +303,33 @@ TEST_F(PinTest, AStartFailureFailsActivationAndLeavesNoThread) {
   EXPECT_EQ(log().starts.load(), 1);
 }
 
+// Two filters opened on one device: while the first streams, the second's start is refused with
+// ERROR_BUSY and the first goes on; once the first stops, the second streams.
+TEST_F(PinTest, ASecondFilterOnAStreamingDeviceIsRefusedAndTheFirstGoesOn) {
+  make({});
+  HRESULT hr = S_OK;
+  CDcm* second = new CDcm(0, &hr);
+  second->NonDelegatingAddRef();
+  ASSERT_EQ(hr, S_OK);
+  ASSERT_EQ(preview()->Connect(sink(0), nullptr), S_OK);
+  ASSERT_EQ(second->previewPin()->Connect(sink(1), nullptr), S_OK);
+  ASSERT_EQ(filter_->Run(0), S_OK);
+  ASSERT_TRUE(samplesReach(3));
+  EXPECT_EQ(second->Run(0), static_cast<HRESULT>(0x800700AA));
+  EXPECT_FALSE(second->previewPin()->ThreadExists());
+  const int seen = sink(0)->samples.load();
+  EXPECT_TRUE(samplesReach(seen + 3)) << "the first filter goes on";
+  EXPECT_EQ(second->Stop(), S_OK);
+  EXPECT_EQ(filter_->Stop(), S_OK);
+  ASSERT_EQ(second->Run(0), S_OK);
+  for (int i = 0; i < 400 && sink(1)->samples.load() < 3; ++i) Sleep(10);
+  EXPECT_GE(sink(1)->samples.load(), 3);
+  EXPECT_EQ(second->Stop(), S_OK);
+  second->previewPin()->Disconnect();
+  sink(1)->Disconnect();
+  second->NonDelegatingRelease();
+}
+
 // A pull that finds no frame only skips the sample; a failing one ends the stream and aborts.
 TEST_F(PinTest, PullResultsEndTheStreamOnlyOnFailure) {
   struct Case {

@@ -94,13 +94,16 @@ HRESULT CaptureGraph::renderStill(FrameLog& log) {
                         stillGrabber, L"Still grabber");
 }
 
-HRESULT CaptureGraph::render(FrameLog& log) {
-  ZX_STEP(RenderCategory(*this, PIN_CATEGORY_CAPTURE, log, grabberFilter, renderer, grabber,
-                         L"Grabber"));
+HRESULT CaptureGraph::render(FrameLog& log, const GUID& category) {
+  // A preview through a Smart Tee succeeds with VFW_S_NOPREVIEWPIN, which is returned at the end.
+  const HRESULT rendered =
+      RenderCategory(*this, category, log, grabberFilter, renderer, grabber, L"Grabber");
+  if (FAILED(rendered)) return rendered;
   ComPtr<IMediaFilter> timing = graph.as<IMediaFilter>(IID_IMediaFilter);
   ZX_STEP(timing ? timing->SetSyncSource(nullptr) : E_NOINTERFACE);  // samples as they come
   ZX_STEP(graph->QueryInterface(IID_IMediaControl, control.outVoid()));
-  return graph->QueryInterface(IID_IMediaEvent, events.outVoid());
+  ZX_STEP(graph->QueryInterface(IID_IMediaEvent, events.outVoid()));
+  return rendered;
 }
 
 #undef ZX_STEP

@@ -50,8 +50,9 @@ class FrameLog : public ISampleGrabberCB {
 struct CaptureGraph {
   // The graph and its builder, with source added.
   HRESULT begin(IBaseFilter* source);
-  // The grabber reporting to log and the renderer, the capture pin rendered through them, no clock.
-  HRESULT render(FrameLog& log);
+  // The grabber reporting to log and the renderer, the pin of category (the builder's choice for
+  // a preview) rendered through them, no clock.
+  HRESULT render(FrameLog& log, const GUID& category = PIN_CATEGORY_CAPTURE);
   // The still pin rendered the same way into a second grabber and renderer; before Run.
   HRESULT renderStill(FrameLog& log);
   void release();
