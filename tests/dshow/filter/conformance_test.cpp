@@ -7,9 +7,11 @@
 #include <windows.h>
 
 #include <dshow.h>
-#include <tlhelp32.h>
+#include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,18 +26,6 @@ namespace {
 
 constexpr HRESULT kNotFound = static_cast<HRESULT>(0x80070490);
 constexpr const wchar_t* kFriendlyName = L"Zerithal";
-
-size_t ProcessThreads() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return 0;
-  size_t count = 0;
-  THREADENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-    count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
-  CloseHandle(snapshot);
-  return count;
-}
 
 DWORD ProcessHandles() {
   DWORD count = 0;
@@ -165,20 +155,10 @@ class Conformance : public ::testing::Test {
     ASSERT_NO_FATAL_FAILURE(ChooseSize(g, 1024, 770));
     ASSERT_EQ(g.render(log), S_OK);
   }
-  HRESULT run(CaptureGraph& g) {
-    HRESULT hr = E_FAIL;
-    Within(kStartMs, "IMediaControl::Run", [&] { hr = g.control->Run(); });
-    return hr;
-  }
-  HRESULT stop(CaptureGraph& g) {
-    HRESULT hr = E_FAIL;
-    Within(kStopMs, "IMediaControl::Stop", [&] { hr = g.control->Stop(); });
-    return hr;
-  }
+  HRESULT run(CaptureGraph& g) { return RunGraph(g); }
+  HRESULT stop(CaptureGraph& g) { return StopGraph(g); }
   void pin(CaptureGraph& g, const GUID& category, ComPtr<IPin>* out) {
-    ASSERT_EQ(
-        g.builder->FindPin(g.source.get(), PINDIR_OUTPUT, &category, nullptr, FALSE, 0, out->out()),
-        S_OK);
+    FindOutputPin(g, category, out);
   }
   uint32_t framesSent(uint32_t camera = 0) {
     return uint32_t(
@@ -646,6 +626,82 @@ TEST(ConformanceGuide, ExportsAnswerZeroWithoutAGuidePort) {
   EXPECT_EQ(module.guidePulse(0, 10), 0);
   EXPECT_EQ(module.guideState(), 0);
   module.guideConnect(0);
+}
+
+// --- The soak (label soak, outside ./test): the 3.1 MP camera at its largest size and its highest
+// frame rate for ZX_SOAK_SECONDS (600 by default); every frame the camera sent is delivered, and
+// memory, handles and threads stay flat after the first minute.
+
+struct Usage {
+  size_t privateBytes;
+  DWORD handles;
+  size_t threads;
+};
+Usage MeasureUsage() {
+  PROCESS_MEMORY_COUNTERS_EX memory = {};
+  memory.cb = sizeof memory;
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                       sizeof memory);
+  return {memory.PrivateUsage, ProcessHandles(), ProcessThreads()};
+}
+
+class Soak : public Conformance {};
+
+TEST_F(Soak, LargestSizeAtTheHighestRateStaysFlat) {
+  const char* seconds = std::getenv("ZX_SOAK_SECONDS");
+  const DWORD runMs = 1000 * (seconds && *seconds ? std::strtoul(seconds, nullptr, 10) : 600);
+  constexpr DWORD kSampleMs = 10000;
+  constexpr DWORD kSettleMs = 60000;
+  constexpr size_t kSlackBytes = 2 << 20;
+  ComPtr<IUnknown> camera;
+  *camera.out() = module_.openCamera(0);
+  ASSERT_TRUE(camera);
+  ComPtr<IBaseFilter> source = camera.as<IBaseFilter>(IID_IBaseFilter);
+  ASSERT_EQ(g_.begin(source.get()), S_OK);
+  ComPtr<IAMStreamConfig> config;
+  ASSERT_EQ(g_.builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, source.get(),
+                                      IID_IAMStreamConfig, config.outVoid()),
+            S_OK);
+  const std::vector<Cap> caps = Caps(config.get());
+  ASSERT_FALSE(caps.empty());
+  const Cap* largest = &caps[0];
+  for (const Cap& c : caps)
+    if (int64_t{c.width} * c.height > int64_t{largest->width} * largest->height) largest = &c;
+  ASSERT_EQ(SetCap(config.get(), largest->index, largest->minInterval), S_OK);
+  ASSERT_EQ(g_.render(log_), S_OK);
+  const uint32_t sentBefore = framesSent();
+  ASSERT_TRUE(SUCCEEDED(run(g_)));
+  Usage settled = {};
+  size_t worstBytes = 0;
+  DWORD worstHandles = 0;
+  size_t worstThreads = 0;
+  const DWORD begin = GetTickCount();
+  for (DWORD elapsed = 0; elapsed < runMs; elapsed = GetTickCount() - begin) {
+    Sleep(std::min(kSampleMs, runMs - elapsed));
+    const Usage now = MeasureUsage();
+    if (GetTickCount() - begin < std::min(kSettleMs, runMs / 2)) {
+      settled = now;
+      continue;
+    }
+    worstBytes =
+        std::max(worstBytes, now.privateBytes - std::min(now.privateBytes, settled.privateBytes));
+    worstHandles = std::max(worstHandles, now.handles - std::min(now.handles, settled.handles));
+    worstThreads = std::max(worstThreads, now.threads - std::min(now.threads, settled.threads));
+  }
+  EXPECT_EQ(stop(g_), S_OK);
+  const uint32_t sent = framesSent() - sentBefore;
+  const size_t delivered = log_.seen();
+  std::printf(
+      "[soak] %lu s at %ldx%ld, interval %lld: camera sent %u, delivered %zu; growth "
+      "after settling: %zu bytes, %lu handles, %zu threads\n",
+      static_cast<unsigned long>(runMs / 1000), largest->width, largest->height,
+      static_cast<long long>(largest->minInterval), sent, delivered, worstBytes,
+      static_cast<unsigned long>(worstHandles), worstThreads);
+  EXPECT_LE(delivered, size_t{sent});
+  EXPECT_GE(delivered + 1, size_t{sent}) << "frames the camera sent were not delivered";
+  EXPECT_LE(worstBytes, kSlackBytes);
+  EXPECT_EQ(worstHandles, 0u);
+  EXPECT_EQ(worstThreads, 0u);
 }
 
 }  // namespace

@@ -36,6 +36,24 @@ const BITMAPINFOHEADER& HeaderOf(const AM_MEDIA_TYPE* mt) {
 
 }  // namespace
 
+HRESULT RunGraph(CaptureGraph& g) {
+  HRESULT hr = E_FAIL;
+  Within(kStartMs, "IMediaControl::Run", [&] { hr = g.control->Run(); });
+  return hr;
+}
+
+HRESULT StopGraph(CaptureGraph& g) {
+  HRESULT hr = E_FAIL;
+  Within(kStopMs, "IMediaControl::Stop", [&] { hr = g.control->Stop(); });
+  return hr;
+}
+
+void FindOutputPin(CaptureGraph& g, const GUID& category, ComPtr<IPin>* pin) {
+  ASSERT_EQ(
+      g.builder->FindPin(g.source.get(), PINDIR_OUTPUT, &category, nullptr, FALSE, 0, pin->out()),
+      S_OK);
+}
+
 void OfferedSizes(CaptureGraph& g, const GUID& category, std::vector<Format>* sizes) {
   EachOffered(g, category, [&](IAMStreamConfig*, AM_MEDIA_TYPE* mt) {
     const BITMAPINFOHEADER& bmi = HeaderOf(mt);

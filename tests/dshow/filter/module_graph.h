@@ -34,6 +34,12 @@ void Within(DWORD ms, const char* what, Call&& call) {
   CloseHandle(done);
 }
 
+// IMediaControl::Run and Stop of g, each bounded as above; the call's result.
+HRESULT RunGraph(CaptureGraph& g);
+HRESULT StopGraph(CaptureGraph& g);
+// The source's output pin of category, through the graph's builder.
+void FindOutputPin(CaptureGraph& g, const GUID& category, ComPtr<IPin>* pin);
+
 struct Format {
   LONG width = 0;
   LONG height = 0;

@@ -56,12 +56,10 @@ class ModuleModels : public ::testing::TestWithParam<uint32_t> {
     ASSERT_EQ(g_.render(log_), S_OK);
     ASSERT_NO_FATAL_FAILURE(ReadConnectedFormat(g_.grabber.get(), &format_));
     log_.reset(keep);
-    HRESULT hr = E_FAIL;
-    Within(kStartMs, "IMediaControl::Run", [&] { hr = g_.control->Run(); });
+    const HRESULT hr = RunGraph(g_);
     ASSERT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
     EXPECT_TRUE(log_.reaches(frames, 60000)) << log_.seen() << " frames";
-    Within(kStopMs, "IMediaControl::Stop", [&] { hr = g_.control->Stop(); });
-    EXPECT_EQ(hr, S_OK);
+    EXPECT_EQ(StopGraph(g_), S_OK);
     for (const long length : log_.lengths()) ASSERT_EQ(length, long(format_.sizeImage));
   }
 

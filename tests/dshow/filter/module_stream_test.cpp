@@ -69,11 +69,7 @@ class ModuleStream : public ::testing::Test {
 
   void releaseGraph() { g_.release(); }
 
-  void findPin(const GUID& category, ComPtr<IPin>* pin) {
-    ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &category, nullptr, FALSE, 0,
-                                  pin->out()),
-              S_OK);
-  }
+  void findPin(const GUID& category, ComPtr<IPin>* pin) { FindOutputPin(g_, category, pin); }
 
   // Asks the running graph's still pin for one still through IAMVideoControl.
   void triggerStill() {
@@ -85,15 +81,10 @@ class ModuleStream : public ::testing::Test {
   }
 
   void run() {
-    HRESULT hr = E_FAIL;
-    Within(kStartMs, "IMediaControl::Run", [&] { hr = g_.control->Run(); });
+    const HRESULT hr = RunGraph(g_);
     ASSERT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
   }
-  void stop() {
-    HRESULT hr = E_FAIL;
-    Within(kStopMs, "IMediaControl::Stop", [&] { hr = g_.control->Stop(); });
-    EXPECT_EQ(hr, S_OK);
-  }
+  void stop() { EXPECT_EQ(StopGraph(g_), S_OK); }
 
   // A run of at least `frames` samples, each one whole frame of the connected format,
   // time-stamped from 0 on and later than the one before.

@@ -1,6 +1,8 @@
 // The shipped module loaded beside the test, and the driver shim's simulated cameras under wine.
 #include "tests/dshow/filter/module_support.h"
 
+#include <tlhelp32.h>
+
 #include <cstdlib>
 #include <vector>
 
@@ -31,6 +33,18 @@ LoadedModule::LoadedModule() : module_(LoadLibraryW(BesideExecutable(L"zerithal.
 
 LoadedModule::~LoadedModule() {
   if (module_) FreeLibrary(module_);
+}
+
+size_t ProcessThreads() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  size_t count = 0;
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
+  CloseHandle(snapshot);
+  return count;
 }
 
 std::optional<uint32_t> SimCameraCount() {

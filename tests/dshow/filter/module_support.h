@@ -34,6 +34,9 @@ class LoadedModule {
   HMODULE module_ = nullptr;
 };
 
+// The threads of this process.
+size_t ProcessThreads();
+
 // The number of simulated cameras the prefix was set up with (ZX_SIM_CAMERA_COUNT), if any.
 std::optional<uint32_t> SimCameraCount();
 

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <dshow.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cctype>
@@ -80,18 +79,6 @@ std::string ListedName(uint32_t slot) {
   char number[16];
   std::snprintf(number, sizeof number, " #%u", ordinal + 1);
   return base + number;
-}
-
-size_t ProcessThreads() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return 0;
-  size_t count = 0;
-  THREADENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-    count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
-  CloseHandle(snapshot);
-  return count;
 }
 
 struct MediaType {
@@ -180,21 +167,11 @@ class Registration : public ::testing::TestWithParam<uint32_t> {
                                         IID_IAMStreamConfig, out->outVoid()),
               S_OK);
   }
-  void pin(const GUID& category, ComPtr<IPin>* out) {
-    ASSERT_EQ(g_.builder->FindPin(g_.source.get(), PINDIR_OUTPUT, &category, nullptr, FALSE, 0,
-                                  out->out()),
-              S_OK);
-  }
   void run() {
-    HRESULT hr = E_FAIL;
-    Within(kStartMs, "IMediaControl::Run", [&] { hr = g_.control->Run(); });
+    const HRESULT hr = RunGraph(g_);
     ASSERT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
   }
-  void stop() {
-    HRESULT hr = E_FAIL;
-    Within(kStopMs, "IMediaControl::Stop", [&] { hr = g_.control->Stop(); });
-    EXPECT_EQ(hr, S_OK);
-  }
+  void stop() { EXPECT_EQ(StopGraph(g_), S_OK); }
   // The frames of a run: each one whole frame, stamped from 0, each starting where the last ended.
   void expectWholeContiguousFrames(const Format& format) {
     const std::vector<long> lengths = log_.lengths();
@@ -323,7 +300,7 @@ TEST_P(Registration, StreamsEveryPreviewSizeAndItsStill) {
     EXPECT_TRUE(MediaTypesEqual(now, chosen.mt));
     DeleteMediaType(now);
     ComPtr<IPin> preview;
-    ASSERT_NO_FATAL_FAILURE(pin(PIN_CATEGORY_CAPTURE, &preview));
+    ASSERT_NO_FATAL_FAILURE(FindOutputPin(g_, PIN_CATEGORY_CAPTURE, &preview));
     ComPtr<IEnumMediaTypes> types;
     ASSERT_EQ(preview->EnumMediaTypes(types.out()), S_OK);
     std::vector<AM_MEDIA_TYPE*> offered(4);
@@ -354,7 +331,7 @@ TEST_P(Registration, StreamsEveryPreviewSizeAndItsStill) {
     }
     if (stills) {
       ComPtr<IPin> stillPin;
-      ASSERT_NO_FATAL_FAILURE(pin(PIN_CATEGORY_STILL, &stillPin));
+      ASSERT_NO_FATAL_FAILURE(FindOutputPin(g_, PIN_CATEGORY_STILL, &stillPin));
       ComPtr<IAMVideoControl> video = g_.source.as<IAMVideoControl>(IID_IAMVideoControl);
       ASSERT_TRUE(video);
       EXPECT_EQ(video->SetMode(stillPin.get(), kStillTrigger), S_OK);
