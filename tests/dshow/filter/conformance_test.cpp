@@ -574,7 +574,7 @@ INSTANTIATE_TEST_SUITE_P(Hosts, HostReplay, ::testing::ValuesIn(kReplays),
 // --- What hosts may look for beyond what the module offers: reported, never failing.
 
 void Report(const char* what, HRESULT hr) {
-  std::printf("[compat] %s: %s (0x%08lX)\n", what, SUCCEEDED(hr) ? "yes" : "no",
+  std::printf("[compat] %s: %s (0x%08lX)\n", what, hr == S_OK ? "yes" : "no",
               static_cast<unsigned long>(hr));
   std::fflush(stdout);
 }
