@@ -372,6 +372,15 @@ TEST_F(Conformance, StillsAsHostsTriggerThem) {
   Sleep(1000);
   EXPECT_LE(stills_.seen(), 2u) << "three quick triggers";
   for (const long length : stills_.lengths()) EXPECT_EQ(length, long(still.sizeImage));
+  // The connected still keeps its size, so a later trigger fills exactly the connected sample.
+  ComPtr<ILumorixStillImage> images =
+      g_.source.as<ILumorixStillImage>(LumorixTraits<ILumorixStillImage>::iid);
+  ASSERT_TRUE(images);
+  EXPECT_EQ(images->put_eStillSize(1), E_UNEXPECTED);
+  const size_t before = stills_.seen();
+  EXPECT_EQ(video->SetMode(stillPin.get(), VideoControlFlag_Trigger), S_OK);
+  EXPECT_TRUE(stills_.reaches(before + 1, 30000));
+  EXPECT_EQ(stills_.lengths().back(), long(still.sizeImage));
   // A stop while the still pin waits for a trigger returns at once.
   const DWORD begin = GetTickCount();
   EXPECT_EQ(stop(g_), S_OK);
@@ -617,8 +626,23 @@ TEST_F(Conformance, CompatProbes) {
                                    nullptr, 0, 0));
 }
 
+// Without cameras (the plain prefix): binding the registered entry says so.
+TEST(ConformanceNoCamera, BindingFailsUnexpected) {
+  ComScope com;
+  Registered registered;
+  ASSERT_TRUE(registered.ok);
+  int monikers = 0;
+  EachZerithalMoniker([&](IMoniker* moniker) {
+    ComPtr<IBaseFilter> none;
+    EXPECT_EQ(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, none.outVoid()),
+              E_UNEXPECTED);
+    ++monikers;
+  });
+  EXPECT_EQ(monikers, 1);
+}
+
 // The guide port's exports with no camera that has one and no adapter.
-TEST(ConformanceGuide, ExportsAnswerZeroWithoutAGuidePort) {
+TEST(ConformanceNoCamera, GuideExportsAnswerZero) {
   LoadedModule module;
   ASSERT_TRUE(module.loaded());
   ASSERT_TRUE(module.guideConnect && module.guidePulse && module.guideState);
