@@ -20,6 +20,7 @@
 #include "dshow/base/mediatypes.h"
 #include "tests/dshow/filter/module_graph.h"
 #include "tests/dshow/filter/module_support.h"
+#include "tests/dshow/support/testsink.h"
 #include "tests/wine/regsvr32.h"
 
 namespace {
@@ -414,6 +415,47 @@ TEST_F(Conformance, ACameraGoneAtRunEndsCleanly) {
   ASSERT_TRUE(SUCCEEDED(run(g_))) << "runs once the camera is back";
   EXPECT_TRUE(log_.reaches(3, 30000));
   EXPECT_EQ(stop(g_), S_OK);
+}
+
+// A sink failing one Receive: the source stops delivering (the graph hears of it), and a Stop
+// and Run bring the stream back.
+TEST_F(Conformance, ASinkFailingReceiveStopsDeliveryUntilStopAndRun) {
+  ComPtr<IUnknown> camera;
+  *camera.out() = module_.openCamera(0);
+  ComPtr<IBaseFilter> source = camera.as<IBaseFilter>(IID_IBaseFilter);
+  ASSERT_EQ(g_.begin(source.get()), S_OK);
+  HRESULT hr = S_OK;
+  TestSinkFilter* sink = new TestSinkFilter(&hr);
+  sink->NonDelegatingAddRef();
+  struct Drop {
+    TestSinkFilter* sink;
+    ~Drop() { sink->NonDelegatingRelease(); }
+  } const drop{sink};
+  ASSERT_EQ(g_.graph->AddFilter(sink, L"Failing sink"), S_OK);
+  ComPtr<IPin> capture;
+  ASSERT_NO_FATAL_FAILURE(pin(g_, PIN_CATEGORY_CAPTURE, &capture));
+  ASSERT_EQ(g_.graph->ConnectDirect(capture.get(), sink->Pin(), nullptr), S_OK);
+  ComPtr<IMediaFilter> timing = g_.graph.as<IMediaFilter>(IID_IMediaFilter);
+  ASSERT_EQ(timing->SetSyncSource(nullptr), S_OK);
+  ASSERT_EQ(g_.graph->QueryInterface(IID_IMediaControl, g_.control.outVoid()), S_OK);
+  const auto samplesReach = [&](int count) {
+    for (int i = 0; i < 1500 && sink->Pin()->samples.load() < count; ++i) Sleep(20);
+    return sink->Pin()->samples.load() >= count;
+  };
+  ASSERT_TRUE(SUCCEEDED(run(g_)));
+  ASSERT_TRUE(samplesReach(3));
+  sink->Pin()->failReceives = true;
+  Sleep(1000);
+  const int afterFailure = sink->Pin()->samples.load();
+  Sleep(500);
+  EXPECT_EQ(sink->Pin()->samples.load(), afterFailure) << "delivery went on after the failure";
+  EXPECT_EQ(stop(g_), S_OK);
+  ASSERT_TRUE(SUCCEEDED(run(g_)));
+  EXPECT_TRUE(samplesReach(afterFailure + 3)) << "Stop and Run bring the stream back";
+  EXPECT_EQ(stop(g_), S_OK);
+  g_.graph->Disconnect(capture.get());
+  g_.graph->Disconnect(sink->Pin());
+  g_.graph->RemoveFilter(sink);
 }
 
 TEST_F(Conformance, TheSameCameraTwiceFailsCleanlyAndTheFirstGoesOn) {

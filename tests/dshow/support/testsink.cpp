@@ -152,7 +152,7 @@ HRESULT STDMETHODCALLTYPE TestSinkPin::Receive(IMediaSample* sample) {
   SetEvent(receiving);
   // A stuck renderer: held until released, never longer than the test's patience.
   if (blockReceive) WaitForSingleObject(releaseReceive, 10000);
-  return S_OK;
+  return failReceives.exchange(0) ? E_FAIL : S_OK;
 }
 
 void TestSinkPin::releaseHeld() {

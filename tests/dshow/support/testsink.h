@@ -41,9 +41,10 @@ class TestSinkPin : public CBasePin, public IMemInputPin {
   GUID refusedSubtype = GUID_NULL;
   Allocator allocatorMode = Allocator::Own;
   std::atomic<bool> blockReceive{false};
-  HANDLE releaseReceive;                 // manual-reset; ends a blocked Receive
-  HANDLE receiving;                      // auto-reset; set whenever Receive starts
-  std::atomic<bool> holdSamples{false};  // Receive keeps every sample, as a queueing renderer
+  HANDLE releaseReceive;                  // manual-reset; ends a blocked Receive
+  HANDLE receiving;                       // auto-reset; set whenever Receive starts
+  std::atomic<bool> holdSamples{false};   // Receive keeps every sample, as a queueing renderer
+  std::atomic<bool> failReceives{false};  // the next Receive fails, once
   // Runs inside Receive, on the upstream pin's worker thread; set before running.
   std::function<void()> onReceive;
   // Stops holding and gives back the samples held.
