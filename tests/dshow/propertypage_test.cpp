@@ -158,7 +158,7 @@ TEST_F(PropertyPageTest, PageInfoAndAPictureOfTheActivePage) {
   EXPECT_EQ(page_->GetPageInfo(nullptr), E_POINTER);
   UpdateWindow(frame_);
   PumpMessages();
-  const std::wstring path = BesideExecutable(L"propertypage_test.bmp");
+  const std::wstring path = BesideExecutable(L"propertypage_test.png");
   ASSERT_TRUE(SaveWindowPicture(frame_, path));
   page_->Deactivate();
 

@@ -1,4 +1,4 @@
-// Saves what a window shows as a 24-bit BMP, for a person to review pages drawn under Xvfb.
+// Saves what a window shows as a PNG picture, for a person to review pages drawn under Xvfb.
 #pragma once
 
 #include <windows.h>
@@ -7,4 +7,4 @@
 
 // Copies the window's pixels with BitBlt from its DC (PrintWindow draws nothing under wine).
 // The window must be visible and painted. False when it cannot be captured or written.
-bool SaveWindowPicture(HWND window, const std::wstring& bmpPath);
+bool SaveWindowPicture(HWND window, const std::wstring& pngPath);
