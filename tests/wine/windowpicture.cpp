@@ -37,37 +37,34 @@ struct File {
   }
 };
 
-// The section's bottom-up BGR rows as a top-down RGB PNG file.
-bool WritePng(const std::wstring& path, const BITMAPINFOHEADER& header, const uint8_t* bits) {
-  const auto width = static_cast<uint32_t>(header.biWidth);
-  const auto height = static_cast<uint32_t>(header.biHeight);
-  const size_t sourceStride = ((size_t{width} * 24 + 31) / 32) * 4;
-  std::vector<uint8_t> rgb(size_t{width} * 3 * height);
-  for (uint32_t y = 0; y < height; ++y) {
+// The section's bottom-up BGR rows as top-down RGB ones.
+WindowPixels TopDownRgb(LONG width, LONG height, const uint8_t* bits) {
+  WindowPixels pixels{static_cast<uint32_t>(width), static_cast<uint32_t>(height), {}};
+  const size_t sourceStride = ((size_t(width) * 24 + 31) / 32) * 4;
+  pixels.rgb.resize(size_t(width) * 3 * height);
+  for (LONG y = 0; y < height; ++y) {
     const uint8_t* source = bits + (height - 1 - y) * sourceStride;
-    uint8_t* target = rgb.data() + size_t{y} * width * 3;
-    for (uint32_t x = 0; x < width; ++x) {
+    uint8_t* target = pixels.rgb.data() + size_t(y) * width * 3;
+    for (LONG x = 0; x < width; ++x) {
       target[3 * x] = source[3 * x + 2];
       target[3 * x + 1] = source[3 * x + 1];
       target[3 * x + 2] = source[3 * x];
     }
   }
-  const std::vector<uint8_t> png = EncodePngRgb(rgb.data(), size_t{width} * 3, width, height);
-  File file{_wfopen(path.c_str(), L"wb")};
-  return !png.empty() && file.f && fwrite(png.data(), png.size(), 1, file.f) == 1;
+  return pixels;
 }
 
 }  // namespace
 
-bool SaveWindowPicture(HWND window, const std::wstring& pngPath) {
+WindowPixels CaptureWindowPixels(HWND window) {
   RECT rect;
-  if (!IsWindow(window) || !GetWindowRect(window, &rect)) return false;
+  if (!IsWindow(window) || !GetWindowRect(window, &rect)) return {};
   const LONG width = rect.right - rect.left;
   const LONG height = rect.bottom - rect.top;
-  if (width <= 0 || height <= 0) return false;
+  if (width <= 0 || height <= 0) return {};
 
   WindowDc source{window, GetWindowDC(window)};
-  if (!source.dc) return false;
+  if (!source.dc) return {};
   BITMAPINFO info = {};
   BITMAPINFOHEADER& header = info.bmiHeader;
   header.biSize = sizeof(BITMAPINFOHEADER);
@@ -80,10 +77,19 @@ bool SaveWindowPicture(HWND window, const std::wstring& pngPath) {
   void* bits = nullptr;
   Bitmap section{CreateDIBSection(source.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0)};
   MemoryDc target{CreateCompatibleDC(source.dc)};
-  if (!section.bitmap || !target.dc) return false;
+  if (!section.bitmap || !target.dc) return {};
   HGDIOBJ old = SelectObject(target.dc, section.bitmap);
   const BOOL copied = BitBlt(target.dc, 0, 0, width, height, source.dc, 0, 0, SRCCOPY);
   GdiFlush();
   SelectObject(target.dc, old);
-  return copied && WritePng(pngPath, header, static_cast<const uint8_t*>(bits));
+  return copied ? TopDownRgb(width, height, static_cast<const uint8_t*>(bits)) : WindowPixels{};
+}
+
+bool SaveWindowPicture(HWND window, const std::wstring& pngPath) {
+  const WindowPixels pixels = CaptureWindowPixels(window);
+  if (pixels.rgb.empty()) return false;
+  const std::vector<uint8_t> png =
+      EncodePngRgb(pixels.rgb.data(), size_t{pixels.width} * 3, pixels.width, pixels.height);
+  File file{_wfopen(pngPath.c_str(), L"wb")};
+  return !png.empty() && file.f && fwrite(png.data(), png.size(), 1, file.f) == 1;
 }
