@@ -73,4 +73,52 @@ inline constexpr double kYcc[3][3] = {
 // The AVX2 body of the conversion: returns the first column it left for the scalar loop.
 int32_t ahdYccRowAvx2(const AhdYccRow& r, int32_t x);
 
+// One row of both candidates' greens, columns x .. xEnd - 1 (x even): the sample itself at green
+// sites, else the row's (H) and the column's (V) estimate.
+template <typename Sample>
+struct AhdGreenRow {
+  const Sample* raw;  // the row
+  ptrdiff_t w;        // samples per raw row
+  int32_t* gH;
+  int32_t* gV;
+  int32_t max, xEnd;
+  bool greenEven;  // green sits at even columns on this row
+};
+
+// One candidate's red and blue on one row from its greens of the rows around it.
+template <typename Sample>
+struct AhdColourRow {
+  const Sample* raw[3];  // rows y - 1, y, y + 1
+  const int32_t* g[3];   // the candidate's greens, likewise
+  int32_t* own;          // the colour sampled on this row
+  int32_t* other;        // the colour sampled on the rows above and below
+  int32_t max, xEnd;
+  bool greenEven;
+};
+
+// Both homogeneity counts on one row: [candidate H, V][row y - 1, y, y + 1].
+struct AhdHomRow {
+  const int32_t* Y[2][3];
+  const int32_t* Cb[2][3];
+  const int32_t* Cr[2][3];
+  int32_t* hom[2];
+  int32_t xEnd;
+};
+
+// The choice on one row: the candidate whose counts over the 3 x 3 window sum higher, V on a tie.
+struct AhdChooseRow {
+  const int32_t* hom[2][3];
+  const int32_t* cand[2][3];
+  int32_t* out[3];
+  int32_t xEnd;
+};
+
+// The AVX2 bodies of the passes above: each returns the first column it left for the scalar loop.
+template <typename Sample>
+int32_t ahdGreenRowAvx2(const AhdGreenRow<Sample>& r, int32_t x);
+template <typename Sample>
+int32_t ahdColourRowAvx2(const AhdColourRow<Sample>& r, int32_t x);
+int32_t ahdHomRowAvx2(const AhdHomRow& r, int32_t x);
+int32_t ahdChooseRowAvx2(const AhdChooseRow& r, int32_t x);
+
 }  // namespace kernels

@@ -15,7 +15,8 @@
 namespace kernels {
 
 size_t AhdScratch::pitchFor(int32_t w) {
-  return (size_t(std::max(w, 0)) + kAlign - 1) / kAlign * kAlign;
+  // One cache line past whole vectors: rows a power of two apart would share cache sets.
+  return (size_t(std::max(w, 0)) + kAlign - 1) / kAlign * kAlign + kAlign;
 }
 
 uint64_t AhdScratch::bytesFor(int32_t w) {
@@ -66,6 +67,110 @@ YccFn chooseYcc(Isa isa) {
 DispatchPointer<YccFn> gYcc{&chooseYcc};
 
 template <typename Sample>
+void greenRowScalar(const AhdGreenRow<Sample>& g, int32_t x) {
+  const Sample* r = g.raw;
+  const ptrdiff_t w = g.w;
+  for (; x < g.xEnd; ++x) {
+    const int32_t z = r[x];
+    if (((x & 1) == 0) == g.greenEven) {
+      g.gH[x] = g.gV[x] = z;
+      continue;
+    }
+    g.gH[x] = clampTo(
+        (r[x - 1] >> 1) + (r[x + 1] >> 1) + (z >> 1) - (r[x - 2] >> 2) - (r[x + 2] >> 2), g.max);
+    g.gV[x] = clampTo(
+        (r[x - w] >> 1) + (r[x + w] >> 1) + (z >> 1) - (r[x - 2 * w] >> 2) - (r[x + 2 * w] >> 2),
+        g.max);
+  }
+}
+
+template <typename Sample>
+void colourRowScalar(const AhdColourRow<Sample>& c, int32_t x) {
+  const Sample *rU = c.raw[0], *r = c.raw[1], *rD = c.raw[2];
+  const int32_t *gU = c.g[0], *g = c.g[1], *gD = c.g[2];
+  for (; x < c.xEnd; ++x) {
+    if (((x & 1) == 0) != c.greenEven) {
+      c.own[x] = r[x];
+      c.other[x] = clampTo(g[x] + (rD[x - 1] - gD[x - 1]) / 4 + (rU[x - 1] - gU[x - 1]) / 4 +
+                               (rU[x + 1] - gU[x + 1]) / 4 + (rD[x + 1] - gD[x + 1]) / 4,
+                           c.max);
+    } else {
+      c.own[x] = clampTo(g[x] + (r[x - 1] - g[x - 1]) / 2 + (r[x + 1] - g[x + 1]) / 2, c.max);
+      c.other[x] = clampTo(g[x] + (rD[x] - gD[x]) / 2 + (rU[x] - gU[x]) / 2, c.max);
+    }
+  }
+}
+
+void homRowScalar(const AhdHomRow& r, int32_t x) {
+  auto dC = [&](int k, int dy, int32_t nx, int32_t at) {
+    const int64_t b = r.Cb[k][1 + dy][nx] - r.Cb[k][1][at],
+                  c = r.Cr[k][1 + dy][nx] - r.Cr[k][1][at];
+    return b * b + c * c;
+  };
+  auto dY = [&](int k, int dy, int32_t nx, int32_t at) {
+    return std::abs(r.Y[k][1 + dy][nx] - r.Y[k][1][at]);
+  };
+  for (; x < r.xEnd; ++x) {
+    const int32_t eL = std::min(std::max(dY(1, -1, x, x), dY(1, 1, x, x)),
+                                std::max(dY(0, 0, x - 1, x), dY(0, 0, x + 1, x)));
+    const int64_t c2 = std::min(std::max(dC(1, -1, x, x), dC(1, 1, x, x)),
+                                std::max(dC(0, 0, x - 1, x), dC(0, 0, x + 1, x)));
+    const int64_t eC = int64_t(std::sqrt(double(c2)));
+    for (int k = 0; k < 2; ++k) {
+      int32_t n = 1;
+      n += dY(k, 1, x, x) <= eL && dC(k, 1, x, x) <= eC * eC;
+      n += dY(k, 0, x + 1, x) <= eL && dC(k, 0, x + 1, x) <= eC * eC;
+      n += dY(k, 0, x - 1, x) <= eL && dC(k, 0, x - 1, x) <= eC * eC;
+      n += dY(k, -1, x, x) <= eL && dC(k, -1, x, x) <= eC * eC;
+      r.hom[k][x] = n;
+    }
+  }
+}
+
+void chooseRowScalar(const AhdChooseRow& r, int32_t x) {
+  for (; x < r.xEnd; ++x) {
+    int32_t sum[2];
+    for (int k = 0; k < 2; ++k) {
+      sum[k] = 0;
+      for (int d = 0; d < 3; ++d)
+        sum[k] += r.hom[k][d][x - 1] + r.hom[k][d][x] + r.hom[k][d][x + 1];
+    }
+    const int k = sum[0] > sum[1] ? 0 : 1;
+    for (int c = 0; c < 3; ++c) r.out[c][x] = r.cand[k][c][x];
+  }
+}
+
+template <typename Sample>
+using GreenFn = int32_t (*)(const AhdGreenRow<Sample>&, int32_t);
+template <typename Sample>
+GreenFn<Sample> chooseGreen(Isa isa) {
+  return isa == Isa::Avx2 ? &ahdGreenRowAvx2<Sample> : nullptr;
+}
+template <typename Sample>
+DispatchPointer<GreenFn<Sample>> gGreen{&chooseGreen<Sample>};
+
+template <typename Sample>
+using ColourFn = int32_t (*)(const AhdColourRow<Sample>&, int32_t);
+template <typename Sample>
+ColourFn<Sample> chooseColour(Isa isa) {
+  return isa == Isa::Avx2 ? &ahdColourRowAvx2<Sample> : nullptr;
+}
+template <typename Sample>
+DispatchPointer<ColourFn<Sample>> gColour{&chooseColour<Sample>};
+
+using HomFn = int32_t (*)(const AhdHomRow&, int32_t);
+HomFn chooseHom(Isa isa) {
+  return isa == Isa::Avx2 ? &ahdHomRowAvx2 : nullptr;
+}
+DispatchPointer<HomFn> gHom{&chooseHom};
+
+using ChooseFn = int32_t (*)(const AhdChooseRow&, int32_t);
+ChooseFn chooseChoose(Isa isa) {
+  return isa == Isa::Avx2 ? &ahdChooseRowAvx2 : nullptr;
+}
+DispatchPointer<ChooseFn> gChoose{&chooseChoose};
+
+template <typename Sample>
 struct Ahd {
   BorderFrame<Sample> f;
   AhdRows rows;
@@ -91,48 +196,28 @@ struct Ahd {
       return;
     }
     fromBorder(1, y), fromBorder(f.w - 2, y);
-    int32_t* gH = rows.row(kCandH + 1, y);
-    int32_t* gV = rows.row(kCandV + 1, y);
-    const Sample* r = f.raw + size_t(y) * f.w;
-    const ptrdiff_t w = f.w;
-    for (int32_t x = 2; x < f.w - 2; ++x) {
-      const int32_t z = r[x];
-      if (site(x, y) == 1) {
-        gH[x] = gV[x] = z;
-        continue;
-      }
-      gH[x] = clampTo(
-          (r[x - 1] >> 1) + (r[x + 1] >> 1) + (z >> 1) - (r[x - 2] >> 2) - (r[x + 2] >> 2), max);
-      gV[x] = clampTo(
-          (r[x - w] >> 1) + (r[x + w] >> 1) + (z >> 1) - (r[x - 2 * w] >> 2) - (r[x + 2 * w] >> 2),
-          max);
-    }
+    const AhdGreenRow<Sample> g{f.raw + size_t(y) * f.w, f.w, rows.row(kCandH + 1, y),
+                                rows.row(kCandV + 1, y), max, f.w - 2,
+                                site(0, y) == 1};
+    const auto vec = gGreen<Sample>.get();
+    greenRowScalar(g, vec ? vec(g, 2) : 2);
   }
 
   // Red and blue of one candidate on interior row y from its greens of rows y - 1 .. y + 1.
   void colours(int k, int32_t y) const {
     const int plane = k ? kCandV : kCandH;
-    const int32_t* gU = rows.row(plane + 1, y - 1);
-    const int32_t* g = rows.row(plane + 1, y);
-    const int32_t* gD = rows.row(plane + 1, y + 1);
-    int32_t* out[3] = {rows.row(plane, y), nullptr, rows.row(plane + 2, y)};
-    const Sample* rU = f.raw + size_t(y - 1) * f.w;
-    const Sample* r = rU + f.w;
-    const Sample* rD = r + f.w;
-    const int rowChannel = site(1, y) == 1 ? site(2, y) : site(1, y);  // colour on this row
-    for (int32_t x = 2; x < f.w - 2; ++x) {
-      const int s0 = site(x, y);
-      if (s0 != 1) {
-        out[s0][x] = r[x];
-        out[2 - s0][x] = clampTo(g[x] + (rD[x - 1] - gD[x - 1]) / 4 + (rU[x - 1] - gU[x - 1]) / 4 +
-                                     (rU[x + 1] - gU[x + 1]) / 4 + (rD[x + 1] - gD[x + 1]) / 4,
-                                 max);
-      } else {
-        out[rowChannel][x] =
-            clampTo(g[x] + (r[x - 1] - g[x - 1]) / 2 + (r[x + 1] - g[x + 1]) / 2, max);
-        out[2 - rowChannel][x] = clampTo(g[x] + (rD[x] - gD[x]) / 2 + (rU[x] - gU[x]) / 2, max);
-      }
-    }
+    const int own = site(1, y) == 1 ? site(2, y) : site(1, y);  // colour on this row
+    const Sample* r = f.raw + size_t(y - 1) * f.w;
+    const AhdColourRow<Sample> c{
+        {r, r + f.w, r + 2 * size_t(f.w)},
+        {rows.row(plane + 1, y - 1), rows.row(plane + 1, y), rows.row(plane + 1, y + 1)},
+        rows.row(plane + own, y),
+        rows.row(plane + 2 - own, y),
+        max,
+        f.w - 2,
+        site(0, y) == 1};
+    const auto vec = gColour<Sample>.get();
+    colourRowScalar(c, vec ? vec(c, 2) : 2);
   }
 
   void ycc(int32_t y) const {
@@ -151,40 +236,19 @@ struct Ahd {
 
   // Thresholds, then both counts, on interior row y; the counts' ring columns stay zero.
   void homogeneity(int32_t y) const {
-    int32_t* hom[2] = {rows.row(kHomH, y), rows.row(kHomV, y)};
-    for (int32_t* m : hom) m[1] = m[f.w - 2] = 0;
-    const int32_t* Y[2][3];
-    const int32_t* Cb[2][3];
-    const int32_t* Cr[2][3];
+    AhdHomRow r{};
+    r.hom[0] = rows.row(kHomH, y), r.hom[1] = rows.row(kHomV, y);
+    for (int32_t* m : r.hom) m[1] = m[f.w - 2] = 0;
     for (int k = 0; k < 2; ++k)
       for (int d = 0; d < 3; ++d) {
         const int plane = k ? kYccV : kYccH;
-        Y[k][d] = rows.row(plane, y + d - 1);
-        Cb[k][d] = rows.row(plane + 1, y + d - 1);
-        Cr[k][d] = rows.row(plane + 2, y + d - 1);
+        r.Y[k][d] = rows.row(plane, y + d - 1);
+        r.Cb[k][d] = rows.row(plane + 1, y + d - 1);
+        r.Cr[k][d] = rows.row(plane + 2, y + d - 1);
       }
-    auto dC = [&](int k, int dy, int32_t nx, int32_t x) {
-      const int64_t b = Cb[k][1 + dy][nx] - Cb[k][1][x], r = Cr[k][1 + dy][nx] - Cr[k][1][x];
-      return b * b + r * r;
-    };
-    auto dY = [&](int k, int dy, int32_t nx, int32_t x) {
-      return std::abs(Y[k][1 + dy][nx] - Y[k][1][x]);
-    };
-    for (int32_t x = 2; x < f.w - 2; ++x) {
-      const int32_t eL = std::min(std::max(dY(1, -1, x, x), dY(1, 1, x, x)),
-                                  std::max(dY(0, 0, x - 1, x), dY(0, 0, x + 1, x)));
-      const int64_t c2 = std::min(std::max(dC(1, -1, x, x), dC(1, 1, x, x)),
-                                  std::max(dC(0, 0, x - 1, x), dC(0, 0, x + 1, x)));
-      const int64_t eC = int64_t(std::sqrt(double(c2)));
-      for (int k = 0; k < 2; ++k) {
-        int32_t n = 1;
-        n += dY(k, 1, x, x) <= eL && dC(k, 1, x, x) <= eC * eC;
-        n += dY(k, 0, x + 1, x) <= eL && dC(k, 0, x + 1, x) <= eC * eC;
-        n += dY(k, 0, x - 1, x) <= eL && dC(k, 0, x - 1, x) <= eC * eC;
-        n += dY(k, -1, x, x) <= eL && dC(k, -1, x, x) <= eC * eC;
-        hom[k][x] = n;
-      }
-    }
+    r.xEnd = f.w - 2;
+    const HomFn vec = gHom.get();
+    homRowScalar(r, vec ? vec(r, 2) : 2);
   }
 
   const int32_t* homRow(int k, int32_t y) const {
@@ -203,18 +267,13 @@ struct Ahd {
       return;
     }
     for (int c = 0; c < 3; ++c) out[c][1] = cand[0][c][1], out[c][f.w - 2] = cand[0][c][f.w - 2];
-    const int32_t* h[2][3];
+    AhdChooseRow r{};
     for (int k = 0; k < 2; ++k)
-      for (int d = 0; d < 3; ++d) h[k][d] = homRow(k, y + d - 1);
-    for (int32_t x = 2; x < f.w - 2; ++x) {
-      int32_t sum[2];
-      for (int k = 0; k < 2; ++k) {
-        sum[k] = 0;
-        for (int d = 0; d < 3; ++d) sum[k] += h[k][d][x - 1] + h[k][d][x] + h[k][d][x + 1];
-      }
-      const int k = sum[0] > sum[1] ? 0 : 1;
-      for (int c = 0; c < 3; ++c) out[c][x] = cand[k][c][x];
-    }
+      for (int d = 0; d < 3; ++d) r.hom[k][d] = homRow(k, y + d - 1), r.cand[k][d] = cand[k][d];
+    for (int c = 0; c < 3; ++c) r.out[c] = out[c];
+    r.xEnd = f.w - 2;
+    const ChooseFn vec = gChoose.get();
+    chooseRowScalar(r, vec ? vec(r, 2) : 2);
   }
 
   void refine(int32_t y) const;
