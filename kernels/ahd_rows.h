@@ -36,19 +36,20 @@ struct AhdRows {
 };
 
 // What the refinement of row y knows before its left-to-right sweep: of the differences it
-// takes medians of, all but the left neighbour's (refined just before). For red and blue the
-// third to fifth smallest of the seven others; for green's two medians of four, the three others
-// sorted. The sweep then inserts the left one: the middle pair of eight is clamp(v, s2, s3),
-// clamp(v, s3, s4), of four clamp(v, e0, e1), clamp(v, e1, e2).
+// takes medians of, all but the left neighbour's (refined just before). With the left one v
+// inserted, the middle pair of eight sorted values sums to s3 + clamp(v, s2, s4) (s: the seven
+// others sorted), of four to e1 + clamp(v, e0, e2). Red is clamp(G + (s3 + c) / 2, 0, max) with
+// c = clamp(v, s2, s4): monotone in c, so it equals clamp(G + (s3 + v) / 2, low, high), its
+// values at s2 and s4. The sweep's chain from one pixel to the next stays short.
 struct AhdRefineRow {
   const int32_t* up[3];    // refined row above, channels 0..2
   const int32_t* cur[3];   // chosen row
   const int32_t* down[3];  // chosen row below
-  int32_t* red[3];         // statistics 2, 3, 4 of the seven R - G
+  int32_t* red[3];         // low, high and s3 of the seven R - G
   int32_t* blue[3];        // likewise B - G
   int32_t* greenRed[3];    // the three other G - R, sorted
   int32_t* greenBlue[3];   // likewise G - B
-  int32_t xEnd, redChannel;
+  int32_t xEnd, redChannel, max;
 };
 
 // The AVX2 body of the statistics: returns the first column it left for the scalar loop.

@@ -277,6 +277,7 @@ struct Ahd {
   }
 
   void refine(int32_t y) const;
+  void refineSweep(const AhdRefineRow& r, int32_t* const done[3], Sample* px) const;
 };
 
 inline void order(int32_t& a, int32_t& b) {
@@ -307,7 +308,10 @@ void refineStatsScalar(const AhdRefineRow& r, int32_t x) {
                       c[2][x + 1] - g[2][x + 1]};
       for (const auto& n : kSort7) order(d[n[0]], d[n[1]]);
       int32_t* const* out = ch == red ? r.red : r.blue;
-      out[0][x] = d[2], out[1][x] = d[3], out[2][x] = d[4];
+      const int32_t G = r.cur[1][x];
+      out[0][x] = clampTo(G + (d[3] + d[2]) / 2, r.max);
+      out[1][x] = clampTo(G + (d[3] + d[4]) / 2, r.max);
+      out[2][x] = d[3];
       int32_t e[3] = {g[0][x] - c[0][x], g[1][x + 1] - c[1][x + 1], g[2][x] - c[2][x]};
       order(e[0], e[1]), order(e[1], e[2]), order(e[0], e[1]);
       int32_t* const* gOut = ch == red ? r.greenRed : r.greenBlue;
@@ -318,7 +322,6 @@ void refineStatsScalar(const AhdRefineRow& r, int32_t x) {
 
 template <typename Sample>
 void Ahd<Sample>::refine(int32_t y) const {
-  const int blue = 2 - red;
   AhdRefineRow r{};
   int32_t* done[3];
   for (int c = 0; c < 3; ++c) {
@@ -331,25 +334,34 @@ void Ahd<Sample>::refine(int32_t y) const {
   for (int k = 0; k < 3; ++k)
     r.red[k] = rows.stat(k), r.blue[k] = rows.stat(3 + k), r.greenRed[k] = rows.stat(6 + k),
     r.greenBlue[k] = rows.stat(9 + k);
-  r.xEnd = f.w - 2, r.redChannel = red;
+  r.xEnd = f.w - 2, r.redChannel = red, r.max = max;
   const StatsFn vec = gStats.get();
   refineStatsScalar(r, vec ? vec(r, 2) : 2);
-  Sample* px = pixel(2, y);
-  for (int32_t x = 2; x < f.w - 2; ++x, px += f.p) {
-    const int32_t G = r.cur[1][x];
-    auto mid8 = [&](int32_t* const* st, int ch) {
-      const int32_t v = done[ch][x - 1] - done[1][x - 1];
-      return (std::clamp(v, st[0][x], st[1][x]) + std::clamp(v, st[1][x], st[2][x])) / 2;
-    };
-    const int32_t R = clampTo(G + mid8(r.red, red), max);
-    const int32_t B = clampTo(G + mid8(r.blue, blue), max);
-    auto mid4 = [&](int32_t* const* st, int ch) {
-      const int32_t v = done[1][x - 1] - done[ch][x - 1];
-      return (std::clamp(v, st[0][x], st[1][x]) + std::clamp(v, st[1][x], st[2][x])) / 2;
-    };
+  refineSweep(r, done, pixel(2, y));
+}
+
+// The serial sweep: the left neighbour's refined values stay in registers.
+template <typename Sample>
+void Ahd<Sample>::refineSweep(const AhdRefineRow& r, int32_t* const done[3], Sample* px) const {
+  const int blue = 2 - red;
+  const int32_t *s0 = r.red[0], *s1 = r.red[1], *s2 = r.red[2];
+  const int32_t *t0 = r.blue[0], *t1 = r.blue[1], *t2 = r.blue[2];
+  const int32_t *u0 = r.greenRed[0], *u1 = r.greenRed[1], *u2 = r.greenRed[2];
+  const int32_t *v0 = r.greenBlue[0], *v1 = r.greenBlue[1], *v2 = r.greenBlue[2];
+  const int32_t* green = r.cur[1];
+  int32_t *outR = done[red], *outG = done[1], *outB = done[blue];
+  int32_t prevR = outR[1], prevG = outG[1], prevB = outB[1];
+  // Green's middle pair of four, halved towards zero.
+  auto mid = [](int32_t v, int32_t lo, int32_t m, int32_t hi) {
+    return (m + std::clamp(v, lo, hi)) / 2;
+  };
+  for (int32_t x = 2; x < r.xEnd; ++x, px += f.p) {
+    const int32_t G = green[x], dR = prevR - prevG, dB = prevB - prevG;
+    const int32_t R = std::clamp(G + (s2[x] + dR) / 2, s0[x], s1[x]);
+    const int32_t B = std::clamp(G + (t2[x] + dB) / 2, t0[x], t1[x]);
     const int32_t newG =
-        clampTo((R + B + mid4(r.greenRed, red) + mid4(r.greenBlue, blue)) / 2, max);
-    done[red][x] = R, done[blue][x] = B, done[1][x] = newG;
+        clampTo((R + B + mid(-dR, u0[x], u1[x], u2[x]) + mid(-dB, v0[x], v1[x], v2[x])) / 2, max);
+    outR[x] = prevR = R, outB[x] = prevB = B, outG[x] = prevG = newG;
     px[red] = static_cast<Sample>(R), px[1] = static_cast<Sample>(newG),
     px[blue] = static_cast<Sample>(B);
   }

@@ -195,6 +195,7 @@ int32_t ahdChooseRowAvx2(const AhdChooseRow& r, int32_t x) {
 
 int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x) {
   const int red = r.redChannel;
+  const __m256i top = _mm256_set1_epi32(r.max);
   for (; x + 8 <= r.xEnd; x += 8) {
     for (int ch : {red, 2 - red}) {
       const int32_t* const* g[3] = {&r.up[1], &r.cur[1], &r.down[1]};
@@ -209,7 +210,10 @@ int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x) {
                                           {4, 5}, {1, 2}, {3, 4}, {5, 6}};
       for (const auto& n : kNet) order(d[n[0]], d[n[1]]);
       int32_t* const* out = ch == red ? r.red : r.blue;
-      put(out[0], x, d[2]), put(out[1], x, d[3]), put(out[2], x, d[4]);
+      const __m256i G = at(r.cur[1], x);
+      put(out[0], x, clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[2]))), top));
+      put(out[1], x, clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[4]))), top));
+      put(out[2], x, d[3]);
       // Green's others: up, right, down as G - colour.
       __m256i e0 = _mm256_sub_epi32(at(*g[0], x), at(c[0], x));
       __m256i e1 = _mm256_sub_epi32(at(*g[1], x + 1), at(c[1], x + 1));
