@@ -103,7 +103,7 @@ struct AhdHomRow {
   const int32_t* Cb[2][3];
   const int32_t* Cr[2][3];
   int32_t* hom[2];
-  int32_t xEnd;
+  int32_t xEnd, max;
 };
 
 // The choice on one row: the candidate whose counts over the 3 x 3 window sum higher, V on a tie.

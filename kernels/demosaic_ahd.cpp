@@ -246,7 +246,7 @@ struct Ahd {
         r.Cb[k][d] = rows.row(plane + 1, y + d - 1);
         r.Cr[k][d] = rows.row(plane + 2, y + d - 1);
       }
-    r.xEnd = f.w - 2;
+    r.xEnd = f.w - 2, r.max = max;
     const HomFn vec = gHom.get();
     homRowScalar(r, vec ? vec(r, 2) : 2);
   }

@@ -134,12 +134,55 @@ inline __m256i narrow(__m256d lo, __m256d hi) {
   return _mm256_permute2x128_si256(a, b, 0x20);
 }
 
-}  // namespace
-
 // Neighbours in the order down, right, left, up; the thresholds take V's up and down and H's
 // left and right.
+constexpr int kRow[4] = {2, 1, 1, 0}, kDx[4] = {0, 1, -1, 0};
+
+// Samples up to 15 bits: differences fit 16-bit halves and the squared distances 31 bits, so
+// one multiply-add per neighbour gives them; the square root alone runs in doubles.
+int32_t homRowNarrow(const AhdHomRow& r, int32_t x) {
+  const __m256i one = _mm256_set1_epi32(1);
+  for (; x + 8 <= r.xEnd; x += 8) {
+    __m256i dY[2][4], dC[2][4];
+    for (int k = 0; k < 2; ++k) {
+      const __m256i y = at(r.Y[k][1], x), cb = at(r.Cb[k][1], x), cr = at(r.Cr[k][1], x);
+      for (int d = 0; d < 4; ++d) {
+        const int32_t nx = x + kDx[d];
+        dY[k][d] = _mm256_abs_epi32(_mm256_sub_epi32(at(r.Y[k][kRow[d]], nx), y));
+        const __m256i db = _mm256_sub_epi32(at(r.Cb[k][kRow[d]], nx), cb);
+        const __m256i dr = _mm256_sub_epi32(at(r.Cr[k][kRow[d]], nx), cr);
+        const __m256i pair = _mm256_blend_epi16(db, _mm256_slli_epi32(dr, 16), 0xAA);
+        dC[k][d] = _mm256_madd_epi16(pair, pair);
+      }
+    }
+    const __m256i eL = _mm256_add_epi32(_mm256_min_epi32(_mm256_max_epi32(dY[1][3], dY[1][0]),
+                                                         _mm256_max_epi32(dY[0][2], dY[0][1])),
+                                        one);
+    const __m256i c2 = _mm256_min_epi32(_mm256_max_epi32(dC[1][3], dC[1][0]),
+                                        _mm256_max_epi32(dC[0][2], dC[0][1]));
+    __m128i e2[2];
+    for (int i = 0; i < 2; ++i) {
+      const __m256d c =
+          _mm256_cvtepi32_pd(i ? _mm256_extracti128_si256(c2, 1) : _mm256_castsi256_si128(c2));
+      const __m256d e = _mm256_round_pd(_mm256_sqrt_pd(c), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+      e2[i] = _mm256_cvttpd_epi32(_mm256_mul_pd(e, e));
+    }
+    const __m256i eC = _mm256_add_epi32(_mm256_set_m128i(e2[1], e2[0]), one);
+    for (int k = 0; k < 2; ++k) {
+      __m256i n = one;
+      for (int d = 0; d < 4; ++d)
+        n = _mm256_sub_epi32(n, _mm256_and_si256(_mm256_cmpgt_epi32(eL, dY[k][d]),
+                                                 _mm256_cmpgt_epi32(eC, dC[k][d])));
+      put(r.hom[k], x, n);
+    }
+  }
+  return x;
+}
+
+}  // namespace
+
 int32_t ahdHomRowAvx2(const AhdHomRow& r, int32_t x) {
-  static constexpr int kRow[4] = {2, 1, 1, 0}, kDx[4] = {0, 1, -1, 0};
+  if (r.max <= 32767) return homRowNarrow(r, x);
   for (; x + 8 <= r.xEnd; x += 8) {
     __m256i dY[2][4];
     __m256d dC[2][4][2];

@@ -87,7 +87,7 @@ TEST(KernelsDemosaicAhd, MatchReferenceAcrossTheMatrix) {
   static constexpr int32_t kSizes[][2] = {
       {5, 5},  {5, 17}, {17, 5}, {6, 7},  {7, 9},  {9, 6},   {13, 11}, {21, 8}, {33, 5}, {35, 10},
       {5, 41}, {37, 9}, {45, 6}, {51, 8}, {61, 6}, {67, 11}, {67, 67}, {4, 9},  {9, 4}};
-  constexpr uint8_t kDepths[] = {8, 10, 12, 14, 16};
+  constexpr uint8_t kDepths[] = {8, 10, 12, 14, 15, 16};
   uint64_t seed = 1;
   for (uint8_t bits : kDepths)
     for (uint32_t b = 0; b < 4; ++b)
