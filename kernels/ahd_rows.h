@@ -31,8 +31,8 @@ struct AhdRows {
     return base + (size_t(plane) * AhdScratch::kSlots + (uint32_t(y) % AhdScratch::kSlots)) * pitch;
   }
   int32_t* zero() const { return base + AhdScratch::kPlanes * AhdScratch::kSlots * pitch; }
-  // After the zero row, one row each of the refinement's order statistics.
-  int32_t* stat(int k) const { return zero() + size_t(1 + k) * pitch; }
+  // After the zero row, the refinement's statistics (kRowStats rows).
+  int32_t* stats() const { return zero() + pitch; }
 };
 
 // What the refinement of row y knows before its left-to-right sweep: of the differences it
@@ -45,14 +45,21 @@ struct AhdRefineRow {
   const int32_t* up[3];    // refined row above, channels 0..2
   const int32_t* cur[3];   // chosen row
   const int32_t* down[3];  // chosen row below
-  int32_t* red[3];         // low, high and s3 of the seven R - G
-  int32_t* blue[3];        // likewise B - G
-  int32_t* greenRed[3];    // the three other G - R, sorted
-  int32_t* greenBlue[3];   // likewise G - B
+  // Twelve statistics per column in blocks of eight columns, statistic-major within a block, so
+  // the sweep reads them all from one pointer: R - G low, high, s3; B - G likewise; the three
+  // other G - R sorted; G - B likewise.
+  int32_t* stats;
   int32_t xEnd, redChannel, max;
 };
 
-// The AVX2 body of the statistics: returns the first column it left for the scalar loop.
+inline constexpr int32_t kAhdStats = 12, kAhdStatBlock = 8 * kAhdStats;
+static_assert(kAhdStats == AhdScratch::kRowStats, "a block of 8 columns fills 8 cells of each row");
+inline int32_t* ahdStat(int32_t* stats, int32_t x, int k) {
+  return stats + (x >> 3) * kAhdStatBlock + k * 8 + (x & 7);
+}
+
+// The AVX2 body of the statistics from x, a multiple of 8: returns the first column it left for
+// the scalar loop.
 int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x);
 
 // One candidate's YCbCr on one row, columns x .. xEnd - 1; s is the depth's scale max / 255.

@@ -171,6 +171,9 @@ ChooseFn chooseChoose(Isa isa) {
 DispatchPointer<ChooseFn> gChoose{&chooseChoose};
 
 template <typename Sample>
+struct RefineCursor;
+
+template <typename Sample>
 struct Ahd {
   BorderFrame<Sample> f;
   AhdRows rows;
@@ -276,8 +279,9 @@ struct Ahd {
     chooseRowScalar(r, vec ? vec(r, 2) : 2);
   }
 
+  AhdRefineRow refineRow(int32_t y) const;
+  RefineCursor<Sample> cursor(const AhdRefineRow& r, int32_t y) const;
   void refine(int32_t y) const;
-  void refineSweep(const AhdRefineRow& r, int32_t* const done[3], Sample* px) const;
 };
 
 inline void order(int32_t& a, int32_t& b) {
@@ -296,9 +300,9 @@ StatsFn chooseStats(Isa isa) {
 DispatchPointer<StatsFn> gStats{&chooseStats};
 
 // Order statistics of the known neighbours, columns x .. xEnd - 1.
-void refineStatsScalar(const AhdRefineRow& r, int32_t x) {
+void refineStatsScalar(const AhdRefineRow& r, int32_t x, int32_t xEnd) {
   const int red = r.redChannel, blue = 2 - red;
-  for (; x < r.xEnd; ++x) {
+  for (; x < xEnd; ++x) {
     for (int ch : {red, blue}) {
       const int32_t* g[3] = {r.up[1], r.cur[1], r.down[1]};
       const int32_t* c[3] = {r.up[ch], r.cur[ch], r.down[ch]};
@@ -307,64 +311,87 @@ void refineStatsScalar(const AhdRefineRow& r, int32_t x) {
                       c[2][x - 1] - g[2][x - 1], c[2][x] - g[2][x],
                       c[2][x + 1] - g[2][x + 1]};
       for (const auto& n : kSort7) order(d[n[0]], d[n[1]]);
-      int32_t* const* out = ch == red ? r.red : r.blue;
+      const int first = ch == red ? 0 : 3;
       const int32_t G = r.cur[1][x];
-      out[0][x] = clampTo(G + (d[3] + d[2]) / 2, r.max);
-      out[1][x] = clampTo(G + (d[3] + d[4]) / 2, r.max);
-      out[2][x] = d[3];
+      *ahdStat(r.stats, x, first) = clampTo(G + (d[3] + d[2]) / 2, r.max);
+      *ahdStat(r.stats, x, first + 1) = clampTo(G + (d[3] + d[4]) / 2, r.max);
+      *ahdStat(r.stats, x, first + 2) = d[3];
       int32_t e[3] = {g[0][x] - c[0][x], g[1][x + 1] - c[1][x + 1], g[2][x] - c[2][x]};
       order(e[0], e[1]), order(e[1], e[2]), order(e[0], e[1]);
-      int32_t* const* gOut = ch == red ? r.greenRed : r.greenBlue;
-      gOut[0][x] = e[0], gOut[1][x] = e[1], gOut[2][x] = e[2];
+      for (int k = 0; k < 3; ++k) *ahdStat(r.stats, x, first + 6 + k) = e[k];
     }
   }
 }
 
+// Statistics of columns x .. xEnd - 1: the vector body from the first whole block.
+void refineStats(const AhdRefineRow& r, int32_t x, int32_t xEnd) {
+  const StatsFn vec = gStats.get();
+  if (!vec) return refineStatsScalar(r, x, xEnd);
+  const int32_t block = std::min((x + 7) & ~7, xEnd);
+  refineStatsScalar(r, x, block);
+  AhdRefineRow part = r;
+  part.xEnd = xEnd;
+  refineStatsScalar(r, vec(part, block), xEnd);
+}
+
+// One row's sweep, left to right: the left neighbour's refined values stay in registers, and the
+// chain from one pixel to the next is a few adds and clamps.
 template <typename Sample>
-void Ahd<Sample>::refine(int32_t y) const {
+struct RefineCursor {
+  const int32_t* stats;
+  const int32_t* green;
+  int32_t *outR, *outG, *outB;
+  Sample* px;
+  size_t p;
+  int red;
+  int32_t max, prevR, prevG, prevB;
+
+  // Green's middle pair of four, halved towards zero.
+  static int32_t mid(int32_t v, const int32_t* e) {
+    return (e[8] + std::clamp(v, e[0], e[16])) / 2;
+  }
+
+  void step(int32_t x) {
+    const int32_t* q = stats + (x >> 3) * kAhdStatBlock + (x & 7);
+    const int32_t G = green[x], dR = prevR - prevG, dB = prevB - prevG;
+    const int32_t R = std::clamp(G + (q[16] + dR) / 2, q[0], q[8]);
+    const int32_t B = std::clamp(G + (q[40] + dB) / 2, q[24], q[32]);
+    const int32_t newG = std::clamp((R + B + mid(-dR, q + 48) + mid(-dB, q + 72)) / 2, 0, max);
+    outR[x] = prevR = R, outB[x] = prevB = B, outG[x] = prevG = newG;
+    px[red] = static_cast<Sample>(R), px[1] = static_cast<Sample>(newG),
+    px[2 - red] = static_cast<Sample>(B);
+    px += p;
+  }
+};
+
+template <typename Sample>
+AhdRefineRow Ahd<Sample>::refineRow(int32_t y) const {
   AhdRefineRow r{};
-  int32_t* done[3];
   for (int c = 0; c < 3; ++c) {
     r.up[c] = rows.row(ringRow(y - 1) ? kChosen + c : kRefined + c, y - 1);
     r.cur[c] = rows.row(kChosen + c, y);
     r.down[c] = rows.row(kChosen + c, y + 1);
-    done[c] = rows.row(kRefined + c, y);
-    done[c][1] = r.cur[c][1], done[c][f.w - 2] = r.cur[c][f.w - 2];
+    int32_t* done = rows.row(kRefined + c, y);
+    done[1] = r.cur[c][1], done[f.w - 2] = r.cur[c][f.w - 2];
   }
-  for (int k = 0; k < 3; ++k)
-    r.red[k] = rows.stat(k), r.blue[k] = rows.stat(3 + k), r.greenRed[k] = rows.stat(6 + k),
-    r.greenBlue[k] = rows.stat(9 + k);
+  r.stats = rows.stats();
   r.xEnd = f.w - 2, r.redChannel = red, r.max = max;
-  const StatsFn vec = gStats.get();
-  refineStatsScalar(r, vec ? vec(r, 2) : 2);
-  refineSweep(r, done, pixel(2, y));
+  return r;
 }
 
-// The serial sweep: the left neighbour's refined values stay in registers.
 template <typename Sample>
-void Ahd<Sample>::refineSweep(const AhdRefineRow& r, int32_t* const done[3], Sample* px) const {
-  const int blue = 2 - red;
-  const int32_t *s0 = r.red[0], *s1 = r.red[1], *s2 = r.red[2];
-  const int32_t *t0 = r.blue[0], *t1 = r.blue[1], *t2 = r.blue[2];
-  const int32_t *u0 = r.greenRed[0], *u1 = r.greenRed[1], *u2 = r.greenRed[2];
-  const int32_t *v0 = r.greenBlue[0], *v1 = r.greenBlue[1], *v2 = r.greenBlue[2];
-  const int32_t* green = r.cur[1];
-  int32_t *outR = done[red], *outG = done[1], *outB = done[blue];
-  int32_t prevR = outR[1], prevG = outG[1], prevB = outB[1];
-  // Green's middle pair of four, halved towards zero.
-  auto mid = [](int32_t v, int32_t lo, int32_t m, int32_t hi) {
-    return (m + std::clamp(v, lo, hi)) / 2;
-  };
-  for (int32_t x = 2; x < r.xEnd; ++x, px += f.p) {
-    const int32_t G = green[x], dR = prevR - prevG, dB = prevB - prevG;
-    const int32_t R = std::clamp(G + (s2[x] + dR) / 2, s0[x], s1[x]);
-    const int32_t B = std::clamp(G + (t2[x] + dB) / 2, t0[x], t1[x]);
-    const int32_t newG =
-        clampTo((R + B + mid(-dR, u0[x], u1[x], u2[x]) + mid(-dB, v0[x], v1[x], v2[x])) / 2, max);
-    outR[x] = prevR = R, outB[x] = prevB = B, outG[x] = prevG = newG;
-    px[red] = static_cast<Sample>(R), px[1] = static_cast<Sample>(newG),
-    px[blue] = static_cast<Sample>(B);
-  }
+RefineCursor<Sample> Ahd<Sample>::cursor(const AhdRefineRow& r, int32_t y) const {
+  int32_t* done[3] = {rows.row(kRefined, y), rows.row(kRefined + 1, y), rows.row(kRefined + 2, y)};
+  return {r.stats, r.cur[1], done[red], done[1],      done[2 - red], pixel(2, y),
+          f.p,     red,      max,       done[red][1], done[1][1],    done[2 - red][1]};
+}
+
+template <typename Sample>
+void Ahd<Sample>::refine(int32_t y) const {
+  const AhdRefineRow r = refineRow(y);
+  refineStats(r, 2, r.xEnd);
+  RefineCursor<Sample> c = cursor(r, y);
+  for (int32_t x = 2; x < r.xEnd; ++x) c.step(x);
 }
 
 template <typename Sample>

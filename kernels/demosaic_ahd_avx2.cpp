@@ -237,33 +237,34 @@ int32_t ahdChooseRowAvx2(const AhdChooseRow& r, int32_t x) {
 }
 
 int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x) {
+  if (x & 7) return x;
   const int red = r.redChannel;
   const __m256i top = _mm256_set1_epi32(r.max);
+  static constexpr int kNet[16][2] = {{0, 6}, {2, 3}, {4, 5}, {0, 2}, {1, 4}, {3, 6},
+                                      {0, 1}, {2, 5}, {3, 4}, {1, 2}, {4, 6}, {2, 3},
+                                      {4, 5}, {1, 2}, {3, 4}, {5, 6}};
   for (; x + 8 <= r.xEnd; x += 8) {
+    int32_t* block = r.stats + (x >> 3) * kAhdStatBlock;
+    const __m256i G = at(r.cur[1], x);
     for (int ch : {red, 2 - red}) {
-      const int32_t* const* g[3] = {&r.up[1], &r.cur[1], &r.down[1]};
+      const int32_t* g[3] = {r.up[1], r.cur[1], r.down[1]};
       const int32_t* c[3] = {r.up[ch], r.cur[ch], r.down[ch]};
       auto diff = [&](int row, int32_t dx) {
-        return _mm256_sub_epi32(at(c[row], x + dx), at(*g[row], x + dx));
+        return _mm256_sub_epi32(at(c[row], x + dx), at(g[row], x + dx));
       };
       __m256i d[7] = {diff(0, -1), diff(0, 0), diff(0, 1), diff(1, 1),
                       diff(2, -1), diff(2, 0), diff(2, 1)};
-      static constexpr int kNet[16][2] = {{0, 6}, {2, 3}, {4, 5}, {0, 2}, {1, 4}, {3, 6},
-                                          {0, 1}, {2, 5}, {3, 4}, {1, 2}, {4, 6}, {2, 3},
-                                          {4, 5}, {1, 2}, {3, 4}, {5, 6}};
       for (const auto& n : kNet) order(d[n[0]], d[n[1]]);
-      int32_t* const* out = ch == red ? r.red : r.blue;
-      const __m256i G = at(r.cur[1], x);
-      put(out[0], x, clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[2]))), top));
-      put(out[1], x, clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[4]))), top));
-      put(out[2], x, d[3]);
+      int32_t* out = block + (ch == red ? 0 : 24);
+      put(out, 0, clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[2]))), top));
+      put(out, 8, clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[4]))), top));
+      put(out, 16, d[3]);
       // Green's others: up, right, down as G - colour.
-      __m256i e0 = _mm256_sub_epi32(at(*g[0], x), at(c[0], x));
-      __m256i e1 = _mm256_sub_epi32(at(*g[1], x + 1), at(c[1], x + 1));
-      __m256i e2 = _mm256_sub_epi32(at(*g[2], x), at(c[2], x));
+      __m256i e0 = _mm256_sub_epi32(at(g[0], x), at(c[0], x));
+      __m256i e1 = _mm256_sub_epi32(at(g[1], x + 1), at(c[1], x + 1));
+      __m256i e2 = _mm256_sub_epi32(at(g[2], x), at(c[2], x));
       order(e0, e1), order(e1, e2), order(e0, e1);
-      int32_t* const* gOut = ch == red ? r.greenRed : r.greenBlue;
-      put(gOut[0], x, e0), put(gOut[1], x, e1), put(gOut[2], x, e2);
+      put(out, 48, e0), put(out, 56, e1), put(out, 64, e2);
     }
   }
   return x;
