@@ -58,8 +58,9 @@ inline int32_t* ahdStat(int32_t* stats, int32_t x, int k) {
   return stats + (x >> 3) * kAhdStatBlock + k * 8 + (x & 7);
 }
 
-// The AVX2 body of the statistics from x, a multiple of 8: returns the first column it left for
-// the scalar loop.
+// The AVX2 body of the statistics from x, a multiple of 8, in whole blocks up to the one holding
+// xEnd - 1 (it reads one column either side of a block: rows are padded, and the planes it reads
+// are not the scratch's first): returns the first column it left for the scalar loop.
 int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x);
 
 // One candidate's YCbCr on one row, columns x .. xEnd - 1; s is the depth's scale max / 255.
@@ -126,6 +127,7 @@ template <typename Sample>
 int32_t ahdGreenRowAvx2(const AhdGreenRow<Sample>& r, int32_t x);
 template <typename Sample>
 int32_t ahdColourRowAvx2(const AhdColourRow<Sample>& r, int32_t x);
+// The counts run in whole blocks of 8 up to the one holding xEnd - 1, into the row's padding.
 int32_t ahdHomRowAvx2(const AhdHomRow& r, int32_t x);
 int32_t ahdChooseRowAvx2(const AhdChooseRow& r, int32_t x);
 

@@ -241,7 +241,6 @@ struct Ahd {
   void homogeneity(int32_t y) const {
     AhdHomRow r{};
     r.hom[0] = rows.row(kHomH, y), r.hom[1] = rows.row(kHomV, y);
-    for (int32_t* m : r.hom) m[1] = m[f.w - 2] = 0;
     for (int k = 0; k < 2; ++k)
       for (int d = 0; d < 3; ++d) {
         const int plane = k ? kYccV : kYccH;
@@ -252,6 +251,7 @@ struct Ahd {
     r.xEnd = f.w - 2, r.max = max;
     const HomFn vec = gHom.get();
     homRowScalar(r, vec ? vec(r, 2) : 2);
+    for (int32_t* m : r.hom) m[1] = m[f.w - 2] = 0;  // after the vector body's last block
   }
 
   const int32_t* homRow(int k, int32_t y) const {
@@ -323,15 +323,11 @@ void refineStatsScalar(const AhdRefineRow& r, int32_t x, int32_t xEnd) {
   }
 }
 
-// Statistics of columns x .. xEnd - 1: the vector body from the first whole block.
-void refineStats(const AhdRefineRow& r, int32_t x, int32_t xEnd) {
+// Statistics of the row's columns 2 .. xEnd - 1: the vector body fills whole blocks from column
+// 0 (its cells of columns 0, 1 and past xEnd are never read).
+void refineStats(const AhdRefineRow& r) {
   const StatsFn vec = gStats.get();
-  if (!vec) return refineStatsScalar(r, x, xEnd);
-  const int32_t block = std::min((x + 7) & ~7, xEnd);
-  refineStatsScalar(r, x, block);
-  AhdRefineRow part = r;
-  part.xEnd = xEnd;
-  refineStatsScalar(r, vec(part, block), xEnd);
+  refineStatsScalar(r, vec ? std::max(vec(r, 0), 2) : 2, r.xEnd);
 }
 
 // One row's sweep, left to right: the left neighbour's refined values stay in registers, and the
@@ -389,7 +385,7 @@ RefineCursor<Sample> Ahd<Sample>::cursor(const AhdRefineRow& r, int32_t y) const
 template <typename Sample>
 void Ahd<Sample>::refine(int32_t y) const {
   const AhdRefineRow r = refineRow(y);
-  refineStats(r, 2, r.xEnd);
+  refineStats(r);
   RefineCursor<Sample> c = cursor(r, y);
   for (int32_t x = 2; x < r.xEnd; ++x) c.step(x);
 }

@@ -142,7 +142,7 @@ constexpr int kRow[4] = {2, 1, 1, 0}, kDx[4] = {0, 1, -1, 0};
 // one multiply-add per neighbour gives them; the square root alone runs in doubles.
 int32_t homRowNarrow(const AhdHomRow& r, int32_t x) {
   const __m256i one = _mm256_set1_epi32(1);
-  for (; x + 8 <= r.xEnd; x += 8) {
+  for (; x < r.xEnd; x += 8) {
     __m256i dY[2][4], dC[2][4];
     for (int k = 0; k < 2; ++k) {
       const __m256i y = at(r.Y[k][1], x), cb = at(r.Cb[k][1], x), cr = at(r.Cr[k][1], x);
@@ -183,7 +183,7 @@ int32_t homRowNarrow(const AhdHomRow& r, int32_t x) {
 
 int32_t ahdHomRowAvx2(const AhdHomRow& r, int32_t x) {
   if (r.max <= 32767) return homRowNarrow(r, x);
-  for (; x + 8 <= r.xEnd; x += 8) {
+  for (; x < r.xEnd; x += 8) {
     __m256i dY[2][4];
     __m256d dC[2][4][2];
     for (int k = 0; k < 2; ++k) {
@@ -243,7 +243,7 @@ int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x) {
   static constexpr int kNet[16][2] = {{0, 6}, {2, 3}, {4, 5}, {0, 2}, {1, 4}, {3, 6},
                                       {0, 1}, {2, 5}, {3, 4}, {1, 2}, {4, 6}, {2, 3},
                                       {4, 5}, {1, 2}, {3, 4}, {5, 6}};
-  for (; x + 8 <= r.xEnd; x += 8) {
+  for (; x < r.xEnd; x += 8) {
     int32_t* block = r.stats + (x >> 3) * kAhdStatBlock;
     const __m256i G = at(r.cur[1], x);
     for (int ch : {red, 2 - red}) {
