@@ -347,12 +347,14 @@ struct RefineCursor {
     return (e[8] + std::clamp(v, e[0], e[16])) / 2;
   }
 
-  void step(int32_t x) {
-    const int32_t* q = stats + (x >> 3) * kAhdStatBlock + (x & 7);
+  // Column x, whose statistics start at q.
+  void step(int32_t x, const int32_t* q) {
     const int32_t G = green[x], dR = prevR - prevG, dB = prevB - prevG;
-    const int32_t R = std::clamp(G + (q[16] + dR) / 2, q[0], q[8]);
-    const int32_t B = std::clamp(G + (q[40] + dB) / 2, q[24], q[32]);
-    const int32_t newG = std::clamp((R + B + mid(-dR, q + 48) + mid(-dB, q + 72)) / 2, 0, max);
+    const int32_t R = std::min(std::max(G + (q[16] + dR) / 2, q[0]), q[8]);
+    const int32_t B = std::min(std::max(G + (q[40] + dB) / 2, q[24]), q[32]);
+    // A negative sum clamps to 0 either way, so the floor stands in for the truncation.
+    const int32_t newG =
+        std::min(std::max((R + B + mid(-dR, q + 48) + mid(-dB, q + 72)) >> 1, 0), max);
     outR[x] = prevR = R, outB[x] = prevB = B, outG[x] = prevG = newG;
     px[red] = static_cast<Sample>(R), px[1] = static_cast<Sample>(newG),
     px[2 - red] = static_cast<Sample>(B);
@@ -387,7 +389,11 @@ void Ahd<Sample>::refine(int32_t y) const {
   const AhdRefineRow r = refineRow(y);
   refineStats(r);
   RefineCursor<Sample> c = cursor(r, y);
-  for (int32_t x = 2; x < r.xEnd; ++x) c.step(x);
+  // Block by block, so each column's statistics sit at fixed offsets from one pointer.
+  for (int32_t x = 2; x < r.xEnd;) {
+    const int32_t* q = r.stats + (x >> 3) * kAhdStatBlock;
+    for (const int32_t end = std::min((x | 7) + 1, r.xEnd); x < end; ++x) c.step(x, q + (x & 7));
+  }
 }
 
 template <typename Sample>
