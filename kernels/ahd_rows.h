@@ -31,8 +31,8 @@ struct AhdRows {
     return base + (size_t(plane) * AhdScratch::kSlots + (uint32_t(y) % AhdScratch::kSlots)) * pitch;
   }
   int32_t* zero() const { return base + AhdScratch::kPlanes * AhdScratch::kSlots * pitch; }
-  // After the zero row, the refinement's statistics (kRowStats rows).
-  int32_t* stats() const { return zero() + pitch; }
+  // After the zero row, the refinement's statistics of two rows (kAhdStats rows each).
+  int32_t* stats(int area) const { return zero() + size_t(1 + 12 * area) * pitch; }
 };
 
 // What the refinement of row y knows before its left-to-right sweep: of the differences it
@@ -53,7 +53,8 @@ struct AhdRefineRow {
 };
 
 inline constexpr int32_t kAhdStats = 12, kAhdStatBlock = 8 * kAhdStats;
-static_assert(kAhdStats == AhdScratch::kRowStats, "a block of 8 columns fills 8 cells of each row");
+static_assert(2 * kAhdStats == AhdScratch::kRowStats,
+              "a block of 8 columns fills 8 cells of each row");
 inline int32_t* ahdStat(int32_t* stats, int32_t x, int k) {
   return stats + (x >> 3) * kAhdStatBlock + k * 8 + (x & 7);
 }

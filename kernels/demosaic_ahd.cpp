@@ -279,7 +279,8 @@ struct Ahd {
     chooseRowScalar(r, vec ? vec(r, 2) : 2);
   }
 
-  AhdRefineRow refineRow(int32_t y) const;
+  AhdRefineRow refineRow(int32_t y, int area) const;
+  void refinePair(int32_t y) const;
   RefineCursor<Sample> cursor(const AhdRefineRow& r, int32_t y) const;
   void refine(int32_t y) const;
 };
@@ -330,6 +331,12 @@ void refineStats(const AhdRefineRow& r) {
   refineStatsScalar(r, vec ? std::max(vec(r, 0), 2) : 2, r.xEnd);
 }
 
+// The statistics of columns x .. x + n - 1 (x a multiple of 8) within the row.
+void refineStatsRange(const AhdRefineRow& r, int32_t x, int32_t n, StatsFn vec) {
+  AhdRefineRow part = r;
+  part.xEnd = std::min(x + n, r.xEnd);
+  refineStatsScalar(part, vec ? std::max(vec(part, x), 2) : std::max(x, 2), part.xEnd);
+}
 // One row's sweep, left to right: the left neighbour's refined values stay in registers, and the
 // chain from one pixel to the next is a few adds and clamps.
 template <typename Sample>
@@ -363,7 +370,7 @@ struct RefineCursor {
 };
 
 template <typename Sample>
-AhdRefineRow Ahd<Sample>::refineRow(int32_t y) const {
+AhdRefineRow Ahd<Sample>::refineRow(int32_t y, int area) const {
   AhdRefineRow r{};
   for (int c = 0; c < 3; ++c) {
     r.up[c] = rows.row(ringRow(y - 1) ? kChosen + c : kRefined + c, y - 1);
@@ -372,7 +379,7 @@ AhdRefineRow Ahd<Sample>::refineRow(int32_t y) const {
     int32_t* done = rows.row(kRefined + c, y);
     done[1] = r.cur[c][1], done[f.w - 2] = r.cur[c][f.w - 2];
   }
-  r.stats = rows.stats();
+  r.stats = rows.stats(area);
   r.xEnd = f.w - 2, r.redChannel = red, r.max = max;
   return r;
 }
@@ -386,13 +393,45 @@ RefineCursor<Sample> Ahd<Sample>::cursor(const AhdRefineRow& r, int32_t y) const
 
 template <typename Sample>
 void Ahd<Sample>::refine(int32_t y) const {
-  const AhdRefineRow r = refineRow(y);
+  const AhdRefineRow r = refineRow(y, 0);
   refineStats(r);
   RefineCursor<Sample> c = cursor(r, y);
   // Block by block, so each column's statistics sit at fixed offsets from one pointer.
   for (int32_t x = 2; x < r.xEnd;) {
     const int32_t* q = r.stats + (x >> 3) * kAhdStatBlock;
     for (const int32_t end = std::min((x | 7) + 1, r.xEnd); x < end; ++x) c.step(x, q + (x & 7));
+  }
+}
+
+// Rows y and y + 1 at once, the lower two chunks behind: its statistics need the upper's refined
+// pixels up to one column right. The two rows' chains are independent, so they overlap.
+template <typename Sample>
+void Ahd<Sample>::refinePair(int32_t y) const {
+  constexpr int32_t kChunk = 32;  // columns, whole blocks
+  const AhdRefineRow upper = refineRow(y, 0);
+  refineStats(upper);
+  const AhdRefineRow lower = refineRow(y + 1, 1);
+  RefineCursor<Sample> a = cursor(upper, y), b = cursor(lower, y + 1);
+  const StatsFn vec = gStats.get();
+  const int32_t xEnd = upper.xEnd, chunks = (xEnd + kChunk - 1) / kChunk;
+  // Columns x0 .. x1 - 1 of one row, block by block.
+  auto sweep = [](RefineCursor<Sample>& c, const int32_t* stats, int32_t x0, int32_t x1) {
+    for (int32_t x = x0; x < x1; ++x) c.step(x, stats + (x >> 3) * kAhdStatBlock + (x & 7));
+  };
+  for (int32_t j = 0; j < chunks + 2; ++j) {
+    const int32_t xa = std::max(kChunk * j, 2), endA = std::min(kChunk * (j + 1), xEnd);
+    const int32_t xb = std::max(kChunk * (j - 2), 2), endB = std::min(kChunk * (j - 1), xEnd);
+    if (j >= 2) refineStatsRange(lower, kChunk * (j - 2), kChunk, vec);
+    if (j >= 2 && j < chunks && endA - xa == kChunk && endB - xb == kChunk) {
+      for (int32_t x = xa; x < endA; x += 8) {
+        const int32_t* qa = upper.stats + (x >> 3) * kAhdStatBlock;
+        const int32_t* qb = lower.stats + ((x - 2 * kChunk) >> 3) * kAhdStatBlock;
+        for (int i = 0; i < 8; ++i) a.step(x + i, qa + i), b.step(x - 2 * kChunk + i, qb + i);
+      }
+      continue;
+    }
+    if (j < chunks) sweep(a, upper.stats, xa, endA);
+    if (j >= 2) sweep(b, lower.stats, xb, endB);
   }
 }
 
@@ -428,7 +467,13 @@ void demosaicAhd(AhdScratch& scratch, bool bgr, uint32_t b, const uint8_t* siteT
     }
     if (yh >= 2 && yh < h - 2) a.homogeneity(yh);
     if (ys >= 1 && ys <= h - 2) a.choose(ys);
-    if (yr >= 2 && yr < h - 2) a.refine(yr);
+    // Refined in pairs (2, 3), (4, 5) ...; an odd last row alone.
+    if (yr >= 2 && yr < h - 2) {
+      if ((yr & 1) == 1)
+        a.refinePair(yr - 1);
+      else if (yr == h - 3)
+        a.refine(yr);
+    }
   }
 }
 
