@@ -61,10 +61,6 @@ void yccRowScalar(const AhdYccRow& r, int32_t x) {
 }
 
 using YccFn = int32_t (*)(const AhdYccRow&, int32_t);
-YccFn chooseYcc(Isa isa) {
-  return isa == Isa::Avx2 ? &ahdYccRowAvx2 : nullptr;
-}
-DispatchPointer<YccFn> gYcc{&chooseYcc};
 
 template <typename Sample>
 void greenRowScalar(const AhdGreenRow<Sample>& g, int32_t x) {
@@ -140,35 +136,25 @@ void chooseRowScalar(const AhdChooseRow& r, int32_t x) {
   }
 }
 
+// A pass's vector body where AVX2 runs, else none (the scalar loop does the whole row).
+template <auto body>
+decltype(body) avx2Body(Isa isa) {
+  return isa == Isa::Avx2 ? body : nullptr;
+}
+
 template <typename Sample>
 using GreenFn = int32_t (*)(const AhdGreenRow<Sample>&, int32_t);
 template <typename Sample>
-GreenFn<Sample> chooseGreen(Isa isa) {
-  return isa == Isa::Avx2 ? &ahdGreenRowAvx2<Sample> : nullptr;
-}
-template <typename Sample>
-DispatchPointer<GreenFn<Sample>> gGreen{&chooseGreen<Sample>};
-
+DispatchPointer<GreenFn<Sample>> gGreen{&avx2Body<&ahdGreenRowAvx2<Sample>>};
 template <typename Sample>
 using ColourFn = int32_t (*)(const AhdColourRow<Sample>&, int32_t);
 template <typename Sample>
-ColourFn<Sample> chooseColour(Isa isa) {
-  return isa == Isa::Avx2 ? &ahdColourRowAvx2<Sample> : nullptr;
-}
-template <typename Sample>
-DispatchPointer<ColourFn<Sample>> gColour{&chooseColour<Sample>};
-
+DispatchPointer<ColourFn<Sample>> gColour{&avx2Body<&ahdColourRowAvx2<Sample>>};
 using HomFn = int32_t (*)(const AhdHomRow&, int32_t);
-HomFn chooseHom(Isa isa) {
-  return isa == Isa::Avx2 ? &ahdHomRowAvx2 : nullptr;
-}
-DispatchPointer<HomFn> gHom{&chooseHom};
-
+DispatchPointer<HomFn> gHom{&avx2Body<&ahdHomRowAvx2>};
 using ChooseFn = int32_t (*)(const AhdChooseRow&, int32_t);
-ChooseFn chooseChoose(Isa isa) {
-  return isa == Isa::Avx2 ? &ahdChooseRowAvx2 : nullptr;
-}
-DispatchPointer<ChooseFn> gChoose{&chooseChoose};
+DispatchPointer<ChooseFn> gChoose{&avx2Body<&ahdChooseRowAvx2>};
+DispatchPointer<YccFn> gYcc{&avx2Body<&ahdYccRowAvx2>};
 
 template <typename Sample>
 struct RefineCursor;
@@ -295,10 +281,7 @@ constexpr int kSort7[16][2] = {{0, 6}, {2, 3}, {4, 5}, {0, 2}, {1, 4}, {3, 6}, {
                                {3, 4}, {1, 2}, {4, 6}, {2, 3}, {4, 5}, {1, 2}, {3, 4}, {5, 6}};
 
 using StatsFn = int32_t (*)(const AhdRefineRow&, int32_t);
-StatsFn chooseStats(Isa isa) {
-  return isa == Isa::Avx2 ? &ahdRefineStatsAvx2 : nullptr;
-}
-DispatchPointer<StatsFn> gStats{&chooseStats};
+DispatchPointer<StatsFn> gStats{&avx2Body<&ahdRefineStatsAvx2>};
 
 // Order statistics of the known neighbours, columns x .. xEnd - 1.
 void refineStatsScalar(const AhdRefineRow& r, int32_t x, int32_t xEnd) {

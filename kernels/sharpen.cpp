@@ -69,15 +69,17 @@ void blurLineScalar(const BlurLine<Sample>& l, int32_t i) {
   }
 }
 
-template <typename Sample>
-using LineFn = int32_t (*)(const BlurLine<Sample>&, int32_t);
-template <typename Sample>
-LineFn<Sample> chooseLine(Isa isa) {
-  if (isa == Isa::Avx2) return static_cast<LineFn<Sample>>(&blurLineAvx2);
-  return nullptr;
+// The vector body of a blur line or an apply row, where AVX2 runs.
+template <template <typename> class Line, typename Sample>
+using BodyFn = int32_t (*)(const Line<Sample>&, int32_t);
+template <template <typename> class Line, typename Sample>
+BodyFn<Line, Sample> chooseBody(Isa isa) {
+  return isa == Isa::Avx2 ? static_cast<BodyFn<Line, Sample>>(&sharpenLineAvx2) : nullptr;
 }
+template <template <typename> class Line, typename Sample>
+DispatchPointer<BodyFn<Line, Sample>> gBody{&chooseBody<Line, Sample>};
 template <typename Sample>
-DispatchPointer<LineFn<Sample>> gLine{&chooseLine<Sample>};
+using LineFn = BodyFn<BlurLine, Sample>;
 
 template <typename Sample>
 void runLine(const BlurLine<Sample>& l, int32_t i, LineFn<Sample> vec) {
@@ -100,7 +102,7 @@ void blur(const Sample* src, Sample* dst, Sample* temp, uint8_t p, int32_t w, in
   const int32_t shift = r <= 3 ? kDyadic[r].shift : 0;
   const ptrdiff_t stride = ptrdiff_t(rowStride<Sample>(p, w));
   const bool flatRows = channels == p && w > 2 * r;
-  const LineFn<Sample> vec = gLine<Sample>.get();
+  const LineFn<Sample> vec = gBody<BlurLine, Sample>.get();
   auto cut = [&](const Sample* from, Sample* to, int32_t i, int32_t count, ptrdiff_t step) {
     for (int c = 0; c < channels; ++c) to[c] = cutWindow(from + c, k, r, i, count, step);
   };
@@ -137,23 +139,13 @@ void unsharpLineScalar(const UnsharpLine<Sample>& l, int32_t i) {
   }
 }
 
-template <typename Sample>
-using ApplyFn = int32_t (*)(const UnsharpLine<Sample>&, int32_t);
-template <typename Sample>
-ApplyFn<Sample> chooseApply(Isa isa) {
-  if (isa == Isa::Avx2) return static_cast<ApplyFn<Sample>>(&unsharpLineAvx2);
-  return nullptr;
-}
-template <typename Sample>
-DispatchPointer<ApplyFn<Sample>> gApply{&chooseApply<Sample>};
-
 // Rows as flat runs of samples: every sample a colour one (p = channels), or the fourth kept.
 template <typename Sample>
 void apply(const Sample* copy, Sample* frame, const Sample* blurred, uint8_t p, int channels,
            uint8_t bits, int32_t w, int32_t h, int32_t amount, int32_t threshold) {
   const size_t stride = rowStride<Sample>(p, w);
   const int32_t max = int32_t(sampleMax<Sample>(bits));
-  const ApplyFn<Sample> vec = gApply<Sample>.get();
+  const auto vec = gBody<UnsharpLine, Sample>.get();
   for (int32_t y = 0; y < h; ++y) {
     const size_t at = y * stride;
     const UnsharpLine<Sample> l{copy + at, frame + at, blurred + at, amount,

@@ -106,17 +106,17 @@ int32_t unsharpLine(const UnsharpLine<Sample>& l, int32_t i) {
 
 }  // namespace
 
-int32_t unsharpLineAvx2(const UnsharpLine<uint8_t>& l, int32_t i) {
+int32_t sharpenLineAvx2(const UnsharpLine<uint8_t>& l, int32_t i) {
   return unsharpLine(l, i);
 }
-int32_t unsharpLineAvx2(const UnsharpLine<uint16_t>& l, int32_t i) {
+int32_t sharpenLineAvx2(const UnsharpLine<uint16_t>& l, int32_t i) {
   return unsharpLine(l, i);
 }
 
-int32_t blurLineAvx2(const BlurLine<uint8_t>& l, int32_t i) {
+int32_t sharpenLineAvx2(const BlurLine<uint8_t>& l, int32_t i) {
   return blurLine(l, i);
 }
-int32_t blurLineAvx2(const BlurLine<uint16_t>& l, int32_t i) {
+int32_t sharpenLineAvx2(const BlurLine<uint16_t>& l, int32_t i) {
   return blurLine(l, i);
 }
 

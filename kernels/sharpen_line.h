@@ -39,9 +39,9 @@ struct UnsharpLine {
 inline constexpr int32_t kMaxVectorAmount = 32767;
 
 // AVX2 bodies: each returns the first sample it left for the scalar loop.
-int32_t blurLineAvx2(const BlurLine<uint8_t>& l, int32_t i);
-int32_t blurLineAvx2(const BlurLine<uint16_t>& l, int32_t i);
-int32_t unsharpLineAvx2(const UnsharpLine<uint8_t>& l, int32_t i);
-int32_t unsharpLineAvx2(const UnsharpLine<uint16_t>& l, int32_t i);
+int32_t sharpenLineAvx2(const BlurLine<uint8_t>& l, int32_t i);
+int32_t sharpenLineAvx2(const BlurLine<uint16_t>& l, int32_t i);
+int32_t sharpenLineAvx2(const UnsharpLine<uint8_t>& l, int32_t i);
+int32_t sharpenLineAvx2(const UnsharpLine<uint16_t>& l, int32_t i);
 
 }  // namespace kernels
