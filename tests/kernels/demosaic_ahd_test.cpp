@@ -110,6 +110,21 @@ TEST(KernelsDemosaicAhd, LargeFramesMatchReference) {
   expectMatchesReference<uint16_t>({131, 67, 3, true, true, 3, 10}, Pattern::Spikes, 10);
 }
 
+// Widths around the refinement's chunks of 32 columns and vector blocks of 8 (the second row of
+// a pair runs two chunks behind the first), odd and even heights (a last row alone or paired).
+TEST(KernelsDemosaicAhd, ChunkEdgesMatchReference) {
+  static constexpr int32_t kWidths[] = {97, 98, 99, 100, 101, 105, 129, 130, 162, 163, 166};
+  uint64_t seed = 40;
+  for (int32_t w : kWidths)
+    for (int32_t h : {7, 8}) {
+      const Case c{w, h, uint32_t(seed % 4), seed % 2 == 0, seed % 3 == 0, uint8_t(3 + seed % 2),
+                   8};
+      expectMatchesReference<uint8_t>(c, Pattern::Random, seed++);
+      expectMatchesReference<uint16_t>({w, h, c.b, c.bgr, c.rowOrder, c.p, 16}, Pattern::Spikes,
+                                       seed++);
+    }
+}
+
 // The scratch's old contents never reach the output: two garbage fills, and a small frame after
 // a larger one on the same scratch, equal a fresh scratch.
 TEST(KernelsDemosaicAhd, OutputDoesNotDependOnScratchContents) {
