@@ -31,27 +31,37 @@ struct AhdRows {
     return base + (size_t(plane) * AhdScratch::kSlots + (uint32_t(y) % AhdScratch::kSlots)) * pitch;
   }
   int32_t* zero() const { return base + AhdScratch::kPlanes * AhdScratch::kSlots * pitch; }
-  // After the zero row, one row each of the refinement's order statistics.
-  int32_t* stat(int k) const { return zero() + size_t(1 + k) * pitch; }
+  // After the zero row, the refinement's statistics of two rows (kAhdStats rows each).
+  int32_t* stats(int area) const { return zero() + size_t(1 + 12 * area) * pitch; }
 };
 
 // What the refinement of row y knows before its left-to-right sweep: of the differences it
-// takes medians of, all but the left neighbour's (refined just before). For red and blue the
-// third to fifth smallest of the seven others; for green's two medians of four, the three others
-// sorted. The sweep then inserts the left one: the middle pair of eight is clamp(v, s2, s3),
-// clamp(v, s3, s4), of four clamp(v, e0, e1), clamp(v, e1, e2).
+// takes medians of, all but the left neighbour's (refined just before). With the left one v
+// inserted, the middle pair of eight sorted values sums to s3 + clamp(v, s2, s4) (s: the seven
+// others sorted), of four to e1 + clamp(v, e0, e2). Red is clamp(G + (s3 + c) / 2, 0, max) with
+// c = clamp(v, s2, s4): monotone in c, so it equals clamp(G + (s3 + v) / 2, low, high), its
+// values at s2 and s4. The sweep's chain from one pixel to the next stays short.
 struct AhdRefineRow {
   const int32_t* up[3];    // refined row above, channels 0..2
   const int32_t* cur[3];   // chosen row
   const int32_t* down[3];  // chosen row below
-  int32_t* red[3];         // statistics 2, 3, 4 of the seven R - G
-  int32_t* blue[3];        // likewise B - G
-  int32_t* greenRed[3];    // the three other G - R, sorted
-  int32_t* greenBlue[3];   // likewise G - B
-  int32_t xEnd, redChannel;
+  // Twelve statistics per column in blocks of eight columns, statistic-major within a block, so
+  // the sweep reads them all from one pointer: R - G low, high, s3; B - G likewise; the three
+  // other G - R sorted; G - B likewise.
+  int32_t* stats;
+  int32_t xEnd, redChannel, max;
 };
 
-// The AVX2 body of the statistics: returns the first column it left for the scalar loop.
+inline constexpr int32_t kAhdStats = 12, kAhdStatBlock = 8 * kAhdStats;
+static_assert(2 * kAhdStats == AhdScratch::kRowStats,
+              "a block of 8 columns fills 8 cells of each row");
+inline int32_t* ahdStat(int32_t* stats, int32_t x, int k) {
+  return stats + (x >> 3) * kAhdStatBlock + k * 8 + (x & 7);
+}
+
+// The AVX2 body of the statistics from x, a multiple of 8, in whole blocks up to the one holding
+// xEnd - 1 (it reads one column either side of a block: rows are padded, and the planes it reads
+// are not the scratch's first): returns the first column it left for the scalar loop.
 int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x);
 
 // One candidate's YCbCr on one row, columns x .. xEnd - 1; s is the depth's scale max / 255.
@@ -72,5 +82,54 @@ inline constexpr double kYcc[3][3] = {
 
 // The AVX2 body of the conversion: returns the first column it left for the scalar loop.
 int32_t ahdYccRowAvx2(const AhdYccRow& r, int32_t x);
+
+// One row of both candidates' greens, columns x .. xEnd - 1 (x even): the sample itself at green
+// sites, else the row's (H) and the column's (V) estimate.
+template <typename Sample>
+struct AhdGreenRow {
+  const Sample* raw;  // the row
+  ptrdiff_t w;        // samples per raw row
+  int32_t* gH;
+  int32_t* gV;
+  int32_t max, xEnd;
+  bool greenEven;  // green sits at even columns on this row
+};
+
+// One candidate's red and blue on one row from its greens of the rows around it.
+template <typename Sample>
+struct AhdColourRow {
+  const Sample* raw[3];  // rows y - 1, y, y + 1
+  const int32_t* g[3];   // the candidate's greens, likewise
+  int32_t* own;          // the colour sampled on this row
+  int32_t* other;        // the colour sampled on the rows above and below
+  int32_t max, xEnd;
+  bool greenEven;
+};
+
+// Both homogeneity counts on one row: [candidate H, V][row y - 1, y, y + 1].
+struct AhdHomRow {
+  const int32_t* Y[2][3];
+  const int32_t* Cb[2][3];
+  const int32_t* Cr[2][3];
+  int32_t* hom[2];
+  int32_t xEnd, max;
+};
+
+// The choice on one row: the candidate whose counts over the 3 x 3 window sum higher, V on a tie.
+struct AhdChooseRow {
+  const int32_t* hom[2][3];
+  const int32_t* cand[2][3];
+  int32_t* out[3];
+  int32_t xEnd;
+};
+
+// The AVX2 bodies of the passes above: each returns the first column it left for the scalar loop.
+template <typename Sample>
+int32_t ahdGreenRowAvx2(const AhdGreenRow<Sample>& r, int32_t x);
+template <typename Sample>
+int32_t ahdColourRowAvx2(const AhdColourRow<Sample>& r, int32_t x);
+// The counts run in whole blocks of 8 up to the one holding xEnd - 1, into the row's padding.
+int32_t ahdHomRowAvx2(const AhdHomRow& r, int32_t x);
+int32_t ahdChooseRowAvx2(const AhdChooseRow& r, int32_t x);
 
 }  // namespace kernels

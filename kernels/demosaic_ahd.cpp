@@ -15,7 +15,8 @@
 namespace kernels {
 
 size_t AhdScratch::pitchFor(int32_t w) {
-  return (size_t(std::max(w, 0)) + kAlign - 1) / kAlign * kAlign;
+  // One cache line past whole vectors: rows a power of two apart would share cache sets.
+  return (size_t(std::max(w, 0)) + kAlign - 1) / kAlign * kAlign + kAlign;
 }
 
 uint64_t AhdScratch::bytesFor(int32_t w) {
@@ -60,10 +61,103 @@ void yccRowScalar(const AhdYccRow& r, int32_t x) {
 }
 
 using YccFn = int32_t (*)(const AhdYccRow&, int32_t);
-YccFn chooseYcc(Isa isa) {
-  return isa == Isa::Avx2 ? &ahdYccRowAvx2 : nullptr;
+
+template <typename Sample>
+void greenRowScalar(const AhdGreenRow<Sample>& g, int32_t x) {
+  const Sample* r = g.raw;
+  const ptrdiff_t w = g.w;
+  for (; x < g.xEnd; ++x) {
+    const int32_t z = r[x];
+    if (((x & 1) == 0) == g.greenEven) {
+      g.gH[x] = g.gV[x] = z;
+      continue;
+    }
+    g.gH[x] = clampTo(
+        (r[x - 1] >> 1) + (r[x + 1] >> 1) + (z >> 1) - (r[x - 2] >> 2) - (r[x + 2] >> 2), g.max);
+    g.gV[x] = clampTo(
+        (r[x - w] >> 1) + (r[x + w] >> 1) + (z >> 1) - (r[x - 2 * w] >> 2) - (r[x + 2 * w] >> 2),
+        g.max);
+  }
 }
-DispatchPointer<YccFn> gYcc{&chooseYcc};
+
+template <typename Sample>
+void colourRowScalar(const AhdColourRow<Sample>& c, int32_t x) {
+  const Sample *rU = c.raw[0], *r = c.raw[1], *rD = c.raw[2];
+  const int32_t *gU = c.g[0], *g = c.g[1], *gD = c.g[2];
+  for (; x < c.xEnd; ++x) {
+    if (((x & 1) == 0) != c.greenEven) {
+      c.own[x] = r[x];
+      c.other[x] = clampTo(g[x] + (rD[x - 1] - gD[x - 1]) / 4 + (rU[x - 1] - gU[x - 1]) / 4 +
+                               (rU[x + 1] - gU[x + 1]) / 4 + (rD[x + 1] - gD[x + 1]) / 4,
+                           c.max);
+    } else {
+      c.own[x] = clampTo(g[x] + (r[x - 1] - g[x - 1]) / 2 + (r[x + 1] - g[x + 1]) / 2, c.max);
+      c.other[x] = clampTo(g[x] + (rD[x] - gD[x]) / 2 + (rU[x] - gU[x]) / 2, c.max);
+    }
+  }
+}
+
+void homRowScalar(const AhdHomRow& r, int32_t x) {
+  auto dC = [&](int k, int dy, int32_t nx, int32_t at) {
+    const int64_t b = r.Cb[k][1 + dy][nx] - r.Cb[k][1][at],
+                  c = r.Cr[k][1 + dy][nx] - r.Cr[k][1][at];
+    return b * b + c * c;
+  };
+  auto dY = [&](int k, int dy, int32_t nx, int32_t at) {
+    return std::abs(r.Y[k][1 + dy][nx] - r.Y[k][1][at]);
+  };
+  for (; x < r.xEnd; ++x) {
+    const int32_t eL = std::min(std::max(dY(1, -1, x, x), dY(1, 1, x, x)),
+                                std::max(dY(0, 0, x - 1, x), dY(0, 0, x + 1, x)));
+    const int64_t c2 = std::min(std::max(dC(1, -1, x, x), dC(1, 1, x, x)),
+                                std::max(dC(0, 0, x - 1, x), dC(0, 0, x + 1, x)));
+    const int64_t eC = int64_t(std::sqrt(double(c2)));
+    for (int k = 0; k < 2; ++k) {
+      int32_t n = 1;
+      n += dY(k, 1, x, x) <= eL && dC(k, 1, x, x) <= eC * eC;
+      n += dY(k, 0, x + 1, x) <= eL && dC(k, 0, x + 1, x) <= eC * eC;
+      n += dY(k, 0, x - 1, x) <= eL && dC(k, 0, x - 1, x) <= eC * eC;
+      n += dY(k, -1, x, x) <= eL && dC(k, -1, x, x) <= eC * eC;
+      r.hom[k][x] = n;
+    }
+  }
+}
+
+void chooseRowScalar(const AhdChooseRow& r, int32_t x) {
+  for (; x < r.xEnd; ++x) {
+    int32_t sum[2];
+    for (int k = 0; k < 2; ++k) {
+      sum[k] = 0;
+      for (int d = 0; d < 3; ++d)
+        sum[k] += r.hom[k][d][x - 1] + r.hom[k][d][x] + r.hom[k][d][x + 1];
+    }
+    const int k = sum[0] > sum[1] ? 0 : 1;
+    for (int c = 0; c < 3; ++c) r.out[c][x] = r.cand[k][c][x];
+  }
+}
+
+// A pass's vector body where AVX2 runs, else none (the scalar loop does the whole row).
+template <auto body>
+decltype(body) avx2Body(Isa isa) {
+  return isa == Isa::Avx2 ? body : nullptr;
+}
+
+template <typename Sample>
+using GreenFn = int32_t (*)(const AhdGreenRow<Sample>&, int32_t);
+template <typename Sample>
+DispatchPointer<GreenFn<Sample>> gGreen{&avx2Body<&ahdGreenRowAvx2<Sample>>};
+template <typename Sample>
+using ColourFn = int32_t (*)(const AhdColourRow<Sample>&, int32_t);
+template <typename Sample>
+DispatchPointer<ColourFn<Sample>> gColour{&avx2Body<&ahdColourRowAvx2<Sample>>};
+using HomFn = int32_t (*)(const AhdHomRow&, int32_t);
+DispatchPointer<HomFn> gHom{&avx2Body<&ahdHomRowAvx2>};
+using ChooseFn = int32_t (*)(const AhdChooseRow&, int32_t);
+DispatchPointer<ChooseFn> gChoose{&avx2Body<&ahdChooseRowAvx2>};
+DispatchPointer<YccFn> gYcc{&avx2Body<&ahdYccRowAvx2>};
+
+template <typename Sample>
+struct RefineCursor;
 
 template <typename Sample>
 struct Ahd {
@@ -91,48 +185,28 @@ struct Ahd {
       return;
     }
     fromBorder(1, y), fromBorder(f.w - 2, y);
-    int32_t* gH = rows.row(kCandH + 1, y);
-    int32_t* gV = rows.row(kCandV + 1, y);
-    const Sample* r = f.raw + size_t(y) * f.w;
-    const ptrdiff_t w = f.w;
-    for (int32_t x = 2; x < f.w - 2; ++x) {
-      const int32_t z = r[x];
-      if (site(x, y) == 1) {
-        gH[x] = gV[x] = z;
-        continue;
-      }
-      gH[x] = clampTo(
-          (r[x - 1] >> 1) + (r[x + 1] >> 1) + (z >> 1) - (r[x - 2] >> 2) - (r[x + 2] >> 2), max);
-      gV[x] = clampTo(
-          (r[x - w] >> 1) + (r[x + w] >> 1) + (z >> 1) - (r[x - 2 * w] >> 2) - (r[x + 2 * w] >> 2),
-          max);
-    }
+    const AhdGreenRow<Sample> g{f.raw + size_t(y) * f.w, f.w, rows.row(kCandH + 1, y),
+                                rows.row(kCandV + 1, y), max, f.w - 2,
+                                site(0, y) == 1};
+    const auto vec = gGreen<Sample>.get();
+    greenRowScalar(g, vec ? vec(g, 2) : 2);
   }
 
   // Red and blue of one candidate on interior row y from its greens of rows y - 1 .. y + 1.
   void colours(int k, int32_t y) const {
     const int plane = k ? kCandV : kCandH;
-    const int32_t* gU = rows.row(plane + 1, y - 1);
-    const int32_t* g = rows.row(plane + 1, y);
-    const int32_t* gD = rows.row(plane + 1, y + 1);
-    int32_t* out[3] = {rows.row(plane, y), nullptr, rows.row(plane + 2, y)};
-    const Sample* rU = f.raw + size_t(y - 1) * f.w;
-    const Sample* r = rU + f.w;
-    const Sample* rD = r + f.w;
-    const int rowChannel = site(1, y) == 1 ? site(2, y) : site(1, y);  // colour on this row
-    for (int32_t x = 2; x < f.w - 2; ++x) {
-      const int s0 = site(x, y);
-      if (s0 != 1) {
-        out[s0][x] = r[x];
-        out[2 - s0][x] = clampTo(g[x] + (rD[x - 1] - gD[x - 1]) / 4 + (rU[x - 1] - gU[x - 1]) / 4 +
-                                     (rU[x + 1] - gU[x + 1]) / 4 + (rD[x + 1] - gD[x + 1]) / 4,
-                                 max);
-      } else {
-        out[rowChannel][x] =
-            clampTo(g[x] + (r[x - 1] - g[x - 1]) / 2 + (r[x + 1] - g[x + 1]) / 2, max);
-        out[2 - rowChannel][x] = clampTo(g[x] + (rD[x] - gD[x]) / 2 + (rU[x] - gU[x]) / 2, max);
-      }
-    }
+    const int own = site(1, y) == 1 ? site(2, y) : site(1, y);  // colour on this row
+    const Sample* r = f.raw + size_t(y - 1) * f.w;
+    const AhdColourRow<Sample> c{
+        {r, r + f.w, r + 2 * size_t(f.w)},
+        {rows.row(plane + 1, y - 1), rows.row(plane + 1, y), rows.row(plane + 1, y + 1)},
+        rows.row(plane + own, y),
+        rows.row(plane + 2 - own, y),
+        max,
+        f.w - 2,
+        site(0, y) == 1};
+    const auto vec = gColour<Sample>.get();
+    colourRowScalar(c, vec ? vec(c, 2) : 2);
   }
 
   void ycc(int32_t y) const {
@@ -151,40 +225,19 @@ struct Ahd {
 
   // Thresholds, then both counts, on interior row y; the counts' ring columns stay zero.
   void homogeneity(int32_t y) const {
-    int32_t* hom[2] = {rows.row(kHomH, y), rows.row(kHomV, y)};
-    for (int32_t* m : hom) m[1] = m[f.w - 2] = 0;
-    const int32_t* Y[2][3];
-    const int32_t* Cb[2][3];
-    const int32_t* Cr[2][3];
+    AhdHomRow r{};
+    r.hom[0] = rows.row(kHomH, y), r.hom[1] = rows.row(kHomV, y);
     for (int k = 0; k < 2; ++k)
       for (int d = 0; d < 3; ++d) {
         const int plane = k ? kYccV : kYccH;
-        Y[k][d] = rows.row(plane, y + d - 1);
-        Cb[k][d] = rows.row(plane + 1, y + d - 1);
-        Cr[k][d] = rows.row(plane + 2, y + d - 1);
+        r.Y[k][d] = rows.row(plane, y + d - 1);
+        r.Cb[k][d] = rows.row(plane + 1, y + d - 1);
+        r.Cr[k][d] = rows.row(plane + 2, y + d - 1);
       }
-    auto dC = [&](int k, int dy, int32_t nx, int32_t x) {
-      const int64_t b = Cb[k][1 + dy][nx] - Cb[k][1][x], r = Cr[k][1 + dy][nx] - Cr[k][1][x];
-      return b * b + r * r;
-    };
-    auto dY = [&](int k, int dy, int32_t nx, int32_t x) {
-      return std::abs(Y[k][1 + dy][nx] - Y[k][1][x]);
-    };
-    for (int32_t x = 2; x < f.w - 2; ++x) {
-      const int32_t eL = std::min(std::max(dY(1, -1, x, x), dY(1, 1, x, x)),
-                                  std::max(dY(0, 0, x - 1, x), dY(0, 0, x + 1, x)));
-      const int64_t c2 = std::min(std::max(dC(1, -1, x, x), dC(1, 1, x, x)),
-                                  std::max(dC(0, 0, x - 1, x), dC(0, 0, x + 1, x)));
-      const int64_t eC = int64_t(std::sqrt(double(c2)));
-      for (int k = 0; k < 2; ++k) {
-        int32_t n = 1;
-        n += dY(k, 1, x, x) <= eL && dC(k, 1, x, x) <= eC * eC;
-        n += dY(k, 0, x + 1, x) <= eL && dC(k, 0, x + 1, x) <= eC * eC;
-        n += dY(k, 0, x - 1, x) <= eL && dC(k, 0, x - 1, x) <= eC * eC;
-        n += dY(k, -1, x, x) <= eL && dC(k, -1, x, x) <= eC * eC;
-        hom[k][x] = n;
-      }
-    }
+    r.xEnd = f.w - 2, r.max = max;
+    const HomFn vec = gHom.get();
+    homRowScalar(r, vec ? vec(r, 2) : 2);
+    for (int32_t* m : r.hom) m[1] = m[f.w - 2] = 0;  // after the vector body's last block
   }
 
   const int32_t* homRow(int k, int32_t y) const {
@@ -203,20 +256,18 @@ struct Ahd {
       return;
     }
     for (int c = 0; c < 3; ++c) out[c][1] = cand[0][c][1], out[c][f.w - 2] = cand[0][c][f.w - 2];
-    const int32_t* h[2][3];
+    AhdChooseRow r{};
     for (int k = 0; k < 2; ++k)
-      for (int d = 0; d < 3; ++d) h[k][d] = homRow(k, y + d - 1);
-    for (int32_t x = 2; x < f.w - 2; ++x) {
-      int32_t sum[2];
-      for (int k = 0; k < 2; ++k) {
-        sum[k] = 0;
-        for (int d = 0; d < 3; ++d) sum[k] += h[k][d][x - 1] + h[k][d][x] + h[k][d][x + 1];
-      }
-      const int k = sum[0] > sum[1] ? 0 : 1;
-      for (int c = 0; c < 3; ++c) out[c][x] = cand[k][c][x];
-    }
+      for (int d = 0; d < 3; ++d) r.hom[k][d] = homRow(k, y + d - 1), r.cand[k][d] = cand[k][d];
+    for (int c = 0; c < 3; ++c) r.out[c] = out[c];
+    r.xEnd = f.w - 2;
+    const ChooseFn vec = gChoose.get();
+    chooseRowScalar(r, vec ? vec(r, 2) : 2);
   }
 
+  AhdRefineRow refineRow(int32_t y, int area) const;
+  void refinePair(int32_t y) const;
+  RefineCursor<Sample> cursor(const AhdRefineRow& r, int32_t y) const;
   void refine(int32_t y) const;
 };
 
@@ -230,15 +281,12 @@ constexpr int kSort7[16][2] = {{0, 6}, {2, 3}, {4, 5}, {0, 2}, {1, 4}, {3, 6}, {
                                {3, 4}, {1, 2}, {4, 6}, {2, 3}, {4, 5}, {1, 2}, {3, 4}, {5, 6}};
 
 using StatsFn = int32_t (*)(const AhdRefineRow&, int32_t);
-StatsFn chooseStats(Isa isa) {
-  return isa == Isa::Avx2 ? &ahdRefineStatsAvx2 : nullptr;
-}
-DispatchPointer<StatsFn> gStats{&chooseStats};
+DispatchPointer<StatsFn> gStats{&avx2Body<&ahdRefineStatsAvx2>};
 
 // Order statistics of the known neighbours, columns x .. xEnd - 1.
-void refineStatsScalar(const AhdRefineRow& r, int32_t x) {
+void refineStatsScalar(const AhdRefineRow& r, int32_t x, int32_t xEnd) {
   const int red = r.redChannel, blue = 2 - red;
-  for (; x < r.xEnd; ++x) {
+  for (; x < xEnd; ++x) {
     for (int ch : {red, blue}) {
       const int32_t* g[3] = {r.up[1], r.cur[1], r.down[1]};
       const int32_t* c[3] = {r.up[ch], r.cur[ch], r.down[ch]};
@@ -247,52 +295,126 @@ void refineStatsScalar(const AhdRefineRow& r, int32_t x) {
                       c[2][x - 1] - g[2][x - 1], c[2][x] - g[2][x],
                       c[2][x + 1] - g[2][x + 1]};
       for (const auto& n : kSort7) order(d[n[0]], d[n[1]]);
-      int32_t* const* out = ch == red ? r.red : r.blue;
-      out[0][x] = d[2], out[1][x] = d[3], out[2][x] = d[4];
+      const int first = ch == red ? 0 : 3;
+      const int32_t G = r.cur[1][x];
+      *ahdStat(r.stats, x, first) = clampTo(G + (d[3] + d[2]) / 2, r.max);
+      *ahdStat(r.stats, x, first + 1) = clampTo(G + (d[3] + d[4]) / 2, r.max);
+      *ahdStat(r.stats, x, first + 2) = d[3];
       int32_t e[3] = {g[0][x] - c[0][x], g[1][x + 1] - c[1][x + 1], g[2][x] - c[2][x]};
       order(e[0], e[1]), order(e[1], e[2]), order(e[0], e[1]);
-      int32_t* const* gOut = ch == red ? r.greenRed : r.greenBlue;
-      gOut[0][x] = e[0], gOut[1][x] = e[1], gOut[2][x] = e[2];
+      for (int k = 0; k < 3; ++k) *ahdStat(r.stats, x, first + 6 + k) = e[k];
     }
   }
 }
 
+// Statistics of the row's columns 2 .. xEnd - 1: the vector body fills whole blocks from column
+// 0 (its cells of columns 0, 1 and past xEnd are never read).
+void refineStats(const AhdRefineRow& r) {
+  const StatsFn vec = gStats.get();
+  refineStatsScalar(r, vec ? std::max(vec(r, 0), 2) : 2, r.xEnd);
+}
+
+// The statistics of columns x .. x + n - 1 (x a multiple of 8) within the row.
+void refineStatsRange(const AhdRefineRow& r, int32_t x, int32_t n, StatsFn vec) {
+  AhdRefineRow part = r;
+  part.xEnd = std::min(x + n, r.xEnd);
+  refineStatsScalar(part, vec ? std::max(vec(part, x), 2) : std::max(x, 2), part.xEnd);
+}
+// One row's sweep, left to right: the left neighbour's refined values stay in registers, and the
+// chain from one pixel to the next is a few adds and clamps.
 template <typename Sample>
-void Ahd<Sample>::refine(int32_t y) const {
-  const int blue = 2 - red;
+struct RefineCursor {
+  const int32_t* stats;
+  const int32_t* green;
+  int32_t *outR, *outG, *outB;
+  Sample* px;
+  size_t p;
+  int red;
+  int32_t max, prevR, prevG, prevB;
+
+  // Green's middle pair of four, halved towards zero.
+  static int32_t mid(int32_t v, const int32_t* e) {
+    return (e[8] + std::clamp(v, e[0], e[16])) / 2;
+  }
+
+  // Column x, whose statistics start at q.
+  void step(int32_t x, const int32_t* q) {
+    const int32_t G = green[x], dR = prevR - prevG, dB = prevB - prevG;
+    const int32_t R = std::min(std::max(G + (q[16] + dR) / 2, q[0]), q[8]);
+    const int32_t B = std::min(std::max(G + (q[40] + dB) / 2, q[24]), q[32]);
+    // A negative sum clamps to 0 either way, so the floor stands in for the truncation.
+    const int32_t newG =
+        std::min(std::max((R + B + mid(-dR, q + 48) + mid(-dB, q + 72)) >> 1, 0), max);
+    outR[x] = prevR = R, outB[x] = prevB = B, outG[x] = prevG = newG;
+    px[red] = static_cast<Sample>(R), px[1] = static_cast<Sample>(newG),
+    px[2 - red] = static_cast<Sample>(B);
+    px += p;
+  }
+};
+
+template <typename Sample>
+AhdRefineRow Ahd<Sample>::refineRow(int32_t y, int area) const {
   AhdRefineRow r{};
-  int32_t* done[3];
   for (int c = 0; c < 3; ++c) {
     r.up[c] = rows.row(ringRow(y - 1) ? kChosen + c : kRefined + c, y - 1);
     r.cur[c] = rows.row(kChosen + c, y);
     r.down[c] = rows.row(kChosen + c, y + 1);
-    done[c] = rows.row(kRefined + c, y);
-    done[c][1] = r.cur[c][1], done[c][f.w - 2] = r.cur[c][f.w - 2];
+    int32_t* done = rows.row(kRefined + c, y);
+    done[1] = r.cur[c][1], done[f.w - 2] = r.cur[c][f.w - 2];
   }
-  for (int k = 0; k < 3; ++k)
-    r.red[k] = rows.stat(k), r.blue[k] = rows.stat(3 + k), r.greenRed[k] = rows.stat(6 + k),
-    r.greenBlue[k] = rows.stat(9 + k);
-  r.xEnd = f.w - 2, r.redChannel = red;
+  r.stats = rows.stats(area);
+  r.xEnd = f.w - 2, r.redChannel = red, r.max = max;
+  return r;
+}
+
+template <typename Sample>
+RefineCursor<Sample> Ahd<Sample>::cursor(const AhdRefineRow& r, int32_t y) const {
+  int32_t* done[3] = {rows.row(kRefined, y), rows.row(kRefined + 1, y), rows.row(kRefined + 2, y)};
+  return {r.stats, r.cur[1], done[red], done[1],      done[2 - red], pixel(2, y),
+          f.p,     red,      max,       done[red][1], done[1][1],    done[2 - red][1]};
+}
+
+template <typename Sample>
+void Ahd<Sample>::refine(int32_t y) const {
+  const AhdRefineRow r = refineRow(y, 0);
+  refineStats(r);
+  RefineCursor<Sample> c = cursor(r, y);
+  // Block by block, so each column's statistics sit at fixed offsets from one pointer.
+  for (int32_t x = 2; x < r.xEnd;) {
+    const int32_t* q = r.stats + (x >> 3) * kAhdStatBlock;
+    for (const int32_t end = std::min((x | 7) + 1, r.xEnd); x < end; ++x) c.step(x, q + (x & 7));
+  }
+}
+
+// Rows y and y + 1 at once, the lower two chunks behind: its statistics need the upper's refined
+// pixels up to one column right. The two rows' chains are independent, so they overlap.
+template <typename Sample>
+void Ahd<Sample>::refinePair(int32_t y) const {
+  constexpr int32_t kChunk = 32;  // columns, whole blocks
+  const AhdRefineRow upper = refineRow(y, 0);
+  refineStats(upper);
+  const AhdRefineRow lower = refineRow(y + 1, 1);
+  RefineCursor<Sample> a = cursor(upper, y), b = cursor(lower, y + 1);
   const StatsFn vec = gStats.get();
-  refineStatsScalar(r, vec ? vec(r, 2) : 2);
-  Sample* px = pixel(2, y);
-  for (int32_t x = 2; x < f.w - 2; ++x, px += f.p) {
-    const int32_t G = r.cur[1][x];
-    auto mid8 = [&](int32_t* const* st, int ch) {
-      const int32_t v = done[ch][x - 1] - done[1][x - 1];
-      return (std::clamp(v, st[0][x], st[1][x]) + std::clamp(v, st[1][x], st[2][x])) / 2;
-    };
-    const int32_t R = clampTo(G + mid8(r.red, red), max);
-    const int32_t B = clampTo(G + mid8(r.blue, blue), max);
-    auto mid4 = [&](int32_t* const* st, int ch) {
-      const int32_t v = done[1][x - 1] - done[ch][x - 1];
-      return (std::clamp(v, st[0][x], st[1][x]) + std::clamp(v, st[1][x], st[2][x])) / 2;
-    };
-    const int32_t newG =
-        clampTo((R + B + mid4(r.greenRed, red) + mid4(r.greenBlue, blue)) / 2, max);
-    done[red][x] = R, done[blue][x] = B, done[1][x] = newG;
-    px[red] = static_cast<Sample>(R), px[1] = static_cast<Sample>(newG),
-    px[blue] = static_cast<Sample>(B);
+  const int32_t xEnd = upper.xEnd, chunks = (xEnd + kChunk - 1) / kChunk;
+  // Columns x0 .. x1 - 1 of one row, block by block.
+  auto sweep = [](RefineCursor<Sample>& c, const int32_t* stats, int32_t x0, int32_t x1) {
+    for (int32_t x = x0; x < x1; ++x) c.step(x, stats + (x >> 3) * kAhdStatBlock + (x & 7));
+  };
+  for (int32_t j = 0; j < chunks + 2; ++j) {
+    const int32_t xa = std::max(kChunk * j, 2), endA = std::min(kChunk * (j + 1), xEnd);
+    const int32_t xb = std::max(kChunk * (j - 2), 2), endB = std::min(kChunk * (j - 1), xEnd);
+    if (j >= 2) refineStatsRange(lower, kChunk * (j - 2), kChunk, vec);
+    if (j >= 2 && j < chunks && endA - xa == kChunk && endB - xb == kChunk) {
+      for (int32_t x = xa; x < endA; x += 8) {
+        const int32_t* qa = upper.stats + (x >> 3) * kAhdStatBlock;
+        const int32_t* qb = lower.stats + ((x - 2 * kChunk) >> 3) * kAhdStatBlock;
+        for (int i = 0; i < 8; ++i) a.step(x + i, qa + i), b.step(x - 2 * kChunk + i, qb + i);
+      }
+      continue;
+    }
+    if (j < chunks) sweep(a, upper.stats, xa, endA);
+    if (j >= 2) sweep(b, lower.stats, xb, endB);
   }
 }
 
@@ -328,7 +450,13 @@ void demosaicAhd(AhdScratch& scratch, bool bgr, uint32_t b, const uint8_t* siteT
     }
     if (yh >= 2 && yh < h - 2) a.homogeneity(yh);
     if (ys >= 1 && ys <= h - 2) a.choose(ys);
-    if (yr >= 2 && yr < h - 2) a.refine(yr);
+    // Refined in pairs (2, 3), (4, 5) ...; an odd last row alone.
+    if (yr >= 2 && yr < h - 2) {
+      if ((yr & 1) == 1)
+        a.refinePair(yr - 1);
+      else if (yr == h - 3)
+        a.refine(yr);
+    }
   }
 }
 

@@ -13,7 +13,7 @@ namespace kernels {
 class AhdScratch {
  public:
   // Planes per slot and slots per plane; rows are padded to whole vectors.
-  static constexpr size_t kPlanes = 20, kSlots = 8, kRowStats = 12, kAlign = 16;
+  static constexpr size_t kPlanes = 20, kSlots = 4, kRowStats = 24, kAlign = 16;
   static constexpr size_t kMaxBytes = size_t{1} << 30;
   static size_t pitchFor(int32_t w);
   static uint64_t bytesFor(int32_t w);

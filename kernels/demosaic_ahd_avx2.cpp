@@ -1,5 +1,5 @@
-// AHD with AVX2: the YCbCr conversion four columns at a time, the refinement's order
-// statistics eight.
+// AHD with AVX2: eight columns at a time in 32-bit lanes (the YCbCr conversion and the chroma
+// distances four, in doubles).
 #include <immintrin.h>
 
 #include "kernels/ahd_rows.h"
@@ -12,6 +12,28 @@ inline __m256i at(const int32_t* row, int32_t x) {
 }
 inline void put(int32_t* row, int32_t x, __m256i v) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + x), v);
+}
+inline __m256i widen(const uint8_t* p) {
+  return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
+inline __m256i widen(const uint16_t* p) {
+  return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+inline __m256i clampTo(__m256i v, __m256i max) {
+  return _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), max);
+}
+// C's division, towards zero, by 2 and by 4.
+inline __m256i half(__m256i v) {
+  return _mm256_srai_epi32(_mm256_add_epi32(v, _mm256_srli_epi32(v, 31)), 1);
+}
+inline __m256i quarter(__m256i v) {
+  const __m256i bias = _mm256_and_si256(_mm256_srai_epi32(v, 31), _mm256_set1_epi32(3));
+  return _mm256_srai_epi32(_mm256_add_epi32(v, bias), 2);
+}
+// Lanes of green sites when x is even.
+inline __m256i greenLanes(bool greenEven) {
+  return greenEven ? _mm256_setr_epi32(-1, 0, -1, 0, -1, 0, -1, 0)
+                   : _mm256_setr_epi32(0, -1, 0, -1, 0, -1, 0, -1);
 }
 inline void order(__m256i& a, __m256i& b) {
   const __m256i lo = _mm256_min_epi32(a, b);
@@ -42,30 +64,207 @@ int32_t ahdYccRowAvx2(const AhdYccRow& r, int32_t x) {
   return x;
 }
 
-int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x) {
-  const int red = r.redChannel;
+template <typename Sample>
+int32_t ahdGreenRowAvx2(const AhdGreenRow<Sample>& r, int32_t x) {
+  const __m256i top = _mm256_set1_epi32(r.max), green = greenLanes(r.greenEven);
+  const ptrdiff_t w = r.w;
   for (; x + 8 <= r.xEnd; x += 8) {
+    const Sample* p = r.raw + x;
+    const __m256i z = widen(p), z2 = _mm256_srai_epi32(z, 1);
+    auto estimate = [&](ptrdiff_t d) {
+      const __m256i near =
+          _mm256_add_epi32(_mm256_srai_epi32(widen(p - d), 1), _mm256_srai_epi32(widen(p + d), 1));
+      const __m256i far = _mm256_add_epi32(_mm256_srai_epi32(widen(p - 2 * d), 2),
+                                           _mm256_srai_epi32(widen(p + 2 * d), 2));
+      const __m256i v = clampTo(_mm256_sub_epi32(_mm256_add_epi32(near, z2), far), top);
+      return _mm256_blendv_epi8(v, z, green);
+    };
+    put(r.gH, x, estimate(1));
+    put(r.gV, x, estimate(w));
+  }
+  return x;
+}
+template int32_t ahdGreenRowAvx2(const AhdGreenRow<uint8_t>&, int32_t);
+template int32_t ahdGreenRowAvx2(const AhdGreenRow<uint16_t>&, int32_t);
+
+template <typename Sample>
+int32_t ahdColourRowAvx2(const AhdColourRow<Sample>& r, int32_t x) {
+  const __m256i top = _mm256_set1_epi32(r.max), green = greenLanes(r.greenEven);
+  for (; x + 8 <= r.xEnd; x += 8) {
+    // Sample minus green at row dy, column x + dx.
+    auto diff = [&](int dy, int32_t dx) {
+      return _mm256_sub_epi32(widen(r.raw[dy] + x + dx), at(r.g[dy], x + dx));
+    };
+    const __m256i g = at(r.g[1], x);
+    const __m256i diag = clampTo(
+        _mm256_add_epi32(
+            _mm256_add_epi32(_mm256_add_epi32(g, quarter(diff(2, -1))), quarter(diff(0, -1))),
+            _mm256_add_epi32(quarter(diff(0, 1)), quarter(diff(2, 1)))),
+        top);
+    const __m256i across =
+        clampTo(_mm256_add_epi32(g, _mm256_add_epi32(half(diff(1, -1)), half(diff(1, 1)))), top);
+    const __m256i upDown =
+        clampTo(_mm256_add_epi32(g, _mm256_add_epi32(half(diff(2, 0)), half(diff(0, 0)))), top);
+    put(r.own, x, _mm256_blendv_epi8(widen(r.raw[1] + x), across, green));
+    put(r.other, x, _mm256_blendv_epi8(diag, upDown, green));
+  }
+  return x;
+}
+template int32_t ahdColourRowAvx2(const AhdColourRow<uint8_t>&, int32_t);
+template int32_t ahdColourRowAvx2(const AhdColourRow<uint16_t>&, int32_t);
+
+namespace {
+
+// Squares of exact integers below 2^17 and their sums are exact in doubles.
+inline void chroma(__m256i db, __m256i dr, __m256d out[2]) {
+  for (int i = 0; i < 2; ++i) {
+    const __m256d b =
+        _mm256_cvtepi32_pd(i ? _mm256_extracti128_si256(db, 1) : _mm256_castsi256_si128(db));
+    const __m256d c =
+        _mm256_cvtepi32_pd(i ? _mm256_extracti128_si256(dr, 1) : _mm256_castsi256_si128(dr));
+    out[i] = _mm256_add_pd(_mm256_mul_pd(b, b), _mm256_mul_pd(c, c));
+  }
+}
+
+// Two four-lane masks of doubles as one eight-lane mask.
+inline __m256i narrow(__m256d lo, __m256d hi) {
+  const __m256i pick = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+  const __m256i a = _mm256_permutevar8x32_epi32(_mm256_castpd_si256(lo), pick);
+  const __m256i b = _mm256_permutevar8x32_epi32(_mm256_castpd_si256(hi), pick);
+  return _mm256_permute2x128_si256(a, b, 0x20);
+}
+
+// Neighbours in the order down, right, left, up; the thresholds take V's up and down and H's
+// left and right.
+constexpr int kRow[4] = {2, 1, 1, 0}, kDx[4] = {0, 1, -1, 0};
+
+// Samples up to 15 bits: differences fit 16-bit halves and the squared distances 31 bits, so
+// one multiply-add per neighbour gives them; the square root alone runs in doubles.
+int32_t homRowNarrow(const AhdHomRow& r, int32_t x) {
+  const __m256i one = _mm256_set1_epi32(1);
+  for (; x < r.xEnd; x += 8) {
+    __m256i dY[2][4], dC[2][4];
+    for (int k = 0; k < 2; ++k) {
+      const __m256i y = at(r.Y[k][1], x), cb = at(r.Cb[k][1], x), cr = at(r.Cr[k][1], x);
+      for (int d = 0; d < 4; ++d) {
+        const int32_t nx = x + kDx[d];
+        dY[k][d] = _mm256_abs_epi32(_mm256_sub_epi32(at(r.Y[k][kRow[d]], nx), y));
+        const __m256i db = _mm256_sub_epi32(at(r.Cb[k][kRow[d]], nx), cb);
+        const __m256i dr = _mm256_sub_epi32(at(r.Cr[k][kRow[d]], nx), cr);
+        const __m256i pair = _mm256_blend_epi16(db, _mm256_slli_epi32(dr, 16), 0xAA);
+        dC[k][d] = _mm256_madd_epi16(pair, pair);
+      }
+    }
+    const __m256i eL = _mm256_add_epi32(_mm256_min_epi32(_mm256_max_epi32(dY[1][3], dY[1][0]),
+                                                         _mm256_max_epi32(dY[0][2], dY[0][1])),
+                                        one);
+    const __m256i c2 = _mm256_min_epi32(_mm256_max_epi32(dC[1][3], dC[1][0]),
+                                        _mm256_max_epi32(dC[0][2], dC[0][1]));
+    __m128i e2[2];
+    for (int i = 0; i < 2; ++i) {
+      const __m256d c =
+          _mm256_cvtepi32_pd(i ? _mm256_extracti128_si256(c2, 1) : _mm256_castsi256_si128(c2));
+      const __m256d e = _mm256_round_pd(_mm256_sqrt_pd(c), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+      e2[i] = _mm256_cvttpd_epi32(_mm256_mul_pd(e, e));
+    }
+    const __m256i eC = _mm256_add_epi32(_mm256_set_m128i(e2[1], e2[0]), one);
+    for (int k = 0; k < 2; ++k) {
+      __m256i n = one;
+      for (int d = 0; d < 4; ++d)
+        n = _mm256_sub_epi32(n, _mm256_and_si256(_mm256_cmpgt_epi32(eL, dY[k][d]),
+                                                 _mm256_cmpgt_epi32(eC, dC[k][d])));
+      put(r.hom[k], x, n);
+    }
+  }
+  return x;
+}
+
+}  // namespace
+
+int32_t ahdHomRowAvx2(const AhdHomRow& r, int32_t x) {
+  if (r.max <= 32767) return homRowNarrow(r, x);
+  for (; x < r.xEnd; x += 8) {
+    __m256i dY[2][4];
+    __m256d dC[2][4][2];
+    for (int k = 0; k < 2; ++k) {
+      const __m256i y = at(r.Y[k][1], x), cb = at(r.Cb[k][1], x), cr = at(r.Cr[k][1], x);
+      for (int d = 0; d < 4; ++d) {
+        const int32_t nx = x + kDx[d];
+        dY[k][d] = _mm256_abs_epi32(_mm256_sub_epi32(at(r.Y[k][kRow[d]], nx), y));
+        chroma(_mm256_sub_epi32(at(r.Cb[k][kRow[d]], nx), cb),
+               _mm256_sub_epi32(at(r.Cr[k][kRow[d]], nx), cr), dC[k][d]);
+      }
+    }
+    const __m256i eL = _mm256_min_epi32(_mm256_max_epi32(dY[1][3], dY[1][0]),
+                                        _mm256_max_epi32(dY[0][2], dY[0][1]));
+    __m256d e2[2];
+    for (int i = 0; i < 2; ++i) {
+      const __m256d c2 = _mm256_min_pd(_mm256_max_pd(dC[1][3][i], dC[1][0][i]),
+                                       _mm256_max_pd(dC[0][2][i], dC[0][1][i]));
+      const __m256d e = _mm256_round_pd(_mm256_sqrt_pd(c2), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+      e2[i] = _mm256_mul_pd(e, e);
+    }
+    for (int k = 0; k < 2; ++k) {
+      __m256i n = _mm256_set1_epi32(1);
+      for (int d = 0; d < 4; ++d) {
+        const __m256i near =
+            _mm256_cmpgt_epi32(_mm256_add_epi32(eL, _mm256_set1_epi32(1)), dY[k][d]);
+        const __m256i similar = narrow(_mm256_cmp_pd(dC[k][d][0], e2[0], _CMP_LE_OQ),
+                                       _mm256_cmp_pd(dC[k][d][1], e2[1], _CMP_LE_OQ));
+        n = _mm256_sub_epi32(n, _mm256_and_si256(near, similar));
+      }
+      put(r.hom[k], x, n);
+    }
+  }
+  return x;
+}
+
+int32_t ahdChooseRowAvx2(const AhdChooseRow& r, int32_t x) {
+  for (; x + 8 <= r.xEnd; x += 8) {
+    __m256i sum[2];
+    for (int k = 0; k < 2; ++k) {
+      sum[k] = _mm256_setzero_si256();
+      for (int d = 0; d < 3; ++d)
+        sum[k] = _mm256_add_epi32(
+            sum[k], _mm256_add_epi32(_mm256_add_epi32(at(r.hom[k][d], x - 1), at(r.hom[k][d], x)),
+                                     at(r.hom[k][d], x + 1)));
+    }
+    const __m256i takeH = _mm256_cmpgt_epi32(sum[0], sum[1]);
+    for (int c = 0; c < 3; ++c)
+      put(r.out[c], x, _mm256_blendv_epi8(at(r.cand[1][c], x), at(r.cand[0][c], x), takeH));
+  }
+  return x;
+}
+
+int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x) {
+  if (x & 7) return x;
+  const int red = r.redChannel;
+  const __m256i top = _mm256_set1_epi32(r.max);
+  static constexpr int kNet[16][2] = {{0, 6}, {2, 3}, {4, 5}, {0, 2}, {1, 4}, {3, 6},
+                                      {0, 1}, {2, 5}, {3, 4}, {1, 2}, {4, 6}, {2, 3},
+                                      {4, 5}, {1, 2}, {3, 4}, {5, 6}};
+  for (; x < r.xEnd; x += 8) {
+    int32_t* block = r.stats + (x >> 3) * kAhdStatBlock;
+    const __m256i G = at(r.cur[1], x);
     for (int ch : {red, 2 - red}) {
-      const int32_t* const* g[3] = {&r.up[1], &r.cur[1], &r.down[1]};
+      const int32_t* g[3] = {r.up[1], r.cur[1], r.down[1]};
       const int32_t* c[3] = {r.up[ch], r.cur[ch], r.down[ch]};
       auto diff = [&](int row, int32_t dx) {
-        return _mm256_sub_epi32(at(c[row], x + dx), at(*g[row], x + dx));
+        return _mm256_sub_epi32(at(c[row], x + dx), at(g[row], x + dx));
       };
       __m256i d[7] = {diff(0, -1), diff(0, 0), diff(0, 1), diff(1, 1),
                       diff(2, -1), diff(2, 0), diff(2, 1)};
-      static constexpr int kNet[16][2] = {{0, 6}, {2, 3}, {4, 5}, {0, 2}, {1, 4}, {3, 6},
-                                          {0, 1}, {2, 5}, {3, 4}, {1, 2}, {4, 6}, {2, 3},
-                                          {4, 5}, {1, 2}, {3, 4}, {5, 6}};
       for (const auto& n : kNet) order(d[n[0]], d[n[1]]);
-      int32_t* const* out = ch == red ? r.red : r.blue;
-      put(out[0], x, d[2]), put(out[1], x, d[3]), put(out[2], x, d[4]);
+      int32_t* out = block + (ch == red ? 0 : 24);
+      put(out, 0, clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[2]))), top));
+      put(out, 8, clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[4]))), top));
+      put(out, 16, d[3]);
       // Green's others: up, right, down as G - colour.
-      __m256i e0 = _mm256_sub_epi32(at(*g[0], x), at(c[0], x));
-      __m256i e1 = _mm256_sub_epi32(at(*g[1], x + 1), at(c[1], x + 1));
-      __m256i e2 = _mm256_sub_epi32(at(*g[2], x), at(c[2], x));
+      __m256i e0 = _mm256_sub_epi32(at(g[0], x), at(c[0], x));
+      __m256i e1 = _mm256_sub_epi32(at(g[1], x + 1), at(c[1], x + 1));
+      __m256i e2 = _mm256_sub_epi32(at(g[2], x), at(c[2], x));
       order(e0, e1), order(e1, e2), order(e0, e1);
-      int32_t* const* gOut = ch == red ? r.greenRed : r.greenBlue;
-      put(gOut[0], x, e0), put(gOut[1], x, e1), put(gOut[2], x, e2);
+      put(out, 48, e0), put(out, 56, e1), put(out, 64, e2);
     }
   }
   return x;

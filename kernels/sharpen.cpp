@@ -69,15 +69,17 @@ void blurLineScalar(const BlurLine<Sample>& l, int32_t i) {
   }
 }
 
-template <typename Sample>
-using LineFn = int32_t (*)(const BlurLine<Sample>&, int32_t);
-template <typename Sample>
-LineFn<Sample> chooseLine(Isa isa) {
-  if (isa == Isa::Avx2) return static_cast<LineFn<Sample>>(&blurLineAvx2);
-  return nullptr;
+// The vector body of a blur line or an apply row, where AVX2 runs.
+template <template <typename> class Line, typename Sample>
+using BodyFn = int32_t (*)(const Line<Sample>&, int32_t);
+template <template <typename> class Line, typename Sample>
+BodyFn<Line, Sample> chooseBody(Isa isa) {
+  return isa == Isa::Avx2 ? static_cast<BodyFn<Line, Sample>>(&sharpenLineAvx2) : nullptr;
 }
+template <template <typename> class Line, typename Sample>
+DispatchPointer<BodyFn<Line, Sample>> gBody{&chooseBody<Line, Sample>};
 template <typename Sample>
-DispatchPointer<LineFn<Sample>> gLine{&chooseLine<Sample>};
+using LineFn = BodyFn<BlurLine, Sample>;
 
 template <typename Sample>
 void runLine(const BlurLine<Sample>& l, int32_t i, LineFn<Sample> vec) {
@@ -100,7 +102,7 @@ void blur(const Sample* src, Sample* dst, Sample* temp, uint8_t p, int32_t w, in
   const int32_t shift = r <= 3 ? kDyadic[r].shift : 0;
   const ptrdiff_t stride = ptrdiff_t(rowStride<Sample>(p, w));
   const bool flatRows = channels == p && w > 2 * r;
-  const LineFn<Sample> vec = gLine<Sample>.get();
+  const LineFn<Sample> vec = gBody<BlurLine, Sample>.get();
   auto cut = [&](const Sample* from, Sample* to, int32_t i, int32_t count, ptrdiff_t step) {
     for (int c = 0; c < channels; ++c) to[c] = cutWindow(from + c, k, r, i, count, step);
   };
@@ -127,23 +129,34 @@ void blur(const Sample* src, Sample* dst, Sample* temp, uint8_t p, int32_t w, in
   }
 }
 
-// The sharpened value of one sample.
-inline int32_t unsharp(int32_t c, int32_t b, int32_t amount, int32_t threshold, int32_t max) {
-  const int32_t d = c - b;
-  if (std::abs(d) <= threshold) return c;
-  return std::clamp(c + d * amount / 100, 0, max);
+template <typename Sample>
+void unsharpLineScalar(const UnsharpLine<Sample>& l, int32_t i) {
+  for (; i < l.end; ++i) {
+    if (l.keepFourth && (i & 3) == 3) continue;
+    const int32_t c = l.copy[i], d = c - l.blurred[i];
+    const int64_t v = std::abs(d) <= l.threshold ? c : c + int64_t(d) * l.amount / 100;
+    l.frame[i] = static_cast<Sample>(std::clamp<int64_t>(v, 0, l.max));
+  }
 }
 
+// Rows as flat runs of samples: every sample a colour one (p = channels), or the fourth kept.
 template <typename Sample>
 void apply(const Sample* copy, Sample* frame, const Sample* blurred, uint8_t p, int channels,
            uint8_t bits, int32_t w, int32_t h, int32_t amount, int32_t threshold) {
   const size_t stride = rowStride<Sample>(p, w);
   const int32_t max = int32_t(sampleMax<Sample>(bits));
-  for (int32_t y = 0; y < h; ++y)
-    for (size_t i = y * stride, end = i + size_t(w) * p; i < end; i += p)
-      for (int c = 0; c < channels; ++c)
-        frame[i + c] =
-            static_cast<Sample>(unsharp(copy[i + c], blurred[i + c], amount, threshold, max));
+  const auto vec = gBody<UnsharpLine, Sample>.get();
+  for (int32_t y = 0; y < h; ++y) {
+    const size_t at = y * stride;
+    const UnsharpLine<Sample> l{copy + at, frame + at, blurred + at, amount,
+                                threshold, max,        w * p,        channels != p};
+    unsharpLineScalar(l, vec ? vec(l, 0) : 0);
+  }
+}
+
+// Mono, or three colour samples and perhaps a fourth: two samples a pixel have no colour triple.
+bool sharpenable(uint8_t p) {
+  return p == 1 || p == 3 || p == 4;
 }
 
 bool validRadius(int32_t radius) {
@@ -163,7 +176,7 @@ void unsharpApply(const Sample* copy, Sample* frame, Sample* blurred, Sample* te
 template <typename Sample>
 bool sharpen(SharpenScratch<Sample>& s, Sample* frame, int32_t w, int32_t h, uint8_t p,
              uint8_t bits, int32_t amount, int32_t radius, int32_t threshold) {
-  if (amount <= 0 || !validRadius(radius) || !frame || w < 1 || h < 1 || p < 1 || p > 4)
+  if (amount <= 0 || !validRadius(radius) || !frame || w < 1 || h < 1 || !sharpenable(p))
     return true;
   const uint64_t samples = uint64_t(rowStride<Sample>(p, w)) * uint64_t(h);
   if (s.samples() < samples) return false;

@@ -1,5 +1,5 @@
 // The blur's full-window positions with AVX2: integer taps in 16 or 32-bit lanes, the Gaussian
-// rows in doubles with the scalar loop's order of operations.
+// rows in doubles with the scalar loop's order of operations; and the apply step.
 #include <immintrin.h>
 
 #include <cstring>
@@ -77,12 +77,46 @@ int32_t blurLine(const BlurLine<Sample>& l, int32_t i) {
   return l.itap ? integerTaps(l, i) : doubleTaps(l, i);
 }
 
+// Eight samples at a time in 32-bit lanes. The quotient by 100 truncates towards zero: the
+// magnitude's floor by multiply-high (exact for every 32-bit magnitude), the sign put back.
+template <typename Sample>
+int32_t unsharpLine(const UnsharpLine<Sample>& l, int32_t i) {
+  if (l.amount < 0 || l.amount > kMaxVectorAmount) return i;
+  const __m256i amount = _mm256_set1_epi32(l.amount), threshold = _mm256_set1_epi32(l.threshold);
+  const __m256i top = _mm256_set1_epi32(l.max), magic = _mm256_set1_epi32(1374389535);
+  const __m256i fourth =
+      l.keepFourth ? _mm256_setr_epi32(0, 0, 0, -1, 0, 0, 0, -1) : _mm256_setzero_si256();
+  for (; i + 8 <= l.end; i += 8) {
+    const __m256i c = load8(l.copy + i);
+    const __m256i d = _mm256_sub_epi32(c, load8(l.blurred + i));
+    const __m256i n = _mm256_mullo_epi32(d, amount);
+    const __m256i a = _mm256_abs_epi32(n);
+    const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(a, magic), 37);
+    const __m256i odd = _mm256_srli_epi64(_mm256_mul_epu32(_mm256_srli_epi64(a, 32), magic), 37);
+    const __m256i q =
+        _mm256_sign_epi32(_mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA), n);
+    const __m256i pushed =
+        _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(c, q), _mm256_setzero_si256()), top);
+    __m256i out = _mm256_blendv_epi8(c, pushed, _mm256_cmpgt_epi32(_mm256_abs_epi32(d), threshold));
+    if (l.keepFourth) out = _mm256_blendv_epi8(out, load8(l.frame + i), fourth);
+    store8(l.frame + i, out);
+  }
+  return i;
+}
+
 }  // namespace
 
-int32_t blurLineAvx2(const BlurLine<uint8_t>& l, int32_t i) {
+int32_t sharpenLineAvx2(const UnsharpLine<uint8_t>& l, int32_t i) {
+  return unsharpLine(l, i);
+}
+int32_t sharpenLineAvx2(const UnsharpLine<uint16_t>& l, int32_t i) {
+  return unsharpLine(l, i);
+}
+
+int32_t sharpenLineAvx2(const BlurLine<uint8_t>& l, int32_t i) {
   return blurLine(l, i);
 }
-int32_t blurLineAvx2(const BlurLine<uint16_t>& l, int32_t i) {
+int32_t sharpenLineAvx2(const BlurLine<uint16_t>& l, int32_t i) {
   return blurLine(l, i);
 }
 

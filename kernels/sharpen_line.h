@@ -1,5 +1,5 @@
-// One line of the blur's full-window positions: what the vector bodies share with the scalar
-// loop, so a body takes a prefix and the loop the rest.
+// One line of the blur's full-window positions, and one row of the apply step: what the vector
+// bodies share with the scalar loops, so a body takes a prefix and the loop the rest.
 #pragma once
 
 #include <cstddef>
@@ -23,8 +23,25 @@ struct BlurLine {
   int32_t end;
 };
 
+// Samples i .. end - 1 of one row of the apply step: frame = copy pushed away from blurred by
+// amount / 100 of the difference where that passes the threshold, else copy; with keepFourth
+// every fourth sample (i % 4 == 3) of frame is left as it is. The product widens to 64 bits.
+template <typename Sample>
+struct UnsharpLine {
+  const Sample* copy;
+  Sample* frame;
+  const Sample* blurred;
+  int32_t amount, threshold, max, end;
+  bool keepFourth;
+};
+
+// The vector body takes amounts whose products fit 32 bits.
+inline constexpr int32_t kMaxVectorAmount = 32767;
+
 // AVX2 bodies: each returns the first sample it left for the scalar loop.
-int32_t blurLineAvx2(const BlurLine<uint8_t>& l, int32_t i);
-int32_t blurLineAvx2(const BlurLine<uint16_t>& l, int32_t i);
+int32_t sharpenLineAvx2(const BlurLine<uint8_t>& l, int32_t i);
+int32_t sharpenLineAvx2(const BlurLine<uint16_t>& l, int32_t i);
+int32_t sharpenLineAvx2(const UnsharpLine<uint8_t>& l, int32_t i);
+int32_t sharpenLineAvx2(const UnsharpLine<uint16_t>& l, int32_t i);
 
 }  // namespace kernels

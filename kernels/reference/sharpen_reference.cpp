@@ -44,8 +44,8 @@ void unsharp(const double* k, int32_t n, S* frame, int32_t w, int32_t h, uint8_t
     const size_t x = i % st;
     if (x >= size_t(w) * p || int(x % p) >= channels) continue;
     const int32_t d = int32_t(copy[i]) - blurred[i];
-    const int32_t v = std::abs(d) > threshold ? int32_t(copy[i]) + d * amount / 100 : copy[i];
-    frame[i] = S(std::clamp(v, 0, max));
+    const int64_t v = std::abs(d) > threshold ? copy[i] + int64_t(d) * amount / 100 : copy[i];
+    frame[i] = S(std::clamp<int64_t>(v, 0, max));
   }
 }
 

@@ -87,7 +87,7 @@ TEST(KernelsDemosaicAhd, MatchReferenceAcrossTheMatrix) {
   static constexpr int32_t kSizes[][2] = {
       {5, 5},  {5, 17}, {17, 5}, {6, 7},  {7, 9},  {9, 6},   {13, 11}, {21, 8}, {33, 5}, {35, 10},
       {5, 41}, {37, 9}, {45, 6}, {51, 8}, {61, 6}, {67, 11}, {67, 67}, {4, 9},  {9, 4}};
-  constexpr uint8_t kDepths[] = {8, 10, 12, 14, 16};
+  constexpr uint8_t kDepths[] = {8, 10, 12, 14, 15, 16};
   uint64_t seed = 1;
   for (uint8_t bits : kDepths)
     for (uint32_t b = 0; b < 4; ++b)
@@ -108,6 +108,21 @@ TEST(KernelsDemosaicAhd, LargeFramesMatchReference) {
   expectMatchesReference<uint16_t>({1283, 967, 2, false, true, 4, 12}, Pattern::Gradient, 8);
   expectMatchesReference<uint16_t>({257, 193, 0, false, true, 4, 16}, Pattern::Random, 9);
   expectMatchesReference<uint16_t>({131, 67, 3, true, true, 3, 10}, Pattern::Spikes, 10);
+}
+
+// Widths around the refinement's chunks of 32 columns and vector blocks of 8 (the second row of
+// a pair runs two chunks behind the first), odd and even heights (a last row alone or paired).
+TEST(KernelsDemosaicAhd, ChunkEdgesMatchReference) {
+  static constexpr int32_t kWidths[] = {97, 98, 99, 100, 101, 105, 129, 130, 162, 163, 166};
+  uint64_t seed = 40;
+  for (int32_t w : kWidths)
+    for (int32_t h : {7, 8}) {
+      const Case c{w, h, uint32_t(seed % 4), seed % 2 == 0, seed % 3 == 0, uint8_t(3 + seed % 2),
+                   8};
+      expectMatchesReference<uint8_t>(c, Pattern::Random, seed++);
+      expectMatchesReference<uint16_t>({w, h, c.b, c.bgr, c.rowOrder, c.p, 16}, Pattern::Spikes,
+                                       seed++);
+    }
 }
 
 // The scratch's old contents never reach the output: two garbage fills, and a small frame after

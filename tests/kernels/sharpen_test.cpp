@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <numeric>
 
 #include "kernels/reference/reference.h"
@@ -98,6 +99,28 @@ TEST(KernelsSharpen, LargeFramesMatchReference) {
   expectMatchesReference<uint8_t>({1283, 967, 4, 8, 150, 10, 4}, Pattern::Gradient, 8);
   expectMatchesReference<uint16_t>({257, 193, 3, 12, 300, 5, 10}, Pattern::Spikes, 9);
   expectMatchesReference<uint16_t>({131, 67, 1, 16, 500, 3, 0}, Pattern::Random, 10);
+}
+
+// Amounts past the vector body's range and past 32-bit products: the scalar finish widens, as
+// the reference does, and every instruction set agrees.
+TEST(KernelsSharpen, ExtremeAmountsMatchReference) {
+  constexpr int32_t kAmounts[] = {1, 99, 511, 32767, 32768, 1000000, INT32_MAX};
+  uint64_t seed = 20;
+  for (int32_t amount : kAmounts) {
+    expectMatchesReference<uint16_t>({37, 9, 4, 16, amount, 1, 0}, Pattern::Random, seed++);
+    expectMatchesReference<uint8_t>({29, 7, 3, 8, amount, 2, 1}, Pattern::Spikes, seed++);
+  }
+}
+
+// Two samples a pixel hold no colour triple: the frame is left as it is, nothing written past it.
+TEST(KernelsSharpen, TwoSamplePixelsAreLeftAlone) {
+  Guarded<uint8_t> f = frameOf<uint8_t>({21, 6, 2, 8, 150, 2, 0}, Pattern::Random, 5);
+  const Guarded<uint8_t> before = f;
+  SharpenScratch<uint8_t> s;
+  ASSERT_TRUE(s.reserve(f.size() * 2));
+  EXPECT_TRUE(Sharpen(s, f.data(), 21, 6, 2, 8, 150, 2, 0));
+  EXPECT_TRUE(f.guardsIntact());
+  EXPECT_TRUE(f == before);
 }
 
 // The row [0, 0, 0, 100, 100, 100] at radius 1, threshold 0: the blur is [0, 0, 25, 75, 100,
