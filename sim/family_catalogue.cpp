@@ -38,6 +38,8 @@ constexpr FamilyEntry kFamilies[] = {
 
 const FamilyEntry* find(uint16_t productId, bool* usb2) {
   for (const FamilyEntry& f : kFamilies) {
+    if (f.usb2OnlyId && productId == f.usb2OnlyId) return *usb2 = true, &f;
+    if (!f.usb3Id) continue;
     if (productId == f.usb3Id) return *usb2 = false, &f;
     if (productId == f.usb3Id + kUsb2Offset) return *usb2 = true, &f;
   }

@@ -151,8 +151,9 @@ HRESULT CmosCamera::OpenCamera(uint32_t previewIndex) {
   return sequencer_->open(previewIndex, helper_->speed, helper_->takeExposureNow());
 }
 
+// Models without still sizes keep the size they opened at.
 void CmosCamera::SetResolution(uint32_t index, bool still) {
-  if (index >= previewCount()) return;
+  if (index >= previewCount() || rowOf(spec_).model.stillCount == 0) return;
   std::shared_lock<PLStateLock> state(helper_->stateLock());  // before the sensor lock
   std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
   if (index == sequencer_->state().resIndex) return;
@@ -169,7 +170,7 @@ void CmosCamera::SetResolution(uint32_t index, bool still) {
 void CmosCamera::StopSensor() {
   {
     std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
-    device_->bSystemInit(0);
+    if (spec_.haltsBeforeStop) device_->bSystemInit(0);
     sequencer_->stop();
   }
   device_->bFiniUSB();

@@ -23,9 +23,10 @@ class RecordingSensor final : public SensorWriter, public platform::WaitHook {
     registers_[reg] = value;
     return 0;
   }
-  void request(uint8_t code, uint16_t value) override {
+  HRESULT request(uint8_t code, uint16_t value) override {
     std::lock_guard<std::mutex> hold(mutex_);
     log_.push_back(Request(code, value));
+    return requestResult;
   }
   // Answers the ready byte after `readsUntilReady` reads, in `replyBytes` bytes.
   uint32_t readSensor(uint8_t* reply, uint32_t length) override {
@@ -41,6 +42,7 @@ class RecordingSensor final : public SensorWriter, public platform::WaitHook {
   }
   uint32_t readsUntilReady = 0;
   uint32_t replyBytes = 3;
+  HRESULT requestResult = S_OK;
   uint32_t* tick = nullptr;  // advanced by every pause, for a test's tick source
 
   void sleep(uint32_t ms) override {
