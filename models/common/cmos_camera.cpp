@@ -121,7 +121,9 @@ void CmosCamera::applyHelperDefaults() {
   h.colourMatrix = spec_.colourMatrix;
 }
 
+// A model without a raw curve of its own keeps the pipeline's.
 void CmosCamera::installRawLut() {
+  if (spec_.rawLutAnchors.empty()) return;
   std::array<uint16_t, 256> wide{};
   ModelMath::lutFromAnchors(spec_.rawLutAnchors, wide);
   for (size_t i = 0; i < wide.size(); ++i)
