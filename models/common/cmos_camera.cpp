@@ -219,3 +219,21 @@ HRESULT STDMETHODCALLTYPE CmosCamera::get_PixelSize(uint32_t index, float* x, fl
   if (y) *y = size;
   return S_OK;
 }
+
+// The offset keeps the 800 x 600 window inside the 1600 x 1200 frame.
+HRESULT CmosCamera::put_ModelWindow(int32_t on, int32_t x, int32_t y) {
+  if (!spec_.hasModelWindow) return BaseImpl::put_ModelWindow(on, x, y);
+  constexpr int32_t kMaxX = 800, kMaxY = 600;
+  sequencer_->setModelWindow(ModelWindow{on != 0, static_cast<uint32_t>(std::clamp(x, 0, kMaxX)),
+                                         static_cast<uint32_t>(std::clamp(y, 0, kMaxY))});
+  return S_OK;
+}
+
+HRESULT CmosCamera::get_ModelWindow(uint32_t* on, uint32_t* x, uint32_t* y) {
+  if (!spec_.hasModelWindow) return BaseImpl::get_ModelWindow(on, x, y);
+  const ModelWindow window = sequencer_->modelWindow();
+  if (on) *on = window.on ? 1 : 0;
+  if (x) *x = window.x;
+  if (y) *y = window.y;
+  return S_OK;
+}
