@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/preset_record.h"
 #include "sim/usb2_vga_family.h"
 #include "tests/models/model_rig.h"
 
@@ -178,6 +179,47 @@ TEST(Usb2Small, GreyClassHasNoColourData) {
   rig.camera().GetWbGainBase(base);
   EXPECT_EQ(base[0] + base[1] + base[2], 0u);
   EXPECT_EQ(rig.camera().spec().bayer, 4u);
+}
+
+// Each class's constants reach the helper, the transport and the default preset.
+TEST(Usb2Small, ClassConstantsReachTheirParts) {
+  const struct {
+    uint16_t productId;
+    uint32_t rawBytes, transfer, bayer, previewIndex, defectModes;
+    uint16_t maxSpeed;
+    uint8_t presetSpeed;
+  } cases[] = {
+      {0xF130, 1312512, 0x50000, 0, 0, 3, 2, 2}, {0x6130, 1312512, 0x50000, 0, 0, 3, 1, 1},
+      {0x1207, 1230592, 0x10000, 1, 0, 2, 2, 2}, {0x11FC, 1230592, 0x10000, 1, 0, 2, 2, 2},
+      {0xF200, 1922112, 0x32000, 0, 1, 2, 5, 5}, {0x6201, 1922112, 0x32000, 0, 1, 2, 5, 5},
+      {0x6035, 308352, 0xF000, 0, 0, 2, 2, 2},   {0x6131, 1312512, 0x50000, 4, 0, 1, 1, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.productId);
+    ModelRig rig(testing_models::RigOptions{.productId = c.productId});
+    CmosCamera* cam = rig.open();
+    ASSERT_NE(cam, nullptr);
+    const CmosHelper& h = cam->pipelineHelper();
+    EXPECT_EQ(h.rawFrameBytes, c.rawBytes);
+    EXPECT_EQ(cam->device().transferSize(), c.transfer);
+    EXPECT_EQ(h.bayer, c.bayer);
+    EXPECT_EQ(cam->previewIndex(), c.previewIndex);
+    EXPECT_EQ(h.defectListCount, c.defectModes);
+    EXPECT_EQ(h.maxSpeed, c.maxSpeed);
+    PresetRecord preset{};
+    rig.helper().PLHlperGetDefaultPreset(&preset);
+    EXPECT_EQ(preset.speed, c.presetSpeed);
+  }
+}
+
+// Twins with one display name share its settings: a saved size the other class lacks starts at
+// that class's last one.
+TEST(Usb2Small, SharedSettingsKeyClampsTheOtherClasssSize) {
+  ModelRig rig(testing_models::RigOptions{.productId = 0x1207});
+  rig.registry().writeDword(testing_models::SettingsKey("ZMS-PN4-1.3X"), "PreviewSize", 2);
+  CmosCamera* cam = rig.open();
+  ASSERT_NE(cam, nullptr);
+  EXPECT_EQ(cam->previewIndex(), 1u);
 }
 
 }  // namespace
