@@ -107,6 +107,22 @@ TEST(Usb2Small, RequestsOnTheWireAreTheClasssOwn) {
   }
 }
 
+// The paged sensors answer only their own write request: another is logged and changes nothing.
+TEST(Usb2Small, SimulatedPagedSensorRefusesTheDefaultWriteRequest) {
+  for (const uint16_t id : {uint16_t{0xF130}, uint16_t{0x6131}}) {
+    ModelRig rig(testing_models::RigOptions{.productId = id});
+    ASSERT_NE(rig.open(), nullptr);
+    ASSERT_EQ(rig.camera().stream().openDevice(), S_OK);
+    uint8_t status[2] = {};
+    const usb::VenReqHeader other{usb::Direction::In, 0x0B, 0x1234, 0x09};
+    EXPECT_EQ(rig.camera().device().VenReq(&other, status, 1, nullptr), S_OK);
+    EXPECT_EQ(rig.log().ofKind(sim::LogKind::Error).size(), 1u) << std::hex << id;
+    EXPECT_EQ(rig.sensorReg(0x09), 0u) << std::hex << id;
+    EXPECT_EQ(rig.camera().device().bWriteSensor(0x09, 0x1234), S_OK);
+    EXPECT_EQ(rig.sensorReg(0x09), 0x1234u) << std::hex << id;
+  }
+}
+
 // The VGA sensor is programmed only after it answers its identity in full.
 TEST(Usb2Small, VgaIdentityMustMatchBeforeAnyWrite) {
   const struct {
