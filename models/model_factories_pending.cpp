@@ -29,15 +29,6 @@ bool ModelFactoryPending(ModelFactory factory) noexcept {
   }                                                                        \
   [[maybe_unused]] const bool kPending##code = notePending(&Create##code);
 
-// TODO(#29): the USB2 small-sensor classes.
-ZX_PENDING_FACTORY(Rostrel01300KPA)
-ZX_PENDING_FACTORY(Rostrel01300KPAV2)
-ZX_PENDING_FACTORY(Rostrel02000KPA)
-ZX_PENDING_FACTORY(Pelvane00350KPA)
-ZX_PENDING_FACTORY(Pelvane01300KMA)
-ZX_PENDING_FACTORY(Pelvane01300KPA)
-ZX_PENDING_FACTORY(Pelvane01300KPAV2)
-ZX_PENDING_FACTORY(Pelvane02000KPB)
 // TODO(#30): the USB2 3.1 to 14 MP classes.
 ZX_PENDING_FACTORY(Rostrel03100KPA)
 ZX_PENDING_FACTORY(Rostrel05100KPA)

@@ -28,6 +28,11 @@ class SensorFamily {
     for (uint32_t i = 0; i < length; ++i) reply[i] = 0;
     return length;
   }
+  // The vendor requests that write and read the sensor; another code reaches no register.
+  virtual uint8_t writeRequest() const { return 0x0B; }
+  virtual uint8_t readRequest() const { return 0x0A; }
+  // The USB2 bridge's pixel clock code (vendor OUT 0x0A); most sensors have no such bridge.
+  virtual void bridgeClock(uint16_t) {}
   // One line in microseconds at the clock in force, rounded up: every exposure check's tolerance.
   virtual uint32_t lineUs() const = 0;
 };

@@ -21,6 +21,8 @@ class CmosDevice final : public CCmos {
   // -4 on an open device: port reset and the sensor's start-up programming again.
   void OnDeviceEvent(int32_t code) override;
   uint32_t GetMaxFrameRate(uint32_t resolutionIndex) override;
+  uint8_t GetSensorReadReq() override;
+  uint8_t GetSensorWriteReq() override;
 
   // The USB3 registration of the model; its USB2 row runs the sensor with longer lines.
   bool usb3Link() const;

@@ -14,6 +14,7 @@ class SensorSequencer {
   SensorSequencer(RegisterProgram& program, const ModelSpec& spec, bool usb3Link)
       : program_(program), spec_(spec), sensor_(spec.sensor()) {
     context_.usb3Link = usb3Link;
+    state_.lineClock = spec.presetLineClock;
   }
 
   // The opened device, which the start-up programs may depend on.
@@ -34,6 +35,9 @@ class SensorSequencer {
   // After a port reset: start-up program, speed, exposure and, when known, gain; no window.
   HRESULT reinitialise(uint16_t speed, uint32_t exposureUs, std::optional<uint16_t> gain);
   void stop();
+  // The model window, stored for the next window program.
+  void setModelWindow(const ModelWindow& window);
+  ModelWindow modelWindow();
 
   const SensorState& state() const { return state_; }
   const SensorContext& context() const { return context_; }
@@ -41,9 +45,10 @@ class SensorSequencer {
  private:
   HRESULT start(bool window);
   HRESULT waitReady(const ReadyWait& wait);
+  HRESULT checkIdentity(const SensorIdentity& identity);
   void writeLineLength(uint16_t speed);
   template <typename Fill>
-  void runBuilt(Fill fill);
+  HRESULT runBuilt(Fill fill);
 
   RegisterProgram& program_;
   const ModelSpec& spec_;
