@@ -2,17 +2,29 @@
 // shared base page with its dialog and title.
 #include "pages/page_table.h"
 
+#include <commctrl.h>
+
+#include <mutex>
 #include <new>
 
 #include "pages/cg_page.h"
 #include "pages/cooling_page.h"
 #include "pages/misc_page.h"
-#include "pages/page_controls.h"
 #include "pages/preset_page.h"
 #include "pages/roi_page.h"
 #include "resources/resource_ids.h"
 
 namespace {
+
+// The common-control classes of the page dialogs (trackbars, list views, up-downs), once.
+void LoadPageControlClasses() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    INITCOMMONCONTROLSEX controls = {sizeof controls,
+                                     ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&controls);
+  });
+}
 
 // The page made by make, or E_OUTOFMEMORY; the dialogs' control classes are registered first.
 template <class Make>

@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 
@@ -97,7 +98,9 @@ HRESULT CPresetPropertyPage::OnActivate() {
 
 void CPresetPropertyPage::ReloadPresets() {
   m_presets.clear();
-  const uint32_t count = m_preset->get_PresetCount();
+  // No camera holds more records than one preset buffer carries; a larger count is not believed.
+  constexpr uint32_t kMaxRecords = kPresetMaxBytes / sizeof(PresetRecord);
+  const uint32_t count = std::min(m_preset->get_PresetCount(), kMaxRecords);
   for (uint32_t i = 0; i < count; ++i) {
     PresetRecord record = {};
     if (FAILED(m_preset->get_Preset(i, &record))) break;

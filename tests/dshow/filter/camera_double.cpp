@@ -24,6 +24,7 @@ HRESULT STDMETHODCALLTYPE CameraDouble::QueryInterface(REFIID riid, void** objec
   if (riid == IID_ILumorixStillImage) *object = static_cast<ILumorixStillImage*>(this);
   if (riid == IID_ILumorixInternal) *object = static_cast<ILumorixInternal*>(this);
   if (riid == IID_ILumorixPreset) *object = static_cast<ILumorixPreset*>(this);
+  if (riid == IID_ILumorixInternalInternal) *object = static_cast<ILumorixInternalInternal*>(this);
   return *object ? S_OK : E_NOINTERFACE;
 }
 
@@ -48,10 +49,10 @@ HRESULT STDMETHODCALLTYPE CameraDouble::put_BitDepth(int32_t high) {
   return setup_.bitDepthResult;
 }
 
-HRESULT STDMETHODCALLTYPE CameraDouble::LoadPreset(uint32_t) {
+HRESULT STDMETHODCALLTYPE CameraDouble::LoadPreset(uint32_t index) {
   ++log_->presetLoads;
   change();
-  return S_OK;
+  return LoadPresetValues(*values_, index);
 }
 
 HRESULT STDMETHODCALLTYPE CameraDouble::put_Option(uint32_t code, int32_t value) {

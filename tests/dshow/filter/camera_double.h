@@ -57,7 +57,8 @@ class CameraDouble : public FilterCamera,
                      public LumorixNotImplemented<ILumorix>,
                      public LumorixNotImplemented<ILumorixStillImage>,
                      public LumorixNotImplemented<ILumorixInternal>,
-                     public LumorixNotImplemented<ILumorixPreset> {
+                     public LumorixNotImplemented<ILumorixPreset>,
+                     public LumorixNotImplemented<ILumorixInternalInternal> {
  public:
   CameraDouble(const CameraSetup& setup, std::shared_ptr<CameraLog> log);
   ~CameraDouble() override;
@@ -144,6 +145,36 @@ class CameraDouble : public FilterCamera,
   HRESULT STDMETHODCALLTYPE get_LevelRange(uint16_t low[4], uint16_t high[4]) override;
   HRESULT STDMETHODCALLTYPE put_LevelRange(const uint16_t low[4], const uint16_t high[4]) override;
   HRESULT STDMETHODCALLTYPE LevelRangeAuto() override;
+  // --- Misc, region, cooling and presets (camera_double_devices.cpp); each call is recorded.
+  HRESULT STDMETHODCALLTYPE get_Speed(uint16_t* level) override;
+  HRESULT STDMETHODCALLTYPE put_Speed(uint16_t level) override;
+  uint32_t STDMETHODCALLTYPE get_MaxSpeed() override;
+  HRESULT STDMETHODCALLTYPE get_HFlip(uint32_t* on) override;
+  HRESULT STDMETHODCALLTYPE put_HFlip(int32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_VFlip(uint32_t* on) override;
+  HRESULT STDMETHODCALLTYPE put_VFlip(int32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_LightFrequency(uint32_t* mode) override;
+  HRESULT STDMETHODCALLTYPE put_LightFrequency(uint32_t mode) override;
+  HRESULT STDMETHODCALLTYPE get_Skip(uint32_t* skip) override;
+  HRESULT STDMETHODCALLTYPE put_Skip(uint32_t skip) override;
+  HRESULT STDMETHODCALLTYPE get_Rect(RECT* rect) override;
+  HRESULT STDMETHODCALLTYPE put_Rect(const RECT* rect) override;
+  HRESULT STDMETHODCALLTYPE put_AeWindowMark(int32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_FanSpeed(uint16_t* speed) override;
+  HRESULT STDMETHODCALLTYPE put_FanSpeed(uint16_t speed) override;
+  uint32_t STDMETHODCALLTYPE get_FanMaxSpeed() override;
+  HRESULT STDMETHODCALLTYPE get_Tec(uint32_t* on) override;
+  HRESULT STDMETHODCALLTYPE put_Tec(uint32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_TecTarget(int32_t* tenths) override;
+  HRESULT STDMETHODCALLTYPE put_TecTarget(int32_t tenths) override;
+  HRESULT STDMETHODCALLTYPE get_Temperature(int16_t* tenths) override;
+  HRESULT STDMETHODCALLTYPE get_ModelInfo(const ModelInfo** info) override;
+  uint32_t STDMETHODCALLTYPE get_PresetCount() override;
+  HRESULT STDMETHODCALLTYPE get_PresetModel(WCHAR16* name) override;
+  HRESULT STDMETHODCALLTYPE get_Preset(uint32_t index, PresetRecord* preset) override;
+  HRESULT STDMETHODCALLTYPE AddPreset(const WCHAR16* name) override;
+  HRESULT STDMETHODCALLTYPE OverwritePreset(uint32_t index) override;
+  HRESULT STDMETHODCALLTYPE put_Presets(const PresetRecord* records, uint32_t count) override;
   CameraValues& values() { return *values_; }
 
   std::atomic<uint32_t> previewIndex{0};

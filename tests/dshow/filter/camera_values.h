@@ -13,6 +13,9 @@
 #include <vector>
 
 #include "core/lumorix.h"
+#include "core/model_catalogue.h"
+#include "pipeline/preset.h"
+#include "pipeline/preset_record.h"
 
 struct CameraCall {
   std::string name;
@@ -56,6 +59,25 @@ class CameraValues {
   // A method named here answers this instead of doing its work (its call is still recorded).
   std::map<std::string, HRESULT, std::less<>> failing;
 
+  // --- Misc, region, cooling, model record and presets. A camera without a cooler, a fan or a
+  // power-frequency choice is scripted through `failing` (E_NOTIMPL for its getters).
+  uint16_t speed = 1;
+  uint32_t maxSpeed = 2;
+  uint32_t hFlip = 0;
+  uint32_t vFlip = 0;
+  uint32_t lightFrequency = 1;
+  uint32_t skip = 0;
+  RECT rect = {100, 50, 300, 150};
+  int32_t aeWindowMark = 0;
+  uint16_t fanSpeed = 1;
+  uint32_t fanMaxSpeed = 3;
+  uint32_t tecOn = 1;
+  int32_t tecTarget = -100;
+  int16_t temperatureTenths = -52;
+  ModelInfo model = {};  // get_ModelInfo; flags 0: no HDR conversion gain
+  std::vector<PresetRecord> presets;
+  WCHAR16 presetModel[kPresetNameUnits] = L"FakeCam";
+
   // --- The callbacks as last handed over; null after the page withdrew them.
   LumorixNotifyCallback expoCallback = nullptr;
   void* expoContext = nullptr;
@@ -90,3 +112,9 @@ class CameraValues {
   mutable std::mutex lock_;
   std::vector<CameraCall> calls_;
 };
+
+// The double's presets: a record of the current exposure and colour settings under name; and
+// LoadPreset's work, which records the call and applies record index, or the defaults for
+// 0xFFFFFFFF (the factory settings); E_INVALIDARG past the end.
+PresetRecord CurrentPresetRecord(const CameraValues& values, const WCHAR16* name);
+HRESULT LoadPresetValues(CameraValues& values, uint32_t index);
