@@ -29,7 +29,11 @@ const auto* const gOle = ::testing::AddGlobalTestEnvironment(new OleEnvironment)
 
 }  // namespace
 
-PageFrame::PageFrame() {
+LCID RunLanguage() {
+  return GetEnvironmentVariableW(L"ZX_PAGES_GERMAN", nullptr, 0) ? 0x0407 : 0x0409;
+}
+
+PageFrame::PageFrame(bool shown) {
   WNDCLASSW wc = {};
   wc.lpfnWndProc = ListenerProc;
   wc.hInstance = GetModuleHandleW(nullptr);
@@ -37,8 +41,8 @@ PageFrame::PageFrame() {
   RegisterClassW(&wc);
   // Hidden: under a display without a window manager, destroying a shown top-level window waits
   // seconds for the display to confirm it.
-  frame = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
-                          nullptr, nullptr, nullptr);
+  frame = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | (shown ? WS_VISIBLE : 0), 0,
+                          0, 800, 600, nullptr, nullptr, nullptr, nullptr);
   container = CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 780,
                               560, frame, nullptr, nullptr, nullptr);
   listener = CreateWindowExW(0, kListenerClass, L"", WS_CHILD, 0, 0, 1, 1, container, nullptr,

@@ -41,7 +41,8 @@ class HostSite : public IPropertyPageSite {
 // Every window of the frame that is not a page hears the broadcasts in `heard`.
 class PageFrame {
  public:
-  PageFrame();
+  // shown: visible on the display, for pictures (its destruction then takes seconds).
+  explicit PageFrame(bool shown = false);
   ~PageFrame();
   HWND frame = nullptr;
   HWND container = nullptr;
@@ -76,6 +77,10 @@ class HostedPage {
   HWND dialog_ = nullptr;
   bool active_ = false;
 };
+
+// The site's language of this run: German when ZX_PAGES_GERMAN is set (a process chooses its
+// language once, so the German texts run in a process of their own), else English.
+LCID RunLanguage();
 
 // Runs the thread's messages for ms milliseconds (at least one pass).
 void PumpFor(DWORD ms);

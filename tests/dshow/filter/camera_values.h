@@ -115,6 +115,6 @@ class CameraValues {
 
 // The double's presets: a record of the current exposure and colour settings under name; and
 // LoadPreset's work, which records the call and applies record index, or the defaults for
-// 0xFFFFFFFF (the factory settings); E_INVALIDARG past the end.
+// 0xFFFFFFFF (the factory settings); an index past the end changes nothing.
 PresetRecord CurrentPresetRecord(const CameraValues& values, const WCHAR16* name);
 HRESULT LoadPresetValues(CameraValues& values, uint32_t index);
