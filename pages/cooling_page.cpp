@@ -10,6 +10,7 @@
 #include "pages/framework/page_messages.h"
 #include "pages/message_box_translated.h"
 #include "pages/mui_resources.h"
+#include "pages/page_controls.h"
 #include "pages/radio_group.h"
 #include "pages/rules/cooling_rules.h"
 
@@ -64,9 +65,7 @@ void CCoolingPropertyPage::RefreshCoolingPage() {
   if (supported) {
     int32_t target = 0;
     m_lumorix->get_TecTarget(&target);
-    wchar_t text[32];
-    std::swprintf(text, 32, L"%.1f", target / 10.0);
-    SetDlgItemTextW(m_Dlg, kTarget, text);
+    SetDlgItemTextW(m_Dlg, kTarget, FormatNumber(L"%.1f", target / 10.0).c_str());
   } else {
     SetDlgItemTextW(m_Dlg, kTarget, L"");
   }

@@ -9,6 +9,7 @@
 #include "pages/framework/page_messages.h"
 #include "pages/localisation/mui_language.h"
 #include "pages/mui_resources.h"
+#include "pages/page_controls.h"
 #include "pages/radio_group.h"
 
 namespace {
@@ -32,19 +33,6 @@ constexpr RadioChoice kLightRadios[] = {{1047, 0}, {1046, 1}, {1045, 2}};  // 60
 constexpr RadioChoice kSkipRadios[] = {{1320, 0}, {1321, 1}};              // bin, skip
 constexpr RadioChoice kBitDepthRadios[] = {{kLowBits, 0}, {kHighBits, 1}};
 
-int32_t BarPosition(HWND dialog, int id) {
-  return static_cast<int32_t>(SendDlgItemMessageW(dialog, id, TBM_GETPOS, 0, 0));
-}
-
-void SetBar(HWND dialog, int id, int32_t position) {
-  SendDlgItemMessageW(dialog, id, TBM_SETPOS, TRUE, position);
-}
-
-void SetBarRange(HWND dialog, int id, int32_t low, int32_t high) {
-  SendDlgItemMessageW(dialog, id, TBM_SETRANGEMIN, FALSE, low);
-  SendDlgItemMessageW(dialog, id, TBM_SETRANGEMAX, TRUE, high);
-}
-
 }  // namespace
 
 CMiscPropertyPage::CMiscPropertyPage(const WCHAR* name, IUnknown* outer, int dialogId, int titleId,
@@ -60,10 +48,10 @@ HRESULT CMiscPropertyPage::OnConnect(IUnknown* object) {
 
 HRESULT CMiscPropertyPage::OnActivate() {
   TranslatePage();
-  SetBarRange(m_Dlg, kSpeedBar, 0, static_cast<int32_t>(m_lumorix->get_MaxSpeed()));
+  SetTrackbarRange(m_Dlg, kSpeedBar, 0, static_cast<int32_t>(m_lumorix->get_MaxSpeed()));
   if (m_features.contrastGamma) {
-    SetBarRange(m_Dlg, kContrastBar, kContrastMin, kContrastMax);
-    SetBarRange(m_Dlg, kGammaBar, kGammaMin, kGammaMax);
+    SetTrackbarRange(m_Dlg, kContrastBar, kContrastMin, kContrastMax);
+    SetTrackbarRange(m_Dlg, kGammaBar, kGammaMin, kGammaMax);
   }
   RefreshMiscPage();
   m_active = 1;
@@ -71,9 +59,7 @@ HRESULT CMiscPropertyPage::OnActivate() {
 }
 
 void CMiscPropertyPage::ShowGamma(int32_t gamma) {
-  wchar_t text[32];
-  std::swprintf(text, 32, L"%.2f", gamma / 100.0);
-  SetDlgItemTextW(m_Dlg, kGammaLabel, text);
+  SetDlgItemTextW(m_Dlg, kGammaLabel, FormatNumber(L"%.2f", gamma / 100.0).c_str());
 }
 
 void CMiscPropertyPage::ShowContrast(int32_t contrast) {
@@ -103,7 +89,7 @@ void CMiscPropertyPage::RefreshBitDepth() {
 void CMiscPropertyPage::RefreshMiscPage() {
   uint16_t speed = 0;
   m_lumorix->get_Speed(&speed);
-  SetBar(m_Dlg, kSpeedBar, speed);
+  SetTrackbarPos(m_Dlg, kSpeedBar, speed);
   uint32_t value = 0;
   if (m_features.powerFrequency && m_lumorix->get_LightFrequency(&value) == S_OK) {
     CheckRadioOf(m_Dlg, kLightRadios, static_cast<int32_t>(value));
@@ -123,9 +109,9 @@ void CMiscPropertyPage::RefreshMiscPage() {
     int32_t contrast = kContrastDefault, gamma = kGammaDefault;
     m_lumorix->get_Contrast(&contrast);
     m_lumorix->get_Gamma(&gamma);
-    SetBar(m_Dlg, kContrastBar, contrast);
+    SetTrackbarPos(m_Dlg, kContrastBar, contrast);
     ShowContrast(contrast);
-    SetBar(m_Dlg, kGammaBar, gamma);
+    SetTrackbarPos(m_Dlg, kGammaBar, gamma);
     ShowGamma(gamma);
   }
   if (m_highBitDepth) RefreshBitDepth();
@@ -149,9 +135,9 @@ void CMiscPropertyPage::OnCommand(int id) {
   if (const RadioChoice* c = RadioOf(kSkipRadios, id); c && m_features.binSkip)
     camera->put_Skip(static_cast<uint32_t>(c->value));
   if (id == kContrastGammaDefaults && m_features.contrastGamma) {
-    SetBar(m_Dlg, kContrastBar, kContrastDefault);
+    SetTrackbarPos(m_Dlg, kContrastBar, kContrastDefault);
     ShowContrast(kContrastDefault);
-    SetBar(m_Dlg, kGammaBar, kGammaDefault);
+    SetTrackbarPos(m_Dlg, kGammaBar, kGammaDefault);
     ShowGamma(kGammaDefault);
     camera->put_Contrast(kContrastDefault);
     camera->put_Gamma(kGammaDefault);
@@ -160,7 +146,7 @@ void CMiscPropertyPage::OnCommand(int id) {
 
 void CMiscPropertyPage::OnScroll(HWND bar) {
   const int id = GetDlgCtrlID(bar);
-  const int32_t position = BarPosition(m_Dlg, id);
+  const int32_t position = TrackbarPos(m_Dlg, id);
   if (id == kSpeedBar) m_lumorix->put_Speed(static_cast<uint16_t>(position & 0xFF));
   if (!m_features.contrastGamma) return;
   if (id == kGammaBar) {

@@ -1,35 +1,26 @@
-// The module's 22 property pages. A row whose page has no class of its own yet opens as the
-// shared base page with its dialog and title.
+// The module's 22 property pages, each created as its own page class.
 #include "pages/page_table.h"
 
-#include <commctrl.h>
-
-#include <mutex>
 #include <new>
 
 #include "pages/cg_page.h"
+#include "pages/colour_page.h"
 #include "pages/cooling_page.h"
+#include "pages/exposure_page.h"
+#include "pages/histogram_page.h"
 #include "pages/misc_page.h"
+#include "pages/page_controls.h"
 #include "pages/preset_page.h"
 #include "pages/roi_page.h"
+#include "pages/size_page.h"
 #include "resources/resource_ids.h"
 
 namespace {
 
-// The common-control classes of the page dialogs (trackbars, list views, up-downs), once.
-void LoadPageControlClasses() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    INITCOMMONCONTROLSEX controls = {sizeof controls,
-                                     ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
-    InitCommonControlsEx(&controls);
-  });
-}
-
 // The page made by make, or E_OUTOFMEMORY; the dialogs' control classes are registered first.
 template <class Make>
 CUnknown* CreateWith(HRESULT* phr, Make make) {
-  LoadPageControlClasses();
+  EnsureCommonControls();
   CUnknown* page = make();
   if (!page && phr) *phr = E_OUTOFMEMORY;
   return page;
@@ -71,16 +62,6 @@ CUnknown* CreateMiscPage(IUnknown* outer, HRESULT* phr) {
   });
 }
 
-// Creates the shared base page for row Row.
-template <PageRowId Row>
-CUnknown* CreateSharedPage(IUnknown* outer, HRESULT* phr) {
-  const PageRow& row = PageRowOf(Row);
-  auto* page = new (std::nothrow)
-      CMuiPropertyPage(row.objectName, outer, row.dialogId, row.titleId, row.camera, row.apply);
-  if (!page && phr) *phr = E_OUTOFMEMORY;
-  return page;
-}
-
 constexpr CLSID Clsid(uint32_t a, uint16_t b, uint16_t c, uint64_t d) {
   CLSID id = {a, b, c, {}};
   for (int i = 0; i < 8; ++i) id.Data4[i] = static_cast<unsigned char>(d >> (56 - 8 * i));
@@ -97,25 +78,25 @@ constexpr PageApply kAlways = PageApply::Always;
 
 const PageRow kPageRows[kPageRowCount] = {
     {L"ZerithalSize10Page", L"ZerithalSize", Clsid(0xFF24C393, 0x90B8, 0x4B93, 0x902F26ED543F4D08),
-     IDD_SIZE10, IDS_TITLE_SIZE, kLumorix, kAlways, CreateSharedPage<R::Size10>},
+     IDD_SIZE10, IDS_TITLE_SIZE, kLumorix, kAlways, CSize10PropertyPage::CreateInstance},
     {L"ZerithalSize20Page", L"ZerithalSize", Clsid(0x4DB58A7B, 0x0CBA, 0x4AEB, 0x8B41996493B80B26),
-     IDD_SIZE20, IDS_TITLE_SIZE, kLumorix, kAlways, CreateSharedPage<R::Size20>},
+     IDD_SIZE20, IDS_TITLE_SIZE, kLumorix, kAlways, CSize20PropertyPage::CreateInstance},
     {L"ZerithalSize30Page", L"ZerithalSize", Clsid(0x5713FF49, 0x45A6, 0x4DF9, 0xBE88045D93819ACF),
-     IDD_SIZE30, IDS_TITLE_SIZE, kLumorix, kAlways, CreateSharedPage<R::Size30>},
+     IDD_SIZE30, IDS_TITLE_SIZE, kLumorix, kAlways, CSize30PropertyPage::CreateInstance},
     {L"ZerithalSize40Page", L"ZerithalSize", Clsid(0xA07DAC99, 0xB80A, 0x4A95, 0x98D4E86ABCCC7B0E),
-     IDD_SIZE40, IDS_TITLE_SIZE, kLumorix, kAlways, CreateSharedPage<R::Size40>},
+     IDD_SIZE40, IDS_TITLE_SIZE, kLumorix, kAlways, CSize40PropertyPage::CreateInstance},
     {L"ZerithalSize22Page", L"ZerithalSize", Clsid(0x8C046962, 0x37C8, 0x4639, 0x894094C572522CF5),
-     IDD_SIZE22, IDS_TITLE_SIZE, kStill, kAlways, CreateSharedPage<R::Size22>},
+     IDD_SIZE22, IDS_TITLE_SIZE, kStill, kAlways, CSize22PropertyPage::CreateInstance},
     {L"ZerithalSize33Page", L"ZerithalSize", Clsid(0x87501857, 0x1F69, 0x43FE, 0x819E1A8871C60706),
-     IDD_SIZE33, IDS_TITLE_SIZE, kStill, kAlways, CreateSharedPage<R::Size33>},
+     IDD_SIZE33, IDS_TITLE_SIZE, kStill, kAlways, CSize33PropertyPage::CreateInstance},
     {L"ZerithalSize88Page", L"ZerithalSize", Clsid(0x017B6921, 0xA8FD, 0x4AE5, 0xBD6317A683B87B11),
-     IDD_SIZE88, IDS_TITLE_SIZE, kStill, kAlways, CreateSharedPage<R::Size88>},
+     IDD_SIZE88, IDS_TITLE_SIZE, kStill, kAlways, CSize88PropertyPage::CreateInstance},
     {L"ZerithalHistogramPage", L"ZerithalHistogram",
      Clsid(0x2AAD6264, 0x9EC8, 0x4FB5, 0x9DC5028A67FFFD0F), IDD_HISTOGRAM, IDS_TITLE_HISTOGRAM,
-     kLumorix, kDirty, CreateSharedPage<R::Histogram>},
+     kLumorix, kDirty, CHistogramPropertyPage::CreateInstance},
     {L"ZerithalExposurePage", L"ZerithalExposure",
      Clsid(0x437833AF, 0x61D9, 0x436C, 0xBA69B81F2BEEE6F8), IDD_EXPOSURE, IDS_TITLE_EXPOSURE,
-     kLumorix, kDirty, CreateSharedPage<R::Exposure>},
+     kLumorix, kDirty, CExposurePropertyPage::CreateInstance},
     {L"ZerithalMisc3Page", L"ZerithalMisc", Clsid(0x087A83A3, 0xEEBF, 0x450D, 0x872C0F93905D38B9),
      IDD_MISC3, IDS_TITLE_MISC, kLumorix, kDirty, CreateMiscPage<R::Misc3>},
     {L"ZerithalMisc3BitDepthPage", L"ZerithalMisc",
@@ -127,7 +108,7 @@ const PageRow kPageRows[kPageRowCount] = {
      Clsid(0x258A7368, 0x51C1, 0x4155, 0xB090930F1E3265DD), IDD_MISC2_BITDEPTH, IDS_TITLE_MISC,
      kLumorix, kDirty, CreateMiscPage<R::Misc2BitDepth>},
     {L"ZerithalColorPage", L"ZerithalColor", Clsid(0xC8B25F5E, 0x240C, 0x4B57, 0xBDB96F260E113A93),
-     IDD_COLOR, IDS_TITLE_COLOR, kLumorix, kDirty, CreateSharedPage<R::Colour>},
+     IDD_COLOR, IDS_TITLE_COLOR, kLumorix, kDirty, CColorPropertyPage::CreateInstance},
     {L"ZerithalMisc4Page", L"ZerithalMisc", Clsid(0x60E1F271, 0x1A67, 0x41AD, 0x9824A7F0AA8C5657),
      IDD_MISC4, IDS_TITLE_MISC, kLumorix, kDirty, CreateMiscPage<R::Misc4>},
     {L"ZerithalMisc4BitDepthPage", L"ZerithalMisc",

@@ -19,12 +19,16 @@ std::string_view Number(char (&buffer)[32], const char* format, double value) {
 
 WString FieldRangeLabel(WStringView rangeWord, uint32_t lowest, uint32_t highest,
                         WStringView defaultWord, uint32_t defaultValue, std::string_view unit) {
+  char span[48];
+  const int n = std::snprintf(span, sizeof span, "[%u, %u], ", lowest, highest);
+  char value[16];
+  const int m = std::snprintf(value, sizeof value, ":%u", defaultValue);
   WString text;
   Append(text, "(");
   text += rangeWord;
-  Append(text, "[" + std::to_string(lowest) + ", " + std::to_string(highest) + "], ");
+  Append(text, std::string_view(span, n > 0 ? size_t(n) : 0));
   text += defaultWord;
-  Append(text, ":" + std::to_string(defaultValue));
+  Append(text, std::string_view(value, m > 0 ? size_t(m) : 0));
   Append(text, unit);
   Append(text, ")");
   return text;
