@@ -111,6 +111,29 @@ TEST_F(MiscPage, PowerFrequencyRadiosFollowAutoExposure) {
   EXPECT_FALSE(page.enabled(kDc));
 }
 
+// Beside the Exposure page in one frame: DC makes it read the exposure time again for its
+// label, and its auto-exposure box switches the anti-flicker radios without a refill.
+TEST_F(MiscPage, FollowsTheExposurePageInTheSameFrame) {
+  FilterWithDouble camera;
+  CameraValues& v = camera.values();
+  PageFrame frame;
+  HostedPage exposure(PageRowId::Exposure, camera.object(), frame);
+  HostedPage misc(PageRowId::Misc4, camera.object(), frame);
+  PumpFor(50);
+  v.expoTimeUs = 12345;  // the real exposure time changes with the anti-flicker mode
+  const size_t reads = v.count("get_RealExpoTime");
+  misc.click(kDc);
+  PumpFor(50);
+  EXPECT_GT(v.count("get_RealExpoTime"), reads);
+  EXPECT_EQ(exposure.text(1054), L"12.345ms");
+  for (const bool autoOn : {true, false}) {
+    exposure.click(1048);
+    PumpFor(50);
+    EXPECT_EQ(v.autoExposure, autoOn ? 1u : 0u);
+    for (int id : {k50Hz, k60Hz, kDc}) EXPECT_EQ(misc.enabled(id), !autoOn) << id;
+  }
+}
+
 // Speed takes the low byte of the slider; flips write the box's state; bit depth writes and
 // tells the frame.
 TEST_F(MiscPage, SpeedFlipsAndBitDepthReachTheCamera) {
