@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include "dshow/base/moduleinstance.h"
+#include "dshow/screen_spacing.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -12,14 +13,6 @@ namespace {
 constexpr int kSurface = 1041;
 constexpr wchar_t kPageProperty[] = L"{02B45186-1647-4e16-8E77-A9BA99703F1D}";
 constexpr COLORREF kWindowHatch = 0x808080;
-
-// The pages' small spacing: 2 pixels at 96 dpi, the hit tolerance of the window's edges.
-int32_t SmallSpacing() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
-  if (screen) ReleaseDC(nullptr, screen);
-  return MulDiv(2, dpi, 96);
-}
 
 // A GDI object deleted when it leaves scope, selected into a DC until then.
 class SelectedObject {
@@ -121,7 +114,7 @@ HCURSOR CRectPropertyPage::CursorFor(RoiHit hit) const {
 }
 
 void CRectPropertyPage::OnButtonDown(HWND control, int32_t x, int32_t y) {
-  m_drag.hit = RoiHitTest(m_view, WindowInControl(), x, y, SmallSpacing());
+  m_drag.hit = RoiHitTest(m_view, WindowInControl(), x, y, PageSpacings().small);
   m_drag.startX = x;
   m_drag.startY = y;
   m_drag.startWindow = ReadRect();
@@ -168,8 +161,9 @@ LRESULT CRectPropertyPage::OnControlMessage(HWND control, UINT message, WPARAM w
       POINT p = {};
       GetCursorPos(&p);
       ScreenToClient(control, &p);
-      const RoiHit hit =
-          camera ? RoiHitTest(m_view, WindowInControl(), p.x, p.y, SmallSpacing()) : kRoiHitNone;
+      const RoiHit hit = camera
+                             ? RoiHitTest(m_view, WindowInControl(), p.x, p.y, PageSpacings().small)
+                             : kRoiHitNone;
       SetCursor(CursorFor(hit));
       return 1;
     }
