@@ -207,16 +207,21 @@ TEST_F(PresetPage, SaveRenameAndTheNameDialog) {
   EXPECT_EQ(values().count("put_Presets"), stores);
 }
 
-// Load tells the frame's pages to refill (a Misc page beside it reads the camera again); the
-// factory row loads index -1; Overwrite stores the current settings into the record.
+// Load tells the frame's pages to refill (the Colour and Misc pages beside it read the camera
+// again and show the loaded values); the factory row loads index -1; Overwrite stores the
+// current settings into the record.
 TEST_F(PresetPage, LoadTellsTheOtherPagesAndOverwriteStores) {
+  values().presets[1].settings.hue = 42;
   HostedPage misc(PageRowId::Misc5, camera_->object(), *frame_);
+  HostedPage colour(PageRowId::Colour, camera_->object(), *frame_);
   values().clearCalls();
   select(2);
   page_->click(kLoad);
   EXPECT_EQ(values().expoTimeUs, 2000u);
+  EXPECT_EQ(values().hue, 42);
   PumpFor(50);
   EXPECT_GE(values().count("get_Speed"), 1u) << "the Misc page refilled";
+  EXPECT_GE(values().count("get_Hue"), 1u) << "the Colour page refilled";
   select(0);
   page_->click(kLoad);
   EXPECT_EQ(values().last("LoadPreset"), std::vector<int64_t>{-1});
