@@ -18,6 +18,11 @@ struct ImageRect {
   int32_t left, top, right, bottom;
 };
 
+// A rectangle in a page control's client pixels; right and bottom inclusive of the drawn edge.
+struct ControlRect {
+  int32_t left, top, right, bottom;
+};
+
 // Bytes in one bitmap row of `width` pixels of `bitsPerPixel`, padded to a 4-byte boundary.
 constexpr uint64_t DibRowBytes(uint64_t bitsPerPixel, uint64_t width) {
   return (bitsPerPixel * width + 31u) / 32u * 4u;

@@ -8,13 +8,16 @@
 #include <ocidl.h>
 #include <olectl.h>
 #include <prsht.h>
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "core/lumorix.h"
 #include "core/testing/recording_lumorix.h"
+#include "pipeline/preset_record.h"
 #include "platform/com_ptr.h"
 #include "tests/dshow/filter/module_support.h"
 #include "sim/wine/shim_client.h"
@@ -321,6 +324,122 @@ TEST_F(SimulatedCameraPages, EveryOfferedPageCreatesAndActivates) {
   ASSERT_EQ(base->EnumPins(pins.out()), S_OK);
   ComPtr<IPin> pin;
   while (pins->Next(1, pin.out(), nullptr) == S_OK) DrivePagesOf(pin.get(), &pages);
+}
+
+// A page of the module on the simulated camera's filter, shown in a frame.
+class ModulePage {
+ public:
+  ModulePage(const wchar_t* clsid, IUnknown* object, Frame& frame) {
+    CLSID id;
+    CLSIDFromString(clsid, &id);
+    auto getClassObject =
+        reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"zerithal.ax"), "DllGetClassObject")));
+    ComPtr<IClassFactory> factory;
+    if (!getClassObject) return;
+    EXPECT_EQ(getClassObject(id, IID_IClassFactory, factory.outVoid()), S_OK);
+    if (!factory) return;
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, page_.outVoid()), S_OK);
+    if (!page_) return;
+    EXPECT_EQ(page_->SetPageSite(&site_), S_OK);
+    EXPECT_EQ(page_->SetObjects(1, &object), S_OK);
+    RECT rect = {0, 0, 700, 500};
+    EXPECT_EQ(page_->Activate(frame.container, &rect, FALSE), S_OK);
+    dialog_ = GetWindow(frame.container, GW_CHILD);
+  }
+  ~ModulePage() {
+    if (!page_) return;
+    page_->Deactivate();
+    page_->SetObjects(0, nullptr);
+    page_->SetPageSite(nullptr);
+  }
+  HWND dialog() const { return dialog_; }
+  // A click as the dialog manager reports it; a check box is toggled first.
+  void click(int id) {
+    HWND button = GetDlgItem(dialog_, id);
+    if ((GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX)
+      CheckDlgButton(dialog_, id, IsDlgButtonChecked(dialog_, id) ? BST_UNCHECKED : BST_CHECKED);
+    SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  }
+  void select(int listId, int row) {
+    LVITEMW state = {};
+    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendDlgItemMessageW(dialog_, listId, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+  }
+  IPropertyPage* page() const { return page_.get(); }
+
+ private:
+  ComPtr<IPropertyPage> page_;
+  TestSite site_{0x0409};
+  HWND dialog_ = nullptr;
+};
+
+// On the simulated camera: the Misc page's flip, the ROI page's drag and window mark, and the
+// Preset page's Load reach the camera and read back.
+TEST_F(SimulatedCameraPages, SettingsPagesReachTheCamera) {
+  ASSERT_GE(module_.enumCameras(), 1u);
+  ComPtr<IUnknown> filter;
+  *filter.out() = module_.openCamera(0);
+  ASSERT_TRUE(filter);
+  ComPtr<ILumorix> camera = filter.as<ILumorix>(IID_ILumorix);
+  ComPtr<ILumorixPreset> presets = filter.as<ILumorixPreset>(IID_ILumorixPreset);
+  ASSERT_TRUE(camera && presets);
+  Frame frame;
+  {
+    ModulePage misc(L"{5B4F4408-0958-471A-801B-3CC471E584AB}", filter.get(), frame);
+    ASSERT_NE(misc.dialog(), nullptr);
+    misc.click(1222);
+    uint32_t on = 0;
+    EXPECT_EQ(camera->get_HFlip(&on), S_OK);
+    EXPECT_EQ(on, 1u);
+    misc.click(1222);
+    EXPECT_EQ(camera->get_HFlip(&on), S_OK);
+    EXPECT_EQ(on, 0u);
+  }
+  {
+    ModulePage roi(L"{CBF28142-805A-4C2A-9768-3904066BB15E}", filter.get(), frame);
+    ASSERT_NE(roi.dialog(), nullptr);
+    uint32_t mark = 0;
+    EXPECT_EQ(camera->get_AeWindowMark(&mark), S_OK);
+    EXPECT_EQ(mark, 1u);
+    const RECT start = {200, 200, 600, 400};
+    ASSERT_EQ(camera->put_Rect(&start), S_OK);
+    RECT before = {};
+    ASSERT_EQ(camera->get_Rect(&before), S_OK);
+    // A press at the picture's centre (outside the window) dragged down and right draws a new
+    // window there.
+    HWND surface = GetDlgItem(roi.dialog(), 1041);
+    RECT client;
+    GetClientRect(surface, &client);
+    const int x = client.right / 2, y = client.bottom / 2;
+    SendMessageW(surface, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(surface, WM_LBUTTONUP, 0, MAKELPARAM(x + 20, y + 10));
+    RECT after = {};
+    ASSERT_EQ(camera->get_Rect(&after), S_OK);
+    EXPECT_TRUE(after.left != before.left || after.top != before.top ||
+                after.right != before.right || after.bottom != before.bottom)
+        << "the drag reached the camera";
+    roi.page()->Deactivate();
+    EXPECT_EQ(camera->get_AeWindowMark(&mark), S_OK);
+    EXPECT_EQ(mark, 0u);
+  }
+  {
+    uint32_t savedUs = 0;
+    ASSERT_EQ(camera->get_ExpoTime(&savedUs), S_OK);
+    const uint32_t count = presets->get_PresetCount();
+    std::vector<PresetRecord> kept(count);
+    for (uint32_t i = 0; i < count; ++i) presets->get_Preset(i, &kept[i]);
+    ASSERT_EQ(presets->AddPreset(L"i34 page test"), S_OK);
+    ASSERT_EQ(camera->put_ExpoTime(savedUs * 2), S_OK);
+    ModulePage preset(L"{6B3453CB-F2BD-4EF9-8236-4733E08CC3FF}", filter.get(), frame);
+    ASSERT_NE(preset.dialog(), nullptr);
+    preset.select(1005, static_cast<int>(count) + 1);
+    preset.click(1113);
+    uint32_t loadedUs = 0;
+    EXPECT_EQ(camera->get_ExpoTime(&loadedUs), S_OK);
+    EXPECT_EQ(loadedUs, savedUs);
+    presets->put_Presets(kept.data(), count);
+  }
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include "dshow/pins/media_numbers.h"
 
 CameraDouble::CameraDouble(const CameraSetup& setup, std::shared_ptr<CameraLog> log)
-    : setup_(setup), log_(std::move(log)) {
+    : setup_(setup), log_(std::move(log)), values_(log_->values) {
   degrees = setup.turned ? 90 : 0;
   ++log_->alive;
 }
@@ -24,6 +24,7 @@ HRESULT STDMETHODCALLTYPE CameraDouble::QueryInterface(REFIID riid, void** objec
   if (riid == IID_ILumorixStillImage) *object = static_cast<ILumorixStillImage*>(this);
   if (riid == IID_ILumorixInternal) *object = static_cast<ILumorixInternal*>(this);
   if (riid == IID_ILumorixPreset) *object = static_cast<ILumorixPreset*>(this);
+  if (riid == IID_ILumorixInternalInternal) *object = static_cast<ILumorixInternalInternal*>(this);
   return *object ? S_OK : E_NOINTERFACE;
 }
 
@@ -48,22 +49,34 @@ HRESULT STDMETHODCALLTYPE CameraDouble::put_BitDepth(int32_t high) {
   return setup_.bitDepthResult;
 }
 
-HRESULT STDMETHODCALLTYPE CameraDouble::LoadPreset(uint32_t) {
+HRESULT STDMETHODCALLTYPE CameraDouble::LoadPreset(uint32_t index) {
   ++log_->presetLoads;
   change();
-  return S_OK;
+  return LoadPresetValues(*values_, index);
 }
 
 HRESULT STDMETHODCALLTYPE CameraDouble::put_Option(uint32_t code, int32_t value) {
-  if (code != LUMORIX_OPTION_ROTATE) return E_NOTIMPL;
+  const HRESULT answer = values_->record("put_Option", {code, value});
+  if (answer != S_OK) return answer;
+  if (code != LUMORIX_OPTION_ROTATE) {
+    values_->options[code] = value;
+    return S_OK;
+  }
   if (value != 0 && value != 90 && value != 180 && value != 270) return E_INVALIDARG;
   degrees = value;
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CameraDouble::get_Option(uint32_t code, int32_t* value) {
-  if (code != LUMORIX_OPTION_ROTATE) return E_NOTIMPL;
+  const HRESULT answer = values_->record("get_Option", {code});
+  if (answer != S_OK) return answer;
   if (!value) return E_POINTER;
+  if (code != LUMORIX_OPTION_ROTATE) {
+    auto it = values_->options.find(code);
+    if (it == values_->options.end()) return E_NOTIMPL;
+    *value = it->second;
+    return S_OK;
+  }
   *value = degrees;
   return S_OK;
 }
@@ -128,13 +141,15 @@ HRESULT CameraDouble::get_Resolution(uint32_t index, int32_t* w, int32_t* h) {
 
 HRESULT CameraDouble::get_eSize(uint32_t* index) {
   if (!index) return E_POINTER;
+  if (const HRESULT answer = values_->record("get_eSize"); answer != S_OK) return answer;
   *index = previewIndex;
   return S_OK;
 }
 
 HRESULT CameraDouble::put_eSize(uint32_t index) {
+  if (const HRESULT answer = values_->record("put_eSize", {index}); answer != S_OK) return answer;
   if (index >= setup_.sizes.size()) return E_INVALIDARG;
-  if (setup_.refuseSelect || streaming_) return E_UNEXPECTED;
+  if (setup_.refuseSelect || streaming_ || values_->streaming) return E_UNEXPECTED;
   previewIndex = index;
   return S_OK;
 }
@@ -177,14 +192,17 @@ HRESULT CameraDouble::get_StillResolution(uint32_t index, int32_t* w, int32_t* h
 }
 
 HRESULT CameraDouble::get_eStillSize(uint32_t* index) {
+  if (const HRESULT answer = values_->record("get_eStillSize"); answer != S_OK) return answer;
   if (setup_.stills == 0) return E_INVALIDARG;
   *index = stillIndex;
   return S_OK;
 }
 
 HRESULT CameraDouble::put_eStillSize(uint32_t index) {
+  if (const HRESULT answer = values_->record("put_eStillSize", {index}); answer != S_OK)
+    return answer;
   if (index >= setup_.stills) return E_INVALIDARG;
-  if (setup_.refuseSelect) return E_UNEXPECTED;
+  if (setup_.refuseSelect || values_->streaming) return E_UNEXPECTED;
   stillIndex = index;
   return S_OK;
 }

@@ -12,6 +12,7 @@
 
 #include "core/model_catalogue.h"
 #include "dshow/filter/camera_provider.h"
+#include "tests/dshow/filter/camera_values.h"
 
 // What the cameras of one provider saw; outlives the cameras, which the filter deletes.
 struct CameraLog {
@@ -30,6 +31,9 @@ struct CameraLog {
   std::function<void()> onChange;  // called as such a change begins, set before streaming
   std::mutex lock;
   std::vector<std::wstring> openedIds;
+  // The settings pages read and write, shared by every camera of the provider; each call on
+  // them is recorded here.
+  std::shared_ptr<CameraValues> values = std::make_shared<CameraValues>();
 };
 
 struct CameraSetup {
@@ -53,7 +57,8 @@ class CameraDouble : public FilterCamera,
                      public LumorixNotImplemented<ILumorix>,
                      public LumorixNotImplemented<ILumorixStillImage>,
                      public LumorixNotImplemented<ILumorixInternal>,
-                     public LumorixNotImplemented<ILumorixPreset> {
+                     public LumorixNotImplemented<ILumorixPreset>,
+                     public LumorixNotImplemented<ILumorixInternalInternal> {
  public:
   CameraDouble(const CameraSetup& setup, std::shared_ptr<CameraLog> log);
   ~CameraDouble() override;
@@ -100,6 +105,78 @@ class CameraDouble : public FilterCamera,
   std::atomic<int> roiCalls{0};
   uint32_t roi[4] = {};  // x, y, width, height of the last put_Roi; width 0: none yet
 
+  // --- The settings pages read and write (camera_double_pages.cpp); each call is recorded.
+  HRESULT STDMETHODCALLTYPE get_AutoExpoEnable(uint32_t* on) override;
+  HRESULT STDMETHODCALLTYPE put_AutoExpoEnable(uint32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_AutoExpoTarget(uint16_t* target) override;
+  HRESULT STDMETHODCALLTYPE put_AutoExpoTarget(uint16_t target) override;
+  HRESULT STDMETHODCALLTYPE get_ExpoTime(uint32_t* us) override;
+  HRESULT STDMETHODCALLTYPE put_ExpoTime(uint32_t us) override;
+  HRESULT STDMETHODCALLTYPE get_RealExpoTime(uint32_t* us) override;
+  HRESULT STDMETHODCALLTYPE get_ExpoAGain(uint16_t* percent) override;
+  HRESULT STDMETHODCALLTYPE put_ExpoAGain(uint16_t percent) override;
+  HRESULT STDMETHODCALLTYPE get_ExpTimeRange(uint32_t* minimum, uint32_t* maximum,
+                                             uint32_t* defaultValue) override;
+  HRESULT STDMETHODCALLTYPE get_ExpoAGainRange(uint16_t* minimum, uint16_t* maximum,
+                                               uint16_t* defaultValue) override;
+  HRESULT STDMETHODCALLTYPE get_AutoExpoMaxTimeAGain(uint32_t* us, uint16_t* percent) override;
+  HRESULT STDMETHODCALLTYPE put_AutoExpoMaxTimeAGain(uint32_t us, uint16_t percent) override;
+  HRESULT STDMETHODCALLTYPE put_ExpoCallback(LumorixNotifyCallback callback,
+                                             void* context) override;
+  HRESULT STDMETHODCALLTYPE get_TempTint(int32_t* temperature, int32_t* tint) override;
+  HRESULT STDMETHODCALLTYPE put_TempTint(int32_t temperature, int32_t tint) override;
+  HRESULT STDMETHODCALLTYPE AwbOnePush(LumorixTempTintCallback callback, void* context) override;
+  HRESULT STDMETHODCALLTYPE get_Hue(int32_t* hue) override;
+  HRESULT STDMETHODCALLTYPE put_Hue(int32_t hue) override;
+  HRESULT STDMETHODCALLTYPE get_Saturation(uint32_t* saturation) override;
+  HRESULT STDMETHODCALLTYPE put_Saturation(uint32_t saturation) override;
+  HRESULT STDMETHODCALLTYPE get_Brightness(int32_t* brightness) override;
+  HRESULT STDMETHODCALLTYPE put_Brightness(int32_t brightness) override;
+  HRESULT STDMETHODCALLTYPE get_Contrast(int32_t* contrast) override;
+  HRESULT STDMETHODCALLTYPE put_Contrast(int32_t contrast) override;
+  HRESULT STDMETHODCALLTYPE get_Gamma(int32_t* gamma) override;
+  HRESULT STDMETHODCALLTYPE put_Gamma(int32_t gamma) override;
+  uint32_t STDMETHODCALLTYPE get_IsColor() override;
+  HRESULT STDMETHODCALLTYPE get_Chrome(uint32_t* grey) override;
+  HRESULT STDMETHODCALLTYPE put_Chrome(uint32_t grey) override;
+  HRESULT STDMETHODCALLTYPE put_ChromeCallback(LumorixNotifyCallback callback,
+                                               void* context) override;
+  HRESULT STDMETHODCALLTYPE GetHistogram(LumorixHistogramCallback callback, void* context) override;
+  HRESULT STDMETHODCALLTYPE get_LevelRange(uint16_t low[4], uint16_t high[4]) override;
+  HRESULT STDMETHODCALLTYPE put_LevelRange(const uint16_t low[4], const uint16_t high[4]) override;
+  HRESULT STDMETHODCALLTYPE LevelRangeAuto() override;
+  // --- Misc, region, cooling and presets (camera_double_devices.cpp); each call is recorded.
+  HRESULT STDMETHODCALLTYPE get_Speed(uint16_t* level) override;
+  HRESULT STDMETHODCALLTYPE put_Speed(uint16_t level) override;
+  uint32_t STDMETHODCALLTYPE get_MaxSpeed() override;
+  HRESULT STDMETHODCALLTYPE get_HFlip(uint32_t* on) override;
+  HRESULT STDMETHODCALLTYPE put_HFlip(int32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_VFlip(uint32_t* on) override;
+  HRESULT STDMETHODCALLTYPE put_VFlip(int32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_LightFrequency(uint32_t* mode) override;
+  HRESULT STDMETHODCALLTYPE put_LightFrequency(uint32_t mode) override;
+  HRESULT STDMETHODCALLTYPE get_Skip(uint32_t* skip) override;
+  HRESULT STDMETHODCALLTYPE put_Skip(uint32_t skip) override;
+  HRESULT STDMETHODCALLTYPE get_Rect(RECT* rect) override;
+  HRESULT STDMETHODCALLTYPE put_Rect(const RECT* rect) override;
+  HRESULT STDMETHODCALLTYPE put_AeWindowMark(int32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_FanSpeed(uint16_t* speed) override;
+  HRESULT STDMETHODCALLTYPE put_FanSpeed(uint16_t speed) override;
+  uint32_t STDMETHODCALLTYPE get_FanMaxSpeed() override;
+  HRESULT STDMETHODCALLTYPE get_Tec(uint32_t* on) override;
+  HRESULT STDMETHODCALLTYPE put_Tec(uint32_t on) override;
+  HRESULT STDMETHODCALLTYPE get_TecTarget(int32_t* tenths) override;
+  HRESULT STDMETHODCALLTYPE put_TecTarget(int32_t tenths) override;
+  HRESULT STDMETHODCALLTYPE get_Temperature(int16_t* tenths) override;
+  HRESULT STDMETHODCALLTYPE get_ModelInfo(const ModelInfo** info) override;
+  uint32_t STDMETHODCALLTYPE get_PresetCount() override;
+  HRESULT STDMETHODCALLTYPE get_PresetModel(WCHAR16* name) override;
+  HRESULT STDMETHODCALLTYPE get_Preset(uint32_t index, PresetRecord* preset) override;
+  HRESULT STDMETHODCALLTYPE AddPreset(const WCHAR16* name) override;
+  HRESULT STDMETHODCALLTYPE OverwritePreset(uint32_t index) override;
+  HRESULT STDMETHODCALLTYPE put_Presets(const PresetRecord* records, uint32_t count) override;
+  CameraValues& values() { return *values_; }
+
   std::atomic<uint32_t> previewIndex{0};
   std::atomic<uint32_t> highDepth{0};
   std::atomic<uint32_t> stillIndex{0};
@@ -109,6 +186,7 @@ class CameraDouble : public FilterCamera,
   CameraSetup setup_;
   std::shared_ptr<CameraLog> log_;
   std::atomic<bool> streaming_{false};
+  std::shared_ptr<CameraValues> values_;
   bool turned() const { return degrees == 90 || degrees == 270; }
   // A slow change inside the camera, counting what the pins began meanwhile.
   void change();

@@ -1,0 +1,217 @@
+// The camera double's page settings: getters answer the shared values, setters store them, the
+// callbacks are kept for the test to fire, and every call is recorded first.
+#include <algorithm>
+
+#include "tests/dshow/filter/camera_double.h"
+
+namespace {
+
+// Records name; on success writes value to out.
+template <class T>
+HRESULT Read(CameraValues& values, const char* name, T* out, T value) {
+  if (!out) return E_POINTER;
+  const HRESULT answer = values.record(name);
+  if (answer == S_OK) *out = value;
+  return answer;
+}
+
+// Records name(value); on success stores it.
+template <class T>
+HRESULT Write(CameraValues& values, const char* name, T* to, T value) {
+  const HRESULT answer = values.record(name, {static_cast<int64_t>(value)});
+  if (answer == S_OK) *to = value;
+  return answer;
+}
+
+}  // namespace
+
+HRESULT CameraDouble::get_AutoExpoEnable(uint32_t* on) {
+  return Read(*values_, "get_AutoExpoEnable", on, values_->autoExposure);
+}
+HRESULT CameraDouble::put_AutoExpoEnable(uint32_t on) {
+  return Write(*values_, "put_AutoExpoEnable", &values_->autoExposure, on);
+}
+HRESULT CameraDouble::get_AutoExpoTarget(uint16_t* target) {
+  return Read(*values_, "get_AutoExpoTarget", target, values_->aeTarget);
+}
+HRESULT CameraDouble::put_AutoExpoTarget(uint16_t target) {
+  return Write(*values_, "put_AutoExpoTarget", &values_->aeTarget, target);
+}
+HRESULT CameraDouble::get_ExpoTime(uint32_t* us) {
+  return Read(*values_, "get_ExpoTime", us, values_->expoTimeUs);
+}
+HRESULT CameraDouble::put_ExpoTime(uint32_t us) {
+  const HRESULT answer = values_->record("put_ExpoTime", {us});
+  if (answer != S_OK) return answer;
+  if (us < values_->expoTimeMinUs || us > values_->expoTimeMaxUs) return E_INVALIDARG;
+  values_->expoTimeUs = us;
+  return S_OK;
+}
+HRESULT CameraDouble::get_RealExpoTime(uint32_t* us) {
+  return Read(*values_, "get_RealExpoTime", us, values_->expoTimeUs);
+}
+HRESULT CameraDouble::get_ExpoAGain(uint16_t* percent) {
+  return Read(*values_, "get_ExpoAGain", percent, values_->gain);
+}
+HRESULT CameraDouble::put_ExpoAGain(uint16_t percent) {
+  return Write(*values_, "put_ExpoAGain", &values_->gain, percent);
+}
+
+HRESULT CameraDouble::get_ExpTimeRange(uint32_t* minimum, uint32_t* maximum,
+                                       uint32_t* defaultValue) {
+  if (!minimum || !maximum || !defaultValue) return E_POINTER;
+  const HRESULT answer = values_->record("get_ExpTimeRange");
+  if (answer != S_OK) return answer;
+  *minimum = values_->expoTimeMinUs;
+  *maximum = values_->expoTimeMaxUs;
+  *defaultValue = values_->expoTimeDefaultUs;
+  return S_OK;
+}
+
+HRESULT CameraDouble::get_ExpoAGainRange(uint16_t* minimum, uint16_t* maximum,
+                                         uint16_t* defaultValue) {
+  if (!minimum || !maximum || !defaultValue) return E_POINTER;
+  const HRESULT answer = values_->record("get_ExpoAGainRange");
+  if (answer != S_OK) return answer;
+  *minimum = values_->gainMin;
+  *maximum = values_->gainMax;
+  *defaultValue = values_->gainDefault;
+  return S_OK;
+}
+
+HRESULT CameraDouble::get_AutoExpoMaxTimeAGain(uint32_t* us, uint16_t* percent) {
+  if (!us || !percent) return E_POINTER;
+  const HRESULT answer = values_->record("get_AutoExpoMaxTimeAGain");
+  if (answer != S_OK) return answer;
+  *us = values_->aeMaxTimeUs;
+  *percent = values_->aeMaxGain;
+  return S_OK;
+}
+
+HRESULT CameraDouble::put_AutoExpoMaxTimeAGain(uint32_t us, uint16_t percent) {
+  const HRESULT answer = values_->record("put_AutoExpoMaxTimeAGain", {us, percent});
+  if (answer != S_OK) return answer;
+  values_->aeMaxTimeUs = us;
+  values_->aeMaxGain = percent;
+  return S_OK;
+}
+
+HRESULT CameraDouble::put_ExpoCallback(LumorixNotifyCallback callback, void* context) {
+  const HRESULT answer = values_->record("put_ExpoCallback", {callback ? 1 : 0});
+  if (answer != S_OK) return answer;
+  values_->expoCallback = callback;
+  values_->expoContext = context;
+  return S_OK;
+}
+
+HRESULT CameraDouble::get_TempTint(int32_t* temperature, int32_t* tint) {
+  if (!temperature || !tint) return E_POINTER;
+  const HRESULT answer = values_->record("get_TempTint");
+  if (answer != S_OK) return answer;
+  *temperature = values_->temperature;
+  *tint = values_->tint;
+  return S_OK;
+}
+
+HRESULT CameraDouble::put_TempTint(int32_t temperature, int32_t tint) {
+  const HRESULT answer = values_->record("put_TempTint", {temperature, tint});
+  if (answer != S_OK) return answer;
+  values_->temperature = temperature;
+  values_->tint = tint;
+  return S_OK;
+}
+
+HRESULT CameraDouble::AwbOnePush(LumorixTempTintCallback callback, void* context) {
+  const HRESULT answer = values_->record("AwbOnePush", {callback ? 1 : 0});
+  if (answer != S_OK) return answer;
+  values_->onePushCallback = callback;
+  values_->onePushContext = context;
+  return S_OK;
+}
+
+HRESULT CameraDouble::get_Hue(int32_t* hue) {
+  return Read(*values_, "get_Hue", hue, values_->hue);
+}
+HRESULT CameraDouble::put_Hue(int32_t hue) {
+  return Write(*values_, "put_Hue", &values_->hue, hue);
+}
+HRESULT CameraDouble::get_Saturation(uint32_t* saturation) {
+  return Read(*values_, "get_Saturation", saturation, values_->saturation);
+}
+HRESULT CameraDouble::put_Saturation(uint32_t saturation) {
+  return Write(*values_, "put_Saturation", &values_->saturation, saturation);
+}
+HRESULT CameraDouble::get_Brightness(int32_t* brightness) {
+  return Read(*values_, "get_Brightness", brightness, values_->brightness);
+}
+HRESULT CameraDouble::put_Brightness(int32_t brightness) {
+  return Write(*values_, "put_Brightness", &values_->brightness, brightness);
+}
+HRESULT CameraDouble::get_Contrast(int32_t* contrast) {
+  return Read(*values_, "get_Contrast", contrast, values_->contrast);
+}
+HRESULT CameraDouble::put_Contrast(int32_t contrast) {
+  return Write(*values_, "put_Contrast", &values_->contrast, contrast);
+}
+HRESULT CameraDouble::get_Gamma(int32_t* gamma) {
+  return Read(*values_, "get_Gamma", gamma, values_->gamma);
+}
+HRESULT CameraDouble::put_Gamma(int32_t gamma) {
+  return Write(*values_, "put_Gamma", &values_->gamma, gamma);
+}
+
+uint32_t CameraDouble::get_IsColor() {
+  values_->record("get_IsColor");
+  return values_->colour;
+}
+HRESULT CameraDouble::get_Chrome(uint32_t* grey) {
+  return Read(*values_, "get_Chrome", grey, values_->grey);
+}
+HRESULT CameraDouble::put_Chrome(uint32_t grey) {
+  return Write(*values_, "put_Chrome", &values_->grey, grey);
+}
+
+HRESULT CameraDouble::put_ChromeCallback(LumorixNotifyCallback callback, void* context) {
+  const HRESULT answer = values_->record("put_ChromeCallback", {callback ? 1 : 0});
+  if (answer != S_OK) return answer;
+  values_->chromeCallback = callback;
+  values_->chromeContext = context;
+  return S_OK;
+}
+
+HRESULT CameraDouble::GetHistogram(LumorixHistogramCallback callback, void* context) {
+  const HRESULT answer = values_->record("GetHistogram", {callback ? 1 : 0});
+  if (answer != S_OK) return answer;
+  values_->histogramCallback = callback;
+  values_->histogramContext = context;
+  return S_OK;
+}
+
+HRESULT CameraDouble::get_LevelRange(uint16_t low[4], uint16_t high[4]) {
+  if (!low || !high) return E_POINTER;
+  const HRESULT answer = values_->record("get_LevelRange");
+  if (answer != S_OK) return answer;
+  std::copy_n(values_->levelLow, 4, low);
+  std::copy_n(values_->levelHigh, 4, high);
+  return S_OK;
+}
+
+HRESULT CameraDouble::put_LevelRange(const uint16_t low[4], const uint16_t high[4]) {
+  if (!low || !high) return E_POINTER;
+  const HRESULT answer = values_->record(
+      "put_LevelRange", {low[0], low[1], low[2], low[3], high[0], high[1], high[2], high[3]});
+  if (answer != S_OK) return answer;
+  std::copy_n(low, 4, values_->levelLow);
+  std::copy_n(high, 4, values_->levelHigh);
+  return S_OK;
+}
+
+HRESULT CameraDouble::LevelRangeAuto() {
+  const HRESULT answer = values_->record("LevelRangeAuto");
+  if (answer != S_OK) return answer;
+  for (int i = 0; i < 4; ++i) {
+    values_->levelLow[i] = 10;
+    values_->levelHigh[i] = 245;
+  }
+  return S_OK;
+}

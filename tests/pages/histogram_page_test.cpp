@@ -1,0 +1,169 @@
+// The histogram page on the filter over the camera double: the channels a camera offers, typed
+// and dragged levels, the curves painted from a histogram, and no block lost at closing.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <malloc.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "pages/framework/page_callbacks.h"
+#include "pages/framework/page_messages.h"
+#include "tests/pages/page_host.h"
+
+namespace {
+
+using Args = std::vector<int64_t>;
+
+std::wstring ListItem(HWND list, int index) {
+  wchar_t text[64] = {};
+  SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+// A mono camera, or a colour camera in grey output, offers only "Gray" and edits channel 3 only;
+// a colour camera offers the three colours and RGB, which edits all three.
+TEST(HistogramPage, TheCamerasModeDecidesTheChannels) {
+  struct Case {
+    uint32_t colour;
+    uint32_t grey;
+    int items;
+    const wchar_t* first;
+    Args typed;  // put_LevelRange after typing 40 in Left
+  };
+  const Case cases[] = {
+      {0, 0, 1, L"Gray", {0, 0, 0, 40, 255, 255, 255, 255}},
+      {1, 1, 1, L"Gray", {0, 0, 0, 40, 255, 255, 255, 255}},
+      {1, 0, 4, L"Blue", {40, 40, 40, 0, 255, 255, 255, 255}},
+  };
+  for (const Case& c : cases) {
+    PageHost host(PageRowId::Histogram, CameraSetup{}, [&](CameraValues& camera) {
+      camera.colour = c.colour;
+      camera.grey = c.grey;
+    });
+    ASSERT_TRUE(host.ready());
+    HWND list = host.item(1022);
+    EXPECT_EQ(SendMessageW(list, CB_GETCOUNT, 0, 0), c.items) << c.colour << c.grey;
+    EXPECT_EQ(ListItem(list, 0), c.first);
+    host.setText(1044, L"40");
+    host.pressReturn(1044);
+    EXPECT_EQ(host.camera().last("put_LevelRange"), c.typed) << c.colour << c.grey;
+  }
+}
+
+// In grey mode the left marker drags; on a colour camera showing RGB the grey channel's levels
+// are never touched by a drag.
+TEST(HistogramPage, DraggingAMarkerStoresItsLevel) {
+  struct Case {
+    uint32_t colour;
+    Args dropped;
+  };
+  const Case cases[] = {{0, {0, 0, 0, 127, 255, 255, 255, 255}},
+                        {1, {127, 127, 127, 0, 255, 255, 255, 255}}};
+  for (const Case& c : cases) {
+    PageHost host(PageRowId::Histogram, CameraSetup{},
+                  [&](CameraValues& camera) { camera.colour = c.colour; });
+    ASSERT_TRUE(host.ready());
+    HWND graph = host.item(1021);
+    RECT client;
+    GetClientRect(graph, &client);
+    const int width = client.right - 4;  // the page made the control 4 wider than the graph
+    SendMessageW(graph, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 10));
+    SendMessageW(graph, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(width / 2, 10));
+    SendMessageW(graph, WM_LBUTTONUP, 0, MAKELPARAM(width / 2, 10));
+    PageHost::pump();
+    Args want = c.dropped;
+    const int64_t level = int64_t(width / 2) * 255 / width;
+    for (int64_t& v : want)
+      if (v == 127) v = level;
+    EXPECT_EQ(host.camera().last("put_LevelRange"), want) << c.colour;
+  }
+}
+
+// The graph as painted, counted by pen colour.
+struct Painted {
+  size_t blue = 0, green = 0, red = 0;
+};
+
+Painted PaintAndCount(HWND graph) {
+  RECT client;
+  GetClientRect(graph, &client);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = client.right;
+  info.bmiHeader.biHeight = -client.bottom;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ old = SelectObject(dc, bitmap);
+  SendMessageW(graph, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  GdiFlush();
+  Painted painted;
+  const auto* pixels = static_cast<const uint32_t*>(bits);
+  for (LONG i = 0; i < client.right * client.bottom; ++i) {
+    const uint32_t p = pixels[i] & 0xFFFFFF;  // 0x00RRGGBB
+    painted.blue += p == 0x0000FF;
+    painted.green += p == 0x00FF00;
+    painted.red += p == 0xFF0000;
+  }
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return painted;
+}
+
+TEST(HistogramPage, AHistogramDrawsItsCurvesAndAnEmptyOneNone) {
+  for (const bool empty : {false, true}) {
+    PageHost host(PageRowId::Histogram);
+    ASSERT_TRUE(host.ready());
+    // Each colour with its own shape, so no curve hides another.
+    std::vector<float> bins[4];
+    for (size_t a = 0; a < 4; ++a) {
+      bins[a].resize(256);
+      for (size_t i = 0; i < 256; ++i) bins[a][i] = empty ? 0.f : float((i + 85 * a) % 256);
+    }
+    ASSERT_TRUE(host.camera().fireHistogram(bins[0].data(), bins[1].data(), bins[2].data(),
+                                            bins[3].data()));
+    PageHost::pump();
+    const Painted painted = PaintAndCount(host.item(1021));
+    if (empty) {
+      EXPECT_EQ(painted.blue + painted.green + painted.red, 0u);
+    } else {
+      EXPECT_GT(painted.blue, 100u);
+      EXPECT_GT(painted.green, 100u);
+      EXPECT_GT(painted.red, 100u);
+    }
+  }
+}
+
+// The bytes the C runtime's heap holds in use.
+size_t HeapInUse() {
+  size_t used = 0;
+  _HEAPINFO entry = {};
+  while (_heapwalk(&entry) == _HEAPOK)
+    if (entry._useflag == _USEDENTRY) used += entry._size;
+  return used;
+}
+
+// Histograms still queued when the dialog closes are freed with it.
+TEST(HistogramPage, BlocksQueuedAtClosingAreFreed) {
+  std::vector<float> bins(256, 1.f);
+  const size_t before = HeapInUse();
+  {
+    PageHost host(PageRowId::Histogram);
+    ASSERT_TRUE(host.ready());
+    for (int i = 0; i < 1000; ++i)
+      HistogramDataCallback(bins.data(), bins.data(), bins.data(), bins.data(), host.dialog());
+    MSG queued;
+    ASSERT_TRUE(PeekMessageW(&queued, host.dialog(), kMsgHistogram, kMsgHistogram, PM_NOREMOVE));
+    ASSERT_GE(HeapInUse(), before + 1000 * kHistogramBlockBytes);
+    host.page()->Deactivate();
+  }
+  EXPECT_LT(HeapInUse(), before + 100 * kHistogramBlockBytes);
+}
+
+}  // namespace
