@@ -12,6 +12,7 @@
 #include "dshow/base/moduleinstance.h"
 #include "pages/localisation/mui_table.h"
 #include "pages/mui_resources.h"
+#include "pages/rules/range_label.h"
 #include "resources/resource_ids.h"
 #include "tests/wine/windowpicture.h"
 
@@ -100,6 +101,24 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
+// Texts the pages build at run time from translated words, in their widest forms: the range labels
+// beside the exposure page's fields and in the exposure-time dialog.
+struct RunTimeText {
+  int dialog;
+  int control;
+  WString (*make)(WStringView range, WStringView defaultWord);
+};
+const RunTimeText kRunTimeTexts[] = {
+    {IDD_EXPOSURE, 1453,
+     [](WStringView r, WStringView d) { return FieldRangeLabel(r, 10, 5000, d, 350, "ms"); }},
+    {IDD_EXPOSURE, 1454,
+     [](WStringView r, WStringView d) { return FieldRangeLabel(r, 100, 65535, d, 500, ""); }},
+    {IDD_EXPOSURE, 1463,
+     [](WStringView r, WStringView d) { return FieldRangeLabel(r, 5, 25, d, 5, ""); }},
+    {IDD_EXPOSURE_TIME, 1446,
+     [](WStringView r, WStringView) { return ExposureDialogRangeText(r, 1, 3600000000u); }},
+};
+
 class DialogLayout : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
@@ -118,6 +137,16 @@ class DialogLayout : public ::testing::TestWithParam<const char*> {
         SetWindowTextW(child, reinterpret_cast<const wchar_t*>(translated->c_str()));
     }
   }
+  WString Translated(const wchar_t* english) {
+    const WString* translated = table_.translate(english);
+    return translated ? *translated : WString(english);
+  }
+  void ShowRunTimeTexts(int id, HWND dialog) {
+    for (const RunTimeText& text : kRunTimeTexts)
+      if (text.dialog == id)
+        SetDlgItemTextW(dialog, text.control,
+                        text.make(Translated(L"Range:"), Translated(L"Default")).c_str());
+  }
   MuiTable table_;
   HWND host_ = nullptr;
 };
@@ -133,6 +162,7 @@ TEST_P(DialogLayout, EveryTextFitsItsControl) {
                                      QuietDialogProc, 0);
     ASSERT_NE(dialog, nullptr) << id;
     Retext(dialog);
+    ShowRunTimeTexts(id, dialog);
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
       const std::string problem = Misfit(child);
       EXPECT_TRUE(problem.empty())
