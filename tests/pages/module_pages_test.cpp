@@ -7,10 +7,13 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
 #include "core/testing/recording_lumorix.h"
+#include "pages/rules/exposure_scale.h"
 #include "platform/com_ptr.h"
 #include "tests/dshow/filter/module_support.h"
 #include "sim/wine/shim_client.h"
@@ -251,6 +254,99 @@ TEST_F(SimulatedCameraPages, EveryOfferedPageCreatesAndActivates) {
   ASSERT_EQ(base->EnumPins(pins.out()), S_OK);
   ComPtr<IPin> pin;
   while (pins->Next(1, pin.out(), nullptr) == S_OK) DrivePagesOf(pin.get(), &pages);
+}
+
+// One page of the module, by class id, on owner, activated in a frame; the dialog for driving it.
+class ModulePage {
+ public:
+  ModulePage(IUnknown* owner, const wchar_t* clsidText) {
+    CLSID clsid;
+    if (CLSIDFromString(clsidText, &clsid) != S_OK) return;
+    auto getClassObject =
+        reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"zerithal.ax"), "DllGetClassObject")));
+    ComPtr<IClassFactory> factory;
+    if (!getClassObject || getClassObject(clsid, IID_IClassFactory, factory.outVoid()) != S_OK)
+      return;
+    if (factory->CreateInstance(nullptr, IID_IPropertyPage, page_.outVoid()) != S_OK) return;
+    page_->SetPageSite(&site_);
+    if (page_->SetObjects(1, &owner) != S_OK) return;
+    RECT rect = {0, 0, 600, 500};
+    if (page_->Activate(frame_.container, &rect, FALSE) != S_OK) return;
+    dialog_ = GetWindow(frame_.container, GW_CHILD);
+  }
+  ~ModulePage() {
+    if (!page_) return;
+    page_->Deactivate();
+    page_->SetObjects(0, nullptr);
+    page_->SetPageSite(nullptr);
+  }
+  bool ready() const { return dialog_ != nullptr; }
+  IPropertyPage* page() { return page_.get(); }
+  HWND item(int id) const { return GetDlgItem(dialog_, id); }
+  void scrollTo(int id, int pos) {
+    SendMessageW(item(id), TBM_SETPOS, TRUE, pos);
+    SendMessageW(dialog_, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, pos),
+                 reinterpret_cast<LPARAM>(item(id)));
+  }
+  void send(UINT message) { SendMessageW(dialog_, message, 0, 0); }
+
+ private:
+  TestSite site_{0x0409};
+  Frame frame_;
+  ComPtr<IPropertyPage> page_;
+  HWND dialog_ = nullptr;
+};
+
+constexpr wchar_t kExposurePage[] = L"{437833AF-61D9-436C-BA69-B81F2BEEE6F8}";
+constexpr wchar_t kHistogramPage[] = L"{2AAD6264-9EC8-4FB5-9DC5-028A67FFFD0F}";
+constexpr wchar_t kColourPage[] = L"{C8B25F5E-240C-4B57-BDB9-6F260E113A93}";
+
+// The pages' controls reach the simulated camera through the real filter: the exposure trackbar
+// sets the mapped time, the saturation trackbar the saturation, typed levels the level range.
+TEST_F(SimulatedCameraPages, ControlsReachTheCameraThroughTheFilter) {
+  ASSERT_TRUE(ShimRunning()) << "the prefix has no driver shim (tools/wine-sim-setup)";
+  ASSERT_GE(module_.enumCameras(), 1u);
+  ComPtr<IUnknown> filter;
+  *filter.out() = module_.openCamera(0);
+  ASSERT_TRUE(filter);
+  ComPtr<ILumorix> camera = filter.as<ILumorix>(IID_ILumorix);
+  ASSERT_TRUE(camera);
+  {
+    uint32_t minUs = 0, maxUs = 0, defaultUs = 0;
+    ASSERT_EQ(camera->get_ExpTimeRange(&minUs, &maxUs, &defaultUs), S_OK);
+    ASSERT_EQ(camera->put_AutoExpoEnable(0), S_OK);
+    ModulePage page(filter.get(), kExposurePage);
+    ASSERT_TRUE(page.ready());
+    const ExposureScale scale = ExposureScaleOf(minUs, maxUs);
+    const uint32_t pos = (scale.minPos + scale.maxPos) / 3;
+    page.scrollTo(1051, int(pos));
+    uint32_t us = 0;
+    ASSERT_EQ(camera->get_ExpoTime(&us), S_OK);
+    EXPECT_EQ(us, SliderPosToExposureTime(pos, minUs, maxUs));
+  }
+  if (camera->get_IsColor()) {
+    ModulePage page(filter.get(), kColourPage);
+    ASSERT_TRUE(page.ready());
+    page.scrollTo(1076, 0);
+    uint32_t saturation = 1;
+    ASSERT_EQ(camera->get_Saturation(&saturation), S_OK);
+    EXPECT_EQ(saturation, 0u);
+  }
+  {
+    ModulePage page(filter.get(), kHistogramPage);
+    ASSERT_TRUE(page.ready());
+    SetWindowTextW(page.item(1044), L"40");
+    page.send(1034);  // Return in "Left:"
+    uint16_t low[4] = {};
+    uint16_t high[4] = {};
+    ASSERT_EQ(camera->get_LevelRange(low, high), S_OK);
+    if (camera->get_IsColor()) {
+      for (int c = 0; c < 3; ++c) EXPECT_EQ(low[c], 40) << c;
+    } else {
+      EXPECT_EQ(low[3], 40);
+    }
+  }
 }
 
 }  // namespace
