@@ -15,6 +15,7 @@
 #include "core/testing/recording_lumorix.h"
 #include "pages/rules/exposure_scale.h"
 #include "platform/com_ptr.h"
+#include "tests/dshow/filter/module_graph.h"
 #include "tests/dshow/filter/module_support.h"
 #include "sim/wine/shim_client.h"
 #include "tests/wine/regsvr32.h"
@@ -347,6 +348,84 @@ TEST_F(SimulatedCameraPages, ControlsReachTheCameraThroughTheFilter) {
       EXPECT_EQ(low[3], 40);
     }
   }
+}
+
+// The size page the preview pin offers: choosing its second size and applying while stopped makes
+// the next connection that size; while the graph runs the camera refuses and nothing changes.
+TEST_F(SimulatedCameraPages, SizePageAppliesWhileStoppedOnly) {
+  ASSERT_TRUE(ShimRunning()) << "the prefix has no driver shim (tools/wine-sim-setup)";
+  struct SizePage {
+    const wchar_t* clsid;
+    int secondRadio;
+  };
+  const SizePage kSizePages[] = {{L"{4DB58A7B-0CBA-4AEB-8B41-996493B80B26}", 1035},
+                                 {L"{5713FF49-45A6-4DF9-BE88-045D93819ACF}", 1035},
+                                 {L"{A07DAC99-B80A-4A95-98D4-E86ABCCC7B0E}", 1035},
+                                 {L"{8C046962-37C8-4639-8940-94C572522CF5}", 1035},
+                                 {L"{87501857-1F69-43FE-819E-1A8871C60706}", 1035},
+                                 {L"{017B6921-A8FD-4AE5-BD63-17A683B87B11}", 1452}};
+  {
+    ComScope com;
+    ComPtr<IUnknown> filter;
+    *filter.out() = module_.openCamera(0);
+    ASSERT_TRUE(filter);
+    ComPtr<ILumorix> camera = filter.as<ILumorix>(IID_ILumorix);
+    ComPtr<IBaseFilter> base = filter.as<IBaseFilter>(IID_IBaseFilter);
+    ASSERT_TRUE(camera && base);
+    ComPtr<IEnumPins> pins;
+    ASSERT_EQ(base->EnumPins(pins.out()), S_OK);
+    ComPtr<IPin> preview;
+    ASSERT_EQ(pins->Next(1, preview.out(), nullptr), S_OK);
+    ComPtr<ISpecifyPropertyPages> specify =
+        preview.as<ISpecifyPropertyPages>(IID_ISpecifyPropertyPages);
+    ASSERT_TRUE(specify);
+    CAUUID ids = {};
+    ASSERT_EQ(specify->GetPages(&ids), S_OK);
+    const SizePage* offered = nullptr;
+    for (const SizePage& page : kSizePages) {
+      CLSID clsid;
+      CLSIDFromString(page.clsid, &clsid);
+      for (ULONG i = 0; i < ids.cElems; ++i)
+        if (IsEqualCLSID(ids.pElems[i], clsid)) offered = &page;
+    }
+    CoTaskMemFree(ids.pElems);
+    ASSERT_NE(offered, nullptr) << "the preview pin offers a size page of two or more sizes";
+    int32_t width = 0, height = 0;
+    ASSERT_EQ(camera->get_Resolution(1, &width, &height), S_OK);
+    {
+      ModulePage page(preview.get(), offered->clsid);
+      ASSERT_TRUE(page.ready());
+      SendMessageW(page.item(offered->secondRadio), BM_CLICK, 0, 0);
+      EXPECT_EQ(page.page()->Apply(), S_OK);
+    }
+    uint32_t index = 0;
+    ASSERT_EQ(camera->get_eSize(&index), S_OK);
+    EXPECT_EQ(index, 1u);
+    CaptureGraph graph;
+    FrameLog log;
+    ASSERT_EQ(graph.begin(base.get()), S_OK);
+    ASSERT_EQ(graph.render(log), S_OK);
+    Format format;
+    ASSERT_NO_FATAL_FAILURE(ReadConnectedFormat(graph.grabber.get(), &format));
+    EXPECT_EQ(format.width, width);
+    EXPECT_EQ(std::abs(format.height), height);
+    HRESULT hr = E_FAIL;
+    Within(kStartMs, "IMediaControl::Run", [&] { hr = graph.control->Run(); });
+    ASSERT_TRUE(SUCCEEDED(hr));
+    {
+      ModulePage page(preview.get(), offered->clsid);
+      ASSERT_TRUE(page.ready());
+      SendMessageW(page.item(1034), BM_CLICK, 0, 0);
+      EXPECT_EQ(page.page()->Apply(), S_OK) << "the refusal is not reported";
+    }
+    ASSERT_EQ(camera->get_eSize(&index), S_OK);
+    EXPECT_EQ(index, 1u) << "a streaming camera keeps its size";
+    Within(kStopMs, "IMediaControl::Stop", [&] { graph.control->Stop(); });
+    graph.release();
+    EXPECT_EQ(camera->put_eSize(0), S_OK);
+  }
+  // The camera stores its settings as it closes: the next test starts from the defaults.
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Harrowdenmarket\\dshow\\ZMS-RX7-3");
 }
 
 }  // namespace
