@@ -428,4 +428,110 @@ TEST_F(SimulatedCameraPages, SizePageAppliesWhileStoppedOnly) {
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Harrowdenmarket\\dshow\\ZMS-RX7-3");
 }
 
+// Dispatches this thread's messages until done() holds or ms pass.
+template <class Done>
+bool PumpUntil(DWORD ms, Done done) {
+  const DWORD end = GetTickCount() + ms;
+  while (!done()) {
+    if (GetTickCount() > end) return false;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(10);
+  }
+  return true;
+}
+
+// Pixels of the histogram graph in a curve's pen colour (blue, green, red or black).
+size_t CurvePixels(HWND graph) {
+  RECT client;
+  GetClientRect(graph, &client);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = client.right;
+  info.bmiHeader.biHeight = -client.bottom;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ old = SelectObject(dc, bitmap);
+  SendMessageW(graph, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  GdiFlush();
+  size_t n = 0;
+  const auto* pixels = static_cast<const uint32_t*>(bits);
+  // Inside the frame and above the axis labels: only curves and markers draw there.
+  for (LONG y = 2; y < client.bottom / 2; ++y)
+    for (LONG x = 2; x < client.right - 8; ++x) {
+      const uint32_t p = pixels[y * client.right + x] & 0xFFFFFF;
+      n += p == 0x0000FF || p == 0x00FF00 || p == 0xFF0000;
+    }
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return n;
+}
+
+// On a streaming graph: the exposure trackbar sets the camera's time, the histogram page draws
+// the live histogram, and one push ends in the camera's result moving both white-balance
+// trackbars.
+TEST_F(SimulatedCameraPages, PagesFollowAStreamingCamera) {
+  ASSERT_TRUE(ShimRunning()) << "the prefix has no driver shim (tools/wine-sim-setup)";
+  {
+    ComScope com;
+    ComPtr<IUnknown> filter;
+    *filter.out() = module_.openCamera(0);
+    ASSERT_TRUE(filter);
+    ComPtr<ILumorix> camera = filter.as<ILumorix>(IID_ILumorix);
+    ComPtr<IBaseFilter> base = filter.as<IBaseFilter>(IID_IBaseFilter);
+    ASSERT_TRUE(camera && base);
+    CaptureGraph graph;
+    FrameLog log;
+    ASSERT_EQ(graph.begin(base.get()), S_OK);
+    ASSERT_EQ(graph.render(log), S_OK);
+    HRESULT hr = E_FAIL;
+    Within(kStartMs, "IMediaControl::Run", [&] { hr = graph.control->Run(); });
+    ASSERT_TRUE(SUCCEEDED(hr));
+    EXPECT_TRUE(log.reaches(3, 60000)) << log.seen() << " frames";
+    {
+      ASSERT_EQ(camera->put_AutoExpoEnable(0), S_OK);
+      uint32_t minUs = 0, maxUs = 0, defaultUs = 0;
+      ASSERT_EQ(camera->get_ExpTimeRange(&minUs, &maxUs, &defaultUs), S_OK);
+      ModulePage page(filter.get(), kExposurePage);
+      ASSERT_TRUE(page.ready());
+      const ExposureScale scale = ExposureScaleOf(minUs, maxUs);
+      const uint32_t pos = scale.minPos + (scale.maxPos - scale.minPos) / 4;
+      page.scrollTo(1051, int(pos));
+      uint32_t us = 0;
+      ASSERT_EQ(camera->get_ExpoTime(&us), S_OK);
+      EXPECT_EQ(us, SliderPosToExposureTime(pos, minUs, maxUs));
+    }
+    {
+      ModulePage page(filter.get(), kHistogramPage);
+      ASSERT_TRUE(page.ready());
+      HWND graphWindow = page.item(1021);
+      EXPECT_TRUE(PumpUntil(20000, [&] { return CurvePixels(graphWindow) > 50; }))
+          << "no live histogram drawn";
+    }
+    if (camera->get_IsColor()) {
+      ModulePage page(filter.get(), kColourPage);
+      ASSERT_TRUE(page.ready());
+      ASSERT_EQ(camera->put_TempTint(3000, 500), S_OK);
+      page.send(42840);  // refill from the camera
+      const LRESULT before = SendMessageW(page.item(1062), TBM_GETPOS, 0, 0);
+      SendMessageW(page.item(1055), BM_CLICK, 0, 0);
+      EXPECT_TRUE(PumpUntil(30000, [&] {
+        return SendMessageW(page.item(1062), TBM_GETPOS, 0, 0) != before;
+      })) << "one push never reported";
+      int32_t temperature = 0, tint = 0;
+      ASSERT_EQ(camera->get_TempTint(&temperature, &tint), S_OK);
+      EXPECT_EQ(SendMessageW(page.item(1062), TBM_GETPOS, 0, 0), temperature);
+      EXPECT_EQ(SendMessageW(page.item(1066), TBM_GETPOS, 0, 0), tint);
+    }
+    Within(kStopMs, "IMediaControl::Stop", [&] { graph.control->Stop(); });
+    graph.release();
+  }
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Harrowdenmarket\\dshow\\ZMS-RX7-3");
+}
+
 }  // namespace
