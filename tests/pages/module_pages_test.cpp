@@ -18,6 +18,7 @@
 #include "tests/dshow/filter/module_graph.h"
 #include "tests/dshow/filter/module_support.h"
 #include "sim/wine/shim_client.h"
+#include "tests/wine/client_pixels.h"
 #include "tests/wine/regsvr32.h"
 
 namespace {
@@ -443,32 +444,14 @@ bool PumpUntil(DWORD ms, Done done) {
 
 // Pixels of the histogram graph in a curve's pen colour (blue, green, red or black).
 size_t CurvePixels(HWND graph) {
-  RECT client;
-  GetClientRect(graph, &client);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = client.right;
-  info.bmiHeader.biHeight = -client.bottom;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ old = SelectObject(dc, bitmap);
-  SendMessageW(graph, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-  GdiFlush();
+  const ClientPixels pixels = PrintClientPixels(graph);
   size_t n = 0;
-  const auto* pixels = static_cast<const uint32_t*>(bits);
   // Inside the frame and above the axis labels: only curves and markers draw there.
-  for (LONG y = 2; y < client.bottom / 2; ++y)
-    for (LONG x = 2; x < client.right - 8; ++x) {
-      const uint32_t p = pixels[y * client.right + x] & 0xFFFFFF;
+  for (LONG y = 2; y < pixels.height / 2; ++y)
+    for (LONG x = 2; x < pixels.width - 8; ++x) {
+      const uint32_t p = pixels.at(x, y);
       n += p == 0x0000FF || p == 0x00FF00 || p == 0xFF0000;
     }
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
   return n;
 }
 
