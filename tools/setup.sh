@@ -6,7 +6,8 @@ DEPS_DIR=${ZX_DEPS_DIR:-/opt/zerithal-deps}
 PACKAGES=(cmake ninja-build g++ make libbz2-dev googletest libbenchmark-dev
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           wine wine64 xvfb xauth dpkg-dev libopencv-dev libdc1394-dev libraw-dev
-          ccache clang-format-14 clang libclang-rt-14-dev)
+          ccache clang-format-14 clang libclang-rt-14-dev
+          fonts-liberation fonts-wqy-microhei fonts-tlwg-loma-ttf libz-mingw-w64-dev locales)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
@@ -56,5 +57,10 @@ if [ ! -f "$MINGW/lib/libbz2.a" ]; then
   x86_64-w64-mingw32-ar rcs "$work/libbz2.a" "${objs[@]}"
   as_root cp "$work/libbz2.a" "$MINGW/lib/"
   as_root cp "$src/bzlib.h" "$MINGW/include/"
+fi
+# The page tests run one suite as a Japanese user (LANG=ja_JP.UTF-8): wine needs the C library's
+# locale to take the user's language from it.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  as_root localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi
 echo "setup: ready"

@@ -158,24 +158,16 @@ TEST_F(PropertyPageTest, PageInfoAndAPictureOfTheActivePage) {
   EXPECT_EQ(page_->GetPageInfo(nullptr), E_POINTER);
   UpdateWindow(frame_);
   PumpMessages();
-  const std::wstring path = BesideExecutable(L"propertypage_test.bmp");
+  const std::wstring path = BesideExecutable(L"propertypage_test.png");
+  const WindowPixels picture = CaptureWindowPixels(frame_);
   ASSERT_TRUE(SaveWindowPicture(frame_, path));
   page_->Deactivate();
 
-  FILE* file = _wfopen(path.c_str(), L"rb");
-  ASSERT_NE(file, nullptr);
-  BITMAPFILEHEADER fileHeader;
-  BITMAPINFOHEADER header;
-  ASSERT_EQ(fread(&fileHeader, sizeof(fileHeader), 1, file), 1u);
-  ASSERT_EQ(fread(&header, sizeof(header), 1, file), 1u);
-  std::vector<BYTE> pixels(header.biSizeImage);
-  ASSERT_EQ(fread(pixels.data(), pixels.size(), 1, file), 1u);
-  fclose(file);
   RECT frameRect;
   GetWindowRect(frame_, &frameRect);
-  EXPECT_EQ(fileHeader.bfType, 0x4D42);
-  EXPECT_EQ(header.biWidth, frameRect.right - frameRect.left);
-  EXPECT_EQ(header.biHeight, frameRect.bottom - frameRect.top);
+  EXPECT_EQ(LONG(picture.width), frameRect.right - frameRect.left);
+  EXPECT_EQ(LONG(picture.height), frameRect.bottom - frameRect.top);
+  const std::vector<uint8_t>& pixels = picture.rgb;
   // A drawn page is not one flat colour.
   int distinct = 0;
   for (size_t i = 3; i < pixels.size() && distinct < 2; i += 3) {

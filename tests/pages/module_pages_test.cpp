@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 #include <dshow.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <prsht.h>
 
 #include <commctrl.h>
 
+#include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -120,16 +124,21 @@ HRESULT ModuleCanUnloadNow() {
   return canUnload ? canUnload() : E_FAIL;
 }
 
+// The shipped module registered for one suite's tests and unregistered after them.
+struct ModuleRegistration {
+  static void Register() { registered = RunRegsvr32(BesideExecutable(L"zerithal.ax"), false) == 0; }
+  static void Unregister() {
+    if (registered) RunRegsvr32(BesideExecutable(L"zerithal.ax"), true);
+  }
+  static inline bool registered = false;
+};
+
 class RegisteredPages : public ::testing::TestWithParam<PageRowCase> {
  protected:
-  static void SetUpTestSuite() {
-    registered_ = RunRegsvr32(BesideExecutable(L"zerithal.ax"), false) == 0;
-  }
-  static void TearDownTestSuite() {
-    if (registered_) RunRegsvr32(BesideExecutable(L"zerithal.ax"), true);
-  }
+  static void SetUpTestSuite() { ModuleRegistration::Register(); }
+  static void TearDownTestSuite() { ModuleRegistration::Unregister(); }
   void SetUp() override {
-    ASSERT_TRUE(registered_);
+    ASSERT_TRUE(ModuleRegistration::registered);
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
     CLSID clsid;
     ASSERT_EQ(CLSIDFromString(GetParam().clsid, &clsid), S_OK);
@@ -143,7 +152,6 @@ class RegisteredPages : public ::testing::TestWithParam<PageRowCase> {
     EXPECT_EQ(site_.refs, 1u) << "the page kept its site";
     OleUninitialize();
   }
-  static inline bool registered_ = false;
   ComPtr<IPropertyPage> page_;
   TestSite site_{0x0407};
 };
@@ -190,6 +198,146 @@ TEST_P(RegisteredPages, ConnectsOnlyToACamera) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPages, RegisteredPages, ::testing::ValuesIn(kRows));
+
+// A Japanese user (LANG=ja_JP.UTF-8 under wine) whose frame reports no locale gets Japanese
+// titles. A process keeps the first language its pages load, so this runs in a process of its own
+// (pages_module_ja_test, which sets ZX_JAPANESE_USER) and is skipped elsewhere.
+class JapaneseUserPages : public RegisteredPages {};
+
+TEST_P(JapaneseUserPages, TitleInTheUserLanguage) {
+  const bool japanese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
+  if (!japanese) {
+    ASSERT_EQ(std::getenv("ZX_JAPANESE_USER"), nullptr)
+        << "wine did not take the user's language from LANG (is ja_JP.UTF-8 generated?)";
+    GTEST_SKIP() << "runs as a Japanese user in pages_module_ja_test";
+  }
+  const std::map<std::wstring, std::wstring> japaneseOf = {{L"Größe", L"サイズ"},
+                                                           {L"Histogramm", L"ヒストグラム"},
+                                                           {L"Belichtung", L"露出"},
+                                                           {L"Sonstiges", L"その他"},
+                                                           {L"Farbe", L"カラー"},
+                                                           {L"Wandlungsverstärkung", L"変換ゲイン"},
+                                                           {L"ROI", L"ROI"},
+                                                           {L"Kühlung", L"冷却"},
+                                                           {L"Voreinstellung", L"プリセット"}};
+  TestSite noLocale(0);
+  ASSERT_EQ(page_->SetPageSite(&noLocale), S_OK);
+  PROPPAGEINFO info = {};
+  ASSERT_EQ(page_->GetPageInfo(&info), S_OK);
+  ASSERT_NE(info.pszTitle, nullptr);
+  EXPECT_EQ(std::wstring(info.pszTitle), japaneseOf.at(GetParam().germanTitle));
+  CoTaskMemFree(info.pszTitle);
+  EXPECT_EQ(page_->SetPageSite(nullptr), S_OK);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPages, JapaneseUserPages, ::testing::ValuesIn(kRows));
+
+// Drives a modal property frame from a helper thread: finds it among the owner thread's windows,
+// selects each tab in turn, records its title and whether the page's dialog shows, and closes
+// the frame. Every wait is bounded; whatever happens, the frame is closed at the end.
+class FrameDriver {
+ public:
+  explicit FrameDriver(DWORD ownerThread) : ownerThread_(ownerThread) {}
+  void run() {
+    for (int i = 0; i < 400 && !frame_; ++i) {  // up to 20 s for the frame to open
+      EnumThreadWindows(ownerThread_, FindFrame, reinterpret_cast<LPARAM>(this));
+      if (!frame_) Sleep(50);
+    }
+    if (frame_) visitTabs();
+    closeAll();
+  }
+  std::vector<std::wstring> titles;
+  std::vector<bool> shown;
+  bool found() const { return frame_ != nullptr; }
+
+ private:
+  static BOOL CALLBACK FindFrame(HWND window, LPARAM self) {
+    auto* driver = reinterpret_cast<FrameDriver*>(self);
+    if (!IsWindowVisible(window) || !SendBounded(window, PSM_GETTABCONTROL, 0, 0)) return TRUE;
+    driver->frame_ = window;
+    return FALSE;
+  }
+  static LRESULT SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result))
+      return 0;
+    return static_cast<LRESULT>(result);
+  }
+  void visitTabs() {
+    auto tabs = reinterpret_cast<HWND>(SendBounded(frame_, PSM_GETTABCONTROL, 0, 0));
+    const auto count = static_cast<int>(SendBounded(tabs, TCM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      SendBounded(frame_, PSM_SETCURSEL, static_cast<WPARAM>(i), 0);
+      auto page = reinterpret_cast<HWND>(SendBounded(frame_, PSM_GETCURRENTPAGEHWND, 0, 0));
+      HWND dialog = page ? GetWindow(page, GW_CHILD) : nullptr;
+      shown.push_back(dialog && IsWindowVisible(dialog));
+      wchar_t text[64] = {};
+      TCITEMW item = {};
+      item.mask = TCIF_TEXT;
+      item.pszText = text;
+      item.cchTextMax = 64;
+      SendBounded(tabs, TCM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+      titles.push_back(text);
+    }
+  }
+  void closeAll() {
+    if (frame_) SendBounded(frame_, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    for (int i = 0; i < 100 && frame_ && IsWindow(frame_); ++i) Sleep(50);
+    // A frame that would not close, or one that opened too late, is told to go.
+    EnumThreadWindows(
+        ownerThread_,
+        [](HWND window, LPARAM) {
+          PostMessageW(window, WM_CLOSE, 0, 0);
+          return TRUE;
+        },
+        0);
+  }
+  DWORD ownerThread_;
+  HWND frame_ = nullptr;
+};
+
+class PropertyFrame : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ModuleRegistration::Register(); }
+  static void TearDownTestSuite() { ModuleRegistration::Unregister(); }
+};
+
+// The 22 pages as the tabs of one frame in German: each tab activates its page and shows its
+// dialog, and the frame closes with every page released.
+TEST_F(PropertyFrame, AllPagesAsTabsShowAndClose) {
+  ASSERT_TRUE(ModuleRegistration::registered);
+  ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+  std::vector<CLSID> clsids;
+  for (const PageRowCase& row : kRows) {
+    clsids.emplace_back();
+    ASSERT_EQ(CLSIDFromString(row.clsid, &clsids.back()), S_OK);
+  }
+  RecordingLumorix camera;
+  IUnknown* object = static_cast<ILumorix*>(&camera);
+  FrameDriver driver(GetCurrentThreadId());
+  HANDLE helper = CreateThread(
+      nullptr, 0,
+      [](void* d) -> DWORD {
+        static_cast<FrameDriver*>(d)->run();
+        return 0;
+      },
+      &driver, 0, nullptr);
+  ASSERT_NE(helper, nullptr);
+  const HRESULT hr =
+      OleCreatePropertyFrame(nullptr, 0, 0, L"Camera", 1, &object,
+                             static_cast<ULONG>(clsids.size()), clsids.data(), 0x0407, 0, nullptr);
+  EXPECT_EQ(WaitForSingleObject(helper, 30000), WAIT_OBJECT_0) << "the helper hangs";
+  CloseHandle(helper);
+  EXPECT_EQ(hr, S_OK);
+  ASSERT_TRUE(driver.found()) << "no frame opened";
+  ASSERT_EQ(driver.titles.size(), std::size(kRows));
+  for (size_t i = 0; i < std::size(kRows); ++i) {
+    EXPECT_EQ(driver.titles[i], kRows[i].germanTitle) << i;
+    EXPECT_TRUE(driver.shown[i]) << "tab " << i << " shows no page dialog";
+  }
+  EXPECT_EQ(ModuleCanUnloadNow(), S_OK) << "a page outlived its frame";
+  OleUninitialize();
+}
 
 // With simulated cameras: every page the real filter and its pins offer creates from the module,
 // connects to what offered it, activates, and leaves no reference behind.

@@ -57,7 +57,7 @@ TEST(PagePictures, EveryPageFromTheCameraDouble) {
     }
     host.show();
     const std::wstring file = folder + L"page_" + std::wstring(c.name, c.name + strlen(c.name)) +
-                              L"_" + std::wstring(language.begin(), language.end()) + L".bmp";
+                              L"_" + std::wstring(language.begin(), language.end()) + L".png";
     EXPECT_TRUE(SaveWindowPicture(host.dialog(), file)) << c.name;
   }
 }

@@ -1,0 +1,13 @@
+#!/bin/sh
+# Pins the dialog font of the wine prefix in WINEPREFIX: "MS Shell Dlg" and "MS Shell Dlg 2" are
+# Liberation Sans everywhere, linked to a CJK face (kana, Hangul, Han) and a Thai face, so that
+# pages measure and draw every language in the same fonts on every machine (tools/setup.sh
+# installs them).
+set -e
+substitutes='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+links='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+for face in "MS Shell Dlg" "MS Shell Dlg 2"; do
+  wine reg add "$substitutes" /v "$face" /t REG_SZ /d "Liberation Sans" /f >/dev/null
+done
+wine reg add "$links" /v "Liberation Sans" /t REG_MULTI_SZ \
+  /d 'wqy-microhei.ttc,WenQuanYi Micro Hei\0Loma.ttf,Loma' /f >/dev/null
