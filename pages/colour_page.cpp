@@ -4,7 +4,6 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <new>
 
 #include "pages/framework/page_callbacks.h"
 #include "pages/framework/page_messages.h"
@@ -65,12 +64,6 @@ CColorBasePropertyPage::CColorBasePropertyPage(const PageRow& row, IUnknown* out
 
 CColorPropertyPage::CColorPropertyPage(const PageRow& row, IUnknown* outer)
     : CColorBasePropertyPage(row, outer) {}
-
-CUnknown* CColorPropertyPage::CreateInstance(IUnknown* outer, HRESULT* phr) {
-  auto* page = new (std::nothrow) CColorPropertyPage(PageRowOf(PageRowId::Colour), outer);
-  if (!page && phr) *phr = E_OUTOFMEMORY;
-  return page;
-}
 
 void CColorPropertyPage::Show(int trackbarId, int32_t value) {
   const ColourControl* control = ControlOf(trackbarId);

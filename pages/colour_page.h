@@ -14,7 +14,6 @@ class CColorBasePropertyPage : public CMuiPropertyPage {
 class CColorPropertyPage : public CColorBasePropertyPage {
  public:
   CColorPropertyPage(const PageRow& row, IUnknown* outer);
-  static CUnknown* CreateInstance(IUnknown* outer, HRESULT* phr);
 
   HRESULT OnActivate() override;
   INT_PTR OnReceiveMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;

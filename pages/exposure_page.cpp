@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <new>
 
 #include "dshow/base/moduleinstance.h"
 #include "pages/framework/page_broadcast.h"
@@ -58,12 +57,6 @@ CExposureBasePropertyPage::CExposureBasePropertyPage(const PageRow& row, IUnknow
 CExposurePropertyPage::CExposurePropertyPage(const PageRow& row, IUnknown* outer)
     : CExposureBasePropertyPage(row, outer) {
   for (UINT i = 0; i < 3; ++i) m_enterKeys[i].message = kMsgEnterKey1 + i;
-}
-
-CUnknown* CExposurePropertyPage::CreateInstance(IUnknown* outer, HRESULT* phr) {
-  auto* page = new (std::nothrow) CExposurePropertyPage(PageRowOf(PageRowId::Exposure), outer);
-  if (!page && phr) *phr = E_OUTOFMEMORY;
-  return page;
 }
 
 HRESULT CExposurePropertyPage::OnConnect(IUnknown* object) {

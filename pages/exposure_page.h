@@ -17,7 +17,6 @@ class CExposureBasePropertyPage : public CMuiPropertyPage {
 class CExposurePropertyPage : public CExposureBasePropertyPage {
  public:
   CExposurePropertyPage(const PageRow& row, IUnknown* outer);
-  static CUnknown* CreateInstance(IUnknown* outer, HRESULT* phr);
 
   HRESULT OnConnect(IUnknown* object) override;
   HRESULT OnActivate() override;

@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "dshow/screen_spacing.h"
 #include "pages/framework/page_callbacks.h"
@@ -64,12 +63,6 @@ CHistogramPropertyPage::CHistogramPropertyPage(const PageRow& row, IUnknown* out
 
 CHistogramPropertyPage::~CHistogramPropertyPage() {
   if (m_font) DeleteObject(m_font);
-}
-
-CUnknown* CHistogramPropertyPage::CreateInstance(IUnknown* outer, HRESULT* phr) {
-  auto* page = new (std::nothrow) CHistogramPropertyPage(PageRowOf(PageRowId::Histogram), outer);
-  if (!page && phr) *phr = E_OUTOFMEMORY;
-  return page;
 }
 
 HRESULT CHistogramPropertyPage::OnConnect(IUnknown* object) {

@@ -16,7 +16,6 @@ class CHistogramPropertyPage : public CMuiPropertyPage {
  public:
   CHistogramPropertyPage(const PageRow& row, IUnknown* outer);
   ~CHistogramPropertyPage() override;
-  static CUnknown* CreateInstance(IUnknown* outer, HRESULT* phr);
 
   HRESULT OnConnect(IUnknown* object) override;
   HRESULT OnActivate() override;

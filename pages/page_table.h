@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "dshow/base/cfactorytemplate.h"
 #include "pages/framework/cmuipropertypage.h"
@@ -52,4 +53,12 @@ extern const PageRow kPageRows[kPageRowCount];
 
 inline const PageRow& PageRowOf(PageRowId id) {
   return kPageRows[static_cast<size_t>(id)];
+}
+
+// Creates page class T for row Row: T is constructed from the row and the outer unknown.
+template <class T, PageRowId Row>
+CUnknown* CreatePageOf(IUnknown* outer, HRESULT* phr) {
+  auto* page = new (std::nothrow) T(PageRowOf(Row), outer);
+  if (!page && phr) *phr = E_OUTOFMEMORY;
+  return page;
 }

@@ -2,7 +2,6 @@
 #include "pages/size_page.h"
 
 #include <cstdio>
-#include <new>
 #include <algorithm>
 
 #include "pages/page_controls.h"
@@ -18,14 +17,6 @@ constexpr int kTwoStill[] = {1038, 1039};
 constexpr int kThreeStill[] = {1038, 1039, 1042};
 constexpr int kEight[] = {1451, 1452, 1453, 1454, 1455, 1456, 1457, 1458};
 constexpr int kEightStill[] = {1461, 1462, 1463, 1464, 1465, 1466, 1467, 1468};
-
-// Creates page T for row Row.
-template <class T, PageRowId Row>
-CUnknown* CreateSizePage(IUnknown* outer, HRESULT* phr) {
-  auto* page = new (std::nothrow) T(PageRowOf(Row), outer);
-  if (!page && phr) *phr = E_OUTOFMEMORY;
-  return page;
-}
 
 // The first checked radio of a group, in id order; current when none is.
 uint32_t CheckedIndex(HWND dialog, std::span<const int> ids, uint32_t current) {
@@ -121,16 +112,13 @@ INT_PTR CSizePropertyPage::OnReceiveMessage(HWND hwnd, UINT message, WPARAM wPar
   return CMuiPropertyPage::OnReceiveMessage(hwnd, message, wParam, lParam);
 }
 
-#define ZX_SIZE_PAGE_BODY(Name, Base, Row, ...)                                                  \
-  Name::Name(const PageRow& row, IUnknown* outer) : Base(row, outer, SizeRadios{__VA_ARGS__}) {} \
-  CUnknown* Name::CreateInstance(IUnknown* outer, HRESULT* phr) {                                \
-    return CreateSizePage<Name, PageRowId::Row>(outer, phr);                                     \
-  }
-ZX_SIZE_PAGE_BODY(CSize10PropertyPage, CPreviewSizePropertyPage, Size10, kOne, {}, false)
-ZX_SIZE_PAGE_BODY(CSize20PropertyPage, CPreviewSizePropertyPage, Size20, kTwo, {}, false)
-ZX_SIZE_PAGE_BODY(CSize30PropertyPage, CPreviewSizePropertyPage, Size30, kThree, {}, false)
-ZX_SIZE_PAGE_BODY(CSize40PropertyPage, CPreviewSizePropertyPage, Size40, kFour, {}, false)
-ZX_SIZE_PAGE_BODY(CSize22PropertyPage, CStillSizePropertyPage, Size22, kTwo, kTwoStill, true)
-ZX_SIZE_PAGE_BODY(CSize33PropertyPage, CStillSizePropertyPage, Size33, kThree, kThreeStill, false)
-ZX_SIZE_PAGE_BODY(CSize88PropertyPage, CStillSizePropertyPage, Size88, kEight, kEightStill, false)
+#define ZX_SIZE_PAGE_BODY(Name, Base, ...) \
+  Name::Name(const PageRow& row, IUnknown* outer) : Base(row, outer, SizeRadios{__VA_ARGS__}) {}
+ZX_SIZE_PAGE_BODY(CSize10PropertyPage, CPreviewSizePropertyPage, kOne, {}, false)
+ZX_SIZE_PAGE_BODY(CSize20PropertyPage, CPreviewSizePropertyPage, kTwo, {}, false)
+ZX_SIZE_PAGE_BODY(CSize30PropertyPage, CPreviewSizePropertyPage, kThree, {}, false)
+ZX_SIZE_PAGE_BODY(CSize40PropertyPage, CPreviewSizePropertyPage, kFour, {}, false)
+ZX_SIZE_PAGE_BODY(CSize22PropertyPage, CStillSizePropertyPage, kTwo, kTwoStill, true)
+ZX_SIZE_PAGE_BODY(CSize33PropertyPage, CStillSizePropertyPage, kThree, kThreeStill, false)
+ZX_SIZE_PAGE_BODY(CSize88PropertyPage, CStillSizePropertyPage, kEight, kEightStill, false)
 #undef ZX_SIZE_PAGE_BODY

@@ -49,11 +49,10 @@ class CStillSizePropertyPage : public CSizePropertyPage {
   using CSizePropertyPage::CSizePropertyPage;
 };
 
-#define ZX_SIZE_PAGE(Name, Base)                                    \
-  class Name : public Base {                                        \
-   public:                                                          \
-    Name(const PageRow& row, IUnknown* outer);                      \
-    static CUnknown* CreateInstance(IUnknown* outer, HRESULT* phr); \
+#define ZX_SIZE_PAGE(Name, Base)               \
+  class Name : public Base {                   \
+   public:                                     \
+    Name(const PageRow& row, IUnknown* outer); \
   };
 ZX_SIZE_PAGE(CSize10PropertyPage, CPreviewSizePropertyPage)
 ZX_SIZE_PAGE(CSize20PropertyPage, CPreviewSizePropertyPage)

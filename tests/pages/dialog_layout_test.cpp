@@ -280,6 +280,13 @@ std::wstring ThresholdRange(const MuiTable& t) {
   return Format(L"(%ls[%u, %u], %ls:%u)", Translated(t, L"Range:").c_str(), 5u, 25u,
                 Translated(t, L"Default").c_str(), 5u);
 }
+std::wstring GainRange(const MuiTable& t) {
+  return Format(L"(%ls[%u, %u], %ls:%u)", Translated(t, L"Range:").c_str(), 100u, 65535u,
+                Translated(t, L"Default").c_str(), 500u);
+}
+std::wstring ExposureDialogRange(const MuiTable& t) {
+  return Format(L"%ls [%.3f, %.3f] ms", Translated(t, L"Range:").c_str(), 0.016, 2000000.0);
+}
 std::wstring SixteenBits(const MuiTable& t) {
   return Format(Translated(t, L"%u Bits").c_str(), 16u);
 }
@@ -308,6 +315,8 @@ std::wstring GainPreferred(const MuiTable& t) {
 const RunTimeText kRunTimeTexts[] = {
     {IDD_EXPOSURE, 1453, Slot::Label, ExposureRange},
     {IDD_EXPOSURE, 1463, Slot::Label, ThresholdRange},
+    {IDD_EXPOSURE, 1454, Slot::Label, GainRange},
+    {IDD_EXPOSURE_TIME, 1446, Slot::Label, ExposureDialogRange},
     {IDD_EXPOSURE, 1108, Slot::ComboItem, ExposureOnly},
     {IDD_EXPOSURE, 1108, Slot::ComboItem, ExposurePreferred},
     {IDD_EXPOSURE, 1108, Slot::ComboItem, GainOnly},

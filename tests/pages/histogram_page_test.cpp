@@ -11,6 +11,7 @@
 #include "pages/framework/page_callbacks.h"
 #include "pages/framework/page_messages.h"
 #include "tests/pages/page_host.h"
+#include "tests/wine/client_pixels.h"
 
 namespace {
 
@@ -87,32 +88,13 @@ struct Painted {
 };
 
 Painted PaintAndCount(HWND graph) {
-  RECT client;
-  GetClientRect(graph, &client);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = client.right;
-  info.bmiHeader.biHeight = -client.bottom;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ old = SelectObject(dc, bitmap);
-  SendMessageW(graph, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-  GdiFlush();
+  const ClientPixels pixels = PrintClientPixels(graph);
   Painted painted;
-  const auto* pixels = static_cast<const uint32_t*>(bits);
-  for (LONG i = 0; i < client.right * client.bottom; ++i) {
-    const uint32_t p = pixels[i] & 0xFFFFFF;  // 0x00RRGGBB
+  for (uint32_t p : pixels.rgb) {
     painted.blue += p == 0x0000FF;
     painted.green += p == 0x00FF00;
     painted.red += p == 0xFF0000;
   }
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
   return painted;
 }
 

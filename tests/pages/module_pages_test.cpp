@@ -10,6 +10,8 @@
 #include <prsht.h>
 #include <commctrl.h>
 
+#include <commctrl.h>
+
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -18,10 +20,13 @@
 #include "core/lumorix.h"
 #include "core/testing/recording_lumorix.h"
 #include "pipeline/preset_record.h"
+#include "pages/rules/exposure_scale.h"
 #include "platform/com_ptr.h"
+#include "tests/dshow/filter/module_graph.h"
 #include "tests/dshow/filter/module_support.h"
 #include "sim/wine/shim_client.h"
 #include "tests/dshow/support/page_host.h"
+#include "tests/wine/client_pixels.h"
 #include "tests/wine/regsvr32.h"
 
 namespace {
@@ -327,9 +332,9 @@ TEST_F(SimulatedCameraPages, EveryOfferedPageCreatesAndActivates) {
 }
 
 // A page of the module on the simulated camera's filter, shown in a frame.
-class ModulePage {
+class SettingsModulePage {
  public:
-  ModulePage(const wchar_t* clsid, IUnknown* object, Frame& frame) {
+  SettingsModulePage(const wchar_t* clsid, IUnknown* object, Frame& frame) {
     CLSID id;
     CLSIDFromString(clsid, &id);
     auto getClassObject =
@@ -347,7 +352,7 @@ class ModulePage {
     EXPECT_EQ(page_->Activate(frame.container, &rect, FALSE), S_OK);
     dialog_ = GetWindow(frame.container, GW_CHILD);
   }
-  ~ModulePage() {
+  ~SettingsModulePage() {
     if (!page_) return;
     page_->Deactivate();
     page_->SetObjects(0, nullptr);
@@ -386,7 +391,7 @@ TEST_F(SimulatedCameraPages, SettingsPagesReachTheCamera) {
   ASSERT_TRUE(camera && presets);
   Frame frame;
   {
-    ModulePage misc(L"{5B4F4408-0958-471A-801B-3CC471E584AB}", filter.get(), frame);
+    SettingsModulePage misc(L"{5B4F4408-0958-471A-801B-3CC471E584AB}", filter.get(), frame);
     ASSERT_NE(misc.dialog(), nullptr);
     misc.click(1222);
     uint32_t on = 0;
@@ -397,7 +402,7 @@ TEST_F(SimulatedCameraPages, SettingsPagesReachTheCamera) {
     EXPECT_EQ(on, 0u);
   }
   {
-    ModulePage roi(L"{CBF28142-805A-4C2A-9768-3904066BB15E}", filter.get(), frame);
+    SettingsModulePage roi(L"{CBF28142-805A-4C2A-9768-3904066BB15E}", filter.get(), frame);
     ASSERT_NE(roi.dialog(), nullptr);
     uint32_t mark = 0;
     EXPECT_EQ(camera->get_AeWindowMark(&mark), S_OK);
@@ -431,7 +436,7 @@ TEST_F(SimulatedCameraPages, SettingsPagesReachTheCamera) {
     for (uint32_t i = 0; i < count; ++i) presets->get_Preset(i, &kept[i]);
     ASSERT_EQ(presets->AddPreset(L"i34 page test"), S_OK);
     ASSERT_EQ(camera->put_ExpoTime(savedUs * 2), S_OK);
-    ModulePage preset(L"{6B3453CB-F2BD-4EF9-8236-4733E08CC3FF}", filter.get(), frame);
+    SettingsModulePage preset(L"{6B3453CB-F2BD-4EF9-8236-4733E08CC3FF}", filter.get(), frame);
     ASSERT_NE(preset.dialog(), nullptr);
     preset.select(1005, static_cast<int>(count) + 1);
     preset.click(1113);
@@ -440,6 +445,265 @@ TEST_F(SimulatedCameraPages, SettingsPagesReachTheCamera) {
     EXPECT_EQ(loadedUs, savedUs);
     presets->put_Presets(kept.data(), count);
   }
+}
+
+// One page of the module, by class id, on owner, activated in a frame; the dialog for driving it.
+class ModulePage {
+ public:
+  ModulePage(IUnknown* owner, const wchar_t* clsidText) {
+    CLSID clsid;
+    if (CLSIDFromString(clsidText, &clsid) != S_OK) return;
+    auto getClassObject =
+        reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"zerithal.ax"), "DllGetClassObject")));
+    ComPtr<IClassFactory> factory;
+    if (!getClassObject || getClassObject(clsid, IID_IClassFactory, factory.outVoid()) != S_OK)
+      return;
+    if (factory->CreateInstance(nullptr, IID_IPropertyPage, page_.outVoid()) != S_OK) return;
+    page_->SetPageSite(&site_);
+    if (page_->SetObjects(1, &owner) != S_OK) return;
+    RECT rect = {0, 0, 600, 500};
+    if (page_->Activate(frame_.container, &rect, FALSE) != S_OK) return;
+    dialog_ = GetWindow(frame_.container, GW_CHILD);
+  }
+  ~ModulePage() {
+    if (!page_) return;
+    page_->Deactivate();
+    page_->SetObjects(0, nullptr);
+    page_->SetPageSite(nullptr);
+  }
+  bool ready() const { return dialog_ != nullptr; }
+  IPropertyPage* page() { return page_.get(); }
+  HWND item(int id) const { return GetDlgItem(dialog_, id); }
+  void scrollTo(int id, int pos) {
+    SendMessageW(item(id), TBM_SETPOS, TRUE, pos);
+    SendMessageW(dialog_, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, pos),
+                 reinterpret_cast<LPARAM>(item(id)));
+  }
+  void send(UINT message) { SendMessageW(dialog_, message, 0, 0); }
+
+ private:
+  TestSite site_{0x0409};
+  Frame frame_;
+  ComPtr<IPropertyPage> page_;
+  HWND dialog_ = nullptr;
+};
+
+constexpr wchar_t kExposurePage[] = L"{437833AF-61D9-436C-BA69-B81F2BEEE6F8}";
+constexpr wchar_t kHistogramPage[] = L"{2AAD6264-9EC8-4FB5-9DC5-028A67FFFD0F}";
+constexpr wchar_t kColourPage[] = L"{C8B25F5E-240C-4B57-BDB9-6F260E113A93}";
+
+// The pages' controls reach the simulated camera through the real filter: the exposure trackbar
+// sets the mapped time, the saturation trackbar the saturation, typed levels the level range.
+TEST_F(SimulatedCameraPages, ControlsReachTheCameraThroughTheFilter) {
+  ASSERT_TRUE(ShimRunning()) << "the prefix has no driver shim (tools/wine-sim-setup)";
+  ASSERT_GE(module_.enumCameras(), 1u);
+  ComPtr<IUnknown> filter;
+  *filter.out() = module_.openCamera(0);
+  ASSERT_TRUE(filter);
+  ComPtr<ILumorix> camera = filter.as<ILumorix>(IID_ILumorix);
+  ASSERT_TRUE(camera);
+  {
+    uint32_t minUs = 0, maxUs = 0, defaultUs = 0;
+    ASSERT_EQ(camera->get_ExpTimeRange(&minUs, &maxUs, &defaultUs), S_OK);
+    ASSERT_EQ(camera->put_AutoExpoEnable(0), S_OK);
+    ModulePage page(filter.get(), kExposurePage);
+    ASSERT_TRUE(page.ready());
+    const ExposureScale scale = ExposureScaleOf(minUs, maxUs);
+    const uint32_t pos = (scale.minPos + scale.maxPos) / 3;
+    page.scrollTo(1051, int(pos));
+    uint32_t us = 0;
+    ASSERT_EQ(camera->get_ExpoTime(&us), S_OK);
+    EXPECT_EQ(us, SliderPosToExposureTime(pos, minUs, maxUs));
+  }
+  if (camera->get_IsColor()) {
+    ModulePage page(filter.get(), kColourPage);
+    ASSERT_TRUE(page.ready());
+    page.scrollTo(1076, 0);
+    uint32_t saturation = 1;
+    ASSERT_EQ(camera->get_Saturation(&saturation), S_OK);
+    EXPECT_EQ(saturation, 0u);
+  }
+  {
+    ModulePage page(filter.get(), kHistogramPage);
+    ASSERT_TRUE(page.ready());
+    SetWindowTextW(page.item(1044), L"40");
+    page.send(1034);  // Return in "Left:"
+    uint16_t low[4] = {};
+    uint16_t high[4] = {};
+    ASSERT_EQ(camera->get_LevelRange(low, high), S_OK);
+    if (camera->get_IsColor()) {
+      for (int c = 0; c < 3; ++c) EXPECT_EQ(low[c], 40) << c;
+    } else {
+      EXPECT_EQ(low[3], 40);
+    }
+  }
+}
+
+// The size page the preview pin offers: choosing its second size and applying while stopped makes
+// the next connection that size; while the graph runs the camera refuses and nothing changes.
+TEST_F(SimulatedCameraPages, SizePageAppliesWhileStoppedOnly) {
+  ASSERT_TRUE(ShimRunning()) << "the prefix has no driver shim (tools/wine-sim-setup)";
+  struct SizePage {
+    const wchar_t* clsid;
+    int secondRadio;
+  };
+  const SizePage kSizePages[] = {{L"{4DB58A7B-0CBA-4AEB-8B41-996493B80B26}", 1035},
+                                 {L"{5713FF49-45A6-4DF9-BE88-045D93819ACF}", 1035},
+                                 {L"{A07DAC99-B80A-4A95-98D4-E86ABCCC7B0E}", 1035},
+                                 {L"{8C046962-37C8-4639-8940-94C572522CF5}", 1035},
+                                 {L"{87501857-1F69-43FE-819E-1A8871C60706}", 1035},
+                                 {L"{017B6921-A8FD-4AE5-BD63-17A683B87B11}", 1452}};
+  {
+    ComScope com;
+    ComPtr<IUnknown> filter;
+    *filter.out() = module_.openCamera(0);
+    ASSERT_TRUE(filter);
+    ComPtr<ILumorix> camera = filter.as<ILumorix>(IID_ILumorix);
+    ComPtr<IBaseFilter> base = filter.as<IBaseFilter>(IID_IBaseFilter);
+    ASSERT_TRUE(camera && base);
+    ComPtr<IEnumPins> pins;
+    ASSERT_EQ(base->EnumPins(pins.out()), S_OK);
+    ComPtr<IPin> preview;
+    ASSERT_EQ(pins->Next(1, preview.out(), nullptr), S_OK);
+    ComPtr<ISpecifyPropertyPages> specify =
+        preview.as<ISpecifyPropertyPages>(IID_ISpecifyPropertyPages);
+    ASSERT_TRUE(specify);
+    CAUUID ids = {};
+    ASSERT_EQ(specify->GetPages(&ids), S_OK);
+    const SizePage* offered = nullptr;
+    for (const SizePage& page : kSizePages) {
+      CLSID clsid;
+      CLSIDFromString(page.clsid, &clsid);
+      for (ULONG i = 0; i < ids.cElems; ++i)
+        if (IsEqualCLSID(ids.pElems[i], clsid)) offered = &page;
+    }
+    CoTaskMemFree(ids.pElems);
+    ASSERT_NE(offered, nullptr) << "the preview pin offers a size page of two or more sizes";
+    int32_t width = 0, height = 0;
+    ASSERT_EQ(camera->get_Resolution(1, &width, &height), S_OK);
+    {
+      ModulePage page(preview.get(), offered->clsid);
+      ASSERT_TRUE(page.ready());
+      SendMessageW(page.item(offered->secondRadio), BM_CLICK, 0, 0);
+      EXPECT_EQ(page.page()->Apply(), S_OK);
+    }
+    uint32_t index = 0;
+    ASSERT_EQ(camera->get_eSize(&index), S_OK);
+    EXPECT_EQ(index, 1u);
+    CaptureGraph graph;
+    FrameLog log;
+    ASSERT_EQ(graph.begin(base.get()), S_OK);
+    ASSERT_EQ(graph.render(log), S_OK);
+    Format format;
+    ASSERT_NO_FATAL_FAILURE(ReadConnectedFormat(graph.grabber.get(), &format));
+    EXPECT_EQ(format.width, width);
+    EXPECT_EQ(std::abs(format.height), height);
+    HRESULT hr = E_FAIL;
+    Within(kStartMs, "IMediaControl::Run", [&] { hr = graph.control->Run(); });
+    ASSERT_TRUE(SUCCEEDED(hr));
+    {
+      ModulePage page(preview.get(), offered->clsid);
+      ASSERT_TRUE(page.ready());
+      SendMessageW(page.item(1034), BM_CLICK, 0, 0);
+      EXPECT_EQ(page.page()->Apply(), S_OK) << "the refusal is not reported";
+    }
+    ASSERT_EQ(camera->get_eSize(&index), S_OK);
+    EXPECT_EQ(index, 1u) << "a streaming camera keeps its size";
+    Within(kStopMs, "IMediaControl::Stop", [&] { graph.control->Stop(); });
+    graph.release();
+    EXPECT_EQ(camera->put_eSize(0), S_OK);
+  }
+  // The camera stores its settings as it closes: the next test starts from the defaults.
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Harrowdenmarket\\dshow\\ZMS-RX7-3");
+}
+
+// Dispatches this thread's messages until done() holds or ms pass.
+template <class Done>
+bool PumpUntil(DWORD ms, Done done) {
+  const DWORD end = GetTickCount() + ms;
+  while (!done()) {
+    if (GetTickCount() > end) return false;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(10);
+  }
+  return true;
+}
+
+// Pixels of the histogram graph in a curve's pen colour (blue, green, red or black).
+size_t CurvePixels(HWND graph) {
+  const ClientPixels pixels = PrintClientPixels(graph);
+  size_t n = 0;
+  // Inside the frame and above the axis labels: only curves and markers draw there.
+  for (LONG y = 2; y < pixels.height / 2; ++y)
+    for (LONG x = 2; x < pixels.width - 8; ++x) {
+      const uint32_t p = pixels.at(x, y);
+      n += p == 0x0000FF || p == 0x00FF00 || p == 0xFF0000;
+    }
+  return n;
+}
+
+// On a streaming graph: the exposure trackbar sets the camera's time, the histogram page draws
+// the live histogram, and one push ends in the camera's result moving both white-balance
+// trackbars.
+TEST_F(SimulatedCameraPages, PagesFollowAStreamingCamera) {
+  ASSERT_TRUE(ShimRunning()) << "the prefix has no driver shim (tools/wine-sim-setup)";
+  {
+    ComScope com;
+    ComPtr<IUnknown> filter;
+    *filter.out() = module_.openCamera(0);
+    ASSERT_TRUE(filter);
+    ComPtr<ILumorix> camera = filter.as<ILumorix>(IID_ILumorix);
+    ComPtr<IBaseFilter> base = filter.as<IBaseFilter>(IID_IBaseFilter);
+    ASSERT_TRUE(camera && base);
+    CaptureGraph graph;
+    FrameLog log;
+    ASSERT_EQ(graph.begin(base.get()), S_OK);
+    ASSERT_EQ(graph.render(log), S_OK);
+    HRESULT hr = E_FAIL;
+    Within(kStartMs, "IMediaControl::Run", [&] { hr = graph.control->Run(); });
+    ASSERT_TRUE(SUCCEEDED(hr));
+    EXPECT_TRUE(log.reaches(3, 60000)) << log.seen() << " frames";
+    {
+      ASSERT_EQ(camera->put_AutoExpoEnable(0), S_OK);
+      uint32_t minUs = 0, maxUs = 0, defaultUs = 0;
+      ASSERT_EQ(camera->get_ExpTimeRange(&minUs, &maxUs, &defaultUs), S_OK);
+      ModulePage page(filter.get(), kExposurePage);
+      ASSERT_TRUE(page.ready());
+      const ExposureScale scale = ExposureScaleOf(minUs, maxUs);
+      const uint32_t pos = scale.minPos + (scale.maxPos - scale.minPos) / 4;
+      page.scrollTo(1051, int(pos));
+      uint32_t us = 0;
+      ASSERT_EQ(camera->get_ExpoTime(&us), S_OK);
+      EXPECT_EQ(us, SliderPosToExposureTime(pos, minUs, maxUs));
+    }
+    {
+      ModulePage page(filter.get(), kHistogramPage);
+      ASSERT_TRUE(page.ready());
+      HWND graphWindow = page.item(1021);
+      EXPECT_TRUE(PumpUntil(20000, [&] { return CurvePixels(graphWindow) > 50; }))
+          << "no live histogram drawn";
+    }
+    if (camera->get_IsColor()) {
+      ModulePage page(filter.get(), kColourPage);
+      ASSERT_TRUE(page.ready());
+      ASSERT_EQ(camera->put_TempTint(3000, 500), S_OK);
+      page.send(42840);  // refill from the camera
+      const LRESULT before = SendMessageW(page.item(1062), TBM_GETPOS, 0, 0);
+      SendMessageW(page.item(1055), BM_CLICK, 0, 0);
+      EXPECT_TRUE(PumpUntil(30000, [&] {
+        return SendMessageW(page.item(1062), TBM_GETPOS, 0, 0) != before;
+      })) << "one push never reported";
+      int32_t temperature = 0, tint = 0;
+      ASSERT_EQ(camera->get_TempTint(&temperature, &tint), S_OK);
+      EXPECT_EQ(SendMessageW(page.item(1062), TBM_GETPOS, 0, 0), temperature);
+      EXPECT_EQ(SendMessageW(page.item(1066), TBM_GETPOS, 0, 0), tint);
+    }
+    Within(kStopMs, "IMediaControl::Stop", [&] { graph.control->Stop(); });
+    graph.release();
+  }
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Harrowdenmarket\\dshow\\ZMS-RX7-3");
 }
 
 }  // namespace

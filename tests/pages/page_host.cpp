@@ -63,6 +63,7 @@ PageHost::PageHost(PageRowId row, const CameraSetup& setup, const Prepare& prepa
     : provider_({setup}) {
   g_hInst = GetModuleHandleW(nullptr);
   if (prepare) prepare(camera());
+  site_.lcid = siteLcid();
   messages().clear();
   SetMessagePresenter(CaptureMessage);
   HRESULT hr = S_OK;
@@ -98,6 +99,18 @@ PageHost::~PageHost() {
   if (filter_) filter_->Release();
   pump();
   SetMessagePresenter(nullptr);
+}
+
+LCID& PageHost::siteLcid() {
+  static LCID lcid = 0x0409;
+  return lcid;
+}
+
+void PageHost::show() {
+  ShowWindow(frame_, SW_SHOWNA);
+  UpdateWindow(frame_);
+  RedrawWindow(frame_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  pump();
 }
 
 void PageHost::pump() {

@@ -53,6 +53,11 @@ class PageHost {
   RecordingSite& site() { return site_; }
   static std::vector<ShownMessage>& messages();
 
+  // Shows the frame and paints the page, for pictures (a shown frame closes slowly under wine).
+  void show();
+  // The locale every host's site reports; the process keeps the language of its first page.
+  static LCID& siteLcid();
+
   HWND item(int id) const { return GetDlgItem(dialog_, id); }
   std::wstring text(int id) const;
   void setText(int id, const wchar_t* text);

@@ -49,7 +49,7 @@ TEST(SettingsPictures, EveryPageInTheRunLanguage) {
     ASSERT_NE(page.dialog(), nullptr);
     RedrawWindow(frame.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     PumpFor(100);
-    const std::wstring path = folder + L"settings_" + r.name + L"_" + language + L".bmp";
+    const std::wstring path = folder + L"settings_" + r.name + L"_" + language + L".png";
     EXPECT_TRUE(SaveWindowPicture(page.dialog(), path)) << static_cast<int>(r.row);
   }
 }
