@@ -1,6 +1,7 @@
 // The simulated sensor of each product id.
 #include "sim/family_catalogue.h"
 
+#include "sim/ccd_family.h"
 #include "sim/usb3_31mp_family.h"
 #include "sim/usb3_51mp_family.h"
 #include "sim/usb3_85_10mp_family.h"
@@ -13,6 +14,10 @@ constexpr uint16_t kUsb2Offset = 0x1000;
 template <typename Family>
 std::unique_ptr<SensorFamily> make() {
   return std::make_unique<Family>();
+}
+template <CcdKind Kind, bool Second>
+std::unique_ptr<SensorFamily> makeCcd() {
+  return std::make_unique<CcdFamily>(Kind, Second);
 }
 template <bool Alternative>
 std::unique_ptr<SensorFamily> make14() {
@@ -34,6 +39,13 @@ constexpr FamilyEntry kFamilies[] = {
     {0xCB14, make14<true>, 0, {0, 0, 0}, 5},
     {0x3014, make14<false>, 0, {0, 0, 0}, 5},
     {0x3B14, make14<true>, 0, {0, 0, 0}, 5},
+    // The CCD cameras: USB2 devices, one defect list per resolution.
+    {0x8146, makeCcd<CcdKind::Mp14, false>, 1, {337, 221, 311}, 1, 512},
+    {0x8148, makeCcd<CcdKind::Mp14, true>, 1, {337, 221, 311}, 1, 512},
+    {0x8311, makeCcd<CcdKind::Mp31, false>, 0, {368, 256, 371}, 2, 512},
+    {0x8316, makeCcd<CcdKind::Mp31, true>, 0, {368, 256, 371}, 2, 512},
+    {0x8510, makeCcd<CcdKind::Mp51, false>, 2, {397, 256, 371}, 2, 512},
+    {0x8516, makeCcd<CcdKind::Mp51, true>, 2, {397, 256, 371}, 2, 512},
 };
 
 const FamilyEntry* find(uint16_t productId, bool* usb2) {
@@ -61,7 +73,9 @@ SceneOptions SceneFor(uint16_t productId) {
 
 uint16_t MaxPacketFor(uint16_t productId) {
   bool usb2 = false;
-  return find(productId, &usb2) && usb2 ? 512 : 1024;
+  const FamilyEntry* f = find(productId, &usb2);
+  if (f && f->maxPacket) return f->maxPacket;
+  return f && usb2 ? 512 : 1024;
 }
 
 }  // namespace sim

@@ -16,13 +16,14 @@ struct FamilyEntry {
   int bayerOrder;                  // the model's order at its largest size
   std::array<uint16_t, 3> wbBase;  // the model's base gains; 0 counts as unity
   uint16_t eepromLists;
+  uint16_t maxPacket = 0;  // 0: by the registration's link
 };
 
 // The entry of a product id (either registration); the 3.1 MP one for ids it does not know.
 const FamilyEntry& FamilyFor(uint16_t productId);
 // The Bayer order and a channel response mirroring the model's base gains, so greys stay neutral.
 SceneOptions SceneFor(uint16_t productId);
-// 1024 on a USB3 registration, 512 on a USB2 one.
+// 1024 on a USB3 registration, 512 on a USB2 one or a USB2-only device.
 uint16_t MaxPacketFor(uint16_t productId);
 
 }  // namespace sim
