@@ -119,6 +119,24 @@ TEST_P(CcdStream, ExposureGainAndSpeedReachTheCameraUpToSixtySeconds) {
   EXPECT_EQ(cam_->stop(), S_OK);
 }
 
+// A host that joins a full frame at any of its blocks gets a whole frame within the retry budget:
+// the field assembly starts over at the next frame's first field.
+TEST_P(CcdStream, JoiningAtAnyBlockStillGivesWholeFrames) {
+  ASSERT_NE(cam_, nullptr);
+  ASSERT_EQ(cam_->put_eSize(0), S_OK);
+  ASSERT_EQ(cam_->start(), S_OK);
+  const ModelResolution& r = info().resolutions[0];
+  std::vector<uint8_t> frame = frameAt(0);
+  ASSERT_EQ(Pull(*cam_, frame, 1), 1u);
+  const uint32_t blocks = cam_->device().modeSpec(0).layout.blocks;
+  for (uint32_t k = 1; k < blocks; ++k) {
+    rig_.device().joinAtBlock(k);
+    ASSERT_EQ(Pull(*cam_, frame, 2), 2u) << "joined at " << k;
+    ExpectChart(frame, r.width, r.height, "after the join");
+  }
+  EXPECT_EQ(cam_->stop(), S_OK);
+}
+
 INSTANTIATE_TEST_SUITE_P(Ccd, CcdStream, ::testing::ValuesIn(kRows),
                          [](const auto& row) { return std::string(row.param.name); });
 
