@@ -44,11 +44,10 @@ bool CcdCamera::valid() const {
 HRESULT CcdCamera::OpenCamera(uint32_t previewIndex) {
   if (previewIndex >= previewCount()) return E_INVALIDARG;
   device_->setMode(previewIndex);
-  helper_->requery();
+  const bool longForm = helper_->requery();
   const ResolutionEntry& size = previews_[previewIndex];
   const CcdMode& mode = device_->modeSpec(previewIndex);
   std::optional<ExposureRange> record;
-  const bool longForm = device_->longFormWrites != 0;
   if (!ccd_.second && ccd_.size != CcdSize::Mp14 && !(ccd_.size == CcdSize::Mp31 && longForm)) {
     const ValueRange r = ccd::exposureRange(ccd_, longForm, previewIndex);
     record = ExposureRange{r.min, r.max, r.def};
@@ -63,11 +62,10 @@ HRESULT CcdCamera::OpenCamera(uint32_t previewIndex) {
   return device_->bSystemInit(usb::kDeviceOpen);
 }
 
+// Closed under the sensor lock: a range query on a page's thread may open the device meanwhile.
 void CcdCamera::StopSensor() {
-  {
-    std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
-    (void)device_->bWritePackedEx(kSensorStopReg, kSensorStop);
-  }
+  std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
+  (void)device_->bWritePackedEx(kSensorStopReg, kSensorStop);
   device_->bFiniUSB();
 }
 

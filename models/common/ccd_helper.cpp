@@ -57,9 +57,11 @@ HRESULT CcdHelper::openWithDriverState() {
   return S_OK;
 }
 
-void CcdHelper::requery() {
-  if (ccd_.open != CcdOpen::DriverStateRequery) return;
-  if (PLHlperInit() != 0 && device_.isOpen()) device_.longFormWrites = device_.regWriteMode == 1;
+bool CcdHelper::requery() {
+  std::lock_guard<platform::RecursiveLock> hold(sensorLock());
+  if (ccd_.open == CcdOpen::DriverStateRequery && PLHlperInit() != 0 && device_.isOpen())
+    device_.longFormWrites = device_.regWriteMode == 1;
+  return device_.longFormWrites != 0;
 }
 
 uint16_t CcdHelper::clockSpeed() const {

@@ -23,8 +23,8 @@ class CcdHelper final : public DeviceHelper {
   bool PLHlperHasFlag40() override { return (modelFlags & 0x40) != 0; }
 
   // Opens a closed camera, and on the class that asks again takes the register form anew; on an
-  // open camera the form stays the one last reported.
-  void requery();
+  // open camera the form stays the one last reported. Returns whether writes take the long form.
+  bool requery();
   // The timing program of a mode at the current speed; the first failed write's result.
   HRESULT loadMode(uint32_t mode);
   // A mode's program, then the state's exposure and gain, and the stream start: how a preview
