@@ -22,17 +22,20 @@ CcdHelper::CcdHelper(const PLHlperArgs& args, const CcdSpec& spec, CcdDevice& de
     : DeviceHelper(args, spec.model, device), ccd_(spec), device_(device) {}
 
 // Under the sensor lock, so a getter on a page's thread and a start never open twice; a failed
-// open closes what it opened.
+// open closes what it opened. The restore reads the EEPROM into the state: after the lock.
 int32_t CcdHelper::PLHlperInit() {
-  std::lock_guard<platform::RecursiveLock> hold(sensorLock());
-  if (device_.deviceOpened) return 1;
-  const HRESULT hr = ccd_.open == CcdOpen::Plain ? device_.bInitUSB(true) : openWithDriverState();
-  if (FAILED(hr)) {
-    device_.bFiniUSB();
-    return hr;
+  {
+    std::lock_guard<platform::RecursiveLock> hold(sensorLock());
+    if (device_.deviceOpened) return 1;
+    const HRESULT hr =
+        ccd_.open == CcdOpen::Plain ? device_.bInitUSB(true) : openWithDriverState();
+    if (FAILED(hr)) {
+      device_.bFiniUSB();
+      return hr;
+    }
+    device_.deviceOpened = 1;
+    programmed_ = false;
   }
-  device_.deviceOpened = 1;
-  programmed_ = false;
   PostOpenRestore(*this);
   return 0;
 }

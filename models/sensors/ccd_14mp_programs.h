@@ -39,16 +39,8 @@ inline constexpr std::array<FpgaPair, 7> kSecondValues{
     {{1104, 1}, {1108, 1}, {1124, 1}, {1128, 1}, {1152, 1}, {34, 1}, {56, 1054}}};
 
 using namespace ccd_programs;
-inline constexpr std::array kLongSteps = std::to_array<Step>(
-    {one(16, 1),   pause(16),    run(144, 145), run(1024, 1155), run(64, 69), run(80, 89),
-     run(96, 104), one(2176, 0), run(0, 1),     run(4, 6),       run(33, 34), run(48, 56),
-     one(234, 96), one(22, 1),   pause(30),     one(21, 1),      pause(48),   one(32, 1),
-     one(17, 1),   one(19, 0),   pause(48),     one(19, 1),      one(21, 1)});
-inline constexpr std::array kSecondSteps = std::to_array<Step>(
-    {one(16, 1), pause(16), run(144, 145), run(1024, 1155), run(64, 69), run(80, 89), run(96, 104),
-     one(2176, 0), run(0, 1), run(4, 6), run(33, 34), run(48, 56), one(234, 96), one(22, 1),
-     pause(30), one(21, 1), pause(48), one(17, 1)});
-inline constexpr auto kLongForm = expand<189>(kLongSteps, kLongValues);
-inline constexpr auto kSecond = expand<184>(kSecondSteps, kSecondValues);
+inline constexpr auto kHead = longHead(1155, one(2176, 0), 4);
+inline constexpr auto kLongForm = expand<189>(join(kHead, kLongTail), kLongValues);
+inline constexpr auto kSecond = expand<184>(join(kHead, kSecondTail), kSecondValues);
 
 }  // namespace ccd_14mp

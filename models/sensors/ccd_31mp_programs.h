@@ -43,30 +43,18 @@ inline constexpr std::array kReducedShortSteps = std::to_array<Step>(
      run(24, 26), run(33, 34),   speedMarker(), one(49, 4097), run(51, 55),   run(64, 66),
      run(80, 84), run(100, 113), one(32, 1),    one(17, 1),    one(19, 1),    pause(48),
      one(19, 0),  one(21, 1)});
-inline constexpr std::array kFullLongSteps = std::to_array<Step>(
-    {one(16, 1),   pause(16),     run(144, 145), run(1024, 1407), run(64, 69), run(80, 89),
-     run(96, 104), one(2304, 32), run(0, 1),     run(5, 6),       run(33, 34), run(48, 56),
-     one(234, 96), one(22, 1),    pause(30),     one(21, 1),      pause(48),   one(32, 1),
-     one(17, 1),   one(19, 0),    pause(48),     one(19, 1),      one(21, 1)});
-inline constexpr std::array kReducedLongSteps = std::to_array<Step>(
-    {one(16, 1),   pause(16),    run(144, 145), run(1024, 1135), run(64, 69), run(80, 89),
-     run(96, 104), one(2176, 0), run(0, 1),     run(4, 6),       run(33, 34), run(48, 56),
-     one(234, 96), one(22, 1),   pause(30),     one(21, 1),      pause(48),   one(32, 1),
-     one(17, 1),   one(19, 0),   pause(16),     one(19, 1),      one(20, 1)});
-inline constexpr std::array kFullSecondSteps = std::to_array<Step>(
-    {one(16, 1), pause(16), run(144, 145), run(1024, 1407), run(64, 69), run(80, 89), run(96, 104),
-     one(2304, 32), run(0, 1), run(5, 6), run(33, 34), run(48, 56), one(234, 96), one(22, 1),
-     pause(30), one(21, 1), pause(48), one(17, 1)});
-inline constexpr std::array kReducedSecondSteps = std::to_array<Step>(
-    {one(16, 1), pause(16), run(144, 145), run(1024, 1135), run(64, 69), run(80, 89), run(96, 104),
-     one(2176, 0), run(0, 1), run(4, 6), run(33, 34), run(48, 56), one(234, 96), one(22, 1),
-     pause(30), one(21, 1), pause(48), one(17, 1)});
+inline constexpr auto kFullHead = longHead(1407, one(2304, 32), 5);
+inline constexpr auto kReducedHead = longHead(1135, one(2176, 0), 4);
+inline constexpr std::array<Step, 6> kReducedLongTail{one(32, 1), one(17, 1), one(19, 0),
+                                                      pause(16),  one(19, 1), one(20, 1)};
 
 inline constexpr auto kFullShort = expand<196>(kFullShortSteps, kNoValues);
 inline constexpr auto kReducedShort = expand<134>(kReducedShortSteps, kNoValues);
-inline constexpr auto kFullLong = expand<440>(kFullLongSteps, kFullLongValues);
-inline constexpr auto kReducedLong = expand<169>(kReducedLongSteps, kReducedLongValues);
-inline constexpr auto kFullSecond = expand<435>(kFullSecondSteps, kFullSecondValues);
-inline constexpr auto kReducedSecond = expand<164>(kReducedSecondSteps, kReducedSecondValues);
+inline constexpr auto kFullLong = expand<440>(join(kFullHead, kLongTail), kFullLongValues);
+inline constexpr auto kReducedLong =
+    expand<169>(join(kReducedHead, kReducedLongTail), kReducedLongValues);
+inline constexpr auto kFullSecond = expand<435>(join(kFullHead, kSecondTail), kFullSecondValues);
+inline constexpr auto kReducedSecond =
+    expand<164>(join(kReducedHead, kSecondTail), kReducedSecondValues);
 
 }  // namespace ccd_31mp

@@ -49,30 +49,16 @@ inline constexpr std::array kReducedShortSteps = std::to_array<Step>(
      run(33, 34),   speedMarker(), one(49, 4097), run(51, 55),   run(64, 66), run(80, 84),
      run(100, 113), one(32, 1),    one(17, 1),    one(19, 1),    pause(48),   one(19, 0),
      one(21, 1)});
-inline constexpr std::array kFullLongSteps = std::to_array<Step>(
-    {one(16, 1),   pause(16),       run(144, 145), run(1024, 1419), run(64, 69), run(80, 89),
-     run(96, 104), one(2432, 2080), run(0, 1),     run(4, 6),       run(33, 34), run(48, 56),
-     one(234, 96), one(22, 1),      pause(30),     one(21, 1),      pause(48),   one(32, 1),
-     one(17, 1),   one(19, 0),      pause(48),     one(19, 1),      one(21, 1)});
-inline constexpr std::array kReducedLongSteps = std::to_array<Step>(
-    {one(16, 1),   pause(16),    run(144, 145), run(1024, 1155), run(64, 69), run(80, 89),
-     run(96, 104), one(2176, 0), run(0, 1),     run(4, 6),       run(33, 34), run(48, 56),
-     one(234, 96), one(22, 1),   pause(30),     one(21, 1),      pause(48),   one(32, 1),
-     one(17, 1),   one(19, 0),   pause(48),     one(19, 1),      one(21, 1)});
-inline constexpr std::array kFullSecondSteps = std::to_array<Step>(
-    {one(16, 1), pause(16), run(144, 145), run(1024, 1419), run(64, 69), run(80, 89), run(96, 104),
-     one(2432, 2080), run(0, 1), run(4, 6), run(33, 34), run(48, 56), one(234, 96), one(22, 1),
-     pause(30), one(21, 1), pause(48), one(32, 0), one(17, 1)});
-inline constexpr std::array kReducedSecondSteps = std::to_array<Step>(
-    {one(16, 1), pause(16), run(144, 145), run(1024, 1155), run(64, 69), run(80, 89), run(96, 104),
-     one(2176, 0), run(0, 1), run(4, 6), run(33, 34), run(48, 56), one(234, 96), one(22, 1),
-     pause(30), one(21, 1), pause(48), one(32, 0), one(17, 1)});
+inline constexpr auto kFullHead = longHead(1419, one(2432, 2080), 4);
+inline constexpr auto kReducedHead = longHead(1155, one(2176, 0), 4);
+inline constexpr std::array<Step, 2> kSecondEnd{one(32, 0), one(17, 1)};
 
 inline constexpr auto kFullShort = expand<207>(kFullShortSteps, kNoValues);
 inline constexpr auto kReducedShort = expand<119>(kReducedShortSteps, kNoValues);
-inline constexpr auto kFullLong = expand<453>(kFullLongSteps, kLongValues);
-inline constexpr auto kReducedLong = expand<189>(kReducedLongSteps, kLongValues);
-inline constexpr auto kFullSecond = expand<449>(kFullSecondSteps, kFullSecondValues);
-inline constexpr auto kReducedSecond = expand<185>(kReducedSecondSteps, kReducedSecondValues);
+inline constexpr auto kFullLong = expand<453>(join(kFullHead, kLongTail), kLongValues);
+inline constexpr auto kReducedLong = expand<189>(join(kReducedHead, kLongTail), kLongValues);
+inline constexpr auto kFullSecond = expand<449>(join(kFullHead, kSecondEnd), kFullSecondValues);
+inline constexpr auto kReducedSecond =
+    expand<185>(join(kReducedHead, kSecondEnd), kReducedSecondValues);
 
 }  // namespace ccd_51mp
