@@ -83,10 +83,10 @@ void CcdCamera::SetResolution(uint32_t index, bool still) {
 
 HRESULT STDMETHODCALLTYPE CcdCamera::get_ExpTimeRange(uint32_t* minimum, uint32_t* maximum,
                                                       uint32_t* defaultValue) {
-  helper_->requery();
+  const bool longForm = helper_->requery();
   const uint32_t index = previewIndex();
   if (!ccd_.second && ccd_.size != CcdSize::Mp14 && index >= ccd_.modes.size()) return E_INVALIDARG;
-  const ValueRange r = ccd::exposureRange(ccd_, device_->longFormWrites != 0, index);
+  const ValueRange r = ccd::exposureRange(ccd_, longForm, index);
   if (minimum) *minimum = r.min;
   if (maximum) *maximum = r.max;
   if (defaultValue) *defaultValue = r.def;
