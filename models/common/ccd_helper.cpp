@@ -27,8 +27,7 @@ int32_t CcdHelper::PLHlperInit() {
   {
     std::lock_guard<platform::RecursiveLock> hold(sensorLock());
     if (device_.deviceOpened) return 1;
-    const HRESULT hr =
-        ccd_.open == CcdOpen::Plain ? device_.bInitUSB(true) : openWithDriverState();
+    const HRESULT hr = ccd_.open == CcdOpen::Plain ? device_.bInitUSB(true) : openWithDriverState();
     if (FAILED(hr)) {
       device_.bFiniUSB();
       return hr;
