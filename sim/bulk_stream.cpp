@@ -1,5 +1,6 @@
-// BulkStream: a read of R bytes gets min(R, rest of the frame); a frame whose length is a multiple
-// of the max packet and that ended exactly with a read is closed by a zero-length completion.
+// BulkStream: a frame goes out in segments; a read of R bytes gets min(R, rest of the segment),
+// and a segment whose length is a multiple of the max packet and that ended exactly with a read
+// is closed by a zero-length completion.
 #include "sim/bulk_stream.h"
 
 #include <algorithm>
@@ -58,7 +59,7 @@ void BulkStream::cancel(platform::AsyncIo& io) {
 void BulkStream::abort(const char* logAs) {
   state_.record(Entry(LogKind::PipeOp, 0, 0, 0, logAs));
   // The rest of a frame in progress is lost to the host.
-  if (inFrame_) inFrame_ = false, pos_ = 0, ++frameNo_;
+  if (inFrame_) inFrame_ = false, pos_ = 0, segment_ = 0, segmentPos_ = 0, ++frameNo_;
   zeroLengthDue_ = false;
   stalled_ = false;
   if (!abortDelayMs_) return failAll(platform::kErrorOperationAborted);
@@ -127,7 +128,8 @@ bool BulkStream::beginFrame() {
   else
     scene_.render(frame_.data(), f.width(), f.height(), state_.scene, ColourOf(state_.content),
                   f.exposureUs(), f.gainPercent(), now);
-  pos_ = 0;
+  f.wireFrame(frame_, segments_);
+  pos_ = 0, segment_ = 0, segmentPos_ = 0;
   inFrame_ = true;
   return true;
 }
@@ -153,25 +155,44 @@ void BulkStream::pump() {
   if (!pending_.empty()) schedulePump(state_.clock.now());
 }
 
+size_t BulkStream::advance(size_t length) {
+  const size_t n = std::min<size_t>(length, segments_[segment_] - segmentPos_);
+  pos_ += n, segmentPos_ += n;
+  return n;
+}
+
 void BulkStream::deliver(Pending& read) {
-  const size_t rest = frame_.size() - pos_;
-  size_t n = std::min<size_t>(read.length, rest);
+  for (; joinBlocks_ && inFrame_; --joinBlocks_) {
+    advance(read.length);
+    if (segmentPos_ == segments_[segment_]) ++segment_, segmentPos_ = 0;
+    if (segment_ == segments_.size()) inFrame_ = false, ++frameNo_;
+  }
+  if (!inFrame_) {
+    joinBlocks_ = 0;
+    pending_.push_front(read);
+    return;
+  }
+  const size_t at = pos_;
+  size_t n = std::min<size_t>(read.length, segments_[segment_] - segmentPos_);
   StreamFault fault;
   if (takeFault(StreamFault::Kind::ShortBlock, Match::Block, &fault)) n /= 2;
   const bool longBlock = takeFault(StreamFault::Kind::LongBlock, Match::Block, &fault);
-  std::memcpy(read.buffer, frame_.data() + pos_, n);
+  advance(n);
+  std::memcpy(read.buffer, frame_.data() + at, n);
   size_t sent = n;
   if (longBlock) {
     sent = std::min<size_t>(read.length, n + 16);
     std::memset(read.buffer + n, 0xEE, sent - n);
   }
-  pos_ += n;
   ++block_;
-  if (pos_ == frame_.size()) {
-    zeroLengthDue_ = n == read.length && frame_.size() % state_.config.maxPacket == 0;
-    inFrame_ = false;
-    ++frameNo_;
-    ++framesSent_;
+  if (segmentPos_ == segments_[segment_]) {
+    zeroLengthDue_ = n == read.length && segments_[segment_] % state_.config.maxPacket == 0;
+    segmentPos_ = 0;
+    if (++segment_ == segments_.size()) {
+      inFrame_ = false;
+      ++frameNo_;
+      ++framesSent_;
+    }
   }
   complete(*read.io, 0, static_cast<uint32_t>(sent));
 }

@@ -47,6 +47,8 @@ class BulkStream {
   void kick();
 
   void addFault(StreamFault fault) { faults_.push_back(fault); }
+  // The next frame begins as if the host had missed its first `blocks` reads: it joins there.
+  void joinAtBlock(uint32_t blocks) { joinBlocks_ = blocks; }
   void setAbortDelay(uint32_t ms) { abortDelayMs_ = ms; }
   uint32_t outstanding() const { return static_cast<uint32_t>(pending_.size() + aborting_); }
   uint32_t framesSent() const { return framesSent_; }
@@ -63,6 +65,8 @@ class BulkStream {
   bool streaming() const;
   bool beginFrame();
   void deliver(Pending& read);
+  // Moves past up to `length` bytes of the current segment; the bytes moved past.
+  size_t advance(size_t length);
   void complete(platform::AsyncIo& io, uint32_t error, uint32_t bytes);
   enum class Match { Any, Frame, Block };
   bool takeFault(StreamFault::Kind kind, Match match, StreamFault* out);
@@ -73,8 +77,12 @@ class BulkStream {
   uint32_t aborting_ = 0;
   std::vector<StreamFault> faults_;
   std::vector<uint8_t> frame_;
+  std::vector<uint32_t> segments_;  // the frame's transfers, each ended by a short packet
   SceneRenderer scene_;
   size_t pos_ = 0;
+  size_t segment_ = 0;
+  size_t segmentPos_ = 0;
+  uint32_t joinBlocks_ = 0;
   bool inFrame_ = false;
   bool zeroLengthDue_ = false;
   bool stalled_ = false;

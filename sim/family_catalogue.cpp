@@ -1,6 +1,7 @@
 // The simulated sensor of each product id.
 #include "sim/family_catalogue.h"
 
+#include "sim/ccd_family.h"
 #include "sim/usb3_31mp_family.h"
 #include "sim/usb3_51mp_family.h"
 #include "sim/usb3_85_10mp_family.h"
@@ -22,6 +23,10 @@ std::unique_ptr<SensorFamily> make() {
 template <bool Pelvane>
 std::unique_ptr<SensorFamily> make2Mp() {
   return std::make_unique<Usb2Mp2Family>(Pelvane);
+}
+template <CcdKind Kind, bool Second>
+std::unique_ptr<SensorFamily> makeCcd() {
+  return std::make_unique<CcdFamily>(Kind, Second);
 }
 template <bool Alternative>
 std::unique_ptr<SensorFamily> make14() {
@@ -52,6 +57,13 @@ constexpr FamilyEntry kFamilies[] = {
     {0, make2Mp<true>, 0, {294, 256, 312}, 2, 0x6201},
     {0, make<Usb2VgaFamily>, 0, {0, 0, 0}, 2, 0x6035},
     {0, make<Usb2Mp13GreyFamily>, 4, {0, 0, 0}, 1, 0x6131},
+    // The CCD cameras: USB2 devices, one defect list per resolution.
+    {0, makeCcd<CcdKind::Mp14, false>, 1, {337, 221, 311}, 1, 0x8146},
+    {0, makeCcd<CcdKind::Mp14, true>, 1, {337, 221, 311}, 1, 0x8148},
+    {0, makeCcd<CcdKind::Mp31, false>, 0, {368, 256, 371}, 2, 0x8311},
+    {0, makeCcd<CcdKind::Mp31, true>, 0, {368, 256, 371}, 2, 0x8316},
+    {0, makeCcd<CcdKind::Mp51, false>, 2, {397, 256, 371}, 2, 0x8510},
+    {0, makeCcd<CcdKind::Mp51, true>, 2, {397, 256, 371}, 2, 0x8516},
 };
 
 const FamilyEntry* find(uint16_t productId, bool* usb2) {
@@ -81,7 +93,8 @@ SceneOptions SceneFor(uint16_t productId) {
 
 uint16_t MaxPacketFor(uint16_t productId) {
   bool usb2 = false;
-  return find(productId, &usb2) && usb2 ? 512 : 1024;
+  const FamilyEntry* f = find(productId, &usb2);
+  return f && usb2 ? 512 : 1024;
 }
 
 }  // namespace sim

@@ -23,7 +23,7 @@ struct FamilyEntry {
 const FamilyEntry& FamilyFor(uint16_t productId);
 // The Bayer order and a channel response mirroring the model's base gains, so greys stay neutral.
 SceneOptions SceneFor(uint16_t productId);
-// 1024 on a USB3 registration, 512 on a USB2 one.
+// 1024 on a USB3 registration, 512 on a USB2 one or a USB2-only device.
 uint16_t MaxPacketFor(uint16_t productId);
 
 }  // namespace sim

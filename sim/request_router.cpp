@@ -94,12 +94,15 @@ uint32_t RequestRouter::answerIn(const Setup& s, uint8_t* reply, uint32_t length
       return 0;
     case 0x0D:
       state_.record(Entry(LogKind::FpgaValue, s.index, s.value));
-      state_.family->writeFpgaValue(s.value);
+      state_.family->writeFpga(s.index, s.value);
       status(kDone);
       return 0;
-    case 0x10:
-      status(0);
+    case 0x10: {
+      const int32_t mode = state_.family->regWriteMode();
+      if (mode < 0) return kStall;
+      status(static_cast<uint8_t>(mode));
       return 0;
+    }
     case 0x17:
       *replyBytes = 2;
       return 0;
@@ -149,16 +152,19 @@ uint32_t RequestRouter::acceptOut(const Setup& s, const uint8_t* data, uint32_t 
     case 0x01:
       state_.systemInit = static_cast<uint8_t>(s.value);
       return 0;
-    case 0x08:
-      if (length == 5 && data) {
+    case 0x08: {
+      const bool longForm = length == 5 && data;
+      uint32_t reg = s.index >> 8, value = uint32_t{s.value} << 8 | (s.index & 0xFF);
+      if (longForm) {
         const uint64_t word = uint64_t{data[0]} | uint64_t{data[1]} << 8 | uint64_t{data[2]} << 16 |
                               uint64_t{data[3]} << 24 | uint64_t{data[4]} << 32;
-        state_.record(Entry(LogKind::RegisterWrite, uint32_t(word & 0xFFF), uint32_t(word >> 12)));
-      } else {
-        state_.record(Entry(LogKind::RegisterWrite, uint32_t(s.index >> 8),
-                            uint32_t(s.value) << 8 | (s.index & 0xFF)));
+        reg = uint32_t(word & 0xFFF), value = uint32_t(word >> 12);
       }
+      state_.record(Entry(LogKind::RegisterWrite, reg, value));
+      const std::string error = state_.family->writePacked(reg, value, longForm);
+      if (!error.empty()) state_.record(Entry(LogKind::Error, reg, value, 0, error));
       return 0;
+    }
     case kBridgeClock:
       state_.family->bridgeClock(s.index);
       return 0;

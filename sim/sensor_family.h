@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -35,6 +36,17 @@ class SensorFamily {
   virtual void bridgeClock(uint16_t) {}
   // One line in microseconds at the clock in force, rounded up: every exposure check's tolerance.
   virtual uint32_t lineUs() const = 0;
+  // A packed register write (request 0x08), long (5-byte) or short form: an error text or empty.
+  virtual std::string writePacked(uint32_t, uint32_t, bool) { return {}; }
+  // The FPGA register write (request 0x0D); most sensors only see its value.
+  virtual void writeFpga(uint16_t, uint16_t value) { writeFpgaValue(value); }
+  // The register-write mode query (request 0x10): the byte answered, negative to stall.
+  virtual int32_t regWriteMode() const { return 0; }
+  // How a rendered frame goes on the wire: its bytes, rearranged in place, and the segments it
+  // is sent in, each ended by a short packet (or a zero-length one). One segment by default.
+  virtual void wireFrame(std::vector<uint8_t>& frame, std::vector<uint32_t>& segments) const {
+    segments.assign(1, static_cast<uint32_t>(frame.size()));
+  }
 };
 
 inline constexpr uint8_t kTrailerByte = 0xA5;

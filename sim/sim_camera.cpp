@@ -106,6 +106,11 @@ void SimCamera::addStreamFault(StreamFault fault) {
   stream_.addFault(fault);
 }
 
+void SimCamera::joinAtBlock(uint32_t blocks) {
+  std::lock_guard<std::mutex> hold(lock_);
+  stream_.joinAtBlock(blocks);
+}
+
 void SimCamera::setAbortDelayMs(uint32_t ms) {
   std::lock_guard<std::mutex> hold(lock_);
   stream_.setAbortDelay(ms);

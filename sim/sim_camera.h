@@ -43,6 +43,8 @@ class SimCamera {
   void setVersionTexts(std::string firmware, std::string hardware);  // 0..16 bytes each
   void addRequestFault(RequestFault fault);
   void addStreamFault(StreamFault fault);
+  // The next frame is joined at this block, as by a host that missed its start.
+  void joinAtBlock(uint32_t blocks);
   void setAbortDelayMs(uint32_t ms);
   void failNextControl(uint32_t error);  // the next WinUSB control transfer only
   void failNextPipe(uint32_t error);     // the next raw pipe read or write

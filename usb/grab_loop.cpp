@@ -29,6 +29,7 @@ GrabLoop::GrabLoop(CUsb& usb, uint8_t* dst, platform::Event* stopEvent, uint32_t
     state_.lastBlockBytes = frameBytes % transferSize;
   }
   state_.lengths = usb.slots_.lengths();
+  state_.buffers = usb.slots_.buffers();
 }
 
 int32_t GrabLoop::run() {

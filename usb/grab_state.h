@@ -11,6 +11,7 @@ struct GrabState {
   uint32_t frameBytes;
   uint32_t bytesReceived;
   uint32_t transferSize;
-  uint32_t lastBlockBytes;  // 0: the frame ends with a zero-length read
-  const uint32_t* lengths;  // actual length of each transfer slot's last read
+  uint32_t lastBlockBytes;        // 0: the frame ends with a zero-length read
+  const uint32_t* lengths;        // actual length of each transfer slot's last read
+  const uint8_t* const* buffers;  // each transfer slot's bytes
 };

@@ -43,6 +43,7 @@ HRESULT TransferSlots::allocate(uint32_t count, uint32_t bytes) {
       release(0);
       return E_OUTOFMEMORY;
     }
+    buffers_[i] = slot->buffer.data();
     slots_[i] = std::move(slot);
     count_ = i + 1;
   }
@@ -65,6 +66,7 @@ void TransferSlots::release(uint32_t waitMs) {
     }
     slot.reset();
   }
+  buffers_.fill(nullptr);
   count_ = 0;
   bytes_ = 0;
   parking().reap();

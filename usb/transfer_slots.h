@@ -43,6 +43,8 @@ class TransferSlots {
   uint32_t bufferBytes() const { return bytes_; }
   TransferSlot& operator[](uint32_t i) { return *slots_[i]; }
   uint32_t* lengths() { return lengths_.data(); }
+  // Each slot's buffer, null past the count: a model that reorders a block reads it here.
+  const uint8_t* const* buffers() const { return buffers_.data(); }
 
   // Slots parked process-wide because a read was still out when their owner let go.
   static uint32_t parkedCount();
@@ -50,6 +52,7 @@ class TransferSlots {
  private:
   std::array<std::unique_ptr<TransferSlot>, kMaxSlots> slots_;
   std::array<uint32_t, kMaxSlots> lengths_{};
+  std::array<const uint8_t*, kMaxSlots> buffers_{};
   uint32_t count_ = 0;
   uint32_t bytes_ = 0;
 };
