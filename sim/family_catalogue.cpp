@@ -5,6 +5,7 @@
 #include "sim/usb3_51mp_family.h"
 #include "sim/usb3_85_10mp_family.h"
 #include "sim/usb3_14mp_family.h"
+#include "sim/usb2_8_14mp_family.h"
 
 namespace sim {
 namespace {
@@ -18,6 +19,13 @@ template <bool Alternative>
 std::unique_ptr<SensorFamily> make14() {
   return std::make_unique<Usb3Mp14Family>(Alternative);
 }
+
+template <Usb2Mp8To14Family::Kind K>
+std::unique_ptr<SensorFamily> makeUsb2() {
+  return std::make_unique<Usb2Mp8To14Family>(K);
+}
+constexpr auto kMp8To10 = makeUsb2<Usb2Mp8To14Family::Kind::Mp8To10>;
+constexpr auto kMp10Wide = makeUsb2<Usb2Mp8To14Family::Kind::Mp10Wide>;
 
 // The EEPROM's lists: one for full size and one or two (binned, skipped) per reduced size.
 constexpr FamilyEntry kFamilies[] = {
@@ -36,11 +44,20 @@ constexpr FamilyEntry kFamilies[] = {
     {0x3B14, make14<true>, 0, {0, 0, 0}, 5},
 };
 
+// The classes registered only on USB2: their id stands in the USB3 id's place.
+constexpr FamilyEntry kUsb2Families[] = {
+    {0xF800, kMp8To10, 0, {0, 0, 0}, 5},  {0x6801, kMp8To10, 0, {0, 0, 0}, 5},
+    {0xF900, kMp8To10, 0, {0, 0, 0}, 5},  {0x6901, kMp8To10, 0, {0, 0, 0}, 5},
+    {0xF010, kMp10Wide, 0, {0, 0, 0}, 5}, {0x6010, kMp8To10, 0, {0, 0, 0}, 5},
+};
+
 const FamilyEntry* find(uint16_t productId, bool* usb2) {
   for (const FamilyEntry& f : kFamilies) {
     if (productId == f.usb3Id) return *usb2 = false, &f;
     if (productId == f.usb3Id + kUsb2Offset) return *usb2 = true, &f;
   }
+  for (const FamilyEntry& f : kUsb2Families)
+    if (productId == f.usb3Id) return *usb2 = true, &f;
   return nullptr;
 }
 }  // namespace

@@ -28,6 +28,13 @@ class SensorFamily {
     for (uint32_t i = 0; i < length; ++i) reply[i] = 0;
     return length;
   }
+  // The sensor-variant request (0x2E): false when the request fails; most sensors answer 0.
+  virtual bool altSensorReply(uint8_t* value) const {
+    *value = 0;
+    return true;
+  }
+  // The read-out size request (0x2F); most sensors ignore it.
+  virtual void writeResMode(uint16_t) {}
   // One line in microseconds at the clock in force, rounded up: every exposure check's tolerance.
   virtual uint32_t lineUs() const = 0;
 };

@@ -23,7 +23,10 @@ struct CmosCameraTables {
   std::array<ResolutionEntry, kModelResolutionSlots> previews_{};
 };
 
-class CmosCamera : private CmosCameraTables, public BaseImpl, private SensorResetHandler {
+class CmosCamera : private CmosCameraTables,
+                   public BaseImpl,
+                   private SensorResetHandler,
+                   private SensorWindowHandler {
  public:
   CmosCamera(const ModelSpec& spec, const WCHAR16* deviceId, const WCHAR16* settingsRoot,
              uint8_t flagA, uint8_t flagB, const ModelInfo* model);
@@ -59,6 +62,8 @@ class CmosCamera : private CmosCameraTables, public BaseImpl, private SensorRese
   void applyHelperDefaults();
   void installRawLut();
   void onSensorReset() override;
+  SensorRect alignWindow(const SensorRect& region) override;
+  void programWindow(const SensorRect& window) override;
   // Drops the settings key of this object and of every part that would persist through it.
   void forgetSettings();
 

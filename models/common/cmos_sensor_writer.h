@@ -13,6 +13,7 @@ class CmosSensorWriter final : public SensorWriter {
   void request(uint8_t code, uint16_t value) override {
     if (code == kRequestSystemInit) (void)device_.bSystemInit(static_cast<uint8_t>(value));
     if (code == kRequestFpgaValue) device_.bWriteFPGAValue(value);
+    if (code == kRequestResMode) device_.bWriteResMode(value);
   }
   uint32_t readSensor(uint8_t* reply, uint32_t length) override {
     const usb::VenReqHeader header{usb::Direction::In, device_.GetSensorReadReq(), 0, 0};

@@ -31,6 +31,7 @@ constexpr RegStep Request(uint8_t request, uint16_t value) {
 }
 inline constexpr uint8_t kRequestSystemInit = 0x01;
 inline constexpr uint8_t kRequestFpgaValue = 0x0D;
+inline constexpr uint8_t kRequestResMode = 0x2F;  // the read-out size the bridge expects
 
 // A program whose values are computed at run time; it fills a fixed buffer, never the heap.
 class ProgramBuffer {

@@ -26,6 +26,7 @@
 #include "models/sensors/usb3_51mp_sensor.h"
 #include "models/sensors/usb3_85_10mp_sensor.h"
 #include "models/sensors/usb3_14mp_sensor.h"
+#include "models/sensors/usb2_8_10mp_sensor.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "platform/device_io.h"
 #include "platform/registry.h"
@@ -48,9 +49,12 @@ struct SimSensor {
   uint16_t lineLengthReg, linesReg;
 };
 inline const SimSensor kSimSensors[] = {
-    {Usb3Sensor31Mp, 0x300C, 0x3012}, {Usb3Sensor51Mp, 0x08, 0x09},
-    {Usb3Sensor85Mp, 0x300C, 0x3012}, {Usb3Sensor10Mp, 0x300C, 0x3012},
-    {Usb3Sensor14Mp, 0x300C, 0x3012},
+    {Usb3Sensor31Mp, 0x300C, 0x3012},        {Usb3Sensor51Mp, 0x08, 0x09},
+    {Usb3Sensor85Mp, 0x300C, 0x3012},        {Usb3Sensor10Mp, 0x300C, 0x3012},
+    {Usb3Sensor14Mp, 0x300C, 0x3012},        {Usb2SensorRostrel8Mp, 0x300C, 0x3012},
+    {Usb2SensorRostrel9Mp, 0x300C, 0x3012},  {Usb2SensorRostrel10Mp, 0x300C, 0x3012},
+    {Usb2SensorPelvane8Mp, 0x300C, 0x3012},  {Usb2SensorPelvane9Mp, 0x300C, 0x3012},
+    {Usb2SensorPelvane10Mp, 0x300C, 0x3012},
 };
 
 // One registration whose factory builds a camera: the suite runs over these.
@@ -121,7 +125,8 @@ inline constexpr uint64_t kLargestStreamedPixels = UINT64_MAX;
 // programs differ in more than the line length (extra rows, the alternative chip) or that streamed
 // first.
 inline std::vector<BuiltRow> StreamRows() {
-  constexpr uint16_t kUsb2Rows[] = {0xD310, 0x4310, 0xD850, 0xDB14};
+  constexpr uint16_t kUsb2Rows[] = {0xD310, 0x4310, 0xD850, 0xDB14, 0xF800,
+                                    0xF900, 0xF010, 0x6801, 0x6901, 0x6010};
   std::vector<BuiltRow> rows;
   std::vector<const SimSensor*> sensors;
   for (BuiltRow& row : BuiltRows()) {
