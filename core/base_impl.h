@@ -323,8 +323,8 @@ class BaseImpl : public LumorixImplBase,
   HRESULT put_Pause(int32_t pause) override;
   HRESULT OnOption3(int32_t value) override;
   HRESULT OnOption3Get(int32_t* value) override;
-  HRESULT put_ModelWindow(const RECT* window) override;
-  HRESULT get_ModelWindow(RECT* window) override;
+  HRESULT put_ModelWindow(int32_t on, int32_t x, int32_t y) override;
+  HRESULT get_ModelWindow(uint32_t* on, uint32_t* x, uint32_t* y) override;
   HRESULT get_RawFormat(uint32_t* fourcc, uint32_t* bits) override;
   HRESULT put_RawDataCallback(LumorixRawDataCallback callback, void* context) override;
   HRESULT put_HistogramCallback(PL_HistogramCallback callback, void* context) override;

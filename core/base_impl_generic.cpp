@@ -40,11 +40,11 @@ HRESULT BaseImpl::OnOption3Get(int32_t* value) {
   return S_FALSE;
 }
 
-HRESULT BaseImpl::put_ModelWindow(const RECT*) {
+HRESULT BaseImpl::put_ModelWindow(int32_t, int32_t, int32_t) {
   return E_NOTIMPL;
 }
 
-HRESULT BaseImpl::get_ModelWindow(RECT*) {
+HRESULT BaseImpl::get_ModelWindow(uint32_t*, uint32_t*, uint32_t*) {
   return E_NOTIMPL;
 }
 

@@ -43,8 +43,9 @@ class LumorixImplBase : public LumorixNotImplemented<ILumorix> {
   virtual HRESULT FreeFrame(LumorixFrameEntry* entry) = 0;
   virtual HRESULT OnOption3(int32_t value) = 0;
   virtual HRESULT OnOption3Get(int32_t* value) = 0;
-  virtual HRESULT put_ModelWindow(const RECT* window) = 0;
-  virtual HRESULT get_ModelWindow(RECT* window) = 0;
+  // The read-out window of the models that have one: on or off and its offset.
+  virtual HRESULT put_ModelWindow(int32_t on, int32_t x, int32_t y) = 0;
+  virtual HRESULT get_ModelWindow(uint32_t* on, uint32_t* x, uint32_t* y) = 0;
   // The FourCC and bits per pixel of the raw frames the stream delivers now.
   virtual HRESULT get_RawFormat(uint32_t* fourcc, uint32_t* bits) = 0;
   virtual void GetColorMatrix(double matrix[9]) = 0;

@@ -5,6 +5,11 @@
 #include "sim/usb3_51mp_family.h"
 #include "sim/usb3_85_10mp_family.h"
 #include "sim/usb3_14mp_family.h"
+#include "sim/usb2_13mp_family.h"
+#include "sim/usb2_13mp_grey_family.h"
+#include "sim/usb2_13mp_v2_family.h"
+#include "sim/usb2_2mp_family.h"
+#include "sim/usb2_vga_family.h"
 #include "sim/usb2_8_14mp_family.h"
 
 namespace sim {
@@ -14,6 +19,10 @@ constexpr uint16_t kUsb2Offset = 0x1000;
 template <typename Family>
 std::unique_ptr<SensorFamily> make() {
   return std::make_unique<Family>();
+}
+template <bool Pelvane>
+std::unique_ptr<SensorFamily> make2Mp() {
+  return std::make_unique<Usb2Mp2Family>(Pelvane);
 }
 template <bool Alternative>
 std::unique_ptr<SensorFamily> make14() {
@@ -42,6 +51,15 @@ constexpr FamilyEntry kFamilies[] = {
     {0xCB14, make14<true>, 0, {0, 0, 0}, 5},
     {0x3014, make14<false>, 0, {0, 0, 0}, 5},
     {0x3B14, make14<true>, 0, {0, 0, 0}, 5},
+    // The USB2-only sensors: one registration each; order 4 is grey.
+    {0, make<Usb2Mp13Family>, 0, {0, 0, 0}, 3, 0xF130},
+    {0, make<Usb2Mp13Family>, 0, {0, 0, 0}, 3, 0x6130},
+    {0, make<Usb2Mp13V2Family>, 1, {394, 256, 317}, 2, 0x1207},
+    {0, make<Usb2Mp13V2Family>, 1, {394, 256, 317}, 2, 0x11FC},
+    {0, make2Mp<false>, 0, {294, 256, 312}, 2, 0xF200},  // 115 / 100 / 122 as 256 = 1
+    {0, make2Mp<true>, 0, {294, 256, 312}, 2, 0x6201},
+    {0, make<Usb2VgaFamily>, 0, {0, 0, 0}, 2, 0x6035},
+    {0, make<Usb2Mp13GreyFamily>, 4, {0, 0, 0}, 1, 0x6131},
 };
 
 // The classes registered only on USB2: their id stands in the USB3 id's place.
@@ -53,6 +71,8 @@ constexpr FamilyEntry kUsb2Families[] = {
 
 const FamilyEntry* find(uint16_t productId, bool* usb2) {
   for (const FamilyEntry& f : kFamilies) {
+    if (f.usb2OnlyId && productId == f.usb2OnlyId) return *usb2 = true, &f;
+    if (!f.usb3Id) continue;
     if (productId == f.usb3Id) return *usb2 = false, &f;
     if (productId == f.usb3Id + kUsb2Offset) return *usb2 = true, &f;
   }

@@ -11,11 +11,12 @@
 namespace sim {
 
 struct FamilyEntry {
-  uint16_t usb3Id;  // the USB2 registration is this + 0x1000
+  uint16_t usb3Id;  // the USB2 registration is this + 0x1000; 0 for a USB2-only sensor
   std::unique_ptr<SensorFamily> (*make)();
   int bayerOrder;                  // the model's order at its largest size
   std::array<uint16_t, 3> wbBase;  // the model's base gains; 0 counts as unity
   uint16_t eepromLists;
+  uint16_t usb2OnlyId = 0;  // the one registration of a sensor without a USB3 link
 };
 
 // The entry of a product id (either registration); the 3.1 MP one for ids it does not know.

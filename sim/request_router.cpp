@@ -11,6 +11,9 @@ constexpr uint8_t kDone = 8;
 constexpr uint8_t kGuideState = 0x81;
 constexpr uint8_t kGuidePulseFirst = 0x82, kGuidePulseLast = 0x86;
 constexpr uint32_t kGuideUnitMs = 30;  // wValue counts 30 ms, wIndex the rest
+constexpr uint8_t kReadSensor = 0x0A, kWriteSensor = 0x0B;
+constexpr uint8_t kReadSensorAlt = 0x12, kWriteSensorAlt = 0x13;
+constexpr uint8_t kBridgeClock = 0x0A;
 
 uint32_t versionReply(const std::string& text, uint8_t* reply, uint32_t length) {
   const auto n = static_cast<uint32_t>(std::min<size_t>({text.size(), 16, length}));
@@ -74,10 +77,19 @@ uint32_t RequestRouter::answerIn(const Setup& s, uint8_t* reply, uint32_t length
                                  uint32_t* replyBytes) {
   auto status = [&](uint8_t v) { reply[0] = v, *replyBytes = 1; };
   switch (s.request) {
-    case 0x0A:
+    case kReadSensor:
+    case kReadSensorAlt:
+      if (s.request != state_.family->readRequest()) return kStall;
       *replyBytes = state_.family->readSensor(reply, std::min<uint32_t>(length, 3));
       return 0;
-    case 0x0B:
+    case kWriteSensor:
+    case kWriteSensorAlt:
+      if (s.request != state_.family->writeRequest()) {
+        state_.record(
+            Entry(LogKind::Error, s.index, s.value, 0, "sensor write with another request"));
+        status(kDone);
+        return 0;
+      }
       status(writeRegister(s.index, s.value));
       return 0;
     case 0x0D:
@@ -152,6 +164,9 @@ uint32_t RequestRouter::acceptOut(const Setup& s, const uint8_t* data, uint32_t 
         state_.record(Entry(LogKind::RegisterWrite, uint32_t(s.index >> 8),
                             uint32_t(s.value) << 8 | (s.index & 0xFF)));
       }
+      return 0;
+    case kBridgeClock:
+      state_.family->bridgeClock(s.index);
       return 0;
     case 0xD9:
       return length == 2048 ? 0 : kStall;

@@ -35,6 +35,11 @@ class SensorFamily {
   }
   // The read-out size request (0x2F); most sensors ignore it.
   virtual void writeResMode(uint16_t) {}
+  // The vendor requests that write and read the sensor; another code reaches no register.
+  virtual uint8_t writeRequest() const { return 0x0B; }
+  virtual uint8_t readRequest() const { return 0x0A; }
+  // The USB2 bridge's pixel clock code (vendor OUT 0x0A); most sensors have no such bridge.
+  virtual void bridgeClock(uint16_t) {}
   // One line in microseconds at the clock in force, rounded up: every exposure check's tolerance.
   virtual uint32_t lineUs() const = 0;
 };

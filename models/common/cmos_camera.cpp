@@ -122,7 +122,9 @@ void CmosCamera::applyHelperDefaults() {
   h.colourMatrix = spec_.colourMatrix;
 }
 
+// A model without a raw curve of its own keeps the pipeline's.
 void CmosCamera::installRawLut() {
+  if (spec_.rawLutAnchors.empty()) return;
   std::array<uint16_t, 256> wide{};
   ModelMath::lutFromAnchors(spec_.rawLutAnchors, wide);
   for (size_t i = 0; i < wide.size(); ++i)
@@ -172,8 +174,9 @@ void CmosCamera::programWindow(const SensorRect& window) {
   sequencer_->programRegion(window, helper_->speed, helper_->takeExposureNow());
 }
 
+// Models without still sizes keep the size they opened at.
 void CmosCamera::SetResolution(uint32_t index, bool still) {
-  if (index >= previewCount()) return;
+  if (index >= previewCount() || rowOf(spec_).model.stillCount == 0) return;
   std::shared_lock<PLStateLock> state(helper_->stateLock());  // before the sensor lock
   std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
   if (index == sequencer_->state().resIndex) return;
@@ -192,7 +195,7 @@ void CmosCamera::SetResolution(uint32_t index, bool still) {
 void CmosCamera::StopSensor() {
   {
     std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
-    device_->bSystemInit(0);
+    if (spec_.haltsBeforeStop) device_->bSystemInit(0);
     sequencer_->stop();
   }
   device_->bFiniUSB();
@@ -238,5 +241,23 @@ HRESULT STDMETHODCALLTYPE CmosCamera::get_PixelSize(uint32_t index, float* x, fl
       model() ? model()->pixelWidth : 0.0f, ResolutionRatio{e.ratioNumerator, e.ratioDenominator});
   if (x) *x = size;
   if (y) *y = size;
+  return S_OK;
+}
+
+// The offset keeps the 800 x 600 window inside the 1600 x 1200 frame.
+HRESULT CmosCamera::put_ModelWindow(int32_t on, int32_t x, int32_t y) {
+  if (!spec_.hasModelWindow) return BaseImpl::put_ModelWindow(on, x, y);
+  constexpr int32_t kMaxX = 800, kMaxY = 600;
+  sequencer_->setModelWindow(ModelWindow{on != 0, static_cast<uint32_t>(std::clamp(x, 0, kMaxX)),
+                                         static_cast<uint32_t>(std::clamp(y, 0, kMaxY))});
+  return S_OK;
+}
+
+HRESULT CmosCamera::get_ModelWindow(uint32_t* on, uint32_t* x, uint32_t* y) {
+  if (!spec_.hasModelWindow) return BaseImpl::get_ModelWindow(on, x, y);
+  const ModelWindow window = sequencer_->modelWindow();
+  if (on) *on = window.on ? 1 : 0;
+  if (x) *x = window.x;
+  if (y) *y = window.y;
   return S_OK;
 }

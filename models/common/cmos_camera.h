@@ -48,6 +48,10 @@ class CmosCamera : private CmosCameraTables,
   HRESULT STDMETHODCALLTYPE get_ExpoAGainRange(uint16_t* minimum, uint16_t* maximum,
                                                uint16_t* defaultValue) override;
   HRESULT STDMETHODCALLTYPE get_PixelSize(uint32_t index, float* x, float* y) override;
+  // The read-out window, on models with one (E_NOTIMPL otherwise); applied at the next window
+  // program.
+  HRESULT put_ModelWindow(int32_t on, int32_t x, int32_t y) override;
+  HRESULT get_ModelWindow(uint32_t* on, uint32_t* x, uint32_t* y) override;
 
   // The parts, for the model's own tests and tools.
   const ModelSpec& spec() const { return spec_; }

@@ -21,6 +21,14 @@ uint32_t CmosDevice::GetMaxFrameRate(uint32_t resolutionIndex) {
   return spec_.maxFrameRateOf(resolutionIndex);
 }
 
+uint8_t CmosDevice::GetSensorReadReq() {
+  return spec_.sensorReadReq ? spec_.sensorReadReq : CCmos::GetSensorReadReq();
+}
+
+uint8_t CmosDevice::GetSensorWriteReq() {
+  return spec_.sensorWriteReq ? spec_.sensorWriteReq : CCmos::GetSensorWriteReq();
+}
+
 bool CmosDevice::usb3Link() const {
   return model_ && (model_->flags & LUMORIX_FLAG_USB3) != 0;
 }

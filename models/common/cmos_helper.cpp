@@ -17,28 +17,61 @@
 
 namespace {
 constexpr uint32_t kOpenSettleMs = 50;
+constexpr uint32_t kInterfaceSettleMs = 30;
 constexpr uint32_t kGrabSlackMs = 3000;
-constexpr uint32_t kBlockRows = 128;
 constexpr uint32_t kNoTimeout = 0xFFFFFFFFu;
+constexpr uint8_t kStreamStart = 1, kStreamStop = 0;
 }  // namespace
 
 CmosHelper::CmosHelper(const PLHlperArgs& args, const ModelSpec& spec, CmosDevice& device)
     : PLHlperBase(args), spec_(spec), device_(device) {}
 
-// Opens once; a second call while open answers 1. A failed open leaves nothing open or marked.
+// Opens once; a second call while open answers 1. A failed open leaves nothing open or marked:
+// the handle, events and buffers go too, so the retry opens the exclusive device afresh.
 int32_t CmosHelper::PLHlperInit() {
   if (device_.deviceOpened) return 1;
-  const HRESULT opened = device_.bInitUSB(false);
+  const HRESULT opened = openDevice();
   if (FAILED(opened)) {
     device_.bFiniUSB();
     return opened;
   }
-  if (device_.kernelDriver()) device_.ResetPort();
-  platform::HookedSleepMs(kOpenSettleMs);
   if (spec_.asksAltSensor) device_.setAltSensor(device_.bGetAltSensor());
   device_.deviceOpened = 1;
   PostOpenRestore(*this);
   return 0;
+}
+
+HRESULT CmosHelper::openDevice() {
+  const HRESULT opened = device_.bInitUSB(spec_.openVariant == OpenVariant::InitSequence);
+  if (FAILED(opened)) return opened;
+  switch (spec_.openVariant) {
+    case OpenVariant::ResetPort:
+      if (device_.kernelDriver()) device_.ResetPort();
+      platform::HookedSleepMs(kOpenSettleMs);
+      return S_OK;
+    case OpenVariant::DriverStateInit:
+      if (const HRESULT hr = selectInterfaceOnce(); FAILED(hr)) return hr;
+      for (const uint8_t mode : {kStreamStart, kStreamStop, kStreamStart})
+        if (const HRESULT hr = device_.bSystemInit(mode); FAILED(hr)) return hr;
+      return S_OK;
+    case OpenVariant::Plain:
+    case OpenVariant::InitSequence:
+      return S_OK;
+  }
+  return S_OK;
+}
+
+// The kernel driver keeps the interface selection across opens: state 0 means not yet.
+HRESULT CmosHelper::selectInterfaceOnce() {
+  if (!device_.kernelDriver()) return S_OK;
+  const auto state = static_cast<int32_t>(device_.bGetDriverState());
+  if (state < 0) return E_FAIL;
+  if (state == 0) {
+    device_.SetInterface(0);
+    platform::HookedSleepMs(kInterfaceSettleMs);
+    device_.bSetDriverState();
+  }
+  return S_OK;
 }
 
 // Single grabs read once; otherwise, on models that grab twice, a first frame is dropped, as after
@@ -54,7 +87,7 @@ int32_t CmosHelper::PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uin
       spec_.frameBytes(grabWidth, grabHeight, device_.usb3Link(), device_.revision());
   uint32_t grabs = singleTry ? 1 : spec_.grabTries;
   if (spec_.asksAltSensor) grabs = !singleTry && device_.bAltSensor() ? 2 : 1;
-  const uint64_t block = uint64_t{width} * kBlockRows;
+  const uint64_t block = spec_.block.blockBytes(width, height);
   int32_t result = -1;
   if (frame && frame->buffer && frameBytes64 <= rawFrameBytes && block <= device_.transferSize()) {
     const uint32_t timeout =

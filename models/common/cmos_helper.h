@@ -85,6 +85,10 @@ class CmosHelper final : public PLHlperBase {
   static uint32_t LutBits(uint64_t modelFlags);
 
  private:
+  // The transport opened the model's way; the caller closes it again on failure.
+  HRESULT openDevice();
+  HRESULT selectInterfaceOnce();
+
   const ModelSpec& spec_;
   CmosDevice& device_;
   SensorSequencer* sequencer_ = nullptr;

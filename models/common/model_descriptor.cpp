@@ -38,8 +38,16 @@ bool ModelSpec::isAlternative(uint16_t productId) const {
   return alternativeIdBase != 0 && ((productId - alternativeIdBase) & 0xEFFF) == 0;
 }
 
+uint64_t BlockRule::blockBytes(uint32_t width, uint32_t height) const {
+  if (fixedBytes) return fixedBytes;
+  for (const BlockRows& r : rows)
+    if (height >= r.fromHeight) return uint64_t{width} * r.rows;
+  return uint64_t{width} * rows.back().rows;
+}
+
 uint64_t ModelSpec::frameBytes(uint32_t width, uint32_t height, bool usb3Link,
                                uint16_t revision) const {
+  if (block.fixedFrameBytes) return block.fixedFrameBytes;
   uint64_t rows = height;
   const ModelCatalogueRow* r = usb3Link ? nullptr : row();
   for (uint32_t i = 0; r && i < r->model.previewCount && i < usb2ExtraRows.size(); ++i)

@@ -17,6 +17,29 @@ struct ValueRange {
   uint32_t def;
 };
 
+// How the helper opens the device before the sensor is programmed.
+enum class OpenVariant : uint8_t {
+  ResetPort,        // open; a port reset on the kernel driver; a settle pause
+  DriverStateInit,  // open; the kernel driver's interface selected once; system init 1, 0, 1
+  Plain,            // open only
+  InitSequence,     // open with the transport's own system-init sequence
+};
+
+// Rows of one grab block for frames at least fromHeight tall; rules ascend from the tallest.
+struct BlockRows {
+  uint32_t fromHeight;
+  uint32_t rows;
+};
+
+// The grab's transfer block and frame length: width x rows by the height, or fixed sizes.
+struct BlockRule {
+  std::array<BlockRows, 3> rows{{{0, 128}}};
+  uint32_t fixedBytes = 0;       // non-zero: every block this long
+  uint32_t fixedFrameBytes = 0;  // non-zero: every frame this long
+
+  uint64_t blockBytes(uint32_t width, uint32_t height) const;
+};
+
 struct ModelSpec {
   ModelFactory factory;  // names the class's catalogue row: display name, ids, flags, sizes
   const SensorDriver& (*sensor)();
@@ -59,6 +82,19 @@ struct ModelSpec {
   // A product id whose board carries another colour response: its matrix, with unity base gains.
   uint16_t ownMatrixId = 0;
   std::array<double, 9> ownMatrix{};
+  OpenVariant openVariant = OpenVariant::ResetPort;
+  BlockRule block{};
+  // The sensor's vendor read and write requests; 0 keeps the transport's.
+  uint8_t sensorReadReq = 0;
+  uint8_t sensorWriteReq = 0;
+  // The stop halts the stream (system init 0) before the sensor's stop program.
+  bool haltsBeforeStop = true;
+  // The open answers what closes its start (the stream's system init) instead of S_OK.
+  bool openAnswersTail = false;
+  // The 2 MP read-out window: put_ModelWindow/get_ModelWindow answer instead of E_NOTIMPL.
+  bool hasModelWindow = false;
+  // The exposure's divisor before any speed was programmed.
+  uint32_t presetLineClock = 0;
 
   // The catalogue row whose factory this is; null when the class has no row.
   const ModelCatalogueRow* row() const;

@@ -42,3 +42,24 @@ float ModelMath::pixelSizeByRatio(float basePixelSize, ResolutionRatio ratio) {
   return basePixelSize * static_cast<float>(ratio.numerator) /
          static_cast<float>(ratio.denominator);
 }
+
+uint32_t ModelMath::roundedLines(uint32_t timeUs, uint32_t clockMHz, uint32_t lineClock) {
+  if (lineClock == 0) return 0;
+  constexpr uint64_t kCounterTop = 0xFFFF;
+  const uint64_t lines = (uint64_t{timeUs} * clockMHz + lineClock / 2) / lineClock;
+  return static_cast<uint32_t>(lines < kCounterTop ? lines : kCounterTop);
+}
+
+uint16_t ModelMath::gainCode(const GainCurve& curve, uint32_t percent) {
+  const uint64_t v = uint64_t{percent} * curve.scale / 100;
+  for (const GainSegment& s : curve.segments) {
+    if (v < s.lo || v > s.hi) continue;
+    return static_cast<uint16_t>(s.divisor ? v / s.divisor + s.base : s.base);
+  }
+  return curve.fallback;
+}
+
+uint32_t ModelMath::scaledPercent(uint32_t percent, double ratio) {
+  const double product = percent * ratio;
+  return product <= 0 ? 0 : product >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(product);
+}

@@ -22,6 +22,22 @@ struct LineCount {
   uint32_t lineClock;
 };
 
+// One band of a sensor's gain code: v in lo..hi gives v / divisor + base (base alone when the
+// divisor is 0).
+struct GainSegment {
+  uint32_t lo, hi;
+  uint32_t divisor;
+  uint32_t base;
+};
+
+// A gain code from a percentage: v = percent x scale / 100 looked up in the segments; the
+// fallback outside them.
+struct GainCurve {
+  uint32_t scale;
+  std::span<const GainSegment> segments;
+  uint16_t fallback;
+};
+
 struct ResolutionRatio {
   uint32_t numerator;
   uint32_t denominator;
@@ -36,4 +52,10 @@ class ModelMath {
   // Linear between neighbouring anchors; entries past the last anchor hold its output.
   static void lutFromAnchors(std::span<const LutAnchor> anchors, std::span<uint16_t> lut);
   static float pixelSizeByRatio(float basePixelSize, ResolutionRatio ratio);
+  // Exposure lines (t x clockMHz + line / 2) / line, rounded, saturated at the 16-bit counter's
+  // top rather than wrapped; 0 for a zero line.
+  static uint32_t roundedLines(uint32_t timeUs, uint32_t clockMHz, uint32_t lineClock);
+  static uint16_t gainCode(const GainCurve& curve, uint32_t percent);
+  // A channel's percentage at a fixed ratio to the base one: the product in double, truncated.
+  static uint32_t scaledPercent(uint32_t percent, double ratio);
 };

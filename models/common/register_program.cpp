@@ -14,15 +14,17 @@ void ProgramBuffer::add(std::span<const RegStep> steps) {
   for (const RegStep& step : steps) add(step);
 }
 
-void RegisterProgram::run(std::span<const RegStep> steps) {
+HRESULT RegisterProgram::run(std::span<const RegStep> steps) {
   std::lock_guard<platform::RecursiveLock> hold(lock_);
+  HRESULT result = S_OK;
   for (const RegStep& step : steps) {
     if (step.kind == RegStep::Kind::Wait) {
       platform::HookedSleepMs(step.value);
     } else if (step.kind == RegStep::Kind::Request) {
-      writer_.request(static_cast<uint8_t>(step.reg), step.value);
+      result = writer_.request(static_cast<uint8_t>(step.reg), step.value);
     } else {
       (void)writer_.writeSensor(step.reg, step.value);
     }
   }
+  return result;
 }

@@ -10,7 +10,7 @@
 #include "platform/lock.h"
 
 // One step of a program: a register write, a pause in milliseconds, or a vendor request with its
-// value (the FPGA value, the system-init mode).
+// value (the FPGA value, the system-init mode, the bridge clock code).
 struct RegStep {
   enum class Kind : uint8_t { Write, Wait, Request };
   Kind kind;
@@ -32,11 +32,16 @@ constexpr RegStep Request(uint8_t request, uint16_t value) {
 inline constexpr uint8_t kRequestSystemInit = 0x01;
 inline constexpr uint8_t kRequestFpgaValue = 0x0D;
 inline constexpr uint8_t kRequestResMode = 0x2F;  // the read-out size the bridge expects
+// The USB2 bridge's pixel clock: a vendor OUT with the clock code as wIndex, no data.
+inline constexpr uint8_t kRequestBridgeClock = 0x0A;
+constexpr RegStep BridgeClock(uint16_t code) {
+  return Request(kRequestBridgeClock, code);
+}
 
 // A program whose values are computed at run time; it fills a fixed buffer, never the heap.
 class ProgramBuffer {
  public:
-  static constexpr size_t kCapacity = 64;
+  static constexpr size_t kCapacity = 160;
   void add(RegStep step);
   void add(std::span<const RegStep> steps);
   std::span<const RegStep> steps() const { return {steps_.data(), size_}; }
@@ -50,7 +55,7 @@ class ProgramBuffer {
 class SensorWriter {
  public:
   virtual HRESULT writeSensor(uint16_t reg, uint16_t value) = 0;
-  virtual void request(uint8_t request, uint16_t value) = 0;
+  virtual HRESULT request(uint8_t request, uint16_t value) = 0;
   // The sensor's status read; the number of bytes it answered (0 on a failed read).
   virtual uint32_t readSensor(uint8_t* reply, uint32_t length) = 0;
 
@@ -60,12 +65,13 @@ class SensorWriter {
 
 // Runs programs to their end (write results are not checked, as the sensor expects), pausing
 // through the hooked sleep and holding the sensor-programming lock so programs never interleave.
+// A run answers the result of its last request step (S_OK without one).
 class RegisterProgram {
  public:
   RegisterProgram(SensorWriter& writer, platform::RecursiveLock& lock)
       : writer_(writer), lock_(lock) {}
 
-  void run(std::span<const RegStep> steps);
+  HRESULT run(std::span<const RegStep> steps);
   uint32_t readSensor(uint8_t* reply, uint32_t length) { return writer_.readSensor(reply, length); }
   // For sequences of programs that must stay together; the lock is recursive.
   platform::RecursiveLock& lock() { return lock_; }

@@ -8,6 +8,13 @@
 #include "base/geometry.h"
 #include "models/common/register_program.h"
 
+// The 2 MP read-out window: an unreduced 800 x 600 at (x, y) instead of the whole frame reduced.
+struct ModelWindow {
+  bool on = false;
+  uint32_t x = 0;
+  uint32_t y = 0;
+};
+
 // What every program may depend on: the resolution, the skip setting and the opened device.
 struct SensorContext {
   uint32_t index = 0;
@@ -17,6 +24,7 @@ struct SensorContext {
   uint16_t revision = 0;         // the opened device's bcdDevice
   bool alternative = false;      // the class's alternative id (ModelSpec::alternativeIdBase)
   bool keepsHalvedLine = false;  // a halved exposure's longer line stays the line in force
+  ModelWindow window;            // applied at the next window program
 };
 
 // The sensor's programmed state that programs read and update; guarded by the sensor lock.
@@ -37,6 +45,11 @@ struct ReadyWait {
   uint32_t limitMs;
   uint32_t quickPolls = 0;  // the first misses wait quickPollMs instead
   uint32_t quickPollMs = 0;
+};
+
+// The identity a sensor must answer (two reply bytes, high first) before it is programmed.
+struct SensorIdentity {
+  uint16_t expected;
 };
 
 // One per sensor, shared by every model class built on it.
@@ -88,4 +101,6 @@ struct SensorDriver {
   bool speedMarksRoiPending = false;
   // The open ends by programming the requested region (else the whole resolution's window).
   bool regionAtOpen = false;
+  // Optional: the identity read before anything is written.
+  const SensorIdentity* identity = nullptr;
 };

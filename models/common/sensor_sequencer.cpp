@@ -16,10 +16,10 @@ constexpr uint32_t kReadyReplyBytes = 3;
 }  // namespace
 
 template <typename Fill>
-void SensorSequencer::runBuilt(Fill fill) {
+HRESULT SensorSequencer::runBuilt(Fill fill) {
   ProgramBuffer steps;
   fill(steps);
-  program_.run(steps.steps());
+  return program_.run(steps.steps());
 }
 
 void SensorSequencer::identify(uint16_t productId, uint16_t revision) {
@@ -49,8 +49,18 @@ HRESULT SensorSequencer::open(uint32_t index, uint16_t speed, uint32_t exposureU
       runBuilt([&](ProgramBuffer& b) { sensor_.regionProgram(b, state_, context_, speed, {}); });
     setSpeed(speed, exposureUs);
   }
-  if (sensor_.openTail) runBuilt([&](ProgramBuffer& b) { sensor_.openTail(b, context_); });
-  return S_OK;
+  HRESULT tail = S_OK;
+  if (sensor_.openTail) tail = runBuilt([&](ProgramBuffer& b) { sensor_.openTail(b, context_); });
+  return spec_.openAnswersTail ? tail : S_OK;
+}
+
+// The reply is checked in full: fewer than two bytes or another identity leaves the sensor
+// unwritten.
+HRESULT SensorSequencer::checkIdentity(const SensorIdentity& identity) {
+  uint8_t reply[kReadyReplyBytes] = {};
+  if (program_.readSensor(reply, kReadyReplyBytes) < 2) return kNotReady;
+  const uint16_t answered = static_cast<uint16_t>(reply[0] << 8 | reply[1]);
+  return answered == identity.expected ? S_OK : kNotReady;
 }
 
 // Polls until the sensor answers its ready byte; a reply under two bytes is a miss. Elapsed time
@@ -69,6 +79,10 @@ HRESULT SensorSequencer::waitReady(const ReadyWait& wait) {
 // The ready wait, start-up, window of the stored index and its line length, and what closes the
 // start-up.
 HRESULT SensorSequencer::start(bool window) {
+  if (sensor_.identity) {
+    const HRESULT hr = checkIdentity(*sensor_.identity);
+    if (FAILED(hr)) return hr;
+  }
   if (sensor_.readyWait) {
     const HRESULT hr = waitReady(*sensor_.readyWait);
     if (FAILED(hr)) return hr;
@@ -172,6 +186,7 @@ void SensorSequencer::setExposure(uint32_t timeUs, uint16_t speed) {
 }
 
 void SensorSequencer::setGain(uint16_t percent) {
+  std::lock_guard<platform::RecursiveLock> hold(program_.lock());
   runBuilt([&](ProgramBuffer& b) { sensor_.gainProgram(b, percent); });
 }
 
@@ -188,6 +203,16 @@ HRESULT SensorSequencer::reinitialise(uint16_t speed, uint32_t exposureUs,
 
 void SensorSequencer::stop() {
   program_.run(sensor_.stopProgram());
+}
+
+void SensorSequencer::setModelWindow(const ModelWindow& window) {
+  std::lock_guard<platform::RecursiveLock> hold(program_.lock());
+  context_.window = window;
+}
+
+ModelWindow SensorSequencer::modelWindow() {
+  std::lock_guard<platform::RecursiveLock> hold(program_.lock());
+  return context_.window;
 }
 
 void SensorSequencer::writeLineLength(uint16_t speed) {

@@ -14,6 +14,7 @@ class SensorSequencer {
   SensorSequencer(RegisterProgram& program, const ModelSpec& spec, bool usb3Link)
       : program_(program), spec_(spec), sensor_(spec.sensor()) {
     context_.usb3Link = usb3Link;
+    state_.lineClock = spec.presetLineClock;
   }
 
   // The opened device, which the start-up programs may depend on.
@@ -45,6 +46,9 @@ class SensorSequencer {
   // After a port reset: start-up program, speed, exposure and, when known, gain; no window.
   HRESULT reinitialise(uint16_t speed, uint32_t exposureUs, std::optional<uint16_t> gain);
   void stop();
+  // The model window, stored for the next window program.
+  void setModelWindow(const ModelWindow& window);
+  ModelWindow modelWindow();
 
   const SensorState& state() const { return state_; }
   const SensorContext& context() const { return context_; }
@@ -53,9 +57,10 @@ class SensorSequencer {
   HRESULT start(bool window);
   HRESULT waitReady(const ReadyWait& wait);
   void switchWindowed(bool still, uint16_t speed, std::optional<uint32_t> exposureUs);
+  HRESULT checkIdentity(const SensorIdentity& identity);
   void writeLineLength(uint16_t speed);
   template <typename Fill>
-  void runBuilt(Fill fill);
+  HRESULT runBuilt(Fill fill);
 
   RegisterProgram& program_;
   const ModelSpec& spec_;

@@ -60,6 +60,8 @@ constexpr ModelSpec describe(const Variant& v) {
       .helperDoubles = {0.5, 1.0, 1.0},
       .grabTries = 1,
       .trailerFromRevision3 = false,
+      .openVariant = OpenVariant::DriverStateInit,
+      .haltsBeforeStop = false,
   };
 }
 

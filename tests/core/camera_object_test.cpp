@@ -111,6 +111,11 @@ TEST_F(InterfacesTest, GenericBodiesThroughQueriedPointers) {
   EXPECT_EQ(mode, 0u);
   // A body not built yet answers E_NOTIMPL, not a crash.
   EXPECT_EQ(lumorix->get_PixelSize(0, nullptr, nullptr), E_NOTIMPL);
+  // Only the models with a read-out window answer for it; nothing is written for the others.
+  uint32_t on = 7, x = 7, y = 7;
+  EXPECT_EQ(camera.put_ModelWindow(1, 10, 10), E_NOTIMPL);
+  EXPECT_EQ(camera.get_ModelWindow(&on, &x, &y), E_NOTIMPL);
+  EXPECT_EQ(on + x + y, 21u);
   // A calibration file without a pipeline state has nothing to read or write.
   EXPECT_EQ(lumorix->DfcExport(ZX_W("unused.dfc")), E_UNEXPECTED);
 }

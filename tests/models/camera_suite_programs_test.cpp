@@ -12,6 +12,7 @@
 #include "models/families/usb3_51mp.h"
 #include "models/families/usb3_85_10mp.h"
 #include "models/families/usb3_14mp.h"
+#include "models/families/usb2_small.h"
 #include "platform/clock.h"
 #include "tests/models/recording_sensor.h"
 
@@ -42,6 +43,7 @@ class CameraSuitePrograms : public ::testing::TestWithParam<Golden> {};
 TEST_P(CameraSuitePrograms, ProgramsLeaveTheGoldenValues) {
   const Golden& g = GetParam();
   RecordingSensor sensor;
+  if (g.spec->sensor().identity) sensor.fixedReply = {0x82, 0x43, 0x00};
   platform::RecursiveLock lock;
   RegisterProgram program(sensor, lock);
   SensorSequencer sequencer(program, *g.spec, g.usb3);
@@ -67,6 +69,19 @@ const ModelSpec* const k10Twin = &kSpecPelvane310000KPA;
 
 const ModelSpec* const k14 = &kSpecRostrel314000KPA;
 const ModelSpec* const k14Twin = &kSpecPelvane314000KPA;
+const ModelSpec* const k13 = &kSpecRostrel01300KPA;
+const ModelSpec* const k13Twin = &kSpecPelvane01300KPA;
+const ModelSpec* const k13V2 = &kSpecRostrel01300KPAV2;
+const ModelSpec* const k2 = &kSpecRostrel02000KPA;
+const ModelSpec* const k2Twin = &kSpecPelvane02000KPB;
+const ModelSpec* const kVga = &kSpecPelvane00350KPA;
+const ModelSpec* const kGrey = &kSpecPelvane01300KMA;
+
+// A USB2 small-sensor row: opened at index and speed, then act.
+Golden Usb2(const char* name, const ModelSpec* spec, uint16_t id, uint32_t index, uint16_t speed,
+            std::function<void(SensorSequencer&)> act, std::vector<RegStep> values) {
+  return Golden{name, spec, id, false, false, index, speed, std::move(act), std::move(values), {}};
+}
 
 void TwoSeconds(SensorSequencer& s) {
   s.setExposure(2000000, 3);
@@ -407,6 +422,81 @@ const Golden kGolden[] = {
      [](SensorSequencer& s) { s.setGain(300); },
      {Write(0x3056, 0x3069), Write(0x3058, 0x3078), Write(0x305A, 0x407C)},
      {}},
+    // USB2 1.3 MP paged: lines of the bridge clock's 24 MHz line, after page 0 is selected.
+    Usb2("Mp13Speed2Exposure44ms", k13, 0xF130, 0, 2,
+         [](SensorSequencer& s) { s.setExposure(44000, 2); }, {Write(0xF0, 0), Write(0x09, 630)}),
+    Usb2("Mp13ExposureClampsBelow", k13, 0xF130, 0, 2,
+         [](SensorSequencer& s) { s.setExposure(0, 2); }, {Write(0x09, 2)}),
+    Usb2("Mp13ExposureClampsAbove", k13, 0xF130, 0, 2,
+         [](SensorSequencer& s) { s.setExposure(3000000, 2); }, {Write(0x09, 28640)}),
+    Usb2("Mp13TwinSpeed0", k13Twin, 0x6130, 0, 0,
+         [](SensorSequencer& s) { s.setExposure(44000, 0); }, {Write(0x09, 315)}),
+    Usb2("Mp13Gain300", k13, 0xF130, 0, 2, [](SensorSequencer& s) { s.setGain(300); },
+         {Write(0x2B, 194), Write(0x2C, 221), Write(0x2D, 218), Write(0x2E, 194)}),
+    Usb2("Mp13Gain150", k13, 0xF130, 0, 2, [](SensorSequencer& s) { s.setGain(150); },
+         {Write(0x2D, 90)}),
+    // Second revision: the 12-bit line count, the line doubled for long exposures.
+    Usb2("Mp13V2Exposure10msSpeed2", k13V2, 0x1207, 0, 2,
+         [](SensorSequencer& s) { s.setExposure(10000, 2); },
+         {Write(0x3E01, 0x0A), Write(0x3E02, 0x00), Write(0x320E, 0x03), Write(0x320F, 0xE8)}),
+    Usb2("Mp13V2TwoSecondsSpeed1", k13V2, 0x1207, 0, 1,
+         [](SensorSequencer& s) { s.setExposure(2000000, 1); },
+         {Write(0x320C, 0x83), Write(0x320D, 0x40), Write(0x3E01, 0xB2), Write(0x3E02, 0x90),
+          Write(0x320E, 0x0B), Write(0x320F, 0x2F)}),
+    Usb2("Mp13V2LineBackAfterLongExposure", k13V2, 0x1207, 0, 1,
+         [](SensorSequencer& s) { s.setExposure(2000000, 1), s.setExposure(10000, 1); },
+         {Write(0x320C, 0x10), Write(0x320D, 0x68), Write(0x3E01, 0x07), Write(0x3E02, 0x20)}),
+    Usb2("Mp13V2Exposure50us", k13V2, 0x1207, 1, 2,
+         [](SensorSequencer& s) { s.setExposure(50, 2); },
+         {Write(0x3E01, 0x00), Write(0x3E02, 0x60), Write(0x320A, 0x02), Write(0x320B, 0xD0)}),
+    Usb2("Mp13V2Gain500", k13V2, 0x1207, 0, 2, [](SensorSequencer& s) { s.setGain(500); },
+         {Write(0x3E08, 0x00), Write(0x3E09, 0x50)}),
+    // 2 MP: lines of the board's 48 MHz line; the model window at the next window program.
+    Usb2("Mp2Index0Speed5", k2, 0xF200, 0, 5, [](SensorSequencer& s) { s.setExposure(1280, 5); },
+         {Write(0x09, 30), Write(0x05, 81), Write(0x06, 100), Write(0x0A, 0x8000)}),
+    Usb2("Mp2Gain100", k2, 0xF200, 1, 5, [](SensorSequencer& s) { s.setGain(100); },
+         {Write(0x2B, 0x010F), Write(0x2C, 0x010F), Write(0x2D, 0x010F), Write(0x2E, 0x010F)}),
+    Usb2("Mp2Gain300", k2, 0xF200, 1, 5, [](SensorSequencer& s) { s.setGain(300); },
+         {Write(0x2B, 0x012D), Write(0x2E, 0x012D)}),
+    Usb2("Mp2ModelWindowOn", k2, 0xF200, 1, 5,
+         [](SensorSequencer& s) {
+           s.setModelWindow({true, 100, 50});
+           s.switchResolution(0, false, 5, 1280), s.switchResolution(1, false, 5, 1280);
+         },
+         {Write(0x01, 238), Write(0x02, 356), Write(0x03, 599), Write(0x04, 799), Write(0x22, 0),
+          Write(0x23, 0)}),
+    // 76,800 lines would wrap to 11,264 (0.29 s): the counter saturates instead.
+    Usb2("Mp2WindowTwoSecondsSaturates", k2, 0xF200, 1, 5,
+         [](SensorSequencer& s) {
+           s.setModelWindow({true, 0, 0});
+           s.switchResolution(0, false, 5, 1280), s.switchResolution(1, false, 5, 2000000);
+         },
+         {Write(0x09, 65535)}),
+    Usb2("Mp2ModelWindowOff", k2, 0xF200, 1, 5, nullptr,
+         {Write(0x01, 188), Write(0x02, 256), Write(0x22, 0x11), Write(0x23, 0x11)}),
+    Usb2("Mp2TwinStillAtSpeed0", k2Twin, 0x6201, 1, 5,
+         [](SensorSequencer& s) { s.switchResolution(0, true, 5, 1280); },
+         {Write(0x05, 899), Write(0x06, 100), Write(0x0A, 0x8002), Write(0x09, 5), Write(0x0B, 1),
+          Write(0x22, 0)}),
+    // VGA: the divider's line by index; four gains at their ratios.
+    Usb2("VgaExposure40ms", kVga, 0x6035, 0, 2, [](SensorSequencer& s) { s.setExposure(40000, 2); },
+         {Write(0x09, 543), Write(0x0A, 0)}),
+    Usb2("VgaExposureClampedIndex1", kVga, 0x6035, 1, 2,
+         [](SensorSequencer& s) { s.setExposure(200000, 2); },
+         {Write(0x09, 4095), Write(0x20, 0x1018)}),
+    Usb2("VgaGain100", kVga, 0x6035, 0, 2, [](SensorSequencer& s) { s.setGain(100); },
+         {Write(0x2B, 40), Write(0x2C, 58), Write(0x2D, 52), Write(0x2E, 40)}),
+    Usb2("VgaGain70", kVga, 0x6035, 0, 2, [](SensorSequencer& s) { s.setGain(70); },
+         {Write(0x2B, 40), Write(0x2E, 40)}),
+    // Grey: the blanking's line; one gain.
+    Usb2("GreyExposureSpeed1", kGrey, 0x6131, 0, 1,
+         [](SensorSequencer& s) { s.setExposure(6400, 1); }, {Write(0x09, 99), Write(0x05, 48)}),
+    Usb2("GreyExposureSpeed0", kGrey, 0x6131, 0, 0,
+         [](SensorSequencer& s) { s.setExposure(6400, 0); }, {Write(0x09, 52), Write(0x05, 1472)}),
+    Usb2("GreyGain300", kGrey, 0x6131, 0, 1, [](SensorSequencer& s) { s.setGain(300); },
+         {Write(0x35, 94)}),
+    Usb2("GreyGainBelowFive", kGrey, 0x6131, 0, 1, [](SensorSequencer& s) { s.setGain(4); },
+         {Write(0x35, 64)}),
 };
 
 INSTANTIATE_TEST_SUITE_P(Golden, CameraSuitePrograms, ::testing::ValuesIn(kGolden),

@@ -26,6 +26,11 @@
 #include "models/sensors/usb3_51mp_sensor.h"
 #include "models/sensors/usb3_85_10mp_sensor.h"
 #include "models/sensors/usb3_14mp_sensor.h"
+#include "models/sensors/usb2_13mp_grey_sensor.h"
+#include "models/sensors/usb2_13mp_sensor.h"
+#include "models/sensors/usb2_13mp_v2_sensor.h"
+#include "models/sensors/usb2_2mp_sensor.h"
+#include "models/sensors/usb2_vga_sensor.h"
 #include "models/sensors/usb2_8_10mp_sensor.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "platform/device_io.h"
@@ -45,16 +50,21 @@ namespace testing_models {
 // new sensor adds its line here.
 struct SimSensor {
   const SensorDriver& (*driver)();
-  // An exposure program writes the first register only directly before the second.
+  // An exposure program writes the first register only directly before the second (kNoRegister:
+  // a sensor without a line-length register).
   uint16_t lineLengthReg, linesReg;
 };
+inline constexpr uint16_t kNoRegister = 0xFFFF;
 inline const SimSensor kSimSensors[] = {
-    {Usb3Sensor31Mp, 0x300C, 0x3012},        {Usb3Sensor51Mp, 0x08, 0x09},
-    {Usb3Sensor85Mp, 0x300C, 0x3012},        {Usb3Sensor10Mp, 0x300C, 0x3012},
-    {Usb3Sensor14Mp, 0x300C, 0x3012},        {Usb2SensorRostrel8Mp, 0x300C, 0x3012},
-    {Usb2SensorRostrel9Mp, 0x300C, 0x3012},  {Usb2SensorRostrel10Mp, 0x300C, 0x3012},
-    {Usb2SensorPelvane8Mp, 0x300C, 0x3012},  {Usb2SensorPelvane9Mp, 0x300C, 0x3012},
-    {Usb2SensorPelvane10Mp, 0x300C, 0x3012},
+    {Usb3Sensor31Mp, 0x300C, 0x3012},           {Usb3Sensor51Mp, 0x08, 0x09},
+    {Usb3Sensor85Mp, 0x300C, 0x3012},           {Usb3Sensor10Mp, 0x300C, 0x3012},
+    {Usb3Sensor14Mp, 0x300C, 0x3012},           {Usb2Sensor13MpRostrel, kNoRegister, 0x09},
+    {Usb2Sensor13MpPelvane, kNoRegister, 0x09}, {Usb2Sensor13MpV2, 0x320D, 0x3E01},
+    {Usb2Sensor2MpRostrel, kNoRegister, 0x09},  {Usb2Sensor2MpPelvane, kNoRegister, 0x09},
+    {Usb2SensorVga, kNoRegister, 0x09},         {Usb2Sensor13MpGrey, kNoRegister, 0x09},
+    {Usb2SensorRostrel8Mp, 0x300C, 0x3012},     {Usb2SensorRostrel9Mp, 0x300C, 0x3012},
+    {Usb2SensorRostrel10Mp, 0x300C, 0x3012},    {Usb2SensorPelvane8Mp, 0x300C, 0x3012},
+    {Usb2SensorPelvane9Mp, 0x300C, 0x3012},     {Usb2SensorPelvane10Mp, 0x300C, 0x3012},
 };
 
 // One registration whose factory builds a camera: the suite runs over these.
@@ -125,8 +135,9 @@ inline constexpr uint64_t kLargestStreamedPixels = UINT64_MAX;
 // programs differ in more than the line length (extra rows, the alternative chip) or that streamed
 // first.
 inline std::vector<BuiltRow> StreamRows() {
-  constexpr uint16_t kUsb2Rows[] = {0xD310, 0x4310, 0xD850, 0xDB14, 0xF800,
-                                    0xF900, 0xF010, 0x6801, 0x6901, 0x6010};
+  constexpr uint16_t kUsb2Rows[] = {0xD310, 0x4310, 0xD850, 0xDB14, 0xF130, 0x6130,
+                                    0x1207, 0x11FC, 0xF200, 0x6201, 0x6035, 0x6131,
+                                    0xF800, 0xF900, 0xF010, 0x6801, 0x6901, 0x6010};
   std::vector<BuiltRow> rows;
   std::vector<const SimSensor*> sensors;
   for (BuiltRow& row : BuiltRows()) {

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <map>
 #include <utility>
 #include <mutex>
@@ -23,16 +25,18 @@ class RecordingSensor final : public SensorWriter, public platform::WaitHook {
     registers_[reg] = value;
     return 0;
   }
-  void request(uint8_t code, uint16_t value) override {
+  HRESULT request(uint8_t code, uint16_t value) override {
     std::lock_guard<std::mutex> hold(mutex_);
     log_.push_back(Request(code, value));
+    return requestResult;
   }
   // Answers the ready byte after `readsUntilReady` reads, in `replyBytes` bytes.
   uint32_t readSensor(uint8_t* reply, uint32_t length) override {
     std::lock_guard<std::mutex> hold(mutex_);
     ++reads_;
     const uint32_t n = std::min(length, replyBytes);
-    for (uint32_t i = 0; i < n; ++i) reply[i] = reads_ > readsUntilReady ? 0x2E : 0;
+    for (uint32_t i = 0; i < n; ++i)
+      reply[i] = fixedReply ? (*fixedReply)[i % 3] : reads_ > readsUntilReady ? 0x2E : 0;
     return n;
   }
   uint32_t reads() {
@@ -41,6 +45,8 @@ class RecordingSensor final : public SensorWriter, public platform::WaitHook {
   }
   uint32_t readsUntilReady = 0;
   uint32_t replyBytes = 3;
+  HRESULT requestResult = S_OK;
+  std::optional<std::array<uint8_t, 3>> fixedReply;  // every read answers these instead
   uint32_t* tick = nullptr;  // advanced by every pause, for a test's tick source
 
   void sleep(uint32_t ms) override {

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdint>
 #include <thread>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "base/geometry.h"
@@ -103,6 +105,41 @@ inline void ExpectChart(const std::vector<uint8_t>& dib, uint32_t w, uint32_t h,
       }
     }
   }
+}
+
+// The chart's luma as a grey sensor sees it: channels 200 on and 20 off, white 210, grey 128.
+inline int ChartLuma(const ChartPatch& p) {
+  const std::string name = p.name;
+  if (name == "white" || name == "grey") return name == "white" ? 210 : 128;
+  const int r = p.r ? 200 : 20, g = p.g ? 200 : 20, b = p.b ? 200 : 20;
+  return (r * 77 + g * 150 + b * 29) >> 8;
+}
+
+// A grey camera's chart: every patch neutral, and of two patches clearly apart in luma the
+// brighter never reads darker (strictly brighter unless it is saturated).
+inline void ExpectGreyChart(const std::vector<uint8_t>& dib, uint32_t w, uint32_t h,
+                            const char* what) {
+  constexpr int kApart = 15;
+  std::vector<std::pair<int, int>> patches;  // luma, reading
+  for (uint32_t row = 0; row < 2; ++row) {
+    for (uint32_t col = 0; col < 4; ++col) {
+      const ChartPatch& p = kChart[row][col];
+      const Rgb px = PixelAt(dib, w, h, PatchX(col, w), PatchY(row, h));
+      EXPECT_TRUE(px.r == px.g && px.g == px.b)
+          << what << " " << p.name << " patch reads " << int(px.r) << "," << int(px.g) << ","
+          << int(px.b);
+      patches.emplace_back(ChartLuma(p), px.g);
+    }
+  }
+  for (const auto& [lumaA, a] : patches)
+    for (const auto& [lumaB, b] : patches)
+      if (lumaA >= lumaB + kApart) {
+        if (a == 255) {
+          EXPECT_GE(a, b) << what << " luma " << lumaA << " against " << lumaB;
+        } else {
+          EXPECT_GT(a, b) << what << " luma " << lumaA << " against " << lumaB;
+        }
+      }
 }
 
 // The mean of the centre fifth of a BGR frame, all channels.
