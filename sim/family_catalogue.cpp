@@ -35,6 +35,7 @@ std::unique_ptr<SensorFamily> makeUsb2() {
 }
 constexpr auto kMp8To10 = makeUsb2<Usb2Mp8To14Family::Kind::Mp8To10>;
 constexpr auto kMp10Wide = makeUsb2<Usb2Mp8To14Family::Kind::Mp10Wide>;
+constexpr auto kMp14 = makeUsb2<Usb2Mp8To14Family::Kind::Mp14>;
 
 // The EEPROM's lists: one for full size and one or two (binned, skipped) per reduced size.
 constexpr FamilyEntry kFamilies[] = {
@@ -67,6 +68,7 @@ constexpr FamilyEntry kUsb2Families[] = {
     {0xF800, kMp8To10, 0, {0, 0, 0}, 5},  {0x6801, kMp8To10, 0, {0, 0, 0}, 5},
     {0xF900, kMp8To10, 0, {0, 0, 0}, 5},  {0x6901, kMp8To10, 0, {0, 0, 0}, 5},
     {0xF010, kMp10Wide, 0, {0, 0, 0}, 5}, {0x6010, kMp8To10, 0, {0, 0, 0}, 5},
+    {0xF014, kMp14, 0, {0, 0, 0}, 5},     {0x6014, kMp14, 0, {0, 0, 0}, 5},
 };
 
 const FamilyEntry* find(uint16_t productId, bool* usb2) {

@@ -172,7 +172,10 @@ void SensorSequencer::switchSkip(bool skip, uint16_t speed, uint32_t exposureUs)
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
   context_.skip = skip;
   if (sensor_.skipHead) runBuilt([&](ProgramBuffer& b) { sensor_.skipHead(b, context_); });
-  runBuilt([&](ProgramBuffer& b) { sensor_.windowProgram(b, context_); });
+  runBuilt([&](ProgramBuffer& b) {
+    sensor_.windowProgram(b, context_);
+    if (sensor_.lineBySpeed) sensor_.speedProgram(b, context_, speed);
+  });
   writeLineLength(speed);
   if (sensor_.skipTail) runBuilt([&](ProgramBuffer& b) { sensor_.skipTail(b, context_); });
   setExposure(exposureUs, speed);

@@ -5,8 +5,10 @@
 
 #include "base/lumorix_flags.h"
 #include "models/common/model_descriptor.h"
+#include "models/families/usb3_14mp.h"
 #include "models/families/usb3_85_10mp.h"
 #include "models/model_factories.h"
+#include "models/sensors/usb2_14mp_sensor.h"
 #include "models/sensors/usb2_8_10mp_sensor.h"
 
 namespace usb2_windowed {
@@ -67,6 +69,23 @@ constexpr ModelSpec describe(const Variant& v) {
 
 constexpr uint32_t kRaw8 = 7994048, kRaw9 = 9128608, kRaw10 = 9852928;
 
+// The 14 MP: whole-frame windows, its chip asked at every open.
+inline constexpr uint64_t kTwinFlags14 =
+    LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_LIGHTFREQ | LUMORIX_FLAG_SKIP;
+inline constexpr uint64_t kRostrelFlags14 = kTwinFlags14 | LUMORIX_FLAG_NOLATENCY;
+inline constexpr std::array<uint32_t, 3> kRateRostrel14{3, 11, 46};
+inline constexpr std::array<uint32_t, 3> kRateTwin14{3, 11, 32};
+
+constexpr ModelSpec describe14(ModelFactory factory, const SensorDriver& (*sensor)(),
+                               std::span<const uint32_t> rates, uint64_t flags) {
+  ModelSpec s = describe({factory, sensor, rates, 13472256, 0x80000, 85000, flags});
+  s.aeGainPercent = {100, 300, 0};
+  s.colourMatrix = usb3_14mp::describe(factory, 0).colourMatrix;
+  s.rawLutAnchors = usb3_14mp::kRawLut;  // the same sensor curve
+  s.asksAltSensor = true;
+  return s;
+}
+
 }  // namespace usb2_windowed
 
 inline constexpr ModelSpec kSpecRostrel08000KPA = usb2_windowed::describe(
@@ -87,3 +106,9 @@ inline constexpr ModelSpec kSpecPelvane09000KPB =
 inline constexpr ModelSpec kSpecPelvane10000KPA =
     usb2_windowed::describe({CreatePelvane10000KPA, Usb2SensorPelvane10Mp, usb2_windowed::kRateTwin,
                              usb2_windowed::kRaw10, 0x70000, 300000, usb2_windowed::kTwinFlags});
+inline constexpr ModelSpec kSpecRostrel14000KPA =
+    usb2_windowed::describe14(CreateRostrel14000KPA, Usb2Sensor14MpRostrel,
+                              usb2_windowed::kRateRostrel14, usb2_windowed::kRostrelFlags14);
+inline constexpr ModelSpec kSpecPelvane14000KPA =
+    usb2_windowed::describe14(CreatePelvane14000KPA, Usb2Sensor14MpPelvane,
+                              usb2_windowed::kRateTwin14, usb2_windowed::kTwinFlags14);
