@@ -10,6 +10,7 @@
 #include "sim/usb2_13mp_v2_family.h"
 #include "sim/usb2_2mp_family.h"
 #include "sim/usb2_vga_family.h"
+#include "sim/usb2_51mp_family.h"
 #include "sim/usb2_8_14mp_family.h"
 
 namespace sim {
@@ -65,10 +66,17 @@ constexpr FamilyEntry kFamilies[] = {
 
 // The classes registered only on USB2: their id stands in the USB3 id's place.
 constexpr FamilyEntry kUsb2Families[] = {
-    {0xF800, kMp8To10, 0, {0, 0, 0}, 5},  {0x6801, kMp8To10, 0, {0, 0, 0}, 5},
-    {0xF900, kMp8To10, 0, {0, 0, 0}, 5},  {0x6901, kMp8To10, 0, {0, 0, 0}, 5},
-    {0xF010, kMp10Wide, 0, {0, 0, 0}, 5}, {0x6010, kMp8To10, 0, {0, 0, 0}, 5},
-    {0xF014, kMp14, 0, {0, 0, 0}, 5},     {0x6014, kMp14, 0, {0, 0, 0}, 5},
+    {0xF800, kMp8To10, 0, {0, 0, 0}, 5},
+    {0x6801, kMp8To10, 0, {0, 0, 0}, 5},
+    {0xF900, kMp8To10, 0, {0, 0, 0}, 5},
+    {0x6901, kMp8To10, 0, {0, 0, 0}, 5},
+    {0xF010, kMp10Wide, 0, {0, 0, 0}, 5},
+    {0x6010, kMp8To10, 0, {0, 0, 0}, 5},
+    {0xF510, make<Usb2Mp51Family>, 1, {327, 256, 356}, 5},
+    {0x6510, make<Usb2Mp51Family>, 1, {256, 256, 256}, 5},
+    {0x6512, make<Usb2Mp51Family>, 1, {334, 256, 353}, 5},
+    {0xF014, kMp14, 0, {0, 0, 0}, 5},
+    {0x6014, kMp14, 0, {0, 0, 0}, 5},
 };
 
 const FamilyEntry* find(uint16_t productId, bool* usb2) {

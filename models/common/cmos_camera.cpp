@@ -148,6 +148,7 @@ HRESULT CmosCamera::OpenCamera(uint32_t previewIndex) {
   const ResolutionEntry& size = previews_[previewIndex];
   // The state is rebuilt outside the sensor lock: rebuilding joins its workers.
   InitPipeLineStep1(*helper_, previewIndex, size.width, size.height, nullptr, 0, 0);
+  installOwnResponse();
   {
     std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
     sequencer_->identify(device_->productId(), device_->revision());
@@ -209,12 +210,29 @@ void CmosCamera::onSensorReset() {
   if (sequencer_->windowed()) device_->markRoiPending();
 }
 
-void CmosCamera::GetColorMatrix(double matrix[9]) {
-  if (matrix) std::copy(spec_.colourMatrix.begin(), spec_.colourMatrix.end(), matrix);
+bool CmosCamera::ownResponse() const {
+  return spec_.ownMatrixId != 0 && device_->productId() == spec_.ownMatrixId;
 }
 
+void CmosCamera::GetColorMatrix(double matrix[9]) {
+  const auto& m = ownResponse() ? spec_.ownMatrix : spec_.colourMatrix;
+  if (matrix) std::copy(m.begin(), m.end(), matrix);
+}
+
+// Boards with their own response are balanced with unity base gains.
 void CmosCamera::GetWbGainBase(uint32_t gains[3]) {
-  if (gains) std::copy(spec_.wbBase.begin(), spec_.wbBase.end(), gains);
+  constexpr std::array<uint16_t, 3> kUnity{256, 256, 256};
+  const auto& g = ownResponse() ? kUnity : spec_.wbBase;
+  if (gains) std::copy(g.begin(), g.end(), gains);
+}
+
+// The board's own response replaces the class's in the pipeline before the first frame.
+void CmosCamera::installOwnResponse() {
+  if (!ownResponse()) return;
+  helper_->colourMatrix = spec_.ownMatrix;
+  PL_SetColorMatrix(*helper_);
+  for (size_t i = 0; i < 3; ++i) helper_->wbGainBase[i] = helper_->wbGainBase2[i] = 256;
+  PL_SetWbGainBase(*helper_);
 }
 
 HRESULT STDMETHODCALLTYPE CmosCamera::get_ExpTimeRange(uint32_t* minimum, uint32_t* maximum,

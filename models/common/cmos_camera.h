@@ -65,6 +65,8 @@ class CmosCamera : private CmosCameraTables,
   void buildParts(const WCHAR16* deviceId, uint8_t flagA, uint8_t flagB, const ModelInfo* model);
   void applyHelperDefaults();
   void installRawLut();
+  bool ownResponse() const;
+  void installOwnResponse();
   void onSensorReset() override;
   SensorRect alignWindow(const SensorRect& region) override;
   void programWindow(const SensorRect& window) override;

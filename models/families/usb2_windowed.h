@@ -6,9 +6,11 @@
 #include "base/lumorix_flags.h"
 #include "models/common/model_descriptor.h"
 #include "models/families/usb3_14mp.h"
+#include "models/families/usb3_51mp.h"
 #include "models/families/usb3_85_10mp.h"
 #include "models/model_factories.h"
 #include "models/sensors/usb2_14mp_sensor.h"
+#include "models/sensors/usb2_51mp_sensor.h"
 #include "models/sensors/usb2_8_10mp_sensor.h"
 
 namespace usb2_windowed {
@@ -69,6 +71,21 @@ constexpr ModelSpec describe(const Variant& v) {
 
 constexpr uint32_t kRaw8 = 7994048, kRaw9 = 9128608, kRaw10 = 9852928;
 
+// The 5.1 MP: its window programmed at once; the twin's 0x6510 boards carry their own response.
+inline constexpr std::array<uint32_t, 3> kRateRostrel51{7, 20, 56};
+inline constexpr std::array<uint32_t, 3> kRateTwin51{5, 18, 60};
+
+constexpr ModelSpec describe51(ModelFactory factory, const SensorDriver& (*sensor)(),
+                               std::span<const uint32_t> rates, uint64_t flags,
+                               std::array<uint16_t, 3> wbBase, std::array<double, 9> matrix) {
+  ModelSpec s = describe({factory, sensor, rates, 5041952, 0x51000, 70000, flags});
+  s.defaultPreviewIndex = 1, s.bayer = 1, s.defaultSpeed = 6;
+  s.exposureUs = {294, 2000000, 70000};
+  s.wbBase = wbBase, s.colourMatrix = matrix;
+  s.rawLutAnchors = usb3_51mp::kRawLut;  // the same sensor curve
+  return s;
+}
+
 // The 14 MP: whole-frame windows, its chip asked at every open.
 inline constexpr uint64_t kTwinFlags14 =
     LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_LIGHTFREQ | LUMORIX_FLAG_SKIP;
@@ -112,3 +129,19 @@ inline constexpr ModelSpec kSpecRostrel14000KPA =
 inline constexpr ModelSpec kSpecPelvane14000KPA =
     usb2_windowed::describe14(CreatePelvane14000KPA, Usb2Sensor14MpPelvane,
                               usb2_windowed::kRateTwin14, usb2_windowed::kTwinFlags14);
+inline constexpr ModelSpec kSpecRostrel05100KPA = usb2_windowed::describe51(
+    CreateRostrel05100KPA, Usb2Sensor51MpRostrel, usb2_windowed::kRateRostrel51,
+    usb2_windowed::kRostrelFlags, {327, 256, 356},
+    {1.568188, -0.353323, -0.214865, -0.287717, 1.377412, -0.089695, -0.013719, -0.478024,
+     1.491743});
+inline constexpr ModelSpec kSpecPelvane05100KPA = [] {
+  ModelSpec s = usb2_windowed::describe51(CreatePelvane05100KPA, Usb2Sensor51MpPelvane,
+                                          usb2_windowed::kRateTwin51, usb2_windowed::kTwinFlags,
+                                          {334, 256, 353},
+                                          {1.605827, -0.486844, -0.118983, -0.286934, 1.391442,
+                                           -0.104508, -0.002111, -0.526306, 1.528417});
+  s.ownMatrixId = 0x6510;
+  s.ownMatrix = {2.05365,  -1.15287,  0.0992214, -0.420908, 1.83723,
+                 -0.41632, -0.180996, -1.2638,   2.4448};
+  return s;
+}();
