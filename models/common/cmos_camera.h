@@ -59,6 +59,7 @@ class CmosCamera : private CmosCameraTables,
   CmosHelper& pipelineHelper() { return *helper_; }
   HelperStream& stream() { return *stream_; }
   const SensorState& sensorState() const { return sequencer_->state(); }
+  SensorSequencer& sequencer() { return *sequencer_; }
   const SensorContext& sensorContext() const { return sequencer_->context(); }
 
  private:
