@@ -22,6 +22,34 @@ TEST(ModelMath, HalvingKeepsLinesWithinTheCounter) {
   }
 }
 
+// Rounded to the nearest line, saturated at the 16-bit counter rather than wrapped.
+TEST(ModelMath, RoundedLinesSaturateAtTheCounter) {
+  struct Case {
+    uint32_t us, mhz, line, want;
+  };
+  for (const Case c : {Case{44000, 24, 1676, 630}, Case{2000000, 48, 1250, 65535},
+                       Case{0xFFFFFFFF, 48, 1, 65535}, Case{1000, 24, 0, 0}, Case{1, 24, 48, 1}}) {
+    EXPECT_EQ(ModelMath::roundedLines(c.us, c.mhz, c.line), c.want) << c.us << "/" << c.line;
+  }
+}
+
+// Segments by v = percent x scale / 100; outside them the fallback; a zero divisor is a constant.
+TEST(ModelMath, GainCodeTakesTheSegmentOfTheScaledValue) {
+  static constexpr std::array<GainSegment, 3> segments{
+      {{1, 9, 1, 0}, {10, 19, 2, 100}, {20, 29, 0, 7}}};
+  constexpr GainCurve curve{10, segments, 55};
+  struct Case {
+    uint32_t percent;
+    uint16_t want;
+  };
+  for (const Case c : {Case{0, 55}, Case{10, 1}, Case{99, 9}, Case{150, 107}, Case{250, 7},
+                       Case{300, 55}, Case{0xFFFFFFFF, 55}}) {
+    EXPECT_EQ(ModelMath::gainCode(curve, c.percent), c.want) << c.percent;
+  }
+  EXPECT_EQ(ModelMath::scaledPercent(150, 1.38), 206u);  // 206.99999... truncated
+  EXPECT_EQ(ModelMath::scaledPercent(300, 1.41), 423u);
+}
+
 TEST(ModelMath, BandLookupTakesTheFirstBandAbove) {
   constexpr std::array<Band, 2> bands{{{10, 1}, {20, 2}}};
   struct Case {

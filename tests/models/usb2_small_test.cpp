@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "pipeline/frame_descriptor.h"
 #include "pipeline/preset_record.h"
 #include "sim/usb2_vga_family.h"
 #include "tests/models/model_rig.h"
@@ -106,6 +107,22 @@ TEST(Usb2Small, RequestsOnTheWireAreTheClasssOwn) {
   }
 }
 
+// The paged sensors answer only their own write request: another is logged and changes nothing.
+TEST(Usb2Small, SimulatedPagedSensorRefusesTheDefaultWriteRequest) {
+  for (const uint16_t id : {uint16_t{0xF130}, uint16_t{0x6131}}) {
+    ModelRig rig(testing_models::RigOptions{.productId = id});
+    ASSERT_NE(rig.open(), nullptr);
+    ASSERT_EQ(rig.camera().stream().openDevice(), S_OK);
+    uint8_t status[2] = {};
+    const usb::VenReqHeader other{usb::Direction::In, 0x0B, 0x1234, 0x09};
+    EXPECT_EQ(rig.camera().device().VenReq(&other, status, 1, nullptr), S_OK);
+    EXPECT_EQ(rig.log().ofKind(sim::LogKind::Error).size(), 1u) << std::hex << id;
+    EXPECT_EQ(rig.sensorReg(0x09), 0u) << std::hex << id;
+    EXPECT_EQ(rig.camera().device().bWriteSensor(0x09, 0x1234), S_OK);
+    EXPECT_EQ(rig.sensorReg(0x09), 0x1234u) << std::hex << id;
+  }
+}
+
 // The VGA sensor is programmed only after it answers its identity in full.
 TEST(Usb2Small, VgaIdentityMustMatchBeforeAnyWrite) {
   const struct {
@@ -165,6 +182,30 @@ TEST(Usb2Small, ModelWindowIsClampedStoredAndOnlyOnTheTwoMpClasses) {
   EXPECT_EQ(rig.camera().put_ModelWindow(1, 0, 0), E_NOTIMPL);
   EXPECT_EQ(rig.camera().get_ModelWindow(&on, nullptr, nullptr), E_NOTIMPL);
   EXPECT_EQ(on, 9u);
+}
+
+// Index 1 streams the whole frame reduced, or with the window on an unreduced 800 x 600 at its
+// offset; the exposure follows the window's shorter line.
+TEST(Usb2Small, TwoMpIndexOneStreamsReducedOrWindowed) {
+  const struct {
+    int32_t on;
+    uint16_t rowMode, firstRow, firstColumn;
+  } cases[] = {{0, 0x11, 188, 256}, {1, 0, 238, 356}};
+  for (const auto& c : cases) {
+    ModelRig rig(testing_models::RigOptions{.productId = 0xF200});
+    ASSERT_NE(rig.open(), nullptr);
+    ASSERT_EQ(rig.camera().put_ModelWindow(c.on, 100, 50), S_OK);
+    rig.startSensor(1);
+    EXPECT_EQ(rig.sensorReg(0x22), c.rowMode) << c.on;
+    EXPECT_EQ(rig.sensorReg(0x01), c.firstRow) << c.on;
+    EXPECT_EQ(rig.sensorReg(0x02), c.firstColumn) << c.on;
+    std::vector<uint8_t> buffer(800 * 600);
+    FrameDescriptor frame;
+    frame.buffer = buffer.data();
+    EXPECT_EQ(rig.helper().PLHlperGrabFrame(&frame, 800, 600, nullptr, nullptr, true), 1) << c.on;
+    const uint32_t want = rig.camera().spec().exposureUs.def;
+    EXPECT_TRUE(testing_models::Near(rig.sensorExposureUs(), want, rig.sensorLineUs())) << c.on;
+  }
 }
 
 // The grey class has no colour: nine zeros and no white-balance base.

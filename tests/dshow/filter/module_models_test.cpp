@@ -37,9 +37,10 @@ void ExpectGreyChart(const std::vector<Colour>& means) {
   constexpr int kApart = 15;
   for (size_t a = 0; a < means.size(); ++a)
     for (size_t b = 0; b < means.size(); ++b)
-      if (LumaOf(kChart[a]) >= LumaOf(kChart[b]) + kApart)
+      if (LumaOf(kChart[a]) >= LumaOf(kChart[b]) + kApart) {
         EXPECT_GE(means[a].green, means[b].green + (means[a].green >= 254.5 ? 0.0 : 1.0))
             << kChart[a].name << " against " << kChart[b].name;
+      }
 }
 
 uint32_t FramesOf(uint32_t camera) {
