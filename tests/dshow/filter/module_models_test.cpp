@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr uint32_t kMaxCameras = 12;
+constexpr uint32_t kMaxCameras = 8;
 
 // The chart's luma as the grey camera sees it: channels 200 on and 20 off, white 210, grey 128.
 int LumaOf(const Patch& patch) {
