@@ -172,6 +172,7 @@ SensorRect CmosCamera::alignWindow(const SensorRect& region) {
 // Called with the aligned window by the open and the grabber's region step.
 void CmosCamera::programWindow(const SensorRect& window) {
   std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
+  SelectDefectList(*helper_);
   sequencer_->programRegion(window, helper_->speed, helper_->takeExposureNow());
 }
 

@@ -133,11 +133,12 @@ HRESULT CmosHelper::PLHlperSetSkip(uint32_t value) {
   if ((value != 0) == (skip != 0)) return S_OK;
   skip = value;
   if (sequencer_->windowed()) {
-    // A window that follows the region takes the new read-out with it.
-    SelectDefectList(*this);
-    if (!sequencer_->speedMarksRoiPending())
-      return sequencer_->switchMode(value != 0, speed, takeExposureNow()), S_OK;
-    sequencer_->setSkip(value != 0);
+    // A window that follows the region takes the new read-out with it; the grabber's region
+    // step picks the defect list, so the list never changes under a frame's repair.
+    if (sequencer_->speedMarksRoiPending())
+      sequencer_->setSkip(value != 0);
+    else
+      sequencer_->switchMode(value != 0, speed, takeExposureNow());
     device_.markRoiPending();
     return S_OK;
   }
