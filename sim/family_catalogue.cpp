@@ -11,6 +11,8 @@
 #include "sim/usb2_13mp_v2_family.h"
 #include "sim/usb2_2mp_family.h"
 #include "sim/usb2_vga_family.h"
+#include "sim/usb2_51mp_family.h"
+#include "sim/usb2_8_14mp_family.h"
 
 namespace sim {
 namespace {
@@ -32,6 +34,14 @@ template <bool Alternative>
 std::unique_ptr<SensorFamily> make14() {
   return std::make_unique<Usb3Mp14Family>(Alternative);
 }
+
+template <Usb2Mp8To14Family::Kind K>
+std::unique_ptr<SensorFamily> makeUsb2() {
+  return std::make_unique<Usb2Mp8To14Family>(K);
+}
+constexpr auto kMp8To10 = makeUsb2<Usb2Mp8To14Family::Kind::Mp8To10>;
+constexpr auto kMp10Wide = makeUsb2<Usb2Mp8To14Family::Kind::Mp10Wide>;
+constexpr auto kMp14 = makeUsb2<Usb2Mp8To14Family::Kind::Mp14>;
 
 // The EEPROM's lists: one for full size and one or two (binned, skipped) per reduced size.
 constexpr FamilyEntry kFamilies[] = {
@@ -66,6 +76,21 @@ constexpr FamilyEntry kFamilies[] = {
     {0, makeCcd<CcdKind::Mp51, true>, 2, {397, 256, 371}, 2, 0x8516},
 };
 
+// The classes registered only on USB2: their id stands in the USB3 id's place.
+constexpr FamilyEntry kUsb2Families[] = {
+    {0xF800, kMp8To10, 0, {0, 0, 0}, 5},
+    {0x6801, kMp8To10, 0, {0, 0, 0}, 5},
+    {0xF900, kMp8To10, 0, {0, 0, 0}, 5},
+    {0x6901, kMp8To10, 0, {0, 0, 0}, 5},
+    {0xF010, kMp10Wide, 0, {0, 0, 0}, 5},
+    {0x6010, kMp8To10, 0, {0, 0, 0}, 5},
+    {0xF510, make<Usb2Mp51Family>, 1, {327, 256, 356}, 5},
+    {0x6510, make<Usb2Mp51Family>, 1, {256, 256, 256}, 5},
+    {0x6512, make<Usb2Mp51Family>, 1, {334, 256, 353}, 5},
+    {0xF014, kMp14, 0, {0, 0, 0}, 5},
+    {0x6014, kMp14, 0, {0, 0, 0}, 5},
+};
+
 const FamilyEntry* find(uint16_t productId, bool* usb2) {
   for (const FamilyEntry& f : kFamilies) {
     if (f.usb2OnlyId && productId == f.usb2OnlyId) return *usb2 = true, &f;
@@ -73,6 +98,8 @@ const FamilyEntry* find(uint16_t productId, bool* usb2) {
     if (productId == f.usb3Id) return *usb2 = false, &f;
     if (productId == f.usb3Id + kUsb2Offset) return *usb2 = true, &f;
   }
+  for (const FamilyEntry& f : kUsb2Families)
+    if (productId == f.usb3Id) return *usb2 = true, &f;
   return nullptr;
 }
 }  // namespace

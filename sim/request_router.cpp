@@ -124,12 +124,18 @@ uint32_t RequestRouter::answerIn(const Setup& s, uint8_t* reply, uint32_t length
       return 0;
     }
     case 0x2A:
-    case 0x2F:
       status(kDone);
       return 0;
-    case 0x2E:
-      status(0);
+    case 0x2F:
+      state_.family->writeResMode(s.value);
+      status(kDone);
       return 0;
+    case 0x2E: {
+      uint8_t alternative = 0;
+      if (!state_.family->altSensorReply(&alternative)) return kStall;
+      status(alternative);
+      return 0;
+    }
     case kGuideState: {
       const uint64_t now = state_.clock.now();
       bool active = false;

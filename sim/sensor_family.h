@@ -29,6 +29,13 @@ class SensorFamily {
     for (uint32_t i = 0; i < length; ++i) reply[i] = 0;
     return length;
   }
+  // The sensor-variant request (0x2E): false when the request fails; most sensors answer 0.
+  virtual bool altSensorReply(uint8_t* value) const {
+    *value = 0;
+    return true;
+  }
+  // The read-out size request (0x2F); most sensors ignore it.
+  virtual void writeResMode(uint16_t) {}
   // The vendor requests that write and read the sensor; another code reaches no register.
   virtual uint8_t writeRequest() const { return 0x0B; }
   virtual uint8_t readRequest() const { return 0x0A; }

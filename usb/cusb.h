@@ -128,6 +128,8 @@ class CUsb : public UsbModelHooks {
   // one. Returns that copy, or false when nothing was pending.
   bool takePendingRoi(SensorRect* taken);
   void setSensorWindow(const SensorRect& window);
+  // Under the region lock: the requested region is programmed again at the next frame.
+  void markRoiPending();
 
   static constexpr uint32_t kAbortWaitMs = 5000;
   static constexpr uint32_t kCloseWaitMs = 5000;

@@ -122,6 +122,11 @@ bool CUsb::takePendingRoi(SensorRect* taken) {
   return true;
 }
 
+void CUsb::markRoiPending() {
+  std::lock_guard<std::mutex> hold(roiMutex_);
+  roiPending_ = 1;
+}
+
 void CUsb::setSensorWindow(const SensorRect& window) {
   std::lock_guard<std::mutex> hold(roiMutex_);
   sensorWindow_ = window;

@@ -31,6 +31,7 @@ void CmosCamera::buildParts(const WCHAR16* deviceId, uint8_t flagA, uint8_t flag
   program_ = std::make_unique<RegisterProgram>(*writer_, helper_->sensorLock());
   sequencer_ = std::make_unique<SensorSequencer>(*program_, spec_, device_->usb3Link());
   helper_->attach(*sequencer_);
+  if (sequencer_->windowed()) device_->attachWindows(static_cast<SensorWindowHandler&>(*this));
   joinParts(*device_, *helper_);
 }
 
@@ -48,10 +49,32 @@ HRESULT CmosCamera::OpenCamera(uint32_t previewIndex) {
   const ResolutionEntry& size = previews_[previewIndex];
   // The state is rebuilt outside the sensor lock: rebuilding joins its workers.
   InitPipeLineStep1(*helper_, previewIndex, size.width, size.height, nullptr, 0, 0);
+  installOwnResponse();
+  {
+    std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
+    sequencer_->identify(device_->productId(), device_->revision());
+    if (spec_.asksAltSensor) sequencer_->setAlternative(device_->bAltSensor());
+    sequencer_->setSkip(helper_->skip != 0);
+    const HRESULT hr = sequencer_->open(previewIndex, helper_->speed, helper_->takeExposureNow());
+    if (FAILED(hr) || !sequencer_->windowed()) return hr;
+  }
+  // The region's window, programmed now or by the first grab; its event outside the sensor lock.
+  if (sequencer_->windowedAtOpen())
+    device_->EzWriteRoi(0, 0);
+  else
+    device_->markRoiPending();
+  return S_OK;
+}
+
+SensorRect CmosCamera::alignWindow(const SensorRect& region) {
+  return sequencer_->alignWindow(region);
+}
+
+// Called with the aligned window by the open and the grabber's region step.
+void CmosCamera::programWindow(const SensorRect& window) {
   std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
-  sequencer_->identify(device_->productId(), device_->revision());
-  sequencer_->setSkip(helper_->skip != 0);
-  return sequencer_->open(previewIndex, helper_->speed, helper_->takeExposureNow());
+  SelectDefectList(*helper_);
+  sequencer_->programRegion(window, helper_->speed, helper_->takeExposureNow());
 }
 
 // Models without still sizes keep the size they opened at.
@@ -68,6 +91,8 @@ void CmosCamera::SetResolution(uint32_t index, bool still) {
   else if (!helper_->hasHighBitState() && PL_CurrentExposureTime(*helper_, &t))
     exposure = t;
   sequencer_->switchResolution(index, still, helper_->speed, exposure);
+  // Back to preview the region's window is programmed again, whatever the still left.
+  if (!still && sequencer_->windowed()) device_->markRoiPending();
 }
 
 void CmosCamera::StopSensor() {
@@ -84,6 +109,32 @@ void CmosCamera::onSensorReset() {
   std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
   device_->ResetPort();
   (void)sequencer_->reinitialise(helper_->speed, helper_->takeExposureNow(), helper_->gainNow());
+  if (sequencer_->windowed()) device_->markRoiPending();
+}
+
+bool CmosCamera::ownResponse() const {
+  return spec_.ownMatrixId != 0 && device_->productId() == spec_.ownMatrixId;
+}
+
+void CmosCamera::GetColorMatrix(double matrix[9]) {
+  const auto& m = ownResponse() ? spec_.ownMatrix : spec_.colourMatrix;
+  if (matrix) std::copy(m.begin(), m.end(), matrix);
+}
+
+// Boards with their own response are balanced with unity base gains.
+void CmosCamera::GetWbGainBase(uint32_t gains[3]) {
+  constexpr std::array<uint16_t, 3> kUnity{256, 256, 256};
+  const auto& g = ownResponse() ? kUnity : spec_.wbBase;
+  if (gains) std::copy(g.begin(), g.end(), gains);
+}
+
+// The board's own response replaces the class's in the pipeline before the first frame.
+void CmosCamera::installOwnResponse() {
+  if (!ownResponse()) return;
+  helper_->colourMatrix = spec_.ownMatrix;
+  PL_SetColorMatrix(*helper_);
+  for (size_t i = 0; i < 3; ++i) helper_->wbGainBase[i] = helper_->wbGainBase2[i] = 256;
+  PL_SetWbGainBase(*helper_);
 }
 
 // The offset keeps the 800 x 600 window inside the 1600 x 1200 frame.

@@ -11,7 +11,9 @@
 #include "models/common/register_program.h"
 #include "models/common/sensor_sequencer.h"
 
-class CmosCamera : public ModelCamera, private SensorResetHandler {
+class CmosCamera : public ModelCamera,
+                   private SensorResetHandler,
+                   private SensorWindowHandler {
  public:
   CmosCamera(const ModelSpec& spec, const WCHAR16* deviceId, const WCHAR16* settingsRoot,
              uint8_t flagA, uint8_t flagB, const ModelInfo* model);
@@ -26,6 +28,9 @@ class CmosCamera : public ModelCamera, private SensorResetHandler {
   HRESULT OpenCamera(uint32_t previewIndex) override;
   void StopSensor() override;
   void SetResolution(uint32_t index, bool still) override;
+  // A board with its own colour response answers it instead of the class's.
+  void GetColorMatrix(double matrix[9]) override;
+  void GetWbGainBase(uint32_t gains[3]) override;
   // The read-out window, on models with one (E_NOTIMPL otherwise); applied at the next window
   // program.
   HRESULT put_ModelWindow(int32_t on, int32_t x, int32_t y) override;
@@ -35,11 +40,16 @@ class CmosCamera : public ModelCamera, private SensorResetHandler {
   CmosDevice& device() { return *device_; }
   CmosHelper& pipelineHelper() { return *helper_; }
   const SensorState& sensorState() const { return sequencer_->state(); }
+  SensorSequencer& sequencer() { return *sequencer_; }
   const SensorContext& sensorContext() const { return sequencer_->context(); }
 
  private:
   void buildParts(const WCHAR16* deviceId, uint8_t flagA, uint8_t flagB, const ModelInfo* model);
+  bool ownResponse() const;
+  void installOwnResponse();
   void onSensorReset() override;
+  SensorRect alignWindow(const SensorRect& region) override;
+  void programWindow(const SensorRect& window) override;
 
   // Destroyed in reverse: the flows before the helper, whose destructor saves through the
   // state, and the helper before the device, which closes the transport last.

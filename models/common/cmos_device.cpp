@@ -32,3 +32,13 @@ uint8_t CmosDevice::GetSensorWriteReq() {
 bool CmosDevice::usb3Link() const {
   return model_ && (model_->flags & LUMORIX_FLAG_USB3) != 0;
 }
+
+SensorRect* CmosDevice::GetSensorRoi(const SensorRect* requested, SensorRect* out) {
+  if (!out) return out;
+  *out = windows_ && requested ? windows_->alignWindow(*requested) : SensorRect{};
+  return out;
+}
+
+void CmosDevice::SetSensorRoi(const SensorRect* window) {
+  if (windows_ && window) windows_->programWindow(*window);
+}

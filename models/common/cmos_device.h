@@ -13,6 +13,16 @@ class SensorResetHandler {
   ~SensorResetHandler() = default;
 };
 
+// Who aligns and programs the sensor window of a region, on sensors whose window follows it.
+class SensorWindowHandler {
+ public:
+  virtual SensorRect alignWindow(const SensorRect& region) = 0;
+  virtual void programWindow(const SensorRect& window) = 0;
+
+ protected:
+  ~SensorWindowHandler() = default;
+};
+
 class CmosDevice final : public CCmos {
  public:
   CmosDevice(const ModelSpec& spec, const ModelInfo* model, const WCHAR16* deviceId,
@@ -21,6 +31,12 @@ class CmosDevice final : public CCmos {
   // -4 on an open device: port reset and the sensor's start-up programming again.
   void OnDeviceEvent(int32_t code) override;
   uint32_t GetMaxFrameRate(uint32_t resolutionIndex) override;
+  // Without a window handler: no sensor window, nothing programmed (the transport's defaults).
+  SensorRect* GetSensorRoi(const SensorRect* requested, SensorRect* out) override;
+  void SetSensorRoi(const SensorRect* window) override;
+  void attachWindows(SensorWindowHandler& windows) { windows_ = &windows; }
+  // The sensor variant the device reports (request 0x2E), asked at every open.
+  void setAltSensor(bool alternative) { altSensor_ = alternative ? 1 : 0; }
   uint8_t GetSensorReadReq() override;
   uint8_t GetSensorWriteReq() override;
 
@@ -30,4 +46,5 @@ class CmosDevice final : public CCmos {
  private:
   const ModelSpec& spec_;
   SensorResetHandler& reset_;
+  SensorWindowHandler* windows_ = nullptr;
 };

@@ -35,6 +35,7 @@ int32_t CmosHelper::PLHlperInit() {
     device_.bFiniUSB();
     return opened;
   }
+  if (spec_.asksAltSensor) device_.setAltSensor(device_.bGetAltSensor());
   device_.deviceOpened = 1;
   PostOpenRestore(*this);
   return 0;
@@ -74,19 +75,24 @@ HRESULT CmosHelper::selectInterfaceOnce() {
 }
 
 // Single grabs read once; otherwise, on models that grab twice, a first frame is dropped, as after
-// a sensor switch.
+// a sensor switch. A sensor window handed in is the frame's size; the blocks stay full rows.
 int32_t CmosHelper::PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uint32_t height,
-                                     const SensorRect*, platform::Event* stopEvent,
+                                     const SensorRect* window, platform::Event* stopEvent,
                                      bool singleTry) {
   ZX_TRACE("%s: enter", "PLHlperGrabFrame");
+  uint32_t grabWidth = width, grabHeight = height;
+  if (window && window->right > window->left && window->bottom > window->top)
+    grabWidth = window->right - window->left, grabHeight = window->bottom - window->top;
   const uint64_t frameBytes64 =
-      spec_.frameBytes(width, height, device_.usb3Link(), device_.revision());
+      spec_.frameBytes(grabWidth, grabHeight, device_.usb3Link(), device_.revision());
+  uint32_t grabs = singleTry ? 1 : spec_.grabTries;
+  if (spec_.asksAltSensor) grabs = !singleTry && device_.bAltSensor() ? 2 : 1;
   const uint64_t block = spec_.block.blockBytes(width, height);
   int32_t result = -1;
   if (frame && frame->buffer && frameBytes64 <= rawFrameBytes && block <= device_.transferSize()) {
     const uint32_t timeout =
         device_.triggerMode ? kNoTimeout : spec_.exposureUs.max / 1000 + kGrabSlackMs;
-    for (int tries = singleTry ? 1 : spec_.grabTries; tries > 0; --tries) {
+    for (uint32_t tries = grabs; tries > 0; --tries) {
       result = device_.EzusbGrabFrame(frame->buffer, stopEvent, static_cast<uint32_t>(block),
                                       static_cast<uint32_t>(frameBytes64), timeout, 0, nullptr);
       if (result <= 0) break;
@@ -99,6 +105,7 @@ int32_t CmosHelper::PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uin
 // The pipeline stored the level; a deferring device closed takes it at its next open.
 HRESULT CmosHelper::PLHlperSetSpeed(uint16_t newSpeed, uint8_t) {
   if (device_.bDeferSpeed() && !device_.isOpen()) return S_OK;
+  if (sequencer_->speedMarksRoiPending()) return device_.markRoiPending(), S_OK;
   std::lock_guard<platform::RecursiveLock> hold(sensorLock());
   sequencer_->setSpeed(newSpeed, takeExposureNow());
   return S_OK;
@@ -110,6 +117,16 @@ HRESULT CmosHelper::PLHlperSetSkip(uint32_t value) {
   std::lock_guard<platform::RecursiveLock> hold(sensorLock());
   if ((value != 0) == (skip != 0)) return S_OK;
   skip = value;
+  if (sequencer_->windowed()) {
+    // A window that follows the region takes the new read-out with it; the grabber's region
+    // step picks the defect list, so the list never changes under a frame's repair.
+    if (sequencer_->speedMarksRoiPending())
+      sequencer_->setSkip(value != 0);
+    else
+      sequencer_->switchMode(value != 0, speed, takeExposureNow());
+    device_.markRoiPending();
+    return S_OK;
+  }
   if (resolutionIndex == 0) return S_OK;
   SelectDefectList(*this);
   sequencer_->switchSkip(value != 0, speed, takeExposureNow());

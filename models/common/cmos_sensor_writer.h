@@ -13,6 +13,7 @@ class CmosSensorWriter final : public SensorWriter {
   HRESULT request(uint8_t code, uint16_t value) override {
     if (code == kRequestSystemInit) return device_.bSystemInit(static_cast<uint8_t>(value));
     if (code == kRequestFpgaValue) device_.bWriteFPGAValue(value);
+    if (code == kRequestResMode) device_.bWriteResMode(value);
     if (code == kRequestBridgeClock) {
       const usb::VenReqHeader header{usb::Direction::Out, kRequestBridgeClock, 0, value};
       return device_.VenReq(&header, nullptr, 0, nullptr);

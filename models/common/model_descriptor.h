@@ -76,6 +76,12 @@ struct ModelSpec {
   std::array<uint8_t, 3> usb2ExtraRows{};
   // A halved exposure's doubled line length stays in force until the next line-length program.
   bool keepsHalvedLine = false;
+  // The device says at every open which sensor variant it carries; the alternative one grabs a
+  // second frame unless single.
+  bool asksAltSensor = false;
+  // A product id whose board carries another colour response: its matrix, with unity base gains.
+  uint16_t ownMatrixId = 0;
+  std::array<double, 9> ownMatrix{};
   OpenVariant openVariant = OpenVariant::ResetPort;
   BlockRule block{};
   // The sensor's vendor read and write requests; 0 keeps the transport's.

@@ -31,6 +31,7 @@ constexpr RegStep Request(uint8_t request, uint16_t value) {
 }
 inline constexpr uint8_t kRequestSystemInit = 0x01;
 inline constexpr uint8_t kRequestFpgaValue = 0x0D;
+inline constexpr uint8_t kRequestResMode = 0x2F;  // the read-out size the bridge expects
 // The USB2 bridge's pixel clock: a vendor OUT with the clock code as wIndex, no data.
 inline constexpr uint8_t kRequestBridgeClock = 0x0A;
 constexpr RegStep BridgeClock(uint16_t code) {

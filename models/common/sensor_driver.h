@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+#include "base/geometry.h"
 #include "models/common/register_program.h"
 
 // The 2 MP read-out window: an unreduced 800 x 600 at (x, y) instead of the whole frame reduced.
@@ -31,6 +32,9 @@ struct SensorState {
   uint32_t resIndex = 0;
   uint32_t lineClock = 0;         // the divisor of the exposure program
   uint32_t lineClockWritten = 0;  // that divisor as last sent to the sensor
+  uint32_t clockIndex = 0;        // the resolution the start-up programmed the clock tree for
+  uint32_t activeWidth = 0;       // the width of the window last programmed
+  uint32_t lineBlank = 0;         // the horizontal blank last programmed
 };
 
 // The sensor's readiness poll before its start-up program: the first reply byte it waits for,
@@ -39,6 +43,8 @@ struct ReadyWait {
   uint8_t readyByte;
   uint32_t pollMs;
   uint32_t limitMs;
+  uint32_t quickPolls = 0;  // the first misses wait quickPollMs instead
+  uint32_t quickPollMs = 0;
 };
 
 // The identity a sensor must answer (two reply bytes, high first) before it is programmed.
@@ -80,6 +86,21 @@ struct SensorDriver {
   bool windowAtReinit;
   // Whether the line length follows the speed (written with it) rather than the resolution.
   bool lineBySpeed;
+  // Optional: sensors whose read-out window follows the region of interest. The window that
+  // serves a region in pixels of ctx.index (all zero stays all zero: the whole resolution).
+  SensorRect (*alignWindow)(const SensorContext& ctx, const SensorRect& region) = nullptr;
+  // With alignWindow: the window and its line timing at a speed, recording them in the state.
+  void (*regionProgram)(ProgramBuffer& out, SensorState& state, const SensorContext& ctx,
+                        uint16_t speed, const SensorRect& window) = nullptr;
+  // Optional: a still's fixed window and line, in place of the preview's region.
+  void (*stillProgram)(ProgramBuffer& out, SensorState& state, const SensorContext& ctx) = nullptr;
+  // Optional: the read-out mode of a changed skip setting, written at once.
+  void (*modeProgram)(ProgramBuffer& out, SensorState& state, const SensorContext& ctx) = nullptr;
+  // Speed, skip and the return to preview only mark the region pending; the grabber's next
+  // region step programs window, timing and exposure together.
+  bool speedMarksRoiPending = false;
+  // The open ends by programming the requested region (else the whole resolution's window).
+  bool regionAtOpen = false;
   // Optional: the identity read before anything is written.
   const SensorIdentity* identity = nullptr;
 };

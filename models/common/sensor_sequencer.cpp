@@ -30,14 +30,25 @@ void SensorSequencer::identify(uint16_t productId, uint16_t revision) {
   context_.keepsHalvedLine = spec_.keepsHalvedLine;
 }
 
-// Programs are built under the lock too: they read and update the line-length state.
+void SensorSequencer::setAlternative(bool alternative) {
+  std::lock_guard<platform::RecursiveLock> hold(program_.lock());
+  context_.alternative = alternative;
+}
+
+// Programs are built under the lock too: they read and update the line-length state. A sensor
+// whose window follows the region gets it from the caller after the open, or here the whole
+// resolution's.
 HRESULT SensorSequencer::open(uint32_t index, uint16_t speed, uint32_t exposureUs) {
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
   state_.resIndex = context_.index = index;
   if (sensor_.openHead) runBuilt([&](ProgramBuffer& b) { sensor_.openHead(b, context_); });
-  const HRESULT hr = start(true);
+  const HRESULT hr = start(!windowed());
   if (FAILED(hr)) return hr;
-  setSpeed(speed, exposureUs);
+  if (!windowed() || !sensor_.regionAtOpen) {
+    if (windowed())
+      runBuilt([&](ProgramBuffer& b) { sensor_.regionProgram(b, state_, context_, speed, {}); });
+    setSpeed(speed, exposureUs);
+  }
   HRESULT tail = S_OK;
   if (sensor_.openTail) tail = runBuilt([&](ProgramBuffer& b) { sensor_.openTail(b, context_); });
   return spec_.openAnswersTail ? tail : S_OK;
@@ -56,12 +67,12 @@ HRESULT SensorSequencer::checkIdentity(const SensorIdentity& identity) {
 // is unsigned tick subtraction, right across a wrap of the tick.
 HRESULT SensorSequencer::waitReady(const ReadyWait& wait) {
   const uint32_t begin = platform::TickCountMs();
-  for (;;) {
+  for (uint32_t misses = 0;; ++misses) {
     uint8_t reply[kReadyReplyBytes] = {};
     if (program_.readSensor(reply, kReadyReplyBytes) >= 2 && reply[0] == wait.readyByte)
       return S_OK;
     if (platform::TickCountMs() - begin > wait.limitMs) return kNotReady;
-    platform::HookedSleepMs(wait.pollMs);
+    platform::HookedSleepMs(misses < wait.quickPolls ? wait.quickPollMs : wait.pollMs);
   }
 }
 
@@ -77,6 +88,7 @@ HRESULT SensorSequencer::start(bool window) {
     if (FAILED(hr)) return hr;
   }
   runBuilt([&](ProgramBuffer& b) { sensor_.startProgram(b, context_); });
+  state_.clockIndex = context_.index;
   if (window) {
     runBuilt([&](ProgramBuffer& b) { sensor_.windowProgram(b, context_); });
     if (!sensor_.lineBySpeed) writeLineLength(0);
@@ -91,6 +103,7 @@ void SensorSequencer::switchResolution(uint32_t index, bool still, uint16_t spee
   if (index == state_.resIndex) return;
   program_.run(std::array{Wait(kSwitchLeadMs)});
   state_.resIndex = context_.index = index;
+  if (windowed()) return switchWindowed(still, speed, exposureUs);
   if (still || !sensor_.lineBySpeed) writeLineLength(still ? 0 : speed);
   if (still) {
     runBuilt([&](ProgramBuffer& b) {
@@ -105,6 +118,49 @@ void SensorSequencer::switchResolution(uint32_t index, bool still, uint16_t spee
   if (sensor_.switchTail) runBuilt([&](ProgramBuffer& b) { sensor_.switchTail(b, context_); });
 }
 
+// A still takes its fixed window (or the whole resolution at the slowest clock); the preview's
+// window follows the region, at once or at the grabber's next region step.
+void SensorSequencer::switchWindowed(bool still, uint16_t speed,
+                                     std::optional<uint32_t> exposureUs) {
+  if (still && sensor_.stillProgram) {
+    runBuilt([&](ProgramBuffer& b) {
+      sensor_.stillProgram(b, state_, context_);
+      if (sensor_.stillSettleMs) b.add(Wait(sensor_.stillSettleMs));
+    });
+    if (exposureUs) setExposure(*exposureUs, speed);
+  } else if (still) {
+    runBuilt([&](ProgramBuffer& b) {
+      sensor_.regionProgram(b, state_, context_, 0, {});
+      sensor_.speedProgram(b, context_, 0);
+    });
+    if (exposureUs) setExposure(*exposureUs, 0);
+  } else if (!sensor_.speedMarksRoiPending) {
+    runBuilt([&](ProgramBuffer& b) { sensor_.regionProgram(b, state_, context_, speed, {}); });
+    setSpeed(speed, exposureUs.value_or(spec_.exposureUs.def));
+  }
+  if (sensor_.switchTail) runBuilt([&](ProgramBuffer& b) { sensor_.switchTail(b, context_); });
+}
+
+SensorRect SensorSequencer::alignWindow(const SensorRect& region) {
+  std::lock_guard<platform::RecursiveLock> hold(program_.lock());
+  return sensor_.alignWindow ? sensor_.alignWindow(context_, region) : SensorRect{};
+}
+
+void SensorSequencer::programRegion(const SensorRect& window, uint16_t speed, uint32_t exposureUs) {
+  std::lock_guard<platform::RecursiveLock> hold(program_.lock());
+  if (!windowed()) return;
+  runBuilt([&](ProgramBuffer& b) { sensor_.regionProgram(b, state_, context_, speed, window); });
+  setExposure(exposureUs, speed);
+}
+
+void SensorSequencer::switchMode(bool skip, uint16_t speed, uint32_t exposureUs) {
+  std::lock_guard<platform::RecursiveLock> hold(program_.lock());
+  context_.skip = skip;
+  if (sensor_.modeProgram)
+    runBuilt([&](ProgramBuffer& b) { sensor_.modeProgram(b, state_, context_); });
+  setExposure(exposureUs, speed);
+}
+
 void SensorSequencer::setSpeed(uint16_t speed, uint32_t exposureUs) {
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
   runBuilt([&](ProgramBuffer& b) { sensor_.speedProgram(b, context_, speed); });
@@ -116,7 +172,10 @@ void SensorSequencer::switchSkip(bool skip, uint16_t speed, uint32_t exposureUs)
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
   context_.skip = skip;
   if (sensor_.skipHead) runBuilt([&](ProgramBuffer& b) { sensor_.skipHead(b, context_); });
-  runBuilt([&](ProgramBuffer& b) { sensor_.windowProgram(b, context_); });
+  runBuilt([&](ProgramBuffer& b) {
+    sensor_.windowProgram(b, context_);
+    if (sensor_.lineBySpeed) sensor_.speedProgram(b, context_, speed);
+  });
   writeLineLength(speed);
   if (sensor_.skipTail) runBuilt([&](ProgramBuffer& b) { sensor_.skipTail(b, context_); });
   setExposure(exposureUs, speed);

@@ -20,6 +20,17 @@ class SensorSequencer {
   // The opened device, which the start-up programs may depend on.
   void identify(uint16_t productId, uint16_t revision);
   void setSkip(bool skip) { context_.skip = skip; }
+  // The sensor variant the device reported at its open, for classes that ask it.
+  void setAlternative(bool alternative);
+  // Whether the window follows the region (the driver aligns and programs it).
+  bool windowed() const { return sensor_.regionProgram != nullptr; }
+  bool windowedAtOpen() const { return windowed() && sensor_.regionAtOpen; }
+  bool speedMarksRoiPending() const { return sensor_.speedMarksRoiPending; }
+  SensorRect alignWindow(const SensorRect& region);
+  // The window (all zero: the whole resolution) with its timing, then the exposure for it.
+  void programRegion(const SensorRect& window, uint16_t speed, uint32_t exposureUs);
+  // A changed skip setting on a windowed sensor that programs its read-out mode at once.
+  void switchMode(bool skip, uint16_t speed, uint32_t exposureUs);
 
   // Start-up, window and line length of the index, then the speed with its exposure.
   HRESULT open(uint32_t index, uint16_t speed, uint32_t exposureUs);
@@ -45,6 +56,7 @@ class SensorSequencer {
  private:
   HRESULT start(bool window);
   HRESULT waitReady(const ReadyWait& wait);
+  void switchWindowed(bool still, uint16_t speed, std::optional<uint32_t> exposureUs);
   HRESULT checkIdentity(const SensorIdentity& identity);
   void writeLineLength(uint16_t speed);
   template <typename Fill>

@@ -13,6 +13,7 @@
 #include "models/families/usb3_85_10mp.h"
 #include "models/families/usb3_14mp.h"
 #include "models/families/usb2_small.h"
+#include "models/families/usb2_windowed.h"
 #include "platform/clock.h"
 #include "tests/models/recording_sensor.h"
 
@@ -32,6 +33,7 @@ struct Golden {
   std::function<void(SensorSequencer&)> act;
   std::vector<RegStep> finalValues;  // registers and the value each holds afterwards
   std::vector<uint16_t> neverWritten;
+  bool alternative = false;  // the sensor variant the device reported
 };
 
 std::ostream& operator<<(std::ostream& os, const Golden& g) {
@@ -44,11 +46,14 @@ TEST_P(CameraSuitePrograms, ProgramsLeaveTheGoldenValues) {
   const Golden& g = GetParam();
   RecordingSensor sensor;
   if (g.spec->sensor().identity) sensor.fixedReply = {0x82, 0x43, 0x00};
+  if (const ReadyWait* ready = g.spec->sensor().readyWait)
+    sensor.fixedReply = {ready->readyByte, 0x00, 0x00};
   platform::RecursiveLock lock;
   RegisterProgram program(sensor, lock);
   SensorSequencer sequencer(program, *g.spec, g.usb3);
   sequencer.identify(g.productId, 3);
   sequencer.setSkip(g.skip);
+  if (g.alternative) sequencer.setAlternative(true);
   ASSERT_EQ(sequencer.open(g.index, g.speed, g.spec->exposureUs.def), S_OK);
   if (g.act) g.act(sequencer);
   const std::vector<RegStep> log = sensor.take();
@@ -87,7 +92,100 @@ void TwoSeconds(SensorSequencer& s) {
   s.setExposure(2000000, 3);
 }
 
+const ModelSpec* const kR8 = &kSpecRostrel08000KPA;
+const ModelSpec* const kR9 = &kSpecRostrel09000KPA;
+const ModelSpec* const kR10 = &kSpecRostrel10000KPA;
+const ModelSpec* const kP8 = &kSpecPelvane08000KPB;
+const ModelSpec* const kP9 = &kSpecPelvane09000KPB;
+const ModelSpec* const kU51 = &kSpecRostrel05100KPA;
+const ModelSpec* const kU51Twin = &kSpecPelvane05100KPA;
+const ModelSpec* const kU14 = &kSpecRostrel14000KPA;
+const ModelSpec* const kU14Twin = &kSpecPelvane14000KPA;
+
+// A USB2 row whose window follows the region: opened at index and speed, then act.
+Golden Windowed(const char* name, const ModelSpec* spec, uint16_t id, bool skip, uint32_t index,
+                uint16_t speed, std::function<void(SensorSequencer&)> act,
+                std::vector<RegStep> values, std::vector<uint16_t> never = {},
+                bool alternative = false) {
+  return Golden{name,  spec,       id, false, skip, index, speed, std::move(act), std::move(values),
+                never, alternative};
+}
+
+// The region as the camera programs it: aligned first, at the speed, with the exposure.
+std::function<void(SensorSequencer&)> Region(SensorRect region, uint16_t speed, uint32_t us) {
+  return [=](SensorSequencer& s) { s.programRegion(s.alignWindow(region), speed, us); };
+}
+
 const Golden kGolden[] = {
+    // USB2 8 to 10 MP: the window, line and frame length follow the region.
+    Windowed("R8QuarterSkipSpeed5WholeWidth", kR8, 0xF800, true, 2, 5, Region({}, 5, 6400),
+             {Write(0x300C, 2300), Write(0x3040, 455), Write(0x3016, 289), Write(0x300A, 816),
+              Write(0x034C, 800), Write(0x0346, 54), Write(0x0104, 0)}),
+    Windowed("R8QuarterBinned", kR8, 0xF800, false, 2, 5, Region({}, 5, 6400),
+             {Write(0x3040, 1479), Write(0x3016, 546)}),
+    Windowed("R8OddEdgesWidened", kR8, 0xF800, true, 2, 5, Region({101, 51, 301, 251}, 5, 6400),
+             {Write(0x0344, 496), Write(0x0348, 1297), Write(0x0346, 254), Write(0x034A, 1055),
+              Write(0x034C, 202), Write(0x034E, 202)}),
+    Windowed("R8FullSpeed0Exposure1ms", kR8, 0xF800, true, 0, 0, Region({}, 0, 1000),
+             {Write(0x300C, 12528), Write(0x3012, 8)}),
+    Windowed("R8NarrowRegionTwoSecondsSaturates", kR8, 0xF800, true, 2, 5,
+             Region({0, 0, 2, 2}, 5, 2000000), {Write(0x3012, 65535)}),
+    Windowed("R8Gain100", kR8, 0xF800, true, 2, 5, [](SensorSequencer& s) { s.setGain(100); },
+             {Write(0x3056, 0x1069), Write(0x3058, 0x1077), Write(0x305C, 0x1069)}),
+    Windowed("P8Gain100IntegerRatio", kP8, 0x6801, true, 2, 5,
+             [](SensorSequencer& s) { s.setGain(100); }, {Write(0x3058, 0x1078)}),
+    Windowed("R10Gain300BandRule", kR10, 0xF010, true, 2, 5,
+             [](SensorSequencer& s) { s.setGain(300); }, {Write(0x3056, 0x3069)}),
+    Windowed("R9StillHalf", kR9, 0xF900, true, 2, 5,
+             [](SensorSequencer& s) { s.switchResolution(1, true, 5, 6400); },
+             {Write(0x0344, 84), Write(0x0348, 3569), Write(0x0346, 48), Write(0x034A, 2661),
+              Write(0x034C, 1744), Write(0x034E, 1308), Write(0x300C, 8488), Write(0x300A, 1600),
+              Write(0x301A, 0x10DE)}),
+    Windowed("P9StillHalf", kP9, 0x6901, true, 2, 5,
+             [](SensorSequencer& s) { s.switchResolution(1, true, 5, 6400); },
+             {Write(0x300C, 5488)}),
+    // The clock tree was started at the quarter size: a full-size still keeps its clock.
+    Windowed("P8StillFullFromQuarterKeepsTheStartClock", kP8, 0x6801, true, 2, 5,
+             [](SensorSequencer& s) { s.switchResolution(0, true, 5, 6400); },
+             {Write(0x0306, 40), Write(0x300C, 9528), Write(0x3012, (6400 * 60 + 4764) / 9528)}),
+    Windowed("R8PreviewSwitchWaitsForTheGrabber", kR8, 0xF800, true, 2, 5,
+             [](SensorSequencer& s) {
+               s.programRegion({}, 5, 6400);
+               s.switchResolution(1, false, 5, 6400);
+             },
+             {Write(0x034C, 800)}),
+    // USB2 5.1 MP.
+    Windowed("U51Speed6FullExposure70ms", kU51, 0xF510, true, 0, 6, nullptr,
+             {Write(0x08, 0), Write(0x09, 952), Write(0x05, 468), Write(0x06, 48)}),
+    Windowed("U51TwinQuarterBinnedSpeed0", kU51Twin, 0x6510, false, 2, 0, nullptr,
+             {Write(0x09, 245), Write(0x05, 1680), Write(0x22, 0x33)}, {0x06}),
+    Windowed("U51Gain100", kU51, 0xF510, true, 1, 6, [](SensorSequencer& s) { s.setGain(100); },
+             {Write(0x2B, 0x10C), Write(0x2C, 0x110), Write(0x2D, 0x111), Write(0x2E, 0x10C)}),
+    Windowed("U51BinningAtHalf", kU51, 0xF510, true, 1, 6,
+             [](SensorSequencer& s) { s.switchMode(false, 6, 70000); },
+             {Write(0x22, 0x11), Write(0x23, 0x11), Write(0x05, 1860)}),
+    Windowed("U51BinningAtFullKeepsMode", kU51, 0xF510, true, 0, 6,
+             [](SensorSequencer& s) { s.switchMode(false, 6, 70000); },
+             {Write(0x22, 0), Write(0x05, 468), Write(0x09, 952)}),
+    Windowed("U51RegionHalf", kU51, 0xF510, true, 1, 6, Region({100, 50, 612, 434}, 6, 70000),
+             {Write(0x01, 166), Write(0x02, 232), Write(0x03, 767), Write(0x04, 1023)}),
+    Windowed("U51RegionMirroredWithoutId", kU51, 0, true, 1, 6,
+             Region({100, 50, 612, 434}, 6, 70000), {Write(0x02, 1368)}),
+    Windowed("U51NarrowRegionTwoSecondsSaturates", kU51, 0xF510, true, 2, 6,
+             Region({0, 0, 8, 8}, 6, 2000000), {Write(0x09, 65535)}),
+    // USB2 14 MP, either chip.
+    Windowed("U14AltQuarter", kU14, 0xF014, true, 2, 5, nullptr,
+             {Write(0x034C, 1028), Write(0x0348, 4379), Write(0x3040, 455 + 0x200)}, {0x3016},
+             true),
+    Windowed("U14AltHalfBinnedSpeed0", kU14, 0xF014, false, 1, 0, nullptr, {Write(0x300C, 8400)},
+             {}, true),
+    Windowed("U14StandardSpeed0Exposure10ms", kU14, 0xF014, true, 0, 0,
+             [](SensorSequencer& s) { s.setExposure(10000, 0); },
+             {Write(0x300C, 13000), Write(0x0306, 80), Write(0x3012, 46)}),
+    Windowed("U14Gain300", kU14Twin, 0x6014, true, 2, 5, [](SensorSequencer& s) { s.setGain(300); },
+             {Write(0x3056, 0x3069), Write(0x305A, 0x407A)}),
+    Windowed("U14QuarterTwoSecondsSaturates", kU14, 0xF014, true, 2, 5,
+             [](SensorSequencer& s) { s.setExposure(2000000, 5); }, {Write(0x3012, 65535)}),
     // Rows of a per-mode line constant at 1.5 x the PLL multiplier.
     {"Mp51Exposure70msIndex0Speed6",
      k51,

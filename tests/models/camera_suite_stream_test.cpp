@@ -289,14 +289,52 @@ TEST_P(CameraSuiteStream, StopOrRestartDuringAPinStillResumesThePreview) {
       EXPECT_EQ(rig_.device().systemInitValue(), 0) << c.name;
       ASSERT_EQ(cam->start(), S_OK);
     }
+    // A window that follows the region is programmed by the next frame's grab.
+    EXPECT_EQ(Pull(*cam, frame, 3), 3u) << c.name;
     const auto writes = rig_.writesTo(window.reg);
     ASSERT_FALSE(writes.empty()) << c.name;
     EXPECT_EQ(writes.back(), window.value) << c.name << ": the sensor stays in the still window";
-    EXPECT_EQ(Pull(*cam, frame, 3), 3u) << c.name;
     EXPECT_EQ(rig_.device().withFamily([](sim::SensorFamily& f) { return f.width(); }),
               info().resolutions[last()].width)
         << c.name;
   }
+  EXPECT_EQ(cam->stop(), S_OK);
+}
+
+// A sensor whose window follows the region sends frames of the region's size, through speed and
+// skip changes (programmed with the window by the grabber) and a still and back.
+TEST_P(CameraSuiteStream, ARegionOnAWindowedSensorStreamsFramesOfItsSize) {
+  BaseImpl* cam = stream(last(), 1);
+  ASSERT_NE(cam, nullptr);
+  if (!rig_.camera().sequencer().windowed()) {
+    EXPECT_EQ(cam->stop(), S_OK);
+    GTEST_SKIP() << "the window does not follow the region";
+  }
+  // A region of even size on the 8-pixel grid of every windowed sensor.
+  const uint32_t w = info().resolutions[last()].width / 16 * 8;
+  const uint32_t h = info().resolutions[last()].height / 4 * 2;
+  std::vector<uint8_t> frame = frameAt(last()), region(size_t{DibRowBytes(24, w)} * h);
+  ASSERT_EQ(Pull(*cam, frame, 2), 2u);
+  ASSERT_EQ(cam->put_Roi(16, 8, w, h), S_OK);
+  const auto sensorSize = [&] {
+    return rig_.device().withFamily(
+        [](sim::SensorFamily& f) { return std::make_pair(f.width(), f.height()); });
+  };
+  // Frames of the old size queued before the change do not fit the region's buffer.
+  const auto regionFrames = [&](const char* what) {
+    uint32_t got = 0;
+    for (int tries = 0; tries < 60 && got < 3; ++tries) got += Pull(*cam, region, 1);
+    EXPECT_EQ(got, 3u) << what;
+    EXPECT_EQ(sensorSize(), std::make_pair(w, h)) << what;
+  };
+  regionFrames("region");
+  ASSERT_EQ(cam->put_Speed(0), S_OK);
+  regionFrames("slowest speed");
+  ASSERT_EQ(cam->put_Skip(0), S_OK);
+  regionFrames("binning");
+  rig_.camera().SetResolution(0, true);
+  rig_.camera().SetResolution(last(), false);
+  regionFrames("back from a still");
   EXPECT_EQ(cam->stop(), S_OK);
 }
 

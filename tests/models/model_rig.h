@@ -31,6 +31,9 @@
 #include "models/sensors/usb2_13mp_v2_sensor.h"
 #include "models/sensors/usb2_2mp_sensor.h"
 #include "models/sensors/usb2_vga_sensor.h"
+#include "models/sensors/usb2_14mp_sensor.h"
+#include "models/sensors/usb2_51mp_sensor.h"
+#include "models/sensors/usb2_8_10mp_sensor.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "platform/device_io.h"
 #include "platform/registry.h"
@@ -61,6 +64,11 @@ inline const SimSensor kSimSensors[] = {
     {Usb2Sensor13MpPelvane, kNoRegister, 0x09}, {Usb2Sensor13MpV2, 0x320D, 0x3E01},
     {Usb2Sensor2MpRostrel, kNoRegister, 0x09},  {Usb2Sensor2MpPelvane, kNoRegister, 0x09},
     {Usb2SensorVga, kNoRegister, 0x09},         {Usb2Sensor13MpGrey, kNoRegister, 0x09},
+    {Usb2SensorRostrel8Mp, 0x300C, 0x3012},     {Usb2SensorRostrel9Mp, 0x300C, 0x3012},
+    {Usb2SensorRostrel10Mp, 0x300C, 0x3012},    {Usb2SensorPelvane8Mp, 0x300C, 0x3012},
+    {Usb2SensorPelvane9Mp, 0x300C, 0x3012},     {Usb2SensorPelvane10Mp, 0x300C, 0x3012},
+    {Usb2Sensor14MpRostrel, 0x300C, 0x3012},    {Usb2Sensor14MpPelvane, 0x300C, 0x3012},
+    {Usb2Sensor51MpRostrel, kNoRegister, 0x09}, {Usb2Sensor51MpPelvane, kNoRegister, 0x09},
 };
 
 // One registration whose factory builds a camera: the suite runs over these.
@@ -132,8 +140,9 @@ inline constexpr uint64_t kLargestStreamedPixels = UINT64_MAX;
 // programs differ in more than the line length (extra rows, the alternative chip) or that streamed
 // first.
 inline std::vector<BuiltRow> StreamRows() {
-  constexpr uint16_t kUsb2Rows[] = {0xD310, 0x4310, 0xD850, 0xDB14, 0xF130, 0x6130,
-                                    0x1207, 0x11FC, 0xF200, 0x6201, 0x6035, 0x6131};
+  constexpr uint16_t kUsb2Rows[] = {0xD310, 0x4310, 0xD850, 0xDB14, 0xF130, 0x6130, 0x1207, 0x11FC,
+                                    0xF200, 0x6201, 0x6035, 0x6131, 0xF800, 0xF900, 0xF010, 0x6801,
+                                    0x6901, 0x6010, 0xF014, 0x6014, 0xF510, 0x6510, 0x6512};
   std::vector<BuiltRow> rows;
   std::vector<const SimSensor*> sensors;
   for (BuiltRow& row : BuiltRows()) {
