@@ -64,8 +64,9 @@ inline int32_t* ahdStatBlock(const AhdRefineRow& r, int32_t x) {
 }
 
 // The AVX2 body of the statistics from x, a multiple of 8, in whole blocks up to the one holding
-// xEnd - 1 (within one chunk) (it reads one column either side of a block: rows are padded, and the planes it reads
-// are not the scratch's first): returns the first column it left for the scalar loop.
+// xEnd - 1 (within one chunk) (it reads one column either side of a block: rows are padded, and the
+// planes it reads are not the scratch's first): returns the first column it left for the scalar
+// loop.
 int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x);
 
 // One candidate's YCbCr on one row, columns x .. xEnd - 1; s is the depth's scale max / 255.
