@@ -31,8 +31,8 @@ struct AhdRows {
     return base + (size_t(plane) * AhdScratch::kSlots + (uint32_t(y) % AhdScratch::kSlots)) * pitch;
   }
   int32_t* zero() const { return base + AhdScratch::kPlanes * AhdScratch::kSlots * pitch; }
-  // After the zero row, the refinement's statistics of two rows (kAhdStats rows each).
-  int32_t* stats(int area) const { return zero() + size_t(1 + 12 * area) * pitch; }
+  // After the zero row, the refinement's statistics of one chunk of each of two rows.
+  int32_t* stats(int area) const { return zero() + pitch + area * AhdScratch::kChunkStats; }
 };
 
 // What the refinement of row y knows before its left-to-right sweep: of the differences it
@@ -47,21 +47,26 @@ struct AhdRefineRow {
   const int32_t* down[3];  // chosen row below
   // Twelve statistics per column in blocks of eight columns, statistic-major within a block, so
   // the sweep reads them all from one pointer: R - G low, high, s3; B - G likewise; the three
-  // other G - R sorted; G - B likewise.
+  // other G - R sorted; G - B likewise. The blocks from column 8 firstBlock on, one chunk's worth:
+  // written and read back while they are still in the nearest cache.
   int32_t* stats;
+  int32_t firstBlock;
   int32_t xEnd, redChannel, max;
 };
 
-inline constexpr int32_t kAhdStats = 12, kAhdStatBlock = 8 * kAhdStats;
-static_assert(2 * kAhdStats == AhdScratch::kRowStats,
-              "a block of 8 columns fills 8 cells of each row");
-inline int32_t* ahdStat(int32_t* stats, int32_t x, int k) {
-  return stats + (x >> 3) * kAhdStatBlock + k * 8 + (x & 7);
+// Columns per chunk of the refinement (whole blocks of 8).
+inline constexpr int32_t kAhdStats = 12, kAhdStatBlock = 8 * kAhdStats, kAhdChunk = 32;
+static_assert(kAhdChunk / 8 * kAhdStatBlock == AhdScratch::kChunkStats,
+              "one chunk's blocks fill a row's statistics");
+// The block holding column x.
+inline int32_t* ahdStatBlock(const AhdRefineRow& r, int32_t x) {
+  return r.stats + ((x >> 3) - r.firstBlock) * kAhdStatBlock;
 }
 
 // The AVX2 body of the statistics from x, a multiple of 8, in whole blocks up to the one holding
-// xEnd - 1 (it reads one column either side of a block: rows are padded, and the planes it reads
-// are not the scratch's first): returns the first column it left for the scalar loop.
+// xEnd - 1 (within one chunk) (it reads one column either side of a block: rows are padded, and the
+// planes it reads are not the scratch's first): returns the first column it left for the scalar
+// loop.
 int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x);
 
 // One candidate's YCbCr on one row, columns x .. xEnd - 1; s is the depth's scale max / 255.

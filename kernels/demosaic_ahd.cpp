@@ -20,7 +20,7 @@ size_t AhdScratch::pitchFor(int32_t w) {
 }
 
 uint64_t AhdScratch::bytesFor(int32_t w) {
-  return (uint64_t(kPlanes) * kSlots + 1 + kRowStats) * pitchFor(w) * sizeof(int32_t);
+  return ((uint64_t(kPlanes) * kSlots + 1) * pitchFor(w) + 2 * kChunkStats) * sizeof(int32_t);
 }
 
 bool AhdScratch::fits(int32_t w) const {
@@ -295,29 +295,26 @@ void refineStatsScalar(const AhdRefineRow& r, int32_t x, int32_t xEnd) {
                       c[2][x - 1] - g[2][x - 1], c[2][x] - g[2][x],
                       c[2][x + 1] - g[2][x + 1]};
       for (const auto& n : kSort7) order(d[n[0]], d[n[1]]);
-      const int first = ch == red ? 0 : 3;
+      int32_t* q = ahdStatBlock(r, x) + (ch == red ? 0 : 24) + (x & 7);
       const int32_t G = r.cur[1][x];
-      *ahdStat(r.stats, x, first) = clampTo(G + (d[3] + d[2]) / 2, r.max);
-      *ahdStat(r.stats, x, first + 1) = clampTo(G + (d[3] + d[4]) / 2, r.max);
-      *ahdStat(r.stats, x, first + 2) = d[3];
+      q[0] = clampTo(G + (d[3] + d[2]) / 2, r.max);
+      q[8] = clampTo(G + (d[3] + d[4]) / 2, r.max);
+      q[16] = d[3];
       int32_t e[3] = {g[0][x] - c[0][x], g[1][x + 1] - c[1][x + 1], g[2][x] - c[2][x]};
       order(e[0], e[1]), order(e[1], e[2]), order(e[0], e[1]);
-      for (int k = 0; k < 3; ++k) *ahdStat(r.stats, x, first + 6 + k) = e[k];
+      for (int k = 0; k < 3; ++k) q[48 + 8 * k] = e[k];
     }
   }
 }
 
-// Statistics of the row's columns 2 .. xEnd - 1: the vector body fills whole blocks from column
-// 0 (its cells of columns 0, 1 and past xEnd are never read).
-void refineStats(const AhdRefineRow& r) {
-  const StatsFn vec = gStats.get();
-  refineStatsScalar(r, vec ? std::max(vec(r, 0), 2) : 2, r.xEnd);
-}
-
-// The statistics of columns x .. x + n - 1 (x a multiple of 8) within the row.
-void refineStatsRange(const AhdRefineRow& r, int32_t x, int32_t n, StatsFn vec) {
+// The statistics of chunk j's columns within the row, into r.stats (whose first block becomes
+// the chunk's). The vector body fills whole blocks; its cells of columns 0, 1 and past xEnd are
+// never read.
+void refineStatsChunk(AhdRefineRow& r, int32_t j, StatsFn vec) {
+  const int32_t x = kAhdChunk * j;
+  r.firstBlock = x >> 3;
   AhdRefineRow part = r;
-  part.xEnd = std::min(x + n, r.xEnd);
+  part.xEnd = std::min(x + kAhdChunk, r.xEnd);
   refineStatsScalar(part, vec ? std::max(vec(part, x), 2) : std::max(x, 2), part.xEnd);
 }
 // One row's sweep, left to right: the left neighbour's refined values stay in registers, and the
@@ -376,13 +373,13 @@ RefineCursor<Sample> Ahd<Sample>::cursor(const AhdRefineRow& r, int32_t y) const
 
 template <typename Sample>
 void Ahd<Sample>::refine(int32_t y) const {
-  const AhdRefineRow r = refineRow(y, 0);
-  refineStats(r);
+  AhdRefineRow r = refineRow(y, 0);
   RefineCursor<Sample> c = cursor(r, y);
-  // Block by block, so each column's statistics sit at fixed offsets from one pointer.
-  for (int32_t x = 2; x < r.xEnd;) {
-    const int32_t* q = r.stats + (x >> 3) * kAhdStatBlock;
-    for (const int32_t end = std::min((x | 7) + 1, r.xEnd); x < end; ++x) c.step(x, q + (x & 7));
+  const StatsFn vec = gStats.get();
+  for (int32_t j = 0; kAhdChunk * j < r.xEnd; ++j) {
+    refineStatsChunk(r, j, vec);
+    for (int32_t x = std::max(kAhdChunk * j, 2); x < std::min(kAhdChunk * (j + 1), r.xEnd); ++x)
+      c.step(x, ahdStatBlock(r, x) + (x & 7));
   }
 }
 
@@ -390,31 +387,30 @@ void Ahd<Sample>::refine(int32_t y) const {
 // pixels up to one column right. The two rows' chains are independent, so they overlap.
 template <typename Sample>
 void Ahd<Sample>::refinePair(int32_t y) const {
-  constexpr int32_t kChunk = 32;  // columns, whole blocks
-  const AhdRefineRow upper = refineRow(y, 0);
-  refineStats(upper);
-  const AhdRefineRow lower = refineRow(y + 1, 1);
+  constexpr int32_t kChunk = kAhdChunk;
+  AhdRefineRow upper = refineRow(y, 0), lower = refineRow(y + 1, 1);
   RefineCursor<Sample> a = cursor(upper, y), b = cursor(lower, y + 1);
   const StatsFn vec = gStats.get();
   const int32_t xEnd = upper.xEnd, chunks = (xEnd + kChunk - 1) / kChunk;
   // Columns x0 .. x1 - 1 of one row, block by block.
-  auto sweep = [](RefineCursor<Sample>& c, const int32_t* stats, int32_t x0, int32_t x1) {
-    for (int32_t x = x0; x < x1; ++x) c.step(x, stats + (x >> 3) * kAhdStatBlock + (x & 7));
+  auto sweep = [](RefineCursor<Sample>& c, const AhdRefineRow& r, int32_t x0, int32_t x1) {
+    for (int32_t x = x0; x < x1; ++x) c.step(x, ahdStatBlock(r, x) + (x & 7));
   };
   for (int32_t j = 0; j < chunks + 2; ++j) {
     const int32_t xa = std::max(kChunk * j, 2), endA = std::min(kChunk * (j + 1), xEnd);
     const int32_t xb = std::max(kChunk * (j - 2), 2), endB = std::min(kChunk * (j - 1), xEnd);
-    if (j >= 2) refineStatsRange(lower, kChunk * (j - 2), kChunk, vec);
+    if (j < chunks) refineStatsChunk(upper, j, vec);
+    if (j >= 2) refineStatsChunk(lower, j - 2, vec);
     if (j >= 2 && j < chunks && endA - xa == kChunk && endB - xb == kChunk) {
       for (int32_t x = xa; x < endA; x += 8) {
-        const int32_t* qa = upper.stats + (x >> 3) * kAhdStatBlock;
-        const int32_t* qb = lower.stats + ((x - 2 * kChunk) >> 3) * kAhdStatBlock;
+        const int32_t* qa = ahdStatBlock(upper, x);
+        const int32_t* qb = ahdStatBlock(lower, x - 2 * kChunk);
         for (int i = 0; i < 8; ++i) a.step(x + i, qa + i), b.step(x - 2 * kChunk + i, qb + i);
       }
       continue;
     }
-    if (j < chunks) sweep(a, upper.stats, xa, endA);
-    if (j >= 2) sweep(b, lower.stats, xb, endB);
+    if (j < chunks) sweep(a, upper, xa, endA);
+    if (j >= 2) sweep(b, lower, xb, endB);
   }
 }
 

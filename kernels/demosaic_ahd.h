@@ -12,8 +12,9 @@ namespace kernels {
 // so the memory grows with the width only. Owned by the caller; one call at a time.
 class AhdScratch {
  public:
-  // Planes per slot and slots per plane; rows are padded to whole vectors.
-  static constexpr size_t kPlanes = 20, kSlots = 4, kRowStats = 24, kAlign = 16;
+  // Planes per slot and slots per plane; rows are padded to whole vectors. The refinement's
+  // statistics live one chunk of columns at a time, for each of two rows: kChunkStats cells each.
+  static constexpr size_t kPlanes = 20, kSlots = 4, kChunkStats = 384, kAlign = 16;
   static constexpr size_t kMaxBytes = size_t{1} << 30;
   static size_t pitchFor(int32_t w);
   static uint64_t bytesFor(int32_t w);

@@ -244,7 +244,7 @@ int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x) {
                                       {0, 1}, {2, 5}, {3, 4}, {1, 2}, {4, 6}, {2, 3},
                                       {4, 5}, {1, 2}, {3, 4}, {5, 6}};
   for (; x < r.xEnd; x += 8) {
-    int32_t* block = r.stats + (x >> 3) * kAhdStatBlock;
+    int32_t* block = ahdStatBlock(r, x);
     const __m256i G = at(r.cur[1], x);
     for (int ch : {red, 2 - red}) {
       const int32_t* g[3] = {r.up[1], r.cur[1], r.down[1]};
