@@ -11,9 +11,7 @@
 #include "models/common/register_program.h"
 #include "models/common/sensor_sequencer.h"
 
-class CmosCamera : public ModelCamera,
-                   private SensorResetHandler,
-                   private SensorWindowHandler {
+class CmosCamera : public ModelCamera, private SensorResetHandler, private SensorWindowHandler {
  public:
   CmosCamera(const ModelSpec& spec, const WCHAR16* deviceId, const WCHAR16* settingsRoot,
              uint8_t flagA, uint8_t flagB, const ModelInfo* model);
