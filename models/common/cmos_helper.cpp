@@ -87,12 +87,13 @@ std::optional<uint16_t> CmosHelper::gainNow() {
 }
 
 // A changed setting at a reduced size: the defect list of the new mode, the sensor's window for
-// it, and the exposure again, all under the sensor lock so no program interleaves.
+// it, and the exposure again, all under the sensor lock so no program interleaves. S_FALSE when
+// the sensor was left alone, so the caller raises no exposure notice.
 HRESULT CmosHelper::PLHlperSetSkip(uint32_t value) {
   std::lock_guard<platform::RecursiveLock> hold(sensorLock());
-  if ((value != 0) == (skip != 0)) return S_OK;
+  if ((value != 0) == (skip != 0)) return S_FALSE;
   skip = value;
-  if (resolutionIndex == 0) return S_OK;
+  if (resolutionIndex == 0) return S_FALSE;
   SelectDefectList(*this);
   sequencer_->switchSkip(value != 0, speed, takeExposureNow());
   return S_OK;
