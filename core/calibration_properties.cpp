@@ -23,6 +23,33 @@ HRESULT withFile(PLHlperBase* h, const WCHAR16* path, const File& file) {
   return E_UNEXPECTED;
 }
 
+// The four calibration file transfers; only imports are traced, with the file they read.
+enum class FieldFile { DfcExport, DfcImport, FfcExport, FfcImport };
+
+template <typename Context>
+HRESULT transfer(FieldFile kind, Context* c, const WCHAR16* path, uint32_t w, uint32_t h) {
+  switch (kind) {
+    case FieldFile::DfcExport:
+      return PL_DfcExport(c, path, w, h);
+    case FieldFile::DfcImport:
+      return PL_DfcImport(c, path, w, h);
+    case FieldFile::FfcExport:
+      return PL_FfcExport(c, path, w, h);
+    case FieldFile::FfcImport:
+      return PL_FfcImport(c, path, w, h);
+  }
+  return E_UNEXPECTED;
+}
+
+HRESULT fieldFile(PLHlperBase* h, FieldFile kind, const WCHAR16* path) {
+  if (kind == FieldFile::DfcImport || kind == FieldFile::FfcImport)
+    ZX_TRACE("%s: %s", kind == FieldFile::DfcImport ? "DfcImport" : "FfcImport",
+             path ? platform::WideToUtf8(path).c_str() : "");
+  return withFile(h, path, [kind](auto* c, const WCHAR16* p, uint32_t w, uint32_t ht) {
+    return transfer(kind, c, p, w, ht);
+  });
+}
+
 }  // namespace
 
 HRESULT STDMETHODCALLTYPE BaseImpl::get_FfcStatus(int32_t* status) {
@@ -54,27 +81,17 @@ HRESULT STDMETHODCALLTYPE BaseImpl::DfcOnePush() {
 }
 
 HRESULT STDMETHODCALLTYPE BaseImpl::DfcExport(const WCHAR16* path) {
-  return withFile(helper_, path, [](auto* c, const WCHAR16* p, uint32_t w, uint32_t h) {
-    return PL_DfcExport(c, p, w, h);
-  });
+  return fieldFile(helper_, FieldFile::DfcExport, path);
 }
 
 HRESULT STDMETHODCALLTYPE BaseImpl::DfcImport(const WCHAR16* path) {
-  ZX_TRACE("%s: %s", "DfcImport", path ? platform::WideToUtf8(path).c_str() : "");
-  return withFile(helper_, path, [](auto* c, const WCHAR16* p, uint32_t w, uint32_t h) {
-    return PL_DfcImport(c, p, w, h);
-  });
+  return fieldFile(helper_, FieldFile::DfcImport, path);
 }
 
 HRESULT STDMETHODCALLTYPE BaseImpl::FfcExport(const WCHAR16* path) {
-  return withFile(helper_, path, [](auto* c, const WCHAR16* p, uint32_t w, uint32_t h) {
-    return PL_FfcExport(c, p, w, h);
-  });
+  return fieldFile(helper_, FieldFile::FfcExport, path);
 }
 
 HRESULT STDMETHODCALLTYPE BaseImpl::FfcImport(const WCHAR16* path) {
-  ZX_TRACE("%s: %s", "FfcImport", path ? platform::WideToUtf8(path).c_str() : "");
-  return withFile(helper_, path, [](auto* c, const WCHAR16* p, uint32_t w, uint32_t h) {
-    return PL_FfcImport(c, p, w, h);
-  });
+  return fieldFile(helper_, FieldFile::FfcImport, path);
 }

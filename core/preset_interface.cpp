@@ -6,6 +6,7 @@
 
 #include "base/trace.h"
 #include "core/base_impl.h"
+#include "pipeline/exposure_notice.h"
 #include "pipeline/pl_helper_base.h"
 #include "pipeline/pl_start.h"
 #include "pipeline/preset_apply.h"
@@ -142,6 +143,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::LoadPreset(uint32_t index) {
   PLHlperBase& h = *helper_;
   const bool factory = index == kDefaultPresetIndex;
   if (onCameraThread() && presetWouldRestart(index)) return kWrongThread;
+  const ExposureNoticeDeferral notice(h);  // the user's callback runs after the control lock
   auto guard = controlUnlessOwnThread();
   const uint16_t oldSpeed = h.speed;
   const uint8_t oldFormat = h.pixelFormat;

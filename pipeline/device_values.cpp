@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "base/lumorix_flags.h"
+#include "pipeline/exposure_notice.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_helper_base.h"
 #include "pipeline/store/device_settings.h"
@@ -21,11 +22,16 @@ HRESULT PL_SetSpeed(PLHlperBase& h, uint16_t speed, uint8_t force) {
   return h.PLHlperSetSpeed(speed, force);
 }
 
+// A reprogrammed sensor re-applied its exposure: the notice follows once the lock is released.
 HRESULT PL_SetSkip(PLHlperBase& h, uint32_t skip, bool persist) {
-  Lock hold(h.sensorLock());
-  const HRESULT hr = h.PLHlperSetSkip(skip);
-  if (SUCCEEDED(hr)) h.skip = skip;
-  if (persist) SaveSkip(h.regKey, h.skip);
+  HRESULT hr;
+  {
+    Lock hold(h.sensorLock());
+    hr = h.PLHlperSetSkip(skip);
+    if (SUCCEEDED(hr)) h.skip = skip;
+    if (persist) SaveSkip(h.regKey, h.skip);
+  }
+  if (hr == S_OK) RaiseExposureChanged(h);
   return hr;
 }
 

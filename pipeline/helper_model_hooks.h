@@ -51,8 +51,9 @@ class HelperModelHooks {
   // Programs the sensor clock; force reprograms an unchanged speed. S_OK or a failure. Called
   // under the sensor lock by PL_SetSpeed, which stores the value: the hook never does.
   virtual HRESULT PLHlperSetSpeed(uint16_t speed, uint8_t force) = 0;
-  // Frame skipping on the device: S_OK or a failure, which the caller does not report. Called by
-  // PL_SetSkip, which stores the value.
+  // Frame skipping on the device: S_OK when the sensor was reprogrammed (its exposure re-applied),
+  // S_FALSE when it was left alone, or a failure, which the caller does not report. Called under
+  // the sensor lock by PL_SetSkip, which stores the value and raises the exposure notice on S_OK.
   virtual HRESULT PLHlperSetSkip(uint32_t skip) = 0;
   // The device's black level; at start and from the black-level setter.
   virtual HRESULT PLHlperSetBlackLevel(uint16_t level) = 0;

@@ -9,6 +9,7 @@
 #include "kernels/calibration.h"
 #include "kernels/demosaic.h"
 #include "pipeline/algorithms/auto_exposure.h"
+#include "pipeline/exposure_notice.h"
 #include "pipeline/pl_mono_driver.h"
 #include "pipeline/pl_raw_driver.h"
 #include "pipeline/pl_rgb_driver.h"
@@ -22,10 +23,6 @@ namespace {
 using Lock = std::lock_guard<platform::RecursiveLock>;
 
 constexpr int32_t kGrabbedFrame = 1;  // the grab's result for a whole frame
-
-void exposureChanged(PLHlperBase& h) {
-  if (h.onExposureChanged) h.onExposureChanged(h.onExposureChangedCtx);
-}
 
 template <typename Sample>
 uint32_t snappedTime(PLContextT<Sample>& c) {
@@ -162,7 +159,7 @@ void ExpoProcTime(PLHlperBase& h, uint8_t force) {
       h.PLHlperSetExpoTime(t);
     }
   }
-  exposureChanged(h);
+  RaiseExposureChanged(h);
 }
 
 void ExpoProcAGain(PLHlperBase& h, uint16_t gain, uint8_t force) {
@@ -175,7 +172,7 @@ void ExpoProcAGain(PLHlperBase& h, uint16_t gain, uint8_t force) {
       h.PLHlperSetExpoAGain(gain);
     }
   }
-  exposureChanged(h);
+  RaiseExposureChanged(h);
 }
 
 void ExpoProcBoth(uint32_t time, uint16_t gain, void* helper) {
@@ -196,7 +193,7 @@ void ExpoProcBoth(uint32_t time, uint16_t gain, void* helper) {
       h.PLHlperSetExpoAGain(gain);
     }
   }
-  exposureChanged(h);
+  RaiseExposureChanged(h);
 }
 
 HRESULT PL_ProcessFrame8(PLHlperBase& h, const FrameConvertRequest& r) {

@@ -22,24 +22,27 @@ HRESULT request(PLHlperBase& h, const char* who, const F& install) {
   return found ? S_OK : E_UNEXPECTED;
 }
 
-}  // namespace
-
-HRESULT PL_AwbOnePush(PLHlperBase& h, WbTempTintHook hook, void* context) {
-  return request(h, "PL_AwbOnePush", [&](auto& c) {
+// The two white-balance requests differ only in the hook slot they fill; mono states ignore both.
+template <auto Hook, auto Context, typename H>
+HRESULT whiteRequest(PLHlperBase& h, const char* who, H hook, void* context) {
+  return request(h, who, [&](auto& c) {
     if (!c.isColour) return;
-    c.callbacks.onWbTempTint = hook;
-    c.callbacks.onWbTempTintContext = context;
+    c.callbacks.*Hook = hook;
+    c.callbacks.*Context = context;
     c.awbRequest = 1;
   });
 }
 
+}  // namespace
+
+HRESULT PL_AwbOnePush(PLHlperBase& h, WbTempTintHook hook, void* context) {
+  return whiteRequest<&PLHostCallbacks::onWbTempTint, &PLHostCallbacks::onWbTempTintContext>(
+      h, "PL_AwbOnePush", hook, context);
+}
+
 HRESULT PL_AwbInit(PLHlperBase& h, WbRgbHook hook, void* context) {
-  return request(h, "PL_AwbInit", [&](auto& c) {
-    if (!c.isColour) return;
-    c.callbacks.onWbRgb = hook;
-    c.callbacks.onWbRgbContext = context;
-    c.awbRequest = 1;
-  });
+  return whiteRequest<&PLHostCallbacks::onWbRgb, &PLHostCallbacks::onWbRgbContext>(h, "PL_AwbInit",
+                                                                                   hook, context);
 }
 
 HRESULT PL_AbbOnePush(PLHlperBase& h, BlackHook hook, void* context) {

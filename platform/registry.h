@@ -11,7 +11,12 @@
 
 namespace platform {
 
-enum class RegStatus { Ok, NoKey, NoValue, WrongType, Failed };
+// TooLarge: the value is bigger than kRegValueMaxBytes and was not read.
+enum class RegStatus { Ok, NoKey, NoValue, WrongType, Failed, TooLarge };
+
+// No setting or preset list comes near this; a bigger value is refused by its size, unread, so a
+// damaged or hostile store cannot make a reader allocate it.
+inline constexpr uint64_t kRegValueMaxBytes = uint64_t{16} << 20;
 
 enum class RegType : uint32_t { Sz = 1, Binary = 3, Dword = 4 };
 

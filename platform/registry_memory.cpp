@@ -41,6 +41,7 @@ class MemoryRegistry final : public TypedRegistry {
     if (k == keys_.end()) return RegStatus::NoKey;
     auto v = k->second.find(name);
     if (v == k->second.end()) return RegStatus::NoValue;
+    if (v->second.data.size() > kRegValueMaxBytes) return RegStatus::TooLarge;
     out = v->second;
     return RegStatus::Ok;
   }

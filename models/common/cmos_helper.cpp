@@ -112,10 +112,11 @@ HRESULT CmosHelper::PLHlperSetSpeed(uint16_t newSpeed, uint8_t) {
 }
 
 // A changed setting at a reduced size: the defect list of the new mode, the sensor's window for
-// it, and the exposure again, all under the sensor lock so no program interleaves.
+// it, and the exposure again, all under the sensor lock so no program interleaves. S_FALSE when
+// the sensor was left alone, so the caller raises no exposure notice.
 HRESULT CmosHelper::PLHlperSetSkip(uint32_t value) {
   std::lock_guard<platform::RecursiveLock> hold(sensorLock());
-  if ((value != 0) == (skip != 0)) return S_OK;
+  if ((value != 0) == (skip != 0)) return S_FALSE;
   skip = value;
   if (sequencer_->windowed()) {
     // A window that follows the region takes the new read-out with it; the grabber's region
@@ -127,7 +128,7 @@ HRESULT CmosHelper::PLHlperSetSkip(uint32_t value) {
     device_.markRoiPending();
     return S_OK;
   }
-  if (resolutionIndex == 0) return S_OK;
+  if (resolutionIndex == 0) return S_FALSE;
   SelectDefectList(*this);
   sequencer_->switchSkip(value != 0, speed, takeExposureNow());
   return S_OK;

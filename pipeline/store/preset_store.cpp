@@ -38,10 +38,14 @@ int32_t PresetLoad(Preset& preset) {
   if (preset.presetKey().empty()) return kPresetNoStore;
   std::vector<uint8_t> value;
   const std::string key = platform::WideToUtf8(preset.presetKey());
-  if (platform::CurrentRegistry().readBinary(key, valueName(preset), value) !=
-          platform::RegStatus::Ok ||
-      value.empty())
-    return kPresetNoStore;
+  const platform::RegStatus read =
+      platform::CurrentRegistry().readBinary(key, valueName(preset), value);
+  if (read == platform::RegStatus::TooLarge) {
+    ZX_TRACE_ERROR("%s: value over %llu bytes refused", "PresetLoad",
+                   static_cast<unsigned long long>(platform::kRegValueMaxBytes));
+    return kPresetDamaged;  // there, but no list could be that long
+  }
+  if (read != platform::RegStatus::Ok || value.empty()) return kPresetNoStore;
   if (value.size() > kPresetMaxBytes) return kPresetDamaged;
   const int32_t r =
       ParsePresetBuffer(value.data(), value.size(), preset.presetName(), preset.presets());

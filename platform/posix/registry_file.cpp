@@ -57,8 +57,12 @@ class FileRegistry final : public TypedRegistry {
     const fs::path dir = keyDir(key);
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) return RegStatus::NoKey;
-    std::ifstream in(dir / valueFile(name), std::ios::binary);
+    const fs::path file = dir / valueFile(name);
+    std::ifstream in(file, std::ios::binary);
     if (!in) return RegStatus::NoValue;
+    const uintmax_t fileBytes = fs::file_size(file, ec);
+    if (ec) return RegStatus::Failed;
+    if (fileBytes > kRegValueMaxBytes + 4) return RegStatus::TooLarge;  // 4: the type word
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.size() < 4) return RegStatus::Failed;  // a torn or foreign file, not a value
     uint32_t type = 0;

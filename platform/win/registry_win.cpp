@@ -49,6 +49,7 @@ class WinRegistry final : public Registry {
     RegStatus st = query(key, name, &type, nullptr, &size);
     if (st != RegStatus::Ok) return st;
     if (type != REG_BINARY) return RegStatus::WrongType;
+    if (size > kRegValueMaxBytes) return RegStatus::TooLarge;
     std::vector<uint8_t> data(size);
     st = query(key, name, &type, data.data(), &size);
     if (st != RegStatus::Ok) return st;
@@ -62,6 +63,7 @@ class WinRegistry final : public Registry {
     RegStatus st = query(key, name, &type, nullptr, &size);
     if (st != RegStatus::Ok) return st;
     if (type != REG_SZ) return RegStatus::WrongType;
+    if (size > kRegValueMaxBytes) return RegStatus::TooLarge;
     std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, 0);
     st = query(key, name, &type, data.data(), &size);
     if (st != RegStatus::Ok) return st;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 #ifndef _WIN32
 #include <unistd.h>
 #endif
@@ -109,6 +110,44 @@ TEST_P(RegistryStore, DeleteKeyTakesSubkeysAndValues) {
   EXPECT_EQ(r.readDword(child, "x", d), RegStatus::NoKey);
   EXPECT_EQ(r.deleteKey(kRoot), RegStatus::NoKey);
 }
+
+#ifndef _WIN32
+// A value file grown past the limit (sparse, so nothing is written) is refused by its size for
+// every reader and leaves the caller's value as it was; one at the limit still reads.
+TEST(FileRegistry, ValueOverTheLimitIsRefusedUnread) {
+  namespace fs = std::filesystem;
+  const fs::path dir =
+      fs::temp_directory_path() / ("zx-registry-big-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  const auto r = platform::MakeFileRegistry(dir.string());
+  const uint8_t one[1] = {7};
+  ASSERT_EQ(r->writeBinary(kRoot, "big", one, 1), RegStatus::Ok);
+  fs::path file;
+  for (const auto& entry : fs::recursive_directory_iterator(dir))
+    if (entry.path().extension() == ".val") file = entry.path();
+  ASSERT_FALSE(file.empty());
+  struct SizeCase {
+    uint64_t valueBytes;
+    RegStatus binary;
+  };
+  const SizeCase cases[] = {{platform::kRegValueMaxBytes, RegStatus::Ok},
+                            {platform::kRegValueMaxBytes + 1, RegStatus::TooLarge}};
+  for (const SizeCase& c : cases) {
+    fs::resize_file(file, c.valueBytes + 4);  // the type word comes first
+    std::vector<uint8_t> b{1, 2};
+    EXPECT_EQ(r->readBinary(kRoot, "big", b), c.binary) << c.valueBytes;
+    EXPECT_EQ(b.size(), c.binary == RegStatus::Ok ? c.valueBytes : 2u) << c.valueBytes;
+    if (c.binary == RegStatus::Ok) continue;
+    uint32_t d = 5;
+    WString text = u"kept";
+    EXPECT_EQ(r->readDword(kRoot, "big", d), RegStatus::TooLarge);
+    EXPECT_EQ(r->readString(kRoot, "big", text), RegStatus::TooLarge);
+    EXPECT_EQ(d, 5u);
+    EXPECT_EQ(text, WString(u"kept"));
+  }
+  fs::remove_all(dir);
+}
+#endif
 
 INSTANTIATE_TEST_SUITE_P(Stores, RegistryStore, ::testing::ValuesIn(kStores),
                          [](const auto& p) { return std::string(p.param.name); });

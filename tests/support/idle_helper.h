@@ -21,7 +21,7 @@ class IdleHelper : public PLHlperBase {
   SensorRect* PLHlperGetRoi(SensorRect* out) override { return out; }
   HRESULT PLHlperSetLightFrequency(uint32_t) override { return S_OK; }
   HRESULT PLHlperSetSpeed(uint16_t, uint8_t) override { return S_OK; }
-  HRESULT PLHlperSetSkip(uint32_t) override { return S_OK; }
+  HRESULT PLHlperSetSkip(uint32_t) override { return S_FALSE; }
   HRESULT PLHlperSetBlackLevel(uint16_t) override { return S_OK; }
   HRESULT PLHlperSetCG(uint32_t) override { return S_OK; }
   HRESULT PLHlperSetExpoTime(uint32_t) override { return S_OK; }

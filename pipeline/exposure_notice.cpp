@@ -1,0 +1,30 @@
+// The exposure-changed notice and its per-thread deferral.
+#include "pipeline/exposure_notice.h"
+
+namespace {
+thread_local ExposureNoticeDeferral* tInnermost = nullptr;
+}  // namespace
+
+void RaiseExposureChanged(PLHlperBase& h) {
+  if (ExposureNoticeDeferral::Defer(h)) return;
+  if (h.onExposureChanged) h.onExposureChanged(h.onExposureChangedCtx);
+}
+
+ExposureNoticeDeferral::ExposureNoticeDeferral(PLHlperBase& helper)
+    : helper_(helper), outer_(tInnermost) {
+  tInnermost = this;
+}
+
+ExposureNoticeDeferral::~ExposureNoticeDeferral() {
+  tInnermost = outer_;
+  if (due_) RaiseExposureChanged(helper_);  // an outer deferral of the same helper takes it
+}
+
+bool ExposureNoticeDeferral::Defer(PLHlperBase& helper) {
+  for (ExposureNoticeDeferral* d = tInnermost; d; d = d->outer_)
+    if (&d->helper_ == &helper) {
+      d->due_ = true;
+      return true;
+    }
+  return false;
+}
