@@ -271,6 +271,9 @@ TEST_F(PropertyFrame, AllPagesAsTabsShowAndClose) {
     ASSERT_EQ(CLSIDFromString(row.clsid, &clsids.back()), S_OK);
   }
   RecordingLumorix camera;
+  // A camera without presets: the recording's default answer would be read as a count.
+  camera.script(LumorixInterface::ILumorixPreset, LumorixTraits<ILumorixPreset>::get_PresetCount,
+                0);
   IUnknown* object = static_cast<ILumorix*>(&camera);
   FrameDriver driver(GetCurrentThreadId());
   HANDLE helper = CreateThread(
