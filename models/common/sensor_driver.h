@@ -54,38 +54,38 @@ struct SensorIdentity {
 
 // One per sensor, shared by every model class built on it.
 struct SensorDriver {
-  void (*startProgram)(ProgramBuffer& out, const SensorContext& ctx);
-  void (*speedProgram)(ProgramBuffer& out, const SensorContext& ctx, uint16_t speed);
+  void (*startProgram)(ProgramBuffer& out, const SensorContext& ctx) = nullptr;
+  void (*speedProgram)(ProgramBuffer& out, const SensorContext& ctx, uint16_t speed) = nullptr;
   // The window of ctx.index, ending with streaming on.
-  void (*windowProgram)(ProgramBuffer& out, const SensorContext& ctx);
-  std::span<const RegStep> (*stopProgram)();
+  void (*windowProgram)(ProgramBuffer& out, const SensorContext& ctx) = nullptr;
+  std::span<const RegStep> (*stopProgram)() = nullptr;
   // Optional: the line clock (the exposure's divisor) at a resolution switch and speed.
-  uint32_t (*lineClock)(const SensorContext& ctx, uint16_t speed);
+  uint32_t (*lineClock)(const SensorContext& ctx, uint16_t speed) = nullptr;
   // Optional with lineClock: the only writer of the line length; records what it sends in
   // lineClockWritten.
-  void (*lineLengthWrite)(ProgramBuffer& out, SensorState& state, uint32_t lineClock);
+  void (*lineLengthWrite)(ProgramBuffer& out, SensorState& state, uint32_t lineClock) = nullptr;
   void (*exposureProgram)(ProgramBuffer& out, SensorState& state, const SensorContext& ctx,
-                          uint32_t timeUs, uint16_t speed);
-  void (*gainProgram)(ProgramBuffer& out, uint16_t percent);
+                          uint32_t timeUs, uint16_t speed) = nullptr;
+  void (*gainProgram)(ProgramBuffer& out, uint16_t percent) = nullptr;
   // Optional: what an open sends before the ready wait and start-up.
-  void (*openHead)(ProgramBuffer& out, const SensorContext& ctx);
+  void (*openHead)(ProgramBuffer& out, const SensorContext& ctx) = nullptr;
   // Optional: what follows the start-up, window and line length, before the speed.
-  void (*startTail)(ProgramBuffer& out, const SensorContext& ctx);
+  void (*startTail)(ProgramBuffer& out, const SensorContext& ctx) = nullptr;
   // Optional: what follows the speed and exposure at an open.
-  void (*openTail)(ProgramBuffer& out, const SensorContext& ctx);
+  void (*openTail)(ProgramBuffer& out, const SensorContext& ctx) = nullptr;
   // Optional: what follows the window program at a resolution switch.
-  void (*switchTail)(ProgramBuffer& out, const SensorContext& ctx);
+  void (*switchTail)(ProgramBuffer& out, const SensorContext& ctx) = nullptr;
   // Optional: around the window (and line length) when the skip setting changes.
-  void (*skipHead)(ProgramBuffer& out, const SensorContext& ctx);
-  void (*skipTail)(ProgramBuffer& out, const SensorContext& ctx);
+  void (*skipHead)(ProgramBuffer& out, const SensorContext& ctx) = nullptr;
+  void (*skipTail)(ProgramBuffer& out, const SensorContext& ctx) = nullptr;
   // Optional: the readiness poll before the start-up program.
-  const ReadyWait* readyWait;
+  const ReadyWait* readyWait = nullptr;
   // The pause after a still's slow clock.
-  uint16_t stillSettleMs;
+  uint16_t stillSettleMs = 0;
   // Whether a re-initialisation programs the window and line length again.
-  bool windowAtReinit;
+  bool windowAtReinit = false;
   // Whether the line length follows the speed (written with it) rather than the resolution.
-  bool lineBySpeed;
+  bool lineBySpeed = false;
   // Optional: sensors whose read-out window follows the region of interest. The window that
   // serves a region in pixels of ctx.index (all zero stays all zero: the whole resolution).
   SensorRect (*alignWindow)(const SensorContext& ctx, const SensorRect& region) = nullptr;

@@ -158,7 +158,6 @@ constexpr SensorDriver kDriver{.startProgram = startProgram,
                                .skipHead = skipHead,
                                .skipTail = skipTail,
                                .readyWait = &kReady,
-                               .stillSettleMs = 0,
                                .windowAtReinit = true,
                                .lineBySpeed = true};
 

@@ -102,15 +102,8 @@ constexpr SensorDriver kDriver{.startProgram = startProgram,
                                .lineLengthWrite = lineLengthWrite,
                                .exposureProgram = exposureProgram,
                                .gainProgram = gainProgram,
-                               .openHead = nullptr,
-                               .startTail = nullptr,
-                               .openTail = nullptr,
                                .switchTail = switchTail,
-                               .skipHead = nullptr,
-                               .skipTail = nullptr,
-                               .readyWait = nullptr,
                                .stillSettleMs = 5,
-                               .windowAtReinit = false,
                                .lineBySpeed = false};
 
 }  // namespace
