@@ -634,6 +634,14 @@ bool PumpUntil(DWORD ms, Done done) {
   return true;
 }
 
+// The source rendered into a grabber and running until log has seen three frames.
+void StartStreaming(CaptureGraph& graph, IBaseFilter* base, FrameLog& log) {
+  ASSERT_EQ(graph.begin(base), S_OK);
+  ASSERT_EQ(graph.render(log), S_OK);
+  ASSERT_TRUE(SUCCEEDED(RunGraph(graph)));
+  EXPECT_TRUE(log.reaches(3, 60000)) << log.seen() << " frames";
+}
+
 // Pixels of the histogram graph in a curve's pen colour (blue, green, red or black).
 size_t CurvePixels(HWND graph) {
   const ClientPixels pixels = PrintClientPixels(graph);
@@ -662,12 +670,7 @@ TEST_F(SimulatedCameraPages, PagesFollowAStreamingCamera) {
     ASSERT_TRUE(camera && base);
     CaptureGraph graph;
     FrameLog log;
-    ASSERT_EQ(graph.begin(base.get()), S_OK);
-    ASSERT_EQ(graph.render(log), S_OK);
-    HRESULT hr = E_FAIL;
-    Within(kStartMs, "IMediaControl::Run", [&] { hr = graph.control->Run(); });
-    ASSERT_TRUE(SUCCEEDED(hr));
-    EXPECT_TRUE(log.reaches(3, 60000)) << log.seen() << " frames";
+    ASSERT_NO_FATAL_FAILURE(StartStreaming(graph, base.get(), log));
     {
       ASSERT_EQ(camera->put_AutoExpoEnable(0), S_OK);
       uint32_t minUs = 0, maxUs = 0, defaultUs = 0;
@@ -746,12 +749,7 @@ TEST_P(SimulatedLightFrequency, RadiosSetTheModeAndReturn) {
     CaptureGraph graph;
     FrameLog log;
     if (streaming) {
-      ASSERT_EQ(graph.begin(base.get()), S_OK);
-      ASSERT_EQ(graph.render(log), S_OK);
-      HRESULT hr = E_FAIL;
-      Within(kStartMs, "IMediaControl::Run", [&] { hr = graph.control->Run(); });
-      ASSERT_TRUE(SUCCEEDED(hr));
-      EXPECT_TRUE(log.reaches(3, 60000)) << log.seen() << " frames";
+      ASSERT_NO_FATAL_FAILURE(StartStreaming(graph, base.get(), log));
     }
     // A manual time: a new mode moves it to whole periods and raises the exposure notice.
     ASSERT_EQ(camera->put_AutoExpoEnable(0), S_OK);
