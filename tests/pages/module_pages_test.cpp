@@ -12,9 +12,12 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/lumorix.h"
@@ -634,6 +637,14 @@ bool PumpUntil(DWORD ms, Done done) {
   return true;
 }
 
+// The source rendered into a grabber and running until log has seen three frames.
+void StartStreaming(CaptureGraph& graph, IBaseFilter* base, FrameLog& log) {
+  ASSERT_EQ(graph.begin(base), S_OK);
+  ASSERT_EQ(graph.render(log), S_OK);
+  ASSERT_TRUE(SUCCEEDED(RunGraph(graph)));
+  EXPECT_TRUE(log.reaches(3, 60000)) << log.seen() << " frames";
+}
+
 // Pixels of the histogram graph in a curve's pen colour (blue, green, red or black).
 size_t CurvePixels(HWND graph) {
   const ClientPixels pixels = PrintClientPixels(graph);
@@ -662,12 +673,7 @@ TEST_F(SimulatedCameraPages, PagesFollowAStreamingCamera) {
     ASSERT_TRUE(camera && base);
     CaptureGraph graph;
     FrameLog log;
-    ASSERT_EQ(graph.begin(base.get()), S_OK);
-    ASSERT_EQ(graph.render(log), S_OK);
-    HRESULT hr = E_FAIL;
-    Within(kStartMs, "IMediaControl::Run", [&] { hr = graph.control->Run(); });
-    ASSERT_TRUE(SUCCEEDED(hr));
-    EXPECT_TRUE(log.reaches(3, 60000)) << log.seen() << " frames";
+    ASSERT_NO_FATAL_FAILURE(StartStreaming(graph, base.get(), log));
     {
       ASSERT_EQ(camera->put_AutoExpoEnable(0), S_OK);
       uint32_t minUs = 0, maxUs = 0, defaultUs = 0;
@@ -708,5 +714,89 @@ TEST_F(SimulatedCameraPages, PagesFollowAStreamingCamera) {
   }
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Harrowdenmarket\\dshow\\ZMS-RX7-3");
 }
+
+// Runs call on this thread, which owns the page's windows as the dialog manager's would; a call
+// that has not returned in ms ends the process at once rather than hanging the run.
+template <class Call>
+void OnThisThreadWithin(DWORD ms, const char* what, Call&& call) {
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread watchdog([&] {
+    if (WaitForSingleObject(done, ms) == WAIT_OBJECT_0) return;
+    std::fprintf(stderr, "FAILED: %s did not return within %lu ms\n", what, ms);
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+  });
+  call();
+  SetEvent(done);
+  watchdog.join();
+  CloseHandle(done);
+}
+
+// The Misc page's anti-flicker radios on the simulated camera, with the graph stopped or
+// streaming: each click sets the camera's mode and returns, and the exposure page beside it takes
+// the refresh the click broadcasts and the camera's exposure notice.
+class SimulatedLightFrequency : public SimulatedCameraPages,
+                                public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SimulatedLightFrequency, RadiosSetTheModeAndReturn) {
+  ASSERT_TRUE(ShimRunning()) << "the prefix has no driver shim (tools/wine-sim-setup)";
+  const bool streaming = GetParam();
+  {
+    ComScope com;
+    ComPtr<IUnknown> filter;
+    *filter.out() = module_.openCamera(0);
+    ASSERT_TRUE(filter);
+    ComPtr<ILumorix> camera = filter.as<ILumorix>(IID_ILumorix);
+    ComPtr<IBaseFilter> base = filter.as<IBaseFilter>(IID_IBaseFilter);
+    ASSERT_TRUE(camera && base);
+    CaptureGraph graph;
+    FrameLog log;
+    if (streaming) {
+      ASSERT_NO_FATAL_FAILURE(StartStreaming(graph, base.get(), log));
+    }
+    // A manual time: a new mode moves it to whole periods and raises the exposure notice.
+    ASSERT_EQ(camera->put_AutoExpoEnable(0), S_OK);
+    uint32_t minUs = 0, maxUs = 0, defaultUs = 0;
+    ASSERT_EQ(camera->get_ExpTimeRange(&minUs, &maxUs, &defaultUs), S_OK);
+    ASSERT_EQ(camera->put_ExpoTime(std::min(maxUs, std::max(minUs, 33333u))), S_OK);
+    Frame frame;
+    // The Misc page first: its dialog is then the container's only child when it is looked up.
+    SettingsModulePage misc(L"{5B4F4408-0958-471A-801B-3CC471E584AB}", filter.get(), frame);
+    ASSERT_NE(misc.dialog(), nullptr);
+    SettingsModulePage exposure(kExposurePage, filter.get(), frame);
+    ASSERT_NE(exposure.page(), nullptr);
+    struct Choice {
+      int radio;
+      uint32_t mode;
+    };
+    const Choice kChoices[] = {{1045, 2}, {1046, 1}, {1047, 0}, {1045, 2}};  // DC, 50, 60 Hz, DC
+    for (const Choice& choice : kChoices) {
+      OnThisThreadWithin(5000, "the anti-flicker click", [&] {
+        CheckRadioButton(misc.dialog(), 1045, 1047, choice.radio);
+        misc.click(choice.radio);
+      });
+      uint32_t mode = 9;
+      EXPECT_EQ(camera->get_LightFrequency(&mode), S_OK);
+      EXPECT_EQ(mode, choice.mode) << "radio " << choice.radio;
+      // The broadcast and the notice are posted: the frame's pages take them and go on.
+      OnThisThreadWithin(5000, "the pages taking the broadcast", [&] {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      });
+    }
+    if (streaming) {
+      EXPECT_TRUE(log.reaches(log.seen() + 2, 60000)) << "frames stop after the clicks";
+      Within(kStopMs, "IMediaControl::Stop", [&] { graph.control->Stop(); });
+      graph.release();
+    }
+  }
+  // The camera stores its settings as it closes: the next test starts from the defaults.
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Harrowdenmarket\\dshow\\ZMS-RX7-3");
+}
+
+INSTANTIATE_TEST_SUITE_P(StoppedAndStreaming, SimulatedLightFrequency, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                           return std::string(param.param ? "Streaming" : "Stopped");
+                         });
 
 }  // namespace
