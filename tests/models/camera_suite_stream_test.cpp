@@ -310,12 +310,12 @@ TEST_P(CameraSuiteStream, ARegionOnAWindowedSensorStreamsFramesOfItsSize) {
     EXPECT_EQ(cam->stop(), S_OK);
     GTEST_SKIP() << "the window does not follow the region";
   }
-  // A region of even size on the 8-pixel grid of every windowed sensor.
-  const uint32_t w = info().resolutions[last()].width / 16 * 8;
+  // A region of even size on the 24-pixel grid: every windowed sensor's step (8 or 6) divides it.
+  const uint32_t w = info().resolutions[last()].width / 48 * 24;
   const uint32_t h = info().resolutions[last()].height / 4 * 2;
   std::vector<uint8_t> frame = frameAt(last()), region(size_t{DibRowBytes(24, w)} * h);
   ASSERT_EQ(Pull(*cam, frame, 2), 2u);
-  ASSERT_EQ(cam->put_Roi(16, 8, w, h), S_OK);
+  ASSERT_EQ(cam->put_Roi(24, 8, w, h), S_OK);
   const auto sensorSize = [&] {
     return rig_.device().withFamily(
         [](sim::SensorFamily& f) { return std::make_pair(f.width(), f.height()); });
