@@ -330,8 +330,10 @@ TEST_P(CameraSuiteStream, ARegionOnAWindowedSensorStreamsFramesOfItsSize) {
   regionFrames("region");
   ASSERT_EQ(cam->put_Speed(0), S_OK);
   regionFrames("slowest speed");
-  ASSERT_EQ(cam->put_Skip(0), S_OK);
-  regionFrames("binning");
+  if (info().flags & LUMORIX_FLAG_SKIP) {  // the 3.1 MP reads one mode per size
+    ASSERT_EQ(cam->put_Skip(0), S_OK);
+    regionFrames("binning");
+  }
   rig_.camera().SetResolution(0, true);
   rig_.camera().SetResolution(last(), false);
   regionFrames("back from a still");

@@ -69,6 +69,7 @@ inline const SimSensor kSimSensors[] = {
     {Usb2SensorPelvane9Mp, 0x300C, 0x3012},     {Usb2SensorPelvane10Mp, 0x300C, 0x3012},
     {Usb2Sensor14MpRostrel, 0x300C, 0x3012},    {Usb2Sensor14MpPelvane, 0x300C, 0x3012},
     {Usb2Sensor51MpRostrel, kNoRegister, 0x09}, {Usb2Sensor51MpPelvane, kNoRegister, 0x09},
+    {Usb2Sensor31MpRostrel, kNoRegister, 0x09}, {Usb2Sensor31MpPelvane, kNoRegister, 0x09},
 };
 
 // One registration whose factory builds a camera: the suite runs over these.
