@@ -22,9 +22,12 @@ std::string Usb2Mp31Family::writeRegister(uint16_t address, uint16_t value) {
 
 size_t Usb2Mp31Family::modeIndex() const {
   switch (reg(kRowMode)) {
-    case 0x0011: return 1;
-    case 0x0022: return 2;
-    default: return 0;
+    case 0x0011:
+      return 1;
+    case 0x0022:
+      return 2;
+    default:
+      return 0;
   }
 }
 
