@@ -28,7 +28,3 @@ bool ModelFactoryPending(ModelFactory factory) noexcept {
     return nullptr;                                                        \
   }                                                                        \
   [[maybe_unused]] const bool kPending##code = notePending(&Create##code);
-
-// TODO(#30): the USB2 3.1 to 14 MP classes.
-ZX_PENDING_FACTORY(Rostrel03100KPA)
-ZX_PENDING_FACTORY(Pelvane03100KPA)

@@ -10,6 +10,7 @@
 #include "sim/usb2_13mp_grey_family.h"
 #include "sim/usb2_13mp_v2_family.h"
 #include "sim/usb2_2mp_family.h"
+#include "sim/usb2_31mp_family.h"
 #include "sim/usb2_vga_family.h"
 #include "sim/usb2_51mp_family.h"
 #include "sim/usb2_8_14mp_family.h"
@@ -78,6 +79,8 @@ constexpr FamilyEntry kFamilies[] = {
 
 // The classes registered only on USB2: their id stands in the USB3 id's place.
 constexpr FamilyEntry kUsb2Families[] = {
+    {0xF310, make<Usb2Mp31Family>, 0, {294, 256, 312}, 3},
+    {0x6310, make<Usb2Mp31Family>, 0, {294, 256, 312}, 3},
     {0xF800, kMp8To10, 0, {0, 0, 0}, 5},
     {0x6801, kMp8To10, 0, {0, 0, 0}, 5},
     {0xF900, kMp8To10, 0, {0, 0, 0}, 5},

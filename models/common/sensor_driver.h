@@ -103,4 +103,6 @@ struct SensorDriver {
   bool regionAtOpen = false;
   // Optional: the identity read before anything is written.
   const SensorIdentity* identity = nullptr;
+  // Optional: what closes a still's window and exposure, before the switch tail.
+  void (*stillTail)(ProgramBuffer& out, const SensorContext& ctx) = nullptr;
 };

@@ -127,7 +127,8 @@ void SensorSequencer::switchWindowed(bool still, uint16_t speed,
       sensor_.stillProgram(b, state_, context_);
       if (sensor_.stillSettleMs) b.add(Wait(sensor_.stillSettleMs));
     });
-    if (exposureUs) setExposure(*exposureUs, speed);
+    if (exposureUs) setExposure(*exposureUs, 0);  // the still window runs the slowest clock
+    if (sensor_.stillTail) runBuilt([&](ProgramBuffer& b) { sensor_.stillTail(b, context_); });
   } else if (still) {
     runBuilt([&](ProgramBuffer& b) {
       sensor_.regionProgram(b, state_, context_, 0, {});

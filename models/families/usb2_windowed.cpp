@@ -9,6 +9,8 @@
                          const ModelInfo* info) noexcept {                             \
     return CreateModel<kSpec##code>(id, root, a, b, info);                             \
   }
+ZX_MODEL_FACTORY(Rostrel03100KPA)
+ZX_MODEL_FACTORY(Pelvane03100KPA)
 ZX_MODEL_FACTORY(Rostrel05100KPA)
 ZX_MODEL_FACTORY(Pelvane05100KPA)
 ZX_MODEL_FACTORY(Rostrel08000KPA)

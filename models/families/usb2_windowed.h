@@ -1,6 +1,6 @@
-// The USB2 classes whose sensor window follows the region (8, 9 and 10 MP) and the 14 MP with its
-// two sensor variants: one description each over the sensor drivers; the twins differ in their
-// catalogue rows, drivers and frame rates.
+// The USB2 classes whose sensor window follows the region (3.1, 5.1, 8, 9 and 10 MP) and the 14 MP
+// with its two sensor variants: one description each over the sensor drivers; the twins differ in
+// their catalogue rows, drivers and frame rates.
 #pragma once
 
 #include "base/lumorix_flags.h"
@@ -8,7 +8,9 @@
 #include "models/families/usb3_14mp.h"
 #include "models/families/usb3_51mp.h"
 #include "models/families/usb3_85_10mp.h"
+#include "models/families/usb2_small.h"
 #include "models/model_factories.h"
+#include "models/sensors/usb2_2mp_sensor.h"
 #include "models/sensors/usb2_14mp_sensor.h"
 #include "models/sensors/usb2_51mp_sensor.h"
 #include "models/sensors/usb2_8_10mp_sensor.h"
@@ -103,7 +105,33 @@ constexpr ModelSpec describe14(ModelFactory factory, const SensorDriver& (*senso
   return s;
 }
 
+// The 3.1 MP: on the 2 MP sensor's map, one of three read at index 2; no skip mode.
+inline constexpr uint64_t kTwinFlags31 =
+    LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_LIGHTFREQ | LUMORIX_FLAG_BIT3;
+inline constexpr std::array<ResolutionRatio, 3> kRatios31{{{1, 1}, {2, 1}, {3, 1}}};
+inline constexpr std::array<uint32_t, 3> kRateRostrel31{13, 33, 45};
+inline constexpr std::array<uint32_t, 3> kRateTwin31{11, 30, 43};
+inline constexpr std::array<double, 9> kMatrix31{
+    1.464067, -0.603282, 0.139215, -0.285173, 1.233113, 0.05206, -0.059892, -0.868386, 1.928278};
+
+constexpr ModelSpec describe31(ModelFactory factory, const SensorDriver& (*sensor)(),
+                               std::span<const uint32_t> rates, uint64_t flags) {
+  ModelSpec s = usb2_small::base(factory, sensor, {244, 2000000, 94000}, 500);
+  s.ratios = kRatios31, s.maxFrameRate = rates, s.rawFrameBytes = 3148288, s.transferSize = 0x40000;
+  s.defaultPreviewIndex = 1, s.defectModes = 3, s.defaultSpeed = 5, s.wbBase = {115, 100, 122};
+  s.colourMatrix = kMatrix31, s.rawLutAnchors = usb2_small::kLut2Mp, s.helperFlags = flags;
+  s.openVariant = OpenVariant::DriverStateInit;
+  return s;
+}
+
 }  // namespace usb2_windowed
+
+inline constexpr ModelSpec kSpecRostrel03100KPA = usb2_windowed::describe31(
+    CreateRostrel03100KPA, Usb2Sensor31MpRostrel, usb2_windowed::kRateRostrel31,
+    usb2_windowed::kTwinFlags31 | LUMORIX_FLAG_NOLATENCY);
+inline constexpr ModelSpec kSpecPelvane03100KPA =
+    usb2_windowed::describe31(CreatePelvane03100KPA, Usb2Sensor31MpPelvane,
+                              usb2_windowed::kRateTwin31, usb2_windowed::kTwinFlags31);
 
 inline constexpr ModelSpec kSpecRostrel08000KPA = usb2_windowed::describe(
     {CreateRostrel08000KPA, Usb2SensorRostrel8Mp, usb2_windowed::kRateRostrel89,

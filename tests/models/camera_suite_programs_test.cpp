@@ -101,6 +101,8 @@ const ModelSpec* const kU51 = &kSpecRostrel05100KPA;
 const ModelSpec* const kU51Twin = &kSpecPelvane05100KPA;
 const ModelSpec* const kU14 = &kSpecRostrel14000KPA;
 const ModelSpec* const kU14Twin = &kSpecPelvane14000KPA;
+const ModelSpec* const kR31 = &kSpecRostrel03100KPA;
+const ModelSpec* const kP31 = &kSpecPelvane03100KPA;
 
 // A USB2 row whose window follows the region: opened at index and speed, then act.
 Golden Windowed(const char* name, const ModelSpec* spec, uint16_t id, bool skip, uint32_t index,
@@ -154,6 +156,37 @@ const Golden kGolden[] = {
                s.switchResolution(1, false, 5, 6400);
              },
              {Write(0x034C, 800)}),
+    // USB2 3.1 MP: rows on even edges, columns on the read-out's step.
+    Windowed("R31HalfRegionAligned", kR31, 0xF310, false, 1, 5,
+             Region({100, 51, 301, 251}, 5, 94000),
+             {Write(0x01, 120), Write(0x02, 232), Write(0x03, 403), Write(0x04, 403),
+              Write(0x22, 0x11), Write(0x23, 0x11)}),
+    Windowed("R31ThirdColumnsOnTheSixStep", kR31, 0xF310, false, 2, 5,
+             Region({7, 0, 100, 10}, 5, 94000),
+             {Write(0x02, 3 * 6 + 36), Write(0x04, 3 * 96 - 1), Write(0x22, 0x22)}),
+    Windowed("R31ThirdWholeWidthReadsPastIt", kR31, 0xF310, false, 2, 5,
+             Region({0, 0, 680, 510}, 5, 94000), {Write(0x04, 3 * 684 - 1)}),
+    Windowed("R31FullSpeed5Exposure", kR31, 0xF310, false, 0, 5, Region({}, 5, 94000),
+             {Write(0x0A, 0x8000), Write(0x05, 153), Write(0x06, 100), Write(0x09, 1756)}),
+    Windowed("P31ThirdSpeed1", kP31, 0x6310, false, 2, 1, Region({}, 1, 94000),
+             {Write(0x0A, 0x8001), Write(0x05, 449), Write(0x06, 200)}),
+    Windowed("R31StillHalfAtTheSlowestClock", kR31, 0xF310, false, 0, 5,
+             [](SensorSequencer& s) {
+               s.programRegion({}, 5, 94000);
+               s.switchResolution(1, true, 5, 94000);
+             },
+             {Write(0x04, 2047), Write(0x22, 0x11), Write(0x0A, 0x8002), Write(0x05, 349),
+              Write(0x06, 150), Write(0x09, (94000 * 48 + 8272 / 2) / 8272), Write(0x0B, 1)}),
+    Windowed("R31PreviewSwitchWaitsForTheGrabber", kR31, 0xF310, false, 0, 5,
+             [](SensorSequencer& s) {
+               s.programRegion({}, 5, 94000);
+               s.switchResolution(1, false, 5, 94000);
+             },
+             {Write(0x04, 2047), Write(0x22, 0)}, {0x0B}),
+    Windowed("R31NarrowRegionTwoSecondsSaturates", kR31, 0xF310, false, 0, 5,
+             Region({0, 0, 100, 100}, 5, 2000000), {Write(0x09, 65535)}),
+    Windowed("R31Gain100", kR31, 0xF310, false, 1, 5, [](SensorSequencer& s) { s.setGain(100); },
+             {Write(0x2B, 0x10F), Write(0x2E, 0x10F)}),
     // USB2 5.1 MP.
     Windowed("U51Speed6FullExposure70ms", kU51, 0xF510, true, 0, 6, nullptr,
              {Write(0x08, 0), Write(0x09, 952), Write(0x05, 468), Write(0x06, 48)}),

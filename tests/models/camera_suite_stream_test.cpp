@@ -310,12 +310,12 @@ TEST_P(CameraSuiteStream, ARegionOnAWindowedSensorStreamsFramesOfItsSize) {
     EXPECT_EQ(cam->stop(), S_OK);
     GTEST_SKIP() << "the window does not follow the region";
   }
-  // A region of even size on the 8-pixel grid of every windowed sensor.
-  const uint32_t w = info().resolutions[last()].width / 16 * 8;
+  // A region of even size on the 24-pixel grid: every windowed sensor's step (8 or 6) divides it.
+  const uint32_t w = info().resolutions[last()].width / 48 * 24;
   const uint32_t h = info().resolutions[last()].height / 4 * 2;
   std::vector<uint8_t> frame = frameAt(last()), region(size_t{DibRowBytes(24, w)} * h);
   ASSERT_EQ(Pull(*cam, frame, 2), 2u);
-  ASSERT_EQ(cam->put_Roi(16, 8, w, h), S_OK);
+  ASSERT_EQ(cam->put_Roi(24, 8, w, h), S_OK);
   const auto sensorSize = [&] {
     return rig_.device().withFamily(
         [](sim::SensorFamily& f) { return std::make_pair(f.width(), f.height()); });
@@ -330,8 +330,10 @@ TEST_P(CameraSuiteStream, ARegionOnAWindowedSensorStreamsFramesOfItsSize) {
   regionFrames("region");
   ASSERT_EQ(cam->put_Speed(0), S_OK);
   regionFrames("slowest speed");
-  ASSERT_EQ(cam->put_Skip(0), S_OK);
-  regionFrames("binning");
+  if (info().flags & LUMORIX_FLAG_SKIP) {  // the 3.1 MP reads one mode per size
+    ASSERT_EQ(cam->put_Skip(0), S_OK);
+    regionFrames("binning");
+  }
   rig_.camera().SetResolution(0, true);
   rig_.camera().SetResolution(last(), false);
   regionFrames("back from a still");

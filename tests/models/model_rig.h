@@ -69,6 +69,7 @@ inline const SimSensor kSimSensors[] = {
     {Usb2SensorPelvane9Mp, 0x300C, 0x3012},     {Usb2SensorPelvane10Mp, 0x300C, 0x3012},
     {Usb2Sensor14MpRostrel, 0x300C, 0x3012},    {Usb2Sensor14MpPelvane, 0x300C, 0x3012},
     {Usb2Sensor51MpRostrel, kNoRegister, 0x09}, {Usb2Sensor51MpPelvane, kNoRegister, 0x09},
+    {Usb2Sensor31MpRostrel, kNoRegister, 0x09}, {Usb2Sensor31MpPelvane, kNoRegister, 0x09},
 };
 
 // One registration whose factory builds a camera: the suite runs over these.
@@ -140,9 +141,10 @@ inline constexpr uint64_t kLargestStreamedPixels = UINT64_MAX;
 // programs differ in more than the line length (extra rows, the alternative chip) or that streamed
 // first.
 inline std::vector<BuiltRow> StreamRows() {
-  constexpr uint16_t kUsb2Rows[] = {0xD310, 0x4310, 0xD850, 0xDB14, 0xF130, 0x6130, 0x1207, 0x11FC,
-                                    0xF200, 0x6201, 0x6035, 0x6131, 0xF800, 0xF900, 0xF010, 0x6801,
-                                    0x6901, 0x6010, 0xF014, 0x6014, 0xF510, 0x6510, 0x6512};
+  constexpr uint16_t kUsb2Rows[] = {0xD310, 0x4310, 0xD850, 0xDB14, 0xF130, 0x6130, 0x1207,
+                                    0x11FC, 0xF200, 0x6201, 0x6035, 0x6131, 0xF800, 0xF900,
+                                    0xF010, 0x6801, 0x6901, 0x6010, 0xF014, 0x6014, 0xF510,
+                                    0x6510, 0x6512, 0xF310, 0x6310};
   std::vector<BuiltRow> rows;
   std::vector<const SimSensor*> sensors;
   for (BuiltRow& row : BuiltRows()) {

@@ -144,6 +144,42 @@ TEST(Usb2Windowed, ASpeedChangeWaitsForTheGrabbersRegionStep) {
   EXPECT_TRUE(rig.log().ofKind(sim::LogKind::RegisterWrite).empty());
 }
 
+// The 3.1 MP twins: a region and a speed change reach the sensor only at the grabber's region
+// step, together, once; the aligned window is the sensor's frame and the grab's length.
+TEST(Usb2Windowed, TheThreeMegapixelWindowWaitsForTheRegionStep) {
+  const struct {
+    uint16_t id;
+    uint16_t hblank;  // at index 1, speed 0
+  } rows[] = {{0xF310, 281}, {0x6310, 349}};
+  for (const auto& row : rows) {
+    ModelRig rig(RigOptions{.productId = row.id});
+    ASSERT_NE(rig.open(), nullptr);
+    rig.startSensor(1);
+    FrameDescriptor frame;
+    rig.helper().PLHlperApplyRoi(&frame, nullptr);
+    rig.log().clear();
+    rig.helper().speed = 0;
+    ASSERT_EQ(rig.helper().PLHlperSetSpeed(0, 0), S_OK);
+    rig.camera().device().setRequestedRoi({100, 51, 301, 251});
+    EXPECT_TRUE(rig.log().ofKind(sim::LogKind::RegisterWrite).empty()) << std::hex << row.id;
+    rig.helper().PLHlperApplyRoi(&frame, nullptr);
+    EXPECT_EQ(rig.writesTo(0x0A), (std::vector<uint32_t>{0x8002})) << std::hex << row.id;
+    EXPECT_EQ(rig.writesTo(0x05), (std::vector<uint32_t>{row.hblank})) << std::hex << row.id;
+    EXPECT_EQ(rig.writesTo(0x09).size(), 1u) << std::hex << row.id;
+    const auto size = rig.device().withFamily(
+        [](sim::SensorFamily& f) { return std::make_pair(f.width(), f.height()); });
+    EXPECT_EQ(size, std::make_pair(202u, 202u)) << std::hex << row.id;
+    std::vector<uint8_t> buffer(202 * 202);
+    frame.buffer = buffer.data();
+    const SensorRect window{100, 50, 302, 252};
+    EXPECT_EQ(rig.helper().PLHlperGrabFrame(&frame, 1024, 768, &window, nullptr, true), 1)
+        << std::hex << row.id;
+    rig.log().clear();
+    rig.helper().PLHlperApplyRoi(&frame, nullptr);
+    EXPECT_TRUE(rig.log().ofKind(sim::LogKind::RegisterWrite).empty()) << std::hex << row.id;
+  }
+}
+
 // The 0x6510 boards answer their own matrix and unity base gains; 0x6512 keeps the class's.
 TEST(Usb2Windowed, The6510BoardsCarryTheirOwnColourResponse) {
   const struct {
