@@ -25,8 +25,4 @@
                          uint8_t flagB, const ModelInfo* info) noexcept;
 ZX_MODEL_CLASSES(ZX_DECLARE_MODEL_FACTORY)
 #undef ZX_DECLARE_MODEL_FACTORY
-
-// Whether factory is one of a class not built yet (it opens no camera); tools and tests tell such
-// registrations apart from failures.
-bool ModelFactoryPending(ModelFactory factory) noexcept;
 // clang-format on

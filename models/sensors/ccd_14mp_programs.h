@@ -32,7 +32,7 @@ inline constexpr std::array<FpgaPair, 108> kShortForm{
 inline constexpr std::array<FpgaSpeedRule, 1> kShortSpeed{{{54, 40, 32}}};
 inline constexpr std::array<FpgaSpeedRule, 1> kLongSpeed{{{55, 42, 34}}};
 
-// TODO(#31): the values of the long-form and second-generation runs are not known; every run
+// The values of the long-form and second-generation runs are not known; every run
 // register is 0 unless listed here, where the real values go.
 inline constexpr std::array<FpgaPair, 1> kLongValues{{{56, 1062}}};
 inline constexpr std::array<FpgaPair, 7> kSecondValues{

@@ -8,7 +8,7 @@ namespace ccd_31mp {
 
 using namespace ccd_programs;
 
-// TODO(#31): the values of the runs are not known; every run register is 0 unless listed here,
+// The values of the runs are not known; every run register is 0 unless listed here,
 // where the real values go.
 inline constexpr std::array<FpgaPair, 1> kFullLongValues{{{56, 1024}}};
 inline constexpr std::array<FpgaPair, 1> kReducedLongValues{{{56, 1062}}};

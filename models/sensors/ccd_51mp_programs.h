@@ -11,7 +11,7 @@ using namespace ccd_programs;
 inline constexpr std::array<FpgaSpeedRule, 1> kFullLongSpeed{{{55, 40, 32}}};
 inline constexpr std::array<FpgaSpeedRule, 1> kFullSecondSpeed{{{55, 36, 32}}};
 
-// TODO(#31): the values of the runs are not known; every run register is 0 unless listed here,
+// The values of the runs are not known; every run register is 0 unless listed here,
 // where the real values go.
 inline constexpr std::array<FpgaPair, 1> kLongValues{{{56, 1062}}};
 inline constexpr std::array<FpgaPair, 18> kFullSecondValues{{{1264, 1},
