@@ -129,10 +129,11 @@ inline constexpr bool kOneStreamRowPerSensor = true;
 #else
 inline constexpr bool kOneStreamRowPerSensor = false;
 #endif
-// Under TSan a frame above 12 MP takes longer to convert than a pull waits: those sensors stream
-// natively and under ASan, and their threads run the same code as the smaller ones.
+// Under TSan a frame above 4 MP, on a loaded machine, takes longer to convert than a pull waits:
+// those sensors stream natively and under ASan, and their threads run the same code as the
+// smaller ones.
 #if defined(__SANITIZE_THREAD__)
-inline constexpr uint64_t kLargestStreamedPixels = 12'000'000;
+inline constexpr uint64_t kLargestStreamedPixels = 4'000'000;
 #else
 inline constexpr uint64_t kLargestStreamedPixels = UINT64_MAX;
 #endif
