@@ -6,7 +6,7 @@
 
 #include "models/common/ccd_device.h"
 #include "models/common/ccd_helper.h"
-#include "models/common/ccd_spec.h"
+#include "models/common/ccd_descriptor.h"
 #include "models/common/model_camera.h"
 
 class CcdCamera : public ModelCamera {

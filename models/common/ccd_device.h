@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "models/common/ccd_spec.h"
+#include "models/common/ccd_descriptor.h"
 #include "models/common/field_assembler.h"
 #include "usb/cccd.h"
 

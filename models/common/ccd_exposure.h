@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "models/common/ccd_spec.h"
+#include "models/common/ccd_descriptor.h"
 
 struct PackedWrite {
   uint16_t reg;

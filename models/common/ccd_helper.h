@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "models/common/ccd_device.h"
-#include "models/common/ccd_spec.h"
+#include "models/common/ccd_descriptor.h"
 #include "models/common/device_helper.h"
 
 class CcdHelper final : public DeviceHelper {

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "models/common/ccd_spec.h"
+#include "models/common/ccd_descriptor.h"
 #include "usb/cusb.h"
 
 namespace ccd {

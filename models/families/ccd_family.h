@@ -3,7 +3,7 @@
 #pragma once
 
 #include "base/lumorix_flags.h"
-#include "models/common/ccd_spec.h"
+#include "models/common/ccd_descriptor.h"
 #include "models/model_factories.h"
 
 namespace ccd_family {

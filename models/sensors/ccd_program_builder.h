@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "models/common/ccd_spec.h"
+#include "models/common/ccd_descriptor.h"
 
 namespace ccd_programs {
 
