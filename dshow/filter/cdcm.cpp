@@ -227,9 +227,9 @@ void CDcm::stopForPinThread() {
 }
 
 void CDcm::nextSampleTimes(REFERENCE_TIME* start, REFERENCE_TIME* stop) {
-  const uint32_t now = platform::TickCountMs();
+  const media::SampleStep step = media::sampleStep(lastTick_, platform::TickCountMs());
   *start = streamTime_;
-  streamTime_ += media::sampleStep(lastTick_, now);
-  lastTick_ = now;
+  streamTime_ += step.length;
+  lastTick_ = step.clockTickMs;
   *stop = streamTime_;
 }

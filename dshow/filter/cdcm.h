@@ -161,7 +161,7 @@ class CDcm : public CSource,
   WCHAR16 deviceId_[kCameraIdChars] = {};
   bool claimed_ = false;
   REFERENCE_TIME streamTime_ = 0;  // written by the preview worker, reset at camera start
-  uint32_t lastTick_ = 0;
+  uint32_t lastTick_ = 0;          // the tick the stream time has reached (ahead by a ms or so)
   char displayName_[1024] = {};
   // Set first in the destructor, never cleared: an entry point reached on a dying filter answers
   // an error and touches no count, so that handing one out shows even where no checker runs.

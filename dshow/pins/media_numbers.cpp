@@ -46,9 +46,13 @@ CapsNumbers capsNumbers(uint32_t imageSize, uint32_t fps) {
                      saturatedLong(uint64_t{imageSize} * 200)};
 }
 
-int64_t sampleStep(uint32_t lastTickMs, uint32_t nowMs) {
-  const uint32_t elapsed = nowMs - lastTickMs;
-  return int64_t{std::min(elapsed, kMaxSampleStepMs)} * (kUnitsPerSecond / 1000);
+SampleStep sampleStep(uint32_t clockTickMs, uint32_t nowMs) {
+  constexpr int64_t kUnitsPerMs = kUnitsPerSecond / 1000;
+  const int32_t elapsed = static_cast<int32_t>(nowMs - clockTickMs);
+  if (elapsed < static_cast<int32_t>(kMinSampleStepMs))
+    return {int64_t{kMinSampleStepMs} * kUnitsPerMs, clockTickMs + kMinSampleStepMs};
+  const uint32_t ms = std::min(static_cast<uint32_t>(elapsed), kMaxSampleStepMs);
+  return {int64_t{ms} * kUnitsPerMs, nowMs};
 }
 
 }  // namespace media

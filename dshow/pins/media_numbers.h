@@ -8,6 +8,7 @@ namespace media {
 inline constexpr uint32_t kDefaultFps = 30;
 inline constexpr int64_t kUnitsPerSecond = 10000000;  // REFERENCE_TIME units
 inline constexpr uint32_t kMaxSampleStepMs = 15000;
+inline constexpr uint32_t kMinSampleStepMs = 1;
 inline constexpr int32_t kMaxLong = 0x7FFFFFFF;
 
 // DIB bytes of an RGB24 image, rows padded to 4 bytes; 0 for an empty or unrepresentable size.
@@ -28,8 +29,16 @@ struct CapsNumbers {
 };
 CapsNumbers capsNumbers(uint32_t imageSize, uint32_t fps);
 
-// Length of the sample that ends now: the real time since the last one, at most 15 s,
-// in 100 ns units. The tick counter wraps, so the difference is taken unsigned.
-int64_t sampleStep(uint32_t lastTickMs, uint32_t nowMs);
+// One preview sample on the stream clock: its length in 100 ns units, and the tick the clock has
+// reached at its end.
+struct SampleStep {
+  int64_t length;
+  uint32_t clockTickMs;
+};
+// The sample that ends now: the real time since the clock's tick, at most 15 s and at least 1 ms,
+// so that frames handed over within one tick of the counter still start one after another (hosts
+// drop or refuse equal starts); the clock then runs those milliseconds ahead until real time
+// catches up. The counter wraps: the gap is taken modulo 2^32, and a lead reads as negative.
+SampleStep sampleStep(uint32_t clockTickMs, uint32_t nowMs);
 
 }  // namespace media

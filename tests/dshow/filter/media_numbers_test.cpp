@@ -1,6 +1,8 @@
 // Format numbers, the sample step, the caps numbers, spacings: built and run in every build.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "dshow/pins/media_numbers.h"
 #include "dshow/screen_spacing.h"
 
@@ -35,19 +37,53 @@ TEST(MediaNumbers, NumbersOfAResolution) {
   }
 }
 
-TEST(MediaNumbers, SampleStepIsTheRealGapUpTo15Seconds) {
+TEST(MediaNumbers, SampleStepIsTheRealGapFrom1MsUpTo15Seconds) {
   struct Case {
-    uint32_t last, now;
-    int64_t step;
+    uint32_t clockTick, now;
+    int64_t length;
+    uint32_t nextClockTick;
   } cases[] = {
-      {1000, 1033, 330000},
-      {0, 20000, 150000000},          // a 20 s gap gives 15 s
-      {0xFFFFFF00u, 0x100, 5120000},  // the tick wraps: 512 ms
-      {5000, 5000, 0},
-      {0, 15000, 150000000},
+      {1000, 1033, 330000, 1033},
+      {0, 20000, 150000000, 20000},          // a 20 s gap gives 15 s
+      {0xFFFFFF00u, 0x100, 5120000, 0x100},  // the tick wraps: 512 ms
+      {0, 15000, 150000000, 15000},
+      {5000, 5000, 10000, 5001},             // within one tick: 1 ms, the clock ahead
+      {5003, 5000, 10000, 5004},             // ahead already: 1 ms more
+      {0xFFFFFFFFu, 0xFFFFFFFFu, 10000, 0},  // ahead across the wrap
+      {1, 0xFFFFFFFFu, 10000, 2},            // ahead across the wrap, not 15 s late
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(media::sampleStep(c.last, c.now), c.step) << c.last << " -> " << c.now;
+    const media::SampleStep step = media::sampleStep(c.clockTick, c.now);
+    EXPECT_EQ(step.length, c.length) << c.clockTick << " -> " << c.now;
+    EXPECT_EQ(step.clockTickMs, c.nextClockTick) << c.clockTick << " -> " << c.now;
+  }
+}
+
+// Frames handed over in bursts, as a loaded machine does: every sample starts after the one before,
+// and the stream clock is back on real time once a frame comes after the burst.
+TEST(MediaNumbers, SampleTimesIncreaseThroughBurstsAndCatchUp) {
+  struct Case {
+    const char* name;
+    std::vector<uint32_t> ticks;  // of each frame, after a start at tick 0
+    int64_t endMs;                // the stream time after the last frame
+  } cases[] = {
+      {"steady", {33, 66, 100}, 100},
+      {"two in one tick", {33, 33, 66}, 66},
+      {"four in one tick", {33, 33, 33, 33, 34, 50}, 50},
+      {"a burst at the start", {0, 0, 0, 40}, 40},
+      {"a burst at the end", {10, 10, 10}, 12},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    uint32_t clockTick = 0;
+    int64_t time = 0;
+    for (const uint32_t tick : c.ticks) {
+      const media::SampleStep step = media::sampleStep(clockTick, tick);
+      EXPECT_GT(step.length, 0) << "at tick " << tick;
+      time += step.length;
+      clockTick = step.clockTickMs;
+    }
+    EXPECT_EQ(time, c.endMs * 10000);
   }
 }
 

@@ -108,7 +108,7 @@ TEST(SampleTimes, FollowOnFromZeroAtEachCameraStart) {
       EXPECT_EQ(t.starts.front(), 0);
       int64_t longest = 0;
       for (size_t i = 0; i < t.starts.size(); ++i) {
-        EXPECT_GE(t.stops[i], t.starts[i]) << i;
+        EXPECT_GT(t.stops[i], t.starts[i]) << i;
         if (i > 0) {
           EXPECT_EQ(t.starts[i], t.stops[i - 1]) << i;
         }
