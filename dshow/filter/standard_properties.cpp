@@ -2,6 +2,7 @@
 // video-amplifier and camera-control interfaces, and their kernel-streaming forms.
 #include "dshow/filter/standard_properties.h"
 
+#include <algorithm>
 #include <array>
 
 namespace standard_properties {
@@ -19,6 +20,7 @@ constexpr std::array<uint32_t, kLog2Max - kLog2Min + 1> kExposureLog2Table = [] 
 }();
 
 constexpr long kPowerLine = 13;
+constexpr long kSaturation = 3;
 constexpr long kColorEnable = 6;
 constexpr long kWhiteBalance = 7;
 constexpr long kGain = 9;
@@ -103,6 +105,16 @@ HRESULT getMapped(ILumorix* c, long property, long* value, long* flags) {
   return S_OK;
 }
 
+// A camera without a setting (a grey camera has no colour settings, one balancing by gains no
+// temperature) answers its getter E_NOTIMPL; hosts take every range they are given as usable, so
+// such a property is not offered. The colour switch goes with saturation: a grey camera cannot
+// turn colour on.
+bool cameraLacks(ILumorix* c, long property) {
+  long value = 0;
+  if (property == kWhiteBalance) return getMapped(c, property, &value, nullptr) == E_NOTIMPL;
+  return getInt(c, property == kColorEnable ? kSaturation : property, &value) == E_NOTIMPL;
+}
+
 }  // namespace
 
 long log2FromMicroseconds(uint32_t us) {
@@ -138,6 +150,7 @@ HRESULT procAmpGetRange(ILumorix* c, long property, long* min, long* max, long* 
   if (!range) return E_PROP_ID_UNSUPPORTED;
   uint32_t mode = 0;
   if (property == kPowerLine && !hasLightFrequency(c, &mode)) return E_PROP_ID_UNSUPPORTED;
+  if (cameraLacks(c, property)) return E_PROP_ID_UNSUPPORTED;
   long low = range->min;
   long high = range->max;
   long standard = range->defaultValue;
@@ -158,7 +171,7 @@ HRESULT procAmpGetRange(ILumorix* c, long property, long* min, long* max, long* 
 }
 
 HRESULT procAmpGet(ILumorix* c, long property, long* value, long* flags) {
-  if (!procAmpRange(property)) return E_PROP_ID_UNSUPPORTED;
+  if (!procAmpRange(property) || cameraLacks(c, property)) return E_PROP_ID_UNSUPPORTED;
   if (property == kPowerLine) {
     uint32_t mode = 0;
     if (!hasLightFrequency(c, &mode)) return E_PROP_ID_UNSUPPORTED;
@@ -175,6 +188,7 @@ HRESULT procAmpGet(ILumorix* c, long property, long* value, long* flags) {
 }
 
 HRESULT procAmpSet(ILumorix* c, long property, long value, long flags) {
+  if (cameraLacks(c, property)) return E_PROP_ID_UNSUPPORTED;
   switch (property) {
     case 0:
       return c->put_Brightness(value);
@@ -216,9 +230,13 @@ HRESULT exposureGetRange(ILumorix* c, bool log2, long* min, long* max, long* ste
   uint32_t low = 0, high = 0, standard = 0;
   const HRESULT hr = c->get_ExpTimeRange(&low, &high, &standard);
   if (FAILED(hr)) return hr;
+  const long top = log2 ? log2AtMost(high) : static_cast<long>(high);
   store(min, log2 ? log2FromMicroseconds(low) : static_cast<long>(low));
-  store(max, log2 ? log2AtMost(high) : static_cast<long>(high));
-  store(defaultValue, log2 ? log2FromMicroseconds(standard) : static_cast<long>(standard));
+  store(max, top);
+  // A default rounded up to its power of two can pass the maximum when it is the maximum (one CCD
+  // class has 77,503 us for both): held to the maximum, so a host can set it back.
+  store(defaultValue,
+        log2 ? std::min(log2FromMicroseconds(standard), top) : static_cast<long>(standard));
   return S_OK;
 }
 

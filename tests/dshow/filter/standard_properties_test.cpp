@@ -41,19 +41,44 @@ class KeepingCamera : public LumorixNotImplemented<ILumorix> {
   }
   HRESULT STDMETHODCALLTYPE get_AutoExpoEnable(uint32_t* on) override { return *on = ae, S_OK; }
   HRESULT STDMETHODCALLTYPE get_ExpTimeRange(uint32_t* a, uint32_t* b, uint32_t* c) override {
-    *a = minUs, *b = maxUs, *c = 10000;
+    *a = minUs, *b = maxUs, *c = defaultUs;
     return S_OK;
   }
+  // Brightness, hue, saturation and the temperature are colour settings: a grey camera refuses
+  // them as the camera object does.
+  HRESULT STDMETHODCALLTYPE put_Brightness(int32_t v) override { return keep(true, brightness, v); }
+  HRESULT STDMETHODCALLTYPE get_Brightness(int32_t* v) override {
+    return give(true, brightness, v);
+  }
+  HRESULT STDMETHODCALLTYPE put_Hue(int32_t v) override { return keep(true, hue, v); }
+  HRESULT STDMETHODCALLTYPE get_Hue(int32_t* v) override { return give(true, hue, v); }
+  HRESULT STDMETHODCALLTYPE put_Saturation(uint32_t v) override {
+    return keep(true, saturation, int32_t(v));
+  }
+  HRESULT STDMETHODCALLTYPE get_Saturation(uint32_t* v) override {
+    int32_t s = 0;
+    const HRESULT hr = give(true, saturation, &s);
+    if (v) *v = uint32_t(s);
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE put_Contrast(int32_t v) override { return keep(false, contrast, v); }
+  HRESULT STDMETHODCALLTYPE get_Contrast(int32_t* v) override { return give(false, contrast, v); }
+  HRESULT STDMETHODCALLTYPE put_Gamma(int32_t v) override { return keep(false, gamma, v); }
+  HRESULT STDMETHODCALLTYPE get_Gamma(int32_t* v) override { return give(false, gamma, v); }
   HRESULT STDMETHODCALLTYPE get_TempTint(int32_t* t, int32_t* n) override {
+    if (isGrey) return E_NOTIMPL;
     if (tempTintFails) return E_FAIL;
     *t = temperature, *n = tint;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE put_TempTint(int32_t t, int32_t n) override {
+    if (isGrey) return E_NOTIMPL;
     temperature = t, tint = n;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE put_Chrome(uint32_t g) override { return grey = g, S_OK; }
+  HRESULT STDMETHODCALLTYPE put_Chrome(uint32_t g) override {
+    return isGrey ? E_NOTIMPL : (grey = g, S_OK);
+  }
   HRESULT STDMETHODCALLTYPE get_Chrome(uint32_t* g) override { return *g = grey, S_OK; }
   HRESULT STDMETHODCALLTYPE get_LightFrequency(uint32_t* m) override {
     return lightFrequency ? (*m = mode, S_OK) : E_NOTIMPL;
@@ -61,9 +86,23 @@ class KeepingCamera : public LumorixNotImplemented<ILumorix> {
   HRESULT STDMETHODCALLTYPE put_LightFrequency(uint32_t m) override { return mode = m, S_OK; }
 
   std::vector<std::string> log;
-  uint32_t minUs = 100, maxUs = 5000000, time = 1000, ae = 0, grey = 0, mode = 0;
+  uint32_t minUs = 100, maxUs = 5000000, defaultUs = 10000, time = 1000, ae = 0, grey = 0, mode = 0;
   int32_t temperature = 6503, tint = 1000;
-  bool tempTintFails = false, lightFrequency = true;
+  int32_t brightness = 0, hue = 0, saturation = 128, contrast = 0, gamma = 100;
+  bool tempTintFails = false, lightFrequency = true, isGrey = false;
+
+ private:
+  HRESULT keep(bool colour, int32_t& field, int32_t v) {
+    if (colour && isGrey) return E_NOTIMPL;
+    field = v;
+    return S_OK;
+  }
+  HRESULT give(bool colour, int32_t field, int32_t* v) {
+    if (colour && isGrey) return E_NOTIMPL;
+    if (!v) return E_POINTER;
+    *v = field;
+    return S_OK;
+  }
 };
 
 TEST(StandardProperties, Log2ConversionsBothWays) {
@@ -104,6 +143,56 @@ TEST(StandardProperties, ExposureRangeEndsAreSettableAndRefusalsReturned) {
   cam.log.clear();
   EXPECT_EQ(exposureSetMicroseconds(&cam, 0, kFlagAuto), S_OK);
   EXPECT_EQ(cam.log, (std::vector<std::string>{"ae 1"}));
+}
+
+// Both ends and the default of the announced range can be set, also where the default is the
+// maximum and lies between two powers of two (one CCD class: 212..77,503 us, default 77,503).
+TEST(StandardProperties, AnnouncedExposureEndsAndDefaultAreSettable) {
+  struct Case {
+    uint32_t minUs, maxUs, defaultUs;
+    long min, max, defaultValue;
+  } cases[] = {
+      {100, 5000000, 10000, -13, 2, -6},
+      {212, 77503, 77503, -12, -4, -4},
+      {254, 27649, 27649, -11, -6, -6},
+      {1000, 1000000, 1000000, -9, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.minUs << ".." << c.maxUs << " default " << c.defaultUs);
+    KeepingCamera cam;
+    cam.minUs = c.minUs, cam.maxUs = c.maxUs, cam.defaultUs = c.defaultUs;
+    long range[5] = {};
+    ASSERT_EQ(exposureGetRange(&cam, true, &range[0], &range[1], &range[2], &range[3], &range[4]),
+              S_OK);
+    EXPECT_EQ(range[0], c.min);
+    EXPECT_EQ(range[1], c.max);
+    EXPECT_EQ(range[3], c.defaultValue);
+    for (const long v : {range[0], range[1], range[3]}) EXPECT_EQ(exposureSet(&cam, v, 2), S_OK);
+  }
+}
+
+// A grey camera offers none of its colour settings: GetRange, Get and Set all refuse them, as a
+// property nobody offers; the others stay.
+TEST(StandardProperties, AGreyCameraOffersNoColourSettings) {
+  struct Case {
+    long property;
+    bool offeredWhenGrey;
+  } cases[] = {{0, false}, {1, true},  {2, false}, {3, false},
+               {5, true},  {6, false}, {7, false}, {13, true}};
+  for (const bool grey : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << (grey ? "grey" : "colour") << " property " << c.property);
+      KeepingCamera cam;
+      cam.isGrey = grey;
+      const HRESULT expected = !grey || c.offeredWhenGrey ? S_OK : E_PROP_ID_UNSUPPORTED;
+      long range[5] = {}, value = 0, flags = 0;
+      EXPECT_EQ(
+          procAmpGetRange(&cam, c.property, &range[0], &range[1], &range[2], &range[3], &range[4]),
+          expected);
+      EXPECT_EQ(procAmpGet(&cam, c.property, &value, &flags), expected);
+      EXPECT_EQ(procAmpSet(&cam, c.property, expected == S_OK ? range[3] : 0, 2), expected);
+    }
+  }
 }
 
 TEST(StandardProperties, ProcAmpMappings) {
@@ -238,12 +327,19 @@ class PropertyCamera : public KeepingCamera, public LumorixNotImplemented<ILumor
   }
 };
 
-// A camera that answers nothing: the fixed ranges must not need one.
+// A camera that answers nothing: the fixed ranges must not need one. Its settings fail rather than
+// say they are missing (a missing one is not offered).
 class SilentCamera : public LumorixNotImplemented<ILumorix> {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 2; }
+  HRESULT STDMETHODCALLTYPE get_Brightness(int32_t*) override { return E_FAIL; }
+  HRESULT STDMETHODCALLTYPE get_Contrast(int32_t*) override { return E_FAIL; }
+  HRESULT STDMETHODCALLTYPE get_Hue(int32_t*) override { return E_FAIL; }
+  HRESULT STDMETHODCALLTYPE get_Saturation(uint32_t*) override { return E_FAIL; }
+  HRESULT STDMETHODCALLTYPE get_Gamma(int32_t*) override { return E_FAIL; }
+  HRESULT STDMETHODCALLTYPE get_TempTint(int32_t*, int32_t*) override { return E_FAIL; }
 };
 
 // Opens the test's camera object for the filter.
