@@ -108,6 +108,8 @@ TEST_F(EnumerationTest, InterfacePathsParseOrAreSkipped) {
 }
 
 TEST_F(EnumerationTest, DuplicateNamesAreNumbered) {
+  // Two model classes of one name (as the CCD generations are) are told apart like two cameras.
+  catalogue.add(ZX_W("ZMS-A"), {0x0002}, CountingFactory::Create);
   struct Case {
     std::vector<std::string> dosNames;
     std::vector<std::string> paths;
@@ -122,6 +124,9 @@ TEST_F(EnumerationTest, DuplicateNamesAreNumbered) {
        {},
        {"ZMS-A #1", "ZMS-A #2", "ZMS-A #3"}},
       {{"lumorix-0-c310", "lumorix-0-0001"}, {}, {"ZMS-A", "ZMS-B"}},
+      {{"lumorix-0-0002", "lumorix-0-0001", "lumorix-1-c310"},
+       {},
+       {"ZMS-A #1", "ZMS-B", "ZMS-A #2"}},
   };
   for (const Case& c : cases) {
     directory.memory.clear();
