@@ -244,9 +244,10 @@ int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x) {
                                       {0, 1}, {2, 5}, {3, 4}, {1, 2}, {4, 6}, {2, 3},
                                       {4, 5}, {1, 2}, {3, 4}, {5, 6}};
   for (; x < r.xEnd; x += 8) {
-    int32_t* block = ahdStatBlock(r, x);
     const __m256i G = at(r.cur[1], x);
-    for (int ch : {red, 2 - red}) {
+    __m256i v[2][6];  // red, blue: low, high, s3, then G - colour's three sorted
+    for (int i = 0; i < 2; ++i) {
+      const int ch = i ? 2 - red : red;
       const int32_t* g[3] = {r.up[1], r.cur[1], r.down[1]};
       const int32_t* c[3] = {r.up[ch], r.cur[ch], r.down[ch]};
       auto diff = [&](int row, int32_t dx) {
@@ -255,16 +256,154 @@ int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x) {
       __m256i d[7] = {diff(0, -1), diff(0, 0), diff(0, 1), diff(1, 1),
                       diff(2, -1), diff(2, 0), diff(2, 1)};
       for (const auto& n : kNet) order(d[n[0]], d[n[1]]);
-      int32_t* out = block + (ch == red ? 0 : 24);
-      put(out, 0, clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[2]))), top));
-      put(out, 8, clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[4]))), top));
-      put(out, 16, d[3]);
+      v[i][0] = clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[2]))), top);
+      v[i][1] = clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[4]))), top);
+      v[i][2] = d[3];
       // Green's others: up, right, down as G - colour.
       __m256i e0 = _mm256_sub_epi32(at(g[0], x), at(c[0], x));
       __m256i e1 = _mm256_sub_epi32(at(g[1], x + 1), at(c[1], x + 1));
       __m256i e2 = _mm256_sub_epi32(at(g[2], x), at(c[2], x));
       order(e0, e1), order(e1, e2), order(e0, e1);
-      put(out, 48, e0), put(out, 56, e1), put(out, 64, e2);
+      v[i][3] = e0, v[i][4] = e1, v[i][5] = e2;
+    }
+    // Red beside blue, column by column.
+    int32_t* block = ahdStatBlock(r, x);
+    for (int k = 0; k < 6; ++k) {
+      const __m256i lo = _mm256_unpacklo_epi32(v[0][k], v[1][k]);
+      const __m256i hi = _mm256_unpackhi_epi32(v[0][k], v[1][k]);
+      put(block, kAhdStatPairs * k, _mm256_permute2x128_si256(lo, hi, 0x20));
+      put(block, kAhdStatPairs * k + 8, _mm256_permute2x128_si256(lo, hi, 0x31));
+    }
+  }
+  return x;
+}
+
+namespace {
+
+inline __m128i pairAt(const int32_t* q) {
+  return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q));
+}
+inline __m128i halfOf(__m128i v) {
+  return _mm_srai_epi32(_mm_add_epi32(v, _mm_srli_epi32(v, 31)), 1);
+}
+
+// One row's state in lanes: red and blue in 0 and 1, green in both.
+struct SweepLanes {
+  AhdSweep& s;
+  __m128i prev, prevG, top;
+
+  explicit SweepLanes(AhdSweep& sweep)
+      : s(sweep),
+        prev(_mm_setr_epi32(sweep.prevR, sweep.prevB, 0, 0)),
+        prevG(_mm_set1_epi32(sweep.prevG)),
+        top(_mm_set1_epi32(sweep.max)) {}
+  ~SweepLanes() {
+    s.prevR = _mm_cvtsi128_si32(prev), s.prevB = _mm_extract_epi32(prev, 1);
+    s.prevG = _mm_cvtsi128_si32(prevG);
+  }
+
+  // The scalar step's arithmetic with red and blue side by side; green's sum adds the lanes.
+  void step(int32_t x, const int32_t* q) {
+    const __m128i G = _mm_set1_epi32(s.green[x]), d = _mm_sub_epi32(prev, prevG);
+    const __m128i c = _mm_add_epi32(G, halfOf(_mm_add_epi32(pairAt(q + 2 * kAhdStatPairs), d)));
+    const __m128i X = _mm_min_epi32(_mm_max_epi32(c, pairAt(q)), pairAt(q + kAhdStatPairs));
+    const __m128i e = _mm_min_epi32(
+        _mm_max_epi32(_mm_sub_epi32(_mm_setzero_si128(), d), pairAt(q + 3 * kAhdStatPairs)),
+        pairAt(q + 5 * kAhdStatPairs));
+    const __m128i u = _mm_add_epi32(X, halfOf(_mm_add_epi32(e, pairAt(q + 4 * kAhdStatPairs))));
+    const __m128i sum = _mm_add_epi32(u, _mm_shuffle_epi32(u, 0xB1));
+    prevG = _mm_min_epi32(_mm_max_epi32(_mm_srai_epi32(sum, 1), _mm_setzero_si128()), top);
+    prev = X;
+    s.outR[x] = _mm_cvtsi128_si32(X), s.outB[x] = _mm_extract_epi32(X, 1);
+    s.outG[x] = _mm_cvtsi128_si32(prevG);
+  }
+};
+
+}  // namespace
+
+void ahdRefinePairAvx2(AhdSweep& a, const AhdRefineRow& ra, int32_t xa, AhdSweep& b,
+                       const AhdRefineRow& rb, int32_t xb, int32_t n) {
+  SweepLanes la(a), lb(b);
+  for (int32_t i = 0; i < n; i += 8) {
+    const int32_t* qa = ahdStatCell(ra, xa + i);
+    const int32_t* qb = ahdStatCell(rb, xb + i);
+    for (int32_t k = 0; k < 8; ++k)
+      la.step(xa + i + k, qa + 2 * k), lb.step(xb + i + k, qb + 2 * k);
+  }
+}
+
+namespace {
+
+// Eight columns' samples of one channel, saturated to 16 bits (they fit).
+inline __m128i narrow16(const int32_t* c, int32_t x) {
+  const __m256i v = at(c, x);
+  return _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+}
+
+}  // namespace
+
+template <>
+int32_t ahdPackRowAvx2(const AhdPackRow<uint8_t>& r, int32_t x) {
+  // Bytes c0 c1 c2 (and a kept fourth) of four pixels from c0 0-3, c1 0-3, c2 0-3, kept 0-3.
+  const __m128i three = _mm_setr_epi8(0, 4, 8, 1, 5, 9, 2, 6, 10, 3, 7, 11, -1, -1, -1, -1);
+  const __m128i four = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+  for (; x + 8 <= r.xEnd - (r.p == 3 ? 2 : 0); x += 8) {
+    const __m128i c01 = _mm_packus_epi16(narrow16(r.c[0], x), narrow16(r.c[1], x));
+    const __m128i c2 = _mm_packus_epi16(narrow16(r.c[2], x), _mm_setzero_si128());
+    uint8_t* px = r.px + size_t(x) * r.p;
+    if (r.p == 3) {
+      // Twelve bytes a half; each 16-byte store runs into pixels the next ones write.
+      // c0 0-3, c1 0-3, c0 4-7, c1 4-7.
+      const __m128i lo = _mm_unpacklo_epi32(c01, _mm_srli_si128(c01, 8));
+      const __m128i a = _mm_unpacklo_epi64(lo, c2);
+      const __m128i b = _mm_unpacklo_epi64(_mm_srli_si128(lo, 8), _mm_srli_si128(c2, 4));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(px), _mm_shuffle_epi8(a, three));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(px + 12), _mm_shuffle_epi8(b, three));
+    } else {
+      const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(px));
+      const __m256i kept = _mm256_srli_epi32(old, 24);
+      const __m128i k = _mm_packus_epi16(
+          _mm_packus_epi32(_mm256_castsi256_si128(kept), _mm256_extracti128_si256(kept, 1)),
+          _mm_setzero_si128());
+      const __m128i lo = _mm_unpacklo_epi32(c01, _mm_srli_si128(c01, 8));
+      const __m128i a = _mm_unpacklo_epi64(lo, _mm_unpacklo_epi32(c2, k));
+      const __m128i b = _mm_unpacklo_epi64(
+          _mm_srli_si128(lo, 8), _mm_unpacklo_epi32(_mm_srli_si128(c2, 4), _mm_srli_si128(k, 4)));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(px),
+                          _mm256_set_m128i(_mm_shuffle_epi8(b, four), _mm_shuffle_epi8(a, four)));
+    }
+  }
+  return x;
+}
+
+template <>
+int32_t ahdPackRowAvx2(const AhdPackRow<uint16_t>& r, int32_t x) {
+  for (; x + 8 <= r.xEnd - (r.p == 3 ? 1 : 0); x += 8) {
+    const __m128i c0 = narrow16(r.c[0], x), c1 = narrow16(r.c[1], x), c2 = narrow16(r.c[2], x);
+    uint16_t* px = r.px + size_t(x) * r.p;
+    const __m128i c01[2] = {_mm_unpacklo_epi16(c0, c1), _mm_unpackhi_epi16(c0, c1)};
+    if (r.p == 3) {
+      // Eight bytes a pixel, six of them its own: each store's last two the next one's first.
+      const __m128i c2x[2] = {_mm_unpacklo_epi16(c2, c2), _mm_unpackhi_epi16(c2, c2)};
+      for (int h = 0; h < 2; ++h) {
+        const __m128i lo = _mm_unpacklo_epi32(c01[h], c2x[h]),
+                      hi = _mm_unpackhi_epi32(c01[h], c2x[h]);
+        uint16_t* q = px + 12 * h;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(q), lo);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(q + 3), _mm_srli_si128(lo, 8));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(q + 6), hi);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(q + 9), _mm_srli_si128(hi, 8));
+      }
+    } else {
+      for (int h = 0; h < 2; ++h) {
+        __m128i* q = reinterpret_cast<__m128i*>(px + 16 * h);
+        const __m128i old0 = _mm_loadu_si128(q), old1 = _mm_loadu_si128(q + 1);
+        const __m128i c2x = h ? _mm_unpackhi_epi16(c2, c2) : _mm_unpacklo_epi16(c2, c2);
+        const __m128i lo = _mm_unpacklo_epi32(c01[h], c2x), hi = _mm_unpackhi_epi32(c01[h], c2x);
+        // Words 3 and 7 are the kept fourth samples.
+        _mm_storeu_si128(q, _mm_blend_epi16(lo, old0, 0x88));
+        _mm_storeu_si128(q + 1, _mm_blend_epi16(hi, old1, 0x88));
+      }
     }
   }
   return x;
