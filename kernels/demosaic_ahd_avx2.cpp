@@ -287,49 +287,59 @@ inline __m128i halfOf(__m128i v) {
   return _mm_srai_epi32(_mm_add_epi32(v, _mm_srli_epi32(v, 31)), 1);
 }
 
-// One row's state in lanes: red and blue in 0 and 1, green in both.
-struct SweepLanes {
-  AhdSweep& s;
-  __m128i prev, prevG, top;
+// Statistic k of columns x (row a) and x' (row b): red and blue of a, then of b.
+inline __m128i pairsAt(const int32_t* qa, const int32_t* qb, int k) {
+  return _mm_unpacklo_epi64(pairAt(qa + kAhdStatPairs * k), pairAt(qb + kAhdStatPairs * k));
+}
 
-  explicit SweepLanes(AhdSweep& sweep)
-      : s(sweep),
-        prev(_mm_setr_epi32(sweep.prevR, sweep.prevB, 0, 0)),
-        prevG(_mm_set1_epi32(sweep.prevG)),
-        top(_mm_set1_epi32(sweep.max)) {}
-  ~SweepLanes() {
-    s.prevR = _mm_cvtsi128_si32(prev), s.prevB = _mm_extract_epi32(prev, 1);
-    s.prevG = _mm_cvtsi128_si32(prevG);
-  }
-
-  // The scalar step's arithmetic with red and blue side by side; green's sum adds the lanes.
-  void step(int32_t x, const int32_t* q) {
-    const __m128i G = _mm_set1_epi32(s.green[x]), d = _mm_sub_epi32(prev, prevG);
-    const __m128i c = _mm_add_epi32(G, halfOf(_mm_add_epi32(pairAt(q + 2 * kAhdStatPairs), d)));
-    const __m128i X = _mm_min_epi32(_mm_max_epi32(c, pairAt(q)), pairAt(q + kAhdStatPairs));
-    const __m128i e = _mm_min_epi32(
-        _mm_max_epi32(_mm_sub_epi32(_mm_setzero_si128(), d), pairAt(q + 3 * kAhdStatPairs)),
-        pairAt(q + 5 * kAhdStatPairs));
-    const __m128i u = _mm_add_epi32(X, halfOf(_mm_add_epi32(e, pairAt(q + 4 * kAhdStatPairs))));
-    const __m128i sum = _mm_add_epi32(u, _mm_shuffle_epi32(u, 0xB1));
-    prevG = _mm_min_epi32(_mm_max_epi32(_mm_srai_epi32(sum, 1), _mm_setzero_si128()), top);
-    prev = X;
-    s.outR[x] = _mm_cvtsi128_si32(X), s.outB[x] = _mm_extract_epi32(X, 1);
-    s.outG[x] = _mm_cvtsi128_si32(prevG);
-  }
-};
+// Eight steps' lanes (two steps a vector) as a's and b's rows of lanes 0 and 1 (or 2 and 3).
+inline void unpackSteps(const int32_t* lanes, int32_t* a0, int32_t* a1, int32_t* b0, int32_t* b1,
+                        int32_t x, int32_t xb) {
+  const __m256i pick = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  __m256i v[4];
+  for (int i = 0; i < 4; ++i) v[i] = _mm256_permutevar8x32_epi32(at(lanes, 8 * i), pick);
+  const __m256i lo01 = _mm256_unpacklo_epi64(v[0], v[1]), lo23 = _mm256_unpacklo_epi64(v[2], v[3]);
+  const __m256i hi01 = _mm256_unpackhi_epi64(v[0], v[1]), hi23 = _mm256_unpackhi_epi64(v[2], v[3]);
+  put(a0, x, _mm256_permute2x128_si256(lo01, lo23, 0x20));
+  put(b0, xb, _mm256_permute2x128_si256(lo01, lo23, 0x31));
+  if (a1) put(a1, x, _mm256_permute2x128_si256(hi01, hi23, 0x20));
+  if (b1) put(b1, xb, _mm256_permute2x128_si256(hi01, hi23, 0x31));
+}
 
 }  // namespace
 
+// Both rows in one vector, red and blue of a in lanes 0 and 1, of b in 2 and 3: the scalar step's
+// arithmetic lane by lane, green's sum adding neighbouring lanes. The lanes of eight steps go to
+// the rows at once.
 void ahdRefinePairAvx2(AhdSweep& a, const AhdRefineRow& ra, int32_t xa, AhdSweep& b,
                        const AhdRefineRow& rb, int32_t xb, int32_t n) {
-  SweepLanes la(a), lb(b);
+  __m128i prev = _mm_setr_epi32(a.prevR, a.prevB, b.prevR, b.prevB);
+  __m128i prevG = _mm_setr_epi32(a.prevG, a.prevG, b.prevG, b.prevG);
+  const __m128i top = _mm_set1_epi32(a.max), zero = _mm_setzero_si128();
+  alignas(32) int32_t colours[32], greens[32];
   for (int32_t i = 0; i < n; i += 8) {
     const int32_t* qa = ahdStatCell(ra, xa + i);
     const int32_t* qb = ahdStatCell(rb, xb + i);
-    for (int32_t k = 0; k < 8; ++k)
-      la.step(xa + i + k, qa + 2 * k), lb.step(xb + i + k, qb + 2 * k);
+    for (int32_t k = 0; k < 8; ++k, qa += 2, qb += 2) {
+      const int32_t ga = a.green[xa + i + k], gb = b.green[xb + i + k];
+      const __m128i G = _mm_setr_epi32(ga, ga, gb, gb), d = _mm_sub_epi32(prev, prevG);
+      const __m128i c = _mm_add_epi32(G, halfOf(_mm_add_epi32(pairsAt(qa, qb, 2), d)));
+      const __m128i X = _mm_min_epi32(_mm_max_epi32(c, pairsAt(qa, qb, 0)), pairsAt(qa, qb, 1));
+      const __m128i e = _mm_min_epi32(_mm_max_epi32(_mm_sub_epi32(zero, d), pairsAt(qa, qb, 3)),
+                                      pairsAt(qa, qb, 5));
+      const __m128i u = _mm_add_epi32(X, halfOf(_mm_add_epi32(e, pairsAt(qa, qb, 4))));
+      const __m128i sum = _mm_add_epi32(u, _mm_shuffle_epi32(u, 0xB1));
+      prevG = _mm_min_epi32(_mm_max_epi32(_mm_srai_epi32(sum, 1), zero), top);
+      prev = X;
+      _mm_store_si128(reinterpret_cast<__m128i*>(colours + 4 * k), X);
+      _mm_store_si128(reinterpret_cast<__m128i*>(greens + 4 * k), prevG);
+    }
+    unpackSteps(colours, a.outR, a.outB, b.outR, b.outB, xa + i, xb + i);
+    unpackSteps(greens, a.outG, nullptr, b.outG, nullptr, xa + i, xb + i);
   }
+  a.prevR = _mm_cvtsi128_si32(prev), a.prevB = _mm_extract_epi32(prev, 1);
+  b.prevR = _mm_extract_epi32(prev, 2), b.prevB = _mm_extract_epi32(prev, 3);
+  a.prevG = _mm_cvtsi128_si32(prevG), b.prevG = _mm_extract_epi32(prevG, 2);
 }
 
 namespace {
