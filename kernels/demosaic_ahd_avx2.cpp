@@ -43,22 +43,27 @@ inline void order(__m256i& a, __m256i& b) {
 
 }  // namespace
 
-// Four columns at a time in doubles, the scalar loop's products and sums in its order; min and
-// max before the truncation give its clamps.
+// Four columns at a time in doubles, the scalar loop's products and sums in its order. The
+// clamps follow the truncation, eight columns at once: a value above max truncates to max or
+// more, one below 0 to 0 or less.
 int32_t ahdYccRowAvx2(const AhdYccRow& r, int32_t x) {
-  const __m256d top = _mm256_set1_pd(r.max), zero = _mm256_setzero_pd();
-  for (; x + 4 <= r.xEnd; x += 4) {
-    __m256d c[3];
-    for (int k = 0; k < 3; ++k)
-      c[k] = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r.rgb[k] + x)));
+  const __m256i top = _mm256_set1_epi32(int32_t(r.max)), zero = _mm256_setzero_si256();
+  for (; x + 8 <= r.xEnd; x += 8) {
+    __m256d c[2][3];
+    for (int h = 0; h < 2; ++h)
+      for (int k = 0; k < 3; ++k)
+        c[h][k] = _mm256_cvtepi32_pd(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(r.rgb[k] + x + 4 * h)));
     for (int i = 0; i < 3; ++i) {
-      const __m256d t =
-          _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(kYcc[i][0]), c[0]),
-                                      _mm256_mul_pd(_mm256_set1_pd(kYcc[i][1]), c[1])),
-                        _mm256_mul_pd(_mm256_set1_pd(kYcc[i][2]), c[2]));
-      const __m256d v = _mm256_add_pd(_mm256_set1_pd(r.base[i]), t);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(r.ycc[i] + x),
-                       _mm256_cvttpd_epi32(_mm256_max_pd(_mm256_min_pd(v, top), zero)));
+      __m128i t[2];
+      for (int h = 0; h < 2; ++h) {
+        const __m256d sum =
+            _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(kYcc[i][0]), c[h][0]),
+                                        _mm256_mul_pd(_mm256_set1_pd(kYcc[i][1]), c[h][1])),
+                          _mm256_mul_pd(_mm256_set1_pd(kYcc[i][2]), c[h][2]));
+        t[h] = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_set1_pd(r.base[i]), sum));
+      }
+      put(r.ycc[i], x, _mm256_min_epi32(_mm256_max_epi32(_mm256_set_m128i(t[1], t[0]), zero), top));
     }
   }
   return x;
