@@ -143,6 +143,18 @@ inline __m256i narrow(__m256d lo, __m256d hi) {
 // left and right.
 constexpr int kRow[4] = {2, 1, 1, 0}, kDx[4] = {0, 1, -1, 0};
 
+// The square of the whole part of the square root of v, 0 <= v <= 2 * 32767^2. The root in
+// single precision is within one of the whole part, and one step each way settles it (checked
+// against the double root at every such v).
+inline __m256i flooredSquare(__m256i v) {
+  __m256i e = _mm256_cvttps_epi32(_mm256_sqrt_ps(_mm256_cvtepi32_ps(v)));
+  e = _mm256_add_epi32(e, _mm256_cmpgt_epi32(_mm256_mullo_epi32(e, e), v));
+  const __m256i e2 = _mm256_mullo_epi32(e, e);
+  const __m256i next =
+      _mm256_add_epi32(_mm256_add_epi32(e2, _mm256_add_epi32(e, e)), _mm256_set1_epi32(1));
+  return _mm256_blendv_epi8(next, e2, _mm256_cmpgt_epi32(next, v));
+}
+
 // Samples up to 15 bits: differences fit 16-bit halves and the squared distances 31 bits, so
 // one multiply-add per neighbour gives them; the square root alone runs in doubles.
 int32_t homRowNarrow(const AhdHomRow& r, int32_t x) {
@@ -165,14 +177,7 @@ int32_t homRowNarrow(const AhdHomRow& r, int32_t x) {
                                         one);
     const __m256i c2 = _mm256_min_epi32(_mm256_max_epi32(dC[1][3], dC[1][0]),
                                         _mm256_max_epi32(dC[0][2], dC[0][1]));
-    __m128i e2[2];
-    for (int i = 0; i < 2; ++i) {
-      const __m256d c =
-          _mm256_cvtepi32_pd(i ? _mm256_extracti128_si256(c2, 1) : _mm256_castsi256_si128(c2));
-      const __m256d e = _mm256_round_pd(_mm256_sqrt_pd(c), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-      e2[i] = _mm256_cvttpd_epi32(_mm256_mul_pd(e, e));
-    }
-    const __m256i eC = _mm256_add_epi32(_mm256_set_m128i(e2[1], e2[0]), one);
+    const __m256i eC = _mm256_add_epi32(flooredSquare(c2), one);
     for (int k = 0; k < 2; ++k) {
       __m256i n = one;
       for (int d = 0; d < 4; ++d)
