@@ -326,7 +326,7 @@ void ahdRefinePairAvx2(AhdSweep& a, const AhdRefineRow& ra, int32_t xa, AhdSweep
   __m128i prev = _mm_setr_epi32(a.prevR, a.prevB, b.prevR, b.prevB);
   __m128i prevG = _mm_setr_epi32(a.prevG, a.prevG, b.prevG, b.prevG);
   const __m128i top = _mm_set1_epi32(a.max), zero = _mm_setzero_si128();
-  alignas(32) int32_t colours[32], greens[32];
+  alignas(16) int32_t colours[32], greens[32];
   for (int32_t i = 0; i < n; i += 8) {
     const int32_t* qa = ahdStatCell(ra, xa + i);
     const int32_t* qb = ahdStatCell(rb, xb + i);
