@@ -76,8 +76,8 @@ inline int32_t* ahdStatCell(const AhdRefineRow& r, int32_t x) {
 // loop.
 int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x);
 
-// One row's sweep, left to right: the left neighbour's refined values (output order) carried
-// from one column to the next.
+// One row's sweep, left to right: the left neighbour's refined red, green and blue carried from
+// one column to the next.
 struct AhdSweep {
   const int32_t* green;  // the chosen row's green
   int32_t *outR, *outG, *outB;
