@@ -10,18 +10,17 @@
 namespace kernels {
 
 // Planes: candidate H channels 0..2, candidate V channels 0..2 (output order), Y Cb Cr of H, of
-// V, the two homogeneity counts, the chosen pixels and the refined ones (output order). Row y of
-// a plane sits in slot y mod kSlots; a zero row follows the slots (the counts outside the
+// V, H's homogeneity count minus V's, the chosen pixels and the refined ones (output order). Row y
+// of a plane sits in slot y mod kSlots; a zero row follows the slots (the counts outside the
 // interior).
 enum AhdPlane : int {
   kCandH = 0,
   kCandV = 3,
   kYccH = 6,
   kYccV = 9,
-  kHomH = 12,
-  kHomV = 13,
-  kChosen = 14,
-  kRefined = 17
+  kLead = 12,
+  kChosen = 13,
+  kRefined = 16
 };
 
 struct AhdRows {
@@ -143,18 +142,20 @@ struct AhdColourRow {
   bool greenEven;
 };
 
-// Both homogeneity counts on one row: [candidate H, V][row y - 1, y, y + 1].
+// Both homogeneity counts on one row ([candidate H, V][row y - 1, y, y + 1]), kept as H's lead:
+// the choice compares only their sums.
 struct AhdHomRow {
   const int32_t* Y[2][3];
   const int32_t* Cb[2][3];
   const int32_t* Cr[2][3];
-  int32_t* hom[2];
+  int32_t* lead;
   int32_t xEnd, max;
 };
 
-// The choice on one row: the candidate whose counts over the 3 x 3 window sum higher, V on a tie.
+// The choice on one row: the candidate whose counts over the 3 x 3 window sum higher, V on a tie
+// (H where its leads over the window sum above 0).
 struct AhdChooseRow {
-  const int32_t* hom[2][3];
+  const int32_t* lead[3];
   const int32_t* cand[2][3];
   int32_t* out[3];
   int32_t xEnd;
@@ -165,7 +166,7 @@ template <typename Sample>
 int32_t ahdGreenRowAvx2(const AhdGreenRow<Sample>& r, int32_t x);
 template <typename Sample>
 int32_t ahdColourRowAvx2(const AhdColourRow<Sample>& r, int32_t x);
-// The counts run in whole blocks of 8 up to the one holding xEnd - 1, into the row's padding.
+// The leads run in whole blocks of 8 up to the one holding xEnd - 1, into the row's padding.
 int32_t ahdHomRowAvx2(const AhdHomRow& r, int32_t x);
 int32_t ahdChooseRowAvx2(const AhdChooseRow& r, int32_t x);
 

@@ -112,26 +112,23 @@ void homRowScalar(const AhdHomRow& r, int32_t x) {
     const int64_t c2 = std::min(std::max(dC(1, -1, x, x), dC(1, 1, x, x)),
                                 std::max(dC(0, 0, x - 1, x), dC(0, 0, x + 1, x)));
     const int64_t eC = int64_t(std::sqrt(double(c2)));
+    int32_t n[2];
     for (int k = 0; k < 2; ++k) {
-      int32_t n = 1;
-      n += dY(k, 1, x, x) <= eL && dC(k, 1, x, x) <= eC * eC;
-      n += dY(k, 0, x + 1, x) <= eL && dC(k, 0, x + 1, x) <= eC * eC;
-      n += dY(k, 0, x - 1, x) <= eL && dC(k, 0, x - 1, x) <= eC * eC;
-      n += dY(k, -1, x, x) <= eL && dC(k, -1, x, x) <= eC * eC;
-      r.hom[k][x] = n;
+      n[k] = 1;
+      n[k] += dY(k, 1, x, x) <= eL && dC(k, 1, x, x) <= eC * eC;
+      n[k] += dY(k, 0, x + 1, x) <= eL && dC(k, 0, x + 1, x) <= eC * eC;
+      n[k] += dY(k, 0, x - 1, x) <= eL && dC(k, 0, x - 1, x) <= eC * eC;
+      n[k] += dY(k, -1, x, x) <= eL && dC(k, -1, x, x) <= eC * eC;
     }
+    r.lead[x] = n[0] - n[1];
   }
 }
 
 void chooseRowScalar(const AhdChooseRow& r, int32_t x) {
   for (; x < r.xEnd; ++x) {
-    int32_t sum[2];
-    for (int k = 0; k < 2; ++k) {
-      sum[k] = 0;
-      for (int d = 0; d < 3; ++d)
-        sum[k] += r.hom[k][d][x - 1] + r.hom[k][d][x] + r.hom[k][d][x + 1];
-    }
-    const int k = sum[0] > sum[1] ? 0 : 1;
+    int32_t sum = 0;
+    for (int d = 0; d < 3; ++d) sum += r.lead[d][x - 1] + r.lead[d][x] + r.lead[d][x + 1];
+    const int k = sum > 0 ? 0 : 1;
     for (int c = 0; c < 3; ++c) r.out[c][x] = r.cand[k][c][x];
   }
 }
@@ -226,7 +223,7 @@ struct Ahd {
   // Thresholds, then both counts, on interior row y; the counts' ring columns stay zero.
   void homogeneity(int32_t y) const {
     AhdHomRow r{};
-    r.hom[0] = rows.row(kHomH, y), r.hom[1] = rows.row(kHomV, y);
+    r.lead = rows.row(kLead, y);
     for (int k = 0; k < 2; ++k)
       for (int d = 0; d < 3; ++d) {
         const int plane = k ? kYccV : kYccH;
@@ -237,12 +234,10 @@ struct Ahd {
     r.xEnd = f.w - 2, r.max = max;
     const HomFn vec = gHom.get();
     homRowScalar(r, vec ? vec(r, 2) : 2);
-    for (int32_t* m : r.hom) m[1] = m[f.w - 2] = 0;  // after the vector body's last block
+    r.lead[1] = r.lead[f.w - 2] = 0;  // after the vector body's last block
   }
 
-  const int32_t* homRow(int k, int32_t y) const {
-    return ringRow(y) ? rows.zero() : rows.row(k ? kHomV : kHomH, y);
-  }
+  const int32_t* leadRow(int32_t y) const { return ringRow(y) ? rows.zero() : rows.row(kLead, y); }
 
   // The chosen pixels of interior row y, its ring columns as the border wrote them; ring rows
   // are the border's whole.
@@ -257,8 +252,9 @@ struct Ahd {
     }
     for (int c = 0; c < 3; ++c) out[c][1] = cand[0][c][1], out[c][f.w - 2] = cand[0][c][f.w - 2];
     AhdChooseRow r{};
+    for (int d = 0; d < 3; ++d) r.lead[d] = leadRow(y + d - 1);
     for (int k = 0; k < 2; ++k)
-      for (int d = 0; d < 3; ++d) r.hom[k][d] = homRow(k, y + d - 1), r.cand[k][d] = cand[k][d];
+      for (int c = 0; c < 3; ++c) r.cand[k][c] = cand[k][c];
     for (int c = 0; c < 3; ++c) r.out[c] = out[c];
     r.xEnd = f.w - 2;
     const ChooseFn vec = gChoose.get();

@@ -178,13 +178,14 @@ int32_t homRowNarrow(const AhdHomRow& r, int32_t x) {
     const __m256i c2 = _mm256_min_epi32(_mm256_max_epi32(dC[1][3], dC[1][0]),
                                         _mm256_max_epi32(dC[0][2], dC[0][1]));
     const __m256i eC = _mm256_add_epi32(flooredSquare(c2), one);
-    for (int k = 0; k < 2; ++k) {
-      __m256i n = one;
-      for (int d = 0; d < 4; ++d)
-        n = _mm256_sub_epi32(n, _mm256_and_si256(_mm256_cmpgt_epi32(eL, dY[k][d]),
-                                                 _mm256_cmpgt_epi32(eC, dC[k][d])));
-      put(r.hom[k], x, n);
-    }
+    // H's count minus V's: the pixel itself cancels.
+    __m256i n = _mm256_setzero_si256();
+    for (int d = 0; d < 4; ++d)
+      n = _mm256_add_epi32(
+          _mm256_sub_epi32(n, _mm256_and_si256(_mm256_cmpgt_epi32(eL, dY[0][d]),
+                                               _mm256_cmpgt_epi32(eC, dC[0][d]))),
+          _mm256_and_si256(_mm256_cmpgt_epi32(eL, dY[1][d]), _mm256_cmpgt_epi32(eC, dC[1][d])));
+    put(r.lead, x, n);
   }
   return x;
 }
@@ -214,32 +215,29 @@ int32_t ahdHomRowAvx2(const AhdHomRow& r, int32_t x) {
       const __m256d e = _mm256_round_pd(_mm256_sqrt_pd(c2), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
       e2[i] = _mm256_mul_pd(e, e);
     }
-    for (int k = 0; k < 2; ++k) {
-      __m256i n = _mm256_set1_epi32(1);
+    __m256i n = _mm256_setzero_si256();  // H's count minus V's
+    for (int k = 0; k < 2; ++k)
       for (int d = 0; d < 4; ++d) {
         const __m256i near =
             _mm256_cmpgt_epi32(_mm256_add_epi32(eL, _mm256_set1_epi32(1)), dY[k][d]);
         const __m256i similar = narrow(_mm256_cmp_pd(dC[k][d][0], e2[0], _CMP_LE_OQ),
                                        _mm256_cmp_pd(dC[k][d][1], e2[1], _CMP_LE_OQ));
-        n = _mm256_sub_epi32(n, _mm256_and_si256(near, similar));
+        const __m256i hit = _mm256_and_si256(near, similar);  // -1 where the neighbour counts
+        n = k ? _mm256_add_epi32(n, hit) : _mm256_sub_epi32(n, hit);
       }
-      put(r.hom[k], x, n);
-    }
+    put(r.lead, x, n);
   }
   return x;
 }
 
 int32_t ahdChooseRowAvx2(const AhdChooseRow& r, int32_t x) {
   for (; x + 8 <= r.xEnd; x += 8) {
-    __m256i sum[2];
-    for (int k = 0; k < 2; ++k) {
-      sum[k] = _mm256_setzero_si256();
-      for (int d = 0; d < 3; ++d)
-        sum[k] = _mm256_add_epi32(
-            sum[k], _mm256_add_epi32(_mm256_add_epi32(at(r.hom[k][d], x - 1), at(r.hom[k][d], x)),
-                                     at(r.hom[k][d], x + 1)));
-    }
-    const __m256i takeH = _mm256_cmpgt_epi32(sum[0], sum[1]);
+    __m256i sum = _mm256_setzero_si256();
+    for (int d = 0; d < 3; ++d)
+      sum = _mm256_add_epi32(
+          sum, _mm256_add_epi32(_mm256_add_epi32(at(r.lead[d], x - 1), at(r.lead[d], x)),
+                                at(r.lead[d], x + 1)));
+    const __m256i takeH = _mm256_cmpgt_epi32(sum, _mm256_setzero_si256());
     for (int c = 0; c < 3; ++c)
       put(r.out[c], x, _mm256_blendv_epi8(at(r.cand[1][c], x), at(r.cand[0][c], x), takeH));
   }
