@@ -10,18 +10,17 @@
 namespace kernels {
 
 // Planes: candidate H channels 0..2, candidate V channels 0..2 (output order), Y Cb Cr of H, of
-// V, the two homogeneity counts, the chosen pixels and the refined ones (output order). Row y of
-// a plane sits in slot y mod kSlots; a zero row follows the slots (the counts outside the
+// V, H's homogeneity count minus V's, the chosen pixels and the refined ones (output order). Row y
+// of a plane sits in slot y mod kSlots; a zero row follows the slots (the counts outside the
 // interior).
 enum AhdPlane : int {
   kCandH = 0,
   kCandV = 3,
   kYccH = 6,
   kYccV = 9,
-  kHomH = 12,
-  kHomV = 13,
-  kChosen = 14,
-  kRefined = 17
+  kLead = 12,
+  kChosen = 13,
+  kRefined = 16
 };
 
 struct AhdRows {
@@ -45,22 +44,29 @@ struct AhdRefineRow {
   const int32_t* up[3];    // refined row above, channels 0..2
   const int32_t* cur[3];   // chosen row
   const int32_t* down[3];  // chosen row below
-  // Twelve statistics per column in blocks of eight columns, statistic-major within a block, so
-  // the sweep reads them all from one pointer: R - G low, high, s3; B - G likewise; the three
-  // other G - R sorted; G - B likewise. The blocks from column 8 firstBlock on, one chunk's worth:
-  // written and read back while they are still in the nearest cache.
+  // Twelve statistics per column in blocks of eight columns, statistic-major within a block and
+  // red beside blue, so the sweep takes both colours of one statistic with one load: low, high,
+  // s3 of the colour minus G, then the three other G minus colour sorted. The blocks from column
+  // 8 firstBlock on, one chunk's worth: written and read back while they are still in the
+  // nearest cache.
   int32_t* stats;
   int32_t firstBlock;
   int32_t xEnd, redChannel, max;
 };
 
-// Columns per chunk of the refinement (whole blocks of 8).
-inline constexpr int32_t kAhdStats = 12, kAhdStatBlock = 8 * kAhdStats, kAhdChunk = 32;
+// Columns per chunk of the refinement (whole blocks of 8); a statistic's red and blue pairs
+// take kAhdStatPairs cells of a block.
+inline constexpr int32_t kAhdStats = 12, kAhdStatBlock = 8 * kAhdStats, kAhdChunk = 32,
+                         kAhdStatPairs = 16;
 static_assert(kAhdChunk / 8 * kAhdStatBlock == AhdScratch::kChunkStats,
               "one chunk's blocks fill a row's statistics");
 // The block holding column x.
 inline int32_t* ahdStatBlock(const AhdRefineRow& r, int32_t x) {
   return r.stats + ((x >> 3) - r.firstBlock) * kAhdStatBlock;
+}
+// Column x's red cell of statistic 0 (blue follows it; statistic k is kAhdStatPairs k further).
+inline int32_t* ahdStatCell(const AhdRefineRow& r, int32_t x) {
+  return ahdStatBlock(r, x) + 2 * (x & 7);
 }
 
 // The AVX2 body of the statistics from x, a multiple of 8, in whole blocks up to the one holding
@@ -68,6 +74,31 @@ inline int32_t* ahdStatBlock(const AhdRefineRow& r, int32_t x) {
 // planes it reads are not the scratch's first): returns the first column it left for the scalar
 // loop.
 int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x);
+
+// One row's sweep, left to right: the left neighbour's refined red, green and blue carried from
+// one column to the next.
+struct AhdSweep {
+  const int32_t* green;  // the chosen row's green
+  int32_t *outR, *outG, *outB;
+  int32_t max, prevR, prevG, prevB;
+};
+
+// The AVX2 sweep of two rows' columns, a's xa .. xa + n - 1 beside b's xb .. xb + n - 1 (n a
+// multiple of 8; the starts too), each at its statistics cells; it writes the refined planes,
+// not the pixels.
+void ahdRefinePairAvx2(AhdSweep& a, const AhdRefineRow& ra, int32_t xa, AhdSweep& b,
+                       const AhdRefineRow& rb, int32_t xb, int32_t n);
+
+// One refined row's pixels from its planes (output order), columns x .. xEnd - 1.
+template <typename Sample>
+struct AhdPackRow {
+  const int32_t* c[3];
+  Sample* px;  // column 0's pixel
+  int32_t p, xEnd;
+};
+// The AVX2 body of the packing (the fourth sample kept): returns the first column it left.
+template <typename Sample>
+int32_t ahdPackRowAvx2(const AhdPackRow<Sample>& r, int32_t x);
 
 // One candidate's YCbCr on one row, columns x .. xEnd - 1; s is the depth's scale max / 255.
 struct AhdYccRow {
@@ -111,18 +142,20 @@ struct AhdColourRow {
   bool greenEven;
 };
 
-// Both homogeneity counts on one row: [candidate H, V][row y - 1, y, y + 1].
+// Both homogeneity counts on one row ([candidate H, V][row y - 1, y, y + 1]), kept as H's lead:
+// the choice compares only their sums.
 struct AhdHomRow {
   const int32_t* Y[2][3];
   const int32_t* Cb[2][3];
   const int32_t* Cr[2][3];
-  int32_t* hom[2];
+  int32_t* lead;
   int32_t xEnd, max;
 };
 
-// The choice on one row: the candidate whose counts over the 3 x 3 window sum higher, V on a tie.
+// The choice on one row: the candidate whose counts over the 3 x 3 window sum higher, V on a tie
+// (H where its leads over the window sum above 0).
 struct AhdChooseRow {
-  const int32_t* hom[2][3];
+  const int32_t* lead[3];
   const int32_t* cand[2][3];
   int32_t* out[3];
   int32_t xEnd;
@@ -133,7 +166,7 @@ template <typename Sample>
 int32_t ahdGreenRowAvx2(const AhdGreenRow<Sample>& r, int32_t x);
 template <typename Sample>
 int32_t ahdColourRowAvx2(const AhdColourRow<Sample>& r, int32_t x);
-// The counts run in whole blocks of 8 up to the one holding xEnd - 1, into the row's padding.
+// The leads run in whole blocks of 8 up to the one holding xEnd - 1, into the row's padding.
 int32_t ahdHomRowAvx2(const AhdHomRow& r, int32_t x);
 int32_t ahdChooseRowAvx2(const AhdChooseRow& r, int32_t x);
 

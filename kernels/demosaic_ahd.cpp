@@ -112,26 +112,23 @@ void homRowScalar(const AhdHomRow& r, int32_t x) {
     const int64_t c2 = std::min(std::max(dC(1, -1, x, x), dC(1, 1, x, x)),
                                 std::max(dC(0, 0, x - 1, x), dC(0, 0, x + 1, x)));
     const int64_t eC = int64_t(std::sqrt(double(c2)));
+    int32_t n[2];
     for (int k = 0; k < 2; ++k) {
-      int32_t n = 1;
-      n += dY(k, 1, x, x) <= eL && dC(k, 1, x, x) <= eC * eC;
-      n += dY(k, 0, x + 1, x) <= eL && dC(k, 0, x + 1, x) <= eC * eC;
-      n += dY(k, 0, x - 1, x) <= eL && dC(k, 0, x - 1, x) <= eC * eC;
-      n += dY(k, -1, x, x) <= eL && dC(k, -1, x, x) <= eC * eC;
-      r.hom[k][x] = n;
+      n[k] = 1;
+      n[k] += dY(k, 1, x, x) <= eL && dC(k, 1, x, x) <= eC * eC;
+      n[k] += dY(k, 0, x + 1, x) <= eL && dC(k, 0, x + 1, x) <= eC * eC;
+      n[k] += dY(k, 0, x - 1, x) <= eL && dC(k, 0, x - 1, x) <= eC * eC;
+      n[k] += dY(k, -1, x, x) <= eL && dC(k, -1, x, x) <= eC * eC;
     }
+    r.lead[x] = n[0] - n[1];
   }
 }
 
 void chooseRowScalar(const AhdChooseRow& r, int32_t x) {
   for (; x < r.xEnd; ++x) {
-    int32_t sum[2];
-    for (int k = 0; k < 2; ++k) {
-      sum[k] = 0;
-      for (int d = 0; d < 3; ++d)
-        sum[k] += r.hom[k][d][x - 1] + r.hom[k][d][x] + r.hom[k][d][x + 1];
-    }
-    const int k = sum[0] > sum[1] ? 0 : 1;
+    int32_t sum = 0;
+    for (int d = 0; d < 3; ++d) sum += r.lead[d][x - 1] + r.lead[d][x] + r.lead[d][x + 1];
+    const int k = sum > 0 ? 0 : 1;
     for (int c = 0; c < 3; ++c) r.out[c][x] = r.cand[k][c][x];
   }
 }
@@ -226,7 +223,7 @@ struct Ahd {
   // Thresholds, then both counts, on interior row y; the counts' ring columns stay zero.
   void homogeneity(int32_t y) const {
     AhdHomRow r{};
-    r.hom[0] = rows.row(kHomH, y), r.hom[1] = rows.row(kHomV, y);
+    r.lead = rows.row(kLead, y);
     for (int k = 0; k < 2; ++k)
       for (int d = 0; d < 3; ++d) {
         const int plane = k ? kYccV : kYccH;
@@ -237,12 +234,10 @@ struct Ahd {
     r.xEnd = f.w - 2, r.max = max;
     const HomFn vec = gHom.get();
     homRowScalar(r, vec ? vec(r, 2) : 2);
-    for (int32_t* m : r.hom) m[1] = m[f.w - 2] = 0;  // after the vector body's last block
+    r.lead[1] = r.lead[f.w - 2] = 0;  // after the vector body's last block
   }
 
-  const int32_t* homRow(int k, int32_t y) const {
-    return ringRow(y) ? rows.zero() : rows.row(k ? kHomV : kHomH, y);
-  }
+  const int32_t* leadRow(int32_t y) const { return ringRow(y) ? rows.zero() : rows.row(kLead, y); }
 
   // The chosen pixels of interior row y, its ring columns as the border wrote them; ring rows
   // are the border's whole.
@@ -257,8 +252,9 @@ struct Ahd {
     }
     for (int c = 0; c < 3; ++c) out[c][1] = cand[0][c][1], out[c][f.w - 2] = cand[0][c][f.w - 2];
     AhdChooseRow r{};
+    for (int d = 0; d < 3; ++d) r.lead[d] = leadRow(y + d - 1);
     for (int k = 0; k < 2; ++k)
-      for (int d = 0; d < 3; ++d) r.hom[k][d] = homRow(k, y + d - 1), r.cand[k][d] = cand[k][d];
+      for (int c = 0; c < 3; ++c) r.cand[k][c] = cand[k][c];
     for (int c = 0; c < 3; ++c) r.out[c] = out[c];
     r.xEnd = f.w - 2;
     const ChooseFn vec = gChoose.get();
@@ -267,6 +263,7 @@ struct Ahd {
 
   AhdRefineRow refineRow(int32_t y, int area) const;
   void refinePair(int32_t y) const;
+  void pack(int32_t y) const;
   RefineCursor<Sample> cursor(const AhdRefineRow& r, int32_t y) const;
   void refine(int32_t y) const;
 };
@@ -282,6 +279,21 @@ constexpr int kSort7[16][2] = {{0, 6}, {2, 3}, {4, 5}, {0, 2}, {1, 4}, {3, 6}, {
 
 using StatsFn = int32_t (*)(const AhdRefineRow&, int32_t);
 DispatchPointer<StatsFn> gStats{&avx2Body<&ahdRefineStatsAvx2>};
+using PairFn = void (*)(AhdSweep&, const AhdRefineRow&, int32_t, AhdSweep&, const AhdRefineRow&,
+                        int32_t, int32_t);
+DispatchPointer<PairFn> gPair{&avx2Body<&ahdRefinePairAvx2>};
+template <typename Sample>
+using PackFn = int32_t (*)(const AhdPackRow<Sample>&, int32_t);
+template <typename Sample>
+DispatchPointer<PackFn<Sample>> gPack{&avx2Body<&ahdPackRowAvx2<Sample>>};
+
+template <typename Sample>
+void packRowScalar(const AhdPackRow<Sample>& r, int32_t x) {
+  for (; x < r.xEnd; ++x) {
+    Sample* px = r.px + size_t(x) * r.p;
+    for (int c = 0; c < 3; ++c) px[c] = static_cast<Sample>(r.c[c][x]);
+  }
+}
 
 // Order statistics of the known neighbours, columns x .. xEnd - 1.
 void refineStatsScalar(const AhdRefineRow& r, int32_t x, int32_t xEnd) {
@@ -295,14 +307,14 @@ void refineStatsScalar(const AhdRefineRow& r, int32_t x, int32_t xEnd) {
                       c[2][x - 1] - g[2][x - 1], c[2][x] - g[2][x],
                       c[2][x + 1] - g[2][x + 1]};
       for (const auto& n : kSort7) order(d[n[0]], d[n[1]]);
-      int32_t* q = ahdStatBlock(r, x) + (ch == red ? 0 : 24) + (x & 7);
+      int32_t* q = ahdStatCell(r, x) + (ch == red ? 0 : 1);
       const int32_t G = r.cur[1][x];
       q[0] = clampTo(G + (d[3] + d[2]) / 2, r.max);
-      q[8] = clampTo(G + (d[3] + d[4]) / 2, r.max);
-      q[16] = d[3];
+      q[kAhdStatPairs] = clampTo(G + (d[3] + d[4]) / 2, r.max);
+      q[2 * kAhdStatPairs] = d[3];
       int32_t e[3] = {g[0][x] - c[0][x], g[1][x + 1] - c[1][x + 1], g[2][x] - c[2][x]};
       order(e[0], e[1]), order(e[1], e[2]), order(e[0], e[1]);
-      for (int k = 0; k < 3; ++k) q[48 + 8 * k] = e[k];
+      for (int k = 0; k < 3; ++k) q[(3 + k) * kAhdStatPairs] = e[k];
     }
   }
 }
@@ -321,31 +333,29 @@ void refineStatsChunk(AhdRefineRow& r, int32_t j, StatsFn vec) {
 // chain from one pixel to the next is a few adds and clamps.
 template <typename Sample>
 struct RefineCursor {
-  const int32_t* stats;
-  const int32_t* green;
-  int32_t *outR, *outG, *outB;
-  Sample* px;
+  AhdSweep s;
+  Sample* row;  // column 0's pixel
   size_t p;
   int red;
-  int32_t max, prevR, prevG, prevB;
 
+  static constexpr int32_t kPair = kAhdStatPairs;
   // Green's middle pair of four, halved towards zero.
   static int32_t mid(int32_t v, const int32_t* e) {
-    return (e[8] + std::clamp(v, e[0], e[16])) / 2;
+    return (e[kPair] + std::clamp(v, e[0], e[2 * kPair])) / 2;
   }
 
   // Column x, whose statistics start at q.
   void step(int32_t x, const int32_t* q) {
-    const int32_t G = green[x], dR = prevR - prevG, dB = prevB - prevG;
-    const int32_t R = std::min(std::max(G + (q[16] + dR) / 2, q[0]), q[8]);
-    const int32_t B = std::min(std::max(G + (q[40] + dB) / 2, q[24]), q[32]);
+    const int32_t G = s.green[x], dR = s.prevR - s.prevG, dB = s.prevB - s.prevG;
+    const int32_t R = std::min(std::max(G + (q[2 * kPair] + dR) / 2, q[0]), q[kPair]);
+    const int32_t B = std::min(std::max(G + (q[2 * kPair + 1] + dB) / 2, q[1]), q[kPair + 1]);
     // A negative sum clamps to 0 either way, so the floor stands in for the truncation.
-    const int32_t newG =
-        std::min(std::max((R + B + mid(-dR, q + 48) + mid(-dB, q + 72)) >> 1, 0), max);
-    outR[x] = prevR = R, outB[x] = prevB = B, outG[x] = prevG = newG;
+    const int32_t newG = std::min(
+        std::max((R + B + mid(-dR, q + 3 * kPair) + mid(-dB, q + 3 * kPair + 1)) >> 1, 0), s.max);
+    s.outR[x] = s.prevR = R, s.outB[x] = s.prevB = B, s.outG[x] = s.prevG = newG;
+    Sample* px = row + x * p;
     px[red] = static_cast<Sample>(R), px[1] = static_cast<Sample>(newG),
     px[2 - red] = static_cast<Sample>(B);
-    px += p;
   }
 };
 
@@ -367,8 +377,9 @@ AhdRefineRow Ahd<Sample>::refineRow(int32_t y, int area) const {
 template <typename Sample>
 RefineCursor<Sample> Ahd<Sample>::cursor(const AhdRefineRow& r, int32_t y) const {
   int32_t* done[3] = {rows.row(kRefined, y), rows.row(kRefined + 1, y), rows.row(kRefined + 2, y)};
-  return {r.stats, r.cur[1], done[red], done[1],      done[2 - red], pixel(2, y),
-          f.p,     red,      max,       done[red][1], done[1][1],    done[2 - red][1]};
+  const AhdSweep sweep{r.cur[1], done[red],    done[1],    done[2 - red],
+                       max,      done[red][1], done[1][1], done[2 - red][1]};
+  return {sweep, pixel(0, y), f.p, red};
 }
 
 template <typename Sample>
@@ -379,7 +390,7 @@ void Ahd<Sample>::refine(int32_t y) const {
   for (int32_t j = 0; kAhdChunk * j < r.xEnd; ++j) {
     refineStatsChunk(r, j, vec);
     for (int32_t x = std::max(kAhdChunk * j, 2); x < std::min(kAhdChunk * (j + 1), r.xEnd); ++x)
-      c.step(x, ahdStatBlock(r, x) + (x & 7));
+      c.step(x, ahdStatCell(r, x));
   }
 }
 
@@ -391,10 +402,11 @@ void Ahd<Sample>::refinePair(int32_t y) const {
   AhdRefineRow upper = refineRow(y, 0), lower = refineRow(y + 1, 1);
   RefineCursor<Sample> a = cursor(upper, y), b = cursor(lower, y + 1);
   const StatsFn vec = gStats.get();
+  const PairFn pair = gPair.get();
   const int32_t xEnd = upper.xEnd, chunks = (xEnd + kChunk - 1) / kChunk;
   // Columns x0 .. x1 - 1 of one row, block by block.
   auto sweep = [](RefineCursor<Sample>& c, const AhdRefineRow& r, int32_t x0, int32_t x1) {
-    for (int32_t x = x0; x < x1; ++x) c.step(x, ahdStatBlock(r, x) + (x & 7));
+    for (int32_t x = x0; x < x1; ++x) c.step(x, ahdStatCell(r, x));
   };
   for (int32_t j = 0; j < chunks + 2; ++j) {
     const int32_t xa = std::max(kChunk * j, 2), endA = std::min(kChunk * (j + 1), xEnd);
@@ -402,16 +414,34 @@ void Ahd<Sample>::refinePair(int32_t y) const {
     if (j < chunks) refineStatsChunk(upper, j, vec);
     if (j >= 2) refineStatsChunk(lower, j - 2, vec);
     if (j >= 2 && j < chunks && endA - xa == kChunk && endB - xb == kChunk) {
+      if (pair) {
+        pair(a.s, upper, xa, b.s, lower, xb, kChunk);
+        continue;
+      }
       for (int32_t x = xa; x < endA; x += 8) {
         const int32_t* qa = ahdStatBlock(upper, x);
         const int32_t* qb = ahdStatBlock(lower, x - 2 * kChunk);
-        for (int i = 0; i < 8; ++i) a.step(x + i, qa + i), b.step(x - 2 * kChunk + i, qb + i);
+        for (int i = 0; i < 8; ++i)
+          a.step(x + i, qa + 2 * i), b.step(x - 2 * kChunk + i, qb + 2 * i);
       }
       continue;
     }
     if (j < chunks) sweep(a, upper, xa, endA);
     if (j >= 2) sweep(b, lower, xb, endB);
   }
+  // The vector sweep left the pixels to this.
+  if (pair) pack(y), pack(y + 1);
+}
+
+template <typename Sample>
+void Ahd<Sample>::pack(int32_t y) const {
+  const AhdPackRow<Sample> r{
+      {rows.row(kRefined, y), rows.row(kRefined + 1, y), rows.row(kRefined + 2, y)},
+      pixel(0, y),
+      f.p,
+      f.w - 2};
+  const auto vec = gPack<Sample>.get();
+  packRowScalar(r, vec ? vec(r, 2) : 2);
 }
 
 template <typename Sample>

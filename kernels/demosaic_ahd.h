@@ -14,7 +14,7 @@ class AhdScratch {
  public:
   // Planes per slot and slots per plane; rows are padded to whole vectors. The refinement's
   // statistics live one chunk of columns at a time, for each of two rows: kChunkStats cells each.
-  static constexpr size_t kPlanes = 20, kSlots = 4, kChunkStats = 384, kAlign = 16;
+  static constexpr size_t kPlanes = 19, kSlots = 4, kChunkStats = 384, kAlign = 16;
   static constexpr size_t kMaxBytes = size_t{1} << 30;
   static size_t pitchFor(int32_t w);
   static uint64_t bytesFor(int32_t w);

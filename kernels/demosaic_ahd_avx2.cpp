@@ -43,22 +43,27 @@ inline void order(__m256i& a, __m256i& b) {
 
 }  // namespace
 
-// Four columns at a time in doubles, the scalar loop's products and sums in its order; min and
-// max before the truncation give its clamps.
+// Four columns at a time in doubles, the scalar loop's products and sums in its order. The
+// clamps follow the truncation, eight columns at once: a value above max truncates to max or
+// more, one below 0 to 0 or less.
 int32_t ahdYccRowAvx2(const AhdYccRow& r, int32_t x) {
-  const __m256d top = _mm256_set1_pd(r.max), zero = _mm256_setzero_pd();
-  for (; x + 4 <= r.xEnd; x += 4) {
-    __m256d c[3];
-    for (int k = 0; k < 3; ++k)
-      c[k] = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r.rgb[k] + x)));
+  const __m256i top = _mm256_set1_epi32(int32_t(r.max)), zero = _mm256_setzero_si256();
+  for (; x + 8 <= r.xEnd; x += 8) {
+    __m256d c[2][3];
+    for (int h = 0; h < 2; ++h)
+      for (int k = 0; k < 3; ++k)
+        c[h][k] = _mm256_cvtepi32_pd(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(r.rgb[k] + x + 4 * h)));
     for (int i = 0; i < 3; ++i) {
-      const __m256d t =
-          _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(kYcc[i][0]), c[0]),
-                                      _mm256_mul_pd(_mm256_set1_pd(kYcc[i][1]), c[1])),
-                        _mm256_mul_pd(_mm256_set1_pd(kYcc[i][2]), c[2]));
-      const __m256d v = _mm256_add_pd(_mm256_set1_pd(r.base[i]), t);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(r.ycc[i] + x),
-                       _mm256_cvttpd_epi32(_mm256_max_pd(_mm256_min_pd(v, top), zero)));
+      __m128i t[2];
+      for (int h = 0; h < 2; ++h) {
+        const __m256d sum =
+            _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(kYcc[i][0]), c[h][0]),
+                                        _mm256_mul_pd(_mm256_set1_pd(kYcc[i][1]), c[h][1])),
+                          _mm256_mul_pd(_mm256_set1_pd(kYcc[i][2]), c[h][2]));
+        t[h] = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_set1_pd(r.base[i]), sum));
+      }
+      put(r.ycc[i], x, _mm256_min_epi32(_mm256_max_epi32(_mm256_set_m128i(t[1], t[0]), zero), top));
     }
   }
   return x;
@@ -138,6 +143,18 @@ inline __m256i narrow(__m256d lo, __m256d hi) {
 // left and right.
 constexpr int kRow[4] = {2, 1, 1, 0}, kDx[4] = {0, 1, -1, 0};
 
+// The square of the whole part of the square root of v, 0 <= v <= 2 * 32767^2. The root in
+// single precision is within one of the whole part, and one step each way settles it (checked
+// against the double root at every such v).
+inline __m256i flooredSquare(__m256i v) {
+  __m256i e = _mm256_cvttps_epi32(_mm256_sqrt_ps(_mm256_cvtepi32_ps(v)));
+  e = _mm256_add_epi32(e, _mm256_cmpgt_epi32(_mm256_mullo_epi32(e, e), v));
+  const __m256i e2 = _mm256_mullo_epi32(e, e);
+  const __m256i next =
+      _mm256_add_epi32(_mm256_add_epi32(e2, _mm256_add_epi32(e, e)), _mm256_set1_epi32(1));
+  return _mm256_blendv_epi8(next, e2, _mm256_cmpgt_epi32(next, v));
+}
+
 // Samples up to 15 bits: differences fit 16-bit halves and the squared distances 31 bits, so
 // one multiply-add per neighbour gives them; the square root alone runs in doubles.
 int32_t homRowNarrow(const AhdHomRow& r, int32_t x) {
@@ -160,21 +177,15 @@ int32_t homRowNarrow(const AhdHomRow& r, int32_t x) {
                                         one);
     const __m256i c2 = _mm256_min_epi32(_mm256_max_epi32(dC[1][3], dC[1][0]),
                                         _mm256_max_epi32(dC[0][2], dC[0][1]));
-    __m128i e2[2];
-    for (int i = 0; i < 2; ++i) {
-      const __m256d c =
-          _mm256_cvtepi32_pd(i ? _mm256_extracti128_si256(c2, 1) : _mm256_castsi256_si128(c2));
-      const __m256d e = _mm256_round_pd(_mm256_sqrt_pd(c), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-      e2[i] = _mm256_cvttpd_epi32(_mm256_mul_pd(e, e));
-    }
-    const __m256i eC = _mm256_add_epi32(_mm256_set_m128i(e2[1], e2[0]), one);
-    for (int k = 0; k < 2; ++k) {
-      __m256i n = one;
-      for (int d = 0; d < 4; ++d)
-        n = _mm256_sub_epi32(n, _mm256_and_si256(_mm256_cmpgt_epi32(eL, dY[k][d]),
-                                                 _mm256_cmpgt_epi32(eC, dC[k][d])));
-      put(r.hom[k], x, n);
-    }
+    const __m256i eC = _mm256_add_epi32(flooredSquare(c2), one);
+    // H's count minus V's: the pixel itself cancels.
+    __m256i n = _mm256_setzero_si256();
+    for (int d = 0; d < 4; ++d)
+      n = _mm256_add_epi32(
+          _mm256_sub_epi32(n, _mm256_and_si256(_mm256_cmpgt_epi32(eL, dY[0][d]),
+                                               _mm256_cmpgt_epi32(eC, dC[0][d]))),
+          _mm256_and_si256(_mm256_cmpgt_epi32(eL, dY[1][d]), _mm256_cmpgt_epi32(eC, dC[1][d])));
+    put(r.lead, x, n);
   }
   return x;
 }
@@ -204,32 +215,29 @@ int32_t ahdHomRowAvx2(const AhdHomRow& r, int32_t x) {
       const __m256d e = _mm256_round_pd(_mm256_sqrt_pd(c2), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
       e2[i] = _mm256_mul_pd(e, e);
     }
-    for (int k = 0; k < 2; ++k) {
-      __m256i n = _mm256_set1_epi32(1);
+    __m256i n = _mm256_setzero_si256();  // H's count minus V's
+    for (int k = 0; k < 2; ++k)
       for (int d = 0; d < 4; ++d) {
         const __m256i near =
             _mm256_cmpgt_epi32(_mm256_add_epi32(eL, _mm256_set1_epi32(1)), dY[k][d]);
         const __m256i similar = narrow(_mm256_cmp_pd(dC[k][d][0], e2[0], _CMP_LE_OQ),
                                        _mm256_cmp_pd(dC[k][d][1], e2[1], _CMP_LE_OQ));
-        n = _mm256_sub_epi32(n, _mm256_and_si256(near, similar));
+        const __m256i hit = _mm256_and_si256(near, similar);  // -1 where the neighbour counts
+        n = k ? _mm256_add_epi32(n, hit) : _mm256_sub_epi32(n, hit);
       }
-      put(r.hom[k], x, n);
-    }
+    put(r.lead, x, n);
   }
   return x;
 }
 
 int32_t ahdChooseRowAvx2(const AhdChooseRow& r, int32_t x) {
   for (; x + 8 <= r.xEnd; x += 8) {
-    __m256i sum[2];
-    for (int k = 0; k < 2; ++k) {
-      sum[k] = _mm256_setzero_si256();
-      for (int d = 0; d < 3; ++d)
-        sum[k] = _mm256_add_epi32(
-            sum[k], _mm256_add_epi32(_mm256_add_epi32(at(r.hom[k][d], x - 1), at(r.hom[k][d], x)),
-                                     at(r.hom[k][d], x + 1)));
-    }
-    const __m256i takeH = _mm256_cmpgt_epi32(sum[0], sum[1]);
+    __m256i sum = _mm256_setzero_si256();
+    for (int d = 0; d < 3; ++d)
+      sum = _mm256_add_epi32(
+          sum, _mm256_add_epi32(_mm256_add_epi32(at(r.lead[d], x - 1), at(r.lead[d], x)),
+                                at(r.lead[d], x + 1)));
+    const __m256i takeH = _mm256_cmpgt_epi32(sum, _mm256_setzero_si256());
     for (int c = 0; c < 3; ++c)
       put(r.out[c], x, _mm256_blendv_epi8(at(r.cand[1][c], x), at(r.cand[0][c], x), takeH));
   }
@@ -244,9 +252,10 @@ int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x) {
                                       {0, 1}, {2, 5}, {3, 4}, {1, 2}, {4, 6}, {2, 3},
                                       {4, 5}, {1, 2}, {3, 4}, {5, 6}};
   for (; x < r.xEnd; x += 8) {
-    int32_t* block = ahdStatBlock(r, x);
     const __m256i G = at(r.cur[1], x);
-    for (int ch : {red, 2 - red}) {
+    __m256i v[2][6];  // red, blue: low, high, s3, then G - colour's three sorted
+    for (int i = 0; i < 2; ++i) {
+      const int ch = i ? 2 - red : red;
       const int32_t* g[3] = {r.up[1], r.cur[1], r.down[1]};
       const int32_t* c[3] = {r.up[ch], r.cur[ch], r.down[ch]};
       auto diff = [&](int row, int32_t dx) {
@@ -255,16 +264,164 @@ int32_t ahdRefineStatsAvx2(const AhdRefineRow& r, int32_t x) {
       __m256i d[7] = {diff(0, -1), diff(0, 0), diff(0, 1), diff(1, 1),
                       diff(2, -1), diff(2, 0), diff(2, 1)};
       for (const auto& n : kNet) order(d[n[0]], d[n[1]]);
-      int32_t* out = block + (ch == red ? 0 : 24);
-      put(out, 0, clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[2]))), top));
-      put(out, 8, clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[4]))), top));
-      put(out, 16, d[3]);
+      v[i][0] = clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[2]))), top);
+      v[i][1] = clampTo(_mm256_add_epi32(G, half(_mm256_add_epi32(d[3], d[4]))), top);
+      v[i][2] = d[3];
       // Green's others: up, right, down as G - colour.
       __m256i e0 = _mm256_sub_epi32(at(g[0], x), at(c[0], x));
       __m256i e1 = _mm256_sub_epi32(at(g[1], x + 1), at(c[1], x + 1));
       __m256i e2 = _mm256_sub_epi32(at(g[2], x), at(c[2], x));
       order(e0, e1), order(e1, e2), order(e0, e1);
-      put(out, 48, e0), put(out, 56, e1), put(out, 64, e2);
+      v[i][3] = e0, v[i][4] = e1, v[i][5] = e2;
+    }
+    // Red beside blue, column by column.
+    int32_t* block = ahdStatBlock(r, x);
+    for (int k = 0; k < 6; ++k) {
+      const __m256i lo = _mm256_unpacklo_epi32(v[0][k], v[1][k]);
+      const __m256i hi = _mm256_unpackhi_epi32(v[0][k], v[1][k]);
+      put(block, kAhdStatPairs * k, _mm256_permute2x128_si256(lo, hi, 0x20));
+      put(block, kAhdStatPairs * k + 8, _mm256_permute2x128_si256(lo, hi, 0x31));
+    }
+  }
+  return x;
+}
+
+namespace {
+
+inline __m128i pairAt(const int32_t* q) {
+  return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q));
+}
+inline __m128i halfOf(__m128i v) {
+  return _mm_srai_epi32(_mm_add_epi32(v, _mm_srli_epi32(v, 31)), 1);
+}
+
+// Statistic k of columns x (row a) and x' (row b): red and blue of a, then of b.
+inline __m128i pairsAt(const int32_t* qa, const int32_t* qb, int k) {
+  return _mm_unpacklo_epi64(pairAt(qa + kAhdStatPairs * k), pairAt(qb + kAhdStatPairs * k));
+}
+
+// Eight steps' lanes (two steps a vector) as a's and b's rows of lanes 0 and 1 (or 2 and 3).
+inline void unpackSteps(const int32_t* lanes, int32_t* a0, int32_t* a1, int32_t* b0, int32_t* b1,
+                        int32_t x, int32_t xb) {
+  const __m256i pick = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  __m256i v[4];
+  for (int i = 0; i < 4; ++i) v[i] = _mm256_permutevar8x32_epi32(at(lanes, 8 * i), pick);
+  const __m256i lo01 = _mm256_unpacklo_epi64(v[0], v[1]), lo23 = _mm256_unpacklo_epi64(v[2], v[3]);
+  const __m256i hi01 = _mm256_unpackhi_epi64(v[0], v[1]), hi23 = _mm256_unpackhi_epi64(v[2], v[3]);
+  put(a0, x, _mm256_permute2x128_si256(lo01, lo23, 0x20));
+  put(b0, xb, _mm256_permute2x128_si256(lo01, lo23, 0x31));
+  if (a1) put(a1, x, _mm256_permute2x128_si256(hi01, hi23, 0x20));
+  if (b1) put(b1, xb, _mm256_permute2x128_si256(hi01, hi23, 0x31));
+}
+
+}  // namespace
+
+// Both rows in one vector, red and blue of a in lanes 0 and 1, of b in 2 and 3: the scalar step's
+// arithmetic lane by lane, green's sum adding neighbouring lanes. The lanes of eight steps go to
+// the rows at once.
+void ahdRefinePairAvx2(AhdSweep& a, const AhdRefineRow& ra, int32_t xa, AhdSweep& b,
+                       const AhdRefineRow& rb, int32_t xb, int32_t n) {
+  __m128i prev = _mm_setr_epi32(a.prevR, a.prevB, b.prevR, b.prevB);
+  __m128i prevG = _mm_setr_epi32(a.prevG, a.prevG, b.prevG, b.prevG);
+  const __m128i top = _mm_set1_epi32(a.max), zero = _mm_setzero_si128();
+  alignas(16) int32_t colours[32], greens[32];
+  for (int32_t i = 0; i < n; i += 8) {
+    const int32_t* qa = ahdStatCell(ra, xa + i);
+    const int32_t* qb = ahdStatCell(rb, xb + i);
+    for (int32_t k = 0; k < 8; ++k, qa += 2, qb += 2) {
+      const int32_t ga = a.green[xa + i + k], gb = b.green[xb + i + k];
+      const __m128i G = _mm_setr_epi32(ga, ga, gb, gb), d = _mm_sub_epi32(prev, prevG);
+      const __m128i c = _mm_add_epi32(G, halfOf(_mm_add_epi32(pairsAt(qa, qb, 2), d)));
+      const __m128i X = _mm_min_epi32(_mm_max_epi32(c, pairsAt(qa, qb, 0)), pairsAt(qa, qb, 1));
+      const __m128i e = _mm_min_epi32(_mm_max_epi32(_mm_sub_epi32(zero, d), pairsAt(qa, qb, 3)),
+                                      pairsAt(qa, qb, 5));
+      const __m128i u = _mm_add_epi32(X, halfOf(_mm_add_epi32(e, pairsAt(qa, qb, 4))));
+      const __m128i sum = _mm_add_epi32(u, _mm_shuffle_epi32(u, 0xB1));
+      prevG = _mm_min_epi32(_mm_max_epi32(_mm_srai_epi32(sum, 1), zero), top);
+      prev = X;
+      _mm_store_si128(reinterpret_cast<__m128i*>(colours + 4 * k), X);
+      _mm_store_si128(reinterpret_cast<__m128i*>(greens + 4 * k), prevG);
+    }
+    unpackSteps(colours, a.outR, a.outB, b.outR, b.outB, xa + i, xb + i);
+    unpackSteps(greens, a.outG, nullptr, b.outG, nullptr, xa + i, xb + i);
+  }
+  a.prevR = _mm_cvtsi128_si32(prev), a.prevB = _mm_extract_epi32(prev, 1);
+  b.prevR = _mm_extract_epi32(prev, 2), b.prevB = _mm_extract_epi32(prev, 3);
+  a.prevG = _mm_cvtsi128_si32(prevG), b.prevG = _mm_extract_epi32(prevG, 2);
+}
+
+namespace {
+
+// Eight columns' samples of one channel, saturated to 16 bits (they fit).
+inline __m128i narrow16(const int32_t* c, int32_t x) {
+  const __m256i v = at(c, x);
+  return _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+}
+
+}  // namespace
+
+template <>
+int32_t ahdPackRowAvx2(const AhdPackRow<uint8_t>& r, int32_t x) {
+  // Bytes c0 c1 c2 (and a kept fourth) of four pixels from c0 0-3, c1 0-3, c2 0-3, kept 0-3.
+  const __m128i three = _mm_setr_epi8(0, 4, 8, 1, 5, 9, 2, 6, 10, 3, 7, 11, -1, -1, -1, -1);
+  const __m128i four = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+  for (; x + 8 <= r.xEnd - (r.p == 3 ? 2 : 0); x += 8) {
+    const __m128i c01 = _mm_packus_epi16(narrow16(r.c[0], x), narrow16(r.c[1], x));
+    const __m128i c2 = _mm_packus_epi16(narrow16(r.c[2], x), _mm_setzero_si128());
+    uint8_t* px = r.px + size_t(x) * r.p;
+    if (r.p == 3) {
+      // Twelve bytes a half; each 16-byte store runs into pixels the next ones write.
+      // c0 0-3, c1 0-3, c0 4-7, c1 4-7.
+      const __m128i lo = _mm_unpacklo_epi32(c01, _mm_srli_si128(c01, 8));
+      const __m128i a = _mm_unpacklo_epi64(lo, c2);
+      const __m128i b = _mm_unpacklo_epi64(_mm_srli_si128(lo, 8), _mm_srli_si128(c2, 4));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(px), _mm_shuffle_epi8(a, three));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(px + 12), _mm_shuffle_epi8(b, three));
+    } else {
+      const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(px));
+      const __m256i kept = _mm256_srli_epi32(old, 24);
+      const __m128i k = _mm_packus_epi16(
+          _mm_packus_epi32(_mm256_castsi256_si128(kept), _mm256_extracti128_si256(kept, 1)),
+          _mm_setzero_si128());
+      const __m128i lo = _mm_unpacklo_epi32(c01, _mm_srli_si128(c01, 8));
+      const __m128i a = _mm_unpacklo_epi64(lo, _mm_unpacklo_epi32(c2, k));
+      const __m128i b = _mm_unpacklo_epi64(
+          _mm_srli_si128(lo, 8), _mm_unpacklo_epi32(_mm_srli_si128(c2, 4), _mm_srli_si128(k, 4)));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(px),
+                          _mm256_set_m128i(_mm_shuffle_epi8(b, four), _mm_shuffle_epi8(a, four)));
+    }
+  }
+  return x;
+}
+
+template <>
+int32_t ahdPackRowAvx2(const AhdPackRow<uint16_t>& r, int32_t x) {
+  for (; x + 8 <= r.xEnd - (r.p == 3 ? 1 : 0); x += 8) {
+    const __m128i c0 = narrow16(r.c[0], x), c1 = narrow16(r.c[1], x), c2 = narrow16(r.c[2], x);
+    uint16_t* px = r.px + size_t(x) * r.p;
+    const __m128i c01[2] = {_mm_unpacklo_epi16(c0, c1), _mm_unpackhi_epi16(c0, c1)};
+    if (r.p == 3) {
+      // Eight bytes a pixel, six of them its own: each store's last two the next one's first.
+      const __m128i c2x[2] = {_mm_unpacklo_epi16(c2, c2), _mm_unpackhi_epi16(c2, c2)};
+      for (int h = 0; h < 2; ++h) {
+        const __m128i lo = _mm_unpacklo_epi32(c01[h], c2x[h]),
+                      hi = _mm_unpackhi_epi32(c01[h], c2x[h]);
+        uint16_t* q = px + 12 * h;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(q), lo);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(q + 3), _mm_srli_si128(lo, 8));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(q + 6), hi);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(q + 9), _mm_srli_si128(hi, 8));
+      }
+    } else {
+      for (int h = 0; h < 2; ++h) {
+        __m128i* q = reinterpret_cast<__m128i*>(px + 16 * h);
+        const __m128i old0 = _mm_loadu_si128(q), old1 = _mm_loadu_si128(q + 1);
+        const __m128i c2x = h ? _mm_unpackhi_epi16(c2, c2) : _mm_unpacklo_epi16(c2, c2);
+        const __m128i lo = _mm_unpacklo_epi32(c01[h], c2x), hi = _mm_unpackhi_epi32(c01[h], c2x);
+        // Words 3 and 7 are the kept fourth samples.
+        _mm_storeu_si128(q, _mm_blend_epi16(lo, old0, 0x88));
+        _mm_storeu_si128(q + 1, _mm_blend_epi16(hi, old1, 0x88));
+      }
     }
   }
   return x;
