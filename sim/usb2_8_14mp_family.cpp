@@ -30,15 +30,9 @@ uint16_t banded(uint32_t percent, uint32_t bands) {
 }
 }  // namespace
 
-uint16_t Usb2Mp8To14Family::reg(uint16_t address) const {
-  const auto it = regs_.find(address);
-  return it == regs_.end() ? 0 : it->second;
-}
-
 std::string Usb2Mp8To14Family::writeRegister(uint16_t address, uint16_t value) {
-  if (address == kSoftReset && value == 0x0100)
-    regs_.clear(), width_ = height_ = 0, running_ = false;
-  regs_[address] = value;
+  if (address == kSoftReset && value == 0x0100) clear(), width_ = height_ = 0, running_ = false;
+  store(address, value);
   if (address == kStreaming) running_ = value == 0x0100;
   if (address == kControl) running_ = (value & kStreamBit) != 0;
   if (address == kHold && value == 0) {

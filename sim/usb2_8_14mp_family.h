@@ -5,13 +5,12 @@
 #pragma once
 
 #include <limits>
-#include <map>
 
-#include "sim/sensor_family.h"
+#include "sim/usb2_register_map.h"
 
 namespace sim {
 
-class Usb2Mp8To14Family final : public SensorFamily {
+class Usb2Mp8To14Family final : public Usb2RegisterMap {
  public:
   static constexpr uint32_t kNeverReady = std::numeric_limits<uint32_t>::max();
   enum class Kind { Mp8To10, Mp10Wide, Mp14 };
@@ -35,8 +34,6 @@ class Usb2Mp8To14Family final : public SensorFamily {
   uint32_t height() const override { return height_; }
   uint32_t exposureUs() const override;
   uint32_t gainPercent() const override;
-  uint32_t trailerBytes(uint16_t) const override { return 0; }
-  uint16_t reg(uint16_t address) const override;
   uint32_t lineUs() const override;
 
  private:
@@ -47,7 +44,6 @@ class Usb2Mp8To14Family final : public SensorFamily {
   bool altRequestFails_ = false;
   bool toldSize_ = false;
   uint16_t resModeWrites_ = 0;
-  std::map<uint16_t, uint16_t> regs_;
   uint32_t width_ = 0, height_ = 0;
   bool running_ = false;
   uint32_t notReadyReads_ = 0, reads_ = 0;

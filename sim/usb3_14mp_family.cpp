@@ -24,15 +24,9 @@ uint16_t codeOf(uint32_t percent) {
 }
 }  // namespace
 
-uint16_t Usb3Mp14Family::reg(uint16_t address) const {
-  const auto it = regs_.find(address);
-  return it == regs_.end() ? 0 : it->second;
-}
-
 std::string Usb3Mp14Family::writeRegister(uint16_t address, uint16_t value) {
-  if (address == kSoftReset && value == 0x0100)
-    regs_.clear(), width_ = height_ = 0, running_ = false;
-  regs_[address] = value;
+  if (address == kSoftReset && value == 0x0100) clear(), width_ = height_ = 0, running_ = false;
+  store(address, value);
   // Standby (0x0100 = 0) stops the stream; leaving it, or a control write with the stream bit,
   // starts it again.
   if (address == kStreaming) running_ = value == 0x0100;

@@ -4,13 +4,12 @@
 #pragma once
 
 #include <limits>
-#include <map>
 
-#include "sim/sensor_family.h"
+#include "sim/register_map.h"
 
 namespace sim {
 
-class Usb3Mp14Family final : public SensorFamily {
+class Usb3Mp14Family final : public RegisterMap {
  public:
   static constexpr uint32_t kNeverReady = std::numeric_limits<uint32_t>::max();
 
@@ -31,13 +30,11 @@ class Usb3Mp14Family final : public SensorFamily {
   uint32_t exposureUs() const override;
   uint32_t gainPercent() const override;
   uint32_t trailerBytes(uint16_t) const override { return 0; }
-  uint16_t reg(uint16_t address) const override;
   uint32_t lineUs() const override;
 
  private:
   double clockMHz() const { return alternative_ ? 99.0 : 95.83; }
   bool alternative_;
-  std::map<uint16_t, uint16_t> regs_;
   uint32_t width_ = 0, height_ = 0;
   uint16_t fpga_ = 0;
   bool running_ = false;

@@ -27,14 +27,9 @@ uint16_t codeOf(uint32_t percent) {
 }
 }  // namespace
 
-uint16_t Usb3Mp85Family::reg(uint16_t address) const {
-  const auto it = regs_.find(address);
-  return it == regs_.end() ? 0 : it->second;
-}
-
 std::string Usb3Mp85Family::writeRegister(uint16_t address, uint16_t value) {
-  if (address == kSoftReset && value == 0x0100) regs_.clear(), width_ = height_ = 0;
-  regs_[address] = value;
+  if (address == kSoftReset && value == 0x0100) clear(), width_ = height_ = 0;
+  store(address, value);
   if (address == kHold && value == 0) width_ = reg(kWidth), height_ = reg(kHeight);
   return {};
 }
