@@ -7,10 +7,7 @@
 
 namespace sim {
 namespace {
-constexpr uint16_t kStreaming = 0x0100, kSoftReset = 0x0103, kHold = 0x0104;
-constexpr uint16_t kWidth = 0x034C, kHeight = 0x034E;
-constexpr uint16_t kControl = 0x301A, kStreamBit = 1u << 2;
-constexpr uint16_t kLineLength = 0x300C, kIntegration = 0x3012, kGreenGain = 0x3056;
+using namespace held_group;
 constexpr uint16_t kReadMode = 0x3040, kBinning = 0x0400;
 constexpr uint32_t kAltExtraColumns = 4;
 
@@ -31,16 +28,11 @@ uint16_t banded(uint32_t percent, uint32_t bands) {
 }  // namespace
 
 std::string Usb2Mp8To14Family::writeRegister(uint16_t address, uint16_t value) {
-  if (address == kSoftReset && value == 0x0100) clear(), width_ = height_ = 0, running_ = false;
-  store(address, value);
+  // The alternative chip's bridge crops its 4 extra columns once told the read-out size.
+  const uint32_t crop = alternative_ && toldSize_ ? kAltExtraColumns : 0;
+  if (storeHeld(address, value, crop)) running_ = false;
   if (address == kStreaming) running_ = value == 0x0100;
   if (address == kControl) running_ = (value & kStreamBit) != 0;
-  if (address == kHold && value == 0) {
-    // The alternative chip's bridge crops its 4 extra columns once told the read-out size.
-    const uint32_t crop = alternative_ && toldSize_ ? kAltExtraColumns : 0;
-    width_ = reg(kWidth) > crop ? reg(kWidth) - crop : 0;
-    height_ = reg(kHeight);
-  }
   return {};
 }
 
@@ -78,8 +70,8 @@ uint32_t Usb2Mp8To14Family::lineClocks() const {
 }
 
 bool Usb2Mp8To14Family::streaming() const {
-  return running_ && (reg(kControl) & kStreamBit) && clockMHz() > 0 && reg(kHold) == 0 && width_ &&
-         height_;
+  return running_ && (reg(kControl) & kStreamBit) && clockMHz() > 0 && reg(kHold) == 0 && width() &&
+         height();
 }
 
 uint32_t Usb2Mp8To14Family::exposureUs() const {

@@ -6,11 +6,11 @@
 
 #include <limits>
 
-#include "sim/usb2_register_map.h"
+#include "sim/held_group_map.h"
 
 namespace sim {
 
-class Usb2Mp8To14Family final : public Usb2RegisterMap {
+class Usb2Mp8To14Family final : public HeldGroupMap {
  public:
   static constexpr uint32_t kNeverReady = std::numeric_limits<uint32_t>::max();
   enum class Kind { Mp8To10, Mp10Wide, Mp14 };
@@ -30,10 +30,9 @@ class Usb2Mp8To14Family final : public Usb2RegisterMap {
   bool altSensorReply(uint8_t* value) const override;
   void writeResMode(uint16_t index) override;
   bool streaming() const override;
-  uint32_t width() const override { return width_; }
-  uint32_t height() const override { return height_; }
   uint32_t exposureUs() const override;
   uint32_t gainPercent() const override;
+  uint32_t trailerBytes(uint16_t) const override { return 0; }
   uint32_t lineUs() const override;
 
  private:
@@ -44,7 +43,6 @@ class Usb2Mp8To14Family final : public Usb2RegisterMap {
   bool altRequestFails_ = false;
   bool toldSize_ = false;
   uint16_t resModeWrites_ = 0;
-  uint32_t width_ = 0, height_ = 0;
   bool running_ = false;
   uint32_t notReadyReads_ = 0, reads_ = 0;
 };

@@ -4,10 +4,7 @@
 
 namespace sim {
 namespace {
-constexpr uint16_t kStreaming = 0x0100, kSoftReset = 0x0103, kHold = 0x0104;
-constexpr uint16_t kWidth = 0x034C, kHeight = 0x034E, kMultiplier = 0x0306;
-constexpr uint16_t kControl = 0x301A, kStreamBit = 1u << 2;
-constexpr uint16_t kLineLength = 0x300C, kIntegration = 0x3012, kGreenGain = 0x3056;
+using namespace held_group;
 constexpr uint32_t kExposureOffset = 1010;
 
 struct ClockRow {
@@ -28,9 +25,7 @@ uint16_t codeOf(uint32_t percent) {
 }  // namespace
 
 std::string Usb3Mp85Family::writeRegister(uint16_t address, uint16_t value) {
-  if (address == kSoftReset && value == 0x0100) clear(), width_ = height_ = 0;
-  store(address, value);
-  if (address == kHold && value == 0) width_ = reg(kWidth), height_ = reg(kHeight);
+  storeHeld(address, value, 0);
   return {};
 }
 
@@ -41,8 +36,8 @@ uint32_t Usb3Mp85Family::clockMHz() const {
 }
 
 bool Usb3Mp85Family::streaming() const {
-  return reg(kStreaming) == 0x0100 && (reg(kControl) & kStreamBit) && clockMHz() && width_ &&
-         height_ && reg(kHold) == 0;
+  return reg(kStreaming) == 0x0100 && (reg(kControl) & kStreamBit) && clockMHz() && width() &&
+         height() && reg(kHold) == 0;
 }
 
 uint32_t Usb3Mp85Family::exposureUs() const {
