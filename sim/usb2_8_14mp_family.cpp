@@ -11,14 +11,6 @@ using namespace held_group;
 constexpr uint16_t kReadMode = 0x3040, kBinning = 0x0400;
 constexpr uint32_t kAltExtraColumns = 4;
 
-uint16_t doubling(uint32_t percent) {
-  const uint32_t y = percent * 105 / 100;
-  if (y < 127) return uint16_t(0x1000 + y);
-  if (y < 254) return uint16_t(0x1080 + y / 2);
-  if (y < 508) return uint16_t(0x1180 + y / 4);
-  if (y < 1016) return uint16_t(0x1980 + y / 8);
-  return uint16_t(0x2980 + y / 8);
-}
 uint16_t banded(uint32_t percent, uint32_t bands) {
   const uint32_t y = percent * 105 / 100;
   for (uint32_t b = 1; b <= bands; ++b)
@@ -88,7 +80,7 @@ uint32_t Usb2Mp8To14Family::lineUs() const {
 // The smallest percentage whose code is the green one.
 uint32_t Usb2Mp8To14Family::gainPercent() const {
   for (uint32_t percent = 1; percent <= 500; ++percent) {
-    const uint16_t code = kind_ == Kind::Mp8To10    ? doubling(percent)
+    const uint16_t code = kind_ == Kind::Mp8To10    ? doublingGainCode(percent)
                           : kind_ == Kind::Mp10Wide ? banded(percent, 7)
                                                     : banded(percent, 4);
     if (code == reg(kGreenGain)) return percent;

@@ -12,16 +12,6 @@ struct ClockRow {
   uint32_t mhz;
 };
 constexpr ClockRow kClocks[] = {{40, 50}, {48, 60}, {56, 70}, {64, 80}};
-
-// The code the model writes for a percentage, as the sensor's own table has it.
-uint16_t codeOf(uint32_t percent) {
-  const uint32_t y = percent * 105 / 100;
-  if (y < 127) return uint16_t(0x1000 + y);
-  if (y < 254) return uint16_t(0x1080 + y / 2);
-  if (y < 508) return uint16_t(0x1180 + y / 4);
-  if (y < 1016) return uint16_t(0x1980 + y / 8);
-  return uint16_t(0x2980 + y / 8);
-}
 }  // namespace
 
 std::string Usb3Mp85Family::writeRegister(uint16_t address, uint16_t value) {
@@ -52,7 +42,7 @@ uint32_t Usb3Mp85Family::lineUs() const {
 // The smallest percentage whose code is the green one.
 uint32_t Usb3Mp85Family::gainPercent() const {
   for (uint32_t percent = 1; percent <= 2000; ++percent)
-    if (codeOf(percent) == reg(kGreenGain)) return percent;
+    if (doublingGainCode(percent) == reg(kGreenGain)) return percent;
   return 100;
 }
 
