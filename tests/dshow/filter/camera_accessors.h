@@ -6,16 +6,16 @@
 
 namespace camera_accessors {
 
-// One value a getter answers: where it goes and what it is.
+// One value a getter answers or a setter stores: where it goes and what it is.
 template <class T>
-struct Out {
+struct Assign {
   T* to;
   T value;
 };
 
 // Refuses a null pointer before anything is recorded; records name; on success writes each value.
 template <class... T>
-HRESULT ReadEach(CameraValues& values, const char* name, Out<T>... outs) {
+HRESULT ReadEach(CameraValues& values, const char* name, Assign<T>... outs) {
   if (((outs.to == nullptr) || ...)) return E_POINTER;
   const HRESULT answer = values.record(name);
   if (answer == S_OK) ((*outs.to = outs.value), ...);
@@ -23,7 +23,7 @@ HRESULT ReadEach(CameraValues& values, const char* name, Out<T>... outs) {
 }
 template <class T>
 HRESULT Read(CameraValues& values, const char* name, T* out, T value) {
-  return ReadEach(values, name, Out<T>{out, value});
+  return ReadEach(values, name, Assign<T>{out, value});
 }
 
 // Records name before looking at the pointer, so that a null pointer asks only whether the
@@ -35,6 +35,14 @@ HRESULT Probe(CameraValues& values, const char* name, T* out, T value) {
   if (!out) return E_POINTER;
   *out = value;
   return S_OK;
+}
+
+// Records name(values); on success stores each.
+template <class... T>
+HRESULT WriteEach(CameraValues& values, const char* name, Assign<T>... ins) {
+  const HRESULT answer = values.record(name, {static_cast<int64_t>(ins.value)...});
+  if (answer == S_OK) ((*ins.to = ins.value), ...);
+  return answer;
 }
 
 // Records name(value); on success stores it.

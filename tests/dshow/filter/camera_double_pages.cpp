@@ -41,28 +41,25 @@ HRESULT CameraDouble::put_ExpoAGain(uint16_t percent) {
 
 HRESULT CameraDouble::get_ExpTimeRange(uint32_t* minimum, uint32_t* maximum,
                                        uint32_t* defaultValue) {
-  return ReadEach(*values_, "get_ExpTimeRange", Out{minimum, values_->expoTimeMinUs},
-                  Out{maximum, values_->expoTimeMaxUs},
-                  Out{defaultValue, values_->expoTimeDefaultUs});
+  return ReadEach(*values_, "get_ExpTimeRange", Assign{minimum, values_->expoTimeMinUs},
+                  Assign{maximum, values_->expoTimeMaxUs},
+                  Assign{defaultValue, values_->expoTimeDefaultUs});
 }
 
 HRESULT CameraDouble::get_ExpoAGainRange(uint16_t* minimum, uint16_t* maximum,
                                          uint16_t* defaultValue) {
-  return ReadEach(*values_, "get_ExpoAGainRange", Out{minimum, values_->gainMin},
-                  Out{maximum, values_->gainMax}, Out{defaultValue, values_->gainDefault});
+  return ReadEach(*values_, "get_ExpoAGainRange", Assign{minimum, values_->gainMin},
+                  Assign{maximum, values_->gainMax}, Assign{defaultValue, values_->gainDefault});
 }
 
 HRESULT CameraDouble::get_AutoExpoMaxTimeAGain(uint32_t* us, uint16_t* percent) {
-  return ReadEach(*values_, "get_AutoExpoMaxTimeAGain", Out{us, values_->aeMaxTimeUs},
-                  Out{percent, values_->aeMaxGain});
+  return ReadEach(*values_, "get_AutoExpoMaxTimeAGain", Assign{us, values_->aeMaxTimeUs},
+                  Assign{percent, values_->aeMaxGain});
 }
 
 HRESULT CameraDouble::put_AutoExpoMaxTimeAGain(uint32_t us, uint16_t percent) {
-  const HRESULT answer = values_->record("put_AutoExpoMaxTimeAGain", {us, percent});
-  if (answer != S_OK) return answer;
-  values_->aeMaxTimeUs = us;
-  values_->aeMaxGain = percent;
-  return S_OK;
+  return WriteEach(*values_, "put_AutoExpoMaxTimeAGain", Assign{&values_->aeMaxTimeUs, us},
+                   Assign{&values_->aeMaxGain, percent});
 }
 
 HRESULT CameraDouble::put_ExpoCallback(LumorixNotifyCallback callback, void* context) {
@@ -71,16 +68,13 @@ HRESULT CameraDouble::put_ExpoCallback(LumorixNotifyCallback callback, void* con
 }
 
 HRESULT CameraDouble::get_TempTint(int32_t* temperature, int32_t* tint) {
-  return ReadEach(*values_, "get_TempTint", Out{temperature, values_->temperature},
-                  Out{tint, values_->tint});
+  return ReadEach(*values_, "get_TempTint", Assign{temperature, values_->temperature},
+                  Assign{tint, values_->tint});
 }
 
 HRESULT CameraDouble::put_TempTint(int32_t temperature, int32_t tint) {
-  const HRESULT answer = values_->record("put_TempTint", {temperature, tint});
-  if (answer != S_OK) return answer;
-  values_->temperature = temperature;
-  values_->tint = tint;
-  return S_OK;
+  return WriteEach(*values_, "put_TempTint", Assign{&values_->temperature, temperature},
+                   Assign{&values_->tint, tint});
 }
 
 HRESULT CameraDouble::AwbOnePush(LumorixTempTintCallback callback, void* context) {
