@@ -25,4 +25,12 @@
                          uint8_t flagB, const ModelInfo* info) noexcept;
 ZX_MODEL_CLASSES(ZX_DECLARE_MODEL_FACTORY)
 #undef ZX_DECLARE_MODEL_FACTORY
+
+// Defines the factory of class code in its family's file: create (CreateModel, CreateCcdModel)
+// over the descriptor kSpec<code>.
+#define ZX_DEFINE_MODEL_FACTORY(code, create)                                                 \
+  BaseImpl* Create##code(const WCHAR16* deviceId, const WCHAR16* settingsRoot, uint8_t flagA, \
+                         uint8_t flagB, const ModelInfo* info) noexcept {                     \
+    return create<kSpec##code>(deviceId, settingsRoot, flagA, flagB, info);                   \
+  }
 // clang-format on

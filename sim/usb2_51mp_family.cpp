@@ -15,14 +15,9 @@ uint16_t codeOf(uint32_t x) {
 }
 }  // namespace
 
-uint16_t Usb2Mp51Family::reg(uint16_t address) const {
-  const auto it = regs_.find(address);
-  return it == regs_.end() ? 0 : it->second;
-}
-
 std::string Usb2Mp51Family::writeRegister(uint16_t address, uint16_t value) {
-  if (address == kReset && value == 1) regs_.clear();
-  regs_[address] = value;
+  if (address == kReset && value == 1) clear();
+  store(address, value);
   return {};
 }
 
@@ -40,10 +35,10 @@ uint32_t Usb2Mp51Family::factor() const {
 }
 
 uint32_t Usb2Mp51Family::width() const {
-  return regs_.count(0x04) ? (reg(0x04) + 1u) / factor() : 0;
+  return written(0x04) ? (reg(0x04) + 1u) / factor() : 0;
 }
 uint32_t Usb2Mp51Family::height() const {
-  return regs_.count(0x03) ? (reg(0x03) + 1u) / factor() : 0;
+  return written(0x03) ? (reg(0x03) + 1u) / factor() : 0;
 }
 
 double Usb2Mp51Family::clockMHz() const {
@@ -52,7 +47,7 @@ double Usb2Mp51Family::clockMHz() const {
 }
 
 bool Usb2Mp51Family::streaming() const {
-  return reg(kReset) == 0 && regs_.count(kReset) && clockMHz() > 0 && width() && height();
+  return reg(kReset) == 0 && written(kReset) && clockMHz() > 0 && width() && height();
 }
 
 uint32_t Usb2Mp51Family::exposureUs() const {

@@ -3,13 +3,11 @@
 // models/sensors/usb2_51mp_sensor.cpp.
 #pragma once
 
-#include <map>
-
-#include "sim/sensor_family.h"
+#include "sim/usb2_register_map.h"
 
 namespace sim {
 
-class Usb2Mp51Family final : public SensorFamily {
+class Usb2Mp51Family final : public Usb2RegisterMap {
  public:
   std::string writeRegister(uint16_t reg, uint16_t value) override;
   bool streaming() const override;
@@ -17,15 +15,12 @@ class Usb2Mp51Family final : public SensorFamily {
   uint32_t height() const override;
   uint32_t exposureUs() const override;
   uint32_t gainPercent() const override;
-  uint32_t trailerBytes(uint16_t) const override { return 0; }
-  uint16_t reg(uint16_t address) const override;
   uint32_t lineUs() const override;
 
  private:
   uint32_t factor() const;
   double clockMHz() const;  // 0 while the PLL is bypassed
   uint32_t lineClocks() const { return width() + 2u * reg(0x05); }
-  std::map<uint16_t, uint16_t> regs_;
 };
 
 }  // namespace sim

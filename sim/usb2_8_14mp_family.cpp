@@ -7,21 +7,10 @@
 
 namespace sim {
 namespace {
-constexpr uint16_t kStreaming = 0x0100, kSoftReset = 0x0103, kHold = 0x0104;
-constexpr uint16_t kWidth = 0x034C, kHeight = 0x034E;
-constexpr uint16_t kControl = 0x301A, kStreamBit = 1u << 2;
-constexpr uint16_t kLineLength = 0x300C, kIntegration = 0x3012, kGreenGain = 0x3056;
+using namespace held_group;
 constexpr uint16_t kReadMode = 0x3040, kBinning = 0x0400;
 constexpr uint32_t kAltExtraColumns = 4;
 
-uint16_t doubling(uint32_t percent) {
-  const uint32_t y = percent * 105 / 100;
-  if (y < 127) return uint16_t(0x1000 + y);
-  if (y < 254) return uint16_t(0x1080 + y / 2);
-  if (y < 508) return uint16_t(0x1180 + y / 4);
-  if (y < 1016) return uint16_t(0x1980 + y / 8);
-  return uint16_t(0x2980 + y / 8);
-}
 uint16_t banded(uint32_t percent, uint32_t bands) {
   const uint32_t y = percent * 105 / 100;
   for (uint32_t b = 1; b <= bands; ++b)
@@ -30,23 +19,12 @@ uint16_t banded(uint32_t percent, uint32_t bands) {
 }
 }  // namespace
 
-uint16_t Usb2Mp8To14Family::reg(uint16_t address) const {
-  const auto it = regs_.find(address);
-  return it == regs_.end() ? 0 : it->second;
-}
-
 std::string Usb2Mp8To14Family::writeRegister(uint16_t address, uint16_t value) {
-  if (address == kSoftReset && value == 0x0100)
-    regs_.clear(), width_ = height_ = 0, running_ = false;
-  regs_[address] = value;
+  // The alternative chip's bridge crops its 4 extra columns once told the read-out size.
+  const uint32_t crop = alternative_ && toldSize_ ? kAltExtraColumns : 0;
+  if (storeHeld(address, value, crop)) running_ = false;
   if (address == kStreaming) running_ = value == 0x0100;
   if (address == kControl) running_ = (value & kStreamBit) != 0;
-  if (address == kHold && value == 0) {
-    // The alternative chip's bridge crops its 4 extra columns once told the read-out size.
-    const uint32_t crop = alternative_ && toldSize_ ? kAltExtraColumns : 0;
-    width_ = reg(kWidth) > crop ? reg(kWidth) - crop : 0;
-    height_ = reg(kHeight);
-  }
   return {};
 }
 
@@ -84,8 +62,8 @@ uint32_t Usb2Mp8To14Family::lineClocks() const {
 }
 
 bool Usb2Mp8To14Family::streaming() const {
-  return running_ && (reg(kControl) & kStreamBit) && clockMHz() > 0 && reg(kHold) == 0 && width_ &&
-         height_;
+  return running_ && (reg(kControl) & kStreamBit) && clockMHz() > 0 && reg(kHold) == 0 && width() &&
+         height();
 }
 
 uint32_t Usb2Mp8To14Family::exposureUs() const {
@@ -102,7 +80,7 @@ uint32_t Usb2Mp8To14Family::lineUs() const {
 // The smallest percentage whose code is the green one.
 uint32_t Usb2Mp8To14Family::gainPercent() const {
   for (uint32_t percent = 1; percent <= 500; ++percent) {
-    const uint16_t code = kind_ == Kind::Mp8To10    ? doubling(percent)
+    const uint16_t code = kind_ == Kind::Mp8To10    ? doublingGainCode(percent)
                           : kind_ == Kind::Mp10Wide ? banded(percent, 7)
                                                     : banded(percent, 4);
     if (code == reg(kGreenGain)) return percent;

@@ -5,13 +5,12 @@
 #pragma once
 
 #include <limits>
-#include <map>
 
-#include "sim/sensor_family.h"
+#include "sim/held_group_map.h"
 
 namespace sim {
 
-class Usb2Mp8To14Family final : public SensorFamily {
+class Usb2Mp8To14Family final : public HeldGroupMap {
  public:
   static constexpr uint32_t kNeverReady = std::numeric_limits<uint32_t>::max();
   enum class Kind { Mp8To10, Mp10Wide, Mp14 };
@@ -31,12 +30,9 @@ class Usb2Mp8To14Family final : public SensorFamily {
   bool altSensorReply(uint8_t* value) const override;
   void writeResMode(uint16_t index) override;
   bool streaming() const override;
-  uint32_t width() const override { return width_; }
-  uint32_t height() const override { return height_; }
   uint32_t exposureUs() const override;
   uint32_t gainPercent() const override;
   uint32_t trailerBytes(uint16_t) const override { return 0; }
-  uint16_t reg(uint16_t address) const override;
   uint32_t lineUs() const override;
 
  private:
@@ -47,8 +43,6 @@ class Usb2Mp8To14Family final : public SensorFamily {
   bool altRequestFails_ = false;
   bool toldSize_ = false;
   uint16_t resModeWrites_ = 0;
-  std::map<uint16_t, uint16_t> regs_;
-  uint32_t width_ = 0, height_ = 0;
   bool running_ = false;
   uint32_t notReadyReads_ = 0, reads_ = 0;
 };

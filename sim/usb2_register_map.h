@@ -1,25 +1,17 @@
-// What the USB2 small sensors share in the simulator: a register file that a reset clears, no
-// trailer, and a line in microseconds from its clock.
+// What the USB2 sensors share in the simulator: a register file that a reset clears, no trailer,
+// and a line in microseconds from its clock.
 #pragma once
 
 #include <cmath>
-#include <map>
-
-#include "sim/sensor_family.h"
+#include "sim/register_map.h"
 
 namespace sim {
 
-class Usb2RegisterMap : public SensorFamily {
+class Usb2RegisterMap : public RegisterMap {
  public:
-  uint16_t reg(uint16_t address) const override {
-    const auto it = regs_.find(address);
-    return it == regs_.end() ? 0 : it->second;
-  }
   uint32_t trailerBytes(uint16_t) const override { return 0; }
 
  protected:
-  void store(uint16_t address, uint16_t value) { regs_[address] = value; }
-  void clear() { regs_.clear(); }
   // Rounded up, plus one: every exposure check's tolerance.
   static uint32_t lineUsOf(uint32_t lineClock, uint32_t clockMHz) {
     return static_cast<uint32_t>(std::ceil(double(lineClock) / clockMHz)) + 1;
@@ -29,9 +21,6 @@ class Usb2RegisterMap : public SensorFamily {
   }
   // The smallest percentage whose scaled value v = percent x scale / 100 reaches v.
   static uint32_t percentOf(uint32_t v, uint32_t scale) { return (v * 100 + scale - 1) / scale; }
-
- private:
-  std::map<uint16_t, uint16_t> regs_;
 };
 
 }  // namespace sim

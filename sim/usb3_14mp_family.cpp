@@ -6,10 +6,7 @@
 
 namespace sim {
 namespace {
-constexpr uint16_t kStreaming = 0x0100, kSoftReset = 0x0103, kHold = 0x0104;
-constexpr uint16_t kWidth = 0x034C, kHeight = 0x034E, kMultiplier = 0x0306;
-constexpr uint16_t kControl = 0x301A, kStreamBit = 1u << 2;
-constexpr uint16_t kLineLength = 0x300C, kIntegration = 0x3012, kGreenGain = 0x3056;
+using namespace held_group;
 constexpr double kExposureOffset = 1340.0;
 constexpr uint8_t kReady = 0x2E;
 constexpr uint32_t kAltExtraColumns = 4;
@@ -24,24 +21,12 @@ uint16_t codeOf(uint32_t percent) {
 }
 }  // namespace
 
-uint16_t Usb3Mp14Family::reg(uint16_t address) const {
-  const auto it = regs_.find(address);
-  return it == regs_.end() ? 0 : it->second;
-}
-
 std::string Usb3Mp14Family::writeRegister(uint16_t address, uint16_t value) {
-  if (address == kSoftReset && value == 0x0100)
-    regs_.clear(), width_ = height_ = 0, running_ = false;
-  regs_[address] = value;
+  if (storeHeld(address, value, alternative_ ? kAltExtraColumns : 0)) running_ = false;
   // Standby (0x0100 = 0) stops the stream; leaving it, or a control write with the stream bit,
   // starts it again.
   if (address == kStreaming) running_ = value == 0x0100;
   if (address == kControl) running_ = (value & kStreamBit) != 0;
-  if (address == kHold && value == 0) {
-    const uint32_t crop = alternative_ ? kAltExtraColumns : 0;
-    width_ = reg(kWidth) > crop ? reg(kWidth) - crop : 0;
-    height_ = reg(kHeight);
-  }
   return {};
 }
 
@@ -58,7 +43,7 @@ uint32_t Usb3Mp14Family::readSensor(uint8_t* reply, uint32_t length) {
 bool Usb3Mp14Family::streaming() const {
   const bool fpgaAgrees = !alternative_ || fpga_ == reg(kWidth) / 4 - 3;
   return running_ && (reg(kControl) & kStreamBit) && reg(kMultiplier) && reg(kHold) == 0 &&
-         width_ && height_ && fpgaAgrees;
+         width() && height() && fpgaAgrees;
 }
 
 uint32_t Usb3Mp14Family::exposureUs() const {

@@ -4,13 +4,12 @@
 #pragma once
 
 #include <limits>
-#include <map>
 
-#include "sim/sensor_family.h"
+#include "sim/held_group_map.h"
 
 namespace sim {
 
-class Usb3Mp14Family final : public SensorFamily {
+class Usb3Mp14Family final : public HeldGroupMap {
  public:
   static constexpr uint32_t kNeverReady = std::numeric_limits<uint32_t>::max();
 
@@ -26,19 +25,14 @@ class Usb3Mp14Family final : public SensorFamily {
   void writeFpgaValue(uint16_t value) override { fpga_ = value; }
   uint32_t readSensor(uint8_t* reply, uint32_t length) override;
   bool streaming() const override;
-  uint32_t width() const override { return width_; }
-  uint32_t height() const override { return height_; }
   uint32_t exposureUs() const override;
   uint32_t gainPercent() const override;
   uint32_t trailerBytes(uint16_t) const override { return 0; }
-  uint16_t reg(uint16_t address) const override;
   uint32_t lineUs() const override;
 
  private:
   double clockMHz() const { return alternative_ ? 99.0 : 95.83; }
   bool alternative_;
-  std::map<uint16_t, uint16_t> regs_;
-  uint32_t width_ = 0, height_ = 0;
   uint16_t fpga_ = 0;
   bool running_ = false;
   uint32_t notReadyReads_ = 0, replyBytes_ = 3, reads_ = 0;

@@ -42,11 +42,6 @@ SceneOptions Usb3Mp31Family::sceneOptions() {
   return options;
 }
 
-uint16_t Usb3Mp31Family::reg(uint16_t address) const {
-  const auto it = regs_.find(address);
-  return it == regs_.end() ? 0 : it->second;
-}
-
 const Usb3Mp31Family::Window* Usb3Mp31Family::window() const {
   for (const Window& w : kWindows)
     if (reg(0x30A2) == w.colInc && reg(0x30A6) == w.rowInc && reg(0x3004) == w.firstCol &&
@@ -56,7 +51,7 @@ const Usb3Mp31Family::Window* Usb3Mp31Family::window() const {
 }
 
 std::string Usb3Mp31Family::writeRegister(uint16_t address, uint16_t value) {
-  regs_[address] = value;
+  store(address, value);
   if (address == kControl && (value & kStreamBit) && !window()) return "unknown window: no frames";
   return {};
 }

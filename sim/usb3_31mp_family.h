@@ -1,14 +1,12 @@
 // The USB3 3.1 MP sensor: streams while 0x301A bit 2 is set, in one of its two window programs.
 #pragma once
 
-#include <map>
-
 #include "sim/frame_content.h"
-#include "sim/sensor_family.h"
+#include "sim/register_map.h"
 
 namespace sim {
 
-class Usb3Mp31Family final : public SensorFamily {
+class Usb3Mp31Family final : public RegisterMap {
  public:
   std::string writeRegister(uint16_t reg, uint16_t value) override;
   bool streaming() const override;
@@ -21,14 +19,12 @@ class Usb3Mp31Family final : public SensorFamily {
   // How this sensor sees a scene: GR/BG first, and its red and blue response below green's.
   static SceneOptions sceneOptions();
 
-  uint16_t reg(uint16_t address) const override;
   // At the slowest clock, which every speed's exposure fits within.
   uint32_t lineUs() const override;
   struct Window;
 
  private:
   const Window* window() const;
-  std::map<uint16_t, uint16_t> regs_;
 };
 
 }  // namespace sim

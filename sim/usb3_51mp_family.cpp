@@ -23,14 +23,9 @@ constexpr ModeRow kModes[] = {
 };
 }  // namespace
 
-uint16_t Usb3Mp51Family::reg(uint16_t address) const {
-  const auto it = regs_.find(address);
-  return it == regs_.end() ? 0 : it->second;
-}
-
 std::string Usb3Mp51Family::writeRegister(uint16_t address, uint16_t value) {
-  if (address == kReset && value == 1) regs_.clear();  // a reset forgets every program
-  regs_[address] = value;
+  if (address == kReset && value == 1) clear();  // a reset forgets every program
+  store(address, value);
   return {};
 }
 

@@ -4,10 +4,7 @@
 
 namespace sim {
 namespace {
-constexpr uint16_t kStreaming = 0x0100, kSoftReset = 0x0103, kHold = 0x0104;
-constexpr uint16_t kWidth = 0x034C, kHeight = 0x034E, kMultiplier = 0x0306;
-constexpr uint16_t kControl = 0x301A, kStreamBit = 1u << 2;
-constexpr uint16_t kLineLength = 0x300C, kIntegration = 0x3012, kGreenGain = 0x3056;
+using namespace held_group;
 constexpr uint32_t kExposureOffset = 1010;
 
 struct ClockRow {
@@ -15,27 +12,10 @@ struct ClockRow {
   uint32_t mhz;
 };
 constexpr ClockRow kClocks[] = {{40, 50}, {48, 60}, {56, 70}, {64, 80}};
-
-// The code the model writes for a percentage, as the sensor's own table has it.
-uint16_t codeOf(uint32_t percent) {
-  const uint32_t y = percent * 105 / 100;
-  if (y < 127) return uint16_t(0x1000 + y);
-  if (y < 254) return uint16_t(0x1080 + y / 2);
-  if (y < 508) return uint16_t(0x1180 + y / 4);
-  if (y < 1016) return uint16_t(0x1980 + y / 8);
-  return uint16_t(0x2980 + y / 8);
-}
 }  // namespace
 
-uint16_t Usb3Mp85Family::reg(uint16_t address) const {
-  const auto it = regs_.find(address);
-  return it == regs_.end() ? 0 : it->second;
-}
-
 std::string Usb3Mp85Family::writeRegister(uint16_t address, uint16_t value) {
-  if (address == kSoftReset && value == 0x0100) regs_.clear(), width_ = height_ = 0;
-  regs_[address] = value;
-  if (address == kHold && value == 0) width_ = reg(kWidth), height_ = reg(kHeight);
+  storeHeld(address, value, 0);
   return {};
 }
 
@@ -46,8 +26,8 @@ uint32_t Usb3Mp85Family::clockMHz() const {
 }
 
 bool Usb3Mp85Family::streaming() const {
-  return reg(kStreaming) == 0x0100 && (reg(kControl) & kStreamBit) && clockMHz() && width_ &&
-         height_ && reg(kHold) == 0;
+  return reg(kStreaming) == 0x0100 && (reg(kControl) & kStreamBit) && clockMHz() && width() &&
+         height() && reg(kHold) == 0;
 }
 
 uint32_t Usb3Mp85Family::exposureUs() const {
@@ -62,7 +42,7 @@ uint32_t Usb3Mp85Family::lineUs() const {
 // The smallest percentage whose code is the green one.
 uint32_t Usb3Mp85Family::gainPercent() const {
   for (uint32_t percent = 1; percent <= 2000; ++percent)
-    if (codeOf(percent) == reg(kGreenGain)) return percent;
+    if (doublingGainCode(percent) == reg(kGreenGain)) return percent;
   return 100;
 }
 

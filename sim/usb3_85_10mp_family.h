@@ -3,28 +3,21 @@
 // models/sensors/usb3_85_10mp_sensor.cpp.
 #pragma once
 
-#include <map>
-
-#include "sim/sensor_family.h"
+#include "sim/held_group_map.h"
 
 namespace sim {
 
-class Usb3Mp85Family final : public SensorFamily {
+class Usb3Mp85Family final : public HeldGroupMap {
  public:
   std::string writeRegister(uint16_t reg, uint16_t value) override;
   bool streaming() const override;
-  uint32_t width() const override { return width_; }
-  uint32_t height() const override { return height_; }
   uint32_t exposureUs() const override;
   uint32_t gainPercent() const override;
   uint32_t trailerBytes(uint16_t revision) const override { return revision >= 3 ? 1 : 0; }
-  uint16_t reg(uint16_t address) const override;
   uint32_t lineUs() const override;
 
  private:
   uint32_t clockMHz() const;  // 0 for a multiplier the programs never set
-  std::map<uint16_t, uint16_t> regs_;
-  uint32_t width_ = 0, height_ = 0;
 };
 
 }  // namespace sim

@@ -6,10 +6,9 @@
 
 namespace ccd_31mp {
 
-inline constexpr uint64_t kClassFlags = LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_CCD_KIND2;
 inline constexpr std::array<ResolutionRatio, 2> kRatios{{{1, 1}, {3, 1}}};
 inline constexpr std::array<uint32_t, 2> kMaxFrameRate{6, 41};
-inline constexpr std::array<FpgaSpeedRule, 0> kNoSpeedRules{};
+using ccd_family::kNoSpeedRules;
 
 // Full frame: each field led by 41 junk rows; the reduced mode comes straight.
 constexpr CcdMode fullFrame(bool second) {
@@ -47,27 +46,31 @@ constexpr CcdMode reduced(bool second) {
 inline constexpr std::array<CcdMode, 2> kFirstModes{fullFrame(false), reduced(false)};
 inline constexpr std::array<CcdMode, 2> kSecondModes{fullFrame(true), reduced(true)};
 
-constexpr CcdSpec describe(ModelFactory factory, bool second) {
-  ModelSpec m = ccd_family::baseSpec(factory, kClassFlags);
-  m.ratios = kRatios, m.maxFrameRate = kMaxFrameRate;
-  m.rawFrameBytes = 3316224, m.transferSize = 0x80000, m.bayer = 0, m.defectModes = 2;
-  m.exposureUs = {200, ccd_family::kLongestUs, 50000}, m.videoModeTimeUs = 50000;
-  m.wbBase = {368, 256, 371};
-  m.colourMatrix = {1.34701,   -0.322637, -0.031562, -0.103847, 1.356682,
-                    -0.277828, 0.087038,  -0.516015, 1.340615};
-  return CcdSpec{m,
-                 CcdSize::Mp31,
-                 second,
-                 second ? CcdOpen::Plain : CcdOpen::DriverStateRequery,
-                 495,
-                 225,
-                 second ? std::span<const CcdMode>(kSecondModes) : kFirstModes,
-                 {2288, 2300},
-                 {818, 252}};
-}
+inline constexpr ccd_family::ClassRow kRow{
+    .size = CcdSize::Mp31,
+    .flags = LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_CCD_KIND2,
+    .ratios = kRatios,
+    .maxFrameRate = ccd_family::both<std::span<const uint32_t>>(kMaxFrameRate),
+    .rawFrameBytes = 3316224,
+    .transferSize = 0x80000,
+    .bayer = 0,
+    .defectModes = 2,
+    .exposureUs = ccd_family::both(ValueRange{200, ccd_family::kLongestUs, 50000}),
+    .videoModeTimeUs = ccd_family::both(50000u),
+    .wbBase = {368, 256, 371},
+    .colourMatrix = {1.34701, -0.322637, -0.031562, -0.103847, 1.356682, -0.277828, 0.087038,
+                     -0.516015, 1.340615},
+    .firstOpen = CcdOpen::DriverStateRequery,
+    .gainScale = 495,
+    .gainFallback = 225,
+    .modes = {kFirstModes, kSecondModes},
+    .lineClocks = {2288, 2300},
+    .minFrameLines = {818, 252},
+};
 
 }  // namespace ccd_31mp
 
-inline constexpr CcdSpec kSpecQuillard03100KPB = ccd_31mp::describe(CreateQuillard03100KPB, false);
+inline constexpr CcdSpec kSpecQuillard03100KPB =
+    ccd_family::describe(ccd_31mp::kRow, CreateQuillard03100KPB, false);
 inline constexpr CcdSpec kSpecQuillard03100KPBV2 =
-    ccd_31mp::describe(CreateQuillard03100KPBV2, true);
+    ccd_family::describe(ccd_31mp::kRow, CreateQuillard03100KPBV2, true);

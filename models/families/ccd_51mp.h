@@ -6,11 +6,10 @@
 
 namespace ccd_51mp {
 
-inline constexpr uint64_t kClassFlags = LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_CCD_KIND2;
 inline constexpr std::array<ResolutionRatio, 2> kRatios{{{1, 1}, {4, 1}}};
 inline constexpr std::array<uint32_t, 2> kFirstMaxFrameRate{4, 30};
 inline constexpr std::array<uint32_t, 2> kSecondMaxFrameRate{5, 30};
-inline constexpr std::array<FpgaSpeedRule, 0> kNoSpeedRules{};
+using ccd_family::kNoSpeedRules;
 
 // Full frame: each field of the first generation led by 22 junk rows; the reduced mode straight.
 constexpr CcdMode fullFrame(bool second) {
@@ -47,31 +46,32 @@ constexpr CcdMode reduced(bool second) {
 inline constexpr std::array<CcdMode, 2> kFirstModes{fullFrame(false), reduced(false)};
 inline constexpr std::array<CcdMode, 2> kSecondModes{fullFrame(true), reduced(true)};
 
-constexpr CcdSpec describe(ModelFactory factory, bool second) {
-  ModelSpec m = ccd_family::baseSpec(factory, kClassFlags);
-  m.ratios = kRatios;
-  m.maxFrameRate = second ? std::span<const uint32_t>(kSecondMaxFrameRate) : kFirstMaxFrameRate;
-  m.rawFrameBytes = 5213024, m.transferSize = 0x51000, m.bayer = 2, m.defectModes = 2;
-  m.exposureUs =
-      second ? ValueRange{212, ccd_family::kLongestUs, 50000} : ValueRange{212, 77503, 77503};
-  m.videoModeTimeUs = second ? 50000 : 77503;
-  m.triggerModeTimeUs = second ? ccd_family::kTriggerModeUs : 77503;
-  m.wbBase = {397, 256, 371};
-  m.colourMatrix = {1.493814,  -0.469627, -0.066095, -0.185461, 1.452483,
-                    -0.345314, 0.060192,  -0.581342, 1.465509};
-  return CcdSpec{m,
-                 CcdSize::Mp51,
-                 second,
-                 second ? CcdOpen::Plain : CcdOpen::DriverState,
-                 495,
-                 225,
-                 second ? std::span<const CcdMode>(kSecondModes) : kFirstModes,
-                 {3072, 3672},
-                 {729, 219}};
-}
+inline constexpr ccd_family::ClassRow kRow{
+    .size = CcdSize::Mp51,
+    .flags = LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_CCD_KIND2,
+    .ratios = kRatios,
+    .maxFrameRate = {kFirstMaxFrameRate, kSecondMaxFrameRate},
+    .rawFrameBytes = 5213024,
+    .transferSize = 0x51000,
+    .bayer = 2,
+    .defectModes = 2,
+    .exposureUs = {ValueRange{212, 77503, 77503}, ValueRange{212, ccd_family::kLongestUs, 50000}},
+    .videoModeTimeUs = {77503, 50000},
+    .triggerModeTimeUs = {77503, ccd_family::kTriggerModeUs},
+    .wbBase = {397, 256, 371},
+    .colourMatrix = {1.493814, -0.469627, -0.066095, -0.185461, 1.452483, -0.345314, 0.060192,
+                     -0.581342, 1.465509},
+    .firstOpen = CcdOpen::DriverState,
+    .gainScale = 495,
+    .gainFallback = 225,
+    .modes = {kFirstModes, kSecondModes},
+    .lineClocks = {3072, 3672},
+    .minFrameLines = {729, 219},
+};
 
 }  // namespace ccd_51mp
 
-inline constexpr CcdSpec kSpecQuillard05100KPA = ccd_51mp::describe(CreateQuillard05100KPA, false);
+inline constexpr CcdSpec kSpecQuillard05100KPA =
+    ccd_family::describe(ccd_51mp::kRow, CreateQuillard05100KPA, false);
 inline constexpr CcdSpec kSpecQuillard05100KPAV2 =
-    ccd_51mp::describe(CreateQuillard05100KPAV2, true);
+    ccd_family::describe(ccd_51mp::kRow, CreateQuillard05100KPAV2, true);

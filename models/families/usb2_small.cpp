@@ -4,17 +4,11 @@
 
 #include "models/common/cmos_model.h"
 
-#define ZX_USB2_SMALL_FACTORY(code)                                                    \
-  BaseImpl* Create##code(const WCHAR16* id, const WCHAR16* root, uint8_t a, uint8_t b, \
-                         const ModelInfo* info) noexcept {                             \
-    return CreateModel<kSpec##code>(id, root, a, b, info);                             \
-  }
-
-ZX_USB2_SMALL_FACTORY(Rostrel01300KPA)
-ZX_USB2_SMALL_FACTORY(Pelvane01300KPA)
-ZX_USB2_SMALL_FACTORY(Rostrel01300KPAV2)
-ZX_USB2_SMALL_FACTORY(Pelvane01300KPAV2)
-ZX_USB2_SMALL_FACTORY(Rostrel02000KPA)
-ZX_USB2_SMALL_FACTORY(Pelvane02000KPB)
-ZX_USB2_SMALL_FACTORY(Pelvane00350KPA)
-ZX_USB2_SMALL_FACTORY(Pelvane01300KMA)
+ZX_DEFINE_MODEL_FACTORY(Rostrel01300KPA, CreateModel)
+ZX_DEFINE_MODEL_FACTORY(Pelvane01300KPA, CreateModel)
+ZX_DEFINE_MODEL_FACTORY(Rostrel01300KPAV2, CreateModel)
+ZX_DEFINE_MODEL_FACTORY(Pelvane01300KPAV2, CreateModel)
+ZX_DEFINE_MODEL_FACTORY(Rostrel02000KPA, CreateModel)
+ZX_DEFINE_MODEL_FACTORY(Pelvane02000KPB, CreateModel)
+ZX_DEFINE_MODEL_FACTORY(Pelvane00350KPA, CreateModel)
+ZX_DEFINE_MODEL_FACTORY(Pelvane01300KMA, CreateModel)

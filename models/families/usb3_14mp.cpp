@@ -3,12 +3,5 @@
 
 #include "models/common/cmos_model.h"
 
-BaseImpl* CreateRostrel314000KPA(const WCHAR16* id, const WCHAR16* root, uint8_t a, uint8_t b,
-                                 const ModelInfo* info) noexcept {
-  return CreateModel<kSpecRostrel314000KPA>(id, root, a, b, info);
-}
-
-BaseImpl* CreatePelvane314000KPA(const WCHAR16* id, const WCHAR16* root, uint8_t a, uint8_t b,
-                                 const ModelInfo* info) noexcept {
-  return CreateModel<kSpecPelvane314000KPA>(id, root, a, b, info);
-}
+ZX_DEFINE_MODEL_FACTORY(Rostrel314000KPA, CreateModel)
+ZX_DEFINE_MODEL_FACTORY(Pelvane314000KPA, CreateModel)

@@ -6,12 +6,5 @@
 using ImplRostrel303100KPA = CmosModel<kSpecRostrel303100KPA>;
 using ImplPelvane303100KPA = CmosModel<kSpecPelvane303100KPA>;
 
-BaseImpl* CreateRostrel303100KPA(const WCHAR16* id, const WCHAR16* root, uint8_t a, uint8_t b,
-                                 const ModelInfo* info) noexcept {
-  return CreateModel<kSpecRostrel303100KPA>(id, root, a, b, info);
-}
-
-BaseImpl* CreatePelvane303100KPA(const WCHAR16* id, const WCHAR16* root, uint8_t a, uint8_t b,
-                                 const ModelInfo* info) noexcept {
-  return CreateModel<kSpecPelvane303100KPA>(id, root, a, b, info);
-}
+ZX_DEFINE_MODEL_FACTORY(Rostrel303100KPA, CreateModel)
+ZX_DEFINE_MODEL_FACTORY(Pelvane303100KPA, CreateModel)

@@ -3,12 +3,5 @@
 
 #include "models/common/cmos_model.h"
 
-BaseImpl* CreateRostrel305100KPA(const WCHAR16* id, const WCHAR16* root, uint8_t a, uint8_t b,
-                                 const ModelInfo* info) noexcept {
-  return CreateModel<kSpecRostrel305100KPA>(id, root, a, b, info);
-}
-
-BaseImpl* CreatePelvane305100KPA(const WCHAR16* id, const WCHAR16* root, uint8_t a, uint8_t b,
-                                 const ModelInfo* info) noexcept {
-  return CreateModel<kSpecPelvane305100KPA>(id, root, a, b, info);
-}
+ZX_DEFINE_MODEL_FACTORY(Rostrel305100KPA, CreateModel)
+ZX_DEFINE_MODEL_FACTORY(Pelvane305100KPA, CreateModel)

@@ -4,13 +4,7 @@
 
 #include "models/common/cmos_model.h"
 
-#define ZX_MODEL_FACTORY(code)                                                         \
-  BaseImpl* Create##code(const WCHAR16* id, const WCHAR16* root, uint8_t a, uint8_t b, \
-                         const ModelInfo* info) noexcept {                             \
-    return CreateModel<kSpec##code>(id, root, a, b, info);                             \
-  }
-ZX_MODEL_FACTORY(Rostrel308500KPA)
-ZX_MODEL_FACTORY(Pelvane308500KPA)
-ZX_MODEL_FACTORY(Rostrel310000KPA)
-ZX_MODEL_FACTORY(Pelvane310000KPA)
-#undef ZX_MODEL_FACTORY
+ZX_DEFINE_MODEL_FACTORY(Rostrel308500KPA, CreateModel)
+ZX_DEFINE_MODEL_FACTORY(Pelvane308500KPA, CreateModel)
+ZX_DEFINE_MODEL_FACTORY(Rostrel310000KPA, CreateModel)
+ZX_DEFINE_MODEL_FACTORY(Pelvane310000KPA, CreateModel)

@@ -8,39 +8,13 @@
 #include "dshow/base/cfactorytemplate.h"
 #include "dshow/base/moduleinstance.h"
 #include "dshow/filter/cdcm.h"
-#include "pages/message_box_translated.h"
 
 // The test executable is its own COM server for the filter's class.
 CFactoryTemplate g_Templates[] = {
     {kFilterName, &CLSID_Zerithal, CDcm::CreateInstance, nullptr, nullptr}};
 int g_cTemplates = 1;
 
-HRESULT RecordingSite::QueryInterface(REFIID riid, void** ppv) {
-  if (riid != IID_IUnknown && riid != IID_IPropertyPageSite) {
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  *ppv = static_cast<IPropertyPageSite*>(this);
-  AddRef();
-  return S_OK;
-}
-
-HRESULT RecordingSite::OnStatusChange(DWORD flags) {
-  statuses.push_back(flags);
-  return S_OK;
-}
-
-HRESULT RecordingSite::GetLocaleID(LCID* out) {
-  *out = lcid;
-  return S_OK;
-}
-
 namespace {
-
-int CaptureMessage(HWND, const wchar_t* text, const wchar_t* caption, UINT type) {
-  PageHost::messages().push_back({text, caption, type});
-  return IDOK;
-}
 
 std::map<HWND, std::vector<UINT>>& Heard() {
   static std::map<HWND, std::vector<UINT>> heard;
@@ -54,37 +28,23 @@ LRESULT CALLBACK ListenerProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 }  // namespace
 
-std::vector<ShownMessage>& PageHost::messages() {
-  static std::vector<ShownMessage> shown;
-  return shown;
-}
-
 PageHost::PageHost(PageRowId row, const CameraSetup& setup, const Prepare& prepare)
-    : provider_({setup}) {
+    : site_(siteLcid()) {
   g_hInst = GetModuleHandleW(nullptr);
-  if (prepare) prepare(camera());
-  site_.lcid = siteLcid();
-  messages().clear();
-  SetMessagePresenter(CaptureMessage);
+  filter_.emplace(setup, prepare);
   HRESULT hr = S_OK;
-  auto* filter = new CDcm(0, &hr);
-  filter->NonDelegatingAddRef();
-  filter->NonDelegatingQueryInterface(IID_IUnknown, reinterpret_cast<void**>(&filter_));
-  filter->NonDelegatingRelease();
   const PageRow& pageRow = PageRowOf(row);
   CUnknown* created = pageRow.create(nullptr, &hr);
   if (!created) return;
   created->NonDelegatingQueryInterface(IID_IPropertyPage, reinterpret_cast<void**>(&page_));
-  frame_ = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
-                           nullptr, nullptr, nullptr);
-  container_ = CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0,
-                               780, 560, frame_, nullptr, nullptr, nullptr);
+  frame_.emplace();
   page_->SetPageSite(&site_);
-  if (FAILED(page_->SetObjects(1, &filter_))) return;
+  IUnknown* object = filter_->object();
+  if (FAILED(page_->SetObjects(1, &object))) return;
   RECT rect = {0, 0, 700, 500};
-  if (FAILED(page_->Activate(container_, &rect, FALSE))) return;
+  if (FAILED(page_->Activate(frame_->container, &rect, FALSE))) return;
   page_->Show(SW_SHOW);
-  dialog_ = GetWindow(container_, GW_CHILD);
+  dialog_ = GetWindow(frame_->container, GW_CHILD);
   pump();
 }
 
@@ -95,10 +55,9 @@ PageHost::~PageHost() {
     page_->SetPageSite(nullptr);
     page_->Release();
   }
-  if (frame_) DestroyWindow(frame_);
-  if (filter_) filter_->Release();
+  frame_.reset();
+  filter_.reset();
   pump();
-  SetMessagePresenter(nullptr);
 }
 
 LCID& PageHost::siteLcid() {
@@ -107,36 +66,14 @@ LCID& PageHost::siteLcid() {
 }
 
 void PageHost::show() {
-  ShowWindow(frame_, SW_SHOWNA);
-  UpdateWindow(frame_);
-  RedrawWindow(frame_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  ShowWindow(frame(), SW_SHOWNA);
+  UpdateWindow(frame());
+  RedrawWindow(frame(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   pump();
-}
-
-void PageHost::pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-std::wstring PageHost::text(int id) const {
-  wchar_t buffer[512] = {};
-  GetDlgItemTextW(dialog_, id, buffer, 512);
-  return buffer;
 }
 
 void PageHost::setText(int id, const wchar_t* value) {
   SetDlgItemTextW(dialog_, id, value);
-  pump();
-}
-
-void PageHost::scrollTo(int id, int pos) {
-  HWND bar = item(id);
-  SendMessageW(bar, TBM_SETPOS, TRUE, pos);
-  SendMessageW(dialog_, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, pos),
-               reinterpret_cast<LPARAM>(bar));
   pump();
 }
 

@@ -7,33 +7,14 @@
 #include <ocidl.h>
 
 #include <functional>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "pages/page_table.h"
 #include "tests/dshow/filter/camera_double.h"
-
-class RecordingSite : public IPropertyPageSite {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD flags) override;
-  HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* lcid) override;
-  HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
-  ULONG refs = 1;
-  LCID lcid = 0x0409;
-  std::vector<DWORD> statuses;
-};
-
-// One message box the page asked for.
-struct ShownMessage {
-  std::wstring text;
-  std::wstring caption;
-  UINT type;
-};
+#include "tests/dshow/support/page_host.h"
+#include "tests/pages/captured_messages.h"
 
 class PageHost {
  public:
@@ -45,13 +26,13 @@ class PageHost {
   ~PageHost();
 
   bool ready() const { return dialog_ != nullptr; }
-  CameraValues& camera() { return *provider_.log->values; }
+  CameraValues& camera() { return filter_->values(); }
   IPropertyPage* page() { return page_; }
   HWND dialog() const { return dialog_; }
-  HWND frame() const { return frame_; }
-  HWND container() const { return container_; }
-  RecordingSite& site() { return site_; }
-  static std::vector<ShownMessage>& messages();
+  HWND frame() const { return frame_ ? frame_->frame : nullptr; }
+  HWND container() const { return frame_ ? frame_->container : nullptr; }
+  TestSite& site() { return site_; }
+  static std::vector<ShownMessage>& messages() { return CapturedMessages::shown(); }
 
   // Shows the frame and paints the page, for pictures (a shown frame closes slowly under wine).
   void show();
@@ -59,24 +40,23 @@ class PageHost {
   static LCID& siteLcid();
 
   HWND item(int id) const { return GetDlgItem(dialog_, id); }
-  std::wstring text(int id) const;
+  std::wstring text(int id) const { return ItemText(dialog_, id); }
   void setText(int id, const wchar_t* text);
   // Moves a trackbar as a drag would and tells the page.
-  void scrollTo(int id, int pos);
+  void scrollTo(int id, int pos) { DragTrackbar(dialog_, id, pos); }
   // A button click as the button reports it; a check box or radio is toggled or checked first.
   void click(int id);
   // Return pressed in an edit, as the dialog manager routes it.
   void pressReturn(int id);
   int trackbar(int id) const;
-  static void pump();
+  static void pump() { PumpFor(0); }
 
  private:
-  DoubleProvider provider_;
-  IUnknown* filter_ = nullptr;
+  CapturedMessages messages_;
+  std::optional<FilterWithDouble> filter_;
   IPropertyPage* page_ = nullptr;
-  RecordingSite site_;
-  HWND frame_ = nullptr;
-  HWND container_ = nullptr;
+  TestSite site_;
+  std::optional<Frame> frame_;
   HWND dialog_ = nullptr;
 };
 

@@ -1,22 +1,14 @@
 // The page host of the settings page tests.
 #include "tests/pages/settings_page_host.h"
 
-#include "pages/message_box_translated.h"
-
 namespace {
 
 constexpr wchar_t kListenerClass[] = L"ZxSettingsPageListener";
 PageFrame* gFrame = nullptr;
-std::vector<ShownMessage> gShown;
 
 LRESULT CALLBACK ListenerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message >= 2024 && message <= 42848 && gFrame) gFrame->heard.push_back(message);
   return DefWindowProcW(window, message, wParam, lParam);
-}
-
-int CapturePresenter(HWND, const wchar_t* text, const wchar_t* caption, UINT type) {
-  gShown.push_back({text ? text : L"", caption ? caption : L"", type});
-  return IDOK;
 }
 
 // One apartment for the whole run: the pages and the filter live on the test's thread.
@@ -33,18 +25,12 @@ LCID RunLanguage() {
   return GetEnvironmentVariableW(L"ZX_PAGES_GERMAN", nullptr, 0) ? 0x0407 : 0x0409;
 }
 
-PageFrame::PageFrame(bool shown) {
+PageFrame::PageFrame(bool shown) : Frame(shown) {
   WNDCLASSW wc = {};
   wc.lpfnWndProc = ListenerProc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = kListenerClass;
   RegisterClassW(&wc);
-  // Hidden: under a display without a window manager, destroying a shown top-level window waits
-  // seconds for the display to confirm it.
-  frame = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | (shown ? WS_VISIBLE : 0), 0,
-                          0, 800, 600, nullptr, nullptr, nullptr, nullptr);
-  container = CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 780,
-                              560, frame, nullptr, nullptr, nullptr);
   listener = CreateWindowExW(0, kListenerClass, L"", WS_CHILD, 0, 0, 1, 1, container, nullptr,
                              GetModuleHandleW(nullptr), nullptr);
   gFrame = this;
@@ -52,7 +38,6 @@ PageFrame::PageFrame(bool shown) {
 
 PageFrame::~PageFrame() {
   gFrame = nullptr;
-  DestroyWindow(frame);
 }
 
 HostedPage::HostedPage(PageRowId row, IUnknown* object, PageFrame& frame, LCID lcid) : site_(lcid) {
@@ -103,11 +88,7 @@ void HostedPage::click(int id) {
 }
 
 void HostedPage::scroll(int id, int32_t position) {
-  HWND bar = item(id);
-  SendMessageW(bar, TBM_SETPOS, TRUE, position);
-  SendMessageW(dialog_, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
-               reinterpret_cast<LPARAM>(bar));
-  PumpFor(0);
+  DragTrackbar(dialog_, id, position);
 }
 
 void HostedPage::setText(int id, const std::wstring& text) {
@@ -115,42 +96,5 @@ void HostedPage::setText(int id, const std::wstring& text) {
 }
 
 std::wstring HostedPage::text(int id) const {
-  wchar_t buffer[512] = {};
-  GetDlgItemTextW(dialog_, id, buffer, 512);
-  return buffer;
-}
-
-void PumpFor(DWORD ms) {
-  const DWORD start = GetTickCount();
-  do {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    if (ms) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-  } while (GetTickCount() - start < ms);
-}
-
-FilterWithDouble::FilterWithDouble(CameraSetup setup) : provider_({setup}) {
-  HRESULT hr = S_OK;
-  filter_ = new CDcm(0, &hr);
-  filter_->NonDelegatingAddRef();
-}
-
-FilterWithDouble::~FilterWithDouble() {
-  filter_->NonDelegatingRelease();
-}
-
-CapturedMessages::CapturedMessages() {
-  gShown.clear();
-  SetMessagePresenter(CapturePresenter);
-}
-
-CapturedMessages::~CapturedMessages() {
-  SetMessagePresenter(nullptr);
-}
-
-std::vector<ShownMessage>& CapturedMessages::shown() {
-  return gShown;
+  return ItemText(dialog_, id);
 }

@@ -244,3 +244,16 @@ std::unique_ptr<FilterCamera> DoubleProvider::open(const WCHAR16* id) {
 std::unique_ptr<FilterCamera> DoubleProvider::openFirst(WCHAR16) {
   return cameras_.empty() ? nullptr : std::make_unique<CameraDouble>(cameras_[0], log);
 }
+
+FilterWithDouble::FilterWithDouble(CameraSetup setup,
+                                   const std::function<void(CameraValues&)>& prepare)
+    : provider_({setup}) {
+  if (prepare) prepare(values());
+  HRESULT hr = S_OK;
+  filter_ = new CDcm(0, &hr);
+  filter_->NonDelegatingAddRef();
+}
+
+FilterWithDouble::~FilterWithDouble() {
+  filter_->NonDelegatingRelease();
+}

@@ -12,6 +12,7 @@
 
 #include "core/model_catalogue.h"
 #include "dshow/filter/camera_provider.h"
+#include "dshow/filter/cdcm.h"
 #include "tests/dshow/filter/camera_values.h"
 
 // What the cameras of one provider saw; outlives the cameras, which the filter deletes.
@@ -218,4 +219,21 @@ class DoubleProvider : public CameraProvider {
  private:
   std::vector<CameraSetup> cameras_;
   ModelInfoV1 model_{};
+};
+
+// The real filter over one camera double; the double's values are shared with the test.
+class FilterWithDouble {
+ public:
+  // prepare sets the values before the filter is created.
+  explicit FilterWithDouble(CameraSetup setup = {},
+                            const std::function<void(CameraValues&)>& prepare = {});
+  ~FilterWithDouble();
+  FilterWithDouble(const FilterWithDouble&) = delete;
+  FilterWithDouble& operator=(const FilterWithDouble&) = delete;
+  IUnknown* object() const { return static_cast<ILumorix*>(filter_); }
+  CameraValues& values() { return *provider_.log->values; }
+
+ private:
+  DoubleProvider provider_;
+  CDcm* filter_ = nullptr;
 };

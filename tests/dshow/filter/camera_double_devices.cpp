@@ -3,25 +3,12 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "tests/dshow/filter/camera_accessors.h"
 #include "tests/dshow/filter/camera_double.h"
 
+using namespace camera_accessors;
+
 namespace {
-
-template <class T>
-HRESULT Read(CameraValues& values, const char* name, T* out, T value) {
-  const HRESULT answer = values.record(name);
-  if (answer != S_OK) return answer;
-  if (!out) return E_POINTER;
-  *out = value;
-  return S_OK;
-}
-
-template <class T, class V>
-HRESULT Write(CameraValues& values, const char* name, T* to, V value) {
-  const HRESULT answer = values.record(name, {static_cast<int64_t>(value)});
-  if (answer == S_OK) *to = static_cast<T>(value);
-  return answer;
-}
 
 constexpr HRESULT kEmptyName = -2;
 constexpr HRESULT kTakenName = -3;
@@ -63,7 +50,7 @@ HRESULT LoadPresetValues(CameraValues& values, uint32_t index) {
 }
 
 HRESULT CameraDouble::get_Speed(uint16_t* level) {
-  return Read(*values_, "get_Speed", level, values_->speed);
+  return Probe(*values_, "get_Speed", level, values_->speed);
 }
 HRESULT CameraDouble::put_Speed(uint16_t level) {
   return Write(*values_, "put_Speed", &values_->speed, level);
@@ -73,32 +60,32 @@ uint32_t CameraDouble::get_MaxSpeed() {
   return values_->maxSpeed;
 }
 HRESULT CameraDouble::get_HFlip(uint32_t* on) {
-  return Read(*values_, "get_HFlip", on, values_->hFlip);
+  return Probe(*values_, "get_HFlip", on, values_->hFlip);
 }
 HRESULT CameraDouble::put_HFlip(int32_t on) {
   return Write(*values_, "put_HFlip", &values_->hFlip, on);
 }
 HRESULT CameraDouble::get_VFlip(uint32_t* on) {
-  return Read(*values_, "get_VFlip", on, values_->vFlip);
+  return Probe(*values_, "get_VFlip", on, values_->vFlip);
 }
 HRESULT CameraDouble::put_VFlip(int32_t on) {
   return Write(*values_, "put_VFlip", &values_->vFlip, on);
 }
 HRESULT CameraDouble::get_LightFrequency(uint32_t* mode) {
-  return Read(*values_, "get_LightFrequency", mode, values_->lightFrequency);
+  return Probe(*values_, "get_LightFrequency", mode, values_->lightFrequency);
 }
 HRESULT CameraDouble::put_LightFrequency(uint32_t mode) {
   return Write(*values_, "put_LightFrequency", &values_->lightFrequency, mode);
 }
 HRESULT CameraDouble::get_Skip(uint32_t* skip) {
-  return Read(*values_, "get_Skip", skip, values_->skip);
+  return Probe(*values_, "get_Skip", skip, values_->skip);
 }
 HRESULT CameraDouble::put_Skip(uint32_t skip) {
   return Write(*values_, "put_Skip", &values_->skip, skip);
 }
 
 HRESULT CameraDouble::get_Rect(RECT* rect) {
-  return Read(*values_, "get_Rect", rect, values_->rect);
+  return Probe(*values_, "get_Rect", rect, values_->rect);
 }
 HRESULT CameraDouble::put_Rect(const RECT* rect) {
   if (!rect) return E_POINTER;
@@ -112,7 +99,7 @@ HRESULT CameraDouble::put_AeWindowMark(int32_t on) {
 }
 
 HRESULT CameraDouble::get_FanSpeed(uint16_t* speed) {
-  return Read(*values_, "get_FanSpeed", speed, values_->fanSpeed);
+  return Probe(*values_, "get_FanSpeed", speed, values_->fanSpeed);
 }
 HRESULT CameraDouble::put_FanSpeed(uint16_t speed) {
   return Write(*values_, "put_FanSpeed", &values_->fanSpeed, speed);
@@ -123,22 +110,22 @@ uint32_t CameraDouble::get_FanMaxSpeed() {
 }
 // A null pointer asks only whether there is a cooler, as the filter and the page do.
 HRESULT CameraDouble::get_Tec(uint32_t* on) {
-  return Read(*values_, "get_Tec", on, values_->tecOn);
+  return Probe(*values_, "get_Tec", on, values_->tecOn);
 }
 HRESULT CameraDouble::put_Tec(uint32_t on) {
   return Write(*values_, "put_Tec", &values_->tecOn, on);
 }
 HRESULT CameraDouble::get_TecTarget(int32_t* tenths) {
-  return Read(*values_, "get_TecTarget", tenths, values_->tecTarget);
+  return Probe(*values_, "get_TecTarget", tenths, values_->tecTarget);
 }
 HRESULT CameraDouble::put_TecTarget(int32_t tenths) {
   return Write(*values_, "put_TecTarget", &values_->tecTarget, tenths);
 }
 HRESULT CameraDouble::get_Temperature(int16_t* tenths) {
-  return Read(*values_, "get_Temperature", tenths, values_->temperatureTenths);
+  return Probe(*values_, "get_Temperature", tenths, values_->temperatureTenths);
 }
 HRESULT CameraDouble::get_ModelInfo(const ModelInfo** info) {
-  return Read(*values_, "get_ModelInfo", info, static_cast<const ModelInfo*>(&values_->model));
+  return Probe(*values_, "get_ModelInfo", info, static_cast<const ModelInfo*>(&values_->model));
 }
 
 uint32_t CameraDouble::get_PresetCount() {

@@ -2,28 +2,10 @@
 // callbacks are kept for the test to fire, and every call is recorded first.
 #include <algorithm>
 
+#include "tests/dshow/filter/camera_accessors.h"
 #include "tests/dshow/filter/camera_double.h"
 
-namespace {
-
-// Records name; on success writes value to out.
-template <class T>
-HRESULT Read(CameraValues& values, const char* name, T* out, T value) {
-  if (!out) return E_POINTER;
-  const HRESULT answer = values.record(name);
-  if (answer == S_OK) *out = value;
-  return answer;
-}
-
-// Records name(value); on success stores it.
-template <class T>
-HRESULT Write(CameraValues& values, const char* name, T* to, T value) {
-  const HRESULT answer = values.record(name, {static_cast<int64_t>(value)});
-  if (answer == S_OK) *to = value;
-  return answer;
-}
-
-}  // namespace
+using namespace camera_accessors;
 
 HRESULT CameraDouble::get_AutoExpoEnable(uint32_t* on) {
   return Read(*values_, "get_AutoExpoEnable", on, values_->autoExposure);
@@ -59,74 +41,45 @@ HRESULT CameraDouble::put_ExpoAGain(uint16_t percent) {
 
 HRESULT CameraDouble::get_ExpTimeRange(uint32_t* minimum, uint32_t* maximum,
                                        uint32_t* defaultValue) {
-  if (!minimum || !maximum || !defaultValue) return E_POINTER;
-  const HRESULT answer = values_->record("get_ExpTimeRange");
-  if (answer != S_OK) return answer;
-  *minimum = values_->expoTimeMinUs;
-  *maximum = values_->expoTimeMaxUs;
-  *defaultValue = values_->expoTimeDefaultUs;
-  return S_OK;
+  return ReadEach(*values_, "get_ExpTimeRange", Assign{minimum, values_->expoTimeMinUs},
+                  Assign{maximum, values_->expoTimeMaxUs},
+                  Assign{defaultValue, values_->expoTimeDefaultUs});
 }
 
 HRESULT CameraDouble::get_ExpoAGainRange(uint16_t* minimum, uint16_t* maximum,
                                          uint16_t* defaultValue) {
-  if (!minimum || !maximum || !defaultValue) return E_POINTER;
-  const HRESULT answer = values_->record("get_ExpoAGainRange");
-  if (answer != S_OK) return answer;
-  *minimum = values_->gainMin;
-  *maximum = values_->gainMax;
-  *defaultValue = values_->gainDefault;
-  return S_OK;
+  return ReadEach(*values_, "get_ExpoAGainRange", Assign{minimum, values_->gainMin},
+                  Assign{maximum, values_->gainMax}, Assign{defaultValue, values_->gainDefault});
 }
 
 HRESULT CameraDouble::get_AutoExpoMaxTimeAGain(uint32_t* us, uint16_t* percent) {
-  if (!us || !percent) return E_POINTER;
-  const HRESULT answer = values_->record("get_AutoExpoMaxTimeAGain");
-  if (answer != S_OK) return answer;
-  *us = values_->aeMaxTimeUs;
-  *percent = values_->aeMaxGain;
-  return S_OK;
+  return ReadEach(*values_, "get_AutoExpoMaxTimeAGain", Assign{us, values_->aeMaxTimeUs},
+                  Assign{percent, values_->aeMaxGain});
 }
 
 HRESULT CameraDouble::put_AutoExpoMaxTimeAGain(uint32_t us, uint16_t percent) {
-  const HRESULT answer = values_->record("put_AutoExpoMaxTimeAGain", {us, percent});
-  if (answer != S_OK) return answer;
-  values_->aeMaxTimeUs = us;
-  values_->aeMaxGain = percent;
-  return S_OK;
+  return WriteEach(*values_, "put_AutoExpoMaxTimeAGain", Assign{&values_->aeMaxTimeUs, us},
+                   Assign{&values_->aeMaxGain, percent});
 }
 
 HRESULT CameraDouble::put_ExpoCallback(LumorixNotifyCallback callback, void* context) {
-  const HRESULT answer = values_->record("put_ExpoCallback", {callback ? 1 : 0});
-  if (answer != S_OK) return answer;
-  values_->expoCallback = callback;
-  values_->expoContext = context;
-  return S_OK;
+  return Keep(*values_, "put_ExpoCallback", callback, context, &values_->expoCallback,
+              &values_->expoContext);
 }
 
 HRESULT CameraDouble::get_TempTint(int32_t* temperature, int32_t* tint) {
-  if (!temperature || !tint) return E_POINTER;
-  const HRESULT answer = values_->record("get_TempTint");
-  if (answer != S_OK) return answer;
-  *temperature = values_->temperature;
-  *tint = values_->tint;
-  return S_OK;
+  return ReadEach(*values_, "get_TempTint", Assign{temperature, values_->temperature},
+                  Assign{tint, values_->tint});
 }
 
 HRESULT CameraDouble::put_TempTint(int32_t temperature, int32_t tint) {
-  const HRESULT answer = values_->record("put_TempTint", {temperature, tint});
-  if (answer != S_OK) return answer;
-  values_->temperature = temperature;
-  values_->tint = tint;
-  return S_OK;
+  return WriteEach(*values_, "put_TempTint", Assign{&values_->temperature, temperature},
+                   Assign{&values_->tint, tint});
 }
 
 HRESULT CameraDouble::AwbOnePush(LumorixTempTintCallback callback, void* context) {
-  const HRESULT answer = values_->record("AwbOnePush", {callback ? 1 : 0});
-  if (answer != S_OK) return answer;
-  values_->onePushCallback = callback;
-  values_->onePushContext = context;
-  return S_OK;
+  return Keep(*values_, "AwbOnePush", callback, context, &values_->onePushCallback,
+              &values_->onePushContext);
 }
 
 HRESULT CameraDouble::get_Hue(int32_t* hue) {
@@ -172,19 +125,13 @@ HRESULT CameraDouble::put_Chrome(uint32_t grey) {
 }
 
 HRESULT CameraDouble::put_ChromeCallback(LumorixNotifyCallback callback, void* context) {
-  const HRESULT answer = values_->record("put_ChromeCallback", {callback ? 1 : 0});
-  if (answer != S_OK) return answer;
-  values_->chromeCallback = callback;
-  values_->chromeContext = context;
-  return S_OK;
+  return Keep(*values_, "put_ChromeCallback", callback, context, &values_->chromeCallback,
+              &values_->chromeContext);
 }
 
 HRESULT CameraDouble::GetHistogram(LumorixHistogramCallback callback, void* context) {
-  const HRESULT answer = values_->record("GetHistogram", {callback ? 1 : 0});
-  if (answer != S_OK) return answer;
-  values_->histogramCallback = callback;
-  values_->histogramContext = context;
-  return S_OK;
+  return Keep(*values_, "GetHistogram", callback, context, &values_->histogramCallback,
+              &values_->histogramContext);
 }
 
 HRESULT CameraDouble::get_LevelRange(uint16_t low[4], uint16_t high[4]) {

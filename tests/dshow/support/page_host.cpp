@@ -1,8 +1,10 @@
-// Every page an object offers, driven through a property frame's lifecycle.
+// The property frame's messages and drags, and every page an object offers driven through its
+// lifecycle.
 #include "tests/dshow/support/page_host.h"
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
 #include <olectl.h>
 
 #include "tests/dshow/support/comptr.h"
@@ -41,4 +43,30 @@ void DrivePagesOf(IUnknown* owner, size_t* pages) {
     EXPECT_EQ(page->SetPageSite(nullptr), S_OK);
     ++*pages;
   }
+}
+
+void PumpFor(DWORD ms) {
+  const DWORD start = GetTickCount();
+  do {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    if (ms) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  } while (GetTickCount() - start < ms);
+}
+
+std::wstring ItemText(HWND dialog, int id) {
+  wchar_t buffer[512] = {};
+  GetDlgItemTextW(dialog, id, buffer, 512);
+  return buffer;
+}
+
+void DragTrackbar(HWND dialog, int id, int position) {
+  HWND bar = GetDlgItem(dialog, id);
+  SendMessageW(bar, TBM_SETPOS, TRUE, position);
+  SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
+               reinterpret_cast<LPARAM>(bar));
+  PumpFor(0);
 }

@@ -1,5 +1,5 @@
-// A host of the module's property pages as a property frame holds them: a site, a frame window
-// and the lifecycle every offered page goes through.
+// A host of property pages as a property frame holds them: a site, a frame window, the thread's
+// messages, the user's drags and the lifecycle every page the module offers goes through.
 #pragma once
 
 #include <windows.h>
@@ -7,8 +7,11 @@
 #include <ocidl.h>
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
-// A page site with a chosen locale that counts the status changes it is told.
+// A page site with a chosen locale (0: it reports none) that counts the status changes it is told
+// and keeps their flags.
 class TestSite : public IPropertyPageSite {
  public:
   explicit TestSite(LCID lcid) : lcid_(lcid) {}
@@ -23,8 +26,9 @@ class TestSite : public IPropertyPageSite {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD) override {
+  HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD flags) override {
     ++statusChanges;
+    statuses.push_back(flags);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* lcid) override {
@@ -36,6 +40,7 @@ class TestSite : public IPropertyPageSite {
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
   ULONG refs = 1;
   int statusChanges = 0;
+  std::vector<DWORD> statuses;
 
  private:
   LCID lcid_;
@@ -43,9 +48,11 @@ class TestSite : public IPropertyPageSite {
 
 // A frame with a container, so that the page's grandparent is the frame.
 struct Frame {
-  Frame() {
-    frame = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
-                            nullptr, nullptr, nullptr);
+  // shown: visible on the display, for pictures. Hidden by default: under a display without a
+  // window manager, destroying a shown top-level window waits seconds for the display to confirm.
+  explicit Frame(bool shown = false) {
+    frame = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | (shown ? WS_VISIBLE : 0),
+                            0, 0, 800, 600, nullptr, nullptr, nullptr, nullptr);
     container = CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0,
                                 780, 560, frame, nullptr, nullptr, nullptr);
   }
@@ -55,6 +62,14 @@ struct Frame {
   HWND frame;
   HWND container;
 };
+
+// Runs the thread's messages for ms milliseconds (at least one pass).
+void PumpFor(DWORD ms);
+
+// A page dialog's item text, up to 511 characters.
+std::wstring ItemText(HWND dialog, int id);
+// Moves a trackbar as a drag would, tells the dialog and runs the messages that follow.
+void DragTrackbar(HWND dialog, int id, int position);
 
 // Creates every page `owner` offers from the loaded zerithal.ax, connects it to owner, activates
 // and deactivates it, and checks it leaves no reference behind; counts them into *pages. Runs in
