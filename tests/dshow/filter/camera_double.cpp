@@ -38,6 +38,7 @@ void CameraDouble::change() {
   const int snaps = log_->snaps.load();
   if (log_->onChange) log_->onChange();
   Sleep(setup_.bitDepthMs);
+  if (log_->onChangeEnd) log_->onChangeEnd();
   log_->pullsDuringChange += log_->pulls.load() - pulls;
   log_->snapsDuringChange += log_->snaps.load() - snaps;
 }

@@ -29,7 +29,8 @@ struct CameraLog {
   // held begins none.
   std::atomic<int> pullsDuringChange{0};
   std::atomic<int> snapsDuringChange{0};
-  std::function<void()> onChange;  // called as such a change begins, set before streaming
+  std::function<void()> onChange;     // called as such a change begins, set before streaming
+  std::function<void()> onChangeEnd;  // called as it ends, still inside the camera
   std::mutex lock;
   std::vector<std::wstring> openedIds;
   // The settings pages read and write, shared by every camera of the provider; each call on
