@@ -50,9 +50,10 @@ struct PLContextT {
 
   // Run-time switches.
   uint8_t colourMatrixOn = 0, awbRequest = 0, abbRequest = 0, aeMarkWindow = 0, wbLutActive = 0;
-  uint8_t statsThisFrame = 0, ffcEnable = 0, ffcRequest = 0, ffcValid = 0;
+  uint8_t ffcEnable = 0, ffcRequest = 0, ffcValid = 0;
   uint8_t dfcEnable = 0, dfcRequest = 0, dfcValid = 0;
-  uint32_t statsRequest = 0;  // bit 0: one-shot
+  uint32_t statsRequest = 0;        // bit 0: one-shot, cleared by the frame that answers it
+  uint32_t statsRequestSerial = 0;  // counts the requests written, so a frame sees a newer one
   uint8_t ffcFrames = 0, ffcCount = 0, dfcFrames = 0, dfcCount = 0;
 
   // The running frame.

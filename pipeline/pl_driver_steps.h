@@ -151,9 +151,37 @@ bool takeRequest(PLContextT<Sample>& c, uint8_t PLContextT<Sample>::*flag) {
   return std::exchange(c.*flag, uint8_t{0}) != 0;
 }
 
+// What the frame reads of what setters change on other threads, taken under mtxSettings.
+struct FrameHooks {
+  PLHostCallbacks cb;
+  stages::AeMark mark;
+  uint32_t demosaicVideo = 0, demosaicStill = 0;
+  uint32_t statsSerial = 0;  // the statistics request the frame began with
+  uint32_t demosaic(bool still) const { return still ? demosaicStill : demosaicVideo; }
+};
+
+inline constexpr uint32_t kStatsOneShot = 1;
+
+// Hands the frame's statistics over. A one-shot request is taken here, by a frame that has
+// statistics to give, never by one that ended without them; one written after the frame began
+// is left for the next frame.
+template <typename Sample>
+void answerStats(PLContextT<Sample>& c, const FrameHooks& hooks) {
+  {
+    Lock hold(*c.mtxSettings);
+    if (c.statsRequestSerial == hooks.statsSerial) c.statsRequest &= ~kStatsOneShot;
+  }
+  const PLHostCallbacks& cb = hooks.cb;
+  if (cb.statsCallback) {
+    NoteStep(RawStep::StatsDelivery);
+    cb.statsCallback(c.statsF[0].data(), c.statsF[1].data(), c.statsF[2].data(), c.statsF[3].data(),
+                     cb.statsCallbackContext);
+  }
+}
+
 // Statistics of the running frame's pixels from the summed counters, then their delivery.
 template <typename Sample>
-void deliverStats(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostCallbacks& cb,
+void deliverStats(PLContextT<Sample>& c, const FrameJob<Sample>& job, const FrameHooks& hooks,
                   const StatsCounters& total, const Running& r) {
   NoteStep(RawStep::Statistics);
   {
@@ -164,21 +192,8 @@ void deliverStats(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHo
       for (size_t i = 0; i < 256; ++i) c.statsF[ch][i] = float(double(src[i]) / pixels);
     }
   }
-  c.statsThisFrame = 0;
-  if (cb.statsCallback) {
-    NoteStep(RawStep::StatsDelivery);
-    cb.statsCallback(c.statsF[0].data(), c.statsF[1].data(), c.statsF[2].data(), c.statsF[3].data(),
-                     cb.statsCallbackContext);
-  }
+  answerStats(c, hooks);
 }
-
-// What the frame reads of what setters change on other threads, taken under mtxSettings.
-struct FrameHooks {
-  PLHostCallbacks cb;
-  stages::AeMark mark;
-  uint32_t demosaicVideo = 0, demosaicStill = 0;
-  uint32_t demosaic(bool still) const { return still ? demosaicStill : demosaicVideo; }
-};
 
 // Steps 1, 3 and the frame's snapshot; false when the frame cannot run.
 template <typename Sample>
@@ -189,10 +204,12 @@ bool beginFrame(PLContextT<Sample>& c, const FrameGeometry& g, const SensorRect*
     ZX_TRACE_ERROR("%s: bad roi or binning", "PL_Process");
     return false;
   }
+  bool stats = false;
   {
     Lock hold(*c.mtxSettings);
-    c.statsThisFrame = c.statsRequest != 0;
-    c.statsRequest &= ~1u;  // a one-shot request; other bits keep statistics running
+    // Decided per frame: frames on other threads may begin and end around this one.
+    stats = c.statsRequest != 0;
+    hooks.statsSerial = c.statsRequestSerial;
     hooks.cb = c.callbacks;
     hooks.mark = stages::NextAeMark(c);
     hooks.demosaicVideo = c.demosaicVideo;
@@ -201,6 +218,7 @@ bool beginFrame(PLContextT<Sample>& c, const FrameGeometry& g, const SensorRect*
   c.roi = roi;
   c.binning = binning;
   SnapshotFrameJob(c, int32_t(r.pw), job);
+  job.stats = stats;
   c.frameMono = job.settings.mono;
   return true;
 }

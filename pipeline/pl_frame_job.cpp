@@ -130,7 +130,6 @@ void SnapshotFrameJob(PLContextT<Sample>& ctx, int32_t width, FrameJob<Sample>& 
     job.tables = ctx.tables;
     job.colourMatrixOn = ctx.colourMatrixOn;
     job.usmRadius = ctx.usmRadius, job.usmThreshold = ctx.usmThreshold;
-    job.stats = ctx.statsThisFrame;
     // The tone choice reads the live flags, so it is made here, once, for the whole frame.
     job.tone = ctx.hasToneMapping && !ctx.hasIsp
                    ? stages::SelectToneLut(ctx, job.tables, ctx.bitDepth)

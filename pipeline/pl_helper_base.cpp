@@ -172,6 +172,7 @@ void copyStats(PLHlperBase& h, PLContextT<Sample>& ctx) {
   ctx.callbacks.statsCallback = h.statsCallback;
   ctx.callbacks.statsCallbackContext = h.statsCallbackCtx;
   ctx.statsRequest = h.statsRequest;
+  ++ctx.statsRequestSerial;
 }
 
 // The build reads amount and midpoint, which host threads store under this lock; holding it

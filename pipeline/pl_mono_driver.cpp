@@ -115,12 +115,7 @@ void imageSteps(PLContextT<Sample>& c, const FrameJob<Sample>& job, const FrameH
   if (job.stats) {
     NoteStep(RawStep::Statistics);
     greyStats(c, job, work, h);
-    c.statsThisFrame = 0;
-    if (cb.statsCallback) {
-      NoteStep(RawStep::StatsDelivery);
-      cb.statsCallback(c.statsF[0].data(), c.statsF[1].data(), c.statsF[2].data(),
-                       c.statsF[3].data(), cb.statsCallbackContext);
-    }
+    answerStats(c, hooks);
   }
   if (cb.histogramCallback) {
     NoteStep(RawStep::Histogram);

@@ -160,12 +160,12 @@ void rawDomain(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostC
 
 // Steps 13 and 14: the stripes, then statistics over the running frame's pixels.
 template <typename Sample>
-void colourAndStats(PLContextT<Sample>& c, const FrameJob<Sample>& job, const PLHostCallbacks& cb,
+void colourAndStats(PLContextT<Sample>& c, const FrameJob<Sample>& job, const FrameHooks& hooks,
                     Sample* work, const Running& r) {
   NoteStep(RawStep::AdjustColour);
   StatsCounters total{};
   RunStripes(c, job, work, int32_t(r.ph), total);
-  if (job.stats) deliverStats(c, job, cb, total, r);
+  if (job.stats) deliverStats(c, job, hooks, total, r);
 }
 
 }  // namespace
@@ -189,7 +189,7 @@ void PL_ProcessRaw8(PLContext* ctx, uint8_t* raw, uint8_t* out, void*, const Sen
     NoteStep(RawStep::Demosaic);
     if (!stripeDemosaic(c, hooks, still, raw, r, job))
       demosaic(c, hooks.cb, r.bayer, hooks.demosaic(still), r.pw, r.ph, raw, work);
-    colourAndStats(c, job, hooks.cb, work, r);
+    colourAndStats(c, job, hooks, work, r);
     finishSteps(c, job, hooks, work, r);
     deliver8(c, job.settings, work, out, r);
   }
@@ -219,7 +219,7 @@ void PL_ProcessRaw16(PLContext16* ctx, uint16_t* raw, void* out, uint16_t* out16
     NoteStep(RawStep::Demosaic);
     if (!stripeDemosaic(c, hooks, still, raw, r, job))
       demosaic(c, hooks.cb, r.bayer, hooks.demosaic(still), r.pw, r.ph, raw, work);
-    colourAndStats(c, job, hooks.cb, work, r);
+    colourAndStats(c, job, hooks, work, r);
     finishSteps(c, job, hooks, work, r);
     const bool wide = c.outputFormat == kOutputRgb16;
     const size_t outBytes =

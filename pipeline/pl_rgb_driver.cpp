@@ -179,7 +179,7 @@ void processRgb(PLContext& c, uint8_t* image, const SensorRect* roi, uint8_t bin
   NoteStep(RawStep::AdjustColour);
   StatsCounters total{};
   RunStripe(job, work, int32_t(r.ph), 0, total);
-  if (job.stats) deliverStats(c, job, hooks.cb, total, r);
+  if (job.stats) deliverStats(c, job, hooks, total, r);
   finishSteps(c, job, hooks, work, r);
   deliver8(c, job.settings, work, image, r);
   c.roi = nullptr;

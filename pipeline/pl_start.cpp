@@ -111,11 +111,32 @@ struct Carried {
   uint8_t aeMark = 0;
   bool hasLevels = false;
   uint8_t low[4] = {}, high[4] = {};
+  // The host's statistics registration, with a one-shot request not yet answered.
+  decltype(PLHostCallbacks::statsCallback) statsCallback = nullptr;
+  void* statsContext = nullptr;
+  uint32_t statsRequest = 0;
 };
+
+// A restart keeps what the host registered for statistics, as it stood on the old state.
+template <typename Sample>
+void rememberStats(PLContextT<Sample>& c, Carried& k) {
+  Lock hold(*c.mtxSettings);
+  k.statsCallback = c.callbacks.statsCallback;
+  k.statsContext = c.callbacks.statsCallbackContext;
+  k.statsRequest = c.statsRequest;
+}
+template <typename Sample>
+void restoreStats(PLContextT<Sample>& c, const Carried& k) {
+  Lock hold(*c.mtxSettings);
+  c.callbacks.statsCallback = k.statsCallback;
+  c.callbacks.statsCallbackContext = k.statsContext;
+  c.statsRequest = k.statsRequest;
+}
 
 template <typename Sample>
 void rememberForOpen(PLHlperBase& h, PLContextT<Sample>& c, Carried& k) {
   k.video = c.demosaicVideo, k.still = c.demosaicStill;
+  rememberStats(c, k);
   if (!h.regKey.empty()) {
     Lock hold(*c.mtxSettings);
     for (int i = 0; i < 4; ++i)
@@ -239,6 +260,7 @@ void InitPipeLineStep1(PLHlperBase& h, uint32_t index, uint32_t w, uint32_t ht,
     h.procWidth = pw ? pw : w, h.procHeight = ph ? ph : ht;
     if (range) h.timeMin = range->min, h.timeMax = range->max, h.timeDefault = range->def;
     built = createState(h, k.hasSettings ? &k.settings : nullptr, k.video, k.still);
+    if (built) WithState(h, [&](auto& c) { restoreStats(c, k); });
     if (!built) {
       ZX_TRACE_ERROR("%s: no pipeline state", "InitPipeLineStep1");
     } else if (!k.hasSettings) {

@@ -175,6 +175,35 @@ TEST_F(PipelineStart, StateSurvivesStopAndTheNextOpenJoinsItsWorkers) {
   EXPECT_EQ(s.ctx8->workers.workerCount, 1u);
 }
 
+// A restart rebuilds the state: the host's statistics callback stays registered, and a one-shot
+// request not yet answered is still answered after it; one already answered is not asked again.
+TEST_F(PipelineStart, ARestartKeepsTheStatisticsRegistration) {
+  const struct {
+    const char* name;
+    uint32_t request, onStateBefore, after;
+  } rows[] = {
+      {"one-shot pending", 1, 1, 1},
+      {"one-shot answered", 1, 0, 0},
+      {"continuous", 2, 2, 2},
+  };
+  const auto callback = [](const float*, const float*, const float*, const float*, void*) {};
+  int context = 0;
+  for (const auto& row : rows) {
+    TestSensor s(camera, {});
+    InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+    s.statsCallback = callback;
+    s.statsCallbackCtx = &context;
+    s.statsRequest = row.request;
+    PL_SetStatsCallback(s);
+    s.ctx8->statsRequest = row.onStateBefore;  // as the frames left it
+    InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+    ASSERT_TRUE(s.ctx8) << row.name;
+    EXPECT_EQ(s.ctx8->callbacks.statsCallback, +callback) << row.name;
+    EXPECT_EQ(s.ctx8->callbacks.statsCallbackContext, &context) << row.name;
+    EXPECT_EQ(s.ctx8->statsRequest, row.after) << row.name;
+  }
+}
+
 TEST_F(PipelineStart, FailedCreationLeavesNoState) {
   TestSensor s(camera, {});
   InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
