@@ -97,6 +97,7 @@ DWORD CSourceStream::ThreadProc() {
         return 0;
       case CMD_RUN:
         Reply(S_OK);
+        if (RunWithheld()) break;
         // Returns with the next command still pending; S_OK when the stream ended, after which a
         // run (a hold's release, a pause and run of the graph) must not deliver again.
         if (!m_streamEnded && DoBufferProcessingLoop() == S_OK) m_streamEnded = true;
@@ -129,6 +130,7 @@ HRESULT CSourceStream::DoBufferProcessingLoop() {
     switch (command) {
       case CMD_RUN:
         Reply(S_OK);
+        paused = RunWithheld();
         break;
       case CMD_PAUSE:
         Reply(S_OK);

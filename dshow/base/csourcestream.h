@@ -43,6 +43,9 @@ class CSourceStream : public CAMThread, public CBaseOutputPin {
   virtual HRESULT OnThreadCreate() { return S_OK; }
   virtual HRESULT OnThreadDestroy() { return S_OK; }
   virtual HRESULT OnThreadStartPlay() { return S_OK; }
+  // Asked on the worker as it takes a run: true keeps it paused, the run owed until whoever holds
+  // the stream lets it go.
+  virtual bool RunWithheld() { return false; }
   DWORD ThreadProc() override;
 
   HRESULT Init() { return static_cast<HRESULT>(CallWorker(CMD_INIT)); }

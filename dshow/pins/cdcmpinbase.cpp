@@ -67,13 +67,47 @@ template ILumorixIndex* CDcmPinBase::filterInterface<ILumorixIndex>();
 // one whose stream ended must not be set delivering again by the release.
 // A worker stuck in delivery (downstream blocks in Receive) has its pause withdrawn and counts
 // as not held, so it goes on delivering when it wakes and the caller is not kept waiting.
+// The hold lasts until the release, not only while the pause is answered: a run a host sends
+// meanwhile is withheld by the worker itself, so the camera is never pulled during the change.
 bool CDcmPinBase::holdWorker() {
-  if (!ThreadExists() || filter()->State() != State_Running || StreamEnded()) return false;
-  return SUCCEEDED(static_cast<HRESULT>(CallWorkerWithin(CMD_PAUSE, kWorkerAnswerMs)));
+  {
+    CAutoLock lock(&holdLock_);
+    if (!ThreadExists() || filter()->State() != State_Running || StreamEnded()) return false;
+    held_ = true;
+    resumeOwed_ = true;
+  }
+  if (SUCCEEDED(static_cast<HRESULT>(CallWorkerWithin(CMD_PAUSE, kWorkerAnswerMs)))) return true;
+  {
+    CAutoLock lock(&holdLock_);
+    resumeOwed_ = false;  // never paused; only a run withheld meanwhile is owed
+  }
+  releaseWorker();
+  return false;
 }
 
 void CDcmPinBase::releaseWorker() {
-  CallWorkerWithin(CMD_RUN, kWorkerAnswerMs);
+  bool run = false;
+  {
+    CAutoLock lock(&holdLock_);
+    run = resumeOwed_ || runWithheld_;
+    held_ = resumeOwed_ = runWithheld_ = false;
+  }
+  if (run) CallWorkerWithin(CMD_RUN, kWorkerAnswerMs);
+}
+
+bool CDcmPinBase::RunWithheld() {
+  CAutoLock lock(&holdLock_);
+  if (held_) runWithheld_ = true;
+  return held_;
+}
+
+// A stopped pin owes no run: a worker started later during the same hold must not be set
+// running by its release unless a host runs it.
+HRESULT CDcmPinBase::Inactive() {
+  const HRESULT hr = CSourceStream::Inactive();
+  CAutoLock lock(&holdLock_);
+  resumeOwed_ = runWithheld_ = false;
+  return hr;
 }
 
 ILumorix* CDcmPinBase::camera() const {

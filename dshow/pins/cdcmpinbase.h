@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "dshow/base/ccritsec.h"
 #include "dshow/base/csourcestream.h"
 #include "core/lumorix.h"
 #include "dshow/filter/standard_properties.h"
@@ -69,9 +70,11 @@ class CDcmPinBase : public CSourceStream,
   }
 
   // For the filter's changes that rebuild the pipeline: holds a running worker (true) until
-  // releaseWorker. A caller on the worker itself would wait for its own reply.
+  // releaseWorker. A caller on the worker itself would wait for its own reply. Meanwhile a run
+  // from a host (the graph's pause and run) keeps it paused and is carried out by the release.
   bool holdWorker();
   void releaseWorker();
+  HRESULT Inactive() override;
   bool onWorkerThread() const { return workerThread_ == GetCurrentThreadId(); }
 
  protected:
@@ -90,6 +93,7 @@ class CDcmPinBase : public CSourceStream,
 
   HRESULT OnThreadCreate() override;
   HRESULT OnThreadDestroy() override;
+  bool RunWithheld() override;
   // A pull that found no frame (a command ended the wait) only skips the sample.
   bool FalseFillEndsStream() const override { return false; }
 
@@ -111,4 +115,8 @@ class CDcmPinBase : public CSourceStream,
 
  private:
   std::atomic<DWORD> workerThread_{0};
+  CCritSec holdLock_;         // the three below; never held across a worker call
+  bool held_ = false;         // a change holds the worker
+  bool resumeOwed_ = false;   // the held worker was running: the release sets it running again
+  bool runWithheld_ = false;  // a run taken while held: the release carries it out
 };

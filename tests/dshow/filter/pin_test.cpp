@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <dshow.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "core/lumorix_options.h"
 #include "dshow/filter/cdcm.h"
@@ -747,6 +749,77 @@ TEST_F(PinTest, ChangesThatRebuildHoldBothRunningPinsAndStartNone) {
       EXPECT_EQ(sink(0)->samples.load(), 0);
       EXPECT_EQ(sink(1)->samples.load(), 0);
     }
+    TearDown();
+  }
+}
+
+// A host thread may pause and run the graph, the filter or the preview pin while a depth change
+// is inside the camera (a property page beside the graph's controls). None of them waits for the
+// change or lets the held pin pull meanwhile; the run is taken when the change ends. A graph
+// stopped and paused meanwhile starts a new worker that the change's end must not set running.
+TEST_F(PinTest, StateChangesDuringADepthChangeTakeEffectWhenItEnds) {
+  enum class Via { Graph, Filter, Pin, GraphRestart, GraphStopPause };
+  struct Case {
+    Via via;
+    FILTER_STATE after;
+  } const cases[] = {
+      {Via::Graph, State_Running},         {Via::Filter, State_Running},
+      {Via::Pin, State_Running},           {Via::GraphRestart, State_Running},
+      {Via::GraphStopPause, State_Paused},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.via));
+    make({.maxBitDepth = 12, .bitDepthMs = 100});
+    inGraph();
+    const auto changeState = [&] {
+      ComScope com;
+      switch (c.via) {
+        case Via::Graph:
+          return SUCCEEDED(control()->Pause()) && SUCCEEDED(control()->Run());
+        case Via::Filter:
+          return filter_->Pause() == S_OK && filter_->Run(0) == S_OK;
+        case Via::Pin:
+          return preview()->Pause() == S_OK && preview()->Run(0) == S_OK;
+        case Via::GraphRestart:
+          return control()->Stop() == S_OK && SUCCEEDED(control()->Run());
+        case Via::GraphStopPause:
+          return control()->Stop() == S_OK && SUCCEEDED(control()->Pause());
+      }
+      return false;
+    };
+    std::atomic<bool> answered{false};
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread host;
+    int atBegin = -1;  // the camera calls these on the caller's thread
+    int atEnd = -1;
+    bool inTime = false;
+    log().onChange = [&] {
+      atBegin = sink()->samples.load();
+      host = std::thread([&] {
+        answered = changeState();
+        SetEvent(done);
+      });
+      inTime = WaitForSingleObject(done, 2000) == WAIT_OBJECT_0;
+    };
+    log().onChangeEnd = [&] { atEnd = sink()->samples.load(); };
+    ASSERT_EQ(control()->Run(), S_OK);
+    ASSERT_TRUE(samplesReach(3));
+    EXPECT_EQ(filter_->put_BitDepth(1), S_OK);
+    if (host.joinable()) host.join();
+    CloseHandle(done);
+    EXPECT_TRUE(inTime);
+    EXPECT_TRUE(answered.load());
+    EXPECT_EQ(log().pullsDuringChange.load(), 0);
+    EXPECT_EQ(atEnd, atBegin);
+    if (c.after == State_Running) {
+      EXPECT_TRUE(samplesReach(sink()->samples.load() + 5));
+    } else {
+      Sleep(100);
+      EXPECT_EQ(sink()->samples.load(), atEnd);
+    }
+    FILTER_STATE state = State_Stopped;
+    filter_->GetState(0, &state);
+    EXPECT_EQ(state, c.after);
     TearDown();
   }
 }
