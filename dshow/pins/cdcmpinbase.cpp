@@ -69,36 +69,39 @@ template ILumorixIndex* CDcmPinBase::filterInterface<ILumorixIndex>();
 // as not held, so it goes on delivering when it wakes and the caller is not kept waiting.
 // The hold lasts until the release, not only while the pause is answered: a run a host sends
 // meanwhile is withheld by the worker itself, so the camera is never pulled during the change.
+// Changes may overlap (a page's and a host's): the worker goes on when the last one ends.
 bool CDcmPinBase::holdWorker() {
   {
     CAutoLock lock(&holdLock_);
     if (!ThreadExists() || filter()->State() != State_Running || StreamEnded()) return false;
-    held_ = true;
+    ++holds_;
     resumeOwed_ = true;
   }
   if (SUCCEEDED(static_cast<HRESULT>(CallWorkerWithin(CMD_PAUSE, kWorkerAnswerMs)))) return true;
-  {
-    CAutoLock lock(&holdLock_);
-    resumeOwed_ = false;  // never paused; only a run withheld meanwhile is owed
-  }
-  releaseWorker();
+  endHold(false);
   return false;
 }
 
 void CDcmPinBase::releaseWorker() {
+  endHold(true);
+}
+
+// A hold whose pause went unanswered paused nothing: its end owes only a run withheld meanwhile.
+void CDcmPinBase::endHold(bool paused) {
   bool run = false;
   {
     CAutoLock lock(&holdLock_);
-    run = resumeOwed_ || runWithheld_;
-    held_ = resumeOwed_ = runWithheld_ = false;
+    if (holds_ == 0 || --holds_ > 0) return;
+    run = runWithheld_ || (paused && resumeOwed_);
+    resumeOwed_ = runWithheld_ = false;
   }
   if (run) CallWorkerWithin(CMD_RUN, kWorkerAnswerMs);
 }
 
 bool CDcmPinBase::RunWithheld() {
   CAutoLock lock(&holdLock_);
-  if (held_) runWithheld_ = true;
-  return held_;
+  if (holds_ > 0) runWithheld_ = true;
+  return holds_ > 0;
 }
 
 // A stopped pin owes no run: a worker started later during the same hold must not be set

@@ -114,9 +114,12 @@ class CDcmPinBase : public CSourceStream,
   HRESULT findListIndex(LONG width, LONG height, bool live, uint32_t* index);
 
  private:
+  // Ends one hold; the last one sets the worker running if it owes a run.
+  void endHold(bool paused);
+
   std::atomic<DWORD> workerThread_{0};
   CCritSec holdLock_;         // the three below; never held across a worker call
-  bool held_ = false;         // a change holds the worker
-  bool resumeOwed_ = false;   // the held worker was running: the release sets it running again
+  uint32_t holds_ = 0;        // changes holding the worker now
+  bool resumeOwed_ = false;   // the held worker was running: the last release sets it running
   bool runWithheld_ = false;  // a run taken while held: the release carries it out
 };

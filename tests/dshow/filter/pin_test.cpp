@@ -758,14 +758,14 @@ TEST_F(PinTest, ChangesThatRebuildHoldBothRunningPinsAndStartNone) {
 // change or lets the held pin pull meanwhile; the run is taken when the change ends. A graph
 // stopped and paused meanwhile starts a new worker that the change's end must not set running.
 TEST_F(PinTest, StateChangesDuringADepthChangeTakeEffectWhenItEnds) {
-  enum class Via { Graph, Filter, Pin, GraphRestart, GraphStopPause };
+  enum class Via { Graph, Filter, Pin, GraphRestart, GraphStopPause, Preset };
   struct Case {
     Via via;
     FILTER_STATE after;
   } const cases[] = {
       {Via::Graph, State_Running},         {Via::Filter, State_Running},
       {Via::Pin, State_Running},           {Via::GraphRestart, State_Running},
-      {Via::GraphStopPause, State_Paused},
+      {Via::GraphStopPause, State_Paused}, {Via::Preset, State_Running},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.via));
@@ -784,9 +784,12 @@ TEST_F(PinTest, StateChangesDuringADepthChangeTakeEffectWhenItEnds) {
           return control()->Stop() == S_OK && SUCCEEDED(control()->Run());
         case Via::GraphStopPause:
           return control()->Stop() == S_OK && SUCCEEDED(control()->Pause());
+        case Via::Preset:  // a second change, ending inside the first
+          return filter_->LoadPreset(0) == S_OK;
       }
       return false;
     };
+    std::atomic<bool> started{false};
     std::atomic<bool> answered{false};
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread host;
@@ -794,6 +797,7 @@ TEST_F(PinTest, StateChangesDuringADepthChangeTakeEffectWhenItEnds) {
     int atEnd = -1;
     bool inTime = false;
     log().onChange = [&] {
+      if (started.exchange(true)) return;  // the preset's own change
       atBegin = sink()->samples.load();
       host = std::thread([&] {
         answered = changeState();
