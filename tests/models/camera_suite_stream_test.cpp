@@ -147,9 +147,17 @@ TEST_P(CameraSuiteStream, ExposureAndGainReachTheSensorWithAutoExposureOff) {
   const auto nearly = [&](uint32_t actual, uint32_t want) {
     return std::abs(double(actual) - want) <= std::max(want * 0.005, double(rig_.sensorLineUs()));
   };
+  // Sensors whose window follows the region take a new clock at the grabber's next region step,
+  // which rewrites window, timing and exposure in turn: read the sensor between frames until the
+  // step has run.
+  const auto settles = [&](uint32_t want) {
+    for (int frames = 0; frames < 10 && !nearly(rig_.sensorExposureUs(), want); ++frames)
+      Pull(*cam, frame, 1);
+    return nearly(rig_.sensorExposureUs(), want);
+  };
   for (const uint32_t speed : {0u, info().maxSpeed}) {
     ASSERT_EQ(cam->put_Speed(uint16_t(speed)), S_OK);
-    EXPECT_TRUE(nearly(rig_.sensorExposureUs(), GetParam().exposureUs.def)) << "speed " << speed;
+    EXPECT_TRUE(settles(GetParam().exposureUs.def)) << "speed " << speed;
   }
   const struct {
     uint32_t us;
@@ -159,7 +167,7 @@ TEST_P(CameraSuiteStream, ExposureAndGainReachTheSensorWithAutoExposureOff) {
   for (int i = 0; i < 3; ++i) {
     rig_.setExposure(steps[i].us);
     ExpoProcAGain(rig_.helper(), steps[i].gain, 0);
-    EXPECT_TRUE(nearly(rig_.sensorExposureUs(), steps[i].us)) << rig_.sensorExposureUs();
+    EXPECT_TRUE(settles(steps[i].us)) << rig_.sensorExposureUs();
     EXPECT_EQ(rig_.sensorGain(), steps[i].gain);
     ASSERT_EQ(Pull(*cam, frame, 4), 4u);  // frames exposed before are gone
     bright[i] = CentreMean(frame, w, h);
