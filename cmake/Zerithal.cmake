@@ -49,39 +49,82 @@ function(zx_library name)
   target_link_libraries(${name} PUBLIC zx_options ${A_LIBS})
 endfunction()
 
-# zx_test(name SOURCES ... [LIBS ...] [LABELS ...] [WINE_ONLY] [NATIVE_ONLY] [NEEDS_DISPLAY])
-# One googletest executable, registered as one ctest test. In the cross build ctest runs it
-# through wine in the build tree's own prefix.
+# zx_test(name SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s] [SHARDS n] [WINE_ONLY]
+#         [NATIVE_ONLY] [NEEDS_DISPLAY] [READS_PREFIX_ONLY])
+# One googletest executable, registered as one ctest test, or as n tests (name, name_1, ...) that
+# each run every n-th case side by side. In the cross build ctest runs it through wine in the build
+# tree's own prefix: suites of the portable layers keep their settings in a registry of their own,
+# as they do natively, and run beside the rest; suites of the OS seam, the filter and the pages
+# (ZX_TEST_OS_REGISTRY in their folder) take turns with the prefix's registry unless they only
+# read it (READS_PREFIX_ONLY).
 function(zx_test name)
-  cmake_parse_arguments(A "WINE_ONLY;NATIVE_ONLY;NEEDS_DISPLAY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(A "WINE_ONLY;NATIVE_ONLY;NEEDS_DISPLAY;READS_PREFIX_ONLY" "TIMEOUT;SHARDS"
+                        "SOURCES;LIBS;LABELS" ${ARGN})
   if(A_WINE_ONLY AND NOT WIN32)
     return()
   endif()
   if(A_NATIVE_ONLY AND WIN32)
     return()
   endif()
+  set(private_registry OFF)
+  if(WIN32 AND NOT ZX_TEST_OS_REGISTRY)
+    set(private_registry ON)
+    list(APPEND A_SOURCES ${PROJECT_SOURCE_DIR}/tests/support/private_registry.cpp)
+    list(APPEND A_LIBS zx_platform)
+  endif()
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE zx_options ${A_LIBS} zx_gtest_main)
-  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
   endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}")
-  if(WIN32)
-    zx_wine_test_properties(${name})
-    if(A_NEEDS_DISPLAY)
-      zx_wine_needs_display(${name})
-    endif()
+  if(NOT A_SHARDS)
+    set(A_SHARDS 1)
   endif()
+  if(WIN32 AND A_NEEDS_DISPLAY)
+    # Windows need an X display: ./test and CI run the windows ctest under xvfb-run; a run without
+    # DISPLAY reports the test as skipped (cmake/wine-display.sh).
+    set_target_properties(${name} PROPERTIES
+      CROSSCOMPILING_EMULATOR "sh;${PROJECT_SOURCE_DIR}/cmake/wine-display.sh")
+  endif()
+  math(EXPR last "${A_SHARDS} - 1")
+  foreach(shard RANGE ${last})
+    set(test ${name})
+    if(shard GREATER 0)
+      set(test ${name}_${shard})
+    endif()
+    add_test(NAME ${test} COMMAND ${name} --gtest_brief=1)
+    set_tests_properties(${test} PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}")
+    if(WIN32)
+      if(private_registry OR A_READS_PREFIX_ONLY)
+        zx_wine_test_environment(${test})
+      else()
+        zx_wine_test_properties(${test})
+      endif()
+      if(A_NEEDS_DISPLAY)
+        set_tests_properties(${test} PROPERTIES SKIP_RETURN_CODE 77)
+        set_property(TEST ${test} APPEND PROPERTY LABELS display)
+      endif()
+    endif()
+    if(A_SHARDS GREATER 1)
+      # Long suites start first when no earlier run has timed them.
+      set_property(TEST ${test} APPEND PROPERTY
+                   ENVIRONMENT "GTEST_TOTAL_SHARDS=${A_SHARDS};GTEST_SHARD_INDEX=${shard}")
+      set_tests_properties(${test} PROPERTIES COST 1000)
+    endif()
+  endforeach()
 endfunction()
 
 # Tests that run under wine share one prefix below the build tree, made once by a fixture.
-# They also share one real registry, so they take turns with it.
-function(zx_wine_test_properties test)
+function(zx_wine_test_environment test)
   set_tests_properties(${test} PROPERTIES
     ENVIRONMENT "WINEPREFIX=${ZX_WINEPREFIX};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml="
-    FIXTURES_REQUIRED zx_wineprefix
-    RESOURCE_LOCK zx_wine_registry)
+    FIXTURES_REQUIRED zx_wineprefix)
+endfunction()
+
+# Those that write the prefix's one real registry take turns with it.
+function(zx_wine_test_properties test)
+  zx_wine_test_environment(${test})
+  set_tests_properties(${test} PROPERTIES RESOURCE_LOCK zx_wine_registry)
 endfunction()
 
 if(WIN32)
@@ -90,14 +133,3 @@ if(WIN32)
   set(ZX_WINE_RUN ${PROJECT_SOURCE_DIR}/cmake/wine-run.sh CACHE INTERNAL "")
 endif()
 
-# --- Wine harness helpers (DirectShow base layer) -------------------------------------------
-# zx_wine_needs_display(test): a test (named as its executable target) whose windows need an
-# X display. ./test and CI run the windows ctest under xvfb-run; a run without DISPLAY reports
-# the test as skipped (cmake/wine-display.sh).
-function(zx_wine_needs_display test)
-  set_target_properties(${test} PROPERTIES
-    CROSSCOMPILING_EMULATOR "sh;${PROJECT_SOURCE_DIR}/cmake/wine-display.sh")
-  set_tests_properties(${test} PROPERTIES SKIP_RETURN_CODE 77)
-  set_property(TEST ${test} APPEND PROPERTY LABELS display)
-endfunction()
-# --- end of the wine harness helpers ----------------------------------------------------------

@@ -85,12 +85,12 @@ TEST(RawDriverAhdSharpen, SameBytesForAnyWorkerCountAndTheStepSharpens) {
 // A state made for the preview demosaics and sharpens a still far larger than the preview: the
 // scratch grows to the still's size (the address sanitizer watches every write).
 TEST(StillAhdSharpen, StillLargerThanThePreview) {
-  PLInitParams p = paramsFor({1280, 960, 1});
+  PLInitParams p = paramsFor({640, 480, 1});
   PLContextPtr ctx(PL_Init(&p));
   ctx->demosaicStill = kAhd;
   setUsm(*ctx, 150, 2, 4);
   ctx->settings.processFlags |= PLProcessFlags::kRotate90;
-  const int32_t w = 4096, h = 3288;
+  const int32_t w = 1600, h = 1202;
   auto raw = rawFrame<uint8_t>(w, h, 8);
   const size_t outBytes = kernels::turnedFrameBytes<uint8_t>(w, h, 3);
   std::vector<uint8_t> out(outBytes);
@@ -99,7 +99,7 @@ TEST(StillAhdSharpen, StillLargerThanThePreview) {
   EXPECT_GE(ctx->ahdScratch.bytes(), kernels::AhdScratch::bytesFor(w));
   EXPECT_GE(ctx->sharpenScratch.samples(), kernels::rowStride<uint8_t>(3, w) * h);
 
-  PLInitParams p16 = paramsFor({1280, 960, 0, true});
+  PLInitParams p16 = paramsFor({640, 480, 0, true});
   PLContext16Ptr c16(PL_Init16(&p16));
   setUsm(*c16, 200, 4, 10);
   auto raw16 = rawFrame<uint16_t>(w, h, 12);
