@@ -77,23 +77,28 @@ bool CDcmPinBase::holdWorker() {
     ++holds_;
     resumeOwed_ = true;
   }
-  if (SUCCEEDED(static_cast<HRESULT>(CallWorkerWithin(CMD_PAUSE, kWorkerAnswerMs)))) return true;
-  endHold(false);
-  return false;
+  if (FAILED(static_cast<HRESULT>(CallWorkerWithin(CMD_PAUSE, kWorkerAnswerMs)))) {
+    endHold();
+    return false;
+  }
+  CAutoLock lock(&holdLock_);
+  paused_ = true;
+  return true;
 }
 
 void CDcmPinBase::releaseWorker() {
-  endHold(true);
+  endHold();
 }
 
-// A hold whose pause went unanswered paused nothing: its end owes only a run withheld meanwhile.
-void CDcmPinBase::endHold(bool paused) {
+// Whether the worker is to run again is the holds' common answer, not the last one's: a hold
+// whose pause went unanswered may end last while an overlapping one's pause holds the worker.
+void CDcmPinBase::endHold() {
   bool run = false;
   {
     CAutoLock lock(&holdLock_);
     if (holds_ == 0 || --holds_ > 0) return;
-    run = runWithheld_ || (paused && resumeOwed_);
-    resumeOwed_ = runWithheld_ = false;
+    run = runWithheld_ || (paused_ && resumeOwed_);
+    resumeOwed_ = runWithheld_ = paused_ = false;
   }
   if (run) CallWorkerWithin(CMD_RUN, kWorkerAnswerMs);
 }
@@ -109,7 +114,7 @@ bool CDcmPinBase::RunWithheld() {
 HRESULT CDcmPinBase::Inactive() {
   const HRESULT hr = CSourceStream::Inactive();
   CAutoLock lock(&holdLock_);
-  resumeOwed_ = runWithheld_ = false;
+  resumeOwed_ = runWithheld_ = paused_ = false;
   return hr;
 }
 

@@ -115,11 +115,12 @@ class CDcmPinBase : public CSourceStream,
 
  private:
   // Ends one hold; the last one sets the worker running if it owes a run.
-  void endHold(bool paused);
+  void endHold();
 
   std::atomic<DWORD> workerThread_{0};
-  CCritSec holdLock_;         // the three below; never held across a worker call
+  CCritSec holdLock_;         // the four below; never held across a worker call
   uint32_t holds_ = 0;        // changes holding the worker now
   bool resumeOwed_ = false;   // the held worker was running: the last release sets it running
   bool runWithheld_ = false;  // a run taken while held: the release carries it out
+  bool paused_ = false;       // one of the holds' pauses was answered
 };

@@ -48,10 +48,13 @@ CapsNumbers capsNumbers(uint32_t imageSize, uint32_t fps) {
 
 SampleStep sampleStep(uint32_t clockTickMs, uint32_t nowMs) {
   constexpr int64_t kUnitsPerMs = kUnitsPerSecond / 1000;
-  const int32_t elapsed = static_cast<int32_t>(nowMs - clockTickMs);
-  if (elapsed < static_cast<int32_t>(kMinSampleStepMs))
+  const uint32_t elapsed = nowMs - clockTickMs;
+  // The clock leads only by the milliseconds given to frames within one tick, never by a longest
+  // step: a larger lead is a gap of over 24 days (a graph left paused) read the wrong way round.
+  const uint32_t lead = clockTickMs - nowMs;
+  if (elapsed < kMinSampleStepMs || lead <= kMaxSampleStepMs)
     return {int64_t{kMinSampleStepMs} * kUnitsPerMs, clockTickMs + kMinSampleStepMs};
-  const uint32_t ms = std::min(static_cast<uint32_t>(elapsed), kMaxSampleStepMs);
+  const uint32_t ms = std::min(elapsed, kMaxSampleStepMs);
   return {int64_t{ms} * kUnitsPerMs, nowMs};
 }
 

@@ -38,7 +38,7 @@ struct SampleStep {
 // The sample that ends now: the real time since the clock's tick, at most 15 s and at least 1 ms,
 // so that frames handed over within one tick of the counter still start one after another (hosts
 // drop or refuse equal starts); the clock then runs those milliseconds ahead until real time
-// catches up. The counter wraps: the gap is taken modulo 2^32, and a lead reads as negative.
+// catches up. The counter wraps: the gap is taken modulo 2^32, and a lead is at most 15 s.
 SampleStep sampleStep(uint32_t clockTickMs, uint32_t nowMs);
 
 }  // namespace media

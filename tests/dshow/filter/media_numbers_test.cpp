@@ -51,6 +51,10 @@ TEST(MediaNumbers, SampleStepIsTheRealGapFrom1MsUpTo15Seconds) {
       {5003, 5000, 10000, 5004},             // ahead already: 1 ms more
       {0xFFFFFFFFu, 0xFFFFFFFFu, 10000, 0},  // ahead across the wrap
       {1, 0xFFFFFFFFu, 10000, 2},            // ahead across the wrap, not 15 s late
+      // Paused for more than 24 days: a long gap, not the clock far ahead.
+      {0, 0x80000000u, 150000000, 0x80000000u},
+      {0x10, 0xC0000000u, 150000000, 0xC0000000u},
+      {20000, 0, 150000000, 0},
   };
   for (const Case& c : cases) {
     const media::SampleStep step = media::sampleStep(c.clockTick, c.now);

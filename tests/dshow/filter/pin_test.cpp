@@ -463,9 +463,10 @@ TEST_F(PinTest, BitDepthDoesNotWaitForAPinStuckInDelivery) {
   inGraph();
   ASSERT_EQ(control()->Run(), S_OK);
   ASSERT_TRUE(samplesReach(3));
+  // Waits for the Receive that blocks: one that began before the switch may have signalled its
+  // start already and still block.
   sink()->blockReceive = true;
-  ResetEvent(sink()->receiving);
-  ASSERT_EQ(WaitForSingleObject(sink()->receiving, 2000), WAIT_OBJECT_0);
+  ASSERT_EQ(WaitForSingleObject(sink()->blocked, 2000), WAIT_OBJECT_0);
   const DWORD begin = GetTickCount();
   EXPECT_EQ(filter_->put_BitDepth(1), S_OK);
   EXPECT_LT(GetTickCount() - begin, 8000u);  // one pin: one 5 s bound, the renderer holds 10 s

@@ -67,12 +67,14 @@ class StingyAllocator : public IMemAllocator {
 TestSinkPin::TestSinkPin(CBaseFilter* filter, CCritSec* lock, HRESULT* phr)
     : CBasePin(L"TestSinkPin", filter, lock, phr, L"In", PINDIR_INPUT),
       releaseReceive(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-      receiving(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+      receiving(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+      blocked(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
 
 TestSinkPin::~TestSinkPin() {
   BreakConnect();
   CloseHandle(releaseReceive);
   CloseHandle(receiving);
+  CloseHandle(blocked);
 }
 
 HRESULT STDMETHODCALLTYPE TestSinkPin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
@@ -151,7 +153,10 @@ HRESULT STDMETHODCALLTYPE TestSinkPin::Receive(IMediaSample* sample) {
   }
   SetEvent(receiving);
   // A stuck renderer: held until released, never longer than the test's patience.
-  if (blockReceive) WaitForSingleObject(releaseReceive, 10000);
+  if (blockReceive) {
+    SetEvent(blocked);
+    WaitForSingleObject(releaseReceive, 10000);
+  }
   return failReceives.exchange(0) ? E_FAIL : S_OK;
 }
 

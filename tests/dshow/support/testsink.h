@@ -43,6 +43,7 @@ class TestSinkPin : public CBasePin, public IMemInputPin {
   std::atomic<bool> blockReceive{false};
   HANDLE releaseReceive;                  // manual-reset; ends a blocked Receive
   HANDLE receiving;                       // auto-reset; set whenever Receive starts
+  HANDLE blocked;                         // auto-reset; set as a Receive begins to block
   std::atomic<bool> holdSamples{false};   // Receive keeps every sample, as a queueing renderer
   std::atomic<bool> failReceives{false};  // the next Receive fails, once
   // Runs inside Receive, on the upstream pin's worker thread; set before running.
