@@ -15,3 +15,9 @@ std::optional<std::string> ShimRequest(const std::string& command);
 inline std::string ShimCommand(const std::string& command) {
   return ShimRequest(command).value_or("failed");
 }
+
+// Puts camera 0 back on the test pattern it starts with ("scene" above 3 means the pattern): a
+// chart left showing would be the picture of every later test in the prefix.
+inline std::string ShimShowPattern() {
+  return ShimCommand("scene 0 4");
+}

@@ -97,7 +97,7 @@ TEST_F(SimWine, ChartFromTheCameraListAndTheVerb) {
   EXPECT_EQ(ShimCommand("outstanding 1"), "0");
 
   struct PatternAgain {
-    ~PatternAgain() { ShimCommand("scene 0 4"); }
+    ~PatternAgain() { ShimShowPattern(); }
   } restore;
   ASSERT_EQ(ShimCommand("chart 0"), "ok");
   startFullWindowAt10ms(usb);
