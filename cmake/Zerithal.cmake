@@ -106,9 +106,9 @@ function(zx_test name)
       endif()
     endif()
     if(A_SHARDS GREATER 1)
-      # Long suites start first when no earlier run has timed them.
       set_property(TEST ${test} APPEND PROPERTY
                    ENVIRONMENT "GTEST_TOTAL_SHARDS=${A_SHARDS};GTEST_SHARD_INDEX=${shard}")
+      # Long suites start first when no earlier run has timed them.
       set_tests_properties(${test} PROPERTIES COST 1000)
     endif()
   endforeach()
