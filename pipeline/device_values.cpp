@@ -115,3 +115,10 @@ HRESULT PL_SetBandwidth(PLHlperBase& h, uint32_t percent) {
   SaveBandwidth(h.regKey, percent);
   return hr;
 }
+
+void PL_ApplyPresetBandwidth(PLHlperBase& h, uint32_t percent) {
+  Lock hold(h.sensorLock());
+  h.SetBandwidth(percent, false);
+  h.bandwidth = percent;
+  SaveBandwidth(h.regKey, percent);
+}

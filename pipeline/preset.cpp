@@ -19,4 +19,10 @@ Preset::Preset(const WCHAR16* subKey, uint8_t tempTint) : presetTempTint_(tempTi
     if (parentName == ZX_W("capi")) presetKeepVignette_ = 0;
   }
   PresetLoad(*this);
+  if (presetKeepVignette_) return;
+  for (PresetRecord& record : presets_) {  // these hosts correct vignetting themselves
+    record.settings.vignetteEnable = 0;
+    record.settings.vignetteAmount = 0;
+    record.settings.vignetteMidpoint = 0;
+  }
 }

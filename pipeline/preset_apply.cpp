@@ -109,7 +109,8 @@ void applyModeValues(PLHlperBase& h, const PresetRecord& r) {
   }
   const uint32_t top = h.GetPreciseFrameRateMax();
   if (top == 0) return;
-  PL_SetBandwidth(h, r.bandwidth >= 1 && r.bandwidth <= 100 ? r.bandwidth : kBandwidthDefault);
+  PL_ApplyPresetBandwidth(h,
+                          r.bandwidth >= 1 && r.bandwidth <= 100 ? r.bandwidth : kBandwidthDefault);
   PL_SetPreciseFrameRate(h, r.preciseFrameRate == 0
                                 ? uint32_t(uint64_t{top} * kPreciseDefaultPercent / 100)
                                 : std::min(r.preciseFrameRate, top));

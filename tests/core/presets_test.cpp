@@ -2,6 +2,7 @@
 // reaches the device, the interface's codes, and each way LoadPreset ends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -146,6 +147,33 @@ TEST_F(Presets, ApplyingReachesTheDeviceInOrder) {
             (std::vector<std::string>{"speed 2", "skip 0", "fan 1", "tec 1", "target -50"}));
   ASSERT_FALSE(h.writes.empty());
   EXPECT_EQ(h.writes.front().rfind("time", 0), 0u) << "the exposure goes first";
+}
+
+TEST_F(Presets, APresetsBandwidthIsStoredWhateverTheModelAnswers) {
+  const struct {
+    uint32_t recorded, applied;
+    HRESULT model;
+  } rows[] = {{70, 70, S_OK}, {70, 70, E_FAIL}, {0, 85, S_OK}, {101, 85, E_FAIL}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.recorded << " " << row.model);
+    FakeHelper h(kTwoFormats, kKey);
+    ASSERT_TRUE(h.makeState(320, 240, 0, 0, 0));
+    h.preciseMax = 1000, h.bandwidthResult = row.model;
+    PresetRecord r = valid(h);
+    r.bandwidth = row.recorded;
+    h.presets().push_back(r);
+    h.writes.clear();
+    ASSERT_EQ(ApplyPreset(h, 0, nullptr), 0);
+    EXPECT_NE(
+        std::find(h.writes.begin(), h.writes.end(), "bandwidth " + std::to_string(row.applied)),
+        h.writes.end())
+        << "applied without the model saving it";
+    uint32_t stored = 0;
+    EXPECT_EQ(platform::CurrentRegistry().readDword("Software\\ZerithalTest\\Presets\\Fake",
+                                                    "Bandwidth", stored),
+              platform::RegStatus::Ok);
+    EXPECT_EQ(std::make_pair(stored, h.bandwidth), std::make_pair(row.applied, row.applied));
+  }
 }
 
 TEST_F(Presets, InterfaceCodes) {

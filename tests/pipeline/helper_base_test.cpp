@@ -3,6 +3,7 @@
 
 #include "base/lumorix_flags.h"
 #include "pipeline/store/device_settings.h"
+#include "pipeline/store/preset_store.h"
 #include "pipeline/pl_vignette.h"
 #include "pipeline_kit.h"
 #include "platform/utf16.h"
@@ -82,6 +83,31 @@ TEST_F(HelperBase, PresetNameAndVignetteKeeping) {
 
   FakeHelper longName(helperArgs(ZX_W("Root\\ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"), 0));
   EXPECT_EQ(nameOf(longName), "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234");  // 31 units, terminated
+}
+
+TEST_F(HelperBase, StoredPresetsLoseVignettingOnlyUnderCapi) {
+  const std::pair<const WCHAR16*, bool> cases[] = {
+      {ZX_W("Software\\ZerithalTest\\Pipeline\\capi\\Model"), false},
+      {ZX_W("Software\\ZerithalTest\\Pipeline\\dshow\\Model"), true},
+  };
+  for (const auto& [key, kept] : cases) {
+    SCOPED_TRACE(platform::WideToUtf8(key));
+    {
+      FakeHelper writer(helperArgs(key, 0));
+      PresetRecord r{};
+      platform::WideCopy(r.name, 128, ZX_W("bright"));
+      r.settings.vignetteEnable = 1;
+      r.settings.vignetteAmount = 50;
+      r.settings.vignetteMidpoint = 0.2;
+      writer.presets().push_back(r);
+      ASSERT_EQ(PresetSave(writer), kPresetOk);
+    }
+    FakeHelper reader(helperArgs(key, 0));
+    ASSERT_EQ(reader.presets().size(), 1u);
+    const PLSettings& s = reader.presets()[0].settings;
+    EXPECT_EQ(std::make_tuple(s.vignetteEnable, s.vignetteAmount, s.vignetteMidpoint),
+              kept ? std::make_tuple(1u, 50.0, 0.2) : std::make_tuple(0u, 0.0, 0.0));
+  }
 }
 
 TEST_F(HelperBase, DestructionSavesTheStatesBlackOffsets) {

@@ -31,6 +31,8 @@ class FakeHelper : public IdleHelper {
 
   std::vector<std::string> writes;  // recorded device writes, in order
   HRESULT tecTargetResult = S_OK;
+  HRESULT bandwidthResult = S_OK;
+  uint32_t preciseMax = 0;  // 0: the model has no precise frame rate
   bool trigger = false;
 
   int32_t PLHlperInit() override { return 0; }
@@ -44,6 +46,11 @@ class FakeHelper : public IdleHelper {
     note("target", t);
     return tecTargetResult;
   }
+  HRESULT SetBandwidth(uint32_t percent, bool save) override {
+    note(save ? "bandwidth saved" : "bandwidth", percent);
+    return bandwidthResult;
+  }
+  uint32_t GetPreciseFrameRateMax() override { return preciseMax; }
   void IspSetLut(const uint16_t* table, uint32_t bits) override {
     std::lock_guard<std::mutex> hold(lutLock_);
     luts_.emplace_back(table, table + (size_t{1} << bits));
