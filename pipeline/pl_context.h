@@ -31,6 +31,7 @@ struct PLContextT {
   // Configuration, copied at creation.
   uint8_t bitDepth = 8;
   uint8_t sensorBitDepth = 8;
+  uint8_t auxBitDepth = 8;  // a processor counts the window sums behind a frame in these bits
   uint8_t pixelFormat = 0;
   BitDepthCaps bitDepthCaps{};
   uint8_t hasIsp = 0, hwBlackLevel = 0, hwToneBypass = 0, isColour = 0, hasLightFrequency = 0;

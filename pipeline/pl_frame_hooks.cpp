@@ -62,6 +62,8 @@ void aeStep(PLContextT<Sample>& c, const uint8_t* frame, const ImageRect* window
     Lock hold(*c.mtxSettings);
     time = c.settings.expoTime, gain = c.settings.expoGain;
     if (time == c.curTime && gain == c.curGain) {
+      ZX_TRACE("%s: do nothing, new = %u, %hu, old = %u, %hu", "PL_AutoExposure", time, gain,
+               c.curTime, c.curGain);
       if (c.aeStatus == kAeNoReference && before != kAeNoReference)
         c.aeCallCount = kAeCallCountStepNext;  // settled: the next frame checks it at once
       return;
@@ -182,7 +184,10 @@ void ExpoProcBoth(uint32_t time, uint16_t gain, void* helper) {
   {
     std::lock_guard<platform::RecursiveLock> hold(h.sensorLock());
     uint32_t t;
-    if (snappedTime(h, t) && t != h.appliedTime) {
+    const bool withState = snappedTime(h, t);
+    if (withState)
+      ZX_TRACE("%s: %u, %hu, new = %u, force = %s", "ExpoProcBoth", time, gain, t, "false");
+    if (withState && t != h.appliedTime) {
       h.appliedTime = t;
       ZX_TRACE("%s: time, real = %u", "ExpoProcBoth", t);
       h.PLHlperSetExpoTime(t);

@@ -31,6 +31,7 @@ void copyConfiguration(PLContextT<Sample>& c, const PLInitParams& p) {
   c.pixelFormat = p.pixelFormat;
   c.bitDepthCaps = p.bitDepthCaps;
   c.sensorBitDepth = SensorBitDepth(p.bitDepthCaps);
+  c.auxBitDepth = c.sensorBitDepth;  // the processor sums before it narrows to the output depth
   c.bitDepth = sizeof(Sample) == 1 ? 8 : c.sensorBitDepth;
   c.hasIsp = p.hasIsp, c.hwBlackLevel = p.hwBlackLevel, c.hwToneBypass = p.hwToneBypass;
   c.isColour = p.isColour, c.hasLightFrequency = p.hasLightFrequency, c.wbTempTint = p.wbTempTint;

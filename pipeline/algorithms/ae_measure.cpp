@@ -58,8 +58,8 @@ int32_t GetAverageIntensityByte(uint32_t w, uint32_t h, const ImageRect& win, ui
                                 bool auxSums, const uint8_t* px) {
   Span s;
   if (!clip(w, h, win, s)) return -1;
-  if (auxSums) return auxBrightness(px, size_t(w) * h, auxBits, s.count());
-  const int32_t v = capped(windowSum(px, w, h, s) / s.count());
+  const int32_t v = auxSums ? auxBrightness(px, size_t(w) * h, auxBits, s.count())
+                            : capped(windowSum(px, w, h, s) / s.count());
   ZX_TRACE("%s = %u", "GetAverageIntensityByte", unsigned(v));
   return v;
 }
@@ -72,18 +72,26 @@ int32_t GetAverageIntensityUshort(uint32_t w, uint32_t h, const ImageRect& win, 
              int(w), int(h), win.left, win.top, win.right, win.bottom);
     return -1;
   }
-  if (auxSums)
-    return auxBrightness(reinterpret_cast<const uint8_t*>(px), size_t(w) * h * 2, bits, s.count());
-  uint64_t mean = windowSum(px, w, h, s) / s.count();
-  if (bits > 8) mean >>= (bits - 8);
-  return capped(mean);
+  int64_t mean;
+  if (auxSums) {
+    mean = auxBrightness(reinterpret_cast<const uint8_t*>(px), size_t(w) * h * 2, bits, s.count());
+  } else {
+    mean = int64_t(windowSum(px, w, h, s) / s.count());  // at most 65535
+    if (bits > 8) mean >>= (bits - 8);
+  }
+  ZX_TRACE("%s = %lld", "GetAverageIntensityUshort", (long long)mean);
+  return capped(uint64_t(mean));
 }
 
 int32_t GetAverageIntensityYuv(uint32_t w, uint32_t h, const ImageRect& win, const uint8_t* bytes,
                                const int32_t* luma, bool auxSums, uint8_t format, uint8_t auxBits) {
   Span s;
   if (!clip(w, h, win, s)) return -1;
-  if (auxSums) return auxBrightness(bytes, size_t(w) * h * 2, auxBits, s.count());
+  if (auxSums) {
+    const int32_t v = auxBrightness(bytes, size_t(w) * h * 2, auxBits, s.count());
+    ZX_TRACE("%s = %llu", "GetAverageIntensityYuv", (unsigned long long)v);
+    return v;
+  }
   int64_t sum = 0;
   for (uint32_t y = s.y0; y < s.y1; ++y) {
     const uint8_t* row = bytes + size_t(h - 1 - y) * w * 2;
@@ -95,7 +103,9 @@ int32_t GetAverageIntensityYuv(uint32_t w, uint32_t h, const ImageRect& win, con
       for (uint32_t x = s.x0; x < s.x1; ++x) sum += luma[row[2 * x + 1]];
     }
   }
-  return sum <= 0 ? 0 : capped(uint64_t(sum) / s.count());
+  const uint64_t mean = sum <= 0 ? 0 : uint64_t(sum) / s.count();
+  ZX_TRACE("%s = %llu", "GetAverageIntensityYuv", (unsigned long long)mean);
+  return capped(mean);
 }
 
 int32_t GetAverageIntensityByteScaled(uint32_t w, uint32_t h, const ImageRect& win,

@@ -242,9 +242,7 @@ struct AeStep {
     bool done = true;
     if (bri > kOverExposed) {
       toMinimum();
-    } else if (trade()) {
-      c.aeStatus = kAeNoReference;  // the references belong to the old scene
-    } else {
+    } else if (!trade()) {  // a trade ends the step and leaves the search state as it was
       take(0, bri);
       c.aeStatus = kAeTimeReference;
       AeNextExposure();
@@ -347,6 +345,25 @@ struct AeStep {
     return false;
   }
 
+  void traceReferences(int32_t bri) const {
+    const int st = int(c.aeStatus);
+    const auto& b = c.aeRefBri;
+    const auto& e = c.aeRefExpTime;
+    const auto& g = c.aeRefGain;
+    ZX_TRACE(
+        "%s, nBri = %d, aeStatus = %d, aeRefBri[0] = %d, aeRefBri[1] = %d, aeRefBri[2] = %d, "
+        "aeRefBri[3] = %d",
+        "AutoExposure", bri, st, b[0], b[1], b[2], b[3]);
+    ZX_TRACE(
+        "%s, nBri = %d, aeStatus = %d, aeRefExpTime[0] = %u, aeRefExpTime[1] = %u, "
+        "aeRefExpTime[2] = %u, aeRefExpTime[3] = %u",
+        "AutoExposure", bri, st, e[0], e[1], e[2], e[3]);
+    ZX_TRACE(
+        "%s, nBri = %d, aeStatus = %d, aeRefGain[0] = %d, aeRefGain[1] = %d, aeRefGain[2] = "
+        "%d, aeRefGain[3] = %d",
+        "AutoExposure", bri, st, g[0], g[1], g[2], g[3]);
+  }
+
   void run(int32_t bri) {
     if (!guards(bri)) {
       bri = std::max(bri, 1);
@@ -356,7 +373,7 @@ struct AeStep {
         ZX_TRACE("%s, stable now: %d, threshold = %d", "AutoExposure", bri, s.aeThreshold);
         return;
       }
-      ZX_TRACE("%s, nBri = %d, aeStatus = %d", "AutoExposure", bri, int(c.aeStatus));
+      traceReferences(bri);
       if (search(bri)) {
         commit();
         return;
@@ -379,28 +396,28 @@ bool intoRegion(ImageRect& w, const ImageRect& region) {
   return true;
 }
 
+// The whole number of periods (num / den us each) nearest t, rounded half up, at least one; never
+// longer than the model's longest time (limit), so no period count above it is kept. When not
+// even one period fits, no snap can avoid flicker: t is kept, cut to the limit.
+uint32_t snapToPeriods(uint64_t t, uint64_t num, uint64_t den, uint64_t limit) {
+  uint64_t n = t * den / num;
+  if (t * den % num >= num / 2) ++n;
+  n = std::max<uint64_t>(n, 1);
+  const uint64_t fit = ((limit + 1) * den - 1) / num;  // most periods with n x num / den <= limit
+  n = std::min(n, fit);
+  if (n == 0) return uint32_t(std::min(t, limit));
+  return uint32_t(n * num / den);
+}
+
 }  // namespace
 
 template <typename Sample>
 uint32_t AeSnapExposureTime(const PLContextT<Sample>* ctx, uint32_t t) {
   if (!ctx || !ctx->hasLightFrequency) return t;
-  const uint64_t limit = ctx->timeMax;  // the model's longest time, not the AE maximum
   const uint32_t mode = ctx->settings.lightFrequency;
-  if (mode == kLight60Hz) {
-    // Worked: 20000 us is 2.4 periods of 8333.3 us, so two periods, 16666 us.
-    uint64_t n = uint64_t(t) * 3 / kPeriod60HzTimes3;
-    if (uint64_t(t) * 3 % kPeriod60HzTimes3 >= kPeriod60HzTimes3 / 2) ++n;
-    if (n == 0) return uint32_t(kPeriod60HzTimes3 / 3);
-    if (n > 1 && n * kPeriod60HzTimes3 / 3 > limit) --n;
-    return uint32_t(n * kPeriod60HzTimes3 / 3);
-  }
-  if (mode == kLight50Hz) {
-    uint64_t n = t / kPeriod50Hz;
-    if (t % kPeriod50Hz >= kPeriod50Hz / 2) ++n;
-    if (n == 0) return uint32_t(kPeriod50Hz);
-    if (n > 1 && n * kPeriod50Hz > limit) --n;
-    return uint32_t(n * kPeriod50Hz);
-  }
+  // Worked at 60 Hz: 20000 us is 2.4 periods of 8333.3 us, so two periods, 16666 us.
+  if (mode == kLight60Hz) return snapToPeriods(t, kPeriod60HzTimes3, 3, ctx->timeMax);
+  if (mode == kLight50Hz) return snapToPeriods(t, kPeriod50Hz, 1, ctx->timeMax);
   return t;
 }
 
@@ -412,12 +429,12 @@ int32_t AeMeasure(const PLContextT<Sample>& c, const void* frame, uint32_t w, ui
   const auto* words = static_cast<const uint16_t*>(frame);
   const bool sums = c.hasIsp != 0;  // a processor appends its window sums to every frame
   if (f < 5) {
-    return c.bitDepth == 8 ? GetAverageIntensityByte(w, h, win, c.bitDepth, sums, bytes)
+    return c.bitDepth == 8 ? GetAverageIntensityByte(w, h, win, c.auxBitDepth, sums, bytes)
                            : GetAverageIntensityUshort(w, h, win, c.bitDepth, sums, words);
   }
   if (f == 6 || f == 11)
     return GetAverageIntensityYuv(c.frameWidth, c.frameHeight, win, bytes, c.yTable.data(), sums, f,
-                                  8);
+                                  c.auxBitDepth);
   if (f == 9) return GetAverageIntensityByteScaled(w, h, win, bytes);
   if (f == 10) return GetAverageIntensityUshort(w, h, win, 12, sums, words);  // two bytes a pixel
   return -1;

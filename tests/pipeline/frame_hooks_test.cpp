@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <string>
 #include <thread>
 
 #include "pipeline/stages/defect_repair.h"
@@ -125,6 +127,42 @@ TEST(FrameHooks, ExpoProcTimeWritesOnlyWhenForcedOrChanged) {
     EXPECT_EQ(h.sensor.timeWrites, writes + force);
     EXPECT_EQ(h.notices, notices + 1 + int(force));
   }
+}
+
+// The hand-over's trace: a step that changes nothing says so; the sensor hook traces the snapped
+// time it compares before it writes anything.
+TEST(FrameHooks, HandOverTraceLines) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the debugger output is not captured here";
+#else
+  Hooked h;
+  h.camera.showScene({});
+  h.enableAe(0);
+  auto& c = *h.sensor.ctx8;
+  c.aeCallCount = 0;  // the step ends at the counter: nothing changes
+  std::string lines;
+  {
+    VerboseTrace trace;
+    ASSERT_EQ(h.grab(), 1);
+    lines = trace.lines();
+  }
+  char doNothing[128];
+  std::snprintf(doNothing, sizeof doNothing,
+                "#:PL_AutoExposure: do nothing, new = %u, %u, old = %u, %u\n", c.curTime,
+                unsigned(c.curGain), c.curTime, unsigned(c.curGain));
+  EXPECT_NE(lines.find(doNothing), std::string::npos) << lines;
+
+  c.settings.lightFrequency = kLight50Hz;
+  c.settings.expoTime = 31000;
+  {
+    VerboseTrace trace;
+    ExpoProcBoth(31000, 150, static_cast<PLHlperBase*>(&h.sensor));
+    lines = trace.lines();
+  }
+  EXPECT_EQ(lines.substr(0, lines.find("#:ExpoProcBoth: time")),
+            "#:ExpoProcBoth: 31000, 150, force = false\n"
+            "#:ExpoProcBoth: 31000, 150, new = 30000, force = false\n");
+#endif
 }
 
 // Still grabs: empty grabs repeat, a stop or an error ends the grab, a size past the raw buffer is

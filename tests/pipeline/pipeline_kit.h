@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/process_globals.h"
 #include "kernels/kernel_base.h"
 #include "pipeline/pl_helper_base.h"
 #include "pipeline/pl_init_params.h"
@@ -219,5 +220,29 @@ void prepareState(PLContextT<S>& ctx, uint8_t bits, uint8_t p, bool byteOrder, b
   for (uint32_t v = 0; v < n; ++v)
     ctx.lumaR[v] = v * 0.299, ctx.lumaG[v] = v * 0.587, ctx.lumaB[v] = v * 0.114;
 }
+
+// Verbose trace lines on, captured from the debugger output (stderr here) while it lives.
+class VerboseTrace {
+ public:
+  VerboseTrace() {
+    registry_->writeDword("Software\\Brenvik\\dshow", "log", 2);
+    ProcessEnvironment env = MachineEnvironment();
+    env.registry = registry_.get();
+    InitProcessGlobals(env);
+    testing::internal::CaptureStderr();
+  }
+  ~VerboseTrace() {
+    if (!taken_) testing::internal::GetCapturedStderr();
+    InitProcessGlobals();
+  }
+  std::string lines() {
+    taken_ = true;
+    return testing::internal::GetCapturedStderr();
+  }
+
+ private:
+  std::unique_ptr<platform::Registry> registry_ = platform::MakeMemoryRegistry();
+  bool taken_ = false;
+};
 
 }  // namespace zxtest

@@ -44,6 +44,15 @@ TEST(AutoExposure, SnapToMainsPeriods) {
   c->timeMax = 25000;
   EXPECT_EQ(AeSnapExposureTime(c.get(), 26000), 20000u);
   EXPECT_EQ(AeSnapExposureTime<uint8_t>(nullptr, 26000), 26000u);
+  // Never beyond the model's longest time; shorter than one period, the time is kept, cut to it.
+  const struct {
+    uint32_t mode, longest, in, out;
+  } shortModels[] = {{0, 5000, 8000, 5000},    {0, 5000, 1000, 1000},  {0, 8333, 8000, 8333},
+                     {0, 16666, 30000, 16666}, {1, 9999, 12000, 9999}, {1, 30000, 90000, 30000}};
+  for (const auto& row : shortModels) {
+    c->settings.lightFrequency = row.mode, c->timeMax = row.longest;
+    EXPECT_EQ(AeSnapExposureTime(c.get(), row.in), row.out) << row.longest << " " << row.in;
+  }
 }
 
 TEST(AutoExposure, ActsOnEveryThirdFrame) {
@@ -165,6 +174,13 @@ const AeTransition kTransitions[] = {
     {{"4 below on the grid, one period apart: gain search", 1, k50, 100},
      {2, {{104, 20000, 100}, {140, 30000, 100}}, 104, 20000, 100},
      {3, {{100, 20000, 100}, {140, 30000, 100}, {100, 20000, 100}}, 100, 20000, 120}},
+    // A restart that trades gain for time ends the step and keeps the search where it was.
+    {{"restart trading gain for time", 1, kNo, 50},
+     {2, {{100, 10000, 100}, {140, 14000, 100}}, 100, 10000, 300},
+     {2, {{100, 10000, 100}, {140, 14000, 100}}, 100, 30000, 100}},
+    {{"restart trading time for gain", 3, kNo, 50},
+     {2, {{100, 100, 200}, {140, 100, 300}}, 100, 400, 200},
+     {2, {{100, 100, 200}, {140, 100, 300}}, 100, 100, 800}},
     // Bracketing needs the exposure to have moved since the reference.
     {{"far side, not moved: new reference", 0, kNo, 140},
      {1, {{100, 20000, 0}}, 0, 20000, 100},
@@ -262,6 +278,39 @@ TEST(AutoExposure, SearchTransitions) {
     EXPECT_EQ(c->settings.expoTime, a.timeUs) << row.name;
     EXPECT_EQ(c->settings.expoGain, a.gain) << row.name;
   }
+}
+
+// A searching step traces its measure and its four references of each kind; the measures of
+// words and of packed YUV trace their means.
+TEST(AutoExposure, VerboseTraceOfAStepAndTheMeasures) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the debugger output is not captured here";
+#else
+  auto c = aeState(0);
+  c->aeStatus = 2, c->aeLastBri = 100, c->aeCallCount = kAeCallCountStepNext;
+  c->aeRefBri = {100, 140, 0, 0}, c->aeRefExpTime = {10000, 14000, 0, 0};
+  c->aeRefGain = {0, 0, 0, 0};
+  c->settings.expoTime = 10000;
+  const auto frame = flat(40, 30, 110);
+  const uint16_t words[8] = {160, 320, 480, 640, 800, 960, 1120, 1296};
+  int32_t luma[256];
+  for (int i = 0; i < 256; ++i) luma[i] = i;
+  const uint8_t yuv6[8] = {0, 0, 100, 110, 0, 0, 120, 130};
+  VerboseTrace trace;
+  AutoExposure(c.get(), frame.data(), nullptr);
+  GetAverageIntensityUshort(4, 2, {0, 0, 4, 2}, 12, false, words);
+  GetAverageIntensityYuv(4, 1, {0, 0, 4, 1}, yuv6, luma, false, 6, 8);
+  EXPECT_EQ(trace.lines(),
+            "#:GetAverageIntensityByte = 110\n"
+            "#:AutoExposure, nBri = 110, aeStatus = 2, aeRefBri[0] = 100, aeRefBri[1] = 140, "
+            "aeRefBri[2] = 0, aeRefBri[3] = 0\n"
+            "#:AutoExposure, nBri = 110, aeStatus = 2, aeRefExpTime[0] = 10000, aeRefExpTime[1] = "
+            "14000, aeRefExpTime[2] = 0, aeRefExpTime[3] = 0\n"
+            "#:AutoExposure, nBri = 110, aeStatus = 2, aeRefGain[0] = 0, aeRefGain[1] = 0, "
+            "aeRefGain[2] = 0, aeRefGain[3] = 0\n"
+            "#:GetAverageIntensityUshort = 45\n"
+            "#:GetAverageIntensityYuv = 115\n");
+#endif
 }
 
 TEST(AutoExposure, WindowOutsideTheRegionChangesNothing) {
