@@ -42,13 +42,15 @@ bool BalanceWindow(const char* who, const ImageRect& window, const BalanceFrame&
   return out.left < out.right && out.top < out.bottom;
 }
 
-ChannelSums WindowSums(const void* samples, uint64_t bytes, size_t first, uint64_t pixels) {
+ChannelSums WindowSums(const char* who, const void* samples, uint64_t bytes, size_t first,
+                       uint64_t pixels) {
   ChannelSums s;
   if (first + 3 > kWindowSumCount) return s;
   int64_t v[3];
   std::memcpy(v, static_cast<const uint8_t*>(samples) + bytes + first * sizeof(int64_t), sizeof v);
   const uint32_t count = uint32_t(std::min<uint64_t>(pixels, UINT32_MAX));
   for (size_t k = 0; k < 3; ++k) s.sum[k] = double(v[k]), s.count[k] = count;
+  ZX_TRACE("%s, %f, %f, %f", who, s.sum[0], s.sum[1], s.sum[2]);
   return s;
 }
 

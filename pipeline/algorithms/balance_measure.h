@@ -54,8 +54,10 @@ bool StateWindow(PLContextT<Sample>& c, ImageRect PLContextT<Sample>::*rect, con
   return BalanceWindow(who, window, f, win, width, height);
 }
 
-// The processor's sums of one window (first = 3 white, 6 black) behind `bytes` of samples.
-ChannelSums WindowSums(const void* samples, uint64_t bytes, size_t first, uint64_t pixels);
+// The processor's sums of one window (first = 3 white, 6 black) behind `bytes` of samples,
+// traced under the measurement's name `who`.
+ChannelSums WindowSums(const char* who, const void* samples, uint64_t bytes, size_t first,
+                       uint64_t pixels);
 
 // Raw mosaic sums: rows stored bottom-up (window row y is memory row height - 1 - y), each
 // sample to the channel its site feeds; sites outside the three channels are skipped. bgr: the

@@ -57,9 +57,10 @@ BlackOffsets BlackBalanceInit(PLContextT<Sample>& c, const Sample* raw, uint32_t
   uint32_t w = 0, h = 0;
   if (!raw || !StateWindow(c, &PLContextT<Sample>::abbRectPx, "BlackBalanceInit", win, w, h))
     return current(c);
-  const ChannelSums s =
-      c.hwBlackLevel ? WindowSums(raw, uint64_t(w) * h * sizeof(Sample), kAbbSums, WindowArea(win))
-                     : MeasureRaw(raw, w, h, win, bayer, c.colourSites, c.byteOrder != 0);
+  const ChannelSums s = c.hwBlackLevel
+                            ? WindowSums("BlackBalanceInit", raw, uint64_t(w) * h * sizeof(Sample),
+                                         kAbbSums, WindowArea(win))
+                            : MeasureRaw(raw, w, h, win, bayer, c.colourSites, c.byteOrder != 0);
   return BlackBalanceResult(c, s);
 }
 template BlackOffsets BlackBalanceInit(PLContext&, const uint8_t*, uint32_t);
@@ -72,7 +73,7 @@ BlackOffsets BlackBalanceInitBmp(PLContext& c, const void* source) {
   ChannelSums s;
   s.count.fill(uint32_t(std::min<uint64_t>(WindowArea(win), UINT32_MAX)));
   if (c.hwBlackLevel && source)
-    s = WindowSums(source, uint64_t(w) * h * 2, kAbbSums, WindowArea(win));
+    s = WindowSums("BlackBalanceInitBmp", source, uint64_t(w) * h * 2, kAbbSums, WindowArea(win));
   return BlackBalanceResult(c, s);
 }
 
@@ -83,7 +84,8 @@ BlackOffsets BlackBalanceInitMono(PLContextT<Sample>& c, const Sample* raw) {
   if (!raw || !StateWindow(c, &PLContextT<Sample>::abbRectPx, "BlackBalanceInitMono", win, w, h))
     return current(c);
   ChannelSums s = c.hwBlackLevel
-                      ? WindowSums(raw, uint64_t(w) * h * sizeof(Sample), kAwbSums, WindowArea(win))
+                      ? WindowSums("BlackBalanceInitMono", raw, uint64_t(w) * h * sizeof(Sample),
+                                   kAwbSums, WindowArea(win))
                       : MeasureMono(raw, w, h, win);
   s.sum.fill(s.sum[0]);
   s.count.fill(s.count[0]);

@@ -64,9 +64,9 @@ void WhiteBalanceInit(PLContextT<Sample>& c, const Sample* raw, uint32_t bayer) 
   if (!raw || !StateWindow(c, &PLContextT<Sample>::awbRectPx, "WhiteBalanceInit", win, w, h))
     return;
   const uint64_t area = WindowArea(win);
-  const ChannelSums s = c.hasIsp
-                            ? WindowSums(raw, uint64_t(w) * h * sizeof(Sample), 3, area)
-                            : MeasureRaw(raw, w, h, win, bayer, c.colourSites, c.byteOrder != 0);
+  const ChannelSums s =
+      c.hasIsp ? WindowSums("WhiteBalanceInit", raw, uint64_t(w) * h * sizeof(Sample), 3, area)
+               : MeasureRaw(raw, w, h, win, bayer, c.colourSites, c.byteOrder != 0);
   WhiteBalanceFromMeans(c, s);
 }
 template void WhiteBalanceInit(PLContext&, const uint8_t*, uint32_t);
@@ -79,8 +79,9 @@ void WhiteBalanceInitBmp(PLContext& c, const uint8_t* image, const void* source)
       !StateWindow(c, &PLContext::awbRectPx, "WhiteBalanceInitBmp", win, w, h))
     return;
   const uint64_t area = WindowArea(win);
-  const ChannelSums s = c.hasIsp ? WindowSums(source, uint64_t(w) * h * 2, 3, area)
-                                 : MeasureBmp(image, w, h, c.samplesPerPixel, win, c.byteOrder);
+  const ChannelSums s =
+      c.hasIsp ? WindowSums("WhiteBalanceInitBmp", source, uint64_t(w) * h * 2, 3, area)
+               : MeasureBmp(image, w, h, c.samplesPerPixel, win, c.byteOrder);
   WhiteBalanceFromMeans(c, s);
 }
 

@@ -2,6 +2,7 @@
 // black offsets and what a measure does on a state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -49,6 +50,35 @@ TEST(OnePushBalance, MosaicSumsRecoverEveryChannelMean) {
       recoversMeans<uint8_t>(bayer, bgr);
       recoversMeans<uint16_t>(bayer, bgr);
     }
+}
+
+// Frames are stored bottom-up: a window near the image's top reads the last memory rows, in the
+// mosaic, grey and packed measures alike. Memory row r holds 10 x (r + 1) in every sample.
+TEST(OnePushBalance, WindowRowsCountFromTheImageTop) {
+  constexpr uint32_t w = 4, h = 6, bmpStride = 12;
+  std::vector<uint8_t> rows(size_t(w) * h), bmp(size_t(bmpStride) * h);
+  for (uint32_t r = 0; r < h; ++r) {
+    std::fill_n(rows.begin() + r * w, w, uint8_t(10 * (r + 1)));
+    std::fill_n(bmp.begin() + r * bmpStride, bmpStride, uint8_t(10 * (r + 1)));
+  }
+  const auto mean = [](const ChannelSums& s, size_t channels) {
+    double sum = 0, count = 0;
+    for (size_t k = 0; k < channels; ++k) sum += s.sum[k], count += s.count[k];
+    return sum / count;
+  };
+  const struct {
+    const char* name;
+    int32_t top, bottom;
+    double want;
+  } table[] = {{"image top", 0, 2, 55}, {"image bottom", 4, 6, 15}, {"one row", 1, 2, 50}};
+  for (const auto& r : table) {
+    SCOPED_TRACE(r.name);
+    const ImageRect win{0, r.top, int32_t(w), r.bottom};
+    EXPECT_DOUBLE_EQ(mean(MeasureRaw(rows.data(), w, h, win, 1, BuildColourSites(true), true), 3),
+                     r.want);
+    EXPECT_DOUBLE_EQ(mean(MeasureMono(rows.data(), w, h, win), 1), r.want);
+    EXPECT_DOUBLE_EQ(mean(MeasureBmp(bmp.data(), w, h, 3, win, true), 3), r.want);
+  }
 }
 
 ChannelSums sums(double r, double g, double b, uint32_t n = 10) {
@@ -227,7 +257,13 @@ TEST(OnePushBalance, BlackMeasuresByLayout) {
   std::vector<uint8_t> withSums(16 * 8 + 9 * sizeof(int64_t), 0);
   const int64_t area = 16 * 8, values[9] = {0, 0, 0, 0, 0, 0, 4 * area, 5 * area, 6 * area};
   std::memcpy(withSums.data() + 16 * 8, values, sizeof values);
-  EXPECT_EQ(BlackBalanceInit(*c, withSums.data(), uint32_t(c->bayer)), (BlackOffsets{4, 5, 6}));
+  {
+    VerboseTrace trace;
+    EXPECT_EQ(BlackBalanceInit(*c, withSums.data(), uint32_t(c->bayer)), (BlackOffsets{4, 5, 6}));
+#ifndef _WIN32  // the debugger output is captured on this side only
+    EXPECT_EQ(trace.lines(), "#:BlackBalanceInit, 512.000000, 640.000000, 768.000000\n");
+#endif
+  }
   EXPECT_EQ(handed[2], 6);
   // RGB-input frames without the camera's sums carry nothing to measure.
   c->hwBlackLevel = 0;
