@@ -92,6 +92,10 @@ TEST_F(Presets, ValidationBringsEveryFieldIntoRange) {
        [](const PresetRecord& r) { return r.aeMaxTime == 350000 && r.aeMaxGain == 500; }},
       {"unknown format", [](PresetRecord& r) { r.settings.processFlags = 13u << 16; },
        [](const PresetRecord& r) { return PresetPixelFormat(r) == 0; }},
+      {"format the model lacks", [](PresetRecord& r) { r.settings.processFlags = 4u << 16; },
+       [](const PresetRecord& r) { return PresetPixelFormat(r) == 0; }},
+      {"format the model has", [](PresetRecord& r) { r.settings.processFlags = 2u << 16; },
+       [](const PresetRecord& r) { return PresetPixelFormat(r) == 2; }},
       {"black level in the deepest units", [](PresetRecord& r) { r.blackLevel = 48; },
        [](const PresetRecord& r) { return r.blackLevel == 48; }},
       {"black level above them", [](PresetRecord& r) { r.blackLevel = 5000; },
@@ -211,8 +215,16 @@ TEST_F(Presets, InterfaceCodes) {
   EXPECT_EQ(p.get_PresetCount(), 0u);
 
   FakeModel stateless(config(kTwoFormats, false));
-  EXPECT_EQ(static_cast<ILumorixPreset&>(stateless).AddPreset(ZX_W("x")), kNoPreset);
-  EXPECT_EQ(static_cast<ILumorixPreset&>(stateless).OverwritePreset(0), kNoPreset);
+  ILumorixPreset& bare = stateless;
+  EXPECT_EQ(bare.AddPreset(ZX_W("x")), kNoPreset);
+  EXPECT_EQ(bare.OverwritePreset(0), kNoPreset);
+  // A stored record stays as it was: without a state there is nothing to capture.
+  r.settings.brightness = 33;
+  ASSERT_EQ(bare.put_Presets(&r, 1), S_OK);
+  EXPECT_EQ(bare.OverwritePreset(0), kNoPreset);
+  PresetRecord kept{};
+  EXPECT_EQ(bare.get_Preset(0, &kept), S_OK);
+  EXPECT_EQ(kept.settings.brightness, 33);
 }
 
 TEST_F(Presets, SerialNumberAndName) {

@@ -9,6 +9,7 @@
 #include "pipeline/store/eeprom_data.h"
 #include "platform/identity.h"
 #include "sim/eeprom_image.h"
+#include "tests/support/failing_allocator.h"
 #include "tests/support/idle_helper.h"
 
 namespace {
@@ -125,6 +126,25 @@ TEST(EepromData, BadHeadersGiveNothing) {
     parse(h, row.block);
     EXPECT_TRUE(noLists(h));
     EXPECT_EQ(h.serialValid, row.serial ? 1 : 0);
+  }
+}
+
+// A claimed unpacked size above 16 bytes per block byte is refused before anything of that size
+// is allocated, however large the claim.
+TEST(EepromData, UnpackedClaimsAreBoundedBeforeAllocating) {
+  const auto good = sim::EepromImage(kLists).setLists(sampleLists()).build();
+  const uint32_t bound = uint32_t(good.size()) * 16;
+  for (const uint32_t claim : {bound + 1, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(claim);
+    auto block = good;
+    for (int i = 0; i < 4; ++i) block[5 + i] = uint8_t(claim >> (8 * i));
+    EepromHelper h;
+    testing_support::LimitAllocations(bound);
+    parse(h, block);
+    const long refused = testing_support::RefusedAllocations();
+    testing_support::LimitAllocations(0);
+    EXPECT_EQ(refused, 0);
+    EXPECT_TRUE(noLists(h));
   }
 }
 

@@ -76,6 +76,7 @@ TEST(PresetFormat, SizesMagicNameAndCheckValue) {
   badMagic[3] ^= 1;
   auto padded = one;
   padded.insert(padded.end() - 4, 0);
+  const auto trailing = buffer(kCurrentMagic, model, {oneRecord, std::vector<uint8_t>(5, 0)});
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
@@ -89,6 +90,7 @@ TEST(PresetFormat, SizesMagicNameAndCheckValue) {
       {"one flipped bit", flipped, model, kPresetDamaged, 9},
       {"unknown magic", badMagic, model, kPresetDamaged, 9},
       {"size off the record grid", padded, model, kPresetDamaged, 9},
+      {"trailing bytes under a valid check value", trailing, model, kPresetDamaged, 9},
       {"another model", one, nameOf(u"Other"), kPresetOtherName, 9},
       {"plain against RGB-gain", one, nameOf(u"Model@WBRGB"), kPresetOtherName, 9},
   };
