@@ -282,6 +282,22 @@ TEST_F(Presets, LoadBranches) {
   }
 }
 
+// The factory preset's restart takes no region of its own: the processor's windows follow the
+// reset state whether or not a region was asked for.
+TEST_F(Presets, TheFactoryRestartHandsTheProcessorItsWindows) {
+  for (const bool region : {false, true}) {
+    SCOPED_TRACE(region ? "a region asked for" : "no region");
+    FakeModel cam(config(kTwoFormats | LUMORIX_FLAG_ISP));
+    FakeHelper& h = *cam.fakeHelper();
+    if (region) cam.usb().setRequestedRoi({0, 0, 64, 48});
+    ASSERT_EQ(cam.start(), S_OK);
+    const int before = h.aeWindows.load();
+    EXPECT_EQ(cam.LoadPreset(0xFFFFFFFFu), S_OK);
+    EXPECT_GT(h.aeWindows.load(), before);
+    EXPECT_EQ(cam.stop(), S_OK);
+  }
+}
+
 TEST_F(Presets, ARestartingLoadIsRefusedOnACameraThread) {
   FakeModel cam(config());
   FakeHelper& h = *cam.fakeHelper();

@@ -214,6 +214,34 @@ TEST(FrameHooks, TwelveBitStillAt48BitsIsNotConverted) {
   EXPECT_GT(*std::max_element(out.begin(), out.end()), 255) << "16-bit samples kept";
 }
 
+// A high-bit still is sharpened as the preview is: the same first frame comes out otherwise
+// with an amount set, at both output depths.
+TEST(FrameHooks, TwelveBitStillIsSharpened) {
+  const auto still = [](uint32_t usm, uint8_t bits) {
+    TestSensorConfig config;
+    config.flags = LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_RAW12;
+    SimulatedCamera camera(kW * 2, kH);
+    TestSensor s(camera, config);
+    EXPECT_EQ(s.PLHlperInit(), 1);
+    s.pixelFormat = 2;
+    InitPipeLineStep1(s, 0, kW, kH, nullptr, 0, 0);
+    std::vector<uint16_t> out(frameSamples<uint16_t>(kW, kH, 3), 0);
+    if (!s.ctx16) return out;
+    auto& flags = s.ctx16->settings.processFlags;
+    flags = PLProcessFlags::withUsm(flags, usm);
+    StillResult r;
+    GrabStillFrame(s, &r, reinterpret_cast<uint8_t*>(out.data()), nullptr, bits, nullptr, kW, kH,
+                   kW, kH, 0);
+    EXPECT_EQ(r.status, 1);
+    return out;
+  };
+  for (const uint8_t bits : {24, 48}) {
+    SCOPED_TRACE(int(bits));
+    EXPECT_EQ(still(0, bits), still(0, bits)) << "the first frame repeats";
+    EXPECT_NE(still(300, bits), still(0, bits));
+  }
+}
+
 // Grey models take the grey driver: every pixel keeps its own sample, no mosaic is interpolated.
 // Packed 4:2:2 is converted in the output and processed there: a flat grey frame stays grey.
 TEST(FrameHooks, FrameEntryPicksTheDriverByModelAndFormat) {

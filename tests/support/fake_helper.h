@@ -2,6 +2,7 @@
 // recorded, every other operation is inert.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -51,6 +52,8 @@ class FakeHelper : public IdleHelper {
     return bandwidthResult;
   }
   uint32_t GetPreciseFrameRateMax() override { return preciseMax; }
+  std::atomic<int> aeWindows{0};  // AE windows handed to the camera's processor
+  void IspSetAERect(uint16_t, uint16_t, uint16_t, uint16_t) override { ++aeWindows; }
   void IspSetLut(const uint16_t* table, uint32_t bits) override {
     std::lock_guard<std::mutex> hold(lutLock_);
     luts_.emplace_back(table, table + (size_t{1} << bits));

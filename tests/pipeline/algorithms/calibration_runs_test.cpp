@@ -137,6 +137,28 @@ TEST(CalibrationRuns, DarkFrameIsTheTruncatedMean) {
       std::all_of(c->darkTable.begin(), c->darkTable.end(), [](uint8_t d) { return d == 10; }));
 }
 
+// A frame of another size mid-run starts the count over: the mean is of the new size's frames.
+TEST(CalibrationRuns, ASizeChangeMidRunStartsTheCountOver) {
+  const struct {
+    const char* name;
+    uint32_t w, h;
+  } before[] = {{"from a larger frame", 8, 6}, {"from a smaller frame", 2, 6}};
+  for (const auto& row : before) {
+    SCOPED_TRACE(row.name);
+    auto c = rawState<uint8_t>(8, 6);
+    c->dfcRequest = 1, c->dfcFrames = 3;
+    addDark<uint8_t>(*c, 200, row.w, row.h);
+    addDark<uint8_t>(*c, 10, 4, 6);
+    addDark<uint8_t>(*c, 11, 4, 6);
+    EXPECT_EQ(c->dfcRequest, 1) << "two frames of the new size";
+    addDark<uint8_t>(*c, 11, 4, 6);
+    ASSERT_EQ(c->dfcValid, 1);
+    ASSERT_GE(c->darkTable.size(), 24u);
+    EXPECT_TRUE(std::all_of(c->darkTable.begin(), c->darkTable.begin() + 24,
+                            [](uint8_t d) { return d == 10; }));
+  }
+}
+
 TEST(CalibrationRuns, RunsCutShortNeverDivideByZeroNorWrap) {
   // The count lowered mid-run: the mean is over the frames taken.
   auto c = rawState<uint8_t>(8, 6);
@@ -177,6 +199,14 @@ TEST(CalibrationRuns, HotPixelsOfAGreyDarkFrame) {
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].x, 7);
   EXPECT_FALSE(FindHotPixels(dark.data(), 4, 4, 8, nullptr, 0, false, list));  // no interior
+  // The interior's mean stays 20 exactly: a pixel at the threshold of 36 is not hot, one above is.
+  std::vector<uint8_t> edge(w * h, 20);
+  edge[4 * w + 4] = 36, edge[4 * w + 6] = 4;
+  edge[9 * w + 10] = 37, edge[9 * w + 12] = 3;
+  ASSERT_TRUE(FindHotPixels(edge.data(), w, h, 8, nullptr, 0, false, list));
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].x, 10);
+  EXPECT_EQ(list[0].y, 9);
 }
 
 TEST(CalibrationRuns, TwoRunsLeaveOneList) {
