@@ -20,7 +20,7 @@ Preset::Preset(const WCHAR16* subKey, uint8_t tempTint) : presetTempTint_(tempTi
   }
   PresetLoad(*this);
   if (presetKeepVignette_) return;
-  for (PresetRecord& record : presets_) {  // these hosts correct vignetting themselves
+  for (PresetRecord& record : presets_) {  // a "capi" store hands out no vignette correction
     record.settings.vignetteEnable = 0;
     record.settings.vignetteAmount = 0;
     record.settings.vignetteMidpoint = 0;
