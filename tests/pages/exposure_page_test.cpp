@@ -323,8 +323,9 @@ const StepCase kStepCases[] = {
     {false, L"12.5", L"12.500"},
     {false, L"1234", L"1234.000"},
     // 6000 ms is past the camera's range, so the edit's own check leaves the up-down alone; the
-    // up-down reads 6000 (µs), within its range.
-    {true, L"6000", L"6000"},
+    // up-down reads 6000 (µs), within its range, and the text stays as typed (a rewrite would
+    // come back from the up-down as "6000").
+    {true, L"06000", L"06000"},
 };
 std::vector<std::wstring> g_shownAfterStep;
 
@@ -346,6 +347,10 @@ void CALLBACK StepInExposureDialog(HWND, UINT, UINT_PTR timer, DWORD) {
   for (const StepCase& c : kStepCases) {
     HWND upDown = GetDlgItem(dialog, 1447);
     if (c.buddyInteger) upDown = GiveBuddyInteger(dialog, upDown);
+    if (!upDown) {
+      g_shownAfterStep.push_back(L"no up-down");
+      continue;
+    }
     SetDlgItemTextW(dialog, 1044, c.typed);
     SendMessageW(dialog, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0),
                  reinterpret_cast<LPARAM>(upDown));
