@@ -510,6 +510,9 @@ TEST_P(DialogLayout, EveryTextFitsItsControl) {
     ShowWindow(dialog, SW_SHOWNA);
     RedrawWindow(dialog, nullptr, nullptr,
                  RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // A modal dialog is the active window while it shows: its title as the active one.
+    if ((GetWindowLongPtrW(dialog, GWL_STYLE) & WS_CAPTION) == WS_CAPTION)
+      SendMessageW(dialog, WM_NCACTIVATE, TRUE, 0);
     wchar_t name[64];
     std::swprintf(name, 64, L"%d_%hs.png", id, GetParam());
     EXPECT_TRUE(SaveWindowPicture(dialog, folder + name)) << id;
