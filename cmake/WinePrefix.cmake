@@ -16,7 +16,7 @@ if(NOT EXISTS ${PREFIX}/system.reg)
 endif()
 # The pinned dialog font and its links (tools/wine-fonts.sh), once per prefix; a prefix made
 # before the pin gets it on its next run. Bump the stamp's number when the script changes.
-set(fonts_stamp ${PREFIX}/zx-fonts-1)
+set(fonts_stamp ${PREFIX}/zx-fonts-2)
 if(NOT EXISTS ${fonts_stamp})
   execute_process(COMMAND ${CMAKE_COMMAND} -E env WINEPREFIX=${PREFIX} WINEDEBUG=-all
                           "WINEDLLOVERRIDES=mscoree,mshtml="

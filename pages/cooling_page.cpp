@@ -114,12 +114,12 @@ HRESULT CCoolingPropertyPage::ApplyTecTarget() {
       m_lumorix->put_TecTarget(target.tenths);
       return S_OK;
     case TecTargetStatus::Invalid:
-      SetFocus(GetDlgItem(m_Dlg, kTarget));
+      FocusItem(m_Dlg, kTarget);
       MessageBoxTranslated(langId(), m_Dlg, L"The input value is invalid.", L"Error",
                            MB_ICONEXCLAMATION);
       return E_UNEXPECTED;
     case TecTargetStatus::OutOfRange:
-      SetFocus(GetDlgItem(m_Dlg, kTarget));
+      FocusItem(m_Dlg, kTarget);
       MessageBoxTranslated(langId(), m_Dlg, L"The input value is out of range [%.1f, %.1f].",
                            L"Error", MB_ICONEXCLAMATION, kTecTargetMinC, kTecTargetMaxC);
       return E_UNEXPECTED;

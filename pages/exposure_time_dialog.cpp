@@ -1,5 +1,5 @@
 // Dialog 143, "Exposure Time": the exposure time typed in ms, and the exposure button that opens
-// it, drawn as plain text until the mouse is over it.
+// it, owner-drawn as plain text until the mouse is over it.
 #include "pages/exposure_page.h"
 
 #include <commctrl.h>
@@ -74,12 +74,12 @@ INT_PTR CALLBACK ExposureTimeDialogProc(HWND dialog, UINT message, WPARAM wParam
   }
   if (!page) return FALSE;
   if (message == WM_VSCROLL && reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, kUpDown)) {
-    // The edit holds milliseconds with decimals, never the up-down's plain integer: each step
-    // writes the stepped time back.
+    // The edit is rewritten only when the up-down could not read it as a plain integer in range
+    // (always so while it holds decimals): a text the up-down reads stays as typed.
     BOOL error = FALSE;
     const LRESULT pos =
         SendDlgItemMessageW(dialog, kUpDown, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&error));
-    SetDialogItemText(dialog, kEdit, FormatNumber(L"%.3f", uint32_t(pos) / 1000.0));
+    if (error) SetDialogItemText(dialog, kEdit, FormatNumber(L"%.3f", uint32_t(pos) / 1000.0));
     return TRUE;
   }
   if (message != WM_COMMAND) return FALSE;
@@ -107,11 +107,23 @@ INT_PTR CALLBACK ExposureTimeDialogProc(HWND dialog, UINT message, WPARAM wParam
   return FALSE;
 }
 
+namespace {
+
+// While set, whatever the button draws on its own (a state or text change) goes to the page as
+// an owner-draw request the page leaves alone, so only the text painting below shows.
+void SetOwnerDraw(HWND button, bool on) {
+  const LONG_PTR style = GetWindowLongPtrW(button, GWL_STYLE) & ~LONG_PTR(BS_OWNERDRAW);
+  SetWindowLongPtrW(button, GWL_STYLE, style | (on ? LONG_PTR(BS_OWNERDRAW) : 0));
+}
+
+}  // namespace
+
 void SubclassExposureButton(CExposurePropertyPage* page, HWND button) {
   if (!page || !button) return;
   SetPropW(button, kButtonProperty, page);
   page->buttonPrevious = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ExposureButtonProc)));
+  SetOwnerDraw(button, true);
 }
 
 namespace {
@@ -143,6 +155,7 @@ LRESULT CALLBACK ExposureButtonProc(HWND button, UINT message, WPARAM wParam, LP
     case WM_MOUSEMOVE:
       if (!page->buttonHot) {
         page->buttonHot = true;
+        SetOwnerDraw(button, false);
         TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, button, 0};
         TrackMouseEvent(&track);
         InvalidateRect(button, nullptr, TRUE);
@@ -150,7 +163,16 @@ LRESULT CALLBACK ExposureButtonProc(HWND button, UINT message, WPARAM wParam, LP
       break;
     case WM_MOUSELEAVE:
       page->buttonHot = false;
+      SetOwnerDraw(button, true);
       InvalidateRect(button, nullptr, TRUE);
+      break;
+    case WM_ENABLE:
+      // Disabled, it paints as text only, whether or not the mouse is over it.
+      if (!wParam && page->buttonHot) {
+        page->buttonHot = false;
+        SetOwnerDraw(button, true);
+        InvalidateRect(button, nullptr, TRUE);
+      }
       break;
     case WM_PAINT:
       if (!page->buttonHot || !IsWindowEnabled(button)) {

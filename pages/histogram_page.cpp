@@ -200,15 +200,14 @@ INT_PTR CHistogramPropertyPage::OnReceiveMessage(HWND hwnd, UINT message, WPARAM
       }
       SubclassEnterKey(&m_enterKeys[0], hwnd, GetDlgItem(hwnd, kLeft));
       SubclassEnterKey(&m_enterKeys[1], hwnd, GetDlgItem(hwnd, kRight));
+      AcceptHistograms(hwnd);
       return TRUE;
-    case WM_DESTROY: {
+    case WM_DESTROY:
       if (m_lumorix) m_lumorix->put_ChromeCallback(nullptr, nullptr);
-      // Histograms posted but not yet received would be lost with the dialog: free their blocks.
-      MSG queued;
-      while (PeekMessageW(&queued, hwnd, kMsgHistogram, kMsgHistogram, PM_REMOVE))
-        std::free(reinterpret_cast<void*>(queued.wParam));
+      // Histograms posted but not yet received would be lost with the dialog: their blocks are
+      // freed, and a camera answering later finds the dialog refusing them.
+      RefuseHistograms(hwnd);
       break;
-    }
     case WM_COMMAND:
       if (isActive() && m_lumorix) OnCommand(LOWORD(wParam), HIWORD(wParam));
       break;

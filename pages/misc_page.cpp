@@ -48,12 +48,16 @@ HRESULT CMiscPropertyPage::OnConnect(IUnknown* object) {
 
 HRESULT CMiscPropertyPage::OnActivate() {
   TranslatePage();
-  SetTrackbarRange(m_Dlg, kSpeedBar, 0, static_cast<int32_t>(m_lumorix->get_MaxSpeed()));
   if (m_features.contrastGamma) {
     SetTrackbarRange(m_Dlg, kContrastBar, kContrastMin, kContrastMax);
     SetTrackbarRange(m_Dlg, kGammaBar, kGammaMin, kGammaMax);
   }
-  RefreshMiscPage();
+  // A host may activate the page without a camera (no objects, several, or a refused one):
+  // the page then shows its controls as they are.
+  if (m_lumorix) {
+    SetTrackbarRange(m_Dlg, kSpeedBar, 0, static_cast<int32_t>(m_lumorix->get_MaxSpeed()));
+    RefreshMiscPage();
+  }
   m_active = 1;
   return S_OK;
 }

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cwchar>
 
@@ -53,9 +54,12 @@ void AddColumn(HWND list, int column, const wchar_t* title, int width) {
   SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&c));
 }
 
+std::atomic<PresetByteWriter> gByteWriter{nullptr};
+
 // Writes the whole image and closes the file; false when any byte or the close failed.
 bool WriteWhole(FILE* file, const std::vector<uint8_t>& image) {
-  const size_t written = std::fwrite(image.data(), 1, image.size(), file);
+  const PresetByteWriter writer = gByteWriter.load();
+  const size_t written = (writer ? writer : std::fwrite)(image.data(), 1, image.size(), file);
   // Buffered bytes may fail only at the flush; a close does not always report it.
   const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
   const bool closed = std::fclose(file) == 0;
@@ -63,6 +67,11 @@ bool WriteWhole(FILE* file, const std::vector<uint8_t>& image) {
 }
 
 }  // namespace
+
+PresetByteWriter SetPresetByteWriter(PresetByteWriter writer) {
+  const PresetByteWriter old = gByteWriter.exchange(writer);
+  return old ? old : std::fwrite;
+}
 
 CPresetPropertyPage::CPresetPropertyPage(const WCHAR* name, IUnknown* outer, int dialogId,
                                          int titleId)

@@ -3,11 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include "pages/framework/cmuipropertypage.h"
 #include "pipeline/preset.h"
 #include "pipeline/preset_record.h"
+
+// How an export writes its bytes (std::fwrite unless replaced); returns the one it replaces, so
+// a test can make a write stop part-way.
+using PresetByteWriter = size_t (*)(const void* bytes, size_t size, size_t count, FILE* file);
+PresetByteWriter SetPresetByteWriter(PresetByteWriter writer);
 
 class CPresetPropertyPage : public CMuiPropertyPage {
  public:

@@ -39,6 +39,7 @@ TEST_P(CoolingTargets, ReturnAndApplyTreatTheTextAlike) {
     CapturedMessages messages;
     camera.values().clearCalls();
     page.setText(kTarget, c.text);
+    SendMessageW(page.item(kTarget), EM_SETSEL, 0, 0);
     if (byApply) {
       page.page()->Apply();
     } else {
@@ -54,6 +55,12 @@ TEST_P(CoolingTargets, ReturnAndApplyTreatTheTextAlike) {
       ASSERT_EQ(messages.shown().size(), 1u) << byApply;
       EXPECT_EQ(messages.shown()[0].text, c.message);
       EXPECT_EQ(GetFocus(), page.item(kTarget));
+      // Moved there as the dialog manager moves it: the refused text is selected for retyping.
+      DWORD from = 1, to = 0;
+      SendMessageW(page.item(kTarget), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                   reinterpret_cast<LPARAM>(&to));
+      EXPECT_EQ(from, 0u) << byApply;
+      EXPECT_EQ(to, page.text(kTarget).size()) << byApply;
     } else {
       EXPECT_TRUE(messages.shown().empty());
     }
@@ -119,6 +126,24 @@ TEST_F(CoolingPage, SwitchFanAndStatusLines) {
   EXPECT_GE(v.count("get_Temperature") - reads, 2u);
   EXPECT_EQ(page.text(kTemperatureLine), L"Current Temperature: 3.1");
   EXPECT_EQ(page.text(kPowerLine), L"Cooling Power: 25.0");
+}
+
+// The frame's refill reads the cooler, the fan and the status lines again.
+TEST_F(CoolingPage, RefillFollowsTheCamera) {
+  FilterWithDouble camera;
+  CameraValues& v = camera.values();
+  PageFrame frame;
+  HostedPage page(PageRowId::Cooling, camera.object(), frame);
+  v.tecOn = 0;
+  v.tecTarget = -150;
+  v.fanSpeed = 2;
+  v.temperatureTenths = 31;
+  SendMessageW(page.dialog(), kMsgSettingsChanged, 0, 0);
+  EXPECT_TRUE(page.checked(kTecOff));
+  EXPECT_FALSE(page.enabled(kTarget));
+  EXPECT_EQ(page.text(kTarget), L"-15.0");
+  EXPECT_EQ(SendMessageW(page.item(kFan), TBM_GETPOS, 0, 0), 2);
+  EXPECT_EQ(page.text(kTemperatureLine), L"Current Temperature: 3.1");
 }
 
 class CgPage : public ::testing::Test {};

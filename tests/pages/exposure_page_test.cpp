@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/lumorix_options.h"
 #include "pages/framework/page_messages.h"
 #include "pages/rules/exposure_scale.h"
 #include "tests/pages/page_host.h"
@@ -162,6 +166,105 @@ TEST(ExposurePage, ApplySendsTheLimitsThresholdAndPolicy) {
   EXPECT_EQ(camera.options[LUMORIX_OPTION_AUTOEXP_POLICY], 1);
 }
 
+// The exposure defaults, a policy chosen from the list and the frame's refill: what reaches the
+// camera and what the page shows afterwards.
+TEST(ExposurePage, DefaultsPolicyAndRefill) {
+  struct Shown {
+    int id;
+    const wchar_t* text;  // null: a trackbar at pos
+    int pos;
+  };
+  struct Case {
+    const char* what;
+    std::function<void(PageHost&)> act;
+    std::vector<std::pair<const char*, Args>> calls;
+    std::vector<Shown> shown;
+  };
+  auto choosePolicy = [](PageHost& host) {
+    SendMessageW(host.item(1108), CB_SETCURSEL, 3, 0);
+    SendMessageW(host.dialog(), WM_COMMAND, MAKEWPARAM(1108, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(host.item(1108)));
+  };
+  auto refill = [](PageHost& host) {
+    CameraValues& camera = host.camera();
+    camera.aeTarget = 150;
+    camera.expoTimeUs = 1000;
+    camera.gain = 300;
+    camera.aeMaxTimeUs = 2000000;
+    camera.options[LUMORIX_OPTION_AUTOEXP_POLICY] = 2;
+    SendMessageW(host.dialog(), kMsgSettingsChanged, 0, 0);
+  };
+  const Case cases[] = {
+      {"Defaults",
+       [](PageHost& host) { host.click(1006); },
+       {{"put_AutoExpoTarget", {120}}, {"put_ExpoTime", {20000}}, {"put_ExpoAGain", {200}}},
+       {{1052, L"120", 0},
+        {1054, L"20.000ms", 0},
+        {1058, L"2.00", 0},
+        {1049, nullptr, 120},
+        {1051, nullptr, int(ExposureTimeToSliderPos(20000, 100, 5000000))},
+        {1053, nullptr, 200}}},
+      {"policy", choosePolicy, {{"put_Option", {LUMORIX_OPTION_AUTOEXP_POLICY, 3}}}, {}},
+      {"refill",
+       refill,
+       {},
+       {{1052, L"150", 0},
+        {1054, L"1.000ms", 0},
+        {1044, L"2000", 0},
+        {1049, nullptr, 150},
+        {1051, nullptr, 292},
+        {1053, nullptr, 300}}},
+  };
+  for (const Case& c : cases) {
+    PageHost host(PageRowId::Exposure, CameraSetup{}, [](CameraValues& camera) {
+      camera.aeTarget = 90;
+      camera.expoTimeDefaultUs = 20000;
+      camera.gainDefault = 200;
+    });
+    ASSERT_TRUE(host.ready());
+    const size_t mark = host.camera().mark();
+    c.act(host);
+    for (const auto& [call, args] : c.calls)
+      EXPECT_EQ(host.camera().last(call), args) << c.what << "\n" << host.camera().describe(mark);
+    for (const Shown& s : c.shown) {
+      if (s.text) {
+        EXPECT_EQ(host.text(s.id), s.text) << c.what << " " << s.id;
+      } else {
+        EXPECT_EQ(host.trackbar(s.id), s.pos) << c.what << " " << s.id;
+      }
+    }
+    if (std::string(c.what) == "refill") {
+      EXPECT_EQ(SendMessageW(host.item(1108), CB_GETCURSEL, 0, 0), 2);
+    }
+  }
+}
+
+// The exposure button shows as plain text: owner-drawn while the mouse is away, a push button
+// while it is over the button, and text again once it leaves or the button is disabled.
+TEST(ExposurePage, TheExposureButtonIsAPushButtonOnlyUnderTheMouse) {
+  PageHost host(PageRowId::Exposure);
+  ASSERT_TRUE(host.ready());
+  HWND button = host.item(1054);
+  auto type = [&] { return GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK; };
+  struct Step {
+    UINT message;
+    WPARAM wParam;
+    LONG_PTR type;
+  };
+  const Step steps[] = {
+      {0, 0, BS_OWNERDRAW},
+      {WM_MOUSEMOVE, 0, BS_PUSHBUTTON},
+      {WM_MOUSEMOVE, 0, BS_PUSHBUTTON},
+      {WM_MOUSELEAVE, 0, BS_OWNERDRAW},
+      {WM_MOUSEMOVE, 0, BS_PUSHBUTTON},
+      {WM_ENABLE, FALSE, BS_OWNERDRAW},
+  };
+  for (const Step& step : steps) {
+    if (step.message) SendMessageW(button, step.message, step.wParam, 0);
+    EXPECT_EQ(type(), step.type) << step.message;
+  }
+}
+
 // The exposure-time dialog, driven from a timer inside its modal loop: types a text, presses OK,
 // and cancels when the dialog stays open.
 std::wstring g_typed;
@@ -206,6 +309,69 @@ TEST(ExposurePage, TheExposureTimeDialogSetsValidTimesOnly) {
       EXPECT_EQ(PageHost::messages()[0].text, c.message);
     }
   }
+}
+
+// An up-down step in the exposure-time dialog rewrites the edit only when the up-down cannot read
+// it: always while it holds decimals, never when it holds a plain integer in range that the
+// up-down reads (an up-down given a buddy integer).
+struct StepCase {
+  bool buddyInteger;
+  const wchar_t* typed;
+  const wchar_t* shown;
+};
+const StepCase kStepCases[] = {
+    {false, L"12.5", L"12.500"},
+    {false, L"1234", L"1234.000"},
+    // 6000 ms is past the camera's range, so the edit's own check leaves the up-down alone; the
+    // up-down reads 6000 (µs), within its range, and the text stays as typed (a rewrite would
+    // come back from the up-down as "6000").
+    {true, L"06000", L"06000"},
+};
+std::vector<std::wstring> g_shownAfterStep;
+
+// The dialog's up-down replaced by one that reads its buddy edit as an integer.
+HWND GiveBuddyInteger(HWND dialog, HWND upDown) {
+  DestroyWindow(upDown);
+  HWND reading = CreateWindowExW(
+      0, UPDOWN_CLASSW, L"", WS_CHILD | UDS_SETBUDDYINT | UDS_NOTHOUSANDS | UDS_ARROWKEYS, 0, 0, 10,
+      10, dialog, reinterpret_cast<HMENU>(1447), GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(reading, UDM_SETBUDDY, reinterpret_cast<WPARAM>(GetDlgItem(dialog, 1044)), 0);
+  SendMessageW(reading, UDM_SETRANGE32, 100, 5000000);
+  return reading;
+}
+
+void CALLBACK StepInExposureDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND dialog = FindWindowW(nullptr, L"Exposure Time");
+  if (!dialog) return;
+  KillTimer(nullptr, timer);
+  for (const StepCase& c : kStepCases) {
+    HWND upDown = GetDlgItem(dialog, 1447);
+    if (c.buddyInteger) upDown = GiveBuddyInteger(dialog, upDown);
+    if (!upDown) {
+      g_shownAfterStep.push_back(L"no up-down");
+      continue;
+    }
+    SetDlgItemTextW(dialog, 1044, c.typed);
+    SendMessageW(dialog, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0),
+                 reinterpret_cast<LPARAM>(upDown));
+    wchar_t text[32] = {};
+    GetDlgItemTextW(dialog, 1044, text, 32);
+    g_shownAfterStep.push_back(text);
+  }
+  SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+}
+
+TEST(ExposurePage, AnUpDownStepRewritesOnlyWhatItCannotRead) {
+  PageHost host(PageRowId::Exposure);
+  ASSERT_TRUE(host.ready());
+  g_shownAfterStep.clear();
+  SetTimer(nullptr, 0, 20, StepInExposureDialog);
+  host.click(1054);
+  ASSERT_EQ(g_shownAfterStep.size(), std::size(kStepCases));
+  for (size_t i = 0; i < std::size(kStepCases); ++i)
+    EXPECT_EQ(g_shownAfterStep[i], kStepCases[i].shown)
+        << kStepCases[i].buddyInteger << " " << kStepCases[i].typed;
+  EXPECT_EQ(host.camera().count("put_ExpoTime"), 0u) << "cancelled";
 }
 
 }  // namespace

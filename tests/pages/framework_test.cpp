@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <malloc.h>
 
 #include <cstdlib>
 #include <map>
@@ -109,6 +110,7 @@ TEST_F(PageFramework, BroadcastReachesTheSiblingPagesAndNothingOutsideTheFrame) 
 // window of the desktop.
 TEST_F(PageFramework, BroadcastFromAShallowHostPostsNothing) {
   HWND owner = Keep(Make(nullptr, WS_OVERLAPPEDWINDOW));
+  HWND ownersChild = Keep(Make(owner));  // would hear it if the owner were taken for a frame
   HWND other = Keep(Make(nullptr, WS_OVERLAPPEDWINDOW));
   struct Case {
     const char* name;
@@ -125,7 +127,7 @@ TEST_F(PageFramework, BroadcastFromAShallowHostPostsNothing) {
     HWND neighbour = Keep(Make(c.host));
     BroadcastToFrame(page, kMsgBitDepthChanged);
     Pump();
-    for (HWND window : {owner, other, c.host, page, neighbour})
+    for (HWND window : {owner, ownersChild, other, c.host, page, neighbour})
       EXPECT_EQ(Count(window, kMsgBitDepthChanged), 0u) << c.name;
   }
   BroadcastToFrame(nullptr, kMsgBitDepthChanged);  // no page: nothing, no crash
@@ -135,6 +137,7 @@ TEST_F(PageFramework, BroadcastFromAShallowHostPostsNothing) {
 // nothing.
 TEST_F(PageFramework, CallbacksPostToALivePageOnly) {
   HWND page = Make(nullptr, WS_OVERLAPPEDWINDOW);
+  AcceptHistograms(page);
   float arrays[4][kHistogramBins];
   for (size_t a = 0; a < 4; ++a)
     for (size_t i = 0; i < kHistogramBins; ++i) arrays[a][i] = float(a * 1000 + i);
@@ -161,6 +164,55 @@ TEST_F(PageFramework, CallbacksPostToALivePageOnly) {
   PageNotifyCallback(nullptr);
   Pump();
   EXPECT_TRUE(g_received.empty());
+}
+
+// The bytes the C runtime's heap holds in use.
+size_t HeapInUse() {
+  size_t used = 0;
+  _HEAPINFO entry = {};
+  while (_heapwalk(&entry) == _HEAPOK)
+    if (entry._useflag == _USEDENTRY) used += entry._size;
+  return used;
+}
+
+// A poster that refuses every message and counts the histograms it was handed.
+size_t g_refusedHistograms = 0;
+BOOL WINAPI RefusingPoster(HWND, UINT message, WPARAM, LPARAM) {
+  if (message == kMsgHistogram) ++g_refusedHistograms;
+  return FALSE;
+}
+
+// A histogram that is not posted leaves no block behind: the post failed, or the window never
+// took histograms or stopped taking them.
+TEST_F(PageFramework, AHistogramNotPostedIsFreed) {
+  struct Case {
+    const char* what;
+    bool accepts;
+    bool refusedLater;
+    bool postFails;
+    size_t posts;  // the histograms that reach the poster
+  };
+  const Case cases[] = {
+      {"the post fails", true, false, true, 1000},
+      {"a window that never took histograms", false, false, false, 0},
+      {"a page that stopped taking them", true, true, false, 0},
+  };
+  float bins[kHistogramBins] = {};
+  for (const Case& c : cases) {
+    HWND page = Keep(Make(nullptr, WS_OVERLAPPEDWINDOW));
+    if (c.accepts) AcceptHistograms(page);
+    if (c.refusedLater) RefuseHistograms(page);
+    g_refusedHistograms = 0;
+    const PagePoster previous = c.postFails ? SetPagePoster(RefusingPoster) : nullptr;
+    const size_t before = HeapInUse();
+    for (int i = 0; i < 1000; ++i) HistogramDataCallback(bins, bins, bins, bins, page);
+    const size_t after = HeapInUse();
+    if (previous) SetPagePoster(previous);
+    MSG queued;
+    EXPECT_FALSE(PeekMessageW(&queued, page, kMsgHistogram, kMsgHistogram, PM_NOREMOVE)) << c.what;
+    EXPECT_EQ(g_refusedHistograms, c.posts) << c.what;
+    EXPECT_LT(after, before + 100 * kHistogramBlockBytes) << c.what;
+  }
 }
 
 // The exposure-time dialog has an edit and a default OK button. Return in the edit, as the

@@ -6,6 +6,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "pages/framework/page_callbacks.h"
@@ -82,6 +83,69 @@ TEST(HistogramPage, DraggingAMarkerStoresItsLevel) {
   }
 }
 
+// The buttons, the "RGB" choice and the frame's refill on a colour camera whose three colours
+// hold different levels.
+TEST(HistogramPage, ButtonsRgbChoiceAndRefill) {
+  struct Case {
+    const char* what;
+    std::function<void(PageHost&)> act;
+    size_t requests;      // GetHistogram calls it makes
+    size_t autoLevels;    // LevelRangeAuto calls
+    Args written;         // put_LevelRange, or empty for none
+    const wchar_t* left;  // 1044 afterwards
+  };
+  auto choose = [](int item) {
+    return [item](PageHost& host) {
+      SendMessageW(host.item(1022), CB_SETCURSEL, item, 0);
+      SendMessageW(host.dialog(), WM_COMMAND, MAKEWPARAM(1022, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(host.item(1022)));
+    };
+  };
+  const Case cases[] = {
+      {"Auto", [](PageHost& host) { host.click(1013); }, 1, 1, {}, L"10"},
+      {"Refresh", [](PageHost& host) { host.click(1018); }, 1, 0, {}, L"5"},
+      {"Defaults",
+       [](PageHost& host) { host.click(1019); },
+       0,
+       0,
+       {0, 0, 0, 0, 255, 255, 255, 255},
+       L"0"},
+      {"RGB", choose(3), 0, 0, {5, 5, 5, 7, 240, 240, 240, 99}, L"5"},
+      {"Red", choose(2), 0, 0, {}, L"20"},
+      {"refill in grey output",
+       [](PageHost& host) {
+         host.camera().grey = 1;
+         SendMessageW(host.dialog(), kMsgSettingsChanged, 0, 0);
+       },
+       0,
+       0,
+       {},
+       L"7"},
+  };
+  for (const Case& c : cases) {
+    PageHost host(PageRowId::Histogram, CameraSetup{}, [](CameraValues& camera) {
+      const uint16_t low[4] = {12, 5, 20, 7}, high[4] = {200, 240, 220, 99};
+      std::copy(low, low + 4, camera.levelLow);
+      std::copy(high, high + 4, camera.levelHigh);
+    });
+    ASSERT_TRUE(host.ready());
+    CameraValues& camera = host.camera();
+    const size_t requests = camera.count("GetHistogram");
+    const size_t autoLevels = camera.count("LevelRangeAuto");
+    const size_t writes = camera.count("put_LevelRange");
+    c.act(host);
+    PageHost::pump();
+    EXPECT_EQ(camera.count("GetHistogram") - requests, c.requests) << c.what;
+    EXPECT_EQ(camera.count("LevelRangeAuto") - autoLevels, c.autoLevels) << c.what;
+    if (c.written.empty()) {
+      EXPECT_EQ(camera.count("put_LevelRange"), writes) << c.what;
+    } else {
+      EXPECT_EQ(camera.last("put_LevelRange"), c.written) << c.what;
+    }
+    EXPECT_EQ(host.text(1044), c.left) << c.what;
+  }
+}
+
 // The graph as painted, counted by pen colour.
 struct Painted {
   size_t blue = 0, green = 0, red = 0;
@@ -131,21 +195,43 @@ size_t HeapInUse() {
   return used;
 }
 
-// Histograms still queued when the dialog closes are freed with it.
+std::vector<float> gBins(256, 1.f);
+WNDPROC gDialogProc = nullptr;
+
+void PostHistograms(HWND dialog, int count) {
+  for (int i = 0; i < count; ++i)
+    HistogramDataCallback(gBins.data(), gBins.data(), gBins.data(), gBins.data(), dialog);
+}
+
+// The dialog's procedure with a camera that answers once more just after the page has closed.
+LRESULT CALLBACK AnswerWhileClosing(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  const LRESULT result = CallWindowProcW(gDialogProc, dialog, message, wParam, lParam);
+  if (message == WM_DESTROY) PostHistograms(dialog, 1000);
+  return result;
+}
+
+// Histograms still queued when the dialog closes are freed with it, and one the camera answers
+// while it closes is never queued to it.
 TEST(HistogramPage, BlocksQueuedAtClosingAreFreed) {
-  std::vector<float> bins(256, 1.f);
-  const size_t before = HeapInUse();
-  {
-    PageHost host(PageRowId::Histogram);
-    ASSERT_TRUE(host.ready());
-    for (int i = 0; i < 1000; ++i)
-      HistogramDataCallback(bins.data(), bins.data(), bins.data(), bins.data(), host.dialog());
-    MSG queued;
-    ASSERT_TRUE(PeekMessageW(&queued, host.dialog(), kMsgHistogram, kMsgHistogram, PM_NOREMOVE));
-    ASSERT_GE(HeapInUse(), before + 1000 * kHistogramBlockBytes);
-    host.page()->Deactivate();
+  for (const bool answerWhileClosing : {false, true}) {
+    const size_t before = HeapInUse();
+    {
+      PageHost host(PageRowId::Histogram);
+      ASSERT_TRUE(host.ready());
+      if (answerWhileClosing) {
+        gDialogProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+            host.dialog(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AnswerWhileClosing)));
+      } else {
+        PostHistograms(host.dialog(), 1000);
+        MSG queued;
+        ASSERT_TRUE(
+            PeekMessageW(&queued, host.dialog(), kMsgHistogram, kMsgHistogram, PM_NOREMOVE));
+        ASSERT_GE(HeapInUse(), before + 1000 * kHistogramBlockBytes);
+      }
+      host.page()->Deactivate();
+    }
+    EXPECT_LT(HeapInUse(), before + 100 * kHistogramBlockBytes) << answerWhileClosing;
   }
-  EXPECT_LT(HeapInUse(), before + 100 * kHistogramBlockBytes);
 }
 
 }  // namespace

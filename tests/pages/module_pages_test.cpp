@@ -158,6 +158,42 @@ TEST_P(RegisteredPages, ConnectsOnlyToACamera) {
   EXPECT_EQ(site_.statusChanges, 0);
 }
 
+// A host may activate a page that holds no camera: never handed one, handed several, handed
+// something else, or handed a camera and then something else. The page shows, takes the frame's
+// refill and auto-exposure messages, and closes.
+TEST_P(RegisteredPages, ActivatesWithoutACamera) {
+  enum class Before { Nothing, TwoObjects, NotACamera, CameraThenNullAnswer };
+  for (const Before before :
+       {Before::Nothing, Before::TwoObjects, Before::NotACamera, Before::CameraThenNullAnswer}) {
+    ASSERT_EQ(page_->SetPageSite(&site_), S_OK);
+    RecordingLumorix camera;
+    NotACamera noInterface(E_NOINTERFACE);
+    NotACamera nullAnswer(S_OK);
+    IUnknown* objects[2] = {static_cast<ILumorix*>(&camera), &noInterface};
+    if (before == Before::TwoObjects) {
+      EXPECT_TRUE(FAILED(page_->SetObjects(2, objects)));
+    }
+    if (before == Before::NotACamera) {
+      EXPECT_TRUE(FAILED(page_->SetObjects(1, &objects[1])));
+    }
+    if (before == Before::CameraThenNullAnswer) {
+      EXPECT_EQ(page_->SetObjects(1, &objects[0]), S_OK);
+      IUnknown* other = &nullAnswer;
+      EXPECT_TRUE(FAILED(page_->SetObjects(1, &other)));
+    }
+    Frame frame;
+    RECT rect = {0, 0, 400, 300};
+    ASSERT_EQ(page_->Activate(frame.container, &rect, FALSE), S_OK) << int(before);
+    HWND dialog = GetWindow(frame.container, GW_CHILD);
+    ASSERT_NE(dialog, nullptr) << int(before);
+    for (UINT message : {42840u, 42839u}) SendMessageW(dialog, message, 0, 0);
+    EXPECT_EQ(page_->Deactivate(), S_OK);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(page_->SetObjects(0, nullptr), S_OK);
+    EXPECT_EQ(page_->SetPageSite(nullptr), S_OK);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllPages, RegisteredPages, ::testing::ValuesIn(kRows));
 
 // A Japanese user (LANG=ja_JP.UTF-8 under wine) whose frame reports no locale gets Japanese

@@ -10,6 +10,7 @@
 
 #include "pages/framework/page_messages.h"
 #include "pages/preset_file_chooser.h"
+#include "pages/preset_page.h"
 #include "pipeline/store/preset_store.h"
 #include "tests/pages/settings_page_host.h"
 
@@ -254,25 +255,39 @@ TEST_F(PresetPage, ExportWritesAFileThatReadsBack) {
   DeleteFileW(gChosenPath.c_str());
 }
 
-// A file that cannot be opened, and one that opens but takes no bytes: each its message, no
-// list handed to the camera, no file left behind.
+// Writes half the bytes, as a disk that fills up part-way.
+size_t WriteHalf(const void* bytes, size_t size, size_t count, FILE* file) {
+  return fwrite(bytes, size, count / 2, file);
+}
+
+// A file that cannot be opened, one that opens but takes no bytes, and one that takes half:
+// each its message, no list handed to the camera, no partial file left behind.
 TEST_F(PresetPage, ExportFailuresAreReported) {
   struct Case {
     std::wstring path;
     const wchar_t* message;
+    PresetByteWriter writer;  // null: the page's own
+    bool leftBehindChecked;   // a path the test may look for afterwards
   };
   const Case cases[] = {
-      {L"Z:\\i34_no_such_folder\\x.pgt", L"Failed to open file."},
-      {L"Z:\\dev\\full", L"Generic error."},
+      {L"Z:\\i34_no_such_folder\\x.pgt", L"Failed to open file.", nullptr, true},
+      {L"Z:\\dev\\full", L"Generic error.", nullptr, false},
+      {TempPath(L"partial.pgt"), L"Generic error.", WriteHalf, true},
   };
   for (const Case& c : cases) {
     CapturedMessages messages;
     const size_t stores = values().count("put_Presets");
     gChosenPath = c.path;
+    const PresetByteWriter previous = c.writer ? SetPresetByteWriter(c.writer) : nullptr;
     page_->click(kExport);
+    if (previous) SetPresetByteWriter(previous);
     ASSERT_EQ(messages.shown().size(), 1u) << c.message;
     EXPECT_EQ(messages.shown()[0].text, c.message);
     EXPECT_EQ(values().count("put_Presets"), stores) << c.message;
+    if (c.leftBehindChecked) {
+      EXPECT_EQ(GetFileAttributesW(c.path.c_str()), INVALID_FILE_ATTRIBUTES) << c.message;
+      DeleteFileW(c.path.c_str());
+    }
   }
 }
 

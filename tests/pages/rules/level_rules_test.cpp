@@ -43,6 +43,9 @@ TEST(LevelRules, TypedValuesClampSwapAndSpreadOverRgb) {
        Range({5, 10, 20, 7}, {200, 240, 220, 99}), Range({30, 30, 30, 7}, {240, 240, 240, 99})},
       {"RGB Right above every low", kLevelRgb, LevelSide::Right, 2,
        Range({5, 10, 20, 7}, {200, 240, 220, 99}), Range({2, 2, 2, 7}, {5, 5, 5, 99})},
+      {"RGB Left above every high sets all three between the highest high and it", kLevelRgb,
+       LevelSide::Left, 250, Range({5, 10, 20, 7}, {200, 240, 220, 99}),
+       Range({240, 240, 240, 7}, {250, 250, 250, 99})},
   };
   for (const Case& c : cases) {
     LevelRange range = c.before;
@@ -81,6 +84,32 @@ TEST(LevelRules, BothMarkersDroppedAtOneValueLeaveOneStepEachWay) {
   EXPECT_EQ(drawn.low, 199u);
   EXPECT_EQ(drawn.high, 201u);
   EXPECT_EQ(DrawnLevels(90, 30).low, 30u);
+}
+
+// One marker dropped: a single channel keeps its pair ordered and at most 255.
+TEST(LevelRules, ADroppedMarkerKeepsThePairOrderedWithinTheScale) {
+  struct Case {
+    const char* what;
+    uint32_t channel;
+    LevelSide side;
+    uint32_t value;
+    LevelRange before, after;
+  };
+  const Case cases[] = {
+      {"Left dragged past the right swaps", kLevelGrey, LevelSide::Left, 200,
+       Range({0, 0, 0, 50}, {255, 255, 255, 100}), Range({0, 0, 0, 100}, {255, 255, 255, 200})},
+      {"Right dragged below the left swaps", kLevelGreen, LevelSide::Right, 20,
+       Range({0, 90, 0, 0}, {255, 180, 255, 255}), Range({0, 20, 0, 0}, {255, 90, 255, 255})},
+      {"Left dragged onto a right at 255 stays within 255", kLevelGrey, LevelSide::Left, 255,
+       Range({0, 0, 0, 10}, {255, 255, 255, 255}), Range({0, 0, 0, 254}, {255, 255, 255, 255})},
+      {"Right dragged onto a left at 0 stays within 0", kLevelRed, LevelSide::Right, 0,
+       Range({0, 0, 0, 0}, {255, 255, 255, 255}), Range({0, 0, 0, 0}, {255, 255, 1, 255})},
+  };
+  for (const Case& c : cases) {
+    LevelRange range = c.before;
+    ApplyDraggedLevel(range, c.channel, c.side, c.value);
+    ExpectRange(range, c.after, c.what);
+  }
 }
 
 TEST(LevelRules, OnlyTheModesChannelsAreEditable) {
