@@ -64,6 +64,8 @@ struct ModelSpec {
   std::array<uint16_t, 3> wbBase;  // 256 = 1.0
   std::array<double, 9> colourMatrix;
   std::span<const LutAnchor> rawLutAnchors;
+  // The whole raw table where the sensor's curve is given sample by sample; it wins over anchors.
+  std::span<const uint8_t> rawLut = {};
   uint64_t helperFlags;  // as the class states it, before the USB2 registration's fix-up
   std::array<double, 3> helperDoubles;
   // Ids whose (id - base) & 0xEFFF is 0 carry the class's alternative (0: none).

@@ -8,6 +8,7 @@
 #include "models/families/usb3_14mp.h"
 #include "models/families/usb3_51mp.h"
 #include "models/families/usb3_85_10mp.h"
+#include "models/families/usb2_raw_curves.h"
 #include "models/families/usb2_small.h"
 #include "models/model_factories.h"
 #include "models/sensors/usb2_2mp_sensor.h"
@@ -61,7 +62,8 @@ constexpr ModelSpec describe(const Variant& v) {
       .inEndpoint = 1,
       .wbBase = {0, 0, 0},
       .colourMatrix = kMatrix8To10,
-      .rawLutAnchors = usb3_85_10mp::kRawLut,  // the same sensor curve
+      .rawLutAnchors = {},
+      .rawLut = usb2_raw_curves::kMp8To10,
       .helperFlags = v.flags,
       .helperDoubles = {0.5, 1.0, 1.0},
       .grabTries = 1,
@@ -84,7 +86,7 @@ constexpr ModelSpec describe51(ModelFactory factory, const SensorDriver& (*senso
   s.defaultPreviewIndex = 1, s.bayer = 1, s.defaultSpeed = 6;
   s.exposureUs = {294, 2000000, 70000};
   s.wbBase = wbBase, s.colourMatrix = matrix;
-  s.rawLutAnchors = usb3_51mp::kRawLut;  // the same sensor curve
+  s.rawLut = usb2_raw_curves::kMp51;
   return s;
 }
 
@@ -100,7 +102,7 @@ constexpr ModelSpec describe14(ModelFactory factory, const SensorDriver& (*senso
   ModelSpec s = describe({factory, sensor, rates, 13472256, 0x80000, 85000, flags});
   s.aeGainPercent = {100, 300, 0};
   s.colourMatrix = usb3_14mp::describe(factory, 0).colourMatrix;
-  s.rawLutAnchors = usb3_14mp::kRawLut;  // the same sensor curve
+  s.rawLut = usb2_raw_curves::kMp14;
   s.asksAltSensor = true;
   return s;
 }
