@@ -199,8 +199,8 @@ TEST_F(CcdWire, RegisterFormsCarryRegisterAndValue) {
 
 TEST_F(CcdWire, TheLoaderPausesSetsTheSpeedAndStopsAtTheFirstFailedWrite) {
   CcdCamera* cam = open(0x8311, 0);
-  ASSERT_EQ(cam->stream().openDevice(), S_OK);
   ASSERT_EQ(PL_SetSpeed(cam->pipelineHelper(), 0, 1), S_OK);
+  ASSERT_EQ(cam->stream().openDevice(), S_OK);
   rig_->log().clear();
   ASSERT_EQ(cam->OpenCamera(0), S_OK);
   EXPECT_TRUE(rig_->writesTo(0xFFFF).empty()) << "a pause is never a write";
@@ -215,6 +215,29 @@ TEST_F(CcdWire, TheLoaderPausesSetsTheSpeedAndStopsAtTheFirstFailedWrite) {
   rig_->log().clear();
   EXPECT_TRUE(FAILED(cam->OpenCamera(0)));
   EXPECT_FALSE(started());
+}
+
+// Only the marked row of a short form carries the speed: its page-1 register-48 row keeps its
+// table value (0). A long form has no marker: its register 48 is the speed's.
+TEST_F(CcdWire, TheMarkedRowAloneCarriesTheSpeed) {
+  const struct {
+    uint16_t id;
+    int32_t writeMode;
+    uint16_t speed;
+    std::vector<uint32_t> writes48;
+  } rows[] = {{0x8311, 0, 0, {0, 1}},
+              {0x8510, 0, 0, {0, 1}},
+              {0x8311, 0, 1, {0, 0}},
+              {0x8510, 1, 0, {1}},
+              {0x8510, 1, 1, {0}}};
+  for (const auto& r : rows) {
+    CcdCamera* cam = open(r.id, r.writeMode);
+    ASSERT_EQ(PL_SetSpeed(cam->pipelineHelper(), r.speed, 1), S_OK);
+    ASSERT_EQ(cam->stream().openDevice(), S_OK);
+    rig_->log().clear();
+    ASSERT_EQ(cam->OpenCamera(0), S_OK);
+    EXPECT_EQ(rig_->writesTo(48), r.writes48) << std::hex << r.id << " speed " << r.speed;
+  }
 }
 
 TEST_F(CcdWire, SecondGenerationWritesItsTimingBlockAfterTheTable) {
