@@ -240,6 +240,63 @@ TEST_F(CcdWire, TheMarkedRowAloneCarriesTheSpeed) {
   }
 }
 
+// The registers whose values come from the level, besides 48: the 1.4 MP short form's 54 and
+// the 55 of the 1.4 MP long and second-generation forms and of the 5.1 MP full-frame long forms.
+TEST_F(CcdWire, SpeedRowsTakeTheLevelsValues) {
+  const struct {
+    uint16_t id;
+    int32_t writeMode;
+    uint16_t speed;
+    uint16_t reg;
+    uint32_t value;
+  } rows[] = {{0x8146, 0, 1, 54, 40}, {0x8146, 0, 0, 54, 32}, {0x8146, 1, 1, 55, 42},
+              {0x8146, 1, 0, 55, 34}, {0x8148, 1, 1, 55, 42}, {0x8148, 1, 0, 55, 34},
+              {0x8510, 1, 1, 55, 40}, {0x8510, 1, 0, 55, 32}, {0x8516, 1, 1, 55, 36},
+              {0x8516, 1, 0, 55, 32}};
+  for (const auto& r : rows) {
+    CcdCamera* cam = open(r.id, r.writeMode);
+    ASSERT_EQ(PL_SetSpeed(cam->pipelineHelper(), r.speed, 1), S_OK);
+    ASSERT_EQ(cam->stream().openDevice(), S_OK);
+    ASSERT_EQ(cam->OpenCamera(0), S_OK);
+    ASSERT_FALSE(rig_->writesTo(r.reg).empty()) << std::hex << r.id << " register " << r.reg;
+    EXPECT_EQ(rig_->writesTo(r.reg).back(), r.value)
+        << std::hex << r.id << " speed " << r.speed << " register " << std::dec << r.reg;
+  }
+}
+
+// A first-generation camera takes a new speed only while closed: open, the speed it reports stays
+// the one it runs until its next start. A second-generation one runs its program at the new
+// clock at once.
+TEST_F(CcdWire, AnOpenFirstGenerationCameraKeepsItsSpeedASecondGenerationOneTakesItNow) {
+  for (const uint16_t id : {uint16_t{0x8311}, uint16_t{0x8510}}) {
+    CcdCamera* cam = open(id, 0);
+    CcdHelper& h = cam->pipelineHelper();
+    ASSERT_EQ(cam->stream().openDevice(), S_OK);
+    ASSERT_EQ(cam->OpenCamera(0), S_OK);
+    rig_->log().clear();
+    EXPECT_EQ(PL_SetSpeed(h, 0, 0), S_OK) << std::hex << id;
+    uint16_t level = 9;
+    EXPECT_EQ(cam->get_Speed(&level), S_OK);
+    EXPECT_EQ(level, 1) << std::hex << id;
+    EXPECT_TRUE(rig_->writesTo(48).empty()) << std::hex << id;
+    cam->StopSensor();
+    EXPECT_EQ(PL_SetSpeed(h, 0, 0), S_OK) << std::hex << id;
+    EXPECT_EQ(h.speed, 0) << std::hex << id;
+    ASSERT_EQ(cam->stream().openDevice(), S_OK);
+    ASSERT_EQ(cam->OpenCamera(0), S_OK);
+    EXPECT_EQ(rig_->writesTo(48).back(), 1u) << std::hex << id;
+  }
+  for (const uint16_t id : {uint16_t{0x8148}, uint16_t{0x8316}, uint16_t{0x8516}}) {
+    CcdCamera* cam = open(id, 1);
+    ASSERT_EQ(cam->stream().openDevice(), S_OK);
+    ASSERT_EQ(cam->OpenCamera(0), S_OK);
+    rig_->log().clear();
+    EXPECT_EQ(PL_SetSpeed(cam->pipelineHelper(), 0, 0), S_OK) << std::hex << id;
+    EXPECT_EQ(cam->pipelineHelper().speed, 0) << std::hex << id;
+    EXPECT_EQ(rig_->writesTo(48), std::vector<uint32_t>{1}) << std::hex << id;
+  }
+}
+
 TEST_F(CcdWire, SecondGenerationWritesItsTimingBlockAfterTheTable) {
   CcdCamera* cam = open(0x8316, 1);
   ASSERT_EQ(cam->stream().openDevice(), S_OK);
