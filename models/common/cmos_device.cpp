@@ -17,6 +17,10 @@ void CmosDevice::OnDeviceEvent(int32_t code) {
   reset_.onSensorReset();
 }
 
+bool CmosDevice::bAltSensor() {
+  return spec_.alternativeIdBase ? spec_.isAlternative(productId()) : CCmos::bAltSensor();
+}
+
 uint32_t CmosDevice::GetMaxFrameRate(uint32_t resolutionIndex) {
   return spec_.maxFrameRateOf(resolutionIndex);
 }

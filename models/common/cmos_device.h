@@ -37,6 +37,8 @@ class CmosDevice final : public CCmos {
   void attachWindows(SensorWindowHandler& windows) { windows_ = &windows; }
   // The sensor variant the device reports (request 0x2E), asked at every open.
   void setAltSensor(bool alternative) { altSensor_ = alternative ? 1 : 0; }
+  // The reported variant, or on classes whose alternative chip is a product id, that id's.
+  bool bAltSensor() override;
   uint8_t GetSensorReadReq() override;
   uint8_t GetSensorWriteReq() override;
 

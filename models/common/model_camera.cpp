@@ -101,6 +101,9 @@ void ModelCamera::applyHelperDefaults() {
   h.tecTarget = 0;
   h.pixelFormat = 0;
   for (size_t i = 0; i < 3; ++i) h.wbGainBase[i] = h.wbGainBase2[i] = spec_.wbBase[i];
+  if (spec_.wbGains[0] != 0)
+    std::copy(spec_.wbGains.begin(), spec_.wbGains.end(), h.wbGain.begin());
+  if (spec_.startsSkipping) h.skip = 1;
   h.colourMatrix = spec_.colourMatrix;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "models/common/sensor_sequencer.h"
+#include "models/families/usb3_31mp.h"
 #include "models/families/usb3_51mp.h"
 #include "models/families/usb3_85_10mp.h"
 #include "models/families/usb3_14mp.h"
@@ -217,6 +218,29 @@ const Golden kGolden[] = {
              {Write(0x300C, 13000), Write(0x0306, 80), Write(0x3012, 46)}),
     Windowed("U14Gain300", kU14Twin, 0x6014, true, 2, 5, [](SensorSequencer& s) { s.setGain(300); },
              {Write(0x3056, 0x3069), Write(0x305A, 0x407A)}),
+    Windowed("U14StandardStartProgram", kU14, 0xF014, true, 2, 5, nullptr,
+             {Write(0x30E8, 0x8000), Write(0x0112, 0x0C0C), Write(0x3064, 0x0805),
+              Write(0x301E, 0x00A8), Write(0x31AE, 0x0301), Write(0x3176, 0x4000), Write(0x0300, 8),
+              Write(0x0302, 1), Write(0x0308, 8), Write(0x030A, 2), Write(0x0304, 4),
+              Write(0x0306, 128), Write(0x301A, 0x10DE)},
+             {0x31C6, 0x3140, 0x304A}),
+    Windowed("U14AltStartProgram", kU14, 0xF014, true, 2, 5, nullptr,
+             {Write(0x31C6, 0x8006), Write(0x0112, 0x0C0C), Write(0x31C0, 0), Write(0x3140, 0x2214),
+              Write(0x304A, 0x0010), Write(0x0300, 4), Write(0x0302, 2), Write(0x0308, 12),
+              Write(0x030A, 2), Write(0x0304, 8), Write(0x0306, 48), Write(0x301A, 0x001E)},
+             {0x30E8, 0x3176, 0x301E}, true),
+    Windowed("U14TwinStandardClock", kU14Twin, 0x6014, true, 2, 5, nullptr,
+             {Write(0x0302, 2), Write(0x030A, 4), Write(0x0306, 128)}),
+    Windowed("U14SkipToBinningAtHalf", kU14, 0xF014, true, 1, 5,
+             [](SensorSequencer& s) { s.switchSkip(false, 5, 85000); },
+             {Write(0x3040, 195 + 0x800), Write(0x3016, 530), Write(0x300C, 5300),
+              Write(0x3012, 85000 * 96 / 5300), Write(0x0100, 0x0100), Write(0x0104, 0)}),
+    Windowed(
+        "U14AltSkipAtFullKeepsTheFullRead", kU14, 0xF014, true, 0, 5,
+        [](SensorSequencer& s) { s.switchSkip(false, 5, 85000); },
+        {Write(0x3040, 65 + 0x200), Write(0x300C, 4500), Write(0x3012, 85000 * 36 / 4500),
+         Write(0x0100, 0x0100)},
+        {}, true),
     Windowed("U14QuarterTwoSecondsSaturates", kU14, 0xF014, true, 2, 5,
              [](SensorSequencer& s) { s.setExposure(2000000, 5); }, {Write(0x3012, 65535)}),
     // Rows of a per-mode line constant at 1.5 x the PLL multiplier.
@@ -673,13 +697,48 @@ TEST(CameraSuitePrograms, AlternativeFpgaValueComesFirst) {
   EXPECT_LT(fpga, window);
 }
 
+// Before the first start the exposure divides by the sensor's initial line length, which the
+// sensor is taken to hold already.
+TEST(CameraSuitePrograms, AnExposureBeforeTheFirstStartUsesTheInitialLine) {
+  const struct {
+    const char* name;
+    const ModelSpec* spec;
+    bool usb3;
+    uint32_t us;
+    uint16_t speed;
+    uint16_t linesReg;
+    uint32_t lines;
+  } rows[] = {
+      {"3.1 MP, 2300", &kSpecRostrel303100KPA, true, 94000, 2, 0x3012, 4005},
+      {"8.5 MP, 14880", k85, true, 150000, 3, 0x3012, (80 * 150000 - 1010) / 14880},
+      {"10 MP, 14880", k10, true, 150000, 3, 0x3012, (80 * 150000 - 1010) / 14880},
+      {"14 MP, 4500", k14, true, 85000, 3, 0x3012, 1809},
+      {"USB2 8 MP, 8500", kR8, false, 6400, 5, 0x3012, (6400 * 96 + 4250) / 8500},
+      {"USB2 9 MP, 9000", kR9, false, 6400, 5, 0x3012, (6400 * 96 + 4500) / 9000},
+      {"USB2 10 MP twin, 7608", &kSpecPelvane10000KPA, false, 300000, 5, 0x3012,
+       (300000 * 48 + 3804) / 7608},
+      {"USB2 8 MP twin, 6968", kP8, false, 6400, 5, 0x3012, (6400 * 48 + 3484) / 6968},
+      {"USB2 14 MP, 4500", kU14, false, 85000, 5, 0x3012, 85000 * 96 / 4500},
+  };
+  for (const auto& row : rows) {
+    RecordingSensor sensor;
+    platform::RecursiveLock lock;
+    RegisterProgram program(sensor, lock);
+    SensorSequencer sequencer(program, *row.spec, row.usb3);
+    sequencer.setExposure(row.us, row.speed);
+    const std::vector<RegStep> log = sensor.take();
+    EXPECT_EQ(log, std::vector<RegStep>{Write(row.linesReg, uint16_t(row.lines))}) << row.name;
+  }
+}
+
 uint32_t gTick = 0;
 uint32_t TestTick() {
   return gTick;
 }
 
 // The ready poll: ready at once, after misses, never (the open fails after the limit with
-// nothing written), and short replies across a wrap of the tick.
+// nothing written), a one-byte reply (its first byte decides), and empty replies across a wrap
+// of the tick.
 TEST(CameraSuitePrograms, ReadyWaitPollsOnTheClockSeam) {
   struct Case {
     const char* name;
@@ -687,12 +746,12 @@ TEST(CameraSuitePrograms, ReadyWaitPollsOnTheClockSeam) {
     uint32_t replyBytes;
     uint32_t startTick;
     HRESULT result;
-  } cases[] = {
-      {"ready", 0, 3, 0, S_OK},
-      {"after misses", 5, 3, 0, S_OK},
-      {"never", 0xFFFFFFFF, 3, 0, static_cast<HRESULT>(0x8007001F)},
-      {"one-byte replies across a wrap", 0, 1, 0xFFFFFF00u, static_cast<HRESULT>(0x8007001F)},
-      {"ready across a wrap", 40, 2, 0xFFFFFF00u, S_OK}};
+  } cases[] = {{"ready", 0, 3, 0, S_OK},
+               {"after misses", 5, 3, 0, S_OK},
+               {"never", 0xFFFFFFFF, 3, 0, static_cast<HRESULT>(0x8007001F)},
+               {"one-byte reply", 0, 1, 0, S_OK},
+               {"empty replies across a wrap", 0, 0, 0xFFFFFF00u, static_cast<HRESULT>(0x8007001F)},
+               {"ready across a wrap", 40, 2, 0xFFFFFF00u, S_OK}};
   platform::SetTickSource(TestTick);
   for (const Case& c : cases) {
     RecordingSensor sensor;

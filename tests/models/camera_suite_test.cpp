@@ -100,6 +100,18 @@ TEST_P(CameraSuite, LightFrequencyHookTakesOnlyKnownModes) {
   }
 }
 
+// No model here has a device black level, conversion gain, fan or cooler: each hook says so.
+TEST_P(CameraSuite, HooksForDevicePartsTheModelsLackAreNotImplemented) {
+  ModelRig rig(GetParam());
+  ASSERT_NE(rig.open(), nullptr);
+  CmosHelper& h = rig.helper();
+  EXPECT_EQ(h.PLHlperSetBlackLevel(3), E_NOTIMPL);
+  EXPECT_EQ(h.PLHlperSetCG(1), E_NOTIMPL);
+  EXPECT_EQ(h.PLHlperSetFan(1), E_NOTIMPL);
+  EXPECT_EQ(h.PLHlperSetTEC(1), E_NOTIMPL);
+  EXPECT_EQ(h.PLHlperSetTECTarget(-100), E_NOTIMPL);
+}
+
 TEST_P(CameraSuite, RawLutRawBufferAndPixelSizesFitTheSensor) {
   ModelRig rig(GetParam());
   CmosCamera* cam = rig.open();
