@@ -12,6 +12,7 @@
 #include "base/lumorix_flags.h"
 #include "base/pixel_formats.h"
 #include "models/common/helper_stream.h"
+#include "pipeline/device_values.h"
 #include "pipeline/frame_descriptor.h"
 #include "sim/frame_content.h"
 #include "tests/models/model_rig.h"
@@ -226,6 +227,32 @@ TEST_P(CameraSuite, FixedValuesAreTheClassesGoldenOnes) {
   for (uint32_t i = 0; i < 256; ++i) sum += lut[i], weightedSum += (i + 1) * lut[i];
   EXPECT_EQ(sum, golden->lutSums[0]);
   EXPECT_EQ(weightedSum, golden->lutSums[1]);
+}
+
+// A skip change at the half size takes the defect list of the new read-out (skip list 2, binning
+// list 1), on sensors that reprogram at once and on those whose region step does it.
+TEST_P(CameraSuite, ASkipChangeAtHalfSizeTakesTheModesDefectList) {
+  ModelRig rig(GetParam());
+  CmosCamera* cam = rig.open();
+  ASSERT_NE(cam, nullptr);
+  if ((cam->spec().helperFlags & LUMORIX_FLAG_SKIP) == 0) GTEST_SKIP() << "no skip option";
+  rig.startSensor(1);
+  CmosHelper& h = rig.helper();
+  FrameDescriptor frame;
+  h.PLHlperApplyRoi(&frame, nullptr);  // the open's pending window
+  ASSERT_GE(h.defectLists.size(), 3u);
+  for (const uint16_t list : {uint16_t{1}, uint16_t{2}}) {
+    DefectListSlot& slot = h.defectLists[list];
+    slot.entries.assign(1, DefectPixel{});
+    slot.entries[0] = DefectPixel{10u * list, 10u * list, 1};
+    slot.count = 1, slot.clipped = 1;
+  }
+  ASSERT_EQ(h.skip, 1u);
+  for (const uint32_t skip : {0u, 1u}) {
+    EXPECT_EQ(PL_SetSkip(h, skip, false), S_OK) << skip;
+    h.PLHlperApplyRoi(&frame, nullptr);
+    EXPECT_EQ(h.curDefects, h.defectLists[skip ? 2 : 1].entries.data()) << skip;
+  }
 }
 
 TEST_P(CameraSuite, InitOpensOnceAndSettlesResettingOnlyTheKernelPort) {

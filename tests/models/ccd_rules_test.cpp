@@ -2,6 +2,7 @@
 // the register forms, the timing-program loader and the opening sequences, on the virtual clock.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -294,6 +295,42 @@ TEST_F(CcdWire, AnOpenFirstGenerationCameraKeepsItsSpeedASecondGenerationOneTake
     EXPECT_EQ(PL_SetSpeed(cam->pipelineHelper(), 0, 0), S_OK) << std::hex << id;
     EXPECT_EQ(cam->pipelineHelper().speed, 0) << std::hex << id;
     EXPECT_EQ(rig_->writesTo(48), std::vector<uint32_t>{1}) << std::hex << id;
+  }
+}
+
+// Each class's fixed values as its camera answers them: frame rates at indexes 0 and 1, the
+// matrix (first, last and a position-weighted sum of all nine) and the base gains.
+TEST_F(CcdWire, FixedValuesAreTheClassesGoldenOnes) {
+  const struct {
+    uint16_t id;
+    std::array<uint32_t, 2> rates;
+    std::array<double, 3> matrix;
+    std::array<uint32_t, 3> wbBase;
+  } rows[] = {
+      {0x8146, {12, 12}, {1.61359, 1.71882, 14.8791001}, {337, 221, 311}},
+      {0x8148, {12, 12}, {1.61359, 1.71882, 14.8791001}, {337, 221, 311}},
+      {0x8311, {6, 41}, {1.34701, 1.340615, 13.854785}, {368, 256, 371}},
+      {0x8316, {6, 41}, {1.34701, 1.340615, 13.854785}, {368, 256, 371}},
+      {0x8510, {4, 30}, {1.493814, 1.465509, 13.765151}, {397, 256, 371}},
+      {0x8516, {5, 30}, {1.493814, 1.465509, 13.765151}, {397, 256, 371}},
+  };
+  for (const auto& r : rows) {
+    CcdCamera* cam = open(r.id, 0);
+    ASSERT_NE(cam, nullptr);
+    for (uint32_t i = 0; i < r.rates.size(); ++i)
+      EXPECT_EQ(cam->device().GetMaxFrameRate(i), r.rates[i]) << std::hex << r.id << " " << i;
+    double m[9] = {};
+    cam->GetColorMatrix(m);
+    double weighted = 0;
+    for (int i = 0; i < 9; ++i) weighted += (i + 1) * m[i];
+    EXPECT_DOUBLE_EQ(m[0], r.matrix[0]) << std::hex << r.id;
+    EXPECT_DOUBLE_EQ(m[8], r.matrix[1]) << std::hex << r.id;
+    EXPECT_NEAR(weighted, r.matrix[2], 1e-6) << std::hex << r.id;
+    uint32_t base[3] = {};
+    cam->GetWbGainBase(base);
+    EXPECT_EQ(std::vector<uint32_t>(base, base + 3),
+              std::vector<uint32_t>(r.wbBase.begin(), r.wbBase.end()))
+        << std::hex << r.id;
   }
 }
 

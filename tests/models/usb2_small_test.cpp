@@ -121,6 +121,25 @@ TEST(Usb2Small, SimulatedPagedSensorRefusesTheDefaultWriteRequest) {
     EXPECT_EQ(rig.sensorReg(0x09), 0u) << std::hex << id;
     EXPECT_EQ(rig.camera().device().bWriteSensor(0x09, 0x1234), S_OK);
     EXPECT_EQ(rig.sensorReg(0x09), 0x1234u) << std::hex << id;
+    // A status byte other than done fails the write.
+    rig.device().addRequestFault({0x13, sim::RequestFault::Kind::BadStatus, 31, 3});
+    EXPECT_EQ(rig.camera().device().bWriteSensor(0x09, 0x55), E_FAIL) << std::hex << id;
+  }
+}
+
+// A negative driver state refuses the open and leaves nothing open; once the state is sound the
+// retry opens.
+TEST(Usb2Small, ANegativeDriverStateRefusesTheOpen) {
+  for (const uint16_t id : {uint16_t{0xF130}, uint16_t{0x6035}, uint16_t{0xF310}, uint16_t{0xF510},
+                            uint16_t{0xF800}, uint16_t{0xF014}}) {
+    ModelRig rig(testing_models::RigOptions{.productId = id});
+    ASSERT_NE(rig.open(), nullptr);
+    rig.device().setDriverState(0x80000000u);
+    EXPECT_EQ(rig.helper().PLHlperInit(), E_FAIL) << std::hex << id;
+    EXPECT_FALSE(rig.camera().device().isOpen()) << std::hex << id;
+    EXPECT_EQ(rig.camera().device().deviceOpened, 0) << std::hex << id;
+    rig.device().setDriverState(1);
+    EXPECT_EQ(rig.helper().PLHlperInit(), 0) << std::hex << id;
   }
 }
 
