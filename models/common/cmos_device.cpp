@@ -37,6 +37,10 @@ bool CmosDevice::usb3Link() const {
   return model_ && (model_->flags & LUMORIX_FLAG_USB3) != 0;
 }
 
+bool CmosDevice::offersSkip() const {
+  return model_ && (model_->flags & LUMORIX_FLAG_SKIP) != 0;
+}
+
 SensorRect* CmosDevice::GetSensorRoi(const SensorRect* requested, SensorRect* out) {
   if (!out) return out;
   *out = windows_ && requested ? windows_->alignWindow(*requested) : SensorRect{};

@@ -44,6 +44,8 @@ class CmosDevice final : public CCmos {
 
   // The USB3 registration of the model; its USB2 row runs the sensor with longer lines.
   bool usb3Link() const;
+  // The registration offers the skip setting.
+  bool offersSkip() const;
 
  private:
   const ModelSpec& spec_;

@@ -117,7 +117,7 @@ HRESULT CmosHelper::PLHlperSetSpeed(uint16_t newSpeed, uint8_t) {
 // exposure notice; a class without the skip option leaves it alone.
 HRESULT CmosHelper::PLHlperSetSkip(uint32_t value) {
   std::lock_guard<platform::RecursiveLock> hold(sensorLock());
-  if (!hasFlag(LUMORIX_FLAG_SKIP)) return S_FALSE;
+  if (!device_.offersSkip()) return S_FALSE;
   if ((value != 0) == (skip != 0)) return S_FALSE;
   skip = value;
   if (sequencer_->windowed()) {

@@ -284,6 +284,19 @@ TEST(Usb2Small, ClassConstantsReachTheirParts) {
   }
 }
 
+// The 2 and 3.1 MP classes start with skip on but offer no skip option: a change leaves the sensor
+// alone.
+TEST(Usb2Small, ASkipChangeLeavesAClassWithoutTheOptionAlone) {
+  for (const uint16_t id : {uint16_t{0xF200}, uint16_t{0x6201}, uint16_t{0xF310}}) {
+    ModelRig rig(testing_models::RigOptions{.productId = id});
+    ASSERT_NE(rig.open(), nullptr);
+    rig.startSensor(1);
+    rig.log().clear();
+    EXPECT_EQ(rig.helper().PLHlperSetSkip(0), S_FALSE) << std::hex << id;
+    EXPECT_TRUE(rig.log().ofKind(sim::LogKind::RegisterWrite).empty()) << std::hex << id;
+  }
+}
+
 // Twins with one display name share its settings: a saved size the other class lacks starts at
 // that class's last one.
 TEST(Usb2Small, SharedSettingsKeyClampsTheOtherClasssSize) {

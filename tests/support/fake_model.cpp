@@ -106,13 +106,13 @@ void FakeModel::setRecordRegion(const SensorRect& region) {
 
 HRESULT FakeModel::OpenCamera(uint32_t) {
   note("OpenCamera");
-  helper_->sensorOpen = true;
+  if (helper_) helper_->sensorOpen = true;
   return openCameraResult.load();
 }
 
 void FakeModel::StopSensor() {
   note("StopSensor");
-  helper_->sensorOpen = false;
+  if (helper_) helper_->sensorOpen = false;
 }
 
 void FakeModel::SetResolution(uint32_t index, bool still) {
