@@ -463,7 +463,8 @@ class BaseImpl : public LumorixImplBase,
   // The control lock, except on the camera's own threads: a stop holding it waits for them.
   std::unique_lock<platform::Mutex> controlUnlessOwnThread();
   bool presetWouldRestart(uint32_t index);
-  HRESULT finishPresetLoad(bool factory, uint16_t oldSpeed, bool formatChanged, uint8_t format);
+  HRESULT finishPresetLoad(bool factory, uint16_t oldSpeed, uint16_t speed, bool formatChanged,
+                           uint8_t format);
   // Under the control lock. The stop also parks the sensor when the start reopens it.
   bool restartStop(bool openCamera);  // true when the camera was started
   HRESULT restartStart(bool openCamera, bool roiOnly);

@@ -6,6 +6,7 @@
 
 #include "base/trace.h"
 #include "core/base_impl.h"
+#include "pipeline/device_values.h"
 #include "pipeline/exposure_notice.h"
 #include "pipeline/pl_helper_base.h"
 #include "pipeline/pl_start.h"
@@ -148,7 +149,8 @@ HRESULT STDMETHODCALLTYPE BaseImpl::LoadPreset(uint32_t index) {
   const uint16_t oldSpeed = h.speed;
   const uint8_t oldFormat = h.pixelFormat;
   uint8_t format = oldFormat;
-  const int32_t applied = ApplyPreset(h, index, &format);
+  uint16_t speed = oldSpeed;
+  const int32_t applied = ApplyPreset(h, index, &format, &speed);
   if (applied != 0) return applied;
   if (!started_.load()) {
     if (factory) FactoryResetNotify();
@@ -156,24 +158,26 @@ HRESULT STDMETHODCALLTYPE BaseImpl::LoadPreset(uint32_t index) {
     return S_OK;
   }
   if (guard.owns_lock()) guard.unlock();
-  return finishPresetLoad(factory, oldSpeed, format != oldFormat, format);
+  return finishPresetLoad(factory, oldSpeed, speed, format != oldFormat, format);
 }
 
-// The restarts a started camera needs once the preset is applied: a deferred speed change, the
-// factory reset, a new pixel format. Each goes through the control lock itself.
-HRESULT BaseImpl::finishPresetLoad(bool factory, uint16_t oldSpeed, bool formatChanged,
-                                   uint8_t format) {
+// The restarts a started camera needs once the preset is applied: a deferred speed change (which
+// the open device has not taken: it goes in while the camera is stopped), the factory reset, a
+// new pixel format. Each goes through the control lock itself.
+HRESULT BaseImpl::finishPresetLoad(bool factory, uint16_t oldSpeed, uint16_t speed,
+                                   bool formatChanged, uint8_t format) {
   PLHlperBase& h = *helper_;
   const auto switchFormat = [&] {
     if (formatChanged) SetPixelFormat(h, format, 1, started() ? 1 : 0);
   };
-  if (h.speed != oldSpeed && transport_ && transport_->bDeferSpeed()) {
+  if (speed != oldSpeed && transport_ && transport_->bDeferSpeed()) {
     const HRESULT hr = factory ? RestartStream(true, false,
                                                [&] {
+                                                 PL_SetSpeed(h, speed);
                                                  FactoryResetNotify();
                                                  switchFormat();
                                                })
-                               : SetSpeedRestart(h.speed, true);
+                               : SetSpeedRestart(speed, true);
     if (FAILED(hr) || factory || !formatChanged) return hr;
     return RestartStream(false, false, switchFormat);
   }

@@ -15,11 +15,17 @@ namespace {
 using Lock = std::lock_guard<platform::RecursiveLock>;
 }  // namespace
 
+// A device that takes its speed only at its next start, asked while open, keeps the stored one:
+// the speed reported stays the one it runs.
 HRESULT PL_SetSpeed(PLHlperBase& h, uint16_t speed, uint8_t force) {
   Lock hold(h.sensorLock());
   if (!force && speed == h.speed) return S_OK;
+  const uint16_t running = h.speed;
   h.speed = speed;
-  return h.PLHlperSetSpeed(speed, force);
+  const HRESULT hr = h.PLHlperSetSpeed(speed, force);
+  if (hr != S_FALSE) return hr;
+  h.speed = running;
+  return S_OK;
 }
 
 // A reprogrammed sensor re-applied its exposure: the notice follows once the lock is released.

@@ -48,8 +48,9 @@ class HelperModelHooks {
   virtual SensorRect* PLHlperGetRoi(SensorRect* out) = 0;
   // Anti-flicker mode (0 50 Hz, 1 60 Hz, 2 none): S_OK or a failure; from the property.
   virtual HRESULT PLHlperSetLightFrequency(uint32_t mode) = 0;
-  // Programs the sensor clock; force reprograms an unchanged speed. S_OK or a failure. Called
-  // under the sensor lock by PL_SetSpeed, which stores the value: the hook never does.
+  // Programs the sensor clock; force reprograms an unchanged speed. S_OK, S_FALSE when the device
+  // keeps its speed until its next start (PL_SetSpeed then keeps the stored one), or a failure.
+  // Called under the sensor lock by PL_SetSpeed, which stores the value: the hook never does.
   virtual HRESULT PLHlperSetSpeed(uint16_t speed, uint8_t force) = 0;
   // Frame skipping on the device: S_OK when the sensor was reprogrammed (its exposure re-applied),
   // S_FALSE when it was left alone, or a failure, which the caller does not report. Called under

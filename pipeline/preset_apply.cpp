@@ -187,7 +187,7 @@ void ValidatePreset(const PLHlperBase& h, PresetRecord& r) {
   r.binning = validBinning(r.binning);
 }
 
-int32_t ApplyPreset(PLHlperBase& h, uint32_t index, uint8_t* pixelFormat) {
+int32_t ApplyPreset(PLHlperBase& h, uint32_t index, uint8_t* pixelFormat, uint16_t* speed) {
   PresetRecord r{};
   const bool hasState = WithState(h, [&](auto& c) {
     if (index == kDefaultPresetIndex)
@@ -199,6 +199,7 @@ int32_t ApplyPreset(PLHlperBase& h, uint32_t index, uint8_t* pixelFormat) {
   });
   if (!hasState || r.name[0] == 0) return kPresetNotApplied;
   ValidatePreset(h, r);
+  if (speed) *speed = r.speed;
   const uint8_t format = PresetPixelFormat(r);
   ZX_TRACE("%s: %u, format %u", "ApplyPreset", index, unsigned{format});
   if (!h.regKey.empty()) RegWriteDword(h.regKey, "PixelFormat", format);

@@ -20,8 +20,10 @@ void ValidatePreset(const PLHlperBase& helper, PresetRecord& record);
 
 // The record at index (or the factory one) made live: settings block, exposure, device values.
 // The record's pixel format goes to *pixelFormat for the caller's switch; nothing is stored for
-// it here. 0, or kPresetNotApplied with nothing changed.
-int32_t ApplyPreset(PLHlperBase& helper, uint32_t index, uint8_t* pixelFormat);
+// it here; the record's speed level goes to *speed when given (a device that takes its speed only
+// at its next start has not taken it yet). 0, or kPresetNotApplied with nothing changed.
+int32_t ApplyPreset(PLHlperBase& helper, uint32_t index, uint8_t* pixelFormat,
+                    uint16_t* speed = nullptr);
 
 // The pixel format a record carries in its processing flags.
 uint8_t PresetPixelFormat(const PresetRecord& record);

@@ -124,10 +124,12 @@ int32_t CcdHelper::PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uint
   return result;
 }
 
-// A first-generation camera takes a new clock at its next start; a second-generation one runs
-// its mode's program at the new clock now, so the exposure in lines stays right.
+// A first-generation camera takes a new clock only while closed, at its next start; open, it keeps
+// the one it runs. A second-generation one runs its mode's program at the new clock now, so the
+// exposure in lines stays right.
 HRESULT CcdHelper::PLHlperSetSpeed(uint16_t, uint8_t) {
-  if (device_.bDeferSpeed() || !device_.isOpen() || !programmed_) return S_OK;
+  if (device_.bDeferSpeed()) return device_.isOpen() ? S_FALSE : S_OK;
+  if (!device_.isOpen() || !programmed_) return S_OK;
   restartMode(device_.mode());
   return S_OK;
 }

@@ -17,6 +17,10 @@ void CmosDevice::OnDeviceEvent(int32_t code) {
   reset_.onSensorReset();
 }
 
+bool CmosDevice::bAltSensor() {
+  return spec_.alternativeIdBase ? spec_.isAlternative(productId()) : CCmos::bAltSensor();
+}
+
 uint32_t CmosDevice::GetMaxFrameRate(uint32_t resolutionIndex) {
   return spec_.maxFrameRateOf(resolutionIndex);
 }
@@ -31,6 +35,10 @@ uint8_t CmosDevice::GetSensorWriteReq() {
 
 bool CmosDevice::usb3Link() const {
   return model_ && (model_->flags & LUMORIX_FLAG_USB3) != 0;
+}
+
+bool CmosDevice::offersSkip() const {
+  return model_ && (model_->flags & LUMORIX_FLAG_SKIP) != 0;
 }
 
 SensorRect* CmosDevice::GetSensorRoi(const SensorRect* requested, SensorRect* out) {

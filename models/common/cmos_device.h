@@ -37,11 +37,15 @@ class CmosDevice final : public CCmos {
   void attachWindows(SensorWindowHandler& windows) { windows_ = &windows; }
   // The sensor variant the device reports (request 0x2E), asked at every open.
   void setAltSensor(bool alternative) { altSensor_ = alternative ? 1 : 0; }
+  // The reported variant, or on classes whose alternative chip is a product id, that id's.
+  bool bAltSensor() override;
   uint8_t GetSensorReadReq() override;
   uint8_t GetSensorWriteReq() override;
 
   // The USB3 registration of the model; its USB2 row runs the sensor with longer lines.
   bool usb3Link() const;
+  // The registration offers the skip setting.
+  bool offersSkip() const;
 
  private:
   const ModelSpec& spec_;

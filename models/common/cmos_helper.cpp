@@ -111,11 +111,13 @@ HRESULT CmosHelper::PLHlperSetSpeed(uint16_t newSpeed, uint8_t) {
   return S_OK;
 }
 
-// A changed setting at a reduced size: the defect list of the new mode, the sensor's window for
-// it, and the exposure again, all under the sensor lock so no program interleaves. S_FALSE when
-// the sensor was left alone, so the caller raises no exposure notice.
+// A changed setting at a reduced size (or at any size where the class says so): the defect list
+// of the new mode, the sensor's window for it, and the exposure again, all under the sensor lock
+// so no program interleaves. S_FALSE when the sensor was left alone, so the caller raises no
+// exposure notice; a class without the skip option leaves it alone.
 HRESULT CmosHelper::PLHlperSetSkip(uint32_t value) {
   std::lock_guard<platform::RecursiveLock> hold(sensorLock());
+  if (!device_.offersSkip()) return S_FALSE;
   if ((value != 0) == (skip != 0)) return S_FALSE;
   skip = value;
   if (sequencer_->windowed()) {
@@ -128,7 +130,7 @@ HRESULT CmosHelper::PLHlperSetSkip(uint32_t value) {
     device_.markRoiPending();
     return S_OK;
   }
-  if (resolutionIndex == 0) return S_FALSE;
+  if (resolutionIndex == 0 && !spec_.skipAtFullSize) return S_FALSE;
   SelectDefectList(*this);
   sequencer_->switchSkip(value != 0, speed, takeExposureNow());
   return S_OK;

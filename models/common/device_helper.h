@@ -23,11 +23,12 @@ class DeviceHelper : public PLHlperBase {
   SensorRect* PLHlperGetSensorRoi(SensorRect* out) override;
   SensorRect* PLHlperGetRoi(SensorRect* out) override;
   HRESULT PLHlperSetLightFrequency(uint32_t mode) override;
-  HRESULT PLHlperSetBlackLevel(uint16_t) override { return S_OK; }
-  HRESULT PLHlperSetCG(uint32_t) override { return S_OK; }
-  HRESULT PLHlperSetFan(uint16_t) override { return S_OK; }
-  HRESULT PLHlperSetTEC(uint32_t) override { return S_OK; }
-  HRESULT PLHlperSetTECTarget(int32_t) override { return S_OK; }
+  // No model here has a black level, conversion gain, fan or cooler on the device.
+  HRESULT PLHlperSetBlackLevel(uint16_t) override { return E_NOTIMPL; }
+  HRESULT PLHlperSetCG(uint32_t) override { return E_NOTIMPL; }
+  HRESULT PLHlperSetFan(uint16_t) override { return E_NOTIMPL; }
+  HRESULT PLHlperSetTEC(uint32_t) override { return E_NOTIMPL; }
+  HRESULT PLHlperSetTECTarget(int32_t) override { return E_NOTIMPL; }
   void IspSetMatrix(const double matrix[9]) override { device_.IspSetMatrix(matrix); }
   void IspSetWB(const int32_t gains[3]) override { device_.IspSetWB(gains); }
   void IspSetBB(const uint16_t levels[3]) override { device_.IspSetBB(levels); }

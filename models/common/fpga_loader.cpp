@@ -1,26 +1,37 @@
 // The CCD timing-program loader.
 #include "models/common/fpga_loader.h"
 
+#include <algorithm>
+
 #include "platform/wait_hook.h"
 
 namespace ccd {
 
-uint32_t speedValue(const FpgaProgram& program, uint32_t reg, uint32_t tableValue, uint16_t speed) {
-  if (reg == kFpgaSpeedRegister || reg == kFpgaSpeedMarker) return speed ? 0 : 1;
+uint32_t speedRegisterOf(const FpgaProgram& program) {
+  const bool marked = std::any_of(program.pairs.begin(), program.pairs.end(),
+                                  [](const FpgaPair& p) { return p.reg == kFpgaSpeedMarker; });
+  return marked ? kFpgaSpeedMarker : kFpgaSpeedRegister;
+}
+
+uint32_t speedValue(const FpgaProgram& program, uint32_t speedRegister, uint32_t reg,
+                    uint32_t tableValue, uint16_t speed) {
+  if (reg == speedRegister) return speed ? 0 : 1;
   for (const FpgaSpeedRule& rule : program.speedRules)
     if (rule.reg == reg) return speed ? rule.atSpeed1 : rule.atSpeed0;
   return tableValue;
 }
 
 HRESULT loadProgram(CUsb& device, const FpgaProgram& program, uint16_t speed) {
+  const uint32_t speedRegister = speedRegisterOf(program);
   for (const FpgaPair& pair : program.pairs) {
     if (pair.reg == kFpgaPause) {
       platform::HookedSleepMs(pair.value);
       continue;
     }
     const uint32_t reg = pair.reg == kFpgaSpeedMarker ? kFpgaSpeedRegister : pair.reg;
-    const HRESULT hr = device.bWritePackedEx(static_cast<uint16_t>(reg),
-                                             speedValue(program, pair.reg, pair.value, speed));
+    const HRESULT hr =
+        device.bWritePackedEx(static_cast<uint16_t>(reg),
+                              speedValue(program, speedRegister, pair.reg, pair.value, speed));
     if (FAILED(hr)) return hr;
   }
   return S_OK;

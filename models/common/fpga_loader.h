@@ -14,9 +14,13 @@ inline constexpr uint16_t kTimingLatch = 9;
 inline constexpr uint16_t kTimingMode = 8;
 inline constexpr uint32_t kLatchMs = 10;
 
-// The value a program row carries at this speed level: register 48 (or, where a program has
-// it, the marker) and the program's own speed rules take theirs from the level.
-uint32_t speedValue(const FpgaProgram& program, uint32_t reg, uint32_t tableValue, uint16_t speed);
+// The row that carries the speed: the marker where a program has one (its plain register-48
+// row, on another page, keeps its table value), else register 48.
+uint32_t speedRegisterOf(const FpgaProgram& program);
+// The value a program row carries at this speed level: the speed row and the program's own speed
+// rules take theirs from the level.
+uint32_t speedValue(const FpgaProgram& program, uint32_t speedRegister, uint32_t reg,
+                    uint32_t tableValue, uint16_t speed);
 HRESULT loadProgram(CUsb& device, const FpgaProgram& program, uint16_t speed);
 // Second generation: mode 0 first, the table, then FPGA 0..7 of the block, the latch pulse and
 // the readout mode. The block's writes never stop the sequence.

@@ -101,16 +101,24 @@ void ModelCamera::applyHelperDefaults() {
   h.tecTarget = 0;
   h.pixelFormat = 0;
   for (size_t i = 0; i < 3; ++i) h.wbGainBase[i] = h.wbGainBase2[i] = spec_.wbBase[i];
+  if (spec_.wbGains[0] != 0)
+    std::copy(spec_.wbGains.begin(), spec_.wbGains.end(), h.wbGain.begin());
+  if (spec_.startsSkipping) h.skip = 1;
   h.colourMatrix = spec_.colourMatrix;
 }
 
 // A model without a raw curve of its own keeps the pipeline's.
 void ModelCamera::installRawLut() {
-  if (spec_.rawLutAnchors.empty()) return;
-  std::array<uint16_t, 256> wide{};
-  ModelMath::lutFromAnchors(spec_.rawLutAnchors, wide);
-  for (size_t i = 0; i < wide.size(); ++i)
-    rawLut_[i] = static_cast<uint8_t>(std::min<uint16_t>(wide[i], 255));
+  if (spec_.rawLut.size() == rawLut_.size()) {
+    std::copy(spec_.rawLut.begin(), spec_.rawLut.end(), rawLut_.begin());
+  } else if (!spec_.rawLutAnchors.empty()) {
+    std::array<uint16_t, 256> wide{};
+    ModelMath::lutFromAnchors(spec_.rawLutAnchors, wide);
+    for (size_t i = 0; i < wide.size(); ++i)
+      rawLut_[i] = static_cast<uint8_t>(std::min<uint16_t>(wide[i], 255));
+  } else {
+    return;
+  }
   helper_->rawLut8 = rawLut_.data();
   if (helper_->ctx8) helper_->ctx8->rawLut.assign(rawLut_.begin(), rawLut_.end());
 }

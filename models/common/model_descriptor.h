@@ -64,6 +64,8 @@ struct ModelSpec {
   std::array<uint16_t, 3> wbBase;  // 256 = 1.0
   std::array<double, 9> colourMatrix;
   std::span<const LutAnchor> rawLutAnchors;
+  // The whole raw table where the sensor's curve is given sample by sample; it wins over anchors.
+  std::span<const uint8_t> rawLut = {};
   uint64_t helperFlags;  // as the class states it, before the USB2 registration's fix-up
   std::array<double, 3> helperDoubles;
   // Ids whose (id - base) & 0xEFFF is 0 carry the class's alternative (0: none).
@@ -93,8 +95,16 @@ struct ModelSpec {
   bool openAnswersTail = false;
   // The 2 MP read-out window: put_ModelWindow/get_ModelWindow answer instead of E_NOTIMPL.
   bool hasModelWindow = false;
-  // The exposure's divisor before any speed was programmed.
+  // The exposure's divisor before any speed was programmed (the sensor's initial line length),
+  // and whether the sensor is taken to hold that line already.
   uint32_t presetLineClock = 0;
+  bool presetLineWritten = false;
+  // The helper's white-balance gains at construction; 0, 0, 0 leaves the pipeline's.
+  std::array<uint16_t, 3> wbGains{};
+  // The skip setting starts on even where the class offers no skip option.
+  bool startsSkipping = false;
+  // A skip change reprograms the sensor at the full size too (else only the reduced sizes do).
+  bool skipAtFullSize = false;
 
   // The catalogue row whose factory this is; null when the class has no row.
   const ModelCatalogueRow* row() const;

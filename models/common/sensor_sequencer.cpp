@@ -63,13 +63,13 @@ HRESULT SensorSequencer::checkIdentity(const SensorIdentity& identity) {
   return answered == identity.expected ? S_OK : kNotReady;
 }
 
-// Polls until the sensor answers its ready byte; a reply under two bytes is a miss. Elapsed time
-// is unsigned tick subtraction, right across a wrap of the tick.
+// Polls until the sensor answers its ready byte first; a read that answers nothing is a miss.
+// Elapsed time is unsigned tick subtraction, right across a wrap of the tick.
 HRESULT SensorSequencer::waitReady(const ReadyWait& wait) {
   const uint32_t begin = platform::TickCountMs();
   for (uint32_t misses = 0;; ++misses) {
     uint8_t reply[kReadyReplyBytes] = {};
-    if (program_.readSensor(reply, kReadyReplyBytes) >= 2 && reply[0] == wait.readyByte)
+    if (program_.readSensor(reply, kReadyReplyBytes) >= 1 && reply[0] == wait.readyByte)
       return S_OK;
     if (platform::TickCountMs() - begin > wait.limitMs) return kNotReady;
     platform::HookedSleepMs(misses < wait.quickPolls ? wait.quickPollMs : wait.pollMs);

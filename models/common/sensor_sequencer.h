@@ -15,6 +15,7 @@ class SensorSequencer {
       : program_(program), spec_(spec), sensor_(spec.sensor()) {
     context_.usb3Link = usb3Link;
     state_.lineClock = spec.presetLineClock;
+    if (spec.presetLineWritten) state_.lineClockWritten = spec.presetLineClock;
   }
 
   // The opened device, which the start-up programs may depend on.

@@ -56,7 +56,7 @@ constexpr ModelSpec base(ModelFactory factory, const SensorDriver& (*sensor)(), 
       .aeGainPercent = {100, 500, 0}, .triggerModeTimeUs = exposureUs.max, .videoModeTimeUs = exposureUs.def,
       .presetTriggerTimeUs = 5000000, .presetAeThreshold = 5, .inEndpoint = 1, .wbBase = {0, 0, 0},
       .colourMatrix = {}, .rawLutAnchors = {}, .helperFlags = kColourFlags, .helperDoubles = {0.5, 1.0, 1.0},
-      .grabTries = 1, .trailerFromRevision3 = false, .haltsBeforeStop = false};
+      .grabTries = 1, .trailerFromRevision3 = false, .haltsBeforeStop = false, .wbGains = {256, 256, 256}};
 }
 
 // 1280 x 1024 paged: requests 0x12/0x13, 256/128/64-row blocks by height.
@@ -74,6 +74,7 @@ constexpr ModelSpec revision2(ModelFactory factory, uint32_t presetLine) {
   ModelSpec s = base(factory, Usb2Sensor13MpV2, {100, 2000000, 10000}, 500);
   s.ratios = kRatios11, s.maxFrameRate = kRateV2, s.rawFrameBytes = 1230592, s.transferSize = 0x10000;
   s.bayer = 1, s.defectModes = 2, s.defaultSpeed = 2, s.wbBase = {394, 256, 317}, s.colourMatrix = kMatrixV2;
+  s.wbGains = {394, 256, 317};
   s.openVariant = OpenVariant::Plain, s.block.fixedBytes = 0x10000, s.presetLineClock = presetLine;
   return s;
 }
@@ -83,6 +84,7 @@ constexpr ModelSpec twoMp(ModelFactory factory, const SensorDriver& (*sensor)())
   ModelSpec s = base(factory, sensor, {128, 2000000, 1280}, 300);
   s.ratios = kRatios12, s.maxFrameRate = kRate2Mp, s.rawFrameBytes = 1922112, s.transferSize = 0x32000;
   s.defaultPreviewIndex = 1, s.defectModes = 2, s.defaultSpeed = 5, s.wbBase = {115, 100, 122};
+  s.wbGains = {115, 100, 122}, s.startsSkipping = true;
   s.colourMatrix = kMatrix2Mp, s.rawLutAnchors = kLut2Mp, s.openVariant = OpenVariant::InitSequence;
   s.hasModelWindow = true;
   return s;

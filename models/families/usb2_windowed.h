@@ -8,6 +8,7 @@
 #include "models/families/usb3_14mp.h"
 #include "models/families/usb3_51mp.h"
 #include "models/families/usb3_85_10mp.h"
+#include "models/families/usb2_raw_curves.h"
 #include "models/families/usb2_small.h"
 #include "models/model_factories.h"
 #include "models/sensors/usb2_2mp_sensor.h"
@@ -36,6 +37,7 @@ struct Variant {
   uint32_t transferSize;
   uint32_t defaultExposureUs;
   uint64_t flags;
+  uint32_t initialLine;  // the line length before the first start
 };
 
 constexpr ModelSpec describe(const Variant& v) {
@@ -61,13 +63,16 @@ constexpr ModelSpec describe(const Variant& v) {
       .inEndpoint = 1,
       .wbBase = {0, 0, 0},
       .colourMatrix = kMatrix8To10,
-      .rawLutAnchors = usb3_85_10mp::kRawLut,  // the same sensor curve
+      .rawLutAnchors = {},
+      .rawLut = usb2_raw_curves::kMp8To10,
       .helperFlags = v.flags,
       .helperDoubles = {0.5, 1.0, 1.0},
       .grabTries = 1,
       .trailerFromRevision3 = false,
       .openVariant = OpenVariant::DriverStateInit,
       .haltsBeforeStop = false,
+      .presetLineClock = v.initialLine,
+      .presetLineWritten = true,
   };
 }
 
@@ -80,11 +85,12 @@ inline constexpr std::array<uint32_t, 3> kRateTwin51{5, 18, 60};
 constexpr ModelSpec describe51(ModelFactory factory, const SensorDriver& (*sensor)(),
                                std::span<const uint32_t> rates, uint64_t flags,
                                std::array<uint16_t, 3> wbBase, std::array<double, 9> matrix) {
-  ModelSpec s = describe({factory, sensor, rates, 5041952, 0x51000, 70000, flags});
+  ModelSpec s = describe({factory, sensor, rates, 5041952, 0x51000, 70000, flags, 0});
+  s.presetLineWritten = false;
   s.defaultPreviewIndex = 1, s.bayer = 1, s.defaultSpeed = 6;
   s.exposureUs = {294, 2000000, 70000};
   s.wbBase = wbBase, s.colourMatrix = matrix;
-  s.rawLutAnchors = usb3_51mp::kRawLut;  // the same sensor curve
+  s.rawLut = usb2_raw_curves::kMp51;
   return s;
 }
 
@@ -94,14 +100,16 @@ inline constexpr uint64_t kTwinFlags14 =
 inline constexpr uint64_t kRostrelFlags14 = kTwinFlags14 | LUMORIX_FLAG_NOLATENCY;
 inline constexpr std::array<uint32_t, 3> kRateRostrel14{3, 11, 46};
 inline constexpr std::array<uint32_t, 3> kRateTwin14{3, 11, 32};
+inline constexpr uint32_t kLine14 = 4500;
 
 constexpr ModelSpec describe14(ModelFactory factory, const SensorDriver& (*sensor)(),
                                std::span<const uint32_t> rates, uint64_t flags) {
-  ModelSpec s = describe({factory, sensor, rates, 13472256, 0x80000, 85000, flags});
+  ModelSpec s = describe({factory, sensor, rates, 13472256, 0x80000, 85000, flags, kLine14});
   s.aeGainPercent = {100, 300, 0};
   s.colourMatrix = usb3_14mp::describe(factory, 0).colourMatrix;
-  s.rawLutAnchors = usb3_14mp::kRawLut;  // the same sensor curve
+  s.rawLut = usb2_raw_curves::kMp14;
   s.asksAltSensor = true;
+  s.skipAtFullSize = true;
   return s;
 }
 
@@ -119,8 +127,10 @@ constexpr ModelSpec describe31(ModelFactory factory, const SensorDriver& (*senso
   ModelSpec s = usb2_small::base(factory, sensor, {244, 2000000, 94000}, 500);
   s.ratios = kRatios31, s.maxFrameRate = rates, s.rawFrameBytes = 3148288, s.transferSize = 0x40000;
   s.defaultPreviewIndex = 1, s.defectModes = 3, s.defaultSpeed = 5, s.wbBase = {115, 100, 122};
+  s.wbGains = {115, 100, 122};
   s.colourMatrix = kMatrix31, s.rawLutAnchors = usb2_small::kLut2Mp, s.helperFlags = flags;
   s.openVariant = OpenVariant::DriverStateInit;
+  s.startsSkipping = true;
   return s;
 }
 
@@ -135,22 +145,22 @@ inline constexpr ModelSpec kSpecPelvane03100KPA =
 
 inline constexpr ModelSpec kSpecRostrel08000KPA = usb2_windowed::describe(
     {CreateRostrel08000KPA, Usb2SensorRostrel8Mp, usb2_windowed::kRateRostrel89,
-     usb2_windowed::kRaw8, 0x66000, 6400, usb2_windowed::kRostrelFlags});
+     usb2_windowed::kRaw8, 0x66000, 6400, usb2_windowed::kRostrelFlags, 8500});
 inline constexpr ModelSpec kSpecRostrel09000KPA = usb2_windowed::describe(
     {CreateRostrel09000KPA, Usb2SensorRostrel9Mp, usb2_windowed::kRateRostrel89,
-     usb2_windowed::kRaw9, 0x6D000, 6400, usb2_windowed::kRostrelFlags});
+     usb2_windowed::kRaw9, 0x6D000, 6400, usb2_windowed::kRostrelFlags, 9000});
 inline constexpr ModelSpec kSpecRostrel10000KPA = usb2_windowed::describe(
     {CreateRostrel10000KPA, Usb2SensorRostrel10Mp, usb2_windowed::kRateRostrel10,
-     usb2_windowed::kRaw10, 0x70000, 300000, usb2_windowed::kRostrelFlags});
+     usb2_windowed::kRaw10, 0x70000, 300000, usb2_windowed::kRostrelFlags, 9000});
 inline constexpr ModelSpec kSpecPelvane08000KPB =
     usb2_windowed::describe({CreatePelvane08000KPB, Usb2SensorPelvane8Mp, usb2_windowed::kRateTwin,
-                             usb2_windowed::kRaw8, 0x66000, 6400, usb2_windowed::kTwinFlags});
+                             usb2_windowed::kRaw8, 0x66000, 6400, usb2_windowed::kTwinFlags, 6968});
 inline constexpr ModelSpec kSpecPelvane09000KPB =
     usb2_windowed::describe({CreatePelvane09000KPB, Usb2SensorPelvane9Mp, usb2_windowed::kRateTwin,
-                             usb2_windowed::kRaw9, 0x6D000, 6400, usb2_windowed::kTwinFlags});
-inline constexpr ModelSpec kSpecPelvane10000KPA =
-    usb2_windowed::describe({CreatePelvane10000KPA, Usb2SensorPelvane10Mp, usb2_windowed::kRateTwin,
-                             usb2_windowed::kRaw10, 0x70000, 300000, usb2_windowed::kTwinFlags});
+                             usb2_windowed::kRaw9, 0x6D000, 6400, usb2_windowed::kTwinFlags, 7416});
+inline constexpr ModelSpec kSpecPelvane10000KPA = usb2_windowed::describe(
+    {CreatePelvane10000KPA, Usb2SensorPelvane10Mp, usb2_windowed::kRateTwin, usb2_windowed::kRaw10,
+     0x70000, 300000, usb2_windowed::kTwinFlags, 7608});
 inline constexpr ModelSpec kSpecRostrel14000KPA =
     usb2_windowed::describe14(CreateRostrel14000KPA, Usb2Sensor14MpRostrel,
                               usb2_windowed::kRateRostrel14, usb2_windowed::kRostrelFlags14);

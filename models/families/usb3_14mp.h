@@ -59,6 +59,8 @@ constexpr ModelSpec describe(ModelFactory factory, uint16_t alternativeIdBase) {
       .helperDoubles = {0.5, 1.0, 1.0},
       .alternativeIdBase = alternativeIdBase,
       .trailerFromRevision3 = false,
+      .presetLineClock = 4500,
+      .presetLineWritten = true,
   };
 }
 

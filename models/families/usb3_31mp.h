@@ -57,6 +57,8 @@ constexpr ModelSpec describe(ModelFactory factory) {
       .rawLutAnchors = kRawLut,
       .helperFlags = kClassFlags,
       .helperDoubles = {0.5, 1.0, 1.0},
+      .presetLineClock = 2300,
+      .presetLineWritten = true,
   };
 }
 

@@ -74,6 +74,8 @@ constexpr ModelSpec describe(const Variant& v) {
       .helperDoubles = {0.5, 1.0, 1.0},
       .usb2ExtraRows = v.usb2ExtraRows,
       .keepsHalvedLine = v.keepsHalvedLine,
+      .presetLineClock = 14880,
+      .presetLineWritten = true,
   };
 }
 

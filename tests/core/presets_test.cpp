@@ -245,11 +245,13 @@ TEST_F(Presets, LoadBranches) {
     bool start, defer, factory;
     uint8_t speed, format;
     uint32_t restarts;
+    bool keepsSpeedWhileOpen = false;  // the open device takes the speed only at its next start
   } rows[] = {
       {"stopped, new format", false, false, false, 0, 2, 0},
       {"stopped, factory", false, false, true, 0, 0, 0},
       {"deferring speed", true, true, false, 2, 0, 1},
       {"deferring speed and format", true, true, false, 2, 2, 2},
+      {"deferring speed the open device keeps", true, true, false, 2, 0, 1, true},
       {"format change", true, false, false, 0, 2, 1},
       {"factory", true, false, true, 0, 0, 1},
       {"values only", true, false, false, 2, 0, 0},
@@ -259,6 +261,7 @@ TEST_F(Presets, LoadBranches) {
     FakeModel cam(config());
     FakeHelper& h = *cam.fakeHelper();
     cam.usb().deferSpeed = row.defer;
+    h.keepsSpeedWhileOpen = row.keepsSpeedWhileOpen;
     cam.setDdrMode(1);
     PresetRecord r = valid(h);
     r.speed = row.speed;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "models/common/sensor_sequencer.h"
+#include "models/families/usb3_31mp.h"
 #include "models/families/usb3_51mp.h"
 #include "models/families/usb3_85_10mp.h"
 #include "models/families/usb3_14mp.h"
@@ -132,6 +133,13 @@ const Golden kGolden[] = {
              {Write(0x300C, 12528), Write(0x3012, 8)}),
     Windowed("R8NarrowRegionTwoSecondsSaturates", kR8, 0xF800, true, 2, 5,
              Region({0, 0, 2, 2}, 5, 2000000), {Write(0x3012, 65535)}),
+    // Intermediate speeds: the line tables' middle entries and the exposure on them.
+    Windowed("R8FullSpeed2", kR8, 0xF800, true, 0, 2, Region({}, 2, 6400),
+             {Write(0x300C, 2 * (1500 + 3264)), Write(0x3012, (6400 * 96 + 4764) / 9528)}),
+    Windowed("R10HalfSpeed3", kR10, 0xF010, true, 1, 3, Region({}, 3, 300000),
+             {Write(0x300C, 2 * 1792 + 2000), Write(0x3012, (300000 * 96 + 2792) / 5584)}),
+    Windowed("P9QuarterSpeed1", kP9, 0x6901, true, 2, 1, Region({}, 1, 6400),
+             {Write(0x300C, 2 * (500 + 872)), Write(0x3012, (6400 * 48 + 1372) / 2744)}),
     Windowed("R8Gain100", kR8, 0xF800, true, 2, 5, [](SensorSequencer& s) { s.setGain(100); },
              {Write(0x3056, 0x1069), Write(0x3058, 0x1077), Write(0x305C, 0x1069)}),
     Windowed("P8Gain100IntegerRatio", kP8, 0x6801, true, 2, 5,
@@ -204,6 +212,16 @@ const Golden kGolden[] = {
              {Write(0x01, 166), Write(0x02, 232), Write(0x03, 767), Write(0x04, 1023)}),
     Windowed("U51RegionMirroredWithoutId", kU51, 0, true, 1, 6,
              Region({100, 50, 612, 434}, 6, 70000), {Write(0x02, 1368)}),
+    // The coarse band halves the code; past it the fallback.
+    Windowed("U51GainCoarseBand", kU51, 0xF510, true, 1, 6,
+             [](SensorSequencer& s) { s.setGain(600); },
+             {Write(0x2B, 0x100 + 72 / 2 + 64), Write(0x2C, 0x100 + 101 / 2 + 64),
+              Write(0x2D, 0x100 + 102 / 2 + 64), Write(0x2E, 0x100 + 72 / 2 + 64)}),
+    Windowed("U51GainPastTheCoarseBand", kU51, 0xF510, true, 1, 6,
+             [](SensorSequencer& s) { s.setGain(1000); }, {Write(0x2B, 0x10C), Write(0x2E, 0x10C)}),
+    // Speed 3: the PLL's 24 / 8 and its 36 MHz exposure clock.
+    Windowed("U51Speed3FullExposure70ms", kU51, 0xF510, true, 0, 3, nullptr,
+             {Write(0x11, (24 << 8) + 1), Write(0x12, 7), Write(0x09, (36 * 70000 + 1764) / 3528)}),
     Windowed("U51NarrowRegionTwoSecondsSaturates", kU51, 0xF510, true, 2, 6,
              Region({0, 0, 8, 8}, 6, 2000000), {Write(0x09, 65535)}),
     // USB2 14 MP, either chip.
@@ -217,6 +235,39 @@ const Golden kGolden[] = {
              {Write(0x300C, 13000), Write(0x0306, 80), Write(0x3012, 46)}),
     Windowed("U14Gain300", kU14Twin, 0x6014, true, 2, 5, [](SensorSequencer& s) { s.setGain(300); },
              {Write(0x3056, 0x3069), Write(0x305A, 0x407A)}),
+    Windowed("U14StandardStartProgram", kU14, 0xF014, true, 2, 5, nullptr,
+             {Write(0x30E8, 0x8000), Write(0x0112, 0x0C0C), Write(0x3064, 0x0805),
+              Write(0x301E, 0x00A8), Write(0x31AE, 0x0301), Write(0x3176, 0x4000), Write(0x0300, 8),
+              Write(0x0302, 1), Write(0x0308, 8), Write(0x030A, 2), Write(0x0304, 4),
+              Write(0x0306, 128), Write(0x301A, 0x10DE)},
+             {0x31C6, 0x3140, 0x304A}),
+    Windowed("U14AltStartProgram", kU14, 0xF014, true, 2, 5, nullptr,
+             {Write(0x31C6, 0x8006), Write(0x0112, 0x0C0C), Write(0x31C0, 0), Write(0x3140, 0x2214),
+              Write(0x304A, 0x0010), Write(0x0300, 4), Write(0x0302, 2), Write(0x0308, 12),
+              Write(0x030A, 2), Write(0x0304, 8), Write(0x0306, 48), Write(0x301A, 0x001E)},
+             {0x30E8, 0x3176, 0x301E}, true),
+    Windowed("U14TwinStandardClock", kU14Twin, 0x6014, true, 2, 5, nullptr,
+             {Write(0x0302, 2), Write(0x030A, 4), Write(0x0306, 128)}),
+    Windowed("U14SkipToBinningAtHalf", kU14, 0xF014, true, 1, 5,
+             [](SensorSequencer& s) { s.switchSkip(false, 5, 85000); },
+             {Write(0x3040, 195 + 0x800), Write(0x3016, 530), Write(0x300C, 5300),
+              Write(0x3012, 85000 * 96 / 5300), Write(0x0100, 0x0100), Write(0x0104, 0)}),
+    Windowed(
+        "U14AltSkipAtFullKeepsTheFullRead", kU14, 0xF014, true, 0, 5,
+        [](SensorSequencer& s) { s.switchSkip(false, 5, 85000); },
+        {Write(0x3040, 65 + 0x200), Write(0x300C, 4500), Write(0x3012, 85000 * 36 / 4500),
+         Write(0x0100, 0x0100)},
+        {}, true),
+    Windowed("U14HalfSpeed2Exposure85ms", kU14, 0xF014, true, 1, 2,
+             [](SensorSequencer& s) { s.setExposure(85000, 2); },
+             {Write(0x0306, 112), Write(0x300C, 5500), Write(0x3012, 85000 * 84 / 5500)}),
+    Windowed("U14TwinQuarterSpeed4", kU14Twin, 0x6014, true, 2, 4,
+             [](SensorSequencer& s) { s.setExposure(85000, 4); },
+             {Write(0x300C, 2400), Write(0x3012, 85000 * 48 / 2400)}),
+    Windowed(
+        "U14AltHalfSpeed3", kU14, 0xF014, true, 1, 3,
+        [](SensorSequencer& s) { s.setExposure(85000, 3); },
+        {Write(0x300C, 3000), Write(0x3012, 85000 * 36 / 3000)}, {}, true),
     Windowed("U14QuarterTwoSecondsSaturates", kU14, 0xF014, true, 2, 5,
              [](SensorSequencer& s) { s.setExposure(2000000, 5); }, {Write(0x3012, 65535)}),
     // Rows of a per-mode line constant at 1.5 x the PLL multiplier.
@@ -270,6 +321,27 @@ const Golden kGolden[] = {
      6,
      [](SensorSequencer& s) { s.setGain(300); },
      {Write(0x2B, 292), Write(0x2C, 306), Write(0x2D, 307), Write(0x2E, 292)},
+     {}},
+    // The coarse band halves the code up to 126; past it the fallback.
+    {"Mp51GainCoarseBand",
+     k51,
+     0xC510,
+     true,
+     false,
+     1,
+     6,
+     [](SensorSequencer& s) { s.setGain(600); },
+     {Write(0x2B, 256 + 100), Write(0x2C, 256 + 114), Write(0x2D, 256 + 115)},
+     {}},
+    {"Mp51GainCoarseBandTop",
+     k51,
+     0xC510,
+     true,
+     false,
+     1,
+     6,
+     [](SensorSequencer& s) { s.setGain(1055); },
+     {Write(0x2B, 256 + 127)},
      {}},
     {"Mp51Gain100",
      k51,
@@ -346,6 +418,26 @@ const Golden kGolden[] = {
      3,
      [](SensorSequencer& s) { s.setExposure(150000, 3); },
      {Write(0x3012, 3457), Write(0x300C, 3470)},
+     {}},
+    {"Mp85Exposure150msSpeed2",
+     k85,
+     0xC850,
+     true,
+     false,
+     0,
+     2,
+     [](SensorSequencer& s) { s.setExposure(150000, 2); },
+     {Write(0x3012, (70 * 150000 - 1010) / 3470), Write(0x300C, 3470)},
+     {}},
+    {"Mp10QuarterSkippedExposure10msSpeed1",
+     k10,
+     0xC010,
+     true,
+     true,
+     2,
+     1,
+     [](SensorSequencer& s) { s.setExposure(10000, 1); },
+     {Write(0x3012, (60 * 10000 - 1010) / 1200)},
      {}},
     {"Mp85TwoSecondsFits",
      k85,
@@ -513,6 +605,18 @@ const Golden kGolden[] = {
      nullptr,
      {Write(0x300C, 1800)},
      {}},
+    {"Mp14HalfSpeed1", k14, 0xC014, true, true, 1, 1, nullptr, {Write(0x300C, 3000)}, {}},
+    {"Mp14AltQuarterBinnedSpeed0",
+     k14,
+     0xCB14,
+     true,
+     false,
+     2,
+     0,
+     nullptr,
+     {Write(0x300C, 3300)},
+     {}},
+    {"Mp14Usb2FullSpeed2", k14, 0xD014, false, true, 0, 2, nullptr, {Write(0x300C, 12300)}, {}},
     {"Mp14Usb2QuarterSkippedSpeed3",
      k14,
      0xD014,
@@ -673,13 +777,111 @@ TEST(CameraSuitePrograms, AlternativeFpgaValueComesFirst) {
   EXPECT_LT(fpga, window);
 }
 
+// What each sensor's stop sends (the USB3 classes halt the stream first, outside the program).
+TEST(CameraSuitePrograms, StopProgramsAreTheSensors) {
+  const struct {
+    const char* name;
+    const ModelSpec* spec;
+    bool halts;
+    std::vector<RegStep> steps;
+  } rows[] = {
+      {"USB3 5.1 MP", k51, true, {Wait(10), Write(0x0D, 1), Wait(30), Write(0x0D, 0)}},
+      {"USB3 5.1 MP twin", k51Twin, true, {Wait(10), Write(0x0D, 1), Wait(30), Write(0x0D, 0)}},
+      {"USB3 8.5 MP", k85, true, {Wait(10), Write(0x0103, 0x0100), Wait(30), Wait(20)}},
+      {"USB3 10 MP", k10, true, {Wait(10), Write(0x0103, 0x0100), Wait(30), Wait(20)}},
+      {"USB3 14 MP", k14, true, {Wait(10), Write(0x0100, 0), Wait(20)}},
+      {"USB2 1.3 MP", k13, false, {Write(0xF0, 0), Write(0x0D, 1)}},
+      {"USB2 1.3 MP twin", k13Twin, false, {Write(0xF0, 0), Write(0x0D, 1)}},
+      {"USB2 1.3 MP second revision", k13V2, false, {Write(0x0103, 1), Wait(10)}},
+      {"USB2 2 MP", k2, false, {Write(0x0D, 1)}},
+      {"USB2 2 MP twin", k2Twin, false, {Write(0x0D, 1)}},
+      {"USB2 3.1 MP", kR31, false, {Write(0x0D, 1)}},
+      {"USB2 VGA", kVga, false, {Write(0x0D, 1)}},
+      {"USB2 grey", kGrey, false, {Write(0x00, 3)}},
+      {"USB2 5.1 MP", kU51, false, {Write(0x0D, 1), Wait(10), Write(0x0D, 0)}},
+      {"USB2 8 MP", kR8, false, {Write(0x0103, 0x0100), Wait(100)}},
+      {"USB2 14 MP", kU14, false, {Write(0x0103, 0x0100), Wait(100)}},
+  };
+  for (const auto& row : rows) {
+    RecordingSensor sensor;
+    platform::RecursiveLock lock;
+    RegisterProgram program(sensor, lock);
+    SensorSequencer sequencer(program, *row.spec, true);
+    sequencer.stop();
+    EXPECT_EQ(sensor.take(), row.steps) << row.name;
+    EXPECT_EQ(row.spec->haltsBeforeStop, row.halts) << row.name;
+  }
+}
+
+// The second revision's start-up base table, 121 writes: its ends and a checksum of every entry
+// in order (the sum of (position + 1) x (register x 256 + value), modulo 2^32).
+TEST(CameraSuitePrograms, TheSecondRevisionBaseTableIsWhole) {
+  RecordingSensor sensor;
+  platform::RecursiveLock lock;
+  RegisterProgram program(sensor, lock);
+  SensorSequencer sequencer(program, *k13V2, false);
+  sequencer.identify(0x1207, 3);
+  ASSERT_EQ(sequencer.open(0, 2, 10000), S_OK);
+  const std::vector<RegStep> log = sensor.take();
+  const auto reset = std::find(log.begin(), log.end(), Wait(10));
+  ASSERT_NE(reset, log.begin());
+  ASSERT_EQ(reset[-1], Write(0x0103, 1));
+  ASSERT_GE(log.end() - reset, 123);
+  const std::vector<RegStep> base(reset + 1, reset + 122);
+  EXPECT_EQ(base.front(), Write(0x0103, 0x01));
+  EXPECT_EQ(base[20], Write(0x333A, 0xAA));
+  EXPECT_EQ(base.back(), Write(0x0100, 0x01));
+  EXPECT_EQ(reset[122], Write(0x3039, 0x45)) << "the table ends after 121 writes";
+  uint32_t checksum = 0;
+  for (size_t i = 0; i < base.size(); ++i) {
+    EXPECT_EQ(base[i].kind, RegStep::Kind::Write) << i;
+    checksum += uint32_t(i + 1) * (uint32_t{base[i].reg} * 256 + base[i].value);
+  }
+  EXPECT_EQ(checksum, 362291271u);
+}
+
+// Before the first start the exposure divides by the sensor's initial line length, which the
+// sensor is taken to hold already.
+TEST(CameraSuitePrograms, AnExposureBeforeTheFirstStartUsesTheInitialLine) {
+  const struct {
+    const char* name;
+    const ModelSpec* spec;
+    bool usb3;
+    uint32_t us;
+    uint16_t speed;
+    uint16_t linesReg;
+    uint32_t lines;
+  } rows[] = {
+      {"3.1 MP, 2300", &kSpecRostrel303100KPA, true, 94000, 2, 0x3012, 4005},
+      {"8.5 MP, 14880", k85, true, 150000, 3, 0x3012, (80 * 150000 - 1010) / 14880},
+      {"10 MP, 14880", k10, true, 150000, 3, 0x3012, (80 * 150000 - 1010) / 14880},
+      {"14 MP, 4500", k14, true, 85000, 3, 0x3012, 1809},
+      {"USB2 8 MP, 8500", kR8, false, 6400, 5, 0x3012, (6400 * 96 + 4250) / 8500},
+      {"USB2 9 MP, 9000", kR9, false, 6400, 5, 0x3012, (6400 * 96 + 4500) / 9000},
+      {"USB2 10 MP twin, 7608", &kSpecPelvane10000KPA, false, 300000, 5, 0x3012,
+       (300000 * 48 + 3804) / 7608},
+      {"USB2 8 MP twin, 6968", kP8, false, 6400, 5, 0x3012, (6400 * 48 + 3484) / 6968},
+      {"USB2 14 MP, 4500", kU14, false, 85000, 5, 0x3012, 85000 * 96 / 4500},
+  };
+  for (const auto& row : rows) {
+    RecordingSensor sensor;
+    platform::RecursiveLock lock;
+    RegisterProgram program(sensor, lock);
+    SensorSequencer sequencer(program, *row.spec, row.usb3);
+    sequencer.setExposure(row.us, row.speed);
+    const std::vector<RegStep> log = sensor.take();
+    EXPECT_EQ(log, std::vector<RegStep>{Write(row.linesReg, uint16_t(row.lines))}) << row.name;
+  }
+}
+
 uint32_t gTick = 0;
 uint32_t TestTick() {
   return gTick;
 }
 
 // The ready poll: ready at once, after misses, never (the open fails after the limit with
-// nothing written), and short replies across a wrap of the tick.
+// nothing written), a one-byte reply (its first byte decides), and empty replies across a wrap
+// of the tick.
 TEST(CameraSuitePrograms, ReadyWaitPollsOnTheClockSeam) {
   struct Case {
     const char* name;
@@ -687,12 +889,12 @@ TEST(CameraSuitePrograms, ReadyWaitPollsOnTheClockSeam) {
     uint32_t replyBytes;
     uint32_t startTick;
     HRESULT result;
-  } cases[] = {
-      {"ready", 0, 3, 0, S_OK},
-      {"after misses", 5, 3, 0, S_OK},
-      {"never", 0xFFFFFFFF, 3, 0, static_cast<HRESULT>(0x8007001F)},
-      {"one-byte replies across a wrap", 0, 1, 0xFFFFFF00u, static_cast<HRESULT>(0x8007001F)},
-      {"ready across a wrap", 40, 2, 0xFFFFFF00u, S_OK}};
+  } cases[] = {{"ready", 0, 3, 0, S_OK},
+               {"after misses", 5, 3, 0, S_OK},
+               {"never", 0xFFFFFFFF, 3, 0, static_cast<HRESULT>(0x8007001F)},
+               {"one-byte reply", 0, 1, 0, S_OK},
+               {"empty replies across a wrap", 0, 0, 0xFFFFFF00u, static_cast<HRESULT>(0x8007001F)},
+               {"ready across a wrap", 40, 2, 0xFFFFFF00u, S_OK}};
   platform::SetTickSource(TestTick);
   for (const Case& c : cases) {
     RecordingSensor sensor;

@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "base/lumorix_events.h"
 #include "base/lumorix_flags.h"
 #include "base/pixel_formats.h"
 #include "models/common/helper_stream.h"
+#include "pipeline/device_values.h"
 #include "pipeline/frame_descriptor.h"
 #include "sim/frame_content.h"
 #include "tests/models/model_rig.h"
@@ -99,6 +101,18 @@ TEST_P(CameraSuite, LightFrequencyHookTakesOnlyKnownModes) {
   }
 }
 
+// No model here has a device black level, conversion gain, fan or cooler: each hook says so.
+TEST_P(CameraSuite, HooksForDevicePartsTheModelsLackAreNotImplemented) {
+  ModelRig rig(GetParam());
+  ASSERT_NE(rig.open(), nullptr);
+  CmosHelper& h = rig.helper();
+  EXPECT_EQ(h.PLHlperSetBlackLevel(3), E_NOTIMPL);
+  EXPECT_EQ(h.PLHlperSetCG(1), E_NOTIMPL);
+  EXPECT_EQ(h.PLHlperSetFan(1), E_NOTIMPL);
+  EXPECT_EQ(h.PLHlperSetTEC(1), E_NOTIMPL);
+  EXPECT_EQ(h.PLHlperSetTECTarget(-100), E_NOTIMPL);
+}
+
 TEST_P(CameraSuite, RawLutRawBufferAndPixelSizesFitTheSensor) {
   ModelRig rig(GetParam());
   CmosCamera* cam = rig.open();
@@ -106,7 +120,7 @@ TEST_P(CameraSuite, RawLutRawBufferAndPixelSizesFitTheSensor) {
   const CmosHelper& h = cam->pipelineHelper();
   ASSERT_NE(h.ctx8, nullptr);
   // A model without a raw curve of its own keeps the pipeline's.
-  if (!cam->spec().rawLutAnchors.empty()) {
+  if (!cam->spec().rawLutAnchors.empty() || !cam->spec().rawLut.empty()) {
     ASSERT_NE(h.rawLut8, nullptr);
     const uint8_t* lut = h.rawLut8;
     for (const LutAnchor& a : cam->spec().rawLutAnchors) EXPECT_EQ(lut[a.in], a.out) << a.in;
@@ -128,6 +142,117 @@ TEST_P(CameraSuite, RawLutRawBufferAndPixelSizesFitTheSensor) {
   float x = 0;
   EXPECT_EQ(cam->get_PixelSize(info().previewCount, &x, &x), E_INVALIDARG);
   EXPECT_EQ(cam->get_PixelSize(0, nullptr, nullptr), E_POINTER);
+}
+
+// A class's fixed values as its camera answers them: nominal frame rates at indexes 0, 1, 2 and
+// one past the table, the colour matrix (its first and last entries and a position-weighted sum
+// of all nine), the base gains and, where the sensor has one of its own, the raw table (a few
+// entries and checksums: the plain sum and the position-weighted sum of value x (index + 1)).
+struct GoldenValues {
+  uint16_t productId;
+  std::array<uint32_t, 4> rates;
+  std::array<double, 3> matrix;  // first, last, sum of (index + 1) x entry
+  std::array<uint32_t, 3> wbBase;
+  std::vector<std::pair<uint8_t, uint8_t>> lutEntries{};
+  std::array<uint32_t, 2> lutSums{};  // 0, 0: no table of the sensor's own to compare
+};
+
+constexpr std::array<double, 3> kMatrix8To10{2.08355, 2.04741, 14.933474};
+constexpr std::array<double, 3> kMatrix14{2.068172, 1.760265, 14.602453};
+const std::vector<std::pair<uint8_t, uint8_t>> kLut51Entries{{15, 13}, {34, 35}, {128, 131}};
+constexpr std::array<uint32_t, 2> kLut51Sums{32871, 5616040};
+const std::vector<std::pair<uint8_t, uint8_t>> kLut8To10Entries{{4, 1}, {14, 10}, {131, 131}};
+constexpr std::array<uint32_t, 2> kLut8To10Sums{32323, 5567948};
+const std::vector<std::pair<uint8_t, uint8_t>> kLut14Entries{{9, 0}, {10, 1}, {160, 155}};
+constexpr std::array<uint32_t, 2> kLut14Sums{30936, 5444765};
+
+const GoldenValues kGoldenValues[] = {
+    {0xC310, {28, 60, 60, 60}, {1.343064, 1.552596, 15.641452}, {372, 256, 379}},
+    {0xC510, {15, 30, 102, 102}, {1.568188, 1.491743, 14.920431}, {327, 256, 356}},
+    {0xC850, {9, 26, 26, 26}, kMatrix8To10, {0, 0, 0}},
+    {0xC010, {8, 26, 70, 70}, kMatrix8To10, {0, 0, 0}},
+    {0xC014, {7, 22, 60, 60}, kMatrix14, {0, 0, 0}},
+    {0xF130, {15, 26, 50, 50}, {1.97787, 2.38689, 15.46241}, {0, 0, 0}},
+    {0x1207, {20, 20, 20, 20}, {1.552267, 1.908897, 15.189503}, {394, 256, 317}},
+    {0xF200, {12, 30, 30, 30}, {1.80786, 2.27151, 15.8781533}, {115, 100, 122}},
+    {0xF310, {13, 33, 45, 45}, {1.464067, 1.928278, 16.000551}, {115, 100, 122}},
+    {0x6310, {11, 30, 43, 43}, {1.464067, 1.928278, 16.000551}, {115, 100, 122}},
+    {0x6035, {30, 80, 80, 80}, {1.56337, 1.96565, 15.6083272}, {0, 0, 0}},
+    {0x6131, {15, 15, 15, 15}, {0, 0, 0}, {0, 0, 0}},
+    {0xF510,
+     {7, 20, 56, 56},
+     {1.568188, 1.491743, 14.920431},
+     {327, 256, 356},
+     kLut51Entries,
+     kLut51Sums},
+    {0x6512,
+     {5, 18, 60, 60},
+     {1.605827, 1.528417, 14.988144},
+     {334, 256, 353},
+     kLut51Entries,
+     kLut51Sums},
+    {0xF800, {5, 10, 52, 52}, kMatrix8To10, {0, 0, 0}, kLut8To10Entries, kLut8To10Sums},
+    {0xF010, {5, 15, 48, 48}, kMatrix8To10, {0, 0, 0}, kLut8To10Entries, kLut8To10Sums},
+    {0x6801, {2, 8, 27, 27}, kMatrix8To10, {0, 0, 0}, kLut8To10Entries, kLut8To10Sums},
+    {0xF014, {3, 11, 46, 46}, kMatrix14, {0, 0, 0}, kLut14Entries, kLut14Sums},
+    {0x6014, {3, 11, 32, 32}, kMatrix14, {0, 0, 0}, kLut14Entries, kLut14Sums},
+};
+
+TEST_P(CameraSuite, FixedValuesAreTheClassesGoldenOnes) {
+  const auto* golden =
+      std::find_if(std::begin(kGoldenValues), std::end(kGoldenValues),
+                   [](const GoldenValues& g) { return g.productId == GetParam().productId; });
+  if (golden == std::end(kGoldenValues)) GTEST_SKIP() << "no golden row";
+  ModelRig rig(GetParam());
+  CmosCamera* cam = rig.open();
+  ASSERT_NE(cam, nullptr);
+  for (uint32_t i = 0; i < golden->rates.size(); ++i)
+    EXPECT_EQ(cam->device().GetMaxFrameRate(i), golden->rates[i]) << i;
+  double matrix[9] = {};
+  cam->GetColorMatrix(matrix);
+  double weighted = 0;
+  for (int i = 0; i < 9; ++i) weighted += (i + 1) * matrix[i];
+  EXPECT_DOUBLE_EQ(matrix[0], golden->matrix[0]);
+  EXPECT_DOUBLE_EQ(matrix[8], golden->matrix[1]);
+  EXPECT_NEAR(weighted, golden->matrix[2], 1e-6);
+  uint32_t base[3] = {9, 9, 9};
+  cam->GetWbGainBase(base);
+  EXPECT_EQ(std::vector<uint32_t>(base, base + 3),
+            std::vector<uint32_t>(golden->wbBase.begin(), golden->wbBase.end()));
+  if (golden->lutSums[0] == 0) return;
+  const uint8_t* lut = cam->pipelineHelper().rawLut8;
+  ASSERT_NE(lut, nullptr);
+  for (const auto& [index, value] : golden->lutEntries) EXPECT_EQ(lut[index], value) << int(index);
+  uint32_t sum = 0, weightedSum = 0;
+  for (uint32_t i = 0; i < 256; ++i) sum += lut[i], weightedSum += (i + 1) * lut[i];
+  EXPECT_EQ(sum, golden->lutSums[0]);
+  EXPECT_EQ(weightedSum, golden->lutSums[1]);
+}
+
+// A skip change at the half size takes the defect list of the new read-out (skip list 2, binning
+// list 1), on sensors that reprogram at once and on those whose region step does it.
+TEST_P(CameraSuite, ASkipChangeAtHalfSizeTakesTheModesDefectList) {
+  ModelRig rig(GetParam());
+  CmosCamera* cam = rig.open();
+  ASSERT_NE(cam, nullptr);
+  if ((cam->spec().helperFlags & LUMORIX_FLAG_SKIP) == 0) GTEST_SKIP() << "no skip option";
+  rig.startSensor(1);
+  CmosHelper& h = rig.helper();
+  FrameDescriptor frame;
+  h.PLHlperApplyRoi(&frame, nullptr);  // the open's pending window
+  ASSERT_GE(h.defectLists.size(), 3u);
+  for (const uint16_t list : {uint16_t{1}, uint16_t{2}}) {
+    DefectListSlot& slot = h.defectLists[list];
+    slot.entries.assign(1, DefectPixel{});
+    slot.entries[0] = DefectPixel{10u * list, 10u * list, 1};
+    slot.count = 1, slot.clipped = 1;
+  }
+  ASSERT_EQ(h.skip, 1u);
+  for (const uint32_t skip : {0u, 1u}) {
+    EXPECT_EQ(PL_SetSkip(h, skip, false), S_OK) << skip;
+    h.PLHlperApplyRoi(&frame, nullptr);
+    EXPECT_EQ(h.curDefects, h.defectLists[skip ? 2 : 1].entries.data()) << skip;
+  }
 }
 
 TEST_P(CameraSuite, InitOpensOnceAndSettlesResettingOnlyTheKernelPort) {

@@ -2,6 +2,7 @@
 // the register forms, the timing-program loader and the opening sequences, on the virtual clock.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -199,8 +200,8 @@ TEST_F(CcdWire, RegisterFormsCarryRegisterAndValue) {
 
 TEST_F(CcdWire, TheLoaderPausesSetsTheSpeedAndStopsAtTheFirstFailedWrite) {
   CcdCamera* cam = open(0x8311, 0);
-  ASSERT_EQ(cam->stream().openDevice(), S_OK);
   ASSERT_EQ(PL_SetSpeed(cam->pipelineHelper(), 0, 1), S_OK);
+  ASSERT_EQ(cam->stream().openDevice(), S_OK);
   rig_->log().clear();
   ASSERT_EQ(cam->OpenCamera(0), S_OK);
   EXPECT_TRUE(rig_->writesTo(0xFFFF).empty()) << "a pause is never a write";
@@ -215,6 +216,122 @@ TEST_F(CcdWire, TheLoaderPausesSetsTheSpeedAndStopsAtTheFirstFailedWrite) {
   rig_->log().clear();
   EXPECT_TRUE(FAILED(cam->OpenCamera(0)));
   EXPECT_FALSE(started());
+}
+
+// Only the marked row of a short form carries the speed: its page-1 register-48 row keeps its
+// table value (0). A long form has no marker: its register 48 is the speed's.
+TEST_F(CcdWire, TheMarkedRowAloneCarriesTheSpeed) {
+  const struct {
+    uint16_t id;
+    int32_t writeMode;
+    uint16_t speed;
+    std::vector<uint32_t> writes48;
+  } rows[] = {{0x8311, 0, 0, {0, 1}},
+              {0x8510, 0, 0, {0, 1}},
+              {0x8311, 0, 1, {0, 0}},
+              {0x8510, 1, 0, {1}},
+              {0x8510, 1, 1, {0}}};
+  for (const auto& r : rows) {
+    CcdCamera* cam = open(r.id, r.writeMode);
+    ASSERT_EQ(PL_SetSpeed(cam->pipelineHelper(), r.speed, 1), S_OK);
+    ASSERT_EQ(cam->stream().openDevice(), S_OK);
+    rig_->log().clear();
+    ASSERT_EQ(cam->OpenCamera(0), S_OK);
+    EXPECT_EQ(rig_->writesTo(48), r.writes48) << std::hex << r.id << " speed " << r.speed;
+  }
+}
+
+// The registers whose values come from the level, besides 48: the 1.4 MP short form's 54 and
+// the 55 of the 1.4 MP long and second-generation forms and of the 5.1 MP full-frame long forms.
+TEST_F(CcdWire, SpeedRowsTakeTheLevelsValues) {
+  const struct {
+    uint16_t id;
+    int32_t writeMode;
+    uint16_t speed;
+    uint16_t reg;
+    uint32_t value;
+  } rows[] = {{0x8146, 0, 1, 54, 40}, {0x8146, 0, 0, 54, 32}, {0x8146, 1, 1, 55, 42},
+              {0x8146, 1, 0, 55, 34}, {0x8148, 1, 1, 55, 42}, {0x8148, 1, 0, 55, 34},
+              {0x8510, 1, 1, 55, 40}, {0x8510, 1, 0, 55, 32}, {0x8516, 1, 1, 55, 36},
+              {0x8516, 1, 0, 55, 32}};
+  for (const auto& r : rows) {
+    CcdCamera* cam = open(r.id, r.writeMode);
+    ASSERT_EQ(PL_SetSpeed(cam->pipelineHelper(), r.speed, 1), S_OK);
+    ASSERT_EQ(cam->stream().openDevice(), S_OK);
+    ASSERT_EQ(cam->OpenCamera(0), S_OK);
+    ASSERT_FALSE(rig_->writesTo(r.reg).empty()) << std::hex << r.id << " register " << r.reg;
+    EXPECT_EQ(rig_->writesTo(r.reg).back(), r.value)
+        << std::hex << r.id << " speed " << r.speed << " register " << std::dec << r.reg;
+  }
+}
+
+// A first-generation camera takes a new speed only while closed: open, the speed it reports stays
+// the one it runs until its next start. A second-generation one runs its program at the new
+// clock at once.
+TEST_F(CcdWire, AnOpenFirstGenerationCameraKeepsItsSpeedASecondGenerationOneTakesItNow) {
+  for (const uint16_t id : {uint16_t{0x8311}, uint16_t{0x8510}}) {
+    CcdCamera* cam = open(id, 0);
+    CcdHelper& h = cam->pipelineHelper();
+    ASSERT_EQ(cam->stream().openDevice(), S_OK);
+    ASSERT_EQ(cam->OpenCamera(0), S_OK);
+    rig_->log().clear();
+    EXPECT_EQ(PL_SetSpeed(h, 0, 0), S_OK) << std::hex << id;
+    uint16_t level = 9;
+    EXPECT_EQ(cam->get_Speed(&level), S_OK);
+    EXPECT_EQ(level, 1) << std::hex << id;
+    EXPECT_TRUE(rig_->writesTo(48).empty()) << std::hex << id;
+    cam->StopSensor();
+    EXPECT_EQ(PL_SetSpeed(h, 0, 0), S_OK) << std::hex << id;
+    EXPECT_EQ(h.speed, 0) << std::hex << id;
+    ASSERT_EQ(cam->stream().openDevice(), S_OK);
+    ASSERT_EQ(cam->OpenCamera(0), S_OK);
+    EXPECT_EQ(rig_->writesTo(48).back(), 1u) << std::hex << id;
+  }
+  for (const uint16_t id : {uint16_t{0x8148}, uint16_t{0x8316}, uint16_t{0x8516}}) {
+    CcdCamera* cam = open(id, 1);
+    ASSERT_EQ(cam->stream().openDevice(), S_OK);
+    ASSERT_EQ(cam->OpenCamera(0), S_OK);
+    rig_->log().clear();
+    EXPECT_EQ(PL_SetSpeed(cam->pipelineHelper(), 0, 0), S_OK) << std::hex << id;
+    EXPECT_EQ(cam->pipelineHelper().speed, 0) << std::hex << id;
+    EXPECT_EQ(rig_->writesTo(48), std::vector<uint32_t>{1}) << std::hex << id;
+  }
+}
+
+// Each class's fixed values as its camera answers them: frame rates at indexes 0 and 1, the
+// matrix (first, last and a position-weighted sum of all nine) and the base gains.
+TEST_F(CcdWire, FixedValuesAreTheClassesGoldenOnes) {
+  const struct {
+    uint16_t id;
+    std::array<uint32_t, 2> rates;
+    std::array<double, 3> matrix;
+    std::array<uint32_t, 3> wbBase;
+  } rows[] = {
+      {0x8146, {12, 12}, {1.61359, 1.71882, 14.8791001}, {337, 221, 311}},
+      {0x8148, {12, 12}, {1.61359, 1.71882, 14.8791001}, {337, 221, 311}},
+      {0x8311, {6, 41}, {1.34701, 1.340615, 13.854785}, {368, 256, 371}},
+      {0x8316, {6, 41}, {1.34701, 1.340615, 13.854785}, {368, 256, 371}},
+      {0x8510, {4, 30}, {1.493814, 1.465509, 13.765151}, {397, 256, 371}},
+      {0x8516, {5, 30}, {1.493814, 1.465509, 13.765151}, {397, 256, 371}},
+  };
+  for (const auto& r : rows) {
+    CcdCamera* cam = open(r.id, 0);
+    ASSERT_NE(cam, nullptr);
+    for (uint32_t i = 0; i < r.rates.size(); ++i)
+      EXPECT_EQ(cam->device().GetMaxFrameRate(i), r.rates[i]) << std::hex << r.id << " " << i;
+    double m[9] = {};
+    cam->GetColorMatrix(m);
+    double weighted = 0;
+    for (int i = 0; i < 9; ++i) weighted += (i + 1) * m[i];
+    EXPECT_DOUBLE_EQ(m[0], r.matrix[0]) << std::hex << r.id;
+    EXPECT_DOUBLE_EQ(m[8], r.matrix[1]) << std::hex << r.id;
+    EXPECT_NEAR(weighted, r.matrix[2], 1e-6) << std::hex << r.id;
+    uint32_t base[3] = {};
+    cam->GetWbGainBase(base);
+    EXPECT_EQ(std::vector<uint32_t>(base, base + 3),
+              std::vector<uint32_t>(r.wbBase.begin(), r.wbBase.end()))
+        << std::hex << r.id;
+  }
 }
 
 TEST_F(CcdWire, SecondGenerationWritesItsTimingBlockAfterTheTable) {

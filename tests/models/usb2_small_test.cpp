@@ -3,6 +3,7 @@
 // sensor's open answers and the 2 MP model window.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,25 @@ TEST(Usb2Small, SimulatedPagedSensorRefusesTheDefaultWriteRequest) {
     EXPECT_EQ(rig.sensorReg(0x09), 0u) << std::hex << id;
     EXPECT_EQ(rig.camera().device().bWriteSensor(0x09, 0x1234), S_OK);
     EXPECT_EQ(rig.sensorReg(0x09), 0x1234u) << std::hex << id;
+    // A status byte other than done fails the write.
+    rig.device().addRequestFault({0x13, sim::RequestFault::Kind::BadStatus, 31, 3});
+    EXPECT_EQ(rig.camera().device().bWriteSensor(0x09, 0x55), E_FAIL) << std::hex << id;
+  }
+}
+
+// A negative driver state refuses the open and leaves nothing open; once the state is sound the
+// retry opens.
+TEST(Usb2Small, ANegativeDriverStateRefusesTheOpen) {
+  for (const uint16_t id : {uint16_t{0xF130}, uint16_t{0x6035}, uint16_t{0xF310}, uint16_t{0xF510},
+                            uint16_t{0xF800}, uint16_t{0xF014}}) {
+    ModelRig rig(testing_models::RigOptions{.productId = id});
+    ASSERT_NE(rig.open(), nullptr);
+    rig.device().setDriverState(0x80000000u);
+    EXPECT_EQ(rig.helper().PLHlperInit(), E_FAIL) << std::hex << id;
+    EXPECT_FALSE(rig.camera().device().isOpen()) << std::hex << id;
+    EXPECT_EQ(rig.camera().device().deviceOpened, 0) << std::hex << id;
+    rig.device().setDriverState(1);
+    EXPECT_EQ(rig.helper().PLHlperInit(), 0) << std::hex << id;
   }
 }
 
@@ -222,18 +242,27 @@ TEST(Usb2Small, GreyClassHasNoColourData) {
   EXPECT_EQ(rig.camera().spec().bayer, 4u);
 }
 
-// Each class's constants reach the helper, the transport and the default preset.
+// Each class's constants reach the helper, the transport and the default preset; the 2 and
+// 3.1 MP classes start with skip on, though they offer no skip option.
 TEST(Usb2Small, ClassConstantsReachTheirParts) {
   const struct {
     uint16_t productId;
     uint32_t rawBytes, transfer, bayer, previewIndex, defectModes;
     uint16_t maxSpeed;
     uint8_t presetSpeed;
+    uint32_t skip;
+    std::array<uint32_t, 3> wbGains;
   } cases[] = {
-      {0xF130, 1312512, 0x50000, 0, 0, 3, 2, 2}, {0x6130, 1312512, 0x50000, 0, 0, 3, 1, 1},
-      {0x1207, 1230592, 0x10000, 1, 0, 2, 2, 2}, {0x11FC, 1230592, 0x10000, 1, 0, 2, 2, 2},
-      {0xF200, 1922112, 0x32000, 0, 1, 2, 5, 5}, {0x6201, 1922112, 0x32000, 0, 1, 2, 5, 5},
-      {0x6035, 308352, 0xF000, 0, 0, 2, 2, 2},   {0x6131, 1312512, 0x50000, 4, 0, 1, 1, 1},
+      {0xF130, 1312512, 0x50000, 0, 0, 3, 2, 2, 0, {256, 256, 256}},
+      {0x6130, 1312512, 0x50000, 0, 0, 3, 1, 1, 0, {256, 256, 256}},
+      {0x1207, 1230592, 0x10000, 1, 0, 2, 2, 2, 0, {394, 256, 317}},
+      {0x11FC, 1230592, 0x10000, 1, 0, 2, 2, 2, 0, {394, 256, 317}},
+      {0xF200, 1922112, 0x32000, 0, 1, 2, 5, 5, 1, {115, 100, 122}},
+      {0x6201, 1922112, 0x32000, 0, 1, 2, 5, 5, 1, {115, 100, 122}},
+      {0xF310, 3148288, 0x40000, 0, 1, 3, 5, 5, 1, {115, 100, 122}},
+      {0x6310, 3148288, 0x40000, 0, 1, 3, 5, 5, 1, {115, 100, 122}},
+      {0x6035, 308352, 0xF000, 0, 0, 2, 2, 2, 0, {256, 256, 256}},
+      {0x6131, 1312512, 0x50000, 4, 0, 1, 1, 1, 0, {256, 256, 256}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.productId);
@@ -247,9 +276,24 @@ TEST(Usb2Small, ClassConstantsReachTheirParts) {
     EXPECT_EQ(cam->previewIndex(), c.previewIndex);
     EXPECT_EQ(h.defectListCount, c.defectModes);
     EXPECT_EQ(h.maxSpeed, c.maxSpeed);
+    EXPECT_EQ(h.skip, c.skip);
+    EXPECT_EQ(h.wbGain, c.wbGains);
     PresetRecord preset{};
     rig.helper().PLHlperGetDefaultPreset(&preset);
     EXPECT_EQ(preset.speed, c.presetSpeed);
+  }
+}
+
+// The 2 and 3.1 MP classes start with skip on but offer no skip option: a change leaves the sensor
+// alone.
+TEST(Usb2Small, ASkipChangeLeavesAClassWithoutTheOptionAlone) {
+  for (const uint16_t id : {uint16_t{0xF200}, uint16_t{0x6201}, uint16_t{0xF310}}) {
+    ModelRig rig(testing_models::RigOptions{.productId = id});
+    ASSERT_NE(rig.open(), nullptr);
+    rig.startSensor(1);
+    rig.log().clear();
+    EXPECT_EQ(rig.helper().PLHlperSetSkip(0), S_FALSE) << std::hex << id;
+    EXPECT_TRUE(rig.log().ofKind(sim::LogKind::RegisterWrite).empty()) << std::hex << id;
   }
 }
 

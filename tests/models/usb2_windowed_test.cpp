@@ -104,6 +104,36 @@ TEST(Usb2Windowed, TheFourteenAsksItsVariantAtEveryOpen) {
   }
 }
 
+// The USB3 14 MP tells its chip by the id it was opened with.
+TEST(Usb2Windowed, TheUsb3FourteenTellsItsChipByItsId) {
+  const struct {
+    uint16_t id;
+    bool alternative;
+  } rows[] = {{0xC014, false}, {0xCB14, true}, {0x3014, false}, {0x3B14, true}};
+  for (const auto& row : rows) {
+    ModelRig rig(RigOptions{.productId = row.id});
+    ASSERT_NE(rig.open(), nullptr);
+    ASSERT_EQ(rig.camera().stream().openDevice(), S_OK);
+    EXPECT_EQ(rig.camera().device().bAltSensor(), row.alternative) << std::hex << row.id;
+  }
+}
+
+// The USB2 14 MP reprograms a skip change at the full size too: window, timing and exposure, with
+// the change announced.
+TEST(Usb2Windowed, TheFourteenReprogramsASkipChangeAtFullSize) {
+  for (const uint16_t id : {uint16_t{0xF014}, uint16_t{0x6014}}) {
+    ModelRig rig(RigOptions{.productId = id});
+    ASSERT_NE(rig.open(), nullptr);
+    rig.startSensor(0);
+    rig.log().clear();
+    EXPECT_EQ(rig.helper().PLHlperSetSkip(0), S_OK) << std::hex << id;
+    EXPECT_EQ(rig.writesTo(0x3040), std::vector<uint32_t>{65}) << std::hex << id;
+    EXPECT_FALSE(rig.writesTo(0x300C).empty()) << std::hex << id;
+    EXPECT_FALSE(rig.writesTo(0x3012).empty()) << std::hex << id;
+    EXPECT_EQ(rig.writesTo(0x0100).back(), 0x0100u) << std::hex << id;
+  }
+}
+
 // Unless single, the alternative chip's grab reads a second frame at once.
 TEST(Usb2Windowed, TheAlternativeChipGrabsTwiceUnlessSingle) {
   for (const bool alternative : {false, true}) {

@@ -34,11 +34,17 @@ class FakeHelper : public IdleHelper {
   HRESULT tecTargetResult = S_OK;
   HRESULT bandwidthResult = S_OK;
   uint32_t preciseMax = 0;  // 0: the model has no precise frame rate
+  bool keepsSpeedWhileOpen = false;
+  std::atomic<bool> sensorOpen{false};  // between the model's OpenCamera and StopSensor
   bool trigger = false;
 
   int32_t PLHlperInit() override { return 0; }
   bool PLHlperIsTrigger() override { return trigger; }
-  HRESULT PLHlperSetSpeed(uint16_t s, uint8_t) override { return note("speed", s); }
+  // As a device that takes its speed only at its next start: kept while the sensor is open.
+  HRESULT PLHlperSetSpeed(uint16_t s, uint8_t) override {
+    note("speed", s);
+    return keepsSpeedWhileOpen && sensorOpen ? S_FALSE : S_OK;
+  }
   HRESULT PLHlperSetSkip(uint32_t s) override { return note("skip", s); }
   HRESULT PLHlperSetExpoTime(uint32_t us) override { return note("time", us); }
   HRESULT PLHlperSetFan(uint16_t s) override { return note("fan", s); }

@@ -106,11 +106,13 @@ void FakeModel::setRecordRegion(const SensorRect& region) {
 
 HRESULT FakeModel::OpenCamera(uint32_t) {
   note("OpenCamera");
+  if (helper_) helper_->sensorOpen = true;
   return openCameraResult.load();
 }
 
 void FakeModel::StopSensor() {
   note("StopSensor");
+  if (helper_) helper_->sensorOpen = false;
 }
 
 void FakeModel::SetResolution(uint32_t index, bool still) {
