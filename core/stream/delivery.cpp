@@ -174,10 +174,8 @@ void Delivery::CropInPlace(uint8_t* data, uint32_t frameWidth, const SensorRect&
 }
 
 void Delivery::rawCallbackOnly(RawBufferRecord* record) {
-  if (!cam_.rawDataCallback_) return;
-  cam_.rawDataCallback_(record->data, record->roiPresent ? &record->roi : nullptr, record->format,
-                        cam_.rawDataContext_);
-  OwnThreadDelete::leaveIfDeleted();
+  cam_.rawDataNotify_.call(record->data, record->roiPresent ? &record->roi : nullptr,
+                           record->format);
 }
 
 void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,

@@ -105,10 +105,7 @@ void Grabber::grabOne(uint8_t binFactor, uint8_t binAverage) {
   if (result == kGrabNone || result == kGrabStopped || result == kGrabTransferError) {
     if (consumed) ++cam_.triggerCount_;
     if (result == kGrabStopped) cam_.grabStatus_ = 0;
-    if (result == kGrabTransferError && cam_.errorCallback_) {
-      cam_.errorCallback_(kGrabTransferError, cam_.errorContext_);
-      OwnThreadDelete::leaveIfDeleted();
-    }
+    if (result == kGrabTransferError) cam_.errorNotify_.call(kGrabTransferError);
     return;
   }
   cam_.grabStatus_ = result;
