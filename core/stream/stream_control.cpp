@@ -476,9 +476,7 @@ HRESULT StreamControl::SetSpeedRestart(uint16_t speed, bool force) {
   stop_step();
   cam_.StopSensor();
   if (helper) PL_SetSpeed(*helper, speed);
-  cam_.started_ = true;
-  start_step(true, false);
-  return S_OK;
+  return cam_.restartStart(true, false);
 }
 
 void StreamControl::DdrRealtime() {
