@@ -232,7 +232,7 @@ void Grabber::still_grabber(uint32_t index, uint32_t count, uint64_t context) {
 }
 
 HRESULT Grabber::Snap(uint32_t index, int32_t count, uint64_t context) {
-  if (count == 0) return E_INVALIDARG;
+  if (count < 1) return E_INVALIDARG;  // the still grabber takes at least one
   if (!cam_.started_.load() || cam_.transportInTriggerMode()) return E_UNEXPECTED;
   // Nobody would serve the request. The id, not the handle: start and stop may be running.
   if (cam_.fillBufferThreadId_.load() == 0) return E_UNEXPECTED;

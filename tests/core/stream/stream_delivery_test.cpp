@@ -2,6 +2,7 @@
 // stream, and the three event sinks.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -185,6 +186,8 @@ TEST(StreamStill, SnapAndTriggerRefusals) {
   EventLog log;
   ASSERT_EQ(startWithSink(cam, log), S_OK);
   EXPECT_EQ(cam.Snap(0, 0, 0), E_INVALIDARG);
+  EXPECT_EQ(cam.Snap(1, -1, 0), E_INVALIDARG);  // not four thousand million stills
+  EXPECT_EQ(cam.Snap(0, INT32_MIN, 0), E_INVALIDARG);
   EXPECT_EQ(cam.Snap(2, 1, 0), E_INVALIDARG);
   EXPECT_EQ(cam.trigger(1), E_UNEXPECTED);  // video mode
   cam.stop();
