@@ -457,6 +457,7 @@ class BaseImpl : public LumorixImplBase,
                       uint32_t length, uint32_t* transferred);
   HRESULT readVersionText(uint8_t request, char* text);
   bool upsideDown() const;
+  void applyThreadPriority();  // the stored level to the grabber and fill-buffer threads
   // The control lock, except on the camera's own threads: a stop holding it waits for them.
   std::unique_lock<platform::Mutex> controlUnlessOwnThread();
   bool presetWouldRestart(uint32_t index);

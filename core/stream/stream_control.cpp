@@ -304,6 +304,7 @@ void StreamControl::openDevice(HRESULT& hr) {
 HRESULT StreamControl::createThreads() {
   const HRESULT hr = createSuspended();
   if (FAILED(hr)) cam_.runState_ = static_cast<uint32_t>(RunState::Stopped);
+  cam_.applyThreadPriority();
   // Resumed either way: after a failure they see the stopped state and end, so joins return.
   for (auto* thread :
        {&cam_.grabberThread_, &cam_.fillBufferThread_, &cam_.callbackThread_, &cam_.focusThread_})

@@ -8,6 +8,7 @@
 #include "pipeline/device_values.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "platform/clock.h"
+#include "platform/thread.h"
 
 FakeModelRecord::FakeModelRecord(const FakeModelConfig& config) : config_(config) {
   info_.displayName = ZX_W("Fake");
@@ -137,6 +138,7 @@ StreamOutputShape FakeModel::shape() {
 // event it is handed.
 int32_t FakeModel::grabFrame(RawBufferRecord* record, platform::Event* stopEvent) {
   ++grabs;
+  grabberPriority = platform::currentThreadPriority();
   GrabStep step;
   {
     std::lock_guard<std::mutex> guard(lock_);

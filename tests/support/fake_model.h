@@ -12,6 +12,7 @@
 #include "core/base_impl.h"
 #include "core/stream/stream_pipeline.h"
 #include "pipeline/helper_model_hooks.h"
+#include "platform/thread.h"
 #include "tests/support/fake_helper.h"
 #include "tests/support/fake_transport.h"
 
@@ -114,6 +115,7 @@ class FakeModel : private FakeModelRecord,
   std::function<void(const uint8_t* raw)> onConvert;
   std::atomic<uint32_t> exposureUs{10000};
   std::atomic<uint32_t> grabs{0};
+  std::atomic<platform::ThreadPriority> grabberPriority{platform::ThreadPriority::Idle};  // last
   std::atomic<int32_t> idleResult{1};  // what a grab gives once the script is used up
   // Focus pipe: each move is one read that reports a new position; with failing reads every
   // read fails at once; otherwise a read blocks until cancelled.
