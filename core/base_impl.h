@@ -442,10 +442,6 @@ class BaseImpl : public LumorixImplBase,
     ioObject_ = io;
     ioOperation_ = operation;
   }
-  virtual HRESULT get_ExpTimeRangeForIo(uint32_t* maxUs) {
-    (void)maxUs;
-    return E_NOTIMPL;
-  }
 
  private:
   // The one guard of the device-value properties: the helper when the model has one of flag's

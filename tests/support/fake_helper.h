@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/lumorix.h"
 #include "pipeline/pl_start.h"
 #include "tests/support/idle_helper.h"
 
@@ -29,11 +30,16 @@ class FakeHelper : public IdleHelper {
     return PLInit(*this, nullptr, 0, 0);
   }
 
-  std::vector<std::string> writes;  // recorded device writes, in order
+  std::vector<std::string> writes;                        // recorded device writes, in order
+  LumorixFocusInfo focusInfo{{850, 0, 0, 10600, -5400}};  // the model's focus record
   HRESULT tecTargetResult = S_OK;
   bool trigger = false;
 
   int32_t PLHlperInit() override { return 0; }
+  HRESULT PLHlperGetFocusInfo(LumorixFocusInfo* info) override {
+    *info = focusInfo;
+    return S_OK;
+  }
   bool PLHlperIsTrigger() override { return trigger; }
   HRESULT PLHlperSetSpeed(uint16_t s, uint8_t) override { return note("speed", s); }
   HRESULT PLHlperSetSkip(uint32_t s) override { return note("skip", s); }

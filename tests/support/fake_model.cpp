@@ -55,9 +55,12 @@ std::vector<IoCall> FakeModel::ioCalls() {
   return ioCalls_;
 }
 
-HRESULT FakeModel::get_ExpTimeRangeForIo(uint32_t* maxUs) {
+HRESULT STDMETHODCALLTYPE FakeModel::get_ExpTimeRange(uint32_t* minimum, uint32_t* maximum,
+                                                      uint32_t* defaultValue) {
   if (config_.maxExposureUs == 0) return E_NOTIMPL;
-  *maxUs = config_.maxExposureUs;
+  if (minimum) *minimum = 1;
+  if (maximum) *maximum = config_.maxExposureUs;
+  if (defaultValue) *defaultValue = config_.maxExposureUs / 2;
   return S_OK;
 }
 

@@ -70,6 +70,9 @@ class FakeModel : private FakeModelRecord,
   void SetResolution(uint32_t index, bool still) override;
   void GetColorMatrix(double matrix[9]) override;
   void GetWbGainBase(uint32_t gains[3]) override;
+  // The configured maximum exposure, or E_NOTIMPL without one.
+  HRESULT STDMETHODCALLTYPE get_ExpTimeRange(uint32_t* minimum, uint32_t* maximum,
+                                             uint32_t* defaultValue) override;
 
   HRESULT startPipeline() override { return S_OK; }
   void finishPipeline() override {}
@@ -130,7 +133,6 @@ class FakeModel : private FakeModelRecord,
   void note(const std::string& call);
 
   static HRESULT ioOperation(void* io, uint32_t index, uint32_t type, int32_t value, int32_t* out);
-  HRESULT get_ExpTimeRangeForIo(uint32_t* maxUs) override;
 
   std::unique_ptr<FakeTransport> usb_;
   std::unique_ptr<FakeHelper> helper_;
