@@ -173,9 +173,16 @@ void Delivery::CropInPlace(uint8_t* data, uint32_t frameWidth, const SensorRect&
                  data + (size_t{y} * frameWidth + roi.left) * bytesPerPixel, row);
 }
 
+// A bottom-up image counts the region's rows from the bottom of the preview.
 void Delivery::rawCallbackOnly(RawBufferRecord* record) {
-  cam_.rawDataNotify_.call(record->data, record->roiPresent ? &record->roi : nullptr,
-                           record->format);
+  if (!record->roiPresent) return cam_.rawDataNotify_.call(record->data, nullptr, record->format);
+  SensorRect roi = record->roi;
+  const uint32_t height = cam_.previewTable_[cam_.previewIndex_.load()].height;
+  if (cam_.pipeline_ && cam_.pipeline_->shape().bottomUp && roi.bottom <= height) {
+    roi.top = height - record->roi.bottom;
+    roi.bottom = height - record->roi.top;
+  }
+  cam_.rawDataNotify_.call(record->data, &roi, record->format);
 }
 
 void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,

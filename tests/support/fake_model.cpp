@@ -132,6 +132,7 @@ void FakeModel::GetWbGainBase(uint32_t gains[3]) {
 StreamOutputShape FakeModel::shape() {
   StreamOutputShape s;
   s.rotated90 = rotated.load();
+  s.bottomUp = bottomUp.load();
   s.exposureUs = exposureUs.load();
   s.bayer = bayer.load();
   return s;

@@ -113,6 +113,7 @@ class FakeModel : private FakeModelRecord,
   std::atomic<HRESULT> openCameraResult{S_OK};
   std::atomic<int32_t> stillStatus{1};
   std::atomic<bool> rotated{false};
+  std::atomic<bool> bottomUp{false};
   std::atomic<uint32_t> bayer{0};
   // Called in every conversion with the raw frame before it is read; set it before starting.
   std::function<void(const uint8_t* raw)> onConvert;

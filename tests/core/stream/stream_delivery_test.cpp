@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "base/lumorix_events.h"
@@ -16,6 +17,8 @@
 namespace {
 
 using namespace zxstream;
+
+void ignoreData(const uint8_t*, const LumorixFrameHeader*, int32_t, void*) {}
 
 HRESULT startWithSink(FakeModel& cam, EventLog& log, int32_t paused = 0) {
   return cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, EventLog::record, &log, nullptr, 0,
@@ -143,6 +146,54 @@ TEST(StreamDelivery, DataCallbacksGetTheTurnedImagesHeader) {
     EXPECT_EQ(header.height, row.h) << name;
     EXPECT_EQ(header.bitCount, 24) << name;
     EXPECT_EQ(header.imageSize, row.imageSize) << name;
+  }
+}
+
+// The raw-data callback sees each frame's region as the delivered image counts its rows: from the
+// top, or from the bottom of the preview for a bottom-up image; no region, no rectangle.
+TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
+  struct RawLog {
+    std::mutex lock;
+    int calls = 0;
+    bool hadRegion = false;
+    SensorRect region{};
+    static void onRaw(const uint8_t* data, const SensorRect* roi, uint8_t, void* context) {
+      auto& log = *static_cast<RawLog*>(context);
+      std::lock_guard<std::mutex> hold(log.lock);
+      if (data == nullptr || log.calls++ > 0) return;
+      log.hadRegion = roi != nullptr;
+      if (roi) log.region = *roi;
+    }
+  };
+  const SensorRect none{}, band{8, 4, 72, 36};
+  const struct {
+    SensorRect recorded;
+    bool bottomUp;
+    SensorRect seen;  // empty: no rectangle
+  } table[] = {{none, false, none},
+               {none, true, none},
+               {band, false, band},
+               {band, true, {8, 770 - 36, 72, 770 - 4}}};
+  for (const auto& row : table) {
+    FakeModel cam;
+    cam.bottomUp = row.bottomUp;
+    cam.setRecordRegion(row.recorded);
+    RawLog log;
+    ASSERT_EQ(cam.put_RawDataCallback(RawLog::onRaw, &log), S_OK);
+    ASSERT_EQ(cam.start(ignoreData), S_OK);
+    ASSERT_TRUE(waitFor([&] {
+      std::lock_guard<std::mutex> hold(log.lock);
+      return log.calls > 0;
+    }));
+    cam.stop();
+    const std::string name = std::to_string(row.recorded.top) + (row.bottomUp ? " up" : " down");
+    const bool expectRegion = row.seen.right != 0;
+    EXPECT_EQ(log.hadRegion, expectRegion) << name;
+    if (!expectRegion) continue;
+    EXPECT_EQ(log.region.left, row.seen.left) << name;
+    EXPECT_EQ(log.region.top, row.seen.top) << name;
+    EXPECT_EQ(log.region.right, row.seen.right) << name;
+    EXPECT_EQ(log.region.bottom, row.seen.bottom) << name;
   }
 }
 
