@@ -2,6 +2,7 @@
 // stream, and the three event sinks.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -85,6 +86,65 @@ TEST(StreamDelivery, PullImageTable) {
   EXPECT_EQ(out[0], static_cast<uint8_t>(info.sequence));
   ASSERT_EQ(cam.PullImage(out.data(), 8, 1024 + 8, &info), S_OK);  // pitch wider than a row
   cam.stop();
+}
+
+// A snap is pulled as a still, once, with its info and pixels; a popped frame the host frees is
+// its own: the entry is cleared and the stop frees nothing twice.
+TEST(StreamDelivery, PullStillImageTakesTheSnapOnceAndAFreedFrameIsGone) {
+  FakeModel cam;
+  EventLog log;
+  ASSERT_EQ(startWithSink(cam, log), S_OK);
+  std::vector<uint8_t> out(1024 * 770 * 4 + 64), still(out.size());
+  LumorixFrameInfo info{}, peek{};
+  EXPECT_EQ(cam.PullStillImage(nullptr, 24, 0, &peek), E_FAIL);  // none yet
+  ASSERT_EQ(cam.Snap(0, 1, 7), S_OK);
+  ASSERT_TRUE(waitFor([&] {
+    cam.PullImage(out.data(), 24, 0, &info);  // a full preview queue would hold the snap back
+    return log.count(5) == 1;
+  }));
+  ASSERT_EQ(cam.PullStillImage(nullptr, 24, 0, &peek), S_OK);
+  ASSERT_EQ(cam.PullStillImage(still.data(), 24, 0, &info), S_OK);
+  EXPECT_EQ(info.sequence, peek.sequence);
+  EXPECT_EQ(info.width, 1024u);
+  uint32_t stamp = 0;
+  std::memcpy(&stamp, still.data(), 4);
+  EXPECT_EQ(stamp, info.sequence);
+  EXPECT_EQ(cam.PullStillImage(still.data(), 24, 0, &info), E_FAIL);
+
+  LumorixFrameEntry entry{};
+  ASSERT_TRUE(waitFor([&] { return cam.PopFrame(&entry) == S_OK && entry.data != nullptr; }));
+  EXPECT_EQ(cam.FreeFrame(&entry), S_OK);
+  EXPECT_EQ(entry.data, nullptr);
+  EXPECT_EQ(cam.FreeFrame(nullptr), S_OK);
+  cam.stop();
+}
+
+// A frame-rate limit sends the frames it drops to the raw-data callback alone; the bypass lets
+// every frame through.
+TEST(StreamDelivery, FrameRateLimitLeavesDroppedFramesToTheRawCallbackUnlessBypassed) {
+  struct Counts {
+    std::atomic<int> data{0}, raw{0};
+    static void onData(const uint8_t* d, const LumorixFrameHeader*, int32_t, void* c) {
+      if (d) ++static_cast<Counts*>(c)->data;
+    }
+    static void onRaw(const uint8_t*, const SensorRect*, uint8_t, void* c) {
+      ++static_cast<Counts*>(c)->raw;
+    }
+  };
+  for (const bool bypass : {false, true}) {
+    FakeModel cam;
+    Counts counts;
+    ASSERT_EQ(cam.put_Option(LUMORIX_OPTION_FRAMERATE, 1), S_OK);  // one frame a second
+    ASSERT_EQ(cam.put_FrameRateEnable(bypass ? 1 : 0), S_OK);
+    ASSERT_EQ(cam.put_RawDataCallback(Counts::onRaw, &counts), S_OK);
+    ASSERT_EQ(cam.start(Counts::onData, nullptr, nullptr, nullptr, &counts), S_OK);
+    ASSERT_TRUE(waitFor([&] { return counts.raw.load() >= 30; })) << bypass;
+    cam.stop();
+    if (bypass)
+      EXPECT_GE(counts.data.load() + 1, counts.raw.load());  // each frame: raw, then data
+    else
+      EXPECT_LE(counts.data.load(), 2);
+  }
 }
 
 TEST(StreamDelivery, InStreamSnapRaisesFiveAndARestartReturnsItsEntry) {
