@@ -175,14 +175,14 @@ void Delivery::CropInPlace(uint8_t* data, uint32_t frameWidth, const SensorRect&
 
 // A bottom-up image counts the region's rows from the bottom of the preview.
 void Delivery::rawCallbackOnly(RawBufferRecord* record) {
-  if (!record->roiPresent) return cam_.rawDataNotify_.call(record->data, nullptr, record->format);
   SensorRect roi = record->roi;
   const uint32_t height = cam_.previewTable_[cam_.previewIndex_.load()].height;
-  if (cam_.pipeline_ && cam_.pipeline_->shape().bottomUp && roi.bottom <= height) {
+  if (record->roiPresent && roi.bottom <= height && cam_.pipeline_ &&
+      cam_.pipeline_->shape().bottomUp) {
     roi.top = height - record->roi.bottom;
     roi.bottom = height - record->roi.top;
   }
-  cam_.rawDataNotify_.call(record->data, &roi, record->format);
+  cam_.rawDataNotify_.call(record->data, record->roiPresent ? &roi : nullptr, record->format);
 }
 
 void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
