@@ -2,6 +2,7 @@
 #include "core/base_impl.h"
 
 #include <algorithm>
+#include <iterator>
 #include <mutex>
 
 #include "base/lumorix_flags.h"
@@ -127,12 +128,19 @@ HRESULT STDMETHODCALLTYPE BaseImpl::QueryInterface(REFIID riid, void** object) {
 // A stop joins these threads under the control lock: a camera thread that cannot take it may be
 // the one being joined, so it only stores the level.
 void BaseImpl::setThreadPriority(uint32_t level) {
-  static constexpr platform::ThreadPriority kLevels[] = {platform::ThreadPriority::Normal,
-                                                         platform::ThreadPriority::AboveNormal,
-                                                         platform::ThreadPriority::Highest};
   threadPriority_ = level;
   std::unique_lock<platform::Mutex> guard(controlLock_, std::defer_lock);
   if (onCameraThread() ? !guard.try_lock() : (guard.lock(), false)) return;
+  applyThreadPriority();
+}
+
+// Also at each start, so a level stored while stopped or from a camera thread holds from then on.
+void BaseImpl::applyThreadPriority() {
+  static constexpr platform::ThreadPriority kLevels[] = {platform::ThreadPriority::Normal,
+                                                         platform::ThreadPriority::AboveNormal,
+                                                         platform::ThreadPriority::Highest};
+  const uint32_t level = threadPriority_.load();
+  if (level >= std::size(kLevels)) return;
   for (auto* thread : {&grabberThread_, &fillBufferThread_})
     if (*thread) (*thread)->setPriority(kLevels[level]);
 }

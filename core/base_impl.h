@@ -379,8 +379,6 @@ class BaseImpl : public LumorixImplBase,
   CFrameRate& frameRate() { return frameRate_; }
   platform::Event& stopEvent() { return stopEvent_; }
   platform::Event* triggerEvent() { return triggerEvent_.get(); }
-  LumorixRawDataCallback rawDataCallback() const { return rawDataCallback_; }
-  void* rawDataContext() const { return rawDataContext_; }
   bool started() const { return started_.load(); }
   uint32_t framesGrabbed() const { return framesGrabbed_.load(); }
   uint32_t framesDelivered() const { return framesDelivered_.load(); }
@@ -414,8 +412,7 @@ class BaseImpl : public LumorixImplBase,
   bool rawOption() const { return optRaw_.load(); }
   bool histogramOption() const { return optHistogram_.load(); }
   void setErrorCallback(LumorixErrorCallback callback, void* context) {
-    errorCallback_ = callback;
-    errorContext_ = context;
+    errorNotify_.set(callback, context);
   }
 
   // Process-wide hook for tests: makes the nth camera-thread creation from now on fail.
@@ -445,10 +442,6 @@ class BaseImpl : public LumorixImplBase,
     ioObject_ = io;
     ioOperation_ = operation;
   }
-  virtual HRESULT get_ExpTimeRangeForIo(uint32_t* maxUs) {
-    (void)maxUs;
-    return E_NOTIMPL;
-  }
 
  private:
   // The one guard of the device-value properties: the helper when the model has one of flag's
@@ -460,6 +453,7 @@ class BaseImpl : public LumorixImplBase,
                       uint32_t length, uint32_t* transferred);
   HRESULT readVersionText(uint8_t request, char* text);
   bool upsideDown() const;
+  void applyThreadPriority();  // the stored level to the grabber and fill-buffer threads
   // The control lock, except on the camera's own threads: a stop holding it waits for them.
   std::unique_lock<platform::Mutex> controlUnlessOwnThread();
   bool presetWouldRestart(uint32_t index);
@@ -541,8 +535,7 @@ class BaseImpl : public LumorixImplBase,
   LumorixStillRequestCallback stillRequestCallback_ = nullptr;
   LumorixStillBufferCallback stillBufferCallback_ = nullptr;
   uint64_t userContext_ = 0;
-  LumorixRawDataCallback rawDataCallback_ = nullptr;
-  void* rawDataContext_ = nullptr;
+  CallbackSlot<LumorixRawDataCallback> rawDataNotify_;
 
   // Pull queues, all under framesLock_.
   std::deque<uint8_t*> stillBufferPool_;
@@ -565,8 +558,7 @@ class BaseImpl : public LumorixImplBase,
   NotifySlot chromeNotify_;
   LumorixResultCallback awbInitCallback_ = nullptr;
   void* awbInitContext_ = nullptr;
-  LumorixErrorCallback errorCallback_ = nullptr;
-  void* errorContext_ = nullptr;
+  CallbackSlot<LumorixErrorCallback> errorNotify_;
 
   // No-frame bookkeeping.
   std::atomic<uint32_t> noFrameState_{0};

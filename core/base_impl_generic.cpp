@@ -49,8 +49,7 @@ HRESULT BaseImpl::get_ModelWindow(uint32_t*, uint32_t*, uint32_t*) {
 }
 
 HRESULT BaseImpl::put_RawDataCallback(LumorixRawDataCallback callback, void* context) {
-  rawDataCallback_ = callback;
-  rawDataContext_ = context;
+  rawDataNotify_.set(callback, context);
   return S_OK;
 }
 

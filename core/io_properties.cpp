@@ -22,13 +22,20 @@ bool exposureTyped(uint32_t type) {
   return type == 16 || type == 36 || type == 38;
 }
 
+// The model's exposure maximum bounds the time-valued types; a model without a range leaves them
+// unbounded.
+bool exposureMaximum(ILumorix& camera, uint32_t* maxUs) {
+  uint32_t minUs = 0, defaultUs = 0;
+  return SUCCEEDED(camera.get_ExpTimeRange(&minUs, maxUs, &defaultUs));
+}
+
 }  // namespace
 
 HRESULT BaseImpl::InitUSB() {
   const HRESULT hr = pipeline_ ? pipeline_->openDevice() : S_OK;
   if (FAILED(hr) || !hasRegistryKey_ || !model_ || model_->ioCount == 0) return hr;
   uint32_t maxUs = 0;
-  const bool bounded = SUCCEEDED(get_ExpTimeRangeForIo(&maxUs));
+  const bool bounded = exposureMaximum(*this, &maxUs);
   const std::string key = platform::WideToUtf8(registrySubkey_);
   for (uint32_t index = 0; index < model_->ioCount; ++index) {
     for (const IoRange& row : kIoTypes) {
@@ -75,7 +82,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::IoControl(uint32_t index, uint32_t type, int
     case 36:
     case 38: {
       uint32_t maxUs = 0;
-      ok = value >= 0 && (FAILED(get_ExpTimeRangeForIo(&maxUs)) || u <= maxUs);
+      ok = value >= 0 && (!exposureMaximum(*this, &maxUs) || u <= maxUs);
       break;
     }
     case 18:

@@ -40,5 +40,8 @@ class Thread {
 };
 
 uint32_t currentThreadId();
+// The level the calling thread was last given, whatever the system made of it; Normal for a
+// thread this layer did not start.
+ThreadPriority currentThreadPriority();
 
 }  // namespace platform

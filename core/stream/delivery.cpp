@@ -173,11 +173,16 @@ void Delivery::CropInPlace(uint8_t* data, uint32_t frameWidth, const SensorRect&
                  data + (size_t{y} * frameWidth + roi.left) * bytesPerPixel, row);
 }
 
+// A bottom-up image counts the region's rows from the bottom of the preview.
 void Delivery::rawCallbackOnly(RawBufferRecord* record) {
-  if (!cam_.rawDataCallback_) return;
-  cam_.rawDataCallback_(record->data, record->roiPresent ? &record->roi : nullptr, record->format,
-                        cam_.rawDataContext_);
-  OwnThreadDelete::leaveIfDeleted();
+  SensorRect roi = record->roi;
+  const uint32_t height = cam_.previewTable_[cam_.previewIndex_.load()].height;
+  if (record->roiPresent && roi.bottom <= height && cam_.pipeline_ &&
+      cam_.pipeline_->shape().bottomUp) {
+    roi.top = height - record->roi.bottom;
+    roi.bottom = height - record->roi.top;
+  }
+  cam_.rawDataNotify_.call(record->data, record->roiPresent ? &roi : nullptr, record->format);
 }
 
 void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,

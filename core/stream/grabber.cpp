@@ -105,10 +105,7 @@ void Grabber::grabOne(uint8_t binFactor, uint8_t binAverage) {
   if (result == kGrabNone || result == kGrabStopped || result == kGrabTransferError) {
     if (consumed) ++cam_.triggerCount_;
     if (result == kGrabStopped) cam_.grabStatus_ = 0;
-    if (result == kGrabTransferError && cam_.errorCallback_) {
-      cam_.errorCallback_(kGrabTransferError, cam_.errorContext_);
-      OwnThreadDelete::leaveIfDeleted();
-    }
+    if (result == kGrabTransferError) cam_.errorNotify_.call(kGrabTransferError);
     return;
   }
   cam_.grabStatus_ = result;
@@ -235,7 +232,7 @@ void Grabber::still_grabber(uint32_t index, uint32_t count, uint64_t context) {
 }
 
 HRESULT Grabber::Snap(uint32_t index, int32_t count, uint64_t context) {
-  if (count == 0) return E_INVALIDARG;
+  if (count < 1) return E_INVALIDARG;  // the still grabber takes at least one
   if (!cam_.started_.load() || cam_.transportInTriggerMode()) return E_UNEXPECTED;
   // Nobody would serve the request. The id, not the handle: start and stop may be running.
   if (cam_.fillBufferThreadId_.load() == 0) return E_UNEXPECTED;

@@ -1,4 +1,4 @@
-// A host notification callback and its context, set and read as one pair.
+// A host callback and its context, set and read as one pair.
 #include "core/stream/notify_slot.h"
 
 #include <algorithm>
@@ -8,12 +8,13 @@
 #include "core/stream/own_thread_delete.h"
 #include "platform/thread.h"
 
-void NotifySlot::set(LumorixNotifyCallback callback, void* context) {
+void SlotCalls::store(Erased callback, void* context) {
   const uint32_t self = platform::currentThreadId();
   std::unique_lock<platform::Mutex> hold(lock_);
   callback_ = callback;
   context_ = callback ? context : nullptr;
   const uint64_t generation = ++generation_;
+  if (insideCall(self)) return;
   while (earlierCallElsewhere(generation, self)) {
     hold.unlock();
     callEnded_.wait(kWaitSliceMs);
@@ -21,29 +22,28 @@ void NotifySlot::set(LumorixNotifyCallback callback, void* context) {
   }
 }
 
-void NotifySlot::drop() {
+void SlotCalls::drop() {
   std::lock_guard<platform::Mutex> hold(lock_);
   callback_ = nullptr;
   context_ = nullptr;
   ++generation_;
 }
 
-void NotifySlot::call() {
-  const uint32_t self = platform::currentThreadId();
-  LumorixNotifyCallback callback;
-  void* context;
-  {
-    std::lock_guard<platform::Mutex> hold(lock_);
-    callback = callback_;
-    context = context_;
-    if (!callback) return;
-    callers_.push_back(Caller{self, generation_});
-  }
-  callback(context);
+bool SlotCalls::enter(Erased* callback, void** context) {
+  std::lock_guard<platform::Mutex> hold(lock_);
+  if (!callback_) return false;
+  *callback = callback_;
+  *context = context_;
+  callers_.push_back(Caller{platform::currentThreadId(), generation_});
+  return true;
+}
+
+void SlotCalls::leave() {
   // A callback that closed the camera took this slot with it: its thread leaves untouched.
   OwnThreadDelete::leaveIfDeleted();
   // The innermost call of this thread ends first. Nothing is touched after the unlock: a waiting
   // set may return and its host free the camera at once.
+  const uint32_t self = platform::currentThreadId();
   std::lock_guard<platform::Mutex> hold(lock_);
   const auto it = std::find_if(callers_.rbegin(), callers_.rend(),
                                [&](const Caller& c) { return c.threadId == self; });
@@ -51,8 +51,13 @@ void NotifySlot::call() {
   callEnded_.set();
 }
 
-bool NotifySlot::earlierCallElsewhere(uint64_t generation, uint32_t self) const {
+bool SlotCalls::earlierCallElsewhere(uint64_t generation, uint32_t self) const {
   return std::any_of(callers_.begin(), callers_.end(), [&](const Caller& c) {
     return c.generation < generation && c.threadId != self;
   });
+}
+
+bool SlotCalls::insideCall(uint32_t self) const {
+  return std::any_of(callers_.begin(), callers_.end(),
+                     [&](const Caller& c) { return c.threadId == self; });
 }

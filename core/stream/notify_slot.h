@@ -1,4 +1,4 @@
-// A host notification callback and its context, set and read as one pair.
+// A host callback and its context, set and read as one pair.
 #pragma once
 
 #include <cstdint>
@@ -8,21 +8,27 @@
 #include "platform/event.h"
 #include "platform/lock.h"
 
-// The pair is called outside the lock. A set returns once no call of an earlier pair runs on
-// another thread, so a host may free the old context right after clearing it; a set made from
-// inside the callback does not wait for its own call.
-class NotifySlot {
+// The bookkeeping of one slot, whatever the callback's signature. The pair is called outside the
+// lock. A set returns once no call of an earlier pair runs on another thread, so a host may free
+// the old context right after clearing it; a set made on a thread that is itself inside a call of
+// the slot waits for nobody, or two callbacks clearing the slot at once would wait for each other.
+class SlotCalls {
  public:
-  NotifySlot() = default;
-  NotifySlot(const NotifySlot&) = delete;
-  NotifySlot& operator=(const NotifySlot&) = delete;
+  SlotCalls() = default;
+  SlotCalls(const SlotCalls&) = delete;
+  SlotCalls& operator=(const SlotCalls&) = delete;
 
-  // Stores the pair (a null callback clears it) and waits for the earlier pair's calls elsewhere.
-  void set(LumorixNotifyCallback callback, void* context);
   // Clears the pair without waiting: for the camera's own threads of control, never a host's.
   void drop();
-  // Calls the pair when one is set.
-  void call();
+
+ protected:
+  using Erased = void (*)();  // cast back to the slot's own type before any call
+  // Stores the pair (a null callback clears it) and waits for the earlier pair's calls elsewhere.
+  void store(Erased callback, void* context);
+  // Takes the pair and counts this thread's call; false when none is set.
+  bool enter(Erased* callback, void** context);
+  // Ends this thread's innermost call; leaves the thread when the callback closed the camera.
+  void leave();
 
  private:
   struct Caller {
@@ -30,13 +36,32 @@ class NotifySlot {
     uint64_t generation;  // of the pair it called
   };
   bool earlierCallElsewhere(uint64_t generation, uint32_t self) const;  // under lock_
+  bool insideCall(uint32_t self) const;                                 // under lock_
 
   static constexpr uint32_t kWaitSliceMs = 5;  // a second waiter may miss the auto-reset wake
 
   platform::Mutex lock_;
-  LumorixNotifyCallback callback_ = nullptr;
+  Erased callback_ = nullptr;
   void* context_ = nullptr;
   uint64_t generation_ = 0;
   std::vector<Caller> callers_;  // every call running now
   platform::Event callEnded_{platform::Event::Kind::AutoReset};
 };
+
+// A slot for one callback type whose last parameter is the context.
+template <typename Callback>
+class CallbackSlot : public SlotCalls {
+ public:
+  void set(Callback callback, void* context) { store(reinterpret_cast<Erased>(callback), context); }
+  // Calls the pair with these leading arguments when one is set.
+  template <typename... Args>
+  void call(Args... args) {
+    Erased callback;
+    void* context;
+    if (!enter(&callback, &context)) return;
+    reinterpret_cast<Callback>(callback)(args..., context);
+    leave();
+  }
+};
+
+using NotifySlot = CallbackSlot<LumorixNotifyCallback>;

@@ -304,6 +304,7 @@ void StreamControl::openDevice(HRESULT& hr) {
 HRESULT StreamControl::createThreads() {
   const HRESULT hr = createSuspended();
   if (FAILED(hr)) cam_.runState_ = static_cast<uint32_t>(RunState::Stopped);
+  cam_.applyThreadPriority();
   // Resumed either way: after a failure they see the stopped state and end, so joins return.
   for (auto* thread :
        {&cam_.grabberThread_, &cam_.fillBufferThread_, &cam_.callbackThread_, &cam_.focusThread_})
@@ -337,14 +338,22 @@ HRESULT StreamControl::createSuspended() {
     c.callbackThreadId_ = c.callbackThread_->id();
   }
   if (c.modelFlags() & LUMORIX_FLAG_FOCUS) {
-    c.focusPosition_ = c.pipeline_ ? static_cast<uint16_t>(c.pipeline_->focusPosition()) : 0;
+    c.focusPosition_ = initialFocusPosition();
     if (!startThread(
             c.focusThread_, [&c] { OwnThreadDelete::run([&c] { FocusThread(c).thread_af(); }); },
             true))
       return E_OUTOFMEMORY;
     c.focusThreadId_ = c.focusThread_->id();
+    c.focusThread_->resume();  // at once; suspended only until its id marks it a camera thread
   }
   return S_OK;
+}
+
+// The third value of the model's focus record; 0 when the model gives none.
+uint16_t StreamControl::initialFocusPosition() const {
+  LumorixFocusInfo info{};
+  if (!cam_.helper_ || FAILED(cam_.helper_->PLHlperGetFocusInfo(&info))) return 0;
+  return static_cast<uint16_t>(info.value[kFocusStartField]);
 }
 
 // All records free unless a pin holds one: then only the ready ones go back, and the held one
@@ -369,6 +378,8 @@ void StreamControl::stop_step() {
   if (cam_.eventQueueWake_) cam_.eventQueueWake_->set();
   cam_.claims_.close();
   cam_.stopEvent_.set();  // also cancels a blocked focus read and a pin's still
+  // A device read of the focus pipe ends when the device answers this wake-up.
+  if (cam_.focusThread_) cam_.VenCommand(kFocusWakeUp);
   if (!cam_.claims_.waitIdle(kClaimWaitMs)) ZX_TRACE_ERROR("%s: a consumer holds on", "stop_step");
   joinThreads();
   resetRawLists();
@@ -476,9 +487,7 @@ HRESULT StreamControl::SetSpeedRestart(uint16_t speed, bool force) {
   stop_step();
   cam_.StopSensor();
   if (helper) PL_SetSpeed(*helper, speed);
-  cam_.started_ = true;
-  start_step(true, false);
-  return S_OK;
+  return cam_.restartStart(true, false);
 }
 
 void StreamControl::DdrRealtime() {

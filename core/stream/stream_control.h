@@ -1,6 +1,7 @@
 // Moves a camera between stopped and streaming: start, start_step, stop, stop_step, restarts.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/base_impl.h"
@@ -29,10 +30,14 @@ class StreamControl {
   void takeRequestedRoi(bool roiOnly);
   HRESULT createThreads();
   HRESULT createSuspended();
+  uint16_t initialFocusPosition() const;
   void resetRawLists();
   void drainPullQueues();
   void releaseBuffers();
   void joinThreads();
+
+  static constexpr size_t kFocusStartField = 2;  // of the model's focus record
+  static constexpr uint16_t kFocusWakeUp = 1;    // the vendor command that ends a pipe read
 
   BaseImpl& cam_;
 };

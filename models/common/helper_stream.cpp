@@ -11,6 +11,8 @@
 #include "pipeline/pl_helper_base.h"
 #include "pipeline/pl_start.h"
 #include "platform/clock.h"
+#include "platform/event.h"
+#include "usb/cusb.h"
 
 HRESULT HelperStream::openDevice() {
   const int32_t r = helper_.PLHlperInit();
@@ -82,8 +84,15 @@ void HelperStream::installNotifications(LumorixImplCallback* sink) {
   h.onDfcDoneCtx = sink;
 }
 
-int32_t HelperStream::readFocusPipe(uint8_t*, uint32_t, platform::Event&) {
-  return -1;
+int32_t HelperStream::readFocusPipe(uint8_t* buffer, uint32_t length, platform::Event& cancel) {
+  if (cancel.wait(0)) return -1;
+  const int32_t opened = helper_.PLHlperInit();
+  if (opened < 0) return opened;
+  return static_cast<int32_t>(device_.ReadPipe(kFocusPipe, buffer, length));
+}
+
+uint32_t HelperStream::focusPosition() {
+  return device_.GetFocusPosition();
 }
 
 HRESULT HelperStream::setFan(uint16_t speed) {

@@ -8,11 +8,12 @@
 
 #include "core/stream/stream_pipeline.h"
 
+class CUsb;
 class PLHlperBase;
 
 class HelperStream : public StreamPipeline {
  public:
-  explicit HelperStream(PLHlperBase& helper) : helper_(helper) {}
+  HelperStream(PLHlperBase& helper, CUsb& device) : helper_(helper), device_(device) {}
   virtual ~HelperStream() = default;
   HelperStream(const HelperStream&) = delete;
   HelperStream& operator=(const HelperStream&) = delete;
@@ -26,13 +27,18 @@ class HelperStream : public StreamPipeline {
   StreamOutputShape shape() override;
   void clearFrameCounter() override { sequence_ = 0; }
   void installNotifications(LumorixImplCallback* sink) override;
-  // No focus motor unless a family says otherwise: nothing to read, ever.
+  // The focus motor's pipe, read once the device is open; the device's read bound or its answer
+  // to the stop's wake-up ends a read.
   int32_t readFocusPipe(uint8_t* buffer, uint32_t length, platform::Event& cancel) override;
+  uint32_t focusPosition() override;
   HRESULT openDevice() override;
   HRESULT setFan(uint16_t speed) override;
   HRESULT setTec(uint32_t on) override;
 
  private:
+  static constexpr uint32_t kFocusPipe = 1;
+
   PLHlperBase& helper_;
+  CUsb& device_;
   std::atomic<uint32_t> sequence_{0};
 };

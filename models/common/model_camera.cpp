@@ -72,7 +72,7 @@ void ModelCamera::forgetSettings() {
 void ModelCamera::joinParts(CUsb& device, PLHlperBase& helper) {
   adoptHelper(helper);
   frames_ = std::make_unique<PLFrameHooks>(*helper_);
-  stream_ = std::make_unique<HelperStream>(*helper_);
+  stream_ = std::make_unique<HelperStream>(*helper_, device);
   applyHelperDefaults();
   LoadSettings(*helper_);
   if (!PLInit(*helper_, nullptr, 0, 0)) throw std::bad_alloc();

@@ -12,6 +12,7 @@ namespace {
 
 std::atomic<uint32_t> nextThreadId{1};
 thread_local uint32_t tlsThreadId = 0;
+thread_local const std::atomic<ThreadPriority>* tlsPriority = nullptr;
 
 }  // namespace
 
@@ -23,6 +24,7 @@ struct Thread::State {
   uint32_t id = 0;
   bool resumed = false;
   std::atomic<bool> cancelled{false};
+  std::atomic<ThreadPriority> priority{ThreadPriority::Normal};
 };
 
 Thread::Thread() = default;
@@ -44,6 +46,7 @@ bool Thread::start(std::function<void()> body, bool suspended) {
   try {
     state->thread = std::thread([state] {
       tlsThreadId = state->id;
+      tlsPriority = &state->priority;
       state->gate.wait();
       if (!state->cancelled) state->body();
       state->body = nullptr;
@@ -93,11 +96,16 @@ bool Thread::running() const {
 
 void Thread::setPriority(ThreadPriority priority) {
   if (!state_ || !state_->thread.joinable()) return;
+  state_->priority = priority;
   // Only lowering works without privileges; SCHED_IDLE matches Win32's idle class in spirit.
   if (priority == ThreadPriority::Idle) {
     sched_param param{};
     pthread_setschedparam(state_->thread.native_handle(), SCHED_IDLE, &param);
   }
+}
+
+ThreadPriority currentThreadPriority() {
+  return tlsPriority ? tlsPriority->load() : ThreadPriority::Normal;
 }
 
 uint32_t currentThreadId() {

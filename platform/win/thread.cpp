@@ -2,6 +2,7 @@
 #include <process.h>
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <new>
 
@@ -14,6 +15,7 @@ struct Thread::State {
   std::function<void()> body;
   bool resumed = false;
   bool cancelled = false;  // written before the first resume, read after it
+  std::atomic<ThreadPriority> priority{ThreadPriority::Normal};
   ~State() {
     if (handle) CloseHandle(handle);
   }
@@ -21,11 +23,14 @@ struct Thread::State {
 
 namespace {
 
+thread_local const std::atomic<ThreadPriority>* tlsPriority = nullptr;
+
 // The thread holds its own reference, so a detached thread's state lives until it ends.
 unsigned __stdcall threadEntry(void* arg) {
   std::unique_ptr<std::shared_ptr<Thread::State>> hold(
       static_cast<std::shared_ptr<Thread::State>*>(arg));
   Thread::State& state = **hold;
+  tlsPriority = &state.priority;
   if (!state.cancelled) state.body();
   state.body = nullptr;
   return 0;
@@ -113,7 +118,13 @@ bool Thread::running() const {
 }
 
 void Thread::setPriority(ThreadPriority priority) {
-  if (state_) SetThreadPriority(state_->handle, toWin32(priority));
+  if (!state_) return;
+  state_->priority = priority;
+  SetThreadPriority(state_->handle, toWin32(priority));
+}
+
+ThreadPriority currentThreadPriority() {
+  return tlsPriority ? tlsPriority->load() : ThreadPriority::Normal;
 }
 
 uint32_t currentThreadId() {

@@ -20,6 +20,7 @@
 #include "core/option_table.h"
 #include "pipeline/pl_start.h"
 #include "platform/registry.h"
+#include "platform/thread.h"
 #include "tests/support/fake_model.h"
 
 namespace {
@@ -415,6 +416,44 @@ TEST(OptionTable, ThreadPriorityFromACallbackDuringStop) {
     EXPECT_EQ(cam->stop(), S_OK);
     EXPECT_FALSE(cam->hasThreads());
     EXPECT_EQ(probe.last.load(), S_OK);
+  }
+}
+
+// The grabber and the fill-buffer thread run at the stored level from their start, whether it
+// was set while stopped or while an earlier run streamed.
+TEST(OptionTable, ThreadPriorityHoldsFromEachStart) {
+  using platform::ThreadPriority;
+  struct Probe {
+    std::atomic<ThreadPriority> priority{ThreadPriority::Idle};
+    static void onData(const uint8_t*, const LumorixFrameHeader*, int32_t, void* c) {
+      static_cast<Probe*>(c)->priority = platform::currentThreadPriority();
+    }
+  };
+  const struct {
+    int32_t stopped, streaming;  // set before the start, then before a restart
+    ThreadPriority first, second;
+  } rows[] = {{0, 2, ThreadPriority::Normal, ThreadPriority::Highest},
+              {1, 0, ThreadPriority::AboveNormal, ThreadPriority::Normal},
+              {2, 1, ThreadPriority::Highest, ThreadPriority::AboveNormal}};
+  for (const auto& row : rows) {
+    auto cam = makeCamera(0);
+    Probe probe;
+    const auto seen = [&](ThreadPriority p) {
+      cam->grabberPriority = ThreadPriority::Idle;
+      probe.priority = ThreadPriority::Idle;
+      for (int i = 0; i < 2000 && (probe.priority.load() == ThreadPriority::Idle ||
+                                   cam->grabberPriority.load() == ThreadPriority::Idle);
+           ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return probe.priority.load() == p && cam->grabberPriority.load() == p;
+    };
+    EXPECT_EQ(cam->put_Option(LUMORIX_OPTION_THREAD_PRIORITY, row.stopped) & ~S_FALSE, S_OK);
+    ASSERT_EQ(cam->start(Probe::onData, nullptr, nullptr, nullptr, &probe), S_OK);
+    EXPECT_TRUE(seen(row.first)) << row.stopped;
+    EXPECT_EQ(cam->put_Option(LUMORIX_OPTION_THREAD_PRIORITY, row.streaming), S_OK);
+    ASSERT_EQ(cam->RestartStream(false, false, [] {}), S_OK);
+    EXPECT_TRUE(seen(row.second)) << row.streaming;
+    EXPECT_EQ(cam->stop(), S_OK);
   }
 }
 

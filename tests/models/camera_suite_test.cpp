@@ -17,6 +17,7 @@
 #include "sim/frame_content.h"
 #include "tests/models/model_rig.h"
 #include "tests/support/fake_helper.h"
+#include "tests/support/fake_transport.h"
 
 namespace {
 
@@ -383,7 +384,8 @@ TEST(HelperStreamShape, RawDepthFollowsThePixelFormat) {
               {kPixelRaw14, 14, 2},  {kPixelRaw16, 16, 2},    {kPixelYuv422, 16, 2},
               {kPixelRaw8Alt, 8, 1}, {kPixelRaw12Alt, 12, 2}, {kPixelFormatCount, 8, 1}};
   FakeHelper helper(0);
-  HelperStream stream(helper);
+  FakeTransport device(nullptr);
+  HelperStream stream(helper, device);
   for (const auto& row : rows) {
     helper.pixelFormat = row.format;
     const StreamOutputShape shape = stream.shape();

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "models/common/helper_stream.h"
+#include "platform/event.h"
 #include "tests/models/model_rig.h"
 
 namespace testing_models {
@@ -309,6 +311,24 @@ TEST(DeviceAccess, PipeReadWithoutDataEndsAborted) {
     EXPECT_EQ(rig.clock().now() - start, 5000u);
     EXPECT_EQ(rig.device().outstandingReads(), 0u);
   }
+}
+
+// The focus thread's read is the device's pipe 1, once the device is open; a set cancel reads
+// nothing. The position comes from the transport, which has no motor here.
+TEST(DeviceAccess, FocusReadsThePipeOfTheDevice) {
+  ModelRig rig;
+  ASSERT_NE(rig.open(), nullptr);
+  HelperStream& stream = rig.camera().stream();
+  platform::Event cancel(platform::Event::Kind::ManualReset, false);
+  uint8_t buffer[256] = {};
+  rig.device().failNextPipe(31);
+  EXPECT_EQ(stream.readFocusPipe(buffer, sizeof buffer, cancel), static_cast<int32_t>(0x8007001F));
+  EXPECT_EQ(stream.readFocusPipe(buffer, sizeof buffer, cancel),
+            static_cast<int32_t>(HRESULT_FROM_WIN32(995)));  // nothing to say within the bound
+  cancel.set();
+  rig.device().failNextPipe(31);
+  EXPECT_EQ(stream.readFocusPipe(buffer, sizeof buffer, cancel), -1);
+  EXPECT_EQ(stream.focusPosition(), 0u);
 }
 
 // --- Guide port timing -------------------------------------------------------------------------

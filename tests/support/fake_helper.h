@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/lumorix.h"
 #include "pipeline/pl_start.h"
 #include "tests/support/idle_helper.h"
 
@@ -30,7 +31,8 @@ class FakeHelper : public IdleHelper {
     return PLInit(*this, nullptr, 0, 0);
   }
 
-  std::vector<std::string> writes;  // recorded device writes, in order
+  std::vector<std::string> writes;                        // recorded device writes, in order
+  LumorixFocusInfo focusInfo{{850, 0, 0, 10600, -5400}};  // the model's focus record
   HRESULT tecTargetResult = S_OK;
   HRESULT bandwidthResult = S_OK;
   uint32_t preciseMax = 0;  // 0: the model has no precise frame rate
@@ -39,6 +41,10 @@ class FakeHelper : public IdleHelper {
   bool trigger = false;
 
   int32_t PLHlperInit() override { return 0; }
+  HRESULT PLHlperGetFocusInfo(LumorixFocusInfo* info) override {
+    *info = focusInfo;
+    return S_OK;
+  }
   bool PLHlperIsTrigger() override { return trigger; }
   // As a device that takes its speed only at its next start: kept while the sensor is open.
   HRESULT PLHlperSetSpeed(uint16_t s, uint8_t) override {

@@ -8,6 +8,7 @@
 #include "pipeline/device_values.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "platform/clock.h"
+#include "platform/thread.h"
 
 FakeModelRecord::FakeModelRecord(const FakeModelConfig& config) : config_(config) {
   info_.displayName = ZX_W("Fake");
@@ -54,9 +55,12 @@ std::vector<IoCall> FakeModel::ioCalls() {
   return ioCalls_;
 }
 
-HRESULT FakeModel::get_ExpTimeRangeForIo(uint32_t* maxUs) {
+HRESULT STDMETHODCALLTYPE FakeModel::get_ExpTimeRange(uint32_t* minimum, uint32_t* maximum,
+                                                      uint32_t* defaultValue) {
   if (config_.maxExposureUs == 0) return E_NOTIMPL;
-  *maxUs = config_.maxExposureUs;
+  if (minimum) *minimum = 1;
+  if (maximum) *maximum = config_.maxExposureUs;
+  if (defaultValue) *defaultValue = config_.maxExposureUs / 2;
   return S_OK;
 }
 
@@ -130,6 +134,7 @@ void FakeModel::GetWbGainBase(uint32_t gains[3]) {
 StreamOutputShape FakeModel::shape() {
   StreamOutputShape s;
   s.rotated90 = rotated.load();
+  s.bottomUp = bottomUp.load();
   s.exposureUs = exposureUs.load();
   s.bayer = bayer.load();
   return s;
@@ -139,6 +144,7 @@ StreamOutputShape FakeModel::shape() {
 // event it is handed.
 int32_t FakeModel::grabFrame(RawBufferRecord* record, platform::Event* stopEvent) {
   ++grabs;
+  grabberPriority = platform::currentThreadPriority();
   GrabStep step;
   {
     std::lock_guard<std::mutex> guard(lock_);

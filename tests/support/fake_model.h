@@ -12,6 +12,7 @@
 #include "core/base_impl.h"
 #include "core/stream/stream_pipeline.h"
 #include "pipeline/helper_model_hooks.h"
+#include "platform/thread.h"
 #include "tests/support/fake_helper.h"
 #include "tests/support/fake_transport.h"
 
@@ -69,6 +70,9 @@ class FakeModel : private FakeModelRecord,
   void SetResolution(uint32_t index, bool still) override;
   void GetColorMatrix(double matrix[9]) override;
   void GetWbGainBase(uint32_t gains[3]) override;
+  // The configured maximum exposure, or E_NOTIMPL without one.
+  HRESULT STDMETHODCALLTYPE get_ExpTimeRange(uint32_t* minimum, uint32_t* maximum,
+                                             uint32_t* defaultValue) override;
 
   HRESULT startPipeline() override { return S_OK; }
   void finishPipeline() override {}
@@ -109,11 +113,13 @@ class FakeModel : private FakeModelRecord,
   std::atomic<HRESULT> openCameraResult{S_OK};
   std::atomic<int32_t> stillStatus{1};
   std::atomic<bool> rotated{false};
+  std::atomic<bool> bottomUp{false};
   std::atomic<uint32_t> bayer{0};
   // Called in every conversion with the raw frame before it is read; set it before starting.
   std::function<void(const uint8_t* raw)> onConvert;
   std::atomic<uint32_t> exposureUs{10000};
   std::atomic<uint32_t> grabs{0};
+  std::atomic<platform::ThreadPriority> grabberPriority{platform::ThreadPriority::Idle};  // last
   std::atomic<int32_t> idleResult{1};  // what a grab gives once the script is used up
   // Focus pipe: each move is one read that reports a new position; with failing reads every
   // read fails at once; otherwise a read blocks until cancelled.
@@ -128,7 +134,6 @@ class FakeModel : private FakeModelRecord,
   void note(const std::string& call);
 
   static HRESULT ioOperation(void* io, uint32_t index, uint32_t type, int32_t value, int32_t* out);
-  HRESULT get_ExpTimeRangeForIo(uint32_t* maxUs) override;
 
   std::unique_ptr<FakeTransport> usb_;
   std::unique_ptr<FakeHelper> helper_;

@@ -1,8 +1,10 @@
-// The exposure and colour/grey notification callbacks on the fake model: set and cleared as one
-// pair, called with their context on a pipeline thread, and never entered once a clear returns.
+// The exposure and colour/grey notification callbacks, and the raw-data and error callbacks a
+// stream calls, on the fake model: set and cleared as one pair, called with their context on
+// another thread, and never entered once a clear returns.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <ostream>
 #include <thread>
 
@@ -41,14 +43,24 @@ struct Page {
   std::atomic<int> enteredFreed{0};  // entered, or still running, after the clear returned
   std::atomic<bool> clearInside{false};
   std::atomic<HRESULT> insideResult{E_PENDING};
+  int tag = 0;                  // which of two callbacks this context was set with
+  std::atomic<int> torn{0};     // calls of one callback with the other's context
+  std::atomic<int> arrived{0};  // calls begun
+  int meetInside = 0;           // > 0: each call waits (bounded) until this many have begun
 
   static void notify(void* context) {
     Page& p = *static_cast<Page*>(context);
     if (p.freed) ++p.enteredFreed;
     ++p.calls;
+    ++p.arrived;
+    if (p.meetInside > 0) waitFor([&] { return p.arrived.load() >= p.meetInside; }, 2000);
     if (p.clearInside) p.insideResult = p.row->put(*p.cam, nullptr, nullptr);
     std::this_thread::yield();  // widens the window a clear must wait through
     if (p.freed) ++p.enteredFreed;
+  }
+  static void tagged(void* context, int tag) {
+    if (static_cast<Page*>(context)->tag != tag) ++static_cast<Page*>(context)->torn;
+    notify(context);
   }
 };
 
@@ -95,6 +107,33 @@ TEST_P(NotifyCallbacks, AClearFromInsideTheCallbackReturns) {
   EXPECT_EQ(page_.calls.load(), 1) << "cleared from inside";
 }
 
+// Two threads each clear the callback from inside it (a one-shot callback raised by the AE thread
+// and by a host setter at once): neither may wait for the other.
+TEST_P(NotifyCallbacks, TwoClearsFromInsideBothReturn) {
+  page_.clearInside = true;
+  page_.meetInside = 2;
+  ASSERT_EQ(GetParam().put(cam_, Page::notify, &page_), S_OK);
+  std::atomic<int> done{0};
+  std::thread first([&] {
+    GetParam().raise(cam_);
+    ++done;
+  });
+  std::thread second([&] {
+    GetParam().raise(cam_);
+    ++done;
+  });
+  const bool returned = waitFor([&] { return done.load() == 2; });
+  if (!returned) {  // a hang: let the test fail rather than block the suite
+    first.detach();
+    second.detach();
+  }
+  ASSERT_TRUE(returned);
+  first.join();
+  second.join();
+  EXPECT_EQ(page_.calls.load(), 2);
+  EXPECT_EQ(page_.insideResult.load(), S_OK);
+}
+
 // A host thread clears while a pipeline thread keeps calling: once the clear returns the page is
 // freed, and the callback must neither start nor still run.
 TEST_P(NotifyCallbacks, NeverEnteredAfterTheClearReturns) {
@@ -118,6 +157,78 @@ TEST_P(NotifyCallbacks, NeverEnteredAfterTheClearReturns) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, NotifyCallbacks, ::testing::ValuesIn(kRows),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+void ignoreData(const uint8_t*, const LumorixFrameHeader*, int32_t, void*) {}
+
+template <int Tag>
+void rawData(const uint8_t*, const SensorRect*, uint8_t, void* context) {
+  Page::tagged(context, Tag);
+}
+
+template <int Tag>
+void error(int32_t, void* context) {
+  Page::tagged(context, Tag);
+}
+
+// Callbacks a running stream calls; tag 0 clears, 1 and 2 choose one of two callbacks.
+struct StreamedRow {
+  const char* name;
+  HRESULT (*put)(BaseImpl& cam, int tag, void* context);
+  void (*prepare)(FakeModel& cam);  // makes every grab call the callback
+};
+
+void PrintTo(const StreamedRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+const StreamedRow kStreamedRows[] = {
+    {"rawData",
+     [](BaseImpl& c, int tag, void* x) {
+       return c.put_RawDataCallback(tag == 0 ? nullptr : tag == 1 ? rawData<1> : rawData<2>, x);
+     },
+     [](FakeModel&) {}},
+    {"error",
+     [](BaseImpl& c, int tag, void* x) {
+       return c.put_ErrorCallback(tag == 0 ? nullptr : tag == 1 ? error<1> : error<2>, x);
+     },
+     [](FakeModel& c) { c.idleResult = kGrabTransferError; }},
+};
+
+class StreamedCallbacks : public ::testing::TestWithParam<StreamedRow> {
+ protected:
+  void SetUp() override {
+    GetParam().prepare(cam_);
+    ASSERT_EQ(cam_.start(ignoreData), S_OK);
+  }
+  void TearDown() override { cam_.stop(); }
+  FakeModel cam_;
+};
+
+// A host swaps between two callbacks and clears while the stream calls: each call pairs a
+// callback with its own context, and none starts or still runs once the clear returned.
+TEST_P(StreamedCallbacks, PairsStayWholeAndAClearWaits) {
+  for (int round = 0; round < 20; ++round) {
+    Page first{&cam_}, second{&cam_};
+    first.tag = 1;
+    second.tag = 2;
+    ASSERT_EQ(GetParam().put(cam_, 1, &first), S_OK);
+    ASSERT_TRUE(waitFor([&] { return first.calls.load() > 0; })) << "round " << round;
+    for (int swap = 0; swap < 20; ++swap) {
+      ASSERT_EQ(GetParam().put(cam_, 2, &second), S_OK);
+      ASSERT_EQ(GetParam().put(cam_, 1, &first), S_OK);
+    }
+    ASSERT_EQ(GetParam().put(cam_, 0, nullptr), S_OK);
+    first.freed = second.freed = true;
+    const int callsAtClear = first.calls.load() + second.calls.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));  // a few more grabs
+    ASSERT_EQ(first.enteredFreed.load() + second.enteredFreed.load(), 0) << "round " << round;
+    ASSERT_EQ(first.calls.load() + second.calls.load(), callsAtClear) << "round " << round;
+    ASSERT_EQ(first.torn.load() + second.torn.load(), 0) << "round " << round;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, StreamedCallbacks, ::testing::ValuesIn(kStreamedRows),
                          [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace

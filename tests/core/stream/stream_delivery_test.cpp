@@ -2,8 +2,11 @@
 // stream, and the three event sinks.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "base/lumorix_events.h"
@@ -15,6 +18,8 @@
 namespace {
 
 using namespace zxstream;
+
+void ignoreData(const uint8_t*, const LumorixFrameHeader*, int32_t, void*) {}
 
 HRESULT startWithSink(FakeModel& cam, EventLog& log, int32_t paused = 0) {
   return cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, EventLog::record, &log, nullptr, 0,
@@ -83,6 +88,65 @@ TEST(StreamDelivery, PullImageTable) {
   cam.stop();
 }
 
+// A snap is pulled as a still, once, with its info and pixels; a popped frame the host frees is
+// its own: the entry is cleared and the stop frees nothing twice.
+TEST(StreamDelivery, PullStillImageTakesTheSnapOnceAndAFreedFrameIsGone) {
+  FakeModel cam;
+  EventLog log;
+  ASSERT_EQ(startWithSink(cam, log), S_OK);
+  std::vector<uint8_t> out(1024 * 770 * 4 + 64), still(out.size());
+  LumorixFrameInfo info{}, peek{};
+  EXPECT_EQ(cam.PullStillImage(nullptr, 24, 0, &peek), E_FAIL);  // none yet
+  ASSERT_EQ(cam.Snap(0, 1, 7), S_OK);
+  ASSERT_TRUE(waitFor([&] {
+    cam.PullImage(out.data(), 24, 0, &info);  // a full preview queue would hold the snap back
+    return log.count(5) == 1;
+  }));
+  ASSERT_EQ(cam.PullStillImage(nullptr, 24, 0, &peek), S_OK);
+  ASSERT_EQ(cam.PullStillImage(still.data(), 24, 0, &info), S_OK);
+  EXPECT_EQ(info.sequence, peek.sequence);
+  EXPECT_EQ(info.width, 1024u);
+  uint32_t stamp = 0;
+  std::memcpy(&stamp, still.data(), 4);
+  EXPECT_EQ(stamp, info.sequence);
+  EXPECT_EQ(cam.PullStillImage(still.data(), 24, 0, &info), E_FAIL);
+
+  LumorixFrameEntry entry{};
+  ASSERT_TRUE(waitFor([&] { return cam.PopFrame(&entry) == S_OK && entry.data != nullptr; }));
+  EXPECT_EQ(cam.FreeFrame(&entry), S_OK);
+  EXPECT_EQ(entry.data, nullptr);
+  EXPECT_EQ(cam.FreeFrame(nullptr), S_OK);
+  cam.stop();
+}
+
+// A frame-rate limit sends the frames it drops to the raw-data callback alone; the bypass lets
+// every frame through.
+TEST(StreamDelivery, FrameRateLimitLeavesDroppedFramesToTheRawCallbackUnlessBypassed) {
+  struct Counts {
+    std::atomic<int> data{0}, raw{0};
+    static void onData(const uint8_t* d, const LumorixFrameHeader*, int32_t, void* c) {
+      if (d) ++static_cast<Counts*>(c)->data;
+    }
+    static void onRaw(const uint8_t*, const SensorRect*, uint8_t, void* c) {
+      ++static_cast<Counts*>(c)->raw;
+    }
+  };
+  for (const bool bypass : {false, true}) {
+    FakeModel cam;
+    Counts counts;
+    ASSERT_EQ(cam.put_Option(LUMORIX_OPTION_FRAMERATE, 1), S_OK);  // one frame a second
+    ASSERT_EQ(cam.put_FrameRateEnable(bypass ? 1 : 0), S_OK);
+    ASSERT_EQ(cam.put_RawDataCallback(Counts::onRaw, &counts), S_OK);
+    ASSERT_EQ(cam.start(Counts::onData, nullptr, nullptr, nullptr, &counts), S_OK);
+    ASSERT_TRUE(waitFor([&] { return counts.raw.load() >= 30; })) << bypass;
+    cam.stop();
+    if (bypass)
+      EXPECT_GE(counts.data.load() + 1, counts.raw.load());  // each frame: raw, then data
+    else
+      EXPECT_LE(counts.data.load(), 2);
+  }
+}
+
 TEST(StreamDelivery, InStreamSnapRaisesFiveAndARestartReturnsItsEntry) {
   FakeModel cam;
   EventLog log;
@@ -145,6 +209,54 @@ TEST(StreamDelivery, DataCallbacksGetTheTurnedImagesHeader) {
   }
 }
 
+// The raw-data callback sees each frame's region as the delivered image counts its rows: from the
+// top, or from the bottom of the preview for a bottom-up image; no region, no rectangle.
+TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
+  struct RawLog {
+    std::mutex lock;
+    int calls = 0;
+    bool hadRegion = false;
+    SensorRect region{};
+    static void onRaw(const uint8_t* data, const SensorRect* roi, uint8_t, void* context) {
+      auto& log = *static_cast<RawLog*>(context);
+      std::lock_guard<std::mutex> hold(log.lock);
+      if (data == nullptr || log.calls++ > 0) return;
+      log.hadRegion = roi != nullptr;
+      if (roi) log.region = *roi;
+    }
+  };
+  const SensorRect none{}, band{8, 4, 72, 36};
+  const struct {
+    SensorRect recorded;
+    bool bottomUp;
+    SensorRect seen;  // empty: no rectangle
+  } table[] = {{none, false, none},
+               {none, true, none},
+               {band, false, band},
+               {band, true, {8, 770 - 36, 72, 770 - 4}}};
+  for (const auto& row : table) {
+    FakeModel cam;
+    cam.bottomUp = row.bottomUp;
+    cam.setRecordRegion(row.recorded);
+    RawLog log;
+    ASSERT_EQ(cam.put_RawDataCallback(RawLog::onRaw, &log), S_OK);
+    ASSERT_EQ(cam.start(ignoreData), S_OK);
+    ASSERT_TRUE(waitFor([&] {
+      std::lock_guard<std::mutex> hold(log.lock);
+      return log.calls > 0;
+    }));
+    cam.stop();
+    const std::string name = std::to_string(row.recorded.top) + (row.bottomUp ? " up" : " down");
+    const bool expectRegion = row.seen.right != 0;
+    EXPECT_EQ(log.hadRegion, expectRegion) << name;
+    if (!expectRegion) continue;
+    EXPECT_EQ(log.region.left, row.seen.left) << name;
+    EXPECT_EQ(log.region.top, row.seen.top) << name;
+    EXPECT_EQ(log.region.right, row.seen.right) << name;
+    EXPECT_EQ(log.region.bottom, row.seen.bottom) << name;
+  }
+}
+
 struct StillLog {
   std::atomic<int> stills{0};
   static void onStill(const uint8_t* data, const LumorixFrameHeader* header, int32_t snap,
@@ -185,6 +297,8 @@ TEST(StreamStill, SnapAndTriggerRefusals) {
   EventLog log;
   ASSERT_EQ(startWithSink(cam, log), S_OK);
   EXPECT_EQ(cam.Snap(0, 0, 0), E_INVALIDARG);
+  EXPECT_EQ(cam.Snap(1, -1, 0), E_INVALIDARG);  // not four thousand million stills
+  EXPECT_EQ(cam.Snap(0, INT32_MIN, 0), E_INVALIDARG);
   EXPECT_EQ(cam.Snap(2, 1, 0), E_INVALIDARG);
   EXPECT_EQ(cam.trigger(1), E_UNEXPECTED);  // video mode
   cam.stop();

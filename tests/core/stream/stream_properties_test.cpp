@@ -220,6 +220,66 @@ TEST(StreamProperties, FlagGatedValuesRefuseWithoutFlagOrHelperAndCoupleFanAndCo
   EXPECT_EQ(u, 2u);
 }
 
+// The real-time mode is stored and rewrites the DDR register; a mode above 2 changes nothing.
+TEST(StreamProperties, RealTimeIsStoredAndRewritesTheDdrRegister) {
+  FakeModel cam(withFlags(LUMORIX_FLAG_DDR, false));
+  const struct {
+    uint32_t mode;
+    HRESULT result;
+    uint32_t stored;
+    int32_t ddr;  // the register's last value
+  } rows[] = {{1, S_OK, 1, 1}, {2, S_OK, 2, 0}, {3, E_INVALIDARG, 2, 0}, {1, S_OK, 1, 1}};
+  for (const auto& row : rows) {
+    const uint32_t writes = cam.usb().ddrWrites.load();
+    EXPECT_EQ(cam.put_RealTime(row.mode), row.result) << row.mode;
+    uint32_t stored = 9;
+    ASSERT_EQ(cam.get_RealTime(&stored), S_OK);
+    EXPECT_EQ(stored, row.stored) << row.mode;
+    EXPECT_EQ(cam.usb().ddrRealtime.load(), row.ddr) << row.mode;
+    EXPECT_EQ(cam.usb().ddrWrites.load(), writes + (row.result == S_OK ? 1 : 0)) << row.mode;
+  }
+}
+
+// What the helper keeps for the host: the focus record, the tone-curve tables and a histogram
+// request, each refused without the flag, the pointer, the helper or a stream it needs.
+TEST(StreamProperties, HelperRecordsReachTheHost) {
+  LumorixFocusInfo focus{};
+  EXPECT_EQ(FakeModel(withFlags(0)).get_FocusMotor(&focus), E_NOTIMPL);
+  EXPECT_EQ(FakeModel(withFlags(LUMORIX_FLAG_FOCUS)).get_FocusMotor(nullptr), E_POINTER);
+  EXPECT_EQ(FakeModel(withFlags(LUMORIX_FLAG_FOCUS, false)).get_FocusMotor(&focus), E_NOTIMPL);
+  FakeModelConfig stated = withFlags(LUMORIX_FLAG_FOCUS);
+  stated.withState = true;  // the histogram request lives in the state
+  FakeModel cam(stated);
+  cam.fakeHelper()->focusInfo.value[2] = 77;
+  ASSERT_EQ(cam.get_FocusMotor(&focus), S_OK);
+  EXPECT_EQ(focus.value[0], 850);
+  EXPECT_EQ(focus.value[2], 77);
+  EXPECT_EQ(focus.value[4], -5400);
+
+  std::vector<uint8_t> tone8(256);
+  std::vector<uint16_t> tone16(65536);
+  for (size_t i = 0; i < tone8.size(); ++i) tone8[i] = uint8_t(255 - i);
+  for (size_t i = 0; i < tone16.size(); ++i) tone16[i] = uint16_t(i / 2);
+  EXPECT_EQ(FakeModel(withFlags(0, false)).put_ToneCurveTable(tone8.data(), tone16.data()),
+            E_UNEXPECTED);
+  ASSERT_EQ(cam.put_ToneCurveTable(tone8.data(), tone16.data()), S_OK);
+  EXPECT_EQ(cam.fakeHelper()->toneTable8, tone8);
+  const std::vector<uint16_t>& kept16 = cam.fakeHelper()->toneTable16;  // as deep as the model
+  ASSERT_GE(kept16.size(), 256u);
+  EXPECT_TRUE(std::equal(kept16.begin(), kept16.end(), tone16.begin()));
+
+  int context = 0;
+  const LumorixHistogramCallback onHistogram = [](const float*, const float*, const float*,
+                                                  const float*, void*) {};
+  EXPECT_EQ(cam.GetHistogramEx(onHistogram, &context, 2), E_UNEXPECTED);  // not started
+  ASSERT_EQ(cam.start(), S_OK);
+  ASSERT_EQ(cam.GetHistogramEx(onHistogram, &context, 2), S_OK);
+  EXPECT_EQ(cam.fakeHelper()->statsCallback, onHistogram);
+  EXPECT_EQ(cam.fakeHelper()->statsCallbackCtx, &context);
+  EXPECT_EQ(cam.fakeHelper()->statsRequest, 2u);
+  cam.stop();
+}
+
 // Without a pipeline state the time reaches the sensor alone; the camera on the simulated device
 // shows the path through the state (tests/core/mode_exposure_test.cpp).
 TEST(StreamProperties, ModeExposureTimeAppliesOnlyInItsMode) {

@@ -115,10 +115,13 @@ TEST(StreamRestart, AFailedStartStepIsReturnedAfterAFullStop) {
     bool openCamera;
     int breakWith;  // 0 the device open, 1 the model's camera open, 2 the grabber thread
     HRESULT expected;
+    bool bySpeed = false;  // a speed change on a transport that restarts for it
   } rows[] = {
       {"device open", true, 0, denied},
       {"camera open", true, 1, denied},
       {"grabber thread", false, 2, E_OUTOFMEMORY},
+      {"speed, device open", true, 0, denied, true},
+      {"speed, camera open", true, 1, denied, true},
   };
   for (const auto& row : rows) {
     FakeModel cam;
@@ -126,7 +129,10 @@ TEST(StreamRestart, AFailedStartStepIsReturnedAfterAFullStop) {
     if (row.breakWith == 2) BaseImpl::FailThreadStartAt(1);
     (row.breakWith == 0 ? cam.openResult : cam.openCameraResult) =
         row.breakWith < 2 ? denied : S_OK;
-    EXPECT_EQ(cam.RestartStream(row.openCamera, false, [] {}), row.expected) << row.name;
+    cam.usb().deferSpeed = row.bySpeed;
+    EXPECT_EQ(row.bySpeed ? cam.put_Speed(1) : cam.RestartStream(row.openCamera, false, [] {}),
+              row.expected)
+        << row.name;
     BaseImpl::FailThreadStartAt(0);
     EXPECT_FALSE(cam.started()) << row.name;
     EXPECT_FALSE(cam.hasThreads()) << row.name;

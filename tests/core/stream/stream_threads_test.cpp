@@ -211,6 +211,30 @@ TEST(StreamStop, FailingFocusReadsBackOff) {
   EXPECT_LE(cam.focusReads.load(), 250 / FocusThread::kBackOffMs + 2);
 }
 
+// The focus position a stream starts from is the third value of the model's focus record (its
+// low 16 bits): a move to that position raises no event, a move elsewhere does.
+TEST(StreamStart, FocusStartsFromTheModelsRecord) {
+  const struct {
+    int32_t recorded;  // the record's third value
+    uint32_t moves;    // each read reports positions 1, 2, ...
+    uint32_t events;
+  } rows[] = {{0, 2, 2}, {1, 1, 0}, {1, 2, 1}, {0x10001, 1, 0}};
+  for (const auto& row : rows) {
+    FakeModelConfig config{LUMORIX_FLAG_FOCUS};
+    config.withHelper = true;
+    FakeModel cam(config);
+    cam.fakeHelper()->focusInfo.value[2] = row.recorded;
+    cam.focusMovesLeft = row.moves;
+    EventLog log;
+    ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, EventLog::record, &log), S_OK);
+    // Past the last move, the next read blocks: every event due has been raised.
+    ASSERT_TRUE(waitFor([&] { return cam.focusReads.load() > row.moves; })) << row.recorded;
+    EXPECT_TRUE(waitFor([&] { return log.count(132) >= row.events; })) << row.recorded;
+    cam.stop();
+    EXPECT_EQ(log.count(132), row.events) << row.recorded;
+  }
+}
+
 TEST(StreamPause, PauseStopsGrabbingAndResumeRaisesNoFalseNoFrame) {
   FakeTicks ticks(5000);
   FakeModel cam;
