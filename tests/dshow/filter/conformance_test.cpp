@@ -703,18 +703,30 @@ void SayMainReturned() {
   std::fflush(stdout);
 }
 
-// What such a host does: the exports, camera 0 twice, the class factory, the
+// What such a host does: the exports, camera 0 twice, the interfaces, the class factory, the
 // getters that open the device, the guide exports, every reference released and the module
 // unloaded.
 void OpenTheCameraEveryWayAndRelease(LoadedModule& module) {
+  const HMODULE loaded = GetModuleHandleW(L"zerithal.ax");
+  for (const char* name : {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer",
+                           "DllUnregisterServer", "DshowEnumCamera", "DshowOpenCamera",
+                           "AscomST4Connect", "AscomST4PlusGuide", "AscomST4PlusGuideState"})
+    ASSERT_TRUE(GetProcAddress(loaded, name)) << name;
   ComPtr<IUnknown> first, second;
   *first.out() = module.openCamera(0);
   *second.out() = module.openCamera(0);
   ASSERT_TRUE(first);
-  auto getClass =
-      reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(reinterpret_cast<void*>(
-          GetProcAddress(GetModuleHandleW(L"zerithal.ax"), "DllGetClassObject")));
-  ASSERT_TRUE(getClass);
+  for (const LumorixInterfaceInfo& face : kLumorixInterfaces) {
+    ComPtr<IUnknown> asked;
+    first->QueryInterface(*face.iid, asked.outVoid());
+  }
+  for (const IID* iid : {&IID_IBaseFilter, &IID_IAMVideoProcAmp, &IID_IAMCameraControl,
+                         &IID_IAMVideoControl, &IID_ISpecifyPropertyPages}) {
+    ComPtr<IUnknown> asked;
+    EXPECT_EQ(first->QueryInterface(*iid, asked.outVoid()), S_OK);
+  }
+  auto getClass = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
+      reinterpret_cast<void*>(GetProcAddress(loaded, "DllGetClassObject")));
   ComPtr<IClassFactory> factory;
   ASSERT_EQ(getClass(kFilterClass, IID_IClassFactory, factory.outVoid()), S_OK);
   ComPtr<IBaseFilter> made;
@@ -727,6 +739,7 @@ void OpenTheCameraEveryWayAndRelease(LoadedModule& module) {
   char text[32] = {};
   EXPECT_EQ(serial->get_SerialNumber(text), S_OK);
   EXPECT_EQ(version->get_FwVersion(text), S_OK);
+  EXPECT_EQ(version->get_HwVersion(text), S_OK);
   guide->ST4PlusGuideState();
   module.guideConnect(1);
   module.guidePulse(0, 10);
