@@ -1,7 +1,8 @@
 // What hosts rely on, checked against the shipped module and the simulated USB3 3.1 MP camera
 // (camera 0 of its prefix; camera 1 a USB2 mono one): registration, binding through the device
 // enumerator, interfaces, states, stills, errors, two cameras, the replays of OBS, AMCap, OpenCV
-// and FFmpeg, and "[compat]" lines for what hosts may look for beyond that.
+// and FFmpeg, a host's unload and exit, and "[compat]" lines for what hosts may look for beyond
+// that.
 #include <gtest/gtest.h>
 
 #include <windows.h>
