@@ -2,9 +2,8 @@
 // threads stopped on unload, and the base classes' entry last in both cases.
 #include <windows.h>
 
-#include <mutex>
-
 #include "base/process_globals.h"
+#include "core/stream/cpu_latency.h"
 #include "dshow/base/dllentry.h"
 #include "dshow/filter/core_camera_provider.h"
 #include "dshow/screen_spacing.h"
@@ -19,16 +18,6 @@ void measureScreen() {
   PageSpacings() = spacingsForDpi(dpi);
 }
 
-// All cameras are closed by now, so no CPU-usage thread should be left; any that is, is joined
-// and dropped here, with the count cleared, so that none outlives the module's code. When the
-// process ends the system has ended them already and joining returns at once.
-void stopCpuUsageThreads() {
-  ProcessGlobals& globals = Globals();
-  std::lock_guard<platform::RecursiveLock> guard(globals.spinLock);
-  globals.spinRefCount = 0;
-  for (auto& thread : globals.spinThreads) thread.reset();
-}
-
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
@@ -39,7 +28,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       measureScreen();
     } else if (reason == DLL_PROCESS_DETACH) {
       SetCameraProvider(nullptr);
-      stopCpuUsageThreads();
+      // All cameras are closed by now, so no CPU-usage thread should be left; any that is, is
+      // stopped so that none runs the module's code after it is gone. When the process ends the
+      // system has ended every other thread already, maybe inside a lock: nothing is touched.
+      if (reserved == nullptr) CpuLatency::stopForUnload();
     }
   } catch (...) {
     if (reason == DLL_PROCESS_ATTACH) return FALSE;

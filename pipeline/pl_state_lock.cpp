@@ -3,7 +3,6 @@
 
 #include <cassert>
 #include <chrono>
-#include <vector>
 
 namespace {
 
@@ -15,14 +14,20 @@ struct SharedHold {
   bool took;
 };
 
-thread_local std::vector<SharedHold> sharedHolds;
+// A fixed table, not a vector: a thread-local object with a destructor makes the C++ runtime keep
+// the module loaded until the thread ends, so a host's FreeLibrary would leave it in the process.
+// One entry per distinct lock held; a hold beyond the table is taken untracked (it loses only the
+// nesting shortcut, and the rebuilding thread is recognised on release instead).
+constexpr uint32_t kTrackedHolds = 32;
+thread_local SharedHold sharedHolds[kTrackedHolds];
+thread_local uint32_t heldCount = 0;
 
 // How long a new reader lets a waiting rebuild go first.
 constexpr std::chrono::milliseconds kWriterFirst{2};
 
 SharedHold* findHold(const PLStateLock* lock) {
-  for (auto& h : sharedHolds)
-    if (h.lock == lock) return &h;
+  for (uint32_t i = 0; i < heldCount; ++i)
+    if (sharedHolds[i].lock == lock) return &sharedHolds[i];
   return nullptr;
 }
 
@@ -40,19 +45,20 @@ void PLStateLock::lock_shared() {
     changed_.wait(hold, [&] { return !writing_; });
     ++readers_;
   }
-  sharedHolds.push_back({this, 1, !rebuilding});
+  if (heldCount < kTrackedHolds) sharedHolds[heldCount++] = {this, 1, !rebuilding};
 }
 
 void PLStateLock::unlock_shared() {
   SharedHold* h = findHold(this);
-  assert(h != nullptr);
-  if (h == nullptr || --h->depth > 0) return;
-  const bool took = h->took;
-  *h = sharedHolds.back();
-  sharedHolds.pop_back();
+  bool took = writer_.load(std::memory_order_relaxed) != std::this_thread::get_id();
+  if (h != nullptr) {
+    if (--h->depth > 0) return;
+    took = h->took;
+    *h = sharedHolds[--heldCount];
+  }
   if (!took) return;
   std::lock_guard<std::mutex> hold(mutex_);
-  if (--readers_ == 0) changed_.notify_all();
+  if (readers_ > 0 && --readers_ == 0) changed_.notify_all();
 }
 
 void PLStateLock::lock() {

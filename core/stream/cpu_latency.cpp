@@ -14,6 +14,7 @@ std::atomic<bool> spinning{false};  // the threads' run flag; they never take th
 std::atomic<CpuLatency::SystemTimesSource> timesSource{nullptr};
 constexpr uint32_t kSampleRing = 50;
 constexpr uint32_t kYieldAbovePercent = 20;
+constexpr uint32_t kUnloadJoinMs = 100;  // a loop ends within a millisecond of the flag
 
 bool readTimes(platform::SystemTimes& times) {
   const CpuLatency::SystemTimesSource source = timesSource.load();
@@ -89,6 +90,17 @@ void CpuLatency::unregister_cpu_latency_all() {
   spinning = false;
   for (auto& thread : g.spinThreads) {
     if (thread) thread->join();  // each ends within a millisecond of the flag
+    thread.reset();
+  }
+}
+
+void CpuLatency::stopForUnload() {
+  ProcessGlobals& g = Globals();
+  std::lock_guard<platform::RecursiveLock> guard(g.spinLock);
+  g.spinRefCount = 0;
+  spinning = false;  // what the loops test: cleared before any join
+  for (auto& thread : g.spinThreads) {
+    if (thread && !thread->join(kUnloadJoinMs)) thread->detach();
     thread.reset();
   }
 }

@@ -11,6 +11,9 @@ class CpuLatency {
   // References from streaming cameras; the first starts the threads, the last joins them.
   static void register_cpu_latency(bool on);
   static void unregister_cpu_latency_all();
+  // The module's unload: drops every reference and stops the threads. Under the loader lock a
+  // thread cannot finish ending, so each join is bounded and a thread past its loop is let go.
+  static void stopForUnload();
   // Busy share between two samples in percent; 0 when no time passed.
   static uint32_t UsagePercent(const platform::SystemTimes& oldest,
                                const platform::SystemTimes& newest);

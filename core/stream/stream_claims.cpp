@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <mutex>
-#include <vector>
 
 namespace {
 
-// The claims this thread holds, one entry per hold (a conversion may nest in another's hook).
-thread_local std::vector<const StreamClaims*> heldByThisThread;
+// The claims this thread holds, one entry per hold (a conversion may nest in another's hook). A
+// fixed table, not a vector: a thread-local object with a destructor makes the C++ runtime keep
+// the module loaded until the thread ends, so a host's FreeLibrary would leave it in the process.
+thread_local const StreamClaims* heldByThisThread[StreamClaims::kMaxNestedHolds];
+thread_local uint32_t heldCount = 0;
 
 }  // namespace
 
@@ -28,20 +30,24 @@ bool StreamClaims::waitIdle(uint32_t timeoutMs) {
 
 bool StreamClaims::acquire() {
   std::lock_guard<platform::Mutex> guard(lock_);
-  if (!open_) return false;
+  if (!open_ || heldCount == kMaxNestedHolds) return false;
   if (held_++ == 0) idle_.reset();
-  heldByThisThread.push_back(this);
+  heldByThisThread[heldCount++] = this;
   return true;
 }
 
 void StreamClaims::release() {
-  const auto it = std::find(heldByThisThread.rbegin(), heldByThisThread.rend(), this);
-  if (it != heldByThisThread.rend()) heldByThisThread.erase(std::next(it).base());
+  for (uint32_t i = heldCount; i-- > 0;) {  // the innermost of this stream's holds
+    if (heldByThisThread[i] != this) continue;
+    std::copy(heldByThisThread + i + 1, heldByThisThread + heldCount, heldByThisThread + i);
+    --heldCount;
+    break;
+  }
   std::lock_guard<platform::Mutex> guard(lock_);
   if (held_ > 0 && --held_ == 0) idle_.set();
 }
 
 bool StreamClaims::heldHere() const {
-  return std::find(heldByThisThread.begin(), heldByThisThread.end(), this) !=
-         heldByThisThread.end();
+  const StreamClaims** end = heldByThisThread + heldCount;
+  return std::find(heldByThisThread, end, this) != end;
 }

@@ -8,6 +8,9 @@
 
 class StreamClaims {
  public:
+  // How many holds one thread may nest, over all streams; a deeper one is refused as if closed.
+  static constexpr uint32_t kMaxNestedHolds = 32;
+
   // Closed until the stream runs: no consumer may hold a stream that is not there.
   void open();
   // Refuses new holds; the holders must observe the stop event that follows, so they end soon.
@@ -15,6 +18,7 @@ class StreamClaims {
   // True when no hold is left within timeoutMs.
   bool waitIdle(uint32_t timeoutMs);
 
+  // False when closed, or when this thread nests kMaxNestedHolds holds already.
   bool acquire();
   void release();
   // True while this thread holds one: a stop or restart it asks for would wait for itself.

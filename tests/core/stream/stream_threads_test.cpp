@@ -2,6 +2,7 @@
 // limit, grab results, which threads a start makes, and the shared spin threads.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "core/stream/cpu_latency.h"
 #include "core/stream/focus_thread.h"
 #include "core/stream/grabber.h"
+#include "core/stream/stream_claims.h"
 #include "tests/core/stream/stream_test_support.h"
 #include "tests/support/fake_model.h"
 
@@ -378,6 +380,51 @@ TEST(StreamStart, SpinThreadsAreSharedAndEndWithTheLastStream) {
   platform::SystemTimes zero{};
   EXPECT_EQ(CpuLatency::UsagePercent(zero, zero), 0u);
   EXPECT_EQ(CpuLatency::UsagePercent({0, 0, 0}, {50, 100, 100}), 75u);
+}
+
+// The spin threads' system-time reads, counted: a thread still spinning keeps adding to it.
+std::atomic<uint32_t> timeReads{0};
+bool countedTimes(platform::SystemTimes& times) {
+  ++timeReads;
+  times = {};
+  return true;
+}
+
+TEST(StreamStart, SpinThreadsEndAtUnloadWhileAStreamStillHoldsThem) {
+  ProcessGlobals& g = Globals();
+  const uint32_t saved = g.spinThreadCount;
+  g.spinThreadCount = 2;
+  CpuLatency::SetSystemTimesSource(countedTimes);
+  FakeModel cam;
+  ASSERT_EQ(cam.start(), S_OK);
+  for (int i = 0; i < 1000 && timeReads.load() == 0; ++i) platform::SleepMs(1);
+  CpuLatency::stopForUnload();
+  EXPECT_EQ(CpuLatency::runningThreads(), 0u);
+  const uint32_t after = timeReads.load();
+  platform::SleepMs(50);
+  EXPECT_EQ(timeReads.load(), after) << "a spin thread runs on after the unload";
+  cam.stop();  // its reference was dropped with the rest: nothing left to undo
+  EXPECT_EQ(CpuLatency::runningThreads(), 0u);
+  CpuLatency::SetSystemTimesSource(nullptr);
+  g.spinThreadCount = saved;
+}
+
+TEST(StreamClaims, NestingBeyondTheThreadsTableIsRefusedAndHoldsEndInAnyOrder) {
+  StreamClaims a, b;
+  a.open();
+  b.open();
+  ASSERT_TRUE(a.acquire());
+  ASSERT_TRUE(b.acquire());
+  for (uint32_t i = 2; i < StreamClaims::kMaxNestedHolds; ++i) ASSERT_TRUE(a.acquire()) << i;
+  EXPECT_FALSE(b.acquire()) << "one hold more than the table keeps";
+  for (uint32_t i = 1; i < StreamClaims::kMaxNestedHolds; ++i) a.release();
+  EXPECT_FALSE(a.heldHere());
+  EXPECT_TRUE(b.heldHere()) << "b's hold, under all of a's, outlives them";
+  EXPECT_TRUE(a.waitIdle(0));
+  EXPECT_FALSE(b.waitIdle(0));
+  b.release();
+  EXPECT_FALSE(b.heldHere());
+  EXPECT_TRUE(b.waitIdle(0));
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // What hosts rely on, checked against the shipped module and the simulated USB3 3.1 MP camera
 // (camera 0 of its prefix; camera 1 a USB2 mono one): registration, binding through the device
 // enumerator, interfaces, states, stills, errors, two cameras, the replays of OBS, AMCap, OpenCV
-// and FFmpeg, and "[compat]" lines for what hosts may look for beyond that.
+// and FFmpeg, a host's unload and exit, and "[compat]" lines for what hosts may look for beyond
+// that.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -27,6 +28,9 @@ namespace {
 
 constexpr HRESULT kNotFound = static_cast<HRESULT>(0x80070490);
 constexpr const wchar_t* kFriendlyName = L"Zerithal";
+// The filter's class, as hosts that create it through the module's class factory name it.
+constexpr CLSID kFilterClass = {
+    0xEA6387A5, 0x60C7, 0x41D3, {0xB0, 0x58, 0x8D, 0x90, 0x58, 0x0A, 0x7B, 0xE1}};
 
 DWORD ProcessHandles() {
   DWORD count = 0;
@@ -690,6 +694,71 @@ TEST_F(Conformance, CompatProbes) {
   Report("ICaptureGraphBuilder2::ControlStream",
          g_.builder->ControlStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, g_.source.get(), &start,
                                    nullptr, 0, 0));
+}
+
+// --- A host that opens a camera and exits, run alone by the exit loop (exit_loop.sh), which times
+// each process from the line printed as main returns to the process's end.
+
+void SayMainReturned() {
+  std::printf("[exit] main returned\n");
+  std::fflush(stdout);
+}
+
+// What such a host does: the exports, camera 0 twice, the interfaces, the class factory, the
+// getters that open the device, the guide exports, every reference released and the module
+// unloaded.
+void OpenTheCameraEveryWayAndRelease(LoadedModule& module) {
+  const HMODULE loaded = GetModuleHandleW(L"zerithal.ax");
+  for (const char* name : {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer",
+                           "DllUnregisterServer", "DshowEnumCamera", "DshowOpenCamera",
+                           "AscomST4Connect", "AscomST4PlusGuide", "AscomST4PlusGuideState"})
+    ASSERT_TRUE(GetProcAddress(loaded, name)) << name;
+  ComPtr<IUnknown> first, second;
+  *first.out() = module.openCamera(0);
+  *second.out() = module.openCamera(0);
+  ASSERT_TRUE(first);
+  for (const LumorixInterfaceInfo& face : kLumorixInterfaces) {
+    ComPtr<IUnknown> asked;
+    first->QueryInterface(*face.iid, asked.outVoid());
+  }
+  for (const IID* iid : {&IID_IBaseFilter, &IID_IAMVideoProcAmp, &IID_IAMCameraControl,
+                         &IID_IAMVideoControl, &IID_ISpecifyPropertyPages}) {
+    ComPtr<IUnknown> asked;
+    EXPECT_EQ(first->QueryInterface(*iid, asked.outVoid()), S_OK);
+  }
+  auto getClass = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
+      reinterpret_cast<void*>(GetProcAddress(loaded, "DllGetClassObject")));
+  ComPtr<IClassFactory> factory;
+  ASSERT_EQ(getClass(kFilterClass, IID_IClassFactory, factory.outVoid()), S_OK);
+  ComPtr<IBaseFilter> made;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, made.outVoid()), S_OK);
+  ComPtr<ILumorixSerialNumber> serial =
+      first.as<ILumorixSerialNumber>(LumorixTraits<ILumorixSerialNumber>::iid);
+  ComPtr<ILumorixVersion> version = first.as<ILumorixVersion>(LumorixTraits<ILumorixVersion>::iid);
+  ComPtr<ILumorixST4> guide = first.as<ILumorixST4>(LumorixTraits<ILumorixST4>::iid);
+  ASSERT_TRUE(serial && version && guide);
+  char text[32] = {};
+  EXPECT_EQ(serial->get_SerialNumber(text), S_OK);
+  EXPECT_EQ(version->get_FwVersion(text), S_OK);
+  EXPECT_EQ(version->get_HwVersion(text), S_OK);
+  guide->ST4PlusGuideState();
+  module.guideConnect(1);
+  module.guidePulse(0, 10);
+  module.guideState();
+}
+
+TEST(ConformanceExit, OpeningACameraAndUnloadingLetsTheProcessEnd) {
+  if (!SimCameraCount()) GTEST_SKIP() << "runs in the conformance prefix";
+  ASSERT_TRUE(ShimRunning()) << "the prefix has no driver shim (tools/wine-sim-setup)";
+  {
+    ComScope com;
+    LoadedModule module;
+    ASSERT_TRUE(module.loaded());
+    ASSERT_NO_FATAL_FAILURE(OpenTheCameraEveryWayAndRelease(module));
+    EXPECT_EQ(module.canUnloadNow(), S_OK);
+  }
+  EXPECT_EQ(GetModuleHandleW(L"zerithal.ax"), nullptr) << "unloading left the module loaded";
+  std::atexit(SayMainReturned);
 }
 
 // Without cameras (the plain prefix): binding the registered entry says so.
