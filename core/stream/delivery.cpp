@@ -289,7 +289,8 @@ bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* s
   return false;
 }
 
-// The most recently returned buffer first; a new one fits the largest preview size turned.
+// The most recently returned buffer first; a new one fits the largest preview size turned, or
+// raw at the deepest format the stream may switch to (pooled buffers outlive a switch).
 uint8_t* Delivery::takeStillPoolBuffer() {
   {
     std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
@@ -300,10 +301,13 @@ uint8_t* Delivery::takeStillPoolBuffer() {
     }
   }
   uint64_t bytes = 0;
-  const uint32_t bits = OutputBits(cam_.pipeline_->shape().outputMode);
+  const StreamOutputShape shape = cam_.pipeline_->shape();
+  const bool raw = cam_.optRaw_.load();
+  const uint32_t rawBytes = std::max(shape.rawBytesPerPixel, shape.deepestRawBytesPerPixel);
+  const uint32_t bits = OutputBits(shape.outputMode);
   for (uint32_t i = 0; i < cam_.previewCount(); ++i)
-    bytes = std::max(
-        bytes, ImageBytesAnyTurn(bits, cam_.previewTable_[i].width, cam_.previewTable_[i].height));
+    bytes = std::max(bytes, StillBytes(raw, rawBytes, bits, cam_.previewTable_[i].width,
+                                       cam_.previewTable_[i].height));
   uint8_t* buffer = AllocFrameBuffer(bytes);
   if (buffer == nullptr) return nullptr;
   std::lock_guard<platform::Mutex> guard(cam_.framesLock_);

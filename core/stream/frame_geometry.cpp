@@ -28,6 +28,13 @@ uint64_t ImageBytesAnyTurn(uint32_t bits, uint32_t width, uint32_t height) {
   return std::max(ImageBytes(bits, {width, height}), ImageBytes(bits, {height, width}));
 }
 
+uint64_t StillBytes(bool raw, uint32_t rawBytesPerPixel, uint32_t outputBits, uint32_t width,
+                    uint32_t height) {
+  constexpr uint32_t kMinRawBytesPerPixel = 1;
+  if (!raw) return ImageBytesAnyTurn(outputBits, width, height);
+  return uint64_t{std::max(rawBytesPerPixel, kMinRawBytesPerPixel)} * width * height;
+}
+
 namespace {
 std::atomic<int> allocationsUntilFailure{0};
 constexpr std::align_val_t kFrameAlignment{1024};

@@ -21,6 +21,10 @@ ImageShape DeliveredShape(uint32_t width, uint32_t height, uint32_t binFactor, b
 uint64_t ImageBytes(uint32_t bits, ImageShape shape);
 // Room for the image in either orientation.
 uint64_t ImageBytesAnyTurn(uint32_t bits, uint32_t width, uint32_t height);
+// Room for one still of that size: raw samples at rawBytesPerPixel (never under one byte, an
+// 8-bit sample), else the RGB output at outputBits in either orientation.
+uint64_t StillBytes(bool raw, uint32_t rawBytesPerPixel, uint32_t outputBits, uint32_t width,
+                    uint32_t height);
 
 // Zeroed, 1024-byte aligned frame buffers for the pull queues, the still pool and the scratch
 // buffer; null when memory runs out.

@@ -41,6 +41,9 @@ struct StreamOutputShape {
   uint32_t exposureUs = 0;
   uint32_t rawBits = 8;
   uint32_t rawBytesPerPixel = 1;
+  // The largest of the raw formats the camera may switch to while streaming: buffers kept
+  // across a switch are sized by it.
+  uint32_t deepestRawBytesPerPixel = 1;
   uint32_t bayer = 0;  // the Bayer order at the full frame's origin, as the kernels read it
 };
 

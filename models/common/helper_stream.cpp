@@ -1,6 +1,7 @@
 // The stream side every family's camera shares, over the pipeline helper.
 #include "models/common/helper_stream.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "core/camera_buffer_impl.h"
@@ -64,6 +65,11 @@ StreamOutputShape HelperStream::shape() {
     s.rawBits = kFormatBitsPerPixel[helper_.pixelFormat];
     s.rawBytesPerPixel = kFormatBytesPerPixel[helper_.pixelFormat];
   }
+  s.deepestRawBytesPerPixel = s.rawBytesPerPixel;
+  for (uint32_t f = 0; f < kPixelFormatCount; ++f)
+    if (helper_.formatAvailable[f])
+      s.deepestRawBytesPerPixel =
+          std::max<uint32_t>(s.deepestRawBytesPerPixel, kFormatBytesPerPixel[f]);
   uint32_t t = 0;
   if (!PL_CurrentExposureTime(helper_, &t)) {
     // The exposure paths write the applied time under the sensor lock, from other threads.

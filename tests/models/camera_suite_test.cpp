@@ -375,22 +375,41 @@ TEST_P(CameraSuite, GrabsTakeTheSensorsFrames) {
 }
 
 // Raw delivery copies, crops and bins at the pixel format's depth: the high-bit formats' samples
-// come in 16-bit words and are named by their own bits.
+// come in 16-bit words and are named by their own bits. The deepest is the largest of the
+// current format and one more the model enables (none: kPixelFormatCount).
 TEST(HelperStreamShape, RawDepthFollowsThePixelFormat) {
+  constexpr uint8_t kNone = kPixelFormatCount;
+  constexpr uint8_t kRgb24 = 7;
   const struct {
     uint8_t format;
     uint32_t bits, bytes;
-  } rows[] = {{kPixelRaw8, 8, 1},    {kPixelRaw10, 10, 2},    {kPixelRaw12, 12, 2},
-              {kPixelRaw14, 14, 2},  {kPixelRaw16, 16, 2},    {kPixelYuv422, 16, 2},
-              {kPixelRaw8Alt, 8, 1}, {kPixelRaw12Alt, 12, 2}, {kPixelFormatCount, 8, 1}};
+    uint8_t enabled;
+    uint32_t deepest;
+  } rows[] = {{kPixelRaw8, 8, 1, kNone, 1},
+              {kPixelRaw10, 10, 2, kNone, 2},
+              {kPixelRaw12, 12, 2, kNone, 2},
+              {kPixelRaw14, 14, 2, kNone, 2},
+              {kPixelRaw16, 16, 2, kNone, 2},
+              {kPixelYuv422, 16, 2, kNone, 2},
+              {kPixelRaw8Alt, 8, 1, kNone, 1},
+              {kPixelRaw12Alt, 12, 2, kNone, 2},
+              {kPixelFormatCount, 8, 1, kNone, 1},
+              {kPixelRaw8, 8, 1, kPixelRaw16, 2},
+              {kPixelRaw8Alt, 8, 1, kPixelRaw12Alt, 2},
+              {kPixelRaw16, 16, 2, kPixelRaw8, 2},
+              {kPixelRaw8, 8, 1, kRgb24, 3}};
   FakeHelper helper(0);
   FakeTransport device(nullptr);
   HelperStream stream(helper, device);
   for (const auto& row : rows) {
     helper.pixelFormat = row.format;
+    helper.formatAvailable.fill(0);
+    if (row.enabled != kNone) helper.formatAvailable[row.enabled] = 1;
     const StreamOutputShape shape = stream.shape();
     EXPECT_EQ(shape.rawBits, row.bits) << int(row.format);
     EXPECT_EQ(shape.rawBytesPerPixel, row.bytes) << int(row.format);
+    EXPECT_EQ(shape.deepestRawBytesPerPixel, row.deepest)
+        << int(row.format) << " with " << int(row.enabled);
   }
 }
 

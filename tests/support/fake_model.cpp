@@ -137,6 +137,9 @@ StreamOutputShape FakeModel::shape() {
   s.bottomUp = bottomUp.load();
   s.exposureUs = exposureUs.load();
   s.bayer = bayer.load();
+  s.outputMode = outputMode.load();
+  s.rawBytesPerPixel = rawBytes.load();
+  s.deepestRawBytesPerPixel = deepestRawBytes.load();
   return s;
 }
 
@@ -180,13 +183,14 @@ int32_t FakeModel::runStep(const GrabStep& step, platform::Event* stopEvent) {
   }
 }
 
-StillFrame FakeModel::grabStill(uint8_t* output, uint8_t*, uint32_t, uint8_t,
+StillFrame FakeModel::grabStill(uint8_t* output, uint8_t*, uint32_t, uint8_t bits,
                                 platform::Event* stopEvent, uint32_t width, uint32_t height,
                                 uint32_t, uint32_t, uint32_t index) {
   note("grabStill " + std::to_string(index));
   const int32_t status = stillStatus.load();
   if (status == -2) return StillFrame{-2, 0, 0, 0, 0, 0};  // as its stop event had ended it
-  if (status >= 1 && output) std::memset(output, 0x5A, 16);
+  const size_t written = bits == 0 ? size_t{rawBytes.load()} * width * height : 16;
+  if (status >= 1 && output) std::memset(output, 0x5A, written);
   return StillFrame{status, width, height, 0, 0, 0};
 }
 

@@ -115,6 +115,11 @@ class FakeModel : private FakeModelRecord,
   std::atomic<bool> rotated{false};
   std::atomic<bool> bottomUp{false};
   std::atomic<uint32_t> bayer{0};
+  std::atomic<uint32_t> outputMode{0};
+  // Raw samples now and of the deepest format the camera could switch to; a raw still (bits 0)
+  // writes all of its samples.
+  std::atomic<uint32_t> rawBytes{1};
+  std::atomic<uint32_t> deepestRawBytes{1};
   // Called in every conversion with the raw frame before it is read; set it before starting.
   std::function<void(const uint8_t* raw)> onConvert;
   std::atomic<uint32_t> exposureUs{10000};

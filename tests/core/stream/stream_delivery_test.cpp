@@ -5,12 +5,14 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "base/lumorix_events.h"
 #include "base/lumorix_flags.h"
+#include "base/pixel_formats.h"
 #include "core/stream/event_sink.h"
 #include "tests/core/stream/stream_test_support.h"
 #include "tests/support/fake_model.h"
@@ -259,17 +261,41 @@ TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
 
 struct StillLog {
   std::atomic<int> stills{0};
+  std::function<void()> afterFirst;  // runs before the first still's buffer goes back
   static void onStill(const uint8_t* data, const LumorixFrameHeader* header, int32_t snap,
                       const uint8_t*, uint32_t, const LumorixFrameInfo*, uint8_t, uint32_t,
                       uint32_t, void* context) {
-    if (data && header && snap == 1) ++static_cast<StillLog*>(context)->stills;
+    auto* log = static_cast<StillLog*>(context);
+    if (data && header && snap == 1 && ++log->stills == 1 && log->afterFirst) log->afterFirst();
   }
 };
 
+// Index 1 is the largest preview size. Raw stills come from the pool of a grey 8-bit camera,
+// whose RGB rows are narrower than the raw samples; the fake writes every raw byte, so a short
+// pool buffer shows under the address checker. A format switch between two stills reuses the
+// first one's buffer.
 TEST(StreamStill, StillGrabberAtAnotherIndexTakesCountStillsAndSwitchesOnce) {
-  for (int32_t count : {1, 3}) {
+  const struct {
+    int32_t count;
+    bool raw;
+    uint32_t outputMode, rawBytes, deepestRawBytes, rawBytesAfterFirst;
+  } table[] = {{1, false, kOutputRgb8, 1, 1, 1},
+               {3, false, kOutputRgb8, 1, 1, 1},
+               {1, true, kOutputGrey8, 2, 2, 2},
+               {3, true, kOutputGrey8, 1, 2, 2},
+               {2, true, kOutputGrey16, 3, 3, 3}};
+  for (const auto& row : table) {
+    const int32_t count = row.count;
+    SCOPED_TRACE(std::to_string(count) + (row.raw ? " raw at " : " at ") +
+                 std::to_string(row.rawBytes));
     FakeModel cam;
+    cam.setRawOption(row.raw);
+    cam.outputMode = row.outputMode;
+    cam.rawBytes = row.rawBytes;
+    cam.deepestRawBytes = row.deepestRawBytes;
+    if (row.raw) cam.idleResult = 0;  // no preview frames: the stills alone fill buffers
     StillLog stills;
+    stills.afterFirst = [&cam, &row] { cam.rawBytes = row.rawBytesAfterFirst; };
     ASSERT_EQ(cam.start(nullptr, nullptr, StillLog::onStill, nullptr, &stills), S_OK);
     ASSERT_EQ(cam.Snap(1, count, reinterpret_cast<uint64_t>(&stills)),
               S_OK);  // the still's context
