@@ -11,6 +11,8 @@
 namespace {
 
 constexpr uint32_t kEightBits = 8;
+constexpr int32_t kBinningAverageBit = 0x80;
+constexpr int32_t kMaxBinningFactor = 4;
 
 bool quarterTurn(int32_t degrees) {
   return degrees == 90 || degrees == 270;
@@ -115,11 +117,54 @@ bool CDcm::turnFixedAgainst(int32_t degrees) const {
 
 // The connected types size every sample: a turn that swaps width and height would have the camera
 // refuse each frame and abort the graph. A half turn keeps the shape; the camera judges the rest.
+// Binning divides the preview's size, so while it is connected only the current factor is taken.
 HRESULT STDMETHODCALLTYPE CDcm::put_Option(uint32_t code, int32_t value) {
   ILumorix* cam = lumorix();
   if (!cam) return NoTargetResult<ILumorix>(LumorixTraits<ILumorix>::put_Option);
   if (code == LUMORIX_OPTION_ROTATE && turnFixedAgainst(value)) return E_UNEXPECTED;
+  if (code == LUMORIX_OPTION_BINNING && binningFixedAgainst(value)) return VFW_E_ALREADY_CONNECTED;
   return cam->put_Option(code, value);
+}
+
+bool CDcm::binningFixedAgainst(int32_t value) const {
+  ILumorix* cam = lumorix();
+  const int32_t factor = value & ~kBinningAverageBit;
+  if (!preview_ || !preview_->IsConnected() || factor < 1 || factor > kMaxBinningFactor)
+    return false;
+  int32_t current = 0;
+  if (FAILED(cam->get_Option(LUMORIX_OPTION_BINNING, &current))) return true;
+  return (current & ~kBinningAverageBit) != factor;
+}
+
+// While the preview is connected its type sizes every sample: another size would be delivered into
+// buffers of the old one. The current size is taken, as SetFormat takes it.
+bool CDcm::previewIndexFixedAgainst(uint32_t index) const {
+  ILumorix* cam = lumorix();
+  if (!preview_ || !preview_->IsConnected() || index >= cam->get_ResolutionNumber()) return false;
+  uint32_t current = 0;
+  return FAILED(cam->get_eSize(&current)) || current != index;
+}
+
+HRESULT STDMETHODCALLTYPE CDcm::put_eSize(uint32_t index) {
+  ILumorix* cam = lumorix();
+  if (!cam) return NoTargetResult<ILumorix>(LumorixTraits<ILumorix>::put_eSize);
+  if (previewIndexFixedAgainst(index)) return VFW_E_ALREADY_CONNECTED;
+  return cam->put_eSize(index);
+}
+
+// A size the list does not hold is the camera's to refuse.
+HRESULT STDMETHODCALLTYPE CDcm::put_Size(int32_t width, int32_t height) {
+  ILumorix* cam = lumorix();
+  if (!cam) return NoTargetResult<ILumorix>(LumorixTraits<ILumorix>::put_Size);
+  const uint32_t count = preview_ && preview_->IsConnected() ? cam->get_ResolutionNumber() : 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    int32_t w = 0;
+    int32_t h = 0;
+    if (FAILED(cam->get_Resolution(i, &w, &h)) || w != width || h != height) continue;
+    if (previewIndexFixedAgainst(i)) return VFW_E_ALREADY_CONNECTED;
+    break;
+  }
+  return cam->put_Size(width, height);
 }
 
 bool CDcm::stillSizeFixedAgainst(int32_t width, int32_t height) {
