@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -46,8 +47,9 @@ class ModuleStream : public ::testing::Test {
     }
   }
 
-  // A graph around a new filter for camera 0 whose capture pin delivers width x height.
-  void build(LONG width, LONG height) {
+  // A graph around a new filter for camera 0 whose capture pin delivers width x height; the
+  // unconnected filter is handed to beforeRender first.
+  void build(LONG width, LONG height, const std::function<void(IBaseFilter*)>& beforeRender = {}) {
     releaseGraph();
     ComPtr<IUnknown> camera;
     *camera.out() = module_.openCamera(0);
@@ -56,6 +58,9 @@ class ModuleStream : public ::testing::Test {
     ASSERT_EQ(camera->QueryInterface(IID_IBaseFilter, source.outVoid()), S_OK);
     ASSERT_EQ(g_.begin(source.get()), S_OK);
     ASSERT_NO_FATAL_FAILURE(chooseSize(width, height));
+    if (beforeRender) {
+      ASSERT_NO_FATAL_FAILURE(beforeRender(source.get()));
+    }
     ASSERT_EQ(g_.render(log_), S_OK);
     ASSERT_NO_FATAL_FAILURE(readConnectedFormat());
   }
@@ -164,6 +169,42 @@ TEST_F(ModuleStream, ChartPatchesComeOutUprightInTheirColours) {
     if (patch.column == 3) (patch.row == 0 ? white : grey) = c;
   }
   EXPECT_GT(white.green, grey.green) << "white is brighter than grey";
+}
+
+// A region set on the stopped, unconnected filter is the size the pin connects at: every sample
+// is exactly the connected size and shows the region. The top band of the chart's top row fills
+// the whole picture, so its lower half shows the top row's colours too.
+TEST_F(ModuleStream, ARegionSetBeforeConnectingIsTheConnectedSize) {
+  forgetSettings_ = true;
+  const std::string reply = ShimCommand("chart 0");
+  if (reply == "unknown command") GTEST_SKIP() << "the simulated camera has no chart";
+  ASSERT_EQ(reply, "ok");
+  ASSERT_NO_FATAL_FAILURE(build(1024, 770, [](IBaseFilter* source) {
+    ComPtr<ILumorix> camera;
+    ASSERT_EQ(source->QueryInterface(IID_ILumorix, camera.outVoid()), S_OK);
+    ASSERT_EQ(camera->put_Roi(0, 0, 1024, 384), S_OK);
+  }));
+  EXPECT_EQ(format_.width, 1024);
+  EXPECT_EQ(format_.height, 384);
+  EXPECT_EQ(format_.sizeImage, 1024u * 3 * 384);
+  log_.reset(60);  // auto exposure and white balance settle first
+  ASSERT_NO_FATAL_FAILURE(run());
+  EXPECT_TRUE(log_.reaches(60, 60000)) << log_.seen() << " frames";
+  stop();
+  const std::vector<long> lengths = log_.lengths();
+  EXPECT_EQ(std::count(lengths.begin(), lengths.end(), long(format_.sizeImage)),
+            std::ptrdiff_t(lengths.size()));
+  const std::vector<uint8_t> frame = log_.frame();
+  ASSERT_EQ(frame.size(), format_.sizeImage);
+  for (const Patch& patch : kChart) {
+    if (patch.row != 0) continue;
+    for (int half = 0; half < 2; ++half) {
+      SCOPED_TRACE(half ? "lower half" : "upper half");
+      Patch at = patch;
+      at.row = half;
+      ExpectPatch(patch, PatchMean(frame, format_, at));
+    }
+  }
 }
 
 TEST_F(ModuleStream, UnplugMidStreamAbortsTheStreamWithoutHanging) {
