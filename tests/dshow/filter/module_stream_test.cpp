@@ -13,9 +13,11 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/lumorix.h"
+#include "core/lumorix_options.h"
 #include "dshow/base/mediatypes.h"
 #include "tests/dshow/filter/module_graph.h"
 #include "tests/dshow/filter/module_support.h"
@@ -205,6 +207,39 @@ TEST_F(ModuleStream, ARegionSetBeforeConnectingIsTheConnectedSize) {
       ExpectPatch(patch, PatchMean(frame, format_, at));
     }
   }
+}
+
+// With the preview connected at 1024 x 770, neither the filter nor the preview pin lets another
+// size or binning through, stopped or running; the next run's samples are still whole frames of the
+// connected size. Unconnected, the same size is taken.
+TEST_F(ModuleStream, AConnectedPreviewRefusesAnotherSizeOrBinning) {
+  forgetSettings_ = true;
+  ASSERT_NO_FATAL_FAILURE(build(1024, 770));
+  ComPtr<IPin> previewPin;
+  ASSERT_NO_FATAL_FAILURE(findPin(PIN_CATEGORY_CAPTURE, &previewPin));
+  ComPtr<ILumorix> filter = g_.source.as<ILumorix>(LumorixTraits<ILumorix>::iid);
+  ComPtr<ILumorix> pin = previewPin.as<ILumorix>(LumorixTraits<ILumorix>::iid);
+  ASSERT_TRUE(filter && pin);
+  const auto refuseAll = [&](const char* when) {
+    SCOPED_TRACE(when);
+    EXPECT_EQ(filter->put_eSize(0), VFW_E_ALREADY_CONNECTED);
+    EXPECT_EQ(pin->put_Size(2048, 1534), VFW_E_ALREADY_CONNECTED);
+    EXPECT_EQ(filter->put_Option(LUMORIX_OPTION_BINNING, 2), VFW_E_ALREADY_CONNECTED);
+    EXPECT_EQ(pin->put_Option(LUMORIX_OPTION_BINNING, 0x82), VFW_E_ALREADY_CONNECTED);
+    int32_t w = 0, h = 0;
+    EXPECT_EQ(filter->get_FinalSize(&w, &h), S_OK);
+    EXPECT_EQ(std::pair(w, h), std::pair(1024, 770));
+  };
+  refuseAll("stopped");
+  ASSERT_NO_FATAL_FAILURE(streamWholeFrames(20, 60000, "after the refusals"));
+  log_.reset();
+  ASSERT_NO_FATAL_FAILURE(run());
+  refuseAll("running");
+  EXPECT_TRUE(log_.reaches(20, 60000)) << log_.seen() << " frames";
+  stop();
+  const std::vector<long> lengths = log_.lengths();
+  EXPECT_EQ(std::count(lengths.begin(), lengths.end(), long(format_.sizeImage)),
+            std::ptrdiff_t(lengths.size()));
 }
 
 TEST_F(ModuleStream, UnplugMidStreamAbortsTheStreamWithoutHanging) {
