@@ -149,6 +149,8 @@ class CDcm : public CSource,
   // binning with `value`; false for what the camera refuses itself.
   bool previewIndexFixedAgainst(uint32_t index) const;
   bool binningFixedAgainst(int32_t value) const;
+  // Whether loading preset `index` would change a connected pin's size.
+  bool presetFixedAgainst(ILumorixPreset* presets, uint32_t index) const;
   // Whether the still pin's connected size would change by taking width x height.
   bool stillSizeFixedAgainst(int32_t width, int32_t height);
   void createPins(HRESULT* phr);

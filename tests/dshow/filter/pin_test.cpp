@@ -697,6 +697,45 @@ TEST_F(PinTest, AConnectedPreviewKeepsItsSize) {
   }
 }
 
+// A preset brings a binning and a turn: one that would change a connected pin's size is refused
+// before the camera loads it; one that keeps the size, and any while nothing is connected, loads.
+TEST_F(PinTest, APresetThatWouldReshapeAConnectedPinIsRefused) {
+  namespace F = PLProcessFlags;
+  constexpr uint32_t kFactory = 0xFFFFFFFFu;
+  struct Case {
+    bool connected;
+    int32_t currentBinning;
+    uint8_t binning;
+    uint32_t flags;
+    uint32_t index;
+    HRESULT result;
+  } const cases[] = {
+      {true, 1, 2, 0, 0, VFW_E_ALREADY_CONNECTED},
+      {true, 1, 0x81, 0, 0, S_OK},
+      {true, 2, 0x82, 0, 0, S_OK},
+      {true, 1, 7, 0, 0, S_OK},  // an unknown code bins by 1
+      {true, 1, 1, F::kRotate90, 0, VFW_E_ALREADY_CONNECTED},
+      {true, 1, 1, F::kRotate180, 0, S_OK},
+      {true, 3, 1, 0, kFactory, VFW_E_ALREADY_CONNECTED},  // the factory bins by 1
+      {true, 1, 1, 0, kFactory, S_OK},
+      {false, 1, 2, F::kRotate270, 0, S_OK},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "row " << (&c - cases));
+    make({.stills = 1});
+    log().values->options[LUMORIX_OPTION_BINNING] = c.currentBinning;
+    PresetRecord record{};
+    record.name[0] = u'p';
+    record.binning = c.binning;
+    record.settings.processFlags = c.flags;
+    log().values->presets.assign(1, record);
+    if (c.connected) inGraph();
+    EXPECT_EQ(filter_->LoadPreset(c.index), c.result);
+    EXPECT_EQ(log().presetLoads.load(), c.result == S_OK ? 1 : 0);
+    TearDown();
+  }
+}
+
 // A renderer calling back into the filter on the pin's own worker would wait for its own reply:
 // refused at once, nothing done, the camera not called.
 TEST_F(PinTest, ABitDepthChangeOnAPinWorkerIsRefused) {
