@@ -482,7 +482,8 @@ TEST_P(CameraSuiteStream, RawStillsAtAnotherSizeCarryTheirFormat) {
   ASSERT_EQ(cam->put_eSize(preview), S_OK);
   ASSERT_EQ(cam->put_Option(LUMORIX_OPTION_RAW, 1), S_OK);
   int formats = 0;
-  for (uint8_t f : {kPixelRaw8, kPixelRaw10, kPixelRaw12, kPixelRaw14, kPixelRaw16}) {
+  for (uint8_t f : {kPixelRaw8, kPixelRaw10, kPixelRaw12, kPixelRaw14, kPixelRaw16, kPixelRaw8Alt,
+                    kPixelRaw12Alt}) {
     if (!rig_.helper().formatAvailable[f]) continue;
     ++formats;
     ASSERT_TRUE(SUCCEEDED(cam->put_PixelFormat(f))) << int(f);
