@@ -6,15 +6,22 @@
 #include <numbers>
 
 // An integer amount n is n degrees scaled by 0.6; a midpoint n is n percent of 0.25.
-inline constexpr double kVignetteAmountPerUnit = std::numbers::pi / 180.0 * 0.6;
-inline constexpr double kVignetteMidPointPerUnit = 0.25 / 100.0;
+inline constexpr double kDegreesPerHalfTurn = 180.0;
+inline constexpr double kVignetteAmountScale = 0.6;
+inline constexpr double kPercent = 100.0;
+inline constexpr double kVignetteMidPointSpan = 0.25;
+inline constexpr double kVignetteAmountPerUnit =
+    std::numbers::pi / kDegreesPerHalfTurn * kVignetteAmountScale;
+inline constexpr double kVignetteMidPointPerUnit = kVignetteMidPointSpan / kPercent;
 
+// Evaluated step by step in this order, not through the folded per-unit constants: folding
+// rounds differently and hands hosts a value one bit off for many integers.
 inline double VignetteAmountFromInt(int32_t n) {
-  return n * kVignetteAmountPerUnit;
+  return n * std::numbers::pi / kDegreesPerHalfTurn * kVignetteAmountScale;
 }
 
 inline double VignetteMidPointFromInt(int32_t n) {
-  return n * kVignetteMidPointPerUnit;
+  return n / kPercent * kVignetteMidPointSpan;
 }
 
 // Back to the integer form, to the nearest unit: truncating would read back one lower for most

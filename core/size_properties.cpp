@@ -96,18 +96,19 @@ HRESULT STDMETHODCALLTYPE BaseImpl::put_eStillSize(uint32_t index) {
   return S_OK;
 }
 
+// The size the next stream delivers: the region as set (get_Roi), not the one the grabber has
+// applied so far, which a stopped camera takes only at its next start.
 HRESULT STDMETHODCALLTYPE BaseImpl::get_FinalSize(int32_t* width, int32_t* height) {
   if (!width || !height) return E_POINTER;
   const uint32_t index = previewIndex_.load();
   if (index >= previewCount()) return E_UNEXPECTED;
   uint32_t w = previewTable_[index].width;
   uint32_t h = previewTable_[index].height;
-  if (transport_) {
-    const SensorRect roi = transport_->appliedRoi();
-    if (roi.right > roi.left && roi.bottom > roi.top) {
-      w = roi.right - roi.left;
-      h = roi.bottom - roi.top;
-    }
+  uint32_t roiWidth = 0;
+  uint32_t roiHeight = 0;
+  if (SUCCEEDED(get_Roi(nullptr, nullptr, &roiWidth, &roiHeight)) && roiWidth && roiHeight) {
+    w = roiWidth;
+    h = roiHeight;
   }
   const uint32_t factor = transport_ ? std::max<uint32_t>(transport_->binning & 0x7F, 1) : 1;
   w = (w / factor) & ~1u;

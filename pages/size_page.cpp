@@ -96,9 +96,18 @@ void CSizePropertyPage::ReadCheckedRadios() {
 HRESULT CSizePropertyPage::OnApplyChanges() {
   if (!m_lumorix || (!m_radios.still.empty() && !m_still)) return E_POINTER;
   ReadCheckedRadios();
-  // A refusal (a streaming camera) is not reported: the page stays as chosen.
-  m_lumorix->put_eSize(m_previewIndex);
-  if (!m_radios.still.empty()) m_still->put_eStillSize(m_stillIndex);
+  // A size the camera or a connected pin refuses (0x80040204 while the pin's size is fixed) is no
+  // error of the page: its radios go back to the size that stays, so none shows one not taken.
+  uint32_t kept = 0;
+  if (FAILED(m_lumorix->put_eSize(m_previewIndex)) && SUCCEEDED(m_lumorix->get_eSize(&kept))) {
+    m_previewIndex = kept;
+    if (m_Dlg) CheckRadios(m_radios.preview, m_previewIndex);
+  }
+  if (m_radios.still.empty()) return S_OK;
+  if (FAILED(m_still->put_eStillSize(m_stillIndex)) && SUCCEEDED(m_still->get_eStillSize(&kept))) {
+    m_stillIndex = kept;
+    if (m_Dlg) CheckRadios(m_radios.still, m_stillIndex);
+  }
   return S_OK;
 }
 

@@ -254,20 +254,32 @@ void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
   EventSink(cam_).raise(snap ? kEventStillImage : kEventImage);
 }
 
+// A raw still is described as the raw preview frame is: its format's depth, FourCC and bytes.
+LumorixFrameHeader Delivery::stillHeader(const StillFrame& still, uint32_t w, uint32_t h,
+                                         uint8_t* format) const {
+  const StreamOutputShape shape = cam_.pipeline_->shape();
+  LumorixFrameHeader header{40, static_cast<int32_t>(w), static_cast<int32_t>(h), 1, 0, 0, 0, {}};
+  *format = kRawFormatNone;
+  if (cam_.optRaw_.load()) {
+    *format = still.pixelFormat;
+    header.bitCount = static_cast<uint16_t>(shape.rawBits);
+    header.compression =
+        GetRawFourCC(shape.bayer & 3, still.pixelFormat, cam_.modelFlags() & LUMORIX_FLAG_MONO);
+    header.imageSize = shape.rawBytesPerPixel * w * h;
+    return header;
+  }
+  header.bitCount = static_cast<uint16_t>(OutputBits(shape.outputMode));
+  header.imageSize = uint32_t(DibRowBytes(header.bitCount, w)) * h;
+  return header;
+}
+
 bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* second,
                             uint32_t pitch, bool fromPool, uint64_t context) {
   const bool turned = cam_.pipeline_->shape().rotated90;
   const uint32_t w = turned ? still.height : still.width;
   const uint32_t h = turned ? still.width : still.height;
-  const uint32_t bits = OutputBits(cam_.pipeline_->shape().outputMode);
-  const LumorixFrameHeader header{40,
-                                  static_cast<int32_t>(w),
-                                  static_cast<int32_t>(h),
-                                  1,
-                                  static_cast<uint16_t>(bits),
-                                  0,
-                                  uint32_t(DibRowBytes(bits, w)) * h,
-                                  {}};
+  uint8_t format = kRawFormatNone;
+  const LumorixFrameHeader header = stillHeader(still, w, h, &format);
   const LumorixFrameInfo info{w, h, still.flag, still.sequence, still.timestamp};
   void* ctx = contextOf(context);
   if (cam_.dataCallbackA_) {
@@ -275,12 +287,13 @@ bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* s
   } else if (cam_.dataCallbackB_) {
     cam_.dataCallbackB_(buffer, &info, 1, ctx);
   } else if (cam_.stillBufferCallback_) {
-    cam_.stillBufferCallback_(buffer, &header, 1, second, pitch, &info, 12, 0, 0, ctx);
+    cam_.stillBufferCallback_(buffer, &header, 1, second, pitch, &info, format, header.compression,
+                              0, ctx);
   } else if (cam_.eventSink_) {
     {
       std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
       cam_.stillFrames_.push_back(
-          LumorixFrameEntry{buffer, info, 12, fromPool ? uint8_t{1} : uint8_t{0}});
+          LumorixFrameEntry{buffer, info, format, fromPool ? uint8_t{1} : uint8_t{0}});
     }
     EventSink(cam_).raise(kEventStillImage);
     return true;

@@ -42,6 +42,8 @@ class Delivery {
   void deliver(RawBufferRecord* record, const Output& out, bool snap, uint64_t snapContext);
   void rawCallbackOnly(RawBufferRecord* record);
   void endOfStream();
+  LumorixFrameHeader stillHeader(const StillFrame& still, uint32_t w, uint32_t h,
+                                 uint8_t* format) const;
   void waitForFrames();
 
   BaseImpl& cam_;

@@ -197,7 +197,9 @@ HRESULT PullApi::PullFrameForPin(uint8_t* dst, uint32_t dstSize, platform::Event
   const uint32_t factor = record->binFactor >= 2 ? record->binFactor : 1;
   const ImageShape shape =
       DeliveredShape(roi.right - roi.left, roi.bottom - roi.top, factor, turned);
-  if (dst == nullptr || dstSize < ImageBytes(24, shape)) {
+  // The pin's buffer is sized for its connected type: a frame of any other size (a size, region
+  // or binning changed under the connection) would reach the host as a mis-sized picture.
+  if (dst == nullptr || dstSize != ImageBytes(24, shape)) {
     giveBack(record);
     return E_FAIL;
   }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "core/camera_buffer_impl.h"
 #include "platform/com_types.h"
 
 namespace platform {
@@ -31,6 +32,7 @@ struct StillFrame {
   uint32_t flag;
   uint32_t sequence;
   uint64_t timestamp;
+  uint8_t pixelFormat = kRawFormatNone;  // of the raw samples the still was grabbed in
 };
 
 // How the pipeline shapes the delivered image right now.

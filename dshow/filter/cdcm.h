@@ -108,6 +108,8 @@ class CDcm : public CSource,
   HRESULT STDMETHODCALLTYPE get_VignetteMidPointInt(int32_t* midPoint) override;
   HRESULT STDMETHODCALLTYPE put_BitDepth(int32_t high) override;
   HRESULT STDMETHODCALLTYPE put_Option(uint32_t code, int32_t value) override;
+  HRESULT STDMETHODCALLTYPE put_eSize(uint32_t index) override;
+  HRESULT STDMETHODCALLTYPE put_Size(int32_t width, int32_t height) override;
   HRESULT STDMETHODCALLTYPE put_Roi(uint32_t x, uint32_t y, uint32_t width,
                                     uint32_t height) override;
   HRESULT STDMETHODCALLTYPE put_StillSize(int32_t width, int32_t height) override;
@@ -143,6 +145,12 @@ class CDcm : public CSource,
   void resumePins(const bool held[2]);
   // Whether a connected pin's size would change by turning the picture to degrees.
   bool turnFixedAgainst(int32_t degrees) const;
+  // Whether the connected preview's size would change by taking preview index `index`, or by
+  // binning with `value`; false for what the camera refuses itself.
+  bool previewIndexFixedAgainst(uint32_t index) const;
+  bool binningFixedAgainst(int32_t value) const;
+  // Whether loading preset `index` would change a connected pin's size.
+  bool presetFixedAgainst(ILumorixPreset* presets, uint32_t index) const;
   // Whether the still pin's connected size would change by taking width x height.
   bool stillSizeFixedAgainst(int32_t width, int32_t height);
   void createPins(HRESULT* phr);

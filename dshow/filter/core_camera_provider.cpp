@@ -15,8 +15,10 @@ namespace {
 class CoreCamera final : public FilterCamera {
  public:
   explicit CoreCamera(BaseImpl* camera) : camera_(camera) {}
-  // The camera object leaves stopping to its owner; its threads must not outlive it.
+  // close traces, stops and deletes the camera. From one of the camera's own threads it refuses;
+  // the delete then lets that thread go, and the camera's threads still never outlive it.
   ~CoreCamera() override {
+    if (guarded([&] { return camera_->close(); }) == S_OK) return;
     stop();
     delete camera_;
   }

@@ -263,7 +263,9 @@ HRESULT CDcmPinBase::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPER
   ALLOCATOR_PROPERTIES actual = {};
   const HRESULT hr = allocator->SetProperties(request, &actual);
   if (FAILED(hr)) return hr;
-  if (actual.cbBuffer < request->cbBuffer || actual.cBuffers < request->cBuffers) return E_FAIL;
+  // Renderers and other downstream allocators may grant fewer buffers than asked: one full frame
+  // is enough to stream. A buffer shorter than a frame is not.
+  if (actual.cbBuffer < request->cbBuffer || actual.cBuffers < 1) return E_FAIL;
   return S_OK;
 }
 

@@ -50,8 +50,13 @@ StillFrame HelperStream::grabStill(uint8_t* output, uint8_t* second, uint32_t, u
   StillResult result;
   GrabStillFrame(helper_, &result, output, second, bits, stopEvent, width, height, sensorWidth,
                  sensorHeight, index);
-  return StillFrame{result.status,    result.width, result.height,
-                    result.frameInfo, ++sequence_,  platform::TickCountMs()};
+  return StillFrame{result.status,
+                    result.width,
+                    result.height,
+                    result.frameInfo,
+                    ++sequence_,
+                    platform::TickCountMs(),
+                    static_cast<uint8_t>(result.pixelFormat)};
 }
 
 StreamOutputShape HelperStream::shape() {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -380,6 +381,22 @@ TEST(ImageProperties, VignetteIntegerFormsRoundTrip) {
     ASSERT_EQ(cam.put_VignetteMidPointInt(n), S_OK);
     ASSERT_EQ(cam.get_VignetteMidPointInt(&read), S_OK);
     EXPECT_EQ(read, n) << "midpoint";
+  }
+}
+
+// The double handed on is the written formula evaluated in its own order, to the last bit.
+TEST(ImageProperties, VignetteIntegerFormsHandOnTheWrittenValue) {
+  FakeModel cam(stateConfig());
+  double value = 0;
+  for (int32_t n = -100; n <= 100; ++n) {
+    ASSERT_EQ(cam.put_VignetteAmountInt(n), S_OK);
+    ASSERT_EQ(cam.get_VignetteAmount(&value), S_OK);
+    EXPECT_EQ(value, n * std::numbers::pi / 180 * 0.6) << "amount " << n;
+  }
+  for (int32_t n = 0; n <= 100; ++n) {
+    ASSERT_EQ(cam.put_VignetteMidPointInt(n), S_OK);
+    ASSERT_EQ(cam.get_VignetteMidPoint(&value), S_OK);
+    EXPECT_EQ(value, n / 100.0 * 0.25) << "midpoint " << n;
   }
 }
 

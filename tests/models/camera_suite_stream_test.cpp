@@ -450,6 +450,69 @@ TEST_P(CameraSuiteStream, RawFramesCarryTheirFormatsDepth) {
   EXPECT_GT(formats, 0);
 }
 
+// A raw still at another size is described as a raw preview frame is: its format's depth and
+// FourCC, its own size's bytes, to the data callback and to the still-buffer callback alike.
+TEST_P(CameraSuiteStream, RawStillsAtAnotherSizeCarryTheirFormat) {
+  struct FirstStill {
+    std::mutex lock;
+    bool seen = false;
+    LumorixFrameHeader header{};
+    uint8_t format = 0;
+    uint32_t fourcc = 0;
+    void take(const LumorixFrameHeader* h, uint8_t f, uint32_t code) {
+      std::lock_guard<std::mutex> hold(lock);
+      if (seen || !h) return;
+      header = *h, format = f, fourcc = code, seen = true;
+    }
+    static void onData(const uint8_t*, const LumorixFrameHeader* h, int32_t snap, void* c) {
+      if (snap) static_cast<FirstStill*>(c)->take(h, 0, h ? h->compression : 0);
+    }
+    static void onBuffer(const uint8_t*, const LumorixFrameHeader* h, int32_t snap, const uint8_t*,
+                         uint32_t, const LumorixFrameInfo*, uint8_t f, uint32_t code, uint32_t,
+                         void* c) {
+      if (snap) static_cast<FirstStill*>(c)->take(h, f, code);
+    }
+  };
+  // Streaming at the smallest size, a still at the largest (stills share the preview sizes).
+  if (info().stillCount == 0 || last() == 0) GTEST_SKIP() << "no still at another size";
+  const uint32_t preview = last(), other = 0;
+  BaseImpl* cam = open();
+  ASSERT_NE(cam, nullptr);
+  const uint32_t w = info().resolutions[other].width, h = info().resolutions[other].height;
+  ASSERT_EQ(cam->put_eSize(preview), S_OK);
+  ASSERT_EQ(cam->put_Option(LUMORIX_OPTION_RAW, 1), S_OK);
+  int formats = 0;
+  for (uint8_t f : {kPixelRaw8, kPixelRaw10, kPixelRaw12, kPixelRaw14, kPixelRaw16, kPixelRaw8Alt,
+                    kPixelRaw12Alt}) {
+    if (!rig_.helper().formatAvailable[f]) continue;
+    ++formats;
+    ASSERT_TRUE(SUCCEEDED(cam->put_PixelFormat(f))) << int(f);
+    uint32_t fourcc = 0, bits = 0;
+    ASSERT_EQ(cam->get_RawFormat(&fourcc, &bits), S_OK) << int(f);
+    for (bool bufferCallback : {false, true}) {
+      SCOPED_TRACE(testing::Message() << int(f) << (bufferCallback ? " still-buffer" : " data"));
+      FirstStill first;
+      ASSERT_EQ(cam->start(bufferCallback ? nullptr : FirstStill::onData, nullptr,
+                           bufferCallback ? FirstStill::onBuffer : nullptr, nullptr, &first),
+                S_OK);
+      ASSERT_EQ(cam->Snap(other, 1, reinterpret_cast<uint64_t>(&first)), S_OK);
+      ASSERT_TRUE(WaitUntil([&] {
+        std::lock_guard<std::mutex> hold(first.lock);
+        return first.seen;
+      }));
+      EXPECT_EQ(cam->stop(), S_OK);
+      EXPECT_EQ(first.header.bitCount, kFormatBitsPerPixel[f]);
+      EXPECT_EQ(first.header.compression, fourcc);
+      EXPECT_EQ(first.fourcc, fourcc);
+      EXPECT_EQ(first.header.imageSize, uint32_t(kFormatBytesPerPixel[f]) * w * h);
+      if (bufferCallback) {
+        EXPECT_EQ(first.format, f);
+      }
+    }
+  }
+  EXPECT_GT(formats, 0);
+}
+
 // Deleted by its owner's thread or by its own data callback: the device is stopped and closed.
 TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
   struct Deleter {

@@ -27,6 +27,7 @@ class PageHost {
 
   bool ready() const { return dialog_ != nullptr; }
   CameraValues& camera() { return filter_->values(); }
+  CDcm* filter() { return filter_->filter(); }
   IPropertyPage* page() { return page_; }
   HWND dialog() const { return dialog_; }
   HWND frame() const { return frame_ ? frame_->frame : nullptr; }

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "dshow/pins/cpushpindcm.h"
+#include "tests/dshow/support/testsink.h"
 #include "tests/pages/page_host.h"
 
 namespace {
@@ -71,6 +73,37 @@ TEST(SizePage, ApplyWhileStreamingStaysSilent) {
   EXPECT_EQ(host.page()->Apply(), S_OK);
   EXPECT_EQ(host.camera().count("put_eSize"), 1u);
   EXPECT_TRUE(PageHost::messages().empty());
+}
+
+// While the preview pin is connected its size is fixed: the filter refuses another one before
+// the camera sees it, and the radios go back to the size that stays.
+TEST(SizePage, ASizeRefusedForAConnectedPinLeavesTheRadioOnTheKeptSize) {
+  struct Apartment {  // the sink's allocator is a COM object; outlives the page host
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ~Apartment() {
+      if (SUCCEEDED(hr)) CoUninitialize();
+    }
+  } apartment;
+  PageHost host(PageRowId::Size20, Sizes(2, 0));
+  ASSERT_TRUE(host.ready());
+  HRESULT hr = S_OK;
+  auto* sink = new TestSinkFilter(&hr);
+  sink->NonDelegatingAddRef();
+  CDcmPinBase* pin = host.filter()->previewPin();
+  ASSERT_EQ(pin->Connect(sink->Pin(), nullptr), S_OK);
+  host.click(1035);
+  EXPECT_EQ(host.page()->Apply(), S_OK);
+  EXPECT_EQ(host.camera().count("put_eSize"), 0u);
+  EXPECT_EQ(IsDlgButtonChecked(host.dialog(), 1034), BST_CHECKED);
+  EXPECT_EQ(IsDlgButtonChecked(host.dialog(), 1035), BST_UNCHECKED);
+  EXPECT_TRUE(PageHost::messages().empty());
+  pin->Disconnect();
+  sink->Pin()->Disconnect();
+  sink->NonDelegatingRelease();
+  host.click(1035);  // unconnected, the size is taken
+  EXPECT_EQ(host.page()->Apply(), S_OK);
+  EXPECT_EQ(host.camera().last("put_eSize"), Args{1});
+  EXPECT_EQ(IsDlgButtonChecked(host.dialog(), 1035), BST_CHECKED);
 }
 
 TEST(SizePage, EightSizesLabelAllSixteenRadios) {

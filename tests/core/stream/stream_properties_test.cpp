@@ -148,6 +148,21 @@ TEST(StreamProperties, FinalSizeBinsMakesEvenAndTurns) {
   EXPECT_EQ(h, 212);  // 640 / 3 = 213, made even
 }
 
+// A region set on a stopped camera is the size its next stream delivers, before any frame.
+TEST(StreamProperties, FinalSizeIsTheRegionTheNextStreamDelivers) {
+  FakeModel cam;
+  ASSERT_EQ(cam.put_Roi(0, 0, 640, 480), S_OK);
+  uint32_t roiWidth = 0, roiHeight = 0;
+  ASSERT_EQ(cam.get_Roi(nullptr, nullptr, &roiWidth, &roiHeight), S_OK);
+  int32_t w = 0, h = 0;
+  ASSERT_EQ(cam.get_FinalSize(&w, &h), S_OK);
+  EXPECT_EQ(std::pair(uint32_t(w), uint32_t(h)), std::pair(roiWidth, roiHeight));
+  EXPECT_EQ(std::pair(w, h), std::pair(640, 480));
+  cam.usb().binning = 2;
+  ASSERT_EQ(cam.get_FinalSize(&w, &h), S_OK);
+  EXPECT_EQ(std::pair(w, h), std::pair(320, 240));
+}
+
 TEST(StreamProperties, TemperatureRangeAndCoolerTarget) {
   FakeModel cam(withFlags(LUMORIX_FLAG_TEMPERATURE | LUMORIX_FLAG_TEC | LUMORIX_FLAG_TECTARGET));
   for (const auto& [reading, hr] :

@@ -66,6 +66,22 @@ TEST(StreamStart, ShortPinBufferFailsAndTheFrameGoesBack) {
   EXPECT_EQ(cam.buffers().freeList().size(), 3u);
 }
 
+// A longer buffer is sized for another connected size: the frame would reach the host as a
+// mis-sized picture, so it is refused as a short one is.
+TEST(StreamStart, LongPinBufferFailsAndTheFrameGoesBack) {
+  for (const uint32_t bytes : {pinBytes(1024, 770) + 4, pinBytes(2048, 1534)}) {
+    SCOPED_TRACE(bytes);
+    FakeModel cam;
+    ASSERT_EQ(cam.start(), S_OK);
+    std::vector<uint8_t> buffer(bytes);
+    HRESULT hr = S_FALSE;
+    while (hr == S_FALSE) hr = cam.PullFrameForPin(buffer.data(), bytes, nullptr);
+    EXPECT_EQ(hr, E_FAIL);
+    cam.stop();
+    EXPECT_EQ(cam.buffers().freeList().size(), 3u);
+  }
+}
+
 TEST(StreamStart, RotatedPinBufferIsCheckedAgainstTheTurnedImage) {
   FakeModelConfig config;
   config.previews = {{2048, 1534, 1, 1}};

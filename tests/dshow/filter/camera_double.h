@@ -233,6 +233,7 @@ class FilterWithDouble {
   FilterWithDouble& operator=(const FilterWithDouble&) = delete;
   IUnknown* object() const { return static_cast<ILumorix*>(filter_); }
   CameraValues& values() { return *provider_.log->values; }
+  CDcm* filter() const { return filter_; }
 
  private:
   DoubleProvider provider_;

@@ -32,6 +32,25 @@ class ModuleSim : public ::testing::Test {
   std::optional<uint32_t> count_;
 };
 
+// A released filter closes its camera the camera's own way, which writes the "close" trace line
+// at the verbose log level.
+TEST_F(ModuleSim, ReleasingAFilterClosesItsCameraWithItsTraceLine) {
+  UserDword verbose(L"Software\\Brenvik\\dshow", L"log", 2);
+  ASSERT_TRUE(verbose.set());
+  module_.reload();  // the module reads the log level as it loads
+  ASSERT_TRUE(module_.loaded());
+  DebugLines lines;
+  {
+    ComPtr<IUnknown> filter;
+    *filter.out() = module_.openCamera(0);
+    ASSERT_TRUE(filter);
+    EXPECT_EQ(lines.count("#:close\n"), 0u);
+  }
+  EXPECT_EQ(lines.count("#:close\n"), 1u);
+  verbose.restore();
+  module_.reload();
+}
+
 // Enumeration counts the installed cameras, again the same; an index past the last opens nothing.
 TEST_F(ModuleSim, EnumerationCountsTheInstalledCameras) {
   EXPECT_EQ(module_.enumCameras(), *count_);

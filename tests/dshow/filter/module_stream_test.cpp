@@ -8,13 +8,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/lumorix.h"
+#include "core/lumorix_options.h"
 #include "dshow/base/mediatypes.h"
 #include "tests/dshow/filter/module_graph.h"
 #include "tests/dshow/filter/module_support.h"
@@ -46,8 +49,9 @@ class ModuleStream : public ::testing::Test {
     }
   }
 
-  // A graph around a new filter for camera 0 whose capture pin delivers width x height.
-  void build(LONG width, LONG height) {
+  // A graph around a new filter for camera 0 whose capture pin delivers width x height; the
+  // unconnected filter is handed to beforeRender first.
+  void build(LONG width, LONG height, const std::function<void(IBaseFilter*)>& beforeRender = {}) {
     releaseGraph();
     ComPtr<IUnknown> camera;
     *camera.out() = module_.openCamera(0);
@@ -56,6 +60,9 @@ class ModuleStream : public ::testing::Test {
     ASSERT_EQ(camera->QueryInterface(IID_IBaseFilter, source.outVoid()), S_OK);
     ASSERT_EQ(g_.begin(source.get()), S_OK);
     ASSERT_NO_FATAL_FAILURE(chooseSize(width, height));
+    if (beforeRender) {
+      ASSERT_NO_FATAL_FAILURE(beforeRender(source.get()));
+    }
     ASSERT_EQ(g_.render(log_), S_OK);
     ASSERT_NO_FATAL_FAILURE(readConnectedFormat());
   }
@@ -164,6 +171,75 @@ TEST_F(ModuleStream, ChartPatchesComeOutUprightInTheirColours) {
     if (patch.column == 3) (patch.row == 0 ? white : grey) = c;
   }
   EXPECT_GT(white.green, grey.green) << "white is brighter than grey";
+}
+
+// A region set on the stopped, unconnected filter is the size the pin connects at: every sample
+// is exactly the connected size and shows the region. The top band of the chart's top row fills
+// the whole picture, so its lower half shows the top row's colours too.
+TEST_F(ModuleStream, ARegionSetBeforeConnectingIsTheConnectedSize) {
+  forgetSettings_ = true;
+  const std::string reply = ShimCommand("chart 0");
+  if (reply == "unknown command") GTEST_SKIP() << "the simulated camera has no chart";
+  ASSERT_EQ(reply, "ok");
+  ASSERT_NO_FATAL_FAILURE(build(1024, 770, [](IBaseFilter* source) {
+    ComPtr<ILumorix> camera;
+    ASSERT_EQ(source->QueryInterface(IID_ILumorix, camera.outVoid()), S_OK);
+    ASSERT_EQ(camera->put_Roi(0, 0, 1024, 384), S_OK);
+  }));
+  EXPECT_EQ(format_.width, 1024);
+  EXPECT_EQ(format_.height, 384);
+  EXPECT_EQ(format_.sizeImage, 1024u * 3 * 384);
+  log_.reset(60);  // auto exposure and white balance settle first
+  ASSERT_NO_FATAL_FAILURE(run());
+  EXPECT_TRUE(log_.reaches(60, 60000)) << log_.seen() << " frames";
+  stop();
+  const std::vector<long> lengths = log_.lengths();
+  EXPECT_EQ(std::count(lengths.begin(), lengths.end(), long(format_.sizeImage)),
+            std::ptrdiff_t(lengths.size()));
+  const std::vector<uint8_t> frame = log_.frame();
+  ASSERT_EQ(frame.size(), format_.sizeImage);
+  for (const Patch& patch : kChart) {
+    if (patch.row != 0) continue;
+    for (int half = 0; half < 2; ++half) {
+      SCOPED_TRACE(half ? "lower half" : "upper half");
+      Patch at = patch;
+      at.row = half;
+      ExpectPatch(patch, PatchMean(frame, format_, at));
+    }
+  }
+}
+
+// With the preview connected at 1024 x 770, neither the filter nor the preview pin lets another
+// size or binning through, stopped or running; the next run's samples are still whole frames of the
+// connected size. Unconnected, the same size is taken.
+TEST_F(ModuleStream, AConnectedPreviewRefusesAnotherSizeOrBinning) {
+  forgetSettings_ = true;
+  ASSERT_NO_FATAL_FAILURE(build(1024, 770));
+  ComPtr<IPin> previewPin;
+  ASSERT_NO_FATAL_FAILURE(findPin(PIN_CATEGORY_CAPTURE, &previewPin));
+  ComPtr<ILumorix> filter = g_.source.as<ILumorix>(LumorixTraits<ILumorix>::iid);
+  ComPtr<ILumorix> pin = previewPin.as<ILumorix>(LumorixTraits<ILumorix>::iid);
+  ASSERT_TRUE(filter && pin);
+  const auto refuseAll = [&](const char* when) {
+    SCOPED_TRACE(when);
+    EXPECT_EQ(filter->put_eSize(0), VFW_E_ALREADY_CONNECTED);
+    EXPECT_EQ(pin->put_Size(2048, 1534), VFW_E_ALREADY_CONNECTED);
+    EXPECT_EQ(filter->put_Option(LUMORIX_OPTION_BINNING, 2), VFW_E_ALREADY_CONNECTED);
+    EXPECT_EQ(pin->put_Option(LUMORIX_OPTION_BINNING, 0x82), VFW_E_ALREADY_CONNECTED);
+    int32_t w = 0, h = 0;
+    EXPECT_EQ(filter->get_FinalSize(&w, &h), S_OK);
+    EXPECT_EQ(std::pair(w, h), std::pair(1024, 770));
+  };
+  refuseAll("stopped");
+  ASSERT_NO_FATAL_FAILURE(streamWholeFrames(20, 60000, "after the refusals"));
+  log_.reset();
+  ASSERT_NO_FATAL_FAILURE(run());
+  refuseAll("running");
+  EXPECT_TRUE(log_.reaches(20, 60000)) << log_.seen() << " frames";
+  stop();
+  const std::vector<long> lengths = log_.lengths();
+  EXPECT_EQ(std::count(lengths.begin(), lengths.end(), long(format_.sizeImage)),
+            std::ptrdiff_t(lengths.size()));
 }
 
 TEST_F(ModuleStream, UnplugMidStreamAbortsTheStreamWithoutHanging) {

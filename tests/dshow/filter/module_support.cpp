@@ -3,7 +3,10 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "sim/wine/lumorix_sim_api.h"
@@ -20,7 +23,13 @@ constexpr WORD kPageSpacingsOrdinal = 8;  // as zerithal.def numbers it
 
 }  // namespace
 
-LoadedModule::LoadedModule() : module_(LoadLibraryW(BesideExecutable(L"zerithal.ax").c_str())) {
+LoadedModule::LoadedModule() {
+  reload();
+}
+
+void LoadedModule::reload() {
+  if (module_) FreeLibrary(module_);
+  module_ = LoadLibraryW(BesideExecutable(L"zerithal.ax").c_str());
   if (!module_) return;
   find(module_, "DshowEnumCamera", enumCameras);
   find(module_, "DshowOpenCamera", openCamera);
@@ -33,6 +42,42 @@ LoadedModule::LoadedModule() : module_(LoadLibraryW(BesideExecutable(L"zerithal.
 
 LoadedModule::~LoadedModule() {
   if (module_) FreeLibrary(module_);
+}
+
+namespace {
+
+constexpr DWORD kDebugPrintException = 0x40010006;  // DBG_PRINTEXCEPTION_C: {length, text}
+
+std::mutex debugLinesLock;
+std::vector<std::string> debugLines;
+
+LONG CALLBACK CollectDebugLine(EXCEPTION_POINTERS* info) {
+  const EXCEPTION_RECORD* record = info->ExceptionRecord;
+  if (record->ExceptionCode == kDebugPrintException && record->NumberParameters >= 2) {
+    const char* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+    std::lock_guard<std::mutex> guard(debugLinesLock);
+    if (text) debugLines.emplace_back(text);
+  }
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+}  // namespace
+
+DebugLines::DebugLines() {
+  {
+    std::lock_guard<std::mutex> guard(debugLinesLock);
+    debugLines.clear();
+  }
+  handler_ = AddVectoredExceptionHandler(1, CollectDebugLine);
+}
+
+DebugLines::~DebugLines() {
+  if (handler_) RemoveVectoredExceptionHandler(handler_);
+}
+
+size_t DebugLines::count(const std::string& line) const {
+  std::lock_guard<std::mutex> guard(debugLinesLock);
+  return size_t(std::count(debugLines.begin(), debugLines.end(), line));
 }
 
 size_t ProcessThreads() {

@@ -20,6 +20,9 @@ class LoadedModule {
   LoadedModule& operator=(const LoadedModule&) = delete;
 
   bool loaded() const { return module_ && enumCameras && openCamera && canUnloadNow; }
+  // Unloads and loads the module again, so its start-up reads the registry afresh; only while
+  // this is its only holder.
+  void reload();
 
   uint32_t(WINAPI* enumCameras)() = nullptr;
   IUnknown*(WINAPI* openCamera)(uint32_t index) = nullptr;
@@ -32,6 +35,20 @@ class LoadedModule {
 
  private:
   HMODULE module_ = nullptr;
+};
+
+// The lines this process sends to the debugger output while it lives (wine raises each as an
+// exception, which a vectored handler sees first).
+class DebugLines {
+ public:
+  DebugLines();
+  ~DebugLines();
+  DebugLines(const DebugLines&) = delete;
+  DebugLines& operator=(const DebugLines&) = delete;
+  size_t count(const std::string& line) const;
+
+ private:
+  void* handler_ = nullptr;
 };
 
 // The threads of this process.

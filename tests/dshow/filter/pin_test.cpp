@@ -251,7 +251,8 @@ TEST_F(PinTest, AllocatorOutcomes) {
       {false, TestSinkPin::Allocator::Own, true, 3},
       {true, TestSinkPin::Allocator::Own, true, 1},
       {false, TestSinkPin::Allocator::SmallerBuffers, false, 0},
-      {false, TestSinkPin::Allocator::FewerBuffers, false, 0},
+      {false, TestSinkPin::Allocator::FewerBuffers, true, 3},
+      {false, TestSinkPin::Allocator::NoBuffers, false, 0},
       {true, TestSinkPin::Allocator::SmallerBuffers, false, 0},
   };
   for (const Case& c : cases) {
@@ -624,6 +625,114 @@ TEST_F(PinTest, ARegionMovesButKeepsTheConnectedSize) {
       for (int k = 0; k < 4; ++k) EXPECT_EQ(cam->roi[k], c.reached[k]) << k;
       TearDown();
     }
+  }
+}
+
+// While the preview is connected, stopped or running, its type sizes every sample: another size
+// index, size or binning factor is refused as SetFormat refuses it, through the filter and through
+// either pin, and the camera keeps its size. Unconnected, or keeping the size, the camera decides.
+TEST_F(PinTest, AConnectedPreviewKeepsItsSize) {
+  enum class Via { Filter, Preview, Still };
+  enum class Call { Index, Size, Binning };
+  struct Case {
+    PinState state;
+    Via via;
+    Call call;
+    int32_t value;  // an index, a width (of the list's size), or a binning code
+    HRESULT result;
+    bool reached;  // the camera was asked
+  } const cases[] = {
+      {PinState::Connected, Via::Filter, Call::Index, 1, VFW_E_ALREADY_CONNECTED, false},
+      {PinState::Connected, Via::Preview, Call::Index, 1, VFW_E_ALREADY_CONNECTED, false},
+      {PinState::Connected, Via::Still, Call::Index, 1, VFW_E_ALREADY_CONNECTED, false},
+      {PinState::Running, Via::Filter, Call::Index, 1, VFW_E_ALREADY_CONNECTED, false},
+      {PinState::Connected, Via::Filter, Call::Index, 0, S_OK, true},
+      {PinState::Connected, Via::Filter, Call::Index, 7, E_INVALIDARG, true},
+      {PinState::Unconnected, Via::Filter, Call::Index, 1, S_OK, true},
+      {PinState::Unconnected, Via::Preview, Call::Index, 1, S_OK, true},
+      {PinState::Connected, Via::Filter, Call::Size, 320, VFW_E_ALREADY_CONNECTED, false},
+      {PinState::Connected, Via::Preview, Call::Size, 320, VFW_E_ALREADY_CONNECTED, false},
+      {PinState::Running, Via::Preview, Call::Size, 320, VFW_E_ALREADY_CONNECTED, false},
+      {PinState::Unconnected, Via::Filter, Call::Size, 320, E_NOTIMPL, true},  // the double's
+      {PinState::Connected, Via::Filter, Call::Binning, 2, VFW_E_ALREADY_CONNECTED, false},
+      {PinState::Connected, Via::Preview, Call::Binning, 0x82, VFW_E_ALREADY_CONNECTED, false},
+      {PinState::Running, Via::Still, Call::Binning, 3, VFW_E_ALREADY_CONNECTED, false},
+      {PinState::Running, Via::Filter, Call::Binning, 0x81, S_OK, true},  // the factor stays 1
+      {PinState::Connected, Via::Filter, Call::Binning, 9, S_OK, true},   // the camera's to judge
+      {PinState::Unconnected, Via::Filter, Call::Binning, 2, S_OK, true},
+      {PinState::Unconnected, Via::Still, Call::Binning, 4, S_OK, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "row " << (&c - cases));
+    make({.stills = 1});
+    log().values->options[LUMORIX_OPTION_BINNING] = 1;
+    if (c.state != PinState::Unconnected) inGraph();
+    if (c.state == PinState::Running) {
+      ASSERT_EQ(control()->Run(), S_OK);
+    }
+    ILumorix* face = c.via == Via::Filter    ? static_cast<ILumorix*>(filter_)
+                     : c.via == Via::Preview ? static_cast<ILumorix*>(preview())
+                                             : static_cast<ILumorix*>(still());
+    const size_t before = log().values->count(c.call == Call::Binning ? "put_Option" : "put_eSize");
+    HRESULT hr = E_FAIL;
+    if (c.call == Call::Index) hr = face->put_eSize(uint32_t(c.value));
+    if (c.call == Call::Size) hr = face->put_Size(c.value, c.value * 3 / 4);
+    if (c.call == Call::Binning) hr = face->put_Option(LUMORIX_OPTION_BINNING, c.value);
+    EXPECT_EQ(hr, c.result);
+    if (c.call != Call::Size) {
+      const size_t after =
+          log().values->count(c.call == Call::Binning ? "put_Option" : "put_eSize");
+      EXPECT_EQ(after - before, c.reached ? 1u : 0u);
+    }
+    if (c.result == VFW_E_ALREADY_CONNECTED) {
+      EXPECT_EQ(provider_->last->previewIndex.load(), 0u);
+      EXPECT_EQ(log().values->options[LUMORIX_OPTION_BINNING], 1);
+    }
+    if (c.state == PinState::Running) {
+      EXPECT_TRUE(samplesReach(sink()->samples.load() + 3));
+      LONG_PTR code = 0;
+      EXPECT_FALSE(awaitEvent(EC_ERRORABORT, &code, 100));
+    }
+    TearDown();
+  }
+}
+
+// A preset brings a binning and a turn: one that would change a connected pin's size is refused
+// before the camera loads it; one that keeps the size, and any while nothing is connected, loads.
+TEST_F(PinTest, APresetThatWouldReshapeAConnectedPinIsRefused) {
+  namespace F = PLProcessFlags;
+  constexpr uint32_t kFactory = 0xFFFFFFFFu;
+  struct Case {
+    bool connected;
+    int32_t currentBinning;
+    uint8_t binning;
+    uint32_t flags;
+    uint32_t index;
+    HRESULT result;
+  } const cases[] = {
+      {true, 1, 2, 0, 0, VFW_E_ALREADY_CONNECTED},
+      {true, 1, 0x81, 0, 0, S_OK},
+      {true, 2, 0x82, 0, 0, S_OK},
+      {true, 1, 7, 0, 0, S_OK},  // an unknown code bins by 1
+      {true, 1, 1, F::kRotate90, 0, VFW_E_ALREADY_CONNECTED},
+      {true, 1, 1, F::kRotate180, 0, S_OK},
+      {true, 3, 1, 0, kFactory, VFW_E_ALREADY_CONNECTED},  // the factory bins by 1
+      {true, 1, 1, 0, kFactory, S_OK},
+      {false, 1, 2, F::kRotate270, 0, S_OK},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "row " << (&c - cases));
+    make({.stills = 1});
+    log().values->options[LUMORIX_OPTION_BINNING] = c.currentBinning;
+    PresetRecord record{};
+    record.name[0] = u'p';
+    record.binning = c.binning;
+    record.settings.processFlags = c.flags;
+    log().values->presets.assign(1, record);
+    if (c.connected) inGraph();
+    EXPECT_EQ(filter_->LoadPreset(c.index), c.result);
+    EXPECT_EQ(log().presetLoads.load(), c.result == S_OK ? 1 : 0);
+    TearDown();
   }
 }
 

@@ -41,6 +41,7 @@ class StingyAllocator : public IMemAllocator {
     if (mode_ == TestSinkPin::Allocator::SmallerBuffers) granted.cbBuffer = request->cbBuffer / 2;
     if (mode_ == TestSinkPin::Allocator::FewerBuffers && granted.cBuffers > 1)
       granted.cBuffers = request->cBuffers - 1;
+    if (mode_ == TestSinkPin::Allocator::NoBuffers) granted.cBuffers = 0;
     return inner_->SetProperties(&granted, actual);
   }
   HRESULT STDMETHODCALLTYPE GetProperties(ALLOCATOR_PROPERTIES* props) override {

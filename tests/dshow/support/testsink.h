@@ -14,7 +14,7 @@
 
 class TestSinkPin : public CBasePin, public IMemInputPin {
  public:
-  enum class Allocator { Own, SmallerBuffers, FewerBuffers, None };
+  enum class Allocator { Own, SmallerBuffers, FewerBuffers, NoBuffers, None };
 
   TestSinkPin(CBaseFilter* filter, CCritSec* lock, HRESULT* phr);
   ~TestSinkPin() override;
