@@ -16,6 +16,7 @@
 #include "sim/real_time_clock.h"
 #include "sim/sim_bus.h"
 #include "sim/family_catalogue.h"
+#include "sim/wine/pending_requests.h"
 #include "usb/ioctl_codes.h"
 
 namespace {
@@ -26,35 +27,32 @@ struct Host {
   std::vector<std::shared_ptr<sim::SimCamera>> cameras;
 };
 
+constexpr uint32_t kErrorBadParameter = 87;
+
 std::mutex hostLock;
 Host* host = nullptr;  // lives as long as the driver process
 
 struct Handle;
 
-// One pended request; it frees itself when the camera completes it.
-struct Request {
+// One pended request; it leaves the handle's table when the camera completes it.
+struct Request : sim::PendedRequest {
   platform::Event event{platform::Event::Kind::ManualReset};
   platform::AsyncIo io;
   std::vector<uint8_t> in;
   LsimDone done = nullptr;
-  void* context = nullptr;
   Handle* handle = nullptr;
 };
 
 struct Handle {
   std::unique_ptr<platform::DeviceIo> device;
-  std::mutex lock;
-  std::vector<Request*> pending;
+  sim::PendingRequests pending;
 };
 
+// The camera completes each request once; a cancel still holding it frees it afterwards.
 void finished(platform::AsyncIo& io) {
   auto* request = static_cast<Request*>(io.context);
-  {
-    std::lock_guard<std::mutex> hold(request->handle->lock);
-    std::erase(request->handle->pending, request);
-  }
+  std::unique_ptr<sim::PendedRequest> owned = request->handle->pending.end(request);
   request->done(request->context, io.error, io.transferred);
-  delete request;
 }
 
 sim::SimCamera* cameraAt(uint32_t n) {
@@ -111,13 +109,8 @@ extern "C" void* lsim_open(uint32_t n, uint32_t* error) {
 extern "C" void lsim_close(void* opaque) {
   auto* handle = static_cast<Handle*>(opaque);
   handle->device.reset();  // ends the reads it still holds, through finished()
-  bool idle = false;
-  {
-    std::lock_guard<std::mutex> hold(handle->lock);
-    idle = handle->pending.empty();
-  }
   // A read that an abort holds finishes later and still needs its handle; then it is kept.
-  if (idle) delete handle;
+  if (handle->pending.empty()) delete handle;
 }
 
 // Registers the request before starting it: the camera may finish it on its own thread at once.
@@ -127,16 +120,10 @@ uint32_t startPended(Handle* handle, std::unique_ptr<Request> request, void** to
   Request* r = request.get();
   r->io.onComplete = finished;
   r->io.context = r;
-  {
-    std::lock_guard<std::mutex> hold(handle->lock);
-    handle->pending.push_back(request.release());
-  }
+  handle->pending.add(std::move(request));
   if (token) *token = r;
   const uint32_t err = start(r->io);
-  if (err == platform::kErrorIoPending) return err;
-  std::lock_guard<std::mutex> hold(handle->lock);  // refused: nothing will complete it
-  std::erase(handle->pending, r);
-  delete r;
+  if (err != platform::kErrorIoPending) handle->pending.end(r);  // refused: nothing completes it
   return err;
 }
 
@@ -157,7 +144,8 @@ extern "C" uint32_t lsim_ioctl(void* opaque, uint32_t code, const void* in, uint
   // Input first: a buffered I/O control hands in and out in one buffer.
   request->in.assign(static_cast<const uint8_t*>(in), static_cast<const uint8_t*>(in) + inBytes);
   *transferred = 0;
-  if (code == usb::kIoctlReadPipe && done) {
+  if (code == usb::kIoctlReadPipe) {
+    if (!done) return kErrorBadParameter;  // a pipe read pends: it needs its completion
     const uint8_t* input = request->in.data();
     return startPended(handle, std::move(request), token, [&](platform::AsyncIo& io) {
       return handle->device->ioctl(code, input, inBytes, out, outBytes, io);
@@ -177,16 +165,15 @@ extern "C" uint32_t lsim_read(void* opaque, void* buffer, uint32_t bytes, LsimDo
   });
 }
 
-// Cancels the pended request with `context`, or every one when it is null.
+// Cancels the pended request with `context`, or every one when it is null. The camera completes a
+// cancelled request through finished(), under its own lock, so the picked requests are held, not
+// locked, while it does; one that completes first is left to that completion.
 extern "C" void lsim_cancel(void* opaque, void* context) {
   auto* handle = static_cast<Handle*>(opaque);
-  std::vector<platform::AsyncIo*> victims;
-  {
-    std::lock_guard<std::mutex> hold(handle->lock);
-    for (Request* r : handle->pending)
-      if (!context || r->context == context) victims.push_back(&r->io);
+  for (sim::PendedRequest* picked : handle->pending.hold(context)) {
+    handle->device->cancel(static_cast<Request*>(picked)->io);
+    handle->pending.release(picked);
   }
-  for (platform::AsyncIo* io : victims) handle->device->cancel(*io);
 }
 
 // One line per guide pulse the camera received: direction, length and start on its clock.

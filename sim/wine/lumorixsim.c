@@ -66,25 +66,44 @@ static void* outputBuffer(IRP* irp, ULONG code) {
   return irp->MdlAddress ? MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority) : NULL;
 }
 
-/* Called from the DLL's stream thread when a pended request ends. */
-static void requestDone(void* context, uint32_t error, uint32_t bytes) {
-  IRP* irp = context;
+/* Ends a request whose cancel routine is set. A cancel routine the kernel has entered reads the IRP
+   until it drops the cancel spin lock: that is waited for, so the IRP is never completed (and
+   freed) under it. Never called with the cancel spin lock held. */
+static NTSTATUS finishCancelable(IRP* irp, NTSTATUS status, ULONG_PTR information) {
+  KIRQL irql;
+  IoAcquireCancelSpinLock(&irql);
   IoSetCancelRoutine(irp, NULL);
-  finish(irp, toStatus(error), error ? 0 : bytes);
+  IoReleaseCancelSpinLock(irql);
+  return finish(irp, status, information);
 }
 
+/* Called from the DLL's stream thread when a pended request ends, once per request. */
+static void requestDone(void* context, uint32_t error, uint32_t bytes) {
+  finishCancelable(context, toStatus(error), error ? 0 : bytes);
+}
+
+/* Takes what it needs from the IRP before dropping the cancel spin lock; after that the request
+   may complete at any time, and the IRP is only a name to the DLL, which cancels it when it is
+   still pending (no other request can take its address meanwhile: this thread dispatches them). */
 static void __stdcall cancelRequest(DEVICE_OBJECT* device, IRP* irp) {
   void* handle = IoGetCurrentIrpStackLocation(irp)->FileObject->FsContext;
   IoReleaseCancelSpinLock(irp->CancelIrql);
   sim.cancel(handle, irp); /* ends it through requestDone with 995 */
 }
 
-static NTSTATUS pend(IRP* irp, void* handle, uint32_t error) {
-  if (error != 997) {
-    IoSetCancelRoutine(irp, NULL);
-    return finish(irp, toStatus(error), 0);
-  }
-  if (irp->Cancel) sim.cancel(handle, irp);
+/* Makes a request cancellable, or ends it now when it was cancelled already (nonzero). Once it is
+   started the IRP belongs to requestDone, so this is checked before and never after. */
+static int cancelledBeforeStart(IRP* irp) {
+  IoMarkIrpPending(irp);
+  IoSetCancelRoutine(irp, cancelRequest);
+  if (!irp->Cancel) return 0;
+  finishCancelable(irp, STATUS_CANCELLED, 0);
+  return 1;
+}
+
+/* The start's outcome: pended requests end in requestDone, refused ones here. */
+static NTSTATUS pend(IRP* irp, uint32_t error) {
+  if (error != 997) finishCancelable(irp, toStatus(error), 0);
   return STATUS_PENDING;
 }
 
@@ -96,11 +115,8 @@ static NTSTATUS __stdcall dispatchRead(DEVICE_OBJECT* device, IRP* irp) {
           ? MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority)
           : (irp->AssociatedIrp.SystemBuffer ? irp->AssociatedIrp.SystemBuffer : irp->UserBuffer);
   if (!handle) return finish(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
-  IoMarkIrpPending(irp);
-  IoSetCancelRoutine(irp, cancelRequest);
-  pend(irp, handle,
-       sim.read(handle, buffer, stack->Parameters.Read.Length, requestDone, irp, NULL));
-  return STATUS_PENDING;
+  if (cancelledBeforeStart(irp)) return STATUS_PENDING;
+  return pend(irp, sim.read(handle, buffer, stack->Parameters.Read.Length, requestDone, irp, NULL));
 }
 
 static NTSTATUS controlCommand(IRP* irp, IO_STACK_LOCATION* stack) {
@@ -125,14 +141,12 @@ static NTSTATUS __stdcall dispatchIoctl(DEVICE_OBJECT* device, IRP* irp) {
   if (ext->camera == CONTROL_INDEX) return controlCommand(irp, stack);
   if (!handle) return finish(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
   if (code == READ_PIPE) {
-    IoMarkIrpPending(irp);
-    IoSetCancelRoutine(irp, cancelRequest);
-    pend(irp, handle,
-         sim.ioctl(handle, code, irp->AssociatedIrp.SystemBuffer,
-                   stack->Parameters.DeviceIoControl.InputBufferLength, outputBuffer(irp, code),
-                   stack->Parameters.DeviceIoControl.OutputBufferLength, &transferred, requestDone,
-                   irp, NULL));
-    return STATUS_PENDING;
+    if (cancelledBeforeStart(irp)) return STATUS_PENDING;
+    return pend(
+        irp, sim.ioctl(handle, code, irp->AssociatedIrp.SystemBuffer,
+                       stack->Parameters.DeviceIoControl.InputBufferLength, outputBuffer(irp, code),
+                       stack->Parameters.DeviceIoControl.OutputBufferLength, &transferred,
+                       requestDone, irp, NULL));
   }
   error = sim.ioctl(handle, code, irp->AssociatedIrp.SystemBuffer,
                     stack->Parameters.DeviceIoControl.InputBufferLength, outputBuffer(irp, code),
