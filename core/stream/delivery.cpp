@@ -124,8 +124,8 @@ bool Delivery::takeOutput(Output& out) {
   if (cam_.dataCallbackA_ || cam_.dataCallbackB_ || cam_.stillBufferCallback_) {
     if (cam_.scratch_ == nullptr) {
       const ResolutionEntry& size = cam_.previewTable_[cam_.previewIndex_.load()];
-      const uint64_t bytes = ImageBytesAnyTurn(OutputBits(cam_.pipeline_->shape().outputMode),
-                                               size.width, size.height);
+      const uint64_t bytes =
+          StreamFrameBytes(cam_.optRaw_.load(), cam_.pipeline_->shape(), size.width, size.height);
       cam_.scratch_ = AllocFrameBuffer(bytes);
       cam_.scratchBytes_ = static_cast<uint32_t>(bytes);
       if (cam_.scratch_ == nullptr) {
