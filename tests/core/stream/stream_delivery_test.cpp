@@ -220,8 +220,15 @@ TEST(StreamDelivery, InStreamSnapRaisesFiveAndARestartReturnsItsEntry) {
 // A turned image is as tall as the frame is wide: the header says so, and the scratch buffer
 // holds the turned image's padded rows (the fake conversion writes every byte of them). Raw
 // frames of a grey camera are deeper than its output rows: the scratch buffer holds them too,
-// also after a switch to the deepest format the camera may take.
+// also after a switch to the deepest format the camera announced; frames of a format deeper
+// than that are dropped rather than written past the buffer.
 TEST(StreamDelivery, DataCallbacksGetTheTurnedImagesHeader) {
+  struct RawCount {
+    std::atomic<int> calls{0};
+    static void onRaw(const uint8_t*, const SensorRect*, uint8_t, void* context) {
+      ++static_cast<RawCount*>(context)->calls;
+    }
+  };
   const struct {
     bool turned, stillBuffer;
     uint8_t binning;
@@ -230,16 +237,21 @@ TEST(StreamDelivery, DataCallbacksGetTheTurnedImagesHeader) {
     bool raw = false;
     uint32_t outputMode = kOutputRgb8, rawBytes = 1, deepestRawBytes = 1;
     uint16_t bits = 24;
+    uint32_t switchTo = 0;  // raw bytes per pixel after the first frame; 0: no switch
+    bool switchedDelivered = false;
   } table[] = {{false, false, 1, 1024, 770, 3072 * 770},
                {true, false, 1, 770, 1024, 2312 * 1024},
                {true, true, 1, 770, 1024, 2312 * 1024},
                {true, false, 3, 256, 340, 768 * 340},
                {true, true, 0x82, 384, 512, 1152 * 512},
                {false, false, 1, 1024, 770, 2 * 1024 * 770, true, kOutputGrey8, 2, 1, 8},
-               {true, true, 1, 770, 1024, 1024 * 770, true, kOutputGrey8, 1, 2, 8},
-               {false, true, 1, 1024, 770, 3 * 1024 * 770, true, kOutputGrey16, 3, 1, 8}};
+               {true, true, 1, 770, 1024, 1024 * 770, true, kOutputGrey8, 1, 2, 8, 2, true},
+               {false, true, 1, 1024, 770, 3 * 1024 * 770, true, kOutputGrey16, 3, 1, 8},
+               {false, false, 1, 1024, 770, 1024 * 770, true, kOutputGrey8, 1, 1, 8, 2, false}};
   for (const auto& row : table) {
     FakeModel cam;
+    RawCount raw;
+    ASSERT_EQ(cam.put_RawDataCallback(RawCount::onRaw, &raw), S_OK);
     cam.rotated = row.turned;
     cam.usb().binning = row.binning;
     cam.setRawOption(row.raw);
@@ -252,11 +264,11 @@ TEST(StreamDelivery, DataCallbacksGetTheTurnedImagesHeader) {
               S_OK);
     LumorixFrameHeader header{};
     ASSERT_TRUE(log.first(header));
-    cam.rawBytes = std::max(row.rawBytes, row.deepestRawBytes);  // a switch keeps the buffer
-    ASSERT_TRUE(waitFor([&] {
-      std::lock_guard<std::mutex> guard(log.lock);
-      return log.headers.size() >= 3;
-    }));
+    if (row.switchTo != 0) {  // a switch keeps the buffer; each frame reaches the raw callback
+      cam.rawBytes = row.switchTo;
+      const int before = raw.calls.load();
+      ASSERT_TRUE(waitFor([&] { return raw.calls.load() >= before + 3; }));
+    }
     cam.stop();
     const std::string name = std::to_string(row.turned) + std::to_string(row.stillBuffer) + " by " +
                              std::to_string(row.binning) + (row.raw ? " raw" : "");
@@ -264,6 +276,12 @@ TEST(StreamDelivery, DataCallbacksGetTheTurnedImagesHeader) {
     EXPECT_EQ(header.height, row.h) << name;
     EXPECT_EQ(header.bitCount, row.bits) << name;
     EXPECT_EQ(header.imageSize, row.imageSize) << name;
+    if (row.switchTo == 0) continue;
+    const uint32_t switched = row.switchTo * 1024 * 770;
+    EXPECT_EQ(std::any_of(log.headers.begin(), log.headers.end(),
+                          [&](const LumorixFrameHeader& h) { return h.imageSize == switched; }),
+              row.switchedDelivered)
+        << name;
   }
 }
 
