@@ -124,8 +124,8 @@ bool Delivery::takeOutput(Output& out) {
   if (cam_.dataCallbackA_ || cam_.dataCallbackB_ || cam_.stillBufferCallback_) {
     if (cam_.scratch_ == nullptr) {
       const ResolutionEntry& size = cam_.previewTable_[cam_.previewIndex_.load()];
-      const uint64_t bytes = ImageBytesAnyTurn(OutputBits(cam_.pipeline_->shape().outputMode),
-                                               size.width, size.height);
+      const uint64_t bytes =
+          StreamFrameBytes(cam_.optRaw_.load(), cam_.pipeline_->shape(), size.width, size.height);
       cam_.scratch_ = AllocFrameBuffer(bytes);
       cam_.scratchBytes_ = static_cast<uint32_t>(bytes);
       if (cam_.scratch_ == nullptr) {
@@ -134,6 +134,7 @@ bool Delivery::takeOutput(Output& out) {
       }
     }
     out.data = cam_.scratch_;
+    out.bytes = cam_.scratchBytes_;
     return true;
   }
   return takePullEntry(out);
@@ -149,6 +150,7 @@ bool Delivery::takePullEntry(Output& out) {
         out.data = cam_.freeFrames_.front().data;
         cam_.freeFrames_.pop_front();
         out.entry = true;
+        out.bytes = cam_.pullBufferBytes_;
         return true;
       }
       if (cam_.realTime_.load() != 0 && !cam_.transportInTriggerMode() &&
@@ -156,6 +158,7 @@ bool Delivery::takePullEntry(Output& out) {
         out.data = cam_.filledFrames_.back().data;
         cam_.filledFrames_.pop_back();
         out.entry = true;
+        out.bytes = cam_.pullBufferBytes_;
         return true;
       }
     }
@@ -213,6 +216,7 @@ void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
             : shape.bayer & 3;
     header.compression = GetRawFourCC(bayer, record->format, cam_.modelFlags() & LUMORIX_FLAG_MONO);
     header.imageSize = shape.rawBytesPerPixel * w * h;
+    if (refusedAsShort(out, header.imageSize)) return;
     std::memcpy(out.data, record->data, header.imageSize);
   } else {
     header.bitCount = static_cast<uint16_t>(OutputBits(shape.outputMode));
@@ -271,6 +275,17 @@ LumorixFrameHeader Delivery::stillHeader(const StillFrame& still, uint32_t w, ui
   header.bitCount = static_cast<uint16_t>(OutputBits(shape.outputMode));
   header.imageSize = uint32_t(DibRowBytes(header.bitCount, w)) * h;
   return header;
+}
+
+// A frame deeper than the format the buffers were sized for (a model that switched beyond what
+// it announced) is dropped, not written past the buffer; a pull entry goes back free.
+bool Delivery::refusedAsShort(const Output& out, uint64_t bytes) {
+  if (out.bytes == 0 || bytes <= out.bytes) return false;
+  if (out.entry) {
+    std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
+    cam_.freeFrames_.push_back(LumorixFrameEntry{out.data, {}, 0, 0});
+  }
+  return true;
 }
 
 bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* second,

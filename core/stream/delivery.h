@@ -33,6 +33,7 @@ class Delivery {
     uint8_t* second = nullptr;
     uint32_t pitch = 0;
     bool entry = false;  // a pull-queue entry
+    uint64_t bytes = 0;  // room at data; 0 for a caller's buffer, whose room is not told
   };
   bool serveSnapRequests(int32_t& snapLeft, uint64_t& snapContext);
   void returnReadyFrames();
@@ -40,6 +41,7 @@ class Delivery {
   bool takeOutput(Output& out);
   bool takePullEntry(Output& out);
   void deliver(RawBufferRecord* record, const Output& out, bool snap, uint64_t snapContext);
+  bool refusedAsShort(const Output& out, uint64_t bytes);
   void rawCallbackOnly(RawBufferRecord* record);
   void endOfStream();
   LumorixFrameHeader stillHeader(const StillFrame& still, uint32_t w, uint32_t h,

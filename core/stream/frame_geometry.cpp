@@ -35,6 +35,12 @@ uint64_t StillBytes(bool raw, uint32_t rawBytesPerPixel, uint32_t outputBits, ui
   return uint64_t{std::max(rawBytesPerPixel, kMinRawBytesPerPixel)} * width * height;
 }
 
+uint64_t StreamFrameBytes(bool raw, const StreamOutputShape& shape, uint32_t width,
+                          uint32_t height) {
+  const uint32_t rawBytes = std::max(shape.rawBytesPerPixel, shape.deepestRawBytesPerPixel);
+  return StillBytes(raw, rawBytes, OutputBits(shape.outputMode), width, height);
+}
+
 namespace {
 std::atomic<int> allocationsUntilFailure{0};
 constexpr std::align_val_t kFrameAlignment{1024};

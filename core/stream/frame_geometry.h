@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "base/geometry.h"
+#include "core/stream/stream_pipeline.h"
 
 // Bits per pixel of RGB output modes 0..4; 24 for anything else.
 uint32_t OutputBits(uint32_t outputMode);
@@ -25,6 +26,11 @@ uint64_t ImageBytesAnyTurn(uint32_t bits, uint32_t width, uint32_t height);
 // 8-bit sample), else the RGB output at outputBits in either orientation.
 uint64_t StillBytes(bool raw, uint32_t rawBytesPerPixel, uint32_t outputBits, uint32_t width,
                     uint32_t height);
+// Room for one preview frame in a buffer kept from start to stop (the scratch buffer, the pull
+// queue): a raw frame at the deeper of the current format and the deepest one the stream may
+// switch to, else the RGB output in either orientation.
+uint64_t StreamFrameBytes(bool raw, const StreamOutputShape& shape, uint32_t width,
+                          uint32_t height);
 
 // Zeroed, 1024-byte aligned frame buffers for the pull queues, the still pool and the scratch
 // buffer; null when memory runs out.

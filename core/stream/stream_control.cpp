@@ -204,11 +204,12 @@ HRESULT StreamControl::start(LumorixDataCallback dataA, LumorixDataCallbackV2 da
   return E_FAIL;
 }
 
-// FRAME_DEQUE_LENGTH buffers for a 90 degree turn of the preview size; all or nothing.
+// FRAME_DEQUE_LENGTH buffers for a 90 degree turn of the preview size, or for its raw samples;
+// all or nothing.
 HRESULT StreamControl::allocatePullQueue() {
   const ResolutionEntry& size = cam_.previewTable_[cam_.previewIndex_.load()];
-  const uint32_t mode = cam_.pipeline_ ? cam_.pipeline_->shape().outputMode : 0;
-  const uint64_t bytes = ImageBytesAnyTurn(OutputBits(mode), size.width, size.height);
+  const StreamOutputShape shape = cam_.pipeline_ ? cam_.pipeline_->shape() : StreamOutputShape{};
+  const uint64_t bytes = StreamFrameBytes(cam_.optRaw_.load(), shape, size.width, size.height);
   std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
   for (uint32_t i = 0; i < cam_.frameDequeLength_.load(); ++i) {
     uint8_t* buffer = AllocFrameBuffer(bytes);

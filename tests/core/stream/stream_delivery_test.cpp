@@ -2,6 +2,7 @@
 // stream, and the three event sinks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "base/lumorix_events.h"
 #include "base/lumorix_flags.h"
@@ -88,6 +90,43 @@ TEST(StreamDelivery, PullImageTable) {
   EXPECT_EQ(out[0], static_cast<uint8_t>(info.sequence));
   ASSERT_EQ(cam.PullImage(out.data(), 8, 1024 + 8, &info), S_OK);  // pitch wider than a row
   cam.stop();
+}
+
+// Raw frames are pulled at their own depth whatever the output mode's rows: the pull queue holds
+// them, also once the camera switches to its deepest format, and a pitch short of a raw row is
+// refused.
+TEST(StreamDelivery, PullImageTakesRawFramesAtTheirDepth) {
+  const struct {
+    uint32_t outputMode, rawBytes, deepestRawBytes;
+  } table[] = {{kOutputGrey8, 1, 1},
+               {kOutputGrey8, 2, 2},
+               {kOutputGrey8, 1, 2},
+               {kOutputGrey16, 3, 1},
+               {kOutputRgb8, 2, 2}};
+  for (const auto& row : table) {
+    SCOPED_TRACE(std::to_string(row.outputMode) + " at " + std::to_string(row.rawBytes));
+    FakeModel cam;
+    cam.setRawOption(true);
+    cam.outputMode = row.outputMode;
+    cam.rawBytes = row.rawBytes;
+    cam.deepestRawBytes = row.deepestRawBytes;
+    EventLog log;
+    ASSERT_EQ(startWithSink(cam, log), S_OK);
+    ASSERT_TRUE(waitFor([&] { return log.count(4) >= 3; }));
+    const uint32_t rawBytes = std::max(row.rawBytes, row.deepestRawBytes);
+    cam.rawBytes = rawBytes;  // the frames after these three
+    const uint32_t rowBytes = 1024 * rawBytes;
+    std::vector<uint8_t> out(size_t{rowBytes} * 770 + 64, 0xEE);
+    EXPECT_EQ(cam.PullImage(out.data(), 8, rowBytes - 1, nullptr), E_OUTOFMEMORY);
+    LumorixFrameInfo info{};
+    ASSERT_TRUE(waitFor(
+        [&] { return cam.PullImage(out.data(), 8, 0, &info) == S_OK && info.sequence > 3; }));
+    cam.stop();
+    uint32_t stamp = 0;
+    std::memcpy(&stamp, out.data(), 4);
+    EXPECT_EQ(stamp, info.sequence);
+    EXPECT_EQ(out[size_t{rowBytes} * 770], 0xEE);  // nothing past the image
+  }
 }
 
 // A snap is pulled as a still, once, with its info and pixels; a popped frame the host frees is
@@ -179,35 +218,70 @@ TEST(StreamDelivery, InStreamSnapRaisesFiveAndARestartReturnsItsEntry) {
 }
 
 // A turned image is as tall as the frame is wide: the header says so, and the scratch buffer
-// holds the turned image's padded rows (the fake conversion writes every byte of them).
+// holds the turned image's padded rows (the fake conversion writes every byte of them). Raw
+// frames of a grey camera are deeper than its output rows: the scratch buffer holds them too,
+// also after a switch to the deepest format the camera announced; frames of a format deeper
+// than that are dropped rather than written past the buffer.
 TEST(StreamDelivery, DataCallbacksGetTheTurnedImagesHeader) {
+  struct RawCount {
+    std::atomic<int> calls{0};
+    static void onRaw(const uint8_t*, const SensorRect*, uint8_t, void* context) {
+      ++static_cast<RawCount*>(context)->calls;
+    }
+  };
   const struct {
     bool turned, stillBuffer;
     uint8_t binning;
     int32_t w, h;
     uint32_t imageSize;
+    bool raw = false;
+    uint32_t outputMode = kOutputRgb8, rawBytes = 1, deepestRawBytes = 1;
+    uint16_t bits = 24;
+    uint32_t switchTo = 0;  // raw bytes per pixel after the first frame; 0: no switch
+    bool switchedDelivered = false;
   } table[] = {{false, false, 1, 1024, 770, 3072 * 770},
                {true, false, 1, 770, 1024, 2312 * 1024},
                {true, true, 1, 770, 1024, 2312 * 1024},
                {true, false, 3, 256, 340, 768 * 340},
-               {true, true, 0x82, 384, 512, 1152 * 512}};
+               {true, true, 0x82, 384, 512, 1152 * 512},
+               {false, false, 1, 1024, 770, 2 * 1024 * 770, true, kOutputGrey8, 2, 1, 8},
+               {true, true, 1, 770, 1024, 1024 * 770, true, kOutputGrey8, 1, 2, 8, 2, true},
+               {false, true, 1, 1024, 770, 3 * 1024 * 770, true, kOutputGrey16, 3, 1, 8},
+               {false, false, 1, 1024, 770, 1024 * 770, true, kOutputGrey8, 1, 1, 8, 2, false}};
   for (const auto& row : table) {
     FakeModel cam;
+    RawCount raw;
+    ASSERT_EQ(cam.put_RawDataCallback(RawCount::onRaw, &raw), S_OK);
     cam.rotated = row.turned;
     cam.usb().binning = row.binning;
+    cam.setRawOption(row.raw);
+    cam.outputMode = row.outputMode;
+    cam.rawBytes = row.rawBytes;
+    cam.deepestRawBytes = row.deepestRawBytes;
     HeaderLog log;
     ASSERT_EQ(row.stillBuffer ? cam.start(nullptr, nullptr, HeaderLog::onStillBuffer, nullptr, &log)
                               : cam.start(HeaderLog::onData, nullptr, nullptr, nullptr, &log),
               S_OK);
     LumorixFrameHeader header{};
     ASSERT_TRUE(log.first(header));
+    if (row.switchTo != 0) {  // a switch keeps the buffer; each frame reaches the raw callback
+      cam.rawBytes = row.switchTo;
+      const int before = raw.calls.load();
+      ASSERT_TRUE(waitFor([&] { return raw.calls.load() >= before + 3; }));
+    }
     cam.stop();
     const std::string name = std::to_string(row.turned) + std::to_string(row.stillBuffer) + " by " +
-                             std::to_string(row.binning);
+                             std::to_string(row.binning) + (row.raw ? " raw" : "");
     EXPECT_EQ(header.width, row.w) << name;
     EXPECT_EQ(header.height, row.h) << name;
-    EXPECT_EQ(header.bitCount, 24) << name;
+    EXPECT_EQ(header.bitCount, row.bits) << name;
     EXPECT_EQ(header.imageSize, row.imageSize) << name;
+    if (row.switchTo == 0) continue;
+    const uint32_t switched = row.switchTo * 1024 * 770;
+    EXPECT_EQ(std::any_of(log.headers.begin(), log.headers.end(),
+                          [&](const LumorixFrameHeader& h) { return h.imageSize == switched; }),
+              row.switchedDelivered)
+        << name;
   }
 }
 
