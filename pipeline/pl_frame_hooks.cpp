@@ -18,6 +18,7 @@
 #include "pipeline/stages/layout.h"
 #include "kernels/output.h"
 #include "pipeline/stages/defect_repair.h"
+#include "pipeline/store/eeprom_data.h"
 
 namespace {
 
@@ -122,6 +123,7 @@ int32_t grabAndStep(PLHlperBase& h, FrameDescriptor* f, platform::Event* stop, A
       h.PLHlperGrabFrame(f, h.frameWidth, h.frameHeight, useWindow ? &window : nullptr, stop, true);
   if (got != kGrabbedFrame) return got;
   const SensorRect& region = window;
+  TakeRequestedDefectList(h);
   repairDefects(h, *f, useWindow ? &region : nullptr);
   if (h.PLHlperIsTrigger()) return got;
   ImageRect ae{int32_t(region.left), int32_t(region.top), int32_t(region.right),

@@ -129,7 +129,7 @@ HRESULT CmosHelper::PLHlperSetSkip(uint32_t value) {
     return S_OK;
   }
   if (resolutionIndex == 0) return S_FALSE;
-  SelectDefectList(*this);
+  RequestDefectList(*this);  // the grabber makes it current between frames
   sequencer_->switchSkip(value != 0, speed, takeExposureNow());
   return S_OK;
 }

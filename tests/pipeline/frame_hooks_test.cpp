@@ -12,6 +12,7 @@
 #include "pipeline/algorithms/auto_exposure.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
+#include "pipeline/store/eeprom_data.h"
 #include "pipeline_kit.h"
 #include "tests/support/test_sensor.h"
 
@@ -386,6 +387,48 @@ TEST(FrameHooks, HookAndAeWindowChangeWhileFramesFlow) {
   worker.join();
   EXPECT_GE(frames, 50);
   EXPECT_EQ(first + second, frames);
+}
+
+// A skip switch on a host thread while frames flow: the switch only asks for the list, the
+// grabber's next step makes the new one current, so each frame repairs with one whole list and
+// never reads a new count against the old (shorter) list; the thread sanitizer sees no race.
+TEST(FrameHooks, ASkipSwitchWhileFramesFlowChangesTheListBetweenFrames) {
+  TestSensorConfig config;
+  config.flags |= LUMORIX_FLAG_SKIP;
+  Hooked h(config);
+  auto list = [](uint32_t n) {
+    DefectListSlot slot;
+    for (uint32_t i = 0; i < n; ++i) slot.entries.push_back({10 + i % 40, 10 + i / 40 * 2, 0});
+    slot.count = n;
+    return slot;
+  };
+  h.sensor.defectLists = {list(1), list(2), list(80)};  // size 1: skip off list 1, on list 2
+  h.sensor.resolutionIndex = 1, h.sensor.skip = 0;
+  SelectDefectList(h.sensor);
+  ASSERT_EQ(h.sensor.curDefectCount, 2u);
+  std::atomic<bool> done{false};
+  std::atomic<int> frames{0};
+  std::thread grabber([&] {
+    while (!done) {
+      ASSERT_EQ(h.grab(), 1);
+      ++frames;
+    }
+  });
+  auto switchSkip = [&](uint32_t on) {
+    std::lock_guard<platform::RecursiveLock> hold(h.sensor.sensorLock());  // as the model does
+    h.sensor.skip = on;
+    RequestDefectList(h.sensor);
+  };
+  for (int i = 0; i < 200 || frames < 20; ++i) {
+    switchSkip(i % 2 ? 0 : 1);
+    std::this_thread::yield();
+  }
+  done = true;
+  grabber.join();
+  switchSkip(0);  // taken by the next frame: the two-pixel list
+  ASSERT_EQ(h.grab(), 1);
+  EXPECT_EQ(h.sensor.curDefectCount, 2u);
+  EXPECT_EQ(h.sensor.curDefects, h.sensor.defectLists[1].entries.data());
 }
 
 // Holds the frame at one point of its conversion until the test lets it go.
