@@ -95,7 +95,7 @@ struct PLContextT {
   // Buffers owned by the state.
   std::vector<uint8_t> scratch;
   std::vector<Sample> rawLut;
-  std::vector<uint8_t> rotation;
+  std::vector<uint8_t> rotation;  // quarter turns copy through it under mtxScratch
   std::vector<uint32_t> ffcSum, dfcSum, ffcGain;
   std::vector<HotPixel> hotPixels;          // repaired in list order after the dark subtraction
   platform::FrameVector<Sample> darkTable;  // one dark sample per processing pixel
