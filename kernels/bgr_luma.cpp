@@ -23,9 +23,10 @@ DispatchPointer<RowFn> gRow{&chooseRow};
 void BgrToLuma(const uint8_t* src, size_t srcStride, uint8_t* dst, size_t dstStride, uint32_t width,
                uint32_t height) {
   const RowFn row = gRow.get();
+  const LumaTables& t = GetLumaTables();
   for (uint32_t y = 0; y < height; ++y, src += srcStride, dst += dstStride) {
     for (uint32_t x = row(src, dst, width); x < width; ++x)
-      dst[x] = LumaOf(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+      dst[x] = LumaOf(t, src[3 * x + 2], src[3 * x + 1], src[3 * x]);
   }
 }
 

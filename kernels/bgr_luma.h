@@ -4,11 +4,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kernels/output.h"
+
 namespace kernels {
 
-// Rounded to nearest; the weights sum to 256 so white stays 255.
+// The sum of the three byte luma tables (each product truncated): white gives 254.
+inline uint8_t LumaOf(const LumaTables& t, uint8_t r, uint8_t g, uint8_t b) {
+  return static_cast<uint8_t>(t.greenByte[g] + t.redByte[r] + t.blueByte[b]);
+}
 inline uint8_t LumaOf(uint8_t r, uint8_t g, uint8_t b) {
-  return static_cast<uint8_t>((77u * r + 150u * g + 29u * b + 128u) >> 8);
+  return LumaOf(GetLumaTables(), r, g, b);
 }
 
 // Rows of width 3-byte pixels (blue, green, red) to width luma bytes.

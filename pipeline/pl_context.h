@@ -18,6 +18,7 @@
 #include "pipeline/pl_settings.h"
 #include "pipeline/pl_table_sets.h"
 #include "pipeline/pl_workers.h"
+#include "platform/frame_allocator.h"
 #include "platform/lock.h"
 
 template <typename Sample>
@@ -95,10 +96,10 @@ struct PLContextT {
   // Buffers owned by the state.
   std::vector<uint8_t> scratch;
   std::vector<Sample> rawLut;
-  std::vector<uint8_t> rotation;
+  std::vector<uint8_t> rotation;  // quarter turns copy through it under mtxScratch
   std::vector<uint32_t> ffcSum, dfcSum, ffcGain;
-  std::vector<HotPixel> hotPixels;  // repaired in list order after the dark subtraction
-  std::vector<Sample> darkTable;    // one dark sample per processing pixel
+  std::vector<HotPixel> hotPixels;          // repaired in list order after the dark subtraction
+  platform::FrameVector<Sample> darkTable;  // one dark sample per processing pixel
   // The RGB-input frames' calibration: plane k serves byte 2 - k of each pixel in either byte
   // order, one value per pixel of the running frame.
   std::array<std::vector<uint32_t>, 3> ffcGainPlanes;

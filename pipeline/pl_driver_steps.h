@@ -252,12 +252,16 @@ inline void orient8(PLContext& c, const PLSettings& s, uint8_t* out, size_t outB
   const uint32_t f = s.processFlags;
   if (!(f & F::kRotateMask)) return;
   NoteStep(RawStep::Rotate);
+  if (f & F::kRotate180 && !(f & F::kRotate90)) {
+    if (out) kernels::Rotate180_8(w, h, out, p);
+    return;
+  }
+  // The quarter turns copy through the state's buffer, which a still of this state turns in too.
+  std::lock_guard<platform::Mutex> hold(*c.mtxScratch);
   if (f & F::kRotate90) {
     const auto scratch = stages::EnsureRotateBuffer8(&c, w, h, p);
     if (out && !kernels::RotateCcw8(out, outBytes, scratch, w, h, p))
       ZX_TRACE_ERROR("%s: turn refused", "PL_ProcessRaw8");
-  } else if (f & F::kRotate180) {
-    if (out) kernels::Rotate180_8(w, h, out, p);
   } else {
     const auto scratch = stages::EnsureRotateBuffer8(&c, w, h, p);
     if (out && !kernels::RotateCw8(out, outBytes, scratch, w, h, p))

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <shared_mutex>
 
 #include "base/lumorix_flags.h"
 #include "base/trace.h"
@@ -17,10 +18,15 @@
 #include "pipeline/stages/layout.h"
 #include "kernels/output.h"
 #include "pipeline/stages/defect_repair.h"
+#include "pipeline/store/eeprom_data.h"
 
 namespace {
 
 using Lock = std::lock_guard<platform::RecursiveLock>;
+// Every frame step holds the state shared for its whole call, so a rebuild waits for the frame.
+// The host's hooks run inside that hold; they run only on a camera thread or under a stream
+// claim, where a restart answers at once instead of waiting for it.
+using StateHold = std::shared_lock<PLStateLock>;
 
 constexpr int32_t kGrabbedFrame = 1;  // the grab's result for a whole frame
 
@@ -44,36 +50,43 @@ void repairDefects(PLHlperBase& h, FrameDescriptor& f, const SensorRect* region)
                           int32_t(h.procHeight), f.buffer, region);
 }
 
+// The exposure the AE step handed over, applied once the state is let go: applying raises the
+// exposure notice, and no host callback runs inside that hold.
+struct AeHandOver {
+  void (*apply)(uint32_t, uint16_t, void*) = nullptr;
+  void* context = nullptr;
+  uint32_t time = 0;
+  uint16_t gain = 0;
+  void run() const {
+    if (apply) apply(time, gain, context);
+  }
+};
+
 // Steps 6 to 8: one AE step, then the hand-over decided under mtxSettings and applied outside.
 template <typename Sample>
-void aeStep(PLContextT<Sample>& c, const uint8_t* frame, const ImageRect* window) {
+AeHandOver aeStep(PLContextT<Sample>& c, const uint8_t* frame, const ImageRect* window) {
   uint32_t before;
   {
     Lock hold(*c.mtxSettings);
-    if (!c.settings.aeEnable) return;
+    if (!c.settings.aeEnable) return {};
     before = c.aeStatus;
   }
   AutoExposure(&c, frame, window);
-  decltype(c.callbacks.aeApply) apply = nullptr;
-  void* applyCtx = nullptr;
-  uint32_t time = 0;
-  uint16_t gain = 0;
-  {
-    Lock hold(*c.mtxSettings);
-    time = c.settings.expoTime, gain = c.settings.expoGain;
-    if (time == c.curTime && gain == c.curGain) {
-      ZX_TRACE("%s: do nothing, new = %u, %hu, old = %u, %hu", "PL_AutoExposure", time, gain,
-               c.curTime, c.curGain);
-      if (c.aeStatus == kAeNoReference && before != kAeNoReference)
-        c.aeCallCount = kAeCallCountStepNext;  // settled: the next frame checks it at once
-      return;
-    }
-    ZX_TRACE("%s: do call, new = %u, %hu, old = %u, %hu", "PL_AutoExposure", time, gain, c.curTime,
-             c.curGain);
-    c.curTime = time, c.curGain = gain, c.aeCallCount = 0;
-    apply = c.callbacks.aeApply, applyCtx = c.callbacks.aeApplyContext;
+  AeHandOver out;
+  Lock hold(*c.mtxSettings);
+  out.time = c.settings.expoTime, out.gain = c.settings.expoGain;
+  if (out.time == c.curTime && out.gain == c.curGain) {
+    ZX_TRACE("%s: do nothing, new = %u, %hu, old = %u, %hu", "PL_AutoExposure", out.time, out.gain,
+             c.curTime, c.curGain);
+    if (c.aeStatus == kAeNoReference && before != kAeNoReference)
+      c.aeCallCount = kAeCallCountStepNext;  // settled: the next frame checks it at once
+    return {};
   }
-  if (apply) apply(time, gain, applyCtx);
+  ZX_TRACE("%s: do call, new = %u, %hu, old = %u, %hu", "PL_AutoExposure", out.time, out.gain,
+           c.curTime, c.curGain);
+  c.curTime = out.time, c.curGain = out.gain, c.aeCallCount = 0;
+  out.apply = c.callbacks.aeApply, out.context = c.callbacks.aeApplyContext;
+  return out;
 }
 
 // The caller's region in sensor terms; false for one that is empty or starts before the frame.
@@ -100,10 +113,8 @@ HRESULT packedFrame(PLContext& c, const FrameConvertRequest& r, const SensorRect
   return S_OK;
 }
 
-}  // namespace
-
-int32_t PL_AutoExposure(PLHlperBase& h, FrameDescriptor* f, platform::Event* stop) {
-  h.PLHlperApplyRoi(f, stop);
+// Grab, repair and AE step, with the state held shared by the caller.
+int32_t grabAndStep(PLHlperBase& h, FrameDescriptor* f, platform::Event* stop, AeHandOver& out) {
   const SensorRect& r = f->roi;
   f->hasRoi = (r.left || r.top || r.right || r.bottom) ? 1 : 0;
   const SensorRect& sw = f->sensorWindow;
@@ -114,6 +125,7 @@ int32_t PL_AutoExposure(PLHlperBase& h, FrameDescriptor* f, platform::Event* sto
       h.PLHlperGrabFrame(f, h.frameWidth, h.frameHeight, useWindow ? &window : nullptr, stop, true);
   if (got != kGrabbedFrame) return got;
   const SensorRect& region = window;
+  TakeRequestedDefectList(h);
   repairDefects(h, *f, useWindow ? &region : nullptr);
   if (h.PLHlperIsTrigger()) return got;
   ImageRect ae{int32_t(region.left), int32_t(region.top), int32_t(region.right),
@@ -126,9 +138,23 @@ int32_t PL_AutoExposure(PLHlperBase& h, FrameDescriptor* f, platform::Event* sto
   }
   const ImageRect* aeWindow = useWindow ? &ae : nullptr;
   if (h.ctx16 && IsHighBitFormat(h.pixelFormat))
-    aeStep(*h.ctx16, f->buffer, aeWindow);
+    out = aeStep(*h.ctx16, f->buffer, aeWindow);
   else if (h.ctx8)
-    aeStep(*h.ctx8, f->buffer, aeWindow);
+    out = aeStep(*h.ctx8, f->buffer, aeWindow);
+  return got;
+}
+
+}  // namespace
+
+int32_t PL_AutoExposure(PLHlperBase& h, FrameDescriptor* f, platform::Event* stop) {
+  h.PLHlperApplyRoi(f, stop);  // may notify the host: before the state is held
+  AeHandOver handOver;
+  int32_t got;
+  {
+    StateHold state(h.stateLock());
+    got = grabAndStep(h, f, stop, handOver);
+  }
+  handOver.run();
   return got;
 }
 
@@ -202,6 +228,7 @@ void ExpoProcBoth(uint32_t time, uint16_t gain, void* helper) {
 }
 
 HRESULT PL_ProcessFrame8(PLHlperBase& h, const FrameConvertRequest& r) {
+  StateHold state(h.stateLock());
   if (!h.ctx8) return E_UNEXPECTED;
   SensorRect roi{};
   if (!sensorRect(r.roi, roi)) return E_INVALIDARG;
@@ -243,6 +270,7 @@ HRESULT PLFrameHooks::PL_ProcessFrame8(const FrameConvertRequest& r) {
 }
 
 HRESULT PLFrameHooks::PL_ProcessRaw16(const FrameConvertRequest& r) {
+  StateHold state(helper_.stateLock());
   if (!helper_.ctx16) return E_UNEXPECTED;
   SensorRect roi{};
   if (!sensorRect(r.roi, roi)) return E_INVALIDARG;
@@ -253,6 +281,7 @@ HRESULT PLFrameHooks::PL_ProcessRaw16(const FrameConvertRequest& r) {
 }
 
 HRESULT PLFrameHooks::PL_ProcessMono16(const FrameConvertRequest& r) {
+  StateHold state(helper_.stateLock());
   if (!helper_.ctx16) return E_UNEXPECTED;
   SensorRect roi{};
   if (!sensorRect(r.roi, roi)) return E_INVALIDARG;

@@ -102,6 +102,13 @@ void demosaicRows(const FrameJob<Sample>& j, Sample* stripe, int32_t rows, int32
                                 y0 + rows, d.raw, stripe - size_t(firstRow) * j.rowSamples);
 }
 
+template <typename Sample>
+void toneSteps(const FrameJob<Sample>& job, Sample* rowsAt, int32_t rows) {
+  if (job.levels) levels(job, rowsAt, rows);
+  if (job.hasToneMapping && !job.hasIsp) tone(job, rowsAt, rows);
+  if (job.output) job.output.apply(rowsAt, job.width, rows, job.p);
+}
+
 // Rows of one pass: about this many bytes of image.
 constexpr size_t kChunkBytes = 96 * 1024;
 
@@ -115,9 +122,7 @@ void stripeSteps(const FrameJob<Sample>& job, Sample* stripe, int32_t rows, int3
     vignette(job, stripe, rows, job.tables.vignette->radius->data() + size_t(firstRow) * job.width);
   adjust(job, stripe, rows);
   if (job.stats) stats(job, stripe, rows, counts);
-  if (job.levels) levels(job, stripe, rows);
-  if (job.hasToneMapping && !job.hasIsp) tone(job, stripe, rows);
-  if (job.output) job.output.apply(stripe, job.width, rows, job.p);
+  toneSteps(job, stripe, rows);
 }
 
 }  // namespace
@@ -175,9 +180,15 @@ void RunStripe(const FrameJob<Sample>& job, Sample* stripe, int32_t rows, int32_
   }
 }
 
+template <typename Sample>
+void RunToneSteps(const FrameJob<Sample>& job, Sample* image, int32_t rows) {
+  if (rows > 0) toneSteps(job, image, rows);
+}
+
 template void SnapshotFrameJob<uint8_t>(PLContext&, int32_t, FrameJob<uint8_t>&);
 template void SnapshotFrameJob<uint16_t>(PLContext16&, int32_t, FrameJob<uint16_t>&);
 template void RunStripe<uint8_t>(const FrameJob<uint8_t>&, uint8_t*, int32_t, int32_t,
                                  StatsCounters&);
 template void RunStripe<uint16_t>(const FrameJob<uint16_t>&, uint16_t*, int32_t, int32_t,
                                   StatsCounters&);
+template void RunToneSteps<uint8_t>(const FrameJob<uint8_t>&, uint8_t*, int32_t);

@@ -64,3 +64,8 @@ void AddStatsCounts(StatsCounters& total, const StatsCounters& part);
 template <typename Sample>
 void RunStripe(const FrameJob<Sample>& job, Sample* stripe, int32_t rows, int32_t firstRow,
                StatsCounters& counts);
+
+// Levels, tone curve and the output table alone on rows [0, rows) of image: for a driver whose
+// histogram comes between the colour adjustment and these steps.
+template <typename Sample>
+void RunToneSteps(const FrameJob<Sample>& job, Sample* image, int32_t rows);

@@ -190,11 +190,11 @@ void PL_SetStatsCallback(PLHlperBase& helper) {
   WithState(helper, [&](auto& c) { copyStats(helper, c); });
 }
 
+// The switch is recorded even when the tables cannot be made; the frames then skip the step.
 HRESULT PL_SetVignetteEnable(PLHlperBase& helper, int32_t on) {
   try {
-    if (!WithState(helper, [&](auto& c) { setVignette(c, on); })) return E_UNEXPECTED;
+    return WithState(helper, [&](auto& c) { setVignette(c, on); }) ? S_OK : E_UNEXPECTED;
   } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;  // the switch stays as it was, so no step reads a missing table
+    return E_OUTOFMEMORY;  // the state could not be held: nothing was changed
   }
-  return S_OK;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <shared_mutex>
 #include <string>
@@ -103,8 +104,10 @@ class PLHlperBase : public Preset, public HelperModelHooks {
   std::array<double, 9> colourMatrix{};
   uint8_t eepromRead = 0;
   uint8_t serialValid = 0;
+  // The list the grabber repairs with: written while frames flow only by the grabber's step.
   uint32_t curDefectCount = 0;
   const DefectPixel* curDefects = nullptr;
+  std::atomic<bool> defectListDue{false};  // a skip change asked the grabber for a new list
   std::vector<DefectListSlot> defectLists;
   char serial[32] = {};
   uint8_t pixelFormat = 0;

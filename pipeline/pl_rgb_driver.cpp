@@ -130,6 +130,29 @@ bool balanceTables(PLContext& c, const FrameJob<uint8_t>& job, const uint8_t* im
   return any;
 }
 
+// Colour adjustment, statistics, histogram, then levels and tone: the histogram shows the image
+// before levels, as on the grey path. Then sharpening and the AE mark.
+void colourSteps(PLContext& c, const FrameJob<uint8_t>& job, const FrameHooks& hooks, uint8_t* work,
+                 const Running& r) {
+  NoteStep(RawStep::AdjustColour);
+  StatsCounters total{};
+  FrameHooks rest = hooks;
+  if (!hooks.cb.histogramCallback) {
+    RunStripe(job, work, int32_t(r.ph), 0, total);
+    if (job.stats) deliverStats(c, job, hooks, total, r);
+  } else {
+    FrameJob<uint8_t> head = job;
+    head.levels = 0, head.hasToneMapping = 0, head.output = {};
+    RunStripe(head, work, int32_t(r.ph), 0, total);
+    if (job.stats) deliverStats(c, job, hooks, total, r);
+    NoteStep(RawStep::Histogram);
+    histogram(c, work, r.pw, r.ph, job.mono, hooks.cb);
+    RunToneSteps(job, work, int32_t(r.ph));
+    rest.cb.histogramCallback = nullptr;  // taken above
+  }
+  finishSteps(c, job, rest, work, r);
+}
+
 // A packed frame to convert into the image first, at the running frame size.
 struct Packed {
   const uint8_t* frame;
@@ -176,11 +199,7 @@ void processRgb(PLContext& c, uint8_t* image, const SensorRect* roi, uint8_t bin
     if (balanceTables(c, job, work, source, t))
       kernels::ApplyColourTables(l, int32_t(r.pw), int32_t(r.ph), work, planesOf(t));
   }
-  NoteStep(RawStep::AdjustColour);
-  StatsCounters total{};
-  RunStripe(job, work, int32_t(r.ph), 0, total);
-  if (job.stats) deliverStats(c, job, hooks, total, r);
-  finishSteps(c, job, hooks, work, r);
+  colourSteps(c, job, hooks, work, r);
   deliver8(c, job.settings, work, image, r);
   c.roi = nullptr;
 }

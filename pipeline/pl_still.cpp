@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <shared_mutex>
 
 #include "base/lumorix_flags.h"
 #include "base/trace.h"
@@ -120,6 +121,8 @@ StillResult* GrabStillFrame(PLHlperBase& h, StillResult* result, uint8_t* output
                             uint8_t bits, platform::Event* stop, uint32_t fw, uint32_t fh,
                             uint32_t pw, uint32_t ph, uint32_t index) {
   if (!result) return result;
+  // The whole still reads the state: a rebuild waits for it, hook and grab included.
+  std::shared_lock<PLStateLock> state(h.stateLock());
   result->status = -1;
   const uint8_t format = h.pixelFormat;
   const size_t bpp = kFormatBytesPerPixel[format % kPixelFormatCount];

@@ -131,7 +131,7 @@ HRESULT CmosHelper::PLHlperSetSkip(uint32_t value) {
     return S_OK;
   }
   if (resolutionIndex == 0 && !spec_.skipAtFullSize) return S_FALSE;
-  SelectDefectList(*this);
+  RequestDefectList(*this);  // the grabber makes it current between frames
   sequencer_->switchSkip(value != 0, speed, takeExposureNow());
   return S_OK;
 }

@@ -60,7 +60,7 @@ void finishRaw(PLContextT<Sample>& c, uint32_t w, uint32_t h, uint32_t bayer) {
   const uint32_t taken = std::max<uint32_t>(c.dfcCount, 1);
   const uint32_t top = c.tableMax();
   try {
-    std::vector<Sample> dark(std::max(c.darkTable.size(), n), 0);
+    platform::FrameVector<Sample> dark(std::max(c.darkTable.size(), n), 0);
     for (size_t i = 0; i < n; ++i) dark[i] = Sample(std::min(c.dfcSum[i] / taken, top));
     c.darkTable.swap(dark);
   } catch (const std::bad_alloc&) {

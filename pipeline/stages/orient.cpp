@@ -1,6 +1,8 @@
 // Orientation step of an output frame: mirror and flip, then the first rotation bit that is set.
 #include "pipeline/stages/orientation.h"
 
+#include <mutex>
+
 namespace stages {
 namespace {
 
@@ -38,6 +40,9 @@ bool OrientFrame(PLContextT<OwnerSample>* owner, uint32_t flipWord, uint32_t pro
     return true;
   }
   if (!(processFlags & (F::kRotate90 | F::kRotate270))) return true;
+  if (!owner) return false;
+  // The buffer is the state's: a preview frame and a still turn through it in turn.
+  std::lock_guard<platform::Mutex> hold(*owner->mtxScratch);
   const RotateScratch scratch =
       EnsureRotateBuffer(owner, kernels::rotateScratchBytes<Sample>(w, h, p));
   return quarter((processFlags & F::kRotate90) != 0, frame, frameBytes, scratch, w, h, p);

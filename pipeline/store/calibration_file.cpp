@@ -49,18 +49,18 @@ void decode(const uint8_t* in, size_t n, T* dst) {
 }
 
 // One table of a state: its lock, validity and planes (one or three), each of T samples.
-template <typename T>
+template <typename T, typename Plane = std::vector<T>>
 struct Table {
   platform::RecursiveLock& lock;
   uint8_t& valid;
-  std::array<std::vector<T>*, 3> planes;
+  std::array<Plane*, 3> planes;
   uint32_t count;
   const CalibrationKind& kind;
   uint8_t bitDepth;
 };
 
-template <typename T>
-HRESULT exportTable(const Table<T>& t, const WCHAR16* path, uint32_t w, uint32_t h) {
+template <typename T, typename Plane>
+HRESULT exportTable(const Table<T, Plane>& t, const WCHAR16* path, uint32_t w, uint32_t h) {
   const uint64_t n = uint64_t(w) * h;
   std::vector<uint8_t> bytes;
   {
@@ -90,9 +90,9 @@ HRESULT exportTable(const Table<T>& t, const WCHAR16* path, uint32_t w, uint32_t
 
 // Reads the whole file into fresh planes of `capacity` samples (the frame's when 0); nothing of
 // the state changes. A frame larger than `limit` samples would not fit the state's tables.
-template <typename T>
-HRESULT readTable(const Table<T>& t, const WCHAR16* path, uint32_t w, uint32_t h, size_t limit,
-                  size_t capacity, std::array<std::vector<T>, 3>& fresh) {
+template <typename T, typename Plane>
+HRESULT readTable(const Table<T, Plane>& t, const WCHAR16* path, uint32_t w, uint32_t h,
+                  size_t limit, size_t capacity, std::array<Plane, 3>& fresh) {
   const uint64_t n = uint64_t(w) * h;
   if (n > limit) return E_INVALIDARG;
   if (capacity == 0) capacity = size_t(n);
@@ -119,8 +119,8 @@ HRESULT readTable(const Table<T>& t, const WCHAR16* path, uint32_t w, uint32_t h
 }
 
 // Swaps the planes in under the lock; `rebuilt` runs there too. 0 or 1 as the table was valid.
-template <typename T, typename After>
-HRESULT swapIn(const Table<T>& t, std::array<std::vector<T>, 3>& fresh, const After& rebuilt) {
+template <typename T, typename Plane, typename After>
+HRESULT swapIn(const Table<T, Plane>& t, std::array<Plane, 3>& fresh, const After& rebuilt) {
   Lock hold(t.lock);
   for (uint32_t k = 0; k < t.count; ++k) t.planes[k]->swap(fresh[k]);
   const HRESULT hr = t.valid ? S_FALSE : S_OK;
@@ -138,7 +138,9 @@ void report(PLContextT<Sample>& c, bool dark) {
 
 // The dark table of a state: the single plane of samples.
 template <typename Sample>
-Table<Sample> darkSingle(PLContextT<Sample>& c) {
+using DarkTable = Table<Sample, platform::FrameVector<Sample>>;
+template <typename Sample>
+DarkTable<Sample> darkSingle(PLContextT<Sample>& c) {
   return {*c.mtxDfc, c.dfcValid, {&c.darkTable, nullptr, nullptr}, 1, kDarkFieldKind, c.bitDepth};
 }
 Table<uint8_t> darkThree(PLContext& c) {
@@ -175,8 +177,8 @@ HRESULT darkImport(PLContextT<Sample>* c, const WCHAR16* path, uint32_t w, uint3
   const uint32_t planes = CalibrationPlanes(c->pixelFormat);
   HRESULT hr = E_UNEXPECTED;
   if (planes == 1) {
-    const Table<Sample> t = darkSingle(*c);
-    std::array<std::vector<Sample>, 3> fresh;
+    const DarkTable<Sample> t = darkSingle(*c);
+    std::array<platform::FrameVector<Sample>, 3> fresh;
     hr = readTable(t, path, w, h, capacityOf(*c), capacityOf(*c), fresh);
     if (SUCCEEDED(hr))
       hr = swapIn(t, fresh, [&] { DfcFindHotPixels(*c, w, h, uint32_t(c->bayer)); });

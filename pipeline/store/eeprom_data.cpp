@@ -234,3 +234,13 @@ void SelectDefectList(PLHlperBase& h) {
   h.curDefects = slot.entries.data();
   h.curDefectCount = slot.count;
 }
+
+void RequestDefectList(PLHlperBase& h) {
+  h.defectListDue = true;
+}
+
+void TakeRequestedDefectList(PLHlperBase& h) {
+  if (!h.defectListDue.exchange(false)) return;
+  std::lock_guard<platform::RecursiveLock> hold(h.sensorLock());
+  SelectDefectList(h);
+}

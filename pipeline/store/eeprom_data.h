@@ -41,6 +41,11 @@ uint32_t DefectListIndex(const PLHlperBase& helper, uint32_t resolution);
 
 // Clips and makes current the list of the current resolution and skip state.
 void SelectDefectList(PLHlperBase& helper);
+// For a skip change on a host thread, under the sensor lock: the grabber's next frame step makes
+// the list current, so the list never changes under a frame's repair.
+void RequestDefectList(PLHlperBase& helper);
+// The grabber's step: makes the asked-for list current, reading skip under the sensor lock.
+void TakeRequestedDefectList(PLHlperBase& helper);
 
 // The made-up serial: "QX" + yymmddhhmmss + GUID digits ('0' without a GUID source), 31 chars.
 void MakeUpSerial(char serial[32]);

@@ -15,7 +15,9 @@
 
 #include "base/lumorix_flags.h"
 #include "core/lumorix_options.h"
+#include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_tables.h"
+#include "tests/core/stream/stream_test_support.h"
 #include "tests/support/fake_model.h"
 
 namespace {
@@ -157,5 +159,40 @@ TEST_P(PublishedTables, TheLastWriterLeavesTheTableTheSettingsMake) {
 
 INSTANTIATE_TEST_SUITE_P(Writers, PublishedTables, testing::ValuesIn(kPublished),
                          [](const auto& p) { return testName(p.param.name); });
+
+// A stop or restart asked from inside the host's demosaic hook, which runs while its conversion
+// holds the state: it answers 0x8001010E at once instead of waiting for that very conversion.
+struct HookProbe {
+  FakeModel* cam = nullptr;
+  std::atomic<int> calls{0};
+  std::atomic<HRESULT> stopped{E_PENDING}, restarted{E_PENDING};
+  static void hook(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* self) {
+    auto& p = *static_cast<HookProbe*>(self);
+    if (p.calls++ != 0) return;
+    p.restarted = p.cam->RestartStream(false, false, [] {});
+    p.stopped = p.cam->stop();
+  }
+};
+
+void ignoreFrame(const uint8_t*, const LumorixFrameHeader*, int32_t, void*) {}
+
+TEST(StateLifetimeHook, StopAndRestartFromInsideTheDemosaicHookAreRefused) {
+  for (const bool pin : {true, false}) {
+    FakeModel cam(FakeModelConfig{.withState = true});
+    HookProbe probe;
+    probe.cam = &cam;
+    PLFrameHooks(*cam.fakeHelper()).SetDemosaicCallback(HookProbe::hook, &probe);
+    ASSERT_EQ(pin ? cam.start() : cam.start(ignoreFrame), S_OK);
+    std::vector<uint8_t> buffer(zxstream::pinBytes(1024, 770));
+    for (int tries = 0; pin && probe.calls.load() == 0 && tries < 1000; ++tries)
+      cam.PullFrameForPin(buffer.data(), static_cast<uint32_t>(buffer.size()), nullptr);
+    ASSERT_TRUE(zxstream::waitFor([&] { return probe.stopped.load() != E_PENDING; }))
+        << (pin ? "pin" : "delivery");
+    EXPECT_EQ(probe.restarted.load(), kWrongThread) << (pin ? "pin" : "delivery");
+    EXPECT_EQ(probe.stopped.load(), kWrongThread) << (pin ? "pin" : "delivery");
+    EXPECT_TRUE(cam.started());
+    EXPECT_EQ(cam.stop(), S_OK);
+  }
+}
 
 }  // namespace

@@ -60,7 +60,7 @@ auto stateOf(uint8_t format) {
 // Everything an import may change, for comparison.
 template <typename Sample>
 struct Snapshot {
-  std::vector<Sample> dark;
+  platform::FrameVector<Sample> dark;
   std::array<std::vector<uint8_t>, 3> darkPlanes;
   std::vector<uint32_t> gain;
   std::array<std::vector<uint32_t>, 3> gainPlanes;

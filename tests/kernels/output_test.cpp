@@ -4,6 +4,7 @@
 #include <numeric>
 #include <tuple>
 
+#include "kernels/bgr_luma.h"
 #include "kernels/output.h"
 #include "kernels/reference/output_reference.h"
 #include "tests/kernels/kit.h"
@@ -27,6 +28,35 @@ TEST(KernelsOutput, TableAnchors) {
   EXPECT_EQ(l.greenByte[255], 149);
   EXPECT_EQ(l.blueByte[255], 29);
   EXPECT_DOUBLE_EQ(l.green[100], 100 * 0.587);
+}
+
+// The grey pull's luma is the sum of the three truncated byte tables: white gives 254, grey 128
+// gives 127 (38 + 75 + 14), on every instruction set, at every position of the vector blocks.
+TEST(KernelsOutput, GreyLumaIsTheSumOfTheByteTables) {
+  const struct {
+    uint8_t r, g, b, luma;
+  } rows[] = {{255, 255, 255, 254}, {0, 0, 0, 0},    {128, 128, 128, 127}, {255, 0, 0, 76},
+              {0, 255, 0, 149},     {0, 0, 255, 29}, {10, 20, 30, 16},     {200, 100, 50, 122}};
+  for (const auto& row : rows)
+    EXPECT_EQ(LumaOf(row.r, row.g, row.b), row.luma)
+        << int(row.r) << "," << int(row.g) << "," << int(row.b);
+  const LumaTables& t = GetLumaTables();
+  for (Isa isa : testkit::availableIsas()) {
+    testkit::IsaScope scope(isa);
+    for (uint32_t w : {1u, 31u, 32u, 33u, 65u, 66u, 67u, 97u, 256u, 259u}) {
+      // Each channel takes every byte value somewhere in the rows.
+      const uint32_t h = 3;
+      std::vector<uint8_t> bgr(size_t{3} * w * h + 4);
+      testkit::Rng rng(w);
+      for (size_t i = 0; i < bgr.size(); ++i) bgr[i] = uint8_t(i % 3 == 0 ? i / 3 : rng.next());
+      Guarded<uint8_t> out(size_t{w} * h), want = out;
+      BgrToLuma(bgr.data(), size_t{3} * w, out.data(), w, w, h);
+      for (size_t i = 0; i < size_t{w} * h; ++i)
+        want.data()[i] = uint8_t(t.blueByte[bgr[3 * i]] + t.greenByte[bgr[3 * i + 1]] +
+                                 t.redByte[bgr[3 * i + 2]]);
+      EXPECT_TRUE(out == want) << testkit::isaName(isa) << " width " << w;
+    }
+  }
 }
 
 Layout yuvState(uint8_t p, bool byteOrder) {

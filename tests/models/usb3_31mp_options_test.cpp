@@ -286,4 +286,47 @@ TEST(Usb3_31Options, StartAndStopAgainstPropertiesOnAnotherHostThread) {
   stream_rig::ExpectChart(frame, kW, kH, "after the starts");
 }
 
+// A pin's conversion held in the host's demosaic hook past stop's wait for it: the start after
+// that stop rebuilds the pipeline state only once the conversion has ended, so the conversion
+// never finishes on a freed state (the address sanitizer watches the rest), and frames flow again.
+TEST(Usb3_31Options, AStartAfterAStopThatGaveUpOnAConversionWaitsForIt) {
+  OptionsRig rig;
+  ASSERT_TRUE(rig.ok());
+  struct Hold {
+    platform::Event entered{platform::Event::Kind::ManualReset, false};
+    platform::Event release{platform::Event::Kind::ManualReset, false};
+    std::atomic<bool> armed{true}, returned{false};
+    static void hook(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* self) {
+      auto& h = *static_cast<Hold*>(self);
+      if (!h.armed.exchange(false)) return;
+      h.entered.set();
+      h.release.wait(60000);
+      h.returned = true;
+    }
+  } hold;
+  ASSERT_EQ(rig.cam().put_DemosaicCallback(Hold::hook, &hold), S_OK);
+  std::vector<uint8_t> frame = pinBuffer(kW, kH);
+  std::atomic<HRESULT> pulled{E_PENDING};
+  std::thread pin([&] { pulled = rig.pull(frame, 20s); });
+  ASSERT_TRUE(hold.entered.wait(10000));
+  EXPECT_EQ(rig.cam().stop(), S_OK);  // gives up waiting for the conversion
+  std::atomic<bool> startedAfterIt{false};
+  std::atomic<HRESULT> started{E_PENDING};
+  std::thread starting([&] {
+    started = rig.cam().start();
+    startedAfterIt = hold.returned.load();
+  });
+  // Room for a start that does not wait (one takes well under a second here).
+  for (int i = 0; i < 300 && started.load() == E_PENDING; ++i) std::this_thread::sleep_for(10ms);
+  hold.release.set();
+  pin.join();
+  starting.join();
+  EXPECT_EQ(pulled.load(), S_OK);
+  EXPECT_EQ(started.load(), S_OK);
+  EXPECT_TRUE(startedAfterIt);
+  ASSERT_EQ(rig.cam().put_DemosaicCallback(nullptr, nullptr), S_OK);
+  ASSERT_TRUE(rig.nextFitting(frame));
+  stream_rig::ExpectChart(frame, kW, kH, "after the held conversion");
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -13,6 +14,7 @@
 #include "pipeline/algorithms/auto_exposure.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_start.h"
+#include "pipeline/store/eeprom_data.h"
 #include "pipeline_kit.h"
 #include "tests/support/test_sensor.h"
 
@@ -449,6 +451,147 @@ TEST(FrameHooks, HookAndAeWindowChangeWhileFramesFlow) {
   worker.join();
   EXPECT_GE(frames, 50);
   EXPECT_EQ(first + second, frames);
+}
+
+// A skip switch on a host thread while frames flow: the switch only asks for the list, the
+// grabber's next step makes the new one current, so each frame repairs with one whole list and
+// never reads a new count against the old (shorter) list; the thread sanitizer sees no race.
+TEST(FrameHooks, ASkipSwitchWhileFramesFlowChangesTheListBetweenFrames) {
+  TestSensorConfig config;
+  config.flags |= LUMORIX_FLAG_SKIP;
+  Hooked h(config);
+  auto list = [](uint32_t n) {
+    DefectListSlot slot;
+    for (uint32_t i = 0; i < n; ++i) slot.entries.push_back({10 + i % 40, 10 + i / 40 * 2, 0});
+    slot.count = n;
+    return slot;
+  };
+  h.sensor.defectLists = {list(1), list(2), list(80)};  // size 1: skip off list 1, on list 2
+  h.sensor.resolutionIndex = 1, h.sensor.skip = 0;
+  SelectDefectList(h.sensor);
+  ASSERT_EQ(h.sensor.curDefectCount, 2u);
+  std::atomic<bool> done{false};
+  std::atomic<int> frames{0};
+  std::thread grabber([&] {
+    while (!done) {
+      ASSERT_EQ(h.grab(), 1);
+      ++frames;
+    }
+  });
+  auto switchSkip = [&](uint32_t on) {
+    std::lock_guard<platform::RecursiveLock> hold(h.sensor.sensorLock());  // as the model does
+    h.sensor.skip = on;
+    RequestDefectList(h.sensor);
+  };
+  for (int i = 0; i < 200 || frames < 20; ++i) {
+    switchSkip(i % 2 ? 0 : 1);
+    std::this_thread::yield();
+  }
+  done = true;
+  grabber.join();
+  switchSkip(0);  // taken by the next frame: the two-pixel list
+  ASSERT_EQ(h.grab(), 1);
+  EXPECT_EQ(h.sensor.curDefectCount, 2u);
+  EXPECT_EQ(h.sensor.curDefects, h.sensor.defectLists[1].entries.data());
+}
+
+// Holds the frame at one point of its conversion until the test lets it go.
+struct FrameHold {
+  static constexpr uint32_t kHoldMs = 5000;
+  platform::Event entered{platform::Event::Kind::ManualReset, false};
+  platform::Event release{platform::Event::Kind::ManualReset, false};
+  std::atomic<bool> returned{false};
+  void hold() {
+    entered.set();
+    release.wait(kHoldMs);
+    returned = true;
+  }
+  static void demosaicHook(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* self) {
+    static_cast<FrameHold*>(self)->hold();
+  }
+};
+
+// A sensor whose grab first stops at the test's hold.
+class HeldGrabSensor : public TestSensor {
+ public:
+  using TestSensor::TestSensor;
+  int32_t PLHlperGrabFrame(FrameDescriptor* f, uint32_t w, uint32_t h, const SensorRect* window,
+                           platform::Event* stop, bool singleTry) override {
+    if (hold) hold->hold();
+    return TestSensor::PLHlperGrabFrame(f, w, h, window, stop, singleTry);
+  }
+  FrameHold* hold = nullptr;
+};
+
+// Each way a frame is converted or grabbed holds the state for the whole call: a rebuild asked
+// while the host's demosaic hook (or the grab) holds the frame waits for the frame to end, so the
+// state the frame uses is never freed under it (the address sanitizer watches the rest).
+TEST(FrameHooks, ARebuildWaitsForTheFrameUsingTheState) {
+  enum Hold { InHook, InGrab };
+  struct Row {
+    const char* name;
+    uint64_t flags;
+    uint8_t format;
+    Hold at;
+    std::function<void(TestSensor&, std::vector<uint8_t>&, std::vector<uint8_t>&)> run;
+  };
+  const uint64_t deep = LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_RAW12;
+  auto frame = [](TestSensor& s, std::vector<uint8_t>& raw, std::vector<uint8_t>& out) {
+    const FrameConvertRequest req{raw.data(), s.pixelFormat, out.data(), nullptr, nullptr, 1, 0};
+    PLFrameHooks hooks(s);
+    const HRESULT hr = !IsHighBitFormat(s.pixelFormat) ? hooks.PL_ProcessFrame8(req)
+                       : s.hasFlag(LUMORIX_FLAG_MONO)  ? hooks.PL_ProcessMono16(req)
+                                                       : hooks.PL_ProcessRaw16(req);
+    EXPECT_EQ(hr, S_OK);
+  };
+  auto still = [](TestSensor& s, std::vector<uint8_t>&, std::vector<uint8_t>& out) {
+    StillResult r;
+    GrabStillFrame(s, &r, out.data(), nullptr, 24, nullptr, kW, kH, kW, kH, 0);
+    EXPECT_EQ(r.status, 1);
+  };
+  auto grab = [](TestSensor& s, std::vector<uint8_t>& raw, std::vector<uint8_t>&) {
+    FrameDescriptor d;
+    d.buffer = raw.data();
+    EXPECT_EQ(PL_AutoExposure(s, &d, nullptr), 1);
+  };
+  const Row rows[] = {
+      {"8-bit colour frame", LUMORIX_FLAG_RAW8, 0, InHook, frame},
+      {"8-bit grey frame", LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_MONO, 0, InHook, frame},
+      {"12-bit colour frame", deep, 2, InHook, frame},
+      {"12-bit grey frame", deep | LUMORIX_FLAG_MONO, 2, InHook, frame},
+      {"8-bit still", LUMORIX_FLAG_RAW8, 0, InHook, still},
+      {"12-bit still", deep, 2, InHook, still},
+      {"grab with an AE step", LUMORIX_FLAG_RAW8, 0, InGrab, grab},
+  };
+  for (const Row& row : rows) {
+    TestSensorConfig config;
+    config.flags = row.flags;
+    SimulatedCamera camera(kW * (row.format ? 2 : 1), kH);
+    HeldGrabSensor s(camera, config);
+    ASSERT_EQ(s.PLHlperInit(), 1);
+    s.pixelFormat = row.format;
+    InitPipeLineStep1(s, 0, kW, kH, nullptr, 0, 0);
+    InitPipeLineStep2(s);
+    FrameHold held;
+    if (row.at == InHook)
+      PLFrameHooks(s).SetDemosaicCallback(FrameHold::demosaicHook, &held);
+    else
+      s.hold = &held;
+    std::vector<uint8_t> raw = rawFrame<uint8_t>(kW * 2, kH, 8),
+                         out(frameSamples<uint16_t>(kW, kH));
+    std::thread converting([&] { row.run(s, raw, out); });
+    ASSERT_TRUE(held.entered.wait(FrameHold::kHoldMs)) << row.name;
+    std::atomic<bool> frameEndedFirst{false};
+    std::thread rebuilding([&] {
+      InitPipeLineStep1(s, 0, kW, kH, nullptr, 0, 0);
+      frameEndedFirst = held.returned.load();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // room for a wrong rebuild
+    held.release.set();
+    converting.join();
+    rebuilding.join();
+    EXPECT_TRUE(frameEndedFirst) << row.name;
+  }
 }
 
 }  // namespace

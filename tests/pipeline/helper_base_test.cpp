@@ -7,6 +7,7 @@
 #include "pipeline/pl_vignette.h"
 #include "pipeline_kit.h"
 #include "platform/utf16.h"
+#include "tests/support/failing_allocator.h"
 
 using namespace zxtest;
 
@@ -210,6 +211,34 @@ TEST_F(HelperBase, VignetteEnableReusesAndReplacesTables) {
   EXPECT_EQ(first->radius->size(), 640u * 480u);  // still whole for its holder
   EXPECT_EQ(PL_SetVignetteEnable(h, 0), S_OK);
   EXPECT_EQ(h.ctx8->settings.vignetteEnable, 0u);
+}
+
+// Enabling records the switch even when an allocation of the tables fails: the set is then either
+// whole or absent (the frames skip a missing one), never a stale or half-made one.
+TEST_F(HelperBase, VignetteEnableIsRecordedWhenTheTablesCannotBeMade) {
+  for (long failing : {1L, 2L, 3L, 4L, 0L}) {
+    FakeHelper h(helperArgs(nullptr, 0));
+    auto p = colourParams();
+    p.regKey = nullptr;
+    h.ctx8.reset(PL_Init(&p));
+    h.ctx8->settings.vignetteAmount = 0.5;
+    ASSERT_EQ(PL_SetVignetteEnable(h, 1), S_OK);
+    ASSERT_EQ(PL_SetVignetteEnable(h, 0), S_OK);
+    h.ctx8->procWidth = 320;  // the next set needs a new radius table too
+    testing_support::FailAllocation(failing);
+    const HRESULT hr = PL_SetVignetteEnable(h, 1);
+    testing_support::FailAllocation(0);
+    EXPECT_EQ(hr, S_OK) << "allocation " << failing;
+    EXPECT_EQ(h.ctx8->settings.vignetteEnable, 1u) << "allocation " << failing;
+    const auto set = SnapshotTables(*h.ctx8).vignette;
+    if (set) {
+      EXPECT_EQ(set->radius->size(), 320u * 480u) << "allocation " << failing;
+      EXPECT_EQ(set->gain.size(), VignetteGainCount(320, 480)) << "allocation " << failing;
+    }
+    if (failing == 0) {
+      EXPECT_TRUE(set) << "nothing failed";
+    }
+  }
 }
 
 TEST_F(HelperBase, StatsCallbackIsCopiedIntoTheState) {

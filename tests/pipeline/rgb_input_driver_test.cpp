@@ -12,6 +12,7 @@
 #include "kernels/output.h"
 #include "pipeline/pl_raw_driver.h"
 #include "pipeline/pl_rgb_driver.h"
+#include "pipeline/pl_tables.h"
 #include "pipeline/stages/layout.h"
 #include "pipeline_kit.h"
 
@@ -303,6 +304,48 @@ TEST(RgbInputDriver, WhiteBalanceFrameIsNotBalanced) {
     EXPECT_EQ(gSteps, steps);
   }
   EXPECT_EQ(c->awbRequest, 0);
+}
+
+std::vector<uint32_t> gCounts;
+
+// The histogram shows the image before levels and the tone curve: a level range, or a state
+// without tone mapping, hands over the counts the plain tone-mapped image gives.
+TEST(RgbInputDriver, HistogramIsTakenBeforeLevelsAndTone) {
+  struct Row {
+    const char* name;
+    uint8_t toneMapping;
+    std::function<void(PLContext&)> prepare;
+  } const rows[] = {
+      {"levels 40 to 160", 1,
+       [](PLContext& c) {
+         const uint8_t low[4] = {40, 40, 40, 40}, high[4] = {160, 160, 160, 160};
+         PL_ApplyLevelRange(&c, low, high);
+       }},
+      {"no tone mapping", 0, [](PLContext&) {}},
+  };
+  auto histogramOf = [](uint8_t byteOrder, uint8_t toneMapping,
+                        const std::function<void(PLContext&)>& prepare) {
+    PLInitParams p = paramsFor({kW, kH, byteOrder, false, kOutputRgb8});
+    p.pixelFormat = kPixelYuv422, p.hasToneMapping = toneMapping;
+    PLContextPtr c(PL_Init(&p));
+    c->settings.gamma = 60;  // a tone curve that moves the bytes
+    PL_UpdateToneCurve(c.get());
+    if (prepare) prepare(*c);
+    c->callbacks.histogramCallback = [](const uint32_t* counts, uint32_t bits, void*) {
+      gCounts.assign(counts, counts + (3u << (bits & 0xFF)));
+    };
+    auto img = colourImage(3);
+    gCounts.clear();
+    PL_ProcessRgb8(c.get(), img.data(), nullptr, 1, img.data());
+    return gCounts;
+  };
+  for (uint8_t byteOrder : {0, 1}) {
+    const auto plain = histogramOf(byteOrder, 1, nullptr);
+    ASSERT_EQ(plain.size(), 3u * 256);
+    for (const Row& row : rows)
+      EXPECT_EQ(histogramOf(byteOrder, row.toneMapping, row.prepare), plain)
+          << row.name << ", byte order " << int(byteOrder);
+  }
 }
 
 }  // namespace

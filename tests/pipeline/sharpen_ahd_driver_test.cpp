@@ -110,36 +110,55 @@ TEST(StillAhdSharpen, StillLargerThanThePreview) {
   EXPECT_GE(c16->sharpenScratch.samples(), img.size());
 }
 
-// Preview frames and stills of one state at once, AHD and sharpening on: each gives the bytes it
-// gives alone (the scratch lock lets them take turns).
+// Preview frames and stills of one state at once: each gives the bytes it gives alone (the
+// scratch lock lets AHD, sharpening and the quarter turns' buffer take turns). The still is larger
+// than the preview, so its turn also grows the shared rotation buffer.
 TEST(StillAhdSharpen, PreviewFramesAndStillsAtOnce) {
-  PLInitParams p = paramsFor({64, 48, 1});
-  PLContextPtr ctx(PL_Init(&p));
-  ctx->demosaicVideo = ctx->demosaicStill = kAhd;
-  setUsm(*ctx, 120, 3, 1);
-  const auto previewRaw = rawFrame<uint8_t>(64, 48, 8, 3);
-  const auto stillRaw = rawFrame<uint8_t>(96, 72, 8, 4);
-  const size_t stillBytes = frameSamples<uint8_t>(96, 72);
-  auto preview = [&] {
-    auto raw = previewRaw;
-    std::vector<uint8_t> out(frameSamples<uint8_t>(64, 48));
-    PL_ProcessRaw8(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1, false);
-    return out;
+  struct Row {
+    const char* name;
+    uint32_t demosaic, usm;
+    uint32_t rotate;
+  } const rows[] = {
+      {"AHD and sharpening", kAhd, 120, 0},
+      {"quarter turn left", 0, 0, PLProcessFlags::kRotate90},
+      {"quarter turn right", 0, 0, PLProcessFlags::kRotate270},
+      {"AHD, sharpening and a quarter turn", kAhd, 120, PLProcessFlags::kRotate90},
   };
-  auto still = [&] {
-    auto raw = stillRaw;
-    std::vector<uint8_t> out(stillBytes);
-    EXPECT_EQ(
-        stages::PL_ProcessStill8(ctx.get(), raw.data(), out.data(), stillBytes, 24, 96, 72, 96, 72),
-        1);
-    return out;
-  };
-  const auto wantPreview = preview(), wantStill = still();
-  std::thread stills([&] {
-    for (int i = 0; i < 15; ++i) EXPECT_EQ(still(), wantStill) << i;
-  });
-  for (int i = 0; i < 15; ++i) EXPECT_EQ(preview(), wantPreview) << i;
-  stills.join();
+  for (const Row& row : rows) {
+    PLInitParams p = paramsFor({64, 48, 1});
+    PLContextPtr ctx(PL_Init(&p));
+    ctx->demosaicVideo = ctx->demosaicStill = row.demosaic;
+    setUsm(*ctx, row.usm, 3, 1);
+    ctx->settings.processFlags |= row.rotate;
+    const auto previewRaw = rawFrame<uint8_t>(64, 48, 8, 3);
+    const auto stillRaw = rawFrame<uint8_t>(96, 72, 8, 4);
+    const size_t stillBytes = kernels::turnedFrameBytes<uint8_t>(96, 72, 3);
+    auto preview = [&] {
+      auto raw = previewRaw;
+      std::vector<uint8_t> out(kernels::turnedFrameBytes<uint8_t>(64, 48, 3));
+      PL_ProcessRaw8(ctx.get(), raw.data(), out.data(), nullptr, nullptr, 1, false);
+      return out;
+    };
+    auto still = [&] {
+      auto raw = stillRaw;
+      std::vector<uint8_t> out(stillBytes);
+      EXPECT_EQ(stages::PL_ProcessStill8(ctx.get(), raw.data(), out.data(), stillBytes, 24, 96, 72,
+                                         96, 72),
+                1);
+      return out;
+    };
+    const auto wantPreview = preview(), wantStill = still();
+    ctx->rotation.clear();  // the still's turn grows it again, under the previews
+    ctx->rotation.shrink_to_fit();
+    int stillsDiffering = 0, previewsDiffering = 0;
+    std::thread stills([&] {
+      for (int i = 0; i < 30; ++i) stillsDiffering += still() != wantStill;
+    });
+    for (int i = 0; i < 30; ++i) previewsDiffering += preview() != wantPreview;
+    stills.join();
+    EXPECT_EQ(stillsDiffering, 0) << row.name;
+    EXPECT_EQ(previewsDiffering, 0) << row.name;
+  }
 }
 
 }  // namespace

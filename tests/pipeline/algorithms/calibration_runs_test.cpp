@@ -135,6 +135,8 @@ TEST(CalibrationRuns, DarkFrameIsTheTruncatedMean) {
   EXPECT_EQ(c->dfcValid, 1);
   EXPECT_TRUE(
       std::all_of(c->darkTable.begin(), c->darkTable.end(), [](uint8_t d) { return d == 10; }));
+  // The subtraction reads it as a frame: on a frame boundary like every frame buffer.
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(c->darkTable.data()) % platform::kFrameAlignment, 0u);
 }
 
 // A frame of another size mid-run starts the count over: the mean is of the new size's frames.

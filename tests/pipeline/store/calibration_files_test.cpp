@@ -108,6 +108,8 @@ void roundTrip(uint8_t format, bool dark) {
           true);
   } else if (dark) {
     EXPECT_TRUE(std::equal(a->darkTable.begin(), a->darkTable.begin() + n, b->darkTable.begin()));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(b->darkTable.data()) % platform::kFrameAlignment, 0u)
+        << "an imported dark frame sits on a frame boundary";
   } else {
     EXPECT_TRUE(std::equal(a->ffcGain.begin(), a->ffcGain.begin() + n, b->ffcGain.begin()));
   }
