@@ -14,6 +14,7 @@
 #include "models/common/helper_stream.h"
 #include "pipeline/device_values.h"
 #include "pipeline/frame_descriptor.h"
+#include "pipeline/store/eeprom_data.h"
 #include "sim/frame_content.h"
 #include "tests/models/model_rig.h"
 #include "tests/support/fake_helper.h"
@@ -231,7 +232,8 @@ TEST_P(CameraSuite, FixedValuesAreTheClassesGoldenOnes) {
 }
 
 // A skip change at the half size takes the defect list of the new read-out (skip list 2, binning
-// list 1), on sensors that reprogram at once and on those whose region step does it.
+// list 1) by the next frame, on sensors that reprogram at once and on those whose region step does
+// it.
 TEST_P(CameraSuite, ASkipChangeAtHalfSizeTakesTheModesDefectList) {
   ModelRig rig(GetParam());
   CmosCamera* cam = rig.open();
@@ -252,6 +254,7 @@ TEST_P(CameraSuite, ASkipChangeAtHalfSizeTakesTheModesDefectList) {
   for (const uint32_t skip : {0u, 1u}) {
     EXPECT_EQ(PL_SetSkip(h, skip, false), S_OK) << skip;
     h.PLHlperApplyRoi(&frame, nullptr);
+    TakeRequestedDefectList(h);  // the grabber's frame step, before its repair
     EXPECT_EQ(h.curDefects, h.defectLists[skip ? 2 : 1].entries.data()) << skip;
   }
 }
