@@ -95,18 +95,20 @@ void CmosCamera::SetResolution(uint32_t index, bool still) {
   if (!still && sequencer_->windowed()) device_->markRoiPending();
 }
 
+// Closed under the sensor lock: a host's device request on another thread holds it while it
+// uses the handle, and an open takes it too.
 void CmosCamera::StopSensor() {
-  {
-    std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
-    if (spec_.haltsBeforeStop) device_->bSystemInit(0);
-    sequencer_->stop();
-  }
+  std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
+  if (spec_.haltsBeforeStop) device_->bSystemInit(0);
+  sequencer_->stop();
   device_->bFiniUSB();
 }
 
 // After the device lost its programming: start-up, speed with exposure and the gain; no window.
+// Whether the device is open is asked under the lock it is closed under.
 void CmosCamera::onSensorReset() {
   std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
+  if (!device_->isOpen()) return;
   device_->ResetPort();
   (void)sequencer_->reinitialise(helper_->speed, helper_->takeExposureNow(), helper_->gainNow());
   if (sequencer_->windowed()) device_->markRoiPending();

@@ -13,8 +13,7 @@ CmosDevice::CmosDevice(const ModelSpec& spec, const ModelInfo* model, const WCHA
     : CCmos(spec.transferSize, spec.inEndpoint, model, deviceId), spec_(spec), reset_(reset) {}
 
 void CmosDevice::OnDeviceEvent(int32_t code) {
-  if (code != kSensorLost || !isOpen()) return;
-  reset_.onSensorReset();
+  if (code == kSensorLost) reset_.onSensorReset();
 }
 
 uint32_t CmosDevice::GetMaxFrameRate(uint32_t resolutionIndex) {

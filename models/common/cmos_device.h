@@ -4,7 +4,8 @@
 #include "models/common/model_descriptor.h"
 #include "usb/ccmos.h"
 
-// Who re-programs the sensor when the device reports that it lost its programming.
+// Who re-programs the sensor when the device reports that it lost its programming; nothing while
+// the device is closed.
 class SensorResetHandler {
  public:
   virtual void onSensorReset() = 0;

@@ -27,16 +27,21 @@ CmosHelper::CmosHelper(const PLHlperArgs& args, const ModelSpec& spec, CmosDevic
     : DeviceHelper(args, spec, device), device_(device) {}
 
 // Opens once; a second call while open answers 1. A failed open leaves nothing open or marked:
-// the handle, events and buffers go too, so the retry opens the exclusive device afresh.
+// the handle, events and buffers go too, so the retry opens the exclusive device afresh. Under
+// the sensor lock, which the stop closes under, so a host's request on another thread never
+// meets a half-open or closing device. The restore reads the EEPROM into the state: after it.
 int32_t CmosHelper::PLHlperInit() {
-  if (device_.deviceOpened) return 1;
-  const HRESULT opened = openDevice();
-  if (FAILED(opened)) {
-    device_.bFiniUSB();
-    return opened;
+  {
+    std::lock_guard<platform::RecursiveLock> hold(sensorLock());
+    if (device_.deviceOpened) return 1;
+    const HRESULT opened = openDevice();
+    if (FAILED(opened)) {
+      device_.bFiniUSB();
+      return opened;
+    }
+    if (spec_.asksAltSensor) device_.setAltSensor(device_.bGetAltSensor());
+    device_.deviceOpened = 1;
   }
-  if (spec_.asksAltSensor) device_.setAltSensor(device_.bGetAltSensor());
-  device_.deviceOpened = 1;
   PostOpenRestore(*this);
   return 0;
 }
