@@ -15,7 +15,9 @@ namespace {
 using Lock = std::lock_guard<platform::RecursiveLock>;
 }  // namespace
 
+// The model re-applies the exposure with the new speed: its notice follows the lock's release.
 HRESULT PL_SetSpeed(PLHlperBase& h, uint16_t speed, uint8_t force) {
+  const ExposureNoticeDeferral notice(h);
   Lock hold(h.sensorLock());
   if (!force && speed == h.speed) return S_OK;
   h.speed = speed;

@@ -21,6 +21,7 @@ constexpr uint32_t kInterfaceSettleMs = 30;
 constexpr uint32_t kGrabSlackMs = 3000;
 constexpr uint32_t kNoTimeout = 0xFFFFFFFFu;
 constexpr uint8_t kStreamStart = 1, kStreamStop = 0;
+constexpr uint8_t kForced = 1;
 }  // namespace
 
 CmosHelper::CmosHelper(const PLHlperArgs& args, const ModelSpec& spec, CmosDevice& device)
@@ -149,6 +150,13 @@ HRESULT CmosHelper::PLHlperSetExpoAGain(uint16_t percent) {
   ZX_TRACE("%s: %hu", "PLHlperSetExpoAGain", percent);
   sequencer_->setGain(percent);
   return S_OK;
+}
+
+// Without a state the hand-over only notifies: the default is programmed first, as the open
+// always did, so the sensor never runs with its power-on time.
+void CmosHelper::reapplyExposure() {
+  if (!PL_CurrentExposureTime(*this, nullptr)) (void)PLHlperSetExpoTime(takeExposureNow());
+  ExpoProcTime(*this, kForced);
 }
 
 bool CmosHelper::PLHlperHasFlag40() {

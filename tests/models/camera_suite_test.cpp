@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <vector>
 
 #include "base/lumorix_events.h"
@@ -246,6 +247,46 @@ TEST_P(CameraSuite, GrabsTakeTheSensorsFrames) {
   const auto timeline = rig.log().pipeTimeline();
   EXPECT_EQ(std::count(timeline.begin(), timeline.end(), "abort"), 1);
   EXPECT_LT(rig.clock().now() - before, 2u * 5000);
+}
+
+// The open and a speed change hand the exposure over as every exposure setter does: the host's
+// exposure callback follows each once, with the sensor already holding the state's exposure.
+TEST_P(CameraSuite, ExposureCallbackFollowsTheOpenAndASpeedChange) {
+  ModelRig rig(GetParam());
+  CmosCamera* cam = rig.open();
+  ASSERT_NE(cam, nullptr);
+  cam->stream().installNotifications(cam);
+  struct Seen {
+    ModelRig& rig;
+    int calls = 0;
+    uint32_t sensorUs = 0;
+    static void notify(void* c) {
+      Seen& s = *static_cast<Seen*>(c);
+      ++s.calls;
+      s.sensorUs = s.rig.sensorExposureUs();
+    }
+  } seen{rig};
+  ASSERT_EQ(cam->put_ExpoCallback(Seen::notify, &seen), S_OK);
+  const bool speedReprograms = info().maxSpeed > 0 && !cam->sequencer().speedMarksRoiPending();
+  const struct {
+    const char* name;
+    bool runs;  // the 3.1 MP class takes a new speed with its next window, from the grabber
+    std::function<void()> act;
+  } rows[] = {
+      {"open", !cam->sequencer().windowedAtOpen(), [&] { rig.startSensor(last()); }},
+      {"speed", speedReprograms,
+       [&] { ASSERT_EQ(cam->put_Speed(cam->pipelineHelper().speed ? 0 : 1), S_OK); }},
+  };
+  for (const auto& row : rows) {
+    if (!row.runs) continue;
+    seen.calls = 0;
+    row.act();
+    uint32_t want = 0;
+    ASSERT_EQ(cam->get_ExpoTime(&want), S_OK);
+    EXPECT_EQ(seen.calls, 1) << row.name;
+    EXPECT_NEAR(seen.sensorUs, want, std::max(want * 0.005, double(rig.sensorLineUs())))
+        << row.name;
+  }
 }
 
 // Raw delivery copies, crops and bins at the pixel format's depth: the high-bit formats' samples
