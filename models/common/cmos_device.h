@@ -29,7 +29,8 @@ class CmosDevice final : public CCmos {
   CmosDevice(const ModelSpec& spec, const ModelInfo* model, const WCHAR16* deviceId,
              SensorResetHandler& reset);
 
-  // -4 on an open device: port reset and the sensor's start-up programming again.
+  // -4 on an open device of a USB3 class, on either port: port reset and the sensor's start-up
+  // programming again. The USB2 classes keep the transport's default: nothing.
   void OnDeviceEvent(int32_t code) override;
   uint32_t GetMaxFrameRate(uint32_t resolutionIndex) override;
   // Without a window handler: no sensor window, nothing programmed (the transport's defaults).
@@ -43,6 +44,7 @@ class CmosDevice final : public CCmos {
 
   // The USB3 registration of the model; its USB2 row runs the sensor with longer lines.
   bool usb3Link() const;
+  bool usb3Class() const;
 
  private:
   const ModelSpec& spec_;

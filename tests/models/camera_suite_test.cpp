@@ -249,9 +249,10 @@ TEST_P(CameraSuite, GrabsTakeTheSensorsFrames) {
   EXPECT_LT(rig.clock().now() - before, 2u * 5000);
 }
 
-// The open and a speed change hand the exposure over as every exposure setter does: the host's
-// exposure callback follows each once, with the sensor already holding the state's exposure.
-TEST_P(CameraSuite, ExposureCallbackFollowsTheOpenAndASpeedChange) {
+// The open, a speed change and a USB3 class's device event hand the exposure over as every
+// exposure setter does: the host's exposure callback follows each once, with the sensor already
+// holding the state's exposure. A USB2 class leaves the sensor alone on a device event.
+TEST_P(CameraSuite, ExposureCallbackFollowsTheOpenASpeedChangeAndADeviceEvent) {
   ModelRig rig(GetParam());
   CmosCamera* cam = rig.open();
   ASSERT_NE(cam, nullptr);
@@ -268,22 +269,34 @@ TEST_P(CameraSuite, ExposureCallbackFollowsTheOpenAndASpeedChange) {
   } seen{rig};
   ASSERT_EQ(cam->put_ExpoCallback(Seen::notify, &seen), S_OK);
   const bool speedReprograms = info().maxSpeed > 0 && !cam->sequencer().speedMarksRoiPending();
+  const bool usb3Class = (cam->spec().row()->model.flags & LUMORIX_FLAG_USB3) != 0;
   const struct {
     const char* name;
     bool runs;  // the 3.1 MP class takes a new speed with its next window, from the grabber
+    int calls;
+    // Not after a device event: the window and line length stay as they were on the device, and
+    // the simulated port reset clears them.
+    bool sensorTimed;
     std::function<void()> act;
   } rows[] = {
-      {"open", !cam->sequencer().windowedAtOpen(), [&] { rig.startSensor(last()); }},
-      {"speed", speedReprograms,
+      {"open", !cam->sequencer().windowedAtOpen(), 1, true, [&] { rig.startSensor(last()); }},
+      {"speed", speedReprograms, 1, true,
        [&] { ASSERT_EQ(cam->put_Speed(cam->pipelineHelper().speed ? 0 : 1), S_OK); }},
+      {"device event", true, usb3Class ? 1 : 0, false,
+       [&] { ASSERT_EQ(cam->HandleError(-4), S_OK); }},
   };
   for (const auto& row : rows) {
     if (!row.runs) continue;
     seen.calls = 0;
+    rig.log().clear();
     row.act();
     uint32_t want = 0;
     ASSERT_EQ(cam->get_ExpoTime(&want), S_OK);
-    EXPECT_EQ(seen.calls, 1) << row.name;
+    EXPECT_EQ(seen.calls, row.calls) << row.name;
+    if (row.calls == 0) {
+      EXPECT_EQ(rig.traffic(), std::vector<std::string>{}) << row.name;
+    }
+    if (!row.sensorTimed) continue;
     EXPECT_NEAR(seen.sensorUs, want, std::max(want * 0.005, double(rig.sensorLineUs())))
         << row.name;
   }
