@@ -449,6 +449,8 @@ class BaseImpl : public LumorixImplBase,
   PLHlperBase* helperWith(uint64_t flag, const char* caller) const;
   bool stillSizeDiffers() const;  // at the current preview index
   HRESULT openForRequest();
+  // Held while a raw request uses the transport (core/device_access.cpp).
+  std::unique_lock<platform::RecursiveLock> deviceLock();
   HRESULT sendRequest(bool in, uint8_t request, uint16_t value, uint16_t index, void* data,
                       uint32_t length, uint32_t* transferred);
   HRESULT readVersionText(uint8_t request, char* text);

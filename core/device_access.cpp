@@ -1,8 +1,9 @@
 // Raw device access: vendor requests built from caller values, raw pipes, version texts, the ST4
 // guide port and the focus description. Each checks its arguments, opens the device where it
-// needs it and sends one request.
+// needs it and sends one request, holding the device lock while it touches the transport.
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "base/lumorix_flags.h"
 #include "base/trace.h"
@@ -39,9 +40,17 @@ bool GuideArgumentsValid(uint32_t direction, uint32_t ms) {
   return direction <= kMaxGuideDirection && ms <= kMaxGuidePulseMs;
 }
 
+// The model opens and closes the device under its sensor lock: held, no stop on another thread
+// closes the handle under a request. None without a helper.
+std::unique_lock<platform::RecursiveLock> BaseImpl::deviceLock() {
+  if (!helper_) return {};
+  return std::unique_lock<platform::RecursiveLock>(helper_->sensorLock());
+}
+
 // One request on the open device; E_UNEXPECTED without a transport.
 HRESULT BaseImpl::sendRequest(bool in, uint8_t request, uint16_t value, uint16_t index, void* data,
                               uint32_t length, uint32_t* transferred) {
+  const auto hold = deviceLock();
   if (!transport_) return E_UNEXPECTED;
   const VenReqHeader header{in ? Direction::In : Direction::Out, request, value, index};
   return transport_->VenReq(&header, data, length, transferred);
@@ -110,6 +119,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::ReadPipe(uint32_t pipe, void* buffer, uint32
   if (buffer == nullptr) return E_POINTER;
   if (length == 0) return E_INVALIDARG;
   const HRESULT open = openForRequest();
+  const auto hold = deviceLock();
   return FAILED(open) ? open : transport_->ReadPipe(pipe, buffer, length);
 }
 
@@ -117,6 +127,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::WritePipe(uint32_t pipe, const void* buffer,
   if (buffer == nullptr) return E_POINTER;
   if (length == 0) return E_INVALIDARG;
   const HRESULT open = openForRequest();
+  const auto hold = deviceLock();
   return FAILED(open) ? open : transport_->WritePipe(pipe, buffer, length);
 }
 
@@ -175,6 +186,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::get_DeviceVersion(char* text) {
   const HRESULT open = openForRequest();
   if (FAILED(open)) return open;
   uint16_t version = 0;
+  const auto hold = deviceLock();
   const HRESULT hr = transport_->GetDeviceVersion(&version);
   if (SUCCEEDED(hr))
     std::snprintf(text, kDeviceVersionChars, "%hu.%hu", static_cast<unsigned short>(version >> 8),
@@ -186,6 +198,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::get_Revision(uint16_t* revision) {
   if (revision == nullptr) return E_POINTER;
   const HRESULT open = openForRequest();
   if (FAILED(open)) return open;
+  const auto hold = deviceLock();
   *revision = transport_->revision();
   return S_OK;
 }
@@ -197,10 +210,12 @@ HRESULT STDMETHODCALLTYPE BaseImpl::get_Revision(uint16_t* revision) {
 HRESULT STDMETHODCALLTYPE BaseImpl::ST4PlusGuide(uint32_t direction, uint32_t ms) {
   if (!GuideArgumentsValid(direction, ms)) return E_INVALIDARG;
   if (!transport_) return E_UNEXPECTED;
+  const auto hold = deviceLock();
   return transport_->bST4PulseGuide(static_cast<uint8_t>(direction), ms);
 }
 
 HRESULT STDMETHODCALLTYPE BaseImpl::ST4PlusGuideState() {
+  const auto hold = deviceLock();
   return transport_ && transport_->bST4GuideState() ? S_OK : S_FALSE;
 }
 
@@ -210,11 +225,13 @@ HRESULT BaseImpl::put_ST4PulseGuide(uint32_t direction, uint32_t ms) {
   if (direction < kMaxGuideDirection && ms == 0) return E_INVALIDARG;
   const HRESULT open = openForRequest();
   if (FAILED(open)) return open;
+  const auto hold = deviceLock();
   return transport_->bST4PulseGuide(static_cast<uint8_t>(direction), ms);
 }
 
 HRESULT BaseImpl::QueryGuideState() {
   if (FAILED(openForRequest())) return 0;
+  const auto hold = deviceLock();
   return transport_->bST4GuideState() ? 1 : 0;
 }
 

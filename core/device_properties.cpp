@@ -1,11 +1,14 @@
 // Device properties: speed and frame rate, real-time mode, skip, temperature, fan, cooler and
 // the exposure time kept per trigger mode. Each checks once (helperWith) and forwards to the
 // pipeline, the only writer of these values.
+#include <optional>
+
 #include "base/lumorix_flags.h"
 #include "base/trace.h"
 #include "core/base_impl.h"
 #include "core/stream/stream_pipeline.h"
 #include "pipeline/device_values.h"
+#include "pipeline/exposure_notice.h"
 #include "pipeline/pl_helper_base.h"
 #include "platform/clock.h"
 #include "usb/cusb.h"
@@ -31,7 +34,10 @@ HRESULT STDMETHODCALLTYPE BaseImpl::get_Speed(uint16_t* level) {
   return S_OK;
 }
 
+// The exposure notice of the new speed reaches the host once the control lock is released.
 HRESULT STDMETHODCALLTYPE BaseImpl::put_Speed(uint16_t level) {
+  std::optional<ExposureNoticeDeferral> notice;
+  if (helper_) notice.emplace(*helper_);
   return SetSpeedRestart(level, false);
 }
 

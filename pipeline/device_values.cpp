@@ -16,8 +16,10 @@ using Lock = std::lock_guard<platform::RecursiveLock>;
 }  // namespace
 
 // A device that takes its speed only at its next start, asked while open, keeps the stored one:
-// the speed reported stays the one it runs.
+// the speed reported stays the one it runs. The model re-applies the exposure with the new speed:
+// its notice follows the lock's release.
 HRESULT PL_SetSpeed(PLHlperBase& h, uint16_t speed, uint8_t force) {
+  const ExposureNoticeDeferral notice(h);
   Lock hold(h.sensorLock());
   if (!force && speed == h.speed) return S_OK;
   const uint16_t running = h.speed;

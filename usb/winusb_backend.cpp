@@ -34,6 +34,7 @@ WinUsbBackend::WinUsbBackend(std::unique_ptr<platform::DeviceIo> device,
 WinUsbBackend::~WinUsbBackend() {
   api_.free(iface_);
   device_.reset();  // closing ends whatever the device still holds
+  std::lock_guard<std::mutex> hold(strandedLock_);
   for (auto& request : stranded_) {
     if (request->event.wait(kAbortTimeoutMs)) continue;
     (void)request.release();  // may still be written; never free it under the device
@@ -108,7 +109,8 @@ uint32_t WinUsbBackend::readPipe(uint32_t pipe, void* buffer, uint32_t bytes,
   if (!platform::HookedWaitAny(one, kPipeTimeoutMs).signalled()) {
     api_.abortPipe(iface_, id);
     if (!platform::HookedWaitAny(one, kAbortTimeoutMs).signalled()) {
-      stranded_.push_back(std::move(request));  // freed with the interface
+      std::lock_guard<std::mutex> hold(strandedLock_);  // hosts read pipes from any thread
+      stranded_.push_back(std::move(request));          // freed with the interface
       return platform::kErrorSemTimeout;
     }
   }

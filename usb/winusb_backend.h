@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "usb/usb_backend.h"
@@ -43,6 +44,7 @@ class WinUsbBackend final : public UsbBackend {
   std::unique_ptr<platform::DeviceIo> device_;
   const platform::WinUsbApi& api_;
   void* iface_;
+  std::mutex strandedLock_;
   std::vector<std::unique_ptr<PipeRead>> stranded_;  // raw reads the device kept past the abort
 };
 

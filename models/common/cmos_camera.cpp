@@ -6,6 +6,7 @@
 #include "models/catalogue_table.h"
 #include "core/camera_buffer_impl.h"
 #include "base/lumorix_flags.h"
+#include "pipeline/exposure_notice.h"
 #include "pipeline/pl_start.h"
 
 CmosCamera::CmosCamera(const ModelSpec& spec, const WCHAR16* deviceId, const WCHAR16* settingsRoot,
@@ -31,6 +32,7 @@ void CmosCamera::buildParts(const WCHAR16* deviceId, uint8_t flagA, uint8_t flag
   program_ = std::make_unique<RegisterProgram>(*writer_, helper_->sensorLock());
   sequencer_ = std::make_unique<SensorSequencer>(*program_, spec_, device_->usb3Link());
   helper_->attach(*sequencer_);
+  sequencer_->attachHandOver(*helper_);
   if (sequencer_->windowed()) device_->attachWindows(static_cast<SensorWindowHandler&>(*this));
   joinParts(*device_, *helper_);
 }
@@ -46,6 +48,7 @@ bool CmosCamera::valid() const {
 
 HRESULT CmosCamera::OpenCamera(uint32_t previewIndex) {
   if (previewIndex >= previewCount()) return E_INVALIDARG;
+  const ExposureNoticeDeferral notice(*helper_);  // the speed's exposure notice, after the locks
   const ResolutionEntry& size = previews_[previewIndex];
   // The state is rebuilt outside the sensor lock: rebuilding joins its workers.
   InitPipeLineStep1(*helper_, previewIndex, size.width, size.height, nullptr, 0, 0);
@@ -80,6 +83,7 @@ void CmosCamera::programWindow(const SensorRect& window) {
 // Models without still sizes keep the size they opened at.
 void CmosCamera::SetResolution(uint32_t index, bool still) {
   if (index >= previewCount() || !spec_.row() || spec_.row()->model.stillCount == 0) return;
+  const ExposureNoticeDeferral notice(*helper_);
   std::shared_lock<PLStateLock> state(helper_->stateLock());  // before the sensor lock
   std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
   if (index == sequencer_->state().resIndex) return;
@@ -95,18 +99,21 @@ void CmosCamera::SetResolution(uint32_t index, bool still) {
   if (!still && sequencer_->windowed()) device_->markRoiPending();
 }
 
+// Closed under the sensor lock: a host's device request on another thread holds it while it
+// uses the handle, and an open takes it too.
 void CmosCamera::StopSensor() {
-  {
-    std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
-    if (spec_.haltsBeforeStop) device_->bSystemInit(0);
-    sequencer_->stop();
-  }
+  std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
+  if (spec_.haltsBeforeStop) device_->bSystemInit(0);
+  sequencer_->stop();
   device_->bFiniUSB();
 }
 
 // After the device lost its programming: start-up, speed with exposure and the gain; no window.
+// Whether the device is open is asked under the lock it is closed under.
 void CmosCamera::onSensorReset() {
+  const ExposureNoticeDeferral notice(*helper_);
   std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
+  if (!device_->isOpen()) return;
   device_->ResetPort();
   (void)sequencer_->reinitialise(helper_->speed, helper_->takeExposureNow(), helper_->gainNow());
   if (sequencer_->windowed()) device_->markRoiPending();

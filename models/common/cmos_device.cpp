@@ -3,6 +3,7 @@
 
 #include "base/lumorix_flags.h"
 #include "core/model_catalogue.h"
+#include "models/catalogue_table.h"
 
 namespace {
 constexpr int32_t kSensorLost = -4;
@@ -13,8 +14,13 @@ CmosDevice::CmosDevice(const ModelSpec& spec, const ModelInfo* model, const WCHA
     : CCmos(spec.transferSize, spec.inEndpoint, model, deviceId), spec_(spec), reset_(reset) {}
 
 void CmosDevice::OnDeviceEvent(int32_t code) {
-  if (code != kSensorLost || !isOpen()) return;
-  reset_.onSensorReset();
+  if (code == kSensorLost && usb3Class()) reset_.onSensorReset();
+}
+
+// The class's own row keeps the USB3 flag also when its USB2 registration opened the device.
+bool CmosDevice::usb3Class() const {
+  const ModelCatalogueRow* row = spec_.row();
+  return row && (row->model.flags & LUMORIX_FLAG_USB3) != 0;
 }
 
 bool CmosDevice::bAltSensor() {

@@ -4,7 +4,8 @@
 #include "models/common/model_descriptor.h"
 #include "usb/ccmos.h"
 
-// Who re-programs the sensor when the device reports that it lost its programming.
+// Who re-programs the sensor when the device reports that it lost its programming; nothing while
+// the device is closed.
 class SensorResetHandler {
  public:
   virtual void onSensorReset() = 0;
@@ -28,7 +29,8 @@ class CmosDevice final : public CCmos {
   CmosDevice(const ModelSpec& spec, const ModelInfo* model, const WCHAR16* deviceId,
              SensorResetHandler& reset);
 
-  // -4 on an open device: port reset and the sensor's start-up programming again.
+  // -4 on an open device of a USB3 class, on either port: port reset and the sensor's start-up
+  // programming again. The USB2 classes keep the transport's default: nothing.
   void OnDeviceEvent(int32_t code) override;
   uint32_t GetMaxFrameRate(uint32_t resolutionIndex) override;
   // Without a window handler: no sensor window, nothing programmed (the transport's defaults).
@@ -46,6 +48,8 @@ class CmosDevice final : public CCmos {
   bool usb3Link() const;
   // The registration offers the skip setting.
   bool offersSkip() const;
+  // The model's own class is a USB3 one (its sensor re-initialises on a device event).
+  bool usb3Class() const;
 
  private:
   const ModelSpec& spec_;

@@ -21,22 +21,28 @@ constexpr uint32_t kInterfaceSettleMs = 30;
 constexpr uint32_t kGrabSlackMs = 3000;
 constexpr uint32_t kNoTimeout = 0xFFFFFFFFu;
 constexpr uint8_t kStreamStart = 1, kStreamStop = 0;
+constexpr uint8_t kForced = 1;
 }  // namespace
 
 CmosHelper::CmosHelper(const PLHlperArgs& args, const ModelSpec& spec, CmosDevice& device)
     : DeviceHelper(args, spec, device), device_(device) {}
 
 // Opens once; a second call while open answers 1. A failed open leaves nothing open or marked:
-// the handle, events and buffers go too, so the retry opens the exclusive device afresh.
+// the handle, events and buffers go too, so the retry opens the exclusive device afresh. Under
+// the sensor lock, which the stop closes under, so a host's request on another thread never
+// meets a half-open or closing device. The restore reads the EEPROM into the state: after it.
 int32_t CmosHelper::PLHlperInit() {
-  if (device_.deviceOpened) return 1;
-  const HRESULT opened = openDevice();
-  if (FAILED(opened)) {
-    device_.bFiniUSB();
-    return opened;
+  {
+    std::lock_guard<platform::RecursiveLock> hold(sensorLock());
+    if (device_.deviceOpened) return 1;
+    const HRESULT opened = openDevice();
+    if (FAILED(opened)) {
+      device_.bFiniUSB();
+      return opened;
+    }
+    if (spec_.asksAltSensor) device_.setAltSensor(device_.bGetAltSensor());
+    device_.deviceOpened = 1;
   }
-  if (spec_.asksAltSensor) device_.setAltSensor(device_.bGetAltSensor());
-  device_.deviceOpened = 1;
   PostOpenRestore(*this);
   return 0;
 }
@@ -146,6 +152,13 @@ HRESULT CmosHelper::PLHlperSetExpoAGain(uint16_t percent) {
   ZX_TRACE("%s: %hu", "PLHlperSetExpoAGain", percent);
   sequencer_->setGain(percent);
   return S_OK;
+}
+
+// Without a state the hand-over only notifies: the default is programmed first, as the open
+// always did, so the sensor never runs with its power-on time.
+void CmosHelper::reapplyExposure() {
+  if (!PL_CurrentExposureTime(*this, nullptr)) (void)PLHlperSetExpoTime(takeExposureNow());
+  ExpoProcTime(*this, kForced);
 }
 
 bool CmosHelper::PLHlperHasFlag40() {

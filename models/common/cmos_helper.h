@@ -7,7 +7,7 @@
 #include "models/common/model_descriptor.h"
 #include "models/common/sensor_sequencer.h"
 
-class CmosHelper final : public DeviceHelper {
+class CmosHelper final : public DeviceHelper, public ExposureHandOver {
  public:
   CmosHelper(const PLHlperArgs& args, const ModelSpec& spec, CmosDevice& device);
 
@@ -27,6 +27,9 @@ class CmosHelper final : public DeviceHelper {
 
   bool PLHlperHasFlag40() override;
   HRESULT PLHlperSetSkip(uint32_t value) override;
+
+  // The speed, open and reset flows' exposure: the state's, snapped and forced, with its notice.
+  void reapplyExposure() override;
 
  private:
   // The transport opened the model's way; the caller closes it again on failure.

@@ -166,7 +166,10 @@ void SensorSequencer::setSpeed(uint16_t speed, uint32_t exposureUs) {
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
   runBuilt([&](ProgramBuffer& b) { sensor_.speedProgram(b, context_, speed); });
   if (sensor_.lineBySpeed) writeLineLength(speed);
-  setExposure(exposureUs, speed);
+  if (handOver_)
+    handOver_->reapplyExposure();
+  else
+    setExposure(exposureUs, speed);
 }
 
 void SensorSequencer::switchSkip(bool skip, uint16_t speed, uint32_t exposureUs) {

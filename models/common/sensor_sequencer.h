@@ -9,6 +9,16 @@
 #include "models/common/register_program.h"
 #include "platform/com_types.h"
 
+// Who hands the exposure to the sensor after a speed program: the pipeline's forced hand-over,
+// which traces it and raises the exposure notice. Called under the sensor lock.
+class ExposureHandOver {
+ public:
+  virtual void reapplyExposure() = 0;
+
+ protected:
+  ~ExposureHandOver() = default;
+};
+
 class SensorSequencer {
  public:
   SensorSequencer(RegisterProgram& program, const ModelSpec& spec, bool usb3Link)
@@ -18,6 +28,8 @@ class SensorSequencer {
     if (spec.presetLineWritten) state_.lineClockWritten = spec.presetLineClock;
   }
 
+  // Without a hand-over the speed flows program the exposure they are given.
+  void attachHandOver(ExposureHandOver& handOver) { handOver_ = &handOver; }
   // The opened device, which the start-up programs may depend on.
   void identify(uint16_t productId, uint16_t revision);
   void setSkip(bool skip) { context_.skip = skip; }
@@ -68,4 +80,5 @@ class SensorSequencer {
   const SensorDriver& sensor_;
   SensorContext context_;
   SensorState state_;
+  ExposureHandOver* handOver_ = nullptr;
 };

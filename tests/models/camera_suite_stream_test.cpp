@@ -71,11 +71,13 @@ class CameraSuiteStream : public ::testing::TestWithParam<BuiltRow> {
     rig_.adopt(OpenCameraById((WString(ZX_W("!")) + records[0].id).c_str(), ModelTable()));
     return &rig_.camera();
   }
-  // Opens and streams at index with AE on or off; null when a step fails.
+  // Opens and streams at index with AE on or off from the first frame (a step before the switch
+  // would move the exposure the tests compare against); null when a step fails.
   BaseImpl* stream(uint32_t index, uint32_t ae) {
     BaseImpl* cam = open();
-    if (!cam || cam->put_eSize(index) != S_OK || cam->start() != S_OK) return nullptr;
-    PL_SetAutoExpoEnable(rig_.helper(), ae);
+    if (!cam || cam->put_eSize(index) != S_OK || PL_SetAutoExpoEnable(rig_.helper(), ae) != S_OK ||
+        cam->start() != S_OK)
+      return nullptr;
     return cam;
   }
   std::vector<uint8_t> frameAt(uint32_t index) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -375,6 +376,59 @@ TEST_P(CameraSuite, GrabsTakeTheSensorsFrames) {
   const auto timeline = rig.log().pipeTimeline();
   EXPECT_EQ(std::count(timeline.begin(), timeline.end(), "abort"), 1);
   EXPECT_LT(rig.clock().now() - before, 2u * 5000);
+}
+
+// The open, a speed change and a USB3 class's device event hand the exposure over as every
+// exposure setter does: the host's exposure callback follows each once, with the sensor already
+// holding the state's exposure. A USB2 class leaves the sensor alone on a device event.
+TEST_P(CameraSuite, ExposureCallbackFollowsTheOpenASpeedChangeAndADeviceEvent) {
+  ModelRig rig(GetParam());
+  CmosCamera* cam = rig.open();
+  ASSERT_NE(cam, nullptr);
+  cam->stream().installNotifications(cam);
+  struct Seen {
+    ModelRig& rig;
+    int calls = 0;
+    uint32_t sensorUs = 0;
+    static void notify(void* c) {
+      Seen& s = *static_cast<Seen*>(c);
+      ++s.calls;
+      s.sensorUs = s.rig.sensorExposureUs();
+    }
+  } seen{rig};
+  ASSERT_EQ(cam->put_ExpoCallback(Seen::notify, &seen), S_OK);
+  const bool speedReprograms = info().maxSpeed > 0 && !cam->sequencer().speedMarksRoiPending();
+  const bool usb3Class = (cam->spec().row()->model.flags & LUMORIX_FLAG_USB3) != 0;
+  const struct {
+    const char* name;
+    bool runs;  // the 3.1 MP class takes a new speed with its next window, from the grabber
+    int calls;
+    // Not after a device event: the window and line length stay as they were on the device, and
+    // the simulated port reset clears them.
+    bool sensorTimed;
+    std::function<void()> act;
+  } rows[] = {
+      {"open", !cam->sequencer().windowedAtOpen(), 1, true, [&] { rig.startSensor(last()); }},
+      {"speed", speedReprograms, 1, true,
+       [&] { ASSERT_EQ(cam->put_Speed(cam->pipelineHelper().speed ? 0 : 1), S_OK); }},
+      {"device event", true, usb3Class ? 1 : 0, false,
+       [&] { ASSERT_EQ(cam->HandleError(-4), S_OK); }},
+  };
+  for (const auto& row : rows) {
+    if (!row.runs) continue;
+    seen.calls = 0;
+    rig.log().clear();
+    row.act();
+    uint32_t want = 0;
+    ASSERT_EQ(cam->get_ExpoTime(&want), S_OK);
+    EXPECT_EQ(seen.calls, row.calls) << row.name;
+    if (row.calls == 0) {
+      EXPECT_EQ(rig.traffic(), std::vector<std::string>{}) << row.name;
+    }
+    if (!row.sensorTimed) continue;
+    EXPECT_NEAR(seen.sensorUs, want, std::max(want * 0.005, double(rig.sensorLineUs())))
+        << row.name;
+  }
 }
 
 // Raw delivery copies, crops and bins at the pixel format's depth: the high-bit formats' samples

@@ -1,10 +1,13 @@
 // Raw device access on the 3.1 MP camera, read from the simulated device's request log: framing,
-// refusals before any traffic, version texts, raw pipes and the guide port's timing.
+// refusals before any traffic, version texts, raw pipes, the guide port's timing, and requests
+// from a host thread while another starts and stops the camera.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "models/common/helper_stream.h"
 #include "platform/event.h"
@@ -329,6 +332,34 @@ TEST(DeviceAccess, FocusReadsThePipeOfTheDevice) {
   rig.device().failNextPipe(31);
   EXPECT_EQ(stream.readFocusPipe(buffer, sizeof buffer, cancel), -1);
   EXPECT_EQ(stream.focusPosition(), 0u);
+}
+
+// --- Beside a stop ------------------------------------------------------------------------------
+
+// A host thread's raw requests and device events while another starts and stops the camera: each
+// meets an open device or none, never one being opened or closed under it.
+TEST(DeviceAccess, RequestsBesideAStopAndStartOnAnotherThread) {
+  ModelRig rig(RigOptions{.realTime = true});
+  rig.device().setFramePeriodMs(5);
+  ASSERT_NE(rig.open(), nullptr);
+  BaseImpl& camera = rig.camera();
+  std::atomic<bool> done{false};
+  std::thread host([&] {
+    while (!done) {
+      for (const FramingRow& row : kFraming) (void)row.call(camera);
+      (void)camera.HandleError(-4);  // a device event on an open device re-programs the sensor
+    }
+  });
+  for (int run = 0; run < 6; ++run) {
+    EXPECT_EQ(camera.start(), S_OK) << run;
+    EXPECT_EQ(camera.stop(), S_OK) << run;
+    rig.camera().StopSensor();  // as a restart does it: closed with the host's request in flight
+  }
+  done = true;
+  host.join();
+  EXPECT_EQ(camera.start(), S_OK) << "the device opens again afterwards";
+  EXPECT_EQ(camera.VenCommand(5), S_OK);
+  EXPECT_EQ(camera.stop(), S_OK);
 }
 
 // --- Guide port timing -------------------------------------------------------------------------

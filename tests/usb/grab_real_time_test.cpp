@@ -74,4 +74,26 @@ TEST(GrabRealTime, StopFromAnotherThread) {
   SetWinUsbApi(nullptr);
 }
 
+// Raw reads the WinUSB device keeps past their abort, on two threads at once: each is kept until
+// the close, which waits for what the device still finishes.
+TEST(GrabRealTime, WinUsbReadsKeptPastTheAbortOnTwoThreads) {
+  RealTimeRig rig;
+  SetWinUsbApi(&sim::SimWinUsbApi());
+  CCmos usb(kWidth * 128, 2, nullptr, rig.camera->interfaceId().c_str());
+  ASSERT_EQ(usb.bInitUSB(true), S_OK);  // no window program: the sensor sends nothing
+  rig.camera->setAbortDelayMs(1500);    // past the back-end's wait for an abort
+  HRESULT results[2] = {S_OK, S_OK};
+  const auto read = [&](int i) {
+    uint8_t buffer[64];
+    results[i] = usb.ReadPipe(0x82, buffer, sizeof buffer);
+  };
+  std::thread first(read, 0), second(read, 1);
+  first.join();
+  second.join();
+  for (const HRESULT hr : results) EXPECT_EQ(hr, HRESULT_FROM_WIN32(platform::kErrorSemTimeout));
+  usb.bFiniUSB();
+  EXPECT_EQ(rig.camera->outstandingReads(), 0u);
+  SetWinUsbApi(nullptr);
+}
+
 }  // namespace
