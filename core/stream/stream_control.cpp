@@ -77,14 +77,14 @@ HRESULT BaseImpl::start(LumorixDataCallback dataA, LumorixDataCallbackV2 dataB,
                         LumorixEventCallback event, void* eventContext, void* window,
                         uint32_t message, int32_t startPaused) {
   if (onCameraThread()) return kWrongThread;
-  std::lock_guard<platform::Mutex> guard(controlLock_);
+  const ControlHold hold(controlLock_, helper_);
   return StreamControl(*this).start(dataA, dataB, stillBuffer, stillRequest, userContext, event,
                                     eventContext, window, message, startPaused);
 }
 
 HRESULT BaseImpl::stop() {
   if (onCameraThread()) return kWrongThread;
-  std::lock_guard<platform::Mutex> guard(controlLock_);
+  const ControlHold hold(controlLock_, helper_);
   StreamControl(*this).stop();
   return S_OK;
 }
@@ -133,7 +133,7 @@ HRESULT BaseImpl::SetSpeedRestart(uint16_t speed, bool force) {
     if (StreamControl(*this).speedNeedsRestart(speed, force)) return kWrongThread;
     return StreamControl(*this).SetSpeedRestart(speed, force);
   }
-  std::lock_guard<platform::Mutex> guard(controlLock_);
+  const ControlHold hold(controlLock_, helper_);
   return StreamControl(*this).SetSpeedRestart(speed, force);
 }
 
