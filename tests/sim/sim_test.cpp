@@ -74,11 +74,13 @@ struct DeviceRig {
 };
 
 // The 3.1 MP sensor's window registers through `write`: column and row skips, first and last
-// column and row; by default the 1024 x 770 window (every other column and row).
+// column and row, frame length; by default the 1024 x 770 window (every other column and row).
 template <class Write>
-void writeWindow(Write write, uint16_t skip = 3, uint16_t lastCol = 2179, uint16_t lastRow = 1543) {
-  const uint16_t program[][2] = {{0x30A2, skip},    {0x30A6, skip}, {0x3004, 134},
-                                 {0x3008, lastCol}, {0x3002, 6},    {0x3006, lastRow}};
+void writeWindow(Write write, uint16_t skip = 3, uint16_t lastCol = 2179, uint16_t lastRow = 1543,
+                 uint16_t frameLength = 800) {
+  const uint16_t program[][2] = {{0x30A2, skip},       {0x30A6, skip}, {0x3004, 134},
+                                 {0x3008, lastCol},    {0x3002, 6},    {0x3006, lastRow},
+                                 {0x300A, frameLength}};
   for (auto& w : program) write(w[0], w[1]);
 }
 void writeHalfWindow(DeviceRig& rig) {
@@ -151,19 +153,23 @@ TEST(SimStream, StreamsOnlyWithSystemInitAndAKnownWindow) {
 TEST(SimUsb3Mp31, WindowsExposureGainAndTrailer) {
   sim::Usb3Mp31Family f;
   struct Window {
-    uint16_t colInc, lastCol, lastRow;
+    uint16_t colInc, lastCol, lastRow, frameLength;
     uint32_t width, height;
+    bool streams;
   };
-  const Window windows[] = {
-      {1, 2181, 1539, 2048, 1534}, {3, 2179, 1543, 1024, 770}, {1, 2179, 1539, 0, 0}};
+  // The last: a frame length that ends before the frame's rows.
+  const Window windows[] = {{1, 2181, 1539, 1560, 2048, 1534, true},
+                            {3, 2179, 1543, 800, 1024, 770, true},
+                            {1, 2179, 1539, 1560, 0, 0, false},
+                            {1, 2181, 1539, 1533, 2048, 1534, false}};
   for (const Window& w : windows) {
     writeWindow([&](uint16_t reg, uint16_t v) { f.writeRegister(reg, v); }, w.colInc, w.lastCol,
-                w.lastRow);
+                w.lastRow, w.frameLength);
     const std::string error = f.writeRegister(0x301A, 0x10DE);
     EXPECT_EQ(f.width(), w.width);
     EXPECT_EQ(f.height(), w.height);
-    EXPECT_EQ(f.streaming(), w.width != 0);
-    EXPECT_EQ(error.empty(), w.width != 0);
+    EXPECT_EQ(f.streaming(), w.streams) << w.frameLength;
+    EXPECT_EQ(error.empty(), w.streams) << w.frameLength;
   }
   f.writeRegister(0x3012, 4005);
   f.writeRegister(0x300C, 1150);
