@@ -5,7 +5,11 @@
 #include <bzlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/wait_hook.h"
@@ -13,7 +17,10 @@
 #include "sim/fixed_family.h"
 #include "sim/frame_content.h"
 #include "sim/sim_bus.h"
+#include "sim/usb3_14mp_family.h"
 #include "sim/usb3_31mp_family.h"
+#include "sim/usb3_51mp_family.h"
+#include "sim/usb3_85_10mp_family.h"
 #include "sim/virtual_clock.h"
 #include "usb/ioctl_codes.h"
 
@@ -189,6 +196,62 @@ TEST(SimUsb3Mp31, WindowsExposureGainAndTrailer) {
 }
 
 // The stream renders whichever content is set, at the exposure and gain the registers program.
+// The USB3 sensors derive clock, window and frame length from what was written: each row writes a
+// whole full-size program with one register changed, and the sensor streams or not and counts its
+// exposure at the clock the registers give.
+TEST(SimUsb3Sensors, ClockWindowAndFrameLengthFollowTheRegisters) {
+  using Program = std::vector<std::array<uint16_t, 2>>;
+  // Start-up, clock tree, window, line length, 1000 lines, streaming; the 8.5 MP at 80 MHz.
+  const Program held{{0x0103, 0x0100}, {0x0104, 0x0100}, {0x0300, 4},     {0x0302, 1},
+                     {0x0308, 8},      {0x030A, 1},      {0x0304, 4},     {0x0306, 64},
+                     {0x0104, 0},      {0x0104, 0x0100}, {0x0344, 72},    {0x0348, 3399},
+                     {0x0346, 8},      {0x034A, 2555},   {0x034C, 3328},  {0x034E, 2548},
+                     {0x3040, 577},    {0x300A, 2800},   {0x0104, 0},     {0x300C, 4000},
+                     {0x3012, 1000},   {0x0100, 0x0100}, {0x301A, 0x50DC}};
+  // The 5.1 MP at 64 x 1.5 MHz: PLL, mode, full window, 1000 rows.
+  const Program rows{{0x0D, 0},      {0x10, 0x51}, {0x11, 64 * 256 + 1}, {0x12, 7}, {0x10, 0x53},
+                     {0x20, 0x4040}, {0x04, 2559}, {0x03, 1921},         {0x22, 0}, {0x23, 0},
+                     {0x05, 450},    {0x08, 0},    {0x09, 1000}};
+  struct Case {
+    const char* name;
+    bool mp51, mp14;
+    uint16_t reg, value;  // the one change; register 0 for none
+    bool streams;
+    uint32_t exposureUs;
+  };
+  const Case cases[] = {
+      {"8.5 MP as programmed", false, false, 0, 0, true, (1000 * 4000 + 1010) / 80},
+      {"8.5 MP multiplier 4 % up", false, false, 0x0306, 67, true, 47773},
+      {"8.5 MP pre-divider", false, false, 0x0304, 8, true, (1000 * 4000 + 1010) / 40},
+      {"8.5 MP window a column short", false, false, 0x0348, 3398, false, 0},
+      {"8.5 MP window a row long", false, false, 0x034A, 2556, false, 0},
+      {"8.5 MP window starts late", false, false, 0x0346, 10, false, 0},
+      {"8.5 MP frame length under the frame", false, false, 0x300A, 2547, false, 0},
+      {"14 MP on a clock tree it does not run", false, true, 0, 0, false, 0},
+      {"5.1 MP as programmed", true, false, 0, 0, true, 1000 * 3460 / 96},
+      {"5.1 MP divider one less", true, false, 0x12, 6, true, 1000 * 3460 * 7 / 768},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<sim::SensorFamily> f;
+    if (c.mp51)
+      f = std::make_unique<sim::Usb3Mp51Family>();
+    else if (c.mp14)
+      f = std::make_unique<sim::Usb3Mp14Family>(false);
+    else
+      f = std::make_unique<sim::Usb3Mp85Family>();
+    std::vector<std::string> errors;
+    for (const auto& [reg, value] : c.mp51 ? rows : held) {
+      const std::string error = f->writeRegister(reg, reg == c.reg ? c.value : value);
+      if (!error.empty()) errors.push_back(error);
+    }
+    EXPECT_EQ(f->streaming(), c.streams) << c.name;
+    EXPECT_EQ(errors.empty(), c.streams || c.mp51) << c.name;
+    if (c.streams) {
+      EXPECT_EQ(f->exposureUs(), c.exposureUs) << c.name;
+    }
+  }
+}
+
 TEST(SimStream, ChartAndSceneFollowTheContentSetting) {
   DeviceRig rig({}, std::make_unique<sim::Usb3Mp31Family>());
   const sim::SceneOptions sensor = sim::Usb3Mp31Family::sceneOptions();
