@@ -3,6 +3,8 @@
 // output size, and the output size latched when the held group is released.
 #pragma once
 
+#include <string>
+
 #include "sim/register_map.h"
 
 namespace sim {
@@ -12,6 +14,8 @@ inline constexpr uint16_t kStreaming = 0x0100, kSoftReset = 0x0103, kHold = 0x01
 inline constexpr uint16_t kWidth = 0x034C, kHeight = 0x034E, kMultiplier = 0x0306;
 inline constexpr uint16_t kControl = 0x301A, kStreamBit = 1u << 2;
 inline constexpr uint16_t kLineLength = 0x300C, kIntegration = 0x3012, kGreenGain = 0x3056;
+inline constexpr uint16_t kXStart = 0x0344, kYStart = 0x0346, kXEnd = 0x0348, kYEnd = 0x034A;
+inline constexpr uint16_t kReadMode = 0x3040, kFrameLength = 0x300A;
 
 // The gain code of the 8 to 10 MP and the 8.5 and 10 MP sensors, whose bands double: y = 1.05 x
 // the percentage, then 0x1000 + y, 0x1080 + y / 2, 0x1180 + y / 4, 0x1980 + y / 8, 0x2980 + y / 8.
@@ -44,6 +48,10 @@ class HeldGroupMap : public RegisterMap {
     }
     return reset;
   }
+  // The window (0x0344 to 0x034A at the read mode's increments) against the frame delivered,
+  // cropColumns fewer columns than the output size, and the frame length against its rows: an
+  // error text, empty when they agree or before an output size is programmed.
+  std::string frameError(uint32_t cropColumns) const;
 
  private:
   uint32_t width_ = 0, height_ = 0;

@@ -8,7 +8,7 @@
 namespace sim {
 namespace {
 using namespace held_group;
-constexpr uint16_t kReadMode = 0x3040, kBinning = 0x0400;
+constexpr uint16_t kBinning = 0x0400;
 constexpr uint32_t kAltExtraColumns = 4;
 
 uint16_t banded(uint32_t percent, uint32_t bands) {

@@ -1,9 +1,11 @@
 // The USB3 14 MP sensor, normal or alternative chip: ready after some status reads, the output
 // size latched when a held group is released (the alternative's 4 extra columns cropped by the
-// FPGA, which must be told the width); stays in step with models/sensors/usb3_14mp_sensor.cpp.
+// FPGA, which must be told the width) and checked against the window and frame length, the clock
+// that of the clock tree programmed; stays in step with models/sensors/usb3_14mp_sensor.cpp.
 #pragma once
 
 #include <limits>
+#include <string>
 
 #include "sim/held_group_map.h"
 
@@ -31,10 +33,11 @@ class Usb3Mp14Family final : public HeldGroupMap {
   uint32_t lineUs() const override;
 
  private:
-  double clockMHz() const { return alternative_ ? 99.0 : 95.83; }
+  double clockMHz() const;
   bool alternative_;
   uint16_t fpga_ = 0;
   bool running_ = false;
+  std::string frameError_;  // what the last released group got wrong; empty when it agrees
   uint32_t notReadyReads_ = 0, replyBytes_ = 3, reads_ = 0;
 };
 

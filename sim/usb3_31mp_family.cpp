@@ -13,7 +13,7 @@ struct Usb3Mp31Family::Window {
 namespace {
 constexpr uint16_t kControl = 0x301A, kStreamBit = 1u << 2;
 constexpr uint16_t kIntegrationLines = 0x3012, kLineLength = 0x300C, kClock = 0x3030;
-constexpr uint16_t kAnalogGain = 0x3060;
+constexpr uint16_t kAnalogGain = 0x3060, kFrameLength = 0x300A;
 
 struct ClockRow {
   uint16_t reg;
@@ -52,12 +52,18 @@ const Usb3Mp31Family::Window* Usb3Mp31Family::window() const {
 
 std::string Usb3Mp31Family::writeRegister(uint16_t address, uint16_t value) {
   store(address, value);
-  if (address == kControl && (value & kStreamBit) && !window()) return "unknown window: no frames";
+  if (address != kControl || !(value & kStreamBit)) return {};
+  if (!window()) return "unknown window: no frames";
+  if (!framed()) return "frame length shorter than the frame: no frames";
   return {};
 }
 
+bool Usb3Mp31Family::framed() const {
+  return reg(kFrameLength) >= window()->height;
+}
+
 bool Usb3Mp31Family::streaming() const {
-  return (reg(kControl) & kStreamBit) && window();
+  return (reg(kControl) & kStreamBit) && window() && framed();
 }
 uint32_t Usb3Mp31Family::width() const {
   return window() ? window()->width : 0;

@@ -1,4 +1,5 @@
-// The USB3 3.1 MP sensor: streams while 0x301A bit 2 is set, in one of its two window programs.
+// The USB3 3.1 MP sensor: streams while 0x301A bit 2 is set, in one of its two window programs
+// with a frame length (0x300A) that holds the window's rows.
 #pragma once
 
 #include "sim/frame_content.h"
@@ -25,6 +26,7 @@ class Usb3Mp31Family final : public RegisterMap {
 
  private:
   const Window* window() const;
+  bool framed() const;  // the frame length holds the window's rows; needs a window
 };
 
 }  // namespace sim

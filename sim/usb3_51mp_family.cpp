@@ -5,7 +5,9 @@
 
 namespace sim {
 namespace {
-constexpr uint16_t kReset = 0x0D, kPllControl = 0x10, kPllMultiplier = 0x11, kPllOn = 0x53;
+constexpr uint16_t kReset = 0x0D, kPllControl = 0x10, kPllMultiplier = 0x11, kPllDivider = 0x12;
+constexpr uint16_t kPllOn = 0x53;
+constexpr double kReferenceMHz = 12.0;
 constexpr uint16_t kMode = 0x20, kModeReady = 0x4040;
 constexpr uint16_t kLastColumn = 0x04, kLastRow = 0x03, kColumnMode = 0x22, kRowMode = 0x23;
 constexpr uint16_t kBlanking = 0x05, kRowsHigh = 0x08, kRowsLow = 0x09, kGreenGain = 0x2B;
@@ -42,8 +44,9 @@ uint32_t Usb3Mp51Family::lineClock() const {
   return 0;
 }
 
+// F = 12 x M / P MHz, P one more than the divider register, as on the USB2 5.1 MP sensor.
 double Usb3Mp51Family::rowClockMHz() const {
-  return 1.5 * (reg(kPllMultiplier) >> 8);
+  return kReferenceMHz * (reg(kPllMultiplier) >> 8) / (reg(kPllDivider) + 1.0);
 }
 
 bool Usb3Mp51Family::streaming() const {

@@ -1,5 +1,6 @@
 // The USB3 5.1 MP sensor: streams once its PLL is on and its start-up and window programs have
-// run, until a reset; stays in step with models/sensors/usb3_51mp_sensor.cpp.
+// run, until a reset; the row clock follows the PLL's multiplier and divider; stays in step with
+// models/sensors/usb3_51mp_sensor.cpp.
 #pragma once
 
 #include "sim/register_map.h"

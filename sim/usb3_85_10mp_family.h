@@ -1,7 +1,10 @@
-// The USB3 8.5 MP and 10 MP sensors: the output size latches when a held group is released, and
-// frames flow while streaming is on after the start-up; stays in step with
+// The USB3 8.5 MP and 10 MP sensors: the output size latches when a held group is released, the
+// window and frame length are checked against it, the clock follows the PLL registers, and frames
+// flow while streaming is on after the start-up; stays in step with
 // models/sensors/usb3_85_10mp_sensor.cpp.
 #pragma once
+
+#include <string>
 
 #include "sim/held_group_map.h"
 
@@ -17,7 +20,8 @@ class Usb3Mp85Family final : public HeldGroupMap {
   uint32_t lineUs() const override;
 
  private:
-  uint32_t clockMHz() const;  // 0 for a multiplier the programs never set
+  double clockMHz() const;  // 0 before the clock tree is programmed
+  std::string frameError_;  // what the last released group got wrong; empty when it agrees
 };
 
 }  // namespace sim

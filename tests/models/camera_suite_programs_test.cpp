@@ -119,6 +119,12 @@ std::function<void(SensorSequencer&)> Region(SensorRect region, uint16_t speed, 
   return [=](SensorSequencer& s) { s.programRegion(s.alignWindow(region), speed, us); };
 }
 
+// A USB3 row pinning a whole program: every clock and window register as opened.
+Golden Whole(const char* name, const ModelSpec* spec, uint16_t id, bool usb3, bool skip,
+             uint32_t index, uint16_t speed, std::vector<RegStep> values) {
+  return Golden{name, spec, id, usb3, skip, index, speed, nullptr, std::move(values), {}};
+}
+
 const Golden kGolden[] = {
     // USB2 8 to 10 MP: the window, line and frame length follow the region.
     Windowed("R8QuarterSkipSpeed5WholeWidth", kR8, 0xF800, true, 2, 5, Region({}, 5, 6400),
@@ -732,6 +738,50 @@ const Golden kGolden[] = {
          {Write(0x35, 94)}),
     Usb2("GreyGainBelowFive", kGrey, 0x6131, 0, 1, [](SensorSequencer& s) { s.setGain(4); },
          {Write(0x35, 64)}),
+    // USB3 whole clock and window programs: the PLL, the window's start and end, the output size,
+    // the read mode and the frame length of each class, chip and link.
+    Whole("Mp14WholeFullUsb3", k14, 0xC014, true, false, 0, 3,
+          {Write(0x0300, 4), Write(0x0302, 1), Write(0x0308, 8), Write(0x030A, 1), Write(0x0304, 6),
+           Write(0x0306, 115), Write(0x0344, 288), Write(0x0348, 4383), Write(0x0346, 32),
+           Write(0x034A, 3317), Write(0x0400, 0), Write(0x0404, 16), Write(0x034C, 4096),
+           Write(0x034E, 3286), Write(0x3040, 577), Write(0x300A, 3432), Write(0x0104, 0)}),
+    Whole("Mp14WholeQuarterBinnedUsb2", k14, 0xD014, false, false, 2, 3,
+          {Write(0x0300, 8), Write(0x0302, 2), Write(0x0308, 8), Write(0x030A, 4), Write(0x0304, 4),
+           Write(0x0306, 128), Write(0x0344, 288), Write(0x0348, 4377), Write(0x0346, 32),
+           Write(0x034A, 3313), Write(0x034C, 1024), Write(0x034E, 822), Write(0x3040, 1991),
+           Write(0x300A, 1000)}),
+    Whole("Mp14WholeAltHalfSkipped", k14, 0xCB14, true, true, 1, 3,
+          {Write(0x0300, 4), Write(0x0302, 1), Write(0x0308, 12), Write(0x030A, 1),
+           Write(0x0304, 8), Write(0x0306, 66), Write(0x0344, 286), Write(0x0348, 4383),
+           Write(0x0346, 32), Write(0x034A, 3317), Write(0x034C, 2052), Write(0x034E, 1644),
+           Write(0x3040, 707), Write(0x300A, 1844)}),
+    Whole("Mp85WholeFullUsb3", k85, 0xC850, true, false, 0, 3,
+          {Write(0x0300, 4), Write(0x0302, 1), Write(0x0308, 8), Write(0x030A, 1), Write(0x0304, 4),
+           Write(0x0306, 64), Write(0x0344, 72), Write(0x0348, 3399), Write(0x0346, 8),
+           Write(0x034A, 2555), Write(0x0400, 0), Write(0x0404, 16), Write(0x034C, 3328),
+           Write(0x034E, 2548), Write(0x3040, 577), Write(0x300A, 2800), Write(0x3170, 0x71),
+           Write(0x0104, 0)}),
+    Whole("Mp85WholeHalfBinnedUsb2Speed0", k85, 0xD850, false, false, 1, 0,
+          {Write(0x0306, 40), Write(0x0344, 72), Write(0x0348, 3397), Write(0x0346, 8),
+           Write(0x034A, 2557), Write(0x034C, 1664), Write(0x034E, 1276), Write(0x3040, 1731),
+           Write(0x300A, 1500)}),
+    Whole("Mp10WholeHalfBinned", k10, 0xC010, true, false, 1, 2,
+          {Write(0x0300, 4), Write(0x0304, 4), Write(0x0306, 56), Write(0x0344, 72),
+           Write(0x0348, 3653), Write(0x0346, 8), Write(0x034A, 2749), Write(0x034C, 1792),
+           Write(0x034E, 1372), Write(0x3040, 1731), Write(0x300A, 1600)}),
+    Whole("Mp10WholeQuarterSkipped", k10, 0xC010, true, true, 2, 1,
+          {Write(0x0306, 48), Write(0x0348, 3649), Write(0x034A, 2721), Write(0x034C, 896),
+           Write(0x034E, 680), Write(0x3040, 967), Write(0x300A, 1000)}),
+    Whole("Mp51WholeFullSpeed6", k51, 0xC510, true, false, 0, 6,
+          {Write(0x10, 0x53), Write(0x11, 64 * 256 + 1), Write(0x12, 7), Write(0x20, 0x4040),
+           Write(0x0A, 0x8000), Write(0x49, 0), Write(0x04, 2559), Write(0x03, 1921),
+           Write(0x22, 0), Write(0x23, 0), Write(0x05, 450), Write(0x06, 34), Write(0x0D, 0)}),
+    Whole("Mp51WholeHalfSkippedSpeed0", k51, 0xC510, true, true, 1, 0,
+          {Write(0x11, 54 * 256 + 1), Write(0x12, 7), Write(0x04, 2559), Write(0x03, 1919),
+           Write(0x22, 0x01), Write(0x23, 0x01), Write(0x05, 620)}),
+    Whole("Mp51WholeQuarterBinnedUsb2", k51, 0xD510, false, false, 2, 3,
+          {Write(0x11, 58 * 256 + 1), Write(0x12, 7), Write(0x03, 1919), Write(0x22, 0x33),
+           Write(0x23, 0x33), Write(0x05, 1600)}),
 };
 
 INSTANTIATE_TEST_SUITE_P(Golden, CameraSuitePrograms, ::testing::ValuesIn(kGolden),

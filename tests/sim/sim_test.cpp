@@ -5,7 +5,11 @@
 #include <bzlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/wait_hook.h"
@@ -13,7 +17,10 @@
 #include "sim/fixed_family.h"
 #include "sim/frame_content.h"
 #include "sim/sim_bus.h"
+#include "sim/usb3_14mp_family.h"
 #include "sim/usb3_31mp_family.h"
+#include "sim/usb3_51mp_family.h"
+#include "sim/usb3_85_10mp_family.h"
 #include "sim/virtual_clock.h"
 #include "usb/ioctl_codes.h"
 
@@ -74,11 +81,13 @@ struct DeviceRig {
 };
 
 // The 3.1 MP sensor's window registers through `write`: column and row skips, first and last
-// column and row; by default the 1024 x 770 window (every other column and row).
+// column and row, frame length; by default the 1024 x 770 window (every other column and row).
 template <class Write>
-void writeWindow(Write write, uint16_t skip = 3, uint16_t lastCol = 2179, uint16_t lastRow = 1543) {
-  const uint16_t program[][2] = {{0x30A2, skip},    {0x30A6, skip}, {0x3004, 134},
-                                 {0x3008, lastCol}, {0x3002, 6},    {0x3006, lastRow}};
+void writeWindow(Write write, uint16_t skip = 3, uint16_t lastCol = 2179, uint16_t lastRow = 1543,
+                 uint16_t frameLength = 800) {
+  const uint16_t program[][2] = {{0x30A2, skip},       {0x30A6, skip}, {0x3004, 134},
+                                 {0x3008, lastCol},    {0x3002, 6},    {0x3006, lastRow},
+                                 {0x300A, frameLength}};
   for (auto& w : program) write(w[0], w[1]);
 }
 void writeHalfWindow(DeviceRig& rig) {
@@ -151,19 +160,23 @@ TEST(SimStream, StreamsOnlyWithSystemInitAndAKnownWindow) {
 TEST(SimUsb3Mp31, WindowsExposureGainAndTrailer) {
   sim::Usb3Mp31Family f;
   struct Window {
-    uint16_t colInc, lastCol, lastRow;
+    uint16_t colInc, lastCol, lastRow, frameLength;
     uint32_t width, height;
+    bool streams;
   };
-  const Window windows[] = {
-      {1, 2181, 1539, 2048, 1534}, {3, 2179, 1543, 1024, 770}, {1, 2179, 1539, 0, 0}};
+  // The last: a frame length that ends before the frame's rows.
+  const Window windows[] = {{1, 2181, 1539, 1560, 2048, 1534, true},
+                            {3, 2179, 1543, 800, 1024, 770, true},
+                            {1, 2179, 1539, 1560, 0, 0, false},
+                            {1, 2181, 1539, 1533, 2048, 1534, false}};
   for (const Window& w : windows) {
     writeWindow([&](uint16_t reg, uint16_t v) { f.writeRegister(reg, v); }, w.colInc, w.lastCol,
-                w.lastRow);
+                w.lastRow, w.frameLength);
     const std::string error = f.writeRegister(0x301A, 0x10DE);
     EXPECT_EQ(f.width(), w.width);
     EXPECT_EQ(f.height(), w.height);
-    EXPECT_EQ(f.streaming(), w.width != 0);
-    EXPECT_EQ(error.empty(), w.width != 0);
+    EXPECT_EQ(f.streaming(), w.streams) << w.frameLength;
+    EXPECT_EQ(error.empty(), w.streams) << w.frameLength;
   }
   f.writeRegister(0x3012, 4005);
   f.writeRegister(0x300C, 1150);
@@ -183,6 +196,62 @@ TEST(SimUsb3Mp31, WindowsExposureGainAndTrailer) {
 }
 
 // The stream renders whichever content is set, at the exposure and gain the registers program.
+// The USB3 sensors derive clock, window and frame length from what was written: each row writes a
+// whole full-size program with one register changed, and the sensor streams or not and counts its
+// exposure at the clock the registers give.
+TEST(SimUsb3Sensors, ClockWindowAndFrameLengthFollowTheRegisters) {
+  using Program = std::vector<std::array<uint16_t, 2>>;
+  // Start-up, clock tree, window, line length, 1000 lines, streaming; the 8.5 MP at 80 MHz.
+  const Program held{{0x0103, 0x0100}, {0x0104, 0x0100}, {0x0300, 4},     {0x0302, 1},
+                     {0x0308, 8},      {0x030A, 1},      {0x0304, 4},     {0x0306, 64},
+                     {0x0104, 0},      {0x0104, 0x0100}, {0x0344, 72},    {0x0348, 3399},
+                     {0x0346, 8},      {0x034A, 2555},   {0x034C, 3328},  {0x034E, 2548},
+                     {0x3040, 577},    {0x300A, 2800},   {0x0104, 0},     {0x300C, 4000},
+                     {0x3012, 1000},   {0x0100, 0x0100}, {0x301A, 0x50DC}};
+  // The 5.1 MP at 64 x 1.5 MHz: PLL, mode, full window, 1000 rows.
+  const Program rows{{0x0D, 0},      {0x10, 0x51}, {0x11, 64 * 256 + 1}, {0x12, 7}, {0x10, 0x53},
+                     {0x20, 0x4040}, {0x04, 2559}, {0x03, 1921},         {0x22, 0}, {0x23, 0},
+                     {0x05, 450},    {0x08, 0},    {0x09, 1000}};
+  struct Case {
+    const char* name;
+    bool mp51, mp14;
+    uint16_t reg, value;  // the one change; register 0 for none
+    bool streams;
+    uint32_t exposureUs;
+  };
+  const Case cases[] = {
+      {"8.5 MP as programmed", false, false, 0, 0, true, (1000 * 4000 + 1010) / 80},
+      {"8.5 MP multiplier 4 % up", false, false, 0x0306, 67, true, 47773},
+      {"8.5 MP pre-divider", false, false, 0x0304, 8, true, (1000 * 4000 + 1010) / 40},
+      {"8.5 MP window a column short", false, false, 0x0348, 3398, false, 0},
+      {"8.5 MP window a row long", false, false, 0x034A, 2556, false, 0},
+      {"8.5 MP window starts late", false, false, 0x0346, 10, false, 0},
+      {"8.5 MP frame length under the frame", false, false, 0x300A, 2547, false, 0},
+      {"14 MP on a clock tree it does not run", false, true, 0, 0, false, 0},
+      {"5.1 MP as programmed", true, false, 0, 0, true, 1000 * 3460 / 96},
+      {"5.1 MP divider one less", true, false, 0x12, 6, true, 1000 * 3460 * 7 / 768},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<sim::SensorFamily> f;
+    if (c.mp51)
+      f = std::make_unique<sim::Usb3Mp51Family>();
+    else if (c.mp14)
+      f = std::make_unique<sim::Usb3Mp14Family>(false);
+    else
+      f = std::make_unique<sim::Usb3Mp85Family>();
+    std::vector<std::string> errors;
+    for (const auto& [reg, value] : c.mp51 ? rows : held) {
+      const std::string error = f->writeRegister(reg, reg == c.reg ? c.value : value);
+      if (!error.empty()) errors.push_back(error);
+    }
+    EXPECT_EQ(f->streaming(), c.streams) << c.name;
+    EXPECT_EQ(errors.empty(), c.streams || c.mp51) << c.name;
+    if (c.streams) {
+      EXPECT_EQ(f->exposureUs(), c.exposureUs) << c.name;
+    }
+  }
+}
+
 TEST(SimStream, ChartAndSceneFollowTheContentSetting) {
   DeviceRig rig({}, std::make_unique<sim::Usb3Mp31Family>());
   const sim::SceneOptions sensor = sim::Usb3Mp31Family::sceneOptions();
