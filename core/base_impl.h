@@ -10,7 +10,6 @@
 
 #include "base/lumorix_flags.h"
 #include "core/camera_buffer_impl.h"
-#include "core/control_hold.h"
 #include "core/frame_rate.h"
 #include "core/lumorix_frame.h"
 #include "core/lumorix_impl_base.h"
@@ -603,7 +602,7 @@ class BaseImpl : public LumorixImplBase,
 template <class Apply>
 HRESULT BaseImpl::RestartStream(bool openCamera, bool roiOnly, Apply&& apply) {
   if (onCameraThread()) return kWrongThread;
-  const ControlHold hold(controlLock_, helper_);
+  std::lock_guard<platform::Mutex> guard(controlLock_);
   const bool wasStarted = restartStop(openCamera);
   apply();
   return wasStarted ? restartStart(openCamera, roiOnly) : S_OK;
@@ -616,7 +615,7 @@ HRESULT BaseImpl::RestartStreamIf(Needed&& needed, Apply&& apply) {
     apply();
     return S_OK;
   }
-  const ControlHold hold(controlLock_, helper_);
+  std::lock_guard<platform::Mutex> guard(controlLock_);
   if (!needed()) {
     apply();
     return S_OK;

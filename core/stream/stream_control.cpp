@@ -77,14 +77,14 @@ HRESULT BaseImpl::start(LumorixDataCallback dataA, LumorixDataCallbackV2 dataB,
                         LumorixEventCallback event, void* eventContext, void* window,
                         uint32_t message, int32_t startPaused) {
   if (onCameraThread()) return kWrongThread;
-  const ControlHold hold(controlLock_, helper_);
+  std::lock_guard<platform::Mutex> guard(controlLock_);
   return StreamControl(*this).start(dataA, dataB, stillBuffer, stillRequest, userContext, event,
                                     eventContext, window, message, startPaused);
 }
 
 HRESULT BaseImpl::stop() {
   if (onCameraThread()) return kWrongThread;
-  const ControlHold hold(controlLock_, helper_);
+  std::lock_guard<platform::Mutex> guard(controlLock_);
   StreamControl(*this).stop();
   return S_OK;
 }
@@ -133,7 +133,7 @@ HRESULT BaseImpl::SetSpeedRestart(uint16_t speed, bool force) {
     if (StreamControl(*this).speedNeedsRestart(speed, force)) return kWrongThread;
     return StreamControl(*this).SetSpeedRestart(speed, force);
   }
-  const ControlHold hold(controlLock_, helper_);
+  std::lock_guard<platform::Mutex> guard(controlLock_);
   return StreamControl(*this).SetSpeedRestart(speed, force);
 }
 
