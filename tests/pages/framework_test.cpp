@@ -17,6 +17,7 @@
 #include "pages/framework/page_callbacks.h"
 #include "pages/framework/page_messages.h"
 #include "resources/resource_ids.h"
+#include "tests/wine/heap_in_use.h"
 
 namespace {
 
@@ -164,15 +165,6 @@ TEST_F(PageFramework, CallbacksPostToALivePageOnly) {
   PageNotifyCallback(nullptr);
   Pump();
   EXPECT_TRUE(g_received.empty());
-}
-
-// The bytes the C runtime's heap holds in use.
-size_t HeapInUse() {
-  size_t used = 0;
-  _HEAPINFO entry = {};
-  while (_heapwalk(&entry) == _HEAPOK)
-    if (entry._useflag == _USEDENTRY) used += entry._size;
-  return used;
 }
 
 // A poster that refuses every message and counts the histograms it was handed.

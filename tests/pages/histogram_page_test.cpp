@@ -13,6 +13,7 @@
 #include "pages/framework/page_messages.h"
 #include "tests/pages/page_host.h"
 #include "tests/wine/client_pixels.h"
+#include "tests/wine/heap_in_use.h"
 
 namespace {
 
@@ -184,15 +185,6 @@ TEST(HistogramPage, AHistogramDrawsItsCurvesAndAnEmptyOneNone) {
       EXPECT_GT(painted.red, 100u);
     }
   }
-}
-
-// The bytes the C runtime's heap holds in use.
-size_t HeapInUse() {
-  size_t used = 0;
-  _HEAPINFO entry = {};
-  while (_heapwalk(&entry) == _HEAPOK)
-    if (entry._useflag == _USEDENTRY) used += entry._size;
-  return used;
 }
 
 std::vector<float> gBins(256, 1.f);
