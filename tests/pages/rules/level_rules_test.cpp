@@ -24,34 +24,45 @@ void ExpectRange(const LevelRange& got, const LevelRange& want, const char* what
   }
 }
 
-TEST(LevelRules, TypedValuesClampSwapAndSpreadOverRgb) {
-  struct Case {
-    const char* what;
-    uint32_t channel;
-    LevelSide side;
-    uint32_t value;
-    LevelRange before, after;
-  };
-  const Case cases[] = {
-      {"300 in Left clamps to 255 and swaps with a lower high", kLevelGrey, LevelSide::Left, 300,
-       Range({0, 0, 0, 0}, {255, 255, 255, 200}), Range({0, 0, 0, 200}, {255, 255, 255, 255})},
-      {"Right below the low swaps", kLevelRed, LevelSide::Right, 10,
-       Range({0, 0, 50, 0}, {255, 255, 255, 255}), Range({0, 0, 10, 0}, {255, 255, 50, 255})},
-      {"a plain value", kLevelBlue, LevelSide::Left, 40, Range({0, 0, 0, 0}, {255, 255, 255, 255}),
-       Range({40, 0, 0, 0}, {255, 255, 255, 255})},
-      {"RGB Left sets all three between it and the highest high", kLevelRgb, LevelSide::Left, 30,
-       Range({5, 10, 20, 7}, {200, 240, 220, 99}), Range({30, 30, 30, 7}, {240, 240, 240, 99})},
-      {"RGB Right above every low", kLevelRgb, LevelSide::Right, 2,
-       Range({5, 10, 20, 7}, {200, 240, 220, 99}), Range({2, 2, 2, 7}, {5, 5, 5, 99})},
-      {"RGB Left above every high sets all three between the highest high and it", kLevelRgb,
-       LevelSide::Left, 250, Range({5, 10, 20, 7}, {200, 240, 220, 99}),
-       Range({240, 240, 240, 7}, {250, 250, 250, 99})},
-  };
-  for (const Case& c : cases) {
+// One level set on a channel's side, and the whole range it leaves.
+struct LevelCase {
+  const char* what;
+  uint32_t channel;
+  LevelSide side;
+  uint32_t value;
+  LevelRange before, after;
+};
+
+// Each case's range after the rule.
+template <class Rule>
+void ExpectCases(const std::vector<LevelCase>& cases, Rule rule) {
+  for (const LevelCase& c : cases) {
     LevelRange range = c.before;
-    ApplyTypedLevel(range, c.channel, c.side, c.value);
+    rule(range, c.channel, c.side, c.value);
     ExpectRange(range, c.after, c.what);
   }
+}
+
+TEST(LevelRules, TypedValuesClampSwapAndSpreadOverRgb) {
+  ExpectCases(
+      {
+          {"300 in Left clamps to 255 and swaps with a lower high", kLevelGrey, LevelSide::Left,
+           300, Range({0, 0, 0, 0}, {255, 255, 255, 200}),
+           Range({0, 0, 0, 200}, {255, 255, 255, 255})},
+          {"Right below the low swaps", kLevelRed, LevelSide::Right, 10,
+           Range({0, 0, 50, 0}, {255, 255, 255, 255}), Range({0, 0, 10, 0}, {255, 255, 50, 255})},
+          {"a plain value", kLevelBlue, LevelSide::Left, 40,
+           Range({0, 0, 0, 0}, {255, 255, 255, 255}), Range({40, 0, 0, 0}, {255, 255, 255, 255})},
+          {"RGB Left sets all three between it and the highest high", kLevelRgb, LevelSide::Left,
+           30, Range({5, 10, 20, 7}, {200, 240, 220, 99}),
+           Range({30, 30, 30, 7}, {240, 240, 240, 99})},
+          {"RGB Right above every low", kLevelRgb, LevelSide::Right, 2,
+           Range({5, 10, 20, 7}, {200, 240, 220, 99}), Range({2, 2, 2, 7}, {5, 5, 5, 99})},
+          {"RGB Left above every high sets all three between the highest high and it", kLevelRgb,
+           LevelSide::Left, 250, Range({5, 10, 20, 7}, {200, 240, 220, 99}),
+           Range({240, 240, 240, 7}, {250, 250, 250, 99})},
+      },
+      ApplyTypedLevel);
 }
 
 TEST(LevelRules, RgbUnifiesTheColoursAndShowsTheirExtremes) {
@@ -88,28 +99,18 @@ TEST(LevelRules, BothMarkersDroppedAtOneValueLeaveOneStepEachWay) {
 
 // One marker dropped: a single channel keeps its pair ordered and at most 255.
 TEST(LevelRules, ADroppedMarkerKeepsThePairOrderedWithinTheScale) {
-  struct Case {
-    const char* what;
-    uint32_t channel;
-    LevelSide side;
-    uint32_t value;
-    LevelRange before, after;
-  };
-  const Case cases[] = {
-      {"Left dragged past the right swaps", kLevelGrey, LevelSide::Left, 200,
-       Range({0, 0, 0, 50}, {255, 255, 255, 100}), Range({0, 0, 0, 100}, {255, 255, 255, 200})},
-      {"Right dragged below the left swaps", kLevelGreen, LevelSide::Right, 20,
-       Range({0, 90, 0, 0}, {255, 180, 255, 255}), Range({0, 20, 0, 0}, {255, 90, 255, 255})},
-      {"Left dragged onto a right at 255 stays within 255", kLevelGrey, LevelSide::Left, 255,
-       Range({0, 0, 0, 10}, {255, 255, 255, 255}), Range({0, 0, 0, 254}, {255, 255, 255, 255})},
-      {"Right dragged onto a left at 0 stays within 0", kLevelRed, LevelSide::Right, 0,
-       Range({0, 0, 0, 0}, {255, 255, 255, 255}), Range({0, 0, 0, 0}, {255, 255, 1, 255})},
-  };
-  for (const Case& c : cases) {
-    LevelRange range = c.before;
-    ApplyDraggedLevel(range, c.channel, c.side, c.value);
-    ExpectRange(range, c.after, c.what);
-  }
+  ExpectCases(
+      {
+          {"Left dragged past the right swaps", kLevelGrey, LevelSide::Left, 200,
+           Range({0, 0, 0, 50}, {255, 255, 255, 100}), Range({0, 0, 0, 100}, {255, 255, 255, 200})},
+          {"Right dragged below the left swaps", kLevelGreen, LevelSide::Right, 20,
+           Range({0, 90, 0, 0}, {255, 180, 255, 255}), Range({0, 20, 0, 0}, {255, 90, 255, 255})},
+          {"Left dragged onto a right at 255 stays within 255", kLevelGrey, LevelSide::Left, 255,
+           Range({0, 0, 0, 10}, {255, 255, 255, 255}), Range({0, 0, 0, 254}, {255, 255, 255, 255})},
+          {"Right dragged onto a left at 0 stays within 0", kLevelRed, LevelSide::Right, 0,
+           Range({0, 0, 0, 0}, {255, 255, 255, 255}), Range({0, 0, 0, 0}, {255, 255, 1, 255})},
+      },
+      ApplyDraggedLevel);
 }
 
 TEST(LevelRules, OnlyTheModesChannelsAreEditable) {
