@@ -509,9 +509,10 @@ class BaseImpl : public LumorixImplBase,
   std::atomic<uint32_t> stillIndex_{0};
   std::atomic<uint32_t> threadPriority_{1};
 
-  // Event sink and threads.
-  void* window_ = nullptr;
-  uint32_t windowMessage_ = 0;
+  // Event sink and threads. A start chooses the sink while host threads may raise events
+  // (exposure notices, device events): each field is published whole, the sink itself last.
+  std::atomic<void*> window_{nullptr};
+  std::atomic<uint32_t> windowMessage_{0};
   std::atomic<uint32_t> fillBufferThreadId_{0};
   std::unique_ptr<platform::Thread> grabberThread_;
   std::unique_ptr<platform::Thread> fillBufferThread_;
@@ -548,10 +549,10 @@ class BaseImpl : public LumorixImplBase,
   std::unique_ptr<platform::Event> frameAvailable_;  // made by a pull-mode start
 
   // Event sink and notification callbacks.
-  LumorixEventCallback eventSink_ = nullptr;
-  void* eventSinkContext_ = nullptr;
-  LumorixEventCallback userEventCallback_ = nullptr;
-  void* userEventContext_ = nullptr;
+  std::atomic<LumorixEventCallback> eventSink_{nullptr};
+  std::atomic<void*> eventSinkContext_{nullptr};
+  std::atomic<LumorixEventCallback> userEventCallback_{nullptr};
+  std::atomic<void*> userEventContext_{nullptr};
   NotifySlot exposureNotify_;
   LumorixTempTintCallback whiteBalanceCallback_ = nullptr;
   void* whiteBalanceContext_ = nullptr;

@@ -7,7 +7,8 @@ thread_local ExposureNoticeDeferral* tInnermost = nullptr;
 
 void RaiseExposureChanged(PLHlperBase& h) {
   if (ExposureNoticeDeferral::Defer(h)) return;
-  if (h.onExposureChanged) h.onExposureChanged(h.onExposureChangedCtx);
+  const auto notify = h.onExposureChanged.load();
+  if (notify) notify(h.onExposureChangedCtx.load());
 }
 
 ExposureNoticeDeferral::ExposureNoticeDeferral(PLHlperBase& helper)

@@ -122,12 +122,14 @@ void PLHlperBase::BlackOnce(const uint16_t offsets[3], void* helper) {
 
 void PLHlperBase::FfcDone(void* helper) {
   PLHlperBase& h = self(helper);
-  if (h.onFfcDone) h.onFfcDone(h.onFfcDoneCtx);
+  const auto done = h.onFfcDone.load();
+  if (done) done(h.onFfcDoneCtx.load());
 }
 
 void PLHlperBase::DfcDone(void* helper) {
   PLHlperBase& h = self(helper);
-  if (h.onDfcDone) h.onDfcDone(h.onDfcDoneCtx);
+  const auto done = h.onDfcDone.load();
+  if (done) done(h.onDfcDoneCtx.load());
 }
 
 void PLHlperBase::IspMatrix(const double matrix[9], void* helper) {

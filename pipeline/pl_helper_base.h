@@ -118,8 +118,8 @@ class PLHlperBase : public Preset, public HelperModelHooks {
   uint16_t aeMinGain = 0;
   uint32_t exposureInForceUs = 0;
 
-  void (*onExposureChanged)(void* context) = nullptr;
-  void* onExposureChangedCtx = nullptr;
+  std::atomic<void (*)(void* context)> onExposureChanged{nullptr};
+  std::atomic<void*> onExposureChangedCtx{nullptr};
   void (*onTempTintOnce)(int32_t temp, int32_t tint, void* context) = nullptr;
   void* onTempTintOnceCtx = nullptr;
   void (*statsCallback)(const float*, const float*, const float*, const float*, void*) = nullptr;
@@ -129,10 +129,10 @@ class PLHlperBase : public Preset, public HelperModelHooks {
   void* onRgbOnceCtx = nullptr;
   void (*onBlackOnce)(const uint16_t offsets[3], void* context) = nullptr;
   void* onBlackOnceCtx = nullptr;
-  void (*onFfcDone)(void* context) = nullptr;
-  void* onFfcDoneCtx = nullptr;
-  void (*onDfcDone)(void* context) = nullptr;
-  void* onDfcDoneCtx = nullptr;
+  std::atomic<void (*)(void* context)> onFfcDone{nullptr};
+  std::atomic<void*> onFfcDoneCtx{nullptr};
+  std::atomic<void (*)(void* context)> onDfcDone{nullptr};
+  std::atomic<void*> onDfcDoneCtx{nullptr};
   uint32_t bayer;
   PL_HistogramCallback histogramCallback = nullptr;
   void* histogramCallbackCtx = nullptr;

@@ -28,26 +28,28 @@ void EventSink::SetWindowPoster(WindowPoster replacement) {
   poster = replacement;
 }
 
+// The sink goes last, after what it reads: a raise on another thread that sees it sees its fields.
 void EventSink::select(LumorixEventCallback callback, void* context, void* window,
                        uint32_t message) {
   cam_.eventSink_ = nullptr;
   cam_.userEventCallback_ = nullptr;
   cam_.window_ = nullptr;
+  cam_.eventSinkContext_ = &cam_;
   if (callback) {
-    cam_.userEventCallback_ = callback;
     cam_.userEventContext_ = context;
+    cam_.userEventCallback_ = callback;
     cam_.eventSink_ = EVENT_CALLBACK;
   } else if (window) {
-    cam_.window_ = window;
     cam_.windowMessage_ = message;
+    cam_.window_ = window;
     cam_.eventSink_ = HWND_CALLBACK;
   }
-  cam_.eventSinkContext_ = &cam_;
 }
 
 void EventSink::raise(uint32_t code) {
-  if (!cam_.eventSink_) return;
-  cam_.eventSink_(code, cam_.eventSinkContext_);
+  const LumorixEventCallback sink = cam_.eventSink_.load();
+  if (!sink) return;
+  sink(code, cam_.eventSinkContext_.load());
   OwnThreadDelete::leaveIfDeleted();
 }
 
@@ -62,7 +64,8 @@ void EventSink::EVENT_CALLBACK(uint32_t code, void* context) {
     cam.eventQueueWake_->set();
     return;
   }
-  if (cam.userEventCallback_) cam.userEventCallback_(code, cam.userEventContext_);
+  const LumorixEventCallback callback = cam.userEventCallback_.load();
+  if (callback) callback(code, cam.userEventContext_.load());
 }
 
 void EventSink::HWND_CALLBACK(uint32_t code, void* context) {
@@ -70,7 +73,7 @@ void EventSink::HWND_CALLBACK(uint32_t code, void* context) {
   BaseImpl& cam = *static_cast<BaseImpl*>(context);
   WindowPoster post = poster.load();
   if (!post) post = systemPoster();
-  if (post) post(cam.window_, cam.windowMessage_, code, 0);
+  if (post) post(cam.window_.load(), cam.windowMessage_.load(), code, 0);
 }
 
 // Events in the order raised, one at a time, never under the queue lock.
@@ -88,7 +91,8 @@ void EventSink::thread_callback() {
       }
     }
     if (have) {
-      if (cam_.userEventCallback_) cam_.userEventCallback_(code, cam_.userEventContext_);
+      const LumorixEventCallback callback = cam_.userEventCallback_.load();
+      if (callback) callback(code, cam_.userEventContext_.load());
       OwnThreadDelete::leaveIfDeleted();
       continue;
     }

@@ -85,14 +85,15 @@ StreamOutputShape HelperStream::shape() {
   return s;
 }
 
+// Host threads may raise a notice while a start installs them: each context goes before its hook.
 void HelperStream::installNotifications(LumorixImplCallback* sink) {
   PLHlperBase& h = helper_;
-  h.onExposureChanged = [](void* c) { static_cast<LumorixImplCallback*>(c)->OnExposureChanged(); };
   h.onExposureChangedCtx = sink;
-  h.onFfcDone = [](void* c) { static_cast<LumorixImplCallback*>(c)->OnFfcDone(); };
+  h.onExposureChanged = [](void* c) { static_cast<LumorixImplCallback*>(c)->OnExposureChanged(); };
   h.onFfcDoneCtx = sink;
-  h.onDfcDone = [](void* c) { static_cast<LumorixImplCallback*>(c)->OnDfcDone(); };
+  h.onFfcDone = [](void* c) { static_cast<LumorixImplCallback*>(c)->OnFfcDone(); };
   h.onDfcDoneCtx = sink;
+  h.onDfcDone = [](void* c) { static_cast<LumorixImplCallback*>(c)->OnDfcDone(); };
 }
 
 int32_t HelperStream::readFocusPipe(uint8_t* buffer, uint32_t length, platform::Event& cancel) {
