@@ -7,4 +7,7 @@ struct OptionAccess {
   static CUsb* transport(const BaseImpl& camera) { return camera.transport(); }
   static PLHlperBase* helper(const BaseImpl& camera) { return camera.helper(); }
   static StreamPipeline* pipeline(const BaseImpl& camera) { return camera.streamPipeline(); }
+  static std::unique_lock<platform::RecursiveLock> deviceLock(BaseImpl& camera) {
+    return camera.deviceLock();
+  }
 };

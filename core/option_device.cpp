@@ -97,6 +97,8 @@ HRESULT putDeviceResetOption(BaseImpl& camera, int32_t) {
   ZX_TRACE("DEVICE_RESET");
   const HRESULT open = camera.InitUSB();
   if (FAILED(open)) return open;
+  // Held as the raw requests hold it: no stop on another thread closes the handle under it.
+  const auto hold = OptionAccess::deviceLock(camera);
   CUsb* usb = OptionAccess::transport(camera);
   if (!usb) return E_NOTIMPL;
   const usb::VenReqHeader header{usb::Direction::Out, kDeviceResetRequest, 0, 0};

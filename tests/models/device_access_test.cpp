@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "core/lumorix_options.h"
 #include "models/common/helper_stream.h"
 #include "platform/event.h"
 #include "tests/models/model_rig.h"
@@ -69,6 +70,8 @@ const FramingRow kFraming[] = {
     {"Raw", [](BaseImpl& c) { return c.VenReqRaw(0xEF, 1, 2, 3, gBuffer, 8, &gTransferred); }, S_OK,
      true, 0xEF, 3, 2},
     {"FE", [](BaseImpl& c) { return c.VenReqFE(); }, S_OK, false, 0xFE, 0, 0},
+    {"DeviceResetOption", [](BaseImpl& c) { return c.put_Option(LUMORIX_OPTION_DEVICE_RESET, 1); },
+     S_OK, false, 0x30, 0, 0},
 };
 
 TEST(DeviceAccess, EachCallSendsItsOneRequest) {
