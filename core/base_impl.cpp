@@ -129,7 +129,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::QueryInterface(REFIID riid, void** object) {
 // the one being joined, so it only stores the level.
 void BaseImpl::setThreadPriority(uint32_t level) {
   threadPriority_ = level;
-  std::unique_lock<platform::Mutex> guard(controlLock_, std::defer_lock);
+  std::unique_lock<ControlLock> guard(controlLock_, std::defer_lock);
   if (onCameraThread() ? !guard.try_lock() : (guard.lock(), false)) return;
   applyThreadPriority();
 }

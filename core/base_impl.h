@@ -10,6 +10,7 @@
 
 #include "base/lumorix_flags.h"
 #include "core/camera_buffer_impl.h"
+#include "core/control_lock.h"
 #include "core/frame_rate.h"
 #include "core/lumorix_frame.h"
 #include "core/lumorix_impl_base.h"
@@ -457,7 +458,7 @@ class BaseImpl : public LumorixImplBase,
   bool upsideDown() const;
   void applyThreadPriority();  // the stored level to the grabber and fill-buffer threads
   // The control lock, except on the camera's own threads: a stop holding it waits for them.
-  std::unique_lock<platform::Mutex> controlUnlessOwnThread();
+  std::unique_lock<ControlLock> controlUnlessOwnThread();
   bool presetWouldRestart(uint32_t index);
   HRESULT finishPresetLoad(bool factory, uint16_t oldSpeed, uint16_t speed, bool formatChanged,
                            uint8_t format);
@@ -578,7 +579,7 @@ class BaseImpl : public LumorixImplBase,
   StreamPipeline* pipeline_ = nullptr;
   void* ioObject_ = nullptr;
   IoOperation ioOperation_ = nullptr;
-  platform::Mutex controlLock_;  // serialises start, stop and every restart
+  ControlLock controlLock_;  // serialises start, stop and every restart
   std::atomic<uint32_t> grabberThreadId_{0};
   std::atomic<uint32_t> callbackThreadId_{0};
   std::atomic<uint32_t> focusThreadId_{0};
@@ -603,7 +604,7 @@ class BaseImpl : public LumorixImplBase,
 template <class Apply>
 HRESULT BaseImpl::RestartStream(bool openCamera, bool roiOnly, Apply&& apply) {
   if (onCameraThread()) return kWrongThread;
-  std::lock_guard<platform::Mutex> guard(controlLock_);
+  std::lock_guard<ControlLock> guard(controlLock_);
   const bool wasStarted = restartStop(openCamera);
   apply();
   return wasStarted ? restartStart(openCamera, roiOnly) : S_OK;
@@ -616,7 +617,7 @@ HRESULT BaseImpl::RestartStreamIf(Needed&& needed, Apply&& apply) {
     apply();
     return S_OK;
   }
-  std::lock_guard<platform::Mutex> guard(controlLock_);
+  std::lock_guard<ControlLock> guard(controlLock_);
   if (!needed()) {
     apply();
     return S_OK;

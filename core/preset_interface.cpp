@@ -47,9 +47,9 @@ size_t boundedLength(const WCHAR16* text, size_t limit) {
 
 }  // namespace
 
-std::unique_lock<platform::Mutex> BaseImpl::controlUnlessOwnThread() {
-  if (onCameraThread()) return std::unique_lock<platform::Mutex>(controlLock_, std::defer_lock);
-  return std::unique_lock<platform::Mutex>(controlLock_);
+std::unique_lock<ControlLock> BaseImpl::controlUnlessOwnThread() {
+  if (onCameraThread()) return std::unique_lock<ControlLock>(controlLock_, std::defer_lock);
+  return std::unique_lock<ControlLock>(controlLock_);
 }
 
 uint32_t STDMETHODCALLTYPE BaseImpl::get_PresetCount() {

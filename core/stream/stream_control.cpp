@@ -55,7 +55,8 @@ void BaseImpl::FailThreadStartAt(int nth) {
 
 bool BaseImpl::onCameraThread() const {
   const uint32_t self = platform::currentThreadId();
-  if (claims_.heldHere()) return true;  // inside a conversion, maybe in a host's hook
+  if (claims_.heldHere()) return true;       // inside a conversion, maybe in a host's hook
+  if (controlLock_.heldHere()) return true;  // in a host callback a start raises under the lock
   return self != 0 && (self == grabberThreadId_.load() || self == fillBufferThreadId_.load() ||
                        self == callbackThreadId_.load() || self == focusThreadId_.load());
 }
@@ -77,14 +78,14 @@ HRESULT BaseImpl::start(LumorixDataCallback dataA, LumorixDataCallbackV2 dataB,
                         LumorixEventCallback event, void* eventContext, void* window,
                         uint32_t message, int32_t startPaused) {
   if (onCameraThread()) return kWrongThread;
-  std::lock_guard<platform::Mutex> guard(controlLock_);
+  std::lock_guard<ControlLock> guard(controlLock_);
   return StreamControl(*this).start(dataA, dataB, stillBuffer, stillRequest, userContext, event,
                                     eventContext, window, message, startPaused);
 }
 
 HRESULT BaseImpl::stop() {
   if (onCameraThread()) return kWrongThread;
-  std::lock_guard<platform::Mutex> guard(controlLock_);
+  std::lock_guard<ControlLock> guard(controlLock_);
   StreamControl(*this).stop();
   return S_OK;
 }
@@ -96,7 +97,7 @@ void BaseImpl::stopBeforeDelete() {
     return;
   }
   OwnThreadDelete::markThisThread();
-  std::lock_guard<platform::Mutex> guard(controlLock_);
+  std::lock_guard<ControlLock> guard(controlLock_);
   StreamControl(*this).stop();
 }
 
@@ -133,7 +134,7 @@ HRESULT BaseImpl::SetSpeedRestart(uint16_t speed, bool force) {
     if (StreamControl(*this).speedNeedsRestart(speed, force)) return kWrongThread;
     return StreamControl(*this).SetSpeedRestart(speed, force);
   }
-  std::lock_guard<platform::Mutex> guard(controlLock_);
+  std::lock_guard<ControlLock> guard(controlLock_);
   return StreamControl(*this).SetSpeedRestart(speed, force);
 }
 

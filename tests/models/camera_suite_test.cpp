@@ -5,13 +5,19 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "base/lumorix_events.h"
 #include "base/lumorix_flags.h"
 #include "base/pixel_formats.h"
+#include "core/lumorix_options.h"
 #include "models/common/helper_stream.h"
 #include "pipeline/device_values.h"
 #include "pipeline/frame_descriptor.h"
@@ -428,6 +434,61 @@ TEST_P(CameraSuite, ExposureCallbackFollowsTheOpenASpeedChangeAndADeviceEvent) {
     if (!row.sensorTimed) continue;
     EXPECT_NEAR(seen.sensorUs, want, std::max(want * 0.005, double(rig.sensorLineUs())))
         << row.name;
+  }
+}
+
+// A start raises the host's exposure callback under the control lock. A stop, start or thread
+// priority that callback asks for on its own thread is answered as from a camera thread, never
+// waited for: each used to wait for ever on the lock its own thread held.
+TEST(ControlLock, CallsFromAStartsExposureCallbackOnItsOwnThreadDoNotWait) {
+  const struct {
+    const char* name;
+    HRESULT (*call)(BaseImpl&);
+    HRESULT result;
+  } rows[] = {
+      {"stop", [](BaseImpl& c) { return c.stop(); }, kWrongThread},
+      {"start", [](BaseImpl& c) { return c.start(); }, kWrongThread},
+      {"thread priority",
+       [](BaseImpl& c) { return c.put_Option(LUMORIX_OPTION_THREAD_PRIORITY, 2); }, S_OK},
+  };
+  struct Probe {
+    BaseImpl& camera;
+    HRESULT (*call)(BaseImpl&);
+    int calls = 0;
+    HRESULT result = E_FAIL;
+    static void notify(void* c) {
+      Probe& p = *static_cast<Probe*>(c);
+      if (p.calls++ == 0) p.result = p.call(p.camera);
+    }
+  };
+  for (const uint16_t productId : {uint16_t{0xC310}, uint16_t{0xF510}}) {
+    for (const auto& row : rows) {
+      SCOPED_TRACE(testing::Message() << std::hex << productId << " " << row.name);
+      testing_models::ModelRig rig(
+          testing_models::RigOptions{.productId = productId, .realTime = true});
+      ASSERT_NE(rig.open(), nullptr);
+      BaseImpl& camera = rig.camera();
+      Probe probe{camera, row.call};
+      ASSERT_EQ(camera.put_ExpoCallback(Probe::notify, &probe), S_OK);
+      std::atomic<bool> returned{false};
+      HRESULT started = E_FAIL;
+      std::thread host([&] {
+        started = camera.start();
+        returned = true;
+      });
+      for (int i = 0; i < 500 && !returned; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (!returned) {  // nothing would end this test: say so and end it
+        std::fprintf(stderr, "%s from the exposure callback hung its start\n", row.name);
+        std::_Exit(1);
+      }
+      host.join();
+      EXPECT_EQ(started, S_OK);
+      EXPECT_GE(probe.calls, 1);
+      EXPECT_EQ(probe.result, row.result);
+      EXPECT_EQ(camera.put_ExpoCallback(nullptr, nullptr), S_OK);
+      EXPECT_EQ(camera.stop(), S_OK);
+    }
   }
 }
 
