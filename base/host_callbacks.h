@@ -40,4 +40,7 @@ struct PLHostCallbacks {
   void* onFfcFrameContext = nullptr;
   void (*onDfcFrame)(void* context) = nullptr;
   void* onDfcFrameContext = nullptr;
+  // A further pair a model may hand the pipeline; the pipeline only keeps it.
+  void* extraHook = nullptr;
+  void* extraHookContext = nullptr;
 };

@@ -105,14 +105,25 @@ void PL_StoreModeExpoTime(PLHlperBase& h, uint32_t us) {
   (h.PLHlperIsTrigger() ? h.triggerModeTime : h.videoModeTime) = us;
 }
 
-HRESULT PL_SetPreciseFrameRate(PLHlperBase& h, uint32_t value) {
-  std::shared_lock<PLStateLock> state(h.stateLock());  // the state lock comes first
+namespace {
+// The value named after the running state's depth: the state lock comes first.
+HRESULT setPrecise(PLHlperBase& h, uint32_t value, bool whateverTheAnswer) {
+  std::shared_lock<PLStateLock> state(h.stateLock());
   Lock hold(h.sensorLock());
   const HRESULT hr = h.SetPreciseFrameRate(value);
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr) && !whateverTheAnswer) return hr;
   h.preciseFrameRate = value;
   SavePrecise(h.regKey, value, h.resolutionIndex, h.hasHighBitState());
   return hr;
+}
+}  // namespace
+
+HRESULT PL_SetPreciseFrameRate(PLHlperBase& h, uint32_t value) {
+  return setPrecise(h, value, false);
+}
+
+void PL_ApplyPresetPreciseFrameRate(PLHlperBase& h, uint32_t value) {
+  setPrecise(h, value, true);
 }
 
 HRESULT PL_SetBandwidth(PLHlperBase& h, uint32_t percent) {

@@ -31,6 +31,7 @@ HRESULT PL_SetBandwidth(PLHlperBase& helper, uint32_t percent);
 // A preset's share: the model applies it without persisting it itself, and the helper stores and
 // persists it whatever the model answered, so the stored value follows the applied preset.
 void PL_ApplyPresetBandwidth(PLHlperBase& helper, uint32_t percent);
+void PL_ApplyPresetPreciseFrameRate(PLHlperBase& helper, uint32_t value);
 
 // Stores and persists the time of one trigger mode. In the mode the camera is in, the time goes
 // through the pipeline's exposure (state, applied time, sensor, notice) as any exposure does;

@@ -39,6 +39,7 @@ struct PLContextT {
   uint8_t wbTempTint = 0, aeEnableDefault = 0, hasToneMapping = 0, workersAllowed = 0;
   uint8_t rowOrder = 0, byteOrder = 0, hasCG = 0, perResolutionExposure = 0, cgDefault = 0;
   uint8_t aePolicyDefault = 0;
+  uint8_t flag40 = 0;  // the model's capability byte, as handed in
   int32_t bayer = 0;
   ColourSiteTable colourSites;
   uint32_t demosaicVideo = 0, demosaicStill = 0;
@@ -64,6 +65,8 @@ struct PLContextT {
   uint32_t frameMono = 0;
 
   std::array<double, 9> colourMatrix{};  // the model's, row-major
+  // Per row of colourMatrix: 1 when it is the identity's row (within 2^-23 per element).
+  std::array<uint8_t, 3> colourRowIsIdentity{};
 
   ImageRect aeRectPx{}, awbRectPx{}, abbRectPx{};
 

@@ -26,6 +26,7 @@ struct PLInitParams {
   uint8_t perResolutionExposure = 0;
   uint8_t cgDefault = 0;
   uint8_t aePolicyDefault = 1;
+  uint8_t flag40 = 0;  // the model's capability byte, carried without interpretation
   int32_t bayer = 0;
   uint32_t outputFormat = kOutputRgb8;
   const WCHAR16* regKey = nullptr;  // the camera's subkey below the current user, or none

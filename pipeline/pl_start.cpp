@@ -28,6 +28,7 @@ PLInitParams initParams(PLHlperBase& h, const PLSettings* settings) {
   p.aeEnableDefault = h.aeEnableDefault;
   p.isColour = !h.hasFlag(LUMORIX_FLAG_MONO);
   p.hasLightFrequency = h.hasFlag(LUMORIX_FLAG_LIGHTFREQ);
+  p.flag40 = h.PLHlperHasFlag40();
   p.hasIsp = h.hasFlag(LUMORIX_FLAG_ISP);
   if (p.hasIsp) {
     p.hwBlackLevel = h.bIspHasABB();
@@ -58,6 +59,10 @@ void installHooks(PLHlperBase& h, PLContextT<Sample>& c, uint32_t video, uint32_
   if (h.demosaicCallback) {
     c.callbacks.demosaicCallback = h.demosaicCallback;
     c.callbacks.demosaicCallbackContext = h.demosaicCallbackCtx;
+  }
+  if (h.extraHook || h.extraHookCtx) {
+    c.callbacks.extraHook = h.extraHook;
+    c.callbacks.extraHookContext = h.extraHookCtx;
   }
   c.callbacks.onFfcFrame = &PLHlperBase::FfcDone;
   c.callbacks.onFfcFrameContext = &h;

@@ -24,10 +24,26 @@ void storeBaseGains(PLContextT<Sample>& c, const std::array<uint32_t, 3>& g) {
   PL_UpdateWbLut(&c);
 }
 
+// How far an element may be from the identity's and its row still count as the identity's.
+constexpr double kIdentityTolerance = 1.0 / (1 << 23);
+
+std::array<uint8_t, 3> identityRows(const std::array<double, 9>& m) {
+  std::array<uint8_t, 3> rows{};
+  for (size_t row = 0; row < 3; ++row) {
+    bool same = true;
+    for (size_t col = 0; col < 3; ++col)
+      same = same && std::fabs(m[3 * row + col] - (row == col ? 1.0 : 0.0)) <= kIdentityTolerance;
+    rows[row] = same;
+  }
+  return rows;
+}
+
 template <typename Sample>
 void storeMatrix(PLContextT<Sample>& c, const std::array<double, 9>& m) {
+  const std::array<uint8_t, 3> identity = identityRows(m);
   Lock hold(*c.mtxSettings);
   c.colourMatrix = m;
+  c.colourRowIsIdentity = identity;
   c.colourMatrixOn = 1;
   PL_UpdateHueSat(&c);
 }

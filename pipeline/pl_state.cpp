@@ -38,7 +38,7 @@ void copyConfiguration(PLContextT<Sample>& c, const PLInitParams& p) {
   c.aeEnableDefault = p.aeEnableDefault, c.hasToneMapping = p.hasToneMapping;
   c.workersAllowed = p.workersAllowed, c.rowOrder = p.rowOrder, c.byteOrder = p.byteOrder;
   c.hasCG = p.hasCG, c.perResolutionExposure = p.perResolutionExposure;
-  c.cgDefault = p.cgDefault, c.aePolicyDefault = p.aePolicyDefault;
+  c.cgDefault = p.cgDefault, c.aePolicyDefault = p.aePolicyDefault, c.flag40 = p.flag40;
   c.outputFormat = p.outputFormat;
   c.bayer = p.bayer & 3;
   c.samplesPerPixel = SamplesPerPixel(p.outputFormat);
@@ -96,6 +96,7 @@ PLContextT<Sample>* init(const PLInitParams* params) {
     c->mtxDfc = std::make_unique<platform::RecursiveLock>();
     copyConfiguration(*c, *params);
     c->colourMatrix = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    c->colourRowIsIdentity = {1, 1, 1};
     c->aeRectPx = c->awbRectPx = c->abbRectPx = CentreFifth(c->procWidth, c->procHeight);
     c->wbGain = c->wbGainBase = {256, 256, 256};
     c->usmRadius = 2;

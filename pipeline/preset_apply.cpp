@@ -111,9 +111,9 @@ void applyModeValues(PLHlperBase& h, const PresetRecord& r) {
   if (top == 0) return;
   PL_ApplyPresetBandwidth(h,
                           r.bandwidth >= 1 && r.bandwidth <= 100 ? r.bandwidth : kBandwidthDefault);
-  PL_SetPreciseFrameRate(h, r.preciseFrameRate == 0
-                                ? uint32_t(uint64_t{top} * kPreciseDefaultPercent / 100)
-                                : std::min(r.preciseFrameRate, top));
+  PL_ApplyPresetPreciseFrameRate(h, r.preciseFrameRate == 0
+                                        ? uint32_t(uint64_t{top} * kPreciseDefaultPercent / 100)
+                                        : std::min(r.preciseFrameRate, top));
 }
 
 }  // namespace

@@ -153,30 +153,36 @@ TEST_F(Presets, ApplyingReachesTheDeviceInOrder) {
   EXPECT_EQ(h.writes.front().rfind("time", 0), 0u) << "the exposure goes first";
 }
 
+// The precise frame rate of a preset goes the same way as its bandwidth.
 TEST_F(Presets, APresetsBandwidthIsStoredWhateverTheModelAnswers) {
   const struct {
+    bool precise;
     uint32_t recorded, applied;
     HRESULT model;
-  } rows[] = {{70, 70, S_OK}, {70, 70, E_FAIL}, {0, 85, S_OK}, {101, 85, E_FAIL}};
+  } rows[] = {{false, 70, 70, S_OK},    {false, 70, 70, E_FAIL},    {false, 0, 85, S_OK},
+              {false, 101, 85, E_FAIL}, {true, 1200, 1000, E_FAIL}, {true, 0, 850, E_NOTIMPL}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(testing::Message() << row.recorded << " " << row.model);
+    SCOPED_TRACE(testing::Message() << row.precise << " " << row.recorded << " " << row.model);
     FakeHelper h(kTwoFormats, kKey);
     ASSERT_TRUE(h.makeState(320, 240, 0, 0, 0));
-    h.preciseMax = 1000, h.bandwidthResult = row.model;
+    h.preciseMax = 1000;
+    (row.precise ? h.preciseResult : h.bandwidthResult) = row.model;
     PresetRecord r = valid(h);
-    r.bandwidth = row.recorded;
+    (row.precise ? r.preciseFrameRate : r.bandwidth) = row.recorded;
     h.presets().push_back(r);
     h.writes.clear();
     ASSERT_EQ(ApplyPreset(h, 0, nullptr), 0);
-    EXPECT_NE(
-        std::find(h.writes.begin(), h.writes.end(), "bandwidth " + std::to_string(row.applied)),
-        h.writes.end())
+    const std::string write = row.precise ? "precise " : "bandwidth ";
+    EXPECT_NE(std::find(h.writes.begin(), h.writes.end(), write + std::to_string(row.applied)),
+              h.writes.end())
         << "applied without the model saving it";
     uint32_t stored = 0;
-    EXPECT_EQ(platform::CurrentRegistry().readDword("Software\\ZerithalTest\\Presets\\Fake",
-                                                    "Bandwidth", stored),
-              platform::RegStatus::Ok);
-    EXPECT_EQ(std::make_pair(stored, h.bandwidth), std::make_pair(row.applied, row.applied));
+    EXPECT_EQ(
+        platform::CurrentRegistry().readDword("Software\\ZerithalTest\\Presets\\Fake",
+                                              row.precise ? "PreciseB0" : "Bandwidth", stored),
+        platform::RegStatus::Ok);
+    EXPECT_EQ(std::make_pair(stored, row.precise ? h.preciseFrameRate : h.bandwidth),
+              std::make_pair(row.applied, row.applied));
   }
 }
 

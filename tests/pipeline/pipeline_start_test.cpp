@@ -204,6 +204,44 @@ TEST_F(PipelineStart, ARestartKeepsTheStatisticsRegistration) {
   }
 }
 
+// What the model hands the pipeline without meaning to it reaches every state a start builds.
+TEST_F(PipelineStart, TheModelsOpaqueValuesReachTheState) {
+  struct Flag40Sensor : TestSensor {
+    using TestSensor::TestSensor;
+    bool flag40 = false;
+    bool PLHlperHasFlag40() override { return flag40; }
+  };
+  int hook = 0, context = 0;
+  const struct {
+    const char* name;
+    uint8_t format;
+    bool flag40;
+    void *hook, *context;
+  } rows[] = {{"both, 8-bit", 0, true, &hook, &context},
+              {"both, 12-bit", 2, true, &hook, &context},
+              {"a context alone", 0, false, nullptr, &context},
+              {"a hook alone", 2, false, &hook, nullptr},
+              {"neither", 0, false, nullptr, nullptr}};
+  TestSensorConfig config;
+  config.flags |= LUMORIX_FLAG_RAW12;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Flag40Sensor s(camera, config);
+    s.pixelFormat = row.format, s.flag40 = row.flag40;
+    s.extraHook = row.hook, s.extraHookCtx = row.context;
+    for (int start = 0; start < 2; ++start) {  // the second start rebuilds the state
+      InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);
+      ASSERT_TRUE(row.format ? bool(s.ctx16) : bool(s.ctx8));
+      const auto check = [&](const auto& c) {
+        EXPECT_EQ(c.flag40, row.flag40);
+        EXPECT_EQ(c.callbacks.extraHook, row.hook);
+        EXPECT_EQ(c.callbacks.extraHookContext, row.context);
+      };
+      row.format ? check(*s.ctx16) : check(*s.ctx8);
+    }
+  }
+}
+
 TEST_F(PipelineStart, FailedCreationLeavesNoState) {
   TestSensor s(camera, {});
   InitPipeLineStep1(s, 0, 64, 48, nullptr, 0, 0);

@@ -1,5 +1,6 @@
 // The helper's setters: result codes at every edge, what reaches the model's hooks, what the state
 // keeps, and the negative and output table on the finished frame.
+#include <array>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -341,6 +342,7 @@ TEST(PipelineSetters, CalibrationStatusWords) {
       {"discard nothing", 0xFFFFFFFFu, false, false, S_FALSE, 1, 0, 0, false},
       {"discard a run", 0xFFFFFFFFu, false, true, S_FALSE, 1, 0, 0, false},
       {"discard data", 0xFFFFFFFFu, true, false, S_OK, 0, 0, 0, true},
+      {"a second run counts afresh", 0xFF000002u, true, true, S_OK, 1, 2, 1, false},
   };
   for (const bool dark : {false, true}) {
     for (const auto& c : cases) {
@@ -355,6 +357,7 @@ TEST(PipelineSetters, CalibrationStatusWords) {
       x.hotPixels = {{1, 1}};
       (dark ? x.dfcEnable : x.ffcEnable) = 1, (dark ? x.dfcValid : x.ffcValid) = c.valid;
       (dark ? x.dfcFrames : x.ffcFrames) = 7;
+      (dark ? x.dfcCount : x.ffcCount) = 7;  // as the session's earlier run ended
       if (c.running) {
         EXPECT_EQ(dark ? PL_DfcOnePush(h) : PL_FfcOnePush(h), S_OK);
       }
@@ -364,6 +367,10 @@ TEST(PipelineSetters, CalibrationStatusWords) {
       EXPECT_EQ(dark ? x.dfcRequest : x.ffcRequest, c.request);
       EXPECT_EQ(notices, c.notice ? 1 : 0);
       EXPECT_EQ(x.hotPixels.empty(), dark && c.value == 0xFFFFFFFFu);
+      if (!c.request) continue;
+      std::vector<uint8_t> raw(size_t(x.procWidth) * x.procHeight, 9);
+      PL_ProcessRaw8(&x, raw.data(), nullptr, nullptr, nullptr, 1, false);
+      EXPECT_EQ(dark ? x.dfcRequest : x.ffcRequest, 1) << "one frame of two taken";
     }
   }
   SetterHelper h(0);
@@ -487,6 +494,36 @@ TEST(PipelineSetters, SettersRaceFrames) {
   for (int frame = 0; frame < 20; ++frame) finishedFrame<uint16_t>(h, false);
   done = true;
   host.join();
+}
+
+// Each row of the matrix the state takes is noted as the identity's or not, to within 2^-23.
+TEST(PipelineSetters, TheColourMatrixNotesItsIdentityRows) {
+  constexpr double kNear = 1.0 / (1 << 24), kFar = 1.0 / (1 << 22);
+  using Notes = std::array<uint8_t, 3>;
+  const struct {
+    const char* name;
+    uint8_t on;
+    std::array<double, 9> m;
+    Notes notes;
+    uint8_t matrixOn;
+  } rows[] = {
+      {"the identity", 1, {1, 0, 0, 0, 1, 0, 0, 0, 1}, {1, 1, 1}, 1},
+      {"switched off: the identity", 0, {1.3, -0.2, -0.1, 0, 1, 0, 0, 0, 1}, {1, 1, 1}, 1},
+      {"within the tolerance", 1, {1 + kNear, 0, 0, 0, 1, -kNear, 0, 0, 1}, {1, 1, 1}, 1},
+      {"beyond it", 1, {1, kFar, 0, 0, 1, 0, 0, 0, 1 - kFar}, {0, 1, 0}, 1},
+      {"scaled to the identity", 1, {2, 0, 0, 0, 1, 0, 0, 0, 0.5}, {1, 1, 1}, 1},
+      {"mixing rows", 1, {1.3, -0.2, -0.1, 0, 1, 0, 0.05, -0.3, 1.25}, {0, 1, 0}, 1},
+      {"no matrix: the state's stays", 1, {0, 0, 0, 0, 1.3, 0, 0, 0, 1}, {1, 1, 1}, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    SetterHelper h(0);
+    h.makeState();
+    h.hasColourMatrix = row.on, h.colourMatrix = row.m;
+    PL_SetColorMatrix(h);
+    EXPECT_EQ(h.ctx8->colourRowIsIdentity, row.notes);
+    EXPECT_EQ(h.ctx8->colourMatrixOn, row.matrixOn);
+  }
 }
 
 TEST(PipelineSetters, HostTablesAreCopiesAndFollowNewStates) {

@@ -34,7 +34,7 @@ class FakeHelper : public IdleHelper {
   std::vector<std::string> writes;                        // recorded device writes, in order
   LumorixFocusInfo focusInfo{{850, 0, 0, 10600, -5400}};  // the model's focus record
   HRESULT tecTargetResult = S_OK;
-  HRESULT bandwidthResult = S_OK;
+  HRESULT bandwidthResult = S_OK, preciseResult = S_OK;
   uint32_t preciseMax = 0;  // 0: the model has no precise frame rate
   bool keepsSpeedWhileOpen = false;
   std::atomic<bool> sensorOpen{false};  // between the model's OpenCamera and StopSensor
@@ -62,6 +62,10 @@ class FakeHelper : public IdleHelper {
   HRESULT SetBandwidth(uint32_t percent, bool save) override {
     note(save ? "bandwidth saved" : "bandwidth", percent);
     return bandwidthResult;
+  }
+  HRESULT SetPreciseFrameRate(uint32_t value) override {
+    note("precise", value);
+    return preciseResult;
   }
   uint32_t GetPreciseFrameRateMax() override { return preciseMax; }
   std::atomic<int> aeWindows{0};  // AE windows handed to the camera's processor

@@ -135,6 +135,7 @@ struct AeCase {
   uint32_t mains;
   uint8_t bri;             // the measured brightness
   uint32_t longestUs = 0;  // 0: the limits above
+  uint32_t aeMaxUs = 0;    // the user's longest time for AE; 0: the model's
 };
 struct AeTransition {
   AeCase how;
@@ -250,6 +251,10 @@ const AeTransition kTransitions[] = {
     {{"gain first, equal times, gains reversed", 3, kNo, 110},
      {2, {{100, 100, 600}, {140, 100, 400}}, 130, 100, 400},
      {1, {{110, 100, 400}, {140, 100, 400}}, 130, 100, 436}},
+    // A trial point stops at the user's longest time, short of the model's.
+    {{"a long trial stops at the user's maximum", 0, kNo, 30, 0, 350000},
+     {0, {}, 0, 100000, 100},
+     {1, {{30, 100000, 0}}, 0, 350000, 100}},
     // Interpolating 39 s over a brightness span of 220 needs more than 32 bits.
     {{"long times interpolate exactly", 0, kNo, 230, 60000000},
      {2, {{10, 1000000, 0}, {230, 40000000, 0}}, 10, 40000000, 100},
@@ -260,6 +265,7 @@ TEST(AutoExposure, SearchTransitions) {
   for (const auto& [row, b, a] : kTransitions) {
     auto c = aeState(row.policy, row.mains);
     if (row.longestUs) c->aeTimeMax = c->timeMax = row.longestUs;
+    if (row.aeMaxUs) c->aeTimeMax = row.aeMaxUs;
     c->aeStatus = b.state, c->aeLastBri = b.lastBri;
     c->settings.expoTime = b.timeUs, c->settings.expoGain = b.gain;
     for (int k = 0; k < 4; ++k)

@@ -140,20 +140,37 @@ TEST(CalibrationRuns, DarkFrameIsTheTruncatedMean) {
 }
 
 // A frame of another size mid-run starts the count over: the mean is of the new size's frames.
+// The flat field meets the new size as a region of the frame.
 TEST(CalibrationRuns, ASizeChangeMidRunStartsTheCountOver) {
   const struct {
     const char* name;
+    bool flat;
     uint32_t w, h;
-  } before[] = {{"from a larger frame", 8, 6}, {"from a smaller frame", 2, 6}};
+  } before[] = {{"from a larger frame", false, 8, 6},
+                {"from a smaller frame", false, 2, 6},
+                {"flat, from a larger frame", true, 8, 6},
+                {"flat, from a smaller frame", true, 2, 6}};
   for (const auto& row : before) {
     SCOPED_TRACE(row.name);
     auto c = rawState<uint8_t>(8, 6);
-    c->dfcRequest = 1, c->dfcFrames = 3;
-    addDark<uint8_t>(*c, 200, row.w, row.h);
-    addDark<uint8_t>(*c, 10, 4, 6);
-    addDark<uint8_t>(*c, 11, 4, 6);
-    EXPECT_EQ(c->dfcRequest, 1) << "two frames of the new size";
-    addDark<uint8_t>(*c, 11, 4, 6);
+    const auto add = [&](uint8_t v, uint32_t w, uint32_t h) {
+      if (!row.flat) return addDark<uint8_t>(*c, v, w, h);
+      std::vector<uint8_t> f(size_t(w) * h, v);
+      const SensorRect region{0, 0, w, h};
+      PL_ProcessRaw8(c.get(), f.data(), nullptr, nullptr, &region, 1, false);
+    };
+    (row.flat ? c->ffcRequest : c->dfcRequest) = 1;
+    (row.flat ? c->ffcFrames : c->dfcFrames) = 3;
+    add(200, row.w, row.h);
+    add(10, 4, 6);
+    add(11, 4, 6);
+    EXPECT_EQ(row.flat ? c->ffcRequest : c->dfcRequest, 1) << "two frames of the new size";
+    add(11, 4, 6);
+    if (row.flat) {
+      ASSERT_EQ(c->ffcValid, 1);
+      EXPECT_EQ(c->ffcSum, std::vector<uint32_t>(24, 32));
+      continue;
+    }
     ASSERT_EQ(c->dfcValid, 1);
     ASSERT_GE(c->darkTable.size(), 24u);
     EXPECT_TRUE(std::all_of(c->darkTable.begin(), c->darkTable.begin() + 24,
