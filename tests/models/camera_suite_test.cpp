@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <future>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -399,10 +400,22 @@ TEST_P(CameraSuite, ExposureCallbackFollowsTheOpenASpeedChangeAndADeviceEvent) {
     ModelRig& rig;
     int calls = 0;
     uint32_t sensorUs = 0;
+    // Another thread takes the sensor and control locks (the serial read takes the latter) while
+    // the callback runs; a held lock shows as the probe not finishing. Probes are joined once the
+    // flow has returned, so a held lock fails the row rather than hanging it.
+    bool locksFree = true;
+    std::vector<std::future<void>> probes{};
     static void notify(void* c) {
       Seen& s = *static_cast<Seen*>(c);
       ++s.calls;
       s.sensorUs = s.rig.sensorExposureUs();
+      s.probes.push_back(std::async(std::launch::async, [&s] {
+        { std::lock_guard<platform::RecursiveLock> hold(s.rig.helper().sensorLock()); }
+        char serial[32];
+        s.rig.camera().get_SerialNumber(serial);
+      }));
+      const auto waited = s.probes.back().wait_for(std::chrono::seconds(5));
+      s.locksFree = waited == std::future_status::ready && s.locksFree;
     }
   } seen{rig};
   ASSERT_EQ(cam->put_ExpoCallback(Seen::notify, &seen), S_OK);
@@ -453,6 +466,7 @@ TEST_P(CameraSuite, ExposureCallbackFollowsTheOpenASpeedChangeAndADeviceEvent) {
   for (const auto& row : rows) {
     regionStep();  // what the open or a row left pending, before this row counts
     seen.calls = 0;
+    seen.locksFree = true;
     rig.log().clear();
     std::string lines;
     {
@@ -462,7 +476,9 @@ TEST_P(CameraSuite, ExposureCallbackFollowsTheOpenASpeedChangeAndADeviceEvent) {
     }
     uint32_t want = 0;
     ASSERT_EQ(cam->get_ExpoTime(&want), S_OK);
+    seen.probes.clear();
     EXPECT_EQ(seen.calls, row.calls) << row.name;
+    EXPECT_TRUE(seen.locksFree) << row.name;
     if (row.name == std::string("device event") && !usb3Class) {
       EXPECT_EQ(rig.traffic(), std::vector<std::string>{}) << row.name;
     }
