@@ -30,16 +30,14 @@ HRESULT PL_SetSpeed(PLHlperBase& h, uint16_t speed, uint8_t force) {
   return S_OK;
 }
 
-// A reprogrammed sensor re-applied its exposure: the notice follows once the lock is released.
+// A reprogrammed sensor hands its exposure over again: that notice follows once the lock is
+// released. One that only marks its window pending raises it at the grabber's region step.
 HRESULT PL_SetSkip(PLHlperBase& h, uint32_t skip, bool persist) {
-  HRESULT hr;
-  {
-    Lock hold(h.sensorLock());
-    hr = h.PLHlperSetSkip(skip);
-    if (SUCCEEDED(hr)) h.skip = skip;
-    if (persist) SaveSkip(h.regKey, h.skip);
-  }
-  if (hr == S_OK) RaiseExposureChanged(h);
+  const ExposureNoticeDeferral notice(h);
+  Lock hold(h.sensorLock());
+  const HRESULT hr = h.PLHlperSetSkip(skip);
+  if (SUCCEEDED(hr)) h.skip = skip;
+  if (persist) SaveSkip(h.regKey, h.skip);
   return hr;
 }
 

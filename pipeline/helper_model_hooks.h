@@ -52,9 +52,11 @@ class HelperModelHooks {
   // keeps its speed until its next start (PL_SetSpeed then keeps the stored one), or a failure.
   // Called under the sensor lock by PL_SetSpeed, which stores the value: the hook never does.
   virtual HRESULT PLHlperSetSpeed(uint16_t speed, uint8_t force) = 0;
-  // Frame skipping on the device: S_OK when the sensor was reprogrammed (its exposure re-applied),
+  // Frame skipping on the device: S_OK when the setting was taken (the sensor reprogrammed with
+  // its exposure handed over through ExpoProcTime, or its window marked for the next region step),
   // S_FALSE when it was left alone, or a failure, which the caller does not report. Called under
-  // the sensor lock by PL_SetSkip, which stores the value and raises the exposure notice on S_OK.
+  // the sensor lock by PL_SetSkip, which stores the value and defers the hand-over's notice past
+  // the lock.
   virtual HRESULT PLHlperSetSkip(uint32_t skip) = 0;
   // The device's black level; at start and from the black-level setter.
   virtual HRESULT PLHlperSetBlackLevel(uint16_t level) = 0;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "models/common/ccd_exposure.h"
+#include "pipeline/exposure_notice.h"
 #include "pipeline/pl_start.h"
 #include "platform/wait_hook.h"
 
@@ -74,6 +75,7 @@ void CcdCamera::StopSensor() {
 // full-frame preview comes back from its still as it was.
 void CcdCamera::SetResolution(uint32_t index, bool still) {
   if (index >= previewCount() || ccd_.modes.size() < 2) return;
+  const ExposureNoticeDeferral notice(*helper_);  // the preview's hand-over, after the locks
   std::shared_lock<PLStateLock> state(helper_->stateLock());  // before the sensor lock
   if (still && (ccd_.second || index == 0))
     helper_->programStill(index);

@@ -16,6 +16,7 @@ constexpr uint32_t kSelectSettleMs = 30;
 constexpr uint32_t kProgramSettleMs = 50;
 constexpr uint32_t kGrabSlackMs = 3000;
 constexpr uint32_t kNoTimeout = 0xFFFFFFFFu;
+constexpr uint8_t kForced = 1;
 }  // namespace
 
 CcdHelper::CcdHelper(const PLHlperArgs& args, const CcdSpec& spec, CcdDevice& device)
@@ -83,8 +84,8 @@ HRESULT CcdHelper::loadMode(uint32_t mode) {
 void CcdHelper::restartMode(uint32_t mode) {
   std::lock_guard<platform::RecursiveLock> hold(sensorLock());
   (void)loadMode(mode);
-  (void)PLHlperSetExpoTime(takeExposureNow());
-  if (const std::optional<uint16_t> gain = gainNow()) (void)PLHlperSetExpoAGain(*gain);
+  handOverExposure();
+  if (const std::optional<uint16_t> gain = gainNow()) ExpoProcAGain(*this, *gain, kForced);
   platform::HookedSleepMs(kProgramSettleMs);
   (void)device_.bSystemInit(usb::kDeviceOpen);
 }

@@ -27,8 +27,9 @@ class CcdHelper final : public DeviceHelper {
   bool requery();
   // The timing program of a mode at the current speed; the first failed write's result.
   HRESULT loadMode(uint32_t mode);
-  // A mode's program, then the state's exposure and gain, and the stream start: how a preview
-  // comes back after a still or a clock change.
+  // A mode's program, then the state's exposure and gain handed over (their notice is the
+  // caller's to defer past the sensor lock), and the stream start: how a preview comes back
+  // after a still or a clock change.
   void restartMode(uint32_t mode);
   // The still of `index` from the state's exposure and gain.
   void programStill(uint32_t index);

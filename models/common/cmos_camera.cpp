@@ -73,8 +73,10 @@ SensorRect CmosCamera::alignWindow(const SensorRect& region) {
   return sequencer_->alignWindow(region);
 }
 
-// Called with the aligned window by the open and the grabber's region step.
+// Called with the aligned window by the open and the grabber's region step; the exposure's
+// notice follows the sensor lock's release.
 void CmosCamera::programWindow(const SensorRect& window) {
+  const ExposureNoticeDeferral notice(*helper_);
   std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
   SelectDefectList(*helper_);
   sequencer_->programRegion(window, helper_->speed, helper_->takeExposureNow());

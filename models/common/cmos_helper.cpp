@@ -118,26 +118,27 @@ HRESULT CmosHelper::PLHlperSetSpeed(uint16_t newSpeed, uint8_t) {
 }
 
 // A changed setting at a reduced size (or at any size where the class says so): the defect list
-// of the new mode, the sensor's window for it, and the exposure again, all under the sensor lock
-// so no program interleaves. S_FALSE when the sensor was left alone, so the caller raises no
-// exposure notice; a class without the skip option leaves it alone.
+// of the new mode, the sensor's read-out for it, and the exposure handed over again, all under
+// the sensor lock so no program interleaves. S_FALSE when the sensor was left alone; a class
+// without the skip option leaves it alone.
 HRESULT CmosHelper::PLHlperSetSkip(uint32_t value) {
   std::lock_guard<platform::RecursiveLock> hold(sensorLock());
   if (!device_.offersSkip()) return S_FALSE;
   if ((value != 0) == (skip != 0)) return S_FALSE;
   skip = value;
-  if (sequencer_->windowed()) {
-    // A window that follows the region takes the new read-out with it; the grabber's region
-    // step picks the defect list, so the list never changes under a frame's repair.
-    if (sequencer_->speedMarksRoiPending())
-      sequencer_->setSkip(value != 0);
-    else
-      sequencer_->switchMode(value != 0, speed, takeExposureNow());
+  if (sequencer_->speedMarksRoiPending()) {
+    // The window takes the new read-out at the grabber's region step, which picks the defect
+    // list too and hands the exposure over.
+    sequencer_->setSkip(value != 0);
     device_.markRoiPending();
     return S_OK;
   }
-  if (resolutionIndex == 0 && !spec_.skipAtFullSize) return S_FALSE;
+  if (!sequencer_->windowed() && resolutionIndex == 0 && !spec_.skipAtFullSize) return S_FALSE;
   RequestDefectList(*this);  // the grabber makes it current between frames
+  if (sequencer_->windowed()) {
+    sequencer_->switchMode(value != 0, speed, takeExposureNow());
+    return S_OK;
+  }
   sequencer_->switchSkip(value != 0, speed, takeExposureNow());
   return S_OK;
 }
@@ -154,11 +155,8 @@ HRESULT CmosHelper::PLHlperSetExpoAGain(uint16_t percent) {
   return S_OK;
 }
 
-// Without a state the hand-over only notifies: the default is programmed first, as the open
-// always did, so the sensor never runs with its power-on time.
-void CmosHelper::reapplyExposure() {
-  if (!PL_CurrentExposureTime(*this, nullptr)) (void)PLHlperSetExpoTime(takeExposureNow());
-  ExpoProcTime(*this, kForced);
+void CmosHelper::reapplyGain(uint16_t percent) {
+  ExpoProcAGain(*this, percent, kForced);
 }
 
 bool CmosHelper::PLHlperHasFlag40() {

@@ -28,8 +28,10 @@ class CmosHelper final : public DeviceHelper, public ExposureHandOver {
   bool PLHlperHasFlag40() override;
   HRESULT PLHlperSetSkip(uint32_t value) override;
 
-  // The speed, open and reset flows' exposure: the state's, snapped and forced, with its notice.
-  void reapplyExposure() override;
+  // The exposure after a speed, region, skip or still program, an open or a reset: the state's,
+  // snapped and forced, with its notice; a reset's gain likewise.
+  void reapplyExposure() override { handOverExposure(); }
+  void reapplyGain(uint16_t percent) override;
 
  private:
   // The transport opened the model's way; the caller closes it again on failure.

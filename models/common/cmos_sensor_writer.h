@@ -21,11 +21,13 @@ class CmosSensorWriter final : public SensorWriter {
     return S_OK;
   }
   // The reply is zeroed first: a short answer leaves no stale bytes behind.
-  uint32_t readSensor(uint8_t* reply, uint32_t length) override {
+  HRESULT readSensor(uint8_t* reply, uint32_t length, uint32_t* got) override {
     for (uint32_t i = 0; i < length; ++i) reply[i] = 0;
     const usb::VenReqHeader header{usb::Direction::In, device_.GetSensorReadReq(), 0, 0};
-    uint32_t got = 0;
-    return SUCCEEDED(device_.VenReq(&header, reply, length, &got)) ? got : 0;
+    *got = 0;
+    const HRESULT hr = device_.VenReq(&header, reply, length, got);
+    if (FAILED(hr)) *got = 0;
+    return hr;
   }
 
  private:

@@ -23,6 +23,12 @@ std::optional<uint16_t> DeviceHelper::gainNow() {
   return g;
 }
 
+void DeviceHelper::handOverExposure() {
+  constexpr uint8_t kForced = 1;
+  if (!PL_CurrentExposureTime(*this, nullptr)) (void)PLHlperSetExpoTime(takeExposureNow());
+  ExpoProcTime(*this, kForced);
+}
+
 void DeviceHelper::PLHlperGetDefaultPreset(PresetRecord* preset) {
   if (!preset) return;
   preset->speed = static_cast<uint8_t>(spec_.defaultSpeed);

@@ -66,6 +66,10 @@ class DeviceHelper : public PLHlperBase {
   uint32_t takeExposureNow();
   // The state's gain, now marked applied; none without a state.
   std::optional<uint16_t> gainNow();
+  // The state's exposure through the forced hand-over, traced and with its notice; without a
+  // state the default is programmed first, so the sensor never runs with its power-on time.
+  // Under the sensor lock the caller defers the notice past it.
+  void handOverExposure();
 
   // The bit width the device's look-up table takes, by the model's deepest raw format.
   static uint32_t LutBits(uint64_t modelFlags);

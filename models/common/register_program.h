@@ -56,8 +56,9 @@ class SensorWriter {
  public:
   virtual HRESULT writeSensor(uint16_t reg, uint16_t value) = 0;
   virtual HRESULT request(uint8_t request, uint16_t value) = 0;
-  // The sensor's status read; the number of bytes it answered (0 on a failed read).
-  virtual uint32_t readSensor(uint8_t* reply, uint32_t length) = 0;
+  // The sensor's status read: the request's result, and in `got` the bytes it answered (0 on a
+  // failed read).
+  virtual HRESULT readSensor(uint8_t* reply, uint32_t length, uint32_t* got) = 0;
 
  protected:
   ~SensorWriter() = default;
@@ -72,7 +73,9 @@ class RegisterProgram {
       : writer_(writer), lock_(lock) {}
 
   HRESULT run(std::span<const RegStep> steps);
-  uint32_t readSensor(uint8_t* reply, uint32_t length) { return writer_.readSensor(reply, length); }
+  HRESULT readSensor(uint8_t* reply, uint32_t length, uint32_t* got) {
+    return writer_.readSensor(reply, length, got);
+  }
   // For sequences of programs that must stay together; the lock is recursive.
   platform::RecursiveLock& lock() { return lock_; }
 

@@ -103,6 +103,9 @@ struct SensorDriver {
   bool regionAtOpen = false;
   // Optional: the identity read before anything is written.
   const SensorIdentity* identity = nullptr;
+  // With stillProgram: the still's exposure is handed over as the preview's is (its clock stays
+  // the preview's), not programmed at the slowest clock.
+  bool stillHandsOver = false;
   // Optional: what closes a still's window and exposure, before the switch tail.
   void (*stillTail)(ProgramBuffer& out, const SensorContext& ctx) = nullptr;
 };

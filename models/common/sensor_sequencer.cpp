@@ -54,11 +54,14 @@ HRESULT SensorSequencer::open(uint32_t index, uint16_t speed, uint32_t exposureU
   return spec_.openAnswersTail ? tail : S_OK;
 }
 
-// The reply is checked in full: fewer than two bytes or another identity leaves the sensor
-// unwritten.
+// The reply is checked in full: a failed request answers its own error; fewer than two bytes or
+// another identity answer not ready. Either leaves the sensor unwritten.
 HRESULT SensorSequencer::checkIdentity(const SensorIdentity& identity) {
   uint8_t reply[kReadyReplyBytes] = {};
-  if (program_.readSensor(reply, kReadyReplyBytes) < 2) return kNotReady;
+  uint32_t got = 0;
+  const HRESULT hr = program_.readSensor(reply, kReadyReplyBytes, &got);
+  if (FAILED(hr)) return hr;
+  if (got < 2) return kNotReady;
   const uint16_t answered = static_cast<uint16_t>(reply[0] << 8 | reply[1]);
   return answered == identity.expected ? S_OK : kNotReady;
 }
@@ -69,7 +72,9 @@ HRESULT SensorSequencer::waitReady(const ReadyWait& wait) {
   const uint32_t begin = platform::TickCountMs();
   for (uint32_t misses = 0;; ++misses) {
     uint8_t reply[kReadyReplyBytes] = {};
-    if (program_.readSensor(reply, kReadyReplyBytes) >= 1 && reply[0] == wait.readyByte)
+    uint32_t got = 0;
+    if (SUCCEEDED(program_.readSensor(reply, kReadyReplyBytes, &got)) && got >= 1 &&
+        reply[0] == wait.readyByte)
       return S_OK;
     if (platform::TickCountMs() - begin > wait.limitMs) return kNotReady;
     platform::HookedSleepMs(misses < wait.quickPolls ? wait.quickPollMs : wait.pollMs);
@@ -127,7 +132,10 @@ void SensorSequencer::switchWindowed(bool still, uint16_t speed,
       sensor_.stillProgram(b, state_, context_);
       if (sensor_.stillSettleMs) b.add(Wait(sensor_.stillSettleMs));
     });
-    if (exposureUs) setExposure(*exposureUs, 0);  // the still window runs the slowest clock
+    if (sensor_.stillHandsOver && handOver_)
+      handOver_->reapplyExposure();  // the still's line is fixed; the clock stays the preview's
+    else if (exposureUs)
+      setExposure(*exposureUs, 0);  // the still window runs the slowest clock
     if (sensor_.stillTail) runBuilt([&](ProgramBuffer& b) { sensor_.stillTail(b, context_); });
   } else if (still) {
     runBuilt([&](ProgramBuffer& b) {
@@ -151,7 +159,7 @@ void SensorSequencer::programRegion(const SensorRect& window, uint16_t speed, ui
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
   if (!windowed()) return;
   runBuilt([&](ProgramBuffer& b) { sensor_.regionProgram(b, state_, context_, speed, window); });
-  setExposure(exposureUs, speed);
+  reapplyExposure(exposureUs, speed);
 }
 
 void SensorSequencer::switchMode(bool skip, uint16_t speed, uint32_t exposureUs) {
@@ -159,17 +167,14 @@ void SensorSequencer::switchMode(bool skip, uint16_t speed, uint32_t exposureUs)
   context_.skip = skip;
   if (sensor_.modeProgram)
     runBuilt([&](ProgramBuffer& b) { sensor_.modeProgram(b, state_, context_); });
-  setExposure(exposureUs, speed);
+  reapplyExposure(exposureUs, speed);
 }
 
 void SensorSequencer::setSpeed(uint16_t speed, uint32_t exposureUs) {
   std::lock_guard<platform::RecursiveLock> hold(program_.lock());
   runBuilt([&](ProgramBuffer& b) { sensor_.speedProgram(b, context_, speed); });
   if (sensor_.lineBySpeed) writeLineLength(speed);
-  if (handOver_)
-    handOver_->reapplyExposure();
-  else
-    setExposure(exposureUs, speed);
+  reapplyExposure(exposureUs, speed);
 }
 
 void SensorSequencer::switchSkip(bool skip, uint16_t speed, uint32_t exposureUs) {
@@ -182,7 +187,7 @@ void SensorSequencer::switchSkip(bool skip, uint16_t speed, uint32_t exposureUs)
   });
   writeLineLength(speed);
   if (sensor_.skipTail) runBuilt([&](ProgramBuffer& b) { sensor_.skipTail(b, context_); });
-  setExposure(exposureUs, speed);
+  reapplyExposure(exposureUs, speed);
 }
 
 void SensorSequencer::setExposure(uint32_t timeUs, uint16_t speed) {
@@ -204,7 +209,10 @@ HRESULT SensorSequencer::reinitialise(uint16_t speed, uint32_t exposureUs,
   const HRESULT hr = start(sensor_.windowAtReinit);
   if (FAILED(hr)) return hr;
   setSpeed(speed, exposureUs);
-  if (gain) setGain(*gain);
+  if (gain && handOver_)
+    handOver_->reapplyGain(*gain);
+  else if (gain)
+    setGain(*gain);
   return S_OK;
 }
 
@@ -226,4 +234,11 @@ void SensorSequencer::writeLineLength(uint16_t speed) {
   if (!sensor_.lineClock) return;
   state_.lineClock = sensor_.lineClock(context_, speed);
   runBuilt([&](ProgramBuffer& b) { sensor_.lineLengthWrite(b, state_, state_.lineClock); });
+}
+
+void SensorSequencer::reapplyExposure(uint32_t exposureUs, uint16_t speed) {
+  if (handOver_)
+    handOver_->reapplyExposure();
+  else
+    setExposure(exposureUs, speed);
 }

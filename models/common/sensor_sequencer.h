@@ -9,11 +9,13 @@
 #include "models/common/register_program.h"
 #include "platform/com_types.h"
 
-// Who hands the exposure to the sensor after a speed program: the pipeline's forced hand-over,
-// which traces it and raises the exposure notice. Called under the sensor lock.
+// Who hands the exposure to the sensor after a program that changed its line or clock, and the
+// gain after a re-initialisation: the pipeline's forced hand-overs, which trace them and raise the
+// exposure notice. Called under the sensor lock: callers defer the notice past it.
 class ExposureHandOver {
  public:
   virtual void reapplyExposure() = 0;
+  virtual void reapplyGain(uint16_t percent) = 0;
 
  protected:
   ~ExposureHandOver() = default;
@@ -28,7 +30,7 @@ class SensorSequencer {
     if (spec.presetLineWritten) state_.lineClockWritten = spec.presetLineClock;
   }
 
-  // Without a hand-over the speed flows program the exposure they are given.
+  // Without a hand-over the flows program the exposure (and gain) they are given.
   void attachHandOver(ExposureHandOver& handOver) { handOver_ = &handOver; }
   // The opened device, which the start-up programs may depend on.
   void identify(uint16_t productId, uint16_t revision);
@@ -72,6 +74,8 @@ class SensorSequencer {
   void switchWindowed(bool still, uint16_t speed, std::optional<uint32_t> exposureUs);
   HRESULT checkIdentity(const SensorIdentity& identity);
   void writeLineLength(uint16_t speed);
+  // The exposure after a timing change: through the hand-over, else the time given.
+  void reapplyExposure(uint32_t exposureUs, uint16_t speed);
   template <typename Fill>
   HRESULT runBuilt(Fill fill);
 

@@ -195,7 +195,8 @@ constexpr SensorDriver kDriver{.startProgram = startProgram<C>,
                                .regionProgram = regionProgram<C>,
                                .stillProgram = stillProgram<C>,
                                .speedMarksRoiPending = true,
-                               .regionAtOpen = true};
+                               .regionAtOpen = true,
+                               .stillHandsOver = true};
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "pipeline/pl_frame_hooks.h"
 #include "sim/ccd_family.h"
 #include "tests/models/model_rig.h"
+#include "tests/support/verbose_trace.h"
 
 namespace {
 
@@ -166,6 +168,16 @@ class CcdWire : public ::testing::Test {
   std::unique_ptr<ModelRig> rig_;
 };
 
+// Counts the helper's exposure notices.
+struct Notices {
+  int count = 0;
+  static void Record(void* c) { ++static_cast<Notices*>(c)->count; }
+  void watch(PLHlperBase& h) {
+    h.onExposureChanged = &Record;
+    h.onExposureChangedCtx = this;
+  }
+};
+
 TEST_F(CcdWire, TheModeQueryPicksTheFormOfEveryWrite) {
   const struct {
     int32_t answer;
@@ -275,7 +287,10 @@ TEST_F(CcdWire, AnOpenFirstGenerationCameraKeepsItsSpeedASecondGenerationOneTake
     ASSERT_EQ(cam->stream().openDevice(), S_OK);
     ASSERT_EQ(cam->OpenCamera(0), S_OK);
     rig_->log().clear();
+    Notices notices;
+    notices.watch(h);
     EXPECT_EQ(PL_SetSpeed(h, 0, 0), S_OK) << std::hex << id;
+    EXPECT_EQ(notices.count, 0) << std::hex << id;  // the sensor keeps the clock it runs
     uint16_t level = 9;
     EXPECT_EQ(cam->get_Speed(&level), S_OK);
     EXPECT_EQ(level, 1) << std::hex << id;
@@ -287,14 +302,33 @@ TEST_F(CcdWire, AnOpenFirstGenerationCameraKeepsItsSpeedASecondGenerationOneTake
     ASSERT_EQ(cam->OpenCamera(0), S_OK);
     EXPECT_EQ(rig_->writesTo(48).back(), 1u) << std::hex << id;
   }
+  // The new clock hands the exposure and gain over, traced, with one notice.
   for (const uint16_t id : {uint16_t{0x8148}, uint16_t{0x8316}, uint16_t{0x8516}}) {
     CcdCamera* cam = open(id, 1);
     ASSERT_EQ(cam->stream().openDevice(), S_OK);
     ASSERT_EQ(cam->OpenCamera(0), S_OK);
     rig_->log().clear();
-    EXPECT_EQ(PL_SetSpeed(cam->pipelineHelper(), 0, 0), S_OK) << std::hex << id;
+    Notices notices;
+    notices.watch(cam->pipelineHelper());
+    std::string lines;
+    {
+      zxtest::VerboseTrace trace;
+      EXPECT_EQ(PL_SetSpeed(cam->pipelineHelper(), 0, 0), S_OK) << std::hex << id;
+      lines = trace.lines();
+    }
     EXPECT_EQ(cam->pipelineHelper().speed, 0) << std::hex << id;
     EXPECT_EQ(rig_->writesTo(48), std::vector<uint32_t>{1}) << std::hex << id;
+    EXPECT_EQ(notices.count, 1) << std::hex << id;
+#ifndef _WIN32  // the debugger output is not captured there
+    const uint32_t time = cam->pipelineHelper().appliedTime;
+    const uint16_t gain = cam->pipelineHelper().appliedGain;
+    for (const std::string& line :
+         {"#:ExpoProcTime: force = true\n#:ExpoProcTime: real = " + std::to_string(time) +
+              "\n#:PLHlperSetExpoTime: " + std::to_string(time) + "\n",
+          "#:ExpoProcAGain: " + std::to_string(gain) +
+              ", force = true\n#:ExpoProcAGain: real = " + std::to_string(gain) + "\n"})
+      EXPECT_NE(lines.find(line), std::string::npos) << std::hex << id << "\n" << lines;
+#endif
   }
 }
 
@@ -387,8 +421,11 @@ TEST_F(CcdWire, PreviewExposureComesBackAfterAStillAndASpeedChange) {
     if (id != 0x8516) {  // the 3.1 MP still doubles the exposure; the 5.1 MP one keeps it
       EXPECT_TRUE(testing_models::Near(rig_->sensorExposureUs(), 60000, 2 * line)) << id;
     }
+    Notices notices;
+    notices.watch(h);
     cam->SetResolution(0, false);
     EXPECT_TRUE(testing_models::Near(rig_->sensorExposureUs(), 30000, line)) << id;
+    EXPECT_EQ(notices.count, 1) << id;  // the preview's exposure and gain, handed over once
     if (id == 0x8311) continue;
     ASSERT_EQ(PL_SetSpeed(h, 0, 0), S_OK);
     EXPECT_TRUE(testing_models::Near(rig_->sensorExposureUs(), 30000, 2 * line)) << id;

@@ -31,13 +31,14 @@ class RecordingSensor final : public SensorWriter, public platform::WaitHook {
     return requestResult;
   }
   // Answers the ready byte after `readsUntilReady` reads, in `replyBytes` bytes.
-  uint32_t readSensor(uint8_t* reply, uint32_t length) override {
+  HRESULT readSensor(uint8_t* reply, uint32_t length, uint32_t* got) override {
     std::lock_guard<std::mutex> hold(mutex_);
     ++reads_;
     const uint32_t n = std::min(length, replyBytes);
     for (uint32_t i = 0; i < n; ++i)
       reply[i] = fixedReply ? (*fixedReply)[i % 3] : reads_ > readsUntilReady ? 0x2E : 0;
-    return n;
+    *got = n;
+    return S_OK;
   }
   uint32_t reads() {
     std::lock_guard<std::mutex> hold(mutex_);

@@ -143,12 +143,17 @@ TEST(Usb2Small, ANegativeDriverStateRefusesTheOpen) {
   }
 }
 
-// The VGA sensor is programmed only after it answers its identity in full.
+// The VGA sensor is programmed only after it answers its identity in full; a failed identity
+// request answers its own error.
 TEST(Usb2Small, VgaIdentityMustMatchBeforeAnyWrite) {
   const struct {
     std::vector<uint8_t> reply;
     HRESULT result;
-  } cases[] = {{{0x82, 0x43, 0x00}, S_OK}, {{0x12, 0x34, 0x00}, kMismatch}, {{0x82}, kMismatch}};
+    uint32_t requestError = 0;  // the identity request fails with this Win32 error
+  } cases[] = {{{0x82, 0x43, 0x00}, S_OK},
+               {{0x12, 0x34, 0x00}, kMismatch},
+               {{0x82}, kMismatch},
+               {{0x82, 0x43, 0x00}, HRESULT_FROM_WIN32(5), 5}};
   for (const auto& c : cases) {
     ModelRig rig(testing_models::RigOptions{.productId = 0x6035});
     ASSERT_NE(rig.open(), nullptr);
@@ -157,6 +162,10 @@ TEST(Usb2Small, VgaIdentityMustMatchBeforeAnyWrite) {
       return 0;
     });
     ASSERT_EQ(rig.camera().stream().openDevice(), S_OK);
+    if (c.requestError)
+      rig.device().addRequestFault({.request = 0x0A,
+                                    .kind = sim::RequestFault::Kind::TransferError,
+                                    .error = c.requestError});
     rig.log().clear();
     EXPECT_EQ(rig.camera().OpenCamera(0), c.result) << c.reply.size();
     EXPECT_EQ(rig.log().ofKind(sim::LogKind::RegisterWrite).empty(), c.result != S_OK);

@@ -21,6 +21,7 @@
 #include "platform/registry.h"
 #include "tests/kernels/kit.h"
 #include "tests/support/idle_helper.h"
+#include "tests/support/verbose_trace.h"
 
 namespace zxtest {
 
@@ -220,29 +221,5 @@ void prepareState(PLContextT<S>& ctx, uint8_t bits, uint8_t p, bool byteOrder, b
   for (uint32_t v = 0; v < n; ++v)
     ctx.lumaR[v] = v * 0.299, ctx.lumaG[v] = v * 0.587, ctx.lumaB[v] = v * 0.114;
 }
-
-// Verbose trace lines on, captured from the debugger output (stderr here) while it lives.
-class VerboseTrace {
- public:
-  VerboseTrace() {
-    registry_->writeDword("Software\\Brenvik\\dshow", "log", 2);
-    ProcessEnvironment env = MachineEnvironment();
-    env.registry = registry_.get();
-    InitProcessGlobals(env);
-    testing::internal::CaptureStderr();
-  }
-  ~VerboseTrace() {
-    if (!taken_) testing::internal::GetCapturedStderr();
-    InitProcessGlobals();
-  }
-  std::string lines() {
-    taken_ = true;
-    return testing::internal::GetCapturedStderr();
-  }
-
- private:
-  std::unique_ptr<platform::Registry> registry_ = platform::MakeMemoryRegistry();
-  bool taken_ = false;
-};
 
 }  // namespace zxtest
