@@ -12,6 +12,7 @@
 #include <mutex>
 #include <ostream>
 #include <thread>
+#include <utility>
 
 #include "base/lumorix_flags.h"
 #include "core/lumorix_options.h"
@@ -192,6 +193,40 @@ TEST(StateLifetimeHook, StopAndRestartFromInsideTheDemosaicHookAreRefused) {
     EXPECT_EQ(probe.stopped.load(), kWrongThread) << (pin ? "pin" : "delivery");
     EXPECT_TRUE(cam.started());
     EXPECT_EQ(cam.stop(), S_OK);
+  }
+}
+
+// The host's last release made inside its own demosaic or histogram hook on the fill-buffer
+// thread: the camera goes without waiting for the frame that holds its state, and the thread
+// leaves once the hook returns; the sanitizers see any later touch of the camera or its state.
+struct DeletingProbe {
+  FakeModel* cam = nullptr;
+  std::atomic<bool> deleted{false};
+  void run() {
+    if (FakeModel* c = std::exchange(cam, nullptr)) delete c;
+    deleted = true;
+  }
+  static void demosaic(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* self) {
+    static_cast<DeletingProbe*>(self)->run();
+  }
+  static void histogram(const uint32_t*, uint32_t, void* self) {
+    static_cast<DeletingProbe*>(self)->run();
+  }
+};
+
+TEST(StateLifetimeHook, DeletingTheCameraFromInsideAHookLetsItsFrameGo) {
+  for (const bool histogram : {false, true}) {
+    DeletingProbe probe;
+    probe.cam = new FakeModel(FakeModelConfig{.withState = true});
+    PLFrameHooks hooks(*probe.cam->fakeHelper());
+    if (histogram)
+      hooks.SetHistogramCallback(DeletingProbe::histogram, &probe);
+    else
+      hooks.SetDemosaicCallback(DeletingProbe::demosaic, &probe);
+    ASSERT_EQ(probe.cam->start(ignoreFrame), S_OK);
+    ASSERT_TRUE(zxstream::waitFor([&] { return probe.deleted.load(); }))
+        << (histogram ? "histogram" : "demosaic") << " hook: the delete waits for its own frame";
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the let-go thread leaves
   }
 }
 
