@@ -44,8 +44,8 @@ class PLStateLock {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  // Every hold that is not nested in a tracked one counts, the rebuilding thread's as well: a
-  // hold carries no record, so its release must find what its taking did.
+  // Every hold not nested in a tracked one counts once, the rebuilding thread's too: its release
+  // then undoes just what its taking did, whatever rebuild began or ended in between.
   uint32_t readers_ = 0, writersWaiting_ = 0;
   bool writing_ = false;
   bool retired_ = false;

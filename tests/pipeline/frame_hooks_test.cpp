@@ -652,8 +652,9 @@ TEST(FrameHooks, QuickConversionsOnTwoThreadsMatchOneAlone) {
     };
     std::vector<uint8_t> in[2] = {frameOf(1), frameOf(2)}, want[2] = {in[0], in[1]};
     for (auto& w : want) ASSERT_EQ(QuickRawToRgb(h.sensor, w.data(), kW, kH, row.format), 0);
-    std::atomic<int> differ{0};
+    std::atomic<int> differ{0}, started{0};
     auto convert = [&](int k) {
+      for (++started; started < 2;) std::this_thread::yield();  // both at once
       for (int i = 0; i < kConversions; ++i) {
         std::vector<uint8_t> f = in[k];
         if (QuickRawToRgb(h.sensor, f.data(), kW, kH, row.format) != 0 || f != want[k]) ++differ;
@@ -668,9 +669,7 @@ TEST(FrameHooks, QuickConversionsOnTwoThreadsMatchOneAlone) {
   }
 }
 
-// The host's last release made inside its own demosaic or histogram hook: the helper goes at
-// once (no wait for the hold around the hook), the frame ends right after the hook, and the
-// state goes with that hold; the address sanitizer watches for any later touch of either.
+// Deletes the helper from inside the host's hook, as the host's last release there would.
 struct DeletingHook {
   static constexpr uint32_t kWaitMs = 5000;
   TestSensor* sensor = nullptr;
@@ -688,6 +687,9 @@ struct DeletingHook {
   }
 };
 
+// The helper deleted inside a demosaic or histogram hook goes at once (no wait for the hold
+// around the hook), the frame ends right after the hook, and the state goes with that hold; the
+// address sanitizer watches for any later touch of either.
 TEST(FrameHooks, DeletingTheHelperInsideAHookEndsTheFrame) {
   enum Hook { Demosaic, Histogram };
   struct Row {
