@@ -12,13 +12,13 @@
 #include <mutex>
 #include <ostream>
 #include <thread>
-#include <utility>
 
 #include "base/lumorix_flags.h"
 #include "core/lumorix_options.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_tables.h"
 #include "tests/core/stream/stream_test_support.h"
+#include "tests/support/deleting_hook.h"
 #include "tests/support/fake_model.h"
 
 namespace {
@@ -199,31 +199,16 @@ TEST(StateLifetimeHook, StopAndRestartFromInsideTheDemosaicHookAreRefused) {
 // The host's last release made inside its own demosaic or histogram hook on the fill-buffer
 // thread: the camera goes without waiting for the frame that holds its state, and the thread
 // leaves once the hook returns; the sanitizers see any later touch of the camera or its state.
-struct DeletingProbe {
-  FakeModel* cam = nullptr;
-  std::atomic<bool> deleted{false};
-  void run() {
-    if (FakeModel* c = std::exchange(cam, nullptr)) delete c;
-    deleted = true;
-  }
-  static void demosaic(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* self) {
-    static_cast<DeletingProbe*>(self)->run();
-  }
-  static void histogram(const uint32_t*, uint32_t, void* self) {
-    static_cast<DeletingProbe*>(self)->run();
-  }
-};
-
 TEST(StateLifetimeHook, DeletingTheCameraFromInsideAHookLetsItsFrameGo) {
   for (const bool histogram : {false, true}) {
-    DeletingProbe probe;
-    probe.cam = new FakeModel(FakeModelConfig{.withState = true});
-    PLFrameHooks hooks(*probe.cam->fakeHelper());
+    DeletingHook<FakeModel> probe;
+    probe.owned = new FakeModel(FakeModelConfig{.withState = true});
+    PLFrameHooks hooks(*probe.owned->fakeHelper());
     if (histogram)
-      hooks.SetHistogramCallback(DeletingProbe::histogram, &probe);
+      hooks.SetHistogramCallback(DeletingHook<FakeModel>::histogram, &probe);
     else
-      hooks.SetDemosaicCallback(DeletingProbe::demosaic, &probe);
-    ASSERT_EQ(probe.cam->start(ignoreFrame), S_OK);
+      hooks.SetDemosaicCallback(DeletingHook<FakeModel>::demosaic, &probe);
+    ASSERT_EQ(probe.owned->start(ignoreFrame), S_OK);
     ASSERT_TRUE(zxstream::waitFor([&] { return probe.deleted.load(); }))
         << (histogram ? "histogram" : "demosaic") << " hook: the delete waits for its own frame";
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the let-go thread leaves

@@ -19,6 +19,7 @@
 #include "pipeline/pl_start.h"
 #include "pipeline/store/eeprom_data.h"
 #include "pipeline_kit.h"
+#include "tests/support/deleting_hook.h"
 #include "tests/support/test_sensor.h"
 
 namespace zxtest {
@@ -669,28 +670,11 @@ TEST(FrameHooks, QuickConversionsOnTwoThreadsMatchOneAlone) {
   }
 }
 
-// Deletes the helper from inside the host's hook, as the host's last release there would.
-struct DeletingHook {
-  static constexpr uint32_t kWaitMs = 5000;
-  TestSensor* sensor = nullptr;
-  std::atomic<bool> deleted{false};
-  platform::Event ended{platform::Event::Kind::ManualReset, false};
-  void run() {
-    if (TestSensor* s = std::exchange(sensor, nullptr)) delete s;
-    deleted = true;
-  }
-  static void demosaic(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* self) {
-    static_cast<DeletingHook*>(self)->run();
-  }
-  static void histogram(const uint32_t*, uint32_t, void* self) {
-    static_cast<DeletingHook*>(self)->run();
-  }
-};
-
 // The helper deleted inside a demosaic or histogram hook goes at once (no wait for the hold
 // around the hook), the frame ends right after the hook, and the state goes with that hold; the
 // address sanitizer watches for any later touch of either.
 TEST(FrameHooks, DeletingTheHelperInsideAHookEndsTheFrame) {
+  constexpr uint32_t kHookWaitMs = 5000;
   enum Hook { Demosaic, Histogram };
   struct Row {
     const char* name;
@@ -714,42 +698,45 @@ TEST(FrameHooks, DeletingTheHelperInsideAHookEndsTheFrame) {
     TestSensorConfig config;
     config.flags = row.flags;
     SimulatedCamera camera(kW * (row.format ? 2 : 1), kH);
-    DeletingHook probe;
-    probe.sensor = new TestSensor(camera, config);
-    TestSensor& s = *probe.sensor;
+    DeletingHook<TestSensor> probe;
+    probe.owned = new TestSensor(camera, config);
+    TestSensor& s = *probe.owned;
     ASSERT_EQ(s.PLHlperInit(), 1);
     s.pixelFormat = row.format;
     InitPipeLineStep1(s, 0, kW, kH, nullptr, 0, 0);
     InitPipeLineStep2(s);
     if (row.hook == Demosaic)
-      PLFrameHooks(s).SetDemosaicCallback(DeletingHook::demosaic, &probe);
+      PLFrameHooks(s).SetDemosaicCallback(DeletingHook<TestSensor>::demosaic, &probe);
     else
-      PLFrameHooks(s).SetHistogramCallback(DeletingHook::histogram, &probe);
+      PLFrameHooks(s).SetHistogramCallback(DeletingHook<TestSensor>::histogram, &probe);
     std::vector<uint8_t> raw = rawFrame<uint8_t>(kW * 2, kH, 8),
                          out(frameSamples<uint16_t>(kW, kH));
     HRESULT hr = S_OK;
-    std::thread converting([&] {
+    platform::Event ended{platform::Event::Kind::ManualReset, false};
+    auto convert = [&] {
+      if (row.still) {
+        StillResult still;
+        GrabStillFrame(s, &still, out.data(), nullptr, 24, nullptr, kW, kH, kW, kH, 0);
+        return still.status < 0 ? E_UNEXPECTED : S_OK;
+      }
       const FrameConvertRequest req{raw.data(), s.pixelFormat, out.data(), nullptr, nullptr, 1, 0};
-      StillResult still;
       PLFrameHooks hooks(s);
-      hr = row.still
-               ? (GrabStillFrame(s, &still, out.data(), nullptr, 24, nullptr, kW, kH, kW, kH, 0)
-                              ->status < 0
-                      ? E_UNEXPECTED
-                      : S_OK)
-           : !IsHighBitFormat(s.pixelFormat) ? hooks.PL_ProcessFrame8(req)
-           : s.hasFlag(LUMORIX_FLAG_MONO)    ? hooks.PL_ProcessMono16(req)
-                                             : hooks.PL_ProcessRaw16(req);
-      probe.ended.set();
+      if (!IsHighBitFormat(s.pixelFormat)) return hooks.PL_ProcessFrame8(req);
+      return s.hasFlag(LUMORIX_FLAG_MONO) ? hooks.PL_ProcessMono16(req)
+                                          : hooks.PL_ProcessRaw16(req);
+    };
+    std::thread converting([&] {
+      hr = convert();
+      ended.set();
     });
-    if (!probe.ended.wait(DeletingHook::kWaitMs)) {
+    if (!ended.wait(kHookWaitMs)) {
       std::fprintf(stderr, "%s: the delete inside the hook waits for its own frame\n", row.name);
       std::_Exit(1);
     }
     converting.join();
     EXPECT_TRUE(probe.deleted) << row.name;
     EXPECT_EQ(hr, E_UNEXPECTED) << row.name << ": the frame went on past the hook";
-    delete probe.sensor;  // none when the hook ran
+    delete probe.owned;  // none when the hook ran
   }
 }
 
