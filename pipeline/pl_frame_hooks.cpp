@@ -30,14 +30,24 @@ using StateHold = std::shared_lock<PLStateLock>;
 
 constexpr int32_t kGrabbedFrame = 1;  // the grab's result for a whole frame
 
+// One conversion under the state's hold. A host hook that deleted the camera ends it at once;
+// the hold's end then finishes the state, and the answer is that of a helper without one.
+template <typename Convert>
+HRESULT convertHeld(PLHlperBase& h, Convert&& convert) {
+  try {
+    StateHold state(h.stateLock());
+    return convert();
+  } catch (const PLStateLock::Retired&) {
+    return E_UNEXPECTED;  // the helper is gone: nothing of it is touched here
+  }
+}
+
+// The time and the light frequency it snaps to are read under one hold: a setter or a preset
+// between the two would pair one block's time with another's frequency.
 template <typename Sample>
 uint32_t snappedTime(PLContextT<Sample>& c) {
-  uint32_t t;
-  {
-    Lock hold(*c.mtxSettings);
-    t = c.settings.expoTime;
-  }
-  return AeSnapExposureTime(&c, t);
+  Lock hold(*c.mtxSettings);
+  return AeSnapExposureTime(&c, c.settings.expoTime);
 }
 
 bool snappedTime(PLHlperBase& h, uint32_t& t) {
@@ -228,26 +238,29 @@ void ExpoProcBoth(uint32_t time, uint16_t gain, void* helper) {
 }
 
 HRESULT PL_ProcessFrame8(PLHlperBase& h, const FrameConvertRequest& r) {
-  StateHold state(h.stateLock());
-  if (!h.ctx8) return E_UNEXPECTED;
-  SensorRect roi{};
-  if (!sensorRect(r.roi, roi)) return E_INVALIDARG;
-  // The raw frame is the grabber's buffer; the driver works on it in place.
-  auto* raw = const_cast<uint8_t*>(r.raw);
-  const SensorRect* region = r.roi ? &roi : nullptr;
-  const uint32_t binning = r.binning ? r.binning : 1;
-  if (r.pixelFormat == kPixelYuv422 || r.pixelFormat == kPixelYuv422Alt)
-    return packedFrame(*h.ctx8, r, region, binning);
-  if (h.hasFlag(LUMORIX_FLAG_MONO))
-    PL_ProcessMono8(h.ctx8.get(), raw, r.output, r.auxiliary, region, binning);
-  else
-    PL_ProcessRaw8(h.ctx8.get(), raw, r.output, r.auxiliary, region, binning, false);
-  return S_OK;
+  return convertHeld(h, [&] {
+    if (!h.ctx8) return E_UNEXPECTED;
+    SensorRect roi{};
+    if (!sensorRect(r.roi, roi)) return E_INVALIDARG;
+    // The raw frame is the grabber's buffer; the driver works on it in place.
+    auto* raw = const_cast<uint8_t*>(r.raw);
+    const SensorRect* region = r.roi ? &roi : nullptr;
+    const uint32_t binning = r.binning ? r.binning : 1;
+    if (r.pixelFormat == kPixelYuv422 || r.pixelFormat == kPixelYuv422Alt)
+      return packedFrame(*h.ctx8, r, region, binning);
+    if (h.hasFlag(LUMORIX_FLAG_MONO))
+      PL_ProcessMono8(h.ctx8.get(), raw, r.output, r.auxiliary, region, binning);
+    else
+      PL_ProcessRaw8(h.ctx8.get(), raw, r.output, r.auxiliary, region, binning, false);
+    return S_OK;
+  });
 }
 
 int32_t QuickRawToRgb(PLHlperBase& h, uint8_t* frame, uint32_t w, uint32_t ht, uint8_t format) {
   if (!h.hasFlag(LUMORIX_FLAG_RAW8_ALT) && !h.hasFlag(LUMORIX_FLAG_RAW12_ALT)) return 1;
   const size_t bytes = size_t(kFormatBytesPerPixel[format % kPixelFormatCount]) * w * ht;
+  // One scratch for every caller: a second conversion waits rather than write into this one's.
+  std::lock_guard<platform::Mutex> hold(h.quickLock);
   if (!frame || !h.quickBuffer || bytes > h.quickBufferBytes) return 1;
   if (format == kPixelRaw12Alt)
     kernels::QuickDemosaic16(reinterpret_cast<const uint16_t*>(frame),
@@ -270,24 +283,27 @@ HRESULT PLFrameHooks::PL_ProcessFrame8(const FrameConvertRequest& r) {
 }
 
 HRESULT PLFrameHooks::PL_ProcessRaw16(const FrameConvertRequest& r) {
-  StateHold state(helper_.stateLock());
-  if (!helper_.ctx16) return E_UNEXPECTED;
-  SensorRect roi{};
-  if (!sensorRect(r.roi, roi)) return E_INVALIDARG;
-  ::PL_ProcessRaw16(helper_.ctx16.get(), reinterpret_cast<uint16_t*>(const_cast<uint8_t*>(r.raw)),
-                    r.output, nullptr, r.roi ? &roi : nullptr, uint8_t(r.binning ? r.binning : 1),
-                    0);
-  return S_OK;
+  return convertHeld(helper_, [&] {
+    if (!helper_.ctx16) return E_UNEXPECTED;
+    SensorRect roi{};
+    if (!sensorRect(r.roi, roi)) return E_INVALIDARG;
+    ::PL_ProcessRaw16(helper_.ctx16.get(), reinterpret_cast<uint16_t*>(const_cast<uint8_t*>(r.raw)),
+                      r.output, nullptr, r.roi ? &roi : nullptr, uint8_t(r.binning ? r.binning : 1),
+                      0);
+    return S_OK;
+  });
 }
 
 HRESULT PLFrameHooks::PL_ProcessMono16(const FrameConvertRequest& r) {
-  StateHold state(helper_.stateLock());
-  if (!helper_.ctx16) return E_UNEXPECTED;
-  SensorRect roi{};
-  if (!sensorRect(r.roi, roi)) return E_INVALIDARG;
-  ::PL_ProcessMono16(helper_.ctx16.get(), reinterpret_cast<uint16_t*>(const_cast<uint8_t*>(r.raw)),
-                     r.output, nullptr, r.roi ? &roi : nullptr, uint8_t(r.binning ? r.binning : 1));
-  return S_OK;
+  return convertHeld(helper_, [&] {
+    if (!helper_.ctx16) return E_UNEXPECTED;
+    SensorRect roi{};
+    if (!sensorRect(r.roi, roi)) return E_INVALIDARG;
+    ::PL_ProcessMono16(helper_.ctx16.get(),
+                       reinterpret_cast<uint16_t*>(const_cast<uint8_t*>(r.raw)), r.output, nullptr,
+                       r.roi ? &roi : nullptr, uint8_t(r.binning ? r.binning : 1));
+    return S_OK;
+  });
 }
 
 int32_t PLFrameHooks::QuickRawToRgb(uint8_t* frame, uint32_t w, uint32_t h, uint8_t format) {

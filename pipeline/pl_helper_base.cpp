@@ -1,6 +1,7 @@
 // The pipeline half of every camera object: model ranges, device values, callbacks and the state.
 #include "pipeline/pl_helper_base.h"
 
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -79,8 +80,8 @@ PLHlperBase::PLHlperBase(const WCHAR16* subKey_, uint32_t bayer_, uint32_t maxWi
 
 PLHlperBase::~PLHlperBase() {
   quickBuffer.reset();
-  {
-    std::unique_lock<PLStateLock> rebuild(stateLock_);
+  if (!retireStateHeldHere()) {
+    std::unique_lock<PLStateLock> rebuild(*stateLock_);
     if (ctx8 || ctx16) SaveCurrentBlackBalance(*this, pixelFormat);
     ctx8.reset();
     ctx16.reset();
@@ -96,6 +97,17 @@ PLHlperBase::~PLHlperBase() {
     RegWriteDword(regKey, "TECTarget", static_cast<uint32_t>(tecTarget));
   }
   if (hasFlag(LUMORIX_FLAG_BLACKLEVEL)) RegWriteDword(regKey, "BlackLevel", blackLevel);
+}
+
+// A host that deletes its camera from inside its own demosaic or histogram hook does so under
+// this thread's hold: the exclusive lock would wait for this very thread. The state and its lock
+// pass to that hold instead, which ends them once the frame has left (see the hook's callers).
+bool PLHlperBase::retireStateHeldHere() {
+  if (!stateLock_->heldSharedHere()) return false;
+  if (ctx8 || ctx16) SaveCurrentBlackBalance(*this, pixelFormat);
+  auto state =
+      std::make_shared<std::pair<PLContextPtr, PLContext16Ptr>>(std::move(ctx8), std::move(ctx16));
+  return PLStateLock::retireWhileHeldHere(stateLock_, std::move(state));
 }
 
 // One-shots are taken and cleared before the call, so each fires at most once per arming.

@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <shared_mutex>
 #include <string>
 #include <vector>
@@ -58,11 +59,11 @@ class PLHlperBase : public Preset, public HelperModelHooks {
   platform::RecursiveLock& sensorLock() { return sensorLock_; }
   // Held shared by every use of ctx8/ctx16 for the whole use, exclusively by what replaces them.
   // Taken before the sensor lock and before a state's settings lock, never after.
-  PLStateLock& stateLock() const { return stateLock_; }
+  PLStateLock& stateLock() const { return *stateLock_; }
 
   bool hasFlag(uint64_t flag) const { return (modelFlags & flag) != 0; }
   bool hasHighBitState() const {
-    std::shared_lock<PLStateLock> hold(stateLock_);
+    std::shared_lock<PLStateLock> hold(stateLock());
     return ctx16 != nullptr;
   }
 
@@ -155,6 +156,9 @@ class PLHlperBase : public Preset, public HelperModelHooks {
   uint32_t procWidth, procHeight;
   uint32_t aeMaxTime = 0;
   uint16_t aeMaxGain = 0;
+  // The quick demosaic's scratch, for a host thread beside the fill-buffer thread: every use,
+  // its growth by an open included, holds quickLock.
+  platform::Mutex quickLock;
   platform::AlignedBuffer quickBuffer;
   size_t quickBufferBytes = 0;  // kept across opens; grown only when a larger frame needs it
   platform::AlignedBuffer stillBuffer;
@@ -172,8 +176,11 @@ class PLHlperBase : public Preset, public HelperModelHooks {
   PLContext16Ptr ctx16;
 
  private:
+  bool retireStateHeldHere();
+
   platform::RecursiveLock sensorLock_;
-  mutable PLStateLock stateLock_;
+  // Its own allocation: a helper deleted inside its own hold leaves it to that hold to end.
+  std::unique_ptr<PLStateLock> stateLock_ = std::make_unique<PLStateLock>();
 };
 
 // Runs f on the helper's state, the 8-bit one when both exist; false when there is none. The

@@ -172,7 +172,9 @@ void allocateQuickBuffer(PLHlperBase& h, uint32_t w, uint32_t ht) {
     bytes = size_t(w) * ht * 2;
   else if (h.hasFlag(LUMORIX_FLAG_RAW8_ALT))
     bytes = size_t(w) * ht;
-  if (bytes == 0 || (h.quickBuffer && bytes <= h.quickBufferBytes)) return;  // reuse
+  if (bytes == 0) return;
+  std::lock_guard<platform::Mutex> hold(h.quickLock);        // a conversion may be using it
+  if (h.quickBuffer && bytes <= h.quickBufferBytes) return;  // reuse
   h.quickBuffer.allocate(bytes, platform::kFrameAlignment);
   h.quickBufferBytes = h.quickBuffer ? bytes : 0;
 }

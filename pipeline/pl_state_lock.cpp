@@ -3,24 +3,25 @@
 
 #include <cassert>
 #include <chrono>
+#include <utility>
 
 namespace {
 
-// The shared holds of this thread: which lock, how deep, and whether the outermost one took the
-// mutex (it did not on the rebuilding thread).
+// The shared holds of this thread: which lock, and how deep.
 struct SharedHold {
   const PLStateLock* lock;
   uint32_t depth;
-  bool took;
 };
 
 // A fixed table, not a vector: a thread-local object with a destructor makes the C++ runtime keep
 // the module loaded until the thread ends, so a host's FreeLibrary would leave it in the process.
 // One entry per distinct lock held; a hold beyond the table is taken untracked (it loses only the
-// nesting shortcut, and the rebuilding thread is recognised on release instead).
+// nesting shortcut: each untracked hold counts as a reader of its own).
 constexpr uint32_t kTrackedHolds = 32;
 thread_local SharedHold sharedHolds[kTrackedHolds];
 thread_local uint32_t heldCount = 0;
+// A host hook on this thread retired a lock this thread holds; the frame has yet to leave.
+thread_local bool retiredHere = false;
 
 // How long a new reader lets a waiting rebuild go first.
 constexpr std::chrono::milliseconds kWriterFirst{2};
@@ -33,32 +34,35 @@ SharedHold* findHold(const PLStateLock* lock) {
 
 }  // namespace
 
+// The rebuilding thread counts as a reader too, without waiting: should its rebuild end before
+// this hold does, the next rebuild still waits for the hold.
 void PLStateLock::lock_shared() {
   if (SharedHold* h = findHold(this)) {
     ++h->depth;
     return;
   }
   const bool rebuilding = writer_.load(std::memory_order_relaxed) == std::this_thread::get_id();
-  if (!rebuilding) {
+  {
     std::unique_lock<std::mutex> hold(mutex_);
-    changed_.wait_for(hold, kWriterFirst, [&] { return writersWaiting_ == 0 && !writing_; });
-    changed_.wait(hold, [&] { return !writing_; });
+    if (!rebuilding) {
+      changed_.wait_for(hold, kWriterFirst, [&] { return writersWaiting_ == 0 && !writing_; });
+      changed_.wait(hold, [&] { return !writing_; });
+    }
     ++readers_;
   }
-  if (heldCount < kTrackedHolds) sharedHolds[heldCount++] = {this, 1, !rebuilding};
+  if (heldCount < kTrackedHolds) sharedHolds[heldCount++] = {this, 1};
 }
 
 void PLStateLock::unlock_shared() {
-  SharedHold* h = findHold(this);
-  bool took = writer_.load(std::memory_order_relaxed) != std::this_thread::get_id();
-  if (h != nullptr) {
+  if (SharedHold* h = findHold(this)) {
     if (--h->depth > 0) return;
-    took = h->took;
     *h = sharedHolds[--heldCount];
   }
-  if (!took) return;
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::unique_lock<std::mutex> hold(mutex_);
   if (readers_ > 0 && --readers_ == 0) changed_.notify_all();
+  if (!retired_ || readers_ > 0) return;
+  hold.unlock();
+  finishRetired();
 }
 
 void PLStateLock::lock() {
@@ -85,6 +89,29 @@ void PLStateLock::unlock() {
 }
 
 bool PLStateLock::heldSharedHere() const {
-  const SharedHold* h = findHold(this);
-  return h != nullptr && h->took;
+  return findHold(this) != nullptr &&
+         writer_.load(std::memory_order_relaxed) != std::this_thread::get_id();
+}
+
+bool PLStateLock::retireWhileHeldHere(std::unique_ptr<PLStateLock>& lock,
+                                      std::shared_ptr<void> guarded) {
+  if (!lock || !lock->heldSharedHere()) return false;
+  PLStateLock* const retiring = lock.release();
+  std::lock_guard<std::mutex> hold(retiring->mutex_);
+  retiring->guarded_ = std::move(guarded);
+  retiring->retired_ = true;
+  retiredHere = true;
+  return true;
+}
+
+void PLStateLock::leaveIfRetiredHere() {
+  if (!retiredHere) return;
+  retiredHere = false;
+  throw Retired{};
+}
+
+// The last hold has ended: no thread uses the state or the lock any more.
+void PLStateLock::finishRetired() {
+  guarded_.reset();
+  delete this;
 }

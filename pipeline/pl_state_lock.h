@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -14,6 +15,9 @@
 // Taking it exclusively while holding it shared is a fault that would wait for itself.
 class PLStateLock {
  public:
+  // Ends a frame whose host hook deleted the lock's owner (see leaveIfRetiredHere).
+  struct Retired {};
+
   PLStateLock() = default;
   PLStateLock(const PLStateLock&) = delete;
   PLStateLock& operator=(const PLStateLock&) = delete;
@@ -25,11 +29,27 @@ class PLStateLock {
   // True when this thread holds it shared (not as the rebuilding thread).
   bool heldSharedHere() const;
 
+  // For an owner deleted from inside a host hook that runs under this thread's shared hold, where
+  // finishing under the exclusive lock would wait for itself: the lock and what it guards pass to
+  // the holds, and the last hold to end destroys them. False, nothing taken, without such a hold.
+  static bool retireWhileHeldHere(std::unique_ptr<PLStateLock>& lock,
+                                  std::shared_ptr<void> guarded);
+  // Called after each host hook run under a hold: throws Retired when the hook retired a lock
+  // this thread holds, so the frame touches nothing of the deleted owner; the entry that took the
+  // hold catches it.
+  static void leaveIfRetiredHere();
+
  private:
+  void finishRetired();
+
   std::mutex mutex_;
   std::condition_variable changed_;
+  // Every hold not nested in a tracked one counts once, the rebuilding thread's too: its release
+  // then undoes just what its taking did, whatever rebuild began or ended in between.
   uint32_t readers_ = 0, writersWaiting_ = 0;
   bool writing_ = false;
+  bool retired_ = false;
+  std::shared_ptr<void> guarded_;  // a retired lock's state, destroyed with it
   std::atomic<std::thread::id> writer_{};
   uint32_t writerDepth_ = 0;  // touched only by the writer
 };

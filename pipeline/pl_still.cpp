@@ -115,27 +115,22 @@ bool still16(PLContext16& c, uint16_t* raw, uint8_t* out, uint8_t bits, uint32_t
       kernels::turnedFrameBytes<uint16_t>(int32_t(fw), int32_t(fh), p), int32_t(fw), int32_t(fh));
 }
 
-}  // namespace
-
-StillResult* GrabStillFrame(PLHlperBase& h, StillResult* result, uint8_t* output, uint8_t* rawCopy,
-                            uint8_t bits, platform::Event* stop, uint32_t fw, uint32_t fh,
-                            uint32_t pw, uint32_t ph, uint32_t index) {
-  if (!result) return result;
-  // The whole still reads the state: a rebuild waits for it, hook and grab included.
-  std::shared_lock<PLStateLock> state(h.stateLock());
-  result->status = -1;
+// Grab, repair and conversion of one still, with the state held by the caller.
+void stillHeld(PLHlperBase& h, StillResult& result, uint8_t* output, uint8_t* rawCopy, uint8_t bits,
+               platform::Event* stop, uint32_t fw, uint32_t fh, uint32_t pw, uint32_t ph,
+               uint32_t index) {
   const uint8_t format = h.pixelFormat;
   const size_t bpp = kFormatBytesPerPixel[format % kPixelFormatCount];
   const size_t frameBytes = bpp * fw * fh, procBytes = bpp * pw * ph;
-  if (frameBytes > h.rawFrameBytes || procBytes > h.rawFrameBytes) return result;
+  if (frameBytes > h.rawFrameBytes || procBytes > h.rawFrameBytes) return;
   if (!h.stillBuffer) h.stillBuffer.allocate(h.rawFrameBytes, platform::kFrameAlignment);
-  if (!h.stillBuffer) return result;
-  result->pixelFormat = format;
+  if (!h.stillBuffer) return;
+  result.pixelFormat = format;
   FrameDescriptor d;
   d.buffer = h.stillBuffer.data();
   d.pixelFormat = format;
-  result->status = grabStill(h, d, fw, fh, stop);
-  if (result->status < 0) return result;
+  result.status = grabStill(h, d, fw, fh, stop);
+  if (result.status < 0) return;
   uint8_t* raw = h.stillBuffer.data();
   repair(h, raw, pw, ph, index);
   if (rawCopy) std::memcpy(rawCopy, raw, procBytes);
@@ -154,10 +149,26 @@ StillResult* GrabStillFrame(PLHlperBase& h, StillResult* result, uint8_t* output
     std::memcpy(output, raw, frameBytes);
   }
   if (!ok) {
-    result->status = -1;
-    return result;
+    result.status = -1;
+    return;
   }
-  result->width = fw, result->height = fh, result->frameInfo = d.frameInfo;
-  result->status = 1;
+  result.width = fw, result.height = fh, result.frameInfo = d.frameInfo;
+  result.status = 1;
+}
+
+}  // namespace
+
+StillResult* GrabStillFrame(PLHlperBase& h, StillResult* result, uint8_t* output, uint8_t* rawCopy,
+                            uint8_t bits, platform::Event* stop, uint32_t fw, uint32_t fh,
+                            uint32_t pw, uint32_t ph, uint32_t index) {
+  if (!result) return result;
+  result->status = -1;
+  try {
+    // The whole still reads the state: a rebuild waits for it, hook and grab included.
+    std::shared_lock<PLStateLock> state(h.stateLock());
+    stillHeld(h, *result, output, rawCopy, bits, stop, fw, fh, pw, ph, index);
+  } catch (const PLStateLock::Retired&) {
+    result->status = -1;  // a host hook deleted the camera: the helper is not touched again
+  }
   return result;
 }

@@ -227,6 +227,7 @@ void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
     cam_.RawToRgb24(record->data, record->format, out.data, out.second,
                     record->roiPresent ? &rect : nullptr, binned ? record->binFactor : 1,
                     shape.outputMode);
+    OwnThreadDelete::leaveIfDeleted();  // the host's demosaic or histogram hook may delete it
   }
   ++cam_.framesDelivered_;
   if (shape.rotated90) std::swap(w, h);

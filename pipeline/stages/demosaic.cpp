@@ -6,6 +6,7 @@
 #include "base/trace.h"
 #include "kernels/demosaic.h"
 #include "kernels/demosaic_ahd.h"
+#include "pipeline/pl_state_lock.h"
 #include "pipeline/stages/layout.h"
 
 namespace stages {
@@ -19,6 +20,7 @@ void demosaic(PLContextT<Sample>* ctx, const PLHostCallbacks& cb, uint32_t b,
   if (cb.demosaicCallback) {
     cb.demosaicCallback(kernels::BayerFourCC(b), w, h, raw, out, ctx->bitDepth,
                         cb.demosaicCallbackContext);
+    PLStateLock::leaveIfRetiredHere();  // the hook deleted the camera: nothing more of it
     return;
   }
   if (method != kMethodAhd) {

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "base/trace.h"
+#include "pipeline/pl_state_lock.h"
 #include "pipeline/stages/layout.h"
 #include "pipeline/stages/statistics.h"
 
@@ -40,6 +41,7 @@ void reportHistogram(PLContextT<Sample>* ctx, bool bgr, const Sample* image, int
   }
   kernels::CountHistogram(LayoutOf(*ctx, bgr), mono != 0, image, width, height, counts);
   callback(counts, mono ? (bits | kMonoHistogramBit) : bits, context);
+  PLStateLock::leaveIfRetiredHere();  // the hook deleted the camera: nothing more of it
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Mono step: a raw grey frame handed to the host hook, or spread into the output pixels.
 #include "kernels/raw_steps.h"
+#include "pipeline/pl_state_lock.h"
 #include "pipeline/stages/demosaic.h"
 #include "pipeline/stages/layout.h"
 
@@ -12,6 +13,7 @@ void convertMono(PLContextT<Sample>* ctx, const PLHostCallbacks& cb, int32_t w, 
   if (!ctx) return;
   if (cb.demosaicCallback) {
     cb.demosaicCallback(kMonoFourCC, w, h, raw, out, ctx->bitDepth, cb.demosaicCallbackContext);
+    PLStateLock::leaveIfRetiredHere();  // the hook deleted the camera: nothing more of it
     return;
   }
   kernels::SpreadMono(LayoutOf(*ctx), w, h, raw, out);

@@ -18,6 +18,7 @@
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_tables.h"
 #include "tests/core/stream/stream_test_support.h"
+#include "tests/support/deleting_hook.h"
 #include "tests/support/fake_model.h"
 
 namespace {
@@ -192,6 +193,25 @@ TEST(StateLifetimeHook, StopAndRestartFromInsideTheDemosaicHookAreRefused) {
     EXPECT_EQ(probe.stopped.load(), kWrongThread) << (pin ? "pin" : "delivery");
     EXPECT_TRUE(cam.started());
     EXPECT_EQ(cam.stop(), S_OK);
+  }
+}
+
+// The host's last release made inside its own demosaic or histogram hook on the fill-buffer
+// thread: the camera goes without waiting for the frame that holds its state, and the thread
+// leaves once the hook returns; the sanitizers see any later touch of the camera or its state.
+TEST(StateLifetimeHook, DeletingTheCameraFromInsideAHookLetsItsFrameGo) {
+  for (const bool histogram : {false, true}) {
+    DeletingHook<FakeModel> probe;
+    probe.owned = new FakeModel(FakeModelConfig{.withState = true});
+    PLFrameHooks hooks(*probe.owned->fakeHelper());
+    if (histogram)
+      hooks.SetHistogramCallback(DeletingHook<FakeModel>::histogram, &probe);
+    else
+      hooks.SetDemosaicCallback(DeletingHook<FakeModel>::demosaic, &probe);
+    ASSERT_EQ(probe.owned->start(ignoreFrame), S_OK);
+    ASSERT_TRUE(zxstream::waitFor([&] { return probe.deleted.load(); }))
+        << (histogram ? "histogram" : "demosaic") << " hook: the delete waits for its own frame";
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the let-go thread leaves
   }
 }
 

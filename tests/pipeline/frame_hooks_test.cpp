@@ -6,9 +6,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "pipeline/stages/defect_repair.h"
 #include "pipeline/algorithms/auto_exposure.h"
@@ -16,6 +19,7 @@
 #include "pipeline/pl_start.h"
 #include "pipeline/store/eeprom_data.h"
 #include "pipeline_kit.h"
+#include "tests/support/deleting_hook.h"
 #include "tests/support/test_sensor.h"
 
 namespace zxtest {
@@ -593,6 +597,146 @@ TEST(FrameHooks, ARebuildWaitsForTheFrameUsingTheState) {
     converting.join();
     rebuilding.join();
     EXPECT_TRUE(frameEndedFirst) << row.name;
+  }
+}
+
+// A settings block loaded whole (as a preset is) beside the fill-buffer thread's reads: each
+// snapped time pairs the time with the mains of the same block, never of the other.
+TEST(FrameHooks, TheSnappedTimeTakesTimeAndMainsFromOneBlock) {
+  Hooked h;
+  PLContext& c = *h.sensor.ctx8;
+  const std::pair<uint32_t, uint32_t> blocks[] = {{26000, kLight50Hz}, {20000, kLight60Hz}};
+  auto load = [&](const std::pair<uint32_t, uint32_t>& b) {
+    std::lock_guard<platform::RecursiveLock> hold(*c.mtxSettings);
+    c.settings.expoTime = b.first, c.settings.lightFrequency = b.second;
+  };
+  uint32_t want[2] = {};
+  for (int k = 0; k < 2; ++k) {
+    load(blocks[k]);
+    ASSERT_TRUE(PL_CurrentExposureTime(h.sensor, &want[k]));
+  }
+  ASSERT_NE(want[0], want[1]);  // 30000 and 16666; a mixed pair gives 25000 or 20000
+  std::atomic<bool> done{false};
+  std::atomic<int> reads{0}, mixed{0};
+  std::thread fill([&] {
+    for (uint32_t t = 0; !done; ++reads)
+      if (!PL_CurrentExposureTime(h.sensor, &t) || (t != want[0] && t != want[1])) ++mixed;
+  });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  for (int i = 0; (i < 20000 || reads < 1000) && std::chrono::steady_clock::now() < deadline; ++i)
+    load(blocks[i & 1]);
+  done = true;
+  fill.join();
+  EXPECT_EQ(mixed, 0) << "of " << reads << " reads";
+}
+
+// The quick demosaic on two threads while opens grow its scratch: every frame gets the bytes a
+// conversion alone gives it.
+TEST(FrameHooks, QuickConversionsOnTwoThreadsMatchOneAlone) {
+  constexpr int kConversions = 300;
+  struct Row {
+    const char* name;
+    uint64_t flag;
+    uint8_t format;
+  } const rows[] = {{"8-bit", LUMORIX_FLAG_RAW8_ALT, 0},
+                    {"12-bit", LUMORIX_FLAG_RAW12_ALT, kPixelRaw12Alt}};
+  for (const Row& row : rows) {
+    TestSensorConfig config;
+    config.flags |= row.flag;
+    Hooked h(config);
+    auto frameOf = [&](uint32_t seed) {
+      if (row.format == 0) return rawFrame<uint8_t>(kW, kH, 8, seed);
+      const auto words = rawFrame<uint16_t>(kW, kH, 12, seed);
+      std::vector<uint8_t> bytes(words.size() * 2);
+      std::memcpy(bytes.data(), words.data(), bytes.size());
+      return bytes;
+    };
+    std::vector<uint8_t> in[2] = {frameOf(1), frameOf(2)}, want[2] = {in[0], in[1]};
+    for (auto& w : want) ASSERT_EQ(QuickRawToRgb(h.sensor, w.data(), kW, kH, row.format), 0);
+    std::atomic<int> differ{0}, started{0};
+    auto convert = [&](int k) {
+      for (++started; started < 2;) std::this_thread::yield();  // both at once
+      for (int i = 0; i < kConversions; ++i) {
+        std::vector<uint8_t> f = in[k];
+        if (QuickRawToRgb(h.sensor, f.data(), kW, kH, row.format) != 0 || f != want[k]) ++differ;
+      }
+    };
+    std::thread first(convert, 0), second(convert, 1);
+    for (uint32_t grow = 2; grow <= 16; grow += 2)  // each open a larger frame: a new scratch
+      InitPipeLineStep1(h.sensor, 0, kW + grow, kH + grow, nullptr, 0, 0);
+    first.join();
+    second.join();
+    EXPECT_EQ(differ, 0) << row.name << ": of " << 2 * kConversions;
+  }
+}
+
+// The helper deleted inside a demosaic or histogram hook goes at once (no wait for the hold
+// around the hook), the frame ends right after the hook, and the state goes with that hold; the
+// address sanitizer watches for any later touch of either.
+TEST(FrameHooks, DeletingTheHelperInsideAHookEndsTheFrame) {
+  constexpr uint32_t kHookWaitMs = 5000;
+  enum Hook { Demosaic, Histogram };
+  struct Row {
+    const char* name;
+    uint64_t flags;
+    uint8_t format;
+    Hook hook;
+    bool still;
+  };
+  const uint64_t deep = LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_RAW12;
+  const Row rows[] = {
+      {"8-bit colour frame, demosaic hook", LUMORIX_FLAG_RAW8, 0, Demosaic, false},
+      {"8-bit colour frame, histogram hook", LUMORIX_FLAG_RAW8, 0, Histogram, false},
+      {"8-bit grey frame, histogram hook", LUMORIX_FLAG_RAW8 | LUMORIX_FLAG_MONO, 0, Histogram,
+       false},
+      {"12-bit colour frame, histogram hook", deep, 2, Histogram, false},
+      {"12-bit grey frame, demosaic hook", deep | LUMORIX_FLAG_MONO, 2, Demosaic, false},
+      {"8-bit still, demosaic hook", LUMORIX_FLAG_RAW8, 0, Demosaic, true},
+      {"12-bit still, demosaic hook", deep, 2, Demosaic, true},
+  };
+  for (const Row& row : rows) {
+    TestSensorConfig config;
+    config.flags = row.flags;
+    SimulatedCamera camera(kW * (row.format ? 2 : 1), kH);
+    DeletingHook<TestSensor> probe;
+    probe.owned = new TestSensor(camera, config);
+    TestSensor& s = *probe.owned;
+    ASSERT_EQ(s.PLHlperInit(), 1);
+    s.pixelFormat = row.format;
+    InitPipeLineStep1(s, 0, kW, kH, nullptr, 0, 0);
+    InitPipeLineStep2(s);
+    if (row.hook == Demosaic)
+      PLFrameHooks(s).SetDemosaicCallback(DeletingHook<TestSensor>::demosaic, &probe);
+    else
+      PLFrameHooks(s).SetHistogramCallback(DeletingHook<TestSensor>::histogram, &probe);
+    std::vector<uint8_t> raw = rawFrame<uint8_t>(kW * 2, kH, 8),
+                         out(frameSamples<uint16_t>(kW, kH));
+    HRESULT hr = S_OK;
+    platform::Event ended{platform::Event::Kind::ManualReset, false};
+    auto convert = [&] {
+      if (row.still) {
+        StillResult still;
+        GrabStillFrame(s, &still, out.data(), nullptr, 24, nullptr, kW, kH, kW, kH, 0);
+        return still.status < 0 ? E_UNEXPECTED : S_OK;
+      }
+      const FrameConvertRequest req{raw.data(), s.pixelFormat, out.data(), nullptr, nullptr, 1, 0};
+      PLFrameHooks hooks(s);
+      if (!IsHighBitFormat(s.pixelFormat)) return hooks.PL_ProcessFrame8(req);
+      return s.hasFlag(LUMORIX_FLAG_MONO) ? hooks.PL_ProcessMono16(req)
+                                          : hooks.PL_ProcessRaw16(req);
+    };
+    std::thread converting([&] {
+      hr = convert();
+      ended.set();
+    });
+    if (!ended.wait(kHookWaitMs)) {
+      std::fprintf(stderr, "%s: the delete inside the hook waits for its own frame\n", row.name);
+      std::_Exit(1);
+    }
+    converting.join();
+    EXPECT_TRUE(probe.deleted) << row.name;
+    EXPECT_EQ(hr, E_UNEXPECTED) << row.name << ": the frame went on past the hook";
+    delete probe.owned;  // none when the hook ran
   }
 }
 

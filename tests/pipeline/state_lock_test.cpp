@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <shared_mutex>
+#include <thread>
 
 #include "pipeline/pl_state_lock.h"
 
@@ -40,6 +42,39 @@ TEST(PLStateLock, TheRebuildingThreadsSharedHoldsLeaveNoReader) {
   for (PLStateLock& lock : locks) lock.unlock_shared();
   for (PLStateLock& lock : locks) lock.unlock();
   EXPECT_TRUE(AllFreeForAWriter(locks));
+}
+
+// A hold taken inside a rebuild and released after it, tracked or beyond the table: its release
+// drops its own count only, so a rebuild still waits for another thread's hold.
+TEST(PLStateLock, AHoldOutlivingItsRebuildLeavesOtherReadersCounted) {
+  for (const size_t others : {size_t{0}, size_t{32}}) {  // 32: the table is full
+    std::array<PLStateLock, 32> filling;
+    for (size_t i = 0; i < others; ++i) filling[i].lock_shared();
+    PLStateLock state;
+    state.lock();
+    state.lock_shared();
+    state.unlock();
+    std::promise<void> otherHolds, otherMayGo;
+    std::atomic<bool> otherGone{false};
+    std::thread other([&] {
+      std::shared_lock<PLStateLock> hold(state);
+      otherHolds.set_value();
+      otherMayGo.get_future().wait_for(kNoWait);
+      otherGone = true;
+    });
+    otherHolds.get_future().wait();
+    state.unlock_shared();
+    auto writer = std::async(std::launch::async, [&] {
+      std::unique_lock<PLStateLock> rebuild(state);
+      return otherGone.load();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // room for a wrong rebuild
+    otherMayGo.set_value();
+    other.join();
+    ASSERT_EQ(writer.wait_for(kNoWait), std::future_status::ready) << others;
+    EXPECT_TRUE(writer.get()) << others << " other locks held: the rebuild went in beside a reader";
+    for (size_t i = 0; i < others; ++i) filling[i].unlock_shared();
+  }
 }
 
 }  // namespace

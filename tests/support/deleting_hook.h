@@ -1,0 +1,24 @@
+// A host demosaic or histogram hook that deletes what it owns at its first call, as a host's
+// last release made inside the hook would.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <utility>
+
+template <class Owned>
+struct DeletingHook {
+  Owned* owned = nullptr;
+  std::atomic<bool> deleted{false};  // set once the delete has returned
+
+  void run() {
+    if (Owned* o = std::exchange(owned, nullptr)) delete o;
+    deleted = true;
+  }
+  static void demosaic(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* self) {
+    static_cast<DeletingHook*>(self)->run();
+  }
+  static void histogram(const uint32_t*, uint32_t, void* self) {
+    static_cast<DeletingHook*>(self)->run();
+  }
+};
