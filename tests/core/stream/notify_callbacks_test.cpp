@@ -224,6 +224,11 @@ void error(int32_t, void* context) {
   Page::tagged(context, Tag);
 }
 
+template <int Tag>
+void tempTint(int32_t, int32_t, void* context) {
+  Page::tagged(context, Tag);
+}
+
 // Callbacks a running stream calls; tag 0 clears, 1 and 2 choose one of two callbacks.
 struct StreamedRow {
   const char* name;
@@ -247,6 +252,22 @@ const StreamedRow kStreamedRows[] = {
        return c.put_ErrorCallback(tag == 0 ? nullptr : tag == 1 ? error<1> : error<2>, x);
      },
      [](FakeModel& c) { c.idleResult = kGrabTransferError; }, FakeModelConfig{}},
+    // The one-push balances: each set asks the next converted frame to call back.
+    {"whiteBalance",
+     [](BaseImpl& c, int tag, void* x) {
+       return c.AwbOnePush(tag == 0 ? nullptr : tag == 1 ? tempTint<1> : tempTint<2>, x);
+     },
+     [](FakeModel&) {}, FakeModelConfig{.withState = true}},
+    {"awbInit",
+     [](BaseImpl& c, int tag, void* x) {
+       return c.AwbInit(tag == 0 ? nullptr : tag == 1 ? error<1> : error<2>, x);
+     },
+     [](FakeModel&) {}, FakeModelConfig{.withState = true, .wbTempTint = 0}},
+    {"blackBalance",
+     [](BaseImpl& c, int tag, void* x) {
+       return c.AbbOnePush(tag == 0 ? nullptr : tag == 1 ? error<1> : error<2>, x);
+     },
+     [](FakeModel&) {}, FakeModelConfig{.withState = true}},
 };
 
 class StreamedCallbacks : public ::testing::TestWithParam<StreamedRow> {
