@@ -294,25 +294,35 @@ TEST(Usb3_31Options, StartAndStopAgainstPropertiesOnAnotherHostThread) {
 TEST(Usb3_31Options, HostThreadsSettingEachOthersCallbackFromInsideBothGoOn) {
   OptionsRig rig;
   ASSERT_TRUE(rig.ok());
-  // Shared with the host threads, which a hang lets go on their own.
+  // Shared with the host threads, which a hang lets go on their own. Each callback stays until
+  // the other thread is inside its own too (bounded), then sets.
   struct Crossed {
     BaseImpl* cam;
     std::atomic<int> colourRounds{0}, exposureRounds{0}, colourCalls{0}, exposureCalls{0};
+    std::atomic<int> inColour{0}, inExposure{0};
+    static void meet(const std::atomic<int>& other) {
+      const auto end = std::chrono::steady_clock::now() + 2ms;
+      while (other == 0 && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+    }
     static void onColour(void* self) {
       auto& c = *static_cast<Crossed*>(self);
-      ++c.colourCalls;
+      ++c.colourCalls, ++c.inColour;
+      meet(c.inExposure);
       c.cam->put_ExpoCallback(&onExposure, self);
+      --c.inColour;
     }
     static void onExposure(void* self) {
       auto& c = *static_cast<Crossed*>(self);
-      ++c.exposureCalls;
+      ++c.exposureCalls, ++c.inExposure;
+      meet(c.inColour);
       c.cam->put_ChromeCallback(&onColour, self);
+      --c.inExposure;
     }
   };
   const auto crossed = std::make_shared<Crossed>(&rig.cam());
   ASSERT_EQ(rig.cam().put_ChromeCallback(&Crossed::onColour, crossed.get()), S_OK);
   ASSERT_EQ(rig.cam().put_ExpoCallback(&Crossed::onExposure, crossed.get()), S_OK);
-  constexpr int kRounds = 2000;
+  constexpr int kRounds = 500;
   std::thread colourHost([crossed] {
     for (int i = 0; i < kRounds; ++i, ++crossed->colourRounds)
       crossed->cam->put_Chrome(uint32_t(i % 2));
