@@ -1,6 +1,7 @@
-// The exposure and colour/grey notification callbacks, and the raw-data and error callbacks a
-// stream calls, on the fake model: set and cleared as one pair, called with their context on
-// another thread, and never entered once a clear returns.
+// The exposure and colour/grey notification callbacks, and the raw-data, error and one-push
+// balance callbacks a stream calls, on the fake model: set and cleared as one pair, called with
+// their context on another thread, never entered once a clear returns, and a set made inside a
+// call waiting for another thread's call unless that thread waits in a set in turn.
 #include <gtest/gtest.h>
 
 #include <atomic>
