@@ -38,7 +38,7 @@ class SlotCalls {
   // An earlier pair's call on another thread that waits in no set; under lock_.
   bool callToWaitFor(uint64_t generation, uint32_t self) const;
 
-  // Every change a wait looks for wakes it; the slice only bounds a wait on a lost event.
+  // Every change a wait looks for wakes it; the slice is only a backstop.
   static constexpr uint32_t kRecheckMs = 50;
 
   platform::Mutex lock_;
