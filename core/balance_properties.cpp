@@ -23,8 +23,7 @@ void blackDone(const uint16_t*, void* sink) {
 HRESULT STDMETHODCALLTYPE BaseImpl::AwbInit(LumorixResultCallback callback, void* context) {
   if (!started() || helper_ == nullptr) return E_UNEXPECTED;
   if (isMono()) return E_NOTIMPL;
-  awbInitCallback_ = callback;
-  awbInitContext_ = context;
+  awbInitNotify_.set(callback, context);
   if (helper_->wbTempTint) return E_NOTIMPL;
   return PL_AwbInit(*helper_, &rgbDone, static_cast<LumorixImplCallback*>(this));
 }
@@ -32,15 +31,13 @@ HRESULT STDMETHODCALLTYPE BaseImpl::AwbInit(LumorixResultCallback callback, void
 HRESULT STDMETHODCALLTYPE BaseImpl::AwbOnePush(LumorixTempTintCallback callback, void* context) {
   if (isMono()) return E_NOTIMPL;
   if (!started() || helper_ == nullptr) return E_UNEXPECTED;
-  whiteBalanceCallback_ = callback;
-  whiteBalanceContext_ = context;
+  whiteBalanceNotify_.set(callback, context);
   if (!helper_->wbTempTint) return E_NOTIMPL;
   return PL_AwbOnePush(*helper_, &temperatureDone, static_cast<LumorixImplCallback*>(this));
 }
 
 HRESULT STDMETHODCALLTYPE BaseImpl::AbbOnePush(LumorixResultCallback callback, void* context) {
   if (!started() || helper_ == nullptr) return E_UNEXPECTED;
-  blackBalanceCallback_ = callback;
-  blackBalanceContext_ = context;
+  blackBalanceNotify_.set(callback, context);
   return PL_AbbOnePush(*helper_, &blackDone, static_cast<LumorixImplCallback*>(this));
 }

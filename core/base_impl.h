@@ -555,13 +555,10 @@ class BaseImpl : public LumorixImplBase,
   std::atomic<LumorixEventCallback> userEventCallback_{nullptr};
   std::atomic<void*> userEventContext_{nullptr};
   NotifySlot exposureNotify_;
-  LumorixTempTintCallback whiteBalanceCallback_ = nullptr;
-  void* whiteBalanceContext_ = nullptr;
-  LumorixResultCallback blackBalanceCallback_ = nullptr;
-  void* blackBalanceContext_ = nullptr;
+  CallbackSlot<LumorixTempTintCallback> whiteBalanceNotify_;
+  CallbackSlot<LumorixResultCallback> blackBalanceNotify_;
   NotifySlot chromeNotify_;
-  LumorixResultCallback awbInitCallback_ = nullptr;
-  void* awbInitContext_ = nullptr;
+  CallbackSlot<LumorixResultCallback> awbInitNotify_;
   CallbackSlot<LumorixErrorCallback> errorNotify_;
 
   // No-frame bookkeeping.

@@ -123,12 +123,12 @@ void BaseImpl::OnExposureChanged() {
 
 void BaseImpl::OnWhiteBalanceDone(int32_t temperature, int32_t tint) {
   EventSink(*this).raise(kEventWhiteBalance);
-  if (whiteBalanceCallback_) whiteBalanceCallback_(temperature, tint, whiteBalanceContext_);
+  whiteBalanceNotify_.call(temperature, tint);
 }
 
 void BaseImpl::OnAwbInitDone(int32_t result) {
   EventSink(*this).raise(kEventAwbInit);
-  if (awbInitCallback_) awbInitCallback_(result, awbInitContext_);
+  awbInitNotify_.call(result);
 }
 
 void BaseImpl::OnChromeChanged() {
@@ -138,7 +138,7 @@ void BaseImpl::OnChromeChanged() {
 
 void BaseImpl::OnBlackBalanceDone(int32_t result) {
   EventSink(*this).raise(kEventBlackBalance);
-  if (blackBalanceCallback_) blackBalanceCallback_(result, blackBalanceContext_);
+  blackBalanceNotify_.call(result);
 }
 
 void BaseImpl::OnFfcDone() {

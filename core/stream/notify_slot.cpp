@@ -6,6 +6,8 @@
 #include <mutex>
 
 #include "core/stream/own_thread_delete.h"
+#include "core/stream/set_waiters.h"
+#include "platform/event.h"
 #include "platform/thread.h"
 
 void SlotCalls::store(Erased callback, void* context) {
@@ -14,10 +16,14 @@ void SlotCalls::store(Erased callback, void* context) {
   callback_ = callback;
   context_ = callback ? context : nullptr;
   const uint64_t generation = ++generation_;
-  if (insideCall(self)) return;
-  while (earlierCallElsewhere(generation, self)) {
+  if (!callToWaitFor(generation, self)) return;
+  // Declared before the scope, which holds its address: the wake outlives the registration.
+  platform::Event wake(platform::Event::Kind::AutoReset);
+  const SetWaiters::Scope waiting(self, wake);
+  // The wake is sticky: a change between the look and the wait is not missed.
+  while (callToWaitFor(generation, self)) {
     hold.unlock();
-    callEnded_.wait(kWaitSliceMs);
+    wake.wait(kRecheckMs);
     hold.lock();
   }
 }
@@ -48,16 +54,11 @@ void SlotCalls::leave() {
   const auto it = std::find_if(callers_.rbegin(), callers_.rend(),
                                [&](const Caller& c) { return c.threadId == self; });
   if (it != callers_.rend()) callers_.erase(std::next(it).base());
-  callEnded_.set();
+  SetWaiters::wakeAll();
 }
 
-bool SlotCalls::earlierCallElsewhere(uint64_t generation, uint32_t self) const {
+bool SlotCalls::callToWaitFor(uint64_t generation, uint32_t self) const {
   return std::any_of(callers_.begin(), callers_.end(), [&](const Caller& c) {
-    return c.generation < generation && c.threadId != self;
+    return c.generation < generation && c.threadId != self && !SetWaiters::waiting(c.threadId);
   });
-}
-
-bool SlotCalls::insideCall(uint32_t self) const {
-  return std::any_of(callers_.begin(), callers_.end(),
-                     [&](const Caller& c) { return c.threadId == self; });
 }

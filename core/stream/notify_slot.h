@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "core/lumorix.h"
-#include "platform/event.h"
 #include "platform/lock.h"
 
 // The bookkeeping of one slot, whatever the callback's signature. The pair is called outside the
 // lock. A set returns once no call of an earlier pair runs on another thread, so a host may free
-// the old context right after clearing it; a set made on a thread that is itself inside a call of
-// the slot waits for nobody, or two callbacks clearing the slot at once would wait for each other.
+// the old context right after clearing it. It waits for no call whose thread is itself waiting in
+// a set, of this slot or any other: that thread may be waiting for this one's call, and two
+// callbacks setting each other's slots, or clearing their own at once, would wait for ever.
 class SlotCalls {
  public:
   SlotCalls() = default;
@@ -35,17 +35,17 @@ class SlotCalls {
     uint32_t threadId;
     uint64_t generation;  // of the pair it called
   };
-  bool earlierCallElsewhere(uint64_t generation, uint32_t self) const;  // under lock_
-  bool insideCall(uint32_t self) const;                                 // under lock_
+  // An earlier pair's call on another thread that waits in no set; under lock_.
+  bool callToWaitFor(uint64_t generation, uint32_t self) const;
 
-  static constexpr uint32_t kWaitSliceMs = 5;  // a second waiter may miss the auto-reset wake
+  // Every change a wait looks for wakes it; the slice is only a backstop.
+  static constexpr uint32_t kRecheckMs = 50;
 
   platform::Mutex lock_;
   Erased callback_ = nullptr;
   void* context_ = nullptr;
   uint64_t generation_ = 0;
   std::vector<Caller> callers_;  // every call running now
-  platform::Event callEnded_{platform::Event::Kind::AutoReset};
 };
 
 // A slot for one callback type whose last parameter is the context.

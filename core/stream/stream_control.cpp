@@ -182,8 +182,8 @@ HRESULT StreamControl::start(LumorixDataCallback dataA, LumorixDataCallbackV2 da
   // The watchdog switch as it stands now holds for this run; a later change re-arms it.
   cam_.noFrameLatched_ = cam_.optNoFrameTimeout_.load();
   cam_.noFrameTimerArmed_ = 1;
-  cam_.whiteBalanceCallback_ = nullptr;
-  cam_.awbInitCallback_ = nullptr;
+  cam_.whiteBalanceNotify_.drop();
+  cam_.awbInitNotify_.drop();
   EventSink(cam_).select(event, eventContext, window, message);
   if (!dataA && !dataB && !stillBuffer && cam_.eventSink_) {
     cam_.exposureNotify_.drop();

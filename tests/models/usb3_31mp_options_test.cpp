@@ -1,11 +1,12 @@
 // The restart options on the USB3 3.1 MP camera streaming its simulated chart at 1024 x 770 into
 // a pin's exact buffer: binning, byte order, software trigger, rotation against the pin's buffer,
-// the exposure per trigger mode, host threads changing options while the pin pulls, and starts
-// against property calls.
+// the exposure per trigger mode, host threads changing options while the pin pulls, host threads
+// setting each other's callbacks from inside them, and starts against property calls.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -284,6 +285,71 @@ TEST(Usb3_31Options, StartAndStopAgainstPropertiesOnAnotherHostThread) {
   std::vector<uint8_t> frame = pinBuffer(kW, kH);
   ASSERT_TRUE(rig.nextFitting(frame));
   stream_rig::ExpectChart(frame, kW, kH, "after the starts");
+}
+
+// Two host threads: one turns colour on and off and its colour callback sets the exposure
+// callback, the other sets the exposure time and its exposure callback sets the colour callback.
+// Each set may meet the other thread inside the callback it replaces, itself inside a set: both
+// threads go on.
+TEST(Usb3_31Options, HostThreadsSettingEachOthersCallbackFromInsideBothGoOn) {
+  OptionsRig rig;
+  ASSERT_TRUE(rig.ok());
+  // Shared with the host threads, which a hang lets go on their own. Each callback stays until
+  // the other thread is inside its own too (bounded), then sets.
+  struct Crossed {
+    BaseImpl* cam;
+    std::atomic<int> colourRounds{0}, exposureRounds{0}, colourCalls{0}, exposureCalls{0};
+    std::atomic<int> inColour{0}, inExposure{0};
+    static void meet(const std::atomic<int>& other) {
+      const auto end = std::chrono::steady_clock::now() + 2ms;
+      while (other == 0 && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+    }
+    static void onColour(void* self) {
+      auto& c = *static_cast<Crossed*>(self);
+      ++c.colourCalls, ++c.inColour;
+      meet(c.inExposure);
+      c.cam->put_ExpoCallback(&onExposure, self);
+      --c.inColour;
+    }
+    static void onExposure(void* self) {
+      auto& c = *static_cast<Crossed*>(self);
+      ++c.exposureCalls, ++c.inExposure;
+      meet(c.inColour);
+      c.cam->put_ChromeCallback(&onColour, self);
+      --c.inExposure;
+    }
+  };
+  const auto crossed = std::make_shared<Crossed>(&rig.cam());
+  ASSERT_EQ(rig.cam().put_ChromeCallback(&Crossed::onColour, crossed.get()), S_OK);
+  ASSERT_EQ(rig.cam().put_ExpoCallback(&Crossed::onExposure, crossed.get()), S_OK);
+  constexpr int kRounds = 500;
+  std::thread colourHost([crossed] {
+    for (int i = 0; i < kRounds; ++i, ++crossed->colourRounds)
+      crossed->cam->put_Chrome(uint32_t(i % 2));
+  });
+  std::thread exposureHost([crossed] {
+    for (int i = 0; i < kRounds; ++i, ++crossed->exposureRounds)
+      crossed->cam->put_ExpoTime(i % 2 ? 20000 : 30000);
+  });
+  const auto over = [&] {
+    return crossed->colourRounds == kRounds && crossed->exposureRounds == kRounds;
+  };
+  const auto end = std::chrono::steady_clock::now() + 20s;
+  while (!over() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(5ms);
+  if (!over()) {  // a hang: fail rather than block the suite
+    colourHost.detach();
+    exposureHost.detach();
+    FAIL() << "the host threads stopped inside their callbacks' sets: colour at round "
+           << crossed->colourRounds.load() << ", exposure at round "
+           << crossed->exposureRounds.load();
+  }
+  colourHost.join();
+  exposureHost.join();
+  EXPECT_GE(crossed->colourCalls.load(), kRounds);
+  EXPECT_GE(crossed->exposureCalls.load(), kRounds);
+  ASSERT_EQ(rig.cam().put_ChromeCallback(nullptr, nullptr), S_OK);
+  ASSERT_EQ(rig.cam().put_ExpoCallback(nullptr, nullptr), S_OK);
+  EXPECT_EQ(rig.cam().put_Chrome(0), S_OK);
 }
 
 // A pin's conversion held in the host's demosaic hook past stop's wait for it: the start after
