@@ -216,8 +216,10 @@ uint32_t SimCamera::submitPipeRead(uint32_t pipe, void* buffer, uint32_t length,
       std::memcpy(buffer, state_.loopback.data(), n);
       state_.loopback.erase(state_.loopback.begin(), state_.loopback.begin() + n);
       state_.record(Entry(LogKind::PipeOp, pipe, n, 0, "read"));
-      // Completed from the clock like every read, never inside the submit.
-      state_.clock.at(state_.clock.now(), &state_.loopback, [&io, n] {
+      // Completed from the clock like every read, never inside the submit, and under the lock
+      // like them: a cancel working on the read waits for its completion to end.
+      state_.clock.at(state_.clock.now(), &state_.loopback, [this, &io, n] {
+        std::lock_guard<std::mutex> completing(lock_);
         io.error = 0;
         io.transferred = n;
         platform::SignalAsync(io);

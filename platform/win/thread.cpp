@@ -12,6 +12,7 @@ namespace platform {
 
 struct Thread::State {
   HANDLE handle = nullptr;
+  HMODULE module = nullptr;  // the reference the thread holds on its code's module
   std::function<void()> body;
   bool resumed = false;
   bool cancelled = false;  // written before the first resume, read after it
@@ -25,15 +26,34 @@ namespace {
 
 thread_local const std::atomic<ThreadPriority>* tlsPriority = nullptr;
 
-// The thread holds its own reference, so a detached thread's state lives until it ends.
+// The thread holds its own reference, so a detached thread's state lives until it ends. It also
+// holds one on the module its code is in, taken by start(): a module unloaded while one of its
+// threads still runs (detached, or past a bounded join) stays mapped until the thread has left
+// its code, which only FreeLibraryAndExitThread allows, as it never returns into it.
 unsigned __stdcall threadEntry(void* arg) {
-  std::unique_ptr<std::shared_ptr<Thread::State>> hold(
-      static_cast<std::shared_ptr<Thread::State>*>(arg));
-  Thread::State& state = **hold;
-  tlsPriority = &state.priority;
-  if (!state.cancelled) state.body();
-  state.body = nullptr;
+  HMODULE module = nullptr;
+  {
+    std::unique_ptr<std::shared_ptr<Thread::State>> hold(
+        static_cast<std::shared_ptr<Thread::State>*>(arg));
+    Thread::State& state = **hold;
+    module = state.module;
+    tlsPriority = &state.priority;
+    if (!state.cancelled) state.body();
+    state.body = nullptr;
+  }
+  tlsPriority = nullptr;
+  if (module) FreeLibraryAndExitThread(module, 0);
   return 0;
+}
+
+// A reference on the module this code is linked into, or null.
+HMODULE pinOwnModule() {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                          reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&threadEntry)),
+                          &module))
+    return nullptr;
+  return module;
 }
 
 int toWin32(ThreadPriority p) {
@@ -76,8 +96,10 @@ bool Thread::start(std::function<void()> body, bool suspended) {
   // Always created suspended so that the handle and id are stored before the body can run.
   auto* hold = new (std::nothrow) std::shared_ptr<State>(state);
   if (hold == nullptr) return false;
+  state->module = pinOwnModule();  // before the thread exists: it may outlive an unload at once
   const uintptr_t h = _beginthreadex(nullptr, 0, threadEntry, hold, CREATE_SUSPENDED, &id);
   if (h == 0) {
+    if (state->module) FreeLibrary(state->module);
     delete hold;
     return false;
   }

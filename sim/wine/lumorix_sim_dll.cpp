@@ -48,11 +48,15 @@ struct Handle {
   sim::PendingRequests pending;
 };
 
-// The camera completes each request once; a cancel still holding it frees it afterwards.
+// The camera completes each request once; a cancel still holding it frees it afterwards, maybe
+// before the completion below runs, so nothing of the request is read once it has ended.
 void finished(platform::AsyncIo& io) {
   auto* request = static_cast<Request*>(io.context);
+  const LsimDone done = request->done;
+  void* const context = request->context;
+  const uint32_t error = io.error, transferred = io.transferred;
   std::unique_ptr<sim::PendedRequest> owned = request->handle->pending.end(request);
-  request->done(request->context, io.error, io.transferred);
+  done(context, error, transferred);
 }
 
 sim::SimCamera* cameraAt(uint32_t n) {

@@ -66,44 +66,91 @@ static void* outputBuffer(IRP* irp, ULONG code) {
   return irp->MdlAddress ? MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority) : NULL;
 }
 
-/* Ends a request whose cancel routine is set. A cancel routine the kernel has entered reads the IRP
-   until it drops the cancel spin lock: that is waited for, so the IRP is never completed (and
-   freed) under it. Never called with the cancel spin lock held. */
-static NTSTATUS finishCancelable(IRP* irp, NTSTATUS status, ULONG_PTR information) {
-  KIRQL irql;
-  IoAcquireCancelSpinLock(&irql);
-  IoSetCancelRoutine(irp, NULL);
-  IoReleaseCancelSpinLock(irql);
-  return finish(irp, status, information);
+/* Where a pended request stands, kept in its IRP's driver context and changed only under the
+   cancel spin lock. While its start is under way the DLL may not have it registered yet, so a
+   cancel would find nothing, and its completion may come before the start returns: neither ends
+   it then, each leaves its outcome for the dispatch routine, which acts on it once the start has
+   returned. */
+enum { REQUEST_STARTING, REQUEST_STARTED, REQUEST_CANCELLED_STARTING, REQUEST_DONE_STARTING };
+
+static ULONG_PTR requestState(IRP* irp) {
+  return (ULONG_PTR)irp->Tail.Overlay.DriverContext[0];
 }
 
-/* Called from the DLL's stream thread when a pended request ends, once per request. */
+static void setRequestState(IRP* irp, ULONG_PTR state) {
+  irp->Tail.Overlay.DriverContext[0] = (void*)state;
+}
+
+/* Called from the DLL's stream thread when a pended request ends, once per request. A cancel
+   routine the kernel has entered reads the IRP until it drops the cancel spin lock: that is waited
+   for, so the IRP is never completed (and freed) under it. */
 static void requestDone(void* context, uint32_t error, uint32_t bytes) {
-  finishCancelable(context, toStatus(error), error ? 0 : bytes);
+  IRP* irp = context;
+  KIRQL irql;
+  IoAcquireCancelSpinLock(&irql);
+  irp->IoStatus.Status = toStatus(error);
+  irp->IoStatus.Information = error ? 0 : bytes;
+  if (requestState(irp) != REQUEST_STARTED) {
+    setRequestState(irp, REQUEST_DONE_STARTING);
+    IoReleaseCancelSpinLock(irql);
+    return;
+  }
+  IoSetCancelRoutine(irp, NULL);
+  IoReleaseCancelSpinLock(irql);
+  IoCompleteRequest(irp, IO_NO_INCREMENT);
 }
 
 /* Takes what it needs from the IRP before dropping the cancel spin lock; after that the request
    may complete at any time, and the IRP is only a name to the DLL, which cancels it when it is
-   still pending (no other request can take its address meanwhile: this thread dispatches them). */
+   still pending (no other request can take its address meanwhile: this thread dispatches them).
+   A request still starting is cancelled by its dispatch routine once the DLL has it. */
 static void __stdcall cancelRequest(DEVICE_OBJECT* device, IRP* irp) {
   void* handle = IoGetCurrentIrpStackLocation(irp)->FileObject->FsContext;
+  const ULONG_PTR state = requestState(irp);
+  if (state == REQUEST_STARTING) setRequestState(irp, REQUEST_CANCELLED_STARTING);
   IoReleaseCancelSpinLock(irp->CancelIrql);
-  sim.cancel(handle, irp); /* ends it through requestDone with 995 */
+  if (state == REQUEST_STARTED && handle) sim.cancel(handle, irp); /* ends it with 995 */
 }
 
-/* Makes a request cancellable, or ends it now when it was cancelled already (nonzero). Once it is
-   started the IRP belongs to requestDone, so this is checked before and never after. */
+/* Makes a request cancellable, or ends it now when it was cancelled already (nonzero). The cancel
+   flag is read under the cancel spin lock, under which the kernel sets it before it looks for a
+   cancel routine, so a cancel either finds the routine or is seen here. */
 static int cancelledBeforeStart(IRP* irp) {
+  KIRQL irql;
   IoMarkIrpPending(irp);
-  IoSetCancelRoutine(irp, cancelRequest);
-  if (!irp->Cancel) return 0;
-  finishCancelable(irp, STATUS_CANCELLED, 0);
+  setRequestState(irp, REQUEST_STARTING);
+  IoAcquireCancelSpinLock(&irql);
+  if (!irp->Cancel) {
+    IoSetCancelRoutine(irp, cancelRequest);
+    IoReleaseCancelSpinLock(irql);
+    return 0;
+  }
+  IoReleaseCancelSpinLock(irql);
+  finish(irp, STATUS_CANCELLED, 0);
   return 1;
 }
 
-/* The start's outcome: pended requests end in requestDone, refused ones here. */
-static NTSTATUS pend(IRP* irp, uint32_t error) {
-  if (error != 997) finishCancelable(irp, toStatus(error), 0);
+/* The start's outcome. A refused start, or a request that completed while it was starting, ends
+   here; a cancel that came meanwhile is passed on now that the DLL has the request; else the
+   request is left to requestDone. */
+static NTSTATUS pend(IRP* irp, void* handle, uint32_t error) {
+  KIRQL irql;
+  ULONG_PTR state;
+  IoAcquireCancelSpinLock(&irql);
+  state = requestState(irp);
+  if (error != 997 || state == REQUEST_DONE_STARTING) {
+    IoSetCancelRoutine(irp, NULL);
+    IoReleaseCancelSpinLock(irql);
+    if (error != 997) {
+      irp->IoStatus.Status = toStatus(error);
+      irp->IoStatus.Information = 0;
+    }
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return STATUS_PENDING;
+  }
+  setRequestState(irp, REQUEST_STARTED);
+  IoReleaseCancelSpinLock(irql);
+  if (state == REQUEST_CANCELLED_STARTING) sim.cancel(handle, irp); /* ends it with 995 */
   return STATUS_PENDING;
 }
 
@@ -116,7 +163,8 @@ static NTSTATUS __stdcall dispatchRead(DEVICE_OBJECT* device, IRP* irp) {
           : (irp->AssociatedIrp.SystemBuffer ? irp->AssociatedIrp.SystemBuffer : irp->UserBuffer);
   if (!handle) return finish(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
   if (cancelledBeforeStart(irp)) return STATUS_PENDING;
-  return pend(irp, sim.read(handle, buffer, stack->Parameters.Read.Length, requestDone, irp, NULL));
+  return pend(irp, handle,
+              sim.read(handle, buffer, stack->Parameters.Read.Length, requestDone, irp, NULL));
 }
 
 static NTSTATUS controlCommand(IRP* irp, IO_STACK_LOCATION* stack) {
@@ -143,10 +191,11 @@ static NTSTATUS __stdcall dispatchIoctl(DEVICE_OBJECT* device, IRP* irp) {
   if (code == READ_PIPE) {
     if (cancelledBeforeStart(irp)) return STATUS_PENDING;
     return pend(
-        irp, sim.ioctl(handle, code, irp->AssociatedIrp.SystemBuffer,
-                       stack->Parameters.DeviceIoControl.InputBufferLength, outputBuffer(irp, code),
-                       stack->Parameters.DeviceIoControl.OutputBufferLength, &transferred,
-                       requestDone, irp, NULL));
+        irp, handle,
+        sim.ioctl(handle, code, irp->AssociatedIrp.SystemBuffer,
+                  stack->Parameters.DeviceIoControl.InputBufferLength, outputBuffer(irp, code),
+                  stack->Parameters.DeviceIoControl.OutputBufferLength, &transferred, requestDone,
+                  irp, NULL));
   }
   error = sim.ioctl(handle, code, irp->AssociatedIrp.SystemBuffer,
                     stack->Parameters.DeviceIoControl.InputBufferLength, outputBuffer(irp, code),

@@ -5,6 +5,12 @@
 #include <memory>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <string>
+#endif
+
 #include "platform/clock.h"
 #include "platform/event.h"
 #include "platform/thread.h"
@@ -139,5 +145,31 @@ TEST(Thread, JoinTimesOutWhileRunningAndANeverResumedThreadNeverRuns) {
   }
   EXPECT_FALSE(ran.load());
 }
+
+#ifdef _WIN32
+// A DLL unloaded while its detached thread still runs stays loaded until the thread has ended;
+// then it goes. Unmapped under the thread, the thread would crash once released, so it is left
+// waiting when the DLL is gone too early.
+TEST(Thread, RunningThreadKeepsItsModuleLoaded) {
+  wchar_t exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring path(exe);
+  path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"thread_probe.dll";
+  HMODULE probe = LoadLibraryW(path.c_str());
+  ASSERT_TRUE(probe) << "thread_probe.dll beside the test";
+  auto start = reinterpret_cast<BOOL(WINAPI*)(HANDLE)>(
+      reinterpret_cast<void*>(GetProcAddress(probe, "StartLingeringThread")));
+  ASSERT_TRUE(start);
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_TRUE(start(release));
+  FreeLibrary(probe);
+  ASSERT_TRUE(GetModuleHandleW(L"thread_probe.dll")) << "unloaded under its running thread";
+  SetEvent(release);
+  const ULONGLONG begin = GetTickCount64();
+  while (GetModuleHandleW(L"thread_probe.dll") && GetTickCount64() - begin < kLong) Sleep(5);
+  EXPECT_FALSE(GetModuleHandleW(L"thread_probe.dll")) << "still loaded after its thread ended";
+  CloseHandle(release);
+}
+#endif
 
 }  // namespace
