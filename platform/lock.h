@@ -5,6 +5,8 @@
 #ifdef _WIN32
 #include <memory>
 #else
+#include <pthread.h>
+
 #include <mutex>
 #endif
 
@@ -38,8 +40,16 @@ class Mutex {
   void* srw_ = nullptr;  // SRWLOCK
 };
 #else
-using RecursiveLock = std::recursive_mutex;
-using Mutex = std::mutex;
+// The std locks end without pthread_mutex_destroy, so the thread checker would take a new lock at
+// a reused address for the old one and join their lock orders into cycles that never existed.
+template <typename StdLock>
+class EndingLock : public StdLock {
+ public:
+  EndingLock() = default;
+  ~EndingLock() { pthread_mutex_destroy(this->native_handle()); }
+};
+using RecursiveLock = EndingLock<std::recursive_mutex>;
+using Mutex = EndingLock<std::mutex>;
 #endif
 
 }  // namespace platform
