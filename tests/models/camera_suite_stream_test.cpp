@@ -157,9 +157,14 @@ TEST_P(CameraSuiteStream, ExposureAndGainReachTheSensorWithAutoExposureOff) {
       Pull(*cam, frame, 1);
     return nearly(rig_.sensorExposureUs(), want);
   };
-  for (const uint32_t speed : {0u, info().maxSpeed}) {
+  EXPECT_TRUE(settles(GetParam().exposureUs.def)) << "at the open: " << rig_.sensorExposureUs();
+  // Each speed has its own clock and blanking. An exposure of many lines shows a line a percent
+  // or two off, which the one line allowed on a short default would hide.
+  const uint32_t longUs = std::max(GetParam().exposureUs.def, 40000u);
+  rig_.setExposure(longUs);
+  for (uint32_t speed = 0; speed <= info().maxSpeed; ++speed) {
     ASSERT_EQ(cam->put_Speed(uint16_t(speed)), S_OK);
-    EXPECT_TRUE(settles(GetParam().exposureUs.def)) << "speed " << speed;
+    EXPECT_TRUE(settles(longUs)) << "speed " << speed << ": " << rig_.sensorExposureUs() << " us";
   }
   const struct {
     uint32_t us;
