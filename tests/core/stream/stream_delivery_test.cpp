@@ -286,30 +286,34 @@ TEST(StreamDelivery, DataCallbacksGetTheTurnedImagesHeader) {
 }
 
 // The raw-data callback sees each frame's region as the delivered image counts its rows: from the
-// top, or from the bottom of the preview for a bottom-up image; no region, no rectangle.
+// top, or from the bottom of the preview for a bottom-up image; no region, no rectangle. The
+// samples are the region's own, cropped out of the frame (the fake marks each row of the region
+// with its number): a region of the full width below the top row too.
 TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
   struct RawLog {
     std::mutex lock;
     int calls = 0;
     bool hadRegion = false;
     SensorRect region{};
+    uint8_t secondRow = 0;  // the mark the region's second row begins with
     static void onRaw(const uint8_t* data, const SensorRect* roi, uint8_t, void* context) {
       auto& log = *static_cast<RawLog*>(context);
       std::lock_guard<std::mutex> hold(log.lock);
       if (data == nullptr || log.calls++ > 0) return;
       log.hadRegion = roi != nullptr;
       if (roi) log.region = *roi;
+      if (roi) log.secondRow = data[roi->right - roi->left];
     }
   };
-  const SensorRect none{}, band{8, 4, 72, 36};
+  const SensorRect none{}, band{8, 4, 72, 36}, wide{0, 100, 1024, 300}, foot{8, 738, 72, 770};
   const struct {
     SensorRect recorded;
     bool bottomUp;
     SensorRect seen;  // empty: no rectangle
-  } table[] = {{none, false, none},
-               {none, true, none},
-               {band, false, band},
-               {band, true, {8, 770 - 36, 72, 770 - 4}}};
+  } table[] = {{none, false, none}, {none, true, none},
+               {band, false, band}, {band, true, {8, 770 - 36, 72, 770 - 4}},
+               {wide, false, wide}, {wide, true, {0, 770 - 300, 1024, 770 - 100}},
+               {foot, false, foot}, {foot, true, {8, 0, 72, 32}}};
   for (const auto& row : table) {
     FakeModel cam;
     cam.bottomUp = row.bottomUp;
@@ -322,7 +326,10 @@ TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
       return log.calls > 0;
     }));
     cam.stop();
-    const std::string name = std::to_string(row.recorded.top) + (row.bottomUp ? " up" : " down");
+    const std::string name = std::to_string(row.recorded.left) + "," +
+                             std::to_string(row.recorded.top) + " to " +
+                             std::to_string(row.recorded.right) + "," +
+                             std::to_string(row.recorded.bottom) + (row.bottomUp ? " up" : " down");
     const bool expectRegion = row.seen.right != 0;
     EXPECT_EQ(log.hadRegion, expectRegion) << name;
     if (!expectRegion) continue;
@@ -330,6 +337,7 @@ TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
     EXPECT_EQ(log.region.top, row.seen.top) << name;
     EXPECT_EQ(log.region.right, row.seen.right) << name;
     EXPECT_EQ(log.region.bottom, row.seen.bottom) << name;
+    EXPECT_EQ(int(log.secondRow), (row.recorded.top + 1) & 0xFF) << name << ": not cropped";
   }
 }
 
