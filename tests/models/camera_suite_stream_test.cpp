@@ -109,13 +109,12 @@ TEST_P(CameraSuiteStream, StreamsEveryResolutionRestartsSnapsAndReturnsEveryBuff
     ASSERT_EQ(cam->put_eSize(index), S_OK);
     for (int run = 0; run < (index == last() ? 2 : 1); ++run) {  // the last size starts twice
       ASSERT_EQ(cam->start(), S_OK);
-      EXPECT_EQ(Pull(*cam, frame, run ? 3 : 30), run ? 3u : 30u) << index;
+      EXPECT_EQ(Pull(*cam, frame, run ? 3 : 30), run ? 3u : 30u) << "frames at size " << index;
       expectChart(frame, w, h, "preview");
       if (index == last() && run == 0 && info().stillCount > 0) {
         ASSERT_EQ(cam->put_eStillSize(0), S_OK);
         std::vector<uint8_t> still = frameAt(0);
-        platform::Event cancel(platform::Event::Kind::ManualReset, false);
-        EXPECT_EQ(cam->SnapForPin(still.data(), uint32_t(still.size()), &cancel), S_OK);
+        EXPECT_EQ(stream_rig::SnapWithin(*cam, still), S_OK) << "the still at size 0";
         expectChart(still, info().resolutions[0].width, info().resolutions[0].height, "still");
         EXPECT_EQ(Pull(*cam, frame, 3), 3u) << "preview after the still";
       }
