@@ -160,11 +160,22 @@ int32_t FakeModel::grabFrame(RawBufferRecord* record, platform::Event* stopEvent
   }
   const int32_t r = runStep(step, stopEvent);
   if (r < 1) return r;
+  markRegionRows(record);
   const uint32_t sequence = ++sequence_;
   std::memcpy(record->data, &sequence, sizeof sequence);
   record->format = 0;
   record->info = LumorixFrameInfo{0, 0, 1, sequence, platform::TickCountMs()};
   return r;
+}
+
+// Delivery crops the region out of the full frame: the marks show which rows it kept.
+void FakeModel::markRegionRows(RawBufferRecord* record) {
+  if (!record->roiPresent) return;
+  const size_t width = config_.previews[previewIndex()].width, bytes = rawBytes.load();
+  for (uint32_t y = record->roi.top; y < record->roi.bottom; ++y) {
+    const size_t at = (y * width + record->roi.left) * bytes;
+    if (at < buffers().rawBytes()) record->data[at] = static_cast<uint8_t>(y);
+  }
 }
 
 int32_t FakeModel::runStep(const GrabStep& step, platform::Event* stopEvent) {

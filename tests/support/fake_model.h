@@ -102,7 +102,8 @@ class FakeModel : private FakeModelRecord,
   using BaseImpl::transport;
 
   void script(std::initializer_list<GrabStep> steps);
-  // Every grabbed record carries this region from now on; an empty one means none.
+  // Every grabbed record carries this region from now on; an empty one means none. Each of the
+  // region's rows in the full frame begins with its row number's low byte.
   void setRecordRegion(const SensorRect& region);
   std::vector<std::string> calls();
   FakeTransport& usb() { return *usb_; }
@@ -135,6 +136,7 @@ class FakeModel : private FakeModelRecord,
 
  private:
   int32_t runStep(const GrabStep& step, platform::Event* stopEvent);
+  void markRegionRows(RawBufferRecord* record);
   uint64_t convertedBytes(const FrameConvertRequest& r);
   void note(const std::string& call);
 

@@ -54,6 +54,24 @@ class Puller {
   std::chrono::seconds limit_;
 };
 
+// A pin's still into a bottom-up BGR frame, cancelled once the limit passes: a still that never
+// comes gives S_FALSE and fails its test instead of waiting for ever.
+inline HRESULT SnapWithin(BaseImpl& cam, std::vector<uint8_t>& still,
+                          std::chrono::seconds limit = std::chrono::seconds(60)) {
+  platform::Event cancel(platform::Event::Kind::ManualReset, false);
+  std::atomic<bool> done{false};
+  std::thread watchdog([&] {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    cancel.set();
+  });
+  const HRESULT hr = cam.SnapForPin(still.data(), uint32_t(still.size()), &cancel);
+  done = true;
+  watchdog.join();
+  return hr;
+}
+
 // One pixel of a bottom-up BGR DIB, as R, G, B.
 struct Rgb {
   int r, g, b;

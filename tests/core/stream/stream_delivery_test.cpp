@@ -286,30 +286,34 @@ TEST(StreamDelivery, DataCallbacksGetTheTurnedImagesHeader) {
 }
 
 // The raw-data callback sees each frame's region as the delivered image counts its rows: from the
-// top, or from the bottom of the preview for a bottom-up image; no region, no rectangle.
+// top, or from the bottom of the preview for a bottom-up image; no region, no rectangle. The
+// samples are the region's own, cropped out of the frame (the fake marks each row of the region
+// with its number): a region of the full width below the top row too.
 TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
   struct RawLog {
     std::mutex lock;
     int calls = 0;
     bool hadRegion = false;
     SensorRect region{};
+    uint8_t secondRow = 0;  // the mark the region's second row begins with
     static void onRaw(const uint8_t* data, const SensorRect* roi, uint8_t, void* context) {
       auto& log = *static_cast<RawLog*>(context);
       std::lock_guard<std::mutex> hold(log.lock);
       if (data == nullptr || log.calls++ > 0) return;
       log.hadRegion = roi != nullptr;
       if (roi) log.region = *roi;
+      if (roi) log.secondRow = data[roi->right - roi->left];
     }
   };
-  const SensorRect none{}, band{8, 4, 72, 36};
+  const SensorRect none{}, band{8, 4, 72, 36}, wide{0, 100, 1024, 300}, foot{8, 738, 72, 770};
   const struct {
     SensorRect recorded;
     bool bottomUp;
     SensorRect seen;  // empty: no rectangle
-  } table[] = {{none, false, none},
-               {none, true, none},
-               {band, false, band},
-               {band, true, {8, 770 - 36, 72, 770 - 4}}};
+  } table[] = {{none, false, none}, {none, true, none},
+               {band, false, band}, {band, true, {8, 770 - 36, 72, 770 - 4}},
+               {wide, false, wide}, {wide, true, {0, 770 - 300, 1024, 770 - 100}},
+               {foot, false, foot}, {foot, true, {8, 0, 72, 32}}};
   for (const auto& row : table) {
     FakeModel cam;
     cam.bottomUp = row.bottomUp;
@@ -322,7 +326,10 @@ TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
       return log.calls > 0;
     }));
     cam.stop();
-    const std::string name = std::to_string(row.recorded.top) + (row.bottomUp ? " up" : " down");
+    const std::string name = std::to_string(row.recorded.left) + "," +
+                             std::to_string(row.recorded.top) + " to " +
+                             std::to_string(row.recorded.right) + "," +
+                             std::to_string(row.recorded.bottom) + (row.bottomUp ? " up" : " down");
     const bool expectRegion = row.seen.right != 0;
     EXPECT_EQ(log.hadRegion, expectRegion) << name;
     if (!expectRegion) continue;
@@ -330,38 +337,57 @@ TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
     EXPECT_EQ(log.region.top, row.seen.top) << name;
     EXPECT_EQ(log.region.right, row.seen.right) << name;
     EXPECT_EQ(log.region.bottom, row.seen.bottom) << name;
+    EXPECT_EQ(int(log.secondRow), (row.recorded.top + 1) & 0xFF) << name << ": not cropped";
   }
 }
 
 struct StillLog {
   std::atomic<int> stills{0};
   std::function<void()> afterFirst;  // runs before the first still's buffer goes back
+  std::mutex lock;
+  std::vector<const uint8_t*> buffers;  // each buffer a still came in, once
+  void take(const uint8_t* data, const LumorixFrameHeader* header, int32_t snap) {
+    if (!data || !header || snap != 1) return;
+    {
+      std::lock_guard<std::mutex> hold(lock);
+      if (std::find(buffers.begin(), buffers.end(), data) == buffers.end()) buffers.push_back(data);
+    }
+    if (++stills == 1 && afterFirst) afterFirst();
+  }
   static void onStill(const uint8_t* data, const LumorixFrameHeader* header, int32_t snap,
                       const uint8_t*, uint32_t, const LumorixFrameInfo*, uint8_t, uint32_t,
                       uint32_t, void* context) {
-    auto* log = static_cast<StillLog*>(context);
-    if (data && header && snap == 1 && ++log->stills == 1 && log->afterFirst) log->afterFirst();
+    static_cast<StillLog*>(context)->take(data, header, snap);
+  }
+  static void onData(const uint8_t* data, const LumorixFrameHeader* header, int32_t snap,
+                     void* context) {
+    static_cast<StillLog*>(context)->take(data, header, snap);
   }
 };
 
 // Index 1 is the largest preview size. Raw stills come from the pool of a grey 8-bit camera,
 // whose RGB rows are narrower than the raw samples; the fake writes every raw byte, so a short
-// pool buffer shows under the address checker. A format switch between two stills reuses the
-// first one's buffer.
+// pool buffer shows under the address checker. Every still, through either callback and over
+// several snaps, reuses the one pool buffer, across a format switch too: a still that kept its
+// buffer would make the pool grow by a full-size buffer a snap.
 TEST(StreamStill, StillGrabberAtAnotherIndexTakesCountStillsAndSwitchesOnce) {
   const struct {
     int32_t count;
     bool raw;
     uint32_t outputMode, rawBytes, deepestRawBytes, rawBytesAfterFirst;
+    int32_t snaps = 1;
+    bool dataCallback = false;
   } table[] = {{1, false, kOutputRgb8, 1, 1, 1},
                {3, false, kOutputRgb8, 1, 1, 1},
                {1, true, kOutputGrey8, 2, 2, 2},
                {3, true, kOutputGrey8, 1, 2, 2},
-               {2, true, kOutputGrey16, 3, 3, 3}};
+               {2, true, kOutputGrey16, 3, 3, 3},
+               {1, false, kOutputRgb8, 1, 1, 1, 3, true}};  // snapped three times, streaming
   for (const auto& row : table) {
     const int32_t count = row.count;
-    SCOPED_TRACE(std::to_string(count) + (row.raw ? " raw at " : " at ") +
-                 std::to_string(row.rawBytes));
+    SCOPED_TRACE(std::to_string(row.snaps) + " x " + std::to_string(count) +
+                 (row.raw ? " raw at " : " at ") + std::to_string(row.rawBytes) +
+                 (row.dataCallback ? " to the data callback" : ""));
     FakeModel cam;
     cam.setRawOption(row.raw);
     cam.outputMode = row.outputMode;
@@ -370,19 +396,25 @@ TEST(StreamStill, StillGrabberAtAnotherIndexTakesCountStillsAndSwitchesOnce) {
     if (row.raw) cam.idleResult = 0;  // no preview frames: the stills alone fill buffers
     StillLog stills;
     stills.afterFirst = [&cam, &row] { cam.rawBytes = row.rawBytesAfterFirst; };
-    ASSERT_EQ(cam.start(nullptr, nullptr, StillLog::onStill, nullptr, &stills), S_OK);
-    ASSERT_EQ(cam.Snap(1, count, reinterpret_cast<uint64_t>(&stills)),
-              S_OK);  // the still's context
-    ASSERT_TRUE(waitFor([&] { return stills.stills.load() == count; })) << count;
+    ASSERT_EQ(row.dataCallback ? cam.start(StillLog::onData, nullptr, nullptr, nullptr, &stills)
+                               : cam.start(nullptr, nullptr, StillLog::onStill, nullptr, &stills),
+              S_OK);
+    std::vector<std::string> want;
+    for (int32_t snap = 1; snap <= row.snaps; ++snap) {
+      ASSERT_EQ(cam.Snap(1, count, reinterpret_cast<uint64_t>(&stills)),
+                S_OK);  // the still's context
+      ASSERT_TRUE(waitFor([&] { return stills.stills.load() == snap * count; })) << snap;
+      want.push_back("SetResolution 1 still");
+      for (int32_t i = 0; i < count; ++i) want.push_back("grabStill 1");
+      want.push_back("SetResolution 0 preview");
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     cam.stop();
-    EXPECT_EQ(stills.stills.load(), count);
+    EXPECT_EQ(stills.stills.load(), row.snaps * count);
+    EXPECT_EQ(stills.buffers.size(), 1u) << "stills in new buffers: the pool grew";
     std::vector<std::string> seen;
     for (const std::string& c : cam.calls())
       if (c.rfind("SetResolution", 0) == 0 || c.rfind("grabStill", 0) == 0) seen.push_back(c);
-    std::vector<std::string> want{"SetResolution 1 still"};
-    for (int32_t i = 0; i < count; ++i) want.push_back("grabStill 1");
-    want.push_back("SetResolution 0 preview");
     EXPECT_EQ(seen, want) << count;
   }
 }
