@@ -114,8 +114,7 @@ TEST_P(CameraSuiteStream, StreamsEveryResolutionRestartsSnapsAndReturnsEveryBuff
       if (index == last() && run == 0 && info().stillCount > 0) {
         ASSERT_EQ(cam->put_eStillSize(0), S_OK);
         std::vector<uint8_t> still = frameAt(0);
-        platform::Event cancel(platform::Event::Kind::ManualReset, false);
-        EXPECT_EQ(cam->SnapForPin(still.data(), uint32_t(still.size()), &cancel), S_OK);
+        EXPECT_EQ(stream_rig::SnapWithin(*cam, still), S_OK);
         expectChart(still, info().resolutions[0].width, info().resolutions[0].height, "still");
         EXPECT_EQ(Pull(*cam, frame, 3), 3u) << "preview after the still";
       }

@@ -54,6 +54,28 @@ class Puller {
   std::chrono::seconds limit_;
 };
 
+// A still as a pin snaps it. A watchdog cancels a snap that gets none within the limit (a camera
+// that never delivers the full-size still would keep it trying for ever), and the test fails
+// saying so.
+inline HRESULT SnapWithin(BaseImpl& cam, std::vector<uint8_t>& still,
+                          std::chrono::seconds limit = std::chrono::seconds(30)) {
+  platform::Event cancel(platform::Event::Kind::ManualReset, false);
+  std::atomic<bool> done{false}, timedOut{false};
+  std::thread watchdog([&] {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    timedOut = !done.load();
+    cancel.set();
+  });
+  const HRESULT hr = cam.SnapForPin(still.data(), uint32_t(still.size()), &cancel);
+  done = true;
+  watchdog.join();
+  if (timedOut)
+    ADD_FAILURE() << "SnapForPin got no still within " << limit.count() << " s; cancelled";
+  return hr;
+}
+
 // One pixel of a bottom-up BGR DIB, as R, G, B.
 struct Rgb {
   int r, g, b;
