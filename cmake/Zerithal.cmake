@@ -49,6 +49,16 @@ function(zx_library name)
   target_link_libraries(${name} PUBLIC zx_options ${A_LIBS})
 endfunction()
 
+# zx_bounded_runner(out timeout): the command prefix under which a test still running shortly
+# before its ctest time-out prints every thread's stack before it is killed (cmake/run-bounded.sh).
+function(zx_bounded_runner out timeout)
+  math(EXPR bound "${timeout} - 10 - ${timeout} / 20")
+  if(bound LESS 5)
+    set(bound 5)
+  endif()
+  set(${out} sh ${PROJECT_SOURCE_DIR}/cmake/run-bounded.sh ${bound} PARENT_SCOPE)
+endfunction()
+
 # zx_test(name SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s] [SHARDS n] [WINE_ONLY]
 #         [NATIVE_ONLY] [NEEDS_DISPLAY] [READS_PREFIX_ONLY])
 # One googletest executable, registered as one ctest test, or as n tests (name, name_1, ...) that
@@ -86,13 +96,8 @@ function(zx_test name)
     set_target_properties(${name} PROPERTIES
       CROSSCOMPILING_EMULATOR "sh;${PROJECT_SOURCE_DIR}/cmake/wine-display.sh")
   endif()
-  # A test still running shortly before ctest's time-out prints every thread's stack first
-  # (cmake/run-bounded.sh); the cross build's program goes through its wine runner inside.
-  math(EXPR bound "${A_TIMEOUT} - 10 - ${A_TIMEOUT} / 20")
-  if(bound LESS 5)
-    set(bound 5)
-  endif()
-  set(runner sh ${PROJECT_SOURCE_DIR}/cmake/run-bounded.sh ${bound})
+  # The cross build's program goes through its wine runner inside the bounded one.
+  zx_bounded_runner(runner ${A_TIMEOUT})
   if(WIN32 AND A_NEEDS_DISPLAY)
     list(APPEND runner sh ${PROJECT_SOURCE_DIR}/cmake/wine-display.sh)
   elseif(WIN32)
