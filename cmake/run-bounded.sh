@@ -19,7 +19,7 @@ tree() {
 stacks() {
   for p in $(tree "$1"); do
     name=$(cat "/proc/$p/comm" 2>/dev/null) || continue
-    case "$name" in sh | dash | bash | sleep | cat | timeout | gdb) continue ;; esac
+    case "$name" in sh | dash | bash | *.sh | sleep | cat | timeout | gdb) continue ;; esac
     echo "run-bounded: process $p ($name), every thread's stack:"
     if command -v gdb >/dev/null 2>&1; then
       timeout "$gdb_bound" gdb -q -batch -nx -iex "set auto-load off" -p "$p" \
