@@ -15,11 +15,19 @@ tree() {
   echo "$1"
 }
 
-# Every thread's stack of each process but the shells and helpers that only wait for it.
-stacks() {
+# The processes below $1 but the shells and helpers that only wait for the program.
+workers() {
   for p in $(tree "$1"); do
     name=$(cat "/proc/$p/comm" 2>/dev/null) || continue
     case "$name" in sh | dash | bash | *.sh | sleep | cat | timeout | gdb) continue ;; esac
+    echo "$p"
+  done
+}
+
+# Every thread's stack of each worker process.
+stacks() {
+  for p in $(workers "$1"); do
+    name=$(cat "/proc/$p/comm" 2>/dev/null) || continue
     echo "run-bounded: process $p ($name), every thread's stack:"
     if command -v gdb >/dev/null 2>&1; then
       timeout "$gdb_bound" gdb -q -batch -nx -iex "set auto-load off" -p "$p" \
@@ -36,7 +44,12 @@ stacks() {
   done
 }
 
+# The workers first: a runner script between them and us (wine's) still prints what the program
+# wrote; whatever is left goes after a grace.
 kill_tree() {
+  for p in $(workers "$1"); do kill -KILL "$p" 2>/dev/null; done
+  sleep 2
+  kill -0 "$1" 2>/dev/null || return
   for p in $(tree "$1"); do kill -KILL "$p" 2>/dev/null; done
 }
 
