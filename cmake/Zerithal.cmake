@@ -49,6 +49,16 @@ function(zx_library name)
   target_link_libraries(${name} PUBLIC zx_options ${A_LIBS})
 endfunction()
 
+# zx_bounded_runner(out timeout): the command prefix under which a test still running shortly
+# before its ctest time-out prints every thread's stack before it is killed (cmake/run-bounded.sh).
+function(zx_bounded_runner out timeout)
+  math(EXPR bound "${timeout} - 10 - ${timeout} / 20")
+  if(bound LESS 5)
+    set(bound 5)
+  endif()
+  set(${out} sh ${PROJECT_SOURCE_DIR}/cmake/run-bounded.sh ${bound} PARENT_SCOPE)
+endfunction()
+
 # zx_test(name SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s] [SHARDS n] [WINE_ONLY]
 #         [NATIVE_ONLY] [NEEDS_DISPLAY] [READS_PREFIX_ONLY])
 # One googletest executable, registered as one ctest test, or as n tests (name, name_1, ...) that
@@ -86,13 +96,20 @@ function(zx_test name)
     set_target_properties(${name} PROPERTIES
       CROSSCOMPILING_EMULATOR "sh;${PROJECT_SOURCE_DIR}/cmake/wine-display.sh")
   endif()
+  # The cross build's program goes through its wine runner inside the bounded one.
+  zx_bounded_runner(runner ${A_TIMEOUT})
+  if(WIN32 AND A_NEEDS_DISPLAY)
+    list(APPEND runner sh ${PROJECT_SOURCE_DIR}/cmake/wine-display.sh)
+  elseif(WIN32)
+    list(APPEND runner ${CMAKE_CROSSCOMPILING_EMULATOR})
+  endif()
   math(EXPR last "${A_SHARDS} - 1")
   foreach(shard RANGE ${last})
     set(test ${name})
     if(shard GREATER 0)
       set(test ${name}_${shard})
     endif()
-    add_test(NAME ${test} COMMAND ${name} --gtest_brief=1)
+    add_test(NAME ${test} COMMAND ${runner} $<TARGET_FILE:${name}> --gtest_brief=1)
     set_tests_properties(${test} PROPERTIES TIMEOUT ${A_TIMEOUT} LABELS "${A_LABELS}")
     if(WIN32)
       if(private_registry OR A_READS_PREFIX_ONLY)

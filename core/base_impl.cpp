@@ -126,9 +126,14 @@ HRESULT STDMETHODCALLTYPE BaseImpl::QueryInterface(REFIID riid, void** object) {
 }
 
 // A stop joins these threads under the control lock: a camera thread that cannot take it may be
-// the one being joined, so it only stores the level.
+// the one being joined, so it only stores the level. A host callback a start raises under the
+// lock already holds it on this thread, and asking a mutex its own thread holds is undefined.
 void BaseImpl::setThreadPriority(uint32_t level) {
   threadPriority_ = level;
+  if (controlLock_.heldHere()) {
+    applyThreadPriority();
+    return;
+  }
   std::unique_lock<ControlLock> guard(controlLock_, std::defer_lock);
   if (onCameraThread() ? !guard.try_lock() : (guard.lock(), false)) return;
   applyThreadPriority();

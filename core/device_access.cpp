@@ -1,6 +1,7 @@
 // Raw device access: vendor requests built from caller values, raw pipes, version texts, the ST4
 // guide port and the focus description. Each checks its arguments, opens the device where it
-// needs it and sends one request, holding the device lock while it touches the transport.
+// needs it and sends one request, holding the device lock while it touches the transport; a raw
+// pipe transfer keeps the device open by the transport's own count instead.
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -115,11 +116,12 @@ HRESULT STDMETHODCALLTYPE BaseImpl::VenWriteBuffer(const void* buffer, uint32_t 
   return FAILED(hr) ? hr : static_cast<HRESULT>(n);
 }
 
+// A pipe may keep a transfer for seconds: the transport keeps the device open for it without the
+// device lock, so sensor programming and a stop go on beside it (the stop aborts it).
 HRESULT STDMETHODCALLTYPE BaseImpl::ReadPipe(uint32_t pipe, void* buffer, uint32_t length) {
   if (buffer == nullptr) return E_POINTER;
   if (length == 0) return E_INVALIDARG;
   const HRESULT open = openForRequest();
-  const auto hold = deviceLock();
   return FAILED(open) ? open : transport_->ReadPipe(pipe, buffer, length);
 }
 
@@ -127,7 +129,6 @@ HRESULT STDMETHODCALLTYPE BaseImpl::WritePipe(uint32_t pipe, const void* buffer,
   if (buffer == nullptr) return E_POINTER;
   if (length == 0) return E_INVALIDARG;
   const HRESULT open = openForRequest();
-  const auto hold = deviceLock();
   return FAILED(open) ? open : transport_->WritePipe(pipe, buffer, length);
 }
 

@@ -26,6 +26,7 @@ SimCamera::~SimCamera() {
   state_.clock.cancel(&state_.loopback);
   std::lock_guard<std::mutex> hold(lock_);
   stream_.failAll(platform::kErrorOperationAborted);
+  endHeldPipeReads();
 }
 
 WString SimCamera::kernelId() const {
@@ -156,6 +157,7 @@ uint32_t SimCamera::openError() {
 void SimCamera::closed() {
   std::lock_guard<std::mutex> hold(lock_);
   stream_.abort("close");
+  endHeldPipeReads();
 }
 
 uint32_t SimCamera::control(const Setup& setup, uint8_t* data, uint32_t length,
@@ -211,6 +213,10 @@ uint32_t SimCamera::submitPipeRead(uint32_t pipe, void* buffer, uint32_t length,
   {
     std::lock_guard<std::mutex> hold(lock_);
     if (const uint32_t error = std::exchange(failNextPipe_, 0)) return error;
+    if (heldPipe_ != 0 && (pipe & 0x7F) == heldPipe_) {
+      heldPipeReads_.emplace_back(heldPipe_, &io);
+      return platform::kErrorIoPending;
+    }
     if ((pipe & 0xFF) == kLoopbackIn && !state_.loopback.empty()) {
       const auto n = static_cast<uint32_t>(std::min<size_t>(length, state_.loopback.size()));
       std::memcpy(buffer, state_.loopback.data(), n);
@@ -238,13 +244,45 @@ uint32_t SimCamera::readResult(platform::AsyncIo& io, uint32_t* transferred) {
 void SimCamera::cancelRead(platform::AsyncIo& io) {
   std::lock_guard<std::mutex> hold(lock_);
   stream_.cancel(io);
+  const auto held = std::find_if(heldPipeReads_.begin(), heldPipeReads_.end(),
+                                 [&io](const auto& read) { return read.second == &io; });
+  if (held == heldPipeReads_.end()) return;
+  heldPipeReads_.erase(held);
+  io.error = platform::kErrorOperationAborted;
+  io.transferred = 0;
+  platform::SignalAsync(io);
 }
 
-uint32_t SimCamera::abortPipe() {
+uint32_t SimCamera::abortPipe(uint8_t pipe) {
   std::lock_guard<std::mutex> hold(lock_);
   if (state_.unplugged) return kNotConnected;
   stream_.abort();
+  endHeldPipeReads(pipe & 0x7F);
   return 0;
+}
+
+void SimCamera::endHeldPipeReads(uint8_t pipe) {
+  auto read = heldPipeReads_.begin();
+  while (read != heldPipeReads_.end()) {
+    if (pipe != 0 && read->first != pipe) {
+      ++read;
+      continue;
+    }
+    read->second->error = platform::kErrorOperationAborted;
+    read->second->transferred = 0;
+    platform::SignalAsync(*read->second);
+    read = heldPipeReads_.erase(read);
+  }
+}
+
+void SimCamera::holdPipeReads(uint8_t pipe) {
+  std::lock_guard<std::mutex> hold(lock_);
+  heldPipe_ = pipe & 0x7F;
+}
+
+uint32_t SimCamera::heldPipeReads() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return static_cast<uint32_t>(heldPipeReads_.size());
 }
 
 uint32_t SimCamera::resetPipe() {

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "platform/types.h"
@@ -48,10 +49,14 @@ class SimCamera {
   void setAbortDelayMs(uint32_t ms);
   void failNextControl(uint32_t error);  // the next WinUSB control transfer only
   void failNextPipe(uint32_t error);     // the next raw pipe read or write
+  // Reads of this pipe number (the IN bit aside; 0: none) get no answer; an abort, a cancel or
+  // the close ends each with 995.
+  void holdPipeReads(uint8_t pipe);
 
   // Observation.
   SimLog& log() { return state_.log; }
   uint32_t outstandingReads();
+  uint32_t heldPipeReads();
   uint32_t framesSent();
   uint32_t frameNumber();  // the next frame's, which a frame fault names
   uint8_t systemInitValue();
@@ -75,7 +80,9 @@ class SimCamera {
   uint32_t submitPipeRead(uint32_t pipe, void* buffer, uint32_t length, platform::AsyncIo& io);
   uint32_t readResult(platform::AsyncIo& io, uint32_t* transferred);
   void cancelRead(platform::AsyncIo& io);
-  uint32_t abortPipe();
+  // WinUSB names the pipe it aborts, and ends only that pipe's held reads; the kernel driver's
+  // request names none (0) and ends them all. The stream's reads end either way.
+  uint32_t abortPipe(uint8_t pipe = 0);
   uint32_t resetPipe();
   uint32_t resetPort();
   uint32_t selectAltSetting();
@@ -88,6 +95,7 @@ class SimCamera {
 
  private:
   uint32_t pipeOp(const char* name);
+  void endHeldPipeReads(uint8_t pipe = 0);  // under lock_; 0: every pipe
 
   std::mutex lock_;
   DeviceState state_;
@@ -96,6 +104,8 @@ class SimCamera {
   uint32_t refuseOpen_ = 0;
   uint32_t failNextControl_ = 0;
   uint32_t failNextPipe_ = 0;
+  uint8_t heldPipe_ = 0;
+  std::vector<std::pair<uint8_t, platform::AsyncIo*>> heldPipeReads_;  // pipe, read
   std::vector<PipePolicy> policies_;
 };
 

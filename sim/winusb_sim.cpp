@@ -30,7 +30,7 @@ uint32_t overlappedResult(void* iface, platform::AsyncIo& io, uint32_t* transfer
 }
 
 uint32_t abortPipe(void* iface, uint8_t pipe) {
-  return pipe & 0x80 ? cam(iface).abortPipe() : 87u;
+  return pipe & 0x80 ? cam(iface).abortPipe(pipe) : 87u;
 }
 
 uint32_t resetPipe(void* iface, uint8_t pipe) {

@@ -6,7 +6,7 @@ DEPS_DIR=${ZX_DEPS_DIR:-/opt/zerithal-deps}
 PACKAGES=(cmake ninja-build g++ make libbz2-dev googletest libbenchmark-dev
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           wine wine64 xvfb xauth dpkg-dev libopencv-dev libdc1394-dev libraw-dev
-          ccache clang-format-14 clang libclang-rt-14-dev
+          ccache clang-format-14 clang libclang-rt-14-dev gdb
           fonts-liberation fonts-wqy-microhei fonts-tlwg-loma-ttf libz-mingw-w64-dev locales)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -68,6 +68,7 @@ HRESULT CUsb::openKernelDriver(const WString& path) {
     return err ? HRESULT_FROM_WIN32(err) : E_FAIL;
   }
   backend_ = std::make_unique<usb::KernelDriverBackend>(std::move(device));
+  pipeUsers_.opened();
   kernelDriver_ = true;
   PostOpenHandle();
   return S_OK;
@@ -86,6 +87,7 @@ HRESULT CUsb::openWinUsb(const WString& path) {
   if (!winusb) return err ? HRESULT_FROM_WIN32(err) : E_FAIL;  // `device` closes here
   winusb->setRawIo(inEndpoint_);
   backend_ = std::move(winusb);
+  pipeUsers_.opened();
   kernelDriver_ = false;
   PostOpenHandle();
   return S_OK;
@@ -105,6 +107,7 @@ uint16_t CUsb::PostOpenHandle() {
 void CUsb::CloseInternalHandle() {
   if (!backend_) return;
   ZX_TRACE("%s", "CloseInternalHandle");
+  pipeUsers_.close([this](uint32_t pipe) { AbortPipe(static_cast<uint8_t>(pipe)); });
   backend_.reset();
 }
 

@@ -10,6 +10,7 @@
 #include "platform/event.h"
 #include "platform/types.h"
 #include "usb/grab_state.h"
+#include "usb/pipe_users.h"
 #include "usb/transfer_slots.h"
 #include "usb/usb_backend.h"
 #include "usb/usb_model_hooks.h"
@@ -59,7 +60,8 @@ class CUsb : public UsbModelHooks {
   bool bGetAltSensor();
   uint32_t bEEPROMRead(uint8_t* dst);
   bool bST4GuideState();
-  // One raw transfer on a pipe: the byte count, or the Win32 error as an HRESULT.
+  // One raw transfer on a pipe: the byte count, or the Win32 error as an HRESULT. Safe beside a
+  // close on another thread, which aborts the transfer and waits for it.
   HRESULT ReadPipe(uint32_t pipe, void* buffer, uint32_t length);
   HRESULT WritePipe(uint32_t pipe, const void* buffer, uint32_t length);
 
@@ -156,6 +158,7 @@ class CUsb : public UsbModelHooks {
   uint16_t revision_ = 0;
   bool kernelDriver_ = true;
   std::unique_ptr<usb::UsbBackend> backend_;
+  usb::PipeUsers pipeUsers_;  // raw transfers, which keep backend_ open without the sensor lock
   usb::TransferSlots slots_;
   int32_t resetBudget_;
 

@@ -122,7 +122,8 @@ HRESULT CUsb::bST4PulseGuide(uint8_t direction, uint32_t ms) {
 
 HRESULT CUsb::ReadPipe(uint32_t pipe, void* buffer, uint32_t length) {
   if (!buffer) return E_POINTER;
-  if (!backend_) return E_UNEXPECTED;
+  const usb::PipeUsers::Use use(pipeUsers_, pipe);
+  if (!use) return E_UNEXPECTED;
   uint32_t n = 0;
   const uint32_t err = backend_->readPipe(pipe, buffer, length, &n);
   ZX_TRACE("%s: pipe = %u, len = %u, err = %u, n = %u", "ReadPipe", pipe, length, err, n);
@@ -131,7 +132,8 @@ HRESULT CUsb::ReadPipe(uint32_t pipe, void* buffer, uint32_t length) {
 
 HRESULT CUsb::WritePipe(uint32_t pipe, const void* buffer, uint32_t length) {
   if (!buffer) return E_POINTER;
-  if (!backend_) return E_UNEXPECTED;
+  const usb::PipeUsers::Use use(pipeUsers_, pipe);
+  if (!use) return E_UNEXPECTED;
   uint32_t n = 0;
   const uint32_t err = backend_->writePipe(pipe, buffer, length, &n);
   ZX_TRACE("%s: pipe = %u, len = %u, err = %u, n = %u", "WritePipe", pipe, length, err, n);

@@ -102,7 +102,8 @@ void CmosCamera::SetResolution(uint32_t index, bool still) {
 }
 
 // Closed under the sensor lock: a host's device request on another thread holds it while it
-// uses the handle, and an open takes it too.
+// uses the handle, and an open takes it too. A raw pipe transfer holds the transport's count
+// instead, which the close aborts and waits out.
 void CmosCamera::StopSensor() {
   std::lock_guard<platform::RecursiveLock> hold(helper_->sensorLock());
   if (spec_.haltsBeforeStop) device_->bSystemInit(0);

@@ -521,7 +521,8 @@ TEST_P(CameraSuite, ExposureCallbackFollowsTheOpenASpeedChangeAndADeviceEvent) {
 
 // A start raises the host's exposure callback under the control lock. A stop, start or thread
 // priority that callback asks for on its own thread is answered as from a camera thread, never
-// waited for: each used to wait for ever on the lock its own thread held.
+// waited for: each used to wait for ever on the lock its own thread held, and the priority to try
+// it there (a debug build's control lock stops the process at either).
 TEST(ControlLock, CallsFromAStartsExposureCallbackOnItsOwnThreadDoNotWait) {
   const struct {
     const char* name;

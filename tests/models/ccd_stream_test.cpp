@@ -98,8 +98,7 @@ TEST_P(CcdStream, EveryModeStreamsTheChartUprightAndAStillComesFromTheReducedPre
     if (index == 1) {
       ASSERT_EQ(cam_->put_eStillSize(0), S_OK);
       std::vector<uint8_t> still = frameAt(0);
-      platform::Event cancel(platform::Event::Kind::ManualReset, false);
-      EXPECT_EQ(cam_->SnapForPin(still.data(), uint32_t(still.size()), &cancel), S_OK);
+      EXPECT_EQ(stream_rig::SnapWithin(*cam_, still), S_OK);
       ExpectChart(still, info().resolutions[0].width, info().resolutions[0].height, "still");
       EXPECT_EQ(Pull(*cam_, frame, 3), 3u) << "preview after the still";
     }

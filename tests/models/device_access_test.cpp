@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -12,6 +15,7 @@
 #include "core/lumorix_options.h"
 #include "models/common/helper_stream.h"
 #include "platform/event.h"
+#include "tests/support/stream_rig.h"
 #include "tests/models/model_rig.h"
 
 namespace testing_models {
@@ -363,6 +367,82 @@ TEST(DeviceAccess, RequestsBesideAStopAndStartOnAnotherThread) {
   EXPECT_EQ(camera.start(), S_OK) << "the device opens again afterwards";
   EXPECT_EQ(camera.VenCommand(5), S_OK);
   EXPECT_EQ(camera.stop(), S_OK);
+}
+
+// --- Beside a pipe read the device never answers -------------------------------------------------
+
+constexpr int kBesideMs = 1000;         // a stop's abort and close, or a setter, beside the read
+constexpr int kReadEndsMs = 8000;       // past the transports' own bound of five and one seconds
+constexpr uint8_t kUnansweredPipe = 3;  // neither the stream's pipe nor the loopback
+
+bool Within(int ms, const std::function<bool()>& done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+long long MsTaken(const std::function<void()>& act) {
+  const auto start = std::chrono::steady_clock::now();
+  act();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               start)
+      .count();
+}
+
+void expectSettersAndFrames(BaseImpl& camera) {
+  uint32_t us = 0;
+  ASSERT_EQ(camera.get_ExpoTime(&us), S_OK);
+  const long long setters = MsTaken([&] {
+    EXPECT_EQ(camera.put_ExpoTime(us + 100), S_OK);
+    EXPECT_EQ(camera.put_ExpoAGain(150), S_OK);
+  });
+  EXPECT_LT(setters, kBesideMs) << "exposure and gain setters";
+  const ModelResolution& size = camera.model()->resolutions[0];
+  std::vector<uint8_t> frame(size_t{DibRowBytes(24, size.width)} * size.height);
+  EXPECT_EQ(stream_rig::Puller(camera, std::chrono::seconds(2)).pull(frame, 3), 3u) << "frames";
+}
+
+// A host's pipe read keeps the device open without the device lock: beside one the device never
+// answers, the exposure and gain setters return, frames keep coming through the frame thread's
+// exposure hand-over, and a stop aborts the read and closes the device within about a second.
+// Each used to wait out the read's own bound of five seconds.
+TEST(DeviceAccess, AnUnansweredPipeReadHoldsBackNeitherFramesNorAStop) {
+  const struct {
+    const char* name;
+    Flavour flavour;
+    bool streams;  // setters and frames before the stop
+  } rows[] = {{"kernel, stop", Flavour::Kernel, false},
+              {"winusb, stop", Flavour::WinUsb, false},
+              {"kernel, frames", Flavour::Kernel, true},
+              {"winusb, frames", Flavour::WinUsb, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ModelRig rig(RigOptions{.flavour = row.flavour, .realTime = true});
+    rig.device().setFramePeriodMs(5);
+    ASSERT_NE(rig.open(), nullptr);
+    BaseImpl& camera = rig.camera();
+    ASSERT_EQ(camera.start(), S_OK);
+    rig.device().holdPipeReads(kUnansweredPipe);
+    std::atomic<HRESULT> read{E_PENDING};
+    std::thread host([&] {
+      char back[16];
+      read = camera.ReadPipe(kUnansweredPipe | 0x80, back, sizeof back);
+    });
+    EXPECT_TRUE(Within(kBesideMs, [&] { return rig.device().heldPipeReads() == 1; }));
+    if (row.streams) expectSettersAndFrames(camera);
+    EXPECT_EQ(read.load(), E_PENDING) << "the read still waits";
+    const long long stopMs = MsTaken([&] { EXPECT_EQ(camera.stop(), S_OK); });
+    EXPECT_LT(stopMs, kBesideMs) << "stop";
+    if (!Within(kReadEndsMs, [&] { return read.load() != E_PENDING; })) {
+      std::fprintf(stderr, "%s: the pipe read never ended\n", row.name);  // nothing else would
+      std::_Exit(1);
+    }
+    host.join();
+    EXPECT_EQ(read.load(), HRESULT_FROM_WIN32(995)) << "aborted by the stop";
+  }
 }
 
 // --- Guide port timing -------------------------------------------------------------------------

@@ -59,18 +59,19 @@ class OptionsRig {
   PLHlperBase& helper() { return rig_.helper(); }
 
   // One pin pull into dst, woken after `bound`: S_OK a frame, E_FAIL a frame that does not fit,
-  // S_FALSE none in time.
+  // S_FALSE none in time. The pulls end on the watchdog's word, not on a clock of their own: one
+  // that ran a little behind the watchdog's took its one wake and then waited for ever.
   HRESULT pull(std::vector<uint8_t>& dst, std::chrono::milliseconds bound) {
     platform::Event wake(platform::Event::Kind::AutoReset, false);
-    std::atomic<bool> done{false};
+    std::atomic<bool> done{false}, woken{false};
     std::thread watchdog([&] {
       const auto end = std::chrono::steady_clock::now() + bound;
       while (!done && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(5ms);
+      woken = true;  // before the wake: no pull starts a wait once it has been used
       wake.set();
     });
-    const auto end = std::chrono::steady_clock::now() + bound;
     HRESULT hr = S_FALSE;
-    while (hr == S_FALSE && std::chrono::steady_clock::now() < end)
+    while (hr == S_FALSE && !woken)
       hr = cam_->PullFrameForPin(dst.data(), uint32_t(dst.size()), &wake);
     done = true;
     watchdog.join();

@@ -54,21 +54,25 @@ class Puller {
   std::chrono::seconds limit_;
 };
 
-// A pin's still into a bottom-up BGR frame, cancelled once the limit passes: a still that never
-// comes gives S_FALSE and fails its test instead of waiting for ever.
+// A still as a pin snaps it. A watchdog cancels a snap that gets none within the limit (a camera
+// that never delivers the full-size still would keep it trying for ever), and the test fails
+// saying so.
 inline HRESULT SnapWithin(BaseImpl& cam, std::vector<uint8_t>& still,
                           std::chrono::seconds limit = std::chrono::seconds(60)) {
   platform::Event cancel(platform::Event::Kind::ManualReset, false);
-  std::atomic<bool> done{false};
+  std::atomic<bool> done{false}, timedOut{false};
   std::thread watchdog([&] {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!done && std::chrono::steady_clock::now() < end)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    timedOut = !done.load();
     cancel.set();
   });
   const HRESULT hr = cam.SnapForPin(still.data(), uint32_t(still.size()), &cancel);
   done = true;
   watchdog.join();
+  if (timedOut)
+    ADD_FAILURE() << "SnapForPin got no still within " << limit.count() << " s; cancelled";
   return hr;
 }
 
