@@ -7,6 +7,7 @@
 #include "core/camera_buffer_impl.h"
 #include "base/pixel_formats.h"
 #include "core/lumorix_impl_callback.h"
+#include "core/stream/own_thread_delete.h"
 #include "pipeline/frame_descriptor.h"
 #include "pipeline/pl_frame_hooks.h"
 #include "pipeline/pl_helper_base.h"
@@ -50,6 +51,7 @@ StillFrame HelperStream::grabStill(uint8_t* output, uint8_t* second, uint32_t, u
   StillResult result;
   GrabStillFrame(helper_, &result, output, second, bits, stopEvent, width, height, sensorWidth,
                  sensorHeight, index);
+  OwnThreadDelete::leaveIfDeleted();  // the host's demosaic or histogram hook may delete it
   return StillFrame{result.status,
                     result.width,
                     result.height,

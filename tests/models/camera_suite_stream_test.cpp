@@ -519,35 +519,57 @@ TEST_P(CameraSuiteStream, RawStillsAtAnotherSizeCarryTheirFormat) {
   EXPECT_GT(formats, 0);
 }
 
-// Deleted by its owner's thread or by its own data callback: the device is stopped and closed.
+// Deleted by its owner's thread, by its own data callback, or by the host's demosaic hook in a
+// still at another size on the fill-buffer thread: the device is stopped and closed, and the let-go
+// thread touches nothing of the camera on its way out (the sanitizers see any touch).
 TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
+  enum class By { Owner, DataCallback, StillHook };
   struct Deleter {
     ModelRig* rig;
+    bool fromData = false;
+    int32_t stillWidth = -1;  // the hook deletes only in a still this wide
     std::atomic<bool> done{false};
+    void run() {
+      if (done.load()) return;
+      rig->close();
+      done = true;
+    }
     static void onData(const uint8_t*, const LumorixFrameHeader*, int32_t, void* context) {
       auto* self = static_cast<Deleter*>(context);
-      if (self->done.load()) return;
-      self->rig->close();
-      self->done = true;
+      if (self->fromData) self->run();
+    }
+    static void onDemosaic(uint32_t, int32_t w, int32_t, const void*, void*, uint8_t, void* c) {
+      auto* self = static_cast<Deleter*>(c);
+      if (w == self->stillWidth) self->run();
     }
   };
-  for (const bool fromCallback : {false, true}) {
+  for (const By by : {By::Owner, By::DataCallback, By::StillHook}) {
+    if (by == By::StillHook && (info().stillCount == 0 || last() == 0)) continue;
     BaseImpl* cam = open();
     ASSERT_NE(cam, nullptr);
     ASSERT_EQ(cam->put_eSize(last()), S_OK);
     Deleter deleter{&rig_};
-    if (fromCallback) {
-      ASSERT_EQ(cam->start(Deleter::onData, nullptr, nullptr, nullptr, &deleter), S_OK);
-      ASSERT_TRUE(WaitUntil([&] { return deleter.done.load(); }));
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the let-go thread leaves
-    } else {
+    if (by == By::Owner) {
       ASSERT_EQ(cam->start(), S_OK);
       std::vector<uint8_t> frame = frameAt(last());
       ASSERT_EQ(Pull(*cam, frame, 3), 3u);
       rig_.close();
+    } else {
+      deleter.fromData = by == By::DataCallback;
+      if (by == By::StillHook) {
+        deleter.stillWidth = int32_t(info().resolutions[0].width);
+        ASSERT_EQ(cam->put_DemosaicCallback(Deleter::onDemosaic, &deleter), S_OK);
+      }
+      ASSERT_EQ(cam->start(Deleter::onData, nullptr, nullptr, nullptr, &deleter), S_OK);
+      if (by == By::StillHook) {
+        ASSERT_EQ(cam->Snap(0, 1, 0), S_OK);
+      }
+      ASSERT_TRUE(WaitUntil([&] { return deleter.done.load(); }))
+          << int(by) << ": the camera was never deleted, or its delete hung";
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the let-go thread leaves
     }
-    EXPECT_EQ(rig_.device().outstandingReads(), 0u) << fromCallback;
-    EXPECT_EQ(rig_.device().systemInitValue(), 0) << fromCallback;
+    EXPECT_EQ(rig_.device().outstandingReads(), 0u) << int(by);
+    EXPECT_EQ(rig_.device().systemInitValue(), 0) << int(by);
     const auto timeline = rig_.log().pipeTimeline();
     EXPECT_NE(std::find(timeline.begin(), timeline.end(), "close"), timeline.end());
     rig_.log().clear();
