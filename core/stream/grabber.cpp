@@ -2,6 +2,7 @@
 #include "core/stream/grabber.h"
 
 #include <algorithm>
+#include <memory>
 #include <mutex>
 
 #include "base/lumorix_events.h"
@@ -25,6 +26,10 @@ constexpr uint32_t kNoFrameFailed = 2;
 constexpr uint32_t kNoFrameDisconnected = 3;
 // Snap's index meaning "the still size already chosen".
 constexpr uint32_t kCurrentStillIndex = 0xFFFFFFFFu;
+
+struct FreeFrame {
+  void operator()(uint8_t* buffer) const { FreeFrameBuffer(buffer); }
+};
 }  // namespace
 
 uint32_t Grabber::NoFrameLimitMs(uint32_t exposureUs) {
@@ -207,9 +212,13 @@ void Grabber::still_grabber(uint32_t index, uint32_t count, uint64_t context) {
     uint8_t* buffer = stillBuffer(&pitch, &second, &fromPool);
     if (buffer == nullptr) continue;
     const uint8_t bits = cam_.optRaw_.load() ? 0 : (second ? 48 : 24);
+    // A hook that deletes the camera in the grab leaves: the stop has dropped the pool's list, so
+    // the pool buffer in hand is this thread's alone to free.
+    std::unique_ptr<uint8_t, FreeFrame> leaving(fromPool ? buffer : nullptr);
     const StillFrame still =
         cam_.pipeline_->grabStill(second ? second : buffer, nullptr, pitch, bits, &cam_.stopEvent_,
                                   size.width, size.height, sensor.width, sensor.height, index);
+    leaving.release();
     if (count == 1) {
       end_to_still_grabber();
       ended = true;
