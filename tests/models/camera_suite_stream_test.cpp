@@ -562,11 +562,19 @@ TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
       }
       ASSERT_EQ(cam->start(Deleter::onData, nullptr, nullptr, nullptr, &deleter), S_OK);
       if (by == By::StillHook) {
+        rig_.registry().takeChanges();
         ASSERT_EQ(cam->Snap(0, 1, 0), S_OK);
       }
       ASSERT_TRUE(WaitUntil([&] { return deleter.done.load(); }))
           << int(by) << ": the camera was never deleted, or its delete hung";
+      // The still's thread, the state's last holder, saves the settings on its way out; the
+      // store's lock then orders that save before the rig takes the store down.
+      if (by == By::StillHook) {
+        EXPECT_TRUE(WaitUntil([&] { return rig_.registry().touched("USM"); }))
+            << "the let-go still never saved the settings";
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the let-go thread leaves
+      rig_.registry().store->keyExists("");
     }
     EXPECT_EQ(rig_.device().outstandingReads(), 0u) << int(by);
     EXPECT_EQ(rig_.device().systemInitValue(), 0) << int(by);
