@@ -53,7 +53,7 @@ void Delivery::thread_fillbuffer() {
                                         record->info.sequence);
     Output out;
     if (!passes) {
-      rawCallbackOnly(record);
+      dropToRaw(record);
     } else if (takeOutput(out)) {
       deliver(record, out, snap, snapContext);
       if (snap) --snapLeft;
@@ -176,6 +176,38 @@ void Delivery::CropInPlace(uint8_t* data, uint32_t frameWidth, const SensorRect&
                  data + (size_t{y} * frameWidth + roi.left) * bytesPerPixel, row);
 }
 
+void Delivery::regionSize(const RawBufferRecord* record, uint32_t& w, uint32_t& h) const {
+  const ResolutionEntry& preview = cam_.previewTable_[cam_.previewIndex_.load()];
+  w = record->roiPresent ? record->roi.right - record->roi.left : preview.width;
+  h = record->roiPresent ? record->roi.bottom - record->roi.top : preview.height;
+}
+
+// The raw path of every frame, delivered or dropped by the rate limit, so the raw callback always
+// gets the region's own samples: cropped out of the frame in place, then binned. True when binned.
+bool Delivery::cropAndBin(RawBufferRecord* record, const StreamOutputShape& shape, uint32_t& w,
+                          uint32_t& h) {
+  const uint32_t frameWidth = record->fullFrame.right
+                                  ? record->fullFrame.right
+                                  : cam_.previewTable_[cam_.previewIndex_.load()].width;
+  if (record->roiPresent && (w != frameWidth || record->roi.top != 0))
+    CropInPlace(record->data, frameWidth, record->roi, shape.rawBytesPerPixel);
+  if (record->binFactor < 2 || record->binFactor > 4) return false;
+  BinRawFrame(record->data, w, h, record->binFactor, record->binAverage != 0, shape.rawBits);
+  w = (w / record->binFactor) & ~1u;
+  h = (h / record->binFactor) & ~1u;
+  return true;
+}
+
+// A frame the rate limit drops goes to the raw callback alone, shaped as a delivered one.
+void Delivery::dropToRaw(RawBufferRecord* record) {
+  if (cam_.pipeline_) {
+    uint32_t w = 0, h = 0;
+    regionSize(record, w, h);
+    cropAndBin(record, cam_.pipeline_->shape(), w, h);
+  }
+  rawCallbackOnly(record);
+}
+
 // A bottom-up image counts the region's rows from the bottom of the preview.
 void Delivery::rawCallbackOnly(RawBufferRecord* record) {
   SensorRect roi = record->roi;
@@ -191,20 +223,11 @@ void Delivery::rawCallbackOnly(RawBufferRecord* record) {
 void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
                        uint64_t snapContext) {
   const StreamOutputShape shape = cam_.pipeline_->shape();
-  const ResolutionEntry& preview = cam_.previewTable_[cam_.previewIndex_.load()];
-  uint32_t w = record->roiPresent ? record->roi.right - record->roi.left : preview.width;
-  uint32_t h = record->roiPresent ? record->roi.bottom - record->roi.top : preview.height;
+  uint32_t w = 0, h = 0;
+  regionSize(record, w, h);
   LumorixFrameHeader header{40, 0, 0, 1, 0, 0, 0, {}};
   cam_.RawQuickDemosaic(record->data, w, h, record->format);
-  const uint32_t frameWidth = record->fullFrame.right ? record->fullFrame.right : preview.width;
-  if (record->roiPresent && (w != frameWidth || record->roi.top != 0))
-    CropInPlace(record->data, frameWidth, record->roi, shape.rawBytesPerPixel);
-  const bool binned = record->binFactor >= 2 && record->binFactor <= 4;
-  if (binned) {
-    BinRawFrame(record->data, w, h, record->binFactor, record->binAverage != 0, shape.rawBits);
-    w = (w / record->binFactor) & ~1u;
-    h = (h / record->binFactor) & ~1u;
-  }
+  const bool binned = cropAndBin(record, shape, w, h);
   rawCallbackOnly(record);
   if (cam_.optRaw_.load()) {
     header.bitCount = static_cast<uint16_t>(shape.rawBits);

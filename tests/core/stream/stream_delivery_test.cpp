@@ -288,21 +288,27 @@ TEST(StreamDelivery, DataCallbacksGetTheTurnedImagesHeader) {
 // The raw-data callback sees each frame's region as the delivered image counts its rows: from the
 // top, or from the bottom of the preview for a bottom-up image; no region, no rectangle. The
 // samples are the region's own, cropped out of the frame (the fake marks each row of the region
-// with its number): a region of the full width below the top row too.
+// with its number): a region of the full width below the top row too, and in the frames a rate
+// limit drops, which reach the raw callback alone.
 TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
   struct RawLog {
     std::mutex lock;
     int calls = 0;
     bool hadRegion = false;
     SensorRect region{};
-    uint8_t secondRow = 0;  // the mark the region's second row begins with
+    int secondRow = -1;  // the mark the region's second row begins with, while every call agrees
     static void onRaw(const uint8_t* data, const SensorRect* roi, uint8_t, void* context) {
       auto& log = *static_cast<RawLog*>(context);
       std::lock_guard<std::mutex> hold(log.lock);
-      if (data == nullptr || log.calls++ > 0) return;
-      log.hadRegion = roi != nullptr;
-      if (roi) log.region = *roi;
-      if (roi) log.secondRow = data[roi->right - roi->left];
+      if (data == nullptr) return;
+      const int mark = roi ? data[roi->right - roi->left] : -1;
+      if (log.calls++ == 0) {
+        log.hadRegion = roi != nullptr;
+        if (roi) log.region = *roi;
+        log.secondRow = mark;
+      } else if (mark != log.secondRow) {
+        log.secondRow = -2;
+      }
     }
   };
   const SensorRect none{}, band{8, 4, 72, 36}, wide{0, 100, 1024, 300}, foot{8, 738, 72, 770};
@@ -315,29 +321,34 @@ TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
                {wide, false, wide}, {wide, true, {0, 770 - 300, 1024, 770 - 100}},
                {foot, false, foot}, {foot, true, {8, 0, 72, 32}}};
   for (const auto& row : table) {
-    FakeModel cam;
-    cam.bottomUp = row.bottomUp;
-    cam.setRecordRegion(row.recorded);
-    RawLog log;
-    ASSERT_EQ(cam.put_RawDataCallback(RawLog::onRaw, &log), S_OK);
-    ASSERT_EQ(cam.start(ignoreData), S_OK);
-    ASSERT_TRUE(waitFor([&] {
-      std::lock_guard<std::mutex> hold(log.lock);
-      return log.calls > 0;
-    }));
-    cam.stop();
-    const std::string name = std::to_string(row.recorded.left) + "," +
-                             std::to_string(row.recorded.top) + " to " +
-                             std::to_string(row.recorded.right) + "," +
-                             std::to_string(row.recorded.bottom) + (row.bottomUp ? " up" : " down");
-    const bool expectRegion = row.seen.right != 0;
-    EXPECT_EQ(log.hadRegion, expectRegion) << name;
-    if (!expectRegion) continue;
-    EXPECT_EQ(log.region.left, row.seen.left) << name;
-    EXPECT_EQ(log.region.top, row.seen.top) << name;
-    EXPECT_EQ(log.region.right, row.seen.right) << name;
-    EXPECT_EQ(log.region.bottom, row.seen.bottom) << name;
-    EXPECT_EQ(int(log.secondRow), (row.recorded.top + 1) & 0xFF) << name << ": not cropped";
+    for (const bool limited : {false, true}) {
+      FakeModel cam;
+      cam.bottomUp = row.bottomUp;
+      cam.setRecordRegion(row.recorded);
+      RawLog log;
+      ASSERT_EQ(cam.put_RawDataCallback(RawLog::onRaw, &log), S_OK);
+      if (limited) {  // one frame a second: most go to the raw callback alone
+        ASSERT_EQ(cam.put_Option(LUMORIX_OPTION_FRAMERATE, 1), S_OK);
+      }
+      ASSERT_EQ(cam.start(ignoreData), S_OK);
+      ASSERT_TRUE(waitFor([&] {
+        std::lock_guard<std::mutex> hold(log.lock);
+        return log.calls > (limited ? 3 : 0);
+      }));
+      cam.stop();
+      const std::string name =
+          std::to_string(row.recorded.left) + "," + std::to_string(row.recorded.top) + " to " +
+          std::to_string(row.recorded.right) + "," + std::to_string(row.recorded.bottom) +
+          (row.bottomUp ? " up" : " down") + (limited ? ", rate-limited" : "");
+      const bool expectRegion = row.seen.right != 0;
+      EXPECT_EQ(log.hadRegion, expectRegion) << name;
+      if (!expectRegion) continue;
+      EXPECT_EQ(log.region.left, row.seen.left) << name;
+      EXPECT_EQ(log.region.top, row.seen.top) << name;
+      EXPECT_EQ(log.region.right, row.seen.right) << name;
+      EXPECT_EQ(log.region.bottom, row.seen.bottom) << name;
+      EXPECT_EQ(log.secondRow, (row.recorded.top + 1) & 0xFF) << name << ": not cropped";
+    }
   }
 }
 
