@@ -517,6 +517,14 @@ struct FrameHold {
   }
 };
 
+// A sensor's pipeline opened at the preview size in one raw format, its workers started.
+void openPipeline(TestSensor& s, uint8_t format) {
+  ASSERT_EQ(s.PLHlperInit(), 1);
+  s.pixelFormat = format;
+  InitPipeLineStep1(s, 0, kW, kH, nullptr, 0, 0);
+  InitPipeLineStep2(s);
+}
+
 // A sensor whose grab first stops at the test's hold.
 class HeldGrabSensor : public TestSensor {
  public:
@@ -574,10 +582,7 @@ TEST(FrameHooks, ARebuildWaitsForTheFrameUsingTheState) {
     config.flags = row.flags;
     SimulatedCamera camera(kW * (row.format ? 2 : 1), kH);
     HeldGrabSensor s(camera, config);
-    ASSERT_EQ(s.PLHlperInit(), 1);
-    s.pixelFormat = row.format;
-    InitPipeLineStep1(s, 0, kW, kH, nullptr, 0, 0);
-    InitPipeLineStep2(s);
+    ASSERT_NO_FATAL_FAILURE(openPipeline(s, row.format));
     FrameHold held;
     if (row.at == InHook)
       PLFrameHooks(s).SetDemosaicCallback(FrameHold::demosaicHook, &held);
@@ -701,10 +706,7 @@ TEST(FrameHooks, DeletingTheHelperInsideAHookEndsTheFrame) {
     DeletingHook<TestSensor> probe;
     probe.owned = new TestSensor(camera, config);
     TestSensor& s = *probe.owned;
-    ASSERT_EQ(s.PLHlperInit(), 1);
-    s.pixelFormat = row.format;
-    InitPipeLineStep1(s, 0, kW, kH, nullptr, 0, 0);
-    InitPipeLineStep2(s);
+    ASSERT_NO_FATAL_FAILURE(openPipeline(s, row.format));
     if (row.hook == Demosaic)
       PLFrameHooks(s).SetDemosaicCallback(DeletingHook<TestSensor>::demosaic, &probe);
     else
