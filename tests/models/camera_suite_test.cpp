@@ -519,7 +519,8 @@ TEST_P(CameraSuite, ExposureCallbackFollowsTheOpenASpeedChangeAndADeviceEvent) {
     ASSERT_EQ(cam->get_ExpoAGain(&gain), S_OK);
     const std::string gainLines =
         "#:ExpoProcAGain: " + std::to_string(gain) +
-        ", force = true\n#:ExpoProcAGain: real = " + std::to_string(gain) + "\n";
+        ", force = true\n#:ExpoProcAGain: real = " + std::to_string(gain) +
+        "\n#:PLHlperSetExpoAGain: " + std::to_string(gain) + "\n";
     EXPECT_EQ(lines.find(gainLines) != std::string::npos, row.gain) << row.name << "\n" << lines;
 #endif
     // Not after a device event: the window and line length stay as they were on the device, and

@@ -342,8 +342,8 @@ TEST_F(CcdWire, AnOpenFirstGenerationCameraKeepsItsSpeedASecondGenerationOneTake
     for (const std::string& line :
          {"#:ExpoProcTime: force = true\n#:ExpoProcTime: real = " + std::to_string(time) +
               "\n#:PLHlperSetExpoTime: " + std::to_string(time) + "\n",
-          "#:ExpoProcAGain: " + std::to_string(gain) +
-              ", force = true\n#:ExpoProcAGain: real = " + std::to_string(gain) + "\n"})
+          "#:ExpoProcAGain: " + std::to_string(gain) + ", force = true\n#:ExpoProcAGain: real = " +
+              std::to_string(gain) + "\n#:PLHlperSetExpoAGain: " + std::to_string(gain) + "\n"})
       EXPECT_NE(lines.find(line), std::string::npos) << std::hex << id << "\n" << lines;
 #endif
   }
