@@ -127,11 +127,14 @@ int32_t CcdHelper::PLHlperGrabFrame(FrameDescriptor* frame, uint32_t width, uint
 
 // A first-generation camera takes a new clock only while closed, at its next start; open, it keeps
 // the one it runs. A second-generation one runs its mode's program at the new clock now, so the
-// exposure in lines stays right.
+// exposure in lines stays right; unprogrammed, it hands the exposure over all the same (with no
+// state that is the notice alone).
 HRESULT CcdHelper::PLHlperSetSpeed(uint16_t, uint8_t) {
   if (device_.bDeferSpeed()) return device_.isOpen() ? S_FALSE : S_OK;
-  if (!device_.isOpen() || !programmed_) return S_OK;
-  restartMode(device_.mode());
+  if (device_.isOpen() && programmed_)
+    restartMode(device_.mode());
+  else
+    ExpoProcTime(*this, kForced);
   return S_OK;
 }
 

@@ -61,11 +61,9 @@ HRESULT CmosCamera::OpenCamera(uint32_t previewIndex) {
     const HRESULT hr = sequencer_->open(previewIndex, helper_->speed, helper_->takeExposureNow());
     if (FAILED(hr) || !sequencer_->windowed()) return hr;
   }
-  // The region's window, programmed now or by the first grab; its event outside the sensor lock.
-  if (sequencer_->windowedAtOpen())
-    device_->EzWriteRoi(0, 0);
-  else
-    device_->markRoiPending();
+  // The region's window, programmed now (its event outside the sensor lock), or else the open
+  // programmed the resolution's and the start marks a requested region for the first grab.
+  if (sequencer_->windowedAtOpen()) device_->EzWriteRoi(0, 0);
   return S_OK;
 }
 

@@ -186,6 +186,9 @@ void SensorSequencer::switchSkip(bool skip, uint16_t speed, uint32_t exposureUs)
     if (sensor_.lineBySpeed) sensor_.speedProgram(b, context_, speed);
   });
   writeLineLength(speed);
+  // A line that follows the speed takes its exposure before the restart, as a speed change does:
+  // the first frame after it is read with the new line's exposure.
+  if (sensor_.lineBySpeed) reapplyExposure(exposureUs, speed);
   if (sensor_.skipTail) runBuilt([&](ProgramBuffer& b) { sensor_.skipTail(b, context_); });
   reapplyExposure(exposureUs, speed);
 }

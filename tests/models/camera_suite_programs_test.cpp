@@ -34,7 +34,8 @@ struct Golden {
   std::function<void(SensorSequencer&)> act;
   std::vector<RegStep> finalValues;  // registers and the value each holds afterwards
   std::vector<uint16_t> neverWritten;
-  bool alternative = false;  // the sensor variant the device reported
+  bool alternative = false;             // the sensor variant the device reported
+  std::vector<RegStep> lastSteps = {};  // what the program ends with, in order
 };
 
 std::ostream& operator<<(std::ostream& os, const Golden& g) {
@@ -65,6 +66,9 @@ TEST_P(CameraSuitePrograms, ProgramsLeaveTheGoldenValues) {
         log.begin(), log.end(),
         [&](const RegStep& s) { return s.kind == RegStep::Kind::Write && s.reg == reg; }))
         << std::hex << "register 0x" << reg;
+  const size_t tail = g.lastSteps.size();
+  ASSERT_GE(log.size(), tail);
+  EXPECT_EQ(std::vector<RegStep>(log.end() - long(tail), log.end()), g.lastSteps);
 }
 
 const ModelSpec* const k51 = &kSpecRostrel305100KPA;
@@ -258,6 +262,20 @@ const Golden kGolden[] = {
              [](SensorSequencer& s) { s.switchSkip(false, 5, 85000); },
              {Write(0x3040, 195 + 0x800), Write(0x3016, 530), Write(0x300C, 5300),
               Write(0x3012, 85000 * 96 / 5300), Write(0x0100, 0x0100), Write(0x0104, 0)}),
+    // A skip change restarts the stream with the new line's exposure, and hands it over again.
+    {"U14SkipChangeExposesTheNewLineBeforeTheRestart",
+     kU14,
+     0xF014,
+     false,
+     true,
+     1,
+     5,
+     [](SensorSequencer& s) { s.switchSkip(false, 5, 85000); },
+     {},
+     {},
+     false,
+     {Write(0x0100, 0x0100), Write(0x3012, 1539), Write(0x0100, 0x0100), Wait(10),
+      Write(0x3012, 1539)}},
     Windowed(
         "U14AltSkipAtFullKeepsTheFullRead", kU14, 0xF014, true, 0, 5,
         [](SensorSequencer& s) { s.switchSkip(false, 5, 85000); },
@@ -611,6 +629,19 @@ const Golden kGolden[] = {
      nullptr,
      {Write(0x300C, 1800)},
      {}},
+    {"Mp14SkipChangeExposesTheNewLineBeforeTheRestart",
+     k14,
+     0xC014,
+     true,
+     true,
+     2,
+     0,
+     [](SensorSequencer& s) { s.switchSkip(false, 0, 85000); },
+     {},
+     {},
+     false,
+     {Write(0x300C, 3300), Wait(20), Write(0x3012, 2467), Write(0x0100, 0x0100),
+      Write(0x3012, 2467)}},
     {"Mp14HalfSpeed1", k14, 0xC014, true, true, 1, 1, nullptr, {Write(0x300C, 3000)}, {}},
     {"Mp14AltQuarterBinnedSpeed0",
      k14,

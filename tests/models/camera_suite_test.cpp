@@ -442,13 +442,24 @@ TEST_P(CameraSuite, ExposureCallbackFollowsTheOpenASpeedChangeAndADeviceEvent) {
     FrameDescriptor frame;
     rig.helper().PLHlperApplyRoi(&frame, nullptr);
   };
+  int regionEvents = 0;
+  cam->device().setEventSink(
+      [](void* c, uint32_t code) { *static_cast<int*>(c) += code == kEventRegion ? 1 : 0; },
+      &regionEvents);
   const struct {
     const char* name;
     int calls;
     bool gain;  // the gain is handed over too
     std::function<void()> act;
   } rows[] = {
-      {"open", 1, false, [&] { rig.startSensor(last()); }},
+      // A start with no region leaves the window the open programmed to its first frame.
+      {"open", 1, false,
+       [&] {
+         rig.startSensor(last());
+         const int opened = regionEvents;
+         regionStep();
+         EXPECT_EQ(regionEvents, opened) << "the first frame reprogrammed the window";
+       }},
       {"speed", info().maxSpeed > 0 ? 1 : 0, false,
        [&] {
          (void)cam->put_Speed(cam->pipelineHelper().speed ? 0 : 1);
@@ -508,7 +519,8 @@ TEST_P(CameraSuite, ExposureCallbackFollowsTheOpenASpeedChangeAndADeviceEvent) {
     ASSERT_EQ(cam->get_ExpoAGain(&gain), S_OK);
     const std::string gainLines =
         "#:ExpoProcAGain: " + std::to_string(gain) +
-        ", force = true\n#:ExpoProcAGain: real = " + std::to_string(gain) + "\n";
+        ", force = true\n#:ExpoProcAGain: real = " + std::to_string(gain) +
+        "\n#:PLHlperSetExpoAGain: " + std::to_string(gain) + "\n";
     EXPECT_EQ(lines.find(gainLines) != std::string::npos, row.gain) << row.name << "\n" << lines;
 #endif
     // Not after a device event: the window and line length stay as they were on the device, and

@@ -302,9 +302,26 @@ TEST_F(CcdWire, AnOpenFirstGenerationCameraKeepsItsSpeedASecondGenerationOneTake
     ASSERT_EQ(cam->OpenCamera(0), S_OK);
     EXPECT_EQ(rig_->writesTo(48).back(), 1u) << std::hex << id;
   }
-  // The new clock hands the exposure and gain over, traced, with one notice.
+  // The new clock hands the exposure and gain over, traced, with one notice; closed, the
+  // exposure alone, with its notice all the same.
   for (const uint16_t id : {uint16_t{0x8148}, uint16_t{0x8316}, uint16_t{0x8516}}) {
     CcdCamera* cam = open(id, 1);
+    for (const uint16_t level : {uint16_t{0}, uint16_t{1}}) {
+      Notices closed;
+      closed.watch(cam->pipelineHelper());
+      std::string lines;
+      {
+        zxtest::VerboseTrace trace;
+        EXPECT_EQ(PL_SetSpeed(cam->pipelineHelper(), level, 0), S_OK) << std::hex << id;
+        lines = trace.lines();
+      }
+      EXPECT_EQ(closed.count, 1) << std::hex << id << " closed at speed " << level;
+#ifndef _WIN32  // the debugger output is not captured there
+      EXPECT_NE(lines.find("#:ExpoProcTime: force = true\n"), std::string::npos)
+          << std::hex << id << " closed at speed " << level << "\n"
+          << lines;
+#endif
+    }
     ASSERT_EQ(cam->stream().openDevice(), S_OK);
     ASSERT_EQ(cam->OpenCamera(0), S_OK);
     rig_->log().clear();
@@ -325,8 +342,8 @@ TEST_F(CcdWire, AnOpenFirstGenerationCameraKeepsItsSpeedASecondGenerationOneTake
     for (const std::string& line :
          {"#:ExpoProcTime: force = true\n#:ExpoProcTime: real = " + std::to_string(time) +
               "\n#:PLHlperSetExpoTime: " + std::to_string(time) + "\n",
-          "#:ExpoProcAGain: " + std::to_string(gain) +
-              ", force = true\n#:ExpoProcAGain: real = " + std::to_string(gain) + "\n"})
+          "#:ExpoProcAGain: " + std::to_string(gain) + ", force = true\n#:ExpoProcAGain: real = " +
+              std::to_string(gain) + "\n#:PLHlperSetExpoAGain: " + std::to_string(gain) + "\n"})
       EXPECT_NE(lines.find(line), std::string::npos) << std::hex << id << "\n" << lines;
 #endif
   }
