@@ -1,5 +1,5 @@
-// KernelDevice: the driver's I/O-control table. Everything but a pipe read finishes at once;
-// unknown codes fail with ERROR_INVALID_FUNCTION.
+// KernelDevice: the driver's I/O-control table. Everything but a pipe read or a held write finishes
+// at once; unknown codes fail with ERROR_INVALID_FUNCTION.
 #include "sim/kernel_device.h"
 
 #include <cstring>
@@ -25,6 +25,10 @@ uint32_t KernelDevice::ioctl(uint32_t code, const void* in, uint32_t inBytes, vo
     if (!u32In(static_cast<const uint8_t*>(in), inBytes, &pipe)) return kBadParameter;
     return camera_->submitPipeRead(pipe, out, outBytes, io);
   }
+  uint32_t pipe = 0;
+  if (code == usb::kIoctlWritePipe && u32In(static_cast<const uint8_t*>(in), inBytes, &pipe) &&
+      camera_->holdPipeWrite(pipe, io))
+    return platform::kErrorIoPending;
   uint32_t n = 0;
   const uint32_t err = dispatch(code, static_cast<const uint8_t*>(in), inBytes,
                                 static_cast<uint8_t*>(out), outBytes, &n);

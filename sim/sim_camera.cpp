@@ -2,6 +2,7 @@
 #include "sim/sim_camera.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -26,7 +27,7 @@ SimCamera::~SimCamera() {
   state_.clock.cancel(&state_.loopback);
   std::lock_guard<std::mutex> hold(lock_);
   stream_.failAll(platform::kErrorOperationAborted);
-  endHeldPipeReads();
+  endHeldTransfers();
 }
 
 WString SimCamera::kernelId() const {
@@ -157,7 +158,7 @@ uint32_t SimCamera::openError() {
 void SimCamera::closed() {
   std::lock_guard<std::mutex> hold(lock_);
   stream_.abort("close");
-  endHeldPipeReads();
+  endHeldTransfers();
 }
 
 uint32_t SimCamera::control(const Setup& setup, uint8_t* data, uint32_t length,
@@ -211,10 +212,10 @@ uint32_t SimCamera::submitRead(void* buffer, uint32_t length, platform::AsyncIo&
 uint32_t SimCamera::submitPipeRead(uint32_t pipe, void* buffer, uint32_t length,
                                    platform::AsyncIo& io) {
   {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::unique_lock<std::mutex> hold(lock_);
     if (const uint32_t error = std::exchange(failNextPipe_, 0)) return error;
-    if (heldPipe_ != 0 && (pipe & 0x7F) == heldPipe_) {
-      heldPipeReads_.emplace_back(heldPipe_, &io);
+    if (holds(pipe)) {
+      holdTransfer(hold, static_cast<uint8_t>(pipe | 0x80), io);
       return platform::kErrorIoPending;
     }
     if ((pipe & 0xFF) == kLoopbackIn && !state_.loopback.empty()) {
@@ -244,10 +245,10 @@ uint32_t SimCamera::readResult(platform::AsyncIo& io, uint32_t* transferred) {
 void SimCamera::cancelRead(platform::AsyncIo& io) {
   std::lock_guard<std::mutex> hold(lock_);
   stream_.cancel(io);
-  const auto held = std::find_if(heldPipeReads_.begin(), heldPipeReads_.end(),
-                                 [&io](const auto& read) { return read.second == &io; });
-  if (held == heldPipeReads_.end()) return;
-  heldPipeReads_.erase(held);
+  const auto held = std::find_if(heldTransfers_.begin(), heldTransfers_.end(),
+                                 [&io](const auto& transfer) { return transfer.second == &io; });
+  if (held == heldTransfers_.end()) return;
+  heldTransfers_.erase(held);
   io.error = platform::kErrorOperationAborted;
   io.transferred = 0;
   platform::SignalAsync(io);
@@ -256,33 +257,60 @@ void SimCamera::cancelRead(platform::AsyncIo& io) {
 uint32_t SimCamera::abortPipe(uint8_t pipe) {
   std::lock_guard<std::mutex> hold(lock_);
   if (state_.unplugged) return kNotConnected;
-  stream_.abort();
-  endHeldPipeReads(pipe & 0x7F);
+  ++pipeAborts_;
+  if (pipe == 0 || (pipe & 0x80)) stream_.abort();  // the stream's reads are on an IN pipe
+  if (delayed_ && (pipe == 0 || pipe == delayed_->address)) {
+    delayed_->aborted = true;
+    delayEnds_.notify_all();
+  }
+  endHeldTransfers(pipe);
   return 0;
 }
 
-void SimCamera::endHeldPipeReads(uint8_t pipe) {
-  auto read = heldPipeReads_.begin();
-  while (read != heldPipeReads_.end()) {
-    if (pipe != 0 && read->first != pipe) {
-      ++read;
+// Waits first, when delayed, for the abort it must come just after; the lock is let go meanwhile.
+void SimCamera::holdTransfer(std::unique_lock<std::mutex>& lock, uint8_t address,
+                             platform::AsyncIo& io) {
+  if (std::exchange(delayNext_, false)) {
+    delayed_ = Delayed{address, false};
+    delayEnds_.wait_for(lock, std::chrono::milliseconds(kDelayLimitMs),
+                        [this] { return delayed_->aborted; });
+    delayed_.reset();
+  }
+  heldTransfers_.emplace_back(address, &io);
+}
+
+void SimCamera::endHeldTransfers(uint8_t address) {
+  auto held = heldTransfers_.begin();
+  while (held != heldTransfers_.end()) {
+    if (address != 0 && held->first != address) {
+      ++held;
       continue;
     }
-    read->second->error = platform::kErrorOperationAborted;
-    read->second->transferred = 0;
-    platform::SignalAsync(*read->second);
-    read = heldPipeReads_.erase(read);
+    held->second->error = platform::kErrorOperationAborted;
+    held->second->transferred = 0;
+    platform::SignalAsync(*held->second);
+    held = heldTransfers_.erase(held);
   }
 }
 
-void SimCamera::holdPipeReads(uint8_t pipe) {
+void SimCamera::holdPipe(uint8_t pipe) {
   std::lock_guard<std::mutex> hold(lock_);
   heldPipe_ = pipe & 0x7F;
 }
 
-uint32_t SimCamera::heldPipeReads() {
+void SimCamera::delayNextHeldTransfer() {
   std::lock_guard<std::mutex> hold(lock_);
-  return static_cast<uint32_t>(heldPipeReads_.size());
+  delayNext_ = true;
+}
+
+uint32_t SimCamera::heldPipeTransfers() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return static_cast<uint32_t>(heldTransfers_.size()) + (delayed_ ? 1u : 0u);
+}
+
+uint32_t SimCamera::pipeAborts() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return pipeAborts_;
 }
 
 uint32_t SimCamera::resetPipe() {
@@ -335,6 +363,13 @@ uint32_t SimCamera::writePipe(uint32_t pipe, const uint8_t* data, uint32_t lengt
   if ((pipe & 0xFF) == kLoopbackOut && data)
     state_.loopback.insert(state_.loopback.end(), data, data + length);
   return 0;
+}
+
+bool SimCamera::holdPipeWrite(uint32_t pipe, platform::AsyncIo& io) {
+  std::unique_lock<std::mutex> hold(lock_);
+  if (state_.unplugged || failNextPipe_ || !holds(pipe)) return false;
+  holdTransfer(hold, static_cast<uint8_t>(pipe & 0x7F), io);
+  return true;
 }
 
 std::vector<uint8_t> SimCamera::loopbackBytes() {

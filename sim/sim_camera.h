@@ -1,8 +1,10 @@
 // One simulated camera: identity, request router, bulk stream and log behind one lock.
 #pragma once
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -49,14 +51,19 @@ class SimCamera {
   void setAbortDelayMs(uint32_t ms);
   void failNextControl(uint32_t error);  // the next WinUSB control transfer only
   void failNextPipe(uint32_t error);     // the next raw pipe read or write
-  // Reads of this pipe number (the IN bit aside; 0: none) get no answer; an abort, a cancel or
-  // the close ends each with 995.
-  void holdPipeReads(uint8_t pipe);
+  // Reads and writes of this pipe number (the IN bit aside; 0: none) get no answer; an abort of
+  // their pipe, a cancel or the close ends each with 995.
+  void holdPipe(uint8_t pipe);
+  // The next held transfer reaches the device only once it has seen an abort of that transfer's
+  // pipe (or kDelayLimitMs passed): one the host sent just as a close's first abort went out.
+  void delayNextHeldTransfer();
+  static constexpr uint32_t kDelayLimitMs = 10000;
 
   // Observation.
   SimLog& log() { return state_.log; }
   uint32_t outstandingReads();
-  uint32_t heldPipeReads();
+  uint32_t heldPipeTransfers();  // the delayed one among them
+  uint32_t pipeAborts();         // of any pipe
   uint32_t framesSent();
   uint32_t frameNumber();  // the next frame's, which a frame fault names
   uint8_t systemInitValue();
@@ -80,8 +87,9 @@ class SimCamera {
   uint32_t submitPipeRead(uint32_t pipe, void* buffer, uint32_t length, platform::AsyncIo& io);
   uint32_t readResult(platform::AsyncIo& io, uint32_t* transferred);
   void cancelRead(platform::AsyncIo& io);
-  // WinUSB names the pipe it aborts, and ends only that pipe's held reads; the kernel driver's
-  // request names none (0) and ends them all. The stream's reads end either way.
+  // WinUSB names the pipe it aborts, direction bit included, and ends only that pipe's held
+  // transfers; the kernel driver's request names none (0) and ends them all. The stream's reads
+  // end unless an OUT pipe is named.
   uint32_t abortPipe(uint8_t pipe = 0);
   uint32_t resetPipe();
   uint32_t resetPort();
@@ -90,12 +98,17 @@ class SimCamera {
   uint32_t setDriverState(uint32_t value);
   uint8_t genFailure();
   uint32_t writePipe(uint32_t pipe, const uint8_t* data, uint32_t length);
+  // True when the device keeps this write unanswered: it then holds `io` and ends it as a held
+  // read. False when the device answers it, through writePipe.
+  bool holdPipeWrite(uint32_t pipe, platform::AsyncIo& io);
   void setPipePolicy(PipePolicy policy);
   void recordIoctl(uint32_t code, const void* in, uint32_t inBytes);
 
  private:
   uint32_t pipeOp(const char* name);
-  void endHeldPipeReads(uint8_t pipe = 0);  // under lock_; 0: every pipe
+  bool holds(uint32_t pipe) const { return heldPipe_ != 0 && (pipe & 0x7F) == heldPipe_; }
+  void holdTransfer(std::unique_lock<std::mutex>& lock, uint8_t address, platform::AsyncIo& io);
+  void endHeldTransfers(uint8_t address = 0);  // under lock_; 0: every pipe
 
   std::mutex lock_;
   DeviceState state_;
@@ -105,7 +118,15 @@ class SimCamera {
   uint32_t failNextControl_ = 0;
   uint32_t failNextPipe_ = 0;
   uint8_t heldPipe_ = 0;
-  std::vector<std::pair<uint8_t, platform::AsyncIo*>> heldPipeReads_;  // pipe, read
+  bool delayNext_ = false;
+  struct Delayed {
+    uint8_t address;
+    bool aborted;
+  };
+  std::optional<Delayed> delayed_;  // the held transfer waiting to reach the device
+  std::condition_variable delayEnds_;
+  uint32_t pipeAborts_ = 0;
+  std::vector<std::pair<uint8_t, platform::AsyncIo*>> heldTransfers_;  // endpoint address, request
   std::vector<PipePolicy> policies_;
 };
 

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "platform/event.h"
+
 namespace sim {
 namespace {
 
@@ -29,8 +31,9 @@ uint32_t overlappedResult(void* iface, platform::AsyncIo& io, uint32_t* transfer
   return cam(iface).readResult(io, transferred);
 }
 
+// Either way: the control pipe is the only one it refuses.
 uint32_t abortPipe(void* iface, uint8_t pipe) {
-  return pipe & 0x80 ? cam(iface).abortPipe(pipe) : 87u;
+  return pipe & 0x7F ? cam(iface).abortPipe(pipe) : 87u;
 }
 
 uint32_t resetPipe(void* iface, uint8_t pipe) {
@@ -51,8 +54,17 @@ uint32_t readPipe(void* iface, uint8_t pipe, void* buffer, uint32_t bytes, platf
   return pipe & 0x80 ? cam(iface).submitPipeRead(pipe, buffer, bytes, io) : 87u;
 }
 
+// Without an overlap the write returns only once the device answers or the pipe is aborted.
 uint32_t writePipe(void* iface, uint8_t pipe, const void* data, uint32_t bytes,
                    uint32_t* transferred) {
+  platform::Event answered(platform::Event::Kind::ManualReset);
+  platform::AsyncIo io;
+  platform::PrepareAsync(io, answered);
+  if (cam(iface).holdPipeWrite(pipe, io)) {
+    answered.wait();
+    if (transferred) *transferred = io.transferred;
+    return io.error;
+  }
   if (transferred) *transferred = bytes;
   return cam(iface).writePipe(pipe, static_cast<const uint8_t*>(data), bytes);
 }

@@ -107,21 +107,29 @@ uint16_t CUsb::PostOpenHandle() {
 void CUsb::CloseInternalHandle() {
   if (!backend_) return;
   ZX_TRACE("%s", "CloseInternalHandle");
-  pipeUsers_.close([this](uint32_t pipe) { AbortPipe(static_cast<uint8_t>(pipe)); });
+  // Each transfer's own pipe, which for a write is an OUT one.
+  pipeUsers_.close([this](uint32_t endpoint) {
+    ZX_TRACE("%s: %08x", "AbortPipe", static_cast<unsigned>(endpoint));
+    abortEndpoint(static_cast<uint8_t>(endpoint));
+  });
   backend_.reset();
 }
 
 HRESULT CUsb::AbortPipe(uint8_t endpoint) {
   ZX_TRACE("%s: %08x", "AbortPipe", static_cast<unsigned>(endpoint));
+  return abortEndpoint(usb::ReadEndpoint(endpoint));
+}
+
+HRESULT CUsb::abortEndpoint(uint8_t address) {
   if (!backend_) return E_UNEXPECTED;
-  const uint32_t err = backend_->abortPipe(endpoint);
+  const uint32_t err = backend_->abortPipe(address);
   return err == kErrorSuccess ? S_OK : HRESULT_FROM_WIN32(err);
 }
 
 HRESULT CUsb::ResetPipe() {
   ZX_TRACE_ERROR("%s", "ResetPipe");
   if (!backend_) return E_UNEXPECTED;
-  const uint32_t err = backend_->resetPipe(inEndpoint_);
+  const uint32_t err = backend_->resetPipe(usb::ReadEndpoint(inEndpoint_));
   return err == kErrorSuccess ? S_OK : HRESULT_FROM_WIN32(err);
 }
 

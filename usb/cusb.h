@@ -39,7 +39,7 @@ class CUsb : public UsbModelHooks {
   HRESULT OpenInternalHandle();
   uint16_t PostOpenHandle();
   void CloseInternalHandle();
-  HRESULT AbortPipe(uint8_t endpoint);
+  HRESULT AbortPipe(uint8_t endpoint);  // the IN pipe of that number, as the stream reads it
   HRESULT ResetPipe();
   HRESULT ResetPort();
   void SetInterface(uint8_t ignored);
@@ -147,6 +147,7 @@ class CUsb : public UsbModelHooks {
   HRESULT statusRequest(uint8_t request, uint16_t value, uint16_t index, uint8_t* status);
   void raiseEvent(uint32_t code);
   void closeStreaming(uint32_t waitMs);
+  HRESULT abortEndpoint(uint8_t address);
 
   uint32_t transferSize_;
   uint32_t readsInFlight_ = 4;

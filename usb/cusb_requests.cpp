@@ -122,7 +122,7 @@ HRESULT CUsb::bST4PulseGuide(uint8_t direction, uint32_t ms) {
 
 HRESULT CUsb::ReadPipe(uint32_t pipe, void* buffer, uint32_t length) {
   if (!buffer) return E_POINTER;
-  const usb::PipeUsers::Use use(pipeUsers_, pipe);
+  const usb::PipeUsers::Use use(pipeUsers_, usb::ReadEndpoint(pipe));
   if (!use) return E_UNEXPECTED;
   uint32_t n = 0;
   const uint32_t err = backend_->readPipe(pipe, buffer, length, &n);
@@ -132,7 +132,7 @@ HRESULT CUsb::ReadPipe(uint32_t pipe, void* buffer, uint32_t length) {
 
 HRESULT CUsb::WritePipe(uint32_t pipe, const void* buffer, uint32_t length) {
   if (!buffer) return E_POINTER;
-  const usb::PipeUsers::Use use(pipeUsers_, pipe);
+  const usb::PipeUsers::Use use(pipeUsers_, usb::WriteEndpoint(pipe));
   if (!use) return E_UNEXPECTED;
   uint32_t n = 0;
   const uint32_t err = backend_->writePipe(pipe, buffer, length, &n);

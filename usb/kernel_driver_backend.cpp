@@ -100,8 +100,9 @@ uint32_t KernelDriverBackend::abortPipe(uint8_t) {
   return ioctl(kIoctlAbortPipe, &zero, sizeof zero, nullptr, 0, nullptr);
 }
 
+// The driver takes the endpoint's number.
 uint32_t KernelDriverBackend::resetPipe(uint8_t endpoint) {
-  const uint32_t ep = endpoint;
+  const uint32_t ep = endpoint & ~kEndpointIn;
   return ioctl(kIoctlResetPipe, &ep, sizeof ep, nullptr, 0, nullptr);
 }
 

@@ -15,7 +15,8 @@ namespace usb {
 // an aborted transfer within its own bound.
 class PipeUsers {
  public:
-  // Counts one transfer for its lifetime; false when the device was not open.
+  // Counts one transfer on the endpoint it uses, which the close aborts, for its lifetime; false
+  // when the device was not open.
   class Use {
    public:
     Use(PipeUsers& users, uint32_t pipe) : users_(users), pipe_(pipe), held_(users.enter(pipe)) {}

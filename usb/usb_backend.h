@@ -9,6 +9,16 @@
 
 namespace usb {
 
+inline constexpr uint8_t kEndpointIn = 0x80;  // the direction bit of an endpoint address
+
+// The endpoint a raw transfer of a pipe number uses: a read always the IN one.
+inline uint8_t ReadEndpoint(uint32_t pipe) {
+  return static_cast<uint8_t>(pipe | kEndpointIn);
+}
+inline uint8_t WriteEndpoint(uint32_t pipe) {
+  return static_cast<uint8_t>(pipe);
+}
+
 // Every operation returns 0 or a Win32 error; operations a back-end lacks give
 // ERROR_INVALID_FUNCTION and the transport never calls them there.
 class UsbBackend {
@@ -19,8 +29,10 @@ class UsbBackend {
   virtual uint32_t controlTransfer(const VenReqHeader& header, void* data, uint32_t length,
                                    uint32_t* transferred) = 0;
   virtual uint32_t deviceDescriptor(uint8_t* out, uint32_t bytes, uint32_t* transferred) = 0;
+  // `endpoint` is the pipe's address, the direction bit included: an OUT pipe is aborted too.
   virtual uint32_t abortPipe(uint8_t endpoint) = 0;
   virtual uint32_t resetPipe(uint8_t endpoint) = 0;
+  // `endpoint` is the stream's IN pipe number.
   virtual uint32_t startRead(uint8_t endpoint, void* buffer, uint32_t bytes,
                              platform::AsyncIo& io) = 0;
   virtual uint32_t readResult(platform::AsyncIo& io, uint32_t* transferred) = 0;

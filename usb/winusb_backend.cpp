@@ -73,16 +73,16 @@ uint32_t WinUsbBackend::deviceDescriptor(uint8_t* out, uint32_t bytes, uint32_t*
 }
 
 uint32_t WinUsbBackend::abortPipe(uint8_t endpoint) {
-  return api_.abortPipe(iface_, endpoint | kEndpointIn);
+  return api_.abortPipe(iface_, endpoint);
 }
 
 uint32_t WinUsbBackend::resetPipe(uint8_t endpoint) {
-  return api_.resetPipe(iface_, endpoint | kEndpointIn);
+  return api_.resetPipe(iface_, endpoint);
 }
 
 uint32_t WinUsbBackend::startRead(uint8_t endpoint, void* buffer, uint32_t bytes,
                                   platform::AsyncIo& io) {
-  return api_.readPipe(iface_, endpoint | kEndpointIn, buffer, bytes, io);
+  return api_.readPipe(iface_, ReadEndpoint(endpoint), buffer, bytes, io);
 }
 
 uint32_t WinUsbBackend::readResult(platform::AsyncIo& io, uint32_t* transferred) {
@@ -91,14 +91,13 @@ uint32_t WinUsbBackend::readResult(platform::AsyncIo& io, uint32_t* transferred)
 
 uint32_t WinUsbBackend::setRawIo(uint8_t endpoint) {
   const uint8_t on = 1;
-  return api_.setPipePolicy(iface_, endpoint | kEndpointIn, platform::kWinUsbRawIo, 1, &on);
+  return api_.setPipePolicy(iface_, ReadEndpoint(endpoint), platform::kWinUsbRawIo, 1, &on);
 }
 
-// A raw read always goes to the IN pipe of that number.
 uint32_t WinUsbBackend::readPipe(uint32_t pipe, void* buffer, uint32_t bytes,
                                  uint32_t* transferred) {
   *transferred = 0;
-  const auto id = static_cast<uint8_t>((pipe & 0xFF) | kEndpointIn);
+  const uint8_t id = ReadEndpoint(pipe);
   auto request = std::make_unique<PipeRead>();
   if (!request->event.valid()) return platform::kErrorNotConnected;
   request->data.resize(bytes);
@@ -124,7 +123,7 @@ uint32_t WinUsbBackend::readPipe(uint32_t pipe, void* buffer, uint32_t bytes,
 
 uint32_t WinUsbBackend::writePipe(uint32_t pipe, const void* data, uint32_t bytes,
                                   uint32_t* transferred) {
-  return api_.writePipe(iface_, static_cast<uint8_t>(pipe), data, bytes, transferred);
+  return api_.writePipe(iface_, WriteEndpoint(pipe), data, bytes, transferred);
 }
 
 }  // namespace usb

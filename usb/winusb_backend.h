@@ -48,6 +48,4 @@ class WinUsbBackend final : public UsbBackend {
   std::vector<std::unique_ptr<PipeRead>> stranded_;  // raw reads the device kept past the abort
 };
 
-inline constexpr uint8_t kEndpointIn = 0x80;
-
 }  // namespace usb

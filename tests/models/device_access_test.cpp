@@ -369,11 +369,13 @@ TEST(DeviceAccess, RequestsBesideAStopAndStartOnAnotherThread) {
   EXPECT_EQ(camera.stop(), S_OK);
 }
 
-// --- Beside a pipe read the device never answers -------------------------------------------------
+// --- Beside a pipe transfer the device never answers
+// ----------------------------------------------
 
-constexpr int kBesideMs = 1000;         // a stop's abort and close, or a setter, beside the read
-constexpr int kReadEndsMs = 8000;       // past the transports' own bound of five and one seconds
+constexpr int kBesideMs = 1000;  // a stop's abort and close, or a setter, beside the transfer
+constexpr int kEndsMs = 8000;    // past the transports' own bound of five and one seconds
 constexpr uint8_t kUnansweredPipe = 3;  // neither the stream's pipe nor the loopback
+constexpr uint8_t kAnsweredPipe = 4;
 
 bool Within(int ms, const std::function<bool()>& done) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -392,6 +394,24 @@ long long MsTaken(const std::function<void()>& act) {
       .count();
 }
 
+// Nothing else would end a call that waits for ever: past kEndsMs the process ends, saying where.
+void EndsItself(const char* row, const char* what, const std::function<void()>& act) {
+  std::atomic<bool> done{false};
+  std::thread thread([&] {
+    act();
+    done = true;
+  });
+  if (!Within(kEndsMs, [&] { return done.load(); })) {
+    std::fprintf(stderr, "%s: %s never returned\n", row, what);
+    std::_Exit(1);
+  }
+  thread.join();
+}
+
+long long StopMs(BaseImpl& camera, const char* row) {
+  return MsTaken([&] { EndsItself(row, "stop", [&] { EXPECT_EQ(camera.stop(), S_OK); }); });
+}
+
 void expectSettersAndFrames(BaseImpl& camera) {
   uint32_t us = 0;
   ASSERT_EQ(camera.get_ExpoTime(&us), S_OK);
@@ -405,43 +425,64 @@ void expectSettersAndFrames(BaseImpl& camera) {
   EXPECT_EQ(stream_rig::Puller(camera, std::chrono::seconds(2)).pull(frame, 3), 3u) << "frames";
 }
 
-// A host's pipe read keeps the device open without the device lock: beside one the device never
+// A host's raw transfer keeps the device open without the device lock: beside one the device never
 // answers, the exposure and gain setters return, frames keep coming through the frame thread's
-// exposure hand-over, and a stop aborts the read and closes the device within about a second.
-// Each used to wait out the read's own bound of five seconds.
-TEST(DeviceAccess, AnUnansweredPipeReadHoldsBackNeitherFramesNorAStop) {
+// exposure hand-over, and a stop aborts the transfer's own pipe (an OUT one for a write) and
+// closes the device within about a second. A transfer that reaches the device just after the
+// close's first abort is ended by the next; one the closing device refuses leaves no count that
+// this close or the next would wait for.
+TEST(DeviceAccess, AnUnansweredPipeTransferHoldsBackNeitherFramesNorAStop) {
+  enum class Beside { Stop, Frames, LateAndRefused };
   const struct {
     const char* name;
     Flavour flavour;
-    bool streams;  // setters and frames before the stop
-  } rows[] = {{"kernel, stop", Flavour::Kernel, false},
-              {"winusb, stop", Flavour::WinUsb, false},
-              {"kernel, frames", Flavour::Kernel, true},
-              {"winusb, frames", Flavour::WinUsb, true}};
+    bool write;
+    Beside beside;
+  } rows[] = {
+      {"kernel, read, stop", Flavour::Kernel, false, Beside::Stop},
+      {"winusb, read, stop", Flavour::WinUsb, false, Beside::Stop},
+      {"kernel, read, frames", Flavour::Kernel, false, Beside::Frames},
+      {"winusb, read, frames", Flavour::WinUsb, false, Beside::Frames},
+      {"kernel, write, stop", Flavour::Kernel, true, Beside::Stop},
+      {"winusb, write, stop", Flavour::WinUsb, true, Beside::Stop},
+      {"kernel, read after the first abort", Flavour::Kernel, false, Beside::LateAndRefused},
+      {"winusb, write after the first abort", Flavour::WinUsb, true, Beside::LateAndRefused}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     ModelRig rig(RigOptions{.flavour = row.flavour, .realTime = true});
     rig.device().setFramePeriodMs(5);
     ASSERT_NE(rig.open(), nullptr);
     BaseImpl& camera = rig.camera();
-    ASSERT_EQ(camera.start(), S_OK);
-    rig.device().holdPipeReads(kUnansweredPipe);
-    std::atomic<HRESULT> read{E_PENDING};
+    const bool late = row.beside == Beside::LateAndRefused;
+    // Not streaming, nothing but the close aborts a pipe.
+    ASSERT_EQ(late ? camera.InitUSB() : camera.start(), S_OK);
+    rig.device().holdPipe(kUnansweredPipe);
+    if (late) rig.device().delayNextHeldTransfer();
+    std::atomic<HRESULT> transfer{E_PENDING};
     std::thread host([&] {
-      char back[16];
-      read = camera.ReadPipe(kUnansweredPipe | 0x80, back, sizeof back);
+      char bytes[16] = {};
+      transfer = row.write ? camera.WritePipe(kUnansweredPipe, bytes, sizeof bytes)
+                           : camera.ReadPipe(kUnansweredPipe | 0x80, bytes, sizeof bytes);
     });
-    EXPECT_TRUE(Within(kBesideMs, [&] { return rig.device().heldPipeReads() == 1; }));
-    if (row.streams) expectSettersAndFrames(camera);
-    EXPECT_EQ(read.load(), E_PENDING) << "the read still waits";
-    const long long stopMs = MsTaken([&] { EXPECT_EQ(camera.stop(), S_OK); });
-    EXPECT_LT(stopMs, kBesideMs) << "stop";
-    if (!Within(kReadEndsMs, [&] { return read.load() != E_PENDING; })) {
-      std::fprintf(stderr, "%s: the pipe read never ended\n", row.name);  // nothing else would
-      std::_Exit(1);
-    }
-    host.join();
-    EXPECT_EQ(read.load(), HRESULT_FROM_WIN32(995)) << "aborted by the stop";
+    EXPECT_TRUE(Within(kBesideMs, [&] { return rig.device().heldPipeTransfers() == 1; }));
+    if (row.beside == Beside::Frames) expectSettersAndFrames(camera);
+    EXPECT_EQ(transfer.load(), E_PENDING) << "the transfer still waits";
+    HRESULT refused = E_PENDING;
+    std::thread second;
+    if (late)  // another transfer, once the close's first abort went out
+      second = std::thread([&] {
+        (void)Within(kBesideMs, [&] { return rig.device().pipeAborts() > 0; });
+        char bytes[16] = {};
+        refused = rig.camera().device().WritePipe(kAnsweredPipe, bytes, sizeof bytes);
+      });
+    EXPECT_LT(StopMs(camera, row.name), kBesideMs) << "stop";
+    EndsItself(row.name, "the pipe transfer", [&] { host.join(); });
+    if (second.joinable()) second.join();
+    EXPECT_EQ(transfer.load(), HRESULT_FROM_WIN32(995)) << "aborted by the stop";
+    if (!late) continue;
+    EXPECT_EQ(refused, E_UNEXPECTED) << "a transfer after the close began";
+    ASSERT_EQ(camera.start(), S_OK);
+    EXPECT_LT(StopMs(camera, row.name), kBesideMs) << "the next stop";
   }
 }
 
