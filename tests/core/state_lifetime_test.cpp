@@ -199,10 +199,17 @@ TEST(StateLifetimeHook, StopAndRestartFromInsideTheDemosaicHookAreRefused) {
 // The host's last release made inside its own demosaic or histogram hook on the fill-buffer
 // thread: the camera goes without waiting for the frame that holds its state, and the thread
 // leaves once the hook returns; the sanitizers see any later touch of the camera or its state.
+// The camera opened again right after the delete, in the hook, has the deleted one's settings.
 TEST(StateLifetimeHook, DeletingTheCameraFromInsideAHookLetsItsFrameGo) {
+  const FakeModelConfig config{.withState = true,
+                               .helperKey = ZX_W("Software\\ZerithalTest\\StateLifetime")};
   for (const bool histogram : {false, true}) {
     DeletingHook<FakeModel> probe;
-    probe.owned = new FakeModel(FakeModelConfig{.withState = true});
+    probe.owned = new FakeModel(config);
+    const int32_t contrast = histogram ? 21 : 22;
+    ASSERT_EQ(probe.owned->put_Contrast(contrast), S_OK);
+    int32_t reopened = 0;
+    probe.then = [&] { FakeModel(config).get_Contrast(&reopened); };
     PLFrameHooks hooks(*probe.owned->fakeHelper());
     if (histogram)
       hooks.SetHistogramCallback(DeletingHook<FakeModel>::histogram, &probe);
@@ -211,6 +218,7 @@ TEST(StateLifetimeHook, DeletingTheCameraFromInsideAHookLetsItsFrameGo) {
     ASSERT_EQ(probe.owned->start(ignoreFrame), S_OK);
     ASSERT_TRUE(zxstream::waitFor([&] { return probe.deleted.load(); }))
         << (histogram ? "histogram" : "demosaic") << " hook: the delete waits for its own frame";
+    EXPECT_EQ(reopened, contrast) << "the settings were saved after the delete";
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the let-go thread leaves
   }
 }

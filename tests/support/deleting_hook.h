@@ -4,15 +4,20 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <utility>
 
 template <class Owned>
 struct DeletingHook {
   Owned* owned = nullptr;
   std::atomic<bool> deleted{false};  // set once the delete has returned
+  std::function<void()> then;        // what the host does next, still inside the hook
 
   void run() {
-    if (Owned* o = std::exchange(owned, nullptr)) delete o;
+    Owned* o = std::exchange(owned, nullptr);
+    if (!o) return;
+    delete o;
+    if (then) then();
     deleted = true;
   }
   static void demosaic(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* self) {
