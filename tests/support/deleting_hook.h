@@ -1,5 +1,5 @@
-// A host demosaic or histogram hook that deletes what it owns at its first call, as a host's
-// last release made inside the hook would.
+// A host demosaic or histogram hook, or one-push completion, that deletes what it owns at its first
+// call, as a host's last release made inside the hook would.
 #pragma once
 
 #include <atomic>
@@ -24,6 +24,9 @@ struct DeletingHook {
     static_cast<DeletingHook*>(self)->run();
   }
   static void histogram(const uint32_t*, uint32_t, void* self) {
+    static_cast<DeletingHook*>(self)->run();
+  }
+  static void tempTint(int32_t, int32_t, void* self) {  // a white balance completion
     static_cast<DeletingHook*>(self)->run();
   }
 };
