@@ -9,6 +9,7 @@
 #include "base/lumorix_flags.h"
 #include "pipeline/store/device_settings.h"
 #include "pipeline/store/registry.h"
+#include "pipeline/store/settings_io.h"
 #include "pipeline/pl_vignette.h"
 
 namespace {
@@ -102,11 +103,16 @@ PLHlperBase::~PLHlperBase() {
 // A host that deletes its camera from inside its own demosaic or histogram hook does so under
 // this thread's hold: the exclusive lock would wait for this very thread. The state and its lock
 // pass to that hold instead, which ends them once the frame has left (see the hook's callers).
+// The settings are saved here, under that hold, as any delete saves them before it returns: a
+// host that opens the camera again at once reads them, and no late save overwrites its own.
 bool PLHlperBase::retireStateHeldHere() {
   if (!stateLock_->heldSharedHere()) return false;
   if (ctx8 || ctx16) SaveCurrentBlackBalance(*this, pixelFormat);
-  auto state =
-      std::make_shared<std::pair<PLContextPtr, PLContext16Ptr>>(std::move(ctx8), std::move(ctx16));
+  PL_SaveSettings(ctx8.get());
+  PL_SaveSettings(ctx16.get());
+  using Saved = std::pair<std::unique_ptr<PLContext, PLContextFiniSaved>,
+                          std::unique_ptr<PLContext16, PLContextFiniSaved>>;
+  auto state = std::make_shared<Saved>(ctx8.release(), ctx16.release());
   return PLStateLock::retireWhileHeldHere(stateLock_, std::move(state));
 }
 

@@ -126,11 +126,11 @@ PLContextT<Sample>* init(const PLInitParams* params) {
 }
 
 template <typename Sample>
-void fini(PLContextT<Sample>* ctx) {
+void fini(PLContextT<Sample>* ctx, bool save) {
   ZX_TRACE("%s", sizeof(Sample) == 1 ? "PL_Fini" : "PL_Fini16");
   if (!ctx) return;
   PL_StopWorkers(ctx->workers);
-  PL_SaveSettings(ctx);
+  if (save) PL_SaveSettings(ctx);
   delete ctx;
 }
 
@@ -152,10 +152,16 @@ PLContext16* PL_Init16(const PLInitParams* params) {
   return init<uint16_t>(params);
 }
 void PL_Fini(PLContext* ctx) {
-  fini(ctx);
+  fini(ctx, true);
 }
 void PL_Fini16(PLContext16* ctx) {
-  fini(ctx);
+  fini(ctx, true);
+}
+void PL_FiniSaved(PLContext* ctx) {
+  fini(ctx, false);
+}
+void PL_FiniSaved16(PLContext16* ctx) {
+  fini(ctx, false);
 }
 
 template <typename Sample>

@@ -14,6 +14,9 @@ PLContext16* PL_Init16(const PLInitParams* params);
 // Stops the workers, saves the settings and frees the state; null does nothing.
 void PL_Fini(PLContext* ctx);
 void PL_Fini16(PLContext16* ctx);
+// The same without the save, for a state whose settings were saved when its owner went.
+void PL_FiniSaved(PLContext* ctx);
+void PL_FiniSaved16(PLContext16* ctx);
 
 struct PLContextFini {
   void operator()(PLContext* ctx) const { PL_Fini(ctx); }
@@ -21,6 +24,11 @@ struct PLContextFini {
 };
 using PLContextPtr = std::unique_ptr<PLContext, PLContextFini>;
 using PLContext16Ptr = std::unique_ptr<PLContext16, PLContextFini>;
+
+struct PLContextFiniSaved {
+  void operator()(PLContext* ctx) const { PL_FiniSaved(ctx); }
+  void operator()(PLContext16* ctx) const { PL_FiniSaved16(ctx); }
+};
 
 // Brings a block from outside (caller, preset) into the ranges this state accepts.
 template <typename Sample>

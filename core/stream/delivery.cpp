@@ -183,9 +183,12 @@ void Delivery::regionSize(const RawBufferRecord* record, uint32_t& w, uint32_t& 
 }
 
 // The raw path of every frame, delivered or dropped by the rate limit, so the raw callback always
-// gets the region's own samples: cropped out of the frame in place, then binned. True when binned.
-bool Delivery::cropAndBin(RawBufferRecord* record, const StreamOutputShape& shape, uint32_t& w,
-                          uint32_t& h) {
+// gets the same kind of samples: the model's quick demosaic, then the region cropped out of the
+// frame in place, then binned. Sets the size it leaves; true when binned.
+bool Delivery::shapeRaw(RawBufferRecord* record, const StreamOutputShape& shape, uint32_t& w,
+                        uint32_t& h) {
+  regionSize(record, w, h);
+  cam_.RawQuickDemosaic(record->data, w, h, record->format);
   const uint32_t frameWidth = record->fullFrame.right
                                   ? record->fullFrame.right
                                   : cam_.previewTable_[cam_.previewIndex_.load()].width;
@@ -198,18 +201,10 @@ bool Delivery::cropAndBin(RawBufferRecord* record, const StreamOutputShape& shap
   return true;
 }
 
-// A frame the rate limit drops goes to the raw callback alone, shaped as a delivered one.
-void Delivery::dropToRaw(RawBufferRecord* record) {
-  if (cam_.pipeline_) {
-    uint32_t w = 0, h = 0;
-    regionSize(record, w, h);
-    cropAndBin(record, cam_.pipeline_->shape(), w, h);
-  }
-  rawCallbackOnly(record);
-}
-
-// A bottom-up image counts the region's rows from the bottom of the preview.
-void Delivery::rawCallbackOnly(RawBufferRecord* record) {
+// A bottom-up image counts the region's rows from the bottom of the preview. The frame is readied
+// for the callback (see dropToRaw) only when one is set.
+template <typename Ready>
+void Delivery::rawCallbackOnly(RawBufferRecord* record, Ready&& ready) {
   SensorRect roi = record->roi;
   const uint32_t height = cam_.previewTable_[cam_.previewIndex_.load()].height;
   if (record->roiPresent && roi.bottom <= height && cam_.pipeline_ &&
@@ -217,18 +212,27 @@ void Delivery::rawCallbackOnly(RawBufferRecord* record) {
     roi.top = height - record->roi.bottom;
     roi.bottom = height - record->roi.top;
   }
-  cam_.rawDataNotify_.call(record->data, record->roiPresent ? &roi : nullptr, record->format);
+  cam_.rawDataNotify_.callReady(ready, record->data, record->roiPresent ? &roi : nullptr,
+                                record->format);
+}
+
+// A frame the rate limit drops goes to the raw callback alone, shaped as a delivered one; it is
+// shaped only once a callback has been taken, sparing the time the limit is there to save.
+void Delivery::dropToRaw(RawBufferRecord* record) {
+  rawCallbackOnly(record, [&] {
+    if (!cam_.pipeline_) return;
+    uint32_t w = 0, h = 0;
+    shapeRaw(record, cam_.pipeline_->shape(), w, h);
+  });
 }
 
 void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
                        uint64_t snapContext) {
   const StreamOutputShape shape = cam_.pipeline_->shape();
   uint32_t w = 0, h = 0;
-  regionSize(record, w, h);
   LumorixFrameHeader header{40, 0, 0, 1, 0, 0, 0, {}};
-  cam_.RawQuickDemosaic(record->data, w, h, record->format);
-  const bool binned = cropAndBin(record, shape, w, h);
-  rawCallbackOnly(record);
+  const bool binned = shapeRaw(record, shape, w, h);
+  rawCallbackOnly(record, [] {});
   if (cam_.optRaw_.load()) {
     header.bitCount = static_cast<uint16_t>(shape.rawBits);
     // A region at an odd column or row starts on another colour than the full frame.

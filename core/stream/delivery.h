@@ -43,10 +43,10 @@ class Delivery {
   void deliver(RawBufferRecord* record, const Output& out, bool snap, uint64_t snapContext);
   bool refusedAsShort(const Output& out, uint64_t bytes);
   void regionSize(const RawBufferRecord* record, uint32_t& w, uint32_t& h) const;
-  bool cropAndBin(RawBufferRecord* record, const StreamOutputShape& shape, uint32_t& w,
-                  uint32_t& h);
+  bool shapeRaw(RawBufferRecord* record, const StreamOutputShape& shape, uint32_t& w, uint32_t& h);
   void dropToRaw(RawBufferRecord* record);
-  void rawCallbackOnly(RawBufferRecord* record);
+  template <typename Ready>
+  void rawCallbackOnly(RawBufferRecord* record, Ready&& ready);
   void endOfStream();
   LumorixFrameHeader stillHeader(const StillFrame& still, uint32_t w, uint32_t h,
                                  uint8_t* format) const;

@@ -56,9 +56,16 @@ class CallbackSlot : public SlotCalls {
   // Calls the pair with these leading arguments when one is set.
   template <typename... Args>
   void call(Args... args) {
+    callReady([] {}, args...);
+  }
+  // The same, running ready() first once a pair is taken: work done only for the callback, never
+  // skipped for a pair set just before the call.
+  template <typename Ready, typename... Args>
+  void callReady(Ready&& ready, Args... args) {
     Erased callback;
     void* context;
     if (!enter(&callback, &context)) return;
+    ready();
     reinterpret_cast<Callback>(callback)(args..., context);
     leave();
   }

@@ -196,21 +196,32 @@ TEST(StateLifetimeHook, StopAndRestartFromInsideTheDemosaicHookAreRefused) {
   }
 }
 
-// The host's last release made inside its own demosaic or histogram hook on the fill-buffer
-// thread: the camera goes without waiting for the frame that holds its state, and the thread
-// leaves once the hook returns; the sanitizers see any later touch of the camera or its state.
+// The host's last release made inside its own demosaic or histogram hook, or its white balance
+// completion, on the fill-buffer thread: the camera goes without waiting for the frame that holds
+// its state, and the thread leaves once the hook returns; the sanitizers see any later touch of
+// the camera or its state. The camera opened again right after the delete, in the hook, has the
+// deleted one's settings.
 TEST(StateLifetimeHook, DeletingTheCameraFromInsideAHookLetsItsFrameGo) {
-  for (const bool histogram : {false, true}) {
+  const FakeModelConfig config{.withState = true,
+                               .helperKey = ZX_W("Software\\ZerithalTest\\StateLifetime")};
+  const char* const names[] = {"demosaic", "histogram", "white balance"};
+  for (const int hook : {0, 1, 2}) {
     DeletingHook<FakeModel> probe;
-    probe.owned = new FakeModel(FakeModelConfig{.withState = true});
+    probe.owned = new FakeModel(config);
+    const int32_t contrast = 21 + hook;
+    ASSERT_EQ(probe.owned->put_Contrast(contrast), S_OK);
+    int32_t reopened = 0;
+    probe.then = [&] { FakeModel(config).get_Contrast(&reopened); };
     PLFrameHooks hooks(*probe.owned->fakeHelper());
-    if (histogram)
-      hooks.SetHistogramCallback(DeletingHook<FakeModel>::histogram, &probe);
-    else
-      hooks.SetDemosaicCallback(DeletingHook<FakeModel>::demosaic, &probe);
+    if (hook == 0) hooks.SetDemosaicCallback(DeletingHook<FakeModel>::demosaic, &probe);
+    if (hook == 1) hooks.SetHistogramCallback(DeletingHook<FakeModel>::histogram, &probe);
     ASSERT_EQ(probe.owned->start(ignoreFrame), S_OK);
+    if (hook == 2) {
+      ASSERT_EQ(probe.owned->AwbOnePush(DeletingHook<FakeModel>::tempTint, &probe), S_OK);
+    }
     ASSERT_TRUE(zxstream::waitFor([&] { return probe.deleted.load(); }))
-        << (histogram ? "histogram" : "demosaic") << " hook: the delete waits for its own frame";
+        << names[hook] << " hook: the delete waits for its own frame";
+    EXPECT_EQ(reopened, contrast) << names[hook] << ": the settings were saved after the delete";
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the let-go thread leaves
   }
 }

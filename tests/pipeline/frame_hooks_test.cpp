@@ -677,7 +677,8 @@ TEST(FrameHooks, QuickConversionsOnTwoThreadsMatchOneAlone) {
 
 // The helper deleted inside a demosaic or histogram hook goes at once (no wait for the hold
 // around the hook), the frame ends right after the hook, and the state goes with that hold; the
-// address sanitizer watches for any later touch of either.
+// address sanitizer watches for any later touch of either. The delete saves the settings before
+// it returns: the camera opened again at once, still inside the hook, reads the deleted one's.
 TEST(FrameHooks, DeletingTheHelperInsideAHookEndsTheFrame) {
   constexpr uint32_t kHookWaitMs = 5000;
   enum Hook { Demosaic, Histogram };
@@ -699,14 +700,24 @@ TEST(FrameHooks, DeletingTheHelperInsideAHookEndsTheFrame) {
       {"8-bit still, demosaic hook", LUMORIX_FLAG_RAW8, 0, Demosaic, true},
       {"12-bit still, demosaic hook", deep, 2, Demosaic, true},
   };
+  int32_t contrast = 10;  // each row's own, so a save left from the row before shows
   for (const Row& row : rows) {
     TestSensorConfig config;
     config.flags = row.flags;
+    config.subKey = ZX_W("Software\\ZerithalTest\\FrameHooks\\Deleted");
     SimulatedCamera camera(kW * (row.format ? 2 : 1), kH);
     DeletingHook<TestSensor> probe;
     probe.owned = new TestSensor(camera, config);
     TestSensor& s = *probe.owned;
     ASSERT_NO_FATAL_FAILURE(openPipeline(s, row.format));
+    ++contrast;
+    WithState(s, [&](auto& c) { c.settings.contrast = contrast; });
+    int32_t reopened = 0;
+    probe.then = [&] {
+      TestSensor again(camera, config);
+      openPipeline(again, row.format);
+      WithState(again, [&](auto& c) { reopened = c.settings.contrast; });
+    };
     if (row.hook == Demosaic)
       PLFrameHooks(s).SetDemosaicCallback(DeletingHook<TestSensor>::demosaic, &probe);
     else
@@ -737,6 +748,7 @@ TEST(FrameHooks, DeletingTheHelperInsideAHookEndsTheFrame) {
     }
     converting.join();
     EXPECT_TRUE(probe.deleted) << row.name;
+    EXPECT_EQ(reopened, contrast) << row.name << ": the settings were saved after the delete";
     EXPECT_EQ(hr, E_UNEXPECTED) << row.name << ": the frame went on past the hook";
     delete probe.owned;  // none when the hook ran
   }

@@ -1,6 +1,7 @@
 // FakeModel: scripted grabs that end promptly on the stop event they are handed.
 #include "tests/support/fake_model.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/lumorix_flags.h"
@@ -158,11 +159,13 @@ int32_t FakeModel::grabFrame(RawBufferRecord* record, platform::Event* stopEvent
     record->roi = recordRegion_;
     record->roiPresent = recordRegion_.right > recordRegion_.left ? 1 : 0;
   }
+  checkShaped(record, false);
   const int32_t r = runStep(step, stopEvent);
   if (r < 1) return r;
   markRegionRows(record);
   const uint32_t sequence = ++sequence_;
   std::memcpy(record->data, &sequence, sizeof sequence);
+  checkShaped(record, true);
   record->format = 0;
   record->info = LumorixFrameInfo{0, 0, 1, sequence, platform::TickCountMs()};
   return r;
@@ -172,10 +175,25 @@ int32_t FakeModel::grabFrame(RawBufferRecord* record, platform::Event* stopEvent
 void FakeModel::markRegionRows(RawBufferRecord* record) {
   if (!record->roiPresent) return;
   const size_t width = config_.previews[previewIndex()].width, bytes = rawBytes.load();
+  const size_t row = size_t{record->roi.right - record->roi.left} * bytes;
   for (uint32_t y = record->roi.top; y < record->roi.bottom; ++y) {
     const size_t at = (y * width + record->roi.left) * bytes;
-    if (at < buffers().rawBytes()) record->data[at] = static_cast<uint8_t>(y);
+    if (at < buffers().rawBytes())
+      std::memset(record->data + at, y, std::min(row, buffers().rawBytes() - at));
   }
+}
+
+// The start of each buffer as written, compared when the buffer comes back to be written again.
+void FakeModel::checkShaped(const RawBufferRecord* record, bool written) {
+  constexpr size_t kCompared = 256;
+  const size_t n = std::min(kCompared, size_t{buffers().rawBytes()});
+  if (written) {
+    written_[record->data].assign(record->data, record->data + n);
+    return;
+  }
+  const auto it = written_.find(record->data);
+  if (it != written_.end() && !std::equal(it->second.begin(), it->second.end(), record->data))
+    ++reshapedFrames;
 }
 
 int32_t FakeModel::runStep(const GrabStep& step, platform::Event* stopEvent) {

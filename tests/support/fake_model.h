@@ -5,6 +5,7 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -96,14 +97,17 @@ class FakeModel : private FakeModelRecord,
   HRESULT PL_ProcessFrame8(const FrameConvertRequest& r) override;
   HRESULT PL_ProcessRaw16(const FrameConvertRequest& r) override { return PL_ProcessFrame8(r); }
   HRESULT PL_ProcessMono16(const FrameConvertRequest& r) override { return PL_ProcessFrame8(r); }
-  int32_t QuickRawToRgb(uint8_t*, uint32_t, uint32_t, uint8_t) override { return 0; }
+  int32_t QuickRawToRgb(uint8_t*, uint32_t, uint32_t, uint8_t) override {
+    ++quickDemosaics;
+    return 0;
+  }
   void SetHistogramCallback(PL_HistogramCallback, void*) override {}
   void SetDemosaicCallback(PL_DemosaicCallback, void*) override {}
   using BaseImpl::transport;
 
   void script(std::initializer_list<GrabStep> steps);
   // Every grabbed record carries this region from now on; an empty one means none. Each of the
-  // region's rows in the full frame begins with its row number's low byte.
+  // region's rows in the full frame is filled with its row number's low byte.
   void setRecordRegion(const SensorRect& region);
   std::vector<std::string> calls();
   FakeTransport& usb() { return *usb_; }
@@ -125,6 +129,9 @@ class FakeModel : private FakeModelRecord,
   std::function<void(const uint8_t* raw)> onConvert;
   std::atomic<uint32_t> exposureUs{10000};
   std::atomic<uint32_t> grabs{0};
+  std::atomic<uint32_t> quickDemosaics{0};
+  // Grabs handed a buffer that changed since the grab before wrote it: delivery shaped the frame.
+  std::atomic<uint32_t> reshapedFrames{0};
   std::atomic<platform::ThreadPriority> grabberPriority{platform::ThreadPriority::Idle};  // last
   std::atomic<int32_t> idleResult{1};  // what a grab gives once the script is used up
   // Focus pipe: each move is one read that reports a new position; with failing reads every
@@ -137,6 +144,7 @@ class FakeModel : private FakeModelRecord,
  private:
   int32_t runStep(const GrabStep& step, platform::Event* stopEvent);
   void markRegionRows(RawBufferRecord* record);
+  void checkShaped(const RawBufferRecord* record, bool written);
   uint64_t convertedBytes(const FrameConvertRequest& r);
   void note(const std::string& call);
 
@@ -148,6 +156,7 @@ class FakeModel : private FakeModelRecord,
   std::mutex lock_;
   std::deque<GrabStep> script_;
   SensorRect recordRegion_{};
+  std::map<const uint8_t*, std::vector<uint8_t>> written_;  // each buffer's start, as grabbed
   std::vector<std::string> calls_;
   std::atomic<uint32_t> sequence_{0};
 };

@@ -287,21 +287,27 @@ TEST(StreamDelivery, DataCallbacksGetTheTurnedImagesHeader) {
 
 // The raw-data callback sees each frame's region as the delivered image counts its rows: from the
 // top, or from the bottom of the preview for a bottom-up image; no region, no rectangle. The
-// samples are the region's own, cropped out of the frame (the fake marks each row of the region
-// with its number): a region of the full width below the top row too, and in the frames a rate
-// limit drops, which reach the raw callback alone.
+// samples are the region's own, cropped out of the frame and binned (the fake fills each row of
+// the region with its number): a region of the full width below the top row too, and in the
+// frames a rate limit drops, which reach the raw callback alone after the same quick demosaic.
 TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
   struct RawLog {
+    const FakeModel* cam = nullptr;
+    uint32_t factor = 1;  // the binning
     std::mutex lock;
     int calls = 0;
     bool hadRegion = false;
     SensorRect region{};
     int secondRow = -1;  // the mark the region's second row begins with, while every call agrees
+    uint32_t quick = 0;
+    bool everyCallQuick = true;  // a quick demosaic came before each call
     static void onRaw(const uint8_t* data, const SensorRect* roi, uint8_t, void* context) {
       auto& log = *static_cast<RawLog*>(context);
       std::lock_guard<std::mutex> hold(log.lock);
       if (data == nullptr) return;
-      const int mark = roi ? data[roi->right - roi->left] : -1;
+      const int mark = roi ? data[((roi->right - roi->left) / log.factor) & ~1u] : -1;
+      if (log.cam->quickDemosaics.load() == log.quick) log.everyCallQuick = false;
+      log.quick = log.cam->quickDemosaics.load();
       if (log.calls++ == 0) {
         log.hadRegion = roi != nullptr;
         if (roi) log.region = *roi;
@@ -311,21 +317,28 @@ TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
       }
     }
   };
-  const SensorRect none{}, band{8, 4, 72, 36}, wide{0, 100, 1024, 300}, foot{8, 738, 72, 770};
+  const SensorRect none{}, band{8, 4, 72, 36}, wide{0, 100, 1024, 300}, foot{8, 738, 72, 770},
+      below{0, 1, 1024, 41};
   const struct {
     SensorRect recorded;
     bool bottomUp;
-    SensorRect seen;  // empty: no rectangle
-  } table[] = {{none, false, none}, {none, true, none},
-               {band, false, band}, {band, true, {8, 770 - 36, 72, 770 - 4}},
-               {wide, false, wide}, {wide, true, {0, 770 - 300, 1024, 770 - 100}},
-               {foot, false, foot}, {foot, true, {8, 0, 72, 32}}};
+    SensorRect seen;      // empty: no rectangle
+    uint8_t binning = 1;  // averaged: the second binned row's mark is the top's plus the factor
+  } table[] = {{none, false, none},       {none, true, none},
+               {band, false, band},       {band, true, {8, 770 - 36, 72, 770 - 4}},
+               {wide, false, wide},       {wide, true, {0, 770 - 300, 1024, 770 - 100}},
+               {foot, false, foot},       {foot, true, {8, 0, 72, 32}},
+               {below, false, below},     {below, true, {0, 770 - 41, 1024, 770 - 1}},
+               {band, false, band, 0x82}, {wide, true, {0, 770 - 300, 1024, 770 - 100}, 0x83}};
   for (const auto& row : table) {
     for (const bool limited : {false, true}) {
       FakeModel cam;
       cam.bottomUp = row.bottomUp;
       cam.setRecordRegion(row.recorded);
+      cam.usb().binning = row.binning;
       RawLog log;
+      log.cam = &cam;
+      log.factor = row.binning & 0x7Fu;
       ASSERT_EQ(cam.put_RawDataCallback(RawLog::onRaw, &log), S_OK);
       if (limited) {  // one frame a second: most go to the raw callback alone
         ASSERT_EQ(cam.put_Option(LUMORIX_OPTION_FRAMERATE, 1), S_OK);
@@ -339,7 +352,9 @@ TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
       const std::string name =
           std::to_string(row.recorded.left) + "," + std::to_string(row.recorded.top) + " to " +
           std::to_string(row.recorded.right) + "," + std::to_string(row.recorded.bottom) +
-          (row.bottomUp ? " up" : " down") + (limited ? ", rate-limited" : "");
+          (row.bottomUp ? " up" : " down") + " by " + std::to_string(log.factor) +
+          (limited ? ", rate-limited" : "");
+      EXPECT_TRUE(log.everyCallQuick) << name << ": a frame skipped the quick demosaic";
       const bool expectRegion = row.seen.right != 0;
       EXPECT_EQ(log.hadRegion, expectRegion) << name;
       if (!expectRegion) continue;
@@ -347,8 +362,41 @@ TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
       EXPECT_EQ(log.region.top, row.seen.top) << name;
       EXPECT_EQ(log.region.right, row.seen.right) << name;
       EXPECT_EQ(log.region.bottom, row.seen.bottom) << name;
-      EXPECT_EQ(log.secondRow, (row.recorded.top + 1) & 0xFF) << name << ": not cropped";
+      EXPECT_EQ(log.secondRow, int(row.recorded.top + log.factor) & 0xFF)
+          << name << ": not cropped or binned";
     }
+  }
+}
+
+// A frame the rate limit drops is shaped for the raw callback alone: with none set it goes back
+// as grabbed, sparing the time the limit is there to save (the fake sees what came back changed).
+TEST(StreamDelivery, AFrameTheRateLimitDropsIsShapedOnlyForTheRawCallback) {
+  struct Counts {
+    std::atomic<uint32_t> delivered{0}, raw{0};
+    static void onData(const uint8_t*, const LumorixFrameHeader*, int32_t, void* context) {
+      ++static_cast<Counts*>(context)->delivered;
+    }
+    static void onRaw(const uint8_t*, const SensorRect*, uint8_t, void* context) {
+      ++static_cast<Counts*>(context)->raw;
+    }
+  };
+  for (const bool rawCallback : {false, true}) {
+    FakeModel cam;
+    cam.setRecordRegion(SensorRect{8, 4, 72, 36});
+    cam.usb().binning = 0x82;
+    Counts counts;
+    if (rawCallback) {
+      ASSERT_EQ(cam.put_RawDataCallback(Counts::onRaw, &counts), S_OK);
+    }
+    ASSERT_EQ(cam.put_Option(LUMORIX_OPTION_FRAMERATE, 1), S_OK);
+    ASSERT_EQ(cam.start(Counts::onData, nullptr, nullptr, nullptr, &counts), S_OK);
+    ASSERT_TRUE(waitFor([&] { return cam.grabs.load() > 30 && counts.delivered.load() > 0; }));
+    cam.stop();
+    const uint32_t reshaped = cam.reshapedFrames.load(), delivered = counts.delivered.load();
+    if (rawCallback)
+      EXPECT_GT(reshaped, delivered) << "the dropped frames were not shaped for the raw callback";
+    else
+      EXPECT_LE(reshaped, delivered) << "dropped frames were shaped for no raw callback";
   }
 }
 
