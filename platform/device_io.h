@@ -84,8 +84,8 @@ static_assert(sizeof(WinUsbSetupPacket) == 8);
 inline constexpr uint32_t kWinUsbRawIo = 7;  // pipe policy RAW_IO
 inline constexpr uint8_t kUsbDeviceDescriptorType = 1;
 
-// The WinUSB entry points the transport uses. Each returns 0 or the Win32 error (ReadPipe may give
-// kErrorIoPending); the interface handle is opaque.
+// The WinUSB entry points the transport uses. Each returns 0 or the Win32 error (ReadPipe and
+// WritePipe may give kErrorIoPending); the interface handle is opaque.
 struct WinUsbApi {
   uint32_t (*initialize)(DeviceIo& device, void** iface);
   void (*free)(void* iface);
@@ -95,8 +95,7 @@ struct WinUsbApi {
   uint32_t (*controlTransfer)(void* iface, WinUsbSetupPacket setup, void* data, uint32_t bytes,
                               uint32_t* transferred);
   uint32_t (*readPipe)(void* iface, uint8_t pipe, void* buffer, uint32_t bytes, AsyncIo& io);
-  uint32_t (*writePipe)(void* iface, uint8_t pipe, const void* data, uint32_t bytes,
-                        uint32_t* transferred);
+  uint32_t (*writePipe)(void* iface, uint8_t pipe, const void* data, uint32_t bytes, AsyncIo& io);
   uint32_t (*setPipePolicy)(void* iface, uint8_t pipe, uint32_t policy, uint32_t bytes,
                             const void* value);
   uint32_t (*getDescriptor)(void* iface, uint8_t type, uint8_t index, uint16_t language,

@@ -3,8 +3,6 @@
 
 #include <cstring>
 
-#include "platform/event.h"
-
 namespace sim {
 namespace {
 
@@ -54,19 +52,15 @@ uint32_t readPipe(void* iface, uint8_t pipe, void* buffer, uint32_t bytes, platf
   return pipe & 0x80 ? cam(iface).submitPipeRead(pipe, buffer, bytes, io) : 87u;
 }
 
-// Without an overlap the write returns only once the device answers or the pipe is aborted.
+// Ends at once when the device answers; a held write ends on an abort of its pipe or the close.
 uint32_t writePipe(void* iface, uint8_t pipe, const void* data, uint32_t bytes,
-                   uint32_t* transferred) {
-  platform::Event answered(platform::Event::Kind::ManualReset);
-  platform::AsyncIo io;
-  platform::PrepareAsync(io, answered);
-  if (cam(iface).holdPipeWrite(pipe, io)) {
-    answered.wait();
-    if (transferred) *transferred = io.transferred;
-    return io.error;
-  }
-  if (transferred) *transferred = bytes;
-  return cam(iface).writePipe(pipe, static_cast<const uint8_t*>(data), bytes);
+                   platform::AsyncIo& io) {
+  if (cam(iface).holdPipeWrite(pipe, io)) return platform::kErrorIoPending;
+  const uint32_t err = cam(iface).writePipe(pipe, static_cast<const uint8_t*>(data), bytes);
+  io.error = err;
+  io.transferred = err == 0 ? bytes : 0;
+  platform::SignalAsync(io);
+  return err;
 }
 
 uint32_t setPipePolicy(void* iface, uint8_t pipe, uint32_t policy, uint32_t bytes,

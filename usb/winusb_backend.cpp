@@ -11,8 +11,8 @@ namespace usb {
 
 using platform::kErrorSuccess;
 
-// A raw pipe read with buffers of its own, so that one the device keeps is never the caller's.
-struct WinUsbBackend::PipeRead {
+// A raw pipe transfer with buffers of its own, so that one the device keeps is never the caller's.
+struct WinUsbBackend::PipeTransfer {
   platform::Event event{platform::Event::Kind::ManualReset};
   platform::AsyncIo io;
   std::vector<uint8_t> data;
@@ -37,7 +37,7 @@ WinUsbBackend::~WinUsbBackend() {
   std::lock_guard<std::mutex> hold(strandedLock_);
   for (auto& request : stranded_) {
     if (request->event.wait(kAbortTimeoutMs)) continue;
-    (void)request.release();  // may still be written; never free it under the device
+    (void)request.release();  // the device may still use it; never free it under it
   }
 }
 
@@ -98,32 +98,52 @@ uint32_t WinUsbBackend::readPipe(uint32_t pipe, void* buffer, uint32_t bytes,
                                  uint32_t* transferred) {
   *transferred = 0;
   const uint8_t id = ReadEndpoint(pipe);
-  auto request = std::make_unique<PipeRead>();
+  auto request = std::make_unique<PipeTransfer>();
   if (!request->event.valid()) return platform::kErrorNotConnected;
   request->data.resize(bytes);
   platform::PrepareAsync(request->io, request->event);
   uint32_t err = api_.readPipe(iface_, id, request->data.data(), bytes, request->io);
   if (err != kErrorSuccess && err != platform::kErrorIoPending) return err;
-  platform::Event* one[] = {&request->event};
-  if (!platform::HookedWaitAny(one, kPipeTimeoutMs).signalled()) {
-    api_.abortPipe(iface_, id);
-    if (!platform::HookedWaitAny(one, kAbortTimeoutMs).signalled()) {
-      std::lock_guard<std::mutex> hold(strandedLock_);  // hosts read pipes from any thread
-      stranded_.push_back(std::move(request));          // freed with the interface
-      return platform::kErrorSemTimeout;
-    }
-  }
   uint32_t n = 0;
-  err = api_.getOverlappedResult(iface_, request->io, &n);
+  err = finish(request, id, &n);
+  if (err != kErrorSuccess) return err;
   if (n > bytes) n = bytes;
-  if (err == kErrorSuccess && n) std::memcpy(buffer, request->data.data(), n);
-  *transferred = err == kErrorSuccess ? n : 0;
+  if (n) std::memcpy(buffer, request->data.data(), n);
+  *transferred = n;
   return err;
 }
 
 uint32_t WinUsbBackend::writePipe(uint32_t pipe, const void* data, uint32_t bytes,
                                   uint32_t* transferred) {
-  return api_.writePipe(iface_, WriteEndpoint(pipe), data, bytes, transferred);
+  if (transferred) *transferred = 0;
+  const uint8_t id = WriteEndpoint(pipe);
+  auto request = std::make_unique<PipeTransfer>();
+  if (!request->event.valid()) return platform::kErrorNotConnected;
+  const auto* from = static_cast<const uint8_t*>(data);
+  if (bytes) request->data.assign(from, from + bytes);
+  platform::PrepareAsync(request->io, request->event);
+  uint32_t err = api_.writePipe(iface_, id, request->data.data(), bytes, request->io);
+  if (err != kErrorSuccess && err != platform::kErrorIoPending) return err;
+  uint32_t n = 0;
+  err = finish(request, id, &n);
+  if (transferred && err == kErrorSuccess) *transferred = n > bytes ? bytes : n;
+  return err;
+}
+
+// Waits for a started transfer within the bound and aborts its own pipe once; a request the device
+// keeps past the abort is stranded, to be freed with the interface, and reported as timed out.
+uint32_t WinUsbBackend::finish(std::unique_ptr<PipeTransfer>& request, uint8_t endpoint,
+                               uint32_t* transferred) {
+  platform::Event* one[] = {&request->event};
+  if (!platform::HookedWaitAny(one, kPipeTimeoutMs).signalled()) {
+    api_.abortPipe(iface_, endpoint);
+    if (!platform::HookedWaitAny(one, kAbortTimeoutMs).signalled()) {
+      std::lock_guard<std::mutex> hold(strandedLock_);  // hosts use pipes from any thread
+      stranded_.push_back(std::move(request));
+      return platform::kErrorSemTimeout;
+    }
+  }
+  return api_.getOverlappedResult(iface_, request->io, transferred);
 }
 
 }  // namespace usb

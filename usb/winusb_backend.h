@@ -1,4 +1,4 @@
-// WinUSB: control transfers and pipe reads through a WinUsbApi table on a device-interface path.
+// WinUSB: control and raw pipe transfers through a WinUsbApi table on a device-interface path.
 #pragma once
 
 #include <memory>
@@ -30,7 +30,7 @@ class WinUsbBackend final : public UsbBackend {
                      uint32_t* transferred) override;
   uint32_t setRawIo(uint8_t endpoint);
 
-  // How long a raw pipe read may take before it is aborted, and how long the abort may take.
+  // How long a raw pipe transfer may take before it is aborted, and how long the abort may take.
   static constexpr uint32_t kPipeTimeoutMs = 5000;
   static constexpr uint32_t kAbortTimeoutMs = 1000;
 
@@ -39,13 +39,14 @@ class WinUsbBackend final : public UsbBackend {
                 void* iface);
   uint32_t retryAligned(platform::WinUsbSetupPacket setup, void* data, uint32_t length,
                         uint32_t* transferred);
+  struct PipeTransfer;
+  uint32_t finish(std::unique_ptr<PipeTransfer>& request, uint8_t endpoint, uint32_t* transferred);
 
-  struct PipeRead;
   std::unique_ptr<platform::DeviceIo> device_;
   const platform::WinUsbApi& api_;
   void* iface_;
   std::mutex strandedLock_;
-  std::vector<std::unique_ptr<PipeRead>> stranded_;  // raw reads the device kept past the abort
+  std::vector<std::unique_ptr<PipeTransfer>> stranded_;  // raw transfers kept past the abort
 };
 
 }  // namespace usb

@@ -117,12 +117,9 @@ const WinUsbApi systemTable = {
       return started(entries.readPipe(iface, pipe, static_cast<PUCHAR>(buffer), bytes, nullptr,
                                       overlapped(io)));
     },
-    [](void* iface, uint8_t pipe, const void* data, uint32_t bytes, uint32_t* transferred) {
-      ULONG n = 0;
-      const uint32_t err = started(entries.writePipe(
-          iface, pipe, static_cast<PUCHAR>(const_cast<void*>(data)), bytes, &n, nullptr));
-      if (transferred) *transferred = n;
-      return err;
+    [](void* iface, uint8_t pipe, const void* data, uint32_t bytes, AsyncIo& io) {
+      return started(entries.writePipe(iface, pipe, static_cast<PUCHAR>(const_cast<void*>(data)),
+                                       bytes, nullptr, overlapped(io)));
     },
     [](void* iface, uint8_t pipe, uint32_t policy, uint32_t bytes, const void* value) {
       return started(entries.setPipePolicy(iface, pipe, policy, bytes, const_cast<void*>(value)));

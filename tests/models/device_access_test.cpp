@@ -17,6 +17,8 @@
 #include "platform/event.h"
 #include "tests/support/stream_rig.h"
 #include "tests/models/model_rig.h"
+#include "usb/kernel_driver_backend.h"
+#include "usb/winusb_backend.h"
 
 namespace testing_models {
 namespace {
@@ -483,6 +485,34 @@ TEST(DeviceAccess, AnUnansweredPipeTransferHoldsBackNeitherFramesNorAStop) {
     EXPECT_EQ(refused, E_UNEXPECTED) << "a transfer after the close began";
     ASSERT_EQ(camera.start(), S_OK);
     EXPECT_LT(StopMs(camera, row.name), kBesideMs) << "the next stop";
+  }
+}
+
+// With nothing beside it, a write the device never accepts ends at the transport's own bound: its
+// OUT pipe is aborted then, as a read's IN pipe is.
+TEST(DeviceAccess, AnUnansweredPipeWriteEndsAtItsOwnBound) {
+  const struct {
+    const char* name;
+    Flavour flavour;
+    uint32_t boundMs;
+  } rows[] = {
+      {"kernel, write, nothing beside", Flavour::Kernel, usb::KernelDriverBackend::kIoctlTimeoutMs},
+      {"winusb, write, nothing beside", Flavour::WinUsb, usb::WinUsbBackend::kPipeTimeoutMs}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ModelRig rig(RigOptions{.flavour = row.flavour});
+    ASSERT_NE(rig.open(), nullptr);
+    ASSERT_EQ(rig.camera().InitUSB(), S_OK);
+    rig.device().holdPipe(kUnansweredPipe);
+    const uint64_t start = rig.clock().now();
+    HRESULT transfer = E_PENDING;
+    EndsItself(row.name, "the pipe write", [&] {
+      char bytes[16] = {};
+      transfer = rig.camera().WritePipe(kUnansweredPipe, bytes, sizeof bytes);
+    });
+    EXPECT_EQ(transfer, HRESULT_FROM_WIN32(995)) << "aborted at the bound";
+    EXPECT_EQ(rig.clock().now() - start, row.boundMs);
+    EXPECT_EQ(rig.device().heldPipeTransfers(), 0u);
   }
 }
 
