@@ -44,7 +44,7 @@ class SlotCalls {
   // wake shows.
   static constexpr uint32_t kRecheckMs = 1000;
 
-  platform::Mutex lock_;
+  platform::Mutex lock_;  // taken before the wait table's lock, never under it
   Erased callback_ = nullptr;
   void* context_ = nullptr;
   uint64_t generation_ = 0;
