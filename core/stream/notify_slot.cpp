@@ -6,7 +6,6 @@
 #include <mutex>
 
 #include "core/stream/own_thread_delete.h"
-#include "core/stream/set_waiters.h"
 #include "platform/event.h"
 #include "platform/thread.h"
 
@@ -16,12 +15,12 @@ void SlotCalls::store(Erased callback, void* context) {
   callback_ = callback;
   context_ = callback ? context : nullptr;
   const uint64_t generation = ++generation_;
-  if (!callToWaitFor(generation, self)) return;
-  // Declared before the scope, which holds its address: the wake outlives the registration.
+  if (earlierCalls(generation, self).empty()) return;
+  // Declared before the wait, which holds its address: the wake outlives the registration.
   platform::Event wake(platform::Event::Kind::AutoReset);
-  const SetWaiters::Scope waiting(self, wake);
+  WaitGraph::SetWait waiting(self, wake);
   // The wake is sticky: a change between the look and the wait is not missed.
-  while (callToWaitFor(generation, self)) {
+  while (waiting.waitsFor(earlierCalls(generation, self))) {
     hold.unlock();
     wake.wait(kRecheckMs);
     hold.lock();
@@ -40,7 +39,7 @@ bool SlotCalls::enter(Erased* callback, void** context) {
   if (!callback_) return false;
   *callback = callback_;
   *context = context_;
-  callers_.push_back(Caller{platform::currentThreadId(), generation_});
+  callers_.push_back(Caller{platform::currentThreadId(), generation_, WaitGraph::newCallId()});
   return true;
 }
 
@@ -53,12 +52,16 @@ void SlotCalls::leave() {
   std::lock_guard<platform::Mutex> hold(lock_);
   const auto it = std::find_if(callers_.rbegin(), callers_.rend(),
                                [&](const Caller& c) { return c.threadId == self; });
-  if (it != callers_.rend()) callers_.erase(std::next(it).base());
-  SetWaiters::wakeAll();
+  if (it == callers_.rend()) return;
+  const uint64_t callId = it->callId;
+  callers_.erase(std::next(it).base());
+  WaitGraph::callEnded(callId);  // wakes the sets that waited for it
 }
 
-bool SlotCalls::callToWaitFor(uint64_t generation, uint32_t self) const {
-  return std::any_of(callers_.begin(), callers_.end(), [&](const Caller& c) {
-    return c.generation < generation && c.threadId != self && !SetWaiters::waiting(c.threadId);
-  });
+std::vector<WaitGraph::Call> SlotCalls::earlierCalls(uint64_t generation, uint32_t self) const {
+  std::vector<WaitGraph::Call> calls;
+  for (const Caller& c : callers_)
+    if (c.generation < generation && c.threadId != self)
+      calls.push_back(WaitGraph::Call{c.threadId, c.callId});
+  return calls;
 }

@@ -5,13 +5,14 @@
 #include <vector>
 
 #include "core/lumorix.h"
+#include "core/stream/wait_graph.h"
 #include "platform/lock.h"
 
 // The bookkeeping of one slot, whatever the callback's signature. The pair is called outside the
 // lock. A set returns once no call of an earlier pair runs on another thread, so a host may free
-// the old context right after clearing it. It waits for no call whose thread is itself waiting in
-// a set, of this slot or any other: that thread may be waiting for this one's call, and two
-// callbacks setting each other's slots, or clearing their own at once, would wait for ever.
+// the old context right after clearing it, except a call whose thread waits, directly or through
+// other waiting threads, for the setting thread (in a set of any slot, or joining camera threads
+// to stop): waiting for that call would never end.
 class SlotCalls {
  public:
   SlotCalls() = default;
@@ -34,14 +35,16 @@ class SlotCalls {
   struct Caller {
     uint32_t threadId;
     uint64_t generation;  // of the pair it called
+    uint64_t callId;      // its name in the wait table
   };
-  // An earlier pair's call on another thread that waits in no set; under lock_.
-  bool callToWaitFor(uint64_t generation, uint32_t self) const;
+  // The calls of pairs before `generation` on threads other than self; under lock_.
+  std::vector<WaitGraph::Call> earlierCalls(uint64_t generation, uint32_t self) const;
 
-  // Every change a wait looks for wakes it; the slice is only a backstop.
-  static constexpr uint32_t kRecheckMs = 50;
+  // Every change a wait looks for wakes it; the slice is only a backstop, long so that a missed
+  // wake shows.
+  static constexpr uint32_t kRecheckMs = 1000;
 
-  platform::Mutex lock_;
+  platform::Mutex lock_;  // taken before the wait table's lock, never under it
   Erased callback_ = nullptr;
   void* context_ = nullptr;
   uint64_t generation_ = 0;

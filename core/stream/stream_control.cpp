@@ -17,6 +17,7 @@
 #include "core/stream/grabber.h"
 #include "core/stream/own_thread_delete.h"
 #include "core/stream/stream_pipeline.h"
+#include "core/stream/wait_graph.h"
 #include "base/trace.h"
 #include "pipeline/device_values.h"
 #include "pipeline/pl_helper_base.h"
@@ -388,9 +389,13 @@ void StreamControl::stop_step() {
   drainPullQueues();
 }
 
-// Every thread has been woken above and ends at its next check of the state.
+// Every thread has been woken above and ends at its next check of the state. The join is in the
+// wait table first, so a camera thread's set waits for no call of this thread's.
 void StreamControl::joinThreads() {
   const uint32_t self = platform::currentThreadId();
+  const WaitGraph::Join joining(self,
+                                {cam_.grabberThreadId_.load(), cam_.fillBufferThreadId_.load(),
+                                 cam_.callbackThreadId_.load(), cam_.focusThreadId_.load()});
   for (auto* thread :
        {&cam_.grabberThread_, &cam_.fillBufferThread_, &cam_.callbackThread_, &cam_.focusThread_}) {
     if (*thread && (*thread)->id() == self)

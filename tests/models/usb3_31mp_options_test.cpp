@@ -1,7 +1,8 @@
 // The restart options on the USB3 3.1 MP camera streaming its simulated chart at 1024 x 770 into
 // a pin's exact buffer: binning, byte order, software trigger, rotation against the pin's buffer,
 // the exposure per trigger mode, host threads changing options while the pin pulls, host threads
-// setting each other's callbacks from inside them, and starts against property calls.
+// setting each other's callbacks from inside them, a clear against a callback waiting in a set, a
+// stop from a callback beside the grabber's set, and starts against property calls.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -34,6 +35,15 @@ std::vector<uint8_t> pinBuffer(uint32_t w, uint32_t h) {
 }
 
 void ignoreEvent(uint32_t, void*) {}
+
+// Polls until pred holds; false once the bound has passed.
+template <class Pred>
+bool within(Pred pred, std::chrono::milliseconds bound) {
+  const auto end = std::chrono::steady_clock::now() + bound;
+  for (; !pred(); std::this_thread::sleep_for(1ms))
+    if (std::chrono::steady_clock::now() > end) return false;
+  return true;
+}
 
 class OptionsRig {
  public:
@@ -351,6 +361,101 @@ TEST(Usb3_31Options, HostThreadsSettingEachOthersCallbackFromInsideBothGoOn) {
   ASSERT_EQ(rig.cam().put_ChromeCallback(nullptr, nullptr), S_OK);
   ASSERT_EQ(rig.cam().put_ExpoCallback(nullptr, nullptr), S_OK);
   EXPECT_EQ(rig.cam().put_Chrome(0), S_OK);
+}
+
+// Host thread 1's exposure callback sets the colour callback, so waits for host thread 2's slow
+// colour call, then reads its context; a third thread replaces the exposure callback and lets the
+// old context go once the clear returns. The clear waits for thread 1's call: thread 1 waits for
+// thread 2, not for the clearing thread. Contexts are only marked gone, so any build sees a late
+// read.
+TEST(Usb3_31Options, AClearWaitsForACallbackWaitingInASetOnAnotherThread) {
+  OptionsRig rig;
+  ASSERT_TRUE(rig.ok());
+  struct Shared {
+    BaseImpl* cam;
+    std::atomic<bool> stop{false};
+    std::atomic<int> lateReads{0};
+    static void onColour(void*) { std::this_thread::sleep_for(20ms); }
+  } shared{&rig.cam()};
+  struct Context {
+    Shared* shared;
+    std::atomic<bool> inSet{false}, gone{false};
+    static void onExposure(void* self) {
+      auto& c = *static_cast<Context*>(self);
+      c.inSet = true;
+      c.shared->cam->put_ChromeCallback(&Shared::onColour, nullptr);
+      if (c.gone) ++c.shared->lateReads;
+    }
+  };
+  std::vector<std::unique_ptr<Context>> contexts;  // outlive the threads, which are joined
+  contexts.push_back(std::make_unique<Context>(&shared));
+  ASSERT_EQ(rig.cam().put_ChromeCallback(&Shared::onColour, nullptr), S_OK);
+  ASSERT_EQ(rig.cam().put_ExpoCallback(&Context::onExposure, contexts.back().get()), S_OK);
+  std::thread exposureHost([&] {
+    for (int i = 0; !shared.stop; ++i) rig.cam().put_ExpoTime(i % 2 ? 20000 : 30000);
+  });
+  std::thread colourHost([&] {
+    for (int i = 0; !shared.stop; ++i) rig.cam().put_Chrome(uint32_t(i % 2));
+  });
+  for (int round = 0; round < 30; ++round) {  // no fatal failure while the host threads run
+    if (!within([&] { return contexts.back()->inSet.load(); }, 2s)) continue;
+    EXPECT_EQ(rig.cam().put_ExpoCallback(nullptr, nullptr), S_OK);
+    contexts.back()->gone = true;
+    contexts.push_back(std::make_unique<Context>(&shared));
+    EXPECT_EQ(rig.cam().put_ExpoCallback(&Context::onExposure, contexts.back().get()), S_OK);
+  }
+  EXPECT_EQ(rig.cam().put_ExpoCallback(nullptr, nullptr), S_OK);
+  shared.stop = true;
+  exposureHost.join();
+  colourHost.join();
+  EXPECT_EQ(shared.lateReads.load(), 0) << "an exposure callback read its context after its clear";
+  ASSERT_EQ(rig.cam().put_ChromeCallback(nullptr, nullptr), S_OK);
+}
+
+// The automatic exposure raises the exposure callback on the grabber, which sets the colour
+// callback while a host thread's colour callback, raised by its own put_Chrome, stops the stream:
+// the set must not wait for that call, whose stop joins the grabber. Both return.
+TEST(Usb3_31Options, AStopFromACallbackBesideTheGrabbersSetOfItBothReturn) {
+  struct Meeting {
+    BaseImpl* cam;
+    std::thread::id host;
+    std::atomic<bool> inColour{false}, inExposure{false}, setReturned{false};
+    std::atomic<HRESULT> stopped{E_PENDING};
+    static void onColour(void* self) {
+      auto& m = *static_cast<Meeting*>(self);
+      m.inColour = true;
+      if (within([&] { return m.inExposure.load(); }, 10s)) m.stopped = m.cam->stop();
+    }
+    static void onExposure(void* self) {
+      auto& m = *static_cast<Meeting*>(self);
+      if (std::this_thread::get_id() == m.host || m.inExposure.exchange(true)) return;
+      within([&] { return m.inColour.load(); }, 10s);
+      m.cam->put_ChromeCallback(&onColour, self);
+      m.setReturned = true;
+    }
+  };
+  // Both let go unjoined if the grabber hangs.
+  auto meeting = std::make_unique<Meeting>(nullptr, std::this_thread::get_id());
+  auto rig = std::make_unique<OptionsRig>();
+  ASSERT_TRUE(rig->ok());
+  meeting->cam = &rig->cam();
+  ASSERT_EQ(rig->cam().put_ExpoTime(2000), S_OK);  // far below the scene's: AE has work to do
+  ASSERT_EQ(rig->cam().put_ChromeCallback(&Meeting::onColour, meeting.get()), S_OK);
+  ASSERT_EQ(rig->cam().put_ExpoCallback(&Meeting::onExposure, meeting.get()), S_OK);
+  ASSERT_EQ(rig->cam().put_AutoExpoEnable(1), S_OK);
+  std::thread colourHost([m = meeting.get()] { m->cam->put_Chrome(1); });
+  const auto over = [&] { return meeting->setReturned && meeting->stopped != E_PENDING; };
+  if (!within(over, 30s)) {  // a hang: fail rather than block the suite
+    colourHost.detach();
+    rig.release();
+    const Meeting* const m = meeting.release();
+    FAIL() << "hung: " << (m->setReturned ? "" : "the grabber's set of the colour callback; ")
+           << (m->stopped != E_PENDING ? "" : "the host's stop from its colour callback");
+  }
+  colourHost.join();
+  EXPECT_EQ(meeting->stopped.load(), S_OK);
+  ASSERT_EQ(rig->cam().put_ExpoCallback(nullptr, nullptr), S_OK);
+  ASSERT_EQ(rig->cam().put_ChromeCallback(nullptr, nullptr), S_OK);
 }
 
 // A pin's conversion held in the host's demosaic hook past stop's wait for it: the start after

@@ -1,7 +1,8 @@
 // The exposure and colour/grey notification callbacks, and the raw-data, error and one-push
 // balance callbacks a stream calls, on the fake model: set and cleared as one pair, called with
 // their context on another thread, never entered once a clear returns, and a set made inside a
-// call waiting for another thread's call unless that thread waits in a set in turn.
+// call waiting for another thread's call unless that thread waits for the setting one, directly
+// or through other threads waiting in sets or joins, and returning promptly once the call ends.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,6 +11,9 @@
 #include <ostream>
 #include <thread>
 
+#include "core/stream/notify_slot.h"
+#include "core/stream/wait_graph.h"
+#include "platform/thread.h"
 #include "tests/core/stream/stream_test_support.h"
 #include "tests/support/fake_model.h"
 
@@ -211,6 +215,140 @@ TEST_P(NotifyCallbacks, NeverEnteredAfterTheClearReturns) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, NotifyCallbacks, ::testing::ValuesIn(kRows),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// Three threads over three slots of their own. Each sits inside a call of one slot's pair or of
+// none, then in turn (2, 1, 0) holds until let go, clears a slot, or joins a thread as a stop
+// does (in the wait table, then waiting for that thread to finish). Thread 0's clear waits for
+// the calls of its slot unless their thread waits, directly or through other waiting threads,
+// for thread 0.
+enum Slot { kOutside = -1, kP, kQ, kR };
+enum class Does { Hold, Clear, Join };
+struct Part {
+  int inside;  // a Slot
+  Does does;
+  int target;  // the slot cleared or the thread joined
+};
+struct ThreeThreadRow {
+  const char* name;
+  Part parts[3];
+  bool waits;  // thread 0's clear returns only once the held threads are let go
+};
+
+void PrintTo(const ThreeThreadRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+constexpr Part kHold{kP, Does::Hold, 0};
+const ThreeThreadRow kThreeThreadRows[] = {
+    {"callHeld", {{kOutside, Does::Clear, kP}, kHold, {kQ, Does::Hold, 0}}, true},
+    {"chain", {{kOutside, Does::Clear, kP}, {kP, Does::Clear, kQ}, {kQ, Does::Hold, 0}}, true},
+    {"chainFromACall", {{kR, Does::Clear, kP}, {kP, Does::Clear, kQ}, {kQ, Does::Hold, 0}}, true},
+    {"cycle", {{kR, Does::Clear, kP}, {kP, Does::Clear, kQ}, {kQ, Does::Clear, kR}}, false},
+    {"joinOfTheSetter", {{kOutside, Does::Clear, kQ}, kHold, {kQ, Does::Join, 0}}, false},
+    {"joinOfAnother", {{kOutside, Does::Clear, kQ}, kHold, {kQ, Does::Join, 1}}, true},
+    {"joinThroughAJoin",
+     {{kOutside, Does::Clear, kQ}, {kOutside, Does::Join, 0}, {kQ, Does::Join, 1}},
+     false},
+    {"joinThroughASet", {{kR, Does::Clear, kQ}, {kP, Does::Clear, kR}, {kQ, Does::Join, 1}}, false},
+    {"joinClosingASetsCycle",
+     {{kOutside, Does::Clear, kQ}, {kP, Does::Join, 2}, {kQ, Does::Clear, kP}},
+     false},
+};
+
+constexpr int kBoundMs = 5000;   // a hang, for the test; threads let go on their own later
+constexpr int kSettleMs = 20;    // between turns: a set that waits is in the table
+constexpr int kWaitingMs = 200;  // how long a waiting clear is seen to wait
+constexpr int kPromptMs = 250;   // from a call's end to the clear that waited for it returning
+constexpr int kLetGoMs = 4 * kBoundMs;
+
+int64_t nowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+struct ThreeThreads {
+  explicit ThreeThreads(const ThreeThreadRow& r) : row(r) {
+    for (NotifySlot& slot : slots) slot.set(&inside, this);
+  }
+  const ThreeThreadRow& row;
+  NotifySlot slots[3];
+  std::atomic<uint32_t> ids[3] = {};
+  std::atomic<int> turn{3}, in{0};
+  std::atomic<bool> letGo{false}, finished[3] = {};
+  std::atomic<int64_t> leftAt[3] = {}, clearedAt{0};
+  static thread_local int self;
+
+  static void inside(void* context) {
+    auto& t = *static_cast<ThreeThreads*>(context);
+    ++t.in;
+    t.act(self);
+    t.leftAt[self] = nowMs();
+  }
+  void act(int i) {
+    waitFor([&] { return turn <= i; }, kLetGoMs);
+    const Part& part = row.parts[i];
+    if (part.does == Does::Hold) waitFor([&] { return letGo.load(); }, kLetGoMs);
+    if (part.does == Does::Clear) slots[part.target].set(nullptr, nullptr);
+    if (part.does == Does::Join) {
+      const WaitGraph::Join joining(platform::currentThreadId(), {ids[part.target].load()});
+      waitFor([&] { return finished[part.target].load(); }, kLetGoMs);
+    }
+    if (i == 0) clearedAt = nowMs();
+  }
+  void run(int i) {
+    self = i;
+    ids[i] = platform::currentThreadId();
+    waitFor([&] { return ids[0] && ids[1] && ids[2]; }, kLetGoMs);
+    if (row.parts[i].inside == kOutside)
+      act(i);
+    else
+      slots[row.parts[i].inside].call();
+    finished[i] = true;
+  }
+};
+thread_local int ThreeThreads::self = 0;
+
+class SetsAndJoins : public ::testing::TestWithParam<ThreeThreadRow> {};
+
+// Each hang fails the row, naming the thread, and lets its threads go on alone.
+TEST_P(SetsAndJoins, TheLastClearWaitsUnlessItWouldWaitForItself) {
+  const auto t = std::make_shared<ThreeThreads>(GetParam());
+  std::thread threads[3];
+  for (int i = 0; i < 3; ++i) threads[i] = std::thread([t, i] { t->run(i); });
+  for (std::thread& thread : threads) thread.detach();
+  int calls = 0;
+  for (const Part& part : GetParam().parts) calls += part.inside != kOutside;
+  ASSERT_TRUE(waitFor([&] { return t->in == calls; }, kBoundMs)) << "not all inside the calls";
+  for (int i = 2; i >= 0; --i) {
+    t->turn = i;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
+  }
+  const bool returnedHeld =
+      waitFor([&] { return t->clearedAt != 0; }, GetParam().waits ? kWaitingMs : kBoundMs);
+  t->letGo = true;
+  EXPECT_EQ(returnedHeld, !GetParam().waits)
+      << (GetParam().waits ? "thread 0's clear returned while a call it waits for was held"
+                           : "thread 0's clear waits for a thread that waits for it");
+  const auto all = [&] { return t->finished[0] && t->finished[1] && t->finished[2]; };
+  const bool allFinished = waitFor(all, kBoundMs);
+  const char* const kDoes[] = {"hold", "clear", "join"};
+  for (int i = 0; i < 3 && !allFinished; ++i)
+    EXPECT_TRUE(t->finished[i]) << "thread " << i << " hung in its "
+                                << kDoes[int(GetParam().parts[i].does)];
+  ASSERT_TRUE(allFinished);
+  const int cleared = GetParam().parts[0].target;
+  for (int i = 1; i < 3 && GetParam().waits; ++i) {
+    if (GetParam().parts[i].inside != cleared) continue;
+    EXPECT_GE(t->clearedAt.load(), t->leftAt[i].load())
+        << "thread " << i << "'s call outlived the clear";
+    EXPECT_LT(t->clearedAt - t->leftAt[i], kPromptMs)
+        << "the clear was slow to see thread " << i << "'s call end";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SetsAndJoins, ::testing::ValuesIn(kThreeThreadRows),
                          [](const auto& p) { return std::string(p.param.name); });
 
 void ignoreData(const uint8_t*, const LumorixFrameHeader*, int32_t, void*) {}

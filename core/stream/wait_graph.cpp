@@ -1,0 +1,137 @@
+// Who waits for whom: the threads waiting in a callback slot's set or joining camera threads.
+#include "core/stream/wait_graph.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
+#include "platform/lock.h"
+
+namespace {
+
+constexpr uint64_t kJoinEdge = 0;  // a join waits for the thread, not for one of its calls
+constexpr uint32_t kNoThread = 0;  // no thread has it: wakes every waiter
+
+struct Edge {
+  uint32_t from;
+  uint32_t to;
+  uint64_t call;  // the call waited for, or kJoinEdge
+};
+
+struct Waiter {
+  uint32_t threadId;
+  platform::Event* wake;  // the set's own, removed before it goes
+};
+
+struct Table {
+  platform::Mutex lock;
+  std::vector<Edge> edges;
+  std::vector<Waiter> waiters;  // one per thread waiting in a set: a waiting thread sets nothing
+  std::atomic<uint64_t> lastCall{kJoinEdge};
+};
+
+// Never destroyed: a detached camera thread may still end a call while the process exits.
+Table& table() {
+  static auto* t = new Table;
+  return *t;
+}
+
+// Under the table's lock: whether `from` waits for `to`, directly or through waiting threads.
+bool reaches(const Table& t, uint32_t from, uint32_t to) {
+  std::vector<uint32_t> seen{from}, next{from};
+  while (!next.empty()) {
+    const uint32_t thread = next.back();
+    next.pop_back();
+    for (const Edge& e : t.edges) {
+      if (e.from != thread || std::find(seen.begin(), seen.end(), e.to) != seen.end()) continue;
+      if (e.to == to) return true;
+      seen.push_back(e.to);
+      next.push_back(e.to);
+    }
+  }
+  return false;
+}
+
+void wakeOthers(const Table& t, uint32_t self) {
+  for (const Waiter& w : t.waiters)
+    if (w.threadId != self) w.wake->set();
+}
+
+// True when any edge went.
+template <class Match>
+bool removeEdges(Table& t, Match match) {
+  const auto end = std::remove_if(t.edges.begin(), t.edges.end(), match);
+  const bool removed = end != t.edges.end();
+  t.edges.erase(end, t.edges.end());
+  return removed;
+}
+
+// A join's edges may close a cycle through sets that looked before it. Their edges on it go, so
+// no other set skips a call on the strength of a wait that is about to end; woken, those sets
+// look again and keep what still holds.
+void breakCycles(Table& t) {
+  std::vector<Edge> kept;
+  for (const Edge& e : t.edges)
+    if (e.call == kJoinEdge || !reaches(t, e.to, e.from)) kept.push_back(e);
+  t.edges.swap(kept);
+}
+
+}  // namespace
+
+uint64_t WaitGraph::newCallId() {
+  return ++table().lastCall;
+}
+
+void WaitGraph::callEnded(uint64_t callId) {
+  Table& t = table();
+  std::lock_guard<platform::Mutex> hold(t.lock);
+  if (removeEdges(t, [&](const Edge& e) { return e.call == callId; })) wakeOthers(t, kNoThread);
+}
+
+WaitGraph::SetWait::SetWait(uint32_t self, platform::Event& wake) : self_(self) {
+  Table& t = table();
+  std::lock_guard<platform::Mutex> hold(t.lock);
+  t.waiters.push_back(Waiter{self, &wake});
+}
+
+WaitGraph::SetWait::~SetWait() {
+  Table& t = table();
+  std::lock_guard<platform::Mutex> hold(t.lock);
+  t.waiters.erase(std::find_if(t.waiters.begin(), t.waiters.end(),
+                               [&](const Waiter& w) { return w.threadId == self_; }));
+  if (removeEdges(t, [&](const Edge& e) { return e.from == self_; })) wakeOthers(t, self_);
+}
+
+bool WaitGraph::SetWait::waitsFor(const std::vector<Call>& calls) {
+  Table& t = table();
+  std::lock_guard<platform::Mutex> hold(t.lock);
+  std::vector<Edge> before, after;
+  for (const Edge& e : t.edges)
+    if (e.from == self_) before.push_back(e);
+  // This thread's own edges lead only away from it: they change no answer below.
+  for (const Call& c : calls)
+    if (!reaches(t, c.threadId, self_)) after.push_back(Edge{self_, c.threadId, c.id});
+  const auto same = [](const Edge& a, const Edge& b) { return a.call == b.call; };
+  if (!std::equal(before.begin(), before.end(), after.begin(), after.end(), same)) {
+    removeEdges(t, [&](const Edge& e) { return e.from == self_; });
+    t.edges.insert(t.edges.end(), after.begin(), after.end());
+    wakeOthers(t, self_);
+  }
+  return !after.empty();
+}
+
+WaitGraph::Join::Join(uint32_t self, std::initializer_list<uint32_t> threads) : self_(self) {
+  Table& t = table();
+  std::lock_guard<platform::Mutex> hold(t.lock);
+  for (const uint32_t thread : threads)
+    if (thread != kNoThread && thread != self) t.edges.push_back(Edge{self, thread, kJoinEdge});
+  breakCycles(t);
+  wakeOthers(t, self);
+}
+
+WaitGraph::Join::~Join() {
+  Table& t = table();
+  std::lock_guard<platform::Mutex> hold(t.lock);
+  removeEdges(t, [&](const Edge& e) { return e.from == self_ && e.call == kJoinEdge; });
+  wakeOthers(t, self_);
+}
