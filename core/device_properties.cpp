@@ -1,7 +1,6 @@
 // Device properties: speed and frame rate, real-time mode, skip, temperature, fan, cooler and
 // the exposure time kept per trigger mode. Each checks once (helperWith) and forwards to the
 // pipeline, the only writer of these values.
-#include <optional>
 
 #include "base/lumorix_flags.h"
 #include "base/trace.h"
@@ -34,10 +33,11 @@ HRESULT STDMETHODCALLTYPE BaseImpl::get_Speed(uint16_t* level) {
   return S_OK;
 }
 
-// The exposure notice of the new speed reaches the host once the control lock is released.
+// The exposure notice of the new speed reaches the host once the control lock is released. The
+// deferral is a plain local: its end may throw, which no wrapper's destructor would let through.
 HRESULT STDMETHODCALLTYPE BaseImpl::put_Speed(uint16_t level) {
-  std::optional<ExposureNoticeDeferral> notice;
-  if (helper_) notice.emplace(*helper_);
+  if (!helper_) return SetSpeedRestart(level, false);
+  const ExposureNoticeDeferral notice(*helper_);
   return SetSpeedRestart(level, false);
 }
 

@@ -1,6 +1,8 @@
 // The exposure-changed notice and its per-thread deferral.
 #include "pipeline/exposure_notice.h"
 
+#include <exception>
+
 namespace {
 thread_local ExposureNoticeDeferral* tInnermost = nullptr;
 }  // namespace
@@ -12,13 +14,15 @@ void RaiseExposureChanged(PLHlperBase& h) {
 }
 
 ExposureNoticeDeferral::ExposureNoticeDeferral(PLHlperBase& helper)
-    : helper_(helper), outer_(tInnermost) {
+    : helper_(helper), outer_(tInnermost), unwinding_(std::uncaught_exceptions()) {
   tInnermost = this;
 }
 
-ExposureNoticeDeferral::~ExposureNoticeDeferral() {
+// The chain is restored first: a raise that throws leaves this thread's chain as it found it.
+ExposureNoticeDeferral::~ExposureNoticeDeferral() noexcept(false) {
   tInnermost = outer_;
-  if (due_) RaiseExposureChanged(helper_);  // an outer deferral of the same helper takes it
+  if (!due_ || std::uncaught_exceptions() != unwinding_) return;
+  RaiseExposureChanged(helper_);  // an outer deferral of the same helper takes it
 }
 
 bool ExposureNoticeDeferral::Defer(PLHlperBase& helper) {

@@ -212,17 +212,18 @@ void Grabber::still_grabber(uint32_t index, uint32_t count, uint64_t context) {
     uint8_t* buffer = stillBuffer(&pitch, &second, &fromPool);
     if (buffer == nullptr) continue;
     const uint8_t bits = cam_.optRaw_.load() ? 0 : (second ? 48 : 24);
-    // A hook that deletes the camera in the grab leaves: the stop has dropped the pool's list, so
-    // the pool buffer in hand is this thread's alone to free.
+    // A hook that deletes the camera in the grab, or an exposure callback that does in the return
+    // to preview, leaves: the stop has dropped the pool's list, so the pool buffer in hand is this
+    // thread's alone to free.
     std::unique_ptr<uint8_t, FreeFrame> leaving(fromPool ? buffer : nullptr);
     const StillFrame still =
         cam_.pipeline_->grabStill(second ? second : buffer, nullptr, pitch, bits, &cam_.stopEvent_,
                                   size.width, size.height, sensor.width, sensor.height, index);
-    leaving.release();
     if (count == 1) {
       end_to_still_grabber();
       ended = true;
     }
+    leaving.release();
     if (still.status >= kGrabFrame)
       ZX_TRACE("StillFrame: %d", still.status);
     else

@@ -520,17 +520,25 @@ TEST_P(CameraSuiteStream, RawStillsAtAnotherSizeCarryTheirFormat) {
   EXPECT_GT(formats, 0);
 }
 
-// Deleted by its owner's thread, by its own data callback, or by the host's demosaic hook in a
-// still at another size on the fill-buffer thread: the device is stopped and closed, the settings
-// are saved before the delete returns, and the let-go thread touches nothing of the camera on its
-// way out, the settings store included (the sanitizers see any touch).
+// Deleted by its owner's thread, by its own data callback, by the host's demosaic hook in a still
+// at another size on the fill-buffer thread, or by the exposure callback a flow raises at its end
+// on a camera thread (the grabber's region step after a speed change, a still at another size, the
+// lost sensor's reprogramming): the device is stopped and closed, the settings are saved before the
+// delete returns, and the let-go thread touches nothing of the camera on its way out, the settings
+// store included (the sanitizers see any touch).
 TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
-  enum class By { Owner, DataCallback, StillHook };
+  enum class By { Owner, DataCallback, StillHook, RegionNotice, StillNotice, SensorLostNotice };
+  constexpr int32_t kSensorLost = -4;
   struct Deleter {
     ModelRig* rig;
     bool fromData = false;
-    int32_t stillWidth = -1;  // the hook deletes only in a still this wide
-    bool saved = false;       // the delete wrote the settings
+    int32_t stillWidth = -1;                   // the hook deletes only in a still this wide
+    std::atomic<bool> fromExposure{false};     // the exposure callback deletes on a camera thread,
+    bool onDeliverer = false;                  // only the data callback's one, when set
+    std::atomic<bool> loseSensor{false};       // the data callback reports it lost, once
+    std::atomic<std::thread::id> deliverer{};  // the thread the data callback runs on
+    const std::thread::id host = std::this_thread::get_id();
+    bool saved = false;  // the delete wrote the settings
     std::atomic<bool> done{false};
     void run() {
       if (done.load()) return;
@@ -542,15 +550,31 @@ TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
     }
     static void onData(const uint8_t*, const LumorixFrameHeader*, int32_t, void* context) {
       auto* self = static_cast<Deleter*>(context);
-      if (self->fromData) self->run();
+      self->deliverer = std::this_thread::get_id();
+      if (self->fromData) return self->run();
+      if (self->loseSensor.exchange(false)) self->rig->camera().HandleError(kSensorLost);
     }
     static void onDemosaic(uint32_t, int32_t w, int32_t, const void*, void*, uint8_t, void* c) {
       auto* self = static_cast<Deleter*>(c);
       if (w == self->stillWidth) self->run();
     }
+    static void onExposure(void* context) {
+      auto* self = static_cast<Deleter*>(context);
+      const std::thread::id me = std::this_thread::get_id();
+      if (self->fromExposure.load() && me != self->host &&
+          (!self->onDeliverer || me == self->deliverer.load()))
+        self->run();
+    }
   };
-  for (const By by : {By::Owner, By::DataCallback, By::StillHook}) {
-    if (by == By::StillHook && (info().stillCount == 0 || last() == 0)) continue;
+  const bool stills = info().stillCount != 0 && last() != 0;
+  const auto applies = [&](By by) {
+    if (by == By::StillHook || by == By::StillNotice) return stills;
+    if (by == By::RegionNotice) return GetParam().sim->driver().speedMarksRoiPending;
+    return by != By::SensorLostNotice || (info().flags & LUMORIX_FLAG_USB3) != 0;
+  };
+  for (const By by : {By::Owner, By::DataCallback, By::StillHook, By::RegionNotice, By::StillNotice,
+                      By::SensorLostNotice}) {
+    if (!applies(by)) continue;
     BaseImpl* cam = open();
     ASSERT_NE(cam, nullptr);
     ASSERT_EQ(cam->put_eSize(last()), S_OK);
@@ -566,10 +590,24 @@ TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
         deleter.stillWidth = int32_t(info().resolutions[0].width);
         ASSERT_EQ(cam->put_DemosaicCallback(Deleter::onDemosaic, &deleter), S_OK);
       }
-      ASSERT_EQ(cam->start(Deleter::onData, nullptr, nullptr, nullptr, &deleter), S_OK);
-      if (by == By::StillHook) {
+      ASSERT_EQ(PL_SetAutoExpoEnable(rig_.helper(), 0), S_OK);  // only the flow raises it
+      ASSERT_EQ(cam->put_ExpoCallback(Deleter::onExposure, &deleter), S_OK);
+      // Only the flow's thread meets the delete: the region row delivers no frames, the still
+      // row's still is served on the thread delivering them.
+      deleter.onDeliverer = by == By::StillNotice;
+      ASSERT_EQ(cam->start(by != By::RegionNotice ? Deleter::onData : nullptr, nullptr, nullptr,
+                           nullptr, &deleter),
+                S_OK);
+      ASSERT_TRUE(!deleter.onDeliverer ||
+                  WaitUntil([&] { return deleter.deliverer.load() != std::thread::id{}; }));
+      deleter.fromExposure = by >= By::RegionNotice;
+      if (by == By::StillHook || by == By::StillNotice) {
         ASSERT_EQ(cam->Snap(0, 1, 0), S_OK);
       }
+      if (by == By::RegionNotice) {
+        ASSERT_EQ(cam->put_Speed(rig_.helper().speed == 0 ? 1 : 0), S_OK);
+      }
+      deleter.loseSensor = by == By::SensorLostNotice;
       ASSERT_TRUE(WaitUntil([&] { return deleter.done.load(); }))
           << int(by) << ": the camera was never deleted, or its delete hung";
       EXPECT_TRUE(deleter.saved) << int(by) << ": the settings were not saved by the delete";
