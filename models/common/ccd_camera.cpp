@@ -33,8 +33,7 @@ CcdCamera::CcdCamera(const CcdSpec& spec, const WCHAR16* deviceId, const WCHAR16
 }
 
 CcdCamera::~CcdCamera() {
-  if (!hasRegistryKey()) forgetSettings();  // discarded by its factory, or opened without a key
-  stopBeforeDelete();
+  retire();
 }
 
 bool CcdCamera::valid() const {

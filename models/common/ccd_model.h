@@ -10,6 +10,7 @@ class CcdModel final : public CcdCamera {
   CcdModel(const WCHAR16* deviceId, const WCHAR16* settingsRoot, uint8_t flagA, uint8_t flagB,
            const ModelInfo* model)
       : CcdCamera(Spec, deviceId, settingsRoot, flagA, flagB, model) {}
+  ~CcdModel() override { retire(); }
 };
 
 template <const CcdSpec& Spec>

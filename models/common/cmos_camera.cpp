@@ -38,8 +38,7 @@ void CmosCamera::buildParts(const WCHAR16* deviceId, uint8_t flagA, uint8_t flag
 }
 
 CmosCamera::~CmosCamera() {
-  if (!hasRegistryKey()) forgetSettings();  // discarded by its factory, or opened without a key
-  stopBeforeDelete();
+  retire();
 }
 
 bool CmosCamera::valid() const {

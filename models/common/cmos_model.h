@@ -10,6 +10,7 @@ class CmosModel final : public CmosCamera {
   CmosModel(const WCHAR16* deviceId, const WCHAR16* settingsRoot, uint8_t flagA, uint8_t flagB,
             const ModelInfo* model)
       : CmosCamera(Spec, deviceId, settingsRoot, flagA, flagB, model) {}
+  ~CmosModel() override { retire(); }
 };
 
 template <const ModelSpec& Spec>

@@ -67,6 +67,13 @@ void ModelCamera::forgetSettings() {
   if (helper_->ctx16) helper_->ctx16->regKey.clear();
 }
 
+void ModelCamera::retire() {
+  if (retired_) return;
+  retired_ = true;
+  if (!hasRegistryKey()) forgetSettings();  // discarded by its factory, or opened without a key
+  stopBeforeDelete();
+}
+
 // The helper's settings come after its defaults, the state after the settings, the raw table
 // after the state.
 void ModelCamera::joinParts(CUsb& device, PLHlperBase& helper) {

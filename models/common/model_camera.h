@@ -50,12 +50,17 @@ class ModelCamera : protected ModelCameraTables, public BaseImpl {
   void joinParts(CUsb& device, PLHlperBase& helper);
   // Drops the settings key of this object and of every part that would persist through it.
   void forgetSettings();
+  // Stops the stream before any part goes: first from the most-derived destructor, while the
+  // camera's threads may still call its virtual methods, then from the family's, which finds
+  // nothing left to stop.
+  void retire();
 
  private:
   void applyHelperDefaults();
   void installRawLut();
 
   PLHlperBase* helper_ = nullptr;  // owned by the family, which outlives the parts below
+  bool retired_ = false;
   std::unique_ptr<PLFrameHooks> frames_;
   std::unique_ptr<HelperStream> stream_;
   std::array<uint8_t, 256> rawLut_{};
