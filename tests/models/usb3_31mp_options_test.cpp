@@ -2,7 +2,9 @@
 // a pin's exact buffer: binning, byte order, software trigger, rotation against the pin's buffer,
 // the exposure per trigger mode, host threads changing options while the pin pulls, host threads
 // setting each other's callbacks from inside them, a clear against a callback waiting in a set, a
-// stop from a callback beside the grabber's set, and starts against property calls.
+// stop from a callback beside the grabber's set, a call that takes the control lock from a
+// callback beside a set of it while a stop or start holds the lock, and starts against property
+// calls.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -456,6 +458,193 @@ TEST(Usb3_31Options, AStopFromACallbackBesideTheGrabbersSetOfItBothReturn) {
   EXPECT_EQ(meeting->stopped.load(), S_OK);
   ASSERT_EQ(rig->cam().put_ExpoCallback(nullptr, nullptr), S_OK);
   ASSERT_EQ(rig->cam().put_ChromeCallback(nullptr, nullptr), S_OK);
+}
+
+// The host calls that take the camera's control lock, made from inside a host callback.
+enum class LockingCall { Stop, LoadPreset, AddPreset, Rotate, SerialNumber };
+
+const char* nameOf(LockingCall call) {
+  switch (call) {
+    case LockingCall::Stop:
+      return "stop";
+    case LockingCall::LoadPreset:
+      return "LoadPreset";
+    case LockingCall::AddPreset:
+      return "AddPreset";
+    case LockingCall::Rotate:
+      return "put_Option(ROTATE)";
+    case LockingCall::SerialNumber:
+      return "get_SerialNumber";
+  }
+  return "?";
+}
+
+HRESULT makeLockingCall(BaseImpl& cam, LockingCall call) {
+  char serial[32] = {};
+  switch (call) {
+    case LockingCall::Stop:
+      return cam.stop();
+    case LockingCall::LoadPreset:
+      return cam.LoadPreset(0);
+    case LockingCall::AddPreset:
+      return cam.AddPreset(ZX_W("beside"));
+    case LockingCall::Rotate:
+      return cam.put_Option(LUMORIX_OPTION_ROTATE, 180);
+    case LockingCall::SerialNumber:
+      return cam.get_SerialNumber(serial);
+  }
+  return E_UNEXPECTED;
+}
+
+// Three threads that only the control lock closes into a ring: the setter sets a callback whose
+// old pair the inner host is running; the inner host's callback makes a call that takes the lock;
+// the holder holds the lock and waits for the setter, joining it in a stop or being it in a start.
+// The set must not wait for the inner host's call. Shared with the threads, which a hang lets go.
+struct LockRing {
+  BaseImpl* cam = nullptr;
+  LockingCall call;
+  std::atomic<std::thread::id> innerHost{}, holder{};
+  std::atomic<bool> innerIn{false}, setterIn{false}, setReturned{false};
+  std::atomic<HRESULT> called{E_PENDING}, held{E_PENDING};
+  static constexpr auto kMeet = 5s;  // within the ring's bound: a missed meeting is no hang
+
+  explicit LockRing(LockingCall c) : call(c) {}
+  bool onThread(const std::atomic<std::thread::id>& who) const {
+    return who.load() == std::this_thread::get_id();
+  }
+  // On the inner host, once the holder has the lock (holding() shows it).
+  template <class Holding>
+  void callInside(Holding holding) {
+    if (!onThread(innerHost) || innerIn.exchange(true)) return;  // its own call's notices too
+    within(holding, kMeet);
+    called = makeLockingCall(*cam, call);
+  }
+  // The setter's set, once the inner host is inside the callback it replaces.
+  template <class Set>
+  void setBeside(Set set) {
+    if (setterIn.exchange(true)) return;
+    within([&] { return innerIn.load(); }, kMeet);
+    set();
+    setReturned = true;
+  }
+  // Empty once every thread has returned; else which of them hung.
+  std::string hung(const char* setter, const char* slot, const char* holding) const {
+    std::string what;
+    if (!setReturned) what += std::string(setter) + "'s set of the " + slot + " callback; ";
+    if (called == E_PENDING)
+      what += std::string("host 2's ") + nameOf(call) + " from its " + slot + " callback; ";
+    if (held == E_PENDING) what += std::string("host 1's ") + holding + "; ";
+    return what.substr(0, what.size() - 2);
+  }
+
+  // Auto exposure off: the fill-buffer thread's raw-data callback sets the colour callback while
+  // host 2 runs it from its own put_Chrome; host 1's stop holds the lock and joins the
+  // fill-buffer thread.
+  static void onRaw(const uint8_t*, const SensorRect*, uint8_t, void* self) {
+    auto& r = *static_cast<LockRing*>(self);
+    r.setBeside([&] { r.cam->put_ChromeCallback(nullptr, nullptr); });
+  }
+  static void onColour(void* self) {
+    auto& r = *static_cast<LockRing*>(self);
+    r.callInside([&] { return r.cam->runState() == RunState::Stopped; });
+  }
+  // Host 1's start raises the exposure callback under the lock, which sets the exposure callback
+  // while host 2 runs it from its own put_ExpoTime.
+  static void onExposure(void* self) {
+    auto& r = *static_cast<LockRing*>(self);
+    if (r.onThread(r.holder))
+      r.setBeside([&] { r.cam->put_ExpoCallback(nullptr, nullptr); });
+    else
+      r.callInside([&] { return r.cam->started(); });
+  }
+};
+
+// Runs host 1 and host 2 for one ring and waits for them; empty once all returned, else which
+// thread hung, with the rig and the ring let go to the threads that hold them.
+template <class Host1, class Host2>
+std::string awaitRing(std::unique_ptr<OptionsRig>& rig, std::unique_ptr<LockRing>& ring,
+                      Host1 host1, Host2 host2, const char* setter, const char* slot,
+                      const char* holding) {
+  LockRing* const r = ring.get();
+  std::thread first([r, host1] {
+    r->holder = std::this_thread::get_id();
+    r->held = host1(*r);
+  });
+  std::thread second([r, host2] {
+    r->innerHost = std::this_thread::get_id();
+    host2(*r);
+  });
+  // Short enough that every row of a hung table ends well within the suite's time limit.
+  if (!within([r] { return r->held != E_PENDING && r->called != E_PENDING; }, 12s)) {
+    first.detach();
+    second.detach();
+    rig.release();
+    return ring.release()->hung(setter, slot, holding);
+  }
+  first.join();
+  second.join();
+  return "";
+}
+
+// Each lock-taking call from inside a callback, in both rings: a stop that holds the lock joins
+// the fill-buffer thread, whose raw-data callback sets the colour callback; a start that holds it
+// raises the exposure callback, which sets the exposure callback. Every thread returns and the
+// camera streams again.
+TEST(Usb3_31Options, ALockTakingCallInACallbackASetWaitsForAllReturn) {
+  const struct {
+    bool start;  // the start's ring, else the stop's
+    LockingCall call;
+  } rows[] = {{false, LockingCall::Stop},         {false, LockingCall::LoadPreset},
+              {false, LockingCall::AddPreset},    {false, LockingCall::Rotate},
+              {false, LockingCall::SerialNumber}, {true, LockingCall::Stop},
+              {true, LockingCall::LoadPreset},    {true, LockingCall::Rotate},
+              {true, LockingCall::SerialNumber}};
+  for (const auto& row : rows) {
+    const std::string what = std::string("host 1's ") + (row.start ? "start" : "stop") +
+                             " beside host 2's " + nameOf(row.call);
+    auto ring = std::make_unique<LockRing>(row.call);  // outlives the camera
+    auto rig = std::make_unique<OptionsRig>(!row.start);
+    ASSERT_TRUE(rig->ok()) << what;
+    BaseImpl& cam = rig->cam();
+    ring->cam = &cam;
+    std::string hung;
+    if (!row.start) {
+      ASSERT_EQ(cam.put_ChromeCallback(&LockRing::onColour, ring.get()), S_OK);
+      ASSERT_EQ(cam.put_RawDataCallback(&LockRing::onRaw, ring.get()), S_OK);
+      hung = awaitRing(
+          rig, ring,
+          [](LockRing& r) {
+            within([&] { return r.innerIn && r.setterIn; }, LockRing::kMeet);
+            return r.cam->stop();
+          },
+          [](LockRing& r) { r.cam->put_Chrome(1); }, "the fill-buffer thread", "colour", "stop");
+    } else {
+      ASSERT_EQ(cam.stop(), S_OK);
+      ASSERT_EQ(cam.put_ExpoCallback(&LockRing::onExposure, ring.get()), S_OK);
+      hung = awaitRing(
+          rig, ring,
+          [](LockRing& r) {
+            within([&] { return r.innerIn.load(); }, LockRing::kMeet);
+            return r.cam->start();
+          },
+          [](LockRing& r) { r.cam->put_ExpoTime(20000); }, "host 1", "exposure", "start");
+    }
+    if (!hung.empty()) {  // a hang: fail rather than block the suite, and try the next row
+      ADD_FAILURE() << what << " hung: " << hung;
+      continue;
+    }
+    EXPECT_TRUE(ring->setterIn && ring->innerIn) << what << ": the callbacks never met";
+    EXPECT_EQ(ring->held.load(), S_OK) << what;
+    EXPECT_EQ(ring->called.load(), S_OK) << what;
+    ASSERT_EQ(cam.put_RawDataCallback(nullptr, nullptr), S_OK);
+    ASSERT_EQ(cam.put_ChromeCallback(nullptr, nullptr), S_OK);
+    ASSERT_EQ(cam.put_ExpoCallback(nullptr, nullptr), S_OK);
+    if (!cam.started()) {
+      EXPECT_EQ(cam.start(), S_OK) << what;
+    }
+    std::vector<uint8_t> frame = pinBuffer(kW, kH);
+    EXPECT_TRUE(rig->nextFitting(frame)) << what << ": no frame after the ring";
+  }
 }
 
 // A pin's conversion held in the host's demosaic hook past stop's wait for it: the start after
