@@ -1,4 +1,5 @@
-// Who waits for whom: the threads waiting in a callback slot's set or joining camera threads.
+// Who waits for whom: the threads waiting in a callback slot's set, joining camera threads, or
+// blocked on a camera's control lock.
 #include "core/stream/wait_graph.h"
 
 #include <algorithm>
@@ -23,10 +24,19 @@ struct Waiter {
   platform::Event* wake;  // the set's own, removed before it goes
 };
 
+// A thread blocked on a lock, or a lock's holder: the edge from each blocked thread to the holder
+// is read from these, so it follows the lock from hand to hand.
+struct LockUse {
+  const void* lock;
+  uint32_t thread;
+};
+
 struct Table {
   platform::Mutex lock;
   std::vector<Edge> edges;
-  std::vector<Waiter> waiters;  // one per thread waiting in a set: a waiting thread sets nothing
+  std::vector<LockUse> blocked;
+  std::vector<LockUse> holders;  // one per lock held, while any thread may block on it
+  std::vector<Waiter> waiters;   // one per thread waiting in a set: a waiting thread sets nothing
   std::atomic<uint64_t> lastCall{kJoinEdge};
 };
 
@@ -36,20 +46,39 @@ Table& table() {
   return *t;
 }
 
+uint32_t holderOf(const Table& t, const void* lock) {
+  for (const LockUse& h : t.holders)
+    if (h.lock == lock) return h.thread;
+  return kNoThread;
+}
+
+// Under the table's lock: the threads `thread` waits for, through its edges and its lock waits.
+template <class Visit>
+void forEachAwaited(const Table& t, uint32_t thread, Visit visit) {
+  for (const Edge& e : t.edges)
+    if (e.from == thread) visit(e.to);
+  for (const LockUse& b : t.blocked)
+    if (b.thread == thread) {
+      const uint32_t holder = holderOf(t, b.lock);
+      if (holder != kNoThread) visit(holder);
+    }
+}
+
 // Under the table's lock: whether `from` waits for `to`, directly or through waiting threads.
 bool reaches(const Table& t, uint32_t from, uint32_t to) {
   std::vector<uint32_t> seen{from}, next{from};
-  while (!next.empty()) {
+  bool found = false;
+  while (!next.empty() && !found) {
     const uint32_t thread = next.back();
     next.pop_back();
-    for (const Edge& e : t.edges) {
-      if (e.from != thread || std::find(seen.begin(), seen.end(), e.to) != seen.end()) continue;
-      if (e.to == to) return true;
-      seen.push_back(e.to);
-      next.push_back(e.to);
-    }
+    forEachAwaited(t, thread, [&](uint32_t awaited) {
+      if (found || std::find(seen.begin(), seen.end(), awaited) != seen.end()) return;
+      found = awaited == to;
+      seen.push_back(awaited);
+      next.push_back(awaited);
+    });
   }
-  return false;
+  return found;
 }
 
 void wakeOthers(const Table& t, uint32_t self) {
@@ -66,9 +95,9 @@ bool removeEdges(Table& t, Match match) {
   return removed;
 }
 
-// A join's edges may close a cycle through sets that looked before it. Their edges on it go, so
-// no other set skips a call on the strength of a wait that is about to end; woken, those sets
-// look again and keep what still holds.
+// A join's or a lock's edges may close a cycle through sets that looked before it. Their edges on
+// it go, so no other set skips a call on the strength of a wait that is about to end; woken, those
+// sets look again and keep what still holds.
 void breakCycles(Table& t) {
   std::vector<Edge> kept;
   for (const Edge& e : t.edges)
@@ -134,4 +163,32 @@ WaitGraph::Join::~Join() {
   std::lock_guard<platform::Mutex> hold(t.lock);
   removeEdges(t, [&](const Edge& e) { return e.from == self_ && e.call == kJoinEdge; });
   wakeOthers(t, self_);
+}
+
+void WaitGraph::Lock::blocking(const void* lock, uint32_t self) {
+  Table& t = table();
+  std::lock_guard<platform::Mutex> hold(t.lock);
+  t.blocked.push_back(LockUse{lock, self});
+  breakCycles(t);
+  wakeOthers(t, self);
+}
+
+void WaitGraph::Lock::taken(const void* lock, uint32_t self) {
+  Table& t = table();
+  std::lock_guard<platform::Mutex> hold(t.lock);
+  const auto mine = [&](const LockUse& b) { return b.lock == lock && b.thread == self; };
+  t.blocked.erase(std::remove_if(t.blocked.begin(), t.blocked.end(), mine), t.blocked.end());
+  t.holders.push_back(LockUse{lock, self});
+  // The threads still blocked on it now wait for this one: a new edge each, but no cycle, since a
+  // thread that was blocked here waits for nothing else.
+  const auto others = [&](const LockUse& b) { return b.lock == lock; };
+  if (std::any_of(t.blocked.begin(), t.blocked.end(), others)) wakeOthers(t, self);
+}
+
+void WaitGraph::Lock::releasing(const void* lock) {
+  Table& t = table();
+  std::lock_guard<platform::Mutex> hold(t.lock);
+  const auto held = [&](const LockUse& h) { return h.lock == lock; };
+  t.holders.erase(std::remove_if(t.holders.begin(), t.holders.end(), held), t.holders.end());
+  if (std::any_of(t.blocked.begin(), t.blocked.end(), held)) wakeOthers(t, kNoThread);
 }

@@ -1,4 +1,5 @@
-// Who waits for whom: the threads waiting in a callback slot's set or joining camera threads.
+// Who waits for whom: the threads waiting in a callback slot's set, joining camera threads, or
+// blocked on a camera's control lock.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +11,9 @@
 // Process-wide, so a set can tell a call it must wait for from one whose thread waits, directly
 // or through other waiting threads, for the setting thread: waiting for that call would never
 // end. An edge runs from a waiting thread to a thread it waits for: a set's to the thread of each
-// earlier call it waits for, a join's to each thread it joins. Every change of the edges, a call
-// ending among them, wakes every set to look again.
+// earlier call it waits for, a join's to each thread it joins, a blocked locker's to the lock's
+// holder (whoever holds it now). Every change of the edges, a call ending among them or a lock
+// changing hands, wakes every set to look again.
 // Lock order: a slot's lock, then the table's; the table calls nothing back under its own.
 class WaitGraph {
  public:
@@ -49,5 +51,18 @@ class WaitGraph {
 
    private:
     uint32_t self_;
+  };
+
+  // A lock's holder and the threads blocked on it, as the table sees them. The holder is recorded
+  // only once it holds the lock and forgotten before it lets go, so the table never names a
+  // holder that has gone on: a stale edge could let a set skip a call that is about to run on.
+  class Lock {
+   public:
+    // Before blocking: this thread waits for the holder, whoever that is, until taken().
+    static void blocking(const void* lock, uint32_t self);
+    // With the lock just taken: self holds it and waits no more.
+    static void taken(const void* lock, uint32_t self);
+    // Before the lock is let go.
+    static void releasing(const void* lock);
   };
 };

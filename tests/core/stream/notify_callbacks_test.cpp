@@ -11,6 +11,7 @@
 #include <ostream>
 #include <thread>
 
+#include "core/control_lock.h"
 #include "core/stream/notify_slot.h"
 #include "core/stream/wait_graph.h"
 #include "platform/thread.h"
@@ -217,17 +218,18 @@ TEST_P(NotifyCallbacks, NeverEnteredAfterTheClearReturns) {
 INSTANTIATE_TEST_SUITE_P(Both, NotifyCallbacks, ::testing::ValuesIn(kRows),
                          [](const auto& p) { return std::string(p.param.name); });
 
-// Three threads over three slots of their own. Each sits inside a call of one slot's pair or of
-// none, then in turn (2, 1, 0) holds until let go, clears a slot, or joins a thread as a stop
-// does (in the wait table, then waiting for that thread to finish). Thread 0's clear waits for
-// the calls of its slot unless their thread waits, directly or through other waiting threads,
-// for thread 0.
+// Three threads over three slots of their own and a control lock. Each may take the lock first,
+// sits inside a call of one slot's pair or of none, then in turn (2, 1, 0) holds until let go,
+// clears a slot, joins a thread as a stop does (in the wait table, then waiting for that thread
+// to finish), or blocks on the lock. Thread 0's clear waits for the calls of its slot unless their
+// thread waits, directly or through other waiting threads, for thread 0.
 enum Slot { kOutside = -1, kP, kQ, kR };
-enum class Does { Hold, Clear, Join };
+enum class Does { Hold, Clear, Join, Lock };
 struct Part {
   int inside;  // a Slot
   Does does;
-  int target;  // the slot cleared or the thread joined
+  int target;              // the slot cleared or the thread joined
+  bool holdsLock = false;  // taken before the call, let go after it
 };
 struct ThreeThreadRow {
   const char* name;
@@ -254,6 +256,13 @@ const ThreeThreadRow kThreeThreadRows[] = {
     {"joinClosingASetsCycle",
      {{kOutside, Does::Clear, kQ}, {kP, Does::Join, 2}, {kQ, Does::Clear, kP}},
      false},
+    {"lockHeldByAnIdleThread",
+     {{kOutside, Does::Clear, kQ}, {kQ, Does::Lock, 0}, {kP, Does::Hold, 0, true}},
+     true},
+    {"lockChainToAJoinOfTheSetter",
+     {{kR, Does::Clear, kQ}, {kQ, Does::Lock, 0}, {kOutside, Does::Join, 0, true}},
+     false},
+    {"lockCycleThroughTheSetter", {{kR, Does::Clear, kQ, true}, {kQ, Does::Lock, 0}, kHold}, false},
 };
 
 constexpr int kBoundMs = 5000;   // a hang, for the test; threads let go on their own later
@@ -275,7 +284,8 @@ struct ThreeThreads {
   const ThreeThreadRow& row;
   NotifySlot slots[3];
   std::atomic<uint32_t> ids[3] = {};
-  std::atomic<int> turn{3}, in{0};
+  ControlLock control;
+  std::atomic<int> turn{3}, in{0}, ready{0};
   std::atomic<bool> letGo{false}, finished[3] = {};
   std::atomic<int64_t> leftAt[3] = {}, clearedAt{0};
   static thread_local int self;
@@ -295,16 +305,21 @@ struct ThreeThreads {
       const WaitGraph::Join joining(platform::currentThreadId(), {ids[part.target].load()});
       waitFor([&] { return finished[part.target].load(); }, kLetGoMs);
     }
+    if (part.does == Does::Lock) std::lock_guard<ControlLock> taken(control);
     if (i == 0) clearedAt = nowMs();
   }
   void run(int i) {
     self = i;
     ids[i] = platform::currentThreadId();
     waitFor([&] { return ids[0] && ids[1] && ids[2]; }, kLetGoMs);
+    std::unique_lock<ControlLock> held(control, std::defer_lock);
+    if (row.parts[i].holdsLock) held.lock();
+    ++ready;
     if (row.parts[i].inside == kOutside)
       act(i);
     else
       slots[row.parts[i].inside].call();
+    if (held) held.unlock();
     finished[i] = true;
   }
 };
@@ -320,7 +335,8 @@ TEST_P(SetsAndJoins, TheLastClearWaitsUnlessItWouldWaitForItself) {
   for (std::thread& thread : threads) thread.detach();
   int calls = 0;
   for (const Part& part : GetParam().parts) calls += part.inside != kOutside;
-  ASSERT_TRUE(waitFor([&] { return t->in == calls; }, kBoundMs)) << "not all inside the calls";
+  ASSERT_TRUE(waitFor([&] { return t->in == calls && t->ready == 3; }, kBoundMs))
+      << "not all inside the calls";
   for (int i = 2; i >= 0; --i) {
     t->turn = i;
     std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
@@ -333,7 +349,7 @@ TEST_P(SetsAndJoins, TheLastClearWaitsUnlessItWouldWaitForItself) {
                            : "thread 0's clear waits for a thread that waits for it");
   const auto all = [&] { return t->finished[0] && t->finished[1] && t->finished[2]; };
   const bool allFinished = waitFor(all, kBoundMs);
-  const char* const kDoes[] = {"hold", "clear", "join"};
+  const char* const kDoes[] = {"hold", "clear", "join", "lock"};
   for (int i = 0; i < 3 && !allFinished; ++i)
     EXPECT_TRUE(t->finished[i]) << "thread " << i << " hung in its "
                                 << kDoes[int(GetParam().parts[i].does)];

@@ -287,9 +287,10 @@ TEST(StreamDelivery, DataCallbacksGetTheTurnedImagesHeader) {
 
 // The raw-data callback sees each frame's region as the delivered image counts its rows: from the
 // top, or from the bottom of the preview for a bottom-up image; no region, no rectangle. The
-// samples are the region's own, cropped out of the frame and binned (the fake fills each row of
-// the region with its number): a region of the full width below the top row too, and in the
-// frames a rate limit drops, which reach the raw callback alone after the same quick demosaic.
+// samples are the region's own down to its last row, cropped out of the frame and binned (the fake
+// fills each row of the region with its number): a region of the full width below the top row
+// too, and in the frames a rate limit drops, which reach the raw callback alone after the same
+// quick demosaic.
 TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
   struct RawLog {
     const FakeModel* cam = nullptr;
@@ -298,38 +299,45 @@ TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
     int calls = 0;
     bool hadRegion = false;
     SensorRect region{};
-    int secondRow = -1;  // the mark the region's second row begins with, while every call agrees
+    // The marks the region's second and last rows begin with, while every call agrees.
+    int secondRow = -1, lastRow = -1;
     uint32_t quick = 0;
     bool everyCallQuick = true;  // a quick demosaic came before each call
+    // Binning keeps whole pairs of bins: a partial one at the end is left out.
+    uint32_t binned(uint32_t n) const { return factor > 1 ? (n / factor) & ~1u : n; }
     static void onRaw(const uint8_t* data, const SensorRect* roi, uint8_t, void* context) {
       auto& log = *static_cast<RawLog*>(context);
       std::lock_guard<std::mutex> hold(log.lock);
       if (data == nullptr) return;
-      const int mark = roi ? data[((roi->right - roi->left) / log.factor) & ~1u] : -1;
+      const uint32_t w = roi ? log.binned(roi->right - roi->left) : 0;
+      const int mark = roi ? data[w] : -1;
+      const int last = roi ? data[size_t{w} * (log.binned(roi->bottom - roi->top) - 1)] : -1;
       if (log.cam->quickDemosaics.load() == log.quick) log.everyCallQuick = false;
       log.quick = log.cam->quickDemosaics.load();
       if (log.calls++ == 0) {
         log.hadRegion = roi != nullptr;
         if (roi) log.region = *roi;
         log.secondRow = mark;
-      } else if (mark != log.secondRow) {
-        log.secondRow = -2;
+        log.lastRow = last;
       }
+      if (mark != log.secondRow) log.secondRow = -2;
+      if (last != log.lastRow) log.lastRow = -2;
     }
   };
   const SensorRect none{}, band{8, 4, 72, 36}, wide{0, 100, 1024, 300}, foot{8, 738, 72, 770},
-      below{0, 1, 1024, 41};
+      below{0, 1, 1024, 41}, odd{8, 4, 72, 39};
   const struct {
     SensorRect recorded;
     bool bottomUp;
     SensorRect seen;      // empty: no rectangle
-    uint8_t binning = 1;  // averaged: the second binned row's mark is the top's plus the factor
+    uint8_t binning = 1;  // averaged: an odd binned row's mark is the top's plus its factor rows
   } table[] = {{none, false, none},       {none, true, none},
                {band, false, band},       {band, true, {8, 770 - 36, 72, 770 - 4}},
                {wide, false, wide},       {wide, true, {0, 770 - 300, 1024, 770 - 100}},
                {foot, false, foot},       {foot, true, {8, 0, 72, 32}},
                {below, false, below},     {below, true, {0, 770 - 41, 1024, 770 - 1}},
-               {band, false, band, 0x82}, {wide, true, {0, 770 - 300, 1024, 770 - 100}, 0x83}};
+               {band, false, band, 0x82}, {wide, true, {0, 770 - 300, 1024, 770 - 100}, 0x83},
+               {odd, false, odd},         {odd, false, odd, 0x83}};
   for (const auto& row : table) {
     for (const bool limited : {false, true}) {
       FakeModel cam;
@@ -364,6 +372,9 @@ TEST(StreamDelivery, RawDataCallbackGetsTheRegionAsTheImageCountsRows) {
       EXPECT_EQ(log.region.bottom, row.seen.bottom) << name;
       EXPECT_EQ(log.secondRow, int(row.recorded.top + log.factor) & 0xFF)
           << name << ": not cropped or binned";
+      const uint32_t lastBin = log.binned(row.recorded.bottom - row.recorded.top) - 1;
+      EXPECT_EQ(log.lastRow, int(row.recorded.top + lastBin * log.factor) & 0xFF)
+          << name << ": the last row not cropped or binned";
     }
   }
 }
