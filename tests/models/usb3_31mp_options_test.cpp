@@ -18,6 +18,7 @@
 #include "core/lumorix_options.h"
 #include "pipeline/store/device_settings.h"
 #include "platform/event.h"
+#include "sim/eeprom_image.h"
 #include "sim/frame_content.h"
 #include "sim/usb3_31mp_family.h"
 #include "tests/models/model_rig.h"
@@ -49,9 +50,11 @@ bool within(Pred pred, std::chrono::milliseconds bound) {
 
 class OptionsRig {
  public:
-  // With pullQueue the frames go through the delivery thread into the queue PullImage reads.
-  explicit OptionsRig(bool pullQueue = false) {
+  // With pullQueue the frames go through the delivery thread into the queue PullImage reads; a
+  // serial goes into the device's EEPROM.
+  explicit OptionsRig(bool pullQueue = false, const char* serial = nullptr) {
     rig_.device().setFramePeriodMs(5);
+    if (serial) rig_.device().setEeprom(sim::EepromImage(2).setSerial(serial).build());
     sim::SceneOptions scene = sim::Usb3Mp31Family::sceneOptions();
     scene.referenceExposureUs = 94000;
     rig_.device().setContent(sim::ContentKind::Chart, scene);
@@ -603,10 +606,11 @@ TEST(Usb3_31Options, ALockTakingCallInACallbackASetWaitsForAllReturn) {
     const std::string what = std::string("host 1's ") + (row.start ? "start" : "stop") +
                              " beside host 2's " + nameOf(row.call);
     auto ring = std::make_unique<LockRing>(row.call);  // outlives the camera
-    auto rig = std::make_unique<OptionsRig>(!row.start);
+    auto rig = std::make_unique<OptionsRig>(!row.start, "RING0001");
     ASSERT_TRUE(rig->ok()) << what;
     BaseImpl& cam = rig->cam();
     ring->cam = &cam;
+    ASSERT_EQ(cam.AddPreset(ZX_W("ring")), S_OK) << what;  // the preset LoadPreset(0) loads
     std::string hung;
     if (!row.start) {
       ASSERT_EQ(cam.put_ChromeCallback(&LockRing::onColour, ring.get()), S_OK);
