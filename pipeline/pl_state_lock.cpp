@@ -59,6 +59,7 @@ void PLStateLock::lock_shared() {
   {
     std::unique_lock<std::mutex> hold(mutex_);
     if (!rebuilding) {
+      // A rebuild runs no callback while it holds the lock, and the first wait is bounded.
       changed_.wait_for(hold, kWriterFirst, [&] { return writersWaiting_ == 0 && !writing_; });
       changed_.wait(hold, [&] { return !writing_; });
     }

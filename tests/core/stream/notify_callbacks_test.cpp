@@ -499,4 +499,39 @@ TEST_P(StreamedCallbacks, PairsStayWholeAndAClearWaits) {
 INSTANTIATE_TEST_SUITE_P(Both, StreamedCallbacks, ::testing::ValuesIn(kStreamedRows),
                          [](const auto& p) { return std::string(p.param.name); });
 
+// A host thread that pulls the pin's next frame from inside its own exposure callback waits for
+// the grabber; the grabber's set from the error callback must not wait for that call.
+TEST(GrabberSets, ASetOnTheGrabberSkipsTheCallOfAHostPullingInsideIt) {
+  struct Host {
+    FakeModel cam;
+    std::atomic<bool> inside{false}, pulled{false}, setReturned{false};
+  } h;
+  h.cam.script({{GrabStep::Result, kGrabTransferError}});  // no frame until the error returns
+  ASSERT_EQ(h.cam.put_ErrorCallback(
+                [](int32_t, void* c) {
+                  auto& host = *static_cast<Host*>(c);
+                  waitFor([&] { return host.inside.load(); }, kBoundMs);
+                  host.cam.put_ExpoCallback(nullptr, nullptr);
+                  host.setReturned = true;
+                },
+                &h),
+            S_OK);
+  ASSERT_EQ(h.cam.start(), S_OK);  // pull mode: the pin takes the grabbed records
+  h.cam.put_ExpoCallback(
+      [](void* c) {
+        auto& host = *static_cast<Host*>(c);
+        host.inside = true;
+        uint8_t pixel[3];
+        host.cam.PullFrameForPin(pixel, sizeof pixel, nullptr);
+        host.pulled = true;
+      },
+      &h);
+  std::thread raising([&] { h.cam.OnExposureChanged(); });  // as a host's own setter raises it
+  waitFor([&] { return h.setReturned && h.pulled; }, kBoundMs);
+  EXPECT_TRUE(h.setReturned) << "the grabber hung in its set";
+  EXPECT_TRUE(h.pulled) << "the host thread hung in its pull";
+  h.cam.stop();  // ends a hang too: the pull sees the stop event
+  raising.join();
+}
+
 }  // namespace
