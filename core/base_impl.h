@@ -528,6 +528,7 @@ class BaseImpl : public LumorixImplBase,
 
   std::deque<SnapRequest> snapQueue_;
   std::atomic<bool> snapPending_{false};
+  // Held for the queue only, no callback under it: never in a set, so no edge in the wait table.
   platform::Mutex snapLock_;
 
   std::atomic<uint32_t> frameDequeLength_{3};
@@ -546,6 +547,7 @@ class BaseImpl : public LumorixImplBase,
   std::deque<LumorixFrameEntry> freeFrames_;
   std::deque<LumorixFrameEntry> filledFrames_;
   std::deque<LumorixFrameEntry> stillFrames_;
+  // Held for the queues only, no callback under it: never in a set, so no edge in the wait table.
   platform::Mutex framesLock_;
   std::unique_ptr<platform::Event> frameAvailable_;  // made by a pull-mode start
 
@@ -569,6 +571,7 @@ class BaseImpl : public LumorixImplBase,
 
   // Event queue of the callback thread.
   std::deque<uint32_t> eventQueue_;
+  // Held for the queue only, no callback under it: never in a set, so no edge in the wait table.
   platform::Mutex eventQueueLock_;
   std::unique_ptr<platform::Event> eventQueueWake_;
 
@@ -581,6 +584,7 @@ class BaseImpl : public LumorixImplBase,
   std::atomic<uint32_t> callbackThreadId_{0};
   std::atomic<uint32_t> focusThreadId_{0};
   // Raw records a pin holds between its pop and its return: never re-listed by a reset.
+  // Held for the bits and lists only, no callback under it: no edge in the wait table.
   platform::Mutex lendLock_;
   uint32_t lentRecords_ = 0;  // bit per record
   StreamClaims claims_;       // consumers outside the camera threads: a pin's still

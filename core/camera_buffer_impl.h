@@ -64,6 +64,7 @@ class CameraBufferImpl {
   void pushFreeLocked(RawBufferRecord* record);
 
   const uint32_t rawBytes_;
+  // Held for list links only, no callback under it: never in a set, so no edge in the wait table.
   platform::Mutex lock_;  // guards both list heads and every record's link
   RawBufferRecord* readyHead_ = nullptr;
   RawBufferRecord* freeHead_ = nullptr;

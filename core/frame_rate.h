@@ -55,6 +55,7 @@ class CFrameRate {
   std::atomic<uint32_t> limit_{0};
   std::atomic<uint32_t> period_{0};
 
+  // Held for arithmetic only, no callback under it: never in a set, so no edge in the wait table.
   platform::Mutex lock_;  // guards everything below
   bool sequenceArmed_ = false;
   bool tickLocked(uint32_t now);

@@ -45,6 +45,7 @@ class GuidePort {
   const ModelCatalogue& catalogue_;
   platform::DeviceDirectory& directory_;
   platform::HidGuideSystem& hid_;
+  // Holders open or close the guide device only, no camera callback: no edge in the wait table.
   std::mutex lock_;
   std::unique_ptr<CUsb> camera_;
   std::unique_ptr<platform::HidGuideDevice> adapter_;

@@ -88,6 +88,7 @@ struct PLContextT {
   uint8_t usmThreshold = 0;
 
   // Settings and auto exposure; statistics; flat-field; dark-field and calibration files.
+  // Hooks and notices are copied under these and called after: no edge in the wait table.
   std::unique_ptr<platform::RecursiveLock> mtxSettings;
   std::unique_ptr<platform::RecursiveLock> mtxStats;
   std::unique_ptr<platform::RecursiveLock> mtxFfc;
@@ -110,6 +111,7 @@ struct PLContextT {
   // AHD's and sharpening's working rows, grown to the largest frame they met (a still may be
   // larger than the preview). A call holds mtxScratch from the first use to the last, so a
   // preview frame and a still of one state take turns.
+  // Holders run kernels only, no callback: never in a set, so no edge in the wait table.
   std::unique_ptr<platform::Mutex> mtxScratch = std::make_unique<platform::Mutex>();
   kernels::AhdScratch ahdScratch;
   kernels::SharpenScratch<Sample> sharpenScratch;

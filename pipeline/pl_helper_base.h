@@ -158,6 +158,7 @@ class PLHlperBase : public Preset, public HelperModelHooks {
   uint16_t aeMaxGain = 0;
   // The quick demosaic's scratch, for a host thread beside the fill-buffer thread: every use,
   // its growth by an open included, holds quickLock.
+  // Holders run the quick kernel only, no callback: never in a set, so no edge in the wait table.
   platform::Mutex quickLock;
   platform::AlignedBuffer quickBuffer;
   size_t quickBufferBytes = 0;  // kept across opens; grown only when a larger frame needs it
@@ -178,6 +179,7 @@ class PLHlperBase : public Preset, public HelperModelHooks {
  private:
   bool retireStateHeldHere();
 
+  // Holders do register I/O; notices wait for its release: no edge in the wait table.
   platform::RecursiveLock sensorLock_;
   // Its own allocation: a helper deleted inside its own hold leaves it to that hold to end.
   std::unique_ptr<PLStateLock> stateLock_ = std::make_unique<PLStateLock>();

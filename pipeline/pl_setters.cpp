@@ -225,25 +225,30 @@ HRESULT applyStatus(PLContextT<Sample>& c, bool dark, uint32_t value, bool& noti
   }
 }
 
+// The discard's notice, when one is due, is handed out to be raised once the state is let go.
+struct CalibrationNotice {
+  void (*notice)(void*) = nullptr;
+  void* context = nullptr;
+};
+
 template <typename Sample>
-HRESULT setStatus(PLContextT<Sample>& c, bool dark, uint32_t value) {
+HRESULT setStatus(PLContextT<Sample>& c, bool dark, uint32_t value, CalibrationNotice& out) {
   bool notify = false;
   const HRESULT hr = applyStatus(c, dark, value, notify);
   if (!notify) return hr;
-  void (*notice)(void*);
-  void* context;
-  {
-    Lock hold(*c.mtxSettings);
-    notice = dark ? c.callbacks.onDfcFrame : c.callbacks.onFfcFrame;
-    context = dark ? c.callbacks.onDfcFrameContext : c.callbacks.onFfcFrameContext;
-  }
-  if (notice) notice(context);
+  Lock hold(*c.mtxSettings);
+  out.notice = dark ? c.callbacks.onDfcFrame : c.callbacks.onFfcFrame;
+  out.context = dark ? c.callbacks.onDfcFrameContext : c.callbacks.onFfcFrameContext;
   return hr;
 }
 
+// The notice reaches the host's event callback, which may restart the stream: under the state's
+// hold that restart's rebuild would wait for this very thread.
 HRESULT calibrationStatus(PLHlperBase& h, bool dark, uint32_t value) {
   HRESULT hr = E_UNEXPECTED;
-  WithState(h, [&](auto& c) { hr = setStatus(c, dark, value); });
+  CalibrationNotice due;
+  WithState(h, [&](auto& c) { hr = setStatus(c, dark, value, due); });
+  if (due.notice) due.notice(due.context);
   return hr;
 }
 

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <utility>
 
+#include "platform/thread.h"
+
 namespace {
 
 // The shared holds of this thread: which lock, and how deep.
@@ -26,6 +28,14 @@ thread_local bool retiredHere = false;
 // How long a new reader lets a waiting rebuild go first.
 constexpr std::chrono::milliseconds kWriterFirst{2};
 
+std::atomic<const PLStateLock::Watch*> watcher{nullptr};
+
+// Each hold counted in readers_, and the rebuild, as the watch sees them.
+void report(void (*PLStateLock::Watch::*what)(const void*, uint32_t), const PLStateLock* lock) {
+  if (const PLStateLock::Watch* w = watcher.load(std::memory_order_acquire))
+    (w->*what)(lock, platform::currentThreadId());
+}
+
 SharedHold* findHold(const PLStateLock* lock) {
   for (uint32_t i = 0; i < heldCount; ++i)
     if (sharedHolds[i].lock == lock) return &sharedHolds[i];
@@ -33,6 +43,10 @@ SharedHold* findHold(const PLStateLock* lock) {
 }
 
 }  // namespace
+
+void PLStateLock::watch(const Watch* watch) {
+  watcher.store(watch, std::memory_order_release);
+}
 
 // The rebuilding thread counts as a reader too, without waiting: should its rebuild end before
 // this hold does, the next rebuild still waits for the hold.
@@ -45,11 +59,13 @@ void PLStateLock::lock_shared() {
   {
     std::unique_lock<std::mutex> hold(mutex_);
     if (!rebuilding) {
+      // A rebuild runs no callback while it holds the lock, and the first wait is bounded.
       changed_.wait_for(hold, kWriterFirst, [&] { return writersWaiting_ == 0 && !writing_; });
       changed_.wait(hold, [&] { return !writing_; });
     }
     ++readers_;
   }
+  report(&Watch::taken, this);
   if (heldCount < kTrackedHolds) sharedHolds[heldCount++] = {this, 1};
 }
 
@@ -58,6 +74,7 @@ void PLStateLock::unlock_shared() {
     if (--h->depth > 0) return;
     *h = sharedHolds[--heldCount];
   }
+  report(&Watch::releasing, this);
   std::unique_lock<std::mutex> hold(mutex_);
   if (readers_ > 0 && --readers_ == 0) changed_.notify_all();
   if (!retired_ || readers_ > 0) return;
@@ -71,17 +88,22 @@ void PLStateLock::lock() {
     return;
   }
   assert(!heldSharedHere());
-  std::unique_lock<std::mutex> hold(mutex_);
-  ++writersWaiting_;
-  changed_.wait(hold, [&] { return !writing_ && readers_ == 0; });
-  --writersWaiting_;
-  writing_ = true;
-  writer_.store(std::this_thread::get_id(), std::memory_order_relaxed);
-  writerDepth_ = 1;
+  report(&Watch::blocking, this);  // rebuilds are rare: reported whether or not it must wait
+  {
+    std::unique_lock<std::mutex> hold(mutex_);
+    ++writersWaiting_;
+    changed_.wait(hold, [&] { return !writing_ && readers_ == 0; });
+    --writersWaiting_;
+    writing_ = true;
+    writer_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    writerDepth_ = 1;
+  }
+  report(&Watch::taken, this);
 }
 
 void PLStateLock::unlock() {
   if (--writerDepth_ > 0) return;
+  report(&Watch::releasing, this);
   writer_.store(std::thread::id(), std::memory_order_relaxed);
   std::lock_guard<std::mutex> hold(mutex_);
   writing_ = false;

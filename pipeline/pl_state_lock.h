@@ -17,6 +17,15 @@ class PLStateLock {
  public:
   // Ends a frame whose host hook deleted the lock's owner (see leaveIfRetiredHere).
   struct Retired {};
+  // Where every lock tells who holds it and who waits to rebuild: a wait table above this layer,
+  // since a reader may wait in a host hook for the rebuilding thread. Each gets the lock and the
+  // calling thread; set once before any lock is used.
+  struct Watch {
+    void (*blocking)(const void* lock, uint32_t thread);
+    void (*taken)(const void* lock, uint32_t thread);
+    void (*releasing)(const void* lock, uint32_t thread);
+  };
+  static void watch(const Watch* watch);
 
   PLStateLock() = default;
   PLStateLock(const PLStateLock&) = delete;

@@ -31,6 +31,7 @@ void threadBottom(PLWorkers& w, uint32_t k) {
   ZX_TRACE("%s: leave", "threadBottom");
 }
 
+// Workers run kernels only, no callback: never in a set, so no edge in the wait table.
 void waitDone(PLWorkerSlot& slot) {
   bool traced = false;
   while (!slot.done->wait(kDoneSliceMs)) {

@@ -31,5 +31,6 @@ class Preset {
   uint32_t presetKeepVignette_ = 1;
   WCHAR16 presetName_[kPresetNameUnits] = {};
   std::vector<PresetRecord> presets_;
+  // Holders copy records and write the registry, no callback: no edge in the wait table.
   mutable std::mutex presetLock_;
 };

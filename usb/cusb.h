@@ -163,6 +163,7 @@ class CUsb : public UsbModelHooks {
   usb::TransferSlots slots_;
   int32_t resetBudget_;
 
+  // Held to copy a region only, no callback: never in a set, so no edge in the wait table.
   std::mutex roiMutex_;
   uint32_t roiPending_ = 0;
   SensorRect requestedRoi_{};

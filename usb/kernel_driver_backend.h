@@ -44,6 +44,7 @@ class KernelDriverBackend final : public UsbBackend {
   uint32_t finish(Request& request);
 
   std::unique_ptr<platform::DeviceIo> device_;
+  // Holders wait bounded for aborted I/O, no callback: never in a set, no edge in the wait table.
   std::mutex strandedLock_;
   std::vector<std::unique_ptr<Request>> stranded_;  // cancelled but not yet completed
 };

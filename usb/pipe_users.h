@@ -41,6 +41,7 @@ class PipeUsers {
   bool enter(uint32_t pipe);
   void leave(uint32_t pipe);
 
+  // Users do transfers the close aborts, no callback: never in a set, so no edge in the wait table.
   std::mutex lock_;
   std::condition_variable idle_;
   std::vector<uint32_t> pipes_;  // one entry for each transfer in flight

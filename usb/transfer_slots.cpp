@@ -12,6 +12,7 @@ namespace {
 
 // Reachable until the read ends, so neither a use after free nor a leak.
 struct Parking {
+  // Held for the list only, no callback: never in a set, so no edge in the wait table.
   std::mutex lock;
   std::vector<std::unique_ptr<TransferSlot>> slots;
 

@@ -45,6 +45,7 @@ class WinUsbBackend final : public UsbBackend {
   std::unique_ptr<platform::DeviceIo> device_;
   const platform::WinUsbApi& api_;
   void* iface_;
+  // Holders wait bounded for aborted I/O, no callback: never in a set, no edge in the wait table.
   std::mutex strandedLock_;
   std::vector<std::unique_ptr<PipeTransfer>> stranded_;  // raw transfers kept past the abort
 };

@@ -112,6 +112,7 @@ RawBufferRecord* Delivery::takeReady() {
 // The ready list is checked first: one auto-reset signal may stand for several frames.
 void Delivery::waitForFrames() {
   if (!cam_.buffers_.readyList().empty()) return;
+  // Between callback calls and bounded; a stop sets both: no edge in the wait table.
   platform::WaitAny({&cam_.buffers_.readyEvent(), &cam_.stopEvent_}, kReadyWaitMs);
 }
 
@@ -163,6 +164,7 @@ bool Delivery::takePullEntry(Output& out) {
       }
     }
     if (!cam_.frameAvailable_) return false;
+    // Between callback calls, and a stop sets both before its join: no edge in the wait table.
     platform::WaitAny({cam_.frameAvailable_.get(), &cam_.stopEvent_}, platform::kInfinite);
   }
   return false;

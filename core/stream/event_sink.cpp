@@ -96,6 +96,7 @@ void EventSink::thread_callback() {
       OwnThreadDelete::leaveIfDeleted();
       continue;
     }
+    // Between callback calls, and a stop sets both before its join: no edge in the wait table.
     platform::WaitAny({cam_.eventQueueWake_.get(), &cam_.stopEvent_}, platform::kInfinite);
   }
   std::lock_guard<platform::Mutex> guard(cam_.eventQueueLock_);

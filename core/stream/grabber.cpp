@@ -49,6 +49,7 @@ bool Grabber::softwareTrigger() const {
 // One trigger consumed, or false after waiting for the next trigger.
 bool Grabber::takeTrigger() {
   if (--cam_.triggerCount_ >= 0) return true;
+  // Between callback calls, and a stop sets both before its join: no edge in the wait table.
   platform::WaitAny({cam_.triggerEvent_.get(), &cam_.stopEvent_}, platform::kInfinite);
   return false;
 }
@@ -92,6 +93,7 @@ void Grabber::grabOne(uint8_t binFactor, uint8_t binAverage) {
   RawBufferRecord* record = cam_.buffers_.popFree();
   if (record == nullptr) {
     if (consumed) ++cam_.triggerCount_;
+    // Between callback calls, and a stop sets both before its join: no edge in the wait table.
     platform::WaitAny({&cam_.buffers_.freeEvent(), &cam_.stopEvent_}, platform::kInfinite);
     return;
   }

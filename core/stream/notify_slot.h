@@ -44,6 +44,7 @@ class SlotCalls {
   // wake shows.
   static constexpr uint32_t kRecheckMs = 1000;
 
+  // No call is made under it: a holder never waits in a set, so no edge in the wait table.
   platform::Mutex lock_;  // taken before the wait table's lock, never under it
   Erased callback_ = nullptr;
   void* context_ = nullptr;

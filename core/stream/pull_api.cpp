@@ -11,8 +11,10 @@
 #include "core/stream/delivery.h"
 #include "core/stream/frame_geometry.h"
 #include "core/stream/stream_pipeline.h"
+#include "core/stream/wait_graph.h"
 #include "kernels/bgr_luma.h"
 #include "kernels/bgr_pad.h"
+#include "platform/thread.h"
 #include "usb/cusb.h"
 
 uint8_t PullApi::Luma(uint8_t r, uint8_t g, uint8_t b) {
@@ -185,6 +187,9 @@ HRESULT PullApi::PullFrameForPin(uint8_t* dst, uint32_t dstSize, platform::Event
       if (&cam_.buffers_.record(i) == record) cam_.lentRecords_ |= 1u << i;
   }
   if (record == nullptr) {
+    // The grabber readies the next record; from inside a host's callback this thread may be the
+    // one a set on the grabber waits for, so the wait is in the table as a join of the grabber.
+    const WaitGraph::Join awaiting(platform::currentThreadId(), {cam_.grabberThreadId_.load()});
     platform::Event* events[] = {&cam_.buffers_.readyEvent(), &cam_.stopEvent_, extraEvent};
     platform::WaitAny(std::span<platform::Event* const>(events, extraEvent ? 3 : 2),
                       platform::kInfinite);

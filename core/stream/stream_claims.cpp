@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <mutex>
 
+#include "core/stream/wait_graph.h"
+#include "platform/thread.h"
+
 namespace {
 
 // The claims this thread holds, one entry per hold (a conversion may nest in another's hook). A
@@ -24,8 +27,14 @@ void StreamClaims::close() {
   open_ = false;
 }
 
+// A holder may be converting inside a host's hook and there wait in a set for a call of this
+// thread's: the table sees the wait as an edge to every holder, so that set skips the call.
 bool StreamClaims::waitIdle(uint32_t timeoutMs) {
-  return idle_.wait(timeoutMs);
+  const uint32_t self = platform::currentThreadId();
+  WaitGraph::Lock::blocking(this, self);
+  const bool idle = idle_.wait(timeoutMs);
+  WaitGraph::Lock::unblocked(this, self);
+  return idle;
 }
 
 bool StreamClaims::acquire() {
@@ -33,10 +42,12 @@ bool StreamClaims::acquire() {
   if (!open_ || heldCount == kMaxNestedHolds) return false;
   if (held_++ == 0) idle_.reset();
   heldByThisThread[heldCount++] = this;
+  WaitGraph::Lock::taken(this, platform::currentThreadId());
   return true;
 }
 
 void StreamClaims::release() {
+  WaitGraph::Lock::releasing(this, platform::currentThreadId());
   for (uint32_t i = heldCount; i-- > 0;) {  // the innermost of this stream's holds
     if (heldByThisThread[i] != this) continue;
     std::copy(heldByThisThread + i + 1, heldByThisThread + heldCount, heldByThisThread + i);

@@ -25,6 +25,7 @@ class StreamClaims {
   bool heldHere() const;
 
  private:
+  // Held for the count only, no callback under it; a wait for the holds is in the wait table.
   platform::Mutex lock_;
   bool open_ = false;
   uint32_t held_ = 0;

@@ -1,11 +1,12 @@
 // Who waits for whom: the threads waiting in a callback slot's set, joining camera threads, or
-// blocked on a camera's control lock.
+// blocked on a camera's lock or its stream's holds.
 #include "core/stream/wait_graph.h"
 
 #include <algorithm>
 #include <atomic>
 #include <mutex>
 
+#include "pipeline/pl_state_lock.h"
 #include "platform/lock.h"
 
 namespace {
@@ -35,7 +36,7 @@ struct Table {
   platform::Mutex lock;
   std::vector<Edge> edges;
   std::vector<LockUse> blocked;
-  std::vector<LockUse> holders;  // one per lock held, while any thread may block on it
+  std::vector<LockUse> holders;  // one per hold, while any thread may block on the lock
   std::vector<Waiter> waiters;   // one per thread waiting in a set: a waiting thread sets nothing
   std::atomic<uint64_t> lastCall{kJoinEdge};
 };
@@ -46,22 +47,15 @@ Table& table() {
   return *t;
 }
 
-uint32_t holderOf(const Table& t, const void* lock) {
-  for (const LockUse& h : t.holders)
-    if (h.lock == lock) return h.thread;
-  return kNoThread;
-}
-
 // Under the table's lock: the threads `thread` waits for, through its edges and its lock waits.
 template <class Visit>
 void forEachAwaited(const Table& t, uint32_t thread, Visit visit) {
   for (const Edge& e : t.edges)
     if (e.from == thread) visit(e.to);
   for (const LockUse& b : t.blocked)
-    if (b.thread == thread) {
-      const uint32_t holder = holderOf(t, b.lock);
-      if (holder != kNoThread) visit(holder);
-    }
+    if (b.thread == thread)
+      for (const LockUse& h : t.holders)
+        if (h.lock == b.lock && h.thread != thread) visit(h.thread);
 }
 
 // Under the table's lock: whether `from` waits for `to`, directly or through waiting threads.
@@ -104,6 +98,12 @@ void breakCycles(Table& t) {
     if (e.call == kJoinEdge || !reaches(t, e.to, e.from)) kept.push_back(e);
   t.edges.swap(kept);
 }
+
+// The pipeline state's lock lies below this layer and reports through its watch: a rebuild
+// blocked on it waits for every reader, and a reader may be in a host hook's set.
+const PLStateLock::Watch kStateLockWatch{&WaitGraph::Lock::blocking, &WaitGraph::Lock::taken,
+                                         &WaitGraph::Lock::releasing};
+[[maybe_unused]] const bool kStateLockWatched = (PLStateLock::watch(&kStateLockWatch), true);
 
 }  // namespace
 
@@ -185,10 +185,25 @@ void WaitGraph::Lock::taken(const void* lock, uint32_t self) {
   if (std::any_of(t.blocked.begin(), t.blocked.end(), others)) wakeOthers(t, self);
 }
 
-void WaitGraph::Lock::releasing(const void* lock) {
+void WaitGraph::Lock::releasing(const void* lock, uint32_t self) {
   Table& t = table();
   std::lock_guard<platform::Mutex> hold(t.lock);
   const auto held = [&](const LockUse& h) { return h.lock == lock; };
-  t.holders.erase(std::remove_if(t.holders.begin(), t.holders.end(), held), t.holders.end());
+  if (self == kNoThread) {
+    t.holders.erase(std::remove_if(t.holders.begin(), t.holders.end(), held), t.holders.end());
+  } else {
+    const auto mine = std::find_if(t.holders.begin(), t.holders.end(), [&](const LockUse& h) {
+      return h.lock == lock && h.thread == self;
+    });
+    if (mine != t.holders.end()) t.holders.erase(mine);  // one hold of a shared lock's several
+  }
   if (std::any_of(t.blocked.begin(), t.blocked.end(), held)) wakeOthers(t, kNoThread);
+}
+
+// An ended wait removes edges only: no set waits the less for a call, so none is woken.
+void WaitGraph::Lock::unblocked(const void* lock, uint32_t self) {
+  Table& t = table();
+  std::lock_guard<platform::Mutex> hold(t.lock);
+  const auto mine = [&](const LockUse& b) { return b.lock == lock && b.thread == self; };
+  t.blocked.erase(std::remove_if(t.blocked.begin(), t.blocked.end(), mine), t.blocked.end());
 }

@@ -1,5 +1,5 @@
 // Who waits for whom: the threads waiting in a callback slot's set, joining camera threads, or
-// blocked on a camera's control lock.
+// blocked on a camera's lock or its stream's holds.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +11,9 @@
 // Process-wide, so a set can tell a call it must wait for from one whose thread waits, directly
 // or through other waiting threads, for the setting thread: waiting for that call would never
 // end. An edge runs from a waiting thread to a thread it waits for: a set's to the thread of each
-// earlier call it waits for, a join's to each thread it joins, a blocked locker's to the lock's
-// holder (whoever holds it now). Every change of the edges, a call ending among them or a lock
-// changing hands, wakes every set to look again.
+// earlier call it waits for, a join's to each thread it joins, a blocked locker's to each of the
+// lock's holders (whoever holds it now; a shared lock has several). Every change of the edges, a
+// call ending among them or a lock changing hands, wakes every set to look again.
 // Lock order: a slot's lock, then the table's; the table calls nothing back under its own.
 class WaitGraph {
  public:
@@ -62,7 +62,9 @@ class WaitGraph {
     static void blocking(const void* lock, uint32_t self);
     // With the lock just taken: self holds it and waits no more.
     static void taken(const void* lock, uint32_t self);
-    // Before the lock is let go.
-    static void releasing(const void* lock);
+    // Before the lock is let go: one hold of self's, or with no thread every hold of it.
+    static void releasing(const void* lock, uint32_t self = 0);
+    // A wait that ended without taking the lock (a wait for the holders to leave, or timed out).
+    static void unblocked(const void* lock, uint32_t self);
   };
 };

@@ -1,8 +1,6 @@
 // PendingRequests: pended requests with the holds of the cancels working on them.
 #include "sim/wine/pending_requests.h"
 
-#include <algorithm>
-
 namespace sim {
 
 PendingRequests::~PendingRequests() {
@@ -11,12 +9,13 @@ PendingRequests::~PendingRequests() {
 
 void PendingRequests::add(std::unique_ptr<PendedRequest> request) {
   std::lock_guard<std::mutex> hold(lock_);
-  pending_.push_back(request.release());
+  request->where = pending_.insert(pending_.end(), request.get());
+  request.release();
 }
 
 std::unique_ptr<PendedRequest> PendingRequests::end(PendedRequest* request) {
   std::lock_guard<std::mutex> hold(lock_);
-  std::erase(pending_, request);
+  pending_.erase(request->where);
   request->ended = true;
   return std::unique_ptr<PendedRequest>(request->holds ? nullptr : request);
 }

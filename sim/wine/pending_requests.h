@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -17,8 +18,9 @@ struct PendedRequest {
 
  private:
   friend class PendingRequests;
-  uint32_t holds = 0;  // cancels working on it
-  bool ended = false;  // off the table, its completion given
+  uint32_t holds = 0;                         // cancels working on it
+  bool ended = false;                         // off the table, its completion given
+  std::list<PendedRequest*>::iterator where;  // its place on the table while it is pending
 };
 
 // A cancel holds the requests it picks while it works on them, outside the table's lock (the
@@ -34,10 +36,12 @@ class PendingRequests {
   ~PendingRequests();
 
   void add(std::unique_ptr<PendedRequest> request);
-  // Takes a request off as it completes (or as its start is refused). The caller completes it and
-  // frees what it gets back; null when a cancel still holds it and will free it.
+  // Takes a request off as it completes (or as its start is refused), once per request, in constant
+  // time however many are pending. The caller completes it and frees what it gets back; null when a
+  // cancel still holds it and will free it.
   std::unique_ptr<PendedRequest> end(PendedRequest* request);
-  // The requests named `context`, or every one when it is null, each held until release().
+  // The requests named `context`, or every one when it is null, oldest first, each held until
+  // release().
   std::vector<PendedRequest*> hold(const void* context);
   // Lets a held request go: back to free when it ended meanwhile, else null.
   std::unique_ptr<PendedRequest> release(PendedRequest* request);
@@ -46,8 +50,8 @@ class PendingRequests {
 
  private:
   std::mutex lock_;
-  std::vector<PendedRequest*> pending_;  // owned
-  uint32_t holds_ = 0;                   // of every request, ended ones included
+  std::list<PendedRequest*> pending_;  // owned, oldest first; each knows its place to leave it
+  uint32_t holds_ = 0;                 // of every request, ended ones included
 };
 
 }  // namespace sim

@@ -348,8 +348,15 @@ TEST(PipelineSetters, CalibrationStatusWords) {
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string(c.name) + (dark ? " dark" : " flat"));
       SetterHelper h(0);
-      int notices = 0;
-      (dark ? h.onDfcDone : h.onFfcDone) = [](void* n) { ++*static_cast<int*>(n); };
+      struct Notices {
+        SetterHelper* h;
+        int count = 0, underTheState = 0;  // a host restart from there would wait for itself
+      } notices{&h};
+      (dark ? h.onDfcDone : h.onFfcDone) = [](void* n) {
+        auto& seen = *static_cast<Notices*>(n);
+        ++seen.count;
+        seen.underTheState += seen.h->stateLock().heldSharedHere() ? 1 : 0;
+      };
       (dark ? h.onDfcDoneCtx : h.onFfcDoneCtx) = &notices;
       EXPECT_EQ(dark ? PL_SetDfcStatus(h, 1) : PL_SetFfcStatus(h, 1), E_UNEXPECTED);
       ASSERT_TRUE(PLInit(h, nullptr, 0, 0));
@@ -365,7 +372,8 @@ TEST(PipelineSetters, CalibrationStatusWords) {
       EXPECT_EQ(dark ? x.dfcEnable : x.ffcEnable, c.enable);
       EXPECT_EQ(dark ? x.dfcFrames : x.ffcFrames, c.frames);
       EXPECT_EQ(dark ? x.dfcRequest : x.ffcRequest, c.request);
-      EXPECT_EQ(notices, c.notice ? 1 : 0);
+      EXPECT_EQ(notices.count, c.notice ? 1 : 0);
+      EXPECT_EQ(notices.underTheState, 0) << "the notice ran inside the state's hold";
       EXPECT_EQ(x.hotPixels.empty(), dark && c.value == 0xFFFFFFFFu);
       if (!c.request) continue;
       std::vector<uint8_t> raw(size_t(x.procWidth) * x.procHeight, 9);

@@ -19,30 +19,36 @@
 
 namespace stream_rig {
 
-// Pulls into a bottom-up BGR frame; a watchdog wakes a pull that waits too long, so nothing hangs.
+// Pulls into a bottom-up BGR frame; a watchdog wakes a pull that waits too long for its next
+// frame, so nothing hangs. The limit bounds each frame, not the run: a slow machine still streams.
 class Puller {
  public:
   explicit Puller(BaseImpl& cam, std::chrono::seconds limit = std::chrono::seconds(60))
       : cam_(cam), limit_(limit) {}
 
-  // The number of frames got, n unless the stream failed or the limit passed.
+  // The number of frames got, n unless the stream failed or no frame came within the limit.
   uint32_t pull(std::vector<uint8_t>& frame, uint32_t n) {
+    using Clock = std::chrono::steady_clock;
     platform::Event wake(platform::Event::Kind::AutoReset, false);
     std::atomic<bool> done{false}, timedOut{false};
+    std::atomic<Clock::rep> lastFrame{Clock::now().time_since_epoch().count()};
     std::thread watchdog([&] {
-      const auto end = std::chrono::steady_clock::now() + limit_;
-      while (!done && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      const auto since = [&] {
+        return Clock::now() - Clock::time_point(Clock::duration(lastFrame));
+      };
+      while (!done && since() < limit_) std::this_thread::sleep_for(std::chrono::milliseconds(20));
       timedOut = !done.load();
       wake.set();
     });
     uint32_t got = 0;
     while (got < n && !timedOut) {
       const HRESULT hr = cam_.PullFrameForPin(frame.data(), uint32_t(frame.size()), &wake);
-      if (hr == S_OK)
+      if (hr == S_OK) {
         ++got;
-      else if (FAILED(hr))
+        lastFrame = Clock::now().time_since_epoch().count();
+      } else if (FAILED(hr)) {
         break;
+      }
     }
     done = true;
     watchdog.join();

@@ -8,12 +8,16 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <ostream>
+#include <shared_mutex>
 #include <thread>
 
 #include "core/control_lock.h"
 #include "core/stream/notify_slot.h"
+#include "core/stream/stream_claims.h"
 #include "core/stream/wait_graph.h"
+#include "pipeline/pl_state_lock.h"
 #include "platform/thread.h"
 #include "tests/core/stream/stream_test_support.h"
 #include "tests/support/fake_model.h"
@@ -218,18 +222,21 @@ TEST_P(NotifyCallbacks, NeverEnteredAfterTheClearReturns) {
 INSTANTIATE_TEST_SUITE_P(Both, NotifyCallbacks, ::testing::ValuesIn(kRows),
                          [](const auto& p) { return std::string(p.param.name); });
 
-// Three threads over three slots of their own and a control lock. Each may take the lock first,
-// sits inside a call of one slot's pair or of none, then in turn (2, 1, 0) holds until let go,
-// clears a slot, joins a thread as a stop does (in the wait table, then waiting for that thread
-// to finish), or blocks on the lock. Thread 0's clear waits for the calls of its slot unless their
-// thread waits, directly or through other waiting threads, for thread 0.
+// Three threads over three slots of their own, a control lock, a pipeline state lock and stream
+// claims. Each may take the control lock, share the state or hold a claim first, sits inside a
+// call of one slot's pair or of none, then in turn (2, 1, 0) holds until let go, clears a slot,
+// joins a thread as a stop does (in the wait table, then waiting for that thread to finish),
+// blocks on the control lock, rebuilds the state, or waits for the claims to end as a stop does.
+// Thread 0's clear waits for the calls of its slot unless their thread waits, directly or through
+// other waiting threads, for thread 0.
 enum Slot { kOutside = -1, kP, kQ, kR };
-enum class Does { Hold, Clear, Join, Lock };
+enum class Does { Hold, Clear, Join, Lock, Rebuild, AwaitClaims };
+enum class Holds { Nothing, Control, State, Claim };
 struct Part {
   int inside;  // a Slot
   Does does;
-  int target;              // the slot cleared or the thread joined
-  bool holdsLock = false;  // taken before the call, let go after it
+  int target;                    // the slot cleared or the thread joined
+  Holds holds = Holds::Nothing;  // taken before the call, let go after it
 };
 struct ThreeThreadRow {
   const char* name;
@@ -257,12 +264,31 @@ const ThreeThreadRow kThreeThreadRows[] = {
      {{kOutside, Does::Clear, kQ}, {kP, Does::Join, 2}, {kQ, Does::Clear, kP}},
      false},
     {"lockHeldByAnIdleThread",
-     {{kOutside, Does::Clear, kQ}, {kQ, Does::Lock, 0}, {kP, Does::Hold, 0, true}},
+     {{kOutside, Does::Clear, kQ}, {kQ, Does::Lock, 0}, {kP, Does::Hold, 0, Holds::Control}},
      true},
     {"lockChainToAJoinOfTheSetter",
-     {{kR, Does::Clear, kQ}, {kQ, Does::Lock, 0}, {kOutside, Does::Join, 0, true}},
+     {{kR, Does::Clear, kQ}, {kQ, Does::Lock, 0}, {kOutside, Does::Join, 0, Holds::Control}},
      false},
-    {"lockCycleThroughTheSetter", {{kR, Does::Clear, kQ, true}, {kQ, Does::Lock, 0}, kHold}, false},
+    {"lockCycleThroughTheSetter",
+     {{kR, Does::Clear, kQ, Holds::Control}, {kQ, Does::Lock, 0}, kHold},
+     false},
+    // A conversion's host hook sets a slot, its state shared, beside a restart's rebuild.
+    {"rebuildWaitingForTheSettersHold",
+     {{kR, Does::Clear, kQ, Holds::State}, {kQ, Does::Rebuild, 0}, kHold},
+     false},
+    {"rebuildWaitingForAnIdleReader",
+     {{kOutside, Does::Clear, kQ}, {kQ, Does::Rebuild, 0}, {kP, Does::Hold, 0, Holds::State}},
+     true},
+    {"rebuildThroughAJoinOfTheSetter",
+     {{kR, Does::Clear, kQ}, {kQ, Does::Rebuild, 0}, {kOutside, Does::Join, 0, Holds::State}},
+     false},
+    // A pin's conversion sets a slot under its claim, beside a stop waiting for the claims.
+    {"claimsAwaitedFromTheSetter",
+     {{kR, Does::Clear, kQ, Holds::Claim}, {kQ, Does::AwaitClaims, 0}, kHold},
+     false},
+    {"claimsAwaitedFromAnIdleHolder",
+     {{kOutside, Does::Clear, kQ}, {kQ, Does::AwaitClaims, 0}, {kP, Does::Hold, 0, Holds::Claim}},
+     true},
 };
 
 constexpr int kBoundMs = 5000;   // a hang, for the test; threads let go on their own later
@@ -280,11 +306,14 @@ int64_t nowMs() {
 struct ThreeThreads {
   explicit ThreeThreads(const ThreeThreadRow& r) : row(r) {
     for (NotifySlot& slot : slots) slot.set(&inside, this);
+    claims.open();
   }
   const ThreeThreadRow& row;
   NotifySlot slots[3];
   std::atomic<uint32_t> ids[3] = {};
   ControlLock control;
+  PLStateLock state;
+  StreamClaims claims;
   std::atomic<int> turn{3}, in{0}, ready{0};
   std::atomic<bool> letGo{false}, finished[3] = {};
   std::atomic<int64_t> leftAt[3] = {}, clearedAt{0};
@@ -306,19 +335,28 @@ struct ThreeThreads {
       waitFor([&] { return finished[part.target].load(); }, kLetGoMs);
     }
     if (part.does == Does::Lock) std::lock_guard<ControlLock> taken(control);
+    if (part.does == Does::Rebuild) std::lock_guard<PLStateLock> rebuilding(state);
+    if (part.does == Does::AwaitClaims) claims.waitIdle(kLetGoMs);
     if (i == 0) clearedAt = nowMs();
   }
   void run(int i) {
     self = i;
     ids[i] = platform::currentThreadId();
     waitFor([&] { return ids[0] && ids[1] && ids[2]; }, kLetGoMs);
+    const Holds holds = row.parts[i].holds;
     std::unique_lock<ControlLock> held(control, std::defer_lock);
-    if (row.parts[i].holdsLock) held.lock();
+    if (holds == Holds::Control) held.lock();
+    std::shared_lock<PLStateLock> shared(state, std::defer_lock);
+    if (holds == Holds::State) shared.lock();
+    std::optional<StreamClaim> claim;
+    if (holds == Holds::Claim) claim.emplace(claims);
     ++ready;
     if (row.parts[i].inside == kOutside)
       act(i);
     else
       slots[row.parts[i].inside].call();
+    claim.reset();
+    if (shared) shared.unlock();
     if (held) held.unlock();
     finished[i] = true;
   }
@@ -349,7 +387,7 @@ TEST_P(SetsAndJoins, TheLastClearWaitsUnlessItWouldWaitForItself) {
                            : "thread 0's clear waits for a thread that waits for it");
   const auto all = [&] { return t->finished[0] && t->finished[1] && t->finished[2]; };
   const bool allFinished = waitFor(all, kBoundMs);
-  const char* const kDoes[] = {"hold", "clear", "join", "lock"};
+  const char* const kDoes[] = {"hold", "clear", "join", "lock", "rebuild", "wait for the claims"};
   for (int i = 0; i < 3 && !allFinished; ++i)
     EXPECT_TRUE(t->finished[i]) << "thread " << i << " hung in its "
                                 << kDoes[int(GetParam().parts[i].does)];
@@ -460,5 +498,40 @@ TEST_P(StreamedCallbacks, PairsStayWholeAndAClearWaits) {
 
 INSTANTIATE_TEST_SUITE_P(Both, StreamedCallbacks, ::testing::ValuesIn(kStreamedRows),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// A host thread that pulls the pin's next frame from inside its own exposure callback waits for
+// the grabber; the grabber's set from the error callback must not wait for that call.
+TEST(GrabberSets, ASetOnTheGrabberSkipsTheCallOfAHostPullingInsideIt) {
+  struct Host {
+    FakeModel cam;
+    std::atomic<bool> inside{false}, pulled{false}, setReturned{false};
+  } h;
+  h.cam.script({{GrabStep::Result, kGrabTransferError}});  // no frame until the error returns
+  ASSERT_EQ(h.cam.put_ErrorCallback(
+                [](int32_t, void* c) {
+                  auto& host = *static_cast<Host*>(c);
+                  waitFor([&] { return host.inside.load(); }, kBoundMs);
+                  host.cam.put_ExpoCallback(nullptr, nullptr);
+                  host.setReturned = true;
+                },
+                &h),
+            S_OK);
+  ASSERT_EQ(h.cam.start(), S_OK);  // pull mode: the pin takes the grabbed records
+  h.cam.put_ExpoCallback(
+      [](void* c) {
+        auto& host = *static_cast<Host*>(c);
+        host.inside = true;
+        uint8_t pixel[3];
+        host.cam.PullFrameForPin(pixel, sizeof pixel, nullptr);
+        host.pulled = true;
+      },
+      &h);
+  std::thread raising([&] { h.cam.OnExposureChanged(); });  // as a host's own setter raises it
+  waitFor([&] { return h.setReturned && h.pulled; }, kBoundMs);
+  EXPECT_TRUE(h.setReturned) << "the grabber hung in its set";
+  EXPECT_TRUE(h.pulled) << "the host thread hung in its pull";
+  h.cam.stop();  // ends a hang too: the pull sees the stop event
+  raising.join();
+}
 
 }  // namespace

@@ -19,6 +19,8 @@ enum class Op {
   Take,     // thread takes lock `other`
   Block,    // thread blocks on lock `other`
   Release,  // lock `other` is let go
+  Leave,    // thread lets go of its hold on lock `other`, the lock's other holds staying
+  Unblock,  // thread stops waiting for lock `other` without taking it
   Woken,    // thread's set was woken since its last look: answer
 };
 struct Step {
@@ -101,6 +103,22 @@ const GraphRow kGraphRows[] = {
       {Op::Release, 0, 'L'},
       {Op::Take, 'B', 'L'},
       {Op::Set, 'A', 'B', true}}},
+    {"aBlockedWriterWaitsForEveryReader",
+     {{Op::Take, 'C', 'L'},
+      {Op::Take, 'D', 'L'},
+      {Op::Block, 'B', 'L'},
+      {Op::Join, 'D', 'A'},
+      {Op::Set, 'A', 'B', false},
+      {Op::Leave, 'D', 'L'},
+      {Op::Woken, 'A', 0, true},
+      {Op::Set, 'A', 'B', true}}},  // the reader left that waited for A; C does not
+    {"anEndedWaitForTheHoldersWaitsNoMore",
+     {{Op::Take, 'C', 'L'},
+      {Op::Block, 'B', 'L'},
+      {Op::Join, 'C', 'A'},
+      {Op::Set, 'A', 'B', false},
+      {Op::Unblock, 'B', 'L'},
+      {Op::Set, 'A', 'B', true}}},
     {"anotherLocksHolderIsNotAwaited",
      {{Op::Take, 'C', 'M'},
       {Op::Block, 'B', 'L'},
@@ -148,6 +166,13 @@ class Rig {
       case Op::Release:
         WaitGraph::Lock::releasing(lockOf(s.other));
         std::erase(held_, s.other);
+        return false;
+      case Op::Leave:
+        WaitGraph::Lock::releasing(lockOf(s.other), id(s.thread));
+        return false;
+      case Op::Unblock:
+        WaitGraph::Lock::unblocked(lockOf(s.other), id(s.thread));
+        std::erase(blocked_, std::pair{s.other, s.thread});
         return false;
       case Op::Woken:
         return wakes_.at(s.thread)->wait(0);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -86,6 +87,24 @@ TEST(PendingRequests, PicksByContextOrAll) {
   EXPECT_EQ(frees, 3);
 }
 
+// Waits for the table to empty while requests keep being freed; false once none has been for a
+// long while (a request never ended, or one its holder never let go).
+bool DrainsWhileFreeing(sim::PendingRequests& table, const std::atomic<int>& frees) {
+  constexpr auto kStall = std::chrono::seconds(15);
+  int seen = frees;
+  auto lastProgress = std::chrono::steady_clock::now();
+  while (!table.empty()) {
+    if (frees != seen) {
+      seen = frees;
+      lastProgress = std::chrono::steady_clock::now();
+    } else if (std::chrono::steady_clock::now() - lastProgress > kStall) {
+      return false;
+    }
+    std::this_thread::yield();
+  }
+  return true;
+}
+
 // A device completing requests on its thread, a host adding new ones (which may take a freed one's
 // memory) and a cancel working through what it holds: each request completes exactly once, and
 // what a cancel finds is the request it picked.
@@ -105,13 +124,20 @@ TEST(PendingRequests, CancelRacingCompletionEndsEachOnce) {
   };
   std::thread device([&] {
     while (!stop) {
-      std::lock_guard<std::mutex> hold(deviceLock);
-      if (!onDevice.empty()) complete(*onDevice.begin());
+      std::unique_lock<std::mutex> hold(deviceLock);
+      if (onDevice.empty()) {  // idle: leave the lock to the host adding requests
+        hold.unlock();
+        std::this_thread::yield();
+      } else {
+        complete(*onDevice.begin());
+      }
     }
   });
   std::thread canceller([&] {
     while (!stop) {
-      for (sim::PendedRequest* r : table.hold(nullptr)) {
+      const std::vector<sim::PendedRequest*> held = table.hold(nullptr);
+      if (held.empty()) std::this_thread::yield();  // idle: nothing pending to cancel
+      for (sim::PendedRequest* r : held) {
         const uint64_t picked = static_cast<Counted*>(r)->serial;
         {
           std::lock_guard<std::mutex> hold(deviceLock);
@@ -130,10 +156,11 @@ TEST(PendingRequests, CancelRacingCompletionEndsEachOnce) {
     onDevice.insert(r.get());
     table.add(std::move(r));
   }
-  while (!table.empty()) std::this_thread::yield();
+  const bool drained = DrainsWhileFreeing(table, frees);
   stop = true;
   device.join();
   canceller.join();
+  ASSERT_TRUE(drained) << "the table never emptied: " << frees << " of " << kRequests << " freed";
   for (uint64_t i = 0; i < kRequests; ++i) ASSERT_EQ(completions[i].load(), 1) << "request " << i;
   EXPECT_EQ(frees.load(), static_cast<int>(kRequests));
 }
