@@ -14,8 +14,10 @@
 #include "core/stream/own_thread_delete.h"
 #include "core/stream/pull_api.h"
 #include "core/stream/stream_pipeline.h"
+#include "core/stream/wait_graph.h"
 #include "base/trace.h"
 #include "platform/clock.h"
+#include "platform/thread.h"
 #include "usb/cusb.h"
 
 namespace {
@@ -157,6 +159,9 @@ bool Grabber::begin_to_still_grabber(platform::Event* cancel) {
   if (!stateSwap(RunState::Running, RunState::StillRequested)) return false;
   cam_.buffers_.freeEvent().set();
   if (cam_.triggerEvent_) cam_.triggerEvent_->set();
+  // The grabber parks between its callbacks; from inside a host's callback this thread may be the
+  // one a set on the grabber waits for, so the wait is in the table as a join of the grabber.
+  const WaitGraph::Join parking(platform::currentThreadId(), {cam_.grabberThreadId_.load()});
   while (cam_.runState_.load() == static_cast<uint32_t>(RunState::StillRequested)) {
     const bool dead = cam_.grabStatus_.load() < 0 || !cam_.grabberAlive_.load();
     const bool cancelled = cancel != nullptr && cancel->wait(0);

@@ -12,6 +12,7 @@
 #include <ostream>
 #include <shared_mutex>
 #include <thread>
+#include <vector>
 
 #include "core/control_lock.h"
 #include "core/stream/notify_slot.h"
@@ -499,12 +500,38 @@ TEST_P(StreamedCallbacks, PairsStayWholeAndAClearWaits) {
 INSTANTIATE_TEST_SUITE_P(Both, StreamedCallbacks, ::testing::ValuesIn(kStreamedRows),
                          [](const auto& p) { return std::string(p.param.name); });
 
-// A host thread that pulls the pin's next frame from inside its own exposure callback waits for
-// the grabber; the grabber's set from the error callback must not wait for that call.
-TEST(GrabberSets, ASetOnTheGrabberSkipsTheCallOfAHostPullingInsideIt) {
+// A host thread that pulls the pin's next frame, or snaps the pin's still, from inside its own
+// exposure callback waits for the grabber; the grabber's set from the error callback must not
+// wait for that call.
+struct GrabberWaitRow {
+  const char* name;
+  void (*call)(BaseImpl& cam);  // what the host's callback waits in
+};
+
+void PrintTo(const GrabberWaitRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+const GrabberWaitRow kGrabberWaitRows[] = {
+    {"pull",
+     [](BaseImpl& c) {
+       uint8_t pixel[3];
+       c.PullFrameForPin(pixel, sizeof pixel, nullptr);
+     }},
+    {"snap",
+     [](BaseImpl& c) {
+       std::vector<uint8_t> still(size_t{1} << 24);
+       c.SnapForPin(still.data(), uint32_t(still.size()), nullptr);
+     }},
+};
+
+class GrabberSets : public ::testing::TestWithParam<GrabberWaitRow> {};
+
+TEST_P(GrabberSets, ASetOnTheGrabberSkipsTheCallOfAHostWaitingForItInside) {
   struct Host {
     FakeModel cam;
-    std::atomic<bool> inside{false}, pulled{false}, setReturned{false};
+    const GrabberWaitRow* row = &GetParam();
+    std::atomic<bool> inside{false}, called{false}, setReturned{false};
   } h;
   h.cam.script({{GrabStep::Result, kGrabTransferError}});  // no frame until the error returns
   ASSERT_EQ(h.cam.put_ErrorCallback(
@@ -521,17 +548,19 @@ TEST(GrabberSets, ASetOnTheGrabberSkipsTheCallOfAHostPullingInsideIt) {
       [](void* c) {
         auto& host = *static_cast<Host*>(c);
         host.inside = true;
-        uint8_t pixel[3];
-        host.cam.PullFrameForPin(pixel, sizeof pixel, nullptr);
-        host.pulled = true;
+        host.row->call(host.cam);
+        host.called = true;
       },
       &h);
   std::thread raising([&] { h.cam.OnExposureChanged(); });  // as a host's own setter raises it
-  waitFor([&] { return h.setReturned && h.pulled; }, kBoundMs);
+  waitFor([&] { return h.setReturned && h.called; }, kBoundMs);
   EXPECT_TRUE(h.setReturned) << "the grabber hung in its set";
-  EXPECT_TRUE(h.pulled) << "the host thread hung in its pull";
-  h.cam.stop();  // ends a hang too: the pull sees the stop event
+  EXPECT_TRUE(h.called) << "the host thread hung in its " << GetParam().name;
+  h.cam.stop();  // ends a hang too: the pull and the snap see the stop event
   raising.join();
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, GrabberSets, ::testing::ValuesIn(kGrabberWaitRows),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
