@@ -316,8 +316,8 @@ bool Delivery::refusedAsShort(const Output& out, uint64_t bytes) {
   return true;
 }
 
-bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* second,
-                            uint32_t pitch, bool fromPool, uint64_t context) {
+void Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* second,
+                            uint32_t pitch, OwnedFrameBuffer& pooled, uint64_t context) {
   const bool turned = cam_.pipeline_->shape().rotated90;
   const uint32_t w = turned ? still.height : still.width;
   const uint32_t h = turned ? still.width : still.height;
@@ -334,15 +334,16 @@ bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* s
                               0, ctx);
   } else if (cam_.eventSink_) {
     {
+      // The queue owns it from here: a delete from the event callback frees it with the queue.
       std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
       cam_.stillFrames_.push_back(
-          LumorixFrameEntry{buffer, info, format, fromPool ? uint8_t{1} : uint8_t{0}});
+          LumorixFrameEntry{buffer, info, format, pooled ? uint8_t{1} : uint8_t{0}});
+      pooled.release();
     }
     EventSink(cam_).raise(kEventStillImage);
-    return true;
+    return;
   }
   OwnThreadDelete::leaveIfDeleted();
-  return false;
 }
 
 // The most recently returned buffer first; a new one fits the largest preview size turned, or

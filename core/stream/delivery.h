@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/base_impl.h"
+#include "core/stream/frame_geometry.h"
 #include "core/stream/stream_pipeline.h"
 
 class Delivery {
@@ -11,9 +12,11 @@ class Delivery {
   explicit Delivery(BaseImpl& camera) : cam_(camera) {}
 
   void thread_fillbuffer();
-  // True when the still went to the still queue (the queue owns the buffer then).
-  bool deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* second, uint32_t pitch,
-                    bool fromPool, uint64_t context);
+  // To the data callbacks, else the still queue. pooled holds the pool's buffer (empty for the
+  // application's) until the queue takes it: a callback that deletes the camera leaves this
+  // thread with it still held, freed on the way out.
+  void deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* second, uint32_t pitch,
+                    OwnedFrameBuffer& pooled, uint64_t context);
   uint8_t* takeStillPoolBuffer();
   void returnStillPoolBuffer(uint8_t* buffer);
 
