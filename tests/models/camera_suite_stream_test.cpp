@@ -536,9 +536,10 @@ TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
   };
   std::vector<uint8_t> frame = frameAt(last());
   for (const DeleteBy by :
-       {DeleteBy::Owner, DeleteBy::DataCallback, DeleteBy::StillDataA, DeleteBy::StillDataB,
-        DeleteBy::StillBufferCallback, DeleteBy::StillEvent, DeleteBy::StillHook,
-        DeleteBy::RegionNotice, DeleteBy::StillNotice, DeleteBy::SensorLostNotice}) {
+       {DeleteBy::Owner, DeleteBy::OwnerWhileDelivering, DeleteBy::DataCallback,
+        DeleteBy::StillDataA, DeleteBy::StillDataB, DeleteBy::StillBufferCallback,
+        DeleteBy::StillEvent, DeleteBy::StillHook, DeleteBy::RegionNotice, DeleteBy::StillNotice,
+        DeleteBy::SensorLostNotice}) {
     if (!applies(by)) continue;
     ASSERT_NE(open(), nullptr);
     testing_models::DeleteStartedCamera(rig_, rig_.helper(), by, last(), 0,

@@ -159,8 +159,8 @@ TEST_P(CcdStream, DeletingAStartedCameraStopsItFirst) {
   const bool stills = info().stillCount != 0 && preview != 0;
   const int32_t stillWidth = int32_t(info().resolutions[0].width);
   std::vector<uint8_t> frame = frameAt(preview);
-  for (const DeleteBy by :
-       {DeleteBy::Owner, DeleteBy::DataCallback, DeleteBy::StillDataA, DeleteBy::StillNotice}) {
+  for (const DeleteBy by : {DeleteBy::Owner, DeleteBy::OwnerWhileDelivering, DeleteBy::DataCallback,
+                            DeleteBy::StillDataA, DeleteBy::StillNotice}) {
     if (testing_models::DeletesInAStill(by) && !stills) continue;
     if (!rig_.base()) rig_.open();
     auto* cam = dynamic_cast<CcdCamera*>(rig_.base());

@@ -24,6 +24,7 @@ namespace testing_models {
 
 enum class DeleteBy {
   Owner,
+  OwnerWhileDelivering,  // with no call of the owner's between the delete and the last frame
   DataCallback,
   StillDataA,
   StillDataB,
@@ -50,6 +51,7 @@ struct Deleter {
   std::atomic<bool> fromExposure{false};  // the exposure callback deletes on a camera thread
   std::atomic<bool> loseSensor{false};    // the data callback reports it lost, once
   const std::thread::id host = std::this_thread::get_id();
+  std::atomic<int> frames{0};
   std::atomic<bool> claimed{false};
   bool saved = false;  // the delete wrote the settings
   std::atomic<bool> done{false};
@@ -63,6 +65,7 @@ struct Deleter {
     done = true;
   }
   void onFrame(bool still) {
+    ++frames;
     const bool stillCall = by >= DeleteBy::StillDataA && by <= DeleteBy::StillBufferCallback;
     if (by == DeleteBy::DataCallback || (still && stillCall)) return run();
     if (loseSensor.exchange(false)) rig->base()->HandleError(kSensorLost);
@@ -128,6 +131,10 @@ inline void DeleteStartedCamera(ModelRig& rig, PLHlperBase& helper, DeleteBy by,
   if (by == DeleteBy::Owner) {
     ASSERT_EQ(cam->start(), S_OK);
     ASSERT_EQ(stream_rig::Puller(*cam).pull(frame, 3), 3u);
+    deleter.run();
+  } else if (by == DeleteBy::OwnerWhileDelivering) {
+    ASSERT_EQ(cam->start(Deleter::onData, nullptr, nullptr, nullptr, &deleter), S_OK);
+    ASSERT_TRUE(stream_rig::WaitUntil([&] { return deleter.frames.load() >= 3; }));
     deleter.run();
   } else {
     if (by == DeleteBy::StillHook) {
