@@ -36,6 +36,21 @@ enum class DeleteBy {
   SensorLostNotice,
 };
 
+inline const char* DeleteRowName(DeleteBy by) {
+  constexpr const char* kNames[] = {"owner",
+                                    "owner while delivering",
+                                    "data callback",
+                                    "still, data callback A",
+                                    "still, data callback B",
+                                    "still-buffer callback",
+                                    "still's event",
+                                    "still's demosaic hook",
+                                    "region notice",
+                                    "still notice",
+                                    "sensor-lost notice"};
+  return kNames[int(by)];
+}
+
 inline bool DeletesInAStill(DeleteBy by) {
   return (by >= DeleteBy::StillDataA && by <= DeleteBy::StillHook) || by == DeleteBy::StillNotice;
 }
@@ -106,8 +121,8 @@ class RowDeleteOnExit {
       return;
     }
     if (stream_rig::WaitUntil([&] { return deleter_.done.load(); })) return;
-    std::fprintf(stderr, "row %d: the camera's delete from its callback never returned\n",
-                 int(deleter_.by));
+    std::fprintf(stderr, "deleted by the %s: the camera's delete never returned\n",
+                 DeleteRowName(deleter_.by));
     std::_Exit(1);
   }
   RowDeleteOnExit(const RowDeleteOnExit&) = delete;
@@ -122,7 +137,7 @@ class RowDeleteOnExit {
 inline void DeleteStartedCamera(ModelRig& rig, PLHlperBase& helper, DeleteBy by, uint32_t preview,
                                 uint32_t stillIndex, int32_t stillWidth,
                                 std::vector<uint8_t>& frame) {
-  SCOPED_TRACE(testing::Message() << "delete row " << int(by));
+  SCOPED_TRACE(testing::Message() << "deleted by the " << DeleteRowName(by));
   BaseImpl* cam = rig.base();
   ASSERT_NE(cam, nullptr);
   ASSERT_EQ(cam->put_eSize(preview), S_OK);
