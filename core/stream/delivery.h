@@ -44,7 +44,7 @@ class Delivery {
   bool takeOutput(Output& out);
   bool takePullEntry(Output& out);
   void deliver(RawBufferRecord* record, const Output& out, bool snap, uint64_t snapContext);
-  bool refusedAsShort(const Output& out, uint64_t bytes);
+  bool refusedAsShort(const Output& out, uint64_t bytes, OwnedFrameBuffer& held);
   void regionSize(const RawBufferRecord* record, uint32_t& w, uint32_t& h) const;
   bool shapeRaw(RawBufferRecord* record, const StreamOutputShape& shape, uint32_t& w, uint32_t& h);
   void dropToRaw(RawBufferRecord* record);

@@ -157,7 +157,6 @@ TEST_P(CcdStream, DeletingAStartedCameraStopsItFirst) {
   ASSERT_NE(cam_, nullptr);
   const uint32_t preview = info().previewCount - 1;
   const bool stills = info().stillCount != 0 && preview != 0;
-  const int32_t stillWidth = int32_t(info().resolutions[0].width);
   std::vector<uint8_t> frame = frameAt(preview);
   for (const DeleteBy by : {DeleteBy::Owner, DeleteBy::OwnerWhileDelivering, DeleteBy::DataCallback,
                             DeleteBy::StillDataA, DeleteBy::StillNotice}) {
@@ -165,8 +164,7 @@ TEST_P(CcdStream, DeletingAStartedCameraStopsItFirst) {
     if (!rig_.base()) rig_.open();
     auto* cam = dynamic_cast<CcdCamera*>(rig_.base());
     ASSERT_NE(cam, nullptr);
-    testing_models::DeleteStartedCamera(rig_, cam->pipelineHelper(), by, preview, 0, stillWidth,
-                                        frame);
+    testing_models::DeleteStartedCamera(rig_, cam->pipelineHelper(), by, preview, 0, frame);
     if (HasFatalFailure()) return;
   }
   cam_ = nullptr;

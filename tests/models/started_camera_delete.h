@@ -31,6 +31,7 @@ enum class DeleteBy {
   StillBufferCallback,
   StillEvent,
   StillHook,
+  PullHook,  // the demosaic hook of a frame bound for the pull queue
   RegionNotice,
   StillNotice,
   SensorLostNotice,
@@ -45,6 +46,7 @@ inline const char* DeleteRowName(DeleteBy by) {
                                     "still-buffer callback",
                                     "still's event",
                                     "still's demosaic hook",
+                                    "pull frame's demosaic hook",
                                     "region notice",
                                     "still notice",
                                     "sensor-lost notice"};
@@ -62,7 +64,7 @@ struct Deleter {
 
   ModelRig* rig;
   DeleteBy by;
-  int32_t stillWidth = -1;                // the hook deletes only in a still this wide
+  int32_t hookWidth = -1;                 // the hook deletes only in a frame this wide
   std::atomic<bool> fromExposure{false};  // the exposure callback deletes on a camera thread
   std::atomic<bool> loseSensor{false};    // the data callback reports it lost, once
   const std::thread::id host = std::this_thread::get_id();
@@ -101,7 +103,7 @@ struct Deleter {
     if (code == kEventStillImage) of(c).run();
   }
   static void onDemosaic(uint32_t, int32_t w, int32_t, const void*, void*, uint8_t, void* c) {
-    if (w == of(c).stillWidth) of(c).run();
+    if (w == of(c).hookWidth) of(c).run();
   }
   static void onExposure(void* c) {
     Deleter& self = of(c);
@@ -135,8 +137,7 @@ class RowDeleteOnExit {
 // Deletes the opened camera of rig, set to stream at preview, in the row's way, and checks the
 // device was stopped and closed by then. A still row snaps at stillIndex (another size).
 inline void DeleteStartedCamera(ModelRig& rig, PLHlperBase& helper, DeleteBy by, uint32_t preview,
-                                uint32_t stillIndex, int32_t stillWidth,
-                                std::vector<uint8_t>& frame) {
+                                uint32_t stillIndex, std::vector<uint8_t>& frame) {
   SCOPED_TRACE(testing::Message() << "deleted by the " << DeleteRowName(by));
   BaseImpl* cam = rig.base();
   ASSERT_NE(cam, nullptr);
@@ -152,21 +153,24 @@ inline void DeleteStartedCamera(ModelRig& rig, PLHlperBase& helper, DeleteBy by,
     ASSERT_TRUE(stream_rig::WaitUntil([&] { return deleter.frames.load() >= 3; }));
     deleter.run();
   } else {
-    if (by == DeleteBy::StillHook) {
-      deleter.stillWidth = stillWidth;
+    if (by == DeleteBy::StillHook || by == DeleteBy::PullHook) {
+      int32_t height = 0;
+      const uint32_t index = by == DeleteBy::StillHook ? stillIndex : preview;
+      ASSERT_EQ(cam->get_Resolution(index, &deleter.hookWidth, &height), S_OK);
       ASSERT_EQ(cam->put_DemosaicCallback(Deleter::onDemosaic, &deleter), S_OK);
     }
     ASSERT_EQ(PL_SetAutoExpoEnable(helper, 0), S_OK);  // only the flow raises it
     ASSERT_EQ(cam->put_ExpoCallback(Deleter::onExposure, &deleter), S_OK);
     // Frames are delivered beside the flow: a delete on either thread meets the other running. A
-    // still row's callback is the only one, so the still is delivered to it or queued.
-    const bool only = by >= DeleteBy::StillDataB && by <= DeleteBy::StillEvent;
-    ASSERT_EQ(
-        cam->start(only ? nullptr : Deleter::onData,
-                   by == DeleteBy::StillDataB ? Deleter::onDataB : nullptr,
-                   by == DeleteBy::StillBufferCallback ? Deleter::onStillBuffer : nullptr, nullptr,
-                   &deleter, by == DeleteBy::StillEvent ? Deleter::onEvent : nullptr, &deleter),
-        S_OK);
+    // still row's callback is the only one, so the still is delivered to it; with the event
+    // callback alone frames and stills go to the queues.
+    const bool queued = by == DeleteBy::StillEvent || by == DeleteBy::PullHook;
+    const bool only = queued || by == DeleteBy::StillDataB || by == DeleteBy::StillBufferCallback;
+    ASSERT_EQ(cam->start(only ? nullptr : Deleter::onData,
+                         by == DeleteBy::StillDataB ? Deleter::onDataB : nullptr,
+                         by == DeleteBy::StillBufferCallback ? Deleter::onStillBuffer : nullptr,
+                         nullptr, &deleter, queued ? Deleter::onEvent : nullptr, &deleter),
+              S_OK);
     deleter.fromExposure = by >= DeleteBy::RegionNotice;
     if (DeletesInAStill(by)) {
       ASSERT_EQ(cam->Snap(stillIndex, 1, reinterpret_cast<uint64_t>(&deleter)), S_OK);
