@@ -230,6 +230,9 @@ void Delivery::dropToRaw(RawBufferRecord* record) {
 
 void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
                        uint64_t snapContext) {
+  // A pull entry is this thread's alone until it is queued: a hook that deletes the camera leaves
+  // this thread holding it, and the stop has freed only what the queues held.
+  OwnedFrameBuffer held(out.entry ? out.data : nullptr);
   const StreamOutputShape shape = cam_.pipeline_->shape();
   uint32_t w = 0, h = 0;
   LumorixFrameHeader header{40, 0, 0, 1, 0, 0, 0, {}};
@@ -245,7 +248,7 @@ void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
             : shape.bayer & 3;
     header.compression = GetRawFourCC(bayer, record->format, cam_.modelFlags() & LUMORIX_FLAG_MONO);
     header.imageSize = shape.rawBytesPerPixel * w * h;
-    if (refusedAsShort(out, header.imageSize)) return;
+    if (refusedAsShort(out, header.imageSize, held)) return;
     std::memcpy(out.data, record->data, header.imageSize);
   } else {
     header.bitCount = static_cast<uint16_t>(OutputBits(shape.outputMode));
@@ -284,6 +287,7 @@ void Delivery::deliver(RawBufferRecord* record, const Output& out, bool snap,
     std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
     const LumorixFrameEntry entry{out.data, info, record->format, 0};
     (snap ? cam_.stillFrames_ : cam_.filledFrames_).push_back(entry);
+    held.release();
   }
   EventSink(cam_).raise(snap ? kEventStillImage : kEventImage);
 }
@@ -309,17 +313,18 @@ LumorixFrameHeader Delivery::stillHeader(const StillFrame& still, uint32_t w, ui
 
 // A frame deeper than the format the buffers were sized for (a model that switched beyond what
 // it announced) is dropped, not written past the buffer; a pull entry goes back free.
-bool Delivery::refusedAsShort(const Output& out, uint64_t bytes) {
+bool Delivery::refusedAsShort(const Output& out, uint64_t bytes, OwnedFrameBuffer& held) {
   if (out.bytes == 0 || bytes <= out.bytes) return false;
   if (out.entry) {
     std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
     cam_.freeFrames_.push_back(LumorixFrameEntry{out.data, {}, 0, 0});
+    held.release();
   }
   return true;
 }
 
-bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* second,
-                            uint32_t pitch, bool fromPool, uint64_t context) {
+void Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* second,
+                            uint32_t pitch, OwnedFrameBuffer& pooled, uint64_t context) {
   const bool turned = cam_.pipeline_->shape().rotated90;
   const uint32_t w = turned ? still.height : still.width;
   const uint32_t h = turned ? still.width : still.height;
@@ -336,15 +341,16 @@ bool Delivery::deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* s
                               0, ctx);
   } else if (cam_.eventSink_) {
     {
+      // The queue owns it from here: a delete from the event callback frees it with the queue.
       std::lock_guard<platform::Mutex> guard(cam_.framesLock_);
       cam_.stillFrames_.push_back(
-          LumorixFrameEntry{buffer, info, format, fromPool ? uint8_t{1} : uint8_t{0}});
+          LumorixFrameEntry{buffer, info, format, pooled ? uint8_t{1} : uint8_t{0}});
+      pooled.release();
     }
     EventSink(cam_).raise(kEventStillImage);
-    return true;
+    return;
   }
   OwnThreadDelete::leaveIfDeleted();
-  return false;
 }
 
 // The most recently returned buffer first; a new one fits the largest preview size turned, or

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/base_impl.h"
+#include "core/stream/frame_geometry.h"
 #include "core/stream/stream_pipeline.h"
 
 class Delivery {
@@ -11,9 +12,11 @@ class Delivery {
   explicit Delivery(BaseImpl& camera) : cam_(camera) {}
 
   void thread_fillbuffer();
-  // True when the still went to the still queue (the queue owns the buffer then).
-  bool deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* second, uint32_t pitch,
-                    bool fromPool, uint64_t context);
+  // To the data callbacks, else the still queue. pooled holds the pool's buffer (empty for the
+  // application's) until the queue takes it: a callback that deletes the camera leaves this
+  // thread with it still held, freed on the way out.
+  void deliverStill(const StillFrame& still, uint8_t* buffer, uint8_t* second, uint32_t pitch,
+                    OwnedFrameBuffer& pooled, uint64_t context);
   uint8_t* takeStillPoolBuffer();
   void returnStillPoolBuffer(uint8_t* buffer);
 
@@ -41,7 +44,7 @@ class Delivery {
   bool takeOutput(Output& out);
   bool takePullEntry(Output& out);
   void deliver(RawBufferRecord* record, const Output& out, bool snap, uint64_t snapContext);
-  bool refusedAsShort(const Output& out, uint64_t bytes);
+  bool refusedAsShort(const Output& out, uint64_t bytes, OwnedFrameBuffer& held);
   void regionSize(const RawBufferRecord* record, uint32_t& w, uint32_t& h) const;
   bool shapeRaw(RawBufferRecord* record, const StreamOutputShape& shape, uint32_t& w, uint32_t& h);
   void dropToRaw(RawBufferRecord* record);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/geometry.h"
 #include "core/stream/stream_pipeline.h"
@@ -36,5 +37,10 @@ uint64_t StreamFrameBytes(bool raw, const StreamOutputShape& shape, uint32_t wid
 // buffer; null when memory runs out.
 uint8_t* AllocFrameBuffer(uint64_t bytes);
 void FreeFrameBuffer(uint8_t* buffer);
+struct FrameBufferFree {
+  void operator()(uint8_t* buffer) const { FreeFrameBuffer(buffer); }
+};
+// A frame buffer held by one thread alone, freed when that thread leaves holding it.
+using OwnedFrameBuffer = std::unique_ptr<uint8_t, FrameBufferFree>;
 // For tests: the nth frame-buffer allocation from now on (1-based) fails; 0 turns it off.
 void FailFrameAllocationAt(int nth);

@@ -28,10 +28,6 @@ constexpr uint32_t kNoFrameFailed = 2;
 constexpr uint32_t kNoFrameDisconnected = 3;
 // Snap's index meaning "the still size already chosen".
 constexpr uint32_t kCurrentStillIndex = 0xFFFFFFFFu;
-
-struct FreeFrame {
-  void operator()(uint8_t* buffer) const { FreeFrameBuffer(buffer); }
-};
 }  // namespace
 
 uint32_t Grabber::NoFrameLimitMs(uint32_t exposureUs) {
@@ -219,10 +215,10 @@ void Grabber::still_grabber(uint32_t index, uint32_t count, uint64_t context) {
     uint8_t* buffer = stillBuffer(&pitch, &second, &fromPool);
     if (buffer == nullptr) continue;
     const uint8_t bits = cam_.optRaw_.load() ? 0 : (second ? 48 : 24);
-    // A hook that deletes the camera in the grab, or an exposure callback that does in the return
-    // to preview, leaves: the stop has dropped the pool's list, so the pool buffer in hand is this
-    // thread's alone to free.
-    std::unique_ptr<uint8_t, FreeFrame> leaving(fromPool ? buffer : nullptr);
+    // A hook that deletes the camera in the grab, an exposure callback that does in the return to
+    // preview, or a data callback that does on the still, leaves: the stop has dropped the pool's
+    // list, so the pool buffer in hand is this thread's alone to free until it is queued or back.
+    OwnedFrameBuffer leaving(fromPool ? buffer : nullptr);
     const StillFrame still =
         cam_.pipeline_->grabStill(second ? second : buffer, nullptr, pitch, bits, &cam_.stopEvent_,
                                   size.width, size.height, sensor.width, sensor.height, index);
@@ -230,15 +226,13 @@ void Grabber::still_grabber(uint32_t index, uint32_t count, uint64_t context) {
       end_to_still_grabber();
       ended = true;
     }
-    leaving.release();
     if (still.status >= kGrabFrame)
       ZX_TRACE("StillFrame: %d", still.status);
     else
       ZX_TRACE_ERROR("StillFrame: %d", still.status);
-    bool queued = false;
     if (still.status >= kGrabFrame)
-      queued = Delivery(cam_).deliverStill(still, buffer, second, pitch, fromPool, context);
-    if (fromPool && !queued) Delivery(cam_).returnStillPoolBuffer(buffer);
+      Delivery(cam_).deliverStill(still, buffer, second, pitch, leaving, context);
+    if (leaving) Delivery(cam_).returnStillPoolBuffer(leaving.release());
     if (still.status < 0) {
       // A stop only means no still; anything else ends the stream, reported by the delivery side.
       if (still.status != kGrabStopped) cam_.grabStatus_ = still.status;

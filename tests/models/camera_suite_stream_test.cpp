@@ -22,25 +22,20 @@
 #include "sim/family_catalogue.h"
 #include "sim/frame_content.h"
 #include "tests/models/model_rig.h"
+#include "tests/models/started_camera_delete.h"
 #include "tests/support/recording_directory.h"
 #include "tests/support/stream_rig.h"
 
 namespace {
 
 using stream_rig::CentreMean;
+using stream_rig::StopsOnExit;
+using stream_rig::WaitUntil;
 using testing_models::BuiltRow;
 using testing_models::ModelRig;
 
 uint32_t Pull(BaseImpl& cam, std::vector<uint8_t>& frame, uint32_t n) {
   return stream_rig::Puller(cam).pull(frame, n);
-}
-
-template <class Pred>
-bool WaitUntil(Pred pred) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!pred() && std::chrono::steady_clock::now() < end)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  return pred();
 }
 
 class CameraSuiteStream : public ::testing::TestWithParam<BuiltRow> {
@@ -384,6 +379,7 @@ TEST_P(CameraSuiteStream, NotificationsFollowAutoExposureAndTheGreySwitch) {
   ASSERT_NE(cam, nullptr);
   std::vector<uint8_t> frame = frameAt(last());
   Notices notices[2];
+  const StopsOnExit stops(*cam);
   for (int i = 0; i < 2; ++i) ASSERT_EQ(rows[i].put(*cam, Notices::count, &notices[i]), S_OK);
   PL_SetAutoExpoEnable(rig_.helper(), 1);
   for (uint32_t n = 0; n < 100 && notices[0].calls == 0; ++n) ASSERT_EQ(Pull(*cam, frame, 1), 1u);
@@ -440,6 +436,7 @@ TEST_P(CameraSuiteStream, RawFramesCarryTheirFormatsDepth) {
     ++formats;
     ASSERT_TRUE(SUCCEEDED(cam->put_PixelFormat(f))) << int(f);  // 1: already that format
     FirstFrame first;
+    const StopsOnExit stops(*cam);
     ASSERT_EQ(cam->start(FirstFrame::onData, nullptr, nullptr, nullptr, &first), S_OK);
     ASSERT_TRUE(WaitUntil([&] {
       std::lock_guard<std::mutex> hold(first.lock);
@@ -499,6 +496,7 @@ TEST_P(CameraSuiteStream, RawStillsAtAnotherSizeCarryTheirFormat) {
     for (bool bufferCallback : {false, true}) {
       SCOPED_TRACE(testing::Message() << int(f) << (bufferCallback ? " still-buffer" : " data"));
       FirstStill first;
+      const StopsOnExit stops(*cam);
       ASSERT_EQ(cam->start(bufferCallback ? nullptr : FirstStill::onData, nullptr,
                            bufferCallback ? FirstStill::onBuffer : nullptr, nullptr, &first),
                 S_OK);
@@ -520,92 +518,33 @@ TEST_P(CameraSuiteStream, RawStillsAtAnotherSizeCarryTheirFormat) {
   EXPECT_GT(formats, 0);
 }
 
-// Deleted by its owner's thread, by its own data callback, by the host's demosaic hook in a still
-// at another size on the fill-buffer thread, or by the exposure callback a flow raises at its end
-// on a camera thread (the grabber's region step after a speed change, a still at another size, the
-// lost sensor's reprogramming): the device is stopped and closed, the settings are saved before the
-// delete returns, and the let-go thread touches nothing of the camera on its way out, the settings
-// store included (the sanitizers see any touch).
+// Deleted by its owner's thread; by its own data callback on a preview frame, or on a still at
+// another size through each data callback (the still's pool buffer is in that thread's hand); by
+// the event callback of a queued still; by the host's demosaic hook in a still at another size or
+// in a frame bound for the pull queue on the fill-buffer thread (its buffer in that thread's hand);
+// or by the exposure callback a flow raises at its end on a camera thread (the grabber's region
+// step after a speed change, a still at another size, the lost sensor's reprogramming): the device
+// is stopped and closed, the settings are saved before the delete returns, and the let-go thread
+// touches nothing of the camera on its way out, the settings store included, and frees what it held
+// (the sanitizers see any touch and any leak).
 TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
-  enum class By { Owner, DataCallback, StillHook, RegionNotice, StillNotice, SensorLostNotice };
-  constexpr int32_t kSensorLost = -4;
-  struct Deleter {
-    ModelRig* rig;
-    bool fromData = false;
-    int32_t stillWidth = -1;                // the hook deletes only in a still this wide
-    std::atomic<bool> fromExposure{false};  // the exposure callback deletes on a camera thread
-    std::atomic<bool> loseSensor{false};    // the data callback reports it lost, once
-    const std::thread::id host = std::this_thread::get_id();
-    bool saved = false;  // the delete wrote the settings
-    std::atomic<bool> done{false};
-    void run() {
-      if (done.load()) return;
-      rig->registry().takeChanges();
-      rig->close();
-      const std::vector<std::string> wrote = rig->registry().takeChanges();
-      saved = std::find(wrote.begin(), wrote.end(), "USM") != wrote.end();
-      done = true;
-    }
-    static void onData(const uint8_t*, const LumorixFrameHeader*, int32_t, void* context) {
-      auto* self = static_cast<Deleter*>(context);
-      if (self->fromData) return self->run();
-      if (self->loseSensor.exchange(false)) self->rig->camera().HandleError(kSensorLost);
-    }
-    static void onDemosaic(uint32_t, int32_t w, int32_t, const void*, void*, uint8_t, void* c) {
-      auto* self = static_cast<Deleter*>(c);
-      if (w == self->stillWidth) self->run();
-    }
-    static void onExposure(void* context) {
-      auto* self = static_cast<Deleter*>(context);
-      if (self->fromExposure.load() && std::this_thread::get_id() != self->host) self->run();
-    }
-  };
+  using testing_models::DeleteBy;
   const bool stills = info().stillCount != 0 && last() != 0;
-  const auto applies = [&](By by) {
-    if (by == By::StillHook || by == By::StillNotice) return stills;
-    if (by == By::RegionNotice) return GetParam().sim->driver().speedMarksRoiPending;
-    return by != By::SensorLostNotice || (info().flags & LUMORIX_FLAG_USB3) != 0;
+  const auto applies = [&](DeleteBy by) {
+    if (testing_models::DeletesInAStill(by)) return stills;
+    if (by == DeleteBy::RegionNotice) return GetParam().sim->driver().speedMarksRoiPending;
+    return by != DeleteBy::SensorLostNotice || (info().flags & LUMORIX_FLAG_USB3) != 0;
   };
-  for (const By by : {By::Owner, By::DataCallback, By::StillHook, By::RegionNotice, By::StillNotice,
-                      By::SensorLostNotice}) {
+  std::vector<uint8_t> frame = frameAt(last());
+  for (const DeleteBy by :
+       {DeleteBy::Owner, DeleteBy::OwnerWhileDelivering, DeleteBy::DataCallback,
+        DeleteBy::StillDataA, DeleteBy::StillDataB, DeleteBy::StillBufferCallback,
+        DeleteBy::StillEvent, DeleteBy::StillHook, DeleteBy::PullHook, DeleteBy::RegionNotice,
+        DeleteBy::StillNotice, DeleteBy::SensorLostNotice}) {
     if (!applies(by)) continue;
-    BaseImpl* cam = open();
-    ASSERT_NE(cam, nullptr);
-    ASSERT_EQ(cam->put_eSize(last()), S_OK);
-    Deleter deleter{&rig_};
-    if (by == By::Owner) {
-      ASSERT_EQ(cam->start(), S_OK);
-      std::vector<uint8_t> frame = frameAt(last());
-      ASSERT_EQ(Pull(*cam, frame, 3), 3u);
-      rig_.close();
-    } else {
-      deleter.fromData = by == By::DataCallback;
-      if (by == By::StillHook) {
-        deleter.stillWidth = int32_t(info().resolutions[0].width);
-        ASSERT_EQ(cam->put_DemosaicCallback(Deleter::onDemosaic, &deleter), S_OK);
-      }
-      ASSERT_EQ(PL_SetAutoExpoEnable(rig_.helper(), 0), S_OK);  // only the flow raises it
-      ASSERT_EQ(cam->put_ExpoCallback(Deleter::onExposure, &deleter), S_OK);
-      // Frames are delivered beside the flow: a delete on either thread meets the other running.
-      ASSERT_EQ(cam->start(Deleter::onData, nullptr, nullptr, nullptr, &deleter), S_OK);
-      deleter.fromExposure = by >= By::RegionNotice;
-      if (by == By::StillHook || by == By::StillNotice) {
-        ASSERT_EQ(cam->Snap(0, 1, 0), S_OK);
-      }
-      if (by == By::RegionNotice) {
-        ASSERT_EQ(cam->put_Speed(rig_.helper().speed == 0 ? 1 : 0), S_OK);
-      }
-      deleter.loseSensor = by == By::SensorLostNotice;
-      ASSERT_TRUE(WaitUntil([&] { return deleter.done.load(); }))
-          << int(by) << ": the camera was never deleted, or its delete hung";
-      EXPECT_TRUE(deleter.saved) << int(by) << ": the settings were not saved by the delete";
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the let-go thread leaves
-    }
-    EXPECT_EQ(rig_.device().outstandingReads(), 0u) << int(by);
-    EXPECT_EQ(rig_.device().systemInitValue(), 0) << int(by);
-    const auto timeline = rig_.log().pipeTimeline();
-    EXPECT_NE(std::find(timeline.begin(), timeline.end(), "close"), timeline.end());
-    rig_.log().clear();
+    ASSERT_NE(open(), nullptr);
+    testing_models::DeleteStartedCamera(rig_, rig_.helper(), by, last(), 0, frame);
+    if (HasFatalFailure()) return;
   }
 }
 

@@ -16,12 +16,14 @@
 #include "sim/ccd_family.h"
 #include "sim/family_catalogue.h"
 #include "tests/models/model_rig.h"
+#include "tests/models/started_camera_delete.h"
 #include "tests/support/stream_rig.h"
 
 namespace {
 
 using stream_rig::CentreMean;
 using stream_rig::ExpectChart;
+using testing_models::DeleteBy;
 using testing_models::ModelRig;
 using testing_models::RigOptions;
 
@@ -146,6 +148,26 @@ TEST_P(CcdStream, JoiningAtAnyBlockStillGivesWholeFrames) {
     ExpectChart(frame, r.width, r.height, "after the join");
   }
   EXPECT_EQ(cam_->stop(), S_OK);
+}
+
+// Deleted while it streams, by its owner or from its own callbacks on a preview frame, on a still
+// or on the exposure callback at the still's end: the CCD camera stops from its most-derived
+// destructor too, so its threads never call it while its parts are being taken apart.
+TEST_P(CcdStream, DeletingAStartedCameraStopsItFirst) {
+  ASSERT_NE(cam_, nullptr);
+  const uint32_t preview = info().previewCount - 1;
+  const bool stills = info().stillCount != 0 && preview != 0;
+  std::vector<uint8_t> frame = frameAt(preview);
+  for (const DeleteBy by : {DeleteBy::Owner, DeleteBy::OwnerWhileDelivering, DeleteBy::DataCallback,
+                            DeleteBy::StillDataA, DeleteBy::StillNotice}) {
+    if (testing_models::DeletesInAStill(by) && !stills) continue;
+    if (!rig_.base()) rig_.open();
+    auto* cam = dynamic_cast<CcdCamera*>(rig_.base());
+    ASSERT_NE(cam, nullptr);
+    testing_models::DeleteStartedCamera(rig_, cam->pipelineHelper(), by, preview, 0, frame);
+    if (HasFatalFailure()) return;
+  }
+  cam_ = nullptr;
 }
 
 INSTANTIATE_TEST_SUITE_P(Ccd, CcdStream, ::testing::ValuesIn(StreamRows()),

@@ -669,11 +669,16 @@ TEST(Usb3_31Options, AStartAfterAStopThatGaveUpOnAConversionWaitsForIt) {
       h.returned = true;
     }
   } hold;
+  const stream_rig::StopsOnExit stops(rig.cam());  // before hold goes, whatever ends the test
   ASSERT_EQ(rig.cam().put_DemosaicCallback(Hold::hook, &hold), S_OK);
   std::vector<uint8_t> frame = pinBuffer(kW, kH);
   std::atomic<HRESULT> pulled{E_PENDING};
   std::thread pin([&] { pulled = rig.pull(frame, 20s); });
-  ASSERT_TRUE(hold.entered.wait(10000));
+  if (!hold.entered.wait(60000)) {  // the pin's thread is joined before the failure returns
+    hold.release.set();
+    pin.join();
+    FAIL() << "the pin's conversion never reached the demosaic hook";
+  }
   EXPECT_EQ(rig.cam().stop(), S_OK);  // gives up waiting for the conversion
   std::atomic<bool> startedAfterIt{false};
   std::atomic<HRESULT> started{E_PENDING};

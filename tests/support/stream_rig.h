@@ -19,11 +19,37 @@
 
 namespace stream_rig {
 
+// A wait on a streaming camera ends at this bound only on a hang: sanitizers and a busy machine
+// make a camera slow, not stuck.
+inline constexpr std::chrono::seconds kHangBound{60};
+
+// Polls until pred holds; false once the bound has passed without it.
+template <class Pred>
+bool WaitUntil(Pred pred, std::chrono::seconds bound = kHangBound) {
+  const auto end = std::chrono::steady_clock::now() + bound;
+  while (!pred() && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return pred();
+}
+
+// Declared after a callback's context, stops the camera as the scope ends, a failed assertion's
+// return included: no camera thread calls into the context once it is gone.
+class StopsOnExit {
+ public:
+  explicit StopsOnExit(BaseImpl& cam) : cam_(cam) {}
+  ~StopsOnExit() { cam_.stop(); }
+  StopsOnExit(const StopsOnExit&) = delete;
+  StopsOnExit& operator=(const StopsOnExit&) = delete;
+
+ private:
+  BaseImpl& cam_;
+};
+
 // Pulls into a bottom-up BGR frame; a watchdog wakes a pull that waits too long for its next
 // frame, so nothing hangs. The limit bounds each frame, not the run: a slow machine still streams.
 class Puller {
  public:
-  explicit Puller(BaseImpl& cam, std::chrono::seconds limit = std::chrono::seconds(60))
+  explicit Puller(BaseImpl& cam, std::chrono::seconds limit = kHangBound)
       : cam_(cam), limit_(limit) {}
 
   // The number of frames got, n unless the stream failed or no frame came within the limit.
@@ -64,7 +90,7 @@ class Puller {
 // that never delivers the full-size still would keep it trying for ever), and the test fails
 // saying so.
 inline HRESULT SnapWithin(BaseImpl& cam, std::vector<uint8_t>& still,
-                          std::chrono::seconds limit = std::chrono::seconds(60)) {
+                          std::chrono::seconds limit = kHangBound) {
   platform::Event cancel(platform::Event::Kind::ManualReset, false);
   std::atomic<bool> done{false}, timedOut{false};
   std::thread watchdog([&] {
