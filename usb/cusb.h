@@ -113,7 +113,7 @@ class CUsb : public UsbModelHooks {
   uint8_t frameMode = 0;
   uint8_t longFormWrites = 0;  // the 5-byte register form of request 0x08
   uint8_t firmwareVersion = 0;
-  uint8_t binning = 1;
+  std::atomic<uint8_t> binning{1};             // a preset may load it beside a starting grabber
   std::atomic<uint32_t> noPacketTimeoutMs{0};  // the host may set it while a grab reads it
   void setEventSink(UsbEventSink sink, void* context);
   void setRequestedRoi(const SensorRect& roi);

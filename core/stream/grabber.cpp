@@ -54,7 +54,7 @@ bool Grabber::takeTrigger() {
 
 void Grabber::thread_grabber() {
   ZX_TRACE("%s: enter", "thread_grabber");
-  const uint8_t binning = cam_.transport_ ? cam_.transport_->binning : 1;
+  const uint8_t binning = cam_.transport_ ? cam_.transport_->binning.load() : uint8_t{1};
   const auto factor = static_cast<uint8_t>(binning & 0x7F);
   const auto average = static_cast<uint8_t>((binning & 0x80) ? 1 : 0);
   while (cam_.runState_.load() != 0 && cam_.grabStatus_.load() >= 0) {
