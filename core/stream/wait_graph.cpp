@@ -89,6 +89,12 @@ bool removeEdges(Table& t, Match match) {
   return removed;
 }
 
+// Under the table's lock: self no longer blocks on the lock.
+void dropBlocked(Table& t, const void* lock, uint32_t self) {
+  const auto mine = [&](const LockUse& b) { return b.lock == lock && b.thread == self; };
+  t.blocked.erase(std::remove_if(t.blocked.begin(), t.blocked.end(), mine), t.blocked.end());
+}
+
 // A join's or a lock's edges may close a cycle through sets that looked before it. Their edges on
 // it go, so no other set skips a call on the strength of a wait that is about to end; woken, those
 // sets look again and keep what still holds.
@@ -176,8 +182,7 @@ void WaitGraph::Lock::blocking(const void* lock, uint32_t self) {
 void WaitGraph::Lock::taken(const void* lock, uint32_t self) {
   Table& t = table();
   std::lock_guard<platform::Mutex> hold(t.lock);
-  const auto mine = [&](const LockUse& b) { return b.lock == lock && b.thread == self; };
-  t.blocked.erase(std::remove_if(t.blocked.begin(), t.blocked.end(), mine), t.blocked.end());
+  dropBlocked(t, lock, self);
   t.holders.push_back(LockUse{lock, self});
   // The threads still blocked on it now wait for this one: a new edge each, but no cycle, since a
   // thread that was blocked here waits for nothing else.
@@ -204,6 +209,5 @@ void WaitGraph::Lock::releasing(const void* lock, uint32_t self) {
 void WaitGraph::Lock::unblocked(const void* lock, uint32_t self) {
   Table& t = table();
   std::lock_guard<platform::Mutex> hold(t.lock);
-  const auto mine = [&](const LockUse& b) { return b.lock == lock && b.thread == self; };
-  t.blocked.erase(std::remove_if(t.blocked.begin(), t.blocked.end(), mine), t.blocked.end());
+  dropBlocked(t, lock, self);
 }
