@@ -9,6 +9,10 @@ using PL_HistogramCallback = void (*)(const uint32_t* counts, uint32_t bits, voi
 // Takes over the demosaic (or, with FourCC "YYYY", the mono spread) of one raw frame.
 using PL_DemosaicCallback = void (*)(uint32_t fourcc, int32_t width, int32_t height,
                                      const void* raw, void* out, uint8_t bitDepth, void* context);
+// The pipeline's side of a demosaic hook: false when it did not take the frame (the host's hook
+// was cleared as the frame began), which the pipeline then demosaics itself.
+using PL_DemosaicHook = bool (*)(uint32_t fourcc, int32_t width, int32_t height, const void* raw,
+                                 void* out, uint8_t bitDepth, void* context);
 
 // The host callbacks a pipeline state calls, each with its own context.
 struct PLHostCallbacks {
@@ -34,7 +38,7 @@ struct PLHostCallbacks {
   void* statsCallbackContext = nullptr;
   PL_HistogramCallback histogramCallback = nullptr;
   void* histogramCallbackContext = nullptr;
-  PL_DemosaicCallback demosaicCallback = nullptr;
+  PL_DemosaicHook demosaicCallback = nullptr;
   void* demosaicCallbackContext = nullptr;
   void (*onFfcFrame)(void* context) = nullptr;
   void* onFfcFrameContext = nullptr;

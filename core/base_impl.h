@@ -330,6 +330,13 @@ class BaseImpl : public LumorixImplBase,
   HRESULT put_RawDataCallback(LumorixRawDataCallback callback, void* context) override;
   HRESULT put_HistogramCallback(PL_HistogramCallback callback, void* context) override;
   HRESULT put_DemosaicCallback(PL_DemosaicCallback callback, void* context) override;
+  // What the pipeline calls for the host's hooks and statistics callback, with the camera as the
+  // context: each calls the pair set now, if any.
+  static bool demosaicThroughSlot(uint32_t fourcc, int32_t width, int32_t height, const void* raw,
+                                  void* out, uint8_t bitDepth, void* camera);
+  static void histogramThroughSlot(const uint32_t* counts, uint32_t bits, void* camera);
+  static void statsThroughSlot(const float* luma, const float* red, const float* green,
+                               const float* blue, void* camera);
   HRESULT put_FrameRateEnable(int32_t bypass) override;
   int32_t RawQuickDemosaic(uint8_t* frame, uint32_t width, uint32_t height,
                            uint8_t pixelFormat) override;
@@ -554,14 +561,18 @@ class BaseImpl : public LumorixImplBase,
   // Event sink and notification callbacks.
   std::atomic<LumorixEventCallback> eventSink_{nullptr};
   std::atomic<void*> eventSinkContext_{nullptr};
-  std::atomic<LumorixEventCallback> userEventCallback_{nullptr};
-  std::atomic<void*> userEventContext_{nullptr};
+  CallbackSlot<LumorixEventCallback> eventNotify_;  // the run's, set by start, cleared by stop
   NotifySlot exposureNotify_;
   CallbackSlot<LumorixTempTintCallback> whiteBalanceNotify_;
   CallbackSlot<LumorixResultCallback> blackBalanceNotify_;
   NotifySlot chromeNotify_;
   CallbackSlot<LumorixResultCallback> awbInitNotify_;
   CallbackSlot<LumorixErrorCallback> errorNotify_;
+  // The host's frame hooks and statistics callback. The pipeline holds only the trampolines
+  // above, so a clear waits for a hook still running on a conversion thread.
+  CallbackSlot<PL_DemosaicCallback> demosaicHook_;
+  CallbackSlot<PL_HistogramCallback> histogramHook_;
+  CallbackSlot<LumorixHistogramCallback> statsNotify_;
 
   // No-frame bookkeeping.
   std::atomic<uint32_t> noFrameState_{0};

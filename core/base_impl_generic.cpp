@@ -53,16 +53,35 @@ HRESULT BaseImpl::put_RawDataCallback(LumorixRawDataCallback callback, void* con
   return S_OK;
 }
 
+// The slot takes the pair first and the pipeline its trampoline after: a frame between the two
+// finds the slot's pair or none, never a cleared one.
 HRESULT BaseImpl::put_HistogramCallback(PL_HistogramCallback callback, void* context) {
   if (frames_ == nullptr) return E_UNEXPECTED;
-  frames_->SetHistogramCallback(callback, context);
+  histogramHook_.set(callback, context);
+  frames_->SetHistogramCallback(callback ? histogramThroughSlot : nullptr, this);
   return S_OK;
 }
 
 HRESULT BaseImpl::put_DemosaicCallback(PL_DemosaicCallback callback, void* context) {
   if (frames_ == nullptr) return E_UNEXPECTED;
-  frames_->SetDemosaicCallback(callback, context);
+  demosaicHook_.set(callback, context);
+  frames_->SetDemosaicCallback(callback ? demosaicThroughSlot : nullptr, this);
   return S_OK;
+}
+
+bool BaseImpl::demosaicThroughSlot(uint32_t fourcc, int32_t width, int32_t height, const void* raw,
+                                   void* out, uint8_t bitDepth, void* camera) {
+  return static_cast<BaseImpl*>(camera)->demosaicHook_.callHeld([] {}, fourcc, width, height, raw,
+                                                                out, bitDepth);
+}
+
+void BaseImpl::histogramThroughSlot(const uint32_t* counts, uint32_t bits, void* camera) {
+  static_cast<BaseImpl*>(camera)->histogramHook_.callHeld([] {}, counts, bits);
+}
+
+void BaseImpl::statsThroughSlot(const float* luma, const float* red, const float* green,
+                                const float* blue, void* camera) {
+  static_cast<BaseImpl*>(camera)->statsNotify_.callHeld([] {}, luma, red, green, blue);
 }
 
 HRESULT BaseImpl::put_FrameRateEnable(int32_t bypass) {

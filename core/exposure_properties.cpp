@@ -163,9 +163,10 @@ HRESULT STDMETHODCALLTYPE BaseImpl::GetHistogramEx(LumorixHistogramCallback call
                                                    uint32_t kind) {
   if (!started() || !helper_) return E_UNEXPECTED;
   PLHlperBase& h = *helper_;
+  statsNotify_.set(callback, context);  // waits for a call of the old pair on another thread
   writeSetting(&h, S_OK, [&](auto&) {
-    h.statsCallback = callback;
-    h.statsCallbackCtx = context;
+    h.statsCallback = callback ? statsThroughSlot : nullptr;
+    h.statsCallbackCtx = this;
     h.statsRequest = kind;
   });
   PL_SetStatsCallback(h);

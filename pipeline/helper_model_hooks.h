@@ -137,7 +137,7 @@ class HelperFrameServices {
   virtual int32_t QuickRawToRgb(uint8_t* frame, uint32_t width, uint32_t height,
                                 uint8_t pixelFormat) = 0;
   virtual void SetHistogramCallback(PL_HistogramCallback callback, void* context) = 0;
-  virtual void SetDemosaicCallback(PL_DemosaicCallback callback, void* context) = 0;
+  virtual void SetDemosaicCallback(PL_DemosaicHook callback, void* context) = 0;
 
  protected:
   ~HelperFrameServices() = default;

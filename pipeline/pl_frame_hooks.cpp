@@ -321,7 +321,7 @@ void PLFrameHooks::SetHistogramCallback(PL_HistogramCallback callback, void* con
   WithState(helper_, install);
 }
 
-void PLFrameHooks::SetDemosaicCallback(PL_DemosaicCallback callback, void* context) {
+void PLFrameHooks::SetDemosaicCallback(PL_DemosaicHook callback, void* context) {
   helper_.demosaicCallback = callback;
   helper_.demosaicCallbackCtx = context;
   auto install = [&](auto& c) {

@@ -42,7 +42,7 @@ class PLFrameHooks final : public HelperFrameServices {
   int32_t QuickRawToRgb(uint8_t* frame, uint32_t width, uint32_t height,
                         uint8_t pixelFormat) override;
   void SetHistogramCallback(PL_HistogramCallback callback, void* context) override;
-  void SetDemosaicCallback(PL_DemosaicCallback callback, void* context) override;
+  void SetDemosaicCallback(PL_DemosaicHook callback, void* context) override;
 
  private:
   PLHlperBase& helper_;

@@ -137,7 +137,7 @@ class PLHlperBase : public Preset, public HelperModelHooks {
   uint32_t bayer;
   PL_HistogramCallback histogramCallback = nullptr;
   void* histogramCallbackCtx = nullptr;
-  PL_DemosaicCallback demosaicCallback = nullptr;
+  PL_DemosaicHook demosaicCallback = nullptr;
   void* demosaicCallbackCtx = nullptr;
 
   uint16_t blackLevel = 0;

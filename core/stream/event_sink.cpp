@@ -32,18 +32,20 @@ void EventSink::SetWindowPoster(WindowPoster replacement) {
 void EventSink::select(LumorixEventCallback callback, void* context, void* window,
                        uint32_t message) {
   cam_.eventSink_ = nullptr;
-  cam_.userEventCallback_ = nullptr;
   cam_.window_ = nullptr;
   cam_.eventSinkContext_ = &cam_;
+  cam_.eventNotify_.set(callback, context);
   if (callback) {
-    cam_.userEventContext_ = context;
-    cam_.userEventCallback_ = callback;
     cam_.eventSink_ = EVENT_CALLBACK;
   } else if (window) {
     cam_.windowMessage_ = message;
     cam_.window_ = window;
     cam_.eventSink_ = HWND_CALLBACK;
   }
+}
+
+void EventSink::clear() {
+  cam_.eventNotify_.set(nullptr, nullptr);
 }
 
 void EventSink::raise(uint32_t code) {
@@ -64,8 +66,7 @@ void EventSink::EVENT_CALLBACK(uint32_t code, void* context) {
     cam.eventQueueWake_->set();
     return;
   }
-  const LumorixEventCallback callback = cam.userEventCallback_.load();
-  if (callback) callback(code, cam.userEventContext_.load());
+  cam.eventNotify_.callHeld([] {}, code);  // the raise leaves a deleting thread
 }
 
 void EventSink::HWND_CALLBACK(uint32_t code, void* context) {
@@ -91,9 +92,7 @@ void EventSink::thread_callback() {
       }
     }
     if (have) {
-      const LumorixEventCallback callback = cam_.userEventCallback_.load();
-      if (callback) callback(code, cam_.userEventContext_.load());
-      OwnThreadDelete::leaveIfDeleted();
+      cam_.eventNotify_.call(code);
       continue;
     }
     // Between callback calls, and a stop sets both before its join: no edge in the wait table.

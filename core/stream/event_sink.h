@@ -11,6 +11,9 @@ class EventSink {
 
   // Chooses the sink for this run: an event callback wins over a window.
   void select(LumorixEventCallback callback, void* context, void* window, uint32_t message);
+  // Ends the run's event callback: returns once no call of it runs on another thread, unless that
+  // call's thread waits for this one.
+  void clear();
   // Raises code through the selected sink; nothing without one.
   void raise(uint32_t code);
   void thread_callback();

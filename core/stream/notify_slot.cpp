@@ -5,7 +5,6 @@
 #include <iterator>
 #include <mutex>
 
-#include "core/stream/own_thread_delete.h"
 #include "platform/event.h"
 #include "platform/thread.h"
 
@@ -27,13 +26,6 @@ void SlotCalls::store(Erased callback, void* context) {
   }
 }
 
-void SlotCalls::drop() {
-  std::lock_guard<platform::Mutex> hold(lock_);
-  callback_ = nullptr;
-  context_ = nullptr;
-  ++generation_;
-}
-
 bool SlotCalls::enter(Erased* callback, void** context) {
   std::lock_guard<platform::Mutex> hold(lock_);
   if (!callback_) return false;
@@ -44,8 +36,8 @@ bool SlotCalls::enter(Erased* callback, void** context) {
 }
 
 void SlotCalls::leave() {
-  // A callback that closed the camera took this slot with it: its thread leaves untouched.
-  OwnThreadDelete::leaveIfDeleted();
+  // A callback that closed the camera took this slot with it.
+  if (OwnThreadDelete::deletedHere()) return;
   // The innermost call of this thread ends first. Nothing is touched after the unlock: a waiting
   // set may return and its host free the camera at once.
   const uint32_t self = platform::currentThreadId();

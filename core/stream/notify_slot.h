@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/lumorix.h"
+#include "core/stream/own_thread_delete.h"
 #include "core/stream/wait_graph.h"
 #include "platform/lock.h"
 
@@ -19,16 +20,13 @@ class SlotCalls {
   SlotCalls(const SlotCalls&) = delete;
   SlotCalls& operator=(const SlotCalls&) = delete;
 
-  // Clears the pair without waiting: for the camera's own threads of control, never a host's.
-  void drop();
-
  protected:
   using Erased = void (*)();  // cast back to the slot's own type before any call
   // Stores the pair (a null callback clears it) and waits for the earlier pair's calls elsewhere.
   void store(Erased callback, void* context);
   // Takes the pair and counts this thread's call; false when none is set.
   bool enter(Erased* callback, void** context);
-  // Ends this thread's innermost call; leaves the thread when the callback closed the camera.
+  // Ends this thread's innermost call; touches nothing when the callback closed the camera.
   void leave();
 
  private:
@@ -66,12 +64,20 @@ class CallbackSlot : public SlotCalls {
   // skipped for a pair set just before the call.
   template <typename Ready, typename... Args>
   void callReady(Ready&& ready, Args... args) {
+    if (!callHeld(ready, args...)) return;
+    OwnThreadDelete::leaveIfDeleted();
+  }
+  // For a hook the pipeline runs under its state's hold: false when no pair was set. A callback
+  // that closed the camera is not left here: the pipeline ends its frame itself.
+  template <typename Ready, typename... Args>
+  bool callHeld(Ready&& ready, Args... args) {
     Erased callback;
     void* context;
-    if (!enter(&callback, &context)) return;
+    if (!enter(&callback, &context)) return false;
     ready();
     reinterpret_cast<Callback>(callback)(args..., context);
     leave();
+    return true;
   }
 };
 

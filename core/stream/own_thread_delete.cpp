@@ -14,3 +14,7 @@ void OwnThreadDelete::markThisThread() {
 void OwnThreadDelete::leaveIfDeleted() {
   if (cameraDeleted) throw Leave{};
 }
+
+bool OwnThreadDelete::deletedHere() {
+  return cameraDeleted;
+}

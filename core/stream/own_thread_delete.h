@@ -8,6 +8,8 @@ class OwnThreadDelete {
   static void markThisThread();
   // After each user callback on a camera thread: leaves when that callback deleted the camera.
   static void leaveIfDeleted();
+  // Whether a callback on this thread deleted the camera.
+  static bool deletedHere();
 
   // The entry of every camera thread, the only place the leaving ends.
   template <class Body>

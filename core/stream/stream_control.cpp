@@ -183,12 +183,13 @@ HRESULT StreamControl::start(LumorixDataCallback dataA, LumorixDataCallbackV2 da
   // The watchdog switch as it stands now holds for this run; a later change re-arms it.
   cam_.noFrameLatched_ = cam_.optNoFrameTimeout_.load();
   cam_.noFrameTimerArmed_ = 1;
-  cam_.whiteBalanceNotify_.drop();
-  cam_.awbInitNotify_.drop();
+  // Each clear waits for the old pair's calls on other host threads, as a host's own clear does.
+  cam_.whiteBalanceNotify_.set(nullptr, nullptr);
+  cam_.awbInitNotify_.set(nullptr, nullptr);
   EventSink(cam_).select(event, eventContext, window, message);
   if (!dataA && !dataB && !stillBuffer && cam_.eventSink_) {
-    cam_.exposureNotify_.drop();
-    cam_.chromeNotify_.drop();
+    cam_.exposureNotify_.set(nullptr, nullptr);
+    cam_.chromeNotify_.set(nullptr, nullptr);
     if (allocatePullQueue() != S_OK) {
       stop();
       return E_OUTOFMEMORY;
@@ -330,7 +331,7 @@ HRESULT StreamControl::createSuspended() {
       return E_OUTOFMEMORY;
     c.fillBufferThreadId_ = c.fillBufferThread_->id();
   }
-  if (c.optCallbackThread_.load() && c.userEventCallback_) {
+  if (c.optCallbackThread_.load() && c.eventSink_.load() == EventSink::EVENT_CALLBACK) {
     if (!c.eventQueueWake_)
       c.eventQueueWake_ =
           std::make_unique<platform::Event>(platform::Event::Kind::AutoReset, false);
@@ -444,6 +445,9 @@ void StreamControl::stop() {
     cam_.snapQueue_.clear();
     cam_.snapPending_ = false;
   }
+  // The camera threads are joined; a host thread may still be inside the event callback, raised
+  // by its own setter. The host frees the start's context once this returns.
+  EventSink(cam_).clear();
   cam_.started_ = false;
 }
 

@@ -18,10 +18,10 @@ void demosaic(PLContextT<Sample>* ctx, const PLHostCallbacks& cb, uint32_t b,
               Sample* out) {
   if (!ctx) return;
   if (cb.demosaicCallback) {
-    cb.demosaicCallback(kernels::BayerFourCC(b), w, h, raw, out, ctx->bitDepth,
-                        cb.demosaicCallbackContext);
+    const bool taken = cb.demosaicCallback(kernels::BayerFourCC(b), w, h, raw, out, ctx->bitDepth,
+                                           cb.demosaicCallbackContext);
     PLStateLock::leaveIfRetiredHere();  // the hook deleted the camera: nothing more of it
-    return;
+    if (taken) return;
   }
   if (method != kMethodAhd) {
     kernels::DemosaicByMethod(LayoutOf(*ctx), method, b, siteTable, w, h, raw, out);

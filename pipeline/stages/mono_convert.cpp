@@ -12,9 +12,10 @@ void convertMono(PLContextT<Sample>* ctx, const PLHostCallbacks& cb, int32_t w, 
                  const Sample* raw, Sample* out) {
   if (!ctx) return;
   if (cb.demosaicCallback) {
-    cb.demosaicCallback(kMonoFourCC, w, h, raw, out, ctx->bitDepth, cb.demosaicCallbackContext);
+    const bool taken =
+        cb.demosaicCallback(kMonoFourCC, w, h, raw, out, ctx->bitDepth, cb.demosaicCallbackContext);
     PLStateLock::leaveIfRetiredHere();  // the hook deleted the camera: nothing more of it
-    return;
+    if (taken) return;
   }
   kernels::SpreadMono(LayoutOf(*ctx), w, h, raw, out);
 }

@@ -351,14 +351,25 @@ TEST(CameraObjectDispatch, OtherFrameOperationsReachTheHelper) {
   const std::vector<FrameDriver> expected = {FrameDriver::QuickDemosaic, FrameDriver::GrabStill};
   EXPECT_EQ(frames.driven, expected);
 
+  // The helper gets the camera's trampolines; each reaches the host's pair until it is cleared.
   int context = 0;
-  auto histogram = [](const uint32_t*, uint32_t, void*) {};
-  auto demosaic = [](uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void*) {};
+  auto histogram = [](const uint32_t*, uint32_t, void* c) { ++*static_cast<int*>(c); };
+  auto demosaic = [](uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* c) {
+    *static_cast<int*>(c) += 10;
+  };
   EXPECT_EQ(camera.put_HistogramCallback(histogram, &context), S_OK);
   EXPECT_EQ(camera.put_DemosaicCallback(demosaic, &context), S_OK);
-  EXPECT_EQ(frames.histogram, static_cast<PL_HistogramCallback>(histogram));
-  EXPECT_EQ(frames.demosaic, static_cast<PL_DemosaicCallback>(demosaic));
-  EXPECT_EQ(frames.demosaicContext, &context);
+  ASSERT_TRUE(frames.histogram && frames.demosaic);
+  frames.histogram(nullptr, 8, frames.histogramContext);
+  EXPECT_TRUE(frames.demosaic(0, 1, 1, frame, frame, 8, frames.demosaicContext));
+  EXPECT_EQ(context, 11);
+  const PL_DemosaicHook taken = frames.demosaic;  // as a frame that began before the clear
+  EXPECT_EQ(camera.put_HistogramCallback(nullptr, nullptr), S_OK);
+  EXPECT_EQ(camera.put_DemosaicCallback(nullptr, nullptr), S_OK);
+  EXPECT_EQ(frames.histogram, nullptr);
+  EXPECT_EQ(frames.demosaic, nullptr);
+  EXPECT_FALSE(taken(0, 1, 1, frame, frame, 8, frames.demosaicContext)) << "the frame demosaics";
+  EXPECT_EQ(context, 11);
 }
 
 TEST(CameraObjectDispatch, WithoutHelperFrameOperationsFailCleanly) {

@@ -167,11 +167,12 @@ struct HookProbe {
   FakeModel* cam = nullptr;
   std::atomic<int> calls{0};
   std::atomic<HRESULT> stopped{E_PENDING}, restarted{E_PENDING};
-  static void hook(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* self) {
+  static bool hook(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* self) {
     auto& p = *static_cast<HookProbe*>(self);
-    if (p.calls++ != 0) return;
+    if (p.calls++ != 0) return true;
     p.restarted = p.cam->RestartStream(false, false, [] {});
     p.stopped = p.cam->stop();
+    return true;
   }
 };
 

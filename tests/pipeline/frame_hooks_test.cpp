@@ -417,9 +417,10 @@ TEST(FrameHooks, ChartEndToEndOnGreyAndPackedCameras) {
 }
 
 // Counts its calls, then dawdles without a lock so that setters land in the middle of the frame.
-void countHook(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* calls) {
+bool countHook(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* calls) {
   ++*static_cast<std::atomic<int>*>(calls);
   std::this_thread::sleep_for(std::chrono::microseconds(200));
+  return true;
 }
 
 // Setters replace the demosaic hook and the AE window while frames flow: each frame takes both
@@ -512,8 +513,9 @@ struct FrameHold {
     release.wait(kHoldMs);
     returned = true;
   }
-  static void demosaicHook(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* self) {
+  static bool demosaicHook(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* self) {
     static_cast<FrameHold*>(self)->hold();
+    return true;
   }
 };
 

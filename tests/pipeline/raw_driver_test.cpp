@@ -79,13 +79,14 @@ TEST(RawDriver, SameBytesAndStatisticsForZeroOneAndThreeWorkers) {
 
 // A host hook that demosaics the whole frame with the state's own kernel.
 template <typename S>
-void wholeFrameHook(uint32_t fourcc, int32_t w, int32_t h, const void* raw, void* out, uint8_t,
+bool wholeFrameHook(uint32_t fourcc, int32_t w, int32_t h, const void* raw, void* out, uint8_t,
                     void* context) {
   const auto& c = *static_cast<const PLContextT<S>*>(context);
   uint32_t b = 0;
   while (kernels::BayerFourCC(b) != fourcc) ++b;
   kernels::DemosaicByMethod(stages::LayoutOf(c), c.demosaicVideo, b, c.colourSites.site.data(), w,
                             h, static_cast<const S*>(raw), static_cast<S*>(out));
+  return true;
 }
 
 // Without a hook each stripe demosaics its own rows a few at a time; the bytes are those of the

@@ -20,8 +20,9 @@ struct DeletingHook {
     if (then) then();
     deleted = true;
   }
-  static void demosaic(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* self) {
+  static bool demosaic(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* self) {
     static_cast<DeletingHook*>(self)->run();
+    return true;
   }
   static void histogram(const uint32_t*, uint32_t, void* self) {
     static_cast<DeletingHook*>(self)->run();

@@ -29,8 +29,11 @@ class FakeFrameServices final : public HelperFrameServices {
     driven.push_back(FrameDriver::QuickDemosaic);
     return 7;
   }
-  void SetHistogramCallback(PL_HistogramCallback callback, void*) override { histogram = callback; }
-  void SetDemosaicCallback(PL_DemosaicCallback callback, void* context) override {
+  void SetHistogramCallback(PL_HistogramCallback callback, void* context) override {
+    histogram = callback;
+    histogramContext = context;
+  }
+  void SetDemosaicCallback(PL_DemosaicHook callback, void* context) override {
     demosaic = callback;
     demosaicContext = context;
   }
@@ -41,7 +44,8 @@ class FakeFrameServices final : public HelperFrameServices {
     uint32_t frameWidth, resolutionIndex;
   } lastStill{};
   PL_HistogramCallback histogram = nullptr;
-  PL_DemosaicCallback demosaic = nullptr;
+  void* histogramContext = nullptr;
+  PL_DemosaicHook demosaic = nullptr;
   void* demosaicContext = nullptr;
 
  private:

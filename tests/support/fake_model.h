@@ -102,7 +102,7 @@ class FakeModel : private FakeModelRecord,
     return 0;
   }
   void SetHistogramCallback(PL_HistogramCallback, void*) override {}
-  void SetDemosaicCallback(PL_DemosaicCallback, void*) override {}
+  void SetDemosaicCallback(PL_DemosaicHook, void*) override {}
   using BaseImpl::transport;
 
   void script(std::initializer_list<GrabStep> steps);

@@ -1,6 +1,8 @@
-// The exposure and colour/grey notification callbacks, and the raw-data, error and one-push
-// balance callbacks a stream calls, on the fake model: set and cleared as one pair, called with
-// their context on another thread, never entered once a clear returns, and a set made inside a
+// The exposure and colour/grey notification callbacks, the demosaic and histogram hooks, the
+// statistics callback, the start's event callback (cleared by stop), and the raw-data, error and
+// one-push balance callbacks a stream calls, on the fake model: set and cleared as one pair,
+// called with their context on another thread, never entered once a clear returns, and a set made
+// inside a
 // call waiting for another thread's call unless that thread waits for the setting one, directly
 // or through other threads waiting in sets or joins, and returning promptly once the call ends.
 #include <gtest/gtest.h>
@@ -15,6 +17,8 @@
 #include <vector>
 
 #include "core/control_lock.h"
+#include "base/lumorix_events.h"
+#include "core/stream/event_sink.h"
 #include "core/stream/notify_slot.h"
 #include "core/stream/stream_claims.h"
 #include "core/stream/wait_graph.h"
@@ -37,13 +41,73 @@ void PrintTo(const CallbackRow& row, std::ostream* os) {
   *os << row.name;
 }
 
+// The other pairs' types, each handing its call to the row's callback: every row sets the one
+// notify callback below, so the adapters call it by name.
+void notifyPage(void* context);
+void onDemosaic(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* x) {
+  notifyPage(x);
+}
+void onHistogram(const uint32_t*, uint32_t, void* x) {
+  notifyPage(x);
+}
+void onStats(const float*, const float*, const float*, const float*, void* x) {
+  notifyPage(x);
+}
+constexpr uint32_t kRowEvent = kEventFactoryReset;  // raised by no stream of the fake model
+void onEvent(uint32_t code, void* x) {
+  if (code == kRowEvent) notifyPage(x);
+}
+void noEvent(uint32_t, void*) {}
+// A start whose pairs are its event callback alone: frames go to the pull queues.
+HRESULT restartPulling(BaseImpl& c, LumorixEventCallback event, void* x) {
+  c.stop();
+  return c.start(nullptr, nullptr, nullptr, nullptr, nullptr, event, x);
+}
+
+// One function for both exposure rows: a row's other row is never one on the same slot.
+void raiseExposure(BaseImpl& c) {
+  c.OnExposureChanged();
+}
+
 const CallbackRow kRows[] = {
     {"exposure",
      [](BaseImpl& c, LumorixNotifyCallback f, void* x) { return c.put_ExpoCallback(f, x); },
-     [](BaseImpl& c) { c.OnExposureChanged(); }},
+     raiseExposure},
     {"chrome",
      [](BaseImpl& c, LumorixNotifyCallback f, void* x) { return c.put_ChromeCallback(f, x); },
      [](BaseImpl& c) { c.OnChromeChanged(); }},
+    {"demosaicHook",
+     [](BaseImpl& c, LumorixNotifyCallback f, void* x) {
+       return c.put_DemosaicCallback(f ? onDemosaic : nullptr, x);
+     },
+     [](BaseImpl& c) { BaseImpl::demosaicThroughSlot(0, 1, 1, nullptr, nullptr, 8, &c); }},
+    {"histogramHook",
+     [](BaseImpl& c, LumorixNotifyCallback f, void* x) {
+       return c.put_HistogramCallback(f ? onHistogram : nullptr, x);
+     },
+     [](BaseImpl& c) { BaseImpl::histogramThroughSlot(nullptr, 8, &c); }},
+    {"statistics",  // asked for while streaming
+     [](BaseImpl& c, LumorixNotifyCallback f, void* x) {
+       if (!c.started() && c.start() != S_OK) return E_FAIL;
+       return c.GetHistogramEx(f ? onStats : nullptr, x, 0);
+     },
+     [](BaseImpl& c) { BaseImpl::statsThroughSlot(nullptr, nullptr, nullptr, nullptr, &c); }},
+    {"startsEvent",  // cleared by the stop
+     [](BaseImpl& c, LumorixNotifyCallback f, void* x) {
+       if (f) return restartPulling(c, onEvent, x);
+       c.stop();
+       return S_OK;
+     },
+     [](BaseImpl& c) { EventSink(c).raise(kRowEvent); }},
+    {"exposureClearedByAPullStart",
+     [](BaseImpl& c, LumorixNotifyCallback f, void* x) {
+       if (f) {
+         c.stop();
+         return c.put_ExpoCallback(f, x);
+       }
+       return restartPulling(c, noEvent, nullptr);
+     },
+     raiseExposure},
 };
 
 // What a page's dialog is to its callback: freed right after the clear returns.
@@ -87,6 +151,10 @@ struct Page {
   }
 };
 
+void notifyPage(void* context) {
+  Page::notify(context);
+}
+
 void raiseOnAnotherThread(BaseImpl& cam, const CallbackRow& row) {
   std::thread pipeline([&] { row.raise(cam); });
   pipeline.join();
@@ -119,9 +187,15 @@ bool raisedOnTwoThreads(BaseImpl& cam, const CallbackRow& first, const CallbackR
   return true;
 }
 
+FakeModelConfig withHelper() {
+  FakeModelConfig config;
+  config.withHelper = true;  // the statistics request is the helper's
+  return config;
+}
+
 class NotifyCallbacks : public ::testing::TestWithParam<CallbackRow> {
  protected:
-  FakeModel cam_;
+  FakeModel cam_{withHelper()};
   Page page_{&cam_, &GetParam()};
 };
 

@@ -32,10 +32,11 @@ struct HookCall {
   uint8_t bits = 0;
 };
 
-void recordHook(uint32_t fourcc, int32_t w, int32_t h, const void* raw, void* out, uint8_t bits,
+bool recordHook(uint32_t fourcc, int32_t w, int32_t h, const void* raw, void* out, uint8_t bits,
                 void* ctx) {
   auto* c = static_cast<HookCall*>(ctx);
   *c = {c->calls + 1, fourcc, w, h, raw, out, bits};
+  return true;
 }
 
 TEST(StagesDemosaic, StatesLayoutPicksTheKernelOrTheHookTakesOver) {
