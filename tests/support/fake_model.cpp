@@ -80,6 +80,14 @@ uint64_t FakeModel::convertedBytes(const FrameConvertRequest& r) {
   return ImageBytes(OutputBits(r.outputMode), ImageShape{uint32_t(w), uint32_t(h)});
 }
 
+void FakeModel::SetHistogramCallback(PL_HistogramCallback hook, void* context) {
+  if (config_.withState) PLFrameHooks(*helper_).SetHistogramCallback(hook, context);
+}
+
+void FakeModel::SetDemosaicCallback(PL_DemosaicHook hook, void* context) {
+  if (config_.withState) PLFrameHooks(*helper_).SetDemosaicCallback(hook, context);
+}
+
 HRESULT FakeModel::PL_ProcessFrame8(const FrameConvertRequest& r) {
   if (onConvert) onConvert(r.raw);
   if (config_.withState) return ::PL_ProcessFrame8(*helper_, r);

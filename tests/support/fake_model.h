@@ -101,8 +101,9 @@ class FakeModel : private FakeModelRecord,
     ++quickDemosaics;
     return 0;
   }
-  void SetHistogramCallback(PL_HistogramCallback, void*) override {}
-  void SetDemosaicCallback(PL_DemosaicHook, void*) override {}
+  // With a state, the real frame driver calls the hooks.
+  void SetHistogramCallback(PL_HistogramCallback hook, void* context) override;
+  void SetDemosaicCallback(PL_DemosaicHook hook, void* context) override;
   using BaseImpl::transport;
 
   void script(std::initializer_list<GrabStep> steps);

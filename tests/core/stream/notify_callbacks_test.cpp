@@ -497,6 +497,23 @@ void tempTint(int32_t, int32_t, void* context) {
   Page::tagged(context, Tag);
 }
 
+template <int Tag>
+void demosaic(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void* context) {
+  Page::tagged(context, Tag);
+}
+
+template <int Tag>
+void histogram(const uint32_t*, uint32_t, void* context) {
+  Page::tagged(context, Tag);
+}
+
+constexpr uint32_t kStatsEveryFrame = 2;  // a request without the one-shot bit
+
+template <int Tag>
+void stats(const float*, const float*, const float*, const float*, void* context) {
+  Page::tagged(context, Tag);
+}
+
 // Callbacks a running stream calls; tag 0 clears, 1 and 2 choose one of two callbacks.
 struct StreamedRow {
   const char* name;
@@ -534,6 +551,28 @@ const StreamedRow kStreamedRows[] = {
     {"blackBalance",
      [](BaseImpl& c, int tag, void* x) {
        return c.AbbOnePush(tag == 0 ? nullptr : tag == 1 ? error<1> : error<2>, x);
+     },
+     [](FakeModel&) {}, FakeModelConfig{.withState = true}},
+    // The host's hooks and statistics, called by the real frame driver on the fill-buffer thread.
+    {"demosaicHook",
+     [](BaseImpl& c, int tag, void* x) {
+       return c.put_DemosaicCallback(tag == 0 ? nullptr : tag == 1 ? demosaic<1> : demosaic<2>, x);
+     },
+     [](FakeModel&) {}, FakeModelConfig{.withState = true}},
+    {"histogramHook",
+     [](BaseImpl& c, int tag, void* x) {
+       return c.put_HistogramCallback(tag == 0   ? nullptr
+                                      : tag == 1 ? histogram<1>
+                                                 : histogram<2>,
+                                      x);
+     },
+     [](FakeModel&) {}, FakeModelConfig{.withState = true}},
+    {"statistics",
+     [](BaseImpl& c, int tag, void* x) {
+       return c.GetHistogramEx(tag == 0   ? nullptr
+                               : tag == 1 ? stats<1>
+                                          : stats<2>,
+                               x, kStatsEveryFrame);
      },
      [](FakeModel&) {}, FakeModelConfig{.withState = true}},
 };
