@@ -32,8 +32,10 @@ class ControlLock {
     held(platform::currentThreadId());
     return true;
   }
+  // The table forgets this thread's hold alone: were its release to come after the next holder's
+  // take, that holder stays in the table.
   void unlock() {
-    WaitGraph::Lock::releasing(this);
+    WaitGraph::Lock::releasing(this, platform::currentThreadId());
     owner_.store(0);
     mutex_.unlock();
   }

@@ -94,25 +94,39 @@ TEST(StreamDelivery, PullImageTable) {
 
 // Raw frames are pulled at their own depth whatever the output mode's rows: the pull queue holds
 // them, also once the camera switches to its deepest format, and a pitch short of a raw row is
-// refused.
+// refused. Frames deeper than that are dropped, their entries back free (the address checker sees
+// one written past or freed while queued).
 TEST(StreamDelivery, PullImageTakesRawFramesAtTheirDepth) {
   const struct {
     uint32_t outputMode, rawBytes, deepestRawBytes;
-  } table[] = {{kOutputGrey8, 1, 1},
-               {kOutputGrey8, 2, 2},
-               {kOutputGrey8, 1, 2},
-               {kOutputGrey16, 3, 1},
-               {kOutputRgb8, 2, 2}};
+    uint32_t deeper = 0;  // raw bytes per pixel beyond the entries after three frames
+  } table[] = {{kOutputGrey8, 1, 1},  {kOutputGrey8, 2, 2}, {kOutputGrey8, 1, 2},
+               {kOutputGrey16, 3, 1}, {kOutputRgb8, 2, 2},  {kOutputGrey8, 1, 1, 2}};
   for (const auto& row : table) {
-    SCOPED_TRACE(std::to_string(row.outputMode) + " at " + std::to_string(row.rawBytes));
+    SCOPED_TRACE(std::to_string(row.outputMode) + " at " + std::to_string(row.rawBytes) +
+                 (row.deeper ? " then deeper" : ""));
     FakeModel cam;
     cam.setRawOption(true);
     cam.outputMode = row.outputMode;
     cam.rawBytes = row.rawBytes;
     cam.deepestRawBytes = row.deepestRawBytes;
+    cam.setRealTimeMode(row.deeper != 0);  // each frame takes the newest filled entry: no pulls
     EventLog log;
     ASSERT_EQ(startWithSink(cam, log), S_OK);
     ASSERT_TRUE(waitFor([&] { return log.count(4) >= 3; }));
+    if (row.deeper != 0) {
+      constexpr uint32_t kFramesInFlight = 8;  // grabs enough for a delivery begun before to end
+      cam.rawBytes = row.deeper;
+      const auto grabbed = [&cam, from = cam.grabs.load()](uint32_t n) {
+        return waitFor([&] { return cam.grabs.load() >= from + n; });
+      };
+      ASSERT_TRUE(grabbed(kFramesInFlight));
+      const size_t delivered = log.count(4);
+      ASSERT_TRUE(grabbed(2 * kFramesInFlight));
+      cam.stop();
+      EXPECT_EQ(log.count(4), delivered) << "a frame deeper than the entries was queued";
+      continue;
+    }
     const uint32_t rawBytes = std::max(row.rawBytes, row.deepestRawBytes);
     cam.rawBytes = rawBytes;  // the frames after these three
     const uint32_t rowBytes = 1024 * rawBytes;
@@ -437,9 +451,9 @@ struct StillLog {
 
 // Index 1 is the largest preview size. Raw stills come from the pool of a grey 8-bit camera,
 // whose RGB rows are narrower than the raw samples; the fake writes every raw byte, so a short
-// pool buffer shows under the address checker. Every still, through either callback and over
-// several snaps, reuses the one pool buffer, across a format switch too: a still that kept its
-// buffer would make the pool grow by a full-size buffer a snap.
+// pool buffer shows under the address checker. Every still, through either callback or the still
+// queue and over several snaps, reuses the one pool buffer, across a format switch too: a still
+// that kept its buffer would make the pool grow by a full-size buffer a snap.
 TEST(StreamStill, StillGrabberAtAnotherIndexTakesCountStillsAndSwitchesOnce) {
   const struct {
     int32_t count;
@@ -447,33 +461,48 @@ TEST(StreamStill, StillGrabberAtAnotherIndexTakesCountStillsAndSwitchesOnce) {
     uint32_t outputMode, rawBytes, deepestRawBytes, rawBytesAfterFirst;
     int32_t snaps = 1;
     bool dataCallback = false;
+    bool queued = false;  // to the still queue, popped and given back
   } table[] = {{1, false, kOutputRgb8, 1, 1, 1},
                {3, false, kOutputRgb8, 1, 1, 1},
                {1, true, kOutputGrey8, 2, 2, 2},
                {3, true, kOutputGrey8, 1, 2, 2},
                {2, true, kOutputGrey16, 3, 3, 3},
-               {1, false, kOutputRgb8, 1, 1, 1, 3, true}};  // snapped three times, streaming
+               {1, false, kOutputRgb8, 1, 1, 1, 3, true},  // snapped three times, streaming
+               {1, false, kOutputRgb8, 1, 1, 1, 3, false, true}};
   for (const auto& row : table) {
     const int32_t count = row.count;
     SCOPED_TRACE(std::to_string(row.snaps) + " x " + std::to_string(count) +
                  (row.raw ? " raw at " : " at ") + std::to_string(row.rawBytes) +
-                 (row.dataCallback ? " to the data callback" : ""));
+                 (row.dataCallback ? " to the data callback" : "") + (row.queued ? " queued" : ""));
     FakeModel cam;
     cam.setRawOption(row.raw);
     cam.outputMode = row.outputMode;
     cam.rawBytes = row.rawBytes;
     cam.deepestRawBytes = row.deepestRawBytes;
-    if (row.raw) cam.idleResult = 0;  // no preview frames: the stills alone fill buffers
+    // No preview frames: the stills alone fill buffers, and none fills the pull queue.
+    if (row.raw || row.queued) cam.idleResult = 0;
     StillLog stills;
     stills.afterFirst = [&cam, &row] { cam.rawBytes = row.rawBytesAfterFirst; };
-    ASSERT_EQ(row.dataCallback ? cam.start(StillLog::onData, nullptr, nullptr, nullptr, &stills)
-                               : cam.start(nullptr, nullptr, StillLog::onStill, nullptr, &stills),
+    EventLog log;
+    ASSERT_EQ(row.queued         ? startWithSink(cam, log)
+              : row.dataCallback ? cam.start(StillLog::onData, nullptr, nullptr, nullptr, &stills)
+                                 : cam.start(nullptr, nullptr, StillLog::onStill, nullptr, &stills),
               S_OK);
+    const LumorixFrameHeader header{};
+    const auto popStill = [&] {
+      LumorixFrameEntry entry{};
+      cam.PopStillFrame(&entry);
+      stills.take(entry.data, &header, 1);
+      cam.ReturnFrame(&entry);
+    };
     std::vector<std::string> want;
     for (int32_t snap = 1; snap <= row.snaps; ++snap) {
       ASSERT_EQ(cam.Snap(1, count, reinterpret_cast<uint64_t>(&stills)),
                 S_OK);  // the still's context
-      ASSERT_TRUE(waitFor([&] { return stills.stills.load() == snap * count; })) << snap;
+      ASSERT_TRUE(waitFor([&] {
+        if (row.queued) popStill();
+        return stills.stills.load() == snap * count;
+      })) << snap;
       want.push_back("SetResolution 1 still");
       for (int32_t i = 0; i < count; ++i) want.push_back("grabStill 1");
       want.push_back("SetResolution 0 preview");

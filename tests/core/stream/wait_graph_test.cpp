@@ -2,13 +2,18 @@
 // sets, joins and locks step by step and checks what a set answers and whether it was woken.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <ostream>
 #include <vector>
 
+#include "core/control_lock.h"
+#include "core/stream/stream_claims.h"
 #include "core/stream/wait_graph.h"
+#include "pipeline/pl_state_lock.h"
 #include "platform/event.h"
+#include "platform/thread.h"
 
 namespace {
 
@@ -22,6 +27,9 @@ enum class Op {
   Leave,    // thread lets go of its hold on lock `other`, the lock's other holds staying
   Unblock,  // thread stops waiting for lock `other` without taking it
   Woken,    // thread's set was woken since its last look: answer
+  Hold,   // the row's own thread takes real lock `other`: K the control lock, P the state's shared
+  Drop,   // it lets go of one of its holds on real lock `other`
+  Await,  // it waits for the holds of the real claims S, which have none, to end
 };
 struct Step {
   Op op;
@@ -38,7 +46,7 @@ void PrintTo(const GraphRow& row, std::ostream* os) {
   *os << row.name;
 }
 
-// Threads are capitals; locks are L and M.
+// Threads are capitals, and * the row's own; locks are L and M, and the real K, P and S.
 const GraphRow kGraphRows[] = {
     {"anEndedCallsEdgeGoes",
      {{Op::Set, 'C', 'A', true},
@@ -119,6 +127,44 @@ const GraphRow kGraphRows[] = {
       {Op::Set, 'A', 'B', false},
       {Op::Unblock, 'B', 'L'},
       {Op::Set, 'A', 'B', true}}},
+    {"aReadersLeaveKeepsTheOtherHolds",
+     {{Op::Take, 'C', 'L'},
+      {Op::Take, 'C', 'L'},
+      {Op::Take, 'D', 'L'},
+      {Op::Block, 'B', 'L'},
+      {Op::Join, 'C', 'A'},
+      {Op::Leave, 'D', 'L'},
+      {Op::Set, 'A', 'B', false},  // C still reads
+      {Op::Leave, 'C', 'L'},
+      {Op::Set, 'A', 'B', false}}},  // its outer hold is left
+    {"theControlLocksHolderLeavesWithIt",
+     {{Op::Hold, '*', 'K'},
+      {Op::Block, 'B', 'K'},
+      {Op::Join, '*', 'A'},
+      {Op::Set, 'A', 'B', false},
+      {Op::Drop, '*', 'K'},
+      {Op::Set, 'A', 'B', true}}},
+    {"aLateReleaseLeavesTheNextHolder",  // the next holder's take came first
+     {{Op::Hold, '*', 'K'},
+      {Op::Take, 'D', 'K'},
+      {Op::Drop, '*', 'K'},
+      {Op::Block, 'B', 'K'},
+      {Op::Join, 'D', 'A'},
+      {Op::Set, 'A', 'B', false}}},
+    {"aNestedStateReaderHoldsUntilItsOuterRelease",
+     {{Op::Hold, '*', 'P'},
+      {Op::Hold, '*', 'P'},
+      {Op::Block, 'B', 'P'},
+      {Op::Join, '*', 'A'},
+      {Op::Drop, '*', 'P'},
+      {Op::Set, 'A', 'B', false},
+      {Op::Drop, '*', 'P'},
+      {Op::Set, 'A', 'B', true}}},
+    {"anEndedWaitForTheClaimsLeavesNoBlock",
+     {{Op::Take, 'C', 'S'},
+      {Op::Join, 'C', 'A'},
+      {Op::Await, '*', 'S'},
+      {Op::Set, 'A', '*', true}}},
     {"anotherLocksHolderIsNotAwaited",
      {{Op::Take, 'C', 'M'},
       {Op::Block, 'B', 'L'},
@@ -138,6 +184,7 @@ class Rig {
       WaitGraph::Lock::releasing(lockOf(lock));
     }
     for (char lock : held_) WaitGraph::Lock::releasing(lockOf(lock));
+    while (!realHolds_.empty()) drop(realHolds_.back());
     for (auto& [thread, call] : calls_) WaitGraph::callEnded(call);
   }
 
@@ -176,6 +223,16 @@ class Rig {
         return false;
       case Op::Woken:
         return wakes_.at(s.thread)->wait(0);
+      case Op::Hold:
+        s.other == 'K' ? control_.lock() : state_.lock_shared();
+        realHolds_.push_back(s.other);
+        return false;
+      case Op::Drop:
+        drop(s.other);
+        return false;
+      case Op::Await:
+        claims_.waitIdle(0);
+        return false;
     }
     return false;
   }
@@ -185,8 +242,19 @@ class Rig {
     std::unique_ptr<platform::Event> wake;
     std::unique_ptr<WaitGraph::SetWait> set;
   };
-  uint32_t id(char thread) const { return base_ + uint32_t(thread); }
-  const void* lockOf(char lock) const { return &locks_[lock == 'L' ? 0 : 1]; }
+  uint32_t id(char thread) const {
+    return thread == '*' ? platform::currentThreadId() : base_ + uint32_t(thread);
+  }
+  const void* lockOf(char lock) const {
+    return lock == 'K'   ? static_cast<const void*>(&control_)
+           : lock == 'P' ? static_cast<const void*>(&state_)
+           : lock == 'S' ? static_cast<const void*>(&claims_)
+                         : &locks_[lock == 'L' ? 0 : 1];
+  }
+  void drop(char lock) {
+    lock == 'K' ? control_.unlock() : state_.unlock_shared();
+    realHolds_.erase(std::find(realHolds_.begin(), realHolds_.end(), lock));
+  }
   uint64_t callOf(char thread) {
     auto [it, added] = calls_.emplace(thread, 0);
     if (added) it->second = WaitGraph::newCallId();
@@ -210,6 +278,10 @@ class Rig {
   std::map<char, uint64_t> calls_;
   std::vector<std::pair<char, char>> blocked_;  // lock, thread
   std::vector<char> held_;
+  ControlLock control_;
+  PLStateLock state_;
+  StreamClaims claims_;
+  std::vector<char> realHolds_;
 };
 
 class WaitTable : public ::testing::TestWithParam<GraphRow> {};
