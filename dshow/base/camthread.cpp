@@ -3,6 +3,7 @@
 
 #include <objbase.h>
 
+#include "core/stream/wait_graph.h"
 #include "dshow/base/cautolock.h"
 
 CAMThread::CAMThread(HRESULT* phr) : m_EventSend(TRUE, phr), m_EventComplete(FALSE, phr) {}
@@ -18,6 +19,7 @@ BOOL CAMThread::Create() {
   m_EventComplete.Reset();
   DWORD id = 0;
   m_hThread = CreateThread(nullptr, 0, InitialThreadProc, this, 0, &id);
+  m_threadId = id;
   return m_hThread.load() != nullptr;
 }
 
@@ -46,9 +48,8 @@ DWORD CAMThread::call(DWORD param, DWORD timeoutMs) {
     m_bTaken = false;
     m_EventSend.Set();
   }
-  // A worker that ends without replying must not leave the caller waiting for ever.
-  HANDLE waits[2] = {m_EventComplete, m_hThread.load()};
-  DWORD waited = WaitForMultipleObjects(2, waits, FALSE, timeoutMs);
+  HANDLE thread = m_hThread.load();
+  DWORD waited = awaitWorker(thread, timeoutMs);
   if (waited == WAIT_TIMEOUT) {
     {
       CAutoLock request(&m_RequestLock);
@@ -58,18 +59,31 @@ DWORD CAMThread::call(DWORD param, DWORD timeoutMs) {
       }
     }
     // Taken just now: the worker answers as soon as it has acted on the command.
-    waited = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    waited = awaitWorker(thread, INFINITE);
   }
   if (waited == WAIT_OBJECT_0) return m_dwReturnVal;
   m_EventSend.Reset();
   return static_cast<DWORD>(E_FAIL);
 }
 
+// The caller may hold the filter's state lock, and the worker may wait in a callback slot's set
+// for a host call blocked on it (a camera start raises the host's callbacks on the worker): the
+// table must see the caller waiting for the worker, so that such a set skips that call.
+DWORD CAMThread::awaitWorker(HANDLE thread, DWORD timeoutMs) {
+  const WaitGraph::Join join(GetCurrentThreadId(), {m_threadId.load()});
+  // A worker that ends without replying must not leave the caller waiting for ever.
+  HANDLE waits[2] = {m_EventComplete, thread};
+  return WaitForMultipleObjects(2, waits, FALSE, timeoutMs);
+}
+
 void CAMThread::Close() {
   CAutoLock lock(&m_AccessLock);
   HANDLE thread = m_hThread.exchange(nullptr);
   if (!thread) return;
-  WaitForSingleObject(thread, INFINITE);
+  {
+    const WaitGraph::Join join(GetCurrentThreadId(), {m_threadId.load()});
+    WaitForSingleObject(thread, INFINITE);
+  }
   CloseHandle(thread);
 }
 
@@ -79,6 +93,7 @@ BOOL CAMThread::ThreadExists() const {
 
 DWORD CAMThread::GetRequest() {
   for (;;) {
+    // Waits for no thread in particular: a caller sets the request before it waits for the answer.
     m_EventSend.Wait();
     DWORD param = 0;
     if (CheckRequest(&param)) return param;  // else withdrawn between the wake and the take

@@ -39,12 +39,14 @@ class CAMThread {
  protected:
   virtual DWORD ThreadProc() = 0;
 
-  CCritSec m_AccessLock;  // one caller at a time
+  CCritSec m_AccessLock;  // one caller at a time; held across its wait for the worker
   CCritSec m_WorkerLock;  // for the worker's own state, at the derived class's choice
 
  private:
   static DWORD WINAPI InitialThreadProc(LPVOID self);
   DWORD call(DWORD param, DWORD timeoutMs);
+  // Waits for the answer or the thread's end, as a join of the worker in the wait table.
+  DWORD awaitWorker(HANDLE thread, DWORD timeoutMs);
 
   CAMEvent m_EventSend;
   CAMEvent m_EventComplete;
@@ -55,4 +57,5 @@ class CAMThread {
   CCritSec m_RequestLock;
   bool m_bTaken = false;
   std::atomic<HANDLE> m_hThread{nullptr};
+  std::atomic<DWORD> m_threadId{0};  // the worker's, for the wait table
 };

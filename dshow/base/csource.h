@@ -25,6 +25,6 @@ class CSource : public CBaseFilter {
   CCritSec* pStateLock() { return &m_cStateLock; }
 
  protected:
-  CCritSec m_cStateLock;
+  CCritSec m_cStateLock;  // held across waits for the pins' workers: in the wait table
   std::vector<CSourceStream*> m_paStreams;
 };

@@ -150,13 +150,14 @@ HRESULT CSourceStream::DoBufferProcessingLoop() {
 // ended).
 bool CSourceStream::fillAndDeliverOne() {
   IMediaSample* sample = nullptr;
+  // Downstream's free buffer, waited for holding nothing: a stop decommits it before its join.
   if (FAILED(GetDeliveryBuffer(&sample, nullptr, nullptr, 0)) || !sample) {
     Sleep(1);
     return true;
   }
   HRESULT hr = FillBuffer(sample);
   if (hr == S_OK) {
-    hr = Deliver(sample);
+    hr = Deliver(sample);  // holding nothing: a hold's pause gives up on it after a bound
     sample->Release();
     return hr == S_OK;
   }

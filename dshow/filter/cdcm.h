@@ -163,7 +163,9 @@ class CDcm : public CSource,
   uint32_t index_ = 0;
   std::unique_ptr<FilterCamera> camera_;
   CAMEvent snapshot_;
-  CCritSec filterLock_;  // the thread count and the camera start and stop it drives
+  // The thread count and the camera start and stop it drives: held through a start that raises
+  // the host's callbacks, so it is in the wait table, as every CCritSec.
+  CCritSec filterLock_;
   uint32_t threadCount_ = 0;
   // The device this filter's camera was opened on, and whether this filter streams from it.
   WCHAR16 deviceId_[kCameraIdChars] = {};

@@ -22,6 +22,6 @@ class SharedFilter {
 
   // A filter's last reference goes under this lock, and the pointer is cleared in the same step,
   // so that acquire never hands out a filter that is being destroyed.
-  static CCritSec& lock();
+  static CCritSec& lock();  // holders only count and look up; in the wait table as any CCritSec
   static void forgetLocked(CDcm* filter);
 };

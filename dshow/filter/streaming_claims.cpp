@@ -10,6 +10,7 @@ namespace {
 
 using Id = std::basic_string<WCHAR16>;
 
+// Bounded: holders only search the list, so it needs no edge in the wait table.
 std::mutex& lock() {
   static std::mutex m;
   return m;

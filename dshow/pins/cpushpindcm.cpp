@@ -22,7 +22,8 @@ HRESULT CPushPinDcm::FillBuffer(IMediaSample* sample) {
   // a frame that grew (another region, a rotation) is refused by the camera, never overrun.
   const uint32_t frameBytes = Rgb24FrameBytes(m_mt);
   if (frameBytes == 0 || static_cast<uint64_t>(sample->GetSize()) < frameBytes) return E_FAIL;
-  // The pin's command event cancels the camera's wait, so stop and pause are never held up.
+  // The pin's command event cancels the camera's wait, so stop and pause are never held up: a
+  // command sets it before its caller waits for the worker.
   const HRESULT hr = cam->PullFrameForPin(data, frameBytes, GetRequestHandle());
   if (hr != S_OK) return hr;
   sample->SetActualDataLength(static_cast<long>(frameBytes));

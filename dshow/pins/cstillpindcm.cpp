@@ -25,6 +25,7 @@ HRESULT CStillPinDcm::FillBuffer(IMediaSample* sample) {
   BYTE* data = nullptr;
   if (FAILED(sample->GetPointer(&data)) || !data) return E_FAIL;
   HANDLE waits[2] = {GetRequestHandle(), filter()->snapshotEvent()};
+  // Waits for no thread: a command sets the request before its caller waits.
   const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
   if (woken == WAIT_OBJECT_0) return S_FALSE;  // a command comes first
   if (woken != WAIT_OBJECT_0 + 1) return E_FAIL;
@@ -35,6 +36,7 @@ HRESULT CStillPinDcm::FillBuffer(IMediaSample* sample) {
   if (!vih || frameBytes == 0 || vih->bmiHeader.biSizeImage < frameBytes ||
       static_cast<uint64_t>(sample->GetSize()) < frameBytes)
     return E_FAIL;
+  // The camera's own wait, in its wait table; a command cancels it.
   const HRESULT hr = cam->SnapForPin(data, frameBytes, GetRequestHandle());
   if (hr != S_OK) return FAILED(hr) || hr == S_FALSE ? hr : E_UNEXPECTED;
   sample->SetActualDataLength(static_cast<long>(frameBytes));

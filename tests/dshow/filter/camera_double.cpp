@@ -87,6 +87,7 @@ HRESULT CameraDouble::start() {
   ++log_->starts;
   if (FAILED(setup_.startResult)) return setup_.startResult;
   streaming_ = true;
+  if (setup_.exposureAtStart) raiseExposure();
   return S_OK;
 }
 

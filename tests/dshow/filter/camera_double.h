@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/model_catalogue.h"
+#include "core/stream/notify_slot.h"
 #include "dshow/filter/camera_provider.h"
 #include "dshow/filter/cdcm.h"
 #include "tests/dshow/filter/camera_values.h"
@@ -53,6 +54,7 @@ struct CameraSetup {
   DWORD bitDepthMs = 0;           // how long put_BitDepth and LoadPreset take
   HRESULT snapResult = S_OK;      // anything but S_OK is answered instead of a still
   DWORD snapMs = 0;               // how long a still takes (a command ends it early)
+  bool exposureAtStart = false;   // start raises the exposure callback, as the core's does
 };
 
 class CameraDouble : public FilterCamera,
@@ -183,8 +185,12 @@ class CameraDouble : public FilterCamera,
   std::atomic<uint32_t> highDepth{0};
   std::atomic<uint32_t> stillIndex{0};
   std::atomic<int32_t> degrees{0};
+  // The exposure callback through the core's own slot, on the calling thread, as an exposure
+  // change would; a put_ExpoCallback then waits for the call as the core's does.
+  void raiseExposure() { exposureSlot_.call(); }
 
  private:
+  NotifySlot exposureSlot_;
   CameraSetup setup_;
   std::shared_ptr<CameraLog> log_;
   std::atomic<bool> streaming_{false};

@@ -63,8 +63,10 @@ HRESULT CameraDouble::put_AutoExpoMaxTimeAGain(uint32_t us, uint16_t percent) {
 }
 
 HRESULT CameraDouble::put_ExpoCallback(LumorixNotifyCallback callback, void* context) {
-  return Keep(*values_, "put_ExpoCallback", callback, context, &values_->expoCallback,
-              &values_->expoContext);
+  const HRESULT kept = Keep(*values_, "put_ExpoCallback", callback, context, &values_->expoCallback,
+                            &values_->expoContext);
+  if (kept == S_OK) exposureSlot_.set(callback, context);
+  return kept;
 }
 
 HRESULT CameraDouble::get_TempTint(int32_t* temperature, int32_t* tint) {

@@ -6,7 +6,9 @@
 #include <dshow.h>
 
 #include <atomic>
+#include <cstdio>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "core/lumorix_options.h"
@@ -298,12 +300,88 @@ TEST_F(PinTest, TwoRunningPinsStartTheCameraOnceAndStopItOnce) {
   }
 }
 
+// Host 2 runs the exposure callback from its own call into the camera and, inside it, reads the
+// preview's format under the state lock; host 1 pauses the filter, holding that lock while its
+// worker's camera start raises the callback, which registers it again.
+struct ExposureRing {
+  static constexpr DWORD kBoundMs = 10000;
+  CDcm* filter;
+  bool ring;  // else host 1's pause alone
+  std::atomic<DWORD> host2{0};
+  HANDLE host2In = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE startIn = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<HRESULT> paused{E_PENDING}, formatRead{E_PENDING}, registered{E_PENDING};
+  ~ExposureRing() {
+    CloseHandle(host2In);
+    CloseHandle(startIn);
+  }
+
+  static void onExposure(void* self) {
+    auto& r = *static_cast<ExposureRing*>(self);
+    if (GetCurrentThreadId() != r.host2) {
+      SetEvent(r.startIn);
+      r.registered = r.filter->put_ExpoCallback(&onExposure, self);
+      return;
+    }
+    SetEvent(r.host2In);
+    WaitForSingleObject(r.startIn, kBoundMs);
+    TypeHolder type;
+    r.formatRead = r.filter->previewPin()->GetFormat(&type.mt);
+  }
+  // Empty once every thread has returned, else which of them hung where.
+  std::string hung() const {
+    std::string what;
+    if (!ring) return paused == E_PENDING ? "host 1's Pause, waiting for the worker" : "";
+    if (registered == E_PENDING) what += "the worker's put_ExpoCallback in its camera start; ";
+    if (formatRead == E_PENDING) what += "host 2's GetFormat in its exposure callback; ";
+    if (paused == E_PENDING) what += "host 1's Pause, waiting for the worker; ";
+    return what.substr(0, what.empty() ? 0 : what.size() - 2);
+  }
+};
+
+// The worker starts the camera while the filter's pause holds the state lock and waits for it. A
+// failed start fails the pause and leaves no thread. A set on the worker must not wait for a host
+// call that waits for the lock: the process ends, naming the threads, if any hangs.
 TEST_F(PinTest, AStartFailureFailsActivationAndLeavesNoThread) {
-  make({.startResult = E_ACCESSDENIED});
-  ASSERT_EQ(preview()->Connect(sink(), nullptr), S_OK);
-  EXPECT_EQ(filter_->Pause(), E_FAIL);
-  EXPECT_FALSE(preview()->ThreadExists());
-  EXPECT_EQ(log().starts.load(), 1);
+  struct Case {
+    HRESULT start;
+    bool ring;  // the start's exposure callback registers again beside host 2's call
+    HRESULT paused;
+  } const cases[] = {{E_ACCESSDENIED, false, E_FAIL}, {S_OK, true, S_OK}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ring ? "exposure ring" : "start fails");
+    make({.startResult = c.start, .exposureAtStart = c.ring});
+    ASSERT_EQ(preview()->Connect(sink(), nullptr), S_OK);
+    ExposureRing ring{filter_, c.ring};
+    std::thread host2;
+    if (c.ring) {
+      ASSERT_EQ(filter_->put_ExpoCallback(&ExposureRing::onExposure, &ring), S_OK);
+      host2 = std::thread([&] {
+        ring.host2 = GetCurrentThreadId();
+        provider_->last->raiseExposure();
+      });
+      WaitForSingleObject(ring.host2In, ExposureRing::kBoundMs);
+    }
+    std::thread host1([&] { ring.paused = filter_->Pause(); });
+    for (DWORD waited = 0; !ring.hung().empty() && waited < ExposureRing::kBoundMs; waited += 10)
+      Sleep(10);
+    if (!ring.hung().empty()) {  // the threads hold the filter: nothing can go on
+      std::fprintf(stderr, "FAILED: hung: %s\n", ring.hung().c_str());
+      std::fflush(stderr);
+      TerminateProcess(GetCurrentProcess(), 3);
+    }
+    host1.join();
+    if (host2.joinable()) host2.join();
+    EXPECT_EQ(ring.paused.load(), c.paused);
+    EXPECT_EQ(preview()->ThreadExists(), c.paused == S_OK);
+    EXPECT_EQ(log().starts.load(), 1);
+    if (c.ring) {
+      EXPECT_EQ(ring.formatRead.load(), S_OK);
+      EXPECT_EQ(ring.registered.load(), S_OK);
+      filter_->put_ExpoCallback(nullptr, nullptr);
+    }
+    TearDown();
+  }
 }
 
 // Two filters opened on one device: while the first streams, the second's start is refused with
