@@ -48,3 +48,14 @@ struct PLHostCallbacks {
   void* extraHook = nullptr;
   void* extraHookContext = nullptr;
 };
+
+// A host notice taken under the state's hold and raised by the caller once it has let the hold
+// go: the host's event callback it reaches may restart the stream, whose rebuild would wait for
+// the raising thread's own hold.
+struct PLHostNotice {
+  void (*notice)(void* context) = nullptr;
+  void* context = nullptr;
+  void raise() const {
+    if (notice) notice(context);
+  }
+};

@@ -4,39 +4,46 @@
 
 #include "base/trace.h"
 #include "core/lumorix_options.h"
+#include "core/state_access.h"
 #include "pipeline/pl_setters.h"
 #include "pipeline/store/calibration_file.h"
 #include "platform/utf16.h"
 
 namespace {
 
-// The camera's current output size and the export or import for the active state; file is
-// called with either state.
+// The export or import for the active state at the camera's output size, held for the whole
+// file call as a restart may replace it meanwhile; file is called with either state. An import's
+// report is raised once the hold is let go.
 template <typename File>
 HRESULT withFile(PLHlperBase* h, const WCHAR16* path, const File& file) {
   if (h == nullptr) return E_UNEXPECTED;
   if (path == nullptr) return E_POINTER;
-  uint32_t w = 0, ht = 0;
-  h->PLHlperGetOutputSize(&w, &ht);
-  if (h->ctx8) return file(h->ctx8.get(), path, w, ht);
-  if (h->ctx16) return file(h->ctx16.get(), path, w, ht);
-  return E_UNEXPECTED;
+  HRESULT hr = E_UNEXPECTED;
+  PLHostNotice due;
+  state_access::withContext(h, [&](auto& c) {
+    uint32_t w = 0, ht = 0;
+    h->PLHlperGetOutputSize(&w, &ht);
+    hr = file(&c, path, w, ht, &due);
+  });
+  due.raise();
+  return hr;
 }
 
 // The four calibration file transfers; only imports are traced, with the file they read.
 enum class FieldFile { DfcExport, DfcImport, FfcExport, FfcImport };
 
 template <typename Context>
-HRESULT transfer(FieldFile kind, Context* c, const WCHAR16* path, uint32_t w, uint32_t h) {
+HRESULT transfer(FieldFile kind, Context* c, const WCHAR16* path, uint32_t w, uint32_t h,
+                 PLHostNotice* due) {
   switch (kind) {
     case FieldFile::DfcExport:
       return PL_DfcExport(c, path, w, h);
     case FieldFile::DfcImport:
-      return PL_DfcImport(c, path, w, h);
+      return PL_DfcImport(c, path, w, h, due);
     case FieldFile::FfcExport:
       return PL_FfcExport(c, path, w, h);
     case FieldFile::FfcImport:
-      return PL_FfcImport(c, path, w, h);
+      return PL_FfcImport(c, path, w, h, due);
   }
   return E_UNEXPECTED;
 }
@@ -45,9 +52,10 @@ HRESULT fieldFile(PLHlperBase* h, FieldFile kind, const WCHAR16* path) {
   if (kind == FieldFile::DfcImport || kind == FieldFile::FfcImport)
     ZX_TRACE("%s: %s", kind == FieldFile::DfcImport ? "DfcImport" : "FfcImport",
              path ? platform::WideToUtf8(path).c_str() : "");
-  return withFile(h, path, [kind](auto* c, const WCHAR16* p, uint32_t w, uint32_t ht) {
-    return transfer(kind, c, p, w, ht);
-  });
+  return withFile(h, path,
+                  [kind](auto* c, const WCHAR16* p, uint32_t w, uint32_t ht, PLHostNotice* due) {
+                    return transfer(kind, c, p, w, ht, due);
+                  });
 }
 
 }  // namespace

@@ -226,13 +226,8 @@ HRESULT applyStatus(PLContextT<Sample>& c, bool dark, uint32_t value, bool& noti
 }
 
 // The discard's notice, when one is due, is handed out to be raised once the state is let go.
-struct CalibrationNotice {
-  void (*notice)(void*) = nullptr;
-  void* context = nullptr;
-};
-
 template <typename Sample>
-HRESULT setStatus(PLContextT<Sample>& c, bool dark, uint32_t value, CalibrationNotice& out) {
+HRESULT setStatus(PLContextT<Sample>& c, bool dark, uint32_t value, PLHostNotice& out) {
   bool notify = false;
   const HRESULT hr = applyStatus(c, dark, value, notify);
   if (!notify) return hr;
@@ -246,9 +241,9 @@ HRESULT setStatus(PLContextT<Sample>& c, bool dark, uint32_t value, CalibrationN
 // hold that restart's rebuild would wait for this very thread.
 HRESULT calibrationStatus(PLHlperBase& h, bool dark, uint32_t value) {
   HRESULT hr = E_UNEXPECTED;
-  CalibrationNotice due;
+  PLHostNotice due;
   WithState(h, [&](auto& c) { hr = setStatus(c, dark, value, due); });
-  if (due.notice) due.notice(due.context);
+  due.raise();
   return hr;
 }
 

@@ -129,11 +129,16 @@ HRESULT swapIn(const Table<T, Plane>& t, std::array<Plane, 3>& fresh, const Afte
   return hr;
 }
 
+// An import's report: handed to the caller through due when it gives one, else raised here.
 template <typename Sample>
-void report(PLContextT<Sample>& c, bool dark) {
+void report(PLContextT<Sample>& c, bool dark, PLHostNotice* due) {
   const PLHostCallbacks cb = SnapshotCallbacks(c);
-  if (dark && cb.onDfcFrame) cb.onDfcFrame(cb.onDfcFrameContext);
-  if (!dark && cb.onFfcFrame) cb.onFfcFrame(cb.onFfcFrameContext);
+  const PLHostNotice notice = dark ? PLHostNotice{cb.onDfcFrame, cb.onDfcFrameContext}
+                                   : PLHostNotice{cb.onFfcFrame, cb.onFfcFrameContext};
+  if (due)
+    *due = notice;
+  else
+    notice.raise();
 }
 
 // The dark table of a state: the single plane of samples.
@@ -172,7 +177,8 @@ HRESULT darkExport(PLContextT<Sample>* c, const WCHAR16* path, uint32_t w, uint3
 }
 
 template <typename Sample>
-HRESULT darkImport(PLContextT<Sample>* c, const WCHAR16* path, uint32_t w, uint32_t h) {
+HRESULT darkImport(PLContextT<Sample>* c, const WCHAR16* path, uint32_t w, uint32_t h,
+                   PLHostNotice* due) {
   if (!c) return E_UNEXPECTED;
   const uint32_t planes = CalibrationPlanes(c->pixelFormat);
   HRESULT hr = E_UNEXPECTED;
@@ -190,7 +196,7 @@ HRESULT darkImport(PLContextT<Sample>* c, const WCHAR16* path, uint32_t w, uint3
       if (SUCCEEDED(hr)) hr = swapIn(t, fresh, [&] { c->hotPixels.clear(); });
     }
   }
-  if (hr == S_OK) report(*c, true);
+  if (hr == S_OK) report(*c, true, due);
   return hr;
 }
 
@@ -229,11 +235,12 @@ HRESULT PL_DfcExport(PLContext* c, const WCHAR16* path, uint32_t w, uint32_t h) 
 HRESULT PL_DfcExport16(PLContext16* c, const WCHAR16* path, uint32_t w, uint32_t h) {
   return darkExport(c, path, w, h);
 }
-HRESULT PL_DfcImport(PLContext* c, const WCHAR16* path, uint32_t w, uint32_t h) {
-  return darkImport(c, path, w, h);
+HRESULT PL_DfcImport(PLContext* c, const WCHAR16* path, uint32_t w, uint32_t h, PLHostNotice* due) {
+  return darkImport(c, path, w, h, due);
 }
-HRESULT PL_DfcImport16(PLContext16* c, const WCHAR16* path, uint32_t w, uint32_t h) {
-  return darkImport(c, path, w, h);
+HRESULT PL_DfcImport16(PLContext16* c, const WCHAR16* path, uint32_t w, uint32_t h,
+                       PLHostNotice* due) {
+  return darkImport(c, path, w, h, due);
 }
 
 template <typename Sample>
@@ -246,7 +253,8 @@ template HRESULT PL_FfcExport(PLContext*, const WCHAR16*, uint32_t, uint32_t);
 template HRESULT PL_FfcExport(PLContext16*, const WCHAR16*, uint32_t, uint32_t);
 
 template <typename Sample>
-HRESULT PL_FfcImport(PLContextT<Sample>* c, const WCHAR16* path, uint32_t w, uint32_t h) {
+HRESULT PL_FfcImport(PLContextT<Sample>* c, const WCHAR16* path, uint32_t w, uint32_t h,
+                     PLHostNotice* due) {
   if (!c) return E_UNEXPECTED;
   const uint32_t planes = CalibrationPlanes(c->pixelFormat);
   if (!planes) return E_UNEXPECTED;
@@ -256,8 +264,8 @@ HRESULT PL_FfcImport(PLContextT<Sample>* c, const WCHAR16* path, uint32_t w, uin
   const size_t limit = capacityOf(*c);
   HRESULT hr = readTable(t, path, w, h, limit, planes == 3 ? 0 : limit, fresh);
   if (SUCCEEDED(hr)) hr = swapIn(t, fresh, [] {});
-  if (hr == S_OK) report(*c, false);
+  if (hr == S_OK) report(*c, false, due);
   return hr;
 }
-template HRESULT PL_FfcImport(PLContext*, const WCHAR16*, uint32_t, uint32_t);
-template HRESULT PL_FfcImport(PLContext16*, const WCHAR16*, uint32_t, uint32_t);
+template HRESULT PL_FfcImport(PLContext*, const WCHAR16*, uint32_t, uint32_t, PLHostNotice*);
+template HRESULT PL_FfcImport(PLContext16*, const WCHAR16*, uint32_t, uint32_t, PLHostNotice*);

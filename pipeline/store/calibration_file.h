@@ -40,21 +40,25 @@ uint32_t CalibrationPlanes(uint8_t pixelFormat);
 // be opened, is short, too long or of another kind, size or bit depth, or the size exceeds the
 // table. The file is read whole before the table is swapped in: a refused file leaves table and
 // validity as they were. An imported dark table rebuilds the hot-pixel list. After 0 the state's
-// report callback runs, outside the lock.
+// report callback runs, outside the lock; given due, it is handed out there instead, for a caller
+// that holds the state to raise once it has let go.
 HRESULT PL_DfcExport(PLContext* ctx, const WCHAR16* path, uint32_t width, uint32_t height);
 HRESULT PL_DfcExport16(PLContext16* ctx, const WCHAR16* path, uint32_t width, uint32_t height);
-HRESULT PL_DfcImport(PLContext* ctx, const WCHAR16* path, uint32_t width, uint32_t height);
-HRESULT PL_DfcImport16(PLContext16* ctx, const WCHAR16* path, uint32_t width, uint32_t height);
+HRESULT PL_DfcImport(PLContext* ctx, const WCHAR16* path, uint32_t width, uint32_t height,
+                     PLHostNotice* due = nullptr);
+HRESULT PL_DfcImport16(PLContext16* ctx, const WCHAR16* path, uint32_t width, uint32_t height,
+                       PLHostNotice* due = nullptr);
 // The high-bit twins under the 8-bit names, for code written once over both states.
 inline HRESULT PL_DfcExport(PLContext16* ctx, const WCHAR16* path, uint32_t width,
                             uint32_t height) {
   return PL_DfcExport16(ctx, path, width, height);
 }
-inline HRESULT PL_DfcImport(PLContext16* ctx, const WCHAR16* path, uint32_t width,
-                            uint32_t height) {
-  return PL_DfcImport16(ctx, path, width, height);
+inline HRESULT PL_DfcImport(PLContext16* ctx, const WCHAR16* path, uint32_t width, uint32_t height,
+                            PLHostNotice* due = nullptr) {
+  return PL_DfcImport16(ctx, path, width, height, due);
 }
 template <typename Sample>
 HRESULT PL_FfcExport(PLContextT<Sample>* ctx, const WCHAR16* path, uint32_t width, uint32_t height);
 template <typename Sample>
-HRESULT PL_FfcImport(PLContextT<Sample>* ctx, const WCHAR16* path, uint32_t width, uint32_t height);
+HRESULT PL_FfcImport(PLContextT<Sample>* ctx, const WCHAR16* path, uint32_t width, uint32_t height,
+                     PLHostNotice* due = nullptr);

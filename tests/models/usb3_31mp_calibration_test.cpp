@@ -5,14 +5,18 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <mutex>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "base/lumorix_events.h"
 #include "pipeline/pl_context.h"
 #include "pipeline/pl_helper_base.h"
 #include "platform/utf16.h"
@@ -73,7 +77,7 @@ class FieldRig {
     if (cam_) cam_->stop();
   }
   bool ok() const { return cam_ != nullptr; }
-  ILumorix& cam() { return *cam_; }
+  BaseImpl& cam() { return *cam_; }
   PLContext& state() { return *rig_.helper().ctx8; }
   RecordingRegistry& registry() { return rig_.registry(); }
   std::vector<uint8_t> next() {
@@ -333,6 +337,84 @@ TEST_P(Usb3_31CalibrationFile, MovesToASecondCamera) {
     for (const sim::FramePoint& p : sim::kDarkHotPixels) EXPECT_LE(standsOut(frame, p), kHotGone);
   }
   for (const auto& path : {first, second, odd}) std::filesystem::remove(path);
+}
+
+constexpr int kRestarts = 10;  // each start runs the sensor's program in real time
+
+// Where a host thread of the race below is; null once it has returned.
+using Step = std::atomic<const char*>;
+
+// Waits for the thread at `step` to return; a hang ends the process, naming both threads' steps.
+void returnsOrExit(const Step& step, const Step& restarts, const Step& files) {
+  if (stream_rig::WaitUntil([&] { return step.load() == nullptr; })) return;
+  const auto at = [](const Step& s) { return s.load() ? s.load() : "returned"; };
+  std::fprintf(stderr, "hung: the restarts at %s, the file calls at %s\n", at(restarts), at(files));
+  std::_Exit(1);
+}
+
+// A host thread moves the table to and from files while another stops, sizes and starts the
+// stream, each start replacing the state under the calls: an export that finds a table writes the
+// imported file byte for byte. The done event's host callback restarts the stream at once.
+TEST_P(Usb3_31CalibrationFile, MovesBesideRestartsOnAnotherHostThread) {
+  const RunCase& run = GetParam();
+  const auto saved = ownTempFile("saved-" + std::string(run.name));
+  const auto copy = ownTempFile("copy-" + std::string(run.name));
+  const WString savedW = platform::Utf8ToWide(saved.string());
+  const WString copyW = platform::Utf8ToWide(copy.string());
+  FieldRig rig(ZX_W('!'), {256, 256, 256}, run.content);
+  ASSERT_TRUE(rig.ok());
+  BaseImpl& cam = rig.cam();
+  ASSERT_NO_FATAL_FAILURE(runFourFrames(rig, run));
+  ASSERT_EQ((cam.*run.exportTo)(savedW.c_str()), S_OK);
+  const std::vector<char> exported = bytesOf(saved);
+  Step restarts{"stop"}, files{"import"};
+  std::thread restarter([&] {
+    for (int i = 0; i < kRestarts; ++i) {
+      EXPECT_EQ((restarts = "stop", cam.stop()), S_OK);
+      EXPECT_EQ((restarts = "put_eSize", cam.put_eSize(kPreview)), S_OK);
+      EXPECT_EQ((restarts = "start", cam.start()), S_OK);
+    }
+    restarts = nullptr;
+  });
+  std::thread mover([&] {
+    while (restarts.load() != nullptr) {
+      const HRESULT in = (files = "import", (cam.*run.importFrom)(savedW.c_str()));
+      EXPECT_TRUE(in == S_OK || in == S_FALSE || in == E_UNEXPECTED) << in;
+      const HRESULT out = (files = "export", (cam.*run.exportTo)(copyW.c_str()));
+      if (out == S_OK) {
+        EXPECT_EQ(bytesOf(copy), exported);
+      }
+      EXPECT_TRUE(out == S_OK || out == E_UNEXPECTED) << out;
+    }
+    files = nullptr;
+  });
+  returnsOrExit(restarts, restarts, files);
+  returnsOrExit(files, restarts, files);
+  restarter.join();
+  mover.join();
+
+  // A fresh state imports with its report, on this thread's own call.
+  struct Probe {
+    BaseImpl* cam;
+    std::atomic<HRESULT> restarted{E_PENDING};
+  } probe{&cam};
+  stream_rig::StopsOnExit stops(cam);  // no camera thread calls onEvent once probe is gone
+  const auto onEvent = [](uint32_t code, void* p) {
+    Probe& q = *static_cast<Probe*>(p);
+    if (code == kEventFlatFieldDone || code == kEventDarkFieldDone)
+      q.restarted = SUCCEEDED(q.cam->stop()) ? q.cam->start() : E_FAIL;
+  };
+  ASSERT_EQ(cam.stop(), S_OK);
+  ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, onEvent, &probe), S_OK);
+  files = "import raising its done event";
+  std::thread reporter([&] {
+    EXPECT_EQ((cam.*run.importFrom)(savedW.c_str()), S_OK);
+    files = nullptr;
+  });
+  returnsOrExit(files, restarts, files);
+  reporter.join();
+  EXPECT_EQ(probe.restarted.load(), S_OK);
+  for (const auto& path : {saved, copy}) std::filesystem::remove(path);
 }
 
 INSTANTIATE_TEST_SUITE_P(Usb3_31Calibration, Usb3_31CalibrationFile, testing::ValuesIn(kRuns),
