@@ -54,7 +54,7 @@ HRESULT BaseImpl::put_RawDataCallback(LumorixRawDataCallback callback, void* con
 }
 
 // The slot takes the pair first and the pipeline its trampoline after: a frame between the two
-// finds the slot's pair or none, never a cleared one.
+// calls the new pair, or finds none and converts by itself; never a cleared one.
 HRESULT BaseImpl::put_HistogramCallback(PL_HistogramCallback callback, void* context) {
   if (frames_ == nullptr) return E_UNEXPECTED;
   histogramHook_.set(callback, context);

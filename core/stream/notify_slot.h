@@ -67,8 +67,8 @@ class CallbackSlot : public SlotCalls {
     if (!callHeld(ready, args...)) return;
     OwnThreadDelete::leaveIfDeleted();
   }
-  // For a hook the pipeline runs under its state's hold: false when no pair was set. A callback
-  // that closed the camera is not left here: the pipeline ends its frame itself.
+  // The same without leaving, false when no pair was set: for a caller that ends a deleting
+  // thread's work itself (the pipeline's frame under its state's hold, an event's raise).
   template <typename Ready, typename... Args>
   bool callHeld(Ready&& ready, Args... args) {
     Erased callback;
