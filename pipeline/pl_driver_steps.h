@@ -16,6 +16,7 @@
 #include "pipeline/pl_frame_job.h"
 #include "pipeline/pl_init_params.h"
 #include "pipeline/pl_raw_driver.h"
+#include "pipeline/pl_state_lock.h"
 #include "pipeline/stages/defect_repair.h"
 #include "pipeline/stages/orientation.h"
 #include "pipeline/stages/statistics.h"
@@ -176,6 +177,7 @@ void answerStats(PLContextT<Sample>& c, const FrameHooks& hooks) {
     NoteStep(RawStep::StatsDelivery);
     cb.statsCallback(c.statsF[0].data(), c.statsF[1].data(), c.statsF[2].data(), c.statsF[3].data(),
                      cb.statsCallbackContext);
+    PLStateLock::leaveIfRetiredHere();  // the callback deleted the camera: nothing more of it
   }
 }
 

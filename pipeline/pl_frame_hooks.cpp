@@ -310,7 +310,19 @@ int32_t PLFrameHooks::QuickRawToRgb(uint8_t* frame, uint32_t w, uint32_t h, uint
   return ::QuickRawToRgb(helper_, frame, w, h, format);
 }
 
+namespace {
+
+// A setter's hold: no rebuild copies the helper's hooks while it writes them and the state's.
+struct HookWrite {
+  explicit HookWrite(PLHlperBase& h) : state(h.stateLock()), setters(h.hookLock) {}
+  StateHold state;
+  std::lock_guard<platform::Mutex> setters;
+};
+
+}  // namespace
+
 void PLFrameHooks::SetHistogramCallback(PL_HistogramCallback callback, void* context) {
+  const HookWrite write(helper_);
   helper_.histogramCallback = callback;
   helper_.histogramCallbackCtx = context;
   auto install = [&](auto& c) {
@@ -322,6 +334,7 @@ void PLFrameHooks::SetHistogramCallback(PL_HistogramCallback callback, void* con
 }
 
 void PLFrameHooks::SetDemosaicCallback(PL_DemosaicHook callback, void* context) {
+  const HookWrite write(helper_);
   helper_.demosaicCallback = callback;
   helper_.demosaicCallbackCtx = context;
   auto install = [&](auto& c) {

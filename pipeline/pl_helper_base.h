@@ -135,6 +135,9 @@ class PLHlperBase : public Preset, public HelperModelHooks {
   std::atomic<void (*)(void* context)> onDfcDone{nullptr};
   std::atomic<void*> onDfcDoneCtx{nullptr};
   uint32_t bayer;
+  // A rebuild copies these into its state under its exclusive hold; a setter writes them under a
+  // shared one and hookLock, which two setters take in turn. Its holders wait for nothing.
+  platform::Mutex hookLock;
   PL_HistogramCallback histogramCallback = nullptr;
   void* histogramCallbackCtx = nullptr;
   PL_DemosaicHook demosaicCallback = nullptr;

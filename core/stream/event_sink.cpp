@@ -44,8 +44,8 @@ void EventSink::select(LumorixEventCallback callback, void* context, void* windo
   }
 }
 
-void EventSink::clear() {
-  cam_.eventNotify_.set(nullptr, nullptr);
+void EventSink::awaitCalls() {
+  cam_.eventNotify_.awaitCalls();
 }
 
 void EventSink::raise(uint32_t code) {

@@ -9,10 +9,19 @@
 #include "platform/thread.h"
 
 void SlotCalls::store(Erased callback, void* context) {
-  const uint32_t self = platform::currentThreadId();
   std::unique_lock<platform::Mutex> hold(lock_);
   callback_ = callback;
   context_ = callback ? context : nullptr;
+  awaitEarlier(hold);
+}
+
+void SlotCalls::awaitCalls() {
+  std::unique_lock<platform::Mutex> hold(lock_);
+  awaitEarlier(hold);
+}
+
+void SlotCalls::awaitEarlier(std::unique_lock<platform::Mutex>& hold) {
+  const uint32_t self = platform::currentThreadId();
   const uint64_t generation = ++generation_;
   if (earlierCalls(generation, self).empty()) return;
   // Declared before the wait, which holds its address: the wake outlives the registration.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "core/lumorix.h"
@@ -24,6 +25,8 @@ class SlotCalls {
   using Erased = void (*)();  // cast back to the slot's own type before any call
   // Stores the pair (a null callback clears it) and waits for the earlier pair's calls elsewhere.
   void store(Erased callback, void* context);
+  // The same wait, keeping the pair: calls begun after it are not waited for.
+  void awaitCalls();
   // Takes the pair and counts this thread's call; false when none is set.
   bool enter(Erased* callback, void** context);
   // Ends this thread's innermost call; touches nothing when the callback closed the camera.
@@ -37,6 +40,8 @@ class SlotCalls {
   };
   // The calls of pairs before `generation` on threads other than self; under lock_.
   std::vector<WaitGraph::Call> earlierCalls(uint64_t generation, uint32_t self) const;
+  // Starts a new generation and waits for the calls of earlier ones; hold owns lock_.
+  void awaitEarlier(std::unique_lock<platform::Mutex>& hold);
 
   // Every change a wait looks for wakes it; the slice is only a backstop, long so that a missed
   // wake shows.
@@ -55,6 +60,7 @@ template <typename Callback>
 class CallbackSlot : public SlotCalls {
  public:
   void set(Callback callback, void* context) { store(reinterpret_cast<Erased>(callback), context); }
+  using SlotCalls::awaitCalls;
   // Calls the pair with these leading arguments when one is set.
   template <typename... Args>
   void call(Args... args) {

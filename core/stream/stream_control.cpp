@@ -446,8 +446,8 @@ void StreamControl::stop() {
     cam_.snapPending_ = false;
   }
   // The camera threads are joined; a host thread may still be inside the event callback, raised
-  // by its own setter. The host frees the start's context once this returns.
-  EventSink(cam_).clear();
+  // by its own setter: none is once this returns. The pair stays for the factory reset's event.
+  EventSink(cam_).awaitCalls();
   cam_.started_ = false;
 }
 

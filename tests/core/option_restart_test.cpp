@@ -348,6 +348,24 @@ TEST(OptionFactory, RefusedOnACameraThread) {
   EXPECT_EQ(cam.stop(), S_OK);
 }
 
+// A stopped camera's reset still tells the last start's event callback, until a start replaces it.
+TEST(OptionFactory, WhileStoppedTheLastStartsEventCallbackHearsTheReset) {
+  FakeModel cam(restartConfig());
+  EventLog first, second;
+  const auto startAndStop = [&](EventLog& log) {
+    ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, EventLog::record, &log), S_OK);
+    ASSERT_EQ(cam.stop(), S_OK);
+  };
+  startAndStop(first);
+  EXPECT_EQ(cam.put_Option(LUMORIX_OPTION_FACTORY, 0), S_OK);
+  EXPECT_EQ(cam.LoadPreset(0xFFFFFFFFu), S_OK);
+  EXPECT_EQ(first.count(kEventFactoryReset), 2u);
+  startAndStop(second);
+  EXPECT_EQ(cam.put_Option(LUMORIX_OPTION_FACTORY, 0), S_OK);
+  EXPECT_EQ(first.count(kEventFactoryReset), 2u) << "a replaced callback was called";
+  EXPECT_EQ(second.count(kEventFactoryReset), 1u);
+}
+
 TEST(OptionFactory, TheResetStepRaisesItsEventClearsDdrAndDiscardsCalibration) {
   FakeModel cam(restartConfig());
   PLHlperBase& h = *cam.fakeHelper();

@@ -522,7 +522,8 @@ TEST_P(CameraSuiteStream, RawStillsAtAnotherSizeCarryTheirFormat) {
 // another size through each data callback (the still's pool buffer is in that thread's hand); by
 // the event callback of a queued still; by the host's demosaic hook in a still at another size or
 // in a frame bound for the pull queue on the fill-buffer thread (its buffer in that thread's hand);
-// or by the exposure callback a flow raises at its end on a camera thread (the grabber's region
+// by the statistics callback, alone or beside the histogram or demosaic hook; or by the exposure
+// callback a flow raises at its end on a camera thread (the grabber's region
 // step after a speed change, a still at another size, the lost sensor's reprogramming): the device
 // is stopped and closed, the settings are saved before the delete returns, and the let-go thread
 // touches nothing of the camera on its way out, the settings store included, and frees what it held
@@ -539,8 +540,9 @@ TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
   for (const DeleteBy by :
        {DeleteBy::Owner, DeleteBy::OwnerWhileDelivering, DeleteBy::DataCallback,
         DeleteBy::StillDataA, DeleteBy::StillDataB, DeleteBy::StillBufferCallback,
-        DeleteBy::StillEvent, DeleteBy::StillHook, DeleteBy::PullHook, DeleteBy::RegionNotice,
-        DeleteBy::StillNotice, DeleteBy::SensorLostNotice}) {
+        DeleteBy::StillEvent, DeleteBy::StillHook, DeleteBy::PullHook, DeleteBy::Statistics,
+        DeleteBy::StatisticsBesideHistogram, DeleteBy::StatisticsBesideDemosaic,
+        DeleteBy::RegionNotice, DeleteBy::StillNotice, DeleteBy::SensorLostNotice}) {
     if (!applies(by)) continue;
     ASSERT_NE(open(), nullptr);
     testing_models::DeleteStartedCamera(rig_, rig_.helper(), by, last(), 0, frame);

@@ -1,7 +1,7 @@
 // A started camera deleted from each place an application may delete it, one row at a time: by
 // its owner, from a data callback on a preview frame or on a still, from the event callback of a
-// queued still, from the host's demosaic hook in a still, or from the exposure callback a flow
-// raises on a camera thread.
+// queued still, from the host's demosaic hook in a still, from the statistics callback (alone or
+// beside a hook), or from the exposure callback a flow raises on a camera thread.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -32,6 +32,9 @@ enum class DeleteBy {
   StillEvent,
   StillHook,
   PullHook,  // the demosaic hook of a frame bound for the pull queue
+  Statistics,
+  StatisticsBesideHistogram,  // the frame's histogram hook is set too, and comes after
+  StatisticsBesideDemosaic,
   RegionNotice,
   StillNotice,
   SensorLostNotice,
@@ -47,6 +50,9 @@ inline const char* DeleteRowName(DeleteBy by) {
                                     "still's event",
                                     "still's demosaic hook",
                                     "pull frame's demosaic hook",
+                                    "statistics callback",
+                                    "statistics callback beside the histogram hook",
+                                    "statistics callback beside the demosaic hook",
                                     "region notice",
                                     "still notice",
                                     "sensor-lost notice"};
@@ -104,6 +110,10 @@ struct Deleter {
   }
   static void onDemosaic(uint32_t, int32_t w, int32_t, const void*, void*, uint8_t, void* c) {
     if (w == of(c).hookWidth) of(c).run();
+  }
+  static void onHistogram(const uint32_t*, uint32_t, void*) {}
+  static void onStats(const float*, const float*, const float*, const float*, void* c) {
+    of(c).run();
   }
   static void onExposure(void* c) {
     Deleter& self = of(c);
@@ -172,6 +182,15 @@ inline void DeleteStartedCamera(ModelRig& rig, PLHlperBase& helper, DeleteBy by,
                          nullptr, &deleter, queued ? Deleter::onEvent : nullptr, &deleter),
               S_OK);
     deleter.fromExposure = by >= DeleteBy::RegionNotice;
+    if (by >= DeleteBy::Statistics && by <= DeleteBy::StatisticsBesideDemosaic) {
+      if (by == DeleteBy::StatisticsBesideHistogram) {
+        ASSERT_EQ(cam->put_HistogramCallback(Deleter::onHistogram, &deleter), S_OK);
+      }
+      if (by == DeleteBy::StatisticsBesideDemosaic) {  // the hook never deletes: no width matches
+        ASSERT_EQ(cam->put_DemosaicCallback(Deleter::onDemosaic, &deleter), S_OK);
+      }
+      ASSERT_EQ(cam->GetHistogram(Deleter::onStats, &deleter), S_OK);
+    }
     if (DeletesInAStill(by)) {
       ASSERT_EQ(cam->Snap(stillIndex, 1, reinterpret_cast<uint64_t>(&deleter)), S_OK);
     }

@@ -1,10 +1,10 @@
 // The exposure and colour/grey notification callbacks, the demosaic and histogram hooks, the
-// statistics callback, the start's event callback (cleared by stop), and the raw-data, error and
-// one-push balance callbacks a stream calls, on the fake model: set and cleared as one pair,
-// called with their context on another thread, never entered once a clear returns, and a set made
-// inside a
-// call waiting for another thread's call unless that thread waits for the setting one, directly
-// or through other threads waiting in sets or joins, and returning promptly once the call ends.
+// statistics callback, the start's event callback (replaced by the next start; a stop waits for
+// its calls and keeps it), and the raw-data, error and one-push balance callbacks a stream calls,
+// on the fake model: set and cleared as one pair, called with their context on another thread,
+// never entered once a clear returns, and a set made inside a call waiting for another thread's
+// call unless that thread waits for the setting one, directly or through other threads waiting in
+// sets or joins, and returning promptly once the call ends.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -59,10 +59,22 @@ void onEvent(uint32_t code, void* x) {
   if (code == kRowEvent) notifyPage(x);
 }
 void noEvent(uint32_t, void*) {}
+void onTempTint(int32_t, int32_t, void* x) {
+  notifyPage(x);
+}
+void onResult(int32_t, void* x) {
+  notifyPage(x);
+}
 // A start whose pairs are its event callback alone: frames go to the pull queues.
 HRESULT restartPulling(BaseImpl& c, LumorixEventCallback event, void* x) {
   c.stop();
   return c.start(nullptr, nullptr, nullptr, nullptr, nullptr, event, x);
+}
+// A clear by a new start; of two at once, the later start meets the earlier's stream, which
+// replaced the pair as well.
+HRESULT startAnew(BaseImpl& c) {
+  const HRESULT hr = restartPulling(c, noEvent, nullptr);
+  return hr == E_UNEXPECTED && c.started() ? S_OK : hr;
 }
 
 // One function for both exposure rows: a row's other row is never one on the same slot.
@@ -93,11 +105,9 @@ const CallbackRow kRows[] = {
        return c.GetHistogramEx(f ? onStats : nullptr, x, 0);
      },
      [](BaseImpl& c) { BaseImpl::statsThroughSlot(nullptr, nullptr, nullptr, nullptr, &c); }},
-    {"startsEvent",  // cleared by the stop
+    {"startsEvent",  // replaced by the next start's
      [](BaseImpl& c, LumorixNotifyCallback f, void* x) {
-       if (f) return restartPulling(c, onEvent, x);
-       c.stop();
-       return S_OK;
+       return f ? restartPulling(c, onEvent, x) : startAnew(c);
      },
      [](BaseImpl& c) { EventSink(c).raise(kRowEvent); }, 40},
     {"exposureClearedByAPullStart",
@@ -106,9 +116,26 @@ const CallbackRow kRows[] = {
          c.stop();
          return c.put_ExpoCallback(f, x);
        }
-       return restartPulling(c, noEvent, nullptr);
+       return startAnew(c);
      },
      raiseExposure, 40},
+    // The one-push completions, asked for while streaming and cleared by any start.
+    {"whiteBalanceClearedByAStart",
+     [](BaseImpl& c, LumorixNotifyCallback f, void* x) {
+       if (!f) return startAnew(c);
+       if (!c.started() && c.start() != S_OK) return E_FAIL;
+       c.AwbOnePush(onTempTint, x);  // the pair is set whatever the balance answers
+       return S_OK;
+     },
+     [](BaseImpl& c) { c.OnWhiteBalanceDone(0, 0); }, 40},
+    {"awbInitClearedByAStart",
+     [](BaseImpl& c, LumorixNotifyCallback f, void* x) {
+       if (!f) return startAnew(c);
+       if (!c.started() && c.start() != S_OK) return E_FAIL;
+       c.AwbInit(onResult, x);
+       return S_OK;
+     },
+     [](BaseImpl& c) { c.OnAwbInitDone(0); }, 40},
 };
 
 // What a page's dialog is to its callback: freed right after the clear returns.
@@ -297,6 +324,31 @@ TEST_P(NotifyCallbacks, NeverEnteredAfterTheClearReturns) {
 
 INSTANTIATE_TEST_SUITE_P(Both, NotifyCallbacks, ::testing::ValuesIn(kRows),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// A stop returns once the event callback's call on another host thread has ended, and keeps the
+// pair for the events a stopped camera raises.
+TEST(StartsEvent, AStopWaitsForTheCallElsewhereAndKeepsThePair) {
+  FakeModel cam;
+  struct Held {
+    std::atomic<int> calls{0};
+    std::atomic<bool> inside{false}, left{false};
+  } held;
+  const LumorixEventCallback slow = [](uint32_t code, void* x) {
+    auto& h = *static_cast<Held*>(x);
+    if (code != kRowEvent || h.calls++ != 0) return;
+    h.inside = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    h.left = true;
+  };
+  ASSERT_EQ(restartPulling(cam, slow, &held), S_OK);
+  std::thread host([&] { EventSink(cam).raise(kRowEvent); });  // as a host's own setter does
+  EXPECT_TRUE(waitFor([&] { return held.inside.load(); }));
+  EXPECT_EQ(cam.stop(), S_OK);
+  EXPECT_TRUE(held.left) << "the stop returned while the event callback ran on another thread";
+  host.join();
+  EventSink(cam).raise(kRowEvent);
+  EXPECT_EQ(held.calls.load(), 2) << "the stop ended the start's event callback";
+}
 
 // Three threads over three slots of their own, a control lock, a pipeline state lock and stream
 // claims. Each may take the control lock, share the state or hold a claim first, sits inside a

@@ -30,13 +30,14 @@ struct HookCall {
   const void* raw = nullptr;
   void* out = nullptr;
   uint8_t bits = 0;
+  bool takes = true;  // false: as a hook cleared when the frame began, the stage converts itself
 };
 
 bool recordHook(uint32_t fourcc, int32_t w, int32_t h, const void* raw, void* out, uint8_t bits,
                 void* ctx) {
   auto* c = static_cast<HookCall*>(ctx);
-  *c = {c->calls + 1, fourcc, w, h, raw, out, bits};
-  return true;
+  *c = {c->calls + 1, fourcc, w, h, raw, out, bits, c->takes};
+  return c->takes;
 }
 
 TEST(StagesDemosaic, StatesLayoutPicksTheKernelOrTheHookTakesOver) {
@@ -60,6 +61,9 @@ TEST(StagesDemosaic, StatesLayoutPicksTheKernelOrTheHookTakesOver) {
             std::make_tuple(23, 9, static_cast<const void*>(raw.data()),
                             static_cast<void*>(hooked.data()), uint8_t(14)));
   EXPECT_TRUE(hooked == before);  // no border filled behind the hook's back
+  call.takes = false;
+  Demosaic16(&ctx, ctx.callbacks, 2, site.data(), 3, 23, 9, raw.data(), hooked.data());
+  EXPECT_TRUE(hooked == want) << "a declined frame was left unwritten";
 }
 
 TEST(StagesMono, SpreadsInTheStatesRowOrderOrHandsTheFrameToTheHook) {
@@ -81,6 +85,11 @@ TEST(StagesMono, SpreadsInTheStatesRowOrderOrHandsTheFrameToTheHook) {
   ConvertMono(&ctx, ctx.callbacks, 4, 4, raw.data(), out.data());
   EXPECT_EQ(call.fourcc, kMonoFourCC);
   EXPECT_TRUE(out == before);
+  call.takes = false;
+  Guarded<uint8_t> want(48);
+  reference::convertMono<uint8_t>(true, 3, 4, 4, raw.data(), want.data());
+  ConvertMono(&ctx, ctx.callbacks, 4, 4, raw.data(), out.data());
+  EXPECT_TRUE(out == want) << "a declined frame was left unwritten";
 }
 
 // A w x h frame whose sample at (x, y) is 10 y + x (small frames only).
