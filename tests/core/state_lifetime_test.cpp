@@ -67,6 +67,9 @@ const Replacer kReplacers[] = {
 
 class StateLifetime : public testing::TestWithParam<Replacer> {};
 
+void noHistogram(const uint32_t*, uint32_t, void*) {}
+void noDemosaic(uint32_t, int32_t, int32_t, const void*, void*, uint8_t, void*) {}
+
 // Setters and getters never see a freed or half-built state, and none fails meanwhile: there is
 // always a state, the old one or the one that replaces it.
 TEST_P(StateLifetime, PropertiesOnAnotherHostThreadWhileTheStateIsReplaced) {
@@ -83,7 +86,10 @@ TEST_P(StateLifetime, PropertiesOnAnotherHostThreadWhileTheStateIsReplaced) {
       EXPECT_EQ(cam.put_Contrast(i % 100), S_OK);
       EXPECT_EQ(cam.put_Gamma(50 + i % 100), S_OK);
       EXPECT_EQ(cam.put_ColorMatrix(matrix), S_OK);
-      calls += 5;
+      // A start's rebuild copies the hooks into its state.
+      EXPECT_EQ(cam.put_HistogramCallback(i % 2 ? noHistogram : nullptr, nullptr), S_OK);
+      EXPECT_EQ(cam.put_DemosaicCallback(i % 2 ? nullptr : noDemosaic, nullptr), S_OK);
+      calls += 7;
     }
   });
   for (int i = 0; i < kRounds; ++i) GetParam().round(cam, i);

@@ -153,6 +153,8 @@ struct Page {
   std::atomic<int>* meeting = &arrived;  // calls begun here, or of this and another page
   int meetInside = 0;                // > 0: each call waits (bounded) until this many have begun
   std::atomic<bool> oneShot{false};  // the first call clears, then frees the page at once
+  // The next call stays inside until the clear has begun, and a little after.
+  std::atomic<bool> holdOne{false}, heldInside{false}, clearing{false}, heldLeft{false};
 
   static void notify(void* context) {
     Page& p = *static_cast<Page*>(context);
@@ -161,6 +163,12 @@ struct Page {
     ++p.arrived;
     if (p.meeting != &p.arrived) ++*p.meeting;
     if (p.meetInside > 0) waitFor([&] { return p.meeting->load() >= p.meetInside; }, 2000);
+    const bool held = p.holdOne.exchange(false);
+    if (held) {
+      p.heldInside = true;
+      waitFor([&] { return p.clearing.load(); }, 2000);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     if (p.clearInside) p.insideResult = p.row->put(*p.cam, nullptr, nullptr);
     if (p.oneShot.exchange(false)) {
       p.insideResult = p.row->put(*p.cam, nullptr, nullptr);
@@ -172,6 +180,7 @@ struct Page {
     }
     std::this_thread::yield();  // widens the window a clear must wait through
     if (p.freed) ++p.enteredFreed;
+    if (held) p.heldLeft = true;
   }
   static void tagged(void* context, int tag) {
     if (static_cast<Page*>(context)->tag != tag) ++static_cast<Page*>(context)->torn;
@@ -651,12 +660,16 @@ TEST_P(StreamedCallbacks, PairsStayWholeAndAClearWaits) {
     ASSERT_TRUE(waitFor([&] { return first.calls.load() > 0; })) << "round " << round;
     for (int swap = 0; swap < 20; ++swap) {
       ASSERT_EQ(GetParam().put(cam_, 2, &second), S_OK);
+      first.holdOne = swap == 19;  // the clear comes while a call is inside
       ASSERT_EQ(GetParam().put(cam_, 1, &first), S_OK);
     }
+    ASSERT_TRUE(waitFor([&] { return first.heldInside.load(); })) << "round " << round;
+    first.clearing = true;
     ASSERT_EQ(GetParam().put(cam_, 0, nullptr), S_OK);
     first.freed = second.freed = true;
     const int callsAtClear = first.calls.load() + second.calls.load();
     std::this_thread::sleep_for(std::chrono::milliseconds(3));  // a few more grabs
+    ASSERT_TRUE(waitFor([&] { return first.heldLeft.load(); })) << "round " << round;
     ASSERT_EQ(first.enteredFreed.load() + second.enteredFreed.load(), 0) << "round " << round;
     ASSERT_EQ(first.calls.load() + second.calls.load(), callsAtClear) << "round " << round;
     ASSERT_EQ(first.torn.load() + second.torn.load(), 0) << "round " << round;
