@@ -35,6 +35,7 @@ enum class DeleteBy {
   Statistics,
   StatisticsBesideHistogram,  // the frame's histogram hook is set too, and comes after
   StatisticsBesideDemosaic,
+  BlackBalanceDone,  // the one-push completion, raised by the frame that measured it
   RegionNotice,
   StillNotice,
   SensorLostNotice,
@@ -53,6 +54,7 @@ inline const char* DeleteRowName(DeleteBy by) {
                                     "statistics callback",
                                     "statistics callback beside the histogram hook",
                                     "statistics callback beside the demosaic hook",
+                                    "black balance's completion",
                                     "region notice",
                                     "still notice",
                                     "sensor-lost notice"};
@@ -112,6 +114,7 @@ struct Deleter {
     if (w == of(c).hookWidth) of(c).run();
   }
   static void onHistogram(const uint32_t*, uint32_t, void*) {}
+  static void onResult(int32_t, void* c) { of(c).run(); }
   static void onStats(const float*, const float*, const float*, const float*, void* c) {
     of(c).run();
   }
@@ -190,6 +193,9 @@ inline void DeleteStartedCamera(ModelRig& rig, PLHlperBase& helper, DeleteBy by,
         ASSERT_EQ(cam->put_DemosaicCallback(Deleter::onDemosaic, &deleter), S_OK);
       }
       ASSERT_EQ(cam->GetHistogram(Deleter::onStats, &deleter), S_OK);
+    }
+    if (by == DeleteBy::BlackBalanceDone) {
+      ASSERT_EQ(cam->AbbOnePush(Deleter::onResult, &deleter), S_OK);
     }
     if (DeletesInAStill(by)) {
       ASSERT_EQ(cam->Snap(stillIndex, 1, reinterpret_cast<uint64_t>(&deleter)), S_OK);
