@@ -1,4 +1,5 @@
-// CAMThread's command protocol and the request event a camera waits on.
+// CAMThread's command protocol and the request event a camera waits on, and what the camera's
+// wait table sees of the base layer's locks and joins.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -6,12 +7,29 @@
 #include <atomic>
 #include <thread>
 
+#include "core/stream/wait_graph.h"
 #include "dshow/base/camevent.h"
 #include "dshow/base/camthread.h"
+#include "dshow/base/ccritsec.h"
+#include "platform/event.h"
 
 namespace {
 
 enum : DWORD { kExit = 0, kDouble = 1, kHold = 2, kVanish = 3, kBusy = 4 };
+
+// Whether a set on `self` would wait for a call on `thread`: not once `thread` waits, through the
+// table, for `self`. Looks again on each change of the table until boundMs has passed.
+bool setWaitsFor(DWORD self, DWORD thread, DWORD boundMs) {
+  platform::Event wake(platform::Event::Kind::AutoReset);
+  WaitGraph::SetWait set(self, wake);
+  const uint64_t call = WaitGraph::newCallId();
+  const DWORD begin = GetTickCount();
+  bool waits = true;
+  while ((waits = set.waitsFor({{thread, call}})) && GetTickCount() - begin < boundMs)
+    wake.wait(50);
+  WaitGraph::callEnded(call);
+  return waits;
+}
 
 class Worker : public CAMThread {
  public:
@@ -117,6 +135,29 @@ TEST(CAMThreadTest, BoundedCallWithdrawsWhatTheWorkerDidNotTake) {
     EXPECT_EQ(worker.CallWorkerWithin(5, 2000), 10u);
     EXPECT_EQ(worker.doubled.load(), c.doubledAfterLetGo);
     EXPECT_EQ(worker.CallWorker(kExit), 0u);
+  }
+}
+
+// A thread blocked on a lock waits for its holder until the holder's outermost unlock.
+TEST(CCritSecTest, ANestedHoldLastsUntilTheOuterUnlock) {
+  constexpr DWORD kBlocked = 0xE0000001u, kJoined = 0xE0000002u;  // made-up threads
+  struct Case {
+    int locks, unlocks;
+    bool held;
+  } const cases[] = {{2, 1, true}, {2, 2, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.locks << " locks, " << c.unlocks << " unlocks");
+    CCritSec lock;
+    for (int i = 0; i < c.locks; ++i) lock.Lock();
+    for (int i = 0; i < c.unlocks; ++i) lock.Unlock();
+    WaitGraph::Lock::blocking(&lock, kBlocked);
+    {
+      const WaitGraph::Join join(GetCurrentThreadId(), {kJoined});
+      EXPECT_EQ(!setWaitsFor(kJoined, kBlocked, 0), c.held)
+          << "whether the blocked thread waits for this one";
+    }
+    WaitGraph::Lock::unblocked(&lock, kBlocked);
+    for (int i = c.unlocks; i < c.locks; ++i) lock.Unlock();
   }
 }
 
