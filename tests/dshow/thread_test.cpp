@@ -15,7 +15,8 @@
 
 namespace {
 
-enum : DWORD { kExit = 0, kDouble = 1, kHold = 2, kVanish = 3, kBusy = 4 };
+// Any other command is a number to double (5 among them).
+enum : DWORD { kExit = 0, kDouble = 1, kHold = 2, kVanish = 3, kBusy = 4, kLinger = 6 };
 
 // Whether a set on `self` would wait for a call on `thread`: not once `thread` waits, through the
 // table, for `self`. Looks again on each change of the table until boundMs has passed.
@@ -37,6 +38,9 @@ class Worker : public CAMThread {
   CAMEvent letGo{TRUE};
   std::atomic<bool> stillPending{false};
   std::atomic<int> doubled{0};
+  CAMEvent closing{TRUE};
+  std::atomic<DWORD> closer{0};
+  std::atomic<bool> waitedForCloser{false};
 
  protected:
   DWORD ThreadProc() override {
@@ -60,6 +64,13 @@ class Worker : public CAMThread {
           Reply(kBusy);
           letGo.Wait(5000);
           break;
+        case kLinger:
+          // Answers, then sets as a camera's stop might once the caller has left its wait for the
+          // answer (a join of its own) to close the thread.
+          Reply(kLinger);
+          closing.Wait(5000);
+          waitedForCloser = setWaitsFor(GetCurrentThreadId(), closer, 5000);
+          return 0;
         default:
           ++doubled;
           Reply(GetRequestParam() * 2);
@@ -87,6 +98,13 @@ TEST(CAMThreadTest, AnswersCommandsOneAtATime) {
   EXPECT_EQ(worker.CallWorker(kVanish), static_cast<DWORD>(E_FAIL));
   worker.Close();
   EXPECT_FALSE(worker.ThreadExists());
+  // A worker still acting after its last answer: the closer's wait is a join of it in the table.
+  ASSERT_TRUE(worker.Create());
+  worker.closer = GetCurrentThreadId();
+  EXPECT_EQ(worker.CallWorker(kLinger), DWORD{kLinger});
+  worker.closing.Set();
+  worker.Close();
+  EXPECT_FALSE(worker.waitedForCloser) << "the worker's set waited 5 s for the thread closing it";
 }
 
 TEST(CAMThreadTest, RequestEventSurvivesAForeignWait) {
