@@ -152,6 +152,7 @@ bool CSourceStream::fillAndDeliverOne() {
   IMediaSample* sample = nullptr;
   // Downstream's free buffer, waited for holding nothing: a stop decommits it before its join.
   if (FAILED(GetDeliveryBuffer(&sample, nullptr, nullptr, 0)) || !sample) {
+    // Waits for no thread, holding nothing: the loop looks for a command before it asks again.
     Sleep(1);
     return true;
   }

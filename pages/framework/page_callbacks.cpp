@@ -17,6 +17,7 @@ std::atomic<PagePoster> gPoster{nullptr};
 
 // A histogram post and a page's refusal never interleave: a block is either queued before the
 // refusal, which frees it, or refused.
+// Bounded: holders only read or drop a property and post (never send): no edge in the wait table.
 std::mutex& HistogramGate() {
   static std::mutex gate;
   return gate;

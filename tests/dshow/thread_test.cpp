@@ -1,4 +1,5 @@
-// CAMThread's command protocol and the request event a camera waits on.
+// CAMThread's command protocol and the request event a camera waits on, and what the camera's
+// wait table sees of the base layer's locks and joins.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -6,12 +7,30 @@
 #include <atomic>
 #include <thread>
 
+#include "core/stream/wait_graph.h"
 #include "dshow/base/camevent.h"
 #include "dshow/base/camthread.h"
+#include "dshow/base/ccritsec.h"
+#include "platform/event.h"
 
 namespace {
 
-enum : DWORD { kExit = 0, kDouble = 1, kHold = 2, kVanish = 3, kBusy = 4 };
+// Any other command is a number to double (5 among them).
+enum : DWORD { kExit = 0, kDouble = 1, kHold = 2, kVanish = 3, kBusy = 4, kLinger = 6 };
+
+// Whether a set on `self` would wait for a call on `thread`: not once `thread` waits, through the
+// table, for `self`. Looks again on each change of the table until boundMs has passed.
+bool setWaitsFor(DWORD self, DWORD thread, DWORD boundMs) {
+  platform::Event wake(platform::Event::Kind::AutoReset);
+  WaitGraph::SetWait set(self, wake);
+  const uint64_t call = WaitGraph::newCallId();
+  const DWORD begin = GetTickCount();
+  bool waits = true;
+  while ((waits = set.waitsFor({{thread, call}})) && GetTickCount() - begin < boundMs)
+    wake.wait(50);
+  WaitGraph::callEnded(call);
+  return waits;
+}
 
 class Worker : public CAMThread {
  public:
@@ -19,6 +38,9 @@ class Worker : public CAMThread {
   CAMEvent letGo{TRUE};
   std::atomic<bool> stillPending{false};
   std::atomic<int> doubled{0};
+  CAMEvent closing{TRUE};
+  std::atomic<DWORD> closer{0};
+  std::atomic<bool> waitedForCloser{false};
 
  protected:
   DWORD ThreadProc() override {
@@ -42,6 +64,13 @@ class Worker : public CAMThread {
           Reply(kBusy);
           letGo.Wait(5000);
           break;
+        case kLinger:
+          // Answers, then sets as a camera's stop might once the caller has left its wait for the
+          // answer (a join of its own) to close the thread.
+          Reply(kLinger);
+          closing.Wait(5000);
+          waitedForCloser = setWaitsFor(GetCurrentThreadId(), closer, 5000);
+          return 0;
         default:
           ++doubled;
           Reply(GetRequestParam() * 2);
@@ -69,6 +98,13 @@ TEST(CAMThreadTest, AnswersCommandsOneAtATime) {
   EXPECT_EQ(worker.CallWorker(kVanish), static_cast<DWORD>(E_FAIL));
   worker.Close();
   EXPECT_FALSE(worker.ThreadExists());
+  // A worker still acting after its last answer: the closer's wait is a join of it in the table.
+  ASSERT_TRUE(worker.Create());
+  worker.closer = GetCurrentThreadId();
+  EXPECT_EQ(worker.CallWorker(kLinger), DWORD{kLinger});
+  worker.closing.Set();
+  worker.Close();
+  EXPECT_FALSE(worker.waitedForCloser) << "the worker's set waited 5 s for the thread closing it";
 }
 
 TEST(CAMThreadTest, RequestEventSurvivesAForeignWait) {
@@ -117,6 +153,29 @@ TEST(CAMThreadTest, BoundedCallWithdrawsWhatTheWorkerDidNotTake) {
     EXPECT_EQ(worker.CallWorkerWithin(5, 2000), 10u);
     EXPECT_EQ(worker.doubled.load(), c.doubledAfterLetGo);
     EXPECT_EQ(worker.CallWorker(kExit), 0u);
+  }
+}
+
+// A thread blocked on a lock waits for its holder until the holder's outermost unlock.
+TEST(CCritSecTest, ANestedHoldLastsUntilTheOuterUnlock) {
+  constexpr DWORD kBlocked = 0xE0000001u, kJoined = 0xE0000002u;  // made-up threads
+  struct Case {
+    int locks, unlocks;
+    bool held;
+  } const cases[] = {{2, 1, true}, {2, 2, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.locks << " locks, " << c.unlocks << " unlocks");
+    CCritSec lock;
+    for (int i = 0; i < c.locks; ++i) lock.Lock();
+    for (int i = 0; i < c.unlocks; ++i) lock.Unlock();
+    WaitGraph::Lock::blocking(&lock, kBlocked);
+    {
+      const WaitGraph::Join join(GetCurrentThreadId(), {kJoined});
+      EXPECT_EQ(!setWaitsFor(kJoined, kBlocked, 0), c.held)
+          << "whether the blocked thread waits for this one";
+    }
+    WaitGraph::Lock::unblocked(&lock, kBlocked);
+    for (int i = c.unlocks; i < c.locks; ++i) lock.Unlock();
   }
 }
 

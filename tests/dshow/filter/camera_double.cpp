@@ -94,6 +94,7 @@ HRESULT CameraDouble::start() {
 HRESULT CameraDouble::stop() {
   ++log_->stops;
   streaming_ = false;
+  if (setup_.exposureAtStop) raiseExposure();
   return S_OK;
 }
 

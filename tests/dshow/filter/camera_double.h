@@ -55,6 +55,7 @@ struct CameraSetup {
   HRESULT snapResult = S_OK;      // anything but S_OK is answered instead of a still
   DWORD snapMs = 0;               // how long a still takes (a command ends it early)
   bool exposureAtStart = false;   // start raises the exposure callback, as the core's does
+  bool exposureAtStop = false;    // and stop
 };
 
 class CameraDouble : public FilterCamera,

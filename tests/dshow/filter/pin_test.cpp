@@ -301,16 +301,17 @@ TEST_F(PinTest, TwoRunningPinsStartTheCameraOnceAndStopItOnce) {
 }
 
 // Host 2 runs the exposure callback from its own call into the camera and, inside it, reads the
-// preview's format under the state lock; host 1 pauses the filter, holding that lock while its
-// worker's camera start raises the callback, which registers it again.
+// preview's format under the state lock; host 1 pauses the filter (or stops it), holding that
+// lock while its worker's camera start (or stop) raises the callback, which registers it again.
 struct ExposureRing {
   static constexpr DWORD kBoundMs = 10000;
   CDcm* filter;
   bool ring;  // else host 1's pause alone
+  bool stop;  // host 1 stops instead
   std::atomic<DWORD> host2{0};
   HANDLE host2In = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   HANDLE startIn = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  std::atomic<HRESULT> paused{E_PENDING}, formatRead{E_PENDING}, registered{E_PENDING};
+  std::atomic<HRESULT> changed{E_PENDING}, formatRead{E_PENDING}, registered{E_PENDING};
   ~ExposureRing() {
     CloseHandle(host2In);
     CloseHandle(startIn);
@@ -330,29 +331,39 @@ struct ExposureRing {
   }
   // Empty once every thread has returned, else which of them hung where.
   std::string hung() const {
+    const std::string host1 =
+        stop ? "host 1's Stop, closing the worker" : "host 1's Pause, waiting for the worker";
+    if (!ring) return changed == E_PENDING ? host1 : "";
     std::string what;
-    if (!ring) return paused == E_PENDING ? "host 1's Pause, waiting for the worker" : "";
-    if (registered == E_PENDING) what += "the worker's put_ExpoCallback in its camera start; ";
+    if (registered == E_PENDING)
+      what += std::string("the worker's put_ExpoCallback in its camera ") +
+              (stop ? "stop; " : "start; ");
     if (formatRead == E_PENDING) what += "host 2's GetFormat in its exposure callback; ";
-    if (paused == E_PENDING) what += "host 1's Pause, waiting for the worker; ";
+    if (changed == E_PENDING) what += host1 + "; ";
     return what.substr(0, what.empty() ? 0 : what.size() - 2);
   }
 };
 
 // The worker starts the camera while the filter's pause holds the state lock and waits for it. A
-// failed start fails the pause and leaves no thread. A set on the worker must not wait for a host
-// call that waits for the lock: the process ends, naming the threads, if any hangs.
+// failed start fails the pause and leaves no thread. A stop holds the lock while it closes the
+// worker, which stops the camera. A set on the worker must not wait for a host call that waits for
+// the lock: the process ends, naming the threads, if any hangs.
 TEST_F(PinTest, AStartFailureFailsActivationAndLeavesNoThread) {
   struct Case {
     HRESULT start;
     bool ring;  // the start's exposure callback registers again beside host 2's call
-    HRESULT paused;
-  } const cases[] = {{E_ACCESSDENIED, false, E_FAIL}, {S_OK, true, S_OK}};
+    bool stop;  // host 1 stops the paused filter instead, and the camera's stop raises it
+    HRESULT result;
+  } const cases[] = {
+      {E_ACCESSDENIED, false, false, E_FAIL}, {S_OK, true, false, S_OK}, {S_OK, true, true, S_OK}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.ring ? "exposure ring" : "start fails");
-    make({.startResult = c.start, .exposureAtStart = c.ring});
+    SCOPED_TRACE(c.stop ? "exposure ring at stop" : c.ring ? "exposure ring" : "start fails");
+    make({.startResult = c.start, .exposureAtStart = c.ring && !c.stop, .exposureAtStop = c.stop});
     ASSERT_EQ(preview()->Connect(sink(), nullptr), S_OK);
-    ExposureRing ring{filter_, c.ring};
+    if (c.stop) {
+      ASSERT_EQ(filter_->Pause(), S_OK);
+    }
+    ExposureRing ring{filter_, c.ring, c.stop};
     std::thread host2;
     if (c.ring) {
       ASSERT_EQ(filter_->put_ExpoCallback(&ExposureRing::onExposure, &ring), S_OK);
@@ -362,7 +373,7 @@ TEST_F(PinTest, AStartFailureFailsActivationAndLeavesNoThread) {
       });
       WaitForSingleObject(ring.host2In, ExposureRing::kBoundMs);
     }
-    std::thread host1([&] { ring.paused = filter_->Pause(); });
+    std::thread host1([&] { ring.changed = c.stop ? filter_->Stop() : filter_->Pause(); });
     for (DWORD waited = 0; !ring.hung().empty() && waited < ExposureRing::kBoundMs; waited += 10)
       Sleep(10);
     if (!ring.hung().empty()) {  // the threads hold the filter: nothing can go on
@@ -372,8 +383,8 @@ TEST_F(PinTest, AStartFailureFailsActivationAndLeavesNoThread) {
     }
     host1.join();
     if (host2.joinable()) host2.join();
-    EXPECT_EQ(ring.paused.load(), c.paused);
-    EXPECT_EQ(preview()->ThreadExists(), c.paused == S_OK);
+    EXPECT_EQ(ring.changed.load(), c.result);
+    EXPECT_EQ(preview()->ThreadExists(), c.result == S_OK && !c.stop);
     EXPECT_EQ(log().starts.load(), 1);
     if (c.ring) {
       EXPECT_EQ(ring.formatRead.load(), S_OK);
