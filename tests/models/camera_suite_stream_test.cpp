@@ -542,8 +542,8 @@ TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
         DeleteBy::StillDataA, DeleteBy::StillDataB, DeleteBy::StillBufferCallback,
         DeleteBy::StillEvent, DeleteBy::StillHook, DeleteBy::PullHook, DeleteBy::Statistics,
         DeleteBy::StatisticsBesideHistogram, DeleteBy::StatisticsBesideDemosaic,
-        DeleteBy::BlackBalanceDone,
-        DeleteBy::RegionNotice, DeleteBy::StillNotice, DeleteBy::SensorLostNotice}) {
+        DeleteBy::BlackBalanceDone, DeleteBy::RegionNotice, DeleteBy::StillNotice,
+        DeleteBy::SensorLostNotice}) {
     if (!applies(by)) continue;
     ASSERT_NE(open(), nullptr);
     testing_models::DeleteStartedCamera(rig_, rig_.helper(), by, last(), 0, frame);
