@@ -522,12 +522,12 @@ TEST_P(CameraSuiteStream, RawStillsAtAnotherSizeCarryTheirFormat) {
 // another size through each data callback (the still's pool buffer is in that thread's hand); by
 // the event callback of a queued still; by the host's demosaic hook in a still at another size or
 // in a frame bound for the pull queue on the fill-buffer thread (its buffer in that thread's hand);
-// by the statistics callback, alone or beside the histogram or demosaic hook; or by the exposure
-// callback a flow raises at its end on a camera thread (the grabber's region
-// step after a speed change, a still at another size, the lost sensor's reprogramming): the device
-// is stopped and closed, the settings are saved before the delete returns, and the let-go thread
-// touches nothing of the camera on its way out, the settings store included, and frees what it held
-// (the sanitizers see any touch and any leak).
+// by the statistics callback, alone or beside the histogram or demosaic hook, or by the black
+// balance's completion; or by the exposure callback a flow raises at its end on a camera thread
+// (the grabber's region step after a speed change, a still at another size, the lost sensor's
+// reprogramming): the device is stopped and closed, the settings are saved before the delete
+// returns, and the let-go thread touches nothing of the camera on its way out, the settings store
+// included, and frees what it held (the sanitizers see any touch and any leak).
 TEST_P(CameraSuiteStream, DeletingAStartedCameraStopsItFirst) {
   using testing_models::DeleteBy;
   const bool stills = info().stillCount != 0 && last() != 0;

@@ -70,6 +70,10 @@ HRESULT restartPulling(BaseImpl& c, LumorixEventCallback event, void* x) {
   c.stop();
   return c.start(nullptr, nullptr, nullptr, nullptr, nullptr, event, x);
 }
+// The statistics and one-push requests are taken only while streaming.
+bool streaming(BaseImpl& c) {
+  return c.started() || c.start() == S_OK;
+}
 // A clear by a new start; of two at once, the later start meets the earlier's stream, which
 // replaced the pair as well.
 HRESULT startAnew(BaseImpl& c) {
@@ -101,7 +105,7 @@ const CallbackRow kRows[] = {
      [](BaseImpl& c) { BaseImpl::histogramThroughSlot(nullptr, 8, &c); }},
     {"statistics",  // asked for while streaming
      [](BaseImpl& c, LumorixNotifyCallback f, void* x) {
-       if (!c.started() && c.start() != S_OK) return E_FAIL;
+       if (!streaming(c)) return E_FAIL;
        return c.GetHistogramEx(f ? onStats : nullptr, x, 0);
      },
      [](BaseImpl& c) { BaseImpl::statsThroughSlot(nullptr, nullptr, nullptr, nullptr, &c); }},
@@ -123,7 +127,7 @@ const CallbackRow kRows[] = {
     {"whiteBalanceClearedByAStart",
      [](BaseImpl& c, LumorixNotifyCallback f, void* x) {
        if (!f) return startAnew(c);
-       if (!c.started() && c.start() != S_OK) return E_FAIL;
+       if (!streaming(c)) return E_FAIL;
        c.AwbOnePush(onTempTint, x);  // the pair is set whatever the balance answers
        return S_OK;
      },
@@ -131,7 +135,7 @@ const CallbackRow kRows[] = {
     {"awbInitClearedByAStart",
      [](BaseImpl& c, LumorixNotifyCallback f, void* x) {
        if (!f) return startAnew(c);
-       if (!c.started() && c.start() != S_OK) return E_FAIL;
+       if (!streaming(c)) return E_FAIL;
        c.AwbInit(onResult, x);
        return S_OK;
      },
