@@ -50,6 +50,14 @@ struct SnapRequest {
   uint64_t context;
 };
 
+// Where a start's events go: its callback, else its window, else nowhere.
+struct EventChoice {
+  LumorixEventCallback callback = nullptr;
+  void* context = nullptr;
+  void* window = nullptr;
+  uint32_t message = 0;
+};
+
 class BaseImpl : public LumorixImplBase,
                  public LumorixNotImplemented<ILumorixStillImage>,
                  public LumorixNotImplemented<ILumorixSerialNumber>,
@@ -561,7 +569,10 @@ class BaseImpl : public LumorixImplBase,
   // Event sink and notification callbacks.
   std::atomic<LumorixEventCallback> eventSink_{nullptr};
   std::atomic<void*> eventSinkContext_{nullptr};
-  CallbackSlot<LumorixEventCallback> eventNotify_;  // the run's, set by start, cleared by stop
+  CallbackSlot<LumorixEventCallback> eventNotify_;  // the start's; a stop keeps it
+  EventChoice acceptedEvents_;                      // under controlLock_: a failed start's undo
+  // Set by the first start and never cleared: the colour/grey notice is raised once wired.
+  std::atomic<bool> chromeNoticeInstalled_{false};
   NotifySlot exposureNotify_;
   CallbackSlot<LumorixTempTintCallback> whiteBalanceNotify_;
   CallbackSlot<LumorixResultCallback> blackBalanceNotify_;

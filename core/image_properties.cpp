@@ -195,7 +195,7 @@ HRESULT STDMETHODCALLTYPE BaseImpl::put_Chrome(uint32_t grey) {
   const HRESULT hr = writeSetting(helper_, E_UNEXPECTED, [&](auto& c) {
     if (c.isColour) c.settings.mono = grey != 0;
   });
-  if (hr == S_OK && started()) OnChromeChanged();  // the notice is wired while streaming
+  if (hr == S_OK && chromeNoticeInstalled_.load()) OnChromeChanged();
   return hr;
 }
 

@@ -5,7 +5,10 @@
 #include <mutex>
 
 #include "base/trace.h"
+#include "base/lumorix_events.h"
 #include "core/base_impl.h"
+#include "core/stream/event_sink.h"
+#include "core/stream/stream_control.h"
 #include "pipeline/device_values.h"
 #include "pipeline/exposure_notice.h"
 #include "pipeline/pl_helper_base.h"
@@ -153,8 +156,11 @@ HRESULT STDMETHODCALLTYPE BaseImpl::LoadPreset(uint32_t index) {
   const int32_t applied = ApplyPreset(h, index, &format, &speed);
   if (applied != 0) return applied;
   if (!started_.load()) {
-    if (factory) FactoryResetNotify();
+    if (factory) StreamControl(*this).FactoryResetDiscard();
     if (format != oldFormat) SetPixelFormat(h, format, 1, 0);
+    if (guard.owns_lock()) guard.unlock();
+    // Raised unlocked, so a host calling back in from it is answered as from anywhere else.
+    if (factory) EventSink(*this).raise(kEventFactoryReset);
     return S_OK;
   }
   if (guard.owns_lock()) guard.unlock();

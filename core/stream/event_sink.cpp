@@ -29,17 +29,16 @@ void EventSink::SetWindowPoster(WindowPoster replacement) {
 }
 
 // The sink goes last, after what it reads: a raise on another thread that sees it sees its fields.
-void EventSink::select(LumorixEventCallback callback, void* context, void* window,
-                       uint32_t message) {
+void EventSink::select(const EventChoice& choice) {
   cam_.eventSink_ = nullptr;
   cam_.window_ = nullptr;
   cam_.eventSinkContext_ = &cam_;
-  cam_.eventNotify_.set(callback, context);
-  if (callback) {
+  cam_.eventNotify_.set(choice.callback, choice.context);
+  if (choice.callback) {
     cam_.eventSink_ = EVENT_CALLBACK;
-  } else if (window) {
-    cam_.windowMessage_ = message;
-    cam_.window_ = window;
+  } else if (choice.window) {
+    cam_.windowMessage_ = choice.message;
+    cam_.window_ = choice.window;
     cam_.eventSink_ = HWND_CALLBACK;
   }
 }

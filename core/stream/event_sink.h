@@ -10,10 +10,10 @@ class EventSink {
   explicit EventSink(BaseImpl& camera) : cam_(camera) {}
 
   // Chooses the sink for this run: an event callback wins over a window.
-  void select(LumorixEventCallback callback, void* context, void* window, uint32_t message);
+  void select(const EventChoice& choice);
   // Returns once no call of the event callback begun before it runs on another thread, unless
   // that call's thread waits for this one. The pair stays: events raised while stopped (a factory
-  // reset) still reach it, until the next start chooses its own.
+  // reset) still reach it, until a later start is accepted.
   void awaitCalls();
   // Raises code through the selected sink; nothing without one.
   void raise(uint32_t code);

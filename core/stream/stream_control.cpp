@@ -186,25 +186,31 @@ HRESULT StreamControl::start(LumorixDataCallback dataA, LumorixDataCallbackV2 da
   // Each clear waits for the old pair's calls on other host threads, as a host's own clear does.
   cam_.whiteBalanceNotify_.set(nullptr, nullptr);
   cam_.awbInitNotify_.set(nullptr, nullptr);
-  EventSink(cam_).select(event, eventContext, window, message);
+  const EventChoice choice{event, eventContext, window, message};
+  EventSink(cam_).select(choice);
   if (!dataA && !dataB && !stillBuffer && cam_.eventSink_) {
     cam_.exposureNotify_.set(nullptr, nullptr);
     cam_.chromeNotify_.set(nullptr, nullptr);
-    if (allocatePullQueue() != S_OK) {
-      stop();
-      return E_OUTOFMEMORY;
-    }
+    if (allocatePullQueue() != S_OK) return failStart(E_OUTOFMEMORY);
   }
   if (cam_.pipeline_) {
     cam_.pipeline_->clearFrameCounter();
     cam_.pipeline_->installNotifications(&cam_);
   }
+  cam_.chromeNoticeInstalled_ = true;
   if (cam_.transport_) cam_.transport_->setEventSink(transportEvent, &cam_);
-  const HRESULT hr = start_step(true, false);
-  if (SUCCEEDED(hr)) return S_OK;
+  if (FAILED(start_step(true, false))) return failStart(E_FAIL);
+  cam_.acceptedEvents_ = choice;
+  return S_OK;
+}
+
+// A host takes a failed start as never made and may free what it handed over: the earlier
+// start's event choice comes back, once the failed one's calls elsewhere have ended.
+HRESULT StreamControl::failStart(HRESULT hr) {
   cam_.runState_ = static_cast<uint32_t>(RunState::Stopped);
   stop();  // resumes and joins whatever start_step created
-  return E_FAIL;
+  EventSink(cam_).select(cam_.acceptedEvents_);
+  return hr;
 }
 
 // FRAME_DEQUE_LENGTH buffers for a 90 degree turn of the preview size, or for its raw samples;
@@ -512,12 +518,16 @@ void StreamControl::DdrRealtime() {
   cam_.transport_->bWriteDdrRealtime(on);
 }
 
-// Calibration taken under the old settings does not match the factory ones.
 void StreamControl::FactoryResetNotify() {
+  FactoryResetDiscard();
+  EventSink(cam_).raise(kEventFactoryReset);
+}
+
+// Calibration taken under the old settings does not match the factory ones.
+void StreamControl::FactoryResetDiscard() {
   cam_.ddrMode_ = 0;
   if (cam_.helper_) {
     PL_SetDfcStatus(*cam_.helper_, kCalibrationDiscard);
     PL_SetFfcStatus(*cam_.helper_, kCalibrationDiscard);
   }
-  EventSink(cam_).raise(kEventFactoryReset);
 }

@@ -21,8 +21,11 @@ class StreamControl {
   bool speedNeedsRestart(uint16_t speed, bool force) const;
   void DdrRealtime();
   void FactoryResetNotify();
+  // The reset's own steps without its event, for a caller that raises it once unlocked.
+  void FactoryResetDiscard();
 
  private:
+  HRESULT failStart(HRESULT hr);
   bool stillSizeRefused() const;
   uint16_t clampSpeed(uint16_t speed) const;
   HRESULT allocatePullQueue();

@@ -5,6 +5,9 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "base/lumorix_events.h"
 #include "base/lumorix_flags.h"
@@ -348,10 +351,11 @@ TEST(OptionFactory, RefusedOnACameraThread) {
   EXPECT_EQ(cam.stop(), S_OK);
 }
 
-// A stopped camera's reset still tells the last start's event callback, until a start replaces it.
+// A stopped camera's reset still tells the last start's event callback, until a start is
+// accepted: one that fails leaves it, and its own context is never called.
 TEST(OptionFactory, WhileStoppedTheLastStartsEventCallbackHearsTheReset) {
   FakeModel cam(restartConfig());
-  EventLog first, second;
+  EventLog first, failed, second;
   const auto startAndStop = [&](EventLog& log) {
     ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, EventLog::record, &log), S_OK);
     ASSERT_EQ(cam.stop(), S_OK);
@@ -360,10 +364,60 @@ TEST(OptionFactory, WhileStoppedTheLastStartsEventCallbackHearsTheReset) {
   EXPECT_EQ(cam.put_Option(LUMORIX_OPTION_FACTORY, 0), S_OK);
   EXPECT_EQ(cam.LoadPreset(0xFFFFFFFFu), S_OK);
   EXPECT_EQ(first.count(kEventFactoryReset), 2u);
+  cam.openResult = static_cast<HRESULT>(0x80070005);
+  EXPECT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, EventLog::record, &failed),
+            E_FAIL);
+  cam.openResult = S_OK;
+  EXPECT_EQ(cam.put_Option(LUMORIX_OPTION_FACTORY, 0), S_OK);
+  EXPECT_EQ(first.count(kEventFactoryReset), 3u) << "the failed start took the callback";
+  EXPECT_TRUE(failed.codes.empty()) << "a failed start's context was called";
   startAndStop(second);
   EXPECT_EQ(cam.put_Option(LUMORIX_OPTION_FACTORY, 0), S_OK);
-  EXPECT_EQ(first.count(kEventFactoryReset), 2u) << "a replaced callback was called";
+  EXPECT_EQ(first.count(kEventFactoryReset), 3u) << "a replaced callback was called";
   EXPECT_EQ(second.count(kEventFactoryReset), 1u);
+}
+
+// From inside the stopped reset's event a host is answered as from anywhere else: no lock of the
+// camera's is held around it.
+TEST(OptionFactory, CallsFromInsideTheStoppedResetsEventAnswerAsOutside) {
+  struct Inside {
+    FakeModel* cam = nullptr;
+    EventLog log;
+    std::vector<HRESULT> answers;
+    static void onEvent(uint32_t code, void* x) {
+      auto& in = *static_cast<Inside*>(x);
+      in.log.add(code);
+      if (code != kEventFactoryReset || in.log.count(kEventFactoryReset) != 1) return;
+      FakeModel& c = *in.cam;
+      in.answers = {c.put_Option(LUMORIX_OPTION_ROTATE, 90),
+                    c.start(nullptr, nullptr, nullptr, nullptr, nullptr, onEvent, x), c.stop(),
+                    c.put_Option(LUMORIX_OPTION_FACTORY, 0)};
+    }
+  };
+  for (const bool byPreset : {false, true}) {
+    SCOPED_TRACE(byPreset ? "the preset" : "the option");
+    auto cam = std::make_unique<FakeModel>(restartConfig());
+    auto in = std::make_unique<Inside>();
+    in->cam = cam.get();
+    ASSERT_EQ(cam->start(nullptr, nullptr, nullptr, nullptr, nullptr, Inside::onEvent, in.get()),
+              S_OK);
+    ASSERT_EQ(cam->stop(), S_OK);
+    std::atomic<HRESULT> reset{E_PENDING};
+    std::thread host([&] {
+      reset = byPreset ? cam->LoadPreset(0xFFFFFFFFu) : cam->put_Option(LUMORIX_OPTION_FACTORY, 0);
+    });
+    if (!waitFor([&] { return reset.load() != E_PENDING; })) {
+      host.detach();
+      (void)cam.release();
+      (void)in.release();
+      FAIL() << "hung: the reset, in its event callback's calls back into the camera";
+    }
+    host.join();
+    EXPECT_EQ(reset.load(), S_OK);
+    EXPECT_EQ(in->answers, (std::vector<HRESULT>{S_OK, S_OK, S_OK, S_OK}))
+        << "rotation, start, stop, factory option";
+    EXPECT_EQ(in->log.count(kEventFactoryReset), 2u);
+  }
 }
 
 TEST(OptionFactory, TheResetStepRaisesItsEventClearsDdrAndDiscardsCalibration) {

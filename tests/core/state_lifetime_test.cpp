@@ -92,9 +92,17 @@ TEST_P(StateLifetime, PropertiesOnAnotherHostThreadWhileTheStateIsReplaced) {
       calls += 7;
     }
   });
+  // A second host thread in the hook setters: two setters take turns.
+  std::thread hooks([&] {
+    for (int32_t i = 0; !done; ++i) {
+      EXPECT_EQ(cam.put_HistogramCallback(i % 2 ? nullptr : noHistogram, nullptr), S_OK);
+      EXPECT_EQ(cam.put_DemosaicCallback(i % 2 ? noDemosaic : nullptr, nullptr), S_OK);
+    }
+  });
   for (int i = 0; i < kRounds; ++i) GetParam().round(cam, i);
   done = true;
   properties.join();
+  hooks.join();
   EXPECT_GT(calls.load(), 0);
   EXPECT_EQ(cam.stop(), S_OK);
 }

@@ -192,6 +192,9 @@ inline void DeleteStartedCamera(ModelRig& rig, PLHlperBase& helper, DeleteBy by,
       if (by == DeleteBy::StatisticsBesideDemosaic) {  // the hook never deletes: no width matches
         ASSERT_EQ(cam->put_DemosaicCallback(Deleter::onDemosaic, &deleter), S_OK);
       }
+      if (by == DeleteBy::Statistics) {  // turned, the frame is read again after the callback
+        ASSERT_EQ(cam->put_HFlip(1), S_OK);
+      }
       ASSERT_EQ(cam->GetHistogram(Deleter::onStats, &deleter), S_OK);
     }
     if (by == DeleteBy::BlackBalanceDone) {

@@ -25,7 +25,8 @@ namespace fs = std::filesystem;
 
 struct HostRun {
   int exitCode = -1;
-  std::string output;  // stdout and stderr as they came
+  std::string output;       // stdout and stderr as they came; else which call failed, and how
+  bool ranNothing = false;  // the log or the process could not be made
 };
 
 struct Handle {
@@ -35,37 +36,66 @@ struct Handle {
   }
 };
 
-// Runs capture_host on a device with these arguments; its output goes through a file.
-HostRun RunHost(const std::wstring& arguments, const fs::path& scratch,
-                const wchar_t* device = L"Zerithal Test Source") {
-  const fs::path log = scratch / "host.log";
+std::string CallFailed(const char* call) {
+  return std::string(call) + " failed, error " + std::to_string(GetLastError());
+}
+
+// One run of capture_host, its output in a file of its own: a log the last run's host may still
+// hold is never opened again.
+HostRun RunHostOnce(const std::wstring& command, const fs::path& scratch) {
+  static int runs = 0;
+  const fs::path log = scratch / ("host-" + std::to_string(++runs) + ".log");
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   Handle file{CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
                           nullptr)};
   HostRun run;
-  if (file.h == INVALID_HANDLE_VALUE) return run;
-  std::wstring command = L"\"" + BesideExecutable(L"capture_host.exe") + L"\" --device \"" +
-                         device + L"\" " + arguments;
+  run.ranNothing = true;
+  if (file.h == INVALID_HANDLE_VALUE) return run.output = CallFailed("CreateFileW"), run;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = startup.hStdError = file.h;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &startup, &info)) {
-    return run;
-  }
+  std::wstring line = command;
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &info))
+    return run.output = CallFailed("CreateProcessW"), run;
+  run.ranNothing = false;
   Handle process{info.hProcess}, thread{info.hThread};
+  const DWORD waited = WaitForSingleObject(process.h, 90000);
   DWORD code = 0;
-  if (WaitForSingleObject(process.h, 90000) == WAIT_OBJECT_0 &&
-      GetExitCodeProcess(process.h, &code)) {
-    run.exitCode = static_cast<int>(code);
-  } else {
+  std::string failed;
+  if (waited != WAIT_OBJECT_0) {
+    failed = waited == WAIT_TIMEOUT ? "the host did not end within 90 s"
+                                    : CallFailed("WaitForSingleObject");
     TerminateProcess(process.h, 99);
+  } else if (!GetExitCodeProcess(process.h, &code)) {
+    failed = CallFailed("GetExitCodeProcess");
+  } else {
+    run.exitCode = static_cast<int>(code);
   }
   std::ifstream in(log, std::ios::binary);
   run.output.assign(std::istreambuf_iterator<char>(in), {});
+  if (!failed.empty()) run.output = failed + "; the host wrote:\n" + run.output;
   return run;
+}
+
+// Runs capture_host on a device with these arguments. Wine now and then cannot start a process
+// while several programs start at once: a start that failed, which ran nothing, is tried again.
+HostRun RunHost(const std::wstring& arguments, const fs::path& scratch,
+                const wchar_t* device = L"Zerithal Test Source") {
+  const std::wstring command = L"\"" + BesideExecutable(L"capture_host.exe") + L"\" --device \"" +
+                               device + L"\" " + arguments;
+  std::string earlier;
+  for (int attempt = 1;; ++attempt) {
+    HostRun run = RunHostOnce(command, scratch);
+    if (!run.ranNothing || attempt == 3) {
+      run.output = earlier + run.output;
+      return run;
+    }
+    earlier += "attempt " + std::to_string(attempt) + ": " + run.output + "\n";
+    Sleep(1000);
+  }
 }
 
 struct Progress {

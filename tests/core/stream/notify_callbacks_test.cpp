@@ -338,29 +338,36 @@ TEST_P(NotifyCallbacks, NeverEnteredAfterTheClearReturns) {
 INSTANTIATE_TEST_SUITE_P(Both, NotifyCallbacks, ::testing::ValuesIn(kRows),
                          [](const auto& p) { return std::string(p.param.name); });
 
-// A stop returns once the event callback's call on another host thread has ended, and keeps the
-// pair for the events a stopped camera raises.
-TEST(StartsEvent, AStopWaitsForTheCallElsewhereAndKeepsThePair) {
-  FakeModel cam;
-  struct Held {
-    std::atomic<int> calls{0};
-    std::atomic<bool> inside{false}, left{false};
-  } held;
-  const LumorixEventCallback slow = [](uint32_t code, void* x) {
-    auto& h = *static_cast<Held*>(x);
-    if (code != kRowEvent || h.calls++ != 0) return;
-    h.inside = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    h.left = true;
-  };
-  ASSERT_EQ(restartPulling(cam, slow, &held), S_OK);
-  std::thread host([&] { EventSink(cam).raise(kRowEvent); });  // as a host's own setter does
-  EXPECT_TRUE(waitFor([&] { return held.inside.load(); }));
-  EXPECT_EQ(cam.stop(), S_OK);
-  EXPECT_TRUE(held.left) << "the stop returned while the event callback ran on another thread";
-  host.join();
-  EventSink(cam).raise(kRowEvent);
-  EXPECT_EQ(held.calls.load(), 2) << "the stop ended the start's event callback";
+// A stop, or the next start, returns once the kept event callback's call on another host thread
+// has ended; the stop keeps the pair for the events a stopped camera raises, the start replaces it.
+TEST(StartsEvent, AStopOrTheNextStartWaitsForTheCallElsewhere) {
+  for (const bool byStart : {false, true}) {
+    SCOPED_TRACE(byStart ? "the next start" : "the stop");
+    FakeModel cam;
+    struct Held {
+      std::atomic<int> calls{0};
+      std::atomic<bool> inside{false}, left{false};
+    } held;
+    const LumorixEventCallback slow = [](uint32_t code, void* x) {
+      auto& h = *static_cast<Held*>(x);
+      if (code != kRowEvent || h.calls++ != 0) return;
+      h.inside = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      h.left = true;
+    };
+    ASSERT_EQ(restartPulling(cam, slow, &held), S_OK);
+    if (byStart) {
+      ASSERT_EQ(cam.stop(), S_OK);
+    }
+    std::thread host([&] { EventSink(cam).raise(kRowEvent); });  // as a host's own setter does
+    EXPECT_TRUE(waitFor([&] { return held.inside.load(); }));
+    EXPECT_EQ(byStart ? restartPulling(cam, noEvent, nullptr) : cam.stop(), S_OK);
+    EXPECT_TRUE(held.left) << "returned while the event callback ran on another thread";
+    host.join();
+    EventSink(cam).raise(kRowEvent);
+    EXPECT_EQ(held.calls.load(), byStart ? 1 : 2) << "the pair after it";
+    cam.stop();
+  }
 }
 
 // Three threads over three slots of their own, a control lock, a pipeline state lock and stream

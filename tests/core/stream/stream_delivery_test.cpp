@@ -577,30 +577,39 @@ TEST(StreamEvents, DirectSinkRunsOnAStreamThread) {
   EXPECT_NE(log.threads.front(), std::this_thread::get_id());
 }
 
-// A colour/grey switch is told to the sink while streaming, once per call, on the host's thread;
-// stopped, the last run's sink hears nothing; a grey model refuses first.
-TEST(StreamEvents, GreySwitchIsAnnouncedWhileStreaming) {
+// A colour/grey switch is told to the sink and the colour/grey callback once per call, on the
+// host's thread, once a start has wired the notice: streaming, or stopped to the last run's sink;
+// before any start nothing is told; a grey model refuses first.
+TEST(StreamEvents, GreySwitchIsAnnouncedOnceAStartWiredIt) {
+  enum Run { Never, Stopped, Streaming };
   const struct {
     const char* name;
     uint64_t flags;
-    bool streaming;
+    Run run;
     HRESULT put;
     size_t events;
   } rows[] = {
-      {"streaming", 0, true, S_OK, 2},
-      {"stopped after a run", 0, false, S_OK, 0},
-      {"grey model", LUMORIX_FLAG_MONO, true, E_NOTIMPL, 0},
+      {"streaming", 0, Streaming, S_OK, 2},
+      {"stopped after a run", 0, Stopped, S_OK, 2},
+      {"before any start", 0, Never, S_OK, 0},
+      {"grey model", LUMORIX_FLAG_MONO, Streaming, E_NOTIMPL, 0},
   };
   for (const auto& row : rows) {
     FakeModel cam(FakeModelConfig{.flags = row.flags, .withState = true});
     EventLog log;
-    ASSERT_EQ(startWithSink(cam, log), S_OK) << row.name;
-    if (!row.streaming) {
+    std::atomic<int> calls{0};
+    if (row.run != Never) {
+      ASSERT_EQ(startWithSink(cam, log), S_OK) << row.name;
+    }
+    if (row.run == Stopped) {
       ASSERT_EQ(cam.stop(), S_OK) << row.name;
     }
+    ASSERT_EQ(cam.put_ChromeCallback([](void* x) { ++*static_cast<std::atomic<int>*>(x); }, &calls),
+              S_OK);
     EXPECT_EQ(cam.put_Chrome(1), row.put) << row.name;
     EXPECT_EQ(cam.put_Chrome(0), row.put) << row.name;
     EXPECT_EQ(log.count(kEventChrome), row.events) << row.name;
+    EXPECT_EQ(static_cast<size_t>(calls.load()), row.events) << row.name;
     cam.stop();
   }
 }
@@ -682,22 +691,37 @@ struct Posted {
   }
 };
 
+// A window alone hears the run's events as messages; beside an event callback the callback wins,
+// for the stream's events and for those of the camera once stopped, and the window gets nothing.
 TEST(StreamEvents, WindowSinkPostsTheCodeAsWParam) {
-  {
+  for (const bool withCallback : {false, true}) {
+    SCOPED_TRACE(withCallback ? "beside an event callback" : "the window alone");
+    {
+      std::lock_guard<std::mutex> guard(Posted::lock);
+      Posted::messages.clear();  // a repeated run starts empty
+    }
+    EventSink::SetWindowPoster(Posted::post);
+    FakeModel cam;
+    EventLog log;
+    ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr,
+                        withCallback ? EventLog::record : nullptr, &log,
+                        reinterpret_cast<void*>(0x1234), 0x8001, 1),
+              S_OK);
+    cam.OnExposureChanged();
+    cam.stop();
+    cam.FactoryResetNotify();
+    EventSink::SetWindowPoster(nullptr);
     std::lock_guard<std::mutex> guard(Posted::lock);
-    Posted::messages.clear();  // a repeated run starts empty
+    if (withCallback) {
+      EXPECT_TRUE(Posted::messages.empty());
+      EXPECT_EQ(log.count(kEventExposure), 1u);
+      EXPECT_EQ(log.count(kEventFactoryReset), 1u);
+      continue;
+    }
+    ASSERT_EQ(Posted::messages.size(), 2u);
+    EXPECT_EQ(Posted::messages[0], (std::pair<uint32_t, uintptr_t>{0x8001, kEventExposure}));
+    EXPECT_EQ(Posted::messages[1], (std::pair<uint32_t, uintptr_t>{0x8001, kEventFactoryReset}));
   }
-  EventSink::SetWindowPoster(Posted::post);
-  FakeModel cam;
-  ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                      reinterpret_cast<void*>(0x1234), 0x8001, 1),
-            S_OK);
-  cam.OnExposureChanged();
-  cam.stop();
-  EventSink::SetWindowPoster(nullptr);
-  std::lock_guard<std::mutex> guard(Posted::lock);
-  ASSERT_EQ(Posted::messages.size(), 1u);
-  EXPECT_EQ(Posted::messages[0], (std::pair<uint32_t, uintptr_t>{0x8001, 1}));
 }
 
 }  // namespace
