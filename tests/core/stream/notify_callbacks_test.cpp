@@ -361,7 +361,9 @@ TEST(StartsEvent, AStopOrTheNextStartWaitsForTheCallElsewhere) {
     }
     std::thread host([&] { EventSink(cam).raise(kRowEvent); });  // as a host's own setter does
     EXPECT_TRUE(waitFor([&] { return held.inside.load(); }));
-    EXPECT_EQ(byStart ? restartPulling(cam, noEvent, nullptr) : cam.stop(), S_OK);
+    EXPECT_EQ(byStart ? cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, noEvent, nullptr)
+                      : cam.stop(),
+              S_OK);
     EXPECT_TRUE(held.left) << "returned while the event callback ran on another thread";
     host.join();
     EventSink(cam).raise(kRowEvent);
