@@ -4,8 +4,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "base/trace.h"
 #include "base/lumorix_events.h"
+#include "base/trace.h"
 #include "core/base_impl.h"
 #include "core/stream/event_sink.h"
 #include "core/stream/stream_control.h"
