@@ -36,8 +36,9 @@ struct Handle {
   }
 };
 
-std::string CallFailed(const char* call) {
-  return std::string(call) + " failed, error " + std::to_string(GetLastError());
+// The error is read as the call is made, before any allocation here can change it.
+std::string CallFailed(const char* call, DWORD error = GetLastError()) {
+  return std::string(call) + " failed, error " + std::to_string(error);
 }
 
 // One run of capture_host, its output in a file of its own: a log the last run's host may still
