@@ -25,8 +25,8 @@ namespace fs = std::filesystem;
 
 struct HostRun {
   int exitCode = -1;
-  std::string output;       // stdout and stderr as they came; else which call failed, and how
-  bool ranNothing = false;  // the log or the process could not be made
+  std::string output;      // stdout and stderr as they came; else which call failed, and how
+  bool ranNothing = true;  // the log or the process could not be made
 };
 
 struct Handle {
@@ -50,7 +50,6 @@ HostRun RunHostOnce(const std::wstring& command, const fs::path& scratch) {
   Handle file{CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
                           nullptr)};
   HostRun run;
-  run.ranNothing = true;
   if (file.h == INVALID_HANDLE_VALUE) return run.output = CallFailed("CreateFileW"), run;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
