@@ -13,6 +13,7 @@
 #include "base/lumorix_flags.h"
 #include "base/pixel_formats.h"
 #include "core/lumorix_options.h"
+#include "core/stream/frame_geometry.h"
 #include "pipeline/pl_setters.h"
 #include "tests/core/stream/stream_test_support.h"
 #include "tests/support/fake_model.h"
@@ -364,31 +365,54 @@ TEST(OptionFactory, WhileStoppedTheLastStartsEventCallbackHearsTheReset) {
   EXPECT_EQ(cam.put_Option(LUMORIX_OPTION_FACTORY, 0), S_OK);
   EXPECT_EQ(cam.LoadPreset(0xFFFFFFFFu), S_OK);
   EXPECT_EQ(first.count(kEventFactoryReset), 2u);
-  cam.openResult = static_cast<HRESULT>(0x80070005);
-  EXPECT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, EventLog::record, &failed),
-            E_FAIL);
-  cam.openResult = S_OK;
-  EXPECT_EQ(cam.put_Option(LUMORIX_OPTION_FACTORY, 0), S_OK);
-  EXPECT_EQ(first.count(kEventFactoryReset), 3u) << "the failed start took the callback";
-  EXPECT_TRUE(failed.codes.empty()) << "a failed start's context was called";
+  const struct {
+    const char* how;
+    HRESULT expected;
+    std::function<void(bool)> fail;  // arms the failure, or disarms it
+  } failures[] = {
+      {"the device refuses", E_FAIL,
+       [&](bool on) { cam.openResult = on ? static_cast<HRESULT>(0x80070005) : S_OK; }},
+      {"no pull queue", E_OUTOFMEMORY, [](bool on) { FailFrameAllocationAt(on ? 1 : 0); }},
+  };
+  size_t heard = 2;
+  for (const auto& failure : failures) {
+    SCOPED_TRACE(failure.how);
+    failure.fail(true);
+    EXPECT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, EventLog::record, &failed),
+              failure.expected);
+    failure.fail(false);
+    EXPECT_EQ(cam.put_Option(LUMORIX_OPTION_FACTORY, 0), S_OK);
+    EXPECT_EQ(first.count(kEventFactoryReset), ++heard) << "the failed start took the callback";
+    EXPECT_TRUE(failed.codes.empty()) << "a failed start's context was called";
+  }
   startAndStop(second);
   EXPECT_EQ(cam.put_Option(LUMORIX_OPTION_FACTORY, 0), S_OK);
-  EXPECT_EQ(first.count(kEventFactoryReset), 3u) << "a replaced callback was called";
+  EXPECT_EQ(first.count(kEventFactoryReset), heard) << "a replaced callback was called";
   EXPECT_EQ(second.count(kEventFactoryReset), 1u);
 }
 
+// Flat- and dark-field frames kept or asked for: none once calibration is discarded.
+int calibration(FakeModel& cam) {
+  const auto& c = *cam.fakeHelper()->ctx8;
+  return c.ffcFrames + c.dfcFrames + c.ffcRequest;
+}
+
 // From inside the stopped reset's event a host is answered as from anywhere else: no lock of the
-// camera's is held around it.
+// camera's is held around it. The reset is done by then: DDR off, calibration discarded.
 TEST(OptionFactory, CallsFromInsideTheStoppedResetsEventAnswerAsOutside) {
   struct Inside {
     FakeModel* cam = nullptr;
     EventLog log;
     std::vector<HRESULT> answers;
+    int32_t ddrSeen = -1;
+    int calibrationSeen = -1;
     static void onEvent(uint32_t code, void* x) {
       auto& in = *static_cast<Inside*>(x);
       in.log.add(code);
       if (code != kEventFactoryReset || in.log.count(kEventFactoryReset) != 1) return;
       FakeModel& c = *in.cam;
+      in.ddrSeen = c.ddrMode();
+      in.calibrationSeen = calibration(c);
       in.answers = {c.put_Option(LUMORIX_OPTION_ROTATE, 90),
                     c.start(nullptr, nullptr, nullptr, nullptr, nullptr, onEvent, x), c.stop(),
                     c.put_Option(LUMORIX_OPTION_FACTORY, 0)};
@@ -402,6 +426,12 @@ TEST(OptionFactory, CallsFromInsideTheStoppedResetsEventAnswerAsOutside) {
     ASSERT_EQ(cam->start(nullptr, nullptr, nullptr, nullptr, nullptr, Inside::onEvent, in.get()),
               S_OK);
     ASSERT_EQ(cam->stop(), S_OK);
+    PLHlperBase& h = *cam->fakeHelper();
+    ASSERT_EQ(PL_SetFfcStatus(h, 0xFF0000FFu), S_OK);
+    ASSERT_EQ(PL_FfcOnePush(h), S_OK);
+    ASSERT_EQ(PL_SetDfcStatus(h, 0xFF0000FFu), S_OK);
+    cam->setDdrMode(1);
+    ASSERT_NE(calibration(*cam), 0);
     std::atomic<HRESULT> reset{E_PENDING};
     std::thread host([&] {
       reset = byPreset ? cam->LoadPreset(0xFFFFFFFFu) : cam->put_Option(LUMORIX_OPTION_FACTORY, 0);
@@ -417,6 +447,8 @@ TEST(OptionFactory, CallsFromInsideTheStoppedResetsEventAnswerAsOutside) {
     EXPECT_EQ(in->answers, (std::vector<HRESULT>{S_OK, S_OK, S_OK, S_OK}))
         << "rotation, start, stop, factory option";
     EXPECT_EQ(in->log.count(kEventFactoryReset), 2u);
+    EXPECT_EQ(in->ddrSeen, 0) << "DDR mode at the event";
+    EXPECT_EQ(in->calibrationSeen, 0) << "calibration at the event";
   }
 }
 
@@ -432,7 +464,7 @@ TEST(OptionFactory, TheResetStepRaisesItsEventClearsDdrAndDiscardsCalibration) {
   cam.FactoryResetNotify();
   EXPECT_TRUE(waitFor([&] { return log.count(kEventFactoryReset) == 1; }));
   EXPECT_EQ(cam.ddrMode(), 0);
-  EXPECT_EQ(h.ctx8->ffcFrames + h.ctx8->dfcFrames + h.ctx8->ffcRequest, 0);
+  EXPECT_EQ(calibration(cam), 0);
   EXPECT_EQ(cam.stop(), S_OK);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/lumorix_events.h"
 #include "base/lumorix_flags.h"
 #include "core/lumorix_options.h"
 #include "pipeline/preset_apply.h"
@@ -274,12 +275,19 @@ TEST_F(Presets, LoadBranches) {
     r.settings.processFlags = (r.settings.processFlags & ~(0xFu << 16)) | uint32_t{row.format}
                                                                               << 16;
     ASSERT_EQ(cam.put_Presets(&r, 1), S_OK);
+    zxstream::EventLog events;
     if (row.start) {
       ASSERT_EQ(cam.start(), S_OK);
+    } else {  // the last start's event callback, kept by the stop, hears only a factory reset
+      ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, zxstream::EventLog::record,
+                          &events),
+                S_OK);
+      ASSERT_EQ(cam.stop(), S_OK);
     }
     const uint32_t before = cam.startSteps();
     EXPECT_EQ(cam.LoadPreset(row.factory ? 0xFFFFFFFFu : 0), S_OK);
     EXPECT_EQ(cam.startSteps() - before, row.restarts);
+    EXPECT_EQ(events.count(kEventFactoryReset), row.factory && !row.start ? 1u : 0u);
     EXPECT_EQ(h.pixelFormat, row.factory ? 0 : row.format);
     EXPECT_EQ(cam.ddrMode(), row.factory ? 0 : 1);
     if (!row.factory) {
