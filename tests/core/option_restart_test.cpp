@@ -397,6 +397,15 @@ int calibration(FakeModel& cam) {
   return c.ffcFrames + c.dfcFrames + c.ffcRequest;
 }
 
+// Calibration under way and DDR mode on: what a factory reset undoes.
+void setWhatAResetUndoes(FakeModel& cam) {
+  PLHlperBase& h = *cam.fakeHelper();
+  ASSERT_EQ(PL_SetFfcStatus(h, 0xFF0000FFu), S_OK);
+  ASSERT_EQ(PL_FfcOnePush(h), S_OK);
+  ASSERT_EQ(PL_SetDfcStatus(h, 0xFF0000FFu), S_OK);
+  cam.setDdrMode(1);
+}
+
 // From inside the stopped reset's event a host is answered as from anywhere else: no lock of the
 // camera's is held around it. The reset is done by then: DDR off, calibration discarded.
 TEST(OptionFactory, CallsFromInsideTheStoppedResetsEventAnswerAsOutside) {
@@ -426,11 +435,7 @@ TEST(OptionFactory, CallsFromInsideTheStoppedResetsEventAnswerAsOutside) {
     ASSERT_EQ(cam->start(nullptr, nullptr, nullptr, nullptr, nullptr, Inside::onEvent, in.get()),
               S_OK);
     ASSERT_EQ(cam->stop(), S_OK);
-    PLHlperBase& h = *cam->fakeHelper();
-    ASSERT_EQ(PL_SetFfcStatus(h, 0xFF0000FFu), S_OK);
-    ASSERT_EQ(PL_FfcOnePush(h), S_OK);
-    ASSERT_EQ(PL_SetDfcStatus(h, 0xFF0000FFu), S_OK);
-    cam->setDdrMode(1);
+    ASSERT_NO_FATAL_FAILURE(setWhatAResetUndoes(*cam));
     ASSERT_NE(calibration(*cam), 0);
     std::atomic<HRESULT> reset{E_PENDING};
     std::thread host([&] {
@@ -454,11 +459,7 @@ TEST(OptionFactory, CallsFromInsideTheStoppedResetsEventAnswerAsOutside) {
 
 TEST(OptionFactory, TheResetStepRaisesItsEventClearsDdrAndDiscardsCalibration) {
   FakeModel cam(restartConfig());
-  PLHlperBase& h = *cam.fakeHelper();
-  ASSERT_EQ(PL_SetFfcStatus(h, 0xFF0000FFu), S_OK);
-  ASSERT_EQ(PL_FfcOnePush(h), S_OK);
-  ASSERT_EQ(PL_SetDfcStatus(h, 0xFF0000FFu), S_OK);
-  cam.setDdrMode(1);
+  ASSERT_NO_FATAL_FAILURE(setWhatAResetUndoes(cam));
   EventLog log;
   ASSERT_EQ(cam.start(nullptr, nullptr, nullptr, nullptr, nullptr, EventLog::record, &log), S_OK);
   cam.FactoryResetNotify();
